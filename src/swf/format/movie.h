@@ -1,0 +1,255 @@
+// The parsed form of a SWF file: header, character dictionary and timelines.
+// The reader (format/reader.h) fills it; the renderer and the player read it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "swf/format/types.h"
+
+namespace orrivel::swf {
+
+// ---- Styles -------------------------------------------------------------
+
+enum class FillType : uint8_t {
+  Solid = 0x00,
+  LinearGradient = 0x10,
+  RadialGradient = 0x12,
+  FocalRadialGradient = 0x13,
+  RepeatingBitmap = 0x40,
+  ClippedBitmap = 0x41,
+  NonSmoothedRepeatingBitmap = 0x42,
+  NonSmoothedClippedBitmap = 0x43,
+};
+
+enum class SpreadMode : uint8_t { Pad = 0, Reflect = 1, Repeat = 2 };
+enum class InterpolationMode : uint8_t { Normal = 0, LinearRgb = 1 };
+
+struct GradientRecord {
+  uint8_t ratio = 0;
+  Rgba color;
+  friend bool operator==(const GradientRecord&, const GradientRecord&) = default;
+};
+
+struct Gradient {
+  Matrix matrix;  // maps the gradient square (-16384..16384 twips) to shape space
+  SpreadMode spread = SpreadMode::Pad;
+  InterpolationMode interpolation = InterpolationMode::Normal;
+  std::vector<GradientRecord> records;
+  float focalPoint = 0;  // -1..1, focal radial gradients only
+};
+
+struct FillStyle {
+  FillType type = FillType::Solid;
+  Rgba color;         // Solid
+  Gradient gradient;  // gradients
+  uint16_t bitmapId = 0xFFFF;  // bitmaps; 0xFFFF means none
+  Matrix bitmapMatrix;         // bitmaps: bitmap pixels (in twips units) to shape space
+};
+
+enum class CapStyle : uint8_t { Round = 0, None = 1, Square = 2 };
+enum class JoinStyle : uint8_t { Round = 0, Bevel = 1, Miter = 2 };
+
+struct LineStyle {
+  uint16_t width = 0;  // twips
+  Rgba color;
+  // LINESTYLE2 (DefineShape4 / DefineMorphShape2); defaults match LINESTYLE.
+  CapStyle startCap = CapStyle::Round;
+  CapStyle endCap = CapStyle::Round;
+  JoinStyle join = JoinStyle::Round;
+  float miterLimit = 3;
+  bool noHScale = false, noVScale = false, pixelHinting = false, noClose = false;
+  std::optional<FillStyle> fill;  // a fill instead of the plain colour
+};
+
+// ---- Shape records --------------------------------------------------------
+
+struct StyleChangeRecord {
+  std::optional<std::pair<int32_t, int32_t>> moveTo;  // absolute, twips
+  std::optional<uint32_t> fillStyle0;  // 0 = none, else 1-based into current styles
+  std::optional<uint32_t> fillStyle1;
+  std::optional<uint32_t> lineStyle;
+  // New style arrays (DefineShape2 and later): replace the current ones.
+  std::optional<std::vector<FillStyle>> newFillStyles;
+  std::optional<std::vector<LineStyle>> newLineStyles;
+};
+
+struct StraightEdgeRecord {
+  int32_t dx = 0, dy = 0;
+};
+
+struct CurvedEdgeRecord {
+  int32_t controlDx = 0, controlDy = 0, anchorDx = 0, anchorDy = 0;
+};
+
+using ShapeRecord = std::variant<StyleChangeRecord, StraightEdgeRecord, CurvedEdgeRecord>;
+
+struct Shape {
+  std::vector<FillStyle> fillStyles;  // initial style arrays
+  std::vector<LineStyle> lineStyles;
+  std::vector<ShapeRecord> records;
+};
+
+// ---- Characters -----------------------------------------------------------
+
+struct ShapeDefinition {
+  uint16_t id = 0;
+  int version = 1;  // 1..4 for DefineShape..DefineShape4
+  Rect bounds;
+  Rect edgeBounds;  // DefineShape4 only
+  bool usesFillWindingRule = false;  // non-zero instead of even-odd
+  bool usesNonScalingStrokes = false;
+  bool usesScalingStrokes = false;
+  Shape shape;
+};
+
+// A morph shape is stored as two shapes with parallel style arrays:
+// start.fillStyles[i] and end.fillStyles[i] are the two ends of one morph
+// fill style (likewise line styles and gradient records). start.records hold
+// the style changes and edges of the start shape; end.records hold the end
+// shape's edges (and moves), which pair up with the start edges one by one.
+struct MorphShapeDefinition {
+  uint16_t id = 0;
+  int version = 1;  // 1 or 2
+  Rect startBounds, endBounds;
+  Rect startEdgeBounds, endEdgeBounds;  // version 2 only
+  bool usesNonScalingStrokes = false, usesScalingStrokes = false;
+  Shape start;
+  Shape end;
+};
+
+enum class BitmapKind : uint8_t {
+  Jpeg1,  // DefineBits: JPEG data without tables; use Movie::jpegTables
+  Jpeg2,  // DefineBitsJPEG2: JPEG (or PNG / GIF) with its own tables
+  Jpeg3,  // DefineBitsJPEG3: as Jpeg2 plus zlib-compressed alpha
+  Jpeg4,  // DefineBitsJPEG4: as Jpeg3 plus deblocking
+  Lossless,   // DefineBitsLossless
+  Lossless2,  // DefineBitsLossless2 (with alpha)
+};
+
+struct BitmapDefinition {
+  uint16_t id = 0;
+  BitmapKind kind = BitmapKind::Jpeg2;
+  std::vector<uint8_t> imageData;  // JPEG/PNG/GIF bytes (JPEG kinds)
+  std::vector<uint8_t> alphaData;  // zlib-compressed alpha plane (Jpeg3/Jpeg4)
+  uint16_t deblocking = 0;         // Jpeg4
+  // Lossless kinds: format 3 (8-bit colour-mapped), 4 (15-bit), 5 (32-bit).
+  uint8_t losslessFormat = 0;
+  uint16_t width = 0, height = 0;
+  uint16_t colorTableSize = 0;        // entries - 1 as stored, plus 1 (so 1..256)
+  std::vector<uint8_t> zlibData;      // the compressed pixel data
+};
+
+struct ButtonRecord {
+  bool stateUp = false, stateOver = false, stateDown = false, stateHitTest = false;
+  uint16_t characterId = 0;
+  uint16_t depth = 0;
+  Matrix matrix;
+  ColorTransform colorTransform;  // DefineButton2 only
+  BlendMode blendMode = BlendMode::Normal;
+};
+
+struct ButtonCondAction {
+  uint16_t conditions = 0;  // DefineButton2 condition bits; 0x0008 = release for DefineButton
+  std::vector<uint8_t> actions;  // raw action bytes, ending with ActionEnd
+};
+
+struct ButtonDefinition {
+  uint16_t id = 0;
+  int version = 1;  // 1 or 2
+  bool trackAsMenu = false;
+  std::vector<ButtonRecord> records;
+  std::vector<ButtonCondAction> actions;
+  std::optional<ColorTransform> colorTransform;  // DefineButtonCxform for version 1
+};
+
+// ---- Control tags and timelines -----------------------------------------
+
+struct PlaceObject {
+  int version = 1;  // 1, 2 or 3
+  uint16_t depth = 0;
+  bool move = false;  // modify the object at depth (PlaceObject2/3)
+  std::optional<uint16_t> characterId;
+  std::optional<Matrix> matrix;
+  std::optional<ColorTransform> colorTransform;
+  std::optional<uint16_t> ratio;
+  std::optional<std::string> name;
+  std::optional<uint16_t> clipDepth;
+  std::optional<BlendMode> blendMode;
+  std::optional<bool> cacheAsBitmap;
+  std::optional<bool> visible;
+  std::optional<std::string> className;
+  bool hasFilters = false;     // filters are parsed past, not kept
+  bool hasClipActions = false;  // clip event handlers, kept raw
+  std::vector<uint8_t> clipActions;
+};
+
+struct RemoveObject {
+  int version = 1;
+  uint16_t depth = 0;
+  std::optional<uint16_t> characterId;  // RemoveObject (version 1) only
+};
+
+struct DoAction {
+  std::vector<uint8_t> actions;  // raw action bytes, ending with ActionEnd
+};
+
+struct SetBackgroundColor {
+  Rgba color;
+};
+
+using ControlTag = std::variant<PlaceObject, RemoveObject, DoAction, SetBackgroundColor>;
+
+struct Frame {
+  std::vector<ControlTag> tags;  // in file order, up to its ShowFrame
+  std::optional<std::string> label;
+};
+
+struct Timeline {
+  uint16_t declaredFrameCount = 0;
+  std::vector<Frame> frames;  // frames actually present
+};
+
+struct SpriteDefinition {
+  uint16_t id = 0;
+  Timeline timeline;
+};
+
+using Character = std::variant<ShapeDefinition, MorphShapeDefinition, BitmapDefinition,
+                               ButtonDefinition, SpriteDefinition>;
+
+// ---- The movie -------------------------------------------------------------
+
+struct Header {
+  char signature[4] = {0, 0, 0, 0};  // "FWS", "CWS" or "ZWS"
+  uint8_t version = 0;
+  uint32_t fileLength = 0;  // uncompressed length as declared
+  Rect frameSize;           // stage, twips
+  float frameRate = 0;      // frames per second (8.8 fixed in the file)
+  uint16_t frameCount = 0;
+};
+
+struct TagInfo {
+  uint16_t code = 0;
+  uint32_t length = 0;
+  uint32_t offset = 0;  // of the tag header in the uncompressed data
+  int spriteDepth = 0;  // 0 on the main timeline, 1 inside a sprite
+};
+
+struct Movie {
+  Header header;
+  std::optional<Rgba> backgroundColor;  // first SetBackgroundColor
+  bool fileAttributesAs3 = false;
+  bool hasDoAbc = false;
+  std::vector<uint8_t> jpegTables;  // from the JPEGTables tag
+  std::map<uint16_t, Character> characters;
+  Timeline timeline;
+  std::vector<TagInfo> tags;  // every tag met, for diagnostics
+};
+
+}  // namespace orrivel::swf

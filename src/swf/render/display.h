@@ -1,0 +1,26 @@
+// The display tree the player hands to the renderer each frame: what is
+// placed, where, in which order. The renderer draws it; it keeps no timeline.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "swf/format/types.h"
+
+namespace orrivel::swf {
+
+struct DisplayNode {
+  enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group };
+  Kind kind = Kind::Group;
+  uint16_t characterId = 0;  // Shape, MorphShape, Bitmap
+  uint16_t depth = 0;
+  uint16_t clipDepth = 0;    // non-zero: this node masks siblings up to clipDepth
+  Matrix matrix;             // to the parent's space (twips)
+  ColorTransform colorTransform;  // this node's own; the renderer concatenates
+  BlendMode blendMode = BlendMode::Normal;
+  float ratio = 0;           // MorphShape: 0..1
+  bool visible = true;
+  std::vector<DisplayNode> children;  // Group (sprite, button state): sorted by depth
+};
+
+}  // namespace orrivel::swf

@@ -1,0 +1,35 @@
+// Draws a display tree of a loaded movie into a BGRA canvas: converts SWF
+// shapes (edges with left and right fills) into fill and stroke paths,
+// resolves styles into paints, applies colour transforms, masks by clip
+// depth and blend modes. Converted shapes and decoded bitmaps are cached.
+#pragma once
+
+#include <memory>
+
+#include "swf/format/movie.h"
+#include "swf/raster/raster.h"
+#include "swf/render/display.h"
+#include "swf/render/image_decoder.h"
+
+namespace orrivel::swf {
+
+enum class Quality : uint8_t { Low, High };
+
+class Renderer {
+ public:
+  // movie and decoder must outlive the renderer.
+  Renderer(const Movie& movie, ImageDecoder& decoder);
+  ~Renderer();
+  Renderer(const Renderer&) = delete;
+  Renderer& operator=(const Renderer&) = delete;
+
+  // Draws root's children (root itself is the stage: its matrix maps twips to
+  // device pixels). The canvas is not cleared first.
+  void Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orrivel::swf
