@@ -16,6 +16,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static C and C++ runtimes: the .scr imports only system DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
+# Link zlib statically too.
+set(ZLIB_USE_STATIC_LIBS ON)
+
 # Windows test executables run through Wine.
 find_program(WINE_EXECUTABLE NAMES wine64 wine)
 if(WINE_EXECUTABLE)
