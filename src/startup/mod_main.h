@@ -26,12 +26,18 @@ extern bool PreviewMode;
 // Called by WinMain, and again by the picture window's fall-back.
 void Main();
 
-// Reads the settings file into SaverSettings (and PictureList).
+// Reads the settings file into SaverSettings (and PictureList). Never stops
+// the start-up: failures are shown in a message box.
 void ReadSettings();
+
+// Appends the entries of SaverSettings.Pics to PictureList; with an empty
+// Pics it writes the built-in movie settings instead.
+void SplitPictureList();
 
 // Writes the settings file in one of its three layouts, then updates
 // SaverSettings as the readers expect. Returns false when the file could not
-// be written (the caller reports or ignores it, as its window does).
+// be written (the caller reports or ignores it, as its window does);
+// LastWriteSettingsError() in settings_store.h tells why.
 bool WriteSettings(const std::string& movieOrPic, const std::string& movieFile,
                    const std::string& interactive, bool writeDefault,
                    const std::string& pics, const std::string& random,

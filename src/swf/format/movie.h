@@ -152,6 +152,7 @@ struct ButtonRecord {
   Matrix matrix;
   ColorTransform colorTransform;  // DefineButton2 only
   BlendMode blendMode = BlendMode::Normal;
+  bool hasFilters = false;  // filters are parsed past, not kept
 };
 
 struct ButtonCondAction {
@@ -170,6 +171,15 @@ struct ButtonDefinition {
 
 // ---- Control tags and timelines -----------------------------------------
 
+// One clip event handler of a PlaceObject2/3. The event bits are as stored:
+// 16 bits up to SWF 5, 32 bits from SWF 6 (load = 0x1, enterFrame = 0x2, ...,
+// keyPress = 0x20000).
+struct ClipAction {
+  uint32_t events = 0;
+  uint8_t keyCode = 0;           // keyPress events only
+  std::vector<uint8_t> actions;  // raw action bytes
+};
+
 struct PlaceObject {
   int version = 1;  // 1, 2 or 3
   uint16_t depth = 0;
@@ -187,6 +197,8 @@ struct PlaceObject {
   bool hasFilters = false;     // filters are parsed past, not kept
   bool hasClipActions = false;  // clip event handlers, kept raw
   std::vector<uint8_t> clipActions;
+  std::optional<Rgba> backgroundColor;  // PlaceObject3 opaque background
+  std::vector<ClipAction> clipActionRecords;  // clipActions split into handlers
 };
 
 struct RemoveObject {
@@ -239,6 +251,7 @@ struct TagInfo {
   uint32_t length = 0;
   uint32_t offset = 0;  // of the tag header in the uncompressed data
   int spriteDepth = 0;  // 0 on the main timeline, 1 inside a sprite
+  bool damaged = false;  // the body did not parse and was dropped
 };
 
 struct Movie {

@@ -16,7 +16,12 @@ struct LoadLimits {
   uint32_t maxSpriteNesting = 16;
   uint32_t maxRecordsPerShape = 1u << 20;
   uint32_t maxFrames = 1u << 16;
+  // The parsed model never takes more than kModelBytesPerInputByte times the
+  // (uncompressed) file size plus 1 MiB, nor more than this.
+  uint64_t maxModelBytes = 512ull << 20;
 };
+
+inline constexpr uint64_t kModelBytesPerInputByte = 128;
 
 enum class LoadErrorKind {
   None,

@@ -11,6 +11,7 @@
 #include "swf/format/reader.h"
 #include "swf/raster/raster.h"
 #include "swf/render/image_decoder.h"
+#include "swf/render/display.h"
 #include "swf/render/renderer.h"
 
 namespace orrivel::swf {
@@ -27,6 +28,8 @@ class Player {
   // Returns false (and FrameNum() reads -1) when nothing could be loaded.
   bool LoadFile(const std::string& utf8Path);
   bool LoadMemory(std::span<const uint8_t> bytes);
+  // Plays a movie that is already parsed (built by hand in tests, for example).
+  bool LoadParsed(std::unique_ptr<Movie> movie);
   void Unload();
 
   // 0-based current frame of the main timeline; -1 when no movie is loaded.
@@ -48,6 +51,14 @@ class Player {
   // Renders the current frame into the canvas: the stage scaled to fit
   // ("show all"), centred, the background colour filling the rest.
   void Render(raster::Canvas& canvas);
+
+  // What Render would draw into a width x height target; the root maps stage
+  // twips to device pixels.
+  DisplayNode BuildDisplayTree(int width, int height) const;
+  // Whether the main timeline is playing (false once the movie stopped itself).
+  bool IsPlaying() const;
+  // The stage colour (SetBackgroundColor; white when the movie sets none).
+  Rgba BackgroundColor() const;
 
  private:
   struct Impl;

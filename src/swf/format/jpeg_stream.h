@@ -1,0 +1,23 @@
+// Rebuilds the JPEG data of DefineBits / DefineBitsJPEG2-4 as one standalone
+// JPEG stream that any decoder accepts.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace orrivel::swf {
+
+// True when the bytes start like a JPEG stream (including the stray EOI+SOI
+// pair that old Flash files put in front).
+bool LooksLikeJpeg(std::span<const uint8_t> data);
+
+// One SOI, the segments of tables (JPEGTables, for DefineBits; empty
+// otherwise), the segments and scans of image, one EOI. Every SOI and EOI
+// inside is dropped, which removes the erroneous FF D9 FF D8 pair at the
+// start or in the middle of old files. Image bytes that are not JPEG (PNG or
+// GIF in DefineBitsJPEG2/3) are returned unchanged.
+std::vector<uint8_t> MakeStandaloneJpeg(std::span<const uint8_t> tables,
+                                        std::span<const uint8_t> image);
+
+}  // namespace orrivel::swf

@@ -1,0 +1,201 @@
+#include "swf/format/timeline_reader.h"
+
+#include "swf/format/tag_codes.h"
+
+namespace orrivel::swf {
+namespace {
+
+constexpr uint32_t kFileAttributesAs3 = 0x08;
+
+class TimelineWalker {
+ public:
+  TimelineWalker(size_t fileOffset, int depth, Timeline& timeline, Movie& movie,
+                 ParseContext& ctx, TagWalkResult& result)
+      : fileOffset_(fileOffset), depth_(depth), timeline_(timeline), movie_(movie), ctx_(ctx),
+        result_(result) {}
+
+  void Run(ByteReader& r) {
+    while (!r.AtEnd() && !stop_) {
+      const size_t tagStart = r.Position();
+      const uint16_t codeAndLength = r.U16();
+      uint32_t length = codeAndLength & 0x3F;
+      if (length == 0x3F) length = r.U32();
+      if (r.Failed()) break;  // a tag header cut short ends the timeline
+      const uint16_t code = codeAndLength >> 6;
+      // A tag longer than what is left is parsed as far as it goes, and is
+      // the last one of this timeline.
+      const bool cutShort = length > r.Remaining();
+      const size_t bodyOffset = fileOffset_ + r.Position();
+      ByteReader body = r.Sub(cutShort ? r.Remaining() : length);
+      if (!ctx_.budget.Take(sizeof(TagInfo))) break;
+      const size_t infoIndex = movie_.tags.size();
+      movie_.tags.push_back({code, length, static_cast<uint32_t>(fileOffset_ + tagStart), depth_});
+      if (!Dispatch(code, body, bodyOffset) || cutShort) {
+        movie_.tags[infoIndex].damaged = true;
+        ++result_.damagedTags;
+      }
+      if (cutShort || ctx_.budget.Exhausted()) break;
+    }
+    if (ctx_.budget.Exhausted()) result_.budgetExhausted = true;
+    if (!frame_.tags.empty() || frame_.label) EndFrame();
+  }
+
+ private:
+  void EndFrame() {
+    if (timeline_.frames.size() >= ctx_.limits.maxFrames || !ctx_.budget.Take(sizeof(Frame))) {
+      stop_ = true;
+      return;
+    }
+    timeline_.frames.push_back(std::move(frame_));
+    frame_ = Frame{};
+  }
+
+  bool AddControl(ControlTag tag, size_t extraBytes) {
+    if (!ctx_.budget.Take(sizeof(ControlTag) + extraBytes)) return false;
+    frame_.tags.push_back(std::move(tag));
+    return true;
+  }
+
+  template <typename T>
+  bool AddCharacter(std::optional<T> def) {
+    if (!def) return false;
+    if (depth_ > 0) return true;  // definitions belong on the main timeline
+    if (!ctx_.budget.Take(sizeof(Character))) return false;
+    // The first definition of an id wins, as in the reference player.
+    movie_.characters.emplace(def->id, std::move(*def));
+    return true;
+  }
+
+  // False when the tag body is damaged.
+  bool Dispatch(uint16_t code, ByteReader& r, size_t bodyOffset) {
+    using namespace tag;
+    switch (code) {
+      case kEnd:
+        stop_ = true;
+        return true;
+      case kShowFrame:
+        EndFrame();
+        return true;
+      case kSetBackgroundColor: {
+        const Rgba color = r.Rgb();
+        if (r.Failed()) return false;
+        if (depth_ == 0 && !movie_.backgroundColor) movie_.backgroundColor = color;
+        return AddControl(SetBackgroundColor{color}, 0);
+      }
+      case kFrameLabel: {
+        std::string label = r.String();
+        if (r.Failed() || !ctx_.budget.Take(label.size())) return false;
+        if (!frame_.label) frame_.label = std::move(label);
+        return true;
+      }
+      case kDoAction: {
+        const auto bytes = r.Rest();
+        return AddControl(DoAction{{bytes.begin(), bytes.end()}}, bytes.size());
+      }
+      case kPlaceObject:
+      case kPlaceObject2:
+      case kPlaceObject3:
+      case kPlaceObject4: {  // PlaceObject4 adds trailing data that is not kept
+        const int version = code == kPlaceObject ? 1 : code == kPlaceObject2 ? 2 : 3;
+        auto po = ReadPlaceObject(r, version, ctx_);
+        if (!po) return false;
+        const size_t extra = po->clipActions.size() + (po->name ? po->name->size() : 0);
+        return AddControl(std::move(*po), extra);
+      }
+      case kRemoveObject:
+      case kRemoveObject2: {
+        auto ro = ReadRemoveObject(r, code == kRemoveObject ? 1 : 2);
+        return ro && AddControl(*ro, 0);
+      }
+      case kDefineSprite:
+        return ReadSprite(r, bodyOffset);
+      case kFileAttributes: {
+        const uint32_t flags = r.U8();
+        if (r.Failed()) return false;
+        if (depth_ == 0) movie_.fileAttributesAs3 = (flags & kFileAttributesAs3) != 0;
+        return true;
+      }
+      case kDoAbc:
+      case kDoAbc2:
+        movie_.hasDoAbc = true;
+        result_.actionScript3 = true;
+        stop_ = true;
+        return true;
+      case kJpegTables: {
+        if (depth_ > 0 || !movie_.jpegTables.empty()) return true;
+        const auto bytes = r.Rest();
+        if (!ctx_.budget.Take(bytes.size())) return false;
+        movie_.jpegTables.assign(bytes.begin(), bytes.end());
+        return true;
+      }
+      case kDefineShape: return AddCharacter(ReadDefineShape(r, 1, ctx_));
+      case kDefineShape2: return AddCharacter(ReadDefineShape(r, 2, ctx_));
+      case kDefineShape3: return AddCharacter(ReadDefineShape(r, 3, ctx_));
+      case kDefineShape4: return AddCharacter(ReadDefineShape(r, 4, ctx_));
+      case kDefineMorphShape: return AddCharacter(ReadDefineMorphShape(r, 1, ctx_));
+      case kDefineMorphShape2: return AddCharacter(ReadDefineMorphShape(r, 2, ctx_));
+      case kDefineBits: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg1, ctx_));
+      case kDefineBitsJpeg2: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg2, ctx_));
+      case kDefineBitsJpeg3: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg3, ctx_));
+      case kDefineBitsJpeg4: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg4, ctx_));
+      case kDefineBitsLossless:
+        return AddCharacter(ReadDefineBits(r, BitmapKind::Lossless, ctx_));
+      case kDefineBitsLossless2:
+        return AddCharacter(ReadDefineBits(r, BitmapKind::Lossless2, ctx_));
+      case kDefineButton: return AddCharacter(ReadDefineButton(r, 1, ctx_));
+      case kDefineButton2: return AddCharacter(ReadDefineButton(r, 2, ctx_));
+      case kDefineButtonCxform: return ReadButtonCxform(r);
+      default:
+        return true;  // tags the player does not use are skipped by length
+    }
+  }
+
+  bool ReadButtonCxform(ByteReader& r) {
+    const uint16_t id = r.U16();
+    const ColorTransform cx = ReadColorTransform(r, false);
+    if (r.Failed()) return false;
+    if (depth_ > 0) return true;
+    const auto it = movie_.characters.find(id);
+    if (it == movie_.characters.end()) return true;
+    if (auto* button = std::get_if<ButtonDefinition>(&it->second)) button->colorTransform = cx;
+    return true;
+  }
+
+  bool ReadSprite(ByteReader& r, size_t bodyOffset) {
+    if (static_cast<uint32_t>(depth_) >= ctx_.limits.maxSpriteNesting) return false;
+    SpriteDefinition sprite;
+    sprite.id = r.U16();
+    sprite.timeline.declaredFrameCount = r.U16();
+    if (r.Failed()) return false;
+    const size_t tagsOffset = bodyOffset + r.Position();
+    ByteReader tags = r.Sub(r.Remaining());
+    TimelineWalker inner(tagsOffset, depth_ + 1, sprite.timeline, movie_, ctx_, result_);
+    inner.Run(tags);
+    if (result_.actionScript3) {
+      stop_ = true;
+      return true;
+    }
+    // Sprites inside sprites are not characters; only the tag count above
+    // shows they were there.
+    if (depth_ > 0) return true;
+    return AddCharacter(std::optional<SpriteDefinition>(std::move(sprite)));
+  }
+
+  size_t fileOffset_;
+  int depth_;
+  Timeline& timeline_;
+  Movie& movie_;
+  ParseContext& ctx_;
+  TagWalkResult& result_;
+  Frame frame_;
+  bool stop_ = false;
+};
+
+}  // namespace
+
+void ReadTimeline(ByteReader& r, size_t fileOffset, int depth, Timeline& timeline, Movie& movie,
+                  ParseContext& ctx, TagWalkResult& result) {
+  TimelineWalker(fileOffset, depth, timeline, movie, ctx, result).Run(r);
+}
+
+}  // namespace orrivel::swf

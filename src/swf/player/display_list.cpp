@@ -1,0 +1,57 @@
+#include "swf/player/display_list.h"
+
+#include <utility>
+
+namespace orrivel::swf {
+
+namespace {
+
+void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
+  if (place.matrix) obj.matrix = *place.matrix;
+  if (place.colorTransform) obj.colorTransform = *place.colorTransform;
+  if (place.ratio) obj.ratio = *place.ratio;
+  if (place.name) obj.name = *place.name;
+  if (place.clipDepth) obj.clipDepth = *place.clipDepth;
+  if (place.blendMode) obj.blendMode = *place.blendMode;
+  if (place.visible) obj.visible = *place.visible;
+}
+
+}  // namespace
+
+void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize) {
+  auto it = list.find(place.depth);
+  if (place.move) {
+    if (it == list.end()) {
+      // Moving an empty depth with a character places it; without one there
+      // is nothing to move.
+      if (!place.characterId || list.size() >= maxSize) return;
+      DisplayObject obj;
+      obj.characterId = *place.characterId;
+      obj.depth = place.depth;
+      ApplyProperties(obj, place);
+      list.emplace(place.depth, std::move(obj));
+      return;
+    }
+    DisplayObject& obj = it->second;
+    if (place.characterId && *place.characterId != obj.characterId) {
+      obj.characterId = *place.characterId;
+      obj.instance.reset();
+    }
+    ApplyProperties(obj, place);
+    return;
+  }
+  if (!place.characterId) return;  // a new placement needs a character
+  // A fresh placement at an occupied depth replaces the old object outright.
+  if (it == list.end() && list.size() >= maxSize) return;
+  DisplayObject obj;
+  obj.characterId = *place.characterId;
+  obj.depth = place.depth;
+  ApplyProperties(obj, place);
+  list.insert_or_assign(place.depth, std::move(obj));
+}
+
+void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove) {
+  list.erase(remove.depth);
+}
+
+}  // namespace orrivel::swf

@@ -1,0 +1,41 @@
+// One timeline's display list: the objects placed at each depth, kept sorted
+// by depth, and the PlaceObject / RemoveObject rules that change it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "swf/format/movie.h"
+
+namespace orrivel::swf {
+
+class TimelineInstance;
+
+struct DisplayObject {
+  uint16_t characterId = 0;
+  uint16_t depth = 0;
+  Matrix matrix;
+  ColorTransform colorTransform;
+  uint16_t ratio = 0;
+  std::string name;
+  uint16_t clipDepth = 0;
+  BlendMode blendMode = BlendMode::Normal;
+  bool visible = true;
+  // Sprites and buttons own a nested timeline; shapes and bitmaps have none.
+  // Shared so that a goto can carry a persisting instance into the rebuilt list.
+  std::shared_ptr<TimelineInstance> instance;
+};
+
+using DisplayList = std::map<uint16_t, DisplayObject>;
+
+// Applies one PlaceObject to a list. A new depth is only added while the list
+// holds fewer than maxSize objects. Replacing the character of an object
+// drops its nested timeline unless the character stays the same.
+void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize);
+
+void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove);
+
+}  // namespace orrivel::swf

@@ -1,0 +1,56 @@
+#include "swf/player/display_tree.h"
+
+#include <variant>
+
+namespace orrivel::swf {
+
+namespace {
+
+void AppendChildren(const TimelineInstance& timeline, const Movie& movie, DisplayNode& parent);
+
+bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
+  auto it = movie.characters.find(obj.characterId);
+  if (it == movie.characters.end()) return false;
+  node.characterId = obj.characterId;
+  node.depth = obj.depth;
+  node.clipDepth = obj.clipDepth;
+  node.matrix = obj.matrix;
+  node.colorTransform = obj.colorTransform;
+  node.blendMode = obj.blendMode;
+  node.visible = obj.visible;
+  const Character& c = it->second;
+  if (std::holds_alternative<ShapeDefinition>(c)) {
+    node.kind = DisplayNode::Kind::Shape;
+  } else if (std::holds_alternative<MorphShapeDefinition>(c)) {
+    node.kind = DisplayNode::Kind::MorphShape;
+    node.ratio = static_cast<float>(obj.ratio) / 65535.0f;
+  } else if (std::holds_alternative<BitmapDefinition>(c)) {
+    node.kind = DisplayNode::Kind::Bitmap;
+  } else {
+    // Sprites and buttons; one past the nesting cap has no instance and stays empty.
+    node.kind = DisplayNode::Kind::Group;
+    if (obj.instance) AppendChildren(*obj.instance, movie, node);
+  }
+  return true;
+}
+
+void AppendChildren(const TimelineInstance& timeline, const Movie& movie, DisplayNode& parent) {
+  parent.children.reserve(timeline.List().size());
+  for (const auto& [depth, obj] : timeline.List()) {
+    DisplayNode node;
+    if (MakeNode(obj, movie, node)) parent.children.push_back(std::move(node));
+  }
+}
+
+}  // namespace
+
+DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
+                             const Matrix& stageToDevice) {
+  DisplayNode stage;
+  stage.kind = DisplayNode::Kind::Group;
+  stage.matrix = stageToDevice;
+  AppendChildren(root, movie, stage);
+  return stage;
+}
+
+}  // namespace orrivel::swf

@@ -1,0 +1,16 @@
+// Turns the running timelines into the display tree the renderer draws.
+#pragma once
+
+#include "swf/format/movie.h"
+#include "swf/player/timeline_instance.h"
+#include "swf/render/display.h"
+
+namespace orrivel::swf {
+
+// The root node is the stage: its matrix is stageToDevice, its children the
+// main timeline's objects in depth order. Sprites and buttons become groups;
+// objects whose character is unknown (or not drawable) are left out.
+DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
+                             const Matrix& stageToDevice);
+
+}  // namespace orrivel::swf

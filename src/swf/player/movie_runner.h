@@ -1,0 +1,36 @@
+// Runs a loaded movie's timelines frame by frame, without time or drawing:
+// the display lists, the nested sprites and the frame actions.
+#pragma once
+
+#include <memory>
+
+#include "swf/format/movie.h"
+#include "swf/player/timeline_instance.h"
+#include "swf/render/display.h"
+
+namespace orrivel::swf {
+
+class MovieRunner {
+ public:
+  // Shows frame 1 at once (control tags, then actions). movie must outlive the runner.
+  explicit MovieRunner(const Movie& movie, const PlayerLimits& limits = {});
+  ~MovieRunner();
+  MovieRunner(const MovieRunner&) = delete;
+  MovieRunner& operator=(const MovieRunner&) = delete;
+
+  // One movie frame: every timeline moves on, then the queued actions run.
+  void Tick();
+
+  TimelineInstance& Root() { return *root_; }
+  const TimelineInstance& Root() const { return *root_; }
+  Rgba Background() const { return ctx_.background; }
+  std::size_t LiveObjects() const { return ctx_.liveObjects; }
+  DisplayNode BuildTree(const Matrix& stageToDevice) const;
+
+ private:
+  const Movie& movie_;
+  TimelineContext ctx_;
+  std::shared_ptr<TimelineInstance> root_;  // declared after ctx_: dies first
+};
+
+}  // namespace orrivel::swf

@@ -1,0 +1,187 @@
+#include "swf/player/timeline_instance.h"
+
+#include <algorithm>
+#include <cctype>
+#include <utility>
+#include <variant>
+
+namespace orrivel::swf {
+
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+const Character* FindCharacter(const Movie& movie, uint16_t id) {
+  auto it = movie.characters.find(id);
+  return it == movie.characters.end() ? nullptr : &it->second;
+}
+
+bool HasOwnTimeline(const Movie& movie, uint16_t id) {
+  const Character* c = FindCharacter(movie, id);
+  return c && (std::holds_alternative<SpriteDefinition>(*c) ||
+               std::holds_alternative<ButtonDefinition>(*c));
+}
+
+}  // namespace
+
+std::shared_ptr<TimelineInstance> TimelineInstance::Create(TimelineContext& ctx,
+                                                           const Timeline* timeline,
+                                                           std::weak_ptr<TimelineInstance> parent,
+                                                           int nesting, bool isRoot) {
+  return std::shared_ptr<TimelineInstance>(
+      new TimelineInstance(ctx, timeline, std::move(parent), nesting, isRoot));
+}
+
+TimelineInstance::TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
+                                   std::weak_ptr<TimelineInstance> parent, int nesting,
+                                   bool isRoot)
+    : ctx_(ctx),
+      timeline_(timeline),
+      parent_(std::move(parent)),
+      nesting_(nesting),
+      isRoot_(isRoot),
+      bornTick_(ctx.tick) {}
+
+TimelineInstance::~TimelineInstance() { ctx_.liveObjects -= list_.size(); }
+
+int TimelineInstance::FrameCount() const {
+  if (!timeline_ || timeline_->frames.empty()) return 1;
+  return static_cast<int>(timeline_->frames.size());
+}
+
+std::size_t TimelineInstance::ListBudget() const {
+  const std::size_t cap = ctx_.limits.maxDisplayObjects;
+  return list_.size() + (cap > ctx_.liveObjects ? cap - ctx_.liveObjects : 0);
+}
+
+void TimelineInstance::Start() {
+  current_ = 0;
+  DisplayList next;
+  ApplyFrameTags(0, next, true);
+  Commit(std::move(next), false);
+}
+
+void TimelineInstance::StartButton(const ButtonDefinition& button) {
+  DisplayList next;
+  const std::size_t budget = ListBudget();
+  for (const ButtonRecord& rec : button.records) {
+    if (!rec.stateUp) continue;
+    if (!next.contains(rec.depth) && next.size() >= budget) break;
+    DisplayObject obj;
+    obj.characterId = rec.characterId;
+    obj.depth = rec.depth;
+    obj.matrix = rec.matrix;
+    obj.colorTransform = button.version >= 2 ? rec.colorTransform
+                                             : button.colorTransform.value_or(ColorTransform{});
+    obj.blendMode = rec.blendMode;
+    next.insert_or_assign(rec.depth, std::move(obj));
+  }
+  Commit(std::move(next), false);
+}
+
+void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions) {
+  if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return;
+  const std::size_t budget = ListBudget();
+  for (const ControlTag& tag : timeline_->frames[frame].tags) {
+    ++ctx_.tagsThisTick;
+    if (const auto* place = std::get_if<PlaceObject>(&tag)) {
+      ApplyPlaceObject(list, *place, budget);
+    } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
+      ApplyRemoveObject(list, *remove);
+    } else if (const auto* action = std::get_if<DoAction>(&tag)) {
+      if (queueActions) ctx_.actions.push_back({weak_from_this(), &action->actions});
+    } else if (const auto* bg = std::get_if<SetBackgroundColor>(&tag)) {
+      if (isRoot_) ctx_.background = Rgba{bg->color.r, bg->color.g, bg->color.b, 255};
+    }
+  }
+}
+
+void TimelineInstance::Commit(DisplayList next, bool backward) {
+  const Movie& movie = *ctx_.movie;
+  if (backward) {
+    // A rebuilt list keeps the old instance where the same character still
+    // sits at the same depth, so a sprite's own state survives the goto.
+    for (auto& [depth, obj] : next) {
+      if (obj.instance) continue;
+      auto old = list_.find(depth);
+      if (old != list_.end() && old->second.characterId == obj.characterId)
+        obj.instance = old->second.instance;
+    }
+  }
+  ctx_.liveObjects = ctx_.liveObjects - list_.size() + next.size();
+  DisplayList old = std::exchange(list_, std::move(next));
+  for (auto& [depth, obj] : list_) {
+    if (!obj.instance && HasOwnTimeline(movie, obj.characterId)) Materialize(obj);
+  }
+  // Instances that left the list die with `old` here.
+}
+
+void TimelineInstance::Materialize(DisplayObject& obj) {
+  if (nesting_ + 1 > ctx_.limits.maxNesting) return;  // shown empty
+  const Character* c = FindCharacter(*ctx_.movie, obj.characterId);
+  if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
+    obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
+    obj.instance->Start();
+  } else if (const auto* button = std::get_if<ButtonDefinition>(c)) {
+    obj.instance = Create(ctx_, nullptr, weak_from_this(), nesting_ + 1, false);
+    obj.instance->StartButton(*button);
+  }
+}
+
+void TimelineInstance::Tick() {
+  // Instances placed during this frame already show their first frame.
+  if (bornTick_ == ctx_.tick) return;
+  if (timeline_ && playing_ && FrameCount() > 1) {
+    const int next = current_ + 1 >= FrameCount() ? 0 : current_ + 1;
+    const bool backward = next < current_;
+    DisplayList list = backward ? DisplayList{} : list_;
+    ApplyFrameTags(next, list, true);
+    current_ = next;
+    Commit(std::move(list), backward);
+  }
+  std::vector<std::shared_ptr<TimelineInstance>> children;
+  for (auto it = list_.rbegin(); it != list_.rend(); ++it) {
+    if (it->second.instance) children.push_back(it->second.instance);
+  }
+  for (const auto& child : children) child->Tick();
+}
+
+bool TimelineInstance::GotoFrame(int frame) {
+  if (!timeline_) return false;
+  frame = std::clamp(frame, 0, FrameCount() - 1);
+  if (frame == current_ || ctx_.tagsThisTick >= ctx_.limits.maxTagsPerTick) return false;
+  const bool backward = frame < current_;
+  DisplayList list = backward ? DisplayList{} : list_;
+  for (int f = backward ? 0 : current_ + 1; f <= frame; ++f) {
+    ApplyFrameTags(f, list, f == frame);
+  }
+  current_ = frame;
+  Commit(std::move(list), backward);
+  return true;
+}
+
+int TimelineInstance::FindLabel(std::string_view label) const {
+  if (!timeline_) return -1;
+  for (std::size_t i = 0; i < timeline_->frames.size(); ++i) {
+    const auto& l = timeline_->frames[i].label;
+    if (l && EqualsNoCase(*l, label)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::shared_ptr<TimelineInstance> TimelineInstance::ChildByName(std::string_view name) const {
+  for (const auto& [depth, obj] : list_) {
+    if (obj.instance && EqualsNoCase(obj.name, name)) return obj.instance;
+  }
+  return nullptr;
+}
+
+}  // namespace orrivel::swf

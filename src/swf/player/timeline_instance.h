@@ -1,0 +1,99 @@
+// A running timeline: the main movie or one placed sprite (or a button's
+// state, which has a display list but no frames). Each owns its display list
+// and its play state; nested sprites advance one frame per movie frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "swf/format/movie.h"
+#include "swf/player/display_list.h"
+
+namespace orrivel::swf {
+
+// Bounds that keep a hostile movie from taking unbounded time or memory.
+struct PlayerLimits {
+  std::size_t maxDisplayObjects = 20000;  // over all timelines together
+  int maxNesting = 32;                    // sprite instances inside instances
+  int maxActionBlocksPerTick = 2000;      // DoAction blocks run per frame
+  int maxActionStepsPerBlock = 20000;     // actions read per block
+  uint64_t maxTagsPerTick = 1u << 20;     // control tags run per frame (gotos)
+};
+
+struct QueuedActions {
+  std::weak_ptr<TimelineInstance> target;
+  const std::vector<uint8_t>* bytes = nullptr;  // owned by the movie
+};
+
+// State shared by every timeline of one loaded movie.
+struct TimelineContext {
+  const Movie* movie = nullptr;
+  PlayerLimits limits;
+  std::size_t liveObjects = 0;  // sum of all live display lists' sizes
+  uint64_t tick = 0;
+  uint64_t tagsThisTick = 0;
+  std::deque<QueuedActions> actions;  // run after the frame's display lists are built
+  Rgba background{255, 255, 255, 255};
+};
+
+class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
+ public:
+  // timeline is null for a button state: a fixed list built by StartButton.
+  static std::shared_ptr<TimelineInstance> Create(TimelineContext& ctx, const Timeline* timeline,
+                                                  std::weak_ptr<TimelineInstance> parent,
+                                                  int nesting, bool isRoot);
+  ~TimelineInstance();
+  TimelineInstance(const TimelineInstance&) = delete;
+  TimelineInstance& operator=(const TimelineInstance&) = delete;
+
+  // Shows frame 1: its control tags run now, its actions are queued.
+  void Start();
+  // Shows the up state of a button.
+  void StartButton(const ButtonDefinition& button);
+
+  // One movie frame: this timeline moves on (if playing), then the instances
+  // that existed before this frame do the same.
+  void Tick();
+
+  // 0-based; out-of-range frames are clamped. Going forward runs the skipped
+  // frames' control tags; going backward rebuilds from frame 1, keeping
+  // instances that stay at the same depth with the same character. The
+  // target frame's actions are queued. False when nothing moved.
+  bool GotoFrame(int frame);
+  // -1 when no frame carries the label (compared without case, as AVM1 does).
+  int FindLabel(std::string_view label) const;
+
+  void SetPlaying(bool playing) { playing_ = playing; }
+  bool Playing() const { return playing_; }
+  int CurrentFrame() const { return current_; }
+  int FrameCount() const;
+  const DisplayList& List() const { return list_; }
+  std::shared_ptr<TimelineInstance> Parent() const { return parent_.lock(); }
+  // A child sprite by instance name (without case); null when there is none.
+  std::shared_ptr<TimelineInstance> ChildByName(std::string_view name) const;
+  bool IsRoot() const { return isRoot_; }
+
+ private:
+  TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
+                   std::weak_ptr<TimelineInstance> parent, int nesting, bool isRoot);
+  std::size_t ListBudget() const;
+  void ApplyFrameTags(int frame, DisplayList& list, bool queueActions);
+  void Commit(DisplayList next, bool backward);
+  void Materialize(DisplayObject& obj);
+
+  TimelineContext& ctx_;
+  const Timeline* timeline_;
+  std::weak_ptr<TimelineInstance> parent_;
+  int nesting_;
+  bool isRoot_;
+  int current_ = 0;
+  bool playing_ = true;
+  uint64_t bornTick_ = 0;
+  DisplayList list_;
+};
+
+}  // namespace orrivel::swf

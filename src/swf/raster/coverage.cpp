@@ -1,0 +1,166 @@
+#include "swf/raster/coverage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace orrivel::swf::raster {
+namespace {
+
+struct Scratch {
+  std::vector<float> acc;
+  std::vector<uint8_t> cov;
+  std::vector<const Edge*> sorted;
+  std::vector<const Edge*> active;
+  std::vector<std::pair<float, int>> crossings;
+};
+
+Scratch& ThreadScratch() {
+  thread_local Scratch s;
+  return s;
+}
+
+// Adds the signed area of one edge piece inside a scanline to the row's
+// accumulators (a[i] belongs to column i; the running sum is the coverage).
+void AccumulateLine(float* a, float xa, float xb, float d) {
+  const float x0 = std::min(xa, xb), x1 = std::max(xa, xb);
+  const float x0floor = std::floor(x0);
+  const int x0i = static_cast<int>(x0floor);
+  const float x1ceil = std::ceil(x1);
+  const int x1i = static_cast<int>(x1ceil);
+  if (x1i <= x0i + 1) {
+    const float xmf = 0.5f * (xa + xb) - x0floor;
+    a[x0i] += d - d * xmf;
+    a[x0i + 1] += d * xmf;
+    return;
+  }
+  const float s = 1.0f / (x1 - x0);
+  const float x0f = x0 - x0floor;
+  const float a0 = 0.5f * s * (1 - x0f) * (1 - x0f);
+  const float x1f = x1 - x1ceil + 1;
+  const float am = 0.5f * s * x1f * x1f;
+  a[x0i] += d * a0;
+  if (x1i == x0i + 2) {
+    a[x0i + 1] += d * (1 - a0 - am);
+  } else {
+    const float a1 = s * (1.5f - x0f);
+    a[x0i + 1] += d * (a1 - a0);
+    const float ds = d * s;
+    for (int xi = x0i + 2; xi < x1i - 1; ++xi) a[xi] += ds;
+    const float a2 = a1 + static_cast<float>(x1i - x0i - 3) * s;
+    a[x1i - 1] += d * (1 - a2 - am);
+  }
+  a[x1i] += d * am;
+}
+
+uint8_t ToCoverage(float v, FillRule rule) {
+  v = std::fabs(v);
+  if (rule == FillRule::EvenOdd) {
+    v = std::fmod(v, 2.0f);
+    if (v > 1) v = 2 - v;
+  } else if (v > 1) {
+    v = 1;
+  }
+  return static_cast<uint8_t>(v * 255.0f + 0.5f);
+}
+
+void AntiAliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, CoverageSink& sink) {
+  const int width = el.right - el.left;
+  float* acc = s.acc.data();
+  const float left = static_cast<float>(el.left);
+  const float top = static_cast<float>(y), bottom = top + 1;
+  int lo = width, hi = -1;
+  for (const Edge* e : s.active) {
+    const float ya = std::max(e->y0, top), yb = std::min(e->y1, bottom);
+    if (!(yb > ya)) continue;
+    // Keep x inside the edge's own span: float rounding must not push it
+    // outside the accumulator.
+    const float ex0 = std::min(e->x0, e->x1) - left, ex1 = std::max(e->x0, e->x1) - left;
+    const float xa = std::clamp(e->x0 - left + (ya - e->y0) * e->dxdy, ex0, ex1);
+    const float xb = std::clamp(e->x0 - left + (yb - e->y0) * e->dxdy, ex0, ex1);
+    AccumulateLine(acc, std::max(xa, 0.0f), std::max(xb, 0.0f), (yb - ya) * e->dir);
+    lo = std::min(lo, static_cast<int>(std::min(xa, xb)));
+    hi = std::max(hi, static_cast<int>(std::ceil(std::max(xa, xb))) + 1);
+  }
+  if (hi < 0) return;
+  lo = std::max(lo, 0);
+  hi = std::min(hi, width + 1);
+  uint8_t* cov = s.cov.data();
+  float sum = 0;
+  for (int i = lo; i < width; ++i) {
+    sum += acc[i];
+    cov[i] = ToCoverage(sum, rule);
+  }
+  std::fill(acc + lo, acc + hi + 1, 0.0f);
+  if (lo < width) sink.Row(y, el.left + lo, width - lo, cov + lo);
+}
+
+void AliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, CoverageSink& sink) {
+  const float yc = static_cast<float>(y) + 0.5f;
+  s.crossings.clear();
+  for (const Edge* e : s.active) {
+    if (e->y0 <= yc && yc < e->y1) {
+      s.crossings.push_back({e->x0 + (yc - e->y0) * e->dxdy, e->dir});
+    }
+  }
+  if (s.crossings.empty()) return;
+  std::sort(s.crossings.begin(), s.crossings.end());
+  const int width = el.right - el.left;
+  uint8_t* cov = s.cov.data();
+  int lo = width, hi = 0;
+  int winding = 0;
+  // A pixel is inside when its centre x + 0.5 lies in [from, to).
+  const auto span = [&](float from, float to) {
+    const int a = std::max(static_cast<int>(std::ceil(from - 0.5f)) - el.left, 0);
+    const int b = std::min(static_cast<int>(std::ceil(to - 0.5f)) - el.left, width);
+    if (a >= b) return;
+    std::fill(cov + a, cov + b, uint8_t{255});
+    lo = std::min(lo, a);
+    hi = std::max(hi, b);
+  };
+  const auto inside = [rule](int w) { return rule == FillRule::EvenOdd ? (w & 1) != 0 : w != 0; };
+  for (size_t i = 0; i < s.crossings.size(); ++i) {
+    winding += s.crossings[i].second;
+    if (!inside(winding)) continue;
+    const float to = i + 1 < s.crossings.size() ? s.crossings[i + 1].first
+                                                : static_cast<float>(el.right) + 1;
+    span(s.crossings[i].first, to);
+  }
+  if (lo >= hi) return;
+  sink.Row(y, el.left + lo, hi - lo, cov + lo);
+  std::fill(cov + lo, cov + hi, uint8_t{0});
+}
+
+}  // namespace
+
+void Rasterize(const EdgeList& el, FillRule rule, bool antiAlias, CoverageSink& sink) {
+  if (el.Empty()) return;
+  Scratch& s = ThreadScratch();
+  const size_t width = static_cast<size_t>(el.right - el.left);
+  if (s.acc.size() < width + 3) s.acc.assign(width + 3, 0.0f);
+  if (s.cov.size() < width + 1) s.cov.assign(width + 1, 0);
+  s.sorted.clear();
+  for (const Edge& e : el.edges) s.sorted.push_back(&e);
+  std::sort(s.sorted.begin(), s.sorted.end(),
+            [](const Edge* a, const Edge* b) { return a->y0 < b->y0; });
+  s.active.clear();
+  size_t next = 0;
+  for (int y = el.top; y < el.bottom; ++y) {
+    const float rowBottom = static_cast<float>(y + 1);
+    while (next < s.sorted.size() && s.sorted[next]->y0 < rowBottom) {
+      s.active.push_back(s.sorted[next++]);
+    }
+    if (s.active.empty()) {
+      if (next >= s.sorted.size()) break;
+      continue;
+    }
+    if (antiAlias) {
+      AntiAliasedRow(s, el, y, rule, sink);
+    } else {
+      AliasedRow(s, el, y, rule, sink);
+    }
+    std::erase_if(s.active, [rowBottom](const Edge* e) { return e->y1 <= rowBottom; });
+  }
+}
+
+}  // namespace orrivel::swf::raster

@@ -1,0 +1,22 @@
+// Coverage accumulation: walks the clipped edges one scanline at a time and
+// hands each row's 8-bit coverage to a sink. Anti-aliased coverage is the
+// exact area of each pixel inside the path (signed area accumulated per
+// scanline); aliased coverage takes a pixel when its centre is inside.
+#pragma once
+
+#include <cstdint>
+
+#include "swf/raster/edges.h"
+
+namespace orrivel::swf::raster {
+
+class CoverageSink {
+ public:
+  virtual ~CoverageSink() = default;
+  // coverage[i] belongs to pixel (x + i, y); the sink may overwrite it.
+  virtual void Row(int y, int x, int count, uint8_t* coverage) = 0;
+};
+
+void Rasterize(const EdgeList& edges, FillRule rule, bool antiAlias, CoverageSink& sink);
+
+}  // namespace orrivel::swf::raster

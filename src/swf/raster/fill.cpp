@@ -1,0 +1,176 @@
+// FillPath, StrokePath, FillMask and Clear: flatten, build edges, rasterize
+// coverage, then paint through a span blitter.
+#include <algorithm>
+#include <vector>
+
+#include "swf/raster/coverage.h"
+#include "swf/raster/paint.h"
+#include "swf/raster/pixel.h"
+
+namespace orrivel::swf::raster {
+namespace {
+
+bool ValidCanvas(const Canvas& c) {
+  return c.pixels && c.width > 0 && c.height > 0 && c.stride >= c.width;
+}
+
+// Multiplies a row's coverage by the clip mask; pixels outside the mask are
+// clipped away entirely.
+void ApplyMask(const Mask* mask, int y, int x, int count, uint8_t* cov) {
+  if (!mask) return;
+  const bool rowInside = y >= 0 && y < mask->height &&
+                         mask->coverage.size() >= size_t(mask->width) * mask->height;
+  for (int i = 0; i < count; ++i) {
+    const int px = x + i;
+    const uint8_t m = rowInside && px < mask->width
+                          ? mask->coverage[size_t(y) * mask->width + px] : 0;
+    cov[i] = static_cast<uint8_t>(Div255(uint32_t(cov[i]) * m));
+  }
+}
+
+struct EdgeScratch {
+  Polylines lines;
+  EdgeList edges;
+};
+
+EdgeScratch& ThreadEdges() {
+  thread_local EdgeScratch s;
+  return s;
+}
+
+const EdgeList& Prepare(const Path& path, int width, int height) {
+  EdgeScratch& s = ThreadEdges();
+  const CullRect cull{0, 0, float(width), float(height)};
+  if (!Flatten(path, kFlattenTolerance, &cull, s.lines)) s.lines.Clear();
+  BuildEdges(s.lines, width, height, s.edges);
+  return s.edges;
+}
+
+class SolidBlitter final : public CoverageSink {
+ public:
+  SolidBlitter(Canvas& c, uint32_t color, const Mask* mask) : c_(c), color_(color), mask_(mask) {}
+  void Row(int y, int x, int count, uint8_t* cov) override {
+    ApplyMask(mask_, y, x, count, cov);
+    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
+    const bool opaque = AlphaOf(color_) == 255;
+    for (int i = 0; i < count; ++i) {
+      const uint32_t a = cov[i];
+      if (a == 0) continue;
+      if (a == 255) {
+        if (opaque) {
+          int j = i + 1;
+          while (j < count && cov[j] == 255) ++j;
+          std::fill(dst + i, dst + j, color_);
+          i = j - 1;
+        } else {
+          dst[i] = SrcOver(dst[i], color_);
+        }
+      } else {
+        dst[i] = SrcOver(dst[i], ScalePixel(color_, a));
+      }
+    }
+  }
+
+ private:
+  Canvas& c_;
+  uint32_t color_;
+  const Mask* mask_;
+};
+
+class ShaderBlitter final : public CoverageSink {
+ public:
+  ShaderBlitter(Canvas& c, Shader& shader, const Mask* mask) : c_(c), shader_(shader), mask_(mask) {}
+  void Row(int y, int x, int count, uint8_t* cov) override {
+    ApplyMask(mask_, y, x, count, cov);
+    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
+    for (int i = 0; i < count;) {
+      if (cov[i] == 0) {
+        ++i;
+        continue;
+      }
+      int j = i + 1;
+      while (j < count && cov[j] != 0) ++j;
+      if (span_.size() < size_t(j - i)) span_.resize(j - i);
+      shader_.Shade(x + i, y, j - i, span_.data());
+      for (int k = i; k < j; ++k) {
+        const uint32_t src = span_[k - i];
+        dst[k] = SrcOver(dst[k], cov[k] == 255 ? src : ScalePixel(src, cov[k]));
+      }
+      i = j;
+    }
+  }
+
+ private:
+  Canvas& c_;
+  Shader& shader_;
+  const Mask* mask_;
+  std::vector<uint32_t> span_;
+};
+
+class MaskBlitter final : public CoverageSink {
+ public:
+  MaskBlitter(Mask& m, const Mask* clip) : m_(m), clip_(clip) {}
+  void Row(int y, int x, int count, uint8_t* cov) override {
+    ApplyMask(clip_, y, x, count, cov);
+    uint8_t* dst = m_.coverage.data() + size_t(y) * m_.width + x;
+    for (int i = 0; i < count; ++i) dst[i] = std::max(dst[i], cov[i]);
+  }
+
+ private:
+  Mask& m_;
+  const Mask* clip_;
+};
+
+}  // namespace
+
+void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& paint,
+              const DrawOptions& options) {
+  if (!ValidCanvas(canvas) || path.Empty()) return;
+  std::unique_ptr<Shader> shader;
+  if (paint.kind == Paint::Kind::Bitmap) {
+    shader = MakeBitmapShader(paint);
+    if (!shader) return;
+  } else if (paint.kind != Paint::Kind::Solid) {
+    shader = MakeGradientShader(paint);
+    if (!shader) return;
+  } else if (paint.color.a == 0) {
+    return;
+  }
+  const EdgeList& edges = Prepare(path, canvas.width, canvas.height);
+  if (edges.Empty()) return;
+  if (shader) {
+    ShaderBlitter blitter(canvas, *shader, options.clip);
+    Rasterize(edges, rule, options.antiAlias, blitter);
+  } else {
+    SolidBlitter blitter(canvas, Premultiply(paint.color), options.clip);
+    Rasterize(edges, rule, options.antiAlias, blitter);
+  }
+}
+
+void StrokePath(Canvas& canvas, const Path& path, const Stroke& stroke, const Paint& paint,
+                const DrawOptions& options) {
+  if (!ValidCanvas(canvas) || path.Empty()) return;
+  FillPath(canvas, StrokeToPath(path, stroke), FillRule::NonZero, paint, options);
+}
+
+void FillMask(Mask& mask, const Path& path, FillRule rule, const DrawOptions& options) {
+  if (mask.width <= 0 || mask.height <= 0 ||
+      mask.coverage.size() < size_t(mask.width) * mask.height || path.Empty()) {
+    return;
+  }
+  const EdgeList& edges = Prepare(path, mask.width, mask.height);
+  if (edges.Empty()) return;
+  MaskBlitter blitter(mask, options.clip);
+  Rasterize(edges, rule, options.antiAlias, blitter);
+}
+
+void Clear(Canvas& canvas, Rgba color) {
+  if (!ValidCanvas(canvas)) return;
+  const uint32_t p = Premultiply(color);
+  for (int y = 0; y < canvas.height; ++y) {
+    uint32_t* row = canvas.pixels + size_t(y) * canvas.stride;
+    std::fill(row, row + canvas.width, p);
+  }
+}
+
+}  // namespace orrivel::swf::raster

@@ -1,0 +1,4 @@
+#include "swf/raster/raster.h"
+namespace orrivel::swf::raster {
+Path StrokeToPath(const Path&, const Stroke&) { return {}; }
+}

@@ -1,0 +1,131 @@
+// An in-memory settings platform: files in a map, folders that refuse
+// writes, a code page that holds ASCII and Latin-1 letters only, a fixed
+// clock and a recorded message box.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "startup/mod_main.h"
+#include "startup/settings_store.h"
+
+namespace orrivel::testing {
+
+class FakeFiles final : public SettingsFiles {
+ public:
+  std::map<std::string, std::string> files;
+  std::set<std::string> readOnlyFolders;
+  std::set<std::string> folders;
+  bool failReplace = false;
+  bool failWriteMidway = false;  // leaves half the bytes in the new file
+  std::optional<ErrorInfo> readError;
+  int writes = 0;
+
+  static std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? "" : path.substr(0, slash);
+  }
+  bool Exists(const std::string& path) override { return files.count(path) != 0; }
+  ErrorInfo Read(const std::string& path, size_t limit, std::string& bytes) override {
+    if (readError) return *readError;
+    auto it = files.find(path);
+    if (it == files.end()) return MakeError(kErrFileNotFound);
+    if (it->second.size() > limit) return MakeError(kErrOutOfMemory);
+    bytes = it->second;
+    return {};
+  }
+  ErrorInfo WriteNew(const std::string& path, std::string_view bytes) override {
+    if (readOnlyFolders.count(FolderOf(path)) != 0) return {kErrPathFileAccess, "Access is denied."};
+    if (files.count(path) != 0) return MakeError(kErrPathFileAccess);
+    ++writes;
+    if (failWriteMidway) {
+      files[path] = std::string(bytes.substr(0, bytes.size() / 2));
+      return {kErrDiskFull, "There is not enough space on the disk."};
+    }
+    files[path] = std::string(bytes);
+    return {};
+  }
+  ErrorInfo Replace(const std::string& from, const std::string& to) override {
+    if (failReplace) return {kErrPathFileAccess, "Access is denied."};
+    files[to] = files[from];
+    files.erase(from);
+    return {};
+  }
+  void Remove(const std::string& path) override { files.erase(path); }
+  ErrorInfo CreateFolder(const std::string& path) override {
+    if (readOnlyFolders.count(FolderOf(path)) != 0) return MakeError(kErrPathFileAccess);
+    folders.insert(path);
+    return {};
+  }
+};
+
+// Windows-1252's idea of Latin-1: code points below 256 map to one byte.
+class FakeCodePage final : public AnsiCodePage {
+ public:
+  std::optional<std::string> Encode(std::string_view utf8) const override {
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      unsigned char c = utf8[i];
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
+        out += static_cast<char>(((c & 0x03) << 6) | (utf8[++i] & 0x3F));
+      } else {
+        return std::nullopt;
+      }
+    }
+    return out;
+  }
+  std::string Decode(std::string_view ansi) const override {
+    std::string out;
+    for (unsigned char c : ansi) {
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  }
+};
+
+class FixedClock final : public Clock {
+ public:
+  uint64_t Ticks() override { return 0x1234; }
+};
+
+class RecordedMessages final : public MessageSink {
+ public:
+  std::vector<std::string> shown;
+  void ShowError(const std::string& text) override { shown.push_back(text); }
+};
+
+inline constexpr char kProgramFolder[] = "C:\\Program Files\\Orrivel";
+inline constexpr char kProfileFolder[] = "C:\\Users\\u\\AppData\\Roaming\\Orrivel";
+inline const std::string kProgramFile = std::string(kProgramFolder) + "\\Velmorand.ini";
+inline const std::string kProfileFile = std::string(kProfileFolder) + "\\Velmorand.ini";
+
+// Installs itself for the plain ReadSettings/WriteSettings and starts every
+// test from an empty record.
+class SettingsTest : public ::testing::Test {
+ protected:
+  FakeFiles files;
+  FakeCodePage codePage;
+  FixedClock clock;
+  RecordedMessages messages;
+  SettingsPlatform platform{&files, &codePage, &clock, &messages, kProgramFolder, kProfileFolder};
+
+  void SetUp() override {
+    SaverSettings = {};
+    PictureList.clear();
+    PreviewMode = false;
+    InstallSettingsPlatform(&platform);
+  }
+  void TearDown() override { InstallSettingsPlatform(nullptr); }
+};
+
+}  // namespace orrivel::testing

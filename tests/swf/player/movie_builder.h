@@ -1,0 +1,157 @@
+// Hand-built movies for the timeline tests: frames of control tags and raw
+// action bytes written as the file would hold them.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "swf/format/movie.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::test {
+
+inline PlaceObject Place(uint16_t depth, uint16_t character, double tx = 0) {
+  PlaceObject p;
+  p.version = 2;
+  p.depth = depth;
+  p.characterId = character;
+  p.matrix = Matrix{1, 0, 0, 1, tx, 0};
+  return p;
+}
+
+inline PlaceObject Named(PlaceObject p, std::string name) {
+  p.name = std::move(name);
+  return p;
+}
+
+inline PlaceObject Move(uint16_t depth, double tx) {
+  PlaceObject p;
+  p.version = 2;
+  p.depth = depth;
+  p.move = true;
+  p.matrix = Matrix{1, 0, 0, 1, tx, 0};
+  return p;
+}
+
+inline PlaceObject Replace(uint16_t depth, uint16_t character) {
+  PlaceObject p;
+  p.version = 2;
+  p.depth = depth;
+  p.move = true;
+  p.characterId = character;
+  return p;
+}
+
+inline RemoveObject Remove(uint16_t depth) {
+  RemoveObject r;
+  r.version = 2;
+  r.depth = depth;
+  return r;
+}
+
+// ---- Action bytes ----------------------------------------------------------
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// An action with a payload: code, 16-bit length, payload.
+inline Bytes Long(uint8_t code, const Bytes& payload) {
+  Bytes out{code, static_cast<uint8_t>(payload.size() & 0xFF),
+            static_cast<uint8_t>(payload.size() >> 8)};
+  out.insert(out.end(), payload.begin(), payload.end());
+  return out;
+}
+
+inline Bytes Str(const std::string& s) {
+  Bytes out(s.begin(), s.end());
+  out.push_back(0);
+  return out;
+}
+
+inline const Bytes kStop{0x07};
+inline const Bytes kPlay{0x06};
+inline const Bytes kNextFrame{0x04};
+inline const Bytes kPrevFrame{0x05};
+inline const Bytes kEnd{0x00};
+inline Bytes GotoFrame(uint16_t frame0) {
+  return Long(0x81, {static_cast<uint8_t>(frame0), static_cast<uint8_t>(frame0 >> 8)});
+}
+inline Bytes GotoLabel(const std::string& label) { return Long(0x8C, Str(label)); }
+inline Bytes SetTarget(const std::string& path) { return Long(0x8B, Str(path)); }
+inline Bytes PushString(const std::string& s) { return Long(0x96, Cat({{0}, Str(s)})); }
+inline Bytes PushInt(int32_t v) {
+  const auto u = static_cast<uint32_t>(v);
+  return Long(0x96, {7, static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
+                     static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)});
+}
+inline Bytes GotoFrame2(bool play, int bias = -1) {
+  if (bias < 0) return Long(0x9F, {static_cast<uint8_t>(play ? 1 : 0)});
+  return Long(0x9F, {static_cast<uint8_t>(play ? 3 : 2), static_cast<uint8_t>(bias),
+                     static_cast<uint8_t>(bias >> 8)});
+}
+
+inline DoAction Act(std::initializer_list<Bytes> parts) {
+  DoAction a;
+  a.actions = Cat(parts);
+  a.actions.push_back(0);
+  return a;
+}
+
+// ---- Movies ------------------------------------------------------------------
+
+constexpr uint16_t kShapeA = 10, kShapeB = 11, kShapeC = 12;
+
+// A 550x400 stage at 24 fps with three shapes in the dictionary.
+inline Movie BaseMovie() {
+  Movie m;
+  m.header.version = 8;
+  m.header.frameSize = Rect{0, 550 * 20, 0, 400 * 20};
+  m.header.frameRate = 24;
+  for (uint16_t id : {kShapeA, kShapeB, kShapeC}) {
+    ShapeDefinition s;
+    s.id = id;
+    m.characters.emplace(id, s);
+  }
+  return m;
+}
+
+inline Frame MakeFrame(std::vector<ControlTag> tags, std::string label = {}) {
+  Frame f;
+  f.tags = std::move(tags);
+  if (!label.empty()) f.label = std::move(label);
+  return f;
+}
+
+inline Timeline MakeTimeline(std::vector<Frame> frames) {
+  Timeline t;
+  t.declaredFrameCount = static_cast<uint16_t>(frames.size());
+  t.frames = std::move(frames);
+  return t;
+}
+
+inline void AddSprite(Movie& m, uint16_t id, std::vector<Frame> frames) {
+  SpriteDefinition s;
+  s.id = id;
+  s.timeline = MakeTimeline(std::move(frames));
+  m.characters.emplace(id, std::move(s));
+}
+
+// "1:10 2:11@100": depth, character and (when not 0) x translation in twips.
+inline std::string Describe(const DisplayList& list) {
+  std::string out;
+  for (const auto& [depth, obj] : list) {
+    if (!out.empty()) out += ' ';
+    out += std::to_string(depth) + ":" + std::to_string(obj.characterId);
+    if (obj.matrix.tx != 0) out += "@" + std::to_string(static_cast<int>(obj.matrix.tx));
+  }
+  return out;
+}
+
+}  // namespace orrivel::swf::test

@@ -1,0 +1,197 @@
+#include "swf/render/renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "render_test_util.h"
+
+namespace orrivel::swf {
+namespace {
+
+using namespace testing;
+using Kind = DisplayNode::Kind;
+
+class NoDecoder : public ImageDecoder {
+ public:
+  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
+    return std::nullopt;
+  }
+};
+
+// Square of side `size` pixels at (x, y) pixels, filled with fill.
+ShapeDefinition SquareShape(uint16_t id, int x, int y, int size, FillStyle fill) {
+  Shape s;
+  s.fillStyles = {fill};
+  AddRect(s.records, x * 20, y * 20, (x + size) * 20, (y + size) * 20, 1);
+  return ShapeDef(id, std::move(s));
+}
+
+class RendererTest : public ::testing::Test {
+ protected:
+  void Add(Character c) {
+    const uint16_t id = std::visit([](const auto& d) { return d.id; }, c);
+    movie.characters.emplace(id, std::move(c));
+  }
+  OwnedCanvas Draw(const DisplayNode& root, int w = 16, int h = 16,
+                   Quality q = Quality::High, uint32_t background = 0) {
+    OwnedCanvas canvas(w, h, background);
+    Renderer renderer(movie, decoder);
+    renderer.Render(root, canvas.canvas, q);
+    return canvas;
+  }
+
+  Movie movie;
+  NoDecoder decoder;
+};
+
+TEST_F(RendererTest, SolidFillThroughNestedColorTransforms) {
+  Add(SquareShape(1, 2, 2, 8, Solid(200, 100, 50)));
+  DisplayNode root = Stage();
+  DisplayNode group = Node(Kind::Group, 0, 1);
+  group.colorTransform.rMult = 128;  // halves red
+  DisplayNode shape = Node(Kind::Shape, 1, 1);
+  shape.colorTransform.bAdd = 100;
+  group.children.push_back(shape);
+  root.children.push_back(group);
+
+  const OwnedCanvas c = Draw(root);
+  EXPECT_EQ(c.At(5, 5), 0xFF649696u);  // r 100, g 100, b 150
+  EXPECT_EQ(c.At(12, 5), 0u);
+  EXPECT_EQ(c.At(1, 1), 0u);
+}
+
+TEST_F(RendererTest, HoleFollowsTheFillRule) {
+  for (bool winding : {false, true}) {
+    SCOPED_TRACE(winding);
+    movie.characters.clear();
+    Shape s;
+    s.fillStyles = {Solid(0, 0, 255)};
+    AddRect(s.records, 0, 0, 240, 240, 1);
+    AddRect(s.records, 80, 80, 160, 160, 1);  // same direction as the outer one
+    Add(ShapeDef(1, std::move(s), winding));
+    DisplayNode root = Stage();
+    root.children.push_back(Node(Kind::Shape, 1, 1));
+    const OwnedCanvas c = Draw(root);
+    EXPECT_EQ(c.At(1, 1), 0xFF0000FFu);
+    EXPECT_EQ(c.At(6, 6), winding ? 0xFF0000FFu : 0u);
+  }
+}
+
+TEST_F(RendererTest, NodesDrawInOrderAndInvisibleOnesAreSkipped) {
+  Add(SquareShape(1, 0, 0, 8, Solid(255, 0, 0)));
+  Add(SquareShape(2, 4, 4, 8, Solid(0, 255, 0)));
+  DisplayNode root = Stage();
+  root.children.push_back(Node(Kind::Shape, 1, 1));
+  root.children.push_back(Node(Kind::Shape, 2, 2));
+  EXPECT_EQ(Draw(root).At(6, 6), 0xFF00FF00u);
+  root.children[1].visible = false;
+  EXPECT_EQ(Draw(root).At(6, 6), 0xFFFF0000u);
+}
+
+TEST_F(RendererTest, MaskHidesSiblingsUpToItsClipDepthOnly) {
+  Add(SquareShape(1, 0, 0, 8, Solid(1, 2, 3)));    // the mask: left half
+  Add(SquareShape(2, 0, 0, 16, Solid(255, 0, 0)));  // masked
+  Add(SquareShape(3, 12, 12, 4, Solid(0, 255, 0)));  // above the clip depth
+  DisplayNode root = Stage();
+  DisplayNode mask = Node(Kind::Shape, 1, 1);
+  mask.clipDepth = 2;
+  root.children.push_back(mask);
+  root.children.push_back(Node(Kind::Shape, 2, 2));
+  root.children.push_back(Node(Kind::Shape, 3, 3));
+
+  const OwnedCanvas c = Draw(root);
+  EXPECT_EQ(c.At(3, 3), 0xFFFF0000u);   // inside the mask
+  EXPECT_EQ(c.At(12, 3), 0u);           // outside: hidden
+  EXPECT_EQ(c.At(14, 14), 0xFF00FF00u);  // not masked
+}
+
+TEST_F(RendererTest, NestedMasksIntersect) {
+  Add(SquareShape(1, 0, 0, 8, Solid(1, 2, 3)));
+  Add(SquareShape(2, 4, 0, 12, Solid(1, 2, 3)));
+  Add(SquareShape(3, 0, 0, 16, Solid(255, 0, 0)));
+  DisplayNode root = Stage();
+  DisplayNode outer = Node(Kind::Shape, 1, 1);
+  outer.clipDepth = 10;
+  DisplayNode group = Node(Kind::Group, 0, 2);
+  DisplayNode inner = Node(Kind::Shape, 2, 1);
+  inner.clipDepth = 5;
+  group.children.push_back(inner);
+  group.children.push_back(Node(Kind::Shape, 3, 2));
+  root.children.push_back(outer);
+  root.children.push_back(group);
+
+  const OwnedCanvas c = Draw(root);
+  EXPECT_EQ(c.At(2, 2), 0u);             // outer only
+  EXPECT_EQ(c.At(6, 2), 0xFFFF0000u);   // both
+  EXPECT_EQ(c.At(10, 2), 0u);            // inner only
+}
+
+TEST_F(RendererTest, MultiplyLayerDarkensTheBackground) {
+  Add(SquareShape(1, 0, 0, 16, Solid(200, 100, 255)));
+  Add(SquareShape(2, 4, 4, 8, Solid(128, 255, 0)));
+  DisplayNode root = Stage();
+  root.children.push_back(Node(Kind::Shape, 1, 1));
+  DisplayNode top = Node(Kind::Shape, 2, 2);
+  top.blendMode = BlendMode::Multiply;
+  root.children.push_back(top);
+
+  const OwnedCanvas c = Draw(root);
+  const uint32_t p = c.At(8, 8);
+  EXPECT_EQ(Channel(p, 24), 255u);
+  EXPECT_NEAR(Channel(p, 16), 100, 2);
+  EXPECT_NEAR(Channel(p, 8), 100, 2);
+  EXPECT_NEAR(Channel(p, 0), 0, 2);
+  EXPECT_EQ(c.At(1, 1), 0xFFC864FFu);  // outside the layer: untouched
+}
+
+TEST_F(RendererTest, LowQualityHasNoPartialCoverage) {
+  Shape s;
+  s.fillStyles = {Solid(255, 255, 255)};
+  AddRect(s.records, 30, 30, 250, 250, 1);  // edges in mid-pixel
+  Add(ShapeDef(1, std::move(s)));
+  DisplayNode root = Stage();
+  root.children.push_back(Node(Kind::Shape, 1, 1));
+  for (Quality q : {Quality::Low, Quality::High}) {
+    const OwnedCanvas c = Draw(root, 16, 16, q);
+    bool partial = false;
+    for (uint32_t p : c.pixels) partial |= p != 0 && p != 0xFFFFFFFFu;
+    EXPECT_EQ(partial, q == Quality::High);
+  }
+}
+
+TEST_F(RendererTest, HairlineIsAtLeastOnePixelWide) {
+  for (uint16_t width : {0, 4}) {  // none, and a fifth of a pixel
+    SCOPED_TRACE(width);
+    movie.characters.clear();
+    Shape s;
+    LineStyle line;
+    line.width = width;
+    line.color = {0, 0, 0, 255};
+    s.lineStyles = {line};
+    s.records.push_back(Style(std::make_pair(0, 170), std::nullopt, std::nullopt, 1));
+    AddLines(s.records, {0, 170}, {{320, 170}});
+    Add(ShapeDef(1, std::move(s)));
+    DisplayNode root = Stage();
+    root.children.push_back(Node(Kind::Shape, 1, 1));
+    const OwnedCanvas c = Draw(root);
+    uint32_t column = 0;
+    for (int y = 0; y < 16; ++y) column += Channel(c.At(5, y), 24);
+    EXPECT_GE(column, 240u);  // about one pixel's worth of alpha
+    EXPECT_LE(column, 270u);
+  }
+}
+
+TEST_F(RendererTest, MissingCharactersAndOffCanvasNodesDrawNothing) {
+  Add(SquareShape(1, 0, 0, 8, Solid(255, 0, 0)));
+  DisplayNode root = Stage();
+  root.children.push_back(Node(Kind::Shape, 99, 1));
+  root.children.push_back(Node(Kind::MorphShape, 1, 2));  // wrong kind of character
+  DisplayNode far = Node(Kind::Shape, 1, 3);
+  far.matrix.tx = 1e9;
+  root.children.push_back(far);
+  for (uint32_t p : Draw(root).pixels) EXPECT_EQ(p, 0u);
+}
+
+}  // namespace
+}  // namespace orrivel::swf
