@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
 namespace orrivel {
 namespace {
 
-// sRGB transfer curve, both ways. Encoding goes through a 16-bit grid, fine
+// sRGB transfer curve, both ways. Encoding goes through a 14-bit grid, fine
 // enough that every 8-bit value survives a round trip.
-constexpr int kLinearSteps = 65535;
+constexpr int kLinearSteps = 16383;
 
 struct TransferTables {
   float toLinear[256];
@@ -69,72 +70,78 @@ AxisTaps BuildTaps(int srcSize, int dstSize) {
   return taps;
 }
 
-bool RowIsOpaque(const uint8_t* src, int width) {
-  unsigned all = 0xFF;
-  for (int x = 0; x < width; ++x) all &= src[x * 4 + 3];
-  return all == 0xFF;
-}
+// One pixel's four channels (B, G, R, A) in linear light, premultiplied; the
+// compiler maps it onto one SIMD register where there is one.
+using Vec4 = float __attribute__((vector_size(16)));
 
-// One source row into linear, premultiplied floats (B, G, R, A per pixel).
-void RowToLinear(const uint8_t* src, int width, float* out, const float* toLinear) {
-  for (int x = 0; x < width; ++x, src += 4, out += 4) {
+// One source row into linear, premultiplied pixels.
+void RowToLinear(const uint8_t* src, int width, Vec4* out, const float* toLinear) {
+  for (int x = 0; x < width; ++x, src += 4) {
     unsigned a = src[3];
     if (a == 255) {
-      out[0] = toLinear[src[0]];
-      out[1] = toLinear[src[1]];
-      out[2] = toLinear[src[2]];
-      out[3] = 1.0f;
+      out[x] = Vec4{toLinear[src[0]], toLinear[src[1]], toLinear[src[2]], 1.0f};
     } else if (a == 0) {
-      out[0] = out[1] = out[2] = out[3] = 0.0f;
+      out[x] = Vec4{0, 0, 0, 0};
     } else {
       // Premultiplied in sRGB: undo it, linearise, premultiply again.
       float alpha = a * (1.0f / 255.0f);
-      for (int c = 0; c < 3; ++c) {
-        unsigned straight = std::min(255u, (src[c] * 255u + a / 2) / a);
-        out[c] = toLinear[straight] * alpha;
-      }
-      out[3] = alpha;
+      float c[3];
+      for (int i = 0; i < 3; ++i) c[i] = toLinear[std::min(255u, (src[i] * 255u + a / 2) / a)];
+      out[x] = Vec4{c[0], c[1], c[2], 1.0f} * alpha;
     }
   }
 }
 
-// Horizontal pass over one source row, straight from the 8-bit pixels. Most
-// photos are opaque throughout, so that case skips the alpha work.
-void FilterOpaqueRow(const uint8_t* src, const AxisTaps& taps, int dstWidth, float* out,
+// Horizontal pass over one source row straight from its 8-bit pixels, as if
+// all were opaque (most photos are). Returns false when one was not; the
+// caller then filters the row again the general way.
+bool FilterOpaqueRow(const uint8_t* src, const AxisTaps& taps, int dstWidth, Vec4* out,
                      const float* toLinear) {
-  const float* w = taps.weights.data();
-  for (int d = 0; d < dstWidth; ++d, out += 4) {
+  uint32_t all = 0xFFFFFFFFu;
+  auto load = [&](const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);  // little-endian: B, G, R, A from the low byte up
+    all &= v;
+    return Vec4{toLinear[v & 0xFF], toLinear[v >> 8 & 0xFF], toLinear[v >> 16 & 0xFF], 0.0f};
+  };
+  for (int d = 0; d < dstWidth; ++d) {
     const uint8_t* p = src + static_cast<size_t>(taps.first[d]) * 4;
-    float b = 0, g = 0, r = 0;
-    for (int k = taps.offset[d], end = taps.offset[d + 1]; k < end; ++k, p += 4) {
-      b += w[k] * toLinear[p[0]];
-      g += w[k] * toLinear[p[1]];
-      r += w[k] * toLinear[p[2]];
+    const int k0 = taps.offset[d], n = taps.offset[d + 1] - k0;
+    const float* w = taps.weights.data() + k0;
+    // Only the two edge samples carry their own weight; the ones between
+    // are whole and share one.
+    Vec4 sum = w[0] * load(p);
+    if (n > 1) {
+      Vec4 inner{0, 0, 0, 0};
+      for (int k = 1; k < n - 1; ++k) inner += load(p + k * 4);
+      sum += w[n - 1] * load(p + (n - 1) * 4);
+      if (n > 2) sum += w[1] * inner;
     }
-    out[0] = b, out[1] = g, out[2] = r, out[3] = 1.0f;
+    sum[3] = 1.0f;
+    out[d] = sum;
   }
+  return (all >> 24) == 0xFF;
 }
 
-void FilterLinearRow(const float* linear, const AxisTaps& taps, int dstWidth, float* out) {
+void FilterLinearRow(const Vec4* linear, const AxisTaps& taps, int dstWidth, Vec4* out) {
   const float* w = taps.weights.data();
-  for (int d = 0; d < dstWidth; ++d, out += 4) {
-    const float* p = linear + static_cast<size_t>(taps.first[d]) * 4;
-    float sum[4] = {0, 0, 0, 0};
-    for (int k = taps.offset[d], end = taps.offset[d + 1]; k < end; ++k, p += 4) {
-      for (int c = 0; c < 4; ++c) sum[c] += w[k] * p[c];
-    }
-    for (int c = 0; c < 4; ++c) out[c] = sum[c];
+  for (int d = 0; d < dstWidth; ++d) {
+    const Vec4* p = linear + taps.first[d];
+    Vec4 sum{0, 0, 0, 0};
+    for (int k = taps.offset[d], end = taps.offset[d + 1]; k < end; ++k, ++p) sum += w[k] * *p;
+    out[d] = sum;
   }
 }
 
-void Accumulate(float* __restrict acc, const float* __restrict row, float weight, size_t count) {
-  for (size_t i = 0; i < count; ++i) acc[i] += weight * row[i];
+void Accumulate(Vec4* __restrict acc, const Vec4* __restrict row, float weight, int count) {
+  for (int i = 0; i < count; ++i) acc[i] += weight * row[i];
 }
 
 // A finished target row of linear sums back to 8-bit premultiplied sRGB.
-void EmitRow(const float* acc, int dstWidth, uint8_t* out, const uint8_t* toSrgb) {
-  for (int d = 0; d < dstWidth; ++d, out += 4, acc += 4) {
-    float alpha = std::clamp(acc[3], 0.0f, 1.0f);
+void EmitRow(const Vec4* acc, int dstWidth, uint8_t* out, const uint8_t* toSrgb) {
+  for (int d = 0; d < dstWidth; ++d, out += 4) {
+    Vec4 v = acc[d];
+    float alpha = std::clamp(v[3], 0.0f, 1.0f);
     unsigned a8 = static_cast<unsigned>(alpha * 255.0f + 0.5f);
     if (a8 == 0) {
       std::memset(out, 0, 4);
@@ -142,8 +149,8 @@ void EmitRow(const float* acc, int dstWidth, uint8_t* out, const uint8_t* toSrgb
     }
     float unpremultiply = kLinearSteps / alpha;
     for (int c = 0; c < 3; ++c) {
-      float v = std::clamp(acc[c] * unpremultiply + 0.5f, 0.0f, static_cast<float>(kLinearSteps));
-      unsigned c8 = toSrgb[static_cast<int>(v)];
+      float level = std::clamp(v[c] * unpremultiply + 0.5f, 0.0f, static_cast<float>(kLinearSteps));
+      unsigned c8 = toSrgb[static_cast<int>(level)];
       out[c] = static_cast<uint8_t>(a8 == 255 ? c8 : (c8 * a8 + 127) / 255);
     }
     out[3] = static_cast<uint8_t>(a8);
@@ -152,57 +159,102 @@ void EmitRow(const float* acc, int dstWidth, uint8_t* out, const uint8_t* toSrgb
 
 }  // namespace
 
-std::optional<Bitmap> Downscale(const BitmapView& src, int targetWidth, int targetHeight) {
-  if (!src.Valid() || targetWidth < 1 || targetHeight < 1) return std::nullopt;
-  const int dstWidth = std::min(targetWidth, src.width);
-  const int dstHeight = std::min(targetHeight, src.height);
+struct RowDownscaler::State {
+  int srcWidth = 0, srcHeight = 0;
+  bool copy = false;  // same size: rows are taken as they are
+  AxisTaps xTaps;
+  double yScale = 1;
+  std::vector<Vec4> linear, filtered, current, next;
+  int srcY = 0, dstY = 0;
   Bitmap out;
-  try {
-    out.width = dstWidth;
-    out.height = dstHeight;
-    out.pixels.resize(out.Stride() * dstHeight);
-    if (dstWidth == src.width && dstHeight == src.height) {
-      for (int y = 0; y < dstHeight; ++y) std::memcpy(out.Row(y), src.Row(y), out.Stride());
-      return out;
-    }
-    const TransferTables& tables = Tables();
-    const AxisTaps xTaps = BuildTaps(src.width, dstWidth);
-    const double yScale = static_cast<double>(src.height) / dstHeight;
-    const size_t rowFloats = static_cast<size_t>(dstWidth) * 4;
-    std::vector<float> linear, filtered(rowFloats), current(rowFloats, 0.0f), next(rowFloats, 0.0f);
+};
 
-    // Horizontal pass first, straight from the source pixels, so that the
-    // vertical sums run over short rows that stay in the first-level cache.
-    // Every source row is read once and added into the one or two target
-    // rows it overlaps.
-    int dstY = 0;
-    for (int y = 0; y < src.height && dstY < dstHeight; ++y) {
-      const uint8_t* row = src.Row(y);
-      if (RowIsOpaque(row, src.width)) {
-        FilterOpaqueRow(row, xTaps, dstWidth, filtered.data(), tables.toLinear);
-      } else {
-        linear.resize(static_cast<size_t>(src.width) * 4);
-        RowToLinear(row, src.width, linear.data(), tables.toLinear);
-        FilterLinearRow(linear.data(), xTaps, dstWidth, filtered.data());
-      }
-      double rowEnd = (dstY + 1) * yScale;  // where target row dstY ends, in source rows
-      double inside = std::min(1.0, rowEnd - y);
-      bool finishes = y + 1 >= rowEnd - 1e-9 || y + 1 == src.height;
-      Accumulate(current.data(), filtered.data(), static_cast<float>(inside / yScale), rowFloats);
-      if (!finishes) continue;
-      double spill = 1.0 - inside;
-      if (spill > 1e-9 && dstY + 1 < dstHeight) {
-        Accumulate(next.data(), filtered.data(), static_cast<float>(spill / yScale), rowFloats);
-      }
-      EmitRow(current.data(), dstWidth, out.Row(dstY), tables.toSrgb);
-      current.swap(next);
-      std::fill(next.begin(), next.end(), 0.0f);
-      ++dstY;
+RowDownscaler::RowDownscaler() = default;
+RowDownscaler::~RowDownscaler() = default;
+
+bool RowDownscaler::Start(int srcWidth, int srcHeight, int targetWidth, int targetHeight) {
+  state_.reset();
+  if (srcWidth < 1 || srcHeight < 1 || targetWidth < 1 || targetHeight < 1) return false;
+  try {
+    auto s = std::make_unique<State>();
+    s->srcWidth = srcWidth;
+    s->srcHeight = srcHeight;
+    s->out.width = std::min(targetWidth, srcWidth);
+    s->out.height = std::min(targetHeight, srcHeight);
+    s->out.pixels.resize(s->out.Stride() * s->out.height);
+    s->copy = s->out.width == srcWidth && s->out.height == srcHeight;
+    if (!s->copy) {
+      s->xTaps = BuildTaps(srcWidth, s->out.width);
+      s->yScale = static_cast<double>(srcHeight) / s->out.height;
+      s->filtered.resize(s->out.width);
+      s->current.resize(s->out.width);
+      s->next.resize(s->out.width);
     }
+    state_ = std::move(s);
   } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    return false;
   }
+  return true;
+}
+
+bool RowDownscaler::Done() const { return state_ && state_->srcY >= state_->srcHeight; }
+
+bool RowDownscaler::AddRows(const BitmapView& rows) {
+  if (!state_ || !rows.Valid() || rows.width != state_->srcWidth ||
+      rows.height > state_->srcHeight - state_->srcY) {
+    return false;
+  }
+  State& s = *state_;
+  if (s.copy) {
+    for (int y = 0; y < rows.height; ++y, ++s.srcY) {
+      std::memcpy(s.out.Row(s.srcY), rows.Row(y), s.out.Stride());
+    }
+    return true;
+  }
+  const TransferTables& tables = Tables();
+  const int dstWidth = s.out.width;
+  // Horizontal pass first, straight from the source pixels, so that the
+  // vertical sums run over short rows that stay in the first-level cache.
+  // Every source row is read once and added into the one or two target
+  // rows it overlaps.
+  for (int i = 0; i < rows.height; ++i, ++s.srcY) {
+    const uint8_t* row = rows.Row(i);
+    if (!FilterOpaqueRow(row, s.xTaps, dstWidth, s.filtered.data(), tables.toLinear)) {
+      s.linear.resize(s.srcWidth);
+      RowToLinear(row, s.srcWidth, s.linear.data(), tables.toLinear);
+      FilterLinearRow(s.linear.data(), s.xTaps, dstWidth, s.filtered.data());
+    }
+    const int y = s.srcY;
+    double rowEnd = (s.dstY + 1) * s.yScale;  // where target row dstY ends, in source rows
+    double inside = std::min(1.0, rowEnd - y);
+    bool finishes = y + 1 >= rowEnd - 1e-9 || y + 1 == s.srcHeight;
+    Accumulate(s.current.data(), s.filtered.data(), static_cast<float>(inside / s.yScale), dstWidth);
+    if (!finishes || s.dstY >= s.out.height) continue;
+    double spill = 1.0 - inside;
+    if (spill > 1e-9 && s.dstY + 1 < s.out.height) {
+      Accumulate(s.next.data(), s.filtered.data(), static_cast<float>(spill / s.yScale), dstWidth);
+    }
+    EmitRow(s.current.data(), dstWidth, s.out.Row(s.dstY), tables.toSrgb);
+    s.current.swap(s.next);
+    std::fill(s.next.begin(), s.next.end(), Vec4{0, 0, 0, 0});
+    ++s.dstY;
+  }
+  return true;
+}
+
+std::optional<Bitmap> RowDownscaler::Finish() {
+  if (!Done()) return std::nullopt;
+  Bitmap out = std::move(state_->out);
+  state_.reset();
   return out;
+}
+
+std::optional<Bitmap> Downscale(const BitmapView& src, int targetWidth, int targetHeight) {
+  if (!src.Valid()) return std::nullopt;
+  RowDownscaler scaler;
+  if (!scaler.Start(src.width, src.height, targetWidth, targetHeight)) return std::nullopt;
+  scaler.AddRows(src);
+  return scaler.Finish();
 }
 
 }  // namespace orrivel

@@ -18,8 +18,10 @@ std::string DefaultErrorDescription(int number) {
 }
 
 std::string ErrorMessageText(const ErrorInfo& error, int spaces) {
-  return std::to_string(error.number) + std::string(spaces > 0 ? spaces : 0, ' ') +
-         error.description;
+  std::string text = std::to_string(error.number);
+  text.append(spaces > 0 ? static_cast<size_t>(spaces) : 0, ' ');
+  text.append(error.description);
+  return text;
 }
 
 }  // namespace orrivel

@@ -41,6 +41,14 @@ void Form::SetCaption(const std::wstring& text) {
   if (hwnd_ != nullptr) SetWindowTextW(hwnd_, text.c_str());
 }
 
+std::wstring Form::Caption() const {
+  if (hwnd_ == nullptr) return {};
+  int n = GetWindowTextLengthW(hwnd_);
+  std::wstring text(n > 0 ? n + 1 : 1, L'\0');
+  text.resize(GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size())));
+  return text;
+}
+
 bool Form::CreateFormWindow(const wchar_t* className, DWORD style, DWORD exStyle,
                             const std::wstring& caption, int x, int y, int w, int h,
                             HWND parent, HBRUSH background, HICON icon) {
@@ -81,12 +89,20 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (self == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (msg == WM_DESTROY && self->hwnd_ == hwnd && !self->unloading_ &&
+      !self->destroyedOutside_) {
+    self->destroyedOutside_ = true;
+    self->unloading_ = true;
+    self->OnUnload();
+    self->unloading_ = false;
+  }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
     if (self->hwnd_ == hwnd && !self->unloading_) {
       // Destroyed from outside (for example the preview host went away).
       self->hwnd_ = nullptr;
+      self->destroyedOutside_ = false;
       Forget(self);
       if (Registry().empty()) PostQuitMessage(0);
     }

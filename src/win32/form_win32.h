@@ -1,7 +1,8 @@
 // Base class of the program's windows ("forms"): owns its HWND, binds the
 // object at WM_NCCREATE and forwards messages to a virtual handler. Every
 // loaded form is listed so EndSaver can unload them all; the message loop
-// ends when the last one is gone.
+// ends when the last one is gone. A window destroyed from outside (a
+// preview host that closes) still runs its unload handler.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +26,7 @@ class Form {
   void Unload();
 
   void SetCaption(const std::wstring& text);
+  std::wstring Caption() const;
 
   // Every form currently loaded, oldest first.
   static std::vector<Form*> LoadedForms();
@@ -46,6 +48,7 @@ class Form {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   HWND hwnd_ = nullptr;
   bool unloading_ = false;
+  bool destroyedOutside_ = false;  // by the system, e.g. with a preview host
 };
 
 }  // namespace orrivel::win32

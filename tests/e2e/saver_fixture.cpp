@@ -94,6 +94,10 @@ bool SaverTest::Focus(const std::string& title) {
   return rc == 0;
 }
 
+bool SaverTest::Ends(Process& saver, Millis timeout, const std::string& title) {
+  return PollUntil([&] { return !saver.Running() || XWindowId(title).empty(); }, timeout);
+}
+
 void SaverTest::Key(const std::string& keysym) { Capture("timeout 10 xdotool key " + keysym); }
 
 void SaverTest::MoveMouse(int x, int y) {

@@ -40,6 +40,9 @@ class SaverTest : public ::testing::Test {
   // Gives the X input focus to the window named `title`, as a window
   // manager would; false when there is none.
   bool Focus(const std::string& title);
+  // True once the saver's process has ended or its window titled `title`
+  // has gone (Wine takes a while to end a process; the window goes at once).
+  bool Ends(Process& saver, Millis timeout, const std::string& title = "Tavrenn");
   void Key(const std::string& keysym);
   void MoveMouse(int x, int y);
 

@@ -91,7 +91,9 @@ TEST_P(PreviewTest, EmbedsInTheHostAndEndsWithIt) {
 
   // Input over the preview does not end it.
   for (int i = 0; i < 6; ++i) MoveMouse(120 + 5 * i, 250);
-  EXPECT_FALSE(saver.WaitExit(500ms)) << "mouse moves ended the preview";
+  EXPECT_FALSE(saver.WaitExit(700ms)) << "mouse moves ended the preview";
+  EXPECT_TRUE(WaitForWindow([&](const WinInfo& w) { return w.hwnd == child->hwnd && w.visible; }, 1s))
+      << "mouse moves closed the preview window";
 
   WriteFileBytes(quit, "");
   ASSERT_TRUE(host.WaitExit(20s)) << "the test host did not close";

@@ -175,3 +175,44 @@ TEST(DownscaleTest, RejectsInvalidInput) {
 
 }  // namespace
 }  // namespace orrivel
+
+namespace orrivel {
+namespace {
+
+TEST(RowDownscalerTest, StripsGiveTheSameResultAsTheWhole) {
+  std::mt19937 rng(3);
+  Bitmap src = Filled(50, 41, 0, 0, 0, 255);
+  for (auto& byte : src.pixels) byte = static_cast<uint8_t>(rng() | 0);
+  for (size_t i = 3; i < src.pixels.size(); i += 4) src.pixels[i] = 255;
+  src.Row(20)[3] = 100, src.Row(20)[0] = 50;  // one translucent row among opaque ones
+  auto whole = Downscale(src.View(), 17, 9);
+  ASSERT_TRUE(whole);
+  for (int strip : {1, 4, 41}) {
+    RowDownscaler scaler;
+    ASSERT_TRUE(scaler.Start(50, 41, 17, 9));
+    for (int y = 0; y < 41; y += strip) {
+      int n = std::min(strip, 41 - y);
+      EXPECT_FALSE(scaler.Done());
+      ASSERT_TRUE(scaler.AddRows(BitmapView{src.Row(y), 50, n, src.Stride()}));
+    }
+    auto out = scaler.Finish();
+    ASSERT_TRUE(out) << strip;
+    EXPECT_EQ(out->pixels, whole->pixels) << strip;
+  }
+}
+
+TEST(RowDownscalerTest, RefusesRowsThatDoNotFit) {
+  Bitmap src = Filled(8, 8, 1, 1, 1, 255);
+  RowDownscaler scaler;
+  EXPECT_FALSE(scaler.AddRows(src.View())) << "not started";
+  ASSERT_TRUE(scaler.Start(8, 6, 4, 3));
+  EXPECT_FALSE(scaler.AddRows(src.View())) << "more rows than the source has";
+  EXPECT_FALSE(scaler.AddRows(BitmapView{src.pixels.data(), 7, 2, src.Stride()})) << "width";
+  EXPECT_FALSE(scaler.Finish()) << "unfinished";
+  ASSERT_TRUE(scaler.Start(8, 6, 4, 3));
+  ASSERT_TRUE(scaler.AddRows(BitmapView{src.pixels.data(), 8, 6, src.Stride()}));
+  EXPECT_TRUE(scaler.Finish());
+}
+
+}  // namespace
+}  // namespace orrivel

@@ -91,7 +91,9 @@ TEST(ParseSettingsNumber, AcceptsPlainNumbersOnly) {
     SCOPED_TRACE(c.text);
     auto got = ParseSettingsNumber(c.text);
     ASSERT_EQ(got.has_value(), c.ok);
-    if (c.ok) EXPECT_DOUBLE_EQ(*got, c.value);
+    if (c.ok) {
+      EXPECT_DOUBLE_EQ(*got, c.value);
+    }
   }
 }
 

@@ -95,8 +95,11 @@ TEST(ParsePreviewHandle, DecimalAfterTheFirstThreeCharacters) {
     SCOPED_TRACE(c.text);
     PreviewHandle handle = ParsePreviewHandle(c.text);
     EXPECT_EQ(handle.error.number, c.error);
-    if (c.error == 0) EXPECT_EQ(handle.value, c.value);
-    if (c.error != 0) EXPECT_FALSE(handle.error.description.empty());
+    if (c.error == 0) {
+      EXPECT_EQ(handle.value, c.value);
+    } else {
+      EXPECT_FALSE(handle.error.description.empty());
+    }
   }
 }
 

@@ -22,15 +22,15 @@ class TimelineWalker {
       if (length == 0x3F) length = r.U32();
       if (r.Failed()) break;  // a tag header cut short ends the timeline
       const uint16_t code = codeAndLength >> 6;
-      // A tag longer than what is left is parsed as far as it goes, and is
-      // the last one of this timeline.
+      // A tag longer than what is left is dropped, and is the last one of
+      // this timeline.
       const bool cutShort = length > r.Remaining();
       const size_t bodyOffset = fileOffset_ + r.Position();
       ByteReader body = r.Sub(cutShort ? r.Remaining() : length);
       if (!ctx_.budget.Take(sizeof(TagInfo))) break;
       const size_t infoIndex = movie_.tags.size();
       movie_.tags.push_back({code, length, static_cast<uint32_t>(fileOffset_ + tagStart), depth_});
-      if (!Dispatch(code, body, bodyOffset) || cutShort) {
+      if (cutShort || !Dispatch(code, body, bodyOffset)) {
         movie_.tags[infoIndex].damaged = true;
         ++result_.damagedTags;
       }

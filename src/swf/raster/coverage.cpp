@@ -13,6 +13,7 @@ struct Scratch {
   std::vector<const Edge*> sorted;
   std::vector<const Edge*> active;
   std::vector<std::pair<float, int>> crossings;
+  std::vector<std::pair<int, int>> spans;
 };
 
 Scratch& ThreadScratch() {
@@ -69,7 +70,7 @@ void AntiAliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, Covera
   float* acc = s.acc.data();
   const float left = static_cast<float>(el.left);
   const float top = static_cast<float>(y), bottom = top + 1;
-  int lo = width, hi = -1;
+  s.spans.clear();
   for (const Edge* e : s.active) {
     const float ya = std::max(e->y0, top), yb = std::min(e->y1, bottom);
     if (!(yb > ya)) continue;
@@ -79,20 +80,39 @@ void AntiAliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, Covera
     const float xa = std::clamp(e->x0 - left + (ya - e->y0) * e->dxdy, ex0, ex1);
     const float xb = std::clamp(e->x0 - left + (yb - e->y0) * e->dxdy, ex0, ex1);
     AccumulateLine(acc, std::max(xa, 0.0f), std::max(xb, 0.0f), (yb - ya) * e->dir);
-    lo = std::min(lo, static_cast<int>(std::min(xa, xb)));
-    hi = std::max(hi, static_cast<int>(std::ceil(std::max(xa, xb))) + 1);
+    const int from = static_cast<int>(std::min(xa, xb));
+    const int to = std::min(static_cast<int>(std::ceil(std::max(xa, xb))) + 2, width + 2);
+    s.spans.push_back({std::max(from, 0), to});
   }
-  if (hi < 0) return;
-  lo = std::max(lo, 0);
-  hi = std::min(hi, width + 1);
+  if (s.spans.empty()) return;
+  std::sort(s.spans.begin(), s.spans.end());
+  // Between the columns the edges touched, the running sum is constant: those
+  // runs go out as fills, the touched columns pixel by pixel.
   uint8_t* cov = s.cov.data();
   float sum = 0;
-  for (int i = lo; i < width; ++i) {
-    sum += acc[i];
-    cov[i] = ToCoverage(sum, rule);
+  int pos = s.spans.front().first;
+  size_t i = 0;
+  while (i < s.spans.size()) {
+    const int from = s.spans[i].first;
+    int to = s.spans[i].second;
+    for (++i; i < s.spans.size() && s.spans[i].first <= to; ++i) to = std::max(to, s.spans[i].second);
+    if (pos < from) {
+      const uint8_t c = ToCoverage(sum, rule);
+      if (c != 0) sink.Fill(y, el.left + pos, from - pos, c);
+    }
+    const int visibleTo = std::min(to, width);
+    for (int x = from; x < visibleTo; ++x) {
+      sum += acc[x];
+      cov[x] = ToCoverage(sum, rule);
+    }
+    std::fill(acc + from, acc + to, 0.0f);
+    if (from < visibleTo) sink.Row(y, el.left + from, visibleTo - from, cov + from);
+    pos = to;
   }
-  std::fill(acc + lo, acc + hi + 1, 0.0f);
-  if (lo < width) sink.Row(y, el.left + lo, width - lo, cov + lo);
+  if (pos < width) {
+    const uint8_t c = ToCoverage(sum, rule);
+    if (c != 0) sink.Fill(y, el.left + pos, width - pos, c);
+  }
 }
 
 void AliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, CoverageSink& sink) {
@@ -105,30 +125,21 @@ void AliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, CoverageSi
   }
   if (s.crossings.empty()) return;
   std::sort(s.crossings.begin(), s.crossings.end());
-  const int width = el.right - el.left;
-  uint8_t* cov = s.cov.data();
-  int lo = width, hi = 0;
   int winding = 0;
-  // A pixel is inside when its centre x + 0.5 lies in [from, to).
-  const auto span = [&](float from, float to) {
-    const int a = std::max(static_cast<int>(std::ceil(from - 0.5f)) - el.left, 0);
-    const int b = std::min(static_cast<int>(std::ceil(to - 0.5f)) - el.left, width);
-    if (a >= b) return;
-    std::fill(cov + a, cov + b, uint8_t{255});
-    lo = std::min(lo, a);
-    hi = std::max(hi, b);
-  };
+  int done = el.left;  // spans never overlap, even after rounding
   const auto inside = [rule](int w) { return rule == FillRule::EvenOdd ? (w & 1) != 0 : w != 0; };
   for (size_t i = 0; i < s.crossings.size(); ++i) {
     winding += s.crossings[i].second;
     if (!inside(winding)) continue;
     const float to = i + 1 < s.crossings.size() ? s.crossings[i + 1].first
                                                 : static_cast<float>(el.right) + 1;
-    span(s.crossings[i].first, to);
+    // A pixel is inside when its centre x + 0.5 lies in [from, to).
+    const int a = std::max(static_cast<int>(std::ceil(s.crossings[i].first - 0.5f)), done);
+    const int b = std::min(static_cast<int>(std::ceil(to - 0.5f)), el.right);
+    if (a >= b) continue;
+    sink.Fill(y, a, b - a, 255);
+    done = b;
   }
-  if (lo >= hi) return;
-  sink.Row(y, el.left + lo, hi - lo, cov + lo);
-  std::fill(cov + lo, cov + hi, uint8_t{0});
 }
 
 }  // namespace

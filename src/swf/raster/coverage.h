@@ -15,6 +15,9 @@ class CoverageSink {
   virtual ~CoverageSink() = default;
   // coverage[i] belongs to pixel (x + i, y); the sink may overwrite it.
   virtual void Row(int y, int x, int count, uint8_t* coverage) = 0;
+  // count pixels from (x, y) share one coverage value (never 0): the
+  // inside of a shape between its edges.
+  virtual void Fill(int y, int x, int count, uint8_t coverage) = 0;
 };
 
 void Rasterize(const EdgeList& edges, FillRule rule, bool antiAlias, CoverageSink& sink);

@@ -28,6 +28,14 @@ void ApplyMask(const Mask* mask, int y, int x, int count, uint8_t* cov) {
   }
 }
 
+// Constant coverage under a clip mask varies per pixel after all.
+void MaskedFill(CoverageSink& sink, int y, int x, int count, uint8_t cov) {
+  thread_local std::vector<uint8_t> row;
+  if (row.size() < size_t(count)) row.resize(count);
+  std::fill(row.begin(), row.begin() + count, cov);
+  sink.Row(y, x, count, row.data());
+}
+
 struct EdgeScratch {
   Polylines lines;
   EdgeList edges;
@@ -71,6 +79,17 @@ class SolidBlitter final : public CoverageSink {
     }
   }
 
+  void Fill(int y, int x, int count, uint8_t cov) override {
+    if (mask_) return MaskedFill(*this, y, x, count, cov);
+    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
+    const uint32_t src = cov == 255 ? color_ : ScalePixel(color_, cov);
+    if (AlphaOf(src) == 255) {
+      std::fill(dst, dst + count, src);
+      return;
+    }
+    for (int i = 0; i < count; ++i) dst[i] = SrcOver(dst[i], src);
+  }
+
  private:
   Canvas& c_;
   uint32_t color_;
@@ -100,6 +119,21 @@ class ShaderBlitter final : public CoverageSink {
     }
   }
 
+  void Fill(int y, int x, int count, uint8_t cov) override {
+    if (mask_) return MaskedFill(*this, y, x, count, cov);
+    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
+    if (span_.size() < size_t(count)) span_.resize(count);
+    shader_.Shade(x, y, count, span_.data());
+    if (cov == 255) {
+      for (int i = 0; i < count; ++i) {
+        const uint32_t src = span_[i];
+        dst[i] = AlphaOf(src) == 255 ? src : SrcOver(dst[i], src);
+      }
+    } else {
+      for (int i = 0; i < count; ++i) dst[i] = SrcOver(dst[i], ScalePixel(span_[i], cov));
+    }
+  }
+
  private:
   Canvas& c_;
   Shader& shader_;
@@ -114,6 +148,11 @@ class MaskBlitter final : public CoverageSink {
     ApplyMask(clip_, y, x, count, cov);
     uint8_t* dst = m_.coverage.data() + size_t(y) * m_.width + x;
     for (int i = 0; i < count; ++i) dst[i] = std::max(dst[i], cov[i]);
+  }
+  void Fill(int y, int x, int count, uint8_t cov) override {
+    if (clip_) return MaskedFill(*this, y, x, count, cov);
+    uint8_t* dst = m_.coverage.data() + size_t(y) * m_.width + x;
+    for (int i = 0; i < count; ++i) dst[i] = std::max(dst[i], cov);
   }
 
  private:

@@ -1,5 +1,7 @@
 #include "swf/render/bitmap_decode.h"
 
+#include "swf/format/jpeg_stream.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -62,6 +64,7 @@ std::optional<raster::Image> DecodeLossless(const BitmapDefinition& bm, uint64_t
   if (bm.losslessFormat == 4) {
     const size_t row = RowBytes(w, 2);
     const std::vector<uint8_t> data = InflateBounded(bm.zlibData, row * h);
+    if (data.empty()) return std::nullopt;
     for (size_t y = 0; y < h; ++y) {
       for (size_t x = 0; x < w; ++x) {
         const size_t at = y * row + x * 2;
@@ -76,6 +79,7 @@ std::optional<raster::Image> DecodeLossless(const BitmapDefinition& bm, uint64_t
   }
   if (bm.losslessFormat == 5) {
     const std::vector<uint8_t> data = InflateBounded(bm.zlibData, w * h * 4);
+    if (data.empty()) return std::nullopt;
     const size_t n = std::min(w * h, data.size() / 4);
     for (size_t i = 0; i < n; ++i) {
       const uint8_t* p = &data[i * 4];
@@ -86,52 +90,16 @@ std::optional<raster::Image> DecodeLossless(const BitmapDefinition& bm, uint64_t
   return std::nullopt;
 }
 
-bool IsJpeg(std::span<const uint8_t> d) {
-  // Some writers put an EOI before the SOI.
-  return (d.size() >= 2 && d[0] == 0xFF && d[1] == 0xD8) ||
-         (d.size() >= 4 && d[0] == 0xFF && d[1] == 0xD9 && d[2] == 0xFF && d[3] == 0xD8);
-}
-
-// Copies the marker segments of a JPEG stream, leaving out SOI and EOI, and
-// from the first SOS on the rest of the stream as it is. Returns true when
-// the scan was reached.
-bool CopySegments(std::span<const uint8_t> in, std::vector<uint8_t>& out) {
-  size_t i = 0;
-  while (i + 1 < in.size()) {
-    if (in[i] != 0xFF) return false;
-    const uint8_t marker = in[i + 1];
-    if (marker == 0xFF) {  // fill byte
-      ++i;
-      continue;
-    }
-    if (marker == 0xD8 || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-      i += 2;
-      continue;
-    }
-    if (marker == 0xDA) {
-      out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(i), in.end());
-      return true;
-    }
-    if (i + 3 >= in.size()) return false;
-    const size_t length = (static_cast<size_t>(in[i + 2]) << 8) | in[i + 3];
-    if (length < 2 || i + 2 + length > in.size()) return false;
-    out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(i),
-               in.begin() + static_cast<std::ptrdiff_t>(i + 2 + length));
-    i += 2 + length;
-  }
-  return false;
-}
-
 std::optional<raster::Image> DecodeEmbedded(const BitmapDefinition& bm,
                                             std::span<const uint8_t> jpegTables,
                                             ImageDecoder& decoder, uint64_t maxPixels) {
   std::span<const uint8_t> data = bm.imageData;
   std::vector<uint8_t> merged;
-  if (IsJpeg(data)) {
-    merged = MergeJpegStreams(bm.kind == BitmapKind::Jpeg1 ? jpegTables
-                                                           : std::span<const uint8_t>{},
-                              data);
-    data = merged;
+  if (LooksLikeJpeg(data)) {
+    merged = MakeStandaloneJpeg(bm.kind == BitmapKind::Jpeg1 ? jpegTables
+                                                             : std::span<const uint8_t>{},
+                                data);
+    if (!merged.empty()) data = merged;
   }
   std::optional<raster::Image> image = decoder.Decode(data, maxPixels);
   if (!image || image->width <= 0 || image->height <= 0 ||
@@ -141,7 +109,7 @@ std::optional<raster::Image> DecodeEmbedded(const BitmapDefinition& bm,
   // The separate alpha plane belongs to JPEG payloads only; PNG and GIF
   // carry their own transparency.
   const bool hasAlphaPlane = (bm.kind == BitmapKind::Jpeg3 || bm.kind == BitmapKind::Jpeg4) &&
-                             IsJpeg(bm.imageData) && !bm.alphaData.empty();
+                             LooksLikeJpeg(bm.imageData) && !bm.alphaData.empty();
   if (hasAlphaPlane) {
     const size_t n = image->pixels.size();
     const std::vector<uint8_t> alpha = InflateBounded(bm.alphaData, n);
@@ -181,18 +149,6 @@ std::vector<uint8_t> InflateBounded(std::span<const uint8_t> data, size_t maxByt
   }
   inflateEnd(&zs);
   out.resize(produced);
-  return out;
-}
-
-std::vector<uint8_t> MergeJpegStreams(std::span<const uint8_t> tables,
-                                      std::span<const uint8_t> image) {
-  std::vector<uint8_t> out{0xFF, 0xD8};
-  out.reserve(tables.size() + image.size() + 2);
-  if (!tables.empty()) CopySegments(tables, out);
-  if (!CopySegments(image, out)) {
-    // Not a stream we understand: let the decoder judge the original.
-    return {image.begin(), image.end()};
-  }
   return out;
 }
 

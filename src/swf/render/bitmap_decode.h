@@ -23,12 +23,6 @@ std::optional<raster::Image> DecodeBitmap(const BitmapDefinition& bitmap,
                                           std::span<const uint8_t> jpegTables,
                                           ImageDecoder& decoder, const BitmapLimits& limits = {});
 
-// Joins the movie's JPEGTables with a DefineBits stream (or cleans one
-// stream alone when tables is empty): drops the stray SOI/EOI pairs SWF
-// writers leave between segments, so a standard decoder accepts it.
-std::vector<uint8_t> MergeJpegStreams(std::span<const uint8_t> tables,
-                                      std::span<const uint8_t> image);
-
 // Inflates at most maxBytes; returns what could be inflated (possibly less).
 std::vector<uint8_t> InflateBounded(std::span<const uint8_t> data, size_t maxBytes);
 

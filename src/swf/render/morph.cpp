@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace orrivel::swf {
 
@@ -78,11 +79,11 @@ class EdgeCursor {
     }
   }
 
-  // The next edge, or a zero-length one at the pen when the list ran out.
-  AbsEdge NextEdge() {
+  // The next edge, or nothing when the list ran out.
+  std::optional<AbsEdge> NextEdge() {
     SkipMoves();
     AbsEdge e{x_, y_, x_, y_, x_, y_, false};
-    if (index_ >= records_.size()) return e;
+    if (index_ >= records_.size()) return std::nullopt;
     if (const auto* s = std::get_if<StraightEdgeRecord>(&records_[index_])) {
       e.x1 = x_ + s->dx;
       e.y1 = y_ + s->dy;
@@ -101,8 +102,6 @@ class EdgeCursor {
     return e;
   }
 
-  double X() const { return x_; }
-  double Y() const { return y_; }
 
  private:
   const std::vector<ShapeRecord>& records_;
@@ -136,8 +135,11 @@ Shape InterpolateMorph(const MorphShapeDefinition& morph, float ratio) {
       out.records.push_back(std::move(copy));
       continue;
     }
-    const AbsEdge a = start.NextEdge();
-    const AbsEdge b = end.NextEdge();
+    const std::optional<AbsEdge> startEdge = start.NextEdge();
+    if (!startEdge) break;
+    const AbsEdge& a = *startEdge;
+    // A start edge without a partner keeps its place: it does not morph.
+    const AbsEdge b = end.NextEdge().value_or(a);
     const int32_t x0 = Round(Lerp(a.x0, b.x0, t)), y0 = Round(Lerp(a.y0, b.y0, t));
     if (x0 != penX || y0 != penY || out.records.empty()) {
       StyleChangeRecord move;

@@ -56,7 +56,7 @@ TEST_F(RendererTest, SolidFillThroughNestedColorTransforms) {
   root.children.push_back(group);
 
   const OwnedCanvas c = Draw(root);
-  EXPECT_EQ(c.At(5, 5), 0xFF649696u);  // r 100, g 100, b 150
+  EXPECT_EQ(c.At(5, 5), 0xFF646496u);  // r 100, g 100, b 150
   EXPECT_EQ(c.At(12, 5), 0u);
   EXPECT_EQ(c.At(1, 1), 0u);
 }

@@ -174,7 +174,8 @@ TEST(ShapeConvertTest, CurvesKeepTheirControlPoints) {
   s.records.push_back(Style(std::make_pair(0, 0), 0, 1));
   s.records.push_back(CurvedEdgeRecord{50, -50, 50, 50});
   AddLines(s.records, {100, 0}, {{0, 0}});
-  const raster::Path& p = ConvertShape(s, false).layers.at(0).path;
+  const ConvertedShape c = ConvertShape(s, false);
+  const raster::Path& p = c.layers.at(0).path;
   ASSERT_EQ(p.Verbs().size(), 4u);
   EXPECT_EQ(p.Verbs()[1], Verb::Quad);
   EXPECT_EQ(p.Points()[1].x, 50);

@@ -1,0 +1,88 @@
+// A picture loaded from a file the user chose, as the picture window shows
+// it: raster pictures decoded by the imaging component (turned upright by
+// their Exif orientation), metafiles played as vectors, cursors drawn by the
+// system. Loading reads the whole file each time; nothing is shared between
+// loads.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "picturesaver/bitmap.h"
+#include "startup/error_info.h"
+#include "win32/unique_handle_win32.h"
+
+namespace orrivel {
+
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ h) const { DeleteObject(h); }
+};
+struct EnhMetaFileDeleter {
+  void operator()(HENHMETAFILE h) const { DeleteEnhMetaFile(h); }
+};
+struct CursorDeleter {
+  void operator()(HCURSOR h) const { DestroyCursor(h); }
+};
+
+class Picture {
+ public:
+  enum class Kind { Empty, Raster, Metafile, Cursor };
+
+  // A picture that draws nothing but has a size, like the window's design
+  // picture (a fully transparent GIF).
+  static std::unique_ptr<Picture> Transparent(SIZE pixels);
+
+  Kind kind() const { return kind_; }
+  // The natural size in twips: pixels at one picture pixel per screen pixel,
+  // or the size a metafile states.
+  float NaturalWidthTwips(float twipsPerPixel) const;
+  float NaturalHeightTwips(float twipsPerPixel) const;
+  // Raster and cursor pictures: the upright size in pixels.
+  SIZE NaturalPixels() const { return naturalPixels_; }
+  // The pixels kept for drawing (a raster picture much larger than the
+  // window is kept only at the size it will be shown at).
+  const Bitmap& Pixels() const { return pixels_; }
+
+  // Draws the picture scaled to dest; raster pictures go through the
+  // high-quality reduction, kept for the last size asked for.
+  void Draw(HDC hdc, const RECT& dest);
+
+ private:
+  friend class PictureLoader;
+  bool PrepareScaled(int width, int height);
+
+  Kind kind_ = Kind::Empty;
+  SIZE naturalPixels_{0, 0};
+  float metafileWidthTwips_ = 0, metafileHeightTwips_ = 0;
+  Bitmap pixels_;
+  bool opaque_ = true;
+  win32::UniqueHandle<HENHMETAFILE, EnhMetaFileDeleter> metafile_;
+  win32::UniqueHandle<HCURSOR, CursorDeleter> cursor_;
+  // Drawing cache: a DIB section of the pixels at the last size drawn.
+  SIZE cachedSize_{0, 0};
+  win32::UniqueHandle<HGDIOBJ, GdiObjectDeleter> cachedBitmap_;
+};
+
+struct PictureLoadResult {
+  std::unique_ptr<Picture> picture;  // set on success
+  ErrorInfo error;                   // kErrFileNotFound only for a missing file
+};
+
+// Largest raster picture accepted, in pixels (about 16k × 16k); larger ones
+// fail like an unreadable file.
+inline constexpr uint64_t kMaxSourcePixels = 268'435'456;
+// Error number for a file that is not a readable picture.
+inline constexpr int kErrInvalidPicture = 481;
+
+// Loads the file at path (UTF-16). The empty path gives the empty picture.
+// targetFor tells, for the upright natural size in pixels, the size the
+// picture will most likely be shown at; a raster picture larger than that is
+// reduced while it is decoded, so only the reduced copy is kept. Needs COM
+// on the calling thread.
+PictureLoadResult LoadPictureFile(const std::wstring& path,
+                                  const std::function<SIZE(SIZE)>& targetFor);
+
+}  // namespace orrivel

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "corpus_scoring.h"
+
+namespace orrivel::swf::test {
+namespace {
+
+// Raised as the engine improves; a drop below these fails the run.
+constexpr int kBaselinePasses = 87;
+constexpr int kBaselinePlainPasses = 51;
+
+const fs::path kCorpus = ORRIVEL_CORPUS_DIR;
+
+struct Tally {
+  int total = 0, passed = 0;
+};
+
+TEST(CorpusTest, ReferenceImagesScore) {
+  if (!fs::exists(kCorpus / "ruffle")) GTEST_SKIP() << "no corpus at " << kCorpus;
+  const bool verbose = std::getenv("ORRIVEL_CORPUS_VERBOSE") != nullptr;
+  NativeImageDecoder decoder;
+  std::map<std::string, Tally> byCategory;
+  Tally all;
+  int skipped = 0;
+  const auto started = std::chrono::steady_clock::now();
+  for (const char* set : {"ruffle", "ruffle-noscript"}) {
+    const auto tags = ReadIndexTags(kCorpus / set / "INDEX.tsv");
+    std::vector<fs::path> dirs;
+    for (const auto& e : fs::recursive_directory_iterator(kCorpus / set)) {
+      if (e.path().filename() == "test.toml" && fs::exists(e.path().parent_path() / "test.swf"))
+        dirs.push_back(e.path().parent_path());
+    }
+    std::sort(dirs.begin(), dirs.end());
+    for (const fs::path& dir : dirs) {
+      const std::string rel = fs::relative(dir, kCorpus / set).generic_string();
+      const CorpusCase c = ReadCase(dir, std::string(set) + "/" + rel);
+      if (c.comparisons.empty()) continue;
+      const CaseResult r = RunCase(c, decoder);
+      if (r.verdict == Verdict::Skipped) {
+        ++skipped;
+        continue;
+      }
+      const auto tagIt = tags.find(rel + "/test.swf");
+      Player probe(decoder);
+      const std::u8string swf = (dir / "test.swf").u8string();
+      probe.LoadFile(std::string(swf.begin(), swf.end()));
+      const bool pass = r.verdict == Verdict::Pass;
+      for (const auto& cat :
+           Categorise(c.relPath, tagIt == tags.end() ? "" : tagIt->second, probe.GetMovie())) {
+        ++byCategory[cat].total;
+        byCategory[cat].passed += pass;
+      }
+      ++all.total;
+      all.passed += pass;
+      if (verbose) std::printf("%s\t%s\t%s\n", pass ? "PASS" : "FAIL", c.relPath.c_str(), r.detail.c_str());
+    }
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("\n%-34s %6s %6s\n", "category", "passed", "tests");
+  for (const auto& [cat, t] : byCategory) std::printf("%-34s %6d %6d\n", cat.c_str(), t.passed, t.total);
+  std::printf("%-34s %6d %6d   (%d skipped for length, %.1f s)\n", "all", all.passed, all.total,
+              skipped, seconds);
+  EXPECT_GE(all.passed, kBaselinePasses);
+  EXPECT_GE(byCategory["plain (no AS/text/video/filters)"].passed, kBaselinePlainPasses);
+}
+
+TEST(CorpusTest, EverySwfLoadsRunsAndRendersWithoutCrashing) {
+  if (!fs::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  NativeImageDecoder decoder;
+  std::vector<uint32_t> pixels(64 * 48);
+  int files = 0, loaded = 0;
+  for (const auto& e : fs::recursive_directory_iterator(kCorpus)) {
+    if (!e.is_regular_file() || e.path().extension() != ".swf") continue;
+    ++files;
+    Player player(decoder);
+    const std::u8string path = e.path().u8string();
+    if (!player.LoadFile(std::string(path.begin(), path.end()))) {
+      EXPECT_EQ(player.FrameNum(), -1) << e.path();
+      EXPECT_FALSE(player.LastError().empty()) << e.path();
+      continue;
+    }
+    ++loaded;
+    raster::Canvas canvas{pixels.data(), 64, 48, 64};
+    for (int i = 0; i < 3; ++i) {
+      player.StepFrame();
+      player.Render(canvas);
+    }
+    EXPECT_GE(player.FrameNum(), 0) << e.path();
+  }
+  std::printf("%d of %d SWF files loaded\n", loaded, files);
+  EXPECT_GT(files, 0);
+}
+
+}  // namespace
+}  // namespace orrivel::swf::test

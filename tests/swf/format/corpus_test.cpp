@@ -1,0 +1,81 @@
+// Loads every SWF of the shared corpus: nothing may crash, the files made to
+// be broken must fail cleanly, and the well-formed ones must load.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "swf/format/reader.h"
+
+namespace orrivel::swf {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool Contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
+
+struct Expectation {
+  const char* pathPart;
+  LoadErrorKind error;
+};
+
+// Files whose outcome is known in advance.
+const Expectation kKnown[] = {
+    {"ruffle-swf-crate/swf/tests/swfs/lzma", LoadErrorKind::Lzma},
+    {"ruffle-swf-crate/swf/tests/swfs/Avm2", LoadErrorKind::ActionScript3},
+    {"ruffle-swf-crate/swf/tests/swfs/DefineShape.swf", LoadErrorKind::None},
+    {"ruffle-swf-crate/swf/tests/swfs/zlib.swf", LoadErrorKind::None},
+};
+
+TEST(Corpus, EveryFileLoadsOrFailsCleanly) {
+  const fs::path root = ORRIVEL_CORPUS_DIR;
+  if (!fs::exists(root)) GTEST_SKIP() << "no corpus at " << root;
+  std::vector<fs::path> files;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_regular_file() && e.path().extension() == ".swf") files.push_back(e.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::map<LoadErrorKind, int> byError;
+  size_t damagedTags = 0, loadedWithDamage = 0;
+  for (const auto& path : files) {
+    const std::string name = path.generic_string();
+    const auto data = ReadFile(path);
+    const LoadResult result = LoadMovie(data);
+    ++byError[result.error];
+    EXPECT_EQ(result.movie != nullptr, result.error == LoadErrorKind::None) << name;
+    for (const auto& k : kKnown) {
+      if (Contains(name, k.pathPart)) EXPECT_EQ(result.error, k.error) << name << ": " << result.message;
+    }
+    // Reference tests of the player: timeline content that must load.
+    const bool playerTest = Contains(name, "/ruffle/") || Contains(name, "/ruffle-noscript/");
+    if (playerTest) EXPECT_EQ(result.error, LoadErrorKind::None) << name << ": " << result.message;
+    if (!result.movie) continue;
+    size_t damaged = 0;
+    for (const auto& t : result.movie->tags) {
+      EXPECT_LE(t.offset, 8 + result.movie->header.fileLength + data.size()) << name;
+      damaged += t.damaged;
+    }
+    damagedTags += damaged;
+    loadedWithDamage += damaged > 0;
+    if (damaged > 0 && (playerTest || Contains(name, "ruffle-swf-crate")))
+      ADD_FAILURE() << name << ": " << result.message;
+  }
+  const int loaded = byError[LoadErrorKind::None];
+  std::printf("corpus: %zu files, %d loaded (%zu with damaged tags, %zu damaged tags)\n",
+              files.size(), loaded, loadedWithDamage, damagedTags);
+  for (const auto& [kind, count] : byError) {
+    if (kind != LoadErrorKind::None) std::printf("  error kind %d: %d\n", static_cast<int>(kind), count);
+  }
+  EXPECT_GT(loaded, 0);
+}
+
+}  // namespace
+}  // namespace orrivel::swf

@@ -1,0 +1,242 @@
+// Whole-file loading: header, compression, refusals, timelines and limits.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+
+#include "swf/format/tag_codes.h"
+#include "swf/format/tag_names.h"
+#include "swf_writer.h"
+
+namespace orrivel::swf {
+namespace {
+
+using namespace test;
+namespace tc = tag;
+
+const std::vector<uint8_t> kShowFrame = Tag(tc::kShowFrame, {});
+const std::vector<uint8_t> kEnd = Tag(tc::kEnd, {});
+
+std::vector<uint8_t> Compress(const std::vector<uint8_t>& fws) {
+  std::vector<uint8_t> body(fws.begin() + 8, fws.end());
+  uLongf size = compressBound(body.size());
+  std::vector<uint8_t> z(size);
+  EXPECT_EQ(compress(z.data(), &size, body.data(), body.size()), Z_OK);
+  z.resize(size);
+  std::vector<uint8_t> cws(fws.begin(), fws.begin() + 8);
+  cws[0] = 'C';
+  cws.insert(cws.end(), z.begin(), z.end());
+  return cws;
+}
+
+TEST(Movie, ReadsHeader) {
+  const auto file = Fws(10, Cat({Tag(tc::kSetBackgroundColor, SwfWriter().Rgb(1, 2, 3).Take()),
+                                 kShowFrame, kEnd}));
+  const auto result = Load(file);
+  ASSERT_TRUE(result.movie) << result.message;
+  const Movie& m = *result.movie;
+  EXPECT_STREQ(m.header.signature, "FWS");
+  EXPECT_EQ(m.header.version, 10);
+  EXPECT_EQ(m.header.fileLength, file.size());
+  EXPECT_EQ(m.header.frameSize, (Rect{0, 11000, 0, 8000}));
+  EXPECT_FLOAT_EQ(m.header.frameRate, 24.0f);
+  EXPECT_EQ(m.header.frameCount, 1);
+  EXPECT_EQ(m.backgroundColor, (Rgba{1, 2, 3, 255}));
+  ASSERT_EQ(m.tags.size(), 3u);
+  EXPECT_EQ(m.tags[0].offset, file.size() - 2 - 2 - 5);
+  EXPECT_EQ(m.tags[0].length, 3u);
+}
+
+TEST(Movie, CompressedRoundTrip) {
+  const auto fws = Fws(6, Cat({Tag(tc::kDoAction, {0x07, 0x00}), kShowFrame, kEnd}));
+  const auto result = Load(Compress(fws));
+  ASSERT_TRUE(result.movie) << result.message;
+  ASSERT_EQ(result.movie->timeline.frames.size(), 1u);
+  const auto& action = std::get<DoAction>(result.movie->timeline.frames[0].tags[0]);
+  EXPECT_EQ(action.actions, (std::vector<uint8_t>{0x07, 0x00}));
+}
+
+struct RefusalCase {
+  const char* name;
+  std::vector<uint8_t> file;
+  LoadErrorKind error;
+};
+
+std::vector<uint8_t> WithLength(std::vector<uint8_t> f, uint32_t length) {
+  std::memcpy(f.data() + 4, &length, 4);
+  return f;
+}
+
+std::vector<uint8_t> ZipBomb() {
+  // 32 MB of zeros compress to about 32 KB; declared at 32 MB + 8.
+  std::vector<uint8_t> fws = Fws(8, std::vector<uint8_t>(32u << 20, 0));
+  return Compress(fws);
+}
+
+class Refusals : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(Refusals, FailWithKind) {
+  LoadLimits limits;
+  limits.maxUncompressedBytes = 1u << 20;
+  const auto result = Load(GetParam().file, limits);
+  EXPECT_EQ(result.error, GetParam().error) << result.message;
+  EXPECT_EQ(result.movie, nullptr);
+  EXPECT_FALSE(result.message.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, Refusals,
+    ::testing::Values(
+        RefusalCase{"empty", {}, LoadErrorKind::TooShort},
+        RefusalCase{"seven_bytes", {'F', 'W', 'S', 8, 20, 0, 0}, LoadErrorKind::TooShort},
+        RefusalCase{"bad_signature", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0}, LoadErrorKind::BadSignature},
+        RefusalCase{"lzma", {'Z', 'W', 'S', 13, 100, 0, 0, 0, 5, 0, 0, 0, 0x5D, 0, 0, 0, 1},
+                    LoadErrorKind::Lzma},
+        RefusalCase{"header_cut_in_rect", {'F', 'W', 'S', 8, 10, 0, 0, 0, 0xF8}, LoadErrorKind::Malformed},
+        RefusalCase{"zlib_garbage", {'C', 'W', 'S', 8, 100, 0, 0, 0, 0x78, 0x9C, 0xFF, 0xFF, 0xFF},
+                    LoadErrorKind::Compression},
+        RefusalCase{"zip_bomb_declared_too_large", ZipBomb(), LoadErrorKind::TooLarge},
+        RefusalCase{"doabc", Fws(9, Cat({Tag(tc::kDoAbc2, {0, 0, 0, 0, 0}), kShowFrame, kEnd})),
+                    LoadErrorKind::ActionScript3},
+        RefusalCase{"doabc_in_sprite",
+                    Fws(9, Cat({Tag(tc::kDefineSprite, Cat({SwfWriter().U16(1).U16(1).Take(),
+                                                            Tag(tc::kDoAbc, {1}), kEnd})),
+                                kEnd})),
+                    LoadErrorKind::ActionScript3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Movie, BombWithSmallDeclaredLengthIsCutAtThatLength) {
+  auto bomb = WithLength(ZipBomb(), 1000);
+  const auto result = Load(bomb);
+  ASSERT_TRUE(result.movie) << result.message;
+  EXPECT_LE(result.movie->tags.size(), 1000u / 2);
+}
+
+TEST(Movie, As3FlagWithoutDoAbcLoads) {
+  const auto file = Fws(10, Cat({Tag(tc::kFileAttributes, {0x08, 0, 0, 0}), kShowFrame, kEnd}));
+  const auto result = Load(file);
+  ASSERT_TRUE(result.movie) << result.message;
+  EXPECT_TRUE(result.movie->fileAttributesAs3);
+  EXPECT_FALSE(result.movie->hasDoAbc);
+}
+
+TEST(Movie, FramesEndAtShowFrameAndKeepOnlyNonEmptyTail) {
+  const auto place = Tag(tc::kRemoveObject2, {5, 0});
+  struct Case {
+    std::vector<uint8_t> tags;
+    size_t frames;
+  } cases[] = {
+      {Cat({place, kShowFrame, kShowFrame, kEnd}), 2},
+      {Cat({place, kShowFrame, place, kEnd}), 2},              // tail kept
+      {Cat({place, kShowFrame, kEnd, place, kShowFrame}), 1},  // nothing after End
+      {Cat({place, kShowFrame}), 1},                           // no End tag at all
+      {Cat({kShowFrame, Tag(tc::kFrameLabel, SwfWriter().Str("tail").Take())}), 2},
+  };
+  for (const auto& c : cases) {
+    const auto result = Load(Fws(8, c.tags));
+    ASSERT_TRUE(result.movie);
+    EXPECT_EQ(result.movie->timeline.frames.size(), c.frames);
+  }
+}
+
+TEST(Movie, FrameLabelAndLongTagHeaders) {
+  const auto file = Fws(8, Cat({Tag(tc::kFrameLabel, SwfWriter().Str("intro").Take(), true),
+                                Tag(tc::kShowFrame, {}, true), kEnd}));
+  const auto result = Load(file);
+  ASSERT_TRUE(result.movie);
+  ASSERT_EQ(result.movie->timeline.frames.size(), 1u);
+  EXPECT_EQ(result.movie->timeline.frames[0].label, "intro");
+  EXPECT_EQ(result.movie->tags[0].length, 6u);
+}
+
+TEST(Movie, UnknownAndNonStandardTagsAreSkippedByLength) {
+  const auto file = Fws(8, Cat({Tag(777, {1, 2, 3, 4, 5}), Tag(526, {}), Tag(tc::kRemoveObject2, {7, 0}),
+                                kShowFrame, kEnd}));
+  const auto result = Load(file);
+  ASSERT_TRUE(result.movie);
+  const auto& frame = result.movie->timeline.frames.at(0);
+  EXPECT_EQ(std::get<RemoveObject>(frame.tags.at(0)).depth, 7);
+  EXPECT_EQ(result.movie->tags[0].code, 777);
+}
+
+TEST(Movie, TruncatedTagDoesNotRunIntoTheNext) {
+  // The RemoveObject2 body claims 1 byte but needs 2: it must fail on its own
+  // and leave the following tag intact.
+  const auto file = Fws(8, Cat({Tag(tc::kRemoveObject2, {9}), Tag(tc::kRemoveObject2, {4, 0}),
+                                kShowFrame, kEnd}));
+  const auto result = Load(file);
+  ASSERT_TRUE(result.movie);
+  const auto& frame = result.movie->timeline.frames.at(0);
+  ASSERT_EQ(frame.tags.size(), 1u);
+  EXPECT_EQ(std::get<RemoveObject>(frame.tags[0]).depth, 4);
+  EXPECT_TRUE(result.movie->tags[0].damaged);
+  EXPECT_FALSE(result.movie->tags[1].damaged);
+}
+
+TEST(Movie, TagLongerThanTheFileEndsTheTimeline) {
+  auto tags = Cat({Tag(tc::kRemoveObject2, {4, 0}), kShowFrame});
+  const auto cut = SwfWriter().U16(tc::kDoAction << 6 | 0x3F).U32(0xFFFFFFF0).U8(0).Take();
+  const auto result = Load(Fws(8, Cat({tags, cut})));
+  ASSERT_TRUE(result.movie);
+  EXPECT_EQ(result.movie->timeline.frames.size(), 1u);
+  EXPECT_TRUE(result.movie->tags.back().damaged);
+}
+
+TEST(Movie, SpriteHasItsOwnTimelineAndNestingIsCapped) {
+  auto sprite = [](uint16_t id, const std::vector<uint8_t>& inner) {
+    return Tag(tc::kDefineSprite, Cat({SwfWriter().U16(id).U16(2).Take(), inner}));
+  };
+  const auto body = Cat({Tag(tc::kRemoveObject2, {1, 0}), kShowFrame, kShowFrame, kEnd});
+  const auto result = Load(Fws(8, Cat({sprite(3, body), kShowFrame, kEnd})));
+  ASSERT_TRUE(result.movie);
+  const auto& def = std::get<SpriteDefinition>(result.movie->characters.at(3));
+  EXPECT_EQ(def.timeline.declaredFrameCount, 2);
+  EXPECT_EQ(def.timeline.frames.size(), 2u);
+  EXPECT_EQ(result.movie->tags[1].spriteDepth, 1);
+  // file header, stage rect, rate and count, sprite tag header, id and count
+  EXPECT_EQ(result.movie->tags[1].offset, 8u + 9 + 4 + 2 + 4);
+
+  auto deep = body;
+  for (int i = 0; i < 40; ++i) deep = sprite(static_cast<uint16_t>(100 + i), deep);
+  const auto nested = Load(Fws(8, Cat({deep, kShowFrame, kEnd})));
+  ASSERT_TRUE(nested.movie);
+  EXPECT_TRUE(std::any_of(nested.movie->tags.begin(), nested.movie->tags.end(),
+                          [](const TagInfo& t) { return t.damaged; }));
+}
+
+TEST(Movie, FrameCapStopsTheTimeline) {
+  std::vector<uint8_t> tags;
+  for (int i = 0; i < 100; ++i) tags = Cat({tags, kShowFrame});
+  LoadLimits limits;
+  limits.maxFrames = 10;
+  const auto result = Load(Fws(8, tags), limits);
+  ASSERT_TRUE(result.movie);
+  EXPECT_EQ(result.movie->timeline.frames.size(), 10u);
+}
+
+TEST(Movie, ModelBudgetBoundsMemoryPerInputByte) {
+  // A shape of nothing but minimal straight edges (10 bits each) is the
+  // densest way to make model records out of file bytes.
+  SwfWriter shape;
+  shape.U16(1).Rect(0, 0, 0, 0, 0).U8(0).U8(0).Bits(4, 0).Bits(4, 0);
+  for (int i = 0; i < 20000; ++i) shape.Bits(2, 0b11).Bits(4, 0).Bits(1, 0).Bits(1, 0).Bits(2, 1);
+  shape.Bits(6, 0);
+  LoadLimits limits;
+  limits.maxModelBytes = 100000;
+  const auto result = Load(Fws(8, Cat({Tag(tc::kDefineShape, shape.Take()), kShowFrame})), limits);
+  ASSERT_TRUE(result.movie);
+  EXPECT_TRUE(result.movie->characters.empty());
+  EXPECT_NE(result.message.find("limit"), std::string::npos);
+}
+
+TEST(TagNames, NamesStandardCodes) {
+  EXPECT_STREQ(TagName(0), "End");
+  EXPECT_STREQ(TagName(39), "DefineSprite");
+  EXPECT_STREQ(TagName(83), "DefineShape4");
+  EXPECT_STREQ(TagName(94), "PlaceObject4");
+  EXPECT_STREQ(TagName(27), "Unknown");
+  EXPECT_STREQ(TagName(777), "Unknown");
+}
+
+}  // namespace
+}  // namespace orrivel::swf

@@ -1,0 +1,97 @@
+#include "swf/render/paint.h"
+
+#include <gtest/gtest.h>
+
+namespace orrivel::swf {
+namespace {
+
+constexpr Matrix kTwipsToPixels{1.0 / 20, 0, 0, 1.0 / 20, 0, 0};
+
+TEST(PaintTest, GradientMapsDevicePixelsToTheGradientSquare) {
+  FillStyle style;
+  style.type = FillType::LinearGradient;
+  // The gradient square scaled to 200 twips (10 px) wide, centred at 100 twips.
+  style.gradient.matrix = {200.0 / 32768, 0, 0, 200.0 / 32768, 100, 100};
+  style.gradient.records = {{255, {0, 0, 255, 255}}, {0, {255, 0, 0, 128}}};
+  style.gradient.spread = SpreadMode::Reflect;
+  style.gradient.interpolation = InterpolationMode::LinearRgb;
+  PaintContext ctx{kTwipsToPixels, {}, true, nullptr};
+  ctx.colorTransform.gMult = 0;
+  ctx.colorTransform.gAdd = 40;
+
+  const auto paint = MakePaint(style, ctx);
+  ASSERT_TRUE(paint);
+  EXPECT_EQ(paint->kind, raster::Paint::Kind::LinearGradient);
+  const Matrix& m = paint->deviceToGradient;
+  EXPECT_NEAR(m.ApplyX(0, 3), -16384, 1e-6);
+  EXPECT_NEAR(m.ApplyX(10, 3), 16384, 1e-6);
+  EXPECT_NEAR(m.ApplyY(3, 5), 0, 1e-6);
+  ASSERT_EQ(paint->stops.size(), 2u);  // sorted by position
+  EXPECT_EQ(paint->stops[0].position, 0.0f);
+  EXPECT_EQ(paint->stops[0].color, (Rgba{255, 40, 0, 128}));
+  EXPECT_EQ(paint->stops[1].position, 1.0f);
+  EXPECT_EQ(paint->stops[1].color, (Rgba{0, 40, 255, 255}));
+  EXPECT_EQ(paint->spread, raster::Spread::Reflect);
+  EXPECT_TRUE(paint->linearRgb);
+}
+
+TEST(PaintTest, FocalAndDegenerateGradients) {
+  FillStyle style;
+  style.type = FillType::FocalRadialGradient;
+  style.gradient.records = {{0, {0, 0, 0, 255}}, {255, {9, 9, 9, 255}}};
+  style.gradient.focalPoint = -2.5f;
+  PaintContext ctx{kTwipsToPixels, {}, true, nullptr};
+  auto paint = MakePaint(style, ctx);
+  ASSERT_TRUE(paint);
+  EXPECT_EQ(paint->kind, raster::Paint::Kind::RadialGradient);
+  EXPECT_EQ(paint->focalPoint, -1.0f);
+
+  style.gradient.matrix = {0, 0, 0, 0, 5, 5};  // squashed to a point
+  paint = MakePaint(style, ctx);
+  ASSERT_TRUE(paint);
+  EXPECT_EQ(paint->kind, raster::Paint::Kind::Solid);
+  EXPECT_EQ(paint->color, (Rgba{9, 9, 9, 255}));
+
+  style.gradient.records.clear();
+  EXPECT_FALSE(MakePaint(style, ctx));
+}
+
+TEST(PaintTest, BitmapFills) {
+  raster::Image image{2, 2, {1, 2, 3, 4}};
+  struct Case {
+    FillType type;
+    bool allowSmoothing;
+    bool repeat, smooth;
+  };
+  const Case cases[] = {
+      {FillType::RepeatingBitmap, true, true, true},
+      {FillType::ClippedBitmap, true, false, true},
+      {FillType::NonSmoothedRepeatingBitmap, true, true, false},
+      {FillType::NonSmoothedClippedBitmap, true, false, false},
+      {FillType::RepeatingBitmap, false, true, false},  // low quality
+  };
+  for (const Case& tc : cases) {
+    SCOPED_TRACE(static_cast<int>(tc.type));
+    FillStyle style;
+    style.type = tc.type;
+    style.bitmapId = 7;
+    style.bitmapMatrix = {20, 0, 0, 20, 40, 0};  // 1:1, two pixels to the right
+    PaintContext ctx{kTwipsToPixels, {}, tc.allowSmoothing,
+                     [&](uint16_t id) { return id == 7 ? &image : nullptr; }};
+    ctx.colorTransform.aMult = 128;
+    const auto paint = MakePaint(style, ctx);
+    ASSERT_TRUE(paint);
+    EXPECT_EQ(paint->bitmap, &image);
+    EXPECT_NEAR(paint->deviceToBitmap.ApplyX(3, 1), 1, 1e-9);
+    EXPECT_NEAR(paint->deviceToBitmap.ApplyY(3, 1), 1, 1e-9);
+    EXPECT_EQ(paint->repeat, tc.repeat);
+    EXPECT_EQ(paint->smooth, tc.smooth);
+    EXPECT_EQ(paint->colorTransform.aMult, 128);
+
+    style.bitmapId = 8;
+    EXPECT_FALSE(MakePaint(style, ctx)) << "missing bitmaps leave the fill empty";
+  }
+}
+
+}  // namespace
+}  // namespace orrivel::swf

@@ -1,0 +1,151 @@
+// swf-render: plays a SWF movie for some frames and writes the last one as a
+// PNG, or describes the movie (--info).
+//
+//   swf-render MOVIE.swf --frames N --out OUT.png [--size WxH] [--quality high|low]
+//   swf-render MOVIE.swf --info
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "png_io.h"
+#include "swf/format/tag_names.h"
+#include "swf/player/player.h"
+#include "swf/render/native_image_decoder.h"
+
+namespace {
+
+using namespace orrivel;
+
+constexpr int kMaxSide = 8192;
+constexpr long kMaxFrames = 100000;
+
+struct Options {
+  std::string movie;
+  std::string out;
+  long frames = 1;
+  int width = 0, height = 0;  // 0: the stage size
+  swf::Quality quality = swf::Quality::High;
+  bool info = false;
+};
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "swf-render: %s\n", message.c_str());
+  return 1;
+}
+
+bool ParseLong(const std::string& s, long& out) {
+  if (s.empty()) return false;
+  char* end = nullptr;
+  out = std::strtol(s.c_str(), &end, 10);
+  return *end == '\0';
+}
+
+// Returns an error text, empty when the command line is good.
+std::string ParseArgs(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&](std::string& v) {
+      if (i + 1 >= argc) return false;
+      v = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--info") {
+      o.info = true;
+    } else if (arg == "--frames") {
+      if (!value(v) || !ParseLong(v, o.frames) || o.frames < 1 || o.frames > kMaxFrames)
+        return "--frames needs a number from 1 to " + std::to_string(kMaxFrames);
+    } else if (arg == "--out") {
+      if (!value(o.out)) return "--out needs a file name";
+    } else if (arg == "--size") {
+      long w = 0, h = 0;
+      const std::size_t x = value(v) ? v.find('x') : std::string::npos;
+      if (x == std::string::npos || !ParseLong(v.substr(0, x), w) ||
+          !ParseLong(v.substr(x + 1), h) || w < 1 || h < 1 || w > kMaxSide || h > kMaxSide)
+        return "--size needs WxH, each from 1 to " + std::to_string(kMaxSide);
+      o.width = static_cast<int>(w);
+      o.height = static_cast<int>(h);
+    } else if (arg == "--quality") {
+      if (!value(v) || (v != "high" && v != "low")) return "--quality needs high or low";
+      o.quality = v == "low" ? swf::Quality::Low : swf::Quality::High;
+    } else if (!arg.empty() && arg[0] != '-' && o.movie.empty()) {
+      o.movie = arg;
+    } else {
+      return "unknown argument: " + arg;
+    }
+  }
+  if (o.movie.empty()) return "no movie given";
+  if (!o.info && o.out.empty()) return "--out is required (or --info)";
+  return {};
+}
+
+void PrintInfo(const swf::Movie& m) {
+  const swf::Header& h = m.header;
+  std::printf("signature: %.3s\n", h.signature);
+  std::printf("version: %u\n", h.version);
+  std::printf("stage: %gx%g px (twips %d,%d to %d,%d)\n", h.frameSize.Width() / 20.0,
+              h.frameSize.Height() / 20.0, h.frameSize.xMin, h.frameSize.yMin, h.frameSize.xMax,
+              h.frameSize.yMax);
+  std::printf("frame rate: %g\n", h.frameRate);
+  std::printf("frame count: %u (present: %zu)\n", h.frameCount, m.timeline.frames.size());
+  if (m.backgroundColor) {
+    std::printf("background: #%02x%02x%02x\n", m.backgroundColor->r, m.backgroundColor->g,
+                m.backgroundColor->b);
+  }
+  std::printf("characters: %zu\n", m.characters.size());
+  // Tags in order of first appearance, with counts (those inside sprites apart).
+  std::vector<std::pair<uint16_t, int>> order;
+  std::map<std::pair<uint16_t, int>, int> counts;
+  for (const swf::TagInfo& t : m.tags) {
+    const auto key = std::make_pair(t.code, t.spriteDepth > 0 ? 1 : 0);
+    if (counts[key]++ == 0) order.push_back(key);
+  }
+  std::printf("tags: %zu\n", m.tags.size());
+  for (const auto& key : order) {
+    std::printf("  %-28s %5d%s\n", swf::TagName(key.first), counts[key],
+                key.second ? "  (in sprites)" : "");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (const std::string error = ParseArgs(argc, argv, o); !error.empty()) {
+    std::fprintf(stderr,
+                 "swf-render: %s\nusage: swf-render MOVIE.swf --frames N --out OUT.png "
+                 "[--size WxH] [--quality high|low]\n       swf-render MOVIE.swf --info\n",
+                 error.c_str());
+    return 2;
+  }
+  swf::NativeImageDecoder decoder;
+  swf::Player player(decoder);
+  if (!player.LoadFile(o.movie)) return Fail(player.LastError());
+  const swf::Movie& movie = *player.GetMovie();
+  if (o.info) {
+    PrintInfo(movie);
+    return 0;
+  }
+  if (o.width == 0) {
+    const double w = std::round(movie.header.frameSize.Width() / 20.0);
+    const double h = std::round(movie.header.frameSize.Height() / 20.0);
+    if (!(w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide))
+      return Fail(o.movie + ": stage size unusable; give --size");
+    o.width = static_cast<int>(w);
+    o.height = static_cast<int>(h);
+  }
+  // Frame 1 is already shown after loading.
+  for (long i = 1; i < o.frames; ++i) player.StepFrame();
+  player.SetQuality(o.quality);
+  std::vector<uint32_t> pixels(static_cast<std::size_t>(o.width) * o.height);
+  swf::raster::Canvas canvas{pixels.data(), o.width, o.height, o.width};
+  player.Render(canvas);
+  std::string error;
+  if (!tools::WritePng(o.out, tools::FromCanvas(canvas), error)) return Fail(error);
+  return 0;
+}
