@@ -34,7 +34,9 @@ void EmbedInPreviewWindow(win32::Form& form, HWND host) {
   GetWindowRect(host, &hostRect);
   HWND hwnd = form.hwnd();
   LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
-  SetWindowLongPtrW(hwnd, GWL_STYLE, style | WS_CHILD);
+  // WS_POPUP goes: a window with both bits is still treated as top-level
+  // (it can take the activation and has no parent to GetParent).
+  SetWindowLongPtrW(hwnd, GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
   SetParent(hwnd, host);
   SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(host));
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;

@@ -20,7 +20,11 @@ ErrorInfo Win32SettingsFiles::Read(const std::string& path, size_t limit, std::s
   UniqueFile file(CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return LastError();
+  if (!file) {
+    DWORD code = GetLastError();
+    // A missing folder means a missing file: the caller creates both.
+    return ErrorFromWin32(code == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : code);
+  }
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) return LastError();
   if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > limit) {

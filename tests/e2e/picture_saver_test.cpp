@@ -102,6 +102,8 @@ struct FitCase {
   int width, height;
 };
 
+void PrintTo(const FitCase& c, std::ostream* os) { *os << c.name; }
+
 class PictureFitTest : public PictureSaverTest, public ::testing::WithParamInterface<FitCase> {};
 
 TEST_P(PictureFitTest, IsCentredOnTheScreen) {

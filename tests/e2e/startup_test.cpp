@@ -56,6 +56,8 @@ struct PreviewCase {
   bool pictures;
 };
 
+void PrintTo(const PreviewCase& c, std::ostream* os) { *os << c.name; }
+
 class PreviewTest : public SaverTest, public ::testing::WithParamInterface<PreviewCase> {};
 
 TEST_P(PreviewTest, EmbedsInTheHostAndEndsWithIt) {

@@ -22,6 +22,10 @@ enum ActionCode : uint8_t {
   kPop = 0x17,
   kSetTarget2 = 0x20,
   kTrace = 0x26,
+  kCallFunction = 0x3D,
+  kGetMember = 0x4E,
+  kCallMethod = 0x52,
+  kGetVariable = 0x1C,
   kPushDuplicate = 0x4C,
   kGotoFrame = 0x81,
   kConstantPool = 0x88,
@@ -38,10 +42,13 @@ enum ActionCode : uint8_t {
 constexpr std::size_t kMaxStack = 256;
 constexpr std::size_t kMaxConstants = 65535;
 
+constexpr int kMaxCallArgs = 64;
+
 struct Value {
-  enum class Kind : uint8_t { Undefined, Number, String } kind = Kind::Undefined;
+  enum class Kind : uint8_t { Undefined, Number, String, Clip } kind = Kind::Undefined;
   double number = 0;
   std::string text;
+  std::weak_ptr<TimelineInstance> clip;
 };
 
 // Bounded reads over one action's payload.
@@ -228,7 +235,19 @@ class Interpreter {
         PopValue();
         break;
       case kPushDuplicate:
-        if (!stack_.empty() && stack_.size() < kMaxStack) stack_.push_back(stack_.back());
+        if (!stack_.empty()) PushValue(stack_.back());
+        break;
+      case kGetVariable:
+        GetVariable();
+        break;
+      case kGetMember:
+        GetMember();
+        break;
+      case kCallMethod:
+        CallMethod();
+        break;
+      case kCallFunction:
+        CallFunction();
         break;
       case kJump: {
         // Only forward branches are followed, so no loop can form.
@@ -322,9 +341,13 @@ class Interpreter {
         default:
           return;  // unknown type: the rest of the payload cannot be read
       }
-      if (stack_.size() >= kMaxStack) stack_.erase(stack_.begin());
-      stack_.push_back(std::move(v));
+      PushValue(std::move(v));
     }
+  }
+
+  void PushValue(Value v) {
+    if (stack_.size() >= kMaxStack) stack_.erase(stack_.begin());
+    stack_.push_back(std::move(v));
   }
 
   Value PopValue() {
@@ -339,9 +362,13 @@ class Interpreter {
     uint16_t bias = 0;
     if (!in.U8(flags)) return;
     if ((flags & 0x02) && !in.U16(bias)) return;
-    const bool play = flags & 0x01;
-    const Value v = PopValue();
-    std::shared_ptr<TimelineInstance> timeline = target_;
+    GotoValue(target_, PopValue(), flags & 0x01, bias);
+  }
+
+  // A goto by value: a 1-based frame number, a label, a numeric string, or
+  // "path:frame" / "path:label" naming another timeline.
+  void GotoValue(std::shared_ptr<TimelineInstance> timeline, const Value& v, bool play,
+                 uint16_t bias) {
     int frame = -1;  // 0-based
     double number = 0;
     if (v.kind == Value::Kind::Number) {
@@ -351,7 +378,7 @@ class Interpreter {
       std::string what = v.text;
       const std::size_t colon = what.rfind(':');
       if (colon != std::string::npos) {
-        timeline = ResolvePath(target_ ? target_ : owner_, std::string_view(what).substr(0, colon));
+        timeline = ResolvePath(timeline ? timeline : owner_, std::string_view(what).substr(0, colon));
         what.erase(0, colon + 1);
       }
       if (!timeline) return;
@@ -370,6 +397,86 @@ class Interpreter {
     }
     timeline->GotoFrame(frame);
     timeline->SetPlaying(play);
+  }
+
+  // Looks a variable up as a timeline path ("mc", "_root.mc", "this").
+  void GetVariable() {
+    const Value name = PopValue();
+    Value v;
+    if (name.kind == Value::Kind::String) {
+      if (auto clip = ResolvePath(target_ ? target_ : owner_, name.text)) {
+        v.kind = Value::Kind::Clip;
+        v.clip = clip;
+      }
+    }
+    PushValue(std::move(v));
+  }
+
+  void GetMember() {
+    const Value name = PopValue();
+    const Value object = PopValue();
+    Value v;
+    auto clip = object.clip.lock();
+    if (object.kind == Value::Kind::Clip && clip && name.kind == Value::Kind::String) {
+      std::shared_ptr<TimelineInstance> member;
+      if (name.text == "_parent") {
+        member = clip->Parent();
+      } else {
+        member = clip->ChildByName(name.text);
+      }
+      if (member) {
+        v.kind = Value::Kind::Clip;
+        v.clip = member;
+      }
+    }
+    PushValue(std::move(v));
+  }
+
+  // Pops the argument count and the arguments; false when the stack cannot say.
+  bool PopArgs(std::vector<Value>& args) {
+    const Value count = PopValue();
+    if (count.kind != Value::Kind::Number || !(count.number >= 0) || count.number > kMaxCallArgs ||
+        count.number > static_cast<double>(stack_.size()))
+      return false;
+    for (int i = 0; i < static_cast<int>(count.number); ++i) args.push_back(PopValue());
+    return true;
+  }
+
+  // The timeline methods of a movie clip; every other call only returns undefined.
+  void CallMethod() {
+    const Value method = PopValue();
+    const Value object = PopValue();
+    std::vector<Value> args;
+    if (!PopArgs(args)) {
+      stack_.clear();
+      return;
+    }
+    auto clip = object.clip.lock();
+    if (object.kind == Value::Kind::Clip && clip && method.kind == Value::Kind::String) {
+      const std::string& m = method.text;
+      if (m == "play") {
+        clip->SetPlaying(true);
+      } else if (m == "stop") {
+        clip->SetPlaying(false);
+      } else if ((m == "gotoAndPlay" || m == "gotoAndStop") && !args.empty()) {
+        GotoValue(clip, args[0], m == "gotoAndPlay", 0);
+      } else if (m == "nextFrame" || m == "prevFrame") {
+        const int to = clip->CurrentFrame() + (m == "nextFrame" ? 1 : -1);
+        if (to >= 0 && to < clip->FrameCount()) clip->GotoFrame(to);
+        clip->SetPlaying(false);
+      }
+    }
+    PushValue({});
+  }
+
+  void CallFunction() {
+    PopValue();  // the name
+    std::vector<Value> args;
+    if (!PopArgs(args)) {
+      stack_.clear();
+      return;
+    }
+    PushValue({});
   }
 
   TimelineContext& ctx_;

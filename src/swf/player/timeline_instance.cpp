@@ -98,9 +98,8 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       ApplyRemoveObject(list, *remove);
     } else if (const auto* action = std::get_if<DoAction>(&tag)) {
       if (queueActions) ctx_.actions.push_back({weak_from_this(), &action->actions});
-    } else if (const auto* bg = std::get_if<SetBackgroundColor>(&tag)) {
-      if (isRoot_) ctx_.background = Rgba{bg->color.r, bg->color.g, bg->color.b, 255};
     }
+    // A later SetBackgroundColor changes nothing: the movie's first one holds.
   }
 }
 

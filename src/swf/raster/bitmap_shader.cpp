@@ -3,6 +3,7 @@
 // and applies the colour transform to the straight colour.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
@@ -27,10 +28,18 @@ class BitmapShader final : public Shader {
 
   void Shade(int x, int y, int count, uint32_t* out) override {
     const double px = x + 0.5, py = y + 0.5;
-    double u = m_.a * px + m_.c * py + m_.tx;
-    double v = m_.b * px + m_.d * py + m_.ty;
-    for (int i = 0; i < count; ++i, u += m_.a, v += m_.b) {
-      out[i] = smooth_ ? Bilinear(u - 0.5, v - 0.5) : Nearest(u, v);
+    const double half = smooth_ ? 0.5 : 0.0;  // bilinear taps sit on texel centres
+    double u = m_.a * px + m_.c * py + m_.tx - half;
+    double v = m_.b * px + m_.d * py + m_.ty - half;
+    const double ue = u + m_.a * count, ve = v + m_.b * count;
+    constexpr double kFixedLimit = 1 << 30;
+    if (std::fabs(u) < kFixedLimit && std::fabs(v) < kFixedLimit && std::fabs(ue) < kFixedLimit &&
+        std::fabs(ve) < kFixedLimit) {
+      ShadeFixed(u, v, count, out);
+    } else {
+      for (int i = 0; i < count; ++i, u += m_.a, v += m_.b) {
+        out[i] = smooth_ ? Bilinear(u, v) : Nearest(u + half, v + half);
+      }
     }
     if (hasCt_) {
       for (int i = 0; i < count; ++i) out[i] = Premultiply(ct_.Apply(Unpremultiply(out[i])));
@@ -38,6 +47,65 @@ class BitmapShader final : public Shader {
   }
 
  private:
+  // One texel axis stepped in 32.32 fixed point: exact enough over any span
+  // (an error below 2^-32 texel per pixel) and free of divisions.
+  struct Axis {
+    int64_t pos, step, period;  // period > 0 only when repeating
+    int size;
+    Axis(double start, double delta, int n, bool repeat) : size(n) {
+      pos = static_cast<int64_t>(std::llround(start * 4294967296.0));
+      step = static_cast<int64_t>(std::llround(delta * 4294967296.0));
+      period = repeat ? int64_t(n) << 32 : 0;
+      if (period) {
+        pos %= period;
+        if (pos < 0) pos += period;
+        step %= period;
+      }
+    }
+    int Index() const { return static_cast<int>(pos >> 32); }
+    uint32_t Frac8() const { return static_cast<uint32_t>(pos >> 24) & 0xFF; }
+    void Next() {
+      pos += step;
+      if (period) {
+        if (pos >= period) pos -= period;
+        else if (pos < 0) pos += period;
+      }
+    }
+    // Texel i and its right/lower neighbour, wrapped or clamped.
+    int Clamp(int i) const { return std::clamp(i, 0, size - 1); }
+    int Neighbour(int i) const { return period ? (i + 1 == size ? 0 : i + 1) : Clamp(i + 1); }
+  };
+
+  void ShadeFixed(double u, double v, int count, uint32_t* out) const {
+    // Rows of a bitmap paint are often axis-aligned: v then stays put.
+    Axis ax(u, m_.a, img_.width, repeat_), ay(v, m_.b, img_.height, repeat_);
+    if (!smooth_) {
+      for (int i = 0; i < count; ++i, ax.Next(), ay.Next()) {
+        out[i] = At(ax.Clamp(ax.Index()), ay.Clamp(ay.Index()));
+      }
+      return;
+    }
+    for (int i = 0; i < count; ++i, ax.Next(), ay.Next()) {
+      const int x0 = ax.Index(), y0 = ay.Index();
+      const int c0 = ax.Clamp(x0), r0 = ay.Clamp(y0);
+      out[i] = Mix(At(c0, r0), At(ax.Neighbour(x0), r0), At(c0, ay.Neighbour(y0)),
+                   At(ax.Neighbour(x0), ay.Neighbour(y0)), ax.Frac8(), ay.Frac8());
+    }
+  }
+
+  // Weights sum to 256, so each 16-bit lane stays below 65536.
+  static uint32_t Mix(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, uint32_t wx,
+                      uint32_t wy) {
+    const uint32_t w11 = (wx * wy) >> 8, w10 = (wx * (256 - wy)) >> 8, w01 = ((256 - wx) * wy) >> 8;
+    const uint32_t w00 = 256 - w11 - w10 - w01;
+    const auto lanes = [&](int shift) {
+      constexpr uint32_t kMask = 0x00FF00FFu;
+      return ((p00 >> shift) & kMask) * w00 + ((p10 >> shift) & kMask) * w10 +
+             ((p01 >> shift) & kMask) * w01 + ((p11 >> shift) & kMask) * w11;
+    };
+    return ((lanes(0) >> 8) & 0x00FF00FFu) | (lanes(8) & 0xFF00FF00u);
+  }
+
   static int Floor(double c, double& frac) {
     c = std::clamp(c, -kCoordLimit, kCoordLimit);
     if (!(c == c)) c = 0;
@@ -59,18 +127,9 @@ class BitmapShader final : public Shader {
     double fu, fv;
     const int x0 = Floor(u, fu), y0 = Floor(v, fv);
     const int c0 = Col(x0), c1 = Col(x0 + 1), r0 = Row(y0), r1 = Row(y0 + 1);
-    const uint32_t wx = static_cast<uint32_t>(fu * 256.0), wy = static_cast<uint32_t>(fv * 256.0);
-    // Weights sum to 256, so each 16-bit lane stays below 65536.
-    const uint32_t w11 = (wx * wy) >> 8, w10 = (wx * (256 - wy)) >> 8, w01 = ((256 - wx) * wy) >> 8;
-    const uint32_t w00 = 256 - w11 - w10 - w01;
-    const uint32_t p00 = At(c0, r0), p10 = At(c1, r0), p01 = At(c0, r1), p11 = At(c1, r1);
-    const auto lanes = [&](uint32_t mask, int shift) {
-      return ((p00 >> shift) & mask) * w00 + ((p10 >> shift) & mask) * w10 +
-             ((p01 >> shift) & mask) * w01 + ((p11 >> shift) & mask) * w11;
-    };
-    const uint32_t rb = (lanes(0x00FF00FFu, 0) >> 8) & 0x00FF00FFu;
-    const uint32_t ag = lanes(0x00FF00FFu, 8) & 0xFF00FF00u;
-    return rb | ag;
+    const uint32_t wx = static_cast<uint32_t>(fu * 256.0) & 0xFF;
+    const uint32_t wy = static_cast<uint32_t>(fv * 256.0) & 0xFF;
+    return Mix(At(c0, r0), At(c1, r0), At(c0, r1), At(c1, r1), wx, wy);
   }
 
   const Image& img_;

@@ -6,6 +6,7 @@
 #include "swf/raster/coverage.h"
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
+#include "swf/raster/pixel_row.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -26,6 +27,19 @@ void ApplyMask(const Mask* mask, int y, int x, int count, uint8_t* cov) {
                           ? mask->coverage[size_t(y) * mask->width + px] : 0;
     cov[i] = static_cast<uint8_t>(Div255(uint32_t(cov[i]) * m));
   }
+}
+
+// The pixels under a shape's edges are read before they are written, and
+// a frame seldom stays in cache; fetching the same place a few rows ahead
+// hides most of the memory latency.
+inline void PrefetchAhead(const Canvas& c, int y, int x, int count) {
+#if defined(__GNUC__) || defined(__clang__)
+  constexpr int kRowsAhead = 3;
+  if (y + kRowsAhead >= c.height) return;
+  const uint32_t* p = c.pixels + size_t(y + kRowsAhead) * c.stride + x;
+  __builtin_prefetch(p, 1);
+  __builtin_prefetch(p + count - 1, 1);
+#endif
 }
 
 // Constant coverage under a clip mask varies per pixel after all.
@@ -59,35 +73,18 @@ class SolidBlitter final : public CoverageSink {
   SolidBlitter(Canvas& c, uint32_t color, const Mask* mask) : c_(c), color_(color), mask_(mask) {}
   void Row(int y, int x, int count, uint8_t* cov) override {
     ApplyMask(mask_, y, x, count, cov);
-    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
-    const bool opaque = AlphaOf(color_) == 255;
-    for (int i = 0; i < count; ++i) {
-      const uint32_t a = cov[i];
-      if (a == 0) continue;
-      if (a == 255) {
-        if (opaque) {
-          int j = i + 1;
-          while (j < count && cov[j] == 255) ++j;
-          std::fill(dst + i, dst + j, color_);
-          i = j - 1;
-        } else {
-          dst[i] = SrcOver(dst[i], color_);
-        }
-      } else {
-        dst[i] = SrcOver(dst[i], ScalePixel(color_, a));
-      }
-    }
+    PrefetchAhead(c_, y, x, count);
+    BlendSolidCoverage(c_.pixels + size_t(y) * c_.stride + x, count, color_, cov);
   }
-
   void Fill(int y, int x, int count, uint8_t cov) override {
     if (mask_) return MaskedFill(*this, y, x, count, cov);
     uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
     const uint32_t src = cov == 255 ? color_ : ScalePixel(color_, cov);
     if (AlphaOf(src) == 255) {
       std::fill(dst, dst + count, src);
-      return;
+    } else {
+      BlendSolid(dst, count, src);
     }
-    for (int i = 0; i < count; ++i) dst[i] = SrcOver(dst[i], src);
   }
 
  private:
@@ -101,40 +98,21 @@ class ShaderBlitter final : public CoverageSink {
   ShaderBlitter(Canvas& c, Shader& shader, const Mask* mask) : c_(c), shader_(shader), mask_(mask) {}
   void Row(int y, int x, int count, uint8_t* cov) override {
     ApplyMask(mask_, y, x, count, cov);
-    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
-    for (int i = 0; i < count;) {
-      if (cov[i] == 0) {
-        ++i;
-        continue;
-      }
-      int j = i + 1;
-      while (j < count && cov[j] != 0) ++j;
-      if (span_.size() < size_t(j - i)) span_.resize(j - i);
-      shader_.Shade(x + i, y, j - i, span_.data());
-      for (int k = i; k < j; ++k) {
-        const uint32_t src = span_[k - i];
-        dst[k] = SrcOver(dst[k], cov[k] == 255 ? src : ScalePixel(src, cov[k]));
-      }
-      i = j;
-    }
+    PrefetchAhead(c_, y, x, count);
+    BlendSpanCoverage(c_.pixels + size_t(y) * c_.stride + x, count, Shade(x, y, count), cov);
   }
-
   void Fill(int y, int x, int count, uint8_t cov) override {
     if (mask_) return MaskedFill(*this, y, x, count, cov);
-    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
-    if (span_.size() < size_t(count)) span_.resize(count);
-    shader_.Shade(x, y, count, span_.data());
-    if (cov == 255) {
-      for (int i = 0; i < count; ++i) {
-        const uint32_t src = span_[i];
-        dst[i] = AlphaOf(src) == 255 ? src : SrcOver(dst[i], src);
-      }
-    } else {
-      for (int i = 0; i < count; ++i) dst[i] = SrcOver(dst[i], ScalePixel(span_[i], cov));
-    }
+    BlendSpan(c_.pixels + size_t(y) * c_.stride + x, count, Shade(x, y, count), cov);
   }
 
  private:
+  const uint32_t* Shade(int x, int y, int count) {
+    if (span_.size() < size_t(count)) span_.resize(count);
+    shader_.Shade(x, y, count, span_.data());
+    return span_.data();
+  }
+
   Canvas& c_;
   Shader& shader_;
   const Mask* mask_;

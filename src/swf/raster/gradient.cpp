@@ -44,37 +44,59 @@ class GradientShader final : public Shader {
 
   void Shade(int x, int y, int count, uint32_t* out) override {
     const double px = x + 0.5, py = y + 0.5;
-    double gx = m_.a * px + m_.c * py + m_.tx;
-    double gy = m_.b * px + m_.d * py + m_.ty;
-    for (int i = 0; i < count; ++i, gx += m_.a, gy += m_.b) {
-      out[i] = table_[Index(Position(gx, gy))];
+    const double gx = m_.a * px + m_.c * py + m_.tx;
+    const double gy = m_.b * px + m_.d * py + m_.ty;
+    switch (spread_) {
+      case Spread::Pad: return Run<Spread::Pad>(gx, gy, count, out);
+      case Spread::Reflect: return Run<Spread::Reflect>(gx, gy, count, out);
+      case Spread::Repeat: return Run<Spread::Repeat>(gx, gy, count, out);
     }
   }
 
  private:
-  // Position along the gradient, 0 at the start (centre) and 1 at the end.
-  double Position(double gx, double gy) const {
-    if (kind_ == Paint::Kind::LinearGradient) return gx;
-    if (focal_ == 0) return std::sqrt(gx * gx + gy * gy);
-    // Ray from the focal point through the pixel, scaled so the unit circle
-    // is at 1: solve |F + s d| = 1 for s and take 1 / s.
-    const double dx = gx - focal_, dy = gy;
-    const double a = dx * dx + dy * dy;
+  template <Spread S>
+  void Run(double gx, double gy, int count, uint32_t* out) const {
+    // Float suffices within a span; positions come from the span start plus
+    // i steps, so no error accumulates along it.
+    const float x0 = Bounded(gx), y0 = Bounded(gy);
+    const float dx = static_cast<float>(m_.a), dy = static_cast<float>(m_.b);
+    if (kind_ == Paint::Kind::LinearGradient) {
+      for (int i = 0; i < count; ++i) out[i] = table_[Index<S>(x0 + dx * float(i))];
+    } else if (focal_ == 0) {
+      for (int i = 0; i < count; ++i) {
+        const float u = x0 + dx * float(i), v = y0 + dy * float(i);
+        out[i] = table_[Index<S>(std::sqrt(u * u + v * v))];
+      }
+    } else {
+      for (int i = 0; i < count; ++i) {
+        out[i] = table_[Index<S>(Focal(x0 + dx * float(i), y0 + dy * float(i)))];
+      }
+    }
+  }
+
+  static float Bounded(double v) { return static_cast<float>(std::clamp(v, -1e15, 1e15)); }
+
+  // Ray from the focal point through the pixel, scaled so the unit circle
+  // is at 1: solve |F + s d| = 1 for s and take 1 / s.
+  float Focal(float gx, float gy) const {
+    const float dx = gx - focal_, dy = gy;
+    const float a = dx * dx + dy * dy;
     if (a == 0) return 0;
-    const double b = focal_ * dx, c = double(focal_) * focal_ - 1;
+    const float b = focal_ * dx, c = focal_ * focal_ - 1;
     return a / (std::sqrt(b * b - a * c) - b);
   }
 
-  int Index(double t) const {
-    if (!(t > -1e9 && t < 1e9)) t = 0;
-    switch (spread_) {
-      case Spread::Pad: t = std::clamp(t, 0.0, 1.0); break;
-      case Spread::Repeat: t -= std::floor(t); break;
-      case Spread::Reflect:
-        t = std::fabs(t - 2.0 * std::floor(t * 0.5 + 0.5));  // distance to nearest even
-        break;
+  template <Spread S>
+  static int Index(float t) {
+    t = t > -1e6f ? (t < 1e6f ? t : 1e6f) : -1e6f;  // also maps NaN
+    if constexpr (S == Spread::Pad) {
+      t = std::clamp(t, 0.0f, 1.0f);
+    } else if constexpr (S == Spread::Repeat) {
+      t -= std::floor(t);
+    } else {
+      t = std::fabs(t - 2.0f * std::floor(t * 0.5f + 0.5f));  // distance to nearest even
     }
-    return std::clamp(static_cast<int>(t * 255.0 + 0.5), 0, 255);
+    return std::clamp(static_cast<int>(t * 255.0f + 0.5f), 0, 255);
   }
 
   void BuildTable(const Paint& paint) {

@@ -124,7 +124,7 @@ std::optional<raster::Image> DecodeGif(std::span<const uint8_t> data, uint64_t m
   r.Skip(6);
   const uint16_t screenW = r.U16(), screenH = r.U16();
   const uint8_t flags = r.U8();
-  r.Skip(2);  // background index (drawn transparent, as browsers do), aspect
+  r.Skip(2);  // background index (drawn transparent, as browsers do), pixel ratio
   std::array<uint32_t, 256> global{};
   auto readTable = [&r](std::array<uint32_t, 256>& table, int entries) {
     for (int i = 0; i < entries; ++i) {

@@ -28,11 +28,13 @@ std::optional<raster::Paint> GradientPaint(const FillStyle& style, const PaintCo
   p.kind = style.type == FillType::LinearGradient ? raster::Paint::Kind::LinearGradient
                                                   : raster::Paint::Kind::RadialGradient;
   p.stops.reserve(g.records.size());
+  // Flash keeps the records in file order: a ratio below its predecessor's
+  // is raised to it (a hard step), never sorted into place.
+  float position = 0;
   for (const GradientRecord& r : g.records) {
-    p.stops.push_back({r.ratio / 255.0f, ctx.colorTransform.Apply(r.color)});
+    position = std::max(position, r.ratio / 255.0f);
+    p.stops.push_back({position, ctx.colorTransform.Apply(r.color)});
   }
-  std::stable_sort(p.stops.begin(), p.stops.end(),
-                   [](const auto& a, const auto& b) { return a.position < b.position; });
   p.spread = ToSpread(g.spread);
   p.linearRgb = g.interpolation == InterpolationMode::LinearRgb;
   if (style.type == FillType::FocalRadialGradient) {

@@ -142,7 +142,16 @@ struct Renderer::Impl {
   }
 
   double LineWidth(const LineStyle& line, const Matrix& m) const {
-    const double scale = (line.noHScale || line.noVScale) ? stageScale : AverageScale(m);
+    // Non-scaling strokes keep the stage's zoom; a stroke that ignores one
+    // axis still follows the other.
+    double scale = AverageScale(m);
+    if (line.noHScale && line.noVScale) {
+      scale = stageScale;
+    } else if (line.noHScale) {
+      scale = std::hypot(m.c, m.d);
+    } else if (line.noVScale) {
+      scale = std::hypot(m.a, m.b);
+    }
     return std::max(1.0, line.width * scale);
   }
 

@@ -115,6 +115,47 @@ TEST(ActionsTest, TellTargetAndPathGotoReachNamedSprites) {
   EXPECT_TRUE(runner.Root().Playing());
 }
 
+TEST(ActionsTest, MovieClipMethodCalls) {
+  const Bytes getVariable{0x1C}, getMember{0x4E}, callMethod{0x52}, pop{0x17}, add{0x0A};
+  struct Case {
+    const char* name;
+    Bytes actions;
+    int frame;
+    bool playing;
+  };
+  const Case cases[] = {
+      // mc.gotoAndPlay(2), as compiled: args, count, object, method name.
+      {"GotoAndPlay", Cat({PushInt(2), PushInt(1), PushString("mc"), getVariable,
+                           PushString("gotoAndPlay"), callMethod, pop}), 1, true},
+      {"GotoAndStopLabel", Cat({PushString("last"), PushInt(1), PushString("mc"), getVariable,
+                                PushString("gotoAndStop"), callMethod, pop}), 2, false},
+      // _root.mc.stop()
+      {"StopThroughMember", Cat({PushInt(0), PushString("_root"), getVariable, PushString("mc"),
+                                 getMember, PushString("stop"), callMethod, pop}), 0, false},
+      {"NextFrame", Cat({PushInt(0), PushString("mc"), getVariable, PushString("nextFrame"),
+                         callMethod}), 1, false},
+      {"UnknownObject", Cat({PushInt(0), PushString("nobody"), getVariable, PushString("stop"),
+                             callMethod}), 0, true},
+      {"UnknownMethod", Cat({PushInt(0), PushString("mc"), getVariable, PushString("fly"),
+                             callMethod}), 0, true},
+      // An argument count the interpreter cannot trust: nothing happens.
+      {"UntrustedCount", Cat({PushInt(1), PushInt(2), add, PushString("mc"), getVariable,
+                              PushString("stop"), callMethod}), 0, true},
+      {"HugeCount", Cat({PushInt(1000000), PushString("mc"), getVariable, PushString("stop"),
+                         callMethod}), 0, true},
+  };
+  for (const Case& c : cases) {
+    Movie m = BaseMovie();
+    AddSprite(m, 20, {MakeFrame({}), MakeFrame({}), MakeFrame({}, "last")});
+    m.timeline = MakeTimeline({MakeFrame({Named(Place(1, 20), "mc"), Act({c.actions})})});
+    MovieRunner runner(m);
+    const auto mc = runner.Root().ChildByName("mc");
+    ASSERT_TRUE(mc);
+    EXPECT_EQ(mc->CurrentFrame(), c.frame) << c.name;
+    EXPECT_EQ(mc->Playing(), c.playing) << c.name;
+  }
+}
+
 TEST(ActionsTest, GarbageNeverHangsOrCrashes) {
   std::mt19937 rng(1234);
   for (int round = 0; round < 500; ++round) {

@@ -12,7 +12,8 @@ TEST(PaintTest, GradientMapsDevicePixelsToTheGradientSquare) {
   style.type = FillType::LinearGradient;
   // The gradient square scaled to 200 twips (10 px) wide, centred at 100 twips.
   style.gradient.matrix = {200.0 / 32768, 0, 0, 200.0 / 32768, 100, 100};
-  style.gradient.records = {{255, {0, 0, 255, 255}}, {0, {255, 0, 0, 128}}};
+  // Out-of-order ratios step up to the previous one, as Flash draws them.
+  style.gradient.records = {{0, {255, 0, 0, 128}}, {255, {0, 0, 255, 255}}, {51, {0, 0, 0, 0}}};
   style.gradient.spread = SpreadMode::Reflect;
   style.gradient.interpolation = InterpolationMode::LinearRgb;
   PaintContext ctx{kTwipsToPixels, {}, true, nullptr};
@@ -26,11 +27,12 @@ TEST(PaintTest, GradientMapsDevicePixelsToTheGradientSquare) {
   EXPECT_NEAR(m.ApplyX(0, 3), -16384, 1e-6);
   EXPECT_NEAR(m.ApplyX(10, 3), 16384, 1e-6);
   EXPECT_NEAR(m.ApplyY(3, 5), 0, 1e-6);
-  ASSERT_EQ(paint->stops.size(), 2u);  // sorted by position
+  ASSERT_EQ(paint->stops.size(), 3u);
   EXPECT_EQ(paint->stops[0].position, 0.0f);
   EXPECT_EQ(paint->stops[0].color, (Rgba{255, 40, 0, 128}));
   EXPECT_EQ(paint->stops[1].position, 1.0f);
   EXPECT_EQ(paint->stops[1].color, (Rgba{0, 40, 255, 255}));
+  EXPECT_EQ(paint->stops[2].position, 1.0f);
   EXPECT_EQ(paint->spread, raster::Spread::Reflect);
   EXPECT_TRUE(paint->linearRgb);
 }

@@ -1,0 +1,108 @@
+#include "swf/raster/pixel_row.h"
+
+#include <cstring>
+
+#include "swf/raster/pixel.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ORRIVEL_RASTER_SSE2 1
+#endif
+
+namespace orrivel::swf::raster {
+
+#ifdef ORRIVEL_RASTER_SSE2
+namespace {
+
+// Per 16-bit lane x * f / 255 rounded, the same arithmetic as Div255.
+inline __m128i Scale16(__m128i x, __m128i f) {
+  const __m128i t = _mm_add_epi16(_mm_mullo_epi16(x, f), _mm_set1_epi16(128));
+  return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+
+inline __m128i AlphaOf16(__m128i p) {
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(p, 0xFF), 0xFF);
+}
+
+// Four premultiplied pixels s over d.
+inline __m128i Over4(__m128i d, __m128i s) {
+  const __m128i zero = _mm_setzero_si128(), k255 = _mm_set1_epi16(255);
+  const __m128i slo = _mm_unpacklo_epi8(s, zero), shi = _mm_unpackhi_epi8(s, zero);
+  const __m128i lo = Scale16(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(k255, AlphaOf16(slo)));
+  const __m128i hi = Scale16(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(k255, AlphaOf16(shi)));
+  return _mm_adds_epu8(_mm_packus_epi16(lo, hi), s);
+}
+
+// Four pixels times four coverage bytes.
+inline __m128i Cover4(__m128i s, const uint8_t* cov) {
+  int c4;
+  std::memcpy(&c4, cov, 4);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i c16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(c4), zero);  // c0 c1 c2 c3
+  const __m128i c32 = _mm_unpacklo_epi16(c16, c16);                    // c0 c0 c1 c1 ...
+  const __m128i clo = _mm_unpacklo_epi32(c32, c32), chi = _mm_unpackhi_epi32(c32, c32);
+  const __m128i lo = Scale16(_mm_unpacklo_epi8(s, zero), clo);
+  const __m128i hi = Scale16(_mm_unpackhi_epi8(s, zero), chi);
+  return _mm_packus_epi16(lo, hi);
+}
+
+inline __m128i CoverConst4(__m128i s, __m128i c) {
+  const __m128i zero = _mm_setzero_si128();
+  return _mm_packus_epi16(Scale16(_mm_unpacklo_epi8(s, zero), c),
+                          Scale16(_mm_unpackhi_epi8(s, zero), c));
+}
+
+inline __m128i Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+}  // namespace
+
+void BlendSolid(uint32_t* dst, int n, uint32_t src) {
+  const __m128i s = _mm_set1_epi32(static_cast<int>(src));
+  int i = 0;
+  for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), s));
+  for (; i < n; ++i) dst[i] = SrcOver(dst[i], src);
+}
+
+void BlendSolidCoverage(uint32_t* dst, int n, uint32_t src, const uint8_t* cov) {
+  const __m128i s = _mm_set1_epi32(static_cast<int>(src));
+  int i = 0;
+  for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), Cover4(s, cov + i)));
+  for (; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src, cov[i]));
+}
+
+void BlendSpan(uint32_t* dst, int n, const uint32_t* src, uint8_t cov) {
+  int i = 0;
+  if (cov == 255) {
+    for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), Load(src + i)));
+  } else {
+    const __m128i c = _mm_set1_epi16(cov);
+    for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), CoverConst4(Load(src + i), c)));
+  }
+  for (; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov));
+}
+
+void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov) {
+  int i = 0;
+  for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), Cover4(Load(src + i), cov + i)));
+  for (; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov[i]));
+}
+
+#else
+
+void BlendSolid(uint32_t* dst, int n, uint32_t src) {
+  for (int i = 0; i < n; ++i) dst[i] = SrcOver(dst[i], src);
+}
+void BlendSolidCoverage(uint32_t* dst, int n, uint32_t src, const uint8_t* cov) {
+  for (int i = 0; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src, cov[i]));
+}
+void BlendSpan(uint32_t* dst, int n, const uint32_t* src, uint8_t cov) {
+  for (int i = 0; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov));
+}
+void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov) {
+  for (int i = 0; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov[i]));
+}
+
+#endif
+
+}  // namespace orrivel::swf::raster

@@ -1,0 +1,152 @@
+#include "picturesaver/picture_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "picture_files_win32.h"
+
+namespace orrivel {
+namespace {
+
+using testing::PicturePath;
+
+const auto* const kCom = ::testing::AddGlobalTestEnvironment(new testing::ComEnvironment);
+
+SIZE Natural(SIZE s) { return s; }
+
+uint32_t PixelAt(const Picture& p, int x, int y) {
+  const Bitmap& b = p.Pixels();
+  const uint8_t* px = b.pixels.data() + static_cast<size_t>(y) * b.Stride() + static_cast<size_t>(x) * 4;
+  return uint32_t{px[3]} << 24 | uint32_t{px[2]} << 16 | uint32_t{px[1]} << 8 | px[0];
+}
+
+// Red, green and blue channels within a JPEG's tolerance.
+bool Near(uint32_t argb, uint32_t expected) {
+  for (int shift : {0, 8, 16}) {
+    if (std::abs(static_cast<int>(argb >> shift & 0xFF) - static_cast<int>(expected >> shift & 0xFF)) > 40) {
+      return false;
+    }
+  }
+  return true;
+}
+
+TEST(LoadPictureFileTest, DecodesEveryRasterFormat) {
+  struct Case {
+    const wchar_t* name;
+    GUID container;
+  } cases[] = {{L"p.bmp", GUID_ContainerFormatBmp}, {L"p.png", GUID_ContainerFormatPng},
+               {L"p.jpg", GUID_ContainerFormatJpeg}, {L"p.gif", GUID_ContainerFormatGif},
+               {L"p.tif", GUID_ContainerFormatTiff}, {L"p.dib", GUID_ContainerFormatBmp}};
+  for (const auto& c : cases) {
+    std::wstring path = PicturePath(c.name);
+    ASSERT_TRUE(testing::WritePicture(path, c.container, 48, 32, [](UINT x, UINT) {
+      return x < 24 ? 0xFFFF0000u : 0xFF0000FFu;
+    })) << "encoding " << c.name;
+    PictureLoadResult r = LoadPictureFile(path, Natural);
+    ASSERT_TRUE(r.picture) << c.name << ": error " << r.error.number;
+    EXPECT_EQ(r.picture->kind(), Picture::Kind::Raster);
+    EXPECT_EQ(r.picture->NaturalPixels().cx, 48);
+    EXPECT_EQ(r.picture->NaturalPixels().cy, 32);
+    EXPECT_FLOAT_EQ(r.picture->NaturalWidthTwips(15), 720);
+    EXPECT_TRUE(Near(PixelAt(*r.picture, 2, 2), 0xFFFF0000u)) << c.name;
+    EXPECT_TRUE(Near(PixelAt(*r.picture, 45, 30), 0xFF0000FFu)) << c.name;
+  }
+}
+
+TEST(LoadPictureFileTest, KeepsTransparencyPremultiplied) {
+  std::wstring path = PicturePath(L"alpha.png");
+  ASSERT_TRUE(testing::WritePicture(path, GUID_ContainerFormatPng, 4, 4, [](UINT x, UINT) {
+    return x < 2 ? 0x00000000u : 0x80FF0000u;
+  }));
+  PictureLoadResult r = LoadPictureFile(path, Natural);
+  ASSERT_TRUE(r.picture);
+  EXPECT_EQ(PixelAt(*r.picture, 0, 0), 0u);
+  uint32_t half = PixelAt(*r.picture, 3, 3);
+  EXPECT_EQ(half >> 24, 0x80u);
+  EXPECT_NEAR(static_cast<int>(half >> 16 & 0xFF), 0x80, 1);
+}
+
+TEST(LoadPictureFileTest, TurnsExifRotatedJpegsUpright) {
+  // Stored 40 x 20, left half red; orientation 6 asks for a quarter turn
+  // clockwise, so upright it is 20 x 40 with the red half on top.
+  std::wstring stored = PicturePath(L"stored.jpg");
+  ASSERT_TRUE(testing::WritePicture(stored, GUID_ContainerFormatJpeg, 40, 20, [](UINT x, UINT) {
+    return x < 20 ? 0xFFFF0000u : 0xFF0000FFu;
+  }));
+  std::wstring rotated = PicturePath(L"rotated.jpg");
+  testing::WriteBytes(rotated, testing::WithExifOrientation(testing::ReadBytes(stored), 6));
+  PictureLoadResult r = LoadPictureFile(rotated, Natural);
+  ASSERT_TRUE(r.picture) << r.error.number;
+  EXPECT_EQ(r.picture->NaturalPixels().cx, 20);
+  EXPECT_EQ(r.picture->NaturalPixels().cy, 40);
+  EXPECT_TRUE(Near(PixelAt(*r.picture, 10, 5), 0xFFFF0000u));
+  EXPECT_TRUE(Near(PixelAt(*r.picture, 10, 35), 0xFF0000FFu));
+}
+
+TEST(LoadPictureFileTest, ReducesLargePicturesWhileDecoding) {
+  std::wstring path = PicturePath(L"large.png");
+  ASSERT_TRUE(testing::WritePicture(path, GUID_ContainerFormatPng, 600, 400, [](UINT x, UINT y) {
+    return (x + y) % 2 ? 0xFFFFFFFFu : 0xFF000000u;
+  }));
+  SIZE asked{};
+  PictureLoadResult r = LoadPictureFile(path, [&](SIZE natural) {
+    asked = natural;
+    return SIZE{150, 100};
+  });
+  ASSERT_TRUE(r.picture);
+  EXPECT_EQ(asked.cx, 600);
+  EXPECT_EQ(r.picture->NaturalPixels().cx, 600) << "the natural size stays the file's";
+  EXPECT_EQ(r.picture->Pixels().width, 150);
+  EXPECT_EQ(r.picture->Pixels().height, 100);
+  // Fine black and white detail averages to the grey of half the light.
+  EXPECT_NEAR(static_cast<int>(PixelAt(*r.picture, 70, 50) & 0xFF), 188, 2);
+}
+
+TEST(LoadPictureFileTest, MetafilesTakeTheSizeTheyState) {
+  std::wstring emf = PicturePath(L"p.emf");
+  ASSERT_TRUE(testing::WriteEmf(emf, 2540, 1270));  // 1 x 0.5 inch
+  PictureLoadResult r = LoadPictureFile(emf, Natural);
+  ASSERT_TRUE(r.picture) << r.error.number;
+  EXPECT_EQ(r.picture->kind(), Picture::Kind::Metafile);
+  EXPECT_NEAR(r.picture->NaturalWidthTwips(15), 1440, 2);
+  EXPECT_NEAR(r.picture->NaturalHeightTwips(15), 720, 2);
+
+  std::wstring wmf = PicturePath(L"p.wmf");
+  ASSERT_TRUE(testing::WritePlaceableWmf(wmf, 2000, 1000, 1000));  // 2 x 1 inch
+  r = LoadPictureFile(wmf, Natural);
+  ASSERT_TRUE(r.picture) << r.error.number;
+  EXPECT_EQ(r.picture->kind(), Picture::Kind::Metafile);
+  EXPECT_FLOAT_EQ(r.picture->NaturalWidthTwips(15), 2880);
+  EXPECT_FLOAT_EQ(r.picture->NaturalHeightTwips(15), 1440);
+}
+
+TEST(LoadPictureFileTest, MissingFileIsToldApartFromOtherFailures) {
+  std::wstring damaged = PicturePath(L"damaged.jpg");
+  testing::WriteBytes(damaged, {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'});
+  std::wstring truncatedWmf = PicturePath(L"short.wmf");
+  testing::WriteBytes(truncatedWmf, {0xD7, 0xCD, 0xC6, 0x9A, 0, 0});
+  struct Case {
+    std::wstring path;
+    int error;
+  } cases[] = {
+      {PicturePath(L"missing.jpg"), kErrFileNotFound},
+      {testing::PictureFolder() + L"\\no-such-folder\\a.jpg", kErrPathNotFound},
+      {damaged, kErrInvalidPicture},
+      {truncatedWmf, kErrInvalidPicture},
+      {testing::PictureFolder(), kErrPathFileAccess},
+  };
+  for (const auto& c : cases) {
+    PictureLoadResult r = LoadPictureFile(c.path, Natural);
+    EXPECT_FALSE(r.picture);
+    EXPECT_EQ(r.error.number, c.error);
+  }
+}
+
+TEST(LoadPictureFileTest, EmptyPathGivesTheEmptyPicture) {
+  PictureLoadResult r = LoadPictureFile(L"", Natural);
+  ASSERT_TRUE(r.picture);
+  EXPECT_EQ(r.picture->kind(), Picture::Kind::Empty);
+  EXPECT_EQ(r.picture->NaturalWidthTwips(15), 0);
+}
+
+}  // namespace
+}  // namespace orrivel
