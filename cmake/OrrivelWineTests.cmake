@@ -26,9 +26,12 @@ set(ORRIVEL_WINE_TEST_ENV
 
 # Adds the fixture's two tests once per build tree.
 function(orrivel_add_wine_fixture)
-  if(TEST orrivel_wine_start)
+  # Once per build tree, whichever folder asks first.
+  get_property(done GLOBAL PROPERTY ORRIVEL_WINE_FIXTURE_ADDED)
+  if(done)
     return()
   endif()
+  set_property(GLOBAL PROPERTY ORRIVEL_WINE_FIXTURE_ADDED TRUE)
   set(env "ORRIVEL_DISPLAY=${ORRIVEL_TEST_DISPLAY}" "ORRIVEL_SCREEN=${ORRIVEL_TEST_SCREEN}")
   add_test(NAME orrivel_wine_start
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-env.sh start ${ORRIVEL_WINE_DIR})

@@ -233,7 +233,8 @@ void frmPic::PlaceImage() {
     double v = std::nearbyint(twips / tpp);
     return static_cast<int>(std::clamp(v, -1.0e7, 1.0e7));
   };
-  MoveWindow(state_->image, px(b.left), px(b.top), px(b.width), px(b.height), FALSE);
+  // Repainted, so the background the control uncovers is drawn again.
+  MoveWindow(state_->image, px(b.left), px(b.top), px(b.width), px(b.height), TRUE);
   InvalidateRect(state_->image, nullptr, TRUE);
 }
 

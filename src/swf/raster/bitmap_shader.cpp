@@ -79,6 +79,7 @@ class BitmapShader final : public Shader {
   void ShadeFixed(double u, double v, int count, uint32_t* out) const {
     // Rows of a bitmap paint are often axis-aligned: v then stays put.
     Axis ax(u, m_.a, img_.width, repeat_), ay(v, m_.b, img_.height, repeat_);
+    if (m_.b == 0) return ShadeRow(ax, ay, count, out);
     if (!smooth_) {
       for (int i = 0; i < count; ++i, ax.Next(), ay.Next()) {
         out[i] = At(ax.Clamp(ax.Index()), ay.Clamp(ay.Index()));
@@ -90,6 +91,28 @@ class BitmapShader final : public Shader {
       const int c0 = ax.Clamp(x0), r0 = ay.Clamp(y0);
       out[i] = Mix(At(c0, r0), At(ax.Neighbour(x0), r0), At(c0, ay.Neighbour(y0)),
                    At(ax.Neighbour(x0), ay.Neighbour(y0)), ax.Frac8(), ay.Frac8());
+    }
+  }
+
+  // Unrotated bitmaps: the whole span samples one row (or one pair of rows).
+  void ShadeRow(Axis& ax, const Axis& ay, int count, uint32_t* out) const {
+    const int y0 = ay.Index();
+    const uint32_t* row0 = img_.pixels.data() + size_t(ay.Clamp(y0)) * img_.width;
+    if (!smooth_) {
+      if (!ax.period && ax.step >= 0 && ax.pos >= 0 &&
+          ((ax.pos + ax.step * (count - 1)) >> 32) < img_.width) {
+        for (int i = 0; i < count; ++i, ax.pos += ax.step) out[i] = row0[ax.pos >> 32];
+        return;
+      }
+      for (int i = 0; i < count; ++i, ax.Next()) out[i] = row0[ax.Clamp(ax.Index())];
+      return;
+    }
+    const uint32_t* row1 = img_.pixels.data() + size_t(ay.Neighbour(y0)) * img_.width;
+    const uint32_t wy = ay.Frac8();
+    for (int i = 0; i < count; ++i, ax.Next()) {
+      const int x0 = ax.Index();
+      const int c0 = ax.Clamp(x0), c1 = ax.Neighbour(x0);
+      out[i] = Mix(row0[c0], row0[c1], row1[c0], row1[c1], ax.Frac8(), wy);
     }
   }
 

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "raster_test_util.h"
+#include "swf/raster/pixel.h"
+#include "swf/raster/pixel_row.h"
+
+namespace orrivel::swf::raster {
+namespace {
+
+using testing::Rect;
+using testing::TestCanvas;
+
+uint32_t RandomPremultiplied(std::mt19937& rng) {
+  const uint32_t a = rng() % 256;
+  const auto c = [&] { return a == 0 ? 0u : rng() % (a + 1); };
+  return PackArgb(a, c(), c(), c());
+}
+
+TEST(PixelTest, Div255RoundsToNearest) {
+  for (uint32_t x = 0; x <= 255 * 255; ++x) ASSERT_EQ(Div255(x), (x * 2 + 255) / 510) << x;
+}
+
+TEST(PixelTest, SourceOverKeepsOpaqueAndTransparentExact) {
+  EXPECT_EQ(SrcOver(0x12345678, 0xFF010203), 0xFF010203u);
+  EXPECT_EQ(SrcOver(0x80402010, 0), 0x80402010u);
+  EXPECT_EQ(ScalePixel(0xFFFFFFFF, 255), 0xFFFFFFFFu);
+  EXPECT_EQ(ScalePixel(0xFFFFFFFF, 0), 0u);
+  EXPECT_EQ(SrcOver(0xFFFFFFFF, 0xFFFFFFFF), 0xFFFFFFFFu);  // no carry between channels
+}
+
+// The vector loops must agree with the scalar formulas bit for bit, for
+// every length (tails included).
+TEST(PixelRowTest, RowLoopsMatchScalarFormulas) {
+  std::mt19937 rng(7);
+  for (int n = 0; n < 19; ++n) {
+    std::vector<uint32_t> dst(n), src(n);
+    std::vector<uint8_t> cov(n);
+    for (int i = 0; i < n; ++i) {
+      dst[i] = RandomPremultiplied(rng);
+      src[i] = RandomPremultiplied(rng);
+      cov[i] = uint8_t(rng() % 4 == 0 ? 255 : rng() % 256);
+    }
+    const uint32_t solid = RandomPremultiplied(rng);
+    const uint8_t c = uint8_t(rng() % 256);
+    std::vector<uint32_t> a = dst, b = dst, d = dst, e = dst, f = dst;
+    BlendSolid(a.data(), n, solid);
+    BlendSolidCoverage(b.data(), n, solid, cov.data());
+    BlendSpan(d.data(), n, src.data(), c);
+    BlendSpanCoverage(e.data(), n, src.data(), cov.data());
+    BlendSpan(f.data(), n, src.data(), 255);
+    for (int i = 0; i < n; ++i) {
+      EXPECT_EQ(a[i], SrcOver(dst[i], solid));
+      EXPECT_EQ(b[i], SrcOver(dst[i], ScalePixel(solid, cov[i])));
+      EXPECT_EQ(d[i], SrcOver(dst[i], ScalePixel(src[i], c)));
+      EXPECT_EQ(e[i], SrcOver(dst[i], ScalePixel(src[i], cov[i])));
+      EXPECT_EQ(f[i], SrcOver(dst[i], src[i]));
+    }
+  }
+}
+
+// A shader must give the same pixel whether it is shaded in a long span or
+// alone (vector bodies and scalar tails agree).
+TEST(PixelRowTest, ShadersDoNotDependOnSpanLength) {
+  Image img{3, 2, {0xFF102030, 0x80402010, 0xFFFFFFFF, 0x00000000, 0xFF00FF00, 0x40404040}};
+  std::vector<Paint> paints;
+  for (auto kind : {Paint::Kind::LinearGradient, Paint::Kind::RadialGradient}) {
+    for (Spread spread : {Spread::Pad, Spread::Reflect, Spread::Repeat}) {
+      Paint p;
+      p.kind = kind;
+      p.spread = spread;
+      p.stops = {{0, {255, 0, 0, 255}}, {0.4f, {0, 0, 255, 128}}, {1, {0, 255, 0, 255}}};
+      p.deviceToGradient = {3000, 1200, -800, 2500, -20000, -9000};
+      p.focalPoint = kind == Paint::Kind::RadialGradient ? 0.6f : 0;
+      paints.push_back(p);
+    }
+  }
+  for (bool smooth : {false, true}) {
+    for (bool repeat : {false, true}) {
+      for (const Matrix& m : {Matrix{0.3, 0, 0, 0.4, -1, 0.2}, Matrix{0.3, 0.1, -0.2, 0.4, -1, 0.2}}) {
+        Paint p;
+        p.kind = Paint::Kind::Bitmap;
+        p.bitmap = &img;
+        p.deviceToBitmap = m;
+        p.smooth = smooth;
+        p.repeat = repeat;
+        paints.push_back(p);
+      }
+    }
+  }
+  for (size_t k = 0; k < paints.size(); ++k) {
+    TestCanvas whole(23, 3), single(23, 3);
+    FillPath(whole.canvas, Rect(0, 0, 23, 3), FillRule::NonZero, paints[k]);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 23; ++x) {
+        FillPath(single.canvas, Rect(float(x), float(y), float(x + 1), float(y + 1)), FillRule::NonZero,
+                 paints[k]);
+      }
+    }
+    EXPECT_EQ(whole.pixels, single.pixels) << "paint " << k;
+  }
+}
+
+TEST(PixelRowTest, ShadedEdgesAreWeightedByCoverage) {
+  const Image img{1, 1, {0xFF804020}};
+  Paint p;
+  p.kind = Paint::Kind::Bitmap;
+  p.bitmap = &img;
+  p.repeat = true;
+  TestCanvas c(3, 1);
+  FillPath(c.canvas, Rect(0.5f, 0, 2.5f, 1), FillRule::NonZero, p);
+  EXPECT_EQ(c.At(0, 0), ScalePixel(0xFF804020, 128));
+  EXPECT_EQ(c.At(1, 0), 0xFF804020u);
+  EXPECT_EQ(c.At(2, 0), ScalePixel(0xFF804020, 128));
+}
+
+}  // namespace
+}  // namespace orrivel::swf::raster
