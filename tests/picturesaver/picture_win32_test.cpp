@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
+
 #include "picture_files_win32.h"
 
 namespace orrivel {
@@ -146,6 +149,36 @@ TEST(LoadPictureFileTest, EmptyPathGivesTheEmptyPicture) {
   ASSERT_TRUE(r.picture);
   EXPECT_EQ(r.picture->kind(), Picture::Kind::Empty);
   EXPECT_EQ(r.picture->NaturalWidthTwips(15), 0);
+}
+
+}  // namespace
+}  // namespace orrivel
+
+namespace orrivel {
+namespace {
+
+// The real step figure: decoding a large photo through the imaging
+// component and reducing it to a 1920 x 1080 screen, against decoding it
+// at full size. Run by hand with ORRIVEL_PICTURE_TIMING naming a JPEG:
+//   picturesaver_win32_tests --gtest_also_run_disabled_tests --gtest_filter=*Timing*
+TEST(PictureTimingTest, DISABLED_DecodeAndReduceAgainstDecodeAlone) {
+  wchar_t path[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"ORRIVEL_PICTURE_TIMING", path, MAX_PATH) == 0) GTEST_SKIP();
+  auto average = [&](const std::function<SIZE(SIZE)>& targetFor) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    constexpr int kRuns = 3;
+    QueryPerformanceCounter(&start);
+    for (int i = 0; i < kRuns; ++i) EXPECT_TRUE(LoadPictureFile(path, targetFor).picture);
+    QueryPerformanceCounter(&end);
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart / kRuns;
+  };
+  double whole = average(Natural);
+  double fitted = average([](SIZE natural) {
+    double ratio = std::max(natural.cx / 1920.0, natural.cy / 1080.0);
+    return SIZE{static_cast<LONG>(natural.cx / ratio), static_cast<LONG>(natural.cy / ratio)};
+  });
+  std::printf("full-size decode %.1f ms, decode reduced to 1920x1080 %.1f ms\n", whole, fitted);
 }
 
 }  // namespace
