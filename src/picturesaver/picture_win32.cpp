@@ -165,13 +165,22 @@ class PictureLoader {
     target.cy = std::clamp<LONG>(target.cy, 1, natural.cy);
     if (swap) std::swap(target.cx, target.cy);
 
-    IWICFormatConverter* rawConverter = nullptr;
-    if (FAILED(hr = factory.get()->CreateFormatConverter(&rawConverter))) return {nullptr, ErrorFromHresult(hr)};
-    ComRef<IWICFormatConverter> converter(rawConverter);
-    hr = converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA,
-                                     WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeMedianCut);
-    if (FAILED(hr)) return {nullptr, ErrorFromHresult(hr)};
+    // JPEGs (and other 24-bit pictures) are copied straight from the frame
+    // and widened here: the system's general converter is several times
+    // slower for this one common case on some systems.
+    WICPixelFormatGUID format{};
+    frame.get()->GetPixelFormat(&format);
+    const bool direct24 = IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) != 0;
+    ComRef<IWICFormatConverter> converter;
+    if (!direct24) {
+      IWICFormatConverter* rawConverter = nullptr;
+      if (FAILED(hr = factory.get()->CreateFormatConverter(&rawConverter))) return {nullptr, ErrorFromHresult(hr)};
+      converter.reset(rawConverter);
+      hr = converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA,
+                                       WICBitmapDitherTypeNone, nullptr, 0.0,
+                                       WICBitmapPaletteTypeMedianCut);
+      if (FAILED(hr)) return {nullptr, ErrorFromHresult(hr)};
+    }
 
     // Decoded in strips straight into the reduction, so a picture far larger
     // than the screen is never held whole by this program.
@@ -180,16 +189,29 @@ class PictureLoader {
       return {nullptr, MakeError(kErrOutOfMemory)};
     }
     const UINT stride = width * 4;
-    std::vector<uint8_t> strip;
+    const UINT stride24 = (width * 3 + 3) & ~3u;
+    std::vector<uint8_t> strip, strip24;
     try {
       strip.resize(static_cast<size_t>(stride) * kStripRows);
+      if (direct24) strip24.resize(static_cast<size_t>(stride24) * kStripRows);
     } catch (const std::bad_alloc&) {
       return {nullptr, MakeError(kErrOutOfMemory)};
     }
     for (UINT y = 0; y < height; y += kStripRows) {
       UINT rows = std::min<UINT>(kStripRows, height - y);
       WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), static_cast<INT>(rows)};
-      hr = converter.get()->CopyPixels(&rect, stride, stride * rows, strip.data());
+      if (direct24) {
+        hr = frame.get()->CopyPixels(&rect, stride24, stride24 * rows, strip24.data());
+        for (UINT r = 0; SUCCEEDED(hr) && r < rows; ++r) {
+          const uint8_t* in = strip24.data() + static_cast<size_t>(r) * stride24;
+          uint8_t* out = strip.data() + static_cast<size_t>(r) * stride;
+          for (UINT x = 0; x < width; ++x, in += 3, out += 4) {
+            out[0] = in[0], out[1] = in[1], out[2] = in[2], out[3] = 255;
+          }
+        }
+      } else {
+        hr = converter.get()->CopyPixels(&rect, stride, stride * rows, strip.data());
+      }
       if (FAILED(hr)) return {nullptr, ErrorFromHresult(hr)};
       scaler.AddRows({strip.data(), static_cast<int>(width), static_cast<int>(rows), stride});
     }
