@@ -98,27 +98,35 @@ void RowToLinear(const uint8_t* src, int width, Vec4* out, const float* toLinear
 bool FilterOpaqueRow(const uint8_t* src, const AxisTaps& taps, int dstWidth, Vec4* out,
                      const float* toLinear) {
   uint32_t all = 0xFFFFFFFFu;
-  auto load = [&](const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);  // little-endian: B, G, R, A from the low byte up
-    all &= v;
-    return Vec4{toLinear[v & 0xFF], toLinear[v >> 8 & 0xFF], toLinear[v >> 16 & 0xFF], 0.0f};
-  };
   for (int d = 0; d < dstWidth; ++d) {
     const uint8_t* p = src + static_cast<size_t>(taps.first[d]) * 4;
     const int k0 = taps.offset[d], n = taps.offset[d + 1] - k0;
     const float* w = taps.weights.data() + k0;
-    // Only the two edge samples carry their own weight; the ones between
-    // are whole and share one.
-    Vec4 sum = w[0] * load(p);
+    // Only the two edge samples carry their own weight; the whole ones
+    // between share one, so they are summed first. Channels stay in scalars:
+    // packing each pixel into a vector costs more than it saves.
+    uint32_t v;
+    std::memcpy(&v, p, 4);  // little-endian: B, G, R, A from the low byte up
+    all &= v;
+    float b = w[0] * toLinear[v & 0xFF], g = w[0] * toLinear[v >> 8 & 0xFF],
+          r = w[0] * toLinear[v >> 16 & 0xFF];
     if (n > 1) {
-      Vec4 inner{0, 0, 0, 0};
-      for (int k = 1; k < n - 1; ++k) inner += load(p + k * 4);
-      sum += w[n - 1] * load(p + (n - 1) * 4);
-      if (n > 2) sum += w[1] * inner;
+      float ib = 0, ig = 0, ir = 0;
+      for (int k = 1; k < n - 1; ++k) {
+        std::memcpy(&v, p + k * 4, 4);
+        all &= v;
+        ib += toLinear[v & 0xFF];
+        ig += toLinear[v >> 8 & 0xFF];
+        ir += toLinear[v >> 16 & 0xFF];
+      }
+      std::memcpy(&v, p + (n - 1) * 4, 4);
+      all &= v;
+      const float last = w[n - 1], inner = n > 2 ? w[1] : 0.0f;
+      b += last * toLinear[v & 0xFF] + inner * ib;
+      g += last * toLinear[v >> 8 & 0xFF] + inner * ig;
+      r += last * toLinear[v >> 16 & 0xFF] + inner * ir;
     }
-    sum[3] = 1.0f;
-    out[d] = sum;
+    out[d] = Vec4{b, g, r, 1.0f};
   }
   return (all >> 24) == 0xFF;
 }

@@ -48,6 +48,45 @@ TEST_F(StartupTest, EmptyPictureListFallsBackToTheMovie) {
   EXPECT_TRUE(WaitForTopWindow("Tavrenn"));
 }
 
+// Without a recognised switch the saver runs full screen like /s, but keeps
+// the caption its window was designed with.
+struct DesignCaptionCase {
+  const char* name;
+  bool pictures;
+  const char* caption;
+  const char* argument;
+};
+
+void PrintTo(const DesignCaptionCase& c, std::ostream* os) { *os << c.name; }
+
+class DesignCaptionTest : public SaverTest,
+                          public ::testing::WithParamInterface<DesignCaptionCase> {};
+
+TEST_P(DesignCaptionTest, FullScreenWindowKeepsItsCaption) {
+  const DesignCaptionCase& c = GetParam();
+  if (c.pictures) {
+    MakePicture("a.bmp", 64, 64, 0xCC2020, 0x2040CC);
+    WriteSettings(PictureSettings({"a.bmp"}, "15"));
+  } else {
+    WriteSettings(kDefaultSettings);
+  }
+  std::vector<std::string> args;
+  if (*c.argument) args.push_back(c.argument);
+  Process saver = StartSaver(args);
+  auto window = WaitForTopWindow(c.caption);
+  ASSERT_TRUE(window) << "no visible window titled \"" << c.caption << "\"";
+  EXPECT_EQ(window->width(), screen_.width);
+  EXPECT_EQ(window->height(), screen_.height);
+  EXPECT_EQ(CountTopWindows("Tavrenn"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, DesignCaptionTest,
+    ::testing::Values(DesignCaptionCase{"PicturesNoArgument", true, "Orrivel", ""},
+                      DesignCaptionCase{"PicturesUnknownSwitch", true, "Orrivel", "/a"},
+                      DesignCaptionCase{"MovieNoArgument", false, "frmSS", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // /p <hwnd>: the saver's window becomes a visible child of the host window,
 // at its origin and its size; it ignores input, and the saver ends when the
 // host window goes away.

@@ -232,8 +232,72 @@ struct SpriteDefinition {
   Timeline timeline;
 };
 
+// ---- Fonts and text ------------------------------------------------------
+
+// DefineFont, DefineFont2 or DefineFont3. Glyphs are shapes without style
+// arrays; the text that draws them supplies fill style 1. Coordinates are in
+// EM units: the EM square is 1024 units (DefineFont3: 1024 * 20).
+struct FontDefinition {
+  uint16_t id = 0;
+  int version = 1;  // 1..3
+  std::string name;
+  bool bold = false, italic = false, smallText = false, shiftJis = false, ansi = false;
+  uint8_t language = 0;
+  std::vector<Shape> glyphs;
+  std::vector<uint16_t> codes;  // character code of each glyph; empty for DefineFont
+  bool hasLayout = false;
+  int32_t ascent = 0, descent = 0, leading = 0;  // EM units, when hasLayout
+  std::vector<int16_t> advances;                 // per glyph, EM units, when hasLayout
+  int EmSquare() const { return version >= 3 ? 1024 * 20 : 1024; }
+};
+
+struct GlyphEntry {
+  uint32_t index = 0;   // into the font's glyphs
+  int32_t advance = 0;  // twips to the next glyph's origin
+};
+
+// Fields a record leaves out keep their value from the records before it.
+struct TextRecord {
+  std::optional<uint16_t> fontId;
+  std::optional<Rgba> color;
+  std::optional<int32_t> xOffset, yOffset;  // twips, the pen's baseline position
+  uint16_t height = 0;                      // twips; set together with fontId
+  std::vector<GlyphEntry> glyphs;
+};
+
+// DefineText (version 1, RGB colours) or DefineText2 (version 2, RGBA).
+struct TextDefinition {
+  uint16_t id = 0;
+  int version = 1;
+  Rect bounds;
+  Matrix matrix;
+  std::vector<TextRecord> records;
+};
+
+enum class TextAlign : uint8_t { Left = 0, Right = 1, Center = 2, Justify = 3 };
+
+struct EditTextDefinition {
+  uint16_t id = 0;
+  Rect bounds;
+  bool wordWrap = false, multiline = false, password = false, readOnly = false;
+  bool autoSize = false, noSelect = false, border = false, wasStatic = false;
+  bool html = false, useOutlines = false;
+  std::optional<uint16_t> fontId;
+  std::optional<std::string> fontClass;
+  uint16_t fontHeight = 0;  // twips
+  std::optional<Rgba> color;
+  std::optional<uint16_t> maxLength;
+  bool hasLayout = false;
+  TextAlign align = TextAlign::Left;
+  uint16_t leftMargin = 0, rightMargin = 0;  // twips
+  int16_t indent = 0, leading = 0;           // twips
+  std::string variableName;
+  std::optional<std::string> initialText;
+};
+
 using Character = std::variant<ShapeDefinition, MorphShapeDefinition, BitmapDefinition,
-                               ButtonDefinition, SpriteDefinition>;
+                               ButtonDefinition, SpriteDefinition, FontDefinition,
+                               TextDefinition, EditTextDefinition>;
 
 // ---- The movie -------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #include "swf/format/timeline_reader.h"
 
 #include "swf/format/tag_codes.h"
+#include "swf/format/text_readers.h"
 
 namespace orrivel::swf {
 namespace {
@@ -145,6 +146,12 @@ class TimelineWalker {
       case kDefineButton: return AddCharacter(ReadDefineButton(r, 1, ctx_));
       case kDefineButton2: return AddCharacter(ReadDefineButton(r, 2, ctx_));
       case kDefineButtonCxform: return ReadButtonCxform(r);
+      case kDefineFont: return AddCharacter(ReadDefineFont(r, 1, ctx_));
+      case kDefineFont2: return AddCharacter(ReadDefineFont(r, 2, ctx_));
+      case kDefineFont3: return AddCharacter(ReadDefineFont(r, 3, ctx_));
+      case kDefineText: return AddCharacter(ReadDefineText(r, 1, ctx_));
+      case kDefineText2: return AddCharacter(ReadDefineText(r, 2, ctx_));
+      case kDefineEditText: return AddCharacter(ReadDefineEditText(r, ctx_));
       default:
         return true;  // tags the player does not use are skipped by length
     }

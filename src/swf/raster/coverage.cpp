@@ -29,6 +29,12 @@ inline int CeilPos(float v) {
   return i + (static_cast<float>(i) < v ? 1 : 0);
 }
 
+// Clamps v to [lo, hi] with lo >= 0; NaN becomes lo.
+inline float Within(float v, float lo, float hi) {
+  lo = lo > 0 ? lo : 0;
+  return v >= lo ? (v <= hi ? v : hi) : lo;
+}
+
 // Adds the signed area of one edge piece inside a scanline to the row's
 // accumulators (a[i] belongs to column i; the running sum is the coverage).
 void AccumulateLine(float* a, float xa, float xb, float d) {
@@ -85,9 +91,9 @@ void AntiAliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, Covera
     // Keep x inside the edge's own span: float rounding must not push it
     // outside the accumulator.
     const float ex0 = std::min(e->x0, e->x1) - left, ex1 = std::max(e->x0, e->x1) - left;
-    const float xa = std::clamp(e->x0 - left + (ya - e->y0) * e->dxdy, ex0, ex1);
-    const float xb = std::clamp(e->x0 - left + (yb - e->y0) * e->dxdy, ex0, ex1);
-    AccumulateLine(acc, std::max(xa, 0.0f), std::max(xb, 0.0f), (yb - ya) * e->dir);
+    const float xa = Within(e->x0 - left + (ya - e->y0) * e->dxdy, ex0, ex1);
+    const float xb = Within(e->x0 - left + (yb - e->y0) * e->dxdy, ex0, ex1);
+    AccumulateLine(acc, xa, xb, (yb - ya) * e->dir);
     const int from = FloorPos(std::max(std::min(xa, xb), 0.0f));
     const int to = std::min(CeilPos(std::max({xa, xb, 0.0f})) + 2, width + 2);
     s.spans.push_back({from, to});

@@ -75,7 +75,8 @@ class Builder {
     Edge e{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1),
            static_cast<float>(y1), 0, dir};
     if (!(e.y0 < e.y1)) return;
-    e.dxdy = (e.x1 - e.x0) / (e.y1 - e.y0);
+    // Nearly horizontal edges with a denormal height would overflow.
+    e.dxdy = static_cast<float>(std::clamp((x1 - x0) / (double(e.y1) - e.y0), -1e30, 1e30));
     minX_ = std::min({minX_, e.x0, e.x1});
     maxX_ = std::max({maxX_, e.x0, e.x1});
     minY_ = std::min(minY_, e.y0);

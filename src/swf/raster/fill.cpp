@@ -81,7 +81,7 @@ class SolidBlitter final : public CoverageSink {
     uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
     const uint32_t src = cov == 255 ? color_ : ScalePixel(color_, cov);
     if (AlphaOf(src) == 255) {
-      std::fill(dst, dst + count, src);
+      FillSolid(dst, count, src);
     } else {
       BlendSolid(dst, count, src);
     }

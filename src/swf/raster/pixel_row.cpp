@@ -57,6 +57,13 @@ inline void Store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__
 
 }  // namespace
 
+void FillSolid(uint32_t* dst, int n, uint32_t src) {
+  const __m128i s = _mm_set1_epi32(static_cast<int>(src));
+  int i = 0;
+  for (; i + 4 <= n; i += 4) Store(dst + i, s);
+  for (; i < n; ++i) dst[i] = src;
+}
+
 void BlendSolid(uint32_t* dst, int n, uint32_t src) {
   const __m128i s = _mm_set1_epi32(static_cast<int>(src));
   int i = 0;
@@ -90,6 +97,9 @@ void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t*
 
 #else
 
+void FillSolid(uint32_t* dst, int n, uint32_t src) {
+  for (int i = 0; i < n; ++i) dst[i] = src;
+}
 void BlendSolid(uint32_t* dst, int n, uint32_t src) {
   for (int i = 0; i < n; ++i) dst[i] = SrcOver(dst[i], src);
 }

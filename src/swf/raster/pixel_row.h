@@ -7,6 +7,8 @@
 
 namespace orrivel::swf::raster {
 
+// dst[i] = src (an opaque colour needs no blending).
+void FillSolid(uint32_t* dst, int n, uint32_t src);
 // dst[i] = SrcOver(dst[i], src).
 void BlendSolid(uint32_t* dst, int n, uint32_t src);
 // dst[i] = SrcOver(dst[i], ScalePixel(src, cov[i])).

@@ -46,7 +46,9 @@ class Stroker {
     if (pts.size() == 1) return InkDot(pts[0]);
     if (pts.empty()) return;
     const size_t n = pts.size();
-    const size_t segs = closed ? n : n - 1;
+    // A closed contour of two points runs there and back along one segment:
+    // draw that segment once, with a turn-around join at either end.
+    const size_t segs = closed && n > 2 ? n : n - 1;
     for (size_t i = 0; i < segs; ++i) Segment(pts[i], pts[(i + 1) % n]);
     if (closed) {
       for (size_t i = 0; i < n; ++i) Join(pts[(i + n - 1) % n], pts[i], pts[(i + 1) % n]);

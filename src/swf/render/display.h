@@ -10,9 +10,9 @@
 namespace orrivel::swf {
 
 struct DisplayNode {
-  enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group };
+  enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text };
   Kind kind = Kind::Group;
-  uint16_t characterId = 0;  // Shape, MorphShape, Bitmap
+  uint16_t characterId = 0;  // Shape, MorphShape, Bitmap, Text
   uint16_t depth = 0;
   uint16_t clipDepth = 0;    // non-zero: this node masks siblings up to clipDepth
   Matrix matrix;             // to the parent's space (twips)

@@ -8,6 +8,7 @@
 #include "swf/render/morph.h"
 #include "swf/render/paint.h"
 #include "swf/render/shape_convert.h"
+#include "swf/render/text_render.h"
 
 namespace orrivel::swf {
 
@@ -91,6 +92,7 @@ struct Renderer::Impl {
   };
   std::unordered_map<uint16_t, MorphEntry> morphs;
   std::unordered_map<uint16_t, std::optional<raster::Image>> bitmaps;
+  TextCache texts;
 
   // Per Render call.
   bool antiAlias = true;
@@ -99,7 +101,7 @@ struct Renderer::Impl {
   std::vector<std::unique_ptr<std::vector<uint32_t>>> layerPool;
   size_t layersInUse = 0;
 
-  Impl(const Movie& m, ImageDecoder& d) : movie(m), decoder(d) {}
+  Impl(const Movie& m, ImageDecoder& d) : movie(m), decoder(d), texts(m) {}
 
   const Character* Find(uint16_t id) const {
     auto it = movie.characters.find(id);
@@ -167,6 +169,10 @@ struct Renderer::Impl {
     return r;
   }
 
+  const TextLayout* TextOfNode(const DisplayNode& node) {
+    return node.kind == DisplayNode::Kind::Text ? texts.Layout(node.characterId) : nullptr;
+  }
+
   const raster::Image* BitmapOfNode(const DisplayNode& node) {
     if (node.kind != DisplayNode::Kind::Bitmap) return nullptr;
     return Bitmap(node.characterId);
@@ -194,6 +200,7 @@ struct Renderer::Impl {
       r.Include(image->width * 20.0f, image->height * 20.0f);
       return TransformRect(r, m);
     }
+    if (const TextLayout* text = TextOfNode(node)) return TransformRect(text->bounds, m);
     FloatRect r;
     if (node.kind == DisplayNode::Kind::Group) {
       for (const DisplayNode& child : node.children) {
@@ -271,6 +278,8 @@ struct Renderer::Impl {
       }
     } else if (const raster::Image* image = BitmapOfNode(node)) {
       raster::FillMask(mask, BitmapRect(*image, m), raster::FillRule::NonZero, options);
+    } else if (const TextLayout* text = TextOfNode(node)) {
+      if (!Culled(TransformRect(text->bounds, m))) AddTextCoverage(*text, m, mask, options);
     } else if (node.kind == DisplayNode::Kind::Group) {
       for (const DisplayNode& child : node.children) {
         if (child.clipDepth == 0) AddCoverage(child, m, mask);
@@ -332,6 +341,10 @@ struct Renderer::Impl {
       DrawShape(*shape, m, cx, canvas, clip);
     } else if (const raster::Image* image = BitmapOfNode(node)) {
       if (!Culled(NodeBounds(node, parent))) DrawBitmap(*image, m, cx, canvas, clip);
+    } else if (const TextLayout* text = TextOfNode(node)) {
+      if (!Culled(TransformRect(text->bounds, m))) {
+        DrawTextLayout(*text, m, cx, canvas, {antiAlias, clip});
+      }
     } else if (node.kind == DisplayNode::Kind::Group) {
       DrawChildren(node.children, m, cx, canvas, clip);
     }

@@ -118,6 +118,16 @@ TEST(StrokeTest, ClosedContourJoinsAllRoundAndHasNoCaps) {
   EXPECT_NEAR(CoveredArea(c), 10.0 * 10 - 6 * 6, 0.01);
 }
 
+TEST(StrokeTest, ClosedTwoPointContourIsDrawnOnce) {
+  Stroke s = WithCaps(2, Stroke::Cap::None);
+  s.join = Stroke::Join::Round;
+  const TestCanvas c = Draw(12, 8, Polyline({{2.5f, 4}, {8.5f, 4}}, true), s);
+  EXPECT_EQ(c.Alpha(5, 3), 255u);
+  EXPECT_EQ(c.Alpha(5, 2), 0u);
+  // Round joins at both turn-arounds act like round caps.
+  EXPECT_NEAR(CoveredArea(c), 6 * 2 + 3.14159, 0.1);
+}
+
 TEST(StrokeTest, ThinCircleHasUniformAreaWithoutDoubleCounting) {
   Path circle;
   constexpr int kSides = 120;

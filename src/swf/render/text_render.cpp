@@ -1,0 +1,140 @@
+#include "swf/render/text_render.h"
+
+#include "swf/render/paint.h"
+
+namespace orrivel::swf {
+namespace {
+
+FloatRect Transformed(const FloatRect& r, const Matrix& m) {
+  FloatRect out;
+  if (r.Empty()) return out;
+  for (double x : {r.xMin, r.xMax}) {
+    for (double y : {r.yMin, r.yMax}) {
+      out.Include(static_cast<float>(m.ApplyX(x, y)), static_cast<float>(m.ApplyY(x, y)));
+    }
+  }
+  return out;
+}
+
+raster::Path RectPath(const FloatRect& r, const Matrix& m) {
+  raster::Path rect, out;
+  rect.MoveTo(r.xMin, r.yMin);
+  rect.LineTo(r.xMax, r.yMin);
+  rect.LineTo(r.xMax, r.yMax);
+  rect.LineTo(r.xMin, r.yMax);
+  rect.Close();
+  out.Append(rect, m);
+  return out;
+}
+
+// Appends the glyph's fill outlines; lines in glyph shapes are not drawn.
+void GlyphPath(const PlacedGlyph& g, const Matrix& m, raster::Path& out) {
+  out.Clear();
+  const Matrix full = m * g.matrix;
+  for (const ShapeLayer& layer : g.shape->layers) {
+    if (!layer.isLine) out.Append(layer.path, full);
+  }
+}
+
+}  // namespace
+
+const FontDefinition* TextCache::Font(std::optional<uint16_t> id) const {
+  if (!id) return nullptr;
+  const auto it = movie_.characters.find(*id);
+  return it == movie_.characters.end() ? nullptr : std::get_if<FontDefinition>(&it->second);
+}
+
+const ConvertedShape* TextCache::Glyph(const FontDefinition& font, uint32_t index) {
+  if (index >= font.glyphs.size()) return nullptr;
+  const uint32_t key = (static_cast<uint32_t>(font.id) << 16) | index;
+  auto it = glyphs_.find(key);
+  if (it == glyphs_.end()) {
+    // The text supplies the colour; fill style 1 only has to exist.
+    Shape shape;
+    shape.fillStyles.resize(1);
+    shape.records = font.glyphs[index].records;
+    it = glyphs_.emplace(key, ConvertShape(shape, false)).first;
+  }
+  return it->second.layers.empty() ? nullptr : &it->second;
+}
+
+int TextCache::GlyphIndex(const FontDefinition& font, uint32_t code) {
+  auto& map = codeMaps_[font.id];
+  if (map.empty()) {
+    for (size_t i = font.codes.size(); i-- > 0;) map[font.codes[i]] = static_cast<int>(i);
+  }
+  const auto it = map.find(code);
+  return it == map.end() ? -1 : it->second;
+}
+
+void AddGlyph(TextLayout& layout, const ConvertedShape* shape, const Matrix& m, Rgba color) {
+  if (shape == nullptr) return;
+  layout.glyphs.push_back({shape, m, color});
+  layout.bounds.Include(Transformed(shape->bounds, m));
+}
+
+TextLayout TextCache::LayoutStatic(const TextDefinition& def) {
+  TextLayout layout;
+  const FontDefinition* font = nullptr;
+  double scale = 0;
+  Rgba color;
+  int64_t x = 0, y = 0;
+  for (const TextRecord& rec : def.records) {
+    if (rec.fontId) {
+      font = Font(rec.fontId);
+      scale = font ? static_cast<double>(rec.height) / font->EmSquare() : 0;
+    }
+    if (rec.color) color = *rec.color;
+    if (rec.xOffset) x = *rec.xOffset;
+    if (rec.yOffset) y = *rec.yOffset;
+    for (const GlyphEntry& e : rec.glyphs) {
+      if (font != nullptr) {
+        const Matrix place{scale, 0, 0, scale, static_cast<double>(x), static_cast<double>(y)};
+        AddGlyph(layout, Glyph(*font, e.index), def.matrix * place, color);
+      }
+      x += e.advance;
+    }
+  }
+  return layout;
+}
+
+const TextLayout* TextCache::Layout(uint16_t id) {
+  if (auto it = layouts_.find(id); it != layouts_.end()) return &it->second;
+  const auto c = movie_.characters.find(id);
+  if (c == movie_.characters.end()) return nullptr;
+  if (const auto* text = std::get_if<TextDefinition>(&c->second)) {
+    return &layouts_.emplace(id, LayoutStatic(*text)).first->second;
+  }
+  if (const auto* edit = std::get_if<EditTextDefinition>(&c->second)) {
+    return &layouts_.emplace(id, LayoutEditText(*edit, movie_.header.version, *this))
+                .first->second;
+  }
+  return nullptr;
+}
+
+void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
+                    raster::Canvas& canvas, const raster::DrawOptions& options) {
+  if (layout.box) {
+    const raster::Path rect = RectPath(*layout.box, m);
+    raster::FillPath(canvas, rect, raster::FillRule::NonZero, SolidPaint({255, 255, 255, 255}, cx),
+                     options);
+    raster::StrokePath(canvas, rect, raster::Stroke{}, SolidPaint({0, 0, 0, 255}, cx), options);
+  }
+  raster::Path device;
+  for (const PlacedGlyph& g : layout.glyphs) {
+    GlyphPath(g, m, device);
+    raster::FillPath(canvas, device, g.shape->fillRule, SolidPaint(g.color, cx), options);
+  }
+}
+
+void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
+                     const raster::DrawOptions& options) {
+  if (layout.box) raster::FillMask(mask, RectPath(*layout.box, m), raster::FillRule::NonZero, options);
+  raster::Path device;
+  for (const PlacedGlyph& g : layout.glyphs) {
+    GlyphPath(g, m, device);
+    raster::FillMask(mask, device, g.shape->fillRule, options);
+  }
+}
+
+}  // namespace orrivel::swf

@@ -1,0 +1,67 @@
+// Static text (DefineText) and edit text fields (DefineEditText) drawn as
+// glyph outlines of embedded fonts. A text character is laid out once into
+// glyph placements; each glyph outline is converted once per font.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "swf/format/movie.h"
+#include "swf/raster/raster.h"
+#include "swf/render/shape_convert.h"
+
+namespace orrivel::swf {
+
+struct PlacedGlyph {
+  const ConvertedShape* shape = nullptr;  // EM units, owned by the TextCache
+  Matrix matrix;                          // glyph units to the character's twips
+  Rgba color;
+};
+
+struct TextLayout {
+  std::vector<PlacedGlyph> glyphs;
+  // Edit text with the border flag: white background, black 1-pixel border.
+  std::optional<FloatRect> box;
+  FloatRect bounds;  // twips of the character, for culling and layers
+};
+
+class TextCache {
+ public:
+  explicit TextCache(const Movie& movie) : movie_(movie) {}
+  TextCache(const TextCache&) = delete;
+  TextCache& operator=(const TextCache&) = delete;
+
+  // nullptr when id is not a text character.
+  const TextLayout* Layout(uint16_t id);
+
+  // The font's outline of glyph index; nullptr when there is none.
+  const ConvertedShape* Glyph(const FontDefinition& font, uint32_t index);
+  const FontDefinition* Font(std::optional<uint16_t> id) const;
+  // Glyph index of a character code; -1 when the font lacks it.
+  int GlyphIndex(const FontDefinition& font, uint32_t code);
+
+ private:
+  TextLayout LayoutStatic(const TextDefinition& def);
+
+  const Movie& movie_;
+  std::unordered_map<uint32_t, ConvertedShape> glyphs_;  // font id << 16 | index
+  std::unordered_map<uint16_t, std::unordered_map<uint32_t, int>> codeMaps_;
+  std::unordered_map<uint16_t, TextLayout> layouts_;
+};
+
+// Lays out the field's initial text (edit_text_layout.cpp).
+TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, TextCache& cache);
+
+// Appends a glyph to a layout, growing its bounds.
+void AddGlyph(TextLayout& layout, const ConvertedShape* shape, const Matrix& m, Rgba color);
+
+// Draws a layout whose character space maps to device pixels through m.
+void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
+                    raster::Canvas& canvas, const raster::DrawOptions& options);
+// Adds the layout's coverage to a clip mask.
+void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
+                     const raster::DrawOptions& options);
+
+}  // namespace orrivel::swf
