@@ -16,6 +16,9 @@ namespace {
 struct ComReleaser {
   void operator()(IUnknown* p) const { p->Release(); }
 };
+struct MemoryDcDeleter {
+  void operator()(HDC h) const { DeleteDC(h); }
+};
 template <typename T>
 using ComRef = win32::UniqueHandle<T*, ComReleaser>;
 
@@ -121,11 +124,10 @@ class PictureLoader {
     picture->cursor_.reset(cursor);
     ICONINFO info{};
     if (!GetIconInfo(cursor, &info)) return {nullptr, InvalidPicture()};
+    win32::UniqueHandle<HGDIOBJ, GdiObjectDeleter> colorBits(info.hbmColor), maskBits(info.hbmMask);
     BITMAP bm{};
-    bool color = info.hbmColor != nullptr;
-    GetObjectW(color ? info.hbmColor : info.hbmMask, sizeof(bm), &bm);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
+    bool color = colorBits.get() != nullptr;
+    GetObjectW(color ? colorBits.get() : maskBits.get(), sizeof(bm), &bm);
     // A monochrome cursor's mask holds the AND and XOR halves one above the other.
     picture->naturalPixels_ = {bm.bmWidth, color ? bm.bmHeight : bm.bmHeight / 2};
     return {std::move(picture), {}};
@@ -281,23 +283,22 @@ void Picture::Draw(HDC hdc, const RECT& dest) {
     case Kind::Raster: break;
   }
   if (pixels_.Empty() || !PrepareScaled(w, h)) return;
-  HDC memory = CreateCompatibleDC(hdc);
-  if (memory == nullptr) return;
-  HGDIOBJ old = SelectObject(memory, cachedBitmap_.get());
+  win32::UniqueHandle<HDC, MemoryDcDeleter> memory(CreateCompatibleDC(hdc));
+  if (!memory) return;
+  HGDIOBJ old = SelectObject(memory.get(), cachedBitmap_.get());
   BITMAP bm{};
   GetObjectW(cachedBitmap_.get(), sizeof(bm), &bm);
   if (opaque_ && bm.bmWidth == w && bm.bmHeight == h) {
-    BitBlt(hdc, dest.left, dest.top, w, h, memory, 0, 0, SRCCOPY);
+    BitBlt(hdc, dest.left, dest.top, w, h, memory.get(), 0, 0, SRCCOPY);
   } else if (opaque_) {
     // Larger than the kept copy (only when a fitting failed): enlarged.
     SetStretchBltMode(hdc, HALFTONE);
-    StretchBlt(hdc, dest.left, dest.top, w, h, memory, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+    StretchBlt(hdc, dest.left, dest.top, w, h, memory.get(), 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
   } else {
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    GdiAlphaBlend(hdc, dest.left, dest.top, w, h, memory, 0, 0, bm.bmWidth, bm.bmHeight, blend);
+    GdiAlphaBlend(hdc, dest.left, dest.top, w, h, memory.get(), 0, 0, bm.bmWidth, bm.bmHeight, blend);
   }
-  SelectObject(memory, old);
-  DeleteDC(memory);
+  SelectObject(memory.get(), old);
 }
 
 PictureLoadResult LoadPictureFile(const std::wstring& path,

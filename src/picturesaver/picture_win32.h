@@ -71,9 +71,9 @@ struct PictureLoadResult {
   ErrorInfo error;                   // kErrFileNotFound only for a missing file
 };
 
-// Largest raster picture accepted, in pixels (about 16k × 16k); larger ones
+// Largest raster picture accepted, in pixels (128 Mi, 16k × 8k); larger ones
 // fail like an unreadable file.
-inline constexpr uint64_t kMaxSourcePixels = 268'435'456;
+inline constexpr uint64_t kMaxSourcePixels = 134'217'728;
 // Error number for a file that is not a readable picture.
 inline constexpr int kErrInvalidPicture = 481;
 

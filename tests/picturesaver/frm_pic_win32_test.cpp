@@ -49,8 +49,8 @@ class FrmPicTest : public ::testing::Test {
   void SetUp() override {
     DrainMessages();
     PreviewMode = false;
-    SaverSettings.Random = "SEQ";
-    SaverSettings.Speed = "0";  // no ticks: the test makes the steps
+    SaverSettings.Random = std::string("SEQ");
+    SaverSettings.Speed = std::string("0");  // no ticks: the test makes the steps
     PictureList.clear();
   }
   void TearDown() override {
@@ -89,7 +89,7 @@ TEST_F(FrmPicTest, EmptyListKeepsTheWindowPlain) {
 
 TEST_F(FrmPicTest, WindowIsBorderlessFullScreenWithThePictureCentred) {
   PictureList = {Utf8Path(L"a.png")};
-  SaverSettings.Speed = "15";
+  SaverSettings.Speed = std::string("15");
   Window().Load();
   Window().Show();
   HWND hwnd = Window().hwnd();

@@ -134,6 +134,21 @@ inline std::vector<uint8_t> WithExifOrientation(std::vector<uint8_t> jpeg, int o
   return jpeg;
 }
 
+// An icon (type 1) or cursor (type 2) file holding one PNG-coded image.
+inline std::vector<uint8_t> IconFileAround(const std::vector<uint8_t>& png, int type, int width,
+                                           int height) {
+  std::vector<uint8_t> f = {0, 0, static_cast<uint8_t>(type), 0, 1, 0,
+                            static_cast<uint8_t>(width), static_cast<uint8_t>(height), 0, 0,
+                            static_cast<uint8_t>(type == 1 ? 1 : 2), 0,   // planes, or hotspot x
+                            static_cast<uint8_t>(type == 1 ? 32 : 2), 0};  // bit count, or hotspot y
+  uint32_t size = static_cast<uint32_t>(png.size()), offset = 22;
+  for (uint32_t v : {size, offset}) {
+    for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  }
+  f.insert(f.end(), png.begin(), png.end());
+  return f;
+}
+
 // An enhanced metafile whose frame is widthMm × heightMm (in 0.01 mm units).
 inline bool WriteEmf(const std::wstring& path, LONG width100thMm, LONG height100thMm) {
   RECT frame{0, 0, width100thMm, height100thMm};

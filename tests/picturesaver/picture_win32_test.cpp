@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <functional>
 
+#include <zlib.h>
+
 #include "picture_files_win32.h"
 
 namespace orrivel {
@@ -122,6 +124,26 @@ TEST(LoadPictureFileTest, MetafilesTakeTheSizeTheyState) {
   EXPECT_FLOAT_EQ(r.picture->NaturalHeightTwips(15), 1440);
 }
 
+TEST(LoadPictureFileTest, IconsAndCursors) {
+  std::wstring png = PicturePath(L"icon.png");
+  ASSERT_TRUE(testing::WritePicture(png, GUID_ContainerFormatPng, 32, 32, [](UINT, UINT) {
+    return 0xFF00FF00u;
+  }));
+  std::wstring ico = PicturePath(L"p.ico"), cur = PicturePath(L"p.cur");
+  testing::WriteBytes(ico, testing::IconFileAround(testing::ReadBytes(png), 1, 32, 32));
+  testing::WriteBytes(cur, testing::IconFileAround(testing::ReadBytes(png), 2, 32, 32));
+  PictureLoadResult r = LoadPictureFile(ico, Natural);
+  ASSERT_TRUE(r.picture) << "icon: error " << r.error.number;
+  EXPECT_EQ(r.picture->kind(), Picture::Kind::Raster);
+  EXPECT_EQ(r.picture->NaturalPixels().cx, 32);
+  EXPECT_TRUE(Near(PixelAt(*r.picture, 16, 16), 0xFF00FF00u));
+  r = LoadPictureFile(cur, Natural);
+  ASSERT_TRUE(r.picture) << "cursor: error " << r.error.number;
+  EXPECT_EQ(r.picture->kind(), Picture::Kind::Cursor);
+  EXPECT_EQ(r.picture->NaturalPixels().cx, 32);
+  EXPECT_EQ(r.picture->NaturalPixels().cy, 32);
+}
+
 TEST(LoadPictureFileTest, MissingFileIsToldApartFromOtherFailures) {
   std::wstring damaged = PicturePath(L"damaged.jpg");
   testing::WriteBytes(damaged, {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'});
@@ -142,6 +164,27 @@ TEST(LoadPictureFileTest, MissingFileIsToldApartFromOtherFailures) {
     EXPECT_FALSE(r.picture);
     EXPECT_EQ(r.error.number, c.error);
   }
+}
+
+TEST(LoadPictureFileTest, RefusesPicturesBeyondThePixelLimit) {
+  // A PNG header declaring 20000 x 20000 pixels, with no image data at all.
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  auto chunk = [&](const char* type, std::vector<uint8_t> data) {
+    uint32_t n = static_cast<uint32_t>(data.size());
+    for (int i = 3; i >= 0; --i) png.push_back(static_cast<uint8_t>(n >> (8 * i)));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    uint32_t crc = static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size())));
+    png.insert(png.end(), body.begin(), body.end());
+    for (int i = 3; i >= 0; --i) png.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+  };
+  chunk("IHDR", {0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 6, 0, 0, 0});
+  chunk("IEND", {});
+  std::wstring path = PicturePath(L"huge.png");
+  testing::WriteBytes(path, png);
+  PictureLoadResult r = LoadPictureFile(path, Natural);
+  EXPECT_FALSE(r.picture);
+  EXPECT_NE(r.error.number, kErrFileNotFound);
 }
 
 TEST(LoadPictureFileTest, EmptyPathGivesTheEmptyPicture) {

@@ -7,6 +7,7 @@
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
+#include "swf/raster/stroke.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -42,8 +43,9 @@ inline void PrefetchAhead(const Canvas& c, int y, int x, int count) {
 #endif
 }
 
-// Constant coverage under a clip mask varies per pixel after all.
-void MaskedFill(CoverageSink& sink, int y, int x, int count, uint8_t cov) {
+// Constant coverage goes through the per-pixel path when a clip mask or
+// additive drawing needs it.
+void FillAsRow(CoverageSink& sink, int y, int x, int count, uint8_t cov) {
   thread_local std::vector<uint8_t> row;
   if (row.size() < size_t(count)) row.resize(count);
   std::fill(row.begin(), row.begin() + count, cov);
@@ -70,14 +72,20 @@ const EdgeList& Prepare(const Path& path, int width, int height) {
 
 class SolidBlitter final : public CoverageSink {
  public:
-  SolidBlitter(Canvas& c, uint32_t color, const Mask* mask) : c_(c), color_(color), mask_(mask) {}
+  SolidBlitter(Canvas& c, uint32_t color, const DrawOptions& o)
+      : c_(c), color_(color), mask_(o.clip), additive_(o.additive) {}
   void Row(int y, int x, int count, uint8_t* cov) override {
     ApplyMask(mask_, y, x, count, cov);
     PrefetchAhead(c_, y, x, count);
-    BlendSolidCoverage(c_.pixels + size_t(y) * c_.stride + x, count, color_, cov);
+    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
+    if (additive_) {
+      AddSolidCoverage(dst, count, color_, cov);
+    } else {
+      BlendSolidCoverage(dst, count, color_, cov);
+    }
   }
   void Fill(int y, int x, int count, uint8_t cov) override {
-    if (mask_) return MaskedFill(*this, y, x, count, cov);
+    if (mask_ || additive_) return FillAsRow(*this, y, x, count, cov);
     uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
     const uint32_t src = cov == 255 ? color_ : ScalePixel(color_, cov);
     if (AlphaOf(src) == 255) {
@@ -91,18 +99,25 @@ class SolidBlitter final : public CoverageSink {
   Canvas& c_;
   uint32_t color_;
   const Mask* mask_;
+  bool additive_;
 };
 
 class ShaderBlitter final : public CoverageSink {
  public:
-  ShaderBlitter(Canvas& c, Shader& shader, const Mask* mask) : c_(c), shader_(shader), mask_(mask) {}
+  ShaderBlitter(Canvas& c, Shader& shader, const DrawOptions& o)
+      : c_(c), shader_(shader), mask_(o.clip), additive_(o.additive) {}
   void Row(int y, int x, int count, uint8_t* cov) override {
     ApplyMask(mask_, y, x, count, cov);
     PrefetchAhead(c_, y, x, count);
-    BlendSpanCoverage(c_.pixels + size_t(y) * c_.stride + x, count, Shade(x, y, count), cov);
+    uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
+    if (additive_) {
+      AddSpanCoverage(dst, count, Shade(x, y, count), cov);
+    } else {
+      BlendSpanCoverage(dst, count, Shade(x, y, count), cov);
+    }
   }
   void Fill(int y, int x, int count, uint8_t cov) override {
-    if (mask_) return MaskedFill(*this, y, x, count, cov);
+    if (mask_ || additive_) return FillAsRow(*this, y, x, count, cov);
     BlendSpan(c_.pixels + size_t(y) * c_.stride + x, count, Shade(x, y, count), cov);
   }
 
@@ -116,6 +131,7 @@ class ShaderBlitter final : public CoverageSink {
   Canvas& c_;
   Shader& shader_;
   const Mask* mask_;
+  bool additive_;
   std::vector<uint32_t> span_;
 };
 
@@ -128,7 +144,7 @@ class MaskBlitter final : public CoverageSink {
     for (int i = 0; i < count; ++i) dst[i] = std::max(dst[i], cov[i]);
   }
   void Fill(int y, int x, int count, uint8_t cov) override {
-    if (clip_) return MaskedFill(*this, y, x, count, cov);
+    if (clip_) return FillAsRow(*this, y, x, count, cov);
     uint8_t* dst = m_.coverage.data() + size_t(y) * m_.width + x;
     for (int i = 0; i < count; ++i) dst[i] = std::max(dst[i], cov);
   }
@@ -156,10 +172,10 @@ void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& pain
   const EdgeList& edges = Prepare(path, canvas.width, canvas.height);
   if (edges.Empty()) return;
   if (shader) {
-    ShaderBlitter blitter(canvas, *shader, options.clip);
+    ShaderBlitter blitter(canvas, *shader, options);
     Rasterize(edges, rule, options.antiAlias, blitter);
   } else {
-    SolidBlitter blitter(canvas, Premultiply(paint.color), options.clip);
+    SolidBlitter blitter(canvas, Premultiply(paint.color), options);
     Rasterize(edges, rule, options.antiAlias, blitter);
   }
 }
@@ -167,7 +183,8 @@ void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& pain
 void StrokePath(Canvas& canvas, const Path& path, const Stroke& stroke, const Paint& paint,
                 const DrawOptions& options) {
   if (!ValidCanvas(canvas) || path.Empty()) return;
-  FillPath(canvas, StrokeToPath(path, stroke), FillRule::NonZero, paint, options);
+  const CullRect visible{0, 0, float(canvas.width), float(canvas.height)};
+  FillPath(canvas, StrokeToPathVisible(path, stroke, &visible), FillRule::NonZero, paint, options);
 }
 
 void FillMask(Mask& mask, const Path& path, FillRule rule, const DrawOptions& options) {

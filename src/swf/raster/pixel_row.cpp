@@ -1,5 +1,6 @@
 #include "swf/raster/pixel_row.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "swf/raster/pixel.h"
@@ -114,5 +115,26 @@ void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t*
 }
 
 #endif
+
+namespace {
+uint32_t AddSaturate(uint32_t a, uint32_t b) {
+  const auto ch = [&](int shift) {
+    return std::min<uint32_t>(((a >> shift) & 0xFF) + ((b >> shift) & 0xFF), 255) << shift;
+  };
+  return ch(0) | ch(8) | ch(16) | ch(24);
+}
+}  // namespace
+
+void AddSolidCoverage(uint32_t* dst, int n, uint32_t src, const uint8_t* cov) {
+  for (int i = 0; i < n; ++i) {
+    if (cov[i]) dst[i] = AddSaturate(dst[i], ScalePixel(src, cov[i]));
+  }
+}
+
+void AddSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov) {
+  for (int i = 0; i < n; ++i) {
+    if (cov[i]) dst[i] = AddSaturate(dst[i], ScalePixel(src[i], cov[i]));
+  }
+}
 
 }  // namespace orrivel::swf::raster

@@ -18,4 +18,8 @@ void BlendSpan(uint32_t* dst, int n, const uint32_t* src, uint8_t cov);
 // dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov[i])).
 void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov);
 
+// Saturating dst[i] += ScalePixel(src, cov[i]) and dst[i] += ScalePixel(src[i], cov[i]).
+void AddSolidCoverage(uint32_t* dst, int n, uint32_t src, const uint8_t* cov);
+void AddSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov);
+
 }  // namespace orrivel::swf::raster

@@ -97,6 +97,11 @@ struct Stroke {
 struct DrawOptions {
   bool antiAlias = true;
   const Mask* clip = nullptr;  // multiply coverage by this mask when set
+  // Add the coverage-weighted colour instead of compositing source-over.
+  // Fills of one shape that meet along shared edges, drawn this way into a
+  // transparent layer, sum to full coverage there; compositing that layer
+  // then leaves no background showing through the seams.
+  bool additive = false;
 };
 
 // Fills a path; degenerate or non-finite input draws nothing.

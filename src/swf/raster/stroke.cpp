@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-#include "swf/raster/flatten.h"
+#include "swf/raster/stroke.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -185,10 +185,21 @@ class Stroker {
 }  // namespace
 
 Path StrokeToPath(const Path& path, const Stroke& stroke) {
+  return StrokeToPathVisible(path, stroke, nullptr);
+}
+
+Path StrokeToPathVisible(const Path& path, const Stroke& stroke, const CullRect* visible) {
   Path out;
   if (!(stroke.width > 0) || !std::isfinite(stroke.width)) return out;
+  CullRect reach{};
+  if (visible) {
+    // Joins reach at most the miter limit (or a square cap's corner) away.
+    const float limit = std::isfinite(stroke.miterLimit) ? std::max(stroke.miterLimit, 1.5f) : 1.5f;
+    const float r = stroke.width * 0.5f * limit + 1;
+    reach = {visible->x0 - r, visible->y0 - r, visible->x1 + r, visible->y1 + r};
+  }
   Polylines lines;
-  if (!Flatten(path, kFlattenTolerance, nullptr, lines)) return out;
+  if (!Flatten(path, kFlattenTolerance, visible ? &reach : nullptr, lines)) return out;
   Stroker s(stroke, out);
   std::vector<Vec> pts;
   uint32_t begin = 0;

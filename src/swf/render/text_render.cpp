@@ -1,5 +1,7 @@
 #include "swf/render/text_render.h"
 
+#include <cmath>
+
 #include "swf/render/paint.h"
 
 namespace orrivel::swf {
@@ -34,6 +36,39 @@ void GlyphPath(const PlacedGlyph& g, const Matrix& m, raster::Path& out) {
   for (const ShapeLayer& layer : g.shape->layers) {
     if (!layer.isLine) out.Append(layer.path, full);
   }
+}
+
+void FillBox(raster::Canvas& canvas, float x0, float y0, float x1, float y1,
+             const raster::Paint& paint, const raster::DrawOptions& options) {
+  FloatRect r;
+  r.Include(x0, y0);
+  r.Include(x1, y1);
+  raster::FillPath(canvas, RectPath(r, {}), raster::FillRule::NonZero, paint, options);
+}
+
+// The field's white background and black border. Unrotated fields snap to
+// whole pixels as Flash does: the border runs along the pixel rows and
+// columns at the box's edges, the right and bottom lines one pixel short.
+void DrawBox(const FloatRect& box, const Matrix& m, const ColorTransform& cx,
+             raster::Canvas& canvas, const raster::DrawOptions& options) {
+  const raster::Paint white = SolidPaint({255, 255, 255, 255}, cx);
+  const raster::Paint black = SolidPaint({0, 0, 0, 255}, cx);
+  if (m.b != 0 || m.c != 0) {
+    const raster::Path rect = RectPath(box, m);
+    raster::FillPath(canvas, rect, raster::FillRule::NonZero, white, options);
+    raster::StrokePath(canvas, rect, raster::Stroke{}, black, options);
+    return;
+  }
+  const FloatRect d = Transformed(box, m);
+  const float x0 = std::round(d.xMin), y0 = std::round(d.yMin);
+  const float x1 = std::round(d.xMax), y1 = std::round(d.yMax);
+  raster::DrawOptions crisp = options;
+  crisp.antiAlias = false;
+  FillBox(canvas, x0, y0, x1, y1, white, crisp);
+  FillBox(canvas, x0, y0, x1 + 1, y0 + 1, black, crisp);
+  FillBox(canvas, x0, y0, x0 + 1, y1 + 1, black, crisp);
+  FillBox(canvas, x0, y1, x1, y1 + 1, black, crisp);
+  FillBox(canvas, x1, y0, x1 + 1, y1, black, crisp);
 }
 
 }  // namespace
@@ -114,12 +149,7 @@ const TextLayout* TextCache::Layout(uint16_t id) {
 
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
                     raster::Canvas& canvas, const raster::DrawOptions& options) {
-  if (layout.box) {
-    const raster::Path rect = RectPath(*layout.box, m);
-    raster::FillPath(canvas, rect, raster::FillRule::NonZero, SolidPaint({255, 255, 255, 255}, cx),
-                     options);
-    raster::StrokePath(canvas, rect, raster::Stroke{}, SolidPaint({0, 0, 0, 255}, cx), options);
-  }
+  if (layout.box) DrawBox(*layout.box, m, cx, canvas, options);
   raster::Path device;
   for (const PlacedGlyph& g : layout.glyphs) {
     GlyphPath(g, m, device);

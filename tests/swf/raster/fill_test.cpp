@@ -257,3 +257,39 @@ TEST(FillPathRegressionTest, DegenerateInputDrawsNothing) {
 
 }  // namespace
 }  // namespace orrivel::swf::raster
+
+namespace orrivel::swf::raster {
+namespace {
+
+TEST(AdditiveFillTest, FillsSharingAnEdgeLeaveNoSeam) {
+  // Two triangles meeting along a diagonal, as two fills of one shape.
+  const Path upper = testing::Polygon({{0, 0}, {4, 0}, {4, 3}});
+  const Path lower = testing::Polygon({{0, 0}, {4, 3}, {0, 3}});
+  const Paint red = testing::Solid(255, 0, 0), blue = testing::Solid(0, 0, 255);
+  // Source-over lets the background through along the seam.
+  testing::TestCanvas plain(4, 3);
+  FillPath(plain.canvas, upper, FillRule::NonZero, red);
+  FillPath(plain.canvas, lower, FillRule::NonZero, blue);
+  EXPECT_LT(plain.Alpha(1, 1), 255u);
+  // Additive drawing into a transparent layer covers the seam fully.
+  testing::TestCanvas layer(4, 3);
+  FillPath(layer.canvas, upper, FillRule::NonZero, red, {.additive = true});
+  FillPath(layer.canvas, lower, FillRule::NonZero, blue, {.additive = true});
+  for (uint32_t p : layer.pixels) EXPECT_GE(p >> 24, 254u);  // coverage rounding only
+  const uint32_t seam = layer.At(1, 1);
+  EXPECT_GT((seam >> 16) & 0xFF, 0u);
+  EXPECT_GT(seam & 0xFF, 0u);
+  // Away from the seam the colours are exact.
+  EXPECT_EQ(layer.At(3, 0), 0xFFFF0000u);
+  EXPECT_EQ(layer.At(0, 2), 0xFF0000FFu);
+}
+
+TEST(AdditiveFillTest, SaturatesInsteadOfWrapping) {
+  testing::TestCanvas c(2, 1, 0xF0F0F0F0);
+  FillPath(c.canvas, testing::Rect(0, 0, 2, 1), FillRule::NonZero, testing::Solid(255, 255, 255),
+           {.additive = true});
+  EXPECT_EQ(c.At(0, 0), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace orrivel::swf::raster

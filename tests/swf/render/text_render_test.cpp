@@ -1,0 +1,195 @@
+// Text drawn as glyph outlines: placement, scale, colour, fill rule, the
+// edit text layout rules (lines, alignment, wrapping, HTML) and the border.
+#include "swf/render/text_render.h"
+
+#include <gtest/gtest.h>
+
+#include "render_test_util.h"
+#include "swf/render/renderer.h"
+
+namespace orrivel::swf {
+namespace {
+
+using namespace testing;
+using Kind = DisplayNode::Kind;
+
+class NoDecoder : public ImageDecoder {
+ public:
+  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
+    return std::nullopt;
+  }
+};
+
+// A square glyph from (0,0) to (side,-side) in EM units, sitting on the
+// baseline; fill style 1 on one side only, as font tools write them.
+Shape SquareGlyph(int32_t side) {
+  Shape s;
+  s.records.push_back(Style(std::make_pair(0, 0), 1, std::nullopt));
+  AddLines(s.records, {0, 0}, {{0, -side}, {side, -side}, {side, 0}, {0, 0}});
+  return s;
+}
+
+// Font 1: glyph 0 'A' a full EM square, glyph 1 'B' a half square, glyph 2
+// ' ' empty; advances in EM units.
+FontDefinition SquareFont(int version = 2) {
+  FontDefinition f;
+  f.id = 1;
+  f.version = version;
+  const int em = version >= 3 ? 20480 : 1024;
+  f.glyphs = {SquareGlyph(em), SquareGlyph(em / 2), Shape{}};
+  f.codes = {'A', 'B', ' '};
+  f.hasLayout = true;
+  f.ascent = em;
+  f.descent = 0;
+  f.advances = {static_cast<int16_t>(em), static_cast<int16_t>(em / 2),
+                static_cast<int16_t>(em / 2)};
+  return f;
+}
+
+class TextRenderTest : public ::testing::Test {
+ protected:
+  template <typename T>
+  void Add(T def) {
+    const uint16_t id = def.id;
+    movie.characters.emplace(id, std::move(def));
+  }
+  OwnedCanvas Draw(uint16_t id, int w, int h, Matrix m = {}, ColorTransform cx = {}) {
+    DisplayNode root = Stage();
+    DisplayNode node = Node(Kind::Text, id, 1);
+    node.matrix = m;
+    node.colorTransform = cx;
+    root.children.push_back(node);
+    OwnedCanvas canvas(w, h);
+    Renderer renderer(movie, decoder);
+    renderer.Render(root, canvas.canvas, Quality::Low);
+    return canvas;
+  }
+  // The filled columns of row y, as a string of '#' and '.'.
+  static std::string Row(const OwnedCanvas& c, int y) {
+    std::string s;
+    for (int x = 0; x < c.canvas.width; ++x) s += c.At(x, y) != 0 ? '#' : '.';
+    return s;
+  }
+
+  Movie movie;
+  NoDecoder decoder;
+};
+
+TEST_F(TextRenderTest, StaticTextRecordsPlaceScaleAndColourGlyphs) {
+  for (const int version : {2, 3}) {
+    movie.characters.clear();
+    Add(SquareFont(version));
+    TextDefinition text;
+    text.id = 2;
+    text.matrix = {1, 0, 0, 1, 20, 0};  // the text's own matrix: 1 px right
+    TextRecord a;
+    a.fontId = 1;
+    a.height = 80;  // 4 px
+    a.color = Rgba{255, 0, 0, 255};
+    a.xOffset = 20;
+    a.yOffset = 100;  // baseline at 5 px
+    a.glyphs = {{0, 100}, {1, 60}};
+    TextRecord b;  // keeps font, height and x; new colour and baseline
+    b.color = Rgba{0, 0, 255, 255};
+    b.yOffset = 200;
+    b.glyphs = {{0, 0}};
+    text.records = {a, b};
+    Add(text);
+
+    const OwnedCanvas c = Draw(2, 16, 12, {}, ColorTransform{256, 256, 256, 256, 0, 100, 0, 0});
+    EXPECT_EQ(Row(c, 2), "..####..........") << version;
+    EXPECT_EQ(Row(c, 4), "..####.##.......") << version;
+    EXPECT_EQ(Row(c, 5), "................") << version;
+    EXPECT_EQ(Row(c, 7), "..........####..") << version;
+    EXPECT_EQ(c.At(3, 3), 0xFFFF6400u);  // red, green added by the colour transform
+    EXPECT_EQ(c.At(11, 8), 0xFF0064FFu);
+  }
+}
+
+TEST_F(TextRenderTest, MissingFontsAndGlyphsDrawNothing) {
+  Add(SquareFont());
+  TextDefinition text;
+  text.id = 2;
+  TextRecord r;
+  r.fontId = 9;  // no such font
+  r.height = 200;
+  r.yOffset = 200;
+  r.glyphs = {{0, 0}};
+  TextRecord s;
+  s.fontId = 1;
+  s.height = 200;
+  s.glyphs = {{2, 0}, {7, 0}};  // empty glyph, index past the font
+  text.records = {r, s};
+  Add(text);
+  const OwnedCanvas c = Draw(2, 16, 16);
+  for (uint32_t p : c.pixels) ASSERT_EQ(p, 0u);
+}
+
+EditTextDefinition Field(const std::string& text) {
+  EditTextDefinition e;
+  e.id = 3;
+  e.bounds = {0, 400, 0, 400};  // 20 x 20 px; text starts 2 px in
+  e.fontId = 1;
+  e.fontHeight = 40;  // 2 px squares
+  e.useOutlines = true;
+  e.multiline = true;
+  e.color = Rgba{0, 0, 0, 255};
+  e.initialText = text;
+  return e;
+}
+
+TEST_F(TextRenderTest, EditTextLayout) {
+  Add(SquareFont());
+  struct Case {
+    const char* name;
+    EditTextDefinition field;
+    std::vector<std::pair<int, std::string>> rows;  // y, expected row
+  };
+  auto centered = Field("AA");
+  centered.align = TextAlign::Center;
+  auto right = Field("AB\rA");
+  right.align = TextAlign::Right;
+  right.rightMargin = 20;
+  right.bounds.xMax = 320;
+  auto wrapped = Field("AA AA AA");
+  wrapped.wordWrap = true;
+  wrapped.bounds.xMax = 260;  // room for "AA AA"
+  auto html = Field("<p>A&amp;<b>A</b></p><p>B</p>");
+  html.html = true;
+  html.leading = 20;
+  auto device = Field("AA");
+  device.useOutlines = false;
+  const Case cases[] = {
+      {"left", Field("AAB"), {{2, "..####.........."}, {3, "..#####........."}, {4, "................"}}},
+      {"lines", Field("A\r\nA\nB"), {{3, "..##............"}, {5, "..##............"}, {7, "..#............."}}},
+      {"center", centered, {{3, "........####...."}}},
+      {"right margin", right, {{3, "..........###..."}, {5, "...........##..."}}},
+      {"word wrap", wrapped, {{3, "..####.####....."}, {5, "..####.........."}, {7, "................"}}},
+      // '&' has no glyph; </p> breaks the line; leading adds 1 px.
+      {"html", html, {{3, "..####.........."}, {6, "..#............."}}},
+      {"device font", device, {{3, "................"}}},
+  };
+  for (const Case& c : cases) {
+    movie.characters.erase(3);
+    Add(c.field);
+    const OwnedCanvas canvas = Draw(3, 16, 10);
+    for (const auto& [y, row] : c.rows) EXPECT_EQ(Row(canvas, y), row) << c.name << " y " << y;
+  }
+}
+
+TEST_F(TextRenderTest, BorderDrawsWhiteBoxWithBlackEdge) {
+  Add(SquareFont());
+  auto field = Field("");
+  field.border = true;
+  field.bounds = {40, 200, 40, 200};  // 2..10 px
+  Add(field);
+  const OwnedCanvas c = Draw(3, 12, 12);
+  EXPECT_EQ(c.At(5, 5), 0xFFFFFFFFu);
+  EXPECT_EQ(c.At(0, 5), 0u);
+  EXPECT_EQ(c.At(11, 5), 0u);
+  EXPECT_EQ(Channel(c.At(2, 5), 16), 0u);  // border column: black
+  EXPECT_EQ(Channel(c.At(2, 5), 24), 255u);
+}
+
+}  // namespace
+}  // namespace orrivel::swf
