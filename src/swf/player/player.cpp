@@ -17,6 +17,14 @@ namespace {
 constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
 const Rgba kWhite{255, 255, 255, 255};
 
+// Error texts are shown on one line.
+std::string OneLine(std::string s) {
+  for (char& c : s) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return s;
+}
+
 }  // namespace
 
 struct Player::Impl {
@@ -48,21 +56,21 @@ bool Player::LoadFile(const std::string& utf8Path) {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (ec) {
-    impl_->lastError = utf8Path + ": cannot open the file";
+    impl_->lastError = OneLine(utf8Path) + ": cannot open the file";
     return false;
   }
   if (size > kMaxFileBytes) {
-    impl_->lastError = utf8Path + ": the file is too large";
+    impl_->lastError = OneLine(utf8Path) + ": the file is too large";
     return false;
   }
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
   if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
-    impl_->lastError = utf8Path + ": cannot read the file";
+    impl_->lastError = OneLine(utf8Path) + ": cannot read the file";
     return false;
   }
   if (!LoadMemory(bytes)) {
-    impl_->lastError = utf8Path + ": " + impl_->lastError;
+    impl_->lastError = OneLine(utf8Path) + ": " + impl_->lastError;
     return false;
   }
   return true;
@@ -72,7 +80,7 @@ bool Player::LoadMemory(std::span<const uint8_t> bytes) {
   Unload();
   LoadResult result = LoadMovie(bytes);
   if (!result.movie) {
-    impl_->lastError = result.message.empty() ? "not a playable SWF movie" : result.message;
+    impl_->lastError = result.message.empty() ? "not a playable SWF movie" : OneLine(result.message);
     return false;
   }
   return LoadParsed(std::move(result.movie));

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
+#include "swf/raster/pixel_row.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -107,13 +109,30 @@ class BitmapShader final : public Shader {
       for (int i = 0; i < count; ++i, ax.Next()) out[i] = row0[ax.Clamp(ax.Index())];
       return;
     }
+    // Blend the two rows first (neighbouring output pixels of a magnified
+    // bitmap share their texel pair, so that blend is reused), then blend
+    // across in one vector pass.
     const uint32_t* row1 = img_.pixels.data() + size_t(ay.Neighbour(y0)) * img_.width;
     const uint32_t wy = ay.Frac8();
+    if (right_.size() < size_t(count)) {
+      right_.resize(count);
+      weight_.resize(count);
+    }
+    int lastX = 0;
+    uint32_t left = 0, right = 0;
     for (int i = 0; i < count; ++i, ax.Next()) {
       const int x0 = ax.Index();
-      const int c0 = ax.Clamp(x0), c1 = ax.Neighbour(x0);
-      out[i] = Mix(row0[c0], row0[c1], row1[c0], row1[c1], ax.Frac8(), wy);
+      if (x0 != lastX || i == 0) {
+        const int c0 = ax.Clamp(x0), c1 = ax.Neighbour(x0);
+        left = Lerp256(row0[c0], row1[c0], wy);
+        right = Lerp256(row0[c1], row1[c1], wy);
+        lastX = x0;
+      }
+      out[i] = left;
+      right_[i] = right;
+      weight_[i] = static_cast<uint8_t>(ax.Frac8());
     }
+    LerpRow(out, out, right_.data(), weight_.data(), count);
   }
 
   // Weights sum to 256, so each 16-bit lane stays below 65536.
@@ -156,6 +175,8 @@ class BitmapShader final : public Shader {
   }
 
   const Image& img_;
+  mutable std::vector<uint32_t> right_;
+  mutable std::vector<uint8_t> weight_;
   Matrix m_;
   bool repeat_, smooth_;
   ColorTransform ct_;

@@ -99,7 +99,14 @@ void AntiAliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, Covera
     s.spans.push_back({from, to});
   }
   if (s.spans.empty()) return;
-  std::sort(s.spans.begin(), s.spans.end());
+  // Rows mostly hold a handful of spans: insertion sort wins there.
+  if (s.spans.size() > 16) std::sort(s.spans.begin(), s.spans.end());
+  for (size_t i = 1; i < s.spans.size(); ++i) {
+    const auto v = s.spans[i];
+    size_t j = i;
+    for (; j > 0 && v < s.spans[j - 1]; --j) s.spans[j] = s.spans[j - 1];
+    s.spans[j] = v;
+  }
   // Between the columns the edges touched, the running sum is constant: those
   // runs go out as fills, the touched columns pixel by pixel.
   uint8_t* cov = s.cov.data();

@@ -30,19 +30,6 @@ void ApplyMask(const Mask* mask, int y, int x, int count, uint8_t* cov) {
   }
 }
 
-// The pixels under a shape's edges are read before they are written, and
-// a frame seldom stays in cache; fetching the same place a few rows ahead
-// hides most of the memory latency.
-inline void PrefetchAhead(const Canvas& c, int y, int x, int count) {
-#if defined(__GNUC__) || defined(__clang__)
-  constexpr int kRowsAhead = 3;
-  if (y + kRowsAhead >= c.height) return;
-  const uint32_t* p = c.pixels + size_t(y + kRowsAhead) * c.stride + x;
-  __builtin_prefetch(p, 1);
-  __builtin_prefetch(p + count - 1, 1);
-#endif
-}
-
 // Constant coverage goes through the per-pixel path when a clip mask or
 // additive drawing needs it.
 void FillAsRow(CoverageSink& sink, int y, int x, int count, uint8_t cov) {
@@ -76,7 +63,6 @@ class SolidBlitter final : public CoverageSink {
       : c_(c), color_(color), mask_(o.clip), additive_(o.additive) {}
   void Row(int y, int x, int count, uint8_t* cov) override {
     ApplyMask(mask_, y, x, count, cov);
-    PrefetchAhead(c_, y, x, count);
     uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
     if (additive_) {
       AddSolidCoverage(dst, count, color_, cov);
@@ -108,7 +94,6 @@ class ShaderBlitter final : public CoverageSink {
       : c_(c), shader_(shader), mask_(o.clip), additive_(o.additive) {}
   void Row(int y, int x, int count, uint8_t* cov) override {
     ApplyMask(mask_, y, x, count, cov);
-    PrefetchAhead(c_, y, x, count);
     uint32_t* dst = c_.pixels + size_t(y) * c_.stride + x;
     if (additive_) {
       AddSpanCoverage(dst, count, Shade(x, y, count), cov);

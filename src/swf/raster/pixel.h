@@ -50,6 +50,16 @@ inline uint32_t SrcOver(uint32_t dst, uint32_t src) {
   return PackArgb(sat(ag >> 16), sat(rb >> 16), sat(ag & 0x1FF), sat(rb & 0x1FF));
 }
 
+// p * (256 - w) / 256 + q * w / 256 per channel, w in 0..255 (truncated;
+// bilinear sampling weights).
+inline uint32_t Lerp256(uint32_t p, uint32_t q, uint32_t w) {
+  constexpr uint32_t kMask = 0x00FF00FFu;
+  const uint32_t iw = 256 - w;
+  const uint32_t rb = (((p & kMask) * iw + (q & kMask) * w) >> 8) & kMask;
+  const uint32_t ag = (((p >> 8) & kMask) * iw + ((q >> 8) & kMask) * w) & ~kMask;
+  return rb | ag;
+}
+
 // Straight colour back from a premultiplied pixel (rounded).
 inline Rgba Unpremultiply(uint32_t p) {
   const uint32_t a = AlphaOf(p);

@@ -96,7 +96,32 @@ void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t*
   for (; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov[i]));
 }
 
+void LerpRow(uint32_t* out, const uint32_t* left, const uint32_t* right, const uint8_t* w, int n) {
+  const __m128i zero = _mm_setzero_si128(), k256 = _mm_set1_epi16(256);
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    int w4;
+    std::memcpy(&w4, w + i, 4);
+    const __m128i w16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(w4), zero);
+    const __m128i w32 = _mm_unpacklo_epi16(w16, w16);
+    const __m128i wlo = _mm_unpacklo_epi32(w32, w32), whi = _mm_unpackhi_epi32(w32, w32);
+    const __m128i l = Load(left + i), r = Load(right + i);
+    const __m128i lo = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(l, zero), _mm_sub_epi16(k256, wlo)),
+                      _mm_mullo_epi16(_mm_unpacklo_epi8(r, zero), wlo)), 8);
+    const __m128i hi = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(l, zero), _mm_sub_epi16(k256, whi)),
+                      _mm_mullo_epi16(_mm_unpackhi_epi8(r, zero), whi)), 8);
+    Store(out + i, _mm_packus_epi16(lo, hi));
+  }
+  for (; i < n; ++i) out[i] = Lerp256(left[i], right[i], w[i]);
+}
+
 #else
+
+void LerpRow(uint32_t* out, const uint32_t* left, const uint32_t* right, const uint8_t* w, int n) {
+  for (int i = 0; i < n; ++i) out[i] = Lerp256(left[i], right[i], w[i]);
+}
 
 void FillSolid(uint32_t* dst, int n, uint32_t src) {
   for (int i = 0; i < n; ++i) dst[i] = src;

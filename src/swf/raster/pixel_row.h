@@ -18,6 +18,10 @@ void BlendSpan(uint32_t* dst, int n, const uint32_t* src, uint8_t cov);
 // dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov[i])).
 void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov);
 
+// out[i] = (left[i] * (256 - w[i]) + right[i] * w[i]) / 256 per channel;
+// out may alias left.
+void LerpRow(uint32_t* out, const uint32_t* left, const uint32_t* right, const uint8_t* w, int n);
+
 // Saturating dst[i] += ScalePixel(src, cov[i]) and dst[i] += ScalePixel(src[i], cov[i]).
 void AddSolidCoverage(uint32_t* dst, int n, uint32_t src, const uint8_t* cov);
 void AddSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov);

@@ -1,6 +1,8 @@
 // Lays out an edit text field's initial text with the field's embedded font:
 // plain text (HTML reduced to its text), lines split at line breaks and, when
 // the field wraps, at spaces; aligned between the margins.
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,13 +40,40 @@ std::u32string Decode(const std::string& s, bool utf8) {
   return out;
 }
 
+// One character of the field's text with the style HTML gave it.
+struct StyledChar {
+  char32_t c = 0;
+  bool bold = false, italic = false;
+  std::optional<Rgba> color;  // <font color>; else the field's colour
+};
+using StyledText = std::vector<StyledChar>;
+
+std::optional<Rgba> ParseColor(const std::u32string& tag) {
+  const size_t at = tag.find(U"color=");
+  if (at == std::u32string::npos) return std::nullopt;
+  size_t i = tag.find(U'#', at);
+  if (i == std::u32string::npos || i + 7 > tag.size()) return std::nullopt;
+  uint32_t v = 0;
+  for (size_t k = i + 1; k < i + 7; ++k) {
+    const char32_t c = tag[k];
+    const int d = c >= U'0' && c <= U'9' ? c - U'0' : c >= U'a' && c <= U'f' ? c - U'a' + 10 : -1;
+    if (d < 0) return std::nullopt;
+    v = v * 16 + static_cast<uint32_t>(d);
+  }
+  return Rgba{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v), 255};
+}
+
 // The text of an HTML field: tags dropped (<br> and the end of a paragraph
-// break the line), the common entities decoded.
-std::u32string StripHtml(const std::u32string& html) {
+// break the line; <b>, <i> and <font color> style the characters), the
+// common entities decoded.
+StyledText StripHtml(const std::u32string& html) {
   static const std::pair<std::u32string, char32_t> kEntities[] = {
       {U"&amp;", U'&'}, {U"&lt;", U'<'}, {U"&gt;", U'>'}, {U"&quot;", U'"'},
       {U"&apos;", U'\''}, {U"&nbsp;", 0xA0}};
-  std::u32string out;
+  StyledText out;
+  int bold = 0, italic = 0;
+  std::vector<std::optional<Rgba>> colors;  // one per open <font>
+  StyledChar style;
   for (size_t i = 0; i < html.size();) {
     if (html[i] == U'<') {
       const size_t end = html.find(U'>', i);
@@ -52,29 +81,44 @@ std::u32string StripHtml(const std::u32string& html) {
       std::u32string tag;
       for (size_t k = i + 1; k < end; ++k) {
         const char32_t c = html[k];
-        if (c == U' ' || (c == U'/' && k > i + 1)) break;
         tag.push_back(c >= U'A' && c <= U'Z' ? c + 32 : c);
       }
-      if (tag == U"br" || tag == U"/p" || tag == U"/li") out.push_back(U'\n');
+      const std::u32string name = tag.substr(0, tag.find(U' '));
+      if (name == U"br" || name == U"br/" || name == U"/p" || name == U"/li") {
+        style.c = U'\n';
+        out.push_back(style);
+      }
+      if (name == U"b") ++bold;
+      if (name == U"/b" && bold > 0) --bold;
+      if (name == U"i") ++italic;
+      if (name == U"/i" && italic > 0) --italic;
+      if (name == U"font") colors.push_back(ParseColor(tag));
+      if (name == U"/font" && !colors.empty()) colors.pop_back();
+      style.bold = bold > 0;
+      style.italic = italic > 0;
+      style.color.reset();
+      for (const auto& c : colors) {
+        if (c) style.color = c;
+      }
       i = end + 1;
       continue;
     }
+    style.c = html[i];
+    size_t length = 1;
     if (html[i] == U'&') {
-      bool matched = false;
-      for (const auto& [name, c] : kEntities) {
-        if (html.compare(i, name.size(), name) == 0) {
-          out.push_back(c);
-          i += name.size();
-          matched = true;
+      for (const auto& [entity, c] : kEntities) {
+        if (html.compare(i, entity.size(), entity) == 0) {
+          style.c = c;
+          length = entity.size();
           break;
         }
       }
-      if (matched) continue;
     }
-    out.push_back(html[i++]);
+    out.push_back(style);
+    i += length;
   }
   // The closing tag of the last paragraph ends the text, not a line.
-  if (!out.empty() && out.back() == U'\n') out.pop_back();
+  if (!out.empty() && out.back().c == U'\n') out.pop_back();
   return out;
 }
 
@@ -82,45 +126,58 @@ struct Metrics {
   TextCache& cache;
   const FontDefinition& font;
   double scale;
-  double Advance(char32_t c, int& index) {
-    index = cache.GlyphIndex(font, c);
-    if (index < 0) return 0;
-    if (font.hasLayout && static_cast<size_t>(index) < font.advances.size())
-      return font.advances[index] * scale;
-    const ConvertedShape* shape = cache.Glyph(font, index);
-    return shape ? shape->bounds.xMax * scale : 0;
+  // The glyph of a character: its font (a bold or italic sibling of the
+  // field's font when HTML asks for one), index (-1: none) and advance.
+  struct Pick {
+    const FontDefinition* font = nullptr;
+    int index = -1;
+    double advance = 0;
+  };
+  Pick Glyph(const StyledChar& ch) {
+    Pick p;
+    p.font = &font;
+    if (ch.bold != font.bold || ch.italic != font.italic) {
+      if (const FontDefinition* v = cache.Variant(font, ch.bold, ch.italic)) p.font = v;
+    }
+    p.index = cache.GlyphIndex(*p.font, ch.c);
+    if (p.index < 0) return p;
+    const double s = scale * font.EmSquare() / p.font->EmSquare();
+    if (p.font->hasLayout && static_cast<size_t>(p.index) < p.font->advances.size()) {
+      p.advance = p.font->advances[p.index] * s;
+    } else if (const ConvertedShape* shape = cache.Glyph(*p.font, p.index)) {
+      p.advance = shape->bounds.xMax * s;
+    }
+    return p;
   }
-  double Width(const std::u32string& s, size_t from, size_t to) {
+  double Width(const StyledText& t, size_t from, size_t to) {
     double w = 0;
-    int index = 0;
-    for (size_t i = from; i < to; ++i) w += Advance(s[i], index);
+    for (size_t i = from; i < to; ++i) w += Glyph(t[i]).advance;
     return w;
   }
 };
 
-// Splits one paragraph into lines no wider than width, at spaces; a word
+// Splits t[from, to) into lines no wider than width, at spaces; a word
 // wider than the line is broken between characters.
-std::vector<std::pair<size_t, size_t>> Wrap(const std::u32string& p, double firstWidth,
-                                            double width, Metrics& metrics) {
+std::vector<std::pair<size_t, size_t>> Wrap(const StyledText& t, size_t from, size_t to,
+                                            double firstWidth, double width, Metrics& metrics) {
   std::vector<std::pair<size_t, size_t>> lines;
-  size_t start = 0;
-  while (start < p.size()) {
+  size_t start = from;
+  while (start < to) {
     const double limit = lines.empty() ? firstWidth : width;
     double w = 0;
-    size_t end = start, lastBreak = std::u32string::npos;
-    int index = 0;
-    for (; end < p.size(); ++end) {
-      const double a = metrics.Advance(p[end], index);
-      if (p[end] != U' ' && w + a > limit && end > start) break;
-      if (p[end] == U' ') lastBreak = end;
+    size_t end = start, lastBreak = to;
+    for (; end < to; ++end) {
+      const double a = metrics.Glyph(t[end]).advance;
+      if (t[end].c != U' ' && w + a > limit && end > start) break;
+      if (t[end].c == U' ') lastBreak = end;
       w += a;
     }
-    if (end < p.size() && lastBreak != std::u32string::npos && lastBreak > start) end = lastBreak;
+    if (end < to && lastBreak < to && lastBreak > start) end = lastBreak;
     lines.emplace_back(start, end);
     start = end;
-    while (start < p.size() && p[start] == U' ') ++start;  // spaces at a wrap vanish
+    while (start < to && t[start].c == U' ') ++start;  // spaces at a wrap vanish
   }
-  if (lines.empty()) lines.emplace_back(0, 0);
+  if (lines.empty()) lines.emplace_back(from, from);
   return lines;
 }
 
@@ -141,11 +198,16 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
   if (!def.useOutlines || font == nullptr || font->glyphs.empty() || !def.initialText) {
     return layout;
   }
-  std::u32string text = Decode(*def.initialText, swfVersion >= 6);
-  if (def.html) text = StripHtml(text);
+  const std::u32string decoded = Decode(*def.initialText, swfVersion >= 6);
+  StyledText text;
+  if (def.html) {
+    text = StripHtml(decoded);
+  } else {
+    for (char32_t c : decoded) text.push_back({c});
+  }
   if (def.password) {
-    for (char32_t& c : text) {
-      if (c != U'\r' && c != U'\n') c = U'*';
+    for (StyledChar& ch : text) {
+      if (ch.c != U'\r' && ch.c != U'\n') ch.c = U'*';
     }
   }
   if (def.maxLength && *def.maxLength > 0 && text.size() > *def.maxLength) text.resize(*def.maxLength);
@@ -156,20 +218,22 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
   const double lineHeight = ascent + descent + def.leading;
   const double left = b.xMin + kGutter + def.leftMargin;
   const double right = b.xMax - kGutter - def.rightMargin;
-  const Rgba color = def.color.value_or(Rgba{0, 0, 0, 255});
+  // A negative indent does not move the first line past the margin.
+  const double indent = std::max(0, static_cast<int>(def.indent));
+  const Rgba fieldColor = def.color.value_or(Rgba{0, 0, 0, 255});
   double baseline = b.yMin + kGutter + ascent;
 
   size_t pos = 0;
-  while (pos <= text.size()) {
-    size_t end = text.find_first_of(U"\r\n", pos);
-    if (end == std::u32string::npos) end = text.size();
-    const std::u32string paragraph = text.substr(pos, end - pos);
-    const auto lines = def.wordWrap ? Wrap(paragraph, right - left - def.indent, right - left, metrics)
-                                    : std::vector<std::pair<size_t, size_t>>{{0, paragraph.size()}};
+  for (;;) {
+    size_t end = pos;
+    while (end < text.size() && text[end].c != U'\r' && text[end].c != U'\n') ++end;
+    const auto lines = def.wordWrap
+                           ? Wrap(text, pos, end, right - left - indent, right - left, metrics)
+                           : std::vector<std::pair<size_t, size_t>>{{pos, end}};
     for (size_t l = 0; l < lines.size(); ++l) {
       const auto [from, to] = lines[l];
-      const double start = left + (l == 0 ? def.indent : 0);
-      const double width = metrics.Width(paragraph, from, to);
+      const double start = left + (l == 0 ? indent : 0);
+      const double width = metrics.Width(text, from, to);
       double x = start;
       if (def.align == TextAlign::Right) {
         x = right - width;
@@ -177,24 +241,27 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
         x = start + (right - start - width) / 2;
       }
       for (size_t i = from; i < to; ++i) {
-        int index = 0;
-        const double advance = metrics.Advance(paragraph[i], index);
-        if (index >= 0) {
-          const Matrix place{metrics.scale, 0, 0, metrics.scale, x, baseline};
-          const ConvertedShape* shape = cache.Glyph(*font, index);
-          // Glyphs wholly outside the field are clipped away.
-          if (shape != nullptr && x < b.xMax && x + advance > b.xMin &&
-              baseline - ascent < b.yMax) {
-            AddGlyph(layout, shape, place, color);
-          }
+        const Metrics::Pick pick = metrics.Glyph(text[i]);
+        const ConvertedShape* shape = pick.index >= 0 ? cache.Glyph(*pick.font, pick.index) : nullptr;
+        // Glyphs wholly outside the field are clipped away.
+        if (shape != nullptr && x < b.xMax && x + pick.advance > b.xMin &&
+            baseline - ascent < b.yMax) {
+          const double s = metrics.scale * font->EmSquare() / pick.font->EmSquare();
+          AddGlyph(layout, shape, Matrix{s, 0, 0, s, x, baseline},
+                   text[i].color.value_or(fieldColor));
         }
-        x += advance;
+        x += pick.advance;
       }
       baseline += lineHeight;
     }
     if (end >= text.size()) break;
     // \r\n is one break.
-    pos = end + ((text[end] == U'\r' && end + 1 < text.size() && text[end + 1] == U'\n') ? 2 : 1);
+    pos = end + ((text[end].c == U'\r' && end + 1 < text.size() && text[end + 1].c == U'\n') ? 2 : 1);
+  }
+  const FloatRect& g = layout.bounds;
+  if (!g.Empty() && (g.xMin < field.xMin || g.yMin < field.yMin || g.xMax > field.xMax ||
+                     g.yMax > field.yMax)) {
+    layout.clip = field;
   }
   return layout;
 }

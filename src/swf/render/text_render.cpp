@@ -102,6 +102,22 @@ int TextCache::GlyphIndex(const FontDefinition& font, uint32_t code) {
   return it == map.end() ? -1 : it->second;
 }
 
+const FontDefinition* TextCache::Variant(const FontDefinition& base, bool bold, bool italic) {
+  const uint32_t key = (static_cast<uint32_t>(base.id) << 2) | (bold ? 2u : 0u) | (italic ? 1u : 0u);
+  if (const auto it = variants_.find(key); it != variants_.end()) return it->second;
+  const FontDefinition* found = nullptr;
+  for (const auto& [id, c] : movie_.characters) {
+    const auto* f = std::get_if<FontDefinition>(&c);
+    if (f != nullptr && f->bold == bold && f->italic == italic && !f->glyphs.empty() &&
+        f->name == base.name) {
+      found = f;
+      break;
+    }
+  }
+  variants_.emplace(key, found);
+  return found;
+}
+
 void AddGlyph(TextLayout& layout, const ConvertedShape* shape, const Matrix& m, Rgba color) {
   if (shape == nullptr) return;
   layout.glyphs.push_back({shape, m, color});
@@ -147,23 +163,47 @@ const TextLayout* TextCache::Layout(uint16_t id) {
   return nullptr;
 }
 
+namespace {
+
+// Options that clip glyphs to the field as well, when the layout needs it;
+// fieldMask holds the mask.
+raster::DrawOptions GlyphOptions(const TextLayout& layout, const Matrix& m, int width, int height,
+                                 const raster::DrawOptions& options, raster::Mask& fieldMask) {
+  if (!layout.clip) return options;
+  fieldMask.width = width;
+  fieldMask.height = height;
+  fieldMask.coverage.assign(static_cast<size_t>(width) * height, 0);
+  raster::FillMask(fieldMask, RectPath(*layout.clip, m), raster::FillRule::NonZero, options);
+  raster::DrawOptions clipped = options;
+  clipped.clip = &fieldMask;
+  return clipped;
+}
+
+}  // namespace
+
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
                     raster::Canvas& canvas, const raster::DrawOptions& options) {
   if (layout.box) DrawBox(*layout.box, m, cx, canvas, options);
+  raster::Mask fieldMask;
+  const raster::DrawOptions glyphOptions =
+      GlyphOptions(layout, m, canvas.width, canvas.height, options, fieldMask);
   raster::Path device;
   for (const PlacedGlyph& g : layout.glyphs) {
     GlyphPath(g, m, device);
-    raster::FillPath(canvas, device, g.shape->fillRule, SolidPaint(g.color, cx), options);
+    raster::FillPath(canvas, device, g.shape->fillRule, SolidPaint(g.color, cx), glyphOptions);
   }
 }
 
 void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
                      const raster::DrawOptions& options) {
   if (layout.box) raster::FillMask(mask, RectPath(*layout.box, m), raster::FillRule::NonZero, options);
+  raster::Mask fieldMask;
+  const raster::DrawOptions glyphOptions =
+      GlyphOptions(layout, m, mask.width, mask.height, options, fieldMask);
   raster::Path device;
   for (const PlacedGlyph& g : layout.glyphs) {
     GlyphPath(g, m, device);
-    raster::FillMask(mask, device, g.shape->fillRule, options);
+    raster::FillMask(mask, device, g.shape->fillRule, glyphOptions);
   }
 }
 

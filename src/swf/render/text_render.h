@@ -25,6 +25,8 @@ struct TextLayout {
   // Edit text with the border flag: white background, black 1-pixel border.
   std::optional<FloatRect> box;
   FloatRect bounds;  // twips of the character, for culling and layers
+  // Edit text whose glyphs reach past the field: drawing is clipped to it.
+  std::optional<FloatRect> clip;
 };
 
 class TextCache {
@@ -41,6 +43,9 @@ class TextCache {
   const FontDefinition* Font(std::optional<uint16_t> id) const;
   // Glyph index of a character code; -1 when the font lacks it.
   int GlyphIndex(const FontDefinition& font, uint32_t code);
+  // The font with base's name and the given style that has glyphs;
+  // nullptr when the movie has none.
+  const FontDefinition* Variant(const FontDefinition& base, bool bold, bool italic);
 
  private:
   TextLayout LayoutStatic(const TextDefinition& def);
@@ -49,6 +54,7 @@ class TextCache {
   std::unordered_map<uint32_t, ConvertedShape> glyphs_;  // font id << 16 | index
   std::unordered_map<uint16_t, std::unordered_map<uint32_t, int>> codeMaps_;
   std::unordered_map<uint16_t, TextLayout> layouts_;
+  std::unordered_map<uint32_t, const FontDefinition*> variants_;  // id << 2 | bold << 1 | italic
 };
 
 // Lays out the field's initial text (edit_text_layout.cpp).

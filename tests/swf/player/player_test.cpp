@@ -97,6 +97,15 @@ TEST(PlayerTest, FailedLoadsExplainInOneLine) {
   EXPECT_FALSE(player.LoadFile("/nonexistent/dir/movie.swf"));
   EXPECT_EQ(player.FrameNum(), -1);
   EXPECT_NE(player.LastError().find("movie.swf"), std::string::npos);
+  // Oversized files are refused before they are read (a sparse file costs no disk).
+  const auto big = std::filesystem::temp_directory_path() / "orrivel_player_big.swf";
+  std::ofstream(big, std::ios::binary).put('F');
+  std::filesystem::resize_file(big, (64u << 20) + 1);
+  EXPECT_FALSE(player.LoadFile(big.string()));
+  EXPECT_NE(player.LastError().find("too large"), std::string::npos);
+  std::filesystem::remove(big);
+  EXPECT_FALSE(player.LoadFile(std::filesystem::temp_directory_path().string()));
+  EXPECT_EQ(player.FrameNum(), -1);
   // A good load after a failed one replaces the failure.
   EXPECT_TRUE(player.LoadMemory(TinySwf(24, 2)));
   EXPECT_EQ(player.FrameNum(), 0);

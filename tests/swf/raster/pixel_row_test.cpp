@@ -51,12 +51,15 @@ TEST(PixelRowTest, RowLoopsMatchScalarFormulas) {
     BlendSpan(d.data(), n, src.data(), c);
     BlendSpanCoverage(e.data(), n, src.data(), cov.data());
     BlendSpan(f.data(), n, src.data(), 255);
+    std::vector<uint32_t> g(n);
+    LerpRow(g.data(), dst.data(), src.data(), cov.data(), n);
     for (int i = 0; i < n; ++i) {
       EXPECT_EQ(a[i], SrcOver(dst[i], solid));
       EXPECT_EQ(b[i], SrcOver(dst[i], ScalePixel(solid, cov[i])));
       EXPECT_EQ(d[i], SrcOver(dst[i], ScalePixel(src[i], c)));
       EXPECT_EQ(e[i], SrcOver(dst[i], ScalePixel(src[i], cov[i])));
       EXPECT_EQ(f[i], SrcOver(dst[i], src[i]));
+      EXPECT_EQ(g[i], Lerp256(dst[i], src[i], cov[i]));
     }
   }
 }

@@ -157,6 +157,13 @@ TEST_F(TextRenderTest, EditTextLayout) {
   auto html = Field("<p>A&amp;<b>A</b></p><p>B</p>");
   html.html = true;
   html.leading = 20;
+  FontDefinition bold = SquareFont();  // same name and bold: 'A' is a half square
+  bold.id = 4;
+  bold.bold = true;
+  bold.glyphs[0] = SquareGlyph(512);
+  Add(bold);
+  auto clipped = Field("A\nA\nA");
+  clipped.bounds.yMax = 140;  // the third line's lower half lies outside
   auto device = Field("AA");
   device.useOutlines = false;
   const Case cases[] = {
@@ -165,8 +172,10 @@ TEST_F(TextRenderTest, EditTextLayout) {
       {"center", centered, {{3, "........####...."}}},
       {"right margin", right, {{3, "..........###..."}, {5, "...........##..."}}},
       {"word wrap", wrapped, {{3, "..####.####....."}, {5, "..####.........."}, {7, "................"}}},
-      // '&' has no glyph; </p> breaks the line; leading adds 1 px.
-      {"html", html, {{3, "..####.........."}, {6, "..#............."}}},
+      // '&' has no glyph; <b> picks the bold font; </p> breaks the line;
+      // leading adds 1 px.
+      {"html", html, {{3, "..###..........."}, {6, "..#............."}}},
+      {"clipped", clipped, {{6, "..##............"}, {7, "................"}}},
       {"device font", device, {{3, "................"}}},
   };
   for (const Case& c : cases) {
@@ -187,8 +196,12 @@ TEST_F(TextRenderTest, BorderDrawsWhiteBoxWithBlackEdge) {
   EXPECT_EQ(c.At(5, 5), 0xFFFFFFFFu);
   EXPECT_EQ(c.At(0, 5), 0u);
   EXPECT_EQ(c.At(11, 5), 0u);
-  EXPECT_EQ(Channel(c.At(2, 5), 16), 0u);  // border column: black
-  EXPECT_EQ(Channel(c.At(2, 5), 24), 255u);
+  // Border on whole pixels: left and top lines at 2, right and bottom at 10,
+  // and those one pixel short.
+  for (const auto& [x, y] : {std::pair{2, 5}, {5, 2}, {10, 5}, {5, 10}, {2, 10}, {10, 2}}) {
+    EXPECT_EQ(c.At(x, y), 0xFF000000u) << x << "," << y;
+  }
+  EXPECT_EQ(c.At(10, 10), 0u);
 }
 
 }  // namespace
