@@ -146,12 +146,12 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PictureFitTest,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // List order, /s: the start makes two steps (B hidden, then C), then the
-// timer shows A, B, C, ... every second.
+// timer shows A, B, C, ... every two seconds (room for slow screenshots).
 TEST_F(PictureSaverTest, ShowsThePicturesInListOrder) {
   MakePicture("a.bmp", 120, 80, kRed, kRed);
   MakePicture("b.bmp", 120, 80, kGreen, kGreen);
   MakePicture("c.bmp", 120, 80, kYellow, kYellow);
-  WriteSettings(PictureSettings({"a.bmp", "b.bmp", "c.bmp"}, "1"));
+  WriteSettings(PictureSettings({"a.bmp", "b.bmp", "c.bmp"}, "2"));
   Process saver = StartSaver({"/s"});
   ASSERT_TRUE(WaitForTopWindow("Tavrenn"));
   std::vector<std::uint32_t> seen;
@@ -164,7 +164,7 @@ TEST_F(PictureSaverTest, ShowsThePicturesInListOrder) {
           if (Near(c, known, 30) && (seen.empty() || seen.back() != known)) seen.push_back(known);
         return seen.size() >= 4;
       },
-      10s, 100ms);
+      15s, 100ms);
   std::vector<std::uint32_t> want{kYellow, kRed, kGreen, kYellow};
   EXPECT_EQ(seen, want);
   Focus("Tavrenn");

@@ -83,8 +83,7 @@ std::optional<EditTextDefinition> ReadDefineEditText(ByteReader& r, ParseContext
   }
   def.variableName = r.String();
   if (hasText) def.initialText = r.String();
-  const size_t strings = def.variableName.size() +
-                         (def.initialText ? def.initialText->size() : 0) +
+  const size_t strings = def.variableName.size() + (def.initialText ? def.initialText->size() : 0) +
                          (def.fontClass ? def.fontClass->size() : 0);
   if (r.Failed() || !ctx.budget.Take(strings)) return std::nullopt;
   return def;

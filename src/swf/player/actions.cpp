@@ -144,8 +144,9 @@ class Interpreter {
 
   void Run(std::span<const uint8_t> bytes) {
     std::size_t pc = 0;
-    for (int steps = 0; pc < bytes.size() && steps < ctx_.limits.maxActionStepsPerBlock;
-         ++steps) {
+    for (int steps = 0; pc < bytes.size() && steps < ctx_.limits.maxActionStepsPerBlock &&
+                        ctx_.actionStepsThisTick < ctx_.limits.maxActionStepsPerTick;
+         ++steps, ++ctx_.actionStepsThisTick) {
       const uint8_t code = bytes[pc++];
       if (code == kEnd) return;
       std::span<const uint8_t> payload;
@@ -280,7 +281,8 @@ class Interpreter {
 
   void Push(Cursor& in) {
     uint8_t type = 0;
-    while (in.U8(type)) {
+    while (ctx_.actionStepsThisTick < ctx_.limits.maxActionStepsPerTick && in.U8(type)) {
+      ++ctx_.actionStepsThisTick;
       Value v;
       switch (type) {
         case 0:
@@ -346,7 +348,8 @@ class Interpreter {
   }
 
   void PushValue(Value v) {
-    if (stack_.size() >= kMaxStack) stack_.erase(stack_.begin());
+    // A stack this deep is beyond anything the modelled actions need.
+    if (stack_.size() >= kMaxStack) stack_.clear();
     stack_.push_back(std::move(v));
   }
 

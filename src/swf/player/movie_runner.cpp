@@ -22,6 +22,7 @@ MovieRunner::~MovieRunner() = default;
 void MovieRunner::Tick() {
   ++ctx_.tick;
   ctx_.tagsThisTick = 0;
+  ctx_.actionStepsThisTick = 0;
   root_->Tick();
   RunActionQueue(ctx_);
 }

@@ -21,6 +21,7 @@ struct PlayerLimits {
   int maxNesting = 32;                    // sprite instances inside instances
   int maxActionBlocksPerTick = 2000;      // DoAction blocks run per frame
   int maxActionStepsPerBlock = 20000;     // actions read per block
+  uint64_t maxActionStepsPerTick = 1u << 18;  // actions and pushed values per frame
   uint64_t maxTagsPerTick = 1u << 20;     // control tags run per frame (gotos)
 };
 
@@ -36,6 +37,7 @@ struct TimelineContext {
   std::size_t liveObjects = 0;  // sum of all live display lists' sizes
   uint64_t tick = 0;
   uint64_t tagsThisTick = 0;
+  uint64_t actionStepsThisTick = 0;
   std::deque<QueuedActions> actions;  // run after the frame's display lists are built
   Rgba background{255, 255, 255, 255};
 };

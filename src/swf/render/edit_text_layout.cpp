@@ -44,9 +44,22 @@ std::u32string Decode(const std::string& s, bool utf8) {
 struct StyledChar {
   char32_t c = 0;
   bool bold = false, italic = false;
-  std::optional<Rgba> color;  // <font color>; else the field's colour
+  std::optional<Rgba> color;       // <font color>; else the field's colour
+  std::optional<TextAlign> align;  // <p align>; else the field's
 };
 using StyledText = std::vector<StyledChar>;
+
+std::optional<TextAlign> ParseAlign(const std::u32string& tag) {
+  static const std::pair<std::u32string, TextAlign> kAligns[] = {
+      {U"align=\"left\"", TextAlign::Left},
+      {U"align=\"right\"", TextAlign::Right},
+      {U"align=\"center\"", TextAlign::Center},
+      {U"align=\"justify\"", TextAlign::Justify}};
+  for (const auto& [attribute, align] : kAligns) {
+    if (tag.find(attribute) != std::u32string::npos) return align;
+  }
+  return std::nullopt;
+}
 
 std::optional<Rgba> ParseColor(const std::u32string& tag) {
   const size_t at = tag.find(U"color=");
@@ -60,16 +73,17 @@ std::optional<Rgba> ParseColor(const std::u32string& tag) {
     if (d < 0) return std::nullopt;
     v = v * 16 + static_cast<uint32_t>(d);
   }
-  return Rgba{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v), 255};
+  return Rgba{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v),
+              255};
 }
 
 // The text of an HTML field: tags dropped (<br> and the end of a paragraph
-// break the line; <b>, <i> and <font color> style the characters), the
+// break the line; <b>, <i>, <font color> and <p align> style the characters), the
 // common entities decoded.
 StyledText StripHtml(const std::u32string& html) {
   static const std::pair<std::u32string, char32_t> kEntities[] = {
-      {U"&amp;", U'&'}, {U"&lt;", U'<'}, {U"&gt;", U'>'}, {U"&quot;", U'"'},
-      {U"&apos;", U'\''}, {U"&nbsp;", 0xA0}};
+      {U"&amp;", U'&'},  {U"&lt;", U'<'},    {U"&gt;", U'>'},
+      {U"&quot;", U'"'}, {U"&apos;", U'\''}, {U"&nbsp;", 0xA0}};
   StyledText out;
   int bold = 0, italic = 0;
   std::vector<std::optional<Rgba>> colors;  // one per open <font>
@@ -93,6 +107,7 @@ StyledText StripHtml(const std::u32string& html) {
       if (name == U"i") ++italic;
       if (name == U"/i" && italic > 0) --italic;
       if (name == U"font") colors.push_back(ParseColor(tag));
+      if (name == U"p") style.align = ParseAlign(tag);
       if (name == U"/font" && !colors.empty()) colors.pop_back();
       style.bold = bold > 0;
       style.italic = italic > 0;
@@ -203,14 +218,16 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
   if (def.html) {
     text = StripHtml(decoded);
   } else {
-    for (char32_t c : decoded) text.push_back({c});
+    text.resize(decoded.size());
+    for (size_t i = 0; i < decoded.size(); ++i) text[i].c = decoded[i];
   }
   if (def.password) {
     for (StyledChar& ch : text) {
       if (ch.c != U'\r' && ch.c != U'\n') ch.c = U'*';
     }
   }
-  if (def.maxLength && *def.maxLength > 0 && text.size() > *def.maxLength) text.resize(*def.maxLength);
+  if (def.maxLength && *def.maxLength > 0 && text.size() > *def.maxLength)
+    text.resize(*def.maxLength);
 
   Metrics metrics{cache, *font, static_cast<double>(def.fontHeight) / font->EmSquare()};
   const double ascent = font->hasLayout ? font->ascent * metrics.scale : def.fontHeight * 0.9;
@@ -235,14 +252,16 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
       const double start = left + (l == 0 ? indent : 0);
       const double width = metrics.Width(text, from, to);
       double x = start;
-      if (def.align == TextAlign::Right) {
+      const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
+      if (align == TextAlign::Right) {
         x = right - width;
-      } else if (def.align == TextAlign::Center) {
+      } else if (align == TextAlign::Center) {
         x = start + (right - start - width) / 2;
       }
       for (size_t i = from; i < to; ++i) {
         const Metrics::Pick pick = metrics.Glyph(text[i]);
-        const ConvertedShape* shape = pick.index >= 0 ? cache.Glyph(*pick.font, pick.index) : nullptr;
+        const ConvertedShape* shape =
+            pick.index >= 0 ? cache.Glyph(*pick.font, pick.index) : nullptr;
         // Glyphs wholly outside the field are clipped away.
         if (shape != nullptr && x < b.xMax && x + pick.advance > b.xMin &&
             baseline - ascent < b.yMax) {
@@ -254,13 +273,15 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
       }
       baseline += lineHeight;
     }
-    if (end >= text.size()) break;
+    // Lines below the field would be clipped away entirely.
+    if (end >= text.size() || baseline - ascent >= b.yMax) break;
     // \r\n is one break.
-    pos = end + ((text[end].c == U'\r' && end + 1 < text.size() && text[end + 1].c == U'\n') ? 2 : 1);
+    pos =
+        end + ((text[end].c == U'\r' && end + 1 < text.size() && text[end + 1].c == U'\n') ? 2 : 1);
   }
   const FloatRect& g = layout.bounds;
-  if (!g.Empty() && (g.xMin < field.xMin || g.yMin < field.yMin || g.xMax > field.xMax ||
-                     g.yMax > field.yMax)) {
+  if (!g.Empty() &&
+      (g.xMin < field.xMin || g.yMin < field.yMin || g.xMax > field.xMax || g.yMax > field.yMax)) {
     layout.clip = field;
   }
   return layout;

@@ -103,7 +103,8 @@ int TextCache::GlyphIndex(const FontDefinition& font, uint32_t code) {
 }
 
 const FontDefinition* TextCache::Variant(const FontDefinition& base, bool bold, bool italic) {
-  const uint32_t key = (static_cast<uint32_t>(base.id) << 2) | (bold ? 2u : 0u) | (italic ? 1u : 0u);
+  const uint32_t key =
+      (static_cast<uint32_t>(base.id) << 2) | (bold ? 2u : 0u) | (italic ? 1u : 0u);
   if (const auto it = variants_.find(key); it != variants_.end()) return it->second;
   const FontDefinition* found = nullptr;
   for (const auto& [id, c] : movie_.characters) {
@@ -157,8 +158,7 @@ const TextLayout* TextCache::Layout(uint16_t id) {
     return &layouts_.emplace(id, LayoutStatic(*text)).first->second;
   }
   if (const auto* edit = std::get_if<EditTextDefinition>(&c->second)) {
-    return &layouts_.emplace(id, LayoutEditText(*edit, movie_.header.version, *this))
-                .first->second;
+    return &layouts_.emplace(id, LayoutEditText(*edit, movie_.header.version, *this)).first->second;
   }
   return nullptr;
 }
@@ -196,7 +196,8 @@ void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransf
 
 void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
                      const raster::DrawOptions& options) {
-  if (layout.box) raster::FillMask(mask, RectPath(*layout.box, m), raster::FillRule::NonZero, options);
+  if (layout.box)
+    raster::FillMask(mask, RectPath(*layout.box, m), raster::FillRule::NonZero, options);
   raster::Mask fieldMask;
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, mask.width, mask.height, options, fieldMask);

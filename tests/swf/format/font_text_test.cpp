@@ -66,7 +66,7 @@ std::vector<uint8_t> Text1() {
 std::vector<uint8_t> EditText(const std::string& text) {
   SwfWriter w;
   w.U16(12).Rect(12, -40, 2000, 0, 600);                   // id, bounds
-  w.U8(0x80 | 0x40 | 0x20 | 0x04 | 0x02 | 0x01);           // HasText WordWrap Multiline Color MaxLength Font
+  w.U8(0x80 | 0x40 | 0x20 | 0x04 | 0x02 | 0x01);  // HasText WordWrap Multiline Color MaxLength Font
   w.U8(0x20 | 0x08 | 0x02 | 0x01);                         // HasLayout Border HTML UseOutlines
   w.U16(7).U16(240);                                       // font id, height
   w.Rgba(1, 2, 3, 4).U16(50);                              // colour, max length
@@ -91,7 +91,8 @@ const T* Get(const Movie* m, uint16_t id) {
 TEST(FontText, Font2WithCodeTableAndLayout) {
   for (const bool wide : {false, true}) {
     LoadResult result;
-    const auto* font = Get<FontDefinition>(LoadTags(result, Tag(tag::kDefineFont2, Font2(wide))), 7);
+    const Movie* m = LoadTags(result, Tag(tag::kDefineFont2, Font2(wide)));
+    const auto* font = Get<FontDefinition>(m, 7);
     ASSERT_NE(font, nullptr) << wide;
     EXPECT_EQ(font->name, "Abc");
     EXPECT_TRUE(font->bold);
@@ -101,7 +102,8 @@ TEST(FontText, Font2WithCodeTableAndLayout) {
     ASSERT_EQ(font->glyphs[1].records.size(), 4u);
     EXPECT_EQ(std::get<StraightEdgeRecord>(font->glyphs[1].records[1]).dx, 200);
     EXPECT_EQ(std::get<StyleChangeRecord>(font->glyphs[0].records[0]).fillStyle0, 1u);
-    EXPECT_EQ(font->codes, (std::vector<uint16_t>{'A', static_cast<uint16_t>(wide ? 0x263A : 'B')}));
+    const uint16_t second = wide ? 0x263A : 'B';
+    EXPECT_EQ(font->codes, (std::vector<uint16_t>{'A', second}));
     EXPECT_TRUE(font->hasLayout);
     EXPECT_EQ(font->ascent, 900);
     EXPECT_EQ(font->descent, 200);

@@ -156,6 +156,22 @@ TEST(ActionsTest, MovieClipMethodCalls) {
   }
 }
 
+TEST(ActionsTest, PerFrameStepBudgetEndsLongBlocks) {
+  Movie m = BaseMovie();
+  // Twelve actions and one pushed value, then Stop.
+  DoAction block;
+  for (int i = 0; i < 12; ++i) block.actions.push_back(0x06);
+  block.actions = Cat({block.actions, PushInt(1), kStop, kEnd});
+  m.timeline = MakeTimeline({MakeFrame({block}), MakeFrame({})});
+  for (const auto& [budget, stopped] : {std::pair{10u, false}, std::pair{14u, false},
+                                        std::pair{15u, true}}) {
+    PlayerLimits limits;
+    limits.maxActionStepsPerTick = budget;
+    MovieRunner runner(m, limits);
+    EXPECT_EQ(!runner.Root().Playing(), stopped) << budget;
+  }
+}
+
 TEST(ActionsTest, GarbageNeverHangsOrCrashes) {
   std::mt19937 rng(1234);
   for (int round = 0; round < 500; ++round) {

@@ -154,7 +154,7 @@ TEST_F(TextRenderTest, EditTextLayout) {
   auto wrapped = Field("AA AA AA");
   wrapped.wordWrap = true;
   wrapped.bounds.xMax = 260;  // room for "AA AA"
-  auto html = Field("<p>A&amp;<b>A</b></p><p>B</p>");
+  auto html = Field("<p>A&amp;<b>A</b></p><P ALIGN=\"center\">BB</p>");
   html.html = true;
   html.leading = 20;
   FontDefinition bold = SquareFont();  // same name and bold: 'A' is a half square
@@ -167,14 +167,17 @@ TEST_F(TextRenderTest, EditTextLayout) {
   auto device = Field("AA");
   device.useOutlines = false;
   const Case cases[] = {
-      {"left", Field("AAB"), {{2, "..####.........."}, {3, "..#####........."}, {4, "................"}}},
-      {"lines", Field("A\r\nA\nB"), {{3, "..##............"}, {5, "..##............"}, {7, "..#............."}}},
+      {"left", Field("AAB"),
+       {{2, "..####.........."}, {3, "..#####........."}, {4, "................"}}},
+      {"lines", Field("A\r\nA\nB"),
+       {{3, "..##............"}, {5, "..##............"}, {7, "..#............."}}},
       {"center", centered, {{3, "........####...."}}},
       {"right margin", right, {{3, "..........###..."}, {5, "...........##..."}}},
-      {"word wrap", wrapped, {{3, "..####.####....."}, {5, "..####.........."}, {7, "................"}}},
+      {"word wrap", wrapped,
+       {{3, "..####.####....."}, {5, "..####.........."}, {7, "................"}}},
       // '&' has no glyph; <b> picks the bold font; </p> breaks the line;
-      // leading adds 1 px.
-      {"html", html, {{3, "..###..........."}, {6, "..#............."}}},
+      // the paragraph's alignment wins; leading adds 1 px.
+      {"html", html, {{3, "..###..........."}, {6, ".........##....."}}},
       {"clipped", clipped, {{6, "..##............"}, {7, "................"}}},
       {"device font", device, {{3, "................"}}},
   };
