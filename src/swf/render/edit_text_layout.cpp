@@ -226,8 +226,6 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
       if (ch.c != U'\r' && ch.c != U'\n') ch.c = U'*';
     }
   }
-  if (def.maxLength && *def.maxLength > 0 && text.size() > *def.maxLength)
-    text.resize(*def.maxLength);
 
   Metrics metrics{cache, *font, static_cast<double>(def.fontHeight) / font->EmSquare()};
   const double ascent = font->hasLayout ? font->ascent * metrics.scale : def.fontHeight * 0.9;
@@ -263,8 +261,9 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
         const ConvertedShape* shape =
             pick.index >= 0 ? cache.Glyph(*pick.font, pick.index) : nullptr;
         // Glyphs wholly outside the field are clipped away.
-        if (shape != nullptr && x < b.xMax && x + pick.advance > b.xMin &&
-            baseline - ascent < b.yMax) {
+        const bool inside =
+            def.autoSize || (x < b.xMax && x + pick.advance > b.xMin && baseline - ascent < b.yMax);
+        if (shape != nullptr && inside) {
           const double s = metrics.scale * font->EmSquare() / pick.font->EmSquare();
           AddGlyph(layout, shape, Matrix{s, 0, 0, s, x, baseline},
                    text[i].color.value_or(fieldColor));
@@ -274,13 +273,14 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
       baseline += lineHeight;
     }
     // Lines below the field would be clipped away entirely.
-    if (end >= text.size() || baseline - ascent >= b.yMax) break;
+    if (end >= text.size() || (!def.autoSize && baseline - ascent >= b.yMax)) break;
     // \r\n is one break.
     pos =
         end + ((text[end].c == U'\r' && end + 1 < text.size() && text[end + 1].c == U'\n') ? 2 : 1);
   }
+  // A field that sizes itself to its text shows all of it.
   const FloatRect& g = layout.bounds;
-  if (!g.Empty() &&
+  if (!def.autoSize && !g.Empty() &&
       (g.xMin < field.xMin || g.yMin < field.yMin || g.xMax > field.xMax || g.yMax > field.yMax)) {
     layout.clip = field;
   }

@@ -164,6 +164,8 @@ TEST_F(TextRenderTest, EditTextLayout) {
   Add(bold);
   auto clipped = Field("A\nA\nA");
   clipped.bounds.yMax = 140;  // the third line's lower half lies outside
+  auto autoSized = clipped;
+  autoSized.autoSize = true;
   auto device = Field("AA");
   device.useOutlines = false;
   const Case cases[] = {
@@ -179,6 +181,7 @@ TEST_F(TextRenderTest, EditTextLayout) {
       // the paragraph's alignment wins; leading adds 1 px.
       {"html", html, {{3, "..###..........."}, {6, ".........##....."}}},
       {"clipped", clipped, {{6, "..##............"}, {7, "................"}}},
+      {"auto size", autoSized, {{7, "..##............"}}},
       {"device font", device, {{3, "................"}}},
   };
   for (const Case& c : cases) {
