@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "picturesaver/downscale.h"
@@ -76,7 +77,62 @@ bool IsCursor(const std::vector<uint8_t>& h) {
   return h.size() >= 22 && Le16(h.data()) == 0 && Le16(h.data() + 2) == 2 && Le16(h.data() + 4) > 0;
 }
 
+using CopyRect = std::function<HRESULT(const WICRect&, UINT stride, UINT size, BYTE* buffer)>;
+
+// Decodes width x height pixels in strips straight into the reduction to
+// target, so a picture far larger than the screen is never held whole by
+// this program. direct24: the strips come as 24-bit BGR and are widened
+// here, otherwise as 32-bit premultiplied BGRA.
+HRESULT Reduce(const CopyRect& copy, UINT width, UINT height, bool direct24, SIZE target,
+               std::optional<Bitmap>& out) {
+  RowDownscaler scaler;
+  if (!scaler.Start(static_cast<int>(width), static_cast<int>(height), target.cx, target.cy)) return E_OUTOFMEMORY;
+  const UINT stride = width * 4;
+  const UINT stride24 = (width * 3 + 3) & ~3u;
+  std::vector<uint8_t> strip, strip24;
+  try {
+    strip.resize(static_cast<size_t>(stride) * kStripRows);
+    if (direct24) strip24.resize(static_cast<size_t>(stride24) * kStripRows);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  for (UINT y = 0; y < height; y += kStripRows) {
+    UINT rows = std::min<UINT>(kStripRows, height - y);
+    WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), static_cast<INT>(rows)};
+    HRESULT hr;
+    if (direct24) {
+      hr = copy(rect, stride24, stride24 * rows, strip24.data());
+      for (UINT r = 0; SUCCEEDED(hr) && r < rows; ++r) {
+        const uint8_t* in = strip24.data() + static_cast<size_t>(r) * stride24;
+        uint8_t* row = strip.data() + static_cast<size_t>(r) * stride;
+        for (UINT x = 0; x < width; ++x, in += 3, row += 4) {
+          row[0] = in[0], row[1] = in[1], row[2] = in[2], row[3] = 255;
+        }
+      }
+    } else {
+      hr = copy(rect, stride, stride * rows, strip.data());
+    }
+    if (FAILED(hr)) return hr;
+    scaler.AddRows({strip.data(), static_cast<int>(width), static_cast<int>(rows), stride});
+  }
+  out = scaler.Finish();
+  return out ? S_OK : E_OUTOFMEMORY;
+}
+
 }  // namespace
+
+SIZE ReducedDecodeSize(ScalingSource* scaling, UINT width, UINT height, SIZE target) {
+  SIZE best{0, 0};
+  for (UINT divisor : {8u, 4u, 2u}) {
+    UINT w = (width + divisor - 1) / divisor, h = (height + divisor - 1) / divisor;
+    if (FAILED(scaling->GetClosestSize(&w, &h))) continue;
+    const bool covers = w >= static_cast<UINT>(target.cx) && h >= static_cast<UINT>(target.cy) && w > 0 && h > 0;
+    if (covers && w < width && h < height && (best.cx == 0 || w < static_cast<UINT>(best.cx))) {
+      best = {static_cast<LONG>(w), static_cast<LONG>(h)};
+    }
+  }
+  return best;
+}
 
 class PictureLoader {
  public:
@@ -173,52 +229,47 @@ class PictureLoader {
     WICPixelFormatGUID format{};
     frame.get()->GetPixelFormat(&format);
     const bool direct24 = IsEqualGUID(format, GUID_WICPixelFormat24bppBGR) != 0;
-    ComRef<IWICFormatConverter> converter;
-    if (!direct24) {
-      IWICFormatConverter* rawConverter = nullptr;
-      if (FAILED(hr = factory.get()->CreateFormatConverter(&rawConverter))) return {nullptr, ErrorFromHresult(hr)};
-      converter.reset(rawConverter);
-      hr = converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA,
-                                       WICBitmapDitherTypeNone, nullptr, 0.0,
-                                       WICBitmapPaletteTypeMedianCut);
-      if (FAILED(hr)) return {nullptr, ErrorFromHresult(hr)};
-    }
 
-    // Decoded in strips straight into the reduction, so a picture far larger
-    // than the screen is never held whole by this program.
-    RowDownscaler scaler;
-    if (!scaler.Start(static_cast<int>(width), static_cast<int>(height), target.cx, target.cy)) {
-      return {nullptr, MakeError(kErrOutOfMemory)};
-    }
-    const UINT stride = width * 4;
-    const UINT stride24 = (width * 3 + 3) & ~3u;
-    std::vector<uint8_t> strip, strip24;
-    try {
-      strip.resize(static_cast<size_t>(stride) * kStripRows);
-      if (direct24) strip24.resize(static_cast<size_t>(stride24) * kStripRows);
-    } catch (const std::bad_alloc&) {
-      return {nullptr, MakeError(kErrOutOfMemory)};
-    }
-    for (UINT y = 0; y < height; y += kStripRows) {
-      UINT rows = std::min<UINT>(kStripRows, height - y);
-      WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), static_cast<INT>(rows)};
-      if (direct24) {
-        hr = frame.get()->CopyPixels(&rect, stride24, stride24 * rows, strip24.data());
-        for (UINT r = 0; SUCCEEDED(hr) && r < rows; ++r) {
-          const uint8_t* in = strip24.data() + static_cast<size_t>(r) * stride24;
-          uint8_t* out = strip.data() + static_cast<size_t>(r) * stride;
-          for (UINT x = 0; x < width; ++x, in += 3, out += 4) {
-            out[0] = in[0], out[1] = in[1], out[2] = in[2], out[3] = 255;
-          }
-        }
-      } else {
-        hr = converter.get()->CopyPixels(&rect, stride, stride * rows, strip.data());
+    std::optional<Bitmap> pixels;
+    // A decoder that reduces while decoding (the JPEG one scales by 1/2, 1/4,
+    // 1/8 on the fly) hands over far fewer pixels; our own reduction still
+    // makes the final size from that larger copy.
+    ScalingSource* rawScaling = nullptr;
+    if (SUCCEEDED(frame.get()->QueryInterface(kIidScalingSource, reinterpret_cast<void**>(&rawScaling))) &&
+        rawScaling != nullptr) {
+      ComRef<ScalingSource> scaling(rawScaling);
+      SIZE reduced = ReducedDecodeSize(scaling.get(), width, height, target);
+      WICPixelFormatGUID scaledFormat = GUID_WICPixelFormat24bppBGR;
+      if (reduced.cx > 0 && SUCCEEDED(scaling.get()->GetClosestPixelFormat(&scaledFormat)) &&
+          (IsEqualGUID(scaledFormat, GUID_WICPixelFormat24bppBGR) ||
+           IsEqualGUID(scaledFormat, GUID_WICPixelFormat32bppPBGRA))) {
+        const UINT w = static_cast<UINT>(reduced.cx), h = static_cast<UINT>(reduced.cy);
+        auto copy = [&](const WICRect& rect, UINT stride, UINT size, BYTE* buffer) {
+          return scaling.get()->CopyPixels(&rect, w, h, &scaledFormat, WICBitmapTransformRotate0, stride, size,
+                                           buffer);
+        };
+        // Any failure here falls back to the full-size decode below.
+        Reduce(copy, w, h, IsEqualGUID(scaledFormat, GUID_WICPixelFormat24bppBGR) != 0, target, pixels);
       }
-      if (FAILED(hr)) return {nullptr, ErrorFromHresult(hr)};
-      scaler.AddRows({strip.data(), static_cast<int>(width), static_cast<int>(rows), stride});
     }
-    auto pixels = scaler.Finish();
-    if (pixels && orientation != 1) pixels = ApplyOrientation(pixels->View(), orientation);
+    if (!pixels) {
+      ComRef<IWICFormatConverter> converter;
+      if (!direct24) {
+        IWICFormatConverter* rawConverter = nullptr;
+        if (FAILED(hr = factory.get()->CreateFormatConverter(&rawConverter))) return {nullptr, ErrorFromHresult(hr)};
+        converter.reset(rawConverter);
+        hr = converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA,
+                                         WICBitmapDitherTypeNone, nullptr, 0.0,
+                                         WICBitmapPaletteTypeMedianCut);
+        if (FAILED(hr)) return {nullptr, ErrorFromHresult(hr)};
+      }
+      IWICBitmapSource* source = direct24 ? static_cast<IWICBitmapSource*>(frame.get()) : converter.get();
+      auto copy = [&](const WICRect& rect, UINT stride, UINT size, BYTE* buffer) {
+        return source->CopyPixels(&rect, stride, size, buffer);
+      };
+      if (FAILED(hr = Reduce(copy, width, height, direct24, target, pixels))) return {nullptr, ErrorFromHresult(hr)};
+    }
+    if (orientation != 1) pixels = ApplyOrientation(pixels->View(), orientation);
     if (!pixels) return {nullptr, MakeError(kErrOutOfMemory)};
 
     auto picture = std::make_unique<Picture>();

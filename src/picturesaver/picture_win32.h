@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wincodec.h>
 
 #include <functional>
 #include <memory>
@@ -84,5 +85,24 @@ inline constexpr int kErrInvalidPicture = 481;
 // on the calling thread.
 PictureLoadResult LoadPictureFile(const std::wstring& path,
                                   const std::function<SIZE(SIZE)>& targetFor);
+
+// The imaging component's interface for decoders that scale, flip or turn
+// while decoding (the JPEG decoder reduces by 1/2, 1/4 and 1/8 on the fly).
+// The MinGW headers lack it; its layout is the documented one.
+struct ScalingSource : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT width, UINT height,
+                                               WICPixelFormatGUID* format, WICBitmapTransformOptions transform,
+                                               UINT stride, UINT bufferSize, BYTE* buffer) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID* format) = 0;
+  virtual HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions transform, BOOL* supported) = 0;
+};
+inline constexpr IID kIidScalingSource = {0x3B16811B, 0x6A43, 0x4ec9, {0xB7, 0x13, 0x3D, 0x5A, 0x0C, 0x13, 0xB9, 0x40}};
+
+// The smallest size such a decoder reduces width x height to that still
+// covers target on both axes (never below it, so the final reduction stays
+// an area average from a larger picture); {0, 0} when none is smaller than
+// the picture.
+SIZE ReducedDecodeSize(ScalingSource* scaling, UINT width, UINT height, SIZE target);
 
 }  // namespace orrivel

@@ -106,6 +106,76 @@ TEST(LoadPictureFileTest, ReducesLargePicturesWhileDecoding) {
   EXPECT_NEAR(static_cast<int>(PixelAt(*r.picture, 70, 50) & 0xFF), 188, 2);
 }
 
+// A decoder that reduces by 1/2, 1/4 or 1/8 (rounding partial pixels up, as
+// the JPEG decoder does) and answers a size request with the supported size
+// nearest above it, or below it, or cannot scale at all.
+class FakeScalingSource : public ScalingSource {
+ public:
+  enum class Rounding { Up, Down, Never, Fails };
+  FakeScalingSource(UINT width, UINT height, Rounding rounding) : w_(width), h_(height), rounding_(rounding) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT, UINT, WICPixelFormatGUID*, WICBitmapTransformOptions,
+                                       UINT, UINT, BYTE*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) override {
+    if (rounding_ == Rounding::Fails) return E_NOTIMPL;
+    UINT bestW = w_, bestH = h_;
+    if (rounding_ != Rounding::Never) {
+      for (UINT d : {1u, 2u, 4u, 8u}) {
+        UINT w = (w_ + d - 1) / d, h = (h_ + d - 1) / d;
+        if (rounding_ == Rounding::Up ? w >= *width : w <= *width) {
+          bestW = w, bestH = h;
+          if (rounding_ == Rounding::Down) break;
+        }
+      }
+    }
+    *width = bestW, *height = bestH;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions, BOOL* ok) override {
+    *ok = FALSE;
+    return S_OK;
+  }
+
+ private:
+  UINT w_, h_;
+  Rounding rounding_;
+};
+
+TEST(ReducedDecodeSizeTest, SmallestReductionStillCoveringTheTarget) {
+  using R = FakeScalingSource::Rounding;
+  struct Case {
+    UINT w, h;
+    SIZE target;
+    SIZE expected;
+  } cases[] = {
+      {6000, 4000, {1620, 1080}, {3000, 2000}},  // a quarter would fall short
+      {6000, 4000, {700, 460}, {750, 500}},
+      {6001, 4001, {751, 501}, {751, 501}},      // partial pixels count
+      {6000, 4000, {3001, 2000}, {0, 0}},        // even half is too small
+      {6000, 4000, {1500, 1001}, {3000, 2000}},  // each axis must cover
+      {6000, 4000, {6000, 4000}, {0, 0}},
+  };
+  for (R rounding : {R::Up, R::Down}) {
+    for (const auto& c : cases) {
+      FakeScalingSource fake(c.w, c.h, rounding);
+      SIZE got = ReducedDecodeSize(&fake, c.w, c.h, c.target);
+      EXPECT_EQ(got.cx, c.expected.cx) << c.target.cx << "x" << c.target.cy << " rounding " << int(rounding);
+      EXPECT_EQ(got.cy, c.expected.cy) << c.target.cx << "x" << c.target.cy << " rounding " << int(rounding);
+    }
+  }
+  for (R rounding : {R::Never, R::Fails}) {
+    FakeScalingSource fake(6000, 4000, rounding);
+    SIZE got = ReducedDecodeSize(&fake, 6000, 4000, {100, 100});
+    EXPECT_EQ(got.cx, 0);
+    EXPECT_EQ(got.cy, 0);
+  }
+}
+
 TEST(LoadPictureFileTest, MetafilesTakeTheSizeTheyState) {
   std::wstring emf = PicturePath(L"p.emf");
   ASSERT_TRUE(testing::WriteEmf(emf, 2540, 1270));  // 1 x 0.5 inch

@@ -75,14 +75,29 @@ void BlendSolid(uint32_t* dst, int n, uint32_t src) {
 void BlendSolidCoverage(uint32_t* dst, int n, uint32_t src, const uint8_t* cov) {
   const __m128i s = _mm_set1_epi32(static_cast<int>(src));
   int i = 0;
-  for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), Cover4(s, cov + i)));
+  for (; i + 4 <= n; i += 4) {
+    uint32_t c4;
+    std::memcpy(&c4, cov + i, 4);
+    if (c4 == 0) continue;  // beside an edge, coverage is often empty
+    Store(dst + i, Over4(Load(dst + i), Cover4(s, cov + i)));
+  }
   for (; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src, cov[i]));
 }
 
 void BlendSpan(uint32_t* dst, int n, const uint32_t* src, uint8_t cov) {
   int i = 0;
   if (cov == 255) {
-    for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), Load(src + i)));
+    // Opaque or empty runs (most bitmaps) need no arithmetic.
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (; i + 4 <= n; i += 4) {
+      const __m128i s = Load(src + i);
+      const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alpha), alpha));
+      if (opaque == 0xFFFF) {
+        Store(dst + i, s);
+      } else if (_mm_movemask_epi8(_mm_cmpeq_epi32(s, _mm_setzero_si128())) != 0xFFFF) {
+        Store(dst + i, Over4(Load(dst + i), s));
+      }
+    }
   } else {
     const __m128i c = _mm_set1_epi16(cov);
     for (; i + 4 <= n; i += 4) Store(dst + i, Over4(Load(dst + i), CoverConst4(Load(src + i), c)));
