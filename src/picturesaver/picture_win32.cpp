@@ -17,9 +17,6 @@ namespace {
 struct ComReleaser {
   void operator()(IUnknown* p) const { p->Release(); }
 };
-struct MemoryDcDeleter {
-  void operator()(HDC h) const { DeleteDC(h); }
-};
 template <typename T>
 using ComRef = win32::UniqueHandle<T*, ComReleaser>;
 
@@ -180,7 +177,7 @@ class PictureLoader {
     picture->cursor_.reset(cursor);
     ICONINFO info{};
     if (!GetIconInfo(cursor, &info)) return {nullptr, InvalidPicture()};
-    win32::UniqueHandle<HGDIOBJ, GdiObjectDeleter> colorBits(info.hbmColor), maskBits(info.hbmMask);
+    win32::UniqueHandle<HGDIOBJ, win32::GdiObjectDeleter> colorBits(info.hbmColor), maskBits(info.hbmMask);
     BITMAP bm{};
     bool color = colorBits.get() != nullptr;
     GetObjectW(color ? colorBits.get() : maskBits.get(), sizeof(bm), &bm);
@@ -334,7 +331,7 @@ void Picture::Draw(HDC hdc, const RECT& dest) {
     case Kind::Raster: break;
   }
   if (pixels_.Empty() || !PrepareScaled(w, h)) return;
-  win32::UniqueHandle<HDC, MemoryDcDeleter> memory(CreateCompatibleDC(hdc));
+  win32::UniqueHandle<HDC, win32::MemoryDcDeleter> memory(CreateCompatibleDC(hdc));
   if (!memory) return;
   HGDIOBJ old = SelectObject(memory.get(), cachedBitmap_.get());
   BITMAP bm{};

@@ -18,16 +18,6 @@
 
 namespace orrivel {
 
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ h) const { DeleteObject(h); }
-};
-struct EnhMetaFileDeleter {
-  void operator()(HENHMETAFILE h) const { DeleteEnhMetaFile(h); }
-};
-struct CursorDeleter {
-  void operator()(HCURSOR h) const { DestroyCursor(h); }
-};
-
 class Picture {
  public:
   enum class Kind { Empty, Raster, Metafile, Cursor };
@@ -60,11 +50,11 @@ class Picture {
   float metafileWidthTwips_ = 0, metafileHeightTwips_ = 0;
   Bitmap pixels_;
   bool opaque_ = true;
-  win32::UniqueHandle<HENHMETAFILE, EnhMetaFileDeleter> metafile_;
-  win32::UniqueHandle<HCURSOR, CursorDeleter> cursor_;
+  win32::UniqueHandle<HENHMETAFILE, win32::EnhMetaFileDeleter> metafile_;
+  win32::UniqueHandle<HCURSOR, win32::CursorDeleter> cursor_;
   // Drawing cache: a DIB section of the pixels at the last size drawn.
   SIZE cachedSize_{0, 0};
-  win32::UniqueHandle<HGDIOBJ, GdiObjectDeleter> cachedBitmap_;
+  win32::UniqueHandle<HGDIOBJ, win32::GdiObjectDeleter> cachedBitmap_;
 };
 
 struct PictureLoadResult {

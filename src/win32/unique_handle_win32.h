@@ -43,6 +43,18 @@ struct FindCloseDeleter {
 struct UnhookDeleter {
   void operator()(HHOOK h) const { UnhookWindowsHookEx(h); }
 };
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ h) const { DeleteObject(h); }
+};
+struct MemoryDcDeleter {
+  void operator()(HDC h) const { DeleteDC(h); }
+};
+struct EnhMetaFileDeleter {
+  void operator()(HENHMETAFILE h) const { DeleteEnhMetaFile(h); }
+};
+struct CursorDeleter {
+  void operator()(HCURSOR h) const { DestroyCursor(h); }
+};
 
 // Kernel objects whose "none" is null (mutexes, events, threads).
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseHandleDeleter>;

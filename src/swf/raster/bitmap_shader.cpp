@@ -88,6 +88,19 @@ class BitmapShader final : public Shader {
     Axis ax(u, m_.a, img_.width, repeat_), ay(v, m_.b, img_.height, repeat_);
     if (m_.b == 0) return ShadeRow(ax, ay, count, out);
     if (!smooth_) {
+      if (!ax.period && !ay.period) {
+        // Clamped: plain locals keep the loop in registers.
+        int64_t pu = ax.pos, pv = ay.pos;
+        const int64_t su = ax.step, sv = ay.step;
+        const int w1 = img_.width - 1, h1 = img_.height - 1;
+        const uint32_t* px = img_.pixels.data();
+        for (int i = 0; i < count; ++i, pu += su, pv += sv) {
+          const int cx = std::clamp(static_cast<int>(pu >> 32), 0, w1);
+          const int ry = std::clamp(static_cast<int>(pv >> 32), 0, h1);
+          out[i] = px[size_t(ry) * img_.width + cx];
+        }
+        return;
+      }
       for (int i = 0; i < count; ++i, ax.Next(), ay.Next()) {
         out[i] = At(ax.Clamp(ax.Index()), ay.Clamp(ay.Index()));
       }
@@ -142,6 +155,15 @@ class BitmapShader final : public Shader {
     // across in one vector pass.
     const uint32_t* row1 = img_.pixels.data() + size_t(ay.Neighbour(y0)) * img_.width;
     const uint32_t wy = ay.Frac8();
+    if (ax.step >= (int64_t(1) << 32) || ax.step <= -(int64_t(1) << 32)) {
+      // Minified: every pixel has its own texel pair, nothing to reuse.
+      for (int i = 0; i < count; ++i, ax.Next()) {
+        const int x0 = ax.Index();
+        const int c0 = ax.Clamp(x0), c1 = ax.Neighbour(x0);
+        out[i] = Bilerp(row0[c0], row0[c1], row1[c0], row1[c1], ax.Frac8(), wy);
+      }
+      return;
+    }
     if (right_.size() < size_t(count)) {
       right_.resize(count);
       weight_.resize(count);

@@ -13,8 +13,13 @@ struct Scratch {
   std::vector<const Edge*> sorted;
   std::vector<const Edge*> active;
   std::vector<std::pair<float, int>> crossings;
-  std::vector<std::pair<int, int>> spans;
+  // Column ranges [from, to) an edge touched, packed from << 32 | to so
+  // that sorting compares plain integers (both are never negative).
+  std::vector<uint64_t> spans;
 };
+
+inline int SpanFrom(uint64_t span) { return static_cast<int>(span >> 32); }
+inline int SpanTo(uint64_t span) { return static_cast<int>(span & 0xFFFFFFFFu); }
 
 Scratch& ThreadScratch() {
   thread_local Scratch s;
@@ -103,7 +108,7 @@ void AntiAliasedRow(Scratch& s, const EdgeList& el, int y, CoverageSink& sink) {
     AccumulateLine(acc, xa, xb, (yb - ya) * e->dir);
     const int from = FloorPos(std::max(std::min(xa, xb), 0.0f));
     const int to = std::min(CeilPos(std::max({xa, xb, 0.0f})) + 2, width + 2);
-    s.spans.push_back({from, to});
+    s.spans.push_back(uint64_t(uint32_t(from)) << 32 | uint32_t(to));
   }
   if (s.spans.empty()) return;
   // Rows mostly hold a handful of spans: insertion sort wins there.
@@ -118,12 +123,14 @@ void AntiAliasedRow(Scratch& s, const EdgeList& el, int y, CoverageSink& sink) {
   // runs go out as fills, the touched columns pixel by pixel.
   uint8_t* cov = s.cov.data();
   float sum = 0;
-  int pos = s.spans.front().first;
+  int pos = SpanFrom(s.spans.front());
   size_t i = 0;
   while (i < s.spans.size()) {
-    const int from = s.spans[i].first;
-    int to = s.spans[i].second;
-    for (++i; i < s.spans.size() && s.spans[i].first <= to; ++i) to = std::max(to, s.spans[i].second);
+    const int from = SpanFrom(s.spans[i]);
+    int to = SpanTo(s.spans[i]);
+    for (++i; i < s.spans.size() && SpanFrom(s.spans[i]) <= to; ++i) {
+      to = std::max(to, SpanTo(s.spans[i]));
+    }
     if (pos < from) {
       const uint8_t c = ToCoverage<rule>(sum);
       if (c != 0) sink.Fill(y, el.left + pos, from - pos, c);
