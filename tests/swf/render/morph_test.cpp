@@ -10,13 +10,6 @@ namespace {
 
 using namespace testing;
 
-class NoDecoder : public ImageDecoder {
- public:
-  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
-    return std::nullopt;
-  }
-};
-
 // A square growing from 10 to 20 pixels while turning from red to blue; its
 // top edge is straight at the start and bowed at the end.
 MorphShapeDefinition GrowingSquare() {

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "swf/format/movie.h"
 #include "swf/raster/raster.h"
 #include "swf/render/display.h"
+#include "swf/render/image_decoder.h"
 
 namespace orrivel::swf::testing {
 
@@ -78,5 +81,13 @@ inline ShapeDefinition ShapeDef(uint16_t id, Shape shape, bool winding = false) 
   d.usesFillWindingRule = winding;
   return d;
 }
+
+// A decoder for tests that draw no JPEG or PNG bitmaps.
+class NoDecoder : public ImageDecoder {
+ public:
+  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
+    return std::nullopt;
+  }
+};
 
 }  // namespace orrivel::swf::testing

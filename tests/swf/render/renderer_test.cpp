@@ -12,13 +12,6 @@ namespace {
 using namespace testing;
 using Kind = DisplayNode::Kind;
 
-class NoDecoder : public ImageDecoder {
- public:
-  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
-    return std::nullopt;
-  }
-};
-
 // Square of side `size` pixels at (x, y) pixels, filled with fill.
 ShapeDefinition SquareShape(uint16_t id, int x, int y, int size, FillStyle fill) {
   Shape s;

@@ -13,13 +13,6 @@ namespace {
 using namespace testing;
 using Kind = DisplayNode::Kind;
 
-class NoDecoder : public ImageDecoder {
- public:
-  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
-    return std::nullopt;
-  }
-};
-
 // A square glyph from (0,0) to (side,-side) in EM units, sitting on the
 // baseline; fill style 1 on one side only, as font tools write them.
 Shape SquareGlyph(int32_t side) {
