@@ -1,5 +1,5 @@
 // The settings file's text: KEY = VALUE lines, parsed into and written from
-// SaverSettings. Pure functions over UTF-8 text; the byte encoding and the
+// the settings record. Pure functions over UTF-8 text; the byte encoding and the
 // file itself are handled by settings_store.
 #pragma once
 
@@ -9,9 +9,20 @@
 #include <vector>
 
 #include "startup/error_info.h"
-#include "startup/mod_main.h"
 
 namespace orrivel {
+
+// The user's choices, one text per settings key (UTF-8 in memory), kept
+// exactly as read so that writing them back is byte-exact.
+struct SaverSettingsRecord {
+  std::string MovieOrPic;   // MOVIEORPIC
+  std::string MovieFile;    // SWFMOVIE
+  std::string Interactive;  // INTERACTIVE
+  std::string Quality;      // QUALITY
+  std::string Pics;         // PICS
+  std::string Random;       // RANDOM
+  std::string Speed;        // SPEED
+};
 
 inline constexpr char kSettingsFileName[] = "Velmorand.ini";
 

@@ -141,16 +141,4 @@ std::string ProfileSettingsFolder() {
   return folder;
 }
 
-SettingsPlatform& Win32SettingsPlatform() {
-  static Win32SettingsFiles files;
-  static Win32AnsiCodePage codePage;
-  static TickClock clock;
-  static MessageBoxSink messages;
-  static SettingsPlatform platform{&files, &codePage, &clock, &messages, ProgramFolder(),
-                                   ProfileSettingsFolder()};
-  return platform;
-}
-
-void InstallWin32SettingsPlatform() { InstallSettingsPlatform(&Win32SettingsPlatform()); }
-
 }  // namespace orrivel::win32

@@ -41,9 +41,14 @@ class MessageBoxSink final : public MessageSink {
 std::string ProgramFolder();
 std::string ProfileSettingsFolder();
 
-// The real platform, made once; InstallWin32SettingsPlatform hands it to
-// ReadSettings and WriteSettings (Main does this first thing).
-SettingsPlatform& Win32SettingsPlatform();
-void InstallWin32SettingsPlatform();
+// The parts of the real platform, owned together by the application.
+struct Win32SettingsPlatform {
+  Win32SettingsFiles files;
+  Win32AnsiCodePage codePage;
+  TickClock clock;
+  MessageBoxSink messages;
+  SettingsPlatform platform{&files, &codePage, &clock, &messages, ProgramFolder(),
+                            ProfileSettingsFolder()};
+};
 
 }  // namespace orrivel::win32

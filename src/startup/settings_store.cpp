@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "startup/mod_main.h"
-#include "startup/settings_format.h"
 
 namespace orrivel {
 namespace {
@@ -70,67 +68,78 @@ ErrorInfo WriteSettingsBytes(SettingsPlatform& platform, std::string_view bytes)
   return inProfile.failed() ? besideProgram : inProfile;
 }
 
-ErrorInfo WriteSettingsTo(SettingsPlatform& platform, const std::string& movieOrPic,
-                          const std::string& movieFile, const std::string& interactive,
-                          bool writeDefault, const std::string& pics, const std::string& random,
-                          const std::string& speed, const std::string& quality) {
+bool SettingsStore::WriteSettings(const std::string& movieOrPic, const std::string& movieFile,
+                                  const std::string& interactive, bool writeDefault,
+                                  const std::string& pics, const std::string& random,
+                                  const std::string& speed, const std::string& quality) {
+  lastWriteError_ =
+      Write(movieOrPic, movieFile, interactive, writeDefault, pics, random, speed, quality);
+  return !lastWriteError_.failed();
+}
+
+ErrorInfo SettingsStore::Write(const std::string& movieOrPic, const std::string& movieFile,
+                               const std::string& interactive, bool writeDefault,
+                               const std::string& pics, const std::string& random,
+                               const std::string& speed, const std::string& quality) {
+  SettingsPlatform& platform = platform_;
   std::string text;
   if (writeDefault) {
     // The record switches to the built-in movie even when the file cannot be
     // written: the caller goes on with the built-in movie either way.
-    SaverSettings.MovieFile = "DEFAULT";
-    SaverSettings.MovieOrPic = "MOVIE";
+    settings_.MovieFile = "DEFAULT";
+    settings_.MovieOrPic = "MOVIE";
     text = DefaultSettingsText();
   } else {
     text = BuildSettingsText(movieOrPic, movieFile, interactive, pics, random, speed, quality);
   }
   ErrorInfo error = WriteSettingsBytes(platform, EncodeSettingsBytes(text, *platform.codePage));
   if (error.failed() || writeDefault) return error;
-  SaverSettings.MovieFile = movieFile;
-  SaverSettings.Interactive = interactive;
-  SaverSettings.MovieOrPic = movieOrPic;
+  settings_.MovieFile = movieFile;
+  settings_.Interactive = interactive;
+  settings_.MovieOrPic = movieOrPic;
   return {};
 }
 
-ErrorInfo SplitPictureListWith(SettingsPlatform& platform) {
-  if (SaverSettings.Pics.empty()) {
-    return WriteSettingsTo(platform, "", "", "", true, "", "", "", "");
+ErrorInfo SettingsStore::SplitPictureList() {
+  if (settings_.Pics.empty()) {
+    return Write("", "", "", true, "", "", "", "");
   }
-  for (std::string& entry : SplitPicsText(SaverSettings.Pics)) {
-    PictureList.push_back(std::move(entry));
+  for (std::string& entry : SplitPicsText(settings_.Pics)) {
+    pictureList_.push_back(std::move(entry));
   }
   return {};
 }
 
-void ReadSettingsFrom(SettingsPlatform& platform) {
+void SettingsStore::ReadSettings() {
+  SettingsPlatform& platform = platform_;
   std::string bytes;
   ErrorInfo error = platform.files->Read(SettingsReadPath(platform), kMaxSettingsFileBytes, bytes);
   if (error.number == kErrFileNotFound) {
     // First run: the file is created with the built-in movie. A failure here
     // is reported, and the run goes on with the built-in movie in memory.
-    ErrorInfo written = WriteSettingsTo(platform, "", "", "", true, "", "", "", "");
+    ErrorInfo written = Write("", "", "", true, "", "", "", "");
     if (written.failed()) ShowSettingsError(platform, written);
     return;
   }
   if (!error.failed()) {
-    error = ApplySettingsText(DecodeSettingsBytes(bytes, *platform.codePage), SaverSettings);
+    error = ApplySettingsText(DecodeSettingsBytes(bytes, *platform.codePage), settings_);
   }
   if (!error.failed()) {
-    if (SaverSettings.MovieOrPic.empty()) {
-      SaverSettings.MovieOrPic = "MOVIE";
-    } else if (SaverSettings.MovieOrPic == "PIC") {
-      error = SplitPictureListWith(platform);
+    if (settings_.MovieOrPic.empty()) {
+      settings_.MovieOrPic = "MOVIE";
+    } else if (settings_.MovieOrPic == "PIC") {
+      error = SplitPictureList();
     }
   }
   if (error.failed()) {
     ShowSettingsError(platform, error);
     return;
   }
-  if (SaverSettings.MovieFile.empty() && SaverSettings.MovieOrPic == "MOVIE") {
-    SaverSettings.MovieFile = "DEFAULT";
+  if (settings_.MovieFile.empty() && settings_.MovieOrPic == "MOVIE") {
+    settings_.MovieFile = "DEFAULT";
   }
-  if (SaverSettings.Interactive.empty()) SaverSettings.Interactive = "FALSE";
-  if (!IsSettingsNumber(SaverSettings.Speed)) SaverSettings.Speed = "5";
+  if (settings_.Interactive.empty()) settings_.Interactive = "FALSE";
+  if (!IsSettingsNumber(settings_.Speed)) settings_.Speed = "5";
 }
 
 }  // namespace orrivel

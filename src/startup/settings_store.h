@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "startup/error_info.h"
+#include "startup/settings_format.h"
 #include "startup/text_codec.h"
 
 namespace orrivel {
@@ -70,20 +72,44 @@ ErrorInfo WriteSettingsBytes(SettingsPlatform& platform, std::string_view bytes)
 ErrorInfo ReplaceFileAtomically(SettingsPlatform& platform, const std::string& target,
                                 std::string_view bytes);
 
-// The settings operations on the process-wide record, over a given platform.
-void ReadSettingsFrom(SettingsPlatform& platform);
-ErrorInfo WriteSettingsTo(SettingsPlatform& platform, const std::string& movieOrPic,
-                          const std::string& movieFile, const std::string& interactive,
-                          bool writeDefault, const std::string& pics, const std::string& random,
-                          const std::string& speed, const std::string& quality);
-ErrorInfo SplitPictureListWith(SettingsPlatform& platform);
+// The settings of one run: the record as read, the picture list split from
+// it, and the operations that move them between memory and the file.
+class SettingsStore {
+ public:
+  explicit SettingsStore(SettingsPlatform& platform) : platform_(platform) {}
 
-// The platform that ReadSettings, WriteSettings and SplitPictureList use.
-// Until one is installed they use one that has no files and shows nothing.
-void InstallSettingsPlatform(SettingsPlatform* platform);
-SettingsPlatform& CurrentSettingsPlatform();
+  // Reads the settings file into the record (and, for pictures, the list).
+  // Creates the file with the built-in movie when it is missing. Never stops
+  // the start-up: failures are shown through the platform's message sink.
+  void ReadSettings();
+  // Writes the file in one of its three layouts, then updates the record as
+  // the readers expect. False when the file could not be written;
+  // LastWriteError() tells why.
+  bool WriteSettings(const std::string& movieOrPic, const std::string& movieFile,
+                     const std::string& interactive, bool writeDefault, const std::string& pics,
+                     const std::string& random, const std::string& speed,
+                     const std::string& quality);
+  const ErrorInfo& LastWriteError() const { return lastWriteError_; }
 
-// The failure of the last WriteSettings call (number 0 after a success).
-const ErrorInfo& LastWriteSettingsError();
+  SaverSettingsRecord& settings() { return settings_; }
+  const SaverSettingsRecord& settings() const { return settings_; }
+  std::vector<std::string>& pictureList() { return pictureList_; }
+  const std::vector<std::string>& pictureList() const { return pictureList_; }
+  SettingsPlatform& platform() { return platform_; }
+
+ private:
+  ErrorInfo Write(const std::string& movieOrPic, const std::string& movieFile,
+                  const std::string& interactive, bool writeDefault, const std::string& pics,
+                  const std::string& random, const std::string& speed,
+                  const std::string& quality);
+  // Appends the entries of Pics to the list; with an empty Pics it writes
+  // the built-in movie settings instead.
+  ErrorInfo SplitPictureList();
+
+  SettingsPlatform& platform_;
+  SaverSettingsRecord settings_;
+  std::vector<std::string> pictureList_;
+  ErrorInfo lastWriteError_;
+};
 
 }  // namespace orrivel

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "startup/mod_main.h"
 #include "startup/settings_store.h"
 
 namespace orrivel::testing {
@@ -109,8 +108,8 @@ inline constexpr char kProfileFolder[] = "C:\\Users\\u\\AppData\\Roaming\\Orrive
 inline const std::string kProgramFile = std::string(kProgramFolder) + "\\Velmorand.ini";
 inline const std::string kProfileFile = std::string(kProfileFolder) + "\\Velmorand.ini";
 
-// Installs itself for the plain ReadSettings/WriteSettings and starts every
-// test from an empty record.
+// A store over the fake platform, starting every test from an empty record.
+// The names below read like the store's operations, so the cases stay short.
 class SettingsTest : public ::testing::Test {
  protected:
   FakeFiles files;
@@ -118,14 +117,23 @@ class SettingsTest : public ::testing::Test {
   FixedClock clock;
   RecordedMessages messages;
   SettingsPlatform platform{&files, &codePage, &clock, &messages, kProgramFolder, kProfileFolder};
+  SettingsStore store{platform};
+  SaverSettingsRecord& SaverSettings = store.settings();
+  std::vector<std::string>& PictureList = store.pictureList();
 
   void SetUp() override {
     SaverSettings = {};
     PictureList.clear();
-    PreviewMode = false;
-    InstallSettingsPlatform(&platform);
   }
-  void TearDown() override { InstallSettingsPlatform(nullptr); }
+  void ReadSettings() { store.ReadSettings(); }
+  bool WriteSettings(const std::string& movieOrPic, const std::string& movieFile,
+                     const std::string& interactive, bool writeDefault, const std::string& pics,
+                     const std::string& random, const std::string& speed,
+                     const std::string& quality) {
+    return store.WriteSettings(movieOrPic, movieFile, interactive, writeDefault, pics, random,
+                               speed, quality);
+  }
+  const ErrorInfo& LastWriteSettingsError() const { return store.LastWriteError(); }
 };
 
 }  // namespace orrivel::testing

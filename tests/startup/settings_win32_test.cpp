@@ -3,6 +3,8 @@
 // code page.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fake_settings_platform.h"
 #include "startup/settings_platform_win32.h"
 #include "win32/error_text_win32.h"
@@ -72,16 +74,14 @@ class SettingsWin32Test : public ::testing::Test {
     CreateDirectoryW(program.c_str(), nullptr);
     platform = {&files, &codePage, &clock, &messages, win32::WideToUtf8(program),
                 win32::WideToUtf8(profile)};
-    InstallSettingsPlatform(&platform);
-    SaverSettings = {};
-    PictureList.clear();
+    store.emplace(platform);
   }
-  void TearDown() override { InstallSettingsPlatform(nullptr); }
+  std::optional<SettingsStore> store;
 };
 
 TEST_F(SettingsWin32Test, FirstRunWritesBesideTheProgram) {
   UseFolders(scratch.Sub(L"program"), scratch.Sub(L"profile\\Orrivel"));
-  ReadSettings();
+  store->ReadSettings();
   EXPECT_EQ(ReadBytes(scratch.Sub(L"program\\Velmorand.ini")), kDefaultBytes);
   EXPECT_EQ(CountFiles(scratch.Sub(L"program")), 1);
   EXPECT_TRUE(messages.shown.empty());
@@ -104,14 +104,14 @@ TEST_F(SettingsWin32Test, UnwritableProgramFolderFallsBackToTheProfile) {
     ScratchFolder::RemoveAll(scratch.Sub(L"profile\\Orrivel"));
     UseFolders(c.program, scratch.Sub(L"profile\\Orrivel"));
     files.refusedFolder = c.refuse ? platform.programFolder : "";
-    ReadSettings();
+    store->ReadSettings();
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(ReadBytes(scratch.Sub(L"profile\\Orrivel\\Velmorand.ini")), kDefaultBytes);
-    ASSERT_TRUE(WriteSettings("PIC", "", "", false, "a.jpg;", "SEQ", "7", ""));
-    SaverSettings = {};
-    ReadSettings();
-    EXPECT_EQ(SaverSettings.Speed, "7");
-    EXPECT_EQ(PictureList, std::vector<std::string>{"a.jpg"});
+    ASSERT_TRUE(store->WriteSettings("PIC", "", "", false, "a.jpg;", "SEQ", "7", ""));
+    store->settings() = {};
+    store->ReadSettings();
+    EXPECT_EQ(store->settings().Speed, "7");
+    EXPECT_EQ(store->pictureList(), std::vector<std::string>{"a.jpg"});
   }
   EXPECT_EQ(CountFiles(scratch.Sub(L"program")), 0);
 }
@@ -119,20 +119,20 @@ TEST_F(SettingsWin32Test, UnwritableProgramFolderFallsBackToTheProfile) {
 TEST_F(SettingsWin32Test, ReplaceIsAtomicWhenTheTargetCannotBeReplaced) {
   UseFolders(scratch.Sub(L"program"), L"");
   const std::wstring target = scratch.Sub(L"program\\Velmorand.ini");
-  ASSERT_TRUE(WriteSettings("MOVIE", "C:\\a.swf", "TRUE", false, "", "", "", "HIGH"));
+  ASSERT_TRUE(store->WriteSettings("MOVIE", "C:\\a.swf", "TRUE", false, "", "", "", "HIGH"));
   const std::string before = ReadBytes(target);
   // Another program holds the file open without sharing: the new text
   // cannot take its place, and the old text must survive whole.
   HANDLE lock = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(WriteSettings("MOVIE", "C:\\b.swf", "FALSE", false, "", "", "", "LOW"));
-  EXPECT_EQ(LastWriteSettingsError().number, kErrPathFileAccess);
+  EXPECT_FALSE(store->WriteSettings("MOVIE", "C:\\b.swf", "FALSE", false, "", "", "", "LOW"));
+  EXPECT_EQ(store->LastWriteError().number, kErrPathFileAccess);
   CloseHandle(lock);
   EXPECT_EQ(ReadBytes(target), before);
   EXPECT_EQ(CountFiles(scratch.Sub(L"program")), 1);  // no temporary file left
-  EXPECT_EQ(SaverSettings.MovieFile, "C:\\a.swf");
+  EXPECT_EQ(store->settings().MovieFile, "C:\\a.swf");
   // Once free, the replace goes through.
-  ASSERT_TRUE(WriteSettings("MOVIE", "C:\\b.swf", "FALSE", false, "", "", "", "LOW"));
+  ASSERT_TRUE(store->WriteSettings("MOVIE", "C:\\b.swf", "FALSE", false, "", "", "", "LOW"));
   EXPECT_NE(ReadBytes(target).find("SWFMOVIE = C:\\b.swf\r\n"), std::string::npos);
 }
 
@@ -140,7 +140,7 @@ TEST_F(SettingsWin32Test, ReadFailureShowsTheSystemDescription) {
   UseFolders(scratch.Sub(L"program"), L"");
   // A folder where the file should be: opening it for reading fails.
   CreateDirectoryW(scratch.Sub(L"program\\Velmorand.ini").c_str(), nullptr);
-  ReadSettings();
+  store->ReadSettings();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].substr(0, 5), "75   ");
   EXPECT_GT(messages.shown[0].size(), 5u);
@@ -160,16 +160,16 @@ TEST_F(SettingsWin32Test, PathsOutsideTheCodePageRoundTripAsUtf8) {
     SCOPED_TRACE(win32::WideToUtf8(c.movie));
     UseFolders(scratch.Sub(c.folder), L"");
     std::string movie = win32::WideToUtf8(c.movie);
-    ASSERT_TRUE(WriteSettings("MOVIE", movie, "TRUE", false, "", "", "", "HIGH"));
+    ASSERT_TRUE(store->WriteSettings("MOVIE", movie, "TRUE", false, "", "", "", "HIGH"));
     std::string bytes = ReadBytes(scratch.Sub(c.folder + L"\\Velmorand.ini"));
     EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0) == 0, !c.expectAnsi);
     if (c.expectAnsi) {
       EXPECT_EQ(bytes, "MOVIEORPIC = MOVIE\r\nSWFMOVIE = " + movie +
                            "\r\nINTERACTIVE = TRUE\r\nQUALITY = HIGH\r\n");
     }
-    SaverSettings = {};
-    ReadSettings();
-    EXPECT_EQ(SaverSettings.MovieFile, movie);
+    store->settings() = {};
+    store->ReadSettings();
+    EXPECT_EQ(store->settings().MovieFile, movie);
     EXPECT_TRUE(messages.shown.empty());
   }
 }
@@ -177,12 +177,12 @@ TEST_F(SettingsWin32Test, PathsOutsideTheCodePageRoundTripAsUtf8) {
 TEST_F(SettingsWin32Test, AnsiLettersStayInTheCodePage) {
   if (GetACP() != 1252) GTEST_SKIP() << "code page " << GetACP();
   UseFolders(scratch.Sub(L"program"), L"");
-  ASSERT_TRUE(WriteSettings("PIC", "", "", false, "C:\\Café\\ñ.jpg;", "SEQ", "5", ""));
+  ASSERT_TRUE(store->WriteSettings("PIC", "", "", false, "C:\\Café\\ñ.jpg;", "SEQ", "5", ""));
   EXPECT_EQ(ReadBytes(scratch.Sub(L"program\\Velmorand.ini")),
             "MOVIEORPIC = PIC\r\nPICS = C:\\Caf\xE9\\\xF1.jpg;\r\nRANDOM = SEQ\r\nSPEED = 5\r\n");
-  SaverSettings = {};
-  ReadSettings();
-  EXPECT_EQ(PictureList, std::vector<std::string>{"C:\\Café\\ñ.jpg"});
+  store->settings() = {};
+  store->ReadSettings();
+  EXPECT_EQ(store->pictureList(), std::vector<std::string>{"C:\\Café\\ñ.jpg"});
 }
 
 }  // namespace

@@ -6,7 +6,11 @@
 
 #include <string>
 
-#include "win32/form_win32.h"
+#include "win32/window_win32.h"
+#include "defaultmovie/temp_movie_files_win32.h"
+#include "fake_settings_platform.h"
+#include "startup/app_win32.h"
+#include "startup/settings_platform_win32.h"
 #include "win32/text_win32.h"
 
 namespace orrivel::testing {
@@ -71,17 +75,48 @@ inline void Pump(DWORD ms) {
   PumpUntil([] { return false; }, ms);
 }
 
-// A hidden borderless top-level form that counts its unloads.
-class PlainForm : public win32::Form {
+// A hidden borderless top-level window that counts how often it went.
+class PlainWindow : public win32::Window {
  public:
-  int unloads = 0;
-  bool Load(const wchar_t* caption = L"plain") {
-    return CreateFormWindow(L"OrrivelTestPlainForm", WS_POPUP, WS_EX_TOOLWINDOW, caption, 10, 10,
-                            200, 100, nullptr, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  int closes = 0;
+  bool Open(const wchar_t* title = L"plain") {
+    CreateArgs args;
+    args.className = L"OrrivelTestPlainWindow";
+    args.title = title;
+    args.style = WS_POPUP;
+    args.exStyle = WS_EX_TOOLWINDOW;
+    args.rect = {10, 10, 210, 110};
+    args.background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    return Create(args);
   }
 
  protected:
-  void OnUnload() override { ++unloads; }
+  void OnDestroy() override { ++closes; }
+};
+
+// An application over real Win32 files, its settings file in a scratch
+// folder of its own.
+class TestApp {
+ public:
+  explicit TestApp(std::string argumentText = "", const std::wstring& name = L"app")
+      : scratch_(name) {
+    settings_.platform.programFolder = scratch_.utf8();
+    settings_.platform.fallbackFolder.clear();
+    settings_.platform.messages = &messages;
+    app_ = std::make_unique<App>(std::move(argumentText), settings_.platform, guard_, tempFiles_);
+  }
+  App& operator*() { return *app_; }
+  App* operator->() { return app_.get(); }
+  const ScratchFolder& folder() const { return scratch_; }
+  std::wstring SettingsFile() const { return scratch_.Sub(L"Velmorand.ini"); }
+  RecordedMessages messages;  // instead of message boxes
+
+ private:
+  ScratchFolder scratch_;
+  win32::Win32SettingsPlatform settings_;
+  InstanceGuard guard_;
+  win32::Win32TempFilePlatform tempFiles_;
+  std::unique_ptr<App> app_;
 };
 
 }  // namespace orrivel::testing

@@ -9,43 +9,32 @@
 namespace orrivel::win32 {
 namespace {
 
-using orrivel::testing::PlainForm;
+using orrivel::testing::PlainWindow;
 using orrivel::testing::Pump;
 
-TEST(FormTest, UnloadAllRunsEachUnloadHandlerOnceAndPostsQuit) {
-  PlainForm a;
-  PlainForm b;
-  ASSERT_TRUE(a.Load());
-  ASSERT_TRUE(b.Load());
-  EXPECT_EQ(Form::LoadedForms().size(), 2u);
-  Form::UnloadAll();
-  EXPECT_TRUE(Form::LoadedForms().empty());
-  EXPECT_EQ(a.unloads, 1);
-  EXPECT_EQ(b.unloads, 1);
-  a.Unload();  // again: nothing happens
-  EXPECT_EQ(a.unloads, 1);
-  MSG msg;
-  EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-}
-
-TEST(FormTest, WindowDestroyedFromOutsideStillRunsItsUnloadHandler) {
-  PlainForm form;
-  ASSERT_TRUE(form.Load());
-  DestroyWindow(form.hwnd());
-  EXPECT_FALSE(form.IsLoaded());
-  EXPECT_EQ(form.unloads, 1);
-  EXPECT_TRUE(Form::LoadedForms().empty());
+TEST(WindowTest, OnDestroyRunsOnceHoweverTheWindowGoes) {
+  PlainWindow closed;
+  PlainWindow fromOutside;
+  ASSERT_TRUE(closed.Open());
+  ASSERT_TRUE(fromOutside.Open());
+  closed.Close();
+  closed.Close();  // again: nothing happens
+  DestroyWindow(fromOutside.hwnd());
+  for (PlainWindow* w : {&closed, &fromOutside}) {
+    EXPECT_FALSE(w->IsOpen());
+    EXPECT_EQ(w->closes, 1);
+  }
   Pump(10);
 }
 
-TEST(FormTest, Caption) {
-  PlainForm form;
-  ASSERT_TRUE(form.Load(L"frmSS"));
-  EXPECT_EQ(form.Caption(), L"frmSS");
-  form.SetCaption(L"Tavrenn");
-  EXPECT_EQ(form.Caption(), L"Tavrenn");
-  EXPECT_EQ(FindWindowW(nullptr, L"Tavrenn"), form.hwnd());
-  form.Unload();
+TEST(WindowTest, Title) {
+  PlainWindow window;
+  ASSERT_TRUE(window.Open(L"frmSS"));
+  EXPECT_EQ(window.Title(), L"frmSS");
+  window.SetTitle(L"Tavrenn");
+  EXPECT_EQ(window.Title(), L"Tavrenn");
+  EXPECT_EQ(FindWindowW(nullptr, L"Tavrenn"), window.hwnd());
+  window.Close();
   Pump(10);
 }
 

@@ -1,10 +1,10 @@
-#include "picturesaver/frm_pic_win32.h"
+#include "picturesaver/picture_window_win32.h"
 
 #include <gtest/gtest.h>
 
 #include "picture_files_win32.h"
 #include "picturesaver/picture_win32.h"
-#include "startup/mod_main.h"
+#include "../startup/win32_test_support.h"
 #include "win32/text_win32.h"
 
 namespace orrivel {
@@ -34,7 +34,7 @@ void DrainMessages() {
   }
 }
 
-class FrmPicTest : public ::testing::Test {
+class PictureWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     RECT screen = ScreenRect();
@@ -48,46 +48,46 @@ class FrmPicTest : public ::testing::Test {
   }
   void SetUp() override {
     DrainMessages();
-    PreviewMode = false;
-    SaverSettings.Random = std::string("SEQ");
-    SaverSettings.Speed = std::string("0");  // no ticks: the test makes the steps
-    PictureList.clear();
+    app->Store().settings().Random = std::string("SEQ");
+    app->Store().settings().Speed = std::string("0");  // no ticks: the test makes the steps
   }
   void TearDown() override {
-    frmPic::Instance().Unload();
+    app->EndSaver();
     DrainMessages();
-    PreviewMode = false;
   }
-  static frmPic& Window() { return frmPic::Instance(); }
-  static LONG NaturalWidth() {
+  testing::TestApp app;
+  std::vector<std::string>& PictureList = app->Store().pictureList();
+  SaverSettingsRecord& SaverSettings = app->Store().settings();
+  PictureWindow& Window() { return app->PictureSaver(); }
+  LONG NaturalWidth() {
     const Picture* p = Window().CurrentPicture();
     return p ? p->NaturalPixels().cx : -1;
   }
 };
 
-TEST_F(FrmPicTest, ListOrderSkipsAMissingEntryAndGoesOn) {
+TEST_F(PictureWindowTest, ListOrderSkipsAMissingEntryAndGoesOn) {
   PictureList = {Utf8Path(L"a.png"), Utf8Path(L"missing.png"), Utf8Path(L"c.bmp")};
   Window().Load();  // first step: entry 1, missing
-  ASSERT_TRUE(Window().IsLoaded());
+  ASSERT_TRUE(Window().IsOpen());
   EXPECT_EQ(Window().PictureIndex(), 1);
   EXPECT_EQ(NaturalWidth(), 30) << "the design picture stays";
-  Window().tmrRotate_Timer();
+  Window().OnRotateTimer();
   EXPECT_EQ(NaturalWidth(), 60);
-  Window().tmrRotate_Timer();
+  Window().OnRotateTimer();
   EXPECT_EQ(NaturalWidth(), 40);
-  Window().tmrRotate_Timer();  // missing again: the previous picture stays, unscaled
+  Window().OnRotateTimer();  // missing again: the previous picture stays, unscaled
   EXPECT_EQ(NaturalWidth(), 40);
-  EXPECT_TRUE(Window().IsLoaded());
+  EXPECT_TRUE(Window().IsOpen());
 }
 
-TEST_F(FrmPicTest, EmptyListKeepsTheWindowPlain) {
+TEST_F(PictureWindowTest, EmptyListKeepsTheWindowPlain) {
   Window().Load();
-  Window().tmrRotate_Timer();
-  EXPECT_TRUE(Window().IsLoaded());
+  Window().OnRotateTimer();
+  EXPECT_TRUE(Window().IsOpen());
   EXPECT_EQ(NaturalWidth(), 30);
 }
 
-TEST_F(FrmPicTest, WindowIsBorderlessFullScreenWithThePictureCentred) {
+TEST_F(PictureWindowTest, WindowIsBorderlessFullScreenWithThePictureCentred) {
   PictureList = {Utf8Path(L"a.png")};
   SaverSettings.Speed = std::string("15");
   Window().Load();
@@ -109,7 +109,7 @@ TEST_F(FrmPicTest, WindowIsBorderlessFullScreenWithThePictureCentred) {
             reinterpret_cast<LONG_PTR>(GetSysColorBrush(COLOR_MENUTEXT)));
   EXPECT_EQ(Window().TimerInterval(), 15000u);
 
-  HWND image = Window().PictureWindow();
+  HWND image = Window().PictureHwnd();
   GetClassNameW(image, name, 64);
   EXPECT_STREQ(name, kPicImageClass);
   EXPECT_TRUE(IsWindowVisible(image));
@@ -121,7 +121,7 @@ TEST_F(FrmPicTest, WindowIsBorderlessFullScreenWithThePictureCentred) {
   EXPECT_NEAR(ir.top - screen.top, (screen.bottom - screen.top - 30) / 2, 1);
 }
 
-TEST_F(FrmPicTest, LargePictureIsFittedAndKeptOnlyAtItsShownSize) {
+TEST_F(PictureWindowTest, LargePictureIsFittedAndKeptOnlyAtItsShownSize) {
   PictureList = {Utf8Path(L"big.jpg")};
   Window().Load();
   RECT screen = ScreenRect();
@@ -130,68 +130,68 @@ TEST_F(FrmPicTest, LargePictureIsFittedAndKeptOnlyAtItsShownSize) {
   EXPECT_FLOAT_EQ(box.left, 0);
   EXPECT_FLOAT_EQ(box.top, 0);
   RECT ir{};
-  GetWindowRect(Window().PictureWindow(), &ir);
+  GetWindowRect(Window().PictureHwnd(), &ir);
   EXPECT_EQ(ir.right - ir.left, screen.right - screen.left);
   EXPECT_EQ(ir.bottom - ir.top, screen.bottom - screen.top);
   EXPECT_EQ(Window().CurrentPicture()->Pixels().width, screen.right - screen.left);
 }
 
-TEST_F(FrmPicTest, FifthMouseMoveOverEitherPartEndsTheSaver) {
+TEST_F(PictureWindowTest, FifthMouseMoveOverEitherPartEndsTheSaver) {
   PictureList = {Utf8Path(L"a.png")};
   Window().Load();
   Window().Show();
   for (int i = 0; i < 4; ++i) {
     SendMessageW(Window().hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
-    SendMessageW(Window().PictureWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+    SendMessageW(Window().PictureHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
   }
-  ASSERT_TRUE(Window().IsLoaded());
+  ASSERT_TRUE(Window().IsOpen());
   EXPECT_EQ(Window().FormMoveCount(), 4);
   EXPECT_EQ(Window().PictureMoveCount(), 4);
-  SendMessageW(Window().PictureWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-  EXPECT_FALSE(Window().IsLoaded());
+  SendMessageW(Window().PictureHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+  EXPECT_FALSE(Window().IsOpen());
 }
 
-TEST_F(FrmPicTest, OnlyCharacterKeysEndTheSaver) {
+TEST_F(PictureWindowTest, OnlyCharacterKeysEndTheSaver) {
   PictureList = {Utf8Path(L"a.png")};
   Window().Load();
   Window().Show();
   for (WPARAM key : {WPARAM{VK_LEFT}, WPARAM{VK_F1}, WPARAM{VK_SHIFT}, WPARAM{VK_DOWN}}) {
     PostMessageW(Window().hwnd(), WM_KEYDOWN, key, 1);
     DrainMessages();
-    ASSERT_TRUE(Window().IsLoaded()) << "key " << key;
+    ASSERT_TRUE(Window().IsOpen()) << "key " << key;
   }
   PostMessageW(Window().hwnd(), WM_KEYDOWN, VK_ESCAPE, 1);
   DrainMessages();
-  EXPECT_FALSE(Window().IsLoaded());
+  EXPECT_FALSE(Window().IsOpen());
 }
 
-TEST_F(FrmPicTest, PreviewIgnoresInput) {
-  PreviewMode = true;
+TEST_F(PictureWindowTest, PreviewIgnoresInput) {
+  app->EnterPreviewMode();
   PictureList = {Utf8Path(L"a.png")};
   Window().Load();
   for (int i = 0; i < 10; ++i) SendMessageW(Window().hwnd(), WM_MOUSEMOVE, 0, 0);
   SendMessageW(Window().hwnd(), WM_CHAR, 'a', 1);
-  EXPECT_TRUE(Window().IsLoaded());
+  EXPECT_TRUE(Window().IsOpen());
   EXPECT_EQ(Window().FormMoveCount(), 0);
 }
 
-TEST_F(FrmPicTest, WindowWithoutSizeLeavesThePictureHidden) {
+TEST_F(PictureWindowTest, WindowWithoutSizeLeavesThePictureHidden) {
   PictureList = {Utf8Path(L"a.png")};
   Window().Load();
   SetWindowPos(Window().hwnd(), nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
   Window().FormatPicture();
-  EXPECT_TRUE(Window().IsLoaded());
-  EXPECT_FALSE(IsWindowVisible(Window().PictureWindow()) ||
-               (GetWindowLongW(Window().PictureWindow(), GWL_STYLE) & WS_VISIBLE));
+  EXPECT_TRUE(Window().IsOpen());
+  EXPECT_FALSE(IsWindowVisible(Window().PictureHwnd()) ||
+               (GetWindowLongW(Window().PictureHwnd(), GWL_STYLE) & WS_VISIBLE));
 }
 
-TEST_F(FrmPicTest, InputHandledInsideTheFittingPumpEndsTheStepSafely) {
+TEST_F(PictureWindowTest, InputHandledInsideTheFittingPumpEndsTheStepSafely) {
   PictureList = {Utf8Path(L"a.png"), Utf8Path(L"c.bmp")};
   Window().Load();
   PostMessageW(Window().hwnd(), WM_CHAR, 'x', 1);
-  Window().tmrRotate_Timer();  // the pump in the fitting runs the key and unloads
-  EXPECT_FALSE(Window().IsLoaded());
-  Window().tmrRotate_Timer();  // later calls from Main are harmless
+  Window().OnRotateTimer();  // the pump in the fitting runs the key and unloads
+  EXPECT_FALSE(Window().IsOpen());
+  Window().OnRotateTimer();  // later calls from Main are harmless
   Window().FormatPicture();
   Window().SetPictureVisible(true);
 }

@@ -1,0 +1,264 @@
+#include "moviesaver/player_control_win32.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "moviesaver/frame_ticker_win32.h"
+#include "swf/render/wic_image_decoder_win32.h"
+#include "win32/dpi_win32.h"
+
+namespace orrivel {
+namespace {
+
+constexpr UINT kFrameDueMessage = WM_APP + 20;
+
+int64_t NowTicks() {
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return c.QuadPart;
+}
+
+double SecondsBetween(int64_t from, int64_t to) {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  return static_cast<double>(to - from) / frequency;
+}
+
+bool SameTree(const swf::DisplayNode& a, const swf::DisplayNode& b) {
+  if (a.kind != b.kind || a.characterId != b.characterId || a.depth != b.depth ||
+      a.clipDepth != b.clipDepth || !(a.matrix == b.matrix) ||
+      !(a.colorTransform == b.colorTransform) || a.blendMode != b.blendMode ||
+      a.ratio != b.ratio || a.visible != b.visible || a.children.size() != b.children.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < a.children.size(); ++i) {
+    if (!SameTree(a.children[i], b.children[i])) return false;
+  }
+  return true;
+}
+
+// Keys without a character, as the movie's key-press conditions name them.
+uint16_t SwfKeyCode(UINT virtualKey) {
+  switch (virtualKey) {
+    case VK_LEFT: return 1;
+    case VK_RIGHT: return 2;
+    case VK_HOME: return 3;
+    case VK_END: return 4;
+    case VK_INSERT: return 5;
+    case VK_DELETE: return 6;
+    case VK_BACK: return 8;
+    case VK_RETURN: return 13;
+    case VK_UP: return 14;
+    case VK_DOWN: return 15;
+    case VK_PRIOR: return 16;
+    case VK_NEXT: return 17;
+    case VK_TAB: return 18;
+    case VK_ESCAPE: return 19;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+PlayerControl::PlayerControl()
+    : decoder_(std::make_unique<swf::WicImageDecoder>()),
+      player_(std::make_unique<swf::Player>(*decoder_)) {}
+
+PlayerControl::~PlayerControl() {
+  if (ticker_) ticker_->Stop();
+}
+
+bool PlayerControl::Create(HWND parent, UINT_PTR controlId) {
+  CreateArgs args;
+  args.className = kPlayerClass;
+  args.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+  args.parent = parent;
+  args.childId = controlId;
+  args.cursor = LoadCursorW(nullptr, IDC_ARROW);
+  if (!Window::Create(args)) return false;
+  ticker_ = std::make_unique<FrameTicker>(hwnd(), kFrameDueMessage);
+  return true;
+}
+
+void PlayerControl::SetBoundsTwips(float left, float top, float width, float height) {
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (!IsOpen()) return;
+  const double tpp = win32::TwipsPerPixel(hwnd());
+  auto px = [tpp](float twips) {
+    return static_cast<int>(std::clamp(std::nearbyint(twips / tpp), -1.0e6, 1.0e6));
+  };
+  MoveWindow(hwnd(), px(left), px(top), std::max(0, px(width)), std::max(0, px(height)), TRUE);
+}
+
+void PlayerControl::SetMovie(const std::string& utf8Path) {
+  if (ticker_) ticker_->Stop();
+  hasMovie_ = !utf8Path.empty() && player_->LoadFile(utf8Path);
+  if (!hasMovie_) player_->Unload();
+  shown_.reset();
+  lastAdvance_ = NowTicks();
+  RenderIfChanged(true);
+  if (IsOpen()) InvalidateRect(hwnd(), nullptr, FALSE);
+  if (hasMovie_ && ticker_) ticker_->Start(player_->SecondsPerFrame());
+}
+
+void PlayerControl::SetQuality2(std::string_view quality) {
+  player_->SetQuality(quality == "Low" ? swf::Quality::Low : swf::Quality::High);
+  if (RenderIfChanged(true)) Present();
+}
+
+void PlayerControl::OnDestroy() {
+  if (ticker_) ticker_->Stop();
+}
+
+LRESULT PlayerControl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kFrameDueMessage) {
+    if (ticker_) ticker_->Acknowledge();
+    OnFrameDue();
+    return 0;
+  }
+  if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTARROWS;
+  return Window::OnMessage(msg, wParam, lParam);
+}
+
+void PlayerControl::OnFrameDue() {
+  if (!hasMovie_) return;
+  const int64_t now = NowTicks();
+  const double elapsed = SecondsBetween(lastAdvance_, now);
+  lastAdvance_ = now;
+  player_->Advance(elapsed);
+  if (RenderIfChanged(false)) Present();
+}
+
+bool PlayerControl::EnsureSurface(int width, int height) {
+  if (width <= 0 || height <= 0) return false;
+  if (surface_ && canvas_.width == width && canvas_.height == height) return true;
+  if (surfaceDc_ && oldBitmap_ != nullptr) SelectObject(surfaceDc_.get(), oldBitmap_);
+  surface_.reset();
+  canvas_ = {};
+  if (!surfaceDc_) surfaceDc_.reset(CreateCompatibleDC(nullptr));
+  if (!surfaceDc_) return false;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down, like the canvas
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  surface_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!surface_ || bits == nullptr) {
+    surface_.reset();
+    return false;
+  }
+  oldBitmap_ = SelectObject(surfaceDc_.get(), surface_.get());
+  canvas_ = {static_cast<uint32_t*>(bits), width, height, width};
+  shown_.reset();
+  return true;
+}
+
+bool PlayerControl::RenderIfChanged(bool force) {
+  if (!IsOpen()) return false;
+  RECT client{};
+  GetClientRect(hwnd(), &client);
+  if (!EnsureSurface(client.right, client.bottom)) return false;
+  if (!hasMovie_) {
+    // Nothing loaded: the control shows plain black.
+    if (!force && shown_ == nullptr) return false;
+    std::fill_n(canvas_.pixels, static_cast<size_t>(canvas_.width) * canvas_.height, 0xFF000000u);
+    shown_.reset();
+    return true;
+  }
+  swf::DisplayNode tree = player_->BuildDisplayTree(canvas_.width, canvas_.height);
+  const swf::Rgba background = player_->BackgroundColor();
+  if (!force && shown_ && SameTree(tree, *shown_) && background == shownBackground_) {
+    ++framesUnchanged_;
+    return false;
+  }
+  GdiFlush();  // the surface may still be in use by an earlier blit
+  player_->Render(canvas_);
+  shown_ = std::make_unique<swf::DisplayNode>(std::move(tree));
+  shownBackground_ = background;
+  ++framesRendered_;
+  return true;
+}
+
+void PlayerControl::Present() {
+  if (!IsOpen() || !surface_) return;
+  HDC hdc = GetDC(hwnd());
+  if (hdc == nullptr) return;
+  BitBlt(hdc, 0, 0, canvas_.width, canvas_.height, surfaceDc_.get(), 0, 0, SRCCOPY);
+  ReleaseDC(hwnd(), hdc);
+}
+
+void PlayerControl::OnPaint(HDC hdc, const RECT& dirty) {
+  if (!surface_) RenderIfChanged(true);
+  if (surface_) {
+    BitBlt(hdc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top,
+           surfaceDc_.get(), dirty.left, dirty.top, SRCCOPY);
+  } else {
+    FillRect(hdc, &dirty, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  }
+}
+
+void PlayerControl::OnSize(int width, int height) {
+  if (EnsureSurface(width, height)) RenderIfChanged(true);
+}
+
+void PlayerControl::AfterInput(bool changed) {
+  if (changed && RenderIfChanged(false)) Present();
+}
+
+void PlayerControl::OnMouseMove(POINT at, WPARAM) {
+  if (!inputEnabled_ || !hasMovie_) return;
+  if (!trackingLeave_) {
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd(), 0};
+    trackingLeave_ = TrackMouseEvent(&track) != 0;
+  }
+  AfterInput(player_->MouseMove(at.x, at.y));
+}
+
+void PlayerControl::OnMouseButton(UINT msg, POINT at, WPARAM) {
+  if (!inputEnabled_ || !hasMovie_) return;
+  if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
+    SetFocus(hwnd());
+    SetCapture(hwnd());
+    player_->MouseMove(at.x, at.y);
+    AfterInput(player_->MouseDown());
+  } else if (msg == WM_LBUTTONUP) {
+    if (GetCapture() == hwnd()) ReleaseCapture();
+    player_->MouseMove(at.x, at.y);
+    AfterInput(player_->MouseUp());
+  }
+}
+
+void PlayerControl::OnMouseLeave() {
+  trackingLeave_ = false;
+  if (inputEnabled_ && hasMovie_) AfterInput(player_->MouseLeave());
+}
+
+void PlayerControl::OnKey(UINT msg, UINT virtualKey, LPARAM) {
+  if (!inputEnabled_ || !hasMovie_ || msg != WM_KEYDOWN) return;
+  if (uint16_t code = SwfKeyCode(virtualKey); code != 0) AfterInput(player_->KeyPress(code));
+}
+
+void PlayerControl::OnChar(wchar_t character) {
+  // Control characters came as keys already.
+  if (!inputEnabled_ || !hasMovie_ || character < 32) return;
+  AfterInput(player_->KeyPress(static_cast<uint16_t>(character)));
+}
+
+bool PlayerControl::OnSetCursor(UINT hitTest) {
+  if (hitTest != HTCLIENT || !inputEnabled_ || !hasMovie_ || !player_->WantsHandCursor()) {
+    return false;
+  }
+  SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  return true;
+}
+
+}  // namespace orrivel

@@ -1,0 +1,93 @@
+// The player control: a child window that plays one SWF movie with the
+// engine, scaled to show the whole stage ("show all"), at the movie's own
+// frame rate, in a loop. Each due frame is rendered into a DIB section of
+// the control's pixel size and drawn; a frame that changes nothing on
+// screen is neither rendered nor drawn. WM_PAINT draws the last frame.
+// Used by the movie window and by the settings dialog's preview.
+// Window class "OrrivelPlayer".
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "swf/player/player.h"
+#include "win32/unique_handle_win32.h"
+#include "win32/window_win32.h"
+
+namespace orrivel {
+
+class FrameTicker;
+
+inline constexpr wchar_t kPlayerClass[] = L"OrrivelPlayer";
+
+class PlayerControl : public win32::Window {
+ public:
+  PlayerControl();
+  ~PlayerControl() override;
+
+  // Creates the control, visible, as a child of `parent`.
+  bool Create(HWND parent, UINT_PTR controlId);
+
+  // Position and size in twips of the parent, at the control's real DPI.
+  void SetBoundsTwips(float left, float top, float width, float height);
+  float TopTwips() const { return top_; }
+  float HeightTwips() const { return height_; }
+
+  // Loads the movie file and plays it at once, in a loop. An empty path, or
+  // one that names no loadable movie, shows nothing.
+  void SetMovie(const std::string& utf8Path);
+  // The current frame, 0-based; -1 when no movie is loaded.
+  int FrameNum() const { return player_->FrameNum(); }
+  // "Low": faster rendering without anti-aliasing; any other text keeps high quality.
+  void SetQuality2(std::string_view quality);
+  // Mouse and keyboard go to the movie (its buttons).
+  void SetInputEnabled(bool enabled) { inputEnabled_ = enabled; }
+
+  // For measurements and tests.
+  uint64_t FramesRendered() const { return framesRendered_; }
+  uint64_t FramesUnchanged() const { return framesUnchanged_; }
+  const std::string& LastError() const { return player_->LastError(); }
+
+ protected:
+  void OnDestroy() override;
+  void OnPaint(HDC hdc, const RECT& dirty) override;
+  bool OnEraseBackground(HDC) override { return true; }
+  void OnSize(int width, int height) override;
+  void OnMouseMove(POINT at, WPARAM keys) override;
+  void OnMouseButton(UINT msg, POINT at, WPARAM keys) override;
+  void OnMouseLeave() override;
+  void OnKey(UINT msg, UINT virtualKey, LPARAM flags) override;
+  void OnChar(wchar_t character) override;
+  bool OnSetCursor(UINT hitTest) override;
+  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void OnFrameDue();
+  // Renders the current frame when it differs from the one on screen;
+  // true when the surface changed.
+  bool RenderIfChanged(bool force);
+  void Present();
+  bool EnsureSurface(int width, int height);
+  void AfterInput(bool changed);
+
+  std::unique_ptr<swf::ImageDecoder> decoder_;
+  std::unique_ptr<swf::Player> player_;
+  std::unique_ptr<FrameTicker> ticker_;
+  win32::UniqueHandle<HGDIOBJ, win32::GdiObjectDeleter> surface_;
+  win32::UniqueHandle<HDC, win32::MemoryDcDeleter> surfaceDc_;
+  HGDIOBJ oldBitmap_ = nullptr;
+  swf::raster::Canvas canvas_;
+  std::unique_ptr<swf::DisplayNode> shown_;  // what the surface holds
+  swf::Rgba shownBackground_;
+  bool hasMovie_ = false;
+  bool inputEnabled_ = false;
+  bool trackingLeave_ = false;
+  float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  int64_t lastAdvance_ = 0;
+  uint64_t framesRendered_ = 0, framesUnchanged_ = 0;
+};
+
+}  // namespace orrivel
