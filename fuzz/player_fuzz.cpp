@@ -1,4 +1,6 @@
-// Loads arbitrary bytes as a movie, plays a few frames and renders them small.
+// Loads arbitrary bytes as a movie, plays a few frames and renders them small;
+// the last bytes also drive the pointer and the keys, so buttons are fuzzed.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -12,6 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static NativeImageDecoder decoder;
   Player player(decoder);
   if (!player.LoadMemory(std::span<const uint8_t>(data, size))) return 0;
+  // Before any Render the pointer maps through the stage's own size.
+  player.MouseMove(static_cast<double>(size % 600), static_cast<double>(size % 450));
   std::vector<uint32_t> pixels(64 * 48);
   raster::Canvas canvas{pixels.data(), 64, 48, 64};
   player.Render(canvas);
@@ -20,5 +24,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     player.Advance(player.SecondsPerFrame());
     player.Render(canvas);
   }
+  // A byte is one event: its low 3 bits the kind, the rest its argument.
+  for (size_t i = size - std::min<size_t>(size, 24); i < size; ++i) {
+    const uint8_t b = data[i];
+    switch (b & 7) {
+      case 0:
+      case 1:
+      case 2:  // around and a little beyond the 64x48 target
+        player.MouseMove((b >> 3) * 2.0 - 4, (b * 37) % 56 - 4.0);
+        break;
+      case 3: player.MouseDown(); break;
+      case 4: player.MouseUp(); break;
+      case 5: player.KeyPress(static_cast<uint16_t>(b >> 1)); break;
+      case 6: player.MouseLeave(); break;
+      default:
+        player.Advance(player.SecondsPerFrame());
+        player.WantsHandCursor();
+        break;
+    }
+  }
+  player.Render(canvas);
   return 0;
 }

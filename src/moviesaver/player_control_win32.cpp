@@ -27,19 +27,6 @@ double SecondsBetween(int64_t from, int64_t to) {
   return static_cast<double>(to - from) / frequency;
 }
 
-bool SameTree(const swf::DisplayNode& a, const swf::DisplayNode& b) {
-  if (a.kind != b.kind || a.characterId != b.characterId || a.depth != b.depth ||
-      a.clipDepth != b.clipDepth || !(a.matrix == b.matrix) ||
-      !(a.colorTransform == b.colorTransform) || a.blendMode != b.blendMode ||
-      a.ratio != b.ratio || a.visible != b.visible || a.children.size() != b.children.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.children.size(); ++i) {
-    if (!SameTree(a.children[i], b.children[i])) return false;
-  }
-  return true;
-}
-
 // Keys without a character, as the movie's key-press conditions name them.
 uint16_t SwfKeyCode(UINT virtualKey) {
   switch (virtualKey) {
@@ -100,16 +87,15 @@ void PlayerControl::SetMovie(const std::string& utf8Path) {
   if (ticker_) ticker_->Stop();
   hasMovie_ = !utf8Path.empty() && player_->LoadFile(utf8Path);
   if (!hasMovie_) player_->Unload();
-  shown_.reset();
   lastAdvance_ = NowTicks();
-  RenderIfChanged(true);
+  RenderChanges(true);
   if (IsOpen()) InvalidateRect(hwnd(), nullptr, FALSE);
   if (hasMovie_ && ticker_) ticker_->Start(player_->SecondsPerFrame());
 }
 
 void PlayerControl::SetQuality2(std::string_view quality) {
   player_->SetQuality(quality == "Low" ? swf::Quality::Low : swf::Quality::High);
-  if (RenderIfChanged(true)) Present();
+  Present(RenderChanges(true));
 }
 
 void PlayerControl::OnDestroy() {
@@ -132,7 +118,7 @@ void PlayerControl::OnFrameDue() {
   const double elapsed = SecondsBetween(lastAdvance_, now);
   lastAdvance_ = now;
   player_->Advance(elapsed);
-  if (RenderIfChanged(false)) Present();
+  Present(RenderChanges(false));
 }
 
 bool PlayerControl::EnsureSurface(int width, int height) {
@@ -158,46 +144,47 @@ bool PlayerControl::EnsureSurface(int width, int height) {
   }
   oldBitmap_ = SelectObject(surfaceDc_.get(), surface_.get());
   canvas_ = {static_cast<uint32_t*>(bits), width, height, width};
-  shown_.reset();
+  shown_.valid = false;
   return true;
 }
 
-bool PlayerControl::RenderIfChanged(bool force) {
-  if (!IsOpen()) return false;
+std::vector<swf::DamageBox> PlayerControl::RenderChanges(bool whole) {
+  if (!IsOpen()) return {};
   RECT client{};
   GetClientRect(hwnd(), &client);
-  if (!EnsureSurface(client.right, client.bottom)) return false;
+  if (!EnsureSurface(client.right, client.bottom)) return {};
+  const swf::DamageBox all{0, 0, canvas_.width, canvas_.height};
+  GdiFlush();  // the surface may still be in use by an earlier blit
   if (!hasMovie_) {
     // Nothing loaded: the control shows plain black.
-    if (!force && shown_ == nullptr) return false;
+    if (!whole && !shown_.valid) return {};
     std::fill_n(canvas_.pixels, static_cast<size_t>(canvas_.width) * canvas_.height, 0xFF000000u);
-    shown_.reset();
-    return true;
+    shown_.valid = false;
+    return {all};
   }
-  swf::DisplayNode tree = player_->BuildDisplayTree(canvas_.width, canvas_.height);
-  const swf::Rgba background = player_->BackgroundColor();
-  if (!force && shown_ && SameTree(tree, *shown_) && background == shownBackground_) {
+  if (whole) shown_.valid = false;
+  std::vector<swf::DamageBox> parts = player_->RenderChanges(canvas_, shown_);
+  if (parts.empty()) {
     ++framesUnchanged_;
-    return false;
+  } else {
+    ++framesRendered_;
+    for (const swf::DamageBox& part : parts) pixelsRendered_ += part.Area();
   }
-  GdiFlush();  // the surface may still be in use by an earlier blit
-  player_->Render(canvas_);
-  shown_ = std::make_unique<swf::DisplayNode>(std::move(tree));
-  shownBackground_ = background;
-  ++framesRendered_;
-  return true;
+  return parts;
 }
 
-void PlayerControl::Present() {
-  if (!IsOpen() || !surface_) return;
+void PlayerControl::Present(const std::vector<swf::DamageBox>& parts) {
+  if (!IsOpen() || !surface_ || parts.empty()) return;
   HDC hdc = GetDC(hwnd());
   if (hdc == nullptr) return;
-  BitBlt(hdc, 0, 0, canvas_.width, canvas_.height, surfaceDc_.get(), 0, 0, SRCCOPY);
+  for (const swf::DamageBox& p : parts) {
+    BitBlt(hdc, p.x0, p.y0, p.x1 - p.x0, p.y1 - p.y0, surfaceDc_.get(), p.x0, p.y0, SRCCOPY);
+  }
   ReleaseDC(hwnd(), hdc);
 }
 
 void PlayerControl::OnPaint(HDC hdc, const RECT& dirty) {
-  if (!surface_) RenderIfChanged(true);
+  if (!surface_) RenderChanges(true);
   if (surface_) {
     BitBlt(hdc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top,
            surfaceDc_.get(), dirty.left, dirty.top, SRCCOPY);
@@ -207,11 +194,11 @@ void PlayerControl::OnPaint(HDC hdc, const RECT& dirty) {
 }
 
 void PlayerControl::OnSize(int width, int height) {
-  if (EnsureSurface(width, height)) RenderIfChanged(true);
+  if (EnsureSurface(width, height)) RenderChanges(true);
 }
 
 void PlayerControl::AfterInput(bool changed) {
-  if (changed && RenderIfChanged(false)) Present();
+  if (changed) Present(RenderChanges(false));
 }
 
 void PlayerControl::OnMouseMove(POINT at, WPARAM) {

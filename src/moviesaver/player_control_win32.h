@@ -1,8 +1,9 @@
 // The player control: a child window that plays one SWF movie with the
 // engine, scaled to show the whole stage ("show all"), at the movie's own
 // frame rate, in a loop. Each due frame is rendered into a DIB section of
-// the control's pixel size and drawn; a frame that changes nothing on
-// screen is neither rendered nor drawn. WM_PAINT draws the last frame.
+// the control's pixel size, only where it differs from the frame before,
+// and only those parts are drawn; a frame that changes nothing on screen
+// is neither rendered nor drawn. WM_PAINT draws from the last frame.
 // Used by the movie window and by the settings dialog's preview.
 // Window class "OrrivelPlayer".
 #pragma once
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "swf/player/player.h"
 #include "win32/unique_handle_win32.h"
@@ -49,6 +51,7 @@ class PlayerControl : public win32::Window {
   // For measurements and tests.
   uint64_t FramesRendered() const { return framesRendered_; }
   uint64_t FramesUnchanged() const { return framesUnchanged_; }
+  uint64_t PixelsRendered() const { return pixelsRendered_; }
   const std::string& LastError() const { return player_->LastError(); }
 
  protected:
@@ -66,10 +69,10 @@ class PlayerControl : public win32::Window {
 
  private:
   void OnFrameDue();
-  // Renders the current frame when it differs from the one on screen;
-  // true when the surface changed.
-  bool RenderIfChanged(bool force);
-  void Present();
+  // Renders the current frame where it differs from the surface (all of it
+  // when `whole`); returns the parts that changed.
+  std::vector<swf::DamageBox> RenderChanges(bool whole);
+  void Present(const std::vector<swf::DamageBox>& parts);
   bool EnsureSurface(int width, int height);
   void AfterInput(bool changed);
 
@@ -80,14 +83,14 @@ class PlayerControl : public win32::Window {
   win32::UniqueHandle<HDC, win32::MemoryDcDeleter> surfaceDc_;
   HGDIOBJ oldBitmap_ = nullptr;
   swf::raster::Canvas canvas_;
-  std::unique_ptr<swf::DisplayNode> shown_;  // what the surface holds
-  swf::Rgba shownBackground_;
+  swf::Player::ShownFrame shown_;  // what the surface holds
   bool hasMovie_ = false;
   bool inputEnabled_ = false;
   bool trackingLeave_ = false;
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   int64_t lastAdvance_ = 0;
   uint64_t framesRendered_ = 0, framesUnchanged_ = 0;
+  uint64_t pixelsRendered_ = 0;
 };
 
 }  // namespace orrivel

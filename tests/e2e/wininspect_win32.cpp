@@ -10,7 +10,17 @@
 //     WIDTH x HEIGHT at screen position (100, 200), prints its handle in
 //     decimal on the first line, and destroys it as soon as QUITFILE exists
 //     (or after two minutes); then prints "closed" and exits.
+//   wininspect usage TITLE
+//     Finds the top-level window titled TITLE and prints one line about its
+//     process: handle count, GDI and USER objects, private bytes and their
+//     peak, commit charge, working set and its peak (bytes); "?" where the
+//     call fails (Wine leaves some of them 0 or unimplemented):
+//       usage pid=32 handles=57 gdi=12 user=9 private=8388608 private_peak=9437184 ...
+//     Exit code 3 when no such window exists, 4 when the process cannot be opened.
 #include <windows.h>
+// After windows.h: it declares the K32 functions of kernel32, so no psapi
+// library is needed.
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +49,8 @@ void PrintWindow(const char* kind, HWND hwnd) {
   GetWindowThreadProcessId(hwnd, &pid);
   HWND parent = GetAncestor(hwnd, GA_PARENT);
   if (parent == GetDesktopWindow()) parent = nullptr;
-  std::printf("%s hwnd=%llu parent=%llu pid=%lu visible=%d rect=%ld,%ld,%ld,%ld class=\"%s\" title=\"%s\"\n",
+  std::printf("%s hwnd=%llu parent=%llu pid=%lu visible=%d rect=%ld,%ld,%ld,%ld class=\"%s\" "
+              "title=\"%s\"\n",
               kind, static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)),
               static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(parent)),
               static_cast<unsigned long>(pid), IsWindowVisible(hwnd) ? 1 : 0, r.left, r.top,
@@ -114,12 +125,61 @@ int Host(int width, int height, const wchar_t* quitFile) {
   return 0;
 }
 
+// A counter's value, or "?" when the call that fetched it failed.
+std::string Count(bool ok, unsigned long long value) {
+  return ok ? std::to_string(value) : std::string("?");
+}
+
+int Usage(const wchar_t* title) {
+  HWND hwnd = FindWindowW(nullptr, title);
+  if (!hwnd) {
+    std::fprintf(stderr, "wininspect: no window titled \"%s\"\n", Utf8(title).c_str());
+    return 3;
+  }
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) {
+    std::fprintf(stderr, "wininspect: OpenProcess(%lu) failed: error %lu\n",
+                 static_cast<unsigned long>(pid), GetLastError());
+    return 4;
+  }
+  DWORD handles = 0;
+  const bool handlesOk = GetProcessHandleCount(process, &handles) != 0;
+  // GetGuiResources returns 0 both for "none" and on failure; the error
+  // code tells them apart.
+  SetLastError(0);
+  const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+  const bool gdiOk = gdi != 0 || GetLastError() == 0;
+  SetLastError(0);
+  const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+  const bool userOk = user != 0 || GetLastError() == 0;
+  PROCESS_MEMORY_COUNTERS_EX mem{};
+  mem.cb = sizeof(mem);
+  const bool memOk =
+      GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem),
+                           sizeof(mem)) != 0;
+  CloseHandle(process);
+  // PagefileUsage is the same commit charge as PrivateUsage on Windows;
+  // Wine fills only the former.
+  std::printf("usage pid=%lu handles=%s gdi=%s user=%s private=%s private_peak=%s pagefile=%s "
+              "working_set=%s working_set_peak=%s\n",
+              static_cast<unsigned long>(pid), Count(handlesOk, handles).c_str(),
+              Count(gdiOk, gdi).c_str(), Count(userOk, user).c_str(),
+              Count(memOk, mem.PrivateUsage).c_str(), Count(memOk, mem.PeakPagefileUsage).c_str(),
+              Count(memOk, mem.PagefileUsage).c_str(), Count(memOk, mem.WorkingSetSize).c_str(),
+              Count(memOk, mem.PeakWorkingSetSize).c_str());
+  std::fflush(stdout);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc >= 2 && std::wstring(argv[1]) == L"list") return List();
   if (argc >= 5 && std::wstring(argv[1]) == L"host")
     return Host(_wtoi(argv[2]), _wtoi(argv[3]), argv[4]);
-  std::fprintf(stderr, "usage: wininspect list | host WIDTH HEIGHT QUITFILE\n");
+  if (argc >= 3 && std::wstring(argv[1]) == L"usage") return Usage(argv[2]);
+  std::fprintf(stderr, "usage: wininspect list | host WIDTH HEIGHT QUITFILE | usage TITLE\n");
   return 2;
 }

@@ -27,6 +27,21 @@ void MovieRunner::Tick() {
   RunActionQueue(ctx_);
 }
 
+void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner,
+                                  std::span<const uint8_t> bytes) {
+  ctx_.tagsThisTick = 0;
+  ctx_.actionStepsThisTick = 0;
+  RunActions(ctx_, owner, bytes);
+  RunActionQueue(ctx_);
+}
+
+void MovieRunner::FlushActions() {
+  if (ctx_.actions.empty()) return;
+  ctx_.tagsThisTick = 0;
+  ctx_.actionStepsThisTick = 0;
+  RunActionQueue(ctx_);
+}
+
 DisplayNode MovieRunner::BuildTree(const Matrix& stageToDevice) const {
   return BuildDisplayTree(*root_, movie_, stageToDevice);
 }

@@ -2,7 +2,9 @@
 // the display lists, the nested sprites and the frame actions.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 
 #include "swf/format/movie.h"
 #include "swf/player/timeline_instance.h"
@@ -20,6 +22,14 @@ class MovieRunner {
 
   // One movie frame: every timeline moves on, then the queued actions run.
   void Tick();
+
+  // Runs an event's action block (a button's) between frames on the timeline
+  // owner, at once; the frame actions its gotos queue run straight after. Each
+  // event has a frame's worth of the action and tag limits.
+  void RunEventActions(const std::shared_ptr<TimelineInstance>& owner,
+                       std::span<const uint8_t> bytes);
+  // Runs the frame actions queued between frames (by sprites an event placed).
+  void FlushActions();
 
   TimelineInstance& Root() { return *root_; }
   const TimelineInstance& Root() const { return *root_; }

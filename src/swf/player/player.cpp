@@ -1,11 +1,13 @@
 #include "swf/player/player.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <vector>
 
+#include "swf/player/button_input.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_runner.h"
 #include "swf/player/stage_fit.h"
@@ -34,15 +36,43 @@ struct Player::Impl {
   std::unique_ptr<Movie> movie;
   std::unique_ptr<MovieRunner> runner;
   std::unique_ptr<Renderer> renderer;
+  std::unique_ptr<ButtonInput> input;
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
+  int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
 
   void Reset() {
+    input.reset();
     renderer.reset();
     runner.reset();
     movie.reset();
     clock.SetRate(0);
+  }
+
+  // Stage twips to the pointer's device pixels; false when nothing is shown.
+  bool View(Matrix& view) const {
+    const Rect& stage = movie->header.frameSize;
+    // The stage's own size in pixels, computed wide: a damaged header can
+    // hold any coordinates.
+    const auto pixels = [](int32_t lo, int32_t hi) {
+      return static_cast<int>(std::clamp((static_cast<double>(hi) - lo) / 20, 0.0, 1e6));
+    };
+    const int w = viewWidth > 0 ? viewWidth : pixels(stage.xMin, stage.xMax);
+    const int h = viewHeight > 0 ? viewHeight : pixels(stage.yMin, stage.yMax);
+    const StageFit fit = FitShowAll(stage, w, h);
+    if (fit.Empty()) return false;
+    view = fit.ToDevice(stage);
+    return true;
+  }
+
+  // Runs one pointer event with the current view; an empty view has no buttons.
+  template <typename Event>
+  bool Pointer(Event event) {
+    if (!input) return false;
+    Matrix view;
+    if (!View(view)) return input->Leave(Matrix{});
+    return event(*input, view);
   }
 };
 
@@ -96,6 +126,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->renderer = std::make_unique<Renderer>(*impl_->movie, impl_->decoder);
   impl_->clock.SetRate(impl_->movie->header.frameRate);
   impl_->runner = std::make_unique<MovieRunner>(*impl_->movie);
+  impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   return true;
 }
 
@@ -125,12 +156,41 @@ bool Player::Advance(double elapsedSeconds) {
   if (!impl_->runner) return false;
   const int frames = impl_->clock.Advance(elapsedSeconds);
   for (int i = 0; i < frames; ++i) impl_->runner->Tick();
-  return frames > 0;
+  if (frames == 0) return false;
+  // Buttons that came or went under a still pointer roll over or out.
+  impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
+  return true;
 }
 
 void Player::StepFrame() {
-  if (impl_->runner) impl_->runner->Tick();
+  if (!impl_->runner) return;
+  impl_->runner->Tick();
+  impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
 }
+
+bool Player::MouseMove(double x, double y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return false;
+  return impl_->Pointer(
+      [x, y](ButtonInput& in, const Matrix& view) { return in.Move(view, x, y); });
+}
+
+bool Player::MouseDown() {
+  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Press(view); });
+}
+
+bool Player::MouseUp() {
+  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); });
+}
+
+bool Player::MouseLeave() {
+  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Leave(view); });
+}
+
+bool Player::KeyPress(uint16_t swfKeyCode) {
+  return impl_->input && impl_->input->Key(swfKeyCode);
+}
+
+bool Player::WantsHandCursor() const { return impl_->input && impl_->input->OverButton(); }
 
 DisplayNode Player::BuildDisplayTree(int width, int height) const {
   if (!impl_->runner) return {};
@@ -145,9 +205,43 @@ void Player::Render(raster::Canvas& canvas) {
     return;
   raster::Clear(canvas, BackgroundColor());
   if (!impl_->runner) return;
+  impl_->viewWidth = canvas.width;
+  impl_->viewHeight = canvas.height;
   const DisplayNode tree = BuildDisplayTree(canvas.width, canvas.height);
   if (tree.children.empty()) return;
   impl_->renderer->Render(tree, canvas, impl_->quality);
+}
+
+std::vector<DamageBox> Player::RenderChanges(raster::Canvas& canvas, ShownFrame& shown) {
+  if (!canvas.pixels || canvas.width <= 0 || canvas.height <= 0 || canvas.stride < canvas.width) {
+    return {};
+  }
+  impl_->viewWidth = canvas.width;
+  impl_->viewHeight = canvas.height;
+  DisplayNode tree = BuildDisplayTree(canvas.width, canvas.height);
+  const Rgba background = BackgroundColor();
+  const DamageBox full{0, 0, canvas.width, canvas.height};
+  std::vector<DamageBox> boxes;
+  if (!shown.valid || shown.width != canvas.width || shown.height != canvas.height ||
+      !(shown.background == background) || !impl_->renderer) {
+    boxes = {full};
+  } else {
+    boxes = FrameDamage(*impl_->renderer, shown.tree, tree, canvas.width, canvas.height);
+  }
+  for (const DamageBox& box : boxes) {
+    raster::Canvas part{canvas.pixels + static_cast<size_t>(box.y0) * canvas.stride + box.x0,
+                        box.x1 - box.x0, box.y1 - box.y0, canvas.stride};
+    raster::Clear(part, background);
+    if (!impl_->renderer || tree.children.empty()) continue;
+    // The same frame, seen through this box.
+    tree.matrix.tx -= box.x0;
+    tree.matrix.ty -= box.y0;
+    impl_->renderer->Render(tree, part, impl_->quality);
+    tree.matrix.tx += box.x0;
+    tree.matrix.ty += box.y0;
+  }
+  shown = {std::move(tree), background, canvas.width, canvas.height, true};
+  return boxes;
 }
 
 }  // namespace orrivel::swf

@@ -7,14 +7,24 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "swf/format/reader.h"
 #include "swf/raster/raster.h"
 #include "swf/render/image_decoder.h"
+#include "swf/render/damage.h"
 #include "swf/render/display.h"
 #include "swf/render/renderer.h"
 
 namespace orrivel::swf {
+
+// Key codes of Player::KeyPress: a printable key is its ASCII code (32 to
+// 126, the character typed); the other keys have these codes.
+namespace swf_key {
+inline constexpr uint16_t kLeft = 1, kRight = 2, kHome = 3, kEnd = 4, kInsert = 5;
+inline constexpr uint16_t kDelete = 6, kBackspace = 8, kEnter = 13, kUp = 14, kDown = 15;
+inline constexpr uint16_t kPageUp = 16, kPageDown = 17, kTab = 18, kEscape = 19;
+}  // namespace swf_key
 
 class Player {
  public:
@@ -52,6 +62,20 @@ class Player {
   // ("show all"), centred, the background colour filling the rest.
   void Render(raster::Canvas& canvas);
 
+  // What a canvas holds after RenderChanges: the tree drawn in it and for
+  // which size and background.
+  struct ShownFrame {
+    DisplayNode tree;
+    Rgba background;
+    int width = 0, height = 0;
+    bool valid = false;
+  };
+  // Redraws the current frame only where it differs from what the canvas
+  // shows (all of it when `shown` is not valid or was for another size) and
+  // records the new frame in `shown`. Returns the boxes redrawn: none when
+  // nothing on screen changed.
+  std::vector<DamageBox> RenderChanges(raster::Canvas& canvas, ShownFrame& shown);
+
   // What Render would draw into a width x height target; the root maps stage
   // twips to device pixels.
   DisplayNode BuildDisplayTree(int width, int height) const;
@@ -59,6 +83,23 @@ class Player {
   bool IsPlaying() const;
   // The stage colour (SetBackgroundColor; white when the movie sets none).
   Rgba BackgroundColor() const;
+
+  // ---- Input, for interactive runs --------------------------------------
+  // The pointer is given in device pixels of the target Render draws into
+  // (its last width x height; the stage size before the first Render), as
+  // window client coordinates name a pixel: the centre of pixel (x, y) is
+  // what is tested, against the buttons' hit areas under the same show-all
+  // fit. Button actions run at once, between frames. Each call returns true
+  // when the picture may have changed.
+  bool MouseMove(double x, double y);
+  bool MouseDown();
+  bool MouseUp();
+  bool MouseLeave();  // the pointer left the window
+  // One SWF key code (see swf_key below); only buttons with a key-press
+  // action for the code react, wherever the pointer is.
+  bool KeyPress(uint16_t swfKeyCode);
+  // The pointer is over a button (the host shows a hand cursor).
+  bool WantsHandCursor() const;
 
  private:
   struct Impl;

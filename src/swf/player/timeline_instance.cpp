@@ -70,21 +70,36 @@ void TimelineInstance::Start() {
 }
 
 void TimelineInstance::StartButton(const ButtonDefinition& button) {
+  button_ = &button;
+  ShowButtonState(ButtonState::Up);
+}
+
+bool TimelineInstance::SetButtonState(ButtonState state) {
+  if (!button_ || state == buttonState_) return false;
+  ShowButtonState(state);
+  return true;
+}
+
+void TimelineInstance::ShowButtonState(ButtonState state) {
+  buttonState_ = state;
   DisplayList next;
   const std::size_t budget = ListBudget();
-  for (const ButtonRecord& rec : button.records) {
-    if (!rec.stateUp) continue;
+  for (const ButtonRecord& rec : button_->records) {
+    const bool shown = state == ButtonState::Up     ? rec.stateUp
+                       : state == ButtonState::Over ? rec.stateOver
+                                                    : rec.stateDown;
+    if (!shown) continue;
     if (!next.contains(rec.depth) && next.size() >= budget) break;
     DisplayObject obj;
     obj.characterId = rec.characterId;
     obj.depth = rec.depth;
     obj.matrix = rec.matrix;
-    obj.colorTransform = button.version >= 2 ? rec.colorTransform
-                                             : button.colorTransform.value_or(ColorTransform{});
+    obj.colorTransform = button_->version >= 2 ? rec.colorTransform
+                                               : button_->colorTransform.value_or(ColorTransform{});
     obj.blendMode = rec.blendMode;
     next.insert_or_assign(rec.depth, std::move(obj));
   }
-  Commit(std::move(next), false);
+  Commit(std::move(next), true);
 }
 
 void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions) {
@@ -103,9 +118,9 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
   }
 }
 
-void TimelineInstance::Commit(DisplayList next, bool backward) {
+void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
   const Movie& movie = *ctx_.movie;
-  if (backward) {
+  if (rebuilt) {
     // A rebuilt list keeps the old instance where the same character still
     // sits at the same depth, so a sprite's own state survives the goto.
     for (auto& [depth, obj] : next) {

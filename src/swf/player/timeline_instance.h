@@ -25,6 +25,10 @@ struct PlayerLimits {
   uint64_t maxTagsPerTick = 1u << 20;     // control tags run per frame (gotos)
 };
 
+// The three looks of a button; its hit area is a fourth set of records that
+// is tested, never shown.
+enum class ButtonState : uint8_t { Up, Over, Down };
+
 struct QueuedActions {
   std::weak_ptr<TimelineInstance> target;
   const std::vector<uint8_t>* bytes = nullptr;  // owned by the movie
@@ -56,6 +60,12 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   void Start();
   // Shows the up state of a button.
   void StartButton(const ButtonDefinition& button);
+  // Rebuilds a button's display list from the records of another state.
+  // Objects shown in both states keep their instance. False when nothing changed.
+  bool SetButtonState(ButtonState state);
+  // The definition of a button instance; null for timelines.
+  const ButtonDefinition* Button() const { return button_; }
+  ButtonState GetButtonState() const { return buttonState_; }
 
   // One movie frame: this timeline moves on (if playing), then the instances
   // that existed before this frame do the same.
@@ -84,7 +94,8 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
                    std::weak_ptr<TimelineInstance> parent, int nesting, bool isRoot);
   std::size_t ListBudget() const;
   void ApplyFrameTags(int frame, DisplayList& list, bool queueActions);
-  void Commit(DisplayList next, bool backward);
+  void Commit(DisplayList next, bool rebuilt);
+  void ShowButtonState(ButtonState state);
   void Materialize(DisplayObject& obj);
 
   TimelineContext& ctx_;
@@ -95,6 +106,8 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   int current_ = 0;
   bool playing_ = true;
   uint64_t bornTick_ = 0;
+  const ButtonDefinition* button_ = nullptr;  // owned by the movie
+  ButtonState buttonState_ = ButtonState::Up;
   DisplayList list_;
 };
 

@@ -386,6 +386,11 @@ Renderer::Renderer(const Movie& movie, ImageDecoder& decoder)
 
 Renderer::~Renderer() = default;
 
+FloatRect Renderer::Bounds(const DisplayNode& node, const Matrix& parent, double stageScale) {
+  impl_->stageScale = stageScale;
+  return impl_->NodeBounds(node, parent);
+}
+
 void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality) {
   if (canvas.pixels == nullptr || canvas.width <= 0 || canvas.height <= 0 ||
       canvas.stride < canvas.width || !root.visible) {

@@ -10,6 +10,7 @@
 #include "swf/raster/raster.h"
 #include "swf/render/display.h"
 #include "swf/render/image_decoder.h"
+#include "swf/render/shape_convert.h"
 
 namespace orrivel::swf {
 
@@ -26,6 +27,11 @@ class Renderer {
   // Draws root's children (root itself is the stage: its matrix maps twips to
   // device pixels). The canvas is not cleared first.
   void Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality);
+
+  // Device-pixel bounds of what `node` draws under the parent matrix
+  // `parent`, anti-aliasing and strokes included; empty when it draws
+  // nothing. stageScale is the root's scale (for strokes that do not scale).
+  FloatRect Bounds(const DisplayNode& node, const Matrix& parent, double stageScale);
 
  private:
   struct Impl;

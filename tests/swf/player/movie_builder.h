@@ -143,6 +143,24 @@ inline void AddSprite(Movie& m, uint16_t id, std::vector<Frame> frames) {
   m.characters.emplace(id, std::move(s));
 }
 
+// A filled rectangle, corners in stage pixels.
+inline ShapeDefinition RectShape(uint16_t id, int x0, int y0, int x1, int y1,
+                                 Rgba color = {0, 0, 255, 255}) {
+  ShapeDefinition s;
+  s.id = id;
+  s.bounds = Rect{x0 * 20, x1 * 20, y0 * 20, y1 * 20};
+  FillStyle fill;
+  fill.color = color;
+  s.shape.fillStyles.push_back(fill);
+  StyleChangeRecord start;
+  start.moveTo = std::make_pair(x0 * 20, y0 * 20);
+  start.fillStyle1 = 1;
+  const int w = (x1 - x0) * 20, h = (y1 - y0) * 20;
+  s.shape.records = {start, StraightEdgeRecord{w, 0}, StraightEdgeRecord{0, h},
+                     StraightEdgeRecord{-w, 0}, StraightEdgeRecord{0, -h}};
+  return s;
+}
+
 // "1:10 2:11@100": depth, character and (when not 0) x translation in twips.
 inline std::string Describe(const DisplayList& list) {
   std::string out;

@@ -175,5 +175,36 @@ TEST(PlayerTest, RendersShowAllWithBackgroundLetterbox) {
   player.Render(none);
 }
 
+// Redrawing only the damage must give the picture a full redraw gives.
+TEST(PlayerTest, RedrawingTheChangesMatchesAFullRedraw) {
+  for (const std::string path :
+       {std::string(ORRIVEL_SOURCE_DIR) + "/resources/default_movie.swf",
+        std::string(ORRIVEL_CORPUS_DIR) + "/ruffle/from_shumway/invalidClipDepth/test.swf"}) {
+    SCOPED_TRACE(path);
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    ASSERT_TRUE(player.LoadFile(path)) << player.LastError();
+    const int w = 331, h = 207;
+    std::vector<uint32_t> partial(w * h), full(w * h);
+    raster::Canvas partialCanvas{partial.data(), w, h, w}, fullCanvas{full.data(), w, h, w};
+    Player::ShownFrame shown;
+    long long redrawn = 0;
+    for (int frame = 0; frame < 60; ++frame) {
+      for (const DamageBox& box : player.RenderChanges(partialCanvas, shown)) redrawn += box.Area();
+      player.Render(fullCanvas);
+      int worst = 0;
+      for (size_t i = 0; i < full.size(); ++i) {
+        for (int shift = 0; shift < 32; shift += 8) {
+          worst = std::max(worst, std::abs(int((full[i] >> shift) & 0xFF) -
+                                           int((partial[i] >> shift) & 0xFF)));
+        }
+      }
+      ASSERT_LE(worst, 2) << "frame " << frame;
+      player.StepFrame();
+    }
+    EXPECT_LT(redrawn, 60LL * w * h) << "some frames were redrawn only in part";
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf

@@ -1,0 +1,59 @@
+// Point tests for the pointer: whether a device position falls on what a
+// character covers (the fills and strokes of shapes, the boxes of text and
+// bitmaps), or inside a button's hit area. Shapes are tested on the same
+// converted, flattened paths and fill rule the renderer draws.
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <utility>
+
+#include "swf/format/movie.h"
+#include "swf/player/display_list.h"
+#include "swf/raster/flatten.h"
+#include "swf/render/image_decoder.h"
+#include "swf/render/shape_convert.h"
+
+namespace orrivel::swf {
+
+class HitTester {
+ public:
+  // movie and decoder must outlive the tester.
+  HitTester(const Movie& movie, ImageDecoder& decoder);
+  HitTester(const HitTester&) = delete;
+  HitTester& operator=(const HitTester&) = delete;
+
+  // Starts testing device point (x, y); the tests up to the next Begin share
+  // one budget of characters visited, so that a hostile movie stays cheap.
+  void Begin(double x, double y);
+  // Whether the point lies in the union of the button's hitTest-state
+  // records; m maps the button's space to device pixels.
+  bool InButtonArea(const ButtonDefinition& button, const Matrix& m);
+  // Whether the point lies on what a placed object shows now (a mask layer);
+  // parent maps the object's parent space to device pixels.
+  bool OnObject(const DisplayObject& obj, const Matrix& parent);
+
+ private:
+  bool OnPlaced(const DisplayObject& obj, const Matrix& parent, int depth);
+  bool OnList(const DisplayList& list, const Matrix& m, int depth);
+  bool OnCharacter(uint16_t id, const Matrix& m, uint16_t ratio, int depth);
+  bool OnShape(const ConvertedShape& shape, const Matrix& m);
+  bool InBox(double w, double h, double x0, double y0, const Matrix& m) const;
+  const ConvertedShape* Morph(const MorphShapeDefinition& def, uint16_t ratio);
+  bool BitmapSize(const BitmapDefinition& def, int& w, int& h);
+
+  const Movie& movie_;
+  ImageDecoder& decoder_;
+  std::unordered_map<uint16_t, ConvertedShape> shapes_;
+  struct MorphEntry {
+    uint16_t ratio = 0;
+    ConvertedShape shape;
+  };
+  std::unordered_map<uint16_t, MorphEntry> morphs_;
+  std::unordered_map<uint16_t, std::pair<int, int>> bitmapSizes_;
+  double x_ = 0, y_ = 0;
+  int budget_ = 0;  // characters left to visit until the next Begin
+  raster::Polylines lines_;
+};
+
+}  // namespace orrivel::swf

@@ -1,0 +1,172 @@
+#include "swf/render/damage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace orrivel::swf {
+namespace {
+
+// Covering most of the target, one full redraw is cheaper than many parts.
+constexpr double kFullRedrawShare = 0.6;
+
+// One drawn leaf: where it sits in the tree and everything that decides its pixels.
+struct Leaf {
+  const DisplayNode* node = nullptr;
+  Matrix parent;  // full matrix of the parent
+  ColorTransform colorTransform;  // concatenated, the leaf's own included
+  std::vector<BlendMode> blends;  // of the groups above, outermost first
+  std::vector<std::vector<uint16_t>> masks;  // paths of the masks over it
+  bool drawn = true;              // false: a mask, whose pixels show only through others
+};
+
+using Path = std::vector<uint16_t>;
+
+void Flatten(const DisplayNode& group, const Matrix& m, const ColorTransform& cx, bool inMask,
+             Path& path, std::vector<BlendMode>& blends, std::vector<Path>& masks,
+             std::map<Path, Leaf>& out) {
+  struct ActiveMask {
+    uint16_t clipDepth;
+    Path path;
+  };
+  std::vector<ActiveMask> active;
+  const size_t outerMasks = masks.size();
+  for (const DisplayNode& child : group.children) {
+    std::erase_if(active, [&](const ActiveMask& a) { return a.clipDepth < child.depth; });
+    masks.resize(outerMasks);
+    for (const ActiveMask& a : active) masks.push_back(a.path);
+    path.push_back(child.depth);
+    const bool isMask = child.clipDepth != 0;
+    if (isMask || child.visible) {
+      const ColorTransform childCx = cx * child.colorTransform;
+      if (child.kind == DisplayNode::Kind::Group) {
+        blends.push_back(child.blendMode);
+        Flatten(child, m * child.matrix, childCx, inMask || isMask, path, blends, masks, out);
+        blends.pop_back();
+      } else {
+        out[path] = Leaf{&child, m, childCx, blends, masks, !isMask && !inMask};
+      }
+    }
+    if (isMask) active.push_back({child.clipDepth, path});
+    path.pop_back();
+  }
+  masks.resize(outerMasks);
+}
+
+std::map<Path, Leaf> Leaves(const DisplayNode& root) {
+  std::map<Path, Leaf> out;
+  Path path;
+  std::vector<BlendMode> blends;
+  std::vector<Path> masks;
+  if (root.visible) {
+    Flatten(root, root.matrix, root.colorTransform, false, path, blends, masks, out);
+  }
+  return out;
+}
+
+bool SameLeaf(const Leaf& a, const Leaf& b) {
+  const DisplayNode& x = *a.node;
+  const DisplayNode& y = *b.node;
+  return x.kind == y.kind && x.characterId == y.characterId && x.clipDepth == y.clipDepth &&
+         x.ratio == y.ratio && x.blendMode == y.blendMode && a.parent * x.matrix == b.parent * y.matrix &&
+         a.colorTransform == b.colorTransform && a.blends == b.blends && a.masks == b.masks &&
+         a.drawn == b.drawn;
+}
+
+double RootScale(const DisplayNode& root) {
+  const Matrix& m = root.matrix;
+  return std::sqrt(std::fabs(m.a * m.d - m.b * m.c));
+}
+
+DamageBox ToBox(const FloatRect& r, int width, int height) {
+  DamageBox b;
+  if (r.Empty() || !std::isfinite(r.xMin) || !std::isfinite(r.yMin) || !std::isfinite(r.xMax) ||
+      !std::isfinite(r.yMax)) {
+    return b;
+  }
+  // A pixel of margin for anti-aliasing that reaches past the bounds.
+  b.x0 = static_cast<int>(std::clamp(std::floor(r.xMin) - 1.0f, 0.0f, static_cast<float>(width)));
+  b.y0 = static_cast<int>(std::clamp(std::floor(r.yMin) - 1.0f, 0.0f, static_cast<float>(height)));
+  b.x1 = static_cast<int>(std::clamp(std::ceil(r.xMax) + 1.0f, 0.0f, static_cast<float>(width)));
+  b.y1 = static_cast<int>(std::clamp(std::ceil(r.yMax) + 1.0f, 0.0f, static_cast<float>(height)));
+  return b;
+}
+
+DamageBox Union(const DamageBox& a, const DamageBox& b) {
+  if (a.Empty()) return b;
+  if (b.Empty()) return a;
+  return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
+bool Overlap(const DamageBox& a, const DamageBox& b) {
+  return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
+}  // namespace
+
+std::vector<DamageBox> MergeDamage(std::vector<DamageBox> boxes, int width, int height,
+                                   size_t maxBoxes) {
+  std::erase_if(boxes, [](const DamageBox& b) { return b.Empty(); });
+  const DamageBox full{0, 0, width, height};
+  // Overlapping boxes become one, until none overlap (a merge can make new overlaps).
+  for (bool merged = true; merged;) {
+    merged = false;
+    for (size_t i = 0; i < boxes.size() && !merged; ++i) {
+      for (size_t j = i + 1; j < boxes.size(); ++j) {
+        if (Overlap(boxes[i], boxes[j])) {
+          boxes[i] = Union(boxes[i], boxes[j]);
+          boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(j));
+          merged = true;
+          break;
+        }
+      }
+    }
+  }
+  while (boxes.size() > std::max<size_t>(1, maxBoxes)) {
+    size_t bi = 0, bj = 1;
+    long long best = -1;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+      for (size_t j = i + 1; j < boxes.size(); ++j) {
+        const long long cost = Union(boxes[i], boxes[j]).Area() - boxes[i].Area() - boxes[j].Area();
+        if (best < 0 || cost < best) best = cost, bi = i, bj = j;
+      }
+    }
+    boxes[bi] = Union(boxes[bi], boxes[bj]);
+    boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(bj));
+    // The union may now overlap a third box.
+    return MergeDamage(std::move(boxes), width, height, maxBoxes);
+  }
+  long long area = 0;
+  for (const DamageBox& b : boxes) area += b.Area();
+  if (area > kFullRedrawShare * full.Area()) return {full};
+  return boxes;
+}
+
+std::vector<DamageBox> FrameDamage(Renderer& renderer, const DisplayNode& before,
+                                   const DisplayNode& after, int width, int height,
+                                   size_t maxBoxes) {
+  if (width <= 0 || height <= 0) return {};
+  const DamageBox full{0, 0, width, height};
+  if (!(before.matrix == after.matrix) || before.visible != after.visible ||
+      !(before.colorTransform == after.colorTransform)) {
+    return {full};
+  }
+  const double scale = RootScale(after);
+  const std::map<Path, Leaf> old = Leaves(before);
+  const std::map<Path, Leaf> now = Leaves(after);
+  std::vector<DamageBox> boxes;
+  auto damage = [&](const Leaf& leaf) {
+    boxes.push_back(ToBox(renderer.Bounds(*leaf.node, leaf.parent, scale), width, height));
+  };
+  for (const auto& [path, leaf] : old) {
+    auto it = now.find(path);
+    if (it == now.end() || !SameLeaf(leaf, it->second)) damage(leaf);
+  }
+  for (const auto& [path, leaf] : now) {
+    auto it = old.find(path);
+    if (it == old.end() || !SameLeaf(leaf, it->second)) damage(leaf);
+  }
+  return MergeDamage(std::move(boxes), width, height, maxBoxes);
+}
+
+}  // namespace orrivel::swf
