@@ -4,13 +4,15 @@
 // a high-resolution waitable timer until each frame is due and then posts
 // one message to the player's window, so the frame is drawn on the window's
 // own thread between its other messages (the 5 ms mouse watch included).
-// At most one frame message waits in the queue at a time: a slow frame
-// never piles up a backlog.
+// A posted message comes before input and timer messages, so the next one
+// is posted only after the window has drawn the last frame and a short
+// breath later: keys, the mouse and the 5 ms mouse watch always get their
+// turn, and a frame slower than the movie's rate drops frames instead of
+// piling up a backlog.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <thread>
 
 #include "win32/unique_handle_win32.h"
@@ -28,8 +30,8 @@ class FrameTicker {
   // (Re)starts at the given frame period; stops with 0 or less.
   void Start(double secondsPerFrame);
   void Stop();
-  // The window took the frame message: the next may be posted.
-  void Acknowledge() { pending_.store(false); }
+  // The window has drawn the frame: the next may be posted.
+  void Acknowledge() { SetEvent(drawn_.get()); }
 
  private:
   void Run(double secondsPerFrame);
@@ -37,8 +39,8 @@ class FrameTicker {
   HWND target_;
   UINT message_;
   win32::UniqueKernelHandle stop_;
+  win32::UniqueKernelHandle drawn_;
   std::thread thread_;
-  std::atomic<bool> pending_{false};
 };
 
 }  // namespace orrivel

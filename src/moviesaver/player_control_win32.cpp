@@ -104,8 +104,8 @@ void PlayerControl::OnDestroy() {
 
 LRESULT PlayerControl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kFrameDueMessage) {
-    if (ticker_) ticker_->Acknowledge();
     OnFrameDue();
+    if (ticker_) ticker_->Acknowledge();
     return 0;
   }
   if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTARROWS;

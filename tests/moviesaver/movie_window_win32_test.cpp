@@ -10,6 +10,7 @@
 
 #include "../startup/win32_test_support.h"
 #include "../swf/format/swf_writer.h"
+#include "swf/player/stage_fit.h"
 #include "win32/dpi_win32.h"
 
 namespace orrivel {
@@ -156,6 +157,25 @@ TEST_F(MovieWindowTest, InteractiveButtonSlidesAndEndsTheRunWhenClicked) {
   ASSERT_TRUE(w.IsOpen());
   SendMessageW(w.EndButton(), BM_CLICK, 0, 0);
   EXPECT_FALSE(w.IsOpen());
+}
+
+TEST_F(MovieWindowTest, InteractiveRunDeliversTheMouseToTheMoviesButtons) {
+  MovieWindow& w = Open("TRUE", ORRIVEL_CORPUS_DIR "/ruffle/from_shumway/button3/test.swf");
+  ASSERT_EQ(w.Player().FrameNum(), 0);
+  RECT client{};
+  GetClientRect(w.Player().hwnd(), &client);
+  // Where the stage's (250, 200) lies in the control, which shows all of the stage.
+  const swf::StageFit fit = swf::FitShowAll({0, 11000, 0, 8000}, client.right, client.bottom);
+  const LPARAM at = MAKELPARAM(static_cast<int>(fit.left + 250 * fit.scale),
+                               static_cast<int>(fit.top + 200 * fit.scale));
+  Pump(200);
+  const uint64_t still = w.Player().FramesRendered();
+  SendMessageW(w.Player().hwnd(), WM_MOUSEMOVE, 0, at);
+  EXPECT_EQ(w.Player().FramesRendered(), still + 1) << "the button shows its over state";
+  SendMessageW(w.Player().hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(w.Player().hwnd(), WM_LBUTTONUP, 0, at);
+  EXPECT_GE(w.Player().FramesRendered(), still + 2) << "and its down state";
+  EXPECT_TRUE(w.IsOpen()) << "the movie's input does not end the run";
 }
 
 TEST_F(MovieWindowTest, UserMoviePlaysAndAStillFrameCostsNoRender) {
