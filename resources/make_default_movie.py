@@ -3,19 +3,23 @@
 bytes, a 550 x 400 pixel stage, 18 frames per second, 238 frames, looping.
 Run: python3 make_default_movie.py default_movie.swf
 
-The picture: three whirls of thin spiral ribbons on a night-blue stage, each
-ribbon carrying a glowing bead. A cool violet-to-cyan whirl turns one way, a
-gold one the other way around a different centre, and a wide, faint blue one
-turns behind them, so the ribbons keep crossing and parting and every part of
-the stage is lit only while a ribbon sweeps over it.
+The picture: three couples of lights waltz over a still night sky with a
+soft violet glow. In each couple a warm lantern and a small firefly, which
+trails two fading sparks, circle a centre of their own on opposite sides;
+the couples are gold, rose and aqua, one turns the other way, and their six
+circles cross so that together they pass over every region of the stage. A
+light lights a pixel only for a moment once per loop, and only the six small
+lights change from frame to frame, so a player that redraws only what
+changed redraws a few percent of the screen.
 
 How it fits: the 238 ShowFrame tags of the main timeline alone take 476
-bytes, so the main timeline only places the three whirls once. All motion
-lives in two short "turner" sprites (17 and 14 frames) that each turn a ring
-of 16 ribbons by exactly one ribbon spacing per cycle. The ring then looks as
-it did at the start, so the cycle reads as a slow, endless turn; 17 and 14
-both divide 238, so the picture after frame 238 is frame 1's again. The ring
-is one ribbon placed 16 times through sprites that each double their part.
+bytes, so the main timeline only places the sky's glow and the three couples
+once. A light circling once in 238 frames would need a 238-frame timeline.
+Instead three nested "spinner" sprites of 2, 7 and 17 frames (they divide
+238) turn whole numbers of times per cycle, fast and mostly against each
+other, and their turns add up to one slow turn per loop (see SPINNERS).
+Every spinner ends its cycle exactly where it began, so after frame 238 the
+picture is frame 1's again and no light ever jumps.
 """
 import math
 import struct
@@ -72,6 +76,11 @@ def fixed(value):
     return int(round(value * 65536))
 
 
+def px(v):
+    """Pixels to twips."""
+    return int(round(v * 20))
+
+
 def write_rect(w, xmin, xmax, ymin, ymax):
     n = signed_bits(xmin, xmax, ymin, ymax)
     w.ubits(n, 5)
@@ -106,12 +115,13 @@ def write_matrix(w, a=1.0, b=0.0, c=0.0, d=1.0, tx=0, ty=0):
     w.align()
 
 
-def rotation(degrees, scale=1.0, tx=0, ty=0):
-    """Matrix fields: scale, then turn by `degrees` (clockwise on screen, where
-    y points down), then move."""
+def rotation(degrees, scale=1.0, x=0.0, y=0.0, mirrored=False):
+    """Matrix fields: scale, turn by `degrees` (clockwise on screen, where y
+    points down), mirror left to right when asked, then move to (x, y) px."""
     t = math.radians(degrees)
-    return dict(a=scale * math.cos(t), b=scale * math.sin(t), c=-scale * math.sin(t),
-                d=scale * math.cos(t), tx=int(round(tx)), ty=int(round(ty)))
+    flip = -1 if mirrored else 1
+    return dict(a=flip * scale * math.cos(t), b=scale * math.sin(t),
+                c=-flip * scale * math.sin(t), d=scale * math.cos(t), tx=px(x), ty=px(y))
 
 
 def write_cxform(w, mult, add=None):
@@ -129,9 +139,10 @@ def write_cxform(w, mult, add=None):
 
 # ---- tags -----------------------------------------------------------------------
 
-def tag(code, body=b""):
-    # The short header holds lengths up to 62; longer bodies need the long one.
-    if len(body) < 63:
+def tag(code, body=b"", long_header=False):
+    # The short header holds lengths up to 62; longer bodies need the long one,
+    # which any body may use.
+    if len(body) < 63 and not long_header:
         return struct.pack("<H", code << 6 | len(body)) + body
     return struct.pack("<HI", code << 6 | 63, len(body)) + body
 
@@ -167,221 +178,119 @@ def set_background(r, g, b):
     return tag(SET_BACKGROUND_COLOR, bytes([r, g, b]))
 
 
-def frame_label(text):
-    return tag(FRAME_LABEL, text.encode("ascii") + b"\0")
-
-
-class Shape:
-    """A DefineShape3 body: closed paths in integer twips, each filled with
-    one of the (RGBA) fill styles; no lines."""
-
-    def __init__(self):
-        self.fills = []  # (matrix fields, [(ratio, (r, g, b, a))]), all radial
-        self.paths = []  # (fill number from 1, start point, segments); a segment
-        #                  is (x, y) for a line or (cx, cy, x, y) for a curve
-
-    def radial(self, radius, stops):
-        """A radial gradient centred on the origin whose last stop lies at
-        `radius`; returns its fill number."""
-        self.fills.append((dict(a=radius / 16384, d=radius / 16384), stops))
-        return len(self.fills)
-
-    def path(self, fill, start, segments):
-        self.paths.append((fill, start, segments))
-
-    def define(self, char):
-        w = BitWriter()
-        w.raw(struct.pack("<H", char))
-        points = [p for _, start, segs in self.paths
-                  for p in [start] + [s[i:i + 2] for s in segs for i in range(0, len(s), 2)]]
-        xs, ys = zip(*points)
-        write_rect(w, min(xs), max(xs), min(ys), max(ys))
-        w.raw(bytes([len(self.fills)]))
-        for matrix, stops in self.fills:
-            w.raw(bytes([0x12]))  # radial gradient
-            write_matrix(w, **matrix)
-            w.raw(bytes([len(stops)]))
-            for ratio, rgba in stops:
-                w.raw(bytes([ratio, *rgba]))
-        w.raw(bytes([0]))  # no line styles
-        fill_bits = len(self.fills).bit_length()
-        w.ubits(fill_bits, 4)
-        w.ubits(0, 4)  # line style bits
-        for fill, start, segments in self.paths:
-            write_path(w, fill, fill_bits, start, segments)
-        w.ubits(0, 6)  # end of shape
-        return tag(DEFINE_SHAPE3, bytes(w.data))
-
-
-def write_path(w, fill, fill_bits, start, segments):
-    # The fill goes on the inside of the path: on the right of the edges
-    # (fill style 1) when it runs clockwise on screen, else on the left.
-    anchors = [start] + [s[-2:] for s in segments]
-    area = sum(x0 * y1 - x1 * y0 for (x0, y0), (x1, y1) in zip(anchors, anchors[1:] + anchors[:1]))
-    clockwise = area > 0
-    w.ubits(0b000111, 6)  # style change: fill style 1, fill style 0, move to
-    n = signed_bits(*start)
+def define_glow(char, radius, stops):
+    """DefineShape3 of a round glow reaching `radius` px from the origin: a
+    square whose radial gradient ends, transparent, on its inner circle; four
+    straight edges cost far less than a round outline. stops: (ratio, (r, g,
+    b, a)) from the centre out."""
+    r = px(radius)
+    w = BitWriter()
+    w.raw(struct.pack("<H", char))
+    write_rect(w, -r, r, -r, r)
+    w.raw(bytes([1, 0x12]))  # one fill style: a radial gradient
+    write_matrix(w, a=r / 16384, d=r / 16384)  # the gradient's own square is 32768 twips wide
+    w.raw(bytes([len(stops)]))
+    for ratio, rgba in stops:
+        w.raw(bytes([ratio, *rgba]))
+    w.raw(bytes([0]))  # no line styles
+    w.ubits(1, 4)  # fill style index bits
+    w.ubits(0, 4)  # line style index bits
+    # From the top left corner clockwise on screen, so the inside is on the
+    # right of every edge: fill style 1.
+    w.ubits(0b000101, 6)  # style change: fill style 1, move to
+    n = signed_bits(-r)
     w.ubits(n, 5)
-    w.sbits(start[0], n)
-    w.sbits(start[1], n)
-    w.ubits(0 if clockwise else fill, fill_bits)  # fill style 0: left
-    w.ubits(fill if clockwise else 0, fill_bits)  # fill style 1: right
-    x, y = start
-    for s in segments:
-        if len(s) == 2:
-            write_line(w, s[0] - x, s[1] - y)
-        else:
-            # Curve fields are relative: control to the pen, anchor to control.
-            deltas = (s[0] - x, s[1] - y, s[2] - s[0], s[3] - s[1])
-            n = max(2, signed_bits(*deltas))
-            w.ubits(0b10, 2)  # curved edge
-            w.ubits(n - 2, 4)
-            for v in deltas:
-                w.sbits(v, n)
-        x, y = s[-2:]
+    w.sbits(-r, n)
+    w.sbits(-r, n)
+    w.ubits(1, 1)  # fill style 1: the gradient
+    for dx, dy in ((2 * r, 0), (0, 2 * r), (-2 * r, 0), (0, -2 * r)):
+        n = signed_bits(dx + dy)
+        w.ubits(0b11, 2)  # straight edge
+        w.ubits(n - 2, 4)
+        w.ubits(0, 1)  # along an axis:
+        w.ubits(dx == 0, 1)  # vertical or horizontal
+        w.sbits(dx + dy, n)
+    w.ubits(0, 6)  # end of shape
+    return tag(DEFINE_SHAPE3, bytes(w.data))
 
 
-def write_line(w, dx, dy):
-    n = max(2, signed_bits(dx, dy))
-    w.ubits(0b11, 2)  # straight edge
-    w.ubits(n - 2, 4)
-    if dx and dy:
-        w.ubits(1, 1)  # general line
-        w.sbits(dx, n)
-        w.sbits(dy, n)
-    else:
-        w.ubits(0, 1)
-        w.ubits(1 if dx == 0 else 0, 1)  # vertical
-        w.sbits(dy if dx == 0 else dx, n)
+# ---- the picture ------------------------------------------------------------------
+
+LANTERN, FIREFLY, SKY_GLOW, COUPLE, SPIN2, SPIN7, SPIN17 = range(1, 8)
+
+# Three nested spinners: (sprite, frames per cycle, turns per cycle), the
+# outermost first. Per loop they turn 238 / 17 * -6 = -84, 238 / 7 * -1 = -34
+# and 238 / 2 * 1 = 119 times, one turn in all: each frame the couple turns
+# 1.5 degrees clockwise.
+SPINNERS = [(SPIN17, 17, -6), (SPIN7, 7, -1), (SPIN2, 2, 1)]
+assert sum(FRAME_COUNT // frames * turns for _, frames, turns in SPINNERS) == 1
+
+# Spinner frames are the costliest tags, and their matrix fields are shortest
+# with a small scale: just under 1/16 keeps every field within 13 bits. The
+# half-turn spinner needs no scale (its frames have no turn fields); the couple
+# is drawn SPIN_SCALE**-2 times larger to make up for the other two.
+SPIN_SCALE = 0.999 / 16
+
+# A couple, around its centre: (light, distance (px), angle (degrees), size,
+# alpha). The firefly's sparks follow it on its circle.
+COUPLE_LIGHTS = [
+    (LANTERN, 104, 0, 1.0, 1.0),
+    (FIREFLY, 150, 175.8, 0.45, 0.25),
+    (FIREFLY, 150, 177.8, 0.7, 0.5),
+    (FIREFLY, 150, 180, 1.0, 1.0),
+]
+
+# The couples: centre (px), size, mirrored (turns the other way), start angle
+# (degrees), colour transform (multiply, add) or None. Their six circles
+# cross every part of the stage; the lights move 3 to 4.5 px per frame.
+COUPLES = [
+    ((187, 198), 1.1, False, 0, None),  # gold
+    ((364, 229), 1.1, True, 200, ((1, 0.6, 0.9, 1), (30, 0, 40, 0))),  # rose
+    ((317, 116), 1.1, False, 120, ((0.35, 0.85, 1, 1), (0, 20, 70, 0))),  # aqua
+]
 
 
-# ---- geometry ---------------------------------------------------------------------
-
-def px(v):
-    return int(round(v * 20))
-
-
-def curve_through(fn, u0, u1, count):
-    """Quadratic segments (in twips) following fn(u) -> (x, y) in pixels from
-    u0 to u1; each control point is where the tangents at both ends meet."""
-    segs = []
-    eps = 1e-4
-    for i in range(count):
-        a = u0 + (u1 - u0) * i / count
-        b = u0 + (u1 - u0) * (i + 1) / count
-        p0, p1 = fn(a), fn(b)
-        t0 = [(q - p) / eps for p, q in zip(fn(a - eps), p0)]
-        t1 = [(q - p) / eps for p, q in zip(p1, fn(b + eps))]
-        cross = t0[0] * t1[1] - t0[1] * t1[0]
-        if abs(cross) < 1e-9:
-            c = ((p0[0] + p1[0]) / 2, (p0[1] + p1[1]) / 2)
-        else:
-            s = ((p1[0] - p0[0]) * t1[1] - (p1[1] - p0[1]) * t1[0]) / cross
-            c = (p0[0] + t0[0] * s, p0[1] + t0[1] * s)
-        segs.append((px(c[0]), px(c[1]), px(p1[0]), px(p1[1])))
-    return segs
-
-
-class Spiral:
-    """A logarithmic spiral from radius r0 to r1 pixels, turning by `sweep`
-    degrees on the way out."""
-
-    def __init__(self, r0, r1, sweep):
-        self.r0, self.r1 = r0, r1
-        self.k = math.radians(sweep) / math.log(r1 / r0)
-
-    def point(self, r, offset=0.0):
-        a = self.k * math.log(r / self.r0) + offset
-        return (r * math.cos(a), r * math.sin(a))
-
-    def ribbon(self, half_width):
-        """A ribbon along the spiral, `half_width` degrees wide on each side at
-        its middle and tapering to points at both ends."""
-        w = math.radians(half_width)
-
-        def edge(sign):
-            return lambda u: self.point(self.r0 * (self.r1 / self.r0) ** u,
-                                        sign * w * math.sin(math.pi * u))
-        segments = curve_through(edge(+1), 0, 1, 4) + curve_through(edge(-1), 1, 0, 4)
-        return (px(self.r0), 0), segments
-
-
-# ---- the picture --------------------------------------------------------------------
-
-GLOW, RIBBON, BLADE, PAIR, RING4, RING8, RING16, TURN17, TURN14 = range(1, 10)
-RIBBONS = 16  # per ring; a turner moves the ring on by one ribbon spacing per cycle
-
-# Turner frames are the costliest tags (one per frame) and their matrix
-# fields get shorter with a small scale: the ring is built BIG times too
-# large and each turner frame shrinks it back. Just under 1/BIG keeps the
-# largest field below a power of two, one bit shorter.
-BIG = 32
-TURN_SCALE = 0.999 / BIG
-
-
-def doubled(char, part, degrees, scale=1.0):
-    """A sprite holding `part` twice, the second copy turned by `degrees`."""
-    first = rotation(0, scale) if scale != 1 else None
-    return define_sprite(char, [[place(1, part, first), place(2, part, rotation(degrees, scale))]])
-
-
-def turner(char, period):
-    """A sprite that turns the ring by one ribbon spacing over `period` frames.
-    The angles run from minus to plus half a spacing: small sines need fewer
-    bits, and the ring at +half looks the same as at -half."""
-    frames = []
-    for i in range(period):
-        m = rotation((i / period - 0.5) * 360 / RIBBONS, TURN_SCALE)
-        frames.append([place(1, RING16, m) if i == 0 else place(1, None, m)])
-    return define_sprite(char, frames)
+def spinner(char, child, frames, turns):
+    """A sprite that turns `child` by `turns` whole turns per cycle of
+    `frames` frames, evenly."""
+    scale = 1 if frames == 2 else SPIN_SCALE
+    return define_sprite(char, [
+        [place(1, child if i == 0 else None, rotation(360 * turns * i / frames, scale))]
+        for i in range(frames)])
 
 
 def movie_tags():
     """The definitions and the main timeline's first frame."""
-    tags = set_background(6, 9, 24)
+    tags = set_background(4, 6, 18)
+    tags += define_glow(LANTERN, 14, [
+        (0, (255, 255, 240, 255)), (12, (255, 240, 190, 245)), (34, (255, 200, 110, 190)),
+        (70, (255, 150, 70, 125)), (125, (235, 110, 70, 66)), (190, (210, 90, 80, 26)),
+        (255, (190, 80, 90, 0))])
+    tags += define_glow(FIREFLY, 8.5, [
+        (0, (250, 255, 230, 255)), (28, (215, 255, 140, 225)), (85, (150, 235, 100, 125)),
+        (165, (90, 200, 120, 48)), (255, (60, 160, 140, 0))])
+    # A wide, dim glow in the sky. It never changes, so it is drawn again only
+    # under the lights; it is the costliest thing to draw, so there is one.
+    tags += define_glow(SKY_GLOW, 260, [
+        (0, (80, 45, 140, 70)), (110, (40, 40, 120, 38)), (255, (10, 40, 90, 0))])
 
-    # A glowing bead: a square whose radial gradient ends, transparent, on its
-    # inner circle; four straight edges cost far less than a round outline.
-    glow = Shape()
-    r = 1000
-    fill = glow.radial(r, [(0, (255, 240, 255, 255)), (40, (190, 170, 255, 110)),
-                           (255, (140, 140, 255, 0))])
-    glow.path(fill, (-r, -r), [(r, -r), (r, r), (-r, r), (-r, -r)])
-    tags += glow.define(GLOW)
+    grow = SPIN_SCALE ** -2
+    lights = []
+    for depth, (light, distance, angle, size, alpha) in enumerate(COUPLE_LIGHTS, 1):
+        t = math.radians(angle)
+        at = rotation(0, size * grow, grow * distance * math.cos(t), grow * distance * math.sin(t))
+        lights.append(place(depth, light, at, mult=(1, 1, 1, alpha) if alpha < 1 else None))
+    tags += define_sprite(COUPLE, [lights])
+    child = COUPLE
+    for char, frames, turns in reversed(SPINNERS):
+        tags += spinner(char, child, frames, turns)
+        child = char
 
-    # A ribbon whose colour runs from violet at the hub to cyan outside; its
-    # gradient is centred on the hub, so turning the ribbon keeps colour tied
-    # to distance. Both ends fade out, which keeps the crowded hub dark.
-    spiral = Spiral(12, 340, 110)
-    ribbon = Shape()
-    fill = ribbon.radial(px(340), [(0, (255, 255, 255, 0)), (25, (140, 110, 255, 40)),
-                                   (80, (150, 120, 255, 230)), (170, (90, 210, 255, 190)),
-                                   (255, (90, 255, 200, 0))])
-    ribbon.path(fill, *spiral.ribbon(2.2))
-    tags += ribbon.define(RIBBON)
-
-    bx, by = spiral.point(150)
-    tags += define_sprite(BLADE, [[place(1, RIBBON),
-                                   place(2, GLOW, dict(a=0.5, d=0.5, tx=px(bx), ty=px(by)))]])
-    tags += doubled(PAIR, BLADE, 180, BIG)
-    tags += doubled(RING4, PAIR, 90)
-    tags += doubled(RING8, RING4, 45)
-    tags += doubled(RING16, RING8, 22.5)
-    tags += turner(TURN17, 17)
-    tags += turner(TURN14, 14)
-
-    s = 1 / (BIG * TURN_SCALE)  # undoes the turners' shrinking
-    cx, cy = STAGE_W // 2, STAGE_H // 2
-    first = [
-        # Behind: the wide, faint blue whirl.
-        place(1, TURN17, rotation(7, 1.6 * s, cx, cy), mult=(0.5, 0.5, 1, 0.4)),
-        # The cool whirl, up and to the right of centre.
-        place(2, TURN17, rotation(0, s, cx + 1100, cy - 500), mult=(1, 1, 1, 0.85)),
-        # The gold whirl, mirrored so it turns the other way, down and left:
-        # a flat gold that keeps the ribbons' fading.
-        place(3, TURN14, dict(a=-s, d=s, tx=cx - 1100, ty=cy + 500), mult=(0.2, 0.2, 0.1, 0.6),
-              add=(200, 140, 50, 0)),
-    ]
+    first = [place(1, SKY_GLOW, dict(tx=px(230), ty=px(170)))]
+    for depth, ((x, y), size, mirrored, angle, colour) in enumerate(COUPLES, 2):
+        mult, add = colour or (None, None)
+        first.append(place(depth, SPINNERS[0][0], rotation(angle, size, x, y, mirrored),
+                           mult=mult, add=add))
     return tags, first
 
 
@@ -398,9 +307,9 @@ def padding_label(size):
     """A frame label tag of exactly `size` bytes (at least 3). It names the
     last frame, which nothing jumps to; every player passes over it."""
     assert size >= 3, f"the movie is {3 - size} bytes too big"
-    header_size = 2 if size - 2 < 63 else 6
-    text = ("orrivel" + "." * size)[:size - header_size - 1]
-    result = frame_label(text)
+    long_header = size - 2 > 62  # the label and its end byte fill the rest
+    text = ("orrivel" + "." * size)[:size - (6 if long_header else 2) - 1]
+    result = tag(FRAME_LABEL, text.encode("ascii") + b"\0", long_header)
     assert len(result) == size
     return result
 
@@ -414,6 +323,8 @@ def build():
     body = definitions + b"".join(f + show_frame() for f in frames) + tag(END)
     data = header(len(body)) + body
     assert len(data) == FILE_SIZE, len(data)
+    assert data[:4] == b"FWS" + bytes([SWF_VERSION])
+    assert struct.unpack_from("<I", data, 4)[0] == FILE_SIZE  # the file length field
     return data
 
 
