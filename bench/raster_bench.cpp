@@ -117,4 +117,31 @@ void BM_ScaledBitmap(benchmark::State& state) {
 }
 BENCHMARK(BM_ScaledBitmap)->Arg(0)->Arg(1);
 
+// Hostile geometry (coordinates near the float limit, an absurd bend) must be
+// clipped early: this stays in microseconds, like an ordinary small shape.
+void BM_HugeCoordinates(benchmark::State& state) {
+  std::vector<uint32_t> px(16 * 16);
+  Canvas canvas{px.data(), 16, 16, 16};
+  Path p;
+  p.MoveTo(-1e30f, -1e30f);
+  p.LineTo(1e30f, -1e30f);
+  p.LineTo(1e30f, 1e30f);
+  p.LineTo(-1e30f, 1e30f);
+  p.Close();
+  p.MoveTo(-1e20f, 5);
+  p.QuadTo(3e38f, -3e38f, 1e20f, 8);
+  p.Close();
+  p.MoveTo(1e9f, 1e9f);
+  p.LineTo(2e9f, 1e9f);
+  p.LineTo(2e9f, 3e9f);
+  p.Close();
+  Paint paint;
+  const DrawOptions opt{.antiAlias = state.range(0) != 0};
+  for (auto _ : state) {
+    FillPath(canvas, p, FillRule::EvenOdd, paint, opt);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_HugeCoordinates)->Arg(1)->Arg(0);
+
 }  // namespace

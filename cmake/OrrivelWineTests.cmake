@@ -37,25 +37,21 @@ function(orrivel_add_wine_fixture)
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-env.sh start ${ORRIVEL_WINE_DIR})
   add_test(NAME orrivel_wine_stop
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/wine-env.sh stop ${ORRIVEL_WINE_DIR})
-  # Creating a fresh prefix takes tens of seconds on a slow machine.
   set_tests_properties(orrivel_wine_start PROPERTIES FIXTURES_SETUP orrivel_wine
-                       TIMEOUT 400 ENVIRONMENT "${env}")
+                       TIMEOUT ${ORRIVEL_TEST_TIMEOUT} ENVIRONMENT "${env}")
   set_tests_properties(orrivel_wine_stop PROPERTIES FIXTURES_CLEANUP orrivel_wine
-                       TIMEOUT 60 ENVIRONMENT "${env}")
+                       TIMEOUT ${ORRIVEL_TEST_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
 
-# Marks tests as needing the display and Wine: fixture, environment, a
+# Marks tests as needing the display and Wine: fixture, environment, the
 # timeout, and one display user at a time (real input and screenshots).
 function(orrivel_wine_test_properties)
-  cmake_parse_arguments(arg "" "TIMEOUT" "TESTS;ENVIRONMENT" ${ARGN})
-  if(NOT arg_TIMEOUT)
-    set(arg_TIMEOUT 120)
-  endif()
+  cmake_parse_arguments(arg "" "" "TESTS;ENVIRONMENT" ${ARGN})
   orrivel_add_wine_fixture()
   set(env ${ORRIVEL_WINE_TEST_ENV} ${arg_ENVIRONMENT})
   set_tests_properties(${arg_TESTS} PROPERTIES
     FIXTURES_REQUIRED orrivel_wine
     ENVIRONMENT "${env}"
-    TIMEOUT ${arg_TIMEOUT}
+    TIMEOUT ${ORRIVEL_TEST_TIMEOUT}
     RESOURCE_LOCK orrivel_display)
 endfunction()

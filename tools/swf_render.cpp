@@ -88,8 +88,9 @@ void PrintInfo(const swf::Movie& m) {
   const swf::Header& h = m.header;
   std::printf("signature: %.3s\n", h.signature);
   std::printf("version: %u\n", h.version);
-  std::printf("stage: %gx%g px (twips %d,%d to %d,%d)\n", h.frameSize.Width() / 20.0,
-              h.frameSize.Height() / 20.0, h.frameSize.xMin, h.frameSize.yMin, h.frameSize.xMax,
+  const double tw = kTwipsPerPixel;
+  std::printf("stage: %gx%g px (twips %d,%d to %d,%d)\n", h.frameSize.Width() / tw,
+              h.frameSize.Height() / tw, h.frameSize.xMin, h.frameSize.yMin, h.frameSize.xMax,
               h.frameSize.yMax);
   std::printf("frame rate: %g\n", h.frameRate);
   std::printf("frame count: %u (present: %zu)\n", h.frameCount, m.timeline.frames.size());
@@ -132,8 +133,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (o.width == 0) {
-    const double w = std::round(movie.header.frameSize.Width() / 20.0);
-    const double h = std::round(movie.header.frameSize.Height() / 20.0);
+    const double w = std::round(movie.header.frameSize.Width() / double{kTwipsPerPixel});
+    const double h = std::round(movie.header.frameSize.Height() / double{kTwipsPerPixel});
     if (!(w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide))
       return Fail(o.movie + ": stage size unusable; give --size");
     o.width = static_cast<int>(w);

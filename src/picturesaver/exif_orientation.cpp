@@ -3,50 +3,39 @@
 #include <cstring>
 #include <new>
 
+#include "base/jpeg_markers.h"
+
 namespace orrivel {
 namespace {
 
 constexpr uint16_t kOrientationTag = 0x0112;
 constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTiffMagic = 42;
+constexpr size_t kIfdEntryBytes = 12;
 
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-
-struct TiffReader {
-  std::span<const uint8_t> tiff;
-  bool bigEndian;
-
-  bool Has(size_t offset, size_t n) const { return offset <= tiff.size() && n <= tiff.size() - offset; }
-  uint16_t U16(size_t offset) const {
-    const uint8_t* p = tiff.data() + offset;
-    return bigEndian ? Be16(p) : static_cast<uint16_t>(p[1] << 8 | p[0]);
-  }
-  uint32_t U32(size_t offset) const {
-    uint32_t hi = U16(offset), lo = U16(offset + 2);
-    return bigEndian ? (hi << 16 | lo) : (lo << 16 | hi);
-  }
+// TIFF numbers come in the byte order that its header names.
+struct TiffNumbers {
+  bool bigEndian = false;
+  uint16_t U16(ByteReader& r) const { return bigEndian ? r.U16Be() : r.U16(); }
+  uint32_t U32(ByteReader& r) const { return bigEndian ? r.U32Be() : r.U32(); }
 };
 
 // Orientation from a TIFF structure (the payload after "Exif\0\0").
 int TiffOrientation(std::span<const uint8_t> tiff) {
-  if (tiff.size() < 8) return 1;
-  TiffReader r{tiff, false};
-  if (tiff[0] == 'I' && tiff[1] == 'I') {
-    r.bigEndian = false;
-  } else if (tiff[0] == 'M' && tiff[1] == 'M') {
-    r.bigEndian = true;
-  } else {
-    return 1;
-  }
-  if (r.U16(2) != 42) return 1;
-  size_t ifd = r.U32(4);
-  if (!r.Has(ifd, 2)) return 1;
-  unsigned count = r.U16(ifd);
-  for (unsigned i = 0; i < count; ++i) {
-    size_t entry = ifd + 2 + static_cast<size_t>(i) * 12;
-    if (!r.Has(entry, 12)) return 1;
-    if (r.U16(entry) != kOrientationTag) continue;
-    if (r.U16(entry + 2) != kTypeShort || r.U32(entry + 4) < 1) return 1;
-    unsigned value = r.U16(entry + 8);  // a single SHORT sits left-aligned in the value field
+  ByteReader r(tiff);
+  const auto order = r.Bytes(2);
+  if (r.Failed() || order[0] != order[1] || (order[0] != 'I' && order[0] != 'M')) return 1;
+  const TiffNumbers n{order[0] == 'M'};
+  if (n.U16(r) != kTiffMagic) return 1;
+  r.Seek(n.U32(r));
+  const unsigned count = n.U16(r);
+  for (unsigned i = 0; i < count && !r.Failed(); ++i) {
+    ByteReader entry = r.Sub(kIfdEntryBytes);
+    if (n.U16(entry) != kOrientationTag) continue;
+    const uint16_t type = n.U16(entry);
+    const uint32_t values = n.U32(entry);
+    const unsigned value = n.U16(entry);  // a single SHORT sits left-aligned in the value field
+    if (entry.Failed() || type != kTypeShort || values < 1) return 1;
     return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
   }
   return 1;
@@ -55,28 +44,17 @@ int TiffOrientation(std::span<const uint8_t> tiff) {
 }  // namespace
 
 int JpegExifOrientation(std::span<const uint8_t> data) {
-  if (data.size() < 4 || data[0] != 0xFF || data[1] != 0xD8) return 1;
-  size_t pos = 2;
-  while (pos + 4 <= data.size()) {
-    if (data[pos] != 0xFF) return 1;
-    uint8_t marker = data[pos + 1];
-    if (marker == 0xFF) {  // fill byte
-      ++pos;
-      continue;
+  static constexpr uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+  JpegMarkerWalker walker(data);
+  JpegSegment s;
+  if (!walker.Next(s) || s.begin != 0 || s.marker != kJpegSoi) return 1;
+  while (walker.Next(s)) {
+    // Metadata comes before the image data.
+    if (s.marker == kJpegSos || s.marker == kJpegEoi || s.truncated) return 1;
+    if (s.marker == kJpegApp1 && s.payload.size() >= sizeof kExif &&
+        std::memcmp(s.payload.data(), kExif, sizeof kExif) == 0) {
+      return TiffOrientation(s.payload.subspan(sizeof kExif));
     }
-    if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-      pos += 2;  // markers without a length
-      continue;
-    }
-    if (marker == 0xDA || marker == 0xD9) return 1;  // image data: no metadata beyond
-    size_t length = Be16(&data[pos + 2]);
-    if (length < 2 || length > data.size() - pos - 2) return 1;
-    auto segment = data.subspan(pos + 4, length - 2);
-    static constexpr uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
-    if (marker == 0xE1 && segment.size() >= 6 && std::memcmp(segment.data(), kExif, 6) == 0) {
-      return TiffOrientation(segment.subspan(6));
-    }
-    pos += 2 + length;
   }
   return 1;
 }

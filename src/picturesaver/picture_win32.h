@@ -13,7 +13,7 @@
 #include <string>
 
 #include "picturesaver/bitmap.h"
-#include "startup/error_info.h"
+#include "base/error_info.h"
 #include "win32/unique_handle_win32.h"
 
 namespace orrivel {

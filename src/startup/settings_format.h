@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "startup/error_info.h"
+#include "base/error_info.h"
 
 namespace orrivel {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "startup/error_info.h"
+#include "base/error_info.h"
 #include "startup/settings_format.h"
 #include "startup/text_codec.h"
 

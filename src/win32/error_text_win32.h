@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "startup/error_info.h"
+#include "base/error_info.h"
 
 namespace orrivel::win32 {
 

@@ -45,14 +45,6 @@ class FakePlatform final : public TempFilePlatform {
   }
 };
 
-TEST(TempMovieFilesTest, DeletingBeforeAnyExtractionDoesNothing) {
-  FakePlatform platform;
-  TempMovieFiles store(platform);
-  store.DeleteTempFiles();
-  EXPECT_TRUE(platform.removeCalls.empty());
-  EXPECT_TRUE(store.Files().empty());
-}
-
 TEST(TempMovieFilesTest, EachExtractionWritesAndRecordsAFreshFile) {
   FakePlatform platform;
   platform.files["D:\\mine.swf"] = "an older and longer file";
@@ -101,6 +93,8 @@ TEST(TempMovieFilesTest, AFailedWriteRecordsNothingAndLeavesNoFile) {
 TEST(TempMovieFilesTest, DeletingPassesOverVanishedFilesAndKeepsTheRecord) {
   FakePlatform platform;
   TempMovieFiles store(platform);
+  store.DeleteTempFiles();  // before any extraction: nothing to do
+  EXPECT_TRUE(platform.removeCalls.empty());
   for (int i = 0; i < 3; ++i) store.ResourceToTempFile(101, "Flash");
   const std::vector<std::string> recorded = store.Files();
   platform.files.erase(recorded[1]);  // deleted by someone else

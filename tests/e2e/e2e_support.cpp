@@ -41,21 +41,6 @@ bool PollUntil(const std::function<bool()>& done, Millis timeout, Millis step) {
   }
 }
 
-Process::Process(Process&& other) noexcept { *this = std::move(other); }
-
-Process& Process::operator=(Process&& other) noexcept {
-  if (this != &other) {
-    Kill();
-    pid_ = other.pid_;
-    exited_ = other.exited_;
-    status_ = other.status_;
-    other.pid_ = -1;
-  }
-  return *this;
-}
-
-Process::~Process() { Kill(); }
-
 Process Process::Start(const std::vector<std::string>& argv, const std::string& cwd,
                        const std::string& outFile) {
   std::vector<char*> args;
@@ -81,13 +66,8 @@ Process Process::Start(const std::vector<std::string>& argv, const std::string& 
 
 bool Process::Running() {
   if (pid_ <= 0 || exited_) return false;
-  int status = 0;
-  pid_t r = waitpid(pid_, &status, WNOHANG);
-  if (r == pid_) {
-    exited_ = true;
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return false;
-  }
+  const pid_t r = waitpid(pid_, nullptr, WNOHANG);
+  exited_ = r == pid_;
   return r == 0;
 }
 
@@ -127,17 +107,11 @@ std::string Field(const std::string& line, const std::string& key) {
 
 // class="..." is followed by title="...", which ends the line; both may hold
 // spaces and quotes.
-std::string QuotedClass(const std::string& line) {
-  auto at = line.find(" class=\"");
-  auto end = line.rfind("\" title=\"");
-  if (at == std::string::npos || end == std::string::npos || end < at + 8) return {};
-  return line.substr(at + 8, end - at - 8);
-}
-
-std::string QuotedTitle(const std::string& line) {
-  auto at = line.rfind("\" title=\"");
-  if (at == std::string::npos || line.size() < at + 10 || line.back() != '"') return {};
-  return line.substr(at + 9, line.size() - at - 10);
+void ReadQuoted(const std::string& line, WinInfo& w) {
+  const auto cls = line.find(" class=\""), title = line.rfind("\" title=\"");
+  if (cls == std::string::npos || title == std::string::npos || title < cls + 8) return;
+  w.className = line.substr(cls + 8, title - cls - 8);
+  if (line.back() == '"') w.title = line.substr(title + 9, line.size() - title - 10);
 }
 
 }  // namespace
@@ -156,8 +130,7 @@ std::vector<WinInfo> ParseWindowList(const std::string& text) {
     w.parent = std::strtoull(Field(line, "parent").c_str(), nullptr, 10);
     w.visible = Field(line, "visible") == "1";
     std::sscanf(Field(line, "rect").c_str(), "%d,%d,%d,%d", &w.left, &w.top, &w.right, &w.bottom);
-    w.className = QuotedClass(line);
-    w.title = QuotedTitle(line);
+    ReadQuoted(line, w);
     windows.push_back(w);
   }
   return windows;

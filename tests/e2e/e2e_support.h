@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orrivel::e2e {
@@ -30,11 +31,9 @@ bool PollUntil(const std::function<bool()>& done, Millis timeout, Millis step = 
 class Process {
  public:
   Process() = default;
-  Process(Process&& other) noexcept;
-  Process& operator=(Process&& other) noexcept;
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  ~Process();
+  Process(Process&& other) noexcept : pid_(std::exchange(other.pid_, -1)), exited_(other.exited_) {}
+  Process& operator=(Process&&) = delete;
+  ~Process() { Kill(); }
 
   // Starts argv[0] (searched in PATH) in `cwd`, stdin from /dev/null,
   // stdout and stderr appended to `outFile` (never a pipe: Wine helpers must
@@ -42,17 +41,14 @@ class Process {
   static Process Start(const std::vector<std::string>& argv, const std::string& cwd,
                        const std::string& outFile);
 
-  pid_t pid() const { return pid_; }
   bool Running();
   // Waits for the end; false on timeout.
   bool WaitExit(Millis timeout);
-  int exitStatus() const { return status_; }
   void Kill();
 
  private:
   pid_t pid_ = -1;
   bool exited_ = false;
-  int status_ = -1;
 };
 
 // Runs a command through the shell and returns its stdout (stderr dropped).

@@ -55,7 +55,7 @@ class MovieSaverTest : public SaverTest {
     std::this_thread::sleep_for(1s);
     std::optional<Image> second = TakeScreenshot();
     ASSERT_TRUE(second);
-    EXPECT_GT(Changed(*first, *second), 0.02) << "the movie stands still";
+    EXPECT_GT(Changed(*first, *second), 0.005) << "the movie stands still";
   }
   void ExpectNoTempCopyLeft(Process& saver) {
     ASSERT_TRUE(saver.WaitExit(15s));
@@ -120,6 +120,7 @@ TEST_F(MovieSaverTest, InteractiveRunEndsOnlyThroughItsButton) {
 
 TEST_F(MovieSaverTest, UsersMoviePlaysAndAMissingOneFallsBack) {
   const std::string corpus = std::string(ORRIVEL_CORPUS_DIR);
+  ASSERT_TRUE(FileExists(corpus)) << "no corpus at " << corpus;
   struct Case {
     std::string movie;
     bool loads;

@@ -34,8 +34,6 @@ void SaverTest::SetUp() {
   MoveMouse(10, 10);
 }
 
-void SaverTest::TearDown() {}
-
 Process SaverTest::StartSaver(const std::vector<std::string>& args) {
   std::vector<std::string> argv{"wine", dir_ / "Orrivel.scr"};
   argv.insert(argv.end(), args.begin(), args.end());

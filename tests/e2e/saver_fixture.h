@@ -20,7 +20,6 @@ constexpr char kDefaultSettings[] = "MOVIEORPIC = MOVIE\r\nSWFMOVIE = DEFAULT\r\
 class SaverTest : public ::testing::Test {
  protected:
   void SetUp() override;
-  void TearDown() override;
 
   // Starts `wine Orrivel.scr <args...>` in the test folder.
   Process StartSaver(const std::vector<std::string>& args);

@@ -40,14 +40,6 @@ TEST_F(StartupTest, SingleMissingPictureFallsBackToTheMovie) {
   EXPECT_TRUE(saver.Running());
 }
 
-TEST_F(StartupTest, EmptyPictureListFallsBackToTheMovie) {
-  WriteSettings("MOVIEORPIC = PIC\r\nPICS = \r\nRANDOM = SEQ\r\nSPEED = 5\r\n");
-  Process saver = StartSaver({"/s"});
-  EXPECT_TRUE(PollUntil([&] { return ReadSettings() == kDefaultSettings; }, 30s))
-      << "settings file holds \"" << ReadSettings() << "\"";
-  EXPECT_TRUE(WaitForTopWindow("Tavrenn"));
-}
-
 // Without a recognised switch the saver runs full screen like /s, but keeps
 // the caption its window was designed with.
 struct DesignCaptionCase {

@@ -50,6 +50,10 @@ class MovieWindowTest : public ::testing::Test {
   }
   MovieWindow& Open(const char* interactive, const std::string& movie = "DEFAULT",
                     bool preview = false) {
+    return Open(app, interactive, movie, preview);
+  }
+  static MovieWindow& Open(testing::TestApp& app, const char* interactive,
+                           const std::string& movie, bool preview) {
     if (preview) app->EnterPreviewMode();
     app->Store().settings().Interactive = interactive;
     app->Store().settings().MovieFile = movie;
@@ -77,13 +81,7 @@ TEST_F(MovieWindowTest, KindsOfRun) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.interactive + std::string(c.preview ? " preview" : ""));
     testing::TestApp fresh;
-    if (c.preview) fresh->EnterPreviewMode();
-    fresh->Store().settings().Interactive = c.interactive;
-    fresh->Store().settings().MovieFile = "DEFAULT";
-    MovieWindow& w = fresh->MovieSaver();
-    ASSERT_TRUE(w.Load());
-    if (!c.preview) w.Show();
-    w.FormatMovie();
+    MovieWindow& w = Open(fresh, c.interactive, "DEFAULT", c.preview);
     wchar_t name[64] = {};
     GetClassNameW(w.hwnd(), name, 64);
     EXPECT_STREQ(name, kMovieWindowClass);
@@ -160,7 +158,9 @@ TEST_F(MovieWindowTest, InteractiveButtonSlidesAndEndsTheRunWhenClicked) {
 }
 
 TEST_F(MovieWindowTest, InteractiveRunDeliversTheMouseToTheMoviesButtons) {
-  MovieWindow& w = Open("TRUE", ORRIVEL_CORPUS_DIR "/ruffle/from_shumway/button3/test.swf");
+  const char* movie = ORRIVEL_CORPUS_DIR "/ruffle/from_shumway/button3/test.swf";
+  ASSERT_NE(GetFileAttributesA(movie), INVALID_FILE_ATTRIBUTES) << "no corpus at " << movie;
+  MovieWindow& w = Open("TRUE", movie);
   ASSERT_EQ(w.Player().FrameNum(), 0);
   RECT client{};
   GetClientRect(w.Player().hwnd(), &client);

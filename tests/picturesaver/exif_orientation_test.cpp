@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace orrivel {
@@ -57,8 +58,18 @@ TEST(JpegExifOrientationTest, ReadsTheTagInBothByteOrders) {
   }
 }
 
+// Anything unusual, damaged or hostile means upright, read within the data.
 TEST(JpegExifOrientationTest, AnythingUnusualMeansUpright) {
-  struct Case {
+  const Bytes good = Jpeg(Tiff(false, 0x0112, 3, 1, 6));
+  const size_t tiffAt = 2 + 9 + 4 + 6;
+  const auto patched = [&](std::initializer_list<std::pair<size_t, uint8_t>> edits) {
+    Bytes b = good;
+    for (auto [at, value] : edits) b.at(at) = value;
+    return b;
+  };
+  Bytes sosFirst = {0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02};
+  sosFirst.insert(sosFirst.end(), good.begin() + 2, good.end());
+  const struct {
     const char* what;
     Bytes data;
   } cases[] = {
@@ -70,40 +81,21 @@ TEST(JpegExifOrientationTest, AnythingUnusualMeansUpright) {
       {"value zero", Jpeg(Tiff(true, 0x0112, 3, 1, 0))},
       {"wrong type", Jpeg(Tiff(false, 0x0112, 4, 1, 6))},
       {"zero count", Jpeg(Tiff(false, 0x0112, 3, 0, 6))},
+      {"mixed byte order mark", patched({{tiffAt, 'M'}})},
+      {"IFD0 far outside", patched({{tiffAt + 4, 0xF0}, {tiffAt + 7, 0x7F}})},
+      // The entry count runs far past the data, with no orientation among the real entries.
+      {"entry count too large",
+       patched({{tiffAt + 8, 0xFF}, {tiffAt + 9, 0xFF}, {tiffAt + 22, 0x13}})},
+      {"APP1 length past the data", patched({{2 + 9 + 2, 0xFF}})},
+      {"APP0 length below 2", patched({{2 + 2, 0}, {2 + 3, 1}})},
+      {"image data before the Exif block", sosFirst},
   };
   for (const auto& c : cases) EXPECT_EQ(JpegExifOrientation(c.data), 1) << c.what;
-}
-
-TEST(JpegExifOrientationTest, HostileLengthsAndOffsetsStayInside) {
-  Bytes good = Jpeg(Tiff(false, 0x0112, 3, 1, 6));
   // Every truncation must be read safely (sanitizers watch the reads).
   for (size_t n = 0; n < good.size(); ++n) {
-    int o = JpegExifOrientation(std::span(good.data(), n));
-    EXPECT_TRUE(o == 1 || o == 6);
+    const int o = JpegExifOrientation(std::span(good.data(), n));
+    EXPECT_TRUE(o == 1 || o == 6) << n;
   }
-  const size_t tiffAt = 2 + 9 + 4 + 6;
-  Bytes badIfd = good;
-  badIfd[tiffAt + 4] = 0xF0, badIfd[tiffAt + 7] = 0x7F;  // IFD0 far outside
-  EXPECT_EQ(JpegExifOrientation(badIfd), 1);
-  Bytes manyEntries = good;
-  manyEntries[tiffAt + 8] = 0xFF, manyEntries[tiffAt + 9] = 0xFF;
-  manyEntries[tiffAt + 22] = 0x13;  // and no orientation among the real ones
-  // The entry count runs far past the end of the data.
-  EXPECT_EQ(JpegExifOrientation(manyEntries), 1);
-  Bytes hugeSegment = good;
-  hugeSegment[2 + 9 + 2] = 0xFF;  // APP1 length beyond the data
-  EXPECT_EQ(JpegExifOrientation(hugeSegment), 1);
-  Bytes shortSegment = good;
-  shortSegment[2 + 2] = 0, shortSegment[2 + 3] = 1;  // APP0 length below 2
-  EXPECT_EQ(JpegExifOrientation(shortSegment), 1);
-}
-
-TEST(JpegExifOrientationTest, StopsAtTheImageData) {
-  Bytes j;
-  Append(j, {0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02});
-  Bytes later = Jpeg(Tiff(false, 0x0112, 3, 1, 6));
-  j.insert(j.end(), later.begin() + 2, later.end());
-  EXPECT_EQ(JpegExifOrientation(j), 1);
 }
 
 // A 3x2 picture whose pixels hold their own number 1..6:

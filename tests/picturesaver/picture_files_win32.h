@@ -10,6 +10,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -32,22 +35,13 @@ inline std::wstring PictureFolder() {
 inline std::wstring PicturePath(const std::wstring& name) { return PictureFolder() + L"\\" + name; }
 
 inline void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  std::ofstream out(std::filesystem::path(path), std::ios::binary);
+  ASSERT_TRUE(out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())));
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::wstring& path) {
-  std::vector<uint8_t> bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  bytes.resize(GetFileSize(file, nullptr));
-  DWORD got = 0;
-  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  CloseHandle(file);
-  return bytes;
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Writes a 32-bit BGRA picture (straight alpha) with the given encoder.
@@ -119,8 +113,6 @@ bool WritePicture(const std::wstring& path, const GUID& container, UINT width, U
   factory->Release();
   return ok;
 }
-
-inline uint32_t Solid(uint32_t argb) { return argb; }
 
 // Inserts an APP1 Exif block with the given orientation right after SOI.
 inline std::vector<uint8_t> WithExifOrientation(std::vector<uint8_t> jpeg, int orientation) {

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
-
 #include <zlib.h>
 
 #include "picture_files_win32.h"
+#include "win32/text_win32.h"
 
 namespace orrivel {
 namespace {
@@ -112,25 +110,22 @@ TEST(LoadPictureFileTest, ReducesLargePicturesWhileDecoding) {
 class FakeScalingSource : public ScalingSource {
  public:
   enum class Rounding { Up, Down, Never, Fails };
-  FakeScalingSource(UINT width, UINT height, Rounding rounding) : w_(width), h_(height), rounding_(rounding) {}
+  FakeScalingSource(UINT w, UINT h, Rounding rounding) : w_(w), h_(h), rounding_(rounding) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT, UINT, WICPixelFormatGUID*, WICBitmapTransformOptions,
-                                       UINT, UINT, BYTE*) override {
+  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT, UINT, WICPixelFormatGUID*,
+                                       WICBitmapTransformOptions, UINT, UINT, BYTE*) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetClosestSize(UINT* width, UINT* height) override {
     if (rounding_ == Rounding::Fails) return E_NOTIMPL;
     UINT bestW = w_, bestH = h_;
-    if (rounding_ != Rounding::Never) {
-      for (UINT d : {1u, 2u, 4u, 8u}) {
-        UINT w = (w_ + d - 1) / d, h = (h_ + d - 1) / d;
-        if (rounding_ == Rounding::Up ? w >= *width : w <= *width) {
-          bestW = w, bestH = h;
-          if (rounding_ == Rounding::Down) break;
-        }
-      }
+    for (UINT d : {1u, 2u, 4u, 8u}) {
+      const UINT w = (w_ + d - 1) / d, h = (h_ + d - 1) / d;
+      if (rounding_ == Rounding::Never || (rounding_ == Rounding::Up ? w < *width : w > *width)) continue;
+      bestW = w, bestH = h;
+      if (rounding_ == Rounding::Down) break;
     }
     *width = bestW, *height = bestH;
     return S_OK;
@@ -176,42 +171,32 @@ TEST(ReducedDecodeSizeTest, SmallestReductionStillCoveringTheTarget) {
   }
 }
 
-TEST(LoadPictureFileTest, MetafilesTakeTheSizeTheyState) {
-  std::wstring emf = PicturePath(L"p.emf");
-  ASSERT_TRUE(testing::WriteEmf(emf, 2540, 1270));  // 1 x 0.5 inch
-  PictureLoadResult r = LoadPictureFile(emf, Natural);
-  ASSERT_TRUE(r.picture) << r.error.number;
-  EXPECT_EQ(r.picture->kind(), Picture::Kind::Metafile);
-  EXPECT_NEAR(r.picture->NaturalWidthTwips(15), 1440, 2);
-  EXPECT_NEAR(r.picture->NaturalHeightTwips(15), 720, 2);
-
-  std::wstring wmf = PicturePath(L"p.wmf");
+TEST(LoadPictureFileTest, MetafilesIconsAndCursorsTakeTheSizeTheyState) {
+  const std::wstring emf = PicturePath(L"p.emf"), wmf = PicturePath(L"p.wmf");
+  ASSERT_TRUE(testing::WriteEmf(emf, 2540, 1270));                // 1 x 0.5 inch
   ASSERT_TRUE(testing::WritePlaceableWmf(wmf, 2000, 1000, 1000));  // 2 x 1 inch
-  r = LoadPictureFile(wmf, Natural);
-  ASSERT_TRUE(r.picture) << r.error.number;
-  EXPECT_EQ(r.picture->kind(), Picture::Kind::Metafile);
-  EXPECT_FLOAT_EQ(r.picture->NaturalWidthTwips(15), 2880);
-  EXPECT_FLOAT_EQ(r.picture->NaturalHeightTwips(15), 1440);
-}
-
-TEST(LoadPictureFileTest, IconsAndCursors) {
-  std::wstring png = PicturePath(L"icon.png");
-  ASSERT_TRUE(testing::WritePicture(png, GUID_ContainerFormatPng, 32, 32, [](UINT, UINT) {
-    return 0xFF00FF00u;
-  }));
-  std::wstring ico = PicturePath(L"p.ico"), cur = PicturePath(L"p.cur");
+  const std::wstring png = PicturePath(L"icon.png");
+  ASSERT_TRUE(testing::WritePicture(png, GUID_ContainerFormatPng, 32, 32,
+                                    [](UINT, UINT) { return 0xFF00FF00u; }));
+  const std::wstring ico = PicturePath(L"p.ico"), cur = PicturePath(L"p.cur");
   testing::WriteBytes(ico, testing::IconFileAround(testing::ReadBytes(png), 1, 32, 32));
   testing::WriteBytes(cur, testing::IconFileAround(testing::ReadBytes(png), 2, 32, 32));
-  PictureLoadResult r = LoadPictureFile(ico, Natural);
-  ASSERT_TRUE(r.picture) << "icon: error " << r.error.number;
-  EXPECT_EQ(r.picture->kind(), Picture::Kind::Raster);
-  EXPECT_EQ(r.picture->NaturalPixels().cx, 32);
-  EXPECT_TRUE(Near(PixelAt(*r.picture, 16, 16), 0xFF00FF00u));
-  r = LoadPictureFile(cur, Natural);
-  ASSERT_TRUE(r.picture) << "cursor: error " << r.error.number;
-  EXPECT_EQ(r.picture->kind(), Picture::Kind::Cursor);
-  EXPECT_EQ(r.picture->NaturalPixels().cx, 32);
-  EXPECT_EQ(r.picture->NaturalPixels().cy, 32);
+  struct Case {
+    std::wstring path;
+    Picture::Kind kind;
+    float widthTwips, heightTwips;  // at 15 twips per pixel
+  } cases[] = {{emf, Picture::Kind::Metafile, 1440, 720},
+               {wmf, Picture::Kind::Metafile, 2880, 1440},
+               {ico, Picture::Kind::Raster, 480, 480},
+               {cur, Picture::Kind::Cursor, 480, 480}};
+  for (const Case& c : cases) {
+    PictureLoadResult r = LoadPictureFile(c.path, Natural);
+    ASSERT_TRUE(r.picture) << win32::WideToUtf8(c.path) << ": error " << r.error.number;
+    EXPECT_EQ(r.picture->kind(), c.kind);
+    EXPECT_NEAR(r.picture->NaturalWidthTwips(15), c.widthTwips, 2);
+    EXPECT_NEAR(r.picture->NaturalHeightTwips(15), c.heightTwips, 2);
+  }
+  EXPECT_TRUE(Near(PixelAt(*LoadPictureFile(ico, Natural).picture, 16, 16), 0xFF00FF00u));
 }
 
 TEST(LoadPictureFileTest, MissingFileIsToldApartFromOtherFailures) {
@@ -234,6 +219,10 @@ TEST(LoadPictureFileTest, MissingFileIsToldApartFromOtherFailures) {
     EXPECT_FALSE(r.picture);
     EXPECT_EQ(r.error.number, c.error);
   }
+  PictureLoadResult empty = LoadPictureFile(L"", Natural);
+  ASSERT_TRUE(empty.picture);
+  EXPECT_EQ(empty.picture->kind(), Picture::Kind::Empty);
+  EXPECT_EQ(empty.picture->NaturalWidthTwips(15), 0);
 }
 
 TEST(LoadPictureFileTest, RefusesPicturesBeyondThePixelLimit) {
@@ -255,69 +244,6 @@ TEST(LoadPictureFileTest, RefusesPicturesBeyondThePixelLimit) {
   PictureLoadResult r = LoadPictureFile(path, Natural);
   EXPECT_FALSE(r.picture);
   EXPECT_NE(r.error.number, kErrFileNotFound);
-}
-
-TEST(LoadPictureFileTest, EmptyPathGivesTheEmptyPicture) {
-  PictureLoadResult r = LoadPictureFile(L"", Natural);
-  ASSERT_TRUE(r.picture);
-  EXPECT_EQ(r.picture->kind(), Picture::Kind::Empty);
-  EXPECT_EQ(r.picture->NaturalWidthTwips(15), 0);
-}
-
-}  // namespace
-}  // namespace orrivel
-
-namespace orrivel {
-namespace {
-
-// The real step figure: decoding a large photo through the imaging
-// component and reducing it to a 1920 x 1080 screen, against decoding it
-// at full size. Run by hand with ORRIVEL_PICTURE_TIMING naming a JPEG:
-//   picturesaver_win32_tests --gtest_also_run_disabled_tests --gtest_filter=*Timing*
-TEST(PictureTimingTest, DISABLED_DecodeAndReduceAgainstDecodeAlone) {
-  wchar_t path[MAX_PATH] = {};
-  if (GetEnvironmentVariableW(L"ORRIVEL_PICTURE_TIMING", path, MAX_PATH) == 0) GTEST_SKIP();
-  // Processor time of this process, in ms (the machine may be shared).
-  auto cpuMs = [] {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto ms = [](FILETIME t) { return (uint64_t{t.dwHighDateTime} << 32 | t.dwLowDateTime) / 10000.0; };
-    return ms(kernel) + ms(user);
-  };
-  auto average = [&](const std::function<SIZE(SIZE)>& targetFor) {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    constexpr int kRuns = 3;
-    double cpuStart = cpuMs();
-    QueryPerformanceCounter(&start);
-    for (int i = 0; i < kRuns; ++i) EXPECT_TRUE(LoadPictureFile(path, targetFor).picture);
-    QueryPerformanceCounter(&end);
-    double wall = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart;
-    return std::pair{wall / kRuns, (cpuMs() - cpuStart) / kRuns};
-  };
-  auto whole = average(Natural);
-  auto fitted = average([](SIZE natural) {
-    double ratio = std::max(natural.cx / 1920.0, natural.cy / 1080.0);
-    return SIZE{static_cast<LONG>(natural.cx / ratio), static_cast<LONG>(natural.cy / ratio)};
-  });
-  // Whether the system's JPEG decoder can reduce while decoding.
-  static const GUID kSourceTransform = {0x3B16811B, 0x6A43, 0x4ec9, {0xB7, 0x13, 0x3D, 0x5A, 0x0C, 0x13, 0xB9, 0x40}};
-  IWICImagingFactory* factory = nullptr;
-  IWICBitmapDecoder* decoder = nullptr;
-  IWICBitmapFrameDecode* frame = nullptr;
-  IUnknown* transform = nullptr;
-  CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
-  if (factory && SUCCEEDED(factory->CreateDecoderFromFilename(path, nullptr, GENERIC_READ,
-                                                              WICDecodeMetadataCacheOnDemand, &decoder)) &&
-      SUCCEEDED(decoder->GetFrame(0, &frame))) {
-    frame->QueryInterface(kSourceTransform, reinterpret_cast<void**>(&transform));
-  }
-  std::printf("decoder reduces while decoding: %s\n", transform ? "yes" : "no");
-  for (IUnknown* p : std::initializer_list<IUnknown*>{transform, frame, decoder, factory}) {
-    if (p) p->Release();
-  }
-  std::printf("full-size decode %.0f ms (cpu %.0f), decode reduced to 1920x1080 %.0f ms (cpu %.0f)\n",
-              whole.first, whole.second, fitted.first, fitted.second);
 }
 
 }  // namespace

@@ -85,28 +85,25 @@ TEST(ChooseNextSlideTest, RandomOrderMapsTheDrawToAOneBasedNumber) {
   }
 }
 
-TEST(ChooseNextSlideTest, RandomOrderRedrawsWhileTheLastEntryComesAgain) {
-  ScriptedRandom random({0.1f, 0.1f, 0.1f, 0.6f});
-  int16_t index = 1;
-  EXPECT_EQ(ChooseNextSlide(index, 3, SlideOrder::Random, random), 1);
-  EXPECT_EQ(random.draws, 4);
-}
-
-TEST(ChooseNextSlideTest, RandomOrderWithAStuckGeneratorStillMovesOn) {
-  ScriptedRandom random({0.0f});
-  int16_t index = 1;
-  EXPECT_EQ(ChooseNextSlide(index, 3, SlideOrder::Random, random), 1);
-  EXPECT_EQ(index, 2);
-}
-
-TEST(ChooseNextSlideTest, RandomOrderWithOneEntryShowsItAgain) {
-  ScriptedRandom random({0.3f});
-  EXPECT_EQ(Steps(1, 3, SlideOrder::Random, random), (std::vector<int>{0, 0, 0}));
-}
-
-TEST(ChooseNextSlideTest, RandomOrderWithoutEntriesFailsWithoutDrawing) {
-  ScriptedRandom random({0.3f});
-  EXPECT_EQ(Steps(0, 2, SlideOrder::Random, random), (std::vector<int>{-1, -1}));
+TEST(ChooseNextSlideTest, RandomOrderRedrawsTheLastEntryButNeverSticks) {
+  struct Case {
+    std::deque<float> script;
+    int count, index, entry, draws;  // entry -1: none
+  } cases[] = {
+      {{0.1f, 0.1f, 0.1f, 0.6f}, 3, 1, 1, 4},  // redraws while the last entry comes again
+      {{0.0f}, 3, 1, 1, -1},                   // a stuck generator still moves on
+      {{0.3f}, 1, 1, 0, -1},                   // one entry: shown again
+      {{0.3f}, 0, 0, -1, 0},                   // no entries: fails without drawing
+  };
+  for (const Case& c : cases) {
+    ScriptedRandom random(c.script);
+    int16_t index = static_cast<int16_t>(c.index);
+    const auto entry = ChooseNextSlide(index, c.count, SlideOrder::Random, random);
+    EXPECT_EQ(entry ? *entry : -1, c.entry) << c.count << " entries";
+    if (c.draws >= 0) {
+      EXPECT_EQ(random.draws, c.draws);
+    }
+  }
 }
 
 TEST(ChooseNextSlideTest, ClockRandomNeverRepeatsAndReachesEveryEntry) {

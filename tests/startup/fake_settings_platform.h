@@ -1,6 +1,5 @@
 // An in-memory settings platform: files in a map, folders that refuse
-// writes, a code page that holds ASCII and Latin-1 letters only, a fixed
-// clock and a recorded message box.
+// writes, an ASCII code page, a fixed clock and a recorded message box.
 #pragma once
 
 #include <map>
@@ -61,35 +60,17 @@ class FakeFiles final : public SettingsFiles {
   }
 };
 
-// Windows-1252's idea of Latin-1: code points below 256 map to one byte.
+// A code page of ASCII only, so anything else is written as UTF-8 (real code
+// pages are tested in settings_win32_test.cpp).
 class FakeCodePage final : public AnsiCodePage {
  public:
   std::optional<std::string> Encode(std::string_view utf8) const override {
-    std::string out;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-      unsigned char c = utf8[i];
-      if (c < 0x80) {
-        out += static_cast<char>(c);
-      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
-        out += static_cast<char>(((c & 0x03) << 6) | (utf8[++i] & 0x3F));
-      } else {
-        return std::nullopt;
-      }
+    for (unsigned char c : utf8) {
+      if (c >= 0x80) return std::nullopt;
     }
-    return out;
+    return std::string(utf8);
   }
-  std::string Decode(std::string_view ansi) const override {
-    std::string out;
-    for (unsigned char c : ansi) {
-      if (c < 0x80) {
-        out += static_cast<char>(c);
-      } else {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-      }
-    }
-    return out;
-  }
+  std::string Decode(std::string_view ansi) const override { return std::string(ansi); }
 };
 
 class FixedClock final : public Clock {

@@ -218,28 +218,5 @@ TEST_F(WriteSettingsTest, NoFileInAReadOnlyFolderIsCreatedInTheProfile) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(WriteSettingsTest, AnsiWhenRepresentableElseUtf8WithBom) {
-  struct Case {
-    std::string path;
-    std::string expectedBytes;  // of the SWFMOVIE line's value
-  } cases[] = {
-      {"C:\\Café\\a.swf", "C:\\Caf\xE9\\a.swf"},
-      {"C:\\Ταινίες\\映画.swf", "C:\\Ταινίες\\映画.swf"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    SetUp();
-    ASSERT_TRUE(WriteSettings("MOVIE", c.path, "TRUE", false, "", "", "", "HIGH"));
-    const std::string& bytes = files.files.at(kProgramFile);
-    bool ansi = c.expectedBytes != c.path;
-    EXPECT_EQ(bytes.substr(0, 3) == "\xEF\xBB\xBF", !ansi);
-    EXPECT_NE(bytes.find("SWFMOVIE = " + c.expectedBytes + "\r\n"), std::string::npos);
-    SaverSettings = {};
-    ReadSettings();
-    EXPECT_EQ(SaverSettings.MovieFile, c.path);
-    EXPECT_TRUE(messages.shown.empty());
-  }
-}
-
 }  // namespace
 }  // namespace orrivel

@@ -79,14 +79,6 @@ class SettingsWin32Test : public ::testing::Test {
   std::optional<SettingsStore> store;
 };
 
-TEST_F(SettingsWin32Test, FirstRunWritesBesideTheProgram) {
-  UseFolders(scratch.Sub(L"program"), scratch.Sub(L"profile\\Orrivel"));
-  store->ReadSettings();
-  EXPECT_EQ(ReadBytes(scratch.Sub(L"program\\Velmorand.ini")), kDefaultBytes);
-  EXPECT_EQ(CountFiles(scratch.Sub(L"program")), 1);
-  EXPECT_TRUE(messages.shown.empty());
-}
-
 TEST_F(SettingsWin32Test, UnwritableProgramFolderFallsBackToTheProfile) {
   CreateDirectoryW(scratch.Sub(L"profile").c_str(), nullptr);
   struct Case {

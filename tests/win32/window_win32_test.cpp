@@ -1,8 +1,7 @@
-// The window base class, twips, text conversion and error texts.
+// The window base class, text conversion and error texts.
 #include <gtest/gtest.h>
 
 #include "../startup/win32_test_support.h"
-#include "win32/dpi_win32.h"
 #include "win32/error_text_win32.h"
 #include "win32/text_win32.h"
 
@@ -36,14 +35,6 @@ TEST(WindowTest, Title) {
   EXPECT_EQ(FindWindowW(nullptr, L"Tavrenn"), window.hwnd());
   window.Close();
   Pump(10);
-}
-
-TEST(DpiTest, TwipsPerPixelFollowsTheRealDpi) {
-  UINT dpi = DpiOf(nullptr);
-  ASSERT_GT(dpi, 0u);
-  EXPECT_FLOAT_EQ(TwipsPerPixel(nullptr), 1440.0f / dpi);
-  EXPECT_FLOAT_EQ(PixelsToTwips(152, nullptr), 152.0f * 1440.0f / dpi);
-  EXPECT_EQ(TwipsToPixels(PixelsToTwips(113, nullptr), nullptr), 113);
 }
 
 TEST(TextTest, Utf8AndWideRoundTrip) {

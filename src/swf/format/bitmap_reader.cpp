@@ -35,9 +35,9 @@ std::optional<BitmapDefinition> ReadDefineBits(ByteReader& r, BitmapKind kind, P
       def.losslessFormat = r.U8();
       def.width = r.U16();
       def.height = r.U16();
-      if (def.losslessFormat == 3) {
+      if (def.losslessFormat == kLosslessColorMapped) {
         def.colorTableSize = static_cast<uint16_t>(r.U8() + 1);
-      } else if (def.losslessFormat != 4 && def.losslessFormat != 5) {
+      } else if (def.losslessFormat != kLossless15Bit && def.losslessFormat != kLossless32Bit) {
         r.Fail();
       }
       if (!Keep(r.Rest(), def.zlibData, ctx)) r.Fail();

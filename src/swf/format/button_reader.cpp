@@ -6,6 +6,14 @@ namespace {
 
 constexpr uint16_t kCondRelease = 0x0008;  // OverDown -> OverUp
 
+// BUTTONRECORD flags.
+constexpr uint8_t kStateUp = 0x01;
+constexpr uint8_t kStateOver = 0x02;
+constexpr uint8_t kStateDown = 0x04;
+constexpr uint8_t kStateHitTest = 0x08;
+constexpr uint8_t kHasFilterList = 0x10;
+constexpr uint8_t kHasBlendMode = 0x20;
+
 void ReadButtonRecords(ByteReader& r, ButtonDefinition& def, ParseContext& ctx) {
   for (;;) {
     const uint8_t flags = r.U8();
@@ -15,20 +23,20 @@ void ReadButtonRecords(ByteReader& r, ButtonDefinition& def, ParseContext& ctx) 
       return;
     }
     ButtonRecord rec;
-    rec.stateUp = (flags & 0x01) != 0;
-    rec.stateOver = (flags & 0x02) != 0;
-    rec.stateDown = (flags & 0x04) != 0;
-    rec.stateHitTest = (flags & 0x08) != 0;
+    rec.stateUp = (flags & kStateUp) != 0;
+    rec.stateOver = (flags & kStateOver) != 0;
+    rec.stateDown = (flags & kStateDown) != 0;
+    rec.stateHitTest = (flags & kStateHitTest) != 0;
     rec.characterId = r.U16();
     rec.depth = r.U16();
     rec.matrix = ReadMatrix(r);
     if (def.version >= 2) {
       rec.colorTransform = ReadColorTransform(r, true);
-      if (flags & 0x10) {
+      if (flags & kHasFilterList) {
         rec.hasFilters = true;
         SkipFilterList(r);
       }
-      if (flags & 0x20) rec.blendMode = BlendModeFromByte(r.U8());
+      if (flags & kHasBlendMode) rec.blendMode = BlendModeFromByte(r.U8());
     }
     if (r.Failed()) return;
     def.records.push_back(rec);

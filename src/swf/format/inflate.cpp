@@ -38,7 +38,9 @@ InflateStatus InflateCapped(std::span<const uint8_t> in, size_t maxOut, std::vec
     if (rc == Z_BUF_ERROR) break;  // no progress possible: the input ran out
   }
   // Hitting the cap counts as Ok: the caller asked for no more than that.
-  if (status == InflateStatus::Truncated && out.size() - start >= maxOut) status = InflateStatus::Ok;
+  if (status == InflateStatus::Truncated && out.size() - start >= maxOut) {
+    status = InflateStatus::Ok;
+  }
   inflateEnd(&zs);
   return status;
 }

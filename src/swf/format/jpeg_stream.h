@@ -6,11 +6,9 @@
 #include <span>
 #include <vector>
 
-namespace orrivel::swf {
+#include "base/jpeg_markers.h"
 
-// True when the bytes start like a JPEG stream (including the stray EOI+SOI
-// pair that old Flash files put in front).
-bool LooksLikeJpeg(std::span<const uint8_t> data);
+namespace orrivel::swf {
 
 // One SOI, the segments of tables (JPEGTables, for DefineBits; empty
 // otherwise), the segments and scans of image, one EOI. Every SOI and EOI

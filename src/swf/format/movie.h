@@ -10,7 +10,8 @@
 #include <variant>
 #include <vector>
 
-#include "swf/format/types.h"
+#include "base/color.h"
+#include "base/geometry.h"
 
 namespace orrivel::swf {
 
@@ -132,14 +133,18 @@ enum class BitmapKind : uint8_t {
   Lossless2,  // DefineBitsLossless2 (with alpha)
 };
 
+// The pixel formats of DefineBitsLossless 1/2.
+inline constexpr uint8_t kLosslessColorMapped = 3;  // 8-bit indices into a colour table
+inline constexpr uint8_t kLossless15Bit = 4;
+inline constexpr uint8_t kLossless32Bit = 5;
+
 struct BitmapDefinition {
   uint16_t id = 0;
   BitmapKind kind = BitmapKind::Jpeg2;
   std::vector<uint8_t> imageData;  // JPEG/PNG/GIF bytes (JPEG kinds)
   std::vector<uint8_t> alphaData;  // zlib-compressed alpha plane (Jpeg3/Jpeg4)
   uint16_t deblocking = 0;         // Jpeg4
-  // Lossless kinds: format 3 (8-bit colour-mapped), 4 (15-bit), 5 (32-bit).
-  uint8_t losslessFormat = 0;
+  uint8_t losslessFormat = 0;  // lossless kinds: kLossless...
   uint16_t width = 0, height = 0;
   uint16_t colorTableSize = 0;        // entries - 1 as stored, plus 1 (so 1..256)
   std::vector<uint8_t> zlibData;      // the compressed pixel data
@@ -236,7 +241,7 @@ struct SpriteDefinition {
 
 // DefineFont, DefineFont2 or DefineFont3. Glyphs are shapes without style
 // arrays; the text that draws them supplies fill style 1. Coordinates are in
-// EM units: the EM square is 1024 units (DefineFont3: 1024 * 20).
+// EM units: the EM square is 1024 units (DefineFont3: 1024 per pixel of the EM, in twips).
 struct FontDefinition {
   uint16_t id = 0;
   int version = 1;  // 1..3
@@ -248,7 +253,7 @@ struct FontDefinition {
   bool hasLayout = false;
   int32_t ascent = 0, descent = 0, leading = 0;  // EM units, when hasLayout
   std::vector<int16_t> advances;                 // per glyph, EM units, when hasLayout
-  int EmSquare() const { return version >= 3 ? 1024 * 20 : 1024; }
+  int EmSquare() const { return version >= 3 ? 1024 * kTwipsPerPixel : 1024; }
 };
 
 struct GlyphEntry {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "swf/format/byte_reader.h"
+#include "base/byte_reader.h"
 #include "swf/format/movie.h"
 #include "swf/format/reader.h"
 

@@ -8,6 +8,12 @@ namespace {
 
 constexpr uint32_t kFileAttributesAs3 = 0x08;
 
+// RECORDHEADER: the code above six bits of length; a length of 0x3F means a
+// 32-bit length follows.
+constexpr unsigned kTagCodeShift = 6;
+constexpr uint16_t kShortLengthMask = 0x3F;
+constexpr uint32_t kLongLength = 0x3F;
+
 class TimelineWalker {
  public:
   TimelineWalker(size_t fileOffset, int depth, Timeline& timeline, Movie& movie,
@@ -19,10 +25,10 @@ class TimelineWalker {
     while (!r.AtEnd() && !stop_) {
       const size_t tagStart = r.Position();
       const uint16_t codeAndLength = r.U16();
-      uint32_t length = codeAndLength & 0x3F;
-      if (length == 0x3F) length = r.U32();
+      uint32_t length = codeAndLength & kShortLengthMask;
+      if (length == kLongLength) length = r.U32();
       if (r.Failed()) break;  // a tag header cut short ends the timeline
-      const uint16_t code = codeAndLength >> 6;
+      const uint16_t code = codeAndLength >> kTagCodeShift;
       // A tag longer than what is left is dropped, and is the last one of
       // this timeline.
       const bool cutShort = length > r.Remaining();

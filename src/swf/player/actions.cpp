@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/byte_reader.h"
+
 namespace orrivel::swf {
 
 namespace {
@@ -39,6 +41,27 @@ enum ActionCode : uint8_t {
   kGotoFrame2 = 0x9F,
 };
 
+// Actions from this code on carry a 16-bit payload length.
+constexpr uint8_t kFirstActionWithPayload = 0x80;
+
+// The value types of ActionPush.
+enum PushType : uint8_t {
+  kPushString = 0,
+  kPushFloat = 1,
+  kPushNull = 2,
+  kPushUndefined = 3,
+  kPushRegister = 4,
+  kPushBoolean = 5,
+  kPushDouble = 6,
+  kPushInteger = 7,
+  kPushConstant8 = 8,
+  kPushConstant16 = 9,
+};
+
+// ActionGotoFrame2 flags.
+constexpr uint8_t kGotoPlay = 0x01;
+constexpr uint8_t kGotoSceneBias = 0x02;
+
 constexpr std::size_t kMaxStack = 256;
 constexpr std::size_t kMaxConstants = 65535;
 
@@ -49,43 +72,6 @@ struct Value {
   double number = 0;
   std::string text;
   std::weak_ptr<TimelineInstance> clip;
-};
-
-// Bounded reads over one action's payload.
-class Cursor {
- public:
-  explicit Cursor(std::span<const uint8_t> data) : data_(data) {}
-  bool AtEnd() const { return pos_ >= data_.size(); }
-  bool U8(uint8_t& v) {
-    if (pos_ + 1 > data_.size()) return false;
-    v = data_[pos_++];
-    return true;
-  }
-  bool U16(uint16_t& v) {
-    if (pos_ + 2 > data_.size()) return false;
-    v = static_cast<uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
-    pos_ += 2;
-    return true;
-  }
-  bool U32(uint32_t& v) {
-    if (pos_ + 4 > data_.size()) return false;
-    v = static_cast<uint32_t>(data_[pos_]) | static_cast<uint32_t>(data_[pos_ + 1]) << 8 |
-        static_cast<uint32_t>(data_[pos_ + 2]) << 16 | static_cast<uint32_t>(data_[pos_ + 3]) << 24;
-    pos_ += 4;
-    return true;
-  }
-  // A NUL-terminated string; an unterminated one runs to the payload's end.
-  std::string String() {
-    const std::size_t start = pos_;
-    while (pos_ < data_.size() && data_[pos_] != 0) ++pos_;
-    std::string s(reinterpret_cast<const char*>(data_.data() + start), pos_ - start);
-    if (pos_ < data_.size()) ++pos_;
-    return s;
-  }
-
- private:
-  std::span<const uint8_t> data_;
-  std::size_t pos_ = 0;
 };
 
 std::shared_ptr<TimelineInstance> RootOf(std::shared_ptr<TimelineInstance> t) {
@@ -143,29 +129,24 @@ class Interpreter {
       : ctx_(ctx), owner_(owner), target_(std::move(owner)) {}
 
   void Run(std::span<const uint8_t> bytes) {
-    std::size_t pc = 0;
-    for (int steps = 0; pc < bytes.size() && steps < ctx_.limits.maxActionStepsPerBlock &&
+    ByteReader in(bytes);
+    for (int steps = 0; !in.AtEnd() && steps < ctx_.limits.maxActionStepsPerBlock &&
                         ctx_.actionStepsThisTick < ctx_.limits.maxActionStepsPerTick;
          ++steps, ++ctx_.actionStepsThisTick) {
-      const uint8_t code = bytes[pc++];
+      const uint8_t code = in.U8();
       if (code == kEnd) return;
-      std::span<const uint8_t> payload;
-      if (code >= 0x80) {
-        if (pc + 2 > bytes.size()) return;
-        const std::size_t len = bytes[pc] | bytes[pc + 1] << 8;
-        pc += 2;
-        if (pc + len > bytes.size()) return;
-        payload = bytes.subspan(pc, len);
-        pc += len;
+      ByteReader payload;
+      if (code >= kFirstActionWithPayload) {
+        payload = in.Sub(in.U16());
+        if (in.Failed()) return;
       }
-      Execute(code, payload, pc, bytes.size());
+      Execute(code, payload, in);
     }
   }
 
  private:
-  void Execute(uint8_t code, std::span<const uint8_t> payload, std::size_t& pc,
-               std::size_t size) {
-    Cursor in(payload);
+  // in stands after the action, so that jumps can move it.
+  void Execute(uint8_t code, ByteReader payload, ByteReader& in) {
     switch (code) {
       case kPlay:
         if (target_) target_->SetPlaying(true);
@@ -187,8 +168,8 @@ class Interpreter {
         }
         break;
       case kGotoFrame: {
-        uint16_t frame = 0;
-        if (target_ && in.U16(frame)) {
+        const uint16_t frame = payload.U16();
+        if (target_ && !payload.Failed()) {
           target_->GotoFrame(frame);
           target_->SetPlaying(false);
         }
@@ -196,7 +177,7 @@ class Interpreter {
       }
       case kGotoLabel:
         if (target_) {
-          const int frame = target_->FindLabel(in.String());
+          const int frame = target_->FindLabel(payload.StringToEnd());
           if (frame >= 0) {
             target_->GotoFrame(frame);
             target_->SetPlaying(false);
@@ -204,10 +185,10 @@ class Interpreter {
         }
         break;
       case kGotoFrame2:
-        GotoFrame2(in);
+        GotoFrame2(payload);
         break;
       case kSetTarget: {
-        const std::string path = in.String();
+        const std::string path = payload.StringToEnd();
         target_ = path.empty() ? owner_ : ResolvePath(owner_, path);
         break;
       }
@@ -221,14 +202,14 @@ class Interpreter {
         break;
       }
       case kPush:
-        Push(in);
+        Push(payload);
         break;
       case kConstantPool: {
-        uint16_t count = 0;
+        const uint16_t count = payload.U16();
         constants_.clear();
-        if (!in.U16(count)) break;
-        for (uint16_t i = 0; i < count && !in.AtEnd() && constants_.size() < kMaxConstants; ++i)
-          constants_.push_back(in.String());
+        for (uint16_t i = 0; i < count && !payload.AtEnd() && constants_.size() < kMaxConstants;
+             ++i)
+          constants_.push_back(payload.StringToEnd());
         break;
       }
       case kPop:
@@ -252,11 +233,9 @@ class Interpreter {
         break;
       case kJump: {
         // Only forward branches are followed, so no loop can form.
-        uint16_t raw = 0;
-        if (in.U16(raw)) {
-          const auto offset = static_cast<int16_t>(raw);
-          if (offset > 0 && pc + offset <= size) pc += offset;
-        }
+        const int16_t offset = payload.S16();
+        if (!payload.Failed() && offset > 0 && static_cast<size_t>(offset) <= in.Remaining())
+          in.Skip(offset);
         break;
       }
       case kIf:
@@ -265,9 +244,10 @@ class Interpreter {
       case kDefineFunction:
       case kDefineFunction2: {
         // The body follows the action; it runs only when called, so skip it.
-        if (payload.size() >= 2) {
-          const std::size_t body = payload[payload.size() - 2] | payload[payload.size() - 1] << 8;
-          pc = std::min(size, pc + body);
+        // The body's length ends the payload.
+        if (payload.Remaining() >= 2) {
+          payload.Seek(payload.Data().size() - 2);
+          in.Skip(std::min<size_t>(payload.U16(), in.Remaining()));
         }
         stack_.clear();
         break;
@@ -279,61 +259,44 @@ class Interpreter {
     }
   }
 
-  void Push(Cursor& in) {
-    uint8_t type = 0;
-    while (ctx_.actionStepsThisTick < ctx_.limits.maxActionStepsPerTick && in.U8(type)) {
+  void Push(ByteReader& in) {
+    while (ctx_.actionStepsThisTick < ctx_.limits.maxActionStepsPerTick && !in.AtEnd()) {
       ++ctx_.actionStepsThisTick;
+      const uint8_t type = in.U8();
       Value v;
       switch (type) {
-        case 0:
+        case kPushString:
           v.kind = Value::Kind::String;
-          v.text = in.String();
+          v.text = in.StringToEnd();
           break;
-        case 1: {
-          uint32_t bits = 0;
-          if (!in.U32(bits)) return;
+        case kPushFloat:
           v.kind = Value::Kind::Number;
-          v.number = std::bit_cast<float>(bits);
+          v.number = in.F32();
           break;
-        }
-        case 2:
-        case 3:
+        case kPushNull:
+        case kPushUndefined:
           break;
-        case 4:
-        case 5: {
-          uint8_t b = 0;
-          if (!in.U8(b)) return;
-          if (type == 5) {
-            v.kind = Value::Kind::Number;
-            v.number = b ? 1 : 0;
-          }
+        case kPushRegister:
+          in.U8();  // registers are not modelled: the value stays undefined
           break;
-        }
-        case 6: {
+        case kPushBoolean:
+          v.kind = Value::Kind::Number;
+          v.number = in.U8() ? 1 : 0;
+          break;
+        case kPushDouble: {
           // The two 32-bit halves of the double are stored high half first.
-          uint32_t hi = 0, lo = 0;
-          if (!in.U32(hi) || !in.U32(lo)) return;
+          const uint64_t hi = in.U32();
           v.kind = Value::Kind::Number;
-          v.number = std::bit_cast<double>(static_cast<uint64_t>(hi) << 32 | lo);
+          v.number = std::bit_cast<double>(hi << 32 | in.U32());
           break;
         }
-        case 7: {
-          uint32_t bits = 0;
-          if (!in.U32(bits)) return;
+        case kPushInteger:
           v.kind = Value::Kind::Number;
-          v.number = static_cast<int32_t>(bits);
+          v.number = static_cast<int32_t>(in.U32());
           break;
-        }
-        case 8:
-        case 9: {
-          uint16_t index = 0;
-          uint8_t small = 0;
-          if (type == 8) {
-            if (!in.U8(small)) return;
-            index = small;
-          } else if (!in.U16(index)) {
-            return;
-          }
+        case kPushConstant8:
+        case kPushConstant16: {
+          const uint16_t index = type == kPushConstant8 ? in.U8() : in.U16();
           if (index < constants_.size()) {
             v.kind = Value::Kind::String;
             v.text = constants_[index];
@@ -343,6 +306,7 @@ class Interpreter {
         default:
           return;  // unknown type: the rest of the payload cannot be read
       }
+      if (in.Failed()) return;
       PushValue(std::move(v));
     }
   }
@@ -360,12 +324,11 @@ class Interpreter {
     return v;
   }
 
-  void GotoFrame2(Cursor& in) {
-    uint8_t flags = 0;
-    uint16_t bias = 0;
-    if (!in.U8(flags)) return;
-    if ((flags & 0x02) && !in.U16(bias)) return;
-    GotoValue(target_, PopValue(), flags & 0x01, bias);
+  void GotoFrame2(ByteReader& in) {
+    const uint8_t flags = in.U8();
+    const uint16_t bias = (flags & kGotoSceneBias) ? in.U16() : 0;
+    if (in.Failed()) return;
+    GotoValue(target_, PopValue(), flags & kGotoPlay, bias);
   }
 
   // A goto by value: a 1-based frame number, a label, a numeric string, or
@@ -381,7 +344,8 @@ class Interpreter {
       std::string what = v.text;
       const std::size_t colon = what.rfind(':');
       if (colon != std::string::npos) {
-        timeline = ResolvePath(timeline ? timeline : owner_, std::string_view(what).substr(0, colon));
+        timeline =
+            ResolvePath(timeline ? timeline : owner_, std::string_view(what).substr(0, colon));
         what.erase(0, colon + 1);
       }
       if (!timeline) return;

@@ -121,7 +121,8 @@ bool HitTester::OnCharacter(uint16_t id, const Matrix& m, uint16_t ratio, int de
   }
   if (const auto* bitmap = std::get_if<BitmapDefinition>(&c)) {
     int w = 0, h = 0;
-    return BitmapSize(*bitmap, w, h) && InBox(w * 20.0, h * 20.0, 0, 0, m);
+    const double tw = kTwipsPerPixel;
+    return BitmapSize(*bitmap, w, h) && InBox(w * tw, h * tw, 0, 0, m);
   }
   if (const auto* sprite = std::get_if<SpriteDefinition>(&c)) {
     return OnList(FirstFrame(*sprite), m, depth + 1);

@@ -56,7 +56,8 @@ struct Player::Impl {
     // The stage's own size in pixels, computed wide: a damaged header can
     // hold any coordinates.
     const auto pixels = [](int32_t lo, int32_t hi) {
-      return static_cast<int>(std::clamp((static_cast<double>(hi) - lo) / 20, 0.0, 1e6));
+      const double px = (static_cast<double>(hi) - lo) / kTwipsPerPixel;
+      return static_cast<int>(std::clamp(px, 0.0, 1e6));
     };
     const int w = viewWidth > 0 ? viewWidth : pixels(stage.xMin, stage.xMax);
     const int h = viewHeight > 0 ? viewHeight : pixels(stage.yMin, stage.yMax);

@@ -6,7 +6,7 @@
 namespace orrivel::swf {
 
 Matrix StageFit::ToDevice(const Rect& stage) const {
-  const double k = scale / 20.0;
+  const double k = scale / kTwipsPerPixel;
   return Matrix{k, 0, 0, k, left - stage.xMin * k, top - stage.yMin * k};
 }
 
@@ -15,7 +15,7 @@ StageFit FitShowAll(const Rect& stageTwips, int targetWidth, int targetHeight) {
   const double sw = static_cast<double>(stageTwips.xMax) - stageTwips.xMin;
   const double sh = static_cast<double>(stageTwips.yMax) - stageTwips.yMin;
   if (sw <= 0 || sh <= 0 || targetWidth <= 0 || targetHeight <= 0) return fit;
-  const double stageW = sw / 20.0, stageH = sh / 20.0;
+  const double stageW = sw / kTwipsPerPixel, stageH = sh / kTwipsPerPixel;
   fit.scale = std::min(targetWidth / stageW, targetHeight / stageH);
   fit.width = stageW * fit.scale;
   fit.height = stageH * fit.scale;

@@ -2,7 +2,7 @@
 // kept, centred on whole pixels; the rest of the target is letterbox.
 #pragma once
 
-#include "swf/format/types.h"
+#include "base/geometry.h"
 
 namespace orrivel::swf {
 

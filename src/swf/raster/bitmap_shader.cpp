@@ -9,11 +9,7 @@
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define ORRIVEL_BITMAP_SSE2 1
-#endif
+#include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -119,7 +115,7 @@ class BitmapShader final : public Shader {
   // unrotated row path, so a bitmap looks alike at any angle.
   static uint32_t Bilerp(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, uint32_t wx,
                          uint32_t wy) {
-#ifdef ORRIVEL_BITMAP_SSE2
+#ifdef ORRIVEL_SSE2
     const __m128i zero = _mm_setzero_si128();
     const __m128i top = _mm_unpacklo_epi8(
         _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(p00)), _mm_cvtsi32_si128(int(p10))), zero);

@@ -9,11 +9,7 @@
 
 #include "swf/raster/pixel.h"
 #include "swf/raster/raster.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define ORRIVEL_COMPOSITE_SSE2 1
-#endif
+#include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -57,7 +53,7 @@ int HardLightTerm(int sc, int dc, int sa, int da) {
   return (dark & pickDark) | (light & ~pickDark);
 }
 
-#ifdef ORRIVEL_COMPOSITE_SSE2
+#ifdef ORRIVEL_SSE2
 // The separable modes on all four channels of a pixel at once, in float
 // lanes. Every intermediate is an integer below 2^24, so results equal the
 // integer formulas bit for bit.
@@ -135,7 +131,7 @@ constexpr bool IsSeparable(BlendMode m) {
 // own arithmetic, with no per-pixel dispatch.
 template <BlendMode mode>
 uint32_t BlendPixel(uint32_t s, uint32_t d) {
-#ifdef ORRIVEL_COMPOSITE_SSE2
+#ifdef ORRIVEL_SSE2
   if constexpr (IsSeparable(mode)) return SeparablePixel<mode>(s, d);
 #endif
   switch (mode) {

@@ -6,11 +6,7 @@
 
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define ORRIVEL_RASTER_SSE2 1
-#endif
+#include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -65,13 +61,12 @@ class GradientShader final : public Shader {
     // i steps, so no error accumulates along it.
     float x0 = Bounded(gx), y0 = Bounded(gy);
     const float dx = static_cast<float>(m_.a), dy = static_cast<float>(m_.b);
-    int i = 0;
-#ifdef ORRIVEL_RASTER_SSE2
-    i = RunSse2<S>(x0, y0, dx, dy, count, out);
-    out += i;
-    count -= i;
-    x0 += dx * float(i);
-    y0 += dy * float(i);
+#ifdef ORRIVEL_SSE2
+    const int done = RunSse2<S>(x0, y0, dx, dy, count, out);
+    out += done;
+    count -= done;
+    x0 += dx * float(done);
+    y0 += dy * float(done);
 #endif
     if (kind_ == Paint::Kind::LinearGradient) {
       for (int i = 0; i < count; ++i) out[i] = table_[Index<S>(x0 + dx * float(i))];
@@ -87,7 +82,7 @@ class GradientShader final : public Shader {
     }
   }
 
-#ifdef ORRIVEL_RASTER_SSE2
+#ifdef ORRIVEL_SSE2
   // Four pixels at a time, with the same float operations as the scalar
   // loop; returns how many pixels it did.
   template <Spread S>

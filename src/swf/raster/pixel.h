@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "swf/format/types.h"
+#include "base/color.h"
 
 namespace orrivel::swf::raster {
 

@@ -4,15 +4,11 @@
 #include <cstring>
 
 #include "swf/raster/pixel.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define ORRIVEL_RASTER_SSE2 1
-#endif
+#include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
 
-#ifdef ORRIVEL_RASTER_SSE2
+#ifdef ORRIVEL_SSE2
 namespace {
 
 // Per 16-bit lane x * f / 255 rounded, the same arithmetic as Div255.

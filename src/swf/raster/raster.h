@@ -8,7 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "swf/format/types.h"
+#include "base/color.h"
+#include "base/geometry.h"
 
 namespace orrivel::swf::raster {
 

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "swf/format/types.h"
+#include "base/color.h"
+#include "base/geometry.h"
 
 namespace orrivel::swf {
 

@@ -3,49 +3,40 @@
 #include <array>
 #include <cstring>
 
+#include "base/byte_reader.h"
+
 namespace orrivel::swf {
 
 namespace {
 
-class Reader {
- public:
-  explicit Reader(std::span<const uint8_t> d) : d_(d) {}
-  bool Has(size_t n) const { return n <= d_.size() - at_; }
-  uint8_t U8() { return Has(1) ? d_[at_++] : (ok_ = false, 0); }
-  uint16_t U16() {
-    const uint16_t lo = U8();
-    return static_cast<uint16_t>(lo | (U8() << 8));
-  }
-  void Skip(size_t n) {
-    if (!Has(n)) ok_ = false;
-    at_ = Has(n) ? at_ + n : d_.size();
-  }
-  bool Ok() const { return ok_; }
-  // Concatenates data sub-blocks up to the zero-length terminator.
-  std::vector<uint8_t> SubBlocks() {
-    std::vector<uint8_t> out;
-    while (ok_) {
-      const uint8_t n = U8();
-      if (n == 0 || !Has(n)) break;
-      out.insert(out.end(), d_.begin() + static_cast<std::ptrdiff_t>(at_),
-                 d_.begin() + static_cast<std::ptrdiff_t>(at_ + n));
-      at_ += n;
-    }
-    return out;
-  }
-  void SkipSubBlocks() {
-    while (ok_) {
-      const uint8_t n = U8();
-      if (n == 0) break;
-      Skip(n);
-    }
-  }
+constexpr uint8_t kExtensionBlock = 0x21;
+constexpr uint8_t kImageBlock = 0x2C;
+constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr uint8_t kHasColorTable = 0x80;  // screen and image flags
+constexpr uint8_t kColorTableSize = 0x07;
+constexpr uint8_t kInterlaced = 0x40;     // image flags
+constexpr uint8_t kHasTransparency = 0x01;  // graphic control flags
 
- private:
-  std::span<const uint8_t> d_;
-  size_t at_ = 0;
-  bool ok_ = true;
-};
+// Concatenates data sub-blocks up to the zero-length terminator; a block cut
+// short by the end of the data ends the list without failing.
+std::vector<uint8_t> SubBlocks(ByteReader& r) {
+  std::vector<uint8_t> out;
+  while (!r.Failed()) {
+    const uint8_t n = r.U8();
+    if (n == 0 || n > r.Remaining()) break;
+    const auto block = r.Bytes(n);
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  return out;
+}
+
+void SkipSubBlocks(ByteReader& r) {
+  while (!r.Failed()) {
+    const uint8_t n = r.U8();
+    if (n == 0) break;
+    r.Skip(n);
+  }
+}
 
 // Variable-width LZW as GIF uses it; stops quietly at the end of the data
 // or at the pixel count, whichever comes first.
@@ -120,7 +111,7 @@ std::vector<uint8_t> Lzw(const std::vector<uint8_t>& in, int minCodeSize, size_t
 
 std::optional<raster::Image> DecodeGif(std::span<const uint8_t> data, uint64_t maxPixels) {
   if (data.size() < 13 || std::memcmp(data.data(), "GIF8", 4) != 0) return std::nullopt;
-  Reader r(data);
+  ByteReader r(data);
   r.Skip(6);
   const uint16_t screenW = r.U16(), screenH = r.U16();
   const uint8_t flags = r.U8();
@@ -132,34 +123,34 @@ std::optional<raster::Image> DecodeGif(std::span<const uint8_t> data, uint64_t m
       table[i] = 0xFF000000u | (red << 16) | (green << 8) | blue;
     }
   };
-  if (flags & 0x80) readTable(global, 2 << (flags & 7));
+  if (flags & kHasColorTable) readTable(global, 2 << (flags & kColorTableSize));
   if (screenW == 0 || screenH == 0 ||
       static_cast<uint64_t>(screenW) * screenH > maxPixels) {
     return std::nullopt;
   }
 
   int transparent = -1;
-  while (r.Ok()) {
+  while (!r.Failed()) {
     const uint8_t block = r.U8();
-    if (block == 0x21) {
+    if (block == kExtensionBlock) {
       const uint8_t label = r.U8();
-      if (label == 0xF9) {
-        const std::vector<uint8_t> gce = r.SubBlocks();
-        if (gce.size() >= 4 && (gce[0] & 1)) transparent = gce[3];
+      if (label == kGraphicControlLabel) {
+        const std::vector<uint8_t> gce = SubBlocks(r);
+        if (gce.size() >= 4 && (gce[0] & kHasTransparency)) transparent = gce[3];
       } else {
-        r.SkipSubBlocks();
+        SkipSubBlocks(r);
       }
       continue;
     }
-    if (block != 0x2C) return std::nullopt;  // trailer or damage before any picture
+    if (block != kImageBlock) return std::nullopt;  // trailer or damage before any picture
 
     const uint16_t left = r.U16(), top = r.U16(), w = r.U16(), h = r.U16();
     const uint8_t imageFlags = r.U8();
     std::array<uint32_t, 256> local = global;
-    if (imageFlags & 0x80) readTable(local, 2 << (imageFlags & 7));
+    if (imageFlags & kHasColorTable) readTable(local, 2 << (imageFlags & kColorTableSize));
     const int minCodeSize = r.U8();
-    const std::vector<uint8_t> compressed = r.SubBlocks();
-    if (!r.Ok() && compressed.empty()) return std::nullopt;
+    const std::vector<uint8_t> compressed = SubBlocks(r);
+    if (r.Failed() && compressed.empty()) return std::nullopt;
     const std::vector<uint8_t> indices =
         Lzw(compressed, minCodeSize, static_cast<size_t>(w) * h);
 
@@ -170,7 +161,7 @@ std::optional<raster::Image> DecodeGif(std::span<const uint8_t> data, uint64_t m
     // Interlaced rows come in four passes.
     std::vector<int> rowOrder;
     rowOrder.reserve(h);
-    if (imageFlags & 0x40) {
+    if (imageFlags & kInterlaced) {
       for (int y = 0; y < h; y += 8) rowOrder.push_back(y);
       for (int y = 4; y < h; y += 8) rowOrder.push_back(y);
       for (int y = 2; y < h; y += 4) rowOrder.push_back(y);

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
 
-#include "swf/render/bitmap_decode.h"
-#include "swf/render/morph.h"
+#include "swf/render/layer_stack.h"
 #include "swf/render/paint.h"
+#include "swf/render/render_cache.h"
 #include "swf/render/shape_convert.h"
 #include "swf/render/text_render.h"
 
@@ -28,32 +27,6 @@ FloatRect TransformRect(const FloatRect& r, const Matrix& m) {
   return out;
 }
 
-// Integer pixel box of r clipped to the canvas; empty when they miss.
-struct PixelBox {
-  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  bool Empty() const { return x1 <= x0 || y1 <= y0; }
-};
-
-PixelBox ClipToCanvas(const FloatRect& r, int width, int height) {
-  PixelBox b;
-  if (r.Empty() || !std::isfinite(r.xMin) || !std::isfinite(r.yMin) ||
-      !std::isfinite(r.xMax) || !std::isfinite(r.yMax)) {
-    return b;
-  }
-  b.x0 = static_cast<int>(std::max(0.0f, std::floor(r.xMin) - 1));
-  b.y0 = static_cast<int>(std::max(0.0f, std::floor(r.yMin) - 1));
-  b.x1 = static_cast<int>(std::min(static_cast<float>(width), std::ceil(r.xMax) + 1));
-  b.y1 = static_cast<int>(std::min(static_cast<float>(height), std::ceil(r.yMax) + 1));
-  return b;
-}
-
-void IntersectMask(raster::Mask& mask, const raster::Mask& other) {
-  const size_t n = std::min(mask.coverage.size(), other.coverage.size());
-  for (size_t i = 0; i < n; ++i) {
-    mask.coverage[i] = static_cast<uint8_t>((mask.coverage[i] * other.coverage[i] + 127) / 255);
-  }
-}
-
 raster::Stroke::Cap ToCap(CapStyle c) {
   switch (c) {
     case CapStyle::None: return raster::Stroke::Cap::None;
@@ -70,78 +43,20 @@ raster::Stroke::Join ToJoin(JoinStyle j) {
   }
 }
 
-raster::Canvas SubCanvas(const raster::Canvas& c, const PixelBox& b) {
-  raster::Canvas s;
-  s.pixels = c.pixels + static_cast<size_t>(b.y0) * c.stride + b.x0;
-  s.width = b.x1 - b.x0;
-  s.height = b.y1 - b.y0;
-  s.stride = c.stride;
-  return s;
-}
-
 }  // namespace
 
+// The drawing: walks the tree, culls what lies off the canvas, and draws
+// shapes, bitmaps and text through the cache and the clip and layer stack.
 struct Renderer::Impl {
-  const Movie& movie;
-  ImageDecoder& decoder;
-
-  std::unordered_map<uint16_t, ConvertedShape> shapes;
-  struct MorphEntry {
-    float ratio = -1;
-    ConvertedShape shape;
-  };
-  std::unordered_map<uint16_t, MorphEntry> morphs;
-  std::unordered_map<uint16_t, std::optional<raster::Image>> bitmaps;
-  TextCache texts;
+  RenderCache cache;
+  LayerPool layers;
 
   // Per Render call.
   bool antiAlias = true;
   double stageScale = 1;
   int width = 0, height = 0;
-  std::vector<std::unique_ptr<std::vector<uint32_t>>> layerPool;
-  size_t layersInUse = 0;
 
-  Impl(const Movie& m, ImageDecoder& d) : movie(m), decoder(d), texts(m) {}
-
-  const Character* Find(uint16_t id) const {
-    auto it = movie.characters.find(id);
-    return it == movie.characters.end() ? nullptr : &it->second;
-  }
-
-  const raster::Image* Bitmap(uint16_t id) {
-    auto it = bitmaps.find(id);
-    if (it == bitmaps.end()) {
-      std::optional<raster::Image> image;
-      if (const auto* def = std::get_if<BitmapDefinition>(Find(id))) {
-        image = DecodeBitmap(*def, movie.jpegTables, decoder);
-      }
-      it = bitmaps.emplace(id, std::move(image)).first;
-    }
-    return it->second ? &*it->second : nullptr;
-  }
-
-  const ConvertedShape* ShapeOf(const DisplayNode& node) {
-    if (node.kind == DisplayNode::Kind::Shape) {
-      auto it = shapes.find(node.characterId);
-      if (it != shapes.end()) return &it->second;
-      const auto* def = std::get_if<ShapeDefinition>(Find(node.characterId));
-      if (def == nullptr) return nullptr;
-      return &shapes.emplace(node.characterId, ConvertShape(def->shape, def->usesFillWindingRule))
-                  .first->second;
-    }
-    if (node.kind == DisplayNode::Kind::MorphShape) {
-      const auto* def = std::get_if<MorphShapeDefinition>(Find(node.characterId));
-      if (def == nullptr) return nullptr;
-      const float ratio = std::isfinite(node.ratio) ? std::clamp(node.ratio, 0.0f, 1.0f) : 0.0f;
-      MorphEntry& entry = morphs[node.characterId];
-      if (entry.ratio != ratio) {
-        entry.shape = ConvertShape(InterpolateMorph(*def, ratio), false);
-        entry.ratio = ratio;
-      }
-      return &entry.shape;
-    }
-    return nullptr;
-  }
+  Impl(const Movie& m, ImageDecoder& d) : cache(m, d) {}
 
   double LineWidth(const LineStyle& line, const Matrix& m) const {
     // Non-scaling strokes keep the stage's zoom; a stroke that ignores one
@@ -169,18 +84,10 @@ struct Renderer::Impl {
     return r;
   }
 
-  const TextLayout* TextOfNode(const DisplayNode& node) {
-    return node.kind == DisplayNode::Kind::Text ? texts.Layout(node.characterId) : nullptr;
-  }
-
-  const raster::Image* BitmapOfNode(const DisplayNode& node) {
-    if (node.kind != DisplayNode::Kind::Bitmap) return nullptr;
-    return Bitmap(node.characterId);
-  }
-
   static raster::Path BitmapRect(const raster::Image& image, const Matrix& m) {
     raster::Path rect;
-    const float w = image.width * 20.0f, h = image.height * 20.0f;
+    const float w = image.width * float{kTwipsPerPixel};
+    const float h = image.height * float{kTwipsPerPixel};
     rect.MoveTo(0, 0);
     rect.LineTo(w, 0);
     rect.LineTo(w, h);
@@ -193,14 +100,14 @@ struct Renderer::Impl {
 
   FloatRect NodeBounds(const DisplayNode& node, const Matrix& parent) {
     const Matrix m = parent * node.matrix;
-    if (const ConvertedShape* shape = ShapeOf(node)) return ShapeBounds(*shape, m);
-    if (const raster::Image* image = BitmapOfNode(node)) {
+    if (const ConvertedShape* shape = cache.ShapeOf(node)) return ShapeBounds(*shape, m);
+    if (const raster::Image* image = cache.BitmapOf(node)) {
       FloatRect r;
       r.Include(0, 0);
-      r.Include(image->width * 20.0f, image->height * 20.0f);
+      r.Include(image->width * float{kTwipsPerPixel}, image->height * float{kTwipsPerPixel});
       return TransformRect(r, m);
     }
-    if (const TextLayout* text = TextOfNode(node)) return TransformRect(text->bounds, m);
+    if (const TextLayout* text = cache.TextOf(node)) return TransformRect(text->bounds, m);
     FloatRect r;
     if (node.kind == DisplayNode::Kind::Group) {
       for (const DisplayNode& child : node.children) {
@@ -216,7 +123,7 @@ struct Renderer::Impl {
   void DrawShape(const ConvertedShape& shape, const Matrix& m, const ColorTransform& cx,
                  raster::Canvas& canvas, const raster::Mask* clip) {
     if (Culled(ShapeBounds(shape, m))) return;
-    PaintContext ctx{m, cx, antiAlias, [this](uint16_t id) { return Bitmap(id); }};
+    PaintContext ctx{m, cx, antiAlias, [this](uint16_t id) { return cache.Bitmap(id); }};
     const raster::DrawOptions options{antiAlias, clip};
     raster::Path device;
     for (const ShapeLayer& layer : shape.layers) {
@@ -252,7 +159,7 @@ struct Renderer::Impl {
     raster::Paint paint;
     paint.kind = raster::Paint::Kind::Bitmap;
     paint.bitmap = &image;
-    const Matrix pixelsToTwips{20, 0, 0, 20, 0, 0};
+    const Matrix pixelsToTwips{kTwipsPerPixel, 0, 0, kTwipsPerPixel, 0, 0};
     if (!(m * pixelsToTwips).Invert(paint.deviceToBitmap)) return;
     paint.smooth = antiAlias;
     paint.colorTransform = cx;
@@ -263,7 +170,7 @@ struct Renderer::Impl {
   void AddCoverage(const DisplayNode& node, const Matrix& parent, raster::Mask& mask) {
     const Matrix m = parent * node.matrix;
     const raster::DrawOptions options{antiAlias, nullptr};
-    if (const ConvertedShape* shape = ShapeOf(node)) {
+    if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       if (Culled(ShapeBounds(*shape, m))) return;
       raster::Path device;
       for (const ShapeLayer& layer : shape->layers) {
@@ -276,9 +183,9 @@ struct Renderer::Impl {
           raster::FillMask(mask, device, shape->fillRule, options);
         }
       }
-    } else if (const raster::Image* image = BitmapOfNode(node)) {
+    } else if (const raster::Image* image = cache.BitmapOf(node)) {
       raster::FillMask(mask, BitmapRect(*image, m), raster::FillRule::NonZero, options);
-    } else if (const TextLayout* text = TextOfNode(node)) {
+    } else if (const TextLayout* text = cache.TextOf(node)) {
       if (!Culled(TransformRect(text->bounds, m))) AddTextCoverage(*text, m, mask, options);
     } else if (node.kind == DisplayNode::Kind::Group) {
       for (const DisplayNode& child : node.children) {
@@ -290,42 +197,16 @@ struct Renderer::Impl {
   void DrawChildren(const std::vector<DisplayNode>& children, const Matrix& m,
                     const ColorTransform& cx, raster::Canvas& canvas,
                     const raster::Mask* parentClip) {
-    struct ActiveClip {
-      uint16_t clipDepth;
-      raster::Mask mask;  // already intersected with parentClip
-    };
-    std::vector<ActiveClip> active;
-    raster::Mask combined;
-    const raster::Mask* clip = parentClip;
-    auto recompute = [&] {
-      if (active.empty()) {
-        clip = parentClip;
-      } else if (active.size() == 1) {
-        clip = &active.front().mask;
-      } else {
-        combined = active.front().mask;
-        for (size_t i = 1; i < active.size(); ++i) IntersectMask(combined, active[i].mask);
-        clip = &combined;
-      }
-    };
-
+    ClipStack clips(parentClip);
     for (const DisplayNode& child : children) {
-      const size_t before = active.size();
-      std::erase_if(active, [&](const ActiveClip& a) { return a.clipDepth < child.depth; });
-      if (active.size() != before) recompute();
-
+      clips.Expire(child.depth);
       if (child.clipDepth != 0) {
-        raster::Mask mask;
-        mask.width = width;
-        mask.height = height;
-        mask.coverage.assign(static_cast<size_t>(width) * height, 0);
+        raster::Mask mask = EmptyMask(width, height);
         AddCoverage(child, m, mask);
-        if (parentClip != nullptr) IntersectMask(mask, *parentClip);
-        active.push_back({child.clipDepth, std::move(mask)});
-        recompute();
+        clips.Push(child.clipDepth, std::move(mask));
         continue;
       }
-      if (child.visible) DrawNode(child, m, cx, canvas, clip);
+      if (child.visible) DrawNode(child, m, cx, canvas, clips.Current());
     }
   }
 
@@ -337,11 +218,11 @@ struct Renderer::Impl {
     }
     const Matrix m = parent * node.matrix;
     const ColorTransform cx = parentCx * node.colorTransform;
-    if (const ConvertedShape* shape = ShapeOf(node)) {
+    if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       DrawShape(*shape, m, cx, canvas, clip);
-    } else if (const raster::Image* image = BitmapOfNode(node)) {
+    } else if (const raster::Image* image = cache.BitmapOf(node)) {
       if (!Culled(NodeBounds(node, parent))) DrawBitmap(*image, m, cx, canvas, clip);
-    } else if (const TextLayout* text = TextOfNode(node)) {
+    } else if (const TextLayout* text = cache.TextOf(node)) {
       if (!Culled(TransformRect(text->bounds, m))) {
         DrawTextLayout(*text, m, cx, canvas, {antiAlias, clip});
       }
@@ -357,27 +238,14 @@ struct Renderer::Impl {
     // Alpha and Erase only act on an enclosing layer; on the stage itself
     // they would punch holes into the frame.
     if ((node.blendMode == BlendMode::Alpha || node.blendMode == BlendMode::Erase) &&
-        layersInUse == 0) {
+        !layers.InLayer()) {
       return;
     }
     const PixelBox box = ClipToCanvas(NodeBounds(node, parent), width, height);
     if (box.Empty()) return;
-    if (layersInUse == layerPool.size()) {
-      layerPool.push_back(std::make_unique<std::vector<uint32_t>>());
-    }
-    std::vector<uint32_t>& buffer = *layerPool[layersInUse];
-    buffer.resize(static_cast<size_t>(width) * height);
-    ++layersInUse;
-    raster::Canvas layer{buffer.data(), width, height, width};
-    for (int y = box.y0; y < box.y1; ++y) {
-      std::fill_n(buffer.data() + static_cast<size_t>(y) * width + box.x0, box.x1 - box.x0, 0u);
-    }
+    raster::Canvas layer = layers.Open(width, height, box);
     DrawNode(node, parent, cx, layer, clip, false);
-    raster::Canvas dstView = SubCanvas(canvas, box);
-    const raster::Canvas layerView = SubCanvas(layer, box);
-    const BlendMode mode = node.blendMode == BlendMode::Layer ? BlendMode::Normal : node.blendMode;
-    raster::Composite(dstView, layerView, mode);
-    --layersInUse;
+    layers.Close(canvas, box, node.blendMode);
   }
 };
 

@@ -209,14 +209,9 @@ inline std::map<std::string, std::string> ReadIndexTags(const fs::path& index) {
   std::string line;
   std::getline(in, line);  // header
   while (std::getline(in, line)) {
+    std::istringstream fields(line);
     std::vector<std::string> cols;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= line.size(); ++i) {
-      if (i == line.size() || line[i] == '\t') {
-        cols.push_back(line.substr(start, i - start));
-        start = i + 1;
-      }
-    }
+    for (std::string col; std::getline(fields, col, '\t');) cols.push_back(col);
     if (cols.size() >= 18) out[cols[0]] = cols[17];
   }
   return out;

@@ -20,7 +20,7 @@ struct Tally {
 };
 
 TEST(CorpusTest, ReferenceImagesScore) {
-  if (!fs::exists(kCorpus / "ruffle")) GTEST_SKIP() << "no corpus at " << kCorpus;
+  ASSERT_TRUE(fs::exists(kCorpus / "ruffle")) << "no corpus at " << kCorpus;
   const bool verbose = std::getenv("ORRIVEL_CORPUS_VERBOSE") != nullptr;
   NativeImageDecoder decoder;
   std::map<std::string, Tally> byCategory;
@@ -70,7 +70,7 @@ TEST(CorpusTest, ReferenceImagesScore) {
 }
 
 TEST(CorpusTest, EverySwfLoadsRunsAndRendersWithoutCrashing) {
-  if (!fs::exists(kCorpus)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  ASSERT_TRUE(fs::exists(kCorpus)) << "no corpus at " << kCorpus;
   NativeImageDecoder decoder;
   std::vector<uint32_t> pixels(64 * 48);
   int files = 0, loaded = 0;
@@ -94,6 +94,22 @@ TEST(CorpusTest, EverySwfLoadsRunsAndRendersWithoutCrashing) {
   }
   std::printf("%d of %d SWF files loaded\n", loaded, files);
   EXPECT_GT(files, 0);
+}
+
+// The scoring itself must not pass images that differ: a lenient rule would
+// hide a drop below the baselines.
+TEST(CorpusScoringTest, OwnChecksOrTheTwoPercentRule) {
+  tools::RgbaImage a{10, 10, std::vector<uint8_t>(400, 100)};
+  tools::RgbaImage b = a;
+  for (int i = 0; i < 8; ++i) b.rgba[i] = 140;  // 8 of 400 values off by 40: 2%
+  EXPECT_TRUE(ImagesMatch(a, b, {Check{0, 0}}));
+  b.rgba[8] = 140;  // 9: over 2%
+  EXPECT_FALSE(ImagesMatch(a, b, {Check{0, 0}}));
+  EXPECT_TRUE(ImagesMatch(a, b, {Check{40, 0}}));
+  EXPECT_TRUE(ImagesMatch(a, b, {Check{0, 9}}));
+  EXPECT_FALSE(ImagesMatch(a, b, {Check{0, 9}, Check{39, 8}}));
+  tools::RgbaImage small{5, 10, std::vector<uint8_t>(200, 100)};
+  EXPECT_FALSE(ImagesMatch(a, small, {Check{255, 1000}}));
 }
 
 }  // namespace

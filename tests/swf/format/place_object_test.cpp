@@ -1,6 +1,8 @@
 // PlaceObject2/3 flag combinations and clip actions, written field by field.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "swf/format/tag_codes.h"
 #include "swf_writer.h"
 
@@ -8,8 +10,10 @@ namespace orrivel::swf {
 namespace {
 
 using namespace test;
+using std::tuple;
 
-std::optional<PlaceObject> Place(uint16_t code, const std::vector<uint8_t>& body, uint8_t version = 10) {
+std::optional<PlaceObject> Place(uint16_t code, const std::vector<uint8_t>& body,
+                                 uint8_t version = 10) {
   const auto result = Load(Fws(version, Cat({Tag(code, body), Tag(tag::kShowFrame, {})})));
   if (!result.movie || result.movie->timeline.frames.empty()) return std::nullopt;
   const auto& tags = result.movie->timeline.frames[0].tags;
@@ -25,21 +29,16 @@ TEST(PlaceObject2, FlagCombinations) {
   } cases[] = {
       {"move_only", SwfWriter().U8(0x01).U16(3).Take(),
        [](const PlaceObject& po) {
-         EXPECT_TRUE(po.move);
-         EXPECT_EQ(po.depth, 3);
+         EXPECT_TRUE(po.move && po.depth == 3);
          EXPECT_FALSE(po.characterId || po.matrix || po.colorTransform || po.ratio || po.name);
        }},
       {"character_matrix_ratio_name_clip",
        SwfWriter().U8(0x02 | 0x04 | 0x10 | 0x20 | 0x40).U16(7).U16(21).Translate(8, 100, -100)
            .U16(65535).Str("mc").U16(9).Take(),
        [](const PlaceObject& po) {
-         EXPECT_FALSE(po.move);
-         EXPECT_EQ(po.characterId, 21);
-         EXPECT_EQ(po.matrix->tx, 100);
-         EXPECT_EQ(po.matrix->ty, -100);
-         EXPECT_EQ(po.ratio, 65535);
-         EXPECT_EQ(po.name, "mc");
-         EXPECT_EQ(po.clipDepth, 9);
+         EXPECT_EQ(tuple(po.move, po.characterId, po.matrix->tx, po.matrix->ty),
+                   tuple(false, 21, 100, -100));
+         EXPECT_EQ(tuple(po.ratio, po.name, po.clipDepth), tuple(65535, "mc", 9));
        }},
       {"color_transform_with_alpha",
        SwfWriter().U8(0x01 | 0x08).U16(1).Flag(false).Flag(true).Bits(4, 9)
@@ -68,19 +67,15 @@ TEST(PlaceObject3, FlagCombinations) {
            .U8(1).U8(1).Raw(std::vector<uint8_t>(9, 0))  // one blur filter
            .U8(3).U8(1).U8(0).Rgba(10, 20, 30, 40).Take(),
        [](const PlaceObject& po) {
-         EXPECT_EQ(po.className, "Foo");
-         EXPECT_EQ(po.characterId, 8);
-         EXPECT_TRUE(po.hasFilters);
-         EXPECT_EQ(po.blendMode, BlendMode::Multiply);
-         EXPECT_EQ(po.cacheAsBitmap, true);
-         EXPECT_EQ(po.visible, false);
-         EXPECT_EQ(po.backgroundColor, (Rgba{10, 20, 30, 40}));
+         EXPECT_EQ(tuple(po.className, po.characterId, po.hasFilters, po.blendMode),
+                   tuple("Foo", 8, true, BlendMode::Multiply));
+         EXPECT_EQ(tuple(po.cacheAsBitmap, po.visible, po.backgroundColor),
+                   tuple(true, false, Rgba{10, 20, 30, 40}));
        }},
       {"image_with_character_has_class_name",
        SwfWriter().U8(0x02).U8(0x10).U16(5).Str("Bmp").U16(8).Take(),
        [](const PlaceObject& po) {
-         EXPECT_EQ(po.className, "Bmp");
-         EXPECT_EQ(po.characterId, 8);
+         EXPECT_EQ(tuple(po.className, po.characterId), tuple("Bmp", 8));
        }},
       {"blend_values_out_of_range_are_normal",
        SwfWriter().U8(0x01).U8(0x02).U16(5).U8(200).Take(),
@@ -88,9 +83,8 @@ TEST(PlaceObject3, FlagCombinations) {
       {"unknown_filter_keeps_the_placement",
        SwfWriter().U8(0x02).U8(0x01 | 0x02).U16(5).U16(8).U8(1).U8(42).U8(3).Take(),
        [](const PlaceObject& po) {
-         EXPECT_EQ(po.characterId, 8);
-         EXPECT_TRUE(po.hasFilters);
-         EXPECT_FALSE(po.blendMode);
+         EXPECT_EQ(tuple(po.characterId, po.hasFilters, po.blendMode),
+                   tuple(8, true, std::nullopt));
        }},
   };
   for (const auto& c : cases) {
@@ -116,9 +110,9 @@ TEST(PlaceObject2, ClipEventFlagWidthFollowsSwfVersion) {
   const auto v6 = Place(tag::kPlaceObject2, clip(true), 6);
   ASSERT_TRUE(v6);
   ASSERT_EQ(v6->clipActionRecords.size(), 2u);
-  EXPECT_EQ(v6->clipActionRecords[0].events, 0x20000u);
-  EXPECT_EQ(v6->clipActionRecords[0].keyCode, 65);
-  EXPECT_EQ(v6->clipActionRecords[0].actions, (std::vector<uint8_t>{0x07, 0x00}));
+  const ClipAction& key = v6->clipActionRecords[0];
+  EXPECT_EQ(tuple(key.events, key.keyCode, key.actions),
+            tuple(0x20000u, 65, std::vector<uint8_t>{0x07, 0x00}));
   EXPECT_EQ(v6->clipActionRecords[1].events, 0x1u);
 
   // Under SWF 5 the same stream must be read with 16-bit flags: written with

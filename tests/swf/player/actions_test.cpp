@@ -35,65 +35,101 @@ Bytes Jump(int16_t offset) {
 
 // DefineFunction "f" with no parameters, followed by its body.
 Bytes DefineFunction(const Bytes& body) {
-  Bytes payload = Cat({Str("f"), {0, 0},
-                       {static_cast<uint8_t>(body.size()), static_cast<uint8_t>(body.size() >> 8)}});
+  const auto n = static_cast<uint16_t>(body.size());
+  const Bytes payload = Cat({Str("f"), {0, 0}, {uint8_t(n), uint8_t(n >> 8)}});
   return Cat({Long(0x9B, payload), body});
 }
 
-struct ActionCase {
-  const char* name;
-  Bytes actions;
-  int frame;  // main timeline after loading
-  bool playing;
-};
-
-class FrameActionTest : public ::testing::TestWithParam<ActionCase> {};
-
-TEST_P(FrameActionTest, FirstFrameActions) {
-  const ActionCase& c = GetParam();
-  Movie m = BaseMovie();
-  DoAction first;
-  first.actions = c.actions;
-  m.timeline = MakeTimeline({MakeFrame({first}), MakeFrame({}), MakeFrame({}, "two"),
-                             MakeFrame({}), MakeFrame({}, "Four"), MakeFrame({})});
-  MovieRunner runner(m);
-  EXPECT_EQ(runner.Root().CurrentFrame(), c.frame);
-  EXPECT_EQ(runner.Root().Playing(), c.playing);
+// mc.<method>(args...), as compiled: args, count, object, method name.
+Bytes CallMethod(const Bytes& args, int count, const Bytes& object, const std::string& method) {
+  return Cat({args, PushInt(count), object, PushString(method), {0x52}});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Actions, FrameActionTest,
-    ::testing::Values(
-        ActionCase{"Stop", Cat({kStop, kEnd}), 0, false},
-        ActionCase{"GotoFrameStops", Cat({GotoFrame(3), kEnd}), 3, false},
-        ActionCase{"GotoFramePastEndClamps", GotoFrame(100), 5, false},
-        ActionCase{"GotoAndPlay", Cat({GotoFrame(3), kPlay}), 3, true},
-        ActionCase{"GotoLabel", GotoLabel("two"), 2, false},
-        ActionCase{"GotoLabelIgnoresCase", GotoLabel("FOUR"), 4, false},
-        ActionCase{"GotoMissingLabel", GotoLabel("nope"), 0, true},
-        ActionCase{"NextFrame", kNextFrame, 1, false},
-        ActionCase{"PrevFrameAtStart", kPrevFrame, 0, false},
-        ActionCase{"Frame2Number", Cat({PushInt(3), GotoFrame2(false)}), 2, false},
-        ActionCase{"Frame2NumberPlay", Cat({PushInt(3), GotoFrame2(true)}), 2, true},
-        ActionCase{"Frame2Label", Cat({PushString("four"), GotoFrame2(false)}), 4, false},
-        ActionCase{"Frame2NumericString", Cat({PushString("6"), GotoFrame2(true)}), 5, true},
-        ActionCase{"Frame2SceneBias", Cat({PushInt(2), GotoFrame2(false, 2)}), 3, false},
-        ActionCase{"Frame2Double", Cat({PushDouble(5.0), GotoFrame2(false)}), 4, false},
-        ActionCase{"Frame2Constant",
-                   Cat({ConstantPool({"x", "two"}), Long(0x96, {8, 1}), GotoFrame2(false)}), 2,
-                   false},
-        ActionCase{"Frame2EmptyStack", GotoFrame2(false), 0, true},
-        ActionCase{"Frame2AfterUnmodelledOp", Cat({PushInt(3), {0x0A}, GotoFrame2(false)}), 0,
-                   true},
-        ActionCase{"Frame2SelfPath", Cat({PushString("/:two"), GotoFrame2(false)}), 2, false},
-        ActionCase{"ForwardJumpSkips", Cat({Jump(1), kStop}), 0, true},
-        ActionCase{"BackwardJumpIgnored", Cat({kPlay, Jump(-4), kStop}), 0, false},
-        ActionCase{"IfNotTaken", Cat({PushInt(1), Long(0x9D, {1, 0}), kStop}), 0, false},
-        ActionCase{"FunctionBodySkipped", Cat({DefineFunction(Cat({kStop})), kEnd}), 0, true},
-        ActionCase{"TruncatedAction", Bytes{0x81, 5, 0, 1}, 0, true},
-        ActionCase{"UnknownTargetIgnored", Cat({SetTarget("nobody"), kStop}), 0, true},
-        ActionCase{"EndStopsReading", Cat({kEnd, kStop}), 0, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+const Bytes kGetVariable{0x1C}, kGetMember{0x4E}, kPop{0x17}, kAdd{0x0A};
+
+// The first frame's actions run on a six-frame main timeline ("two" and
+// "Four" label frames 2 and 4) that holds "mc", a three-frame sprite whose
+// last frame is "last".
+TEST(ActionsTest, FirstFrameActions) {
+  const Bytes mc = Cat({PushString("mc"), kGetVariable});
+  const struct {
+    const char* name;
+    Bytes actions;
+    bool onClip;  // the expectation is about mc, not the main timeline
+    int frame;
+    bool playing;
+  } cases[] = {
+      {"Stop", Cat({kStop, kEnd}), false, 0, false},
+      {"GotoFrameStops", Cat({GotoFrame(3), kEnd}), false, 3, false},
+      {"GotoFramePastEndClamps", GotoFrame(100), false, 5, false},
+      {"GotoLabel", GotoLabel("two"), false, 2, false},
+      {"GotoLabelIgnoresCase", GotoLabel("FOUR"), false, 4, false},
+      {"GotoMissingLabel", GotoLabel("nope"), false, 0, true},
+      {"GotoUnterminatedLabel", Long(0x8C, {'t', 'w', 'o'}), false, 2, false},
+      {"NextFrame", kNextFrame, false, 1, false},
+      {"PrevFrameAtStart", kPrevFrame, false, 0, false},
+      {"Frame2Number", Cat({PushInt(3), GotoFrame2(false)}), false, 2, false},
+      {"Frame2NumberPlay", Cat({PushInt(3), GotoFrame2(true)}), false, 2, true},
+      {"Frame2Label", Cat({PushString("four"), GotoFrame2(false)}), false, 4, false},
+      {"Frame2NumericString", Cat({PushString("6"), GotoFrame2(true)}), false, 5, true},
+      {"Frame2SceneBias", Cat({PushInt(2), GotoFrame2(false, 2)}), false, 3, false},
+      {"Frame2Double", Cat({PushDouble(5.0), GotoFrame2(false)}), false, 4, false},
+      {"Frame2Float", Cat({Long(0x96, {1, 0, 0, 0x80, 0x40}), GotoFrame2(false)}), false, 3, false},
+      {"Frame2Boolean", Cat({Long(0x96, {5, 1}), GotoFrame2(false)}), false, 0, false},
+      {"Frame2Constant", Cat({ConstantPool({"x", "two"}), Long(0x96, {8, 1}), GotoFrame2(false)}),
+       false, 2, false},
+      {"Frame2WideConstant",
+       Cat({ConstantPool({"x", "Four"}), Long(0x96, {9, 1, 0}), GotoFrame2(false)}), false, 4,
+       false},
+      // Several values in one push; the last one, a null, is what the goto sees.
+      {"Frame2SeveralValues", Cat({Long(0x96, {7, 3, 0, 0, 0, 4, 0, 2}), GotoFrame2(false)}),
+       false, 0, true},
+      {"Frame2PushCutShort", Cat({Long(0x96, {7, 3, 0}), GotoFrame2(false)}), false, 0, true},
+      {"Frame2EmptyStack", GotoFrame2(false), false, 0, true},
+      {"Frame2AfterUnmodelledOp", Cat({PushInt(3), kAdd, GotoFrame2(false)}), false, 0, true},
+      {"Frame2SelfPath", Cat({PushString("/:two"), GotoFrame2(false)}), false, 2, false},
+      {"ForwardJumpSkips", Cat({Jump(1), kStop}), false, 0, true},
+      {"JumpPastEndIgnored", Cat({Jump(5), kStop}), false, 0, false},
+      {"BackwardJumpIgnored", Cat({kPlay, Jump(-4), kStop}), false, 0, false},
+      {"IfNotTaken", Cat({PushInt(1), Long(0x9D, {1, 0}), kStop}), false, 0, false},
+      {"FunctionBodySkipped", Cat({DefineFunction(Cat({kStop})), kEnd}), false, 0, true},
+      {"TruncatedAction", Bytes{0x81, 5, 0, 1}, false, 0, true},
+      {"UnknownTargetIgnored", Cat({SetTarget("nobody"), kStop}), false, 0, true},
+      {"EndStopsReading", Cat({kEnd, kStop}), false, 0, true},
+      {"MethodGotoAndPlay", Cat({CallMethod(PushInt(2), 1, mc, "gotoAndPlay"), kPop}), true, 1,
+       true},
+      {"MethodGotoAndStopLabel", CallMethod(PushString("last"), 1, mc, "gotoAndStop"), true, 2,
+       false},
+      // _root.mc.stop()
+      {"MethodThroughMember",
+       CallMethod({}, 0, Cat({PushString("_root"), kGetVariable, PushString("mc"), kGetMember}),
+                  "stop"),
+       true, 0, false},
+      {"MethodNextFrame", CallMethod({}, 0, mc, "nextFrame"), true, 1, false},
+      {"MethodOnUnknownObject",
+       CallMethod({}, 0, Cat({PushString("nobody"), kGetVariable}), "stop"), true, 0, true},
+      {"UnknownMethod", CallMethod({}, 0, mc, "fly"), true, 0, true},
+      // An argument count the interpreter cannot trust: nothing happens.
+      {"UntrustedCount", CallMethod(Cat({PushInt(1), PushInt(2), kAdd}), 1, mc, "stop"), true, 0,
+       true},
+      {"HugeCount", CallMethod({}, 1000000, mc, "stop"), true, 0, true},
+  };
+  for (const auto& c : cases) {
+    Movie m = BaseMovie();
+    AddSprite(m, 20, {MakeFrame({}), MakeFrame({}), MakeFrame({}, "last")});
+    DoAction first;
+    first.actions = c.actions;
+    m.timeline = MakeTimeline({MakeFrame({Named(Place(1, 20), "mc"), first}), MakeFrame({}),
+                               MakeFrame({}, "two"), MakeFrame({}), MakeFrame({}, "Four"),
+                               MakeFrame({})});
+    MovieRunner runner(m);
+    const auto clip = runner.Root().ChildByName("mc");
+    ASSERT_TRUE(clip);
+    const TimelineInstance& t = c.onClip ? *clip : runner.Root();
+    EXPECT_EQ(t.CurrentFrame(), c.frame) << c.name;
+    EXPECT_EQ(t.Playing(), c.playing) << c.name;
+  }
+}
 
 TEST(ActionsTest, TellTargetAndPathGotoReachNamedSprites) {
   Movie m = BaseMovie();
@@ -113,47 +149,6 @@ TEST(ActionsTest, TellTargetAndPathGotoReachNamedSprites) {
   EXPECT_TRUE(inner->Playing());
   EXPECT_FALSE(outer->Playing());
   EXPECT_TRUE(runner.Root().Playing());
-}
-
-TEST(ActionsTest, MovieClipMethodCalls) {
-  const Bytes getVariable{0x1C}, getMember{0x4E}, callMethod{0x52}, pop{0x17}, add{0x0A};
-  struct Case {
-    const char* name;
-    Bytes actions;
-    int frame;
-    bool playing;
-  };
-  const Case cases[] = {
-      // mc.gotoAndPlay(2), as compiled: args, count, object, method name.
-      {"GotoAndPlay", Cat({PushInt(2), PushInt(1), PushString("mc"), getVariable,
-                           PushString("gotoAndPlay"), callMethod, pop}), 1, true},
-      {"GotoAndStopLabel", Cat({PushString("last"), PushInt(1), PushString("mc"), getVariable,
-                                PushString("gotoAndStop"), callMethod, pop}), 2, false},
-      // _root.mc.stop()
-      {"StopThroughMember", Cat({PushInt(0), PushString("_root"), getVariable, PushString("mc"),
-                                 getMember, PushString("stop"), callMethod, pop}), 0, false},
-      {"NextFrame", Cat({PushInt(0), PushString("mc"), getVariable, PushString("nextFrame"),
-                         callMethod}), 1, false},
-      {"UnknownObject", Cat({PushInt(0), PushString("nobody"), getVariable, PushString("stop"),
-                             callMethod}), 0, true},
-      {"UnknownMethod", Cat({PushInt(0), PushString("mc"), getVariable, PushString("fly"),
-                             callMethod}), 0, true},
-      // An argument count the interpreter cannot trust: nothing happens.
-      {"UntrustedCount", Cat({PushInt(1), PushInt(2), add, PushString("mc"), getVariable,
-                              PushString("stop"), callMethod}), 0, true},
-      {"HugeCount", Cat({PushInt(1000000), PushString("mc"), getVariable, PushString("stop"),
-                         callMethod}), 0, true},
-  };
-  for (const Case& c : cases) {
-    Movie m = BaseMovie();
-    AddSprite(m, 20, {MakeFrame({}), MakeFrame({}), MakeFrame({}, "last")});
-    m.timeline = MakeTimeline({MakeFrame({Named(Place(1, 20), "mc"), Act({c.actions})})});
-    MovieRunner runner(m);
-    const auto mc = runner.Root().ChildByName("mc");
-    ASSERT_TRUE(mc);
-    EXPECT_EQ(mc->CurrentFrame(), c.frame) << c.name;
-    EXPECT_EQ(mc->Playing(), c.playing) << c.name;
-  }
 }
 
 TEST(ActionsTest, PerFrameStepBudgetEndsLongBlocks) {

@@ -144,14 +144,11 @@ inline void AddSprite(Movie& m, uint16_t id, std::vector<Frame> frames) {
 }
 
 // A filled rectangle, corners in stage pixels.
-inline ShapeDefinition RectShape(uint16_t id, int x0, int y0, int x1, int y1,
-                                 Rgba color = {0, 0, 255, 255}) {
+inline ShapeDefinition RectShape(uint16_t id, int x0, int y0, int x1, int y1) {
   ShapeDefinition s;
   s.id = id;
   s.bounds = Rect{x0 * 20, x1 * 20, y0 * 20, y1 * 20};
-  FillStyle fill;
-  fill.color = color;
-  s.shape.fillStyles.push_back(fill);
+  s.shape.fillStyles.emplace_back().color = Rgba{0, 0, 255, 255};
   StyleChangeRecord start;
   start.moveTo = std::make_pair(x0 * 20, y0 * 20);
   start.fillStyle1 = 1;

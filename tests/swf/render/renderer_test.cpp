@@ -82,10 +82,11 @@ TEST_F(RendererTest, NodesDrawInOrderAndInvisibleOnesAreSkipped) {
   EXPECT_EQ(Draw(root).At(6, 6), 0xFFFF0000u);
 }
 
-TEST_F(RendererTest, MaskHidesSiblingsUpToItsClipDepthOnly) {
+TEST_F(RendererTest, MasksHideSiblingsUpToTheirClipDepthAndIntersect) {
   Add(SquareShape(1, 0, 0, 8, Solid(1, 2, 3)));    // the mask: left half
   Add(SquareShape(2, 0, 0, 16, Solid(255, 0, 0)));  // masked
   Add(SquareShape(3, 12, 12, 4, Solid(0, 255, 0)));  // above the clip depth
+  Add(SquareShape(4, 0, 0, 16, Solid(255, 0, 0)));
   DisplayNode root = Stage();
   DisplayNode mask = Node(Kind::Shape, 1, 1);
   mask.clipDepth = 2;
@@ -97,27 +98,24 @@ TEST_F(RendererTest, MaskHidesSiblingsUpToItsClipDepthOnly) {
   EXPECT_EQ(c.At(3, 3), 0xFFFF0000u);   // inside the mask
   EXPECT_EQ(c.At(12, 3), 0u);           // outside: hidden
   EXPECT_EQ(c.At(14, 14), 0xFF00FF00u);  // not masked
-}
 
-TEST_F(RendererTest, NestedMasksIntersect) {
-  Add(SquareShape(1, 0, 0, 8, Solid(1, 2, 3)));
+  // Nested masks intersect.
+  movie.characters.erase(2);
   Add(SquareShape(2, 4, 0, 12, Solid(1, 2, 3)));
-  Add(SquareShape(3, 0, 0, 16, Solid(255, 0, 0)));
-  DisplayNode root = Stage();
+  root = Stage();
   DisplayNode outer = Node(Kind::Shape, 1, 1);
   outer.clipDepth = 10;
   DisplayNode group = Node(Kind::Group, 0, 2);
   DisplayNode inner = Node(Kind::Shape, 2, 1);
   inner.clipDepth = 5;
   group.children.push_back(inner);
-  group.children.push_back(Node(Kind::Shape, 3, 2));
+  group.children.push_back(Node(Kind::Shape, 4, 2));
   root.children.push_back(outer);
   root.children.push_back(group);
-
-  const OwnedCanvas c = Draw(root);
-  EXPECT_EQ(c.At(2, 2), 0u);             // outer only
-  EXPECT_EQ(c.At(6, 2), 0xFFFF0000u);   // both
-  EXPECT_EQ(c.At(10, 2), 0u);            // inner only
+  const OwnedCanvas n = Draw(root);
+  EXPECT_EQ(n.At(2, 2), 0u);             // outer only
+  EXPECT_EQ(n.At(6, 2), 0xFFFF0000u);   // both
+  EXPECT_EQ(n.At(10, 2), 0u);            // inner only
 }
 
 TEST_F(RendererTest, MultiplyLayerDarkensTheBackground) {

@@ -1,6 +1,8 @@
-// Checked little-endian reader over a byte span, and a bit reader on top of it.
-// A read past the end sets a sticky failure flag and returns zero, so parsing
-// code can read a whole structure and check Failed() once at the end.
+// Checked reader over a byte span, and a bit reader on top of it, for every
+// binary format the program parses (SWF, GIF, JPEG markers, TIFF/Exif).
+// Numbers are little-endian unless the name says Be. A read past the end
+// sets a sticky failure flag and returns zero, so parsing code can read a
+// whole structure and check Failed() once at the end.
 #pragma once
 
 #include <cstddef>
@@ -8,9 +10,9 @@
 #include <span>
 #include <string>
 
-#include "swf/format/types.h"
+#include "base/color.h"
 
-namespace orrivel::swf {
+namespace orrivel {
 
 class ByteReader {
  public:
@@ -28,6 +30,8 @@ class ByteReader {
   uint16_t U16();
   uint32_t U32();
   int16_t S16() { return static_cast<int16_t>(U16()); }
+  uint16_t U16Be();
+  uint32_t U32Be();
   float F32();
   // Signed 8.8 fixed point.
   float Fixed8() { return static_cast<float>(S16()) / 256.0f; }
@@ -37,12 +41,17 @@ class ByteReader {
   std::span<const uint8_t> Rest() { return Bytes(Remaining()); }
   void Skip(size_t n) { Bytes(n); }
   // A reader over the next n bytes; this reader moves past them.
-  ByteReader Sub(size_t n) { return ByteReader(Bytes(n), failed_); }
+  ByteReader Sub(size_t n) {
+    const auto bytes = Bytes(n);  // first, so that a short read marks the sub-reader failed
+    return ByteReader(bytes, failed_);
+  }
   // Moves to an absolute position inside the span.
   void Seek(size_t pos);
 
   // Null-terminated string; fails when the terminator is missing.
   std::string String();
+  // Null-terminated string; an unterminated one runs to the end, unfailed.
+  std::string StringToEnd();
   Rgba Rgb();
   Rgba RgbaColor();
 
@@ -75,4 +84,4 @@ class BitReader {
   unsigned bitsLeft_ = 0;
 };
 
-}  // namespace orrivel::swf
+}  // namespace orrivel

@@ -1,4 +1,4 @@
-#include "startup/error_info.h"
+#include "base/error_info.h"
 
 namespace orrivel {
 

@@ -1,31 +1,19 @@
-#include "swf/format/types.h"
+#include "base/color.h"
 
 #include <algorithm>
-#include <cmath>
 
-namespace orrivel::swf {
-
-bool Matrix::Invert(Matrix& out) const {
-  const double det = a * d - b * c;
-  if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
-  const double inv = 1.0 / det;
-  out.a = d * inv;
-  out.b = -b * inv;
-  out.c = -c * inv;
-  out.d = a * inv;
-  out.tx = (c * ty - d * tx) * inv;
-  out.ty = (b * tx - a * ty) * inv;
-  return std::isfinite(out.tx) && std::isfinite(out.ty);
-}
-
+namespace orrivel {
 namespace {
+
 int16_t Clamp16(int32_t v) {
   return static_cast<int16_t>(std::clamp<int32_t>(v, -32768, 32767));
 }
+
 uint8_t ApplyChannel(uint8_t c, int16_t mult, int16_t add) {
   const int32_t v = (static_cast<int32_t>(c) * mult) / 256 + add;
   return static_cast<uint8_t>(std::clamp(v, 0, 255));
 }
+
 }  // namespace
 
 ColorTransform ColorTransform::operator*(const ColorTransform& in) const {
@@ -46,4 +34,4 @@ Rgba ColorTransform::Apply(Rgba c) const {
           ApplyChannel(c.b, bMult, bAdd), ApplyChannel(c.a, aMult, aAdd)};
 }
 
-}  // namespace orrivel::swf
+}  // namespace orrivel

@@ -1,8 +1,8 @@
-#include "swf/format/byte_reader.h"
+#include "base/byte_reader.h"
 
 #include <cstring>
 
-namespace orrivel::swf {
+namespace orrivel {
 
 uint8_t ByteReader::U8() {
   if (failed_ || pos_ >= data_.size()) {
@@ -23,6 +23,19 @@ uint32_t ByteReader::U32() {
   if (b.empty()) return 0;
   return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
          (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+}
+
+uint16_t ByteReader::U16Be() {
+  const auto b = Bytes(2);
+  if (b.empty()) return 0;
+  return static_cast<uint16_t>((b[0] << 8) | b[1]);
+}
+
+uint32_t ByteReader::U32Be() {
+  const auto b = Bytes(4);
+  if (b.empty()) return 0;
+  return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
+         (static_cast<uint32_t>(b[2]) << 8) | static_cast<uint32_t>(b[3]);
 }
 
 float ByteReader::F32() {
@@ -60,6 +73,17 @@ std::string ByteReader::String() {
   }
   const size_t len = static_cast<size_t>(static_cast<const uint8_t*>(end) - rest.data());
   pos_ += len + 1;
+  return std::string(reinterpret_cast<const char*>(rest.data()), len);
+}
+
+std::string ByteReader::StringToEnd() {
+  if (failed_ || AtEnd()) return {};
+  const auto rest = data_.subspan(pos_);
+  const void* end = std::memchr(rest.data(), 0, rest.size());
+  const size_t len = end == nullptr ? rest.size()
+                                    : static_cast<size_t>(static_cast<const uint8_t*>(end) -
+                                                          rest.data());
+  pos_ += end == nullptr ? len : len + 1;
   return std::string(reinterpret_cast<const char*>(rest.data()), len);
 }
 
@@ -105,4 +129,4 @@ int32_t BitReader::SB(unsigned n) {
   return static_cast<int32_t>(v);
 }
 
-}  // namespace orrivel::swf
+}  // namespace orrivel
