@@ -32,7 +32,8 @@ const orrivel::Bitmap& Photo() {
         double s = std::sin(x * 0.004) * std::cos(y * 0.006);
         int grain = static_cast<int>(rng() % 17) - 8;
         p[0] = static_cast<uint8_t>(std::clamp(128 + 100 * s + grain, 0.0, 255.0));
-        p[1] = static_cast<uint8_t>(std::clamp(90 + 60 * std::sin((x + y) * 0.002) + grain, 0.0, 255.0));
+        p[1] = static_cast<uint8_t>(
+            std::clamp(90 + 60 * std::sin((x + y) * 0.002) + grain, 0.0, 255.0));
         p[2] = static_cast<uint8_t>((x / 7 + y / 5) & 0xFF);
         p[3] = 255;
       }

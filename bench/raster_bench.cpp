@@ -103,7 +103,8 @@ BENCHMARK(BM_RadialGradient)->Arg(0)->Arg(1);
 void BM_ScaledBitmap(benchmark::State& state) {
   Frame f;
   Image img{640, 360, std::vector<uint32_t>(640 * 360)};
-  for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = 0xFF000000 | uint32_t(i * 2654435761u >> 8);
+  for (size_t i = 0; i < img.pixels.size(); ++i)
+    img.pixels[i] = 0xFF000000 | uint32_t(i * 2654435761u >> 8);
   Paint p;
   p.kind = Paint::Kind::Bitmap;
   p.bitmap = &img;

@@ -33,10 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 2:  // around and a little beyond the 64x48 target
         player.MouseMove((b >> 3) * 2.0 - 4, (b * 37) % 56 - 4.0);
         break;
-      case 3: player.MouseDown(); break;
-      case 4: player.MouseUp(); break;
-      case 5: player.KeyPress(static_cast<uint16_t>(b >> 1)); break;
-      case 6: player.MouseLeave(); break;
+      case 3:
+        player.MouseDown();
+        break;
+      case 4:
+        player.MouseUp();
+        break;
+      case 5:
+        player.KeyPress(static_cast<uint16_t>(b >> 1));
+        break;
+      case 6:
+        player.MouseLeave();
+        break;
       default:
         player.Advance(player.SecondsPerFrame());
         player.WantsHandCursor();

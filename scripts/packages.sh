@@ -3,7 +3,7 @@
 # Sourced by scripts/run and scripts/test.
 
 packages=(
-  cmake ninja-build g++ clang
+  cmake ninja-build g++ clang clang-format
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   zlib1g-dev libjpeg-dev libjpeg62-turbo-dev libpng-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev

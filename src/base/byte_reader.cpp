@@ -80,9 +80,9 @@ std::string ByteReader::StringToEnd() {
   if (failed_ || AtEnd()) return {};
   const auto rest = data_.subspan(pos_);
   const void* end = std::memchr(rest.data(), 0, rest.size());
-  const size_t len = end == nullptr ? rest.size()
-                                    : static_cast<size_t>(static_cast<const uint8_t*>(end) -
-                                                          rest.data());
+  const size_t len = end == nullptr
+                         ? rest.size()
+                         : static_cast<size_t>(static_cast<const uint8_t*>(end) - rest.data());
   pos_ += end == nullptr ? len : len + 1;
   return std::string(reinterpret_cast<const char*>(rest.data()), len);
 }

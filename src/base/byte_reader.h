@@ -20,7 +20,10 @@ class ByteReader {
   explicit ByteReader(std::span<const uint8_t> data) : data_(data) {}
 
   bool Failed() const { return failed_; }
-  void Fail() { failed_ = true; pos_ = data_.size(); }
+  void Fail() {
+    failed_ = true;
+    pos_ = data_.size();
+  }
   size_t Position() const { return pos_; }
   size_t Remaining() const { return data_.size() - pos_; }
   bool AtEnd() const { return pos_ >= data_.size(); }
@@ -72,8 +75,8 @@ class BitReader {
   BitReader(const BitReader&) = delete;
   BitReader& operator=(const BitReader&) = delete;
 
-  uint32_t UB(unsigned n);  // n <= 32
-  int32_t SB(unsigned n);   // n <= 32, sign-extended
+  uint32_t UB(unsigned n);                           // n <= 32
+  int32_t SB(unsigned n);                            // n <= 32, sign-extended
   double FB(unsigned n) { return SB(n) / 65536.0; }  // 16.16 fixed point
   bool Flag() { return UB(1) != 0; }
   bool Failed() const { return bytes_.Failed(); }

@@ -5,9 +5,7 @@
 namespace orrivel {
 namespace {
 
-int16_t Clamp16(int32_t v) {
-  return static_cast<int16_t>(std::clamp<int32_t>(v, -32768, 32767));
-}
+int16_t Clamp16(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, -32768, 32767)); }
 
 uint8_t ApplyChannel(uint8_t c, int16_t mult, int16_t add) {
   const int32_t v = (static_cast<int32_t>(c) * mult) / 256 + add;

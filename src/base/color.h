@@ -21,8 +21,8 @@ struct ColorTransform {
   ColorTransform operator*(const ColorTransform& inner) const;
   Rgba Apply(Rgba c) const;
   bool IsIdentity() const {
-    return rMult == 256 && gMult == 256 && bMult == 256 && aMult == 256 &&
-           rAdd == 0 && gAdd == 0 && bAdd == 0 && aAdd == 0;
+    return rMult == 256 && gMult == 256 && bMult == 256 && aMult == 256 && rAdd == 0 && gAdd == 0 &&
+           bAdd == 0 && aAdd == 0;
   }
   friend bool operator==(const ColorTransform&, const ColorTransform&) = default;
 };

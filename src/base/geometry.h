@@ -22,9 +22,8 @@ struct Matrix {
 
   // (this * o) applies o first, then this.
   Matrix operator*(const Matrix& o) const {
-    return {a * o.a + c * o.b,       b * o.a + d * o.b,
-            a * o.c + c * o.d,       b * o.c + d * o.d,
-            a * o.tx + c * o.ty + tx, b * o.tx + d * o.ty + ty};
+    return {a * o.a + c * o.b, b * o.a + d * o.b,        a * o.c + c * o.d,
+            b * o.c + d * o.d, a * o.tx + c * o.ty + tx, b * o.tx + d * o.ty + ty};
   }
   double ApplyX(double x, double y) const { return a * x + c * y + tx; }
   double ApplyY(double x, double y) const { return b * x + d * y + ty; }

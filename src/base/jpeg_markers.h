@@ -19,8 +19,8 @@ inline constexpr uint8_t kJpegTem = 0x01;
 
 struct JpegSegment {
   uint8_t marker = 0;
-  size_t begin = 0;  // the segment's FF byte
-  size_t end = 0;    // past its payload, and for SOS past the entropy-coded data
+  size_t begin = 0;                  // the segment's FF byte
+  size_t end = 0;                    // past its payload, and for SOS past the entropy-coded data
   std::span<const uint8_t> payload;  // after the length field; empty without one
   bool truncated = false;            // the length ran past the data (end is clipped)
 };

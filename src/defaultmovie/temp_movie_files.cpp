@@ -2,9 +2,7 @@
 
 namespace orrivel {
 
-std::string CutAtNul(std::string_view text) {
-  return std::string(text.substr(0, text.find('\0')));
-}
+std::string CutAtNul(std::string_view text) { return std::string(text.substr(0, text.find('\0'))); }
 
 std::string TempMovieFiles::ResourceToTempFile(int32_t id, std::string_view type,
                                                const std::string& fileName) {

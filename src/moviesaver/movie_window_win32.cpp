@@ -60,13 +60,12 @@ bool MovieWindow::Load() {
   args.background = GetSysColorBrush(COLOR_BTNFACE);
   if (!Create(args)) return false;
   player_.Create(hwnd(), kPlayerId);
-  endButton_ = CreateWindowExW(0, L"BUTTON", L"End Screen Saver",
-                               WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, hwnd(),
-                               reinterpret_cast<HMENU>(kEndButtonId), GetModuleHandleW(nullptr),
-                               nullptr);
+  endButton_ = CreateWindowExW(
+      0, L"BUTTON", L"End Screen Saver", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 1, 1, hwnd(),
+      reinterpret_cast<HMENU>(kEndButtonId), GetModuleHandleW(nullptr), nullptr);
   if (endButton_ != nullptr) {
-    SendMessageW(endButton_, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SendMessageW(endButton_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
   }
   PlaceEndButton();
   SetTimer(hwnd(), kMouseTimer, kWatchMs, nullptr);

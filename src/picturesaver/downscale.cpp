@@ -21,7 +21,8 @@ struct TransferTables {
   TransferTables() {
     for (int i = 0; i < 256; ++i) {
       double c = i / 255.0;
-      toLinear[i] = static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+      toLinear[i] =
+          static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
     }
     for (int i = 0; i <= kLinearSteps; ++i) {
       double l = static_cast<double>(i) / kLinearSteps;
@@ -39,8 +40,8 @@ const TransferTables& Tables() {
 // For one axis: which source samples make up each target sample, and with
 // what weights (the covered fraction of each, divided by the footprint).
 struct AxisTaps {
-  std::vector<int> first;      // per target sample
-  std::vector<int> offset;     // per target sample, into weights; one extra at the end
+  std::vector<int> first;   // per target sample
+  std::vector<int> offset;  // per target sample, into weights; one extra at the end
   std::vector<float> weights;
 };
 
@@ -236,7 +237,8 @@ bool RowDownscaler::AddRows(const BitmapView& rows) {
     double rowEnd = (s.dstY + 1) * s.yScale;  // where target row dstY ends, in source rows
     double inside = std::min(1.0, rowEnd - y);
     bool finishes = y + 1 >= rowEnd - 1e-9 || y + 1 == s.srcHeight;
-    Accumulate(s.current.data(), s.filtered.data(), static_cast<float>(inside / s.yScale), dstWidth);
+    Accumulate(s.current.data(), s.filtered.data(), static_cast<float>(inside / s.yScale),
+               dstWidth);
     if (!finishes || s.dstY >= s.out.height) continue;
     double spill = 1.0 - inside;
     if (spill > 1e-9 && s.dstY + 1 < s.out.height) {

@@ -36,8 +36,8 @@ ErrorInfo ErrorFromHresult(HRESULT hr) {
 // Reads at most limit bytes from the start of the file.
 bool ReadHead(const std::wstring& path, size_t limit, std::vector<uint8_t>& out, ErrorInfo& error) {
   win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     error = win32::LastError();
     return false;
@@ -49,8 +49,9 @@ bool ReadHead(const std::wstring& path, size_t limit, std::vector<uint8_t>& out,
   }
   out.resize(static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, static_cast<LONGLONG>(limit))));
   DWORD got = 0;
-  if (!out.empty() && (!ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &got, nullptr) ||
-                       got != out.size())) {
+  if (!out.empty() &&
+      (!ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &got, nullptr) ||
+       got != out.size())) {
     error = win32::LastError();
     return false;
   }
@@ -67,8 +68,8 @@ bool IsPlaceableWmf(const std::vector<uint8_t>& h) {
   return h.size() >= 22 + 18 && Le32(h.data()) == 0x9AC6CDD7u;
 }
 bool IsPlainWmf(const std::vector<uint8_t>& h) {
-  return h.size() >= 18 && (Le16(h.data()) == 1 || Le16(h.data()) == 2) && Le16(h.data() + 2) == 9 &&
-         (Le16(h.data() + 4) == 0x0100 || Le16(h.data() + 4) == 0x0300);
+  return h.size() >= 18 && (Le16(h.data()) == 1 || Le16(h.data()) == 2) &&
+         Le16(h.data() + 2) == 9 && (Le16(h.data() + 4) == 0x0100 || Le16(h.data() + 4) == 0x0300);
 }
 bool IsCursor(const std::vector<uint8_t>& h) {
   return h.size() >= 22 && Le16(h.data()) == 0 && Le16(h.data() + 2) == 2 && Le16(h.data() + 4) > 0;
@@ -83,7 +84,8 @@ using CopyRect = std::function<HRESULT(const WICRect&, UINT stride, UINT size, B
 HRESULT Reduce(const CopyRect& copy, UINT width, UINT height, bool direct24, SIZE target,
                std::optional<Bitmap>& out) {
   RowDownscaler scaler;
-  if (!scaler.Start(static_cast<int>(width), static_cast<int>(height), target.cx, target.cy)) return E_OUTOFMEMORY;
+  if (!scaler.Start(static_cast<int>(width), static_cast<int>(height), target.cx, target.cy))
+    return E_OUTOFMEMORY;
   const UINT stride = width * 4;
   const UINT stride24 = (width * 3 + 3) & ~3u;
   std::vector<uint8_t> strip, strip24;
@@ -123,7 +125,8 @@ SIZE ReducedDecodeSize(ScalingSource* scaling, UINT width, UINT height, SIZE tar
   for (UINT divisor : {8u, 4u, 2u}) {
     UINT w = (width + divisor - 1) / divisor, h = (height + divisor - 1) / divisor;
     if (FAILED(scaling->GetClosestSize(&w, &h))) continue;
-    const bool covers = w >= static_cast<UINT>(target.cx) && h >= static_cast<UINT>(target.cy) && w > 0 && h > 0;
+    const bool covers =
+        w >= static_cast<UINT>(target.cx) && h >= static_cast<UINT>(target.cy) && w > 0 && h > 0;
     if (covers && w < width && h < height && (best.cx == 0 || w < static_cast<UINT>(best.cx))) {
       best = {static_cast<LONG>(w), static_cast<LONG>(h)};
     }
@@ -150,7 +153,8 @@ class PictureLoader {
       heightTwips = std::abs(h) * 1440.0 / inch;
       METAFILEPICT frame{MM_ANISOTROPIC, static_cast<LONG>(widthTwips / kTwipsPerHimetric),
                          static_cast<LONG>(heightTwips / kTwipsPerHimetric), nullptr};
-      emf = SetWinMetaFileBits(static_cast<UINT>(bytes.size() - 22), bytes.data() + 22, nullptr, &frame);
+      emf = SetWinMetaFileBits(static_cast<UINT>(bytes.size() - 22), bytes.data() + 22, nullptr,
+                               &frame);
     } else {
       emf = SetWinMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data(), nullptr, nullptr);
     }
@@ -158,7 +162,8 @@ class PictureLoader {
     picture->metafile_.reset(emf);
     if (widthTwips == 0) {
       ENHMETAHEADER header{};
-      if (GetEnhMetaFileHeader(emf, sizeof(header), &header) == 0) return {nullptr, InvalidPicture()};
+      if (GetEnhMetaFileHeader(emf, sizeof(header), &header) == 0)
+        return {nullptr, InvalidPicture()};
       // The frame is in hundredths of a millimetre, both edges inclusive.
       widthTwips = (header.rclFrame.right - header.rclFrame.left) * kTwipsPerHimetric;
       heightTwips = (header.rclFrame.bottom - header.rclFrame.top) * kTwipsPerHimetric;
@@ -177,7 +182,8 @@ class PictureLoader {
     picture->cursor_.reset(cursor);
     ICONINFO info{};
     if (!GetIconInfo(cursor, &info)) return {nullptr, InvalidPicture()};
-    win32::UniqueHandle<HGDIOBJ, win32::GdiObjectDeleter> colorBits(info.hbmColor), maskBits(info.hbmMask);
+    win32::UniqueHandle<HGDIOBJ, win32::GdiObjectDeleter> colorBits(info.hbmColor),
+        maskBits(info.hbmMask);
     BITMAP bm{};
     bool color = colorBits.get() != nullptr;
     GetObjectW(color ? colorBits.get() : maskBits.get(), sizeof(bm), &bm);
@@ -214,7 +220,8 @@ class PictureLoader {
       orientation = JpegExifOrientation(head);
     }
     const bool swap = OrientationSwapsAxes(orientation);
-    SIZE natural{static_cast<LONG>(swap ? height : width), static_cast<LONG>(swap ? width : height)};
+    SIZE natural{static_cast<LONG>(swap ? height : width),
+                 static_cast<LONG>(swap ? width : height)};
     SIZE target = targetFor ? targetFor(natural) : natural;
     target.cx = std::clamp<LONG>(target.cx, 1, natural.cx);
     target.cy = std::clamp<LONG>(target.cy, 1, natural.cy);
@@ -232,7 +239,8 @@ class PictureLoader {
     // 1/8 on the fly) hands over far fewer pixels; our own reduction still
     // makes the final size from that larger copy.
     ScalingSource* rawScaling = nullptr;
-    if (SUCCEEDED(frame.get()->QueryInterface(kIidScalingSource, reinterpret_cast<void**>(&rawScaling))) &&
+    if (SUCCEEDED(frame.get()->QueryInterface(kIidScalingSource,
+                                              reinterpret_cast<void**>(&rawScaling))) &&
         rawScaling != nullptr) {
       ComRef<ScalingSource> scaling(rawScaling);
       SIZE reduced = ReducedDecodeSize(scaling.get(), width, height, target);
@@ -242,29 +250,33 @@ class PictureLoader {
            IsEqualGUID(scaledFormat, GUID_WICPixelFormat32bppPBGRA))) {
         const UINT w = static_cast<UINT>(reduced.cx), h = static_cast<UINT>(reduced.cy);
         auto copy = [&](const WICRect& rect, UINT stride, UINT size, BYTE* buffer) {
-          return scaling.get()->CopyPixels(&rect, w, h, &scaledFormat, WICBitmapTransformRotate0, stride, size,
-                                           buffer);
+          return scaling.get()->CopyPixels(&rect, w, h, &scaledFormat, WICBitmapTransformRotate0,
+                                           stride, size, buffer);
         };
         // Any failure here falls back to the full-size decode below.
-        Reduce(copy, w, h, IsEqualGUID(scaledFormat, GUID_WICPixelFormat24bppBGR) != 0, target, pixels);
+        Reduce(copy, w, h, IsEqualGUID(scaledFormat, GUID_WICPixelFormat24bppBGR) != 0, target,
+               pixels);
       }
     }
     if (!pixels) {
       ComRef<IWICFormatConverter> converter;
       if (!direct24) {
         IWICFormatConverter* rawConverter = nullptr;
-        if (FAILED(hr = factory.get()->CreateFormatConverter(&rawConverter))) return {nullptr, ErrorFromHresult(hr)};
+        if (FAILED(hr = factory.get()->CreateFormatConverter(&rawConverter)))
+          return {nullptr, ErrorFromHresult(hr)};
         converter.reset(rawConverter);
         hr = converter.get()->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA,
                                          WICBitmapDitherTypeNone, nullptr, 0.0,
                                          WICBitmapPaletteTypeMedianCut);
         if (FAILED(hr)) return {nullptr, ErrorFromHresult(hr)};
       }
-      IWICBitmapSource* source = direct24 ? static_cast<IWICBitmapSource*>(frame.get()) : converter.get();
+      IWICBitmapSource* source =
+          direct24 ? static_cast<IWICBitmapSource*>(frame.get()) : converter.get();
       auto copy = [&](const WICRect& rect, UINT stride, UINT size, BYTE* buffer) {
         return source->CopyPixels(&rect, stride, size, buffer);
       };
-      if (FAILED(hr = Reduce(copy, width, height, direct24, target, pixels))) return {nullptr, ErrorFromHresult(hr)};
+      if (FAILED(hr = Reduce(copy, width, height, direct24, target, pixels)))
+        return {nullptr, ErrorFromHresult(hr)};
     }
     if (orientation != 1) pixels = ApplyOrientation(pixels->View(), orientation);
     if (!pixels) return {nullptr, MakeError(kErrOutOfMemory)};
@@ -301,7 +313,8 @@ bool Picture::PrepareScaled(int width, int height) {
   std::optional<Bitmap> scaled;
   const Bitmap* source = &pixels_;
   if (width < pixels_.width || height < pixels_.height) {
-    scaled = Downscale(pixels_.View(), std::min(width, pixels_.width), std::min(height, pixels_.height));
+    scaled =
+        Downscale(pixels_.View(), std::min(width, pixels_.width), std::min(height, pixels_.height));
     if (!scaled) return false;
     source = &*scaled;
   }
@@ -325,10 +338,16 @@ void Picture::Draw(HDC hdc, const RECT& dest) {
   const int w = dest.right - dest.left, h = dest.bottom - dest.top;
   if (w <= 0 || h <= 0) return;
   switch (kind_) {
-    case Kind::Empty: return;
-    case Kind::Metafile: PlayEnhMetaFile(hdc, metafile_.get(), &dest); return;
-    case Kind::Cursor: DrawIconEx(hdc, dest.left, dest.top, cursor_.get(), w, h, 0, nullptr, DI_NORMAL); return;
-    case Kind::Raster: break;
+    case Kind::Empty:
+      return;
+    case Kind::Metafile:
+      PlayEnhMetaFile(hdc, metafile_.get(), &dest);
+      return;
+    case Kind::Cursor:
+      DrawIconEx(hdc, dest.left, dest.top, cursor_.get(), w, h, 0, nullptr, DI_NORMAL);
+      return;
+    case Kind::Raster:
+      break;
   }
   if (pixels_.Empty() || !PrepareScaled(w, h)) return;
   win32::UniqueHandle<HDC, win32::MemoryDcDeleter> memory(CreateCompatibleDC(hdc));
@@ -341,10 +360,12 @@ void Picture::Draw(HDC hdc, const RECT& dest) {
   } else if (opaque_) {
     // Larger than the kept copy (only when a fitting failed): enlarged.
     SetStretchBltMode(hdc, HALFTONE);
-    StretchBlt(hdc, dest.left, dest.top, w, h, memory.get(), 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+    StretchBlt(hdc, dest.left, dest.top, w, h, memory.get(), 0, 0, bm.bmWidth, bm.bmHeight,
+               SRCCOPY);
   } else {
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    GdiAlphaBlend(hdc, dest.left, dest.top, w, h, memory.get(), 0, 0, bm.bmWidth, bm.bmHeight, blend);
+    GdiAlphaBlend(hdc, dest.left, dest.top, w, h, memory.get(), 0, 0, bm.bmWidth, bm.bmHeight,
+                  blend);
   }
   SelectObject(memory.get(), old);
 }

@@ -185,9 +185,10 @@ void PictureWindow::OnRotateTimer() {
 // so the failing entry is skipped at the next tick.
 void PictureWindow::Step() {
   SetStretchOff();
-  const int count = static_cast<int>(std::min<size_t>(app_.Store().pictureList().size(), kMaxSlides));
-  auto entry = ChooseNextSlide(pictureIndex_, count, SlideOrderFromSetting(app_.Settings().Random),
-                               random_);
+  const int count =
+      static_cast<int>(std::min<size_t>(app_.Store().pictureList().size(), kMaxSlides));
+  auto entry =
+      ChooseNextSlide(pictureIndex_, count, SlideOrderFromSetting(app_.Settings().Random), random_);
   if (!entry) return;
   const float tpp = TwipsPerPixel();
   RECT client{};
@@ -200,9 +201,11 @@ void PictureWindow::Step() {
     PictureBox box{0, 0, static_cast<float>(natural.cx * static_cast<double>(tpp)),
                    static_cast<float>(natural.cy * static_cast<double>(tpp)), false};
     if (!FitPicture(box, windowWidth, windowHeight)) return natural;
-    return SIZE{std::max(1L, std::lround(box.width / tpp)), std::max(1L, std::lround(box.height / tpp))};
+    return SIZE{std::max(1L, std::lround(box.width / tpp)),
+                std::max(1L, std::lround(box.height / tpp))};
   };
-  PictureLoadResult loaded = LoadPictureFile(win32::Utf8ToWide(app_.Store().pictureList()[*entry]), targetFor);
+  PictureLoadResult loaded =
+      LoadPictureFile(win32::Utf8ToWide(app_.Store().pictureList()[*entry]), targetFor);
   if (!loaded.picture) {
     if (loaded.error.number == kErrFileNotFound && app_.Store().pictureList().size() < 2) {
       // The only picture is gone: fall back to the built-in movie, which
@@ -238,7 +241,8 @@ void PictureWindow::FormatPicture() {
   RECT client{};
   GetClientRect(hwnd(), &client);
   PictureBox box = box_;
-  if (!FitPicture(box, static_cast<float>(client.right * tpp), static_cast<float>(client.bottom * tpp))) {
+  if (!FitPicture(box, static_cast<float>(client.right * tpp),
+                  static_cast<float>(client.bottom * tpp))) {
     return;  // a window without size: the picture stays hidden
   }
   box_ = box;

@@ -42,8 +42,8 @@ class App::MessageWindow : public win32::Window {
   App& app_;
 };
 
-App::App(std::string argumentText, SettingsPlatform& settingsPlatform,
-         const InstanceGuard& guard, TempFilePlatform& tempFilePlatform)
+App::App(std::string argumentText, SettingsPlatform& settingsPlatform, const InstanceGuard& guard,
+         TempFilePlatform& tempFilePlatform)
     : argumentText_(std::move(argumentText)),
       store_(settingsPlatform),
       guard_(guard),

@@ -61,8 +61,8 @@ void EmbedInPreview(win32::Window& window, HWND host) {
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
   // A window left on the desktop with no host to draw in stays hidden.
   if (IsWindow(host)) flags |= SWP_SHOWWINDOW;
-  SetWindowPos(hwnd, nullptr, 0, 0, hostRect.right - hostRect.left,
-               hostRect.bottom - hostRect.top, flags);
+  SetWindowPos(hwnd, nullptr, 0, 0, hostRect.right - hostRect.left, hostRect.bottom - hostRect.top,
+               flags);
 }
 
 }  // namespace orrivel

@@ -81,8 +81,7 @@ ErrorInfo ApplySettingsText(std::string_view text, SaverSettingsRecord& into) {
 std::vector<std::string> SplitPicsText(std::string_view pics) {
   std::vector<std::string> entries;
   size_t start = 0;
-  for (size_t semi = pics.find(';'); semi != std::string_view::npos;
-       semi = pics.find(';', start)) {
+  for (size_t semi = pics.find(';'); semi != std::string_view::npos; semi = pics.find(';', start)) {
     entries.emplace_back(pics.substr(start, semi - start));
     start = semi + 1;
   }

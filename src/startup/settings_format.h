@@ -54,7 +54,9 @@ std::vector<std::string> SplitPicsText(std::string_view pics);
 // Numbers as the settings accept them: optional blanks, sign, digits with an
 // optional decimal fraction and exponent, optional blanks.
 std::optional<double> ParseSettingsNumber(std::string_view text);
-inline bool IsSettingsNumber(std::string_view text) { return ParseSettingsNumber(text).has_value(); }
+inline bool IsSettingsNumber(std::string_view text) {
+  return ParseSettingsNumber(text).has_value();
+}
 
 // The file text in one of its three layouts, every line ended by CR LF.
 std::string DefaultSettingsText();

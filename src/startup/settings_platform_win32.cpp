@@ -109,7 +109,8 @@ std::string Win32AnsiCodePage::Decode(std::string_view ansi) const {
 uint64_t TickClock::Ticks() {
   LARGE_INTEGER counter{};
   QueryPerformanceCounter(&counter);
-  return static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 40);
+  return static_cast<uint64_t>(counter.QuadPart) ^
+         (static_cast<uint64_t>(GetCurrentProcessId()) << 40);
 }
 
 void MessageBoxSink::ShowError(const std::string& text) { ShowMessage(text); }

@@ -47,8 +47,8 @@ struct Win32SettingsPlatform {
   Win32AnsiCodePage codePage;
   TickClock clock;
   MessageBoxSink messages;
-  SettingsPlatform platform{&files, &codePage, &clock, &messages, ProgramFolder(),
-                            ProfileSettingsFolder()};
+  SettingsPlatform platform{&files,    &codePage,       &clock,
+                            &messages, ProgramFolder(), ProfileSettingsFolder()};
 };
 
 }  // namespace orrivel::win32

@@ -100,8 +100,7 @@ class SettingsStore {
  private:
   ErrorInfo Write(const std::string& movieOrPic, const std::string& movieFile,
                   const std::string& interactive, bool writeDefault, const std::string& pics,
-                  const std::string& random, const std::string& speed,
-                  const std::string& quality);
+                  const std::string& random, const std::string& speed, const std::string& quality);
   // Appends the entries of Pics to the list; with an empty Pics it writes
   // the built-in movie settings instead.
   ErrorInfo SplitPictureList();

@@ -37,11 +37,12 @@ StartPlan PlanStart(std::string_view argumentText, std::string_view movieOrPic) 
       return {StartWindow::Settings, {S::Load, S::Show}};
     case StartSwitch::Preview:
       if (movie) {
-        return {saver, {S::SetPreviewMode, S::Load, S::EmbedInPreview, S::FormatMovie,
-                        S::CaptionPreview}};
+        return {saver,
+                {S::SetPreviewMode, S::Load, S::EmbedInPreview, S::FormatMovie, S::CaptionPreview}};
       }
-      return {saver, {S::SetPreviewMode, S::Load, S::EmbedInPreview, S::HidePicture,
-                      S::FormatPicture, S::ShowPicture, S::CaptionPreview}};
+      return {saver,
+              {S::SetPreviewMode, S::Load, S::EmbedInPreview, S::HidePicture, S::FormatPicture,
+               S::ShowPicture, S::CaptionPreview}};
     case StartSwitch::Saver:
       if (movie) {
         return {saver, {S::CheckPrevInstance, S::Load, S::Show, S::FormatMovie, S::CaptionSaver}};

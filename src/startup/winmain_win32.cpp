@@ -24,9 +24,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const orrivel::InstanceGuard guard;
     orrivel::win32::Win32SettingsPlatform settings;
     orrivel::win32::Win32TempFilePlatform tempFiles;
-    orrivel::App app(std::string(orrivel::ArgumentTextOf(
-                         orrivel::win32::WideToUtf8(GetCommandLineW()))),
-                     settings.platform, guard, tempFiles);
+    orrivel::App app(
+        std::string(orrivel::ArgumentTextOf(orrivel::win32::WideToUtf8(GetCommandLineW()))),
+        settings.platform, guard, tempFiles);
     app.Main();
     exitCode = app.RunMessageLoop();
   } catch (const std::exception& e) {

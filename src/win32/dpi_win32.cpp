@@ -8,8 +8,8 @@ UINT DpiOf(HWND hwnd) {
   if (hwnd != nullptr) {
     // Looked up at run time: older systems lack it.
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (getDpiForWindow != nullptr) {
       UINT dpi = getDpiForWindow(hwnd);
       if (dpi != 0) return dpi;

@@ -6,8 +6,8 @@
 
 namespace orrivel::win32 {
 
-bool RegisterWindowClass(const wchar_t* className, WNDPROC proc, HBRUSH background,
-                         HCURSOR cursor, HICON icon) {
+bool RegisterWindowClass(const wchar_t* className, WNDPROC proc, HBRUSH background, HCURSOR cursor,
+                         HICON icon) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof(existing);

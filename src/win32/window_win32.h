@@ -75,7 +75,7 @@ class Window {
 };
 
 // Registers a plain window class once; false when it cannot be registered.
-bool RegisterWindowClass(const wchar_t* className, WNDPROC proc, HBRUSH background,
-                         HCURSOR cursor, HICON icon);
+bool RegisterWindowClass(const wchar_t* className, WNDPROC proc, HBRUSH background, HCURSOR cursor,
+                         HICON icon);
 
 }  // namespace orrivel::win32

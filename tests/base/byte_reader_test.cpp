@@ -54,10 +54,13 @@ TEST(BitReader, ReadsFieldsMostSignificantBitFirst) {
     bool isSigned;
     int64_t expected;
   } cases[] = {
-      {{0b1010'0000}, 3, false, 5},          {{0xAB, 0xC0}, 12, false, 0xABC},
+      {{0b1010'0000}, 3, false, 5},
+      {{0xAB, 0xC0}, 12, false, 0xABC},
       {{0xFF, 0xFF, 0xFF, 0xFF}, 32, false, 0xFFFFFFFF},
-      {{}, 0, true, 0},                      {{0x80}, 1, true, -1},
-      {{0b1110'0000}, 4, true, -2},          {{0b0110'0000}, 4, true, 6},
+      {{}, 0, true, 0},
+      {{0x80}, 1, true, -1},
+      {{0b1110'0000}, 4, true, -2},
+      {{0b0110'0000}, 4, true, 6},
       {{0x80, 0, 0, 0}, 31, true, -(int64_t{1} << 30)},
       {{0x80, 0, 0, 0}, 32, true, INT32_MIN},
   };

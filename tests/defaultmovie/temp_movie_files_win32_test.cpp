@@ -55,10 +55,9 @@ class TempMovieFilesWin32Test : public ::testing::Test {
     ASSERT_TRUE(CopyFileW(self, module_.c_str(), FALSE));
     HANDLE update = BeginUpdateResourceW(module_.c_str(), FALSE);
     ASSERT_NE(update, nullptr);
-    ASSERT_TRUE(UpdateResourceW(update, L"FLASH", MAKEINTRESOURCEW(101),
-                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
-                                const_cast<char*>(kMovie.data()),
-                                static_cast<DWORD>(kMovie.size())));
+    ASSERT_TRUE(UpdateResourceW(
+        update, L"FLASH", MAKEINTRESOURCEW(101), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+        const_cast<char*>(kMovie.data()), static_cast<DWORD>(kMovie.size())));
     ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
     handle_ = LoadLibraryExW(module_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(handle_, nullptr);
@@ -128,8 +127,8 @@ TEST_F(TempMovieFilesWin32Test, WriteFailuresGiveTheirNumbersAndLeaveNoFile) {
 
   // A longer file already there is cut to the movie's length.
   EXPECT_EQ(store.WriteResourceToFile(101, "flash", inFolder), 0);
-  HANDLE h = CreateFileW(Utf8ToWide(inFolder).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         0, nullptr);
+  HANDLE h = CreateFileW(Utf8ToWide(inFolder).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
   SetFilePointer(h, 5000, nullptr, FILE_BEGIN);
   SetEndOfFile(h);
   CloseHandle(h);

@@ -140,14 +140,16 @@ Size ScreenSize() {
   Size size;
   std::string info = Capture("xdpyinfo");
   auto at = info.find("dimensions:");
-  if (at != std::string::npos) std::sscanf(info.c_str() + at, "dimensions: %dx%d", &size.width, &size.height);
+  if (at != std::string::npos)
+    std::sscanf(info.c_str() + at, "dimensions: %dx%d", &size.width, &size.height);
   return size;
 }
 
 namespace {
 
 std::uint32_t BigEndian32(const std::string& b, size_t at) {
-  return (std::uint32_t(std::uint8_t(b[at])) << 24) | (std::uint32_t(std::uint8_t(b[at + 1])) << 16) |
+  return (std::uint32_t(std::uint8_t(b[at])) << 24) |
+         (std::uint32_t(std::uint8_t(b[at + 1])) << 16) |
          (std::uint32_t(std::uint8_t(b[at + 2])) << 8) | std::uint32_t(std::uint8_t(b[at + 3]));
 }
 
@@ -168,7 +170,8 @@ std::optional<Image> ParseXwd(const std::string& b) {
   auto field = [&](int i) { return BigEndian32(b, static_cast<size_t>(i) * 4); };
   std::uint32_t headerSize = field(0), format = field(2), width = field(4), height = field(5),
                 byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12),
-                redMask = field(14), greenMask = field(15), blueMask = field(16), ncolors = field(19);
+                redMask = field(14), greenMask = field(15), blueMask = field(16),
+                ncolors = field(19);
   if (format != 2 || (bitsPerPixel != 32 && bitsPerPixel != 24) || width == 0 || height == 0 ||
       width > 16384 || height > 16384)
     return std::nullopt;
@@ -180,7 +183,8 @@ std::optional<Image> ParseXwd(const std::string& b) {
   img.pixels.resize(size_t(width) * height);
   int bytes = static_cast<int>(bitsPerPixel / 8);
   for (std::uint32_t y = 0; y < height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint8_t*>(b.data() + data + size_t(y) * bytesPerLine);
+    const auto* row =
+        reinterpret_cast<const std::uint8_t*>(b.data() + data + size_t(y) * bytesPerLine);
     for (std::uint32_t x = 0; x < width; ++x) {
       const std::uint8_t* p = row + size_t(x) * bytes;
       std::uint32_t v = 0;
@@ -232,12 +236,29 @@ void WriteBmp(const std::string& path, int width, int height,
   int rowBytes = (width * 3 + 3) & ~3;
   std::uint32_t imageSize = std::uint32_t(rowBytes) * height;
   std::string out;
-  auto u16 = [&](unsigned v) { out.push_back(char(v & 0xFF)); out.push_back(char(v >> 8)); };
-  auto u32 = [&](std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+  auto u16 = [&](unsigned v) {
+    out.push_back(char(v & 0xFF));
+    out.push_back(char(v >> 8));
+  };
+  auto u32 = [&](std::uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
   out += "BM";
-  u32(54 + imageSize); u32(0); u32(54);                         // file header
-  u32(40); u32(std::uint32_t(width)); u32(std::uint32_t(height));  // info header
-  u16(1); u16(24); u32(0); u32(imageSize); u32(2835); u32(2835); u32(0); u32(0);
+  u32(54 + imageSize);
+  u32(0);
+  u32(54);  // file header
+  u32(40);
+  u32(std::uint32_t(width));
+  u32(std::uint32_t(height));  // info header
+  u16(1);
+  u16(24);
+  u32(0);
+  u32(imageSize);
+  u32(2835);
+  u32(2835);
+  u32(0);
+  u32(0);
   for (int y = height - 1; y >= 0; --y) {  // bottom-up rows
     size_t start = out.size();
     for (int x = 0; x < width; ++x) {

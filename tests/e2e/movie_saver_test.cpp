@@ -12,7 +12,8 @@
 namespace orrivel::e2e {
 namespace {
 
-constexpr char kPlainSettings[] = "MOVIEORPIC = MOVIE\r\nSWFMOVIE = DEFAULT\r\nINTERACTIVE = FALSE\r\n";
+constexpr char kPlainSettings[] =
+    "MOVIEORPIC = MOVIE\r\nSWFMOVIE = DEFAULT\r\nINTERACTIVE = FALSE\r\n";
 
 // Temporary copies of the built-in movie in the Wine prefix ("~fs*.tmp").
 int CountTempCopies() {
@@ -99,9 +100,8 @@ TEST_F(MovieSaverTest, InteractiveRunEndsOnlyThroughItsButton) {
   // A first run, without a settings file, is interactive.
   Process saver = StartPlain("");
   ASSERT_TRUE(window_);
-  auto button = WaitForWindow([](const WinInfo& w) {
-    return !w.topLevel && w.title == "End Screen Saver" && w.visible;
-  });
+  auto button = WaitForWindow(
+      [](const WinInfo& w) { return !w.topLevel && w.title == "End Screen Saver" && w.visible; });
   ASSERT_TRUE(button) << "no visible \"End Screen Saver\" button";
   EXPECT_EQ(button->bottom, window_->bottom);
   ASSERT_TRUE(Focus("Tavrenn"));

@@ -99,7 +99,8 @@ TEST_P(PictureFitTest, IsCentredOnTheScreen) {
   Process saver = StartSaver({"/s"});
   ASSERT_TRUE(WaitForTopWindow("Tavrenn"));
 
-  double scale = std::min({1.0, double(screen_.width) / c.width, double(screen_.height) / c.height});
+  double scale =
+      std::min({1.0, double(screen_.width) / c.width, double(screen_.height) / c.height});
   double w = c.width * scale, h = c.height * scale;
   Box want{int((screen_.width - w) / 2 + 0.5), int((screen_.height - h) / 2 + 0.5),
            int((screen_.width + w) / 2 + 0.5), int((screen_.height + h) / 2 + 0.5)};

@@ -67,8 +67,8 @@ std::optional<WinInfo> SaverTest::WaitForWindow(const std::function<bool(const W
 }
 
 std::optional<WinInfo> SaverTest::WaitForTopWindow(const std::string& title, Millis timeout) {
-  return WaitForWindow([&](const WinInfo& w) { return w.topLevel && w.visible && w.title == title; },
-                       timeout);
+  return WaitForWindow(
+      [&](const WinInfo& w) { return w.topLevel && w.visible && w.title == title; }, timeout);
 }
 
 int SaverTest::CountTopWindows(const std::string& title) {
@@ -79,7 +79,8 @@ int SaverTest::CountTopWindows(const std::string& title) {
 }
 
 std::string SaverTest::XWindowId(const std::string& title) {
-  std::string out = Capture("timeout 10 xdotool search --onlyvisible --name " + Quote("^" + title + "$"));
+  std::string out =
+      Capture("timeout 10 xdotool search --onlyvisible --name " + Quote("^" + title + "$"));
   auto end = out.find('\n');
   return out.substr(0, end);
 }

@@ -125,7 +125,8 @@ TEST_P(PreviewTest, EmbedsInTheHostAndEndsWithIt) {
   // Input over the preview does not end it.
   for (int i = 0; i < 6; ++i) MoveMouse(120 + 5 * i, 250);
   EXPECT_FALSE(saver.WaitExit(700ms)) << "mouse moves ended the preview";
-  EXPECT_TRUE(WaitForWindow([&](const WinInfo& w) { return w.hwnd == child->hwnd && w.visible; }, 1s))
+  EXPECT_TRUE(
+      WaitForWindow([&](const WinInfo& w) { return w.hwnd == child->hwnd && w.visible; }, 1s))
       << "mouse moves closed the preview window";
 
   WriteFileBytes(quit, "");
@@ -138,7 +139,8 @@ TEST_P(PreviewTest, EmbedsInTheHostAndEndsWithIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PreviewTest,
-                         ::testing::Values(PreviewCase{"Movie", false}, PreviewCase{"Pictures", true}),
+                         ::testing::Values(PreviewCase{"Movie", false},
+                                           PreviewCase{"Pictures", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -49,12 +49,13 @@ void PrintWindow(const char* kind, HWND hwnd) {
   GetWindowThreadProcessId(hwnd, &pid);
   HWND parent = GetAncestor(hwnd, GA_PARENT);
   if (parent == GetDesktopWindow()) parent = nullptr;
-  std::printf("%s hwnd=%llu parent=%llu pid=%lu visible=%d rect=%ld,%ld,%ld,%ld class=\"%s\" "
-              "title=\"%s\"\n",
-              kind, static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)),
-              static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(parent)),
-              static_cast<unsigned long>(pid), IsWindowVisible(hwnd) ? 1 : 0, r.left, r.top,
-              r.right, r.bottom, Utf8(cls).c_str(), Utf8(title).c_str());
+  std::printf(
+      "%s hwnd=%llu parent=%llu pid=%lu visible=%d rect=%ld,%ld,%ld,%ld class=\"%s\" "
+      "title=\"%s\"\n",
+      kind, static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)),
+      static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(parent)),
+      static_cast<unsigned long>(pid), IsWindowVisible(hwnd) ? 1 : 0, r.left, r.top, r.right,
+      r.bottom, Utf8(cls).c_str(), Utf8(title).c_str());
 }
 
 BOOL CALLBACK OnChild(HWND hwnd, LPARAM) {
@@ -109,8 +110,8 @@ int Host(int width, int height, const wchar_t* quitFile) {
   DWORD style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
   AdjustWindowRect(&r, style, FALSE);
   HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"Orrivel test host", style,
-                              r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr,
-                              nullptr, wc.hInstance, nullptr);
+                              r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                              wc.hInstance, nullptr);
   if (!hwnd) return 4;
   SetTimer(hwnd, kPollTimer, kPollMs, nullptr);
   std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
@@ -156,19 +157,18 @@ int Usage(const wchar_t* title) {
   const bool userOk = user != 0 || GetLastError() == 0;
   PROCESS_MEMORY_COUNTERS_EX mem{};
   mem.cb = sizeof(mem);
-  const bool memOk =
-      GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem),
-                           sizeof(mem)) != 0;
+  const bool memOk = GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem),
+                                          sizeof(mem)) != 0;
   CloseHandle(process);
   // PagefileUsage is the same commit charge as PrivateUsage on Windows;
   // Wine fills only the former.
-  std::printf("usage pid=%lu handles=%s gdi=%s user=%s private=%s private_peak=%s pagefile=%s "
-              "working_set=%s working_set_peak=%s\n",
-              static_cast<unsigned long>(pid), Count(handlesOk, handles).c_str(),
-              Count(gdiOk, gdi).c_str(), Count(userOk, user).c_str(),
-              Count(memOk, mem.PrivateUsage).c_str(), Count(memOk, mem.PeakPagefileUsage).c_str(),
-              Count(memOk, mem.PagefileUsage).c_str(), Count(memOk, mem.WorkingSetSize).c_str(),
-              Count(memOk, mem.PeakWorkingSetSize).c_str());
+  std::printf(
+      "usage pid=%lu handles=%s gdi=%s user=%s private=%s private_peak=%s pagefile=%s "
+      "working_set=%s working_set_peak=%s\n",
+      static_cast<unsigned long>(pid), Count(handlesOk, handles).c_str(), Count(gdiOk, gdi).c_str(),
+      Count(userOk, user).c_str(), Count(memOk, mem.PrivateUsage).c_str(),
+      Count(memOk, mem.PeakPagefileUsage).c_str(), Count(memOk, mem.PagefileUsage).c_str(),
+      Count(memOk, mem.WorkingSetSize).c_str(), Count(memOk, mem.PeakWorkingSetSize).c_str());
   std::fflush(stdout);
   return 0;
 }

@@ -13,9 +13,9 @@ TEST(MovieRunKindTest, PreviewWinsAndOnlyExactFalseIsPlain) {
     const char* interactive;
     MovieRunKind kind;
   } cases[] = {
-      {true, "FALSE", MovieRunKind::Preview},  {true, "TRUE", MovieRunKind::Preview},
-      {false, "FALSE", MovieRunKind::Plain},   {false, "TRUE", MovieRunKind::Interactive},
-      {false, "", MovieRunKind::Interactive},  {false, "false", MovieRunKind::Interactive},
+      {true, "FALSE", MovieRunKind::Preview}, {true, "TRUE", MovieRunKind::Preview},
+      {false, "FALSE", MovieRunKind::Plain},  {false, "TRUE", MovieRunKind::Interactive},
+      {false, "", MovieRunKind::Interactive}, {false, "false", MovieRunKind::Interactive},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(MovieRunKindFor(c.preview, c.interactive), c.kind) << c.preview << c.interactive;
@@ -55,9 +55,13 @@ TEST(MouseWatchTest, TwoDiagonalMovesThenTheNextTickEnds) {
       {"shortest end", false, {{0, 0}, {1, 1}, {2, 2}, {2, 2}}, 3},
       {"still cursor", false, std::vector<std::pair<int, int>>(50, {7, 7}), -1},
       {"one axis only", false, {{0, 0}, {5, 0}, {9, 0}, {9, 4}, {9, 8}, {9, 9}}, -1},
-      {"moves need not follow each other", false, {{0, 0}, {1, 1}, {1, 1}, {1, 5}, {2, 6}, {2, 6}},
+      {"moves need not follow each other",
+       false,
+       {{0, 0}, {1, 1}, {1, 1}, {1, 5}, {2, 6}, {2, 6}},
        5},
-      {"first sample only records", false, {{100, 100}, {100, 100}, {101, 101}, {102, 102}, {0, 0}},
+      {"first sample only records",
+       false,
+       {{100, 100}, {100, 100}, {101, 101}, {102, 102}, {0, 0}},
        4},
       {"beyond 16 bits", false, {{40000, 0}, {40001, 1}, {40002, 2}, {0, 0}}, 3},
       {"preview never ends", true, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}, -1},

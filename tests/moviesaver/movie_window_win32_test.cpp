@@ -27,7 +27,8 @@ std::vector<uint8_t> StillMovie() {
 
 void WriteFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(std::filesystem::path(path), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadText(const std::wstring& path) {
@@ -52,8 +53,8 @@ class MovieWindowTest : public ::testing::Test {
                     bool preview = false) {
     return Open(app, interactive, movie, preview);
   }
-  static MovieWindow& Open(testing::TestApp& app, const char* interactive,
-                           const std::string& movie, bool preview) {
+  static MovieWindow& Open(testing::TestApp& app, const char* interactive, const std::string& movie,
+                           bool preview) {
     if (preview) app->EnterPreviewMode();
     app->Store().settings().Interactive = interactive;
     app->Store().settings().MovieFile = movie;

@@ -68,8 +68,8 @@ Bitmap Reference(const Bitmap& src, int dw, int dh) {
 TEST(DownscaleTest, UniformColoursSurviveExactly) {
   struct Case {
     uint8_t b, g, r, a;
-  } cases[] = {{0, 0, 0, 255}, {255, 255, 255, 255}, {1, 2, 3, 255}, {12, 200, 77, 255},
-               {0, 0, 0, 0}, {64, 32, 0, 128}};
+  } cases[] = {{0, 0, 0, 255},     {255, 255, 255, 255}, {1, 2, 3, 255},
+               {12, 200, 77, 255}, {0, 0, 0, 0},         {64, 32, 0, 128}};
   for (const auto& c : cases) {
     auto out = Downscale(Filled(37, 23, c.b, c.g, c.r, c.a).View(), 10, 7);
     ASSERT_TRUE(out);
@@ -80,7 +80,8 @@ TEST(DownscaleTest, UniformColoursSurviveExactly) {
 TEST(DownscaleTest, AveragesInLinearLight) {
   // Black and white stripes halve to the grey of half the light (188), not 128.
   Bitmap src = Filled(4, 2, 0, 0, 0, 255);
-  for (int x = 0; x < 4; x += 2) std::fill_n(src.Row(0) + x * 4, 3, 255), std::fill_n(src.Row(1) + x * 4, 3, 255);
+  for (int x = 0; x < 4; x += 2)
+    std::fill_n(src.Row(0) + x * 4, 3, 255), std::fill_n(src.Row(1) + x * 4, 3, 255);
   auto out = Downscale(src.View(), 2, 1);
   ASSERT_TRUE(out);
   EXPECT_EQ(Pixel(*out, 0, 0)[0], 188);
@@ -92,8 +93,11 @@ TEST(DownscaleTest, MatchesAPlainReferenceOnNoise) {
   struct Case {
     int sw, sh, dw, dh;
     bool translucent;
-  } cases[] = {{61, 47, 20, 15, false}, {61, 47, 60, 46, true}, {100, 9, 7, 3, true},
-               {9, 100, 9, 13, false}, {64, 64, 1, 1, true}};
+  } cases[] = {{61, 47, 20, 15, false},
+               {61, 47, 60, 46, true},
+               {100, 9, 7, 3, true},
+               {9, 100, 9, 13, false},
+               {64, 64, 1, 1, true}};
   for (const auto& c : cases) {
     Bitmap src = Filled(c.sw, c.sh, 0, 0, 0, 0);
     for (size_t i = 0; i < src.pixels.size(); i += 4) {

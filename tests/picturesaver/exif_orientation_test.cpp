@@ -26,12 +26,12 @@ Bytes Tiff(bool bigEndian, int tag, int type, int count, int value) {
   Bytes t;
   bigEndian ? Append(t, {'M', 'M'}) : Append(t, {'I', 'I'});
   u16(t, 42);
-  u32(t, 8);   // IFD0 right after the header
-  u16(t, 2);   // two entries: an unrelated one, then ours
+  u32(t, 8);  // IFD0 right after the header
+  u16(t, 2);  // two entries: an unrelated one, then ours
   u16(t, 0x010F), u16(t, 2), u32(t, 4), u32(t, 0x41424300);  // Make
   u16(t, tag), u16(t, type), u32(t, count);
   u16(t, value), u16(t, 0);
-  u32(t, 0);   // no next IFD
+  u32(t, 0);  // no next IFD
   return t;
 }
 

@@ -27,7 +27,8 @@ class ComEnvironment : public ::testing::Environment {
 inline std::wstring PictureFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + L"orrivel-pictures-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring folder =
+      std::wstring(temp) + L"orrivel-pictures-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(folder.c_str(), nullptr);
   return folder;
 }
@@ -36,7 +37,8 @@ inline std::wstring PicturePath(const std::wstring& name) { return PictureFolder
 
 inline void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(std::filesystem::path(path), std::ios::binary);
-  ASSERT_TRUE(out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())));
+  ASSERT_TRUE(
+      out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())));
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::wstring& path) {
@@ -84,12 +86,13 @@ bool WritePicture(const std::wstring& path, const GUID& container, UINT width, U
          SUCCEEDED(palette->InitializeCustom(colors.data(), static_cast<UINT>(colors.size()))) &&
          SUCCEEDED(frame->SetPalette(palette)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
          IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed) &&
-         SUCCEEDED(frame->WritePixels(height, width, static_cast<UINT>(indices.size()), indices.data())) &&
+         SUCCEEDED(frame->WritePixels(height, width, static_cast<UINT>(indices.size()),
+                                      indices.data())) &&
          SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
     if (palette) palette->Release();
   } else if (ok) {
     WICPixelFormatGUID format = container == GUID_ContainerFormatPng ? GUID_WICPixelFormat32bppBGRA
-                                                                    : GUID_WICPixelFormat24bppBGR;
+                                                                     : GUID_WICPixelFormat24bppBGR;
     ok = SUCCEEDED(frame->SetPixelFormat(&format));
     std::vector<uint8_t> rows;
     UINT bytes = IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) ? 4 : 3;
@@ -103,7 +106,9 @@ bool WritePicture(const std::wstring& path, const GUID& container, UINT width, U
         if (bytes == 4) p[3] = c >> 24;
       }
     }
-    ok = ok && SUCCEEDED(frame->WritePixels(height, stride, static_cast<UINT>(rows.size()), rows.data())) &&
+    ok = ok &&
+         SUCCEEDED(
+             frame->WritePixels(height, stride, static_cast<UINT>(rows.size()), rows.data())) &&
          SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
   }
   if (options) options->Release();
@@ -116,12 +121,42 @@ bool WritePicture(const std::wstring& path, const GUID& container, UINT width, U
 
 // Inserts an APP1 Exif block with the given orientation right after SOI.
 inline std::vector<uint8_t> WithExifOrientation(std::vector<uint8_t> jpeg, int orientation) {
-  std::vector<uint8_t> app1 = {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,
-                               'I', 'I', 42, 0, 8, 0, 0, 0,  // TIFF header, IFD0 at 8
-                               1, 0,                         // one entry
-                               0x12, 0x01, 3, 0, 1, 0, 0, 0,  // orientation, SHORT, count 1
-                               static_cast<uint8_t>(orientation), 0, 0, 0,
-                               0, 0, 0, 0};  // no next IFD
+  std::vector<uint8_t> app1 = {0xFF,
+                               0xE1,
+                               0x00,
+                               0x22,
+                               'E',
+                               'x',
+                               'i',
+                               'f',
+                               0,
+                               0,
+                               'I',
+                               'I',
+                               42,
+                               0,
+                               8,
+                               0,
+                               0,
+                               0,  // TIFF header, IFD0 at 8
+                               1,
+                               0,  // one entry
+                               0x12,
+                               0x01,
+                               3,
+                               0,
+                               1,
+                               0,
+                               0,
+                               0,  // orientation, SHORT, count 1
+                               static_cast<uint8_t>(orientation),
+                               0,
+                               0,
+                               0,
+                               0,
+                               0,
+                               0,
+                               0};  // no next IFD
   jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
   return jpeg;
 }
@@ -129,10 +164,20 @@ inline std::vector<uint8_t> WithExifOrientation(std::vector<uint8_t> jpeg, int o
 // An icon (type 1) or cursor (type 2) file holding one PNG-coded image.
 inline std::vector<uint8_t> IconFileAround(const std::vector<uint8_t>& png, int type, int width,
                                            int height) {
-  std::vector<uint8_t> f = {0, 0, static_cast<uint8_t>(type), 0, 1, 0,
-                            static_cast<uint8_t>(width), static_cast<uint8_t>(height), 0, 0,
-                            static_cast<uint8_t>(type == 1 ? 1 : 2), 0,   // planes, or hotspot x
-                            static_cast<uint8_t>(type == 1 ? 32 : 2), 0};  // bit count, or hotspot y
+  std::vector<uint8_t> f = {0,
+                            0,
+                            static_cast<uint8_t>(type),
+                            0,
+                            1,
+                            0,
+                            static_cast<uint8_t>(width),
+                            static_cast<uint8_t>(height),
+                            0,
+                            0,
+                            static_cast<uint8_t>(type == 1 ? 1 : 2),
+                            0,  // planes, or hotspot x
+                            static_cast<uint8_t>(type == 1 ? 32 : 2),
+                            0};  // bit count, or hotspot y
   uint32_t size = static_cast<uint32_t>(png.size()), offset = 22;
   for (uint32_t v : {size, offset}) {
     for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -158,7 +203,8 @@ inline bool WriteEmf(const std::wstring& path, LONG width100thMm, LONG height100
 
 // A placeable Windows metafile: its 22-byte header states the bounding box
 // in units of which `inch` make an inch.
-inline bool WritePlaceableWmf(const std::wstring& path, int16_t width, int16_t height, uint16_t inch) {
+inline bool WritePlaceableWmf(const std::wstring& path, int16_t width, int16_t height,
+                              uint16_t inch) {
   HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
   if (dc == nullptr) return false;
   Rectangle(dc, 0, 0, 50, 50);
@@ -170,8 +216,9 @@ inline bool WritePlaceableWmf(const std::wstring& path, int16_t width, int16_t h
   ReleaseDC(nullptr, screen);
   DeleteEnhMetaFile(emf);
   if (size == 0) return false;
-  std::vector<uint16_t> header = {0xCDD7, 0x9AC6, 0, 0, 0, static_cast<uint16_t>(width),
-                                  static_cast<uint16_t>(height), inch, 0, 0, 0};
+  std::vector<uint16_t> header = {
+      0xCDD7, 0x9AC6, 0, 0, 0, static_cast<uint16_t>(width), static_cast<uint16_t>(height),
+      inch,   0,      0, 0};
   uint16_t checksum = 0;
   for (int i = 0; i < 10; ++i) checksum ^= header[i];
   header[10] = checksum;

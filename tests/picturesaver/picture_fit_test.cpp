@@ -57,7 +57,8 @@ TEST(FitPictureTest, RefittingChangesNothingAndNeverEnlarges) {
 }
 
 TEST(FitPictureTest, WindowWithoutSizeLeavesThePictureAlone) {
-  for (auto [w, h] : {std::pair{0.0f, 11520.0f}, {15360.0f, 0.0f}, {0.0f, 0.0f}, {-15.0f, 100.0f}}) {
+  for (auto [w, h] :
+       {std::pair{0.0f, 11520.0f}, {15360.0f, 0.0f}, {0.0f, 0.0f}, {-15.0f, 100.0f}}) {
     PictureBox box = Natural(2000, 500);
     PictureBox before = box;
     EXPECT_FALSE(FitPicture(box, w, h));

@@ -18,14 +18,16 @@ SIZE Natural(SIZE s) { return s; }
 
 uint32_t PixelAt(const Picture& p, int x, int y) {
   const Bitmap& b = p.Pixels();
-  const uint8_t* px = b.pixels.data() + static_cast<size_t>(y) * b.Stride() + static_cast<size_t>(x) * 4;
+  const uint8_t* px =
+      b.pixels.data() + static_cast<size_t>(y) * b.Stride() + static_cast<size_t>(x) * 4;
   return uint32_t{px[3]} << 24 | uint32_t{px[2]} << 16 | uint32_t{px[1]} << 8 | px[0];
 }
 
 // Red, green and blue channels within a JPEG's tolerance.
 bool Near(uint32_t argb, uint32_t expected) {
   for (int shift : {0, 8, 16}) {
-    if (std::abs(static_cast<int>(argb >> shift & 0xFF) - static_cast<int>(expected >> shift & 0xFF)) > 40) {
+    if (std::abs(static_cast<int>(argb >> shift & 0xFF) -
+                 static_cast<int>(expected >> shift & 0xFF)) > 40) {
       return false;
     }
   }
@@ -36,14 +38,14 @@ TEST(LoadPictureFileTest, DecodesEveryRasterFormat) {
   struct Case {
     const wchar_t* name;
     GUID container;
-  } cases[] = {{L"p.bmp", GUID_ContainerFormatBmp}, {L"p.png", GUID_ContainerFormatPng},
+  } cases[] = {{L"p.bmp", GUID_ContainerFormatBmp},  {L"p.png", GUID_ContainerFormatPng},
                {L"p.jpg", GUID_ContainerFormatJpeg}, {L"p.gif", GUID_ContainerFormatGif},
                {L"p.tif", GUID_ContainerFormatTiff}, {L"p.dib", GUID_ContainerFormatBmp}};
   for (const auto& c : cases) {
     std::wstring path = PicturePath(c.name);
-    ASSERT_TRUE(testing::WritePicture(path, c.container, 48, 32, [](UINT x, UINT) {
-      return x < 24 ? 0xFFFF0000u : 0xFF0000FFu;
-    })) << "encoding " << c.name;
+    ASSERT_TRUE(testing::WritePicture(
+        path, c.container, 48, 32, [](UINT x, UINT) { return x < 24 ? 0xFFFF0000u : 0xFF0000FFu; }))
+        << "encoding " << c.name;
     PictureLoadResult r = LoadPictureFile(path, Natural);
     ASSERT_TRUE(r.picture) << c.name << ": error " << r.error.number;
     EXPECT_EQ(r.picture->kind(), Picture::Kind::Raster);
@@ -123,7 +125,8 @@ class FakeScalingSource : public ScalingSource {
     UINT bestW = w_, bestH = h_;
     for (UINT d : {1u, 2u, 4u, 8u}) {
       const UINT w = (w_ + d - 1) / d, h = (h_ + d - 1) / d;
-      if (rounding_ == Rounding::Never || (rounding_ == Rounding::Up ? w < *width : w > *width)) continue;
+      if (rounding_ == Rounding::Never || (rounding_ == Rounding::Up ? w < *width : w > *width))
+        continue;
       bestW = w, bestH = h;
       if (rounding_ == Rounding::Down) break;
     }
@@ -159,8 +162,10 @@ TEST(ReducedDecodeSizeTest, SmallestReductionStillCoveringTheTarget) {
     for (const auto& c : cases) {
       FakeScalingSource fake(c.w, c.h, rounding);
       SIZE got = ReducedDecodeSize(&fake, c.w, c.h, c.target);
-      EXPECT_EQ(got.cx, c.expected.cx) << c.target.cx << "x" << c.target.cy << " rounding " << int(rounding);
-      EXPECT_EQ(got.cy, c.expected.cy) << c.target.cx << "x" << c.target.cy << " rounding " << int(rounding);
+      EXPECT_EQ(got.cx, c.expected.cx)
+          << c.target.cx << "x" << c.target.cy << " rounding " << int(rounding);
+      EXPECT_EQ(got.cy, c.expected.cy)
+          << c.target.cx << "x" << c.target.cy << " rounding " << int(rounding);
     }
   }
   for (R rounding : {R::Never, R::Fails}) {
@@ -173,7 +178,7 @@ TEST(ReducedDecodeSizeTest, SmallestReductionStillCoveringTheTarget) {
 
 TEST(LoadPictureFileTest, MetafilesIconsAndCursorsTakeTheSizeTheyState) {
   const std::wstring emf = PicturePath(L"p.emf"), wmf = PicturePath(L"p.wmf");
-  ASSERT_TRUE(testing::WriteEmf(emf, 2540, 1270));                // 1 x 0.5 inch
+  ASSERT_TRUE(testing::WriteEmf(emf, 2540, 1270));                 // 1 x 0.5 inch
   ASSERT_TRUE(testing::WritePlaceableWmf(wmf, 2000, 1000, 1000));  // 2 x 1 inch
   const std::wstring png = PicturePath(L"icon.png");
   ASSERT_TRUE(testing::WritePicture(png, GUID_ContainerFormatPng, 32, 32,

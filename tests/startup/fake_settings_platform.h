@@ -36,7 +36,8 @@ class FakeFiles final : public SettingsFiles {
     return {};
   }
   ErrorInfo WriteNew(const std::string& path, std::string_view bytes) override {
-    if (readOnlyFolders.count(FolderOf(path)) != 0) return {kErrPathFileAccess, "Access is denied."};
+    if (readOnlyFolders.count(FolderOf(path)) != 0)
+      return {kErrPathFileAccess, "Access is denied."};
     if (files.count(path) != 0) return MakeError(kErrPathFileAccess);
     ++writes;
     if (failWriteMidway) {

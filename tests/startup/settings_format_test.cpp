@@ -25,10 +25,10 @@ TEST(ApplySettingsText, KeysValuesAndCase) {
       {"SPEED =\t5 \r\n", {"", "", "", "", "", "", "\t5"}},
       {"SWFMOVIE =\r\n", {"", "", "", "", "", "", ""}},
       // Later lines win; unknown keys, key-less and "="-less lines are ignored.
-      {"SPEED = 1\r\nSPEED = 9\r\nCOLOR = red\r\n= 4\r\nnonsense\r\n\r\n", {"", "", "", "", "", "", "9"}},
+      {"SPEED = 1\r\nSPEED = 9\r\nCOLOR = red\r\n= 4\r\nnonsense\r\n\r\n",
+       {"", "", "", "", "", "", "9"}},
       // Lone LF, lone CR and a last line without an ending.
-      {"MOVIEORPIC = PIC\nSPEED = 3\rRANDOM = SEQ",
-       {"PIC", "", "", "", "", "SEQ", "3"}},
+      {"MOVIEORPIC = PIC\nSPEED = 3\rRANDOM = SEQ", {"PIC", "", "", "", "", "SEQ", "3"}},
       // Non-ASCII text is kept byte for byte.
       {"SWFMOVIE = C:\\Ταινίες\\映画.swf\r\n", {"", "C:\\Ταινίες\\映画.swf", "", "", "", "", ""}},
   };
@@ -81,11 +81,11 @@ TEST(ParseSettingsNumber, AcceptsPlainNumbersOnly) {
     bool ok;
     double value;
   } cases[] = {
-      {"5", true, 5},       {"2.5", true, 2.5}, {" 7 ", true, 7},   {"+3", true, 3},
-      {"-4", true, -4},     {"\t15", true, 15}, {".5", true, 0.5},  {"5.", true, 5},
-      {"1e2", true, 100},   {"", false, 0},     {"abc", false, 0},  {"5s", false, 0},
-      {"-", false, 0},      {".", false, 0},    {"1e", false, 0},   {"1,5", false, 0},
-      {"0x10", false, 0},   {"1 2", false, 0},  {"1e999", false, 0}, {"  ", false, 0},
+      {"5", true, 5},     {"2.5", true, 2.5}, {" 7 ", true, 7},    {"+3", true, 3},
+      {"-4", true, -4},   {"\t15", true, 15}, {".5", true, 0.5},   {"5.", true, 5},
+      {"1e2", true, 100}, {"", false, 0},     {"abc", false, 0},   {"5s", false, 0},
+      {"-", false, 0},    {".", false, 0},    {"1e", false, 0},    {"1,5", false, 0},
+      {"0x10", false, 0}, {"1 2", false, 0},  {"1e999", false, 0}, {"  ", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -111,9 +111,8 @@ TEST(SettingsText, ThreeLayoutsByteForByte) {
 
 TEST(SettingsText, WrittenTextReadsBack) {
   SaverSettingsRecord record;
-  ASSERT_FALSE(ApplySettingsText(BuildSettingsText("MOVIE", "D:\\x = y.swf", "FALSE", "", "",
-                                                   "", "HIGH"),
-                                 record)
+  ASSERT_FALSE(ApplySettingsText(
+                   BuildSettingsText("MOVIE", "D:\\x = y.swf", "FALSE", "", "", "", "HIGH"), record)
                    .failed());
   EXPECT_EQ(record.MovieFile, "D:\\x = y.swf");
   EXPECT_EQ(record.Interactive, "FALSE");

@@ -44,10 +44,13 @@ TEST_F(ReadSettingsTest, Defaulting) {
        {"PIC", "", "FALSE", "", "C:\\a.jpg;;C:\\b.jpg;C:\\c.jpg", "random", "5"},
        {"C:\\a.jpg", "", "C:\\b.jpg"}},
       // No ";": no entry, and no fall-back either.
-      {"MOVIEORPIC = PIC\r\nPICS = C:\\a.jpg\r\n", {"PIC", "", "FALSE", "", "C:\\a.jpg", "", "5"}, {}},
+      {"MOVIEORPIC = PIC\r\nPICS = C:\\a.jpg\r\n",
+       {"PIC", "", "FALSE", "", "C:\\a.jpg", "", "5"},
+       {}},
       // A picture configuration written by the dialog reads back like this.
       {"MOVIEORPIC = PIC\r\nPICS = x;\r\nRANDOM = SEQ\r\nSPEED = 15\r\n",
-       {"PIC", "", "FALSE", "", "x;", "SEQ", "15"}, {"x"}},
+       {"PIC", "", "FALSE", "", "x;", "SEQ", "15"},
+       {"x"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
@@ -143,8 +146,9 @@ TEST_F(WriteSettingsTest, LayoutsAndMemoryUpdates) {
   SaverSettings = {"PIC", "old.swf", "TRUE", "HIGH", "p;", "RANDOM", "9"};
   PictureList = {"p"};
   ASSERT_TRUE(WriteSettings("MOVIE", "C:\\m.swf", "FALSE", false, "", "", "", "LOW"));
-  EXPECT_EQ(files.files.at(kProgramFile),
-            "MOVIEORPIC = MOVIE\r\nSWFMOVIE = C:\\m.swf\r\nINTERACTIVE = FALSE\r\nQUALITY = LOW\r\n");
+  EXPECT_EQ(
+      files.files.at(kProgramFile),
+      "MOVIEORPIC = MOVIE\r\nSWFMOVIE = C:\\m.swf\r\nINTERACTIVE = FALSE\r\nQUALITY = LOW\r\n");
   EXPECT_EQ(SaverSettings.MovieOrPic, "MOVIE");
   EXPECT_EQ(SaverSettings.MovieFile, "C:\\m.swf");
   EXPECT_EQ(SaverSettings.Interactive, "FALSE");

@@ -51,12 +51,16 @@ class RefusingFiles final : public SettingsFiles {
   std::string refusedFolder;
   win32::Win32SettingsFiles real;
   bool Exists(const std::string& p) override { return real.Exists(p); }
-  ErrorInfo Read(const std::string& p, size_t l, std::string& b) override { return real.Read(p, l, b); }
+  ErrorInfo Read(const std::string& p, size_t l, std::string& b) override {
+    return real.Read(p, l, b);
+  }
   ErrorInfo WriteNew(const std::string& p, std::string_view b) override {
     if (p.rfind(refusedFolder + "\\", 0) == 0) return win32::ErrorFromWin32(ERROR_ACCESS_DENIED);
     return real.WriteNew(p, b);
   }
-  ErrorInfo Replace(const std::string& f, const std::string& t) override { return real.Replace(f, t); }
+  ErrorInfo Replace(const std::string& f, const std::string& t) override {
+    return real.Replace(f, t);
+  }
   void Remove(const std::string& p) override { real.Remove(p); }
   ErrorInfo CreateFolder(const std::string& p) override { return real.CreateFolder(p); }
 };
@@ -72,7 +76,11 @@ class SettingsWin32Test : public ::testing::Test {
 
   void UseFolders(const std::wstring& program, const std::wstring& profile) {
     CreateDirectoryW(program.c_str(), nullptr);
-    platform = {&files, &codePage, &clock, &messages, win32::WideToUtf8(program),
+    platform = {&files,
+                &codePage,
+                &clock,
+                &messages,
+                win32::WideToUtf8(program),
                 win32::WideToUtf8(profile)};
     store.emplace(platform);
   }

@@ -12,13 +12,13 @@ TEST(ParseStartSwitch, FirstTwoCharactersUpperCased) {
     const char* text;
     StartSwitch expected;
   } cases[] = {
-      {"/s", StartSwitch::Saver},       {"/S", StartSwitch::Saver},
-      {"/s 99", StartSwitch::Saver},    {"/S:0", StartSwitch::Saver},
-      {"/c", StartSwitch::Configure},   {"/c:4711", StartSwitch::Configure},
+      {"/s", StartSwitch::Saver},        {"/S", StartSwitch::Saver},
+      {"/s 99", StartSwitch::Saver},     {"/S:0", StartSwitch::Saver},
+      {"/c", StartSwitch::Configure},    {"/c:4711", StartSwitch::Configure},
       {"/p 1234", StartSwitch::Preview}, {"/P", StartSwitch::Preview},
-      {"", StartSwitch::Other},         {"-s", StartSwitch::Other},
-      {"/a", StartSwitch::Other},       {"S", StartSwitch::Other},
-      {"/", StartSwitch::Other},        {" /s", StartSwitch::Other},
+      {"", StartSwitch::Other},          {"-s", StartSwitch::Other},
+      {"/a", StartSwitch::Other},        {"S", StartSwitch::Other},
+      {"/", StartSwitch::Other},         {" /s", StartSwitch::Other},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -44,19 +44,29 @@ TEST(PlanStart, DispatchTable) {
   } cases[] = {
       {"/c", "PIC", StartWindow::Settings, {S::Load, S::Show}},
       {"/C:123", "MOVIE", StartWindow::Settings, {S::Load, S::Show}},
-      {"/p 1", "MOVIE", StartWindow::Movie,
+      {"/p 1",
+       "MOVIE",
+       StartWindow::Movie,
        {S::SetPreviewMode, S::Load, S::EmbedInPreview, S::FormatMovie, S::CaptionPreview}},
-      {"/P 1", "PIC", StartWindow::Picture,
+      {"/P 1",
+       "PIC",
+       StartWindow::Picture,
        {S::SetPreviewMode, S::Load, S::EmbedInPreview, S::HidePicture, S::FormatPicture,
         S::ShowPicture, S::CaptionPreview}},
-      {"/s", "MOVIE", StartWindow::Movie,
+      {"/s",
+       "MOVIE",
+       StartWindow::Movie,
        {S::CheckPrevInstance, S::Load, S::Show, S::FormatMovie, S::CaptionSaver}},
-      {"/S", "PIC", StartWindow::Picture,
+      {"/S",
+       "PIC",
+       StartWindow::Picture,
        {S::CheckPrevInstance, S::Load, S::Show, S::RotateOnce, S::CaptionSaver}},
       {"", "MOVIE", StartWindow::Movie, {S::Load, S::Show, S::FormatMovie}},
       {"-s", "PIC", StartWindow::Picture, {S::Load, S::Show, S::FormatPicture}},
       // Only exactly "MOVIE" is the movie saver.
-      {"/s", "movie", StartWindow::Picture,
+      {"/s",
+       "movie",
+       StartWindow::Picture,
        {S::CheckPrevInstance, S::Load, S::Show, S::RotateOnce, S::CaptionSaver}},
       {"", "", StartWindow::Picture, {S::Load, S::Show, S::FormatPicture}},
   };

@@ -48,9 +48,9 @@ TEST(ErrorTextTest, RuntimeNumbersWithTheSystemsDescription) {
   struct Case {
     DWORD code;
     int number;
-  } cases[] = {{ERROR_FILE_NOT_FOUND, 53}, {ERROR_ACCESS_DENIED, 75},
+  } cases[] = {{ERROR_FILE_NOT_FOUND, 53},    {ERROR_ACCESS_DENIED, 75},
                {ERROR_SHARING_VIOLATION, 75}, {ERROR_NOT_READY, 71},
-               {ERROR_PATH_NOT_FOUND, 76}, {ERROR_DISK_FULL, 61}};
+               {ERROR_PATH_NOT_FOUND, 76},    {ERROR_DISK_FULL, 61}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     ErrorInfo error = ErrorFromWin32(c.code);

@@ -27,8 +27,10 @@ std::optional<MorphShapeDefinition> ReadDefineMorphShape(ByteReader& r, int vers
   // The end edges start at the stored offset; a zero offset (written by some
   // tools) means right after the start edges.
   if (endEdgesOffset != 0) {
-    if (endEdgesOffset > r.Data().size() - offsetBase) r.Fail();
-    else r.Seek(offsetBase + endEdgesOffset);
+    if (endEdgesOffset > r.Data().size() - offsetBase)
+      r.Fail();
+    else
+      r.Seek(offsetBase + endEdgesOffset);
   }
   ReadShapeRecords(r, 3, false, def.end.records, ctx);
   if (r.Failed()) return std::nullopt;

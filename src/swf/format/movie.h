@@ -47,8 +47,8 @@ struct Gradient {
 
 struct FillStyle {
   FillType type = FillType::Solid;
-  Rgba color;         // Solid
-  Gradient gradient;  // gradients
+  Rgba color;                  // Solid
+  Gradient gradient;           // gradients
   uint16_t bitmapId = 0xFFFF;  // bitmaps; 0xFFFF means none
   Matrix bitmapMatrix;         // bitmaps: bitmap pixels (in twips units) to shape space
 };
@@ -72,7 +72,7 @@ struct LineStyle {
 
 struct StyleChangeRecord {
   std::optional<std::pair<int32_t, int32_t>> moveTo;  // absolute, twips
-  std::optional<uint32_t> fillStyle0;  // 0 = none, else 1-based into current styles
+  std::optional<uint32_t> fillStyle0;                 // 0 = none, else 1-based into current styles
   std::optional<uint32_t> fillStyle1;
   std::optional<uint32_t> lineStyle;
   // New style arrays (DefineShape2 and later): replace the current ones.
@@ -102,7 +102,7 @@ struct ShapeDefinition {
   uint16_t id = 0;
   int version = 1;  // 1..4 for DefineShape..DefineShape4
   Rect bounds;
-  Rect edgeBounds;  // DefineShape4 only
+  Rect edgeBounds;                   // DefineShape4 only
   bool usesFillWindingRule = false;  // non-zero instead of even-odd
   bool usesNonScalingStrokes = false;
   bool usesScalingStrokes = false;
@@ -125,10 +125,10 @@ struct MorphShapeDefinition {
 };
 
 enum class BitmapKind : uint8_t {
-  Jpeg1,  // DefineBits: JPEG data without tables; use Movie::jpegTables
-  Jpeg2,  // DefineBitsJPEG2: JPEG (or PNG / GIF) with its own tables
-  Jpeg3,  // DefineBitsJPEG3: as Jpeg2 plus zlib-compressed alpha
-  Jpeg4,  // DefineBitsJPEG4: as Jpeg3 plus deblocking
+  Jpeg1,      // DefineBits: JPEG data without tables; use Movie::jpegTables
+  Jpeg2,      // DefineBitsJPEG2: JPEG (or PNG / GIF) with its own tables
+  Jpeg3,      // DefineBitsJPEG3: as Jpeg2 plus zlib-compressed alpha
+  Jpeg4,      // DefineBitsJPEG4: as Jpeg3 plus deblocking
   Lossless,   // DefineBitsLossless
   Lossless2,  // DefineBitsLossless2 (with alpha)
 };
@@ -144,10 +144,10 @@ struct BitmapDefinition {
   std::vector<uint8_t> imageData;  // JPEG/PNG/GIF bytes (JPEG kinds)
   std::vector<uint8_t> alphaData;  // zlib-compressed alpha plane (Jpeg3/Jpeg4)
   uint16_t deblocking = 0;         // Jpeg4
-  uint8_t losslessFormat = 0;  // lossless kinds: kLossless...
+  uint8_t losslessFormat = 0;      // lossless kinds: kLossless...
   uint16_t width = 0, height = 0;
-  uint16_t colorTableSize = 0;        // entries - 1 as stored, plus 1 (so 1..256)
-  std::vector<uint8_t> zlibData;      // the compressed pixel data
+  uint16_t colorTableSize = 0;    // entries - 1 as stored, plus 1 (so 1..256)
+  std::vector<uint8_t> zlibData;  // the compressed pixel data
 };
 
 struct ButtonRecord {
@@ -161,7 +161,7 @@ struct ButtonRecord {
 };
 
 struct ButtonCondAction {
-  uint16_t conditions = 0;  // DefineButton2 condition bits; 0x0008 = release for DefineButton
+  uint16_t conditions = 0;       // DefineButton2 condition bits; 0x0008 = release for DefineButton
   std::vector<uint8_t> actions;  // raw action bytes, ending with ActionEnd
 };
 
@@ -199,10 +199,10 @@ struct PlaceObject {
   std::optional<bool> cacheAsBitmap;
   std::optional<bool> visible;
   std::optional<std::string> className;
-  bool hasFilters = false;     // filters are parsed past, not kept
+  bool hasFilters = false;      // filters are parsed past, not kept
   bool hasClipActions = false;  // clip event handlers, kept raw
   std::vector<uint8_t> clipActions;
-  std::optional<Rgba> backgroundColor;  // PlaceObject3 opaque background
+  std::optional<Rgba> backgroundColor;        // PlaceObject3 opaque background
   std::vector<ClipAction> clipActionRecords;  // clipActions split into handlers
 };
 
@@ -300,9 +300,9 @@ struct EditTextDefinition {
   std::optional<std::string> initialText;
 };
 
-using Character = std::variant<ShapeDefinition, MorphShapeDefinition, BitmapDefinition,
-                               ButtonDefinition, SpriteDefinition, FontDefinition,
-                               TextDefinition, EditTextDefinition>;
+using Character =
+    std::variant<ShapeDefinition, MorphShapeDefinition, BitmapDefinition, ButtonDefinition,
+                 SpriteDefinition, FontDefinition, TextDefinition, EditTextDefinition>;
 
 // ---- The movie -------------------------------------------------------------
 
@@ -318,8 +318,8 @@ struct Header {
 struct TagInfo {
   uint16_t code = 0;
   uint32_t length = 0;
-  uint32_t offset = 0;  // of the tag header in the uncompressed data
-  int spriteDepth = 0;  // 0 on the main timeline, 1 inside a sprite
+  uint32_t offset = 0;   // of the tag header in the uncompressed data
+  int spriteDepth = 0;   // 0 on the main timeline, 1 inside a sprite
   bool damaged = false;  // the body did not parse and was dropped
 };
 

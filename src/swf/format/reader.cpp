@@ -47,8 +47,8 @@ LoadResult LoadUnchecked(std::span<const uint8_t> file, const LoadLimits& limits
     if (header.fileLength <= kFileHeaderSize)
       return Fail(LoadErrorKind::Malformed, "declared length too small");
     inflated.assign(file.begin(), file.begin() + kFileHeaderSize);
-    const auto status = InflateCapped(file.subspan(kFileHeaderSize),
-                                      header.fileLength - kFileHeaderSize, inflated);
+    const auto status =
+        InflateCapped(file.subspan(kFileHeaderSize), header.fileLength - kFileHeaderSize, inflated);
     if (status == InflateStatus::Corrupt)
       return Fail(LoadErrorKind::Compression, "zlib data damaged");
     data = inflated;

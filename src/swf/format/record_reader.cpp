@@ -68,12 +68,20 @@ void SkipFilterList(ByteReader& r) {
   for (unsigned i = 0; i < count && !r.Failed(); ++i) {
     const uint8_t id = r.U8();
     switch (id) {
-      case 0: r.Skip(23); break;  // drop shadow
-      case 1: r.Skip(9); break;   // blur
-      case 2: r.Skip(15); break;  // glow
-      case 3: r.Skip(27); break;  // bevel
-      case 4:                     // gradient glow
-      case 7: {                   // gradient bevel
+      case 0:
+        r.Skip(23);
+        break;  // drop shadow
+      case 1:
+        r.Skip(9);
+        break;  // blur
+      case 2:
+        r.Skip(15);
+        break;  // glow
+      case 3:
+        r.Skip(27);
+        break;   // bevel
+      case 4:    // gradient glow
+      case 7: {  // gradient bevel
         const unsigned colors = r.U8();
         r.Skip(colors * 5u + 19u);
         break;
@@ -84,8 +92,12 @@ void SkipFilterList(ByteReader& r) {
         r.Skip(8 + w * h * 4u + 5);
         break;
       }
-      case 6: r.Skip(80); break;  // colour matrix
-      default: r.Fail(); break;
+      case 6:
+        r.Skip(80);
+        break;  // colour matrix
+      default:
+        r.Fail();
+        break;
     }
   }
 }

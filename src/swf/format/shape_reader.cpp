@@ -55,7 +55,8 @@ void ReadPair(StyleFormat f, Read read, auto& startField, auto* endField) {
 
 void ReadGradient(ByteReader& r, StyleFormat f, uint8_t type, Gradient& start, Gradient* end,
                   ParseContext& ctx) {
-  ReadPair(f, [&] { return ReadMatrix(r); }, start.matrix, end ? &end->matrix : nullptr);
+  ReadPair(
+      f, [&] { return ReadMatrix(r); }, start.matrix, end ? &end->matrix : nullptr);
   unsigned count = 0;
   {
     BitReader bits(r);
@@ -80,8 +81,9 @@ void ReadGradient(ByteReader& r, StyleFormat f, uint8_t type, Gradient& start, G
     start.records.push_back(a);
   }
   if (type == kFocalRadialGradient) {
-    ReadPair(f, [&] { return std::clamp(r.Fixed8(), -1.0f, 1.0f); }, start.focalPoint,
-             end ? &end->focalPoint : nullptr);
+    ReadPair(
+        f, [&] { return std::clamp(r.Fixed8(), -1.0f, 1.0f); }, start.focalPoint,
+        end ? &end->focalPoint : nullptr);
   }
   if (end) {
     end->spread = start.spread;
@@ -98,19 +100,21 @@ void ReadFill(ByteReader& r, StyleFormat f, FillStyle& start, FillStyle* end, Pa
   start.type = static_cast<FillType>(type);
   if (end) end->type = start.type;
   if (type == kSolidFill) {
-    ReadPair(f, [&] { return ReadColor(r, f); }, start.color, end ? &end->color : nullptr);
+    ReadPair(
+        f, [&] { return ReadColor(r, f); }, start.color, end ? &end->color : nullptr);
   } else if (type < kFirstBitmapFill) {
     ReadGradient(r, f, type, start.gradient, end ? &end->gradient : nullptr, ctx);
   } else {
     start.bitmapId = r.U16();
     if (end) end->bitmapId = start.bitmapId;
-    ReadPair(f, [&] { return ReadMatrix(r); }, start.bitmapMatrix,
-             end ? &end->bitmapMatrix : nullptr);
+    ReadPair(
+        f, [&] { return ReadMatrix(r); }, start.bitmapMatrix, end ? &end->bitmapMatrix : nullptr);
   }
 }
 
 void ReadLine(ByteReader& r, StyleFormat f, LineStyle& start, LineStyle* end, ParseContext& ctx) {
-  ReadPair(f, [&] { return r.U16(); }, start.width, end ? &end->width : nullptr);
+  ReadPair(
+      f, [&] { return r.U16(); }, start.width, end ? &end->width : nullptr);
   bool hasFill = false;
   if (f.lineStyle2) {
     BitReader bits(r);
@@ -130,8 +134,8 @@ void ReadLine(ByteReader& r, StyleFormat f, LineStyle& start, LineStyle* end, Pa
     if (end) end->fill.emplace();
     ReadFill(r, f, *start.fill, end ? &*end->fill : nullptr, ctx);
   } else {
-    ReadPair(f, [&] { return ReadColor(r, f); }, start.color,
-             end ? &end->color : nullptr);
+    ReadPair(
+        f, [&] { return ReadColor(r, f); }, start.color, end ? &end->color : nullptr);
   }
   if (!end) return;
   // Only widths, colours and fills morph; the stroke options are shared.

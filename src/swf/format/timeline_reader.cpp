@@ -16,9 +16,13 @@ constexpr uint32_t kLongLength = 0x3F;
 
 class TimelineWalker {
  public:
-  TimelineWalker(size_t fileOffset, int depth, Timeline& timeline, Movie& movie,
-                 ParseContext& ctx, TagWalkResult& result)
-      : fileOffset_(fileOffset), depth_(depth), timeline_(timeline), movie_(movie), ctx_(ctx),
+  TimelineWalker(size_t fileOffset, int depth, Timeline& timeline, Movie& movie, ParseContext& ctx,
+                 TagWalkResult& result)
+      : fileOffset_(fileOffset),
+        depth_(depth),
+        timeline_(timeline),
+        movie_(movie),
+        ctx_(ctx),
         result_(result) {}
 
   void Run(ByteReader& r) {
@@ -135,29 +139,48 @@ class TimelineWalker {
         movie_.jpegTables.assign(bytes.begin(), bytes.end());
         return true;
       }
-      case kDefineShape: return AddCharacter(ReadDefineShape(r, 1, ctx_));
-      case kDefineShape2: return AddCharacter(ReadDefineShape(r, 2, ctx_));
-      case kDefineShape3: return AddCharacter(ReadDefineShape(r, 3, ctx_));
-      case kDefineShape4: return AddCharacter(ReadDefineShape(r, 4, ctx_));
-      case kDefineMorphShape: return AddCharacter(ReadDefineMorphShape(r, 1, ctx_));
-      case kDefineMorphShape2: return AddCharacter(ReadDefineMorphShape(r, 2, ctx_));
-      case kDefineBits: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg1, ctx_));
-      case kDefineBitsJpeg2: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg2, ctx_));
-      case kDefineBitsJpeg3: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg3, ctx_));
-      case kDefineBitsJpeg4: return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg4, ctx_));
+      case kDefineShape:
+        return AddCharacter(ReadDefineShape(r, 1, ctx_));
+      case kDefineShape2:
+        return AddCharacter(ReadDefineShape(r, 2, ctx_));
+      case kDefineShape3:
+        return AddCharacter(ReadDefineShape(r, 3, ctx_));
+      case kDefineShape4:
+        return AddCharacter(ReadDefineShape(r, 4, ctx_));
+      case kDefineMorphShape:
+        return AddCharacter(ReadDefineMorphShape(r, 1, ctx_));
+      case kDefineMorphShape2:
+        return AddCharacter(ReadDefineMorphShape(r, 2, ctx_));
+      case kDefineBits:
+        return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg1, ctx_));
+      case kDefineBitsJpeg2:
+        return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg2, ctx_));
+      case kDefineBitsJpeg3:
+        return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg3, ctx_));
+      case kDefineBitsJpeg4:
+        return AddCharacter(ReadDefineBits(r, BitmapKind::Jpeg4, ctx_));
       case kDefineBitsLossless:
         return AddCharacter(ReadDefineBits(r, BitmapKind::Lossless, ctx_));
       case kDefineBitsLossless2:
         return AddCharacter(ReadDefineBits(r, BitmapKind::Lossless2, ctx_));
-      case kDefineButton: return AddCharacter(ReadDefineButton(r, 1, ctx_));
-      case kDefineButton2: return AddCharacter(ReadDefineButton(r, 2, ctx_));
-      case kDefineButtonCxform: return ReadButtonCxform(r);
-      case kDefineFont: return AddCharacter(ReadDefineFont(r, 1, ctx_));
-      case kDefineFont2: return AddCharacter(ReadDefineFont(r, 2, ctx_));
-      case kDefineFont3: return AddCharacter(ReadDefineFont(r, 3, ctx_));
-      case kDefineText: return AddCharacter(ReadDefineText(r, 1, ctx_));
-      case kDefineText2: return AddCharacter(ReadDefineText(r, 2, ctx_));
-      case kDefineEditText: return AddCharacter(ReadDefineEditText(r, ctx_));
+      case kDefineButton:
+        return AddCharacter(ReadDefineButton(r, 1, ctx_));
+      case kDefineButton2:
+        return AddCharacter(ReadDefineButton(r, 2, ctx_));
+      case kDefineButtonCxform:
+        return ReadButtonCxform(r);
+      case kDefineFont:
+        return AddCharacter(ReadDefineFont(r, 1, ctx_));
+      case kDefineFont2:
+        return AddCharacter(ReadDefineFont(r, 2, ctx_));
+      case kDefineFont3:
+        return AddCharacter(ReadDefineFont(r, 3, ctx_));
+      case kDefineText:
+        return AddCharacter(ReadDefineText(r, 1, ctx_));
+      case kDefineText2:
+        return AddCharacter(ReadDefineText(r, 2, ctx_));
+      case kDefineEditText:
+        return AddCharacter(ReadDefineEditText(r, ctx_));
       default:
         return true;  // tags the player does not use are skipped by length
     }

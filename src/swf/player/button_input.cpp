@@ -30,8 +30,7 @@ bool IsMenu(const TimelineInstance& button) {
 // The first button with an action for the key, in depth order (a sprite's
 // buttons before those above the sprite): one button takes each key.
 // Buttons inside a button's looks take none.
-std::shared_ptr<TimelineInstance> FindKeyButton(const TimelineInstance& timeline,
-                                                uint16_t code) {
+std::shared_ptr<TimelineInstance> FindKeyButton(const TimelineInstance& timeline, uint16_t code) {
   for (const auto& [depth, obj] : timeline.List()) {
     if (!obj.instance || !obj.visible || obj.clipDepth != 0) continue;
     const ButtonDefinition* button = obj.instance->Button();

@@ -17,10 +17,10 @@ namespace orrivel::swf {
 // Transition bits of ButtonCondAction::conditions as stored (DefineButton
 // actions run on kOverDownToOverUp, a click); bits 9 to 15 hold a key code.
 namespace button_condition {
-inline constexpr uint16_t kIdleToOverUp = 0x0001;      // roll over
-inline constexpr uint16_t kOverUpToIdle = 0x0002;      // roll out
-inline constexpr uint16_t kOverUpToOverDown = 0x0004;  // press
-inline constexpr uint16_t kOverDownToOverUp = 0x0008;  // release
+inline constexpr uint16_t kIdleToOverUp = 0x0001;       // roll over
+inline constexpr uint16_t kOverUpToIdle = 0x0002;       // roll out
+inline constexpr uint16_t kOverUpToOverDown = 0x0004;   // press
+inline constexpr uint16_t kOverDownToOverUp = 0x0008;   // release
 inline constexpr uint16_t kOverDownToOutDown = 0x0010;  // drag out
 inline constexpr uint16_t kOutDownToOverDown = 0x0020;  // drag back over
 inline constexpr uint16_t kOutDownToIdle = 0x0040;      // release outside
@@ -48,11 +48,10 @@ class ButtonInput {
   bool OverButton() const;
 
  private:
-  std::shared_ptr<TimelineInstance> FindButton(const TimelineInstance& timeline,
-                                               const Matrix& m, int& visits);
+  std::shared_ptr<TimelineInstance> FindButton(const TimelineInstance& timeline, const Matrix& m,
+                                               int& visits);
   bool Track(const Matrix& view);
-  bool Fire(const std::shared_ptr<TimelineInstance>& button, ButtonState state,
-            uint16_t condition);
+  bool Fire(const std::shared_ptr<TimelineInstance>& button, ButtonState state, uint16_t condition);
 
   MovieRunner& runner_;
   HitTester hits_;

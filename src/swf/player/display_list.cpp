@@ -50,8 +50,6 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
   list.insert_or_assign(place.depth, std::move(obj));
 }
 
-void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove) {
-  list.erase(remove.depth);
-}
+void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove) { list.erase(remove.depth); }
 
 }  // namespace orrivel::swf

@@ -111,7 +111,8 @@ bool Player::LoadMemory(std::span<const uint8_t> bytes) {
   Unload();
   LoadResult result = LoadMovie(bytes);
   if (!result.movie) {
-    impl_->lastError = result.message.empty() ? "not a playable SWF movie" : OneLine(result.message);
+    impl_->lastError =
+        result.message.empty() ? "not a playable SWF movie" : OneLine(result.message);
     return false;
   }
   return LoadParsed(std::move(result.movie));
@@ -136,9 +137,7 @@ void Player::Unload() {
   impl_->lastError.clear();
 }
 
-int Player::FrameNum() const {
-  return impl_->runner ? impl_->runner->Root().CurrentFrame() : -1;
-}
+int Player::FrameNum() const { return impl_->runner ? impl_->runner->Root().CurrentFrame() : -1; }
 
 const Movie* Player::GetMovie() const { return impl_->movie.get(); }
 const std::string& Player::LastError() const { return impl_->lastError; }
@@ -187,9 +186,7 @@ bool Player::MouseLeave() {
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Leave(view); });
 }
 
-bool Player::KeyPress(uint16_t swfKeyCode) {
-  return impl_->input && impl_->input->Key(swfKeyCode);
-}
+bool Player::KeyPress(uint16_t swfKeyCode) { return impl_->input && impl_->input->Key(swfKeyCode); }
 
 bool Player::WantsHandCursor() const { return impl_->input && impl_->input->OverButton(); }
 

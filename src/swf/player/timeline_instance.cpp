@@ -41,8 +41,7 @@ std::shared_ptr<TimelineInstance> TimelineInstance::Create(TimelineContext& ctx,
 }
 
 TimelineInstance::TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
-                                   std::weak_ptr<TimelineInstance> parent, int nesting,
-                                   bool isRoot)
+                                   std::weak_ptr<TimelineInstance> parent, int nesting, bool isRoot)
     : ctx_(ctx),
       timeline_(timeline),
       parent_(std::move(parent)),

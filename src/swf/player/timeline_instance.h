@@ -17,12 +17,12 @@ namespace orrivel::swf {
 
 // Bounds that keep a hostile movie from taking unbounded time or memory.
 struct PlayerLimits {
-  std::size_t maxDisplayObjects = 20000;  // over all timelines together
-  int maxNesting = 32;                    // sprite instances inside instances
-  int maxActionBlocksPerTick = 2000;      // DoAction blocks run per frame
-  int maxActionStepsPerBlock = 20000;     // actions read per block
+  std::size_t maxDisplayObjects = 20000;      // over all timelines together
+  int maxNesting = 32;                        // sprite instances inside instances
+  int maxActionBlocksPerTick = 2000;          // DoAction blocks run per frame
+  int maxActionStepsPerBlock = 20000;         // actions read per block
   uint64_t maxActionStepsPerTick = 1u << 18;  // actions and pushed values per frame
-  uint64_t maxTagsPerTick = 1u << 20;     // control tags run per frame (gotos)
+  uint64_t maxTagsPerTick = 1u << 20;         // control tags run per frame (gotos)
 };
 
 // The three looks of a button; its hit area is a fourth set of records that

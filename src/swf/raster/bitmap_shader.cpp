@@ -26,8 +26,12 @@ int Wrap(int i, int n) {
 class BitmapShader final : public Shader {
  public:
   explicit BitmapShader(const Paint& p)
-      : img_(*p.bitmap), m_(p.deviceToBitmap), repeat_(p.repeat), smooth_(p.smooth),
-        ct_(p.colorTransform), hasCt_(!p.colorTransform.IsIdentity()) {}
+      : img_(*p.bitmap),
+        m_(p.deviceToBitmap),
+        repeat_(p.repeat),
+        smooth_(p.smooth),
+        ct_(p.colorTransform),
+        hasCt_(!p.colorTransform.IsIdentity()) {}
 
   void Shade(int x, int y, int count, uint32_t* out) override {
     const double px = x + 0.5, py = y + 0.5;
@@ -70,8 +74,10 @@ class BitmapShader final : public Shader {
     void Next() {
       pos += step;
       if (period) {
-        if (pos >= period) pos -= period;
-        else if (pos < 0) pos += period;
+        if (pos >= period)
+          pos -= period;
+        else if (pos < 0)
+          pos += period;
       }
     }
     // Texel i and its right/lower neighbour, wrapped or clamped.
@@ -124,7 +130,8 @@ class BitmapShader final : public Shader {
     const __m128i wy16 = _mm_set1_epi16(short(wy)), iwy16 = _mm_set1_epi16(short(256 - wy));
     const __m128i cols = _mm_srli_epi16(
         _mm_add_epi16(_mm_mullo_epi16(top, iwy16), _mm_mullo_epi16(bottom, wy16)), 8);
-    const __m128i wx16 = _mm_unpacklo_epi64(_mm_set1_epi16(short(256 - wx)), _mm_set1_epi16(short(wx)));
+    const __m128i wx16 =
+        _mm_unpacklo_epi64(_mm_set1_epi16(short(256 - wx)), _mm_set1_epi16(short(wx)));
     const __m128i t = _mm_mullo_epi16(cols, wx16);
     const __m128i sum = _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_si128(t, 8)), 8);
     return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, zero)));
@@ -203,7 +210,9 @@ class BitmapShader final : public Shader {
   }
 
   int Col(int i) const { return repeat_ ? Wrap(i, img_.width) : std::clamp(i, 0, img_.width - 1); }
-  int Row(int i) const { return repeat_ ? Wrap(i, img_.height) : std::clamp(i, 0, img_.height - 1); }
+  int Row(int i) const {
+    return repeat_ ? Wrap(i, img_.height) : std::clamp(i, 0, img_.height - 1);
+  }
   uint32_t At(int cx, int ry) const { return img_.pixels[size_t(ry) * img_.width + cx]; }
 
   uint32_t Nearest(double u, double v) const {

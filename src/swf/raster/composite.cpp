@@ -23,7 +23,8 @@ Px Split(uint32_t p) { return {int(AlphaOf(p)), int(RedOf(p)), int(GreenOf(p)), 
 // Rounded division by 255 for sums of several 8-bit products.
 inline int Div(int x) {
   // The negative case is rare (only for invalid premultiplied input).
-  if (x >= 0) [[likely]] return (x + 127) / 255;
+  if (x >= 0) [[likely]]
+    return (x + 127) / 255;
   return -((127 - x) / 255);
 }
 
@@ -82,8 +83,8 @@ inline __m128 HardLightLanes(__m128 sc, __m128 dc, __m128 sa, __m128 da) {
   const __m128 twoSc = _mm_add_ps(sc, sc);
   const __m128 dark = _mm_mul_ps(twoSc, dc);
   const __m128 light = _mm_sub_ps(
-      _mm_mul_ps(sa, da), _mm_mul_ps(_mm_add_ps(_mm_sub_ps(da, dc), _mm_sub_ps(da, dc)),
-                                     _mm_sub_ps(sa, sc)));
+      _mm_mul_ps(sa, da),
+      _mm_mul_ps(_mm_add_ps(_mm_sub_ps(da, dc), _mm_sub_ps(da, dc)), _mm_sub_ps(sa, sc)));
   return SelectLanes(_mm_cmple_ps(twoSc, sa), dark, light);
 }
 
@@ -91,9 +92,9 @@ template <typename F>
 uint32_t SeparableLanes(uint32_t sp, uint32_t dp, F term) {
   const __m128 s = Lanes(sp), d = Lanes(dp);
   const __m128 sa = AlphaLane(s), da = AlphaLane(d), k255 = _mm_set1_ps(255.0f);
-  const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(k255, da), s),
-                                           _mm_mul_ps(_mm_sub_ps(k255, sa), d)),
-                                term(s, d, sa, da));
+  const __m128 sum = _mm_add_ps(
+      _mm_add_ps(_mm_mul_ps(_mm_sub_ps(k255, da), s), _mm_mul_ps(_mm_sub_ps(k255, sa), d)),
+      term(s, d, sa, da));
   const int sAlpha = int(AlphaOf(sp)), dAlpha = int(AlphaOf(dp));
   const int a = std::clamp(sAlpha + dAlpha - Div(sAlpha * dAlpha), 0, 255);
   // Same clamping as Pack: colour channels within 0..alpha.
@@ -107,15 +108,21 @@ template <BlendMode mode>
 uint32_t SeparablePixel(uint32_t s, uint32_t d) {
   return SeparableLanes(s, d, [](__m128 sc, __m128 dc, __m128 sa, __m128 da) {
     switch (mode) {
-      case BlendMode::Multiply: return _mm_mul_ps(sc, dc);
+      case BlendMode::Multiply:
+        return _mm_mul_ps(sc, dc);
       case BlendMode::Screen:
         return _mm_sub_ps(_mm_add_ps(_mm_mul_ps(sc, da), _mm_mul_ps(dc, sa)), _mm_mul_ps(sc, dc));
-      case BlendMode::Lighten: return _mm_max_ps(_mm_mul_ps(sc, da), _mm_mul_ps(dc, sa));
-      case BlendMode::Darken: return _mm_min_ps(_mm_mul_ps(sc, da), _mm_mul_ps(dc, sa));
+      case BlendMode::Lighten:
+        return _mm_max_ps(_mm_mul_ps(sc, da), _mm_mul_ps(dc, sa));
+      case BlendMode::Darken:
+        return _mm_min_ps(_mm_mul_ps(sc, da), _mm_mul_ps(dc, sa));
       case BlendMode::Difference:
-        return _mm_andnot_ps(_mm_set1_ps(-0.0f), _mm_sub_ps(_mm_mul_ps(sc, da), _mm_mul_ps(dc, sa)));
-      case BlendMode::Overlay: return HardLightLanes(dc, sc, da, sa);
-      default: return HardLightLanes(sc, dc, sa, da);
+        return _mm_andnot_ps(_mm_set1_ps(-0.0f),
+                             _mm_sub_ps(_mm_mul_ps(sc, da), _mm_mul_ps(dc, sa)));
+      case BlendMode::Overlay:
+        return HardLightLanes(dc, sc, da, sa);
+      default:
+        return HardLightLanes(sc, dc, sa, da);
     }
   });
 }
@@ -138,21 +145,27 @@ uint32_t BlendPixel(uint32_t s, uint32_t d) {
     case BlendMode::Multiply:
       return Separable(s, d, [](int sc, int dc, int, int) { return sc * dc; });
     case BlendMode::Screen:
-      return Separable(s, d, [](int sc, int dc, int sa, int da) { return sc * da + dc * sa - sc * dc; });
+      return Separable(s, d,
+                       [](int sc, int dc, int sa, int da) { return sc * da + dc * sa - sc * dc; });
     case BlendMode::Lighten:
-      return Separable(s, d, [](int sc, int dc, int sa, int da) { return std::max(sc * da, dc * sa); });
+      return Separable(s, d,
+                       [](int sc, int dc, int sa, int da) { return std::max(sc * da, dc * sa); });
     case BlendMode::Darken:
-      return Separable(s, d, [](int sc, int dc, int sa, int da) { return std::min(sc * da, dc * sa); });
+      return Separable(s, d,
+                       [](int sc, int dc, int sa, int da) { return std::min(sc * da, dc * sa); });
     case BlendMode::Difference:
-      return Separable(s, d, [](int sc, int dc, int sa, int da) { return std::abs(sc * da - dc * sa); });
+      return Separable(s, d,
+                       [](int sc, int dc, int sa, int da) { return std::abs(sc * da - dc * sa); });
     case BlendMode::Overlay:
-      return Separable(s, d, [](int sc, int dc, int sa, int da) { return HardLightTerm(dc, sc, da, sa); });
+      return Separable(
+          s, d, [](int sc, int dc, int sa, int da) { return HardLightTerm(dc, sc, da, sa); });
     case BlendMode::HardLight:
       return Separable(s, d, HardLightTerm);
     case BlendMode::Add: {
       const Px a = Split(s), b = Split(d);
       const int alpha = OverAlpha(a, b);
-      return Pack(alpha, std::min(a.r + b.r, alpha), std::min(a.g + b.g, alpha), std::min(a.b + b.b, alpha));
+      return Pack(alpha, std::min(a.r + b.r, alpha), std::min(a.g + b.g, alpha),
+                  std::min(a.b + b.b, alpha));
     }
     case BlendMode::Subtract: {
       const Px a = Split(s), b = Split(d);
@@ -226,8 +239,10 @@ void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* cli
     }
     const int visible = clip ? std::min(w, clip->width) : w;
     switch (mode) {
-#define ORRIVEL_BLEND_ROW(M) \
-  case BlendMode::M: BlendRow<BlendMode::M>(d, s, visible, maskRow); break;
+#define ORRIVEL_BLEND_ROW(M)                        \
+  case BlendMode::M:                                \
+    BlendRow<BlendMode::M>(d, s, visible, maskRow); \
+    break;
       ORRIVEL_BLEND_ROW(Multiply)
       ORRIVEL_BLEND_ROW(Screen)
       ORRIVEL_BLEND_ROW(Lighten)
@@ -241,7 +256,9 @@ void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* cli
       ORRIVEL_BLEND_ROW(Alpha)
       ORRIVEL_BLEND_ROW(Erase)
 #undef ORRIVEL_BLEND_ROW
-      default: BlendRow<BlendMode::Normal>(d, s, visible, maskRow); break;
+      default:
+        BlendRow<BlendMode::Normal>(d, s, visible, maskRow);
+        break;
     }
   }
 }

@@ -166,8 +166,8 @@ void AliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, CoverageSi
   for (size_t i = 0; i < s.crossings.size(); ++i) {
     winding += s.crossings[i].second;
     if (!inside(winding)) continue;
-    const float to = i + 1 < s.crossings.size() ? s.crossings[i + 1].first
-                                                : static_cast<float>(el.right) + 1;
+    const float to =
+        i + 1 < s.crossings.size() ? s.crossings[i + 1].first : static_cast<float>(el.right) + 1;
     // A pixel is inside when its centre x + 0.5 lies in [from, to).
     const int a = std::max(CeilPos(s.crossings[i].first - 0.5f), done);
     const int b = std::min(CeilPos(to - 0.5f), el.right);

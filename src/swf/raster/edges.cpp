@@ -72,8 +72,12 @@ class Builder {
   }
 
   void Add(double x0, double y0, double x1, double y1, int dir) {
-    Edge e{static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1),
-           static_cast<float>(y1), 0, dir};
+    Edge e{static_cast<float>(x0),
+           static_cast<float>(y0),
+           static_cast<float>(x1),
+           static_cast<float>(y1),
+           0,
+           dir};
     if (!(e.y0 < e.y1)) return;
     // Nearly horizontal edges with a denormal height would overflow.
     e.dxdy = static_cast<float>(std::clamp((x1 - x0) / (double(e.y1) - e.y0), -1e30, 1e30));

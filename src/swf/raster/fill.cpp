@@ -20,12 +20,12 @@ bool ValidCanvas(const Canvas& c) {
 // clipped away entirely.
 void ApplyMask(const Mask* mask, int y, int x, int count, uint8_t* cov) {
   if (!mask) return;
-  const bool rowInside = y >= 0 && y < mask->height &&
-                         mask->coverage.size() >= size_t(mask->width) * mask->height;
+  const bool rowInside =
+      y >= 0 && y < mask->height && mask->coverage.size() >= size_t(mask->width) * mask->height;
   for (int i = 0; i < count; ++i) {
     const int px = x + i;
-    const uint8_t m = rowInside && px < mask->width
-                          ? mask->coverage[size_t(y) * mask->width + px] : 0;
+    const uint8_t m =
+        rowInside && px < mask->width ? mask->coverage[size_t(y) * mask->width + px] : 0;
     cov[i] = static_cast<uint8_t>(Div255(uint32_t(cov[i]) * m));
   }
 }

@@ -18,7 +18,11 @@ struct Polylines {
   std::vector<Point> points;
   std::vector<uint32_t> ends;   // one past each contour's last point
   std::vector<uint8_t> closed;  // per contour: ended by Close
-  void Clear() { points.clear(); ends.clear(); closed.clear(); }
+  void Clear() {
+    points.clear();
+    ends.clear();
+    closed.clear();
+  }
 };
 
 struct CullRect {

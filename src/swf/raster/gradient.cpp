@@ -48,9 +48,12 @@ class GradientShader final : public Shader {
     const double gx = m_.a * px + m_.c * py + m_.tx;
     const double gy = m_.b * px + m_.d * py + m_.ty;
     switch (spread_) {
-      case Spread::Pad: return Run<Spread::Pad>(gx, gy, count, out);
-      case Spread::Reflect: return Run<Spread::Reflect>(gx, gy, count, out);
-      case Spread::Repeat: return Run<Spread::Repeat>(gx, gy, count, out);
+      case Spread::Pad:
+        return Run<Spread::Pad>(gx, gy, count, out);
+      case Spread::Reflect:
+        return Run<Spread::Reflect>(gx, gy, count, out);
+      case Spread::Repeat:
+        return Run<Spread::Repeat>(gx, gy, count, out);
     }
   }
 
@@ -109,7 +112,8 @@ class GradientShader final : public Shader {
         const __m128 ddx = _mm_sub_ps(u, f);
         const __m128 a = _mm_add_ps(_mm_mul_ps(ddx, ddx), _mm_mul_ps(v, v));
         const __m128 b = _mm_mul_ps(f, ddx);
-        const __m128 den = _mm_sub_ps(_mm_sqrt_ps(_mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(a, fc))), b);
+        const __m128 den =
+            _mm_sub_ps(_mm_sqrt_ps(_mm_sub_ps(_mm_mul_ps(b, b), _mm_mul_ps(a, fc))), b);
         t = _mm_andnot_ps(_mm_cmpeq_ps(a, zero), _mm_div_ps(a, den));  // a == 0: the focus
       }
       t = _mm_min_ps(_mm_max_ps(t, lo), hi);  // max picks lo for NaN
@@ -118,7 +122,9 @@ class GradientShader final : public Shader {
       } else if constexpr (S == Spread::Repeat) {
         t = _mm_sub_ps(t, floor4(t));
       } else {
-        const __m128 even = _mm_mul_ps(_mm_set1_ps(2), floor4(_mm_add_ps(_mm_mul_ps(t, _mm_set1_ps(0.5f)), _mm_set1_ps(0.5f))));
+        const __m128 even =
+            _mm_mul_ps(_mm_set1_ps(2),
+                       floor4(_mm_add_ps(_mm_mul_ps(t, _mm_set1_ps(0.5f)), _mm_set1_ps(0.5f))));
         const __m128 d = _mm_sub_ps(t, even);
         t = _mm_max_ps(d, _mm_sub_ps(zero, d));
       }

@@ -28,8 +28,8 @@ void Path::Append(const Path& other, const Matrix& m) {
   verbs_.insert(verbs_.end(), other.verbs_.begin(), other.verbs_.end());
   points_.reserve(points_.size() + other.points_.size());
   for (const Point& p : other.points_) {
-    points_.push_back({static_cast<float>(m.ApplyX(p.x, p.y)),
-                       static_cast<float>(m.ApplyY(p.x, p.y))});
+    points_.push_back(
+        {static_cast<float>(m.ApplyX(p.x, p.y)), static_cast<float>(m.ApplyY(p.x, p.y))});
   }
 }
 

@@ -49,7 +49,9 @@ inline __m128i CoverConst4(__m128i s, __m128i c) {
                           Scale16(_mm_unpackhi_epi8(s, zero), c));
 }
 
-inline __m128i Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline __m128i Load(const uint32_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
 inline void Store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 }  // namespace
@@ -119,10 +121,12 @@ void LerpRow(uint32_t* out, const uint32_t* left, const uint32_t* right, const u
     const __m128i l = Load(left + i), r = Load(right + i);
     const __m128i lo = _mm_srli_epi16(
         _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(l, zero), _mm_sub_epi16(k256, wlo)),
-                      _mm_mullo_epi16(_mm_unpacklo_epi8(r, zero), wlo)), 8);
+                      _mm_mullo_epi16(_mm_unpacklo_epi8(r, zero), wlo)),
+        8);
     const __m128i hi = _mm_srli_epi16(
         _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(l, zero), _mm_sub_epi16(k256, whi)),
-                      _mm_mullo_epi16(_mm_unpackhi_epi8(r, zero), whi)), 8);
+                      _mm_mullo_epi16(_mm_unpackhi_epi8(r, zero), whi)),
+        8);
     Store(out + i, _mm_packus_epi16(lo, hi));
   }
   for (; i < n; ++i) out[i] = Lerp256(left[i], right[i], w[i]);

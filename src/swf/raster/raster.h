@@ -26,7 +26,10 @@ class Path {
   void QuadTo(float cx, float cy, float x, float y);
   void Close();
   bool Empty() const { return verbs_.empty(); }
-  void Clear() { verbs_.clear(); points_.clear(); }
+  void Clear() {
+    verbs_.clear();
+    points_.clear();
+  }
   const std::vector<Verb>& Verbs() const { return verbs_; }
   const std::vector<Point>& Points() const { return points_; }
   // Appends other, mapping each point through m.
@@ -77,14 +80,14 @@ struct Paint {
   std::vector<GradientStop> stops;
   Matrix deviceToGradient;
   Spread spread = Spread::Pad;
-  bool linearRgb = false;    // interpolate in linear light
-  float focalPoint = 0;      // -1..1 along x, radial only
+  bool linearRgb = false;  // interpolate in linear light
+  float focalPoint = 0;    // -1..1 along x, radial only
 
   // Bitmaps: deviceToBitmap maps device pixels to bitmap pixels.
   const Image* bitmap = nullptr;
   Matrix deviceToBitmap;
-  bool repeat = false;   // else clamp to edge (clipped bitmap)
-  bool smooth = false;   // bilinear; else nearest
+  bool repeat = false;            // else clamp to edge (clipped bitmap)
+  bool smooth = false;            // bilinear; else nearest
   ColorTransform colorTransform;  // applied per bitmap pixel (gradients/solid: pre-applied)
 };
 
@@ -121,8 +124,7 @@ void FillMask(Mask& mask, const Path& path, FillRule rule, const DrawOptions& op
 
 // Composites a premultiplied layer onto a canvas of the same size with a
 // blend mode. Alpha and Erase modify dst's alpha by the layer's alpha.
-void Composite(Canvas& dst, const Canvas& layer, BlendMode mode,
-               const Mask* clip = nullptr);
+void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* clip = nullptr);
 
 // Fills the whole canvas with one opaque or translucent colour (no blending).
 void Clear(Canvas& canvas, Rgba color);

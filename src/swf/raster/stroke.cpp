@@ -29,8 +29,7 @@ constexpr int kMaxArcSegments = 256;
 
 class Stroker {
  public:
-  Stroker(const Stroke& s, Path& out)
-      : s_(s), r_(s.width * 0.5), out_(out) {
+  Stroker(const Stroke& s, Path& out) : s_(s), r_(s.width * 0.5), out_(out) {
     // Arcs of thin strokes dominate their look, so they get a finer
     // tolerance than curves.
     const double tol = kFlattenTolerance * 0.25;
@@ -69,7 +68,8 @@ class Stroker {
   void InkDot(Vec p) {
     if (s_.startCap == Stroke::Cap::None && s_.endCap == Stroke::Cap::None) return;
     if (s_.startCap == Stroke::Cap::Square || s_.endCap == Stroke::Cap::Square) {
-      Emit({{p.x - r_, p.y - r_}, {p.x + r_, p.y - r_}, {p.x + r_, p.y + r_}, {p.x - r_, p.y + r_}});
+      Emit(
+          {{p.x - r_, p.y - r_}, {p.x + r_, p.y - r_}, {p.x + r_, p.y + r_}, {p.x - r_, p.y + r_}});
       return;
     }
     std::vector<Vec> circle;
@@ -129,7 +129,8 @@ class Stroker {
     Vec u = a + b;
     if (Length(u) < 1e-9 * r_) u = Normal(a) * (sweep > 0 ? 1.0 : -1.0);
     u = Unit(u);
-    const double limit = std::max(1.0, double(std::isfinite(s_.miterLimit) ? s_.miterLimit : 1.0f)) * r_;
+    const double limit =
+        std::max(1.0, double(std::isfinite(s_.miterLimit) ? s_.miterLimit : 1.0f)) * r_;
     const double tipDist = c > 1e-9 ? r_ / c : 1e300;
     if (tipDist <= limit) {
       Emit({p, p + a, p + u * tipDist, p + b});
@@ -151,8 +152,8 @@ class Stroker {
   }
 
   void Arc(Vec centre, Vec from, double sweep, std::vector<Vec>& out) const {
-    const int n = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / arcStep_)), 1,
-                             kMaxArcSegments);
+    const int n =
+        std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / arcStep_)), 1, kMaxArcSegments);
     const double start = std::atan2(from.y, from.x);
     // Inner vertices sit slightly outside the circle so each chord gains
     // back the area it cuts off; the end points stay on it to meet the
@@ -205,7 +206,8 @@ Path StrokeToPathVisible(const Path& path, const Stroke& stroke, const CullRect*
   uint32_t begin = 0;
   for (size_t c = 0; c < lines.ends.size(); ++c) {
     pts.clear();
-    for (uint32_t i = begin; i < lines.ends[c]; ++i) pts.push_back({lines.points[i].x, lines.points[i].y});
+    for (uint32_t i = begin; i < lines.ends[c]; ++i)
+      pts.push_back({lines.points[i].x, lines.points[i].y});
     s.Contour(pts, lines.closed[c] != 0);
     begin = lines.ends[c];
   }

@@ -83,7 +83,8 @@ std::optional<raster::Image> DecodeLossless(const BitmapDefinition& bm, uint64_t
     const size_t n = std::min(w * h, data.size() / 4);
     for (size_t i = 0; i < n; ++i) {
       const uint8_t* p = &data[i * 4];
-      image.pixels[i] = alpha ? ClampPremultiplied(p[0], p[1], p[2], p[3]) : Pack(255, p[1], p[2], p[3]);
+      image.pixels[i] =
+          alpha ? ClampPremultiplied(p[0], p[1], p[2], p[3]) : Pack(255, p[1], p[2], p[3]);
     }
     return image;
   }
@@ -96,9 +97,8 @@ std::optional<raster::Image> DecodeEmbedded(const BitmapDefinition& bm,
   std::span<const uint8_t> data = bm.imageData;
   std::vector<uint8_t> merged;
   if (LooksLikeJpeg(data)) {
-    merged = MakeStandaloneJpeg(bm.kind == BitmapKind::Jpeg1 ? jpegTables
-                                                             : std::span<const uint8_t>{},
-                                data);
+    merged = MakeStandaloneJpeg(
+        bm.kind == BitmapKind::Jpeg1 ? jpegTables : std::span<const uint8_t>{}, data);
     if (!merged.empty()) data = merged;
   }
   std::optional<raster::Image> image = decoder.Decode(data, maxPixels);

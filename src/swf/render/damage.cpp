@@ -13,11 +13,11 @@ constexpr double kFullRedrawShare = 0.6;
 // One drawn leaf: where it sits in the tree and everything that decides its pixels.
 struct Leaf {
   const DisplayNode* node = nullptr;
-  Matrix parent;  // full matrix of the parent
-  ColorTransform colorTransform;  // concatenated, the leaf's own included
-  std::vector<BlendMode> blends;  // of the groups above, outermost first
+  Matrix parent;                             // full matrix of the parent
+  ColorTransform colorTransform;             // concatenated, the leaf's own included
+  std::vector<BlendMode> blends;             // of the groups above, outermost first
   std::vector<std::vector<uint16_t>> masks;  // paths of the masks over it
-  bool drawn = true;              // false: a mask, whose pixels show only through others
+  bool drawn = true;                         // false: a mask, whose pixels show only through others
 };
 
 using Path = std::vector<uint16_t>;
@@ -68,9 +68,9 @@ bool SameLeaf(const Leaf& a, const Leaf& b) {
   const DisplayNode& x = *a.node;
   const DisplayNode& y = *b.node;
   return x.kind == y.kind && x.characterId == y.characterId && x.clipDepth == y.clipDepth &&
-         x.ratio == y.ratio && x.blendMode == y.blendMode && a.parent * x.matrix == b.parent * y.matrix &&
-         a.colorTransform == b.colorTransform && a.blends == b.blends && a.masks == b.masks &&
-         a.drawn == b.drawn;
+         x.ratio == y.ratio && x.blendMode == y.blendMode &&
+         a.parent * x.matrix == b.parent * y.matrix && a.colorTransform == b.colorTransform &&
+         a.blends == b.blends && a.masks == b.masks && a.drawn == b.drawn;
 }
 
 double RootScale(const DisplayNode& root) {

@@ -15,11 +15,11 @@ struct DisplayNode {
   Kind kind = Kind::Group;
   uint16_t characterId = 0;  // Shape, MorphShape, Bitmap, Text
   uint16_t depth = 0;
-  uint16_t clipDepth = 0;    // non-zero: this node masks siblings up to clipDepth
-  Matrix matrix;             // to the parent's space (twips)
+  uint16_t clipDepth = 0;         // non-zero: this node masks siblings up to clipDepth
+  Matrix matrix;                  // to the parent's space (twips)
   ColorTransform colorTransform;  // this node's own; the renderer concatenates
   BlendMode blendMode = BlendMode::Normal;
-  float ratio = 0;           // MorphShape: 0..1
+  float ratio = 0;  // MorphShape: 0..1
   bool visible = true;
   std::vector<DisplayNode> children;  // Group (sprite, button state): sorted by depth
 };

@@ -14,7 +14,7 @@ constexpr uint8_t kImageBlock = 0x2C;
 constexpr uint8_t kGraphicControlLabel = 0xF9;
 constexpr uint8_t kHasColorTable = 0x80;  // screen and image flags
 constexpr uint8_t kColorTableSize = 0x07;
-constexpr uint8_t kInterlaced = 0x40;     // image flags
+constexpr uint8_t kInterlaced = 0x40;       // image flags
 constexpr uint8_t kHasTransparency = 0x01;  // graphic control flags
 
 // Concatenates data sub-blocks up to the zero-length terminator; a block cut
@@ -85,7 +85,7 @@ std::vector<uint8_t> Lzw(const std::vector<uint8_t>& in, int minCodeSize, size_t
       continue;
     }
     if (code > next || (code == next && next >= 4096)) break;  // damaged stream
-    if (code == next) {  // the KwKwK case
+    if (code == next) {                                        // the KwKwK case
       stack[depth++] = firstByte[prev];
       cur = prev;
     }
@@ -124,8 +124,7 @@ std::optional<raster::Image> DecodeGif(std::span<const uint8_t> data, uint64_t m
     }
   };
   if (flags & kHasColorTable) readTable(global, 2 << (flags & kColorTableSize));
-  if (screenW == 0 || screenH == 0 ||
-      static_cast<uint64_t>(screenW) * screenH > maxPixels) {
+  if (screenW == 0 || screenH == 0 || static_cast<uint64_t>(screenW) * screenH > maxPixels) {
     return std::nullopt;
   }
 
@@ -151,8 +150,7 @@ std::optional<raster::Image> DecodeGif(std::span<const uint8_t> data, uint64_t m
     const int minCodeSize = r.U8();
     const std::vector<uint8_t> compressed = SubBlocks(r);
     if (r.Failed() && compressed.empty()) return std::nullopt;
-    const std::vector<uint8_t> indices =
-        Lzw(compressed, minCodeSize, static_cast<size_t>(w) * h);
+    const std::vector<uint8_t> indices = Lzw(compressed, minCodeSize, static_cast<size_t>(w) * h);
 
     raster::Image image;
     image.width = screenW;

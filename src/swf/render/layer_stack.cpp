@@ -27,8 +27,8 @@ raster::Canvas SubCanvas(const raster::Canvas& c, const PixelBox& b) {
 
 PixelBox ClipToCanvas(const FloatRect& r, int width, int height) {
   PixelBox b;
-  if (r.Empty() || !std::isfinite(r.xMin) || !std::isfinite(r.yMin) ||
-      !std::isfinite(r.xMax) || !std::isfinite(r.yMax)) {
+  if (r.Empty() || !std::isfinite(r.xMin) || !std::isfinite(r.yMin) || !std::isfinite(r.xMax) ||
+      !std::isfinite(r.yMax)) {
     return b;
   }
   b.x0 = static_cast<int>(std::max(0.0f, std::floor(r.xMin) - 1));
@@ -46,8 +46,7 @@ raster::Mask EmptyMask(int width, int height) {
   return mask;
 }
 
-ClipStack::ClipStack(const raster::Mask* parentClip)
-    : parent_(parentClip), current_(parentClip) {}
+ClipStack::ClipStack(const raster::Mask* parentClip) : parent_(parentClip), current_(parentClip) {}
 
 void ClipStack::Expire(uint16_t depth) {
   const size_t before = active_.size();
@@ -82,8 +81,7 @@ raster::Canvas LayerPool::Open(int width, int height, const PixelBox& box) {
   layer.height = height;
   // Only the box is composited later, so only the box needs clearing.
   for (int y = box.y0; y < box.y1; ++y) {
-    std::fill_n(layer.pixels.data() + static_cast<size_t>(y) * width + box.x0, box.x1 - box.x0,
-                0u);
+    std::fill_n(layer.pixels.data() + static_cast<size_t>(y) * width + box.x0, box.x1 - box.x0, 0u);
   }
   return {layer.pixels.data(), width, height, width};
 }

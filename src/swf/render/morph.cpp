@@ -102,7 +102,6 @@ class EdgeCursor {
     return e;
   }
 
-
  private:
   const std::vector<ShapeRecord>& records_;
   size_t index_ = 0;

@@ -8,8 +8,7 @@ namespace orrivel::swf {
 
 class NativeImageDecoder : public ImageDecoder {
  public:
-  std::optional<raster::Image> Decode(std::span<const uint8_t> data,
-                                      uint64_t maxPixels) override;
+  std::optional<raster::Image> Decode(std::span<const uint8_t> data, uint64_t maxPixels) override;
 };
 
 }  // namespace orrivel::swf

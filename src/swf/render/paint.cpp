@@ -15,9 +15,12 @@ namespace {
 
 raster::Spread ToSpread(SpreadMode s) {
   switch (s) {
-    case SpreadMode::Reflect: return raster::Spread::Reflect;
-    case SpreadMode::Repeat: return raster::Spread::Repeat;
-    default: return raster::Spread::Pad;
+    case SpreadMode::Reflect:
+      return raster::Spread::Reflect;
+    case SpreadMode::Repeat:
+      return raster::Spread::Repeat;
+    default:
+      return raster::Spread::Pad;
   }
 }
 
@@ -55,10 +58,10 @@ std::optional<raster::Paint> BitmapPaint(const FillStyle& style, const PaintCont
   p.bitmap = image;
   // The fill matrix maps bitmap pixels to shape twips (20 per pixel at 1:1).
   if (!(ctx.shapeToDevice * style.bitmapMatrix).Invert(p.deviceToBitmap)) return std::nullopt;
-  p.repeat = style.type == FillType::RepeatingBitmap ||
-             style.type == FillType::NonSmoothedRepeatingBitmap;
-  p.smooth = ctx.allowSmoothing && (style.type == FillType::RepeatingBitmap ||
-                                    style.type == FillType::ClippedBitmap);
+  p.repeat =
+      style.type == FillType::RepeatingBitmap || style.type == FillType::NonSmoothedRepeatingBitmap;
+  p.smooth = ctx.allowSmoothing &&
+             (style.type == FillType::RepeatingBitmap || style.type == FillType::ClippedBitmap);
   p.colorTransform = ctx.colorTransform;
   return p;
 }

@@ -29,17 +29,23 @@ FloatRect TransformRect(const FloatRect& r, const Matrix& m) {
 
 raster::Stroke::Cap ToCap(CapStyle c) {
   switch (c) {
-    case CapStyle::None: return raster::Stroke::Cap::None;
-    case CapStyle::Square: return raster::Stroke::Cap::Square;
-    default: return raster::Stroke::Cap::Round;
+    case CapStyle::None:
+      return raster::Stroke::Cap::None;
+    case CapStyle::Square:
+      return raster::Stroke::Cap::Square;
+    default:
+      return raster::Stroke::Cap::Round;
   }
 }
 
 raster::Stroke::Join ToJoin(JoinStyle j) {
   switch (j) {
-    case JoinStyle::Bevel: return raster::Stroke::Join::Bevel;
-    case JoinStyle::Miter: return raster::Stroke::Join::Miter;
-    default: return raster::Stroke::Join::Round;
+    case JoinStyle::Bevel:
+      return raster::Stroke::Join::Bevel;
+    case JoinStyle::Miter:
+      return raster::Stroke::Join::Miter;
+    default:
+      return raster::Stroke::Join::Round;
   }
 }
 

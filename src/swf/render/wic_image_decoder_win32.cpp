@@ -59,8 +59,7 @@ std::optional<Size> JpegHeaderSize(std::span<const uint8_t> data) {
       if (IsFrameHeader(marker) && i + 8 < data.size()) {
         const Size frame{static_cast<uint32_t>(data[i + 7] << 8 | data[i + 8]),
                          static_cast<uint32_t>(data[i + 5] << 8 | data[i + 6])};
-        if (!size || uint64_t{frame.width} * frame.height >
-                         uint64_t{size->width} * size->height) {
+        if (!size || uint64_t{frame.width} * frame.height > uint64_t{size->width} * size->height) {
           size = frame;
         }
       }
@@ -111,9 +110,8 @@ std::optional<raster::Image> DecodeWithWic(IWICImagingFactory* factory, Format f
   const GUID& container =
       format == Format::Jpeg ? GUID_ContainerFormatJpeg : GUID_ContainerFormatPng;
   ComRef<IWICBitmapDecoder> decoder;
-  if (!Make(decoder, [&](IWICBitmapDecoder** p) {
-        return factory->CreateDecoder(container, nullptr, p);
-      }) ||
+  if (!Make(decoder,
+            [&](IWICBitmapDecoder** p) { return factory->CreateDecoder(container, nullptr, p); }) ||
       FAILED(decoder.get()->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand))) {
     return {};
   }

@@ -22,8 +22,7 @@ class WicImageDecoder : public ImageDecoder {
   // created yet, each Decode tries again.
   WicImageDecoder();
 
-  std::optional<raster::Image> Decode(std::span<const uint8_t> data,
-                                      uint64_t maxPixels) override;
+  std::optional<raster::Image> Decode(std::span<const uint8_t> data, uint64_t maxPixels) override;
 
  private:
   bool EnsureFactory();

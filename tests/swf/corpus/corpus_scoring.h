@@ -89,8 +89,10 @@ inline CorpusCase ReadCase(const fs::path& dir, const std::string& relPath) {
     }
     if (leaf != "tolerance" && leaf != "max_outliers") continue;
     if (cmp.checks.size() <= index) cmp.checks.resize(index + 1);
-    if (leaf == "tolerance") cmp.checks[index].tolerance = static_cast<int>(v);
-    else cmp.checks[index].maxOutliers = static_cast<long>(v);
+    if (leaf == "tolerance")
+      cmp.checks[index].tolerance = static_cast<int>(v);
+    else
+      cmp.checks[index].maxOutliers = static_cast<long>(v);
   }
   for (auto& [name, cmp] : byName) {
     if (cmp.checks.empty()) cmp.checks.push_back({});

@@ -56,13 +56,15 @@ TEST(CorpusTest, ReferenceImagesScore) {
       }
       ++all.total;
       all.passed += pass;
-      if (verbose) std::printf("%s\t%s\t%s\n", pass ? "PASS" : "FAIL", c.relPath.c_str(), r.detail.c_str());
+      if (verbose)
+        std::printf("%s\t%s\t%s\n", pass ? "PASS" : "FAIL", c.relPath.c_str(), r.detail.c_str());
     }
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   std::printf("\n%-34s %6s %6s\n", "category", "passed", "tests");
-  for (const auto& [cat, t] : byCategory) std::printf("%-34s %6d %6d\n", cat.c_str(), t.passed, t.total);
+  for (const auto& [cat, t] : byCategory)
+    std::printf("%-34s %6d %6d\n", cat.c_str(), t.passed, t.total);
   std::printf("%-34s %6d %6d   (%d skipped for length, %.1f s)\n", "all", all.passed, all.total,
               skipped, seconds);
   EXPECT_GE(all.passed, kBaselinePasses);

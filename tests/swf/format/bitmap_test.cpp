@@ -37,9 +37,13 @@ TEST(StandaloneJpeg, Rebuilds) {
       {"tables_merged", Cat({kSoi, kDqt, kDht, kEoi}), Cat({kSoi, kSof, kScan, kEoi}), clean},
       {"missing_eoi_is_added", {}, Cat({kSoi, kDqt, kDht, kSof, kScan}), clean},
       {"png_untouched", {}, png, png},
-      {"segment_length_past_end_copied", {}, {0xFF, 0xD8, 0xFF, 0xE0, 0x10, 0x00, 0x01},
+      {"segment_length_past_end_copied",
+       {},
+       {0xFF, 0xD8, 0xFF, 0xE0, 0x10, 0x00, 0x01},
        {0xFF, 0xD8, 0xFF, 0xE0, 0x10, 0x00, 0x01, 0xFF, 0xD9}},
-      {"trailing_garbage_copied", {}, Cat({kSoi, kDqt, {0x12, 0x34}}),
+      {"trailing_garbage_copied",
+       {},
+       Cat({kSoi, kDqt, {0x12, 0x34}}),
        Cat({kSoi, kDqt, {0x12, 0x34}, kEoi})},
   };
   for (const auto& c : cases) {
@@ -52,7 +56,7 @@ const BitmapDefinition* LoadBitmap(const Bytes& tags, LoadResult& holder) {
   if (!holder.movie) return nullptr;
   const auto it = holder.movie->characters.find(5);
   return it == holder.movie->characters.end() ? nullptr
-                                               : std::get_if<BitmapDefinition>(&it->second);
+                                              : std::get_if<BitmapDefinition>(&it->second);
 }
 
 TEST(Bitmaps, JpegKindsSplitImageAndAlpha) {
@@ -78,10 +82,10 @@ TEST(Bitmaps, JpegKindsSplitImageAndAlpha) {
 
 TEST(Bitmaps, LosslessFormats) {
   LoadResult h;
-  const auto* mapped = LoadBitmap(
-      Tag(tag::kDefineBitsLossless,
-          SwfWriter().U16(5).U8(3).U16(4).U16(2).U8(15).Raw({0x78, 1}).Take()),
-      h);
+  const auto* mapped =
+      LoadBitmap(Tag(tag::kDefineBitsLossless,
+                     SwfWriter().U16(5).U8(3).U16(4).U16(2).U8(15).Raw({0x78, 1}).Take()),
+                 h);
   ASSERT_TRUE(mapped);
   EXPECT_EQ(tuple(mapped->colorTableSize, mapped->width, mapped->height, mapped->zlibData),
             tuple(16, 4, 2, Bytes{0x78, 1}));
@@ -89,18 +93,25 @@ TEST(Bitmaps, LosslessFormats) {
       Tag(tag::kDefineBitsLossless2, SwfWriter().U16(5).U8(5).U16(1).U16(1).Raw({7}).Take()), h);
   ASSERT_TRUE(argb);
   EXPECT_EQ(tuple(argb->kind, argb->colorTableSize), tuple(BitmapKind::Lossless2, 0));
-  EXPECT_FALSE(LoadBitmap(
-      Tag(tag::kDefineBitsLossless, SwfWriter().U16(5).U8(7).U16(1).U16(1).Take()), h));
+  EXPECT_FALSE(
+      LoadBitmap(Tag(tag::kDefineBitsLossless, SwfWriter().U16(5).U8(7).U16(1).U16(1).Take()), h));
 }
 
 TEST(Buttons, CxformAppliesToAnEarlierButton) {
   const auto button =
       SwfWriter().U16(5).U8(0x01).U16(2).U16(1).Translate(0, 0, 0).U8(0).U8(0).Take();
-  const auto cx = SwfWriter().U16(5).Flag(true).Flag(false).Bits(4, 8).Bits(8, 10).Bits(8, 20)
-                      .Bits(8, 30).Take();
-  const auto result = Load(Fws(8, Cat({Tag(tag::kDefineButton, button),
-                                       Tag(tag::kDefineButtonCxform, cx),
-                                       Tag(tag::kShowFrame, {})})));
+  const auto cx = SwfWriter()
+                      .U16(5)
+                      .Flag(true)
+                      .Flag(false)
+                      .Bits(4, 8)
+                      .Bits(8, 10)
+                      .Bits(8, 20)
+                      .Bits(8, 30)
+                      .Take();
+  const auto result =
+      Load(Fws(8, Cat({Tag(tag::kDefineButton, button), Tag(tag::kDefineButtonCxform, cx),
+                       Tag(tag::kShowFrame, {})})));
   ASSERT_TRUE(result.movie);
   const auto& def = std::get<ButtonDefinition>(result.movie->characters.at(5));
   ASSERT_TRUE(def.colorTransform);

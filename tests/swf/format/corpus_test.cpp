@@ -90,10 +90,10 @@ TEST(Corpus, MutatedMoviesNeverCrash) {
   ASSERT_TRUE(fs::exists(dir)) << "no corpus at " << dir << " (../shared/corpus)";
   std::mt19937 rng(1234);
   int loads = 0;
-  for (const char* name : {"DefineShape.swf", "DefineShape4.swf", "DefineMorphShape2.swf",
-                           "PlaceObject3-theworks.swf", "DefineButton2-CS6.swf",
-                           "DefineSprite.swf", "PlaceObject2-ClipActions-CS6.swf",
-                           "DefineBits-JpegTables-MX.swf", "DefineMorphShape-MX.swf"}) {
+  for (const char* name :
+       {"DefineShape.swf", "DefineShape4.swf", "DefineMorphShape2.swf", "PlaceObject3-theworks.swf",
+        "DefineButton2-CS6.swf", "DefineSprite.swf", "PlaceObject2-ClipActions-CS6.swf",
+        "DefineBits-JpegTables-MX.swf", "DefineMorphShape-MX.swf"}) {
     const auto original = ReadFile(dir / name);
     const LoadResult plain = LoadMovie(original);
     ASSERT_TRUE(plain.movie) << name << ": " << plain.message;
@@ -111,9 +111,15 @@ TEST(Corpus, MutatedMoviesNeverCrash) {
       for (int e = 0; e < edits; ++e) {
         const size_t at = 8 + rng() % (data.size() - 8);
         switch (rng() % 3) {
-          case 0: data[at] ^= static_cast<uint8_t>(1u << (rng() % 8)); break;
-          case 1: data[at] = static_cast<uint8_t>(rng()); break;
-          default: data.resize(at); break;
+          case 0:
+            data[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            break;
+          case 1:
+            data[at] = static_cast<uint8_t>(rng());
+            break;
+          default:
+            data.resize(at);
+            break;
         }
         if (data.size() <= 9) break;
       }

@@ -18,12 +18,12 @@ uint16_t S(int v) { return static_cast<uint16_t>(v); }
 // A triangle glyph (0,0) -> (n,0) -> (n,-n) -> back, fillStyle0 = 1.
 std::vector<uint8_t> Glyph(int n) {
   SwfWriter w;
-  w.U8(0x10);                                                          // 1 fill bit, 0 line bits
+  w.U8(0x10);  // 1 fill bit, 0 line bits
   w.Bits(1, 0).Bits(5, 0x03).Bits(5, 12).Bits(12, 0).Bits(12, 0).Bits(1, 1);  // move, fill0 = 1
-  w.Bits(2, 0b11).Bits(4, 10).Bits(1, 0).Bits(1, 0).Bits(12, n);       // dx
-  w.Bits(2, 0b11).Bits(4, 10).Bits(1, 0).Bits(1, 1).Bits(12, -n);      // dy
-  w.Bits(2, 0b11).Bits(4, 10).Bits(1, 1).Bits(12, -n).Bits(12, n);     // dx, dy
-  w.Bits(6, 0);                                                        // end
+  w.Bits(2, 0b11).Bits(4, 10).Bits(1, 0).Bits(1, 0).Bits(12, n);              // dx
+  w.Bits(2, 0b11).Bits(4, 10).Bits(1, 0).Bits(1, 1).Bits(12, -n);             // dy
+  w.Bits(2, 0b11).Bits(4, 10).Bits(1, 1).Bits(12, -n).Bits(12, n);            // dx, dy
+  w.Bits(6, 0);                                                               // end
   return w.Take();
 }
 
@@ -33,44 +33,51 @@ std::vector<uint8_t> Font2(bool wide, int codeTableDelta = 0) {
   const auto g0 = Glyph(100), g1 = Glyph(200);
   SwfWriter w;
   w.U16(7).U8(0x80 | (wide ? 0x0C : 0x00) | 0x01).U8(1);  // id, HasLayout (+ wide) Bold, lang
-  w.U8(4).Raw({'A', 'b', 'c', 0});                         // name, with a NUL some writers keep
-  w.U16(2);                                                // glyph count
+  w.U8(4).Raw({'A', 'b', 'c', 0});                        // name, with a NUL some writers keep
+  w.U16(2);                                               // glyph count
   const size_t table = 3 * (wide ? 4 : 2);
   for (size_t off : {table, table + g0.size(), table + g0.size() + g1.size() + codeTableDelta}) {
     wide ? w.U32(static_cast<uint32_t>(off)) : w.U16(static_cast<uint32_t>(off));
   }
   w.Raw(g0).Raw(g1);
-  wide ? w.U16('A').U16(0x263A) : w.U8('A').U8('B');      // code table
-  w.U16(900).U16(200).U16(S(-5));                          // ascent, descent, leading
-  w.U16(512).U16(S(-1));                                   // advances
-  w.Rect(1, 0, 0, 0, 0).Rect(1, 0, 0, 0, 0);               // glyph bounds
-  w.U16(0);                                                // kerning count
+  wide ? w.U16('A').U16(0x263A) : w.U8('A').U8('B');  // code table
+  w.U16(900).U16(200).U16(S(-5));                     // ascent, descent, leading
+  w.U16(512).U16(S(-1));                              // advances
+  w.Rect(1, 0, 0, 0, 0).Rect(1, 0, 0, 0, 0);          // glyph bounds
+  w.U16(0);                                           // kerning count
   return w.Take();
 }
 
 std::vector<uint8_t> Text1() {
   SwfWriter w;
-  w.U16(9).Rect(10, 0, 400, -200, 100);                    // id, bounds
-  w.Flag(true).Bits(5, 19).Bits(19, 2 << 16).Bits(19, 2 << 16)  // scale 2
-      .Flag(false).Bits(5, 8).Bits(8, 10).Bits(8, -20).Align();  // translate (10, -20)
-  w.U8(2).U8(9);                                           // glyph bits, advance bits
-  w.U8(0x8F).U16(7).Rgb(255, 0, 0).U16(S(-30)).U16(40).U16(240);  // font, colour, x, y, height
+  w.U16(9).Rect(10, 0, 400, -200, 100);  // id, bounds
+  w.Flag(true)
+      .Bits(5, 19)
+      .Bits(19, 2 << 16)
+      .Bits(19, 2 << 16)  // scale 2
+      .Flag(false)
+      .Bits(5, 8)
+      .Bits(8, 10)
+      .Bits(8, -20)
+      .Align();                                                     // translate (10, -20)
+  w.U8(2).U8(9);                                                    // glyph bits, advance bits
+  w.U8(0x8F).U16(7).Rgb(255, 0, 0).U16(S(-30)).U16(40).U16(240);    // font, colour, x, y, height
   w.U8(2).Bits(2, 1).Bits(9, 100).Bits(2, 0).Bits(9, -50).Align();  // two glyphs
-  w.U8(0x86).Rgb(0, 0, 255).U16(80);                       // colour, y
+  w.U8(0x86).Rgb(0, 0, 255).U16(80);                                // colour, y
   w.U8(1).Bits(2, 1).Bits(9, 0).Align();
-  w.U8(0);                                                 // end of records
+  w.U8(0);  // end of records
   return w.Take();
 }
 
 std::vector<uint8_t> EditText(const std::string& text) {
   SwfWriter w;
-  w.U16(12).Rect(12, -40, 2000, 0, 600);                   // id, bounds
+  w.U16(12).Rect(12, -40, 2000, 0, 600);          // id, bounds
   w.U8(0x80 | 0x40 | 0x20 | 0x04 | 0x02 | 0x01);  // HasText WordWrap Multiline Color MaxLength Font
-  w.U8(0x20 | 0x08 | 0x02 | 0x01);                         // HasLayout Border HTML UseOutlines
-  w.U16(7).U16(240);                                       // font id, height
-  w.Rgba(1, 2, 3, 4).U16(50);                              // colour, max length
-  w.U8(2).U16(20).U16(30).U16(S(-40)).U16(S(-2));          // center, margins, indent, leading
-  w.Str("_root.v").Str(text);                              // variable, initial text
+  w.U8(0x20 | 0x08 | 0x02 | 0x01);                // HasLayout Border HTML UseOutlines
+  w.U16(7).U16(240);                              // font id, height
+  w.Rgba(1, 2, 3, 4).U16(50);                     // colour, max length
+  w.U8(2).U16(20).U16(30).U16(S(-40)).U16(S(-2));  // center, margins, indent, leading
+  w.Str("_root.v").Str(text);                      // variable, initial text
   return w.Take();
 }
 
@@ -110,7 +117,7 @@ TEST(FontText, DamagedFonts) {
   struct Case {
     const char* name;
     std::vector<uint8_t> body;
-    bool kept;             // the font survives
+    bool kept;  // the font survives
     size_t nonEmptyGlyphs;
   };
   auto cut = Font2(false);

@@ -31,8 +31,8 @@ std::vector<uint8_t> Compress(const std::vector<uint8_t>& fws) {
 }
 
 TEST(Movie, ReadsHeader) {
-  const auto file = Fws(10, Cat({Tag(tc::kSetBackgroundColor, SwfWriter().Rgb(1, 2, 3).Take()),
-                                 kShowFrame, kEnd}));
+  const auto file = Fws(
+      10, Cat({Tag(tc::kSetBackgroundColor, SwfWriter().Rgb(1, 2, 3).Take()), kShowFrame, kEnd}));
   const auto result = Load(file);
   ASSERT_TRUE(result.movie) << result.message;
   const Movie& m = *result.movie;
@@ -76,10 +76,12 @@ TEST(Movie, RefusalsFailWithTheirKind) {
       {"empty", {}, LoadErrorKind::TooShort},
       {"seven_bytes", {'F', 'W', 'S', 8, 20, 0, 0}, LoadErrorKind::TooShort},
       {"bad_signature", {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0}, LoadErrorKind::BadSignature},
-      {"lzma", {'Z', 'W', 'S', 13, 100, 0, 0, 0, 5, 0, 0, 0, 0x5D, 0, 0, 0, 1},
+      {"lzma",
+       {'Z', 'W', 'S', 13, 100, 0, 0, 0, 5, 0, 0, 0, 0x5D, 0, 0, 0, 1},
        LoadErrorKind::Lzma},
       {"header_cut_in_rect", {'F', 'W', 'S', 8, 10, 0, 0, 0, 0xF8}, LoadErrorKind::Malformed},
-      {"zlib_garbage", {'C', 'W', 'S', 8, 100, 0, 0, 0, 0x78, 0x9C, 0xFF, 0xFF, 0xFF},
+      {"zlib_garbage",
+       {'C', 'W', 'S', 8, 100, 0, 0, 0, 0x78, 0x9C, 0xFF, 0xFF, 0xFF},
        LoadErrorKind::Compression},
       {"zip_bomb_declared_too_large", ZipBomb(), LoadErrorKind::TooLarge},
       {"doabc", Fws(9, Cat({Tag(tc::kDoAbc2, {0, 0, 0, 0, 0}), kShowFrame, kEnd})),
@@ -144,8 +146,7 @@ TEST(Movie, FrameLabelAndLongTagHeaders) {
 
 TEST(Movie, UnknownAndNonStandardTagsAreSkippedByLength) {
   const auto file = Fws(8, Cat({Tag(777, {1, 2, 3, 4, 5}), Tag(526, {}),
-                                Tag(tc::kRemoveObject2, {7, 0}),
-                                kShowFrame, kEnd}));
+                                Tag(tc::kRemoveObject2, {7, 0}), kShowFrame, kEnd}));
   const auto result = Load(file);
   ASSERT_TRUE(result.movie);
   EXPECT_EQ(std::get<RemoveObject>(result.movie->timeline.frames.at(0).tags.at(0)).depth, 7);
@@ -155,8 +156,8 @@ TEST(Movie, UnknownAndNonStandardTagsAreSkippedByLength) {
 TEST(Movie, TruncatedTagDoesNotRunIntoTheNext) {
   // The RemoveObject2 body claims 1 byte but needs 2: it must fail on its own
   // and leave the following tag intact.
-  const auto file = Fws(8, Cat({Tag(tc::kRemoveObject2, {9}), Tag(tc::kRemoveObject2, {4, 0}),
-                                kShowFrame, kEnd}));
+  const auto file = Fws(
+      8, Cat({Tag(tc::kRemoveObject2, {9}), Tag(tc::kRemoveObject2, {4, 0}), kShowFrame, kEnd}));
   const auto result = Load(file);
   ASSERT_TRUE(result.movie);
   const auto& frame = result.movie->timeline.frames.at(0);
@@ -184,7 +185,8 @@ TEST(Movie, SpriteHasItsOwnTimelineAndNestingIsCapped) {
   ASSERT_TRUE(result.movie);
   const auto& def = std::get<SpriteDefinition>(result.movie->characters.at(3));
   EXPECT_EQ(tuple(def.timeline.declaredFrameCount, def.timeline.frames.size(),
-                  result.movie->tags[1].spriteDepth), tuple(2, 2u, 1));
+                  result.movie->tags[1].spriteDepth),
+            tuple(2, 2u, 1));
   // file header, stage rect, rate and count, sprite tag header, id and count
   EXPECT_EQ(result.movie->tags[1].offset, 8u + 9 + 4 + 2 + 4);
 

@@ -33,16 +33,32 @@ TEST(PlaceObject2, FlagCombinations) {
          EXPECT_FALSE(po.characterId || po.matrix || po.colorTransform || po.ratio || po.name);
        }},
       {"character_matrix_ratio_name_clip",
-       SwfWriter().U8(0x02 | 0x04 | 0x10 | 0x20 | 0x40).U16(7).U16(21).Translate(8, 100, -100)
-           .U16(65535).Str("mc").U16(9).Take(),
+       SwfWriter()
+           .U8(0x02 | 0x04 | 0x10 | 0x20 | 0x40)
+           .U16(7)
+           .U16(21)
+           .Translate(8, 100, -100)
+           .U16(65535)
+           .Str("mc")
+           .U16(9)
+           .Take(),
        [](const PlaceObject& po) {
          EXPECT_EQ(tuple(po.move, po.characterId, po.matrix->tx, po.matrix->ty),
                    tuple(false, 21, 100, -100));
          EXPECT_EQ(tuple(po.ratio, po.name, po.clipDepth), tuple(65535, "mc", 9));
        }},
       {"color_transform_with_alpha",
-       SwfWriter().U8(0x01 | 0x08).U16(1).Flag(false).Flag(true).Bits(4, 9)
-           .Bits(9, 255).Bits(9, 0).Bits(9, -256).Bits(9, 128).Take(),
+       SwfWriter()
+           .U8(0x01 | 0x08)
+           .U16(1)
+           .Flag(false)
+           .Flag(true)
+           .Bits(4, 9)
+           .Bits(9, 255)
+           .Bits(9, 0)
+           .Bits(9, -256)
+           .Bits(9, 128)
+           .Take(),
        [](const PlaceObject& po) {
          EXPECT_EQ(po.colorTransform, (ColorTransform{255, 0, -256, 128, 0, 0, 0, 0}));
        }},
@@ -63,9 +79,20 @@ TEST(PlaceObject3, FlagCombinations) {
     void (*check)(const PlaceObject&);
   } cases[] = {
       {"class_name_filters_blend_cache_visible_background",
-       SwfWriter().U8(0x02).U8(0x08 | 0x01 | 0x02 | 0x04 | 0x20 | 0x40).U16(5).Str("Foo").U16(8)
-           .U8(1).U8(1).Raw(std::vector<uint8_t>(9, 0))  // one blur filter
-           .U8(3).U8(1).U8(0).Rgba(10, 20, 30, 40).Take(),
+       SwfWriter()
+           .U8(0x02)
+           .U8(0x08 | 0x01 | 0x02 | 0x04 | 0x20 | 0x40)
+           .U16(5)
+           .Str("Foo")
+           .U16(8)
+           .U8(1)
+           .U8(1)
+           .Raw(std::vector<uint8_t>(9, 0))  // one blur filter
+           .U8(3)
+           .U8(1)
+           .U8(0)
+           .Rgba(10, 20, 30, 40)
+           .Take(),
        [](const PlaceObject& po) {
          EXPECT_EQ(tuple(po.className, po.characterId, po.hasFilters, po.blendMode),
                    tuple("Foo", 8, true, BlendMode::Multiply));
@@ -77,8 +104,7 @@ TEST(PlaceObject3, FlagCombinations) {
        [](const PlaceObject& po) {
          EXPECT_EQ(tuple(po.className, po.characterId), tuple("Bmp", 8));
        }},
-      {"blend_values_out_of_range_are_normal",
-       SwfWriter().U8(0x01).U8(0x02).U16(5).U8(200).Take(),
+      {"blend_values_out_of_range_are_normal", SwfWriter().U8(0x01).U8(0x02).U16(5).U8(200).Take(),
        [](const PlaceObject& po) { EXPECT_EQ(po.blendMode, BlendMode::Normal); }},
       {"unknown_filter_keeps_the_placement",
        SwfWriter().U8(0x02).U8(0x01 | 0x02).U16(5).U16(8).U8(1).U8(42).U8(3).Take(),
@@ -101,9 +127,9 @@ TEST(PlaceObject2, ClipEventFlagWidthFollowsSwfVersion) {
     SwfWriter w;
     w.U8(0x80 | 0x02).U16(1).U16(4).U16(0);  // clip actions, character 4, reserved
     auto flags = [&](uint32_t f) -> SwfWriter& { return wide ? w.U32(f) : w.U16(f); };
-    flags(0x20001);                                   // all events
+    flags(0x20001);                                  // all events
     flags(0x20000).U32(3).U8(65).Raw({0x07, 0x00});  // keyPress 'A': stop
-    flags(0x1).U32(1).U8(0x00);                       // load: empty
+    flags(0x1).U32(1).U8(0x00);                      // load: empty
     flags(0);
     return w.Take();
   };

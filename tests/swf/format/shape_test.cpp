@@ -30,15 +30,24 @@ TEST(Shape, NewStylesMidShapeChangeTheIndexWidths) {
   w.U8(1).U16(40).Rgb(0, 0, 255);   // lines: 2 px blue
   w.Bits(4, 1).Bits(4, 1);          // NumFillBits, NumLineBits
   // Style change: moveTo(-100, 0), fill1 = 1, line = 1; then a general line.
-  w.Bits(1, 0).Flag(false).Flag(true).Flag(true).Flag(false).Flag(true)
-      .Bits(5, 8).Bits(8, -100).Bits(8, 0).Bits(1, 1).Bits(1, 1);
+  w.Bits(1, 0)
+      .Flag(false)
+      .Flag(true)
+      .Flag(true)
+      .Flag(false)
+      .Flag(true)
+      .Bits(5, 8)
+      .Bits(8, -100)
+      .Bits(8, 0)
+      .Bits(1, 1)
+      .Bits(1, 1);
   w.Bits(1, 1).Flag(true).Bits(4, 9).Flag(true).Bits(11, 1000).Bits(11, -5);
   // Style change with new styles: the arrays start on a byte boundary.
   w.Bits(1, 0).Flag(true).Flag(false).Flag(false).Flag(false).Flag(false).Align();
   w.U8(2).U8(0x00).Rgb(1, 1, 1).U8(0x00).Rgb(2, 2, 2).U8(0);
   w.Bits(4, 2).Bits(4, 0);
   w.Bits(1, 0).Flag(false).Flag(false).Flag(false).Flag(true).Flag(false).Bits(2, 2);  // fill0 = 2
-  w.Bits(6, 0);                                                                       // end
+  w.Bits(6, 0);                                                                        // end
   LoadResult holder;
   const auto* def = LoadShape(Tag(tag::kDefineShape2, w.Take()), holder);
   ASSERT_NE(def, nullptr);
@@ -68,12 +77,20 @@ TEST(Shape, Shape4WithLineStyle2AndFocalGradient) {
   w.U16(static_cast<uint16_t>(-128));  // focal point -0.5 (8.8)
   // Two LINESTYLE2: square caps with miter join and a fill; none caps + colour.
   w.U8(2);
-  w.U16(100).Bits(2, 2).Bits(2, 2).Flag(true).Flag(true).Flag(false).Flag(true)
-      .Bits(5, 0).Flag(true).Bits(2, 1);
+  w.U16(100)
+      .Bits(2, 2)
+      .Bits(2, 2)
+      .Flag(true)
+      .Flag(true)
+      .Flag(false)
+      .Flag(true)
+      .Bits(5, 0)
+      .Flag(true)
+      .Bits(2, 1);
   w.U16(0x0280);  // miter limit 2.5
   w.U8(0x00).Rgba(9, 8, 7, 6);
-  w.U16(20).Bits(2, 1).Bits(2, 1).Flag(false).Bits(3, 0).Bits(5, 0).Flag(false).Bits(2, 1)
-      .Rgba(1, 2, 3, 4);
+  w.U16(20).Bits(2, 1).Bits(2, 1).Flag(false).Bits(3, 0).Bits(5, 0).Flag(false).Bits(2, 1).Rgba(
+      1, 2, 3, 4);
   w.Bits(4, 0).Bits(4, 0).Bits(6, 0);  // no records
   LoadResult holder;
   const auto* def = LoadShape(Tag(tag::kDefineShape4, w.Take()), holder);
@@ -83,10 +100,10 @@ TEST(Shape, Shape4WithLineStyle2AndFocalGradient) {
             tuple(true, true, false));
 
   const Gradient& g = def->shape.fillStyles.at(0).gradient;
-  EXPECT_EQ(tuple(def->shape.fillStyles[0].type, g.spread, g.interpolation, g.focalPoint,
-                  g.matrix.tx),
-            tuple(FillType::FocalRadialGradient, SpreadMode::Reflect,
-                  InterpolationMode::LinearRgb, -0.5f, 200));
+  EXPECT_EQ(
+      tuple(def->shape.fillStyles[0].type, g.spread, g.interpolation, g.focalPoint, g.matrix.tx),
+      tuple(FillType::FocalRadialGradient, SpreadMode::Reflect, InterpolationMode::LinearRgb, -0.5f,
+            200));
   ASSERT_EQ(g.records.size(), 2u);
   EXPECT_EQ(tuple(g.records[0].color, g.records[1].ratio), tuple(Rgba{255, 0, 0, 128}, 255));
 
@@ -117,12 +134,15 @@ TEST(Shape, BrokenShapesAreDropped) {
     LoadLimits limits;
   } cases[] = {
       {"no_end_record",
-       Tag(tag::kDefineShape, SwfWriter().U16(1).Rect(1, 0, 0, 0, 0).U8(0).U8(0).U8(0).Take()), {}},
+       Tag(tag::kDefineShape, SwfWriter().U16(1).Rect(1, 0, 0, 0, 0).U8(0).U8(0).U8(0).Take()),
+       {}},
       {"unknown_fill_type",
-       Tag(tag::kDefineShape, SwfWriter().U16(1).Rect(1, 0, 0, 0, 0).U8(1).U8(0x77).Take()), {}},
+       Tag(tag::kDefineShape, SwfWriter().U16(1).Rect(1, 0, 0, 0, 0).U8(1).U8(0x77).Take()),
+       {}},
       {"style_count_past_tag",
        Tag(tag::kDefineShape3,
-           SwfWriter().U16(1).Rect(1, 0, 0, 0, 0).U8(0xFF).U16(60000).U8(0).Take()), {}},
+           SwfWriter().U16(1).Rect(1, 0, 0, 0, 0).U8(0xFF).U16(60000).U8(0).Take()),
+       {}},
       {"over_the_record_cap", Tag(tag::kDefineShape, edges.Take()), fiftyRecords},
   };
   for (const auto& c : cases) {

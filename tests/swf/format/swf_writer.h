@@ -34,7 +34,8 @@ class SwfWriter {
   SwfWriter& Bits(unsigned n, int64_t v) {
     for (unsigned i = n; i-- > 0;) {
       if (bitPos_ == 0) data_.push_back(0);
-      if ((static_cast<uint64_t>(v) >> i) & 1u) data_.back() |= static_cast<uint8_t>(0x80u >> bitPos_);
+      if ((static_cast<uint64_t>(v) >> i) & 1u)
+        data_.back() |= static_cast<uint8_t>(0x80u >> bitPos_);
       bitPos_ = (bitPos_ + 1) % 8;
     }
     return *this;

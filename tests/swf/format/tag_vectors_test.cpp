@@ -17,8 +17,8 @@ using namespace test;
 using std::tuple;
 
 std::vector<uint8_t> Vector(const std::string& name) {
-  const auto path = std::filesystem::path(ORRIVEL_CORPUS_DIR) / "misc/open-flash-db-tags" / name /
-                    "input.bytes";
+  const auto path =
+      std::filesystem::path(ORRIVEL_CORPUS_DIR) / "misc/open-flash-db-tags" / name / "input.bytes";
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -82,8 +82,9 @@ TEST_F(TagVectors, Shapes) {
   EXPECT_EQ(door.version, 4);
   EXPECT_EQ(door.edgeBounds, (Rect{-148, 156, -605, -1}));
   EXPECT_TRUE(door.usesScalingStrokes && !door.usesFillWindingRule);
-  EXPECT_EQ(tuple(door.shape.fillStyles.size(), door.shape.lineStyles.size(),
-                  door.shape.records.size()), tuple(6u, 4u, 156u));
+  EXPECT_EQ(
+      tuple(door.shape.fillStyles.size(), door.shape.lineStyles.size(), door.shape.records.size()),
+      tuple(6u, 4u, 156u));
   EXPECT_EQ(door.shape.fillStyles.at(5).color, (Rgba{107, 83, 71, 255}));
   const LineStyle& line = door.shape.lineStyles.at(0);
   EXPECT_EQ(tuple(line.width, line.color, line.fill.has_value()),
@@ -95,8 +96,8 @@ TEST_F(TagVectors, Shapes) {
 }
 
 TEST_F(TagVectors, MorphShapes) {
-  const auto& sq = Character<MorphShapeDefinition>("define-morph-shape/ms1-morph-rotating-square",
-                                                   1);
+  const auto& sq =
+      Character<MorphShapeDefinition>("define-morph-shape/ms1-morph-rotating-square", 1);
   EXPECT_EQ(sq.endBounds, (Rect{-1600, 1600, -1600, 1600}));
   EXPECT_EQ(sq.start.fillStyles.at(0).color, (Rgba{255, 0, 0, 255}));
   EXPECT_EQ(sq.end.fillStyles.at(0).color, (Rgba{0, 0, 255, 255}));
@@ -112,8 +113,8 @@ TEST_F(TagVectors, MorphShapes) {
   EXPECT_EQ(u.startEdgeBounds, (Rect{-268, 272, -531, -242}));
   const FillStyle& s = u.start.fillStyles.at(0);
   const FillStyle& e = u.end.fillStyles.at(0);
-  EXPECT_EQ(tuple(s.type, e.type), tuple(FillType::FocalRadialGradient,
-                                         FillType::FocalRadialGradient));
+  EXPECT_EQ(tuple(s.type, e.type),
+            tuple(FillType::FocalRadialGradient, FillType::FocalRadialGradient));
   EXPECT_DOUBLE_EQ(s.gradient.matrix.a, 2369 / 65536.0);
   EXPECT_EQ(tuple(s.gradient.matrix.tx, e.gradient.matrix.tx, e.gradient.matrix.ty),
             tuple(-8, 234, -242));
@@ -165,8 +166,7 @@ TEST_F(TagVectors, BitmapsButtonsAndSprites) {
   EXPECT_TRUE(b2.records[1].stateOver && b2.records[1].stateDown && b2.records[1].stateHitTest);
   EXPECT_TRUE(b2.records[0].colorTransform.IsIdentity() && b2.actions.empty());
 
-  const auto& sprite =
-      Character<SpriteDefinition>("define-sprite/small-sprite-with-avm1-stop", 12);
+  const auto& sprite = Character<SpriteDefinition>("define-sprite/small-sprite-with-avm1-stop", 12);
   EXPECT_EQ(sprite.timeline.declaredFrameCount, 12);
   const auto& second = std::get<PlaceObject>(sprite.timeline.frames.at(1).tags.at(0));
   EXPECT_EQ(tuple(second.move, second.characterId), tuple(true, std::optional<uint16_t>(2)));
@@ -227,9 +227,9 @@ TEST_F(TagVectors, Texts) {
 
 // Inputs that the reference parser rejects: each must be dropped on its own.
 TEST_F(TagVectors, BrokenBodiesAreDroppedCleanly) {
-  for (const char* name : {"invalid-cap-style", "missing-morph-shape-end-record",
-                           "invalid-gradient-flags", "invalid-morph-gradient",
-                           "incomplete-bits-lossless"}) {
+  for (const char* name :
+       {"invalid-cap-style", "missing-morph-shape-end-record", "invalid-gradient-flags",
+        "invalid-morph-gradient", "incomplete-bits-lossless"}) {
     const auto tag = Vector(std::string("raw-body/") + name);
     const auto result = Load(Fws(10, Cat({tag, Tag(tag::kShowFrame, {})})));
     ASSERT_TRUE(result.movie) << name;

@@ -82,8 +82,8 @@ TEST(ActionsTest, FirstFrameActions) {
        Cat({ConstantPool({"x", "Four"}), Long(0x96, {9, 1, 0}), GotoFrame2(false)}), false, 4,
        false},
       // Several values in one push; the last one, a null, is what the goto sees.
-      {"Frame2SeveralValues", Cat({Long(0x96, {7, 3, 0, 0, 0, 4, 0, 2}), GotoFrame2(false)}),
-       false, 0, true},
+      {"Frame2SeveralValues", Cat({Long(0x96, {7, 3, 0, 0, 0, 4, 0, 2}), GotoFrame2(false)}), false,
+       0, true},
       {"Frame2PushCutShort", Cat({Long(0x96, {7, 3, 0}), GotoFrame2(false)}), false, 0, true},
       {"Frame2EmptyStack", GotoFrame2(false), false, 0, true},
       {"Frame2AfterUnmodelledOp", Cat({PushInt(3), kAdd, GotoFrame2(false)}), false, 0, true},
@@ -119,9 +119,9 @@ TEST(ActionsTest, FirstFrameActions) {
     AddSprite(m, 20, {MakeFrame({}), MakeFrame({}), MakeFrame({}, "last")});
     DoAction first;
     first.actions = c.actions;
-    m.timeline = MakeTimeline({MakeFrame({Named(Place(1, 20), "mc"), first}), MakeFrame({}),
-                               MakeFrame({}, "two"), MakeFrame({}), MakeFrame({}, "Four"),
-                               MakeFrame({})});
+    m.timeline =
+        MakeTimeline({MakeFrame({Named(Place(1, 20), "mc"), first}), MakeFrame({}),
+                      MakeFrame({}, "two"), MakeFrame({}), MakeFrame({}, "Four"), MakeFrame({})});
     MovieRunner runner(m);
     const auto clip = runner.Root().ChildByName("mc");
     ASSERT_TRUE(clip);
@@ -158,8 +158,8 @@ TEST(ActionsTest, PerFrameStepBudgetEndsLongBlocks) {
   for (int i = 0; i < 12; ++i) block.actions.push_back(0x06);
   block.actions = Cat({block.actions, PushInt(1), kStop, kEnd});
   m.timeline = MakeTimeline({MakeFrame({block}), MakeFrame({})});
-  for (const auto& [budget, stopped] : {std::pair{10u, false}, std::pair{14u, false},
-                                        std::pair{15u, true}}) {
+  for (const auto& [budget, stopped] :
+       {std::pair{10u, false}, std::pair{14u, false}, std::pair{15u, true}}) {
     PlayerLimits limits;
     limits.maxActionStepsPerTick = budget;
     MovieRunner runner(m, limits);

@@ -54,8 +54,9 @@ Movie ButtonMovie(Layout layout) {
   if (layout == Layout::InSprite) {
     // The button 200 px right in a sprite at half size, 50 px right: its hit
     // area lands on stage pixels 300..350 x 150..200.
-    AddSprite(m, kSprite, {MakeFrame({Place(1, kButton, 200 * 20), Act({kStop})}),
-                           MakeFrame({Place(2, kMarker)})});
+    AddSprite(
+        m, kSprite,
+        {MakeFrame({Place(1, kButton, 200 * 20), Act({kStop})}), MakeFrame({Place(2, kMarker)})});
     PlaceObject outer = Place(1, kSprite);
     outer.matrix = Matrix{0.5, 0, 0, 0.5, 50 * 20, 0};
     m.timeline = MakeTimeline({MakeFrame({outer})});
@@ -76,8 +77,8 @@ Movie ButtonMovie(Layout layout) {
 std::string Leaves(const DisplayNode& node) {
   std::string out;
   for (const DisplayNode& child : node.children) {
-    const std::string leaf = child.kind == DisplayNode::Kind::Group
-                                 ? Leaves(child) : std::to_string(child.characterId);
+    const std::string leaf =
+        child.kind == DisplayNode::Kind::Group ? Leaves(child) : std::to_string(child.characterId);
     if (!leaf.empty()) out += (out.empty() ? "" : " ") + leaf;
   }
   return out;
@@ -122,12 +123,24 @@ TEST_P(ButtonInputTest, Sequence) {
     SCOPED_TRACE("step " + std::to_string(i));
     bool changed = false;
     switch (s.ev) {
-      case Ev::Move: changed = player.MouseMove(s.x, s.y); break;
-      case Ev::Down: changed = player.MouseDown(); break;
-      case Ev::Up: changed = player.MouseUp(); break;
-      case Ev::Leave: changed = player.MouseLeave(); break;
-      case Ev::Key: changed = player.KeyPress(static_cast<uint16_t>(s.x)); break;
-      case Ev::Frame: changed = player.Advance(player.SecondsPerFrame()); break;
+      case Ev::Move:
+        changed = player.MouseMove(s.x, s.y);
+        break;
+      case Ev::Down:
+        changed = player.MouseDown();
+        break;
+      case Ev::Up:
+        changed = player.MouseUp();
+        break;
+      case Ev::Leave:
+        changed = player.MouseLeave();
+        break;
+      case Ev::Key:
+        changed = player.KeyPress(static_cast<uint16_t>(s.x));
+        break;
+      case Ev::Frame:
+        changed = player.Advance(player.SecondsPerFrame());
+        break;
     }
     EXPECT_EQ(changed, s.changed);
     EXPECT_EQ(Leaves(player.BuildDisplayTree(550, 400)), s.looks);
@@ -138,32 +151,53 @@ TEST_P(ButtonInputTest, Sequence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ButtonInputTest,
-    ::testing::Values(
-        InputCase{"ClickOnTheHitAreaRunsRelease", Layout::Plain, 550, {
-            {Ev::Move, 150, 150, false, "21", 0, false},  // the looks do not react
-            {Ev::Move, 350, 350, true, "22", 0, true},
-            {Ev::Down, 0, 0, true, "23", 0, true}, {Ev::Up, 0, 0, true, "", 2, false},
-            // Placed again under the still pointer, it reacts at once.
-            {Ev::Frame, 0, 0, true, "22", 0, true}, {Ev::Down, 0, 0, true, "23", 0, true}}},
-        InputCase{"ReleaseOutsideRunsNothing", Layout::Plain, 550, {
-            {Ev::Move, 350, 350, true, "22", 0, true}, {Ev::Down, 0, 0, true, "23", 0, true},
-            {Ev::Move, 50, 50, true, "22", 0, false}, {Ev::Up, 0, 0, true, "21", 0, false},
-            {Ev::Move, 399, 399, true, "22", 0, true}, {Ev::Leave, 0, 0, true, "21", 0, false},
-            {Ev::Move, NAN, 350, false, "21", 0, false},
-            {Ev::Move, 1e300, -1e300, false, "21", 0, false},
-            {Ev::Up, 0, 0, false, "21", 0, false}}},
-        // The pointer at half size: stage pixels 351,351 then 321,171.
-        InputCase{"NestedButtonActsOnItsSprite", Layout::InSprite, 275, {
-            {Ev::Move, 175, 175, false, "21", 0, false}, {Ev::Move, 160, 85, true, "22", 0, true},
-            {Ev::Down, 0, 0, true, "23", 0, true}, {Ev::Up, 0, 0, true, "22 26", 0, true}}},
-        InputCase{"KeyRunsOnTheButtonsTimeline", Layout::InSprite, 550, {
-            {Ev::Key, 'b', 0, false, "21", 0, false}, {Ev::Key, 'a', 0, true, "21 26", 0, false}}},
-        InputCase{"MaskedOutPartsDoNotReact", Layout::Masked, 550, {
-            {Ev::Move, 375, 375, false, "27 21", 0, false},
-            {Ev::Move, 325, 325, true, "27 22", 0, true}}},
-        InputCase{"NothingLoadedDoesNothing", Layout::None, 550, {
-            {Ev::Move, 350, 350, false, "", -1, false}, {Ev::Down, 0, 0, false, "", -1, false},
-            {Ev::Key, 'a', 0, false, "", -1, false}}}),
+    ::testing::Values(InputCase{"ClickOnTheHitAreaRunsRelease",
+                                Layout::Plain,
+                                550,
+                                {{Ev::Move, 150, 150, false, "21", 0,
+                                  false},  // the looks do not react
+                                 {Ev::Move, 350, 350, true, "22", 0, true},
+                                 {Ev::Down, 0, 0, true, "23", 0, true},
+                                 {Ev::Up, 0, 0, true, "", 2, false},
+                                 // Placed again under the still pointer, it reacts at once.
+                                 {Ev::Frame, 0, 0, true, "22", 0, true},
+                                 {Ev::Down, 0, 0, true, "23", 0, true}}},
+                      InputCase{"ReleaseOutsideRunsNothing",
+                                Layout::Plain,
+                                550,
+                                {{Ev::Move, 350, 350, true, "22", 0, true},
+                                 {Ev::Down, 0, 0, true, "23", 0, true},
+                                 {Ev::Move, 50, 50, true, "22", 0, false},
+                                 {Ev::Up, 0, 0, true, "21", 0, false},
+                                 {Ev::Move, 399, 399, true, "22", 0, true},
+                                 {Ev::Leave, 0, 0, true, "21", 0, false},
+                                 {Ev::Move, NAN, 350, false, "21", 0, false},
+                                 {Ev::Move, 1e300, -1e300, false, "21", 0, false},
+                                 {Ev::Up, 0, 0, false, "21", 0, false}}},
+                      // The pointer at half size: stage pixels 351,351 then 321,171.
+                      InputCase{"NestedButtonActsOnItsSprite",
+                                Layout::InSprite,
+                                275,
+                                {{Ev::Move, 175, 175, false, "21", 0, false},
+                                 {Ev::Move, 160, 85, true, "22", 0, true},
+                                 {Ev::Down, 0, 0, true, "23", 0, true},
+                                 {Ev::Up, 0, 0, true, "22 26", 0, true}}},
+                      InputCase{"KeyRunsOnTheButtonsTimeline",
+                                Layout::InSprite,
+                                550,
+                                {{Ev::Key, 'b', 0, false, "21", 0, false},
+                                 {Ev::Key, 'a', 0, true, "21 26", 0, false}}},
+                      InputCase{"MaskedOutPartsDoNotReact",
+                                Layout::Masked,
+                                550,
+                                {{Ev::Move, 375, 375, false, "27 21", 0, false},
+                                 {Ev::Move, 325, 325, true, "27 22", 0, true}}},
+                      InputCase{"NothingLoadedDoesNothing",
+                                Layout::None,
+                                550,
+                                {{Ev::Move, 350, 350, false, "", -1, false},
+                                 {Ev::Down, 0, 0, false, "", -1, false},
+                                 {Ev::Key, 'a', 0, false, "", -1, false}}}),
     [](const ::testing::TestParamInfo<InputCase>& info) { return info.param.name; });
 
 // A button movie with Flash Player's own pictures of its up, over, down and
@@ -224,10 +258,9 @@ TEST(HitTesterTest, ShapesTextAndBitmaps) {
     uint16_t character;
     double x, y;
     bool hit;
-  } probes[] = {
-      {50, 10, 10, true},  {50, 50, 50, false}, {50, 150, 50, false}, {51, 50, 50, true},
-      {52, 50, 3, true},   {52, 50, -4, true},  {52, 50, 20, false},  {53, 90, 15, true},
-      {53, 90, 25, false}, {54, 9, 9, true},    {54, 11, 5, false}};
+  } probes[] = {{50, 10, 10, true},  {50, 50, 50, false}, {50, 150, 50, false}, {51, 50, 50, true},
+                {52, 50, 3, true},   {52, 50, -4, true},  {52, 50, 20, false},  {53, 90, 15, true},
+                {53, 90, 25, false}, {54, 9, 9, true},    {54, 11, 5, false}};
   NativeImageDecoder decoder;
   HitTester tester(m, decoder);
   for (const auto& p : probes) {

@@ -22,7 +22,8 @@ std::vector<uint8_t> TinySwf(uint8_t fps, int frames) {
     for (int i = 14; i >= 0; --i) bits += char('0' + (v >> i & 1));
   }
   bits.resize(72, '0');
-  for (size_t i = 0; i < bits.size(); i += 8) swf.push_back(uint8_t(std::stoi(bits.substr(i, 8), nullptr, 2)));
+  for (size_t i = 0; i < bits.size(); i += 8)
+    swf.push_back(uint8_t(std::stoi(bits.substr(i, 8), nullptr, 2)));
   swf.insert(swf.end(), {0, fps, uint8_t(frames), 0});
   for (int i = 0; i < frames; ++i) swf.insert(swf.end(), {0x40, 0});  // ShowFrame
   swf.insert(swf.end(), {0, 0});
@@ -37,7 +38,8 @@ TEST(PlayerTest, FailedLoadsExplainInOneLine) {
   player.StepFrame();
   EXPECT_EQ(player.FrameNum(), -1);
   EXPECT_EQ(player.GetMovie(), nullptr);
-  const std::vector<std::vector<uint8_t>> bad = {{}, {'F', 'W', 'S'}, {'G', 'I', 'F', '8', '9', 'a'}};
+  const std::vector<std::vector<uint8_t>> bad = {
+      {}, {'F', 'W', 'S'}, {'G', 'I', 'F', '8', '9', 'a'}};
   for (const auto& bytes : bad) {
     EXPECT_FALSE(player.LoadMemory(bytes));
     EXPECT_EQ(player.FrameNum(), -1);
@@ -73,7 +75,8 @@ TEST(PlayerTest, LoadsUtf8PathsAndPlaysAtTheFrameRate) {
   {
     const auto bytes = TinySwf(10, 3);
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   NativeImageDecoder decoder;
   Player player(decoder);
@@ -128,7 +131,8 @@ TEST(PlayerTest, RedrawingTheChangesMatchesAFullRedraw) {
     SCOPED_TRACE(path);
     NativeImageDecoder decoder;
     Player player(decoder);
-    ASSERT_TRUE(player.LoadFile(path)) << "no corpus or movie at " << path << ": " << player.LastError();
+    ASSERT_TRUE(player.LoadFile(path))
+        << "no corpus or movie at " << path << ": " << player.LastError();
     const int w = 331, h = 207;
     std::vector<uint32_t> partial(w * h), full(w * h);
     raster::Canvas partialCanvas{partial.data(), w, h, w}, fullCanvas{full.data(), w, h, w};
@@ -140,8 +144,8 @@ TEST(PlayerTest, RedrawingTheChangesMatchesAFullRedraw) {
       int worst = 0;
       for (size_t i = 0; i < full.size(); ++i) {
         for (int shift = 0; shift < 32; shift += 8) {
-          worst = std::max(worst, std::abs(int((full[i] >> shift) & 0xFF) -
-                                           int((partial[i] >> shift) & 0xFF)));
+          worst = std::max(
+              worst, std::abs(int((full[i] >> shift) & 0xFF) - int((partial[i] >> shift) & 0xFF)));
         }
       }
       ASSERT_LE(worst, 2) << "frame " << frame;

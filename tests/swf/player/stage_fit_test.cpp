@@ -9,9 +9,7 @@
 namespace orrivel::swf {
 namespace {
 
-Rect Stage(int w, int h, int x0 = 0, int y0 = 0) {
-  return Rect{x0, x0 + w * 20, y0, y0 + h * 20};
-}
+Rect Stage(int w, int h, int x0 = 0, int y0 = 0) { return Rect{x0, x0 + w * 20, y0, y0 + h * 20}; }
 
 TEST(ShowAllTest, Geometry) {
   struct Case {
@@ -67,9 +65,9 @@ TEST(FrameClockTest, EffectiveRate) {
   };
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  for (const RateCase& c : {RateCase{24, 24}, RateCase{0, 12}, RateCase{-3, 12}, RateCase{nan, 12},
-                            RateCase{inf, 12}, RateCase{1000, 120}, RateCase{0.01, 0.25},
-                            RateCase{0.5, 0.5}}) {
+  for (const RateCase& c :
+       {RateCase{24, 24}, RateCase{0, 12}, RateCase{-3, 12}, RateCase{nan, 12}, RateCase{inf, 12},
+        RateCase{1000, 120}, RateCase{0.01, 0.25}, RateCase{0.5, 0.5}}) {
     EXPECT_EQ(FrameClock::EffectiveRate(c.declared), c.effective) << c.declared;
   }
 }
@@ -81,8 +79,10 @@ TEST(FrameClockTest, RunsDueFramesAndDropsLongStalls) {
     double elapsed;
     int frames;
   };
-  const Step steps[] = {{0.02, 0}, {0.04, 1}, {0.115, 2}, {0.0, 0},  {10.0, 4}, {0.0, 0},
-                        {-1, 0},   {std::numeric_limits<double>::quiet_NaN(), 0}, {0.05, 1}};
+  const Step steps[] = {
+      {0.02, 0}, {0.04, 1}, {0.115, 2}, {0.0, 0},
+      {10.0, 4}, {0.0, 0},  {-1, 0},    {std::numeric_limits<double>::quiet_NaN(), 0},
+      {0.05, 1}};
   for (const Step& s : steps) EXPECT_EQ(clock.Advance(s.elapsed), s.frames) << s.elapsed;
   clock.SetRate(0);  // still plays
   EXPECT_NEAR(clock.SecondsPerFrame(), 1.0 / 12, 1e-12);

@@ -75,8 +75,8 @@ TEST(TimelineTest, SingleOrNoFrameMoviesStayOnTheirFrame) {
 
 TEST(TimelineTest, SpriteTimelineAdvancesAndLoopsOnItsOwn) {
   Movie m = BaseMovie();
-  AddSprite(m, 20, {MakeFrame({Place(1, kShapeA)}), MakeFrame({Move(1, 10)}),
-                    MakeFrame({Move(1, 20)})});
+  AddSprite(m, 20,
+            {MakeFrame({Place(1, kShapeA)}), MakeFrame({Move(1, 10)}), MakeFrame({Move(1, 20)})});
   m.timeline = MakeTimeline({MakeFrame({Place(3, 20)}), MakeFrame({})});
   MovieRunner runner(m);
   const auto sprite = runner.Root().List().at(3).instance;
@@ -134,8 +134,9 @@ TEST(TimelineTest, ForwardGotoRunsSkippedTagsButNotTheirActions) {
 TEST(TimelineTest, SpriteFrameActionsRunOnTheirOwnTimeline) {
   Movie m = BaseMovie();
   // The sprite stops itself on its second frame and stops the main movie on its first.
-  AddSprite(m, 20, {MakeFrame({Act({SetTarget("_parent"), kStop, SetTarget(""), kPlay})}),
-                    MakeFrame({Act({kStop})}), MakeFrame({})});
+  AddSprite(m, 20,
+            {MakeFrame({Act({SetTarget("_parent"), kStop, SetTarget(""), kPlay})}),
+             MakeFrame({Act({kStop})}), MakeFrame({})});
   m.timeline = MakeTimeline({MakeFrame({Place(1, 20)}), MakeFrame({})});
   MovieRunner runner(m);
   EXPECT_FALSE(runner.Root().Playing());
@@ -170,8 +171,8 @@ TEST(TimelineTest, SelfPlacingSpritesAndGotoLoopsAreBounded) {
 
   // Each frame sends the movie to the other one, whose actions send it back.
   Movie gotos = BaseMovie();
-  gotos.timeline = MakeTimeline({MakeFrame({Act({GotoFrame(1), kPlay})}),
-                                 MakeFrame({Act({GotoFrame(0), kPlay})})});
+  gotos.timeline = MakeTimeline(
+      {MakeFrame({Act({GotoFrame(1), kPlay})}), MakeFrame({Act({GotoFrame(0), kPlay})})});
   MovieRunner(gotos).Tick();  // returns
 }
 

@@ -7,7 +7,8 @@ namespace {
 
 using testing::TestCanvas;
 
-uint32_t CompositeOne(BlendMode mode, uint32_t layerPx, uint32_t dstPx, const Mask* clip = nullptr) {
+uint32_t CompositeOne(BlendMode mode, uint32_t layerPx, uint32_t dstPx,
+                      const Mask* clip = nullptr) {
   TestCanvas dst(1, 1, dstPx), layer(1, 1, layerPx);
   Composite(dst.canvas, layer.canvas, mode, clip);
   return dst.At(0, 0);
@@ -24,18 +25,18 @@ TEST(CompositeTest, OpaquePairsFollowFlashFormulas) {
   const Case cases[] = {
       {BlendMode::Normal, kLayer},
       {BlendMode::Layer, kLayer},
-      {BlendMode::Multiply, 0xFF4E3B31},    // s * d / 255
-      {BlendMode::Screen, 0xFFDEBFFB},      // s + d - s * d / 255
+      {BlendMode::Multiply, 0xFF4E3B31},  // s * d / 255
+      {BlendMode::Screen, 0xFFDEBFFB},    // s + d - s * d / 255
       {BlendMode::Lighten, 0xFFC896FA},
       {BlendMode::Darken, 0xFF646432},
       {BlendMode::Difference, 0xFF6432C8},
-      {BlendMode::Add, 0xFFFFFAFF},         // 300 clamps to 255
-      {BlendMode::Subtract, 0xFF640000},    // d - s, floor 0
-      {BlendMode::Invert, 0xFF379BCD},      // 255 - d
+      {BlendMode::Add, 0xFFFFFAFF},       // 300 clamps to 255
+      {BlendMode::Subtract, 0xFF640000},  // d - s, floor 0
+      {BlendMode::Invert, 0xFF379BCD},    // 255 - d
       {BlendMode::Alpha, kDst},
       {BlendMode::Erase, 0x00000000},
-      {BlendMode::Overlay, 0xFFBC7662},     // chooses by the background
-      {BlendMode::HardLight, 0xFF9D7FF7},   // chooses by the layer
+      {BlendMode::Overlay, 0xFFBC7662},    // chooses by the background
+      {BlendMode::HardLight, 0xFF9D7FF7},  // chooses by the layer
   };
   for (const Case& k : cases) {
     EXPECT_EQ(CompositeOne(k.mode, kLayer, kDst), k.want) << "mode " << int(k.mode);
@@ -51,9 +52,9 @@ TEST(CompositeTest, TransparentLayerLeavesBackgroundExceptAlphaMode) {
 }
 
 TEST(CompositeTest, TransparentBackgroundTakesTheLayerForSeparableModes) {
-  for (BlendMode mode : {BlendMode::Normal, BlendMode::Multiply, BlendMode::Screen, BlendMode::Lighten,
-                         BlendMode::Darken, BlendMode::Difference, BlendMode::Add, BlendMode::Overlay,
-                         BlendMode::HardLight}) {
+  for (BlendMode mode : {BlendMode::Normal, BlendMode::Multiply, BlendMode::Screen,
+                         BlendMode::Lighten, BlendMode::Darken, BlendMode::Difference,
+                         BlendMode::Add, BlendMode::Overlay, BlendMode::HardLight}) {
     EXPECT_EQ(CompositeOne(mode, kLayer, 0), kLayer) << "mode " << int(mode);
   }
   EXPECT_EQ(CompositeOne(BlendMode::Invert, kLayer, 0), 0u);
@@ -68,7 +69,8 @@ TEST(CompositeTest, TranslucentLayerAlphaAndErase) {
 }
 
 TEST(CompositeTest, ResultsStayValidPremultiplied) {
-  const uint32_t samples[] = {0, 0xFFFFFFFF, 0x80808080, 0x40102030, 0xFF000000, 0x01010101, kDst, kLayer};
+  const uint32_t samples[] = {0,          0xFFFFFFFF, 0x80808080, 0x40102030,
+                              0xFF000000, 0x01010101, kDst,       kLayer};
   for (int m = 0; m <= 14; ++m) {
     for (uint32_t s : samples) {
       for (uint32_t d : samples) {

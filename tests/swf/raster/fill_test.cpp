@@ -32,20 +32,43 @@ TEST(FillPathTest, SmallCanvasesMatchLiteralPixels) {
   const Paint white = Solid(255, 255, 255), black = Solid(0, 0, 0);
   const DrawOptions aliased{.antiAlias = false};
   const Case cases[] = {
-      {"aligned rect", 4, 4, 0, Rect(1, 1, 3, 3), Solid(255, 0, 0), {},
+      {"aligned rect",
+       4,
+       4,
+       0,
+       Rect(1, 1, 3, 3),
+       Solid(255, 0, 0),
+       {},
        {0, 0, 0, 0, 0, R, R, 0, 0, R, R, 0, 0, 0, 0, 0}},
       {"half columns", 3, 3, 0, Rect(0.5f, 0, 2.5f, 3), white, {}, {H, W, H, H, W, H, H, W, H}},
-      {"diagonal", 3, 3, 0, Polygon({{0, 0}, {3, 0}, {0, 3}}), white, {},
+      {"diagonal",
+       3,
+       3,
+       0,
+       Polygon({{0, 0}, {3, 0}, {0, 3}}),
+       white,
+       {},
        {W, W, H, W, H, 0, H, 0, 0}},
-      {"quarter pixel", 3, 3, 0, Rect(1.25f, 1.25f, 1.75f, 1.75f), Solid(0, 0, 255), {},
+      {"quarter pixel",
+       3,
+       3,
+       0,
+       Rect(1.25f, 1.25f, 1.75f, 1.75f),
+       Solid(0, 0, 255),
+       {},
        {0, 0, 0, 0, 0x40000040, 0, 0, 0, 0}},
-      {"translucent over opaque", 1, 1, 0xFF0000FF, Rect(0, 0, 1, 1), Solid(255, 0, 0, 128), {},
+      {"translucent over opaque",
+       1,
+       1,
+       0xFF0000FF,
+       Rect(0, 0, 1, 1),
+       Solid(255, 0, 0, 128),
+       {},
        {0xFF80007F}},
       {"clip mask", 3, 1, 0, Rect(0, 0, 3, 1), white, {.clip = &half}, {W, H, 0}},
       {"small clip mask", 3, 2, 0, Rect(0, 0, 3, 2), black, {.clip = &narrow}, {B, B, 0, 0, 0, 0}},
       {"left of canvas", 4, 1, 0, Rect(-1000, -5, 1.5f, 5), black, {}, {B, 0x80000000, 0, 0}},
-      {"additive saturates", 2, 1, 0xF0F0F0F0, Rect(0, 0, 2, 1), white, {.additive = true},
-       {W, W}},
+      {"additive saturates", 2, 1, 0xF0F0F0F0, Rect(0, 0, 2, 1), white, {.additive = true}, {W, W}},
       // Aliased: a pixel is covered when its centre is inside (top edge inclusive).
       {"aliased rows", 1, 4, 0, Rect(0, 0.5f, 1, 2.4f), black, aliased, {B, B, 0, 0}},
       {"aliased 0.4-1.6", 4, 1, 0, Rect(0.4f, 0, 1.6f, 1), black, aliased, {B, B, 0, 0}},
@@ -72,7 +95,10 @@ TEST(FillPathTest, CircleAndCurveAreasMatchGeometry) {
   for (int i = 0; i < kSides; ++i) {
     const double t = 2 * std::numbers::pi * i / kSides;
     const float x = float(31.7 + kRadius * std::cos(t)), y = float(30.2 + kRadius * std::sin(t));
-    if (i == 0) p.MoveTo(x, y); else p.LineTo(x, y);
+    if (i == 0)
+      p.MoveTo(x, y);
+    else
+      p.LineTo(x, y);
   }
   p.Close();
   FillPath(c.canvas, p, FillRule::NonZero, Solid(0, 0, 0));
@@ -94,7 +120,10 @@ Path Star(float cx, float cy, float r) {
   for (int i = 0; i < 5; ++i) {
     const double t = -std::numbers::pi / 2 + i * 4 * std::numbers::pi / 5;
     const float x = cx + r * float(std::cos(t)), y = cy + r * float(std::sin(t));
-    if (i == 0) p.MoveTo(x, y); else p.LineTo(x, y);
+    if (i == 0)
+      p.MoveTo(x, y);
+    else
+      p.LineTo(x, y);
   }
   p.Close();
   return p;

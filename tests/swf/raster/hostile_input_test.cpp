@@ -14,14 +14,28 @@ namespace {
 constexpr uint32_t kGuard = 0xDEADBEEF;
 
 float HostileCoordinate(std::mt19937& rng) {
-  static const float kSpecial[] = {0.0f, -0.0f, 1e-30f, -1e-30f, 1e30f, -1e30f, 3.4e38f, -3.4e38f,
-                                   16.0f, 15.999999f, 16.000001f, 0.5f,
+  static const float kSpecial[] = {0.0f,
+                                   -0.0f,
+                                   1e-30f,
+                                   -1e-30f,
+                                   1e30f,
+                                   -1e30f,
+                                   3.4e38f,
+                                   -3.4e38f,
+                                   16.0f,
+                                   15.999999f,
+                                   16.000001f,
+                                   0.5f,
                                    std::numeric_limits<float>::denorm_min()};
   switch (rng() % 4) {
-    case 0: return kSpecial[rng() % std::size(kSpecial)];
-    case 1: return std::uniform_real_distribution<float>(-40, 56)(rng);
-    case 2: return std::uniform_real_distribution<float>(-1e7f, 1e7f)(rng);
-    default: return float(int(rng() % 17));
+    case 0:
+      return kSpecial[rng() % std::size(kSpecial)];
+    case 1:
+      return std::uniform_real_distribution<float>(-40, 56)(rng);
+    case 2:
+      return std::uniform_real_distribution<float>(-1e7f, 1e7f)(rng);
+    default:
+      return float(int(rng() % 17));
   }
 }
 
@@ -31,10 +45,18 @@ Path RandomPath(std::mt19937& rng) {
   for (int i = 0; i < n; ++i) {
     const float x = HostileCoordinate(rng), y = HostileCoordinate(rng);
     switch (rng() % 5) {
-      case 0: p.MoveTo(x, y); break;
-      case 1: p.QuadTo(HostileCoordinate(rng), HostileCoordinate(rng), x, y); break;
-      case 2: p.Close(); break;
-      default: p.LineTo(x, y); break;
+      case 0:
+        p.MoveTo(x, y);
+        break;
+      case 1:
+        p.QuadTo(HostileCoordinate(rng), HostileCoordinate(rng), x, y);
+        break;
+      case 2:
+        p.Close();
+        break;
+      default:
+        p.LineTo(x, y);
+        break;
     }
   }
   return p;

@@ -61,11 +61,11 @@ TEST(GradientTest, RadialFromCentreOrFocusToTheRim) {
     float focalPoint;
     std::vector<std::pair<int, int>> redAtX;  // on row 50
     int tolerance;
-  } cases[] = {{0, {{50, 255}, {75, 128}, {25, 128}}, 5},  // centre 0.7 px off
+  } cases[] = {{0, {{50, 255}, {75, 128}, {25, 128}}, 5},      // centre 0.7 px off
                {0.5f, {{75, 255}, {87, 128}, {37, 128}}, 8}};  // focus at (75, 50)
   for (const Case& k : cases) {
-    Paint p = Gradient(Paint::Kind::RadialGradient, kRed, kBlack,
-                       Matrix{s, 0, 0, s, -50 * s, -50 * s});
+    Paint p =
+        Gradient(Paint::Kind::RadialGradient, kRed, kBlack, Matrix{s, 0, 0, s, -50 * s, -50 * s});
     p.focalPoint = k.focalPoint;
     TestCanvas c(100, 100);
     FillPath(c.canvas, Rect(0, 0, 100, 100), FillRule::NonZero, p);
@@ -99,7 +99,8 @@ TEST(GradientTest, TranslucentStopsArePremultiplied) {
 TEST(PaintTest, UnusablePaintDrawsNothing) {
   Paint none = Gradient(Paint::Kind::LinearGradient, kBlack, kRed, kAcross256);
   none.stops.clear();
-  Paint nan = Gradient(Paint::Kind::RadialGradient, kBlack, kRed, Matrix{std::nan(""), 0, 0, 1, 0, 0});
+  Paint nan =
+      Gradient(Paint::Kind::RadialGradient, kBlack, kRed, Matrix{std::nan(""), 0, 0, 1, 0, 0});
   const Image shortPixels{4, 4, {0xFFFFFFFF}};
   Paint noBitmap, brokenBitmap;
   noBitmap.kind = brokenBitmap.kind = Paint::Kind::Bitmap;
@@ -112,9 +113,7 @@ TEST(PaintTest, UnusablePaintDrawsNothing) {
 }
 
 // 2x2 bitmap: red, green / blue, translucent white.
-Image Checker() {
-  return {2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80808080}};
-}
+Image Checker() { return {2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80808080}}; }
 
 Paint BitmapPaint(const Image& img, const Matrix& m, bool repeat, bool smooth) {
   Paint p;

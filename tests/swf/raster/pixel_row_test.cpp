@@ -82,7 +82,8 @@ TEST(PixelRowTest, ShadersDoNotDependOnSpanLength) {
   }
   for (bool smooth : {false, true}) {
     for (bool repeat : {false, true}) {
-      for (const Matrix& m : {Matrix{0.3, 0, 0, 0.4, -1, 0.2}, Matrix{0.3, 0.1, -0.2, 0.4, -1, 0.2}}) {
+      for (const Matrix& m :
+           {Matrix{0.3, 0, 0, 0.4, -1, 0.2}, Matrix{0.3, 0.1, -0.2, 0.4, -1, 0.2}}) {
         Paint p;
         p.kind = Paint::Kind::Bitmap;
         p.bitmap = &img;
@@ -98,8 +99,8 @@ TEST(PixelRowTest, ShadersDoNotDependOnSpanLength) {
     FillPath(whole.canvas, Rect(0, 0, 23, 3), FillRule::NonZero, paints[k]);
     for (int y = 0; y < 3; ++y) {
       for (int x = 0; x < 23; ++x) {
-        FillPath(single.canvas, Rect(float(x), float(y), float(x + 1), float(y + 1)), FillRule::NonZero,
-                 paints[k]);
+        FillPath(single.canvas, Rect(float(x), float(y), float(x + 1), float(y + 1)),
+                 FillRule::NonZero, paints[k]);
       }
     }
     EXPECT_EQ(whole.pixels, single.pixels) << "paint " << k;

@@ -23,7 +23,10 @@ inline Path Polygon(std::initializer_list<Point> pts) {
   Path p;
   bool first = true;
   for (const Point& q : pts) {
-    if (first) p.MoveTo(q.x, q.y); else p.LineTo(q.x, q.y);
+    if (first)
+      p.MoveTo(q.x, q.y);
+    else
+      p.LineTo(q.x, q.y);
     first = false;
   }
   p.Close();

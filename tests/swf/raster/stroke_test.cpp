@@ -17,7 +17,10 @@ Path Polyline(std::initializer_list<Point> pts, bool closed = false) {
   Path p;
   bool first = true;
   for (const Point& q : pts) {
-    if (first) p.MoveTo(q.x, q.y); else p.LineTo(q.x, q.y);
+    if (first)
+      p.MoveTo(q.x, q.y);
+    else
+      p.LineTo(q.x, q.y);
     first = false;
   }
   if (closed) p.Close();
@@ -135,7 +138,10 @@ TEST(StrokeTest, ThinCircleHasUniformAreaWithoutDoubleCounting) {
   for (int i = 0; i < kSides; ++i) {
     const double t = 2 * std::numbers::pi * i / kSides;
     const float x = float(25 + kR * std::cos(t)), y = float(25 + kR * std::sin(t));
-    if (i == 0) circle.MoveTo(x, y); else circle.LineTo(x, y);
+    if (i == 0)
+      circle.MoveTo(x, y);
+    else
+      circle.LineTo(x, y);
   }
   circle.Close();
   const TestCanvas c = Draw(50, 50, circle, WithCaps(1, Stroke::Cap::Round));
@@ -158,9 +164,10 @@ TEST(StrokeTest, ZeroLengthStrokeDrawsItsCap) {
     Stroke::Cap cap;
     double area;
   };
-  for (const Case& k : {Case{Stroke::Cap::Round, std::numbers::pi * 4}, Case{Stroke::Cap::Square, 16},
-                        Case{Stroke::Cap::None, 0}}) {
-    const TestCanvas c = Draw(10, 10, Polyline({{5, 5}, {5, 5}, {5.00001f, 5}}), WithCaps(4, k.cap));
+  for (const Case& k : {Case{Stroke::Cap::Round, std::numbers::pi * 4},
+                        Case{Stroke::Cap::Square, 16}, Case{Stroke::Cap::None, 0}}) {
+    const TestCanvas c =
+        Draw(10, 10, Polyline({{5, 5}, {5, 5}, {5.00001f, 5}}), WithCaps(4, k.cap));
     EXPECT_NEAR(CoveredArea(c), k.area, 0.2) << int(k.cap);
   }
 }
@@ -168,7 +175,8 @@ TEST(StrokeTest, ZeroLengthStrokeDrawsItsCap) {
 TEST(StrokeRegressionTest, DegenerateInputDrawsNothing) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   for (float width : {0.0f, -1.0f, nan, std::numeric_limits<float>::infinity()}) {
-    EXPECT_TRUE(StrokeToPath(Polyline({{1, 1}, {5, 5}}), WithCaps(width, Stroke::Cap::Round)).Empty());
+    EXPECT_TRUE(
+        StrokeToPath(Polyline({{1, 1}, {5, 5}}), WithCaps(width, Stroke::Cap::Round)).Empty());
   }
   EXPECT_TRUE(StrokeToPath(Polyline({{1, 1}, {nan, 5}}), Stroke{}).Empty());
   EXPECT_TRUE(StrokeToPath(Path{}, Stroke{}).Empty());

@@ -59,12 +59,15 @@ TEST(BitmapDecodeTest, LosslessFormats) {
        Lossless(BitmapKind::Lossless2, 3, 2, 1, {128, 0, 64, 128, 0, 7, 0, 0}, 1),
        {0x80800040, 0x00000000}},
       // 0RRRRRGGGGGBBBBB big-endian; 1 wide rows padded to 4 bytes.
-      {"PIX15", Lossless(BitmapKind::Lossless, 4, 1, 2, {0x7C, 0x00, 0, 0, 0x00, 0x1F, 0, 0}),
+      {"PIX15",
+       Lossless(BitmapKind::Lossless, 4, 1, 2, {0x7C, 0x00, 0, 0, 0x00, 0x1F, 0, 0}),
        {0xFFFF0000, 0xFF0000FF}},
-      {"XRGB", Lossless(BitmapKind::Lossless, 5, 2, 1, {0, 1, 2, 3, 77, 10, 20, 30}),
+      {"XRGB",
+       Lossless(BitmapKind::Lossless, 5, 2, 1, {0, 1, 2, 3, 77, 10, 20, 30}),
        {0xFF010203, 0xFF0A141E}},
       // A colour above its alpha is clamped to keep the pixel premultiplied.
-      {"ARGB", Lossless(BitmapKind::Lossless2, 5, 2, 1, {128, 100, 50, 0, 16, 200, 8, 16}),
+      {"ARGB",
+       Lossless(BitmapKind::Lossless2, 5, 2, 1, {128, 100, 50, 0, 16, 200, 8, 16}),
        {0x80643200, 0x10100810}},
   };
   FakeDecoder decoder;
@@ -137,8 +140,8 @@ TEST(BitmapDecodeTest, Jpeg1GetsTheMovieTablesAndLimitsReachTheDecoder) {
   b.imageData = kJpeg;
   const std::vector<uint8_t> tables = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x03, 0x42, 0xFF, 0xD9};
   ASSERT_TRUE(DecodeBitmap(b, tables, decoder));
-  const std::vector<uint8_t> expected = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x03, 0x42, 0xFF,
-                                         0xDA, 0x00, 0x02, 0x11, 0xFF, 0xD9};
+  const std::vector<uint8_t> expected = {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x03, 0x42,
+                                         0xFF, 0xDA, 0x00, 0x02, 0x11, 0xFF, 0xD9};
   EXPECT_EQ(decoder.seen, expected);
 
   BitmapLimits limits;

@@ -38,8 +38,8 @@ TEST(MorphTest, EdgesAndStylesInterpolate) {
     uint16_t lineWidth;
     int32_t right;  // x of the square's right side, twips
   };
-  for (const Case& tc : {Case{0, 255, 20, 200}, Case{0.5f, 128, 40, 300},
-                         Case{1, 0, 60, 400}, Case{7, 0, 60, 400}}) {
+  for (const Case& tc : {Case{0, 255, 20, 200}, Case{0.5f, 128, 40, 300}, Case{1, 0, 60, 400},
+                         Case{7, 0, 60, 400}}) {
     SCOPED_TRACE(tc.ratio);
     const Shape s = InterpolateMorph(m, tc.ratio);
     ASSERT_EQ(s.fillStyles.size(), 1u);

@@ -78,8 +78,9 @@ TEST(PaintTest, BitmapFills) {
     style.type = tc.type;
     style.bitmapId = 7;
     style.bitmapMatrix = {20, 0, 0, 20, 40, 0};  // 1:1, two pixels to the right
-    PaintContext ctx{kTwipsToPixels, {}, tc.allowSmoothing,
-                     [&](uint16_t id) { return id == 7 ? &image : nullptr; }};
+    PaintContext ctx{kTwipsToPixels, {}, tc.allowSmoothing, [&](uint16_t id) {
+                       return id == 7 ? &image : nullptr;
+                     }};
     ctx.colorTransform.aMult = 128;
     const auto paint = MakePaint(style, ctx);
     ASSERT_TRUE(paint);

@@ -26,8 +26,8 @@ class RendererTest : public ::testing::Test {
     const uint16_t id = std::visit([](const auto& d) { return d.id; }, c);
     movie.characters.emplace(id, std::move(c));
   }
-  OwnedCanvas Draw(const DisplayNode& root, int w = 16, int h = 16,
-                   Quality q = Quality::High, uint32_t background = 0) {
+  OwnedCanvas Draw(const DisplayNode& root, int w = 16, int h = 16, Quality q = Quality::High,
+                   uint32_t background = 0) {
     OwnedCanvas canvas(w, h, background);
     Renderer renderer(movie, decoder);
     renderer.Render(root, canvas.canvas, q);
@@ -83,8 +83,8 @@ TEST_F(RendererTest, NodesDrawInOrderAndInvisibleOnesAreSkipped) {
 }
 
 TEST_F(RendererTest, MasksHideSiblingsUpToTheirClipDepthAndIntersect) {
-  Add(SquareShape(1, 0, 0, 8, Solid(1, 2, 3)));    // the mask: left half
-  Add(SquareShape(2, 0, 0, 16, Solid(255, 0, 0)));  // masked
+  Add(SquareShape(1, 0, 0, 8, Solid(1, 2, 3)));      // the mask: left half
+  Add(SquareShape(2, 0, 0, 16, Solid(255, 0, 0)));   // masked
   Add(SquareShape(3, 12, 12, 4, Solid(0, 255, 0)));  // above the clip depth
   Add(SquareShape(4, 0, 0, 16, Solid(255, 0, 0)));
   DisplayNode root = Stage();
@@ -95,8 +95,8 @@ TEST_F(RendererTest, MasksHideSiblingsUpToTheirClipDepthAndIntersect) {
   root.children.push_back(Node(Kind::Shape, 3, 3));
 
   const OwnedCanvas c = Draw(root);
-  EXPECT_EQ(c.At(3, 3), 0xFFFF0000u);   // inside the mask
-  EXPECT_EQ(c.At(12, 3), 0u);           // outside: hidden
+  EXPECT_EQ(c.At(3, 3), 0xFFFF0000u);    // inside the mask
+  EXPECT_EQ(c.At(12, 3), 0u);            // outside: hidden
   EXPECT_EQ(c.At(14, 14), 0xFF00FF00u);  // not masked
 
   // Nested masks intersect.
@@ -113,9 +113,9 @@ TEST_F(RendererTest, MasksHideSiblingsUpToTheirClipDepthAndIntersect) {
   root.children.push_back(outer);
   root.children.push_back(group);
   const OwnedCanvas n = Draw(root);
-  EXPECT_EQ(n.At(2, 2), 0u);             // outer only
-  EXPECT_EQ(n.At(6, 2), 0xFFFF0000u);   // both
-  EXPECT_EQ(n.At(10, 2), 0u);            // inner only
+  EXPECT_EQ(n.At(2, 2), 0u);           // outer only
+  EXPECT_EQ(n.At(6, 2), 0xFFFF0000u);  // both
+  EXPECT_EQ(n.At(10, 2), 0u);          // inner only
 }
 
 TEST_F(RendererTest, MultiplyLayerDarkensTheBackground) {

@@ -20,13 +20,19 @@ std::vector<Contour> Contours(const raster::Path& path) {
   size_t p = 0;
   for (Verb v : path.Verbs()) {
     switch (v) {
-      case Verb::Move: out.push_back({{path.Points()[p++]}, false}); break;
-      case Verb::Line: out.back().points.push_back(path.Points()[p++]); break;
+      case Verb::Move:
+        out.push_back({{path.Points()[p++]}, false});
+        break;
+      case Verb::Line:
+        out.back().points.push_back(path.Points()[p++]);
+        break;
       case Verb::Quad:
         p++;  // control point
         out.back().points.push_back(path.Points()[p++]);
         break;
-      case Verb::Close: out.back().closed = true; break;
+      case Verb::Close:
+        out.back().closed = true;
+        break;
     }
   }
   return out;

@@ -162,13 +162,16 @@ TEST_F(TextRenderTest, EditTextLayout) {
   auto device = Field("AA");
   device.useOutlines = false;
   const Case cases[] = {
-      {"left", Field("AAB"),
+      {"left",
+       Field("AAB"),
        {{2, "..####.........."}, {3, "..#####........."}, {4, "................"}}},
-      {"lines", Field("A\r\nA\nB"),
+      {"lines",
+       Field("A\r\nA\nB"),
        {{3, "..##............"}, {5, "..##............"}, {7, "..#............."}}},
       {"center", centered, {{3, "........####...."}}},
       {"right margin", right, {{3, "..........###..."}, {5, "...........##..."}}},
-      {"word wrap", wrapped,
+      {"word wrap",
+       wrapped,
        {{3, "..####.####....."}, {5, "..####.........."}, {7, "................"}}},
       // '&' has no glyph; <b> picks the bold font; </p> breaks the line;
       // the paragraph's alignment wins; leading adds 1 px.

@@ -44,14 +44,14 @@ Picture Encoded(const char* name, const GUID& container, int w, int h, int toler
 // A 4x4 palette PNG (made with zlib) in diagonal stripes of opaque red, half-
 // transparent green, clear blue and, beyond its transparency table, white.
 const std::vector<uint8_t> kPalettePng = {
-    0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A,
-    0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 4, 0, 0, 0, 4, 8, 3, 0, 0, 0, 0x9E, 0x2F, 0x6E, 0x4C,
-    0, 0, 0, 12, 'P', 'L', 'T', 'E', 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255,
-    0xFB, 0x00, 0x60, 0xF6,
-    0, 0, 0, 3, 't', 'R', 'N', 'S', 0xFF, 0x80, 0x00, 0x7F, 0x6D, 0x68, 0x78,
-    0, 0, 0, 20, 'I', 'D', 'A', 'T', 0x78, 0xDA, 0x63, 0x60, 0x60, 0x64, 0x62, 0x06, 0x63, 0x06,
-    0x10, 0xCD, 0x00, 0x62, 0x03, 0x00, 0x01, 0x04, 0x00, 0x19, 0x92, 0xAF, 0x76, 0xB7,
-    0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    0x89, 'P',  'N',  'G',  0x0D, 0x0A, 0x1A, 0x0A, 0,    0,    0,    13,   'I',  'H',  'D',
+    'R',  0,    0,    0,    4,    0,    0,    0,    4,    8,    3,    0,    0,    0,    0x9E,
+    0x2F, 0x6E, 0x4C, 0,    0,    0,    12,   'P',  'L',  'T',  'E',  255,  0,    0,    0,
+    255,  0,    0,    0,    255,  255,  255,  255,  0xFB, 0x00, 0x60, 0xF6, 0,    0,    0,
+    3,    't',  'R',  'N',  'S',  0xFF, 0x80, 0x00, 0x7F, 0x6D, 0x68, 0x78, 0,    0,    0,
+    20,   'I',  'D',  'A',  'T',  0x78, 0xDA, 0x63, 0x60, 0x60, 0x64, 0x62, 0x06, 0x63, 0x06,
+    0x10, 0xCD, 0x00, 0x62, 0x03, 0x00, 0x01, 0x04, 0x00, 0x19, 0x92, 0xAF, 0x76, 0xB7, 0,
+    0,    0,    0,    'I',  'E',  'N',  'D',  0xAE, 0x42, 0x60, 0x82};
 
 std::vector<Picture> Pictures() {
   const uint32_t palette[] = {0xFFFF0000, 0x8000FF00, 0x000000FF, 0xFFFFFFFF};
@@ -122,8 +122,8 @@ TEST(WicImageDecoderTest, RefusesOversizeDamagedAndForeignData) {
       {"empty", {}},
       {"jpeg frame too large", jpeg},
       {"png header too large",
-       {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-        0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 6, 0, 0, 0, 0x80, 0xD2, 0x75, 0x42}},
+       {0x89, 'P',  'N',  'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I',  'H',  'D',  'R', 0,
+        0,    0xEA, 0x60, 0,   0,    0xEA, 0x60, 8,    6, 0, 0, 0,  0x80, 0xD2, 0x75, 0x42}},
       {"png cut before its pixels", {png.begin(), png.begin() + 40}},
       {"png cut in its pixels", {png.begin(), png.end() - 20}},
       {"bmp", Encoded("bmp", GUID_ContainerFormatBmp, 2, 2, 0, [](int, int) { return ~0u; }).bytes},
@@ -148,8 +148,7 @@ struct CountingDecoder : ImageDecoder {
 // with alpha) held to their own checks; acid-color-0 misses its own natively
 // too (a grey stand-in for its bitmap gives 25455 channel values beyond 32).
 TEST(WicImageDecoderTest, CorpusBitmapMoviesMatchTheirReferences) {
-  const auto acid =
-      std::filesystem::path(ORRIVEL_CORPUS_DIR) / "ruffle-noscript/from_shumway/acid";
+  const auto acid = std::filesystem::path(ORRIVEL_CORPUS_DIR) / "ruffle-noscript/from_shumway/acid";
   if (!std::filesystem::exists(acid)) GTEST_SKIP() << "no corpus at " << acid;
   const struct {
     const char* dir;
