@@ -4,6 +4,7 @@
 
 #include "startup/app_win32.h"
 #include "win32/dpi_win32.h"
+#include "win32/monitors_win32.h"
 
 namespace orrivel {
 namespace {
@@ -14,32 +15,7 @@ constexpr UINT kWatchMs = 5;             // the system may tick less often
 constexpr UINT_PTR kPlayerId = 100;
 constexpr UINT_PTR kEndButtonId = 101;
 
-RECT PrimaryMonitorRect() {
-  HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  MONITORINFO info{};
-  info.cbSize = sizeof(info);
-  if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) return info.rcMonitor;
-  return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
-
 }  // namespace
-
-// A plain black window over another monitor; the movie window's watches
-// end the run for it (the hook is thread-wide, the mouse watch polls).
-class MovieWindow::Cover : public win32::Window {
- public:
-  Cover(HWND owner, const RECT& monitor) {
-    CreateArgs args;
-    args.className = kMovieCoverClass;
-    args.style = WS_POPUP;
-    args.exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
-    args.rect = monitor;
-    args.parent = owner;
-    args.background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    args.cursor = nullptr;
-    if (Create(args)) ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
-  }
-};
 
 MovieWindow::MovieWindow(App& app) : app_(app) {}
 
@@ -56,7 +32,7 @@ bool MovieWindow::Load() {
   args.title = L"frmSS";
   args.style = WS_POPUP | WS_CLIPCHILDREN;
   args.exStyle = WS_EX_TOOLWINDOW;
-  args.rect = PrimaryMonitorRect();
+  args.rect = win32::PrimaryMonitorRect();
   args.background = GetSysColorBrush(COLOR_BTNFACE);
   if (!Create(args)) return false;
   player_.Create(hwnd(), kPlayerId);
@@ -90,34 +66,14 @@ void MovieWindow::OnLoad() {
 
 void MovieWindow::Show() {
   if (!IsOpen()) return;
-  const RECT screen = PrimaryMonitorRect();
+  const RECT screen = win32::PrimaryMonitorRect();
   SetWindowPos(hwnd(), HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left,
                screen.bottom - screen.top, SWP_SHOWWINDOW);
   SetForegroundWindow(hwnd());
   SetFocus(kind_ == MovieRunKind::Interactive ? player_.hwnd() : hwnd());
-  CoverOtherMonitors();
-}
-
-void MovieWindow::CoverOtherMonitors() {
-  if (!covers_.empty()) return;
-  const RECT primary = PrimaryMonitorRect();
-  std::vector<RECT> others;
-  EnumDisplayMonitors(
-      nullptr, nullptr,
-      [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
-        MONITORINFO info{};
-        info.cbSize = sizeof(info);
-        if (GetMonitorInfoW(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
-          reinterpret_cast<std::vector<RECT>*>(data)->push_back(info.rcMonitor);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&others));
-  for (const RECT& r : others) {
-    if (EqualRect(&r, &primary)) continue;
-    auto cover = std::make_unique<Cover>(hwnd(), r);
-    if (cover->IsOpen()) covers_.push_back(std::move(cover));
-  }
+  // The watches end the run for the covers too: the hook is thread-wide
+  // and the mouse watch polls the cursor.
+  win32::CoverOtherMonitors(kMovieCoverClass, hwnd(), {}, covers_);
 }
 
 float MovieWindow::TwipsPerPixel() const { return win32::TwipsPerPixel(hwnd()); }

@@ -14,6 +14,7 @@
 #include "moviesaver/player_control_win32.h"
 #include "startup/run_control_win32.h"
 #include "startup/saver_window_win32.h"
+#include "win32/monitors_win32.h"
 
 namespace orrivel {
 
@@ -59,10 +60,8 @@ class MovieWindow : public SaverWindow {
   void OnUnload() override;
 
  private:
-  class Cover;
   void OnLoad();
   void PlaceEndButton();
-  void CoverOtherMonitors();
   float TwipsPerPixel() const;
   std::string BuiltInMovie();
   void ReleaseRunResources();
@@ -74,7 +73,7 @@ class MovieWindow : public SaverWindow {
   float buttonLeft_ = kEndButtonLeft, buttonTop_ = kEndButtonTop;
   MouseWatch mouseWatch_;
   KeyboardHook hook_;
-  std::vector<std::unique_ptr<Cover>> covers_;
+  std::vector<std::unique_ptr<win32::CoverWindow>> covers_;
   bool cursorHidden_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "picturesaver/slideshow.h"
 #include "startup/app_win32.h"
 #include "win32/dpi_win32.h"
+#include "win32/monitors_win32.h"
 #include "win32/text_win32.h"
 
 namespace orrivel {
@@ -20,14 +21,6 @@ constexpr PictureBox kDesignBox{2160, 1800, 450, 195, false};
 constexpr SIZE kDesignPicturePixels{30, 13};
 // Bounds the event pump inside FormatPicture against a flood of input.
 constexpr int kMaxPumpedMessages = 10000;
-
-RECT PrimaryMonitorRect() {
-  HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  MONITORINFO info{};
-  info.cbSize = sizeof(info);
-  if (monitor != nullptr && GetMonitorInfoW(monitor, &info)) return info.rcMonitor;
-  return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
 
 // Runs the events waiting for this thread once. A quit request is put back
 // for the program's message loop.
@@ -74,32 +67,6 @@ class PictureWindow::ImageView : public win32::Window {
   PictureWindow& owner_;
 };
 
-// A plain black window over another monitor, ending the run on the same input.
-class PictureWindow::Cover : public win32::Window {
- public:
-  Cover(PictureWindow& owner, const RECT& monitor) : owner_(owner) {
-    CreateArgs args;
-    args.className = kPicCoverClass;
-    args.style = WS_POPUP;
-    args.exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
-    args.rect = monitor;
-    args.parent = owner.hwnd();
-    args.background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    if (Create(args)) ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
-  }
-
- protected:
-  void OnMouseMove(POINT, WPARAM) override { owner_.OnWindowMouseMove(); }
-  void OnChar(wchar_t) override { owner_.OnCharacterKey(); }
-  bool OnClose() override {
-    owner_.app_.EndSaver();
-    return true;
-  }
-
- private:
-  PictureWindow& owner_;
-};
-
 PictureWindow::PictureWindow(App& app) : app_(app), watch_(false) {}
 
 PictureWindow::~PictureWindow() = default;
@@ -112,7 +79,7 @@ bool PictureWindow::Load() {
   picture_ = Picture::Transparent(kDesignPicturePixels);
   interval_ = 2000;
   fellBack_ = false;
-  RECT screen = PrimaryMonitorRect();
+  RECT screen = win32::PrimaryMonitorRect();
   CreateArgs args;
   args.className = kPicWindowClass;
   args.title = L"Orrivel";
@@ -142,7 +109,7 @@ void PictureWindow::OnLoad() {
 
 void PictureWindow::Show() {
   if (!IsOpen()) return;
-  RECT screen = PrimaryMonitorRect();
+  RECT screen = win32::PrimaryMonitorRect();
   SetWindowPos(hwnd(), HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left,
                screen.bottom - screen.top, SWP_SHOWWINDOW);
   SetForegroundWindow(hwnd());
@@ -151,25 +118,11 @@ void PictureWindow::Show() {
 }
 
 void PictureWindow::CoverOtherMonitors() {
-  if (!covers_.empty()) return;
-  RECT primary = PrimaryMonitorRect();
-  std::vector<RECT> others;
-  EnumDisplayMonitors(
-      nullptr, nullptr,
-      [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
-        MONITORINFO info{};
-        info.cbSize = sizeof(info);
-        if (GetMonitorInfoW(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
-          reinterpret_cast<std::vector<RECT>*>(data)->push_back(info.rcMonitor);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&others));
-  for (const RECT& r : others) {
-    if (EqualRect(&r, &primary)) continue;
-    auto cover = std::make_unique<Cover>(*this, r);
-    if (cover->IsOpen()) covers_.push_back(std::move(cover));
-  }
+  win32::CoverWindow::Input input;
+  input.onMouseMove = [this] { OnWindowMouseMove(); };
+  input.onCharacter = [this] { OnCharacterKey(); };
+  input.onClose = [this] { app_.EndSaver(); };
+  win32::CoverOtherMonitors(kPicCoverClass, hwnd(), input, covers_);
 }
 
 void PictureWindow::OnRotateTimer() {

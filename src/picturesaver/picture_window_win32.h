@@ -13,6 +13,7 @@
 #include "picturesaver/picture_fit.h"
 #include "picturesaver/slideshow.h"
 #include "startup/saver_window_win32.h"
+#include "win32/monitors_win32.h"
 
 namespace orrivel {
 
@@ -62,9 +63,7 @@ class PictureWindow : public SaverWindow {
 
  private:
   class ImageView;
-  class Cover;
   friend class ImageView;
-  friend class Cover;
 
   void OnLoad();
   void Step();
@@ -83,7 +82,7 @@ class PictureWindow : public SaverWindow {
   PictureBox box_;
   std::unique_ptr<Picture> picture_;
   std::unique_ptr<ImageView> image_;
-  std::vector<std::unique_ptr<Cover>> covers_;
+  std::vector<std::unique_ptr<win32::CoverWindow>> covers_;
   unsigned interval_ = 2000;  // design value, replaced by the load handler
   bool cursorHidden_ = false;
   bool stepping_ = false;
