@@ -1,4 +1,5 @@
-// Loads arbitrary bytes as a movie, plays a few frames and renders them small;
+// Loads arbitrary bytes as a movie, plays a few frames and renders them small
+// (whole, and then only where they changed);
 // the last bytes also drive the pointer and the keys, so buttons are fuzzed.
 #include <algorithm>
 #include <cstddef>
@@ -18,11 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   player.MouseMove(static_cast<double>(size % 600), static_cast<double>(size % 450));
   std::vector<uint32_t> pixels(64 * 48);
   raster::Canvas canvas{pixels.data(), 64, 48, 64};
-  player.Render(canvas);
+  Player::ShownFrame shown;
+  player.RenderChanges(canvas, shown);
   player.SetQuality(Quality::Low);
   for (int i = 0; i < 3; ++i) {
     player.Advance(player.SecondsPerFrame());
-    player.Render(canvas);
+    player.RenderChanges(canvas, shown);  // only what changed: the damage is fuzzed too
   }
   // A byte is one event: its low 3 bits the kind, the rest its argument.
   for (size_t i = size - std::min<size_t>(size, 24); i < size; ++i) {
