@@ -196,6 +196,25 @@ TEST_F(MovieWindowTest, UserMoviePlaysAndAStillFrameCostsNoRender) {
   EXPECT_TRUE(app.messages.shown.empty());
 }
 
+TEST_F(MovieWindowTest, PlaysAtTheMoviesFrameRateRedrawingLittle) {
+  MovieWindow& w = Open("FALSE", ORRIVEL_SOURCE_DIR "/resources/default_movie.swf");
+  ASSERT_EQ(w.Player().FrameNum(), 0);
+  Pump(300);
+  const uint64_t frames0 = w.Player().FramesRendered() + w.Player().FramesUnchanged();
+  const uint64_t pixels0 = w.Player().PixelsRendered();
+  const DWORD start = GetTickCount();
+  Pump(2000);
+  const double seconds = (GetTickCount() - start) / 1000.0;
+  const double fps =
+      (w.Player().FramesRendered() + w.Player().FramesUnchanged() - frames0) / seconds;
+  EXPECT_NEAR(fps, 18, 3) << "the built-in movie runs at 18 frames a second";
+  RECT r{};
+  GetClientRect(w.Player().hwnd(), &r);
+  const double share = (w.Player().PixelsRendered() - pixels0) / (fps * seconds) /
+                       (static_cast<double>(r.right) * r.bottom);
+  EXPECT_LT(share, 0.15) << "each frame redraws only the little that moved";
+}
+
 TEST_F(MovieWindowTest, MovieThatDoesNotLoadFallsBackAndRewritesTheSettings) {
   const std::wstring damaged = app.folder().Sub(L"damaged.swf");
   WriteFile(damaged, {'F', 'W', 'S', 6, 1, 2});
