@@ -86,6 +86,7 @@ cp "$scr" "$work/Orrivel.scr"
 # A per-user settings file would be read instead of the one beside the .scr.
 rm -f "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Orrivel/Velmorand.ini
 hz=$(getconf CLK_TCK)
+source "$root/scripts/measure-lib.sh"
 xvfb=$(cat "$wine_dir/xvfb.pid")
 
 # A one-frame still black movie of 30 bytes, 18 frames per second like the
@@ -98,14 +99,6 @@ xvfb=$(cat "$wine_dir/xvfb.pid")
   printf '\x40\x00\x00\x00'                  # ShowFrame, End
 } >"$work/black.swf"
 
-# utime + stime of a process, in clock ticks (the name field may hold spaces).
-ticks() {
-  local stat
-  stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
-  stat=${stat##*) }
-  set -- $stat
-  echo $(( ${12} + ${13} ))
-}
 # Microseconds since the epoch, without starting a process.
 now_us() {
   local t=$EPOCHREALTIME
@@ -116,17 +109,7 @@ status_kb() {
   awk -v key="$2:" '$1 == key {print $2; found = 1} END {if (!found) print 0}' \
     "/proc/$1/status" 2>/dev/null || echo 0
 }
-winepath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
-# The wineserver of this prefix (other prefixes have their own).
-wineserver_pid() {
-  local p
-  for p in $(pgrep -f wineserver); do
-    tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" &&
-      { echo "$p"; return; }
-  done
-  echo 0
-}
 
 window_visible() { [ -n "$(xdotool search --onlyvisible --name '^Tavrenn$' 2>/dev/null)" ]; }
 

@@ -29,17 +29,9 @@ cleanup() {
 trap cleanup EXIT
 cp "$scr" "$work/Orrivel.scr"
 hz=$(getconf CLK_TCK)
+source "$root/scripts/measure-lib.sh"
 
-# utime + stime of a process, in clock ticks (the name field may hold spaces).
-ticks() {
-  local stat
-  stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
-  stat=${stat##*) }
-  set -- $stat
-  echo $(( ${12} + ${13} ))
-}
 now() { date +%s.%N; }
-winepath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
 # Starts /s over the pictures in $@ with the given speed; waits for the window.
 start_saver() {
@@ -66,14 +58,6 @@ stop_saver() {
   saver=""
 }
 
-# The wineserver of this prefix (other prefixes have their own).
-wineserver_pid() {
-  local p
-  for p in $(pgrep -f wineserver); do
-    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return; }
-  done
-  echo 0
-}
 
 echo "making test pictures..."
 convert -size 400x300 plasma:fractal -resize 1600x1200! -quality 90 "$work/normal.jpg" || exit 1
