@@ -2,6 +2,7 @@
 
 #include "moviesaver/movie_window_win32.h"
 #include "picturesaver/picture_window_win32.h"
+#include "settingsdialog/about_box_win32.h"
 #include "win32/text_win32.h"
 
 namespace orrivel {
@@ -53,24 +54,37 @@ App::App(std::string argumentText, SettingsPlatform& settingsPlatform, const Ins
 App::~App() {
   // Windows first: their clean-up still uses the application.
   EndSaver();
+  if (settingsDialog_) settingsDialog_->Close();
+  if (about_) about_->Close();
 }
 
 void App::Main() {
   store_.ReadSettings();
   StartPlan plan = PlanStart(argumentText_, store_.settings().MovieOrPic);
-  if (plan.window == StartWindow::Settings) return;  // the settings dialog is not built yet
-  SaverWindow& window =
-      plan.window == StartWindow::Movie ? static_cast<SaverWindow&>(MovieSaver()) : PictureSaver();
+  SaverWindow* window = nullptr;
+  switch (plan.window) {
+    case StartWindow::Movie:
+      window = &MovieSaver();
+      break;
+    case StartWindow::Picture:
+      window = &PictureSaver();
+      break;
+    case StartWindow::Settings:
+      window = &SettingsWindow();
+      break;
+  }
   for (StartStep step : plan.steps) {
-    if (!RunStep(step, window)) return;
+    if (!RunStep(step, *window)) return;
   }
 }
+
+// Wakes the message loop, which ends with the last window.
+void App::WakeLoop() { PostMessageW(messages_->hwnd(), WM_NULL, 0, 0); }
 
 MovieWindow& App::MovieSaver() {
   if (!movie_) {
     movie_ = std::make_unique<MovieWindow>(*this);
-    // Wakes the message loop, which ends with the last window.
-    movie_->SetOnClosed([this] { PostMessageW(messages_->hwnd(), WM_NULL, 0, 0); });
+    movie_->SetOnClosed([this] { WakeLoop(); });
   }
   return *movie_;
 }
@@ -78,9 +92,27 @@ MovieWindow& App::MovieSaver() {
 PictureWindow& App::PictureSaver() {
   if (!picture_) {
     picture_ = std::make_unique<PictureWindow>(*this);
-    picture_->SetOnClosed([this] { PostMessageW(messages_->hwnd(), WM_NULL, 0, 0); });
+    picture_->SetOnClosed([this] { WakeLoop(); });
   }
   return *picture_;
+}
+
+SettingsDialog& App::SettingsWindow() {
+  if (!settingsDialog_) {
+    // The file dialog is asked through the application, so tests can answer it.
+    settingsDialog_ =
+        std::make_unique<SettingsDialog>(*this, [this](HWND owner) { return chooser_(owner); });
+    settingsDialog_->SetOnClosed([this] { WakeLoop(); });
+  }
+  return *settingsDialog_;
+}
+
+void App::ShowAbout() {
+  if (!about_) {
+    about_ = std::make_unique<AboutBox>();
+    about_->SetOnClosed([this] { WakeLoop(); });
+  }
+  about_->Open();
 }
 
 bool App::RunStep(StartStep step, SaverWindow& window) {
@@ -160,7 +192,16 @@ void App::ShowError(const std::string& text) {
 }
 
 bool App::AnyWindowOpen() const {
-  return (movie_ && movie_->IsOpen()) || (picture_ && picture_->IsOpen());
+  return (movie_ && movie_->IsOpen()) || (picture_ && picture_->IsOpen()) ||
+         (settingsDialog_ && settingsDialog_->IsOpen()) || (about_ && about_->IsOpen());
+}
+
+bool App::IsDialogMessageForAny(MSG& msg) {
+  for (win32::Window* dialog : {static_cast<win32::Window*>(settingsDialog_.get()),
+                                static_cast<win32::Window*>(about_.get())}) {
+    if (dialog && dialog->IsOpen() && IsDialogMessageW(dialog->hwnd(), &msg)) return true;
+  }
+  return false;
 }
 
 int App::RunMessageLoop() {
@@ -169,6 +210,7 @@ int App::RunMessageLoop() {
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == -1) return 1;
     if (got == 0) return static_cast<int>(msg.wParam);
+    if (IsDialogMessageForAny(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

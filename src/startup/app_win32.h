@@ -9,6 +9,7 @@
 #include <string>
 
 #include "defaultmovie/temp_movie_files.h"
+#include "settingsdialog/settings_dialog_win32.h"
 #include "startup/run_control_win32.h"
 #include "startup/settings_store.h"
 #include "startup/startup_plan.h"
@@ -16,6 +17,7 @@
 
 namespace orrivel {
 
+class AboutBox;
 class MovieWindow;
 class PictureWindow;
 class SaverWindow;
@@ -33,7 +35,7 @@ class App {
   // text and the saver kind ask for. Called once by WinMain, and again from
   // the message loop after a window asked for the built-in movie.
   void Main();
-  // Runs until no saver window is left (or a quit message); returns the exit code.
+  // Runs until no window is left (or a quit message); returns the exit code.
   int RunMessageLoop();
 
   // Closes every saver window; the run ends when none is left.
@@ -56,12 +58,23 @@ class App {
   PictureWindow& PictureSaver();
   MovieWindow* Movie() const { return movie_.get(); }
   PictureWindow* Pictures() const { return picture_.get(); }
+  // The settings dialog (made on first use) and the About box, which lives
+  // until the run ends so that what it counts carries over.
+  SettingsDialog& SettingsWindow();
+  SettingsDialog* Dialog() const { return settingsDialog_.get(); }
+  AboutBox* About() const { return about_.get(); }
+  void ShowAbout();
+  // How the settings dialog asks for a movie file (tests answer for the user).
+  void SetMovieChooser(MovieChooser chooser) { chooser_ = std::move(chooser); }
   // The start-up's first step in a preview; set once, never cleared.
   void EnterPreviewMode() { previewMode_ = true; }
 
  private:
   class MessageWindow;
   bool RunStep(StartStep step, SaverWindow& window);
+  // Keyboard navigation (Tab, arrows, Enter, Esc) in the dialog windows.
+  bool IsDialogMessageForAny(MSG& msg);
+  void WakeLoop();
   void WatchPreviewHost(HWND host);
   void OnHostWatch();
 
@@ -75,6 +88,9 @@ class App {
   std::unique_ptr<MessageWindow> messages_;
   std::unique_ptr<PictureWindow> picture_;
   std::unique_ptr<MovieWindow> movie_;
+  MovieChooser chooser_ = ChooseMovieFile;
+  std::unique_ptr<SettingsDialog> settingsDialog_;
+  std::unique_ptr<AboutBox> about_;
 };
 
 }  // namespace orrivel
