@@ -62,12 +62,16 @@ void FrameBox::OnPaint(HDC hdc, const RECT&) {
     SetTextColor(hdc, GetSysColor(COLOR_BTNTEXT));
     TextOutW(hdc, textLeft, 0, caption_.c_str(), static_cast<int>(caption_.size()));
   }
+  PaintLines(hdc, POINT{0, 0});
+}
+
+void FrameBox::PaintLines(HDC hdc, POINT origin) const {
   const UINT dpi = GetDpiForWindow(hwnd());
   for (const FrameLine& line : lines_) {
     HPEN pen = CreatePen(PS_SOLID, 1, LineColorRef(line.color));
     HGDIOBJ old = SelectObject(hdc, pen);
-    MoveToEx(hdc, TwipsAt(line.x1, dpi), TwipsAt(line.y1, dpi), nullptr);
-    LineTo(hdc, TwipsAt(line.x2, dpi), TwipsAt(line.y2, dpi));
+    MoveToEx(hdc, TwipsAt(line.x1, dpi) - origin.x, TwipsAt(line.y1, dpi) - origin.y, nullptr);
+    LineTo(hdc, TwipsAt(line.x2, dpi) - origin.x, TwipsAt(line.y2, dpi) - origin.y);
     SelectObject(hdc, old);
     DeleteObject(pen);
   }
@@ -98,7 +102,8 @@ LRESULT FrameBox::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   return Window::OnMessage(msg, wParam, lParam);
 }
 
-bool ImageBox::Create(HWND parent, UINT_PTR id) {
+bool ImageBox::Create(HWND parent, UINT_PTR id, const FrameBox* frame) {
+  frame_ = frame;
   CreateArgs args;
   args.className = kImageClass;
   args.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
@@ -132,6 +137,11 @@ void ImageBox::OnPaint(HDC hdc, const RECT&) {
   RECT box;
   GetClientRect(hwnd(), &box);
   FillRect(hdc, &box, GetSysColorBrush(COLOR_BTNFACE));
+  if (frame_ != nullptr) {
+    POINT origin{0, 0};
+    MapWindowPoints(hwnd(), frame_->hwnd(), &origin, 1);
+    frame_->PaintLines(hdc, origin);
+  }
   if (picture_) {
     picture_->Draw(hdc, box);
   } else if (!pixels_.empty()) {

@@ -27,6 +27,8 @@ class FrameBox : public win32::Window {
   void SetFont(HFONT font) { font_ = font; }
   // Lines in twips of the frame, drawn over its background.
   void SetLines(std::span<const FrameLine> lines) { lines_.assign(lines.begin(), lines.end()); }
+  // Draws the lines into `hdc`, whose origin lies at `origin` in the frame.
+  void PaintLines(HDC hdc, POINT origin) const;
 
  protected:
   void OnPaint(HDC hdc, const RECT& dirty) override;
@@ -42,7 +44,8 @@ class FrameBox : public win32::Window {
 // Shows a picture stretched to the box, without keeping its proportions.
 class ImageBox : public win32::Window {
  public:
-  bool Create(HWND parent, UINT_PTR id);
+  // The box lies over `frame`'s lines, which show where no picture covers them.
+  bool Create(HWND parent, UINT_PTR id, const FrameBox* frame = nullptr);
   void SetPicture(std::unique_ptr<Picture> picture);
   // Premultiplied BGRA pixels, rows top-down.
   void SetPixels(std::vector<uint32_t> pixels, int width, int height);
@@ -54,6 +57,7 @@ class ImageBox : public win32::Window {
   bool OnEraseBackground(HDC) override { return true; }
 
  private:
+  const FrameBox* frame_ = nullptr;
   std::unique_ptr<Picture> picture_;
   std::vector<uint32_t> pixels_;
   int width_ = 0, height_ = 0;

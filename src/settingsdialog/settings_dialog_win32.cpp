@@ -62,6 +62,25 @@ HICON StockIcon(SHSTOCKICONID id) {
   return info.hIcon;
 }
 
+// A plain folder where the system has no folder icon to give.
+void DrawFolderGlyph(HDC dc, RECT box, bool open) {
+  const int w = box.right - box.left, h = box.bottom - box.top;
+  HBRUSH fill = CreateSolidBrush(open ? RGB(255, 224, 128) : RGB(240, 200, 80));
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(160, 120, 30));
+  HGDIOBJ oldBrush = SelectObject(dc, fill), oldPen = SelectObject(dc, pen);
+  const POINT outline[] = {{box.left, box.top + h / 5},
+                           {box.left + w * 2 / 5, box.top + h / 5},
+                           {box.left + w / 2, box.top + h * 3 / 10},
+                           {box.right - 1, box.top + h * 3 / 10},
+                           {box.right - 1, box.bottom - h / 8},
+                           {box.left, box.bottom - h / 8}};
+  Polygon(dc, outline, static_cast<int>(std::size(outline)));
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(fill);
+  DeleteObject(pen);
+}
+
 }  // namespace
 
 MovieChoice ChooseMovieFile(HWND owner) {
@@ -178,7 +197,7 @@ HWND SettingsDialog::CreateControl(const ControlSpec& spec, HWND parent) {
       return preview_.Create(parent, id) ? preview_.hwnd() : nullptr;
     case ControlKind::Image: {
       ImageBox& box = spec.id == I::BrowsePreview ? browsePreview_ : listPreview_;
-      return box.Create(parent, id) ? box.hwnd() : nullptr;
+      return box.Create(parent, id, frames_.at(spec.container).get()) ? box.hwnd() : nullptr;
     }
     default:
       break;
@@ -606,9 +625,11 @@ void SettingsDialog::DrawDirectoryEntry(const DRAWITEMSTRUCT& item) {
   FillRect(dc, &row, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   const int icon = GetSystemMetricsForDpi(SM_CXSMICON, dpi_);
   int x = row.left + 2 + entry.level * TwipsAt(kFolderIndentTwips, dpi_);
+  const int iconTop = row.top + (row.bottom - row.top - icon) / 2;
   if (HICON glyph = entry.open ? folderOpen_ : folderClosed_) {
-    DrawIconEx(dc, x, row.top + (row.bottom - row.top - icon) / 2, glyph, icon, icon, 0, nullptr,
-               DI_NORMAL);
+    DrawIconEx(dc, x, iconTop, glyph, icon, icon, 0, nullptr, DI_NORMAL);
+  } else {
+    DrawFolderGlyph(dc, RECT{x, iconTop, x + icon, iconTop + icon}, entry.open);
   }
   x += icon + 3;
   SetBkMode(dc, TRANSPARENT);
