@@ -214,6 +214,22 @@ TEST_F(SettingsDialogTest, OkThatCannotWriteKeepsTheDialogOpen) {
   EXPECT_NE(ReadText(app.SettingsFile()).find("INTERACTIVE = TRUE"), std::string::npos);
 }
 
+TEST_F(SettingsDialogTest, FollowsAMoveToAMonitorWithAnotherDpi) {
+  Open("MOVIEORPIC = MOVIE\r\nSWFMOVIE = DEFAULT\r\n");
+  RECT before{}, button{};
+  GetWindowRect(dialog->hwnd(), &before);
+  RECT suggested{before.left, before.top, before.left + 10, before.top + 10};
+  SendMessageW(dialog->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT after{};
+  GetWindowRect(dialog->hwnd(), &after);
+  EXPECT_EQ(after.right - after.left, TwipsAt(5615, 192));
+  EXPECT_EQ(after.bottom - after.top, TwipsAt(4090, 192));
+  GetWindowRect(C(I::SetPath), &button);
+  EXPECT_EQ(button.right - button.left, TwipsAt(975, 192));
+  EXPECT_EQ(button.bottom - button.top, TwipsAt(285, 192));
+}
+
 TEST_F(SettingsDialogTest, AboutBoxCountsRightPressesAcrossOpenings) {
   Open("MOVIEORPIC = MOVIE\r\nSWFMOVIE = DEFAULT\r\n");
   Click(I::About);
