@@ -535,10 +535,12 @@ void SettingsDialog::OnDriveChosen() {
   HWND drives = Control(I::Drives);
   const int index = static_cast<int>(SendMessageW(drives, CB_GETCURSEL, 0, 0));
   if (index < 0) return;
-  wchar_t letter[64] = {};
-  SendMessageW(drives, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(letter));
+  const LRESULT length = SendMessageW(drives, CB_GETLBTEXTLEN, index, 0);
+  if (length < 2) return;
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(drives, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
   // The drive's own current folder, as the system keeps one per drive.
-  const std::wstring drive{letter[0], L':'};
+  const std::wstring drive{text[0], L':'};
   wchar_t full[MAX_PATH + 1] = {};
   std::wstring folder = GetFullPathNameW(drive.c_str(), MAX_PATH, full, nullptr) > 0
                             ? std::wstring(full)
