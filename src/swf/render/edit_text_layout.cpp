@@ -1,11 +1,13 @@
-// Lays out an edit text field's initial text with the field's embedded font:
-// plain text (HTML reduced to its text), lines split at line breaks and, when
-// the field wraps, at spaces; aligned between the margins.
+// Lays out an edit text field's initial text with the field's embedded font,
+// or with the system's font of that name when the field uses device fonts:
+// plain text (HTML reduced to its text and styles), lines split at line
+// breaks and, when the field wraps, at spaces; aligned between the margins.
 #include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/twips.h"
 #include "swf/render/text_render.h"
 
 namespace orrivel::swf {
@@ -43,9 +45,18 @@ std::u32string Decode(const std::string& s, bool utf8) {
 // One character of the field's text with the style HTML gave it.
 struct StyledChar {
   char32_t c = 0;
-  bool bold = false, italic = false;
-  std::optional<Rgba> color;       // <font color>; else the field's colour
-  std::optional<TextAlign> align;  // <p align>; else the field's
+  bool bold = false, italic = false, underline = false;
+  std::optional<Rgba> color;        // <font color>; else the field's colour
+  std::optional<TextAlign> align;   // <p align>; else the field's
+  std::optional<std::string> face;  // <font face>; else the field's font
+  std::optional<double> size;       // <font size>, twips; else the field's height
+};
+
+// What one open <font> tag sets.
+struct FontTag {
+  std::optional<Rgba> color;
+  std::optional<std::string> face;
+  std::optional<double> size;
 };
 using StyledText = std::vector<StyledChar>;
 
@@ -77,16 +88,41 @@ std::optional<Rgba> ParseColor(const std::u32string& tag) {
               255};
 }
 
+// The value of attribute `name` ("name=\"value\"" or with single quotes).
+std::optional<std::u32string> Attribute(const std::u32string& tag, const std::u32string& name) {
+  const size_t at = tag.find(name + U"=");
+  if (at == std::u32string::npos) return std::nullopt;
+  size_t i = at + name.size() + 1;
+  if (i >= tag.size() || (tag[i] != U'"' && tag[i] != U'\'')) return std::nullopt;
+  const size_t end = tag.find(tag[i], i + 1);
+  if (end == std::u32string::npos) return std::nullopt;
+  return tag.substr(i + 1, end - i - 1);
+}
+
+// <font size>: points, or a change of the field's size with a sign.
+std::optional<double> ParseSize(const std::u32string& tag, double fieldSize) {
+  const auto value = Attribute(tag, U"size");
+  if (!value || value->empty()) return std::nullopt;
+  double n = 0;
+  size_t i = (*value)[0] == U'+' || (*value)[0] == U'-' ? 1 : 0;
+  for (; i < value->size() && (*value)[i] >= U'0' && (*value)[i] <= U'9'; ++i)
+    n = std::min(n * 10 + ((*value)[i] - U'0'), 1000.0);
+  const double twips = n * kTwipsPerPixel;
+  if ((*value)[0] == U'+') return fieldSize + twips;
+  if ((*value)[0] == U'-') return std::max(0.0, fieldSize - twips);
+  return twips;
+}
+
 // The text of an HTML field: tags dropped (<br> and the end of a paragraph
 // break the line; <b>, <i>, <font color> and <p align> style the characters), the
 // common entities decoded.
-StyledText StripHtml(const std::u32string& html) {
+StyledText StripHtml(const std::u32string& html, double fieldSize) {
   static const std::pair<std::u32string, char32_t> kEntities[] = {
       {U"&amp;", U'&'},  {U"&lt;", U'<'},    {U"&gt;", U'>'},
       {U"&quot;", U'"'}, {U"&apos;", U'\''}, {U"&nbsp;", 0xA0}};
   StyledText out;
-  int bold = 0, italic = 0;
-  std::vector<std::optional<Rgba>> colors;  // one per open <font>
+  int bold = 0, italic = 0, underline = 0;
+  std::vector<FontTag> fonts;  // one per open <font>
   StyledChar style;
   for (size_t i = 0; i < html.size();) {
     if (html[i] == U'<') {
@@ -106,14 +142,28 @@ StyledText StripHtml(const std::u32string& html) {
       if (name == U"/b" && bold > 0) --bold;
       if (name == U"i") ++italic;
       if (name == U"/i" && italic > 0) --italic;
-      if (name == U"font") colors.push_back(ParseColor(tag));
+      if (name == U"u") ++underline;
+      if (name == U"/u" && underline > 0) --underline;
+      if (name == U"font") {
+        FontTag font{ParseColor(tag), std::nullopt, ParseSize(tag, fieldSize)};
+        if (const auto face = Attribute(tag, U"face")) {
+          font.face.emplace();
+          for (char32_t c : *face) font.face->push_back(c < 0x80 ? static_cast<char>(c) : '?');
+        }
+        fonts.push_back(std::move(font));
+      }
       if (name == U"p") style.align = ParseAlign(tag);
-      if (name == U"/font" && !colors.empty()) colors.pop_back();
+      if (name == U"/font" && !fonts.empty()) fonts.pop_back();
       style.bold = bold > 0;
       style.italic = italic > 0;
+      style.underline = underline > 0;
       style.color.reset();
-      for (const auto& c : colors) {
-        if (c) style.color = c;
+      style.face.reset();
+      style.size.reset();
+      for (const FontTag& f : fonts) {
+        if (f.color) style.color = f.color;
+        if (f.face) style.face = f.face;
+        if (f.size) style.size = f.size;
       }
       i = end + 1;
       continue;
@@ -140,29 +190,41 @@ StyledText StripHtml(const std::u32string& html) {
 struct Metrics {
   TextCache& cache;
   const FontDefinition& font;
-  double scale;
+  double height;  // the field's font height, twips
+  bool device;    // glyphs come from the system's fonts
   // The glyph of a character: its font (a bold or italic sibling of the
-  // field's font when HTML asks for one), index (-1: none) and advance.
+  // field's font when HTML asks for one, or the font <font face> names),
+  // index (-1: none), scale from font units to twips, and advance.
   struct Pick {
     const FontDefinition* font = nullptr;
     int index = -1;
+    double scale = 0;
     double advance = 0;
   };
   Pick Glyph(const StyledChar& ch) {
     Pick p;
     p.font = &font;
-    if (ch.bold != font.bold || ch.italic != font.italic) {
+    if (device && ch.face) {
+      if (const FontDefinition* f = cache.DeviceFont(*ch.face, ch.bold, ch.italic)) p.font = f;
+    } else if (ch.bold != font.bold || ch.italic != font.italic) {
       if (const FontDefinition* v = cache.Variant(font, ch.bold, ch.italic)) p.font = v;
     }
+    p.scale = ch.size.value_or(height) / p.font->EmSquare();
     p.index = cache.GlyphIndex(*p.font, ch.c);
     if (p.index < 0) return p;
-    const double s = scale * font.EmSquare() / p.font->EmSquare();
     if (p.font->hasLayout && static_cast<size_t>(p.index) < p.font->advances.size()) {
-      p.advance = p.font->advances[p.index] * s;
+      p.advance = p.font->advances[p.index] * p.scale;
     } else if (const ConvertedShape* shape = cache.Glyph(*p.font, p.index)) {
-      p.advance = shape->bounds.xMax * s;
+      p.advance = shape->bounds.xMax * p.scale;
     }
     return p;
+  }
+  // Twips above and below the baseline that a character needs.
+  std::pair<double, double> Extent(const StyledChar& ch) {
+    const Pick p = Glyph(ch);
+    const double h = ch.size.value_or(height);
+    if (!p.font->hasLayout) return {h * 0.9, h * 0.1};
+    return {p.font->ascent * p.scale, p.font->descent * p.scale};
   }
   double Width(const StyledText& t, size_t from, size_t to) {
     double w = 0;
@@ -209,14 +271,18 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
     layout.bounds = field;
   }
   const FontDefinition* font = cache.Font(def.fontId);
-  // Device fonts (no embedded outlines) are not drawn.
-  if (!def.useOutlines || font == nullptr || font->glyphs.empty() || !def.initialText) {
-    return layout;
+  // Without embedded outlines the field is set in the system's font of
+  // that name.
+  const bool device = !def.useOutlines || font == nullptr || font->glyphs.empty();
+  if (device) {
+    font = cache.DeviceFont(font != nullptr ? std::string_view(font->name) : std::string_view(),
+                            font != nullptr && font->bold, font != nullptr && font->italic);
   }
+  if (font == nullptr || !def.initialText) return layout;
   const std::u32string decoded = Decode(*def.initialText, swfVersion >= 6);
   StyledText text;
   if (def.html) {
-    text = StripHtml(decoded);
+    text = StripHtml(decoded, def.fontHeight);
   } else {
     text.resize(decoded.size());
     for (size_t i = 0; i < decoded.size(); ++i) text[i].c = decoded[i];
@@ -227,16 +293,14 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
     }
   }
 
-  Metrics metrics{cache, *font, static_cast<double>(def.fontHeight) / font->EmSquare()};
-  const double ascent = font->hasLayout ? font->ascent * metrics.scale : def.fontHeight * 0.9;
-  const double descent = font->hasLayout ? font->descent * metrics.scale : def.fontHeight * 0.1;
-  const double lineHeight = ascent + descent + def.leading;
+  Metrics metrics{cache, *font, static_cast<double>(def.fontHeight), device};
+  const auto [fieldAscent, fieldDescent] = metrics.Extent(StyledChar{});
   const double left = b.xMin + kGutter + def.leftMargin;
   const double right = b.xMax - kGutter - def.rightMargin;
   // A negative indent does not move the first line past the margin.
   const double indent = std::max(0, static_cast<int>(def.indent));
   const Rgba fieldColor = def.color.value_or(Rgba{0, 0, 0, 255});
-  double baseline = b.yMin + kGutter + ascent;
+  double top = b.yMin + kGutter;  // of the next line
 
   size_t pos = 0;
   for (;;) {
@@ -245,8 +309,17 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
     const auto lines = def.wordWrap
                            ? Wrap(text, pos, end, right - left - indent, right - left, metrics)
                            : std::vector<std::pair<size_t, size_t>>{{pos, end}};
+    bool below = false;
     for (size_t l = 0; l < lines.size(); ++l) {
       const auto [from, to] = lines[l];
+      // A line is as tall as its tallest character.
+      double ascent = from < to ? 0 : fieldAscent, descent = from < to ? 0 : fieldDescent;
+      for (size_t i = from; i < to; ++i) {
+        const auto [a, d] = metrics.Extent(text[i]);
+        ascent = std::max(ascent, a);
+        descent = std::max(descent, d);
+      }
+      const double baseline = top + ascent;
       const double start = left + (l == 0 ? indent : 0);
       const double width = metrics.Width(text, from, to);
       double x = start;
@@ -262,18 +335,26 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
             pick.index >= 0 ? cache.Glyph(*pick.font, pick.index) : nullptr;
         // Glyphs wholly outside the field are clipped away.
         const bool inside =
-            def.autoSize || (x < b.xMax && x + pick.advance > b.xMin && baseline - ascent < b.yMax);
+            def.autoSize || (x < b.xMax && x + pick.advance > b.xMin && top < b.yMax);
+        const Rgba color = text[i].color.value_or(fieldColor);
         if (shape != nullptr && inside) {
-          const double s = metrics.scale * font->EmSquare() / pick.font->EmSquare();
-          AddGlyph(layout, shape, Matrix{s, 0, 0, s, x, baseline},
-                   text[i].color.value_or(fieldColor));
+          AddGlyph(layout, shape, Matrix{pick.scale, 0, 0, pick.scale, x, baseline}, color);
+        }
+        if (text[i].underline && inside && pick.advance > 0) {
+          // A line a twentieth of the size thick, just under the baseline.
+          const double size = text[i].size.value_or(def.fontHeight);
+          const double thickness = std::max(1.0 * kTwipsPerPixel, size / 20);
+          AddGlyph(layout, cache.UnitBox(),
+                   Matrix{pick.advance, 0, 0, thickness, x, baseline + size / 20}, color);
         }
         x += pick.advance;
       }
-      baseline += lineHeight;
+      top = baseline + descent + def.leading;
+      // Lines below the field would be clipped away entirely.
+      below = !def.autoSize && top >= b.yMax;
+      if (below) break;
     }
-    // Lines below the field would be clipped away entirely.
-    if (end >= text.size() || (!def.autoSize && baseline - ascent >= b.yMax)) break;
+    if (end >= text.size() || below) break;
     // \r\n is one break.
     pos =
         end + ((text[end].c == U'\r' && end + 1 < text.size() && text[end + 1].c == U'\n') ? 2 : 1);

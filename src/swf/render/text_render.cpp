@@ -1,5 +1,6 @@
 #include "swf/render/text_render.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "swf/render/paint.h"
@@ -80,6 +81,11 @@ const FontDefinition* TextCache::Font(std::optional<uint16_t> id) const {
 }
 
 const ConvertedShape* TextCache::Glyph(const FontDefinition& font, uint32_t index) {
+  if (DeviceEntry* device = DeviceOf(font)) {
+    return index < device->shapes.size() && !device->shapes[index].layers.empty()
+               ? &device->shapes[index]
+               : nullptr;
+  }
   if (index >= font.glyphs.size()) return nullptr;
   const uint32_t key = (static_cast<uint32_t>(font.id) << 16) | index;
   auto it = glyphs_.find(key);
@@ -94,6 +100,7 @@ const ConvertedShape* TextCache::Glyph(const FontDefinition& font, uint32_t inde
 }
 
 int TextCache::GlyphIndex(const FontDefinition& font, uint32_t code) {
+  if (DeviceEntry* device = DeviceOf(font)) return DeviceGlyphIndex(*device, code);
   auto& map = codeMaps_[font.id];
   if (map.empty()) {
     for (size_t i = font.codes.size(); i-- > 0;) map[font.codes[i]] = static_cast<int>(i);
@@ -103,6 +110,7 @@ int TextCache::GlyphIndex(const FontDefinition& font, uint32_t code) {
 }
 
 const FontDefinition* TextCache::Variant(const FontDefinition& base, bool bold, bool italic) {
+  if (DeviceOf(base) != nullptr) return DeviceFont(base.name, bold, italic);
   const uint32_t key =
       (static_cast<uint32_t>(base.id) << 2) | (bold ? 2u : 0u) | (italic ? 1u : 0u);
   if (const auto it = variants_.find(key); it != variants_.end()) return it->second;
@@ -119,6 +127,77 @@ const FontDefinition* TextCache::Variant(const FontDefinition& base, bool bold, 
   return found;
 }
 
+TextCache::DeviceEntry* TextCache::DeviceOf(const FontDefinition& font) {
+  if (deviceByDef_.empty()) return nullptr;
+  const auto it = deviceByDef_.find(&font);
+  return it == deviceByDef_.end() ? nullptr : it->second;
+}
+
+const FontDefinition* TextCache::DeviceFont(std::string_view name, bool bold, bool italic) {
+  std::string key(name);
+  key += bold ? "|b" : "|";
+  key += italic ? "i" : "";
+  // A movie naming very many fonts gets no more system faces past this many.
+  constexpr size_t kMaxDeviceFonts = 64;
+  if (deviceFonts_.size() >= kMaxDeviceFonts && !deviceFonts_.count(key)) return nullptr;
+  auto& entry = deviceFonts_[key];
+  if (!entry) {
+    entry = std::make_unique<DeviceEntry>();
+    DeviceFonts& fonts = devices_ != nullptr ? *devices_ : SystemDeviceFonts();
+    entry->face = fonts.OpenFace(name, bold, italic);
+    FontDefinition& def = entry->def;
+    def.name = std::string(name);
+    def.bold = bold;
+    def.italic = italic;
+    def.version = 1;  // 1024 units to the em
+    def.hasLayout = true;
+    if (entry->face >= 0) {
+      const DeviceFaceMetrics m = fonts.Metrics(entry->face);
+      def.ascent = static_cast<int32_t>(m.ascent);
+      def.descent = static_cast<int32_t>(m.descent);
+      def.leading = static_cast<int32_t>(m.leading);
+    }
+    deviceByDef_[&def] = entry.get();
+  }
+  return entry->face >= 0 ? &entry->def : nullptr;
+}
+
+int TextCache::DeviceGlyphIndex(DeviceEntry& entry, uint32_t code) {
+  // A text with very many different characters stops growing the font here.
+  constexpr size_t kMaxDeviceGlyphs = 4096;
+  if (const auto it = entry.index.find(code); it != entry.index.end()) return it->second;
+  DeviceFonts& fonts = devices_ != nullptr ? *devices_ : SystemDeviceFonts();
+  std::optional<DeviceGlyph> glyph;
+  if (entry.shapes.size() < kMaxDeviceGlyphs) glyph = fonts.Glyph(entry.face, code);
+  if (!glyph) {
+    entry.index[code] = -1;
+    return -1;
+  }
+  Shape shape;
+  shape.fillStyles.resize(1);
+  shape.records = std::move(glyph->outline);
+  entry.shapes.push_back(ConvertShape(shape, true));
+  entry.def.codes.push_back(static_cast<uint16_t>(code));
+  entry.def.advances.push_back(static_cast<int16_t>(std::clamp(glyph->advance, -32768.0, 32767.0)));
+  const int index = static_cast<int>(entry.shapes.size()) - 1;
+  entry.index[code] = index;
+  return index;
+}
+
+const ConvertedShape* TextCache::UnitBox() {
+  if (!unitBox_) {
+    Shape box;
+    box.fillStyles.resize(1);
+    StyleChangeRecord start;
+    start.moveTo = std::pair<int32_t, int32_t>{0, 0};
+    start.fillStyle1 = 1;
+    box.records = {start, StraightEdgeRecord{1, 0}, StraightEdgeRecord{0, 1},
+                   StraightEdgeRecord{-1, 0}, StraightEdgeRecord{0, -1}};
+    unitBox_ = ConvertShape(box, true);
+  }
+  return &*unitBox_;
+}
+
 void AddGlyph(TextLayout& layout, const ConvertedShape* shape, const Matrix& m, Rgba color) {
   if (shape == nullptr) return;
   layout.glyphs.push_back({shape, m, color});
@@ -131,10 +210,16 @@ TextLayout TextCache::LayoutStatic(const TextDefinition& def) {
   double scale = 0;
   Rgba color;
   int64_t x = 0, y = 0;
+  // A font without outlines but with character codes names a system font.
+  const FontDefinition* device = nullptr;
   for (const TextRecord& rec : def.records) {
     if (rec.fontId) {
       font = Font(rec.fontId);
-      scale = font ? static_cast<double>(rec.height) / font->EmSquare() : 0;
+      device = font != nullptr && font->glyphs.empty() && !font->codes.empty()
+                   ? DeviceFont(font->name, font->bold, font->italic)
+                   : nullptr;
+      const FontDefinition* drawn = device != nullptr ? device : font;
+      scale = drawn ? static_cast<double>(rec.height) / drawn->EmSquare() : 0;
     }
     if (rec.color) color = *rec.color;
     if (rec.xOffset) x = *rec.xOffset;
@@ -142,7 +227,14 @@ TextLayout TextCache::LayoutStatic(const TextDefinition& def) {
     for (const GlyphEntry& e : rec.glyphs) {
       if (font != nullptr) {
         const Matrix place{scale, 0, 0, scale, static_cast<double>(x), static_cast<double>(y)};
-        AddGlyph(layout, Glyph(*font, e.index), def.matrix * place, color);
+        const ConvertedShape* shape = nullptr;
+        if (device == nullptr) {
+          shape = Glyph(*font, e.index);
+        } else if (e.index < font->codes.size()) {
+          const int index = GlyphIndex(*device, font->codes[e.index]);
+          shape = index < 0 ? nullptr : Glyph(*device, static_cast<uint32_t>(index));
+        }
+        AddGlyph(layout, shape, def.matrix * place, color);
       }
       x += e.advance;
     }

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "swf/format/movie.h"
 #include "swf/raster/raster.h"
+#include "swf/render/device_fonts.h"
 #include "swf/render/shape_convert.h"
 
 namespace orrivel::swf {
@@ -31,7 +36,9 @@ struct TextLayout {
 
 class TextCache {
  public:
-  explicit TextCache(const Movie& movie) : movie_(movie) {}
+  // Device fonts come from the system unless `devices` is given.
+  explicit TextCache(const Movie& movie, DeviceFonts* devices = nullptr)
+      : movie_(movie), devices_(devices) {}
   TextCache(const TextCache&) = delete;
   TextCache& operator=(const TextCache&) = delete;
 
@@ -46,15 +53,32 @@ class TextCache {
   // The font with base's name and the given style that has glyphs;
   // nullptr when the movie has none.
   const FontDefinition* Variant(const FontDefinition& base, bool bold, bool italic);
+  // A system font standing in for a font name, as a font whose glyphs are
+  // made as characters ask for them; nullptr when the system has none.
+  const FontDefinition* DeviceFont(std::string_view name, bool bold, bool italic);
+  // A filled 1 x 1 square at the origin (underlines, in twips).
+  const ConvertedShape* UnitBox();
 
  private:
+  struct DeviceEntry {
+    int face = -1;
+    FontDefinition def;
+    std::unordered_map<uint32_t, int> index;  // code to glyph; -1: none
+    std::deque<ConvertedShape> shapes;
+  };
   TextLayout LayoutStatic(const TextDefinition& def);
+  DeviceEntry* DeviceOf(const FontDefinition& font);
+  int DeviceGlyphIndex(DeviceEntry& entry, uint32_t code);
 
   const Movie& movie_;
   std::unordered_map<uint32_t, ConvertedShape> glyphs_;  // font id << 16 | index
   std::unordered_map<uint16_t, std::unordered_map<uint32_t, int>> codeMaps_;
   std::unordered_map<uint16_t, TextLayout> layouts_;
   std::unordered_map<uint32_t, const FontDefinition*> variants_;  // id << 2 | bold << 1 | italic
+  DeviceFonts* devices_;
+  std::map<std::string, std::unique_ptr<DeviceEntry>> deviceFonts_;  // by name and style
+  std::unordered_map<const FontDefinition*, DeviceEntry*> deviceByDef_;
+  std::optional<ConvertedShape> unitBox_;
 };
 
 // Lays out the field's initial text (edit_text_layout.cpp).

@@ -159,8 +159,6 @@ TEST_F(TextRenderTest, EditTextLayout) {
   clipped.bounds.yMax = 140;  // the third line's lower half lies outside
   auto autoSized = clipped;
   autoSized.autoSize = true;
-  auto device = Field("AA");
-  device.useOutlines = false;
   const Case cases[] = {
       {"left",
        Field("AAB"),
@@ -178,7 +176,6 @@ TEST_F(TextRenderTest, EditTextLayout) {
       {"html", html, {{3, "..###..........."}, {6, ".........##....."}}},
       {"clipped", clipped, {{6, "..##............"}, {7, "................"}}},
       {"auto size", autoSized, {{7, "..##............"}}},
-      {"device font", device, {{3, "................"}}},
   };
   for (const Case& c : cases) {
     movie.characters.erase(3);

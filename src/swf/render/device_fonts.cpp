@@ -1,0 +1,19 @@
+#include "swf/render/device_fonts.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace orrivel::swf {
+
+std::string SystemFamilyFor(std::string_view swfName) {
+  std::string lower(swfName);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (lower == "_sans") return "Arial";
+  // A field that names no font is set in the player's default, Times New Roman.
+  if (lower == "_serif" || lower.empty()) return "Times New Roman";
+  if (lower == "_typewriter") return "Courier New";
+  return std::string(swfName);
+}
+
+}  // namespace orrivel::swf

@@ -1,0 +1,97 @@
+// Text set in the system's fonts: the layout with a fixed stand-in for the
+// system (so sizes and positions are exact), and the real system fonts of
+// the native build (Arial's metrics, from its metric-compatible substitute).
+#include "swf/render/device_fonts.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "swf/render/text_render.h"
+
+namespace orrivel::swf {
+namespace {
+
+// Every face draws 'A' and 'B' as a full em square advancing one em.
+class SquareFonts : public DeviceFonts {
+ public:
+  std::set<std::string> opened;
+  int OpenFace(std::string_view name, bool bold, bool italic) override {
+    opened.insert(std::string(name) + (bold ? "+b" : "") + (italic ? "+i" : ""));
+    return 0;
+  }
+  DeviceFaceMetrics Metrics(int) override { return {800, 224, 0}; }
+  std::optional<DeviceGlyph> Glyph(int, char32_t c) override {
+    if (c != U'A' && c != U'B') return std::nullopt;
+    StyleChangeRecord start;
+    start.moveTo = std::pair<int32_t, int32_t>{0, -kDeviceEm};
+    start.fillStyle1 = 1;
+    return DeviceGlyph{{start, StraightEdgeRecord{kDeviceEm, 0}, StraightEdgeRecord{0, kDeviceEm},
+                        StraightEdgeRecord{-kDeviceEm, 0}, StraightEdgeRecord{0, -kDeviceEm}},
+                       kDeviceEm};
+  }
+};
+
+TEST(DeviceFontsTest, FieldsWithoutOutlinesUseTheSystemsFonts) {
+  struct Case {
+    const char* name;
+    const char* text;
+    bool html;
+    std::vector<std::pair<double, double>> glyphs;  // x and scale (twips per em unit * 1024)
+    const char* opened;
+  };
+  // Field: 40 twips high, text from x = 40 (the gutter); advance = height.
+  const Case cases[] = {
+      {"plain", "AB", false, {{40, 40}, {80, 40}}, "Verdana"},
+      {"sized", "<font size=\"4\">A</font>A", true, {{40, 80}, {120, 40}}, "Verdana"},
+      {"relative size", "<font size=\"+2\">A</font>", true, {{40, 80}}, "Verdana"},
+      {"face", "<font face=\"Courier New\">A</font>", true, {{40, 40}}, "courier new"},
+      {"bold", "<b>A</b>", true, {{40, 40}}, "Verdana+b"},
+      {"underline", "<u>A</u>", true, {{40, 40}, {40, 0}}, "Verdana"},
+      {"missing glyph", "AxA", false, {{40, 40}, {80, 40}}, "Verdana"},
+  };
+  for (const Case& c : cases) {
+    Movie movie;
+    movie.header.version = 8;
+    FontDefinition font;
+    font.id = 1;
+    font.name = "Verdana";
+    movie.characters.emplace(1, font);  // no glyphs: a device font
+    EditTextDefinition field;
+    field.bounds = {0, 4000, 0, 400};
+    field.fontId = 1;
+    field.fontHeight = 40;
+    field.html = c.html;
+    field.initialText = c.text;
+    SquareFonts system;
+    TextCache cache(movie, &system);
+    const TextLayout layout = LayoutEditText(field, 8, cache);
+    ASSERT_EQ(layout.glyphs.size(), c.glyphs.size()) << c.name;
+    for (size_t i = 0; i < c.glyphs.size(); ++i) {
+      EXPECT_DOUBLE_EQ(layout.glyphs[i].matrix.tx, c.glyphs[i].first) << c.name << " " << i;
+      if (c.glyphs[i].second > 0)
+        EXPECT_DOUBLE_EQ(layout.glyphs[i].matrix.a * kDeviceEm, c.glyphs[i].second) << c.name;
+    }
+    EXPECT_TRUE(system.opened.count(c.opened)) << c.name;
+  }
+}
+
+TEST(DeviceFontsTest, GenericNamesGetArialsMetrics) {
+  DeviceFonts& fonts = SystemDeviceFonts();
+  // Arial's 'A' advances 1366/2048 em; its metric-compatible substitutes too.
+  for (const char* name : {"_sans", "Arial"}) {
+    const int face = fonts.OpenFace(name, false, false);
+    ASSERT_GE(face, 0) << name << ": no system font (is fonts-liberation2 installed?)";
+    const auto a = fonts.Glyph(face, U'A');
+    ASSERT_TRUE(a && !a->outline.empty()) << name;
+    EXPECT_NEAR(a->advance, 683, 1) << name;
+  }
+  EXPECT_EQ(SystemFamilyFor("_typewriter"), "Courier New");
+  EXPECT_EQ(SystemFamilyFor(""), "Times New Roman");
+  const int mono = fonts.OpenFace("_typewriter", false, false);
+  ASSERT_GE(mono, 0);
+  EXPECT_NEAR(fonts.Glyph(mono, U'i')->advance, fonts.Glyph(mono, U'W')->advance, 1);
+}
+
+}  // namespace
+}  // namespace orrivel::swf
