@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/render/filter_effects.h"
 #include "swf/render/layer_stack.h"
 #include "swf/render/paint.h"
 #include "swf/render/render_cache.h"
@@ -51,11 +52,16 @@ raster::Stroke::Join ToJoin(JoinStyle j) {
 
 }  // namespace
 
+// Filtered nodes nested deeper than this are drawn without their filters.
+constexpr int kMaxFilterNesting = 8;
+
 // The drawing: walks the tree, culls what lies off the canvas, and draws
 // shapes, bitmaps and text through the cache and the clip and layer stack.
 struct Renderer::Impl {
   RenderCache cache;
   LayerPool layers;
+  FilterScratch filterScratch;
+  int filterNesting = 0;
 
   // Per Render call.
   bool antiAlias = true;
@@ -104,7 +110,19 @@ struct Renderer::Impl {
     return out;
   }
 
+  // What the node draws, its filters' reach included.
   FloatRect NodeBounds(const DisplayNode& node, const Matrix& parent) {
+    FloatRect r = ContentBounds(node, parent);
+    if (node.filters.empty() || r.Empty()) return r;
+    const FilterReach reach = ReachOf(node.filters, FilterScale());
+    r.xMin -= static_cast<float>(reach.x);
+    r.xMax += static_cast<float>(reach.x);
+    r.yMin -= static_cast<float>(reach.y);
+    r.yMax += static_cast<float>(reach.y);
+    return r;
+  }
+
+  FloatRect ContentBounds(const DisplayNode& node, const Matrix& parent) {
     const Matrix m = parent * node.matrix;
     if (const ConvertedShape* shape = cache.ShapeOf(node)) return ShapeBounds(*shape, m);
     if (const raster::Image* image = cache.BitmapOf(node)) {
@@ -123,6 +141,9 @@ struct Renderer::Impl {
     }
     return r;
   }
+
+  // Filter sizes are stage pixels; the stage maps twips to device pixels.
+  double FilterScale() const { return stageScale * kTwipsPerPixel; }
 
   bool Culled(const FloatRect& r) const { return ClipToCanvas(r, width, height).Empty(); }
 
@@ -216,14 +237,16 @@ struct Renderer::Impl {
     }
   }
 
-  void DrawNode(const DisplayNode& node, const Matrix& parent, const ColorTransform& parentCx,
+  void DrawNode(const DisplayNode& node, const Matrix& parentIn, const ColorTransform& parentCx,
                 raster::Canvas& canvas, const raster::Mask* clip, bool asLayer = true) {
-    if (asLayer && node.blendMode != BlendMode::Normal) {
+    const Matrix parent = asLayer ? SnapForBitmap(node, parentIn) : parentIn;
+    if (asLayer && (node.blendMode != BlendMode::Normal || !node.filters.empty())) {
       DrawLayered(node, parent, parentCx, canvas, clip);
       return;
     }
     const Matrix m = parent * node.matrix;
     const ColorTransform cx = parentCx * node.colorTransform;
+    if (node.opaqueBackground) DrawBackground(node, parent, *node.opaqueBackground, canvas, clip);
     if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       DrawShape(*shape, m, cx, canvas, clip);
     } else if (const raster::Image* image = cache.BitmapOf(node)) {
@@ -235,6 +258,40 @@ struct Renderer::Impl {
     } else if (node.kind == DisplayNode::Kind::Group) {
       DrawChildren(node.children, m, cx, canvas, clip);
     }
+  }
+
+  // A node drawn as a bitmap (cached or filtered) sits on whole device
+  // pixels: its origin moves up and left to the pixel it falls in.
+  static Matrix SnapForBitmap(const DisplayNode& node, const Matrix& parent) {
+    if (!node.cacheAsBitmap && node.filters.empty()) return parent;
+    const Matrix m = parent * node.matrix;
+    if (!std::isfinite(m.tx) || !std::isfinite(m.ty)) return parent;
+    Matrix snapped = parent;
+    snapped.tx += std::floor(m.tx) - m.tx;
+    snapped.ty += std::floor(m.ty) - m.ty;
+    return snapped;
+  }
+
+  // The opaque background fills the node's box, in the node's own space, with
+  // its colour at full alpha.
+  void DrawBackground(const DisplayNode& node, const Matrix& parent, Rgba color,
+                      raster::Canvas& canvas, const raster::Mask* clip) {
+    Matrix toLocal;
+    if (!node.matrix.Invert(toLocal)) return;
+    const FloatRect local = ContentBounds(node, toLocal);
+    if (local.Empty()) return;
+    raster::Path rect;
+    rect.MoveTo(local.xMin, local.yMin);
+    rect.LineTo(local.xMax, local.yMin);
+    rect.LineTo(local.xMax, local.yMax);
+    rect.LineTo(local.xMin, local.yMax);
+    rect.Close();
+    raster::Path device;
+    device.Append(rect, parent * node.matrix);
+    raster::Paint paint;
+    color.a = 255;
+    paint.color = color;
+    raster::FillPath(canvas, device, raster::FillRule::NonZero, paint, {antiAlias, clip});
   }
 
   // Blend modes other than normal: the node is drawn into a transparent
@@ -251,6 +308,15 @@ struct Renderer::Impl {
     if (box.Empty()) return;
     raster::Canvas layer = layers.Open(width, height, box);
     DrawNode(node, parent, cx, layer, clip, false);
+    // Filters inside filters each hold a layer; past a few levels the inner
+    // ones are drawn unfiltered rather than taking ever more memory.
+    if (!node.filters.empty() && filterNesting < kMaxFilterNesting) {
+      ++filterNesting;
+      raster::Canvas area{layer.pixels + static_cast<size_t>(box.y0) * layer.stride + box.x0,
+                          box.x1 - box.x0, box.y1 - box.y0, layer.stride};
+      ApplyFilters(area, node.filters, FilterScale(), filterScratch);
+      --filterNesting;
+    }
     layers.Close(canvas, box, node.blendMode);
   }
 };

@@ -1,0 +1,166 @@
+// Box blur by running sums: each output pixel adds the pixel entering the
+// window and drops the one leaving it, so a wide box costs no more than a
+// narrow one. The four channels of a pixel travel together as one quad of
+// floats (exact for these integer sums).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "swf/raster/filter_kernels.h"
+#include "swf/raster/simd.h"
+
+namespace orrivel::swf::raster {
+namespace {
+
+#if defined(ORRIVEL_SSE2)
+struct Quad {
+  __m128 v;
+};
+inline Quad Load(uint32_t p) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i x = _mm_cvtsi32_si128(static_cast<int>(p));
+  return {_mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(x, zero), zero))};
+}
+inline uint32_t Store(Quad q) {
+  const __m128i i = _mm_cvtps_epi32(q.v);
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(i, i), i)));
+}
+inline Quad operator+(Quad a, Quad b) { return {_mm_add_ps(a.v, b.v)}; }
+inline Quad operator-(Quad a, Quad b) { return {_mm_sub_ps(a.v, b.v)}; }
+inline Quad operator*(Quad a, float s) { return {_mm_mul_ps(a.v, _mm_set1_ps(s))}; }
+inline Quad Zero() { return {_mm_setzero_ps()}; }
+#else
+struct Quad {
+  float v[4];
+};
+inline Quad Load(uint32_t p) {
+  return {{static_cast<float>(p & 0xFF), static_cast<float>((p >> 8) & 0xFF),
+           static_cast<float>((p >> 16) & 0xFF), static_cast<float>(p >> 24)}};
+}
+inline uint32_t Store(Quad q) {
+  uint32_t out = 0;
+  for (int i = 0; i < 4; ++i) {
+    const long c = std::lrint(q.v[i]);
+    out |= static_cast<uint32_t>(std::clamp(c, 0L, 255L)) << (8 * i);
+  }
+  return out;
+}
+inline Quad operator+(Quad a, Quad b) {
+  for (int i = 0; i < 4; ++i) a.v[i] += b.v[i];
+  return a;
+}
+inline Quad operator-(Quad a, Quad b) {
+  for (int i = 0; i < 4; ++i) a.v[i] -= b.v[i];
+  return a;
+}
+inline Quad operator*(Quad a, float s) {
+  for (float& x : a.v) x *= s;
+  return a;
+}
+inline Quad Zero() { return {{0, 0, 0, 0}}; }
+#endif
+
+// A box of `box` pixels: whole pixels out to `half` either side, and the
+// next pixel each side weighted `edge`.
+struct Window {
+  int half = 0;
+  float edge = 0;
+  float scale = 1;  // 1 / box
+};
+
+Window MakeWindow(float box, int length) {
+  Window w;
+  const float h = (box - 1) / 2;
+  w.half = static_cast<int>(std::floor(h));
+  w.edge = 0;
+  if (w.half >= length) {  // wider than the area: the ends add only zeros
+    w.half = length;
+    w.edge = 0;
+  }
+  w.scale = 1.0f / (2.0f * static_cast<float>(w.half) + 1.0f + 2.0f * w.edge);
+  return w;
+}
+
+bool Blurs(float box) { return std::isfinite(box) && box > 1.0f; }
+
+// One pass along a line of n pixels read from src (step apart) into dst.
+void BlurLine(const uint32_t* src, size_t srcStep, uint32_t* dst, size_t dstStep, int n,
+              const Window& w) {
+  auto at = [&](int i) { return i >= 0 && i < n ? Load(src[i * srcStep]) : Zero(); };
+  Quad sum = Zero();
+  for (int i = 0; i <= std::min(w.half, n - 1); ++i) sum = sum + at(i);
+  const bool edges = w.edge > 0;
+  for (int x = 0; x < n; ++x) {
+    Quad total = sum;
+    if (edges) total = total + (at(x - w.half - 1) + at(x + w.half + 1)) * w.edge;
+    dst[x * dstStep] = Store(total * w.scale);
+    sum = sum + at(x + w.half + 1) - at(x - w.half);
+  }
+}
+
+// One vertical pass, a row at a time so that memory is read in order: a
+// running sum per column.
+void BlurColumns(Canvas& area, std::vector<uint32_t>& copy, std::vector<Quad>& sums,
+                 const Window& wv) {
+  const int w = area.width, h = area.height;
+  const size_t stride = static_cast<size_t>(area.stride);
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(copy.data() + static_cast<size_t>(y) * w, area.pixels + y * stride,
+                static_cast<size_t>(w) * sizeof(uint32_t));
+  }
+  auto row = [&](int y) {
+    return y >= 0 && y < h ? copy.data() + static_cast<size_t>(y) * w : nullptr;
+  };
+  sums.assign(static_cast<size_t>(w), Zero());
+  for (int y = 0; y <= std::min(wv.half, h - 1); ++y) {
+    const uint32_t* r = row(y);
+    for (int x = 0; x < w; ++x) sums[x] = sums[x] + Load(r[x]);
+  }
+  for (int y = 0; y < h; ++y) {
+    uint32_t* out = area.pixels + y * stride;
+    const uint32_t* above = row(y - wv.half - 1);
+    const uint32_t* below = row(y + wv.half + 1);
+    const uint32_t* leaving = row(y - wv.half);
+    for (int x = 0; x < w; ++x) {
+      Quad total = sums[x];
+      if (wv.edge > 0) {
+        const Quad ends = (above ? Load(above[x]) : Zero()) + (below ? Load(below[x]) : Zero());
+        total = total + ends * wv.edge;
+      }
+      out[x] = Store(total * wv.scale);
+      if (below) sums[x] = sums[x] + Load(below[x]);
+      if (leaving) sums[x] = sums[x] - Load(leaving[x]);
+    }
+  }
+}
+
+}  // namespace
+
+int BlurReach(float box, int passes) {
+  if (!Blurs(box) || passes <= 0) return 0;
+  const float h = std::min((box - 1) / 2, 1e6f);
+  return static_cast<int>(std::ceil(h)) * passes;
+}
+
+void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint32_t>& scratch) {
+  if (area.width <= 0 || area.height <= 0 || passes <= 0) return;
+  const int w = area.width, h = area.height;
+  const bool blurX = Blurs(boxX), blurY = Blurs(boxY);
+  const Window wx = MakeWindow(blurX ? boxX : 1, w);
+  const Window wy = MakeWindow(blurY ? boxY : 1, h);
+  scratch.resize(static_cast<size_t>(w) * h);
+  const size_t stride = static_cast<size_t>(area.stride);
+  std::vector<Quad> sums;
+  for (int pass = 0; pass < passes; ++pass) {
+    if (blurX) {
+      for (int y = 0; y < h; ++y) {
+        uint32_t* row = area.pixels + y * stride;
+        std::memcpy(scratch.data(), row, static_cast<size_t>(w) * sizeof(uint32_t));
+        BlurLine(scratch.data(), 1, row, 1, w, wx);
+      }
+    }
+    if (blurY) BlurColumns(area, scratch, sums, wy);
+  }
+}
+
+}  // namespace orrivel::swf::raster
