@@ -16,8 +16,8 @@ namespace orrivel::swf::raster {
 // width `box`.
 int BlurReach(float box, int passes);
 
-// `passes` box blurs of boxX x boxY device pixels (fractional widths weigh
-// the two end pixels in part). Each pass costs the same whatever the width.
+// `passes` box blurs of boxX x boxY device pixels (each the odd whole width
+// at most that size). Each pass costs the same whatever the width.
 void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint32_t>& scratch);
 
 // out = m * (r, g, b, a, 1) on unpremultiplied colours, offsets in 0..255.

@@ -23,8 +23,9 @@ struct PixelBox {
 };
 
 // The pixels r touches (with a pixel of margin), clipped to a width x height
-// canvas; empty when they miss or r is not finite.
-PixelBox ClipToCanvas(const FloatRect& r, int width, int height);
+// canvas whose top left pixel is (x0, y0); empty when they miss or r is not
+// finite.
+PixelBox ClipToCanvas(const FloatRect& r, int width, int height, int x0 = 0, int y0 = 0);
 
 // A width x height mask that lets nothing through.
 raster::Mask EmptyMask(int width, int height);
@@ -76,5 +77,22 @@ class LayerPool {
   std::vector<std::unique_ptr<Layer>> pool_;
   size_t inUse_ = 0;
 };
+
+// Cleared buffers of any size, for nodes drawn on their own past the
+// canvas's edges (filtered nodes); kept for the next frame.
+class OffscreenPool {
+ public:
+  int Depth() const { return static_cast<int>(inUse_); }
+  raster::Canvas Open(int width, int height);
+  void Close() { --inUse_; }
+
+ private:
+  std::vector<std::unique_ptr<std::vector<uint32_t>>> pool_;
+  size_t inUse_ = 0;
+};
+
+// The part of mask under box (which must lie inside it), as a mask of
+// the box's size.
+raster::Mask CropMask(const raster::Mask& mask, const PixelBox& box);
 
 }  // namespace orrivel::swf

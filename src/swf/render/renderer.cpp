@@ -53,7 +53,11 @@ raster::Stroke::Join ToJoin(JoinStyle j) {
 }  // namespace
 
 // Filtered nodes nested deeper than this are drawn without their filters.
-constexpr int kMaxFilterNesting = 8;
+constexpr int kMaxFilterNesting = 4;
+// A filtered node is drawn this far past the target's edges at most, so
+// that blurs near an edge see what lies beyond it (a partial redraw's box
+// included) without the buffer growing with the blur.
+constexpr int kMaxFilterMargin = 256;
 
 // The drawing: walks the tree, culls what lies off the canvas, and draws
 // shapes, bitmaps and text through the cache and the clip and layer stack.
@@ -61,7 +65,7 @@ struct Renderer::Impl {
   RenderCache cache;
   LayerPool layers;
   FilterScratch filterScratch;
-  int filterNesting = 0;
+  OffscreenPool offscreens;
 
   // Per Render call.
   bool antiAlias = true;
@@ -122,9 +126,13 @@ struct Renderer::Impl {
     return r;
   }
 
-  FloatRect ContentBounds(const DisplayNode& node, const Matrix& parent) {
+  // Without `padded`, the bounds as the file states them (strokes included),
+  // without the margin that anti-aliasing needs.
+  FloatRect ContentBounds(const DisplayNode& node, const Matrix& parent, bool padded = true) {
     const Matrix m = parent * node.matrix;
-    if (const ConvertedShape* shape = cache.ShapeOf(node)) return ShapeBounds(*shape, m);
+    if (const ConvertedShape* shape = cache.ShapeOf(node)) {
+      return padded ? ShapeBounds(*shape, m) : TransformRect(shape->bounds, m);
+    }
     if (const raster::Image* image = cache.BitmapOf(node)) {
       FloatRect r;
       r.Include(0, 0);
@@ -136,7 +144,7 @@ struct Renderer::Impl {
     if (node.kind == DisplayNode::Kind::Group) {
       for (const DisplayNode& child : node.children) {
         if (child.clipDepth == 0 && !child.visible) continue;
-        r.Include(NodeBounds(child, m));
+        r.Include(padded ? NodeBounds(child, m) : ContentBounds(child, m, false));
       }
     }
     return r;
@@ -240,7 +248,11 @@ struct Renderer::Impl {
   void DrawNode(const DisplayNode& node, const Matrix& parentIn, const ColorTransform& parentCx,
                 raster::Canvas& canvas, const raster::Mask* clip, bool asLayer = true) {
     const Matrix parent = asLayer ? SnapForBitmap(node, parentIn) : parentIn;
-    if (asLayer && (node.blendMode != BlendMode::Normal || !node.filters.empty())) {
+    if (asLayer && !node.filters.empty() && offscreens.Depth() < kMaxFilterNesting) {
+      DrawFiltered(node, parent, parentCx, canvas, clip);
+      return;
+    }
+    if (asLayer && node.blendMode != BlendMode::Normal) {
       DrawLayered(node, parent, parentCx, canvas, clip);
       return;
     }
@@ -260,15 +272,18 @@ struct Renderer::Impl {
     }
   }
 
-  // A node drawn as a bitmap (cached or filtered) sits on whole device
-  // pixels: its origin moves up and left to the pixel it falls in.
+  // A node drawn as a bitmap (cached, filtered or with an opaque
+  // background) sits on whole device pixels, its origin moved to the pixel
+  // it falls in. The small nudge settles edges that fall exactly between
+  // two pixel centres toward the lower right, as such bitmaps show.
   static Matrix SnapForBitmap(const DisplayNode& node, const Matrix& parent) {
-    if (!node.cacheAsBitmap && node.filters.empty()) return parent;
+    if (!node.cacheAsBitmap && node.filters.empty() && !node.opaqueBackground) return parent;
     const Matrix m = parent * node.matrix;
     if (!std::isfinite(m.tx) || !std::isfinite(m.ty)) return parent;
+    constexpr double kNudge = 1.0 / 32;
     Matrix snapped = parent;
-    snapped.tx += std::floor(m.tx) - m.tx;
-    snapped.ty += std::floor(m.ty) - m.ty;
+    snapped.tx += std::floor(m.tx) - m.tx + kNudge;
+    snapped.ty += std::floor(m.ty) - m.ty + kNudge;
     return snapped;
   }
 
@@ -278,7 +293,7 @@ struct Renderer::Impl {
                       raster::Canvas& canvas, const raster::Mask* clip) {
     Matrix toLocal;
     if (!node.matrix.Invert(toLocal)) return;
-    const FloatRect local = ContentBounds(node, toLocal);
+    const FloatRect local = ContentBounds(node, toLocal, false);
     if (local.Empty()) return;
     raster::Path rect;
     rect.MoveTo(local.xMin, local.yMin);
@@ -294,6 +309,48 @@ struct Renderer::Impl {
     raster::FillPath(canvas, device, raster::FillRule::NonZero, paint, {antiAlias, clip});
   }
 
+  // A filtered node is drawn on its own into a transparent buffer covering
+  // its bounds (the filters' reach included) and a margin past the
+  // target's edges, filtered there, and composited with its blend mode
+  // through the clip over it.
+  void DrawFiltered(const DisplayNode& node, const Matrix& parent, const ColorTransform& cx,
+                    raster::Canvas& canvas, const raster::Mask* clip) {
+    if ((node.blendMode == BlendMode::Alpha || node.blendMode == BlendMode::Erase) &&
+        !layers.InLayer() && offscreens.Depth() == 0) {
+      return;
+    }
+    const FilterReach reach = ReachOf(node.filters, FilterScale());
+    const int mx = std::min(reach.x, kMaxFilterMargin), my = std::min(reach.y, kMaxFilterMargin);
+    PixelBox region =
+        ClipToCanvas(NodeBounds(node, parent), width + 2 * mx, height + 2 * my, -mx, -my);
+    const PixelBox visible{std::max(region.x0, 0), std::max(region.y0, 0),
+                           std::min(region.x1, width), std::min(region.y1, height)};
+    if (region.Empty() || visible.Empty()) return;
+    const int w = region.x1 - region.x0, h = region.y1 - region.y0;
+    raster::Canvas buffer = offscreens.Open(w, h);
+    Matrix shifted = parent;
+    shifted.tx -= region.x0;
+    shifted.ty -= region.y0;
+    const int savedWidth = width, savedHeight = height;
+    width = w;
+    height = h;
+    DrawNode(node, shifted, cx, buffer, nullptr, false);
+    ApplyFilters(buffer, node.filters, FilterScale(), filterScratch);
+    width = savedWidth;
+    height = savedHeight;
+    raster::Canvas src{
+        buffer.pixels + static_cast<size_t>(visible.y0 - region.y0) * w + (visible.x0 - region.x0),
+        visible.x1 - visible.x0, visible.y1 - visible.y0, w};
+    raster::Canvas dst{canvas.pixels + static_cast<size_t>(visible.y0) * canvas.stride + visible.x0,
+                       src.width, src.height, canvas.stride};
+    std::optional<raster::Mask> cropped;
+    if (clip != nullptr) cropped = CropMask(*clip, visible);
+    raster::Composite(dst, src,
+                      node.blendMode == BlendMode::Layer ? BlendMode::Normal : node.blendMode,
+                      cropped ? &*cropped : nullptr);
+    offscreens.Close();
+  }
+
   // Blend modes other than normal: the node is drawn into a transparent
   // layer, which is then composited with the mode over the node's box only.
   void DrawLayered(const DisplayNode& node, const Matrix& parent, const ColorTransform& cx,
@@ -301,22 +358,13 @@ struct Renderer::Impl {
     // Alpha and Erase only act on an enclosing layer; on the stage itself
     // they would punch holes into the frame.
     if ((node.blendMode == BlendMode::Alpha || node.blendMode == BlendMode::Erase) &&
-        !layers.InLayer()) {
+        !layers.InLayer() && offscreens.Depth() == 0) {
       return;
     }
     const PixelBox box = ClipToCanvas(NodeBounds(node, parent), width, height);
     if (box.Empty()) return;
     raster::Canvas layer = layers.Open(width, height, box);
     DrawNode(node, parent, cx, layer, clip, false);
-    // Filters inside filters each hold a layer; past a few levels the inner
-    // ones are drawn unfiltered rather than taking ever more memory.
-    if (!node.filters.empty() && filterNesting < kMaxFilterNesting) {
-      ++filterNesting;
-      raster::Canvas area{layer.pixels + static_cast<size_t>(box.y0) * layer.stride + box.x0,
-                          box.x1 - box.x0, box.y1 - box.y0, layer.stride};
-      ApplyFilters(area, node.filters, FilterScale(), filterScratch);
-      --filterNesting;
-    }
     layers.Close(canvas, box, node.blendMode);
   }
 };
