@@ -78,14 +78,15 @@ Window MakeWindow(float box, int length) {
 
 bool Blurs(float box) { return std::isfinite(box) && box > 1.0f; }
 
-// One pass along a row of n pixels read from src into dst.
-void BlurRow(const uint32_t* src, uint32_t* dst, int n, const Window& w) {
-  auto at = [&](int i) { return i >= 0 && i < n ? Load(src[i]) : Zero(); };
+// One pass along a row of n pixels into dst; padded holds the row with
+// half + 1 transparent pixels either side, so the window never leaves it.
+void BlurRow(const uint32_t* padded, uint32_t* dst, int n, const Window& w) {
+  const uint32_t* src = padded + w.half + 1;
   Quad sum = Zero();
-  for (int i = 0; i <= std::min(w.half, n - 1); ++i) sum = sum + at(i);
+  for (int i = -w.half; i <= w.half; ++i) sum = sum + Load(src[i]);
   for (int x = 0; x < n; ++x) {
     dst[x] = Store(sum * w.scale);
-    sum = sum + at(x + w.half + 1) - at(x - w.half);
+    sum = sum + Load(src[x + w.half + 1]) - Load(src[x - w.half]);
   }
 }
 
@@ -132,14 +133,17 @@ void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint3
   const bool blurX = Blurs(boxX), blurY = Blurs(boxY);
   const Window wx = MakeWindow(blurX ? boxX : 1, w);
   const Window wy = MakeWindow(blurY ? boxY : 1, h);
-  scratch.resize(static_cast<size_t>(w) * h);
+  const size_t pad = static_cast<size_t>(wx.half) + 1;
+  scratch.resize(std::max(static_cast<size_t>(w) * h, w + 2 * pad));
   const size_t stride = static_cast<size_t>(area.stride);
   std::vector<Quad> sums;
   for (int pass = 0; pass < passes; ++pass) {
     if (blurX) {
       for (int y = 0; y < h; ++y) {
         uint32_t* row = area.pixels + y * stride;
-        std::memcpy(scratch.data(), row, static_cast<size_t>(w) * sizeof(uint32_t));
+        std::fill_n(scratch.data(), pad, 0u);
+        std::memcpy(scratch.data() + pad, row, static_cast<size_t>(w) * sizeof(uint32_t));
+        std::fill_n(scratch.data() + pad + w, pad, 0u);
         BlurRow(scratch.data(), row, w, wx);
       }
     }

@@ -53,15 +53,17 @@ Table GradientTable(const std::vector<GradientFilterStop>& stops) {
   return t;
 }
 
-// a * fa + b * fb per channel, premultiplied.
+// a * fa + b * fb per channel, premultiplied; the weights are 0..1 and
+// keep the sum opaque at most, so each 16-bit lane holds its channel.
 uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
-  uint32_t out = 0;
-  for (int s = 0; s < 32; s += 8) {
-    const float v =
-        static_cast<float>((a >> s) & 0xFF) * fa + static_cast<float>((b >> s) & 0xFF) * fb;
-    out |= static_cast<uint32_t>(std::clamp(v + 0.5f, 0.0f, 255.0f)) << s;
-  }
-  return out;
+  auto spread = [](uint32_t p) {
+    return (uint64_t{p} & 0x00FF00FFu) | ((uint64_t{p} & 0xFF00FF00u) << 24);
+  };
+  const uint64_t wa = static_cast<uint64_t>(std::clamp(fa, 0.0f, 1.0f) * 256 + 0.5f);
+  const uint64_t wb = static_cast<uint64_t>(std::clamp(fb, 0.0f, 1.0f) * 256 + 0.5f);
+  const uint64_t sum = (spread(a) * wa + spread(b) * wb + 0x0080008000800080u) >> 8;
+  const uint64_t lanes = sum & 0x00FF00FF00FF00FFu;
+  return static_cast<uint32_t>(lanes | (lanes >> 24));
 }
 
 uint32_t Scale(uint32_t c, float k) { return Mix(c, k, 0, 0); }
