@@ -63,6 +63,7 @@ class LayerPool {
  public:
   // Alpha and Erase only act on an enclosing layer.
   bool InLayer() const { return inUse_ > 0; }
+  int Depth() const { return static_cast<int>(inUse_); }
   // A width x height layer, transparent inside box, to draw a node into.
   raster::Canvas Open(int width, int height, const PixelBox& box);
   // Composites the innermost open layer onto dst (of the layer's size)

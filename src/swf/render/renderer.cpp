@@ -54,6 +54,8 @@ raster::Stroke::Join ToJoin(JoinStyle j) {
 
 // Filtered nodes nested deeper than this are drawn without their filters.
 constexpr int kMaxFilterNesting = 4;
+// Each blend layer is as large as the target; deeper ones draw as normal.
+constexpr int kMaxBlendNesting = 8;
 // A filtered node is drawn this far past the target's edges at most, so
 // that blurs near an edge see what lies beyond it (a partial redraw's box
 // included) without the buffer growing with the blur.
@@ -252,7 +254,7 @@ struct Renderer::Impl {
       DrawFiltered(node, parent, parentCx, canvas, clip);
       return;
     }
-    if (asLayer && node.blendMode != BlendMode::Normal) {
+    if (asLayer && node.blendMode != BlendMode::Normal && layers.Depth() < kMaxBlendNesting) {
       DrawLayered(node, parent, parentCx, canvas, clip);
       return;
     }
