@@ -72,21 +72,6 @@ TEST(FilterReaderTest, EachKindAndItsLimits) {
          EXPECT_EQ(f.color, (Rgba{0, 0, 255, 255}));
          EXPECT_EQ(std::tuple(f.onTop, f.hideObject, f.passes), std::tuple(true, false, 1));
        }},
-      {"gradient glow stops",
-       SwfWriter()
-           .U8(1)
-           .U8(4)
-           .U8(2)
-           .Rgba(1, 1, 1, 0)
-           .Rgba(2, 2, 2, 255)
-           .U8(0)
-           .U8(255)
-           .Raw(std::vector<uint8_t>(19, 0))
-           .Take(),
-       [](const Filter& f) {
-         ASSERT_EQ(f.gradient.size(), 2u);
-         EXPECT_EQ(f.gradient[1], (GradientFilterStop{{2, 2, 2, 255}, 255}));
-       }},
       {"colour matrix NaN becomes zero",
        [&] {
          SwfWriter w;
