@@ -158,14 +158,16 @@ void Bevel(raster::Canvas& area, const Filter& f, double scale, FilterScratch& s
 }  // namespace
 
 FilterReach ReachOf(const FilterList& filters, double scale) {
-  FilterReach r;
-  if (!std::isfinite(scale) || scale <= 0) return r;
+  // Far beyond any target; long lists of huge blurs must not overflow.
+  constexpr int64_t kMaxReach = 1 << 24;
+  int64_t x = 0, y = 0;
+  if (!std::isfinite(scale) || scale <= 0) return {};
   for (const Filter& f : filters) {
     int dx = 0, dy = 0;
     switch (f.kind) {
       case Filter::Kind::Convolution:
-        r.x += f.columns / 2;
-        r.y += f.rows / 2;
+        x += f.columns / 2;
+        y += f.rows / 2;
         continue;
       case Filter::Kind::ColorMatrix:
         continue;
@@ -176,10 +178,12 @@ FilterReach ReachOf(const FilterList& filters, double scale) {
         Offset(f, scale, dx, dy);
         break;
     }
-    r.x += raster::BlurReach(BoxOf(f.blurX, scale), f.passes) + std::abs(dx) + 1;
-    r.y += raster::BlurReach(BoxOf(f.blurY, scale), f.passes) + std::abs(dy) + 1;
+    x = std::min(kMaxReach,
+                 x + raster::BlurReach(BoxOf(f.blurX, scale), f.passes) + std::abs(dx) + 1);
+    y = std::min(kMaxReach,
+                 y + raster::BlurReach(BoxOf(f.blurY, scale), f.passes) + std::abs(dy) + 1);
   }
-  return r;
+  return {static_cast<int>(x), static_cast<int>(y)};
 }
 
 void ApplyFilters(raster::Canvas& area, const FilterList& filters, double scale,
