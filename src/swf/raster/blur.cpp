@@ -91,27 +91,26 @@ void BlurRow(const uint32_t* padded, uint32_t* dst, int n, const Window& w) {
 }
 
 // One vertical pass, a row at a time so that memory is read in order: a
-// running sum per column.
-void BlurColumns(Canvas& area, std::vector<uint32_t>& copy, std::vector<Quad>& sums,
+// running sum per column. Rows below are read before they are written; the
+// originals of the rows above that the sums still have to drop wait in a
+// ring of half + 1 rows.
+void BlurColumns(Canvas& area, std::vector<uint32_t>& ring, std::vector<Quad>& sums,
                  const Window& wv) {
   const int w = area.width, h = area.height;
   const size_t stride = static_cast<size_t>(area.stride);
-  for (int y = 0; y < h; ++y) {
-    std::memcpy(copy.data() + static_cast<size_t>(y) * w, area.pixels + y * stride,
-                static_cast<size_t>(w) * sizeof(uint32_t));
-  }
-  auto row = [&](int y) {
-    return y >= 0 && y < h ? copy.data() + static_cast<size_t>(y) * w : nullptr;
-  };
+  const int slots = wv.half + 1;
+  ring.resize(static_cast<size_t>(slots) * w);
+  auto slot = [&](int y) { return ring.data() + static_cast<size_t>(y % slots) * w; };
   sums.assign(static_cast<size_t>(w), Zero());
   for (int y = 0; y <= std::min(wv.half, h - 1); ++y) {
-    const uint32_t* r = row(y);
+    const uint32_t* r = area.pixels + y * stride;
     for (int x = 0; x < w; ++x) sums[x] = sums[x] + Load(r[x]);
   }
   for (int y = 0; y < h; ++y) {
     uint32_t* out = area.pixels + y * stride;
-    const uint32_t* below = row(y + wv.half + 1);
-    const uint32_t* leaving = row(y - wv.half);
+    std::memcpy(slot(y), out, static_cast<size_t>(w) * sizeof(uint32_t));
+    const uint32_t* below = y + wv.half + 1 < h ? out + (wv.half + 1) * stride : nullptr;
+    const uint32_t* leaving = y - wv.half >= 0 ? slot(y - wv.half) : nullptr;
     for (int x = 0; x < w; ++x) {
       out[x] = Store(sums[x] * wv.scale);
       if (below) sums[x] = sums[x] + Load(below[x]);
@@ -134,9 +133,10 @@ void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint3
   const Window wx = MakeWindow(blurX ? boxX : 1, w);
   const Window wy = MakeWindow(blurY ? boxY : 1, h);
   const size_t pad = static_cast<size_t>(wx.half) + 1;
-  scratch.resize(std::max(static_cast<size_t>(w) * h, w + 2 * pad));
+  scratch.resize(w + 2 * pad);
   const size_t stride = static_cast<size_t>(area.stride);
   std::vector<Quad> sums;
+  std::vector<uint32_t> ring;
   for (int pass = 0; pass < passes; ++pass) {
     if (blurX) {
       for (int y = 0; y < h; ++y) {
@@ -147,7 +147,7 @@ void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint3
         BlurRow(scratch.data(), row, w, wx);
       }
     }
-    if (blurY) BlurColumns(area, scratch, sums, wy);
+    if (blurY) BlurColumns(area, ring, sums, wy);
   }
 }
 
