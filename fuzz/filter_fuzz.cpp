@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   // 1/16 to 16 device pixels per stage pixel.
   const double scale = (data[0] + 1) / 16.0;
-  ByteReader r(std::span<const uint8_t>(data + 1, size - 1));
+  orrivel::ByteReader r(std::span<const uint8_t>(data + 1, size - 1));
   Budget budget(1 << 20);
   const FilterList filters = ReadFilterList(r, budget);
   if (filters.empty()) return 0;
