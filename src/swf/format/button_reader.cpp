@@ -34,7 +34,7 @@ void ReadButtonRecords(ByteReader& r, ButtonDefinition& def, ParseContext& ctx) 
       rec.colorTransform = ReadColorTransform(r, true);
       if (flags & kHasFilterList) {
         rec.hasFilters = true;
-        SkipFilterList(r);
+        ReadFilterList(r, ctx.budget);  // not drawn on buttons yet
       }
       if (flags & kHasBlendMode) rec.blendMode = BlendModeFromByte(r.U8());
     }

@@ -12,6 +12,7 @@
 
 #include "base/color.h"
 #include "base/geometry.h"
+#include "swf/format/filters.h"
 
 namespace orrivel::swf {
 
@@ -199,7 +200,8 @@ struct PlaceObject {
   std::optional<bool> cacheAsBitmap;
   std::optional<bool> visible;
   std::optional<std::string> className;
-  bool hasFilters = false;      // filters are parsed past, not kept
+  bool hasFilters = false;  // a filter list is present (it may be empty)
+  FilterList filters;
   bool hasClipActions = false;  // clip event handlers, kept raw
   std::vector<uint8_t> clipActions;
   std::optional<Rgba> backgroundColor;        // PlaceObject3 opaque background

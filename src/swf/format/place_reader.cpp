@@ -81,7 +81,7 @@ std::optional<PlaceObject> ReadPlaceObject(ByteReader& r, int version, ParseCont
   // list keeps the placement itself.
   if (flags2 & kPlaceHasFilterList) {
     po.hasFilters = true;
-    SkipFilterList(r);
+    po.filters = ReadFilterList(r, ctx.budget);
     if (r.Failed()) return po;
   }
   if (flags2 & kPlaceHasBlendMode) po.blendMode = BlendModeFromByte(r.U8());

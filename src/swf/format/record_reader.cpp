@@ -1,4 +1,4 @@
-// RECT, MATRIX, CXFORM, blend modes and filter lists.
+// RECT, MATRIX, CXFORM and blend modes.
 #include <array>
 
 #include "swf/format/tag_readers.h"
@@ -61,45 +61,6 @@ ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha) {
 BlendMode BlendModeFromByte(uint8_t value) {
   if (value <= 1 || value > static_cast<uint8_t>(BlendMode::HardLight)) return BlendMode::Normal;
   return static_cast<BlendMode>(value);
-}
-
-void SkipFilterList(ByteReader& r) {
-  const unsigned count = r.U8();
-  for (unsigned i = 0; i < count && !r.Failed(); ++i) {
-    const uint8_t id = r.U8();
-    switch (id) {
-      case 0:
-        r.Skip(23);
-        break;  // drop shadow
-      case 1:
-        r.Skip(9);
-        break;  // blur
-      case 2:
-        r.Skip(15);
-        break;  // glow
-      case 3:
-        r.Skip(27);
-        break;   // bevel
-      case 4:    // gradient glow
-      case 7: {  // gradient bevel
-        const unsigned colors = r.U8();
-        r.Skip(colors * 5u + 19u);
-        break;
-      }
-      case 5: {  // convolution
-        const unsigned w = r.U8();
-        const unsigned h = r.U8();
-        r.Skip(8 + w * h * 4u + 5);
-        break;
-      }
-      case 6:
-        r.Skip(80);
-        break;  // colour matrix
-      default:
-        r.Fail();
-        break;
-    }
-  }
 }
 
 }  // namespace orrivel::swf

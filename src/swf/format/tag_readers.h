@@ -45,8 +45,9 @@ Rect ReadRect(ByteReader& r);
 Matrix ReadMatrix(ByteReader& r);
 ColorTransform ReadColorTransform(ByteReader& r, bool withAlpha);
 BlendMode BlendModeFromByte(uint8_t value);
-// Reads a FILTERLIST and throws it away; fails on an unknown filter.
-void SkipFilterList(ByteReader& r);
+// Reads a FILTERLIST (filter_reader.cpp); fails on an unknown filter.
+// Filters the player cannot apply at a bounded cost are left out.
+FilterList ReadFilterList(ByteReader& r, Budget& budget);
 
 // Shapes (shape_reader.cpp, morph_reader.cpp).
 std::optional<ShapeDefinition> ReadDefineShape(ByteReader& r, int version, ParseContext& ctx);

@@ -14,6 +14,9 @@ void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
   if (place.clipDepth) obj.clipDepth = *place.clipDepth;
   if (place.blendMode) obj.blendMode = *place.blendMode;
   if (place.visible) obj.visible = *place.visible;
+  if (place.hasFilters) obj.filters = place.filters;
+  if (place.cacheAsBitmap) obj.cacheAsBitmap = *place.cacheAsBitmap;
+  if (place.backgroundColor) obj.opaqueBackground = *place.backgroundColor;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "swf/format/movie.h"
@@ -24,6 +25,9 @@ struct DisplayObject {
   uint16_t clipDepth = 0;
   BlendMode blendMode = BlendMode::Normal;
   bool visible = true;
+  FilterList filters;
+  bool cacheAsBitmap = false;
+  std::optional<Rgba> opaqueBackground;
   // Sprites and buttons own a nested timeline; shapes and bitmaps have none.
   // Shared so that a goto can carry a persisting instance into the rebuilt list.
   std::shared_ptr<TimelineInstance> instance;

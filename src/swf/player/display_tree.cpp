@@ -18,6 +18,9 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   node.colorTransform = obj.colorTransform;
   node.blendMode = obj.blendMode;
   node.visible = obj.visible;
+  node.filters = obj.filters;
+  node.cacheAsBitmap = obj.cacheAsBitmap;
+  node.opaqueBackground = obj.opaqueBackground;
   const Character& c = it->second;
   if (std::holds_alternative<ShapeDefinition>(c)) {
     node.kind = DisplayNode::Kind::Shape;

@@ -7,6 +7,7 @@
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
+#include "swf/raster/simd.h"
 #include "swf/raster/stroke.h"
 
 namespace orrivel::swf::raster {
@@ -188,7 +189,16 @@ void Clear(Canvas& canvas, Rgba color) {
   const uint32_t p = Premultiply(color);
   for (int y = 0; y < canvas.height; ++y) {
     uint32_t* row = canvas.pixels + size_t(y) * canvas.stride;
-    std::fill(row, row + canvas.width, p);
+    int x = 0;
+#if defined(ORRIVEL_SSE2)
+    // Four pixels a store: the plain loop's speed hung on where the linker
+    // happened to place it.
+    const __m128i four = _mm_set1_epi32(static_cast<int>(p));
+    for (; x + 4 <= canvas.width; x += 4) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), four);
+    }
+#endif
+    std::fill(row + x, row + canvas.width, p);
   }
 }
 

@@ -3,12 +3,29 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 namespace orrivel::swf {
 namespace {
 
 // Covering most of the target, one full redraw is cheaper than many parts.
 constexpr double kFullRedrawShare = 0.6;
+
+// A group drawn as one bitmap (filtered, cached or with an opaque
+// background): a change anywhere inside may show anywhere in its bounds.
+struct Effect {
+  const DisplayNode* node = nullptr;
+  Matrix parent;
+};
+
+bool HasEffect(const DisplayNode& n) {
+  return !n.filters.empty() || n.cacheAsBitmap || n.opaqueBackground.has_value();
+}
+
+bool SameEffect(const DisplayNode& x, const DisplayNode& y) {
+  return x.filters == y.filters && x.cacheAsBitmap == y.cacheAsBitmap &&
+         x.opaqueBackground == y.opaqueBackground;
+}
 
 // One drawn leaf: where it sits in the tree and everything that decides its pixels.
 struct Leaf {
@@ -18,13 +35,14 @@ struct Leaf {
   std::vector<BlendMode> blends;             // of the groups above, outermost first
   std::vector<std::vector<uint16_t>> masks;  // paths of the masks over it
   bool drawn = true;                         // false: a mask, whose pixels show only through others
+  std::vector<Effect> effects;               // of the groups above, outermost first
 };
 
 using Path = std::vector<uint16_t>;
 
 void Flatten(const DisplayNode& group, const Matrix& m, const ColorTransform& cx, bool inMask,
              Path& path, std::vector<BlendMode>& blends, std::vector<Path>& masks,
-             std::map<Path, Leaf>& out) {
+             std::vector<Effect>& effects, std::map<Path, Leaf>& out) {
   struct ActiveMask {
     uint16_t clipDepth;
     Path path;
@@ -41,10 +59,14 @@ void Flatten(const DisplayNode& group, const Matrix& m, const ColorTransform& cx
       const ColorTransform childCx = cx * child.colorTransform;
       if (child.kind == DisplayNode::Kind::Group) {
         blends.push_back(child.blendMode);
-        Flatten(child, m * child.matrix, childCx, inMask || isMask, path, blends, masks, out);
+        const bool effect = HasEffect(child);
+        if (effect) effects.push_back({&child, m});
+        Flatten(child, m * child.matrix, childCx, inMask || isMask, path, blends, masks, effects,
+                out);
+        if (effect) effects.pop_back();
         blends.pop_back();
       } else {
-        out[path] = Leaf{&child, m, childCx, blends, masks, !isMask && !inMask};
+        out[path] = Leaf{&child, m, childCx, blends, masks, !isMask && !inMask, effects};
       }
     }
     if (isMask) active.push_back({child.clipDepth, path});
@@ -58,8 +80,9 @@ std::map<Path, Leaf> Leaves(const DisplayNode& root) {
   Path path;
   std::vector<BlendMode> blends;
   std::vector<Path> masks;
+  std::vector<Effect> effects;
   if (root.visible) {
-    Flatten(root, root.matrix, root.colorTransform, false, path, blends, masks, out);
+    Flatten(root, root.matrix, root.colorTransform, false, path, blends, masks, effects, out);
   }
   return out;
 }
@@ -70,7 +93,12 @@ bool SameLeaf(const Leaf& a, const Leaf& b) {
   return x.kind == y.kind && x.characterId == y.characterId && x.clipDepth == y.clipDepth &&
          x.ratio == y.ratio && x.blendMode == y.blendMode &&
          a.parent * x.matrix == b.parent * y.matrix && a.colorTransform == b.colorTransform &&
-         a.blends == b.blends && a.masks == b.masks && a.drawn == b.drawn;
+         a.blends == b.blends && a.masks == b.masks && a.drawn == b.drawn && SameEffect(x, y) &&
+         std::equal(a.effects.begin(), a.effects.end(), b.effects.begin(), b.effects.end(),
+                    [](const Effect& e, const Effect& f) {
+                      return e.parent * e.node->matrix == f.parent * f.node->matrix &&
+                             SameEffect(*e.node, *f.node);
+                    });
 }
 
 double RootScale(const DisplayNode& root) {
@@ -155,8 +183,14 @@ std::vector<DamageBox> FrameDamage(Renderer& renderer, const DisplayNode& before
   const std::map<Path, Leaf> old = Leaves(before);
   const std::map<Path, Leaf> now = Leaves(after);
   std::vector<DamageBox> boxes;
+  std::set<const DisplayNode*> groupsDamaged;
   auto damage = [&](const Leaf& leaf) {
     boxes.push_back(ToBox(renderer.Bounds(*leaf.node, leaf.parent, scale), width, height));
+    for (const Effect& e : leaf.effects) {
+      if (groupsDamaged.insert(e.node).second) {
+        boxes.push_back(ToBox(renderer.Bounds(*e.node, e.parent, scale), width, height));
+      }
+    }
   };
   for (const auto& [path, leaf] : old) {
     auto it = now.find(path);

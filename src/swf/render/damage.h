@@ -1,8 +1,11 @@
 // Where one frame differs from the one before: the player redraws only
 // there. Both display trees are compared leaf by leaf (each drawn shape,
 // bitmap or text with its full matrix, colour transform, ratio, the masks
-// over it and the blend modes above it); a leaf that moved, changed,
-// appeared or went damages its old and its new bounds. The boxes are
+// over it, the blend modes above it and the groups above it drawn as one
+// bitmap); a leaf that moved, changed, appeared or went damages its old and
+// its new bounds, and the whole bounds of each group above it that is
+// filtered, cached or has an opaque background (filters' reach included,
+// as Renderer::Bounds gives it). The boxes are
 // merged into a few, and into the whole target when that is cheaper.
 #pragma once
 

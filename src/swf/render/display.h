@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "base/color.h"
 #include "base/geometry.h"
+#include "swf/format/filters.h"
 
 namespace orrivel::swf {
 
@@ -21,7 +23,10 @@ struct DisplayNode {
   BlendMode blendMode = BlendMode::Normal;
   float ratio = 0;  // MorphShape: 0..1
   bool visible = true;
-  std::vector<DisplayNode> children;  // Group (sprite, button state): sorted by depth
+  FilterList filters;  // applied in order to the node drawn on its own
+  bool cacheAsBitmap = false;
+  std::optional<Rgba> opaqueBackground;  // fills the node's box behind it
+  std::vector<DisplayNode> children;     // Group (sprite, button state): sorted by depth
 };
 
 }  // namespace orrivel::swf

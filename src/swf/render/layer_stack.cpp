@@ -25,16 +25,17 @@ raster::Canvas SubCanvas(const raster::Canvas& c, const PixelBox& b) {
 
 }  // namespace
 
-PixelBox ClipToCanvas(const FloatRect& r, int width, int height) {
+PixelBox ClipToCanvas(const FloatRect& r, int width, int height, int x0, int y0) {
   PixelBox b;
   if (r.Empty() || !std::isfinite(r.xMin) || !std::isfinite(r.yMin) || !std::isfinite(r.xMax) ||
       !std::isfinite(r.yMax)) {
     return b;
   }
-  b.x0 = static_cast<int>(std::max(0.0f, std::floor(r.xMin) - 1));
-  b.y0 = static_cast<int>(std::max(0.0f, std::floor(r.yMin) - 1));
-  b.x1 = static_cast<int>(std::min(static_cast<float>(width), std::ceil(r.xMax) + 1));
-  b.y1 = static_cast<int>(std::min(static_cast<float>(height), std::ceil(r.yMax) + 1));
+  const float left = static_cast<float>(x0), top = static_cast<float>(y0);
+  b.x0 = static_cast<int>(std::max(left, std::floor(r.xMin) - 1));
+  b.y0 = static_cast<int>(std::max(top, std::floor(r.yMin) - 1));
+  b.x1 = static_cast<int>(std::min(left + static_cast<float>(width), std::ceil(r.xMax) + 1));
+  b.y1 = static_cast<int>(std::min(top + static_cast<float>(height), std::ceil(r.yMax) + 1));
   return b;
 }
 
@@ -93,6 +94,24 @@ void LayerPool::Close(raster::Canvas& dst, const PixelBox& box, BlendMode mode) 
   // A plain layer (the Layer mode) composites as normal.
   raster::Composite(dstView, SubCanvas(canvas, box),
                     mode == BlendMode::Layer ? BlendMode::Normal : mode);
+}
+
+raster::Canvas OffscreenPool::Open(int width, int height) {
+  if (inUse_ == pool_.size()) pool_.push_back(std::make_unique<std::vector<uint32_t>>());
+  std::vector<uint32_t>& pixels = *pool_[inUse_++];
+  pixels.assign(static_cast<size_t>(width) * height, 0u);
+  return {pixels.data(), width, height, width};
+}
+
+raster::Mask CropMask(const raster::Mask& mask, const PixelBox& box) {
+  raster::Mask out = EmptyMask(box.x1 - box.x0, box.y1 - box.y0);
+  for (int y = box.y0; y < box.y1 && y < mask.height; ++y) {
+    const int x1 = std::min(box.x1, mask.width);
+    if (x1 <= box.x0) break;
+    std::copy_n(mask.coverage.data() + static_cast<size_t>(y) * mask.width + box.x0, x1 - box.x0,
+                out.coverage.data() + static_cast<size_t>(y - box.y0) * out.width);
+  }
+  return out;
 }
 
 }  // namespace orrivel::swf

@@ -23,8 +23,9 @@ struct PixelBox {
 };
 
 // The pixels r touches (with a pixel of margin), clipped to a width x height
-// canvas; empty when they miss or r is not finite.
-PixelBox ClipToCanvas(const FloatRect& r, int width, int height);
+// canvas whose top left pixel is (x0, y0); empty when they miss or r is not
+// finite.
+PixelBox ClipToCanvas(const FloatRect& r, int width, int height, int x0 = 0, int y0 = 0);
 
 // A width x height mask that lets nothing through.
 raster::Mask EmptyMask(int width, int height);
@@ -62,6 +63,7 @@ class LayerPool {
  public:
   // Alpha and Erase only act on an enclosing layer.
   bool InLayer() const { return inUse_ > 0; }
+  int Depth() const { return static_cast<int>(inUse_); }
   // A width x height layer, transparent inside box, to draw a node into.
   raster::Canvas Open(int width, int height, const PixelBox& box);
   // Composites the innermost open layer onto dst (of the layer's size)
@@ -76,5 +78,22 @@ class LayerPool {
   std::vector<std::unique_ptr<Layer>> pool_;
   size_t inUse_ = 0;
 };
+
+// Cleared buffers of any size, for nodes drawn on their own past the
+// canvas's edges (filtered nodes); kept for the next frame.
+class OffscreenPool {
+ public:
+  int Depth() const { return static_cast<int>(inUse_); }
+  raster::Canvas Open(int width, int height);
+  void Close() { --inUse_; }
+
+ private:
+  std::vector<std::unique_ptr<std::vector<uint32_t>>> pool_;
+  size_t inUse_ = 0;
+};
+
+// The part of mask under box (which must lie inside it), as a mask of
+// the box's size.
+raster::Mask CropMask(const raster::Mask& mask, const PixelBox& box);
 
 }  // namespace orrivel::swf

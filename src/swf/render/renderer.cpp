@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/render/filter_effects.h"
 #include "swf/render/layer_stack.h"
 #include "swf/render/paint.h"
 #include "swf/render/render_cache.h"
@@ -51,11 +52,22 @@ raster::Stroke::Join ToJoin(JoinStyle j) {
 
 }  // namespace
 
+// Filtered nodes nested deeper than this are drawn without their filters.
+constexpr int kMaxFilterNesting = 4;
+// Each blend layer is as large as the target; deeper ones draw as normal.
+constexpr int kMaxBlendNesting = 8;
+// A filtered node is drawn this far past the target's edges at most, so
+// that blurs near an edge see what lies beyond it (a partial redraw's box
+// included) without the buffer growing with the blur.
+constexpr int kMaxFilterMargin = 256;
+
 // The drawing: walks the tree, culls what lies off the canvas, and draws
 // shapes, bitmaps and text through the cache and the clip and layer stack.
 struct Renderer::Impl {
   RenderCache cache;
   LayerPool layers;
+  FilterScratch filterScratch;
+  OffscreenPool offscreens;
 
   // Per Render call.
   bool antiAlias = true;
@@ -104,9 +116,25 @@ struct Renderer::Impl {
     return out;
   }
 
+  // What the node draws, its filters' reach included.
   FloatRect NodeBounds(const DisplayNode& node, const Matrix& parent) {
+    FloatRect r = ContentBounds(node, parent);
+    if (node.filters.empty() || r.Empty()) return r;
+    const FilterReach reach = ReachOf(node.filters, FilterScale());
+    r.xMin -= static_cast<float>(reach.x);
+    r.xMax += static_cast<float>(reach.x);
+    r.yMin -= static_cast<float>(reach.y);
+    r.yMax += static_cast<float>(reach.y);
+    return r;
+  }
+
+  // Without `padded`, the bounds as the file states them (strokes included),
+  // without the margin that anti-aliasing needs.
+  FloatRect ContentBounds(const DisplayNode& node, const Matrix& parent, bool padded = true) {
     const Matrix m = parent * node.matrix;
-    if (const ConvertedShape* shape = cache.ShapeOf(node)) return ShapeBounds(*shape, m);
+    if (const ConvertedShape* shape = cache.ShapeOf(node)) {
+      return padded ? ShapeBounds(*shape, m) : TransformRect(shape->bounds, m);
+    }
     if (const raster::Image* image = cache.BitmapOf(node)) {
       FloatRect r;
       r.Include(0, 0);
@@ -118,11 +146,14 @@ struct Renderer::Impl {
     if (node.kind == DisplayNode::Kind::Group) {
       for (const DisplayNode& child : node.children) {
         if (child.clipDepth == 0 && !child.visible) continue;
-        r.Include(NodeBounds(child, m));
+        r.Include(padded ? NodeBounds(child, m) : ContentBounds(child, m, false));
       }
     }
     return r;
   }
+
+  // Filter sizes are stage pixels; the stage maps twips to device pixels.
+  double FilterScale() const { return stageScale * kTwipsPerPixel; }
 
   bool Culled(const FloatRect& r) const { return ClipToCanvas(r, width, height).Empty(); }
 
@@ -216,14 +247,20 @@ struct Renderer::Impl {
     }
   }
 
-  void DrawNode(const DisplayNode& node, const Matrix& parent, const ColorTransform& parentCx,
+  void DrawNode(const DisplayNode& node, const Matrix& parentIn, const ColorTransform& parentCx,
                 raster::Canvas& canvas, const raster::Mask* clip, bool asLayer = true) {
-    if (asLayer && node.blendMode != BlendMode::Normal) {
+    const Matrix parent = asLayer ? SnapForBitmap(node, parentIn) : parentIn;
+    if (asLayer && !node.filters.empty() && offscreens.Depth() < kMaxFilterNesting) {
+      DrawFiltered(node, parent, parentCx, canvas, clip);
+      return;
+    }
+    if (asLayer && node.blendMode != BlendMode::Normal && layers.Depth() < kMaxBlendNesting) {
       DrawLayered(node, parent, parentCx, canvas, clip);
       return;
     }
     const Matrix m = parent * node.matrix;
     const ColorTransform cx = parentCx * node.colorTransform;
+    if (node.opaqueBackground) DrawBackground(node, parent, *node.opaqueBackground, canvas, clip);
     if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       DrawShape(*shape, m, cx, canvas, clip);
     } else if (const raster::Image* image = cache.BitmapOf(node)) {
@@ -237,6 +274,85 @@ struct Renderer::Impl {
     }
   }
 
+  // A node drawn as a bitmap (cached, filtered or with an opaque
+  // background) sits on whole device pixels, its origin moved to the pixel
+  // it falls in. The small nudge settles edges that fall exactly between
+  // two pixel centres toward the lower right, as such bitmaps show.
+  static Matrix SnapForBitmap(const DisplayNode& node, const Matrix& parent) {
+    if (!node.cacheAsBitmap && node.filters.empty() && !node.opaqueBackground) return parent;
+    const Matrix m = parent * node.matrix;
+    if (!std::isfinite(m.tx) || !std::isfinite(m.ty)) return parent;
+    constexpr double kNudge = 1.0 / 32;
+    Matrix snapped = parent;
+    snapped.tx += std::floor(m.tx) - m.tx + kNudge;
+    snapped.ty += std::floor(m.ty) - m.ty + kNudge;
+    return snapped;
+  }
+
+  // The opaque background fills the node's box, in the node's own space, with
+  // its colour at full alpha.
+  void DrawBackground(const DisplayNode& node, const Matrix& parent, Rgba color,
+                      raster::Canvas& canvas, const raster::Mask* clip) {
+    Matrix toLocal;
+    if (!node.matrix.Invert(toLocal)) return;
+    const FloatRect local = ContentBounds(node, toLocal, false);
+    if (local.Empty()) return;
+    raster::Path rect;
+    rect.MoveTo(local.xMin, local.yMin);
+    rect.LineTo(local.xMax, local.yMin);
+    rect.LineTo(local.xMax, local.yMax);
+    rect.LineTo(local.xMin, local.yMax);
+    rect.Close();
+    raster::Path device;
+    device.Append(rect, parent * node.matrix);
+    raster::Paint paint;
+    color.a = 255;
+    paint.color = color;
+    raster::FillPath(canvas, device, raster::FillRule::NonZero, paint, {antiAlias, clip});
+  }
+
+  // A filtered node is drawn on its own into a transparent buffer covering
+  // its bounds (the filters' reach included) and a margin past the
+  // target's edges, filtered there, and composited with its blend mode
+  // through the clip over it.
+  void DrawFiltered(const DisplayNode& node, const Matrix& parent, const ColorTransform& cx,
+                    raster::Canvas& canvas, const raster::Mask* clip) {
+    if ((node.blendMode == BlendMode::Alpha || node.blendMode == BlendMode::Erase) &&
+        !layers.InLayer() && offscreens.Depth() == 0) {
+      return;
+    }
+    const FilterReach reach = ReachOf(node.filters, FilterScale());
+    const int mx = std::min(reach.x, kMaxFilterMargin), my = std::min(reach.y, kMaxFilterMargin);
+    PixelBox region =
+        ClipToCanvas(NodeBounds(node, parent), width + 2 * mx, height + 2 * my, -mx, -my);
+    const PixelBox visible{std::max(region.x0, 0), std::max(region.y0, 0),
+                           std::min(region.x1, width), std::min(region.y1, height)};
+    if (region.Empty() || visible.Empty()) return;
+    const int w = region.x1 - region.x0, h = region.y1 - region.y0;
+    raster::Canvas buffer = offscreens.Open(w, h);
+    Matrix shifted = parent;
+    shifted.tx -= region.x0;
+    shifted.ty -= region.y0;
+    const int savedWidth = width, savedHeight = height;
+    width = w;
+    height = h;
+    DrawNode(node, shifted, cx, buffer, nullptr, false);
+    ApplyFilters(buffer, node.filters, FilterScale(), filterScratch);
+    width = savedWidth;
+    height = savedHeight;
+    raster::Canvas src{
+        buffer.pixels + static_cast<size_t>(visible.y0 - region.y0) * w + (visible.x0 - region.x0),
+        visible.x1 - visible.x0, visible.y1 - visible.y0, w};
+    raster::Canvas dst{canvas.pixels + static_cast<size_t>(visible.y0) * canvas.stride + visible.x0,
+                       src.width, src.height, canvas.stride};
+    std::optional<raster::Mask> cropped;
+    if (clip != nullptr) cropped = CropMask(*clip, visible);
+    raster::Composite(dst, src,
+                      node.blendMode == BlendMode::Layer ? BlendMode::Normal : node.blendMode,
+                      cropped ? &*cropped : nullptr);
+    offscreens.Close();
+  }
+
   // Blend modes other than normal: the node is drawn into a transparent
   // layer, which is then composited with the mode over the node's box only.
   void DrawLayered(const DisplayNode& node, const Matrix& parent, const ColorTransform& cx,
@@ -244,7 +360,7 @@ struct Renderer::Impl {
     // Alpha and Erase only act on an enclosing layer; on the stage itself
     // they would punch holes into the frame.
     if ((node.blendMode == BlendMode::Alpha || node.blendMode == BlendMode::Erase) &&
-        !layers.InLayer()) {
+        !layers.InLayer() && offscreens.Depth() == 0) {
       return;
     }
     const PixelBox box = ClipToCanvas(NodeBounds(node, parent), width, height);

@@ -50,6 +50,16 @@ DisplayNode Scene(std::vector<DisplayNode> children) {
   return root;
 }
 
+DisplayNode Glowing(DisplayNode n, float blur = 12) {
+  Filter glow;
+  glow.kind = Filter::Kind::Glow;
+  glow.blurX = glow.blurY = blur;
+  glow.strength = 2;
+  glow.color = {255, 255, 0, 255};
+  n.filters = {glow};
+  return n;
+}
+
 TEST(FrameDamageTest, EveryChangedPixelLiesInADamageBoxAndLittleElseIsRedrawn) {
   DisplayNode mask = Placed(kBlue, 1, 50, 50);
   mask.clipDepth = 3;
@@ -72,6 +82,13 @@ TEST(FrameDamageTest, EveryChangedPixelLiesInADamageBoxAndLittleElseIsRedrawn) {
        Scene({Placed(kBlue, 1, 60, 60), Placed(kWide, 2, 0, 0)}), 1},
       {"mask removed reveals everything", Scene({mask, Placed(kWide, 2, 0, 0)}),
        Scene({Placed(kWide, 2, 0, 0)}), 1},
+      {"glowing shape moved", Scene({Glowing(Placed(kRed, 1, 60, 60))}),
+       Scene({Glowing(Placed(kRed, 1, 62, 60))}), 0.15},
+      {"child of a glowing group moved",
+       Scene({Glowing(Group(1, {Placed(kRed, 1, 60, 60), Placed(kRed, 2, 100, 60)}))}),
+       Scene({Glowing(Group(1, {Placed(kRed, 1, 60, 60), Placed(kRed, 2, 101, 60)}))}), 0.3},
+      {"glow grew", Scene({Glowing(Group(1, {Placed(kRed, 1, 60, 60)}))}),
+       Scene({Glowing(Group(1, {Placed(kRed, 1, 60, 60)}), 30)}), 0.3},
       {"covered by a sibling", Scene({Placed(kRed, 1, 10, 10), Placed(kBlue, 2, 5, 5)}),
        Scene({Placed(kRed, 1, 12, 10), Placed(kBlue, 2, 5, 5)}), 0.05},
   };

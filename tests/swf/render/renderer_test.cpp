@@ -184,5 +184,40 @@ TEST_F(RendererTest, MissingCharactersAndOffCanvasNodesDrawNothing) {
   for (uint32_t p : Draw(root).pixels) EXPECT_EQ(p, 0u);
 }
 
+// A filtered node drawn through a part of the target (as a partial redraw
+// does) gives the pixels of a whole redraw there: the filters see what lies
+// past the part's edges.
+TEST_F(RendererTest, FilteredNodeIsTheSameThroughAnyPartOfTheTarget) {
+  Filter blur, shadow;
+  blur.kind = Filter::Kind::Blur;
+  blur.blurX = blur.blurY = 9;
+  blur.passes = 2;
+  shadow.kind = Filter::Kind::DropShadow;
+  shadow.blurX = shadow.blurY = 4;
+  shadow.distance = 6;
+  shadow.angle = 0.7f;
+  shadow.color = {0, 0, 255, 255};
+  Add(SquareShape(1, 0, 0, 10, Solid(255, 0, 0)));
+  for (const FilterList& filters : {FilterList{blur}, FilterList{shadow, blur}}) {
+    DisplayNode root = Stage();
+    DisplayNode node = Node(Kind::Shape, 1, 1);
+    node.matrix.tx = 5 * 20;
+    node.matrix.ty = 5 * 20;
+    node.filters = filters;
+    root.children = {node};
+    OwnedCanvas whole(40, 40, 0xFFFFFFFFu), part(40, 40, 0xFFFFFFFFu);
+    Renderer renderer(movie, decoder);
+    renderer.Render(root, whole.canvas, Quality::High);
+    raster::Canvas box{part.pixels.data() + 12 * 40 + 12, 10, 10, 40};
+    root.matrix.tx -= 12;
+    root.matrix.ty -= 12;
+    renderer.Render(root, box, Quality::High);
+    for (int y = 12; y < 22; ++y) {
+      for (int x = 12; x < 22; ++x) EXPECT_EQ(part.At(x, y), whole.At(x, y)) << x << "," << y;
+    }
+    EXPECT_NE(whole.At(19, 10), 0xFFFFFFFFu) << "the filters reach past the square";
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf

@@ -1,0 +1,113 @@
+#include "swf/raster/filter_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "raster_test_util.h"
+
+namespace orrivel::swf::raster {
+namespace {
+
+using testing::TestCanvas;
+
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+
+// One opaque pixel in the middle of a row, blurred along the row: the
+// alpha each pixel gets, from the centre outward.
+TEST(BoxBlurTest, SpreadOfOnePixel) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    float box;
+    int passes;
+    std::vector<uint32_t> alphaFromCentre;
+  } cases[] = {
+      {1, 1, {255, 0}},
+      {nan, 1, {255, 0}},
+      {3, 1, {85, 85, 0}},
+      {4, 1, {85, 85, 0}},  // an even width averages the odd width below it
+      {5, 1, {51, 51, 51, 0}},
+      {3, 2, {85, 57, 28, 0}},
+      {3, 0, {255, 0}},
+      {1e9f, 1, {11, 11, 11, 11, 11, 11}},  // far wider than the row: thin, and bounded
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "box " << c.box << " passes " << c.passes);
+    TestCanvas t(11, 1);
+    t.pixels[5] = kWhite;
+    std::vector<uint32_t> scratch;
+    BoxBlur(t.canvas, c.box, 1, c.passes, scratch);
+    for (size_t i = 0; i < c.alphaFromCentre.size(); ++i) {
+      EXPECT_EQ(t.Alpha(5 + static_cast<int>(i), 0), c.alphaFromCentre[i]) << i;
+      EXPECT_EQ(t.Alpha(5 - static_cast<int>(i), 0), c.alphaFromCentre[i]) << i;
+    }
+    if (c.box < 100) {
+      EXPECT_EQ(BlurReach(c.box, c.passes), int(c.alphaFromCentre.size()) - 2);
+    }
+  }
+}
+
+TEST(BoxBlurTest, VerticalMatchesHorizontalAndStaysPremultiplied) {
+  TestCanvas row(9, 1), column(1, 9);
+  row.pixels[4] = column.pixels[4] = 0x80402000u;
+  std::vector<uint32_t> scratch;
+  BoxBlur(row.canvas, 5, 1, 2, scratch);
+  BoxBlur(column.canvas, 1, 5, 2, scratch);
+  EXPECT_EQ(row.pixels, column.pixels);
+  for (uint32_t p : row.pixels) {
+    for (int s = 0; s < 24; s += 8) EXPECT_LE((p >> s) & 0xFF, p >> 24);
+  }
+}
+
+TEST(ColorMatrixTest, Table) {
+  struct Case {
+    const char* name;
+    std::array<float, 20> m;
+    uint32_t in, out;
+  } cases[] = {
+      {"identity",
+       {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0},
+       0x80402010u,
+       0x80402010u},
+      {"red and blue swap",
+       {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0},
+       0xFF102030u,
+       0xFF302010u},
+      {"alpha offset fills transparent pixels",
+       {0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255},
+       0,
+       0xFFFF0000u},
+      {"huge weights clamp",
+       {1e6f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1e6f, 0},
+       0xFF010101u,
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestCanvas t(1, 1, c.in);
+    ApplyColorMatrix(t.canvas, c.m);
+    EXPECT_EQ(t.At(0, 0), c.out);
+  }
+}
+
+TEST(ConvolveTest, EdgesClampOrTakeTheOutsideColour) {
+  const float box[3] = {1, 1, 1};
+  for (bool clamp : {true, false}) {
+    SCOPED_TRACE(clamp);
+    TestCanvas t(3, 1, 0xFF0000FFu);  // blue
+    Convolution c;
+    c.columns = 3;
+    c.rows = 1;
+    c.matrix = box;
+    c.divisor = 3;
+    c.clamp = clamp;
+    c.outside = {255, 0, 0, 255};  // red
+    std::vector<float> scratch;
+    Convolve(t.canvas, c, scratch);
+    EXPECT_EQ(t.At(1, 0), 0xFF0000FFu);
+    EXPECT_EQ(t.At(0, 0), clamp ? 0xFF0000FFu : 0xFF5500AAu);
+  }
+}
+
+}  // namespace
+}  // namespace orrivel::swf::raster
