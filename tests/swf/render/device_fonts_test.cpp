@@ -69,8 +69,9 @@ TEST(DeviceFontsTest, FieldsWithoutOutlinesUseTheSystemsFonts) {
     ASSERT_EQ(layout.glyphs.size(), c.glyphs.size()) << c.name;
     for (size_t i = 0; i < c.glyphs.size(); ++i) {
       EXPECT_DOUBLE_EQ(layout.glyphs[i].matrix.tx, c.glyphs[i].first) << c.name << " " << i;
-      if (c.glyphs[i].second > 0)
+      if (c.glyphs[i].second > 0) {
         EXPECT_DOUBLE_EQ(layout.glyphs[i].matrix.a * kDeviceEm, c.glyphs[i].second) << c.name;
+      }
     }
     EXPECT_TRUE(system.opened.count(c.opened)) << c.name;
   }
