@@ -41,6 +41,7 @@ struct Player::Impl {
   FrameClock clock;
   std::string lastError;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
+  SoundSink* sound = nullptr;
 
   void Reset() {
     input.reset();
@@ -127,7 +128,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->movie = std::move(movie);
   impl_->renderer = std::make_unique<Renderer>(*impl_->movie, impl_->decoder);
   impl_->clock.SetRate(impl_->movie->header.frameRate);
-  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie);
+  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, PlayerLimits{}, impl_->sound);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   return true;
 }
@@ -136,6 +137,8 @@ void Player::Unload() {
   impl_->Reset();
   impl_->lastError.clear();
 }
+
+void Player::SetSoundSink(SoundSink* sink) { impl_->sound = sink; }
 
 int Player::FrameNum() const { return impl_->runner ? impl_->runner->Root().CurrentFrame() : -1; }
 
