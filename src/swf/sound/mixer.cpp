@@ -43,6 +43,9 @@ class FifoSource final : public SampleSource {
   void Rewind() override {}
 
   void SetRate(int rate) { rate_ = rate; }
+  // A stream starts (and restarts after running dry) one block ahead, so
+  // that a block arriving each frame keeps it going without gaps.
+  bool Ready() const { return blocks_.size() >= 2; }
   size_t Buffered() const { return buffered_; }
   void Push(int frame, std::vector<int16_t> samples) {
     if (samples.empty()) return;
@@ -93,7 +96,9 @@ struct Mixer::Voice {
   uint64_t loopFrames = 0;
   bool loopHadFrames = false;
   bool isStream = false;
+  FifoSource* fifo = nullptr;  // streams only
   bool primed = false, done = false;
+  bool starved = false;   // a stream waiting for its next sample
   uint64_t played44 = 0;  // output frames so far: the envelope's clock
   int16_t buffer[2 * kSourceBuffer];
   size_t bufferLen = 0, bufferPos = 0;
@@ -209,6 +214,7 @@ void Mixer::OnFrame(const Movie& movie, const Timeline& timeline, int frame, con
     auto fifo = std::make_unique<FifoSource>(head.stream.Rate());
     slot->fifo = fifo.get();
     slot->voice = std::make_unique<Voice>();
+    slot->voice->fifo = fifo.get();
     slot->voice->isStream = true;
     slot->voice->step = StepFor(head.stream.Rate());
     slot->voice->source = std::move(fifo);
@@ -269,10 +275,14 @@ void Mixer::StopAll() {
 }
 
 void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
+  if (v.fifo && (!v.primed || v.starved) && !v.fifo->Ready()) return;
   if (!v.primed) {
     if (!v.Pull(v.s0)) return;
     if (!v.Pull(v.s1)) std::copy_n(v.s0, 2, v.s1);
     v.primed = true;
+  } else if (v.starved) {
+    if (!v.Pull(v.s1)) return;
+    v.starved = false;
   }
   for (size_t start = 0; start < frames && !v.done; start += kChunk) {
     const size_t n = std::min(kChunk, frames - start);
@@ -283,9 +293,10 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
     const bool flat = l0 == 32768 && r0 == 32768 && l1 == 32768 && r1 == 32768;
     int32_t* out = acc + 2 * start;
     for (size_t i = 0; i < n; ++i) {
-      const int32_t f = static_cast<int32_t>(v.phase);
-      int32_t left = v.s0[0] + (((v.s1[0] - v.s0[0]) * f) >> 16);
-      int32_t right = v.s0[1] + (((v.s1[1] - v.s0[1]) * f) >> 16);
+      // The difference of two samples times a 16-bit fraction needs 33 bits.
+      const int64_t f = v.phase;
+      int32_t left = v.s0[0] + static_cast<int32_t>(((v.s1[0] - v.s0[0]) * f) >> 16);
+      int32_t right = v.s0[1] + static_cast<int32_t>(((v.s1[1] - v.s0[1]) * f) >> 16);
       if (!flat) {
         const int64_t t = static_cast<int64_t>(i);
         const int64_t gl = l0 + (l1 - l0) * t / static_cast<int64_t>(n);
@@ -301,10 +312,8 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
         std::copy_n(v.s1, 2, v.s0);
         if (!v.Pull(v.s1)) {
           if (v.done) break;
-          // A stream ran dry: hold silence until its next block.
-          v.primed = false;
-          v.s0[0] = v.s0[1] = v.s1[0] = v.s1[1] = 0;
-          v.phase = 0;
+          // A stream ran dry: it goes on from here when blocks come again.
+          v.starved = true;
           v.played44 += i + 1;
           return;
         }
