@@ -99,6 +99,7 @@ struct Mixer::Voice {
   FifoSource* fifo = nullptr;  // streams only
   bool primed = false, done = false;
   bool starved = false;   // a stream waiting for its next sample
+  bool tail = false;      // an event sound past its last sample, holding it for one step
   uint64_t played44 = 0;  // output frames so far: the envelope's clock
   int16_t buffer[2 * kSourceBuffer];
   size_t bufferLen = 0, bufferPos = 0;
@@ -284,8 +285,15 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
     if (!v.Pull(v.s1)) return;
     v.starved = false;
   }
-  for (size_t start = 0; start < frames && !v.done; start += kChunk) {
-    const size_t n = std::min(kChunk, frames - start);
+  for (size_t start = 0, n = 0; start < frames && !v.done; start += n) {
+    // Blocks end at envelope points, so a straight ramp per block is exact.
+    n = std::min(kChunk, frames - start);
+    for (const SoundEnvelopePoint& p : v.envelope) {
+      if (p.pos44 > v.played44) {
+        n = std::min<uint64_t>(n, p.pos44 - v.played44);
+        break;
+      }
+    }
     const int32_t l0 = Level(v.envelope, v.played44, false),
                   r0 = Level(v.envelope, v.played44, true);
     const int32_t l1 = Level(v.envelope, v.played44 + n, false);
@@ -311,6 +319,13 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
         v.phase -= kOne;
         std::copy_n(v.s1, 2, v.s0);
         if (!v.Pull(v.s1)) {
+          if (v.done && !v.tail) {
+            // The last sample still sounds for one step before the end.
+            v.tail = true;
+            v.done = false;
+            std::copy_n(v.s0, 2, v.s1);
+            continue;
+          }
           if (v.done) break;
           // A stream ran dry: it goes on from here when blocks come again.
           v.starved = true;

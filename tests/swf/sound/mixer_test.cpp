@@ -1,0 +1,203 @@
+// The decoders we wrote ourselves and the mixer's rules, on tiny hand-made
+// sounds whose output is known sample by sample.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "swf/player/player.h"
+#include "swf/render/native_image_decoder.h"
+#include "swf/sound/mixer.h"
+
+namespace orrivel::swf {
+namespace {
+
+SoundFormatInfo Format(SoundFormat f, uint8_t rateCode, bool is16, bool stereo) {
+  return {f, rateCode, is16, stereo};
+}
+
+std::vector<int16_t> ReadAll(SampleSource& s) {
+  std::vector<int16_t> out;
+  int16_t buf[256];
+  while (const size_t n = s.Read(buf, 128)) out.insert(out.end(), buf, buf + 2 * n);
+  return out;
+}
+
+TEST(SoundDecoders, KnownSamples) {
+  struct Case {
+    const char* name;
+    SoundFormatInfo format;
+    std::vector<uint8_t> data;
+    std::vector<int16_t> stereo;
+  };
+  const Case cases[] = {
+      {"pcm8 mono",
+       Format(SoundFormat::PcmNative, 3, false, false),
+       {0x80, 0xFF, 0x00},
+       {0, 0, 32512, 32512, -32768, -32768}},
+      {"pcm16 stereo, odd byte dropped",
+       Format(SoundFormat::PcmLittle, 3, true, true),
+       {0x01, 0x00, 0xFF, 0xFF, 0x00, 0x80, 0x00, 0x80, 0x07},
+       {1, -1, -32768, -32768}},
+      {"a-law",
+       Format(SoundFormat::G711ALaw, 1, false, false),
+       {0xD5, 0x55, 0x2A},
+       {8, 8, -8, -8, -32256, -32256}},
+      {"mu-law",
+       Format(SoundFormat::G711MuLaw, 1, false, false),
+       {0xFF, 0x00, 0x80},
+       {0, 0, -32124, -32124, 32124, 32124}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto source =
+        c.format.format == SoundFormat::G711ALaw || c.format.format == SoundFormat::G711MuLaw
+            ? MakeG711Source(c.data, c.format)
+            : MakePcmSource(c.data, c.format);
+    EXPECT_EQ(ReadAll(*source), c.stereo);
+    source->Rewind();
+    EXPECT_EQ(ReadAll(*source).size(), c.stereo.size());
+  }
+}
+
+TEST(SoundDecoders, AdpcmPacketHeaderAndTruncation) {
+  // 4-bit codes (size field 2); header sample 1000, index 0; codes 7 then 8.
+  // Code 7 at step 7 adds 0 + 7 + 3 + 1 and moves the index by 8 (step 16);
+  // code 8 is the sign alone: minus 16 / 8.
+  const std::vector<uint8_t> data = {0b10'000000, 0b11111010, 0b00'000000, 0b0111'1000};
+  auto source = MakeAdpcmSource(data, Format(SoundFormat::Adpcm, 3, true, false));
+  const auto out = ReadAll(*source);
+  ASSERT_EQ(out.size(), 6u);
+  EXPECT_EQ(out[0], 1000);
+  EXPECT_EQ(out[2], 1011);
+  EXPECT_EQ(out[4], 1009);
+  // Cut anywhere, the decoder stops without reading past the data.
+  for (size_t n = 0; n < data.size(); ++n) {
+    auto cut = MakeAdpcmSource(std::span(data).first(n), Format(SoundFormat::Adpcm, 3, true, true));
+    EXPECT_LE(ReadAll(*cut).size(), out.size());
+  }
+}
+
+std::shared_ptr<SoundDefinition> Pcm16(uint16_t id, std::vector<int16_t> mono, uint8_t rate = 3) {
+  auto def = std::make_shared<SoundDefinition>();
+  def->id = id;
+  def->format = Format(SoundFormat::PcmLittle, rate, true, false);
+  for (const int16_t s : mono) {
+    def->data.push_back(static_cast<uint8_t>(s));
+    def->data.push_back(static_cast<uint8_t>(s >> 8));
+  }
+  def->sampleCount = static_cast<uint32_t>(mono.size());
+  return def;
+}
+
+std::vector<int16_t> Left(Mixer& m, size_t frames) {
+  std::vector<int16_t> out(2 * frames), left(frames);
+  m.Mix(out.data(), frames);
+  for (size_t i = 0; i < frames; ++i) left[i] = out[2 * i];
+  return left;
+}
+
+TEST(Mixer, EventSoundRules) {
+  struct Case {
+    const char* name;
+    SoundInfo info;
+    std::vector<int16_t> left;  // first 8 frames of the left side
+  };
+  SoundInfo loops;
+  loops.loopCount = 2;
+  SoundInfo inOut;
+  inOut.inPoint = 1;
+  inOut.outPoint = 3;
+  SoundInfo envelope;
+  envelope.envelope = {{0, 16384, 0}, {4, 16384, 0}, {6, 0, 0}};
+  const Case cases[] = {
+      {"plain", {}, {100, 200, 300, 0, 0, 0, 0, 0}},
+      {"two loops", loops, {100, 200, 300, 100, 200, 300, 0, 0}},
+      {"in and out points", inOut, {200, 300, 0, 0, 0, 0, 0, 0}},
+      {"envelope", envelope, {50, 100, 150, 0, 0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mixer mixer(nullptr);
+    mixer.Start(Pcm16(1, {100, 200, 300}), c.info);
+    EXPECT_EQ(Left(mixer, 8), c.left);
+    EXPECT_EQ(mixer.ActiveVoices(), 0u);
+  }
+}
+
+TEST(Mixer, StartStopAndBounds) {
+  Mixer mixer(nullptr, {.maxVoices = 4});
+  const auto sound = Pcm16(7, std::vector<int16_t>(1000, 10));
+  SoundInfo once;
+  once.syncNoMultiple = true;
+  mixer.Start(sound, once);
+  mixer.Start(sound, once);
+  EXPECT_EQ(mixer.ActiveVoices(), 1u);
+  for (int i = 0; i < 10; ++i) mixer.Start(sound, {});
+  EXPECT_EQ(mixer.ActiveVoices(), 4u);  // the cap
+  SoundInfo stop;
+  stop.syncStop = true;
+  mixer.Start(sound, stop);
+  EXPECT_EQ(mixer.ActiveVoices(), 0u);
+
+  // An empty sound looped 65535 times, and a one-sample one, end at once.
+  SoundInfo forever;
+  forever.loopCount = 65535;
+  mixer.Start(Pcm16(8, {}), forever);
+  forever.outPoint = 0;
+  mixer.Start(Pcm16(9, {5, 5}), forever);
+  const auto t0 = std::chrono::steady_clock::now();
+  Left(mixer, 64);
+  EXPECT_EQ(mixer.ActiveVoices(), 0u);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(100));
+
+  // 5.5 kHz: every source sample spans 8 output frames, interpolated.
+  mixer.Start(Pcm16(10, {0, 800}, 0), {});
+  EXPECT_EQ(Left(mixer, 9), (std::vector<int16_t>{0, 100, 200, 300, 400, 500, 600, 700, 800}));
+}
+
+TEST(Mixer, StreamFollowsTheTimeline) {
+  Movie movie;
+  SoundStreamHead head;
+  head.stream = Format(SoundFormat::PcmLittle, 3, true, false);
+  movie.timeline.streamHead = head;
+  for (int16_t f = 0; f < 6; ++f) {
+    Frame frame;
+    frame.streamBlock =
+        std::vector<uint8_t>{static_cast<uint8_t>(f + 1), 0, static_cast<uint8_t>(f + 1), 0};
+    movie.timeline.frames.push_back(frame);
+  }
+  Mixer mixer(nullptr, {.maxStreamFrames = 6});
+  for (int f : {0, 1, 2}) mixer.OnFrame(movie, movie.timeline, f, &movie);
+  EXPECT_EQ(Left(mixer, 6), (std::vector<int16_t>{1, 1, 2, 2, 3, 0}));  // one block held back
+  // A jump drops what was queued and starts again at the new frame.
+  mixer.OnFrame(movie, movie.timeline, 4, &movie);
+  mixer.OnFrame(movie, movie.timeline, 5, &movie);
+  EXPECT_EQ(Left(mixer, 4), (std::vector<int16_t>{5, 5, 6, 0}));
+  // However many blocks arrive unheard, only maxStreamFrames are kept.
+  for (int i = 0; i < 1000; ++i) mixer.OnFrame(movie, movie.timeline, i % 6, &movie);
+  const auto left = Left(mixer, 64);
+  const auto heard = std::count_if(left.begin(), left.end(), [](int16_t s) { return s != 0; });
+  EXPECT_GE(heard, 4);
+  EXPECT_LE(heard, 6);
+}
+
+// The player reports frame 1's StartSound and a button's roll-over sound.
+TEST(Mixer, PlayerReportsFrameSounds) {
+  auto movie = std::make_unique<Movie>();
+  movie->header.frameRate = 12;
+  movie->sounds.emplace(3, Pcm16(3, std::vector<int16_t>(4000, 1)));
+  Frame frame;
+  frame.sounds.push_back({3, "", {}});
+  movie->timeline.frames.push_back(frame);
+  NativeImageDecoder images;
+  Mixer mixer(nullptr);
+  Player player(images);
+  player.SetSoundSink(&mixer);
+  ASSERT_TRUE(player.LoadParsed(std::move(movie)));
+  EXPECT_EQ(mixer.ActiveVoices(), 1u);
+  EXPECT_EQ(ButtonSoundEventFor(0, 1), ButtonSoundEvent::IdleToOverUp);
+  EXPECT_EQ(ButtonSoundEventFor(2, 0), std::nullopt);
+}
+
+}  // namespace
+}  // namespace orrivel::swf
