@@ -2,7 +2,9 @@
 // sounds whose output is known sample by sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "swf/player/player.h"
 #include "swf/render/native_image_decoder.h"
@@ -197,6 +199,33 @@ TEST(Mixer, PlayerReportsFrameSounds) {
   EXPECT_EQ(mixer.ActiveVoices(), 1u);
   EXPECT_EQ(ButtonSoundEventFor(0, 1), ButtonSoundEvent::IdleToOverUp);
   EXPECT_EQ(ButtonSoundEventFor(2, 0), std::nullopt);
+}
+
+}  // namespace
+}  // namespace orrivel::swf
+
+namespace orrivel::swf {
+namespace {
+
+// The corpus's two audio tests play their G.711 sounds through the player.
+TEST(Mixer, CorpusG711MoviesPlay) {
+  const std::filesystem::path root =
+      std::filesystem::path(ORRIVEL_CORPUS_DIR) / "ruffle-avm1/audio";
+  ASSERT_TRUE(std::filesystem::exists(root)) << "no corpus at " << root;
+  for (const char* name : {"g711_event_alaw", "g711_event_mulaw"}) {
+    SCOPED_TRACE(name);
+    NativeImageDecoder images;
+    Mixer mixer(nullptr);
+    Player player(images);
+    player.SetSoundSink(&mixer);
+    ASSERT_TRUE(player.LoadFile((root / name / "test.swf").string()));
+    player.StepFrame();
+    const auto left = Left(mixer, 44100);
+    // 800 samples at 11 kHz played twice (its StartSound loops it): 6400 frames.
+    const auto last = std::find_if(left.rbegin(), left.rend(), [](int16_t s) { return s != 0; });
+    EXPECT_NEAR(left.rend() - last, 6400, 8);
+    EXPECT_GT(*std::max_element(left.begin(), left.end()), 10000);
+  }
 }
 
 }  // namespace
