@@ -9,6 +9,7 @@
 #include "swf/player/player.h"
 #include "swf/render/native_image_decoder.h"
 #include "swf/sound/mixer.h"
+#include "swf/sound/mp3_header.h"
 
 namespace orrivel::swf {
 namespace {
@@ -76,6 +77,29 @@ TEST(SoundDecoders, AdpcmPacketHeaderAndTruncation) {
   for (size_t n = 0; n < data.size(); ++n) {
     auto cut = MakeAdpcmSource(std::span(data).first(n), Format(SoundFormat::Adpcm, 3, true, true));
     EXPECT_LE(ReadAll(*cut).size(), out.size());
+  }
+}
+
+TEST(SoundDecoders, Mp3FrameHeaders) {
+  struct Case {
+    std::vector<uint8_t> bytes;
+    int rate, channels, kbps;
+    size_t offset;
+  };
+  const Case cases[] = {
+      {{0xFF, 0xFB, 0x90, 0x00}, 44100, 2, 128, 0},              // MPEG 1
+      {{0x00, 0xFF, 0xF3, 0x54, 0xC4}, 24000, 1, 40, 1},         // MPEG 2, after a stray byte
+      {{0xFF, 0xE3, 0x30, 0xC0}, 11025, 1, 24, 0},               // MPEG 2.5 (the corpus sound)
+      {{0xFF, 0xFF, 0x90, 0x00, 0xFF, 0xEB, 0x90}, 0, 0, 0, 0},  // layer I, reserved version
+  };
+  for (const Case& c : cases) {
+    const auto info = FindMp3Frame(c.bytes);
+    ASSERT_EQ(info.has_value(), c.rate != 0);
+    if (!info) continue;
+    EXPECT_EQ(info->rate, c.rate);
+    EXPECT_EQ(info->channels, c.channels);
+    EXPECT_EQ(info->bitrateKbps, c.kbps);
+    EXPECT_EQ(info->offset, c.offset);
   }
 }
 
