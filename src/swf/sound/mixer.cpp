@@ -94,6 +94,7 @@ struct Mixer::Voice {
   uint32_t loopsLeft = 0;
   uint64_t inFrames = 0, outFrames = std::numeric_limits<uint64_t>::max();  // per loop
   uint64_t loopFrames = 0;
+  int loopFills = 0;  // source reads in this play of the sound
   bool loopHadFrames = false;
   bool isStream = false;
   FifoSource* fifo = nullptr;  // streams only
@@ -113,7 +114,8 @@ struct Mixer::Voice {
       if (n == 0) break;
       left -= n;
     }
-    loopFrames = 0;
+    loopFrames = inFrames - left;  // the out point counts from the sound's start
+    loopFills = 0;
   }
 
   // The next source frame, across loops; false at the end (or, for a
@@ -126,13 +128,15 @@ struct Mixer::Voice {
         ++bufferPos;
         return true;
       }
-      const uint64_t want = std::min<uint64_t>(kSourceBuffer, outFrames - loopFrames);
+      const uint64_t want =
+          std::min<uint64_t>(kSourceBuffer, outFrames > loopFrames ? outFrames - loopFrames : 0);
       const size_t n = want > 0 ? source->Read(buffer, want) : 0;
       if (n > 0) {
         bufferLen = n;
         bufferPos = 0;
         loopFrames += n;
         loopHadFrames = true;
+        ++loopFills;
         step = StepFor(source->Rate());
         continue;
       }
@@ -141,6 +145,10 @@ struct Mixer::Voice {
       // spin through 65535 empty loops).
       if (loopsLeft == 0 || !loopHadFrames) break;
       --loopsLeft;
+      if (loopFills == 1) {  // the whole play is still in the buffer: no decoding again
+        bufferPos = 0;
+        continue;
+      }
       loopHadFrames = false;
       source->Rewind();
       SkipIn();
@@ -279,7 +287,11 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
   if (v.fifo && (!v.primed || v.starved) && !v.fifo->Ready()) return;
   if (!v.primed) {
     if (!v.Pull(v.s0)) return;
-    if (!v.Pull(v.s1)) std::copy_n(v.s0, 2, v.s1);
+    if (!v.Pull(v.s1)) {  // a one-sample sound: it sounds for one step
+      std::copy_n(v.s0, 2, v.s1);
+      v.tail = v.done;
+      v.done = false;
+    }
     v.primed = true;
   } else if (v.starved) {
     if (!v.Pull(v.s1)) return;
