@@ -157,7 +157,12 @@ double Player::SecondsPerFrame() const { return impl_->clock.SecondsPerFrame(); 
 
 bool Player::Advance(double elapsedSeconds) {
   if (!impl_->runner) return false;
-  const int frames = impl_->clock.Advance(elapsedSeconds);
+  int frames = impl_->clock.Advance(elapsedSeconds);
+  // A streaming movie follows its sound: frames are run (or held back) to
+  // stay one frame ahead of the block being heard.
+  if (const auto heard = impl_->sound ? impl_->sound->StreamFrame() : std::nullopt)
+    frames =
+        std::clamp(static_cast<int>(*heard) + 1 - FrameNum(), 0, FrameClock::kMaxFramesPerAdvance);
   for (int i = 0; i < frames; ++i) impl_->runner->Tick();
   if (frames == 0) return false;
   // Buttons that came or went under a still pointer roll over or out.

@@ -32,11 +32,11 @@ class FifoSource final : public SampleSource {
       b.pos += take;
       n += take;
       buffered_ -= take;
-      if (b.pos == b.frames()) {
-        lastFrame_ = b.frame + 1.0;
-        blocks_.pop_front();
-      }
+      if (b.pos == b.frames()) blocks_.pop_front();
     }
+    read_ += n;
+    // Spans the reader has left well behind can no longer be heard.
+    while (!spans_.empty() && spans_.front().end + kSourceBuffer < read_) spans_.pop_front();
     return n;
   }
   int Rate() const override { return rate_; }
@@ -49,13 +49,20 @@ class FifoSource final : public SampleSource {
   size_t Buffered() const { return buffered_; }
   void Push(int frame, std::vector<int16_t> samples) {
     if (samples.empty()) return;
-    buffered_ += samples.size() / 2;
+    const size_t n = samples.size() / 2;
+    buffered_ += n;
+    spans_.push_back({frame, pushed_, pushed_ + n});
+    pushed_ += n;
     blocks_.push_back({frame, std::move(samples), 0});
   }
-  std::optional<double> CurrentFrame() const {
-    if (blocks_.empty()) return lastFrame_;
-    const Block& b = blocks_.front();
-    return b.frame + static_cast<double>(b.pos) / static_cast<double>(b.frames());
+  // The frame heard when `unheard` of the frames read are still to be played.
+  std::optional<double> CurrentFrame(uint64_t unheard) const {
+    const uint64_t pos = read_ - std::min(read_, unheard);
+    for (const Span& s : spans_) {
+      if (pos >= s.begin && pos < s.end)
+        return s.frame + static_cast<double>(pos - s.begin) / static_cast<double>(s.end - s.begin);
+    }
+    return std::nullopt;  // ran dry: the picture goes by the clock
   }
 
  private:
@@ -65,10 +72,15 @@ class FifoSource final : public SampleSource {
     size_t pos;
     size_t frames() const { return samples.size() / 2; }
   };
+  struct Span {
+    int frame;
+    uint64_t begin, end;  // in frames pushed since the stream started
+  };
   std::deque<Block> blocks_;
+  std::deque<Span> spans_;
+  uint64_t pushed_ = 0, read_ = 0;
   size_t buffered_ = 0;
   int rate_;
-  std::optional<double> lastFrame_;
 };
 
 int32_t Level(const std::vector<SoundEnvelopePoint>& env, uint64_t pos, bool right) {
@@ -365,7 +377,9 @@ std::optional<double> Mixer::MainStreamFrame() const {
   std::lock_guard lock(mutex_);
   const auto it = streams_.find(mainStream_);
   if (!mainStream_ || it == streams_.end()) return std::nullopt;
-  return it->second->fifo->CurrentFrame();
+  const Voice& v = *it->second->voice;
+  if (!v.primed) return std::nullopt;  // not heard yet
+  return it->second->fifo->CurrentFrame(v.bufferLen - v.bufferPos + 1);
 }
 
 size_t Mixer::ActiveVoices() const {

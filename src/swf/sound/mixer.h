@@ -51,6 +51,7 @@ class Mixer final : public SoundSink {
   // (with the fraction of its block played), or nothing when the main
   // timeline streams no sound at the moment.
   std::optional<double> MainStreamFrame() const;
+  std::optional<double> StreamFrame() const override { return MainStreamFrame(); }
   size_t ActiveVoices() const;
 
  private:

@@ -18,6 +18,10 @@ class SoundSink {
                        const void* instance) = 0;
   // A button went from one state to another.
   virtual void OnButtonSound(const Movie& movie, uint16_t buttonId, ButtonSoundEvent event) = 0;
+  // The main timeline's frame whose stream sound is heard now (with the
+  // fraction of its block played); nothing while no stream sound plays. A
+  // streaming movie keeps its picture in step with this.
+  virtual std::optional<double> StreamFrame() const { return std::nullopt; }
 };
 
 // The sound of a button's state change, states numbered up 0, over 1, down 2;

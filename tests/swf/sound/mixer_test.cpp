@@ -236,6 +236,33 @@ TEST(Mixer, PlayerReportsFrameSounds) {
 namespace orrivel::swf {
 namespace {
 
+// A streaming movie's picture waits for its sound, and catches up with it.
+TEST(Mixer, PlayerFollowsItsStream) {
+  auto movie = std::make_unique<Movie>();
+  movie->header.frameRate = 12;
+  SoundStreamHead head;
+  head.stream = Format(SoundFormat::PcmLittle, 3, true, false);
+  movie->timeline.streamHead = head;
+  for (int f = 0; f < 10; ++f) {
+    Frame frame;
+    frame.streamBlock = std::vector<uint8_t>(200, 1);  // 100 samples
+    movie->timeline.frames.push_back(frame);
+  }
+  NativeImageDecoder images;
+  Mixer mixer(nullptr);
+  Player player(images);
+  player.SetSoundSink(&mixer);
+  ASSERT_TRUE(player.LoadParsed(std::move(movie)));
+  player.Advance(1.0);  // the clock's cap of frames: the sound has not started yet
+  EXPECT_EQ(player.FrameNum(), 4);
+  Left(mixer, 150);  // frame 1 and a half heard
+  player.Advance(1.0);
+  EXPECT_EQ(player.FrameNum(), 4);
+  Left(mixer, 300);  // frame 4 and a half
+  player.Advance(0);
+  EXPECT_EQ(player.FrameNum(), 5);
+}
+
 // The corpus's two audio tests play their G.711 sounds through the player.
 TEST(Mixer, CorpusG711MoviesPlay) {
   const std::filesystem::path root =
