@@ -1,5 +1,5 @@
-// Sound tags: open-flash-db's tag vectors (with their parsed values written
-// out below) and the swf crate's one-tag movies, through the whole reader.
+// StartSound: open-flash-db's tag vectors, with their parsed values written
+// out below.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -56,63 +56,6 @@ TEST(SoundTags, StartSoundVectors) {
       EXPECT_FALSE(ReadStartSound(cut, 1)) << n;
     }
   }
-}
-
-// The body of the first top-level tag with this code in an uncompressed SWF
-// (these files also hold DoABC, so the whole reader refuses them).
-std::vector<uint8_t> TagBody(const std::vector<uint8_t>& swf, uint16_t code) {
-  ByteReader r(swf);
-  r.Skip(8);
-  const unsigned rectBits = 5 + 4 * (r.U8() >> 3);
-  r.Skip((rectBits + 7) / 8 - 1 + 4);
-  while (!r.AtEnd() && !r.Failed()) {
-    const uint16_t header = r.U16();
-    uint32_t length = header & 0x3F;
-    if (length == 0x3F) length = r.U32();
-    const auto body = r.Bytes(length);
-    if (header >> 6 == code) return {body.begin(), body.end()};
-  }
-  return {};
-}
-
-TEST(SoundTags, OneTagMovies) {
-  const fs::path root = kCorpus / "misc/ruffle-swf-crate/swf/tests/swfs";
-  ASSERT_TRUE(fs::exists(root)) << "no corpus at " << root;
-  const auto body = [&](const char* name, uint16_t code) {
-    return TagBody(ReadBytes(root / name), code);
-  };
-  LoadLimits limits;
-  Budget budget(1 << 20);
-  ParseContext ctx{10, limits, budget};
-  auto bytes = body("DefineSound.swf", 14);
-  ByteReader r(bytes);
-  const auto sound = ReadDefineSound(r, ctx);
-  ASSERT_TRUE(sound);
-  EXPECT_EQ(sound->format.format, SoundFormat::PcmLittle);
-  EXPECT_EQ(sound->format.Rate(), 44100);
-  EXPECT_EQ(sound->sampleCount, 10u);
-  EXPECT_EQ(sound->data.size(), 20u);
-
-  bytes = body("SoundStreamHead2.swf", 45);
-  r = ByteReader(bytes);
-  const auto head = ReadSoundStreamHead(r);
-  ASSERT_TRUE(head);
-  EXPECT_EQ(head->stream.format, SoundFormat::PcmLittle);
-  EXPECT_EQ(head->samplesPerBlock, 229u);
-
-  bytes = body("StartSound2.swf", 89);
-  r = ByteReader(bytes);
-  const auto named = ReadStartSound(r, 2);
-  ASSERT_TRUE(named);
-  EXPECT_EQ(named->className, "TestSound");
-
-  bytes = body("DefineButtonCxformSound-MX.swf", 17);
-  r = ByteReader(bytes);
-  const auto button = ReadDefineButtonSound(r);
-  ASSERT_TRUE(button);
-  EXPECT_FALSE(button->second.sounds[0]);
-  ASSERT_TRUE(button->second.sounds[1]);
-  EXPECT_EQ(button->second.sounds[1]->soundId, 2u);
 }
 
 }  // namespace

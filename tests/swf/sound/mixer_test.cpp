@@ -9,7 +9,6 @@
 #include "swf/player/player.h"
 #include "swf/render/native_image_decoder.h"
 #include "swf/sound/mixer.h"
-#include "swf/sound/mp3_header.h"
 
 namespace orrivel::swf {
 namespace {
@@ -59,47 +58,6 @@ TEST(SoundDecoders, KnownSamples) {
     EXPECT_EQ(ReadAll(*source), c.stereo);
     source->Rewind();
     EXPECT_EQ(ReadAll(*source).size(), c.stereo.size());
-  }
-}
-
-TEST(SoundDecoders, AdpcmPacketHeaderAndTruncation) {
-  // 4-bit codes (size field 2); header sample 1000, index 0; codes 7 then 8.
-  // Code 7 at step 7 adds 0 + 7 + 3 + 1 and moves the index by 8 (step 16);
-  // code 8 is the sign alone: minus 16 / 8.
-  const std::vector<uint8_t> data = {0b10'000000, 0b11111010, 0b00'000000, 0b0111'1000};
-  auto source = MakeAdpcmSource(data, Format(SoundFormat::Adpcm, 3, true, false));
-  const auto out = ReadAll(*source);
-  ASSERT_EQ(out.size(), 6u);
-  EXPECT_EQ(out[0], 1000);
-  EXPECT_EQ(out[2], 1011);
-  EXPECT_EQ(out[4], 1009);
-  // Cut anywhere, the decoder stops without reading past the data.
-  for (size_t n = 0; n < data.size(); ++n) {
-    auto cut = MakeAdpcmSource(std::span(data).first(n), Format(SoundFormat::Adpcm, 3, true, true));
-    EXPECT_LE(ReadAll(*cut).size(), out.size());
-  }
-}
-
-TEST(SoundDecoders, Mp3FrameHeaders) {
-  struct Case {
-    std::vector<uint8_t> bytes;
-    int rate, channels, kbps;
-    size_t offset;
-  };
-  const Case cases[] = {
-      {{0xFF, 0xFB, 0x90, 0x00}, 44100, 2, 128, 0},              // MPEG 1
-      {{0x00, 0xFF, 0xF3, 0x54, 0xC4}, 24000, 1, 40, 1},         // MPEG 2, after a stray byte
-      {{0xFF, 0xE3, 0x30, 0xC0}, 11025, 1, 24, 0},               // MPEG 2.5 (the corpus sound)
-      {{0xFF, 0xFF, 0x90, 0x00, 0xFF, 0xEB, 0x90}, 0, 0, 0, 0},  // layer I, reserved version
-  };
-  for (const Case& c : cases) {
-    const auto info = FindMp3Frame(c.bytes);
-    ASSERT_EQ(info.has_value(), c.rate != 0);
-    if (!info) continue;
-    EXPECT_EQ(info->rate, c.rate);
-    EXPECT_EQ(info->channels, c.channels);
-    EXPECT_EQ(info->bitrateKbps, c.kbps);
-    EXPECT_EQ(info->offset, c.offset);
   }
 }
 
@@ -211,30 +169,6 @@ TEST(Mixer, StreamFollowsTheTimeline) {
   EXPECT_GE(heard, 4);
   EXPECT_LE(heard, 6);
 }
-
-// The player reports frame 1's StartSound and a button's roll-over sound.
-TEST(Mixer, PlayerReportsFrameSounds) {
-  auto movie = std::make_unique<Movie>();
-  movie->header.frameRate = 12;
-  movie->sounds.emplace(3, Pcm16(3, std::vector<int16_t>(4000, 1)));
-  Frame frame;
-  frame.sounds.push_back({3, "", {}});
-  movie->timeline.frames.push_back(frame);
-  NativeImageDecoder images;
-  Mixer mixer(nullptr);
-  Player player(images);
-  player.SetSoundSink(&mixer);
-  ASSERT_TRUE(player.LoadParsed(std::move(movie)));
-  EXPECT_EQ(mixer.ActiveVoices(), 1u);
-  EXPECT_EQ(ButtonSoundEventFor(0, 1), ButtonSoundEvent::IdleToOverUp);
-  EXPECT_EQ(ButtonSoundEventFor(2, 0), std::nullopt);
-}
-
-}  // namespace
-}  // namespace orrivel::swf
-
-namespace orrivel::swf {
-namespace {
 
 // A streaming movie's picture waits for its sound, and catches up with it.
 TEST(Mixer, PlayerFollowsItsStream) {
