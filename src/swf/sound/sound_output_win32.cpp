@@ -4,7 +4,7 @@ namespace orrivel::swf {
 
 bool SoundOutput::Start(Mixer& mixer) {
   Stop();
-  event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   if (!event_) return false;
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
@@ -13,11 +13,10 @@ bool SoundOutput::Start(Mixer& mixer) {
   format.wBitsPerSample = 16;
   format.nBlockAlign = 4;
   format.nAvgBytesPerSec = Mixer::kRate * 4;
-  if (waveOutOpen(&wave_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(event_), 0,
+  if (waveOutOpen(&wave_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(event_.get()), 0,
                   CALLBACK_EVENT) != MMSYSERR_NOERROR) {
     wave_ = nullptr;
-    CloseHandle(event_);
-    event_ = nullptr;
+    event_.reset();
     return false;
   }
   mixer_ = &mixer;
@@ -43,7 +42,7 @@ void SoundOutput::Run() {
       h.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
       if (waveOutWrite(wave_, &h, sizeof(h)) != MMSYSERR_NOERROR) h.dwFlags |= WHDR_DONE;
     }
-    WaitForSingleObject(event_, 50);
+    WaitForSingleObject(event_.get(), 50);
   }
 }
 
@@ -51,14 +50,13 @@ void SoundOutput::Stop() {
   if (!wave_) return;
   stop_ = true;
   waveOutReset(wave_);  // silent now, whatever the thread is doing
-  SetEvent(event_);
+  SetEvent(event_.get());
   if (thread_.joinable()) thread_.join();
   waveOutReset(wave_);  // buffers the thread queued while it wound down
   for (WAVEHDR& h : headers_) waveOutUnprepareHeader(wave_, &h, sizeof(h));
   waveOutClose(wave_);
   wave_ = nullptr;
-  CloseHandle(event_);
-  event_ = nullptr;
+  event_.reset();
   mixer_ = nullptr;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "swf/sound/mixer.h"
+#include "win32/unique_handle_win32.h"
 
 namespace orrivel::swf {
 
@@ -39,7 +40,7 @@ class SoundOutput {
 
   Mixer* mixer_ = nullptr;
   HWAVEOUT wave_ = nullptr;
-  HANDLE event_ = nullptr;
+  win32::UniqueKernelHandle event_;  // set by the device as it returns a buffer
   std::atomic<bool> stop_{false};
   std::thread thread_;
   std::vector<int16_t> samples_;
