@@ -5,7 +5,7 @@
 packages=(
   cmake ninja-build g++ clang clang-format
   libgtest-dev googletest libgmock-dev libbenchmark-dev
-  zlib1g-dev libjpeg-dev libjpeg62-turbo-dev libpng-dev
+  zlib1g-dev libjpeg-dev libjpeg62-turbo-dev libpng-dev libmpg123-dev pkg-config mpg123 ffmpeg
   libfreetype-dev libfontconfig-dev fonts-liberation2
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine wine64 xvfb xdotool x11-apps x11-utils imagemagick libjpeg-turbo-progs

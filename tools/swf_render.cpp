@@ -2,6 +2,7 @@
 // PNG, or describes the movie (--info).
 //
 //   swf-render MOVIE.swf --frames N --out OUT.png [--size WxH] [--quality high|low]
+//   swf-render MOVIE.swf --frames N --audio-out OUT.wav   (the sound of those frames)
 //   swf-render MOVIE.swf --info
 
 #include <cmath>
@@ -13,9 +14,12 @@
 #include <vector>
 
 #include "png_io.h"
+#include "wav_writer.h"
 #include "swf/format/tag_names.h"
 #include "swf/player/player.h"
 #include "swf/render/native_image_decoder.h"
+#include "swf/sound/mixer.h"
+#include "swf/sound/mpg123_decoder_native.h"
 
 namespace {
 
@@ -27,6 +31,7 @@ constexpr long kMaxFrames = 100000;
 struct Options {
   std::string movie;
   std::string out;
+  std::string audioOut;
   long frames = 1;
   int width = 0, height = 0;  // 0: the stage size
   swf::Quality quality = swf::Quality::High;
@@ -73,6 +78,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     } else if (arg == "--quality") {
       if (!value(v) || (v != "high" && v != "low")) return "--quality needs high or low";
       o.quality = v == "low" ? swf::Quality::Low : swf::Quality::High;
+    } else if (arg == "--audio-out") {
+      if (!value(o.audioOut)) return "--audio-out needs a file name";
     } else if (!arg.empty() && arg[0] != '-' && o.movie.empty()) {
       o.movie = arg;
     } else {
@@ -80,7 +87,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     }
   }
   if (o.movie.empty()) return "no movie given";
-  if (!o.info && o.out.empty()) return "--out is required (or --info)";
+  if (!o.info && o.out.empty() && o.audioOut.empty())
+    return "--out or --audio-out is required (or --info)";
   return {};
 }
 
@@ -120,17 +128,38 @@ int main(int argc, char** argv) {
   if (const std::string error = ParseArgs(argc, argv, o); !error.empty()) {
     std::fprintf(stderr,
                  "swf-render: %s\nusage: swf-render MOVIE.swf --frames N --out OUT.png "
-                 "[--size WxH] [--quality high|low]\n       swf-render MOVIE.swf --info\n",
+                 "[--size WxH] [--quality high|low] [--audio-out OUT.wav]\n       swf-render "
+                 "MOVIE.swf --info\n",
                  error.c_str());
     return 2;
   }
   swf::NativeImageDecoder decoder;
   swf::Player player(decoder);
+  swf::Mpg123DecoderFactory mp3;
+  swf::Mixer mixer(&mp3);
+  if (!o.audioOut.empty()) player.SetSoundSink(&mixer);
   if (!player.LoadFile(o.movie)) return Fail(player.LastError());
   const swf::Movie& movie = *player.GetMovie();
   if (o.info) {
     PrintInfo(movie);
     return 0;
+  }
+  if (!o.audioOut.empty()) {
+    // Each frame is followed by one frame period of sound; the sample count is
+    // rounded per frame boundary so that no drift builds up.
+    std::vector<int16_t> sound;
+    const double perFrame = swf::Mixer::kRate * player.SecondsPerFrame();
+    size_t written = 0;
+    for (long i = 1; i <= o.frames; ++i) {
+      if (i > 1) player.StepFrame();
+      const auto end = static_cast<size_t>(std::llround(perFrame * static_cast<double>(i)));
+      sound.resize(2 * end);
+      mixer.Mix(sound.data() + 2 * written, end - written);
+      written = end;
+    }
+    std::string error;
+    if (!tools::WriteWav(o.audioOut, sound, swf::Mixer::kRate, error)) return Fail(error);
+    if (o.out.empty()) return 0;
   }
   if (o.width == 0) {
     const double w = std::round(movie.header.frameSize.Width() / double{kTwipsPerPixel});
@@ -140,8 +169,9 @@ int main(int argc, char** argv) {
     o.width = static_cast<int>(w);
     o.height = static_cast<int>(h);
   }
-  // Frame 1 is already shown after loading.
-  for (long i = 1; i < o.frames; ++i) player.StepFrame();
+  // Frame 1 is already shown after loading (and with sound, frame N).
+  if (o.audioOut.empty())
+    for (long i = 1; i < o.frames; ++i) player.StepFrame();
   player.SetQuality(o.quality);
   std::vector<uint32_t> pixels(static_cast<std::size_t>(o.width) * o.height);
   swf::raster::Canvas canvas{pixels.data(), o.width, o.height, o.width};

@@ -224,14 +224,88 @@ struct SetBackgroundColor {
 
 using ControlTag = std::variant<PlaceObject, RemoveObject, DoAction, SetBackgroundColor>;
 
+// ---- Sounds ------------------------------------------------------------------
+
+enum class SoundFormat : uint8_t {
+  PcmNative = 0,  // uncompressed, little-endian on every machine the format ran on
+  Adpcm = 1,
+  Mp3 = 2,
+  PcmLittle = 3,
+  Nellymoser16k = 4,
+  Nellymoser8k = 5,
+  Nellymoser = 6,
+  G711ALaw = 7,
+  G711MuLaw = 8,
+  Speex = 11,
+};
+
+// The format byte of DefineSound and SoundStreamHead: format, rate, size, channels.
+struct SoundFormatInfo {
+  SoundFormat format = SoundFormat::PcmNative;
+  uint8_t rateCode = 0;  // 0..3: 5512.5, 11025, 22050, 44100 Hz
+  bool is16Bit = false;
+  bool stereo = false;
+  int Channels() const { return stereo ? 2 : 1; }
+  // Samples per second; 5512.5 Hz is kept as 5512 for the integer rate.
+  int Rate() const { return 44100 >> (3 - (rateCode & 3)); }
+};
+
+struct SoundDefinition {
+  uint16_t id = 0;
+  SoundFormatInfo format;
+  uint32_t sampleCount = 0;   // per channel, as declared
+  std::vector<uint8_t> data;  // SoundData as stored (MP3: SeekSamples, then frames)
+};
+
+struct SoundEnvelopePoint {
+  uint32_t pos44 = 0;            // position in 44.1 kHz samples from the sound's start
+  uint16_t left = 0, right = 0;  // 0..32768
+};
+
+struct SoundInfo {
+  bool syncStop = false;
+  bool syncNoMultiple = false;
+  std::optional<uint32_t> inPoint, outPoint;  // 44.1 kHz samples
+  uint16_t loopCount = 1;
+  std::vector<SoundEnvelopePoint> envelope;
+};
+
+// StartSound, or StartSound2 (which names the sound by class; id 0).
+struct StartSound {
+  uint16_t soundId = 0;
+  std::string className;
+  SoundInfo info;
+};
+
+struct SoundStreamHead {
+  SoundFormatInfo playback;  // the player's preferred output; advisory
+  SoundFormatInfo stream;
+  uint16_t samplesPerBlock = 0;  // average per frame
+  int16_t latencySeek = 0;       // MP3 only
+};
+
+// DefineButtonSound: what plays on the four state changes of a button.
+enum class ButtonSoundEvent : uint8_t {
+  OverUpToIdle = 0,
+  IdleToOverUp = 1,
+  OverUpToOverDown = 2,
+  OverDownToOverUp = 3
+};
+struct ButtonSounds {
+  std::optional<StartSound> sounds[4];  // by ButtonSoundEvent
+};
+
 struct Frame {
   std::vector<ControlTag> tags;  // in file order, up to its ShowFrame
   std::optional<std::string> label;
+  std::vector<StartSound> sounds;                   // StartSound / StartSound2, in file order
+  std::optional<std::vector<uint8_t>> streamBlock;  // SoundStreamBlock body
 };
 
 struct Timeline {
   uint16_t declaredFrameCount = 0;
   std::vector<Frame> frames;  // frames actually present
+  std::optional<SoundStreamHead> streamHead;
 };
 
 struct SpriteDefinition {
@@ -334,6 +408,10 @@ struct Movie {
   std::map<uint16_t, Character> characters;
   Timeline timeline;
   std::vector<TagInfo> tags;  // every tag met, for diagnostics
+  // Sounds share the character ids but live apart: the mixer keeps a
+  // playing sound alive after the movie is gone.
+  std::map<uint16_t, std::shared_ptr<const SoundDefinition>> sounds;
+  std::map<uint16_t, ButtonSounds> buttonSounds;
 };
 
 }  // namespace orrivel::swf

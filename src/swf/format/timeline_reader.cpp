@@ -1,5 +1,6 @@
 #include "swf/format/timeline_reader.h"
 
+#include "swf/format/sound_readers.h"
 #include "swf/format/tag_codes.h"
 #include "swf/format/text_readers.h"
 
@@ -48,7 +49,7 @@ class TimelineWalker {
       if (cutShort || ctx_.budget.Exhausted()) break;
     }
     if (ctx_.budget.Exhausted()) result_.budgetExhausted = true;
-    if (!frame_.tags.empty() || frame_.label) EndFrame();
+    if (!frame_.tags.empty() || frame_.label || !frame_.sounds.empty()) EndFrame();
   }
 
  private:
@@ -181,9 +182,52 @@ class TimelineWalker {
         return AddCharacter(ReadDefineText(r, 2, ctx_));
       case kDefineEditText:
         return AddCharacter(ReadDefineEditText(r, ctx_));
+      case kDefineSound:
+      case kStartSound:
+      case kStartSound2:
+      case kSoundStreamHead:
+      case kSoundStreamHead2:
+      case kSoundStreamBlock:
+      case kDefineButtonSound:
+        return ReadSoundTag(code, r);
       default:
         return true;  // tags the player does not use are skipped by length
     }
+  }
+
+  bool ReadSoundTag(uint16_t code, ByteReader& r) {
+    using namespace tag;
+    if (code == kStartSound || code == kStartSound2) {
+      auto start = ReadStartSound(r, code == kStartSound ? 1 : 2);
+      const size_t extra = start ? start->info.envelope.size() * sizeof(SoundEnvelopePoint) : 0;
+      if (!start || !ctx_.budget.Take(sizeof(StartSound) + extra)) return false;
+      frame_.sounds.push_back(std::move(*start));
+      return true;
+    }
+    if (code == kSoundStreamBlock) {
+      const auto bytes = r.Rest();
+      if (!ctx_.budget.Take(bytes.size())) return false;
+      if (!frame_.streamBlock) frame_.streamBlock.emplace(bytes.begin(), bytes.end());
+      return true;
+    }
+    if (code == kSoundStreamHead || code == kSoundStreamHead2) {
+      auto head = ReadSoundStreamHead(r);
+      if (!head) return false;
+      if (!timeline_.streamHead) timeline_.streamHead = *head;
+      return true;
+    }
+    if (code == kDefineButtonSound) {
+      auto sounds = ReadDefineButtonSound(r);
+      if (!sounds || !ctx_.budget.Take(sizeof(ButtonSounds))) return false;
+      if (depth_ == 0) movie_.buttonSounds.emplace(sounds->first, std::move(sounds->second));
+      return true;
+    }
+    auto def = ReadDefineSound(r, ctx_);
+    if (!def) return false;
+    const uint16_t id = def->id;
+    if (depth_ == 0 && !movie_.characters.contains(id))
+      movie_.sounds.emplace(id, std::make_shared<const SoundDefinition>(std::move(*def)));
+    return true;
   }
 
   bool ReadButtonCxform(ByteReader& r) {

@@ -5,8 +5,10 @@
 
 namespace orrivel::swf {
 
-MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits) : movie_(movie) {
+MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSink* sound)
+    : movie_(movie) {
   ctx_.movie = &movie;
+  ctx_.sound = sound;
   ctx_.limits = limits;
   if (movie.backgroundColor) {
     const Rgba c = *movie.backgroundColor;

@@ -15,7 +15,8 @@ namespace orrivel::swf {
 class MovieRunner {
  public:
   // Shows frame 1 at once (control tags, then actions). movie must outlive the runner.
-  explicit MovieRunner(const Movie& movie, const PlayerLimits& limits = {});
+  explicit MovieRunner(const Movie& movie, const PlayerLimits& limits = {},
+                       SoundSink* sound = nullptr);
   ~MovieRunner();
   MovieRunner(const MovieRunner&) = delete;
   MovieRunner& operator=(const MovieRunner&) = delete;

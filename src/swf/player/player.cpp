@@ -41,6 +41,7 @@ struct Player::Impl {
   FrameClock clock;
   std::string lastError;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
+  SoundSink* sound = nullptr;
 
   void Reset() {
     input.reset();
@@ -127,7 +128,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->movie = std::move(movie);
   impl_->renderer = std::make_unique<Renderer>(*impl_->movie, impl_->decoder);
   impl_->clock.SetRate(impl_->movie->header.frameRate);
-  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie);
+  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, PlayerLimits{}, impl_->sound);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   return true;
 }
@@ -136,6 +137,8 @@ void Player::Unload() {
   impl_->Reset();
   impl_->lastError.clear();
 }
+
+void Player::SetSoundSink(SoundSink* sink) { impl_->sound = sink; }
 
 int Player::FrameNum() const { return impl_->runner ? impl_->runner->Root().CurrentFrame() : -1; }
 
@@ -154,7 +157,12 @@ double Player::SecondsPerFrame() const { return impl_->clock.SecondsPerFrame(); 
 
 bool Player::Advance(double elapsedSeconds) {
   if (!impl_->runner) return false;
-  const int frames = impl_->clock.Advance(elapsedSeconds);
+  int frames = impl_->clock.Advance(elapsedSeconds);
+  // A streaming movie follows its sound: frames are run (or held back) to
+  // stay one frame ahead of the block being heard.
+  if (const auto heard = impl_->sound ? impl_->sound->StreamFrame() : std::nullopt)
+    frames =
+        std::clamp(static_cast<int>(*heard) + 1 - FrameNum(), 0, FrameClock::kMaxFramesPerAdvance);
   for (int i = 0; i < frames; ++i) impl_->runner->Tick();
   if (frames == 0) return false;
   // Buttons that came or went under a still pointer roll over or out.

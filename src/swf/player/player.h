@@ -15,6 +15,7 @@
 #include "swf/render/damage.h"
 #include "swf/render/display.h"
 #include "swf/render/renderer.h"
+#include "swf/sound/sound_sink.h"
 
 namespace orrivel::swf {
 
@@ -46,6 +47,10 @@ class Player {
   int FrameNum() const;
   const Movie* GetMovie() const;
   const std::string& LastError() const;
+
+  // Where the frames' sounds are reported (a Mixer); null for none. Takes
+  // effect with the next load; the sink must outlive the player.
+  void SetSoundSink(SoundSink* sink);
 
   void SetQuality(Quality q);
   Quality GetQuality() const;

@@ -75,6 +75,8 @@ void TimelineInstance::StartButton(const ButtonDefinition& button) {
 
 bool TimelineInstance::SetButtonState(ButtonState state) {
   if (!button_ || state == buttonState_) return false;
+  if (const auto e = ButtonSoundEventFor(int(buttonState_), int(state)); e && ctx_.sound)
+    ctx_.sound->OnButtonSound(*ctx_.movie, button_->id, *e);
   ShowButtonState(state);
   return true;
 }
@@ -115,6 +117,7 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
     }
     // A later SetBackgroundColor changes nothing: the movie's first one holds.
   }
+  if (queueActions && ctx_.sound) ctx_.sound->OnFrame(*ctx_.movie, *timeline_, frame, this);
 }
 
 void TimelineInstance::Commit(DisplayList next, bool rebuilt) {

@@ -12,6 +12,7 @@
 
 #include "swf/format/movie.h"
 #include "swf/player/display_list.h"
+#include "swf/sound/sound_sink.h"
 
 namespace orrivel::swf {
 
@@ -44,6 +45,7 @@ struct TimelineContext {
   uint64_t actionStepsThisTick = 0;
   std::deque<QueuedActions> actions;  // run after the frame's display lists are built
   Rgba background{255, 255, 255, 255};
+  SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {

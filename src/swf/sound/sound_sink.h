@@ -1,0 +1,37 @@
+// What the timelines tell the sound side: which frame each timeline shows.
+// The player only reports; the mixer starts, stops and streams the sounds.
+#pragma once
+
+#include <optional>
+
+#include "swf/format/movie.h"
+
+namespace orrivel::swf {
+
+class SoundSink {
+ public:
+  virtual ~SoundSink() = default;
+  // A timeline shows `frame` of `timeline` (played or the target of a goto,
+  // not a frame a goto skipped): its StartSound tags and its stream block.
+  // `instance` tells the running copies of one timeline apart.
+  virtual void OnFrame(const Movie& movie, const Timeline& timeline, int frame,
+                       const void* instance) = 0;
+  // A button went from one state to another.
+  virtual void OnButtonSound(const Movie& movie, uint16_t buttonId, ButtonSoundEvent event) = 0;
+  // The main timeline's frame whose stream sound is heard now (with the
+  // fraction of its block played); nothing while no stream sound plays. A
+  // streaming movie keeps its picture in step with this.
+  virtual std::optional<double> StreamFrame() const { return std::nullopt; }
+};
+
+// The sound of a button's state change, states numbered up 0, over 1, down 2;
+// other changes make none.
+inline std::optional<ButtonSoundEvent> ButtonSoundEventFor(int from, int to) {
+  if (from == 0 && to == 1) return ButtonSoundEvent::IdleToOverUp;
+  if (from == 1 && to == 0) return ButtonSoundEvent::OverUpToIdle;
+  if (from == 1 && to == 2) return ButtonSoundEvent::OverUpToOverDown;
+  if (from == 2 && to == 1) return ButtonSoundEvent::OverDownToOverUp;
+  return std::nullopt;
+}
+
+}  // namespace orrivel::swf
