@@ -101,6 +101,8 @@ void MovieWindow::FormatMovie() {
     ShowWindow(endButton_, SW_SHOWNA);
   }
 
+  // Sound in full-screen runs only: the host's small preview stays silent.
+  player_.SetSoundEnabled(kind_ != MovieRunKind::Preview);
   const SaverSettingsRecord& settings = app_.Settings();
   if (settings.MovieFile == "DEFAULT") {
     player_.SetMovie(BuiltInMovie());

@@ -71,6 +71,12 @@ PlayerControl::PlayerControl()
 
 PlayerControl::~PlayerControl() {
   if (ticker_) ticker_->Stop();
+  StopSound();
+}
+
+void PlayerControl::StopSound() {
+  sound_.Stop();  // the device falls silent at once
+  mixer_.StopAll();
 }
 
 bool PlayerControl::Create(HWND parent, UINT_PTR controlId) {
@@ -100,8 +106,16 @@ void PlayerControl::SetBoundsTwips(float left, float top, float width, float hei
 
 void PlayerControl::SetMovie(const std::string& utf8Path) {
   if (ticker_) ticker_->Stop();
+  StopSound();
+  // Sounds are reported only where a device plays them: without one the
+  // movie runs by its clock, silent, and without an error.
+  const bool sound = soundEnabled_ && !utf8Path.empty() && sound_.Start(mixer_);
+  player_->SetSoundSink(sound ? &mixer_ : nullptr);
   hasMovie_ = !utf8Path.empty() && player_->LoadFile(utf8Path);
-  if (!hasMovie_) player_->Unload();
+  if (!hasMovie_) {
+    player_->Unload();
+    StopSound();
+  }
   lastAdvance_ = NowTicks();
   RenderChanges(true);
   if (IsOpen()) InvalidateRect(hwnd(), nullptr, FALSE);
@@ -115,6 +129,7 @@ void PlayerControl::SetQuality2(std::string_view quality) {
 
 void PlayerControl::OnDestroy() {
   if (ticker_) ticker_->Stop();
+  StopSound();
 }
 
 LRESULT PlayerControl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "swf/player/player.h"
+#include "swf/sound/acm_mp3_decoder_win32.h"
+#include "swf/sound/mixer.h"
+#include "swf/sound/sound_output_win32.h"
 #include "win32/unique_handle_win32.h"
 #include "win32/window_win32.h"
 
@@ -47,6 +50,11 @@ class PlayerControl : public win32::Window {
   void SetQuality2(std::string_view quality);
   // Mouse and keyboard go to the movie (its buttons).
   void SetInputEnabled(bool enabled) { inputEnabled_ = enabled; }
+  // The movie's sound plays (full-screen runs); previews stay silent. Takes
+  // effect with the next SetMovie.
+  void SetSoundEnabled(bool enabled) { soundEnabled_ = enabled; }
+  // Silences the movie at once (the saver is ending).
+  void StopSound();
 
   // For measurements and tests.
   uint64_t FramesRendered() const { return framesRendered_; }
@@ -76,6 +84,10 @@ class PlayerControl : public win32::Window {
   bool EnsureSurface(int width, int height);
   void AfterInput(bool changed);
 
+  // Declared first, so the sound outlives the player that reports to it.
+  swf::AcmMp3DecoderFactory mp3_;
+  swf::Mixer mixer_{&mp3_};
+  swf::SoundOutput sound_;
   std::unique_ptr<swf::ImageDecoder> decoder_;
   std::unique_ptr<swf::Player> player_;
   std::unique_ptr<FrameTicker> ticker_;
@@ -86,6 +98,7 @@ class PlayerControl : public win32::Window {
   swf::Player::ShownFrame shown_;  // what the surface holds
   bool hasMovie_ = false;
   bool inputEnabled_ = false;
+  bool soundEnabled_ = false;
   bool trackingLeave_ = false;
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   int64_t lastAdvance_ = 0;
