@@ -2,7 +2,11 @@
 // PNG, or describes the movie (--info).
 //
 //   swf-render MOVIE.swf --frames N --out OUT.png [--size WxH] [--quality high|low]
+//   swf-render MOVIE.swf --frames N --trace [--out OUT.png]
 //   swf-render MOVIE.swf --info
+//
+// With --trace every trace() line goes to standard output; requests the
+// player refuses (network, programs) are reported on standard error.
 
 #include <cmath>
 #include <cstdio>
@@ -31,6 +35,7 @@ struct Options {
   int width = 0, height = 0;  // 0: the stage size
   swf::Quality quality = swf::Quality::High;
   bool info = false;
+  bool trace = false;
 };
 
 int Fail(const std::string& message) {
@@ -57,6 +62,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     std::string v;
     if (arg == "--info") {
       o.info = true;
+    } else if (arg == "--trace") {
+      o.trace = true;
     } else if (arg == "--frames") {
       if (!value(v) || !ParseLong(v, o.frames) || o.frames < 1 || o.frames > kMaxFrames)
         return "--frames needs a number from 1 to " + std::to_string(kMaxFrames);
@@ -80,7 +87,7 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     }
   }
   if (o.movie.empty()) return "no movie given";
-  if (!o.info && o.out.empty()) return "--out is required (or --info)";
+  if (!o.info && !o.trace && o.out.empty()) return "--out is required (or --info or --trace)";
   return {};
 }
 
@@ -118,14 +125,24 @@ void PrintInfo(const swf::Movie& m) {
 int main(int argc, char** argv) {
   Options o;
   if (const std::string error = ParseArgs(argc, argv, o); !error.empty()) {
-    std::fprintf(stderr,
-                 "swf-render: %s\nusage: swf-render MOVIE.swf --frames N --out OUT.png "
-                 "[--size WxH] [--quality high|low]\n       swf-render MOVIE.swf --info\n",
-                 error.c_str());
+    std::fprintf(
+        stderr,
+        "swf-render: %s\nusage: swf-render MOVIE.swf --frames N --out OUT.png "
+        "[--size WxH] [--quality high|low] [--trace]\n       swf-render MOVIE.swf --info\n",
+        error.c_str());
     return 2;
   }
   swf::NativeImageDecoder decoder;
   swf::Player player(decoder);
+  if (o.trace) {
+    player.SetTraceSink([](const std::string& line) {
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      std::fputc('\n', stdout);
+    });
+  }
+  player.SetRefusalSink([](const std::string& what) {
+    std::fprintf(stderr, "swf-render: refused %s\n", what.c_str());
+  });
   if (!player.LoadFile(o.movie)) return Fail(player.LastError());
   const swf::Movie& movie = *player.GetMovie();
   if (o.info) {
@@ -142,6 +159,7 @@ int main(int argc, char** argv) {
   }
   // Frame 1 is already shown after loading.
   for (long i = 1; i < o.frames; ++i) player.StepFrame();
+  if (o.out.empty()) return 0;
   player.SetQuality(o.quality);
   std::vector<uint32_t> pixels(static_cast<std::size_t>(o.width) * o.height);
   swf::raster::Canvas canvas{pixels.data(), o.width, o.height, o.width};

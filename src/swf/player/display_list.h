@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "swf/format/movie.h"
 
@@ -24,6 +25,10 @@ struct DisplayObject {
   uint16_t clipDepth = 0;
   BlendMode blendMode = BlendMode::Normal;
   bool visible = true;
+  // Placed or moved by a script: the timeline no longer moves it.
+  bool scripted = false;
+  // Clip event handlers from the placing tag; owned by the movie.
+  const std::vector<ClipAction>* clipActions = nullptr;
   // Sprites and buttons own a nested timeline; shapes and bitmaps have none.
   // Shared so that a goto can carry a persisting instance into the rebuilt list.
   std::shared_ptr<TimelineInstance> instance;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "swf/avm1/vm.h"
 #include "swf/player/button_input.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_runner.h"
@@ -40,7 +41,14 @@ struct Player::Impl {
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
+  std::function<void(const std::string&)> traceSink, refusalSink;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
+
+  // One frame period in milliseconds, for script time.
+  double FrameMs() const {
+    const double ms = clock.SecondsPerFrame() * 1000;
+    return std::isfinite(ms) ? ms : 0;
+  }
 
   void Reset() {
     input.reset();
@@ -127,7 +135,8 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->movie = std::move(movie);
   impl_->renderer = std::make_unique<Renderer>(*impl_->movie, impl_->decoder);
   impl_->clock.SetRate(impl_->movie->header.frameRate);
-  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie);
+  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, PlayerLimits{}, impl_->traceSink,
+                                                impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   return true;
 }
@@ -155,7 +164,10 @@ double Player::SecondsPerFrame() const { return impl_->clock.SecondsPerFrame(); 
 bool Player::Advance(double elapsedSeconds) {
   if (!impl_->runner) return false;
   const int frames = impl_->clock.Advance(elapsedSeconds);
-  for (int i = 0; i < frames; ++i) impl_->runner->Tick();
+  for (int i = 0; i < frames; ++i) {
+    impl_->runner->AdvanceScriptTime(impl_->FrameMs());
+    impl_->runner->Tick();
+  }
   if (frames == 0) return false;
   // Buttons that came or went under a still pointer roll over or out.
   impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
@@ -164,6 +176,7 @@ bool Player::Advance(double elapsedSeconds) {
 
 void Player::StepFrame() {
   if (!impl_->runner) return;
+  impl_->runner->AdvanceScriptTime(impl_->FrameMs());
   impl_->runner->Tick();
   impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
 }
@@ -187,6 +200,16 @@ bool Player::MouseLeave() {
 }
 
 bool Player::KeyPress(uint16_t swfKeyCode) { return impl_->input && impl_->input->Key(swfKeyCode); }
+
+bool Player::WantsCursorHidden() const { return impl_->runner && impl_->runner->Vm().cursorHidden; }
+
+void Player::SetTraceSink(std::function<void(const std::string&)> sink) {
+  impl_->traceSink = std::move(sink);
+}
+
+void Player::SetRefusalSink(std::function<void(const std::string&)> sink) {
+  impl_->refusalSink = std::move(sink);
+}
 
 bool Player::WantsHandCursor() const { return impl_->input && impl_->input->OverButton(); }
 

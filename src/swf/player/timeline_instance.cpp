@@ -143,6 +143,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
     obj.instance->Start();
+    ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad});
   } else if (const auto* button = std::get_if<ButtonDefinition>(c)) {
     obj.instance = Create(ctx_, nullptr, weak_from_this(), nesting_ + 1, false);
     obj.instance->StartButton(*button);
@@ -179,6 +180,44 @@ bool TimelineInstance::GotoFrame(int frame) {
   current_ = frame;
   Commit(std::move(list), backward);
   return true;
+}
+
+std::vector<const std::vector<uint8_t>*> TimelineInstance::FrameActions(int frame) const {
+  std::vector<const std::vector<uint8_t>*> out;
+  if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return out;
+  for (const ControlTag& tag : timeline_->frames[frame].tags) {
+    if (const auto* action = std::get_if<DoAction>(&tag)) out.push_back(&action->actions);
+  }
+  return out;
+}
+
+std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t characterId, uint16_t depth,
+                                                              const std::string& name,
+                                                              const DisplayObject* like) {
+  if (nesting_ + 1 > ctx_.limits.maxNesting) return nullptr;
+  if (!list_.contains(depth) && ctx_.liveObjects >= ctx_.limits.maxDisplayObjects) return nullptr;
+  static const Timeline kEmpty;
+  DisplayObject obj;
+  if (like) obj = *like;
+  obj.instance.reset();
+  obj.characterId = characterId;
+  obj.depth = depth;
+  obj.name = name;
+  obj.scripted = true;
+  const Character* c = FindCharacter(*ctx_.movie, characterId);
+  const auto* sprite = std::get_if<SpriteDefinition>(c);
+  obj.instance =
+      Create(ctx_, sprite ? &sprite->timeline : &kEmpty, weak_from_this(), nesting_ + 1, false);
+  auto instance = obj.instance;
+  if (!list_.contains(depth)) ++ctx_.liveObjects;
+  list_.insert_or_assign(depth, std::move(obj));
+  instance->Start();
+  ctx_.actions.push_back({instance, nullptr, kClipEventLoad});
+  return instance;
+}
+
+void TimelineInstance::RemoveDepth(uint16_t depth) {
+  if (list_.erase(depth) > 0) --ctx_.liveObjects;
 }
 
 int TimelineInstance::FindLabel(std::string_view label) const {
