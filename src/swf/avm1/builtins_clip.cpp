@@ -61,6 +61,32 @@ Value CreateEmpty(Vm& vm, Object* self, Args args) {
   return Value::Obj(made ? vm.ClipFor(made) : nullptr);
 }
 
+Value AttachMovie(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = Clip(self);
+  auto t = clip ? clip->Instance() : nullptr;
+  const auto& exports = vm.ctx.movie->exports;
+  const auto it = exports.find(vm.ToString(Arg(args, 0)));
+  const double depth = vm.ToNumber(Arg(args, 2)) + 16384;
+  if (!t || it == exports.end() || !(depth >= 0 && depth <= 65535)) return {};
+  auto made =
+      t->PlaceClip(it->second, static_cast<uint16_t>(depth), vm.ToString(Arg(args, 1)), nullptr);
+  if (!made) return {};
+  // Initial properties are set before the class constructor runs.
+  ClipObject* obj = vm.New<ClipObject>();
+  obj->proto = vm.clipProto;
+  obj->instance = made;
+  made->script = obj;
+  if (args.size() > 3 && args[3].IsObject()) {
+    for (Property& p : args[3].object->Properties()) vm.Set(obj, p.name, p.value);
+  }
+  made->script = nullptr;
+  ClipObject* built = vm.ClipFor(made);
+  if (built != obj) {
+    for (Property& p : obj->Properties()) built->Define(vm, p.name, p.value, p.flags);
+  }
+  return Value::Obj(built);
+}
+
 Value GetDepth(Vm&, Object* self, Args) {
   ClipObject* clip = Clip(self);
   const DisplayObject* p = clip ? clip->Placement() : nullptr;
@@ -133,6 +159,7 @@ void InstallClipBuiltins(Vm& vm) {
       {"duplicateMovieClip", Duplicate},
       {"removeMovieClip", Remove},
       {"createEmptyMovieClip", CreateEmpty},
+      {"attachMovie", AttachMovie},
       {"getDepth", GetDepth},
       {"getNextHighestDepth", NextHighestDepth},
       {"swapDepths", SwapDepths},

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "swf/avm1/vm.h"
+#include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -62,8 +63,15 @@ Value AddProperty(Vm& vm, Object* self, Args args) {
 }
 
 Value RegisterClass(Vm& vm, Object*, Args args) {
-  (void)vm;
-  (void)args;
+  const auto& exports = vm.ctx.movie->exports;
+  const auto it = exports.find(vm.ToString(Arg(args, 0)));
+  if (it == exports.end()) return Value::Bool(false);
+  const Value cls = Arg(args, 1);
+  if (cls.IsObject() && cls.object->IsFunction()) {
+    vm.classByCharacter[it->second] = cls.object;
+  } else {
+    vm.classByCharacter.erase(it->second);
+  }
   return Value::Bool(true);
 }
 

@@ -769,8 +769,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       Enumerate(a, a.Pop());
       break;
     case 0x47: {  // Add2
-      const Value b = vm.ToPrimitive(a.Pop());
+      const Value rhs = a.Pop();
       const Value x = vm.ToPrimitive(a.Pop());
+      const Value b = vm.ToPrimitive(rhs);
       if (x.type == Type::String || b.type == Type::String) {
         std::string s = vm.ToString(x);
         s += vm.ToString(b);
@@ -870,7 +871,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
           r = x >> (b & 31);
           break;
         default:
-          r = static_cast<uint32_t>(x) >> (b & 31);
+          r = static_cast<int32_t>(static_cast<uint32_t>(x) >> (b & 31));
           break;
       }
       a.Push(Value::Num(r));

@@ -79,7 +79,7 @@ double StringToNumber(const std::string& s, int version) {
   for (char c : t) {
     if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == 'e' || c == 'E' ||
           c == '+' || c == '-'))
-      return t == "Infinity" ? INFINITY : t == "-Infinity" ? -INFINITY : NAN;
+      return NAN;
   }
   char* end = nullptr;
   const double v = std::strtod(t.c_str(), &end);

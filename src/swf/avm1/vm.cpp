@@ -6,6 +6,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/interpreter.h"
+#include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -100,6 +101,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);
+  for (const auto& [id, cls] : classByCharacter) work.push_back(cls);
   for (const Timer& t : timers) {
     if (t.target.object) work.push_back(t.target.object);
     for (const Value& a : t.args) {
@@ -143,6 +145,15 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     c->proto = clipProto;
     c->instance = t;
     t->script = c;
+    // A sprite registered to a class is an instance of it from the start.
+    const DisplayObject* placed = c->Placement();
+    auto cls = placed ? classByCharacter.find(placed->characterId) : classByCharacter.end();
+    if (cls != classByCharacter.end()) {
+      const Value proto = Get(cls->second, "prototype");
+      if (proto.IsObject()) c->proto = proto.object;
+      c->Define(*this, "__constructor__", Value::Obj(cls->second), kDontEnum);
+      Call(Value::Obj(cls->second), Value::Obj(c), {});
+    }
   }
   return static_cast<ClipObject*>(t->script);
 }
@@ -349,7 +360,8 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
     case Type::Boolean:
       return a.boolean == b.boolean;
     case Type::Number:
-      return a.number == b.number;
+      // The player's strict equality holds for NaN too.
+      return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
     case Type::String:
       return a.string == b.string;
     case Type::Object:

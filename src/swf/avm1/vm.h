@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -130,6 +131,8 @@ class Vm {
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
   ClipObject* RootClip();
   std::shared_ptr<TimelineInstance> root;
+  // Object.registerClass: the class of each exported sprite.
+  std::map<uint16_t, Object*> classByCharacter;
   bool cursorHidden = false;
 
   // Current run state, for the interpreter.

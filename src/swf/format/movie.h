@@ -214,6 +214,9 @@ struct RemoveObject {
 
 struct DoAction {
   std::vector<uint8_t> actions;  // raw action bytes, ending with ActionEnd
+  // DoInitAction: runs once per movie, before the frame's other actions.
+  bool init = false;
+  uint16_t spriteId = 0;
 };
 
 struct SetBackgroundColor {
@@ -331,7 +334,15 @@ struct Movie {
   std::vector<uint8_t> jpegTables;  // from the JPEGTables tag
   std::map<uint16_t, Character> characters;
   Timeline timeline;
-  std::vector<TagInfo> tags;  // every tag met, for diagnostics
+  std::vector<TagInfo> tags;                // every tag met, for diagnostics
+  std::map<std::string, uint16_t> exports;  // ExportAssets: linkage name to character
+  // ImportAssets / ImportAssets2: characters taken from another movie file,
+  // each given a local id. The player resolves them when it loads a file.
+  struct Import {
+    std::string url;
+    std::vector<std::pair<uint16_t, std::string>> assets;  // local id, exported name
+  };
+  std::vector<Import> imports;
 };
 
 }  // namespace orrivel::swf

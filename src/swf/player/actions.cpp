@@ -72,10 +72,12 @@ void BroadcastEnterFrame(TimelineContext& ctx, const std::shared_ptr<TimelineIns
 }
 
 void RunActionQueue(TimelineContext& ctx) {
-  for (int blocks = 0; !ctx.actions.empty() && blocks < ctx.limits.maxActionBlocksPerTick;
+  for (int blocks = 0; (!ctx.actions.empty() || !ctx.initActions.empty()) &&
+                       blocks < ctx.limits.maxActionBlocksPerTick;
        ++blocks) {
-    QueuedActions next = ctx.actions.front();
-    ctx.actions.pop_front();
+    std::deque<QueuedActions>& from = ctx.initActions.empty() ? ctx.actions : ctx.initActions;
+    QueuedActions next = from.front();
+    from.pop_front();
     auto owner = next.target.lock();
     if (!owner) continue;
     if (next.bytes) {
@@ -85,6 +87,7 @@ void RunActionQueue(TimelineContext& ctx) {
     }
   }
   ctx.actions.clear();
+  ctx.initActions.clear();
 }
 
 }  // namespace orrivel::swf

@@ -68,7 +68,7 @@ void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner
 }
 
 void MovieRunner::FlushActions() {
-  if (ctx_.actions.empty()) return;
+  if (ctx_.actions.empty() && ctx_.initActions.empty()) return;
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
   RunActionQueue(ctx_);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "swf/avm1/vm.h"
+#include "swf/player/asset_import.h"
 #include "swf/player/button_input.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_runner.h"
@@ -108,11 +109,16 @@ bool Player::LoadFile(const std::string& utf8Path) {
     impl_->lastError = OneLine(utf8Path) + ": cannot read the file";
     return false;
   }
-  if (!LoadMemory(bytes)) {
-    impl_->lastError = OneLine(utf8Path) + ": " + impl_->lastError;
+  LoadResult result = LoadMovie(bytes);
+  if (!result.movie) {
+    impl_->lastError =
+        OneLine(utf8Path) + ": " +
+        (result.message.empty() ? "not a playable SWF movie" : OneLine(result.message));
     return false;
   }
-  return true;
+  // Imported characters come from files beside the movie (or below it).
+  ResolveImports(*result.movie, path.parent_path(), impl_->refusalSink);
+  return LoadParsed(std::move(result.movie));
 }
 
 bool Player::LoadMemory(std::span<const uint8_t> bytes) {

@@ -58,13 +58,14 @@ int TimelineInstance::FrameCount() const {
 
 std::size_t TimelineInstance::ListBudget() const {
   const std::size_t cap = ctx_.limits.maxDisplayObjects;
-  return list_.size() + (cap > ctx_.liveObjects ? cap - ctx_.liveObjects : 0);
+  const std::size_t used = ctx_.liveObjects + ctx_.pendingObjects;
+  return list_.size() + (cap > used ? cap - used : 0);
 }
 
 void TimelineInstance::Start() {
   current_ = 0;
   DisplayList next;
-  ApplyFrameTags(0, next, true);
+  ApplyFrameTags(0, next, true, true);
   Commit(std::move(next), false);
 }
 
@@ -101,20 +102,41 @@ void TimelineInstance::ShowButtonState(ButtonState state) {
   Commit(std::move(next), true);
 }
 
-void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions) {
+void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions,
+                                      bool materialize) {
   if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return;
   const std::size_t budget = ListBudget();
+  std::size_t pending = 0;  // objects added here, counted until the list commits
   for (const ControlTag& tag : timeline_->frames[frame].tags) {
     ++ctx_.tagsThisTick;
     if (const auto* place = std::get_if<PlaceObject>(&tag)) {
-      ApplyPlaceObject(list, *place, budget);
+      // Sprites started by earlier tags of this frame took from the budget.
+      const std::size_t before = list.size();
+      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget);
+      pending += list.size() - before;
+      ctx_.pendingObjects += list.size() - before;
+      // A sprite placed going forward starts at once, so its first frame's
+      // actions queue before the actions that follow in this frame.
+      if (materialize) {
+        auto it = list.find(place->depth);
+        if (it != list.end() && !it->second.instance &&
+            HasOwnTimeline(*ctx_.movie, it->second.characterId))
+          Materialize(it->second);
+      }
     } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
       ApplyRemoveObject(list, *remove);
     } else if (const auto* action = std::get_if<DoAction>(&tag)) {
-      if (queueActions) ctx_.actions.push_back({weak_from_this(), &action->actions});
+      if (action->init) {
+        // Once per movie, whenever the frame is first reached.
+        if (ctx_.initDone.insert(action).second)
+          ctx_.initActions.push_back({weak_from_this(), &action->actions});
+      } else if (queueActions) {
+        ctx_.actions.push_back({weak_from_this(), &action->actions});
+      }
     }
     // A later SetBackgroundColor changes nothing: the movie's first one holds.
   }
+  ctx_.pendingObjects -= pending;
 }
 
 void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
@@ -157,7 +179,7 @@ void TimelineInstance::Tick() {
     const int next = current_ + 1 >= FrameCount() ? 0 : current_ + 1;
     const bool backward = next < current_;
     DisplayList list = backward ? DisplayList{} : list_;
-    ApplyFrameTags(next, list, true);
+    ApplyFrameTags(next, list, true, !backward);
     current_ = next;
     Commit(std::move(list), backward);
   }
@@ -175,7 +197,7 @@ bool TimelineInstance::GotoFrame(int frame) {
   const bool backward = frame < current_;
   DisplayList list = backward ? DisplayList{} : list_;
   for (int f = backward ? 0 : current_ + 1; f <= frame; ++f) {
-    ApplyFrameTags(f, list, f == frame);
+    ApplyFrameTags(f, list, f == frame, !backward);
   }
   current_ = frame;
   Commit(std::move(list), backward);
@@ -186,7 +208,8 @@ std::vector<const std::vector<uint8_t>*> TimelineInstance::FrameActions(int fram
   std::vector<const std::vector<uint8_t>*> out;
   if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return out;
   for (const ControlTag& tag : timeline_->frames[frame].tags) {
-    if (const auto* action = std::get_if<DoAction>(&tag)) out.push_back(&action->actions);
+    const auto* action = std::get_if<DoAction>(&tag);
+    if (action && !action->init) out.push_back(&action->actions);
   }
   return out;
 }

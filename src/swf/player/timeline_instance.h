@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -51,11 +52,14 @@ struct QueuedActions {
 struct TimelineContext {
   const Movie* movie = nullptr;
   PlayerLimits limits;
-  std::size_t liveObjects = 0;  // sum of all live display lists' sizes
+  std::size_t liveObjects = 0;     // sum of all live display lists' sizes
+  std::size_t pendingObjects = 0;  // placed in lists still being built
   uint64_t tick = 0;
   uint64_t tagsThisTick = 0;
   uint64_t actionStepsThisTick = 0;
-  std::deque<QueuedActions> actions;  // run after the frame's display lists are built
+  std::deque<QueuedActions> actions;      // run after the frame's display lists are built
+  std::deque<QueuedActions> initActions;  // DoInitAction blocks, run before `actions`
+  std::set<const void*> initDone;         // init blocks already queued
   Rgba background{255, 255, 255, 255};
   avm1::Vm* vm = nullptr;  // the movie's script machine, owned by the runner
 };
@@ -119,7 +123,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
                    std::weak_ptr<TimelineInstance> parent, int nesting, bool isRoot);
   std::size_t ListBudget() const;
-  void ApplyFrameTags(int frame, DisplayList& list, bool queueActions);
+  void ApplyFrameTags(int frame, DisplayList& list, bool queueActions, bool materialize);
   void Commit(DisplayList next, bool rebuilt);
   void ShowButtonState(ButtonState state);
   void Materialize(DisplayObject& obj);
