@@ -122,10 +122,12 @@ Value SwapDepths(Vm& vm, Object* self, Args args) {
   mine.key() = static_cast<uint16_t>(to);
   mine.mapped().depth = static_cast<uint16_t>(to);
   mine.mapped().scripted = true;
+  t->depthHint = static_cast<uint16_t>(to);
   list.insert(std::move(mine));
   if (!other.empty()) {
     other.key() = from;
     other.mapped().depth = from;
+    if (other.mapped().instance) other.mapped().instance->depthHint = from;
     list.insert(std::move(other));
   }
   return {};

@@ -53,8 +53,14 @@ DisplayObject* ClipObject::Placement() const {
   if (!self) return nullptr;
   auto parent = self->Parent();
   if (!parent) return nullptr;
-  for (auto& [depth, obj] : parent->MutableList()) {
-    if (obj.instance == self) return &obj;
+  DisplayList& list = parent->MutableList();
+  if (auto it = list.find(self->depthHint); it != list.end() && it->second.instance == self)
+    return &it->second;
+  for (auto& [depth, obj] : list) {
+    if (obj.instance == self) {
+      self->depthHint = depth;
+      return &obj;
+    }
   }
   return nullptr;
 }

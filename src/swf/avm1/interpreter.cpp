@@ -390,6 +390,11 @@ Flow RunTry(Activation& a, Payload& p, std::size_t next) {
   const std::size_t catchEnd = std::min(tryEnd + catchSize, a.code.size());
   const std::size_t finallyEnd = std::min(catchEnd + finallySize, a.code.size());
   a.pc = next;
+  if (vm.depth >= vm.limits.callDepth) {
+    vm.aborted_ = true;  // nested blocks count as calls: the native stack is finite
+    return Flow::Abort;
+  }
+  ++vm.depth;
   Flow flow = Run(a, next, tryEnd);
   std::size_t after = a.pc >= next && a.pc <= tryEnd ? finallyEnd : a.pc;
   if (flow == Flow::Throw && (flags & 0x01)) {
@@ -412,13 +417,17 @@ Flow RunTry(Activation& a, Payload& p, std::size_t next) {
     vm.throwing = false;
     a.pc = catchEnd;
     const Flow f = Run(a, catchEnd, finallyEnd);
-    if (f != Flow::Normal) return f;
+    if (f != Flow::Normal) {
+      --vm.depth;
+      return f;
+    }
     vm.thrown = pendingThrow;
     vm.throwing = wasThrowing;
     a.result = pendingResult;
     if (a.pc < catchEnd || a.pc > finallyEnd) after = a.pc;
   }
   a.pc = after;
+  --vm.depth;
   return flow;
 }
 
@@ -956,12 +965,14 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value obj = a.Pop();
       const std::size_t end = std::min(next + size, a.code.size());
       Object* o = obj.IsObject() ? obj.object : vm.ToObject(obj);
-      if (!o || a.scope.size() >= 16) {
+      if (!o || a.scope.size() >= 16 || vm.depth >= vm.limits.callDepth) {
         a.pc = end;
         break;
       }
       a.scope.push_back(o);
+      ++vm.depth;
       const Flow f = Run(a, next, end);
+      --vm.depth;
       a.scope.pop_back();
       if (f != Flow::Normal) return f;
       if (a.pc >= next && a.pc <= end) a.pc = end;
@@ -998,6 +1009,10 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   a.self = Value::Obj(clip);
   a.locals = nullptr;
   a.registers.resize(4);
+  if (vm.depth >= vm.limits.callDepth) {
+    vm.aborted_ = true;
+    return;
+  }
   ++vm.depth;
   const Flow f = Run(a, 0, code.size());
   --vm.depth;

@@ -27,8 +27,8 @@ class ClipObject;
 struct VmLimits {
   uint64_t stepsPerFrame = 2'000'000;  // actions run per frame before scripts stop
   int callDepth = 256;
-  std::size_t maxObjects = 2'000'000;  // live objects the heap may hold
-  std::size_t maxElements = 1u << 22;  // array length and string size cap
+  std::size_t maxObjects = 1u << 19;   // live objects the heap may hold
+  std::size_t maxElements = 1u << 20;  // array length and string size cap
 };
 
 class Vm {

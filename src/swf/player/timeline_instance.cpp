@@ -164,6 +164,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
   const Character* c = FindCharacter(*ctx_.movie, obj.characterId);
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
+    obj.instance->depthHint = obj.depth;
     obj.instance->Start();
     ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad});
   } else if (const auto* button = std::get_if<ButtonDefinition>(c)) {
@@ -232,6 +233,7 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.instance =
       Create(ctx_, sprite ? &sprite->timeline : &kEmpty, weak_from_this(), nesting_ + 1, false);
   auto instance = obj.instance;
+  instance->depthHint = depth;
   if (!list_.contains(depth)) ++ctx_.liveObjects;
   list_.insert_or_assign(depth, std::move(obj));
   instance->Start();

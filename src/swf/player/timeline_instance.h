@@ -118,6 +118,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
 
   // The script object of this clip, owned by the script machine's heap.
   avm1::Object* script = nullptr;
+  // The depth this instance was last placed at in its parent's list: where a
+  // lookup of its entry starts.
+  uint16_t depthHint = 0;
 
  private:
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
