@@ -91,6 +91,7 @@ struct Activation {
   std::vector<Value> stack;
   FunctionObject* callee = nullptr;
   Object* home = nullptr;
+  bool suppressThis = false;
   Value result;
 
   explicit Activation(Vm& v) : vm(v) {}
@@ -121,7 +122,7 @@ bool HasProperty(Vm& vm, Object* o, std::string_view name) {
 bool LookupName(Activation& a, std::string_view name, Value& out) {
   Vm& vm = a.vm;
   if (vm.NamesEqual(name, "this")) {
-    out = a.self;
+    out = a.suppressThis ? Value::Obj(a.base) : a.self;
     return true;
   }
   if (vm.NamesEqual(name, "_global")) {
@@ -359,7 +360,7 @@ void Enumerate(Activation& a, const Value& v) {
         keys.push_back(std::move(k));
     }
   }
-  for (auto it = keys.rbegin(); it != keys.rend(); ++it) a.Push(Value::Str(*it));
+  for (const std::string& k : keys) a.Push(Value::Str(k));
 }
 
 ClipObject* TargetOf(Activation& a, const Value& v) {
@@ -1040,6 +1041,7 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   a.callee = fn;
   a.home = home;
   if (code.v2) {
+    a.suppressThis = (code.flags & kSuppressThis) != 0;
     a.registers.resize(std::max<std::size_t>(code.registerCount, 1));
     std::size_t r = 1;
     const auto preload = [&](const Value& v) {

@@ -79,11 +79,11 @@ double StringToNumber(const std::string& s, int version) {
   for (char c : t) {
     if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == 'e' || c == 'E' ||
           c == '+' || c == '-'))
-      return NAN;
+      return version >= 5 ? NAN : 0;
   }
   char* end = nullptr;
   const double v = std::strtod(t.c_str(), &end);
-  if (end != t.c_str() + t.size() || end == t.c_str()) return NAN;
+  if (end != t.c_str() + t.size() || end == t.c_str()) return version >= 5 ? NAN : 0;
   return v;
 }
 

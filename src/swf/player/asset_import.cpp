@@ -83,7 +83,8 @@ void ResolveImports(Movie& movie, const std::filesystem::path& folder,
       const auto it = other.exports.find(name);
       if (it == other.exports.end()) continue;
       Character c = movie.characters.at(static_cast<uint16_t>(it->second + offset));
-      std::visit([localId](auto& d) { d.id = localId; }, c);
+      const uint16_t id = localId;  // a structured binding cannot be captured everywhere
+      std::visit([id](auto& d) { d.id = id; }, c);
       movie.characters.insert_or_assign(localId, std::move(c));
       movie.exports.emplace(name, localId);
     }

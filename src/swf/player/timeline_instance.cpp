@@ -1,6 +1,7 @@
 #include "swf/player/timeline_instance.h"
 
 #include <algorithm>
+#include <string>
 #include <cctype>
 #include <utility>
 #include <variant>
@@ -161,6 +162,8 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
 
 void TimelineInstance::Materialize(DisplayObject& obj) {
   if (nesting_ + 1 > ctx_.limits.maxNesting) return;  // shown empty
+  // Scripts reach unnamed instances by the names the player makes up.
+  if (obj.name.empty()) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
   const Character* c = FindCharacter(*ctx_.movie, obj.characterId);
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);

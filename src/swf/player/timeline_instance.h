@@ -54,6 +54,7 @@ struct TimelineContext {
   PlayerLimits limits;
   std::size_t liveObjects = 0;     // sum of all live display lists' sizes
   std::size_t pendingObjects = 0;  // placed in lists still being built
+  uint64_t instanceCount = 0;      // for the names of unnamed instances
   uint64_t tick = 0;
   uint64_t tagsThisTick = 0;
   uint64_t actionStepsThisTick = 0;
