@@ -9,6 +9,30 @@ namespace orrivel::swf {
 namespace {
 // Collecting every frame costs little for small heaps; bigger heaps wait longer.
 constexpr uint64_t kCollectEveryFrames = 8;
+bool TimelineHasScripts(const Timeline& t) {
+  for (const Frame& f : t.frames) {
+    for (const ControlTag& tag : f.tags) {
+      if (std::holds_alternative<DoAction>(tag)) return true;
+      if (const auto* place = std::get_if<PlaceObject>(&tag); place && place->hasClipActions)
+        return true;
+    }
+  }
+  return false;
+}
+
+// Whether any code can run: movies without it skip the per-frame event walk.
+bool HasScripts(const Movie& movie) {
+  if (TimelineHasScripts(movie.timeline)) return true;
+  for (const auto& [id, c] : movie.characters) {
+    if (const auto* sprite = std::get_if<SpriteDefinition>(&c)) {
+      if (TimelineHasScripts(sprite->timeline)) return true;
+    } else if (const auto* button = std::get_if<ButtonDefinition>(&c)) {
+      if (!button->actions.empty()) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits,
@@ -25,6 +49,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits,
   vmLimits.stepsPerFrame = limits.maxActionStepsPerTick;
   vm_ = std::make_unique<avm1::Vm>(ctx_, movie.header.version, vmLimits);
   ctx_.vm = vm_.get();
+  hasScripts_ = HasScripts(movie);
   vm_->traceSink = std::move(trace);
   vm_->refusalSink = std::move(refusal);
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
@@ -47,6 +72,10 @@ void MovieRunner::Tick() {
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
   vm_->NewFrame();
+  if (!hasScripts_) {
+    root_->Tick();
+    return;
+  }
   BroadcastEnterFrame(ctx_, root_);
   root_->Tick();
   RunActionQueue(ctx_);

@@ -52,6 +52,7 @@ class MovieRunner {
   std::unique_ptr<avm1::Vm> vm_;
   std::shared_ptr<TimelineInstance> root_;  // declared after ctx_ and vm_: dies first
   uint64_t framesSinceCollect_ = 0;
+  bool hasScripts_ = true;
 };
 
 }  // namespace orrivel::swf
