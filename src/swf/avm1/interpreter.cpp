@@ -364,7 +364,7 @@ void Enumerate(Activation& a, const Value& v) {
 }
 
 ClipObject* TargetOf(Activation& a, const Value& v) {
-  if (v.IsObject()) return v.object->IsClip() ? static_cast<ClipObject*>(v.object) : nullptr;
+  if (v.IsObject() && v.object->IsClip()) return static_cast<ClipObject*>(v.object);
   const std::string path = a.vm.ToString(v);
   if (path.empty()) return a.target;
   return ResolveTarget(a.vm, a.target, path);
@@ -372,6 +372,7 @@ ClipObject* TargetOf(Activation& a, const Value& v) {
 
 void SetTargetClip(Activation& a, ClipObject* clip) {
   a.target = clip;
+  a.vm.currentTarget = clip ? clip : a.base;
   if (a.clipSlot >= 0) a.scope[static_cast<std::size_t>(a.clipSlot)] = clip ? clip : a.base;
 }
 
@@ -1015,7 +1016,10 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
     return;
   }
   ++vm.depth;
+  ClipObject* const outerTarget = vm.currentTarget;
+  vm.currentTarget = clip;
   const Flow f = Run(a, 0, code.size());
+  vm.currentTarget = outerTarget;
   --vm.depth;
   if (f == Flow::Throw) {
     vm.thrown = {};
@@ -1035,6 +1039,12 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   a.scope.push_back(locals);
   a.locals = locals;
   a.base = static_cast<ClipObject*>(fn->clip);
+  if (code.version < 6 && vm.currentTarget) {
+    // Functions of SWF 5 and older keep no closure: they see the timeline
+    // that calls them.
+    a.base = vm.currentTarget;
+    a.scope = {vm.global, a.base, locals};
+  }
   a.target = a.base;
   a.self = self.IsObject() ? self : Value::Obj(a.base);
   a.constants = code.constants;
@@ -1072,7 +1082,10 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
       locals->Define(vm, code.params[i], v);
     }
   }
+  ClipObject* const outerTarget = vm.currentTarget;
+  vm.currentTarget = a.target;
   const Flow f = Run(a, 0, a.code.size());
+  vm.currentTarget = outerTarget;
   if (f == Flow::Return) return a.result;
   return {};
 }

@@ -140,8 +140,10 @@ class Vm {
   int depth = 0;
   bool aborted_ = false;
   Value thrown;
-  bool throwing = false;       // an exception is unwinding
-  Object* callHome = nullptr;  // where the next called method was found (for super)
+  bool throwing = false;  // an exception is unwinding
+  Object* callHome = nullptr;
+  ClipObject* currentTarget = nullptr;  // the running code's target clip  // where the next called
+                                        // method was found (for super)
 
  private:
   void Adopt(std::unique_ptr<Object> obj);
