@@ -52,6 +52,7 @@ Value ArrayCtor(Vm& vm, Object* self, Args args) {
 
 Value Push(Vm& vm, Object* self, Args args) {
   std::vector<Value> e = Elements(vm, self);
+  if (!vm.Charge(args.size() * sizeof(Value))) return {};
   for (const Value& v : args) {
     if (e.size() < vm.limits.maxElements) e.push_back(v);
   }
@@ -95,6 +96,7 @@ Value Join(Vm& vm, Object* self, Args args) {
     out += vm.ToString(e[i]);
     if (out.size() > vm.limits.maxElements) break;
   }
+  if (!vm.Charge(out.size())) return {};
   return Value::Str(out);
 }
 
@@ -117,6 +119,7 @@ Value Concat(Vm& vm, Object* self, Args args) {
     }
     if (e.size() > vm.limits.maxElements) break;
   }
+  if (!vm.Charge(e.size() * sizeof(Value))) return {};
   return Value::Obj(vm.NewArray(std::move(e)));
 }
 

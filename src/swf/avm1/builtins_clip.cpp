@@ -40,7 +40,7 @@ Value PrevFrame(Vm&, Object* self, Args) {
 
 Value Duplicate(Vm& vm, Object* self, Args args) {
   ClipObject* made = ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)),
-                                   static_cast<int>(vm.ToNumber(Arg(args, 1))));
+                                   ClampToInt(vm.ToNumber(Arg(args, 1))));
   if (made && args.size() > 2 && args[2].IsObject()) {
     for (Property& p : args[2].object->Properties()) vm.Set(made, p.name, p.value);
   }

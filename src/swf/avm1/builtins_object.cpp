@@ -122,8 +122,7 @@ Value Primitive(Object* self) {
 Value NumberToStringMethod(Vm& vm, Object* self, Args args) {
   const Value p = Primitive(self);
   if (p.type != Type::Number) return Value::Str(vm.ToString(p));
-  const int radix =
-      args.empty() || args[0].IsUndefined() ? 10 : static_cast<int>(vm.ToNumber(args[0]));
+  const int radix = args.empty() || args[0].IsUndefined() ? 10 : ClampToInt(vm.ToNumber(args[0]));
   return Value::Str(NumberToRadix(p.number, radix));
 }
 

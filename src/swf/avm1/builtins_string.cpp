@@ -146,6 +146,7 @@ Value Concat(Vm& vm, Object* self, Args args) {
     s += vm.ToString(v);
     if (s.size() > vm.limits.maxElements) break;
   }
+  if (!vm.Charge(s.size())) return {};
   return Value::Str(s);
 }
 

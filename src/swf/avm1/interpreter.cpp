@@ -15,7 +15,7 @@ namespace {
 
 enum class Flow { Normal, Return, Throw, Abort };
 
-constexpr std::size_t kMaxStack = 1u << 16;
+constexpr std::size_t kMaxStack = 1u << 14;
 
 // DefineFunction2 flags.
 enum : uint16_t {
@@ -103,6 +103,8 @@ struct Activation {
     return v;
   }
   void Push(Value v) {
+    // Copies of long text count against the frame's budget too.
+    if (v.type == Type::String) vm.Charge(v.string.size());
     if (stack.size() >= kMaxStack) stack.erase(stack.begin());
     stack.push_back(std::move(v));
   }
@@ -584,18 +586,23 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x21: {  // StringAdd
       const std::string b = vm.ToString(a.Pop());
-      a.Push(Value::Str(vm.ToString(a.Pop()) + b));
+      std::string s = vm.ToString(a.Pop()) + b;
+      if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
+      if (!vm.Charge(s.size())) return Flow::Abort;
+      a.Push(Value::Str(std::move(s)));
       break;
     }
     case 0x22: {  // GetProperty
-      const int index = static_cast<int>(Num(a, a.Pop()));
+      const double n = Num(a, a.Pop());
+      const int index = std::isnan(n) ? -1 : ClampToInt(n);
       ClipObject* clip = TargetOf(a, a.Pop());
       a.Push(clip ? clip->GetIndexed(vm, index) : Value{});
       break;
     }
     case 0x23: {  // SetProperty
       const Value v = a.Pop();
-      const int index = static_cast<int>(Num(a, a.Pop()));
+      const double n = Num(a, a.Pop());
+      const int index = std::isnan(n) ? -1 : ClampToInt(n);
       if (ClipObject* clip = TargetOf(a, a.Pop())) clip->SetIndexed(vm, index, v);
       break;
     }
@@ -603,7 +610,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const double depth = Num(a, a.Pop());
       const std::string name = vm.ToString(a.Pop());
       if (ClipObject* src = TargetOf(a, a.Pop()))
-        ClipDuplicate(vm, src, name, static_cast<int>(depth) - 16384);
+        ClipDuplicate(vm, src, name, ClampToInt(depth) - 16384);
       break;
     }
     case 0x25:  // RemoveSprite
@@ -745,6 +752,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x42: {  // InitArray
       std::vector<Value> elems = PopArgs(a);
+      if (!vm.Charge(elems.size() * sizeof(Value))) return Flow::Abort;
       a.Push(Value::Obj(vm.NewArray(std::move(elems))));
       break;
     }
@@ -787,6 +795,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
         std::string s = vm.ToString(x);
         s += vm.ToString(b);
         if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
+        if (!vm.Charge(s.size())) return Flow::Abort;
         a.Push(Value::Str(std::move(s)));
       } else {
         a.Push(Value::Num(vm.ToNumber(x) + vm.ToNumber(b)));

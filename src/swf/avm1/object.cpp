@@ -124,14 +124,19 @@ bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
 void ArrayObject::Resize(Vm& vm, double length) {
   if (!(length >= 0)) return;
   const double capped = std::fmin(std::floor(length), static_cast<double>(vm.limits.maxElements));
-  elements.resize(static_cast<std::size_t>(capped));
+  const auto size = static_cast<std::size_t>(capped);
+  if (size > elements.size() && !vm.Charge((size - elements.size()) * sizeof(Value))) return;
+  elements.resize(size);
 }
 
 bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   const int64_t i = ArrayIndex(name);
   if (i >= 0 && static_cast<uint64_t>(i) < vm.limits.maxElements) {
-    if (static_cast<uint64_t>(i) >= elements.size())
+    if (static_cast<uint64_t>(i) >= elements.size()) {
+      const std::size_t grow = static_cast<std::size_t>(i) + 1 - elements.size();
+      if (!vm.Charge(grow * sizeof(Value))) return true;
       elements.resize(static_cast<std::size_t>(i) + 1);
+    }
     elements[static_cast<std::size_t>(i)] = v;
     return true;
   }

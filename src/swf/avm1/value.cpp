@@ -1,5 +1,6 @@
 #include "swf/avm1/value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +86,11 @@ double StringToNumber(const std::string& s, int version) {
   const double v = std::strtod(t.c_str(), &end);
   if (end != t.c_str() + t.size() || end == t.c_str()) return version >= 5 ? NAN : 0;
   return v;
+}
+
+int ClampToInt(double n) {
+  if (std::isnan(n)) return 0;
+  return static_cast<int>(std::clamp(std::trunc(n), -1e9, 1e9));
 }
 
 int32_t ToInt32(double n) {

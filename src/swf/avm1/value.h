@@ -65,5 +65,7 @@ std::string NumberToRadix(double n, int radix);
 double StringToNumber(const std::string& s, int version);
 // ToInt32 of the language: wraps modulo 2^32.
 int32_t ToInt32(double n);
+// An index or depth from a number: truncated, NaN as 0, within +-1e9.
+int ClampToInt(double n);
 
 }  // namespace orrivel::swf::avm1

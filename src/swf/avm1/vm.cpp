@@ -69,7 +69,15 @@ void Vm::Method(Object* obj, std::string_view name, NativeFn fn) {
 
 void Vm::NewFrame() {
   steps = 0;
-  aborted_ = OverBudget();
+  bytesThisFrame = 0;
+  aborted_ = OverBudget() || disabled;
+}
+
+bool Vm::Charge(std::size_t bytes) {
+  bytesThisFrame += bytes;
+  if (bytesThisFrame <= limits.bytesPerFrame) return true;
+  aborted_ = true;
+  return false;
 }
 
 double Vm::Random() {
@@ -125,13 +133,22 @@ void Vm::Collect() {
   if (depth > 0) return;  // never while code runs: its stack is not a root
   std::vector<Object*> work;
   MarkRoots(work);
+  std::size_t held = 0;
   while (!work.empty()) {
     Object* o = work.back();
     work.pop_back();
     if (o->marked) continue;
     o->marked = true;
     o->Trace(work);
+    held += sizeof(Object) + o->PropertyCount() * sizeof(Property);
+    for (const Property& p : o->Properties()) held += p.value.string.size();
+    if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+      held += a->elements.size() * sizeof(Value);
+      for (const Value& v : a->elements) held += v.string.size();
+    }
   }
+  // A movie that holds more than its share stops running code, for good.
+  if (held > limits.liveBytes) disabled = true;
   std::erase_if(heap_, [](const std::unique_ptr<Object>& o) { return !o->marked; });
   for (auto& o : heap_) o->marked = false;
 }

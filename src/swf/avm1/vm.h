@@ -29,6 +29,10 @@ struct VmLimits {
   int callDepth = 256;
   std::size_t maxObjects = 1u << 19;   // live objects the heap may hold
   std::size_t maxElements = 1u << 20;  // array length and string size cap
+  // Text and elements made per frame, and held in live objects: over either,
+  // scripts stop (for the frame, or for good when the live cap is reached).
+  std::size_t bytesPerFrame = 64u << 20;
+  std::size_t liveBytes = 256u << 20;
 };
 
 class Vm {
@@ -67,6 +71,9 @@ class Vm {
   // Frees every object not reachable from the roots; between frames only.
   void Collect();
   std::size_t HeapSize() const { return heap_.size(); }
+  // Counts bytes of text or elements a script makes; stops scripts over the
+  // frame's budget. Returns false when the caller should not make them.
+  bool Charge(std::size_t bytes);
   // Memory cap reached: allocation still works but scripts are stopped.
   bool OverBudget() const;
 
@@ -139,6 +146,8 @@ class Vm {
   uint64_t steps = 0;
   int depth = 0;
   bool aborted_ = false;
+  bool disabled = false;  // held memory over the cap: scripts no longer run
+  std::size_t bytesThisFrame = 0;
   Value thrown;
   bool throwing = false;  // an exception is unwinding
   Object* callHome = nullptr;
