@@ -201,7 +201,15 @@ void SetVariable(Activation& a, const std::string& name, const Value& v) {
       return;
     }
   }
-  vm.Set(a.locals ? a.locals : a.target, name, v);
+  // A new variable (not declared with var) belongs to the timeline, even
+  // inside a function: the innermost clip of the scope chain.
+  for (std::size_t i = a.scope.size(); i-- > 1;) {
+    if (a.scope[i] && a.scope[i]->IsClip()) {
+      vm.Set(a.scope[i], name, v);
+      return;
+    }
+  }
+  vm.Set(a.target ? a.target : a.locals, name, v);
 }
 
 Object* MakeArguments(Vm& vm, Args args, FunctionObject* callee) {

@@ -22,8 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBaselinePasses = 144;
-constexpr int kBaselinePassesUpToV8 = 77;
+constexpr int kBaselinePasses = 178;
+constexpr int kBaselinePassesUpToV8 = 111;
 constexpr int kMaxFrames = 600;  // longer tests run only this far
 
 const fs::path kTraceCorpus = fs::path(ORRIVEL_CORPUS_DIR) / "ruffle-avm1";
