@@ -3,7 +3,11 @@
 //
 //   swf-render MOVIE.swf --frames N --out OUT.png [--size WxH] [--quality high|low]
 //   swf-render MOVIE.swf --frames N --audio-out OUT.wav   (the sound of those frames)
+//   swf-render MOVIE.swf --frames N --trace [--out OUT.png]
 //   swf-render MOVIE.swf --info
+//
+// With --trace every trace() line goes to standard output; requests the
+// player refuses (network, programs) are reported on standard error.
 
 #include <cmath>
 #include <cstdio>
@@ -36,6 +40,7 @@ struct Options {
   int width = 0, height = 0;  // 0: the stage size
   swf::Quality quality = swf::Quality::High;
   bool info = false;
+  bool trace = false;
 };
 
 int Fail(const std::string& message) {
@@ -62,6 +67,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     std::string v;
     if (arg == "--info") {
       o.info = true;
+    } else if (arg == "--trace") {
+      o.trace = true;
     } else if (arg == "--frames") {
       if (!value(v) || !ParseLong(v, o.frames) || o.frames < 1 || o.frames > kMaxFrames)
         return "--frames needs a number from 1 to " + std::to_string(kMaxFrames);
@@ -87,8 +94,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     }
   }
   if (o.movie.empty()) return "no movie given";
-  if (!o.info && o.out.empty() && o.audioOut.empty())
-    return "--out or --audio-out is required (or --info)";
+  if (!o.info && !o.trace && o.out.empty() && o.audioOut.empty())
+    return "--out, --audio-out or --trace is required (or --info)";
   return {};
 }
 
@@ -128,8 +135,8 @@ int main(int argc, char** argv) {
   if (const std::string error = ParseArgs(argc, argv, o); !error.empty()) {
     std::fprintf(stderr,
                  "swf-render: %s\nusage: swf-render MOVIE.swf --frames N --out OUT.png "
-                 "[--size WxH] [--quality high|low] [--audio-out OUT.wav]\n       swf-render "
-                 "MOVIE.swf --info\n",
+                 "[--size WxH] [--quality high|low] [--audio-out OUT.wav] [--trace]\n"
+                 "       swf-render MOVIE.swf --info\n",
                  error.c_str());
     return 2;
   }
@@ -138,6 +145,15 @@ int main(int argc, char** argv) {
   swf::Mpg123DecoderFactory mp3;
   swf::Mixer mixer(&mp3);
   if (!o.audioOut.empty()) player.SetSoundSink(&mixer);
+  if (o.trace) {
+    player.SetTraceSink([](const std::string& line) {
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      std::fputc('\n', stdout);
+    });
+  }
+  player.SetRefusalSink([](const std::string& what) {
+    std::fprintf(stderr, "swf-render: refused %s\n", what.c_str());
+  });
   if (!player.LoadFile(o.movie)) return Fail(player.LastError());
   const swf::Movie& movie = *player.GetMovie();
   if (o.info) {
@@ -170,8 +186,10 @@ int main(int argc, char** argv) {
     o.height = static_cast<int>(h);
   }
   // Frame 1 is already shown after loading (and with sound, frame N).
-  if (o.audioOut.empty())
+  if (o.audioOut.empty()) {
     for (long i = 1; i < o.frames; ++i) player.StepFrame();
+  }
+  if (o.out.empty()) return 0;
   player.SetQuality(o.quality);
   std::vector<uint32_t> pixels(static_cast<std::size_t>(o.width) * o.height);
   swf::raster::Canvas canvas{pixels.data(), o.width, o.height, o.width};

@@ -216,6 +216,9 @@ struct RemoveObject {
 
 struct DoAction {
   std::vector<uint8_t> actions;  // raw action bytes, ending with ActionEnd
+  // DoInitAction: runs once per movie, before the frame's other actions.
+  bool init = false;
+  uint16_t spriteId = 0;
 };
 
 struct SetBackgroundColor {
@@ -412,6 +415,14 @@ struct Movie {
   // playing sound alive after the movie is gone.
   std::map<uint16_t, std::shared_ptr<const SoundDefinition>> sounds;
   std::map<uint16_t, ButtonSounds> buttonSounds;
+  std::map<std::string, uint16_t> exports;  // ExportAssets: linkage name to character
+  // ImportAssets / ImportAssets2: characters taken from another movie file,
+  // each given a local id. The player resolves them when it loads a file.
+  struct Import {
+    std::string url;
+    std::vector<std::pair<uint16_t, std::string>> assets;  // local id, exported name
+  };
+  std::vector<Import> imports;
 };
 
 }  // namespace orrivel::swf

@@ -104,6 +104,38 @@ class TimelineWalker {
         const auto bytes = r.Rest();
         return AddControl(DoAction{{bytes.begin(), bytes.end()}}, bytes.size());
       }
+      case kDoInitAction: {
+        const uint16_t sprite = r.U16();
+        const auto bytes = r.Rest();
+        if (r.Failed()) return false;
+        return AddControl(DoAction{{bytes.begin(), bytes.end()}, true, sprite}, bytes.size());
+      }
+      case kImportAssets:
+      case kImportAssets2: {
+        Movie::Import import;
+        import.url = r.String();
+        if (code == kImportAssets2) r.U16();  // reserved
+        const uint16_t count = r.U16();
+        for (uint16_t i = 0; i < count && !r.Failed(); ++i) {
+          const uint16_t id = r.U16();
+          std::string name = r.String();
+          if (r.Failed() || !ctx_.budget.Take(name.size() + 16)) return false;
+          import.assets.emplace_back(id, std::move(name));
+        }
+        if (r.Failed() || movie_.imports.size() >= 64) return false;
+        movie_.imports.push_back(std::move(import));
+        return true;
+      }
+      case kExportAssets: {
+        const uint16_t count = r.U16();
+        for (uint16_t i = 0; i < count && !r.Failed(); ++i) {
+          const uint16_t id = r.U16();
+          std::string name = r.String();
+          if (r.Failed() || !ctx_.budget.Take(name.size() + 16)) return false;
+          movie_.exports.emplace(std::move(name), id);
+        }
+        return true;
+      }
       case kPlaceObject:
       case kPlaceObject2:
       case kPlaceObject3:

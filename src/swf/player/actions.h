@@ -1,6 +1,5 @@
-// A small AVM1 interpreter: the timeline-control actions (play, stop, the
-// gotos, tell-target) with just enough of a stack for a pushed frame number
-// or label. Every other action is read past safely.
+// The bridge between the timelines and the script machine: frame actions,
+// clip events and their handlers, run in the order the player runs them.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +14,16 @@ namespace orrivel::swf {
 void RunActions(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& owner,
                 std::span<const uint8_t> bytes);
 
-// Runs the queued blocks, and the blocks their gotos queue in turn, up to the
+// Runs the queued blocks and events, and those they queue in turn, up to the
 // per-frame cap; whatever is left over is dropped.
 void RunActionQueue(TimelineContext& ctx);
+
+// Runs a clip's handlers of one event: the clip actions of its placing tag
+// for the event bit, then its method (onLoad, onEnterFrame ...) if any.
+void DispatchClipEvent(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip,
+                       uint32_t event);
+
+// Sends enterFrame to every clip, children after their parent.
+void BroadcastEnterFrame(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& root);
 
 }  // namespace orrivel::swf

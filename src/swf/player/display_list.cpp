@@ -17,6 +17,7 @@ void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
   if (place.hasFilters) obj.filters = place.filters;
   if (place.cacheAsBitmap) obj.cacheAsBitmap = *place.cacheAsBitmap;
   if (place.backgroundColor) obj.opaqueBackground = *place.backgroundColor;
+  if (!place.clipActionRecords.empty()) obj.clipActions = &place.clipActionRecords;
 }
 
 }  // namespace
@@ -40,7 +41,16 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
       obj.characterId = *place.characterId;
       obj.instance.reset();
     }
-    ApplyProperties(obj, place);
+    if (obj.scripted) {
+      // A script took over position and colour; the rest still follows the timeline.
+      const Matrix m = obj.matrix;
+      const ColorTransform ct = obj.colorTransform;
+      ApplyProperties(obj, place);
+      obj.matrix = m;
+      obj.colorTransform = ct;
+    } else {
+      ApplyProperties(obj, place);
+    }
     return;
   }
   if (!place.characterId) return;  // a new placement needs a character

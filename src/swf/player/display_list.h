@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "swf/format/movie.h"
 
@@ -28,6 +29,10 @@ struct DisplayObject {
   FilterList filters;
   bool cacheAsBitmap = false;
   std::optional<Rgba> opaqueBackground;
+  // Placed or moved by a script: the timeline no longer moves it.
+  bool scripted = false;
+  // Clip event handlers from the placing tag; owned by the movie.
+  const std::vector<ClipAction>* clipActions = nullptr;
   // Sprites and buttons own a nested timeline; shapes and bitmaps have none.
   // Shared so that a goto can carry a persisting instance into the rebuilt list.
   std::shared_ptr<TimelineInstance> instance;

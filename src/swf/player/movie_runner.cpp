@@ -1,11 +1,43 @@
 #include "swf/player/movie_runner.h"
 
+#include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"
 
 namespace orrivel::swf {
 
-MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSink* sound)
+namespace {
+// Collecting every frame costs little for small heaps; bigger heaps wait longer.
+constexpr uint64_t kCollectEveryFrames = 8;
+bool TimelineHasScripts(const Timeline& t) {
+  for (const Frame& f : t.frames) {
+    for (const ControlTag& tag : f.tags) {
+      if (std::holds_alternative<DoAction>(tag)) return true;
+      if (const auto* place = std::get_if<PlaceObject>(&tag); place && place->hasClipActions)
+        return true;
+    }
+  }
+  return false;
+}
+
+// Whether any code can run: movies without it skip the per-frame event walk.
+bool HasScripts(const Movie& movie) {
+  if (TimelineHasScripts(movie.timeline)) return true;
+  for (const auto& [id, c] : movie.characters) {
+    if (const auto* sprite = std::get_if<SpriteDefinition>(&c)) {
+      if (TimelineHasScripts(sprite->timeline)) return true;
+    } else if (const auto* button = std::get_if<ButtonDefinition>(&c)) {
+      if (!button->actions.empty()) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSink* sound,
+                         std::function<void(const std::string&)> trace,
+                         std::function<void(const std::string&)> refusal)
     : movie_(movie) {
   ctx_.movie = &movie;
   ctx_.sound = sound;
@@ -14,31 +46,59 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
     const Rgba c = *movie.backgroundColor;
     ctx_.background = Rgba{c.r, c.g, c.b, 255};
   }
+  avm1::VmLimits vmLimits;
+  vmLimits.stepsPerFrame = limits.maxActionStepsPerTick;
+  vm_ = std::make_unique<avm1::Vm>(ctx_, movie.header.version, vmLimits);
+  ctx_.vm = vm_.get();
+  hasScripts_ = HasScripts(movie);
+  vm_->traceSink = std::move(trace);
+  vm_->refusalSink = std::move(refusal);
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
+  vm_->root = root_;
+  vm_->NewFrame();
   root_->Start();
   RunActionQueue(ctx_);
 }
 
-MovieRunner::~MovieRunner() = default;
+MovieRunner::~MovieRunner() {
+  // Timelines go before the machine whose objects they point at.
+  root_.reset();
+  ctx_.actions.clear();
+}
+
+void MovieRunner::AdvanceScriptTime(double ms) { vm_->timeMs += ms; }
 
 void MovieRunner::Tick() {
   ++ctx_.tick;
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
+  vm_->NewFrame();
+  if (!hasScripts_) {
+    root_->Tick();
+    return;
+  }
+  BroadcastEnterFrame(ctx_, root_);
   root_->Tick();
   RunActionQueue(ctx_);
+  vm_->RunTimers();
+  RunActionQueue(ctx_);
+  if (++framesSinceCollect_ >= kCollectEveryFrames) {
+    framesSinceCollect_ = 0;
+    vm_->Collect();
+  }
 }
 
 void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner,
                                   std::span<const uint8_t> bytes) {
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
+  vm_->NewFrame();
   RunActions(ctx_, owner, bytes);
   RunActionQueue(ctx_);
 }
 
 void MovieRunner::FlushActions() {
-  if (ctx_.actions.empty()) return;
+  if (ctx_.actions.empty() && ctx_.initActions.empty()) return;
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
   RunActionQueue(ctx_);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <memory>
 #include <span>
 
@@ -15,8 +17,12 @@ namespace orrivel::swf {
 class MovieRunner {
  public:
   // Shows frame 1 at once (control tags, then actions). movie must outlive the runner.
+  // The sound sink hears of frames and button changes (may be null); the
+  // other sinks receive trace() lines and refused requests (may be empty).
   explicit MovieRunner(const Movie& movie, const PlayerLimits& limits = {},
-                       SoundSink* sound = nullptr);
+                       SoundSink* sound = nullptr,
+                       std::function<void(const std::string&)> trace = {},
+                       std::function<void(const std::string&)> refusal = {});
   ~MovieRunner();
   MovieRunner(const MovieRunner&) = delete;
   MovieRunner& operator=(const MovieRunner&) = delete;
@@ -32,6 +38,10 @@ class MovieRunner {
   // Runs the frame actions queued between frames (by sprites an event placed).
   void FlushActions();
 
+  // Script time (getTimer, intervals) moves on by this much before each Tick.
+  void AdvanceScriptTime(double ms);
+  avm1::Vm& Vm() { return *vm_; }
+
   TimelineInstance& Root() { return *root_; }
   const TimelineInstance& Root() const { return *root_; }
   Rgba Background() const { return ctx_.background; }
@@ -41,7 +51,10 @@ class MovieRunner {
  private:
   const Movie& movie_;
   TimelineContext ctx_;
-  std::shared_ptr<TimelineInstance> root_;  // declared after ctx_: dies first
+  std::unique_ptr<avm1::Vm> vm_;
+  std::shared_ptr<TimelineInstance> root_;  // declared after ctx_ and vm_: dies first
+  uint64_t framesSinceCollect_ = 0;
+  bool hasScripts_ = true;
 };
 
 }  // namespace orrivel::swf

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "swf/avm1/vm.h"
+#include "swf/player/asset_import.h"
 #include "swf/player/button_input.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_runner.h"
@@ -40,8 +42,15 @@ struct Player::Impl {
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
+  std::function<void(const std::string&)> traceSink, refusalSink;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
   SoundSink* sound = nullptr;
+
+  // One frame period in milliseconds, for script time.
+  double FrameMs() const {
+    const double ms = clock.SecondsPerFrame() * 1000;
+    return std::isfinite(ms) ? ms : 0;
+  }
 
   void Reset() {
     input.reset();
@@ -101,11 +110,16 @@ bool Player::LoadFile(const std::string& utf8Path) {
     impl_->lastError = OneLine(utf8Path) + ": cannot read the file";
     return false;
   }
-  if (!LoadMemory(bytes)) {
-    impl_->lastError = OneLine(utf8Path) + ": " + impl_->lastError;
+  LoadResult result = LoadMovie(bytes);
+  if (!result.movie) {
+    impl_->lastError =
+        OneLine(utf8Path) + ": " +
+        (result.message.empty() ? "not a playable SWF movie" : OneLine(result.message));
     return false;
   }
-  return true;
+  // Imported characters come from files beside the movie (or below it).
+  ResolveImports(*result.movie, path.parent_path(), impl_->refusalSink);
+  return LoadParsed(std::move(result.movie));
 }
 
 bool Player::LoadMemory(std::span<const uint8_t> bytes) {
@@ -128,7 +142,8 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->movie = std::move(movie);
   impl_->renderer = std::make_unique<Renderer>(*impl_->movie, impl_->decoder);
   impl_->clock.SetRate(impl_->movie->header.frameRate);
-  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, PlayerLimits{}, impl_->sound);
+  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, PlayerLimits{}, impl_->sound,
+                                                impl_->traceSink, impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   return true;
 }
@@ -163,7 +178,10 @@ bool Player::Advance(double elapsedSeconds) {
   if (const auto heard = impl_->sound ? impl_->sound->StreamFrame() : std::nullopt)
     frames =
         std::clamp(static_cast<int>(*heard) + 1 - FrameNum(), 0, FrameClock::kMaxFramesPerAdvance);
-  for (int i = 0; i < frames; ++i) impl_->runner->Tick();
+  for (int i = 0; i < frames; ++i) {
+    impl_->runner->AdvanceScriptTime(impl_->FrameMs());
+    impl_->runner->Tick();
+  }
   if (frames == 0) return false;
   // Buttons that came or went under a still pointer roll over or out.
   impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
@@ -172,6 +190,7 @@ bool Player::Advance(double elapsedSeconds) {
 
 void Player::StepFrame() {
   if (!impl_->runner) return;
+  impl_->runner->AdvanceScriptTime(impl_->FrameMs());
   impl_->runner->Tick();
   impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
 }
@@ -195,6 +214,16 @@ bool Player::MouseLeave() {
 }
 
 bool Player::KeyPress(uint16_t swfKeyCode) { return impl_->input && impl_->input->Key(swfKeyCode); }
+
+bool Player::WantsCursorHidden() const { return impl_->runner && impl_->runner->Vm().cursorHidden; }
+
+void Player::SetTraceSink(std::function<void(const std::string&)> sink) {
+  impl_->traceSink = std::move(sink);
+}
+
+void Player::SetRefusalSink(std::function<void(const std::string&)> sink) {
+  impl_->refusalSink = std::move(sink);
+}
 
 bool Player::WantsHandCursor() const { return impl_->input && impl_->input->OverButton(); }
 

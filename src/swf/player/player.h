@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -105,6 +106,15 @@ class Player {
   bool KeyPress(uint16_t swfKeyCode);
   // The pointer is over a button (the host shows a hand cursor).
   bool WantsHandCursor() const;
+  // The movie hid the pointer (Mouse.hide); the host hides its cursor.
+  bool WantsCursorHidden() const;
+
+  // ---- Scripts ------------------------------------------------------------
+  // Receives each trace() line. Set before loading, kept across loads.
+  void SetTraceSink(std::function<void(const std::string&)> sink);
+  // Receives a description of each refused request (network, programs,
+  // files outside the movie's folder).
+  void SetRefusalSink(std::function<void(const std::string&)> sink);
 
  private:
   struct Impl;

@@ -1,6 +1,7 @@
 #include "swf/player/timeline_instance.h"
 
 #include <algorithm>
+#include <string>
 #include <cctype>
 #include <utility>
 #include <variant>
@@ -58,13 +59,14 @@ int TimelineInstance::FrameCount() const {
 
 std::size_t TimelineInstance::ListBudget() const {
   const std::size_t cap = ctx_.limits.maxDisplayObjects;
-  return list_.size() + (cap > ctx_.liveObjects ? cap - ctx_.liveObjects : 0);
+  const std::size_t used = ctx_.liveObjects + ctx_.pendingObjects;
+  return list_.size() + (cap > used ? cap - used : 0);
 }
 
 void TimelineInstance::Start() {
   current_ = 0;
   DisplayList next;
-  ApplyFrameTags(0, next, true);
+  ApplyFrameTags(0, next, true, true);
   Commit(std::move(next), false);
 }
 
@@ -103,20 +105,41 @@ void TimelineInstance::ShowButtonState(ButtonState state) {
   Commit(std::move(next), true);
 }
 
-void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions) {
+void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions,
+                                      bool materialize) {
   if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return;
   const std::size_t budget = ListBudget();
+  std::size_t pending = 0;  // objects added here, counted until the list commits
   for (const ControlTag& tag : timeline_->frames[frame].tags) {
     ++ctx_.tagsThisTick;
     if (const auto* place = std::get_if<PlaceObject>(&tag)) {
-      ApplyPlaceObject(list, *place, budget);
+      // Sprites started by earlier tags of this frame took from the budget.
+      const std::size_t before = list.size();
+      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget);
+      pending += list.size() - before;
+      ctx_.pendingObjects += list.size() - before;
+      // A sprite placed going forward starts at once, so its first frame's
+      // actions queue before the actions that follow in this frame.
+      if (materialize) {
+        auto it = list.find(place->depth);
+        if (it != list.end() && !it->second.instance &&
+            HasOwnTimeline(*ctx_.movie, it->second.characterId))
+          Materialize(it->second);
+      }
     } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
       ApplyRemoveObject(list, *remove);
     } else if (const auto* action = std::get_if<DoAction>(&tag)) {
-      if (queueActions) ctx_.actions.push_back({weak_from_this(), &action->actions});
+      if (action->init) {
+        // Once per movie, whenever the frame is first reached.
+        if (ctx_.initDone.insert(action).second)
+          ctx_.initActions.push_back({weak_from_this(), &action->actions});
+      } else if (queueActions) {
+        ctx_.actions.push_back({weak_from_this(), &action->actions});
+      }
     }
     // A later SetBackgroundColor changes nothing: the movie's first one holds.
   }
+  ctx_.pendingObjects -= pending;
   if (queueActions && ctx_.sound) ctx_.sound->OnFrame(*ctx_.movie, *timeline_, frame, this);
 }
 
@@ -142,10 +165,14 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
 
 void TimelineInstance::Materialize(DisplayObject& obj) {
   if (nesting_ + 1 > ctx_.limits.maxNesting) return;  // shown empty
+  // Scripts reach unnamed instances by the names the player makes up.
+  if (obj.name.empty()) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
   const Character* c = FindCharacter(*ctx_.movie, obj.characterId);
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
+    obj.instance->depthHint = obj.depth;
     obj.instance->Start();
+    ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad});
   } else if (const auto* button = std::get_if<ButtonDefinition>(c)) {
     obj.instance = Create(ctx_, nullptr, weak_from_this(), nesting_ + 1, false);
     obj.instance->StartButton(*button);
@@ -159,7 +186,7 @@ void TimelineInstance::Tick() {
     const int next = current_ + 1 >= FrameCount() ? 0 : current_ + 1;
     const bool backward = next < current_;
     DisplayList list = backward ? DisplayList{} : list_;
-    ApplyFrameTags(next, list, true);
+    ApplyFrameTags(next, list, true, !backward);
     current_ = next;
     Commit(std::move(list), backward);
   }
@@ -177,11 +204,51 @@ bool TimelineInstance::GotoFrame(int frame) {
   const bool backward = frame < current_;
   DisplayList list = backward ? DisplayList{} : list_;
   for (int f = backward ? 0 : current_ + 1; f <= frame; ++f) {
-    ApplyFrameTags(f, list, f == frame);
+    ApplyFrameTags(f, list, f == frame, !backward);
   }
   current_ = frame;
   Commit(std::move(list), backward);
   return true;
+}
+
+std::vector<const std::vector<uint8_t>*> TimelineInstance::FrameActions(int frame) const {
+  std::vector<const std::vector<uint8_t>*> out;
+  if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return out;
+  for (const ControlTag& tag : timeline_->frames[frame].tags) {
+    const auto* action = std::get_if<DoAction>(&tag);
+    if (action && !action->init) out.push_back(&action->actions);
+  }
+  return out;
+}
+
+std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t characterId, uint16_t depth,
+                                                              const std::string& name,
+                                                              const DisplayObject* like) {
+  if (nesting_ + 1 > ctx_.limits.maxNesting) return nullptr;
+  if (!list_.contains(depth) && ctx_.liveObjects >= ctx_.limits.maxDisplayObjects) return nullptr;
+  static const Timeline kEmpty;
+  DisplayObject obj;
+  if (like) obj = *like;
+  obj.instance.reset();
+  obj.characterId = characterId;
+  obj.depth = depth;
+  obj.name = name;
+  obj.scripted = true;
+  const Character* c = FindCharacter(*ctx_.movie, characterId);
+  const auto* sprite = std::get_if<SpriteDefinition>(c);
+  obj.instance =
+      Create(ctx_, sprite ? &sprite->timeline : &kEmpty, weak_from_this(), nesting_ + 1, false);
+  auto instance = obj.instance;
+  instance->depthHint = depth;
+  if (!list_.contains(depth)) ++ctx_.liveObjects;
+  list_.insert_or_assign(depth, std::move(obj));
+  instance->Start();
+  ctx_.actions.push_back({instance, nullptr, kClipEventLoad});
+  return instance;
+}
+
+void TimelineInstance::RemoveDepth(uint16_t depth) {
+  if (list_.erase(depth) > 0) --ctx_.liveObjects;
 }
 
 int TimelineInstance::FindLabel(std::string_view label) const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -16,13 +17,18 @@
 
 namespace orrivel::swf {
 
+namespace avm1 {
+class Object;
+class Vm;
+}  // namespace avm1
+
 // Bounds that keep a hostile movie from taking unbounded time or memory.
 struct PlayerLimits {
   std::size_t maxDisplayObjects = 20000;      // over all timelines together
   int maxNesting = 32;                        // sprite instances inside instances
   int maxActionBlocksPerTick = 2000;          // DoAction blocks run per frame
   int maxActionStepsPerBlock = 20000;         // actions read per block
-  uint64_t maxActionStepsPerTick = 1u << 18;  // actions and pushed values per frame
+  uint64_t maxActionStepsPerTick = 1u << 20;  // actions run per frame (scripts stop there)
   uint64_t maxTagsPerTick = 1u << 20;         // control tags run per frame (gotos)
 };
 
@@ -30,22 +36,35 @@ struct PlayerLimits {
 // is tested, never shown.
 enum class ButtonState : uint8_t { Up, Over, Down };
 
+// Clip event bits of ClipAction::events.
+inline constexpr uint32_t kClipEventLoad = 0x1, kClipEventEnterFrame = 0x2, kClipEventUnload = 0x4;
+inline constexpr uint32_t kClipEventMouseMove = 0x8, kClipEventMouseDown = 0x10;
+inline constexpr uint32_t kClipEventMouseUp = 0x20, kClipEventKeyDown = 0x40,
+                          kClipEventKeyUp = 0x80;
+inline constexpr uint32_t kClipEventData = 0x100;
+
 struct QueuedActions {
   std::weak_ptr<TimelineInstance> target;
   const std::vector<uint8_t>* bytes = nullptr;  // owned by the movie
+  uint32_t clipEvent = 0;  // instead of bytes: a clip event (load = 1) to dispatch
 };
 
 // State shared by every timeline of one loaded movie.
 struct TimelineContext {
   const Movie* movie = nullptr;
   PlayerLimits limits;
-  std::size_t liveObjects = 0;  // sum of all live display lists' sizes
+  std::size_t liveObjects = 0;     // sum of all live display lists' sizes
+  std::size_t pendingObjects = 0;  // placed in lists still being built
+  uint64_t instanceCount = 0;      // for the names of unnamed instances
   uint64_t tick = 0;
   uint64_t tagsThisTick = 0;
   uint64_t actionStepsThisTick = 0;
-  std::deque<QueuedActions> actions;  // run after the frame's display lists are built
+  std::deque<QueuedActions> actions;      // run after the frame's display lists are built
+  std::deque<QueuedActions> initActions;  // DoInitAction blocks, run before `actions`
+  std::set<const void*> initDone;         // init blocks already queued
   Rgba background{255, 255, 255, 255};
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
+  avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
@@ -90,12 +109,27 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // A child sprite by instance name (without case); null when there is none.
   std::shared_ptr<TimelineInstance> ChildByName(std::string_view name) const;
   bool IsRoot() const { return isRoot_; }
+  DisplayList& MutableList() { return list_; }
+  // The action blocks of a frame (0-based), for the Call action.
+  std::vector<const std::vector<uint8_t>*> FrameActions(int frame) const;
+  // Places a new instance of a sprite (or an empty clip when characterId has
+  // no timeline) at a depth, replacing what was there. Null when over budget.
+  std::shared_ptr<TimelineInstance> PlaceClip(uint16_t characterId, uint16_t depth,
+                                              const std::string& name, const DisplayObject* like);
+  void RemoveDepth(uint16_t depth);
+  TimelineContext& Context() { return ctx_; }
+
+  // The script object of this clip, owned by the script machine's heap.
+  avm1::Object* script = nullptr;
+  // The depth this instance was last placed at in its parent's list: where a
+  // lookup of its entry starts.
+  uint16_t depthHint = 0;
 
  private:
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
                    std::weak_ptr<TimelineInstance> parent, int nesting, bool isRoot);
   std::size_t ListBudget() const;
-  void ApplyFrameTags(int frame, DisplayList& list, bool queueActions);
+  void ApplyFrameTags(int frame, DisplayList& list, bool queueActions, bool materialize);
   void Commit(DisplayList next, bool rebuilt);
   void ShowButtonState(ButtonState state);
   void Materialize(DisplayObject& obj);

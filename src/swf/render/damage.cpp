@@ -10,6 +10,7 @@ namespace {
 
 // Covering most of the target, one full redraw is cheaper than many parts.
 constexpr double kFullRedrawShare = 0.6;
+constexpr size_t kMaxBoxesToMerge = 64;
 
 // A group drawn as one bitmap (filtered, cached or with an opaque
 // background): a change anywhere inside may show anywhere in its bounds.
@@ -136,6 +137,15 @@ std::vector<DamageBox> MergeDamage(std::vector<DamageBox> boxes, int width, int 
                                    size_t maxBoxes) {
   std::erase_if(boxes, [](const DamageBox& b) { return b.Empty(); });
   const DamageBox full{0, 0, width, height};
+  // The pairwise merging below costs the cube of the box count: hundreds of
+  // moving clips would take longer than drawing the frame. So many boxes
+  // become their one bounding box.
+  if (boxes.size() > kMaxBoxesToMerge) {
+    DamageBox all = boxes.front();
+    for (const DamageBox& b : boxes) all = Union(all, b);
+    if (all.Area() > kFullRedrawShare * full.Area()) return {full};
+    return {all};
+  }
   // Overlapping boxes become one, until none overlap (a merge can make new overlaps).
   for (bool merged = true; merged;) {
     merged = false;

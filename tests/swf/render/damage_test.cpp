@@ -157,6 +157,10 @@ TEST(MergeDamageTest, Table) {
   for (const Case& c : cases) {
     EXPECT_EQ(MergeDamage(c.in, 100, 100, c.maxBoxes), c.out) << c.name;
   }
+  // Hundreds of small boxes (a frame of many moving clips) become their bounds at once.
+  std::vector<DamageBox> many;
+  for (int i = 0; i < 500; ++i) many.push_back({i % 50, i / 50, i % 50 + 1, i / 50 + 1});
+  EXPECT_EQ(MergeDamage(many, 100, 100, 4), (std::vector<DamageBox>{{0, 0, 50, 10}}));
 }
 
 }  // namespace

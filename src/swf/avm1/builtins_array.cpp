@@ -1,0 +1,294 @@
+// Array and its methods. Methods work on any object with a length, as the
+// player's do; arrays take a fast path through their element vector.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+enum SortFlags {
+  kCaseInsensitive = 1,
+  kDescending = 2,
+  kUniqueSort = 4,
+  kReturnIndexedArray = 8,
+  kNumeric = 16
+};
+
+std::vector<Value> Elements(Vm& vm, Object* self) {
+  if (auto* a = dynamic_cast<ArrayObject*>(self)) return a->elements;
+  std::vector<Value> out;
+  if (!self) return out;
+  const double n = vm.ToNumber(vm.Get(self, "length"));
+  for (int i = 0; i < n && i < 1 << 20; ++i) out.push_back(vm.Get(self, std::to_string(i)));
+  return out;
+}
+
+void Store(Vm& vm, Object* self, std::vector<Value> elems) {
+  if (auto* a = dynamic_cast<ArrayObject*>(self)) {
+    a->elements = std::move(elems);
+    return;
+  }
+  if (!self) return;
+  for (std::size_t i = 0; i < elems.size(); ++i) vm.Set(self, std::to_string(i), elems[i]);
+  vm.Set(self, "length", Value::Num(static_cast<double>(elems.size())));
+}
+
+Object* MakeArray(Vm& vm) { return vm.NewArray(); }
+
+Value ArrayCtor(Vm& vm, Object* self, Args args) {
+  auto* a = dynamic_cast<ArrayObject*>(self);
+  if (!a) a = vm.NewArray();
+  if (args.size() == 1 && args[0].type == Type::Number) {
+    a->Resize(vm, args[0].number);
+  } else {
+    a->elements.assign(args.begin(), args.end());
+  }
+  return Value::Obj(a);
+}
+
+Value Push(Vm& vm, Object* self, Args args) {
+  std::vector<Value> e = Elements(vm, self);
+  if (!vm.Charge(args.size() * sizeof(Value))) return {};
+  for (const Value& v : args) {
+    if (e.size() < vm.limits.maxElements) e.push_back(v);
+  }
+  const double n = static_cast<double>(e.size());
+  Store(vm, self, std::move(e));
+  return Value::Num(n);
+}
+
+Value Pop(Vm& vm, Object* self, Args) {
+  std::vector<Value> e = Elements(vm, self);
+  if (e.empty()) return {};
+  Value v = e.back();
+  e.pop_back();
+  Store(vm, self, std::move(e));
+  return v;
+}
+
+Value Shift(Vm& vm, Object* self, Args) {
+  std::vector<Value> e = Elements(vm, self);
+  if (e.empty()) return {};
+  Value v = e.front();
+  e.erase(e.begin());
+  Store(vm, self, std::move(e));
+  return v;
+}
+
+Value Unshift(Vm& vm, Object* self, Args args) {
+  std::vector<Value> e = Elements(vm, self);
+  e.insert(e.begin(), args.begin(), args.end());
+  const double n = static_cast<double>(e.size());
+  Store(vm, self, std::move(e));
+  return Value::Num(n);
+}
+
+Value Join(Vm& vm, Object* self, Args args) {
+  const std::string sep = args.empty() || args[0].IsUndefined() ? "," : vm.ToString(args[0]);
+  std::string out;
+  const std::vector<Value> e = Elements(vm, self);
+  for (std::size_t i = 0; i < e.size(); ++i) {
+    if (i) out += sep;
+    out += vm.ToString(e[i]);
+    if (out.size() > vm.limits.maxElements) break;
+  }
+  if (!vm.Charge(out.size())) return {};
+  return Value::Str(out);
+}
+
+Value ToStringMethod(Vm& vm, Object* self, Args) { return Join(vm, self, {}); }
+
+Value Reverse(Vm& vm, Object* self, Args) {
+  std::vector<Value> e = Elements(vm, self);
+  std::reverse(e.begin(), e.end());
+  Store(vm, self, std::move(e));
+  return Value::Obj(self);
+}
+
+Value Concat(Vm& vm, Object* self, Args args) {
+  std::vector<Value> e = Elements(vm, self);
+  for (const Value& v : args) {
+    if (auto* a = v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr) {
+      e.insert(e.end(), a->elements.begin(), a->elements.end());
+    } else {
+      e.push_back(v);
+    }
+    if (e.size() > vm.limits.maxElements) break;
+  }
+  if (!vm.Charge(e.size() * sizeof(Value))) return {};
+  return Value::Obj(vm.NewArray(std::move(e)));
+}
+
+std::size_t RelIndex(Vm& vm, const Value& v, std::size_t size, std::size_t fallback) {
+  if (v.IsUndefined()) return fallback;
+  double n = vm.ToNumber(v);
+  if (std::isnan(n)) n = 0;
+  if (n < 0) n = std::max(0.0, static_cast<double>(size) + n);
+  return static_cast<std::size_t>(std::min(n, static_cast<double>(size)));
+}
+
+Value Slice(Vm& vm, Object* self, Args args) {
+  const std::vector<Value> e = Elements(vm, self);
+  const std::size_t from = RelIndex(vm, Arg(args, 0), e.size(), 0);
+  const std::size_t to = RelIndex(vm, Arg(args, 1), e.size(), e.size());
+  std::vector<Value> out;
+  if (from < to) out.assign(e.begin() + static_cast<long>(from), e.begin() + static_cast<long>(to));
+  return Value::Obj(vm.NewArray(std::move(out)));
+}
+
+Value Splice(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
+  std::vector<Value> e = Elements(vm, self);
+  const std::size_t from = RelIndex(vm, args[0], e.size(), 0);
+  std::size_t count = e.size() - from;
+  if (args.size() > 1) {
+    const double c = vm.ToNumber(args[1]);
+    count = c > 0 ? std::min(count, static_cast<std::size_t>(std::min(c, 1e9))) : 0;
+  }
+  std::vector<Value> removed(e.begin() + static_cast<long>(from),
+                             e.begin() + static_cast<long>(from + count));
+  e.erase(e.begin() + static_cast<long>(from), e.begin() + static_cast<long>(from + count));
+  if (args.size() > 2) e.insert(e.begin() + static_cast<long>(from), args.begin() + 2, args.end());
+  Store(vm, self, std::move(e));
+  return Value::Obj(vm.NewArray(std::move(removed)));
+}
+
+int Compare(Vm& vm, const Value& a, const Value& b, int flags) {
+  if (flags & kNumeric) {
+    const double x = vm.ToNumber(a), y = vm.ToNumber(b);
+    if (x < y) return -1;
+    if (x > y) return 1;
+    return 0;
+  }
+  std::string x = vm.ToString(a), y = vm.ToString(b);
+  if (flags & kCaseInsensitive) {
+    for (char& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : y) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return x < y ? -1 : x > y ? 1 : 0;
+}
+
+// Sorts with a comparison; returns the sorted array, or the indices, or 0
+// when kUniqueSort finds equal elements.
+Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const Value&)>& cmp,
+               int flags) {
+  std::vector<Value> e = Elements(vm, self);
+  std::vector<std::size_t> order(e.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  bool equalFound = false;
+  // A merge sort of our own: a script's comparison may be inconsistent,
+  // which the standard sorts do not allow.
+  const auto less = [&](std::size_t x, std::size_t y) {
+    int c = cmp(e[x], e[y]);
+    if (c == 0) equalFound = true;
+    if (flags & kDescending) c = -c;
+    return c < 0;
+  };
+  std::vector<std::size_t> buffer(order.size());
+  for (std::size_t width = 1; width < order.size(); width *= 2) {
+    for (std::size_t lo = 0; lo < order.size(); lo += 2 * width) {
+      const std::size_t mid = std::min(lo + width, order.size());
+      const std::size_t hi = std::min(lo + 2 * width, order.size());
+      std::size_t i = lo, j = mid, k = lo;
+      while (i < mid && j < hi) buffer[k++] = less(order[j], order[i]) ? order[j++] : order[i++];
+      while (i < mid) buffer[k++] = order[i++];
+      while (j < hi) buffer[k++] = order[j++];
+    }
+    order.swap(buffer);
+  }
+  if ((flags & kUniqueSort) && equalFound) return Value::Num(0);
+  if (flags & kReturnIndexedArray) {
+    std::vector<Value> idx;
+    for (std::size_t i : order) idx.push_back(Value::Num(static_cast<double>(i)));
+    return Value::Obj(vm.NewArray(std::move(idx)));
+  }
+  std::vector<Value> sorted;
+  for (std::size_t i : order) sorted.push_back(e[i]);
+  Store(vm, self, std::move(sorted));
+  return Value::Obj(self);
+}
+
+Value Sort(Vm& vm, Object* self, Args args) {
+  Value fn;
+  int flags = 0;
+  std::size_t i = 0;
+  if (i < args.size() && args[i].IsObject() && args[i].object->IsFunction()) fn = args[i++];
+  if (i < args.size()) flags = ToInt32(vm.ToNumber(args[i]));
+  if (fn.IsObject()) {
+    return SortWith(
+        vm, self,
+        [&](const Value& a, const Value& b) {
+          const Value pair[2] = {a, b};
+          const double r = vm.ToNumber(vm.Call(fn, Value{}, pair));
+          return r < 0 ? -1 : r > 0 ? 1 : 0;
+        },
+        flags);
+  }
+  return SortWith(
+      vm, self, [&](const Value& a, const Value& b) { return Compare(vm, a, b, flags); }, flags);
+}
+
+Value SortOn(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
+  std::vector<std::string> fields;
+  std::vector<int> fieldFlags;
+  const int flags = args.size() > 1 && !args[1].IsObject() ? ToInt32(vm.ToNumber(args[1])) : 0;
+  if (auto* a = args[0].IsObject() ? dynamic_cast<ArrayObject*>(args[0].object) : nullptr) {
+    for (const Value& v : a->elements) fields.push_back(vm.ToString(v));
+  } else {
+    fields.push_back(vm.ToString(args[0]));
+  }
+  auto* flagArray =
+      args.size() > 1 && args[1].IsObject() ? dynamic_cast<ArrayObject*>(args[1].object) : nullptr;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    fieldFlags.push_back(flagArray && i < flagArray->elements.size()
+                             ? ToInt32(vm.ToNumber(flagArray->elements[i]))
+                             : flags);
+  }
+  return SortWith(
+      vm, self,
+      [&](const Value& a, const Value& b) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+          int c =
+              Compare(vm, vm.GetMember(a, fields[i]), vm.GetMember(b, fields[i]), fieldFlags[i]);
+          if (i > 0 && (fieldFlags[i] & kDescending)) c = -c;
+          if (c != 0) return c;
+        }
+        return 0;
+      },
+      flags);
+}
+
+}  // namespace
+
+void InstallArrayBuiltins(Vm& vm) {
+  ArrayObject* proto = vm.New<ArrayObject>();
+  vm.arrayProto = proto;
+  FunctionObject* array = vm.NewNative(ArrayCtor, proto);
+  array->construct = MakeArray;
+  vm.Method(proto, "push", Push);
+  vm.Method(proto, "pop", Pop);
+  vm.Method(proto, "shift", Shift);
+  vm.Method(proto, "unshift", Unshift);
+  vm.Method(proto, "join", Join);
+  vm.Method(proto, "toString", ToStringMethod);
+  vm.Method(proto, "reverse", Reverse);
+  vm.Method(proto, "concat", Concat);
+  vm.Method(proto, "slice", Slice);
+  vm.Method(proto, "splice", Splice);
+  vm.Method(proto, "sort", Sort);
+  vm.Method(proto, "sortOn", SortOn);
+  const uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
+  array->Define(vm, "CASEINSENSITIVE", Value::Num(kCaseInsensitive), constant);
+  array->Define(vm, "DESCENDING", Value::Num(kDescending), constant);
+  array->Define(vm, "UNIQUESORT", Value::Num(kUniqueSort), constant);
+  array->Define(vm, "RETURNINDEXEDARRAY", Value::Num(kReturnIndexedArray), constant);
+  array->Define(vm, "NUMERIC", Value::Num(kNumeric), constant);
+  vm.global->Define(vm, "Array", Value::Obj(array), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,179 @@
+// MovieClip methods: timeline control, depth and instance management.
+#include <cmath>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+ClipObject* Clip(Object* self) {
+  return self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
+}
+
+Value Play(Vm&, Object* self, Args) {
+  ClipSetPlaying(Clip(self), true);
+  return {};
+}
+Value Stop(Vm&, Object* self, Args) {
+  ClipSetPlaying(Clip(self), false);
+  return {};
+}
+Value GotoAndPlay(Vm& vm, Object* self, Args args) {
+  if (!args.empty()) ClipGotoValue(vm, Clip(self), args[0], true);
+  return {};
+}
+Value GotoAndStop(Vm& vm, Object* self, Args args) {
+  if (!args.empty()) ClipGotoValue(vm, Clip(self), args[0], false);
+  return {};
+}
+Value NextFrame(Vm&, Object* self, Args) {
+  ClipStep(Clip(self), 1);
+  return {};
+}
+Value PrevFrame(Vm&, Object* self, Args) {
+  ClipStep(Clip(self), -1);
+  return {};
+}
+
+Value Duplicate(Vm& vm, Object* self, Args args) {
+  ClipObject* made = ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)),
+                                   ClampToInt(vm.ToNumber(Arg(args, 1))));
+  if (made && args.size() > 2 && args[2].IsObject()) {
+    for (Property& p : args[2].object->Properties()) vm.Set(made, p.name, p.value);
+  }
+  return Value::Obj(made);
+}
+
+Value Remove(Vm& vm, Object* self, Args) {
+  ClipRemove(vm, Clip(self));
+  return {};
+}
+
+Value CreateEmpty(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = Clip(self);
+  auto t = clip ? clip->Instance() : nullptr;
+  const double depth = vm.ToNumber(Arg(args, 1)) + 16384;
+  if (!t || !(depth >= 0 && depth <= 65535)) return {};
+  auto made = t->PlaceClip(0, static_cast<uint16_t>(depth), vm.ToString(Arg(args, 0)), nullptr);
+  return Value::Obj(made ? vm.ClipFor(made) : nullptr);
+}
+
+Value AttachMovie(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = Clip(self);
+  auto t = clip ? clip->Instance() : nullptr;
+  const auto& exports = vm.ctx.movie->exports;
+  const auto it = exports.find(vm.ToString(Arg(args, 0)));
+  const double depth = vm.ToNumber(Arg(args, 2)) + 16384;
+  if (!t || it == exports.end() || !(depth >= 0 && depth <= 65535)) return {};
+  auto made =
+      t->PlaceClip(it->second, static_cast<uint16_t>(depth), vm.ToString(Arg(args, 1)), nullptr);
+  if (!made) return {};
+  // Initial properties are set before the class constructor runs.
+  ClipObject* obj = vm.New<ClipObject>();
+  obj->proto = vm.clipProto;
+  obj->instance = made;
+  made->script = obj;
+  if (args.size() > 3 && args[3].IsObject()) {
+    for (Property& p : args[3].object->Properties()) vm.Set(obj, p.name, p.value);
+  }
+  made->script = nullptr;
+  ClipObject* built = vm.ClipFor(made);
+  if (built != obj) {
+    for (Property& p : obj->Properties()) built->Define(vm, p.name, p.value, p.flags);
+  }
+  return Value::Obj(built);
+}
+
+Value GetDepth(Vm&, Object* self, Args) {
+  ClipObject* clip = Clip(self);
+  const DisplayObject* p = clip ? clip->Placement() : nullptr;
+  return p ? Value::Num(p->depth - 16384.0) : Value{};
+}
+
+Value NextHighestDepth(Vm&, Object* self, Args) {
+  ClipObject* clip = Clip(self);
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return {};
+  const auto& list = t->List();
+  return Value::Num(list.empty() ? 0 : std::max(0.0, list.rbegin()->first - 16384.0 + 1));
+}
+
+Value SwapDepths(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = Clip(self);
+  DisplayObject* p = clip ? clip->Placement() : nullptr;
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!p || !t || args.empty()) return {};
+  auto parent = t->Parent();
+  DisplayList& list = parent->MutableList();
+  int to = -1;
+  if (args[0].IsObject() && args[0].object->IsClip()) {
+    if (DisplayObject* q = static_cast<ClipObject*>(args[0].object)->Placement()) to = q->depth;
+  } else {
+    const double d = vm.ToNumber(args[0]) + 16384;
+    if (d >= 0 && d <= 65535) to = static_cast<int>(d);
+  }
+  if (to < 0 || to == p->depth) return {};
+  const uint16_t from = p->depth;
+  auto mine = list.extract(from);
+  auto other = list.extract(static_cast<uint16_t>(to));
+  mine.key() = static_cast<uint16_t>(to);
+  mine.mapped().depth = static_cast<uint16_t>(to);
+  mine.mapped().scripted = true;
+  t->depthHint = static_cast<uint16_t>(to);
+  list.insert(std::move(mine));
+  if (!other.empty()) {
+    other.key() = from;
+    other.mapped().depth = from;
+    if (other.mapped().instance) other.mapped().instance->depthHint = from;
+    list.insert(std::move(other));
+  }
+  return {};
+}
+
+Value BytesTotal(Vm&, Object*, Args) { return Value::Num(1000); }
+
+Value HitTest(Vm&, Object*, Args) { return Value::Bool(false); }
+
+Value GetBounds(Vm& vm, Object*, Args) {
+  Object* o = vm.NewObject();
+  for (const char* k : {"xMin", "xMax", "yMin", "yMax"}) vm.Set(o, k, Value::Num(0));
+  return Value::Obj(o);
+}
+
+Value PointNoop(Vm&, Object*, Args) { return {}; }
+
+}  // namespace
+
+void InstallClipBuiltins(Vm& vm) {
+  Object* proto = vm.NewObject();
+  vm.clipProto = proto;
+  FunctionObject* clip = vm.NewNative(nullptr, proto);
+  const std::pair<const char*, NativeFn> fns[] = {
+      {"play", Play},
+      {"stop", Stop},
+      {"gotoAndPlay", GotoAndPlay},
+      {"gotoAndStop", GotoAndStop},
+      {"nextFrame", NextFrame},
+      {"prevFrame", PrevFrame},
+      {"duplicateMovieClip", Duplicate},
+      {"removeMovieClip", Remove},
+      {"createEmptyMovieClip", CreateEmpty},
+      {"attachMovie", AttachMovie},
+      {"getDepth", GetDepth},
+      {"getNextHighestDepth", NextHighestDepth},
+      {"swapDepths", SwapDepths},
+      {"getBytesLoaded", BytesTotal},
+      {"getBytesTotal", BytesTotal},
+      {"hitTest", HitTest},
+      {"getBounds", GetBounds},
+      {"localToGlobal", PointNoop},
+      {"globalToLocal", PointNoop},
+  };
+  for (const auto& [name, fn] : fns) vm.Method(proto, name, fn);
+  vm.global->Define(vm, "MovieClip", Value::Obj(clip), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

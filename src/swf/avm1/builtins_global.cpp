@@ -1,0 +1,239 @@
+// Global functions (parseInt, isNaN, escape, setInterval ...), Error, and
+// the input objects Key, Mouse and Stage.
+#include <cmath>
+#include <cstdio>
+
+#include "swf/avm1/vm.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+Value ParseInt(Vm& vm, Object*, Args args) {
+  const std::string s = vm.ToString(Arg(args, 0));
+  int radix = args.size() > 1 ? ToInt32(vm.ToNumber(args[1])) : 0;
+  std::size_t i = 0;
+  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  if (radix == 0) {
+    radix = 10;
+    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+      radix = 16;
+      i += 2;
+    } else if (i + 1 < s.size() && s[i] == '0') {
+      radix = 8;
+    }
+  } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' &&
+             (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    i += 2;
+  }
+  if (radix < 2 || radix > 36) return Value::Num(NAN);
+  double v = 0;
+  bool any = false;
+  for (; i < s.size(); ++i) {
+    const int c = std::tolower(static_cast<unsigned char>(s[i]));
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 'a' + 10 : 99;
+    if (d >= radix) break;
+    v = v * radix + d;
+    any = true;
+  }
+  if (!any) return Value::Num(NAN);
+  return Value::Num(negative ? -v : v);
+}
+
+Value ParseFloat(Vm& vm, Object*, Args args) {
+  const std::string s = vm.ToString(Arg(args, 0));
+  std::size_t i = 0;
+  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+  std::size_t j = i;
+  if (j < s.size() && (s[j] == '-' || s[j] == '+')) ++j;
+  bool digits = false, dot = false;
+  while (j < s.size() &&
+         (std::isdigit(static_cast<unsigned char>(s[j])) || (s[j] == '.' && !dot))) {
+    if (s[j] == '.') {
+      dot = true;
+    } else {
+      digits = true;
+    }
+    ++j;
+  }
+  if (!digits) return Value::Num(NAN);
+  if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+    std::size_t k = j + 1;
+    if (k < s.size() && (s[k] == '-' || s[k] == '+')) ++k;
+    if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
+      while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
+      j = k;
+    }
+  }
+  return Value::Num(std::strtod(s.substr(i, j - i).c_str(), nullptr));
+}
+
+Value IsNaN(Vm& vm, Object*, Args args) {
+  return Value::Bool(std::isnan(vm.ToNumber(Arg(args, 0))));
+}
+Value IsFinite(Vm& vm, Object*, Args args) {
+  return Value::Bool(std::isfinite(vm.ToNumber(Arg(args, 0))));
+}
+
+Value Escape(Vm& vm, Object*, Args args) {
+  const std::string s = vm.ToString(Arg(args, 0));
+  std::string out;
+  for (unsigned char c : s) {
+    if (std::isalnum(c)) {
+      out += static_cast<char>(c);
+    } else {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", c);
+      out += buf;
+    }
+  }
+  return Value::Str(out);
+}
+
+Value Unescape(Vm& vm, Object*, Args args) {
+  const std::string s = vm.ToString(Arg(args, 0));
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return Value::Str(out);
+}
+
+Value AddTimer(Vm& vm, Args args, bool once) {
+  Vm::Timer t;
+  std::size_t i = 0;
+  if (args.empty()) return {};
+  if (args[0].IsObject() && args[0].object->IsFunction()) {
+    t.target = args[0];
+    i = 1;
+  } else if (args.size() >= 2 && args[0].IsObject()) {
+    t.target = args[0];
+    t.method = vm.ToString(args[1]);
+    i = 2;
+  } else {
+    return {};
+  }
+  t.intervalMs = i < args.size() ? vm.ToNumber(args[i]) : 0;
+  if (!(t.intervalMs >= 0)) t.intervalMs = 0;
+  for (std::size_t k = i + 1; k < args.size(); ++k) t.args.push_back(args[k]);
+  t.dueMs = vm.timeMs + std::max(t.intervalMs, 1.0);
+  t.once = once;
+  t.id = vm.nextTimerId++;
+  if (vm.timers.size() >= 4096) return {};
+  vm.timers.push_back(std::move(t));
+  return Value::Num(vm.timers.back().id);
+}
+
+Value SetInterval(Vm& vm, Object*, Args args) { return AddTimer(vm, args, false); }
+Value SetTimeout(Vm& vm, Object*, Args args) { return AddTimer(vm, args, true); }
+
+Value ClearInterval(Vm& vm, Object*, Args args) {
+  const double id = vm.ToNumber(Arg(args, 0));
+  std::erase_if(vm.timers, [id](const Vm::Timer& t) { return t.id == id; });
+  return {};
+}
+
+Value ErrorCtor(Vm& vm, Object* self, Args args) {
+  if (self && !args.empty() && !args[0].IsUndefined()) vm.Set(self, "message", args[0]);
+  return {};
+}
+
+Value ErrorToString(Vm& vm, Object* self, Args) {
+  return Value::Str(vm.ToString(vm.Get(self, "message")));
+}
+
+// Broadcasts to listeners: addListener / removeListener on Key, Mouse, Stage.
+Value AddListener(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
+  Value list = vm.Get(self, "_listeners");
+  auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
+  if (!arr) {
+    arr = vm.NewArray();
+    self->Define(vm, "_listeners", Value::Obj(arr), kDontEnum);
+  }
+  for (const Value& v : arr->elements) {
+    if (v.object == args[0].object) return Value::Bool(true);
+  }
+  arr->elements.push_back(args[0]);
+  return Value::Bool(true);
+}
+
+Value RemoveListener(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  Value list = vm.Get(self, "_listeners");
+  auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
+  if (!arr) return Value::Bool(false);
+  const std::size_t before = arr->elements.size();
+  std::erase_if(arr->elements, [&](const Value& v) { return v.object == args[0].object; });
+  return Value::Bool(arr->elements.size() != before);
+}
+
+Value KeyIsDown(Vm&, Object*, Args) { return Value::Bool(false); }
+Value KeyGetCode(Vm&, Object*, Args) { return Value::Num(0); }
+
+Value MouseHide(Vm& vm, Object*, Args) {
+  vm.cursorHidden = true;
+  return Value::Num(1);
+}
+Value MouseShow(Vm& vm, Object*, Args) {
+  vm.cursorHidden = false;
+  return Value::Num(0);
+}
+
+Object* InputObject(Vm& vm, const char* name) {
+  Object* o = vm.NewObject();
+  vm.Method(o, "addListener", AddListener);
+  vm.Method(o, "removeListener", RemoveListener);
+  vm.global->Define(vm, name, Value::Obj(o), kDontEnum);
+  return o;
+}
+
+}  // namespace
+
+void InstallGlobalFunctions(Vm& vm) {
+  const std::pair<const char*, NativeFn> fns[] = {{"parseInt", ParseInt},
+                                                  {"parseFloat", ParseFloat},
+                                                  {"isNaN", IsNaN},
+                                                  {"isFinite", IsFinite},
+                                                  {"escape", Escape},
+                                                  {"unescape", Unescape},
+                                                  {"setInterval", SetInterval},
+                                                  {"clearInterval", ClearInterval},
+                                                  {"setTimeout", SetTimeout},
+                                                  {"clearTimeout", ClearInterval}};
+  for (const auto& [name, fn] : fns) vm.Method(vm.global, name, fn);
+
+  vm.errorProto = vm.NewObject();
+  FunctionObject* error = vm.NewNative(ErrorCtor, vm.errorProto);
+  vm.errorProto->Define(vm, "message", Value::Str("Error"), kDontEnum);
+  vm.errorProto->Define(vm, "name", Value::Str("Error"), kDontEnum);
+  vm.Method(vm.errorProto, "toString", ErrorToString);
+  vm.global->Define(vm, "Error", Value::Obj(error), kDontEnum);
+
+  vm.keyObject = InputObject(vm, "Key");
+  vm.Method(vm.keyObject, "isDown", KeyIsDown);
+  vm.Method(vm.keyObject, "getCode", KeyGetCode);
+  vm.Method(vm.keyObject, "getAscii", KeyGetCode);
+  const std::pair<const char*, int> keys[] = {
+      {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
+      {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},      {"INSERT", 45},
+      {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},     {"SHIFT", 16},
+      {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
+  for (const auto& [name, code] : keys)
+    vm.keyObject->Define(vm, name, Value::Num(code), kDontEnum | kDontDelete | kReadOnly);
+  vm.mouseObject = InputObject(vm, "Mouse");
+  vm.Method(vm.mouseObject, "hide", MouseHide);
+  vm.Method(vm.mouseObject, "show", MouseShow);
+  vm.stageObject = InputObject(vm, "Stage");
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,78 @@
+// Math: functions of numbers; random draws from the machine's repeatable generator.
+#include <cmath>
+#include <numbers>
+
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+double N(Vm& vm, Args args, std::size_t i) { return i < args.size() ? vm.ToNumber(args[i]) : NAN; }
+
+#define ORRIVEL_MATH1(name, expr)          \
+  Value name(Vm& vm, Object*, Args args) { \
+    const double x = N(vm, args, 0);       \
+    return Value::Num(expr);               \
+  }
+ORRIVEL_MATH1(Abs, std::fabs(x))
+ORRIVEL_MATH1(Acos, std::acos(x))
+ORRIVEL_MATH1(Asin, std::asin(x))
+ORRIVEL_MATH1(Atan, std::atan(x))
+ORRIVEL_MATH1(Ceil, std::ceil(x))
+ORRIVEL_MATH1(Cos, std::cos(x))
+ORRIVEL_MATH1(Exp, std::exp(x))
+ORRIVEL_MATH1(Floor, std::floor(x))
+ORRIVEL_MATH1(Log, std::log(x))
+ORRIVEL_MATH1(Round, std::floor(x + 0.5))
+ORRIVEL_MATH1(Sin, std::sin(x))
+ORRIVEL_MATH1(Sqrt, std::sqrt(x))
+ORRIVEL_MATH1(Tan, std::tan(x))
+#undef ORRIVEL_MATH1
+
+Value Atan2(Vm& vm, Object*, Args args) {
+  return Value::Num(std::atan2(N(vm, args, 0), N(vm, args, 1)));
+}
+Value Pow(Vm& vm, Object*, Args args) {
+  return Value::Num(std::pow(N(vm, args, 0), N(vm, args, 1)));
+}
+
+Value Max(Vm& vm, Object*, Args args) {
+  if (args.empty()) return Value::Num(-INFINITY);
+  const double a = N(vm, args, 0), b = args.size() > 1 ? N(vm, args, 1) : NAN;
+  if (std::isnan(a) || std::isnan(b)) return Value::Num(NAN);
+  return Value::Num(a > b ? a : b);
+}
+
+Value Min(Vm& vm, Object*, Args args) {
+  if (args.empty()) return Value::Num(INFINITY);
+  const double a = N(vm, args, 0), b = args.size() > 1 ? N(vm, args, 1) : NAN;
+  if (std::isnan(a) || std::isnan(b)) return Value::Num(NAN);
+  return Value::Num(a < b ? a : b);
+}
+
+Value Random(Vm& vm, Object*, Args) { return Value::Num(vm.Random()); }
+
+}  // namespace
+
+void InstallMathBuiltins(Vm& vm) {
+  Object* math = vm.NewObject();
+  const std::pair<const char*, NativeFn> fns[] = {
+      {"abs", Abs},   {"acos", Acos}, {"asin", Asin}, {"atan", Atan},     {"atan2", Atan2},
+      {"ceil", Ceil}, {"cos", Cos},   {"exp", Exp},   {"floor", Floor},   {"log", Log},
+      {"max", Max},   {"min", Min},   {"pow", Pow},   {"random", Random}, {"round", Round},
+      {"sin", Sin},   {"sqrt", Sqrt}, {"tan", Tan}};
+  for (const auto& [name, fn] : fns) vm.Method(math, name, fn);
+  const uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
+  math->Define(vm, "E", Value::Num(std::numbers::e), constant);
+  math->Define(vm, "LN10", Value::Num(std::numbers::ln10), constant);
+  math->Define(vm, "LN2", Value::Num(std::numbers::ln2), constant);
+  math->Define(vm, "LOG10E", Value::Num(std::numbers::log10e), constant);
+  math->Define(vm, "LOG2E", Value::Num(std::numbers::log2e), constant);
+  math->Define(vm, "PI", Value::Num(std::numbers::pi), constant);
+  math->Define(vm, "SQRT1_2", Value::Num(1 / std::numbers::sqrt2), constant);
+  math->Define(vm, "SQRT2", Value::Num(std::numbers::sqrt2), constant);
+  vm.global->Define(vm, "Math", Value::Obj(math), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

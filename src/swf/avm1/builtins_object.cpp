@@ -1,0 +1,211 @@
+// Object, Function, Boolean, Number and ASSetPropFlags.
+#include <cmath>
+#include <limits>
+
+#include "swf/avm1/vm.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+Value ObjectCtor(Vm& vm, Object* self, Args args) {
+  if (!args.empty() && args[0].IsObject()) return args[0];
+  if (!args.empty() && !args[0].IsNullish()) return Value::Obj(vm.ToObject(args[0]));
+  return Value::Obj(self ? self : vm.NewObject());
+}
+
+Value ObjectToString(Vm& vm, Object* self, Args) {
+  if (!self) return Value::Str("[object Object]");
+  if (auto* box = dynamic_cast<BoxObject*>(self); box && !box->isDate)
+    return Value::Str(vm.ToString(box->primitive));
+  return Value::Str(self->TypeName());
+}
+
+Value ObjectValueOf(Vm&, Object* self, Args) {
+  if (auto* box = dynamic_cast<BoxObject*>(self)) return box->primitive;
+  return Value::Obj(self);
+}
+
+Value HasOwnProperty(Vm& vm, Object* self, Args args) {
+  return Value::Bool(self && !args.empty() && self->HasOwn(vm, vm.ToString(args[0])));
+}
+
+Value IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  Property* p = self->FindProperty(vm, vm.ToString(args[0]));
+  return Value::Bool(p && !(p->flags & kDontEnum));
+}
+
+Value IsPrototypeOf(Vm&, Object* self, Args args) {
+  if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
+  int guard = 0;
+  for (Object* p = args[0].object->proto; p && guard < 256; p = p->proto, ++guard) {
+    if (p == self) return Value::Bool(true);
+  }
+  return Value::Bool(false);
+}
+
+Value AddProperty(Vm& vm, Object* self, Args args) {
+  if (!self || args.size() < 2) return Value::Bool(false);
+  const std::string name = vm.ToString(args[0]);
+  const Value getter = args[1];
+  const Value setter = Arg(args, 2);
+  if (name.empty() || !getter.IsObject() || !getter.object->IsFunction()) return Value::Bool(false);
+  if (!setter.IsNullish() && !(setter.IsObject() && setter.object->IsFunction()))
+    return Value::Bool(false);
+  self->Define(vm, name, Value{}, 0);
+  Property* p = self->FindProperty(vm, name);
+  p->getter = getter.object;
+  p->setter = setter.IsObject() ? setter.object : nullptr;
+  if (!p->setter) p->flags |= kReadOnly;
+  return Value::Bool(true);
+}
+
+Value RegisterClass(Vm& vm, Object*, Args args) {
+  const auto& exports = vm.ctx.movie->exports;
+  const auto it = exports.find(vm.ToString(Arg(args, 0)));
+  if (it == exports.end()) return Value::Bool(false);
+  const Value cls = Arg(args, 1);
+  if (cls.IsObject() && cls.object->IsFunction()) {
+    vm.classByCharacter[it->second] = cls.object;
+  } else {
+    vm.classByCharacter.erase(it->second);
+  }
+  return Value::Bool(true);
+}
+
+Value FunctionCall(Vm& vm, Object* self, Args args) {
+  const Value thisV = Arg(args, 0);
+  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value{} : thisV,
+                 args.size() > 1 ? args.subspan(1) : Args{});
+}
+
+Value FunctionApply(Vm& vm, Object* self, Args args) {
+  const Value thisV = Arg(args, 0);
+  std::vector<Value> list;
+  if (args.size() > 1 && args[1].IsObject()) {
+    const double n = vm.ToNumber(vm.Get(args[1].object, "length"));
+    for (int i = 0; i < n && i < 65536; ++i)
+      list.push_back(vm.Get(args[1].object, std::to_string(i)));
+  }
+  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value{} : thisV, list);
+}
+
+Value Box(Vm& vm, Object* self, const Value& primitive) {
+  if (auto* box = dynamic_cast<BoxObject*>(self);
+      box && !box->isDate && box->primitive.IsUndefined()) {
+    box->primitive = primitive;
+    return Value::Obj(box);
+  }
+  (void)vm;
+  return primitive;
+}
+
+Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
+
+Value BooleanCtor(Vm& vm, Object* self, Args args) {
+  const Value v = Value::Bool(!args.empty() && vm.ToBoolean(args[0]));
+  return Box(vm, self, v);
+}
+
+Value NumberCtor(Vm& vm, Object* self, Args args) {
+  const Value v = Value::Num(args.empty() ? 0 : vm.ToNumber(args[0]));
+  return Box(vm, self, v);
+}
+
+Value Primitive(Object* self) {
+  if (auto* box = dynamic_cast<BoxObject*>(self)) return box->primitive;
+  return {};
+}
+
+Value NumberToStringMethod(Vm& vm, Object* self, Args args) {
+  const Value p = Primitive(self);
+  if (p.type != Type::Number) return Value::Str(vm.ToString(p));
+  const int radix = args.empty() || args[0].IsUndefined() ? 10 : ClampToInt(vm.ToNumber(args[0]));
+  return Value::Str(NumberToRadix(p.number, radix));
+}
+
+Value PrimitiveValueOf(Vm&, Object* self, Args) { return Primitive(self); }
+
+Value BooleanToString(Vm& vm, Object* self, Args) {
+  return Value::Str(vm.ToString(Primitive(self)));
+}
+
+Value SetPropFlags(Vm& vm, Object*, Args args) {
+  if (args.size() < 3 || !args[0].IsObject()) return {};
+  Object* obj = args[0].object;
+  const int set = ToInt32(vm.ToNumber(args[2]));
+  const int clear = args.size() > 3 ? ToInt32(vm.ToNumber(args[3])) : 0;
+  std::vector<std::string> names;
+  if (args[1].IsNullish()) {
+    for (Property& p : obj->Properties()) names.push_back(p.name);
+  } else if (args[1].IsObject()) {
+    const double n = vm.ToNumber(vm.Get(args[1].object, "length"));
+    for (int i = 0; i < n && i < 65536; ++i)
+      names.push_back(vm.ToString(vm.Get(args[1].object, std::to_string(i))));
+  } else {
+    std::string list = vm.ToString(args[1]);
+    std::size_t start = 0;
+    while (start <= list.size()) {
+      const std::size_t comma = list.find(',', start);
+      names.push_back(list.substr(start, comma - start));
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+  }
+  for (const std::string& name : names) {
+    if (Property* p = obj->FindProperty(vm, name)) {
+      p->flags = static_cast<uint8_t>((p->flags & ~clear) | set) & 7;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+void InstallObjectBuiltins(Vm& vm) {
+  Object* op = vm.objectProto;
+  FunctionObject* object = vm.NewNative(ObjectCtor, op);
+  vm.Method(op, "toString", ObjectToString);
+  vm.Method(op, "toLocaleString", ObjectToString);
+  vm.Method(op, "valueOf", ObjectValueOf);
+  vm.Method(op, "hasOwnProperty", HasOwnProperty);
+  vm.Method(op, "isPropertyEnumerable", IsPropertyEnumerable);
+  vm.Method(op, "isPrototypeOf", IsPrototypeOf);
+  vm.Method(op, "addProperty", AddProperty);
+  vm.Method(object, "registerClass", RegisterClass);
+  vm.global->Define(vm, "Object", Value::Obj(object), kDontEnum);
+
+  Object* fp = vm.functionProto;
+  FunctionObject* function = vm.NewNative(ObjectCtor, fp);
+  vm.Method(fp, "call", FunctionCall);
+  vm.Method(fp, "apply", FunctionApply);
+  vm.global->Define(vm, "Function", Value::Obj(function), kDontEnum);
+
+  vm.booleanProto = vm.NewObject();
+  FunctionObject* boolean = vm.NewNative(BooleanCtor, vm.booleanProto);
+  boolean->construct = MakeBox;
+  vm.Method(vm.booleanProto, "toString", BooleanToString);
+  vm.Method(vm.booleanProto, "valueOf", PrimitiveValueOf);
+  vm.global->Define(vm, "Boolean", Value::Obj(boolean), kDontEnum);
+
+  vm.numberProto = vm.NewObject();
+  FunctionObject* number = vm.NewNative(NumberCtor, vm.numberProto);
+  number->construct = MakeBox;
+  vm.Method(vm.numberProto, "toString", NumberToStringMethod);
+  vm.Method(vm.numberProto, "valueOf", PrimitiveValueOf);
+  const uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
+  number->Define(vm, "MAX_VALUE", Value::Num(std::numeric_limits<double>::max()), constant);
+  number->Define(vm, "MIN_VALUE", Value::Num(std::numeric_limits<double>::denorm_min()), constant);
+  number->Define(vm, "NaN", Value::Num(NAN), constant);
+  number->Define(vm, "POSITIVE_INFINITY", Value::Num(INFINITY), constant);
+  number->Define(vm, "NEGATIVE_INFINITY", Value::Num(-INFINITY), constant);
+  vm.global->Define(vm, "Number", Value::Obj(number), kDontEnum);
+
+  vm.global->Define(vm, "ASSetPropFlags", Value::Obj(vm.NewNative(SetPropFlags)), kDontEnum);
+  vm.global->Define(vm, "NaN", Value::Num(NAN), kDontEnum);
+  vm.global->Define(vm, "Infinity", Value::Num(INFINITY), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,200 @@
+// String and its methods (on bytes: movies in the corpus trace ASCII text).
+#include <algorithm>
+#include <cmath>
+
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+std::string Self(Vm& vm, Object* self) {
+  if (auto* box = dynamic_cast<BoxObject*>(self)) return vm.ToString(box->primitive);
+  return self ? vm.ToString(Value::Obj(self)) : std::string();
+}
+
+Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
+
+Value StringCtor(Vm& vm, Object* self, Args args) {
+  const Value v = Value::Str(args.empty() ? std::string() : vm.ToString(args[0]));
+  if (auto* box = dynamic_cast<BoxObject*>(self); box && box->primitive.IsUndefined()) {
+    box->primitive = v;
+    box->Define(vm, "length", Value::Num(static_cast<double>(v.string.size())), kDontEnum);
+    return Value::Obj(box);
+  }
+  return v;
+}
+
+Value ValueOf(Vm& vm, Object* self, Args) { return Value::Str(Self(vm, self)); }
+
+double Int(Vm& vm, const Value& v) {
+  const double n = vm.ToNumber(v);
+  return std::isnan(n) ? 0 : std::trunc(n);
+}
+
+Value CharAt(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  const double i = Int(vm, Arg(args, 0));
+  if (i < 0 || i >= static_cast<double>(s.size())) return Value::Str("");
+  return Value::Str(std::string(1, s[static_cast<std::size_t>(i)]));
+}
+
+Value CharCodeAt(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  const double i = Int(vm, Arg(args, 0));
+  if (i < 0 || i >= static_cast<double>(s.size())) return Value::Num(NAN);
+  return Value::Num(static_cast<uint8_t>(s[static_cast<std::size_t>(i)]));
+}
+
+Value IndexOf(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  const std::string what = vm.ToString(Arg(args, 0));
+  const double from = std::clamp(Int(vm, Arg(args, 1)), 0.0, static_cast<double>(s.size()));
+  const std::size_t at = s.find(what, static_cast<std::size_t>(from));
+  return Value::Num(at == std::string::npos ? -1 : static_cast<double>(at));
+}
+
+Value LastIndexOf(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  const std::string what = vm.ToString(Arg(args, 0));
+  std::size_t from = std::string::npos;
+  if (args.size() > 1) {
+    const double f = Int(vm, args[1]);
+    if (f < 0) return Value::Num(-1);
+    from = static_cast<std::size_t>(std::min(f, 1e9));
+  }
+  const std::size_t at = s.rfind(what, from);
+  return Value::Num(at == std::string::npos ? -1 : static_cast<double>(at));
+}
+
+Value Substr(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  const double size = static_cast<double>(s.size());
+  double from = Int(vm, Arg(args, 0));
+  if (from < 0) from = std::max(0.0, size + from);
+  from = std::min(from, size);
+  double len = args.size() > 1 && !args[1].IsUndefined() ? Int(vm, args[1]) : size;
+  if (len < 0) len = std::max(0.0, size - from + len);
+  len = std::min(len, size - from);
+  return Value::Str(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(len)));
+}
+
+Value Substring(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  const double size = static_cast<double>(s.size());
+  double from = std::clamp(Int(vm, Arg(args, 0)), 0.0, size);
+  double to =
+      args.size() > 1 && !args[1].IsUndefined() ? std::clamp(Int(vm, args[1]), 0.0, size) : size;
+  if (from > to) std::swap(from, to);
+  return Value::Str(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+}
+
+Value Slice(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  const double size = static_cast<double>(s.size());
+  const auto rel = [&](const Value& v, double fallback) {
+    if (v.IsUndefined()) return fallback;
+    const double n = Int(vm, v);
+    return n < 0 ? std::max(0.0, size + n) : std::min(n, size);
+  };
+  const double from = rel(Arg(args, 0), 0), to = rel(Arg(args, 1), size);
+  if (from >= to) return Value::Str("");
+  return Value::Str(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+}
+
+Value Split(Vm& vm, Object* self, Args args) {
+  const std::string s = Self(vm, self);
+  std::vector<Value> parts;
+  if (args.empty() || args[0].IsUndefined()) {
+    parts.push_back(Value::Str(s));
+    return Value::Obj(vm.NewArray(std::move(parts)));
+  }
+  const std::string sep = vm.ToString(args[0]);
+  const double limit = args.size() > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : 1e9;
+  if (sep.empty()) {
+    for (char c : s) {
+      if (static_cast<double>(parts.size()) >= limit) break;
+      parts.push_back(Value::Str(std::string(1, c)));
+    }
+  } else {
+    std::size_t start = 0;
+    while (static_cast<double>(parts.size()) < limit) {
+      const std::size_t at = s.find(sep, start);
+      parts.push_back(Value::Str(s.substr(start, at - start)));
+      if (at == std::string::npos) break;
+      start = at + sep.size();
+    }
+  }
+  return Value::Obj(vm.NewArray(std::move(parts)));
+}
+
+Value ToUpper(Vm& vm, Object* self, Args) {
+  std::string s = Self(vm, self);
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return Value::Str(s);
+}
+
+Value ToLower(Vm& vm, Object* self, Args) {
+  std::string s = Self(vm, self);
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return Value::Str(s);
+}
+
+Value Concat(Vm& vm, Object* self, Args args) {
+  std::string s = Self(vm, self);
+  for (const Value& v : args) {
+    s += vm.ToString(v);
+    if (s.size() > vm.limits.maxElements) break;
+  }
+  if (!vm.Charge(s.size())) return {};
+  return Value::Str(s);
+}
+
+void AppendUtf8(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+Value FromCharCode(Vm& vm, Object*, Args args) {
+  std::string s;
+  for (const Value& v : args) {
+    const uint32_t c = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & 0xFFFF;
+    if (c == 0) break;
+    AppendUtf8(s, c);
+  }
+  return Value::Str(s);
+}
+
+}  // namespace
+
+void InstallStringBuiltins(Vm& vm) {
+  Object* proto = vm.NewObject();
+  vm.stringProto = proto;
+  FunctionObject* string = vm.NewNative(StringCtor, proto);
+  string->construct = MakeBox;
+  vm.Method(proto, "toString", ValueOf);
+  vm.Method(proto, "valueOf", ValueOf);
+  vm.Method(proto, "charAt", CharAt);
+  vm.Method(proto, "charCodeAt", CharCodeAt);
+  vm.Method(proto, "indexOf", IndexOf);
+  vm.Method(proto, "lastIndexOf", LastIndexOf);
+  vm.Method(proto, "substr", Substr);
+  vm.Method(proto, "substring", Substring);
+  vm.Method(proto, "slice", Slice);
+  vm.Method(proto, "split", Split);
+  vm.Method(proto, "toUpperCase", ToUpper);
+  vm.Method(proto, "toLowerCase", ToLower);
+  vm.Method(proto, "concat", Concat);
+  vm.Method(string, "fromCharCode", FromCharCode);
+  vm.global->Define(vm, "String", Value::Obj(string), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,346 @@
+#include "swf/avm1/clip_object.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "swf/avm1/vm.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+constexpr const char* kPropertyNames[] = {
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse"};
+constexpr int kPropertyCount = 22;
+
+double Round(double v, double unit) { return std::round(v / unit) * unit; }
+
+double ScaleX(const Matrix& m) { return std::sqrt(m.a * m.a + m.b * m.b); }
+double ScaleY(const Matrix& m) { return std::sqrt(m.c * m.c + m.d * m.d); }
+double RotationDegrees(const Matrix& m) { return std::atan2(m.b, m.a) * 180 / std::numbers::pi; }
+
+void SetScaleRotation(Matrix& m, double sx, double sy, double degrees) {
+  const double r = degrees * std::numbers::pi / 180;
+  const double skew = std::atan2(-m.c, m.d) - std::atan2(m.b, m.a);
+  m.a = sx * std::cos(r);
+  m.b = sx * std::sin(r);
+  m.c = -sy * std::sin(r + skew);
+  m.d = sy * std::cos(r + skew);
+}
+
+}  // namespace
+
+int ClipPropertyIndex(std::string_view name) {
+  for (int i = 0; i < kPropertyCount; ++i) {
+    if (name.size() == std::char_traits<char>::length(kPropertyNames[i])) {
+      bool same = true;
+      for (std::size_t k = 0; k < name.size() && same; ++k)
+        same = std::tolower(static_cast<unsigned char>(name[k])) == kPropertyNames[i][k];
+      if (same) return i;
+    }
+  }
+  return -1;
+}
+
+DisplayObject* ClipObject::Placement() const {
+  auto self = instance.lock();
+  if (!self) return nullptr;
+  auto parent = self->Parent();
+  if (!parent) return nullptr;
+  DisplayList& list = parent->MutableList();
+  if (auto it = list.find(self->depthHint); it != list.end() && it->second.instance == self)
+    return &it->second;
+  for (auto& [depth, obj] : list) {
+    if (obj.instance == self) {
+      self->depthHint = depth;
+      return &obj;
+    }
+  }
+  return nullptr;
+}
+
+ClipObject* ClipObject::Parent(Vm& vm) const {
+  auto self = instance.lock();
+  return self ? vm.ClipFor(self->Parent()) : nullptr;
+}
+
+ClipObject* ClipObject::Child(Vm& vm, std::string_view name) const {
+  auto self = instance.lock();
+  if (!self) return nullptr;
+  for (const auto& [depth, obj] : self->List()) {
+    if (obj.instance && !obj.name.empty() && vm.NamesEqual(obj.name, name))
+      return vm.ClipFor(obj.instance);
+  }
+  return nullptr;
+}
+
+std::string ClipObject::Path(Vm& vm) const {
+  std::vector<std::string> names;
+  auto t = instance.lock();
+  if (!t) return "";
+  while (t && !t->IsRoot()) {
+    const DisplayObject* p = vm.ClipFor(t)->Placement();
+    names.push_back(p ? p->name : "");
+    t = t->Parent();
+  }
+  std::string out = "_level0";
+  for (auto it = names.rbegin(); it != names.rend(); ++it) out += "." + *it;
+  return out;
+}
+
+Value ClipObject::GetIndexed(Vm& vm, int index) {
+  auto self = instance.lock();
+  if (!self) return {};
+  DisplayObject* p = Placement();
+  const Matrix m = p ? p->matrix : Matrix{};
+  switch (index) {
+    case 0:
+      return Value::Num(Round(m.tx / 20.0, 0.05));
+    case 1:
+      return Value::Num(Round(m.ty / 20.0, 0.05));
+    case 2:
+      return Value::Num(ScaleX(m) * 100);
+    case 3:
+      return Value::Num(ScaleY(m) * 100);
+    case 4:
+      return Value::Num(self->CurrentFrame() + 1);
+    case 5:
+    case 12:
+      return Value::Num(self->FrameCount());
+    case 6:
+      return Value::Num(p ? p->colorTransform.aMult * 100.0 / 256 : 100);
+    case 7:
+      return Value::Bool(p ? p->visible : true);
+    case 8:
+    case 9:
+      return Value::Num(0);
+    case 10:
+      return Value::Num(RotationDegrees(m));
+    case 11: {
+      std::string path = Path(vm);
+      path = path.substr(7);
+      for (char& c : path) {
+        if (c == '.') c = '/';
+      }
+      return Value::Str(path.empty() ? "/" : path);
+    }
+    case 13:
+      return Value::Str(p ? p->name : "");
+    case 14:
+      return Value::Str("");
+    case 15:
+      return Value::Str("file:///test.swf");
+    case 16:
+      return Value::Num(1);
+    case 17:
+      return Value::Num(1);
+    case 18:
+      return Value::Num(5);
+    case 19:
+      return Value::Str("HIGH");
+    case 20:
+    case 21:
+      return Value::Num(0);
+    default:
+      return {};
+  }
+}
+
+void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
+  DisplayObject* p = Placement();
+  if (!p) return;
+  const double n = vm.ToNumber(v);
+  Matrix& m = p->matrix;
+  switch (index) {
+    case 0:
+      if (std::isfinite(n)) m.tx = std::round(n * 20);
+      break;
+    case 1:
+      if (std::isfinite(n)) m.ty = std::round(n * 20);
+      break;
+    case 2:
+      if (std::isfinite(n)) SetScaleRotation(m, n / 100, ScaleY(m), RotationDegrees(m));
+      break;
+    case 3:
+      if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), n / 100, RotationDegrees(m));
+      break;
+    case 6:
+      if (std::isfinite(n))
+        p->colorTransform.aMult = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+      break;
+    case 7:
+      p->visible = vm.ToBoolean(v);
+      break;
+    case 10:
+      if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
+      break;
+    case 13:
+      p->name = vm.ToString(v);
+      break;
+    default:
+      return;
+  }
+  p->scripted = true;
+}
+
+bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
+  if (!name.empty() && name[0] == '_') {
+    const int index = ClipPropertyIndex(name);
+    if (index >= 0) {
+      out = GetIndexed(vm, index);
+      return true;
+    }
+    if (vm.NamesEqual(name, "_parent")) {
+      out = Value::Obj(Parent(vm));
+      return true;
+    }
+    if (vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_level0")) {
+      out = Value::Obj(vm.RootClip());
+      return true;
+    }
+    if (vm.NamesEqual(name, "_global")) {
+      out = Value::Obj(vm.global);
+      return true;
+    }
+  }
+  if (Object::GetOwn(vm, name, out)) return true;
+  if (ClipObject* child = Child(vm, name)) {
+    out = Value::Obj(child);
+    return true;
+  }
+  return false;
+}
+
+bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
+  if (!name.empty() && name[0] == '_' &&
+      (ClipPropertyIndex(name) >= 0 || vm.NamesEqual(name, "_parent") ||
+       vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_global")))
+    return true;
+  return Object::HasOwn(vm, name) || Child(vm, name) != nullptr;
+}
+
+bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+  if (!name.empty() && name[0] == '_') {
+    const int index = ClipPropertyIndex(name);
+    if (index >= 0) {
+      SetIndexed(vm, index, v);
+      return true;
+    }
+  }
+  return Object::SetOwn(vm, name, v);
+}
+
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+  ClipObject* cur = base;
+  if (!path.empty() && path.front() == '/') {
+    cur = vm.RootClip();
+    path.remove_prefix(1);
+  }
+  while (cur && !path.empty()) {
+    std::size_t cut = path.find_first_of("/.:");
+    if (path.starts_with("..")) cut = path.size() > 2 ? 2 : std::string_view::npos;
+    const std::string_view seg = path.substr(0, cut);
+    path = cut == std::string_view::npos ? std::string_view{} : path.substr(cut + 1);
+    if (seg.empty() || seg == "this") continue;
+    if (seg == "..") {
+      cur = cur->Parent(vm);
+    } else if (vm.NamesEqual(seg, "_root") || vm.NamesEqual(seg, "_level0")) {
+      cur = vm.RootClip();
+    } else if (vm.NamesEqual(seg, "_parent")) {
+      cur = cur->Parent(vm);
+    } else {
+      ClipObject* child = cur->Child(vm, seg);
+      if (!child) {
+        // A variable holding a clip also works as a path step.
+        Value v;
+        if (cur->Object::GetOwn(vm, seg, v) && v.IsObject() && v.object->IsClip()) {
+          child = static_cast<ClipObject*>(v.object);
+        }
+      }
+      cur = child;
+    }
+  }
+  return cur;
+}
+
+void ClipSetPlaying(ClipObject* clip, bool playing) {
+  if (auto t = clip ? clip->Instance() : nullptr) t->SetPlaying(playing);
+}
+
+void ClipGotoFrame(ClipObject* clip, int frame, bool play) {
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return;
+  t->GotoFrame(frame);
+  t->SetPlaying(play);
+}
+
+void ClipStep(ClipObject* clip, int delta) {
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return;
+  const int to = t->CurrentFrame() + delta;
+  if (to >= 0 && to < t->FrameCount()) t->GotoFrame(to);
+  t->SetPlaying(false);
+}
+
+namespace {
+// The clip and 0-based frame a goto value names; frame -1 when none.
+int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
+  if (v.type != Type::String) {
+    const double n = vm.ToNumber(v);
+    if (!std::isfinite(n)) return -1;
+    return static_cast<int>(std::clamp(std::trunc(n) + bias - 1, 0.0, 65535.0));
+  }
+  std::string what = v.string;
+  const std::size_t colon = what.rfind(':');
+  if (colon != std::string::npos) {
+    clip = ResolveTarget(vm, clip, std::string_view(what).substr(0, colon));
+    what.erase(0, colon + 1);
+  }
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return -1;
+  const double n = StringToNumber(what, 7);
+  if (!std::isnan(n)) return static_cast<int>(std::clamp(std::trunc(n) + bias - 1, 0.0, 65535.0));
+  return t->FindLabel(what);
+}
+}  // namespace
+
+void ClipGotoValue(Vm& vm, ClipObject* clip, const Value& frame, bool play, int bias) {
+  const int f = FrameOf(vm, clip, frame, bias);
+  if (f >= 0) ClipGotoFrame(clip, f, play);
+}
+
+void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame) {
+  const int f = FrameOf(vm, clip, frame, 0);
+  auto t = clip ? clip->Instance() : nullptr;
+  if (f < 0 || !t) return;
+  for (const auto* bytes : t->FrameActions(f)) vm.RunBlock(*bytes, clip);
+}
+
+ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, int depth) {
+  auto t = clip ? clip->Instance() : nullptr;
+  DisplayObject* p = clip ? clip->Placement() : nullptr;
+  depth += 16384;  // script depths start below the timeline's
+  if (!t || !p || depth < 0 || depth > 65535) return nullptr;
+  auto parent = t->Parent();
+  const DisplayObject like = *p;
+  auto made = parent->PlaceClip(like.characterId, static_cast<uint16_t>(depth), name, &like);
+  return made ? vm.ClipFor(made) : nullptr;
+}
+
+void ClipRemove(Vm&, ClipObject* clip) {
+  DisplayObject* p = clip ? clip->Placement() : nullptr;
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!p || !t) return;
+  t->Parent()->RemoveDepth(p->depth);
+}
+
+void ClipStartDrag(Vm&, ClipObject*, bool, const double*) {}
+void ClipStopDrag(Vm&) {}
+
+}  // namespace orrivel::swf::avm1

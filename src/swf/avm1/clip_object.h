@@ -1,0 +1,62 @@
+// The script side of a movie clip (or the main timeline): its variables,
+// its properties (_x, _alpha, _currentframe ...) and its named children.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "swf/avm1/object.h"
+
+namespace orrivel::swf {
+class TimelineInstance;
+struct DisplayObject;
+}  // namespace orrivel::swf
+
+namespace orrivel::swf::avm1 {
+
+class ClipObject : public Object {
+ public:
+  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
+  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
+  bool HasOwn(Vm& vm, std::string_view name) override;
+  bool IsClip() const override { return true; }
+  const char* TypeName() const override { return "[object Object]"; }
+
+  std::shared_ptr<TimelineInstance> Instance() const { return instance.lock(); }
+  // The display-list entry that shows this clip in its parent; null for the
+  // root or a removed clip.
+  DisplayObject* Placement() const;
+  // "_level0.a.b", as targetPath and trace print a clip.
+  std::string Path(Vm& vm) const;
+  ClipObject* Parent(Vm& vm) const;
+  ClipObject* Child(Vm& vm, std::string_view name) const;
+
+  // Properties by the index GetProperty / SetProperty use (0 = _x ... 21).
+  Value GetIndexed(Vm& vm, int index);
+  void SetIndexed(Vm& vm, int index, const Value& v);
+
+  std::weak_ptr<TimelineInstance> instance;
+};
+
+// Index of a property name (_x = 0 ... _ymouse = 21), or -1.
+int ClipPropertyIndex(std::string_view name);
+
+// Resolves a target path ("/a/b", "../c", "_root.a.b", "a:b" without the
+// variable) from a clip; null when it names no clip.
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path);
+
+// Timeline control on a clip, as the actions and MovieClip methods use it.
+void ClipSetPlaying(ClipObject* clip, bool playing);
+void ClipGotoFrame(ClipObject* clip, int frame, bool play);  // 0-based
+// A frame by value: 1-based number, label, or "path:frame"; bias shifts numbers.
+void ClipGotoValue(Vm& vm, ClipObject* clip, const Value& frame, bool play, int bias = 0);
+void ClipStep(ClipObject* clip, int delta);  // nextFrame / prevFrame
+// Runs the actions of a frame of the clip now (the Call action).
+void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame);
+ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, int depth);
+void ClipRemove(Vm& vm, ClipObject* clip);
+void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds);
+void ClipStopDrag(Vm& vm);
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,1110 @@
+#include "swf/avm1/interpreter.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "swf/avm1/clip_object.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+enum class Flow { Normal, Return, Throw, Abort };
+
+constexpr std::size_t kMaxStack = 1u << 14;
+
+// DefineFunction2 flags.
+enum : uint16_t {
+  kPreloadThis = 0x0001,
+  kSuppressThis = 0x0002,
+  kPreloadArguments = 0x0004,
+  kSuppressArguments = 0x0008,
+  kPreloadSuper = 0x0010,
+  kSuppressSuper = 0x0020,
+  kPreloadRoot = 0x0040,
+  kPreloadParent = 0x0080,
+  kPreloadGlobal = 0x0100,
+};
+
+// `super` inside a method: members come from above the method's home, and
+// calls keep the original `this`.
+class SuperObject : public Object {
+ public:
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    if (self.object) out.push_back(self.object);
+    if (home) out.push_back(home);
+  }
+  Value self;
+  Object* home = nullptr;
+};
+
+// Reads fields of one action's payload; reads past the end give zeros.
+struct Payload {
+  std::span<const uint8_t> data;
+  std::size_t pos = 0;
+  bool failed = false;
+  uint8_t U8() {
+    if (pos >= data.size()) {
+      failed = true;
+      return 0;
+    }
+    return data[pos++];
+  }
+  uint16_t U16() {
+    const uint16_t lo = U8();
+    return static_cast<uint16_t>(lo | U8() << 8);
+  }
+  uint32_t U32() {
+    const uint32_t lo = U16();
+    return lo | static_cast<uint32_t>(U16()) << 16;
+  }
+  std::string String() {
+    std::string s;
+    while (pos < data.size() && data[pos] != 0) s += static_cast<char>(data[pos++]);
+    if (pos < data.size()) {
+      ++pos;
+    } else {
+      failed = true;
+    }
+    return s;
+  }
+  bool AtEnd() const { return pos >= data.size(); }
+};
+
+struct Activation {
+  Vm& vm;
+  std::span<const uint8_t> code;
+  std::size_t pc = 0;
+  std::vector<Object*> scope;  // outermost first
+  int clipSlot = -1;           // the scope entry a tell-target replaces
+  ClipObject* base = nullptr;  // the clip the code belongs to
+  ClipObject* target = nullptr;
+  Value self;
+  Object* locals = nullptr;  // where DefineLocal and new variables go
+  std::vector<Value> registers;
+  std::shared_ptr<const std::vector<std::string>> constants;
+  std::vector<Value> stack;
+  FunctionObject* callee = nullptr;
+  Object* home = nullptr;
+  bool suppressThis = false;
+  Value result;
+
+  explicit Activation(Vm& v) : vm(v) {}
+
+  Value Pop() {
+    if (stack.empty()) return {};
+    Value v = std::move(stack.back());
+    stack.pop_back();
+    return v;
+  }
+  void Push(Value v) {
+    // Copies of long text count against the frame's budget too.
+    if (v.type == Type::String) vm.Charge(v.string.size());
+    if (stack.size() >= kMaxStack) stack.erase(stack.begin());
+    stack.push_back(std::move(v));
+  }
+};
+
+Flow Run(Activation& a, std::size_t begin, std::size_t end);
+
+bool HasProperty(Vm& vm, Object* o, std::string_view name) {
+  int guard = 0;
+  for (; o && guard < 256; o = o->proto, ++guard) {
+    if (o->HasOwn(vm, name)) return true;
+  }
+  return false;
+}
+
+// A plain name through the scope chain, innermost first.
+bool LookupName(Activation& a, std::string_view name, Value& out) {
+  Vm& vm = a.vm;
+  if (vm.NamesEqual(name, "this")) {
+    out = a.suppressThis ? Value::Obj(a.base) : a.self;
+    return true;
+  }
+  if (vm.NamesEqual(name, "_global")) {
+    out = Value::Obj(vm.global);
+    return true;
+  }
+  if (vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_level0")) {
+    out = Value::Obj(vm.RootClip());
+    return true;
+  }
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    Object* o = a.scope[i];
+    if (o && HasProperty(vm, o, name)) {
+      out = vm.Get(o, name);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Splits "a.b.c" (dot syntax inside a variable name) for path lookups.
+bool HasPathChars(std::string_view name) {
+  return name.find_first_of(":/.") != std::string_view::npos && name != "..";
+}
+
+Value GetVariable(Activation& a, const std::string& name) {
+  Vm& vm = a.vm;
+  Value out;
+  if (HasPathChars(name) && !name.empty()) {
+    const std::size_t colon = name.rfind(':');
+    if (colon != std::string::npos) {
+      ClipObject* clip = ResolveTarget(vm, a.target, std::string_view(name).substr(0, colon));
+      return clip ? vm.Get(clip, std::string_view(name).substr(colon + 1)) : Value{};
+    }
+    if (name.find('/') != std::string::npos) {
+      return Value::Obj(ResolveTarget(vm, a.target, name));
+    }
+    // Dot path: the first part through the scope chain, the rest as members.
+    std::size_t start = 0, dot = name.find('.');
+    if (!LookupName(a, std::string_view(name).substr(0, dot), out)) return {};
+    while (dot != std::string::npos) {
+      start = dot + 1;
+      dot = name.find('.', start);
+      out = vm.GetMember(out, std::string_view(name).substr(start, dot - start));
+    }
+    return out;
+  }
+  if (LookupName(a, name, out)) return out;
+  return {};
+}
+
+void SetVariable(Activation& a, const std::string& name, const Value& v) {
+  Vm& vm = a.vm;
+  if (HasPathChars(name)) {
+    const std::size_t colon = name.rfind(':');
+    const std::size_t dot = name.rfind('.');
+    const std::size_t cut = colon != std::string::npos ? colon : dot;
+    if (cut != std::string::npos) {
+      const std::string path = name.substr(0, cut);
+      Value owner;
+      if (colon != std::string::npos || path.find('/') != std::string::npos) {
+        owner = Value::Obj(ResolveTarget(vm, a.target, path));
+      } else {
+        owner = GetVariable(a, path);
+      }
+      vm.SetMember(owner, std::string_view(name).substr(cut + 1), v);
+      return;
+    }
+  }
+  for (std::size_t i = a.scope.size(); i-- > 1;) {
+    Object* o = a.scope[i];
+    if (o && o->HasOwn(vm, name)) {
+      vm.Set(o, name, v);
+      return;
+    }
+  }
+  // A new variable (not declared with var) belongs to the timeline, even
+  // inside a function: the innermost clip of the scope chain.
+  for (std::size_t i = a.scope.size(); i-- > 1;) {
+    if (a.scope[i] && a.scope[i]->IsClip()) {
+      vm.Set(a.scope[i], name, v);
+      return;
+    }
+  }
+  vm.Set(a.target ? a.target : a.locals, name, v);
+}
+
+Object* MakeArguments(Vm& vm, Args args, FunctionObject* callee) {
+  ArrayObject* arr = vm.NewArray(std::vector<Value>(args.begin(), args.end()));
+  arr->Define(vm, "callee", Value::Obj(callee), kDontEnum);
+  return arr;
+}
+
+Object* MakeSuper(Vm& vm, const Value& self, Object* home) {
+  if (!home) return nullptr;
+  SuperObject* s = vm.New<SuperObject>();
+  s->self = self;
+  s->home = home;
+  s->proto = home->proto;
+  return s;
+}
+
+std::vector<Value> PopArgs(Activation& a) {
+  const double n = a.vm.ToNumber(a.Pop());
+  std::vector<Value> args;
+  const std::size_t count =
+      n > 0 ? static_cast<std::size_t>(std::min<double>(n, static_cast<double>(a.stack.size())))
+            : 0;
+  args.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) args.push_back(a.Pop());
+  return args;
+}
+
+// Calls a value's method, or the value itself when the name is empty.
+Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args args) {
+  Vm& vm = a.vm;
+  const bool noName = nameV.IsUndefined() || (nameV.type == Type::String && nameV.string.empty());
+  if (noName) {
+    if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr) {
+      const Value ctor = vm.Get(sup->home, "__constructor__");
+      vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
+      return vm.Call(ctor, sup->self, args);
+    }
+    return vm.Call(obj, Value{}, args);
+  }
+  const std::string name = vm.ToString(nameV);
+  if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr) {
+    Object* found = sup->home->proto;
+    while (found && !found->HasOwn(vm, name)) found = found->proto;
+    vm.callHome = found;
+    return vm.Call(vm.Get(sup->home->proto, name), sup->self, args);
+  }
+  Object* self = obj.IsObject() ? obj.object : vm.ToObject(obj);
+  if (!self) return {};
+  const Value fn = vm.Get(self, name);
+  Object* found = self;
+  int guard = 0;
+  while (found && !found->HasOwn(vm, name) && guard++ < 256) found = found->proto;
+  vm.callHome = found;
+  return vm.Call(fn, Value::Obj(self), args);
+}
+
+FunctionObject* DefineFunction(Activation& a, Payload& p, bool v2, std::size_t bodyStart,
+                               std::string& name) {
+  Vm& vm = a.vm;
+  auto code = std::make_shared<FunctionCode>();
+  name = p.String();
+  const uint16_t count = p.U16();
+  code->v2 = v2;
+  if (v2) {
+    code->registerCount = p.U8();
+    code->flags = p.U16();
+  }
+  for (uint16_t i = 0; i < count && !p.failed; ++i) {
+    code->paramRegisters.push_back(v2 ? p.U8() : 0);
+    code->params.push_back(p.String());
+  }
+  const uint16_t size = p.U16();
+  if (p.failed) return nullptr;
+  const std::size_t len = std::min<std::size_t>(size, a.code.size() - bodyStart);
+  code->body = a.code.subspan(bodyStart, len);
+  code->name = name;
+  code->constants = a.constants;
+  code->version = vm.version;
+  FunctionObject* f = vm.NewFunction();
+  f->code = std::move(code);
+  f->scope = a.scope;
+  if (a.clipSlot >= 0) f->scope[static_cast<std::size_t>(a.clipSlot)] = a.base;
+  f->clip = a.base;
+  a.pc = bodyStart + len;
+  return f;
+}
+
+void DoPush(Activation& a, Payload& p) {
+  while (!p.AtEnd() && !p.failed) {
+    const std::size_t before = a.stack.size();
+    const uint8_t type = p.U8();
+    switch (type) {
+      case 0:
+        a.Push(Value::Str(p.String()));
+        break;
+      case 1: {
+        a.Push(Value::Num(std::bit_cast<float>(p.U32())));
+        break;
+      }
+      case 2:
+        a.Push(Value::Null());
+        break;
+      case 3:
+        a.Push({});
+        break;
+      case 4: {
+        const uint8_t r = p.U8();
+        a.Push(r < a.registers.size() ? a.registers[r] : Value{});
+        break;
+      }
+      case 5:
+        a.Push(Value::Bool(p.U8() != 0));
+        break;
+      case 6: {
+        const uint64_t hi = p.U32();
+        a.Push(Value::Num(std::bit_cast<double>(hi << 32 | p.U32())));
+        break;
+      }
+      case 7:
+        a.Push(Value::Num(static_cast<int32_t>(p.U32())));
+        break;
+      case 8:
+      case 9: {
+        const uint16_t i = type == 8 ? p.U8() : p.U16();
+        if (a.constants && i < a.constants->size()) {
+          a.Push(Value::Str((*a.constants)[i]));
+        } else {
+          a.Push({});
+        }
+        break;
+      }
+      default:
+        return;
+    }
+    if (p.failed && a.stack.size() > before) a.stack.pop_back();  // cut short: not pushed
+  }
+}
+
+Value BoolResult(Vm& vm, bool b) {
+  return vm.version >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0);
+}
+
+void Enumerate(Activation& a, const Value& v) {
+  Vm& vm = a.vm;
+  a.Push(Value::Null());
+  if (!v.IsObject()) return;
+  std::vector<Object*> chain;
+  int guard = 0;
+  for (Object* o = v.object; o && guard < 256; o = o->proto, ++guard) chain.push_back(o);
+  std::vector<std::string> keys;
+  for (Object* o : chain) {
+    std::vector<std::string> own;
+    o->OwnKeys(vm, own);
+    for (std::string& k : own) {
+      if (std::none_of(keys.begin(), keys.end(),
+                       [&](const std::string& e) { return vm.NamesEqual(e, k); }))
+        keys.push_back(std::move(k));
+    }
+  }
+  for (const std::string& k : keys) a.Push(Value::Str(k));
+}
+
+ClipObject* TargetOf(Activation& a, const Value& v) {
+  if (v.IsObject() && v.object->IsClip()) return static_cast<ClipObject*>(v.object);
+  const std::string path = a.vm.ToString(v);
+  if (path.empty()) return a.target;
+  return ResolveTarget(a.vm, a.target, path);
+}
+
+void SetTargetClip(Activation& a, ClipObject* clip) {
+  a.target = clip;
+  a.vm.currentTarget = clip ? clip : a.base;
+  if (a.clipSlot >= 0) a.scope[static_cast<std::size_t>(a.clipSlot)] = clip ? clip : a.base;
+}
+
+// Runs [begin, end) with the action's flow; false when the run must stop.
+Flow RunTry(Activation& a, Payload& p, std::size_t next) {
+  Vm& vm = a.vm;
+  const uint8_t flags = p.U8();
+  const uint16_t trySize = p.U16(), catchSize = p.U16(), finallySize = p.U16();
+  std::string catchName;
+  uint8_t catchRegister = 0;
+  if (flags & 0x04) {
+    catchRegister = p.U8();
+  } else {
+    catchName = p.String();
+  }
+  const std::size_t tryEnd = std::min(next + trySize, a.code.size());
+  const std::size_t catchEnd = std::min(tryEnd + catchSize, a.code.size());
+  const std::size_t finallyEnd = std::min(catchEnd + finallySize, a.code.size());
+  a.pc = next;
+  if (vm.depth >= vm.limits.callDepth) {
+    vm.aborted_ = true;  // nested blocks count as calls: the native stack is finite
+    return Flow::Abort;
+  }
+  ++vm.depth;
+  Flow flow = Run(a, next, tryEnd);
+  std::size_t after = a.pc >= next && a.pc <= tryEnd ? finallyEnd : a.pc;
+  if (flow == Flow::Throw && (flags & 0x01)) {
+    const Value error = vm.thrown;
+    vm.thrown = {};
+    vm.throwing = false;
+    if (flags & 0x04) {
+      if (catchRegister < a.registers.size()) a.registers[catchRegister] = error;
+    } else {
+      SetVariable(a, catchName, error);
+    }
+    a.pc = tryEnd;
+    flow = Run(a, tryEnd, catchEnd);
+    after = a.pc >= tryEnd && a.pc <= catchEnd ? finallyEnd : a.pc;
+  }
+  if ((flags & 0x02) && flow != Flow::Abort) {
+    const Value pendingThrow = vm.thrown;
+    const bool wasThrowing = vm.throwing;
+    const Value pendingResult = a.result;
+    vm.throwing = false;
+    a.pc = catchEnd;
+    const Flow f = Run(a, catchEnd, finallyEnd);
+    if (f != Flow::Normal) {
+      --vm.depth;
+      return f;
+    }
+    vm.thrown = pendingThrow;
+    vm.throwing = wasThrowing;
+    a.result = pendingResult;
+    if (a.pc < catchEnd || a.pc > finallyEnd) after = a.pc;
+  }
+  a.pc = after;
+  --vm.depth;
+  return flow;
+}
+
+Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next);
+
+Flow Run(Activation& a, std::size_t begin, std::size_t end) {
+  Vm& vm = a.vm;
+  while (a.pc >= begin && a.pc < end) {
+    if (++vm.steps > vm.limits.stepsPerFrame || vm.aborted_) {
+      vm.aborted_ = true;
+      return Flow::Abort;
+    }
+    const uint8_t op = a.code[a.pc];
+    std::size_t next = a.pc + 1;
+    Payload p;
+    if (op >= 0x80) {
+      if (next + 2 > a.code.size()) return Flow::Normal;
+      const std::size_t len = a.code[next] | a.code[next + 1] << 8;
+      next += 2;
+      if (next + len > a.code.size()) return Flow::Normal;
+      p.data = a.code.subspan(next, len);
+      next += len;
+    }
+    if (op == 0) {
+      a.pc = a.code.size();
+      return Flow::Normal;
+    }
+    a.pc = next;
+    const Flow f = Step(a, op, p, next);
+    if (f != Flow::Normal) return f;
+    if (vm.throwing) return Flow::Throw;  // from a function called by this action
+  }
+  return Flow::Normal;
+}
+
+double Num(Activation& a, const Value& v) { return a.vm.ToNumber(v); }
+
+Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
+  Vm& vm = a.vm;
+  switch (op) {
+    case 0x04:  // NextFrame
+      ClipStep(a.target, 1);
+      break;
+    case 0x05:  // PrevFrame
+      ClipStep(a.target, -1);
+      break;
+    case 0x06:  // Play
+      ClipSetPlaying(a.target, true);
+      break;
+    case 0x07:  // Stop
+      ClipSetPlaying(a.target, false);
+      break;
+    case 0x08:  // ToggleQuality
+    case 0x09:  // StopSounds
+      break;
+    case 0x0A: {  // Add
+      const double b = Num(a, a.Pop());
+      a.Push(Value::Num(Num(a, a.Pop()) + b));
+      break;
+    }
+    case 0x0B: {
+      const double b = Num(a, a.Pop());
+      a.Push(Value::Num(Num(a, a.Pop()) - b));
+      break;
+    }
+    case 0x0C: {
+      const double b = Num(a, a.Pop());
+      a.Push(Value::Num(Num(a, a.Pop()) * b));
+      break;
+    }
+    case 0x0D: {  // Divide
+      const double b = Num(a, a.Pop());
+      const double x = Num(a, a.Pop());
+      if (b == 0 && vm.version < 5) {
+        a.Push(Value::Str("#ERROR#"));
+      } else {
+        a.Push(Value::Num(x / b));
+      }
+      break;
+    }
+    case 0x0E: {  // Equals (numeric)
+      const double b = Num(a, a.Pop());
+      a.Push(BoolResult(vm, Num(a, a.Pop()) == b));
+      break;
+    }
+    case 0x0F: {  // Less (numeric)
+      const double b = Num(a, a.Pop());
+      a.Push(BoolResult(vm, Num(a, a.Pop()) < b));
+      break;
+    }
+    case 0x10: {  // And
+      const bool b = vm.ToBoolean(a.Pop());
+      const bool x = vm.ToBoolean(a.Pop());
+      a.Push(BoolResult(vm, x && b));
+      break;
+    }
+    case 0x11: {  // Or
+      const bool b = vm.ToBoolean(a.Pop());
+      const bool x = vm.ToBoolean(a.Pop());
+      a.Push(BoolResult(vm, x || b));
+      break;
+    }
+    case 0x12:  // Not
+      a.Push(BoolResult(vm, !vm.ToBoolean(a.Pop())));
+      break;
+    case 0x13: {  // StringEquals
+      const std::string b = vm.ToString(a.Pop());
+      a.Push(BoolResult(vm, vm.ToString(a.Pop()) == b));
+      break;
+    }
+    case 0x14:  // StringLength
+    case 0x31:
+      a.Push(Value::Num(static_cast<double>(vm.ToString(a.Pop()).size())));
+      break;
+    case 0x15:    // StringExtract
+    case 0x35: {  // MBStringExtract
+      const double count = Num(a, a.Pop());
+      const double index = Num(a, a.Pop());
+      const std::string s = vm.ToString(a.Pop());
+      const double from = std::isnan(index) ? 0 : std::max(index - 1, 0.0);
+      if (from >= static_cast<double>(s.size()) || count == 0) {
+        a.Push(Value::Str(""));
+        break;
+      }
+      const std::size_t f = static_cast<std::size_t>(from);
+      const std::size_t n = count < 0 || std::isnan(count)
+                                ? std::string::npos
+                                : static_cast<std::size_t>(std::min(count, 1e9));
+      a.Push(Value::Str(s.substr(f, n)));
+      break;
+    }
+    case 0x17:  // Pop
+      a.Pop();
+      break;
+    case 0x18: {  // ToInteger
+      const double n = Num(a, a.Pop());
+      a.Push(Value::Num(std::isnan(n) ? 0 : std::trunc(n)));
+      break;
+    }
+    case 0x1C: {  // GetVariable
+      const std::string name = vm.ToString(a.Pop());
+      a.Push(GetVariable(a, name));
+      break;
+    }
+    case 0x1D: {  // SetVariable
+      Value v = a.Pop();
+      SetVariable(a, vm.ToString(a.Pop()), v);
+      break;
+    }
+    case 0x20:  // SetTarget2
+      SetTargetClip(a, TargetOf(a, a.Pop()));
+      break;
+    case 0x21: {  // StringAdd
+      const std::string b = vm.ToString(a.Pop());
+      std::string s = vm.ToString(a.Pop()) + b;
+      if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
+      if (!vm.Charge(s.size())) return Flow::Abort;
+      a.Push(Value::Str(std::move(s)));
+      break;
+    }
+    case 0x22: {  // GetProperty
+      const double n = Num(a, a.Pop());
+      const int index = std::isnan(n) ? -1 : ClampToInt(n);
+      ClipObject* clip = TargetOf(a, a.Pop());
+      a.Push(clip ? clip->GetIndexed(vm, index) : Value{});
+      break;
+    }
+    case 0x23: {  // SetProperty
+      const Value v = a.Pop();
+      const double n = Num(a, a.Pop());
+      const int index = std::isnan(n) ? -1 : ClampToInt(n);
+      if (ClipObject* clip = TargetOf(a, a.Pop())) clip->SetIndexed(vm, index, v);
+      break;
+    }
+    case 0x24: {  // CloneSprite
+      const double depth = Num(a, a.Pop());
+      const std::string name = vm.ToString(a.Pop());
+      if (ClipObject* src = TargetOf(a, a.Pop()))
+        ClipDuplicate(vm, src, name, ClampToInt(depth) - 16384);
+      break;
+    }
+    case 0x25:  // RemoveSprite
+      if (ClipObject* clip = TargetOf(a, a.Pop())) ClipRemove(vm, clip);
+      break;
+    case 0x26: {  // Trace
+      const Value v = a.Pop();
+      if (vm.traceSink) vm.traceSink(v.IsUndefined() ? "undefined" : vm.ToString(v));
+      break;
+    }
+    case 0x27: {  // StartDrag
+      ClipObject* clip = TargetOf(a, a.Pop());
+      const bool lock = vm.ToBoolean(a.Pop());
+      const bool constrain = vm.ToBoolean(a.Pop());
+      double bounds[4];
+      if (constrain) {
+        for (int i = 3; i >= 0; --i) bounds[i] = Num(a, a.Pop());
+      }
+      if (clip) ClipStartDrag(vm, clip, lock, constrain ? bounds : nullptr);
+      break;
+    }
+    case 0x28:  // EndDrag
+      ClipStopDrag(vm);
+      break;
+    case 0x29: {  // StringLess
+      const std::string b = vm.ToString(a.Pop());
+      a.Push(BoolResult(vm, vm.ToString(a.Pop()) < b));
+      break;
+    }
+    case 0x68: {  // StringGreater
+      const std::string b = vm.ToString(a.Pop());
+      a.Push(BoolResult(vm, vm.ToString(a.Pop()) > b));
+      break;
+    }
+    case 0x2A:  // Throw
+      vm.thrown = a.Pop();
+      vm.throwing = true;
+      return Flow::Throw;
+    case 0x2B: {  // CastOp
+      const Value obj = a.Pop();
+      const Value ctor = a.Pop();
+      a.Push(obj.IsObject() && vm.InstanceOf(obj.object, ctor.object) ? obj : Value::Null());
+      break;
+    }
+    case 0x2C: {  // ImplementsOp
+      const Value ctor = a.Pop();
+      std::vector<Value> ifaces = PopArgs(a);
+      if (ctor.IsObject()) {
+        const Value proto = vm.Get(ctor.object, "prototype");
+        if (proto.IsObject()) {
+          for (const Value& i : ifaces) {
+            if (i.IsObject()) proto.object->interfaces.push_back(i.object);
+          }
+        }
+      }
+      break;
+    }
+    case 0x30: {  // RandomNumber
+      const double max = Num(a, a.Pop());
+      a.Push(Value::Num(max > 0 ? std::floor(vm.Random() * std::floor(max)) : 0));
+      break;
+    }
+    case 0x32:  // CharToAscii
+    case 0x36: {
+      const std::string s = vm.ToString(a.Pop());
+      a.Push(s.empty() ? Value::Num(0) : Value::Num(static_cast<uint8_t>(s[0])));
+      break;
+    }
+    case 0x33:  // AsciiToChar
+    case 0x37: {
+      const int c = ToInt32(Num(a, a.Pop())) & 0xFF;
+      a.Push(Value::Str(c ? std::string(1, static_cast<char>(c)) : std::string()));
+      break;
+    }
+    case 0x34:  // GetTime
+      a.Push(Value::Num(std::floor(vm.timeMs)));
+      break;
+    case 0x3A: {  // Delete
+      const std::string name = vm.ToString(a.Pop());
+      const Value obj = a.Pop();
+      a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(vm, name)));
+      break;
+    }
+    case 0x3B: {  // Delete2
+      const std::string name = vm.ToString(a.Pop());
+      bool done = false;
+      for (std::size_t i = a.scope.size(); i-- > 0 && !done;) {
+        if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) done = a.scope[i]->DeleteOwn(vm, name);
+      }
+      a.Push(Value::Bool(done));
+      break;
+    }
+    case 0x3C: {  // DefineLocal
+      Value v = a.Pop();
+      const std::string name = vm.ToString(a.Pop());
+      vm.Set(a.locals ? a.locals : a.target, name, v);
+      break;
+    }
+    case 0x41: {  // DefineLocal2
+      const std::string name = vm.ToString(a.Pop());
+      Object* l = a.locals ? a.locals : a.target;
+      if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
+      break;
+    }
+    case 0x3D: {  // CallFunction
+      const std::string name = vm.ToString(a.Pop());
+      std::vector<Value> args = PopArgs(a);
+      const Value fn = GetVariable(a, name);
+      vm.callHome = nullptr;
+      a.Push(vm.Call(fn, Value::Obj(a.base), args));
+      break;
+    }
+    case 0x3E:  // Return
+      a.result = a.Pop();
+      return Flow::Return;
+    case 0x3F: {  // Modulo
+      const double b = Num(a, a.Pop());
+      a.Push(Value::Num(std::fmod(Num(a, a.Pop()), b)));
+      break;
+    }
+    case 0x40: {  // NewObject
+      const std::string name = vm.ToString(a.Pop());
+      std::vector<Value> args = PopArgs(a);
+      const Value ctor = GetVariable(a, name);
+      vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
+      a.Push(vm.Construct(ctor.object, args));
+      break;
+    }
+    case 0x53: {  // NewMethod
+      const Value nameV = a.Pop();
+      const Value obj = a.Pop();
+      std::vector<Value> args = PopArgs(a);
+      const bool noName =
+          nameV.IsUndefined() || (nameV.type == Type::String && nameV.string.empty());
+      const Value ctor = noName ? obj : vm.GetMember(obj, vm.ToString(nameV));
+      vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
+      a.Push(vm.Construct(ctor.object, args));
+      break;
+    }
+    case 0x42: {  // InitArray
+      std::vector<Value> elems = PopArgs(a);
+      if (!vm.Charge(elems.size() * sizeof(Value))) return Flow::Abort;
+      a.Push(Value::Obj(vm.NewArray(std::move(elems))));
+      break;
+    }
+    case 0x43: {  // InitObject
+      const double n = Num(a, a.Pop());
+      Object* obj = vm.NewObject();
+      const std::size_t count = n > 0 ? static_cast<std::size_t>(std::min(n, 1e6)) : 0;
+      for (std::size_t i = 0; i < count && a.stack.size() >= 2; ++i) {
+        Value v = a.Pop();
+        vm.Set(obj, vm.ToString(a.Pop()), v);
+      }
+      a.Push(Value::Obj(obj));
+      break;
+    }
+    case 0x44:  // TypeOf
+      a.Push(Value::Str(vm.TypeOf(a.Pop())));
+      break;
+    case 0x45: {  // TargetPath
+      const Value v = a.Pop();
+      if (v.IsObject() && v.object->IsClip()) {
+        a.Push(Value::Str(static_cast<ClipObject*>(v.object)->Path(vm)));
+      } else {
+        a.Push({});
+      }
+      break;
+    }
+    case 0x46: {  // Enumerate
+      const std::string name = vm.ToString(a.Pop());
+      Enumerate(a, GetVariable(a, name));
+      break;
+    }
+    case 0x55:  // Enumerate2
+      Enumerate(a, a.Pop());
+      break;
+    case 0x47: {  // Add2
+      const Value rhs = a.Pop();
+      const Value x = vm.ToPrimitive(a.Pop());
+      const Value b = vm.ToPrimitive(rhs);
+      if (x.type == Type::String || b.type == Type::String) {
+        std::string s = vm.ToString(x);
+        s += vm.ToString(b);
+        if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
+        if (!vm.Charge(s.size())) return Flow::Abort;
+        a.Push(Value::Str(std::move(s)));
+      } else {
+        a.Push(Value::Num(vm.ToNumber(x) + vm.ToNumber(b)));
+      }
+      break;
+    }
+    case 0x48: {  // Less2
+      const Value b = a.Pop();
+      a.Push(vm.Less(a.Pop(), b));
+      break;
+    }
+    case 0x67: {  // Greater
+      const Value b = a.Pop();
+      a.Push(vm.Less(b, a.Pop()));
+      break;
+    }
+    case 0x49: {  // Equals2
+      const Value b = a.Pop();
+      a.Push(Value::Bool(vm.LooseEquals(a.Pop(), b)));
+      break;
+    }
+    case 0x66: {  // StrictEquals
+      const Value b = a.Pop();
+      a.Push(Value::Bool(vm.StrictEquals(a.Pop(), b)));
+      break;
+    }
+    case 0x4A:  // ToNumber
+      a.Push(Value::Num(Num(a, a.Pop())));
+      break;
+    case 0x4B:  // ToString
+      a.Push(Value::Str(vm.ToString(a.Pop())));
+      break;
+    case 0x4C:  // PushDuplicate
+      a.Push(a.stack.empty() ? Value{} : a.stack.back());
+      break;
+    case 0x4D:  // StackSwap
+      if (a.stack.size() >= 2) std::swap(a.stack[a.stack.size() - 1], a.stack[a.stack.size() - 2]);
+      break;
+    case 0x4E: {  // GetMember
+      const Value name = a.Pop();
+      const Value obj = a.Pop();
+      a.Push(vm.GetMember(obj, vm.ToString(name)));
+      break;
+    }
+    case 0x4F: {  // SetMember
+      const Value v = a.Pop();
+      const std::string name = vm.ToString(a.Pop());
+      vm.SetMember(a.Pop(), name, v);
+      break;
+    }
+    case 0x50:
+      a.Push(Value::Num(Num(a, a.Pop()) + 1));
+      break;
+    case 0x51:
+      a.Push(Value::Num(Num(a, a.Pop()) - 1));
+      break;
+    case 0x52: {  // CallMethod
+      const Value name = a.Pop();
+      const Value obj = a.Pop();
+      std::vector<Value> args = PopArgs(a);
+      a.Push(CallMethodValue(a, obj, name, args));
+      break;
+    }
+    case 0x54: {  // InstanceOf
+      const Value ctor = a.Pop();
+      const Value obj = a.Pop();
+      a.Push(Value::Bool(obj.IsObject() && vm.InstanceOf(obj.object, ctor.object)));
+      break;
+    }
+    case 0x60:
+    case 0x61:
+    case 0x62:
+    case 0x63:
+    case 0x64:
+    case 0x65: {
+      const int32_t b = ToInt32(Num(a, a.Pop()));
+      const int32_t x = ToInt32(Num(a, a.Pop()));
+      double r = 0;
+      switch (op) {
+        case 0x60:
+          r = x & b;
+          break;
+        case 0x61:
+          r = x | b;
+          break;
+        case 0x62:
+          r = x ^ b;
+          break;
+        case 0x63:
+          r = static_cast<int32_t>(static_cast<uint32_t>(x) << (b & 31));
+          break;
+        case 0x64:
+          r = x >> (b & 31);
+          break;
+        default:
+          r = static_cast<int32_t>(static_cast<uint32_t>(x) >> (b & 31));
+          break;
+      }
+      a.Push(Value::Num(r));
+      break;
+    }
+    case 0x69: {  // Extends
+      const Value super = a.Pop();
+      const Value sub = a.Pop();
+      if (sub.IsObject() && super.IsObject()) {
+        Object* proto = vm.NewObject();
+        proto->proto = vm.Get(super.object, "prototype").object;
+        proto->Define(vm, "__constructor__", super, kDontEnum);
+        vm.Set(sub.object, "prototype", Value::Obj(proto));
+      }
+      break;
+    }
+    case 0x81:  // GotoFrame
+      ClipGotoFrame(a.target, p.U16(), false);
+      break;
+    case 0x83: {  // GetURL
+      const std::string url = p.String();
+      const std::string target = p.String();
+      if (vm.refusalSink) vm.refusalSink("getURL(\"" + url + "\", \"" + target + "\")");
+      break;
+    }
+    case 0x9A: {  // GetURL2
+      const std::string target = vm.ToString(a.Pop());
+      const std::string url = vm.ToString(a.Pop());
+      if (vm.refusalSink) vm.refusalSink("getURL(\"" + url + "\", \"" + target + "\")");
+      break;
+    }
+    case 0x87: {  // StoreRegister
+      const uint8_t r = p.U8();
+      if (r < a.registers.size()) a.registers[r] = a.stack.empty() ? Value{} : a.stack.back();
+      break;
+    }
+    case 0x88: {  // ConstantPool
+      auto pool = std::make_shared<std::vector<std::string>>();
+      const uint16_t count = p.U16();
+      for (uint16_t i = 0; i < count && !p.failed; ++i) pool->push_back(p.String());
+      a.constants = std::move(pool);
+      break;
+    }
+    case 0x8A:  // WaitForFrame: every frame is loaded
+    case 0x8D:
+      if (op == 0x8D) a.Pop();
+      break;
+    case 0x8B: {  // SetTarget
+      const std::string path = p.String();
+      SetTargetClip(a, path.empty() ? a.base : ResolveTarget(vm, a.base, path));
+      break;
+    }
+    case 0x8C: {  // GotoLabel
+      ClipGotoValue(vm, a.target, Value::Str(p.String()), false);
+      break;
+    }
+    case 0x9F: {  // GotoFrame2
+      const uint8_t flags = p.U8();
+      const int bias = (flags & 0x02) ? p.U16() : 0;
+      ClipGotoValue(vm, a.target, a.Pop(), flags & 0x01, bias);
+      break;
+    }
+    case 0x9E:  // Call
+      ClipCallFrame(vm, a.target, a.Pop());
+      break;
+    case 0x8E:    // DefineFunction2
+    case 0x9B: {  // DefineFunction
+      std::string name;
+      FunctionObject* f = DefineFunction(a, p, op == 0x8E, next, name);
+      if (!f) break;
+      if (name.empty()) {
+        a.Push(Value::Obj(f));
+      } else {
+        vm.Set(a.locals ? a.locals : a.target, name, Value::Obj(f));
+      }
+      break;
+    }
+    case 0x8F:  // Try
+      return RunTry(a, p, next);
+    case 0x94: {  // With
+      const uint16_t size = p.U16();
+      const Value obj = a.Pop();
+      const std::size_t end = std::min(next + size, a.code.size());
+      Object* o = obj.IsObject() ? obj.object : vm.ToObject(obj);
+      if (!o || a.scope.size() >= 16 || vm.depth >= vm.limits.callDepth) {
+        a.pc = end;
+        break;
+      }
+      a.scope.push_back(o);
+      ++vm.depth;
+      const Flow f = Run(a, next, end);
+      --vm.depth;
+      a.scope.pop_back();
+      if (f != Flow::Normal) return f;
+      if (a.pc >= next && a.pc <= end) a.pc = end;
+      break;
+    }
+    case 0x96:
+      DoPush(a, p);
+      break;
+    case 0x99: {  // Jump
+      const int16_t offset = static_cast<int16_t>(p.U16());
+      a.pc = static_cast<std::size_t>(std::max<int64_t>(0, static_cast<int64_t>(next) + offset));
+      break;
+    }
+    case 0x9D: {  // If
+      const int16_t offset = static_cast<int16_t>(p.U16());
+      if (vm.ToBoolean(a.Pop()))
+        a.pc = static_cast<std::size_t>(std::max<int64_t>(0, static_cast<int64_t>(next) + offset));
+      break;
+    }
+    default:
+      break;  // unknown actions are skipped by their length
+  }
+  return Flow::Normal;
+}
+
+}  // namespace
+
+void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
+  Activation a(vm);
+  a.code = code;
+  a.scope = {vm.global, clip};
+  a.clipSlot = 1;
+  a.base = a.target = clip;
+  a.self = Value::Obj(clip);
+  a.locals = nullptr;
+  a.registers.resize(4);
+  if (vm.depth >= vm.limits.callDepth) {
+    vm.aborted_ = true;
+    return;
+  }
+  ++vm.depth;
+  ClipObject* const outerTarget = vm.currentTarget;
+  vm.currentTarget = clip;
+  const Flow f = Run(a, 0, code.size());
+  vm.currentTarget = outerTarget;
+  --vm.depth;
+  if (f == Flow::Throw) {
+    vm.thrown = {};
+    vm.throwing = false;
+  }
+}
+
+Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
+  const FunctionCode& code = *fn->code;
+  Object* home = vm.callHome;
+  vm.callHome = nullptr;
+  Activation a(vm);
+  a.code = code.body;
+  a.scope = fn->scope;
+  Object* locals = vm.NewObject();
+  locals->proto = nullptr;
+  a.scope.push_back(locals);
+  a.locals = locals;
+  a.base = static_cast<ClipObject*>(fn->clip);
+  if (code.version < 6 && vm.currentTarget) {
+    // Functions of SWF 5 and older keep no closure: they see the timeline
+    // that calls them.
+    a.base = vm.currentTarget;
+    a.scope = {vm.global, a.base, locals};
+  }
+  a.target = a.base;
+  a.self = self.IsObject() ? self : Value::Obj(a.base);
+  a.constants = code.constants;
+  a.callee = fn;
+  a.home = home;
+  if (code.v2) {
+    a.suppressThis = (code.flags & kSuppressThis) != 0;
+    a.registers.resize(std::max<std::size_t>(code.registerCount, 1));
+    std::size_t r = 1;
+    const auto preload = [&](const Value& v) {
+      if (r < a.registers.size()) a.registers[r] = v;
+      ++r;
+    };
+    if (code.flags & kPreloadThis) preload(a.self);
+    if (code.flags & kPreloadArguments) preload(Value::Obj(MakeArguments(vm, args, fn)));
+    if (code.flags & kPreloadSuper) preload(Value::Obj(MakeSuper(vm, a.self, home)));
+    if (code.flags & kPreloadRoot) preload(Value::Obj(vm.RootClip()));
+    if (code.flags & kPreloadParent) preload(a.base ? Value::Obj(a.base->Parent(vm)) : Value{});
+    if (code.flags & kPreloadGlobal) preload(Value::Obj(vm.global));
+    if (!(code.flags & (kSuppressArguments | kPreloadArguments)))
+      locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn)));
+    if (!(code.flags & (kSuppressSuper | kPreloadSuper)) && home)
+      locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, home)));
+  } else {
+    a.registers.resize(4);
+    locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn)));
+    if (home) locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, home)));
+  }
+  for (std::size_t i = 0; i < code.params.size(); ++i) {
+    const Value v = i < args.size() ? args[i] : Value{};
+    const uint8_t reg = code.paramRegisters[i];
+    if (reg != 0 && reg < a.registers.size()) {
+      a.registers[reg] = v;
+    } else {
+      locals->Define(vm, code.params[i], v);
+    }
+  }
+  ClipObject* const outerTarget = vm.currentTarget;
+  vm.currentTarget = a.target;
+  const Flow f = Run(a, 0, a.code.size());
+  vm.currentTarget = outerTarget;
+  if (f == Flow::Return) return a.result;
+  return {};
+}
+
+}  // namespace orrivel::swf::avm1

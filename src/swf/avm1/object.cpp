@@ -1,0 +1,179 @@
+#include "swf/avm1/object.h"
+
+#include <cmath>
+
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+void TraceValue(const Value& v, std::vector<Object*>& out) {
+  if (v.object) out.push_back(v.object);
+}
+}  // namespace
+
+Property* Object::FindProperty(Vm& vm, std::string_view name) {
+  auto it = index_.find(vm.Key(name));
+  return it == index_.end() ? nullptr : &props_[it->second];
+}
+
+bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
+  Property* p = FindProperty(vm, name);
+  if (!p) return false;
+  if (p->getter) {
+    out = vm.Call(Value::Obj(p->getter), Value::Obj(this), {});
+  } else {
+    out = p->value;
+  }
+  return true;
+}
+
+bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+  if (Property* p = FindProperty(vm, name)) {
+    if (p->setter) {
+      const Value arg[1] = {v};
+      vm.Call(Value::Obj(p->setter), Value::Obj(this), arg);
+      return true;
+    }
+    if (p->getter) return false;
+    if (p->flags & kReadOnly) return false;
+    p->value = v;
+    return true;
+  }
+  Define(vm, name, v, 0);
+  return true;
+}
+
+void Object::Define(Vm& vm, std::string_view name, const Value& v, uint8_t flags) {
+  std::string key = vm.Key(name);
+  auto it = index_.find(key);
+  if (it != index_.end()) {
+    Property& p = props_[it->second];
+    p.value = v;
+    p.flags = flags;
+    p.getter = p.setter = nullptr;
+    return;
+  }
+  index_.emplace(std::move(key), static_cast<uint32_t>(props_.size()));
+  props_.push_back(Property{std::string(name), v, flags});
+}
+
+bool Object::DeleteOwn(Vm& vm, std::string_view name) {
+  auto it = index_.find(vm.Key(name));
+  if (it == index_.end()) return false;
+  if (props_[it->second].flags & kDontDelete) return false;
+  props_.erase(props_.begin() + it->second);
+  Reindex(vm);
+  return true;
+}
+
+bool Object::HasOwn(Vm& vm, std::string_view name) { return FindProperty(vm, name) != nullptr; }
+
+void Object::Reindex(Vm& vm) {
+  index_.clear();
+  for (uint32_t i = 0; i < props_.size(); ++i) index_.emplace(vm.Key(props_[i].name), i);
+}
+
+void Object::OwnKeys(Vm&, std::vector<std::string>& out) {
+  for (const Property& p : props_) {
+    if (!(p.flags & kDontEnum)) out.push_back(p.name);
+  }
+}
+
+void Object::Trace(std::vector<Object*>& out) {
+  if (proto) out.push_back(proto);
+  for (Object* i : interfaces) out.push_back(i);
+  for (const Property& p : props_) {
+    TraceValue(p.value, out);
+    if (p.getter) out.push_back(p.getter);
+    if (p.setter) out.push_back(p.setter);
+  }
+}
+
+void FunctionObject::Trace(std::vector<Object*>& out) {
+  Object::Trace(out);
+  for (Object* s : scope) out.push_back(s);
+  if (clip) out.push_back(clip);
+}
+
+int64_t ArrayIndex(std::string_view name) {
+  if (name.empty() || name.size() > 10) return -1;
+  if (name.size() > 1 && name[0] == '0') return -1;
+  int64_t v = 0;
+  for (char c : name) {
+    if (c < '0' || c > '9') return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v <= 0x7FFFFFFF ? v : -1;
+}
+
+bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
+  const int64_t i = ArrayIndex(name);
+  if (i >= 0) {
+    if (static_cast<uint64_t>(i) >= elements.size()) return Object::GetOwn(vm, name, out);
+    out = elements[static_cast<std::size_t>(i)];
+    return true;
+  }
+  if (name == "length") {
+    out = Value::Num(static_cast<double>(elements.size()));
+    return true;
+  }
+  return Object::GetOwn(vm, name, out);
+}
+
+void ArrayObject::Resize(Vm& vm, double length) {
+  if (!(length >= 0)) return;
+  const double capped = std::fmin(std::floor(length), static_cast<double>(vm.limits.maxElements));
+  const auto size = static_cast<std::size_t>(capped);
+  if (size > elements.size() && !vm.Charge((size - elements.size()) * sizeof(Value))) return;
+  elements.resize(size);
+}
+
+bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+  const int64_t i = ArrayIndex(name);
+  if (i >= 0 && static_cast<uint64_t>(i) < vm.limits.maxElements) {
+    if (static_cast<uint64_t>(i) >= elements.size()) {
+      const std::size_t grow = static_cast<std::size_t>(i) + 1 - elements.size();
+      if (!vm.Charge(grow * sizeof(Value))) return true;
+      elements.resize(static_cast<std::size_t>(i) + 1);
+    }
+    elements[static_cast<std::size_t>(i)] = v;
+    return true;
+  }
+  if (name == "length") {
+    Resize(vm, vm.ToNumber(v));
+    return true;
+  }
+  return Object::SetOwn(vm, name, v);
+}
+
+bool ArrayObject::DeleteOwn(Vm& vm, std::string_view name) {
+  const int64_t i = ArrayIndex(name);
+  if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) {
+    elements[static_cast<std::size_t>(i)] = Value{};
+    return true;
+  }
+  return Object::DeleteOwn(vm, name);
+}
+
+bool ArrayObject::HasOwn(Vm& vm, std::string_view name) {
+  const int64_t i = ArrayIndex(name);
+  if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) return true;
+  return name == "length" || Object::HasOwn(vm, name);
+}
+
+void ArrayObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    if (!elements[i].IsUndefined()) out.push_back(std::to_string(i));
+  }
+  Object::OwnKeys(vm, out);
+}
+
+void ArrayObject::Trace(std::vector<Object*>& out) {
+  Object::Trace(out);
+  for (const Value& v : elements) TraceValue(v, out);
+}
+
+void BoxObject::Trace(std::vector<Object*>& out) { Object::Trace(out); }
+
+}  // namespace orrivel::swf::avm1

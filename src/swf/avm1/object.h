@@ -1,0 +1,127 @@
+// Script objects: named properties in creation order with their flags, a
+// prototype link, and the kinds the built-in classes need (functions,
+// arrays, boxed primitives, dates). Every object lives on the Vm's heap and
+// is freed by its collector, never by reference counts, so cyclic graphs of
+// closures and prototypes cannot leak.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "swf/avm1/value.h"
+
+namespace orrivel::swf::avm1 {
+
+class Vm;
+
+// Property flags as ASSetPropFlags sets them.
+enum PropFlags : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+
+struct Property {
+  std::string name;
+  Value value;
+  uint8_t flags = 0;
+  Object* getter = nullptr;  // addProperty
+  Object* setter = nullptr;
+};
+
+class Object {
+ public:
+  virtual ~Object() = default;
+
+  Object* proto = nullptr;          // __proto__
+  std::vector<Object*> interfaces;  // ImplementsOp
+
+  // Own properties only. GetOwn returns false when the object has none by
+  // that name. Subclasses add computed properties (array elements, clip
+  // properties) by overriding these.
+  virtual bool GetOwn(Vm& vm, std::string_view name, Value& out);
+  virtual bool SetOwn(Vm& vm, std::string_view name, const Value& v);  // false: read-only
+  virtual bool DeleteOwn(Vm& vm, std::string_view name);
+  virtual bool HasOwn(Vm& vm, std::string_view name);
+  // Enumerable own names, oldest first.
+  virtual void OwnKeys(Vm& vm, std::vector<std::string>& out);
+  // Reports every object this one refers to, for the collector.
+  virtual void Trace(std::vector<Object*>& out);
+  virtual bool IsFunction() const { return false; }
+  virtual bool IsClip() const { return false; }
+  // The text of Object.prototype.toString for this kind.
+  virtual const char* TypeName() const { return "[object Object]"; }
+
+  Property* FindProperty(Vm& vm, std::string_view name);
+  // Defines (or redefines) a plain property with flags, ignoring read-only.
+  void Define(Vm& vm, std::string_view name, const Value& v, uint8_t flags = 0);
+  std::size_t PropertyCount() const { return props_.size(); }
+  std::vector<Property>& Properties() { return props_; }
+
+  bool marked = false;
+
+ private:
+  void Reindex(Vm& vm);
+  std::vector<Property> props_;
+  std::unordered_map<std::string, uint32_t> index_;
+};
+
+// A value call's arguments, and a native function's signature.
+using Args = std::span<const Value>;
+using NativeFn = Value (*)(Vm& vm, Object* self, Args args);
+
+// Code of a script function; shared by every closure of one definition.
+struct FunctionCode {
+  std::span<const uint8_t> body;  // owned by the movie (or by a held copy)
+  std::vector<std::string> params;
+  std::vector<uint8_t> paramRegisters;  // DefineFunction2: 0 = by name
+  uint8_t registerCount = 4;
+  uint16_t flags = 0;  // DefineFunction2 preload/suppress flags
+  bool v2 = false;
+  std::string name;
+  std::shared_ptr<const std::vector<std::string>> constants;
+  int version = 0;
+};
+
+class FunctionObject : public Object {
+ public:
+  bool IsFunction() const override { return true; }
+  const char* TypeName() const override { return "[type Function]"; }
+  void Trace(std::vector<Object*>& out) override;
+
+  NativeFn native = nullptr;
+  // Makes a fresh instance for `new` (built-in classes whose instances are
+  // special, like Array); null for a plain object.
+  Object* (*construct)(Vm& vm) = nullptr;
+  std::shared_ptr<const FunctionCode> code;
+  std::vector<Object*> scope;  // the closure's scope chain, outermost first
+  Object* clip = nullptr;      // the timeline the function was defined on
+};
+
+class ArrayObject : public Object {
+ public:
+  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
+  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
+  bool DeleteOwn(Vm& vm, std::string_view name) override;
+  bool HasOwn(Vm& vm, std::string_view name) override;
+  void OwnKeys(Vm& vm, std::vector<std::string>& out) override;
+  void Trace(std::vector<Object*>& out) override;
+  // Grows or shrinks within the heap's element cap.
+  void Resize(Vm& vm, double length);
+
+  std::vector<Value> elements;
+};
+
+// Boolean, Number and String instances, and Date (whose value is its time).
+class BoxObject : public Object {
+ public:
+  void Trace(std::vector<Object*>& out) override;
+  Value primitive;
+  bool isDate = false;
+};
+
+// A 0-based array index named by a property name, or -1.
+int64_t ArrayIndex(std::string_view name);
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,174 @@
+// The script machine of one movie: the heap and its collector, the global
+// object and the built-in classes, conversions that depend on the movie's
+// version, and the entry points that run action blocks and call functions.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "swf/avm1/object.h"
+#include "swf/avm1/value.h"
+
+namespace orrivel::swf {
+struct TimelineContext;
+class TimelineInstance;
+}  // namespace orrivel::swf
+
+namespace orrivel::swf::avm1 {
+
+class ClipObject;
+
+struct VmLimits {
+  uint64_t stepsPerFrame = 2'000'000;  // actions run per frame before scripts stop
+  int callDepth = 256;
+  std::size_t maxObjects = 1u << 19;   // live objects the heap may hold
+  std::size_t maxElements = 1u << 20;  // array length and string size cap
+  // Text and elements made per frame, and held in live objects: over either,
+  // scripts stop (for the frame, or for good when the live cap is reached).
+  std::size_t bytesPerFrame = 64u << 20;
+  std::size_t liveBytes = 256u << 20;
+};
+
+class Vm {
+ public:
+  Vm(TimelineContext& ctx, int version, VmLimits limits = {});
+  ~Vm();
+  Vm(const Vm&) = delete;
+  Vm& operator=(const Vm&) = delete;
+
+  // ---- Running code -------------------------------------------------------
+  // Runs a frame script (or a clip event's or button's block) on a clip.
+  void RunBlock(std::span<const uint8_t> code, ClipObject* clip);
+  Value Call(const Value& fn, const Value& self, Args args);
+  // Calls obj[name](args) when it is a function; false when there is none.
+  bool CallMethod(Object* obj, std::string_view name, Args args, Value* result = nullptr);
+  Value Construct(Object* ctor, Args args);
+  // Starts a new frame's budget of steps; clears an abort.
+  void NewFrame();
+  // The script that ran out of steps was stopped; later code still runs.
+  bool Aborted() const { return aborted_; }
+
+  // ---- Objects ------------------------------------------------------------
+  template <typename T>
+  T* New() {
+    auto owned = std::make_unique<T>();
+    T* raw = owned.get();
+    Adopt(std::move(owned));
+    return raw;
+  }
+  Object* NewObject();
+  ArrayObject* NewArray(std::vector<Value> elements = {});
+  FunctionObject* NewNative(NativeFn fn, Object* prototype = nullptr);
+  FunctionObject* NewFunction();  // a script function's object, with its prototype
+  // Adds a native method to obj (not enumerable).
+  void Method(Object* obj, std::string_view name, NativeFn fn);
+  // Frees every object not reachable from the roots; between frames only.
+  void Collect();
+  std::size_t HeapSize() const { return heap_.size(); }
+  // Counts bytes of text or elements a script makes; stops scripts over the
+  // frame's budget. Returns false when the caller should not make them.
+  bool Charge(std::size_t bytes);
+  // Memory cap reached: allocation still works but scripts are stopped.
+  bool OverBudget() const;
+
+  // ---- Properties and conversions ------------------------------------------
+  // The key a name is stored under: lower case before version 7.
+  std::string Key(std::string_view name) const;
+  bool NamesEqual(std::string_view a, std::string_view b) const;
+  Value Get(Object* obj, std::string_view name);
+  Value GetMember(const Value& obj, std::string_view name);
+  void Set(Object* obj, std::string_view name, const Value& v);
+  void SetMember(const Value& obj, std::string_view name, const Value& v);
+  double ToNumber(const Value& v);
+  std::string ToString(const Value& v);
+  bool ToBoolean(const Value& v);
+  Value ToPrimitive(const Value& v, bool preferString = false);
+  Object* ToObject(const Value& v);
+  std::string TypeOf(const Value& v);
+  bool InstanceOf(Object* obj, Object* ctor);
+  bool LooseEquals(const Value& a, const Value& b);
+  bool StrictEquals(const Value& a, const Value& b);
+  // a < b: true, false, or undefined when either is NaN.
+  Value Less(const Value& a, const Value& b);
+
+  // ---- Host ---------------------------------------------------------------
+  int version;
+  TimelineContext& ctx;
+  VmLimits limits;
+  std::function<void(const std::string&)> traceSink;
+  std::function<void(const std::string&)> refusalSink;  // refused network and program calls
+  double timeMs = 0;                                    // getTimer
+  uint32_t rngState = 0x2545F491u;
+  double Random();  // 0 <= r < 1, repeatable
+
+  Object* global = nullptr;
+  Object* objectProto = nullptr;
+  Object* functionProto = nullptr;
+  Object* arrayProto = nullptr;
+  Object* stringProto = nullptr;
+  Object* numberProto = nullptr;
+  Object* booleanProto = nullptr;
+  Object* dateProto = nullptr;
+  Object* clipProto = nullptr;
+  Object* errorProto = nullptr;
+  Object* keyObject = nullptr;
+  Object* mouseObject = nullptr;
+  Object* stageObject = nullptr;
+
+  // setInterval / setTimeout timers, fired between frames.
+  struct Timer {
+    int id = 0;
+    Value target;  // function, or object with a method name
+    std::string method;
+    std::vector<Value> args;
+    double intervalMs = 0, dueMs = 0;
+    bool once = false;
+  };
+  std::vector<Timer> timers;
+  int nextTimerId = 1;
+  void RunTimers();
+
+  // The clip object of a timeline (made on first use).
+  ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
+  ClipObject* RootClip();
+  std::shared_ptr<TimelineInstance> root;
+  // Object.registerClass: the class of each exported sprite.
+  std::map<uint16_t, Object*> classByCharacter;
+  bool cursorHidden = false;
+
+  // Current run state, for the interpreter.
+  uint64_t steps = 0;
+  int depth = 0;
+  bool aborted_ = false;
+  bool disabled = false;  // held memory over the cap: scripts no longer run
+  std::size_t bytesThisFrame = 0;
+  Value thrown;
+  bool throwing = false;  // an exception is unwinding
+  Object* callHome = nullptr;
+  ClipObject* currentTarget = nullptr;  // the running code's target clip  // where the next called
+                                        // method was found (for super)
+
+ private:
+  void Adopt(std::unique_ptr<Object> obj);
+  void MarkRoots(std::vector<Object*>& work);
+  std::vector<std::unique_ptr<Object>> heap_;
+};
+
+// Installs the built-in classes and global functions (builtins_*.cpp).
+void InstallObjectBuiltins(Vm& vm);
+void InstallArrayBuiltins(Vm& vm);
+void InstallStringBuiltins(Vm& vm);
+void InstallMathBuiltins(Vm& vm);
+void InstallGlobalFunctions(Vm& vm);
+void InstallClipBuiltins(Vm& vm);
+
+// Argument helpers for natives.
+inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,98 @@
+// Plays every trace test of the corpus for its frame count and compares the
+// trace() lines exactly with what Flash Player logged. The pass count may
+// only rise: a drop below the baseline fails the run.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "../corpus/toml_lite.h"
+#include "swf/player/player.h"
+#include "swf/render/native_image_decoder.h"
+
+namespace orrivel::swf::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kBaselinePasses = 178;
+constexpr int kBaselinePassesUpToV8 = 111;
+constexpr int kMaxFrames = 600;  // longer tests run only this far
+
+const fs::path kTraceCorpus = fs::path(ORRIVEL_CORPUS_DIR) / "ruffle-avm1";
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  std::string text = s.str();
+  std::erase(text, '\r');
+  return text;
+}
+
+struct Tally {
+  int total = 0, passed = 0;
+};
+
+TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
+  ASSERT_TRUE(fs::exists(kTraceCorpus / "INDEX.tsv")) << "no corpus at " << kTraceCorpus;
+  const bool verbose = std::getenv("ORRIVEL_CORPUS_VERBOSE") != nullptr;
+  std::vector<fs::path> dirs;
+  for (const auto& e : fs::recursive_directory_iterator(kTraceCorpus)) {
+    if (e.path().filename() == "test.swf" && fs::exists(e.path().parent_path() / "output.txt"))
+      dirs.push_back(e.path().parent_path());
+  }
+  std::sort(dirs.begin(), dirs.end());
+  NativeImageDecoder decoder;
+  std::map<std::string, Tally> byFolder;
+  Tally all, upToV8;
+  const auto started = std::chrono::steady_clock::now();
+  for (const fs::path& dir : dirs) {
+    const std::string rel = fs::relative(dir, kTraceCorpus).generic_string();
+    const TomlLite toml = TomlLite::Parse(ReadText(dir / "test.toml"));
+    const int frames =
+        std::clamp(static_cast<int>(toml.Number("num_frames").value_or(1)), 1, kMaxFrames);
+    std::string trace;
+    Player player(decoder);
+    player.SetTraceSink([&trace](const std::string& line) {
+      if (trace.size() < (1u << 22)) trace += line + "\n";
+    });
+    const std::u8string swf = (dir / "test.swf").u8string();
+    bool pass = false;
+    int version = 0;
+    if (player.LoadFile(std::string(swf.begin(), swf.end()))) {
+      version = player.GetMovie()->header.version;
+      for (int i = 1; i < frames; ++i) player.StepFrame();
+      pass = trace == ReadText(dir / "output.txt");
+    }
+    const std::string folder = rel.substr(0, rel.find('/'));
+    ++byFolder[folder].total;
+    byFolder[folder].passed += pass;
+    ++all.total;
+    all.passed += pass;
+    if (version <= 8) {
+      ++upToV8.total;
+      upToV8.passed += pass;
+    }
+    if (verbose) std::printf("%s\tv%d\t%s\n", pass ? "PASS" : "FAIL", version, rel.c_str());
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("\n%-20s %6s %6s\n", "folder", "passed", "tests");
+  for (const auto& [folder, t] : byFolder)
+    std::printf("%-20s %6d %6d\n", folder.c_str(), t.passed, t.total);
+  std::printf("%-20s %6d %6d\n%-20s %6d %6d   (%.1f s)\n", "SWF version <= 8", upToV8.passed,
+              upToV8.total, "all", all.passed, all.total, seconds);
+  EXPECT_GE(all.passed, kBaselinePasses);
+  EXPECT_GE(upToV8.passed, kBaselinePassesUpToV8);
+}
+
+}  // namespace
+}  // namespace orrivel::swf::test
