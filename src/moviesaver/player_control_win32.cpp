@@ -271,9 +271,13 @@ void PlayerControl::OnChar(wchar_t character) {
 }
 
 bool PlayerControl::OnSetCursor(UINT hitTest) {
-  if (hitTest != HTCLIENT || !inputEnabled_ || !hasMovie_ || !player_->WantsHandCursor()) {
-    return false;
+  if (hitTest != HTCLIENT || !inputEnabled_ || !hasMovie_) return false;
+  // A movie that called Mouse.hide() draws its own pointer, if any.
+  if (player_->WantsCursorHidden()) {
+    SetCursor(nullptr);
+    return true;
   }
+  if (!player_->WantsHandCursor()) return false;
   SetCursor(LoadCursorW(nullptr, IDC_HAND));
   return true;
 }
