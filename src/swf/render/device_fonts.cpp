@@ -16,4 +16,11 @@ std::string SystemFamilyFor(std::string_view swfName) {
   return std::string(swfName);
 }
 
+std::string DeviceFaceKey(std::string_view swfName, bool bold, bool italic) {
+  std::string key(swfName);
+  key += bold ? "|b" : "|";
+  key += italic ? "i" : "";
+  return key;
+}
+
 }  // namespace orrivel::swf

@@ -42,6 +42,9 @@ class DeviceFonts {
 // without them resolves to metric-compatible faces); others pass unchanged.
 std::string SystemFamilyFor(std::string_view swfName);
 
+// One text per font name and style, for the caches of faces.
+std::string DeviceFaceKey(std::string_view swfName, bool bold, bool italic);
+
 // The platform's fonts (device_fonts_native.cpp, device_fonts_win32.cpp);
 // one instance for the process, used from one thread.
 DeviceFonts& SystemDeviceFonts();

@@ -86,7 +86,7 @@ class FreeTypeFonts final : public DeviceFonts {
   }
 
   int OpenFace(std::string_view swfName, bool bold, bool italic) override {
-    const std::string key = std::string(swfName) + (bold ? "|b" : "|") + (italic ? "i" : "");
+    const std::string key = DeviceFaceKey(swfName, bold, italic);
     if (const auto it = byKey_.find(key); it != byKey_.end()) return it->second;
     // Faces stay open for the whole run: their number is bounded.
     if (byKey_.size() >= kMaxFaces) return -1;

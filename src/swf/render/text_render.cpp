@@ -134,9 +134,7 @@ TextCache::DeviceEntry* TextCache::DeviceOf(const FontDefinition& font) {
 }
 
 const FontDefinition* TextCache::DeviceFont(std::string_view name, bool bold, bool italic) {
-  std::string key(name);
-  key += bold ? "|b" : "|";
-  key += italic ? "i" : "";
+  const std::string key = DeviceFaceKey(name, bold, italic);
   // A movie naming very many fonts gets no more system faces past this many.
   constexpr size_t kMaxDeviceFonts = 64;
   if (deviceFonts_.size() >= kMaxDeviceFonts && !deviceFonts_.count(key)) return nullptr;
