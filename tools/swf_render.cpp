@@ -151,6 +151,8 @@ int main(int argc, char** argv) {
       std::fputc('\n', stdout);
     });
   }
+  // Dates repeat from run to run: the clock starts at 2001-02-02 22:20:06 UTC.
+  player.SetClockStart(981152406000);
   player.SetRefusalSink([](const std::string& what) {
     std::fprintf(stderr, "swf-render: refused %s\n", what.c_str());
   });

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/date_time.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
@@ -20,6 +21,8 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallArrayBuiltins(*this);
   InstallStringBuiltins(*this);
   InstallMathBuiltins(*this);
+  InstallDateBuiltins(*this);
+  dateBaseMs = WallClockMs();
   InstallGlobalFunctions(*this);
   InstallClipBuiltins(*this);
 }

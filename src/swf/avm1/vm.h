@@ -104,6 +104,9 @@ class Vm {
   std::function<void(const std::string&)> traceSink;
   std::function<void(const std::string&)> refusalSink;  // refused network and program calls
   double timeMs = 0;                                    // getTimer
+  // Date's clock: this plus timeMs is "now" (the wall clock at the start,
+  // unless the host fixes it for repeatable runs).
+  double dateBaseMs = 0;
   uint32_t rngState = 0x2545F491u;
   double Random();  // 0 <= r < 1, repeatable
 
@@ -165,6 +168,7 @@ void InstallObjectBuiltins(Vm& vm);
 void InstallArrayBuiltins(Vm& vm);
 void InstallStringBuiltins(Vm& vm);
 void InstallMathBuiltins(Vm& vm);
+void InstallDateBuiltins(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
 

@@ -53,6 +53,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   hasScripts_ = HasScripts(movie);
   vm_->traceSink = std::move(trace);
   vm_->refusalSink = std::move(refusal);
+  if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
   vm_->root = root_;
   vm_->NewFrame();

@@ -45,6 +45,7 @@ struct Player::Impl {
   std::function<void(const std::string&)> traceSink, refusalSink;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
   SoundSink* sound = nullptr;
+  double clockStartMs = -1;  // wall clock
 
   // One frame period in milliseconds, for script time.
   double FrameMs() const {
@@ -142,7 +143,9 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->movie = std::move(movie);
   impl_->renderer = std::make_unique<Renderer>(*impl_->movie, impl_->decoder);
   impl_->clock.SetRate(impl_->movie->header.frameRate);
-  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, PlayerLimits{}, impl_->sound,
+  PlayerLimits options;
+  options.clockStartMs = impl_->clockStartMs;
+  impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, options, impl_->sound,
                                                 impl_->traceSink, impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   return true;
@@ -216,6 +219,8 @@ bool Player::MouseLeave() {
 bool Player::KeyPress(uint16_t swfKeyCode) { return impl_->input && impl_->input->Key(swfKeyCode); }
 
 bool Player::WantsCursorHidden() const { return impl_->runner && impl_->runner->Vm().cursorHidden; }
+
+void Player::SetClockStart(double msSinceEpoch) { impl_->clockStartMs = msSinceEpoch; }
 
 void Player::SetTraceSink(std::function<void(const std::string&)> sink) {
   impl_->traceSink = std::move(sink);

@@ -115,6 +115,9 @@ class Player {
   // Receives a description of each refused request (network, programs,
   // files outside the movie's folder).
   void SetRefusalSink(std::function<void(const std::string&)> sink);
+  // Date's clock starts at this time (ms since 1970) at each load instead
+  // of the wall clock, so runs repeat (the render tool). Set before loading.
+  void SetClockStart(double msSinceEpoch);
 
  private:
   struct Impl;

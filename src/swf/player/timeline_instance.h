@@ -30,6 +30,9 @@ struct PlayerLimits {
   int maxActionStepsPerBlock = 20000;         // actions read per block
   uint64_t maxActionStepsPerTick = 1u << 20;  // actions run per frame (scripts stop there)
   uint64_t maxTagsPerTick = 1u << 20;         // control tags run per frame (gotos)
+  // Not a limit but a run option: Date's "now" at the start, in ms since
+  // 1970; negative takes the wall clock.
+  double clockStartMs = -1;
 };
 
 // The three looks of a button; its hit area is a fourth set of records that

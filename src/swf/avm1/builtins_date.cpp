@@ -1,0 +1,198 @@
+// Date: time values with local and UTC fields. "Now" is the wall clock at the
+// movie's start plus the script time, so a tool that fixes the start gets the
+// same dates on every run.
+#include <cmath>
+
+#include "swf/avm1/date_time.h"
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+namespace {
+
+BoxObject* DateOf(Object* self) {
+  auto* box = dynamic_cast<BoxObject*>(self);
+  return box != nullptr && box->isDate ? box : nullptr;
+}
+
+double TimeValue(Object* self) {
+  const BoxObject* box = DateOf(self);
+  return box != nullptr && box->primitive.type == Type::Number ? box->primitive.number : NAN;
+}
+
+double Now(const Vm& vm) { return TimeClip(vm.dateBaseMs + vm.timeMs); }
+
+Object* MakeDate(Vm& vm) {
+  BoxObject* box = vm.New<BoxObject>();
+  box->isDate = true;
+  return box;
+}
+
+double Arg(Vm& vm, Args args, std::size_t i, double fallback) {
+  return i < args.size() ? vm.ToNumber(args[i]) : fallback;
+}
+
+// new Date(), new Date(ms), new Date(year, month[, date, hours, minutes, seconds, ms]).
+Value DateCtor(Vm& vm, Object* self, Args args) {
+  BoxObject* box = DateOf(self);
+  if (box == nullptr) return Value::Str(FormatDate(Now(vm), LocalOffsetMs(Now(vm))));
+  double t = Now(vm);
+  if (args.size() == 1) {
+    t = TimeClip(vm.ToNumber(args[0]));
+  } else if (args.size() >= 2) {
+    DateFields f;
+    f.year = Arg(vm, args, 0, NAN);
+    if (f.year >= 0 && f.year <= 99) f.year += 1900;  // two-digit years are the 1900s
+    f.month = Arg(vm, args, 1, 0);
+    f.date = Arg(vm, args, 2, 1);
+    f.hours = Arg(vm, args, 3, 0);
+    f.minutes = Arg(vm, args, 4, 0);
+    f.seconds = Arg(vm, args, 5, 0);
+    f.ms = Arg(vm, args, 6, 0);
+    t = LocalTimeOf(f);
+  }
+  box->primitive = Value::Num(t);
+  return Value::Obj(box);
+}
+
+Value DateUtc(Vm& vm, Object*, Args args) {
+  DateFields f;
+  f.year = Arg(vm, args, 0, NAN);
+  if (f.year >= 0 && f.year <= 99) f.year += 1900;
+  f.month = Arg(vm, args, 1, 0);
+  f.date = Arg(vm, args, 2, 1);
+  f.hours = Arg(vm, args, 3, 0);
+  f.minutes = Arg(vm, args, 4, 0);
+  f.seconds = Arg(vm, args, 5, 0);
+  f.ms = Arg(vm, args, 6, 0);
+  return Value::Num(TimeOf(f));
+}
+
+enum class Field { Year, Month, Date, Hours, Minutes, Seconds, Ms, Day };
+
+DateFields FieldsIn(double t, bool utc) { return FieldsOf(t, utc ? 0 : LocalOffsetMs(t)); }
+
+double Get(const DateFields& f, Field field) {
+  switch (field) {
+    case Field::Year:
+      return f.year;
+    case Field::Month:
+      return f.month;
+    case Field::Date:
+      return f.date;
+    case Field::Hours:
+      return f.hours;
+    case Field::Minutes:
+      return f.minutes;
+    case Field::Seconds:
+      return f.seconds;
+    case Field::Ms:
+      return f.ms;
+    case Field::Day:
+      return std::isnan(f.year) ? NAN : f.day;
+  }
+  return NAN;
+}
+
+template <Field F, bool Utc>
+Value Getter(Vm&, Object* self, Args) {
+  return Value::Num(Get(FieldsIn(TimeValue(self), Utc), F));
+}
+
+// A setter replaces its field and, given more arguments, the fields after
+// it (setHours(h, m, s, ms)); the time value follows.
+template <Field F, bool Utc>
+Value Setter(Vm& vm, Object* self, Args args) {
+  BoxObject* box = DateOf(self);
+  if (box == nullptr) return Value::Num(NAN);
+  double t = TimeValue(self);
+  // Setting the year of an invalid date starts from 1970-01-01.
+  if (std::isnan(t) && F == Field::Year) t = 0;
+  DateFields f = FieldsIn(t, Utc);
+  double* order[] = {&f.year, &f.month, &f.date, &f.hours, &f.minutes, &f.seconds, &f.ms};
+  for (std::size_t i = 0; i < args.size() && static_cast<std::size_t>(F) + i < 7; ++i) {
+    *order[static_cast<std::size_t>(F) + i] = vm.ToNumber(args[i]);
+  }
+  if (args.empty()) *order[static_cast<std::size_t>(F)] = NAN;
+  t = Utc ? TimeOf(f) : LocalTimeOf(f);
+  box->primitive = Value::Num(t);
+  return Value::Num(t);
+}
+
+Value SetTime(Vm& vm, Object* self, Args args) {
+  BoxObject* box = DateOf(self);
+  if (box == nullptr) return Value::Num(NAN);
+  box->primitive = Value::Num(TimeClip(args.empty() ? NAN : vm.ToNumber(args[0])));
+  return box->primitive;
+}
+
+Value GetTime(Vm&, Object* self, Args) { return Value::Num(TimeValue(self)); }
+
+Value GetYear(Vm&, Object* self, Args) {
+  return Value::Num(FieldsIn(TimeValue(self), false).year - 1900);
+}
+
+Value GetUtcYear(Vm&, Object* self, Args) {
+  return Value::Num(FieldsIn(TimeValue(self), true).year - 1900);
+}
+
+Value GetTimezoneOffset(Vm&, Object* self, Args) {
+  const double t = TimeValue(self);
+  return Value::Num(std::isnan(t) ? NAN : -LocalOffsetMs(t) / 60000);
+}
+
+Value ToStringMethod(Vm&, Object* self, Args) {
+  const double t = TimeValue(self);
+  return Value::Str(FormatDate(t, LocalOffsetMs(t)));
+}
+
+}  // namespace
+
+void InstallDateBuiltins(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* date = vm.NewNative(DateCtor, proto);
+  date->construct = MakeDate;
+  const std::pair<const char*, NativeFn> methods[] = {
+      {"getTime", GetTime},
+      {"valueOf", GetTime},
+      {"setTime", SetTime},
+      {"toString", ToStringMethod},
+      {"getYear", GetYear},
+      {"getUTCYear", GetUtcYear},
+      {"getTimezoneOffset", GetTimezoneOffset},
+      {"getFullYear", Getter<Field::Year, false>},
+      {"getMonth", Getter<Field::Month, false>},
+      {"getDate", Getter<Field::Date, false>},
+      {"getDay", Getter<Field::Day, false>},
+      {"getHours", Getter<Field::Hours, false>},
+      {"getMinutes", Getter<Field::Minutes, false>},
+      {"getSeconds", Getter<Field::Seconds, false>},
+      {"getMilliseconds", Getter<Field::Ms, false>},
+      {"getUTCFullYear", Getter<Field::Year, true>},
+      {"getUTCMonth", Getter<Field::Month, true>},
+      {"getUTCDate", Getter<Field::Date, true>},
+      {"getUTCDay", Getter<Field::Day, true>},
+      {"getUTCHours", Getter<Field::Hours, true>},
+      {"getUTCMinutes", Getter<Field::Minutes, true>},
+      {"getUTCSeconds", Getter<Field::Seconds, true>},
+      {"getUTCMilliseconds", Getter<Field::Ms, true>},
+      {"setFullYear", Setter<Field::Year, false>},
+      {"setMonth", Setter<Field::Month, false>},
+      {"setDate", Setter<Field::Date, false>},
+      {"setHours", Setter<Field::Hours, false>},
+      {"setMinutes", Setter<Field::Minutes, false>},
+      {"setSeconds", Setter<Field::Seconds, false>},
+      {"setMilliseconds", Setter<Field::Ms, false>},
+      {"setUTCFullYear", Setter<Field::Year, true>},
+      {"setUTCMonth", Setter<Field::Month, true>},
+      {"setUTCDate", Setter<Field::Date, true>},
+      {"setUTCHours", Setter<Field::Hours, true>},
+      {"setUTCMinutes", Setter<Field::Minutes, true>},
+      {"setUTCSeconds", Setter<Field::Seconds, true>},
+      {"setUTCMilliseconds", Setter<Field::Ms, true>},
+  };
+  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+  vm.Method(date, "UTC", DateUtc);
+  vm.global->Define(vm, "Date", Value::Obj(date), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1
