@@ -31,6 +31,21 @@ double Arg(Vm& vm, Args args, std::size_t i, double fallback) {
   return i < args.size() ? vm.ToNumber(args[i]) : fallback;
 }
 
+// (year, month[, date, hours, minutes, seconds, ms]), as the constructor and
+// Date.UTC take them.
+DateFields FieldsFromArgs(Vm& vm, Args args) {
+  DateFields f;
+  f.year = Arg(vm, args, 0, NAN);
+  if (f.year >= 0 && f.year <= 99) f.year += 1900;  // two-digit years are the 1900s
+  f.month = Arg(vm, args, 1, 0);
+  f.date = Arg(vm, args, 2, 1);
+  f.hours = Arg(vm, args, 3, 0);
+  f.minutes = Arg(vm, args, 4, 0);
+  f.seconds = Arg(vm, args, 5, 0);
+  f.ms = Arg(vm, args, 6, 0);
+  return f;
+}
+
 // new Date(), new Date(ms), new Date(year, month[, date, hours, minutes, seconds, ms]).
 Value DateCtor(Vm& vm, Object* self, Args args) {
   BoxObject* box = DateOf(self);
@@ -39,33 +54,13 @@ Value DateCtor(Vm& vm, Object* self, Args args) {
   if (args.size() == 1) {
     t = TimeClip(vm.ToNumber(args[0]));
   } else if (args.size() >= 2) {
-    DateFields f;
-    f.year = Arg(vm, args, 0, NAN);
-    if (f.year >= 0 && f.year <= 99) f.year += 1900;  // two-digit years are the 1900s
-    f.month = Arg(vm, args, 1, 0);
-    f.date = Arg(vm, args, 2, 1);
-    f.hours = Arg(vm, args, 3, 0);
-    f.minutes = Arg(vm, args, 4, 0);
-    f.seconds = Arg(vm, args, 5, 0);
-    f.ms = Arg(vm, args, 6, 0);
-    t = LocalTimeOf(f);
+    t = LocalTimeOf(FieldsFromArgs(vm, args));
   }
   box->primitive = Value::Num(t);
   return Value::Obj(box);
 }
 
-Value DateUtc(Vm& vm, Object*, Args args) {
-  DateFields f;
-  f.year = Arg(vm, args, 0, NAN);
-  if (f.year >= 0 && f.year <= 99) f.year += 1900;
-  f.month = Arg(vm, args, 1, 0);
-  f.date = Arg(vm, args, 2, 1);
-  f.hours = Arg(vm, args, 3, 0);
-  f.minutes = Arg(vm, args, 4, 0);
-  f.seconds = Arg(vm, args, 5, 0);
-  f.ms = Arg(vm, args, 6, 0);
-  return Value::Num(TimeOf(f));
-}
+Value DateUtc(Vm& vm, Object*, Args args) { return Value::Num(TimeOf(FieldsFromArgs(vm, args))); }
 
 enum class Field { Year, Month, Date, Hours, Minutes, Seconds, Ms, Day };
 
