@@ -10,7 +10,7 @@ using K = ControlKind;
 using I = ControlId;
 
 // Frames with no caption show only their border.
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {I::ModeMovie, K::OptionButton, I::Form, "Flash Screen Saver", {120, 0, 1815, 375}, 12},
     {I::ModePicture, K::OptionButton, I::Form, "Picture Screen Saver", {3600, 0, 1815, 375}, 16},
     {I::MovieFrame, K::Frame, I::Form, "", {0, 360, 5415, 3015}, 1},
@@ -105,10 +105,10 @@ constexpr int kFormBottomMargin = 350;
 
 }  // namespace
 
-std::span<const ControlSpec> DialogControls() { return kControls; }
+std::span<const ControlRow> DialogControls() { return kControls; }
 
-const ControlSpec& ControlById(ControlId id) {
-  for (const ControlSpec& c : kControls) {
+const ControlRow& ControlById(ControlId id) {
+  for (const ControlRow& c : kControls) {
     if (c.id == id) return c;
   }
   std::abort();  // every id names a row of the table

@@ -71,7 +71,7 @@ struct TwipRect {
 
 enum class LabelFont { Dialog, Arial825 };
 
-struct ControlSpec {
+struct ControlRow {
   ControlId id;
   ControlKind kind;
   ControlId container;
@@ -83,8 +83,8 @@ struct ControlSpec {
 };
 
 // Every control, containers before what they hold.
-std::span<const ControlSpec> DialogControls();
-const ControlSpec& ControlById(ControlId id);
+std::span<const ControlRow> DialogControls();
+const ControlRow& ControlById(ControlId id);
 
 // The stacking order of the three large frames, front to back.
 inline constexpr ControlId kFrameStacking[] = {ControlId::PictureFrame, ControlId::PreviewFrame,

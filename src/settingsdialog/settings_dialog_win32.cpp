@@ -161,18 +161,18 @@ void SettingsDialog::MakeFonts() {
   noteFont_.reset(CreateFontIndirectW(&font));
 }
 
-HFONT SettingsDialog::FontFor(const ControlSpec& spec) const {
-  return static_cast<HFONT>(spec.font == LabelFont::Arial825 ? noteFont_.get() : dialogFont_.get());
+HFONT SettingsDialog::FontFor(const ControlRow& row) const {
+  return static_cast<HFONT>(row.font == LabelFont::Arial825 ? noteFont_.get() : dialogFont_.get());
 }
 
 bool SettingsDialog::CreateControls() {
-  for (const ControlSpec& spec : DialogControls()) {
+  for (const ControlRow& row : DialogControls()) {
     HWND parent = hwnd();
-    if (spec.container != I::Form) parent = frames_.at(spec.container)->hwnd();
-    HWND control = CreateControl(spec, parent);
+    if (row.container != I::Form) parent = frames_.at(row.container)->hwnd();
+    HWND control = CreateControl(row, parent);
     if (control == nullptr) return false;
-    controls_[spec.id] = control;
-    rects_[spec.id] = spec.rect;
+    controls_[row.id] = control;
+    rects_[row.id] = row.rect;
   }
   frames_.at(I::PictureFrame)->SetLines(PictureFrameLines());
   SendMessageW(Control(I::Speed), TBM_SETRANGE, TRUE, MAKELPARAM(kMinSpeed, kMaxSpeed));
@@ -182,22 +182,22 @@ bool SettingsDialog::CreateControls() {
   return true;
 }
 
-HWND SettingsDialog::CreateControl(const ControlSpec& spec, HWND parent) {
-  const auto id = static_cast<UINT_PTR>(spec.id);
-  switch (spec.kind) {
+HWND SettingsDialog::CreateControl(const ControlRow& row, HWND parent) {
+  const auto id = static_cast<UINT_PTR>(row.id);
+  switch (row.kind) {
     case ControlKind::Frame: {
       auto frame = std::make_unique<FrameBox>();
-      if (!frame->Create(parent, id, W(spec.caption), static_cast<HFONT>(dialogFont_.get())))
+      if (!frame->Create(parent, id, W(row.caption), static_cast<HFONT>(dialogFont_.get())))
         return nullptr;
       HWND made = frame->hwnd();
-      frames_[spec.id] = std::move(frame);
+      frames_[row.id] = std::move(frame);
       return made;
     }
     case ControlKind::Player:
       return preview_.Create(parent, id) ? preview_.hwnd() : nullptr;
     case ControlKind::Image: {
-      ImageBox& box = spec.id == I::BrowsePreview ? browsePreview_ : listPreview_;
-      return box.Create(parent, id, frames_.at(spec.container).get()) ? box.hwnd() : nullptr;
+      ImageBox& box = row.id == I::BrowsePreview ? browsePreview_ : listPreview_;
+      return box.Create(parent, id, frames_.at(row.container).get()) ? box.hwnd() : nullptr;
     }
     default:
       break;
@@ -207,8 +207,8 @@ HWND SettingsDialog::CreateControl(const ControlSpec& spec, HWND parent) {
   DWORD exStyle = 0;
   // Every control starts a group but the second option button, so the
   // arrow keys move between the two modes only.
-  if (spec.id != I::ModePicture) style |= WS_GROUP;
-  switch (spec.kind) {
+  if (row.id != I::ModePicture) style |= WS_GROUP;
+  switch (row.kind) {
     case ControlKind::OptionButton:
       style |= BS_RADIOBUTTON;
       break;
@@ -226,7 +226,7 @@ HWND SettingsDialog::CreateControl(const ControlSpec& spec, HWND parent) {
       break;
     case ControlKind::CheckBox:
       // The built-in movie's box is set only by the dialog: grayed while in use.
-      style |= spec.id == I::DefaultMovie ? BS_3STATE : BS_AUTOCHECKBOX;
+      style |= row.id == I::DefaultMovie ? BS_3STATE : BS_AUTOCHECKBOX;
       break;
     case ControlKind::DriveList:
       className = WC_COMBOBOXW;
@@ -250,10 +250,9 @@ HWND SettingsDialog::CreateControl(const ControlSpec& spec, HWND parent) {
     default:
       return nullptr;
   }
-  HWND made =
-      CreateWindowExW(exStyle, className, W(spec.caption).c_str(), style, 0, 0, 0, 0, parent,
-                      reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
-  if (made != nullptr) SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), 0);
+  HWND made = CreateWindowExW(exStyle, className, W(row.caption).c_str(), style, 0, 0, 0, 0, parent,
+                              reinterpret_cast<HMENU>(id), GetModuleHandleW(nullptr), nullptr);
+  if (made != nullptr) SendMessageW(made, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(row)), 0);
   return made;
 }
 
@@ -271,29 +270,29 @@ void SettingsDialog::OrderControls() {
   for (ControlId id : kFormOrder) form.push_back(Control(id));
   stack(form);
   for (const auto& [frameId, frame] : frames_) {
-    std::vector<const ControlSpec*> inside;
-    for (const ControlSpec& spec : DialogControls()) {
-      if (spec.container == frameId) inside.push_back(&spec);
+    std::vector<const ControlRow*> inside;
+    for (const ControlRow& row : DialogControls()) {
+      if (row.container == frameId) inside.push_back(&row);
     }
-    std::stable_sort(inside.begin(), inside.end(), [](const ControlSpec* a, const ControlSpec* b) {
+    std::stable_sort(inside.begin(), inside.end(), [](const ControlRow* a, const ControlRow* b) {
       return static_cast<unsigned>(a->tab) < static_cast<unsigned>(b->tab);
     });
     std::vector<HWND> order;
-    for (const ControlSpec* spec : inside) order.push_back(Control(spec->id));
+    for (const ControlRow* row : inside) order.push_back(Control(row->id));
     stack(order);
   }
 }
 
 void SettingsDialog::PlaceControls() {
   HDC dc = GetDC(hwnd());
-  for (const ControlSpec& spec : DialogControls()) {
-    const TwipRect& r = rects_.at(spec.id);
+  for (const ControlRow& row : DialogControls()) {
+    const TwipRect& r = rects_.at(row.id);
     const int left = TwipsAt(r.left, dpi_), top = TwipsAt(r.top, dpi_);
     int width = TwipsAt(r.left + r.width, dpi_) - left;
     int height = TwipsAt(r.top + r.height, dpi_) - top;
-    if (spec.autoSize) {
-      HGDIOBJ old = SelectObject(dc, FontFor(spec));
-      const std::wstring text = W(spec.caption);
+    if (row.autoSize) {
+      HGDIOBJ old = SelectObject(dc, FontFor(row));
+      const std::wstring text = W(row.caption);
       SIZE size{};
       GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
       SelectObject(dc, old);
@@ -301,9 +300,8 @@ void SettingsDialog::PlaceControls() {
       height = size.cy;
     }
     // A drop-down list's height includes its open list.
-    if (spec.kind == ControlKind::DriveList) height *= kDropDownItems;
-    SetWindowPos(Control(spec.id), nullptr, left, top, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind == ControlKind::DriveList) height *= kDropDownItems;
+    SetWindowPos(Control(row.id), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   ReleaseDC(hwnd(), dc);
   const DialogLayout layout = LayoutFor(model_.state().mode);
@@ -362,14 +360,14 @@ void SettingsDialog::ShowImageList() {
 }
 
 void SettingsDialog::FocusFirstControl() {
-  std::vector<const ControlSpec*> byTab;
-  for (const ControlSpec& spec : DialogControls()) {
-    if (spec.tab >= 0) byTab.push_back(&spec);
+  std::vector<const ControlRow*> byTab;
+  for (const ControlRow& row : DialogControls()) {
+    if (row.tab >= 0) byTab.push_back(&row);
   }
   std::stable_sort(byTab.begin(), byTab.end(),
-                   [](const ControlSpec* a, const ControlSpec* b) { return a->tab < b->tab; });
-  for (const ControlSpec* spec : byTab) {
-    HWND h = Control(spec->id);
+                   [](const ControlRow* a, const ControlRow* b) { return a->tab < b->tab; });
+  for (const ControlRow* row : byTab) {
+    HWND h = Control(row->id);
     if (IsWindowVisible(h) && IsWindowEnabled(h) && (GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP)) {
       SetFocus(h);
       return;
@@ -674,8 +672,8 @@ LRESULT SettingsDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
       dpi_ = HIWORD(wParam);
       MakeFonts();
-      for (const ControlSpec& spec : DialogControls()) {
-        SendMessageW(Control(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(spec)), TRUE);
+      for (const ControlRow& row : DialogControls()) {
+        SendMessageW(Control(row.id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(row)), TRUE);
       }
       for (auto& [id, frame] : frames_) frame->SetFont(static_cast<HFONT>(dialogFont_.get()));
       MEASUREITEMSTRUCT item{};

@@ -69,7 +69,7 @@ class SettingsDialog : public SaverWindow, private DialogEffects {
   void LoadPreview(const std::string& path) override;
 
   bool CreateControls();
-  HWND CreateControl(const ControlSpec& spec, HWND parent);
+  HWND CreateControl(const ControlRow& row, HWND parent);
   void OrderControls();
   void MakeFonts();
   void PlaceControls();
@@ -86,7 +86,7 @@ class SettingsDialog : public SaverWindow, private DialogEffects {
   void OnDirectoryOpened();
   void FillDrives();
   void FocusFirstControl();
-  HFONT FontFor(const ControlSpec& spec) const;
+  HFONT FontFor(const ControlRow& row) const;
   void DrawDirectoryEntry(const DRAWITEMSTRUCT& item);
   static LRESULT CALLBACK ListKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR self);

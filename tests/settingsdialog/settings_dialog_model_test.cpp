@@ -51,7 +51,7 @@ TEST(DialogLayoutTest, ModeSwitchPlacesFrameButtonsAndForm) {
 
 TEST(DialogLayoutTest, EveryContainerPrecedesWhatItHolds) {
   std::vector<ControlId> seen{ControlId::Form};
-  for (const ControlSpec& c : DialogControls()) {
+  for (const ControlRow& c : DialogControls()) {
     EXPECT_NE(std::find(seen.begin(), seen.end(), c.container), seen.end()) << c.caption;
     seen.push_back(c.id);
   }
