@@ -172,7 +172,8 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
       const Value proto = Get(cls->second, "prototype");
       if (proto.IsObject()) c->proto = proto.object;
       c->Define(*this, "__constructor__", Value::Obj(cls->second), kDontEnum);
-      Call(Value::Obj(cls->second), Value::Obj(c), {});
+      // A placed clip runs its constructor after its construct event.
+      if (!t->constructPending) Call(Value::Obj(cls->second), Value::Obj(c), {});
     }
   }
   return static_cast<ClipObject*>(t->script);

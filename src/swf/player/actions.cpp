@@ -1,5 +1,6 @@
 #include "swf/player/actions.h"
 
+#include <deque>
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
@@ -71,23 +72,63 @@ void BroadcastEnterFrame(TimelineContext& ctx, const std::shared_ptr<TimelineIns
   for (const auto& t : order) DispatchClipEvent(ctx, t, kClipEventEnterFrame);
 }
 
+namespace {
+
+// The most urgent non-empty list of the queue; null when all are empty.
+std::deque<QueuedActions>* NextList(TimelineContext& ctx) {
+  for (auto* list : {&ctx.initActions, &ctx.initEvents, &ctx.constructs, &ctx.actions}) {
+    if (!list->empty()) return list;
+  }
+  return nullptr;
+}
+
+// A placed clip is built: its construct event, then the constructor of the
+// class its sprite is registered to.
+void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip) {
+  avm1::Vm& vm = *ctx.vm;
+  avm1::ClipObject* obj = vm.ClipFor(clip);
+  DispatchClipEvent(ctx, clip, kClipEventConstruct);
+  clip->constructPending = false;
+  const DisplayObject* placed = obj->Placement();
+  if (!placed) return;
+  auto cls = vm.classByCharacter.find(placed->characterId);
+  if (cls != vm.classByCharacter.end())
+    vm.Call(avm1::Value::Obj(cls->second), avm1::Value::Obj(obj), {});
+}
+
+}  // namespace
+
 void RunActionQueue(TimelineContext& ctx) {
-  for (int blocks = 0; (!ctx.actions.empty() || !ctx.initActions.empty()) &&
-                       blocks < ctx.limits.maxActionBlocksPerTick;
-       ++blocks) {
-    std::deque<QueuedActions>& from = ctx.initActions.empty() ? ctx.actions : ctx.initActions;
-    QueuedActions next = from.front();
-    from.pop_front();
+  for (int blocks = 0; blocks < ctx.limits.maxActionBlocksPerTick; ++blocks) {
+    std::deque<QueuedActions>* from = NextList(ctx);
+    if (!from) break;
+    QueuedActions next = std::move(from->front());
+    from->pop_front();
     auto owner = next.target.lock();
-    if (!owner) continue;
+    // A clip that left the stage runs nothing more but its unload handlers.
+    if (!owner || (owner->Removed() && next.clipEvent != kClipEventUnload)) continue;
     if (next.bytes) {
       RunActions(ctx, owner, *next.bytes);
+    } else if (next.clipEvent == kClipEventConstruct) {
+      Construct(ctx, owner);
     } else if (next.clipEvent) {
       DispatchClipEvent(ctx, owner, next.clipEvent);
     }
   }
   ctx.actions.clear();
   ctx.initActions.clear();
+  ctx.initEvents.clear();
+  ctx.constructs.clear();
+}
+
+void RunFrame(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& root) {
+  std::vector<std::shared_ptr<TimelineInstance>> order;
+  root->CollectExecutionOrder(order);
+  for (const auto& clip : order) {
+    if (clip->Removed()) continue;
+    ctx.actions.push_back({clip, nullptr, kClipEventEnterFrame, nullptr});
+    clip->StepOwnFrame();
+  }
 }
 
 }  // namespace orrivel::swf

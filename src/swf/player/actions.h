@@ -23,6 +23,11 @@ void RunActionQueue(TimelineContext& ctx);
 void DispatchClipEvent(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip,
                        uint32_t event);
 
+// One movie frame of every clip, the newest first (the root last): each
+// queues its enterFrame event and then moves on a frame, queueing that
+// frame's actions and starting the clips it places.
+void RunFrame(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& root);
+
 // Sends enterFrame to every clip, children after their parent.
 void BroadcastEnterFrame(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& root);
 

@@ -51,6 +51,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_ = std::make_unique<avm1::Vm>(ctx_, movie.header.version, vmLimits);
   ctx_.vm = vm_.get();
   hasScripts_ = HasScripts(movie);
+  ctx_.scripts = hasScripts_;
   vm_->traceSink = std::move(trace);
   vm_->refusalSink = std::move(refusal);
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
@@ -65,6 +66,8 @@ MovieRunner::~MovieRunner() {
   // Timelines go before the machine whose objects they point at.
   root_.reset();
   ctx_.actions.clear();
+  ctx_.initEvents.clear();
+  ctx_.constructs.clear();
 }
 
 void MovieRunner::AdvanceScriptTime(double ms) { vm_->timeMs += ms; }
@@ -78,8 +81,7 @@ void MovieRunner::Tick() {
     root_->Tick();
     return;
   }
-  BroadcastEnterFrame(ctx_, root_);
-  root_->Tick();
+  RunFrame(ctx_, root_);
   RunActionQueue(ctx_);
   vm_->RunTimers();
   RunActionQueue(ctx_);
@@ -99,7 +101,9 @@ void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner
 }
 
 void MovieRunner::FlushActions() {
-  if (ctx_.actions.empty() && ctx_.initActions.empty()) return;
+  if (ctx_.actions.empty() && ctx_.initActions.empty() && ctx_.initEvents.empty() &&
+      ctx_.constructs.empty())
+    return;
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
   RunActionQueue(ctx_);

@@ -48,7 +48,8 @@ TimelineInstance::TimelineInstance(TimelineContext& ctx, const Timeline* timelin
       parent_(std::move(parent)),
       nesting_(nesting),
       isRoot_(isRoot),
-      bornTick_(ctx.tick) {}
+      bornTick_(ctx.tick),
+      serial_(++ctx.serial) {}
 
 TimelineInstance::~TimelineInstance() { ctx_.liveObjects -= list_.size(); }
 
@@ -132,9 +133,9 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       if (action->init) {
         // Once per movie, whenever the frame is first reached.
         if (ctx_.initDone.insert(action).second)
-          ctx_.initActions.push_back({weak_from_this(), &action->actions});
+          ctx_.initActions.push_back({weak_from_this(), &action->actions, 0, nullptr});
       } else if (queueActions) {
-        ctx_.actions.push_back({weak_from_this(), &action->actions});
+        ctx_.actions.push_back({weak_from_this(), &action->actions, 0, nullptr});
       }
     }
     // A later SetBackgroundColor changes nothing: the movie's first one holds.
@@ -157,10 +158,38 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
   }
   ctx_.liveObjects = ctx_.liveObjects - list_.size() + next.size();
   DisplayList old = std::exchange(list_, std::move(next));
+  if (ctx_.scripts) {
+    for (auto& [depth, obj] : old) {
+      if (!obj.instance) continue;
+      auto now = list_.find(depth);
+      if (now != list_.end() && now->second.instance == obj.instance) continue;
+      const bool moved = std::any_of(list_.begin(), list_.end(), [&](const auto& e) {
+        return e.second.instance == obj.instance;
+      });
+      if (!moved) QueueUnload(obj.instance);
+    }
+  }
   for (auto& [depth, obj] : list_) {
     if (!obj.instance && HasOwnTimeline(movie, obj.characterId)) Materialize(obj);
   }
-  // Instances that left the list die with `old` here.
+  // Instances that left the list die with `old` here (or after their unload).
+}
+
+void TimelineInstance::MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order) {
+  removed_ = true;
+  for (auto& [depth, obj] : list_) {
+    if (obj.instance && !obj.instance->removed_) obj.instance->MarkRemoved(order);
+  }
+  order.push_back(shared_from_this());
+}
+
+void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone) {
+  if (!gone || gone->removed_) return;
+  std::vector<std::shared_ptr<TimelineInstance>> order;
+  gone->MarkRemoved(order);
+  for (auto& t : order) {
+    if (t->timeline_) ctx_.actions.push_back({t, nullptr, kClipEventUnload, t});
+  }
 }
 
 void TimelineInstance::Materialize(DisplayObject& obj) {
@@ -171,15 +200,44 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
     obj.instance->depthHint = obj.depth;
+    obj.instance->lastName_ = obj.name;
+    if (ctx_.scripts) {
+      // Initialize and construct events run before any frame action; the
+      // load event comes before the clip's own first frame actions.
+      obj.instance->constructPending = true;
+      ctx_.initEvents.push_back({obj.instance, nullptr, kClipEventInitialize, nullptr});
+      ctx_.constructs.push_back({obj.instance, nullptr, kClipEventConstruct, nullptr});
+      ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad, nullptr});
+    }
     obj.instance->Start();
-    ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad});
   } else if (const auto* button = std::get_if<ButtonDefinition>(c)) {
     obj.instance = Create(ctx_, nullptr, weak_from_this(), nesting_ + 1, false);
     obj.instance->StartButton(*button);
   }
 }
 
-void TimelineInstance::Tick() {
+void TimelineInstance::Tick() { Advance(true); }
+
+void TimelineInstance::StepOwnFrame() {
+  if (!removed_) Advance(false);
+}
+
+void TimelineInstance::CollectExecutionOrder(std::vector<std::shared_ptr<TimelineInstance>>& out) {
+  const std::size_t first = out.size();
+  std::vector<TimelineInstance*> work{this};
+  while (!work.empty()) {
+    TimelineInstance* t = work.back();
+    work.pop_back();
+    if (t->timeline_) out.push_back(t->shared_from_this());
+    for (auto& [depth, obj] : t->list_) {
+      if (obj.instance) work.push_back(obj.instance.get());
+    }
+  }
+  std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+            [](const auto& a, const auto& b) { return a->serial_ > b->serial_; });
+}
+
+void TimelineInstance::Advance(bool recurse) {
   // Instances placed during this frame already show their first frame.
   if (bornTick_ == ctx_.tick) return;
   if (timeline_ && playing_ && FrameCount() > 1) {
@@ -190,6 +248,7 @@ void TimelineInstance::Tick() {
     current_ = next;
     Commit(std::move(list), backward);
   }
+  if (!recurse) return;
   std::vector<std::shared_ptr<TimelineInstance>> children;
   for (auto it = list_.rbegin(); it != list_.rend(); ++it) {
     if (it->second.instance) children.push_back(it->second.instance);
@@ -240,15 +299,24 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
       Create(ctx_, sprite ? &sprite->timeline : &kEmpty, weak_from_this(), nesting_ + 1, false);
   auto instance = obj.instance;
   instance->depthHint = depth;
-  if (!list_.contains(depth)) ++ctx_.liveObjects;
+  instance->lastName_ = name;
+  if (auto old = list_.find(depth); old != list_.end()) {
+    QueueUnload(old->second.instance);
+  } else {
+    ++ctx_.liveObjects;
+  }
   list_.insert_or_assign(depth, std::move(obj));
+  if (ctx_.scripts) ctx_.actions.push_back({instance, nullptr, kClipEventLoad, nullptr});
   instance->Start();
-  ctx_.actions.push_back({instance, nullptr, kClipEventLoad});
   return instance;
 }
 
 void TimelineInstance::RemoveDepth(uint16_t depth) {
-  if (list_.erase(depth) > 0) --ctx_.liveObjects;
+  auto it = list_.find(depth);
+  if (it == list_.end()) return;
+  if (ctx_.scripts) QueueUnload(it->second.instance);
+  list_.erase(it);
+  --ctx_.liveObjects;
 }
 
 int TimelineInstance::FindLabel(std::string_view label) const {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,11 +46,14 @@ inline constexpr uint32_t kClipEventMouseMove = 0x8, kClipEventMouseDown = 0x10;
 inline constexpr uint32_t kClipEventMouseUp = 0x20, kClipEventKeyDown = 0x40,
                           kClipEventKeyUp = 0x80;
 inline constexpr uint32_t kClipEventData = 0x100;
+inline constexpr uint32_t kClipEventInitialize = 0x200, kClipEventConstruct = 0x40000;
 
 struct QueuedActions {
   std::weak_ptr<TimelineInstance> target;
   const std::vector<uint8_t>* bytes = nullptr;  // owned by the movie
   uint32_t clipEvent = 0;  // instead of bytes: a clip event (load = 1) to dispatch
+  // An unload keeps its removed clip alive until the handlers have run.
+  std::shared_ptr<TimelineInstance> keep;
 };
 
 // State shared by every timeline of one loaded movie.
@@ -62,9 +66,17 @@ struct TimelineContext {
   uint64_t tick = 0;
   uint64_t tagsThisTick = 0;
   uint64_t actionStepsThisTick = 0;
-  std::deque<QueuedActions> actions;      // run after the frame's display lists are built
-  std::deque<QueuedActions> initActions;  // DoInitAction blocks, run before `actions`
-  std::set<const void*> initDone;         // init blocks already queued
+  // Run after the frame's display lists are built. The queue runs the first
+  // entry of the most urgent non-empty list: DoInitAction blocks, then the
+  // initialize events of new clips, then their construction (class
+  // constructors), then frame actions and the other events in order.
+  std::deque<QueuedActions> actions;
+  std::deque<QueuedActions> initActions;
+  std::deque<QueuedActions> initEvents;
+  std::deque<QueuedActions> constructs;
+  bool scripts = true;             // false when the movie has no code: no events to queue
+  uint64_t serial = 0;             // creation order of clips: the newest runs its frame first
+  std::set<const void*> initDone;  // init blocks already queued
   Rgba background{255, 255, 255, 255};
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
@@ -94,6 +106,16 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // One movie frame: this timeline moves on (if playing), then the instances
   // that existed before this frame do the same.
   void Tick();
+  // This timeline alone moves on one frame (if playing); the frame's new
+  // clips start at once and its actions queue.
+  void StepOwnFrame();
+  // The clips of this tree in the order their frames run: the newest first.
+  void CollectExecutionOrder(std::vector<std::shared_ptr<TimelineInstance>>& out);
+  uint64_t Serial() const { return serial_; }
+  // Left the display list (its own or an ancestor's removal).
+  bool Removed() const { return removed_; }
+  // The instance name it had when it was last in a list.
+  const std::string& LastName() const { return lastName_; }
 
   // 0-based; out-of-range frames are clamped. Going forward runs the skipped
   // frames' control tags; going backward rebuilds from frame 1, keeping
@@ -124,6 +146,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
 
   // The script object of this clip, owned by the script machine's heap.
   avm1::Object* script = nullptr;
+  // Its initialize and construct events are still queued: a class
+  // constructor waits for them.
+  bool constructPending = false;
   // The depth this instance was last placed at in its parent's list: where a
   // lookup of its entry starts.
   uint16_t depthHint = 0;
@@ -136,6 +161,10 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   void Commit(DisplayList next, bool rebuilt);
   void ShowButtonState(ButtonState state);
   void Materialize(DisplayObject& obj);
+  // Queues the unload events of a clip leaving the list, its children first.
+  void QueueUnload(const std::shared_ptr<TimelineInstance>& gone);
+  void MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order);
+  void Advance(bool recurse);
 
   TimelineContext& ctx_;
   const Timeline* timeline_;
@@ -145,6 +174,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   int current_ = 0;
   bool playing_ = true;
   uint64_t bornTick_ = 0;
+  uint64_t serial_ = 0;
+  bool removed_ = false;
+  std::string lastName_;
   const ButtonDefinition* button_ = nullptr;  // owned by the movie
   ButtonState buttonState_ = ButtonState::Up;
   DisplayList list_;
