@@ -48,8 +48,10 @@ void DispatchClipEvent(TimelineContext& ctx, const std::shared_ptr<TimelineInsta
   if (!clip || !ctx.vm) return;
   avm1::Vm& vm = *ctx.vm;
   avm1::ClipObject* obj = vm.ClipFor(clip);
-  if (const DisplayObject* placed = obj->Placement(); placed && placed->clipActions) {
-    for (const ClipAction& action : *placed->clipActions) {
+  const DisplayObject* placed = obj->Placement();
+  const std::vector<ClipAction>* handlers = placed ? placed->clipActions : clip->clipActions;
+  if (handlers) {
+    for (const ClipAction& action : *handlers) {
       if (action.events & event) vm.RunBlock(action.actions, obj);
     }
   }

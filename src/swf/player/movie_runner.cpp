@@ -59,6 +59,8 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->root = root_;
   vm_->NewFrame();
   root_->Start();
+  // The root's load event follows its first frame's actions.
+  if (hasScripts_) ctx_.actions.push_back({root_, nullptr, kClipEventLoad, nullptr});
   RunActionQueue(ctx_);
 }
 

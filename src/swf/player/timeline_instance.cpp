@@ -201,6 +201,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
     obj.instance->depthHint = obj.depth;
     obj.instance->lastName_ = obj.name;
+    obj.instance->clipActions = obj.clipActions;
     if (ctx_.scripts) {
       // Initialize and construct events run before any frame action; the
       // load event comes before the clip's own first frame actions.

@@ -146,6 +146,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
 
   // The script object of this clip, owned by the script machine's heap.
   avm1::Object* script = nullptr;
+  // The clip event handlers of its placing tag (owned by the movie); kept
+  // for the unload event, which runs after the clip left the list.
+  const std::vector<ClipAction>* clipActions = nullptr;
   // Its initialize and construct events are still queued: a class
   // constructor waits for them.
   bool constructPending = false;
