@@ -247,6 +247,15 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 Value Vm::ToPrimitive(const Value& v, bool preferString) {
   if (!v.IsObject()) return v;
   Object* o = v.object;
+  if (o->IsClip()) {
+    // A clip converts to its path unless a script gave it its own conversions.
+    const auto inherited = [&](const char* name) {
+      const Value mine = Get(o, name), base = Get(objectProto, name);
+      return mine.IsObject() && base.IsObject() && mine.object == base.object;
+    };
+    if (inherited("valueOf") && inherited("toString"))
+      return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
+  }
   if (auto* box = dynamic_cast<BoxObject*>(o);
       box && !box->isDate && !preferString && o->FindProperty(*this, "valueOf") == nullptr) {
     return box->primitive;

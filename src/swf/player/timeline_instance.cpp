@@ -128,6 +128,9 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
           Materialize(it->second);
       }
     } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
+      // Unload events queue in the order the tags remove the clips.
+      if (auto it = list.find(remove->depth); ctx_.scripts && it != list.end())
+        QueueUnload(it->second.instance);
       ApplyRemoveObject(list, *remove);
     } else if (const auto* action = std::get_if<DoAction>(&tag)) {
       if (action->init) {
