@@ -380,11 +380,27 @@ ClipObject* TargetOf(Activation& a, const Value& v) {
   return ResolveTarget(a.vm, a.target, path);
 }
 
+// tellTarget's target: a clip names itself by its path (the first clip of
+// that path wins), other values by their text; an empty one returns to the
+// code's own clip. Null when it names nothing.
+ClipObject* TellTargetOf(Activation& a, const Value& v) {
+  std::string path = v.IsObject() && v.object->IsClip()
+                         ? static_cast<ClipObject*>(v.object)->Path(a.vm)
+                         : a.vm.ToString(v);
+  if (path.empty()) return a.base;
+  return ResolveTarget(a.vm, a.base, path);
+}
+
+// A target that names nothing leaves no clip for properties, but variables
+// and timeline actions then reach the root.
 void SetTargetClip(Activation& a, ClipObject* clip) {
   a.target = clip;
-  a.vm.currentTarget = clip ? clip : a.base;
-  if (a.clipSlot >= 0) a.scope[static_cast<std::size_t>(a.clipSlot)] = clip ? clip : a.base;
+  ClipObject* scope = clip ? clip : a.vm.RootClip();
+  a.vm.currentTarget = scope;
+  if (a.clipSlot >= 0) a.scope[static_cast<std::size_t>(a.clipSlot)] = scope;
 }
+
+ClipObject* TimelineTarget(Activation& a) { return a.target ? a.target : a.vm.RootClip(); }
 
 // Runs [begin, end) with the action's flow; false when the run must stop.
 Flow RunTry(Activation& a, Payload& p, std::size_t next) {
@@ -481,16 +497,16 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
   Vm& vm = a.vm;
   switch (op) {
     case 0x04:  // NextFrame
-      ClipStep(a.target, 1);
+      ClipStep(TimelineTarget(a), 1);
       break;
     case 0x05:  // PrevFrame
-      ClipStep(a.target, -1);
+      ClipStep(TimelineTarget(a), -1);
       break;
     case 0x06:  // Play
-      ClipSetPlaying(a.target, true);
+      ClipSetPlaying(TimelineTarget(a), true);
       break;
     case 0x07:  // Stop
-      ClipSetPlaying(a.target, false);
+      ClipSetPlaying(TimelineTarget(a), false);
       break;
     case 0x08:  // ToggleQuality
     case 0x09:  // StopSounds
@@ -590,7 +606,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     }
     case 0x20:  // SetTarget2
-      SetTargetClip(a, TargetOf(a, a.Pop()));
+      SetTargetClip(a, TellTargetOf(a, a.Pop()));
       break;
     case 0x21: {  // StringAdd
       const std::string b = vm.ToString(a.Pop());
@@ -714,12 +730,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x3C: {  // DefineLocal
       Value v = a.Pop();
       const std::string name = vm.ToString(a.Pop());
-      vm.Set(a.locals ? a.locals : a.target, name, v);
+      vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, v);
       break;
     }
     case 0x41: {  // DefineLocal2
       const std::string name = vm.ToString(a.Pop());
-      Object* l = a.locals ? a.locals : a.target;
+      Object* l = a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a));
       if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
       break;
     }
@@ -917,7 +933,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     }
     case 0x81:  // GotoFrame
-      ClipGotoFrame(a.target, p.U16(), false);
+      ClipGotoFrame(TimelineTarget(a), p.U16(), false);
       break;
     case 0x83: {  // GetURL
       const std::string url = p.String();
@@ -949,21 +965,21 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x8B: {  // SetTarget
       const std::string path = p.String();
-      SetTargetClip(a, path.empty() ? a.base : ResolveTarget(vm, a.base, path));
+      SetTargetClip(a, TellTargetOf(a, Value::Str(path)));
       break;
     }
     case 0x8C: {  // GotoLabel
-      ClipGotoValue(vm, a.target, Value::Str(p.String()), false);
+      ClipGotoValue(vm, TimelineTarget(a), Value::Str(p.String()), false);
       break;
     }
     case 0x9F: {  // GotoFrame2
       const uint8_t flags = p.U8();
       const int bias = (flags & 0x02) ? p.U16() : 0;
-      ClipGotoValue(vm, a.target, a.Pop(), flags & 0x01, bias);
+      ClipGotoValue(vm, TimelineTarget(a), a.Pop(), flags & 0x01, bias);
       break;
     }
     case 0x9E:  // Call
-      ClipCallFrame(vm, a.target, a.Pop());
+      ClipCallFrame(vm, TimelineTarget(a), a.Pop());
       break;
     case 0x8E:    // DefineFunction2
     case 0x9B: {  // DefineFunction
@@ -973,7 +989,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       if (name.empty()) {
         a.Push(Value::Obj(f));
       } else {
-        vm.Set(a.locals ? a.locals : a.target, name, Value::Obj(f));
+        vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, Value::Obj(f));
       }
       break;
     }
