@@ -39,8 +39,8 @@ Value PrevFrame(Vm&, Object* self, Args) {
 }
 
 Value Duplicate(Vm& vm, Object* self, Args args) {
-  ClipObject* made = ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)),
-                                   ClampToInt(vm.ToNumber(Arg(args, 1))));
+  ClipObject* made =
+      ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
   if (made && args.size() > 2 && args[2].IsObject()) {
     for (Property& p : args[2].object->Properties()) vm.Set(made, p.name, p.value);
   }
@@ -55,9 +55,9 @@ Value Remove(Vm& vm, Object* self, Args) {
 Value CreateEmpty(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
-  const double depth = vm.ToNumber(Arg(args, 1)) + 16384;
-  if (!t || !(depth >= 0 && depth <= 65535)) return {};
-  auto made = t->PlaceClip(0, static_cast<uint16_t>(depth), vm.ToString(Arg(args, 0)), nullptr);
+  int32_t depth = 0;
+  if (!t || !ClipDepthKey(vm.ToNumber(Arg(args, 1)), depth)) return {};
+  auto made = t->PlaceClip(0, depth, vm.ToString(Arg(args, 0)), nullptr);
   return Value::Obj(made ? vm.ClipFor(made) : nullptr);
 }
 
@@ -66,10 +66,9 @@ Value AttachMovie(Vm& vm, Object* self, Args args) {
   auto t = clip ? clip->Instance() : nullptr;
   const auto& exports = vm.ctx.movie->exports;
   const auto it = exports.find(vm.ToString(Arg(args, 0)));
-  const double depth = vm.ToNumber(Arg(args, 2)) + 16384;
-  if (!t || it == exports.end() || !(depth >= 0 && depth <= 65535)) return {};
-  auto made =
-      t->PlaceClip(it->second, static_cast<uint16_t>(depth), vm.ToString(Arg(args, 1)), nullptr);
+  int32_t depth = 0;
+  if (!t || it == exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};
+  auto made = t->PlaceClip(it->second, depth, vm.ToString(Arg(args, 1)), nullptr);
   if (!made) return {};
   // Initial properties are set before the class constructor runs.
   ClipObject* obj = vm.New<ClipObject>();
@@ -89,8 +88,21 @@ Value AttachMovie(Vm& vm, Object* self, Args args) {
 
 Value GetDepth(Vm&, Object* self, Args) {
   ClipObject* clip = Clip(self);
+  auto t = clip ? clip->Instance() : nullptr;
+  if (t && t->IsRoot()) return Value::Num(-16384);
   const DisplayObject* p = clip ? clip->Placement() : nullptr;
   return p ? Value::Num(p->depth - 16384.0) : Value{};
+}
+
+// The clip at a depth; a shape or text there answers with this clip.
+Value InstanceAtDepth(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = Clip(self);
+  auto t = clip ? clip->Instance() : nullptr;
+  int32_t depth = 0;
+  if (!t || args.empty() || !ClipDepthKey(vm.ToNumber(args[0]), depth)) return {};
+  const auto it = t->List().find(depth);
+  if (it == t->List().end()) return {};
+  return Value::Obj(it->second.instance ? vm.ClipFor(it->second.instance) : clip);
 }
 
 Value NextHighestDepth(Vm&, Object* self, Args) {
@@ -108,21 +120,24 @@ Value SwapDepths(Vm& vm, Object* self, Args args) {
   if (!p || !t || args.empty()) return {};
   auto parent = t->Parent();
   DisplayList& list = parent->MutableList();
-  int to = -1;
+  int32_t to = -1;
   if (args[0].IsObject() && args[0].object->IsClip()) {
-    if (DisplayObject* q = static_cast<ClipObject*>(args[0].object)->Placement()) to = q->depth;
-  } else {
-    const double d = vm.ToNumber(args[0]) + 16384;
-    if (d >= 0 && d <= 65535) to = static_cast<int>(d);
+    // Only a sibling can trade places.
+    auto other = static_cast<ClipObject*>(args[0].object)->Instance();
+    DisplayObject* q = static_cast<ClipObject*>(args[0].object)->Placement();
+    if (!q || !other || other->Parent() != parent) return {};
+    to = q->depth;
+  } else if (!ClipDepthKey(vm.ToNumber(args[0]), to)) {
+    return {};
   }
-  if (to < 0 || to == p->depth) return {};
-  const uint16_t from = p->depth;
+  if (to == p->depth) return {};
+  const int32_t from = p->depth;
   auto mine = list.extract(from);
-  auto other = list.extract(static_cast<uint16_t>(to));
-  mine.key() = static_cast<uint16_t>(to);
-  mine.mapped().depth = static_cast<uint16_t>(to);
+  auto other = list.extract(to);
+  mine.key() = to;
+  mine.mapped().depth = to;
   mine.mapped().scripted = true;
-  t->depthHint = static_cast<uint16_t>(to);
+  t->depthHint = to;
   list.insert(std::move(mine));
   if (!other.empty()) {
     other.key() = from;
@@ -163,6 +178,7 @@ void InstallClipBuiltins(Vm& vm) {
       {"createEmptyMovieClip", CreateEmpty},
       {"attachMovie", AttachMovie},
       {"getDepth", GetDepth},
+      {"getInstanceAtDepth", InstanceAtDepth},
       {"getNextHighestDepth", NextHighestDepth},
       {"swapDepths", SwapDepths},
       {"getBytesLoaded", BytesTotal},

@@ -322,21 +322,31 @@ void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame) {
   for (const auto* bytes : t->FrameActions(f)) vm.RunBlock(*bytes, clip);
 }
 
-ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, int depth) {
+bool ClipDepthKey(double depth, int32_t& key) {
+  constexpr double kLowest = -16384, kHighest = 2130690044;
+  if (!(depth >= kLowest && depth <= kHighest)) return false;
+  // Script depths count from the bottom of the timeline's.
+  key = static_cast<int32_t>(std::trunc(depth)) + 16384;
+  return true;
+}
+
+ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, double depth) {
   auto t = clip ? clip->Instance() : nullptr;
   DisplayObject* p = clip ? clip->Placement() : nullptr;
-  depth += 16384;  // script depths start below the timeline's
-  if (!t || !p || depth < 0 || depth > 65535) return nullptr;
+  int32_t key = 0;
+  if (!t || !p || !ClipDepthKey(depth, key)) return nullptr;
   auto parent = t->Parent();
   const DisplayObject like = *p;
-  auto made = parent->PlaceClip(like.characterId, static_cast<uint16_t>(depth), name, &like);
+  auto made = parent->PlaceClip(like.characterId, key, name, &like);
   return made ? vm.ClipFor(made) : nullptr;
 }
 
 void ClipRemove(Vm&, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
-  if (!p || !t) return;
+  // Clips at the timeline's depths (below 0 for scripts) stay until a
+  // script moves them up with swapDepths.
+  if (!p || !t || p->depth < 16384) return;
   t->Parent()->RemoveDepth(p->depth);
 }
 

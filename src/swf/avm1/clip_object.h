@@ -2,6 +2,7 @@
 // its properties (_x, _alpha, _currentframe ...) and its named children.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,7 +55,10 @@ void ClipGotoValue(Vm& vm, ClipObject* clip, const Value& frame, bool play, int 
 void ClipStep(ClipObject* clip, int delta);  // nextFrame / prevFrame
 // Runs the actions of a frame of the clip now (the Call action).
 void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame);
-ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, int depth);
+// The display-list key of a depth a script names; false outside the range
+// scripts may use (-16384 up to 2130690044).
+bool ClipDepthKey(double depth, int32_t& key);
+ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, double depth);
 void ClipRemove(Vm& vm, ClipObject* clip);
 void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds);
 void ClipStopDrag(Vm& vm);

@@ -633,8 +633,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x24: {  // CloneSprite
       const double depth = Num(a, a.Pop());
       const std::string name = vm.ToString(a.Pop());
-      if (ClipObject* src = TargetOf(a, a.Pop()))
-        ClipDuplicate(vm, src, name, ClampToInt(depth) - 16384);
+      if (ClipObject* src = TargetOf(a, a.Pop())) ClipDuplicate(vm, src, name, depth - 16384);
       break;
     }
     case 0x25:  // RemoveSprite

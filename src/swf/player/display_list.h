@@ -18,7 +18,9 @@ class TimelineInstance;
 
 struct DisplayObject {
   uint16_t characterId = 0;
-  uint16_t depth = 0;
+  // The tag's depth; scripts see it less 16384 and place clips anywhere
+  // from there up to about two billion.
+  int32_t depth = 0;
   Matrix matrix;
   ColorTransform colorTransform;
   uint16_t ratio = 0;
@@ -38,7 +40,7 @@ struct DisplayObject {
   std::shared_ptr<TimelineInstance> instance;
 };
 
-using DisplayList = std::map<uint16_t, DisplayObject>;
+using DisplayList = std::map<int32_t, DisplayObject>;
 
 // Applies one PlaceObject to a list. A new depth is only added while the list
 // holds fewer than maxSize objects. Replacing the character of an object

@@ -1,5 +1,6 @@
 #include "swf/player/display_tree.h"
 
+#include <algorithm>
 #include <variant>
 
 namespace orrivel::swf {
@@ -12,7 +13,8 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   auto it = movie.characters.find(obj.characterId);
   if (it == movie.characters.end()) return false;
   node.characterId = obj.characterId;
-  node.depth = obj.depth;
+  // Script depths above the tags' range are never under a timeline mask.
+  node.depth = static_cast<uint16_t>(std::clamp<int32_t>(obj.depth, 0, 0xFFFF));
   node.clipDepth = obj.clipDepth;
   node.matrix = obj.matrix;
   node.colorTransform = obj.colorTransform;

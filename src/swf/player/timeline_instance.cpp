@@ -284,7 +284,7 @@ std::vector<const std::vector<uint8_t>*> TimelineInstance::FrameActions(int fram
   return out;
 }
 
-std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t characterId, uint16_t depth,
+std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t characterId, int32_t depth,
                                                               const std::string& name,
                                                               const DisplayObject* like) {
   if (nesting_ + 1 > ctx_.limits.maxNesting) return nullptr;
@@ -315,7 +315,7 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   return instance;
 }
 
-void TimelineInstance::RemoveDepth(uint16_t depth) {
+void TimelineInstance::RemoveDepth(int32_t depth) {
   auto it = list_.find(depth);
   if (it == list_.end()) return;
   if (ctx_.scripts) QueueUnload(it->second.instance);

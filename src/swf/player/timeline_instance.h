@@ -139,9 +139,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   std::vector<const std::vector<uint8_t>*> FrameActions(int frame) const;
   // Places a new instance of a sprite (or an empty clip when characterId has
   // no timeline) at a depth, replacing what was there. Null when over budget.
-  std::shared_ptr<TimelineInstance> PlaceClip(uint16_t characterId, uint16_t depth,
+  std::shared_ptr<TimelineInstance> PlaceClip(uint16_t characterId, int32_t depth,
                                               const std::string& name, const DisplayObject* like);
-  void RemoveDepth(uint16_t depth);
+  void RemoveDepth(int32_t depth);
   TimelineContext& Context() { return ctx_; }
 
   // The script object of this clip, owned by the script machine's heap.
@@ -154,7 +154,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   bool constructPending = false;
   // The depth this instance was last placed at in its parent's list: where a
   // lookup of its entry starts.
-  uint16_t depthHint = 0;
+  int32_t depthHint = 0;
 
  private:
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,

@@ -94,7 +94,8 @@ TEST(ActionsTest, FirstFrameActions) {
       {"IfNotTaken", Cat({PushInt(0), Long(0x9D, {1, 0}), kStop}), false, 0, false},
       {"FunctionBodySkipped", Cat({DefineFunction(Cat({kStop})), kEnd}), false, 0, true},
       {"TruncatedAction", Bytes{0x81, 5, 0, 1}, false, 0, true},
-      {"UnknownTargetIgnored", Cat({SetTarget("nobody"), kStop}), false, 0, true},
+      // A target that names nothing leaves timeline actions to the root.
+      {"UnknownTargetActsOnRoot", Cat({SetTarget("nobody"), kStop}), false, 0, false},
       {"EndStopsReading", Cat({kEnd, kStop}), false, 0, true},
       {"MethodGotoAndPlay", Cat({CallMethod(PushInt(2), 1, mc, "gotoAndPlay"), kPop}), true, 1,
        true},
