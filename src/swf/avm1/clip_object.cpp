@@ -48,8 +48,35 @@ int ClipPropertyIndex(std::string_view name) {
   return -1;
 }
 
-DisplayObject* ClipObject::Placement() const {
+std::shared_ptr<TimelineInstance> ClipObject::Instance() const {
+  if (!detachedVm_) return instance.lock();
+  ClipObject* live = Resolve();
+  return live ? live->instance.lock() : nullptr;
+}
+
+ClipObject* ClipObject::Resolve() const {
+  if (!detachedVm_) return const_cast<ClipObject*>(this);
+  if (detachedPath_.empty()) return nullptr;
+  ClipObject* live = ResolveTarget(*detachedVm_, detachedVm_->RootClip(), detachedPath_);
+  return live == this || (live && live->detachedVm_) ? nullptr : live;
+}
+
+void ClipObject::Detach(Vm& vm) {
+  if (detachedVm_) return;
   auto self = instance.lock();
+  if (!self || self->IsRoot()) return;
+  auto parent = self->Parent();
+  ClipObject* parentClip = parent ? vm.ClipFor(parent) : nullptr;
+  const std::string parentPath = parentClip ? parentClip->Path(vm) : std::string();
+  // "_level0.a.b" is found again from the root as "a.b".
+  const std::string path = parentPath + "." + self->FirstName();
+  detachedPath_ = parentPath.empty() || path.size() <= 8 ? std::string() : path.substr(8);
+  detachedVm_ = &vm;
+  Properties().clear();
+}
+
+DisplayObject* ClipObject::Placement() const {
+  auto self = Instance();
   if (!self) return nullptr;
   auto parent = self->Parent();
   if (!parent) return nullptr;
@@ -66,12 +93,12 @@ DisplayObject* ClipObject::Placement() const {
 }
 
 ClipObject* ClipObject::Parent(Vm& vm) const {
-  auto self = instance.lock();
+  auto self = Instance();
   return self ? vm.ClipFor(self->Parent()) : nullptr;
 }
 
 ClipObject* ClipObject::Child(Vm& vm, std::string_view name) const {
-  auto self = instance.lock();
+  auto self = Instance();
   if (!self) return nullptr;
   for (const auto& [depth, obj] : self->List()) {
     if (obj.instance && !obj.name.empty() && vm.NamesEqual(obj.name, name))
@@ -82,11 +109,12 @@ ClipObject* ClipObject::Child(Vm& vm, std::string_view name) const {
 
 std::string ClipObject::Path(Vm& vm) const {
   std::vector<std::string> names;
-  auto t = instance.lock();
+  auto t = Instance();
   if (!t) return "";
   while (t && !t->IsRoot()) {
-    const DisplayObject* p = vm.ClipFor(t)->Placement();
-    names.push_back(p ? p->name : "");
+    // A clip being unloaded has left its parent's list but keeps its name.
+    const DisplayObject* p = t->Removed() ? nullptr : vm.ClipFor(t)->Placement();
+    names.push_back(p ? p->name : t->LastName());
     t = t->Parent();
   }
   std::string out = "_level0";
@@ -95,7 +123,7 @@ std::string ClipObject::Path(Vm& vm) const {
 }
 
 Value ClipObject::GetIndexed(Vm& vm, int index) {
-  auto self = instance.lock();
+  auto self = Instance();
   if (!self) return {};
   DisplayObject* p = Placement();
   const Matrix m = p ? p->matrix : Matrix{};
@@ -182,6 +210,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     case 13:
       p->name = vm.ToString(v);
+      if (p->instance) p->instance->SetLastName(p->name);
       break;
     default:
       return;
@@ -190,6 +219,13 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
 }
 
 bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
+  if (detachedVm_) {
+    // Everything, inherited members too, comes from the clip now at the
+    // path; with none there, nothing is found.
+    ClipObject* live = Resolve();
+    out = live ? vm.Get(live, name) : Value{};
+    return true;
+  }
   if (!name.empty() && name[0] == '_') {
     const int index = ClipPropertyIndex(name);
     if (index >= 0) {
@@ -218,6 +254,10 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
 }
 
 bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
+  if (detachedVm_) {
+    ClipObject* live = Resolve();
+    return live && live->HasOwn(vm, name);
+  }
   if (!name.empty() && name[0] == '_' &&
       (ClipPropertyIndex(name) >= 0 || vm.NamesEqual(name, "_parent") ||
        vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_global")))
@@ -226,6 +266,10 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
 }
 
 bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+  if (detachedVm_) {
+    ClipObject* live = Resolve();
+    return live ? live->SetOwn(vm, name, v) : true;
+  }
   if (!name.empty() && name[0] == '_') {
     const int index = ClipPropertyIndex(name);
     if (index >= 0) {

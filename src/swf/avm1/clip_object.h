@@ -24,7 +24,14 @@ class ClipObject : public Object {
   bool IsClip() const override { return true; }
   const char* TypeName() const override { return "[object Object]"; }
 
-  std::shared_ptr<TimelineInstance> Instance() const { return instance.lock(); }
+  // The clip shown; for a reference to an unloaded clip, whichever clip
+  // now has its path (null when none does).
+  std::shared_ptr<TimelineInstance> Instance() const;
+  // The clip was unloaded: its variables go, and from now on this object
+  // stands for whatever clip later takes its path.
+  void Detach(Vm& vm);
+  // The live object this one stands for: itself, another clip's object, or null.
+  ClipObject* Resolve() const;
   // The display-list entry that shows this clip in its parent; null for the
   // root or a removed clip.
   DisplayObject* Placement() const;
@@ -38,6 +45,11 @@ class ClipObject : public Object {
   void SetIndexed(Vm& vm, int index, const Value& v);
 
   std::weak_ptr<TimelineInstance> instance;
+
+ private:
+  Vm* detachedVm_ = nullptr;  // set once detached
+  // Where the reference looks: the clip's path under its first name.
+  std::string detachedPath_;
 };
 
 // Index of a property name (_x = 0 ... _ymouse = 21), or -1.

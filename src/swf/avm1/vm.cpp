@@ -395,6 +395,12 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
     case Type::String:
       return a.string == b.string;
     case Type::Object:
+      // Two references to one clip are equal, even when one of them has
+      // found the clip again by its path.
+      if (a.object != b.object && a.object->IsClip() && b.object->IsClip()) {
+        ClipObject* live = static_cast<ClipObject*>(a.object)->Resolve();
+        return live && live == static_cast<ClipObject*>(b.object)->Resolve();
+      }
       return a.object == b.object;
   }
   return false;

@@ -115,6 +115,8 @@ void RunActionQueue(TimelineContext& ctx) {
       Construct(ctx, owner);
     } else if (next.clipEvent) {
       DispatchClipEvent(ctx, owner, next.clipEvent);
+      if (next.clipEvent == kClipEventUnload && owner->script)
+        static_cast<avm1::ClipObject*>(owner->script)->Detach(*ctx.vm);
     }
   }
   ctx.actions.clear();

@@ -203,7 +203,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
     obj.instance->depthHint = obj.depth;
-    obj.instance->lastName_ = obj.name;
+    obj.instance->lastName_ = obj.instance->firstName_ = obj.name;
     obj.instance->clipActions = obj.clipActions;
     if (ctx_.scripts) {
       // Initialize and construct events run before any frame action; the
@@ -303,7 +303,7 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
       Create(ctx_, sprite ? &sprite->timeline : &kEmpty, weak_from_this(), nesting_ + 1, false);
   auto instance = obj.instance;
   instance->depthHint = depth;
-  instance->lastName_ = name;
+  instance->lastName_ = instance->firstName_ = name;
   if (auto old = list_.find(depth); old != list_.end()) {
     QueueUnload(old->second.instance);
   } else {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -116,6 +117,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   bool Removed() const { return removed_; }
   // The instance name it had when it was last in a list.
   const std::string& LastName() const { return lastName_; }
+  void SetLastName(std::string name) { lastName_ = std::move(name); }
+  // The instance name it was placed with.
+  const std::string& FirstName() const { return firstName_; }
 
   // 0-based; out-of-range frames are clamped. Going forward runs the skipped
   // frames' control tags; going backward rebuilds from frame 1, keeping
@@ -179,7 +183,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   uint64_t bornTick_ = 0;
   uint64_t serial_ = 0;
   bool removed_ = false;
-  std::string lastName_;
+  std::string lastName_, firstName_;
   const ButtonDefinition* button_ = nullptr;  // owned by the movie
   ButtonState buttonState_ = ButtonState::Up;
   DisplayList list_;
