@@ -38,13 +38,27 @@ Value PrevFrame(Vm&, Object* self, Args) {
   return {};
 }
 
+// A clip made by a script is built at once: its onConstruct handler runs
+// before the maker returns. What it throws stops there, reported as uncaught.
+ClipObject* Constructed(Vm& vm, ClipObject* made) {
+  if (!made) return nullptr;
+  vm.CallMethod(made, "onConstruct", {});
+  if (vm.throwing) {
+    const Value thrown = vm.thrown;
+    vm.thrown = {};
+    vm.throwing = false;
+    if (vm.traceSink) vm.traceSink("Warning: Uncaught exception, " + vm.ToString(thrown));
+  }
+  return made;
+}
+
 Value Duplicate(Vm& vm, Object* self, Args args) {
   ClipObject* made =
       ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
   if (made && args.size() > 2 && args[2].IsObject()) {
     for (Property& p : args[2].object->Properties()) vm.Set(made, p.name, p.value);
   }
-  return Value::Obj(made);
+  return Value::Obj(Constructed(vm, made));
 }
 
 Value Remove(Vm& vm, Object* self, Args) {
@@ -58,7 +72,7 @@ Value CreateEmpty(Vm& vm, Object* self, Args args) {
   int32_t depth = 0;
   if (!t || !ClipDepthKey(vm.ToNumber(Arg(args, 1)), depth)) return {};
   auto made = t->PlaceClip(0, depth, vm.ToString(Arg(args, 0)), nullptr);
-  return Value::Obj(made ? vm.ClipFor(made) : nullptr);
+  return Value::Obj(made ? Constructed(vm, vm.ClipFor(made)) : nullptr);
 }
 
 Value AttachMovie(Vm& vm, Object* self, Args args) {
@@ -83,7 +97,7 @@ Value AttachMovie(Vm& vm, Object* self, Args args) {
   if (built != obj) {
     for (Property& p : obj->Properties()) built->Define(vm, p.name, p.value, p.flags);
   }
-  return Value::Obj(built);
+  return Value::Obj(Constructed(vm, built));
 }
 
 Value GetDepth(Vm&, Object* self, Args) {
