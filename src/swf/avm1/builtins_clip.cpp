@@ -151,11 +151,13 @@ Value SwapDepths(Vm& vm, Object* self, Args args) {
   mine.key() = to;
   mine.mapped().depth = to;
   mine.mapped().scripted = true;
+  mine.mapped().scriptDepth = true;
   t->depthHint = to;
   list.insert(std::move(mine));
   if (!other.empty()) {
     other.key() = from;
     other.mapped().depth = from;
+    other.mapped().scriptDepth = true;
     if (other.mapped().instance) other.mapped().instance->depthHint = from;
     list.insert(std::move(other));
   }

@@ -54,6 +54,8 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
     return;
   }
   if (!place.characterId) return;  // a new placement needs a character
+  // A clip a script put there keeps its depth.
+  if (it != list.end() && it->second.scriptDepth) return;
   // A fresh placement at an occupied depth replaces the old object outright.
   if (it == list.end() && list.size() >= maxSize) return;
   DisplayObject obj;

@@ -33,6 +33,9 @@ struct DisplayObject {
   std::optional<Rgba> opaqueBackground;
   // Placed or moved by a script: the timeline no longer moves it.
   bool scripted = false;
+  // Made by a script or moved to another depth by one: a new placement at
+  // its depth does not replace it, and going back in the timeline keeps it.
+  bool scriptDepth = false;
   // Clip event handlers from the placing tag; owned by the movie.
   const std::vector<ClipAction>* clipActions = nullptr;
   // Sprites and buttons own a nested timeline; shapes and bitmaps have none.

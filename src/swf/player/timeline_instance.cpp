@@ -150,6 +150,11 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
 void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
   const Movie& movie = *ctx_.movie;
   if (rebuilt) {
+    // What scripts placed stays where it is; the timeline's own object at
+    // such a depth is not shown.
+    for (auto& [depth, obj] : list_) {
+      if (obj.scriptDepth) next.insert_or_assign(depth, obj);
+    }
     // A rebuilt list keeps the old instance where the same character still
     // sits at the same depth, so a sprite's own state survives the goto.
     for (auto& [depth, obj] : next) {
@@ -297,6 +302,7 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.depth = depth;
   obj.name = name;
   obj.scripted = true;
+  obj.scriptDepth = true;
   const Character* c = FindCharacter(*ctx_.movie, characterId);
   const auto* sprite = std::get_if<SpriteDefinition>(c);
   obj.instance =
