@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 
@@ -146,7 +147,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Str("HIGH");
     case 20:
     case 21:
-      return Value::Num(0);
+      return ClipMouse(vm, *this, index == 20);
     default:
       return {};
   }
@@ -339,8 +340,5 @@ void ClipRemove(Vm&, ClipObject* clip) {
   if (!p || !t) return;
   t->Parent()->RemoveDepth(p->depth);
 }
-
-void ClipStartDrag(Vm&, ClipObject*, bool, const double*) {}
-void ClipStopDrag(Vm&) {}
 
 }  // namespace orrivel::swf::avm1

@@ -25,6 +25,8 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   dateBaseMs = WallClockMs();
   InstallGlobalFunctions(*this);
   InstallClipBuiltins(*this);
+  InstallBroadcasterBuiltins(*this);
+  InstallInputBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -108,7 +110,7 @@ bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
 void Vm::MarkRoots(std::vector<Object*>& work) {
   for (Object* o :
        {global, objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
-        dateProto, clipProto, errorProto, keyObject, mouseObject, stageObject}) {
+        dateProto, clipProto, errorProto, keyObject, mouseObject, stageObject, selectionObject}) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);

@@ -50,6 +50,7 @@ class ButtonInput {
  private:
   std::shared_ptr<TimelineInstance> FindButton(const TimelineInstance& timeline, const Matrix& m,
                                                int& visits);
+  bool IsClipButton(const DisplayObject& obj);
   bool Track(const Matrix& view);
   bool Fire(const std::shared_ptr<TimelineInstance>& button, ButtonState state, uint16_t condition);
 
@@ -62,6 +63,7 @@ class ButtonInput {
   std::weak_ptr<TimelineInstance> hot_;
   // A push button pressed and tracking the pointer until the release.
   std::weak_ptr<TimelineInstance> captured_;
+  bool pressedOver_ = false;               // the captured button has the pointer over it
   std::weak_ptr<TimelineInstance> under_;  // topmost button under the pointer
 };
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "../corpus/toml_lite.h"
+#include "input_script.h"
 #include "swf/player/player.h"
 #include "swf/render/native_image_decoder.h"
 
@@ -57,8 +58,13 @@ TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
   for (const fs::path& dir : dirs) {
     const std::string rel = fs::relative(dir, kTraceCorpus).generic_string();
     const TomlLite toml = TomlLite::Parse(ReadText(dir / "test.toml"));
-    const int frames =
-        std::clamp(static_cast<int>(toml.Number("num_frames").value_or(1)), 1, kMaxFrames);
+    // A tick is one frame at the movie's rate.
+    const double count = toml.Number("num_frames").value_or(toml.Number("num_ticks").value_or(1));
+    const int frames = std::clamp(static_cast<int>(count), 1, kMaxFrames);
+    const std::vector<InputEvent> input = fs::exists(dir / "input.json")
+                                              ? JsonEvents::Parse(ReadText(dir / "input.json"))
+                                              : std::vector<InputEvent>{};
+    std::size_t nextInput = 0;
     std::string trace;
     Player player(decoder);
     player.SetClockStart(981152406000);  // the instant the recordings were made at
@@ -70,7 +76,12 @@ TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
     int version = 0;
     if (player.LoadFile(std::string(swf.begin(), swf.end()))) {
       version = player.GetMovie()->header.version;
-      for (int i = 1; i < frames; ++i) player.StepFrame();
+      // Events up to each "Wait" come after a frame has run.
+      FeedInput(player, input, nextInput);
+      for (int i = 1; i < frames; ++i) {
+        player.StepFrame();
+        FeedInput(player, input, nextInput);
+      }
       pass = trace == ReadText(dir / "output.txt");
     }
     const std::string folder = rel.substr(0, rel.find('/'));

@@ -1,0 +1,22 @@
+// The script side of input: where a clip sits on the stage (for _xmouse and
+// dragging), the clip that follows the pointer, and keyboard focus.
+#pragma once
+
+#include <memory>
+
+#include "base/geometry.h"
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+// A clip's space to stage twips: its own placement and every parent's.
+Matrix StageMatrix(const TimelineInstance& t);
+// _xmouse (x) or _ymouse: the pointer in the clip's space, in pixels.
+Value ClipMouse(Vm& vm, const ClipObject& clip, bool x);
+// Moves the dragged clip to the pointer (within its bounds). True when it moved.
+bool FollowPointer(Vm& vm);
+// Moves keyboard focus and tells the objects and Selection's listeners
+// (onKillFocus, onSetFocus). False when nothing changed.
+bool SetFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& to);
+
+}  // namespace orrivel::swf::avm1
