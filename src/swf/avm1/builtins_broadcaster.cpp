@@ -38,7 +38,7 @@ Value RemoveListener(Vm& vm, Object* self, Args args) {
   if (!list.IsObject()) return Value::Bool(false);
   const std::vector<Value> current = Listeners(vm, self);
   for (std::size_t i = 0; i < current.size(); ++i) {
-    if (!vm.StrictEquals(current[i], listener)) continue;
+    if (!vm.LooseEquals(current[i], listener)) continue;
     const Value at[2] = {Value::Num(static_cast<double>(i)), Value::Num(1)};
     vm.CallMethod(list.object, "splice", at);
     return Value::Bool(true);
@@ -55,6 +55,8 @@ Value BroadcastMessage(Vm& vm, Object* self, Args args) {
 Value Initialize(Vm& vm, Object* self, Args args) {
   const Value target = Arg(args, 0);
   if (!target.IsObject()) return {};
+  // A removed clip takes no properties.
+  if (target.object->IsClip() && !static_cast<ClipObject*>(target.object)->Instance()) return {};
   // Copies the methods the broadcaster holds now (a script may have replaced them).
   for (const char* name : {"addListener", "removeListener", "broadcastMessage"}) {
     const Value fn = self ? vm.Get(self, name) : Value{};

@@ -65,7 +65,8 @@ Value FocusPath(Vm& vm) {
 Value SelectionGetFocus(Vm& vm, Object*, Args) { return FocusPath(vm); }
 
 Value SelectionSetFocus(Vm& vm, Object*, Args args) {
-  const Value target = Arg(args, 0);
+  if (args.empty()) return Value::Bool(false);
+  const Value target = args[0];
   std::shared_ptr<TimelineInstance> to;
   if (target.type == Type::String) {
     if (ClipObject* c =
@@ -78,6 +79,7 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
   } else if (!target.IsNullish()) {
     return Value::Bool(false);
   }
+  if (to && to->IsRoot()) return Value::Bool(false);
   if (to && !to->Button()) {
     // A clip takes focus only when it can: focusEnabled or button handlers.
     ClipObject* c = vm.ClipFor(to);

@@ -253,6 +253,13 @@ Value Vm::ToPrimitive(const Value& v, bool preferString) {
     return box->primitive;
   }
   Value result;
+  // A clip converts to its path unless a script gave it its own conversion.
+  if (o->IsClip()) {
+    const Value fn = Get(o, "toString");
+    const bool scripted = fn.IsObject() && fn.object->IsFunction() &&
+                          static_cast<FunctionObject*>(fn.object)->code != nullptr;
+    if (!scripted) return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
+  }
   const char* first = preferString ? "toString" : "valueOf";
   const char* second = preferString ? "valueOf" : "toString";
   if (CallMethod(o, first, {}, &result) && !result.IsObject()) return result;
@@ -442,6 +449,11 @@ Value Vm::Call(const Value& fn, const Value& self, Args args) {
 bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result) {
   const Value fn = Get(obj, name);
   if (!fn.IsObject() || !fn.object->IsFunction()) return false;
+  // Where the method was found: its `super` starts above that object.
+  Object* home = obj;
+  for (int guard = 0; home && !home->HasOwn(*this, name) && guard < 256; ++guard)
+    home = home->proto;
+  callHome = home;
   Value r = Call(fn, Value::Obj(obj), args);
   if (result) *result = std::move(r);
   return true;

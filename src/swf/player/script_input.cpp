@@ -4,6 +4,7 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
+#include "swf/player/focus.h"
 
 namespace orrivel::swf {
 
@@ -148,6 +149,9 @@ bool ScriptInput::Key(bool down, int keyCode, int character) {
       RunClipActions(vm, clip, kClipEventKeyPress, swfCode);
     runner_.FlushActions();
   }
+  // Tab moves the focus (Shift+Tab backwards) once scripts heard the key.
+  constexpr int kTab = 9, kShift = 16;
+  if (down && keyCode == kTab) TabFocus(runner_, in.keysDown[kShift]);
   // The focused clip hears its own onKeyDown / onKeyUp.
   if (const auto focus = in.focus.lock(); focus && focus->script) {
     vm.NewFrame();
