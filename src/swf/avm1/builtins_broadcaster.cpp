@@ -78,14 +78,20 @@ void MakeBroadcaster(Vm& vm, Object* obj) {
 }
 
 bool Broadcast(Vm& vm, Object* obj, std::string_view message, Args args) {
-  const std::vector<Value> listeners = Listeners(vm, obj);
-  for (const Value& l : listeners) {
+  const Value list = obj ? vm.Get(obj, "_listeners") : Value{};
+  if (!list.IsObject()) return false;
+  // The list is read as it stands at each step: listeners added by a handler hear it too.
+  std::size_t i = 0;
+  for (; i < vm.limits.maxElements && !vm.Aborted(); ++i) {
+    const double length = vm.ToNumber(vm.Get(list.object, "length"));
+    if (!(static_cast<double>(i) < length)) break;
+    const Value l = vm.Get(list.object, std::to_string(i));
     Object* o = l.IsNullish() ? nullptr : vm.ToObject(l);
     // A removed clip no longer hears anything.
     if (o && o->IsClip() && !static_cast<ClipObject*>(o)->Instance()) continue;
     if (o) vm.CallMethod(o, message, args);
   }
-  return !listeners.empty();
+  return i > 0;
 }
 
 void InstallBroadcasterBuiltins(Vm& vm) {

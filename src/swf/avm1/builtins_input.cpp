@@ -243,6 +243,16 @@ void InstallInputBuiltins(Vm& vm) {
   vm.Method(vm.selectionObject, "getCaretIndex", SelectionIndex);
   vm.Method(vm.selectionObject, "setSelection", SelectionSetSelection);
 
+  if (vm.version >= 6) {
+    // Buttons as scripts see them: switched on and showing a hand by default.
+    vm.buttonProto = vm.NewObject();
+    FunctionObject* button = vm.NewNative(nullptr, vm.buttonProto);
+    vm.global->Define(vm, "Button", Value::Obj(button), kDontEnum);
+    vm.buttonProto->Define(vm, "enabled", Value::Bool(true), kDontEnum);
+    vm.buttonProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
+    if (vm.clipProto)
+      vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
+  }
   if (vm.clipProto) {
     vm.Method(vm.clipProto, "startDrag", StartDrag);
     vm.Method(vm.clipProto, "stopDrag", StopDrag);

@@ -108,9 +108,9 @@ bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
 // ---- Collector ---------------------------------------------------------------
 
 void Vm::MarkRoots(std::vector<Object*>& work) {
-  for (Object* o :
-       {global, objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
-        dateProto, clipProto, errorProto, keyObject, mouseObject, stageObject, selectionObject}) {
+  for (Object* o : {global, objectProto, functionProto, arrayProto, stringProto, numberProto,
+                    booleanProto, dateProto, clipProto, errorProto, keyObject, mouseObject,
+                    stageObject, selectionObject, buttonProto}) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);
@@ -164,7 +164,7 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
   if (!t) return nullptr;
   if (!t->script) {
     ClipObject* c = New<ClipObject>();
-    c->proto = clipProto;
+    c->proto = t->Button() && buttonProto ? buttonProto : clipProto;
     c->instance = t;
     t->script = c;
     // A sprite registered to a class is an instance of it from the start.
@@ -360,7 +360,10 @@ std::string Vm::TypeOf(const Value& v) {
     case Type::String:
       return "string";
     case Type::Object:
-      if (v.object->IsClip()) return "movieclip";
+      if (v.object->IsClip()) {
+        const auto t = static_cast<ClipObject*>(v.object)->Instance();
+        return t && t->Button() && version >= 6 ? "object" : "movieclip";  // a button is no clip
+      }
       return v.object->IsFunction() ? "function" : "object";
   }
   return "undefined";

@@ -120,6 +120,7 @@ class Vm {
   Object* booleanProto = nullptr;
   Object* dateProto = nullptr;
   Object* clipProto = nullptr;
+  Object* buttonProto = nullptr;  // from version 6; earlier buttons are plain clips
   Object* errorProto = nullptr;
   Object* keyObject = nullptr;
   Object* mouseObject = nullptr;

@@ -78,9 +78,12 @@ const Handler* HandlerOf(uint16_t condition) {
   return nullptr;
 }
 
-// A script may switch a button (or a clip acting as one) off.
+// A script may switch a button (or a clip acting as one) off; an undefined
+// `enabled` leaves it on, as in Flash.
 bool Enabled(avm1::Vm& vm, const TimelineInstance& t) {
-  return !t.script || vm.ToBoolean(vm.Get(t.script, "enabled"));
+  if (!t.script) return true;
+  const avm1::Value v = vm.Get(t.script, "enabled");
+  return v.IsUndefined() || vm.ToBoolean(v);
 }
 
 }  // namespace
@@ -279,6 +282,15 @@ bool ButtonInput::Key(uint16_t code) {
     if (bc::KeyCode(a.conditions) == code) runner_.RunEventActions(parent, a.actions);
   }
   return true;
+}
+
+bool ButtonInput::Click(const std::shared_ptr<TimelineInstance>& target) {
+  if (!target || !Enabled(runner_.Vm(), *target)) return false;
+  bool changed = Fire(target, ButtonState::Down, bc::kOverUpToOverDown);
+  const bool over = hot_.lock() == target;
+  if (const auto still = StillPlaced(target))
+    changed |= Fire(still, over ? ButtonState::Over : ButtonState::Up, bc::kOverDownToOverUp);
+  return changed;
 }
 
 bool ButtonInput::OverButton() const {

@@ -44,6 +44,9 @@ class ButtonInput {
   bool Refresh(const Matrix& view);
   // The first button (in depth order) with an action for the key runs it.
   bool Key(uint16_t code);
+  // Presses and releases a button (or a clip acting as one) from the
+  // keyboard, wherever the pointer is.
+  bool Click(const std::shared_ptr<TimelineInstance>& target);
   // The pointer is over a button that would react to a click.
   bool OverButton() const;
 

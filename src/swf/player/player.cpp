@@ -11,6 +11,7 @@
 #include "swf/avm1/vm.h"
 #include "swf/player/asset_import.h"
 #include "swf/player/button_input.h"
+#include "swf/player/focus.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_runner.h"
 #include "swf/player/script_input.h"
@@ -239,10 +240,20 @@ bool Player::MouseUp() {
 
 bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wheel(delta); }
 
+// Scripts hear the key, then a button with a key-press action for it takes
+// it; otherwise Tab moves the focus and Space clicks the focused button.
 bool Player::KeyDown(int keyCode, int character) {
   if (!impl_->scripts) return false;
   impl_->scripts->Key(true, keyCode, character);
-  if (const uint16_t code = SwfKeyCodeOf(keyCode, character)) impl_->input->Key(code);
+  const uint16_t code = SwfKeyCodeOf(keyCode, character);
+  if (code && impl_->input->Key(code)) return true;
+  constexpr int kTab = 9, kShift = 16, kSpace = 32;
+  avm1::Vm& vm = impl_->runner->Vm();
+  if (keyCode == kTab) {
+    TabFocus(*impl_->runner, vm.input.keysDown[kShift]);
+  } else if (keyCode == kSpace) {
+    if (const auto focus = vm.input.focus.lock()) impl_->input->Click(focus);
+  }
   return true;
 }
 

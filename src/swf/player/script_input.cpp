@@ -4,7 +4,6 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
-#include "swf/player/focus.h"
 
 namespace orrivel::swf {
 
@@ -142,20 +141,17 @@ bool ScriptInput::Key(bool down, int keyCode, int character) {
   }
   in.lastAscii = character;
   const char* message = down ? "onKeyDown" : "onKeyUp";
-  Send(down ? kClipEventKeyDown : kClipEventKeyUp, nullptr, vm.keyObject, message, {});
+  Send(down ? kClipEventKeyDown : kClipEventKeyUp, nullptr, nullptr, nullptr, {});
+  // The focused object hears the key first, then Key's listeners.
+  vm.NewFrame();
+  if (const auto focus = in.focus.lock(); focus && focus->script)
+    vm.CallMethod(focus->script, message, {});
+  avm1::Broadcast(vm, vm.keyObject, message);
+  runner_.FlushActions();
   if (const uint16_t swfCode = down ? SwfKeyCodeOf(keyCode, character) : 0) {
     vm.NewFrame();
     for (const auto& clip : ClipsInEventOrder(runner_.Root()))
       RunClipActions(vm, clip, kClipEventKeyPress, swfCode);
-    runner_.FlushActions();
-  }
-  // Tab moves the focus (Shift+Tab backwards) once scripts heard the key.
-  constexpr int kTab = 9, kShift = 16;
-  if (down && keyCode == kTab) TabFocus(runner_, in.keysDown[kShift]);
-  // The focused clip hears its own onKeyDown / onKeyUp.
-  if (const auto focus = in.focus.lock(); focus && focus->script) {
-    vm.NewFrame();
-    vm.CallMethod(focus->script, message, {});
     runner_.FlushActions();
   }
   return true;
