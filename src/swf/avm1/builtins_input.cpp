@@ -170,6 +170,7 @@ bool FollowPointer(Vm& vm) {
 
 bool SetFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& to) {
   const auto from = vm.input.focus.lock();
+  vm.input.focusTakesKeys = true;
   if (from == to) return false;
   vm.input.focus = to;
   const Value oldV = from ? Value::Obj(vm.ClipFor(from)) : Value::Null();
@@ -179,6 +180,16 @@ bool SetFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& to) {
   const Value both[2] = {oldV, newV};
   if (vm.selectionObject) Broadcast(vm, vm.selectionObject, "onSetFocus", both);
   return true;
+}
+
+void DropFocusWithin(Vm& vm, const TimelineInstance& t) {
+  const auto focus = vm.input.focus.lock();
+  for (auto cur = focus; cur; cur = cur->Parent()) {
+    if (cur.get() == &t) {
+      SetFocus(vm, nullptr);
+      return;
+    }
+  }
 }
 
 void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds) {

@@ -177,6 +177,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     case 7:
       p->visible = vm.ToBoolean(v);
+      if (!p->visible) DropFocusWithin(vm, *Instance());
       break;
     case 10:
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
@@ -334,10 +335,11 @@ ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, int
   return made ? vm.ClipFor(made) : nullptr;
 }
 
-void ClipRemove(Vm&, ClipObject* clip) {
+void ClipRemove(Vm& vm, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   if (!p || !t) return;
+  DropFocusWithin(vm, *t);
   t->Parent()->RemoveDepth(p->depth);
 }
 

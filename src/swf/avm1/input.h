@@ -18,5 +18,7 @@ bool FollowPointer(Vm& vm);
 // Moves keyboard focus and tells the objects and Selection's listeners
 // (onKillFocus, onSetFocus). False when nothing changed.
 bool SetFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& to);
+// Takes focus away when it is on t or inside it (t hidden or removed).
+void DropFocusWithin(Vm& vm, const TimelineInstance& t);
 
 }  // namespace orrivel::swf::avm1

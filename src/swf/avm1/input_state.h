@@ -33,6 +33,8 @@ struct InputState {
 
   // The object with keyboard focus (a clip, button or text field); empty for none.
   std::weak_ptr<TimelineInstance> focus;
+  // The focused object hears keys (and Enter or Space click it) until the pointer moves.
+  bool focusTakesKeys = false;
 };
 
 }  // namespace orrivel::swf::avm1

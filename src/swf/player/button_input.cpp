@@ -185,6 +185,7 @@ bool ButtonInput::Fire(const std::shared_ptr<TimelineInstance>& button, ButtonSt
 
 // Brings the buttons in line with where the pointer is now.
 bool ButtonInput::Track(const Matrix& view) {
+  keyHot_ = false;
   int visits = 0;
   hits_.Begin(x_, y_);
   std::shared_ptr<TimelineInstance> under =
@@ -224,6 +225,8 @@ bool ButtonInput::Track(const Matrix& view) {
 }
 
 bool ButtonInput::Move(const Matrix& view, double x, double y) {
+  // A button lit by the keyboard stays lit until the pointer really moves.
+  if (keyHot_ && inside_ && x + kPixelCentre == x_ && y + kPixelCentre == y_) return false;
   inside_ = true;
   x_ = x + kPixelCentre;
   y_ = y + kPixelCentre;
@@ -235,7 +238,7 @@ bool ButtonInput::Leave(const Matrix& view) {
   return Track(view);
 }
 
-bool ButtonInput::Refresh(const Matrix& view) { return Track(view); }
+bool ButtonInput::Refresh(const Matrix& view) { return !keyHot_ && Track(view); }
 
 bool ButtonInput::Press(const Matrix& view) {
   if (down_) return false;
@@ -282,6 +285,25 @@ bool ButtonInput::Key(uint16_t code) {
     if (bc::KeyCode(a.conditions) == code) runner_.RunEventActions(parent, a.actions);
   }
   return true;
+}
+
+bool ButtonInput::Highlight(const std::shared_ptr<TimelineInstance>& target) {
+  if (down_) return false;
+  // Even the button under the pointer rolls out and over again.
+  const auto hot = hot_.lock();
+  bool changed = false;
+  if (hot) changed = Fire(hot, ButtonState::Up, bc::kOverUpToIdle);
+  hot_.reset();
+  keyHot_ = false;
+  const bool button = target->Button() != nullptr || (target->script && [&] {
+                        avm1::ClipObject* clip = runner_.Vm().ClipFor(target);
+                        const DisplayObject* placed = clip->Placement();
+                        return placed && IsClipButton(*placed);
+                      }());
+  if (!button) return changed;
+  hot_ = target;
+  keyHot_ = true;
+  return Fire(target, ButtonState::Over, bc::kIdleToOverUp) || changed;
 }
 
 bool ButtonInput::Click(const std::shared_ptr<TimelineInstance>& target) {

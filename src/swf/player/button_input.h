@@ -47,6 +47,9 @@ class ButtonInput {
   // Presses and releases a button (or a clip acting as one) from the
   // keyboard, wherever the pointer is.
   bool Click(const std::shared_ptr<TimelineInstance>& target);
+  // Shows a button (or clip acting as one) reached by Tab as if the pointer
+  // were over it, until the pointer moves.
+  bool Highlight(const std::shared_ptr<TimelineInstance>& target);
   // The pointer is over a button that would react to a click.
   bool OverButton() const;
 
@@ -66,7 +69,9 @@ class ButtonInput {
   std::weak_ptr<TimelineInstance> hot_;
   // A push button pressed and tracking the pointer until the release.
   std::weak_ptr<TimelineInstance> captured_;
-  bool pressedOver_ = false;               // the captured button has the pointer over it
+  bool pressedOver_ = false;
+  bool keyHot_ = false;  // hot_ was lit by the keyboard: only the pointer moving puts it out // the
+                         // captured button has the pointer over it
   std::weak_ptr<TimelineInstance> under_;  // topmost button under the pointer
 };
 

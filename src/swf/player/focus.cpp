@@ -132,24 +132,15 @@ std::vector<std::shared_ptr<TimelineInstance>> TabOrder(MovieRunner& runner) {
   return order;
 }
 
-bool TabFocus(MovieRunner& runner, bool back) {
+std::shared_ptr<TimelineInstance> NextTabStop(MovieRunner& runner, bool back) {
   const auto order = TabOrder(runner);
-  if (order.empty()) return false;
-  avm1::Vm& vm = runner.Vm();
-  const auto current = vm.input.focus.lock();
+  if (order.empty()) return nullptr;
+  const auto current = runner.Vm().input.focus.lock();
   const auto at = std::find(order.begin(), order.end(), current);
   const std::size_t n = order.size();
-  std::size_t next;
-  if (at == order.end()) {
-    next = back ? n - 1 : 0;
-  } else {
-    const std::size_t i = static_cast<std::size_t>(at - order.begin());
-    next = back ? (i + n - 1) % n : (i + 1) % n;
-  }
-  vm.NewFrame();
-  const bool moved = avm1::SetFocus(vm, order[next]);
-  runner.FlushActions();
-  return moved;
+  if (at == order.end()) return back ? order.back() : order.front();
+  const auto i = static_cast<std::size_t>(at - order.begin());
+  return order[back ? (i + n - 1) % n : (i + 1) % n];
 }
 
 }  // namespace orrivel::swf

@@ -14,8 +14,8 @@ namespace orrivel::swf {
 // then the left edge of its bounds on the stage (one object per position).
 std::vector<std::shared_ptr<TimelineInstance>> TabOrder(MovieRunner& runner);
 
-// Moves focus to the next object in tab order (the previous one when
-// `back`). False when there is nowhere to go.
-bool TabFocus(MovieRunner& runner, bool back);
+// The object after the focused one in tab order (before it when `back`);
+// null when nothing takes focus.
+std::shared_ptr<TimelineInstance> NextTabStop(MovieRunner& runner, bool back);
 
 }  // namespace orrivel::swf

@@ -241,17 +241,23 @@ bool Player::MouseUp() {
 bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wheel(delta); }
 
 // Scripts hear the key, then a button with a key-press action for it takes
-// it; otherwise Tab moves the focus and Space clicks the focused button.
+// it; otherwise Tab moves the focus and Space or Enter click the focused button.
 bool Player::KeyDown(int keyCode, int character) {
   if (!impl_->scripts) return false;
   impl_->scripts->Key(true, keyCode, character);
   const uint16_t code = SwfKeyCodeOf(keyCode, character);
   if (code && impl_->input->Key(code)) return true;
-  constexpr int kTab = 9, kShift = 16, kSpace = 32;
+  constexpr int kTab = 9, kEnter = 13, kShift = 16, kSpace = 32;
   avm1::Vm& vm = impl_->runner->Vm();
   if (keyCode == kTab) {
-    TabFocus(*impl_->runner, vm.input.keysDown[kShift]);
-  } else if (keyCode == kSpace) {
+    // The new stop lights up as if the pointer were over it, then takes focus.
+    if (const auto next = NextTabStop(*impl_->runner, vm.input.keysDown[kShift])) {
+      impl_->input->Highlight(next);
+      vm.NewFrame();
+      avm1::SetFocus(vm, next);
+      impl_->runner->FlushActions();
+    }
+  } else if ((keyCode == kSpace || keyCode == kEnter) && vm.input.focusTakesKeys) {
     if (const auto focus = vm.input.focus.lock()) impl_->input->Click(focus);
   }
   return true;

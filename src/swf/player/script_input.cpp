@@ -96,11 +96,11 @@ void ScriptInput::Send(uint32_t clipEvent, const char* method, avm1::Object* lis
 
 bool ScriptInput::Move(double x, double y) {
   avm1::Vm& vm = runner_.Vm();
-  const bool moved = !placed_ || x != vm.input.mouseX || y != vm.input.mouseY;
-  placed_ = true;
+  // Flash reports every pointer event, even one that stays on the same
+  // pixel, and any takes the keys from the focused object.
+  vm.input.focusTakesKeys = false;
   vm.input.mouseX = x;
   vm.input.mouseY = y;
-  if (!moved) return false;
   avm1::FollowPointer(vm);
   Send(kClipEventMouseMove, "onMouseMove", vm.mouseObject, "onMouseMove", {});
   return true;
@@ -144,7 +144,7 @@ bool ScriptInput::Key(bool down, int keyCode, int character) {
   Send(down ? kClipEventKeyDown : kClipEventKeyUp, nullptr, nullptr, nullptr, {});
   // The focused object hears the key first, then Key's listeners.
   vm.NewFrame();
-  if (const auto focus = in.focus.lock(); focus && focus->script)
+  if (const auto focus = in.focus.lock(); focus && focus->script && in.focusTakesKeys)
     vm.CallMethod(focus->script, message, {});
   avm1::Broadcast(vm, vm.keyObject, message);
   runner_.FlushActions();

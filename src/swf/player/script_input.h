@@ -27,8 +27,8 @@ class ScriptInput {
  public:
   explicit ScriptInput(MovieRunner& runner) : runner_(runner) {}
 
-  // The pointer moved to stage twips (x, y): mouseMove events when it
-  // changed, and the dragged clip follows it. True when scripts ran.
+  // The pointer moved to stage twips (x, y): mouseMove events, and the
+  // dragged clip follows it.
   bool Move(double x, double y);
   bool Press();
   bool Release();
@@ -42,7 +42,6 @@ class ScriptInput {
             avm1::Args args);
 
   MovieRunner& runner_;
-  bool placed_ = false;  // the pointer has a position
 };
 
 // Every clip (not buttons), children before their parent and the highest

@@ -149,7 +149,14 @@ inline KeyStroke StrokeOf(const InputEvent& e) {
 }
 
 // Sends events from `next` up to the next "Wait" (or the end) to the player.
-inline void FeedInput(Player& player, const std::vector<InputEvent>& events, std::size_t& next) {
+// A press or release names where it happens: the pointer moves there first
+// when it was elsewhere.
+struct PointerAt {
+  double x = -1, y = -1;
+};
+
+inline void FeedInput(Player& player, const std::vector<InputEvent>& events, std::size_t& next,
+                      PointerAt& at) {
   const auto get = [](const InputEvent& e, const char* key) {
     const auto it = e.find(key);
     return it == e.end() ? std::string() : it->second;
@@ -159,7 +166,9 @@ inline void FeedInput(Player& player, const std::vector<InputEvent>& events, std
     const std::string type = get(e, "type");
     if (type == "Wait") return;
     if (e.contains("pos/0")) {
-      player.MouseMove(std::atof(get(e, "pos/0").c_str()), std::atof(get(e, "pos/1").c_str()));
+      const double x = std::atof(get(e, "pos/0").c_str()), y = std::atof(get(e, "pos/1").c_str());
+      if (type == "MouseMove" || x != at.x || y != at.y) player.MouseMove(x, y);
+      at = {x, y};
     }
     const KeyStroke key = StrokeOf(e);
     if (type == "MouseDown") {

@@ -68,6 +68,7 @@ TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
                                               ? JsonEvents::Parse(ReadText(dir / "input.json"))
                                               : std::vector<InputEvent>{};
     std::size_t nextInput = 0;
+    PointerAt pointer;
     std::string trace;
     Player player(decoder);
     player.SetClockStart(981152406000);  // the instant the recordings were made at
@@ -80,10 +81,10 @@ TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
     if (player.LoadFile(std::string(swf.begin(), swf.end()))) {
       version = player.GetMovie()->header.version;
       // Events up to each "Wait" come after a frame has run.
-      FeedInput(player, input, nextInput);
+      FeedInput(player, input, nextInput, pointer);
       for (int i = 1; i < frames; ++i) {
         player.StepFrame();
-        FeedInput(player, input, nextInput);
+        FeedInput(player, input, nextInput, pointer);
       }
       pass = trace == ReadText(dir / "output.txt");
       if (only) std::printf("---- %s\n%s", rel.c_str(), trace.c_str());
