@@ -198,6 +198,8 @@ void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* boun
   if (!t || !p) return;
   InputState& in = vm.input;
   in.dragged = t;
+  in.dropSource = t;
+  in.dropTarget.clear();
   in.dragOffsetX = in.dragOffsetY = 0;
   Matrix toParent;
   if (!lockCenter && ParentMatrix(*t).Invert(toParent)) {
@@ -218,6 +220,20 @@ void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* boun
 }
 
 void ClipStopDrag(Vm& vm) { vm.input.dragged.reset(); }
+
+Value ClipDropTarget(Vm& vm, const ClipObject& clip) {
+  const auto t = clip.Instance();
+  const bool dropped = t && t == vm.input.dropSource.lock();
+  return Value::Str(dropped ? vm.input.dropTarget : "");
+}
+
+std::string SlashPath(Vm& vm, const std::shared_ptr<TimelineInstance>& t) {
+  std::string path = vm.ClipFor(t)->Path(vm);
+  constexpr std::string_view kRoot = "_level0";
+  if (path.starts_with(kRoot)) path.erase(0, kRoot.size());
+  std::replace(path.begin(), path.end(), '.', '/');
+  return path.empty() ? "/" : path;
+}
 
 void InstallInputBuiltins(Vm& vm) {
   const bool listeners = vm.version >= 6;

@@ -134,7 +134,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 13:
       return Value::Str(p ? p->name : "");
     case 14:
-      return Value::Str("");
+      return ClipDropTarget(vm, *this);
     case 15:
       return Value::Str("file:///test.swf");
     case 16:

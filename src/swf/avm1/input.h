@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "base/geometry.h"
 #include "swf/avm1/vm.h"
@@ -13,6 +14,10 @@ namespace orrivel::swf::avm1 {
 Matrix StageMatrix(const TimelineInstance& t);
 // _xmouse (x) or _ymouse: the pointer in the clip's space, in pixels.
 Value ClipMouse(Vm& vm, const ClipObject& clip, bool x);
+// _droptarget: where the clip last dragged is over ("" for other clips).
+Value ClipDropTarget(Vm& vm, const ClipObject& clip);
+// A clip's path as _target and _droptarget give it: "/a/b", "/" for the root.
+std::string SlashPath(Vm& vm, const std::shared_ptr<TimelineInstance>& t);
 // Moves the dragged clip to the pointer (within its bounds). True when it moved.
 bool FollowPointer(Vm& vm);
 // Moves keyboard focus and tells the objects and Selection's listeners

@@ -28,7 +28,8 @@ struct InputState {
   double dragOffsetX = 0, dragOffsetY = 0;  // clip origin minus pointer, in parent twips
   bool dragBounded = false;
   double dragLeft = 0, dragTop = 0, dragRight = 0, dragBottom = 0;  // parent twips
-  // _droptarget of the last dragged clip, as a slash path ("" for none).
+  // _droptarget of the last dragged clip: where it was over, as a slash path.
+  std::weak_ptr<TimelineInstance> dropSource;
   std::string dropTarget;
 
   // The object with keyboard focus (a clip, button or text field); empty for none.

@@ -315,6 +315,31 @@ bool ButtonInput::Click(const std::shared_ptr<TimelineInstance>& target) {
   return changed;
 }
 
+std::shared_ptr<TimelineInstance> ButtonInput::FindClip(const TimelineInstance& timeline,
+                                                        const Matrix& m,
+                                                        const TimelineInstance& dragged,
+                                                        int& visits) {
+  const DisplayList& list = timeline.List();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    const DisplayObject& obj = it->second;
+    if (obj.clipDepth != 0 || !obj.visible || !obj.instance || obj.instance.get() == &dragged ||
+        obj.instance->Button())
+      continue;
+    if (++visits > kMaxVisits) return nullptr;
+    if (auto inner = FindClip(*obj.instance, m * obj.matrix, dragged, visits)) return inner;
+    if (hits_.OnObject(obj, m)) return obj.instance;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<TimelineInstance> ButtonInput::DropTarget(const Matrix& view,
+                                                          const TimelineInstance& dragged) {
+  if (!inside_) return nullptr;
+  int visits = 0;
+  hits_.Begin(x_, y_);
+  return FindClip(runner_.Root(), view, dragged, visits);
+}
+
 bool ButtonInput::OverButton() const {
   const auto under = under_.lock();
   if (!inside_ || !under) return false;

@@ -50,6 +50,9 @@ class ButtonInput {
   // Shows a button (or clip acting as one) reached by Tab as if the pointer
   // were over it, until the pointer moves.
   bool Highlight(const std::shared_ptr<TimelineInstance>& target);
+  // The innermost clip under the pointer other than the dragged one (and
+  // what it holds); null over nothing.
+  std::shared_ptr<TimelineInstance> DropTarget(const Matrix& view, const TimelineInstance& dragged);
   // The pointer is over a button that would react to a click.
   bool OverButton() const;
 
@@ -57,6 +60,8 @@ class ButtonInput {
   std::shared_ptr<TimelineInstance> FindButton(const TimelineInstance& timeline, const Matrix& m,
                                                int& visits);
   bool IsClipButton(const DisplayObject& obj);
+  std::shared_ptr<TimelineInstance> FindClip(const TimelineInstance& timeline, const Matrix& m,
+                                             const TimelineInstance& dragged, int& visits);
   bool Track(const Matrix& view);
   bool Fire(const std::shared_ptr<TimelineInstance>& button, ButtonState state, uint16_t condition);
 
