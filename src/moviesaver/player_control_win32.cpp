@@ -27,42 +27,6 @@ double SecondsBetween(int64_t from, int64_t to) {
   return static_cast<double>(to - from) / frequency;
 }
 
-// Keys without a character, as the movie's key-press conditions name them.
-uint16_t SwfKeyCode(UINT virtualKey) {
-  switch (virtualKey) {
-    case VK_LEFT:
-      return 1;
-    case VK_RIGHT:
-      return 2;
-    case VK_HOME:
-      return 3;
-    case VK_END:
-      return 4;
-    case VK_INSERT:
-      return 5;
-    case VK_DELETE:
-      return 6;
-    case VK_BACK:
-      return 8;
-    case VK_RETURN:
-      return 13;
-    case VK_UP:
-      return 14;
-    case VK_DOWN:
-      return 15;
-    case VK_PRIOR:
-      return 16;
-    case VK_NEXT:
-      return 17;
-    case VK_TAB:
-      return 18;
-    case VK_ESCAPE:
-      return 19;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 PlayerControl::PlayerControl()
@@ -139,6 +103,11 @@ LRESULT PlayerControl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTARROWS;
+  if (msg == WM_MOUSEWHEEL && inputEnabled_ && hasMovie_) {
+    // Scripts hear lines: three to a notch, as the system scrolls by default.
+    AfterInput(player_->MouseWheel(GET_WHEEL_DELTA_WPARAM(wParam) * 3 / WHEEL_DELTA));
+    return 0;
+  }
   return Window::OnMessage(msg, wParam, lParam);
 }
 
@@ -260,14 +229,38 @@ void PlayerControl::OnMouseLeave() {
 }
 
 void PlayerControl::OnKey(UINT msg, UINT virtualKey, LPARAM) {
-  if (!inputEnabled_ || !hasMovie_ || msg != WM_KEYDOWN) return;
-  if (uint16_t code = SwfKeyCode(virtualKey); code != 0) AfterInput(player_->KeyPress(code));
+  if (!inputEnabled_ || !hasMovie_) return;
+  FlushPendingKey();
+  const int key = static_cast<int>(virtualKey & 0xFF);
+  if (msg == WM_KEYUP || msg == WM_SYSKEYUP) {
+    AfterInput(player_->KeyUp(key, 0));
+    return;
+  }
+  // A key that types waits for its WM_CHAR, which names the character.
+  if (msg == WM_KEYDOWN && MapVirtualKeyW(virtualKey, MAPVK_VK_TO_CHAR) != 0) {
+    pendingKey_ = key;
+    return;
+  }
+  AfterInput(player_->KeyDown(key, 0));
 }
 
 void PlayerControl::OnChar(wchar_t character) {
-  // Control characters came as keys already.
-  if (!inputEnabled_ || !hasMovie_ || character < 32) return;
-  AfterInput(player_->KeyPress(static_cast<uint16_t>(character)));
+  if (!inputEnabled_ || !hasMovie_) return;
+  bool changed = false;
+  if (pendingKey_ != 0) {
+    changed = player_->KeyDown(pendingKey_, character);
+    pendingKey_ = 0;
+  }
+  if (character >= 32) changed = player_->TextInput(character) || changed;
+  AfterInput(changed);
+}
+
+// A key whose character never came (a shortcut, a dead key) goes down without one.
+void PlayerControl::FlushPendingKey() {
+  if (pendingKey_ == 0) return;
+  const int key = pendingKey_;
+  pendingKey_ = 0;
+  AfterInput(player_->KeyDown(key, 0));
 }
 
 bool PlayerControl::OnSetCursor(UINT hitTest) {

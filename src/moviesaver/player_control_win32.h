@@ -83,6 +83,7 @@ class PlayerControl : public win32::Window {
   void Present(const std::vector<swf::DamageBox>& parts);
   bool EnsureSurface(int width, int height);
   void AfterInput(bool changed);
+  void FlushPendingKey();
 
   // Declared first, so the sound outlives the player that reports to it.
   swf::AcmMp3DecoderFactory mp3_;
@@ -100,6 +101,7 @@ class PlayerControl : public win32::Window {
   bool inputEnabled_ = false;
   bool soundEnabled_ = false;
   bool trackingLeave_ = false;
+  int pendingKey_ = 0;  // a key down waiting for its character (WM_CHAR)
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   int64_t lastAdvance_ = 0;
   uint64_t framesRendered_ = 0, framesUnchanged_ = 0;

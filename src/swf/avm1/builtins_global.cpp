@@ -177,18 +177,6 @@ Value RemoveListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(arr->elements.size() != before);
 }
 
-Value KeyIsDown(Vm&, Object*, Args) { return Value::Bool(false); }
-Value KeyGetCode(Vm&, Object*, Args) { return Value::Num(0); }
-
-Value MouseHide(Vm& vm, Object*, Args) {
-  vm.cursorHidden = true;
-  return Value::Num(1);
-}
-Value MouseShow(Vm& vm, Object*, Args) {
-  vm.cursorHidden = false;
-  return Value::Num(0);
-}
-
 Object* InputObject(Vm& vm, const char* name) {
   Object* o = vm.NewObject();
   vm.Method(o, "addListener", AddListener);
@@ -219,20 +207,6 @@ void InstallGlobalFunctions(Vm& vm) {
   vm.Method(vm.errorProto, "toString", ErrorToString);
   vm.global->Define(vm, "Error", Value::Obj(error), kDontEnum);
 
-  vm.keyObject = InputObject(vm, "Key");
-  vm.Method(vm.keyObject, "isDown", KeyIsDown);
-  vm.Method(vm.keyObject, "getCode", KeyGetCode);
-  vm.Method(vm.keyObject, "getAscii", KeyGetCode);
-  const std::pair<const char*, int> keys[] = {
-      {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
-      {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},      {"INSERT", 45},
-      {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},     {"SHIFT", 16},
-      {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
-  for (const auto& [name, code] : keys)
-    vm.keyObject->Define(vm, name, Value::Num(code), kDontEnum | kDontDelete | kReadOnly);
-  vm.mouseObject = InputObject(vm, "Mouse");
-  vm.Method(vm.mouseObject, "hide", MouseHide);
-  vm.Method(vm.mouseObject, "show", MouseShow);
   vm.stageObject = InputObject(vm, "Stage");
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 
@@ -161,7 +162,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 13:
       return Value::Str(p ? p->name : "");
     case 14:
-      return Value::Str("");
+      return ClipDropTarget(vm, *this);
     case 15:
       return Value::Str("file:///test.swf");
     case 16:
@@ -174,7 +175,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Str("HIGH");
     case 20:
     case 21:
-      return Value::Num(0);
+      return ClipMouse(vm, *this, index == 20);
     default:
       return {};
   }
@@ -204,6 +205,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     case 7:
       p->visible = vm.ToBoolean(v);
+      if (!p->visible) DropFocusWithin(vm, *Instance());
       break;
     case 10:
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
@@ -385,16 +387,14 @@ ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, dou
   return made ? vm.ClipFor(made) : nullptr;
 }
 
-void ClipRemove(Vm&, ClipObject* clip) {
+void ClipRemove(Vm& vm, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   // Clips at the timeline's depths (below 0 for scripts) stay until a
   // script moves them up with swapDepths.
   if (!p || !t || p->depth < 16384) return;
+  DropFocusWithin(vm, *t);
   t->Parent()->RemoveDepth(p->depth);
 }
-
-void ClipStartDrag(Vm&, ClipObject*, bool, const double*) {}
-void ClipStopDrag(Vm&) {}
 
 }  // namespace orrivel::swf::avm1

@@ -25,6 +25,8 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   dateBaseMs = WallClockMs();
   InstallGlobalFunctions(*this);
   InstallClipBuiltins(*this);
+  InstallBroadcasterBuiltins(*this);
+  InstallInputBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -106,9 +108,9 @@ bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
 // ---- Collector ---------------------------------------------------------------
 
 void Vm::MarkRoots(std::vector<Object*>& work) {
-  for (Object* o :
-       {global, objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
-        dateProto, clipProto, errorProto, keyObject, mouseObject, stageObject}) {
+  for (Object* o : {global, objectProto, functionProto, arrayProto, stringProto, numberProto,
+                    booleanProto, dateProto, clipProto, errorProto, keyObject, mouseObject,
+                    stageObject, selectionObject, buttonProto}) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);
@@ -162,7 +164,7 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
   if (!t) return nullptr;
   if (!t->script) {
     ClipObject* c = New<ClipObject>();
-    c->proto = clipProto;
+    c->proto = t->Button() && buttonProto ? buttonProto : clipProto;
     c->instance = t;
     t->script = c;
     // A sprite registered to a class is an instance of it from the start.
@@ -261,6 +263,13 @@ Value Vm::ToPrimitive(const Value& v, bool preferString) {
     return box->primitive;
   }
   Value result;
+  // A clip converts to its path unless a script gave it its own conversion.
+  if (o->IsClip()) {
+    const Value fn = Get(o, "toString");
+    const bool scripted = fn.IsObject() && fn.object->IsFunction() &&
+                          static_cast<FunctionObject*>(fn.object)->code != nullptr;
+    if (!scripted) return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
+  }
   const char* first = preferString ? "toString" : "valueOf";
   const char* second = preferString ? "valueOf" : "toString";
   if (CallMethod(o, first, {}, &result) && !result.IsObject()) return result;
@@ -361,7 +370,10 @@ std::string Vm::TypeOf(const Value& v) {
     case Type::String:
       return "string";
     case Type::Object:
-      if (v.object->IsClip()) return "movieclip";
+      if (v.object->IsClip()) {
+        const auto t = static_cast<ClipObject*>(v.object)->Instance();
+        return t && t->Button() && version >= 6 ? "object" : "movieclip";  // a button is no clip
+      }
       return v.object->IsFunction() ? "function" : "object";
   }
   return "undefined";
@@ -456,6 +468,11 @@ Value Vm::Call(const Value& fn, const Value& self, Args args) {
 bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result) {
   const Value fn = Get(obj, name);
   if (!fn.IsObject() || !fn.object->IsFunction()) return false;
+  // Where the method was found: its `super` starts above that object.
+  Object* home = obj;
+  for (int guard = 0; home && !home->HasOwn(*this, name) && guard < 256; ++guard)
+    home = home->proto;
+  callHome = home;
   Value r = Call(fn, Value::Obj(obj), args);
   if (result) *result = std::move(r);
   return true;

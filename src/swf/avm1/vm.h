@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "swf/avm1/input_state.h"
 #include "swf/avm1/object.h"
 #include "swf/avm1/value.h"
 
@@ -119,10 +120,12 @@ class Vm {
   Object* booleanProto = nullptr;
   Object* dateProto = nullptr;
   Object* clipProto = nullptr;
+  Object* buttonProto = nullptr;  // from version 6; earlier buttons are plain clips
   Object* errorProto = nullptr;
   Object* keyObject = nullptr;
   Object* mouseObject = nullptr;
   Object* stageObject = nullptr;
+  Object* selectionObject = nullptr;
 
   // setInterval / setTimeout timers, fired between frames.
   struct Timer {
@@ -144,6 +147,7 @@ class Vm {
   // Object.registerClass: the class of each exported sprite.
   std::map<uint16_t, Object*> classByCharacter;
   bool cursorHidden = false;
+  InputState input;  // keys, pointer, drag and focus, as the player reports them
 
   // Current run state, for the interpreter.
   uint64_t steps = 0;
@@ -171,6 +175,8 @@ void InstallMathBuiltins(Vm& vm);
 void InstallDateBuiltins(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
+void InstallBroadcasterBuiltins(Vm& vm);
+void InstallInputBuiltins(Vm& vm);  // Key, Mouse, Selection; after the clip builtins
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

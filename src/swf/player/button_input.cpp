@@ -2,6 +2,10 @@
 
 #include <utility>
 
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/script_input.h"
+
 namespace orrivel::swf {
 
 namespace {
@@ -23,7 +27,11 @@ std::shared_ptr<TimelineInstance> StillPlaced(std::shared_ptr<TimelineInstance> 
   return weak.lock();
 }
 
-bool IsMenu(const TimelineInstance& button) {
+bool IsMenu(avm1::Vm& vm, const TimelineInstance& button) {
+  if (button.script) {
+    const avm1::Value set = vm.Get(button.script, "trackAsMenu");
+    if (!set.IsUndefined()) return vm.ToBoolean(set);
+  }
   return button.Button() && button.Button()->trackAsMenu;
 }
 
@@ -45,7 +53,61 @@ std::shared_ptr<TimelineInstance> FindKeyButton(const TimelineInstance& timeline
   return nullptr;
 }
 
+// The handlers and clip events a transition runs besides a button's own actions.
+struct Handler {
+  uint16_t condition;
+  const char* method;
+  uint32_t clipEvent;
+};
+constexpr Handler kHandlers[] = {
+    {bc::kIdleToOverUp, "onRollOver", kClipEventRollOver},
+    {bc::kOverUpToIdle, "onRollOut", kClipEventRollOut},
+    {bc::kOverUpToOverDown, "onPress", kClipEventPress},
+    {bc::kOverDownToOverUp, "onRelease", kClipEventRelease},
+    {bc::kOverDownToOutDown, "onDragOut", kClipEventDragOut},
+    {bc::kOutDownToOverDown, "onDragOver", kClipEventDragOver},
+    {bc::kOutDownToIdle, "onReleaseOutside", kClipEventReleaseOutside},
+    {bc::kIdleToOverDown, "onDragOver", kClipEventDragOver},
+    {bc::kOverDownToIdle, "onDragOut", kClipEventDragOut},
+};
+
+const Handler* HandlerOf(uint16_t condition) {
+  for (const Handler& h : kHandlers) {
+    if (h.condition == condition) return &h;
+  }
+  return nullptr;
+}
+
+// A script may switch a button (or a clip acting as one) off; an undefined
+// `enabled` leaves it on, as in Flash.
+bool Enabled(avm1::Vm& vm, const TimelineInstance& t) {
+  if (!t.script) return true;
+  const avm1::Value v = vm.Get(t.script, "enabled");
+  return v.IsUndefined() || vm.ToBoolean(v);
+}
+
 }  // namespace
+
+// A movie clip acts as a button once it has a button handler (onPress ...)
+// or button clip events, and is enabled.
+bool ButtonInput::IsClipButton(const DisplayObject& obj) {
+  const TimelineInstance& t = *obj.instance;
+  if (t.Button()) return false;
+  bool handlers = false;
+  if (obj.clipActions) {
+    for (const ClipAction& a : *obj.clipActions) handlers |= (a.events & kClipEventButtonMask) != 0;
+  }
+  avm1::Vm& vm = runner_.Vm();
+  if (!handlers && t.script) {
+    for (const Handler& h : kHandlers) {
+      if (!vm.Get(t.script, h.method).IsUndefined()) {
+        handlers = true;
+        break;
+      }
+    }
+  }
+  return handlers && Enabled(vm, t);
+}
 
 ButtonInput::ButtonInput(MovieRunner& runner, const Movie& movie, ImageDecoder& decoder)
     : runner_(runner), hits_(movie, decoder) {}
@@ -60,9 +122,16 @@ std::shared_ptr<TimelineInstance> ButtonInput::FindButton(const TimelineInstance
     if (obj.clipDepth != 0 || !obj.visible || !obj.instance) continue;
     if (++visits > kMaxVisits) return nullptr;
     const Matrix child = m * obj.matrix;
-    std::shared_ptr<TimelineInstance> found = FindButton(*obj.instance, child, visits);
-    if (!found && obj.instance->Button() && hits_.InButtonArea(*obj.instance->Button(), child)) {
-      found = obj.instance;
+    std::shared_ptr<TimelineInstance> found;
+    // A clip acting as a button takes the pointer for everything inside it.
+    if (IsClipButton(obj)) {
+      if (hits_.OnObject(obj, m)) found = obj.instance;
+    } else {
+      found = FindButton(*obj.instance, child, visits);
+      if (!found && obj.instance->Button() && Enabled(runner_.Vm(), *obj.instance) &&
+          hits_.InButtonArea(*obj.instance->Button(), child)) {
+        found = obj.instance;
+      }
     }
     if (!found) continue;
     // A mask layer below the object whose clip depth reaches it must cover the point too.
@@ -82,21 +151,41 @@ std::shared_ptr<TimelineInstance> ButtonInput::FindButton(const TimelineInstance
 
 bool ButtonInput::Fire(const std::shared_ptr<TimelineInstance>& button, ButtonState state,
                        uint16_t condition) {
-  bool changed = button->SetButtonState(state);
-  // Sprites in the new look show their first frame with its actions.
-  runner_.FlushActions();
-  const auto parent = button->Parent();
-  if (!parent || !button->Button()) return changed;
-  for (const ButtonCondAction& action : button->Button()->actions) {
-    if ((action.conditions & condition) == 0) continue;
-    runner_.RunEventActions(parent, action.actions);
-    changed = true;
+  const Handler* handler = HandlerOf(condition);
+  avm1::Vm& vm = runner_.Vm();
+  bool changed = false;
+  if (button->Button()) {
+    changed = button->SetButtonState(state);
+    // Sprites in the new look show their first frame with its actions.
+    runner_.FlushActions();
+    const auto parent = button->Parent();
+    if (!parent) return changed;
+    for (const ButtonCondAction& action : button->Button()->actions) {
+      if ((action.conditions & condition) == 0) continue;
+      runner_.RunEventActions(parent, action.actions);
+      changed = true;
+    }
+  } else if (handler) {
+    avm1::ClipObject* clip = vm.ClipFor(button);
+    const DisplayObject* placed = clip->Placement();
+    for (const ClipAction& a :
+         placed && placed->clipActions ? *placed->clipActions : std::vector<ClipAction>{}) {
+      if ((a.events & handler->clipEvent) == 0) continue;
+      runner_.RunEventActions(button, a.actions);
+      changed = true;
+    }
+  }
+  if (handler && button->script) {
+    vm.NewFrame();
+    changed |= vm.CallMethod(button->script, handler->method, {});
+    runner_.FlushActions();
   }
   return changed;
 }
 
 // Brings the buttons in line with where the pointer is now.
 bool ButtonInput::Track(const Matrix& view) {
+  keyHot_ = false;
   int visits = 0;
   hits_.Begin(x_, y_);
   std::shared_ptr<TimelineInstance> under =
@@ -120,14 +209,13 @@ bool ButtonInput::Track(const Matrix& view) {
   if (const auto pressed = captured_.lock()) {
     // A pressed push button follows the pointer alone until the release.
     const bool over = under == pressed;
-    if (over && pressed->GetButtonState() != ButtonState::Down)
-      return Fire(pressed, ButtonState::Down, bc::kOutDownToOverDown);
-    if (!over && pressed->GetButtonState() == ButtonState::Down)
-      return Fire(pressed, ButtonState::Over, bc::kOverDownToOutDown);
-    return false;
+    if (over == pressedOver_) return false;
+    pressedOver_ = over;
+    return over ? Fire(pressed, ButtonState::Down, bc::kOutDownToOverDown)
+                : Fire(pressed, ButtonState::Over, bc::kOverDownToOutDown);
   }
   // Held down without a push button: menu buttons light up as the pointer passes.
-  const auto menu = under && IsMenu(*under) ? under : nullptr;
+  const auto menu = under && IsMenu(runner_.Vm(), *under) ? under : nullptr;
   if (menu == hot) return false;
   bool changed = false;
   if (hot) changed |= Fire(hot, ButtonState::Up, bc::kOverDownToIdle);
@@ -137,6 +225,8 @@ bool ButtonInput::Track(const Matrix& view) {
 }
 
 bool ButtonInput::Move(const Matrix& view, double x, double y) {
+  // A button lit by the keyboard stays lit until the pointer really moves.
+  if (keyHot_ && inside_ && x + kPixelCentre == x_ && y + kPixelCentre == y_) return false;
   inside_ = true;
   x_ = x + kPixelCentre;
   y_ = y + kPixelCentre;
@@ -148,7 +238,7 @@ bool ButtonInput::Leave(const Matrix& view) {
   return Track(view);
 }
 
-bool ButtonInput::Refresh(const Matrix& view) { return Track(view); }
+bool ButtonInput::Refresh(const Matrix& view) { return !keyHot_ && Track(view); }
 
 bool ButtonInput::Press(const Matrix& view) {
   if (down_) return false;
@@ -156,7 +246,10 @@ bool ButtonInput::Press(const Matrix& view) {
   down_ = true;
   const auto hot = hot_.lock();
   if (!hot) return changed;
-  if (!IsMenu(*hot)) captured_ = hot;
+  if (!IsMenu(runner_.Vm(), *hot)) {
+    captured_ = hot;
+    pressedOver_ = true;
+  }
   return Fire(hot, ButtonState::Down, bc::kOverUpToOverDown) || changed;
 }
 
@@ -169,7 +262,7 @@ bool ButtonInput::Release(const Matrix& view) {
     const auto pressed = captured_.lock();
     captured_.reset();
     if (pressed) {
-      if (pressed->GetButtonState() == ButtonState::Down) {
+      if (pressedOver_) {
         changed = Fire(pressed, ButtonState::Over, bc::kOverDownToOverUp);
       } else {
         hot_.reset();
@@ -192,6 +285,59 @@ bool ButtonInput::Key(uint16_t code) {
     if (bc::KeyCode(a.conditions) == code) runner_.RunEventActions(parent, a.actions);
   }
   return true;
+}
+
+bool ButtonInput::Highlight(const std::shared_ptr<TimelineInstance>& target) {
+  if (down_) return false;
+  // Even the button under the pointer rolls out and over again.
+  const auto hot = hot_.lock();
+  bool changed = false;
+  if (hot) changed = Fire(hot, ButtonState::Up, bc::kOverUpToIdle);
+  hot_.reset();
+  keyHot_ = false;
+  const bool button = target->Button() != nullptr || (target->script && [&] {
+                        avm1::ClipObject* clip = runner_.Vm().ClipFor(target);
+                        const DisplayObject* placed = clip->Placement();
+                        return placed && IsClipButton(*placed);
+                      }());
+  if (!button) return changed;
+  hot_ = target;
+  keyHot_ = true;
+  return Fire(target, ButtonState::Over, bc::kIdleToOverUp) || changed;
+}
+
+bool ButtonInput::Click(const std::shared_ptr<TimelineInstance>& target) {
+  if (!target || !Enabled(runner_.Vm(), *target)) return false;
+  bool changed = Fire(target, ButtonState::Down, bc::kOverUpToOverDown);
+  const bool over = hot_.lock() == target;
+  if (const auto still = StillPlaced(target))
+    changed |= Fire(still, over ? ButtonState::Over : ButtonState::Up, bc::kOverDownToOverUp);
+  return changed;
+}
+
+std::shared_ptr<TimelineInstance> ButtonInput::FindClip(const TimelineInstance& timeline,
+                                                        const Matrix& m,
+                                                        const TimelineInstance& dragged,
+                                                        int& visits) {
+  const DisplayList& list = timeline.List();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    const DisplayObject& obj = it->second;
+    if (obj.clipDepth != 0 || !obj.visible || !obj.instance || obj.instance.get() == &dragged ||
+        obj.instance->Button())
+      continue;
+    if (++visits > kMaxVisits) return nullptr;
+    if (auto inner = FindClip(*obj.instance, m * obj.matrix, dragged, visits)) return inner;
+    if (hits_.OnObject(obj, m)) return obj.instance;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<TimelineInstance> ButtonInput::DropTarget(const Matrix& view,
+                                                          const TimelineInstance& dragged) {
+  if (!inside_) return nullptr;
+  int visits = 0;
+  hits_.Begin(x_, y_);
+  return FindClip(runner_.Root(), view, dragged, visits);
 }
 
 bool ButtonInput::OverButton() const {

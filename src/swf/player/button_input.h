@@ -44,12 +44,24 @@ class ButtonInput {
   bool Refresh(const Matrix& view);
   // The first button (in depth order) with an action for the key runs it.
   bool Key(uint16_t code);
+  // Presses and releases a button (or a clip acting as one) from the
+  // keyboard, wherever the pointer is.
+  bool Click(const std::shared_ptr<TimelineInstance>& target);
+  // Shows a button (or clip acting as one) reached by Tab as if the pointer
+  // were over it, until the pointer moves.
+  bool Highlight(const std::shared_ptr<TimelineInstance>& target);
+  // The innermost clip under the pointer other than the dragged one (and
+  // what it holds); null over nothing.
+  std::shared_ptr<TimelineInstance> DropTarget(const Matrix& view, const TimelineInstance& dragged);
   // The pointer is over a button that would react to a click.
   bool OverButton() const;
 
  private:
   std::shared_ptr<TimelineInstance> FindButton(const TimelineInstance& timeline, const Matrix& m,
                                                int& visits);
+  bool IsClipButton(const DisplayObject& obj);
+  std::shared_ptr<TimelineInstance> FindClip(const TimelineInstance& timeline, const Matrix& m,
+                                             const TimelineInstance& dragged, int& visits);
   bool Track(const Matrix& view);
   bool Fire(const std::shared_ptr<TimelineInstance>& button, ButtonState state, uint16_t condition);
 
@@ -62,6 +74,9 @@ class ButtonInput {
   std::weak_ptr<TimelineInstance> hot_;
   // A push button pressed and tracking the pointer until the release.
   std::weak_ptr<TimelineInstance> captured_;
+  bool pressedOver_ = false;
+  bool keyHot_ = false;  // hot_ was lit by the keyboard: only the pointer moving puts it out // the
+                         // captured button has the pointer over it
   std::weak_ptr<TimelineInstance> under_;  // topmost button under the pointer
 };
 

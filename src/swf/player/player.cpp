@@ -7,11 +7,14 @@
 #include <optional>
 #include <vector>
 
+#include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/asset_import.h"
 #include "swf/player/button_input.h"
+#include "swf/player/focus.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_runner.h"
+#include "swf/player/script_input.h"
 #include "swf/player/stage_fit.h"
 
 namespace orrivel::swf {
@@ -39,6 +42,7 @@ struct Player::Impl {
   std::unique_ptr<MovieRunner> runner;
   std::unique_ptr<Renderer> renderer;
   std::unique_ptr<ButtonInput> input;
+  std::unique_ptr<ScriptInput> scripts;
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
@@ -54,6 +58,7 @@ struct Player::Impl {
   }
 
   void Reset() {
+    scripts.reset();
     input.reset();
     renderer.reset();
     runner.reset();
@@ -76,6 +81,19 @@ struct Player::Impl {
     if (fit.Empty()) return false;
     view = fit.ToDevice(stage);
     return true;
+  }
+
+  // Tells scripts where the pointer is: device (x, y) on the stage, in twips.
+  bool ScriptPointer(double x, double y) {
+    Matrix view, toStage;
+    if (!scripts || !View(view) || !view.Invert(toStage)) return false;
+    return scripts->Move(toStage.ApplyX(x, y), toStage.ApplyY(x, y));
+  }
+
+  // The dragged clip follows the pointer as frames go by too.
+  void AfterFrames() {
+    if (runner) avm1::FollowPointer(runner->Vm());
+    Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
   }
 
   // Runs one pointer event with the current view; an empty view has no buttons.
@@ -148,6 +166,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, options, impl_->sound,
                                                 impl_->traceSink, impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
+  impl_->scripts = std::make_unique<ScriptInput>(*impl_->runner);
   return true;
 }
 
@@ -187,7 +206,7 @@ bool Player::Advance(double elapsedSeconds) {
   }
   if (frames == 0) return false;
   // Buttons that came or went under a still pointer roll over or out.
-  impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
+  impl_->AfterFrames();
   return true;
 }
 
@@ -195,22 +214,61 @@ void Player::StepFrame() {
   if (!impl_->runner) return;
   impl_->runner->AdvanceScriptTime(impl_->FrameMs());
   impl_->runner->Tick();
-  impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
+  impl_->AfterFrames();
 }
 
 bool Player::MouseMove(double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
-  return impl_->Pointer(
-      [x, y](ButtonInput& in, const Matrix& view) { return in.Move(view, x, y); });
+  const bool heard = impl_->ScriptPointer(x, y);
+  return impl_->Pointer([x, y](ButtonInput& in, const Matrix& view) {
+    return in.Move(view, x, y);
+  }) || heard;
 }
 
+// Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons do.
 bool Player::MouseDown() {
-  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Press(view); });
+  const bool heard = impl_->scripts && impl_->scripts->Press();
+  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Press(view); }) ||
+         heard;
 }
 
 bool Player::MouseUp() {
-  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); });
+  const bool heard = impl_->scripts && impl_->scripts->Release();
+  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); }) ||
+         heard;
 }
+
+bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wheel(delta); }
+
+// Scripts hear the key, then a button with a key-press action for it takes
+// it; otherwise Tab moves the focus and Space or Enter click the focused button.
+bool Player::KeyDown(int keyCode, int character) {
+  if (!impl_->scripts) return false;
+  impl_->scripts->Key(true, keyCode, character);
+  const uint16_t code = SwfKeyCodeOf(keyCode, character);
+  if (code && impl_->input->Key(code)) return true;
+  constexpr int kTab = 9, kEnter = 13, kShift = 16, kSpace = 32;
+  avm1::Vm& vm = impl_->runner->Vm();
+  if (keyCode == kTab) {
+    // The new stop lights up as if the pointer were over it, then takes focus.
+    if (const auto next = NextTabStop(*impl_->runner, vm.input.keysDown[kShift])) {
+      impl_->input->Highlight(next);
+      vm.NewFrame();
+      avm1::SetFocus(vm, next);
+      impl_->runner->FlushActions();
+    }
+  } else if ((keyCode == kSpace || keyCode == kEnter) && vm.input.focusTakesKeys) {
+    if (const auto focus = vm.input.focus.lock()) impl_->input->Click(focus);
+  }
+  return true;
+}
+
+bool Player::KeyUp(int keyCode, int character) {
+  return impl_->scripts && impl_->scripts->Key(false, keyCode, character);
+}
+
+// Text fields take typing once they can be focused; nothing else does.
+bool Player::TextInput(uint32_t) { return false; }
 
 bool Player::MouseLeave() {
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Leave(view); });

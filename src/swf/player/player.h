@@ -104,6 +104,16 @@ class Player {
   // One SWF key code (see swf_key below); only buttons with a key-press
   // action for the code react, wherever the pointer is.
   bool KeyPress(uint16_t swfKeyCode);
+  // A key went down or up: its key code as Key.getCode reports it (the
+  // Windows virtual-key code: 65 for A, 37 for the left arrow) and the
+  // character it types (0 for none). Scripts hear keyDown / keyUp, and a
+  // key going down also reaches the buttons' key-press actions.
+  bool KeyDown(int keyCode, int character);
+  bool KeyUp(int keyCode, int character);
+  // One character typed into the focused text field (after its KeyDown).
+  bool TextInput(uint32_t codepoint);
+  // The wheel turned by delta lines (positive: away from the user).
+  bool MouseWheel(int delta);
   // The pointer is over a button (the host shows a hand cursor).
   bool WantsHandCursor() const;
   // The movie hid the pointer (Mouse.hide); the host hides its cursor.

@@ -1,0 +1,111 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "swf/avm1/broadcaster.h"
+#include "swf/avm1/clip_object.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+// Copies the listeners out so that handlers may change the list safely.
+std::vector<Value> Listeners(Vm& vm, Object* obj) {
+  std::vector<Value> out;
+  const Value list = obj ? vm.Get(obj, "_listeners") : Value{};
+  if (!list.IsObject()) return out;
+  const double length = vm.ToNumber(vm.Get(list.object, "length"));
+  if (!(length > 0)) return out;
+  const auto n = static_cast<std::size_t>(std::min(length, double(vm.limits.maxElements)));
+  out.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) out.push_back(vm.Get(list.object, std::to_string(i)));
+  return out;
+}
+
+// The methods work through the list's own push and splice, as Flash's do.
+Value AddListener(Vm& vm, Object* self, Args args) {
+  if (!self) return Value::Bool(true);
+  const Value listener = Arg(args, 0);
+  vm.CallMethod(self, "removeListener", Args(&listener, 1));
+  const Value list = vm.Get(self, "_listeners");
+  if (list.IsObject()) vm.CallMethod(list.object, "push", Args(&listener, 1));
+  return Value::Bool(true);
+}
+
+Value RemoveListener(Vm& vm, Object* self, Args args) {
+  const Value listener = Arg(args, 0);
+  const Value list = self ? vm.Get(self, "_listeners") : Value{};
+  if (!list.IsObject()) return Value::Bool(false);
+  const std::vector<Value> current = Listeners(vm, self);
+  for (std::size_t i = 0; i < current.size(); ++i) {
+    if (!vm.LooseEquals(current[i], listener)) continue;
+    const Value at[2] = {Value::Num(static_cast<double>(i)), Value::Num(1)};
+    vm.CallMethod(list.object, "splice", at);
+    return Value::Bool(true);
+  }
+  return Value::Bool(false);
+}
+
+Value BroadcastMessage(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
+  const std::string message = vm.ToString(args[0]);
+  return Broadcast(vm, self, message, args.subspan(1)) ? Value::Bool(true) : Value{};
+}
+
+Value Initialize(Vm& vm, Object* self, Args args) {
+  const Value target = Arg(args, 0);
+  if (!target.IsObject()) return {};
+  // A removed clip takes no properties.
+  if (target.object->IsClip() && !static_cast<ClipObject*>(target.object)->Instance()) return {};
+  // Copies the methods the broadcaster holds now (a script may have replaced them).
+  for (const char* name : {"addListener", "removeListener", "broadcastMessage"}) {
+    const Value fn = self ? vm.Get(self, name) : Value{};
+    target.object->Define(vm, name, fn, kDontEnum);
+  }
+  target.object->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum);
+  return {};
+}
+
+Value Construct(Vm&, Object*, Args) { return {}; }
+
+}  // namespace
+
+void MakeBroadcaster(Vm& vm, Object* obj) {
+  vm.Method(obj, "addListener", AddListener);
+  vm.Method(obj, "removeListener", RemoveListener);
+  vm.Method(obj, "broadcastMessage", BroadcastMessage);
+  obj->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum);
+}
+
+bool Broadcast(Vm& vm, Object* obj, std::string_view message, Args args) {
+  const Value list = obj ? vm.Get(obj, "_listeners") : Value{};
+  if (!list.IsObject()) return false;
+  // The list is read as it stands at each step: listeners added by a handler hear it too.
+  std::size_t i = 0;
+  for (; i < vm.limits.maxElements && !vm.Aborted(); ++i) {
+    const double length = vm.ToNumber(vm.Get(list.object, "length"));
+    if (!(static_cast<double>(i) < length)) break;
+    const Value l = vm.Get(list.object, std::to_string(i));
+    Object* o = l.IsNullish() ? nullptr : vm.ToObject(l);
+    // A removed clip no longer hears anything.
+    if (o && o->IsClip() && !static_cast<ClipObject*>(o)->Instance()) continue;
+    if (o) vm.CallMethod(o, message, args);
+  }
+  return i > 0;
+}
+
+void InstallBroadcasterBuiltins(Vm& vm) {
+  // Before version 6 the name exists but the class is empty.
+  if (vm.version < 6) {
+    vm.global->Define(vm, "AsBroadcaster", Value::Obj(vm.NewNative(Construct)), kDontEnum);
+    return;
+  }
+  FunctionObject* ctor = vm.NewNative(Construct, vm.NewObject());
+  vm.Method(ctor, "initialize", Initialize);
+  vm.Method(ctor, "addListener", AddListener);
+  vm.Method(ctor, "removeListener", RemoveListener);
+  vm.Method(ctor, "broadcastMessage", BroadcastMessage);
+  vm.global->Define(vm, "AsBroadcaster", Value::Obj(ctor), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,41 @@
+// What the player last heard from the keyboard and the pointer, as Key,
+// Mouse, Selection and the clips' _xmouse, _ymouse and _droptarget report it
+// to scripts, and the clip being dragged.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orrivel::swf {
+class TimelineInstance;
+}  // namespace orrivel::swf
+
+namespace orrivel::swf::avm1 {
+
+struct InputState {
+  std::bitset<256> keysDown;  // by key code
+  bool capsLock = false, numLock = false, scrollLock = false;
+  int lastCode = 0;   // Key.getCode: the last key that went down or up
+  int lastAscii = 0;  // Key.getAscii: its character
+  // The pointer on the stage, in twips.
+  double mouseX = 0, mouseY = 0;
+  bool mouseDown = false;
+
+  // startDrag: the clip follows the pointer until stopDrag.
+  std::weak_ptr<TimelineInstance> dragged;
+  double dragOffsetX = 0, dragOffsetY = 0;  // clip origin minus pointer, in parent twips
+  bool dragBounded = false;
+  double dragLeft = 0, dragTop = 0, dragRight = 0, dragBottom = 0;  // parent twips
+  // _droptarget of the last dragged clip: where it was over, as a slash path.
+  std::weak_ptr<TimelineInstance> dropSource;
+  std::string dropTarget;
+
+  // The object with keyboard focus (a clip, button or text field); empty for none.
+  std::weak_ptr<TimelineInstance> focus;
+  // The focused object hears keys (and Enter or Space click it) until the pointer moves.
+  bool focusTakesKeys = false;
+};
+
+}  // namespace orrivel::swf::avm1
