@@ -477,6 +477,18 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
 
 double Num(Activation& a, const Value& v) { return a.vm.ToNumber(v); }
 
+// Pops the operands of a binary operator and converts them left first, so
+// that valueOf calls happen in source order.
+struct Operands {
+  double x, y;
+};
+Operands PopNumbers(Activation& a) {
+  const Value rhs = a.Pop();
+  const Value lhs = a.Pop();
+  const double x = Num(a, lhs);
+  return {x, Num(a, rhs)};
+}
+
 Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
   Vm& vm = a.vm;
   switch (op) {
@@ -496,23 +508,22 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x09:  // StopSounds
       break;
     case 0x0A: {  // Add
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(Num(a, a.Pop()) + b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(x + b));
       break;
     }
     case 0x0B: {
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(Num(a, a.Pop()) - b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(x - b));
       break;
     }
     case 0x0C: {
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(Num(a, a.Pop()) * b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(x * b));
       break;
     }
     case 0x0D: {  // Divide
-      const double b = Num(a, a.Pop());
-      const double x = Num(a, a.Pop());
+      const auto [x, b] = PopNumbers(a);
       if (b == 0 && vm.version < 5) {
         a.Push(Value::Str("#ERROR#"));
       } else {
@@ -520,14 +531,15 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       }
       break;
     }
-    case 0x0E: {  // Equals (numeric)
+    case 0x0E: {  // Equals (numeric): unlike the others, converts the right side first
       const double b = Num(a, a.Pop());
-      a.Push(BoolResult(vm, Num(a, a.Pop()) == b));
+      const double x = Num(a, a.Pop());
+      a.Push(BoolResult(vm, x == b));
       break;
     }
     case 0x0F: {  // Less (numeric)
-      const double b = Num(a, a.Pop());
-      a.Push(BoolResult(vm, Num(a, a.Pop()) < b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(BoolResult(vm, x < b));
       break;
     }
     case 0x10: {  // And
@@ -735,8 +747,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.result = a.Pop();
       return Flow::Return;
     case 0x3F: {  // Modulo
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(std::fmod(Num(a, a.Pop()), b)));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(std::fmod(x, b)));
       break;
     }
     case 0x40: {  // NewObject
@@ -879,8 +891,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x63:
     case 0x64:
     case 0x65: {
-      const int32_t b = ToInt32(Num(a, a.Pop()));
-      const int32_t x = ToInt32(Num(a, a.Pop()));
+      const auto [xn, bn] = PopNumbers(a);
+      const int32_t x = ToInt32(xn), b = ToInt32(bn);
       double r = 0;
       switch (op) {
         case 0x60:

@@ -96,6 +96,12 @@ void FunctionObject::Trace(std::vector<Object*>& out) {
   if (clip) out.push_back(clip);
 }
 
+Value ArrayObject::Hole() {
+  Value v;
+  v.boolean = true;
+  return v;
+}
+
 int64_t ArrayIndex(std::string_view name) {
   if (name.empty() || name.size() > 10) return -1;
   if (name.size() > 1 && name[0] == '0') return -1;
@@ -112,6 +118,7 @@ bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   if (i >= 0) {
     if (static_cast<uint64_t>(i) >= elements.size()) return Object::GetOwn(vm, name, out);
     out = elements[static_cast<std::size_t>(i)];
+    if (IsHole(out)) out = Value{};
     return true;
   }
   if (name == "length") {
@@ -126,7 +133,7 @@ void ArrayObject::Resize(Vm& vm, double length) {
   const double capped = std::fmin(std::floor(length), static_cast<double>(vm.limits.maxElements));
   const auto size = static_cast<std::size_t>(capped);
   if (size > elements.size() && !vm.Charge((size - elements.size()) * sizeof(Value))) return;
-  elements.resize(size);
+  elements.resize(size, Hole());
 }
 
 bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
@@ -135,7 +142,7 @@ bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     if (static_cast<uint64_t>(i) >= elements.size()) {
       const std::size_t grow = static_cast<std::size_t>(i) + 1 - elements.size();
       if (!vm.Charge(grow * sizeof(Value))) return true;
-      elements.resize(static_cast<std::size_t>(i) + 1);
+      elements.resize(static_cast<std::size_t>(i) + 1, Hole());
     }
     elements[static_cast<std::size_t>(i)] = v;
     return true;
@@ -150,7 +157,7 @@ bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 bool ArrayObject::DeleteOwn(Vm& vm, std::string_view name) {
   const int64_t i = ArrayIndex(name);
   if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) {
-    elements[static_cast<std::size_t>(i)] = Value{};
+    elements[static_cast<std::size_t>(i)] = Hole();
     return true;
   }
   return Object::DeleteOwn(vm, name);
@@ -158,13 +165,15 @@ bool ArrayObject::DeleteOwn(Vm& vm, std::string_view name) {
 
 bool ArrayObject::HasOwn(Vm& vm, std::string_view name) {
   const int64_t i = ArrayIndex(name);
-  if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) return true;
+  if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) {
+    return !IsHole(elements[static_cast<std::size_t>(i)]);
+  }
   return name == "length" || Object::HasOwn(vm, name);
 }
 
 void ArrayObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   for (std::size_t i = 0; i < elements.size(); ++i) {
-    if (!elements[i].IsUndefined()) out.push_back(std::to_string(i));
+    if (!IsHole(elements[i])) out.push_back(std::to_string(i));
   }
   Object::OwnKeys(vm, out);
 }

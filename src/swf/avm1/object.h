@@ -109,6 +109,10 @@ class ArrayObject : public Object {
   void Trace(std::vector<Object*>& out) override;
   // Grows or shrinks within the heap's element cap.
   void Resize(Vm& vm, double length);
+  // An index never set (grown over by length, or deleted) reads as
+  // undefined but is no property: it is marked by the boolean field.
+  static Value Hole();
+  static bool IsHole(const Value& v) { return v.IsUndefined() && v.boolean; }
 
   std::vector<Value> elements;
 };

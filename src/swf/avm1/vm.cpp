@@ -17,6 +17,7 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   functionProto = New<FunctionObject>();
   functionProto->proto = objectProto;
   global = NewObject();
+  global->proto = nullptr;  // _global inherits nothing, not even Object's methods
   InstallObjectBuiltins(*this);
   InstallArrayBuiltins(*this);
   InstallStringBuiltins(*this);
@@ -393,7 +394,13 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
 bool Vm::LooseEquals(const Value& a, const Value& b) {
   if (a.type == b.type) return StrictEquals(a, b);
   if (a.IsNullish() && b.IsNullish()) return true;
-  if (a.IsNullish() || b.IsNullish()) return false;
+  if (a.IsNullish() || b.IsNullish()) {
+    // An object with neither valueOf nor toString has no value: it equals
+    // undefined and null.
+    const Value& o = a.IsObject() ? a : b;
+    return o.IsObject() && !o.object->IsClip() && !Get(o.object, "valueOf").IsObject() &&
+           !Get(o.object, "toString").IsObject();
+  }
   if (a.type == Type::Number && b.type == Type::String) return a.number == ToNumber(b);
   if (a.type == Type::String && b.type == Type::Number) return ToNumber(a) == b.number;
   if (a.type == Type::Boolean) return LooseEquals(Value::Num(a.boolean ? 1 : 0), b);
