@@ -28,7 +28,10 @@ Value ObjectValueOf(Vm&, Object* self, Args) {
 }
 
 Value HasOwnProperty(Vm& vm, Object* self, Args args) {
-  return Value::Bool(self && !args.empty() && self->HasOwn(vm, vm.ToString(args[0])));
+  if (!self || args.empty()) return Value::Bool(false);
+  const std::string name = vm.ToString(args[0]);
+  if (name == "__proto__") return Value::Bool(self->proto != nullptr);
+  return Value::Bool(self->HasOwn(vm, name));
 }
 
 Value IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
@@ -105,6 +108,9 @@ Value Box(Vm& vm, Object* self, const Value& primitive) {
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
 
 Value BooleanCtor(Vm& vm, Object* self, Args args) {
+  // Called (not constructed) with nothing, Boolean gives undefined.
+  const auto* box = dynamic_cast<BoxObject*>(self);
+  if (args.empty() && !(box && box->primitive.IsUndefined())) return {};
   const Value v = Value::Bool(!args.empty() && vm.ToBoolean(args[0]));
   return Box(vm, self, v);
 }

@@ -19,7 +19,8 @@ Value StringCtor(Vm& vm, Object* self, Args args) {
   const Value v = Value::Str(args.empty() ? std::string() : vm.ToString(args[0]));
   if (auto* box = dynamic_cast<BoxObject*>(self); box && box->primitive.IsUndefined()) {
     box->primitive = v;
-    box->Define(vm, "length", Value::Num(static_cast<double>(v.string.size())), kDontEnum);
+    box->Define(vm, "length", Value::Num(static_cast<double>(v.string.size())),
+                kDontEnum | kDontDelete);
     return Value::Obj(box);
   }
   return v;

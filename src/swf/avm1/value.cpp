@@ -122,7 +122,11 @@ double StringToNumber(const std::string& s, int version) {
     // 0x... is hex; a leading 0 with only octal digits is octal (a sign
     // may come first). Both wrap to 32 bits. Blanks before turn both off.
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-      return WrappedDigits(t.substr(2), 16, v) ? static_cast<int32_t>(v) : NAN;
+      std::string_view h = t.substr(2);
+      const bool minus = !h.empty() && h[0] == '-';
+      if (!h.empty() && (h[0] == '-' || h[0] == '+')) h.remove_prefix(1);
+      if (!WrappedDigits(h, 16, v)) return NAN;
+      return minus ? -static_cast<double>(static_cast<int32_t>(v)) : static_cast<int32_t>(v);
     }
     const bool sign = t[0] == '+' || t[0] == '-';
     const std::string_view o = t.substr(sign ? 1 : 0);

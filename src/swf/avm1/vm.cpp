@@ -215,7 +215,7 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
 }
 
 void Vm::Set(Object* obj, std::string_view name, const Value& v) {
-  if (!obj) return;
+  if (!obj || name.empty()) return;  // a nameless property cannot be made
   if (name == "__proto__") {
     obj->proto = v.object;
     return;
@@ -247,10 +247,6 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 Value Vm::ToPrimitive(const Value& v, bool preferString) {
   if (!v.IsObject()) return v;
   Object* o = v.object;
-  if (auto* box = dynamic_cast<BoxObject*>(o);
-      box && !box->isDate && !preferString && o->FindProperty(*this, "valueOf") == nullptr) {
-    return box->primitive;
-  }
   Value result;
   const char* first = preferString ? "toString" : "valueOf";
   const char* second = preferString ? "valueOf" : "toString";
@@ -258,6 +254,12 @@ Value Vm::ToPrimitive(const Value& v, bool preferString) {
   if (CallMethod(o, second, {}, &result) && !result.IsObject()) return result;
   if (o->IsClip()) return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
   return Value::Str(o->TypeName());
+}
+
+Value Vm::ValueOf(Object* o) {
+  Value result;
+  if (!CallMethod(o, "valueOf", {}, &result)) return Value::Obj(o);
+  return result;
 }
 
 double Vm::ToNumber(const Value& v) {
@@ -405,12 +407,13 @@ bool Vm::LooseEquals(const Value& a, const Value& b) {
   if (a.type == Type::String && b.type == Type::Number) return ToNumber(a) == b.number;
   if (a.type == Type::Boolean) return LooseEquals(Value::Num(a.boolean ? 1 : 0), b);
   if (b.type == Type::Boolean) return LooseEquals(a, Value::Num(b.boolean ? 1 : 0));
+  // Objects compare by what valueOf gives, without falling back to toString.
   if (b.IsObject() && !a.IsObject()) {
-    const Value p = ToPrimitive(b);
+    const Value p = ValueOf(b.object);
     return !p.IsObject() && LooseEquals(a, p);
   }
   if (a.IsObject() && !b.IsObject()) {
-    const Value p = ToPrimitive(a);
+    const Value p = ValueOf(a.object);
     return !p.IsObject() && LooseEquals(p, b);
   }
   return false;

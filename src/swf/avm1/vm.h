@@ -89,6 +89,8 @@ class Vm {
   std::string ToString(const Value& v);
   bool ToBoolean(const Value& v);
   Value ToPrimitive(const Value& v, bool preferString = false);
+  // What o.valueOf() gives (o itself when it has none).
+  Value ValueOf(Object* o);
   Object* ToObject(const Value& v);
   std::string TypeOf(const Value& v);
   bool InstanceOf(Object* obj, Object* ctor);
