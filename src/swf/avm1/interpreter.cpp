@@ -808,17 +808,21 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       Enumerate(a, a.Pop());
       break;
     case 0x47: {  // Add2
+      // valueOf runs on the right side first. An object whose valueOf gives
+      // an object is turned to text or a number from the object itself.
       const Value rhs = a.Pop();
-      const Value x = vm.ToPrimitive(a.Pop());
-      const Value b = vm.ToPrimitive(rhs);
-      if (x.type == Type::String || b.type == Type::String) {
-        std::string s = vm.ToString(x);
-        s += vm.ToString(b);
+      const Value lhs = a.Pop();
+      const Value pb = vm.ToPrimitive(rhs);
+      const Value pa = vm.ToPrimitive(lhs);
+      if (pa.type == Type::String || pb.type == Type::String) {
+        std::string s = vm.ToString(pa.IsObject() ? lhs : pa);
+        s += vm.ToString(pb.IsObject() ? rhs : pb);
         if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
         if (!vm.Charge(s.size())) return Flow::Abort;
         a.Push(Value::Str(std::move(s)));
       } else {
-        a.Push(Value::Num(vm.ToNumber(x) + vm.ToNumber(b)));
+        const double x = vm.ToNumber(pa.IsObject() ? lhs : pa);
+        a.Push(Value::Num(x + vm.ToNumber(pb.IsObject() ? rhs : pb)));
       }
       break;
     }

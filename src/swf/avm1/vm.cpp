@@ -244,23 +244,14 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 
 // ---- Conversions -----------------------------------------------------------------
 
-Value Vm::ToPrimitive(const Value& v, bool preferString) {
+Value Vm::ToPrimitive(const Value& v) {
   if (!v.IsObject()) return v;
-  Object* o = v.object;
   Value result;
-  const char* first = preferString ? "toString" : "valueOf";
-  const char* second = preferString ? "valueOf" : "toString";
-  if (CallMethod(o, first, {}, &result) && !result.IsObject()) return result;
-  if (CallMethod(o, second, {}, &result) && !result.IsObject()) return result;
-  if (o->IsClip()) return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
-  return Value::Str(o->TypeName());
-}
-
-Value Vm::ValueOf(Object* o) {
-  Value result;
-  if (!CallMethod(o, "valueOf", {}, &result)) return Value::Obj(o);
+  if (!CallMethod(v.object, "valueOf", {}, &result)) return {};
   return result;
 }
+
+Value Vm::ValueOf(Object* o) { return ToPrimitive(Value::Obj(o)); }
 
 double Vm::ToNumber(const Value& v) {
   switch (v.type) {
@@ -276,7 +267,8 @@ double Vm::ToNumber(const Value& v) {
     case Type::Object: {
       if (v.object->IsClip()) return NAN;
       const Value p = ToPrimitive(v);
-      return p.IsObject() ? NAN : ToNumber(p);
+      if (p.IsObject()) return version < 5 ? 0 : NAN;  // no second try with toString
+      return ToNumber(p);
     }
   }
   return NAN;
@@ -295,9 +287,12 @@ std::string Vm::ToString(const Value& v) {
     case Type::String:
       return v.string;
     case Type::Object: {
-      if (v.object->IsClip()) return static_cast<ClipObject*>(v.object)->Path(*this);
-      const Value p = ToPrimitive(v, true);
-      return p.IsObject() ? std::string(v.object->TypeName()) : ToString(p);
+      Object* o = v.object;
+      if (o->IsClip()) return static_cast<ClipObject*>(o)->Path(*this);
+      // Only toString counts, and only when it gives text.
+      Value r;
+      if (CallMethod(o, "toString", {}, &r) && r.type == Type::String) return r.string;
+      return o->IsFunction() ? "[type Function]" : "[type Object]";
     }
   }
   return {};
@@ -420,7 +415,17 @@ bool Vm::LooseEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::Less(const Value& a, const Value& b) {
-  const Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+  // Objects give their valueOf; one that gives an object again makes the
+  // comparison false. Clips have no number: that comparison is undefined.
+  const auto prim = [&](const Value& v) {
+    if (!v.IsObject()) return v;
+    if (v.object->IsClip()) return Value::Num(NAN);
+    return ValueOf(v.object);
+  };
+  const Value pa = prim(a);
+  if (pa.IsObject()) return Value::Bool(false);  // the right side is not even asked
+  const Value pb = prim(b);
+  if (pb.IsObject()) return Value::Bool(false);
   if (pa.type == Type::String && pb.type == Type::String) return Value::Bool(pa.string < pb.string);
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return {};

@@ -88,8 +88,10 @@ class Vm {
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   bool ToBoolean(const Value& v);
-  Value ToPrimitive(const Value& v, bool preferString = false);
-  // What o.valueOf() gives (o itself when it has none).
+  // What valueOf gives: an object stays an object (then numbers are NaN
+  // and text comes from toString); undefined when there is no valueOf.
+  Value ToPrimitive(const Value& v);
+  // What o.valueOf() gives (undefined when it has none).
   Value ValueOf(Object* o);
   Object* ToObject(const Value& v);
   std::string TypeOf(const Value& v);
