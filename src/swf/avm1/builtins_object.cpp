@@ -80,7 +80,8 @@ Value RegisterClass(Vm& vm, Object*, Args args) {
 
 Value FunctionCall(Vm& vm, Object* self, Args args) {
   const Value thisV = Arg(args, 0);
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value{} : thisV,
+  // No `this` means _global; a primitive stays as it is.
+  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV,
                  args.size() > 1 ? args.subspan(1) : Args{});
 }
 
@@ -92,7 +93,7 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
     for (int i = 0; i < n && i < 65536; ++i)
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value{} : thisV, list);
+  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV, list);
 }
 
 Value Box(Vm& vm, Object* self, const Value& primitive) {

@@ -1079,23 +1079,33 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
     a.scope = {vm.global, a.base, locals};
   }
   a.target = a.base;
-  a.self = self.IsObject() ? self : Value::Obj(a.base);
+  a.self = self.type == Type::Null ? Value::Obj(a.base) : self;  // undefined stays
   a.constants = code.constants;
   a.callee = fn;
   a.home = home;
   if (code.v2) {
-    a.suppressThis = (code.flags & kSuppressThis) != 0;
+    // A preloaded `this` is not found by name either: the name falls
+    // through the scope chain to the timeline.
+    a.suppressThis = (code.flags & (kSuppressThis | kPreloadThis)) != 0;
     a.registers.resize(std::max<std::size_t>(code.registerCount, 1));
     std::size_t r = 1;
     const auto preload = [&](const Value& v) {
       if (r < a.registers.size()) a.registers[r] = v;
       ++r;
     };
-    if (code.flags & kPreloadThis) preload(a.self);
+    // Suppressing this or super still takes their register, left empty;
+    // arguments is loaded even when also suppressed.
+    if (code.flags & kPreloadThis) preload((code.flags & kSuppressThis) ? Value{} : a.self);
     if (code.flags & kPreloadArguments) preload(Value::Obj(MakeArguments(vm, args, fn)));
-    if (code.flags & kPreloadSuper) preload(Value::Obj(MakeSuper(vm, a.self, home)));
+    if (code.flags & kPreloadSuper) {
+      preload((code.flags & kSuppressSuper) ? Value{} : Value::Obj(MakeSuper(vm, a.self, home)));
+    }
     if (code.flags & kPreloadRoot) preload(Value::Obj(vm.RootClip()));
-    if (code.flags & kPreloadParent) preload(a.base ? Value::Obj(a.base->Parent(vm)) : Value{});
+    if (code.flags & kPreloadParent) {
+      // The root has no parent, and then no register is used.
+      Object* parent = a.base ? a.base->Parent(vm) : nullptr;
+      if (parent) preload(Value::Obj(parent));
+    }
     if (code.flags & kPreloadGlobal) preload(Value::Obj(vm.global));
     if (!(code.flags & (kSuppressArguments | kPreloadArguments)))
       locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn)));
