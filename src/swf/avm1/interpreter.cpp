@@ -124,7 +124,12 @@ bool HasProperty(Vm& vm, Object* o, std::string_view name) {
 bool LookupName(Activation& a, std::string_view name, Value& out) {
   Vm& vm = a.vm;
   if (vm.NamesEqual(name, "this")) {
-    out = a.suppressThis ? Value::Obj(a.base) : a.self;
+    // A suppressed `this` falls through to the timeline (nothing before SWF 6).
+    if (!a.suppressThis) {
+      out = a.self;
+    } else {
+      out = vm.version >= 6 ? Value::Obj(a.base) : Value{};
+    }
     return true;
   }
   if (vm.NamesEqual(name, "_global")) {

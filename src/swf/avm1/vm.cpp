@@ -467,7 +467,7 @@ Value Vm::Construct(Object* ctor, Args args) {
   const Value protoV = Get(ctor, "prototype");
   if (protoV.IsObject()) obj->proto = protoV.object;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
-  if (version < 6) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+  if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);
