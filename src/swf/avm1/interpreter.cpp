@@ -360,7 +360,7 @@ Value BoolResult(Vm& vm, bool b) {
 
 void Enumerate(Activation& a, const Value& v) {
   Vm& vm = a.vm;
-  a.Push(Value::Null());
+  a.Push({});  // the end marker
   if (!v.IsObject()) return;
   std::vector<Object*> chain;
   int guard = 0;

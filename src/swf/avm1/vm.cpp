@@ -359,11 +359,19 @@ bool Vm::InstanceOf(Object* obj, Object* ctor) {
   if (!obj || !ctor) return false;
   const Value protoV = Get(ctor, "prototype");
   Object* target = protoV.object;
-  int guard = 0;
-  for (Object* p = obj->proto; p && guard < 256; p = p->proto, ++guard) {
-    if (target && p == target) return true;
-    for (Object* i : p->interfaces) {
-      if (i == ctor) return true;
+  // Walks a prototype chain and, through each link's interfaces, the chains
+  // of the interfaces they extend; the work is capped against cycles.
+  int budget = 1024;
+  std::vector<Object*> chains = {obj->proto};
+  while (!chains.empty() && budget > 0) {
+    Object* p = chains.back();
+    chains.pop_back();
+    for (; p && budget > 0; p = p->proto, --budget) {
+      if (target && p == target) return true;
+      for (Object* i : p->interfaces) {
+        if (i == ctor) return true;
+        chains.push_back(Get(i, "prototype").object);
+      }
     }
   }
   return false;
