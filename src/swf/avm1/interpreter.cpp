@@ -413,7 +413,10 @@ Flow RunTry(Activation& a, Payload& p, std::size_t next) {
   }
   ++vm.depth;
   Flow flow = Run(a, next, tryEnd);
-  std::size_t after = a.pc >= next && a.pc <= tryEnd ? finallyEnd : a.pc;
+  // Leaving a block by a jump to the start of finally (compilers do that
+  // to skip the catch) is the normal way out, not a jump past the finally.
+  const auto inside = [&](std::size_t from) { return a.pc >= from && a.pc <= catchEnd; };
+  std::size_t after = inside(next) ? finallyEnd : a.pc;
   if (flow == Flow::Throw && (flags & 0x01)) {
     const Value error = vm.thrown;
     vm.thrown = {};
@@ -425,7 +428,7 @@ Flow RunTry(Activation& a, Payload& p, std::size_t next) {
     }
     a.pc = tryEnd;
     flow = Run(a, tryEnd, catchEnd);
-    after = a.pc >= tryEnd && a.pc <= catchEnd ? finallyEnd : a.pc;
+    after = inside(tryEnd) ? finallyEnd : a.pc;
   }
   if ((flags & 0x02) && flow != Flow::Abort) {
     const Value pendingThrow = vm.thrown;
@@ -861,8 +864,13 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(a.stack.empty() ? Value{} : a.stack.back());
       break;
     case 0x4D:  // StackSwap
-      if (a.stack.size() >= 2) std::swap(a.stack[a.stack.size() - 1], a.stack[a.stack.size() - 2]);
-      break;
+    {
+      // With one value, the missing one below is undefined and comes up.
+      Value top = a.Pop();
+      Value below = a.Pop();
+      a.Push(std::move(top));
+      a.Push(std::move(below));
+    } break;
     case 0x4E: {  // GetMember
       const Value name = a.Pop();
       const Value obj = a.Pop();
