@@ -65,6 +65,34 @@ Value AddProperty(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
+// A cap on watchers per object, so a script cannot grow the list forever.
+constexpr std::size_t kMaxWatches = 1024;
+
+Value WatchMethod(Vm& vm, Object* self, Args args) {
+  if (!self || args.size() < 2) return Value::Bool(false);
+  const Value cb = args[1];
+  if (!cb.IsObject() || !cb.object->IsFunction()) return Value::Bool(false);
+  const std::string name = vm.ToString(args[0]);
+  for (Watch& w : self->watches) {
+    if (vm.NamesEqual(w.name, name)) {
+      w.callback = cb.object;
+      w.userData = Arg(args, 2);
+      return Value::Bool(true);
+    }
+  }
+  if (self->watches.size() >= kMaxWatches) return Value::Bool(false);
+  self->watches.push_back(Watch{name, cb.object, Arg(args, 2)});
+  return Value::Bool(true);
+}
+
+Value UnwatchMethod(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  const std::string name = vm.ToString(args[0]);
+  const auto n =
+      std::erase_if(self->watches, [&](const Watch& w) { return vm.NamesEqual(w.name, name); });
+  return Value::Bool(n > 0);
+}
+
 Value RegisterClass(Vm& vm, Object*, Args args) {
   const auto& exports = vm.ctx.movie->exports;
   const auto it = exports.find(vm.ToString(Arg(args, 0)));
@@ -181,6 +209,8 @@ void InstallObjectBuiltins(Vm& vm) {
   vm.Method(op, "isPropertyEnumerable", IsPropertyEnumerable);
   vm.Method(op, "isPrototypeOf", IsPrototypeOf);
   vm.Method(op, "addProperty", AddProperty);
+  vm.Method(op, "watch", WatchMethod);
+  vm.Method(op, "unwatch", UnwatchMethod);
   vm.Method(object, "registerClass", RegisterClass);
   vm.global->Define(vm, "Object", Value::Obj(object), kDontEnum);
 

@@ -20,19 +20,14 @@ Property* Object::FindProperty(Vm& vm, std::string_view name) {
 bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
   Property* p = FindProperty(vm, name);
   if (!p) return false;
-  if (p->getter) {
-    out = vm.Call(Value::Obj(p->getter), Value::Obj(this), {});
-  } else {
-    out = p->value;
-  }
+  out = p->getter ? vm.CallGetter(this, this, name) : p->value;
   return true;
 }
 
 bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   if (Property* p = FindProperty(vm, name)) {
     if (p->setter) {
-      const Value arg[1] = {v};
-      vm.Call(Value::Obj(p->setter), Value::Obj(this), arg);
+      vm.CallSetter(this, this, name, v);
       return true;
     }
     if (p->getter) return false;
@@ -82,6 +77,10 @@ void Object::OwnKeys(Vm&, std::vector<std::string>& out) {
 
 void Object::Trace(std::vector<Object*>& out) {
   if (proto) out.push_back(proto);
+  for (const Watch& w : watches) {
+    out.push_back(w.callback);
+    TraceValue(w.userData, out);
+  }
   for (Object* i : interfaces) out.push_back(i);
   for (const Property& p : props_) {
     TraceValue(p.value, out);

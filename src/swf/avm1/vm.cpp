@@ -188,14 +188,44 @@ Value Vm::Get(Object* obj, std::string_view name) {
   if (name == "__proto__") return Value::Obj(obj->proto);
   Value out;
   int guard = 0;
-  for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+  for (Object* o = obj; o; o = o->proto, ++guard) {
+    if (guard >= 256) {
+      aborted_ = true;  // a prototype loop: the script is stopped, as the player does
+      return {};
+    }
     if (Property* p = o->FindProperty(*this, name)) {
-      if (p->getter) return Call(Value::Obj(p->getter), Value::Obj(obj), {});
+      if (p->getter) return CallGetter(o, obj, name);
       return p->value;
     }
     if (o->GetOwn(*this, name, out)) return out;
   }
   return {};
+}
+
+Value Vm::CallGetter(Object* owner, Object* self, std::string_view name) {
+  Property* p = owner->FindProperty(*this, name);
+  if (!p) return {};
+  if (!p->getter || p->getting >= AccessorDepth()) return p->value;
+  ++p->getting;
+  const Value r = Call(Value::Obj(p->getter), Value::Obj(self), {});
+  // The call may have added properties and moved this one.
+  if (Property* q = owner->FindProperty(*this, name); q && q->getting > 0) --q->getting;
+  return r;
+}
+
+void Vm::CallSetter(Object* owner, Object* self, std::string_view name, const Value& v) {
+  Property* p = owner->FindProperty(*this, name);
+  if (!p || !p->setter) return;
+  if (p->setting >= AccessorDepth()) return;
+  ++p->setting;
+  const Value arg[1] = {v};
+  Call(Value::Obj(p->setter), Value::Obj(self), arg);
+  if (Property* q = owner->FindProperty(*this, name); q && q->setting > 0) {
+    --q->setting;
+    // Before SWF 7 the value assigned is also kept, for reads made from
+    // inside the getter.
+    if (version < 7) q->value = v;
+  }
 }
 
 Value Vm::GetMember(const Value& v, std::string_view name) {
@@ -214,11 +244,29 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
   }
 }
 
-void Vm::Set(Object* obj, std::string_view name, const Value& v) {
+void Vm::Set(Object* obj, std::string_view name, const Value& value) {
   if (!obj || name.empty()) return;  // a nameless property cannot be made
   if (name == "__proto__") {
-    obj->proto = v.object;
+    obj->proto = value.object;
     return;
+  }
+  Value v = value;
+  // A watcher sees the assignment first and gives the value to store.
+  if (!obj->watches.empty()) {
+    for (std::size_t i = 0; i < obj->watches.size(); ++i) {
+      Watch& w = obj->watches[i];
+      if (!NamesEqual(w.name, name) || w.running >= AccessorDepth()) continue;
+      Value old;
+      if (Property* p = obj->FindProperty(*this, name); p && !p->getter) old = p->value;
+      const Value args[4] = {Value::Str(std::string(name)), old, v, w.userData};
+      Object* cb = w.callback;
+      ++w.running;
+      v = Call(Value::Obj(cb), Value::Obj(obj), args);
+      for (Watch& x : obj->watches) {
+        if (x.callback == cb && NamesEqual(x.name, name) && x.running > 0) --x.running;
+      }
+      break;
+    }
   }
   if (!obj->FindProperty(*this, name)) {
     // An inherited addProperty setter takes the assignment.
@@ -227,8 +275,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& v) {
       Property* p = o->FindProperty(*this, name);
       if (!p) continue;
       if (p->setter) {
-        const Value arg[1] = {v};
-        Call(Value::Obj(p->setter), Value::Obj(obj), arg);
+        CallSetter(o, obj, name, v);
         return;
       }
       if (p->getter) return;

@@ -85,6 +85,12 @@ class Vm {
   Value GetMember(const Value& obj, std::string_view name);
   void Set(Object* obj, std::string_view name, const Value& v);
   void SetMember(const Value& obj, std::string_view name, const Value& v);
+  // Runs the addProperty getter or setter of owner's property `name` on
+  // self, guarded against recursion as the player guards it.
+  Value CallGetter(Object* owner, Object* self, std::string_view name);
+  void CallSetter(Object* owner, Object* self, std::string_view name, const Value& v);
+  // Nested accessor or watcher runs allowed: none before SWF 7.
+  int AccessorDepth() const { return version >= 7 ? 65 : 1; }
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   bool ToBoolean(const Value& v);
