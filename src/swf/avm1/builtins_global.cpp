@@ -2,6 +2,7 @@
 // the input objects Key, Mouse and Stage.
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
@@ -10,26 +11,45 @@ namespace orrivel::swf::avm1 {
 
 namespace {
 
+bool IsBlankChar(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// A leading zero and only octal digits after it (a sign may come first):
+// parseInt without a radix reads that as octal.
+bool IsOctalLiteral(std::string_view s) {
+  if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
+  if (s.size() < 2 || s[0] != '0') return false;
+  return s.find_first_not_of("01234567") == std::string_view::npos;
+}
+
 Value ParseInt(Vm& vm, Object*, Args args) {
-  const std::string s = vm.ToString(Arg(args, 0));
-  int radix = args.size() > 1 ? ToInt32(vm.ToNumber(args[1])) : 0;
+  if (args.empty()) return {};
+  const std::string s = vm.ToString(args[0]);
+  int radix = 0;
+  if (args.size() > 1) {
+    const double r = vm.ToNumber(args[1]);
+    if (!(r >= 2 && r < 37)) return Value::Num(NAN);
+    radix = static_cast<int>(r);
+  }
   std::size_t i = 0;
-  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+  // "0x" at the very start is a hex prefix, skipped whatever the radix; a
+  // sign before it is dropped along with the zero.
+  const auto hexAt = [&](std::size_t at) {
+    return at + 1 < s.size() && s[at] == '0' && (s[at + 1] == 'x' || s[at + 1] == 'X');
+  };
+  if (hexAt(0)) {
+    i = 2;
+    if (radix == 0) radix = 16;
+  } else if (!s.empty() && (s[0] == '-' || s[0] == '+') && hexAt(1)) {
+    i = 2;
+  } else if (radix == 0 && IsOctalLiteral(s)) {
+    radix = 8;
+  }
+  if (radix == 0) radix = 10;
+  while (i < s.size() && IsBlankChar(s[i])) ++i;
   bool negative = false;
   if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  if (radix == 0) {
-    radix = 10;
-    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      radix = 16;
-      i += 2;
-    } else if (i + 1 < s.size() && s[i] == '0') {
-      radix = 8;
-    }
-  } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' &&
-             (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    i += 2;
-  }
-  if (radix < 2 || radix > 36) return Value::Num(NAN);
   double v = 0;
   bool any = false;
   for (; i < s.size(); ++i) {
@@ -72,10 +92,10 @@ Value ParseFloat(Vm& vm, Object*, Args args) {
 }
 
 Value IsNaN(Vm& vm, Object*, Args args) {
-  return Value::Bool(std::isnan(vm.ToNumber(Arg(args, 0))));
+  return Value::Bool(args.empty() || std::isnan(vm.ToNumber(args[0])));
 }
 Value IsFinite(Vm& vm, Object*, Args args) {
-  return Value::Bool(std::isfinite(vm.ToNumber(Arg(args, 0))));
+  return Value::Bool(!args.empty() && std::isfinite(vm.ToNumber(args[0])));
 }
 
 Value Escape(Vm& vm, Object*, Args args) {

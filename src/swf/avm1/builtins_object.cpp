@@ -28,7 +28,10 @@ Value ObjectValueOf(Vm&, Object* self, Args) {
 }
 
 Value HasOwnProperty(Vm& vm, Object* self, Args args) {
-  return Value::Bool(self && !args.empty() && self->HasOwn(vm, vm.ToString(args[0])));
+  if (!self || args.empty()) return Value::Bool(false);
+  const std::string name = vm.ToString(args[0]);
+  if (name == "__proto__") return Value::Bool(self->proto != nullptr);
+  return Value::Bool(self->HasOwn(vm, name));
 }
 
 Value IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
@@ -62,6 +65,34 @@ Value AddProperty(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
+// A cap on watchers per object, so a script cannot grow the list forever.
+constexpr std::size_t kMaxWatches = 1024;
+
+Value WatchMethod(Vm& vm, Object* self, Args args) {
+  if (!self || args.size() < 2) return Value::Bool(false);
+  const Value cb = args[1];
+  if (!cb.IsObject() || !cb.object->IsFunction()) return Value::Bool(false);
+  const std::string name = vm.ToString(args[0]);
+  for (Watch& w : self->watches) {
+    if (vm.NamesEqual(w.name, name)) {
+      w.callback = cb.object;
+      w.userData = Arg(args, 2);
+      return Value::Bool(true);
+    }
+  }
+  if (self->watches.size() >= kMaxWatches) return Value::Bool(false);
+  self->watches.push_back(Watch{name, cb.object, Arg(args, 2)});
+  return Value::Bool(true);
+}
+
+Value UnwatchMethod(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  const std::string name = vm.ToString(args[0]);
+  const auto n =
+      std::erase_if(self->watches, [&](const Watch& w) { return vm.NamesEqual(w.name, name); });
+  return Value::Bool(n > 0);
+}
+
 Value RegisterClass(Vm& vm, Object*, Args args) {
   const auto& exports = vm.ctx.movie->exports;
   const auto it = exports.find(vm.ToString(Arg(args, 0)));
@@ -77,7 +108,8 @@ Value RegisterClass(Vm& vm, Object*, Args args) {
 
 Value FunctionCall(Vm& vm, Object* self, Args args) {
   const Value thisV = Arg(args, 0);
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value{} : thisV,
+  // No `this` means _global; a primitive stays as it is.
+  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV,
                  args.size() > 1 ? args.subspan(1) : Args{});
 }
 
@@ -89,7 +121,7 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
     for (int i = 0; i < n && i < 65536; ++i)
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value{} : thisV, list);
+  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV, list);
 }
 
 Value Box(Vm& vm, Object* self, const Value& primitive) {
@@ -105,6 +137,9 @@ Value Box(Vm& vm, Object* self, const Value& primitive) {
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
 
 Value BooleanCtor(Vm& vm, Object* self, Args args) {
+  // Called (not constructed) with nothing, Boolean gives undefined.
+  const auto* box = dynamic_cast<BoxObject*>(self);
+  if (args.empty() && !(box && box->primitive.IsUndefined())) return {};
   const Value v = Value::Bool(!args.empty() && vm.ToBoolean(args[0]));
   return Box(vm, self, v);
 }
@@ -174,6 +209,8 @@ void InstallObjectBuiltins(Vm& vm) {
   vm.Method(op, "isPropertyEnumerable", IsPropertyEnumerable);
   vm.Method(op, "isPrototypeOf", IsPrototypeOf);
   vm.Method(op, "addProperty", AddProperty);
+  vm.Method(op, "watch", WatchMethod);
+  vm.Method(op, "unwatch", UnwatchMethod);
   vm.Method(object, "registerClass", RegisterClass);
   vm.global->Define(vm, "Object", Value::Obj(object), kDontEnum);
 

@@ -19,7 +19,8 @@ Value StringCtor(Vm& vm, Object* self, Args args) {
   const Value v = Value::Str(args.empty() ? std::string() : vm.ToString(args[0]));
   if (auto* box = dynamic_cast<BoxObject*>(self); box && box->primitive.IsUndefined()) {
     box->primitive = v;
-    box->Define(vm, "length", Value::Num(static_cast<double>(v.string.size())), kDontEnum);
+    box->Define(vm, "length", Value::Num(static_cast<double>(v.string.size())),
+                kDontEnum | kDontDelete);
     return Value::Obj(box);
   }
   return v;
@@ -27,10 +28,8 @@ Value StringCtor(Vm& vm, Object* self, Args args) {
 
 Value ValueOf(Vm& vm, Object* self, Args) { return Value::Str(Self(vm, self)); }
 
-double Int(Vm& vm, const Value& v) {
-  const double n = vm.ToNumber(v);
-  return std::isnan(n) ? 0 : std::trunc(n);
-}
+// Positions and lengths wrap to 32 bits as the player reads them.
+double Int(Vm& vm, const Value& v) { return ToInt32(vm.ToNumber(v)); }
 
 Value CharAt(Vm& vm, Object* self, Args args) {
   const std::string s = Self(vm, self);
@@ -42,23 +41,27 @@ Value CharAt(Vm& vm, Object* self, Args args) {
 Value CharCodeAt(Vm& vm, Object* self, Args args) {
   const std::string s = Self(vm, self);
   const double i = Int(vm, Arg(args, 0));
-  if (i < 0 || i >= static_cast<double>(s.size())) return Value::Num(NAN);
+  if (i < 0) return Value::Num(NAN);
+  if (i >= static_cast<double>(s.size())) return Value::Num(vm.version < 6 ? 0 : NAN);
   return Value::Num(static_cast<uint8_t>(s[static_cast<std::size_t>(i)]));
 }
 
 Value IndexOf(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
   const std::string s = Self(vm, self);
   const std::string what = vm.ToString(Arg(args, 0));
-  const double from = std::clamp(Int(vm, Arg(args, 1)), 0.0, static_cast<double>(s.size()));
+  const double from = std::max(Int(vm, Arg(args, 1)), 0.0);
+  if (from > static_cast<double>(s.size())) return Value::Num(-1);
   const std::size_t at = s.find(what, static_cast<std::size_t>(from));
   return Value::Num(at == std::string::npos ? -1 : static_cast<double>(at));
 }
 
 Value LastIndexOf(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
   const std::string s = Self(vm, self);
   const std::string what = vm.ToString(Arg(args, 0));
   std::size_t from = std::string::npos;
-  if (args.size() > 1) {
+  if (args.size() > 1 && !args[1].IsUndefined()) {
     const double f = Int(vm, args[1]);
     if (f < 0) return Value::Num(-1);
     from = static_cast<std::size_t>(std::min(f, 1e9));
@@ -68,18 +71,25 @@ Value LastIndexOf(Vm& vm, Object* self, Args args) {
 }
 
 Value Substr(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
   const std::string s = Self(vm, self);
   const double size = static_cast<double>(s.size());
   double from = Int(vm, Arg(args, 0));
   if (from < 0) from = std::max(0.0, size + from);
   from = std::min(from, size);
   double len = args.size() > 1 && !args[1].IsUndefined() ? Int(vm, args[1]) : size;
-  if (len < 0) len = std::max(0.0, size - from + len);
+  if (len < 0) {
+    // A negative length counts back from the end of the string, and gives
+    // nothing once the piece would reach that end.
+    len += size;
+    if (len <= 0 || from + len >= size) return Value::Str("");
+  }
   len = std::min(len, size - from);
   return Value::Str(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(len)));
 }
 
 Value Substring(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
   const std::string s = Self(vm, self);
   const double size = static_cast<double>(s.size());
   double from = std::clamp(Int(vm, Arg(args, 0)), 0.0, size);
@@ -90,6 +100,7 @@ Value Substring(Vm& vm, Object* self, Args args) {
 }
 
 Value Slice(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
   const std::string s = Self(vm, self);
   const double size = static_cast<double>(s.size());
   const auto rel = [&](const Value& v, double fallback) {
@@ -105,13 +116,18 @@ Value Slice(Vm& vm, Object* self, Args args) {
 Value Split(Vm& vm, Object* self, Args args) {
   const std::string s = Self(vm, self);
   std::vector<Value> parts;
-  if (args.empty() || args[0].IsUndefined()) {
+  const bool noSep = args.empty() || args[0].IsUndefined();
+  const double limit = args.size() > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : 1e9;
+  // SWF 5 splits at commas when no separator is given, and never between
+  // characters.
+  if (noSep && vm.version >= 6) {
     parts.push_back(Value::Str(s));
     return Value::Obj(vm.NewArray(std::move(parts)));
   }
-  const std::string sep = vm.ToString(args[0]);
-  const double limit = args.size() > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : 1e9;
-  if (sep.empty()) {
+  const std::string sep = noSep ? std::string(",") : vm.ToString(args[0]);
+  if (sep.empty() && vm.version < 6) {
+    if (limit >= 1) parts.push_back(Value::Str(s));
+  } else if (sep.empty()) {
     for (char c : s) {
       if (static_cast<double>(parts.size()) >= limit) break;
       parts.push_back(Value::Str(std::string(1, c)));

@@ -124,7 +124,12 @@ bool HasProperty(Vm& vm, Object* o, std::string_view name) {
 bool LookupName(Activation& a, std::string_view name, Value& out) {
   Vm& vm = a.vm;
   if (vm.NamesEqual(name, "this")) {
-    out = a.suppressThis ? Value::Obj(a.base) : a.self;
+    // A suppressed `this` falls through to the timeline (nothing before SWF 6).
+    if (!a.suppressThis) {
+      out = a.self;
+    } else {
+      out = vm.version >= 6 ? Value::Obj(a.base) : Value{};
+    }
     return true;
   }
   if (vm.NamesEqual(name, "_global")) {
@@ -355,7 +360,7 @@ Value BoolResult(Vm& vm, bool b) {
 
 void Enumerate(Activation& a, const Value& v) {
   Vm& vm = a.vm;
-  a.Push(Value::Null());
+  a.Push({});  // the end marker
   if (!v.IsObject()) return;
   std::vector<Object*> chain;
   int guard = 0;
@@ -424,7 +429,10 @@ Flow RunTry(Activation& a, Payload& p, std::size_t next) {
   }
   ++vm.depth;
   Flow flow = Run(a, next, tryEnd);
-  std::size_t after = a.pc >= next && a.pc <= tryEnd ? finallyEnd : a.pc;
+  // Leaving a block by a jump to the start of finally (compilers do that
+  // to skip the catch) is the normal way out, not a jump past the finally.
+  const auto inside = [&](std::size_t from) { return a.pc >= from && a.pc <= catchEnd; };
+  std::size_t after = inside(next) ? finallyEnd : a.pc;
   if (flow == Flow::Throw && (flags & 0x01)) {
     const Value error = vm.thrown;
     vm.thrown = {};
@@ -436,7 +444,7 @@ Flow RunTry(Activation& a, Payload& p, std::size_t next) {
     }
     a.pc = tryEnd;
     flow = Run(a, tryEnd, catchEnd);
-    after = a.pc >= tryEnd && a.pc <= catchEnd ? finallyEnd : a.pc;
+    after = inside(tryEnd) ? finallyEnd : a.pc;
   }
   if ((flags & 0x02) && flow != Flow::Abort) {
     const Value pendingThrow = vm.thrown;
@@ -493,6 +501,18 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
 
 double Num(Activation& a, const Value& v) { return a.vm.ToNumber(v); }
 
+// Pops the operands of a binary operator and converts them left first, so
+// that valueOf calls happen in source order.
+struct Operands {
+  double x, y;
+};
+Operands PopNumbers(Activation& a) {
+  const Value rhs = a.Pop();
+  const Value lhs = a.Pop();
+  const double x = Num(a, lhs);
+  return {x, Num(a, rhs)};
+}
+
 Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
   Vm& vm = a.vm;
   switch (op) {
@@ -512,23 +532,22 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x09:  // StopSounds
       break;
     case 0x0A: {  // Add
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(Num(a, a.Pop()) + b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(x + b));
       break;
     }
     case 0x0B: {
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(Num(a, a.Pop()) - b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(x - b));
       break;
     }
     case 0x0C: {
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(Num(a, a.Pop()) * b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(x * b));
       break;
     }
     case 0x0D: {  // Divide
-      const double b = Num(a, a.Pop());
-      const double x = Num(a, a.Pop());
+      const auto [x, b] = PopNumbers(a);
       if (b == 0 && vm.version < 5) {
         a.Push(Value::Str("#ERROR#"));
       } else {
@@ -536,14 +555,15 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       }
       break;
     }
-    case 0x0E: {  // Equals (numeric)
+    case 0x0E: {  // Equals (numeric): unlike the others, converts the right side first
       const double b = Num(a, a.Pop());
-      a.Push(BoolResult(vm, Num(a, a.Pop()) == b));
+      const double x = Num(a, a.Pop());
+      a.Push(BoolResult(vm, x == b));
       break;
     }
     case 0x0F: {  // Less (numeric)
-      const double b = Num(a, a.Pop());
-      a.Push(BoolResult(vm, Num(a, a.Pop()) < b));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(BoolResult(vm, x < b));
       break;
     }
     case 0x10: {  // And
@@ -750,8 +770,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.result = a.Pop();
       return Flow::Return;
     case 0x3F: {  // Modulo
-      const double b = Num(a, a.Pop());
-      a.Push(Value::Num(std::fmod(Num(a, a.Pop()), b)));
+      const auto [x, b] = PopNumbers(a);
+      a.Push(Value::Num(std::fmod(x, b)));
       break;
     }
     case 0x40: {  // NewObject
@@ -811,17 +831,21 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       Enumerate(a, a.Pop());
       break;
     case 0x47: {  // Add2
+      // valueOf runs on the right side first. An object whose valueOf gives
+      // an object is turned to text or a number from the object itself.
       const Value rhs = a.Pop();
-      const Value x = vm.ToPrimitive(a.Pop());
-      const Value b = vm.ToPrimitive(rhs);
-      if (x.type == Type::String || b.type == Type::String) {
-        std::string s = vm.ToString(x);
-        s += vm.ToString(b);
+      const Value lhs = a.Pop();
+      const Value pb = vm.ToPrimitive(rhs);
+      const Value pa = vm.ToPrimitive(lhs);
+      if (pa.type == Type::String || pb.type == Type::String) {
+        std::string s = vm.ToString(pa.IsObject() ? lhs : pa);
+        s += vm.ToString(pb.IsObject() ? rhs : pb);
         if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
         if (!vm.Charge(s.size())) return Flow::Abort;
         a.Push(Value::Str(std::move(s)));
       } else {
-        a.Push(Value::Num(vm.ToNumber(x) + vm.ToNumber(b)));
+        const double x = vm.ToNumber(pa.IsObject() ? lhs : pa);
+        a.Push(Value::Num(x + vm.ToNumber(pb.IsObject() ? rhs : pb)));
       }
       break;
     }
@@ -855,8 +879,13 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(a.stack.empty() ? Value{} : a.stack.back());
       break;
     case 0x4D:  // StackSwap
-      if (a.stack.size() >= 2) std::swap(a.stack[a.stack.size() - 1], a.stack[a.stack.size() - 2]);
-      break;
+    {
+      // With one value, the missing one below is undefined and comes up.
+      Value top = a.Pop();
+      Value below = a.Pop();
+      a.Push(std::move(top));
+      a.Push(std::move(below));
+    } break;
     case 0x4E: {  // GetMember
       const Value name = a.Pop();
       const Value obj = a.Pop();
@@ -894,8 +923,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x63:
     case 0x64:
     case 0x65: {
-      const int32_t b = ToInt32(Num(a, a.Pop()));
-      const int32_t x = ToInt32(Num(a, a.Pop()));
+      const auto [xn, bn] = PopNumbers(a);
+      const int32_t x = ToInt32(xn), b = ToInt32(bn);
       double r = 0;
       switch (op) {
         case 0x60:
@@ -1078,23 +1107,33 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
     a.scope = {vm.global, a.base, locals};
   }
   a.target = a.base;
-  a.self = self.IsObject() ? self : Value::Obj(a.base);
+  a.self = self.type == Type::Null ? Value::Obj(a.base) : self;  // undefined stays
   a.constants = code.constants;
   a.callee = fn;
   a.home = home;
   if (code.v2) {
-    a.suppressThis = (code.flags & kSuppressThis) != 0;
+    // A preloaded `this` is not found by name either: the name falls
+    // through the scope chain to the timeline.
+    a.suppressThis = (code.flags & (kSuppressThis | kPreloadThis)) != 0;
     a.registers.resize(std::max<std::size_t>(code.registerCount, 1));
     std::size_t r = 1;
     const auto preload = [&](const Value& v) {
       if (r < a.registers.size()) a.registers[r] = v;
       ++r;
     };
-    if (code.flags & kPreloadThis) preload(a.self);
+    // Suppressing this or super still takes their register, left empty;
+    // arguments is loaded even when also suppressed.
+    if (code.flags & kPreloadThis) preload((code.flags & kSuppressThis) ? Value{} : a.self);
     if (code.flags & kPreloadArguments) preload(Value::Obj(MakeArguments(vm, args, fn)));
-    if (code.flags & kPreloadSuper) preload(Value::Obj(MakeSuper(vm, a.self, home)));
+    if (code.flags & kPreloadSuper) {
+      preload((code.flags & kSuppressSuper) ? Value{} : Value::Obj(MakeSuper(vm, a.self, home)));
+    }
     if (code.flags & kPreloadRoot) preload(Value::Obj(vm.RootClip()));
-    if (code.flags & kPreloadParent) preload(a.base ? Value::Obj(a.base->Parent(vm)) : Value{});
+    if (code.flags & kPreloadParent) {
+      // The root has no parent, and then no register is used.
+      Object* parent = a.base ? a.base->Parent(vm) : nullptr;
+      if (parent) preload(Value::Obj(parent));
+    }
     if (code.flags & kPreloadGlobal) preload(Value::Obj(vm.global));
     if (!(code.flags & (kSuppressArguments | kPreloadArguments)))
       locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn)));

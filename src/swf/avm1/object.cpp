@@ -20,19 +20,14 @@ Property* Object::FindProperty(Vm& vm, std::string_view name) {
 bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
   Property* p = FindProperty(vm, name);
   if (!p) return false;
-  if (p->getter) {
-    out = vm.Call(Value::Obj(p->getter), Value::Obj(this), {});
-  } else {
-    out = p->value;
-  }
+  out = p->getter ? vm.CallGetter(this, this, name) : p->value;
   return true;
 }
 
 bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   if (Property* p = FindProperty(vm, name)) {
     if (p->setter) {
-      const Value arg[1] = {v};
-      vm.Call(Value::Obj(p->setter), Value::Obj(this), arg);
+      vm.CallSetter(this, this, name, v);
       return true;
     }
     if (p->getter) return false;
@@ -82,6 +77,10 @@ void Object::OwnKeys(Vm&, std::vector<std::string>& out) {
 
 void Object::Trace(std::vector<Object*>& out) {
   if (proto) out.push_back(proto);
+  for (const Watch& w : watches) {
+    out.push_back(w.callback);
+    TraceValue(w.userData, out);
+  }
   for (Object* i : interfaces) out.push_back(i);
   for (const Property& p : props_) {
     TraceValue(p.value, out);
@@ -94,6 +93,12 @@ void FunctionObject::Trace(std::vector<Object*>& out) {
   Object::Trace(out);
   for (Object* s : scope) out.push_back(s);
   if (clip) out.push_back(clip);
+}
+
+Value ArrayObject::Hole() {
+  Value v;
+  v.boolean = true;
+  return v;
 }
 
 int64_t ArrayIndex(std::string_view name) {
@@ -112,6 +117,7 @@ bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   if (i >= 0) {
     if (static_cast<uint64_t>(i) >= elements.size()) return Object::GetOwn(vm, name, out);
     out = elements[static_cast<std::size_t>(i)];
+    if (IsHole(out)) out = Value{};
     return true;
   }
   if (name == "length") {
@@ -126,7 +132,7 @@ void ArrayObject::Resize(Vm& vm, double length) {
   const double capped = std::fmin(std::floor(length), static_cast<double>(vm.limits.maxElements));
   const auto size = static_cast<std::size_t>(capped);
   if (size > elements.size() && !vm.Charge((size - elements.size()) * sizeof(Value))) return;
-  elements.resize(size);
+  elements.resize(size, Hole());
 }
 
 bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
@@ -135,7 +141,7 @@ bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     if (static_cast<uint64_t>(i) >= elements.size()) {
       const std::size_t grow = static_cast<std::size_t>(i) + 1 - elements.size();
       if (!vm.Charge(grow * sizeof(Value))) return true;
-      elements.resize(static_cast<std::size_t>(i) + 1);
+      elements.resize(static_cast<std::size_t>(i) + 1, Hole());
     }
     elements[static_cast<std::size_t>(i)] = v;
     return true;
@@ -150,7 +156,7 @@ bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 bool ArrayObject::DeleteOwn(Vm& vm, std::string_view name) {
   const int64_t i = ArrayIndex(name);
   if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) {
-    elements[static_cast<std::size_t>(i)] = Value{};
+    elements[static_cast<std::size_t>(i)] = Hole();
     return true;
   }
   return Object::DeleteOwn(vm, name);
@@ -158,13 +164,15 @@ bool ArrayObject::DeleteOwn(Vm& vm, std::string_view name) {
 
 bool ArrayObject::HasOwn(Vm& vm, std::string_view name) {
   const int64_t i = ArrayIndex(name);
-  if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) return true;
+  if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) {
+    return !IsHole(elements[static_cast<std::size_t>(i)]);
+  }
   return name == "length" || Object::HasOwn(vm, name);
 }
 
 void ArrayObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   for (std::size_t i = 0; i < elements.size(); ++i) {
-    if (!elements[i].IsUndefined()) out.push_back(std::to_string(i));
+    if (!IsHole(elements[i])) out.push_back(std::to_string(i));
   }
   Object::OwnKeys(vm, out);
 }

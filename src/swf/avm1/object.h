@@ -28,6 +28,17 @@ struct Property {
   uint8_t flags = 0;
   Object* getter = nullptr;  // addProperty
   Object* setter = nullptr;
+  // Nested calls of the getter and setter now running: past the version's
+  // limit, reads and writes reach the plain value instead.
+  uint8_t getting = 0, setting = 0;
+};
+
+// Object.watch: a callback run before the named property is assigned.
+struct Watch {
+  std::string name;
+  Object* callback = nullptr;
+  Value userData;
+  uint8_t running = 0;  // nested runs, bounded like accessors
 };
 
 class Object {
@@ -60,6 +71,7 @@ class Object {
   std::vector<Property>& Properties() { return props_; }
 
   bool marked = false;
+  std::vector<Watch> watches;
 
  private:
   void Reindex(Vm& vm);
@@ -109,6 +121,10 @@ class ArrayObject : public Object {
   void Trace(std::vector<Object*>& out) override;
   // Grows or shrinks within the heap's element cap.
   void Resize(Vm& vm, double length);
+  // An index never set (grown over by length, or deleted) reads as
+  // undefined but is no property: it is marked by the boolean field.
+  static Value Hole();
+  static bool IsHole(const Value& v) { return v.IsUndefined() && v.boolean; }
 
   std::vector<Value> elements;
 };

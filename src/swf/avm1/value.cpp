@@ -1,10 +1,12 @@
 #include "swf/avm1/value.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace orrivel::swf::avm1 {
 
@@ -64,28 +66,78 @@ bool IsBlank(char c) {
 }
 }  // namespace
 
+namespace {
+// Digits in base 8 or 16 from s[i..], kept modulo 2^32 as the player does;
+// false when a character is not a digit of the base or there are none.
+bool WrappedDigits(std::string_view s, int base, uint32_t& out) {
+  if (s.empty()) return false;
+  uint32_t v = 0;
+  for (char c : s) {
+    int d = -1;
+    if (c >= '0' && c <= '9') d = c - '0';
+    if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    if (d < 0 || d >= base) return false;
+    v = v * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
+  }
+  out = v;
+  return true;
+}
+
+// The longest decimal number at the start of t (sign, digits, fraction,
+// exponent); its length, or 0 when there are no digits.
+std::size_t DecimalPrefix(std::string_view t) {
+  std::size_t i = 0, digits = 0;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
+    if (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
+      while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) ++j;
+      i = j;
+    }
+  }
+  return i;
+}
+}  // namespace
+
 double StringToNumber(const std::string& s, int version) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  if (b == e) return version >= 5 ? NAN : 0;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  const std::string t = s.substr(b, e - b);
-  if (version >= 6 && t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
-    char* end = nullptr;
-    const long long v = std::strtoll(t.c_str() + 2, &end, 16);
-    if (*end != '\0') return NAN;
-    return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(v)));
+  std::size_t b = 0;
+  while (b < s.size() && IsBlank(s[b])) ++b;
+  const std::string_view t = std::string_view(s).substr(b);
+  // SWF 4 reads the number at the start and ignores the rest, like atof.
+  if (version < 5) {
+    const std::size_t n = DecimalPrefix(t);
+    return n ? std::strtod(std::string(t.substr(0, n)).c_str(), nullptr) : 0;
   }
-  // Only plain decimal forms: no hex floats, "inf" or "nan" words.
-  for (char c : t) {
-    if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == 'e' || c == 'E' ||
-          c == '+' || c == '-'))
-      return version >= 5 ? NAN : 0;
+  if (t.empty()) return NAN;
+  if (version >= 6 && b == 0) {
+    uint32_t v = 0;
+    // 0x... is hex; a leading 0 with only octal digits is octal (a sign
+    // may come first). Both wrap to 32 bits. Blanks before turn both off.
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+      std::string_view h = t.substr(2);
+      const bool minus = !h.empty() && h[0] == '-';
+      if (!h.empty() && (h[0] == '-' || h[0] == '+')) h.remove_prefix(1);
+      if (!WrappedDigits(h, 16, v)) return NAN;
+      return minus ? -static_cast<double>(static_cast<int32_t>(v)) : static_cast<int32_t>(v);
+    }
+    const bool sign = t[0] == '+' || t[0] == '-';
+    const std::string_view o = t.substr(sign ? 1 : 0);
+    if (o.size() > 1 && o[0] == '0' && WrappedDigits(o, 8, v)) {
+      const double r = static_cast<int32_t>(v);
+      return t[0] == '-' ? -r : r;
+    }
   }
-  char* end = nullptr;
-  const double v = std::strtod(t.c_str(), &end);
-  if (end != t.c_str() + t.size() || end == t.c_str()) return version >= 5 ? NAN : 0;
-  return v;
+  const std::size_t n = DecimalPrefix(t);
+  if (n == 0 || n != t.size()) return NAN;
+  return std::strtod(std::string(t).c_str(), nullptr);
 }
 
 int ClampToInt(double n) {

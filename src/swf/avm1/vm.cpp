@@ -17,6 +17,7 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   functionProto = New<FunctionObject>();
   functionProto->proto = objectProto;
   global = NewObject();
+  global->proto = nullptr;  // _global inherits nothing, not even Object's methods
   InstallObjectBuiltins(*this);
   InstallArrayBuiltins(*this);
   InstallStringBuiltins(*this);
@@ -190,14 +191,44 @@ Value Vm::Get(Object* obj, std::string_view name) {
   if (name == "__proto__") return Value::Obj(obj->proto);
   Value out;
   int guard = 0;
-  for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+  for (Object* o = obj; o; o = o->proto, ++guard) {
+    if (guard >= 256) {
+      aborted_ = true;  // a prototype loop: the script is stopped, as the player does
+      return {};
+    }
     if (Property* p = o->FindProperty(*this, name)) {
-      if (p->getter) return Call(Value::Obj(p->getter), Value::Obj(obj), {});
+      if (p->getter) return CallGetter(o, obj, name);
       return p->value;
     }
     if (o->GetOwn(*this, name, out)) return out;
   }
   return {};
+}
+
+Value Vm::CallGetter(Object* owner, Object* self, std::string_view name) {
+  Property* p = owner->FindProperty(*this, name);
+  if (!p) return {};
+  if (!p->getter || p->getting >= AccessorDepth()) return p->value;
+  ++p->getting;
+  const Value r = Call(Value::Obj(p->getter), Value::Obj(self), {});
+  // The call may have added properties and moved this one.
+  if (Property* q = owner->FindProperty(*this, name); q && q->getting > 0) --q->getting;
+  return r;
+}
+
+void Vm::CallSetter(Object* owner, Object* self, std::string_view name, const Value& v) {
+  Property* p = owner->FindProperty(*this, name);
+  if (!p || !p->setter) return;
+  if (p->setting >= AccessorDepth()) return;
+  ++p->setting;
+  const Value arg[1] = {v};
+  Call(Value::Obj(p->setter), Value::Obj(self), arg);
+  if (Property* q = owner->FindProperty(*this, name); q && q->setting > 0) {
+    --q->setting;
+    // Before SWF 7 the value assigned is also kept, for reads made from
+    // inside the getter.
+    if (version < 7) q->value = v;
+  }
 }
 
 Value Vm::GetMember(const Value& v, std::string_view name) {
@@ -216,11 +247,29 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
   }
 }
 
-void Vm::Set(Object* obj, std::string_view name, const Value& v) {
-  if (!obj) return;
+void Vm::Set(Object* obj, std::string_view name, const Value& value) {
+  if (!obj || name.empty()) return;  // a nameless property cannot be made
   if (name == "__proto__") {
-    obj->proto = v.object;
+    obj->proto = value.object;
     return;
+  }
+  Value v = value;
+  // A watcher sees the assignment first and gives the value to store.
+  if (!obj->watches.empty()) {
+    for (std::size_t i = 0; i < obj->watches.size(); ++i) {
+      Watch& w = obj->watches[i];
+      if (!NamesEqual(w.name, name) || w.running >= AccessorDepth()) continue;
+      Value old;
+      if (Property* p = obj->FindProperty(*this, name); p && !p->getter) old = p->value;
+      const Value args[4] = {Value::Str(std::string(name)), old, v, w.userData};
+      Object* cb = w.callback;
+      ++w.running;
+      v = Call(Value::Obj(cb), Value::Obj(obj), args);
+      for (Watch& x : obj->watches) {
+        if (x.callback == cb && NamesEqual(x.name, name) && x.running > 0) --x.running;
+      }
+      break;
+    }
   }
   if (!obj->FindProperty(*this, name)) {
     // An inherited addProperty setter takes the assignment.
@@ -229,8 +278,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& v) {
       Property* p = o->FindProperty(*this, name);
       if (!p) continue;
       if (p->setter) {
-        const Value arg[1] = {v};
-        Call(Value::Obj(p->setter), Value::Obj(obj), arg);
+        CallSetter(o, obj, name, v);
         return;
       }
       if (p->getter) return;
@@ -246,37 +294,14 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 
 // ---- Conversions -----------------------------------------------------------------
 
-Value Vm::ToPrimitive(const Value& v, bool preferString) {
+Value Vm::ToPrimitive(const Value& v) {
   if (!v.IsObject()) return v;
-  Object* o = v.object;
-  if (o->IsClip()) {
-    // A clip converts to its path unless a script gave it its own conversions.
-    const auto inherited = [&](const char* name) {
-      const Value mine = Get(o, name), base = Get(objectProto, name);
-      return mine.IsObject() && base.IsObject() && mine.object == base.object;
-    };
-    if (inherited("valueOf") && inherited("toString"))
-      return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
-  }
-  if (auto* box = dynamic_cast<BoxObject*>(o);
-      box && !box->isDate && !preferString && o->FindProperty(*this, "valueOf") == nullptr) {
-    return box->primitive;
-  }
   Value result;
-  // A clip converts to its path unless a script gave it its own conversion.
-  if (o->IsClip()) {
-    const Value fn = Get(o, "toString");
-    const bool scripted = fn.IsObject() && fn.object->IsFunction() &&
-                          static_cast<FunctionObject*>(fn.object)->code != nullptr;
-    if (!scripted) return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
-  }
-  const char* first = preferString ? "toString" : "valueOf";
-  const char* second = preferString ? "valueOf" : "toString";
-  if (CallMethod(o, first, {}, &result) && !result.IsObject()) return result;
-  if (CallMethod(o, second, {}, &result) && !result.IsObject()) return result;
-  if (o->IsClip()) return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
-  return Value::Str(o->TypeName());
+  if (!CallMethod(v.object, "valueOf", {}, &result)) return {};
+  return result;
 }
+
+Value Vm::ValueOf(Object* o) { return ToPrimitive(Value::Obj(o)); }
 
 double Vm::ToNumber(const Value& v) {
   switch (v.type) {
@@ -292,7 +317,8 @@ double Vm::ToNumber(const Value& v) {
     case Type::Object: {
       if (v.object->IsClip()) return NAN;
       const Value p = ToPrimitive(v);
-      return p.IsObject() ? NAN : ToNumber(p);
+      if (p.IsObject()) return version < 5 ? 0 : NAN;  // no second try with toString
+      return ToNumber(p);
     }
   }
   return NAN;
@@ -311,9 +337,18 @@ std::string Vm::ToString(const Value& v) {
     case Type::String:
       return v.string;
     case Type::Object: {
-      if (v.object->IsClip()) return static_cast<ClipObject*>(v.object)->Path(*this);
-      const Value p = ToPrimitive(v, true);
-      return p.IsObject() ? std::string(v.object->TypeName()) : ToString(p);
+      Object* o = v.object;
+      // A clip converts to its path unless a script gave it its own toString.
+      if (o->IsClip()) {
+        const Value fn = Get(o, "toString");
+        const bool scripted = fn.IsObject() && fn.object->IsFunction() &&
+                              static_cast<FunctionObject*>(fn.object)->code != nullptr;
+        if (!scripted) return static_cast<ClipObject*>(o)->Path(*this);
+      }
+      // Only toString counts, and only when it gives text.
+      Value r;
+      if (CallMethod(o, "toString", {}, &r) && r.type == Type::String) return r.string;
+      return o->IsFunction() ? "[type Function]" : "[type Object]";
     }
   }
   return {};
@@ -383,11 +418,19 @@ bool Vm::InstanceOf(Object* obj, Object* ctor) {
   if (!obj || !ctor) return false;
   const Value protoV = Get(ctor, "prototype");
   Object* target = protoV.object;
-  int guard = 0;
-  for (Object* p = obj->proto; p && guard < 256; p = p->proto, ++guard) {
-    if (target && p == target) return true;
-    for (Object* i : p->interfaces) {
-      if (i == ctor) return true;
+  // Walks a prototype chain and, through each link's interfaces, the chains
+  // of the interfaces they extend; the work is capped against cycles.
+  int budget = 1024;
+  std::vector<Object*> chains = {obj->proto};
+  while (!chains.empty() && budget > 0) {
+    Object* p = chains.back();
+    chains.pop_back();
+    for (; p && budget > 0; p = p->proto, --budget) {
+      if (target && p == target) return true;
+      for (Object* i : p->interfaces) {
+        if (i == ctor) return true;
+        chains.push_back(Get(i, "prototype").object);
+      }
     }
   }
   return false;
@@ -421,24 +464,41 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
 bool Vm::LooseEquals(const Value& a, const Value& b) {
   if (a.type == b.type) return StrictEquals(a, b);
   if (a.IsNullish() && b.IsNullish()) return true;
-  if (a.IsNullish() || b.IsNullish()) return false;
+  if (a.IsNullish() || b.IsNullish()) {
+    // An object with neither valueOf nor toString has no value: it equals
+    // undefined and null.
+    const Value& o = a.IsObject() ? a : b;
+    return o.IsObject() && !o.object->IsClip() && !Get(o.object, "valueOf").IsObject() &&
+           !Get(o.object, "toString").IsObject();
+  }
   if (a.type == Type::Number && b.type == Type::String) return a.number == ToNumber(b);
   if (a.type == Type::String && b.type == Type::Number) return ToNumber(a) == b.number;
   if (a.type == Type::Boolean) return LooseEquals(Value::Num(a.boolean ? 1 : 0), b);
   if (b.type == Type::Boolean) return LooseEquals(a, Value::Num(b.boolean ? 1 : 0));
+  // Objects compare by what valueOf gives, without falling back to toString.
   if (b.IsObject() && !a.IsObject()) {
-    const Value p = ToPrimitive(b);
+    const Value p = ValueOf(b.object);
     return !p.IsObject() && LooseEquals(a, p);
   }
   if (a.IsObject() && !b.IsObject()) {
-    const Value p = ToPrimitive(a);
+    const Value p = ValueOf(a.object);
     return !p.IsObject() && LooseEquals(p, b);
   }
   return false;
 }
 
 Value Vm::Less(const Value& a, const Value& b) {
-  const Value pa = ToPrimitive(a), pb = ToPrimitive(b);
+  // Objects give their valueOf; one that gives an object again makes the
+  // comparison false. Clips have no number: that comparison is undefined.
+  const auto prim = [&](const Value& v) {
+    if (!v.IsObject()) return v;
+    if (v.object->IsClip()) return Value::Num(NAN);
+    return ValueOf(v.object);
+  };
+  const Value pa = prim(a);
+  if (pa.IsObject()) return Value::Bool(false);  // the right side is not even asked
+  const Value pb = prim(b);
+  if (pb.IsObject()) return Value::Bool(false);
   if (pa.type == Type::String && pb.type == Type::String) return Value::Bool(pa.string < pb.string);
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return {};
@@ -485,7 +545,7 @@ Value Vm::Construct(Object* ctor, Args args) {
   const Value protoV = Get(ctor, "prototype");
   if (protoV.IsObject()) obj->proto = protoV.object;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
-  if (version < 6) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+  if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);

@@ -86,10 +86,20 @@ class Vm {
   Value GetMember(const Value& obj, std::string_view name);
   void Set(Object* obj, std::string_view name, const Value& v);
   void SetMember(const Value& obj, std::string_view name, const Value& v);
+  // Runs the addProperty getter or setter of owner's property `name` on
+  // self, guarded against recursion as the player guards it.
+  Value CallGetter(Object* owner, Object* self, std::string_view name);
+  void CallSetter(Object* owner, Object* self, std::string_view name, const Value& v);
+  // Nested accessor or watcher runs allowed: none before SWF 7.
+  int AccessorDepth() const { return version >= 7 ? 65 : 1; }
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   bool ToBoolean(const Value& v);
-  Value ToPrimitive(const Value& v, bool preferString = false);
+  // What valueOf gives: an object stays an object (then numbers are NaN
+  // and text comes from toString); undefined when there is no valueOf.
+  Value ToPrimitive(const Value& v);
+  // What o.valueOf() gives (undefined when it has none).
+  Value ValueOf(Object* o);
   Object* ToObject(const Value& v);
   std::string TypeOf(const Value& v);
   bool InstanceOf(Object* obj, Object* ctor);
