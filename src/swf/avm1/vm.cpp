@@ -7,6 +7,8 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
 #include "swf/avm1/interpreter.h"
+#include "swf/avm1/text_field_object.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
 
@@ -25,6 +27,8 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   dateBaseMs = WallClockMs();
   InstallGlobalFunctions(*this);
   InstallClipBuiltins(*this);
+  InstallTextFormatBuiltins(*this);
+  InstallTextFieldBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -106,9 +110,9 @@ bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
 // ---- Collector ---------------------------------------------------------------
 
 void Vm::MarkRoots(std::vector<Object*>& work) {
-  for (Object* o :
-       {global, objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
-        dateProto, clipProto, errorProto, keyObject, mouseObject, stageObject}) {
+  for (Object* o : {global, objectProto, functionProto, arrayProto, stringProto, numberProto,
+                    booleanProto, dateProto, clipProto, errorProto, keyObject, mouseObject,
+                    stageObject, textFieldProto, textFormatProto}) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);
@@ -128,6 +132,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
     if (t->script) work.push_back(t->script);
     for (const auto& [depth, obj] : t->List()) {
       if (obj.instance) clips.push_back(obj.instance);
+      if (obj.text && obj.text->script) work.push_back(obj.text->script);
     }
   }
 }
@@ -256,6 +261,7 @@ Value Vm::ToPrimitive(const Value& v, bool preferString) {
   if (CallMethod(o, first, {}, &result) && !result.IsObject()) return result;
   if (CallMethod(o, second, {}, &result) && !result.IsObject()) return result;
   if (o->IsClip()) return Value::Str(static_cast<ClipObject*>(o)->Path(*this));
+  if (o->IsTextField()) return Value::Str(static_cast<TextFieldObject*>(o)->Path(*this));
   return Value::Str(o->TypeName());
 }
 
@@ -293,6 +299,7 @@ std::string Vm::ToString(const Value& v) {
       return v.string;
     case Type::Object: {
       if (v.object->IsClip()) return static_cast<ClipObject*>(v.object)->Path(*this);
+      if (v.object->IsTextField()) return static_cast<TextFieldObject*>(v.object)->Path(*this);
       const Value p = ToPrimitive(v, true);
       return p.IsObject() ? std::string(v.object->TypeName()) : ToString(p);
     }

@@ -123,6 +123,8 @@ class Vm {
   Object* keyObject = nullptr;
   Object* mouseObject = nullptr;
   Object* stageObject = nullptr;
+  Object* textFieldProto = nullptr;
+  Object* textFormatProto = nullptr;
 
   // setInterval / setTimeout timers, fired between frames.
   struct Timer {
@@ -171,6 +173,8 @@ void InstallMathBuiltins(Vm& vm);
 void InstallDateBuiltins(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
+void InstallTextFieldBuiltins(Vm& vm);
+void InstallTextFormatBuiltins(Vm& vm);
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

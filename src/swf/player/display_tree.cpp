@@ -2,6 +2,8 @@
 
 #include <variant>
 
+#include "swf/player/edit_text.h"
+
 namespace orrivel::swf {
 
 namespace {
@@ -9,8 +11,10 @@ namespace {
 void AppendChildren(const TimelineInstance& timeline, const Movie& movie, DisplayNode& parent);
 
 bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
+  // A field is laid out first: sizing itself to its text may move it.
+  if (obj.text) node.editText = obj.text->View();
   auto it = movie.characters.find(obj.characterId);
-  if (it == movie.characters.end()) return false;
+  if (it == movie.characters.end() && !obj.text) return false;
   node.characterId = obj.characterId;
   node.depth = obj.depth;
   node.clipDepth = obj.clipDepth;
@@ -21,6 +25,10 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   node.filters = obj.filters;
   node.cacheAsBitmap = obj.cacheAsBitmap;
   node.opaqueBackground = obj.opaqueBackground;
+  if (obj.text) {
+    node.kind = DisplayNode::Kind::Text;
+    return true;
+  }
   const Character& c = it->second;
   if (std::holds_alternative<ShapeDefinition>(c)) {
     node.kind = DisplayNode::Kind::Shape;

@@ -1,5 +1,6 @@
 #include "swf/player/movie_runner.h"
 
+#include "swf/avm1/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"
@@ -50,6 +51,8 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vmLimits.stepsPerFrame = limits.maxActionStepsPerTick;
   vm_ = std::make_unique<avm1::Vm>(ctx_, movie.header.version, vmLimits);
   ctx_.vm = vm_.get();
+  texts_ = std::make_unique<TextCache>(movie);
+  ctx_.texts = texts_.get();
   hasScripts_ = HasScripts(movie);
   vm_->traceSink = std::move(trace);
   vm_->refusalSink = std::move(refusal);
@@ -59,6 +62,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->NewFrame();
   root_->Start();
   RunActionQueue(ctx_);
+  avm1::SyncTextFields(*vm_);
 }
 
 MovieRunner::~MovieRunner() {
@@ -83,6 +87,7 @@ void MovieRunner::Tick() {
   RunActionQueue(ctx_);
   vm_->RunTimers();
   RunActionQueue(ctx_);
+  avm1::SyncTextFields(*vm_);
   if (++framesSinceCollect_ >= kCollectEveryFrames) {
     framesSinceCollect_ = 0;
     vm_->Collect();
@@ -96,6 +101,7 @@ void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner
   vm_->NewFrame();
   RunActions(ctx_, owner, bytes);
   RunActionQueue(ctx_);
+  avm1::SyncTextFields(*vm_);
 }
 
 void MovieRunner::FlushActions() {
