@@ -135,7 +135,7 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
         case 9: {
           f->Layout();  // an auto-sized field takes its size first
           const FloatRect r = ParentBounds(b, m);
-          out = Value::Num(Round((index == 8 ? r.xMax - r.xMin : r.yMax - r.yMin) / 20.0, 0.05));
+          out = Value::Num(std::round(index == 8 ? r.xMax - r.xMin : r.yMax - r.yMin) / 20.0);
           break;
         }
         case 10:
@@ -219,9 +219,8 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     case 8:
     case 9: {
       // A field's size is its box, not its scale.
-      const double scale = index == 8 ? ScaleX(m) : ScaleY(m);
-      if (!finite || n < 0 || scale == 0) break;
-      const double twips = std::min(std::round(n * 20 / scale), 1e8);
+      if (!finite || n < 0) break;
+      const double twips = std::min(std::round(n * 20), 1e8);
       Rect& b = f->MutableDef().bounds;
       if (index == 8) {
         b.xMax = b.xMin + static_cast<int32_t>(twips);

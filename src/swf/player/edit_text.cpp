@@ -171,7 +171,7 @@ void EditText::SetHtmlText(std::u32string_view html) {
     SetText(html);
     return;
   }
-  runs_ = ParseHtml(html, newFormat, condenseWhite, kMaxLength);
+  runs_ = ParseHtml(html, newFormat, condenseWhite, def_.multiline, kMaxLength);
   Merge();
   Changed();
 }

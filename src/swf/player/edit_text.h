@@ -123,7 +123,7 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def);
 
 // HTML as Flash reads it into runs (text_html.cpp), and writes it back.
 std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               size_t maxLength);
+                               bool multiline, size_t maxLength);
 std::u32string WriteHtml(const std::vector<TextRun>& runs);
 // The lower-case HTML the layout reads: fonts, sizes, colours, styles, alignment.
 std::string LayoutHtml(const std::vector<TextRun>& runs, bool utf8);

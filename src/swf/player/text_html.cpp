@@ -236,18 +236,16 @@ void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std
 }  // namespace
 
 std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               size_t maxLength) {
+                               bool multiline, size_t maxLength) {
   std::vector<TextRun> runs;
   std::vector<std::pair<std::u32string, TextStyle>> stack;  // open tags and the style inside
   TextStyle style = base;
   size_t length = 0;
-  bool breakFromTag = false;  // the text ends with a break a closing tag made
   const auto emit = [&](char32_t c) {
     if (length >= maxLength) return;
     if (runs.empty() || !(runs.back().style == style)) runs.push_back({U"", style});
     runs.back().text.push_back(c);
     ++length;
-    breakFromTag = false;
   };
   const auto lastChar = [&]() -> char32_t {
     return runs.empty() || runs.back().text.empty() ? 0 : runs.back().text.back();
@@ -269,10 +267,8 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
             break;
           }
         }
-        if (name == U"p" || name == U"li") {
-          emit(U'\r');
-          breakFromTag = true;
-        }
+        // Paragraphs break lines only in a multiline field.
+        if (multiline && (name == U"p" || name == U"li")) emit(U'\r');
         continue;
       }
       if (tag.name == U"br" || tag.name == U"sbr") {
@@ -283,7 +279,7 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
       if (tag.name == U"b") inner.bold = true;
       if (tag.name == U"i") inner.italic = true;
       if (tag.name == U"u") inner.underline = true;
-      if (tag.name == U"li") {
+      if (tag.name == U"li" && multiline) {
         inner.bullet = true;
         if (length > 0 && lastChar() != U'\r') emit(U'\r');
       }
@@ -356,11 +352,6 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
     }
     emit(c);
     ++i;
-  }
-  // The end of the last paragraph ends the text, not a line.
-  if (breakFromTag && !runs.empty()) {
-    runs.back().text.pop_back();
-    if (runs.back().text.empty()) runs.pop_back();
   }
   return runs;
 }

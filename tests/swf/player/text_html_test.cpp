@@ -22,7 +22,7 @@ TEST(TextHtmlTest, ReadsTextBreaksAndEntities) {
     std::u32string html;
     std::u32string text;
   } cases[] = {
-      {U"<p>a</p><p>b</p>", U"a\rb"},
+      {U"<p>a</p><p>b</p>", U"a\rb\r"},
       {U"a<br>b", U"a\rb"},
       {U"\ntest\n", U"\rtest\r"},
       {U"&lt;&amp;&gt;&#65;&#x42;", U"<&>AB"},
@@ -32,18 +32,20 @@ TEST(TextHtmlTest, ReadsTextBreaksAndEntities) {
       {U"<font size='+2' color=#FF0000>x</font>", U"x"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Plain(ParseHtml(c.html, Base(), false, 1000)), c.text);
+    EXPECT_EQ(Plain(ParseHtml(c.html, Base(), false, true, 1000)), c.text);
   }
 }
 
 TEST(TextHtmlTest, KeepsStylesAndCapsLength) {
-  const auto runs = ParseHtml(U"<font size=\"+2\"><b>ab</b></font>cd", Base(), false, 3);
+  const auto runs = ParseHtml(U"<font size=\"+2\"><b>ab</b></font>cd", Base(), false, true, 3);
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[0].text, U"ab");
   EXPECT_EQ(runs[0].style.size, 14.0);
   EXPECT_EQ(runs[0].style.bold, true);
   EXPECT_EQ(runs[1].text, U"c");  // cut at the cap
   EXPECT_EQ(runs[1].style.bold, false);
+  // A single-line field ignores paragraphs.
+  EXPECT_EQ(Plain(ParseHtml(U"<p>a</p><li>b</li>", Base(), false, false, 10)), U"ab");
 }
 
 TEST(TextHtmlTest, WritesThePlayersForm) {
