@@ -135,7 +135,8 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
         case 9: {
           f->Layout();  // an auto-sized field takes its size first
           const FloatRect r = ParentBounds(b, m);
-          out = Value::Num(std::round(index == 8 ? r.xMax - r.xMin : r.yMax - r.yMin) / 20.0);
+          // Whole twips, as the player keeps bounds.
+          out = Value::Num(std::trunc(index == 8 ? r.xMax - r.xMin : r.yMax - r.yMin) / 20.0);
           break;
         }
         case 10:

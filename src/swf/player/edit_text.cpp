@@ -106,7 +106,8 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def) {
   } else if (def.fontClass) {
     s.font = *def.fontClass;
   }
-  s.size = def.fontHeight / 20.0;
+  // A field without a font of its own is set in 12 points.
+  s.size = def.fontId || def.fontClass ? def.fontHeight / 20.0 : 12;
   const Rgba c = def.color.value_or(Rgba{0, 0, 0, 255});
   s.color = (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
   s.underline = false;

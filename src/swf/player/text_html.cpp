@@ -81,18 +81,24 @@ std::optional<double> Number(const std::u32string& v) {
   return n;
 }
 
+// "#rrggbb": blanks after the '#' are skipped, and of a longer run of hex
+// digits the last six count; no digit at all is no colour.
 std::optional<uint32_t> Color(const std::u32string& v) {
   if (v.empty() || v[0] != U'#') return std::nullopt;
+  size_t i = 1;
+  while (i < v.size() && IsSpace(v[i])) ++i;
   uint32_t c = 0;
-  for (size_t i = 1; i < v.size() && i < 7; ++i) {
+  size_t digits = 0;
+  for (; i < v.size(); ++i, ++digits) {
     const char32_t d = v[i];
     const int x = d >= U'0' && d <= U'9'   ? int(d - U'0')
                   : d >= U'a' && d <= U'f' ? int(d - U'a' + 10)
                   : d >= U'A' && d <= U'F' ? int(d - U'A' + 10)
                                            : -1;
-    if (x < 0) return std::nullopt;
-    c = c * 16 + static_cast<uint32_t>(x);
+    if (x < 0) break;
+    c = ((c << 4) | static_cast<uint32_t>(x)) & 0xFFFFFF;
   }
+  if (digits == 0) return std::nullopt;
   return c;
 }
 
