@@ -138,9 +138,9 @@ Value Read(Vm& vm, EditText& f, int prop) {
     case kLength:
       return Value::Num(static_cast<double>(f.Length()));
     case kTextWidth:
-      return Value::Num(std::round(f.Layout().textWidth / 20));
+      return Value::Num(std::floor(f.Layout().textWidth / 20));
     case kTextHeight:
-      return Value::Num(std::round(f.Layout().textHeight / 20));
+      return Value::Num(std::floor(f.Layout().textHeight / 20));
     case kAutoSize: {
       static const char* kNames[] = {"none", "left", "center", "right"};
       return Value::Str(kNames[static_cast<int>(f.autoSize)]);

@@ -20,6 +20,25 @@ void Keep(std::optional<T>& mine, const std::optional<T>& other) {
   if (mine != other) mine.reset();
 }
 
+// The embedded font with outlines that a format names, preferring the
+// matching style; none when the movie has none of that name.
+std::optional<uint16_t> EmbeddedFont(const Movie& movie, const TextStyle& s) {
+  if (!s.font) return std::nullopt;
+  std::optional<uint16_t> any;
+  for (const auto& [id, c] : movie.characters) {
+    const auto* font = std::get_if<FontDefinition>(&c);
+    if (!font || font->glyphs.empty() || font->name.size() != s.font->size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < font->name.size() && same; ++i)
+      same = std::tolower(static_cast<unsigned char>(font->name[i])) ==
+             std::tolower(static_cast<unsigned char>((*s.font)[i]));
+    if (!same) continue;
+    if (font->bold == s.bold.value_or(false) && font->italic == s.italic.value_or(false)) return id;
+    if (!any) any = id;
+  }
+  return any;
+}
+
 }  // namespace
 
 void TextStyle::Apply(const TextStyle& o) {
@@ -291,6 +310,23 @@ const TextLayout& EditText::Layout() {
   view.def.html = true;
   view.def.autoSize = autoSize != AutoSize::None;
   view.def.initialText = LayoutHtml(runs_, ctx_.movie->header.version >= 6);
+  // The spacing of the first paragraph stands for the field's.
+  const TextStyle& first = runs_.empty() ? newFormat : runs_.front().style;
+  const auto twips = [](const std::optional<double>& v, double lo, double hi) {
+    return std::clamp(v.value_or(0) * 20, lo, hi);
+  };
+  view.def.leading = static_cast<int16_t>(twips(first.leading, -32768, 32767));
+  view.def.indent = static_cast<int16_t>(twips(first.indent, -32768, 32767));
+  view.def.leftMargin = static_cast<uint16_t>(twips(first.leftMargin, 0, 65535));
+  view.def.rightMargin = static_cast<uint16_t>(twips(first.rightMargin, 0, 65535));
+  view.def.align = first.align.value_or(def_.align);
+  view.def.fontHeight = static_cast<uint16_t>(twips(first.size, 0, 65535));
+  if (embedFonts) {
+    if (const auto font = EmbeddedFont(*ctx_.movie, first)) {
+      view.def.fontId = font;
+      view.def.useOutlines = true;
+    }
+  }
   const auto rgb = [](uint32_t c) {
     return Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
                 static_cast<uint8_t>(c), 255};

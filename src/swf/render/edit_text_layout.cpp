@@ -363,8 +363,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         }
         x += pick.advance;
       }
-      layout.textHeight = baseline + descent - (b.yMin + kGutter);
       top = baseline + descent + def.leading;
+      layout.textHeight = top - (b.yMin + kGutter);
       // Lines below the field would be clipped away entirely.
       below = !def.autoSize && top >= b.yMax;
       if (below) break;
