@@ -29,6 +29,7 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallClipBuiltins(*this);
   InstallTextFormatBuiltins(*this);
   InstallTextFieldBuiltins(*this);
+  InstallTextSnapshotBuiltins(*this);
 }
 
 Vm::~Vm() = default;

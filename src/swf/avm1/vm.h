@@ -175,6 +175,7 @@ void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
 void InstallTextFieldBuiltins(Vm& vm);
 void InstallTextFormatBuiltins(Vm& vm);
+void InstallTextSnapshotBuiltins(Vm& vm);
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }
