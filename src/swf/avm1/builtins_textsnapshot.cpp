@@ -141,7 +141,7 @@ Value SetSelected(Vm& vm, Object* self, Args args) {
 
 Value GetSelected(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
-  if (!s || !s->bound || args.size() < 2) return {};
+  if (!s || !s->bound || args.size() != 2) return {};
   const size_t count = s->snap.chars.size();
   const auto [begin, end] = Range(vm, args[0], args[1], count);
   for (size_t i = begin; i < end && i < s->selected.size(); ++i) {
@@ -184,16 +184,11 @@ Value Construct(Vm& vm, Object* self, Args args) {
 
 Value GetTextSnapshot(Vm& vm, Object* self, Args) {
   if (!self || !self->IsClip()) return {};
-  auto* s = vm.New<SnapshotObject>();
-  const Value proto = vm.Get(vm.global, "TextSnapshot");
-  if (proto.IsObject()) {
-    const Value p = vm.Get(proto.object, "prototype");
-    if (p.IsObject()) s->proto = p.object;
-  }
-  s->snap = Collect(vm, static_cast<ClipObject*>(self)->Instance());
-  if (!vm.Charge(s->snap.chars.size() * sizeof(char32_t))) s->snap = {};
-  s->bound = true;
-  return Value::Obj(s);
+  // Made by whatever _global.TextSnapshot is now, given the clip.
+  const Value ctor = vm.Get(vm.global, "TextSnapshot");
+  if (!ctor.IsObject()) return {};
+  const Value arg[1] = {Value::Obj(self)};
+  return vm.Construct(ctor.object, arg);
 }
 
 }  // namespace
@@ -212,10 +207,9 @@ void InstallTextSnapshotBuiltins(Vm& vm) {
                                                       {"findText", FindText},
                                                       {"setSelectColor", Ignore},
                                                       {"getTextRunInfo", GetRunInfo}};
-  // Version 5 movies have the class without its methods.
-  if (vm.version >= 6) {
-    for (const auto& [name, fn] : methods) proto->Define(vm, name, Value::Obj(vm.NewNative(fn)), 0);
-  }
+  // Version 5 movies list the names but read nothing from them.
+  for (const auto& [name, fn] : methods)
+    proto->Define(vm, name, vm.version >= 6 ? Value::Obj(vm.NewNative(fn)) : Value{}, 0);
   vm.global->Define(vm, "TextSnapshot", Value::Obj(ctor), kDontEnum);
   vm.Method(vm.clipProto, "getTextSnapshot", GetTextSnapshot);
 }
