@@ -214,14 +214,21 @@ void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std
              : std::string("<P ALIGN=\"") + AlignName(base.align.value_or(TextAlign::Left)) + "\">";
   open += "<FONT" + FontAttributes(base, nullptr) + ">";
   out += Widen(open);
+  // Font changes nest: each opens inside the last with what differs from
+  // it, and going back to the paragraph's own font closes them all.
+  std::vector<const TextStyle*> fonts = {&base};
+  const auto closeFonts = [&] {
+    for (; fonts.size() > 1; fonts.pop_back()) out += U"</FONT>";
+  };
   for (const Piece& p : pieces) {
     const TextStyle& s = *p.style;
-    std::string before, after;
-    const std::string font = FontAttributes(s, &base);
-    if (!font.empty()) {
-      before += "<FONT" + font + ">";
-      after = "</FONT>" + after;
+    if (FontAttributes(s, &base).empty()) {
+      closeFonts();
+    } else if (const std::string font = FontAttributes(s, fonts.back()); !font.empty()) {
+      out += Widen("<FONT" + font + ">");
+      fonts.push_back(&s);
     }
+    std::string before, after;
     if (s.url && !s.url->empty()) {
       before += "<A HREF=\"" + *s.url + "\" TARGET=\"" + s.target.value_or("") + "\">";
       after = "</A>" + after;
@@ -233,6 +240,7 @@ void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std
     Escape(p.text, out);
     out += Widen(after);
   }
+  closeFonts();
   std::string close = "</FONT>";
   close += bullet ? "</LI>" : "</P>";
   if (!block.empty()) close += "</TEXTFORMAT>";
