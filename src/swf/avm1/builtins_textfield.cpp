@@ -206,7 +206,8 @@ Value Read(Vm& vm, EditText& f, int prop) {
 
 AutoSize ParseAutoSize(Vm& vm, const Value& v) {
   if (v.type == Type::Boolean) return v.boolean ? AutoSize::Left : AutoSize::None;
-  const std::string s = vm.ToString(v);
+  std::string s = vm.ToString(v);
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (s == "left") return AutoSize::Left;
   if (s == "center") return AutoSize::Center;
   if (s == "right") return AutoSize::Right;

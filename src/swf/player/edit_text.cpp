@@ -181,8 +181,7 @@ void EditText::SetText(std::u32string_view text) {
 }
 
 std::u32string EditText::HtmlText() const {
-  if (!def_.html) return Text();
-  if (runs_.empty()) return WriteHtml({TextRun{U"", newFormat}});
+  if (!def_.html || runs_.empty()) return Text();
   return WriteHtml(runs_);
 }
 
