@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "swf/avm1/input.h"
+#include "swf/avm1/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 
@@ -252,6 +253,10 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
     out = Value::Obj(child);
     return true;
   }
+  if (TextFieldObject* field = TextFieldChild(vm, *this, name)) {
+    out = Value::Obj(field);
+    return true;
+  }
   return false;
 }
 
@@ -264,7 +269,8 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
       (ClipPropertyIndex(name) >= 0 || vm.NamesEqual(name, "_parent") ||
        vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_global")))
     return true;
-  return Object::HasOwn(vm, name) || Child(vm, name) != nullptr;
+  return Object::HasOwn(vm, name) || Child(vm, name) != nullptr ||
+         TextFieldChild(vm, *this, name) != nullptr;
 }
 
 bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {

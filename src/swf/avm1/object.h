@@ -61,6 +61,7 @@ class Object {
   virtual void Trace(std::vector<Object*>& out);
   virtual bool IsFunction() const { return false; }
   virtual bool IsClip() const { return false; }
+  virtual bool IsTextField() const { return false; }
   // The text of Object.prototype.toString for this kind.
   virtual const char* TypeName() const { return "[object Object]"; }
 

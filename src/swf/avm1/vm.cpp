@@ -7,6 +7,8 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
 #include "swf/avm1/interpreter.h"
+#include "swf/avm1/text_field_object.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
 
@@ -28,6 +30,9 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallClipBuiltins(*this);
   InstallBroadcasterBuiltins(*this);
   InstallInputBuiltins(*this);
+  InstallTextFormatBuiltins(*this);
+  InstallTextFieldBuiltins(*this);
+  InstallTextSnapshotBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -111,7 +116,7 @@ bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
 void Vm::MarkRoots(std::vector<Object*>& work) {
   for (Object* o : {global, objectProto, functionProto, arrayProto, stringProto, numberProto,
                     booleanProto, dateProto, clipProto, errorProto, keyObject, mouseObject,
-                    stageObject, selectionObject, buttonProto}) {
+                    stageObject, selectionObject, buttonProto, textFieldProto, textFormatProto}) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);
@@ -131,6 +136,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
     if (t->script) work.push_back(t->script);
     for (const auto& [depth, obj] : t->List()) {
       if (obj.instance) clips.push_back(obj.instance);
+      if (obj.text && obj.text->script) work.push_back(obj.text->script);
     }
   }
 }
@@ -345,6 +351,7 @@ std::string Vm::ToString(const Value& v) {
                               static_cast<FunctionObject*>(fn.object)->code != nullptr;
         if (!scripted) return static_cast<ClipObject*>(o)->Path(*this);
       }
+      if (o->IsTextField()) return static_cast<TextFieldObject*>(o)->Path(*this);
       // Only toString counts, and only when it gives text.
       Value r;
       if (CallMethod(o, "toString", {}, &r) && r.type == Type::String) return r.string;

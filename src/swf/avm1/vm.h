@@ -136,6 +136,8 @@ class Vm {
   Object* mouseObject = nullptr;
   Object* stageObject = nullptr;
   Object* selectionObject = nullptr;
+  Object* textFieldProto = nullptr;
+  Object* textFormatProto = nullptr;
 
   // setInterval / setTimeout timers, fired between frames.
   struct Timer {
@@ -187,6 +189,9 @@ void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
 void InstallBroadcasterBuiltins(Vm& vm);
 void InstallInputBuiltins(Vm& vm);  // Key, Mouse, Selection; after the clip builtins
+void InstallTextFieldBuiltins(Vm& vm);
+void InstallTextFormatBuiltins(Vm& vm);
+void InstallTextSnapshotBuiltins(Vm& vm);
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

@@ -40,6 +40,7 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
     if (place.characterId && *place.characterId != obj.characterId) {
       obj.characterId = *place.characterId;
       obj.instance.reset();
+      obj.text.reset();
     }
     if (obj.scripted) {
       // A script took over position and colour; the rest still follows the timeline.

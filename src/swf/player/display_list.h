@@ -15,6 +15,7 @@
 namespace orrivel::swf {
 
 class TimelineInstance;
+class EditText;
 
 struct DisplayObject {
   uint16_t characterId = 0;
@@ -41,6 +42,8 @@ struct DisplayObject {
   // Sprites and buttons own a nested timeline; shapes and bitmaps have none.
   // Shared so that a goto can carry a persisting instance into the rebuilt list.
   std::shared_ptr<TimelineInstance> instance;
+  // Edit text fields hold their text and settings (edit_text.h).
+  std::shared_ptr<EditText> text;
 };
 
 using DisplayList = std::map<int32_t, DisplayObject>;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <variant>
 
+#include "swf/player/edit_text.h"
+
 namespace orrivel::swf {
 
 namespace {
@@ -10,8 +12,10 @@ namespace {
 void AppendChildren(const TimelineInstance& timeline, const Movie& movie, DisplayNode& parent);
 
 bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
+  // A field is laid out first: sizing itself to its text may move it.
+  if (obj.text) node.editText = obj.text->View();
   auto it = movie.characters.find(obj.characterId);
-  if (it == movie.characters.end()) return false;
+  if (it == movie.characters.end() && !obj.text) return false;
   node.characterId = obj.characterId;
   // Script depths above the tags' range are never under a timeline mask.
   node.depth = static_cast<uint16_t>(std::clamp<int32_t>(obj.depth, 0, 0xFFFF));
@@ -23,6 +27,10 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   node.filters = obj.filters;
   node.cacheAsBitmap = obj.cacheAsBitmap;
   node.opaqueBackground = obj.opaqueBackground;
+  if (obj.text) {
+    node.kind = DisplayNode::Kind::Text;
+    return true;
+  }
   const Character& c = it->second;
   if (std::holds_alternative<ShapeDefinition>(c)) {
     node.kind = DisplayNode::Kind::Shape;

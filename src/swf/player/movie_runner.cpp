@@ -1,5 +1,6 @@
 #include "swf/player/movie_runner.h"
 
+#include "swf/avm1/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"
@@ -50,6 +51,8 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vmLimits.stepsPerFrame = limits.maxActionStepsPerTick;
   vm_ = std::make_unique<avm1::Vm>(ctx_, movie.header.version, vmLimits);
   ctx_.vm = vm_.get();
+  texts_ = std::make_unique<TextCache>(movie);
+  ctx_.texts = texts_.get();
   hasScripts_ = HasScripts(movie);
   ctx_.scripts = hasScripts_;
   vm_->traceSink = std::move(trace);
@@ -62,6 +65,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   // The root's load event follows its first frame's actions.
   if (hasScripts_) ctx_.actions.push_back({root_, nullptr, kClipEventLoad, nullptr});
   RunActionQueue(ctx_);
+  avm1::SyncTextFields(*vm_);
 }
 
 MovieRunner::~MovieRunner() {
@@ -87,6 +91,7 @@ void MovieRunner::Tick() {
   RunActionQueue(ctx_);
   vm_->RunTimers();
   RunActionQueue(ctx_);
+  avm1::SyncTextFields(*vm_);
   if (++framesSinceCollect_ >= kCollectEveryFrames) {
     framesSinceCollect_ = 0;
     vm_->Collect();
@@ -100,6 +105,7 @@ void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner
   vm_->NewFrame();
   RunActions(ctx_, owner, bytes);
   RunActionQueue(ctx_);
+  avm1::SyncTextFields(*vm_);
 }
 
 void MovieRunner::FlushActions() {

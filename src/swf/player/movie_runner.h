@@ -11,6 +11,7 @@
 #include "swf/format/movie.h"
 #include "swf/player/timeline_instance.h"
 #include "swf/render/display.h"
+#include "swf/render/text_render.h"
 
 namespace orrivel::swf {
 
@@ -52,6 +53,7 @@ class MovieRunner {
   const Movie& movie_;
   TimelineContext ctx_;
   std::unique_ptr<avm1::Vm> vm_;
+  std::unique_ptr<TextCache> texts_;        // edit text metrics for scripts
   std::shared_ptr<TimelineInstance> root_;  // declared after ctx_ and vm_: dies first
   uint64_t framesSinceCollect_ = 0;
   bool hasScripts_ = true;

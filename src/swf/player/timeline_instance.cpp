@@ -1,5 +1,8 @@
 #include "swf/player/timeline_instance.h"
 
+#include "swf/avm1/text_field_object.h"
+#include "swf/player/edit_text.h"
+
 #include <algorithm>
 #include <string>
 #include <cctype>
@@ -160,8 +163,10 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
     for (auto& [depth, obj] : next) {
       if (obj.instance) continue;
       auto old = list_.find(depth);
-      if (old != list_.end() && old->second.characterId == obj.characterId)
+      if (old != list_.end() && old->second.characterId == obj.characterId) {
         obj.instance = old->second.instance;
+        obj.text = old->second.text;
+      }
     }
   }
   ctx_.liveObjects = ctx_.liveObjects - list_.size() + next.size();
@@ -177,8 +182,17 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
       if (!moved) QueueUnload(obj.instance);
     }
   }
+  std::vector<std::shared_ptr<EditText>> bound;  // new fields showing a variable
   for (auto& [depth, obj] : list_) {
     if (!obj.instance && HasOwnTimeline(movie, obj.characterId)) Materialize(obj);
+    if (!obj.text) {
+      AttachEditText(obj);
+      if (obj.text && !obj.text->variable.empty()) bound.push_back(obj.text);
+    }
+  }
+  // After the walk: the variable's owner may run script that changes the list.
+  for (const auto& field : bound) {
+    if (ctx_.vm) avm1::BindTextVariable(*ctx_.vm, *field);
   }
   // Instances that left the list die with `old` here (or after their unload).
 }
@@ -223,6 +237,15 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
     obj.instance = Create(ctx_, nullptr, weak_from_this(), nesting_ + 1, false);
     obj.instance->StartButton(*button);
   }
+}
+
+void TimelineInstance::AttachEditText(DisplayObject& obj) {
+  const auto* def = std::get_if<EditTextDefinition>(FindCharacter(*ctx_.movie, obj.characterId));
+  if (!def) return;
+  if (obj.name.empty()) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
+  obj.text = std::make_shared<EditText>(ctx_, *def);
+  obj.text->parent = weak_from_this();
+  obj.text->depthHint = obj.depth;
 }
 
 void TimelineInstance::Tick() { Advance(true); }

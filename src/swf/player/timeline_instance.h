@@ -23,6 +23,7 @@ namespace avm1 {
 class Object;
 class Vm;
 }  // namespace avm1
+class TextCache;
 
 // Bounds that keep a hostile movie from taking unbounded time or memory.
 struct PlayerLimits {
@@ -81,6 +82,7 @@ struct TimelineContext {
   Rgba background{255, 255, 255, 255};
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
+  TextCache* texts = nullptr;  // lays out edit text for the metrics scripts read; may be null
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
@@ -172,6 +174,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   void QueueUnload(const std::shared_ptr<TimelineInstance>& gone);
   void MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order);
   void Advance(bool recurse);
+  void AttachEditText(DisplayObject& obj);
 
   TimelineContext& ctx_;
   const Timeline* timeline_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "swf/format/filters.h"
 
 namespace orrivel::swf {
+
+struct EditTextView;
 
 struct DisplayNode {
   enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text };
@@ -26,7 +29,10 @@ struct DisplayNode {
   FilterList filters;  // applied in order to the node drawn on its own
   bool cacheAsBitmap = false;
   std::optional<Rgba> opaqueBackground;  // fills the node's box behind it
-  std::vector<DisplayNode> children;     // Group (sprite, button state): sorted by depth
+  // Text: an edit text field as scripts changed it, drawn instead of the
+  // character; a new view for every change.
+  std::shared_ptr<const EditTextView> editText;
+  std::vector<DisplayNode> children;  // Group (sprite, button state): sorted by depth
 };
 
 }  // namespace orrivel::swf

@@ -261,14 +261,26 @@ std::vector<std::pair<size_t, size_t>> Wrap(const StyledText& t, size_t from, si
 }  // namespace
 
 TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, TextCache& cache) {
+  EditTextView view{def, std::nullopt, std::nullopt};
+  if (def.border) {
+    view.fill = Rgba{255, 255, 255, 255};
+    view.line = Rgba{0, 0, 0, 255};
+  }
+  return LayoutEditText(view, swfVersion, cache);
+}
+
+TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCache& cache) {
+  const EditTextDefinition& def = view.def;
   TextLayout layout;
   const Rect& b = def.bounds;
   FloatRect field;
   field.Include(static_cast<float>(b.xMin), static_cast<float>(b.yMin));
   field.Include(static_cast<float>(b.xMax), static_cast<float>(b.yMax));
-  if (def.border) {
+  if (view.fill || view.line) {
     layout.box = field;
     layout.bounds = field;
+    layout.boxFill = view.fill;
+    layout.boxLine = view.line;
   }
   const FontDefinition* font = cache.Font(def.fontId);
   // Without embedded outlines the field is set in the system's font of
@@ -322,6 +334,8 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
       const double baseline = top + ascent;
       const double start = left + (l == 0 ? indent : 0);
       const double width = metrics.Width(text, from, to);
+      layout.textWidth = std::max(layout.textWidth, width + (l == 0 ? indent : 0));
+      ++layout.lineCount;
       double x = start;
       const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
       if (align == TextAlign::Right) {
@@ -350,6 +364,7 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
         x += pick.advance;
       }
       top = baseline + descent + def.leading;
+      layout.textHeight = top - (b.yMin + kGutter);
       // Lines below the field would be clipped away entirely.
       below = !def.autoSize && top >= b.yMax;
       if (below) break;

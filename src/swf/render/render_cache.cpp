@@ -56,7 +56,17 @@ const raster::Image* RenderCache::BitmapOf(const DisplayNode& node) {
 }
 
 const TextLayout* RenderCache::TextOf(const DisplayNode& node) {
-  return node.kind == DisplayNode::Kind::Text ? texts_.Layout(node.characterId) : nullptr;
+  if (node.kind != DisplayNode::Kind::Text) return nullptr;
+  if (!node.editText) return texts_.Layout(node.characterId);
+  constexpr size_t kMaxViews = 512;
+  auto it = views_.find(node.editText.get());
+  if (it == views_.end()) {
+    if (views_.size() >= kMaxViews) views_.clear();
+    TextLayout layout = LayoutEditText(*node.editText, movie_.header.version, texts_);
+    it =
+        views_.emplace(node.editText.get(), std::make_pair(node.editText, std::move(layout))).first;
+  }
+  return &it->second.second;
 }
 
 }  // namespace orrivel::swf

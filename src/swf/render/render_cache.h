@@ -47,6 +47,10 @@ class RenderCache {
   // nullopt remembers a bitmap that failed to decode, so it is tried once.
   std::unordered_map<uint16_t, std::optional<raster::Image>> bitmaps_;
   TextCache texts_;
+  // Layouts of script-changed fields by view; dropped wholesale when many.
+  std::unordered_map<const EditTextView*,
+                     std::pair<std::shared_ptr<const EditTextView>, TextLayout>>
+      views_;
 };
 
 }  // namespace orrivel::swf

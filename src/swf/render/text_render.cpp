@@ -50,14 +50,16 @@ void FillBox(raster::Canvas& canvas, float x0, float y0, float x1, float y1,
 // The field's white background and black border. Unrotated fields snap to
 // whole pixels as Flash does: the border runs along the pixel rows and
 // columns at the box's edges, the right and bottom lines one pixel short.
-void DrawBox(const FloatRect& box, const Matrix& m, const ColorTransform& cx,
+void DrawBox(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
              raster::Canvas& canvas, const raster::DrawOptions& options) {
-  const raster::Paint white = SolidPaint({255, 255, 255, 255}, cx);
-  const raster::Paint black = SolidPaint({0, 0, 0, 255}, cx);
+  const FloatRect& box = *layout.box;
+  const raster::Paint white = SolidPaint(layout.boxFill.value_or(Rgba{}), cx);
+  const raster::Paint black = SolidPaint(layout.boxLine.value_or(Rgba{}), cx);
+  const bool fill = layout.boxFill.has_value(), line = layout.boxLine.has_value();
   if (m.b != 0 || m.c != 0) {
     const raster::Path rect = RectPath(box, m);
-    raster::FillPath(canvas, rect, raster::FillRule::NonZero, white, options);
-    raster::StrokePath(canvas, rect, raster::Stroke{}, black, options);
+    if (fill) raster::FillPath(canvas, rect, raster::FillRule::NonZero, white, options);
+    if (line) raster::StrokePath(canvas, rect, raster::Stroke{}, black, options);
     return;
   }
   const FloatRect d = Transformed(box, m);
@@ -65,7 +67,8 @@ void DrawBox(const FloatRect& box, const Matrix& m, const ColorTransform& cx,
   const float x1 = std::round(d.xMax), y1 = std::round(d.yMax);
   raster::DrawOptions crisp = options;
   crisp.antiAlias = false;
-  FillBox(canvas, x0, y0, x1, y1, white, crisp);
+  if (fill) FillBox(canvas, x0, y0, x1, y1, white, crisp);
+  if (!line) return;
   FillBox(canvas, x0, y0, x1 + 1, y0 + 1, black, crisp);
   FillBox(canvas, x0, y0, x0 + 1, y1 + 1, black, crisp);
   FillBox(canvas, x0, y1, x1, y1 + 1, black, crisp);
@@ -273,7 +276,7 @@ raster::DrawOptions GlyphOptions(const TextLayout& layout, const Matrix& m, int 
 
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
                     raster::Canvas& canvas, const raster::DrawOptions& options) {
-  if (layout.box) DrawBox(*layout.box, m, cx, canvas, options);
+  if (layout.box) DrawBox(layout, m, cx, canvas, options);
   raster::Mask fieldMask;
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, canvas.width, canvas.height, options, fieldMask);

@@ -27,11 +27,25 @@ struct PlacedGlyph {
 
 struct TextLayout {
   std::vector<PlacedGlyph> glyphs;
-  // Edit text with the border flag: white background, black 1-pixel border.
+  // Edit text with the border flag: white background, black 1-pixel border
+  // (a script may change either colour or leave either out).
   std::optional<FloatRect> box;
+  std::optional<Rgba> boxFill = Rgba{255, 255, 255, 255};
+  std::optional<Rgba> boxLine = Rgba{0, 0, 0, 255};
   FloatRect bounds;  // twips of the character, for culling and layers
   // Edit text whose glyphs reach past the field: drawing is clipped to it.
   std::optional<FloatRect> clip;
+  // Edit text: the extent of the laid out text (twips, without the field's
+  // gutters) and its lines, as scripts read them.
+  double textWidth = 0, textHeight = 0;
+  int lineCount = 0;
+};
+
+// A field as a script left it: its definition carrying the current text (as
+// HTML) and settings, and the colours of its box (none: not drawn).
+struct EditTextView {
+  EditTextDefinition def;
+  std::optional<Rgba> fill, line;
 };
 
 class TextCache {
@@ -83,6 +97,8 @@ class TextCache {
 
 // Lays out the field's initial text (edit_text_layout.cpp).
 TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, TextCache& cache);
+// Lays out a field a script changed.
+TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCache& cache);
 
 // Appends a glyph to a layout, growing its bounds.
 void AddGlyph(TextLayout& layout, const ConvertedShape* shape, const Matrix& m, Rgba color);

@@ -1,0 +1,479 @@
+// TextField: the field properties as getter/setter pairs on the prototype,
+// the format and replace methods, and MovieClip.createTextField.
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/text_field_object.h"
+#include "swf/avm1/text_format_object.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/edit_text.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+// In the order the player lists them (newest first): defined last to first.
+enum Prop {
+  kStyleSheet,
+  kMouseWheelEnabled,
+  kCondenseWhite,
+  kRestrict,
+  kTextHeight,
+  kTextWidth,
+  kBottomScroll,
+  kLength,
+  kSelectable,
+  kMultiline,
+  kPassword,
+  kWordWrap,
+  kBackground,
+  kBorder,
+  kHtml,
+  kEmbedFonts,
+  kMaxChars,
+  kMaxHScroll,
+  kHScroll,
+  kVariable,
+  kHtmlText,
+  kType,
+  kText,
+  kAutoSize,
+  kTabIndex,
+  kTextColor,
+  kBackgroundColor,
+  kBorderColor,
+  kMaxScroll,
+  kScroll,
+  kFilters,
+  kSharpness,
+  kThickness,
+  kAntiAliasType,
+  kGridFitType,
+  kPropCount
+};
+constexpr int kFirstFlash8Prop = kFilters;
+
+constexpr const char* kPropNames[kPropCount] = {"styleSheet",
+                                                "mouseWheelEnabled",
+                                                "condenseWhite",
+                                                "restrict",
+                                                "textHeight",
+                                                "textWidth",
+                                                "bottomScroll",
+                                                "length",
+                                                "selectable",
+                                                "multiline",
+                                                "password",
+                                                "wordWrap",
+                                                "background",
+                                                "border",
+                                                "html",
+                                                "embedFonts",
+                                                "maxChars",
+                                                "maxhscroll",
+                                                "hscroll",
+                                                "variable",
+                                                "htmlText",
+                                                "type",
+                                                "text",
+                                                "autoSize",
+                                                "tabIndex",
+                                                "textColor",
+                                                "backgroundColor",
+                                                "borderColor",
+                                                "maxscroll",
+                                                "scroll",
+                                                "filters",
+                                                "sharpness",
+                                                "thickness",
+                                                "antiAliasType",
+                                                "gridFitType"};
+
+// The field behind a method's `this`; empty for other objects.
+class FieldView {
+ public:
+  FieldView(Vm&, Object* self) {
+    if (self && self->IsTextField()) field_ = static_cast<TextFieldObject*>(self)->Field();
+  }
+  EditText* operator->() const { return field_.get(); }
+  explicit operator bool() const { return field_ != nullptr; }
+  EditText& operator*() const { return *field_; }
+
+ private:
+  std::shared_ptr<EditText> field_;
+};
+
+bool Utf8(const Vm& vm) { return vm.version >= 6; }
+
+Value Str(const Vm& vm, std::u32string_view s) { return Value::Str(EncodeText(s, Utf8(vm))); }
+
+// Lines shown at once: the field's height over the height of a line.
+int VisibleLines(EditText& f) {
+  const TextLayout& layout = f.Layout();
+  if (layout.lineCount <= 0 || layout.textHeight <= 0) return 1;
+  const double lineHeight = layout.textHeight / layout.lineCount;
+  const double inner = f.Def().bounds.Height() - 80;
+  return std::max(1, static_cast<int>(std::floor(inner / lineHeight + 1e-9)));
+}
+
+uint32_t Rgb(Vm& vm, const Value& v) {
+  const double n = vm.ToNumber(v);
+  return static_cast<uint32_t>(ToInt32(std::isfinite(n) ? n : 0)) & 0xFFFFFF;
+}
+
+Value Read(Vm& vm, EditText& f, int prop) {
+  const EditTextDefinition& d = f.Def();
+  switch (prop) {
+    case kText:
+      RefreshFromVariable(vm, f);
+      return Str(vm, f.Text());
+    case kHtmlText:
+      RefreshFromVariable(vm, f);
+      return Str(vm, f.HtmlText());
+    case kHtml:
+      return Value::Bool(d.html);
+    case kLength:
+      return Value::Num(static_cast<double>(f.Length()));
+    case kTextWidth:
+      return Value::Num(std::floor(f.Layout().textWidth / 20));
+    case kTextHeight:
+      return Value::Num(std::floor(f.Layout().textHeight / 20));
+    case kAutoSize: {
+      static const char* kNames[] = {"none", "left", "center", "right"};
+      return Value::Str(kNames[static_cast<int>(f.autoSize)]);
+    }
+    case kBorder:
+      return Value::Bool(d.border);
+    case kBackground:
+      return Value::Bool(f.background);
+    case kBorderColor:
+      return Value::Num(f.borderColor);
+    case kBackgroundColor:
+      return Value::Num(f.backgroundColor);
+    case kTextColor: {
+      const TextStyle s = f.FormatOf(0, 1);
+      return Value::Num(s.color.value_or(f.newFormat.color.value_or(0)));
+    }
+    case kMultiline:
+      return Value::Bool(d.multiline);
+    case kWordWrap:
+      return Value::Bool(d.wordWrap);
+    case kSelectable:
+      return Value::Bool(!d.noSelect);
+    case kPassword:
+      return Value::Bool(d.password);
+    case kType:
+      return Value::Str(d.readOnly ? "dynamic" : "input");
+    case kMaxChars:
+      return d.maxLength && *d.maxLength > 0 ? Value::Num(*d.maxLength) : Value::Null();
+    case kVariable:
+      return f.variable.empty() ? Value::Null() : Value::Str(f.variable);
+    case kEmbedFonts:
+      return Value::Bool(f.embedFonts);
+    case kCondenseWhite:
+      return Value::Bool(f.condenseWhite);
+    case kRestrict:
+      return f.restrict ? Str(vm, *f.restrict) : Value::Null();
+    case kScroll:
+      return Value::Num(f.scroll);
+    case kHScroll:
+      return Value::Num(f.hscroll);
+    case kMaxHScroll:
+      return Value::Num(0);
+    case kMaxScroll:
+      return Value::Num(std::max(1, f.Layout().lineCount - VisibleLines(f) + 1));
+    case kBottomScroll:
+      return Value::Num(
+          std::min(std::max(1, f.Layout().lineCount), f.scroll + VisibleLines(f) - 1));
+    case kMouseWheelEnabled:
+      return Value::Bool(true);
+    case kAntiAliasType:
+      return Value::Str("normal");
+    case kGridFitType:
+      return Value::Str("pixel");
+    case kSharpness:
+    case kThickness:
+      return Value::Num(0);
+    case kFilters:
+      return Value::Obj(vm.NewArray());
+    default:
+      return {};
+  }
+}
+
+AutoSize ParseAutoSize(Vm& vm, const Value& v) {
+  if (v.type == Type::Boolean) return v.boolean ? AutoSize::Left : AutoSize::None;
+  std::string s = vm.ToString(v);
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (s == "left") return AutoSize::Left;
+  if (s == "center") return AutoSize::Center;
+  if (s == "right") return AutoSize::Right;
+  return AutoSize::None;
+}
+
+void Write(Vm& vm, EditText& f, int prop, const Value& v) {
+  switch (prop) {
+    case kText: {
+      const std::string s = vm.ToString(v);
+      if (!vm.Charge(s.size())) return;
+      f.SetText(DecodeText(s, Utf8(vm)));
+      StoreTextVariable(vm, f);
+      return;
+    }
+    case kHtmlText: {
+      const std::string s = vm.ToString(v);
+      if (!vm.Charge(s.size())) return;
+      f.SetHtmlText(DecodeText(s, Utf8(vm)));
+      StoreTextVariable(vm, f);
+      return;
+    }
+    case kHtml:
+      f.MutableDef().html = vm.ToBoolean(v);
+      return;
+    case kAutoSize:
+      f.SetAutoSize(ParseAutoSize(vm, v));
+      return;
+    case kBorder:
+      f.MutableDef().border = vm.ToBoolean(v);
+      return;
+    case kBackground:
+      f.background = vm.ToBoolean(v);
+      f.MutableDef();
+      return;
+    case kBorderColor:
+      f.borderColor = Rgb(vm, v);
+      f.MutableDef();
+      return;
+    case kBackgroundColor:
+      f.backgroundColor = Rgb(vm, v);
+      f.MutableDef();
+      return;
+    case kTextColor: {
+      TextStyle color;
+      color.color = Rgb(vm, v);
+      f.newFormat.Apply(color);
+      f.SetFormat(0, f.Length(), color);
+      return;
+    }
+    case kMultiline:
+      f.MutableDef().multiline = vm.ToBoolean(v);
+      return;
+    case kWordWrap:
+      f.MutableDef().wordWrap = vm.ToBoolean(v);
+      return;
+    case kSelectable:
+      f.MutableDef().noSelect = !vm.ToBoolean(v);
+      return;
+    case kPassword:
+      f.MutableDef().password = vm.ToBoolean(v);
+      return;
+    case kType: {
+      const std::string t = vm.ToString(v);
+      if (t == "input") f.MutableDef().readOnly = false;
+      if (t == "dynamic") f.MutableDef().readOnly = true;
+      return;
+    }
+    case kMaxChars: {
+      const double n = vm.ToNumber(v);
+      if (v.IsNullish() || !(n > 0)) {
+        f.MutableDef().maxLength.reset();
+      } else {
+        f.MutableDef().maxLength = static_cast<uint16_t>(std::min(n, 65535.0));
+      }
+      return;
+    }
+    case kVariable:
+      f.variable = v.IsNullish() ? "" : vm.ToString(v);
+      f.shownVariable.clear();
+      BindTextVariable(vm, f);
+      return;
+    case kEmbedFonts:
+      f.embedFonts = vm.ToBoolean(v);
+      f.MutableDef().useOutlines = f.embedFonts;
+      return;
+    case kCondenseWhite:
+      f.condenseWhite = vm.ToBoolean(v);
+      return;
+    case kRestrict:
+      if (v.IsNullish()) {
+        f.restrict.reset();
+      } else {
+        f.restrict = DecodeText(vm.ToString(v), Utf8(vm));
+      }
+      return;
+    case kScroll: {
+      const double n = vm.ToNumber(v);
+      if (std::isfinite(n)) f.scroll = std::clamp(static_cast<int>(n), 1, 1 << 20);
+      return;
+    }
+    case kHScroll: {
+      const double n = vm.ToNumber(v);
+      if (std::isfinite(n)) f.hscroll = std::clamp(static_cast<int>(n), 0, 1 << 20);
+      return;
+    }
+    default:
+      return;  // read-only, or kept by no field
+  }
+}
+
+template <int P>
+Value Getter(Vm& vm, Object* self, Args) {
+  FieldView f(vm, self);
+  return f ? Read(vm, *f, P) : Value{};
+}
+
+template <int P>
+Value Setter(Vm& vm, Object* self, Args args) {
+  FieldView f(vm, self);
+  if (f) Write(vm, *f, P, Arg(args, 0));
+  return {};
+}
+
+size_t Index(Vm& vm, const Value& v, size_t fallback) {
+  const double n = vm.ToNumber(v);
+  if (!std::isfinite(n)) return fallback;
+  return n <= 0 ? 0 : static_cast<size_t>(std::min(n, 1e9));
+}
+
+Value GetTextFormat(Vm& vm, Object* self, Args args) {
+  FieldView f(vm, self);
+  if (!f) return {};
+  const size_t length = f->Length();
+  size_t begin = 0, end = length;
+  if (!args.empty() && !args[0].IsUndefined()) {
+    begin = Index(vm, args[0], 0);
+    end = args.size() > 1 && !args[1].IsUndefined() ? Index(vm, args[1], length) : begin + 1;
+  }
+  return Value::Obj(NewTextFormat(vm, f->FormatOf(begin, std::max(begin, end))));
+}
+
+Value SetTextFormat(Vm& vm, Object* self, Args args) {
+  FieldView f(vm, self);
+  if (!f || args.empty()) return {};
+  const TextStyle style = StyleOf(args.back());
+  const size_t length = f->Length();
+  size_t begin = 0, end = length;
+  if (args.size() == 2) {
+    begin = Index(vm, args[0], 0);
+    end = begin + 1;
+  } else if (args.size() >= 3) {
+    begin = Index(vm, args[0], 0);
+    end = Index(vm, args[1], length);
+  }
+  f->SetFormat(begin, end, style);
+  return {};
+}
+
+Value GetNewTextFormat(Vm& vm, Object* self, Args) {
+  FieldView f(vm, self);
+  return f ? Value::Obj(NewTextFormat(vm, f->newFormat)) : Value{};
+}
+
+Value SetNewTextFormat(Vm& vm, Object* self, Args args) {
+  FieldView f(vm, self);
+  if (f) f->newFormat.Apply(StyleOf(Arg(args, 0)));
+  return {};
+}
+
+Value ReplaceSel(Vm& vm, Object* self, Args args) {
+  FieldView f(vm, self);
+  if (!f || args.empty()) return {};
+  const std::string s = vm.ToString(args[0]);
+  if (!vm.Charge(s.size())) return {};
+  const std::u32string text = DecodeText(s, Utf8(vm));
+  const size_t begin = std::min(f->selectionBegin, f->selectionEnd);
+  const size_t end = std::max(f->selectionBegin, f->selectionEnd);
+  f->Replace(begin, end, text, f->newFormat);
+  f->selectionBegin = f->selectionEnd = std::min(begin + text.size(), f->Length());
+  StoreTextVariable(vm, *f);
+  return {};
+}
+
+Value ReplaceText(Vm& vm, Object* self, Args args) {
+  FieldView f(vm, self);
+  if (!f || args.size() < 3) return {};
+  const size_t begin = Index(vm, args[0], 0), end = Index(vm, args[1], 0);
+  if (end < begin) return {};
+  const std::string s = vm.ToString(args[2]);
+  if (!vm.Charge(s.size())) return {};
+  const TextStyle style = f->FormatOf(begin, begin + 1);
+  f->Replace(begin, end, DecodeText(s, Utf8(vm)), style);
+  StoreTextVariable(vm, *f);
+  return {};
+}
+
+Value GetDepth(Vm& vm, Object* self, Args) {
+  FieldView f(vm, self);
+  const DisplayObject* p = f ? f->Placement() : nullptr;
+  return p ? Value::Num(p->depth - 16384.0) : Value{};
+}
+
+Value RemoveField(Vm& vm, Object* self, Args) {
+  FieldView f(vm, self);
+  if (f) RemoveTextField(vm, *f);
+  return {};
+}
+
+Value CreateField(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
+  if (!clip || args.size() < 6) return {};
+  const double depth = vm.ToNumber(args[1]);
+  if (!std::isfinite(depth)) return {};
+  TextFieldObject* made =
+      CreateTextField(vm, clip, vm.ToString(args[0]), ClampToInt(depth), vm.ToNumber(args[2]),
+                      vm.ToNumber(args[3]), vm.ToNumber(args[4]), vm.ToNumber(args[5]));
+  // The field is returned from version 8 on.
+  return vm.version >= 8 ? Value::Obj(made) : Value{};
+}
+
+Value FontList(Vm& vm, Object*, Args) {
+  std::vector<Value> names;
+  for (const char* n :
+       {"_sans", "_serif", "_typewriter", "Arial", "Courier New", "Times New Roman", "Verdana"})
+    names.push_back(Value::Str(n));
+  return Value::Obj(vm.NewArray(std::move(names)));
+}
+
+Value Noop(Vm&, Object*, Args) { return {}; }
+
+template <size_t... I>
+void DefineProperties(Vm& vm, Object* proto, std::index_sequence<I...>) {
+  constexpr NativeFn getters[] = {Getter<static_cast<int>(I)>...};
+  constexpr NativeFn setters[] = {Setter<static_cast<int>(I)>...};
+  for (int i = kPropCount - 1; i >= 0; --i) {
+    proto->Define(vm, kPropNames[i], Value{}, 0);
+    // Before version 8 the newer names are plain (empty) properties.
+    if (i >= kFirstFlash8Prop && vm.version < 8) continue;
+    Property* p = proto->FindProperty(vm, kPropNames[i]);
+    p->getter = vm.NewNative(getters[i]);
+    p->setter = vm.NewNative(setters[i]);
+  }
+}
+
+}  // namespace
+
+void InstallTextFieldBuiltins(Vm& vm) {
+  Object* proto = vm.NewObject();
+  vm.textFieldProto = proto;
+  FunctionObject* ctor = vm.NewNative(Noop, proto);
+  DefineProperties(vm, proto, std::make_index_sequence<kPropCount>{});
+  if (vm.version >= 6) {
+    const std::pair<const char*, NativeFn> methods[] = {{"replaceSel", ReplaceSel},
+                                                        {"getTextFormat", GetTextFormat},
+                                                        {"setTextFormat", SetTextFormat},
+                                                        {"removeTextField", RemoveField},
+                                                        {"getNewTextFormat", GetNewTextFormat},
+                                                        {"setNewTextFormat", SetNewTextFormat},
+                                                        {"getDepth", GetDepth}};
+    for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+    if (vm.version >= 7) vm.Method(proto, "replaceText", ReplaceText);
+  }
+  vm.Method(ctor, "getFontList", FontList);
+  vm.global->Define(vm, "TextField", Value::Obj(ctor), kDontEnum);
+  vm.Method(vm.clipProto, "createTextField", CreateField);
+}
+
+}  // namespace orrivel::swf::avm1
