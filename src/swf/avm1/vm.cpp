@@ -25,6 +25,8 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   dateBaseMs = WallClockMs();
   InstallGlobalFunctions(*this);
   InstallClipBuiltins(*this);
+  InstallXmlBuiltins(*this);
+  InstallLoaderBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -117,6 +119,11 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
     if (t.target.object) work.push_back(t.target.object);
     for (const Value& a : t.args) {
       if (a.object) work.push_back(a.object);
+    }
+  }
+  for (const PendingLoad& l : loads) {
+    for (const Value* v : {&l.target, &l.extra}) {
+      if (v->object) work.push_back(v->object);
     }
   }
   // Every live timeline keeps its clip object (and so its variables).

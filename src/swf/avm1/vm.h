@@ -137,6 +137,19 @@ class Vm {
   int nextTimerId = 1;
   void RunTimers();
 
+  // Files scripts asked for (XML.load, LoadVars.load, loadVariables ...),
+  // answered after the frame's scripts by RunPendingLoads (movie_loader.h).
+  struct PendingLoad {
+    int kind = 0;  // a LoadKind (loader.h)
+    Value target;  // the XML or LoadVars object, or the clip
+    Value extra;   // a MovieClipLoader
+    std::string url;
+  };
+  std::vector<PendingLoad> loads;
+  // Reads a file for a URL relative to the movie into `out`; false when the
+  // URL is refused or the file is missing (none is read when unset).
+  std::function<bool(const std::string& url, std::string& out)> readFile;
+
   // The clip object of a timeline (made on first use).
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
   ClipObject* RootClip();
@@ -171,6 +184,8 @@ void InstallMathBuiltins(Vm& vm);
 void InstallDateBuiltins(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
+void InstallXmlBuiltins(Vm& vm);
+void InstallLoaderBuiltins(Vm& vm);  // LoadVars, MovieClipLoader, the offline network classes
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

@@ -3,6 +3,7 @@
 #include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"
+#include "swf/player/movie_loader.h"
 
 namespace orrivel::swf {
 
@@ -54,10 +55,18 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->traceSink = std::move(trace);
   vm_->refusalSink = std::move(refusal);
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
+  vm_->readFile = limits.readFile;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
   vm_->root = root_;
   vm_->NewFrame();
   root_->Start();
+  RunActionQueue(ctx_);
+  FinishFrameLoads();
+}
+
+void MovieRunner::FinishFrameLoads() {
+  if (ctx_.vm->loads.empty()) return;
+  RunPendingLoads(ctx_);
   RunActionQueue(ctx_);
 }
 
@@ -83,6 +92,7 @@ void MovieRunner::Tick() {
   RunActionQueue(ctx_);
   vm_->RunTimers();
   RunActionQueue(ctx_);
+  FinishFrameLoads();
   if (++framesSinceCollect_ >= kCollectEveryFrames) {
     framesSinceCollect_ = 0;
     vm_->Collect();

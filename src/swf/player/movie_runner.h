@@ -49,6 +49,9 @@ class MovieRunner {
   DisplayNode BuildTree(const Matrix& stageToDevice) const;
 
  private:
+  // Answers the files the frame's scripts asked for.
+  void FinishFrameLoads();
+
   const Movie& movie_;
   TimelineContext ctx_;
   std::unique_ptr<avm1::Vm> vm_;

@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +35,8 @@ struct PlayerLimits {
   // Not a limit but a run option: Date's "now" at the start, in ms since
   // 1970; negative takes the wall clock.
   double clockStartMs = -1;
+  // Nor is this: reads the files scripts load (Vm::readFile); unset, none is read.
+  std::function<bool(const std::string& url, std::string& out)> readFile;
 };
 
 // The three looks of a button; its hit area is a fourth set of records that

@@ -1,0 +1,325 @@
+// LoadVars, MovieClipLoader, the load methods XML shares, loadVariables and
+// the network classes of an offline player (XMLSocket, NetConnection,
+// LocalConnection never connect; SharedObject lives in memory only).
+// Requests are queued here and answered by the movie's loader after the
+// frame's scripts (movie_loader.cpp).
+#include <algorithm>
+#include <cstdio>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/loader.h"
+#include "swf/avm1/url_vars.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+void Refuse(Vm& vm, const std::string& what) {
+  if (vm.refusalSink) vm.refusalSink(what);
+}
+
+// ---- Shared load methods -------------------------------------------------------
+
+Value Load(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  self->Define(vm, "loaded", Value::Bool(false), kDontEnum);
+  self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum);
+  self->Define(vm, "_bytesTotal", Value{}, kDontEnum);
+  QueueLoad(vm, kLoadData, Value::Obj(self), vm.ToString(args[0]));
+  return Value::Bool(true);
+}
+
+// Nothing is sent anywhere: the player has no network. The target hears of
+// a failed load, as it would when the server cannot be reached.
+Value SendAndLoad(Vm& vm, Object* self, Args args) {
+  if (!self || args.size() < 2) return Value::Bool(false);
+  Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
+  if (args[1].IsObject()) {
+    args[1].object->Define(vm, "loaded", Value::Bool(false), kDontEnum);
+    QueueLoad(vm, kLoadFailed, args[1], "");
+  }
+  return Value::Bool(true);
+}
+
+Value Send(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
+  return Value::Bool(false);
+}
+
+Value GetBytesLoaded(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesLoaded"); }
+Value GetBytesTotal(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesTotal"); }
+Value Nothing(Vm&, Object*, Args) { return {}; }
+
+// ---- LoadVars ------------------------------------------------------------------
+
+// Names in for-in order (newest first, own before inherited).
+std::vector<std::string> EnumerableNames(Vm& vm, Object* obj) {
+  std::vector<std::string> names;
+  int guard = 0;
+  for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+    std::vector<std::string> own;
+    o->OwnKeys(vm, own);
+    for (auto it = own.rbegin(); it != own.rend(); ++it) {
+      if (std::none_of(names.begin(), names.end(),
+                       [&](const std::string& e) { return vm.NamesEqual(e, *it); }))
+        names.push_back(*it);
+    }
+  }
+  return names;
+}
+
+Value LoadVarsToString(Vm& vm, Object* self, Args) {
+  if (!self) return Value::Str("");
+  std::string out;
+  for (const std::string& name : EnumerableNames(vm, self)) {
+    const Value v = vm.Get(self, name);
+    if (vm.throwing || vm.Aborted()) return {};
+    if (v.IsObject() && v.object->IsFunction()) continue;
+    const std::string text = vm.ToString(v);
+    if (vm.throwing || vm.Aborted()) return {};
+    if (!out.empty()) out += '&';
+    out += UrlEscape(name) + "=" + UrlEscape(text);
+    if (out.size() > vm.limits.maxElements) break;
+  }
+  if (!vm.Charge(out.size())) return {};
+  return Value::Str(std::move(out));
+}
+
+Value Decode(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return {};
+  const std::string text = vm.ToString(args[0]);
+  for (auto& [name, value] : DecodeUrlVars(text)) {
+    if (!vm.Charge(name.size() + value.size())) break;
+    vm.Set(self, name, Value::Str(std::move(value)));
+  }
+  return {};
+}
+
+// The default onData: decode what came, then report success or failure.
+Value LoadVarsOnData(Vm& vm, Object* self, Args args) {
+  if (!self) return {};
+  const Value src = Arg(args, 0);
+  const bool ok = !src.IsUndefined();
+  if (ok) {
+    const Value arg[1] = {src};
+    vm.CallMethod(self, "decode", arg);
+    self->Define(vm, "loaded", Value::Bool(true), kDontEnum);
+  }
+  const Value arg[1] = {Value::Bool(ok)};
+  vm.CallMethod(self, "onLoad", arg);
+  return {};
+}
+
+void InstallLoadVars(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(Nothing, proto);
+  const std::pair<const char*, NativeFn> methods[] = {{"toString", LoadVarsToString},
+                                                      {"decode", Decode},
+                                                      {"onData", LoadVarsOnData},
+                                                      {"onLoad", Nothing}};
+  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+  InstallLoadMethods(vm, proto);
+  proto->Define(vm, "contentType", Value::Str("application/x-www-form-urlencoded"), kDontEnum);
+  vm.global->Define(vm, "LoadVars", Value::Obj(ctor), kDontEnum);
+}
+
+// ---- MovieClipLoader -----------------------------------------------------------
+
+// Its own listener list for now (a shared broadcaster may replace it).
+ArrayObject* Listeners(Vm& vm, Object* self) {
+  const Value v = vm.Get(self, "_listeners");
+  return v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr;
+}
+
+Value LoaderCtor(Vm& vm, Object* self, Args) {
+  if (!self) return {};
+  ArrayObject* list = vm.NewArray({Value::Obj(self)});
+  self->Define(vm, "_listeners", Value::Obj(list), kDontEnum);
+  return {};
+}
+
+constexpr std::size_t kMaxListeners = 4096;
+
+Value AddListener(Vm& vm, Object* self, Args args) {
+  ArrayObject* list = self ? Listeners(vm, self) : nullptr;
+  if (!list || args.empty() || !args[0].IsObject()) return Value::Bool(false);
+  std::erase_if(list->elements, [&](const Value& v) { return v.object == args[0].object; });
+  if (list->elements.size() >= kMaxListeners) return Value::Bool(false);
+  list->elements.push_back(args[0]);
+  return Value::Bool(true);
+}
+
+Value RemoveListener(Vm& vm, Object* self, Args args) {
+  ArrayObject* list = self ? Listeners(vm, self) : nullptr;
+  if (!list || args.empty()) return Value::Bool(false);
+  const std::size_t before = list->elements.size();
+  std::erase_if(list->elements, [&](const Value& v) {
+    return args[0].IsObject() ? v.object == args[0].object : false;
+  });
+  return Value::Bool(list->elements.size() != before);
+}
+
+Value BroadcastMessage(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return {};
+  BroadcastToListeners(vm, self, vm.ToString(args[0]), args.subspan(1));
+  return {};
+}
+
+ClipObject* ClipTarget(Vm& vm, const Value& target) {
+  if (target.IsObject() && target.object->IsClip()) return static_cast<ClipObject*>(target.object);
+  if (target.type == Type::Number) {
+    return ClampToInt(target.number) == 0 ? vm.RootClip() : nullptr;
+  }
+  if (target.type != Type::String) return nullptr;
+  return ResolveTarget(vm, vm.currentTarget ? vm.currentTarget : vm.RootClip(), target.string);
+}
+
+Value LoadClip(Vm& vm, Object* self, Args args) {
+  if (!self || args.size() < 2) return Value::Bool(false);
+  const std::string url = vm.ToString(args[0]);
+  ClipObject* clip = ClipTarget(vm, args[1]);
+  if (!clip) return Value::Bool(false);
+  QueueLoad(vm, kLoadClip, Value::Obj(clip), url, Value::Obj(self));
+  return Value::Bool(true);
+}
+
+Value UnloadClip(Vm& vm, Object*, Args args) {
+  ClipObject* clip = ClipTarget(vm, Arg(args, 0));
+  if (!clip) return Value::Bool(false);
+  QueueLoad(vm, kLoadMovie, Value::Obj(clip), "");
+  return Value::Bool(true);
+}
+
+Value GetProgress(Vm& vm, Object*, Args args) {
+  Object* out = vm.NewObject();
+  if (ClipTarget(vm, Arg(args, 0))) {
+    out->Define(vm, "bytesLoaded", Value::Num(0));
+    out->Define(vm, "bytesTotal", Value::Num(0));
+  }
+  return Value::Obj(out);
+}
+
+void InstallMovieClipLoader(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(LoaderCtor, proto);
+  const std::pair<const char*, NativeFn> methods[] = {{"loadClip", LoadClip},
+                                                      {"unloadClip", UnloadClip},
+                                                      {"getProgress", GetProgress},
+                                                      {"addListener", AddListener},
+                                                      {"removeListener", RemoveListener},
+                                                      {"broadcastMessage", BroadcastMessage}};
+  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+  vm.global->Define(vm, "MovieClipLoader", Value::Obj(ctor), kDontEnum);
+}
+
+// ---- Offline network classes -----------------------------------------------------
+
+Value False(Vm&, Object*, Args) { return Value::Bool(false); }
+
+Value RefuseConnect(Vm& vm, Object*, Args args) {
+  Refuse(vm, "connecting to \"" + vm.ToString(Arg(args, 0)) + "\"");
+  return Value::Bool(false);
+}
+
+void InstallOffline(Vm& vm, const char* name, std::initializer_list<const char*> falseMethods,
+                    std::initializer_list<const char*> nothingMethods) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(Nothing, proto);
+  vm.Method(proto, "connect", RefuseConnect);
+  for (const char* m : falseMethods) vm.Method(proto, m, False);
+  for (const char* m : nothingMethods) vm.Method(proto, m, Nothing);
+  vm.global->Define(vm, name, Value::Obj(ctor), kDontEnum);
+}
+
+// SharedObject.getLocal: one object per name for the movie's run, never written.
+Value GetLocal(Vm& vm, Object* self, Args args) {
+  if (!self) return Value::Null();
+  const std::string name = vm.ToString(Arg(args, 0));
+  if (name.empty() || name.size() > 256) return Value::Null();
+  Value store = vm.Get(self, "_stores");
+  if (!store.IsObject()) {
+    store = Value::Obj(vm.NewObject());
+    self->Define(vm, "_stores", store, kDontEnum);
+  }
+  const std::string key = "so:" + name;
+  Value found = vm.Get(store.object, key);
+  if (found.IsObject()) return found;
+  if (store.object->PropertyCount() >= 1024) return Value::Null();
+  Object* so = vm.NewObject();
+  const Value proto = vm.Get(self, "prototype");
+  if (proto.IsObject()) so->proto = proto.object;
+  so->Define(vm, "data", Value::Obj(vm.NewObject()), kDontDelete);
+  store.object->Define(vm, key, Value::Obj(so), kDontEnum);
+  return Value::Obj(so);
+}
+
+Value GetSize(Vm&, Object*, Args) { return Value::Num(0); }
+
+void InstallSharedObject(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(Nothing, proto);
+  vm.Method(ctor, "getLocal", GetLocal);
+  vm.Method(proto, "flush", False);
+  vm.Method(proto, "clear", Nothing);
+  vm.Method(proto, "close", Nothing);
+  vm.Method(proto, "getSize", GetSize);
+  vm.global->Define(vm, "SharedObject", Value::Obj(ctor), kDontEnum);
+}
+
+}  // namespace
+
+void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra) {
+  if (vm.loads.size() >= kMaxPendingLoads) {
+    Refuse(vm, "too many loads at once: \"" + url + "\"");
+    kind = kind == kLoadData ? kLoadFailed : kind;
+    if (kind != kLoadFailed) return;
+    url.clear();
+  }
+  vm.loads.push_back(Vm::PendingLoad{kind, target, extra, std::move(url)});
+}
+
+void InstallLoadMethods(Vm& vm, Object* proto) {
+  const std::pair<const char*, NativeFn> methods[] = {{"load", Load},
+                                                      {"send", Send},
+                                                      {"sendAndLoad", SendAndLoad},
+                                                      {"getBytesLoaded", GetBytesLoaded},
+                                                      {"getBytesTotal", GetBytesTotal},
+                                                      {"addRequestHeader", Nothing}};
+  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+}
+
+void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args) {
+  ArrayObject* list = Listeners(vm, loader);
+  if (!list) return;
+  const std::vector<Value> listeners = list->elements;  // a handler may change the list
+  for (const Value& l : listeners) {
+    if (l.IsObject()) vm.CallMethod(l.object, event, args);
+  }
+}
+
+void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string& target,
+            uint8_t flags) {
+  const bool loadVariables = flags & 0x80;
+  const bool targetIsClip = flags & 0x40;
+  // "_levelN" names a level: loadMovieNum and loadVariablesNum.
+  const bool level = target.size() > 6 && target.compare(0, 6, "_level") == 0;
+  if (!targetIsClip && !level) {
+    Refuse(vm, "getURL(\"" + url + "\", \"" + target + "\")");
+    return;
+  }
+  ClipObject* clip = ResolveTarget(vm, base ? base : vm.RootClip(), target);
+  if (!clip) return;
+  QueueLoad(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), url);
+}
+
+void InstallLoaderBuiltins(Vm& vm) {
+  InstallLoadVars(vm);
+  InstallMovieClipLoader(vm);
+  InstallOffline(vm, "XMLSocket", {"send"}, {"close"});
+  InstallOffline(vm, "NetConnection", {"call"}, {"close", "addHeader"});
+  InstallOffline(vm, "LocalConnection", {"send"}, {"close", "allowDomain", "allowInsecureDomain"});
+  InstallSharedObject(vm);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,116 @@
+#include "swf/player/movie_loader.h"
+
+#include <fstream>
+#include <vector>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/loader.h"
+#include "swf/avm1/url_vars.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/actions.h"
+#include "swf/player/asset_import.h"
+
+namespace orrivel::swf {
+
+namespace {
+
+using avm1::Value;
+
+bool CodepageText(avm1::Vm& vm) {
+  if (vm.version < 6) return true;
+  const Value system = vm.Get(vm.global, "System");
+  return system.IsObject() && vm.ToBoolean(vm.Get(system.object, "useCodepage"));
+}
+
+bool Read(avm1::Vm& vm, const std::string& url, std::string& text) {
+  std::string bytes;
+  if (url.empty() || !vm.readFile || !vm.readFile(url, bytes)) return false;
+  text = avm1::DecodeLoadedText(bytes, CodepageText(vm));
+  return vm.Charge(text.size());
+}
+
+void AnswerData(avm1::Vm& vm, avm1::Object* target, const std::string& url, bool refused) {
+  std::string text;
+  if (!refused && Read(vm, url, text)) {
+    const double size = static_cast<double>(text.size());
+    target->Define(vm, "_bytesLoaded", Value::Num(size), avm1::kDontEnum);
+    target->Define(vm, "_bytesTotal", Value::Num(size), avm1::kDontEnum);
+    const Value arg[1] = {Value::Str(std::move(text))};
+    vm.CallMethod(target, "onData", arg);
+  } else {
+    const Value arg[1] = {Value{}};
+    vm.CallMethod(target, "onData", arg);
+  }
+}
+
+void AnswerVariables(TimelineContext& ctx, avm1::ClipObject* clip, const std::string& url) {
+  avm1::Vm& vm = *ctx.vm;
+  std::string text;
+  auto instance = clip->Instance();
+  if (!instance || !Read(vm, url, text)) return;
+  for (auto& [name, value] : avm1::DecodeUrlVars(text)) vm.Set(clip, name, Value::Str(value));
+  DispatchClipEvent(ctx, instance, kClipEventData);
+}
+
+void AnswerClip(avm1::Vm& vm, avm1::Object* loader, avm1::ClipObject* clip,
+                const std::string& url) {
+  // Movies and images are not placed into clips yet: every load reports the
+  // error a missing file gives.
+  (void)url;
+  const Value args[2] = {Value::Obj(clip), Value::Str("URLNotFound")};
+  avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
+}
+
+}  // namespace
+
+void RunPendingLoads(TimelineContext& ctx) {
+  if (!ctx.vm || ctx.vm->loads.empty()) return;
+  avm1::Vm& vm = *ctx.vm;
+  std::vector<avm1::Vm::PendingLoad> due;
+  due.swap(vm.loads);
+  for (const auto& load : due) {
+    if (vm.disabled) break;
+    avm1::Object* target = load.target.object;
+    if (!target) continue;
+    switch (load.kind) {
+      case avm1::kLoadData:
+      case avm1::kLoadFailed:
+        AnswerData(vm, target, load.url, load.kind == avm1::kLoadFailed);
+        break;
+      case avm1::kLoadVariables:
+        if (target->IsClip())
+          AnswerVariables(ctx, static_cast<avm1::ClipObject*>(target), load.url);
+        break;
+      case avm1::kLoadClip:
+        if (target->IsClip() && load.extra.object)
+          AnswerClip(vm, load.extra.object, static_cast<avm1::ClipObject*>(target), load.url);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+std::function<bool(const std::string&, std::string&)> FolderReader(
+    std::filesystem::path folder, std::function<void(const std::string&)> refusal) {
+  return [folder = std::move(folder), refusal = std::move(refusal)](const std::string& url,
+                                                                    std::string& out) {
+    const std::filesystem::path file = FileInFolder(folder, url);
+    if (file.empty()) {
+      if (refusal) refusal("loading \"" + url + "\" (outside the movie's folder)");
+      return false;
+    }
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec || !std::filesystem::is_regular_file(file, ec)) return false;
+    if (size > avm1::kMaxLoadBytes) {
+      if (refusal) refusal("loading \"" + url + "\" (the file is too large)");
+      return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    out.assign(static_cast<std::size_t>(size), '\0');
+    return static_cast<bool>(in.read(out.data(), static_cast<std::streamsize>(size)));
+  };
+}
+
+}  // namespace orrivel::swf
