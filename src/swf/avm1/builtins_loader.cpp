@@ -23,8 +23,8 @@ void Refuse(Vm& vm, const std::string& what) {
 Value Load(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   self->Define(vm, "loaded", Value::Bool(false), kDontEnum);
-  self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum);
-  self->Define(vm, "_bytesTotal", Value{}, kDontEnum);
+  self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum | kDontDelete);
+  self->Define(vm, "_bytesTotal", Value{}, kDontEnum | kDontDelete);
   QueueLoad(vm, kLoadData, Value::Obj(self), vm.ToString(args[0]));
   return Value::Bool(true);
 }

@@ -147,6 +147,7 @@ bool XmlNode::GetOwn(Vm& vm, std::string_view n, Value& out) {
 bool XmlNode::SetOwn(Vm& vm, std::string_view n, const Value& v) {
   const auto is = [&](const char* k) { return vm.NamesEqual(n, k); };
   if (is("nodeName") || is("nodeValue")) {
+    if (v.IsUndefined()) return true;
     std::optional<std::string> s;
     if (!v.IsNullish()) s = vm.ToString(v);
     (is("nodeName") ? name : value) = std::move(s);
@@ -194,7 +195,10 @@ void AppendOpenTag(Vm& vm, XmlNode* n, std::string& out) {
   out += '<';
   out += *n->name;
   if (n->attributes) {
-    for (const Property& p : n->attributes->Properties()) {
+    // In for-in order, newest first (the parser adds them last to first).
+    const std::vector<Property>& props = n->attributes->Properties();
+    for (auto it = props.rbegin(); it != props.rend(); ++it) {
+      const Property& p = *it;
       if (p.flags & kDontEnum) continue;
       out += ' ';
       out += p.name;
@@ -247,7 +251,8 @@ class TreeBuilder : public XmlSink {
   void OpenElement(std::string name, XmlAttributes attributes) override {
     vm_.Charge(name.size());
     XmlNode* n = NewNode(vm_, kElement, std::move(name));
-    for (auto& [k, v] : attributes) {
+    for (auto it = attributes.rbegin(); it != attributes.rend(); ++it) {
+      auto& [k, v] = *it;
       vm_.Charge(k.size() + v.size());
       if (idMap_ && k == "id") idMap_->SetOwn(vm_, v, Value::Obj(n));
       n->Attributes(vm_)->SetOwn(vm_, k, Value::Str(std::move(v)));
@@ -329,7 +334,8 @@ Value XmlCtor(Vm& vm, Object* self, Args args) {
 Value AppendChild(Vm&, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   XmlNode* child = NodeOf(Arg(args, 0));
-  if (!n || !child || child->IsSelfOrAncestorOf(n)) return {};
+  // A node already among the children stays where it is.
+  if (!n || !child || child->parent == n || child->IsSelfOrAncestorOf(n)) return {};
   n->Insert(child, n->children.size());
   return {};
 }
@@ -339,7 +345,7 @@ Value InsertBefore(Vm&, Object* self, Args args) {
   XmlNode* child = NodeOf(Arg(args, 0));
   XmlNode* before = NodeOf(Arg(args, 1));
   if (!n || !child || !before || child == before || child->IsSelfOrAncestorOf(n)) return {};
-  if (before->parent != n) return {};
+  if (before->parent != n || child->parent == n) return {};
   child->Detach();
   const auto it = std::find(n->children.begin(), n->children.end(), before);
   n->Insert(child, static_cast<std::size_t>(it - n->children.begin()));

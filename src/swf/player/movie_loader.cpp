@@ -33,8 +33,9 @@ void AnswerData(avm1::Vm& vm, avm1::Object* target, const std::string& url, bool
   std::string text;
   if (!refused && Read(vm, url, text)) {
     const double size = static_cast<double>(text.size());
-    target->Define(vm, "_bytesLoaded", Value::Num(size), avm1::kDontEnum);
-    target->Define(vm, "_bytesTotal", Value::Num(size), avm1::kDontEnum);
+    constexpr uint8_t kFlags = avm1::kDontEnum | avm1::kDontDelete;
+    target->Define(vm, "_bytesLoaded", Value::Num(size), kFlags);
+    target->Define(vm, "_bytesTotal", Value::Num(size), kFlags);
     const Value arg[1] = {Value::Str(std::move(text))};
     vm.CallMethod(target, "onData", arg);
   } else {
