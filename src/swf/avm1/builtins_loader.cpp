@@ -4,6 +4,7 @@
 // Requests are queued here and answered by the movie's loader after the
 // frame's scripts (movie_loader.cpp).
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "swf/avm1/clip_object.h"
@@ -33,11 +34,10 @@ Value Load(Vm& vm, Object* self, Args args) {
 // a failed load, as it would when the server cannot be reached.
 Value SendAndLoad(Vm& vm, Object* self, Args args) {
   if (!self || args.size() < 2) return Value::Bool(false);
+  if (!args[1].IsObject()) return Value::Bool(false);
   Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
-  if (args[1].IsObject()) {
-    args[1].object->Define(vm, "loaded", Value::Bool(false), kDontEnum);
-    QueueLoad(vm, kLoadFailed, args[1], "");
-  }
+  vm.Set(args[1].object, "loaded", Value::Bool(false));
+  QueueLoad(vm, kLoadFailed, args[1], "");
   return Value::Bool(true);
 }
 
@@ -72,14 +72,21 @@ std::vector<std::string> EnumerableNames(Vm& vm, Object* obj) {
 Value LoadVarsToString(Vm& vm, Object* self, Args) {
   if (!self) return Value::Str("");
   std::string out;
+  // Names and values go through the global escape, which a movie may replace.
+  const Value escape = vm.Get(vm.global, "escape");
+  const auto encode = [&](const Value& v) {
+    if (!escape.IsObject() || !escape.object->IsFunction()) return UrlEscape(vm.ToString(v));
+    const Value arg[1] = {v};
+    return vm.ToString(vm.Call(escape, Value::Obj(vm.global), arg));
+  };
   for (const std::string& name : EnumerableNames(vm, self)) {
     const Value v = vm.Get(self, name);
     if (vm.throwing || vm.Aborted()) return {};
-    if (v.IsObject() && v.object->IsFunction()) continue;
-    const std::string text = vm.ToString(v);
+    const std::string key = encode(Value::Str(name));
+    const std::string text = encode(v);
     if (vm.throwing || vm.Aborted()) return {};
     if (!out.empty()) out += '&';
-    out += UrlEscape(name) + "=" + UrlEscape(text);
+    out += key + "=" + text;
     if (out.size() > vm.limits.maxElements) break;
   }
   if (!vm.Charge(out.size())) return {};
@@ -87,7 +94,7 @@ Value LoadVarsToString(Vm& vm, Object* self, Args) {
 }
 
 Value Decode(Vm& vm, Object* self, Args args) {
-  if (!self || args.empty()) return {};
+  if (!self || args.empty()) return Value::Bool(false);
   const std::string text = vm.ToString(args[0]);
   for (auto& [name, value] : DecodeUrlVars(text)) {
     if (!vm.Charge(name.size() + value.size())) break;
@@ -215,21 +222,77 @@ void InstallMovieClipLoader(Vm& vm) {
 
 // ---- Offline network classes -----------------------------------------------------
 
-Value False(Vm&, Object*, Args) { return Value::Bool(false); }
-
 Value RefuseConnect(Vm& vm, Object*, Args args) {
   Refuse(vm, "connecting to \"" + vm.ToString(Arg(args, 0)) + "\"");
   return Value::Bool(false);
 }
 
-void InstallOffline(Vm& vm, const char* name, std::initializer_list<const char*> falseMethods,
-                    std::initializer_list<const char*> nothingMethods) {
+// XMLSocket's default onData: the text as an XML document, to onXML.
+Value SocketOnData(Vm& vm, Object* self, Args args) {
+  const Value xml = vm.Get(vm.global, "XML");
+  if (!self || !xml.IsObject()) return {};
+  const Value src[1] = {Arg(args, 0)};
+  const Value doc[1] = {vm.Construct(xml.object, src)};
+  vm.CallMethod(self, "onXML", doc);
+  return {};
+}
+
+// LocalConnection talks to other movies on the machine: none are reachable,
+// but names are claimed and checked as the player does within one movie.
+bool ValidName(Vm& vm, const Value& v) {
+  if (v.type != Type::String || v.string.empty()) return false;
+  (void)vm;
+  return v.string.find(':') == std::string::npos;
+}
+
+Value LcConnect(Vm& vm, Object* self, Args args) {
+  if (!self || !ValidName(vm, Arg(args, 0))) return Value::Bool(false);
+  if (!vm.Get(self, "_connectedName").IsUndefined()) return Value::Bool(false);
+  Value names = vm.Get(vm.global, "_localConnections");
+  if (!names.IsObject()) {
+    names = Value::Obj(vm.NewObject());
+    vm.global->Define(vm, "_localConnections", names, kDontEnum);
+  }
+  const std::string key = "lc:" + args[0].string;
+  if (vm.Get(names.object, key).IsObject() || names.object->PropertyCount() >= 1024)
+    return Value::Bool(false);
+  names.object->Define(vm, key, Value::Obj(self), kDontEnum);
+  self->Define(vm, "_connectedName", Value::Str(key), kDontEnum);
+  return Value::Bool(true);
+}
+
+Value LcClose(Vm& vm, Object* self, Args) {
+  if (!self) return {};
+  const Value key = vm.Get(self, "_connectedName");
+  const Value names = vm.Get(vm.global, "_localConnections");
+  if (key.type == Type::String && names.IsObject()) names.object->DeleteOwn(vm, key.string);
+  self->DeleteOwn(vm, "_connectedName");
+  return {};
+}
+
+Value LcSend(Vm& vm, Object*, Args args) {
+  if (args.size() < 2 || !ValidName(vm, args[0])) return Value::Bool(false);
+  if (args[1].type != Type::String || args[1].string.empty()) return Value::Bool(false);
+  for (const char* reserved :
+       {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain", "onStatus"}) {
+    std::string lower = args[1].string;  // reserved in any case
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string want = reserved;
+    for (char& c : want) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == want) return Value::Bool(false);
+  }
+  return Value::Bool(true);
+}
+
+Value LcDomain(Vm&, Object*, Args) { return Value::Str("localhost"); }
+
+Object* InstallClass(Vm& vm, const char* name,
+                     std::initializer_list<std::pair<const char*, NativeFn>> methods) {
   Object* proto = vm.NewObject();
   FunctionObject* ctor = vm.NewNative(Nothing, proto);
-  vm.Method(proto, "connect", RefuseConnect);
-  for (const char* m : falseMethods) vm.Method(proto, m, False);
-  for (const char* m : nothingMethods) vm.Method(proto, m, Nothing);
+  for (const auto& [m, fn] : methods) vm.Method(proto, m, fn);
   vm.global->Define(vm, name, Value::Obj(ctor), kDontEnum);
+  return proto;
 }
 
 // SharedObject.getLocal: one object per name for the movie's run, never written.
@@ -260,7 +323,7 @@ void InstallSharedObject(Vm& vm) {
   Object* proto = vm.NewObject();
   FunctionObject* ctor = vm.NewNative(Nothing, proto);
   vm.Method(ctor, "getLocal", GetLocal);
-  vm.Method(proto, "flush", False);
+  vm.Method(proto, "flush", Nothing);
   vm.Method(proto, "clear", Nothing);
   vm.Method(proto, "close", Nothing);
   vm.Method(proto, "getSize", GetSize);
@@ -316,9 +379,17 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
 void InstallLoaderBuiltins(Vm& vm) {
   InstallLoadVars(vm);
   InstallMovieClipLoader(vm);
-  InstallOffline(vm, "XMLSocket", {"send"}, {"close"});
-  InstallOffline(vm, "NetConnection", {"call"}, {"close", "addHeader"});
-  InstallOffline(vm, "LocalConnection", {"send"}, {"close", "allowDomain", "allowInsecureDomain"});
+  InstallClass(vm, "XMLSocket",
+               {{"connect", RefuseConnect},
+                {"send", Nothing},
+                {"close", Nothing},
+                {"onData", SocketOnData}});
+  InstallClass(
+      vm, "NetConnection",
+      {{"connect", RefuseConnect}, {"call", Nothing}, {"close", Nothing}, {"addHeader", Nothing}});
+  InstallClass(
+      vm, "LocalConnection",
+      {{"connect", LcConnect}, {"send", LcSend}, {"close", LcClose}, {"domain", LcDomain}});
   InstallSharedObject(vm);
 }
 

@@ -22,17 +22,21 @@ bool CodepageText(avm1::Vm& vm) {
   return system.IsObject() && vm.ToBoolean(vm.Get(system.object, "useCodepage"));
 }
 
-bool Read(avm1::Vm& vm, const std::string& url, std::string& text) {
+// The file's text, and its size in bytes as loaded.
+bool Read(avm1::Vm& vm, const std::string& url, std::string& text, std::size_t* size = nullptr) {
   std::string bytes;
-  if (url.empty() || !vm.readFile || !vm.readFile(url, bytes)) return false;
+  // An empty file reads as a failed load, as in the player.
+  if (url.empty() || !vm.readFile || !vm.readFile(url, bytes) || bytes.empty()) return false;
+  if (size) *size = bytes.size();
   text = avm1::DecodeLoadedText(bytes, CodepageText(vm));
   return vm.Charge(text.size());
 }
 
 void AnswerData(avm1::Vm& vm, avm1::Object* target, const std::string& url, bool refused) {
   std::string text;
-  if (!refused && Read(vm, url, text)) {
-    const double size = static_cast<double>(text.size());
+  std::size_t bytes = 0;
+  if (!refused && Read(vm, url, text, &bytes)) {
+    const double size = static_cast<double>(bytes);
     constexpr uint8_t kFlags = avm1::kDontEnum | avm1::kDontDelete;
     target->Define(vm, "_bytesLoaded", Value::Num(size), kFlags);
     target->Define(vm, "_bytesTotal", Value::Num(size), kFlags);

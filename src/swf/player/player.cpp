@@ -46,7 +46,7 @@ struct Player::Impl {
   std::function<void(const std::string&)> traceSink, refusalSink;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
   SoundSink* sound = nullptr;
-  double clockStartMs = -1;  // wall clock
+  double clockStartMs = -1;      // wall clock
   std::filesystem::path folder;  // while LoadFile runs: the folder its scripts may read
 
   // One frame period in milliseconds, for script time.
