@@ -384,13 +384,14 @@ void InstallLoaderBuiltins(Vm& vm) {
                 {"send", Nothing},
                 {"close", Nothing},
                 {"onData", SocketOnData}});
+  InstallSharedObject(vm);
+  if (vm.version < 6) return;  // the connection classes came with version 6
   InstallClass(
       vm, "NetConnection",
       {{"connect", RefuseConnect}, {"call", Nothing}, {"close", Nothing}, {"addHeader", Nothing}});
   InstallClass(
       vm, "LocalConnection",
       {{"connect", LcConnect}, {"send", LcSend}, {"close", LcClose}, {"domain", LcDomain}});
-  InstallSharedObject(vm);
 }
 
 }  // namespace orrivel::swf::avm1
