@@ -1,12 +1,14 @@
 #include "swf/player/movie_loader.h"
 
 #include <fstream>
+#include <span>
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/loader.h"
 #include "swf/avm1/url_vars.h"
 #include "swf/avm1/vm.h"
+#include "swf/format/reader.h"
 #include "swf/player/actions.h"
 #include "swf/player/asset_import.h"
 
@@ -57,13 +59,67 @@ void AnswerVariables(TimelineContext& ctx, avm1::ClipObject* clip, const std::st
   DispatchClipEvent(ctx, instance, kClipEventData);
 }
 
-void AnswerClip(avm1::Vm& vm, avm1::Object* loader, avm1::ClipObject* clip,
+constexpr std::size_t kMaxLoadedMovies = 64;
+
+// Parses a loaded SWF file and keeps it for the runner's life; null when the
+// file is missing, refused or not a movie.
+const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t& size) {
+  avm1::Vm& vm = *ctx.vm;
+  std::string bytes;
+  if (url.empty() || !vm.readFile || !vm.readFile(url, bytes) || bytes.empty()) return nullptr;
+  if (ctx.loadedMovies.size() >= kMaxLoadedMovies) {
+    if (vm.refusalSink) vm.refusalSink("loading \"" + url + "\" (too many movies loaded)");
+    return nullptr;
+  }
+  size = bytes.size();
+  LoadResult result = LoadMovie(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size));
+  if (!result.movie) return nullptr;
+  ctx.loadedMovies.push_back(std::move(result.movie));
+  return ctx.loadedMovies.back().get();
+}
+
+// The clip shows `movie` (or nothing) and forgets its variables.
+void Replace(TimelineContext& ctx, avm1::ClipObject* clip, const Movie* movie) {
+  auto instance = clip->Instance();
+  if (!instance) return;
+  std::vector<std::string> names;
+  for (const avm1::Property& p : clip->Properties()) names.push_back(p.name);
+  for (const std::string& name : names) clip->DeleteOwn(*ctx.vm, name);
+  clip->proto = ctx.vm->clipProto;
+  instance->ReplaceContent(movie);
+}
+
+void AnswerMovie(TimelineContext& ctx, avm1::ClipObject* clip, const std::string& url) {
+  if (url.empty()) {
+    Replace(ctx, clip, nullptr);
+    return;
+  }
+  std::size_t size = 0;
+  if (const Movie* movie = ReadMovie(ctx, url, size)) Replace(ctx, clip, movie);
+}
+
+void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* clip,
                 const std::string& url) {
-  // Movies and images are not placed into clips yet: every load reports the
-  // error a missing file gives.
-  (void)url;
-  const Value args[2] = {Value::Obj(clip), Value::Str("URLNotFound")};
-  avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
+  avm1::Vm& vm = *ctx.vm;
+  std::size_t size = 0;
+  const Movie* movie = ReadMovie(ctx, url, size);
+  const Value target = Value::Obj(clip);
+  if (!movie) {
+    const Value args[2] = {target, Value::Str("URLNotFound")};
+    avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
+    return;
+  }
+  const Value start[1] = {target};
+  avm1::BroadcastToListeners(vm, loader, "onLoadStart", start);
+  const Value progress[3] = {target, Value::Num(static_cast<double>(size)),
+                             Value::Num(static_cast<double>(size))};
+  avm1::BroadcastToListeners(vm, loader, "onLoadProgress", progress);
+  const Value complete[2] = {target, Value::Num(0)};
+  avm1::BroadcastToListeners(vm, loader, "onLoadComplete", complete);
+  Replace(ctx, clip, movie);
+  // onLoadInit follows the first frame's actions of the loaded movie.
+  RunActionQueue(ctx);
+  avm1::BroadcastToListeners(vm, loader, "onLoadInit", start);
 }
 
 }  // namespace
@@ -88,7 +144,10 @@ void RunPendingLoads(TimelineContext& ctx) {
         break;
       case avm1::kLoadClip:
         if (target->IsClip() && load.extra.object)
-          AnswerClip(vm, load.extra.object, static_cast<avm1::ClipObject*>(target), load.url);
+          AnswerClip(ctx, load.extra.object, static_cast<avm1::ClipObject*>(target), load.url);
+        break;
+      case avm1::kLoadMovie:
+        if (target->IsClip()) AnswerMovie(ctx, static_cast<avm1::ClipObject*>(target), load.url);
         break;
       default:
         break;

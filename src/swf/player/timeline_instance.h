@@ -72,6 +72,8 @@ struct TimelineContext {
   Rgba background{255, 255, 255, 255};
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
+  // Movies loaded into clips (loadMovie), kept while the runner lives.
+  std::vector<std::unique_ptr<Movie>> loadedMovies;
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
@@ -125,6 +127,12 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
                                               const std::string& name, const DisplayObject* like);
   void RemoveDepth(uint16_t depth);
   TimelineContext& Context() { return ctx_; }
+  // The movie whose characters this timeline shows: the main movie's, or a
+  // movie loaded into the clip (and its sprites).
+  const Movie& GetMovie() const { return *movie_; }
+  // loadMovie: shows another movie's main timeline from its first frame, or
+  // nothing (null, unloadMovie). The clip keeps its place and name.
+  void ReplaceContent(const Movie* movie);
 
   // The script object of this clip, owned by the script machine's heap.
   avm1::Object* script = nullptr;
@@ -142,6 +150,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   void Materialize(DisplayObject& obj);
 
   TimelineContext& ctx_;
+  const Movie* movie_;  // owned by the runner
   const Timeline* timeline_;
   std::weak_ptr<TimelineInstance> parent_;
   int nesting_;
