@@ -168,8 +168,13 @@ Value RemoveListener(Vm& vm, Object* self, Args args) {
 }
 
 Value BroadcastMessage(Vm& vm, Object* self, Args args) {
-  if (!self || args.empty()) return {};
-  BroadcastToListeners(vm, self, vm.ToString(args[0]), args.subspan(1));
+  ArrayObject* list = self ? Listeners(vm, self) : nullptr;
+  if (!list || args.empty()) return {};
+  const std::string event = vm.ToString(args[0]);
+  const std::vector<Value> listeners = list->elements;  // a handler may change the list
+  for (const Value& l : listeners) {
+    if (l.IsObject()) vm.CallMethod(l.object, event, args.subspan(1));
+  }
   return {};
 }
 
@@ -353,12 +358,10 @@ void InstallLoadMethods(Vm& vm, Object* proto) {
 }
 
 void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args) {
-  ArrayObject* list = Listeners(vm, loader);
-  if (!list) return;
-  const std::vector<Value> listeners = list->elements;  // a handler may change the list
-  for (const Value& l : listeners) {
-    if (l.IsObject()) vm.CallMethod(l.object, event, args);
-  }
+  // Through the loader's broadcastMessage, which a movie may replace.
+  std::vector<Value> all{Value::Str(event)};
+  all.insert(all.end(), args.begin(), args.end());
+  vm.CallMethod(loader, "broadcastMessage", all);
 }
 
 void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string& target,
@@ -376,7 +379,28 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
   QueueLoad(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), url);
 }
 
+// MovieClip.loadMovie(url[, method]), unloadMovie(), loadVariables(url[, method]).
+Value ClipLoadMovie(Vm& vm, Object* self, Args args) {
+  if (!self || !self->IsClip() || args.empty()) return {};
+  QueueLoad(vm, kLoadMovie, Value::Obj(self), vm.ToString(args[0]));
+  return {};
+}
+Value ClipUnloadMovie(Vm& vm, Object* self, Args) {
+  if (self && self->IsClip()) QueueLoad(vm, kLoadMovie, Value::Obj(self), "");
+  return {};
+}
+Value ClipLoadVariables(Vm& vm, Object* self, Args args) {
+  if (!self || !self->IsClip() || args.empty()) return {};
+  QueueLoad(vm, kLoadVariables, Value::Obj(self), vm.ToString(args[0]));
+  return {};
+}
+
 void InstallLoaderBuiltins(Vm& vm) {
+  if (vm.clipProto) {
+    vm.Method(vm.clipProto, "loadMovie", ClipLoadMovie);
+    vm.Method(vm.clipProto, "unloadMovie", ClipUnloadMovie);
+    vm.Method(vm.clipProto, "loadVariables", ClipLoadVariables);
+  }
   InstallLoadVars(vm);
   InstallMovieClipLoader(vm);
   InstallClass(vm, "XMLSocket",
