@@ -89,26 +89,48 @@ void Replace(TimelineContext& ctx, avm1::ClipObject* clip, const Movie* movie) {
   instance->ReplaceContent(movie);
 }
 
+// "movie.swf?a=1&b=2": the file, and variables for the loaded movie's root.
+std::string SplitQuery(const std::string& url, std::string& query) {
+  const std::size_t q = url.find('?');
+  if (q == std::string::npos) return url;
+  query = url.substr(q + 1);
+  return url.substr(0, q);
+}
+
+void SetQueryVariables(avm1::Vm& vm, avm1::ClipObject* clip, const std::string& query) {
+  for (auto& [name, value] : avm1::DecodeUrlVars(query)) vm.Set(clip, name, Value::Str(value));
+}
+
 void AnswerMovie(TimelineContext& ctx, avm1::ClipObject* clip, const std::string& url) {
   if (url.empty()) {
+    if (auto instance = clip->Instance()) DispatchClipEvent(ctx, instance, kClipEventUnload);
     Replace(ctx, clip, nullptr);
     return;
   }
   std::size_t size = 0;
-  if (const Movie* movie = ReadMovie(ctx, url, size)) Replace(ctx, clip, movie);
+  std::string query;
+  if (const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size)) {
+    Replace(ctx, clip, movie);
+    SetQueryVariables(*ctx.vm, clip, query);
+  }
 }
 
 void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* clip,
                 const std::string& url) {
   avm1::Vm& vm = *ctx.vm;
   std::size_t size = 0;
-  const Movie* movie = ReadMovie(ctx, url, size);
+  std::string query;
+  const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
   const Value target = Value::Obj(clip);
   if (!movie) {
     const Value args[2] = {target, Value::Str("URLNotFound")};
     avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
     return;
   }
+  // The clip is the loaded movie's from onLoadStart on; its first frame runs
+  // after onLoadComplete, then onLoadInit follows.
+  Replace(ctx, clip, movie);
+  SetQueryVariables(vm, clip, query);
   const Value start[1] = {target};
   avm1::BroadcastToListeners(vm, loader, "onLoadStart", start);
   const Value progress[3] = {target, Value::Num(static_cast<double>(size)),
@@ -116,8 +138,6 @@ void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* cl
   avm1::BroadcastToListeners(vm, loader, "onLoadProgress", progress);
   const Value complete[2] = {target, Value::Num(0)};
   avm1::BroadcastToListeners(vm, loader, "onLoadComplete", complete);
-  Replace(ctx, clip, movie);
-  // onLoadInit follows the first frame's actions of the loaded movie.
   RunActionQueue(ctx);
   avm1::BroadcastToListeners(vm, loader, "onLoadInit", start);
 }
