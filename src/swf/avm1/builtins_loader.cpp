@@ -368,15 +368,28 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
             uint8_t flags) {
   const bool loadVariables = flags & 0x80;
   const bool targetIsClip = flags & 0x40;
-  // "_levelN" names a level: loadMovieNum and loadVariablesNum.
-  const bool level = target.size() > 6 && target.compare(0, 6, "_level") == 0;
-  if (!targetIsClip && !level) {
+  if (targetIsClip) {
+    ClipObject* clip = ResolveTarget(vm, base ? base : vm.RootClip(), target);
+    if (clip) QueueLoad(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), url);
+    return;
+  }
+  // "_levelN" names a level: loadMovieNum, unloadMovieNum and loadVariablesNum.
+  int level = -1;
+  if (target.size() > 6 && target.size() <= 10 && target.compare(0, 6, "_level") == 0) {
+    level = 0;
+    for (char c : target.substr(6))
+      level = c >= '0' && c <= '9' ? level * 10 + (c - '0') : -1 << 20;
+  }
+  if (level < 0 || level > kMaxLevel) {
     Refuse(vm, "getURL(\"" + url + "\", \"" + target + "\")");
     return;
   }
-  ClipObject* clip = ResolveTarget(vm, base ? base : vm.RootClip(), target);
-  if (!clip) return;
-  QueueLoad(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), url);
+  if (loadVariables) {
+    if (ClipObject* clip = vm.LevelClip(target))
+      QueueLoad(vm, kLoadVariables, Value::Obj(clip), url);
+    return;
+  }
+  QueueLoad(vm, kLoadLevel, Value::Obj(vm.RootClip()), url, Value::Num(level));
 }
 
 // MovieClip.loadMovie(url[, method]), unloadMovie(), loadVariables(url[, method]).

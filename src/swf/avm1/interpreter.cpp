@@ -132,8 +132,12 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     out = Value::Obj(vm.global);
     return true;
   }
-  if (vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_level0")) {
+  if (vm.NamesEqual(name, "_root")) {
     out = Value::Obj(vm.RootClip());
+    return true;
+  }
+  if (ClipObject* level = vm.LevelClip(name)) {
+    out = Value::Obj(level);
     return true;
   }
   for (std::size_t i = a.scope.size(); i-- > 0;) {

@@ -14,7 +14,11 @@ enum LoadKind : int {
   kLoadMovie = 3,      // loadMovie into the target clip
   kLoadClip = 4,       // MovieClipLoader.loadClip: the loader's listeners hear of it
   kLoadFailed = 5,     // a refused request: onData() with nothing on the target
+  kLoadLevel = 6,      // loadMovieNum: `extra` is the level number
 };
+
+// Most levels a movie may load into.
+inline constexpr int kMaxLevel = 1000;
 
 // Largest file a movie may load.
 inline constexpr std::size_t kMaxLoadBytes = 8u << 20;

@@ -153,6 +153,10 @@ class Vm {
   // The clip object of a timeline (made on first use).
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
   ClipObject* RootClip();
+  // "_level0", "_level1" ...: the root of a level; null when none is loaded.
+  ClipObject* LevelClip(std::string_view name);
+  // The level whose root is `top` (0 for the main timeline).
+  int LevelOf(const TimelineInstance* top) const;
   std::shared_ptr<TimelineInstance> root;
   // Object.registerClass: the class of each exported sprite.
   std::map<uint16_t, Object*> classByCharacter;

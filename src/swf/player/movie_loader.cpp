@@ -61,6 +61,20 @@ void AnswerVariables(TimelineContext& ctx, avm1::ClipObject* clip, const std::st
 
 constexpr std::size_t kMaxLoadedMovies = 64;
 
+// A movie made for the newer script machine keeps its pictures but none of
+// its version-1 actions run.
+void DropActions(Movie& movie) {
+  const auto strip = [](Timeline& t) {
+    for (Frame& f : t.frames)
+      std::erase_if(f.tags,
+                    [](const ControlTag& tag) { return std::holds_alternative<DoAction>(tag); });
+  };
+  strip(movie.timeline);
+  for (auto& [id, c] : movie.characters) {
+    if (auto* sprite = std::get_if<SpriteDefinition>(&c)) strip(sprite->timeline);
+  }
+}
+
 // Parses a loaded SWF file and keeps it for the runner's life; null when the
 // file is missing, refused or not a movie.
 const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t& size) {
@@ -74,6 +88,7 @@ const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t
   size = bytes.size();
   LoadResult result = LoadMovie(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size));
   if (!result.movie) return nullptr;
+  if (result.movie->fileAttributesAs3) DropActions(*result.movie);
   ctx.loadedMovies.push_back(std::move(result.movie));
   return ctx.loadedMovies.back().get();
 }
@@ -113,6 +128,34 @@ void AnswerMovie(TimelineContext& ctx, avm1::ClipObject* clip, const std::string
     Replace(ctx, clip, movie);
     SetQueryVariables(*ctx.vm, clip, query);
   }
+}
+
+void AnswerLevel(TimelineContext& ctx, int level, const std::string& url) {
+  avm1::Vm& vm = *ctx.vm;
+  if (level == 0) {
+    AnswerMovie(ctx, vm.RootClip(), url);
+    return;
+  }
+  const auto it = ctx.levels.find(level);
+  if (url.empty()) {
+    if (it == ctx.levels.end()) return;
+    const auto gone = it->second;
+    DispatchClipEvent(ctx, gone, kClipEventUnload);
+    ctx.levels.erase(level);
+    return;
+  }
+  std::size_t size = 0;
+  std::string query;
+  const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
+  if (!movie) return;
+  if (it != ctx.levels.end()) {
+    Replace(ctx, vm.ClipFor(it->second), movie);
+  } else {
+    auto root = TimelineInstance::Create(ctx, nullptr, {}, 0, true);
+    ctx.levels[level] = root;
+    root->ReplaceContent(movie);
+  }
+  SetQueryVariables(vm, vm.ClipFor(ctx.levels[level]), query);
 }
 
 void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* clip,
@@ -165,6 +208,10 @@ void RunPendingLoads(TimelineContext& ctx) {
       case avm1::kLoadClip:
         if (target->IsClip() && load.extra.object)
           AnswerClip(ctx, load.extra.object, static_cast<avm1::ClipObject*>(target), load.url);
+        break;
+      case avm1::kLoadLevel:
+        if (load.extra.type == avm1::Type::Number)
+          AnswerLevel(ctx, static_cast<int>(load.extra.number), load.url);
         break;
       case avm1::kLoadMovie:
         if (target->IsClip()) AnswerMovie(ctx, static_cast<avm1::ClipObject*>(target), load.url);

@@ -64,6 +64,10 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   FinishFrameLoads();
 }
 
+std::map<int, std::shared_ptr<TimelineInstance>> MovieRunner::LevelsNow() const {
+  return ctx_.levels;  // a copy: scripts may load or unload levels meanwhile
+}
+
 void MovieRunner::FinishFrameLoads() {
   if (ctx_.vm->loads.empty()) return;
   RunPendingLoads(ctx_);
@@ -73,6 +77,7 @@ void MovieRunner::FinishFrameLoads() {
 MovieRunner::~MovieRunner() {
   // Timelines go before the machine whose objects they point at.
   root_.reset();
+  ctx_.levels.clear();
   ctx_.actions.clear();
 }
 
@@ -88,7 +93,9 @@ void MovieRunner::Tick() {
     return;
   }
   BroadcastEnterFrame(ctx_, root_);
+  for (const auto& [n, level] : LevelsNow()) BroadcastEnterFrame(ctx_, level);
   root_->Tick();
+  for (const auto& [n, level] : LevelsNow()) level->Tick();
   RunActionQueue(ctx_);
   vm_->RunTimers();
   RunActionQueue(ctx_);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <memory>
 #include <span>
@@ -51,6 +52,7 @@ class MovieRunner {
  private:
   // Answers the files the frame's scripts asked for.
   void FinishFrameLoads();
+  std::map<int, std::shared_ptr<TimelineInstance>> LevelsNow() const;
 
   const Movie& movie_;
   TimelineContext ctx_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -74,6 +75,9 @@ struct TimelineContext {
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
   // Movies loaded into clips (loadMovie), kept while the runner lives.
   std::vector<std::unique_ptr<Movie>> loadedMovies;
+  // Movies loaded into _level1, _level2 ... (loadMovieNum); level 0 is the
+  // main timeline. Declared last: they die before the movies they show.
+  std::map<int, std::shared_ptr<TimelineInstance>> levels;
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
