@@ -119,7 +119,7 @@ std::string ClipObject::Path(Vm& vm) const {
     names.push_back(p ? p->name : t->LastName());
     t = t->Parent();
   }
-  std::string out = "_level0";
+  std::string out = "_level" + std::to_string(vm.LevelOf(t.get()));
   for (auto it = names.rbegin(); it != names.rend(); ++it) out += "." + *it;
   return out;
 }
@@ -239,8 +239,12 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
       out = Value::Obj(Parent(vm));
       return true;
     }
-    if (vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_level0")) {
+    if (vm.NamesEqual(name, "_root")) {
       out = Value::Obj(vm.RootClip());
+      return true;
+    }
+    if (ClipObject* level = vm.LevelClip(name)) {
+      out = Value::Obj(level);
       return true;
     }
     if (vm.NamesEqual(name, "_global")) {
@@ -302,8 +306,10 @@ ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
     if (seg.empty() || seg == "this") continue;
     if (seg == "..") {
       cur = cur->Parent(vm);
-    } else if (vm.NamesEqual(seg, "_root") || vm.NamesEqual(seg, "_level0")) {
+    } else if (vm.NamesEqual(seg, "_root")) {
       cur = vm.RootClip();
+    } else if (ClipObject* level = vm.LevelClip(seg)) {
+      cur = level;
     } else if (vm.NamesEqual(seg, "_parent")) {
       cur = cur->Parent(vm);
     } else {

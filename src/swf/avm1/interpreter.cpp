@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/loader.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -136,8 +137,12 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     out = Value::Obj(vm.global);
     return true;
   }
-  if (vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_level0")) {
+  if (vm.NamesEqual(name, "_root")) {
     out = Value::Obj(vm.RootClip());
+    return true;
+  }
+  if (ClipObject* level = vm.LevelClip(name)) {
+    out = Value::Obj(level);
     return true;
   }
   for (std::size_t i = a.scope.size(); i-- > 0;) {
@@ -966,13 +971,16 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x83: {  // GetURL
       const std::string url = p.String();
       const std::string target = p.String();
-      if (vm.refusalSink) vm.refusalSink("getURL(\"" + url + "\", \"" + target + "\")");
+      GetUrl(vm, a.target, url, target, 0);
       break;
     }
     case 0x9A: {  // GetURL2
-      const std::string target = vm.ToString(a.Pop());
+      const uint8_t flags = p.U8();
+      const Value target = a.Pop();
       const std::string url = vm.ToString(a.Pop());
-      if (vm.refusalSink) vm.refusalSink("getURL(\"" + url + "\", \"" + target + "\")");
+      const bool clip = target.IsObject() && target.object->IsClip();
+      GetUrl(vm, a.target, url,
+             clip ? static_cast<ClipObject*>(target.object)->Path(vm) : vm.ToString(target), flags);
       break;
     }
     case 0x87: {  // StoreRegister

@@ -33,6 +33,8 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallTextFormatBuiltins(*this);
   InstallTextFieldBuiltins(*this);
   InstallTextSnapshotBuiltins(*this);
+  InstallXmlBuiltins(*this);
+  InstallLoaderBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -127,9 +129,15 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
       if (a.object) work.push_back(a.object);
     }
   }
+  for (const PendingLoad& l : loads) {
+    for (const Value* v : {&l.target, &l.extra}) {
+      if (v->object) work.push_back(v->object);
+    }
+  }
   // Every live timeline keeps its clip object (and so its variables).
   std::vector<std::shared_ptr<TimelineInstance>> clips;
   if (root) clips.push_back(root);
+  for (const auto& [n, level] : ctx.levels) clips.push_back(level);
   while (!clips.empty()) {
     auto t = std::move(clips.back());
     clips.pop_back();
@@ -189,6 +197,27 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
 }
 
 ClipObject* Vm::RootClip() { return ClipFor(root); }
+
+ClipObject* Vm::LevelClip(std::string_view name) {
+  // "_level" and digits only, compared without case before version 7.
+  if (name.size() < 7 || name.size() > 12 || !NamesEqual(name.substr(0, 6), "_level"))
+    return nullptr;
+  int n = 0;
+  for (char c : name.substr(6)) {
+    if (c < '0' || c > '9') return nullptr;
+    n = n * 10 + (c - '0');
+  }
+  if (n == 0) return RootClip();
+  const auto it = ctx.levels.find(n);
+  return it == ctx.levels.end() ? nullptr : ClipFor(it->second);
+}
+
+int Vm::LevelOf(const TimelineInstance* top) const {
+  for (const auto& [n, level] : ctx.levels) {
+    if (level.get() == top) return n;
+  }
+  return 0;
+}
 
 // ---- Properties ----------------------------------------------------------------
 

@@ -152,9 +152,26 @@ class Vm {
   int nextTimerId = 1;
   void RunTimers();
 
+  // Files scripts asked for (XML.load, LoadVars.load, loadVariables ...),
+  // answered after the frame's scripts by RunPendingLoads (movie_loader.h).
+  struct PendingLoad {
+    int kind = 0;  // a LoadKind (loader.h)
+    Value target;  // the XML or LoadVars object, or the clip
+    Value extra;   // a MovieClipLoader
+    std::string url;
+  };
+  std::vector<PendingLoad> loads;
+  // Reads a file for a URL relative to the movie into `out`; false when the
+  // URL is refused or the file is missing (none is read when unset).
+  std::function<bool(const std::string& url, std::string& out)> readFile;
+
   // The clip object of a timeline (made on first use).
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
   ClipObject* RootClip();
+  // "_level0", "_level1" ...: the root of a level; null when none is loaded.
+  ClipObject* LevelClip(std::string_view name);
+  // The level whose root is `top` (0 for the main timeline).
+  int LevelOf(const TimelineInstance* top) const;
   std::shared_ptr<TimelineInstance> root;
   // Object.registerClass: the class of each exported sprite.
   std::map<uint16_t, Object*> classByCharacter;
@@ -192,6 +209,8 @@ void InstallInputBuiltins(Vm& vm);  // Key, Mouse, Selection; after the clip bui
 void InstallTextFieldBuiltins(Vm& vm);
 void InstallTextFormatBuiltins(Vm& vm);
 void InstallTextSnapshotBuiltins(Vm& vm);
+void InstallXmlBuiltins(Vm& vm);
+void InstallLoaderBuiltins(Vm& vm);  // LoadVars, MovieClipLoader, the offline network classes
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

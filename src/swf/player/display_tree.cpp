@@ -45,7 +45,10 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   } else {
     // Sprites and buttons; one past the nesting cap has no instance and stays empty.
     node.kind = DisplayNode::Kind::Group;
-    if (obj.instance) AppendChildren(*obj.instance, movie, node);
+    // A movie loaded into the clip is not drawn yet: the renderer knows
+    // the main movie's characters only.
+    if (obj.instance && &obj.instance->GetMovie() == &movie)
+      AppendChildren(*obj.instance, movie, node);
   }
   return true;
 }

@@ -4,6 +4,7 @@
 #include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"
+#include "swf/player/movie_loader.h"
 
 namespace orrivel::swf {
 
@@ -58,6 +59,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->traceSink = std::move(trace);
   vm_->refusalSink = std::move(refusal);
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
+  vm_->readFile = limits.readFile;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
   vm_->root = root_;
   vm_->NewFrame();
@@ -65,12 +67,25 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   // The root's load event follows its first frame's actions.
   if (hasScripts_) ctx_.actions.push_back({root_, nullptr, kClipEventLoad, nullptr});
   RunActionQueue(ctx_);
+  FinishFrameLoads();
+}
+
+std::map<int, std::shared_ptr<TimelineInstance>> MovieRunner::LevelsNow() const {
+  return ctx_.levels;  // a copy: scripts may load or unload levels meanwhile
+}
+
+void MovieRunner::FinishFrameLoads() {
+  if (!ctx_.vm->loads.empty()) {
+    RunPendingLoads(ctx_);
+    RunActionQueue(ctx_);
+  }
   avm1::SyncTextFields(*vm_);
 }
 
 MovieRunner::~MovieRunner() {
   // Timelines go before the machine whose objects they point at.
   root_.reset();
+  ctx_.levels.clear();
   ctx_.actions.clear();
   ctx_.initEvents.clear();
   ctx_.constructs.clear();
@@ -88,10 +103,11 @@ void MovieRunner::Tick() {
     return;
   }
   RunFrame(ctx_, root_);
+  for (const auto& [n, level] : LevelsNow()) RunFrame(ctx_, level);
   RunActionQueue(ctx_);
   vm_->RunTimers();
   RunActionQueue(ctx_);
-  avm1::SyncTextFields(*vm_);
+  FinishFrameLoads();
   if (++framesSinceCollect_ >= kCollectEveryFrames) {
     framesSinceCollect_ = 0;
     vm_->Collect();

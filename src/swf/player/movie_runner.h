@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <memory>
 #include <span>
@@ -50,6 +51,10 @@ class MovieRunner {
   DisplayNode BuildTree(const Matrix& stageToDevice) const;
 
  private:
+  // Answers the files the frame's scripts asked for.
+  void FinishFrameLoads();
+  std::map<int, std::shared_ptr<TimelineInstance>> LevelsNow() const;
+
   const Movie& movie_;
   TimelineContext ctx_;
   std::unique_ptr<avm1::Vm> vm_;

@@ -13,6 +13,7 @@
 #include "swf/player/button_input.h"
 #include "swf/player/focus.h"
 #include "swf/player/frame_clock.h"
+#include "swf/player/movie_loader.h"
 #include "swf/player/movie_runner.h"
 #include "swf/player/script_input.h"
 #include "swf/player/stage_fit.h"
@@ -49,7 +50,8 @@ struct Player::Impl {
   std::function<void(const std::string&)> traceSink, refusalSink;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
   SoundSink* sound = nullptr;
-  double clockStartMs = -1;  // wall clock
+  double clockStartMs = -1;      // wall clock
+  std::filesystem::path folder;  // while LoadFile runs: the folder its scripts may read
 
   // One frame period in milliseconds, for script time.
   double FrameMs() const {
@@ -138,7 +140,10 @@ bool Player::LoadFile(const std::string& utf8Path) {
   }
   // Imported characters come from files beside the movie (or below it).
   ResolveImports(*result.movie, path.parent_path(), impl_->refusalSink);
-  return LoadParsed(std::move(result.movie));
+  impl_->folder = path.parent_path();
+  const bool loaded = LoadParsed(std::move(result.movie));
+  impl_->folder.clear();
+  return loaded;
 }
 
 bool Player::LoadMemory(std::span<const uint8_t> bytes) {
@@ -163,6 +168,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->clock.SetRate(impl_->movie->header.frameRate);
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
+  if (!impl_->folder.empty()) options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
   impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, options, impl_->sound,
                                                 impl_->traceSink, impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);

@@ -47,6 +47,7 @@ std::shared_ptr<TimelineInstance> TimelineInstance::Create(TimelineContext& ctx,
 TimelineInstance::TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
                                    std::weak_ptr<TimelineInstance> parent, int nesting, bool isRoot)
     : ctx_(ctx),
+      movie_(parent.lock() ? parent.lock()->movie_ : ctx.movie),
       timeline_(timeline),
       parent_(std::move(parent)),
       nesting_(nesting),
@@ -82,7 +83,7 @@ void TimelineInstance::StartButton(const ButtonDefinition& button) {
 bool TimelineInstance::SetButtonState(ButtonState state) {
   if (!button_ || state == buttonState_) return false;
   if (const auto e = ButtonSoundEventFor(int(buttonState_), int(state)); e && ctx_.sound)
-    ctx_.sound->OnButtonSound(*ctx_.movie, button_->id, *e);
+    ctx_.sound->OnButtonSound(*movie_, button_->id, *e);
   ShowButtonState(state);
   return true;
 }
@@ -127,7 +128,7 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       if (materialize) {
         auto it = list.find(place->depth);
         if (it != list.end() && !it->second.instance &&
-            HasOwnTimeline(*ctx_.movie, it->second.characterId))
+            HasOwnTimeline(*movie_, it->second.characterId))
           Materialize(it->second);
       }
     } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
@@ -147,11 +148,11 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
     // A later SetBackgroundColor changes nothing: the movie's first one holds.
   }
   ctx_.pendingObjects -= pending;
-  if (queueActions && ctx_.sound) ctx_.sound->OnFrame(*ctx_.movie, *timeline_, frame, this);
+  if (queueActions && ctx_.sound) ctx_.sound->OnFrame(*movie_, *timeline_, frame, this);
 }
 
 void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
-  const Movie& movie = *ctx_.movie;
+  const Movie& movie = *movie_;
   if (rebuilt) {
     // What scripts placed stays where it is; the timeline's own object at
     // such a depth is not shown.
@@ -218,7 +219,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
   if (nesting_ + 1 > ctx_.limits.maxNesting) return;  // shown empty
   // Scripts reach unnamed instances by the names the player makes up.
   if (obj.name.empty()) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
-  const Character* c = FindCharacter(*ctx_.movie, obj.characterId);
+  const Character* c = FindCharacter(*movie_, obj.characterId);
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
     obj.instance->depthHint = obj.depth;
@@ -240,7 +241,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
 }
 
 void TimelineInstance::AttachEditText(DisplayObject& obj) {
-  const auto* def = std::get_if<EditTextDefinition>(FindCharacter(*ctx_.movie, obj.characterId));
+  const auto* def = std::get_if<EditTextDefinition>(FindCharacter(*movie_, obj.characterId));
   if (!def) return;
   if (obj.name.empty()) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
   obj.text = std::make_shared<EditText>(ctx_, *def);
@@ -326,7 +327,7 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.name = name;
   obj.scripted = true;
   obj.scriptDepth = true;
-  const Character* c = FindCharacter(*ctx_.movie, characterId);
+  const Character* c = FindCharacter(*movie_, characterId);
   const auto* sprite = std::get_if<SpriteDefinition>(c);
   obj.instance =
       Create(ctx_, sprite ? &sprite->timeline : &kEmpty, weak_from_this(), nesting_ + 1, false);
@@ -342,6 +343,18 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   if (ctx_.scripts) ctx_.actions.push_back({instance, nullptr, kClipEventLoad, nullptr});
   instance->Start();
   return instance;
+}
+
+void TimelineInstance::ReplaceContent(const Movie* movie) {
+  static const Timeline kEmpty;
+  Commit(DisplayList{}, false);
+  if (movie) movie_ = movie;
+  timeline_ = movie ? &movie->timeline : &kEmpty;
+  button_ = nullptr;
+  playing_ = true;
+  current_ = 0;
+  bornTick_ = ctx_.tick;
+  if (movie) Start();
 }
 
 void TimelineInstance::RemoveDepth(int32_t depth) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -36,6 +38,8 @@ struct PlayerLimits {
   // Not a limit but a run option: Date's "now" at the start, in ms since
   // 1970; negative takes the wall clock.
   double clockStartMs = -1;
+  // Nor is this: reads the files scripts load (Vm::readFile); unset, none is read.
+  std::function<bool(const std::string& url, std::string& out)> readFile;
 };
 
 // The three looks of a button; its hit area is a fourth set of records that
@@ -83,6 +87,11 @@ struct TimelineContext {
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
   TextCache* texts = nullptr;  // lays out edit text for the metrics scripts read; may be null
+  // Movies loaded into clips (loadMovie), kept while the runner lives.
+  std::vector<std::unique_ptr<Movie>> loadedMovies;
+  // Movies loaded into _level1, _level2 ... (loadMovieNum); level 0 is the
+  // main timeline. Declared last: they die before the movies they show.
+  std::map<int, std::shared_ptr<TimelineInstance>> levels;
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
@@ -149,6 +158,12 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
                                               const std::string& name, const DisplayObject* like);
   void RemoveDepth(int32_t depth);
   TimelineContext& Context() { return ctx_; }
+  // The movie whose characters this timeline shows: the main movie's, or a
+  // movie loaded into the clip (and its sprites).
+  const Movie& GetMovie() const { return *movie_; }
+  // loadMovie: shows another movie's main timeline from its first frame, or
+  // nothing (null, unloadMovie). The clip keeps its place and name.
+  void ReplaceContent(const Movie* movie);
 
   // The script object of this clip, owned by the script machine's heap.
   avm1::Object* script = nullptr;
@@ -177,6 +192,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   void AttachEditText(DisplayObject& obj);
 
   TimelineContext& ctx_;
+  const Movie* movie_;  // owned by the runner
   const Timeline* timeline_;
   std::weak_ptr<TimelineInstance> parent_;
   int nesting_;

@@ -1,0 +1,434 @@
+// LoadVars, MovieClipLoader, the load methods XML shares, loadVariables and
+// the network classes of an offline player (XMLSocket, NetConnection,
+// LocalConnection never connect; SharedObject lives in memory only).
+// Requests are queued here and answered by the movie's loader after the
+// frame's scripts (movie_loader.cpp).
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/loader.h"
+#include "swf/avm1/url_vars.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+void Refuse(Vm& vm, const std::string& what) {
+  if (vm.refusalSink) vm.refusalSink(what);
+}
+
+// ---- Shared load methods -------------------------------------------------------
+
+Value Load(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  self->Define(vm, "loaded", Value::Bool(false), kDontEnum);
+  self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum | kDontDelete);
+  self->Define(vm, "_bytesTotal", Value{}, kDontEnum | kDontDelete);
+  QueueLoad(vm, kLoadData, Value::Obj(self), vm.ToString(args[0]));
+  return Value::Bool(true);
+}
+
+// Nothing is sent anywhere: the player has no network. The target hears of
+// a failed load, as it would when the server cannot be reached.
+Value SendAndLoad(Vm& vm, Object* self, Args args) {
+  if (!self || args.size() < 2) return Value::Bool(false);
+  if (!args[1].IsObject()) return Value::Bool(false);
+  Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
+  vm.Set(args[1].object, "loaded", Value::Bool(false));
+  QueueLoad(vm, kLoadFailed, args[1], "");
+  return Value::Bool(true);
+}
+
+Value Send(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
+  return Value::Bool(false);
+}
+
+Value GetBytesLoaded(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesLoaded"); }
+Value GetBytesTotal(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesTotal"); }
+Value Nothing(Vm&, Object*, Args) { return {}; }
+
+// ---- LoadVars ------------------------------------------------------------------
+
+// Names in for-in order (newest first, own before inherited).
+std::vector<std::string> EnumerableNames(Vm& vm, Object* obj) {
+  std::vector<std::string> names;
+  int guard = 0;
+  for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+    std::vector<std::string> own;
+    o->OwnKeys(vm, own);
+    for (auto it = own.rbegin(); it != own.rend(); ++it) {
+      if (std::none_of(names.begin(), names.end(),
+                       [&](const std::string& e) { return vm.NamesEqual(e, *it); }))
+        names.push_back(*it);
+    }
+  }
+  return names;
+}
+
+Value LoadVarsToString(Vm& vm, Object* self, Args) {
+  if (!self) return Value::Str("");
+  std::string out;
+  // Names and values go through the global escape, which a movie may replace.
+  const Value escape = vm.Get(vm.global, "escape");
+  const auto encode = [&](const Value& v) {
+    if (!escape.IsObject() || !escape.object->IsFunction()) return UrlEscape(vm.ToString(v));
+    const Value arg[1] = {v};
+    return vm.ToString(vm.Call(escape, Value::Obj(vm.global), arg));
+  };
+  for (const std::string& name : EnumerableNames(vm, self)) {
+    const Value v = vm.Get(self, name);
+    if (vm.throwing || vm.Aborted()) return {};
+    const std::string key = encode(Value::Str(name));
+    const std::string text = encode(v);
+    if (vm.throwing || vm.Aborted()) return {};
+    if (!out.empty()) out += '&';
+    out += key + "=" + text;
+    if (out.size() > vm.limits.maxElements) break;
+  }
+  if (!vm.Charge(out.size())) return {};
+  return Value::Str(std::move(out));
+}
+
+Value Decode(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return Value::Bool(false);
+  const std::string text = vm.ToString(args[0]);
+  for (auto& [name, value] : DecodeUrlVars(text)) {
+    if (!vm.Charge(name.size() + value.size())) break;
+    vm.Set(self, name, Value::Str(std::move(value)));
+  }
+  return {};
+}
+
+// The default onData: decode what came, then report success or failure.
+Value LoadVarsOnData(Vm& vm, Object* self, Args args) {
+  if (!self) return {};
+  const Value src = Arg(args, 0);
+  const bool ok = !src.IsUndefined();
+  if (ok) {
+    const Value arg[1] = {src};
+    vm.CallMethod(self, "decode", arg);
+    self->Define(vm, "loaded", Value::Bool(true), kDontEnum);
+  }
+  const Value arg[1] = {Value::Bool(ok)};
+  vm.CallMethod(self, "onLoad", arg);
+  return {};
+}
+
+void InstallLoadVars(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(Nothing, proto);
+  const std::pair<const char*, NativeFn> methods[] = {{"toString", LoadVarsToString},
+                                                      {"decode", Decode},
+                                                      {"onData", LoadVarsOnData},
+                                                      {"onLoad", Nothing}};
+  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+  InstallLoadMethods(vm, proto);
+  proto->Define(vm, "contentType", Value::Str("application/x-www-form-urlencoded"), kDontEnum);
+  vm.global->Define(vm, "LoadVars", Value::Obj(ctor), kDontEnum);
+}
+
+// ---- MovieClipLoader -----------------------------------------------------------
+
+// Its own listener list for now (a shared broadcaster may replace it).
+ArrayObject* Listeners(Vm& vm, Object* self) {
+  const Value v = vm.Get(self, "_listeners");
+  return v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr;
+}
+
+Value LoaderCtor(Vm& vm, Object* self, Args) {
+  if (!self) return {};
+  ArrayObject* list = vm.NewArray({Value::Obj(self)});
+  self->Define(vm, "_listeners", Value::Obj(list), kDontEnum);
+  return {};
+}
+
+constexpr std::size_t kMaxListeners = 4096;
+
+Value AddListener(Vm& vm, Object* self, Args args) {
+  ArrayObject* list = self ? Listeners(vm, self) : nullptr;
+  if (!list || args.empty() || !args[0].IsObject()) return Value::Bool(false);
+  std::erase_if(list->elements, [&](const Value& v) { return v.object == args[0].object; });
+  if (list->elements.size() >= kMaxListeners) return Value::Bool(false);
+  list->elements.push_back(args[0]);
+  return Value::Bool(true);
+}
+
+Value RemoveListener(Vm& vm, Object* self, Args args) {
+  ArrayObject* list = self ? Listeners(vm, self) : nullptr;
+  if (!list || args.empty()) return Value::Bool(false);
+  const std::size_t before = list->elements.size();
+  std::erase_if(list->elements, [&](const Value& v) {
+    return args[0].IsObject() ? v.object == args[0].object : false;
+  });
+  return Value::Bool(list->elements.size() != before);
+}
+
+Value BroadcastMessage(Vm& vm, Object* self, Args args) {
+  ArrayObject* list = self ? Listeners(vm, self) : nullptr;
+  if (!list || args.empty()) return {};
+  const std::string event = vm.ToString(args[0]);
+  const std::vector<Value> listeners = list->elements;  // a handler may change the list
+  for (const Value& l : listeners) {
+    if (l.IsObject()) vm.CallMethod(l.object, event, args.subspan(1));
+  }
+  return {};
+}
+
+ClipObject* ClipTarget(Vm& vm, const Value& target) {
+  if (target.IsObject() && target.object->IsClip()) return static_cast<ClipObject*>(target.object);
+  if (target.type == Type::Number) {
+    return ClampToInt(target.number) == 0 ? vm.RootClip() : nullptr;
+  }
+  if (target.type != Type::String) return nullptr;
+  return ResolveTarget(vm, vm.currentTarget ? vm.currentTarget : vm.RootClip(), target.string);
+}
+
+Value LoadClip(Vm& vm, Object* self, Args args) {
+  if (!self || args.size() < 2) return Value::Bool(false);
+  const std::string url = vm.ToString(args[0]);
+  ClipObject* clip = ClipTarget(vm, args[1]);
+  if (!clip) return Value::Bool(false);
+  QueueLoad(vm, kLoadClip, Value::Obj(clip), url, Value::Obj(self));
+  return Value::Bool(true);
+}
+
+Value UnloadClip(Vm& vm, Object*, Args args) {
+  ClipObject* clip = ClipTarget(vm, Arg(args, 0));
+  if (!clip) return Value::Bool(false);
+  QueueLoad(vm, kLoadMovie, Value::Obj(clip), "");
+  return Value::Bool(true);
+}
+
+Value GetProgress(Vm& vm, Object*, Args args) {
+  Object* out = vm.NewObject();
+  if (ClipTarget(vm, Arg(args, 0))) {
+    out->Define(vm, "bytesLoaded", Value::Num(0));
+    out->Define(vm, "bytesTotal", Value::Num(0));
+  }
+  return Value::Obj(out);
+}
+
+void InstallMovieClipLoader(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(LoaderCtor, proto);
+  const std::pair<const char*, NativeFn> methods[] = {{"loadClip", LoadClip},
+                                                      {"unloadClip", UnloadClip},
+                                                      {"getProgress", GetProgress},
+                                                      {"addListener", AddListener},
+                                                      {"removeListener", RemoveListener},
+                                                      {"broadcastMessage", BroadcastMessage}};
+  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+  vm.global->Define(vm, "MovieClipLoader", Value::Obj(ctor), kDontEnum);
+}
+
+// ---- Offline network classes -----------------------------------------------------
+
+Value RefuseConnect(Vm& vm, Object*, Args args) {
+  Refuse(vm, "connecting to \"" + vm.ToString(Arg(args, 0)) + "\"");
+  return Value::Bool(false);
+}
+
+// XMLSocket's default onData: the text as an XML document, to onXML.
+Value SocketOnData(Vm& vm, Object* self, Args args) {
+  const Value xml = vm.Get(vm.global, "XML");
+  if (!self || !xml.IsObject()) return {};
+  const Value src[1] = {Arg(args, 0)};
+  const Value doc[1] = {vm.Construct(xml.object, src)};
+  vm.CallMethod(self, "onXML", doc);
+  return {};
+}
+
+// LocalConnection talks to other movies on the machine: none are reachable,
+// but names are claimed and checked as the player does within one movie.
+bool ValidName(Vm& vm, const Value& v) {
+  if (v.type != Type::String || v.string.empty()) return false;
+  (void)vm;
+  return v.string.find(':') == std::string::npos;
+}
+
+Value LcConnect(Vm& vm, Object* self, Args args) {
+  if (!self || !ValidName(vm, Arg(args, 0))) return Value::Bool(false);
+  if (!vm.Get(self, "_connectedName").IsUndefined()) return Value::Bool(false);
+  Value names = vm.Get(vm.global, "_localConnections");
+  if (!names.IsObject()) {
+    names = Value::Obj(vm.NewObject());
+    vm.global->Define(vm, "_localConnections", names, kDontEnum);
+  }
+  const std::string key = "lc:" + args[0].string;
+  if (vm.Get(names.object, key).IsObject() || names.object->PropertyCount() >= 1024)
+    return Value::Bool(false);
+  names.object->Define(vm, key, Value::Obj(self), kDontEnum);
+  self->Define(vm, "_connectedName", Value::Str(key), kDontEnum);
+  return Value::Bool(true);
+}
+
+Value LcClose(Vm& vm, Object* self, Args) {
+  if (!self) return {};
+  const Value key = vm.Get(self, "_connectedName");
+  const Value names = vm.Get(vm.global, "_localConnections");
+  if (key.type == Type::String && names.IsObject()) names.object->DeleteOwn(vm, key.string);
+  self->DeleteOwn(vm, "_connectedName");
+  return {};
+}
+
+Value LcSend(Vm& vm, Object*, Args args) {
+  if (args.size() < 2 || !ValidName(vm, args[0])) return Value::Bool(false);
+  if (args[1].type != Type::String || args[1].string.empty()) return Value::Bool(false);
+  for (const char* reserved :
+       {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain", "onStatus"}) {
+    std::string lower = args[1].string;  // reserved in any case
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string want = reserved;
+    for (char& c : want) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == want) return Value::Bool(false);
+  }
+  return Value::Bool(true);
+}
+
+Value LcDomain(Vm&, Object*, Args) { return Value::Str("localhost"); }
+
+Object* InstallClass(Vm& vm, const char* name,
+                     std::initializer_list<std::pair<const char*, NativeFn>> methods) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(Nothing, proto);
+  for (const auto& [m, fn] : methods) vm.Method(proto, m, fn);
+  vm.global->Define(vm, name, Value::Obj(ctor), kDontEnum);
+  return proto;
+}
+
+// SharedObject.getLocal: one object per name for the movie's run, never written.
+Value GetLocal(Vm& vm, Object* self, Args args) {
+  if (!self) return Value::Null();
+  const std::string name = vm.ToString(Arg(args, 0));
+  if (name.empty() || name.size() > 256) return Value::Null();
+  Value store = vm.Get(self, "_stores");
+  if (!store.IsObject()) {
+    store = Value::Obj(vm.NewObject());
+    self->Define(vm, "_stores", store, kDontEnum);
+  }
+  const std::string key = "so:" + name;
+  Value found = vm.Get(store.object, key);
+  if (found.IsObject()) return found;
+  if (store.object->PropertyCount() >= 1024) return Value::Null();
+  Object* so = vm.NewObject();
+  const Value proto = vm.Get(self, "prototype");
+  if (proto.IsObject()) so->proto = proto.object;
+  so->Define(vm, "data", Value::Obj(vm.NewObject()), kDontDelete);
+  store.object->Define(vm, key, Value::Obj(so), kDontEnum);
+  return Value::Obj(so);
+}
+
+Value GetSize(Vm&, Object*, Args) { return Value::Num(0); }
+
+void InstallSharedObject(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(Nothing, proto);
+  vm.Method(ctor, "getLocal", GetLocal);
+  vm.Method(proto, "flush", Nothing);
+  vm.Method(proto, "clear", Nothing);
+  vm.Method(proto, "close", Nothing);
+  vm.Method(proto, "getSize", GetSize);
+  vm.global->Define(vm, "SharedObject", Value::Obj(ctor), kDontEnum);
+}
+
+}  // namespace
+
+void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra) {
+  if (vm.loads.size() >= kMaxPendingLoads) {
+    Refuse(vm, "too many loads at once: \"" + url + "\"");
+    kind = kind == kLoadData ? kLoadFailed : kind;
+    if (kind != kLoadFailed) return;
+    url.clear();
+  }
+  vm.loads.push_back(Vm::PendingLoad{kind, target, extra, std::move(url)});
+}
+
+void InstallLoadMethods(Vm& vm, Object* proto) {
+  const std::pair<const char*, NativeFn> methods[] = {{"load", Load},
+                                                      {"send", Send},
+                                                      {"sendAndLoad", SendAndLoad},
+                                                      {"getBytesLoaded", GetBytesLoaded},
+                                                      {"getBytesTotal", GetBytesTotal},
+                                                      {"addRequestHeader", Nothing}};
+  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
+}
+
+void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args) {
+  // Through the loader's broadcastMessage, which a movie may replace.
+  std::vector<Value> all{Value::Str(event)};
+  all.insert(all.end(), args.begin(), args.end());
+  vm.CallMethod(loader, "broadcastMessage", all);
+}
+
+void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string& target,
+            uint8_t flags) {
+  const bool loadVariables = flags & 0x80;
+  const bool targetIsClip = flags & 0x40;
+  if (targetIsClip) {
+    ClipObject* clip = ResolveTarget(vm, base ? base : vm.RootClip(), target);
+    if (clip) QueueLoad(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), url);
+    return;
+  }
+  // "_levelN" names a level: loadMovieNum, unloadMovieNum and loadVariablesNum.
+  int level = -1;
+  if (target.size() > 6 && target.size() <= 10 && target.compare(0, 6, "_level") == 0) {
+    level = 0;
+    for (char c : target.substr(6))
+      level = c >= '0' && c <= '9' ? level * 10 + (c - '0') : -1 << 20;
+  }
+  if (level < 0 || level > kMaxLevel) {
+    Refuse(vm, "getURL(\"" + url + "\", \"" + target + "\")");
+    return;
+  }
+  if (loadVariables) {
+    if (ClipObject* clip = vm.LevelClip(target))
+      QueueLoad(vm, kLoadVariables, Value::Obj(clip), url);
+    return;
+  }
+  QueueLoad(vm, kLoadLevel, Value::Obj(vm.RootClip()), url, Value::Num(level));
+}
+
+// MovieClip.loadMovie(url[, method]), unloadMovie(), loadVariables(url[, method]).
+Value ClipLoadMovie(Vm& vm, Object* self, Args args) {
+  if (!self || !self->IsClip() || args.empty()) return {};
+  QueueLoad(vm, kLoadMovie, Value::Obj(self), vm.ToString(args[0]));
+  return {};
+}
+Value ClipUnloadMovie(Vm& vm, Object* self, Args) {
+  if (self && self->IsClip()) QueueLoad(vm, kLoadMovie, Value::Obj(self), "");
+  return {};
+}
+Value ClipLoadVariables(Vm& vm, Object* self, Args args) {
+  if (!self || !self->IsClip() || args.empty()) return {};
+  QueueLoad(vm, kLoadVariables, Value::Obj(self), vm.ToString(args[0]));
+  return {};
+}
+
+void InstallLoaderBuiltins(Vm& vm) {
+  if (vm.clipProto) {
+    vm.Method(vm.clipProto, "loadMovie", ClipLoadMovie);
+    vm.Method(vm.clipProto, "unloadMovie", ClipUnloadMovie);
+    vm.Method(vm.clipProto, "loadVariables", ClipLoadVariables);
+  }
+  InstallLoadVars(vm);
+  InstallMovieClipLoader(vm);
+  InstallClass(vm, "XMLSocket",
+               {{"connect", RefuseConnect},
+                {"send", Nothing},
+                {"close", Nothing},
+                {"onData", SocketOnData}});
+  InstallSharedObject(vm);
+  if (vm.version < 6) return;  // the connection classes came with version 6
+  InstallClass(
+      vm, "NetConnection",
+      {{"connect", RefuseConnect}, {"call", Nothing}, {"close", Nothing}, {"addHeader", Nothing}});
+  InstallClass(
+      vm, "LocalConnection",
+      {{"connect", LcConnect}, {"send", LcSend}, {"close", LcClose}, {"domain", LcDomain}});
+}
+
+}  // namespace orrivel::swf::avm1

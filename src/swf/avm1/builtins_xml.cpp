@@ -1,0 +1,488 @@
+// XMLNode and XML: a tree of nodes with the DOM-like methods of the player,
+// parsing (XML.parseXML), printing (toString) and loading (XML.load, in
+// builtins_loader.cpp). Walks over the tree keep their own stacks, so a deep
+// tree built by script cannot exhaust the native stack.
+#include <algorithm>
+#include <optional>
+
+#include "swf/avm1/loader.h"
+#include "swf/avm1/vm.h"
+#include "swf/avm1/xml_parser.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+constexpr int kElement = 1;
+constexpr int kText = 3;
+
+class XmlNode : public Object {
+ public:
+  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
+  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    if (parent) out.push_back(parent);
+    for (XmlNode* c : children) out.push_back(c);
+    if (attributes) out.push_back(attributes);
+    if (childNodes) out.push_back(childNodes);
+  }
+
+  Object* Attributes(Vm& vm) {
+    if (!attributes) attributes = vm.NewObject();
+    return attributes;
+  }
+  // The childNodes array shows the children after each change.
+  void SyncChildNodes() {
+    if (!childNodes) return;
+    childNodes->elements.resize(children.size());
+    for (std::size_t i = 0; i < children.size(); ++i)
+      childNodes->elements[i] = Value::Obj(children[i]);
+  }
+  XmlNode* Sibling(int delta) const {
+    if (!parent) return nullptr;
+    const auto& list = parent->children;
+    const auto it = std::find(list.begin(), list.end(), this);
+    if (it == list.end()) return nullptr;
+    const auto index = (it - list.begin()) + delta;
+    if (index < 0 || index >= static_cast<std::ptrdiff_t>(list.size())) return nullptr;
+    return list[static_cast<std::size_t>(index)];
+  }
+  void Detach() {
+    if (!parent) return;
+    std::erase(parent->children, this);
+    parent->SyncChildNodes();
+    parent = nullptr;
+  }
+  bool IsSelfOrAncestorOf(const XmlNode* node) const {
+    for (int guard = 0; node && guard < 1 << 20; node = node->parent, ++guard) {
+      if (node == this) return true;
+    }
+    return false;
+  }
+  void Insert(XmlNode* child, std::size_t index) {
+    child->Detach();
+    child->parent = this;
+    index = std::min(index, children.size());
+    children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), child);
+    SyncChildNodes();
+  }
+
+  int type = kElement;
+  std::optional<std::string> name, value;
+  XmlNode* parent = nullptr;
+  std::vector<XmlNode*> children;
+  Object* attributes = nullptr;
+  ArrayObject* childNodes = nullptr;
+  bool document = false;  // made by new XML: prints its declarations
+};
+
+XmlNode* NodeOf(Object* o) { return dynamic_cast<XmlNode*>(o); }
+XmlNode* NodeOf(const Value& v) { return v.IsObject() ? NodeOf(v.object) : nullptr; }
+
+Value NodeValue(XmlNode* n) { return n ? Value::Obj(n) : Value::Null(); }
+Value OptionalString(const std::optional<std::string>& s) {
+  return s ? Value::Str(*s) : Value::Null();
+}
+
+std::string_view LocalPart(std::string_view name) {
+  const auto colon = name.find(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+std::string_view PrefixPart(std::string_view name) {
+  const auto colon = name.find(':');
+  return colon == std::string_view::npos ? std::string_view{} : name.substr(0, colon);
+}
+
+// The namespace bound to a prefix ("" for the default) at a node, looking up
+// through its ancestors' xmlns attributes.
+Value NamespaceFor(Vm& vm, XmlNode* node, std::string_view prefix) {
+  const std::string attr = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
+  for (int guard = 0; node && guard < 1 << 20; node = node->parent, ++guard) {
+    if (!node->attributes) continue;
+    if (Property* p = node->attributes->FindProperty(vm, attr))
+      return Value::Str(vm.ToString(p->value));
+  }
+  return Value::Null();
+}
+
+bool XmlNode::GetOwn(Vm& vm, std::string_view n, Value& out) {
+  const auto is = [&](const char* k) { return vm.NamesEqual(n, k); };
+  if (is("nodeType")) {
+    out = Value::Num(type);
+  } else if (is("nodeName")) {
+    out = OptionalString(name);
+  } else if (is("nodeValue")) {
+    out = OptionalString(value);
+  } else if (is("attributes")) {
+    out = Value::Obj(Attributes(vm));
+  } else if (is("childNodes")) {
+    if (!childNodes) {
+      childNodes = vm.NewArray();
+      SyncChildNodes();
+    }
+    out = Value::Obj(childNodes);
+  } else if (is("firstChild")) {
+    out = NodeValue(children.empty() ? nullptr : children.front());
+  } else if (is("lastChild")) {
+    out = NodeValue(children.empty() ? nullptr : children.back());
+  } else if (is("nextSibling")) {
+    out = NodeValue(Sibling(1));
+  } else if (is("previousSibling")) {
+    out = NodeValue(Sibling(-1));
+  } else if (is("parentNode")) {
+    out = NodeValue(parent);
+  } else if (vm.version >= 8 && is("localName")) {
+    out = name ? Value::Str(std::string(LocalPart(*name))) : Value::Null();
+  } else if (vm.version >= 8 && is("prefix")) {
+    out = name ? Value::Str(std::string(PrefixPart(*name))) : Value::Null();
+  } else if (vm.version >= 8 && is("namespaceURI")) {
+    out = name ? NamespaceFor(vm, this, PrefixPart(*name)) : Value::Null();
+  } else {
+    return Object::GetOwn(vm, n, out);
+  }
+  return true;
+}
+
+bool XmlNode::SetOwn(Vm& vm, std::string_view n, const Value& v) {
+  const auto is = [&](const char* k) { return vm.NamesEqual(n, k); };
+  if (is("nodeName") || is("nodeValue")) {
+    if (v.IsUndefined()) return true;
+    std::optional<std::string> s;
+    if (!v.IsNullish()) s = vm.ToString(v);
+    (is("nodeName") ? name : value) = std::move(s);
+    return true;
+  }
+  if (is("attributes")) {
+    if (v.IsObject()) attributes = v.object;
+    return true;
+  }
+  for (const char* k : {"nodeType", "childNodes", "firstChild", "lastChild", "nextSibling",
+                        "previousSibling", "parentNode"}) {
+    if (is(k)) return false;
+  }
+  return Object::SetOwn(vm, n, v);
+}
+
+Object* NodeProto(Vm& vm) {
+  const Value ctor = vm.Get(vm.global, "XMLNode");
+  const Value proto = ctor.IsObject() ? vm.Get(ctor.object, "prototype") : Value{};
+  return proto.object;
+}
+
+XmlNode* NewNode(Vm& vm, int type, std::optional<std::string> text) {
+  XmlNode* n = vm.New<XmlNode>();
+  if (Object* proto = NodeProto(vm)) n->proto = proto;
+  n->type = type;
+  if (type == kElement) {
+    n->name = std::move(text);
+  } else {
+    n->value = std::move(text);
+  }
+  return n;
+}
+
+Object* MakeNode(Vm& vm) { return vm.New<XmlNode>(); }
+Object* MakeDocument(Vm& vm) {
+  XmlNode* n = vm.New<XmlNode>();
+  n->document = true;
+  return n;
+}
+
+// ---- Printing ----------------------------------------------------------------
+
+void AppendOpenTag(Vm& vm, XmlNode* n, std::string& out) {
+  out += '<';
+  out += *n->name;
+  if (n->attributes) {
+    // In for-in order, newest first (the parser adds them last to first).
+    const std::vector<Property>& props = n->attributes->Properties();
+    for (auto it = props.rbegin(); it != props.rend(); ++it) {
+      const Property& p = *it;
+      if (p.flags & kDontEnum) continue;
+      out += ' ';
+      out += p.name;
+      out += "=\"";
+      out += XmlEscape(vm.ToString(p.value));
+      out += '"';
+    }
+  }
+  out += n->children.empty() ? " />" : ">";
+}
+
+std::string NodeToString(Vm& vm, XmlNode* root) {
+  std::string out;
+  if (root->document) {
+    const Value decl = vm.Get(root, "xmlDecl");
+    if (!decl.IsNullish()) out += vm.ToString(decl);
+    const Value doctype = vm.Get(root, "docTypeDecl");
+    if (!doctype.IsNullish()) out += vm.ToString(doctype);
+  }
+  // (node, next child to print); an element's tag opens on its first visit.
+  std::vector<std::pair<XmlNode*, std::size_t>> stack{{root, 0}};
+  const std::size_t cap = vm.limits.bytesPerFrame;
+  while (!stack.empty() && out.size() <= cap) {
+    auto& [n, next] = stack.back();
+    if (n->type != kElement) {
+      if (n->value) out += XmlEscape(*n->value);
+      stack.pop_back();
+      continue;
+    }
+    const bool named = n->name.has_value();
+    if (next == 0 && named) AppendOpenTag(vm, n, out);
+    if (next < n->children.size()) {
+      XmlNode* child = n->children[next++];
+      stack.emplace_back(child, 0);  // `n` and `next` are not used after this
+      continue;
+    }
+    if (named && !n->children.empty()) out += "</" + *n->name + ">";
+    stack.pop_back();
+  }
+  if (!vm.Charge(out.size())) return {};
+  return out;
+}
+
+// ---- Parsing -------------------------------------------------------------------
+
+class TreeBuilder : public XmlSink {
+ public:
+  TreeBuilder(Vm& vm, XmlNode* doc, Object* idMap) : vm_(vm), idMap_(idMap), open_{doc} {}
+
+  void OpenElement(std::string name, XmlAttributes attributes) override {
+    vm_.Charge(name.size());
+    XmlNode* n = NewNode(vm_, kElement, std::move(name));
+    for (auto it = attributes.rbegin(); it != attributes.rend(); ++it) {
+      auto& [k, v] = *it;
+      vm_.Charge(k.size() + v.size());
+      if (idMap_ && k == "id") idMap_->SetOwn(vm_, v, Value::Obj(n));
+      n->Attributes(vm_)->SetOwn(vm_, k, Value::Str(std::move(v)));
+    }
+    Add(n);
+    open_.push_back(n);
+  }
+  void CloseElement() override {
+    if (open_.size() > 1) open_.pop_back();
+  }
+  void Text(std::string text) override {
+    vm_.Charge(text.size());
+    Add(NewNode(vm_, kText, std::move(text)));
+  }
+  void XmlDecl(std::string text) override { xmlDecl += text; }
+  void DocType(std::string text) override { docType = std::move(text); }
+
+  std::string xmlDecl;
+  std::optional<std::string> docType;
+
+ private:
+  void Add(XmlNode* n) {
+    XmlNode* parent = open_.back();
+    n->parent = parent;
+    parent->children.push_back(n);
+  }
+  Vm& vm_;
+  Object* idMap_;
+  std::vector<XmlNode*> open_;
+};
+
+void ClearChildren(XmlNode* n) {
+  for (XmlNode* c : n->children) c->parent = nullptr;
+  n->children.clear();
+}
+
+void Parse(Vm& vm, XmlNode* doc, const std::string& text) {
+  ClearChildren(doc);
+  const Value idMap = vm.version >= 8 ? vm.Get(doc, "idMap") : Value{};
+  TreeBuilder builder(vm, doc, idMap.IsObject() ? idMap.object : nullptr);
+  XmlParseLimits limits;
+  limits.maxNodes = std::min(limits.maxNodes, vm.limits.maxObjects / 4);
+  const int status = ParseXml(text, vm.ToBoolean(vm.Get(doc, "ignoreWhite")), builder, limits);
+  doc->SyncChildNodes();
+  // Every parsed element's childNodes is made on demand, so only the root's
+  // array needs refreshing.
+  vm.Set(doc, "status", Value::Num(status));
+  if (!builder.xmlDecl.empty()) vm.Set(doc, "xmlDecl", Value::Str(builder.xmlDecl));
+  if (builder.docType) vm.Set(doc, "docTypeDecl", Value::Str(*builder.docType));
+}
+
+// ---- Methods ---------------------------------------------------------------------
+
+Value NodeCtor(Vm& vm, Object* self, Args args) {
+  XmlNode* n = NodeOf(self);
+  if (!n) return {};
+  n->type = ClampToInt(vm.ToNumber(Arg(args, 0)));
+  const Value text = Arg(args, 1);
+  std::optional<std::string> s;
+  if (!text.IsNullish()) s = vm.ToString(text);
+  if (n->type == kElement) {
+    n->name = std::move(s);
+  } else {
+    n->value = std::move(s);
+  }
+  return {};
+}
+
+Value XmlCtor(Vm& vm, Object* self, Args args) {
+  XmlNode* n = NodeOf(self);
+  if (!n) return {};
+  n->document = true;
+  n->type = kElement;
+  if (vm.version >= 8) n->Define(vm, "idMap", Value::Obj(vm.NewObject()), kDontEnum);
+  if (!args.empty() && !args[0].IsNullish()) Parse(vm, n, vm.ToString(args[0]));
+  return {};
+}
+
+Value AppendChild(Vm&, Object* self, Args args) {
+  XmlNode* n = NodeOf(self);
+  XmlNode* child = NodeOf(Arg(args, 0));
+  // A node already among the children stays where it is.
+  if (!n || !child || child->parent == n || child->IsSelfOrAncestorOf(n)) return {};
+  n->Insert(child, n->children.size());
+  return {};
+}
+
+Value InsertBefore(Vm&, Object* self, Args args) {
+  XmlNode* n = NodeOf(self);
+  XmlNode* child = NodeOf(Arg(args, 0));
+  XmlNode* before = NodeOf(Arg(args, 1));
+  if (!n || !child || !before || child == before || child->IsSelfOrAncestorOf(n)) return {};
+  if (before->parent != n || child->parent == n) return {};
+  child->Detach();
+  const auto it = std::find(n->children.begin(), n->children.end(), before);
+  n->Insert(child, static_cast<std::size_t>(it - n->children.begin()));
+  return {};
+}
+
+Value RemoveNode(Vm&, Object* self, Args) {
+  if (XmlNode* n = NodeOf(self)) n->Detach();
+  return {};
+}
+
+Value HasChildNodes(Vm&, Object* self, Args) {
+  XmlNode* n = NodeOf(self);
+  return Value::Bool(n && !n->children.empty());
+}
+
+XmlNode* CopyNode(Vm& vm, XmlNode* src) {
+  XmlNode* copy = vm.New<XmlNode>();
+  copy->proto = src->proto;
+  copy->type = src->type;
+  copy->name = src->name;
+  copy->value = src->value;
+  copy->document = src->document;
+  if (src->attributes) {
+    for (const Property& p : src->attributes->Properties())
+      copy->Attributes(vm)->Define(vm, p.name, p.value, p.flags);
+  }
+  return copy;
+}
+
+Value CloneNode(Vm& vm, Object* self, Args args) {
+  XmlNode* n = NodeOf(self);
+  if (!n) return {};
+  XmlNode* root = CopyNode(vm, n);
+  if (!vm.ToBoolean(Arg(args, 0))) return Value::Obj(root);
+  std::vector<std::pair<XmlNode*, XmlNode*>> work{{n, root}};  // (source, copy)
+  while (!work.empty() && !vm.Aborted()) {
+    auto [src, dst] = work.back();
+    work.pop_back();
+    for (XmlNode* c : src->children) {
+      XmlNode* copy = CopyNode(vm, c);
+      copy->parent = dst;
+      dst->children.push_back(copy);
+      work.emplace_back(c, copy);
+    }
+  }
+  return Value::Obj(root);
+}
+
+Value NodeToStringFn(Vm& vm, Object* self, Args) {
+  XmlNode* n = NodeOf(self);
+  if (!n) return Value::Str("");
+  return Value::Str(NodeToString(vm, n));
+}
+
+Value GetNamespaceForPrefix(Vm& vm, Object* self, Args args) {
+  XmlNode* n = NodeOf(self);
+  if (!n) return Value::Null();
+  return NamespaceFor(vm, n, vm.ToString(Arg(args, 0)));
+}
+
+Value GetPrefixForNamespace(Vm& vm, Object* self, Args args) {
+  const std::string uri = vm.ToString(Arg(args, 0));
+  for (XmlNode* n = NodeOf(self); n; n = n->parent) {
+    if (!n->attributes) continue;
+    for (const Property& p : n->attributes->Properties()) {
+      if (vm.ToString(p.value) != uri) continue;
+      if (p.name == "xmlns") return Value::Str("");
+      if (p.name.rfind("xmlns:", 0) == 0) return Value::Str(p.name.substr(6));
+    }
+  }
+  return Value::Null();
+}
+
+Value CreateElement(Vm& vm, Object*, Args args) {
+  return Value::Obj(NewNode(vm, kElement, vm.ToString(Arg(args, 0))));
+}
+
+Value CreateTextNode(Vm& vm, Object*, Args args) {
+  return Value::Obj(NewNode(vm, kText, vm.ToString(Arg(args, 0))));
+}
+
+Value ParseXmlFn(Vm& vm, Object* self, Args args) {
+  if (XmlNode* n = NodeOf(self)) Parse(vm, n, vm.ToString(Arg(args, 0)));
+  return {};
+}
+
+// The default onData: parse what came, then report success or failure.
+Value XmlOnData(Vm& vm, Object* self, Args args) {
+  if (!self) return {};
+  const Value src = Arg(args, 0);
+  if (src.IsUndefined()) {
+    const Value arg[1] = {Value::Bool(false)};
+    vm.CallMethod(self, "onLoad", arg);
+    return {};
+  }
+  if (XmlNode* n = NodeOf(self)) Parse(vm, n, vm.ToString(src));
+  vm.Set(self, "loaded", Value::Bool(true));
+  const Value arg[1] = {Value::Bool(true)};
+  vm.CallMethod(self, "onLoad", arg);
+  return {};
+}
+
+Value Nothing(Vm&, Object*, Args) { return {}; }
+
+}  // namespace
+
+void InstallXmlBuiltins(Vm& vm) {
+  Object* nodeProto = vm.NewObject();
+  FunctionObject* node = vm.NewNative(NodeCtor, nodeProto);
+  node->construct = MakeNode;
+  const std::pair<const char*, NativeFn> nodeMethods[] = {
+      {"appendChild", AppendChild},
+      {"insertBefore", InsertBefore},
+      {"removeNode", RemoveNode},
+      {"hasChildNodes", HasChildNodes},
+      {"cloneNode", CloneNode},
+      {"toString", NodeToStringFn},
+      {"getNamespaceForPrefix", GetNamespaceForPrefix},
+      {"getPrefixForNamespace", GetPrefixForNamespace}};
+  for (const auto& [name, fn] : nodeMethods) vm.Method(nodeProto, name, fn);
+  vm.global->Define(vm, "XMLNode", Value::Obj(node), kDontEnum);
+
+  Object* xmlProto = vm.NewObject();
+  xmlProto->proto = nodeProto;
+  FunctionObject* xml = vm.NewNative(XmlCtor, xmlProto);
+  xml->construct = MakeDocument;
+  const std::pair<const char*, NativeFn> xmlMethods[] = {{"createElement", CreateElement},
+                                                         {"createTextNode", CreateTextNode},
+                                                         {"parseXML", ParseXmlFn},
+                                                         {"onData", XmlOnData},
+                                                         {"onLoad", Nothing}};
+  for (const auto& [name, fn] : xmlMethods) vm.Method(xmlProto, name, fn);
+  InstallLoadMethods(vm, xmlProto);
+  xmlProto->Define(vm, "contentType", Value::Str("application/x-www-form-urlencoded"), kDontEnum);
+  xmlProto->Define(vm, "ignoreWhite", Value::Bool(false), kDontEnum);
+  vm.global->Define(vm, "XML", Value::Obj(xml), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,41 @@
+// What scripts use to load files: the request kinds the movie's loader
+// answers (movie_loader.h) and the methods XML and LoadVars share.
+#pragma once
+
+#include <string>
+
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+enum LoadKind : int {
+  kLoadData = 1,       // XML / LoadVars: onData(text) on the target
+  kLoadVariables = 2,  // loadVariables: the target clip's variables, then its data event
+  kLoadMovie = 3,      // loadMovie into the target clip
+  kLoadClip = 4,       // MovieClipLoader.loadClip: the loader's listeners hear of it
+  kLoadFailed = 5,     // a refused request: onData() with nothing on the target
+  kLoadLevel = 6,      // loadMovieNum: `extra` is the level number
+};
+
+// Most levels a movie may load into.
+inline constexpr int kMaxLevel = 1000;
+
+// Largest file a movie may load.
+inline constexpr std::size_t kMaxLoadBytes = 8u << 20;
+// Requests waiting at once; more are answered as failures.
+inline constexpr std::size_t kMaxPendingLoads = 256;
+
+void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra = {});
+
+// load, send, sendAndLoad, getBytesLoaded, getBytesTotal, addRequestHeader.
+void InstallLoadMethods(Vm& vm, Object* proto);
+
+// The MovieClipLoader's listeners hear `event` with these arguments.
+void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args);
+
+// GetURL2 and GetURL: loads variables or movies from files beside the movie
+// and refuses the rest (web pages, scripts, other programs).
+void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string& target,
+            uint8_t flags);
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,139 @@
+#include "swf/avm1/url_vars.h"
+
+#include <cstdint>
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string Unescape(std::string_view text, bool plusIsSpace) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+        HexDigit(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+      i += 2;
+    } else if (c == '+' && plusIsSpace) {
+      out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Windows-1252 bytes 0x80 to 0x9F; the rest match Latin-1.
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+
+std::string FromCp1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (unsigned char b : bytes) {
+    AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
+  }
+  return out;
+}
+
+std::string FromUtf16(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  const auto unit = [&](std::size_t i) -> uint32_t {
+    const auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+    const auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+    return static_cast<uint32_t>(hi << 8 | lo);
+  };
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t cp = unit(i);
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size()) {
+      const uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    AppendUtf8(out, cp >= 0xD800 && cp < 0xE000 ? 0xFFFD : cp);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string UrlEscape(std::string_view text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string UrlUnescape(std::string_view text) { return Unescape(text, false); }
+
+std::vector<std::pair<std::string, std::string>> DecodeUrlVars(std::string_view text,
+                                                               std::size_t maxPairs) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::size_t start = 0;
+  while (start <= text.size() && out.size() < maxPairs) {
+    std::size_t end = text.find('&', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view pair = text.substr(start, end - start);
+    if (!pair.empty()) {
+      const std::size_t eq = pair.find('=');
+      const std::string_view name = pair.substr(0, eq);
+      const std::string_view value =
+          eq == std::string_view::npos ? std::string_view{} : pair.substr(eq + 1);
+      out.emplace_back(Unescape(name, true), Unescape(value, true));
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string DecodeLoadedText(std::string_view bytes, bool codepage) {
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+    return std::string(bytes.substr(3));
+  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE")
+    return FromUtf16(bytes.substr(2), false);
+  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF")
+    return FromUtf16(bytes.substr(2), true);
+  if (codepage) return FromCp1252(bytes);
+  return std::string(bytes);
+}
+
+}  // namespace orrivel::swf::avm1

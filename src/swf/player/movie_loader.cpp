@@ -1,0 +1,247 @@
+#include "swf/player/movie_loader.h"
+
+#include <fstream>
+#include <span>
+#include <vector>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/loader.h"
+#include "swf/avm1/url_vars.h"
+#include "swf/avm1/vm.h"
+#include "swf/format/reader.h"
+#include "swf/player/actions.h"
+#include "swf/player/asset_import.h"
+
+namespace orrivel::swf {
+
+namespace {
+
+using avm1::Value;
+
+bool CodepageText(avm1::Vm& vm) {
+  if (vm.version < 6) return true;
+  const Value system = vm.Get(vm.global, "System");
+  return system.IsObject() && vm.ToBoolean(vm.Get(system.object, "useCodepage"));
+}
+
+// The file's text, and its size in bytes as loaded.
+bool Read(avm1::Vm& vm, const std::string& url, std::string& text, std::size_t* size = nullptr) {
+  std::string bytes;
+  // An empty file reads as a failed load, as in the player.
+  if (url.empty() || !vm.readFile || !vm.readFile(url, bytes) || bytes.empty()) return false;
+  if (size) *size = bytes.size();
+  text = avm1::DecodeLoadedText(bytes, CodepageText(vm));
+  return vm.Charge(text.size());
+}
+
+void AnswerData(avm1::Vm& vm, avm1::Object* target, const std::string& url, bool refused) {
+  std::string text;
+  std::size_t bytes = 0;
+  if (!refused && Read(vm, url, text, &bytes)) {
+    const double size = static_cast<double>(bytes);
+    constexpr uint8_t kFlags = avm1::kDontEnum | avm1::kDontDelete;
+    target->Define(vm, "_bytesLoaded", Value::Num(size), kFlags);
+    target->Define(vm, "_bytesTotal", Value::Num(size), kFlags);
+    const Value arg[1] = {Value::Str(std::move(text))};
+    vm.CallMethod(target, "onData", arg);
+  } else {
+    const Value arg[1] = {Value{}};
+    vm.CallMethod(target, "onData", arg);
+  }
+}
+
+void AnswerVariables(TimelineContext& ctx, avm1::ClipObject* clip, const std::string& url) {
+  avm1::Vm& vm = *ctx.vm;
+  std::string text;
+  auto instance = clip->Instance();
+  if (!instance || !Read(vm, url, text)) return;
+  for (auto& [name, value] : avm1::DecodeUrlVars(text)) vm.Set(clip, name, Value::Str(value));
+  DispatchClipEvent(ctx, instance, kClipEventData);
+}
+
+constexpr std::size_t kMaxLoadedMovies = 64;
+
+// A movie made for the newer script machine keeps its pictures but none of
+// its version-1 actions run.
+void DropActions(Movie& movie) {
+  const auto strip = [](Timeline& t) {
+    for (Frame& f : t.frames)
+      std::erase_if(f.tags,
+                    [](const ControlTag& tag) { return std::holds_alternative<DoAction>(tag); });
+  };
+  strip(movie.timeline);
+  for (auto& [id, c] : movie.characters) {
+    if (auto* sprite = std::get_if<SpriteDefinition>(&c)) strip(sprite->timeline);
+  }
+}
+
+// Parses a loaded SWF file and keeps it for the runner's life; null when the
+// file is missing, refused or not a movie.
+const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t& size) {
+  avm1::Vm& vm = *ctx.vm;
+  std::string bytes;
+  if (url.empty() || !vm.readFile || !vm.readFile(url, bytes) || bytes.empty()) return nullptr;
+  if (ctx.loadedMovies.size() >= kMaxLoadedMovies) {
+    if (vm.refusalSink) vm.refusalSink("loading \"" + url + "\" (too many movies loaded)");
+    return nullptr;
+  }
+  size = bytes.size();
+  LoadResult result = LoadMovie(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size));
+  if (!result.movie) return nullptr;
+  if (result.movie->fileAttributesAs3) DropActions(*result.movie);
+  ctx.loadedMovies.push_back(std::move(result.movie));
+  return ctx.loadedMovies.back().get();
+}
+
+// The clip shows `movie` (or nothing) and forgets its variables.
+void Replace(TimelineContext& ctx, avm1::ClipObject* clip, const Movie* movie) {
+  auto instance = clip->Instance();
+  if (!instance) return;
+  std::vector<std::string> names;
+  for (const avm1::Property& p : clip->Properties()) names.push_back(p.name);
+  for (const std::string& name : names) clip->DeleteOwn(*ctx.vm, name);
+  clip->proto = ctx.vm->clipProto;
+  instance->ReplaceContent(movie);
+}
+
+// "movie.swf?a=1&b=2": the file, and variables for the loaded movie's root.
+std::string SplitQuery(const std::string& url, std::string& query) {
+  const std::size_t q = url.find('?');
+  if (q == std::string::npos) return url;
+  query = url.substr(q + 1);
+  return url.substr(0, q);
+}
+
+void SetQueryVariables(avm1::Vm& vm, avm1::ClipObject* clip, const std::string& query) {
+  for (auto& [name, value] : avm1::DecodeUrlVars(query)) vm.Set(clip, name, Value::Str(value));
+}
+
+void AnswerMovie(TimelineContext& ctx, avm1::ClipObject* clip, const std::string& url) {
+  if (url.empty()) {
+    if (auto instance = clip->Instance()) DispatchClipEvent(ctx, instance, kClipEventUnload);
+    Replace(ctx, clip, nullptr);
+    return;
+  }
+  std::size_t size = 0;
+  std::string query;
+  if (const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size)) {
+    Replace(ctx, clip, movie);
+    SetQueryVariables(*ctx.vm, clip, query);
+  }
+}
+
+void AnswerLevel(TimelineContext& ctx, int level, const std::string& url) {
+  avm1::Vm& vm = *ctx.vm;
+  if (level == 0) {
+    AnswerMovie(ctx, vm.RootClip(), url);
+    return;
+  }
+  const auto it = ctx.levels.find(level);
+  if (url.empty()) {
+    if (it == ctx.levels.end()) return;
+    const auto gone = it->second;
+    DispatchClipEvent(ctx, gone, kClipEventUnload);
+    ctx.levels.erase(level);
+    return;
+  }
+  std::size_t size = 0;
+  std::string query;
+  const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
+  if (!movie) return;
+  if (it != ctx.levels.end()) {
+    Replace(ctx, vm.ClipFor(it->second), movie);
+  } else {
+    auto root = TimelineInstance::Create(ctx, nullptr, {}, 0, true);
+    ctx.levels[level] = root;
+    root->ReplaceContent(movie);
+  }
+  SetQueryVariables(vm, vm.ClipFor(ctx.levels[level]), query);
+}
+
+void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* clip,
+                const std::string& url) {
+  avm1::Vm& vm = *ctx.vm;
+  std::size_t size = 0;
+  std::string query;
+  const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
+  const Value target = Value::Obj(clip);
+  if (!movie) {
+    const Value args[2] = {target, Value::Str("URLNotFound")};
+    avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
+    return;
+  }
+  // The clip is the loaded movie's from onLoadStart on; its first frame runs
+  // after onLoadComplete, then onLoadInit follows.
+  Replace(ctx, clip, movie);
+  SetQueryVariables(vm, clip, query);
+  const Value start[1] = {target};
+  avm1::BroadcastToListeners(vm, loader, "onLoadStart", start);
+  const Value progress[3] = {target, Value::Num(static_cast<double>(size)),
+                             Value::Num(static_cast<double>(size))};
+  avm1::BroadcastToListeners(vm, loader, "onLoadProgress", progress);
+  const Value complete[2] = {target, Value::Num(0)};
+  avm1::BroadcastToListeners(vm, loader, "onLoadComplete", complete);
+  RunActionQueue(ctx);
+  avm1::BroadcastToListeners(vm, loader, "onLoadInit", start);
+}
+
+}  // namespace
+
+void RunPendingLoads(TimelineContext& ctx) {
+  if (!ctx.vm || ctx.vm->loads.empty()) return;
+  avm1::Vm& vm = *ctx.vm;
+  std::vector<avm1::Vm::PendingLoad> due;
+  due.swap(vm.loads);
+  for (const auto& load : due) {
+    if (vm.disabled) break;
+    avm1::Object* target = load.target.object;
+    if (!target) continue;
+    switch (load.kind) {
+      case avm1::kLoadData:
+      case avm1::kLoadFailed:
+        AnswerData(vm, target, load.url, load.kind == avm1::kLoadFailed);
+        break;
+      case avm1::kLoadVariables:
+        if (target->IsClip())
+          AnswerVariables(ctx, static_cast<avm1::ClipObject*>(target), load.url);
+        break;
+      case avm1::kLoadClip:
+        if (target->IsClip() && load.extra.object)
+          AnswerClip(ctx, load.extra.object, static_cast<avm1::ClipObject*>(target), load.url);
+        break;
+      case avm1::kLoadLevel:
+        if (load.extra.type == avm1::Type::Number)
+          AnswerLevel(ctx, static_cast<int>(load.extra.number), load.url);
+        break;
+      case avm1::kLoadMovie:
+        if (target->IsClip()) AnswerMovie(ctx, static_cast<avm1::ClipObject*>(target), load.url);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+std::function<bool(const std::string&, std::string&)> FolderReader(
+    std::filesystem::path folder, std::function<void(const std::string&)> refusal) {
+  return [folder = std::move(folder), refusal = std::move(refusal)](const std::string& url,
+                                                                    std::string& out) {
+    const std::filesystem::path file = FileInFolder(folder, url);
+    if (file.empty()) {
+      if (refusal) refusal("loading \"" + url + "\" (outside the movie's folder)");
+      return false;
+    }
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    if (ec || !std::filesystem::is_regular_file(file, ec)) return false;
+    if (size > avm1::kMaxLoadBytes) {
+      if (refusal) refusal("loading \"" + url + "\" (the file is too large)");
+      return false;
+    }
+    std::ifstream in(file, std::ios::binary);
+    out.assign(static_cast<std::size_t>(size), '\0');
+    return static_cast<bool>(in.read(out.data(), static_cast<std::streamsize>(size)));
+  };
+}
+
+}  // namespace orrivel::swf

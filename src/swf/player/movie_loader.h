@@ -1,0 +1,23 @@
+// Answers the loads a movie's scripts asked for (avm1/loader.h): reads the
+// files through the script machine's reader (which only reaches the movie's
+// own folder) and reports to the scripts in the player's order.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf {
+
+// Runs after a frame's scripts: answers the requests made so far; those the
+// answers make wait for the next frame.
+void RunPendingLoads(TimelineContext& ctx);
+
+// A reader for Vm::readFile: files in `folder` and below, at most `maxBytes`;
+// refused URLs (other folders, schemes, absolute paths) go to `refusal`.
+std::function<bool(const std::string&, std::string&)> FolderReader(
+    std::filesystem::path folder, std::function<void(const std::string&)> refusal);
+
+}  // namespace orrivel::swf
