@@ -119,7 +119,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Bool(p ? p->visible : true);
     case 8:
     case 9:
-      return Value::Num(0);
+      return Value::Num(ClipSize(this, index == 9));
     case 10:
       return Value::Num(RotationDegrees(m));
     case 11: {
@@ -169,6 +169,10 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     case 3:
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), n / 100, RotationDegrees(m));
+      break;
+    case 8:
+    case 9:
+      SetClipSize(this, index == 9, n);
       break;
     case 6:
       if (std::isfinite(n))

@@ -56,6 +56,9 @@ void ClipStep(ClipObject* clip, int delta);  // nextFrame / prevFrame
 void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame);
 ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, int depth);
 void ClipRemove(Vm& vm, ClipObject* clip);
+// _width and _height in pixels: the box of what the clip shows, in its parent.
+double ClipSize(ClipObject* clip, bool height);
+void SetClipSize(ClipObject* clip, bool height, double pixels);
 void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds);
 void ClipStopDrag(Vm& vm);
 

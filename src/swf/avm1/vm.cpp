@@ -25,6 +25,9 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   dateBaseMs = WallClockMs();
   InstallGlobalFunctions(*this);
   InstallClipBuiltins(*this);
+  InstallDrawingBuiltins(*this);
+  InstallColorBuiltins(*this);
+  InstallGeomBuiltins(*this);
 }
 
 Vm::~Vm() = default;

@@ -171,6 +171,9 @@ void InstallMathBuiltins(Vm& vm);
 void InstallDateBuiltins(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
+void InstallDrawingBuiltins(Vm& vm);  // after InstallClipBuiltins
+void InstallColorBuiltins(Vm& vm);
+void InstallGeomBuiltins(Vm& vm);  // after InstallClipBuiltins
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

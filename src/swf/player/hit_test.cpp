@@ -4,6 +4,7 @@
 #include <cmath>
 #include <variant>
 
+#include "swf/player/drawing.h"
 #include "swf/player/timeline_instance.h"
 #include "swf/render/bitmap_decode.h"
 #include "swf/render/morph.h"
@@ -85,8 +86,19 @@ bool HitTester::OnObject(const DisplayObject& obj, const Matrix& parent) {
 
 bool HitTester::OnPlaced(const DisplayObject& obj, const Matrix& parent, int depth) {
   const Matrix m = parent * obj.matrix;
-  if (obj.instance) return OnList(obj.instance->List(), m, depth + 1);
+  if (obj.instance) return OnInstance(*obj.instance, m, depth + 1);
   return OnCharacter(obj.characterId, m, obj.ratio, depth);
+}
+
+bool HitTester::OnTimeline(const TimelineInstance& t, const Matrix& m) {
+  return OnInstance(t, m, 0);
+}
+
+bool HitTester::OnInstance(const TimelineInstance& t, const Matrix& m, int depth) {
+  if (t.drawing) {
+    if (auto shape = t.drawing->Snapshot(); shape && OnShape(*shape, m)) return true;
+  }
+  return OnList(t.List(), m, depth);
 }
 
 bool HitTester::OnList(const DisplayList& list, const Matrix& m, int depth) {

@@ -32,10 +32,14 @@ class HitTester {
   // Whether the point lies on what a placed object shows now (a mask layer);
   // parent maps the object's parent space to device pixels.
   bool OnObject(const DisplayObject& obj, const Matrix& parent);
+  // Whether the point lies on what a timeline shows (its drawing and its
+  // children); m maps the timeline's space to device pixels.
+  bool OnTimeline(const TimelineInstance& t, const Matrix& m);
 
  private:
   bool OnPlaced(const DisplayObject& obj, const Matrix& parent, int depth);
   bool OnList(const DisplayList& list, const Matrix& m, int depth);
+  bool OnInstance(const TimelineInstance& t, const Matrix& m, int depth);
   bool OnCharacter(uint16_t id, const Matrix& m, uint16_t ratio, int depth);
   bool OnShape(const ConvertedShape& shape, const Matrix& m);
   bool InBox(double w, double h, double x0, double y0, const Matrix& m) const;

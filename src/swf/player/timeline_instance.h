@@ -17,6 +17,9 @@
 
 namespace orrivel::swf {
 
+class Drawing;
+class HitTester;
+
 namespace avm1 {
 class Object;
 class Vm;
@@ -68,6 +71,7 @@ struct TimelineContext {
   Rgba background{255, 255, 255, 255};
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
+  std::shared_ptr<HitTester> scriptHits;  // for hitTest with shapeFlag, made on first use
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
@@ -127,6 +131,12 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // The depth this instance was last placed at in its parent's list: where a
   // lookup of its entry starts.
   uint16_t depthHint = 0;
+  // What scripts drew into this clip; null until they draw.
+  std::shared_ptr<Drawing> drawing;
+  // The clip that masks this one (setMask); expired when none.
+  std::weak_ptr<TimelineInstance> mask;
+  // Masks some clip: not drawn itself.
+  bool isMask = false;
 
  private:
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,

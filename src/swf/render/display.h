@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "swf/format/filters.h"
 
 namespace orrivel::swf {
+
+struct ConvertedShape;
 
 struct DisplayNode {
   enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text };
@@ -27,6 +30,12 @@ struct DisplayNode {
   bool cacheAsBitmap = false;
   std::optional<Rgba> opaqueBackground;  // fills the node's box behind it
   std::vector<DisplayNode> children;     // Group (sprite, button state): sorted by depth
+  // Shape drawn by a script (a clip's drawing, first of its children);
+  // characterId is then 0. Compared by identity: a change makes a new one.
+  std::shared_ptr<const ConvertedShape> drawing;
+  // A clip masking this group (setMask): drawn as coverage only, with the
+  // full matrix from the stage's twips.
+  std::shared_ptr<const DisplayNode> mask;
 };
 
 }  // namespace orrivel::swf
