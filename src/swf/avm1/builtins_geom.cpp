@@ -397,13 +397,33 @@ constexpr const char* kColorFields[] = {"redMultiplier",   "greenMultiplier", "b
                                         "alphaMultiplier", "redOffset",       "greenOffset",
                                         "blueOffset",      "alphaOffset"};
 
+// The fields live in the object; scripts reach them through properties of
+// the prototype, which turn what they set into numbers.
+class ColorTransformObject : public Object {
+ public:
+  double fields[8] = {1, 1, 1, 1, 0, 0, 0, 0};
+};
+
+double* Fields(Object* self) {
+  auto* c = dynamic_cast<ColorTransformObject*>(self);
+  return c ? c->fields : nullptr;
+}
+
+template <int kIndex>
+Value ColorField(Vm&, Object* self, Args) {
+  const double* f = Fields(self);
+  return f ? Value::Num(f[kIndex]) : Value{};
+}
+template <int kIndex>
+Value SetColorField(Vm& vm, Object* self, Args args) {
+  if (double* f = Fields(self)) f[kIndex] = vm.ToNumber(Arg(args, 0));
+  return {};
+}
+
 Value ColorNew(Vm& vm, Object* self, Args args) {
-  if (!self) return {};
-  const double defaults[] = {1, 1, 1, 1, 0, 0, 0, 0};
-  for (int i = 0; i < 8; ++i) {
-    vm.Set(self, kColorFields[i],
-           args.empty() ? Value::Num(defaults[i]) : Value::Num(vm.ToNumber(Arg(args, i))));
-  }
+  double* f = Fields(self);
+  if (!f || args.size() < 8) return {};
+  for (int i = 0; i < 8; ++i) f[i] = vm.ToNumber(args[i]);
   return {};
 }
 Value ColorToString(Vm& vm, Object* self, Args) {
@@ -415,27 +435,28 @@ Value ColorToString(Vm& vm, Object* self, Args) {
   return Value::Str(out + ")");
 }
 Value ColorRgb(Vm& vm, Object* self, Args) {
-  const auto c = [&](const char* k) { return static_cast<uint32_t>(ToInt32(N(vm, self, k))); };
-  return Value::Num((c("redOffset") << 16) | (c("greenOffset") << 8) | c("blueOffset"));
+  const double* f = Fields(self);
+  if (!f) return {};
+  const auto c = [&](int i) { return static_cast<uint32_t>(ToInt32(f[i])); };
+  return Value::Num((c(4) << 16) | (c(5) << 8) | c(6));
 }
 Value ColorSetRgb(Vm& vm, Object* self, Args args) {
+  double* f = Fields(self);
+  if (!f) return {};
   const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(Arg(args, 0))));
-  for (const char* k : {"redMultiplier", "greenMultiplier", "blueMultiplier"})
-    vm.Set(self, k, Value::Num(0));
-  vm.Set(self, "redOffset", Value::Num((rgb >> 16) & 0xFF));
-  vm.Set(self, "greenOffset", Value::Num((rgb >> 8) & 0xFF));
-  vm.Set(self, "blueOffset", Value::Num(rgb & 0xFF));
+  f[0] = f[1] = f[2] = 0;
+  f[4] = (rgb >> 16) & 0xFF;
+  f[5] = (rgb >> 8) & 0xFF;
+  f[6] = rgb & 0xFF;
   return {};
 }
 Value ColorConcat(Vm& vm, Object* self, Args args) {
-  Object* o = O(Arg(args, 0));
-  if (!o) return {};
-  const char* mults[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier"};
-  const char* adds[] = {"redOffset", "greenOffset", "blueOffset", "alphaOffset"};
+  double* f = Fields(self);
+  const double* o = Fields(O(Arg(args, 0)));
+  if (!f || !o) return {};
   for (int i = 0; i < 4; ++i) {
-    const double m = N(vm, self, mults[i]);
-    vm.Set(self, adds[i], Value::Num(N(vm, self, adds[i]) + N(vm, o, adds[i]) * m));
-    vm.Set(self, mults[i], Value::Num(m * N(vm, o, mults[i])));
+    f[i + 4] += o[i + 4] * f[i];
+    f[i] *= o[i];
   }
   return {};
 }
@@ -634,7 +655,18 @@ void InstallGeomBuiltins(Vm& vm) {
 
   Object* color = Class(vm, geom, "ColorTransform", ColorNew,
                         {{"concat", ColorConcat}, {"toString", ColorToString}});
+  static_cast<FunctionObject*>(Ctor(vm, "ColorTransform"))->construct = [](Vm& v) -> Object* {
+    return v.New<ColorTransformObject>();
+  };
   Getter(vm, color, "rgb", ColorRgb, ColorSetRgb);
+  Getter(vm, color, "redMultiplier", ColorField<0>, SetColorField<0>);
+  Getter(vm, color, "greenMultiplier", ColorField<1>, SetColorField<1>);
+  Getter(vm, color, "blueMultiplier", ColorField<2>, SetColorField<2>);
+  Getter(vm, color, "alphaMultiplier", ColorField<3>, SetColorField<3>);
+  Getter(vm, color, "redOffset", ColorField<4>, SetColorField<4>);
+  Getter(vm, color, "greenOffset", ColorField<5>, SetColorField<5>);
+  Getter(vm, color, "blueOffset", ColorField<6>, SetColorField<6>);
+  Getter(vm, color, "alphaOffset", ColorField<7>, SetColorField<7>);
 
   Object* transform = Class(vm, geom, "Transform", TransformNew, {});
   Getter(vm, transform, "matrix", TransformMatrix, TransformSetMatrix);

@@ -176,7 +176,8 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     case 6:
       if (std::isfinite(n))
-        p->colorTransform.aMult = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+        // 16 bits of 8.8 fixed point; larger values wrap.
+        p->colorTransform.aMult = static_cast<int16_t>(static_cast<uint32_t>(ToInt32(n * 2.56)));
       break;
     case 7:
       p->visible = vm.ToBoolean(v);

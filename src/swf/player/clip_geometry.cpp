@@ -168,6 +168,7 @@ bool HitsShape(TimelineInstance& t, double x, double y) {
   if (!ctx.scriptHits) {
     static NoImages noImages;
     ctx.scriptHits = std::make_shared<HitTester>(*ctx.movie, noImages);
+    ctx.scriptHits->SetScriptRules(true);
   }
   Matrix m;
   if (!ConcatenatedMatrix(t, m)) return false;

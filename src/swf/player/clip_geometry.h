@@ -30,7 +30,7 @@ bool MatrixUpTo(const TimelineInstance& t, const TimelineInstance* ancestor, Mat
 // What t shows, in its own coordinates: its drawing and its children.
 // withStrokes false leaves out the strokes of drawn lines (getRect).
 TwipsBox LocalBounds(const TimelineInstance& t, bool withStrokes = true);
-// Whether stage point (x, y) in twips falls on a fill or stroke that t
+// Whether stage point (x, y) in twips falls on a fill that t
 // shows (invisible children included, as Flash tests them).
 bool HitsShape(TimelineInstance& t, double x, double y);
 // The drawing of t, made on first use.

@@ -26,6 +26,9 @@ class HitTester {
   // Starts testing device point (x, y); the tests up to the next Begin share
   // one budget of characters visited, so that a hostile movie stays cheap.
   void Begin(double x, double y);
+  // A script's shape test (hitTest with shapeFlag) looks at fills only,
+  // and a point on an outline is outside; the pointer's test counts strokes.
+  void SetScriptRules(bool on) { scriptRules_ = on; }
   // Whether the point lies in the union of the button's hitTest-state
   // records; m maps the button's space to device pixels.
   bool InButtonArea(const ButtonDefinition& button, const Matrix& m);
@@ -57,6 +60,7 @@ class HitTester {
   std::unordered_map<uint16_t, std::pair<int, int>> bitmapSizes_;
   double x_ = 0, y_ = 0;
   int budget_ = 0;  // characters left to visit until the next Begin
+  bool scriptRules_ = false;
   raster::Polylines lines_;
 };
 
