@@ -177,7 +177,7 @@ bool HitsShape(TimelineInstance& t, double x, double y) {
 }
 
 Drawing& DrawingOf(TimelineInstance& t) {
-  if (!t.drawing) t.drawing = std::make_shared<Drawing>();
+  if (!t.drawing) t.drawing = std::make_shared<Drawing>(&t.Context().drawingCommands);
   return *t.drawing;
 }
 

@@ -42,11 +42,26 @@ void Widen(FloatRect& out, const FloatRect& r, float half) {
 
 }  // namespace
 
-void Drawing::Clear() { *this = Drawing{}; }
+Drawing::~Drawing() {
+  if (shared_) *shared_ -= commands_;
+}
+
+void Drawing::Clear() {
+  if (shared_) *shared_ -= commands_;
+  commands_ = 0;
+  shape_ = ConvertedShape{};
+  snapshot_.reset();
+  penX_ = penY_ = fillStartX_ = fillStartY_ = 0;
+  line_.reset();
+  fillLayer_ = lineLayer_ = -1;
+  lineAtPen_ = fillAtPen_ = false;
+  strokeBounds_ = FloatRect{};
+}
 
 bool Drawing::Charge() {
-  if (commands_ >= kMaxCommands) return false;
+  if (commands_ >= kMaxCommands || (shared_ && *shared_ >= kMaxSharedCommands)) return false;
   ++commands_;
+  if (shared_) ++*shared_;
   return true;
 }
 

@@ -18,6 +18,16 @@ class Drawing {
   // Commands past this many are ignored until clear(): a movie that draws
   // every frame without clearing must not grow without end.
   static constexpr std::size_t kMaxCommands = 1u << 16;
+  // And past this many over all the drawings that share one counter (a
+  // movie's), so that many clips cannot add up to unbounded memory.
+  static constexpr std::size_t kMaxSharedCommands = 1u << 21;
+
+  // shared (may be null) counts the commands of a movie's drawings; it must
+  // outlive the drawing.
+  explicit Drawing(std::size_t* shared = nullptr) : shared_(shared) {}
+  ~Drawing();
+  Drawing(const Drawing&) = delete;
+  Drawing& operator=(const Drawing&) = delete;
 
   void Clear();
   // Starts a fill at the pen (ending an open one); none stops filling.
@@ -47,10 +57,10 @@ class Drawing {
 
   ConvertedShape shape_;
   mutable std::shared_ptr<const ConvertedShape> snapshot_;
+  std::size_t* shared_ = nullptr;
   std::size_t commands_ = 0;
   float penX_ = 0, penY_ = 0;
   float fillStartX_ = 0, fillStartY_ = 0;
-  std::optional<FillStyle> fill_;
   std::optional<LineStyle> line_;
   int fillLayer_ = -1;      // index in shape_.layers of the open fill, -1 when none
   int lineLayer_ = -1;      // of the layer taking strokes now

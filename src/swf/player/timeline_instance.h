@@ -72,6 +72,7 @@ struct TimelineContext {
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
   std::shared_ptr<HitTester> scriptHits;  // for hitTest with shapeFlag, made on first use
+  std::size_t drawingCommands = 0;        // held by all clips' drawings together
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {

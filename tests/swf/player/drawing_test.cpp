@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <vector>
 
 #include "swf/render/damage.h"
 
@@ -37,6 +39,26 @@ TEST(DrawingTest, CommandsStopAtTheCapUntilCleared) {
   d.SetLineStyle(LineStyle{});
   d.LineTo(100, 100);
   EXPECT_FALSE(d.Empty());
+}
+
+// Many clips that each stay under their own cap still meet the movie's.
+TEST(DrawingTest, DrawingsSharingACounterStopTogether) {
+  std::size_t shared = 0;
+  std::vector<std::unique_ptr<Drawing>> clips;
+  const std::size_t full = Drawing::kMaxSharedCommands / Drawing::kMaxCommands;
+  for (std::size_t c = 0; c <= full; ++c) {
+    clips.push_back(std::make_unique<Drawing>(&shared));
+    clips.back()->BeginFill(Solid());
+    for (std::size_t i = 0; i < Drawing::kMaxCommands; ++i) clips.back()->LineTo(i % 3, i % 2);
+  }
+  EXPECT_EQ(shared, Drawing::kMaxSharedCommands);
+  EXPECT_TRUE(clips.back()->Empty());
+  clips.front()->Clear();
+  clips.erase(clips.begin() + 1);
+  EXPECT_EQ(shared, Drawing::kMaxSharedCommands - 2 * Drawing::kMaxCommands);
+  clips.back()->BeginFill(Solid());
+  clips.back()->LineTo(5, 5);
+  EXPECT_FALSE(clips.back()->Empty());
 }
 
 TEST(DrawingTest, HostileCoordinatesStayFinite) {
