@@ -166,16 +166,6 @@ Value SwapDepths(Vm& vm, Object* self, Args args) {
 
 Value BytesTotal(Vm&, Object*, Args) { return Value::Num(1000); }
 
-Value HitTest(Vm&, Object*, Args) { return Value::Bool(false); }
-
-Value GetBounds(Vm& vm, Object*, Args) {
-  Object* o = vm.NewObject();
-  for (const char* k : {"xMin", "xMax", "yMin", "yMax"}) vm.Set(o, k, Value::Num(0));
-  return Value::Obj(o);
-}
-
-Value PointNoop(Vm&, Object*, Args) { return {}; }
-
 }  // namespace
 
 void InstallClipBuiltins(Vm& vm) {
@@ -199,10 +189,6 @@ void InstallClipBuiltins(Vm& vm) {
       {"swapDepths", SwapDepths},
       {"getBytesLoaded", BytesTotal},
       {"getBytesTotal", BytesTotal},
-      {"hitTest", HitTest},
-      {"getBounds", GetBounds},
-      {"localToGlobal", PointNoop},
-      {"globalToLocal", PointNoop},
   };
   for (const auto& [name, fn] : fns) vm.Method(proto, name, fn);
   vm.global->Define(vm, "MovieClip", Value::Obj(clip), kDontEnum);

@@ -149,7 +149,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Bool(p ? p->visible : true);
     case 8:
     case 9:
-      return Value::Num(0);
+      return Value::Num(ClipSize(this, index == 9));
     case 10:
       return Value::Num(RotationDegrees(m));
     case 11: {
@@ -200,9 +200,14 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
     case 3:
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), n / 100, RotationDegrees(m));
       break;
+    case 8:
+    case 9:
+      SetClipSize(this, index == 9, n);
+      break;
     case 6:
       if (std::isfinite(n))
-        p->colorTransform.aMult = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+        // 16 bits of 8.8 fixed point; larger values wrap.
+        p->colorTransform.aMult = static_cast<int16_t>(static_cast<uint32_t>(ToInt32(n * 2.56)));
       break;
     case 7:
       p->visible = vm.ToBoolean(v);

@@ -72,6 +72,9 @@ void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame);
 bool ClipDepthKey(double depth, int32_t& key);
 ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, double depth);
 void ClipRemove(Vm& vm, ClipObject* clip);
+// _width and _height in pixels: the box of what the clip shows, in its parent.
+double ClipSize(ClipObject* clip, bool height);
+void SetClipSize(ClipObject* clip, bool height, double pixels);
 void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds);
 void ClipStopDrag(Vm& vm);
 

@@ -35,6 +35,9 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallTextSnapshotBuiltins(*this);
   InstallXmlBuiltins(*this);
   InstallLoaderBuiltins(*this);
+  InstallDrawingBuiltins(*this);
+  InstallColorBuiltins(*this);
+  InstallGeomBuiltins(*this);
 }
 
 Vm::~Vm() = default;

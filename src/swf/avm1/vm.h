@@ -211,6 +211,9 @@ void InstallTextFormatBuiltins(Vm& vm);
 void InstallTextSnapshotBuiltins(Vm& vm);
 void InstallXmlBuiltins(Vm& vm);
 void InstallLoaderBuiltins(Vm& vm);  // LoadVars, MovieClipLoader, the offline network classes
+void InstallDrawingBuiltins(Vm& vm);  // after InstallClipBuiltins
+void InstallColorBuiltins(Vm& vm);
+void InstallGeomBuiltins(Vm& vm);  // after InstallClipBuiltins
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

@@ -4,6 +4,8 @@
 #include <variant>
 
 #include "swf/player/edit_text.h"
+#include "swf/player/clip_geometry.h"
+#include "swf/player/drawing.h"
 
 namespace orrivel::swf {
 
@@ -11,11 +13,26 @@ namespace {
 
 void AppendChildren(const TimelineInstance& timeline, const Movie& movie, DisplayNode& parent);
 
+void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& node);
+
 bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   // A field is laid out first: sizing itself to its text may move it.
   if (obj.text) node.editText = obj.text->View();
   auto it = movie.characters.find(obj.characterId);
-  if (it == movie.characters.end() && !obj.text) return false;
+  if (it == movie.characters.end() && !obj.text) {
+    // A clip a script made (createEmptyMovieClip) has no character.
+    if (!obj.instance) return false;
+    node.depth = static_cast<uint16_t>(std::clamp<int32_t>(obj.depth, 0, 0xFFFF));
+    node.matrix = obj.matrix;
+    node.colorTransform = obj.colorTransform;
+    node.blendMode = obj.blendMode;
+    node.visible = obj.visible;
+    node.filters = obj.filters;
+    node.cacheAsBitmap = obj.cacheAsBitmap;
+    node.opaqueBackground = obj.opaqueBackground;
+    AppendChildren(*obj.instance, movie, node);
+    return true;
+  }
   node.characterId = obj.characterId;
   // Script depths above the tags' range are never under a timeline mask.
   node.depth = static_cast<uint16_t>(std::clamp<int32_t>(obj.depth, 0, 0xFFFF));
@@ -54,11 +71,44 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
 }
 
 void AppendChildren(const TimelineInstance& timeline, const Movie& movie, DisplayNode& parent) {
-  parent.children.reserve(timeline.List().size());
+  parent.children.reserve(timeline.List().size() + (timeline.drawing ? 1 : 0));
+  AddScriptParts(timeline, movie, parent);
   for (const auto& [depth, obj] : timeline.List()) {
+    // A clip that masks another shows only through what it masks.
+    if (obj.instance && obj.instance->isMask && obj.clipDepth == 0) continue;
     DisplayNode node;
     if (MakeNode(obj, movie, node)) parent.children.push_back(std::move(node));
   }
+}
+
+// The drawing, below the children, and the clip masking this one.
+void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& node) {
+  if (t.drawing) {
+    if (auto shape = t.drawing->Snapshot()) {
+      DisplayNode drawn;
+      drawn.kind = DisplayNode::Kind::Shape;
+      drawn.drawing = std::move(shape);
+      node.children.push_back(std::move(drawn));
+    }
+  }
+  // Clips that mask each other stop after one step.
+  static thread_local int maskNesting = 0;
+  const auto mask = t.mask.lock();
+  if (!mask || mask.get() == &t || maskNesting > 0) return;
+  const DisplayObject* placed = PlacementOf(*mask);
+  Matrix full;
+  if (!placed || !ConcatenatedMatrix(*mask, full)) return;
+  auto maskNode = std::make_shared<DisplayNode>();
+  // The mask is drawn as coverage only, so its own masks and flags do not matter.
+  DisplayObject plain = *placed;
+  plain.clipDepth = 0;
+  ++maskNesting;
+  const bool made = MakeNode(plain, movie, *maskNode);
+  --maskNesting;
+  if (!made) return;
+  maskNode->matrix = full;
+  maskNode->mask.reset();
+  node.mask = std::move(maskNode);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <variant>
 
+#include "swf/player/drawing.h"
 #include "swf/player/timeline_instance.h"
 #include "swf/render/bitmap_decode.h"
 #include "swf/render/morph.h"
@@ -20,7 +21,7 @@ constexpr std::size_t kMaxStaticObjects = 1024;
 // Winding of the closed contours around (x, y): each edge crossing the
 // horizontal through the point counts +1 upwards and -1 downwards when the
 // point lies on its left.
-int Winding(const raster::Polylines& lines, float x, float y) {
+int Winding(const raster::Polylines& lines, float x, float y, bool* onEdge = nullptr) {
   int winding = 0;
   uint32_t start = 0;
   for (const uint32_t end : lines.ends) {
@@ -28,6 +29,10 @@ int Winding(const raster::Polylines& lines, float x, float y) {
       const raster::Point& p0 = lines.points[i];
       const raster::Point& p1 = lines.points[i + 1 < end ? i + 1 : start];
       const float side = (p1.x - p0.x) * (y - p0.y) - (x - p0.x) * (p1.y - p0.y);
+      if (onEdge && side == 0 && x >= std::min(p0.x, p1.x) && x <= std::max(p0.x, p1.x) &&
+          y >= std::min(p0.y, p1.y) && y <= std::max(p0.y, p1.y)) {
+        *onEdge = true;
+      }
       if (p0.y <= y && y < p1.y && side > 0) ++winding;
       if (p1.y <= y && y < p0.y && side < 0) --winding;
     }
@@ -37,11 +42,13 @@ int Winding(const raster::Polylines& lines, float x, float y) {
 }
 
 bool Inside(const raster::Path& path, raster::FillRule rule, float x, float y,
-            raster::Polylines& lines) {
+            raster::Polylines& lines, bool edgeIsOutside = false) {
   // Curves away from the point become chords, which leaves its winding as it is.
   const raster::CullRect near{x - 1, y - 1, x + 1, y + 1};
   if (!raster::Flatten(path, raster::kFlattenTolerance, &near, lines)) return false;
-  const int w = Winding(lines, x, y);
+  bool onEdge = false;
+  const int w = Winding(lines, x, y, edgeIsOutside ? &onEdge : nullptr);
+  if (onEdge) return false;
   return rule == raster::FillRule::EvenOdd ? (w & 1) != 0 : w != 0;
 }
 
@@ -85,8 +92,19 @@ bool HitTester::OnObject(const DisplayObject& obj, const Matrix& parent) {
 
 bool HitTester::OnPlaced(const DisplayObject& obj, const Matrix& parent, int depth) {
   const Matrix m = parent * obj.matrix;
-  if (obj.instance) return OnList(obj.instance->List(), m, depth + 1);
+  if (obj.instance) return OnInstance(*obj.instance, m, depth + 1);
   return OnCharacter(obj.characterId, m, obj.ratio, depth);
+}
+
+bool HitTester::OnTimeline(const TimelineInstance& t, const Matrix& m) {
+  return OnInstance(t, m, 0);
+}
+
+bool HitTester::OnInstance(const TimelineInstance& t, const Matrix& m, int depth) {
+  if (t.drawing) {
+    if (auto shape = t.drawing->Snapshot(); shape && OnShape(*shape, m)) return true;
+  }
+  return OnList(t.List(), m, depth);
 }
 
 bool HitTester::OnList(const DisplayList& list, const Matrix& m, int depth) {
@@ -155,9 +173,10 @@ bool HitTester::OnShape(const ConvertedShape& shape, const Matrix& m) {
     device.Clear();
     device.Append(layer.path, m);
     if (!layer.isLine) {
-      if (Inside(device, shape.fillRule, x, y, lines_)) return true;
+      if (Inside(device, shape.fillRule, x, y, lines_, scriptRules_)) return true;
       continue;
     }
+    if (scriptRules_) continue;
     raster::Stroke stroke;
     stroke.width = static_cast<float>(std::max(1.0, layer.line.width * scale));
     if (Inside(raster::StrokeToPath(device, stroke), raster::FillRule::NonZero, x, y, lines_))

@@ -26,16 +26,23 @@ class HitTester {
   // Starts testing device point (x, y); the tests up to the next Begin share
   // one budget of characters visited, so that a hostile movie stays cheap.
   void Begin(double x, double y);
+  // A script's shape test (hitTest with shapeFlag) looks at fills only,
+  // and a point on an outline is outside; the pointer's test counts strokes.
+  void SetScriptRules(bool on) { scriptRules_ = on; }
   // Whether the point lies in the union of the button's hitTest-state
   // records; m maps the button's space to device pixels.
   bool InButtonArea(const ButtonDefinition& button, const Matrix& m);
   // Whether the point lies on what a placed object shows now (a mask layer);
   // parent maps the object's parent space to device pixels.
   bool OnObject(const DisplayObject& obj, const Matrix& parent);
+  // Whether the point lies on what a timeline shows (its drawing and its
+  // children); m maps the timeline's space to device pixels.
+  bool OnTimeline(const TimelineInstance& t, const Matrix& m);
 
  private:
   bool OnPlaced(const DisplayObject& obj, const Matrix& parent, int depth);
   bool OnList(const DisplayList& list, const Matrix& m, int depth);
+  bool OnInstance(const TimelineInstance& t, const Matrix& m, int depth);
   bool OnCharacter(uint16_t id, const Matrix& m, uint16_t ratio, int depth);
   bool OnShape(const ConvertedShape& shape, const Matrix& m);
   bool InBox(double w, double h, double x0, double y0, const Matrix& m) const;
@@ -53,6 +60,7 @@ class HitTester {
   std::unordered_map<uint16_t, std::pair<int, int>> bitmapSizes_;
   double x_ = 0, y_ = 0;
   int budget_ = 0;  // characters left to visit until the next Begin
+  bool scriptRules_ = false;
   raster::Polylines lines_;
 };
 

@@ -21,6 +21,9 @@
 
 namespace orrivel::swf {
 
+class Drawing;
+class HitTester;
+
 namespace avm1 {
 class Object;
 class Vm;
@@ -92,6 +95,8 @@ struct TimelineContext {
   // Movies loaded into _level1, _level2 ... (loadMovieNum); level 0 is the
   // main timeline. Declared last: they die before the movies they show.
   std::map<int, std::shared_ptr<TimelineInstance>> levels;
+  std::shared_ptr<HitTester> scriptHits;  // for hitTest with shapeFlag, made on first use
+  std::size_t drawingCommands = 0;        // held by all clips' drawings together
 };
 
 class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
@@ -176,6 +181,12 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // The depth this instance was last placed at in its parent's list: where a
   // lookup of its entry starts.
   int32_t depthHint = 0;
+  // What scripts drew into this clip; null until they draw.
+  std::shared_ptr<Drawing> drawing;
+  // The clip that masks this one (setMask); expired when none.
+  std::weak_ptr<TimelineInstance> mask;
+  // Masks some clip: not drawn itself.
+  bool isMask = false;
 
  private:
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,

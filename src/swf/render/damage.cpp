@@ -19,13 +19,24 @@ struct Effect {
   Matrix parent;
 };
 
+// A group masked by a clip (setMask) counts as one too: the mask moving
+// changes what shows anywhere in the group.
 bool HasEffect(const DisplayNode& n) {
-  return !n.filters.empty() || n.cacheAsBitmap || n.opaqueBackground.has_value();
+  return !n.filters.empty() || n.cacheAsBitmap || n.opaqueBackground.has_value() || n.mask;
+}
+
+bool SameTree(const DisplayNode& x, const DisplayNode& y) {
+  return x.kind == y.kind && x.characterId == y.characterId && x.drawing == y.drawing &&
+         x.matrix == y.matrix && x.ratio == y.ratio && x.clipDepth == y.clipDepth &&
+         x.depth == y.depth &&
+         std::equal(x.children.begin(), x.children.end(), y.children.begin(), y.children.end(),
+                    SameTree);
 }
 
 bool SameEffect(const DisplayNode& x, const DisplayNode& y) {
   return x.filters == y.filters && x.cacheAsBitmap == y.cacheAsBitmap &&
-         x.opaqueBackground == y.opaqueBackground;
+         x.opaqueBackground == y.opaqueBackground && !x.mask == !y.mask &&
+         (!x.mask || SameTree(*x.mask, *y.mask));
 }
 
 // One drawn leaf: where it sits in the tree and everything that decides its pixels.
@@ -34,12 +45,14 @@ struct Leaf {
   Matrix parent;                             // full matrix of the parent
   ColorTransform colorTransform;             // concatenated, the leaf's own included
   std::vector<BlendMode> blends;             // of the groups above, outermost first
-  std::vector<std::vector<uint16_t>> masks;  // paths of the masks over it
+  std::vector<std::vector<uint32_t>> masks;  // paths of the masks over it
   bool drawn = true;                         // false: a mask, whose pixels show only through others
   std::vector<Effect> effects;               // of the groups above, outermost first
 };
 
-using Path = std::vector<uint16_t>;
+// Depths from the root; a drawing, which has no depth, is one past the last.
+using Path = std::vector<uint32_t>;
+constexpr uint32_t kDrawingStep = 0x10000;
 
 void Flatten(const DisplayNode& group, const Matrix& m, const ColorTransform& cx, bool inMask,
              Path& path, std::vector<BlendMode>& blends, std::vector<Path>& masks,
@@ -54,7 +67,7 @@ void Flatten(const DisplayNode& group, const Matrix& m, const ColorTransform& cx
     std::erase_if(active, [&](const ActiveMask& a) { return a.clipDepth < child.depth; });
     masks.resize(outerMasks);
     for (const ActiveMask& a : active) masks.push_back(a.path);
-    path.push_back(child.depth);
+    path.push_back(child.drawing ? kDrawingStep : child.depth);
     const bool isMask = child.clipDepth != 0;
     if (isMask || child.visible) {
       const ColorTransform childCx = cx * child.colorTransform;
@@ -92,6 +105,7 @@ bool SameLeaf(const Leaf& a, const Leaf& b) {
   const DisplayNode& x = *a.node;
   const DisplayNode& y = *b.node;
   return x.kind == y.kind && x.characterId == y.characterId && x.editText == y.editText &&
+         x.drawing == y.drawing &&
          x.clipDepth == y.clipDepth && x.ratio == y.ratio && x.blendMode == y.blendMode &&
          a.parent * x.matrix == b.parent * y.matrix && a.colorTransform == b.colorTransform &&
          a.blends == b.blends && a.masks == b.masks && a.drawn == b.drawn && SameEffect(x, y) &&

@@ -14,6 +14,7 @@
 namespace orrivel::swf {
 
 struct EditTextView;
+struct ConvertedShape;
 
 struct DisplayNode {
   enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text };
@@ -33,6 +34,12 @@ struct DisplayNode {
   // character; a new view for every change.
   std::shared_ptr<const EditTextView> editText;
   std::vector<DisplayNode> children;  // Group (sprite, button state): sorted by depth
+  // Shape drawn by a script (a clip's drawing, first of its children);
+  // characterId is then 0. Compared by identity: a change makes a new one.
+  std::shared_ptr<const ConvertedShape> drawing;
+  // A clip masking this group (setMask): drawn as coverage only, with the
+  // full matrix from the stage's twips.
+  std::shared_ptr<const DisplayNode> mask;
 };
 
 }  // namespace orrivel::swf

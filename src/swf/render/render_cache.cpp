@@ -29,6 +29,7 @@ const raster::Image* RenderCache::Bitmap(uint16_t id) {
 }
 
 const ConvertedShape* RenderCache::ShapeOf(const DisplayNode& node) {
+  if (node.drawing) return node.drawing.get();
   if (node.kind == DisplayNode::Kind::Shape) {
     auto it = shapes_.find(node.characterId);
     if (it != shapes_.end()) return &it->second;

@@ -72,6 +72,7 @@ struct Renderer::Impl {
   // Per Render call.
   bool antiAlias = true;
   double stageScale = 1;
+  Matrix stageMatrix;  // stage twips to the pixels of the canvas being drawn
   int width = 0, height = 0;
 
   Impl(const Movie& m, ImageDecoder& d) : cache(m, d) {}
@@ -270,8 +271,22 @@ struct Renderer::Impl {
         DrawTextLayout(*text, m, cx, canvas, {antiAlias, clip});
       }
     } else if (node.kind == DisplayNode::Kind::Group) {
-      DrawChildren(node.children, m, cx, canvas, clip);
+      if (node.mask) {
+        DrawMasked(node, m, cx, canvas, clip);
+      } else {
+        DrawChildren(node.children, m, cx, canvas, clip);
+      }
     }
+  }
+
+  // A group masked by a clip (setMask) shows through that clip's coverage.
+  void DrawMasked(const DisplayNode& node, const Matrix& m, const ColorTransform& cx,
+                  raster::Canvas& canvas, const raster::Mask* clip) {
+    raster::Mask mask = EmptyMask(width, height);
+    AddCoverage(*node.mask, stageMatrix, mask);
+    ClipStack clips(clip);
+    clips.Push(0xFFFF, std::move(mask));
+    DrawChildren(node.children, m, cx, canvas, clips.Current());
   }
 
   // A node drawn as a bitmap (cached, filtered or with an opaque
@@ -334,12 +349,16 @@ struct Renderer::Impl {
     shifted.tx -= region.x0;
     shifted.ty -= region.y0;
     const int savedWidth = width, savedHeight = height;
+    const Matrix savedStage = stageMatrix;
     width = w;
     height = h;
+    stageMatrix.tx -= region.x0;
+    stageMatrix.ty -= region.y0;
     DrawNode(node, shifted, cx, buffer, nullptr, false);
     ApplyFilters(buffer, node.filters, FilterScale(), filterScratch);
     width = savedWidth;
     height = savedHeight;
+    stageMatrix = savedStage;
     raster::Canvas src{
         buffer.pixels + static_cast<size_t>(visible.y0 - region.y0) * w + (visible.x0 - region.x0),
         visible.x1 - visible.x0, visible.y1 - visible.y0, w};
@@ -389,6 +408,7 @@ void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality q
   Impl& im = *impl_;
   im.antiAlias = quality == Quality::High;
   im.stageScale = AverageScale(root.matrix);
+  im.stageMatrix = root.matrix;
   im.width = canvas.width;
   im.height = canvas.height;
   im.DrawChildren(root.children, root.matrix, root.colorTransform, canvas, nullptr);

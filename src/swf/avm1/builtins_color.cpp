@@ -1,0 +1,108 @@
+// Color: reads and sets the colour transform of the clip named by its
+// target (a clip, or a path that is looked up on every call).
+#include <algorithm>
+#include <cmath>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+DisplayObject* TargetPlacement(Vm& vm, Object* self) {
+  if (!self) return nullptr;
+  const Value target = vm.Get(self, "target");
+  ClipObject* clip = nullptr;
+  if (target.IsObject() && target.object->IsClip()) {
+    clip = static_cast<ClipObject*>(target.object);
+  } else if (!target.IsNullish()) {
+    ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
+    clip = ResolveTarget(vm, base, vm.ToString(target));
+  }
+  return clip ? clip->Placement() : nullptr;
+}
+
+// Percent of the script's transform to the 8.8 fixed point multiplier.
+int16_t ToMult(double percent) {
+  return static_cast<int16_t>(std::clamp(std::trunc(percent * 2.56), -32768.0, 32767.0));
+}
+int16_t ToAdd(double v) {
+  return static_cast<int16_t>(std::clamp(std::trunc(v), -32768.0, 32767.0));
+}
+
+Value Construct(Vm& vm, Object* self, Args args) {
+  if (self) vm.Set(self, "target", Arg(args, 0));
+  return {};
+}
+
+Value GetRgb(Vm& vm, Object* self, Args) {
+  const DisplayObject* p = TargetPlacement(vm, self);
+  if (!p) return {};
+  const ColorTransform& c = p->colorTransform;
+  return Value::Num(((c.rAdd & 0xFF) << 16) | ((c.gAdd & 0xFF) << 8) | (c.bAdd & 0xFF));
+}
+
+Value SetRgb(Vm& vm, Object* self, Args args) {
+  DisplayObject* p = TargetPlacement(vm, self);
+  if (!p || args.empty()) return {};
+  const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(args[0])));
+  ColorTransform& c = p->colorTransform;
+  c.rMult = c.gMult = c.bMult = 0;
+  c.rAdd = static_cast<int16_t>((rgb >> 16) & 0xFF);
+  c.gAdd = static_cast<int16_t>((rgb >> 8) & 0xFF);
+  c.bAdd = static_cast<int16_t>(rgb & 0xFF);
+  p->scripted = true;
+  return {};
+}
+
+Value GetTransform(Vm& vm, Object* self, Args) {
+  const DisplayObject* p = TargetPlacement(vm, self);
+  if (!p) return {};
+  const ColorTransform& c = p->colorTransform;
+  Object* o = vm.NewObject();
+  const std::pair<const char*, double> fields[] = {
+      {"ra", c.rMult / 2.56}, {"rb", c.rAdd}, {"ga", c.gMult / 2.56}, {"gb", c.gAdd},
+      {"ba", c.bMult / 2.56}, {"bb", c.bAdd}, {"aa", c.aMult / 2.56}, {"ab", c.aAdd}};
+  for (const auto& [k, v] : fields) vm.Set(o, k, Value::Num(v));
+  return Value::Obj(o);
+}
+
+Value SetTransform(Vm& vm, Object* self, Args args) {
+  DisplayObject* p = TargetPlacement(vm, self);
+  if (!p || args.empty() || !args[0].IsObject()) return {};
+  Object* t = args[0].object;
+  ColorTransform& c = p->colorTransform;
+  // Only the fields the object has change.
+  const auto field = [&](const char* name, int16_t& out, bool mult) {
+    const Value v = vm.Get(t, name);
+    if (v.IsUndefined()) return;
+    const double n = vm.ToNumber(v);
+    out = std::isnan(n) ? 0 : mult ? ToMult(n) : ToAdd(n);
+  };
+  field("ra", c.rMult, true);
+  field("rb", c.rAdd, false);
+  field("ga", c.gMult, true);
+  field("gb", c.gAdd, false);
+  field("ba", c.bMult, true);
+  field("bb", c.bAdd, false);
+  field("aa", c.aMult, true);
+  field("ab", c.aAdd, false);
+  p->scripted = true;
+  return {};
+}
+
+}  // namespace
+
+void InstallColorBuiltins(Vm& vm) {
+  Object* proto = vm.NewObject();
+  FunctionObject* ctor = vm.NewNative(Construct, proto);
+  vm.Method(proto, "getRGB", GetRgb);
+  vm.Method(proto, "setRGB", SetRgb);
+  vm.Method(proto, "getTransform", GetTransform);
+  vm.Method(proto, "setTransform", SetTransform);
+  vm.global->Define(vm, "Color", Value::Obj(ctor), kDontEnum);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,681 @@
+// The flash.geom package: Point, Rectangle, Matrix and ColorTransform
+// (plain script objects whose fields scripts may set to anything), and
+// Transform, the bridge to a clip's matrix and colour transform.
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/clip_geometry.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+struct Classes {
+  Object* point = nullptr;
+  Object* rectangle = nullptr;
+  Object* matrix = nullptr;
+  Object* colorTransform = nullptr;
+};
+
+Object* Ctor(Vm& vm, const char* name) {
+  const Value flash = vm.Get(vm.global, "flash");
+  const Value geom = flash.IsObject() ? vm.Get(flash.object, "geom") : Value{};
+  const Value c = geom.IsObject() ? vm.Get(geom.object, name) : Value{};
+  return c.IsObject() ? c.object : nullptr;
+}
+
+Value Make(Vm& vm, const char* cls, std::vector<Value> args) {
+  return vm.Construct(Ctor(vm, cls), args);
+}
+
+double N(Vm& vm, Object* o, std::string_view k) { return o ? vm.ToNumber(vm.Get(o, k)) : NAN; }
+Value G(Vm& vm, Object* o, std::string_view k) { return o ? vm.Get(o, k) : Value{}; }
+Object* O(const Value& v) { return v.IsObject() ? v.object : nullptr; }
+
+// The + operator: strings join, anything else adds as numbers.
+Value Plus(Vm& vm, const Value& a, const Value& b) {
+  const Value pa = vm.ToPrimitive(a), pb = vm.ToPrimitive(b);
+  if (pa.type == Type::String || pb.type == Type::String)
+    return Value::Str(vm.ToString(pa) + vm.ToString(pb));
+  return Value::Num(vm.ToNumber(pa) + vm.ToNumber(pb));
+}
+
+void SetFields(Vm& vm, Object* self, std::initializer_list<const char*> names, Args args,
+               std::initializer_list<double> defaults) {
+  auto d = defaults.begin();
+  std::size_t i = 0;
+  for (const char* n : names) {
+    vm.Set(self, n, args.empty() ? Value::Num(*d) : Arg(args, i));
+    ++i;
+    ++d;
+  }
+}
+
+std::string Describe(Vm& vm, Object* self, std::initializer_list<const char*> names,
+                     std::initializer_list<const char*> labels) {
+  std::string out = "(";
+  auto l = labels.begin();
+  for (const char* n : names) {
+    if (out.size() > 1) out += ", ";
+    out += std::string(*l++) + "=" + vm.ToString(vm.Get(self, n));
+  }
+  return out + ")";
+}
+
+void Getter(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set = nullptr) {
+  proto->Define(vm, name, Value{}, kDontEnum);
+  Property* p = proto->FindProperty(vm, name);
+  p->getter = vm.NewNative(get);
+  p->setter = set ? vm.NewNative(set) : nullptr;
+}
+
+// ---- Point ----------------------------------------------------------------
+
+Value PointNew(Vm& vm, Object* self, Args args) {
+  if (self) SetFields(vm, self, {"x", "y"}, args, {0, 0});
+  return {};
+}
+Value PointLength(Vm& vm, Object* self, Args) {
+  return Value::Num(std::hypot(N(vm, self, "x"), N(vm, self, "y")));
+}
+Value PointAdd(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  return Make(
+      vm, "Point",
+      {Plus(vm, G(vm, self, "x"), G(vm, p, "x")), Plus(vm, G(vm, self, "y"), G(vm, p, "y"))});
+}
+Value PointSubtract(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  return Make(
+      vm, "Point",
+      {Value::Num(N(vm, self, "x") - N(vm, p, "x")), Value::Num(N(vm, self, "y") - N(vm, p, "y"))});
+}
+Value PointClone(Vm& vm, Object* self, Args) {
+  return Make(vm, "Point", {G(vm, self, "x"), G(vm, self, "y")});
+}
+Value PointEquals(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  if (!p || !vm.InstanceOf(p, Ctor(vm, "Point"))) return Value::Bool(false);
+  return Value::Bool(vm.StrictEquals(G(vm, self, "x"), G(vm, p, "x")) &&
+                     vm.StrictEquals(G(vm, self, "y"), G(vm, p, "y")));
+}
+Value PointNormalize(Vm& vm, Object* self, Args args) {
+  const double x = N(vm, self, "x"), y = N(vm, self, "y"), len = std::hypot(x, y);
+  const double to = vm.ToNumber(Arg(args, 0));
+  if (len > 0) {
+    vm.Set(self, "x", Value::Num(x * to / len));
+    vm.Set(self, "y", Value::Num(y * to / len));
+  }
+  return {};
+}
+Value PointOffset(Vm& vm, Object* self, Args args) {
+  vm.Set(self, "x", Plus(vm, G(vm, self, "x"), Arg(args, 0)));
+  vm.Set(self, "y", Plus(vm, G(vm, self, "y"), Arg(args, 1)));
+  return {};
+}
+Value PointToString(Vm& vm, Object* self, Args) {
+  return Value::Str(Describe(vm, self, {"x", "y"}, {"x", "y"}));
+}
+Value PointDistance(Vm& vm, Object*, Args args) {
+  Object* a = O(Arg(args, 0));
+  Object* b = O(Arg(args, 1));
+  if (!a || !b) return Value::Num(NAN);
+  return Value::Num(std::hypot(N(vm, a, "x") - N(vm, b, "x"), N(vm, a, "y") - N(vm, b, "y")));
+}
+Value PointInterpolate(Vm& vm, Object*, Args args) {
+  Object* a = O(Arg(args, 0));
+  Object* b = O(Arg(args, 1));
+  const double f = vm.ToNumber(Arg(args, 2));
+  return Make(vm, "Point",
+              {Value::Num(N(vm, b, "x") + f * (N(vm, a, "x") - N(vm, b, "x"))),
+               Value::Num(N(vm, b, "y") + f * (N(vm, a, "y") - N(vm, b, "y")))});
+}
+Value PointPolar(Vm& vm, Object*, Args args) {
+  const double len = vm.ToNumber(Arg(args, 0)), angle = vm.ToNumber(Arg(args, 1));
+  return Make(vm, "Point", {Value::Num(len * std::cos(angle)), Value::Num(len * std::sin(angle))});
+}
+
+// ---- Rectangle ------------------------------------------------------------
+
+Value RectNew(Vm& vm, Object* self, Args args) {
+  if (self) SetFields(vm, self, {"x", "y", "width", "height"}, args, {0, 0, 0, 0});
+  return {};
+}
+Value MakeRect(Vm& vm, double x, double y, double w, double h) {
+  return Make(vm, "Rectangle", {Value::Num(x), Value::Num(y), Value::Num(w), Value::Num(h)});
+}
+struct R {
+  double x, y, w, h;
+};
+R Read(Vm& vm, Object* o) {
+  return {N(vm, o, "x"), N(vm, o, "y"), N(vm, o, "width"), N(vm, o, "height")};
+}
+bool IsEmpty(const R& r) { return !(r.w > 0 && r.h > 0); }
+
+Value RectClone(Vm& vm, Object* self, Args) {
+  return Make(vm, "Rectangle",
+              {G(vm, self, "x"), G(vm, self, "y"), G(vm, self, "width"), G(vm, self, "height")});
+}
+Value RectIsEmpty(Vm& vm, Object* self, Args) { return Value::Bool(IsEmpty(Read(vm, self))); }
+Value RectSetEmpty(Vm& vm, Object* self, Args) {
+  for (const char* k : {"x", "y", "width", "height"}) vm.Set(self, k, Value::Num(0));
+  return {};
+}
+bool Contains(const R& r, double x, double y) {
+  return x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
+}
+Value RectContains(Vm& vm, Object* self, Args args) {
+  return Value::Bool(
+      Contains(Read(vm, self), vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+}
+Value RectContainsPoint(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  return Value::Bool(Contains(Read(vm, self), N(vm, p, "x"), N(vm, p, "y")));
+}
+Value RectContainsRect(Vm& vm, Object* self, Args args) {
+  const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
+  return Value::Bool(o.x >= r.x && o.y >= r.y && o.x + o.w <= r.x + r.w && o.y + o.h <= r.y + r.h);
+}
+Value RectEquals(Vm& vm, Object* self, Args args) {
+  Object* o = O(Arg(args, 0));
+  if (!o || !vm.InstanceOf(o, Ctor(vm, "Rectangle"))) return Value::Bool(false);
+  const R a = Read(vm, self), b = Read(vm, o);
+  return Value::Bool(a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h);
+}
+void Inflate(Vm& vm, Object* self, double dx, double dy) {
+  const R r = Read(vm, self);
+  vm.Set(self, "x", Value::Num(r.x - dx));
+  vm.Set(self, "y", Value::Num(r.y - dy));
+  vm.Set(self, "width", Value::Num(r.w + 2 * dx));
+  vm.Set(self, "height", Value::Num(r.h + 2 * dy));
+}
+Value RectInflate(Vm& vm, Object* self, Args args) {
+  Inflate(vm, self, vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
+  return {};
+}
+Value RectInflatePoint(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  Inflate(vm, self, N(vm, p, "x"), N(vm, p, "y"));
+  return {};
+}
+Value RectOffset(Vm& vm, Object* self, Args args) {
+  vm.Set(self, "x", Value::Num(N(vm, self, "x") + vm.ToNumber(Arg(args, 0))));
+  vm.Set(self, "y", Value::Num(N(vm, self, "y") + vm.ToNumber(Arg(args, 1))));
+  return {};
+}
+Value RectOffsetPoint(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  vm.Set(self, "x", Value::Num(N(vm, self, "x") + N(vm, p, "x")));
+  vm.Set(self, "y", Value::Num(N(vm, self, "y") + N(vm, p, "y")));
+  return {};
+}
+Value RectIntersection(Vm& vm, Object* self, Args args) {
+  const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
+  const double x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+  const double x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
+  if (IsEmpty(a) || IsEmpty(b) || !(x1 > x0 && y1 > y0)) return MakeRect(vm, 0, 0, 0, 0);
+  return MakeRect(vm, x0, y0, x1 - x0, y1 - y0);
+}
+Value RectIntersects(Vm& vm, Object* self, Args args) {
+  const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
+  return Value::Bool(!IsEmpty(a) && !IsEmpty(b) &&
+                     std::max(a.x, b.x) < std::min(a.x + a.w, b.x + b.w) &&
+                     std::max(a.y, b.y) < std::min(a.y + a.h, b.y + b.h));
+}
+Value RectUnion(Vm& vm, Object* self, Args args) {
+  const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
+  if (IsEmpty(a)) return MakeRect(vm, b.x, b.y, b.w, b.h);
+  if (IsEmpty(b)) return MakeRect(vm, a.x, a.y, a.w, a.h);
+  const double x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+  return MakeRect(vm, x0, y0, std::max(a.x + a.w, b.x + b.w) - x0,
+                  std::max(a.y + a.h, b.y + b.h) - y0);
+}
+Value RectToString(Vm& vm, Object* self, Args) {
+  return Value::Str(Describe(vm, self, {"x", "y", "width", "height"}, {"x", "y", "w", "h"}));
+}
+Value RectLeft(Vm& vm, Object* self, Args) { return G(vm, self, "x"); }
+Value RectTop(Vm& vm, Object* self, Args) { return G(vm, self, "y"); }
+Value RectRight(Vm& vm, Object* self, Args) {
+  return Plus(vm, G(vm, self, "x"), G(vm, self, "width"));
+}
+Value RectBottom(Vm& vm, Object* self, Args) {
+  return Plus(vm, G(vm, self, "y"), G(vm, self, "height"));
+}
+Value RectSetLeft(Vm& vm, Object* self, Args args) {
+  const double x = vm.ToNumber(Arg(args, 0));
+  vm.Set(self, "width", Value::Num(N(vm, self, "width") + N(vm, self, "x") - x));
+  vm.Set(self, "x", Arg(args, 0));
+  return {};
+}
+Value RectSetTop(Vm& vm, Object* self, Args args) {
+  const double y = vm.ToNumber(Arg(args, 0));
+  vm.Set(self, "height", Value::Num(N(vm, self, "height") + N(vm, self, "y") - y));
+  vm.Set(self, "y", Arg(args, 0));
+  return {};
+}
+Value RectSetRight(Vm& vm, Object* self, Args args) {
+  vm.Set(self, "width", Value::Num(vm.ToNumber(Arg(args, 0)) - N(vm, self, "x")));
+  return {};
+}
+Value RectSetBottom(Vm& vm, Object* self, Args args) {
+  vm.Set(self, "height", Value::Num(vm.ToNumber(Arg(args, 0)) - N(vm, self, "y")));
+  return {};
+}
+Value RectSize(Vm& vm, Object* self, Args) {
+  return Make(vm, "Point", {G(vm, self, "width"), G(vm, self, "height")});
+}
+Value RectSetSize(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  vm.Set(self, "width", G(vm, p, "x"));
+  vm.Set(self, "height", G(vm, p, "y"));
+  return {};
+}
+Value RectTopLeft(Vm& vm, Object* self, Args) {
+  return Make(vm, "Point", {G(vm, self, "x"), G(vm, self, "y")});
+}
+Value RectSetTopLeft(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  RectSetLeft(vm, self, std::vector<Value>{G(vm, p, "x")});
+  RectSetTop(vm, self, std::vector<Value>{G(vm, p, "y")});
+  return {};
+}
+Value RectBottomRight(Vm& vm, Object* self, Args) {
+  return Make(vm, "Point", {RectRight(vm, self, {}), RectBottom(vm, self, {})});
+}
+Value RectSetBottomRight(Vm& vm, Object* self, Args args) {
+  Object* p = O(Arg(args, 0));
+  RectSetRight(vm, self, std::vector<Value>{G(vm, p, "x")});
+  RectSetBottom(vm, self, std::vector<Value>{G(vm, p, "y")});
+  return {};
+}
+
+// ---- Matrix ---------------------------------------------------------------
+
+Matrix ReadMatrix(Vm& vm, Object* o) {
+  return {N(vm, o, "a"), N(vm, o, "b"),  N(vm, o, "c"),
+          N(vm, o, "d"), N(vm, o, "tx"), N(vm, o, "ty")};
+}
+void WriteMatrix(Vm& vm, Object* o, const Matrix& m) {
+  vm.Set(o, "a", Value::Num(m.a));
+  vm.Set(o, "b", Value::Num(m.b));
+  vm.Set(o, "c", Value::Num(m.c));
+  vm.Set(o, "d", Value::Num(m.d));
+  vm.Set(o, "tx", Value::Num(m.tx));
+  vm.Set(o, "ty", Value::Num(m.ty));
+}
+Value MakeMatrix(Vm& vm, const Matrix& m) {
+  return Make(vm, "Matrix",
+              {Value::Num(m.a), Value::Num(m.b), Value::Num(m.c), Value::Num(m.d), Value::Num(m.tx),
+               Value::Num(m.ty)});
+}
+
+Value MatrixNew(Vm& vm, Object* self, Args args) {
+  if (self) SetFields(vm, self, {"a", "b", "c", "d", "tx", "ty"}, args, {1, 0, 0, 1, 0, 0});
+  return {};
+}
+Value MatrixClone(Vm& vm, Object* self, Args) {
+  return Make(vm, "Matrix",
+              {G(vm, self, "a"), G(vm, self, "b"), G(vm, self, "c"), G(vm, self, "d"),
+               G(vm, self, "tx"), G(vm, self, "ty")});
+}
+Value MatrixIdentity(Vm& vm, Object* self, Args) {
+  WriteMatrix(vm, self, Matrix{});
+  return {};
+}
+Value MatrixConcat(Vm& vm, Object* self, Args args) {
+  WriteMatrix(vm, self, ReadMatrix(vm, O(Arg(args, 0))) * ReadMatrix(vm, self));
+  return {};
+}
+Value MatrixInvert(Vm& vm, Object* self, Args) {
+  const Matrix m = ReadMatrix(vm, self);
+  Matrix inv;
+  if (!m.Invert(inv)) inv = Matrix{};
+  WriteMatrix(vm, self, inv);
+  return {};
+}
+Matrix Box(double sx, double sy, double r, double tx, double ty) {
+  return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), tx, ty};
+}
+Value MatrixCreateBox(Vm& vm, Object* self, Args args) {
+  const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
+  const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
+  const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
+  WriteMatrix(vm, self, Box(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
+  return {};
+}
+Value MatrixGradientBox(Vm& vm, Object* self, Args args) {
+  const double w = vm.ToNumber(Arg(args, 0)), h = vm.ToNumber(Arg(args, 1));
+  const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
+  const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
+  const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
+  WriteMatrix(vm, self, Box(w / 1638.4, h / 1638.4, r, tx + w / 2, ty + h / 2));
+  return {};
+}
+Value MatrixRotate(Vm& vm, Object* self, Args args) {
+  WriteMatrix(vm, self, Box(1, 1, vm.ToNumber(Arg(args, 0)), 0, 0) * ReadMatrix(vm, self));
+  return {};
+}
+Value MatrixScale(Vm& vm, Object* self, Args args) {
+  const Matrix s{vm.ToNumber(Arg(args, 0)), 0, 0, vm.ToNumber(Arg(args, 1)), 0, 0};
+  WriteMatrix(vm, self, s * ReadMatrix(vm, self));
+  return {};
+}
+Value MatrixTranslate(Vm& vm, Object* self, Args args) {
+  Matrix m = ReadMatrix(vm, self);
+  m.tx += vm.ToNumber(Arg(args, 0));
+  m.ty += vm.ToNumber(Arg(args, 1));
+  WriteMatrix(vm, self, m);
+  return {};
+}
+Value MapWith(Vm& vm, Object* self, Args args, bool delta) {
+  Matrix m = ReadMatrix(vm, self);
+  if (delta) m.tx = m.ty = 0;
+  Object* p = O(Arg(args, 0));
+  const double x = N(vm, p, "x"), y = N(vm, p, "y");
+  return Make(vm, "Point", {Value::Num(m.ApplyX(x, y)), Value::Num(m.ApplyY(x, y))});
+}
+Value MatrixTransformPoint(Vm& vm, Object* self, Args args) {
+  return MapWith(vm, self, args, false);
+}
+Value MatrixDeltaTransformPoint(Vm& vm, Object* self, Args args) {
+  return MapWith(vm, self, args, true);
+}
+Value MatrixToString(Vm& vm, Object* self, Args) {
+  return Value::Str(
+      Describe(vm, self, {"a", "b", "c", "d", "tx", "ty"}, {"a", "b", "c", "d", "tx", "ty"}));
+}
+
+// ---- ColorTransform --------------------------------------------------------
+
+constexpr const char* kColorFields[] = {"redMultiplier",   "greenMultiplier", "blueMultiplier",
+                                        "alphaMultiplier", "redOffset",       "greenOffset",
+                                        "blueOffset",      "alphaOffset"};
+
+// The fields live in the object; scripts reach them through properties of
+// the prototype, which turn what they set into numbers.
+class ColorTransformObject : public Object {
+ public:
+  double fields[8] = {1, 1, 1, 1, 0, 0, 0, 0};
+};
+
+double* Fields(Object* self) {
+  auto* c = dynamic_cast<ColorTransformObject*>(self);
+  return c ? c->fields : nullptr;
+}
+
+template <int kIndex>
+Value ColorField(Vm&, Object* self, Args) {
+  const double* f = Fields(self);
+  return f ? Value::Num(f[kIndex]) : Value{};
+}
+template <int kIndex>
+Value SetColorField(Vm& vm, Object* self, Args args) {
+  if (double* f = Fields(self)) f[kIndex] = vm.ToNumber(Arg(args, 0));
+  return {};
+}
+
+Value ColorNew(Vm& vm, Object* self, Args args) {
+  double* f = Fields(self);
+  if (!f || args.size() < 8) return {};
+  for (int i = 0; i < 8; ++i) f[i] = vm.ToNumber(args[i]);
+  return {};
+}
+Value ColorToString(Vm& vm, Object* self, Args) {
+  std::string out = "(";
+  for (const char* k : kColorFields) {
+    if (out.size() > 1) out += ", ";
+    out += std::string(k) + "=" + vm.ToString(vm.Get(self, k));
+  }
+  return Value::Str(out + ")");
+}
+Value ColorRgb(Vm& vm, Object* self, Args) {
+  const double* f = Fields(self);
+  if (!f) return {};
+  const auto c = [&](int i) { return static_cast<uint32_t>(ToInt32(f[i])); };
+  return Value::Num((c(4) << 16) | (c(5) << 8) | c(6));
+}
+Value ColorSetRgb(Vm& vm, Object* self, Args args) {
+  double* f = Fields(self);
+  if (!f) return {};
+  const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(Arg(args, 0))));
+  f[0] = f[1] = f[2] = 0;
+  f[4] = (rgb >> 16) & 0xFF;
+  f[5] = (rgb >> 8) & 0xFF;
+  f[6] = rgb & 0xFF;
+  return {};
+}
+Value ColorConcat(Vm& vm, Object* self, Args args) {
+  double* f = Fields(self);
+  const double* o = Fields(O(Arg(args, 0)));
+  if (!f || !o) return {};
+  for (int i = 0; i < 4; ++i) {
+    f[i + 4] += o[i + 4] * f[i];
+    f[i] *= o[i];
+  }
+  return {};
+}
+
+ColorTransform ReadColor(Vm& vm, Object* o) {
+  const auto mult = [&](const char* k) {
+    const double v = N(vm, o, k);
+    return static_cast<int16_t>(std::isnan(v) ? 0 : std::clamp(v * 256, -32768.0, 32767.0));
+  };
+  const auto add = [&](const char* k) {
+    const double v = N(vm, o, k);
+    return static_cast<int16_t>(std::isnan(v) ? 0 : std::clamp(v, -32768.0, 32767.0));
+  };
+  ColorTransform c;
+  c.rMult = mult("redMultiplier");
+  c.gMult = mult("greenMultiplier");
+  c.bMult = mult("blueMultiplier");
+  c.aMult = mult("alphaMultiplier");
+  c.rAdd = add("redOffset");
+  c.gAdd = add("greenOffset");
+  c.bAdd = add("blueOffset");
+  c.aAdd = add("alphaOffset");
+  return c;
+}
+Value MakeColor(Vm& vm, const ColorTransform& c) {
+  return Make(vm, "ColorTransform",
+              {Value::Num(c.rMult / 256.0), Value::Num(c.gMult / 256.0),
+               Value::Num(c.bMult / 256.0), Value::Num(c.aMult / 256.0), Value::Num(c.rAdd),
+               Value::Num(c.gAdd), Value::Num(c.bAdd), Value::Num(c.aAdd)});
+}
+
+// ---- Transform -------------------------------------------------------------
+
+std::shared_ptr<TimelineInstance> ClipOf(Vm& vm, Object* self) {
+  const Value v = G(vm, self, "__clip");
+  return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object)->Instance()
+                                            : nullptr;
+}
+DisplayObject* PlacedOf(Vm& vm, Object* self) {
+  const Value v = G(vm, self, "__clip");
+  return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object)->Placement()
+                                            : nullptr;
+}
+Matrix ToPixels(Matrix m) {
+  m.tx /= kTwipsPerPixel;
+  m.ty /= kTwipsPerPixel;
+  return m;
+}
+
+Value TransformNew(Vm& vm, Object* self, Args args) {
+  if (self && Arg(args, 0).IsObject() && args[0].object->IsClip())
+    self->Define(vm, "__clip", args[0], kDontEnum);
+  return {};
+}
+Value TransformMatrix(Vm& vm, Object* self, Args) {
+  const DisplayObject* p = PlacedOf(vm, self);
+  if (!p) return ClipOf(vm, self) ? MakeMatrix(vm, Matrix{}) : Value{};
+  return MakeMatrix(vm, ToPixels(p->matrix));
+}
+Value TransformSetMatrix(Vm& vm, Object* self, Args args) {
+  DisplayObject* p = PlacedOf(vm, self);
+  Object* o = O(Arg(args, 0));
+  if (!p || !o) return {};
+  Matrix m = ReadMatrix(vm, o);
+  for (double* f : {&m.a, &m.b, &m.c, &m.d, &m.tx, &m.ty}) {
+    if (!std::isfinite(*f)) return {};
+  }
+  m.tx = std::round(m.tx * kTwipsPerPixel);
+  m.ty = std::round(m.ty * kTwipsPerPixel);
+  p->matrix = m;
+  p->scripted = true;
+  return {};
+}
+Value TransformConcatMatrix(Vm& vm, Object* self, Args) {
+  auto t = ClipOf(vm, self);
+  Matrix m;
+  if (!t || !ConcatenatedMatrix(*t, m)) return {};
+  return MakeMatrix(vm, ToPixels(m));
+}
+Value TransformColor(Vm& vm, Object* self, Args) {
+  const DisplayObject* p = PlacedOf(vm, self);
+  if (!p) return ClipOf(vm, self) ? MakeColor(vm, ColorTransform{}) : Value{};
+  return MakeColor(vm, p->colorTransform);
+}
+Value TransformSetColor(Vm& vm, Object* self, Args args) {
+  DisplayObject* p = PlacedOf(vm, self);
+  Object* o = O(Arg(args, 0));
+  if (!p || !o) return {};
+  p->colorTransform = ReadColor(vm, o);
+  p->scripted = true;
+  return {};
+}
+Value TransformConcatColor(Vm& vm, Object* self, Args) {
+  auto t = ClipOf(vm, self);
+  if (!t) return {};
+  ColorTransform c;
+  for (auto cur = t; cur && !cur->IsRoot(); cur = cur->Parent()) {
+    const DisplayObject* p = PlacementOf(*cur);
+    if (!p) break;
+    c = p->colorTransform * c;
+  }
+  return MakeColor(vm, c);
+}
+Value TransformPixelBounds(Vm& vm, Object* self, Args) {
+  auto t = ClipOf(vm, self);
+  Matrix m;
+  if (!t || !ConcatenatedMatrix(*t, m)) return {};
+  const TwipsBox b = TransformBox(LocalBounds(*t), m);
+  if (b.empty) return MakeRect(vm, 0, 0, 0, 0);
+  return MakeRect(vm, b.xMin / 20, b.yMin / 20, (b.xMax - b.xMin) / 20, (b.yMax - b.yMin) / 20);
+}
+
+// MovieClip.transform: a new Transform of the clip on each read.
+Value ClipTransform(Vm& vm, Object* self, Args) {
+  return Make(vm, "Transform", {Value::Obj(self)});
+}
+Value ClipSetTransform(Vm& vm, Object* self, Args args) {
+  Object* t = O(Arg(args, 0));
+  if (!t || !self || !self->IsClip()) return {};
+  const Value mine = Make(vm, "Transform", {Value::Obj(self)});
+  const Value m = vm.Get(t, "matrix");
+  const Value c = vm.Get(t, "colorTransform");
+  if (m.IsObject()) TransformSetMatrix(vm, mine.object, std::vector<Value>{m});
+  if (c.IsObject()) TransformSetColor(vm, mine.object, std::vector<Value>{c});
+  return {};
+}
+
+Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
+              std::initializer_list<std::pair<const char*, NativeFn>> methods) {
+  Object* proto = vm.NewObject();
+  FunctionObject* f = vm.NewNative(ctor, proto);
+  for (const auto& [n, fn] : methods) vm.Method(proto, n, fn);
+  package->Define(vm, name, Value::Obj(f), kDontEnum);
+  return proto;
+}
+
+}  // namespace
+
+void InstallGeomBuiltins(Vm& vm) {
+  Object* flash = vm.NewObject();
+  Object* geom = vm.NewObject();
+  flash->Define(vm, "geom", Value::Obj(geom), kDontEnum);
+  vm.global->Define(vm, "flash", Value::Obj(flash), kDontEnum);
+
+  Object* point = Class(vm, geom, "Point", PointNew,
+                        {{"add", PointAdd},
+                         {"subtract", PointSubtract},
+                         {"clone", PointClone},
+                         {"equals", PointEquals},
+                         {"normalize", PointNormalize},
+                         {"offset", PointOffset},
+                         {"toString", PointToString}});
+  Getter(vm, point, "length", PointLength);
+  Object* pointCtor = Ctor(vm, "Point");
+  vm.Method(pointCtor, "distance", PointDistance);
+  vm.Method(pointCtor, "interpolate", PointInterpolate);
+  vm.Method(pointCtor, "polar", PointPolar);
+
+  Object* rect = Class(vm, geom, "Rectangle", RectNew,
+                       {{"clone", RectClone},
+                        {"isEmpty", RectIsEmpty},
+                        {"setEmpty", RectSetEmpty},
+                        {"contains", RectContains},
+                        {"containsPoint", RectContainsPoint},
+                        {"containsRectangle", RectContainsRect},
+                        {"equals", RectEquals},
+                        {"inflate", RectInflate},
+                        {"inflatePoint", RectInflatePoint},
+                        {"offset", RectOffset},
+                        {"offsetPoint", RectOffsetPoint},
+                        {"intersection", RectIntersection},
+                        {"intersects", RectIntersects},
+                        {"union", RectUnion},
+                        {"toString", RectToString}});
+  Getter(vm, rect, "left", RectLeft, RectSetLeft);
+  Getter(vm, rect, "top", RectTop, RectSetTop);
+  Getter(vm, rect, "right", RectRight, RectSetRight);
+  Getter(vm, rect, "bottom", RectBottom, RectSetBottom);
+  Getter(vm, rect, "size", RectSize, RectSetSize);
+  Getter(vm, rect, "topLeft", RectTopLeft, RectSetTopLeft);
+  Getter(vm, rect, "bottomRight", RectBottomRight, RectSetBottomRight);
+
+  Class(vm, geom, "Matrix", MatrixNew,
+        {{"clone", MatrixClone},
+         {"concat", MatrixConcat},
+         {"createBox", MatrixCreateBox},
+         {"createGradientBox", MatrixGradientBox},
+         {"deltaTransformPoint", MatrixDeltaTransformPoint},
+         {"identity", MatrixIdentity},
+         {"invert", MatrixInvert},
+         {"rotate", MatrixRotate},
+         {"scale", MatrixScale},
+         {"toString", MatrixToString},
+         {"transformPoint", MatrixTransformPoint},
+         {"translate", MatrixTranslate}});
+
+  Object* color = Class(vm, geom, "ColorTransform", ColorNew,
+                        {{"concat", ColorConcat}, {"toString", ColorToString}});
+  static_cast<FunctionObject*>(Ctor(vm, "ColorTransform"))->construct = [](Vm& v) -> Object* {
+    return v.New<ColorTransformObject>();
+  };
+  Getter(vm, color, "rgb", ColorRgb, ColorSetRgb);
+  Getter(vm, color, "redMultiplier", ColorField<0>, SetColorField<0>);
+  Getter(vm, color, "greenMultiplier", ColorField<1>, SetColorField<1>);
+  Getter(vm, color, "blueMultiplier", ColorField<2>, SetColorField<2>);
+  Getter(vm, color, "alphaMultiplier", ColorField<3>, SetColorField<3>);
+  Getter(vm, color, "redOffset", ColorField<4>, SetColorField<4>);
+  Getter(vm, color, "greenOffset", ColorField<5>, SetColorField<5>);
+  Getter(vm, color, "blueOffset", ColorField<6>, SetColorField<6>);
+  Getter(vm, color, "alphaOffset", ColorField<7>, SetColorField<7>);
+
+  Object* transform = Class(vm, geom, "Transform", TransformNew, {});
+  Getter(vm, transform, "matrix", TransformMatrix, TransformSetMatrix);
+  Getter(vm, transform, "concatenatedMatrix", TransformConcatMatrix);
+  Getter(vm, transform, "colorTransform", TransformColor, TransformSetColor);
+  Getter(vm, transform, "concatenatedColorTransform", TransformConcatColor);
+  Getter(vm, transform, "pixelBounds", TransformPixelBounds);
+
+  Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,191 @@
+#include "swf/player/drawing.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orrivel::swf {
+
+namespace {
+
+// Drawn coordinates stay where float twips are exact enough and the
+// rasterizer's fixed point cannot overflow.
+constexpr double kMaxCoordinate = 1 << 26;
+
+float Clamp(double v) {
+  if (!std::isfinite(v)) return v > 0 ? static_cast<float>(kMaxCoordinate) : 0.0f;
+  return static_cast<float>(std::clamp(v, -kMaxCoordinate, kMaxCoordinate));
+}
+
+// Where a quadratic curve reaches its extremes on one axis.
+void IncludeQuadExtremes(FloatRect& r, float x0, float y0, float cx, float cy, float x1, float y1) {
+  auto extreme = [](float p0, float c, float p1, float& t) {
+    const float den = p0 - 2 * c + p1;
+    if (den == 0) return false;
+    t = (p0 - c) / den;
+    return t > 0 && t < 1;
+  };
+  auto at = [](float p0, float c, float p1, float t) {
+    const float u = 1 - t;
+    return u * u * p0 + 2 * u * t * c + t * t * p1;
+  };
+  float t = 0;
+  if (extreme(x0, cx, x1, t)) r.Include(at(x0, cx, x1, t), at(y0, cy, y1, t));
+  if (extreme(y0, cy, y1, t)) r.Include(at(x0, cx, x1, t), at(y0, cy, y1, t));
+  r.Include(x1, y1);
+}
+
+void Widen(FloatRect& out, const FloatRect& r, float half) {
+  if (r.Empty()) return;
+  out.Include(r.xMin - half, r.yMin - half);
+  out.Include(r.xMax + half, r.yMax + half);
+}
+
+}  // namespace
+
+Drawing::~Drawing() {
+  if (shared_) *shared_ -= commands_;
+}
+
+void Drawing::Clear() {
+  if (shared_) *shared_ -= commands_;
+  commands_ = 0;
+  shape_ = ConvertedShape{};
+  snapshot_.reset();
+  penX_ = penY_ = fillStartX_ = fillStartY_ = 0;
+  line_.reset();
+  fillLayer_ = lineLayer_ = -1;
+  lineAtPen_ = fillAtPen_ = false;
+  strokeBounds_ = FloatRect{};
+}
+
+bool Drawing::Charge() {
+  if (commands_ >= kMaxCommands || (shared_ && *shared_ >= kMaxSharedCommands)) return false;
+  ++commands_;
+  if (shared_) ++*shared_;
+  return true;
+}
+
+void Drawing::BeginFill(std::optional<FillStyle> fill) {
+  EndFill();
+  if (!fill || !Charge()) return;
+  ShapeLayer layer;
+  layer.fill = std::move(*fill);
+  shape_.layers.push_back(std::move(layer));
+  fillLayer_ = static_cast<int>(shape_.layers.size()) - 1;
+  fillStartX_ = penX_;
+  fillStartY_ = penY_;
+  fillAtPen_ = false;
+  lineLayer_ = -1;  // the fill's outline draws above it
+  Changed();
+}
+
+void Drawing::EndFill() {
+  if (fillLayer_ < 0) return;
+  // An open outline is closed with a line back to where the fill started.
+  if (fillAtPen_ && (penX_ != fillStartX_ || penY_ != fillStartY_)) {
+    LineTo(fillStartX_, fillStartY_);
+  }
+  fillLayer_ = -1;
+  fillAtPen_ = false;
+  Changed();
+}
+
+void Drawing::SetLineStyle(std::optional<LineStyle> line) {
+  if (!Charge()) return;
+  line_ = std::move(line);
+  lineLayer_ = -1;
+}
+
+void Drawing::SetLineFill(const FillStyle& fill) {
+  if (!line_ || !Charge()) return;
+  line_->fill = fill;
+  lineLayer_ = -1;
+}
+
+raster::Path* Drawing::FillPath() {
+  if (fillLayer_ < 0) return nullptr;
+  raster::Path& path = shape_.layers[fillLayer_].path;
+  if (!fillAtPen_) path.MoveTo(penX_, penY_);
+  fillAtPen_ = true;
+  return &path;
+}
+
+raster::Path* Drawing::LinePath() {
+  if (!line_) return nullptr;
+  if (lineLayer_ < 0) {
+    ShapeLayer layer;
+    layer.isLine = true;
+    layer.line = *line_;
+    shape_.maxLineWidth = std::max(shape_.maxLineWidth, static_cast<float>(line_->width));
+    shape_.layers.push_back(std::move(layer));
+    lineLayer_ = static_cast<int>(shape_.layers.size()) - 1;
+    lineAtPen_ = false;
+  }
+  raster::Path& path = shape_.layers[lineLayer_].path;
+  if (!lineAtPen_) path.MoveTo(penX_, penY_);
+  lineAtPen_ = true;
+  return &path;
+}
+
+void Drawing::MoveTo(double x, double y) {
+  if (!Charge()) return;
+  penX_ = Clamp(x);
+  penY_ = Clamp(y);
+  fillStartX_ = penX_;
+  fillStartY_ = penY_;
+  fillAtPen_ = lineAtPen_ = false;
+}
+
+void Drawing::LineTo(double xIn, double yIn) {
+  if (!Charge()) return;
+  const float x = Clamp(xIn), y = Clamp(yIn);
+  FloatRect seg;
+  seg.Include(penX_, penY_);
+  seg.Include(x, y);
+  if (raster::Path* fill = FillPath()) {
+    fill->LineTo(x, y);
+    shape_.bounds.Include(seg);
+  }
+  if (raster::Path* line = LinePath()) {
+    line->LineTo(x, y);
+    shape_.bounds.Include(seg);
+    Widen(strokeBounds_, seg, line_->width / 2.0f);
+  }
+  penX_ = x;
+  penY_ = y;
+  Changed();
+}
+
+void Drawing::CurveTo(double cxIn, double cyIn, double xIn, double yIn) {
+  if (!Charge()) return;
+  const float cx = Clamp(cxIn), cy = Clamp(cyIn), x = Clamp(xIn), y = Clamp(yIn);
+  FloatRect seg;
+  seg.Include(penX_, penY_);
+  IncludeQuadExtremes(seg, penX_, penY_, cx, cy, x, y);
+  if (raster::Path* fill = FillPath()) {
+    fill->QuadTo(cx, cy, x, y);
+    shape_.bounds.Include(seg);
+  }
+  if (raster::Path* line = LinePath()) {
+    line->QuadTo(cx, cy, x, y);
+    shape_.bounds.Include(seg);
+    Widen(strokeBounds_, seg, line_->width / 2.0f);
+  }
+  penX_ = x;
+  penY_ = y;
+  Changed();
+}
+
+std::shared_ptr<const ConvertedShape> Drawing::Snapshot() const {
+  if (Empty()) return nullptr;
+  if (!snapshot_) snapshot_ = std::make_shared<const ConvertedShape>(shape_);
+  return snapshot_;
+}
+
+FloatRect Drawing::Bounds(bool withStrokes) const {
+  FloatRect r = shape_.bounds;
+  if (withStrokes) r.Include(strokeBounds_);
+  return r;
+}
+
+}  // namespace orrivel::swf

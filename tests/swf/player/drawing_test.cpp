@@ -1,0 +1,157 @@
+#include "swf/player/drawing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "swf/render/damage.h"
+
+namespace orrivel::swf {
+namespace {
+
+class NoImages : public ImageDecoder {
+ public:
+  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
+    return std::nullopt;
+  }
+};
+
+FillStyle Solid() {
+  FillStyle f;
+  f.color = Rgba{255, 0, 0, 255};
+  return f;
+}
+
+TEST(DrawingTest, CommandsStopAtTheCapUntilCleared) {
+  Drawing d;
+  d.SetLineStyle(LineStyle{});
+  for (std::size_t i = 0; i < Drawing::kMaxCommands + 1000; ++i) d.LineTo(i % 7, i % 5);
+  const auto capped = d.Snapshot();
+  ASSERT_TRUE(capped);
+  EXPECT_LE(capped->layers[0].path.Points().size(), Drawing::kMaxCommands);
+  d.LineTo(1e6, 1e6);  // ignored: the shape neither changes nor grows
+  EXPECT_EQ(d.Snapshot(), capped);
+  d.Clear();
+  EXPECT_TRUE(d.Empty());
+  d.SetLineStyle(LineStyle{});
+  d.LineTo(100, 100);
+  EXPECT_FALSE(d.Empty());
+}
+
+// Many clips that each stay under their own cap still meet the movie's.
+TEST(DrawingTest, DrawingsSharingACounterStopTogether) {
+  std::size_t shared = 0;
+  std::vector<std::unique_ptr<Drawing>> clips;
+  const std::size_t full = Drawing::kMaxSharedCommands / Drawing::kMaxCommands;
+  for (std::size_t c = 0; c <= full; ++c) {
+    clips.push_back(std::make_unique<Drawing>(&shared));
+    clips.back()->BeginFill(Solid());
+    for (std::size_t i = 0; i < Drawing::kMaxCommands; ++i) clips.back()->LineTo(i % 3, i % 2);
+  }
+  EXPECT_EQ(shared, Drawing::kMaxSharedCommands);
+  EXPECT_TRUE(clips.back()->Empty());
+  clips.front()->Clear();
+  clips.erase(clips.begin() + 1);
+  EXPECT_EQ(shared, Drawing::kMaxSharedCommands - 2 * Drawing::kMaxCommands);
+  clips.back()->BeginFill(Solid());
+  clips.back()->LineTo(5, 5);
+  EXPECT_FALSE(clips.back()->Empty());
+}
+
+TEST(DrawingTest, HostileCoordinatesStayFinite) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  Drawing d;
+  d.BeginFill(Solid());
+  d.MoveTo(nan, -inf);
+  d.LineTo(inf, 1e300);
+  d.CurveTo(-1e300, nan, 5, inf);
+  d.EndFill();
+  const FloatRect r = d.Bounds(true);
+  ASSERT_FALSE(r.Empty());
+  for (float v : {r.xMin, r.xMax, r.yMin, r.yMax}) EXPECT_TRUE(std::isfinite(v));
+}
+
+// What getBounds reports: strokes widen by half their width, curves by
+// where they reach, not by their control points.
+TEST(DrawingTest, BoundsFollowStrokesAndCurves) {
+  struct Case {
+    const char* name;
+    uint16_t lineWidth;  // 0: fill only
+    bool curve;
+    FloatRect expect;
+  };
+  const Case cases[] = {
+      {"fill", 0, false, {0, 0, 200, 100}},
+      {"stroke", 40, false, {-20, -20, 220, 120}},
+      {"curve", 0, true, {0, 0, 200, 50}},
+  };
+  for (const Case& c : cases) {
+    Drawing d;
+    if (c.lineWidth) {
+      LineStyle line;
+      line.width = c.lineWidth;
+      d.SetLineStyle(line);
+    } else {
+      d.BeginFill(Solid());
+    }
+    if (c.curve) {
+      d.CurveTo(100, 100, 200, 0);
+    } else {
+      d.LineTo(200, 100);
+    }
+    const FloatRect r = d.Bounds(true);
+    EXPECT_FLOAT_EQ(r.xMin, c.expect.xMin) << c.name;
+    EXPECT_FLOAT_EQ(r.yMin, c.expect.yMin) << c.name;
+    EXPECT_FLOAT_EQ(r.xMax, c.expect.xMax) << c.name;
+    EXPECT_FLOAT_EQ(r.yMax, c.expect.yMax) << c.name;
+  }
+}
+
+// A drawing that changes redraws where it was and where it is now; one
+// that stays the same redraws nothing.
+TEST(DrawingTest, ChangesDamageOldAndNewBounds) {
+  Movie movie;
+  NoImages images;
+  Renderer renderer(movie, images);
+  Drawing d;
+  d.BeginFill(Solid());
+  d.MoveTo(0, 0);
+  d.LineTo(200, 0);
+  d.LineTo(200, 200);
+  d.EndFill();
+  auto tree = [&](const Drawing& drawing) {
+    DisplayNode root;
+    DisplayNode clip;
+    DisplayNode shape;
+    shape.kind = DisplayNode::Kind::Shape;
+    shape.drawing = drawing.Snapshot();
+    clip.children.push_back(shape);
+    root.children.push_back(clip);
+    root.matrix = Matrix{1 / 20.0, 0, 0, 1 / 20.0, 0, 0};
+    return root;
+  };
+  const DisplayNode before = tree(d);
+  EXPECT_TRUE(FrameDamage(renderer, before, tree(d), 400, 400).empty());
+  d.Clear();
+  d.MoveTo(4000, 4000);
+  d.BeginFill(Solid());
+  d.LineTo(4200, 4000);
+  d.LineTo(4200, 4200);
+  const auto boxes = FrameDamage(renderer, before, tree(d), 400, 400);
+  auto covered = [&](int x, int y) {
+    for (const DamageBox& b : boxes) {
+      if (x >= b.x0 && x < b.x1 && y >= b.y0 && y < b.y1) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(covered(9, 1));      // where the drawing was
+  EXPECT_TRUE(covered(209, 201));  // where it is now
+  EXPECT_FALSE(covered(100, 300));
+}
+
+}  // namespace
+}  // namespace orrivel::swf
