@@ -6,6 +6,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
+#include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
@@ -14,7 +15,7 @@ namespace orrivel::swf::avm1 {
 
 Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   objectProto = New<Object>();
-  functionProto = New<FunctionObject>();
+  functionProto = New<Object>();  // an object, not itself callable
   functionProto->proto = objectProto;
   global = NewObject();
   InstallObjectBuiltins(*this);
@@ -25,6 +26,12 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   dateBaseMs = WallClockMs();
   InstallGlobalFunctions(*this);
   InstallClipBuiltins(*this);
+  InstallSystemBuiltins(*this);
+  InstallSoundBuiltins(*this);
+  InstallDeviceBuiltins(*this);
+  InstallFilterBuiltins(*this);
+  InstallNativeBuiltins(*this);
+  InstallStubBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -165,6 +172,7 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     c->proto = clipProto;
     c->instance = t;
     t->script = c;
+    if (t == root) InitRootClip(*this, c);
     // A sprite registered to a class is an instance of it from the start.
     const DisplayObject* placed = c->Placement();
     auto cls = placed ? classByCharacter.find(placed->characterId) : classByCharacter.end();

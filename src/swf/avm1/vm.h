@@ -171,6 +171,13 @@ void InstallMathBuiltins(Vm& vm);
 void InstallDateBuiltins(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
+// Host classes; installed last, they leave classes defined before alone.
+void InstallSystemBuiltins(Vm& vm);
+void InstallSoundBuiltins(Vm& vm);
+void InstallDeviceBuiltins(Vm& vm);
+void InstallFilterBuiltins(Vm& vm);
+void InstallNativeBuiltins(Vm& vm);
+void InstallStubBuiltins(Vm& vm);
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

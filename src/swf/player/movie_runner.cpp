@@ -62,7 +62,9 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
 }
 
 MovieRunner::~MovieRunner() {
-  // Timelines go before the machine whose objects they point at.
+  // Timelines go before the machine whose objects they point at. The sound
+  // sink may already be gone: the host silences it.
+  ctx_.sound = nullptr;
   root_.reset();
   ctx_.actions.clear();
 }
