@@ -178,14 +178,35 @@ void InstallMicrophone(Vm& vm) {
 
 // ---- NetConnection / NetStream -------------------------------------------------
 
-Value NetConnect(Vm& vm, Object*, Args args) {
+Value Zero(Vm&, Object*, Args) { return Value::Num(0); }
+
+Value NetConnect(Vm& vm, Object* self, Args args) {
   // Only a null connection (progressive files) is allowed, and even that
   // finds nothing to play: no stream ever opens.
-  if (!args.empty() && !args[0].IsNullish()) {
+  if (args.empty() || !args[0].IsNullish()) {
     Refuse(vm, "NetConnection.connect");
     return Value::Bool(false);
   }
+  SetHidden(vm, self, "__connected", Value::Bool(true));
   return Value::Bool(true);
+}
+
+Value NetStreamBufferTime(Vm& vm, Object* self, Args) {
+  const Value t = Hidden(vm, self, "__bufferTime");
+  return t.IsUndefined() ? Value::Num(0) : t;
+}
+
+// A stream made on a connected NetConnection gives the class its readable
+// properties, as the player does.
+Value NetStreamCtor(Vm& vm, Object* self, Args args) {
+  const Value nc = Arg(args, 0);
+  if (!self || !self->proto || !nc.IsObject() || !vm.ToBoolean(vm.Get(nc.object, "__connected")))
+    return {};
+  for (const char* name :
+       {"bytesTotal", "bytesLoaded", "time", "liveDelay", "bufferLength", "currentFps"})
+    AddAccessor(vm, self->proto, name, Zero, nullptr, kDontEnum);
+  AddAccessor(vm, self->proto, "bufferTime", NetStreamBufferTime, nullptr, kDontEnum);
+  return {};
 }
 
 Value NetStreamPlay(Vm& vm, Object*, Args) {
@@ -209,7 +230,7 @@ void InstallNet(Vm& vm) {
                {"close", ReturnUndefined},
                {"call", ReturnUndefined},
                {"addHeader", ReturnUndefined}});
-  HostClass(vm, vm.global, "NetStream", PlainCtor,
+  HostClass(vm, vm.global, "NetStream", NetStreamCtor,
             {{"close", ReturnUndefined},
              {"pause", ReturnUndefined},
              {"play", NetStreamPlay},
@@ -228,16 +249,17 @@ void InstallNet(Vm& vm) {
 
 // ---- PrintJob ------------------------------------------------------------------
 
-Value Zero(Vm&, Object*, Args) { return Value::Num(0); }
-
 void InstallPrintJob(Vm& vm) {
   FunctionObject* cls = HostClass(vm, vm.global, "PrintJob", PlainCtor);
-  if (vm.version < 7) return;
   Object* proto = PrototypeOf(vm, cls);
-  // Nothing is ever printed: start() reports that the user declined.
-  AddMethods(vm, proto,
-             {{"start", ReturnFalse}, {"addPage", ReturnFalse}, {"send", ReturnUndefined}},
-             kDontEnum);
+  if (vm.version >= 7) {
+    // Nothing is ever printed: start() reports that the user declined.
+    AddMethods(vm, proto,
+               {{"start", ReturnFalse}, {"addPage", ReturnFalse}, {"send", ReturnUndefined}},
+               kDontEnum);
+  } else {
+    proto->proto = nullptr;  // before version 7 the class is bare
+  }
   // Newest first when enumerated: defined in reverse.
   for (const char* name : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"})
     AddAccessor(vm, proto, name, Zero, nullptr, 0);

@@ -127,7 +127,11 @@ void InstallStubBuiltins(Vm& vm) {
   InstallAbsentGlobals(vm);
   // Function is not a global name before version 6.
   if (vm.version < 6) vm.global->DeleteOwn(vm, "Function");
+  if (!vm.global->FindProperty(vm, "updateAfterEvent"))
+    vm.Method(vm.global, "updateAfterEvent", ReturnUndefined);
   BindNativeTable(vm);
+  // _global is no Object: it has no prototype, so no toString or hasOwnProperty.
+  vm.global->proto = nullptr;
 }
 
 }  // namespace orrivel::swf::avm1
