@@ -157,18 +157,23 @@ Value AsNative(Vm& vm, Object*, Args args) {
 // The names of a comma list, each numbered from `start`; an empty name
 // skips a number. A leading version digit hides a name from older movies.
 template <typename Fn>
-void EachName(Vm& vm, const std::string& list, double start, int step, Fn&& fn) {
+void EachName(Vm& vm, Object* target, const std::string& list, double start, int step, Fn&& fn) {
   double index = start;
   std::size_t from = 0;
   while (from <= list.size()) {
     const std::size_t comma = std::min(list.find(',', from), list.size());
     std::string name = list.substr(from, comma - from);
+    // A leading version mark: 6 to 9, 10, or 1 (every version).
     int since = 0;
-    if (!name.empty() && name[0] >= '5' && name[0] <= '9') {
+    if (name.starts_with("10")) {
+      since = 10;
+      name.erase(0, 2);
+    } else if (!name.empty() && (name[0] == '1' || (name[0] >= '6' && name[0] <= '9'))) {
       since = name[0] - '0';
       name.erase(0, 1);
     }
-    if (!name.empty() && vm.version >= since) fn(name, index);
+    // A name for newer movies only replaces what is there already.
+    if (!name.empty() && (vm.version >= since || target->FindProperty(vm, name))) fn(name, index);
     index += step;
     from = comma + 1;
   }
@@ -181,9 +186,14 @@ Value SetNative(Vm& vm, Object*, Args args) {
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   if (vm.throwing) return {};
-  EachName(vm, names, start, 1, [&](const std::string& name, double index) {
+  EachName(vm, target, names, start, 1, [&](const std::string& name, double index) {
     Object* fn = Lookup(vm, category, index);
-    target->Define(vm, name, fn ? Value::Obj(fn) : Value{}, kHidden);
+    const Value v = fn ? Value::Obj(fn) : Value{};
+    if (Property* p = target->FindProperty(vm, name)) {
+      p->value = v;  // keeps its flags
+    } else {
+      target->Define(vm, name, v);
+    }
   });
   return {};
 }
@@ -195,10 +205,10 @@ Value SetNativeAccessor(Vm& vm, Object*, Args args) {
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   if (vm.throwing) return {};
-  EachName(vm, names, start, 2, [&](const std::string& name, double index) {
+  EachName(vm, target, names, start, 2, [&](const std::string& name, double index) {
     Object* get = Lookup(vm, category, index);
     if (!get) return;
-    target->Define(vm, name, Value{}, kHidden);
+    target->Define(vm, name, Value{});
     Property* p = target->FindProperty(vm, name);
     p->getter = get;
     p->setter = Lookup(vm, category, index + 1);

@@ -6,6 +6,8 @@
 // outside the movie.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/host_class.h"
@@ -15,21 +17,38 @@ namespace orrivel::swf::avm1 {
 
 namespace {
 
-// Volume, pan and the ear-to-ear transform of one target.
+// A number as the player's sound settings store it: a 32-bit integer, with
+// NaN and values out of range becoming the lowest one.
+int32_t SoundInt(double d) {
+  if (!(d >= -2147483648.0 && d < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(d);
+}
+
+// Volume and the ear-to-ear transform of one target; pan is read from the
+// transform.
 class SoundControl : public Object {
  public:
-  double volume = 100, pan = 0;
-  double ll = 100, lr = 0, rl = 0, rr = 100;
+  int32_t volume = 100;
+  int32_t ll = 100, lr = 0, rl = 0, rr = 100;
 
+  int32_t Pan() const {
+    const int64_t p = std::abs(static_cast<int64_t>(rr)) - std::abs(static_cast<int64_t>(ll));
+    return static_cast<int32_t>(static_cast<uint32_t>(p));
+  }
+  void SetPan(int32_t p) {
+    if (p >= 0) {
+      ll = static_cast<int32_t>(100 - static_cast<int64_t>(p));
+      rr = 100;
+    } else {
+      ll = 100;
+      rr = static_cast<int32_t>(100 + static_cast<int64_t>(p));
+    }
+  }
   // Gains for each ear, 0 to 32768.
   std::pair<int, int> Gains() const {
-    const double v = std::clamp(volume, 0.0, 100.0) / 100;
-    double left = ll / 100, right = rr / 100;
-    const double p = std::clamp(pan, -100.0, 100.0);
-    if (p > 0) left *= (100 - p) / 100;
-    if (p < 0) right *= (100 + p) / 100;
-    auto g = [v](double x) { return static_cast<int>(std::clamp(x * v, 0.0, 1.0) * 32768); };
-    return {g(left), g(right)};
+    const double v = std::clamp(volume, 0, 100) / 100.0;
+    auto g = [v](int32_t x) { return static_cast<int>(std::clamp(x, 0, 100) / 100.0 * v * 32768); };
+    return {g(ll), g(rr)};
   }
 };
 
@@ -252,22 +271,20 @@ Value GetVolume(Vm& vm, Object* self, Args) {
 Value SetVolume(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty()) return {};
-  const double v = vm.ToNumber(args[0]);
-  c->volume = std::isfinite(v) ? std::trunc(v) : 0;
+  c->volume = SoundInt(vm.ToNumber(args[0]));
   ApplyGain(vm, AsSound(vm, self), c);
   return {};
 }
 
 Value GetPan(Vm& vm, Object* self, Args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
-  return c ? Value::Num(c->pan) : Value{};
+  return c ? Value::Num(c->Pan()) : Value{};
 }
 
 Value SetPan(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty()) return {};
-  const double p = vm.ToNumber(args[0]);
-  c->pan = std::isfinite(p) ? std::trunc(p) : 0;
+  c->SetPan(SoundInt(vm.ToNumber(args[0])));
   ApplyGain(vm, AsSound(vm, self), c);
   return {};
 }
@@ -287,10 +304,12 @@ Value SetTransform(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty() || !args[0].IsObject()) return {};
   Object* o = args[0].object;
-  auto read = [&](const char* name, double& field) {
-    if (!o->HasOwn(vm, name) && vm.Get(o, name).IsUndefined()) return;
-    const double v = vm.ToNumber(vm.Get(o, name));
-    field = std::isfinite(v) ? std::trunc(v) : 0;
+  // Only whole numbers are taken; other values leave the setting as it was.
+  auto read = [&](const char* name, int32_t& field) {
+    const Value v = vm.Get(o, name);
+    if (v.IsUndefined()) return;
+    const double d = vm.ToNumber(v);
+    if (d == std::trunc(d)) field = SoundInt(d);
   };
   read("ll", c->ll);
   read("lr", c->lr);

@@ -201,10 +201,6 @@ void InstallStage(Vm& vm) {
   }
 }
 
-// ---- ExternalInterface ----------------------------------------------------
-
-Value ExternalAddCallback(Vm&, Object*, Args) { return Value::Bool(false); }
-
 }  // namespace
 
 void InstallSystemBuiltins(Vm& vm) {
@@ -230,15 +226,7 @@ void InstallSystemBuiltins(Vm& vm) {
   }
   InstallStage(vm);
 
-  if (vm.version >= 8) {
-    Object* external = vm.NewObject();
-    FunctionObject* ei = vm.NewNative(PlainCtor, vm.NewObject());
-    ei->Define(vm, "available", Value::Bool(false), kConstant);
-    AddMethods(vm, ei, {{"addCallback", ExternalAddCallback}, {"call", ReturnNull}});
-    external->Define(vm, "ExternalInterface", Value::Obj(ei), kDontEnum);
-    Object* flash = HostObject(vm, vm.global, "flash");
-    flash->Define(vm, "external", Value::Obj(external), kDontEnum);
-  }
+  InstallExternalBuiltins(vm);
 }
 
 void InitRootClip(Vm& vm, Object* root) {

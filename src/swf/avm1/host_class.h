@@ -40,6 +40,9 @@ Value PlainCtor(Vm& vm, Object* self, Args args);
 // Reports a refused network, URL or program call to the host.
 void Refuse(Vm& vm, std::string_view what);
 
+// flash.external.ExternalInterface (from InstallSystemBuiltins).
+void InstallExternalBuiltins(Vm& vm);
+
 // Numbers the installed built-ins for ASnative; after every class is in.
 void BindNativeTable(Vm& vm);
 
