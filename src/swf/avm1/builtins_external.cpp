@@ -2,6 +2,7 @@
 // the interface is never available and call() answers null. The helpers
 // that turn values into the XML and script text of the bridge work as in
 // the player, since movies use them on their own.
+#include <algorithm>
 #include <cmath>
 
 #include "swf/avm1/host_class.h"
@@ -57,6 +58,14 @@ std::string UnescapeXml(std::string_view s) {
   return out;
 }
 
+// Own enumerable names in the order they were made.
+std::vector<std::string> KeysInOrder(Vm& vm, Object* o) {
+  std::vector<std::string> keys;
+  o->OwnKeys(vm, keys);
+  std::reverse(keys.begin(), keys.end());
+  return keys;
+}
+
 ArrayObject* AsArray(const Value& v) {
   return v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr;
 }
@@ -66,22 +75,31 @@ std::string ToXml(Vm& vm, const Value& v, int depth);
 std::string ObjectToXml(Vm& vm, const Value& v, int depth) {
   std::string out = "<object>";
   if (v.IsObject() && depth < kMaxDepth) {
-    std::vector<std::string> keys;
-    v.object->OwnKeys(vm, keys);
-    for (const std::string& k : keys) {
-      out += "<property id=\"" + EscapeXml(k) + "\">" + ToXml(vm, vm.Get(v.object, k), depth + 1) +
-             "</property>";
+    for (const std::string& k : KeysInOrder(vm, v.object)) {
+      out +=
+          "<property id=\"" + k + "\">" + ToXml(vm, vm.Get(v.object, k), depth + 1) + "</property>";
       if (!vm.Charge(out.size())) break;
     }
   }
   return out + "</object>";
 }
 
+// The elements of anything with a length, from index `first` on.
+std::vector<Value> Elements(Vm& vm, const Value& v, double first) {
+  std::vector<Value> out;
+  if (v.IsNullish()) return out;
+  const double n = vm.ToNumber(vm.GetMember(v, "length"));
+  for (double i = std::max(first, 0.0); i < n && i < 65536; ++i)
+    out.push_back(vm.GetMember(v, std::to_string(static_cast<int>(i))));
+  return out;
+}
+
 std::string ArrayToXml(Vm& vm, const Value& v, int depth) {
   std::string out = "<array>";
-  if (ArrayObject* a = AsArray(v); a && depth < kMaxDepth) {
-    for (std::size_t i = 0; i < a->elements.size(); ++i) {
-      out += "<property id=\"" + std::to_string(i) + "\">" + ToXml(vm, a->elements[i], depth + 1) +
+  if (depth < kMaxDepth) {
+    const auto elements = Elements(vm, v, 0);
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+      out += "<property id=\"" + std::to_string(i) + "\">" + ToXml(vm, elements[i], depth + 1) +
              "</property>";
       if (!vm.Charge(out.size())) break;
     }
@@ -100,9 +118,10 @@ std::string ToXml(Vm& vm, const Value& v, int depth) {
     case Type::Number:
       return "<number>" + NumberToString(v.number) + "</number>";
     case Type::String:
-      return "<string>" + EscapeXml(v.string) + "</string>";
+      return "<string>" + (v.string.empty() ? "null" : EscapeXml(v.string)) + "</string>";
     case Type::Object:
-      if (AsArray(v)) return ArrayToXml(vm, v, depth);
+      // Anything with a length is written as an array.
+      if (!vm.Get(v.object, "length").IsUndefined()) return ArrayToXml(vm, v, depth);
       if (v.object->IsFunction()) return "<null/>";
       return ObjectToXml(vm, v, depth);
   }
@@ -142,8 +161,7 @@ std::string ToJs(Vm& vm, const Value& v, int depth) {
   }
   if (v.object->IsFunction()) return "null";
   std::string out = "({";
-  std::vector<std::string> keys;
-  v.object->OwnKeys(vm, keys);
+  const std::vector<std::string> keys = KeysInOrder(vm, v.object);
   for (std::size_t i = 0; i < keys.size(); ++i)
     out += (i ? "," : "") + keys[i] + ":" + ToJs(vm, vm.Get(v.object, keys[i]), depth + 1);
   return out + "})";
@@ -175,8 +193,7 @@ Value UnescapeXmlFn(Vm& vm, Object*, Args args) {
 
 Value ToXmlFn(Vm& vm, Object*, Args args) { return Value::Str(ToXml(vm, Arg(args, 0), 0)); }
 Value ObjectToXmlFn(Vm& vm, Object*, Args args) {
-  const Value v = Arg(args, 0);
-  return Value::Str(ObjectToXml(vm, AsArray(v) ? Value{} : v, 0));
+  return Value::Str(ObjectToXml(vm, Arg(args, 0), 0));
 }
 Value ArrayToXmlFn(Vm& vm, Object*, Args args) {
   return Value::Str(ArrayToXml(vm, Arg(args, 0), 0));
@@ -185,12 +202,11 @@ Value ArrayToXmlFn(Vm& vm, Object*, Args args) {
 // The call's arguments from index `first` on.
 Value ArgumentsToXmlFn(Vm& vm, Object*, Args args) {
   std::string out = "<arguments>";
-  if (ArrayObject* a = AsArray(Arg(args, 0))) {
-    double first = args.size() > 1 ? vm.ToNumber(args[1]) : 0;
-    if (!(first >= 0)) first = 0;
-    for (std::size_t i = static_cast<std::size_t>(std::min(first, 1e9)); i < a->elements.size();
-         ++i)
-      out += ToXml(vm, a->elements[i], 1);
+  double first = args.size() > 1 ? vm.ToNumber(args[1]) : 1;
+  if (!(first >= 0)) first = 1;
+  for (const Value& e : Elements(vm, Arg(args, 0), first)) {
+    out += ToXml(vm, e, 1);
+    if (!vm.Charge(out.size())) break;
   }
   return Value::Str(out + "</arguments>");
 }
@@ -215,13 +231,14 @@ std::string NodeName(Vm& vm, const Value& node) {
   return node.IsObject() ? vm.ToString(vm.Get(node.object, "nodeName")) : std::string();
 }
 
+// The value of the node's first child, as text ("undefined" when it has none).
 std::string NodeText(Vm& vm, const Value& node) {
-  std::string text;
-  for (const Value& c : Children(vm, node)) {
-    const Value v = vm.Get(c.object, "nodeValue");
-    if (v.type == Type::String) text += v.string;
+  Value first = vm.GetMember(node, "firstChild");
+  if (first.IsNullish()) {
+    const auto kids = Children(vm, node);
+    if (!kids.empty()) first = kids[0];
   }
-  return text;
+  return vm.ToString(first.IsNullish() ? Value{} : vm.GetMember(first, "nodeValue"));
 }
 
 Value ObjectToAs(Vm& vm, const Value& node, int depth) {
