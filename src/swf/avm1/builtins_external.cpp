@@ -13,6 +13,15 @@ namespace {
 
 constexpr int kMaxDepth = 64;  // nested objects written before giving up
 
+// Each value visited costs a step of the frame's budget, so objects that
+// refer to themselves many times over cannot make the walk run away.
+bool Step(Vm& vm) {
+  if (vm.Aborted()) return false;
+  if (++vm.steps <= vm.limits.stepsPerFrame) return true;
+  vm.aborted_ = true;
+  return false;
+}
+
 std::string EscapeXml(std::string_view s) {
   std::string out;
   for (const char c : s) {
@@ -108,6 +117,7 @@ std::string ArrayToXml(Vm& vm, const Value& v, int depth) {
 }
 
 std::string ToXml(Vm& vm, const Value& v, int depth) {
+  if (!Step(vm)) return "<undefined/>";
   switch (v.type) {
     case Type::Undefined:
       return "<undefined/>";
@@ -138,6 +148,7 @@ std::string QuoteJs(std::string_view s) {
 }
 
 std::string ToJs(Vm& vm, const Value& v, int depth) {
+  if (!Step(vm)) return "undefined";
   switch (v.type) {
     case Type::Undefined:
       return "undefined";
@@ -155,14 +166,14 @@ std::string ToJs(Vm& vm, const Value& v, int depth) {
   if (depth >= kMaxDepth) return "null";
   if (ArrayObject* a = AsArray(v)) {
     std::string out = "[";
-    for (std::size_t i = 0; i < a->elements.size(); ++i)
+    for (std::size_t i = 0; i < a->elements.size() && vm.Charge(out.size()); ++i)
       out += (i ? "," : "") + ToJs(vm, a->elements[i], depth + 1);
     return out + "]";
   }
   if (v.object->IsFunction()) return "null";
   std::string out = "({";
   const std::vector<std::string> keys = KeysInOrder(vm, v.object);
-  for (std::size_t i = 0; i < keys.size(); ++i)
+  for (std::size_t i = 0; i < keys.size() && vm.Charge(out.size()); ++i)
     out += (i ? "," : "") + keys[i] + ":" + ToJs(vm, vm.Get(v.object, keys[i]), depth + 1);
   return out + "})";
 }
@@ -270,6 +281,7 @@ Value ArrayToAs(Vm& vm, const Value& node, int depth) {
 }
 
 Value NodeToAs(Vm& vm, const Value& node, int depth) {
+  if (!Step(vm)) return {};
   const std::string name = NodeName(vm, node);
   if (name == "number") return Value::Num(StringToNumber(NodeText(vm, node), vm.version));
   if (name == "string") return Value::Str(UnescapeXml(NodeText(vm, node)));

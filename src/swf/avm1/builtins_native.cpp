@@ -160,7 +160,9 @@ template <typename Fn>
 void EachName(Vm& vm, Object* target, const std::string& list, double start, int step, Fn&& fn) {
   double index = start;
   std::size_t from = 0;
-  while (from <= list.size()) {
+  // The player's own lists are short; a movie's list is cut off.
+  constexpr int kMaxNames = 1024;
+  for (int n = 0; from <= list.size() && n < kMaxNames; ++n) {
     const std::size_t comma = std::min(list.find(',', from), list.size());
     std::string name = list.substr(from, comma - from);
     // A leading version mark: 6 to 9, 10, or 1 (every version).
