@@ -167,9 +167,8 @@ Value ErrorCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value ErrorToString(Vm& vm, Object* self, Args) {
-  return Value::Str(vm.ToString(vm.Get(self, "message")));
-}
+// The message as it is, even when it is not a string.
+Value ErrorToString(Vm& vm, Object* self, Args) { return vm.Get(self, "message"); }
 
 // Broadcasts to listeners: addListener / removeListener on Key, Mouse, Stage.
 Value AddListener(Vm& vm, Object* self, Args args) {

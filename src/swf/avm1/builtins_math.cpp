@@ -34,7 +34,10 @@ Value Atan2(Vm& vm, Object*, Args args) {
   return Value::Num(std::atan2(N(vm, args, 0), N(vm, args, 1)));
 }
 Value Pow(Vm& vm, Object*, Args args) {
-  return Value::Num(std::pow(N(vm, args, 0), N(vm, args, 1)));
+  const double x = N(vm, args, 0), y = N(vm, args, 1);
+  // A missing or NaN operand gives NaN, even for 1 to the power of NaN.
+  if (std::isnan(x) || std::isnan(y)) return Value::Num(NAN);
+  return Value::Num(std::pow(x, y));
 }
 
 Value Max(Vm& vm, Object*, Args args) {
@@ -70,7 +73,7 @@ void InstallMathBuiltins(Vm& vm) {
   math->Define(vm, "LOG10E", Value::Num(std::numbers::log10e), constant);
   math->Define(vm, "LOG2E", Value::Num(std::numbers::log2e), constant);
   math->Define(vm, "PI", Value::Num(std::numbers::pi), constant);
-  math->Define(vm, "SQRT1_2", Value::Num(1 / std::numbers::sqrt2), constant);
+  math->Define(vm, "SQRT1_2", Value::Num(std::sqrt(0.5)), constant);
   math->Define(vm, "SQRT2", Value::Num(std::numbers::sqrt2), constant);
   vm.global->Define(vm, "Math", Value::Obj(math), kDontEnum);
 }

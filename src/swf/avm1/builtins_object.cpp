@@ -137,9 +137,9 @@ Value Box(Vm& vm, Object* self, const Value& primitive) {
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
 
 Value BooleanCtor(Vm& vm, Object* self, Args args) {
-  // Called (not constructed) with nothing, Boolean gives undefined.
-  const auto* box = dynamic_cast<BoxObject*>(self);
-  if (args.empty() && !(box && box->primitive.IsUndefined())) return {};
+  // Called as a function with nothing to convert, it gives undefined.
+  auto* box = dynamic_cast<BoxObject*>(self);
+  if (args.empty() && !(box && !box->isDate && box->primitive.IsUndefined())) return {};
   const Value v = Value::Bool(!args.empty() && vm.ToBoolean(args[0]));
   return Box(vm, self, v);
 }

@@ -6,6 +6,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
+#include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/text_field_object.h"
 #include "swf/player/edit_text.h"
@@ -16,7 +17,7 @@ namespace orrivel::swf::avm1 {
 
 Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   objectProto = New<Object>();
-  functionProto = New<FunctionObject>();
+  functionProto = New<Object>();  // an object, not itself callable
   functionProto->proto = objectProto;
   global = NewObject();
   global->proto = nullptr;  // _global inherits nothing, not even Object's methods
@@ -38,6 +39,12 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallDrawingBuiltins(*this);
   InstallColorBuiltins(*this);
   InstallGeomBuiltins(*this);
+  InstallSystemBuiltins(*this);
+  InstallSoundBuiltins(*this);
+  InstallDeviceBuiltins(*this);
+  InstallFilterBuiltins(*this);
+  InstallNativeBuiltins(*this);
+  InstallStubBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -185,6 +192,7 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     c->proto = t->Button() && buttonProto ? buttonProto : clipProto;
     c->instance = t;
     t->script = c;
+    if (t == root) InitRootClip(*this, c);
     // A sprite registered to a class is an instance of it from the start.
     const DisplayObject* placed = c->Placement();
     auto cls = placed ? classByCharacter.find(placed->characterId) : classByCharacter.end();

@@ -214,6 +214,13 @@ void InstallLoaderBuiltins(Vm& vm);  // LoadVars, MovieClipLoader, the offline n
 void InstallDrawingBuiltins(Vm& vm);  // after InstallClipBuiltins
 void InstallColorBuiltins(Vm& vm);
 void InstallGeomBuiltins(Vm& vm);  // after InstallClipBuiltins
+// Host classes; installed last, they leave classes defined before alone.
+void InstallSystemBuiltins(Vm& vm);
+void InstallSoundBuiltins(Vm& vm);
+void InstallDeviceBuiltins(Vm& vm);
+void InstallFilterBuiltins(Vm& vm);
+void InstallNativeBuiltins(Vm& vm);
+void InstallStubBuiltins(Vm& vm);
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

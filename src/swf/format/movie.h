@@ -406,6 +406,7 @@ struct Movie {
   Header header;
   std::optional<Rgba> backgroundColor;  // first SetBackgroundColor
   bool fileAttributesAs3 = false;
+  bool fileAttributesUseNetwork = false;  // the local-with-network sandbox
   bool hasDoAbc = false;
   std::vector<uint8_t> jpegTables;  // from the JPEGTables tag
   std::map<uint16_t, Character> characters;

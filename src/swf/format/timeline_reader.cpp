@@ -8,6 +8,7 @@ namespace orrivel::swf {
 namespace {
 
 constexpr uint32_t kFileAttributesAs3 = 0x08;
+constexpr uint32_t kFileAttributesUseNetwork = 0x01;
 
 // RECORDHEADER: the code above six bits of length; a length of 0x3F means a
 // 32-bit length follows.
@@ -156,7 +157,10 @@ class TimelineWalker {
       case kFileAttributes: {
         const uint32_t flags = r.U8();
         if (r.Failed()) return false;
-        if (depth_ == 0) movie_.fileAttributesAs3 = (flags & kFileAttributesAs3) != 0;
+        if (depth_ == 0) {
+          movie_.fileAttributesAs3 = (flags & kFileAttributesAs3) != 0;
+          movie_.fileAttributesUseNetwork = (flags & kFileAttributesUseNetwork) != 0;
+        }
         return true;
       }
       case kDoAbc:

@@ -83,7 +83,9 @@ void MovieRunner::FinishFrameLoads() {
 }
 
 MovieRunner::~MovieRunner() {
-  // Timelines go before the machine whose objects they point at.
+  // Timelines go before the machine whose objects they point at. The sound
+  // sink may already be gone: the host silences it.
+  ctx_.sound = nullptr;
   root_.reset();
   ctx_.levels.clear();
   ctx_.actions.clear();

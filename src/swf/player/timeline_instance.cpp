@@ -55,7 +55,11 @@ TimelineInstance::TimelineInstance(TimelineContext& ctx, const Timeline* timelin
       bornTick_(ctx.tick),
       serial_(++ctx.serial) {}
 
-TimelineInstance::~TimelineInstance() { ctx_.liveObjects -= list_.size(); }
+TimelineInstance::~TimelineInstance() {
+  ctx_.liveObjects -= list_.size();
+  // Sounds a script started for this clip end with it.
+  if (ctx_.sound) ctx_.sound->StopOwnedSounds(this, 0);
+}
 
 int TimelineInstance::FrameCount() const {
   if (!timeline_ || timeline_->frames.empty()) return 1;

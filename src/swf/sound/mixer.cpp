@@ -102,6 +102,9 @@ int32_t Level(const std::vector<SoundEnvelopePoint>& env, uint64_t pos, bool rig
 struct Mixer::Voice {
   std::unique_ptr<SampleSource> source;
   uint16_t soundId = 0;
+  const void* owner = nullptr;  // the timeline a script started it for
+  bool owned = false;
+  int32_t gain[2] = {32768, 32768};
   std::vector<SoundEnvelopePoint> envelope;
   uint32_t loopsLeft = 0;
   uint64_t inFrames = 0, outFrames = std::numeric_limits<uint64_t>::max();  // per loop
@@ -191,25 +194,61 @@ Mixer::Voice* Mixer::AddVoice(std::unique_ptr<SampleSource> source, int nominalR
 }
 
 void Mixer::Start(std::shared_ptr<const SoundDefinition> sound, const SoundInfo& info) {
-  if (!sound) return;
   std::lock_guard lock(mutex_);
+  StartLocked(std::move(sound), info);
+}
+
+Mixer::Voice* Mixer::StartLocked(std::shared_ptr<const SoundDefinition> sound,
+                                 const SoundInfo& info) {
+  if (!sound) return nullptr;
   const uint16_t id = sound->id;
   if (info.syncStop) {
     std::erase_if(voices_, [id](const auto& v) { return v->soundId == id; });
-    return;
+    return nullptr;
   }
   if (info.syncNoMultiple &&
       std::any_of(voices_.begin(), voices_.end(), [id](const auto& v) { return v->soundId == id; }))
-    return;
+    return nullptr;
   const int rate = sound->format.Rate();
   Voice* v = AddVoice(MakeEventSource(std::move(sound), mp3_), rate);
-  if (!v) return;
+  if (!v) return nullptr;
   v->soundId = id;
   v->envelope = info.envelope;
   v->loopsLeft = info.loopCount > 0 ? info.loopCount - 1u : 0;
   if (info.inPoint) v->inFrames = static_cast<uint64_t>(*info.inPoint) * rate / kRate;
   if (info.outPoint) v->outFrames = static_cast<uint64_t>(*info.outPoint) * rate / kRate;
   v->SkipIn();
+  return v;
+}
+
+void Mixer::StartOwnedSound(const Movie& movie, uint16_t soundId, const SoundInfo& info,
+                            const void* owner, int gainLeft, int gainRight) {
+  const auto it = movie.sounds.find(soundId);
+  if (it == movie.sounds.end()) return;
+  std::lock_guard lock(mutex_);
+  if (Voice* v = StartLocked(it->second, info)) {
+    v->owner = owner;
+    v->owned = true;
+    v->gain[0] = std::clamp(gainLeft, 0, 32768);
+    v->gain[1] = std::clamp(gainRight, 0, 32768);
+  }
+}
+
+void Mixer::StopOwnedSounds(const void* owner, uint16_t soundId) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(voices_, [&](const auto& v) {
+    return (!owner || (v->owned && v->owner == owner)) && (soundId == 0 || v->soundId == soundId);
+  });
+}
+
+void Mixer::SetOwnedGain(const void* owner, int gainLeft, int gainRight) {
+  std::lock_guard lock(mutex_);
+  for (auto& v : voices_) {
+    if (v->owned && v->owner == owner) {
+      v->gain[0] = std::clamp(gainLeft, 0, 32768);
+      v->gain[1] = std::clamp(gainRight, 0, 32768);
+    }
+  }
 }
 
 void Mixer::OnFrame(const Movie& movie, const Timeline& timeline, int frame, const void* instance) {
@@ -323,6 +362,7 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
     const int32_t l1 = Level(v.envelope, v.played44 + n, false);
     const int32_t r1 = Level(v.envelope, v.played44 + n, true);
     const bool flat = l0 == 32768 && r0 == 32768 && l1 == 32768 && r1 == 32768;
+    const bool unity = v.gain[0] == 32768 && v.gain[1] == 32768;
     int32_t* out = acc + 2 * start;
     for (size_t i = 0; i < n; ++i) {
       // The difference of two samples times a 16-bit fraction needs 33 bits.
@@ -335,6 +375,10 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
         const int64_t gr = r0 + (r1 - r0) * t / static_cast<int64_t>(n);
         left = static_cast<int32_t>(left * gl >> 15);
         right = static_cast<int32_t>(right * gr >> 15);
+      }
+      if (!unity) {
+        left = static_cast<int32_t>(static_cast<int64_t>(left) * v.gain[0] >> 15);
+        right = static_cast<int32_t>(static_cast<int64_t>(right) * v.gain[1] >> 15);
       }
       out[2 * i] += left;
       out[2 * i + 1] += right;

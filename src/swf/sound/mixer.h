@@ -41,6 +41,10 @@ class Mixer final : public SoundSink {
 
   // Starts (or, with syncStop, stops) an event sound as StartSound does.
   void Start(std::shared_ptr<const SoundDefinition> sound, const SoundInfo& info);
+  void StartOwnedSound(const Movie& movie, uint16_t soundId, const SoundInfo& info,
+                       const void* owner, int gainLeft, int gainRight) override;
+  void StopOwnedSounds(const void* owner, uint16_t soundId) override;
+  void SetOwnedGain(const void* owner, int gainLeft, int gainRight) override;
   // Silence at once: every voice and stream ends (the movie was unloaded).
   void StopAll();
 
@@ -57,6 +61,7 @@ class Mixer final : public SoundSink {
  private:
   struct Voice;
   struct Stream;
+  Voice* StartLocked(std::shared_ptr<const SoundDefinition> sound, const SoundInfo& info);
   Voice* AddVoice(std::unique_ptr<SampleSource> source, int nominalRate);
   void MixVoice(Voice& v, int32_t* acc, size_t frames);
 

@@ -22,6 +22,16 @@ class SoundSink {
   // fraction of its block played); nothing while no stream sound plays. A
   // streaming movie keeps its picture in step with this.
   virtual std::optional<double> StreamFrame() const { return std::nullopt; }
+  // A script starts an event sound (Sound.start). `owner` is the timeline
+  // whose sounds it is (null: the movie's), so that they stop together;
+  // gains are 0 to 32768 for each ear.
+  virtual void StartOwnedSound(const Movie& movie, uint16_t soundId, const SoundInfo& info,
+                               const void* owner, int gainLeft, int gainRight) {}
+  // Ends the owner's sounds: one sound, or all of them when soundId is 0. A
+  // null owner ends every event sound.
+  virtual void StopOwnedSounds(const void* owner, uint16_t soundId) {}
+  // A script changed the owner's volume or pan: its playing sounds follow.
+  virtual void SetOwnedGain(const void* owner, int gainLeft, int gainRight) {}
 };
 
 // The sound of a button's state change, states numbered up 0, over 1, down 2;

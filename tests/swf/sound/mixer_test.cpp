@@ -144,6 +144,32 @@ TEST(Mixer, StartStopAndBounds) {
   EXPECT_EQ(Left(mixer, 9), (std::vector<int16_t>{0, 100, 200, 300, 400, 500, 600, 700, 800}));
 }
 
+// Sounds a script starts belong to a clip: they stop with it (and only
+// with it) and take its gains, now and when they change.
+TEST(Mixer, OwnedSounds) {
+  Mixer mixer(nullptr);
+  Movie movie;
+  movie.sounds[3] = Pcm16(3, std::vector<int16_t>(100, 1000));
+  movie.sounds[4] = Pcm16(4, std::vector<int16_t>(100, 1000));
+  const int clipA = 0, clipB = 0;
+  mixer.StartOwnedSound(movie, 3, {}, &clipA, 16384, 32768);
+  mixer.StartOwnedSound(movie, 4, {}, &clipA, 32768, 32768);
+  mixer.StartOwnedSound(movie, 3, {}, &clipB, 32768, 32768);
+  mixer.StartOwnedSound(movie, 99, {}, &clipB, 32768, 32768);  // no such sound
+  mixer.Start(movie.sounds[3], {});                            // the timeline's own
+  EXPECT_EQ(mixer.ActiveVoices(), 4u);
+  mixer.StopOwnedSounds(&clipA, 4);
+  EXPECT_EQ(mixer.ActiveVoices(), 3u);
+  mixer.StopOwnedSounds(&clipB, 0);
+  EXPECT_EQ(mixer.ActiveVoices(), 2u);
+  // clipA's sound at half volume on the left, the timeline's at full.
+  EXPECT_EQ(Left(mixer, 4), (std::vector<int16_t>(4, 1500)));
+  mixer.SetOwnedGain(&clipA, 0, 0);
+  EXPECT_EQ(Left(mixer, 4), (std::vector<int16_t>(4, 1000)));
+  mixer.StopOwnedSounds(nullptr, 0);  // everything
+  EXPECT_EQ(mixer.ActiveVoices(), 0u);
+}
+
 TEST(Mixer, StreamFollowsTheTimeline) {
   Movie movie;
   SoundStreamHead head;

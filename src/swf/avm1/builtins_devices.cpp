@@ -1,0 +1,345 @@
+// Classes for devices and services a screen saver does not use: Camera and
+// Microphone (present but muted, so nothing is ever captured), Video,
+// NetConnection / NetStream (never connect), PrintJob (never prints) and
+// FileReference (every dialog is cancelled). They have the members the
+// player has, so movies that probe them run on.
+#include "swf/avm1/host_class.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+// Device settings are kept on hidden properties of the device object.
+Value Hidden(Vm& vm, Object* self, std::string_view key) {
+  return self ? vm.Get(self, key) : Value{};
+}
+void SetHidden(Vm& vm, Object* self, std::string_view key, const Value& v) {
+  if (self) self->Define(vm, key, v, kDontEnum);
+}
+
+// ---- Camera ------------------------------------------------------------------
+
+Value MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
+Value Muted(Vm&, Object*, Args) { return Value::Bool(true); }
+Value CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__bandwidth"); }
+Value CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__quality"); }
+Value CamMotionLevel(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__motionLevel"); }
+Value CamMotionTimeout(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__motionTimeout"); }
+Value CamIndex(Vm&, Object*, Args) { return Value::Str("0"); }
+Value DeviceName(Vm&, Object*, Args) { return Value::Str("None"); }
+
+Value CamSetMotionLevel(Vm& vm, Object* self, Args args) {
+  if (!args.empty()) {
+    double level = vm.ToNumber(args[0]);
+    if (!(level >= 0)) level = 0;
+    SetHidden(vm, self, "__motionLevel", Value::Num(std::min(level, 100.0)));
+  }
+  if (args.size() > 1) SetHidden(vm, self, "__motionTimeout", Value::Num(vm.ToNumber(args[1])));
+  return {};
+}
+
+Value CamSetQuality(Vm& vm, Object* self, Args args) {
+  if (!args.empty()) SetHidden(vm, self, "__bandwidth", Value::Num(vm.ToNumber(args[0])));
+  if (args.size() > 1) {
+    const double q = vm.ToNumber(args[1]);
+    SetHidden(vm, self, "__quality", Value::Num(q >= 0 ? std::min(q, 100.0) : 0));
+  }
+  return {};
+}
+
+// The first get() gives the prototype its readable properties, as the
+// player does; one device object is shared by every get().
+Value CameraGet(Vm& vm, Object* self, Args) {
+  Object* proto = PrototypeOf(vm, self);
+  if (!proto) return Value::Null();
+  Value made = vm.Get(self, "__device");
+  if (made.IsObject()) return made;
+  struct Prop {
+    const char* name;
+    NativeFn get;
+  };
+  const Prop props[] = {{"activityLevel", MinusOne},
+                        {"bandwidth", CamBandwidth},
+                        {"currentFps", MinusOne},
+                        {"fps", MinusOne},
+                        {"height", MinusOne},
+                        {"index", CamIndex},
+                        {"width", MinusOne},
+                        {"motionLevel", CamMotionLevel},
+                        {"motionTimeout", CamMotionTimeout},
+                        {"muted", Muted},
+                        {"name", DeviceName},
+                        {"quality", CamQuality}};
+  for (const Prop& p : props) AddAccessor(vm, proto, p.name, p.get, nullptr, kDontEnum);
+  Object* cam = vm.NewObject();
+  cam->proto = proto;
+  SetHidden(vm, cam, "__bandwidth", Value::Num(16384));
+  SetHidden(vm, cam, "__quality", Value::Num(0));
+  SetHidden(vm, cam, "__motionLevel", Value::Num(50));
+  SetHidden(vm, cam, "__motionTimeout", Value::Num(2000));
+  self->Define(vm, "__device", Value::Obj(cam), kDontEnum);
+  return Value::Obj(cam);
+}
+
+void InstallCamera(Vm& vm) {
+  FunctionObject* cls = HostClass(vm, vm.global, "Camera", PlainCtor,
+                                  {{"setMode", ReturnUndefined},
+                                   {"setMotionLevel", CamSetMotionLevel},
+                                   {"setQuality", CamSetQuality},
+                                   {"setCursor", ReturnUndefined},
+                                   {"setKeyFrameInterval", ReturnUndefined},
+                                   {"setLoopback", ReturnUndefined}});
+  AddMethods(vm, cls, {{"get", CameraGet}});
+  cls->Define(vm, "names", Value::Obj(vm.NewArray()), kHidden);
+}
+
+// ---- Microphone ------------------------------------------------------------------
+
+Value MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__gain"); }
+Value MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__rate"); }
+Value MicSilenceLevel(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__silenceLevel"); }
+Value MicSilenceTimeout(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__silenceTimeout"); }
+Value MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__echo"); }
+Value MicIndex(Vm&, Object*, Args) { return Value::Num(0); }
+
+Value MicSetGain(Vm& vm, Object* self, Args args) {
+  if (!args.empty()) {
+    double g = vm.ToNumber(args[0]);
+    SetHidden(vm, self, "__gain", Value::Num(g >= 0 ? std::min(g, 100.0) : 0));
+  }
+  return {};
+}
+
+Value MicSetRate(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return {};
+  // The nearest rate the device offers.
+  const double want = vm.ToNumber(args[0]);
+  double best = 8;
+  for (double r : {5.0, 8.0, 11.0, 22.0, 44.0}) {
+    if (want >= r) best = r;
+  }
+  SetHidden(vm, self, "__rate", Value::Num(best));
+  return {};
+}
+
+Value MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
+  if (!args.empty()) {
+    double level = vm.ToNumber(args[0]);
+    SetHidden(vm, self, "__silenceLevel", Value::Num(level >= 0 ? std::min(level, 100.0) : 0));
+  }
+  if (args.size() > 1) SetHidden(vm, self, "__silenceTimeout", Value::Num(vm.ToNumber(args[1])));
+  return {};
+}
+
+Value MicSetEcho(Vm& vm, Object* self, Args args) {
+  if (!args.empty()) SetHidden(vm, self, "__echo", Value::Bool(vm.ToBoolean(args[0])));
+  return {};
+}
+
+Value MicrophoneGet(Vm& vm, Object* self, Args) {
+  Object* proto = PrototypeOf(vm, self);
+  if (!proto) return Value::Null();
+  Value made = vm.Get(self, "__device");
+  if (made.IsObject()) return made;
+  struct Prop {
+    const char* name;
+    NativeFn get;
+  };
+  const Prop props[] = {{"activityLevel", MinusOne},
+                        {"gain", MicGain},
+                        {"index", MicIndex},
+                        {"muted", Muted},
+                        {"name", DeviceName},
+                        {"rate", MicRate},
+                        {"silenceLevel", MicSilenceLevel},
+                        {"silenceTimeout", MicSilenceTimeout},
+                        {"useEchoSuppression", MicEcho}};
+  for (const Prop& p : props) AddAccessor(vm, proto, p.name, p.get, nullptr, kDontEnum);
+  Object* mic = vm.NewObject();
+  mic->proto = proto;
+  SetHidden(vm, mic, "__gain", Value::Num(50));
+  SetHidden(vm, mic, "__rate", Value::Num(8));
+  SetHidden(vm, mic, "__silenceLevel", Value::Num(10));
+  SetHidden(vm, mic, "__silenceTimeout", Value::Num(2000));
+  SetHidden(vm, mic, "__echo", Value::Num(0));
+  self->Define(vm, "__device", Value::Obj(mic), kDontEnum);
+  return Value::Obj(mic);
+}
+
+void InstallMicrophone(Vm& vm) {
+  FunctionObject* cls = HostClass(vm, vm.global, "Microphone", PlainCtor,
+                                  {{"setGain", MicSetGain},
+                                   {"setRate", MicSetRate},
+                                   {"setSilenceLevel", MicSetSilenceLevel},
+                                   {"setUseEchoSuppression", MicSetEcho}});
+  AddMethods(vm, cls, {{"get", MicrophoneGet}});
+  cls->Define(vm, "names", Value::Obj(vm.NewArray()), kHidden);
+}
+
+// ---- NetConnection / NetStream -------------------------------------------------
+
+Value Zero(Vm&, Object*, Args) { return Value::Num(0); }
+
+Value NetConnect(Vm& vm, Object* self, Args args) {
+  // Only a null connection (progressive files) is allowed, and even that
+  // finds nothing to play: no stream ever opens.
+  if (args.empty() || !args[0].IsNullish()) {
+    Refuse(vm, "NetConnection.connect");
+    return Value::Bool(false);
+  }
+  SetHidden(vm, self, "__connected", Value::Bool(true));
+  return Value::Bool(true);
+}
+
+Value NetStreamBufferTime(Vm& vm, Object* self, Args) {
+  const Value t = Hidden(vm, self, "__bufferTime");
+  return t.IsUndefined() ? Value::Num(0) : t;
+}
+
+// A stream made on a connected NetConnection gives the class its readable
+// properties, as the player does.
+Value NetStreamCtor(Vm& vm, Object* self, Args args) {
+  const Value nc = Arg(args, 0);
+  if (!self || !self->proto || !nc.IsObject() || !vm.ToBoolean(vm.Get(nc.object, "__connected")))
+    return {};
+  for (const char* name :
+       {"bytesTotal", "bytesLoaded", "time", "liveDelay", "bufferLength", "currentFps"})
+    AddAccessor(vm, self->proto, name, Zero, nullptr, kDontEnum);
+  AddAccessor(vm, self->proto, "bufferTime", NetStreamBufferTime, nullptr, kDontEnum);
+  return {};
+}
+
+Value NetStreamPlay(Vm& vm, Object*, Args) {
+  Refuse(vm, "NetStream.play");
+  return {};
+}
+
+Value NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
+  if (self && !args.empty()) {
+    const double t = vm.ToNumber(args[0]);
+    SetHidden(vm, self, "__bufferTime", Value::Num(t > 0 ? t : 0));
+  }
+  return {};
+}
+
+void InstallNet(Vm& vm) {
+  // NetConnection and Video are names from version 6 on (NetStream is older).
+  if (vm.version >= 6)
+    HostClass(vm, vm.global, "NetConnection", PlainCtor,
+              {{"connect", NetConnect},
+               {"close", ReturnUndefined},
+               {"call", ReturnUndefined},
+               {"addHeader", ReturnUndefined}});
+  HostClass(vm, vm.global, "NetStream", NetStreamCtor,
+            {{"close", ReturnUndefined},
+             {"pause", ReturnUndefined},
+             {"play", NetStreamPlay},
+             {"seek", ReturnUndefined},
+             {"setBufferTime", NetStreamSetBufferTime},
+             {"receiveAudio", ReturnUndefined},
+             {"receiveVideo", ReturnUndefined},
+             {"attachAudio", ReturnUndefined},
+             {"attachVideo", ReturnUndefined},
+             {"publish", ReturnUndefined},
+             {"send", ReturnUndefined}});
+  if (vm.version >= 6)
+    HostClass(vm, vm.global, "Video", PlainCtor,
+              {{"attachVideo", ReturnUndefined}, {"clear", ReturnUndefined}});
+}
+
+// ---- PrintJob ------------------------------------------------------------------
+
+void InstallPrintJob(Vm& vm) {
+  FunctionObject* cls = HostClass(vm, vm.global, "PrintJob", PlainCtor);
+  Object* proto = PrototypeOf(vm, cls);
+  if (vm.version >= 7) {
+    // Nothing is ever printed: start() reports that the user declined.
+    AddMethods(vm, proto,
+               {{"start", ReturnFalse}, {"addPage", ReturnFalse}, {"send", ReturnUndefined}},
+               kDontEnum);
+  } else {
+    proto->proto = nullptr;  // before version 7 the class is bare
+  }
+  // Newest first when enumerated: defined in reverse.
+  for (const char* name : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"})
+    AddAccessor(vm, proto, name, Zero, nullptr, 0);
+}
+
+// ---- FileReference ----------------------------------------------------------------
+
+// The dialog is cancelled at once: listeners hear onCancel.
+Value FileBrowse(Vm& vm, Object* self, Args) {
+  if (!self) return Value::Bool(false);
+  Value listeners = vm.Get(self, "_listeners");
+  std::vector<Value> targets;
+  if (listeners.IsObject()) {
+    if (auto* arr = dynamic_cast<ArrayObject*>(listeners.object)) targets = arr->elements;
+  }
+  const Value arg = Value::Obj(self);
+  for (const Value& l : targets) {
+    if (l.IsObject()) vm.CallMethod(l.object, "onCancel", {&arg, 1});
+  }
+  return Value::Bool(true);
+}
+
+Value FileRefused(Vm& vm, Object*, Args) {
+  Refuse(vm, "FileReference transfer");
+  return Value::Bool(false);
+}
+
+Value FileRefCtor(Vm& vm, Object* self, Args) {
+  if (!self) return {};
+  self->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum);
+  return {};
+}
+
+Value FileAddListener(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
+  Value list = vm.Get(self, "_listeners");
+  auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
+  if (!arr) return Value::Bool(false);
+  for (const Value& v : arr->elements) {
+    if (v.object == args[0].object) return Value::Bool(true);
+  }
+  if (arr->elements.size() < 4096) arr->elements.push_back(args[0]);
+  return Value::Bool(true);
+}
+
+Value FileRemoveListener(Vm& vm, Object* self, Args args) {
+  Value list = self ? vm.Get(self, "_listeners") : Value{};
+  auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
+  if (!arr || args.empty()) return Value::Bool(false);
+  const std::size_t before = arr->elements.size();
+  std::erase_if(arr->elements, [&](const Value& v) { return v.object == args[0].object; });
+  return Value::Bool(arr->elements.size() != before);
+}
+
+void InstallFileReference(Vm& vm) {
+  if (vm.version < 8) return;
+  Object* flash = HostObject(vm, vm.global, "flash");
+  Object* net = HostObject(vm, flash, "net");
+  const MethodList methods = {
+      {"browse", FileBrowse},           {"upload", FileRefused},
+      {"download", FileRefused},        {"cancel", ReturnUndefined},
+      {"addListener", FileAddListener}, {"removeListener", FileRemoveListener}};
+  FunctionObject* ref = HostClass(vm, net, "FileReference", FileRefCtor, methods);
+  Object* proto = PrototypeOf(vm, ref);
+  for (const char* name : {"creationDate", "modificationDate", "name", "size", "type"})
+    AddAccessor(vm, proto, name, ReturnUndefined, nullptr, 0);
+  HostClass(vm, net, "FileReferenceList", FileRefCtor,
+            {{"browse", FileBrowse},
+             {"addListener", FileAddListener},
+             {"removeListener", FileRemoveListener}});
+}
+
+}  // namespace
+
+void InstallDeviceBuiltins(Vm& vm) {
+  InstallCamera(vm);
+  InstallMicrophone(vm);
+  InstallNet(vm);
+  InstallPrintJob(vm);
+  InstallFileReference(vm);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,672 @@
+// flash.filters: the bitmap filters as script objects, and MovieClip.filters
+// which copies them to and from the clip's filter list. A filter's
+// properties are computed: each write is brought into the range the player
+// keeps (alphas as bytes, blur 0..255, quality 0..15, convolution sides up
+// to 15), so a script cannot ask the renderer for more than a file can.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <optional>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
+#include "swf/format/filters.h"
+#include "swf/player/display_list.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+// How a property's writes are normalised.
+enum class Field : uint8_t {
+  Number,    // any number
+  Angle,     // degrees, wrapped into (-360, 360)
+  Color,     // 24-bit RGB
+  Alpha,     // 0..1 in steps of 1/255
+  Quality,   // 0..15, whole
+  Strength,  // 0..255
+  Blur,      // 0..255
+  Bool,
+  BevelType,  // inner, outer, full
+  Matrix20,   // color matrix
+  ConvMatrix,
+  Side,       // convolution matrixX / matrixY, 0..15
+  Component,  // whole number
+  Scale,      // -65535..65535
+  Mode,       // displacement mode
+  Point,
+  Bitmap,
+  Colors,
+  Alphas,
+  Ratios,
+};
+
+struct FieldSpec {
+  const char* name;
+  Field kind;
+  double init;  // numbers, booleans (0/1), bevel types (index)
+};
+
+struct ClassSpec {
+  const char* name;
+  Filter::Kind kind;
+  std::vector<FieldSpec> fields;  // as the player lists them
+  std::vector<const char*> ctorOrder;
+};
+
+const std::vector<ClassSpec>& Classes() {
+  using F = Field;
+  static const std::vector<ClassSpec> classes = {
+      {"BevelFilter",
+       Filter::Kind::Bevel,
+       {{"distance", F::Number, 4},
+        {"angle", F::Angle, 45},
+        {"highlightColor", F::Color, 0xFFFFFF},
+        {"highlightAlpha", F::Alpha, 1},
+        {"shadowColor", F::Color, 0},
+        {"shadowAlpha", F::Alpha, 1},
+        {"quality", F::Quality, 1},
+        {"strength", F::Strength, 1},
+        {"knockout", F::Bool, 0},
+        {"blurX", F::Blur, 4},
+        {"blurY", F::Blur, 4},
+        {"type", F::BevelType, 0}},
+       {"distance", "angle", "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
+        "blurX", "blurY", "strength", "quality", "type", "knockout"}},
+      {"BlurFilter",
+       Filter::Kind::Blur,
+       {{"blurX", F::Blur, 4}, {"blurY", F::Blur, 4}, {"quality", F::Quality, 1}},
+       {"blurX", "blurY", "quality"}},
+      {"ColorMatrixFilter", Filter::Kind::ColorMatrix, {{"matrix", F::Matrix20, 0}}, {"matrix"}},
+      {"ConvolutionFilter",
+       Filter::Kind::Convolution,
+       {{"matrixX", F::Side, 0},
+        {"matrixY", F::Side, 0},
+        {"matrix", F::ConvMatrix, 0},
+        {"divisor", F::Number, 1},
+        {"bias", F::Number, 0},
+        {"preserveAlpha", F::Bool, 1},
+        {"clamp", F::Bool, 1},
+        {"color", F::Color, 0},
+        {"alpha", F::Alpha, 0}},
+       {"matrixX", "matrixY", "matrix", "divisor", "bias", "preserveAlpha", "clamp", "color",
+        "alpha"}},
+      {"DisplacementMapFilter",
+       Filter::Kind::Blur,  // not drawn: the player has no displacement maps yet
+       {{"mapBitmap", F::Bitmap, 0},
+        {"mapPoint", F::Point, 0},
+        {"componentX", F::Component, 0},
+        {"componentY", F::Component, 0},
+        {"scaleX", F::Scale, 0},
+        {"scaleY", F::Scale, 0},
+        {"mode", F::Mode, 0},
+        {"color", F::Color, 0},
+        {"alpha", F::Alpha, 0}},
+       {"mapBitmap", "mapPoint", "componentX", "componentY", "scaleX", "scaleY", "mode", "color",
+        "alpha"}},
+      {"DropShadowFilter",
+       Filter::Kind::DropShadow,
+       {{"distance", F::Number, 4},
+        {"angle", F::Angle, 45},
+        {"color", F::Color, 0},
+        {"alpha", F::Alpha, 1},
+        {"quality", F::Quality, 1},
+        {"inner", F::Bool, 0},
+        {"knockout", F::Bool, 0},
+        {"blurX", F::Blur, 4},
+        {"blurY", F::Blur, 4},
+        {"strength", F::Strength, 1},
+        {"hideObject", F::Bool, 0}},
+       {"distance", "angle", "color", "alpha", "blurX", "blurY", "strength", "quality", "inner",
+        "knockout", "hideObject"}},
+      {"GlowFilter",
+       Filter::Kind::Glow,
+       {{"color", F::Color, 0xFF0000},
+        {"alpha", F::Alpha, 1},
+        {"quality", F::Quality, 1},
+        {"inner", F::Bool, 0},
+        {"knockout", F::Bool, 0},
+        {"blurX", F::Blur, 6},
+        {"blurY", F::Blur, 6},
+        {"strength", F::Strength, 2}},
+       {"color", "alpha", "blurX", "blurY", "strength", "quality", "inner", "knockout"}},
+  };
+  static const std::vector<ClassSpec> all = [] {
+    std::vector<ClassSpec> v = classes;
+    for (const char* name : {"GradientBevelFilter", "GradientGlowFilter"}) {
+      const bool bevel = name[8] == 'B';
+      v.push_back({name,
+                   bevel ? Filter::Kind::GradientBevel : Filter::Kind::GradientGlow,
+                   {{"distance", F::Number, 4},
+                    {"angle", F::Angle, 45},
+                    {"colors", F::Colors, 0},
+                    {"alphas", F::Alphas, 0},
+                    {"ratios", F::Ratios, 0},
+                    {"blurX", F::Blur, 4},
+                    {"blurY", F::Blur, 4},
+                    {"quality", F::Quality, 1},
+                    {"strength", F::Strength, 1},
+                    {"knockout", F::Bool, 0},
+                    {"type", F::BevelType, 0}},
+                   {"distance", "angle", "colors", "alphas", "ratios", "blurX", "blurY", "strength",
+                    "quality", "type", "knockout"}});
+    }
+    return v;
+  }();
+  return all;
+}
+
+constexpr const char* kBevelTypes[] = {"inner", "outer", "full"};
+constexpr std::size_t kMaxGradientStops = 16;
+
+class FilterObject : public Object {
+ public:
+  const ClassSpec* spec = nullptr;
+  std::vector<Value> values;  // one per field; arrays held as plain numbers lists below
+  std::vector<std::vector<double>> lists;  // per field: matrices, colors, alphas, ratios
+
+  const FieldSpec* Find(Vm& vm, std::string_view name, std::size_t* index) const {
+    if (!spec) return nullptr;
+    for (std::size_t i = 0; i < spec->fields.size(); ++i) {
+      if (vm.NamesEqual(spec->fields[i].name, name)) {
+        *index = i;
+        return &spec->fields[i];
+      }
+    }
+    return nullptr;
+  }
+  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
+  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
+  bool HasOwn(Vm& vm, std::string_view name) override {
+    std::size_t i;
+    return Find(vm, name, &i) || Object::HasOwn(vm, name);
+  }
+  void OwnKeys(Vm& vm, std::vector<std::string>& out) override {
+    // Listed newest first when enumerated, so the player's order is kept from the end.
+    if (spec) {
+      for (auto it = spec->fields.rbegin(); it != spec->fields.rend(); ++it)
+        out.push_back(it->name);
+    }
+    Object::OwnKeys(vm, out);
+  }
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    for (const Value& v : values) {
+      if (v.object) out.push_back(v.object);
+    }
+  }
+};
+
+double Finite(double v) { return std::isfinite(v) ? v : 0; }
+double ToColor(Vm& vm, const Value& v) {
+  return static_cast<double>(static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & 0xFFFFFF);
+}
+double ToAlpha(Vm& vm, const Value& v) {
+  const double a = std::clamp(Finite(vm.ToNumber(v)), 0.0, 1.0);
+  return std::trunc(a * 255) / 255;
+}
+
+// A script array's elements as numbers, at most `cap` of them.
+std::vector<double> NumbersOf(Vm& vm, const Value& v, std::size_t cap) {
+  std::vector<double> out;
+  if (!v.IsObject()) return out;
+  const double n = vm.ToNumber(vm.Get(v.object, "length"));
+  for (int i = 0; i < n && static_cast<std::size_t>(i) < cap; ++i)
+    out.push_back(vm.ToNumber(vm.Get(v.object, std::to_string(i))));
+  return out;
+}
+
+Value ListValue(Vm& vm, const std::vector<double>& list) {
+  std::vector<Value> elems;
+  for (double d : list) elems.push_back(Value::Num(d));
+  return Value::Obj(vm.NewArray(std::move(elems)));
+}
+
+float AsFloat(double d) { return static_cast<float>(d); }
+
+void ResizeConvolution(FilterObject* f, std::size_t matrixIndex) {
+  const std::size_t side =
+      static_cast<std::size_t>(f->values[0].number) * static_cast<std::size_t>(f->values[1].number);
+  auto& m = f->lists[matrixIndex];
+  if (m.size() < side) m.resize(side, 0);
+}
+
+bool FilterObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
+  std::size_t i;
+  const FieldSpec* field = Find(vm, name, &i);
+  if (!field) return Object::GetOwn(vm, name, out);
+  switch (field->kind) {
+    case Field::Matrix20:
+    case Field::ConvMatrix:
+    case Field::Colors:
+    case Field::Alphas:
+    case Field::Ratios:
+      out = ListValue(vm, lists[i]);
+      return true;
+    case Field::Point: {
+      // A fresh point each time, as the player gives.
+      Object* p = vm.NewObject();
+      p->Define(vm, "x", Value::Num(lists[i].size() > 0 ? lists[i][0] : 0));
+      p->Define(vm, "y", Value::Num(lists[i].size() > 1 ? lists[i][1] : 0));
+      Value pointClass = vm.Get(vm.global, "flash");
+      if (pointClass.IsObject()) pointClass = vm.Get(pointClass.object, "geom");
+      if (pointClass.IsObject()) pointClass = vm.Get(pointClass.object, "Point");
+      if (pointClass.IsObject()) {
+        const Value proto = vm.Get(pointClass.object, "prototype");
+        if (proto.IsObject()) p->proto = proto.object;
+      }
+      out = Value::Obj(p);
+      return true;
+    }
+    default:
+      out = values[i];
+      return true;
+  }
+}
+
+bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+  std::size_t i;
+  const FieldSpec* field = Find(vm, name, &i);
+  if (!field) return Object::SetOwn(vm, name, v);
+  switch (field->kind) {
+    case Field::Number:
+      values[i] = Value::Num(vm.ToNumber(v));
+      break;
+    case Field::Angle:
+      values[i] = Value::Num(std::fmod(Finite(vm.ToNumber(v)), 360.0));
+      break;
+    case Field::Color:
+      values[i] = Value::Num(ToColor(vm, v));
+      break;
+    case Field::Alpha:
+      values[i] = Value::Num(ToAlpha(vm, v));
+      break;
+    case Field::Quality:
+      values[i] = Value::Num(std::clamp(std::trunc(Finite(vm.ToNumber(v))), 0.0, 15.0));
+      break;
+    case Field::Strength:
+    case Field::Blur:
+      values[i] = Value::Num(std::clamp(Finite(vm.ToNumber(v)), 0.0, 255.0));
+      break;
+    case Field::Bool:
+      values[i] = Value::Bool(vm.ToBoolean(v));
+      break;
+    case Field::BevelType: {
+      const std::string s = vm.ToString(v);
+      values[i] = Value::Str("full");
+      for (const char* t : kBevelTypes) {
+        if (s == t) values[i] = Value::Str(t);
+      }
+      break;
+    }
+    case Field::Mode: {
+      const std::string s = vm.ToString(v);
+      values[i] = Value::Str("wrap");
+      for (const char* m : {"clamp", "ignore", "color", "wrap"}) {
+        if (s == m) values[i] = Value::Str(m);
+      }
+      break;
+    }
+    case Field::Component:
+      values[i] = Value::Num(ToInt32(vm.ToNumber(v)));
+      break;
+    case Field::Scale:
+      values[i] = Value::Num(std::clamp(Finite(vm.ToNumber(v)), -65535.0, 65535.0));
+      break;
+    case Field::Side:
+      values[i] = Value::Num(std::clamp(std::trunc(Finite(vm.ToNumber(v))), 0.0, 15.0));
+      for (std::size_t k = 0; k < spec->fields.size(); ++k) {
+        if (spec->fields[k].kind == Field::ConvMatrix) ResizeConvolution(this, k);
+      }
+      break;
+    case Field::Matrix20: {
+      if (v.IsNullish()) break;
+      std::vector<double> m = NumbersOf(vm, v, 20);
+      m.resize(20, NAN);
+      for (double& d : m) d = AsFloat(d);
+      lists[i] = std::move(m);
+      break;
+    }
+    case Field::ConvMatrix: {
+      std::vector<double> m = NumbersOf(vm, v, 15 * 15);
+      for (double& d : m) d = AsFloat(d);
+      lists[i] = std::move(m);
+      ResizeConvolution(this, i);
+      break;
+    }
+    case Field::Colors:
+    case Field::Alphas:
+    case Field::Ratios: {
+      std::vector<double> m = NumbersOf(vm, v, kMaxGradientStops);
+      for (double& d : m) {
+        if (field->kind == Field::Colors) d = ToColor(vm, Value::Num(d));
+        if (field->kind == Field::Alphas) d = ToAlpha(vm, Value::Num(d));
+        if (field->kind == Field::Ratios) d = std::clamp(std::trunc(Finite(d)), 0.0, 255.0);
+      }
+      lists[i] = std::move(m);
+      break;
+    }
+    case Field::Point: {
+      double x = 0, y = 0;
+      if (v.IsObject()) {
+        x = std::trunc(Finite(vm.ToNumber(vm.Get(v.object, "x"))));
+        y = std::trunc(Finite(vm.ToNumber(vm.Get(v.object, "y"))));
+      }
+      lists[i] = {x, y};
+      break;
+    }
+    case Field::Bitmap:
+      if (v.IsObject()) values[i] = v;
+      break;
+  }
+  return true;
+}
+
+FilterObject* AsFilter(Object* o) { return dynamic_cast<FilterObject*>(o); }
+
+// Gives a new filter object its fields at their defaults.
+void InitFields(Vm& vm, FilterObject* f, const ClassSpec& spec) {
+  f->spec = &spec;
+  f->values.assign(spec.fields.size(), Value{});
+  f->lists.assign(spec.fields.size(), {});
+  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+    const FieldSpec& field = spec.fields[i];
+    switch (field.kind) {
+      case Field::Bool:
+        f->values[i] = Value::Bool(field.init != 0);
+        break;
+      case Field::BevelType:
+        f->values[i] = Value::Str(kBevelTypes[static_cast<int>(field.init)]);
+        break;
+      case Field::Mode:
+        f->values[i] = Value::Str("wrap");
+        break;
+      case Field::Matrix20:
+        f->lists[i] = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
+        break;
+      case Field::Point:
+        f->lists[i] = {0, 0};
+        break;
+      case Field::Bitmap:
+        break;
+      default:
+        f->values[i] = Value::Num(field.init);
+    }
+  }
+  (void)vm;
+}
+
+const ClassSpec* SpecOfCtor(Vm& vm, Object* self) {
+  Value ctor = self ? vm.Get(self, "__constructor__") : Value{};
+  for (Object* p = self ? self->proto : nullptr; p; p = p->proto) {
+    Property* name = p->FindProperty(vm, "__filterClass");
+    if (name) {
+      const std::string n = vm.ToString(name->value);
+      for (const ClassSpec& c : Classes()) {
+        if (n == c.name) return &c;
+      }
+    }
+  }
+  (void)ctor;
+  return nullptr;
+}
+
+Value FilterCtor(Vm& vm, Object* self, Args args) {
+  FilterObject* f = AsFilter(self);
+  if (!f) return {};
+  const ClassSpec* spec = SpecOfCtor(vm, self);
+  if (!spec) return {};
+  InitFields(vm, f, *spec);
+  for (std::size_t i = 0; i < args.size() && i < spec->ctorOrder.size(); ++i) {
+    if (!args[i].IsUndefined()) f->SetOwn(vm, spec->ctorOrder[i], args[i]);
+  }
+  return {};
+}
+
+Object* MakeFilter(Vm& vm) { return vm.New<FilterObject>(); }
+
+Value Clone(Vm& vm, Object* self, Args) {
+  FilterObject* f = AsFilter(self);
+  if (!f || !f->spec) return {};
+  auto* copy = vm.New<FilterObject>();
+  copy->proto = f->proto;
+  copy->spec = f->spec;
+  copy->values = f->values;
+  copy->lists = f->lists;
+  return Value::Obj(copy);
+}
+
+// ---- To and from the player's filters ---------------------------------------------
+
+double Num(const FilterObject* f, const char* name) {
+  for (std::size_t i = 0; i < f->spec->fields.size(); ++i) {
+    if (std::string_view(f->spec->fields[i].name) == name) {
+      const Value& v = f->values[i];
+      return v.type == Type::Boolean ? (v.boolean ? 1 : 0) : v.number;
+    }
+  }
+  return 0;
+}
+
+const std::vector<double>* List(const FilterObject* f, const char* name) {
+  for (std::size_t i = 0; i < f->spec->fields.size(); ++i) {
+    if (std::string_view(f->spec->fields[i].name) == name) return &f->lists[i];
+  }
+  return nullptr;
+}
+
+std::string Str(const FilterObject* f, const char* name) {
+  for (std::size_t i = 0; i < f->spec->fields.size(); ++i) {
+    if (std::string_view(f->spec->fields[i].name) == name) return f->values[i].string;
+  }
+  return {};
+}
+
+Rgba ColorOf(double rgb, double alpha) {
+  const auto c = static_cast<uint32_t>(rgb);
+  return Rgba{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c),
+              static_cast<uint8_t>(std::lround(alpha * 255))};
+}
+
+std::optional<Filter> ToFilter(const FilterObject* f) {
+  if (!f->spec || std::string_view(f->spec->name) == "DisplacementMapFilter") return std::nullopt;
+  Filter out;
+  out.kind = f->spec->kind;
+  const double rad = Num(f, "angle") * std::numbers::pi / 180;
+  out.blurX = static_cast<float>(Num(f, "blurX"));
+  out.blurY = static_cast<float>(Num(f, "blurY"));
+  out.passes = static_cast<int>(Num(f, "quality"));
+  out.angle = static_cast<float>(rad);
+  out.distance = static_cast<float>(std::clamp(Num(f, "distance"), -1000.0, 1000.0));
+  out.strength = static_cast<float>(Num(f, "strength"));
+  out.inner = Num(f, "inner") != 0;
+  out.knockout = Num(f, "knockout") != 0;
+  out.hideObject = Num(f, "hideObject") != 0;
+  const std::string type = Str(f, "type");
+  if (!type.empty()) {
+    out.inner = type == "inner";
+    out.onTop = type == "full";
+  }
+  switch (out.kind) {
+    case Filter::Kind::DropShadow:
+    case Filter::Kind::Glow:
+      out.color = ColorOf(Num(f, "color"), Num(f, "alpha"));
+      break;
+    case Filter::Kind::Bevel:
+      out.color = ColorOf(Num(f, "shadowColor"), Num(f, "shadowAlpha"));
+      out.highlight = ColorOf(Num(f, "highlightColor"), Num(f, "highlightAlpha"));
+      break;
+    case Filter::Kind::GradientGlow:
+    case Filter::Kind::GradientBevel: {
+      const auto* colors = List(f, "colors");
+      const auto* alphas = List(f, "alphas");
+      const auto* ratios = List(f, "ratios");
+      const std::size_t n = std::min({colors->size(), alphas->size(), ratios->size()});
+      for (std::size_t i = 0; i < n; ++i)
+        out.gradient.push_back(
+            {ColorOf((*colors)[i], (*alphas)[i]), static_cast<uint8_t>((*ratios)[i])});
+      break;
+    }
+    case Filter::Kind::Convolution: {
+      out.columns = static_cast<int>(Num(f, "matrixX"));
+      out.rows = static_cast<int>(Num(f, "matrixY"));
+      out.divisor = static_cast<float>(Num(f, "divisor"));
+      out.bias = static_cast<float>(Num(f, "bias"));
+      out.clamp = Num(f, "clamp") != 0;
+      out.preserveAlpha = Num(f, "preserveAlpha") != 0;
+      out.color = ColorOf(Num(f, "color"), Num(f, "alpha"));
+      const auto* m = List(f, "matrix");
+      for (int i = 0; i < out.columns * out.rows; ++i) {
+        const double d = static_cast<std::size_t>(i) < m->size() ? (*m)[i] : 0;
+        out.matrix.push_back(std::isfinite(d) ? static_cast<float>(d) : 0.f);
+      }
+      break;
+    }
+    case Filter::Kind::ColorMatrix: {
+      const auto* m = List(f, "matrix");
+      for (std::size_t i = 0; i < 20; ++i) {
+        const double d = i < m->size() ? (*m)[i] : 0;
+        out.colorMatrix[i] = std::isfinite(d) ? static_cast<float>(d) : 0.f;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return out;
+}
+
+const ClassSpec* SpecOfKind(Filter::Kind kind) {
+  for (const ClassSpec& c : Classes()) {
+    if (c.kind == kind && std::string_view(c.name) != "DisplacementMapFilter") return &c;
+  }
+  return nullptr;
+}
+
+double Round6(double d) { return d; }
+
+Value FromFilter(Vm& vm, const Filter& in) {
+  const ClassSpec* spec = SpecOfKind(in.kind);
+  Value filters = vm.Get(vm.global, "flash");
+  if (filters.IsObject()) filters = vm.Get(filters.object, "filters");
+  Value ctor = spec && filters.IsObject() ? vm.Get(filters.object, spec->name) : Value{};
+  if (!spec || !ctor.IsObject()) return {};
+  auto* f = vm.New<FilterObject>();
+  const Value proto = vm.Get(ctor.object, "prototype");
+  if (proto.IsObject()) f->proto = proto.object;
+  InitFields(vm, f, *spec);
+  auto set = [&](const char* name, const Value& v) { f->SetOwn(vm, name, v); };
+  set("blurX", Value::Num(in.blurX));
+  set("blurY", Value::Num(in.blurY));
+  set("quality", Value::Num(in.passes));
+  set("angle", Value::Num(Round6(in.angle * 180 / std::numbers::pi)));
+  set("distance", Value::Num(in.distance));
+  set("strength", Value::Num(in.strength));
+  set("inner", Value::Bool(in.inner));
+  set("knockout", Value::Bool(in.knockout));
+  set("hideObject", Value::Bool(in.hideObject));
+  set("type", Value::Str(in.onTop ? "full" : in.inner ? "inner" : "outer"));
+  auto rgb = [](const Rgba& c) { return Value::Num((c.r << 16) | (c.g << 8) | c.b); };
+  auto alpha = [](const Rgba& c) { return Value::Num(c.a / 255.0); };
+  switch (in.kind) {
+    case Filter::Kind::Bevel:
+      set("shadowColor", rgb(in.color));
+      set("shadowAlpha", alpha(in.color));
+      set("highlightColor", rgb(in.highlight));
+      set("highlightAlpha", alpha(in.highlight));
+      break;
+    case Filter::Kind::GradientGlow:
+    case Filter::Kind::GradientBevel: {
+      std::vector<Value> colors, alphas, ratios;
+      for (const GradientFilterStop& s : in.gradient) {
+        colors.push_back(rgb(s.color));
+        alphas.push_back(alpha(s.color));
+        ratios.push_back(Value::Num(s.ratio));
+      }
+      set("colors", Value::Obj(vm.NewArray(colors)));
+      set("alphas", Value::Obj(vm.NewArray(alphas)));
+      set("ratios", Value::Obj(vm.NewArray(ratios)));
+      break;
+    }
+    case Filter::Kind::Convolution: {
+      set("matrixX", Value::Num(in.columns));
+      set("matrixY", Value::Num(in.rows));
+      std::vector<Value> m;
+      for (float x : in.matrix) m.push_back(Value::Num(x));
+      set("matrix", Value::Obj(vm.NewArray(m)));
+      set("divisor", Value::Num(in.divisor));
+      set("bias", Value::Num(in.bias));
+      set("clamp", Value::Bool(in.clamp));
+      set("preserveAlpha", Value::Bool(in.preserveAlpha));
+      set("color", rgb(in.color));
+      set("alpha", alpha(in.color));
+      break;
+    }
+    case Filter::Kind::ColorMatrix: {
+      std::vector<Value> m;
+      for (float x : in.colorMatrix) m.push_back(Value::Num(x));
+      set("matrix", Value::Obj(vm.NewArray(m)));
+      break;
+    }
+    default:
+      set("color", rgb(in.color));
+      set("alpha", alpha(in.color));
+  }
+  return Value::Obj(f);
+}
+
+// ---- MovieClip.filters ---------------------------------------------------------------
+
+DisplayObject* PlacementOf(Object* self) {
+  return self && self->IsClip() ? static_cast<ClipObject*>(self)->Placement() : nullptr;
+}
+
+Value GetFilters(Vm& vm, Object* self, Args) {
+  DisplayObject* placed = PlacementOf(self);
+  ArrayObject* out = vm.NewArray();
+  if (!placed) return Value::Obj(out);
+  for (const Filter& f : placed->filters) {
+    const Value v = FromFilter(vm, f);
+    if (v.IsObject()) out->elements.push_back(v);
+  }
+  return Value::Obj(out);
+}
+
+Value SetFilters(Vm& vm, Object* self, Args args) {
+  DisplayObject* placed = PlacementOf(self);
+  if (!placed || args.empty()) return {};
+  FilterList list;
+  if (args[0].IsObject()) {
+    const double n = vm.ToNumber(vm.Get(args[0].object, "length"));
+    for (int i = 0; i < n && i < 64; ++i) {
+      const Value v = vm.Get(args[0].object, std::to_string(i));
+      FilterObject* f = v.IsObject() ? AsFilter(v.object) : nullptr;
+      if (!f) continue;
+      if (auto filter = ToFilter(f)) list.push_back(std::move(*filter));
+    }
+  }
+  placed->filters = std::move(list);
+  return {};
+}
+
+}  // namespace
+
+void InstallFilterBuiltins(Vm& vm) {
+  if (vm.version < 8) return;
+  Object* flash = HostObject(vm, vm.global, "flash");
+  Object* filters = HostObject(vm, flash, "filters");
+  FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
+  Object* baseProto = PrototypeOf(vm, base);
+  for (const ClassSpec& spec : Classes()) {
+    FunctionObject* cls = HostClass(vm, filters, spec.name, FilterCtor);
+    cls->construct = MakeFilter;
+    Object* proto = PrototypeOf(vm, cls);
+    proto->proto = baseProto;
+    proto->Define(vm, "__filterClass", Value::Str(spec.name), kHidden);
+    AddMethods(vm, proto, {{"clone", Clone}}, 0);
+  }
+  if (vm.clipProto) AddAccessor(vm, vm.clipProto, "filters", GetFilters, SetFilters, kHidden);
+}
+
+}  // namespace orrivel::swf::avm1

@@ -1,0 +1,375 @@
+// Sound: a script's control of the sounds of a clip (or of the whole movie).
+// attachSound takes an exported sound of the movie, start plays it through
+// the player's sound sink as an event sound owned by the target clip (so it
+// ends when the clip goes), and volume, pan and transform belong to the
+// target, shared by every Sound made for it. Sounds are never loaded from
+// outside the movie.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
+#include "swf/player/timeline_instance.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+// A number as the player's sound settings store it: a 32-bit integer, with
+// NaN and values out of range becoming the lowest one.
+int32_t SoundInt(double d) {
+  if (!(d >= -2147483648.0 && d < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(d);
+}
+
+// Volume and the ear-to-ear transform of one target; pan is read from the
+// transform.
+class SoundControl : public Object {
+ public:
+  int32_t volume = 100;
+  int32_t ll = 100, lr = 0, rl = 0, rr = 100;
+
+  int32_t Pan() const {
+    const int64_t p = std::abs(static_cast<int64_t>(rr)) - std::abs(static_cast<int64_t>(ll));
+    return static_cast<int32_t>(static_cast<uint32_t>(p));
+  }
+  void SetPan(int32_t p) {
+    if (p >= 0) {
+      ll = static_cast<int32_t>(100 - static_cast<int64_t>(p));
+      rr = 100;
+    } else {
+      ll = 100;
+      rr = static_cast<int32_t>(100 + static_cast<int64_t>(p));
+    }
+  }
+  // Gains for each ear, 0 to 32768.
+  std::pair<int, int> Gains() const {
+    const double v = std::clamp(volume, 0, 100) / 100.0;
+    auto g = [v](int32_t x) { return static_cast<int>(std::clamp(x, 0, 100) / 100.0 * v * 32768); };
+    return {g(ll), g(rr)};
+  }
+};
+
+class SoundObject : public Object {
+ public:
+  std::weak_ptr<TimelineInstance> target;
+  bool hasTarget = false;  // else the movie's sound
+  bool badTarget = false;  // made for something that is not a clip
+  uint16_t soundId = 0;    // attached sound; 0 for none
+  double durationMs = 0;
+  double startedMs = -1;  // when start() last played it; -1: not playing
+  double offsetMs = 0, positionMs = 0;
+  int loops = 1;
+  int generation = 0;  // bumped by each start and stop: stale completions are dropped
+
+  Object* holder = nullptr;  // the object of another kind this state belongs to
+
+  // duration and position read the attached sound until a script sets them.
+  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    if (holder) out.push_back(holder);
+  }
+  Object* Self() { return holder ? holder : this; }
+};
+
+// A Sound's state: the object itself, or, for an object of another kind
+// whose constructor chain ran Sound's (a clip subclass), a hidden one.
+SoundObject* AsSound(Vm& vm, Object* self) {
+  if (auto* s = dynamic_cast<SoundObject*>(self)) return s;
+  Property* p = self ? self->FindProperty(vm, "__soundData") : nullptr;
+  return p && p->value.IsObject() ? dynamic_cast<SoundObject*>(p->value.object) : nullptr;
+}
+
+// The target's control, or null when the Sound's target is gone or was never a clip.
+SoundControl* ControlOf(Vm& vm, SoundObject* s) {
+  if (!s || s->badTarget) return nullptr;
+  Object* holder = nullptr;
+  if (s->hasTarget) {
+    auto t = s->target.lock();
+    if (!t) return nullptr;
+    holder = vm.ClipFor(t);
+  } else {
+    Value ctor = vm.Get(vm.global, "Sound");
+    holder = ctor.IsObject() ? ctor.object : nullptr;
+  }
+  if (!holder) return nullptr;
+  Property* p = holder->FindProperty(vm, "__soundControl");
+  if (p && p->value.IsObject()) {
+    if (auto* c = dynamic_cast<SoundControl*>(p->value.object)) return c;
+  }
+  auto* c = vm.New<SoundControl>();
+  holder->Define(vm, "__soundControl", Value::Obj(c), kDontEnum);
+  return c;
+}
+
+const void* OwnerOf(SoundObject* s) {
+  if (!s->hasTarget) return nullptr;
+  return s->target.lock().get();
+}
+
+double PositionMs(Vm& vm, const SoundObject* s) {
+  if (s->startedMs < 0 || s->durationMs <= 0) return s->positionMs;
+  const double played = s->offsetMs + (vm.timeMs - s->startedMs);
+  const double total = s->durationMs * s->loops;
+  if (played >= total) return s->durationMs;
+  return std::fmod(played, s->durationMs);
+}
+
+bool SoundObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
+  if (Object::GetOwn(vm, name, out)) return true;
+  if (soundId == 0) return false;
+  if (vm.NamesEqual(name, "duration")) {
+    out = Value::Num(durationMs);
+    return true;
+  }
+  if (vm.NamesEqual(name, "position")) {
+    out = Value::Num(std::round(PositionMs(vm, this)));
+    return true;
+  }
+  return false;
+}
+
+// ---- Completion ------------------------------------------------------------------
+
+Value CompletionFired(Vm& vm, Object*, Args args) {
+  auto* s = args.empty() || !args[0].IsObject() ? nullptr : AsSound(vm, args[0].object);
+  if (!s || vm.ToNumber(Arg(args, 1)) != s->generation) return {};
+  s->startedMs = -1;
+  s->positionMs = s->durationMs;
+  vm.CallMethod(s->Self(), "onSoundComplete", {});
+  return {};
+}
+
+Value LoadFailed(Vm& vm, Object*, Args args) {
+  auto* s = args.empty() || !args[0].IsObject() ? nullptr : AsSound(vm, args[0].object);
+  if (!s) return {};
+  const Value ok = Value::Bool(false);
+  vm.CallMethod(s->Self(), "onLoad", {&ok, 1});
+  return {};
+}
+
+// Runs fn(sound, generation) after ms, through the movie's timers. These
+// timers take negative ids, so the ids scripts get stay as in the player.
+void After(Vm& vm, SoundObject* s, NativeFn fn, double ms) {
+  int id = -1;
+  for (const Vm::Timer& t : vm.timers) id = std::min(id, t.id - 1);
+  if (vm.timers.size() >= 4096) return;
+  Vm::Timer t;
+  t.id = id;
+  t.target = Value::Obj(vm.NewNative(fn));
+  t.args = {Value::Obj(s), Value::Num(s->generation)};
+  t.intervalMs = ms;
+  t.dueMs = vm.timeMs + std::max(ms, 1.0);
+  t.once = true;
+  vm.timers.push_back(std::move(t));
+}
+
+// ---- Methods ---------------------------------------------------------------------
+
+Value SoundCtor(Vm& vm, Object* self, Args args) {
+  if (!self) return {};
+  auto* s = AsSound(vm, self);
+  if (!s) {
+    s = vm.New<SoundObject>();
+    s->holder = self;
+    self->Define(vm, "__soundData", Value::Obj(s), kDontEnum);
+  }
+  self->Define(vm, "checkPolicyFile", Value::Bool(false), kDontEnum);
+  const Value t = Arg(args, 0);
+  if (t.IsUndefined()) return {};
+  s->hasTarget = true;
+  ClipObject* clip = nullptr;
+  if (t.IsObject() && t.object->IsClip()) {
+    clip = static_cast<ClipObject*>(t.object);
+  } else if (t.type == Type::String && vm.currentTarget) {
+    clip = ResolveTarget(vm, vm.currentTarget, t.string);
+  }
+  if (clip && clip->Instance()) {
+    s->target = clip->Instance();
+  } else {
+    s->badTarget = true;
+  }
+  return {};
+}
+
+Object* MakeSound(Vm& vm) { return vm.New<SoundObject>(); }
+
+Value AttachSound(Vm& vm, Object* self, Args args) {
+  auto* s = AsSound(vm, self);
+  if (!s || args.empty() || !vm.ctx.movie) return {};
+  const auto& movie = *vm.ctx.movie;
+  const auto it = movie.exports.find(vm.ToString(args[0]));
+  if (it == movie.exports.end()) return {};
+  const auto def = movie.sounds.find(it->second);
+  if (def == movie.sounds.end()) return {};
+  s->soundId = it->second;
+  const int rate = def->second->format.Rate();
+  s->durationMs = rate > 0 ? std::round(def->second->sampleCount * 1000.0 / rate) : 0;
+  s->startedMs = -1;
+  s->positionMs = 0;
+  return {};
+}
+
+Value Start(Vm& vm, Object* self, Args args) {
+  auto* s = AsSound(vm, self);
+  if (!s || s->soundId == 0) return {};
+  if (s->hasTarget && (s->badTarget || s->target.expired())) return {};
+  double offset = args.empty() ? 0 : vm.ToNumber(args[0]);
+  if (!(offset > 0)) offset = 0;
+  double loops = args.size() > 1 ? vm.ToNumber(args[1]) : 1;
+  if (!(loops >= 1)) loops = 1;
+  loops = std::min(loops, 65535.0);
+  SoundInfo info;
+  if (offset > 0) info.inPoint = static_cast<uint32_t>(std::min(offset * 44100, 4e9));
+  info.loopCount = static_cast<uint16_t>(loops);
+  if (vm.ctx.sound && vm.ctx.movie) {
+    SoundControl* c = ControlOf(vm, s);
+    const auto [gl, gr] = c ? c->Gains() : std::pair{32768, 32768};
+    vm.ctx.sound->StartOwnedSound(*vm.ctx.movie, s->soundId, info, OwnerOf(s), gl, gr);
+  }
+  ++s->generation;
+  s->startedMs = vm.timeMs;
+  s->offsetMs = offset * 1000;
+  s->loops = static_cast<int>(loops);
+  const double left = s->durationMs * s->loops - s->offsetMs;
+  After(vm, s, CompletionFired, std::max(left, 0.0));
+  return {};
+}
+
+Value Stop(Vm& vm, Object* self, Args args) {
+  auto* s = AsSound(vm, self);
+  if (!s) return {};
+  uint16_t id = 0;
+  if (!args.empty() && vm.ctx.movie) {
+    const auto it = vm.ctx.movie->exports.find(vm.ToString(args[0]));
+    if (it == vm.ctx.movie->exports.end()) return {};
+    id = it->second;
+  }
+  if (vm.ctx.sound) vm.ctx.sound->StopOwnedSounds(OwnerOf(s), id);
+  if (id == 0 || id == s->soundId) {
+    s->positionMs = PositionMs(vm, s);
+    s->startedMs = -1;
+    ++s->generation;
+  }
+  return {};
+}
+
+void ApplyGain(Vm& vm, SoundObject* s, SoundControl* c) {
+  if (!vm.ctx.sound) return;
+  const auto [gl, gr] = c->Gains();
+  vm.ctx.sound->SetOwnedGain(OwnerOf(s), gl, gr);
+}
+
+Value GetVolume(Vm& vm, Object* self, Args) {
+  SoundControl* c = ControlOf(vm, AsSound(vm, self));
+  return c ? Value::Num(c->volume) : Value{};
+}
+
+Value SetVolume(Vm& vm, Object* self, Args args) {
+  SoundControl* c = ControlOf(vm, AsSound(vm, self));
+  if (!c || args.empty()) return {};
+  c->volume = SoundInt(vm.ToNumber(args[0]));
+  ApplyGain(vm, AsSound(vm, self), c);
+  return {};
+}
+
+Value GetPan(Vm& vm, Object* self, Args) {
+  SoundControl* c = ControlOf(vm, AsSound(vm, self));
+  return c ? Value::Num(c->Pan()) : Value{};
+}
+
+Value SetPan(Vm& vm, Object* self, Args args) {
+  SoundControl* c = ControlOf(vm, AsSound(vm, self));
+  if (!c || args.empty()) return {};
+  c->SetPan(SoundInt(vm.ToNumber(args[0])));
+  ApplyGain(vm, AsSound(vm, self), c);
+  return {};
+}
+
+Value GetTransform(Vm& vm, Object* self, Args) {
+  SoundControl* c = ControlOf(vm, AsSound(vm, self));
+  if (!c) return {};
+  Object* o = vm.NewObject();
+  o->Define(vm, "ll", Value::Num(c->ll));
+  o->Define(vm, "lr", Value::Num(c->lr));
+  o->Define(vm, "rr", Value::Num(c->rr));
+  o->Define(vm, "rl", Value::Num(c->rl));
+  return Value::Obj(o);
+}
+
+Value SetTransform(Vm& vm, Object* self, Args args) {
+  SoundControl* c = ControlOf(vm, AsSound(vm, self));
+  if (!c || args.empty() || !args[0].IsObject()) return {};
+  Object* o = args[0].object;
+  // Only whole numbers are taken; other values leave the setting as it was.
+  auto read = [&](const char* name, int32_t& field) {
+    const Value v = vm.Get(o, name);
+    if (v.IsUndefined()) return;
+    const double d = vm.ToNumber(v);
+    if (d == std::trunc(d)) field = SoundInt(d);
+  };
+  read("ll", c->ll);
+  read("lr", c->lr);
+  read("rl", c->rl);
+  read("rr", c->rr);
+  ApplyGain(vm, AsSound(vm, self), c);
+  return {};
+}
+
+Value GetDuration(Vm& vm, Object* self, Args) {
+  auto* s = AsSound(vm, self);
+  if (!s || s->soundId == 0) return {};
+  return Value::Num(s->durationMs);
+}
+
+Value GetPosition(Vm& vm, Object* self, Args) {
+  auto* s = AsSound(vm, self);
+  if (!s || s->soundId == 0) return {};
+  return Value::Num(std::round(PositionMs(vm, s)));
+}
+
+Value GetBytes(Vm& vm, Object* self, Args) {
+  auto* s = AsSound(vm, self);
+  if (!s || s->soundId == 0 || !vm.ctx.movie) return {};
+  const auto it = vm.ctx.movie->sounds.find(s->soundId);
+  return Value::Num(it == vm.ctx.movie->sounds.end() ? 0 : it->second->data.size());
+}
+
+// Sounds from files are not read: the load fails the way a missing file does.
+Value LoadSound(Vm& vm, Object* self, Args) {
+  auto* s = AsSound(vm, self);
+  if (!s) return {};
+  Refuse(vm, "Sound.loadSound");
+  After(vm, s, LoadFailed, 0);
+  return {};
+}
+
+}  // namespace
+
+void InstallSoundBuiltins(Vm& vm) {
+  FunctionObject* sound = HostClass(vm, vm.global, "Sound", SoundCtor,
+                                    {{"getPan", GetPan},
+                                     {"getTransform", GetTransform},
+                                     {"getVolume", GetVolume},
+                                     {"setPan", SetPan},
+                                     {"setTransform", SetTransform},
+                                     {"setVolume", SetVolume},
+                                     {"stop", Stop},
+                                     {"attachSound", AttachSound},
+                                     {"start", Start}});
+  sound->construct = MakeSound;
+  if (vm.version < 6) return;
+  AddMethods(vm, PrototypeOf(vm, sound),
+             {{"getDuration", GetDuration},
+              {"setDuration", ReturnUndefined},
+              {"getPosition", GetPosition},
+              {"setPosition", ReturnUndefined},
+              {"loadSound", LoadSound},
+              {"getBytesLoaded", GetBytes},
+              {"getBytesTotal", GetBytes}});
+}
+
+}  // namespace orrivel::swf::avm1
