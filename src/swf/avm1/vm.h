@@ -210,7 +210,7 @@ void InstallTextFieldBuiltins(Vm& vm);
 void InstallTextFormatBuiltins(Vm& vm);
 void InstallTextSnapshotBuiltins(Vm& vm);
 void InstallXmlBuiltins(Vm& vm);
-void InstallLoaderBuiltins(Vm& vm);  // LoadVars, MovieClipLoader, the offline network classes
+void InstallLoaderBuiltins(Vm& vm);   // LoadVars, MovieClipLoader, the offline network classes
 void InstallDrawingBuiltins(Vm& vm);  // after InstallClipBuiltins
 void InstallColorBuiltins(Vm& vm);
 void InstallGeomBuiltins(Vm& vm);  // after InstallClipBuiltins

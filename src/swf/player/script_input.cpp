@@ -24,16 +24,20 @@ void Collect(const std::shared_ptr<TimelineInstance>& t,
 }
 
 // Runs a clip's actions for an event bit (and a key code for keyPress).
-void RunClipActions(avm1::Vm& vm, const std::shared_ptr<TimelineInstance>& t, uint32_t event,
+// True when any ran.
+bool RunClipActions(avm1::Vm& vm, const std::shared_ptr<TimelineInstance>& t, uint32_t event,
                     uint16_t keyCode = 0) {
   avm1::ClipObject* clip = vm.ClipFor(t);
   const DisplayObject* placed = clip ? clip->Placement() : nullptr;
-  if (!placed || !placed->clipActions) return;
+  if (!placed || !placed->clipActions) return false;
+  bool ran = false;
   for (const ClipAction& action : *placed->clipActions) {
     if ((action.events & event) == 0) continue;
     if (event == kClipEventKeyPress && action.keyCode != keyCode) continue;
     vm.RunBlock(action.actions, clip);
+    ran = true;
   }
+  return ran;
 }
 
 }  // namespace
@@ -80,18 +84,20 @@ uint16_t SwfKeyCodeOf(int keyCode, int character) {
   }
 }
 
-void ScriptInput::Send(uint32_t clipEvent, const char* method, avm1::Object* listeners,
+bool ScriptInput::Send(uint32_t clipEvent, const char* method, avm1::Object* listeners,
                        const char* message, avm1::Args args) {
   avm1::Vm& vm = runner_.Vm();
   vm.NewFrame();
+  bool heard = false;
   for (const auto& clip : ClipsInEventOrder(runner_.Root())) {
     // A handler may have removed a later clip: it hears nothing more.
     if (clip.use_count() <= 1 && !clip->IsRoot()) continue;
-    RunClipActions(vm, clip, clipEvent);
-    if (method) vm.CallMethod(vm.ClipFor(clip), method, {});
+    heard |= RunClipActions(vm, clip, clipEvent);
+    if (method) heard |= vm.CallMethod(vm.ClipFor(clip), method, {});
   }
-  if (listeners) avm1::Broadcast(vm, listeners, message, args);
+  if (listeners) heard |= avm1::Broadcast(vm, listeners, message, args);
   runner_.FlushActions();
+  return heard;
 }
 
 bool ScriptInput::Move(double x, double y) {
@@ -101,23 +107,20 @@ bool ScriptInput::Move(double x, double y) {
   vm.input.focusTakesKeys = false;
   vm.input.mouseX = x;
   vm.input.mouseY = y;
-  avm1::FollowPointer(vm);
-  Send(kClipEventMouseMove, "onMouseMove", vm.mouseObject, "onMouseMove", {});
-  return true;
+  const bool moved = avm1::FollowPointer(vm);
+  return Send(kClipEventMouseMove, "onMouseMove", vm.mouseObject, "onMouseMove", {}) || moved;
 }
 
 bool ScriptInput::Press() {
   avm1::Vm& vm = runner_.Vm();
   vm.input.mouseDown = true;
-  Send(kClipEventMouseDown, "onMouseDown", vm.mouseObject, "onMouseDown", {});
-  return true;
+  return Send(kClipEventMouseDown, "onMouseDown", vm.mouseObject, "onMouseDown", {});
 }
 
 bool ScriptInput::Release() {
   avm1::Vm& vm = runner_.Vm();
   vm.input.mouseDown = false;
-  Send(kClipEventMouseUp, "onMouseUp", vm.mouseObject, "onMouseUp", {});
-  return true;
+  return Send(kClipEventMouseUp, "onMouseUp", vm.mouseObject, "onMouseUp", {});
 }
 
 bool ScriptInput::Wheel(int delta) {

@@ -37,8 +37,9 @@ class ScriptInput {
   bool Key(bool down, int keyCode, int character);
 
  private:
-  // Sends one clip event to every clip and then a message to a broadcaster's listeners.
-  void Send(uint32_t clipEvent, const char* method, avm1::Object* listeners, const char* message,
+  // Sends one clip event to every clip and then a message to a broadcaster's
+  // listeners. True when a script heard it (the picture may have changed).
+  bool Send(uint32_t clipEvent, const char* method, avm1::Object* listeners, const char* message,
             avm1::Args args);
 
   MovieRunner& runner_;

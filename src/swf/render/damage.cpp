@@ -105,10 +105,10 @@ bool SameLeaf(const Leaf& a, const Leaf& b) {
   const DisplayNode& x = *a.node;
   const DisplayNode& y = *b.node;
   return x.kind == y.kind && x.characterId == y.characterId && x.editText == y.editText &&
-         x.drawing == y.drawing &&
-         x.clipDepth == y.clipDepth && x.ratio == y.ratio && x.blendMode == y.blendMode &&
-         a.parent * x.matrix == b.parent * y.matrix && a.colorTransform == b.colorTransform &&
-         a.blends == b.blends && a.masks == b.masks && a.drawn == b.drawn && SameEffect(x, y) &&
+         x.drawing == y.drawing && x.clipDepth == y.clipDepth && x.ratio == y.ratio &&
+         x.blendMode == y.blendMode && a.parent * x.matrix == b.parent * y.matrix &&
+         a.colorTransform == b.colorTransform && a.blends == b.blends && a.masks == b.masks &&
+         a.drawn == b.drawn && SameEffect(x, y) &&
          std::equal(a.effects.begin(), a.effects.end(), b.effects.begin(), b.effects.end(),
                     [](const Effect& e, const Effect& f) {
                       return e.parent * e.node->matrix == f.parent * f.node->matrix &&
