@@ -23,8 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBaselinePasses = 178;
-constexpr int kBaselinePassesUpToV8 = 111;
+constexpr int kBaselinePasses = 477;
+constexpr int kBaselinePassesUpToV8 = 342;
 constexpr int kMaxFrames = 600;  // longer tests run only this far
 
 const fs::path kTraceCorpus = fs::path(ORRIVEL_CORPUS_DIR) / "ruffle-avm1";
