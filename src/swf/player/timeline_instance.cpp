@@ -181,10 +181,10 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
       if (!obj.instance) continue;
       auto now = list_.find(depth);
       if (now != list_.end() && now->second.instance == obj.instance) continue;
-      const bool moved = std::any_of(list_.begin(), list_.end(), [&](const auto& e) {
-        return e.second.instance == obj.instance;
-      });
-      if (!moved) QueueUnload(obj.instance);
+      const auto& gone = obj.instance;
+      const bool moved = std::any_of(list_.begin(), list_.end(),
+                                     [&](const auto& e) { return e.second.instance == gone; });
+      if (!moved) QueueUnload(gone);
     }
   }
   std::vector<std::shared_ptr<EditText>> bound;  // new fields showing a variable
