@@ -119,6 +119,14 @@ int VisibleLines(EditText& f) {
   return std::max(1, static_cast<int>(std::floor(inner / lineHeight + 1e-9)));
 }
 
+int MaxScroll(EditText& f) { return std::max(1, f.Layout().lineCount - VisibleLines(f) + 1); }
+
+// How far the text runs past the field's inner width, in pixels.
+int MaxHScroll(EditText& f) {
+  const double over = f.Layout().textWidth + 80 - f.Def().bounds.Width();
+  return over > 0 ? static_cast<int>(std::floor(over / 20)) : 0;
+}
+
 uint32_t Rgb(Vm& vm, const Value& v) {
   const double n = vm.ToNumber(v);
   return static_cast<uint32_t>(ToInt32(std::isfinite(n) ? n : 0)) & 0xFFFFFF;
@@ -153,10 +161,8 @@ Value Read(Vm& vm, EditText& f, int prop) {
       return Value::Num(f.borderColor);
     case kBackgroundColor:
       return Value::Num(f.backgroundColor);
-    case kTextColor: {
-      const TextStyle s = f.FormatOf(0, 1);
-      return Value::Num(s.color.value_or(f.newFormat.color.value_or(0)));
-    }
+    case kTextColor:  // the color of text set next, not of the text shown
+      return Value::Num(f.newFormat.color.value_or(0));
     case kMultiline:
       return Value::Bool(d.multiline);
     case kWordWrap:
@@ -178,13 +184,13 @@ Value Read(Vm& vm, EditText& f, int prop) {
     case kRestrict:
       return f.restrict ? Str(vm, *f.restrict) : Value::Null();
     case kScroll:
-      return Value::Num(f.scroll);
+      return Value::Num(std::min(f.scroll, MaxScroll(f)));
     case kHScroll:
-      return Value::Num(f.hscroll);
+      return Value::Num(std::min(f.hscroll, MaxHScroll(f)));
     case kMaxHScroll:
-      return Value::Num(0);
+      return Value::Num(MaxHScroll(f));
     case kMaxScroll:
-      return Value::Num(std::max(1, f.Layout().lineCount - VisibleLines(f) + 1));
+      return Value::Num(MaxScroll(f));
     case kBottomScroll:
       return Value::Num(
           std::min(std::max(1, f.Layout().lineCount), f.scroll + VisibleLines(f) - 1));
@@ -305,15 +311,15 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       }
       return;
     case kScroll: {
-      const double n = vm.ToNumber(v);
-      if (std::isfinite(n)) f.scroll = std::clamp(static_cast<int>(n), 1, 1 << 20);
+      // Kept as a line index: one less, wrapping as a 32-bit number does.
+      const int32_t line =
+          static_cast<int32_t>(static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) - 1u);
+      f.scroll = std::clamp(line, 0, MaxScroll(f) - 1) + 1;
       return;
     }
-    case kHScroll: {
-      const double n = vm.ToNumber(v);
-      if (std::isfinite(n)) f.hscroll = std::clamp(static_cast<int>(n), 0, 1 << 20);
+    case kHScroll:
+      f.hscroll = std::clamp(ToInt32(vm.ToNumber(v)), 0, MaxHScroll(f));
       return;
-    }
     default:
       return;  // read-only, or kept by no field
   }
@@ -399,7 +405,7 @@ Value ReplaceText(Vm& vm, Object* self, Args args) {
   if (end < begin) return {};
   const std::string s = vm.ToString(args[2]);
   if (!vm.Charge(s.size())) return {};
-  const TextStyle style = f->FormatOf(begin, begin + 1);
+  const TextStyle style = f->Length() ? f->FormatOf(begin, begin + 1) : f->newFormat;
   f->Replace(begin, end, DecodeText(s, Utf8(vm)), style);
   StoreTextVariable(vm, *f);
   return {};

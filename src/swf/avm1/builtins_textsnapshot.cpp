@@ -174,7 +174,8 @@ Object* Make(Vm& vm) { return vm.New<SnapshotObject>(); }
 
 Value Construct(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
-  if (s && !args.empty() && args[0].IsObject() && args[0].object->IsClip()) {
+  // Exactly one argument, a clip; anything more leaves the snapshot unbound.
+  if (s && args.size() == 1 && args[0].IsObject() && args[0].object->IsClip()) {
     s->snap = Collect(vm, static_cast<ClipObject*>(args[0].object)->Instance());
     if (!vm.Charge(s->snap.chars.size() * sizeof(char32_t))) s->snap = {};
     s->bound = true;

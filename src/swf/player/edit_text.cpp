@@ -132,7 +132,8 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def) {
   s.underline = false;
   s.url = "";
   s.target = "";
-  s.align = def.align;
+  // HTML fields start left-aligned whatever the tag says; see SetHtmlText.
+  s.align = def.html ? TextAlign::Left : def.align;
   s.leftMargin = def.leftMargin / 20.0;
   s.rightMargin = def.rightMargin / 20.0;
   s.indent = def.indent / 20.0;
@@ -190,6 +191,9 @@ void EditText::SetHtmlText(std::u32string_view html) {
     SetText(html);
     return;
   }
+  // Paragraphs without an ALIGN of their own take the tag's alignment from
+  // SWF 8, and are left-aligned before; so is text set after them.
+  newFormat.align = ctx_.movie->header.version >= 8 ? def_.align : TextAlign::Left;
   runs_ = ParseHtml(html, newFormat, condenseWhite, def_.multiline, kMaxLength);
   Merge();
   Changed();
@@ -256,7 +260,8 @@ TextStyle EditText::FormatOf(size_t begin, size_t end) const {
     }
     at += len;
   }
-  if (!out) return begin >= Length() && !runs_.empty() ? runs_.back().style : newFormat;
+  // An empty field has no format at all.
+  if (!out) return begin >= Length() && !runs_.empty() ? runs_.back().style : TextStyle{};
   return *out;
 }
 
@@ -338,7 +343,9 @@ const TextLayout& EditText::Layout() {
     Rect& b = def_.bounds;
     const double width = b.xMax - b.xMin;
     const double wanted = def_.wordWrap ? width : std::ceil(layout.textWidth) + 2 * kGutterTwips;
-    const double height = std::ceil(layout.textHeight) + 2 * kGutterTwips;
+    // An empty field shrinks to its gutters.
+    const double text = Length() == 0 ? 0 : std::ceil(layout.textHeight);
+    const double height = text + 2 * kGutterTwips;
     double shift = 0;
     if (autoSize == AutoSize::Center) shift = (width - wanted) / 2;
     if (autoSize == AutoSize::Right) shift = width - wanted;
