@@ -124,7 +124,8 @@ void Write(Vm& vm, TextStyle& s, int field, const Value& v, bool construct = fal
     if (unset) return to.reset();
     double n = vm.ToNumber(v);
     if (!construct && (margin || (!swf8 && field != kSize))) n = std::max(0.0, n);
-    to = ToPlayerInt(n, construct || !swf8);
+    // Before SWF 8 a number that is not one reads back as 0.
+    to = !swf8 && std::isnan(n) ? 0 : ToPlayerInt(n, construct || !swf8);
   };
   const auto flag = [&](std::optional<bool>& to) {
     if (unset) return to.reset();
@@ -165,7 +166,7 @@ void Write(Vm& vm, TextStyle& s, int field, const Value& v, bool construct = fal
     case kUnderline:
       return flag(s.underline);
     case kAlign: {
-      if (unset) return s.align.reset();
+      if (unset) return;  // null and undefined leave it as it was
       std::string a = vm.ToString(v);
       for (char& c : a) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       if (a == "left") s.align = TextAlign::Left;

@@ -337,8 +337,12 @@ const TextLayout& EditText::Layout() {
   };
   if (background) view.fill = rgb(backgroundColor);
   if (def_.border) view.line = rgb(borderColor);
+  // Measured as if sized to the text, so lines below the field still count
+  // (maxscroll, textHeight); the view keeps the field's own flag for drawing.
+  EditTextView measure = view;
+  measure.def.autoSize = true;
   TextLayout layout =
-      ctx_.texts ? LayoutEditText(view, ctx_.movie->header.version, *ctx_.texts) : TextLayout{};
+      ctx_.texts ? LayoutEditText(measure, ctx_.movie->header.version, *ctx_.texts) : TextLayout{};
   if (autoSize != AutoSize::None && ctx_.texts) {
     Rect& b = def_.bounds;
     const double width = b.xMax - b.xMin;
@@ -356,8 +360,8 @@ const TextLayout& EditText::Layout() {
         p->matrix.tx += std::round(shift);
         p->scripted = true;
       }
-      view.def.bounds = b;
-      layout = LayoutEditText(view, ctx_.movie->header.version, *ctx_.texts);
+      view.def.bounds = measure.def.bounds = b;
+      layout = LayoutEditText(measure, ctx_.movie->header.version, *ctx_.texts);
     }
   }
   layout_ = std::move(layout);
