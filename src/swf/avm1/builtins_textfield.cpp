@@ -110,16 +110,24 @@ bool Utf8(const Vm& vm) { return vm.version >= 6; }
 
 Value Str(const Vm& vm, std::u32string_view s) { return Value::Str(EncodeText(s, Utf8(vm))); }
 
-// Lines shown at once: the field's height over the height of a line.
-int VisibleLines(EditText& f) {
-  const TextLayout& layout = f.Layout();
-  if (layout.lineCount <= 0 || layout.textHeight <= 0) return 1;
-  const double lineHeight = layout.textHeight / layout.lineCount;
+// Whole lines shown when line `first` (0-based) is at the top; at least one.
+int LinesShown(EditText& f, size_t first) {
+  const auto& lines = f.Layout().lines;
   const double inner = f.Def().bounds.Height() - 80;
-  return std::max(1, static_cast<int>(std::floor(inner / lineHeight + 1e-9)));
+  if (first >= lines.size()) return 1;
+  size_t last = first + 1;
+  while (last < lines.size() && lines[last].second - lines[first].first <= inner) ++last;
+  return static_cast<int>(last - first);
 }
 
-int MaxScroll(EditText& f) { return std::max(1, f.Layout().lineCount - VisibleLines(f) + 1); }
+// The first scroll that shows the last line whole.
+int MaxScroll(EditText& f) {
+  const auto& lines = f.Layout().lines;
+  const double inner = f.Def().bounds.Height() - 80;
+  size_t first = 0;
+  while (first + 1 < lines.size() && lines.back().second - lines[first].first > inner) ++first;
+  return static_cast<int>(first) + 1;
+}
 
 // How far the text runs past the field's inner width, in pixels.
 int MaxHScroll(EditText& f) {
@@ -191,9 +199,10 @@ Value Read(Vm& vm, EditText& f, int prop) {
       return Value::Num(MaxHScroll(f));
     case kMaxScroll:
       return Value::Num(MaxScroll(f));
-    case kBottomScroll:
-      return Value::Num(
-          std::min(std::max(1, f.Layout().lineCount), f.scroll + VisibleLines(f) - 1));
+    case kBottomScroll: {
+      const int top = std::min(f.scroll, MaxScroll(f));
+      return Value::Num(top + LinesShown(f, static_cast<size_t>(top - 1)) - 1);
+    }
     case kMouseWheelEnabled:
       return Value::Bool(true);
     case kAntiAliasType:

@@ -363,8 +363,10 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         }
         x += pick.advance;
       }
+      const double textTop = b.yMin + kGutter;
+      layout.lines.emplace_back(top - textTop, baseline + descent - textTop);
       top = baseline + descent + def.leading;
-      layout.textHeight = top - (b.yMin + kGutter);
+      layout.textHeight = top - textTop;
       // Lines below the field would be clipped away entirely.
       below = !def.autoSize && top >= b.yMax;
       if (below) break;
