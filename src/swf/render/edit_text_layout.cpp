@@ -245,7 +245,10 @@ std::vector<std::pair<size_t, size_t>> Wrap(const StyledText& t, size_t from, si
     size_t end = start, lastBreak = to;
     for (; end < to; ++end) {
       const double a = metrics.Glyph(t[end]).advance;
-      if (t[end].c != U' ' && w + a > limit && end > start) break;
+      // A line with no room at all (an indent past the field) keeps its first word.
+      if (limit <= 0 ? t[end].c == U' ' && end > start
+                     : t[end].c != U' ' && w + a > limit && end > start)
+        break;
       if (t[end].c == U' ') lastBreak = end;
       w += a;
     }
