@@ -120,20 +120,8 @@ int LinesShown(EditText& f, size_t first) {
   return static_cast<int>(last - first);
 }
 
-// The first scroll that shows the last line whole.
-int MaxScroll(EditText& f) {
-  const auto& lines = f.Layout().lines;
-  const double inner = f.Def().bounds.Height() - 80;
-  size_t first = 0;
-  while (first + 1 < lines.size() && lines.back().second - lines[first].first > inner) ++first;
-  return static_cast<int>(first) + 1;
-}
-
-// How far the text runs past the field's inner width, in pixels.
-int MaxHScroll(EditText& f) {
-  const double over = f.Layout().textWidth + 80 - f.Def().bounds.Width();
-  return over > 0 ? static_cast<int>(std::floor(over / 20)) : 0;
-}
+int MaxScroll(EditText& f) { return f.MaxScroll(); }
+int MaxHScroll(EditText& f) { return f.MaxHScroll(); }
 
 uint32_t Rgb(Vm& vm, const Value& v) {
   const double n = vm.ToNumber(v);
@@ -323,11 +311,11 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       // Kept as a line index: one less, wrapping as a 32-bit number does.
       const int32_t line =
           static_cast<int32_t>(static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) - 1u);
-      f.scroll = std::clamp(line, 0, MaxScroll(f) - 1) + 1;
+      f.SetScroll(std::clamp(line, 0, MaxScroll(f) - 1) + 1, f.hscroll);
       return;
     }
     case kHScroll:
-      f.hscroll = std::clamp(ToInt32(vm.ToNumber(v)), 0, MaxHScroll(f));
+      f.SetScroll(f.scroll, std::clamp(ToInt32(vm.ToNumber(v)), 0, MaxHScroll(f)));
       return;
     default:
       return;  // read-only, or kept by no field

@@ -287,6 +287,26 @@ void EditText::SetAutoSize(AutoSize a) {
   Changed();
 }
 
+void EditText::SetScroll(int lines, int pixels) {
+  if (lines == scroll && pixels == hscroll) return;
+  scroll = lines;
+  hscroll = pixels;
+  view_.reset();  // the text moves; its measures stay
+}
+
+int EditText::MaxScroll() {
+  const auto& lines = Layout().lines;
+  const double inner = def_.bounds.Height() - 2 * kGutterTwips;
+  size_t first = 0;
+  while (first + 1 < lines.size() && lines.back().second - lines[first].first > inner) ++first;
+  return static_cast<int>(first) + 1;
+}
+
+int EditText::MaxHScroll() {
+  const double over = Layout().textWidth + 2 * kGutterTwips - def_.bounds.Width();
+  return over > 0 ? static_cast<int>(std::floor(over / kTwipsPerPixel)) : 0;
+}
+
 void EditText::Changed() {
   layout_.reset();
   view_.reset();
@@ -365,12 +385,19 @@ const TextLayout& EditText::Layout() {
     }
   }
   layout_ = std::move(layout);
-  view_ = std::make_shared<const EditTextView>(std::move(view));
+  baseView_ = std::move(view);
+  view_.reset();
   return *layout_;
 }
 
 std::shared_ptr<const EditTextView> EditText::View() {
-  if (!view_) Layout();
+  if (!view_) {
+    Layout();
+    EditTextView view = *baseView_;
+    view.scroll = std::min(scroll, MaxScroll());
+    view.hscroll = std::min(hscroll, MaxHScroll());
+    view_ = std::make_shared<const EditTextView>(std::move(view));
+  }
   return view_;
 }
 

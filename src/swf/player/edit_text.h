@@ -82,6 +82,11 @@ class EditText {
   // typing set it; replaceSel and typed text replace it.
   size_t selectionBegin = 0, selectionEnd = 0;
   void SetAutoSize(AutoSize a);
+  void SetScroll(int lines, int pixels);
+  // The first scroll that shows the last line whole; how many pixels the
+  // text runs past the field's inner width.
+  int MaxScroll();
+  int MaxHScroll();
   void SetColors(bool changed) {
     if (changed) Changed();
   }
@@ -114,6 +119,7 @@ class EditText {
   EditTextDefinition def_;
   std::vector<TextRun> runs_;
   std::optional<TextLayout> layout_;
+  std::optional<EditTextView> baseView_;  // as laid out, before scrolling
   std::shared_ptr<const EditTextView> view_;
   Rect baseBounds_;  // before auto-sizing
 };

@@ -50,6 +50,8 @@ struct TextLayout {
 struct EditTextView {
   EditTextDefinition def;
   std::optional<Rgba> fill, line;
+  int scroll = 1;   // the line shown at the top (1-based)
+  int hscroll = 0;  // pixels the text is moved left
 };
 
 class TextCache {
