@@ -331,7 +331,10 @@ Value Getter(Vm& vm, Object* self, Args) {
 template <int P>
 Value Setter(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
-  if (f) Write(vm, *f, P, Arg(args, 0));
+  if (!f) return {};
+  Write(vm, *f, P, Arg(args, 0));
+  // A field that sizes itself does so at once: _x and _width read it next.
+  if (f->autoSize != AutoSize::None) f->Layout();
   return {};
 }
 

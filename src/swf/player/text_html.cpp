@@ -283,7 +283,15 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
           }
         }
         // Paragraphs break lines only in a multiline field.
-        if (multiline && (name == U"p" || name == U"li")) emit(U'\r');
+        // The break takes the format of the text it ends.
+        if (multiline && (name == U"p" || name == U"li")) {
+          const TextStyle after = style;
+          if (!runs.empty() && !runs.back().text.empty() && lastChar() != U'\r') {
+            style = runs.back().style;
+          }
+          emit(U'\r');
+          style = after;
+        }
         continue;
       }
       if (tag.name == U"br" || tag.name == U"sbr") {
