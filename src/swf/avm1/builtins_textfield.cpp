@@ -194,12 +194,15 @@ Value Read(Vm& vm, EditText& f, int prop) {
     case kMouseWheelEnabled:
       return Value::Bool(true);
     case kAntiAliasType:
-      return Value::Str("normal");
-    case kGridFitType:
-      return Value::Str("pixel");
+      return Value::Str(f.advancedAntiAlias ? "advanced" : "normal");
+    case kGridFitType: {
+      static const char* kFits[] = {"none", "pixel", "subpixel"};
+      return Value::Str(kFits[std::clamp(f.gridFit, 0, 2)]);
+    }
     case kSharpness:
+      return Value::Num(f.sharpness);
     case kThickness:
-      return Value::Num(0);
+      return Value::Num(f.thickness);
     case kFilters:
       return Value::Obj(vm.NewArray());
     default:
@@ -316,6 +319,24 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
     }
     case kHScroll:
       f.SetScroll(f.scroll, std::clamp(ToInt32(vm.ToNumber(v)), 0, MaxHScroll(f)));
+      return;
+    case kAntiAliasType: {
+      const std::string t = vm.ToString(v);
+      if (t == "normal" || t == "advanced") f.advancedAntiAlias = t == "advanced";
+      return;
+    }
+    case kGridFitType: {
+      const std::string t = vm.ToString(v);
+      if (t == "none") f.gridFit = 0;
+      if (t == "pixel") f.gridFit = 1;
+      if (t == "subpixel") f.gridFit = 2;
+      return;
+    }
+    case kSharpness:
+      f.sharpness = vm.ToNumber(v);
+      return;
+    case kThickness:
+      f.thickness = vm.ToNumber(v);
       return;
     default:
       return;  // read-only, or kept by no field

@@ -78,6 +78,10 @@ class EditText {
   uint32_t backgroundColor = 0xFFFFFF, borderColor = 0x000000;
   std::optional<std::u32string> restrict;
   int scroll = 1, hscroll = 0;
+  // Glyph rendering settings scripts read back (drawing does not use them).
+  bool advancedAntiAlias = false;
+  int gridFit = 1;  // none, pixel, subpixel
+  double sharpness = 0, thickness = 0;
   // The selection (character indices; begin == end is the caret). Focus and
   // typing set it; replaceSel and typed text replace it.
   size_t selectionBegin = 0, selectionEnd = 0;
