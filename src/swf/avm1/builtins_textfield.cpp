@@ -110,14 +110,18 @@ bool Utf8(const Vm& vm) { return vm.version >= 6; }
 
 Value Str(const Vm& vm, std::u32string_view s) { return Value::Str(EncodeText(s, Utf8(vm))); }
 
-// Lines shown at once: the field's height over the height of a line.
-int VisibleLines(EditText& f) {
-  const TextLayout& layout = f.Layout();
-  if (layout.lineCount <= 0 || layout.textHeight <= 0) return 1;
-  const double lineHeight = layout.textHeight / layout.lineCount;
+// Whole lines shown when line `first` (0-based) is at the top; at least one.
+int LinesShown(EditText& f, size_t first) {
+  const auto& lines = f.Layout().lines;
   const double inner = f.Def().bounds.Height() - 80;
-  return std::max(1, static_cast<int>(std::floor(inner / lineHeight + 1e-9)));
+  if (first >= lines.size()) return 1;
+  size_t last = first + 1;
+  while (last < lines.size() && lines[last].second - lines[first].first <= inner) ++last;
+  return static_cast<int>(last - first);
 }
+
+int MaxScroll(EditText& f) { return f.MaxScroll(); }
+int MaxHScroll(EditText& f) { return f.MaxHScroll(); }
 
 uint32_t Rgb(Vm& vm, const Value& v) {
   const double n = vm.ToNumber(v);
@@ -153,10 +157,8 @@ Value Read(Vm& vm, EditText& f, int prop) {
       return Value::Num(f.borderColor);
     case kBackgroundColor:
       return Value::Num(f.backgroundColor);
-    case kTextColor: {
-      const TextStyle s = f.FormatOf(0, 1);
-      return Value::Num(s.color.value_or(f.newFormat.color.value_or(0)));
-    }
+    case kTextColor:  // the color of text set next, not of the text shown
+      return Value::Num(f.newFormat.color.value_or(0));
     case kMultiline:
       return Value::Bool(d.multiline);
     case kWordWrap:
@@ -178,25 +180,29 @@ Value Read(Vm& vm, EditText& f, int prop) {
     case kRestrict:
       return f.restrict ? Str(vm, *f.restrict) : Value::Null();
     case kScroll:
-      return Value::Num(f.scroll);
+      return Value::Num(std::min(f.scroll, MaxScroll(f)));
     case kHScroll:
-      return Value::Num(f.hscroll);
+      return Value::Num(std::min(f.hscroll, MaxHScroll(f)));
     case kMaxHScroll:
-      return Value::Num(0);
+      return Value::Num(MaxHScroll(f));
     case kMaxScroll:
-      return Value::Num(std::max(1, f.Layout().lineCount - VisibleLines(f) + 1));
-    case kBottomScroll:
-      return Value::Num(
-          std::min(std::max(1, f.Layout().lineCount), f.scroll + VisibleLines(f) - 1));
+      return Value::Num(MaxScroll(f));
+    case kBottomScroll: {
+      const int top = std::min(f.scroll, MaxScroll(f));
+      return Value::Num(top + LinesShown(f, static_cast<size_t>(top - 1)) - 1);
+    }
     case kMouseWheelEnabled:
       return Value::Bool(true);
     case kAntiAliasType:
-      return Value::Str("normal");
-    case kGridFitType:
-      return Value::Str("pixel");
+      return Value::Str(f.advancedAntiAlias ? "advanced" : "normal");
+    case kGridFitType: {
+      static const char* kFits[] = {"none", "pixel", "subpixel"};
+      return Value::Str(kFits[std::clamp(f.gridFit, 0, 2)]);
+    }
     case kSharpness:
+      return Value::Num(f.sharpness);
     case kThickness:
-      return Value::Num(0);
+      return Value::Num(f.thickness);
     case kFilters:
       return Value::Obj(vm.NewArray());
     default:
@@ -305,15 +311,33 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       }
       return;
     case kScroll: {
-      const double n = vm.ToNumber(v);
-      if (std::isfinite(n)) f.scroll = std::clamp(static_cast<int>(n), 1, 1 << 20);
+      // Kept as a line index: one less, wrapping as a 32-bit number does.
+      const int32_t line =
+          static_cast<int32_t>(static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) - 1u);
+      f.SetScroll(std::clamp(line, 0, MaxScroll(f) - 1) + 1, f.hscroll);
       return;
     }
-    case kHScroll: {
-      const double n = vm.ToNumber(v);
-      if (std::isfinite(n)) f.hscroll = std::clamp(static_cast<int>(n), 0, 1 << 20);
+    case kHScroll:
+      f.SetScroll(f.scroll, std::clamp(ToInt32(vm.ToNumber(v)), 0, MaxHScroll(f)));
+      return;
+    case kAntiAliasType: {
+      const std::string t = vm.ToString(v);
+      if (t == "normal" || t == "advanced") f.advancedAntiAlias = t == "advanced";
       return;
     }
+    case kGridFitType: {
+      const std::string t = vm.ToString(v);
+      if (t == "none") f.gridFit = 0;
+      if (t == "pixel") f.gridFit = 1;
+      if (t == "subpixel") f.gridFit = 2;
+      return;
+    }
+    case kSharpness:
+      f.sharpness = vm.ToNumber(v);
+      return;
+    case kThickness:
+      f.thickness = vm.ToNumber(v);
+      return;
     default:
       return;  // read-only, or kept by no field
   }
@@ -328,7 +352,10 @@ Value Getter(Vm& vm, Object* self, Args) {
 template <int P>
 Value Setter(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
-  if (f) Write(vm, *f, P, Arg(args, 0));
+  if (!f) return {};
+  Write(vm, *f, P, Arg(args, 0));
+  // A field that sizes itself does so at once: _x and _width read it next.
+  if (f->autoSize != AutoSize::None) f->Layout();
   return {};
 }
 
@@ -399,7 +426,7 @@ Value ReplaceText(Vm& vm, Object* self, Args args) {
   if (end < begin) return {};
   const std::string s = vm.ToString(args[2]);
   if (!vm.Charge(s.size())) return {};
-  const TextStyle style = f->FormatOf(begin, begin + 1);
+  const TextStyle style = f->Length() ? f->FormatOf(begin, begin + 1) : f->newFormat;
   f->Replace(begin, end, DecodeText(s, Utf8(vm)), style);
   StoreTextVariable(vm, *f);
   return {};

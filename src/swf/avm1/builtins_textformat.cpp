@@ -36,17 +36,17 @@ enum Field {
   kFieldCount
 };
 
-// In the order the constructor takes its arguments, then the rest.
+// In the order the properties enumerate (last defined first).
 constexpr const char* kNames[kFieldCount] = {
     "font",    "size",        "color",    "url",        "target",      "bold",
     "italic",  "underline",   "align",    "leftMargin", "rightMargin", "indent",
     "leading", "blockIndent", "tabStops", "bullet",     "kerning",     "letterSpacing"};
 
-// A whole number the way the player stores one: ties to even, and anything
-// that is not a finite 32-bit value reads back as the lowest one.
-double ToPlayerInt(double n) {
+// A whole number the way the player stores one: ties to even (or truncated),
+// and anything that is not a finite 32-bit value reads back as the lowest one.
+double ToPlayerInt(double n, bool truncate = false) {
   if (!std::isfinite(n)) return INT_MIN;
-  const double r = std::nearbyint(n);
+  const double r = truncate ? std::trunc(n) : std::nearbyint(n);
   return r < INT_MIN || r > INT_MAX ? INT_MIN : r;
 }
 
@@ -114,13 +114,18 @@ Value Read(Vm& vm, const TextStyle& s, int field) {
   }
 }
 
-void Write(Vm& vm, TextStyle& s, int field, const Value& v) {
+// The constructor truncates and keeps negative margins; the setters clamp
+// margins (before SWF 8 also indents and leading) and round (SWF 8) or
+// truncate.
+void Write(Vm& vm, TextStyle& s, int field, const Value& v, bool construct = false) {
   const bool unset = v.IsNullish();
-  const auto whole = [&](std::optional<double>& to, bool nonNegative) {
+  const bool swf8 = vm.version >= 8;
+  const auto whole = [&](std::optional<double>& to, bool margin) {
     if (unset) return to.reset();
     double n = vm.ToNumber(v);
-    if (nonNegative) n = std::max(0.0, n);
-    to = ToPlayerInt(n);
+    if (!construct && (margin || (!swf8 && field != kSize))) n = std::max(0.0, n);
+    // Before SWF 8 a number that is not one reads back as 0.
+    to = !swf8 && std::isnan(n) ? 0 : ToPlayerInt(n, construct || !swf8);
   };
   const auto flag = [&](std::optional<bool>& to) {
     if (unset) return to.reset();
@@ -131,8 +136,17 @@ void Write(Vm& vm, TextStyle& s, int field, const Value& v) {
     to = vm.ToString(v);
   };
   switch (field) {
-    case kFont:
-      return text(s.font);
+    case kFont: {
+      // Font names keep their first 64 characters.
+      if (unset) return s.font.reset();
+      std::string name = vm.ToString(v);
+      size_t chars = 0, i = 0;
+      for (; i < name.size(); ++i)
+        if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && chars++ == 64) break;
+      name.resize(i);
+      s.font = std::move(name);
+      return;
+    }
     case kSize:
       return whole(s.size, false);
     case kColor: {
@@ -152,7 +166,7 @@ void Write(Vm& vm, TextStyle& s, int field, const Value& v) {
     case kUnderline:
       return flag(s.underline);
     case kAlign: {
-      if (unset) return s.align.reset();
+      if (unset) return;  // null and undefined leave it as it was
       std::string a = vm.ToString(v);
       for (char& c : a) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       if (a == "left") s.align = TextAlign::Left;
@@ -251,8 +265,12 @@ Value GetTextExtent(Vm& vm, Object* self, Args args) {
 Value Construct(Vm& vm, Object* self, Args args) {
   TextFormatObject* f = Self(self);
   if (!f) return {};
-  for (size_t i = 0; i < args.size() && i < 13; ++i)
-    Write(vm, f->style, static_cast<int>(i), args[i]);
+  // The order the constructor takes its arguments.
+  constexpr int kArgOrder[] = {kFont,        kSize,   kColor,  kBold,  kItalic,
+                               kUnderline,   kUrl,    kTarget, kAlign, kLeftMargin,
+                               kRightMargin, kIndent, kLeading};
+  for (size_t i = 0; i < args.size() && i < std::size(kArgOrder); ++i)
+    Write(vm, f->style, kArgOrder[i], args[i], true);
   vm.Method(f, "getTextExtent", GetTextExtent);
   return {};
 }
@@ -276,8 +294,19 @@ void DefineProperties(Vm& vm, Object* proto, std::index_sequence<I...>) {
   }
 }
 
-Value Display(Vm&, Object*, Args) { return Value::Str("block"); }
-Value Ignore(Vm&, Object*, Args) { return {}; }
+// "inline", "block" or "none"; anything else (case and all) reads as "block".
+Value Display(Vm&, Object* self, Args) {
+  TextFormatObject* f = Self(self);
+  return Value::Str(f && !f->display.empty() ? f->display : "block");
+}
+Value SetDisplay(Vm& vm, Object* self, Args args) {
+  TextFormatObject* f = Self(self);
+  if (!f) return {};
+  const Value v = Arg(args, 0);
+  const std::string d = v.type == Type::String ? vm.ToString(v) : std::string();
+  f->display = d == "inline" || d == "none" ? d : std::string();
+  return {};
+}
 
 }  // namespace
 
@@ -303,7 +332,7 @@ void InstallTextFormatBuiltins(Vm& vm) {
   proto->Define(vm, "display", Value{}, 0);
   Property* display = proto->FindProperty(vm, "display");
   display->getter = vm.NewNative(Display);
-  display->setter = vm.NewNative(Ignore);
+  display->setter = vm.NewNative(SetDisplay);
   vm.global->Define(vm, "TextFormat", Value::Obj(ctor), kDontEnum);
 }
 

@@ -152,15 +152,16 @@ Value GetSelected(Vm& vm, Object* self, Args args) {
 
 Value GetSelectedText(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
-  if (!s || !s->bound) return {};
+  if (!s || !s->bound || args.size() > 1) return {};
   const Snapshot& snap = s->snap;
   const bool endings = !args.empty() && vm.ToBoolean(args[0]);
   return Value::Str(Encode(vm, Text(snap, 0, snap.chars.size(), endings, &s->selected)));
 }
 
-Value HitTestNear(Vm&, Object* self, Args) {
+Value HitTestNear(Vm&, Object* self, Args args) {
   SnapshotObject* s = Self(self);
-  return s && s->bound ? Value::Num(-1) : Value{};
+  const bool fits = args.size() == 2 || args.size() == 3;
+  return s && s->bound && fits ? Value::Num(-1) : Value{};
 }
 
 Value Ignore(Vm&, Object*, Args) { return {}; }
@@ -174,7 +175,8 @@ Object* Make(Vm& vm) { return vm.New<SnapshotObject>(); }
 
 Value Construct(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
-  if (s && !args.empty() && args[0].IsObject() && args[0].object->IsClip()) {
+  // Exactly one argument, a clip; anything more leaves the snapshot unbound.
+  if (s && args.size() == 1 && args[0].IsObject() && args[0].object->IsClip()) {
     s->snap = Collect(vm, static_cast<ClipObject*>(args[0].object)->Instance());
     if (!vm.Charge(s->snap.chars.size() * sizeof(char32_t))) s->snap = {};
     s->bound = true;

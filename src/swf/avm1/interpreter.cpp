@@ -9,6 +9,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/loader.h"
+#include "swf/avm1/text_field_object.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -658,7 +659,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x24: {  // CloneSprite
       const double depth = Num(a, a.Pop());
       const std::string name = vm.ToString(a.Pop());
-      if (ClipObject* src = TargetOf(a, a.Pop())) ClipDuplicate(vm, src, name, depth - 16384);
+      const Value target = a.Pop();
+      if (EditText* field = target.IsObject() ? AsField(target.object) : nullptr) {
+        DuplicateTextField(vm, *field, name, depth - 16384);
+      } else if (ClipObject* src = TargetOf(a, target)) {
+        ClipDuplicate(vm, src, name, depth - 16384);
+      }
       break;
     }
     case 0x25:  // RemoveSprite

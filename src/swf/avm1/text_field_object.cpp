@@ -373,6 +373,38 @@ TextFieldObject* CreateTextField(Vm& vm, ClipObject* clip, const std::string& na
   return TextFieldFor(vm, field);
 }
 
+TextFieldObject* DuplicateTextField(Vm& vm, EditText& source, const std::string& name,
+                                    double depth) {
+  DisplayObject* p = source.Placement();
+  auto t = source.parent.lock();
+  int32_t key = 0;
+  if (!p || !t || !ClipDepthKey(depth, key)) return nullptr;
+  DisplayList& list = t->MutableList();
+  TimelineContext& ctx = t->Context();
+  if (!list.contains(key) && ctx.liveObjects >= ctx.limits.maxDisplayObjects) return nullptr;
+  // The copy starts from the field's character as the tag defined it, not
+  // from what scripts made of the field; a script's field starts empty.
+  const Movie& movie = t->GetMovie();
+  const auto it = movie.characters.find(p->characterId);
+  const auto* tagDef =
+      it != movie.characters.end() ? std::get_if<EditTextDefinition>(&it->second) : nullptr;
+  EditTextDefinition def = tagDef ? *tagDef : source.Def();
+  if (!tagDef) def.initialText.reset();
+  DisplayObject obj = *p;
+  obj.instance.reset();
+  obj.depth = key;
+  obj.name = name;
+  obj.scripted = true;
+  obj.text = std::make_shared<EditText>(ctx, def);
+  obj.text->parent = t;
+  obj.text->depthHint = static_cast<uint16_t>(std::clamp(key, 0, 0xFFFF));
+  auto field = obj.text;
+  if (!list.contains(key)) ++ctx.liveObjects;
+  list.insert_or_assign(key, std::move(obj));
+  BindTextVariable(vm, *field);
+  return TextFieldFor(vm, field);
+}
+
 void RemoveTextField(Vm&, EditText& field) {
   DisplayObject* p = field.Placement();
   auto parent = field.parent.lock();

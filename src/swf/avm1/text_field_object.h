@@ -53,6 +53,9 @@ void StoreTextVariable(Vm& vm, EditText& field);
 // Creates a field on a clip (MovieClip.createTextField); null when refused.
 TextFieldObject* CreateTextField(Vm& vm, ClipObject* clip, const std::string& name, int depth,
                                  double x, double y, double width, double height);
+// duplicateMovieClip of a field: a new one from its character, placed alike.
+TextFieldObject* DuplicateTextField(Vm& vm, EditText& source, const std::string& name,
+                                    double depth);
 void RemoveTextField(Vm& vm, EditText& field);
 
 }  // namespace orrivel::swf::avm1

@@ -10,6 +10,7 @@ namespace orrivel::swf::avm1 {
 class TextFormatObject : public Object {
  public:
   TextStyle style;
+  std::string display;  // "inline" or "none"; empty reads as "block"
 };
 
 TextFormatObject* NewTextFormat(Vm& vm, const TextStyle& style);

@@ -73,8 +73,8 @@ std::optional<FontDefinition> ReadFont23(ByteReader& r, FontDefinition font, Par
   font.italic = (flags & kItalic) != 0;
   font.bold = (flags & kBold) != 0;
   const bool wideOffsets = (flags & kWideOffsets) != 0;
-  // DefineFont3 always has 16-bit codes.
-  const bool wideCodes = (flags & kWideCodes) != 0 || font.version >= 3;
+  // DefineFont3 is written with 16-bit codes, but the flag is what counts.
+  const bool wideCodes = (flags & kWideCodes) != 0;
   font.language = r.U8();
   const auto name = r.Bytes(r.U8());
   font.name.assign(name.begin(), name.end());

@@ -132,7 +132,8 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def) {
   s.underline = false;
   s.url = "";
   s.target = "";
-  s.align = def.align;
+  // HTML fields start left-aligned whatever the tag says; see SetHtmlText.
+  s.align = def.html ? TextAlign::Left : def.align;
   s.leftMargin = def.leftMargin / 20.0;
   s.rightMargin = def.rightMargin / 20.0;
   s.indent = def.indent / 20.0;
@@ -190,6 +191,9 @@ void EditText::SetHtmlText(std::u32string_view html) {
     SetText(html);
     return;
   }
+  // Paragraphs without an ALIGN of their own take the tag's alignment from
+  // SWF 8, and are left-aligned before; so is text set after them.
+  newFormat.align = ctx_.movie->header.version >= 8 ? def_.align : TextAlign::Left;
   runs_ = ParseHtml(html, newFormat, condenseWhite, def_.multiline, kMaxLength);
   Merge();
   Changed();
@@ -256,7 +260,8 @@ TextStyle EditText::FormatOf(size_t begin, size_t end) const {
     }
     at += len;
   }
-  if (!out) return begin >= Length() && !runs_.empty() ? runs_.back().style : newFormat;
+  // An empty field has no format at all.
+  if (!out) return begin >= Length() && !runs_.empty() ? runs_.back().style : TextStyle{};
   return *out;
 }
 
@@ -280,6 +285,26 @@ void EditText::SetAutoSize(AutoSize a) {
   if (a == autoSize) return;
   autoSize = a;
   Changed();
+}
+
+void EditText::SetScroll(int lines, int pixels) {
+  if (lines == scroll && pixels == hscroll) return;
+  scroll = lines;
+  hscroll = pixels;
+  view_.reset();  // the text moves; its measures stay
+}
+
+int EditText::MaxScroll() {
+  const auto& lines = Layout().lines;
+  const double inner = def_.bounds.Height() - 2 * kGutterTwips;
+  size_t first = 0;
+  while (first + 1 < lines.size() && lines.back().second - lines[first].first > inner) ++first;
+  return static_cast<int>(first) + 1;
+}
+
+int EditText::MaxHScroll() {
+  const double over = Layout().textWidth + 2 * kGutterTwips - def_.bounds.Width();
+  return over > 0 ? static_cast<int>(std::floor(over / kTwipsPerPixel)) : 0;
 }
 
 void EditText::Changed() {
@@ -332,13 +357,19 @@ const TextLayout& EditText::Layout() {
   };
   if (background) view.fill = rgb(backgroundColor);
   if (def_.border) view.line = rgb(borderColor);
+  // Measured as if sized to the text, so lines below the field still count
+  // (maxscroll, textHeight); the view keeps the field's own flag for drawing.
+  EditTextView measure = view;
+  measure.def.autoSize = true;
   TextLayout layout =
-      ctx_.texts ? LayoutEditText(view, ctx_.movie->header.version, *ctx_.texts) : TextLayout{};
+      ctx_.texts ? LayoutEditText(measure, ctx_.movie->header.version, *ctx_.texts) : TextLayout{};
   if (autoSize != AutoSize::None && ctx_.texts) {
     Rect& b = def_.bounds;
     const double width = b.xMax - b.xMin;
     const double wanted = def_.wordWrap ? width : std::ceil(layout.textWidth) + 2 * kGutterTwips;
-    const double height = std::ceil(layout.textHeight) + 2 * kGutterTwips;
+    // An empty field shrinks to its gutters.
+    const double text = Length() == 0 ? 0 : std::ceil(layout.textHeight);
+    const double height = text + 2 * kGutterTwips;
     double shift = 0;
     if (autoSize == AutoSize::Center) shift = (width - wanted) / 2;
     if (autoSize == AutoSize::Right) shift = width - wanted;
@@ -349,17 +380,24 @@ const TextLayout& EditText::Layout() {
         p->matrix.tx += std::round(shift);
         p->scripted = true;
       }
-      view.def.bounds = b;
-      layout = LayoutEditText(view, ctx_.movie->header.version, *ctx_.texts);
+      view.def.bounds = measure.def.bounds = b;
+      layout = LayoutEditText(measure, ctx_.movie->header.version, *ctx_.texts);
     }
   }
   layout_ = std::move(layout);
-  view_ = std::make_shared<const EditTextView>(std::move(view));
+  baseView_ = std::move(view);
+  view_.reset();
   return *layout_;
 }
 
 std::shared_ptr<const EditTextView> EditText::View() {
-  if (!view_) Layout();
+  if (!view_) {
+    Layout();
+    EditTextView view = *baseView_;
+    view.scroll = std::min(scroll, MaxScroll());
+    view.hscroll = std::min(hscroll, MaxHScroll());
+    view_ = std::make_shared<const EditTextView>(std::move(view));
+  }
   return view_;
 }
 

@@ -78,10 +78,19 @@ class EditText {
   uint32_t backgroundColor = 0xFFFFFF, borderColor = 0x000000;
   std::optional<std::u32string> restrict;
   int scroll = 1, hscroll = 0;
+  // Glyph rendering settings scripts read back (drawing does not use them).
+  bool advancedAntiAlias = false;
+  int gridFit = 1;  // none, pixel, subpixel
+  double sharpness = 0, thickness = 0;
   // The selection (character indices; begin == end is the caret). Focus and
   // typing set it; replaceSel and typed text replace it.
   size_t selectionBegin = 0, selectionEnd = 0;
   void SetAutoSize(AutoSize a);
+  void SetScroll(int lines, int pixels);
+  // The first scroll that shows the last line whole; how many pixels the
+  // text runs past the field's inner width.
+  int MaxScroll();
+  int MaxHScroll();
   void SetColors(bool changed) {
     if (changed) Changed();
   }
@@ -114,6 +123,7 @@ class EditText {
   EditTextDefinition def_;
   std::vector<TextRun> runs_;
   std::optional<TextLayout> layout_;
+  std::optional<EditTextView> baseView_;  // as laid out, before scrolling
   std::shared_ptr<const EditTextView> view_;
   Rect baseBounds_;  // before auto-sizing
 };

@@ -28,6 +28,7 @@ bool IsSpace(char32_t c) { return c == U' ' || c == U'\t' || c == U'\n' || c == 
 struct Tag {
   std::u32string name;  // lower case; "/p" for a closing tag
   std::vector<std::pair<std::u32string, std::u32string>> attributes;  // names lower case
+  bool malformed = false;  // an attribute value without quotes ends the text
   const std::u32string* Find(std::u32string_view n) const {
     for (const auto& [k, v] : attributes) {
       if (k == n) return &v;
@@ -62,9 +63,8 @@ Tag ParseTag(std::u32string_view body) {
         value = body.substr(i, stop - i);
         i = stop + 1;
       } else {
-        const size_t start = i;
-        while (i < body.size() && !IsSpace(body[i])) ++i;
-        value = body.substr(start, i - start);
+        tag.malformed = true;
+        return tag;
       }
     }
     if (!name.empty()) tag.attributes.emplace_back(std::move(name), std::move(value));
@@ -270,6 +270,7 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
       const size_t end = html.find(U'>', i);
       if (end == std::u32string_view::npos) break;
       const Tag tag = ParseTag(html.substr(i + 1, end - i - 1));
+      if (tag.malformed) break;
       i = end + 1;
       if (tag.name.empty()) continue;
       if (tag.name[0] == U'/') {
@@ -282,7 +283,15 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
           }
         }
         // Paragraphs break lines only in a multiline field.
-        if (multiline && (name == U"p" || name == U"li")) emit(U'\r');
+        // The break takes the format of the text it ends.
+        if (multiline && (name == U"p" || name == U"li")) {
+          const TextStyle after = style;
+          if (!runs.empty() && !runs.back().text.empty() && lastChar() != U'\r') {
+            style = runs.back().style;
+          }
+          emit(U'\r');
+          style = after;
+        }
         continue;
       }
       if (tag.name == U"br" || tag.name == U"sbr") {

@@ -245,7 +245,10 @@ std::vector<std::pair<size_t, size_t>> Wrap(const StyledText& t, size_t from, si
     size_t end = start, lastBreak = to;
     for (; end < to; ++end) {
       const double a = metrics.Glyph(t[end]).advance;
-      if (t[end].c != U' ' && w + a > limit && end > start) break;
+      // A line with no room at all (an indent past the field) keeps its first word.
+      if (limit <= 0 ? t[end].c == U' ' && end > start
+                     : t[end].c != U' ' && w + a > limit && end > start)
+        break;
       if (t[end].c == U' ') lastBreak = end;
       w += a;
     }
@@ -314,6 +317,10 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   const Rgba fieldColor = def.color.value_or(Rgba{0, 0, 0, 255});
   double top = b.yMin + kGutter;  // of the next line
 
+  // Lines above the scrolled-to one are not drawn; the rest move up by its top.
+  const int firstLine = std::max(0, view.scroll - 1);
+  const double shiftX = std::max(0, view.hscroll) * static_cast<double>(kTwipsPerPixel);
+  double shiftY = 0;
   size_t pos = 0;
   for (;;) {
     size_t end = pos;
@@ -331,17 +338,20 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         ascent = std::max(ascent, a);
         descent = std::max(descent, d);
       }
+      if (layout.lineCount == firstLine) shiftY = top - (b.yMin + kGutter);
+      const bool hidden = layout.lineCount < firstLine;
       const double baseline = top + ascent;
+      const double drawBaseline = baseline - shiftY;
       const double start = left + (l == 0 ? indent : 0);
       const double width = metrics.Width(text, from, to);
       layout.textWidth = std::max(layout.textWidth, width + (l == 0 ? indent : 0));
       ++layout.lineCount;
-      double x = start;
+      double x = start - shiftX;
       const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
       if (align == TextAlign::Right) {
-        x = right - width;
+        x = right - width - shiftX;
       } else if (align == TextAlign::Center) {
-        x = start + (right - start - width) / 2;
+        x = start + (right - start - width) / 2 - shiftX;
       }
       for (size_t i = from; i < to; ++i) {
         const Metrics::Pick pick = metrics.Glyph(text[i]);
@@ -349,24 +359,27 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
             pick.index >= 0 ? cache.Glyph(*pick.font, pick.index) : nullptr;
         // Glyphs wholly outside the field are clipped away.
         const bool inside =
-            def.autoSize || (x < b.xMax && x + pick.advance > b.xMin && top < b.yMax);
+            !hidden &&
+            (def.autoSize || (x < b.xMax && x + pick.advance > b.xMin && top - shiftY < b.yMax));
         const Rgba color = text[i].color.value_or(fieldColor);
         if (shape != nullptr && inside) {
-          AddGlyph(layout, shape, Matrix{pick.scale, 0, 0, pick.scale, x, baseline}, color);
+          AddGlyph(layout, shape, Matrix{pick.scale, 0, 0, pick.scale, x, drawBaseline}, color);
         }
         if (text[i].underline && inside && pick.advance > 0) {
           // A line a twentieth of the size thick, just under the baseline.
           const double size = text[i].size.value_or(def.fontHeight);
           const double thickness = std::max(1.0 * kTwipsPerPixel, size / 20);
           AddGlyph(layout, cache.UnitBox(),
-                   Matrix{pick.advance, 0, 0, thickness, x, baseline + size / 20}, color);
+                   Matrix{pick.advance, 0, 0, thickness, x, drawBaseline + size / 20}, color);
         }
         x += pick.advance;
       }
+      const double textTop = b.yMin + kGutter;
+      layout.lines.emplace_back(top - textTop, baseline + descent - textTop);
       top = baseline + descent + def.leading;
-      layout.textHeight = top - (b.yMin + kGutter);
+      layout.textHeight = top - textTop;
       // Lines below the field would be clipped away entirely.
-      below = !def.autoSize && top >= b.yMax;
+      below = !def.autoSize && top - shiftY >= b.yMax;
       if (below) break;
     }
     if (end >= text.size() || below) break;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "swf/format/movie.h"
@@ -39,6 +40,9 @@ struct TextLayout {
   // gutters) and its lines, as scripts read them.
   double textWidth = 0, textHeight = 0;
   int lineCount = 0;
+  // Each line's top and bottom (its descent, without leading), from the top
+  // of the text in twips: what scrolling shows whole.
+  std::vector<std::pair<double, double>> lines;
 };
 
 // A field as a script left it: its definition carrying the current text (as
@@ -46,6 +50,8 @@ struct TextLayout {
 struct EditTextView {
   EditTextDefinition def;
   std::optional<Rgba> fill, line;
+  int scroll = 1;   // the line shown at the top (1-based)
+  int hscroll = 0;  // pixels the text is moved left
 };
 
 class TextCache {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "swf/format/tag_codes.h"
 #include "swf_writer.h"
@@ -95,13 +96,17 @@ const T* Get(const Movie* m, uint16_t id) {
 }
 
 TEST(FontText, Font2WithCodeTableAndLayout) {
-  for (const bool wide : {false, true}) {
+  // DefineFont3 too: its code width follows the flag like DefineFont2's.
+  for (const auto [code, wide] : {std::pair{tag::kDefineFont2, false},
+                                  {tag::kDefineFont2, true},
+                                  {tag::kDefineFont3, false},
+                                  {tag::kDefineFont3, true}}) {
     LoadResult result;
-    const Movie* m = LoadTags(result, Tag(tag::kDefineFont2, Font2(wide)));
+    const Movie* m = LoadTags(result, Tag(code, Font2(wide)));
     const auto* font = Get<FontDefinition>(m, 7);
     ASSERT_NE(font, nullptr) << wide;
     EXPECT_EQ(tuple(font->name, font->bold, font->italic, font->EmSquare()),
-              tuple("Abc", true, false, 1024));
+              tuple("Abc", true, false, code == tag::kDefineFont3 ? 20480 : 1024));
     ASSERT_EQ(font->glyphs.size(), 2u);
     ASSERT_EQ(font->glyphs[1].records.size(), 4u);
     EXPECT_EQ(std::get<StraightEdgeRecord>(font->glyphs[1].records[1]).dx, 200);

@@ -29,7 +29,8 @@ TEST(TextHtmlTest, ReadsTextBreaksAndEntities) {
       {U"&#99999999999;&bogus;", U"&#99999999999;&bogus;"},  // not characters: kept as text
       {U"<b>unclosed <i>tags", U"unclosed tags"},
       {U"trailing <", U"trailing "},
-      {U"<font size='+2' color=#FF0000>x</font>", U"x"},
+      {U"<font size='+2'>x</font>", U"x"},
+      {U"a<font color=#FF0000>x</font>", U"a"},  // an unquoted value ends the text
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Plain(ParseHtml(c.html, Base(), false, true, 1000)), c.text);

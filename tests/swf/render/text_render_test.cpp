@@ -159,6 +159,9 @@ TEST_F(TextRenderTest, EditTextLayout) {
   clipped.bounds.yMax = 140;  // the third line's lower half lies outside
   auto autoSized = clipped;
   autoSized.autoSize = true;
+  auto indented = Field("AA AA");
+  indented.wordWrap = true;
+  indented.indent = 32767;  // no room on the first line: its word goes out of sight
   const Case cases[] = {
       {"left",
        Field("AAB"),
@@ -176,6 +179,7 @@ TEST_F(TextRenderTest, EditTextLayout) {
       {"html", html, {{3, "..###..........."}, {6, ".........##....."}}},
       {"clipped", clipped, {{6, "..##............"}, {7, "................"}}},
       {"auto size", autoSized, {{7, "..##............"}}},
+      {"indent past the field", indented, {{3, "................"}, {5, "..####.........."}}},
   };
   for (const Case& c : cases) {
     movie.characters.erase(3);
