@@ -189,7 +189,9 @@ Value Read(Vm& vm, EditText& f, int prop) {
       return Value::Num(
           std::min(std::max(1, f.Layout().lineCount), f.scroll + VisibleLines(f) - 1));
     case kMouseWheelEnabled:
-      return Value::Bool(true);
+      return Value::Bool(f.mouseWheelEnabled);
+    case kTabIndex:
+      return f.tabIndex ? Value::Num(*f.tabIndex) : Value{};
     case kAntiAliasType:
       return Value::Str("normal");
     case kGridFitType:
@@ -314,6 +316,16 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       if (std::isfinite(n)) f.hscroll = std::clamp(static_cast<int>(n), 0, 1 << 20);
       return;
     }
+    case kMouseWheelEnabled:
+      f.mouseWheelEnabled = vm.ToBoolean(v);
+      return;
+    case kTabIndex:
+      if (v.IsUndefined()) {
+        f.tabIndex.reset();
+      } else {
+        f.tabIndex = static_cast<uint32_t>(ToInt32(vm.ToNumber(v)));
+      }
+      return;
     default:
       return;  // read-only, or kept by no field
   }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,7 @@ class ClipObject : public Object {
   void SetIndexed(Vm& vm, int index, const Value& v);
 
   std::weak_ptr<TimelineInstance> instance;
+  std::optional<bool> focusRect;  // _focusrect; unset reads null
 
  private:
   Vm* detachedVm_ = nullptr;  // set once detached

@@ -78,6 +78,8 @@ class EditText {
   uint32_t backgroundColor = 0xFFFFFF, borderColor = 0x000000;
   std::optional<std::u32string> restrict;
   int scroll = 1, hscroll = 0;
+  std::optional<uint32_t> tabIndex;  // where Tab visits it; unset for none
+  bool mouseWheelEnabled = true;
   // The selection (character indices; begin == end is the caret). Focus and
   // typing set it; replaceSel and typed text replace it.
   size_t selectionBegin = 0, selectionEnd = 0;

@@ -16,7 +16,9 @@
 #include "swf/player/movie_loader.h"
 #include "swf/player/movie_runner.h"
 #include "swf/player/script_input.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/stage_fit.h"
+#include "swf/player/text_typing.h"
 
 namespace orrivel::swf {
 
@@ -44,6 +46,7 @@ struct Player::Impl {
   std::unique_ptr<Renderer> renderer;
   std::unique_ptr<ButtonInput> input;
   std::unique_ptr<ScriptInput> scripts;
+  TextTyping typing;  // kept across loads, as a clipboard is
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
@@ -96,6 +99,35 @@ struct Player::Impl {
   void AfterFrames() {
     if (runner) avm1::FollowPointer(runner->Vm());
     Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
+  }
+
+  // A click gives focus to the selectable field under the pointer (caret at
+  // its end) and takes it from anything else.
+  bool ClickFocus() {
+    if (!runner || !input) return false;
+    avm1::Vm& vm = runner->Vm();
+    std::shared_ptr<EditText> field;
+    if (!input->OverButton()) field = FieldAt(*runner, vm.input.mouseX, vm.input.mouseY);
+    if (field && field->Def().noSelect) field = nullptr;
+    const auto focusField = vm.input.focusField.lock();
+    if (field && field == focusField) return false;
+    if (!field && !focusField && vm.input.focus.expired()) return false;
+    vm.NewFrame();
+    const bool changed = field ? avm1::SetFocusField(vm, field) : avm1::SetFocus(vm, nullptr);
+    if (field) field->selectionBegin = field->selectionEnd = field->Length();
+    runner->FlushActions();
+    return changed;
+  }
+
+  // Runs a typing event against the focused field; true when a script heard it.
+  template <typename Event>
+  bool Typing(Event event) {
+    if (!runner) return false;
+    avm1::Vm& vm = runner->Vm();
+    vm.NewFrame();
+    const bool changed = event(typing, vm);
+    runner->FlushActions();
+    return changed;
   }
 
   // Runs one pointer event with the current view; an empty view has no buttons.
@@ -231,11 +263,13 @@ bool Player::MouseMove(double x, double y) {
   }) || heard;
 }
 
-// Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons do.
+// Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons
+// do; in between, focus goes to the selectable field clicked, or away.
 bool Player::MouseDown() {
   const bool heard = impl_->scripts && impl_->scripts->Press();
+  const bool focused = impl_->ClickFocus();
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Press(view); }) ||
-         heard;
+         heard || focused;
 }
 
 bool Player::MouseUp() {
@@ -257,10 +291,14 @@ bool Player::KeyDown(int keyCode, int character) {
   avm1::Vm& vm = impl_->runner->Vm();
   if (keyCode == kTab) {
     // The new stop lights up as if the pointer were over it, then takes focus.
-    if (const auto next = NextTabStop(*impl_->runner, vm.input.keysDown[kShift])) {
-      impl_->input->Highlight(next);
+    if (const TabStop next = NextTabStop(*impl_->runner, vm.input.keysDown[kShift])) {
+      impl_->input->Highlight(next.clip);
       vm.NewFrame();
-      avm1::SetFocus(vm, next);
+      if (next.field) {
+        avm1::SetFocusField(vm, next.field);
+      } else {
+        avm1::SetFocus(vm, next.clip);
+      }
       impl_->runner->FlushActions();
     }
   } else if ((keyCode == kSpace || keyCode == kEnter) && vm.input.focusTakesKeys) {
@@ -273,8 +311,20 @@ bool Player::KeyUp(int keyCode, int character) {
   return impl_->scripts && impl_->scripts->Key(false, keyCode, character);
 }
 
-// Text fields take typing once they can be focused; nothing else does.
-bool Player::TextInput(uint32_t) { return false; }
+// Typing goes to the focused input text field; nothing else takes it.
+bool Player::TextInput(uint32_t codepoint) {
+  if (!impl_->runner || codepoint > 0x10FFFF) return false;
+  const char32_t c = codepoint;
+  return impl_->Typing([&](TextTyping& t, avm1::Vm& vm) { return t.Type(vm, {&c, 1}); });
+}
+
+bool Player::TextEdit(TextCommand command) {
+  return impl_->Typing([&](TextTyping& t, avm1::Vm& vm) { return t.Command(vm, command); });
+}
+
+void Player::SetClipboardText(const std::string& utf8) {
+  impl_->typing.SetClipboard(DecodeText(utf8, true));
+}
 
 bool Player::MouseLeave() {
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Leave(view); });
