@@ -304,6 +304,7 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
         f.restrict.reset();
       } else {
         f.restrict = DecodeText(vm.ToString(v), Utf8(vm));
+        if (f.restrict->empty()) f.restrict.reset();  // "" restricts nothing
       }
       return;
     case kScroll: {

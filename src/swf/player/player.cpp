@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "swf/avm1/input.h"
@@ -46,7 +47,8 @@ struct Player::Impl {
   std::unique_ptr<Renderer> renderer;
   std::unique_ptr<ButtonInput> input;
   std::unique_ptr<ScriptInput> scripts;
-  TextTyping typing;  // kept across loads, as a clipboard is
+  TextTyping typing;             // kept across loads, as a clipboard is
+  uint16_t pendingKeyPress = 0;  // a typing key's SWF code until its character comes
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
@@ -63,6 +65,7 @@ struct Player::Impl {
   }
 
   void Reset() {
+    pendingKeyPress = 0;
     scripts.reset();
     input.reset();
     renderer.reset();
@@ -99,6 +102,12 @@ struct Player::Impl {
   void AfterFrames() {
     if (runner) avm1::FollowPointer(runner->Vm());
     Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
+  }
+
+  // A typing key whose character never came reaches the buttons now.
+  void FlushKeyPress() {
+    const uint16_t code = std::exchange(pendingKeyPress, 0);
+    if (code && input) input->Key(code);
   }
 
   // A click gives focus to the selectable field under the pointer (caret at
@@ -284,8 +293,15 @@ bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wh
 // it; otherwise Tab moves the focus and Space or Enter click the focused button.
 bool Player::KeyDown(int keyCode, int character) {
   if (!impl_->scripts) return false;
+  impl_->FlushKeyPress();
   impl_->scripts->Key(true, keyCode, character);
   const uint16_t code = SwfKeyCodeOf(keyCode, character);
+  // A key that types reaches the buttons with its character (TextInput),
+  // which they take from the focused field.
+  if (code > 32 && code < 127) {
+    impl_->pendingKeyPress = code;
+    return true;
+  }
   if (code && impl_->input->Key(code)) return true;
   constexpr int kTab = 9, kEnter = 13, kShift = 16, kSpace = 32;
   avm1::Vm& vm = impl_->runner->Vm();
@@ -308,13 +324,17 @@ bool Player::KeyDown(int keyCode, int character) {
 }
 
 bool Player::KeyUp(int keyCode, int character) {
-  return impl_->scripts && impl_->scripts->Key(false, keyCode, character);
+  if (!impl_->scripts) return false;
+  impl_->FlushKeyPress();
+  return impl_->scripts->Key(false, keyCode, character);
 }
 
 // Typing goes to the focused input text field; nothing else takes it.
 bool Player::TextInput(uint32_t codepoint) {
   if (!impl_->runner || codepoint > 0x10FFFF) return false;
   const char32_t c = codepoint;
+  impl_->pendingKeyPress = 0;
+  if (c > 32 && c < 127 && impl_->input && impl_->input->Key(static_cast<uint16_t>(c))) return true;
   return impl_->Typing([&](TextTyping& t, avm1::Vm& vm) { return t.Type(vm, {&c, 1}); });
 }
 

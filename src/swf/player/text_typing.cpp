@@ -11,45 +11,48 @@ namespace orrivel::swf {
 
 namespace {
 
-// The other case of a letter (Latin, Greek, Cyrillic); c when it has none.
+// The other case of an ASCII letter; c for any other character.
 char32_t OtherCase(char32_t c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
-  if (c == 0xFF) return 0x178;
-  if (c == 0x178) return 0xFF;
-  // Latin Extended-A pairs an upper and a lower letter, the upper first.
-  const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-  const bool evenUpper =
-      (c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131) || (c >= 0x14A && c <= 0x177);
-  if (oddUpper) return c % 2 ? c + 1 : c - 1;
-  if (evenUpper) return c % 2 ? c - 1 : c + 1;
-  if ((c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) return c + 0x20;
-  if ((c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) return c - 0x20;
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  if (c >= 'A' && c <= 'Z') return c + 0x20;
+  if (c >= 'a' && c <= 'z') return c - 0x20;
   return c;
 }
 
 // Whether restrict admits c exactly. Characters and ranges ("a-z") admit or,
 // after a "^", refuse what they name; the last that names c decides. A
 // leading "^" admits everything not refused; "\" takes the next literally.
+// A range without a first character ("-z", or after another range) starts
+// at 0; a reversed range names nothing more than its first character.
 bool Admits(std::u32string_view r, char32_t c) {
   bool admit = !r.empty() && r[0] == U'^';
   bool including = true;
+  std::optional<char32_t> single;  // the character a "-" would start from
   for (size_t i = 0; i < r.size(); ++i) {
-    char32_t first = r[i];
-    if (first == U'^') {
+    char32_t ch = r[i];
+    if (ch == U'^') {
       including = !including;
+      single.reset();
       continue;
     }
-    if (first == U'\\' && i + 1 < r.size()) first = r[++i];
-    char32_t last = first;
-    if (i + 2 < r.size() && r[i + 1] == U'-') {
-      last = r[i + 2];
-      i += 2;
-      if (last == U'\\' && i + 1 < r.size()) last = r[++i];
+    if (ch == U'-') {
+      while (i + 1 < r.size() && r[i + 1] == U'-') ++i;
+      if (i + 1 >= r.size()) break;
+      char32_t last = r[++i];
+      if (last == U'\\') {
+        if (i + 1 >= r.size()) break;
+        last = r[++i];
+      }
+      const char32_t first = single.value_or(0);
+      if (c >= first && c <= last) admit = including;
+      single.reset();
+      continue;
     }
-    if (c >= first && c <= last) admit = including;
+    if (ch == U'\\') {
+      if (i + 1 >= r.size()) break;
+      ch = r[++i];
+    }
+    if (c == ch) admit = including;
+    single = ch;
   }
   return admit;
 }
