@@ -94,6 +94,7 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
   }
   if (target.IsNullish()) {
     SetFocus(vm, nullptr);
+    if (vm.focusHighlight) vm.focusHighlight(nullptr);
     return Value::Bool(true);
   }
   if (!target.IsObject()) return Value::Bool(false);
@@ -101,6 +102,7 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
     const auto field = static_cast<TextFieldObject*>(target.object)->Field();
     if (!field) return Value::Bool(false);
     SetFocusField(vm, field);
+    if (vm.focusHighlight) vm.focusHighlight(nullptr);
     return Value::Bool(true);
   }
   ClipObject* c = AsClip(target);
@@ -109,6 +111,7 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
   // A clip takes focus only when it can: focusEnabled or button handlers.
   if (!to->Button() && !CanTakeFocus(vm, c)) return Value::Bool(false);
   SetFocus(vm, to);
+  if (vm.focusHighlight) vm.focusHighlight(to);
   return Value::Bool(true);
 }
 

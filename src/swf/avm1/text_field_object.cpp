@@ -223,6 +223,7 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       break;
     case 7:
       p->visible = vm.ToBoolean(v);
+      if (!p->visible && vm.input.focusField.lock() == f) SetFocus(vm, nullptr);
       break;
     case 8:
     case 9: {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -84,15 +85,18 @@ bool FieldTabbable(avm1::Vm& vm, const std::shared_ptr<EditText>& field) {
   return !field->Def().readOnly;
 }
 
-double TabIndexOf(avm1::Vm& vm, avm1::Object* script) {
+// Tab indices order as 32-bit signed numbers; -1 is none.
+std::optional<int32_t> TabIndexOf(avm1::Vm& vm, avm1::Object* script) {
   const avm1::Value index = script ? vm.Get(script, "tabIndex") : avm1::Value{};
-  return index.type == avm1::Type::Number && std::isfinite(index.number) ? index.number : -1;
+  if (index.type != avm1::Type::Number || !std::isfinite(index.number)) return std::nullopt;
+  const int32_t n = avm1::ToInt32(index.number);
+  return n == -1 ? std::nullopt : std::optional(n);
 }
 
 struct Candidate {
   TabStop stop;
-  double tabIndex = -1;  // none
-  Box box;               // for fields: their bounds on the stage
+  std::optional<int32_t> tabIndex;
+  Box box;  // for fields: their bounds on the stage
 };
 
 // Visible objects in display order, parents before their children.
@@ -152,12 +156,12 @@ std::vector<TabStop> TabOrder(MovieRunner& runner) {
   std::vector<Candidate> all;
   Collect(vm, runner.Root(), all, 0);
   std::vector<TabStop> order;
-  const bool custom =
-      std::any_of(all.begin(), all.end(), [](const Candidate& c) { return c.tabIndex >= 0; });
+  const bool custom = std::any_of(all.begin(), all.end(),
+                                  [](const Candidate& c) { return c.tabIndex.has_value(); });
   if (custom) {
-    std::erase_if(all, [](const Candidate& c) { return c.tabIndex < 0; });
+    std::erase_if(all, [](const Candidate& c) { return !c.tabIndex; });
     std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
-      return a.tabIndex < b.tabIndex;
+      return *a.tabIndex < *b.tabIndex;
     });
     for (Candidate& c : all) order.push_back(std::move(c.stop));
     return order;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/asset_import.h"
@@ -66,6 +67,7 @@ struct Player::Impl {
 
   void Reset() {
     pendingKeyPress = 0;
+    if (runner) runner->Vm().focusHighlight = nullptr;
     scripts.reset();
     input.reset();
     renderer.reset();
@@ -214,6 +216,9 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
                                                 impl_->traceSink, impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   impl_->scripts = std::make_unique<ScriptInput>(*impl_->runner);
+  impl_->runner->Vm().focusHighlight = [input = impl_->input.get()](const auto& target) {
+    input->Highlight(target);
+  };
   return true;
 }
 
@@ -318,7 +323,10 @@ bool Player::KeyDown(int keyCode, int character) {
       impl_->runner->FlushActions();
     }
   } else if ((keyCode == kSpace || keyCode == kEnter) && vm.input.focusTakesKeys) {
-    if (const auto focus = vm.input.focus.lock()) impl_->input->Click(focus);
+    // Only an object that shows its focus rectangle is clicked.
+    const auto focus = vm.input.focus.lock();
+    const avm1::ClipObject* clip = focus ? vm.ClipFor(focus) : nullptr;
+    if (clip && clip->focusRect.value_or(vm.input.focusRect)) impl_->input->Click(focus);
   }
   return true;
 }
