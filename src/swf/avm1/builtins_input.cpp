@@ -1,6 +1,7 @@
 // Key, Mouse, Stage and Selection as scripts see them, and dragging.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "swf/avm1/broadcaster.h"
@@ -145,6 +146,25 @@ Value SelectionSetSelection(Vm& vm, Object*, Args args) {
   if (end < begin) std::swap(begin, end);
   f->selectionBegin = begin;
   f->selectionEnd = end;
+  return {};
+}
+
+// A button's tabIndex: a 32-bit number, what is not one the lowest.
+Value ButtonTabIndex(Vm&, Object* self, Args) {
+  const ClipObject* clip = AsClip(Value::Obj(self));
+  return clip && clip->tabIndex ? Value::Num(*clip->tabIndex) : Value{};
+}
+
+Value SetButtonTabIndex(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = AsClip(Value::Obj(self));
+  if (!clip) return {};
+  const Value v = Arg(args, 0);
+  if (v.IsUndefined()) {
+    clip->tabIndex.reset();
+  } else {
+    const double n = vm.ToNumber(v);
+    clip->tabIndex = std::isfinite(n) ? ToInt32(n) : std::numeric_limits<int32_t>::min();
+  }
   return {};
 }
 
@@ -380,6 +400,11 @@ void InstallInputBuiltins(Vm& vm) {
     vm.buttonProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
     if (vm.clipProto)
       vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
+    vm.buttonProto->Define(vm, "tabIndex", Value{}, 0);
+    if (Property* p = vm.buttonProto->FindProperty(vm, "tabIndex")) {
+      p->getter = vm.NewNative(ButtonTabIndex);
+      p->setter = vm.NewNative(SetButtonTabIndex);
+    }
   }
   if (vm.clipProto) {
     vm.Method(vm.clipProto, "startDrag", StartDrag);

@@ -76,13 +76,12 @@ bool Tabbable(avm1::Vm& vm, TimelineInstance& t) {
   return t.Button() != nullptr || HasButtonHandler(vm, script);
 }
 
-// An input field is tabbable unless a script says otherwise; other fields
-// only when a script says so.
+// Only input fields are tabbable, unless a script says otherwise.
 bool FieldTabbable(avm1::Vm& vm, const std::shared_ptr<EditText>& field) {
+  if (field->Def().readOnly) return false;
   avm1::Object* script = avm1::TextFieldFor(vm, field);
   const avm1::Value enabled = script ? vm.Get(script, "tabEnabled") : avm1::Value{};
-  if (!enabled.IsUndefined()) return vm.ToBoolean(enabled);
-  return !field->Def().readOnly;
+  return enabled.IsUndefined() || vm.ToBoolean(enabled);
 }
 
 // Tab indices order as 32-bit signed numbers; -1 is none.

@@ -48,8 +48,15 @@ struct Player::Impl {
   std::unique_ptr<Renderer> renderer;
   std::unique_ptr<ButtonInput> input;
   std::unique_ptr<ScriptInput> scripts;
-  TextTyping typing;             // kept across loads, as a clipboard is
-  uint16_t pendingKeyPress = 0;  // a typing key's SWF code until its character comes
+  TextTyping typing;  // kept across loads, as a clipboard is
+  uint16_t pendingKeyPress = 0;
+  // What Selection.setFocus focused, lit up once the script has run.
+  static constexpr std::size_t kMaxHighlights = 256;
+  struct Highlight {
+    std::weak_ptr<TimelineInstance> target;
+    bool none = false;  // nothing lit
+  };
+  std::vector<Highlight> highlights;  // a typing key's SWF code until its character comes
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
@@ -67,7 +74,7 @@ struct Player::Impl {
 
   void Reset() {
     pendingKeyPress = 0;
-    if (runner) runner->Vm().focusHighlight = nullptr;
+    highlights.clear();
     scripts.reset();
     input.reset();
     renderer.reset();
@@ -100,8 +107,20 @@ struct Player::Impl {
     return scripts->Move(toStage.ApplyX(x, y), toStage.ApplyY(x, y));
   }
 
+  bool RunHighlights() {
+    bool changed = false;
+    for (std::size_t i = 0; input && i < highlights.size(); ++i) {
+      // A clip removed since is lit no more.
+      const auto target = highlights[i].target.lock();
+      if (target || highlights[i].none) changed |= input->Highlight(target);
+    }
+    highlights.clear();
+    return changed;
+  }
+
   // The dragged clip follows the pointer as frames go by too.
   void AfterFrames() {
+    RunHighlights();
     if (runner) avm1::FollowPointer(runner->Vm());
     Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
   }
@@ -212,13 +231,15 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
   if (!impl_->folder.empty()) options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
+  options.focusHighlight = [impl = impl_.get()](const std::shared_ptr<TimelineInstance>& target) {
+    if (impl->highlights.size() < Impl::kMaxHighlights)
+      impl->highlights.push_back({target, target == nullptr});
+  };
   impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, options, impl_->sound,
                                                 impl_->traceSink, impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   impl_->scripts = std::make_unique<ScriptInput>(*impl_->runner);
-  impl_->runner->Vm().focusHighlight = [input = impl_->input.get()](const auto& target) {
-    input->Highlight(target);
-  };
+  impl_->RunHighlights();
   return true;
 }
 
@@ -281,13 +302,13 @@ bool Player::MouseMove(double x, double y) {
 // do; in between, focus goes to the selectable field clicked, or away.
 bool Player::MouseDown() {
   const bool heard = impl_->scripts && impl_->scripts->Press();
-  const bool focused = impl_->ClickFocus();
+  const bool focused = impl_->ClickFocus() || impl_->RunHighlights();
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Press(view); }) ||
          heard || focused;
 }
 
 bool Player::MouseUp() {
-  const bool heard = impl_->scripts && impl_->scripts->Release();
+  const bool heard = (impl_->scripts && impl_->scripts->Release()) || impl_->RunHighlights();
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); }) ||
          heard;
 }
@@ -300,6 +321,7 @@ bool Player::KeyDown(int keyCode, int character) {
   if (!impl_->scripts) return false;
   impl_->FlushKeyPress();
   impl_->scripts->Key(true, keyCode, character);
+  impl_->RunHighlights();
   const uint16_t code = SwfKeyCodeOf(keyCode, character);
   // A key that types reaches the buttons with its character (TextInput),
   // which they take from the focused field.
@@ -334,7 +356,8 @@ bool Player::KeyDown(int keyCode, int character) {
 bool Player::KeyUp(int keyCode, int character) {
   if (!impl_->scripts) return false;
   impl_->FlushKeyPress();
-  return impl_->scripts->Key(false, keyCode, character);
+  const bool heard = impl_->scripts->Key(false, keyCode, character);
+  return impl_->RunHighlights() || heard;
 }
 
 // Typing goes to the focused input text field; nothing else takes it.

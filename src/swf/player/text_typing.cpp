@@ -65,6 +65,8 @@ void Caret(EditText& f, size_t at) {
   f.selectionBegin = f.selectionEnd = at;
 }
 
+constexpr size_t kMaxRestrictSteps = size_t{1} << 26;
+
 bool IsBreak(char32_t c) { return c == U'\r' || c == U'\n'; }
 
 }  // namespace
@@ -139,20 +141,25 @@ void TextTyping::Changed(avm1::Vm& vm, EditText& field) {
 
 bool TextTyping::Insert(avm1::Vm& vm, EditText& field, std::u32string_view text) {
   const EditTextDefinition& def = field.Def();
+  const size_t begin = Low(field), end = std::min(High(field), field.Length());
+  const size_t kept = field.Length() - (end - std::min(begin, end));
+  size_t room = EditText::kMaxLength - std::min(kept, EditText::kMaxLength);
+  if (def.maxLength && *def.maxLength > 0)
+    room = std::min<size_t>(room, *def.maxLength > kept ? *def.maxLength - kept : 0);
+  // A long paste through a long restrict stops at a budget of comparisons.
+  const std::u32string* restrict = field.restrict ? &*field.restrict : nullptr;
+  const size_t cost = (restrict ? restrict->size() : 0) + 1;
+  size_t budget = kMaxRestrictSteps / cost;
   std::u32string in;
-  for (char32_t c : text) {
+  for (size_t i = 0; i < text.size() && in.size() < room && budget > 0; ++i, --budget) {
+    const char32_t c = text[i];
     if (IsBreak(c)) {
+      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;  // CRLF is one break
       if (def.multiline) in += U'\r';
       continue;
     }
     if (c < 32 && c != U'\t') continue;
-    if (const auto ok = RestrictChar(field.restrict ? &*field.restrict : nullptr, c)) in += *ok;
-  }
-  const size_t begin = Low(field), end = std::min(High(field), field.Length());
-  const size_t kept = field.Length() - (end - std::min(begin, end));
-  if (def.maxLength && *def.maxLength > 0) {
-    const size_t room = *def.maxLength > kept ? *def.maxLength - kept : 0;
-    if (in.size() > room) in.resize(room);
+    if (const auto ok = RestrictChar(restrict, c)) in += *ok;
   }
   if (in.empty()) return false;
   if (!vm.Charge(in.size())) return false;
