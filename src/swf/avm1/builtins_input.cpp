@@ -149,7 +149,7 @@ Value SelectionSetSelection(Vm& vm, Object*, Args args) {
   return {};
 }
 
-// A button's tabIndex: a 32-bit number, what is not one the lowest.
+// A clip's or button's tabIndex: a 32-bit number, what is not one the lowest.
 Value ButtonTabIndex(Vm&, Object* self, Args) {
   const ClipObject* clip = AsClip(Value::Obj(self));
   return clip && clip->tabIndex ? Value::Num(*clip->tabIndex) : Value{};
@@ -159,6 +159,11 @@ Value SetButtonTabIndex(Vm& vm, Object* self, Args args) {
   ClipObject* clip = AsClip(Value::Obj(self));
   if (!clip) return {};
   const Value v = Arg(args, 0);
+  // The root keeps what it is given, as a plain property.
+  if (const auto t = clip->Instance(); t && t->IsRoot()) {
+    clip->Define(vm, "tabIndex", v, kDontEnum);
+    return {};
+  }
   if (v.IsUndefined()) {
     clip->tabIndex.reset();
   } else {
@@ -166,6 +171,14 @@ Value SetButtonTabIndex(Vm& vm, Object* self, Args args) {
     clip->tabIndex = std::isfinite(n) ? ToInt32(n) : std::numeric_limits<int32_t>::min();
   }
   return {};
+}
+
+void DefineTabIndex(Vm& vm, Object* proto, uint8_t flags) {
+  proto->Define(vm, "tabIndex", Value{}, flags);
+  if (Property* p = proto->FindProperty(vm, "tabIndex")) {
+    p->getter = vm.NewNative(ButtonTabIndex);
+    p->setter = vm.NewNative(SetButtonTabIndex);
+  }
 }
 
 // startDrag([lockCenter, left, top, right, bottom]) on a clip.
@@ -400,11 +413,7 @@ void InstallInputBuiltins(Vm& vm) {
     vm.buttonProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
     if (vm.clipProto)
       vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
-    vm.buttonProto->Define(vm, "tabIndex", Value{}, 0);
-    if (Property* p = vm.buttonProto->FindProperty(vm, "tabIndex")) {
-      p->getter = vm.NewNative(ButtonTabIndex);
-      p->setter = vm.NewNative(SetButtonTabIndex);
-    }
+    DefineTabIndex(vm, vm.buttonProto, 0);
   }
   if (vm.clipProto) {
     vm.Method(vm.clipProto, "startDrag", StartDrag);
@@ -412,6 +421,7 @@ void InstallInputBuiltins(Vm& vm) {
     // A clip with button handlers reacts to the pointer unless a script turns it off.
     vm.clipProto->Define(vm, "enabled", Value::Bool(true), kDontEnum);
     vm.clipProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
+    if (vm.version >= 6) DefineTabIndex(vm, vm.clipProto, kDontEnum);
   }
 }
 
