@@ -145,6 +145,8 @@ struct Player::Impl {
     vm.NewFrame();
     const bool changed = field ? avm1::SetFocusField(vm, field) : avm1::SetFocus(vm, nullptr);
     if (field) field->selectionBegin = field->selectionEnd = field->Length();
+    // Focus taken away unlights what the pointer pressed, once released.
+    if (!field && changed && highlights.size() < kMaxHighlights) highlights.push_back({{}, true});
     runner->FlushActions();
     return changed;
   }
@@ -308,9 +310,10 @@ bool Player::MouseDown() {
 }
 
 bool Player::MouseUp() {
-  const bool heard = (impl_->scripts && impl_->scripts->Release()) || impl_->RunHighlights();
-  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); }) ||
-         heard;
+  const bool heard = impl_->scripts && impl_->scripts->Release();
+  const bool released =
+      impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); });
+  return impl_->RunHighlights() || released || heard;
 }
 
 bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wheel(delta); }
