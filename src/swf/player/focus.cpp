@@ -153,7 +153,10 @@ std::shared_ptr<EditText> FieldAt(MovieRunner& runner, double x, double y) {
 std::vector<TabStop> TabOrder(MovieRunner& runner) {
   avm1::Vm& vm = runner.Vm();
   std::vector<Candidate> all;
-  Collect(vm, runner.Root(), all, 0);
+  // The root's tabChildren turns off every stop, as a clip's does for its own.
+  avm1::Object* root = runner.Root().script;
+  const avm1::Value children = root ? vm.Get(root, "tabChildren") : avm1::Value{};
+  if (children.IsUndefined() || vm.ToBoolean(children)) Collect(vm, runner.Root(), all, 0);
   std::vector<TabStop> order;
   const bool custom = std::any_of(all.begin(), all.end(),
                                   [](const Candidate& c) { return c.tabIndex.has_value(); });
