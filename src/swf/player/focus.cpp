@@ -69,11 +69,20 @@ bool HasButtonHandler(avm1::Vm& vm, avm1::Object* script) {
   return false;
 }
 
+// Tab indices order as 32-bit signed numbers; -1 is none.
+std::optional<int32_t> TabIndexOf(avm1::Vm& vm, avm1::Object* script) {
+  const avm1::Value index = script ? vm.Get(script, "tabIndex") : avm1::Value{};
+  if (index.type != avm1::Type::Number || !std::isfinite(index.number)) return std::nullopt;
+  const int32_t n = avm1::ToInt32(index.number);
+  return n == -1 ? std::nullopt : std::optional(n);
+}
+
+// A clip is tabbable by default when it acts as a button or has a tabIndex.
 bool Tabbable(avm1::Vm& vm, TimelineInstance& t) {
   avm1::Object* script = vm.ClipFor(t.shared_from_this());
   const avm1::Value enabled = vm.Get(script, "tabEnabled");
   if (!enabled.IsUndefined()) return vm.ToBoolean(enabled);
-  return t.Button() != nullptr || HasButtonHandler(vm, script);
+  return t.Button() != nullptr || HasButtonHandler(vm, script) || TabIndexOf(vm, script);
 }
 
 // Only input fields are tabbable, unless a script says otherwise.
@@ -82,14 +91,6 @@ bool FieldTabbable(avm1::Vm& vm, const std::shared_ptr<EditText>& field) {
   avm1::Object* script = avm1::TextFieldFor(vm, field);
   const avm1::Value enabled = script ? vm.Get(script, "tabEnabled") : avm1::Value{};
   return enabled.IsUndefined() || vm.ToBoolean(enabled);
-}
-
-// Tab indices order as 32-bit signed numbers; -1 is none.
-std::optional<int32_t> TabIndexOf(avm1::Vm& vm, avm1::Object* script) {
-  const avm1::Value index = script ? vm.Get(script, "tabIndex") : avm1::Value{};
-  if (index.type != avm1::Type::Number || !std::isfinite(index.number)) return std::nullopt;
-  const int32_t n = avm1::ToInt32(index.number);
-  return n == -1 ? std::nullopt : std::optional(n);
 }
 
 struct Candidate {
