@@ -241,18 +241,26 @@ void PlayerControl::OnKey(UINT msg, UINT virtualKey, LPARAM) {
     pendingKey_ = key;
     return;
   }
-  AfterInput(player_->KeyDown(key, 0));
+  AfterInput(SendKeyDown(key, 0));
 }
 
 void PlayerControl::OnChar(wchar_t character) {
   if (!inputEnabled_ || !hasMovie_) return;
   bool changed = false;
   if (pendingKey_ != 0) {
-    changed = player_->KeyDown(pendingKey_, character);
+    changed = SendKeyDown(pendingKey_, character);
     pendingKey_ = 0;
   }
   if (character >= 32) changed = player_->TextInput(character) || changed;
   AfterInput(changed);
+}
+
+bool PlayerControl::SendKeyDown(int key, int character) {
+  bool changed = player_->KeyDown(key, character);
+  const bool shift = GetKeyState(VK_SHIFT) < 0, control = GetKeyState(VK_CONTROL) < 0;
+  if (const auto command = swf::TextCommandForKey(key, shift, control))
+    changed = player_->TextEdit(*command) || changed;
+  return changed;
 }
 
 // A key whose character never came (a shortcut, a dead key) goes down without one.
@@ -260,7 +268,7 @@ void PlayerControl::FlushPendingKey() {
   if (pendingKey_ == 0) return;
   const int key = pendingKey_;
   pendingKey_ = 0;
-  AfterInput(player_->KeyDown(key, 0));
+  AfterInput(SendKeyDown(key, 0));
 }
 
 bool PlayerControl::OnSetCursor(UINT hitTest) {

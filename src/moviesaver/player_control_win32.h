@@ -84,6 +84,8 @@ class PlayerControl : public win32::Window {
   bool EnsureSurface(int width, int height);
   void AfterInput(bool changed);
   void FlushPendingKey();
+  // A key goes down: scripts hear it, then the focused text field edits with it.
+  bool SendKeyDown(int key, int character);
 
   // Declared first, so the sound outlives the player that reports to it.
   swf::AcmMp3DecoderFactory mp3_;

@@ -1,11 +1,14 @@
 // Key, Mouse, Stage and Selection as scripts see them, and dragging.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/input.h"
+#include "swf/avm1/text_field_object.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -56,45 +59,127 @@ ClipObject* AsClip(const Value& v) {
   return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object) : nullptr;
 }
 
-Value FocusPath(Vm& vm) {
-  const auto focus = vm.input.focus.lock();
-  if (!focus) return Value::Null();
-  return Value::Str(vm.ClipFor(focus)->Path(vm));
+Value SelectionGetFocus(Vm& vm, Object*, Args) {
+  const Value focus = FocusValue(vm);
+  return focus.IsObject() ? Value::Str(vm.ToString(focus)) : Value::Null();
 }
 
-Value SelectionGetFocus(Vm& vm, Object*, Args) { return FocusPath(vm); }
+bool CanTakeFocus(Vm& vm, ClipObject* c) {
+  if (vm.ToBoolean(vm.Get(c, "focusEnabled"))) return true;
+  for (const char* h : {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut",
+                        "onDragOver", "onDragOut", "onKeyDown", "onKeyUp"}) {
+    if (!vm.Get(c, h).IsUndefined()) return true;
+  }
+  return false;
+}
+
+// A clip, button or field named by a target path.
+Value ResolveFocusPath(Vm& vm, std::string_view path) {
+  ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
+  if (!base) return {};
+  if (ClipObject* c = ResolveTarget(vm, base, path)) return Value::Obj(c);
+  const size_t cut = path.find_last_of("./:");
+  ClipObject* parent =
+      cut == std::string_view::npos ? base : ResolveTarget(vm, base, path.substr(0, cut));
+  const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
+  TextFieldObject* field = parent ? TextFieldChild(vm, *parent, name) : nullptr;
+  return field ? Value::Obj(field) : Value{};
+}
 
 Value SelectionSetFocus(Vm& vm, Object*, Args args) {
   if (args.empty()) return Value::Bool(false);
-  const Value target = args[0];
-  std::shared_ptr<TimelineInstance> to;
+  Value target = args[0];
   if (target.type == Type::String) {
-    if (ClipObject* c =
-            ResolveTarget(vm, vm.currentTarget ? vm.currentTarget : vm.RootClip(), target.string))
-      to = c->Instance();
-    if (!to) return Value::Bool(false);
-  } else if (ClipObject* c = AsClip(target)) {
-    to = c->Instance();
-    if (!to) return Value::Bool(false);
-  } else if (!target.IsNullish()) {
-    return Value::Bool(false);
+    target = ResolveFocusPath(vm, target.string);
+    if (!target.IsObject()) return Value::Bool(false);
   }
-  if (to && to->IsRoot()) return Value::Bool(false);
-  if (to && !to->Button()) {
-    // A clip takes focus only when it can: focusEnabled or button handlers.
-    ClipObject* c = vm.ClipFor(to);
-    bool can = vm.ToBoolean(vm.Get(c, "focusEnabled"));
-    for (const char* h : {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut",
-                          "onDragOver", "onDragOut", "onKeyDown", "onKeyUp"})
-      can = can || !vm.Get(c, h).IsUndefined();
-    if (!can) return Value::Bool(false);
+  if (target.IsNullish()) {
+    SetFocus(vm, nullptr);
+    if (vm.focusHighlight) vm.focusHighlight(nullptr);
+    return Value::Bool(true);
   }
+  if (!target.IsObject()) return Value::Bool(false);
+  if (target.object->IsTextField()) {
+    const auto field = static_cast<TextFieldObject*>(target.object)->Field();
+    if (!field) return Value::Bool(false);
+    SetFocusField(vm, field);
+    if (vm.focusHighlight) vm.focusHighlight(nullptr);
+    return Value::Bool(true);
+  }
+  ClipObject* c = AsClip(target);
+  const auto to = c ? c->Instance() : nullptr;
+  if (!to || to->IsRoot()) return Value::Bool(false);
+  // A clip takes focus only when it can: focusEnabled or button handlers.
+  if (!to->Button() && !CanTakeFocus(vm, c)) return Value::Bool(false);
   SetFocus(vm, to);
+  if (vm.focusHighlight) vm.focusHighlight(to);
   return Value::Bool(true);
 }
 
-Value SelectionIndex(Vm&, Object*, Args) { return Value::Num(-1); }
-Value SelectionSetSelection(Vm&, Object*, Args) { return {}; }
+// The focused field's selection: begin, end or caret; -1 without one.
+EditText* FocusedField(Vm& vm) { return vm.input.focusField.lock().get(); }
+
+Value SelectionBegin(Vm& vm, Object*, Args) {
+  const EditText* f = FocusedField(vm);
+  return Value::Num(f ? static_cast<double>(std::min(f->selectionBegin, f->selectionEnd)) : -1);
+}
+
+Value SelectionEnd(Vm& vm, Object*, Args) {
+  const EditText* f = FocusedField(vm);
+  return Value::Num(f ? static_cast<double>(std::max(f->selectionBegin, f->selectionEnd)) : -1);
+}
+
+Value SelectionCaret(Vm& vm, Object*, Args) {
+  const EditText* f = FocusedField(vm);
+  return Value::Num(f ? static_cast<double>(f->selectionEnd) : -1);
+}
+
+Value SelectionSetSelection(Vm& vm, Object*, Args args) {
+  EditText* f = FocusedField(vm);
+  if (!f || args.empty()) return {};
+  const auto index = [&](const Value& v) {
+    const double n = vm.ToNumber(v);
+    const double length = static_cast<double>(f->Length());
+    return static_cast<size_t>(std::isfinite(n) ? std::clamp(n, 0.0, length) : 0.0);
+  };
+  size_t begin = index(args[0]), end = args.size() > 1 ? index(args[1]) : begin;
+  if (end < begin) std::swap(begin, end);
+  f->selectionBegin = begin;
+  f->selectionEnd = end;
+  return {};
+}
+
+// A clip's or button's tabIndex: a 32-bit number, what is not one the lowest.
+Value ButtonTabIndex(Vm&, Object* self, Args) {
+  const ClipObject* clip = AsClip(Value::Obj(self));
+  return clip && clip->tabIndex ? Value::Num(*clip->tabIndex) : Value{};
+}
+
+Value SetButtonTabIndex(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = AsClip(Value::Obj(self));
+  if (!clip) return {};
+  const Value v = Arg(args, 0);
+  // The root keeps what it is given, as a plain property.
+  if (const auto t = clip->Instance(); t && t->IsRoot()) {
+    clip->Define(vm, "tabIndex", v, kDontEnum);
+    return {};
+  }
+  if (v.IsUndefined()) {
+    clip->tabIndex.reset();
+  } else {
+    const double n = vm.ToNumber(v);
+    clip->tabIndex = std::isfinite(n) ? ToInt32(n) : std::numeric_limits<int32_t>::min();
+  }
+  return {};
+}
+
+void DefineTabIndex(Vm& vm, Object* proto, uint8_t flags) {
+  proto->Define(vm, "tabIndex", Value{}, flags);
+  if (Property* p = proto->FindProperty(vm, "tabIndex")) {
+    p->getter = vm.NewNative(ButtonTabIndex);
+    p->setter = vm.NewNative(SetButtonTabIndex);
+  }
+}
 
 // startDrag([lockCenter, left, top, right, bottom]) on a clip.
 Value StartDrag(Vm& vm, Object* self, Args args) {
@@ -168,23 +253,72 @@ bool FollowPointer(Vm& vm) {
   return true;
 }
 
-bool SetFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& to) {
-  const auto from = vm.input.focus.lock();
-  vm.input.focusTakesKeys = true;
-  if (from == to) return false;
-  vm.input.focus = to;
-  const Value oldV = from ? Value::Obj(vm.ClipFor(from)) : Value::Null();
-  const Value newV = to ? Value::Obj(vm.ClipFor(to)) : Value::Null();
-  if (from) vm.CallMethod(vm.ClipFor(from), "onKillFocus", Args(&newV, 1));
-  if (to) vm.CallMethod(vm.ClipFor(to), "onSetFocus", Args(&oldV, 1));
+namespace {
+
+Value ObjectOf(Vm& vm, const std::shared_ptr<TimelineInstance>& clip,
+               const std::shared_ptr<EditText>& field) {
+  if (clip) return Value::Obj(vm.ClipFor(clip));
+  if (field) return Value::Obj(TextFieldFor(vm, field));
+  return Value::Null();
+}
+
+// Tells the old and new focus and Selection's listeners that focus moved.
+bool MoveFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& clip,
+               const std::shared_ptr<EditText>& field) {
+  InputState& in = vm.input;
+  const auto fromClip = in.focus.lock();
+  const auto fromField = in.focusField.lock();
+  in.focusTakesKeys = true;
+  if (field) field->selectionBegin = 0, field->selectionEnd = field->Length();
+  if (fromClip == clip && fromField == field) return false;
+  in.focus = clip;
+  in.focusField = field;
+  const Value oldV = ObjectOf(vm, fromClip, fromField);
+  const Value newV = ObjectOf(vm, clip, field);
+  if (oldV.IsObject()) vm.CallMethod(oldV.object, "onKillFocus", Args(&newV, 1));
+  if (newV.IsObject()) vm.CallMethod(newV.object, "onSetFocus", Args(&oldV, 1));
   const Value both[2] = {oldV, newV};
   if (vm.selectionObject) Broadcast(vm, vm.selectionObject, "onSetFocus", both);
   return true;
 }
 
+}  // namespace
+
+bool SetFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& to) {
+  return MoveFocus(vm, to, nullptr);
+}
+
+bool SetFocusField(Vm& vm, const std::shared_ptr<EditText>& to) {
+  return MoveFocus(vm, nullptr, to);
+}
+
+Value GetFocusRect(Vm& vm, const std::optional<bool>* own) {
+  if (vm.version < 6) return Value::Num(vm.input.focusRect ? 1 : 0);
+  if (!own) return Value::Bool(vm.input.focusRect);
+  return *own ? Value::Bool(**own) : Value::Null();
+}
+
+void SetFocusRect(Vm& vm, std::optional<bool>* own, const Value& v) {
+  if (own && vm.version >= 6) {
+    *own = v.IsNullish() ? std::nullopt : std::optional(vm.ToBoolean(v));
+    return;
+  }
+  // The movie-wide setting takes a number; what is not one leaves it be.
+  if (v.IsNullish()) return;
+  if (v.IsObject()) {
+    vm.input.focusRect = false;
+    return;
+  }
+  const double n = vm.ToNumber(v);
+  if (!std::isnan(n)) vm.input.focusRect = n != 0;
+}
+
+Value FocusValue(Vm& vm) { return ObjectOf(vm, vm.input.focus.lock(), vm.input.focusField.lock()); }
+
 void DropFocusWithin(Vm& vm, const TimelineInstance& t) {
-  const auto focus = vm.input.focus.lock();
-  for (auto cur = focus; cur; cur = cur->Parent()) {
+  auto cur = vm.input.focus.lock();
+  if (const auto field = vm.input.focusField.lock()) cur = field->parent.lock();
+  for (; cur; cur = cur->Parent()) {
     if (cur.get() == &t) {
       SetFocus(vm, nullptr);
       return;
@@ -265,9 +399,9 @@ void InstallInputBuiltins(Vm& vm) {
   if (listeners) MakeBroadcaster(vm, vm.selectionObject);
   vm.Method(vm.selectionObject, "getFocus", SelectionGetFocus);
   vm.Method(vm.selectionObject, "setFocus", SelectionSetFocus);
-  vm.Method(vm.selectionObject, "getBeginIndex", SelectionIndex);
-  vm.Method(vm.selectionObject, "getEndIndex", SelectionIndex);
-  vm.Method(vm.selectionObject, "getCaretIndex", SelectionIndex);
+  vm.Method(vm.selectionObject, "getBeginIndex", SelectionBegin);
+  vm.Method(vm.selectionObject, "getEndIndex", SelectionEnd);
+  vm.Method(vm.selectionObject, "getCaretIndex", SelectionCaret);
   vm.Method(vm.selectionObject, "setSelection", SelectionSetSelection);
 
   if (vm.version >= 6) {
@@ -279,6 +413,7 @@ void InstallInputBuiltins(Vm& vm) {
     vm.buttonProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
     if (vm.clipProto)
       vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
+    DefineTabIndex(vm, vm.buttonProto, 0);
   }
   if (vm.clipProto) {
     vm.Method(vm.clipProto, "startDrag", StartDrag);
@@ -286,6 +421,7 @@ void InstallInputBuiltins(Vm& vm) {
     // A clip with button handlers reacts to the pointer unless a script turns it off.
     vm.clipProto->Define(vm, "enabled", Value::Bool(true), kDontEnum);
     vm.clipProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
+    if (vm.version >= 6) DefineTabIndex(vm, vm.clipProto, kDontEnum);
   }
 }
 

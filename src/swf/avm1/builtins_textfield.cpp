@@ -192,7 +192,9 @@ Value Read(Vm& vm, EditText& f, int prop) {
       return Value::Num(top + LinesShown(f, static_cast<size_t>(top - 1)) - 1);
     }
     case kMouseWheelEnabled:
-      return Value::Bool(true);
+      return Value::Bool(f.mouseWheelEnabled);
+    case kTabIndex:
+      return f.tabIndex ? Value::Num(*f.tabIndex) : Value{};
     case kAntiAliasType:
       return Value::Str(f.advancedAntiAlias ? "advanced" : "normal");
     case kGridFitType: {
@@ -308,6 +310,7 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
         f.restrict.reset();
       } else {
         f.restrict = DecodeText(vm.ToString(v), Utf8(vm));
+        if (f.restrict->empty()) f.restrict.reset();  // "" restricts nothing
       }
       return;
     case kScroll: {
@@ -337,6 +340,16 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       return;
     case kThickness:
       f.thickness = vm.ToNumber(v);
+      return;
+    case kMouseWheelEnabled:
+      f.mouseWheelEnabled = vm.ToBoolean(v);
+      return;
+    case kTabIndex:
+      if (v.IsUndefined()) {
+        f.tabIndex.reset();
+      } else {
+        f.tabIndex = static_cast<uint32_t>(ToInt32(vm.ToNumber(v)));
+      }
       return;
     default:
       return;  // read-only, or kept by no field

@@ -169,7 +169,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 16:
       return Value::Num(1);
     case 17:
-      return Value::Num(1);
+      return GetFocusRect(vm, self->IsRoot() ? nullptr : &focusRect);
     case 18:
       return Value::Num(5);
     case 19:
@@ -183,6 +183,10 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
 }
 
 void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
+  if (index == 17) {
+    if (const auto t = Instance()) SetFocusRect(vm, t->IsRoot() ? nullptr : &focusRect, v);
+    return;
+  }
   DisplayObject* p = Placement();
   if (!p) return;
   const double n = vm.ToNumber(v);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,8 @@ class ClipObject : public Object {
   void SetIndexed(Vm& vm, int index, const Value& v);
 
   std::weak_ptr<TimelineInstance> instance;
+  std::optional<bool> focusRect;    // _focusrect; unset reads null
+  std::optional<int32_t> tabIndex;  // a button's tabIndex; unset reads undefined
 
  private:
   Vm* detachedVm_ = nullptr;  // set once detached

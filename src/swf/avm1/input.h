@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/geometry.h"
@@ -23,6 +24,15 @@ bool FollowPointer(Vm& vm);
 // Moves keyboard focus and tells the objects and Selection's listeners
 // (onKillFocus, onSetFocus). False when nothing changed.
 bool SetFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& to);
+// Moves focus to a text field (null for none); all its text is selected,
+// even when it had focus already.
+bool SetFocusField(Vm& vm, const std::shared_ptr<EditText>& to);
+// _focusrect of an object: `own` is its own setting, or null for the root,
+// whose setting (and every object's before SWF 6) is the movie-wide one.
+Value GetFocusRect(Vm& vm, const std::optional<bool>* own);
+void SetFocusRect(Vm& vm, std::optional<bool>* own, const Value& v);
+// The script object of what has focus; null for nothing.
+Value FocusValue(Vm& vm);
 // Takes focus away when it is on t or inside it (t hidden or removed).
 void DropFocusWithin(Vm& vm, const TimelineInstance& t);
 

@@ -10,6 +10,7 @@
 
 namespace orrivel::swf {
 class TimelineInstance;
+class EditText;
 }  // namespace orrivel::swf
 
 namespace orrivel::swf::avm1 {
@@ -34,8 +35,12 @@ struct InputState {
 
   // The object with keyboard focus (a clip, button or text field); empty for none.
   std::weak_ptr<TimelineInstance> focus;
+  // Or the text field with focus (then `focus` is empty): it takes typing.
+  std::weak_ptr<EditText> focusField;
   // The focused object hears keys (and Enter or Space click it) until the pointer moves.
   bool focusTakesKeys = false;
+  // The movie-wide _focusrect: whether focus shows a yellow rectangle.
+  bool focusRect = true;
 };
 
 }  // namespace orrivel::swf::avm1

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"
@@ -157,8 +158,10 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
           out = Value::Str("file:///test.swf");
           break;
         case 16:
-        case 17:
           out = Value::Num(1);
+          break;
+        case 17:
+          out = GetFocusRect(vm, &focusRect);
           break;
         case 18:
           out = Value::Num(5);
@@ -190,6 +193,10 @@ bool TextFieldObject::HasOwn(Vm& vm, std::string_view name) {
 bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   const int index = name.empty() || name[0] != '_' ? -1 : ClipPropertyIndex(name);
   if (!IsFieldProperty(index)) return Object::SetOwn(vm, name, v);
+  if (index == 17) {
+    SetFocusRect(vm, &focusRect, v);
+    return true;
+  }
   auto f = Field();
   DisplayObject* p = f ? f->Placement() : nullptr;
   if (!p) return true;
@@ -216,6 +223,7 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       break;
     case 7:
       p->visible = vm.ToBoolean(v);
+      if (!p->visible && vm.input.focusField.lock() == f) SetFocus(vm, nullptr);
       break;
     case 8:
     case 9: {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,7 @@ class TextFieldObject : public Object {
   std::string Path(Vm& vm) const;
 
   std::weak_ptr<EditText> field;
+  std::optional<bool> focusRect;  // _focusrect; unset reads null
 };
 
 // The object of a field (made on first use).

@@ -164,6 +164,8 @@ class Vm {
   // Reads a file for a URL relative to the movie into `out`; false when the
   // URL is refused or the file is missing (none is read when unset).
   std::function<bool(const std::string& url, std::string& out)> readFile;
+  // The player lights up what Selection.setFocus focused (null: nothing).
+  std::function<void(const std::shared_ptr<TimelineInstance>&)> focusHighlight;
 
   // The clip object of a timeline (made on first use).
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);

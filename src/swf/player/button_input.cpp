@@ -295,6 +295,7 @@ bool ButtonInput::Highlight(const std::shared_ptr<TimelineInstance>& target) {
   if (hot) changed = Fire(hot, ButtonState::Up, bc::kOverUpToIdle);
   hot_.reset();
   keyHot_ = false;
+  if (!target) return changed;
   const bool button = target->Button() != nullptr || (target->script && [&] {
                         avm1::ClipObject* clip = runner_.Vm().ClipFor(target);
                         const DisplayObject* placed = clip->Placement();

@@ -82,6 +82,8 @@ class EditText {
   bool advancedAntiAlias = false;
   int gridFit = 1;  // none, pixel, subpixel
   double sharpness = 0, thickness = 0;
+  std::optional<uint32_t> tabIndex;  // where Tab visits it; unset for none
+  bool mouseWheelEnabled = true;
   // The selection (character indices; begin == end is the caret). Focus and
   // typing set it; replaceSel and typed text replace it.
   size_t selectionBegin = 0, selectionEnd = 0;

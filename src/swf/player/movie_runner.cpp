@@ -60,6 +60,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->refusalSink = std::move(refusal);
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
   vm_->readFile = limits.readFile;
+  vm_->focusHighlight = limits.focusHighlight;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
   vm_->root = root_;
   vm_->NewFrame();

@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <utility>
 #include <vector>
 
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/asset_import.h"
@@ -16,7 +18,9 @@
 #include "swf/player/movie_loader.h"
 #include "swf/player/movie_runner.h"
 #include "swf/player/script_input.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/stage_fit.h"
+#include "swf/player/text_typing.h"
 
 namespace orrivel::swf {
 
@@ -44,6 +48,15 @@ struct Player::Impl {
   std::unique_ptr<Renderer> renderer;
   std::unique_ptr<ButtonInput> input;
   std::unique_ptr<ScriptInput> scripts;
+  TextTyping typing;  // kept across loads, as a clipboard is
+  uint16_t pendingKeyPress = 0;
+  // What Selection.setFocus focused, lit up once the script has run.
+  static constexpr std::size_t kMaxHighlights = 256;
+  struct Highlight {
+    std::weak_ptr<TimelineInstance> target;
+    bool none = false;  // nothing lit
+  };
+  std::vector<Highlight> highlights;  // a typing key's SWF code until its character comes
   Quality quality = Quality::High;
   FrameClock clock;
   std::string lastError;
@@ -60,6 +73,8 @@ struct Player::Impl {
   }
 
   void Reset() {
+    pendingKeyPress = 0;
+    highlights.clear();
     scripts.reset();
     input.reset();
     renderer.reset();
@@ -92,10 +107,59 @@ struct Player::Impl {
     return scripts->Move(toStage.ApplyX(x, y), toStage.ApplyY(x, y));
   }
 
+  bool RunHighlights() {
+    bool changed = false;
+    for (std::size_t i = 0; input && i < highlights.size(); ++i) {
+      // A clip removed since is lit no more.
+      const auto target = highlights[i].target.lock();
+      if (target || highlights[i].none) changed |= input->Highlight(target);
+    }
+    highlights.clear();
+    return changed;
+  }
+
   // The dragged clip follows the pointer as frames go by too.
   void AfterFrames() {
+    RunHighlights();
     if (runner) avm1::FollowPointer(runner->Vm());
     Pointer([](ButtonInput& in, const Matrix& view) { return in.Refresh(view); });
+  }
+
+  // A typing key whose character never came reaches the buttons now.
+  void FlushKeyPress() {
+    const uint16_t code = std::exchange(pendingKeyPress, 0);
+    if (code && input) input->Key(code);
+  }
+
+  // A click gives focus to the selectable field under the pointer (caret at
+  // its end) and takes it from anything else.
+  bool ClickFocus() {
+    if (!runner || !input) return false;
+    avm1::Vm& vm = runner->Vm();
+    std::shared_ptr<EditText> field;
+    if (!input->OverButton()) field = FieldAt(*runner, vm.input.mouseX, vm.input.mouseY);
+    if (field && field->Def().noSelect) field = nullptr;
+    const auto focusField = vm.input.focusField.lock();
+    if (field && field == focusField) return false;
+    if (!field && !focusField && vm.input.focus.expired()) return false;
+    vm.NewFrame();
+    const bool changed = field ? avm1::SetFocusField(vm, field) : avm1::SetFocus(vm, nullptr);
+    if (field) field->selectionBegin = field->selectionEnd = field->Length();
+    // Focus taken away unlights what the pointer pressed, once released.
+    if (!field && changed && highlights.size() < kMaxHighlights) highlights.push_back({{}, true});
+    runner->FlushActions();
+    return changed;
+  }
+
+  // Runs a typing event against the focused field; true when a script heard it.
+  template <typename Event>
+  bool Typing(Event event) {
+    if (!runner) return false;
+    avm1::Vm& vm = runner->Vm();
+    vm.NewFrame();
+    const bool changed = event(typing, vm);
+    runner->FlushActions();
+    return changed;
   }
 
   // Runs one pointer event with the current view; an empty view has no buttons.
@@ -169,10 +233,15 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
   if (!impl_->folder.empty()) options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
+  options.focusHighlight = [impl = impl_.get()](const std::shared_ptr<TimelineInstance>& target) {
+    if (impl->highlights.size() < Impl::kMaxHighlights)
+      impl->highlights.push_back({target, target == nullptr});
+  };
   impl_->runner = std::make_unique<MovieRunner>(*impl_->movie, options, impl_->sound,
                                                 impl_->traceSink, impl_->refusalSink);
   impl_->input = std::make_unique<ButtonInput>(*impl_->runner, *impl_->movie, impl_->decoder);
   impl_->scripts = std::make_unique<ScriptInput>(*impl_->runner);
+  impl_->RunHighlights();
   return true;
 }
 
@@ -231,17 +300,20 @@ bool Player::MouseMove(double x, double y) {
   }) || heard;
 }
 
-// Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons do.
+// Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons
+// do; in between, focus goes to the selectable field clicked, or away.
 bool Player::MouseDown() {
   const bool heard = impl_->scripts && impl_->scripts->Press();
+  const bool focused = impl_->ClickFocus() || impl_->RunHighlights();
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Press(view); }) ||
-         heard;
+         heard || focused;
 }
 
 bool Player::MouseUp() {
   const bool heard = impl_->scripts && impl_->scripts->Release();
-  return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); }) ||
-         heard;
+  const bool released =
+      impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); });
+  return impl_->RunHighlights() || released || heard;
 }
 
 bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wheel(delta); }
@@ -250,31 +322,63 @@ bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wh
 // it; otherwise Tab moves the focus and Space or Enter click the focused button.
 bool Player::KeyDown(int keyCode, int character) {
   if (!impl_->scripts) return false;
+  impl_->FlushKeyPress();
   impl_->scripts->Key(true, keyCode, character);
+  impl_->RunHighlights();
   const uint16_t code = SwfKeyCodeOf(keyCode, character);
+  // A key that types reaches the buttons with its character (TextInput),
+  // which they take from the focused field.
+  if (code > 32 && code < 127) {
+    impl_->pendingKeyPress = code;
+    return true;
+  }
   if (code && impl_->input->Key(code)) return true;
   constexpr int kTab = 9, kEnter = 13, kShift = 16, kSpace = 32;
   avm1::Vm& vm = impl_->runner->Vm();
   if (keyCode == kTab) {
     // The new stop lights up as if the pointer were over it, then takes focus.
-    if (const auto next = NextTabStop(*impl_->runner, vm.input.keysDown[kShift])) {
-      impl_->input->Highlight(next);
+    if (const TabStop next = NextTabStop(*impl_->runner, vm.input.keysDown[kShift])) {
+      impl_->input->Highlight(next.clip);
       vm.NewFrame();
-      avm1::SetFocus(vm, next);
+      if (next.field) {
+        avm1::SetFocusField(vm, next.field);
+      } else {
+        avm1::SetFocus(vm, next.clip);
+      }
       impl_->runner->FlushActions();
     }
   } else if ((keyCode == kSpace || keyCode == kEnter) && vm.input.focusTakesKeys) {
-    if (const auto focus = vm.input.focus.lock()) impl_->input->Click(focus);
+    // Only an object that shows its focus rectangle is clicked.
+    const auto focus = vm.input.focus.lock();
+    const avm1::ClipObject* clip = focus ? vm.ClipFor(focus) : nullptr;
+    if (clip && clip->focusRect.value_or(vm.input.focusRect)) impl_->input->Click(focus);
   }
   return true;
 }
 
 bool Player::KeyUp(int keyCode, int character) {
-  return impl_->scripts && impl_->scripts->Key(false, keyCode, character);
+  if (!impl_->scripts) return false;
+  impl_->FlushKeyPress();
+  const bool heard = impl_->scripts->Key(false, keyCode, character);
+  return impl_->RunHighlights() || heard;
 }
 
-// Text fields take typing once they can be focused; nothing else does.
-bool Player::TextInput(uint32_t) { return false; }
+// Typing goes to the focused input text field; nothing else takes it.
+bool Player::TextInput(uint32_t codepoint) {
+  if (!impl_->runner || codepoint > 0x10FFFF) return false;
+  const char32_t c = codepoint;
+  impl_->pendingKeyPress = 0;
+  if (c > 32 && c < 127 && impl_->input && impl_->input->Key(static_cast<uint16_t>(c))) return true;
+  return impl_->Typing([&](TextTyping& t, avm1::Vm& vm) { return t.Type(vm, {&c, 1}); });
+}
+
+bool Player::TextEdit(TextCommand command) {
+  return impl_->Typing([&](TextTyping& t, avm1::Vm& vm) { return t.Command(vm, command); });
+}
+
+void Player::SetClipboardText(const std::string& utf8) {
+  impl_->typing.SetClipboard(DecodeText(utf8, true));
+}
 
 bool Player::MouseLeave() {
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Leave(view); });

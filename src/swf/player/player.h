@@ -17,6 +17,7 @@
 #include "swf/render/display.h"
 #include "swf/render/renderer.h"
 #include "swf/sound/sound_sink.h"
+#include "swf/player/text_typing.h"
 
 namespace orrivel::swf {
 
@@ -112,6 +113,12 @@ class Player {
   bool KeyUp(int keyCode, int character);
   // One character typed into the focused text field (after its KeyDown).
   bool TextInput(uint32_t codepoint);
+  // An editing command on the focused text field (the host maps Backspace,
+  // the arrows, Ctrl+V ... to these).
+  bool TextEdit(TextCommand command);
+  // What Paste inserts. The player keeps its own clipboard, apart from the
+  // system's, so that movies never read what the user copied elsewhere.
+  void SetClipboardText(const std::string& utf8);
   // The wheel turned by delta lines (positive: away from the user).
   bool MouseWheel(int delta);
   // The pointer is over a button (the host shows a hand cursor).

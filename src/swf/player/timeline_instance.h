@@ -43,6 +43,8 @@ struct PlayerLimits {
   double clockStartMs = -1;
   // Nor is this: reads the files scripts load (Vm::readFile); unset, none is read.
   std::function<bool(const std::string& url, std::string& out)> readFile;
+  // Nor this: lights up what Selection.setFocus focused (Vm::focusHighlight).
+  std::function<void(const std::shared_ptr<TimelineInstance>&)> focusHighlight;
 };
 
 // The three looks of a button; its hit area is a fourth set of records that

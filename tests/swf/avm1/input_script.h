@@ -6,10 +6,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "swf/player/edit_text.h"
 #include "swf/player/player.h"
 
 namespace orrivel::swf::test {
@@ -148,6 +150,25 @@ inline KeyStroke StrokeOf(const InputEvent& e) {
   return named == kNamed.end() ? KeyStroke{} : named->second;
 }
 
+inline std::optional<TextCommand> CommandOf(std::string_view name) {
+  static const std::map<std::string, TextCommand, std::less<>> kCommands = {
+      {"Backspace", TextCommand::Backspace},
+      {"Delete", TextCommand::Delete},
+      {"Enter", TextCommand::Enter},
+      {"MoveLeft", TextCommand::MoveLeft},
+      {"MoveRight", TextCommand::MoveRight},
+      {"MoveLeftLine", TextCommand::MoveLeftLine},
+      {"MoveRightLine", TextCommand::MoveRightLine},
+      {"SelectLeft", TextCommand::SelectLeft},
+      {"SelectRight", TextCommand::SelectRight},
+      {"SelectAll", TextCommand::SelectAll},
+      {"Copy", TextCommand::Copy},
+      {"Cut", TextCommand::Cut},
+      {"Paste", TextCommand::Paste}};
+  const auto it = kCommands.find(name);
+  return it == kCommands.end() ? std::nullopt : std::optional(it->second);
+}
+
 // Sends events from `next` up to the next "Wait" (or the end) to the player.
 // A press or release names where it happens: the pointer moves there first
 // when it was elsewhere.
@@ -182,8 +203,12 @@ inline void FeedInput(Player& player, const std::vector<InputEvent>& events, std
     } else if (type == "KeyUp") {
       player.KeyUp(key.code, key.character);
     } else if (type == "TextInput") {
-      const std::string cp = get(e, "codepoint");
-      if (!cp.empty()) player.TextInput(static_cast<unsigned char>(cp[0]));
+      const std::u32string cp = DecodeText(get(e, "codepoint"), true);
+      if (!cp.empty()) player.TextInput(cp[0]);
+    } else if (type == "TextControl") {
+      if (const auto command = CommandOf(get(e, "code"))) player.TextEdit(*command);
+    } else if (type == "SetClipboardText") {
+      player.SetClipboardText(get(e, "text"));
     }
   }
 }
