@@ -191,7 +191,7 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
   }
   for (const std::string& name : names) {
     if (Property* p = obj->FindProperty(vm, name)) {
-      p->flags = static_cast<uint8_t>((p->flags & ~clear) | set) & 7;
+      p->flags = static_cast<uint16_t>((p->flags & ~clear) | set);
     }
   }
   return {};

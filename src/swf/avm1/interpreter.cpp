@@ -133,7 +133,7 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     }
     return true;
   }
-  if (vm.NamesEqual(name, "_global")) {
+  if (vm.version >= 6 && vm.NamesEqual(name, "_global")) {
     out = Value::Obj(vm.global);
     return true;
   }

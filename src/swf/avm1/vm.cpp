@@ -243,6 +243,7 @@ Value Vm::Get(Object* obj, std::string_view name) {
       return {};
     }
     if (Property* p = o->FindProperty(*this, name)) {
+      if (HiddenForVersion(p->flags, version)) continue;
       if (p->getter) return CallGetter(o, obj, name);
       return p->value;
     }
@@ -317,12 +318,13 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
       break;
     }
   }
-  if (!obj->FindProperty(*this, name)) {
+  if (Property* own = obj->FindProperty(*this, name);
+      !own || HiddenForVersion(own->flags, version)) {
     // An inherited addProperty setter takes the assignment.
     int guard = 0;
     for (Object* o = obj->proto; o && guard < 256; o = o->proto, ++guard) {
       Property* p = o->FindProperty(*this, name);
-      if (!p) continue;
+      if (!p || HiddenForVersion(p->flags, version)) continue;
       if (p->setter) {
         CallSetter(o, obj, name, v);
         return;
