@@ -316,7 +316,6 @@ Value EvalJs(Vm& vm, Object*, Args) {
 }  // namespace
 
 void InstallExternalBuiltins(Vm& vm) {
-  if (vm.version < 8) return;
   Object* flash = HostObject(vm, vm.global, "flash");
   Object* external = HostObject(vm, flash, "external");
   FunctionObject* ei = HostClass(vm, external, "ExternalInterface", PlainCtor);
