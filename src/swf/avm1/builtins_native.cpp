@@ -143,6 +143,8 @@ Object* Lookup(Vm& vm, double category, double index) {
   Object* table = Table(vm);
   if (!table) return nullptr;
   Property* p = table->FindProperty(vm, SlotKey(ToInt32(category), ToInt32(index)));
+  // Some categories answer every other number with one shared function.
+  if (!p) p = table->FindProperty(vm, std::to_string(ToInt32(category)) + ",*");
   return p && p->value.IsObject() ? p->value.object : nullptr;
 }
 
@@ -225,8 +227,8 @@ Value SetNativeAccessor(Vm& vm, Object*, Args args) {
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   if (vm.throwing) return {};
   EachName(vm, target, names, start, 2, [&](const std::string& name, double index, uint16_t bits) {
+    // A number with no native still makes the property, reading undefined.
     Object* get = Lookup(vm, category, index);
-    if (!get) return;
     target->Define(vm, name, Value{}, bits);
     Property* p = target->FindProperty(vm, name);
     p->getter = get;
@@ -245,6 +247,13 @@ Value AsConstructor(Vm& vm, Object*, Args args) {
   FunctionObject* made = vm.NewNative(native->native, vm.NewObject());
   made->construct = native->construct;
   return Value::Obj(made);
+}
+
+// Math's numbers past its functions: the arguments are converted like any
+// Math function's, and the answer is NaN.
+Value MathUnknown(Vm& vm, Object*, Args args) {
+  for (std::size_t i = 0; i < args.size() && i < 2; ++i) vm.ToNumber(args[i]);
+  return Value::Num(NAN);
 }
 
 }  // namespace
@@ -267,6 +276,7 @@ void BindNativeTable(Vm& vm) {
     if (Object* f = Resolve(vm, slot.path))
       table->Define(vm, SlotKey(slot.category, slot.index), Value::Obj(f));
   }
+  table->Define(vm, "200,*", Value::Obj(vm.NewNative(MathUnknown)));
   fn.object->Define(vm, "__table", Value::Obj(table), kHidden);
 }
 
