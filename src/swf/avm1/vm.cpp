@@ -318,13 +318,14 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
       break;
     }
   }
-  if (Property* own = obj->FindProperty(*this, name);
-      !own || HiddenForVersion(own->flags, version)) {
+  // An own property, even one hidden from this version, takes the value.
+  if (!obj->FindProperty(*this, name)) {
     // An inherited addProperty setter takes the assignment.
     int guard = 0;
     for (Object* o = obj->proto; o && guard < 256; o = o->proto, ++guard) {
       Property* p = o->FindProperty(*this, name);
-      if (!p || HiddenForVersion(p->flags, version)) continue;
+      // Before version 7 a setter hidden by version bits still takes it.
+      if (!p || (version >= 7 && HiddenForVersion(p->flags, version))) continue;
       if (p->setter) {
         CallSetter(o, obj, name, v);
         return;
