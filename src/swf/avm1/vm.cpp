@@ -234,7 +234,12 @@ int Vm::LevelOf(const TimelineInstance* top) const {
 
 Value Vm::Get(Object* obj, std::string_view name) {
   if (!obj) return {};
-  if (name == "__proto__") return Value::Obj(obj->proto);
+  if (name == "__proto__") {
+    if (obj->proto) return Value::Obj(obj->proto);
+    // A prototype cut off by a script reads back as what it was given.
+    const Property* p = obj->FindProperty(*this, name);
+    return p ? p->value : Value{};
+  }
   Value out;
   int guard = 0;
   for (Object* o = obj; o; o = o->proto, ++guard) {
@@ -298,6 +303,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
   if (!obj || name.empty()) return;  // a nameless property cannot be made
   if (name == "__proto__") {
     obj->proto = value.object;
+    if (!value.IsObject()) obj->Define(*this, name, value, kDontEnum);
     return;
   }
   Value v = value;
