@@ -597,8 +597,17 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
 Value Vm::Construct(Object* ctor, Args args) {
   if (!ctor || !ctor->IsFunction()) return {};
   auto* f = static_cast<FunctionObject*>(ctor);
-  Object* obj = f->construct ? f->construct(*this) : NewObject();
   const Value protoV = Get(ctor, "prototype");
+  // A class extending a built-in one gets that kind of instance, so the
+  // built-in constructor (reached through super) can fill it in.
+  auto make = f->construct;
+  int depth = 0;
+  for (Object* p = protoV.object; !make && p && depth < 64; p = p->proto, ++depth) {
+    const Property* c = p->FindProperty(*this, "constructor");
+    if (c && c->value.IsObject() && c->value.object->IsFunction())
+      make = static_cast<FunctionObject*>(c->value.object)->construct;
+  }
+  Object* obj = make ? make(*this) : NewObject();
   if (protoV.IsObject()) obj->proto = protoV.object;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
