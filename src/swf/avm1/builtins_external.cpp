@@ -238,18 +238,17 @@ std::vector<Value> Children(Vm& vm, const Value& node) {
   return out;
 }
 
+// The node's name by its value: a String object counts, any other object
+// names nothing.
 std::string NodeName(Vm& vm, const Value& node) {
-  return node.IsObject() ? vm.ToString(vm.Get(node.object, "nodeName")) : std::string();
+  if (!node.IsObject()) return {};
+  const Value name = vm.ToPrimitive(vm.Get(node.object, "nodeName"));
+  return name.type == Type::String ? name.string : std::string();
 }
 
-// The value of the node's first child, as text ("undefined" when it has none).
+// The node's first child as text, still escaped ("undefined" when it has none).
 std::string NodeText(Vm& vm, const Value& node) {
-  Value first = vm.GetMember(node, "firstChild");
-  if (first.IsNullish()) {
-    const auto kids = Children(vm, node);
-    if (!kids.empty()) first = kids[0];
-  }
-  return vm.ToString(first.IsNullish() ? Value{} : vm.GetMember(first, "nodeValue"));
+  return vm.ToString(vm.GetMember(node, "firstChild"));
 }
 
 Value ObjectToAs(Vm& vm, const Value& node, int depth) {
