@@ -342,6 +342,10 @@ void InstallExternalBuiltins(Vm& vm) {
               {"_arrayToAS", ArrayToAsFn},
               {"_argumentsToAS", ArgumentsToAsFn}},
              kHidden);
+  // Older movies that reach the package see only call.
+  for (Property& p : ei->Properties()) {
+    if (p.name != "call" && p.name != "prototype") p.flags |= kSince8;
+  }
 }
 
 }  // namespace orrivel::swf::avm1
