@@ -54,7 +54,9 @@ double FractionalPow(double x, double y) {
 
 Value Pow(Vm& vm, Object*, Args args) {
   const double x = N(vm, args, 0), y = N(vm, args, 1);
-  if (std::isnan(y)) return Value::Num(x == 1 ? 1 : NAN);
+  // A NaN operand gives NaN, even for 1 to the power of NaN. (Newer players
+  // give 1 there; the older answer is kept.)
+  if (std::isnan(x) || std::isnan(y)) return Value::Num(NAN);
   if (x > 0 && std::isfinite(x) && std::isfinite(y) && y != std::trunc(y))
     return Value::Num(FractionalPow(x, y));
   return Value::Num(std::pow(x, y));
