@@ -249,6 +249,9 @@ Value AsConstructor(Vm& vm, Object*, Args args) {
   return Value::Obj(made);
 }
 
+// ASnative(2, 0): whether the running script function was called by `new`.
+Value AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.inNew); }
+
 // Math's numbers past its functions: the arguments are converted like any
 // Math function's, and the answer is NaN.
 Value MathUnknown(Vm& vm, Object*, Args args) {
@@ -276,6 +279,7 @@ void BindNativeTable(Vm& vm) {
     if (Object* f = Resolve(vm, slot.path))
       table->Define(vm, SlotKey(slot.category, slot.index), Value::Obj(f));
   }
+  table->Define(vm, "2,0", Value::Obj(vm.NewNative(AsNew)));
   table->Define(vm, "200,*", Value::Obj(vm.NewNative(MathUnknown)));
   fn.object->Define(vm, "__table", Value::Obj(table), kHidden);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
@@ -572,10 +573,13 @@ Value Vm::Call(const Value& fn, const Value& self, Args args) {
   }
   ++depth;
   Value result;
+  const bool asNew = std::exchange(newPending, false);
   if (f->native) {
     result = f->native(*this, self.object ? self.object : nullptr, args);
   } else if (f->code) {
+    const bool outerNew = std::exchange(inNew, asNew);
     result = CallScript(*this, f, self, args);
+    inNew = outerNew;
   }
   --depth;
   return result;
@@ -611,7 +615,9 @@ Value Vm::Construct(Object* ctor, Args args) {
   if (protoV.IsObject()) obj->proto = protoV.object;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+  newPending = true;
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
+  newPending = false;
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);
 }
