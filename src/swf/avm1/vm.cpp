@@ -202,7 +202,12 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
       if (proto.IsObject()) c->proto = proto.object;
       c->Define(*this, "__constructor__", Value::Obj(cls->second), kDontEnum);
       // A placed clip runs its constructor after its construct event.
-      if (!t->constructPending) Call(Value::Obj(cls->second), Value::Obj(c), {});
+      if (!t->constructPending) {
+        callHome = c->proto;  // so the constructor's super reaches the base class
+        newPending = true;
+        Call(Value::Obj(cls->second), Value::Obj(c), {});
+        newPending = false;
+      }
     }
   }
   return static_cast<ClipObject*>(t->script);
