@@ -32,7 +32,7 @@ bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
 }
 
 bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
-  if (Property* p = FindProperty(vm, name); p && !HiddenForVersion(p->flags, vm.version)) {
+  if (Property* p = FindProperty(vm, name); p && !HiddenForWrite(p->flags, vm.version)) {
     if (p->setter) {
       vm.CallSetter(this, this, name, v);
       return true;
@@ -40,6 +40,7 @@ bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     if (p->getter) return false;
     if (p->flags & kReadOnly) return false;
     p->value = v;
+    p->flags &= ~kNot6;  // a written value shows in version 6 again
     return true;
   }
   Define(vm, name, v, 0);

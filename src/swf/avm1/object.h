@@ -37,6 +37,10 @@ enum PropFlags : uint16_t {
 
 // Whether a property with these flags is out of sight for a movie version.
 bool HiddenForVersion(uint16_t flags, int version);
+// The same for assignments, which a version 6 movie makes as version 7 would.
+inline bool HiddenForWrite(uint16_t flags, int version) {
+  return HiddenForVersion(flags, version == 6 ? 7 : version);
+}
 
 struct Property {
   std::string name;

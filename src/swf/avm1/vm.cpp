@@ -336,8 +336,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
     int guard = 0;
     for (Object* o = obj->proto; o && guard < 256; o = o->proto, ++guard) {
       Property* p = o->FindProperty(*this, name);
-      // Before version 7 a setter hidden by version bits still takes it.
-      if (!p || (version >= 7 && HiddenForVersion(p->flags, version))) continue;
+      if (!p || HiddenForWrite(p->flags, version)) continue;
       if (p->setter) {
         CallSetter(o, obj, name, v);
         return;
