@@ -315,7 +315,6 @@ Value FileRemoveListener(Vm& vm, Object* self, Args args) {
 }
 
 void InstallFileReference(Vm& vm) {
-  if (vm.version < 8) return;
   Object* flash = HostObject(vm, vm.global, "flash");
   Object* net = HostObject(vm, flash, "net");
   const MethodList methods = {

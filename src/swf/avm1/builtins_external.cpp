@@ -238,18 +238,17 @@ std::vector<Value> Children(Vm& vm, const Value& node) {
   return out;
 }
 
+// The node's name by its value: a String object counts, any other object
+// names nothing.
 std::string NodeName(Vm& vm, const Value& node) {
-  return node.IsObject() ? vm.ToString(vm.Get(node.object, "nodeName")) : std::string();
+  if (!node.IsObject()) return {};
+  const Value name = vm.ToPrimitive(vm.Get(node.object, "nodeName"));
+  return name.type == Type::String ? name.string : std::string();
 }
 
-// The value of the node's first child, as text ("undefined" when it has none).
+// The node's first child as text, still escaped ("undefined" when it has none).
 std::string NodeText(Vm& vm, const Value& node) {
-  Value first = vm.GetMember(node, "firstChild");
-  if (first.IsNullish()) {
-    const auto kids = Children(vm, node);
-    if (!kids.empty()) first = kids[0];
-  }
-  return vm.ToString(first.IsNullish() ? Value{} : vm.GetMember(first, "nodeValue"));
+  return vm.ToString(vm.GetMember(node, "firstChild"));
 }
 
 Value ObjectToAs(Vm& vm, const Value& node, int depth) {
@@ -316,7 +315,6 @@ Value EvalJs(Vm& vm, Object*, Args) {
 }  // namespace
 
 void InstallExternalBuiltins(Vm& vm) {
-  if (vm.version < 8) return;
   Object* flash = HostObject(vm, vm.global, "flash");
   Object* external = HostObject(vm, flash, "external");
   FunctionObject* ei = HostClass(vm, external, "ExternalInterface", PlainCtor);
@@ -344,6 +342,10 @@ void InstallExternalBuiltins(Vm& vm) {
               {"_arrayToAS", ArrayToAsFn},
               {"_argumentsToAS", ArgumentsToAsFn}},
              kHidden);
+  // Older movies that reach the package see only call.
+  for (Property& p : ei->Properties()) {
+    if (p.name != "call" && p.name != "prototype") p.flags |= kSince8;
+  }
 }
 
 }  // namespace orrivel::swf::avm1

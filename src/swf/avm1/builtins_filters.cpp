@@ -653,7 +653,6 @@ Value SetFilters(Vm& vm, Object* self, Args args) {
 }  // namespace
 
 void InstallFilterBuiltins(Vm& vm) {
-  if (vm.version < 8) return;
   Object* flash = HostObject(vm, vm.global, "flash");
   Object* filters = HostObject(vm, flash, "filters");
   FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
@@ -666,7 +665,8 @@ void InstallFilterBuiltins(Vm& vm) {
     proto->Define(vm, "__filterClass", Value::Str(spec.name), kHidden);
     AddMethods(vm, proto, {{"clone", Clone}}, 0);
   }
-  if (vm.clipProto) AddAccessor(vm, vm.clipProto, "filters", GetFilters, SetFilters, kHidden);
+  if (vm.clipProto && vm.version >= 8)
+    AddAccessor(vm, vm.clipProto, "filters", GetFilters, SetFilters, kHidden);
 }
 
 }  // namespace orrivel::swf::avm1

@@ -676,6 +676,7 @@ void InstallGeomBuiltins(Vm& vm) {
   Getter(vm, transform, "pixelBounds", TransformPixelBounds);
 
   Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform);
+  if (Property* p = vm.clipProto->FindProperty(vm, "transform")) p->flags |= kSince8;
 }
 
 }  // namespace orrivel::swf::avm1

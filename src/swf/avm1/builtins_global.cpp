@@ -121,6 +121,8 @@ Value Unescape(Vm& vm, Object*, Args args) {
         std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
       out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
       i += 2;
+    } else if (s[i] == '%' && i + 2 >= s.size()) {
+      break;  // a cut-off escape at the end is dropped
     } else {
       out += s[i];
     }

@@ -10,9 +10,16 @@ namespace {
 
 double N(Vm& vm, Args args, std::size_t i) { return i < args.size() ? vm.ToNumber(args[i]) : NAN; }
 
+// Every Math function converts its first two arguments to numbers, used or
+// not (their valueOf runs), and no more.
+void ConvertSecond(Vm& vm, Args args) {
+  if (args.size() > 1) vm.ToNumber(args[1]);
+}
+
 #define ORRIVEL_MATH1(name, expr)          \
   Value name(Vm& vm, Object*, Args args) { \
     const double x = N(vm, args, 0);       \
+    ConvertSecond(vm, args);               \
     return Value::Num(expr);               \
   }
 ORRIVEL_MATH1(Abs, std::fabs(x))
@@ -31,12 +38,27 @@ ORRIVEL_MATH1(Tan, std::tan(x))
 #undef ORRIVEL_MATH1
 
 Value Atan2(Vm& vm, Object*, Args args) {
-  return Value::Num(std::atan2(N(vm, args, 0), N(vm, args, 1)));
+  const double y = N(vm, args, 0), x = N(vm, args, 1);
+  return Value::Num(std::atan2(y, x));
 }
+// x to a fractional power the way the player's floating-point unit does it:
+// 2^(y*log2 x), the fraction's power rounded to a double before the 1 is
+// added back, which can land one unit below the correctly rounded result.
+double FractionalPow(double x, double y) {
+  const double t = y * std::log2(x);
+  if (!std::isfinite(t) || std::fabs(t) > 2000) return std::pow(x, y);
+  const double whole = std::nearbyint(t);
+  const double frac = std::expm1((t - whole) * std::numbers::ln2);
+  return std::ldexp(1.0 + frac, static_cast<int>(whole));
+}
+
 Value Pow(Vm& vm, Object*, Args args) {
   const double x = N(vm, args, 0), y = N(vm, args, 1);
-  // A missing or NaN operand gives NaN, even for 1 to the power of NaN.
+  // A NaN operand gives NaN, even for 1 to the power of NaN. (Newer players
+  // give 1 there; the older answer is kept.)
   if (std::isnan(x) || std::isnan(y)) return Value::Num(NAN);
+  if (x > 0 && std::isfinite(x) && std::isfinite(y) && y != std::trunc(y))
+    return Value::Num(FractionalPow(x, y));
   return Value::Num(std::pow(x, y));
 }
 
@@ -54,7 +76,11 @@ Value Min(Vm& vm, Object*, Args args) {
   return Value::Num(a < b ? a : b);
 }
 
-Value Random(Vm& vm, Object*, Args) { return Value::Num(vm.Random()); }
+Value Random(Vm& vm, Object*, Args args) {
+  N(vm, args, 0);
+  ConvertSecond(vm, args);
+  return Value::Num(vm.Random());
+}
 
 }  // namespace
 

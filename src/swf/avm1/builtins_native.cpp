@@ -143,6 +143,8 @@ Object* Lookup(Vm& vm, double category, double index) {
   Object* table = Table(vm);
   if (!table) return nullptr;
   Property* p = table->FindProperty(vm, SlotKey(ToInt32(category), ToInt32(index)));
+  // Some categories answer every other number with one shared function.
+  if (!p) p = table->FindProperty(vm, std::to_string(ToInt32(category)) + ",*");
   return p && p->value.IsObject() ? p->value.object : nullptr;
 }
 
@@ -155,7 +157,25 @@ Value AsNative(Vm& vm, Object*, Args args) {
 }
 
 // The names of a comma list, each numbered from `start`; an empty name
-// skips a number. A leading version digit hides a name from older movies.
+// skips a number. A leading version digit hides a new name from older
+// movies (as the matching ASSetPropFlags bits do).
+uint16_t VersionBits(int since) {
+  switch (since) {
+    case 6:
+      return kSince6;
+    case 7:
+      return kSince7;
+    case 8:
+      return kSince8;
+    case 9:
+      return kSince9;
+    case 10:
+      return kSince10;
+    default:
+      return 0;
+  }
+}
+
 template <typename Fn>
 void EachName(Vm& vm, Object* target, const std::string& list, double start, int step, Fn&& fn) {
   double index = start;
@@ -174,8 +194,7 @@ void EachName(Vm& vm, Object* target, const std::string& list, double start, int
       since = name[0] - '0';
       name.erase(0, 1);
     }
-    // A name for newer movies only replaces what is there already.
-    if (!name.empty() && (vm.version >= since || target->FindProperty(vm, name))) fn(name, index);
+    if (!name.empty()) fn(name, index, VersionBits(since));
     index += step;
     from = comma + 1;
   }
@@ -188,13 +207,13 @@ Value SetNative(Vm& vm, Object*, Args args) {
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   if (vm.throwing) return {};
-  EachName(vm, target, names, start, 1, [&](const std::string& name, double index) {
+  EachName(vm, target, names, start, 1, [&](const std::string& name, double index, uint16_t bits) {
     Object* fn = Lookup(vm, category, index);
     const Value v = fn ? Value::Obj(fn) : Value{};
     if (Property* p = target->FindProperty(vm, name)) {
       p->value = v;  // keeps its flags
     } else {
-      target->Define(vm, name, v);
+      target->Define(vm, name, v, bits);
     }
   });
   return {};
@@ -207,10 +226,10 @@ Value SetNativeAccessor(Vm& vm, Object*, Args args) {
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   if (vm.throwing) return {};
-  EachName(vm, target, names, start, 2, [&](const std::string& name, double index) {
+  EachName(vm, target, names, start, 2, [&](const std::string& name, double index, uint16_t bits) {
+    // A number with no native still makes the property, reading undefined.
     Object* get = Lookup(vm, category, index);
-    if (!get) return;
-    target->Define(vm, name, Value{});
+    target->Define(vm, name, Value{}, bits);
     Property* p = target->FindProperty(vm, name);
     p->getter = get;
     p->setter = Lookup(vm, category, index + 1);
@@ -228,6 +247,16 @@ Value AsConstructor(Vm& vm, Object*, Args args) {
   FunctionObject* made = vm.NewNative(native->native, vm.NewObject());
   made->construct = native->construct;
   return Value::Obj(made);
+}
+
+// ASnative(2, 0): whether the running script function was called by `new`.
+Value AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.inNew); }
+
+// Math's numbers past its functions: the arguments are converted like any
+// Math function's, and the answer is NaN.
+Value MathUnknown(Vm& vm, Object*, Args args) {
+  for (std::size_t i = 0; i < args.size() && i < 2; ++i) vm.ToNumber(args[i]);
+  return Value::Num(NAN);
 }
 
 }  // namespace
@@ -250,6 +279,8 @@ void BindNativeTable(Vm& vm) {
     if (Object* f = Resolve(vm, slot.path))
       table->Define(vm, SlotKey(slot.category, slot.index), Value::Obj(f));
   }
+  table->Define(vm, "2,0", Value::Obj(vm.NewNative(AsNew)));
+  table->Define(vm, "200,*", Value::Obj(vm.NewNative(MathUnknown)));
   fn.object->Define(vm, "__table", Value::Obj(table), kHidden);
 }
 

@@ -173,9 +173,10 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
   const int set = ToInt32(vm.ToNumber(args[2]));
   const int clear = args.size() > 3 ? ToInt32(vm.ToNumber(args[3])) : 0;
   std::vector<std::string> names;
-  if (args[1].IsNullish()) {
+  if (args[1].type == Type::Null) {  // every property; undefined names one
     for (Property& p : obj->Properties()) names.push_back(p.name);
-  } else if (args[1].IsObject()) {
+  } else if (args[1].IsObject() && dynamic_cast<ArrayObject*>(args[1].object)) {
+    // Only a true array is a list of names; other objects give their text.
     const double n = vm.ToNumber(vm.Get(args[1].object, "length"));
     for (int i = 0; i < n && i < 65536; ++i)
       names.push_back(vm.ToString(vm.Get(args[1].object, std::to_string(i))));
@@ -191,7 +192,7 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
   }
   for (const std::string& name : names) {
     if (Property* p = obj->FindProperty(vm, name)) {
-      p->flags = static_cast<uint8_t>((p->flags & ~clear) | set) & 7;
+      p->flags = static_cast<uint16_t>((p->flags & ~clear) | set);
     }
   }
   return {};

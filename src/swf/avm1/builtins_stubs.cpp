@@ -102,11 +102,12 @@ void InstallAbsentGlobals(Vm& vm) {
   for (const Name& o : kObjects) {
     if (vm.version >= o.since) HostObject(vm, vm.global, o.name);
   }
-  if (vm.version >= 7) {
-    Value tf = vm.Get(vm.global, "TextField");
-    if (tf.IsObject()) HostClass(vm, tf.object, "StyleSheet", PlainCtor);
+  Value tf = vm.Get(vm.global, "TextField");
+  if (tf.IsObject()) {
+    HostClass(vm, tf.object, "StyleSheet", PlainCtor);
+    if (Property* p = tf.object->FindProperty(vm, "StyleSheet")) p->flags |= kSince7;
   }
-  if (vm.version >= 8) {
+  {
     Object* flash = HostObject(vm, vm.global, "flash");
     Object* display = HostObject(vm, flash, "display");
     HostClass(vm, display, "BitmapData", PlainCtor);
@@ -125,8 +126,10 @@ void InstallStubBuiltins(Vm& vm) {
             {{"copy", ContextMenuCopy}, {"hideBuiltInItems", HideBuiltInItems}});
   HostClass(vm, vm.global, "ContextMenuItem", ContextMenuItemCtor, {{"copy", ContextMenuItemCopy}});
   InstallAbsentGlobals(vm);
-  // Function is not a global name before version 6.
-  if (vm.version < 6) vm.global->DeleteOwn(vm, "Function");
+  // Names older movies do not see (until ASSetPropFlags clears the bits).
+  for (const auto& [name, bits] : {std::pair{"Function", kSince6}, std::pair{"flash", kSince8}}) {
+    if (Property* p = vm.global->FindProperty(vm, name)) p->flags |= bits;
+  }
   if (!vm.global->FindProperty(vm, "updateAfterEvent"))
     vm.Method(vm.global, "updateAfterEvent", ReturnUndefined);
   BindNativeTable(vm);

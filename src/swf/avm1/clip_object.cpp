@@ -256,7 +256,7 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
       out = Value::Obj(level);
       return true;
     }
-    if (vm.NamesEqual(name, "_global")) {
+    if (vm.version >= 6 && vm.NamesEqual(name, "_global")) {
       out = Value::Obj(vm.global);
       return true;
     }
@@ -280,7 +280,7 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
   }
   if (!name.empty() && name[0] == '_' &&
       (ClipPropertyIndex(name) >= 0 || vm.NamesEqual(name, "_parent") ||
-       vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_global")))
+       vm.NamesEqual(name, "_root") || (vm.version >= 6 && vm.NamesEqual(name, "_global"))))
     return true;
   return Object::HasOwn(vm, name) || Child(vm, name) != nullptr ||
          TextFieldChild(vm, *this, name) != nullptr;

@@ -134,7 +134,7 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     }
     return true;
   }
-  if (vm.NamesEqual(name, "_global")) {
+  if (vm.version >= 6 && vm.NamesEqual(name, "_global")) {
     out = Value::Obj(vm.global);
     return true;
   }
@@ -618,7 +618,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x18: {  // ToInteger
       const double n = Num(a, a.Pop());
-      a.Push(Value::Num(std::isnan(n) ? 0 : std::trunc(n)));
+      a.Push(Value::Num(ToInt32(n)));  // wraps like a 32-bit integer
       break;
     }
     case 0x1C: {  // GetVariable

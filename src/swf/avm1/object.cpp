@@ -12,6 +12,13 @@ void TraceValue(const Value& v, std::vector<Object*>& out) {
 }
 }  // namespace
 
+bool HiddenForVersion(uint16_t flags, int version) {
+  if (flags < kSince6) return false;
+  return ((flags & kSince6) && version < 6) || ((flags & kNot6) && version == 6) ||
+         ((flags & kSince7) && version < 7) || ((flags & kSince8) && version < 8) ||
+         ((flags & kSince9) && version < 9) || ((flags & kSince10) && version < 10);
+}
+
 Property* Object::FindProperty(Vm& vm, std::string_view name) {
   auto it = index_.find(vm.Key(name));
   return it == index_.end() ? nullptr : &props_[it->second];
@@ -19,13 +26,13 @@ Property* Object::FindProperty(Vm& vm, std::string_view name) {
 
 bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
   Property* p = FindProperty(vm, name);
-  if (!p) return false;
+  if (!p || HiddenForVersion(p->flags, vm.version)) return false;
   out = p->getter ? vm.CallGetter(this, this, name) : p->value;
   return true;
 }
 
 bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
-  if (Property* p = FindProperty(vm, name)) {
+  if (Property* p = FindProperty(vm, name); p && !HiddenForWrite(p->flags, vm.version)) {
     if (p->setter) {
       vm.CallSetter(this, this, name, v);
       return true;
@@ -33,13 +40,14 @@ bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     if (p->getter) return false;
     if (p->flags & kReadOnly) return false;
     p->value = v;
+    p->flags &= ~kNot6;  // a written value shows in version 6 again
     return true;
   }
   Define(vm, name, v, 0);
   return true;
 }
 
-void Object::Define(Vm& vm, std::string_view name, const Value& v, uint8_t flags) {
+void Object::Define(Vm& vm, std::string_view name, const Value& v, uint16_t flags) {
   std::string key = vm.Key(name);
   auto it = index_.find(key);
   if (it != index_.end()) {

@@ -19,13 +19,33 @@ namespace orrivel::swf::avm1 {
 
 class Vm;
 
-// Property flags as ASSetPropFlags sets them.
-enum PropFlags : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+// Property flags as ASSetPropFlags sets them. The higher bits tie a
+// property to the movie versions that see it: elsewhere reads and writes
+// pass it by as if absent, while enumeration, hasOwnProperty and delete
+// still find it.
+enum PropFlags : uint16_t {
+  kDontEnum = 1,
+  kDontDelete = 2,
+  kReadOnly = 4,
+  kSince6 = 0x80,
+  kNot6 = 0x100,
+  kSince7 = 0x400,
+  kSince8 = 0x1000,
+  kSince9 = 0x2000,
+  kSince10 = 0x4000,
+};
+
+// Whether a property with these flags is out of sight for a movie version.
+bool HiddenForVersion(uint16_t flags, int version);
+// The same for assignments, which a version 6 movie makes as version 7 would.
+inline bool HiddenForWrite(uint16_t flags, int version) {
+  return HiddenForVersion(flags, version == 6 ? 7 : version);
+}
 
 struct Property {
   std::string name;
   Value value;
-  uint8_t flags = 0;
+  uint16_t flags = 0;
   Object* getter = nullptr;  // addProperty
   Object* setter = nullptr;
   // Nested calls of the getter and setter now running: past the version's
@@ -67,7 +87,7 @@ class Object {
 
   Property* FindProperty(Vm& vm, std::string_view name);
   // Defines (or redefines) a plain property with flags, ignoring read-only.
-  void Define(Vm& vm, std::string_view name, const Value& v, uint8_t flags = 0);
+  void Define(Vm& vm, std::string_view name, const Value& v, uint16_t flags = 0);
   std::size_t PropertyCount() const { return props_.size(); }
   std::vector<Property>& Properties() { return props_; }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
@@ -201,7 +202,12 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
       if (proto.IsObject()) c->proto = proto.object;
       c->Define(*this, "__constructor__", Value::Obj(cls->second), kDontEnum);
       // A placed clip runs its constructor after its construct event.
-      if (!t->constructPending) Call(Value::Obj(cls->second), Value::Obj(c), {});
+      if (!t->constructPending) {
+        callHome = c->proto;  // so the constructor's super reaches the base class
+        newPending = true;
+        Call(Value::Obj(cls->second), Value::Obj(c), {});
+        newPending = false;
+      }
     }
   }
   return static_cast<ClipObject*>(t->script);
@@ -234,7 +240,12 @@ int Vm::LevelOf(const TimelineInstance* top) const {
 
 Value Vm::Get(Object* obj, std::string_view name) {
   if (!obj) return {};
-  if (name == "__proto__") return Value::Obj(obj->proto);
+  if (name == "__proto__") {
+    if (obj->proto) return Value::Obj(obj->proto);
+    // A prototype cut off by a script reads back as what it was given.
+    const Property* p = obj->FindProperty(*this, name);
+    return p ? p->value : Value{};
+  }
   Value out;
   int guard = 0;
   for (Object* o = obj; o; o = o->proto, ++guard) {
@@ -243,6 +254,7 @@ Value Vm::Get(Object* obj, std::string_view name) {
       return {};
     }
     if (Property* p = o->FindProperty(*this, name)) {
+      if (HiddenForVersion(p->flags, version)) continue;
       if (p->getter) return CallGetter(o, obj, name);
       return p->value;
     }
@@ -297,6 +309,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
   if (!obj || name.empty()) return;  // a nameless property cannot be made
   if (name == "__proto__") {
     obj->proto = value.object;
+    if (!value.IsObject()) obj->Define(*this, name, value, kDontEnum);
     return;
   }
   Value v = value;
@@ -317,12 +330,13 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
       break;
     }
   }
+  // An own property, even one hidden from this version, takes the value.
   if (!obj->FindProperty(*this, name)) {
     // An inherited addProperty setter takes the assignment.
     int guard = 0;
     for (Object* o = obj->proto; o && guard < 256; o = o->proto, ++guard) {
       Property* p = o->FindProperty(*this, name);
-      if (!p) continue;
+      if (!p || HiddenForWrite(p->flags, version)) continue;
       if (p->setter) {
         CallSetter(o, obj, name, v);
         return;
@@ -563,10 +577,13 @@ Value Vm::Call(const Value& fn, const Value& self, Args args) {
   }
   ++depth;
   Value result;
+  const bool asNew = std::exchange(newPending, false);
   if (f->native) {
     result = f->native(*this, self.object ? self.object : nullptr, args);
   } else if (f->code) {
+    const bool outerNew = std::exchange(inNew, asNew);
     result = CallScript(*this, f, self, args);
+    inNew = outerNew;
   }
   --depth;
   return result;
@@ -588,12 +605,23 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
 Value Vm::Construct(Object* ctor, Args args) {
   if (!ctor || !ctor->IsFunction()) return {};
   auto* f = static_cast<FunctionObject*>(ctor);
-  Object* obj = f->construct ? f->construct(*this) : NewObject();
   const Value protoV = Get(ctor, "prototype");
+  // A class extending a built-in one gets that kind of instance, so the
+  // built-in constructor (reached through super) can fill it in.
+  auto make = f->construct;
+  int depth = 0;
+  for (Object* p = protoV.object; !make && p && depth < 64; p = p->proto, ++depth) {
+    const Property* c = p->FindProperty(*this, "constructor");
+    if (c && c->value.IsObject() && c->value.object->IsFunction())
+      make = static_cast<FunctionObject*>(c->value.object)->construct;
+  }
+  Object* obj = make ? make(*this) : NewObject();
   if (protoV.IsObject()) obj->proto = protoV.object;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+  newPending = true;
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
+  newPending = false;
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);
 }

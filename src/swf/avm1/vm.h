@@ -189,6 +189,9 @@ class Vm {
   Value thrown;
   bool throwing = false;  // an exception is unwinding
   Object* callHome = nullptr;
+  // `new` is calling the next function; the running script function was
+  // called by `new` (ASnative 2,0 answers this).
+  bool newPending = false, inNew = false;
   ClipObject* currentTarget = nullptr;  // the running code's target clip  // where the next called
                                         // method was found (for super)
 

@@ -94,8 +94,13 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
   const DisplayObject* placed = obj->Placement();
   if (!placed) return;
   auto cls = vm.classByCharacter.find(placed->characterId);
-  if (cls != vm.classByCharacter.end())
+  if (cls != vm.classByCharacter.end()) {
+    // The constructor runs as under `new`, its super reaching the base class.
+    vm.callHome = obj->proto;
+    vm.newPending = true;
     vm.Call(avm1::Value::Obj(cls->second), avm1::Value::Obj(obj), {});
+    vm.newPending = false;
+  }
 }
 
 }  // namespace

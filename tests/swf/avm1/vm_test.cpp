@@ -106,5 +106,56 @@ TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   EXPECT_EQ(vm.Get(vm.global, "kept").object, kept);
 }
 
+// Built-ins fed cut-off or extreme input stay in range and give the player's
+// answers.
+TEST(VmTest, GlobalsAndMathAtTheEdges) {
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  auto call = [&vm](const char* path, std::vector<Value> args) {
+    Object* owner = vm.global;
+    std::string name = path;
+    if (const auto dot = name.find('.'); dot != std::string::npos) {
+      owner = vm.Get(vm.global, name.substr(0, dot)).object;
+      name = name.substr(dot + 1);
+    }
+    Value r;
+    vm.CallMethod(owner, name, args, &r);
+    return vm.ToString(r);
+  };
+  const struct {
+    const char* fn;
+    std::vector<Value> args;
+    const char* result;
+  } cases[] = {
+      {"unescape", {Value::Str("%")}, ""},
+      {"unescape", {Value::Str("a%4")}, "a"},
+      {"unescape", {Value::Str("%41%")}, "A"},
+      {"Math.pow", {Value::Num(2), Value::Num(0.5)}, "1.41421356237309"},
+      {"Math.pow", {Value::Num(2), Value::Num(1023.5)}, "1.27116100615365e+308"},
+      {"Math.pow", {Value::Num(2), Value::Num(1e300 + 0.5)}, "Infinity"},
+      {"Math.pow", {Value::Num(0.5), Value::Num(1e15 + 0.5)}, "0"},
+      {"Math.pow", {Value::Num(-8), Value::Num(1.0 / 3)}, "NaN"},
+      {"Math.pow", {Value::Num(1), Value::Num(NAN)}, "NaN"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(call(c.fn, c.args), c.result) << c.fn;
+}
+
+// Version bits of ASSetPropFlags: which movie versions see a property.
+TEST(VmTest, VersionBitsHideFromOlderMovies) {
+  const struct {
+    uint16_t flags;
+    const char* seenBy;  // versions 5 to 10
+  } cases[] = {{0, "yyyyyy"},        {kSince6, "-yyyyy"}, {kNot6, "y-yyyy"},
+               {kSince7, "--yyyy"},  {kSince8, "---yyy"}, {kSince9, "----yy"},
+               {kSince10, "-----y"}, {0x200, "yyyyyy"},   {kSince6 | kNot6, "--yyyy"},
+               {kReadOnly, "yyyyyy"}};
+  for (const auto& c : cases) {
+    std::string seen;
+    for (int v = 5; v <= 10; ++v) seen += HiddenForVersion(c.flags, v) ? '-' : 'y';
+    EXPECT_EQ(seen, c.seenBy) << c.flags;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
