@@ -9,6 +9,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/loader.h"
+#include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -93,6 +94,7 @@ struct Activation {
   FunctionObject* callee = nullptr;
   Object* home = nullptr;
   bool suppressThis = false;
+  int version = 0;  // of the movie the code comes from
   Value result;
 
   explicit Activation(Vm& v) : vm(v) {}
@@ -124,6 +126,18 @@ bool HasProperty(Vm& vm, Object* o, std::string_view name) {
 // A plain name through the scope chain, innermost first.
 bool LookupName(Activation& a, std::string_view name, Value& out) {
   Vm& vm = a.vm;
+  // SWF 4 knows no globals and no special names: `this`, `_root` and the
+  // like are plain variables of the timeline.
+  if (a.version < 5) {
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      Object* o = a.scope[i];
+      if (o && o != vm.global && HasProperty(vm, o, name)) {
+        out = vm.Get(o, name);
+        return true;
+      }
+    }
+    return false;
+  }
   if (vm.NamesEqual(name, "this")) {
     // A suppressed `this` falls through to the timeline (nothing before SWF 6).
     if (!a.suppressThis) {
@@ -298,7 +312,7 @@ FunctionObject* DefineFunction(Activation& a, Payload& p, bool v2, std::size_t b
   code->body = a.code.subspan(bodyStart, len);
   code->name = name;
   code->constants = a.constants;
-  code->version = vm.version;
+  code->version = std::max(a.version, 5);  // function bodies never run as SWF 4
   FunctionObject* f = vm.NewFunction();
   f->code = std::move(code);
   f->scope = a.scope;
@@ -359,8 +373,10 @@ void DoPush(Activation& a, Payload& p) {
   }
 }
 
-Value BoolResult(Vm& vm, bool b) {
-  return vm.version >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0);
+// SWF 4 code prints booleans as 1 and 0.
+std::string TextOf(Activation& a, const Value& v) {
+  if (a.version < 5 && v.type == Type::Boolean) return v.boolean ? "1" : "0";
+  return a.vm.ToString(v);
 }
 
 void Enumerate(Activation& a, const Value& v) {
@@ -553,7 +569,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x0D: {  // Divide
       const auto [x, b] = PopNumbers(a);
-      if (b == 0 && vm.version < 5) {
+      if (b == 0 && a.version < 5) {
         a.Push(Value::Str("#ERROR#"));
       } else {
         a.Push(Value::Num(x / b));
@@ -563,32 +579,32 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x0E: {  // Equals (numeric): unlike the others, converts the right side first
       const double b = Num(a, a.Pop());
       const double x = Num(a, a.Pop());
-      a.Push(BoolResult(vm, x == b));
+      a.Push(Value::Bool(x == b));
       break;
     }
     case 0x0F: {  // Less (numeric)
       const auto [x, b] = PopNumbers(a);
-      a.Push(BoolResult(vm, x < b));
+      a.Push(Value::Bool(x < b));
       break;
     }
     case 0x10: {  // And
       const bool b = vm.ToBoolean(a.Pop());
       const bool x = vm.ToBoolean(a.Pop());
-      a.Push(BoolResult(vm, x && b));
+      a.Push(Value::Bool(x && b));
       break;
     }
     case 0x11: {  // Or
       const bool b = vm.ToBoolean(a.Pop());
       const bool x = vm.ToBoolean(a.Pop());
-      a.Push(BoolResult(vm, x || b));
+      a.Push(Value::Bool(x || b));
       break;
     }
     case 0x12:  // Not
-      a.Push(BoolResult(vm, !vm.ToBoolean(a.Pop())));
+      a.Push(Value::Bool(!vm.ToBoolean(a.Pop())));
       break;
     case 0x13: {  // StringEquals
       const std::string b = vm.ToString(a.Pop());
-      a.Push(BoolResult(vm, vm.ToString(a.Pop()) == b));
+      a.Push(Value::Bool(vm.ToString(a.Pop()) == b));
       break;
     }
     case 0x14:  // StringLength
@@ -634,8 +650,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       SetTargetClip(a, TellTargetOf(a, a.Pop()));
       break;
     case 0x21: {  // StringAdd
-      const std::string b = vm.ToString(a.Pop());
-      std::string s = vm.ToString(a.Pop()) + b;
+      const std::string b = TextOf(a, a.Pop());
+      std::string s = TextOf(a, a.Pop()) + b;
       if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
       if (!vm.Charge(s.size())) return Flow::Abort;
       a.Push(Value::Str(std::move(s)));
@@ -666,7 +682,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x26: {  // Trace
       const Value v = a.Pop();
-      if (vm.traceSink) vm.traceSink(v.IsUndefined() ? "undefined" : vm.ToString(v));
+      if (vm.traceSink) vm.traceSink(v.IsUndefined() ? "undefined" : TextOf(a, v));
       break;
     }
     case 0x27: {  // StartDrag
@@ -685,12 +701,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x29: {  // StringLess
       const std::string b = vm.ToString(a.Pop());
-      a.Push(BoolResult(vm, vm.ToString(a.Pop()) < b));
+      a.Push(Value::Bool(vm.ToString(a.Pop()) < b));
       break;
     }
     case 0x68: {  // StringGreater
       const std::string b = vm.ToString(a.Pop());
-      a.Push(BoolResult(vm, vm.ToString(a.Pop()) > b));
+      a.Push(Value::Bool(vm.ToString(a.Pop()) > b));
       break;
     }
     case 0x2A:  // Throw
@@ -843,8 +859,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value pb = vm.ToPrimitive(rhs);
       const Value pa = vm.ToPrimitive(lhs);
       if (pa.type == Type::String || pb.type == Type::String) {
-        std::string s = vm.ToString(pa.IsObject() ? lhs : pa);
-        s += vm.ToString(pb.IsObject() ? rhs : pb);
+        std::string s = TextOf(a, pa.IsObject() ? lhs : pa);
+        s += TextOf(a, pb.IsObject() ? rhs : pb);
         if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
         if (!vm.Charge(s.size())) return Flow::Abort;
         a.Push(Value::Str(std::move(s)));
@@ -1069,11 +1085,20 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
   return Flow::Normal;
 }
 
+// The version of the movie a clip's code comes from: a movie loaded into a
+// clip keeps its own.
+int CodeVersion(Vm& vm, ClipObject* clip) {
+  const auto t = clip ? clip->Instance() : nullptr;
+  const int v = t ? t->GetMovie().header.version : 0;
+  return v > 0 ? v : vm.version;
+}
+
 }  // namespace
 
 void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   Activation a(vm);
   a.code = code;
+  a.version = CodeVersion(vm, clip);
   a.scope = {vm.global, clip};
   a.clipSlot = 1;
   a.base = a.target = clip;
@@ -1117,6 +1142,7 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   a.target = a.base;
   a.self = self.type == Type::Null ? Value::Obj(a.base) : self;  // undefined stays
   a.constants = code.constants;
+  a.version = code.version;
   a.callee = fn;
   a.home = home;
   if (code.v2) {
