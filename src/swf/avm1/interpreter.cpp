@@ -762,7 +762,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const std::string name = vm.ToString(a.Pop());
       bool done = false;
       for (std::size_t i = a.scope.size(); i-- > 0 && !done;) {
-        if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) done = a.scope[i]->DeleteOwn(vm, name);
+        if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) {
+          done = a.scope[i]->DeleteOwn(vm, name);
+          break;  // a protected variable hides the ones further out
+        }
       }
       a.Push(Value::Bool(done));
       break;
@@ -815,6 +818,14 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     }
     case 0x42: {  // InitArray
+      // A count beyond the values on the stack makes nothing and takes
+      // nothing but itself.
+      const double n = Num(a, a.Pop());
+      if (n > static_cast<double>(a.stack.size())) {
+        a.Push({});
+        break;
+      }
+      a.Push(Value::Num(n));
       std::vector<Value> elems = PopArgs(a);
       if (!vm.Charge(elems.size() * sizeof(Value))) return Flow::Abort;
       a.Push(Value::Obj(vm.NewArray(std::move(elems))));
@@ -822,6 +833,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x43: {  // InitObject
       const double n = Num(a, a.Pop());
+      if (n > static_cast<double>(a.stack.size() / 2)) {
+        a.Push({});
+        break;
+      }
       Object* obj = vm.NewObject();
       const std::size_t count = n > 0 ? static_cast<std::size_t>(std::min(n, 1e6)) : 0;
       for (std::size_t i = 0; i < count && a.stack.size() >= 2; ++i) {

@@ -590,7 +590,8 @@ Value Vm::Construct(Object* ctor, Args args) {
   auto* f = static_cast<FunctionObject*>(ctor);
   Object* obj = f->construct ? f->construct(*this) : NewObject();
   const Value protoV = Get(ctor, "prototype");
-  if (protoV.IsObject()) obj->proto = protoV.object;
+  // A constructor without a prototype makes an object that inherits nothing.
+  obj->proto = protoV.IsObject() ? protoV.object : nullptr;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
