@@ -248,6 +248,22 @@ Value Vm::Get(Object* obj, std::string_view name) {
     }
     if (o->GetOwn(*this, name, out)) return out;
   }
+  return ResolveMissing(obj, name);
+}
+
+Value Vm::ResolveMissing(Object* obj, std::string_view name) {
+  // A missing property asks the nearest __resolve that holds an object
+  // (numbers and clips there are passed over); only a function answers.
+  if (plainLookups > 0 || NamesEqual(name, "__resolve")) return {};
+  int guard = 0;
+  for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+    const Property* p = o->FindProperty(*this, "__resolve");
+    if (!p || p->getter || !p->value.IsObject() || p->value.object->IsClip()) continue;
+    if (!p->value.object->IsFunction()) return {};
+    const Value fn = p->value;
+    const Value arg[1] = {Value::Str(std::string(name))};
+    return Call(fn, Value::Obj(obj), arg);
+  }
   return {};
 }
 
@@ -340,10 +356,25 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 
 // ---- Conversions -----------------------------------------------------------------
 
+namespace {
+// valueOf and toString as conversions call them: never found by __resolve.
+bool CallConversion(Vm& vm, Object* o, std::string_view name, Value& out) {
+  ++vm.plainLookups;
+  const Value fn = vm.Get(o, name);
+  --vm.plainLookups;
+  if (!fn.IsObject() || !fn.object->IsFunction()) return false;
+  Object* home = o;
+  for (int guard = 0; home && !home->HasOwn(vm, name) && guard < 256; ++guard) home = home->proto;
+  vm.callHome = home;
+  out = vm.Call(fn, Value::Obj(o), {});
+  return true;
+}
+}  // namespace
+
 Value Vm::ToPrimitive(const Value& v) {
   if (!v.IsObject()) return v;
   Value result;
-  if (!CallMethod(v.object, "valueOf", {}, &result)) return {};
+  if (!CallConversion(*this, v.object, "valueOf", result)) return {};
   return result;
 }
 
@@ -394,7 +425,7 @@ std::string Vm::ToString(const Value& v) {
       if (o->IsTextField()) return static_cast<TextFieldObject*>(o)->Path(*this);
       // Only toString counts, and only when it gives text.
       Value r;
-      if (CallMethod(o, "toString", {}, &r) && r.type == Type::String) return r.string;
+      if (CallConversion(*this, o, "toString", r) && r.type == Type::String) return r.string;
       return o->IsFunction() ? "[type Function]" : "[type Object]";
     }
   }
