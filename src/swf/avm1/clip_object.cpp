@@ -298,6 +298,7 @@ bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 }
 
 ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+  if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
   ClipObject* cur = base;
   if (!path.empty() && path.front() == '/') {
     cur = vm.RootClip();

@@ -184,6 +184,13 @@ Value GetVariable(Activation& a, const std::string& name) {
       return clip ? vm.Get(clip, std::string_view(name).substr(colon + 1)) : Value{};
     }
     if (name.find('/') != std::string::npos) {
+      // A clip's path read as a variable never steps up with "..".
+      for (std::size_t at = name.find(".."); at != std::string::npos;
+           at = name.find("..", at + 1)) {
+        const bool starts = at == 0 || name[at - 1] == '/';
+        const bool ends = at + 2 == name.size() || name[at + 2] == '/';
+        if (starts && ends) return {};
+      }
       return Value::Obj(ResolveTarget(vm, a.target, name));
     }
     // Dot path: the first part through the scope chain, the rest as members.
@@ -773,11 +780,21 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x3C: {  // DefineLocal
       Value v = a.Pop();
       const std::string name = vm.ToString(a.Pop());
+      // Outside functions a variable path names where the variable goes;
+      // inside, the name is kept as it is.
+      if (!a.locals && HasPathChars(name)) {
+        SetVariable(a, name, v);
+        break;
+      }
       vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, v);
       break;
     }
     case 0x41: {  // DefineLocal2
       const std::string name = vm.ToString(a.Pop());
+      if (!a.locals && HasPathChars(name)) {
+        if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
+        break;
+      }
       Object* l = a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a));
       if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
       break;
@@ -1055,6 +1072,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       if (!f) break;
       if (name.empty()) {
         a.Push(Value::Obj(f));
+      } else if (!a.locals && HasPathChars(name)) {
+        SetVariable(a, name, Value::Obj(f));
       } else {
         vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, Value::Obj(f));
       }
