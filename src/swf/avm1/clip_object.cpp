@@ -182,10 +182,28 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
   }
 }
 
+Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
+  // The value is converted as the property takes it even when there is no
+  // clip to set: _name and _quality take text, the read-only names nothing.
+  switch (index) {
+    case 13:
+    case 19:
+      return Value::Str(vm.ToString(v));
+    case 11:
+    case 12:
+    case 14:
+    case 15:
+      return {};
+    default:
+      return Value::Num(vm.ToNumber(v));
+  }
+}
+
 void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
+  const Value converted = ConvertPropertyValue(vm, index, v);
+  const double n = converted.number;
   DisplayObject* p = Placement();
   if (!p) return;
-  const double n = vm.ToNumber(v);
   Matrix& m = p->matrix;
   switch (index) {
     case 0:
@@ -217,7 +235,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
       break;
     case 13:
-      p->name = vm.ToString(v);
+      p->name = converted.string;
       if (p->instance) p->instance->SetLastName(p->name);
       break;
     default:

@@ -58,6 +58,9 @@ int ClipPropertyIndex(std::string_view name);
 // Resolves a target path ("/a/b", "../c", "_root.a.b", "a:b" without the
 // variable) from a clip; null when it names no clip.
 ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path);
+// What SetProperty makes of a value for property `index` (a number or text,
+// or nothing for read-only ones); calls valueOf or toString as that needs.
+Value ConvertPropertyValue(Vm& vm, int index, const Value& v);
 
 // Timeline control on a clip, as the actions and MovieClip methods use it.
 void ClipSetPlaying(ClipObject* clip, bool playing);

@@ -433,6 +433,12 @@ void SetTargetClip(Activation& a, ClipObject* clip) {
   if (a.clipSlot >= 0) a.scope[static_cast<std::size_t>(a.clipSlot)] = scope;
 }
 
+// A frame given by an object is named by its text (toString, not valueOf).
+Value FrameValue(Activation& a, const Value& v) {
+  if (!v.IsObject() || v.object->IsClip()) return v;
+  return Value::Str(a.vm.ToString(v));
+}
+
 ClipObject* TimelineTarget(Activation& a) { return a.target ? a.target : a.vm.RootClip(); }
 
 // Runs [begin, end) with the action's flow; false when the run must stop.
@@ -564,8 +570,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(Value::Num(x + b));
       break;
     }
-    case 0x0B: {
-      const auto [x, b] = PopNumbers(a);
+    case 0x0B: {  // Subtract: the right side is converted first
+      const double b = Num(a, a.Pop());
+      const double x = Num(a, a.Pop());
       a.Push(Value::Num(x - b));
       break;
     }
@@ -574,8 +581,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(Value::Num(x * b));
       break;
     }
-    case 0x0D: {  // Divide
-      const auto [x, b] = PopNumbers(a);
+    case 0x0D: {  // Divide: the right side is converted first
+      const double b = Num(a, a.Pop());
+      const double x = Num(a, a.Pop());
       if (b == 0 && a.version < 5) {
         a.Push(Value::Str("#ERROR#"));
       } else {
@@ -675,7 +683,11 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value v = a.Pop();
       const double n = Num(a, a.Pop());
       const int index = std::isnan(n) ? -1 : ClampToInt(n);
-      if (ClipObject* clip = TargetOf(a, a.Pop())) clip->SetIndexed(vm, index, v);
+      if (ClipObject* clip = TargetOf(a, a.Pop())) {
+        clip->SetIndexed(vm, index, v);
+      } else {
+        ConvertPropertyValue(vm, index, v);
+      }
       break;
     }
     case 0x24: {  // CloneSprite
@@ -694,8 +706,14 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x27: {  // StartDrag
       ClipObject* clip = TargetOf(a, a.Pop());
-      const bool lock = vm.ToBoolean(a.Pop());
-      const bool constrain = vm.ToBoolean(a.Pop());
+      // Objects count by their valueOf here.
+      const auto flag = [&](const Value& v) {
+        if (!v.IsObject()) return vm.ToBoolean(v);
+        const double n = Num(a, v);
+        return n != 0 && !std::isnan(n);
+      };
+      const bool lock = flag(a.Pop());
+      const bool constrain = flag(a.Pop());
       double bounds[4];
       if (constrain) {
         for (int i = 3; i >= 0; --i) bounds[i] = Num(a, a.Pop());
@@ -1024,11 +1042,13 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x9A: {  // GetURL2
       const uint8_t flags = p.U8();
-      const Value target = a.Pop();
+      const Value targetV = a.Pop();
+      const bool clip = targetV.IsObject() && targetV.object->IsClip();
+      // The target is turned to text before the URL.
+      const std::string target =
+          clip ? static_cast<ClipObject*>(targetV.object)->Path(vm) : vm.ToString(targetV);
       const std::string url = vm.ToString(a.Pop());
-      const bool clip = target.IsObject() && target.object->IsClip();
-      GetUrl(vm, a.target, url,
-             clip ? static_cast<ClipObject*>(target.object)->Path(vm) : vm.ToString(target), flags);
+      GetUrl(vm, a.target, url, target, flags);
       break;
     }
     case 0x87: {  // StoreRegister
@@ -1045,7 +1065,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x8A:  // WaitForFrame: every frame is loaded
     case 0x8D:
-      if (op == 0x8D) a.Pop();
+      if (op == 0x8D) FrameValue(a, a.Pop());
       break;
     case 0x8B: {  // SetTarget
       const std::string path = p.String();
@@ -1059,11 +1079,11 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x9F: {  // GotoFrame2
       const uint8_t flags = p.U8();
       const int bias = (flags & 0x02) ? p.U16() : 0;
-      ClipGotoValue(vm, TimelineTarget(a), a.Pop(), flags & 0x01, bias);
+      ClipGotoValue(vm, TimelineTarget(a), FrameValue(a, a.Pop()), flags & 0x01, bias);
       break;
     }
     case 0x9E:  // Call
-      ClipCallFrame(vm, TimelineTarget(a), a.Pop());
+      ClipCallFrame(vm, TimelineTarget(a), FrameValue(a, a.Pop()));
       break;
     case 0x8E:    // DefineFunction2
     case 0x9B: {  // DefineFunction
