@@ -106,5 +106,29 @@ TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   EXPECT_EQ(vm.Get(vm.global, "kept").object, kept);
 }
 
+TEST(VmTest, SortsOfHostileSizesFinish) {
+  // Equal or already sorted elements are the quicksort's worst case; the
+  // sort still finishes and keeps every element.
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  const struct {
+    const char* name;
+    bool equal;
+  } cases[] = {{"equal", true}, {"sorted", false}};
+  for (const auto& c : cases) {
+    std::vector<Value> elements;
+    for (int i = 0; i < 200000; ++i) elements.push_back(Value::Num(c.equal ? 7 : i));
+    ArrayObject* a = vm.NewArray(std::move(elements));
+    const Value numeric[1] = {Value::Num(16)};
+    vm.NewFrame();
+    ASSERT_TRUE(vm.CallMethod(a, "sort", numeric)) << c.name;
+    ASSERT_EQ(a->elements.size(), 200000u) << c.name;
+    for (std::size_t i = 1; i < a->elements.size(); ++i) {
+      ASSERT_LE(a->elements[i - 1].number, a->elements[i].number) << c.name << " at " << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
