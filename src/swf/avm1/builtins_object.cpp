@@ -57,7 +57,10 @@ Value AddProperty(Vm& vm, Object* self, Args args) {
   if (name.empty() || !getter.IsObject() || !getter.object->IsFunction()) return Value::Bool(false);
   if (!setter.IsNullish() && !(setter.IsObject() && setter.object->IsFunction()))
     return Value::Bool(false);
-  self->Define(vm, name, Value{}, 0);
+  // A plain value already there stays as the property's stored value.
+  Property* had = self->FindProperty(vm, name);
+  const Value kept = had && !had->getter ? had->value : Value{};
+  self->Define(vm, name, kept, 0);
   Property* p = self->FindProperty(vm, name);
   p->getter = getter.object;
   p->setter = setter.IsObject() ? setter.object : nullptr;

@@ -321,8 +321,15 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
     for (std::size_t i = 0; i < obj->watches.size(); ++i) {
       Watch& w = obj->watches[i];
       if (!NamesEqual(w.name, name) || w.running >= AccessorDepth()) continue;
+      // The old value is the stored one, inherited too; a getter is not run.
       Value old;
-      if (Property* p = obj->FindProperty(*this, name); p && !p->getter) old = p->value;
+      int guard = 0;
+      for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+        if (Property* p = o->FindProperty(*this, name)) {
+          old = p->value;
+          break;
+        }
+      }
       const Value args[4] = {Value::Str(std::string(name)), old, v, w.userData};
       Object* cb = w.callback;
       ++w.running;
