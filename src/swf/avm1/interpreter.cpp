@@ -1189,8 +1189,9 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   a.base = static_cast<ClipObject*>(fn->clip);
   if (code.version < 6 && vm.currentTarget) {
     // Functions of SWF 5 and older keep no closure: they see the timeline
-    // that calls them.
-    a.base = vm.currentTarget;
+    // that calls them, or the clip they are called on.
+    const bool onClip = self.IsObject() && self.object->IsClip();
+    a.base = onClip ? static_cast<ClipObject*>(self.object) : vm.currentTarget;
     a.scope = {vm.global, a.base, locals};
   }
   a.target = a.base;
