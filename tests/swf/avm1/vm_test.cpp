@@ -106,6 +106,25 @@ TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   EXPECT_EQ(vm.Get(vm.global, "kept").object, kept);
 }
 
+TEST(VmTest, NamesBeforeSwf7FoldLettersBeyondAscii) {
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  vm.version = 6;
+  const struct {
+    const char* a;
+    const char* b;
+    bool same;
+  } cases[] = {{"\xC3\x84", "\xC3\xA4", true},            // Latin-1
+               {"\xC7\xB1", "\xC7\xB2", true},            // a digraph's forms
+               {"\xD0\x96", "\xD0\xB6", true},            // Cyrillic
+               {"\xC8\xBA", "\xE2\xB1\xA5", false},       // not in the older tables
+               {"\xC1\x81", "a", false},                  // overlong: kept apart
+               {"\xE2\x28\xA1x", "\xE2\x28\xA1X", true},  // broken UTF-8 stays bytes
+               {"\xED\xA0\x80", "\xED\xA0\x80", true}};
+  for (const auto& c : cases) EXPECT_EQ(vm.NamesEqual(c.a, c.b), c.same) << c.a << " " << c.b;
+}
+
 TEST(VmTest, SortsOfHostileSizesFinish) {
   // Equal or already sorted elements are the quicksort's worst case; the
   // sort still finishes and keeps every element.
