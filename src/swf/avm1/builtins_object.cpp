@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 
@@ -31,6 +32,11 @@ Value HasOwnProperty(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   if (name == "__proto__") return Value::Bool(self->proto != nullptr);
+  // A clip's children are found by name but are not its properties.
+  if (self->IsClip()) {
+    auto* clip = static_cast<ClipObject*>(self);
+    if (!clip->Object::HasOwn(vm, name) && clip->Child(vm, name)) return Value::Bool(false);
+  }
   return Value::Bool(self->HasOwn(vm, name));
 }
 

@@ -300,6 +300,22 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
          TextFieldChild(vm, *this, name) != nullptr;
 }
 
+void ClipObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
+  if (detachedVm_) {
+    if (ClipObject* live = Resolve()) live->OwnKeys(vm, out);
+    return;
+  }
+  Object::OwnKeys(vm, out);
+  auto self = Instance();
+  if (!self) return;
+  for (const auto& [depth, obj] : self->List()) {
+    if (!obj.instance || obj.name.empty()) continue;
+    const bool seen = std::any_of(out.begin(), out.end(),
+                                  [&](const std::string& k) { return vm.NamesEqual(k, obj.name); });
+    if (!seen) out.push_back(obj.name);
+  }
+}
+
 bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   if (detachedVm_) {
     ClipObject* live = Resolve();

@@ -21,6 +21,8 @@ class ClipObject : public Object {
   bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
   bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
   bool HasOwn(Vm& vm, std::string_view name) override;
+  // Variables, then the named clips on the timeline (for-in lists both).
+  void OwnKeys(Vm& vm, std::vector<std::string>& out) override;
   bool IsClip() const override { return true; }
   const char* TypeName() const override { return "[object Object]"; }
 
