@@ -172,6 +172,50 @@ int Compare(Vm& vm, const Value& a, const Value& b, int flags) {
   return x < y ? -1 : x > y ? 1 : 0;
 }
 
+// The player's quicksort: the first element of a range is its pivot, and a
+// script comparison sees the pairs in the same order as there. An
+// inconsistent comparison cannot loop it; a range that takes too many
+// comparisons (sorted input is the worst case) is finished by a merge sort.
+void QuickSort(Vm& vm, std::vector<std::size_t>& order,
+               const std::function<int(std::size_t, std::size_t)>& compare) {
+  const std::size_t n = order.size();
+  std::size_t budget = 64 * n + 4096;
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+  if (n > 1) ranges.emplace_back(0, n - 1);
+  const auto cmp = [&](std::size_t x, std::size_t y) {
+    if (budget > 0) --budget;
+    return compare(x, y);
+  };
+  while (!ranges.empty() && budget > 0 && !vm.Aborted()) {
+    const auto [lo, hi] = ranges.back();
+    ranges.pop_back();
+    const std::size_t pivot = order[lo];
+    std::size_t i = lo + 1, j = hi;
+    while (budget > 0) {
+      while (i < j && cmp(pivot, order[i]) > 0) ++i;
+      while (j > lo && cmp(pivot, order[j]) <= 0) --j;
+      if (i >= j) break;
+      std::swap(order[i], order[j]);
+    }
+    std::swap(order[lo], order[j]);
+    if (j + 1 < hi) ranges.emplace_back(j + 1, hi);
+    if (j > lo + 1) ranges.emplace_back(lo, j - 1);
+  }
+  if (budget > 0 || vm.Aborted()) return;
+  std::vector<std::size_t> buffer(n);
+  for (std::size_t width = 1; width < n; width *= 2) {
+    for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+      const std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+      std::size_t i = lo, j = mid, k = lo;
+      while (i < mid && j < hi)
+        buffer[k++] = compare(order[j], order[i]) < 0 ? order[j++] : order[i++];
+      while (i < mid) buffer[k++] = order[i++];
+      while (j < hi) buffer[k++] = order[j++];
+    }
+    order.swap(buffer);
+  }
+}
+
 // Sorts with a comparison; returns the sorted array, or the indices, or 0
 // when kUniqueSort finds equal elements.
 Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const Value&)>& cmp,
@@ -180,26 +224,12 @@ Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const
   std::vector<std::size_t> order(e.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   bool equalFound = false;
-  // A merge sort of our own: a script's comparison may be inconsistent,
-  // which the standard sorts do not allow.
-  const auto less = [&](std::size_t x, std::size_t y) {
+  const auto compare = [&](std::size_t x, std::size_t y) {
     int c = cmp(e[x], e[y]);
     if (c == 0) equalFound = true;
-    if (flags & kDescending) c = -c;
-    return c < 0;
+    return (flags & kDescending) ? -c : c;
   };
-  std::vector<std::size_t> buffer(order.size());
-  for (std::size_t width = 1; width < order.size(); width *= 2) {
-    for (std::size_t lo = 0; lo < order.size(); lo += 2 * width) {
-      const std::size_t mid = std::min(lo + width, order.size());
-      const std::size_t hi = std::min(lo + 2 * width, order.size());
-      std::size_t i = lo, j = mid, k = lo;
-      while (i < mid && j < hi) buffer[k++] = less(order[j], order[i]) ? order[j++] : order[i++];
-      while (i < mid) buffer[k++] = order[i++];
-      while (j < hi) buffer[k++] = order[j++];
-    }
-    order.swap(buffer);
-  }
+  QuickSort(vm, order, compare);
   if ((flags & kUniqueSort) && equalFound) return Value::Num(0);
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 
@@ -31,6 +32,11 @@ Value HasOwnProperty(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   if (name == "__proto__") return Value::Bool(self->proto != nullptr);
+  // A clip's children are found by name but are not its properties.
+  if (self->IsClip()) {
+    auto* clip = static_cast<ClipObject*>(self);
+    if (!clip->Object::HasOwn(vm, name) && clip->Child(vm, name)) return Value::Bool(false);
+  }
   return Value::Bool(self->HasOwn(vm, name));
 }
 
@@ -57,7 +63,10 @@ Value AddProperty(Vm& vm, Object* self, Args args) {
   if (name.empty() || !getter.IsObject() || !getter.object->IsFunction()) return Value::Bool(false);
   if (!setter.IsNullish() && !(setter.IsObject() && setter.object->IsFunction()))
     return Value::Bool(false);
-  self->Define(vm, name, Value{}, 0);
+  // A plain value already there stays as the property's stored value.
+  Property* had = self->FindProperty(vm, name);
+  const Value kept = had && !had->getter ? had->value : Value{};
+  self->Define(vm, name, kept, 0);
   Property* p = self->FindProperty(vm, name);
   p->getter = getter.object;
   p->setter = setter.IsObject() ? setter.object : nullptr;

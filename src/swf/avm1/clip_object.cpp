@@ -182,14 +182,32 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
   }
 }
 
+Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
+  // The value is converted as the property takes it even when there is no
+  // clip to set: _name and _quality take text, the read-only names nothing.
+  switch (index) {
+    case 13:
+    case 19:
+      return Value::Str(vm.ToString(v));
+    case 11:
+    case 12:
+    case 14:
+    case 15:
+      return {};
+    default:
+      return Value::Num(vm.ToNumber(v));
+  }
+}
+
 void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
   if (index == 17) {
     if (const auto t = Instance()) SetFocusRect(vm, t->IsRoot() ? nullptr : &focusRect, v);
     return;
   }
+  const Value converted = ConvertPropertyValue(vm, index, v);
+  const double n = converted.number;
   DisplayObject* p = Placement();
   if (!p) return;
-  const double n = vm.ToNumber(v);
   Matrix& m = p->matrix;
   switch (index) {
     case 0:
@@ -221,7 +239,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
       break;
     case 13:
-      p->name = vm.ToString(v);
+      p->name = converted.string;
       if (p->instance) p->instance->SetLastName(p->name);
       break;
     default:
@@ -286,6 +304,22 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
          TextFieldChild(vm, *this, name) != nullptr;
 }
 
+void ClipObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
+  if (detachedVm_) {
+    if (ClipObject* live = Resolve()) live->OwnKeys(vm, out);
+    return;
+  }
+  Object::OwnKeys(vm, out);
+  auto self = Instance();
+  if (!self) return;
+  for (const auto& [depth, obj] : self->List()) {
+    if (!obj.instance || obj.name.empty()) continue;
+    const bool seen = std::any_of(out.begin(), out.end(),
+                                  [&](const std::string& k) { return vm.NamesEqual(k, obj.name); });
+    if (!seen) out.push_back(obj.name);
+  }
+}
+
 bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   if (detachedVm_) {
     ClipObject* live = Resolve();
@@ -302,6 +336,7 @@ bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 }
 
 ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+  if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
   ClipObject* cur = base;
   if (!path.empty() && path.front() == '/') {
     cur = vm.RootClip();

@@ -22,6 +22,8 @@ class ClipObject : public Object {
   bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
   bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
   bool HasOwn(Vm& vm, std::string_view name) override;
+  // Variables, then the named clips on the timeline (for-in lists both).
+  void OwnKeys(Vm& vm, std::vector<std::string>& out) override;
   bool IsClip() const override { return true; }
   const char* TypeName() const override { return "[object Object]"; }
 
@@ -61,6 +63,9 @@ int ClipPropertyIndex(std::string_view name);
 // Resolves a target path ("/a/b", "../c", "_root.a.b", "a:b" without the
 // variable) from a clip; null when it names no clip.
 ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path);
+// What SetProperty makes of a value for property `index` (a number or text,
+// or nothing for read-only ones); calls valueOf or toString as that needs.
+Value ConvertPropertyValue(Vm& vm, int index, const Value& v);
 
 // Timeline control on a clip, as the actions and MovieClip methods use it.
 void ClipSetPlaying(ClipObject* clip, bool playing);

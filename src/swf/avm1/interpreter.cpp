@@ -10,6 +10,7 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/loader.h"
 #include "swf/avm1/text_field_object.h"
+#include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -94,6 +95,7 @@ struct Activation {
   FunctionObject* callee = nullptr;
   Object* home = nullptr;
   bool suppressThis = false;
+  int version = 0;  // of the movie the code comes from
   Value result;
 
   explicit Activation(Vm& v) : vm(v) {}
@@ -125,6 +127,18 @@ bool HasProperty(Vm& vm, Object* o, std::string_view name) {
 // A plain name through the scope chain, innermost first.
 bool LookupName(Activation& a, std::string_view name, Value& out) {
   Vm& vm = a.vm;
+  // SWF 4 knows no globals and no special names: `this`, `_root` and the
+  // like are plain variables of the timeline.
+  if (a.version < 5) {
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      Object* o = a.scope[i];
+      if (o && o != vm.global && HasProperty(vm, o, name)) {
+        out = vm.Get(o, name);
+        return true;
+      }
+    }
+    return false;
+  }
   if (vm.NamesEqual(name, "this")) {
     // A suppressed `this` falls through to the timeline (nothing before SWF 6).
     if (!a.suppressThis) {
@@ -171,6 +185,13 @@ Value GetVariable(Activation& a, const std::string& name) {
       return clip ? vm.Get(clip, std::string_view(name).substr(colon + 1)) : Value{};
     }
     if (name.find('/') != std::string::npos) {
+      // A clip's path read as a variable never steps up with "..".
+      for (std::size_t at = name.find(".."); at != std::string::npos;
+           at = name.find("..", at + 1)) {
+        const bool starts = at == 0 || name[at - 1] == '/';
+        const bool ends = at + 2 == name.size() || name[at + 2] == '/';
+        if (starts && ends) return {};
+      }
       return Value::Obj(ResolveTarget(vm, a.target, name));
     }
     // Dot path: the first part through the scope chain, the rest as members.
@@ -299,7 +320,7 @@ FunctionObject* DefineFunction(Activation& a, Payload& p, bool v2, std::size_t b
   code->body = a.code.subspan(bodyStart, len);
   code->name = name;
   code->constants = a.constants;
-  code->version = vm.version;
+  code->version = std::max(a.version, 5);  // function bodies never run as SWF 4
   FunctionObject* f = vm.NewFunction();
   f->code = std::move(code);
   f->scope = a.scope;
@@ -360,8 +381,10 @@ void DoPush(Activation& a, Payload& p) {
   }
 }
 
-Value BoolResult(Vm& vm, bool b) {
-  return vm.version >= 5 ? Value::Bool(b) : Value::Num(b ? 1 : 0);
+// SWF 4 code prints booleans as 1 and 0.
+std::string TextOf(Activation& a, const Value& v) {
+  if (a.version < 5 && v.type == Type::Boolean) return v.boolean ? "1" : "0";
+  return a.vm.ToString(v);
 }
 
 void Enumerate(Activation& a, const Value& v) {
@@ -409,6 +432,12 @@ void SetTargetClip(Activation& a, ClipObject* clip) {
   ClipObject* scope = clip ? clip : a.vm.RootClip();
   a.vm.currentTarget = scope;
   if (a.clipSlot >= 0) a.scope[static_cast<std::size_t>(a.clipSlot)] = scope;
+}
+
+// A frame given by an object is named by its text (toString, not valueOf).
+Value FrameValue(Activation& a, const Value& v) {
+  if (!v.IsObject() || v.object->IsClip()) return v;
+  return Value::Str(a.vm.ToString(v));
 }
 
 ClipObject* TimelineTarget(Activation& a) { return a.target ? a.target : a.vm.RootClip(); }
@@ -542,8 +571,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(Value::Num(x + b));
       break;
     }
-    case 0x0B: {
-      const auto [x, b] = PopNumbers(a);
+    case 0x0B: {  // Subtract: the right side is converted first
+      const double b = Num(a, a.Pop());
+      const double x = Num(a, a.Pop());
       a.Push(Value::Num(x - b));
       break;
     }
@@ -552,9 +582,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(Value::Num(x * b));
       break;
     }
-    case 0x0D: {  // Divide
-      const auto [x, b] = PopNumbers(a);
-      if (b == 0 && vm.version < 5) {
+    case 0x0D: {  // Divide: the right side is converted first
+      const double b = Num(a, a.Pop());
+      const double x = Num(a, a.Pop());
+      if (b == 0 && a.version < 5) {
         a.Push(Value::Str("#ERROR#"));
       } else {
         a.Push(Value::Num(x / b));
@@ -564,32 +595,32 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x0E: {  // Equals (numeric): unlike the others, converts the right side first
       const double b = Num(a, a.Pop());
       const double x = Num(a, a.Pop());
-      a.Push(BoolResult(vm, x == b));
+      a.Push(Value::Bool(x == b));
       break;
     }
     case 0x0F: {  // Less (numeric)
       const auto [x, b] = PopNumbers(a);
-      a.Push(BoolResult(vm, x < b));
+      a.Push(Value::Bool(x < b));
       break;
     }
     case 0x10: {  // And
       const bool b = vm.ToBoolean(a.Pop());
       const bool x = vm.ToBoolean(a.Pop());
-      a.Push(BoolResult(vm, x && b));
+      a.Push(Value::Bool(x && b));
       break;
     }
     case 0x11: {  // Or
       const bool b = vm.ToBoolean(a.Pop());
       const bool x = vm.ToBoolean(a.Pop());
-      a.Push(BoolResult(vm, x || b));
+      a.Push(Value::Bool(x || b));
       break;
     }
     case 0x12:  // Not
-      a.Push(BoolResult(vm, !vm.ToBoolean(a.Pop())));
+      a.Push(Value::Bool(!vm.ToBoolean(a.Pop())));
       break;
     case 0x13: {  // StringEquals
       const std::string b = vm.ToString(a.Pop());
-      a.Push(BoolResult(vm, vm.ToString(a.Pop()) == b));
+      a.Push(Value::Bool(vm.ToString(a.Pop()) == b));
       break;
     }
     case 0x14:  // StringLength
@@ -635,8 +666,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       SetTargetClip(a, TellTargetOf(a, a.Pop()));
       break;
     case 0x21: {  // StringAdd
-      const std::string b = vm.ToString(a.Pop());
-      std::string s = vm.ToString(a.Pop()) + b;
+      const std::string b = TextOf(a, a.Pop());
+      std::string s = TextOf(a, a.Pop()) + b;
       if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
       if (!vm.Charge(s.size())) return Flow::Abort;
       a.Push(Value::Str(std::move(s)));
@@ -653,7 +684,11 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value v = a.Pop();
       const double n = Num(a, a.Pop());
       const int index = std::isnan(n) ? -1 : ClampToInt(n);
-      if (ClipObject* clip = TargetOf(a, a.Pop())) clip->SetIndexed(vm, index, v);
+      if (ClipObject* clip = TargetOf(a, a.Pop())) {
+        clip->SetIndexed(vm, index, v);
+      } else {
+        ConvertPropertyValue(vm, index, v);
+      }
       break;
     }
     case 0x24: {  // CloneSprite
@@ -672,13 +707,19 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x26: {  // Trace
       const Value v = a.Pop();
-      if (vm.traceSink) vm.traceSink(v.IsUndefined() ? "undefined" : vm.ToString(v));
+      if (vm.traceSink) vm.traceSink(v.IsUndefined() ? "undefined" : TextOf(a, v));
       break;
     }
     case 0x27: {  // StartDrag
       ClipObject* clip = TargetOf(a, a.Pop());
-      const bool lock = vm.ToBoolean(a.Pop());
-      const bool constrain = vm.ToBoolean(a.Pop());
+      // Objects count by their valueOf here.
+      const auto flag = [&](const Value& v) {
+        if (!v.IsObject()) return vm.ToBoolean(v);
+        const double n = Num(a, v);
+        return n != 0 && !std::isnan(n);
+      };
+      const bool lock = flag(a.Pop());
+      const bool constrain = flag(a.Pop());
       double bounds[4];
       if (constrain) {
         for (int i = 3; i >= 0; --i) bounds[i] = Num(a, a.Pop());
@@ -691,12 +732,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x29: {  // StringLess
       const std::string b = vm.ToString(a.Pop());
-      a.Push(BoolResult(vm, vm.ToString(a.Pop()) < b));
+      a.Push(Value::Bool(vm.ToString(a.Pop()) < b));
       break;
     }
     case 0x68: {  // StringGreater
       const std::string b = vm.ToString(a.Pop());
-      a.Push(BoolResult(vm, vm.ToString(a.Pop()) > b));
+      a.Push(Value::Bool(vm.ToString(a.Pop()) > b));
       break;
     }
     case 0x2A:  // Throw
@@ -752,7 +793,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const std::string name = vm.ToString(a.Pop());
       bool done = false;
       for (std::size_t i = a.scope.size(); i-- > 0 && !done;) {
-        if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) done = a.scope[i]->DeleteOwn(vm, name);
+        if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) {
+          done = a.scope[i]->DeleteOwn(vm, name);
+          break;  // a protected variable hides the ones further out
+        }
       }
       a.Push(Value::Bool(done));
       break;
@@ -760,11 +804,21 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x3C: {  // DefineLocal
       Value v = a.Pop();
       const std::string name = vm.ToString(a.Pop());
+      // Outside functions a variable path names where the variable goes;
+      // inside, the name is kept as it is.
+      if (!a.locals && HasPathChars(name)) {
+        SetVariable(a, name, v);
+        break;
+      }
       vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, v);
       break;
     }
     case 0x41: {  // DefineLocal2
       const std::string name = vm.ToString(a.Pop());
+      if (!a.locals && HasPathChars(name)) {
+        if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
+        break;
+      }
       Object* l = a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a));
       if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
       break;
@@ -805,6 +859,14 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     }
     case 0x42: {  // InitArray
+      // A count beyond the values on the stack makes nothing and takes
+      // nothing but itself.
+      const double n = Num(a, a.Pop());
+      if (n > static_cast<double>(a.stack.size())) {
+        a.Push({});
+        break;
+      }
+      a.Push(Value::Num(n));
       std::vector<Value> elems = PopArgs(a);
       if (!vm.Charge(elems.size() * sizeof(Value))) return Flow::Abort;
       a.Push(Value::Obj(vm.NewArray(std::move(elems))));
@@ -812,6 +874,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x43: {  // InitObject
       const double n = Num(a, a.Pop());
+      if (n > static_cast<double>(a.stack.size() / 2)) {
+        a.Push({});
+        break;
+      }
       Object* obj = vm.NewObject();
       const std::size_t count = n > 0 ? static_cast<std::size_t>(std::min(n, 1e6)) : 0;
       for (std::size_t i = 0; i < count && a.stack.size() >= 2; ++i) {
@@ -849,8 +915,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value pb = vm.ToPrimitive(rhs);
       const Value pa = vm.ToPrimitive(lhs);
       if (pa.type == Type::String || pb.type == Type::String) {
-        std::string s = vm.ToString(pa.IsObject() ? lhs : pa);
-        s += vm.ToString(pb.IsObject() ? rhs : pb);
+        std::string s = TextOf(a, pa.IsObject() ? lhs : pa);
+        s += TextOf(a, pb.IsObject() ? rhs : pb);
         if (s.size() > vm.limits.maxElements) s.resize(vm.limits.maxElements);
         if (!vm.Charge(s.size())) return Flow::Abort;
         a.Push(Value::Str(std::move(s)));
@@ -982,11 +1048,13 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x9A: {  // GetURL2
       const uint8_t flags = p.U8();
-      const Value target = a.Pop();
+      const Value targetV = a.Pop();
+      const bool clip = targetV.IsObject() && targetV.object->IsClip();
+      // The target is turned to text before the URL.
+      const std::string target =
+          clip ? static_cast<ClipObject*>(targetV.object)->Path(vm) : vm.ToString(targetV);
       const std::string url = vm.ToString(a.Pop());
-      const bool clip = target.IsObject() && target.object->IsClip();
-      GetUrl(vm, a.target, url,
-             clip ? static_cast<ClipObject*>(target.object)->Path(vm) : vm.ToString(target), flags);
+      GetUrl(vm, a.target, url, target, flags);
       break;
     }
     case 0x87: {  // StoreRegister
@@ -1003,7 +1071,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x8A:  // WaitForFrame: every frame is loaded
     case 0x8D:
-      if (op == 0x8D) a.Pop();
+      if (op == 0x8D) FrameValue(a, a.Pop());
       break;
     case 0x8B: {  // SetTarget
       const std::string path = p.String();
@@ -1017,11 +1085,11 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x9F: {  // GotoFrame2
       const uint8_t flags = p.U8();
       const int bias = (flags & 0x02) ? p.U16() : 0;
-      ClipGotoValue(vm, TimelineTarget(a), a.Pop(), flags & 0x01, bias);
+      ClipGotoValue(vm, TimelineTarget(a), FrameValue(a, a.Pop()), flags & 0x01, bias);
       break;
     }
     case 0x9E:  // Call
-      ClipCallFrame(vm, TimelineTarget(a), a.Pop());
+      ClipCallFrame(vm, TimelineTarget(a), FrameValue(a, a.Pop()));
       break;
     case 0x8E:    // DefineFunction2
     case 0x9B: {  // DefineFunction
@@ -1030,6 +1098,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       if (!f) break;
       if (name.empty()) {
         a.Push(Value::Obj(f));
+      } else if (!a.locals && HasPathChars(name)) {
+        SetVariable(a, name, Value::Obj(f));
       } else {
         vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, Value::Obj(f));
       }
@@ -1075,11 +1145,20 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
   return Flow::Normal;
 }
 
+// The version of the movie a clip's code comes from: a movie loaded into a
+// clip keeps its own.
+int CodeVersion(Vm& vm, ClipObject* clip) {
+  const auto t = clip ? clip->Instance() : nullptr;
+  const int v = t ? t->GetMovie().header.version : 0;
+  return v > 0 ? v : vm.version;
+}
+
 }  // namespace
 
 void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   Activation a(vm);
   a.code = code;
+  a.version = CodeVersion(vm, clip);
   a.scope = {vm.global, clip};
   a.clipSlot = 1;
   a.base = a.target = clip;
@@ -1116,13 +1195,15 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   a.base = static_cast<ClipObject*>(fn->clip);
   if (code.version < 6 && vm.currentTarget) {
     // Functions of SWF 5 and older keep no closure: they see the timeline
-    // that calls them.
-    a.base = vm.currentTarget;
+    // that calls them, or the clip they are called on.
+    const bool onClip = self.IsObject() && self.object->IsClip();
+    a.base = onClip ? static_cast<ClipObject*>(self.object) : vm.currentTarget;
     a.scope = {vm.global, a.base, locals};
   }
   a.target = a.base;
   a.self = self.type == Type::Null ? Value::Obj(a.base) : self;  // undefined stays
   a.constants = code.constants;
+  a.version = code.version;
   a.callee = fn;
   a.home = home;
   if (code.v2) {

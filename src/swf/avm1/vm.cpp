@@ -111,12 +111,86 @@ double Vm::Random() {
   return (rngState >> 8) / 16777216.0;
 }
 
+namespace {
+
+// The lower case of a letter as names compare before SWF 7: Latin, Greek,
+// Cyrillic and Armenian letters of the player's (older) case tables.
+uint32_t LowerLetter(uint32_t c) {
+  const auto evenUp = [&](uint32_t from, uint32_t to) {
+    return c >= from && c <= to && (c - from) % 2 == 0;
+  };
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+  if (evenUp(0x100, 0x136) || evenUp(0x139, 0x147) || evenUp(0x14A, 0x176) ||
+      evenUp(0x179, 0x17D) || evenUp(0x1CD, 0x1DB) || evenUp(0x1DE, 0x1EE) ||
+      evenUp(0x1F8, 0x21E) || evenUp(0x460, 0x480) || evenUp(0x48A, 0x4BE) ||
+      evenUp(0x4C1, 0x4CD) || evenUp(0x4D0, 0x4F8) || evenUp(0x1E00, 0x1E94) ||
+      evenUp(0x1EA0, 0x1EF8) || c == 0x1F4)
+    return c + 1;
+  if (c == 0x178) return 0xFF;
+  if (c == 0x1C4 || c == 0x1C5) return 0x1C6;  // the digraphs fold all three forms together
+  if (c == 0x1C7 || c == 0x1C8) return 0x1C9;
+  if (c == 0x1CA || c == 0x1CB) return 0x1CC;
+  if (c == 0x1F1 || c == 0x1F2) return 0x1F3;
+  if ((c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F) ||
+      (c >= 0xFF21 && c <= 0xFF3A))
+    return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if (c >= 0x531 && c <= 0x556) return c + 48;
+  return c;
+}
+
+void AppendCodePoint(std::string& out, uint32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
 std::string Vm::Key(std::string_view name) const {
   std::string k(name);
-  if (version < 7) {
-    for (char& c : k) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (version >= 7) return k;
+  bool wide = false;
+  for (char& c : k) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    wide = wide || static_cast<unsigned char>(c) >= 0x80;
   }
-  return k;
+  if (!wide) return k;
+  // Letters beyond ASCII, read as UTF-8 (two and three byte forms; any
+  // other byte is kept as it is).
+  std::string out;
+  out.reserve(k.size());
+  for (std::size_t i = 0; i < k.size();) {
+    const auto b = [&](std::size_t j) { return static_cast<unsigned char>(k[j]); };
+    const auto cont = [&](std::size_t j) { return j < k.size() && (b(j) & 0xC0) == 0x80; };
+    if ((b(i) & 0xE0) == 0xC0 && cont(i + 1)) {
+      const uint32_t c = (b(i) & 0x1Fu) << 6 | (b(i + 1) & 0x3Fu);
+      if (c >= 0x80) {
+        AppendCodePoint(out, LowerLetter(c));
+      } else {
+        out.append(k, i, 2);  // an overlong form stays apart from the ASCII letter
+      }
+      i += 2;
+    } else if ((b(i) & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+      const uint32_t c = (b(i) & 0x0Fu) << 12 | (b(i + 1) & 0x3Fu) << 6 | (b(i + 2) & 0x3Fu);
+      if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF)) {
+        AppendCodePoint(out, LowerLetter(c));
+      } else {
+        out.append(k, i, 3);
+      }
+      i += 3;
+    } else {
+      out += k[i++];
+    }
+  }
+  return out;
 }
 
 bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
@@ -260,6 +334,22 @@ Value Vm::Get(Object* obj, std::string_view name) {
     }
     if (o->GetOwn(*this, name, out)) return out;
   }
+  return ResolveMissing(obj, name);
+}
+
+Value Vm::ResolveMissing(Object* obj, std::string_view name) {
+  // A missing property asks the nearest __resolve that holds an object
+  // (numbers and clips there are passed over); only a function answers.
+  if (plainLookups > 0 || NamesEqual(name, "__resolve")) return {};
+  int guard = 0;
+  for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+    const Property* p = o->FindProperty(*this, "__resolve");
+    if (!p || p->getter || !p->value.IsObject() || p->value.object->IsClip()) continue;
+    if (!p->value.object->IsFunction()) return {};
+    const Value fn = p->value;
+    const Value arg[1] = {Value::Str(std::string(name))};
+    return Call(fn, Value::Obj(obj), arg);
+  }
   return {};
 }
 
@@ -318,8 +408,15 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
     for (std::size_t i = 0; i < obj->watches.size(); ++i) {
       Watch& w = obj->watches[i];
       if (!NamesEqual(w.name, name) || w.running >= AccessorDepth()) continue;
+      // The old value is the stored one, inherited too; a getter is not run.
       Value old;
-      if (Property* p = obj->FindProperty(*this, name); p && !p->getter) old = p->value;
+      int guard = 0;
+      for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+        if (Property* p = o->FindProperty(*this, name)) {
+          old = p->value;
+          break;
+        }
+      }
       const Value args[4] = {Value::Str(std::string(name)), old, v, w.userData};
       Object* cb = w.callback;
       ++w.running;
@@ -354,10 +451,25 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 
 // ---- Conversions -----------------------------------------------------------------
 
+namespace {
+// valueOf and toString as conversions call them: never found by __resolve.
+bool CallConversion(Vm& vm, Object* o, std::string_view name, Value& out) {
+  ++vm.plainLookups;
+  const Value fn = vm.Get(o, name);
+  --vm.plainLookups;
+  if (!fn.IsObject() || !fn.object->IsFunction()) return false;
+  Object* home = o;
+  for (int guard = 0; home && !home->HasOwn(vm, name) && guard < 256; ++guard) home = home->proto;
+  vm.callHome = home;
+  out = vm.Call(fn, Value::Obj(o), {});
+  return true;
+}
+}  // namespace
+
 Value Vm::ToPrimitive(const Value& v) {
   if (!v.IsObject()) return v;
   Value result;
-  if (!CallMethod(v.object, "valueOf", {}, &result)) return {};
+  if (!CallConversion(*this, v.object, "valueOf", result)) return {};
   return result;
 }
 
@@ -408,7 +520,7 @@ std::string Vm::ToString(const Value& v) {
       if (o->IsTextField()) return static_cast<TextFieldObject*>(o)->Path(*this);
       // Only toString counts, and only when it gives text.
       Value r;
-      if (CallMethod(o, "toString", {}, &r) && r.type == Type::String) return r.string;
+      if (CallConversion(*this, o, "toString", r) && r.type == Type::String) return r.string;
       return o->IsFunction() ? "[type Function]" : "[type Object]";
     }
   }
@@ -616,7 +728,8 @@ Value Vm::Construct(Object* ctor, Args args) {
       make = static_cast<FunctionObject*>(c->value.object)->construct;
   }
   Object* obj = make ? make(*this) : NewObject();
-  if (protoV.IsObject()) obj->proto = protoV.object;
+  // A constructor without a prototype makes an object that inherits nothing.
+  obj->proto = protoV.IsObject() ? protoV.object : nullptr;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   newPending = true;

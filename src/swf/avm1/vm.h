@@ -83,6 +83,10 @@ class Vm {
   std::string Key(std::string_view name) const;
   bool NamesEqual(std::string_view a, std::string_view b) const;
   Value Get(Object* obj, std::string_view name);
+  // What a read of a property no object in the chain has gives: __resolve's
+  // answer, except while conversions look for valueOf and toString.
+  Value ResolveMissing(Object* obj, std::string_view name);
+  int plainLookups = 0;
   Value GetMember(const Value& obj, std::string_view name);
   void Set(Object* obj, std::string_view name, const Value& v);
   void SetMember(const Value& obj, std::string_view name, const Value& v);

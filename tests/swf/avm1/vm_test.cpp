@@ -157,5 +157,48 @@ TEST(VmTest, VersionBitsHideFromOlderMovies) {
   }
 }
 
+TEST(VmTest, NamesBeforeSwf7FoldLettersBeyondAscii) {
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  vm.version = 6;
+  const struct {
+    const char* a;
+    const char* b;
+    bool same;
+  } cases[] = {{"\xC3\x84", "\xC3\xA4", true},            // Latin-1
+               {"\xC7\xB1", "\xC7\xB2", true},            // a digraph's forms
+               {"\xD0\x96", "\xD0\xB6", true},            // Cyrillic
+               {"\xC8\xBA", "\xE2\xB1\xA5", false},       // not in the older tables
+               {"\xC1\x81", "a", false},                  // overlong: kept apart
+               {"\xE2\x28\xA1x", "\xE2\x28\xA1X", true},  // broken UTF-8 stays bytes
+               {"\xED\xA0\x80", "\xED\xA0\x80", true}};
+  for (const auto& c : cases) EXPECT_EQ(vm.NamesEqual(c.a, c.b), c.same) << c.a << " " << c.b;
+}
+
+TEST(VmTest, SortsOfHostileSizesFinish) {
+  // Equal or already sorted elements are the quicksort's worst case; the
+  // sort still finishes and keeps every element.
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  const struct {
+    const char* name;
+    bool equal;
+  } cases[] = {{"equal", true}, {"sorted", false}};
+  for (const auto& c : cases) {
+    std::vector<Value> elements;
+    for (int i = 0; i < 200000; ++i) elements.push_back(Value::Num(c.equal ? 7 : i));
+    ArrayObject* a = vm.NewArray(std::move(elements));
+    const Value numeric[1] = {Value::Num(16)};
+    vm.NewFrame();
+    ASSERT_TRUE(vm.CallMethod(a, "sort", numeric)) << c.name;
+    ASSERT_EQ(a->elements.size(), 200000u) << c.name;
+    for (std::size_t i = 1; i < a->elements.size(); ++i) {
+      ASSERT_LE(a->elements[i - 1].number, a->elements[i].number) << c.name << " at " << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
