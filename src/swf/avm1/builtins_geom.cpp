@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/timeline_instance.h"
@@ -596,10 +597,11 @@ Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
 }  // namespace
 
 void InstallGeomBuiltins(Vm& vm) {
-  Object* flash = vm.NewObject();
-  Object* geom = vm.NewObject();
-  flash->Define(vm, "geom", Value::Obj(geom), kDontEnum);
-  vm.global->Define(vm, "flash", Value::Obj(flash), kDontEnum);
+  // The flash packages arrived with version 8: versions 6 and 7 see no
+  // `flash` unless they unhide it with ASSetPropFlags; version 5 has none.
+  if (vm.version < 6) return;
+  Object* flash = HostObject(vm, vm.global, "flash");
+  Object* geom = HostObject(vm, flash, "geom");
 
   Object* point = Class(vm, geom, "Point", PointNew,
                         {{"add", PointAdd},
@@ -676,6 +678,10 @@ void InstallGeomBuiltins(Vm& vm) {
   Getter(vm, transform, "pixelBounds", TransformPixelBounds);
 
   Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform);
+  if (vm.version < 8) {
+    vm.global->FindAnyProperty(vm, "flash")->versionFlags = kOnlyV8;
+    vm.clipProto->FindAnyProperty(vm, "transform")->versionFlags = kOnlyV8;
+  }
 }
 
 }  // namespace orrivel::swf::avm1

@@ -190,8 +190,9 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
     }
   }
   for (const std::string& name : names) {
-    if (Property* p = obj->FindProperty(vm, name)) {
+    if (Property* p = obj->FindAnyProperty(vm, name)) {
       p->flags = static_cast<uint8_t>((p->flags & ~clear) | set) & 7;
+      p->versionFlags = static_cast<uint16_t>((p->versionFlags & ~clear) | set) & kVersionFlags;
     }
   }
   return {};

@@ -12,9 +12,24 @@ void TraceValue(const Value& v, std::vector<Object*>& out) {
 }
 }  // namespace
 
-Property* Object::FindProperty(Vm& vm, std::string_view name) {
+namespace {
+
+bool HiddenFrom(const Property& p, int version) {
+  const uint16_t f = p.versionFlags;
+  return f && (((f & kOnlyV6) && version < 6) || ((f & kOnlyV7) && version < 7) ||
+               ((f & kOnlyV8) && version < 8) || ((f & kOnlyV9) && version < 9));
+}
+
+}  // namespace
+
+Property* Object::FindAnyProperty(Vm& vm, std::string_view name) {
   auto it = index_.find(vm.Key(name));
   return it == index_.end() ? nullptr : &props_[it->second];
+}
+
+Property* Object::FindProperty(Vm& vm, std::string_view name) {
+  Property* p = FindAnyProperty(vm, name);
+  return p && HiddenFrom(*p, vm.version) ? nullptr : p;
 }
 
 bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
@@ -46,6 +61,7 @@ void Object::Define(Vm& vm, std::string_view name, const Value& v, uint8_t flags
     Property& p = props_[it->second];
     p.value = v;
     p.flags = flags;
+    p.versionFlags = 0;
     p.getter = p.setter = nullptr;
     return;
   }
@@ -69,9 +85,9 @@ void Object::Reindex(Vm& vm) {
   for (uint32_t i = 0; i < props_.size(); ++i) index_.emplace(vm.Key(props_[i].name), i);
 }
 
-void Object::OwnKeys(Vm&, std::vector<std::string>& out) {
+void Object::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   for (const Property& p : props_) {
-    if (!(p.flags & kDontEnum)) out.push_back(p.name);
+    if (!(p.flags & kDontEnum) && !HiddenFrom(p, vm.version)) out.push_back(p.name);
   }
 }
 

@@ -21,12 +21,21 @@ class Vm;
 
 // Property flags as ASSetPropFlags sets them.
 enum PropFlags : uint8_t { kDontEnum = 1, kDontDelete = 2, kReadOnly = 4 };
+// ASSetPropFlags bits that hide a property from movies older than a version.
+enum VersionFlags : uint16_t {
+  kOnlyV6 = 0x80,
+  kOnlyV7 = 0x400,
+  kOnlyV8 = 0x1000,
+  kOnlyV9 = 0x2000,
+  kVersionFlags = kOnlyV6 | kOnlyV7 | kOnlyV8 | kOnlyV9
+};
 
 struct Property {
   std::string name;
   Value value;
   uint8_t flags = 0;
-  Object* getter = nullptr;  // addProperty
+  uint16_t versionFlags = 0;  // VersionFlags
+  Object* getter = nullptr;   // addProperty
   Object* setter = nullptr;
   // Nested calls of the getter and setter now running: past the version's
   // limit, reads and writes reach the plain value instead.
@@ -65,7 +74,10 @@ class Object {
   // The text of Object.prototype.toString for this kind.
   virtual const char* TypeName() const { return "[object Object]"; }
 
+  // The property as the movie's version sees it (null when hidden from it).
   Property* FindProperty(Vm& vm, std::string_view name);
+  // The property even when hidden from this version (ASSetPropFlags).
+  Property* FindAnyProperty(Vm& vm, std::string_view name);
   // Defines (or redefines) a plain property with flags, ignoring read-only.
   void Define(Vm& vm, std::string_view name, const Value& v, uint8_t flags = 0);
   std::size_t PropertyCount() const { return props_.size(); }
