@@ -421,6 +421,11 @@ Value FilterCtor(Vm& vm, Object* self, Args args) {
   for (std::size_t i = 0; i < args.size() && i < spec->ctorOrder.size(); ++i) {
     if (!args[i].IsUndefined()) f->SetOwn(vm, spec->ctorOrder[i], args[i]);
   }
+  // A convolution's colour given without its alpha is opaque (alpha is 0
+  // when neither is given).
+  constexpr std::size_t kConvColor = 7;
+  if (spec->kind == Filter::Kind::Convolution && args.size() == kConvColor + 1)
+    f->SetOwn(vm, "alpha", Value::Num(1));
   return {};
 }
 
