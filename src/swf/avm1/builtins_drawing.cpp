@@ -320,10 +320,15 @@ Value SetMask(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t || args.empty()) return {};
   std::shared_ptr<TimelineInstance> mask;
-  if (!args[0].IsNullish()) {
-    mask = TargetOf(vm, self, args[0]);
-    if (!mask) return Value::Bool(false);
+  if (args[0].IsObject()) {
+    mask = InstanceOf(args[0].object);
+  } else if (!args[0].IsNullish()) {
+    // A path (or a number used as one) is looked up from the calling script's timeline.
+    ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
+    ClipObject* c = base ? ResolveTarget(vm, base, vm.ToString(args[0])) : nullptr;
+    mask = c ? c->Instance() : nullptr;
   }
+  if (!args[0].IsNullish() && !mask) return Value::Bool(false);
   if (auto old = t->mask.lock()) old->isMask = false;
   t->mask.reset();
   if (mask && mask != t) {
