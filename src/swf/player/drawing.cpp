@@ -34,10 +34,11 @@ void IncludeQuadExtremes(FloatRect& r, float x0, float y0, float cx, float cy, f
   r.Include(x1, y1);
 }
 
-void Widen(FloatRect& out, const FloatRect& r, float half) {
+// Flash pads a drawn stroke's box by the whole line width, not half of it.
+void Widen(FloatRect& out, const FloatRect& r, float pad) {
   if (r.Empty()) return;
-  out.Include(r.xMin - half, r.yMin - half);
-  out.Include(r.xMax + half, r.yMax + half);
+  out.Include(r.xMin - pad, r.yMin - pad);
+  out.Include(r.xMax + pad, r.yMax + pad);
 }
 
 }  // namespace
@@ -149,7 +150,7 @@ void Drawing::LineTo(double xIn, double yIn) {
   if (raster::Path* line = LinePath()) {
     line->LineTo(x, y);
     shape_.bounds.Include(seg);
-    Widen(strokeBounds_, seg, line_->width / 2.0f);
+    Widen(strokeBounds_, seg, line_->width);
   }
   penX_ = x;
   penY_ = y;
@@ -169,7 +170,7 @@ void Drawing::CurveTo(double cxIn, double cyIn, double xIn, double yIn) {
   if (raster::Path* line = LinePath()) {
     line->QuadTo(cx, cy, x, y);
     shape_.bounds.Include(seg);
-    Widen(strokeBounds_, seg, line_->width / 2.0f);
+    Widen(strokeBounds_, seg, line_->width);
   }
   penX_ = x;
   penY_ = y;
