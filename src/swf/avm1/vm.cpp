@@ -39,6 +39,7 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallDrawingBuiltins(*this);
   InstallColorBuiltins(*this);
   InstallGeomBuiltins(*this);
+  InstallBitmapBuiltins(*this);
   InstallSystemBuiltins(*this);
   InstallSoundBuiltins(*this);
   InstallDeviceBuiltins(*this);

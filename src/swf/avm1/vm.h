@@ -213,7 +213,8 @@ void InstallXmlBuiltins(Vm& vm);
 void InstallLoaderBuiltins(Vm& vm);   // LoadVars, MovieClipLoader, the offline network classes
 void InstallDrawingBuiltins(Vm& vm);  // after InstallClipBuiltins
 void InstallColorBuiltins(Vm& vm);
-void InstallGeomBuiltins(Vm& vm);  // after InstallClipBuiltins
+void InstallGeomBuiltins(Vm& vm);    // after InstallClipBuiltins
+void InstallBitmapBuiltins(Vm& vm);  // after InstallGeomBuiltins
 // Host classes; installed last, they leave classes defined before alone.
 void InstallSystemBuiltins(Vm& vm);
 void InstallSoundBuiltins(Vm& vm);
