@@ -15,6 +15,7 @@ namespace orrivel::swf::avm1 {
 namespace {
 
 constexpr int kMaxSide = 2880;
+constexpr int kMaxSideV10 = 8191;
 constexpr int64_t kMaxPixels = 16'777'215;
 // Pixels all live bitmaps may hold together (256 MB).
 constexpr int64_t kLivePixels = 64ll << 20;
@@ -79,12 +80,13 @@ Value BitmapCtor(Vm& vm, Object* self, Args args) {
   }
   if (b->Valid()) return {};
   const int w = Int(vm, Arg(args, 0)), h = Int(vm, Arg(args, 1));
-  if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide || static_cast<int64_t>(w) * h > kMaxPixels)
-    return {};
   const bool alpha = args.size() < 3 || vm.ToBoolean(args[2]);
   const uint32_t fill = args.size() < 4 ? 0xFFFFFFFFu : Color(vm, args[3]);
-  if (!vm.Charge(static_cast<std::size_t>(w) * h * 4)) return {};
-  b->Allocate(w, h, alpha, fill);
+  // Bad sizes, and sizes past the shared budget, make no bitmap at all.
+  const int side = vm.version >= 10 ? kMaxSideV10 : kMaxSide;
+  if (w <= 0 || h <= 0 || w > side || h > side || static_cast<int64_t>(w) * h > kMaxPixels ||
+      !vm.Charge(static_cast<std::size_t>(w) * h * 4) || !b->Allocate(w, h, alpha, fill))
+    vm.constructRefused = true;
   return {};
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <utility>
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
@@ -594,7 +595,9 @@ Value Vm::Construct(Object* ctor, Args args) {
   if (protoV.IsObject()) obj->proto = protoV.object;
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+  constructRefused = false;
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
+  if (std::exchange(constructRefused, false)) return {};
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);
 }
