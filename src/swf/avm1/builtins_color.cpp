@@ -24,13 +24,11 @@ DisplayObject* TargetPlacement(Vm& vm, Object* self) {
   return clip ? clip->Placement() : nullptr;
 }
 
+// The transform's fields are 16-bit: out-of-range values wrap, as they do
+// in Flash (an alpha multiplier of 12800% reads back as -12800).
+int16_t ToAdd(double v) { return static_cast<int16_t>(ToInt32(v)); }
 // Percent of the script's transform to the 8.8 fixed point multiplier.
-int16_t ToMult(double percent) {
-  return static_cast<int16_t>(std::clamp(std::trunc(percent * 2.56), -32768.0, 32767.0));
-}
-int16_t ToAdd(double v) {
-  return static_cast<int16_t>(std::clamp(std::trunc(v), -32768.0, 32767.0));
-}
+int16_t ToMult(double percent) { return ToAdd(percent * 2.56); }
 
 Value Construct(Vm& vm, Object* self, Args args) {
   if (self) vm.Set(self, "target", Arg(args, 0));

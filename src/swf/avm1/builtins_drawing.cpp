@@ -251,9 +251,14 @@ Value BoundsIn(Vm& vm, Object* self, Args args, bool withStrokes) {
   TwipsBox box = LocalBounds(*t, withStrokes);
   Matrix m;
   if (target != t) box = Between(*t, *target, m) ? TransformBox(box, m) : TwipsBox{};
+  // From version 8 an empty box mapped into another clip's space goes through
+  // single precision, which rounds 0x7FFFFFF twips up to 2^27.
+  const double none = target != t && vm.version >= 8
+                          ? static_cast<double>(static_cast<float>(0x7FFFFFF)) / 20.0
+                          : kNoBounds;
   Object* o = vm.NewObject();
   const auto put = [&](const char* k, double twips) {
-    vm.Set(o, k, Value::Num(box.empty ? kNoBounds : twips / 20));
+    vm.Set(o, k, Value::Num(box.empty ? none : twips / 20));
   };
   put("xMin", box.xMin);
   put("xMax", box.xMax);
@@ -320,10 +325,15 @@ Value SetMask(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t || args.empty()) return {};
   std::shared_ptr<TimelineInstance> mask;
-  if (!args[0].IsNullish()) {
-    mask = TargetOf(vm, self, args[0]);
-    if (!mask) return Value::Bool(false);
+  if (args[0].IsObject()) {
+    mask = InstanceOf(args[0].object);
+  } else if (!args[0].IsNullish()) {
+    // A path (or a number used as one) is looked up from the calling script's timeline.
+    ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
+    ClipObject* c = base ? ResolveTarget(vm, base, vm.ToString(args[0])) : nullptr;
+    mask = c ? c->Instance() : nullptr;
   }
+  if (!args[0].IsNullish() && !mask) return Value::Bool(false);
   if (auto old = t->mask.lock()) old->isMask = false;
   t->mask.reset();
   if (mask && mask != t) {

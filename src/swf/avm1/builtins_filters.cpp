@@ -183,10 +183,9 @@ class FilterObject : public Object {
     return Find(vm, name, &i) || Object::HasOwn(vm, name);
   }
   void OwnKeys(Vm& vm, std::vector<std::string>& out) override {
-    // Listed newest first when enumerated, so the player's order is kept from the end.
+    // Oldest first, as the player lists them.
     if (spec) {
-      for (auto it = spec->fields.rbegin(); it != spec->fields.rend(); ++it)
-        out.push_back(it->name);
+      for (const FieldSpec& field : spec->fields) out.push_back(field.name);
     }
     Object::OwnKeys(vm, out);
   }
@@ -421,6 +420,11 @@ Value FilterCtor(Vm& vm, Object* self, Args args) {
   for (std::size_t i = 0; i < args.size() && i < spec->ctorOrder.size(); ++i) {
     if (!args[i].IsUndefined()) f->SetOwn(vm, spec->ctorOrder[i], args[i]);
   }
+  // A convolution's colour given without its alpha is opaque (alpha is 0
+  // when neither is given).
+  constexpr std::size_t kConvColor = 7;
+  if (spec->kind == Filter::Kind::Convolution && args.size() == kConvColor + 1)
+    f->SetOwn(vm, "alpha", Value::Num(1));
   return {};
 }
 
@@ -556,7 +560,11 @@ Value FromFilter(Vm& vm, const Filter& in) {
   const Value proto = vm.Get(ctor.object, "prototype");
   if (proto.IsObject()) f->proto = proto.object;
   InitFields(vm, f, *spec);
-  auto set = [&](const char* name, const Value& v) { f->SetOwn(vm, name, v); };
+  // Only the fields this kind of filter has: the others stay unset.
+  auto set = [&](const char* name, const Value& v) {
+    std::size_t i;
+    if (f->Find(vm, name, &i)) f->SetOwn(vm, name, v);
+  };
   set("blurX", Value::Num(in.blurX));
   set("blurY", Value::Num(in.blurY));
   set("quality", Value::Num(in.passes));

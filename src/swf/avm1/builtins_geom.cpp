@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/timeline_instance.h"
@@ -122,11 +123,15 @@ Value PointOffset(Vm& vm, Object* self, Args args) {
 Value PointToString(Vm& vm, Object* self, Args) {
   return Value::Str(Describe(vm, self, {"x", "y"}, {"x", "y"}));
 }
+// The length of a.subtract(b): undefined when `a` has no subtract method.
 Value PointDistance(Vm& vm, Object*, Args args) {
   Object* a = O(Arg(args, 0));
-  Object* b = O(Arg(args, 1));
-  if (!a || !b) return Value::Num(NAN);
-  return Value::Num(std::hypot(N(vm, a, "x") - N(vm, b, "x"), N(vm, a, "y") - N(vm, b, "y")));
+  if (!a) return {};
+  const Value sub = vm.Get(a, "subtract");
+  if (!sub.IsObject() || !sub.object->IsFunction()) return {};
+  const Value other[] = {Arg(args, 1)};
+  const Value diff = vm.Call(sub, Value::Obj(a), other);
+  return diff.IsObject() ? vm.Get(diff.object, "length") : Value{};
 }
 Value PointInterpolate(Vm& vm, Object*, Args args) {
   Object* a = O(Arg(args, 0));
@@ -343,7 +348,8 @@ Matrix Box(double sx, double sy, double r, double tx, double ty) {
   return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), tx, ty};
 }
 Value MatrixCreateBox(Vm& vm, Object* self, Args args) {
-  const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
+  // No default rotation here, unlike createGradientBox: a missing one is NaN.
+  const double r = vm.ToNumber(Arg(args, 2));
   const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
   WriteMatrix(vm, self, Box(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
@@ -596,10 +602,11 @@ Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
 }  // namespace
 
 void InstallGeomBuiltins(Vm& vm) {
-  Object* flash = vm.NewObject();
-  Object* geom = vm.NewObject();
-  flash->Define(vm, "geom", Value::Obj(geom), kDontEnum);
-  vm.global->Define(vm, "flash", Value::Obj(flash), kDontEnum);
+  // The flash packages arrived with version 8: versions 6 and 7 see no
+  // `flash` unless they unhide it with ASSetPropFlags; version 5 has none.
+  if (vm.version < 6) return;
+  Object* flash = HostObject(vm, vm.global, "flash");
+  Object* geom = HostObject(vm, flash, "geom");
 
   Object* point = Class(vm, geom, "Point", PointNew,
                         {{"add", PointAdd},

@@ -175,6 +175,19 @@ bool HasPathChars(std::string_view name) {
   return name.find_first_of(":/.") != std::string_view::npos && name != "..";
 }
 
+// `this` of a function called by name: a clip that a `with` block put in
+// scope when the name was found on it (with (mc) lineTo(...) draws on mc),
+// else the clip the code belongs to.
+Object* CallFunctionThis(Activation& a, const std::string& name) {
+  if (HasPathChars(name)) return a.base;
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    Object* o = a.scope[i];
+    if (!o || !HasProperty(a.vm, o, name)) continue;
+    return o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot ? o : a.base;
+  }
+  return a.base;
+}
+
 Value GetVariable(Activation& a, const std::string& name) {
   Vm& vm = a.vm;
   Value out;
@@ -828,7 +841,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       std::vector<Value> args = PopArgs(a);
       const Value fn = GetVariable(a, name);
       vm.callHome = nullptr;
-      a.Push(vm.Call(fn, Value::Obj(a.base), args));
+      a.Push(vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args));
       break;
     }
     case 0x3E:  // Return

@@ -24,6 +24,8 @@ Property* Object::FindProperty(Vm& vm, std::string_view name) {
   return it == index_.end() ? nullptr : &props_[it->second];
 }
 
+Property* Object::FindAnyProperty(Vm& vm, std::string_view name) { return FindProperty(vm, name); }
+
 bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
   Property* p = FindProperty(vm, name);
   if (!p || HiddenForVersion(p->flags, vm.version)) return false;
@@ -54,6 +56,7 @@ void Object::Define(Vm& vm, std::string_view name, const Value& v, uint16_t flag
     Property& p = props_[it->second];
     p.value = v;
     p.flags = flags;
+    p.versionFlags = 0;
     p.getter = p.setter = nullptr;
     return;
   }

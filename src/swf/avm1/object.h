@@ -85,7 +85,10 @@ class Object {
   // The text of Object.prototype.toString for this kind.
   virtual const char* TypeName() const { return "[object Object]"; }
 
+  // The property, even when hidden from the movie's version (see
+  // HiddenForVersion); reads through Vm::Get pass hidden ones by.
   Property* FindProperty(Vm& vm, std::string_view name);
+  Property* FindAnyProperty(Vm& vm, std::string_view name);
   // Defines (or redefines) a plain property with flags, ignoring read-only.
   void Define(Vm& vm, std::string_view name, const Value& v, uint16_t flags = 0);
   std::size_t PropertyCount() const { return props_.size(); }

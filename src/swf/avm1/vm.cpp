@@ -40,6 +40,7 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
   InstallDrawingBuiltins(*this);
   InstallColorBuiltins(*this);
   InstallGeomBuiltins(*this);
+  InstallBitmapBuiltins(*this);
   InstallSystemBuiltins(*this);
   InstallSoundBuiltins(*this);
   InstallDeviceBuiltins(*this);
@@ -733,8 +734,10 @@ Value Vm::Construct(Object* ctor, Args args) {
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   newPending = true;
+  constructRefused = false;
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
   newPending = false;
+  if (std::exchange(constructRefused, false)) return {};
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);
 }

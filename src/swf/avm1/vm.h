@@ -50,6 +50,9 @@ class Vm {
   // Calls obj[name](args) when it is a function; false when there is none.
   bool CallMethod(Object* obj, std::string_view name, Args args, Value* result = nullptr);
   Value Construct(Object* ctor, Args args);
+  // Set by a native constructor that refuses its arguments: `new` then
+  // gives undefined instead of the object (new BitmapData(0, 0)).
+  bool constructRefused = false;
   // Starts a new frame's budget of steps; clears an abort.
   void NewFrame();
   // The script that ran out of steps was stopped; later code still runs.
@@ -222,7 +225,8 @@ void InstallXmlBuiltins(Vm& vm);
 void InstallLoaderBuiltins(Vm& vm);   // LoadVars, MovieClipLoader, the offline network classes
 void InstallDrawingBuiltins(Vm& vm);  // after InstallClipBuiltins
 void InstallColorBuiltins(Vm& vm);
-void InstallGeomBuiltins(Vm& vm);  // after InstallClipBuiltins
+void InstallGeomBuiltins(Vm& vm);    // after InstallClipBuiltins
+void InstallBitmapBuiltins(Vm& vm);  // after InstallGeomBuiltins
 // Host classes; installed last, they leave classes defined before alone.
 void InstallSystemBuiltins(Vm& vm);
 void InstallSoundBuiltins(Vm& vm);

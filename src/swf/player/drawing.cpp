@@ -16,28 +16,11 @@ float Clamp(double v) {
   return static_cast<float>(std::clamp(v, -kMaxCoordinate, kMaxCoordinate));
 }
 
-// Where a quadratic curve reaches its extremes on one axis.
-void IncludeQuadExtremes(FloatRect& r, float x0, float y0, float cx, float cy, float x1, float y1) {
-  auto extreme = [](float p0, float c, float p1, float& t) {
-    const float den = p0 - 2 * c + p1;
-    if (den == 0) return false;
-    t = (p0 - c) / den;
-    return t > 0 && t < 1;
-  };
-  auto at = [](float p0, float c, float p1, float t) {
-    const float u = 1 - t;
-    return u * u * p0 + 2 * u * t * c + t * t * p1;
-  };
-  float t = 0;
-  if (extreme(x0, cx, x1, t)) r.Include(at(x0, cx, x1, t), at(y0, cy, y1, t));
-  if (extreme(y0, cy, y1, t)) r.Include(at(x0, cx, x1, t), at(y0, cy, y1, t));
-  r.Include(x1, y1);
-}
-
-void Widen(FloatRect& out, const FloatRect& r, float half) {
+// Flash pads a drawn stroke's box by the whole line width, not half of it.
+void Widen(FloatRect& out, const FloatRect& r, float pad) {
   if (r.Empty()) return;
-  out.Include(r.xMin - half, r.yMin - half);
-  out.Include(r.xMax + half, r.yMax + half);
+  out.Include(r.xMin - pad, r.yMin - pad);
+  out.Include(r.xMax + pad, r.yMax + pad);
 }
 
 }  // namespace
@@ -149,7 +132,7 @@ void Drawing::LineTo(double xIn, double yIn) {
   if (raster::Path* line = LinePath()) {
     line->LineTo(x, y);
     shape_.bounds.Include(seg);
-    Widen(strokeBounds_, seg, line_->width / 2.0f);
+    Widen(strokeBounds_, seg, line_->width);
   }
   penX_ = x;
   penY_ = y;
@@ -161,7 +144,8 @@ void Drawing::CurveTo(double cxIn, double cyIn, double xIn, double yIn) {
   const float cx = Clamp(cxIn), cy = Clamp(cyIn), x = Clamp(xIn), y = Clamp(yIn);
   FloatRect seg;
   seg.Include(penX_, penY_);
-  IncludeQuadExtremes(seg, penX_, penY_, cx, cy, x, y);
+  seg.Include(cx, cy);
+  seg.Include(x, y);
   if (raster::Path* fill = FillPath()) {
     fill->QuadTo(cx, cy, x, y);
     shape_.bounds.Include(seg);
@@ -169,7 +153,7 @@ void Drawing::CurveTo(double cxIn, double cyIn, double xIn, double yIn) {
   if (raster::Path* line = LinePath()) {
     line->QuadTo(cx, cy, x, y);
     shape_.bounds.Include(seg);
-    Widen(strokeBounds_, seg, line_->width / 2.0f);
+    Widen(strokeBounds_, seg, line_->width);
   }
   penX_ = x;
   penY_ = y;

@@ -176,7 +176,6 @@ bool HitTester::OnShape(const ConvertedShape& shape, const Matrix& m) {
       if (Inside(device, shape.fillRule, x, y, lines_, scriptRules_)) return true;
       continue;
     }
-    if (scriptRules_) continue;
     raster::Stroke stroke;
     stroke.width = static_cast<float>(std::max(1.0, layer.line.width * scale));
     if (Inside(raster::StrokeToPath(device, stroke), raster::FillRule::NonZero, x, y, lines_))

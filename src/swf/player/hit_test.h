@@ -26,8 +26,8 @@ class HitTester {
   // Starts testing device point (x, y); the tests up to the next Begin share
   // one budget of characters visited, so that a hostile movie stays cheap.
   void Begin(double x, double y);
-  // A script's shape test (hitTest with shapeFlag) looks at fills only,
-  // and a point on an outline is outside; the pointer's test counts strokes.
+  // A script's shape test (hitTest with shapeFlag): a point on a fill's
+  // outline is outside. Strokes count for both tests.
   void SetScriptRules(bool on) { scriptRules_ = on; }
   // Whether the point lies in the union of the button's hitTest-state
   // records; m maps the button's space to device pixels.

@@ -200,5 +200,46 @@ TEST(VmTest, SortsOfHostileSizesFinish) {
   }
 }
 
+// Hostile BitmapData sizes make nothing (new gives undefined), and reads and
+// writes off the grid or after dispose() touch nothing.
+TEST(VmTest, BitmapDataStaysInsideItsLimits) {
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  const Value pkg = vm.Get(vm.Get(vm.global, "flash").object, "display");
+  Object* cls = vm.Get(pkg.object, "BitmapData").object;
+  ASSERT_NE(cls, nullptr);
+  struct Case {
+    double w, h;
+    bool made;
+  };
+  const Case cases[] = {{10, 10, true},      {0, 10, false},      {-1, 5, false},
+                        {2881, 1, false},    {1, 2880, true},     {NAN, 4, false},
+                        {1e15, 1e15, false}, {INFINITY, 1, false}};
+  for (const Case& c : cases) {
+    const Value args[] = {Value::Num(c.w), Value::Num(c.h)};
+    EXPECT_EQ(vm.Construct(cls, args).IsObject(), c.made) << c.w << "x" << c.h;
+  }
+  const Value size[] = {Value::Num(4), Value::Num(4), Value::Bool(false), Value::Num(0x123456)};
+  Object* b = vm.Construct(cls, size).object;
+  ASSERT_NE(b, nullptr);
+  const auto call = [&](const char* name, std::vector<Value> args) {
+    Value out;
+    vm.CallMethod(b, name, args, &out);
+    return out;
+  };
+  call("setPixel32", {Value::Num(-1), Value::Num(0), Value::Num(0)});
+  call("setPixel32", {Value::Num(4), Value::Num(0), Value::Num(0)});
+  EXPECT_EQ(vm.ToNumber(call("getPixel", {Value::Num(3), Value::Num(3)})), 0x123456);
+  EXPECT_EQ(vm.ToNumber(call("getPixel", {Value::Num(99), Value::Num(0)})), 0);
+  // An opaque bitmap keeps full alpha whatever is written.
+  call("setPixel32", {Value::Num(1), Value::Num(1), Value::Num(0x00ABCDEF)});
+  EXPECT_EQ(vm.ToNumber(call("getPixel32", {Value::Num(1), Value::Num(1)})),
+            static_cast<int32_t>(0xFFABCDEF));
+  call("dispose", {});
+  EXPECT_EQ(vm.ToNumber(vm.Get(b, "width")), -1);
+  EXPECT_TRUE(call("getPixel", {Value::Num(0), Value::Num(0)}).IsUndefined());
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1

@@ -75,8 +75,8 @@ TEST(DrawingTest, HostileCoordinatesStayFinite) {
   for (float v : {r.xMin, r.xMax, r.yMin, r.yMax}) EXPECT_TRUE(std::isfinite(v));
 }
 
-// What getBounds reports: strokes widen by half their width, curves by
-// where they reach, not by their control points.
+// What getBounds reports: strokes widen by their whole width, and curves
+// count their control points, as Flash measures drawn shapes.
 TEST(DrawingTest, BoundsFollowStrokesAndCurves) {
   struct Case {
     const char* name;
@@ -86,8 +86,8 @@ TEST(DrawingTest, BoundsFollowStrokesAndCurves) {
   };
   const Case cases[] = {
       {"fill", 0, false, {0, 0, 200, 100}},
-      {"stroke", 40, false, {-20, -20, 220, 120}},
-      {"curve", 0, true, {0, 0, 200, 50}},
+      {"stroke", 40, false, {-40, -40, 240, 140}},
+      {"curve", 0, true, {0, 0, 200, 100}},
   };
   for (const Case& c : cases) {
     Drawing d;

@@ -1,0 +1,206 @@
+// flash.display.BitmapData as scripts see it: a grid of 32-bit pixels they
+// create, read and fill. Sizes are capped as Flash caps them, and the pixels
+// of all live bitmaps share one budget so that a movie cannot exhaust memory.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "swf/avm1/host_class.h"
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+constexpr int kMaxSide = 2880;
+constexpr int kMaxSideV10 = 8191;
+constexpr int64_t kMaxPixels = 16'777'215;
+// Pixels all live bitmaps may hold together (256 MB).
+constexpr int64_t kLivePixels = 64ll << 20;
+int64_t livePixels = 0;
+
+class BitmapObject : public Object {
+ public:
+  ~BitmapObject() override { Free(); }
+  bool Allocate(int w, int h, bool alpha, uint32_t fill) {
+    const int64_t n = static_cast<int64_t>(w) * h;
+    if (livePixels + n > kLivePixels) return false;
+    livePixels += n;
+    width = w;
+    height = h;
+    transparent = alpha;
+    pixels.assign(static_cast<std::size_t>(n), Opaque(fill));
+    return true;
+  }
+  void Free() {
+    livePixels -= static_cast<int64_t>(pixels.size());
+    pixels.clear();
+    pixels.shrink_to_fit();
+    width = height = -1;
+  }
+  bool Valid() const { return width > 0; }
+  bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+  uint32_t& At(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
+  // An opaque bitmap keeps every pixel's alpha at full.
+  uint32_t Opaque(uint32_t argb) const { return transparent ? argb : argb | 0xFF000000u; }
+
+  int width = -1, height = -1;
+  bool transparent = true;
+  std::vector<uint32_t> pixels;  // ARGB, not premultiplied
+};
+
+BitmapObject* AsBitmap(Vm& vm, Object* self) {
+  if (auto* b = dynamic_cast<BitmapObject*>(self)) return b;
+  Property* p = self ? self->FindProperty(vm, "__bitmapData") : nullptr;
+  return p && p->value.IsObject() ? dynamic_cast<BitmapObject*>(p->value.object) : nullptr;
+}
+
+BitmapObject* Live(Vm& vm, Object* self) {
+  BitmapObject* b = AsBitmap(vm, self);
+  return b && b->Valid() ? b : nullptr;
+}
+
+int Int(Vm& vm, const Value& v) {
+  const double d = vm.ToNumber(v);
+  return std::isfinite(d) ? static_cast<int>(std::clamp(std::trunc(d), -1e9, 1e9)) : 0;
+}
+uint32_t Color(Vm& vm, const Value& v) { return static_cast<uint32_t>(ToInt32(vm.ToNumber(v))); }
+
+Object* MakeBitmap(Vm& vm) { return vm.New<BitmapObject>(); }
+
+Value BitmapCtor(Vm& vm, Object* self, Args args) {
+  if (!self) return {};
+  BitmapObject* b = AsBitmap(vm, self);
+  if (!b) {
+    // A subclass instance made by script: its pixels live in a hidden object.
+    b = vm.New<BitmapObject>();
+    self->Define(vm, "__bitmapData", Value::Obj(b), kHidden);
+  }
+  if (b->Valid()) return {};
+  const int w = Int(vm, Arg(args, 0)), h = Int(vm, Arg(args, 1));
+  const bool alpha = args.size() < 3 || vm.ToBoolean(args[2]);
+  const uint32_t fill = args.size() < 4 ? 0xFFFFFFFFu : Color(vm, args[3]);
+  // Bad sizes, and sizes past the shared budget, make no bitmap at all.
+  const int side = vm.version >= 10 ? kMaxSideV10 : kMaxSide;
+  if (w <= 0 || h <= 0 || w > side || h > side || static_cast<int64_t>(w) * h > kMaxPixels ||
+      !vm.Charge(static_cast<std::size_t>(w) * h * 4) || !b->Allocate(w, h, alpha, fill))
+    vm.constructRefused = true;
+  return {};
+}
+
+Value Width(Vm& vm, Object* self, Args) {
+  BitmapObject* b = AsBitmap(vm, self);
+  return b ? Value::Num(b->width) : Value{};
+}
+Value Height(Vm& vm, Object* self, Args) {
+  BitmapObject* b = AsBitmap(vm, self);
+  return b ? Value::Num(b->height) : Value{};
+}
+Value Transparent(Vm& vm, Object* self, Args) {
+  BitmapObject* b = Live(vm, self);
+  return b ? Value::Bool(b->transparent) : Value{};
+}
+Value Rectangle(Vm& vm, Object* self, Args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b) return {};
+  Value geom = vm.Get(vm.global, "flash");
+  if (geom.IsObject()) geom = vm.Get(geom.object, "geom");
+  const Value ctor = geom.IsObject() ? vm.Get(geom.object, "Rectangle") : Value{};
+  if (!ctor.IsObject()) return {};
+  const Value rect[] = {Value::Num(0), Value::Num(0), Value::Num(b->width), Value::Num(b->height)};
+  return vm.Construct(ctor.object, rect);
+}
+
+Value GetPixel(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b) return {};
+  const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
+  return Value::Num(b->Inside(x, y) ? b->At(x, y) & 0xFFFFFF : 0);
+}
+Value GetPixel32(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b) return {};
+  const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
+  return Value::Num(b->Inside(x, y) ? static_cast<int32_t>(b->At(x, y)) : 0);
+}
+Value SetPixel(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b || args.size() < 3) return {};
+  const int x = Int(vm, args[0]), y = Int(vm, args[1]);
+  if (!b->Inside(x, y)) return {};
+  uint32_t& p = b->At(x, y);
+  p = (p & 0xFF000000u) | (Color(vm, args[2]) & 0xFFFFFF);
+  return {};
+}
+Value SetPixel32(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b || args.size() < 3) return {};
+  const int x = Int(vm, args[0]), y = Int(vm, args[1]);
+  if (b->Inside(x, y)) b->At(x, y) = b->Opaque(Color(vm, args[2]));
+  return {};
+}
+
+Value FillRect(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b || args.size() < 2 || !args[0].IsObject()) return {};
+  Object* r = args[0].object;
+  const int x0 = std::max(0, Int(vm, vm.Get(r, "x"))), y0 = std::max(0, Int(vm, vm.Get(r, "y")));
+  const int x1 = std::min(b->width, Int(vm, vm.Get(r, "x")) + Int(vm, vm.Get(r, "width")));
+  const int y1 = std::min(b->height, Int(vm, vm.Get(r, "y")) + Int(vm, vm.Get(r, "height")));
+  const uint32_t c = b->Opaque(Color(vm, args[1]));
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) b->At(x, y) = c;
+  }
+  return {};
+}
+
+Value Dispose(Vm& vm, Object* self, Args) {
+  if (BitmapObject* b = AsBitmap(vm, self)) b->Free();
+  return {};
+}
+
+Value Clone(Vm& vm, Object* self, Args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b || !vm.Charge(b->pixels.size() * 4)) return {};
+  auto* copy = vm.New<BitmapObject>();
+  copy->proto = self->proto;
+  if (!copy->Allocate(b->width, b->height, b->transparent, 0)) return {};
+  copy->pixels = b->pixels;
+  return Value::Obj(copy);
+}
+
+}  // namespace
+
+void InstallBitmapBuiltins(Vm& vm) {
+  if (vm.version < 8) return;
+  Object* flash = HostObject(vm, vm.global, "flash");
+  Object* display = HostObject(vm, flash, "display");
+  FunctionObject* cls = HostClass(vm, display, "BitmapData", BitmapCtor,
+                                  {{"getPixel", GetPixel},
+                                   {"getPixel32", GetPixel32},
+                                   {"setPixel", SetPixel},
+                                   {"setPixel32", SetPixel32},
+                                   {"fillRect", FillRect},
+                                   {"dispose", Dispose},
+                                   {"clone", Clone}});
+  cls->construct = MakeBitmap;
+  Object* proto = PrototypeOf(vm, cls);
+  // Methods the player does not carry out yet: present, doing nothing.
+  for (const char* name :
+       {"applyFilter", "colorTransform", "compare", "copyChannel", "copyPixels", "draw",
+        "floodFill", "generateFilterRect", "getColorBoundsRect", "hitTest", "merge", "noise",
+        "paletteMap", "perlinNoise", "pixelDissolve", "scroll", "threshold"})
+    vm.Method(proto, name, ReturnUndefined);
+  AddAccessor(vm, proto, "width", Width, nullptr);
+  AddAccessor(vm, proto, "height", Height, nullptr);
+  AddAccessor(vm, proto, "transparent", Transparent, nullptr);
+  AddAccessor(vm, proto, "rectangle", Rectangle, nullptr);
+  vm.Method(cls, "loadBitmap", ReturnUndefined);
+  const std::pair<const char*, int> channels[] = {
+      {"RED_CHANNEL", 1}, {"GREEN_CHANNEL", 2}, {"BLUE_CHANNEL", 4}, {"ALPHA_CHANNEL", 8}};
+  for (const auto& [name, bit] : channels) cls->Define(vm, name, Value::Num(bit), kConstant);
+}
+
+}  // namespace orrivel::swf::avm1
