@@ -164,7 +164,37 @@ Value SwapDepths(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value BytesTotal(Vm&, Object*, Args) { return Value::Num(1000); }
+// The movie a clip belongs to, as loaded: null for a clip that is gone, and
+// a clip a script made holds no bytes of its own.
+const Movie* LoadedMovie(Object* self, bool& empty) {
+  ClipObject* clip = Clip(self);
+  const auto instance = clip ? clip->Instance() : nullptr;
+  if (!instance) return nullptr;
+  const DisplayObject* placed = clip->Placement();
+  empty = !instance->IsRoot() && placed && placed->characterId == 0;
+  return &instance->GetMovie();
+}
+
+Value BytesLoaded(Vm&, Object* self, Args) {
+  bool empty = false;
+  const Movie* movie = LoadedMovie(self, empty);
+  if (!movie) return {};
+  return Value::Num(empty ? 0 : movie->header.bytesLoaded);
+}
+
+Value BytesTotal(Vm&, Object* self, Args) {
+  bool empty = false;
+  const Movie* movie = LoadedMovie(self, empty);
+  if (!movie) return {};
+  return Value::Num(empty ? 0 : movie->header.fileLength);
+}
+
+Value SwfVersion(Vm&, Object* self, Args) {
+  bool empty = false;
+  const Movie* movie = LoadedMovie(self, empty);
+  if (!Clip(self)) return Value::Num(-1);
+  return movie ? Value::Num(movie->header.version) : Value{};
+}
 
 }  // namespace
 
@@ -187,8 +217,9 @@ void InstallClipBuiltins(Vm& vm) {
       {"getInstanceAtDepth", InstanceAtDepth},
       {"getNextHighestDepth", NextHighestDepth},
       {"swapDepths", SwapDepths},
-      {"getBytesLoaded", BytesTotal},
+      {"getBytesLoaded", BytesLoaded},
       {"getBytesTotal", BytesTotal},
+      {"getSWFVersion", SwfVersion},
   };
   for (const auto& [name, fn] : fns) vm.Method(proto, name, fn);
   vm.global->Define(vm, "MovieClip", Value::Obj(clip), kDontEnum);

@@ -245,7 +245,7 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
       return true;
     }
     if (vm.NamesEqual(name, "_root")) {
-      out = Value::Obj(vm.RootClip());
+      out = Value::Obj(vm.RootOf(this));
       return true;
     }
     if (ClipObject* level = vm.LevelClip(name)) {
@@ -300,7 +300,7 @@ bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
   ClipObject* cur = base;
   if (!path.empty() && path.front() == '/') {
-    cur = vm.RootClip();
+    cur = vm.RootOf(base);
     path.remove_prefix(1);
   }
   while (cur && !path.empty()) {
@@ -312,7 +312,7 @@ ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
     if (seg == "..") {
       cur = cur->Parent(vm);
     } else if (vm.NamesEqual(seg, "_root")) {
-      cur = vm.RootClip();
+      cur = vm.RootOf(cur);
     } else if (ClipObject* level = vm.LevelClip(seg)) {
       cur = level;
     } else if (vm.NamesEqual(seg, "_parent")) {

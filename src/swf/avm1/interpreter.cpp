@@ -138,7 +138,7 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     return true;
   }
   if (vm.NamesEqual(name, "_root")) {
-    out = Value::Obj(vm.RootClip());
+    out = Value::Obj(vm.RootOf(a.base));
     return true;
   }
   if (ClipObject* level = vm.LevelClip(name)) {
@@ -1136,7 +1136,7 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
     if (code.flags & kPreloadSuper) {
       preload((code.flags & kSuppressSuper) ? Value{} : Value::Obj(MakeSuper(vm, a.self, home)));
     }
-    if (code.flags & kPreloadRoot) preload(Value::Obj(vm.RootClip()));
+    if (code.flags & kPreloadRoot) preload(Value::Obj(vm.RootOf(a.base)));
     if (code.flags & kPreloadParent) {
       // The root has no parent, and then no register is used.
       Object* parent = a.base ? a.base->Parent(vm) : nullptr;

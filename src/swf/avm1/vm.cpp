@@ -209,6 +209,13 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
 
 ClipObject* Vm::RootClip() { return ClipFor(root); }
 
+ClipObject* Vm::RootOf(ClipObject* clip) {
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return RootClip();
+  while (auto parent = t->Parent()) t = std::move(parent);
+  return ClipFor(t);
+}
+
 ClipObject* Vm::LevelClip(std::string_view name) {
   // "_level" and digits only, compared without case before version 7.
   if (name.size() < 7 || name.size() > 12 || !NamesEqual(name.substr(0, 6), "_level"))

@@ -168,6 +168,8 @@ class Vm {
   // The clip object of a timeline (made on first use).
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
   ClipObject* RootClip();
+  // What _root means to code in `clip`: the root of the level it is in.
+  ClipObject* RootOf(ClipObject* clip);
   // "_level0", "_level1" ...: the root of a level; null when none is loaded.
   ClipObject* LevelClip(std::string_view name);
   // The level whose root is `top` (0 for the main timeline).
