@@ -104,7 +104,7 @@ TEST(UrlVarsTest, DecodesDamagedUtf8) {
       {"\x95\xBC", "\xC2\x95\xC2\xBC"},                   // stray continuation bytes stand alone
       {"ab\xE7\x89", "ab"},                               // a cut-off sequence is dropped
       {std::string_view("\xC0\x00", 2), "\xEF\xBE\x80"},  // underflow wraps to 16 bits
-      {"\xFF\xFF\xFF\xFF", "\xEF\xBF\xBD"},               // past the last code point
+      {"\xF7\xBF\xBF\xBF", "\xEF\xBF\xBD"},               // past the last code point
   };
   for (const auto& [in, want] : cases) EXPECT_EQ(DecodeLoadedText(in, false), want) << in;
 }
