@@ -171,7 +171,9 @@ const Movie* LoadedMovie(Object* self, bool& empty) {
   const auto instance = clip ? clip->Instance() : nullptr;
   if (!instance) return nullptr;
   const DisplayObject* placed = clip->Placement();
-  empty = !instance->IsRoot() && placed && placed->characterId == 0;
+  const auto parent = instance->Parent();
+  empty = !instance->IsRoot() && placed && placed->characterId == 0 && parent &&
+          &parent->GetMovie() == &instance->GetMovie();
   return &instance->GetMovie();
 }
 

@@ -164,8 +164,11 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Str(p ? p->name : "");
     case 14:
       return ClipDropTarget(vm, *this);
-    case 15:
-      return Value::Str("file:///test.swf");
+    case 15: {
+      const auto& urls = self->Context().movieUrls;
+      const auto it = urls.find(&self->GetMovie());
+      return Value::Str("file:///" + (it != urls.end() ? it->second : std::string("test.swf")));
+    }
     case 16:
       return Value::Num(1);
     case 17:
@@ -244,6 +247,10 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
       out = Value::Obj(Parent(vm));
       return true;
     }
+    if (vm.NamesEqual(name, "_lockroot") && !Object::GetOwn(vm, name, out)) {
+      out = Value::Bool(false);
+      return true;
+    }
     if (vm.NamesEqual(name, "_root")) {
       out = Value::Obj(vm.RootOf(this));
       return true;
@@ -276,7 +283,8 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
   }
   if (!name.empty() && name[0] == '_' &&
       (ClipPropertyIndex(name) >= 0 || vm.NamesEqual(name, "_parent") ||
-       vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_global")))
+       vm.NamesEqual(name, "_root") || vm.NamesEqual(name, "_global") ||
+       vm.NamesEqual(name, "_lockroot")))
     return true;
   return Object::HasOwn(vm, name) || Child(vm, name) != nullptr ||
          TextFieldChild(vm, *this, name) != nullptr;

@@ -138,7 +138,15 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     return true;
   }
   if (vm.NamesEqual(name, "_root")) {
-    out = Value::Obj(vm.RootOf(a.base));
+    // The innermost clip in scope (a `with` clip, else the code's own) decides.
+    ClipObject* from = a.base;
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      if (a.scope[i] && a.scope[i]->IsClip()) {
+        from = static_cast<ClipObject*>(a.scope[i]);
+        break;
+      }
+    }
+    out = Value::Obj(vm.RootOf(from));
     return true;
   }
   if (ClipObject* level = vm.LevelClip(name)) {

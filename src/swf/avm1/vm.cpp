@@ -212,7 +212,16 @@ ClipObject* Vm::RootClip() { return ClipFor(root); }
 ClipObject* Vm::RootOf(ClipObject* clip) {
   auto t = clip ? clip->Instance() : nullptr;
   if (!t) return RootClip();
-  while (auto parent = t->Parent()) t = std::move(parent);
+  // A clip with _lockroot set is the root of everything inside it.
+  const auto locked = [this](const TimelineInstance& i) {
+    Property* p = i.script ? i.script->FindProperty(*this, "_lockroot") : nullptr;
+    return p && !p->getter && ToBoolean(p->value);
+  };
+  while (!locked(*t)) {
+    auto parent = t->Parent();
+    if (!parent) break;
+    t = std::move(parent);
+  }
   return ClipFor(t);
 }
 
