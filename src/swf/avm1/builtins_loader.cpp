@@ -21,9 +21,22 @@ void Refuse(Vm& vm, const std::string& what) {
 
 // ---- Shared load methods -------------------------------------------------------
 
+// `loaded` goes through an accessor where the class has one (XML), and is
+// otherwise the object's own hidden property (LoadVars).
+void SetLoadedFlag(Vm& vm, Object* self, bool loaded) {
+  int guard = 0;
+  for (Object* o = self; o && guard < 256; o = o->proto, ++guard) {
+    if (Property* p = o->FindProperty(vm, "loaded"); p && p->setter) {
+      vm.Set(self, "loaded", Value::Bool(loaded));
+      return;
+    }
+  }
+  self->Define(vm, "loaded", Value::Bool(loaded), kDontEnum);
+}
+
 Value Load(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
-  self->Define(vm, "loaded", Value::Bool(false), kDontEnum);
+  SetLoadedFlag(vm, self, false);
   self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum | kDontDelete);
   self->Define(vm, "_bytesTotal", Value{}, kDontEnum | kDontDelete);
   QueueLoad(vm, kLoadData, Value::Obj(self), vm.ToString(args[0]));

@@ -161,7 +161,8 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Str(path.empty() ? "/" : path);
     }
     case 13:
-      return Value::Str(p ? p->name : "");
+      // A level's root has no entry in a list but may still be named.
+      return Value::Str(p ? p->name : self->IsRoot() ? self->LastName() : "");
     case 14:
       return ClipDropTarget(vm, *this);
     case 15: {
@@ -187,7 +188,11 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
 
 void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
   DisplayObject* p = Placement();
-  if (!p) return;
+  if (!p) {
+    auto self = Instance();
+    if (index == 13 && self && self->IsRoot()) self->SetLastName(vm.ToString(v));
+    return;
+  }
   const double n = vm.ToNumber(v);
   Matrix& m = p->matrix;
   switch (index) {

@@ -109,6 +109,7 @@ void Replace(TimelineContext& ctx, avm1::ClipObject* clip, const Movie* movie) {
   for (const avm1::Property& p : clip->Properties()) names.push_back(p.name);
   for (const std::string& name : names) clip->DeleteOwn(*ctx.vm, name);
   clip->proto = ctx.vm->clipProto;
+  if (instance->IsRoot()) instance->SetLastName("");
   instance->ReplaceContent(movie);
 }
 
