@@ -78,7 +78,8 @@ Value CreateEmpty(Vm& vm, Object* self, Args args) {
 Value AttachMovie(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
-  const auto& exports = vm.ctx.movie->exports;
+  // The name is looked up among the exports of the clip's own movie.
+  const auto& exports = t ? t->GetMovie().exports : vm.ctx.movie->exports;
   const auto it = exports.find(vm.ToString(Arg(args, 0)));
   int32_t depth = 0;
   if (!t || it == exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};

@@ -93,9 +93,8 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
   clip->constructPending = false;
   const DisplayObject* placed = obj->Placement();
   if (!placed) return;
-  auto cls = vm.classByCharacter.find(placed->characterId);
-  if (cls != vm.classByCharacter.end())
-    vm.Call(avm1::Value::Obj(cls->second), avm1::Value::Obj(obj), {});
+  if (avm1::Object* cls = vm.RegisteredClass(clip, placed->characterId))
+    vm.Call(avm1::Value::Obj(cls), avm1::Value::Obj(obj), {});
 }
 
 }  // namespace
