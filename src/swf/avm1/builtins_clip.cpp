@@ -78,7 +78,8 @@ Value CreateEmpty(Vm& vm, Object* self, Args args) {
 Value AttachMovie(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
-  const auto& exports = vm.ctx.movie->exports;
+  // The name is looked up among the exports of the clip's own movie.
+  const auto& exports = t ? t->GetMovie().exports : vm.ctx.movie->exports;
   const auto it = exports.find(vm.ToString(Arg(args, 0)));
   int32_t depth = 0;
   if (!t || it == exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};
@@ -164,7 +165,39 @@ Value SwapDepths(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value BytesTotal(Vm&, Object*, Args) { return Value::Num(1000); }
+// The movie a clip belongs to, as loaded: null for a clip that is gone, and
+// a clip a script made holds no bytes of its own.
+const Movie* LoadedMovie(Object* self, bool& empty) {
+  ClipObject* clip = Clip(self);
+  const auto instance = clip ? clip->Instance() : nullptr;
+  if (!instance) return nullptr;
+  const DisplayObject* placed = clip->Placement();
+  const auto parent = instance->Parent();
+  empty = !instance->IsRoot() && placed && placed->characterId == 0 && parent &&
+          &parent->GetMovie() == &instance->GetMovie();
+  return &instance->GetMovie();
+}
+
+Value BytesLoaded(Vm&, Object* self, Args) {
+  bool empty = false;
+  const Movie* movie = LoadedMovie(self, empty);
+  if (!movie) return {};
+  return Value::Num(empty ? 0 : movie->header.bytesLoaded);
+}
+
+Value BytesTotal(Vm&, Object* self, Args) {
+  bool empty = false;
+  const Movie* movie = LoadedMovie(self, empty);
+  if (!movie) return {};
+  return Value::Num(empty ? 0 : movie->header.fileLength);
+}
+
+Value SwfVersion(Vm&, Object* self, Args) {
+  bool empty = false;
+  const Movie* movie = LoadedMovie(self, empty);
+  if (!Clip(self)) return Value::Num(-1);
+  return movie ? Value::Num(movie->header.version) : Value{};
+}
 
 }  // namespace
 
@@ -187,8 +220,9 @@ void InstallClipBuiltins(Vm& vm) {
       {"getInstanceAtDepth", InstanceAtDepth},
       {"getNextHighestDepth", NextHighestDepth},
       {"swapDepths", SwapDepths},
-      {"getBytesLoaded", BytesTotal},
+      {"getBytesLoaded", BytesLoaded},
       {"getBytesTotal", BytesTotal},
+      {"getSWFVersion", SwfVersion},
   };
   for (const auto& [name, fn] : fns) vm.Method(proto, name, fn);
   vm.global->Define(vm, "MovieClip", Value::Obj(clip), kDontEnum);

@@ -21,9 +21,22 @@ void Refuse(Vm& vm, const std::string& what) {
 
 // ---- Shared load methods -------------------------------------------------------
 
+// `loaded` goes through an accessor where the class has one (XML), and is
+// otherwise the object's own hidden property (LoadVars).
+void SetLoadedFlag(Vm& vm, Object* self, bool loaded) {
+  int guard = 0;
+  for (Object* o = self; o && guard < 256; o = o->proto, ++guard) {
+    if (Property* p = o->FindProperty(vm, "loaded"); p && p->setter) {
+      vm.Set(self, "loaded", Value::Bool(loaded));
+      return;
+    }
+  }
+  self->Define(vm, "loaded", Value::Bool(loaded), kDontEnum);
+}
+
 Value Load(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
-  self->Define(vm, "loaded", Value::Bool(false), kDontEnum);
+  SetLoadedFlag(vm, self, false);
   self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum | kDontDelete);
   self->Define(vm, "_bytesTotal", Value{}, kDontEnum | kDontDelete);
   QueueLoad(vm, kLoadData, Value::Obj(self), vm.ToString(args[0]));
@@ -188,8 +201,9 @@ ClipObject* ClipTarget(Vm& vm, const Value& target) {
 }
 
 Value LoadClip(Vm& vm, Object* self, Args args) {
-  if (!self || args.size() < 2) return Value::Bool(false);
-  const std::string url = vm.ToString(args[0]);
+  // Only a string names a file: numbers, objects and the rest are refused.
+  if (!self || args.size() < 2 || args[0].type != Type::String) return Value::Bool(false);
+  const std::string url = args[0].string;
   ClipObject* clip = ClipTarget(vm, args[1]);
   if (!clip) return Value::Bool(false);
   QueueLoad(vm, kLoadClip, Value::Obj(clip), url, Value::Obj(self));
@@ -197,17 +211,24 @@ Value LoadClip(Vm& vm, Object* self, Args args) {
 }
 
 Value UnloadClip(Vm& vm, Object*, Args args) {
+  if (args.empty()) return {};
   ClipObject* clip = ClipTarget(vm, Arg(args, 0));
   if (!clip) return Value::Bool(false);
   QueueLoad(vm, kLoadMovie, Value::Obj(clip), "");
   return Value::Bool(true);
 }
 
+// A bare object (no prototype) with the clip's byte counts.
 Value GetProgress(Vm& vm, Object*, Args args) {
+  if (args.empty()) return {};
   Object* out = vm.NewObject();
-  if (ClipTarget(vm, Arg(args, 0))) {
-    out->Define(vm, "bytesLoaded", Value::Num(0));
-    out->Define(vm, "bytesTotal", Value::Num(0));
+  out->proto = nullptr;
+  if (ClipObject* clip = ClipTarget(vm, args[0])) {
+    Value loaded, total;
+    vm.CallMethod(clip, "getBytesLoaded", {}, &loaded);
+    vm.CallMethod(clip, "getBytesTotal", {}, &total);
+    out->Define(vm, "bytesLoaded", loaded);
+    out->Define(vm, "bytesTotal", total);
   }
   return Value::Obj(out);
 }
@@ -422,10 +443,8 @@ void InstallLoaderBuiltins(Vm& vm) {
                 {"close", Nothing},
                 {"onData", SocketOnData}});
   InstallSharedObject(vm);
-  if (vm.version < 6) return;  // the connection classes came with version 6
-  InstallClass(
-      vm, "NetConnection",
-      {{"connect", RefuseConnect}, {"call", Nothing}, {"close", Nothing}, {"addHeader", Nothing}});
+  // LocalConnection came with version 6; NetConnection is with the devices.
+  if (vm.version < 6) return;
   InstallClass(
       vm, "LocalConnection",
       {{"connect", LcConnect}, {"send", LcSend}, {"close", LcClose}, {"domain", LcDomain}});

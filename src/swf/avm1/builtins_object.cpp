@@ -103,14 +103,15 @@ Value UnwatchMethod(Vm& vm, Object* self, Args args) {
 }
 
 Value RegisterClass(Vm& vm, Object*, Args args) {
-  const auto& exports = vm.ctx.movie->exports;
-  const auto it = exports.find(vm.ToString(Arg(args, 0)));
-  if (it == exports.end()) return Value::Bool(false);
+  const Movie& movie = vm.CodeMovie();
+  const auto it = movie.exports.find(vm.ToString(Arg(args, 0)));
+  if (it == movie.exports.end()) return Value::Bool(false);
   const Value cls = Arg(args, 1);
+  const std::pair<const void*, uint16_t> key{&movie, it->second};
   if (cls.IsObject() && cls.object->IsFunction()) {
-    vm.classByCharacter[it->second] = cls.object;
+    vm.classByCharacter[key] = cls.object;
   } else {
-    vm.classByCharacter.erase(it->second);
+    vm.classByCharacter.erase(key);
   }
   return Value::Bool(true);
 }

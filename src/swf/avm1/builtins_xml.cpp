@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "swf/avm1/host_class.h"
 #include "swf/avm1/loader.h"
 #include "swf/avm1/vm.h"
 #include "swf/avm1/xml_parser.h"
@@ -26,6 +27,7 @@ class XmlNode : public Object {
     for (XmlNode* c : children) out.push_back(c);
     if (attributes) out.push_back(attributes);
     if (childNodes) out.push_back(childNodes);
+    if (loaded.object) out.push_back(loaded.object);
   }
 
   Object* Attributes(Vm& vm) {
@@ -75,6 +77,7 @@ class XmlNode : public Object {
   Object* attributes = nullptr;
   ArrayObject* childNodes = nullptr;
   bool document = false;  // made by new XML: prints its declarations
+  Value loaded;           // what the prototype's `loaded` accessor shows for it
 };
 
 XmlNode* NodeOf(Object* o) { return dynamic_cast<XmlNode*>(o); }
@@ -321,9 +324,23 @@ Value NodeCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
+Value GetLoaded(Vm&, Object* self, Args) {
+  XmlNode* n = NodeOf(self);
+  return n ? n->loaded : Value{};
+}
+
+Value SetLoaded(Vm&, Object* self, Args args) {
+  if (XmlNode* n = NodeOf(self)) n->loaded = Arg(args, 0);
+  return {};
+}
+
 Value XmlCtor(Vm& vm, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   if (!n) return {};
+  // The first document made gives the class its `loaded` accessor, which
+  // keeps the state on each document rather than as its own property.
+  if (n->proto && !n->proto->FindProperty(vm, "loaded"))
+    AddAccessor(vm, n->proto, "loaded", GetLoaded, SetLoaded);
   n->document = true;
   n->type = kElement;
   if (vm.version >= 8) n->Define(vm, "idMap", Value::Obj(vm.NewObject()), kDontEnum);

@@ -161,11 +161,15 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Str(path.empty() ? "/" : path);
     }
     case 13:
-      return Value::Str(p ? p->name : "");
+      // A level's root has no entry in a list but may still be named.
+      return Value::Str(p ? p->name : self->IsRoot() ? self->LastName() : "");
     case 14:
       return ClipDropTarget(vm, *this);
-    case 15:
-      return Value::Str("file:///test.swf");
+    case 15: {
+      const auto& urls = self->Context().movieUrls;
+      const auto it = urls.find(&self->GetMovie());
+      return Value::Str("file:///" + (it != urls.end() ? it->second : std::string("test.swf")));
+    }
     case 16:
       return Value::Num(1);
     case 17:
@@ -207,7 +211,11 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
   const Value converted = ConvertPropertyValue(vm, index, v);
   const double n = converted.number;
   DisplayObject* p = Placement();
-  if (!p) return;
+  if (!p) {
+    auto self = Instance();
+    if (index == 13 && self && self->IsRoot()) self->SetLastName(vm.ToString(v));
+    return;
+  }
   Matrix& m = p->matrix;
   switch (index) {
     case 0:
@@ -266,8 +274,12 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
       out = Value::Obj(Parent(vm));
       return true;
     }
+    if (vm.NamesEqual(name, "_lockroot") && !Object::GetOwn(vm, name, out)) {
+      out = Value::Bool(false);
+      return true;
+    }
     if (vm.NamesEqual(name, "_root")) {
-      out = Value::Obj(vm.RootClip());
+      out = Value::Obj(vm.RootOf(this));
       return true;
     }
     if (ClipObject* level = vm.LevelClip(name)) {
@@ -298,7 +310,8 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
   }
   if (!name.empty() && name[0] == '_' &&
       (ClipPropertyIndex(name) >= 0 || vm.NamesEqual(name, "_parent") ||
-       vm.NamesEqual(name, "_root") || (vm.version >= 6 && vm.NamesEqual(name, "_global"))))
+       vm.NamesEqual(name, "_root") || (vm.version >= 6 && vm.NamesEqual(name, "_global")) ||
+       vm.NamesEqual(name, "_lockroot")))
     return true;
   return Object::HasOwn(vm, name) || Child(vm, name) != nullptr ||
          TextFieldChild(vm, *this, name) != nullptr;
@@ -339,7 +352,7 @@ ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
   ClipObject* cur = base;
   if (!path.empty() && path.front() == '/') {
-    cur = vm.RootClip();
+    cur = vm.RootOf(base);
     path.remove_prefix(1);
   }
   while (cur && !path.empty()) {
@@ -351,7 +364,7 @@ ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
     if (seg == "..") {
       cur = cur->Parent(vm);
     } else if (vm.NamesEqual(seg, "_root")) {
-      cur = vm.RootClip();
+      cur = vm.RootOf(cur);
     } else if (ClipObject* level = vm.LevelClip(seg)) {
       cur = level;
     } else if (vm.NamesEqual(seg, "_parent")) {

@@ -153,7 +153,15 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     return true;
   }
   if (vm.NamesEqual(name, "_root")) {
-    out = Value::Obj(vm.RootClip());
+    // The innermost clip in scope (a `with` clip, else the code's own) decides.
+    ClipObject* from = a.base;
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      if (a.scope[i] && a.scope[i]->IsClip()) {
+        from = static_cast<ClipObject*>(a.scope[i]);
+        break;
+      }
+    }
+    out = Value::Obj(vm.RootOf(from));
     return true;
   }
   if (ClipObject* level = vm.LevelClip(name)) {
@@ -1236,7 +1244,7 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
     if (code.flags & kPreloadSuper) {
       preload((code.flags & kSuppressSuper) ? Value{} : Value::Obj(MakeSuper(vm, a.self, home)));
     }
-    if (code.flags & kPreloadRoot) preload(Value::Obj(vm.RootClip()));
+    if (code.flags & kPreloadRoot) preload(Value::Obj(vm.RootOf(a.base)));
     if (code.flags & kPreloadParent) {
       // The root has no parent, and then no register is used.
       Object* parent = a.base ? a.base->Parent(vm) : nullptr;

@@ -85,6 +85,34 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
+// UTF-8 read the player's forgiving way: continuation bytes are added in
+// without checks (16 bits kept), a stray continuation byte stands for
+// itself and a sequence cut off by the end of the text is dropped.
+std::string FromLooseUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const std::size_t n = bytes.size();
+  const auto at = [&](std::size_t i) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[i]));
+  };
+  for (std::size_t i = 0; i < n;) {
+    const uint32_t b = at(i);
+    if (b < 0xC0) {
+      AppendUtf8(out, b);
+      ++i;
+      continue;
+    }
+    const std::size_t len = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    if (i + len > n) break;
+    uint32_t cp = b & (0x7Fu >> len);
+    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) + at(i + k) - 0x80;
+    cp &= len == 4 ? 0x1FFFFFu : 0xFFFFu;
+    AppendUtf8(out, cp > 0x10FFFF ? 0xFFFD : cp);
+    i += len;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string UrlEscape(std::string_view text) {
@@ -133,7 +161,7 @@ std::string DecodeLoadedText(std::string_view bytes, bool codepage) {
   if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF")
     return FromUtf16(bytes.substr(2), true);
   if (codepage) return FromCp1252(bytes);
-  return std::string(bytes);
+  return FromLooseUtf8(bytes);
 }
 
 }  // namespace orrivel::swf::avm1

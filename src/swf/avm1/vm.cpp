@@ -271,16 +271,15 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     if (t == root) InitRootClip(*this, c);
     // A sprite registered to a class is an instance of it from the start.
     const DisplayObject* placed = c->Placement();
-    auto cls = placed ? classByCharacter.find(placed->characterId) : classByCharacter.end();
-    if (cls != classByCharacter.end()) {
-      const Value proto = Get(cls->second, "prototype");
+    if (Object* cls = placed ? RegisteredClass(t, placed->characterId) : nullptr) {
+      const Value proto = Get(cls, "prototype");
       if (proto.IsObject()) c->proto = proto.object;
-      c->Define(*this, "__constructor__", Value::Obj(cls->second), kDontEnum);
+      c->Define(*this, "__constructor__", Value::Obj(cls), kDontEnum);
       // A placed clip runs its constructor after its construct event.
       if (!t->constructPending) {
         callHome = c->proto;  // so the constructor's super reaches the base class
         newPending = true;
-        Call(Value::Obj(cls->second), Value::Obj(c), {});
+        Call(Value::Obj(cls), Value::Obj(c), {});
         newPending = false;
       }
     }
@@ -289,6 +288,35 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
 }
 
 ClipObject* Vm::RootClip() { return ClipFor(root); }
+
+Object* Vm::RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t characterId) {
+  // The character is one of the movie that placed the clip: its parent's.
+  const auto parent = t ? t->Parent() : nullptr;
+  const Movie* movie = parent ? &parent->GetMovie() : t ? &t->GetMovie() : nullptr;
+  const auto it = classByCharacter.find({movie, characterId});
+  return it == classByCharacter.end() ? nullptr : it->second;
+}
+
+const Movie& Vm::CodeMovie() {
+  const auto t = currentTarget ? currentTarget->Instance() : nullptr;
+  return t ? t->GetMovie() : *ctx.movie;
+}
+
+ClipObject* Vm::RootOf(ClipObject* clip) {
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return RootClip();
+  // A clip with _lockroot set is the root of everything inside it.
+  const auto locked = [this](const TimelineInstance& i) {
+    Property* p = i.script ? i.script->FindProperty(*this, "_lockroot") : nullptr;
+    return p && !p->getter && ToBoolean(p->value);
+  };
+  while (!locked(*t)) {
+    auto parent = t->Parent();
+    if (!parent) break;
+    t = std::move(parent);
+  }
+  return ClipFor(t);
+}
 
 ClipObject* Vm::LevelClip(std::string_view name) {
   // "_level" and digits only, compared without case before version 7.

@@ -17,6 +17,7 @@
 #include "swf/avm1/value.h"
 
 namespace orrivel::swf {
+struct Movie;
 struct TimelineContext;
 class TimelineInstance;
 }  // namespace orrivel::swf
@@ -177,13 +178,20 @@ class Vm {
   // The clip object of a timeline (made on first use).
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
   ClipObject* RootClip();
+  // What _root means to code in `clip`: the root of the level it is in.
+  ClipObject* RootOf(ClipObject* clip);
   // "_level0", "_level1" ...: the root of a level; null when none is loaded.
   ClipObject* LevelClip(std::string_view name);
   // The level whose root is `top` (0 for the main timeline).
   int LevelOf(const TimelineInstance* top) const;
   std::shared_ptr<TimelineInstance> root;
-  // Object.registerClass: the class of each exported sprite.
-  std::map<uint16_t, Object*> classByCharacter;
+  // Object.registerClass: the class of each exported sprite, by its movie
+  // and character id (movies loaded later have their own ids).
+  std::map<std::pair<const void*, uint16_t>, Object*> classByCharacter;
+  // The class registered for the character a clip was placed as; null when none.
+  Object* RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t characterId);
+  // The movie whose exports the running code names (attachMovie, registerClass).
+  const swf::Movie& CodeMovie();
   bool cursorHidden = false;
   InputState input;  // keys, pointer, drag and focus, as the player reports them
 

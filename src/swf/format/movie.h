@@ -388,9 +388,10 @@ using Character =
 struct Header {
   char signature[4] = {0, 0, 0, 0};  // "FWS", "CWS" or "ZWS"
   uint8_t version = 0;
-  uint32_t fileLength = 0;  // uncompressed length as declared
-  Rect frameSize;           // stage, twips
-  float frameRate = 0;      // frames per second (8.8 fixed in the file)
+  uint32_t fileLength = 0;   // uncompressed length as declared
+  uint32_t bytesLoaded = 0;  // uncompressed bytes read: the file, cut at fileLength
+  Rect frameSize;            // stage, twips
+  float frameRate = 0;       // frames per second (8.8 fixed in the file)
   uint16_t frameCount = 0;
 };
 

@@ -55,6 +55,10 @@ LoadResult LoadUnchecked(std::span<const uint8_t> file, const LoadLimits& limits
   } else if (file.size() > limits.maxUncompressedBytes) {
     return Fail(LoadErrorKind::TooLarge, "file over the size limit");
   }
+  // The declared length ends the movie: bytes after it are ignored, and a
+  // length too small for the header leaves no movie at all.
+  if (data.size() > header.fileLength) data = data.first(header.fileLength);
+  header.bytesLoaded = static_cast<uint32_t>(data.size());
 
   ByteReader r(data);
   r.Seek(kFileHeaderSize);

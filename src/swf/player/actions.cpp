@@ -93,12 +93,11 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
   clip->constructPending = false;
   const DisplayObject* placed = obj->Placement();
   if (!placed) return;
-  auto cls = vm.classByCharacter.find(placed->characterId);
-  if (cls != vm.classByCharacter.end()) {
+  if (avm1::Object* cls = vm.RegisteredClass(clip, placed->characterId)) {
     // The constructor runs as under `new`, its super reaching the base class.
     vm.callHome = obj->proto;
     vm.newPending = true;
-    vm.Call(avm1::Value::Obj(cls->second), avm1::Value::Obj(obj), {});
+    vm.Call(avm1::Value::Obj(cls), avm1::Value::Obj(obj), {});
     vm.newPending = false;
   }
 }

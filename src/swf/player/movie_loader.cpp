@@ -87,8 +87,16 @@ const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t
   }
   size = bytes.size();
   LoadResult result = LoadMovie(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size));
-  if (!result.movie) return nullptr;
+  if (!result.movie) {
+    // A file that is no movie still loads, as nothing: the clip is emptied
+    // and its loader hears of a load that worked.
+    result.movie = std::make_unique<Movie>();
+    result.movie->header.version = static_cast<uint8_t>(vm.version);
+    result.movie->header.bytesLoaded = result.movie->header.fileLength =
+        static_cast<uint32_t>(size);
+  }
   if (result.movie->fileAttributesAs3) DropActions(*result.movie);
+  ctx.movieUrls[result.movie.get()] = url;
   ctx.loadedMovies.push_back(std::move(result.movie));
   return ctx.loadedMovies.back().get();
 }
@@ -101,6 +109,7 @@ void Replace(TimelineContext& ctx, avm1::ClipObject* clip, const Movie* movie) {
   for (const avm1::Property& p : clip->Properties()) names.push_back(p.name);
   for (const std::string& name : names) clip->DeleteOwn(*ctx.vm, name);
   clip->proto = ctx.vm->clipProto;
+  if (instance->IsRoot()) instance->SetLastName("");
   instance->ReplaceContent(movie);
 }
 
@@ -166,7 +175,7 @@ void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* cl
   const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
   const Value target = Value::Obj(clip);
   if (!movie) {
-    const Value args[2] = {target, Value::Str("URLNotFound")};
+    const Value args[3] = {target, Value::Str("URLNotFound"), Value::Num(0)};
     avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
     return;
   }

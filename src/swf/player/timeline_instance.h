@@ -94,6 +94,8 @@ struct TimelineContext {
   TextCache* texts = nullptr;  // lays out edit text for the metrics scripts read; may be null
   // Movies loaded into clips (loadMovie), kept while the runner lives.
   std::vector<std::unique_ptr<Movie>> loadedMovies;
+  // The URL each loaded movie came from, as the script asked for it (_url).
+  std::map<const Movie*, std::string> movieUrls;
   // Movies loaded into _level1, _level2 ... (loadMovieNum); level 0 is the
   // main timeline. Declared last: they die before the movies they show.
   std::map<int, std::shared_ptr<TimelineInstance>> levels;

@@ -96,6 +96,19 @@ TEST(UrlVarsTest, DecodesAndEscapes) {
   EXPECT_EQ(DecodeLoadedText("\x80", true), "\xE2\x82\xAC");
 }
 
+// Damaged UTF-8 still yields well-formed text, decoded as the player does.
+TEST(UrlVarsTest, DecodesDamagedUtf8) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"\xC4\xD6", "\xC5\x96"},                           // continuation bits added in unchecked
+      {"\xDC\x20-", "\xDA\xA0-"},                         // an ASCII byte is swallowed
+      {"\x95\xBC", "\xC2\x95\xC2\xBC"},                   // stray continuation bytes stand alone
+      {"ab\xE7\x89", "ab"},                               // a cut-off sequence is dropped
+      {std::string_view("\xC0\x00", 2), "\xEF\xBE\x80"},  // underflow wraps to 16 bits
+      {"\xF7\xBF\xBF\xBF", "\xEF\xBF\xBD"},               // past the last code point
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(DecodeLoadedText(in, false), want) << in;
+}
+
 TEST(FolderReaderTest, ReadsOnlyTheMovieFolder) {
   namespace fs = std::filesystem;
   const fs::path root = fs::temp_directory_path() / "orrivel_loader_test";

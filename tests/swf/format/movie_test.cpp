@@ -108,6 +108,32 @@ TEST(Movie, BombWithSmallDeclaredLengthIsCutAtThatLength) {
   EXPECT_LE(result.movie->tags.size(), 1000u / 2);
 }
 
+// The declared length ends the movie: later bytes are ignored, a longer
+// length loads what is there, and one too short for the header is no movie.
+TEST(Movie, DeclaredLengthBoundsTheFile) {
+  const auto place = Tag(tc::kRemoveObject2, {5, 0});
+  const auto file = Fws(8, Cat({place, kShowFrame, place, kShowFrame, kEnd}));
+  const auto size = static_cast<uint32_t>(file.size());
+  const uint32_t firstFrameEnd = size - static_cast<uint32_t>(place.size() + 2 + 2);
+  struct Case {
+    uint32_t length;
+    std::size_t frames;  // 0: no movie
+    uint32_t loaded;
+  } cases[] = {{size, 2, size},
+               {size + 400, 2, size},
+               {firstFrameEnd, 1, firstFrameEnd},
+               {8, 0, 0},
+               {0, 0, 0}};
+  for (const Case& c : cases) {
+    const auto result = Load(WithLength(file, c.length));
+    ASSERT_EQ(result.movie != nullptr, c.frames > 0) << c.length;
+    if (!result.movie) continue;
+    EXPECT_EQ(tuple(result.movie->timeline.frames.size(), result.movie->header.bytesLoaded,
+                    result.movie->header.fileLength),
+              tuple(c.frames, c.loaded, c.length));
+  }
+}
+
 TEST(Movie, As3FlagWithoutDoAbcLoads) {
   const auto file = Fws(10, Cat({Tag(tc::kFileAttributes, {0x08, 0, 0, 0}), kShowFrame, kEnd}));
   const auto result = Load(file);
