@@ -56,7 +56,6 @@ void Object::Define(Vm& vm, std::string_view name, const Value& v, uint16_t flag
     Property& p = props_[it->second];
     p.value = v;
     p.flags = flags;
-    p.versionFlags = 0;
     p.getter = p.setter = nullptr;
     return;
   }
