@@ -78,7 +78,7 @@ namespace {
 
 // The most urgent non-empty list of the queue; null when all are empty.
 std::deque<QueuedActions>* NextList(TimelineContext& ctx) {
-  for (auto* list : {&ctx.initActions, &ctx.initEvents, &ctx.constructs, &ctx.actions}) {
+  for (auto* list : {&ctx.initActions, &ctx.constructs, &ctx.actions}) {
     if (!list->empty()) return list;
   }
   return nullptr;
@@ -89,13 +89,21 @@ std::deque<QueuedActions>* NextList(TimelineContext& ctx) {
 void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip) {
   avm1::Vm& vm = *ctx.vm;
   avm1::ClipObject* obj = vm.ClipFor(clip);
+  const DisplayObject* placed = obj->Placement();
+  auto cls = placed ? vm.classByCharacter.find(placed->characterId) : vm.classByCharacter.end();
+  avm1::Object* const klass = cls != vm.classByCharacter.end() ? cls->second : nullptr;
+  if (klass) {
+    // A class registered after the clip's object was made (by an init block
+    // later in the same frame) still takes the clip.
+    const avm1::Value proto = vm.Get(klass, "prototype");
+    if (proto.IsObject() && obj->proto != proto.object) {
+      obj->proto = proto.object;
+      obj->Define(vm, "__constructor__", avm1::Value::Obj(klass), avm1::kDontEnum);
+    }
+  }
   DispatchClipEvent(ctx, clip, kClipEventConstruct);
   clip->constructPending = false;
-  const DisplayObject* placed = obj->Placement();
-  if (!placed) return;
-  auto cls = vm.classByCharacter.find(placed->characterId);
-  if (cls != vm.classByCharacter.end())
-    vm.Call(avm1::Value::Obj(cls->second), avm1::Value::Obj(obj), {});
+  if (klass) vm.Call(avm1::Value::Obj(klass), avm1::Value::Obj(obj), {});
 }
 
 }  // namespace
@@ -121,7 +129,6 @@ void RunActionQueue(TimelineContext& ctx) {
   }
   ctx.actions.clear();
   ctx.initActions.clear();
-  ctx.initEvents.clear();
   ctx.constructs.clear();
 }
 
