@@ -64,7 +64,7 @@ void BroadcastEnterFrame(TimelineContext& ctx, const std::shared_ptr<TimelineIns
   while (!work.empty()) {
     auto t = std::move(work.back());
     work.pop_back();
-    if (t->Button()) continue;
+    if (t->Button() || t->Removed()) continue;
     order.push_back(t);
     const DisplayList& list = t->List();
     for (auto it = list.begin(); it != list.end(); ++it) {
@@ -123,9 +123,17 @@ void RunActionQueue(TimelineContext& ctx) {
       Construct(ctx, owner);
     } else if (next.clipEvent) {
       DispatchClipEvent(ctx, owner, next.clipEvent);
-      if (next.clipEvent == kClipEventUnload && owner->script)
-        static_cast<avm1::ClipObject*>(owner->script)->Detach(*ctx.vm);
+      if (next.clipEvent == kClipEventUnload) {
+        if (owner->script) static_cast<avm1::ClipObject*>(owner->script)->Detach(*ctx.vm);
+        if (auto parent = owner->Parent()) parent->DropRemovedChild(owner.get());
+      }
     }
+  }
+  // Clips whose unload handlers did not get to run leave now.
+  for (const QueuedActions& q : ctx.actions) {
+    auto owner = q.target.lock();
+    auto parent = owner && q.clipEvent == kClipEventUnload ? owner->Parent() : nullptr;
+    if (parent) parent->DropRemovedChild(owner.get());
   }
   ctx.actions.clear();
   ctx.initActions.clear();

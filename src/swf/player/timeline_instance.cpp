@@ -1,6 +1,7 @@
 #include "swf/player/timeline_instance.h"
 
 #include "swf/avm1/text_field_object.h"
+#include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 
 #include <algorithm>
@@ -147,8 +148,21 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       }
     } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
       // Unload events queue in the order the tags remove the clips.
-      if (auto it = list.find(remove->depth); ctx_.scripts && it != list.end())
-        QueueUnload(it->second.instance);
+      if (auto it = list.find(remove->depth); ctx_.scripts && it != list.end()) {
+        auto gone = it->second.instance;
+        QueueUnload(gone);
+        // A clip with unload handlers stays reachable, below every depth
+        // (script depth -32769 less its old one), until they have run.
+        const int32_t below = -static_cast<int32_t>(remove->depth) - 1;
+        if (gone && gone->Removed() && HasUnloadHandler(*gone) && !list.contains(below)) {
+          DisplayObject moved = std::move(it->second);
+          moved.depth = below;
+          gone->depthHint = moved.depth;
+          list.erase(it);
+          list.emplace(moved.depth, std::move(moved));
+          continue;
+        }
+      }
       ApplyRemoveObject(list, *remove);
     } else if (const auto* action = std::get_if<DoAction>(&tag)) {
       if (action->init) {
@@ -236,6 +250,25 @@ void TimelineInstance::MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>
   order.push_back(shared_from_this());
 }
 
+bool TimelineInstance::HasUnloadHandler(const TimelineInstance& clip) const {
+  if (clip.clipActions) {
+    for (const ClipAction& a : *clip.clipActions) {
+      if (a.events & kClipEventUnload) return true;
+    }
+  }
+  return clip.script && ctx_.vm && !ctx_.vm->Get(clip.script, "onUnload").IsUndefined();
+}
+
+void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
+  for (auto it = list_.begin(); it != list_.end(); ++it) {
+    if (it->second.instance.get() == child && child->Removed()) {
+      list_.erase(it);
+      --ctx_.liveObjects;
+      return;
+    }
+  }
+}
+
 void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone) {
   if (!gone || gone->removed_) return;
   std::vector<std::shared_ptr<TimelineInstance>> order;
@@ -301,6 +334,7 @@ void TimelineInstance::CollectExecutionOrder(std::vector<std::shared_ptr<Timelin
 }
 
 void TimelineInstance::Advance(bool recurse) {
+  if (removed_) return;
   // Instances placed during this frame already show their first frame.
   if (bornTick_ == ctx_.tick) return;
   if (timeline_ && playing_ && FrameCount() > 1) {

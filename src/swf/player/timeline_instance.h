@@ -169,6 +169,8 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   std::shared_ptr<TimelineInstance> PlaceClip(uint16_t characterId, int32_t depth,
                                               const std::string& name, const DisplayObject* like);
   void RemoveDepth(int32_t depth);
+  // Takes a removed clip, kept in the list for its unload handlers, out.
+  void DropRemovedChild(const TimelineInstance* child);
   TimelineContext& Context() { return ctx_; }
   // The movie whose characters this timeline shows: the main movie's, or a
   // movie loaded into the clip (and its sprites).
@@ -208,6 +210,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // Queues the unload events of a clip leaving the list, its children first.
   void QueueUnload(const std::shared_ptr<TimelineInstance>& gone);
   void MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order);
+  bool HasUnloadHandler(const TimelineInstance& clip) const;
   void Advance(bool recurse);
   void AttachEditText(DisplayObject& obj);
 
