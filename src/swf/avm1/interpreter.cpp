@@ -554,6 +554,13 @@ bool FrameLoaded(Vm& vm, const Value& v) {
   return static_cast<int32_t>(n - 1) <= kMaxLoadedFrame;
 }
 
+// A branch before the block's start leaves the block: the bytes there are
+// not this block's code (another tag's, or none), so nothing of them runs.
+std::size_t JumpTarget(const Activation& a, std::size_t next, int16_t offset) {
+  const int64_t to = static_cast<int64_t>(next) + offset;
+  return to < 0 ? a.code.size() : static_cast<std::size_t>(to);
+}
+
 // Steps over the next count actions (WaitForFrame's skip).
 void SkipActions(Activation& a, int count) {
   for (int i = 0; i < count && a.pc < a.code.size(); ++i) {
@@ -1133,13 +1140,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x99: {  // Jump
       const int16_t offset = static_cast<int16_t>(p.U16());
-      a.pc = static_cast<std::size_t>(std::max<int64_t>(0, static_cast<int64_t>(next) + offset));
+      a.pc = JumpTarget(a, next, offset);
       break;
     }
     case 0x9D: {  // If
       const int16_t offset = static_cast<int16_t>(p.U16());
-      if (vm.ToBoolean(a.Pop()))
-        a.pc = static_cast<std::size_t>(std::max<int64_t>(0, static_cast<int64_t>(next) + offset));
+      if (vm.ToBoolean(a.Pop())) a.pc = JumpTarget(a, next, offset);
       break;
     }
     default:
