@@ -139,10 +139,10 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 3:
       return Value::Num(ScaleY(m) * 100);
     case 4:
-      return Value::Num(self->CurrentFrame() + 1);
+      return Value::Num(self->DeclaredFrames() == 0 ? 0 : self->CurrentFrame() + 1);
     case 5:
     case 12:
-      return Value::Num(self->FrameCount());
+      return Value::Num(self->DeclaredFrames());
     case 6:
       return Value::Num(p ? p->colorTransform.aMult * 100.0 / 256 : 100);
     case 7:

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
@@ -93,6 +94,11 @@ struct Activation {
   std::shared_ptr<const std::vector<std::string>> constants;
   std::vector<Value> stack;
   FunctionObject* callee = nullptr;
+  // A frame or event block ends when a goto or removal takes its clip off
+  // the stage; unset for functions and blocks of clips already removed.
+  std::weak_ptr<TimelineInstance> liveClip;
+  bool watchClip = false;
+  uint64_t removalsSeen = 0;
   Object* home = nullptr;
   bool suppressThis = false;
   int version = 0;  // of the movie the code comes from
@@ -105,6 +111,18 @@ struct Activation {
     Value v = std::move(stack.back());
     stack.pop_back();
     return v;
+  }
+  // What a finished call left on the shared stack goes below its result.
+  void TakeLeftovers() {
+    for (Value& v : vm.leftovers) Push(std::move(v));
+    vm.leftovers.clear();
+  }
+  // The rest of this stack is left for whoever runs next.
+  void LeaveStack() {
+    for (Value& v : stack) vm.leftovers.push_back(std::move(v));
+    stack.clear();
+    if (vm.leftovers.size() > kMaxStack)
+      vm.leftovers.erase(vm.leftovers.begin(), vm.leftovers.end() - kMaxStack);
   }
   void Push(Value v) {
     // Copies of long text count against the frame's budget too.
@@ -525,6 +543,15 @@ Flow RunTry(Activation& a, Payload& p, std::size_t next) {
 
 Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next);
 
+// Whether the clip of a frame or event block has left the stage since the
+// block began.
+bool ClipLeftStage(Activation& a) {
+  a.removalsSeen = a.vm.ctx.removals;
+  if (!a.watchClip) return false;
+  auto clip = a.liveClip.lock();
+  return !clip || clip->Removed();
+}
+
 Flow Run(Activation& a, std::size_t begin, std::size_t end) {
   Vm& vm = a.vm;
   while (a.pc >= begin && a.pc < end) {
@@ -550,12 +577,54 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
     a.pc = next;
     const Flow f = Step(a, op, p, next);
     if (f != Flow::Normal) return f;
+    if (vm.ctx.removals != a.removalsSeen && ClipLeftStage(a)) {
+      a.pc = a.code.size();
+      return Flow::Normal;
+    }
     if (vm.throwing) return Flow::Throw;  // from a function called by this action
   }
   return Flow::Normal;
 }
 
 double Num(Activation& a, const Value& v) { return a.vm.ToNumber(v); }
+
+// Every frame of a movie is loaded at once, so WaitForFrame only waits for a
+// frame (0-based) past the most a timeline can hold.
+constexpr int32_t kMaxLoadedFrame = 16000;
+
+// WaitForFrame2's frame: a 1-based number written in digits (wrapping at 32
+// bits); anything else names a label or nothing, which counts as loaded.
+bool FrameLoaded(Vm& vm, const Value& v) {
+  const std::string s = vm.ToString(v);
+  if (s.empty() || s.size() > 32 ||
+      !std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return true;
+  uint32_t n = 0;
+  for (char c : s) n = n * 10 + static_cast<uint32_t>(c - '0');
+  return static_cast<int32_t>(n - 1) <= kMaxLoadedFrame;
+}
+
+// A branch before the block's start leaves the block: the bytes there are
+// not this block's code (another tag's, or none), so nothing of them runs.
+std::size_t JumpTarget(const Activation& a, std::size_t next, int16_t offset) {
+  const int64_t to = static_cast<int64_t>(next) + offset;
+  return to < 0 ? a.code.size() : static_cast<std::size_t>(to);
+}
+
+// Steps over the next count actions (WaitForFrame's skip).
+void SkipActions(Activation& a, int count) {
+  for (int i = 0; i < count && a.pc < a.code.size(); ++i) {
+    std::size_t next = a.pc + 1;
+    if (a.code[a.pc] >= 0x80) {
+      if (next + 2 > a.code.size()) {
+        a.pc = a.code.size();
+        return;
+      }
+      next += 2 + (a.code[next] | a.code[next + 1] << 8);
+    }
+    a.pc = next;
+  }
+}
 
 // Pops the operands of a binary operator and converts them left first, so
 // that valueOf calls happen in source order.
@@ -849,7 +918,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       std::vector<Value> args = PopArgs(a);
       const Value fn = GetVariable(a, name);
       vm.callHome = nullptr;
-      a.Push(vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args));
+      Value r = vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
+      a.TakeLeftovers();
+      a.Push(std::move(r));
       break;
     }
     case 0x3E:  // Return
@@ -865,7 +936,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       std::vector<Value> args = PopArgs(a);
       const Value ctor = GetVariable(a, name);
       vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
-      a.Push(vm.Construct(ctor.object, args));
+      Value r = vm.Construct(ctor.object, args);
+      a.TakeLeftovers();
+      a.Push(std::move(r));
       break;
     }
     case 0x53: {  // NewMethod
@@ -876,7 +949,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
           nameV.IsUndefined() || (nameV.type == Type::String && nameV.string.empty());
       const Value ctor = noName ? obj : vm.GetMember(obj, vm.ToString(nameV));
       vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
-      a.Push(vm.Construct(ctor.object, args));
+      Value r = vm.Construct(ctor.object, args);
+      a.TakeLeftovers();
+      a.Push(std::move(r));
       break;
     }
     case 0x42: {  // InitArray
@@ -1006,7 +1081,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value name = a.Pop();
       const Value obj = a.Pop();
       std::vector<Value> args = PopArgs(a);
-      a.Push(CallMethodValue(a, obj, name, args));
+      Value r = CallMethodValue(a, obj, name, args);
+      a.TakeLeftovers();
+      a.Push(std::move(r));
       break;
     }
     case 0x54: {  // InstanceOf
@@ -1090,10 +1167,17 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.constants = std::move(pool);
       break;
     }
-    case 0x8A:  // WaitForFrame: every frame is loaded
-    case 0x8D:
-      if (op == 0x8D) FrameValue(a, a.Pop());
+    case 0x8A: {  // WaitForFrame
+      const uint16_t frame = p.U16();
+      const uint8_t skip = p.U8();
+      if (frame > kMaxLoadedFrame) SkipActions(a, skip);
       break;
+    }
+    case 0x8D: {  // WaitForFrame2
+      const uint8_t skip = p.U8();
+      if (!FrameLoaded(vm, a.Pop())) SkipActions(a, skip);
+      break;
+    }
     case 0x8B: {  // SetTarget
       const std::string path = p.String();
       SetTargetClip(a, TellTargetOf(a, Value::Str(path)));
@@ -1111,6 +1195,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x9E:  // Call
       ClipCallFrame(vm, TimelineTarget(a), FrameValue(a, a.Pop()));
+      a.TakeLeftovers();
       break;
     case 0x8E:    // DefineFunction2
     case 0x9B: {  // DefineFunction
@@ -1151,13 +1236,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x99: {  // Jump
       const int16_t offset = static_cast<int16_t>(p.U16());
-      a.pc = static_cast<std::size_t>(std::max<int64_t>(0, static_cast<int64_t>(next) + offset));
+      a.pc = JumpTarget(a, next, offset);
       break;
     }
     case 0x9D: {  // If
       const int16_t offset = static_cast<int16_t>(p.U16());
-      if (vm.ToBoolean(a.Pop()))
-        a.pc = static_cast<std::size_t>(std::max<int64_t>(0, static_cast<int64_t>(next) + offset));
+      if (vm.ToBoolean(a.Pop())) a.pc = JumpTarget(a, next, offset);
       break;
     }
     default:
@@ -1190,12 +1274,24 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
     vm.aborted_ = true;
     return;
   }
+  a.stack = std::exchange(vm.leftovers, {});
+  a.constants = vm.lastPool;
+  a.removalsSeen = vm.ctx.removals;
+  // A button's state sprites go with the button and do not stop.
+  auto t = clip ? clip->Instance() : nullptr;
+  auto parent = t ? t->Parent() : nullptr;
+  if (t && !t->Removed() && !(parent && parent->Button())) {
+    a.liveClip = t;
+    a.watchClip = true;
+  }
   ++vm.depth;
   ClipObject* const outerTarget = vm.currentTarget;
   vm.currentTarget = clip;
   const Flow f = Run(a, 0, code.size());
   vm.currentTarget = outerTarget;
   --vm.depth;
+  vm.lastPool = a.constants;
+  if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Throw) {
     vm.thrown = {};
     vm.throwing = false;
@@ -1273,6 +1369,7 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   vm.currentTarget = a.target;
   const Flow f = Run(a, 0, a.code.size());
   vm.currentTarget = outerTarget;
+  if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Return) return a.result;
   return {};
 }

@@ -208,6 +208,9 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);
+  for (const Value& v : leftovers) {
+    if (v.object) work.push_back(v.object);
+  }
   for (const auto& [id, cls] : classByCharacter) work.push_back(cls);
   for (const Timer& t : timers) {
     if (t.target.object) work.push_back(t.target.object);

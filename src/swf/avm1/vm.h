@@ -207,6 +207,11 @@ class Vm {
   // `new` is calling the next function; the running script function was
   // called by `new` (ASnative 2,0 answers this).
   bool newPending = false, inNew = false;
+  // All code shares one stack: what a block or a function leaves on it
+  // reaches the code that runs next (the caller, or the next block).
+  std::vector<Value> leftovers;
+  // The constant pool the last top-level block ended with; the next starts with it.
+  std::shared_ptr<const std::vector<std::string>> lastPool;
   ClipObject* currentTarget = nullptr;  // the running code's target clip  // where the next called
                                         // method was found (for super)
 

@@ -219,6 +219,8 @@ struct DoAction {
   // DoInitAction: runs once per movie, before the frame's other actions.
   bool init = false;
   uint16_t spriteId = 0;
+  // DoInitAction: the sprite's definition comes earlier in the file.
+  bool spriteDefinedBefore = false;
 };
 
 struct SetBackgroundColor {
@@ -301,6 +303,7 @@ struct ButtonSounds {
 struct Frame {
   std::vector<ControlTag> tags;  // in file order, up to its ShowFrame
   std::optional<std::string> label;
+  std::vector<std::string> otherLabels;             // a frame may carry several labels
   std::vector<StartSound> sounds;                   // StartSound / StartSound2, in file order
   std::optional<std::vector<uint8_t>> streamBlock;  // SoundStreamBlock body
 };
@@ -314,6 +317,7 @@ struct Timeline {
 struct SpriteDefinition {
   uint16_t id = 0;
   Timeline timeline;
+  uint32_t definedInFrame = 0;  // the main timeline's frame (0-based) holding the definition
 };
 
 // ---- Fonts and text ------------------------------------------------------

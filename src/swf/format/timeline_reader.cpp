@@ -98,7 +98,11 @@ class TimelineWalker {
       case kFrameLabel: {
         std::string label = r.String();
         if (r.Failed() || !ctx_.budget.Take(label.size())) return false;
-        if (!frame_.label) frame_.label = std::move(label);
+        if (!frame_.label) {
+          frame_.label = std::move(label);
+        } else if (frame_.otherLabels.size() < 64) {
+          frame_.otherLabels.push_back(std::move(label));
+        }
         return true;
       }
       case kDoAction: {
@@ -109,7 +113,11 @@ class TimelineWalker {
         const uint16_t sprite = r.U16();
         const auto bytes = r.Rest();
         if (r.Failed()) return false;
-        return AddControl(DoAction{{bytes.begin(), bytes.end()}, true, sprite}, bytes.size());
+        const auto def = movie_.characters.find(sprite);
+        const bool defined =
+            def != movie_.characters.end() && std::holds_alternative<SpriteDefinition>(def->second);
+        return AddControl(DoAction{{bytes.begin(), bytes.end()}, true, sprite, defined},
+                          bytes.size());
       }
       case kImportAssets:
       case kImportAssets2: {
@@ -294,6 +302,7 @@ class TimelineWalker {
     // Sprites inside sprites are not characters; only the tag count above
     // shows they were there.
     if (depth_ > 0) return true;
+    sprite.definedInFrame = static_cast<uint32_t>(timeline_.frames.size());
     return AddCharacter(std::optional<SpriteDefinition>(std::move(sprite)));
   }
 

@@ -64,7 +64,7 @@ void BroadcastEnterFrame(TimelineContext& ctx, const std::shared_ptr<TimelineIns
   while (!work.empty()) {
     auto t = std::move(work.back());
     work.pop_back();
-    if (t->Button()) continue;
+    if (t->Button() || t->Removed()) continue;
     order.push_back(t);
     const DisplayList& list = t->List();
     for (auto it = list.begin(); it != list.end(); ++it) {
@@ -78,7 +78,7 @@ namespace {
 
 // The most urgent non-empty list of the queue; null when all are empty.
 std::deque<QueuedActions>* NextList(TimelineContext& ctx) {
-  for (auto* list : {&ctx.initActions, &ctx.initEvents, &ctx.constructs, &ctx.actions}) {
+  for (auto* list : {&ctx.initActions, &ctx.constructs, &ctx.actions}) {
     if (!list->empty()) return list;
   }
   return nullptr;
@@ -89,15 +89,24 @@ std::deque<QueuedActions>* NextList(TimelineContext& ctx) {
 void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip) {
   avm1::Vm& vm = *ctx.vm;
   avm1::ClipObject* obj = vm.ClipFor(clip);
+  const DisplayObject* placed = obj->Placement();
+  avm1::Object* const klass = placed ? vm.RegisteredClass(clip, placed->characterId) : nullptr;
+  if (klass) {
+    // A class registered after the clip's object was made (by an init block
+    // later in the same frame) still takes the clip.
+    const avm1::Value proto = vm.Get(klass, "prototype");
+    if (proto.IsObject() && obj->proto != proto.object) {
+      obj->proto = proto.object;
+      obj->Define(vm, "__constructor__", avm1::Value::Obj(klass), avm1::kDontEnum);
+    }
+  }
   DispatchClipEvent(ctx, clip, kClipEventConstruct);
   clip->constructPending = false;
-  const DisplayObject* placed = obj->Placement();
-  if (!placed) return;
-  if (avm1::Object* cls = vm.RegisteredClass(clip, placed->characterId)) {
+  if (klass) {
     // The constructor runs as under `new`, its super reaching the base class.
     vm.callHome = obj->proto;
     vm.newPending = true;
-    vm.Call(avm1::Value::Obj(cls), avm1::Value::Obj(obj), {});
+    vm.Call(avm1::Value::Obj(klass), avm1::Value::Obj(obj), {});
     vm.newPending = false;
   }
 }
@@ -119,13 +128,20 @@ void RunActionQueue(TimelineContext& ctx) {
       Construct(ctx, owner);
     } else if (next.clipEvent) {
       DispatchClipEvent(ctx, owner, next.clipEvent);
-      if (next.clipEvent == kClipEventUnload && owner->script)
-        static_cast<avm1::ClipObject*>(owner->script)->Detach(*ctx.vm);
+      if (next.clipEvent == kClipEventUnload) {
+        if (owner->script) static_cast<avm1::ClipObject*>(owner->script)->Detach(*ctx.vm);
+        if (auto parent = owner->Parent()) parent->DropRemovedChild(owner.get());
+      }
     }
+  }
+  // Clips whose unload handlers did not get to run leave now.
+  for (const QueuedActions& q : ctx.actions) {
+    auto owner = q.target.lock();
+    auto parent = owner && q.clipEvent == kClipEventUnload ? owner->Parent() : nullptr;
+    if (parent) parent->DropRemovedChild(owner.get());
   }
   ctx.actions.clear();
   ctx.initActions.clear();
-  ctx.initEvents.clear();
   ctx.constructs.clear();
 }
 

@@ -76,6 +76,7 @@ void AppendChildren(const TimelineInstance& timeline, const Movie& movie, Displa
   for (const auto& [depth, obj] : timeline.List()) {
     // A clip that masks another shows only through what it masks.
     if (obj.instance && obj.instance->isMask && obj.clipDepth == 0) continue;
+    if (obj.instance && obj.instance->Removed()) continue;  // waits for its unload handlers
     DisplayNode node;
     if (MakeNode(obj, movie, node)) parent.children.push_back(std::move(node));
   }

@@ -90,7 +90,6 @@ MovieRunner::~MovieRunner() {
   root_.reset();
   ctx_.levels.clear();
   ctx_.actions.clear();
-  ctx_.initEvents.clear();
   ctx_.constructs.clear();
 }
 
@@ -128,9 +127,7 @@ void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner
 }
 
 void MovieRunner::FlushActions() {
-  if (ctx_.actions.empty() && ctx_.initActions.empty() && ctx_.initEvents.empty() &&
-      ctx_.constructs.empty())
-    return;
+  if (ctx_.actions.empty() && ctx_.initActions.empty() && ctx_.constructs.empty()) return;
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
   RunActionQueue(ctx_);

@@ -1,6 +1,7 @@
 #include "swf/player/timeline_instance.h"
 
 #include "swf/avm1/text_field_object.h"
+#include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 
 #include <algorithm>
@@ -34,6 +35,12 @@ bool HasOwnTimeline(const Movie& movie, uint16_t id) {
                std::holds_alternative<ButtonDefinition>(*c));
 }
 
+// The timeline of a clip a script made: one empty frame.
+const Timeline& EmptyTimeline() {
+  static const Timeline empty{1, {}, {}};
+  return empty;
+}
+
 }  // namespace
 
 std::shared_ptr<TimelineInstance> TimelineInstance::Create(TimelineContext& ctx,
@@ -59,6 +66,10 @@ TimelineInstance::~TimelineInstance() {
   ctx_.liveObjects -= list_.size();
   // Sounds a script started for this clip end with it.
   if (ctx_.sound) ctx_.sound->StopOwnedSounds(this, 0);
+}
+
+int TimelineInstance::DeclaredFrames() const {
+  return timeline_ ? timeline_->declaredFrameCount : 1;
 }
 
 int TimelineInstance::FrameCount() const {
@@ -137,13 +148,25 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       }
     } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
       // Unload events queue in the order the tags remove the clips.
-      if (auto it = list.find(remove->depth); ctx_.scripts && it != list.end())
-        QueueUnload(it->second.instance);
+      if (auto it = list.find(remove->depth); ctx_.scripts && it != list.end()) {
+        auto gone = it->second.instance;
+        QueueUnload(gone);
+        // A clip with unload handlers stays reachable, below every depth
+        // (script depth -32769 less its old one), until they have run.
+        const int32_t below = -static_cast<int32_t>(remove->depth) - 1;
+        if (gone && gone->Removed() && HasUnloadHandler(*gone) && !list.contains(below)) {
+          DisplayObject moved = std::move(it->second);
+          moved.depth = below;
+          gone->depthHint = moved.depth;
+          list.erase(it);
+          list.emplace(moved.depth, std::move(moved));
+          continue;
+        }
+      }
       ApplyRemoveObject(list, *remove);
     } else if (const auto* action = std::get_if<DoAction>(&tag)) {
       if (action->init) {
-        // Once per movie, whenever the frame is first reached.
-        if (ctx_.initDone.insert(action).second)
+        if (InitActionReady(*action))
           ctx_.initActions.push_back({weak_from_this(), &action->actions, 0, nullptr});
       } else if (queueActions) {
         ctx_.actions.push_back({weak_from_this(), &action->actions, 0, nullptr});
@@ -152,7 +175,21 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
     // A later SetBackgroundColor changes nothing: the movie's first one holds.
   }
   ctx_.pendingObjects -= pending;
+  if (isRoot_ && movie_ == ctx_.movie) ctx_.framesReached = std::max(ctx_.framesReached, frame);
   if (queueActions && ctx_.sound) ctx_.sound->OnFrame(*movie_, *timeline_, frame, this);
+}
+
+bool TimelineInstance::InitActionReady(const DoAction& action) {
+  // The sprite must be known: defined earlier in the file, or in a frame
+  // of the main timeline that has already been played through. A block met
+  // too early is skipped and may run when its frame comes again.
+  const auto* sprite = std::get_if<SpriteDefinition>(FindCharacter(*movie_, action.spriteId));
+  if (!sprite) return false;
+  if (!action.spriteDefinedBefore && movie_ == ctx_.movie &&
+      static_cast<int>(sprite->definedInFrame) > ctx_.framesReached)
+    return false;
+  // Each sprite's initialization runs once per movie.
+  return ctx_.initDone.insert({movie_, action.spriteId}).second;
 }
 
 void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
@@ -171,6 +208,8 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
       if (old != list_.end() && old->second.characterId == obj.characterId) {
         obj.instance = old->second.instance;
         obj.text = old->second.text;
+        // An unnamed instance keeps the name the player made up for it.
+        if (obj.name.empty()) obj.name = old->second.name;
       }
     }
   }
@@ -204,10 +243,30 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
 
 void TimelineInstance::MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order) {
   removed_ = true;
+  ++ctx_.removals;
   for (auto& [depth, obj] : list_) {
     if (obj.instance && !obj.instance->removed_) obj.instance->MarkRemoved(order);
   }
   order.push_back(shared_from_this());
+}
+
+bool TimelineInstance::HasUnloadHandler(const TimelineInstance& clip) const {
+  if (clip.clipActions) {
+    for (const ClipAction& a : *clip.clipActions) {
+      if (a.events & kClipEventUnload) return true;
+    }
+  }
+  return clip.script && ctx_.vm && !ctx_.vm->Get(clip.script, "onUnload").IsUndefined();
+}
+
+void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
+  for (auto it = list_.begin(); it != list_.end(); ++it) {
+    if (it->second.instance.get() == child && child->Removed()) {
+      list_.erase(it);
+      --ctx_.liveObjects;
+      return;
+    }
+  }
 }
 
 void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone) {
@@ -233,7 +292,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
       // Initialize and construct events run before any frame action; the
       // load event comes before the clip's own first frame actions.
       obj.instance->constructPending = true;
-      ctx_.initEvents.push_back({obj.instance, nullptr, kClipEventInitialize, nullptr});
+      ctx_.initActions.push_back({obj.instance, nullptr, kClipEventInitialize, nullptr});
       ctx_.constructs.push_back({obj.instance, nullptr, kClipEventConstruct, nullptr});
       ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad, nullptr});
     }
@@ -275,6 +334,7 @@ void TimelineInstance::CollectExecutionOrder(std::vector<std::shared_ptr<Timelin
 }
 
 void TimelineInstance::Advance(bool recurse) {
+  if (removed_) return;
   // Instances placed during this frame already show their first frame.
   if (bornTick_ == ctx_.tick) return;
   if (timeline_ && playing_ && FrameCount() > 1) {
@@ -322,7 +382,6 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
                                                               const DisplayObject* like) {
   if (nesting_ + 1 > ctx_.limits.maxNesting) return nullptr;
   if (!list_.contains(depth) && ctx_.liveObjects >= ctx_.limits.maxDisplayObjects) return nullptr;
-  static const Timeline kEmpty;
   DisplayObject obj;
   if (like) obj = *like;
   obj.instance.reset();
@@ -333,8 +392,8 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.scriptDepth = true;
   const Character* c = FindCharacter(*movie_, characterId);
   const auto* sprite = std::get_if<SpriteDefinition>(c);
-  obj.instance =
-      Create(ctx_, sprite ? &sprite->timeline : &kEmpty, weak_from_this(), nesting_ + 1, false);
+  obj.instance = Create(ctx_, sprite ? &sprite->timeline : &EmptyTimeline(), weak_from_this(),
+                        nesting_ + 1, false);
   auto instance = obj.instance;
   instance->depthHint = depth;
   instance->lastName_ = instance->firstName_ = name;
@@ -350,10 +409,9 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
 }
 
 void TimelineInstance::ReplaceContent(const Movie* movie) {
-  static const Timeline kEmpty;
   Commit(DisplayList{}, false);
   if (movie) movie_ = movie;
-  timeline_ = movie ? &movie->timeline : &kEmpty;
+  timeline_ = movie ? &movie->timeline : &EmptyTimeline();
   button_ = nullptr;
   playing_ = true;
   current_ = 0;
@@ -372,8 +430,11 @@ void TimelineInstance::RemoveDepth(int32_t depth) {
 int TimelineInstance::FindLabel(std::string_view label) const {
   if (!timeline_) return -1;
   for (std::size_t i = 0; i < timeline_->frames.size(); ++i) {
-    const auto& l = timeline_->frames[i].label;
-    if (l && EqualsNoCase(*l, label)) return static_cast<int>(i);
+    const Frame& f = timeline_->frames[i];
+    if (f.label && EqualsNoCase(*f.label, label)) return static_cast<int>(i);
+    for (const std::string& other : f.otherLabels) {
+      if (EqualsNoCase(other, label)) return static_cast<int>(i);
+    }
   }
   return -1;
 }

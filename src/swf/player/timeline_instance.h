@@ -78,16 +78,20 @@ struct TimelineContext {
   uint64_t tagsThisTick = 0;
   uint64_t actionStepsThisTick = 0;
   // Run after the frame's display lists are built. The queue runs the first
-  // entry of the most urgent non-empty list: DoInitAction blocks, then the
-  // initialize events of new clips, then their construction (class
-  // constructors), then frame actions and the other events in order.
+  // entry of the most urgent non-empty list: DoInitAction blocks and the
+  // initialize events of new clips (in tag order), then their construction
+  // (class constructors), then frame actions and the other events in order.
   std::deque<QueuedActions> actions;
   std::deque<QueuedActions> initActions;
-  std::deque<QueuedActions> initEvents;
   std::deque<QueuedActions> constructs;
-  bool scripts = true;             // false when the movie has no code: no events to queue
-  uint64_t serial = 0;             // creation order of clips: the newest runs its frame first
-  std::set<const void*> initDone;  // init blocks already queued
+  bool scripts = true;    // false when the movie has no code: no events to queue
+  uint64_t serial = 0;    // creation order of clips: the newest runs its frame first
+  uint64_t removals = 0;  // clips that left the stage so far
+  // Sprites whose DoInitAction already ran: once per sprite and movie.
+  std::set<std::pair<const Movie*, uint16_t>> initDone;
+  // The furthest frame of the main timeline whose tags have run: the
+  // definitions up to its end are known to scripts.
+  int framesReached = -1;
   Rgba background{255, 255, 255, 255};
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
@@ -153,6 +157,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   bool Playing() const { return playing_; }
   int CurrentFrame() const { return current_; }
   int FrameCount() const;
+  // The frame count its definition states, as scripts read it; a sprite
+  // may state fewer or more frames than it has.
+  int DeclaredFrames() const;
   const DisplayList& List() const { return list_; }
   std::shared_ptr<TimelineInstance> Parent() const { return parent_.lock(); }
   // A child sprite by instance name (without case); null when there is none.
@@ -166,6 +173,8 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   std::shared_ptr<TimelineInstance> PlaceClip(uint16_t characterId, int32_t depth,
                                               const std::string& name, const DisplayObject* like);
   void RemoveDepth(int32_t depth);
+  // Takes a removed clip, kept in the list for its unload handlers, out.
+  void DropRemovedChild(const TimelineInstance* child);
   TimelineContext& Context() { return ctx_; }
   // The movie whose characters this timeline shows: the main movie's, or a
   // movie loaded into the clip (and its sprites).
@@ -198,11 +207,14 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   std::size_t ListBudget() const;
   void ApplyFrameTags(int frame, DisplayList& list, bool queueActions, bool materialize);
   void Commit(DisplayList next, bool rebuilt);
+  // Whether a DoInitAction met now runs (and is marked as run).
+  bool InitActionReady(const DoAction& action);
   void ShowButtonState(ButtonState state);
   void Materialize(DisplayObject& obj);
   // Queues the unload events of a clip leaving the list, its children first.
   void QueueUnload(const std::shared_ptr<TimelineInstance>& gone);
   void MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order);
+  bool HasUnloadHandler(const TimelineInstance& clip) const;
   void Advance(bool recurse);
   void AttachEditText(DisplayObject& obj);
 

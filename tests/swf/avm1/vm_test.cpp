@@ -83,6 +83,31 @@ TEST(VmTest, RunawayScriptsStopAndTheMovieGoesOn) {
   EXPECT_EQ(lines, (std::vector<std::string>{"alive"}));
 }
 
+TEST(VmTest, WaitForFrameSkipsAndTheSharedStackStayBounded) {
+  Bytes many;  // two pushes of 13000 numbers: more than a stack holds
+  for (int half = 0; half < 2; ++half) {
+    Bytes values;
+    for (int i = 0; i < 13000; ++i)
+      values.insert(values.end(), {7, uint8_t(i), uint8_t(i >> 8), 0, 0});
+    many = Cat({many, Long(0x96, values)});
+  }
+  const struct {
+    Bytes first;  // a block, then another that traces the top of the stack
+    const char* traced;
+  } cases[] = {
+      // A frame past the most a timeline holds is not loaded; a skip past the end stops.
+      {Cat({Long(0x8A, {0x81, 0x3E, 200}), PushString("skipped")}), "undefined"},
+      {Cat({PushString("16002"), Long(0x8D, {1}), PushString("skipped")}), "undefined"},
+      {Cat({PushString("16001"), Long(0x8D, {1}), PushString("loaded")}), "loaded"},
+      // What a block leaves reaches the next one, within the stack's bound.
+      {many, "12999"},
+  };
+  for (const auto& c : cases) {
+    const auto lines = Play(7, {MakeFrame({Act({c.first}), Act({Trace(), kStop})})});
+    EXPECT_EQ(lines, (std::vector<std::string>{c.traced}));
+  }
+}
+
 TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
