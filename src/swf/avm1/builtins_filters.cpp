@@ -42,22 +42,22 @@ enum class Field : uint8_t {
   Ratios,
 };
 
-struct FieldSpec {
+struct FieldLayout {
   const char* name;
   Field kind;
   double init;  // numbers, booleans (0/1), bevel types (index)
 };
 
-struct ClassSpec {
+struct FilterLayout {
   const char* name;
   Filter::Kind kind;
-  std::vector<FieldSpec> fields;  // as the player lists them
+  std::vector<FieldLayout> fields;  // as the player lists them
   std::vector<const char*> ctorOrder;
 };
 
-const std::vector<ClassSpec>& Classes() {
+const std::vector<FilterLayout>& Classes() {
   using F = Field;
-  static const std::vector<ClassSpec> classes = {
+  static const std::vector<FilterLayout> classes = {
       {"BevelFilter",
        Filter::Kind::Bevel,
        {{"distance", F::Number, 4},
@@ -132,8 +132,8 @@ const std::vector<ClassSpec>& Classes() {
         {"strength", F::Strength, 2}},
        {"color", "alpha", "blurX", "blurY", "strength", "quality", "inner", "knockout"}},
   };
-  static const std::vector<ClassSpec> all = [] {
-    std::vector<ClassSpec> v = classes;
+  static const std::vector<FilterLayout> all = [] {
+    std::vector<FilterLayout> v = classes;
     for (const char* name : {"GradientBevelFilter", "GradientGlowFilter"}) {
       const bool bevel = name[8] == 'B';
       v.push_back({name,
@@ -162,16 +162,16 @@ constexpr std::size_t kMaxGradientStops = 16;
 
 class FilterObject : public Object {
  public:
-  const ClassSpec* spec = nullptr;
+  const FilterLayout* layout = nullptr;
   std::vector<Value> values;  // one per field; arrays held as plain numbers lists below
   std::vector<std::vector<double>> lists;  // per field: matrices, colors, alphas, ratios
 
-  const FieldSpec* Find(Vm& vm, std::string_view name, std::size_t* index) const {
-    if (!spec) return nullptr;
-    for (std::size_t i = 0; i < spec->fields.size(); ++i) {
-      if (vm.NamesEqual(spec->fields[i].name, name)) {
+  const FieldLayout* Find(Vm& vm, std::string_view name, std::size_t* index) const {
+    if (!layout) return nullptr;
+    for (std::size_t i = 0; i < layout->fields.size(); ++i) {
+      if (vm.NamesEqual(layout->fields[i].name, name)) {
         *index = i;
-        return &spec->fields[i];
+        return &layout->fields[i];
       }
     }
     return nullptr;
@@ -184,8 +184,8 @@ class FilterObject : public Object {
   }
   void OwnKeys(Vm& vm, std::vector<std::string>& out) override {
     // Oldest first, as the player lists them.
-    if (spec) {
-      for (const FieldSpec& field : spec->fields) out.push_back(field.name);
+    if (layout) {
+      for (const FieldLayout& field : layout->fields) out.push_back(field.name);
     }
     Object::OwnKeys(vm, out);
   }
@@ -233,7 +233,7 @@ void ResizeConvolution(FilterObject* f, std::size_t matrixIndex) {
 
 bool FilterObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   std::size_t i;
-  const FieldSpec* field = Find(vm, name, &i);
+  const FieldLayout* field = Find(vm, name, &i);
   if (!field) return Object::GetOwn(vm, name, out);
   switch (field->kind) {
     case Field::Matrix20:
@@ -266,7 +266,7 @@ bool FilterObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
 
 bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   std::size_t i;
-  const FieldSpec* field = Find(vm, name, &i);
+  const FieldLayout* field = Find(vm, name, &i);
   if (!field) return Object::SetOwn(vm, name, v);
   switch (field->kind) {
     case Field::Number:
@@ -315,8 +315,8 @@ bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       break;
     case Field::Side:
       values[i] = Value::Num(std::clamp(std::trunc(Finite(vm.ToNumber(v))), 0.0, 15.0));
-      for (std::size_t k = 0; k < spec->fields.size(); ++k) {
-        if (spec->fields[k].kind == Field::ConvMatrix) ResizeConvolution(this, k);
+      for (std::size_t k = 0; k < layout->fields.size(); ++k) {
+        if (layout->fields[k].kind == Field::ConvMatrix) ResizeConvolution(this, k);
       }
       break;
     case Field::Matrix20: {
@@ -365,12 +365,12 @@ bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 FilterObject* AsFilter(Object* o) { return dynamic_cast<FilterObject*>(o); }
 
 // Gives a new filter object its fields at their defaults.
-void InitFields(Vm& vm, FilterObject* f, const ClassSpec& spec) {
-  f->spec = &spec;
-  f->values.assign(spec.fields.size(), Value{});
-  f->lists.assign(spec.fields.size(), {});
-  for (std::size_t i = 0; i < spec.fields.size(); ++i) {
-    const FieldSpec& field = spec.fields[i];
+void InitFields(Vm& vm, FilterObject* f, const FilterLayout& layout) {
+  f->layout = &layout;
+  f->values.assign(layout.fields.size(), Value{});
+  f->lists.assign(layout.fields.size(), {});
+  for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+    const FieldLayout& field = layout.fields[i];
     switch (field.kind) {
       case Field::Bool:
         f->values[i] = Value::Bool(field.init != 0);
@@ -396,13 +396,13 @@ void InitFields(Vm& vm, FilterObject* f, const ClassSpec& spec) {
   (void)vm;
 }
 
-const ClassSpec* SpecOfCtor(Vm& vm, Object* self) {
+const FilterLayout* LayoutOfCtor(Vm& vm, Object* self) {
   Value ctor = self ? vm.Get(self, "__constructor__") : Value{};
   for (Object* p = self ? self->proto : nullptr; p; p = p->proto) {
     Property* name = p->FindProperty(vm, "__filterClass");
     if (name) {
       const std::string n = vm.ToString(name->value);
-      for (const ClassSpec& c : Classes()) {
+      for (const FilterLayout& c : Classes()) {
         if (n == c.name) return &c;
       }
     }
@@ -414,16 +414,16 @@ const ClassSpec* SpecOfCtor(Vm& vm, Object* self) {
 Value FilterCtor(Vm& vm, Object* self, Args args) {
   FilterObject* f = AsFilter(self);
   if (!f) return {};
-  const ClassSpec* spec = SpecOfCtor(vm, self);
-  if (!spec) return {};
-  InitFields(vm, f, *spec);
-  for (std::size_t i = 0; i < args.size() && i < spec->ctorOrder.size(); ++i) {
-    if (!args[i].IsUndefined()) f->SetOwn(vm, spec->ctorOrder[i], args[i]);
+  const FilterLayout* layout = LayoutOfCtor(vm, self);
+  if (!layout) return {};
+  InitFields(vm, f, *layout);
+  for (std::size_t i = 0; i < args.size() && i < layout->ctorOrder.size(); ++i) {
+    if (!args[i].IsUndefined()) f->SetOwn(vm, layout->ctorOrder[i], args[i]);
   }
   // A convolution's colour given without its alpha is opaque (alpha is 0
   // when neither is given).
   constexpr std::size_t kConvColor = 7;
-  if (spec->kind == Filter::Kind::Convolution && args.size() == kConvColor + 1)
+  if (layout->kind == Filter::Kind::Convolution && args.size() == kConvColor + 1)
     f->SetOwn(vm, "alpha", Value::Num(1));
   return {};
 }
@@ -432,10 +432,10 @@ Object* MakeFilter(Vm& vm) { return vm.New<FilterObject>(); }
 
 Value Clone(Vm& vm, Object* self, Args) {
   FilterObject* f = AsFilter(self);
-  if (!f || !f->spec) return {};
+  if (!f || !f->layout) return {};
   auto* copy = vm.New<FilterObject>();
   copy->proto = f->proto;
-  copy->spec = f->spec;
+  copy->layout = f->layout;
   copy->values = f->values;
   copy->lists = f->lists;
   return Value::Obj(copy);
@@ -444,8 +444,8 @@ Value Clone(Vm& vm, Object* self, Args) {
 // ---- To and from the player's filters ---------------------------------------------
 
 double Num(const FilterObject* f, const char* name) {
-  for (std::size_t i = 0; i < f->spec->fields.size(); ++i) {
-    if (std::string_view(f->spec->fields[i].name) == name) {
+  for (std::size_t i = 0; i < f->layout->fields.size(); ++i) {
+    if (std::string_view(f->layout->fields[i].name) == name) {
       const Value& v = f->values[i];
       return v.type == Type::Boolean ? (v.boolean ? 1 : 0) : v.number;
     }
@@ -454,15 +454,15 @@ double Num(const FilterObject* f, const char* name) {
 }
 
 const std::vector<double>* List(const FilterObject* f, const char* name) {
-  for (std::size_t i = 0; i < f->spec->fields.size(); ++i) {
-    if (std::string_view(f->spec->fields[i].name) == name) return &f->lists[i];
+  for (std::size_t i = 0; i < f->layout->fields.size(); ++i) {
+    if (std::string_view(f->layout->fields[i].name) == name) return &f->lists[i];
   }
   return nullptr;
 }
 
 std::string Str(const FilterObject* f, const char* name) {
-  for (std::size_t i = 0; i < f->spec->fields.size(); ++i) {
-    if (std::string_view(f->spec->fields[i].name) == name) return f->values[i].string;
+  for (std::size_t i = 0; i < f->layout->fields.size(); ++i) {
+    if (std::string_view(f->layout->fields[i].name) == name) return f->values[i].string;
   }
   return {};
 }
@@ -474,9 +474,10 @@ Rgba ColorOf(double rgb, double alpha) {
 }
 
 std::optional<Filter> ToFilter(const FilterObject* f) {
-  if (!f->spec || std::string_view(f->spec->name) == "DisplacementMapFilter") return std::nullopt;
+  if (!f->layout || std::string_view(f->layout->name) == "DisplacementMapFilter")
+    return std::nullopt;
   Filter out;
-  out.kind = f->spec->kind;
+  out.kind = f->layout->kind;
   const double rad = Num(f, "angle") * std::numbers::pi / 180;
   out.blurX = static_cast<float>(Num(f, "blurX"));
   out.blurY = static_cast<float>(Num(f, "blurY"));
@@ -541,8 +542,8 @@ std::optional<Filter> ToFilter(const FilterObject* f) {
   return out;
 }
 
-const ClassSpec* SpecOfKind(Filter::Kind kind) {
-  for (const ClassSpec& c : Classes()) {
+const FilterLayout* LayoutOfKind(Filter::Kind kind) {
+  for (const FilterLayout& c : Classes()) {
     if (c.kind == kind && std::string_view(c.name) != "DisplacementMapFilter") return &c;
   }
   return nullptr;
@@ -551,15 +552,15 @@ const ClassSpec* SpecOfKind(Filter::Kind kind) {
 double Round6(double d) { return d; }
 
 Value FromFilter(Vm& vm, const Filter& in) {
-  const ClassSpec* spec = SpecOfKind(in.kind);
+  const FilterLayout* layout = LayoutOfKind(in.kind);
   Value filters = vm.Get(vm.global, "flash");
   if (filters.IsObject()) filters = vm.Get(filters.object, "filters");
-  Value ctor = spec && filters.IsObject() ? vm.Get(filters.object, spec->name) : Value{};
-  if (!spec || !ctor.IsObject()) return {};
+  Value ctor = layout && filters.IsObject() ? vm.Get(filters.object, layout->name) : Value{};
+  if (!layout || !ctor.IsObject()) return {};
   auto* f = vm.New<FilterObject>();
   const Value proto = vm.Get(ctor.object, "prototype");
   if (proto.IsObject()) f->proto = proto.object;
-  InitFields(vm, f, *spec);
+  InitFields(vm, f, *layout);
   // Only the fields this kind of filter has: the others stay unset.
   auto set = [&](const char* name, const Value& v) {
     std::size_t i;
@@ -665,12 +666,12 @@ void InstallFilterBuiltins(Vm& vm) {
   Object* filters = HostObject(vm, flash, "filters");
   FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
   Object* baseProto = PrototypeOf(vm, base);
-  for (const ClassSpec& spec : Classes()) {
-    FunctionObject* cls = HostClass(vm, filters, spec.name, FilterCtor);
+  for (const FilterLayout& layout : Classes()) {
+    FunctionObject* cls = HostClass(vm, filters, layout.name, FilterCtor);
     cls->construct = MakeFilter;
     Object* proto = PrototypeOf(vm, cls);
     proto->proto = baseProto;
-    proto->Define(vm, "__filterClass", Value::Str(spec.name), kHidden);
+    proto->Define(vm, "__filterClass", Value::Str(layout.name), kHidden);
     AddMethods(vm, proto, {{"clone", Clone}}, 0);
   }
   if (vm.clipProto && vm.version >= 8)
