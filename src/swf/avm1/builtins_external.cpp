@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/xml_parser.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -20,32 +21,6 @@ bool Step(Vm& vm) {
   if (++vm.steps <= vm.limits.stepsPerFrame) return true;
   vm.aborted_ = true;
   return false;
-}
-
-std::string EscapeXml(std::string_view s) {
-  std::string out;
-  for (const char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
 }
 
 std::string UnescapeXml(std::string_view s) {
@@ -128,7 +103,7 @@ std::string ToXml(Vm& vm, const Value& v, int depth) {
     case Type::Number:
       return "<number>" + NumberToString(v.number) + "</number>";
     case Type::String:
-      return "<string>" + (v.string.empty() ? "null" : EscapeXml(v.string)) + "</string>";
+      return "<string>" + (v.string.empty() ? "null" : XmlEscape(v.string)) + "</string>";
     case Type::Object:
       // Anything with a length is written as an array.
       if (!vm.Get(v.object, "length").IsUndefined()) return ArrayToXml(vm, v, depth);
@@ -193,7 +168,7 @@ Value JsQuoteString(Vm& vm, Object*, Args args) {
 Value EscapeXmlFn(Vm& vm, Object*, Args args) {
   if (args.empty()) return Value::Null();
   const std::string s = vm.ToString(args[0]);
-  return s.empty() ? Value::Null() : Value::Str(EscapeXml(s));
+  return s.empty() ? Value::Null() : Value::Str(XmlEscape(s));
 }
 
 Value UnescapeXmlFn(Vm& vm, Object*, Args args) {

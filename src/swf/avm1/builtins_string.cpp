@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/utf8.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {
@@ -164,19 +165,6 @@ Value Concat(Vm& vm, Object* self, Args args) {
   }
   if (!vm.Charge(s.size())) return {};
   return Value::Str(s);
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 Value FromCharCode(Vm& vm, Object*, Args args) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/utf8.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf {
@@ -89,20 +90,10 @@ std::string EncodeText(std::u32string_view s, bool utf8) {
   std::string out;
   out.reserve(s.size());
   for (char32_t c : s) {
-    if (!utf8 || c < 0x80) {
+    if (!utf8) {
       out.push_back(static_cast<char>(c < 0x100 ? c : '?'));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      AppendUtf8(out, c);
     }
   }
   return out;
