@@ -8,39 +8,13 @@
 #include <vector>
 
 #include "base/twips.h"
+#include "base/utf8.h"
 #include "swf/render/text_render.h"
 
 namespace orrivel::swf {
 namespace {
 
 constexpr double kGutter = 40;  // twips (2 px) between the field's edge and its text
-
-// UTF-8 from SWF 6 on, single-byte (Latin-1) before. Bad sequences become
-// U+FFFD, which no font maps, so they draw nothing.
-std::u32string Decode(const std::string& s, bool utf8) {
-  std::u32string out;
-  for (size_t i = 0; i < s.size();) {
-    const auto b = static_cast<uint8_t>(s[i]);
-    if (!utf8 || b < 0x80) {
-      out.push_back(b);
-      ++i;
-      continue;
-    }
-    const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-    char32_t c = extra == 3 ? b & 0x07 : extra == 2 ? b & 0x0F : b & 0x1F;
-    bool ok = extra > 0;
-    for (int k = 1; ok && k <= extra; ++k) {
-      if (i + k >= s.size() || (static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) {
-        ok = false;
-      } else {
-        c = (c << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-      }
-    }
-    out.push_back(ok ? c : U'\uFFFD');
-    i += ok ? extra + 1 : 1;
-  }
-  return out;
-}
 
 // One character of the field's text with the style HTML gave it.
 struct StyledChar {
@@ -294,7 +268,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
                             font != nullptr && font->bold, font != nullptr && font->italic);
   }
   if (font == nullptr || !def.initialText) return layout;
-  const std::u32string decoded = Decode(*def.initialText, swfVersion >= 6);
+  const std::u32string decoded = DecodeMovieText(*def.initialText, swfVersion >= 6);
   StyledText text;
   if (def.html) {
     text = StripHtml(decoded, def.fontHeight);
