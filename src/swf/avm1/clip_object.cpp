@@ -327,9 +327,10 @@ void ClipObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   if (!self) return;
   for (const auto& [depth, obj] : self->List()) {
     if (!obj.instance || obj.name.empty()) continue;
+    const std::string& name = obj.name;
     const bool seen = std::any_of(out.begin(), out.end(),
-                                  [&](const std::string& k) { return vm.NamesEqual(k, obj.name); });
-    if (!seen) out.push_back(obj.name);
+                                  [&](const std::string& k) { return vm.NamesEqual(k, name); });
+    if (!seen) out.push_back(name);
   }
 }
 
