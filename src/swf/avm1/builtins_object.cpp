@@ -213,6 +213,8 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
 void InstallObjectBuiltins(Vm& vm) {
   Object* op = vm.objectProto;
   FunctionObject* object = vm.NewNative(ObjectCtor, op);
+  // Object.prototype, unlike other classes' prototypes, cannot be replaced.
+  object->Define(vm, "prototype", Value::Obj(op), kDontEnum | kDontDelete | kReadOnly);
   vm.Method(op, "toString", ObjectToString);
   vm.Method(op, "toLocaleString", ObjectToString);
   vm.Method(op, "valueOf", ObjectValueOf);
