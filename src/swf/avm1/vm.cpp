@@ -762,6 +762,9 @@ Value Vm::Construct(Object* ctor, Args args) {
   Object* obj = make ? make(*this) : NewObject();
   // A constructor without a prototype makes an object that inherits nothing.
   obj->proto = protoV.IsObject() ? protoV.object : nullptr;
+  // A non-object prototype still reads back through __proto__, as after a script assigns it.
+  if (!protoV.IsObject() && !protoV.IsUndefined())
+    obj->Define(*this, "__proto__", protoV, kDontEnum);
   obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   newPending = true;
