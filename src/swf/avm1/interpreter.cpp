@@ -875,9 +875,14 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x3A: {  // Delete
       const std::string name = vm.ToString(a.Pop());
-      const Value obj = a.Pop();
-      a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(vm, name)));
-      break;
+      // With no object under the name, the name is deleted as a variable.
+      if (!a.stack.empty()) {
+        const Value obj = a.Pop();
+        a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(vm, name)));
+        break;
+      }
+      a.Push(Value::Str(name));
+      [[fallthrough]];
     }
     case 0x3B: {  // Delete2
       const std::string name = vm.ToString(a.Pop());
