@@ -12,7 +12,20 @@ namespace {
 
 Value ObjectCtor(Vm& vm, Object* self, Args args) {
   if (!args.empty() && args[0].IsObject()) return args[0];
-  if (!args.empty() && !args[0].IsNullish()) return Value::Obj(vm.ToObject(args[0]));
+  if (!args.empty() && !args[0].IsNullish()) {
+    // The wrapper takes its class's current prototype, even one a script replaced.
+    Object* box = vm.ToObject(args[0]);
+    const char* cls = args[0].type == Type::String   ? "String"
+                      : args[0].type == Type::Number ? "Number"
+                                                     : "Boolean";
+    const Value ctor = vm.Get(vm.global, cls);
+    if (box && ctor.IsObject() && ctor.object->IsFunction()) {
+      const Value proto = vm.Get(ctor.object, "prototype");
+      box->proto = proto.IsObject() ? proto.object : nullptr;
+      if (!proto.IsObject() && !proto.IsUndefined()) vm.Set(box, "__proto__", proto);
+    }
+    return Value::Obj(box);
+  }
   return Value::Obj(self ? self : vm.NewObject());
 }
 
@@ -213,6 +226,8 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
 void InstallObjectBuiltins(Vm& vm) {
   Object* op = vm.objectProto;
   FunctionObject* object = vm.NewNative(ObjectCtor, op);
+  // Object.prototype, unlike other classes' prototypes, cannot be replaced.
+  object->Define(vm, "prototype", Value::Obj(op), kDontEnum | kDontDelete | kReadOnly);
   vm.Method(op, "toString", ObjectToString);
   vm.Method(op, "toLocaleString", ObjectToString);
   vm.Method(op, "valueOf", ObjectValueOf);

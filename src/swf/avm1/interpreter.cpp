@@ -875,13 +875,26 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x3A: {  // Delete
       const std::string name = vm.ToString(a.Pop());
-      const Value obj = a.Pop();
-      a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(vm, name)));
-      break;
+      // With no object under the name, the name is deleted as a variable.
+      if (!a.stack.empty()) {
+        const Value obj = a.Pop();
+        a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(vm, name)));
+        break;
+      }
+      a.Push(Value::Str(name));
+      [[fallthrough]];
     }
     case 0x3B: {  // Delete2
       const std::string name = vm.ToString(a.Pop());
       bool done = false;
+      // A dot path deletes the last member of the object the rest names.
+      if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0 &&
+                                                   HasPathChars(name) &&
+                                                   name.find_first_of(":/") == std::string::npos) {
+        const Value owner = GetVariable(a, name.substr(0, dot));
+        a.Push(Value::Bool(owner.IsObject() && owner.object->DeleteOwn(vm, name.substr(dot + 1))));
+        break;
+      }
       for (std::size_t i = a.scope.size(); i-- > 0 && !done;) {
         if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) {
           done = a.scope[i]->DeleteOwn(vm, name);
