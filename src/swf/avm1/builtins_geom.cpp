@@ -69,8 +69,10 @@ std::string Describe(Vm& vm, Object* self, std::initializer_list<const char*> na
   return out + ")";
 }
 
-void Getter(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set = nullptr) {
-  proto->Define(vm, name, Value{}, kDontEnum);
+// The geom classes are script classes in Flash, so their members enumerate.
+void Getter(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set = nullptr,
+            uint16_t flags = 0) {
+  proto->Define(vm, name, Value{}, flags);
   Property* p = proto->FindProperty(vm, name);
   p->getter = vm.NewNative(get);
   p->setter = set ? vm.NewNative(set) : nullptr;
@@ -594,7 +596,7 @@ Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
               std::initializer_list<std::pair<const char*, NativeFn>> methods) {
   Object* proto = vm.NewObject();
   FunctionObject* f = vm.NewNative(ctor, proto);
-  for (const auto& [n, fn] : methods) vm.Method(proto, n, fn);
+  for (const auto& [n, fn] : methods) proto->Define(vm, n, Value::Obj(vm.NewNative(fn)), 0);
   package->Define(vm, name, Value::Obj(f), kDontEnum);
   return proto;
 }
@@ -682,7 +684,7 @@ void InstallGeomBuiltins(Vm& vm) {
   Getter(vm, transform, "concatenatedColorTransform", TransformConcatColor);
   Getter(vm, transform, "pixelBounds", TransformPixelBounds);
 
-  Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform);
+  Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform, kDontEnum);
   if (Property* p = vm.clipProto->FindProperty(vm, "transform")) p->flags |= kSince8;
 }
 
