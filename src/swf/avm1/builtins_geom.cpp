@@ -88,7 +88,8 @@ Value PointLength(Vm& vm, Object* self, Args) {
   return Value::Num(std::hypot(N(vm, self, "x"), N(vm, self, "y")));
 }
 Value PointAdd(Vm& vm, Object* self, Args args) {
-  Object* p = O(Arg(args, 0));
+  // A primitive argument is read through its wrapper's prototype.
+  Object* p = vm.ToObject(Arg(args, 0));
   return Make(
       vm, "Point",
       {Plus(vm, G(vm, self, "x"), G(vm, p, "x")), Plus(vm, G(vm, self, "y"), G(vm, p, "y"))});
