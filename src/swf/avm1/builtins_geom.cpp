@@ -141,8 +141,8 @@ Value PointInterpolate(Vm& vm, Object*, Args args) {
   Object* b = O(Arg(args, 1));
   const double f = vm.ToNumber(Arg(args, 2));
   return Make(vm, "Point",
-              {Value::Num(N(vm, b, "x") + f * (N(vm, a, "x") - N(vm, b, "x"))),
-               Value::Num(N(vm, b, "y") + f * (N(vm, a, "y") - N(vm, b, "y")))});
+              {Plus(vm, G(vm, b, "x"), Value::Num(f * (N(vm, a, "x") - N(vm, b, "x")))),
+               Plus(vm, G(vm, b, "y"), Value::Num(f * (N(vm, a, "y") - N(vm, b, "y"))))});
 }
 Value PointPolar(Vm& vm, Object*, Args args) {
   const double len = vm.ToNumber(Arg(args, 0)), angle = vm.ToNumber(Arg(args, 1));
