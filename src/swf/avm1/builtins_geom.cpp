@@ -257,13 +257,13 @@ Value RectBottom(Vm& vm, Object* self, Args) {
 }
 Value RectSetLeft(Vm& vm, Object* self, Args args) {
   const double x = vm.ToNumber(Arg(args, 0));
-  vm.Set(self, "width", Value::Num(N(vm, self, "width") + N(vm, self, "x") - x));
+  vm.Set(self, "width", Plus(vm, G(vm, self, "width"), Value::Num(N(vm, self, "x") - x)));
   vm.Set(self, "x", Arg(args, 0));
   return {};
 }
 Value RectSetTop(Vm& vm, Object* self, Args args) {
   const double y = vm.ToNumber(Arg(args, 0));
-  vm.Set(self, "height", Value::Num(N(vm, self, "height") + N(vm, self, "y") - y));
+  vm.Set(self, "height", Plus(vm, G(vm, self, "height"), Value::Num(N(vm, self, "y") - y)));
   vm.Set(self, "y", Arg(args, 0));
   return {};
 }
