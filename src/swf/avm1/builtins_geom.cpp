@@ -175,16 +175,23 @@ Value RectSetEmpty(Vm& vm, Object* self, Args) {
   for (const char* k : {"x", "y", "width", "height"}) vm.Set(self, k, Value::Num(0));
   return {};
 }
-bool Contains(const R& r, double x, double y) {
-  return x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
+// A chain of script comparisons joined by &&: a comparison with NaN is
+// undefined, which ends the chain as undefined rather than false.
+Value Contains(const R& r, double x, double y) {
+  const double terms[4][2] = {{x, r.x}, {r.x + r.w, x}, {y, r.y}, {r.y + r.h, y}};
+  for (int i = 0; i < 4; ++i) {
+    const double a = terms[i][0], b = terms[i][1];
+    if (std::isnan(a) || std::isnan(b)) return {};
+    if (i % 2 == 0 ? a < b : a <= b) return Value::Bool(false);
+  }
+  return Value::Bool(true);
 }
 Value RectContains(Vm& vm, Object* self, Args args) {
-  return Value::Bool(
-      Contains(Read(vm, self), vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  return Contains(Read(vm, self), vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
 }
 Value RectContainsPoint(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
-  return Value::Bool(Contains(Read(vm, self), N(vm, p, "x"), N(vm, p, "y")));
+  return Contains(Read(vm, self), N(vm, p, "x"), N(vm, p, "y"));
 }
 Value RectContainsRect(Vm& vm, Object* self, Args args) {
   const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
