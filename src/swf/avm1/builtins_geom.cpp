@@ -175,23 +175,28 @@ Value RectSetEmpty(Vm& vm, Object* self, Args) {
   for (const char* k : {"x", "y", "width", "height"}) vm.Set(self, k, Value::Num(0));
   return {};
 }
-// A chain of script comparisons joined by &&: a comparison with NaN is
-// undefined, which ends the chain as undefined rather than false.
-Value Contains(const R& r, double x, double y) {
-  const double terms[4][2] = {{x, r.x}, {r.x + r.w, x}, {y, r.y}, {r.y + r.h, y}};
+// A chain of script comparisons joined by &&: each one converts its operand
+// afresh, and a comparison with NaN is undefined, which ends the chain.
+template <class X, class Y>
+Value Contains(const R& r, X x, Y y) {
   for (int i = 0; i < 4; ++i) {
-    const double a = terms[i][0], b = terms[i][1];
+    const double v = i < 2 ? x() : y();
+    const double a = i == 1 ? r.x + r.w : i == 3 ? r.y + r.h : v;
+    const double b = i == 0 ? r.x : i == 2 ? r.y : v;
     if (std::isnan(a) || std::isnan(b)) return {};
     if (i % 2 == 0 ? a < b : a <= b) return Value::Bool(false);
   }
   return Value::Bool(true);
 }
 Value RectContains(Vm& vm, Object* self, Args args) {
-  return Contains(Read(vm, self), vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
+  return Contains(
+      Read(vm, self), [&] { return vm.ToNumber(Arg(args, 0)); },
+      [&] { return vm.ToNumber(Arg(args, 1)); });
 }
 Value RectContainsPoint(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
-  return Contains(Read(vm, self), N(vm, p, "x"), N(vm, p, "y"));
+  return Contains(
+      Read(vm, self), [&] { return N(vm, p, "x"); }, [&] { return N(vm, p, "y"); });
 }
 Value RectContainsRect(Vm& vm, Object* self, Args args) {
   const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
