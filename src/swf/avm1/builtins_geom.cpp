@@ -176,14 +176,18 @@ Value RectSetEmpty(Vm& vm, Object* self, Args) {
   return {};
 }
 // A chain of script comparisons joined by &&: each one converts its operand
-// afresh, and a comparison with NaN is undefined, which ends the chain.
+// afresh. `a < b` with NaN is undefined, which ends the chain; `a >= b` is
+// !(a < b), so with NaN it holds.
 template <class X, class Y>
 Value Contains(const R& r, X x, Y y) {
   for (int i = 0; i < 4; ++i) {
     const double v = i < 2 ? x() : y();
     const double a = i == 1 ? r.x + r.w : i == 3 ? r.y + r.h : v;
     const double b = i == 0 ? r.x : i == 2 ? r.y : v;
-    if (std::isnan(a) || std::isnan(b)) return {};
+    if (std::isnan(a) || std::isnan(b)) {
+      if (i % 2 == 0) continue;
+      return {};
+    }
     if (i % 2 == 0 ? a < b : a <= b) return Value::Bool(false);
   }
   return Value::Bool(true);
