@@ -175,32 +175,26 @@ Value RectSetEmpty(Vm& vm, Object* self, Args) {
   for (const char* k : {"x", "y", "width", "height"}) vm.Set(self, k, Value::Num(0));
   return {};
 }
-// A chain of script comparisons joined by &&: each one converts its operand
-// afresh. `a < b` with NaN is undefined, which ends the chain; `a >= b` is
-// !(a < b), so with NaN it holds.
-template <class X, class Y>
-Value Contains(const R& r, X x, Y y) {
-  for (int i = 0; i < 4; ++i) {
-    const double v = i < 2 ? x() : y();
-    const double a = i == 1 ? r.x + r.w : i == 3 ? r.y + r.h : v;
-    const double b = i == 0 ? r.x : i == 2 ? r.y : v;
-    if (std::isnan(a) || std::isnan(b)) {
-      if (i % 2 == 0) continue;
-      return {};
-    }
-    if (i % 2 == 0 ? a < b : a <= b) return Value::Bool(false);
+// The script `x >= this.x && x < this.x + this.width && ...`: `a >= b` is
+// !(a < b), and `a < b` is undefined with NaN, which ends the chain.
+Value Contains(Vm& vm, Object* self, const Value& x, const Value& y) {
+  const std::pair<const Value*, const char*> axes[2] = {{&x, "x"}, {&y, "y"}};
+  Value r = Value::Bool(true);
+  for (int i = 0; i < 2; ++i) {
+    const Value& v = *axes[i].first;
+    const Value lo = G(vm, self, axes[i].second);
+    if (vm.ToBoolean(vm.Less(v, lo))) return Value::Bool(false);
+    r = vm.Less(v, Plus(vm, lo, G(vm, self, i == 0 ? "width" : "height")));
+    if (!vm.ToBoolean(r)) return r;
   }
-  return Value::Bool(true);
+  return r;
 }
 Value RectContains(Vm& vm, Object* self, Args args) {
-  return Contains(
-      Read(vm, self), [&] { return vm.ToNumber(Arg(args, 0)); },
-      [&] { return vm.ToNumber(Arg(args, 1)); });
+  return Contains(vm, self, Arg(args, 0), Arg(args, 1));
 }
 Value RectContainsPoint(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
-  return Contains(
-      Read(vm, self), [&] { return N(vm, p, "x"); }, [&] { return N(vm, p, "y"); });
+  return Contains(vm, self, G(vm, p, "x"), G(vm, p, "y"));
 }
 Value RectContainsRect(Vm& vm, Object* self, Args args) {
   const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
