@@ -69,8 +69,10 @@ std::string Describe(Vm& vm, Object* self, std::initializer_list<const char*> na
   return out + ")";
 }
 
-void Getter(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set = nullptr) {
-  proto->Define(vm, name, Value{}, kDontEnum);
+// The geom classes are script classes in Flash, so their members enumerate.
+void Getter(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set = nullptr,
+            uint16_t flags = 0) {
+  proto->Define(vm, name, Value{}, flags);
   Property* p = proto->FindProperty(vm, name);
   p->getter = vm.NewNative(get);
   p->setter = set ? vm.NewNative(set) : nullptr;
@@ -86,7 +88,8 @@ Value PointLength(Vm& vm, Object* self, Args) {
   return Value::Num(std::hypot(N(vm, self, "x"), N(vm, self, "y")));
 }
 Value PointAdd(Vm& vm, Object* self, Args args) {
-  Object* p = O(Arg(args, 0));
+  // A primitive argument is read through its wrapper's prototype.
+  Object* p = vm.ToObject(Arg(args, 0));
   return Make(
       vm, "Point",
       {Plus(vm, G(vm, self, "x"), G(vm, p, "x")), Plus(vm, G(vm, self, "y"), G(vm, p, "y"))});
@@ -138,8 +141,8 @@ Value PointInterpolate(Vm& vm, Object*, Args args) {
   Object* b = O(Arg(args, 1));
   const double f = vm.ToNumber(Arg(args, 2));
   return Make(vm, "Point",
-              {Value::Num(N(vm, b, "x") + f * (N(vm, a, "x") - N(vm, b, "x"))),
-               Value::Num(N(vm, b, "y") + f * (N(vm, a, "y") - N(vm, b, "y")))});
+              {Plus(vm, G(vm, b, "x"), Value::Num(f * (N(vm, a, "x") - N(vm, b, "x")))),
+               Plus(vm, G(vm, b, "y"), Value::Num(f * (N(vm, a, "y") - N(vm, b, "y"))))});
 }
 Value PointPolar(Vm& vm, Object*, Args args) {
   const double len = vm.ToNumber(Arg(args, 0)), angle = vm.ToNumber(Arg(args, 1));
@@ -172,16 +175,26 @@ Value RectSetEmpty(Vm& vm, Object* self, Args) {
   for (const char* k : {"x", "y", "width", "height"}) vm.Set(self, k, Value::Num(0));
   return {};
 }
-bool Contains(const R& r, double x, double y) {
-  return x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
+// The script `x >= this.x && x < this.x + this.width && ...`: `a >= b` is
+// !(a < b), and `a < b` is undefined with NaN, which ends the chain.
+Value Contains(Vm& vm, Object* self, const Value& x, const Value& y) {
+  const std::pair<const Value*, const char*> axes[2] = {{&x, "x"}, {&y, "y"}};
+  Value r = Value::Bool(true);
+  for (int i = 0; i < 2; ++i) {
+    const Value& v = *axes[i].first;
+    const Value lo = G(vm, self, axes[i].second);
+    if (vm.ToBoolean(vm.Less(v, lo))) return Value::Bool(false);
+    r = vm.Less(v, Plus(vm, lo, G(vm, self, i == 0 ? "width" : "height")));
+    if (!vm.ToBoolean(r)) return r;
+  }
+  return r;
 }
 Value RectContains(Vm& vm, Object* self, Args args) {
-  return Value::Bool(
-      Contains(Read(vm, self), vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1))));
+  return Contains(vm, self, Arg(args, 0), Arg(args, 1));
 }
 Value RectContainsPoint(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
-  return Value::Bool(Contains(Read(vm, self), N(vm, p, "x"), N(vm, p, "y")));
+  return Contains(vm, self, G(vm, p, "x"), G(vm, p, "y"));
 }
 Value RectContainsRect(Vm& vm, Object* self, Args args) {
   const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
@@ -254,13 +267,13 @@ Value RectBottom(Vm& vm, Object* self, Args) {
 }
 Value RectSetLeft(Vm& vm, Object* self, Args args) {
   const double x = vm.ToNumber(Arg(args, 0));
-  vm.Set(self, "width", Value::Num(N(vm, self, "width") + N(vm, self, "x") - x));
+  vm.Set(self, "width", Plus(vm, G(vm, self, "width"), Value::Num(N(vm, self, "x") - x)));
   vm.Set(self, "x", Arg(args, 0));
   return {};
 }
 Value RectSetTop(Vm& vm, Object* self, Args args) {
   const double y = vm.ToNumber(Arg(args, 0));
-  vm.Set(self, "height", Value::Num(N(vm, self, "height") + N(vm, self, "y") - y));
+  vm.Set(self, "height", Plus(vm, G(vm, self, "height"), Value::Num(N(vm, self, "y") - y)));
   vm.Set(self, "y", Arg(args, 0));
   return {};
 }
@@ -594,7 +607,7 @@ Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
               std::initializer_list<std::pair<const char*, NativeFn>> methods) {
   Object* proto = vm.NewObject();
   FunctionObject* f = vm.NewNative(ctor, proto);
-  for (const auto& [n, fn] : methods) vm.Method(proto, n, fn);
+  for (const auto& [n, fn] : methods) proto->Define(vm, n, Value::Obj(vm.NewNative(fn)), 0);
   package->Define(vm, name, Value::Obj(f), kDontEnum);
   return proto;
 }
@@ -682,7 +695,7 @@ void InstallGeomBuiltins(Vm& vm) {
   Getter(vm, transform, "concatenatedColorTransform", TransformConcatColor);
   Getter(vm, transform, "pixelBounds", TransformPixelBounds);
 
-  Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform);
+  Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform, kDontEnum);
   if (Property* p = vm.clipProto->FindProperty(vm, "transform")) p->flags |= kSince8;
 }
 
