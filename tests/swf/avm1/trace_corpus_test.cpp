@@ -23,8 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBaselinePasses = 622;
-constexpr int kBaselinePassesUpToV8 = 475;
+constexpr int kBaselinePasses = 628;
+constexpr int kBaselinePassesUpToV8 = 481;
 constexpr int kMaxFrames = 600;  // longer tests run only this far
 
 const fs::path kTraceCorpus = fs::path(ORRIVEL_CORPUS_DIR) / "ruffle-avm1";
