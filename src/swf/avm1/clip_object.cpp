@@ -464,7 +464,9 @@ void ClipRemove(Vm& vm, ClipObject* clip) {
   // script moves them up with swapDepths.
   if (!p || !t || p->depth < 16384) return;
   DropFocusWithin(vm, *t);
-  t->Parent()->RemoveDepth(p->depth);
+  // With no unload handler to wait for, the clip is gone at once: a
+  // reference to it now stands for whatever clip takes its path.
+  if (!t->Parent()->RemoveDepth(p->depth)) clip->Detach(vm);
 }
 
 }  // namespace orrivel::swf::avm1
