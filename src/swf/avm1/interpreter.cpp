@@ -323,9 +323,9 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   }
   const std::string name = vm.ToString(nameV);
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr) {
-    Object* found = sup->home->proto;
-    while (found && !found->HasOwn(vm, name)) found = found->proto;
-    vm.callHome = found;
+    // The method's own super is one step up from where this lookup began,
+    // wherever up the chain the method was found.
+    vm.callHome = sup->home->proto;
     return vm.Call(vm.Get(sup->home->proto, name), sup->self, args);
   }
   Object* self = obj.IsObject() ? obj.object : vm.ToObject(obj);
@@ -334,7 +334,9 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   Object* found = self;
   int guard = 0;
   while (found && !found->HasOwn(vm, name) && guard++ < 256) found = found->proto;
-  vm.callHome = found;
+  // A method inherited from deeper up still takes super from the object's own
+  // prototype: the player does not look for where the method was found.
+  vm.callHome = found && found != self ? self->proto : found;
   return vm.Call(fn, Value::Obj(self), args);
 }
 
@@ -931,7 +933,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       std::vector<Value> args = PopArgs(a);
       const Value fn = GetVariable(a, name);
       vm.callHome = nullptr;
-      Value r = vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
+      // super() runs the base class's constructor on this.
+      const bool isSuper = fn.IsObject() && dynamic_cast<SuperObject*>(fn.object);
+      Value r = isSuper ? CallMethodValue(a, fn, Value{}, args)
+                        : vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
       a.TakeLeftovers();
       a.Push(std::move(r));
       break;
@@ -1075,7 +1080,15 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x4E: {  // GetMember
       const Value name = a.Pop();
       const Value obj = a.Pop();
-      a.Push(vm.GetMember(obj, vm.ToString(name)));
+      const std::string key = vm.ToString(name);
+      // super has no prototype of its own: its __proto__ is read, like any
+      // other name, from the class it stands for.
+      auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr;
+      if (sup && sup->proto && key == "__proto__") {
+        a.Push(vm.Get(sup->proto, key));
+        break;
+      }
+      a.Push(vm.GetMember(obj, key));
       break;
     }
     case 0x4F: {  // SetMember
