@@ -323,9 +323,13 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   }
   const std::string name = vm.ToString(nameV);
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr) {
-    // The method's own super is one step up from where this lookup began,
-    // wherever up the chain the method was found.
-    vm.callHome = sup->home->proto;
+    // The method's own super is one step up from where it was found; before
+    // SWF 7, from where this lookup began, wherever the method was found.
+    Object* found = sup->home->proto;
+    int guard = 0;
+    while (vm.version >= 7 && found && !found->HasOwn(vm, name) && guard++ < 256)
+      found = found->proto;
+    vm.callHome = found;
     return vm.Call(vm.Get(sup->home->proto, name), sup->self, args);
   }
   Object* self = obj.IsObject() ? obj.object : vm.ToObject(obj);
@@ -334,9 +338,9 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   Object* found = self;
   int guard = 0;
   while (found && !found->HasOwn(vm, name) && guard++ < 256) found = found->proto;
-  // A method inherited from deeper up still takes super from the object's own
-  // prototype: the player does not look for where the method was found.
-  vm.callHome = found && found != self ? self->proto : found;
+  // Before SWF 7 a method inherited from deeper up still takes super from
+  // the object's own prototype.
+  vm.callHome = vm.version < 7 && found && found != self ? self->proto : found;
   return vm.Call(fn, Value::Obj(self), args);
 }
 
@@ -1081,9 +1085,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value name = a.Pop();
       const Value obj = a.Pop();
       const std::string key = vm.ToString(name);
-      // super has no prototype of its own: its __proto__ is read, like any
-      // other name, from the class it stands for.
+      // super reads from whatever its home's prototype is now, and has no
+      // prototype of its own: its __proto__ is read from there too.
       auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr;
+      if (sup) sup->proto = sup->home->proto;
       if (sup && sup->proto && key == "__proto__") {
         a.Push(vm.Get(sup->proto, key));
         break;

@@ -85,6 +85,9 @@ FunctionObject* Vm::NewFunction() {
   Object* p = NewObject();
   p->Define(*this, "constructor", Value::Obj(f), kDontEnum | kDontDelete);
   f->Define(*this, "prototype", Value::Obj(p), kDontEnum | kDontDelete);
+  // A function is made by Function, and says so on itself.
+  if (Property* c = functionProto ? functionProto->FindProperty(*this, "constructor") : nullptr)
+    f->Define(*this, "constructor", c->value, kDontEnum);
   return f;
 }
 
