@@ -86,6 +86,7 @@ struct Activation {
   std::size_t pc = 0;
   std::vector<Object*> scope;  // outermost first
   int clipSlot = -1;           // the scope entry a tell-target replaces
+  std::size_t withs = 0;       // the innermost scope entries pushed by With
   ClipObject* base = nullptr;  // the clip the code belongs to
   ClipObject* target = nullptr;
   Value self;
@@ -186,9 +187,11 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     out = Value::Obj(level);
     return true;
   }
+  // Every object with a prototype has __proto__, though it is no property.
+  const bool proto = name == "__proto__";
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
-    if (o && HasProperty(vm, o, name)) {
+    if (o && ((proto && o->proto) || HasProperty(vm, o, name))) {
       out = vm.Get(o, name);
       return true;
     }
@@ -201,7 +204,7 @@ bool HasPathChars(std::string_view name) {
   return name.find_first_of(":/.") != std::string_view::npos && name != "..";
 }
 
-// `this` of a function called by name: a clip that a `with` block put in
+// `this` of a function called by name: the object a `with` block put in
 // scope when the name was found on it (with (mc) lineTo(...) draws on mc),
 // else the clip the code belongs to.
 Object* CallFunctionThis(Activation& a, const std::string& name) {
@@ -209,6 +212,7 @@ Object* CallFunctionThis(Activation& a, const std::string& name) {
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
     if (!o || !HasProperty(a.vm, o, name)) continue;
+    if (i + a.withs >= a.scope.size()) return o;
     return o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot ? o : a.base;
   }
   return a.base;
@@ -265,16 +269,23 @@ void SetVariable(Activation& a, const std::string& name, const Value& v) {
       return;
     }
   }
+  const std::size_t firstWith = a.scope.size() - a.withs;
   for (std::size_t i = a.scope.size(); i-- > 1;) {
     Object* o = a.scope[i];
-    if (o && o->HasOwn(vm, name)) {
+    // A clip put in scope by `with` takes its variables and properties, not
+    // names of its children.
+    const bool has = i >= firstWith && o && o->IsClip()
+                         ? o->Object::HasOwn(vm, name) || ClipPropertyIndex(name) >= 0
+                         : o && o->HasOwn(vm, name);
+    if (has) {
       vm.Set(o, name, v);
       return;
     }
   }
   // A new variable (not declared with var) belongs to the timeline, even
-  // inside a function: the innermost clip of the scope chain.
-  for (std::size_t i = a.scope.size(); i-- > 1;) {
+  // inside a function: the innermost clip of the scope chain below any
+  // `with` blocks.
+  for (std::size_t i = std::min(firstWith, a.scope.size()); i-- > 1;) {
     if (a.scope[i] && a.scope[i]->IsClip()) {
       vm.Set(a.scope[i], name, v);
       return;
@@ -1249,14 +1260,16 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value obj = a.Pop();
       const std::size_t end = std::min(next + size, a.code.size());
       Object* o = obj.IsObject() ? obj.object : vm.ToObject(obj);
-      if (!o || a.scope.size() >= 16 || vm.depth >= vm.limits.callDepth) {
+      if (!o || a.scope.size() >= 15 || vm.depth >= vm.limits.callDepth) {
         a.pc = end;
         break;
       }
       a.scope.push_back(o);
+      ++a.withs;
       ++vm.depth;
       const Flow f = Run(a, next, end);
       --vm.depth;
+      --a.withs;
       a.scope.pop_back();
       if (f != Flow::Normal) return f;
       if (a.pc >= next && a.pc <= end) a.pc = end;
