@@ -617,7 +617,11 @@ Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
 void InstallGeomBuiltins(Vm& vm) {
   // The flash packages arrived with version 8: versions 6 and 7 see no
   // `flash` unless they unhide it with ASSetPropFlags; version 5 has none.
-  if (vm.version < 6) return;
+  if (vm.version < 6) {
+    // The clip's transform is there all the same, out of the movie's sight.
+    if (vm.clipProto) vm.clipProto->Define(vm, "transform", Value{}, kDontEnum | kSince8);
+    return;
+  }
   Object* flash = HostObject(vm, vm.global, "flash");
   Object* geom = HostObject(vm, flash, "geom");
 

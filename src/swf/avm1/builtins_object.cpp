@@ -50,7 +50,8 @@ Value HasOwnProperty(Vm& vm, Object* self, Args args) {
     auto* clip = static_cast<ClipObject*>(self);
     if (!clip->Object::HasOwn(vm, name) && clip->Child(vm, name)) return Value::Bool(false);
   }
-  return Value::Bool(self->HasOwn(vm, name));
+  // A name hidden from the movie's version is still the object's own.
+  return Value::Bool(self->HasOwn(vm, name) || self->FindProperty(vm, name));
 }
 
 Value IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
