@@ -892,8 +892,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x3A: {  // Delete
       const std::string name = vm.ToString(a.Pop());
-      // With no object under the name, the name is deleted as a variable.
-      if (!a.stack.empty()) {
+      // With no object under the name, SWF 7 deletes nothing; older
+      // versions delete the name as a variable.
+      if (!a.stack.empty() || a.version >= 7) {
         const Value obj = a.Pop();
         a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(vm, name)));
         break;
@@ -904,17 +905,27 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x3B: {  // Delete2
       const std::string name = vm.ToString(a.Pop());
       bool done = false;
-      // A dot path deletes the last member of the object the rest names.
-      if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0 &&
-                                                   HasPathChars(name) &&
-                                                   name.find_first_of(":/") == std::string::npos) {
-        const Value owner = GetVariable(a, name.substr(0, dot));
+      // A dot (or colon) path deletes the last member of the object the
+      // rest names.
+      if (const std::size_t dot = name.find_last_of(".:"); dot != std::string::npos && dot > 0 &&
+                                                           HasPathChars(name) &&
+                                                           name.find('/') == std::string::npos) {
+        std::string ownerPath = name.substr(0, dot);
+        std::replace(ownerPath.begin(), ownerPath.end(), ':', '.');
+        const Value owner = GetVariable(a, ownerPath);
+        // The player logs a primitive owner, which it no longer boxes.
+        const Type t = owner.type;
+        if ((t == Type::String || t == Type::Number || t == Type::Boolean) && vm.traceSink)
+          vm.traceSink(
+              "Parameters of primitive types are no longer coerced into the required type - "
+              "Object.");
         a.Push(Value::Bool(owner.IsObject() && owner.object->DeleteOwn(vm, name.substr(dot + 1))));
         break;
       }
       for (std::size_t i = a.scope.size(); i-- > 0 && !done;) {
         if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) {
-          done = a.scope[i]->DeleteOwn(vm, name);
+          // A function's local variables stay.
+          done = a.scope[i] != a.locals && a.scope[i]->DeleteOwn(vm, name);
           break;  // a protected variable hides the ones further out
         }
       }
