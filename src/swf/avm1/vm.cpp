@@ -388,10 +388,23 @@ Value Vm::ResolveMissing(Object* obj, std::string_view name) {
   return {};
 }
 
+namespace {
+// Watchers of a name now running on an object: they count against the
+// property's nesting limit, which its getter and setter share.
+int WatchesRunning(Vm& vm, Object* self, std::string_view name) {
+  int n = 0;
+  for (const Watch& w : self->watches) {
+    if (vm.NamesEqual(w.name, name)) n += w.running;
+  }
+  return n;
+}
+}  // namespace
+
 Value Vm::CallGetter(Object* owner, Object* self, std::string_view name) {
   Property* p = owner->FindProperty(*this, name);
   if (!p) return {};
-  if (!p->getter || p->getting >= AccessorDepth()) return p->value;
+  if (!p->getter || p->getting + p->setting + WatchesRunning(*this, self, name) >= AccessorDepth())
+    return p->value;
   ++p->getting;
   const Value r = Call(Value::Obj(p->getter), Value::Obj(self), {});
   // The call may have added properties and moved this one.
@@ -402,15 +415,20 @@ Value Vm::CallGetter(Object* owner, Object* self, std::string_view name) {
 void Vm::CallSetter(Object* owner, Object* self, std::string_view name, const Value& v) {
   Property* p = owner->FindProperty(*this, name);
   if (!p || !p->setter) return;
-  if (p->setting >= AccessorDepth()) return;
+  // Getter, setter and watchers share one nesting limit.
+  if (p->setting + p->getting + WatchesRunning(*this, self, name) >= AccessorDepth()) {
+    // A watcher of the name is running: the plain value takes the write.
+    if (p->setting == 0) p->value = v;
+    return;
+  }
   ++p->setting;
   const Value arg[1] = {v};
   Call(Value::Obj(p->setter), Value::Obj(self), arg);
   if (Property* q = owner->FindProperty(*this, name); q && q->setting > 0) {
     --q->setting;
-    // Before SWF 7 the value assigned is also kept, for reads made from
-    // inside the getter.
-    if (version < 7) q->value = v;
+    // The value assigned is also kept, for reads made from inside the
+    // getter: before SWF 7 at every level, later by the outermost setter.
+    if (version < 7 || q->setting == 0) q->value = v;
   }
 }
 
