@@ -245,6 +245,10 @@ void InstallObjectBuiltins(Vm& vm) {
   FunctionObject* function = vm.NewNative(ObjectCtor, fp);
   vm.Method(fp, "call", FunctionCall);
   vm.Method(fp, "apply", FunctionApply);
+  // Movies before SWF 6 see neither.
+  for (const char* name : {"call", "apply"}) {
+    if (Property* p = fp->FindProperty(vm, name)) p->flags |= kSince6;
+  }
   vm.global->Define(vm, "Function", Value::Obj(function), kDontEnum);
 
   vm.booleanProto = vm.NewObject();

@@ -1183,7 +1183,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       if (sub.IsObject() && super.IsObject()) {
         Object* proto = vm.NewObject();
         proto->proto = vm.Get(super.object, "prototype").object;
-        proto->Define(vm, "__constructor__", super, kDontEnum);
+        // SWF 5 links no constructor here (a `new` does).
+        if (a.version >= 6) proto->Define(vm, "__constructor__", super, kDontEnum);
         vm.Set(sub.object, "prototype", Value::Obj(proto));
       }
       break;
@@ -1409,7 +1410,9 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   } else {
     a.registers.resize(4);
     locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn)));
-    if (home) locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, home)));
+    // SWF 5 knows no super.
+    if (home && code.version >= 6)
+      locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, home)));
   }
   for (std::size_t i = 0; i < code.params.size(); ++i) {
     const Value v = i < args.size() ? args[i] : Value{};

@@ -786,8 +786,8 @@ Value Vm::Construct(Object* ctor, Args args) {
   // A non-object prototype still reads back through __proto__, as after a script assigns it.
   if (!protoV.IsObject() && !protoV.IsUndefined())
     obj->Define(*this, "__proto__", protoV, kDontEnum);
-  // SWF 5 instances have no __constructor__ link.
-  if (version >= 6) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
+  // SWF 5 links only constructors written in script.
+  if (version >= 6 || f->code) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   newPending = true;
   constructRefused = false;
