@@ -130,8 +130,14 @@ Value RegisterClass(Vm& vm, Object*, Args args) {
   return Value::Bool(true);
 }
 
+// A function run by call or apply takes super from its `this`'s prototype.
+void HomeFromThis(Vm& vm, const Value& thisV) {
+  vm.callHome = thisV.IsObject() ? thisV.object->proto : nullptr;
+}
+
 Value FunctionCall(Vm& vm, Object* self, Args args) {
   const Value thisV = Arg(args, 0);
+  HomeFromThis(vm, thisV);
   // No `this` means _global; a primitive stays as it is.
   return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV,
                  args.size() > 1 ? args.subspan(1) : Args{});
@@ -145,6 +151,7 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
     for (int i = 0; i < n && i < 65536; ++i)
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
+  HomeFromThis(vm, thisV);
   return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV, list);
 }
 
