@@ -116,13 +116,18 @@ Value UnwatchMethod(Vm& vm, Object* self, Args args) {
   return Value::Bool(n > 0);
 }
 
+// Answers whether the arguments were a name and a class (or null to
+// unregister), whether or not the name is a symbol of the movie.
 Value RegisterClass(Vm& vm, Object*, Args args) {
+  if (args.size() < 2) return Value::Bool(false);
+  const Value cls = args[1];
+  const bool isClass = cls.IsObject() && cls.object->IsFunction();
+  if (!isClass && !cls.IsNullish()) return Value::Bool(false);
   const Movie& movie = vm.CodeMovie();
-  const auto it = movie.exports.find(vm.ToString(Arg(args, 0)));
-  if (it == movie.exports.end()) return Value::Bool(false);
-  const Value cls = Arg(args, 1);
+  const auto it = movie.exports.find(vm.ToString(args[0]));
+  if (it == movie.exports.end()) return Value::Bool(true);
   const std::pair<const void*, uint16_t> key{&movie, it->second};
-  if (cls.IsObject() && cls.object->IsFunction()) {
+  if (isClass) {
     vm.classByCharacter[key] = cls.object;
   } else {
     vm.classByCharacter.erase(key);
