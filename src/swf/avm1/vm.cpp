@@ -450,11 +450,6 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
 
 void Vm::Set(Object* obj, std::string_view name, const Value& value) {
   if (!obj || name.empty()) return;  // a nameless property cannot be made
-  if (name == "__proto__") {
-    obj->proto = value.object;
-    if (!value.IsObject()) obj->Define(*this, name, value, kDontEnum);
-    return;
-  }
   Value v = value;
   // A watcher sees the assignment first and gives the value to store.
   if (!obj->watches.empty()) {
@@ -479,6 +474,11 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
       }
       break;
     }
+  }
+  if (name == "__proto__") {
+    obj->proto = v.object;
+    if (!v.IsObject()) obj->Define(*this, name, v, kDontEnum);
+    return;
   }
   // An own property, even one hidden from this version, takes the value.
   if (!obj->FindProperty(*this, name)) {
