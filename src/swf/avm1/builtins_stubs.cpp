@@ -134,7 +134,6 @@ void HideNewClipMethods(Vm& vm) {
       {"getDepth", kSince6},
       {"setMask", kSince6},
       {"createEmptyMovieClip", kSince6},
-      {"createTextField", kSince6},
       {"beginFill", kSince6},
       {"beginGradientFill", kSince6},
       {"moveTo", kSince6},

@@ -635,14 +635,28 @@ std::string Vm::TypeOf(const Value& v) {
         const auto t = static_cast<ClipObject*>(v.object)->Instance();
         return t && t->Button() && version >= 6 ? "object" : "movieclip";  // a button is no clip
       }
+      // SWF 5 takes a text field for a clip.
+      if (v.object->IsTextField() && version < 6) return "movieclip";
       return v.object->IsFunction() ? "function" : "object";
   }
   return "undefined";
 }
 
+namespace {
+// A constructor's prototype for `new` and instanceof: one hidden from the
+// movie's version still serves.
+Value ClassPrototype(Vm& vm, Object* ctor) {
+  Value v = vm.Get(ctor, "prototype");
+  if (v.IsUndefined()) {
+    if (const Property* p = ctor->FindProperty(vm, "prototype"); p && !p->getter) v = p->value;
+  }
+  return v;
+}
+}  // namespace
+
 bool Vm::InstanceOf(Object* obj, Object* ctor) {
   if (!obj || !ctor) return false;
-  const Value protoV = Get(ctor, "prototype");
+  const Value protoV = ClassPrototype(*this, ctor);
   Object* target = protoV.object;
   // Walks a prototype chain and, through each link's interfaces, the chains
   // of the interfaces they extend; the work is capped against cycles.
@@ -770,7 +784,7 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
 Value Vm::Construct(Object* ctor, Args args) {
   if (!ctor || !ctor->IsFunction()) return {};
   auto* f = static_cast<FunctionObject*>(ctor);
-  const Value protoV = Get(ctor, "prototype");
+  const Value protoV = ClassPrototype(*this, ctor);
   // A class extending a built-in one gets that kind of instance, so the
   // built-in constructor (reached through super) can fill it in.
   auto make = f->construct;
