@@ -86,7 +86,8 @@ class SoundObject : public Object {
   }
   static std::shared_ptr<TimelineInstance> OnStage(Vm& vm, ClipObject* c) {
     auto t = c ? c->Instance() : nullptr;
-    return t && (!t->Removed() || vm.Get(c, "onUnload").IsObject()) ? t : nullptr;
+    const bool kept = vm.version >= 6 && vm.Get(c, "onUnload").IsObject();
+    return t && (!t->Removed() || kept) ? t : nullptr;
   }
   Object* Self() { return holder ? holder : this; }
 };

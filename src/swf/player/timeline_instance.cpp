@@ -256,7 +256,9 @@ bool TimelineInstance::HasUnloadHandler(const TimelineInstance& clip) const {
       if (a.events & kClipEventUnload) return true;
     }
   }
-  return clip.script && ctx_.vm && !ctx_.vm->Get(clip.script, "onUnload").IsUndefined();
+  // An onUnload method is an event handler from SWF 6 on.
+  return clip.script && ctx_.vm && ctx_.vm->version >= 6 &&
+         !ctx_.vm->Get(clip.script, "onUnload").IsUndefined();
 }
 
 void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
