@@ -22,8 +22,13 @@ std::vector<Value> Elements(Vm& vm, Object* self) {
   if (auto* a = dynamic_cast<ArrayObject*>(self)) return a->elements;
   std::vector<Value> out;
   if (!self) return out;
+  // Another object's elements are its own stored values: neither its
+  // prototypes nor its getters are asked.
   const double n = vm.ToNumber(vm.Get(self, "length"));
-  for (int i = 0; i < n && i < 1 << 20; ++i) out.push_back(vm.Get(self, std::to_string(i)));
+  for (int i = 0; i < n && i < 1 << 20; ++i) {
+    const Property* p = self->FindProperty(vm, std::to_string(i));
+    out.push_back(p ? p->value : Value{});
+  }
   return out;
 }
 

@@ -142,6 +142,21 @@ Value SetPixel32(Vm& vm, Object* self, Args args) {
   return {};
 }
 
+// hitTest(firstPoint, alphaThreshold, point): whether the pixel under the
+// point (placed by firstPoint) is opaque enough. Only a point is tested yet.
+Value HitTest(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b || args.size() < 3 || !args[0].IsObject() || !args[2].IsObject()) return {};
+  Object* other = args[2].object;
+  if (Live(vm, other) || !vm.Get(other, "width").IsUndefined()) return {};
+  const int x = Int(vm, vm.Get(other, "x")) - Int(vm, vm.Get(args[0].object, "x"));
+  const int y = Int(vm, vm.Get(other, "y")) - Int(vm, vm.Get(args[0].object, "y"));
+  if (!b->Inside(x, y)) return Value::Bool(false);
+  // A threshold of 0 still takes a fully clear pixel as a miss.
+  const uint32_t threshold = static_cast<uint32_t>(std::clamp(Int(vm, args[1]), 1, 255));
+  return Value::Bool((b->At(x, y) >> 24) >= threshold);
+}
+
 Value FillRect(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 2 || !args[0].IsObject()) return {};
@@ -183,6 +198,7 @@ void InstallBitmapBuiltins(Vm& vm) {
                                    {"setPixel", SetPixel},
                                    {"setPixel32", SetPixel32},
                                    {"fillRect", FillRect},
+                                   {"hitTest", HitTest},
                                    {"dispose", Dispose},
                                    {"clone", Clone}});
   cls->construct = MakeBitmap;
@@ -190,8 +206,8 @@ void InstallBitmapBuiltins(Vm& vm) {
   // Methods the player does not carry out yet: present, doing nothing.
   for (const char* name :
        {"applyFilter", "colorTransform", "compare", "copyChannel", "copyPixels", "draw",
-        "floodFill", "generateFilterRect", "getColorBoundsRect", "hitTest", "merge", "noise",
-        "paletteMap", "perlinNoise", "pixelDissolve", "scroll", "threshold"})
+        "floodFill", "generateFilterRect", "getColorBoundsRect", "merge", "noise", "paletteMap",
+        "perlinNoise", "pixelDissolve", "scroll", "threshold"})
     vm.Method(proto, name, ReturnUndefined);
   AddAccessor(vm, proto, "width", Width, nullptr);
   AddAccessor(vm, proto, "height", Height, nullptr);

@@ -2,6 +2,7 @@
 // movie's start plus the script time, so a tool that fixes the start gets the
 // same dates on every run.
 #include <cmath>
+#include <vector>
 
 #include "swf/avm1/date_time.h"
 #include "swf/avm1/vm.h"
@@ -21,11 +22,9 @@ double TimeValue(Object* self) {
 
 double Now(const Vm& vm) { return TimeClip(vm.dateBaseMs + vm.timeMs); }
 
-Object* MakeDate(Vm& vm) {
-  BoxObject* box = vm.New<BoxObject>();
-  box->isDate = true;
-  return box;
-}
+// An instance is a Date once the Date constructor has run on it: a class
+// whose constructor never reaches it makes objects that are no dates.
+Object* MakeDate(Vm& vm) { return vm.New<BoxObject>(); }
 
 double Arg(Vm& vm, Args args, std::size_t i, double fallback) {
   return i < args.size() ? vm.ToNumber(args[i]) : fallback;
@@ -48,6 +47,8 @@ DateFields FieldsFromArgs(Vm& vm, Args args) {
 
 // new Date(), new Date(ms), new Date(year, month[, date, hours, minutes, seconds, ms]).
 Value DateCtor(Vm& vm, Object* self, Args args) {
+  auto* fresh = dynamic_cast<BoxObject*>(self);
+  if (fresh && fresh->primitive.IsUndefined()) fresh->isDate = true;
   BoxObject* box = DateOf(self);
   if (box == nullptr) return Value::Str(FormatDate(Now(vm), LocalOffsetMs(Now(vm))));
   double t = Now(vm);
@@ -90,6 +91,7 @@ double Get(const DateFields& f, Field field) {
 
 template <Field F, bool Utc>
 Value Getter(Vm&, Object* self, Args) {
+  if (!DateOf(self)) return {};
   return Value::Num(Get(FieldsIn(TimeValue(self), Utc), F));
 }
 
@@ -98,7 +100,7 @@ Value Getter(Vm&, Object* self, Args) {
 template <Field F, bool Utc>
 Value Setter(Vm& vm, Object* self, Args args) {
   BoxObject* box = DateOf(self);
-  if (box == nullptr) return Value::Num(NAN);
+  if (box == nullptr) return {};
   double t = TimeValue(self);
   // Setting the year of an invalid date starts from 1970-01-01.
   if (std::isnan(t) && F == Field::Year) t = 0;
@@ -115,22 +117,37 @@ Value Setter(Vm& vm, Object* self, Args args) {
 
 Value SetTime(Vm& vm, Object* self, Args args) {
   BoxObject* box = DateOf(self);
-  if (box == nullptr) return Value::Num(NAN);
+  if (box == nullptr) return {};
   box->primitive = Value::Num(TimeClip(args.empty() ? NAN : vm.ToNumber(args[0])));
   return box->primitive;
 }
 
-Value GetTime(Vm&, Object* self, Args) { return Value::Num(TimeValue(self)); }
+// The methods of a Date do nothing for an object of another kind.
+Value GetTime(Vm&, Object* self, Args) {
+  return DateOf(self) ? Value::Num(TimeValue(self)) : Value{};
+}
 
 Value GetYear(Vm&, Object* self, Args) {
+  if (!DateOf(self)) return {};
   return Value::Num(FieldsIn(TimeValue(self), false).year - 1900);
 }
 
+// setYear takes two-digit years as the 1900s.
+Value SetYear(Vm& vm, Object* self, Args args) {
+  if (args.empty()) return Setter<Field::Year, false>(vm, self, args);
+  std::vector<Value> copy(args.begin(), args.end());
+  const double y = vm.ToNumber(copy[0]);
+  if (y >= 0 && y <= 99) copy[0] = Value::Num(y + 1900);
+  return Setter<Field::Year, false>(vm, self, copy);
+}
+
 Value GetUtcYear(Vm&, Object* self, Args) {
+  if (!DateOf(self)) return {};
   return Value::Num(FieldsIn(TimeValue(self), true).year - 1900);
 }
 
 Value GetTimezoneOffset(Vm&, Object* self, Args) {
+  if (!DateOf(self)) return {};
   const double t = TimeValue(self);
   return Value::Num(std::isnan(t) ? NAN : -LocalOffsetMs(t) / 60000);
 }
@@ -171,6 +188,7 @@ void InstallDateBuiltins(Vm& vm) {
       {"getUTCSeconds", Getter<Field::Seconds, true>},
       {"getUTCMilliseconds", Getter<Field::Ms, true>},
       {"setFullYear", Setter<Field::Year, false>},
+      {"setYear", SetYear},
       {"setMonth", Setter<Field::Month, false>},
       {"setDate", Setter<Field::Date, false>},
       {"setHours", Setter<Field::Hours, false>},

@@ -416,6 +416,14 @@ Value FilterCtor(Vm& vm, Object* self, Args args) {
   if (!f) return {};
   const FilterLayout* layout = LayoutOfCtor(vm, self);
   if (!layout) return {};
+  // A filter is made once: running the constructor again only converts
+  // its arguments.
+  if (f->layout) {
+    for (std::size_t i = 0; i < args.size() && i < layout->ctorOrder.size(); ++i) {
+      if (args[i].IsObject()) vm.ToNumber(args[i]);
+    }
+    return {};
+  }
   InitFields(vm, f, *layout);
   for (std::size_t i = 0; i < args.size() && i < layout->ctorOrder.size(); ++i) {
     if (!args[i].IsUndefined()) f->SetOwn(vm, layout->ctorOrder[i], args[i]);

@@ -360,12 +360,17 @@ Value MatrixInvert(Vm& vm, Object* self, Args) {
 Matrix Box(double sx, double sy, double r, double tx, double ty) {
   return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), tx, ty};
 }
+// createBox and createGradientBox scale the rotation's sine by the other
+// axis (b by scaleY, c by scaleX), as the player does.
+Matrix ScaledBox(double sx, double sy, double r, double tx, double ty) {
+  return {sx * std::cos(r), sy * std::sin(r), -sx * std::sin(r), sy * std::cos(r), tx, ty};
+}
 Value MatrixCreateBox(Vm& vm, Object* self, Args args) {
   // No default rotation here, unlike createGradientBox: a missing one is NaN.
   const double r = vm.ToNumber(Arg(args, 2));
   const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
-  WriteMatrix(vm, self, Box(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
+  WriteMatrix(vm, self, ScaledBox(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
   return {};
 }
 Value MatrixGradientBox(Vm& vm, Object* self, Args args) {
@@ -373,7 +378,7 @@ Value MatrixGradientBox(Vm& vm, Object* self, Args args) {
   const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
   const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
   const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
-  WriteMatrix(vm, self, Box(w / 1638.4, h / 1638.4, r, tx + w / 2, ty + h / 2));
+  WriteMatrix(vm, self, ScaledBox(w / 1638.4, h / 1638.4, r, tx + w / 2, ty + h / 2));
   return {};
 }
 Value MatrixRotate(Vm& vm, Object* self, Args args) {
@@ -617,7 +622,11 @@ Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
 void InstallGeomBuiltins(Vm& vm) {
   // The flash packages arrived with version 8: versions 6 and 7 see no
   // `flash` unless they unhide it with ASSetPropFlags; version 5 has none.
-  if (vm.version < 6) return;
+  if (vm.version < 6) {
+    // The clip's transform is there all the same, out of the movie's sight.
+    if (vm.clipProto) vm.clipProto->Define(vm, "transform", Value{}, kDontEnum | kSince8);
+    return;
+  }
   Object* flash = HostObject(vm, vm.global, "flash");
   Object* geom = HostObject(vm, flash, "geom");
 

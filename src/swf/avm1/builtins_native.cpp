@@ -153,7 +153,12 @@ Value AsNative(Vm& vm, Object*, Args args) {
   const double category = vm.ToNumber(args[0]);
   const double index = vm.ToNumber(args[1]);
   if (vm.throwing) return {};
-  return Value::Obj(Lookup(vm, category, index));
+  // Each call makes a new function object for the native: it has no
+  // prototype, and `new` on it makes a plain object, which the natives that
+  // want an instance of their own class ignore.
+  auto* fn = dynamic_cast<FunctionObject*>(Lookup(vm, category, index));
+  if (!fn || !fn->native) return Value::Obj(fn);
+  return Value::Obj(vm.NewNative(fn->native));
 }
 
 // The names of a comma list, each numbered from `start`; an empty name

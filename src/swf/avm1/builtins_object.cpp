@@ -50,7 +50,8 @@ Value HasOwnProperty(Vm& vm, Object* self, Args args) {
     auto* clip = static_cast<ClipObject*>(self);
     if (!clip->Object::HasOwn(vm, name) && clip->Child(vm, name)) return Value::Bool(false);
   }
-  return Value::Bool(self->HasOwn(vm, name));
+  // A name hidden from the movie's version is still the object's own.
+  return Value::Bool(self->HasOwn(vm, name) || self->FindProperty(vm, name));
 }
 
 Value IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
@@ -115,13 +116,18 @@ Value UnwatchMethod(Vm& vm, Object* self, Args args) {
   return Value::Bool(n > 0);
 }
 
+// Answers whether the arguments were a name and a class (or null to
+// unregister), whether or not the name is a symbol of the movie.
 Value RegisterClass(Vm& vm, Object*, Args args) {
+  if (args.size() < 2) return Value::Bool(false);
+  const Value cls = args[1];
+  const bool isClass = cls.IsObject() && cls.object->IsFunction();
+  if (!isClass && !cls.IsNullish()) return Value::Bool(false);
   const Movie& movie = vm.CodeMovie();
-  const auto it = movie.exports.find(vm.ToString(Arg(args, 0)));
-  if (it == movie.exports.end()) return Value::Bool(false);
-  const Value cls = Arg(args, 1);
+  const auto it = movie.exports.find(vm.ToString(args[0]));
+  if (it == movie.exports.end()) return Value::Bool(true);
   const std::pair<const void*, uint16_t> key{&movie, it->second};
-  if (cls.IsObject() && cls.object->IsFunction()) {
+  if (isClass) {
     vm.classByCharacter[key] = cls.object;
   } else {
     vm.classByCharacter.erase(key);
@@ -129,8 +135,14 @@ Value RegisterClass(Vm& vm, Object*, Args args) {
   return Value::Bool(true);
 }
 
+// A function run by call or apply takes super from its `this`'s prototype.
+void HomeFromThis(Vm& vm, const Value& thisV) {
+  vm.callHome = thisV.IsObject() ? thisV.object->proto : nullptr;
+}
+
 Value FunctionCall(Vm& vm, Object* self, Args args) {
   const Value thisV = Arg(args, 0);
+  HomeFromThis(vm, thisV);
   // No `this` means _global; a primitive stays as it is.
   return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV,
                  args.size() > 1 ? args.subspan(1) : Args{});
@@ -144,6 +156,7 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
     for (int i = 0; i < n && i < 65536; ++i)
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
+  HomeFromThis(vm, thisV);
   return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV, list);
 }
 
@@ -244,6 +257,10 @@ void InstallObjectBuiltins(Vm& vm) {
   FunctionObject* function = vm.NewNative(ObjectCtor, fp);
   vm.Method(fp, "call", FunctionCall);
   vm.Method(fp, "apply", FunctionApply);
+  // Movies before SWF 6 see neither.
+  for (const char* name : {"call", "apply"}) {
+    if (Property* p = fp->FindProperty(vm, name)) p->flags |= kSince6;
+  }
   vm.global->Define(vm, "Function", Value::Obj(function), kDontEnum);
 
   vm.booleanProto = vm.NewObject();

@@ -54,7 +54,9 @@ class SoundControl : public Object {
 
 class SoundObject : public Object {
  public:
-  std::weak_ptr<TimelineInstance> target;
+  // The target clip's object: a reference that follows its path, so a clip
+  // later placed under the same name becomes the target.
+  ClipObject* clip = nullptr;
   bool hasTarget = false;  // else the movie's sound
   bool badTarget = false;  // made for something that is not a clip
   uint16_t soundId = 0;    // attached sound; 0 for none
@@ -71,6 +73,21 @@ class SoundObject : public Object {
   void Trace(std::vector<Object*>& out) override {
     Object::Trace(out);
     if (holder) out.push_back(holder);
+    if (clip) out.push_back(clip);
+  }
+  // A clip taken off the stage is the target no more, unless an onUnload
+  // handler keeps it until that has run; a clip that has since taken its
+  // path is.
+  std::shared_ptr<TimelineInstance> Target(Vm& vm) const {
+    auto t = OnStage(vm, clip);
+    if (t || !clip || !clip->Instance()) return t;
+    ClipObject* live = ResolveTarget(vm, vm.RootClip(), clip->Path(vm));
+    return live && live != clip ? OnStage(vm, live) : nullptr;
+  }
+  static std::shared_ptr<TimelineInstance> OnStage(Vm& vm, ClipObject* c) {
+    auto t = c ? c->Instance() : nullptr;
+    const bool kept = vm.version >= 6 && vm.Get(c, "onUnload").IsObject();
+    return t && (!t->Removed() || kept) ? t : nullptr;
   }
   Object* Self() { return holder ? holder : this; }
 };
@@ -88,7 +105,7 @@ SoundControl* ControlOf(Vm& vm, SoundObject* s) {
   if (!s || s->badTarget) return nullptr;
   Object* holder = nullptr;
   if (s->hasTarget) {
-    auto t = s->target.lock();
+    auto t = s->Target(vm);
     if (!t) return nullptr;
     holder = vm.ClipFor(t);
   } else {
@@ -105,9 +122,9 @@ SoundControl* ControlOf(Vm& vm, SoundObject* s) {
   return c;
 }
 
-const void* OwnerOf(SoundObject* s) {
+const void* OwnerOf(Vm& vm, SoundObject* s) {
   if (!s->hasTarget) return nullptr;
-  return s->target.lock().get();
+  return s->Target(vm).get();
 }
 
 double PositionMs(Vm& vm, const SoundObject* s) {
@@ -179,7 +196,7 @@ Value SoundCtor(Vm& vm, Object* self, Args args) {
   }
   self->Define(vm, "checkPolicyFile", Value::Bool(false), kDontEnum);
   const Value t = Arg(args, 0);
-  if (t.IsUndefined()) return {};
+  if (t.IsNullish()) return {};
   s->hasTarget = true;
   ClipObject* clip = nullptr;
   if (t.IsObject() && t.object->IsClip()) {
@@ -188,7 +205,7 @@ Value SoundCtor(Vm& vm, Object* self, Args args) {
     clip = ResolveTarget(vm, vm.currentTarget, t.string);
   }
   if (clip && clip->Instance()) {
-    s->target = clip->Instance();
+    s->clip = clip;
   } else {
     s->badTarget = true;
   }
@@ -216,7 +233,7 @@ Value AttachSound(Vm& vm, Object* self, Args args) {
 Value Start(Vm& vm, Object* self, Args args) {
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0) return {};
-  if (s->hasTarget && (s->badTarget || s->target.expired())) return {};
+  if (s->hasTarget && (s->badTarget || !s->Target(vm))) return {};
   double offset = args.empty() ? 0 : vm.ToNumber(args[0]);
   if (!(offset > 0)) offset = 0;
   double loops = args.size() > 1 ? vm.ToNumber(args[1]) : 1;
@@ -228,7 +245,7 @@ Value Start(Vm& vm, Object* self, Args args) {
   if (vm.ctx.sound && vm.ctx.movie) {
     SoundControl* c = ControlOf(vm, s);
     const auto [gl, gr] = c ? c->Gains() : std::pair{32768, 32768};
-    vm.ctx.sound->StartOwnedSound(*vm.ctx.movie, s->soundId, info, OwnerOf(s), gl, gr);
+    vm.ctx.sound->StartOwnedSound(*vm.ctx.movie, s->soundId, info, OwnerOf(vm, s), gl, gr);
   }
   ++s->generation;
   s->startedMs = vm.timeMs;
@@ -248,7 +265,7 @@ Value Stop(Vm& vm, Object* self, Args args) {
     if (it == vm.ctx.movie->exports.end()) return {};
     id = it->second;
   }
-  if (vm.ctx.sound) vm.ctx.sound->StopOwnedSounds(OwnerOf(s), id);
+  if (vm.ctx.sound) vm.ctx.sound->StopOwnedSounds(OwnerOf(vm, s), id);
   if (id == 0 || id == s->soundId) {
     s->positionMs = PositionMs(vm, s);
     s->startedMs = -1;
@@ -260,7 +277,7 @@ Value Stop(Vm& vm, Object* self, Args args) {
 void ApplyGain(Vm& vm, SoundObject* s, SoundControl* c) {
   if (!vm.ctx.sound) return;
   const auto [gl, gr] = c->Gains();
-  vm.ctx.sound->SetOwnedGain(OwnerOf(s), gl, gr);
+  vm.ctx.sound->SetOwnedGain(OwnerOf(vm, s), gl, gr);
 }
 
 Value GetVolume(Vm& vm, Object* self, Args) {

@@ -121,6 +121,43 @@ void InstallAbsentGlobals(Vm& vm) {
 
 }  // namespace
 
+namespace {
+
+// MovieClip methods newer than the first players: a movie of an older
+// version does not see them (hasOwnProperty still does).
+void HideNewClipMethods(Vm& vm) {
+  Object* proto = vm.clipProto;
+  if (!proto) return;
+  const std::pair<const char*, uint16_t> names[] = {
+      {"attachAudio", kSince6},
+      {"attachVideo", kSince6},
+      {"getDepth", kSince6},
+      {"setMask", kSince6},
+      {"createEmptyMovieClip", kSince6},
+      {"beginFill", kSince6},
+      {"beginGradientFill", kSince6},
+      {"moveTo", kSince6},
+      {"lineTo", kSince6},
+      {"curveTo", kSince6},
+      {"lineStyle", kSince6},
+      {"endFill", kSince6},
+      {"clear", kSince6},
+      {"getTextSnapshot", kSince6},
+      {"getNextHighestDepth", kSince7},
+      {"getInstanceAtDepth", kSince7},
+      {"attachBitmap", kSince8},
+      {"getRect", kSince8},
+      {"lineGradientStyle", kSince8},
+      {"beginMeshFill", kSince8},
+      {"beginBitmapFill", kSince8},
+  };
+  for (const auto& [name, bits] : names) {
+    if (Property* p = proto->FindProperty(vm, name)) p->flags |= bits;
+  }
+}
+
+}  // namespace
+
 void InstallStubBuiltins(Vm& vm) {
   HostClass(vm, vm.global, "ContextMenu", ContextMenuCtor,
             {{"copy", ContextMenuCopy}, {"hideBuiltInItems", HideBuiltInItems}});
@@ -130,6 +167,7 @@ void InstallStubBuiltins(Vm& vm) {
   for (const auto& [name, bits] : {std::pair{"Function", kSince6}, std::pair{"flash", kSince8}}) {
     if (Property* p = vm.global->FindProperty(vm, name)) p->flags |= bits;
   }
+  HideNewClipMethods(vm);
   if (!vm.global->FindProperty(vm, "updateAfterEvent"))
     vm.Method(vm.global, "updateAfterEvent", ReturnUndefined);
   BindNativeTable(vm);

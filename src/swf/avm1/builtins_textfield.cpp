@@ -513,6 +513,8 @@ void InstallTextFieldBuiltins(Vm& vm) {
   }
   vm.Method(ctor, "getFontList", FontList);
   vm.global->Define(vm, "TextField", Value::Obj(ctor), kDontEnum);
+  // SWF 5 sees no prototype on TextField (its fields still have theirs).
+  if (Property* p = ctor->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;
   vm.Method(vm.clipProto, "createTextField", CreateField);
 }
 

@@ -356,12 +356,23 @@ ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
     cur = vm.RootOf(base);
     path.remove_prefix(1);
   }
-  while (cur && !path.empty()) {
+  // A plain object met on the way ("o" of "o.t"): its members lead on.
+  Object* held = nullptr;
+  while ((cur || held) && !path.empty()) {
     std::size_t cut = path.find_first_of("/.:");
     if (path.starts_with("..")) cut = path.size() > 2 ? 2 : std::string_view::npos;
     const std::string_view seg = path.substr(0, cut);
     path = cut == std::string_view::npos ? std::string_view{} : path.substr(cut + 1);
     if (seg.empty() || seg == "this") continue;
+    if (held) {
+      const Value v = vm.Get(std::exchange(held, nullptr), seg);
+      if (v.IsObject() && v.object->IsClip()) {
+        cur = static_cast<ClipObject*>(v.object);
+      } else if (v.IsObject()) {
+        held = v.object;
+      }
+      continue;
+    }
     if (seg == "..") {
       cur = cur->Parent(vm);
     } else if (vm.NamesEqual(seg, "_root")) {
@@ -375,14 +386,18 @@ ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
       if (!child) {
         // A variable holding a clip also works as a path step.
         Value v;
-        if (cur->Object::GetOwn(vm, seg, v) && v.IsObject() && v.object->IsClip()) {
-          child = static_cast<ClipObject*>(v.object);
+        if (cur->Object::GetOwn(vm, seg, v) && v.IsObject()) {
+          if (v.object->IsClip()) {
+            child = static_cast<ClipObject*>(v.object);
+          } else {
+            held = v.object;
+          }
         }
       }
       cur = child;
     }
   }
-  return cur;
+  return held ? nullptr : cur;
 }
 
 void ClipSetPlaying(ClipObject* clip, bool playing) {
@@ -464,7 +479,9 @@ void ClipRemove(Vm& vm, ClipObject* clip) {
   // script moves them up with swapDepths.
   if (!p || !t || p->depth < 16384) return;
   DropFocusWithin(vm, *t);
-  t->Parent()->RemoveDepth(p->depth);
+  // With no unload handler to wait for, the clip is gone at once: a
+  // reference to it now stands for whatever clip takes its path.
+  if (!t->Parent()->RemoveDepth(p->depth)) clip->Detach(vm);
 }
 
 }  // namespace orrivel::swf::avm1

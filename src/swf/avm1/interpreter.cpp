@@ -86,6 +86,7 @@ struct Activation {
   std::size_t pc = 0;
   std::vector<Object*> scope;  // outermost first
   int clipSlot = -1;           // the scope entry a tell-target replaces
+  std::size_t withs = 0;       // the innermost scope entries pushed by With
   ClipObject* base = nullptr;  // the clip the code belongs to
   ClipObject* target = nullptr;
   Value self;
@@ -186,9 +187,11 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
     out = Value::Obj(level);
     return true;
   }
+  // Every object with a prototype has __proto__, though it is no property.
+  const bool proto = name == "__proto__";
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
-    if (o && HasProperty(vm, o, name)) {
+    if (o && ((proto && o->proto) || HasProperty(vm, o, name))) {
       out = vm.Get(o, name);
       return true;
     }
@@ -201,7 +204,7 @@ bool HasPathChars(std::string_view name) {
   return name.find_first_of(":/.") != std::string_view::npos && name != "..";
 }
 
-// `this` of a function called by name: a clip that a `with` block put in
+// `this` of a function called by name: the object a `with` block put in
 // scope when the name was found on it (with (mc) lineTo(...) draws on mc),
 // else the clip the code belongs to.
 Object* CallFunctionThis(Activation& a, const std::string& name) {
@@ -209,6 +212,7 @@ Object* CallFunctionThis(Activation& a, const std::string& name) {
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
     if (!o || !HasProperty(a.vm, o, name)) continue;
+    if (i + a.withs >= a.scope.size()) return o;
     return o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot ? o : a.base;
   }
   return a.base;
@@ -265,16 +269,23 @@ void SetVariable(Activation& a, const std::string& name, const Value& v) {
       return;
     }
   }
+  const std::size_t firstWith = a.scope.size() - a.withs;
   for (std::size_t i = a.scope.size(); i-- > 1;) {
     Object* o = a.scope[i];
-    if (o && o->HasOwn(vm, name)) {
+    // A clip put in scope by `with` takes its variables and properties, not
+    // names of its children.
+    const bool has = i >= firstWith && o && o->IsClip()
+                         ? o->Object::HasOwn(vm, name) || ClipPropertyIndex(name) >= 0
+                         : o && o->HasOwn(vm, name);
+    if (has) {
       vm.Set(o, name, v);
       return;
     }
   }
   // A new variable (not declared with var) belongs to the timeline, even
-  // inside a function: the innermost clip of the scope chain.
-  for (std::size_t i = a.scope.size(); i-- > 1;) {
+  // inside a function: the innermost clip of the scope chain below any
+  // `with` blocks.
+  for (std::size_t i = std::min(firstWith, a.scope.size()); i-- > 1;) {
     if (a.scope[i] && a.scope[i]->IsClip()) {
       vm.Set(a.scope[i], name, v);
       return;
@@ -323,8 +334,12 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   }
   const std::string name = vm.ToString(nameV);
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr) {
+    // The method's own super is one step up from where it was found; before
+    // SWF 7, from where this lookup began, wherever the method was found.
     Object* found = sup->home->proto;
-    while (found && !found->HasOwn(vm, name)) found = found->proto;
+    int guard = 0;
+    while (vm.version >= 7 && found && !found->HasOwn(vm, name) && guard++ < 256)
+      found = found->proto;
     vm.callHome = found;
     return vm.Call(vm.Get(sup->home->proto, name), sup->self, args);
   }
@@ -334,7 +349,9 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   Object* found = self;
   int guard = 0;
   while (found && !found->HasOwn(vm, name) && guard++ < 256) found = found->proto;
-  vm.callHome = found;
+  // Before SWF 7 a method inherited from deeper up still takes super from
+  // the object's own prototype.
+  vm.callHome = vm.version < 7 && found && found != self ? self->proto : found;
   return vm.Call(fn, Value::Obj(self), args);
 }
 
@@ -875,8 +892,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     case 0x3A: {  // Delete
       const std::string name = vm.ToString(a.Pop());
-      // With no object under the name, the name is deleted as a variable.
-      if (!a.stack.empty()) {
+      // With no object under the name, SWF 7 deletes nothing; older
+      // versions delete the name as a variable.
+      if (!a.stack.empty() || a.version >= 7) {
         const Value obj = a.Pop();
         a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(vm, name)));
         break;
@@ -887,17 +905,27 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x3B: {  // Delete2
       const std::string name = vm.ToString(a.Pop());
       bool done = false;
-      // A dot path deletes the last member of the object the rest names.
-      if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0 &&
-                                                   HasPathChars(name) &&
-                                                   name.find_first_of(":/") == std::string::npos) {
-        const Value owner = GetVariable(a, name.substr(0, dot));
+      // A dot (or colon) path deletes the last member of the object the
+      // rest names.
+      if (const std::size_t dot = name.find_last_of(".:"); dot != std::string::npos && dot > 0 &&
+                                                           HasPathChars(name) &&
+                                                           name.find('/') == std::string::npos) {
+        std::string ownerPath = name.substr(0, dot);
+        std::replace(ownerPath.begin(), ownerPath.end(), ':', '.');
+        const Value owner = GetVariable(a, ownerPath);
+        // The player logs a primitive owner, which it no longer boxes.
+        const Type t = owner.type;
+        if ((t == Type::String || t == Type::Number || t == Type::Boolean) && vm.traceSink)
+          vm.traceSink(
+              "Parameters of primitive types are no longer coerced into the required type - "
+              "Object.");
         a.Push(Value::Bool(owner.IsObject() && owner.object->DeleteOwn(vm, name.substr(dot + 1))));
         break;
       }
       for (std::size_t i = a.scope.size(); i-- > 0 && !done;) {
         if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) {
-          done = a.scope[i]->DeleteOwn(vm, name);
+          // A function's local variables stay.
+          done = a.scope[i] != a.locals && a.scope[i]->DeleteOwn(vm, name);
           break;  // a protected variable hides the ones further out
         }
       }
@@ -931,7 +959,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       std::vector<Value> args = PopArgs(a);
       const Value fn = GetVariable(a, name);
       vm.callHome = nullptr;
-      Value r = vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
+      // super() runs the base class's constructor on this.
+      const bool isSuper = fn.IsObject() && dynamic_cast<SuperObject*>(fn.object);
+      Value r = isSuper ? CallMethodValue(a, fn, Value{}, args)
+                        : vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
       a.TakeLeftovers();
       a.Push(std::move(r));
       break;
@@ -1075,7 +1106,16 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x4E: {  // GetMember
       const Value name = a.Pop();
       const Value obj = a.Pop();
-      a.Push(vm.GetMember(obj, vm.ToString(name)));
+      const std::string key = vm.ToString(name);
+      // super reads from whatever its home's prototype is now, and has no
+      // prototype of its own: its __proto__ is read from there too.
+      auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr;
+      if (sup) sup->proto = sup->home->proto;
+      if (sup && sup->proto && key == "__proto__") {
+        a.Push(vm.Get(sup->proto, key));
+        break;
+      }
+      a.Push(vm.GetMember(obj, key));
       break;
     }
     case 0x4F: {  // SetMember
@@ -1143,7 +1183,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       if (sub.IsObject() && super.IsObject()) {
         Object* proto = vm.NewObject();
         proto->proto = vm.Get(super.object, "prototype").object;
-        proto->Define(vm, "__constructor__", super, kDontEnum);
+        // SWF 5 links no constructor here (a `new` does).
+        if (a.version >= 6) proto->Define(vm, "__constructor__", super, kDontEnum);
         vm.Set(sub.object, "prototype", Value::Obj(proto));
       }
       break;
@@ -1231,14 +1272,16 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const Value obj = a.Pop();
       const std::size_t end = std::min(next + size, a.code.size());
       Object* o = obj.IsObject() ? obj.object : vm.ToObject(obj);
-      if (!o || a.scope.size() >= 16 || vm.depth >= vm.limits.callDepth) {
+      if (!o || a.scope.size() >= 15 || vm.depth >= vm.limits.callDepth) {
         a.pc = end;
         break;
       }
       a.scope.push_back(o);
+      ++a.withs;
       ++vm.depth;
       const Flow f = Run(a, next, end);
       --vm.depth;
+      --a.withs;
       a.scope.pop_back();
       if (f != Flow::Normal) return f;
       if (a.pc >= next && a.pc <= end) a.pc = end;
@@ -1367,7 +1410,9 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   } else {
     a.registers.resize(4);
     locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn)));
-    if (home) locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, home)));
+    // SWF 5 knows no super.
+    if (home && code.version >= 6)
+      locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, home)));
   }
   for (std::size_t i = 0; i < code.params.size(); ++i) {
     const Value v = i < args.size() ? args[i] : Value{};

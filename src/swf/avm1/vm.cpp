@@ -85,6 +85,9 @@ FunctionObject* Vm::NewFunction() {
   Object* p = NewObject();
   p->Define(*this, "constructor", Value::Obj(f), kDontEnum | kDontDelete);
   f->Define(*this, "prototype", Value::Obj(p), kDontEnum | kDontDelete);
+  // A function is made by Function, and says so on itself.
+  if (Property* c = functionProto ? functionProto->FindProperty(*this, "constructor") : nullptr)
+    f->Define(*this, "constructor", c->value, kDontEnum);
   return f;
 }
 
@@ -385,10 +388,23 @@ Value Vm::ResolveMissing(Object* obj, std::string_view name) {
   return {};
 }
 
+namespace {
+// Watchers of a name now running on an object: they count against the
+// property's nesting limit, which its getter and setter share.
+int WatchesRunning(Vm& vm, Object* self, std::string_view name) {
+  int n = 0;
+  for (const Watch& w : self->watches) {
+    if (vm.NamesEqual(w.name, name)) n += w.running;
+  }
+  return n;
+}
+}  // namespace
+
 Value Vm::CallGetter(Object* owner, Object* self, std::string_view name) {
   Property* p = owner->FindProperty(*this, name);
   if (!p) return {};
-  if (!p->getter || p->getting >= AccessorDepth()) return p->value;
+  if (!p->getter || p->getting + p->setting + WatchesRunning(*this, self, name) >= AccessorDepth())
+    return p->value;
   ++p->getting;
   const Value r = Call(Value::Obj(p->getter), Value::Obj(self), {});
   // The call may have added properties and moved this one.
@@ -399,15 +415,20 @@ Value Vm::CallGetter(Object* owner, Object* self, std::string_view name) {
 void Vm::CallSetter(Object* owner, Object* self, std::string_view name, const Value& v) {
   Property* p = owner->FindProperty(*this, name);
   if (!p || !p->setter) return;
-  if (p->setting >= AccessorDepth()) return;
+  // Getter, setter and watchers share one nesting limit.
+  if (p->setting + p->getting + WatchesRunning(*this, self, name) >= AccessorDepth()) {
+    // A watcher of the name is running: the plain value takes the write.
+    if (p->setting == 0) p->value = v;
+    return;
+  }
   ++p->setting;
   const Value arg[1] = {v};
   Call(Value::Obj(p->setter), Value::Obj(self), arg);
   if (Property* q = owner->FindProperty(*this, name); q && q->setting > 0) {
     --q->setting;
-    // Before SWF 7 the value assigned is also kept, for reads made from
-    // inside the getter.
-    if (version < 7) q->value = v;
+    // The value assigned is also kept, for reads made from inside the
+    // getter: before SWF 7 at every level, later by the outermost setter.
+    if (version < 7 || q->setting == 0) q->value = v;
   }
 }
 
@@ -429,11 +450,6 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
 
 void Vm::Set(Object* obj, std::string_view name, const Value& value) {
   if (!obj || name.empty()) return;  // a nameless property cannot be made
-  if (name == "__proto__") {
-    obj->proto = value.object;
-    if (!value.IsObject()) obj->Define(*this, name, value, kDontEnum);
-    return;
-  }
   Value v = value;
   // A watcher sees the assignment first and gives the value to store.
   if (!obj->watches.empty()) {
@@ -458,6 +474,11 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
       }
       break;
     }
+  }
+  if (name == "__proto__") {
+    obj->proto = v.object;
+    if (!v.IsObject()) obj->Define(*this, name, v, kDontEnum);
+    return;
   }
   // An own property, even one hidden from this version, takes the value.
   if (!obj->FindProperty(*this, name)) {
@@ -614,14 +635,28 @@ std::string Vm::TypeOf(const Value& v) {
         const auto t = static_cast<ClipObject*>(v.object)->Instance();
         return t && t->Button() && version >= 6 ? "object" : "movieclip";  // a button is no clip
       }
+      // SWF 5 takes a text field for a clip.
+      if (v.object->IsTextField() && version < 6) return "movieclip";
       return v.object->IsFunction() ? "function" : "object";
   }
   return "undefined";
 }
 
+namespace {
+// A constructor's prototype for `new` and instanceof: one hidden from the
+// movie's version still serves.
+Value ClassPrototype(Vm& vm, Object* ctor) {
+  Value v = vm.Get(ctor, "prototype");
+  if (v.IsUndefined()) {
+    if (const Property* p = ctor->FindProperty(vm, "prototype"); p && !p->getter) v = p->value;
+  }
+  return v;
+}
+}  // namespace
+
 bool Vm::InstanceOf(Object* obj, Object* ctor) {
   if (!obj || !ctor) return false;
-  const Value protoV = Get(ctor, "prototype");
+  const Value protoV = ClassPrototype(*this, ctor);
   Object* target = protoV.object;
   // Walks a prototype chain and, through each link's interfaces, the chains
   // of the interfaces they extend; the work is capped against cycles.
@@ -749,7 +784,7 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
 Value Vm::Construct(Object* ctor, Args args) {
   if (!ctor || !ctor->IsFunction()) return {};
   auto* f = static_cast<FunctionObject*>(ctor);
-  const Value protoV = Get(ctor, "prototype");
+  const Value protoV = ClassPrototype(*this, ctor);
   // A class extending a built-in one gets that kind of instance, so the
   // built-in constructor (reached through super) can fill it in.
   auto make = f->construct;
@@ -765,8 +800,8 @@ Value Vm::Construct(Object* ctor, Args args) {
   // A non-object prototype still reads back through __proto__, as after a script assigns it.
   if (!protoV.IsObject() && !protoV.IsUndefined())
     obj->Define(*this, "__proto__", protoV, kDontEnum);
-  // SWF 5 instances have no __constructor__ link.
-  if (version >= 6) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
+  // SWF 5 links only constructors written in script.
+  if (version >= 6 || f->code) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   newPending = true;
   constructRefused = false;

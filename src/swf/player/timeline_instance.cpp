@@ -256,7 +256,9 @@ bool TimelineInstance::HasUnloadHandler(const TimelineInstance& clip) const {
       if (a.events & kClipEventUnload) return true;
     }
   }
-  return clip.script && ctx_.vm && !ctx_.vm->Get(clip.script, "onUnload").IsUndefined();
+  // An onUnload method is an event handler from SWF 6 on.
+  return clip.script && ctx_.vm && ctx_.vm->version >= 6 &&
+         !ctx_.vm->Get(clip.script, "onUnload").IsUndefined();
 }
 
 void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
@@ -419,12 +421,25 @@ void TimelineInstance::ReplaceContent(const Movie* movie) {
   if (movie) Start();
 }
 
-void TimelineInstance::RemoveDepth(int32_t depth) {
+bool TimelineInstance::RemoveDepth(int32_t depth) {
   auto it = list_.find(depth);
-  if (it == list_.end()) return;
-  if (ctx_.scripts) QueueUnload(it->second.instance);
+  if (it == list_.end()) return false;
+  auto gone = it->second.instance;
+  if (ctx_.scripts) QueueUnload(gone);
+  // As for a removing tag: a clip with unload handlers stays reachable
+  // below every depth until they have run.
+  const int32_t below = -depth - 1;
+  if (gone && gone->Removed() && HasUnloadHandler(*gone) && !list_.contains(below)) {
+    DisplayObject moved = std::move(it->second);
+    moved.depth = below;
+    gone->depthHint = below;
+    list_.erase(it);
+    list_.emplace(below, std::move(moved));
+    return true;
+  }
   list_.erase(it);
   --ctx_.liveObjects;
+  return false;
 }
 
 int TimelineInstance::FindLabel(std::string_view label) const {

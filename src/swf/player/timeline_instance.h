@@ -172,7 +172,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // no timeline) at a depth, replacing what was there. Null when over budget.
   std::shared_ptr<TimelineInstance> PlaceClip(uint16_t characterId, int32_t depth,
                                               const std::string& name, const DisplayObject* like);
-  void RemoveDepth(int32_t depth);
+  // Takes the object at a depth out; true when a clip stays, below every
+  // depth, for its unload handlers.
+  bool RemoveDepth(int32_t depth);
   // Takes a removed clip, kept in the list for its unload handlers, out.
   void DropRemovedChild(const TimelineInstance* child);
   TimelineContext& Context() { return ctx_; }
