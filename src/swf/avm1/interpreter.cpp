@@ -8,9 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/utf8.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/loader.h"
 #include "swf/avm1/text_field_object.h"
+#include "swf/avm1/text_units.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -714,14 +716,25 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     }
     case 0x14:  // StringLength
-    case 0x31:
-      a.Push(Value::Num(static_cast<double>(vm.ToString(a.Pop()).size())));
+    case 0x31: {
+      const std::string s = vm.ToString(a.Pop());
+      const bool units = op == 0x31 || a.version >= 6;
+      a.Push(Value::Num(static_cast<double>(units ? ToUnits(s).size() : s.size())));
       break;
+    }
     case 0x15:    // StringExtract
     case 0x35: {  // MBStringExtract
       const double count = Num(a, a.Pop());
       const double index = Num(a, a.Pop());
-      const std::string s = vm.ToString(a.Pop());
+      const std::string text = vm.ToString(a.Pop());
+      // From version 6 (and in the multibyte form) positions count characters.
+      const bool units = op == 0x35 || a.version >= 6;
+      std::u16string s;
+      if (units) {
+        s = ToUnits(text);
+      } else {
+        s.assign(text.begin(), text.end());
+      }
       const double from = std::isnan(index) ? 0 : std::max(index - 1, 0.0);
       if (from >= static_cast<double>(s.size()) || count == 0) {
         a.Push(Value::Str(""));
@@ -729,9 +742,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       }
       const std::size_t f = static_cast<std::size_t>(from);
       const std::size_t n = count < 0 || std::isnan(count)
-                                ? std::string::npos
+                                ? std::u16string::npos
                                 : static_cast<std::size_t>(std::min(count, 1e9));
-      a.Push(Value::Str(s.substr(f, n)));
+      a.Push(
+          Value::Str(units ? FromUnits(std::u16string_view(s).substr(f, n)) : text.substr(f, n)));
       break;
     }
     case 0x17:  // Pop
@@ -861,13 +875,23 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x32:  // CharToAscii
     case 0x36: {
       const std::string s = vm.ToString(a.Pop());
-      a.Push(s.empty() ? Value::Num(0) : Value::Num(static_cast<uint8_t>(s[0])));
+      if (op == 0x36 || a.version >= 6) {
+        const std::u16string u = ToUnits(s);
+        a.Push(Value::Num(u.empty() ? 0 : u[0]));
+      } else {
+        a.Push(s.empty() ? Value::Num(0) : Value::Num(static_cast<uint8_t>(s[0])));
+      }
       break;
     }
     case 0x33:  // AsciiToChar
     case 0x37: {
-      const int c = ToInt32(Num(a, a.Pop())) & 0xFF;
-      a.Push(Value::Str(c ? std::string(1, static_cast<char>(c)) : std::string()));
+      // From version 6 (and in the multibyte form) the code is a character.
+      const bool units = op == 0x37 || a.version >= 6;
+      const int c = ToInt32(Num(a, a.Pop())) & (units ? 0xFFFF : 0xFF);
+      std::string out;
+      if (c != 0 && units) AppendUtf8(out, static_cast<uint32_t>(c));
+      if (c != 0 && !units) out = std::string(1, static_cast<char>(c));
+      a.Push(Value::Str(std::move(out)));
       break;
     }
     case 0x34:  // GetTime

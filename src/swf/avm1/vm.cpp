@@ -10,6 +10,7 @@
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/text_field_object.h"
+#include "swf/avm1/text_units.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
@@ -416,7 +417,10 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
     case Type::Object:
       return Get(v.object, name);
     case Type::String:
-      if (name == "length") return Value::Num(static_cast<double>(v.string.size()));
+      if (name == "length") {
+        const std::size_t n = version >= 6 ? ToUnits(v.string).size() : v.string.size();
+        return Value::Num(static_cast<double>(n));
+      }
       return Get(stringProto, name);
     case Type::Number:
       return Get(numberProto, name);
@@ -704,7 +708,9 @@ Value Vm::Less(const Value& a, const Value& b) {
   if (pa.IsObject()) return Value::Bool(false);  // the right side is not even asked
   const Value pb = prim(b);
   if (pb.IsObject()) return Value::Bool(false);
-  if (pa.type == Type::String && pb.type == Type::String) return Value::Bool(pa.string < pb.string);
+  if (pa.type == Type::String && pb.type == Type::String) {
+    return Value::Bool(CompareCodePoints(pa.string, pb.string) < 0);
+  }
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return {};
   return Value::Bool(x < y);
