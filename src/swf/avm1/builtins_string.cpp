@@ -12,7 +12,10 @@ namespace orrivel::swf::avm1 {
 namespace {
 
 std::string Self(Vm& vm, Object* self) {
-  if (auto* box = dynamic_cast<BoxObject*>(self)) return vm.ToString(box->primitive);
+  // A Date's text is its toString, not its time value.
+  if (auto* box = dynamic_cast<BoxObject*>(self); box && !box->isDate) {
+    return vm.ToString(box->primitive);
+  }
   return self ? vm.ToString(Value::Obj(self)) : std::string();
 }
 
@@ -149,14 +152,21 @@ Value Split(Vm& vm, Object* self, Args args) {
     return Value::Obj(vm.NewArray(std::move(parts)));
   }
   const std::string sep = noSep ? std::string(",") : vm.ToString(args[0]);
-  if (sep.empty() && vm.version < 6) {
-    if (limit >= 1) parts.push_back(Value::Str(s));
-  } else if (sep.empty()) {
+  if (vm.version < 6) {
+    // SWF 5 splits only at single characters: an empty or longer separator
+    // gives the whole string, and a limit below one gives nothing for those.
+    if (sep.empty()) return Value::Obj(vm.NewArray({Value::Str(s)}));
+    if (limit < 1) return Value::Obj(vm.NewArray({}));
+    if (sep.size() > 1) return Value::Obj(vm.NewArray({Value::Str(s)}));
+  }
+  if (sep.empty()) {
     const std::u16string u = Units(vm, s);
     for (std::size_t i = 0; i < u.size(); ++i) {
       if (static_cast<double>(parts.size()) >= limit) break;
       parts.push_back(Piece(vm, u, static_cast<double>(i), 1));
     }
+  } else if (s.empty()) {
+    parts.push_back(Value::Str(""));  // whatever the limit
   } else {
     std::size_t start = 0;
     while (static_cast<double>(parts.size()) < limit) {

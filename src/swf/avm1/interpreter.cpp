@@ -718,7 +718,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x14:  // StringLength
     case 0x31: {
       const std::string s = vm.ToString(a.Pop());
-      const bool units = op == 0x31 || a.version >= 6;
+      const bool units = a.version >= 6;
       a.Push(Value::Num(static_cast<double>(units ? ToUnits(s).size() : s.size())));
       break;
     }
@@ -727,8 +727,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       const double count = Num(a, a.Pop());
       const double index = Num(a, a.Pop());
       const std::string text = vm.ToString(a.Pop());
-      // From version 6 (and in the multibyte form) positions count characters.
-      const bool units = op == 0x35 || a.version >= 6;
+      // From version 6 positions count characters.
+      const bool units = a.version >= 6;
       std::u16string s;
       if (units) {
         s = ToUnits(text);
@@ -875,7 +875,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x32:  // CharToAscii
     case 0x36: {
       const std::string s = vm.ToString(a.Pop());
-      if (op == 0x36 || a.version >= 6) {
+      if (a.version >= 6) {
         const std::u16string u = ToUnits(s);
         a.Push(Value::Num(u.empty() ? 0 : u[0]));
       } else {
@@ -885,8 +885,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     }
     case 0x33:  // AsciiToChar
     case 0x37: {
-      // From version 6 (and in the multibyte form) the code is a character.
-      const bool units = op == 0x37 || a.version >= 6;
+      // From version 6 the code is a character.
+      const bool units = a.version >= 6;
       const int c = ToInt32(Num(a, a.Pop())) & (units ? 0xFFFF : 0xFF);
       std::string out;
       if (c != 0 && units) AppendUtf8(out, static_cast<uint32_t>(c));

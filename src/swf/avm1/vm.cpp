@@ -421,6 +421,16 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
         const std::size_t n = version >= 6 ? ToUnits(v.string).size() : v.string.size();
         return Value::Num(static_cast<double>(n));
       }
+      {
+        // A script that replaced the global String sees its own constructor
+        // build the object the member is read from.
+        const Value ctor = Get(global, "String");
+        if (ctor.IsObject() && ctor.object->IsFunction() &&
+            static_cast<FunctionObject*>(ctor.object)->code) {
+          const Value box = Construct(ctor.object, {&v, 1});
+          if (box.IsObject()) return Get(box.object, name);
+        }
+      }
       return Get(stringProto, name);
     case Type::Number:
       return Get(numberProto, name);
