@@ -98,10 +98,9 @@ std::size_t DecimalPrefix(std::string_view t) {
   if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
     std::size_t j = i + 1;
     if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
-    if (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
-      while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) ++j;
-      i = j;
-    }
+    // An exponent mark with no digits after it counts as an exponent of 0.
+    while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) ++j;
+    i = j;
   }
   return i;
 }

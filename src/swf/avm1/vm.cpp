@@ -76,6 +76,11 @@ FunctionObject* Vm::NewNative(NativeFn fn, Object* prototype) {
   if (prototype) {
     f->Define(*this, "prototype", Value::Obj(prototype), kDontEnum | kDontDelete);
     prototype->Define(*this, "constructor", Value::Obj(f), kDontEnum | kDontDelete);
+    // A class made by the player is itself an object Function built.
+    Value function;
+    if (functionProto->GetOwn(*this, "constructor", function) && function.IsObject()) {
+      f->Define(*this, "constructor", function, kDontEnum);
+    }
   }
   return f;
 }
