@@ -640,6 +640,24 @@ Operands PopNumbers(Activation& a) {
   return {x, Num(a, rhs)};
 }
 
+namespace {
+// What Add2 adds for a value: a clip stays itself (its valueOf is not
+// asked); from version 6 a Date gives what its toString returns (an object
+// back means the Date itself); anything else gives its valueOf.
+Value AddOperand(Activation& a, const Value& v) {
+  Vm& vm = a.vm;
+  if (!v.IsObject()) return v;
+  if (v.object->IsClip()) return v;
+  if (auto* box = dynamic_cast<BoxObject*>(v.object); box && box->isDate && a.version >= 6) {
+    const Value fn = vm.Get(v.object, "toString");
+    if (!fn.IsObject() || !fn.object->IsFunction()) return {};
+    const Value r = vm.Call(fn, v, {});
+    return r.IsObject() ? v : r;
+  }
+  return vm.ToPrimitive(v);
+}
+}  // namespace
+
 Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
   Vm& vm = a.vm;
   switch (op) {
@@ -1045,8 +1063,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       // an object is turned to text or a number from the object itself.
       const Value rhs = a.Pop();
       const Value lhs = a.Pop();
-      const Value pb = vm.ToPrimitive(rhs);
-      const Value pa = vm.ToPrimitive(lhs);
+      const Value pb = AddOperand(a, rhs);
+      const Value pa = AddOperand(a, lhs);
       if (pa.type == Type::String || pb.type == Type::String) {
         std::string s = TextOf(a, pa.IsObject() ? lhs : pa);
         s += TextOf(a, pb.IsObject() ? rhs : pb);
