@@ -31,8 +31,7 @@ Value ObjectCtor(Vm& vm, Object* self, Args args) {
 
 Value ObjectToString(Vm& vm, Object* self, Args) {
   if (!self) return Value::Str("[object Object]");
-  if (auto* box = dynamic_cast<BoxObject*>(self); box && !box->isDate)
-    return Value::Str(vm.ToString(box->primitive));
+  (void)vm;
   return Value::Str(self->TypeName());
 }
 

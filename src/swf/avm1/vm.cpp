@@ -569,6 +569,10 @@ std::string Vm::ToString(const Value& v) {
         if (!scripted) return static_cast<ClipObject*>(o)->Path(*this);
       }
       if (o->IsTextField()) return static_cast<TextFieldObject*>(o)->Path(*this);
+      // A String object converts to its own text without asking toString.
+      if (auto* box = dynamic_cast<BoxObject*>(o); box && box->primitive.type == Type::String) {
+        return box->primitive.string;
+      }
       // Only toString counts, and only when it gives text.
       Value r;
       if (CallConversion(*this, o, "toString", r) && r.type == Type::String) return r.string;
