@@ -29,9 +29,8 @@ Value ObjectCtor(Vm& vm, Object* self, Args args) {
   return Value::Obj(self ? self : vm.NewObject());
 }
 
-Value ObjectToString(Vm& vm, Object* self, Args) {
+Value ObjectToString(Vm&, Object* self, Args) {
   if (!self) return Value::Str("[object Object]");
-  (void)vm;
   return Value::Str(self->TypeName());
 }
 

@@ -690,6 +690,12 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::LooseEquals(const Value& a, const Value& b) {
+  // Before version 6 two objects also compare by what their valueOf gives.
+  if (version < 6 && a.IsObject() && b.IsObject() && a.object != b.object && !a.object->IsClip() &&
+      !b.object->IsClip()) {
+    const Value pa = ValueOf(a.object), pb = ValueOf(b.object);
+    if (!pa.IsObject() && !pb.IsObject()) return LooseEquals(pa, pb);
+  }
   if (a.type == b.type) return StrictEquals(a, b);
   if (a.IsNullish() && b.IsNullish()) return true;
   if (a.IsNullish() || b.IsNullish()) {
