@@ -725,9 +725,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(Value::Bool(x || b));
       break;
     }
-    case 0x12:  // Not
-      a.Push(Value::Bool(!vm.ToBoolean(a.Pop())));
+    case 0x12: {  // Not
+      // SWF 4 code tests the number: an object (a clip) gives NaN, so false.
+      const Value v = a.Pop();
+      a.Push(Value::Bool(a.version < 5 && v.IsObject() ? true : !vm.ToBoolean(v)));
       break;
+    }
     case 0x13: {  // StringEquals
       const std::string b = vm.ToString(a.Pop());
       a.Push(Value::Bool(vm.ToString(a.Pop()) == b));
