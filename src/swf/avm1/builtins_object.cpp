@@ -127,10 +127,15 @@ Value RegisterClass(Vm& vm, Object*, Args args) {
   return Value::Bool(true);
 }
 
+// The `this` call and apply give: a primitive becomes the object its
+// global class makes, and no object at all means _global.
+Value ThisFor(Vm& vm, const Value& v) {
+  Object* o = v.IsNullish() ? nullptr : vm.ToObject(v);
+  return Value::Obj(o ? o : vm.global);
+}
+
 Value FunctionCall(Vm& vm, Object* self, Args args) {
-  const Value thisV = Arg(args, 0);
-  // No `this` means _global; a primitive stays as it is.
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV,
+  return vm.Call(Value::Obj(self), ThisFor(vm, Arg(args, 0)),
                  args.size() > 1 ? args.subspan(1) : Args{});
 }
 
@@ -142,7 +147,7 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
     for (int i = 0; i < n && i < 65536; ++i)
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV, list);
+  return vm.Call(Value::Obj(self), ThisFor(vm, thisV), list);
 }
 
 Value Box(Vm& vm, Object* self, const Value& primitive) {

@@ -417,32 +417,59 @@ void Vm::CallSetter(Object* owner, Object* self, std::string_view name, const Va
   }
 }
 
+namespace {
+
+enum class Wrapper { Own, Script, None };
+
+// Which class wraps a primitive: the global of its type's name, found without
+// __resolve (a getter there runs). The player's own class boxes it; a script
+// function takes its place with `new`; anything else gives no object.
+Wrapper WrapperClass(Vm& vm, const Value& v, Value& ctor) {
+  const char* name = v.type == Type::String   ? "String"
+                     : v.type == Type::Number ? "Number"
+                                              : "Boolean";
+  Object* proto = v.type == Type::String   ? vm.stringProto
+                  : v.type == Type::Number ? vm.numberProto
+                                           : vm.booleanProto;
+  ++vm.plainLookups;
+  ctor = vm.Get(vm.global, name);
+  --vm.plainLookups;
+  if (!ctor.IsObject() || !ctor.object->IsFunction()) return Wrapper::None;
+  if (static_cast<FunctionObject*>(ctor.object)->code) return Wrapper::Script;
+  Value own;  // the class the player made its prototype for
+  const bool isOwn = proto->GetOwn(vm, "constructor", own) && own.object == ctor.object;
+  return isOwn ? Wrapper::Own : Wrapper::None;
+}
+
+}  // namespace
+
 Value Vm::GetMember(const Value& v, std::string_view name) {
+  if (v.type == Type::Object) return Get(v.object, name);
+  if (v.type != Type::String && v.type != Type::Number && v.type != Type::Boolean) return {};
+  // A primitive is read through the object its global class would make; the
+  // player's own classes answer from their prototype without making one.
+  Value ctor;
+  switch (WrapperClass(*this, v, ctor)) {
+    case Wrapper::Script: {
+      const Value made = Construct(ctor.object, {&v, 1});
+      return made.IsObject() ? Get(made.object, name) : Value{};
+    }
+    case Wrapper::None:
+      return {};
+    case Wrapper::Own:
+      break;
+  }
   switch (v.type) {
-    case Type::Object:
-      return Get(v.object, name);
     case Type::String:
       if (name == "length") {
         const std::size_t n = version >= 6 ? ToUnits(v.string).size() : v.string.size();
         return Value::Num(static_cast<double>(n));
       }
-      {
-        // A script that replaced the global String sees its own constructor
-        // build the object the member is read from.
-        const Value ctor = Get(global, "String");
-        if (ctor.IsObject() && ctor.object->IsFunction() &&
-            static_cast<FunctionObject*>(ctor.object)->code) {
-          const Value box = Construct(ctor.object, {&v, 1});
-          if (box.IsObject()) return Get(box.object, name);
-        }
-      }
       return Get(stringProto, name);
     case Type::Number:
       return Get(numberProto, name);
-    case Type::Boolean:
-      return Get(booleanProto, name);
     default:
-      return {};
+      return Get(booleanProto, name);
   }
 }
 
@@ -608,6 +635,17 @@ Object* Vm::ToObject(const Value& v) {
     case Type::String:
     case Type::Number:
     case Type::Boolean: {
+      Value ctor;
+      switch (WrapperClass(*this, v, ctor)) {
+        case Wrapper::Script: {
+          const Value made = Construct(ctor.object, {&v, 1});
+          return made.IsObject() ? made.object : nullptr;
+        }
+        case Wrapper::None:
+          return nullptr;
+        case Wrapper::Own:
+          break;
+      }
       BoxObject* b = New<BoxObject>();
       b->proto = v.type == Type::String   ? stringProto
                  : v.type == Type::Number ? numberProto
