@@ -311,6 +311,13 @@ std::vector<Value> PopArgs(Activation& a) {
   return args;
 }
 
+// A value called or constructed itself: a primitive is wrapped first.
+Value ObjectOf(Vm& vm, const Value& v) {
+  if (v.IsObject() || v.IsNullish()) return v;
+  Object* o = vm.ToObject(v);
+  return o ? Value::Obj(o) : Value{};
+}
+
 // Calls a value's method, or the value itself when the name is empty.
 Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args args) {
   Vm& vm = a.vm;
@@ -321,7 +328,7 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
       vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
       return vm.Call(ctor, sup->self, args);
     }
-    return vm.Call(obj, Value{}, args);
+    return vm.Call(ObjectOf(vm, obj), Value{}, args);
   }
   const std::string name = vm.ToString(nameV);
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr) {
@@ -1005,7 +1012,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       std::vector<Value> args = PopArgs(a);
       const bool noName =
           nameV.IsUndefined() || (nameV.type == Type::String && nameV.string.empty());
-      const Value ctor = noName ? obj : vm.GetMember(obj, vm.ToString(nameV));
+      const Value ctor = noName ? ObjectOf(vm, obj) : vm.GetMember(obj, vm.ToString(nameV));
       vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
       Value r = vm.Construct(ctor.object, args);
       a.TakeLeftovers();

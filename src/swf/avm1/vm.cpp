@@ -839,6 +839,7 @@ Value Vm::Construct(Object* ctor, Args args) {
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   newPending = true;
   constructRefused = false;
+  callHome = protoV.IsObject() ? protoV.object : nullptr;  // where super starts
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
   newPending = false;
   if (std::exchange(constructRefused, false)) return {};
