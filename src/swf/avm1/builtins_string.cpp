@@ -46,8 +46,10 @@ Value StringCtor(Vm& vm, Object* self, Args args) {
   const Value v = Value::Str(args.empty() ? std::string() : vm.ToString(args[0]));
   if (auto* box = dynamic_cast<BoxObject*>(self); box && box->primitive.IsUndefined()) {
     box->primitive = v;
-    box->Define(vm, "length", Value::Num(static_cast<double>(Units(vm, v.string).size())),
-                kDontEnum | kDontDelete);
+    box->Define(
+        vm, "length",
+        Value::Num(static_cast<double>(vm.version >= 6 ? UnitCount(v.string) : v.string.size())),
+        kDontEnum | kDontDelete);
     return Value::Obj(box);
   }
   return v;

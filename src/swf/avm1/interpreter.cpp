@@ -747,7 +747,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x31: {
       const std::string s = vm.ToString(a.Pop());
       const bool units = a.version >= 6;
-      a.Push(Value::Num(static_cast<double>(units ? ToUnits(s).size() : s.size())));
+      a.Push(Value::Num(static_cast<double>(units ? UnitCount(s) : s.size())));
       break;
     }
     case 0x15:    // StringExtract

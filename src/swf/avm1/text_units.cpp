@@ -68,6 +68,21 @@ std::u16string ToUnits(std::string_view s) {
   return out;
 }
 
+std::size_t UnitCount(std::string_view s) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    if (static_cast<uint8_t>(s[i]) < 0x80) {  // the common case, one byte each
+      ++n;
+      ++i;
+      continue;
+    }
+    std::size_t used = 1;
+    n += DecodeAt(s, i, used) >= 0x10000 ? 2 : 1;
+    i += used;
+  }
+  return n;
+}
+
 std::string FromUnits(std::u16string_view units) {
   std::string out;
   out.reserve(units.size());

@@ -13,6 +13,9 @@ namespace orrivel::swf::avm1 {
 // counts as one unit of its own value.
 std::u16string ToUnits(std::string_view s);
 
+// ToUnits(s).size() without building the units.
+std::size_t UnitCount(std::string_view s);
+
 // UTF-8 for units: pairs join into one code point, a lone surrogate keeps its
 // own three byte form so that splitting a pair and joining it again is exact.
 std::string FromUnits(std::u16string_view units);

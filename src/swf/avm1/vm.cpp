@@ -462,7 +462,7 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
   switch (v.type) {
     case Type::String:
       if (name == "length") {
-        const std::size_t n = version >= 6 ? ToUnits(v.string).size() : v.string.size();
+        const std::size_t n = version >= 6 ? UnitCount(v.string) : v.string.size();
         return Value::Num(static_cast<double>(n));
       }
       return Get(stringProto, name);
