@@ -734,6 +734,12 @@ bool Vm::LooseEquals(const Value& a, const Value& b) {
     const Value pa = ValueOf(a.object), pb = ValueOf(b.object);
     if (!pa.IsObject() && !pb.IsObject()) return LooseEquals(pa, pb);
   }
+  // A clip is a type of its own: an object compared with one gives its valueOf.
+  if (a.IsObject() && b.IsObject() && a.object->IsClip() != b.object->IsClip()) {
+    const Value& clip = a.object->IsClip() ? a : b;
+    const Value p = ValueOf((a.object->IsClip() ? b : a).object);
+    return p.IsObject() ? StrictEquals(p, clip) : LooseEquals(p, clip);
+  }
   if (a.type == b.type) return StrictEquals(a, b);
   if (a.IsNullish() && b.IsNullish()) return true;
   if (a.IsNullish() || b.IsNullish()) {
