@@ -220,6 +220,10 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
     if (Property* p = obj->FindProperty(vm, name)) {
       p->flags = static_cast<uint16_t>((p->flags & ~clear) | set);
     }
+    if (vm.NamesEqual(name, "__proto__") && obj->IsFunction()) {
+      auto* f = static_cast<FunctionObject*>(obj);
+      f->protoFlags = static_cast<uint16_t>((f->protoFlags & ~clear) | set);
+    }
   }
   return {};
 }

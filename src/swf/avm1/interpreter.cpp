@@ -441,7 +441,10 @@ void Enumerate(Activation& a, const Value& v) {
   if (!v.IsObject()) return;
   std::vector<Object*> chain;
   int guard = 0;
-  for (Object* o = v.object; o && guard < 256; o = o->proto, ++guard) chain.push_back(o);
+  for (Object* o = v.object; o && guard < 256; o = o->proto, ++guard) {
+    chain.push_back(o);
+    if (ProtoHidden(o, vm.version)) break;
+  }
   std::vector<std::string> keys;
   for (Object* o : chain) {
     std::vector<std::string> own;

@@ -353,6 +353,7 @@ int Vm::LevelOf(const TimelineInstance* top) const {
 Value Vm::Get(Object* obj, std::string_view name) {
   if (!obj) return {};
   if (name == "__proto__") {
+    if (ProtoHidden(obj, version)) return {};
     if (obj->proto) return Value::Obj(obj->proto);
     // A prototype cut off by a script reads back as what it was given.
     const Property* p = obj->FindProperty(*this, name);
@@ -371,6 +372,7 @@ Value Vm::Get(Object* obj, std::string_view name) {
       return p->value;
     }
     if (o->GetOwn(*this, name, out)) return out;
+    if (ProtoHidden(o, version)) break;
   }
   return ResolveMissing(obj, name);
 }
