@@ -201,6 +201,7 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
   std::vector<std::string> names;
   if (args[1].type == Type::Null) {  // every property; undefined names one
     for (Property& p : obj->Properties()) names.push_back(p.name);
+    if (obj->IsFunction()) names.push_back("__proto__");  // the link is one of them
   } else if (args[1].IsObject() && dynamic_cast<ArrayObject*>(args[1].object)) {
     // Only a true array is a list of names; other objects give their text.
     const double n = vm.ToNumber(vm.Get(args[1].object, "length"));

@@ -55,7 +55,18 @@ Value StringCtor(Vm& vm, Object* self, Args args) {
   return v;
 }
 
-Value ValueOf(Vm& vm, Object* self, Args) { return Value::Str(Self(vm, self)); }
+// On an object that is no String it gives the object's text; when that text
+// comes back here (its toString is this one) it names the object instead.
+Value ValueOf(Vm& vm, Object* self, Args) {
+  thread_local int nested = 0;
+  if (self && !dynamic_cast<BoxObject*>(self) && nested > 0) {
+    return Value::Str(self->TypeName());
+  }
+  ++nested;
+  Value r = Value::Str(Self(vm, self));
+  --nested;
+  return r;
+}
 
 // Positions and lengths wrap to 32 bits as the player reads them.
 double Int(Vm& vm, const Value& v) { return ToInt32(vm.ToNumber(v)); }

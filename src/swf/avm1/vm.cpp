@@ -748,6 +748,8 @@ bool Vm::LooseEquals(const Value& a, const Value& b) {
     // An object with neither valueOf nor toString has no value: it equals
     // undefined and null.
     const Value& o = a.IsObject() ? a : b;
+    // Before version 6 an object whose valueOf gives nothing equals them too.
+    if (version < 6 && o.IsObject() && !o.object->IsClip()) return ValueOf(o.object).IsNullish();
     return o.IsObject() && !o.object->IsClip() && !Get(o.object, "valueOf").IsObject() &&
            !Get(o.object, "toString").IsObject();
   }
