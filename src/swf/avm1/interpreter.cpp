@@ -311,6 +311,31 @@ std::vector<Value> PopArgs(Activation& a) {
   return args;
 }
 
+// instanceof as the player runs it: a primitive is no instance; a primitive
+// class, or a primitive prototype, is wrapped (its global class runs) and
+// matches nothing. The prototype is the class's own stored value, neither
+// inherited nor read through a getter. A removed clip matches nothing.
+bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
+  const auto gone = [](Object* o) {
+    return o->IsClip() && !static_cast<ClipObject*>(o)->Instance();
+  };
+  if (!obj.IsObject() || gone(obj.object)) return false;
+  Object* c = cls.IsObject() ? cls.object : vm.ToObject(cls);
+  if (!c || gone(c)) return false;
+  Value proto;
+  if (const Property* p = c->FindProperty(vm, "prototype")) {
+    if (!p->getter) proto = p->value;
+  } else {
+    c->GetOwn(vm, "prototype", proto);
+  }
+  if (!proto.IsObject()) {
+    if (!proto.IsNullish()) vm.ToObject(proto);
+    return false;
+  }
+  if (proto.object->IsClip()) return false;
+  return vm.InstanceOf(obj.object, c);
+}
+
 // A value called or constructed itself: a primitive is wrapped first.
 Value ObjectOf(Vm& vm, const Value& v) {
   if (v.IsObject() || v.IsNullish()) return v;
@@ -882,7 +907,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x2B: {  // CastOp
       const Value obj = a.Pop();
       const Value ctor = a.Pop();
-      a.Push(obj.IsObject() && vm.InstanceOf(obj.object, ctor.object) ? obj : Value::Null());
+      if (!obj.IsObject()) {
+        if (!obj.IsNullish()) vm.ToObject(obj);  // wrapped, and still no instance
+        a.Push(Value::Null());
+      } else {
+        a.Push(IsInstance(vm, obj, ctor) ? obj : Value::Null());
+      }
       break;
     }
     case 0x2C: {  // ImplementsOp
@@ -1157,7 +1187,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x54: {  // InstanceOf
       const Value ctor = a.Pop();
       const Value obj = a.Pop();
-      a.Push(Value::Bool(obj.IsObject() && vm.InstanceOf(obj.object, ctor.object)));
+      a.Push(Value::Bool(IsInstance(vm, obj, ctor)));
       break;
     }
     case 0x60:
