@@ -251,11 +251,16 @@ Value BoundsIn(Vm& vm, Object* self, Args args, bool withStrokes) {
   TwipsBox box = LocalBounds(*t, withStrokes);
   Matrix m;
   if (target != t) box = Between(*t, *target, m) ? TransformBox(box, m) : TwipsBox{};
-  // From version 8 an empty box mapped into another clip's space goes through
-  // single precision, which rounds 0x7FFFFFF twips up to 2^27.
-  const double none = target != t && vm.version >= 8
-                          ? static_cast<double>(static_cast<float>(0x7FFFFFF)) / 20.0
-                          : kNoBounds;
+  // An empty box mapped into another clip's space goes through single
+  // precision, which rounds 0x7FFFFFF twips up to 2^27, when the first movie
+  // or the calling code is version 8 or later. The mode stays once version 8
+  // code has asked for bounds, for all movies after it.
+  const auto caller = InstanceOf(vm.currentTarget);
+  const int callerVersion = caller ? caller->GetMovie().header.version : vm.version;
+  const bool single = vm.version >= 8 || callerVersion >= 8 || vm.singlePrecisionBounds;
+  if (callerVersion >= 8) vm.singlePrecisionBounds = true;
+  const double none =
+      target != t && single ? static_cast<double>(static_cast<float>(0x7FFFFFF)) / 20.0 : kNoBounds;
   Object* o = vm.NewObject();
   const auto put = [&](const char* k, double twips) {
     vm.Set(o, k, Value::Num(box.empty ? none : twips / 20));

@@ -29,10 +29,8 @@ Value ObjectCtor(Vm& vm, Object* self, Args args) {
   return Value::Obj(self ? self : vm.NewObject());
 }
 
-Value ObjectToString(Vm& vm, Object* self, Args) {
+Value ObjectToString(Vm&, Object* self, Args) {
   if (!self) return Value::Str("[object Object]");
-  if (auto* box = dynamic_cast<BoxObject*>(self); box && !box->isDate)
-    return Value::Str(vm.ToString(box->primitive));
   return Value::Str(self->TypeName());
 }
 
@@ -135,17 +133,22 @@ Value RegisterClass(Vm& vm, Object*, Args args) {
   return Value::Bool(true);
 }
 
+// The `this` call and apply give: a primitive becomes the object its
+// global class makes, and no object at all means _global.
+Value ThisFor(Vm& vm, const Value& v) {
+  Object* o = v.IsNullish() ? nullptr : vm.ToObject(v);
+  return Value::Obj(o ? o : vm.global);
+}
+
 // A function run by call or apply takes super from its `this`'s prototype.
 void HomeFromThis(Vm& vm, const Value& thisV) {
   vm.callHome = thisV.IsObject() ? thisV.object->proto : nullptr;
 }
 
 Value FunctionCall(Vm& vm, Object* self, Args args) {
-  const Value thisV = Arg(args, 0);
+  const Value thisV = ThisFor(vm, Arg(args, 0));
   HomeFromThis(vm, thisV);
-  // No `this` means _global; a primitive stays as it is.
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV,
-                 args.size() > 1 ? args.subspan(1) : Args{});
+  return vm.Call(Value::Obj(self), thisV, args.size() > 1 ? args.subspan(1) : Args{});
 }
 
 Value FunctionApply(Vm& vm, Object* self, Args args) {
@@ -156,8 +159,9 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
     for (int i = 0; i < n && i < 65536; ++i)
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
-  HomeFromThis(vm, thisV);
-  return vm.Call(Value::Obj(self), thisV.IsNullish() ? Value::Obj(vm.global) : thisV, list);
+  const Value boxedThis = ThisFor(vm, thisV);
+  HomeFromThis(vm, boxedThis);
+  return vm.Call(Value::Obj(self), boxedThis, list);
 }
 
 Value Box(Vm& vm, Object* self, const Value& primitive) {
@@ -211,6 +215,7 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
   std::vector<std::string> names;
   if (args[1].type == Type::Null) {  // every property; undefined names one
     for (Property& p : obj->Properties()) names.push_back(p.name);
+    if (obj->IsFunction()) names.push_back("__proto__");  // the link is one of them
   } else if (args[1].IsObject() && dynamic_cast<ArrayObject*>(args[1].object)) {
     // Only a true array is a list of names; other objects give their text.
     const double n = vm.ToNumber(vm.Get(args[1].object, "length"));
@@ -229,6 +234,10 @@ Value SetPropFlags(Vm& vm, Object*, Args args) {
   for (const std::string& name : names) {
     if (Property* p = obj->FindProperty(vm, name)) {
       p->flags = static_cast<uint16_t>((p->flags & ~clear) | set);
+    }
+    if (vm.NamesEqual(name, "__proto__") && obj->IsFunction()) {
+      auto* f = static_cast<FunctionObject*>(obj);
+      f->protoFlags = static_cast<uint16_t>((f->protoFlags & ~clear) | set);
     }
   }
   return {};

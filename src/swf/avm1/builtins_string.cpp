@@ -1,8 +1,10 @@
-// String and its methods (on bytes: movies in the corpus trace ASCII text).
+// String and its methods. From version 6 they count UTF-16 code units, before
+// that bytes.
 #include <algorithm>
 #include <cmath>
 
 #include "base/utf8.h"
+#include "swf/avm1/text_units.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {
@@ -10,8 +12,32 @@ namespace orrivel::swf::avm1 {
 namespace {
 
 std::string Self(Vm& vm, Object* self) {
-  if (auto* box = dynamic_cast<BoxObject*>(self)) return vm.ToString(box->primitive);
+  // A Date's text is its toString, not its time value.
+  if (auto* box = dynamic_cast<BoxObject*>(self); box && !box->isDate) {
+    return vm.ToString(box->primitive);
+  }
   return self ? vm.ToString(Value::Obj(self)) : std::string();
+}
+
+std::u16string Units(Vm& vm, std::string_view s) {
+  if (vm.version >= 6) return ToUnits(s);
+  std::u16string out(s.size(), u'\0');
+  for (std::size_t i = 0; i < s.size(); ++i) out[i] = static_cast<uint8_t>(s[i]);
+  return out;
+}
+
+std::string Text(Vm& vm, std::u16string_view u) {
+  if (vm.version >= 6) return FromUnits(u);
+  std::string out(u.size(), '\0');
+  for (std::size_t i = 0; i < u.size(); ++i) out[i] = static_cast<char>(u[i]);
+  return out;
+}
+
+std::u16string SelfUnits(Vm& vm, Object* self) { return Units(vm, Self(vm, self)); }
+
+Value Piece(Vm& vm, const std::u16string& s, double from, double count) {
+  return Value::Str(Text(vm, std::u16string_view(s).substr(static_cast<std::size_t>(from),
+                                                           static_cast<std::size_t>(count))));
 }
 
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
@@ -20,60 +46,73 @@ Value StringCtor(Vm& vm, Object* self, Args args) {
   const Value v = Value::Str(args.empty() ? std::string() : vm.ToString(args[0]));
   if (auto* box = dynamic_cast<BoxObject*>(self); box && box->primitive.IsUndefined()) {
     box->primitive = v;
-    box->Define(vm, "length", Value::Num(static_cast<double>(v.string.size())),
-                kDontEnum | kDontDelete);
+    box->Define(
+        vm, "length",
+        Value::Num(static_cast<double>(vm.version >= 6 ? UnitCount(v.string) : v.string.size())),
+        kDontEnum | kDontDelete);
     return Value::Obj(box);
   }
   return v;
 }
 
-Value ValueOf(Vm& vm, Object* self, Args) { return Value::Str(Self(vm, self)); }
+// On an object that is no String it gives the object's text; when that text
+// comes back here (its toString is this one) it names the object instead.
+Value ValueOf(Vm& vm, Object* self, Args) {
+  thread_local int nested = 0;
+  if (self && !dynamic_cast<BoxObject*>(self) && nested > 0) {
+    return Value::Str(self->TypeName());
+  }
+  ++nested;
+  Value r = Value::Str(Self(vm, self));
+  --nested;
+  return r;
+}
 
 // Positions and lengths wrap to 32 bits as the player reads them.
 double Int(Vm& vm, const Value& v) { return ToInt32(vm.ToNumber(v)); }
 
 Value CharAt(Vm& vm, Object* self, Args args) {
-  const std::string s = Self(vm, self);
+  const std::u16string s = SelfUnits(vm, self);
   const double i = Int(vm, Arg(args, 0));
   if (i < 0 || i >= static_cast<double>(s.size())) return Value::Str("");
-  return Value::Str(std::string(1, s[static_cast<std::size_t>(i)]));
+  return Piece(vm, s, i, 1);
 }
 
 Value CharCodeAt(Vm& vm, Object* self, Args args) {
-  const std::string s = Self(vm, self);
+  const std::u16string s = SelfUnits(vm, self);
   const double i = Int(vm, Arg(args, 0));
   if (i < 0) return Value::Num(NAN);
   if (i >= static_cast<double>(s.size())) return Value::Num(vm.version < 6 ? 0 : NAN);
-  return Value::Num(static_cast<uint8_t>(s[static_cast<std::size_t>(i)]));
+  return Value::Num(s[static_cast<std::size_t>(i)]);
 }
 
 Value IndexOf(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
-  const std::string s = Self(vm, self);
-  const std::string what = vm.ToString(Arg(args, 0));
+  const std::u16string s = SelfUnits(vm, self);
+  const std::u16string what = Units(vm, vm.ToString(Arg(args, 0)));
   const double from = std::max(Int(vm, Arg(args, 1)), 0.0);
   if (from > static_cast<double>(s.size())) return Value::Num(-1);
   const std::size_t at = s.find(what, static_cast<std::size_t>(from));
-  return Value::Num(at == std::string::npos ? -1 : static_cast<double>(at));
+  return Value::Num(at == std::u16string::npos ? -1 : static_cast<double>(at));
 }
 
 Value LastIndexOf(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
-  const std::string s = Self(vm, self);
-  const std::string what = vm.ToString(Arg(args, 0));
-  std::size_t from = std::string::npos;
+  const std::u16string s = SelfUnits(vm, self);
+  const std::u16string what = Units(vm, vm.ToString(Arg(args, 0)));
+  std::size_t from = std::u16string::npos;
   if (args.size() > 1 && !args[1].IsUndefined()) {
     const double f = Int(vm, args[1]);
     if (f < 0) return Value::Num(-1);
     from = static_cast<std::size_t>(std::min(f, 1e9));
   }
   const std::size_t at = s.rfind(what, from);
-  return Value::Num(at == std::string::npos ? -1 : static_cast<double>(at));
+  return Value::Num(at == std::u16string::npos ? -1 : static_cast<double>(at));
 }
 
 Value Substr(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
-  const std::string s = Self(vm, self);
+  const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
   double from = Int(vm, Arg(args, 0));
   if (from < 0) from = std::max(0.0, size + from);
@@ -86,23 +125,23 @@ Value Substr(Vm& vm, Object* self, Args args) {
     if (len <= 0 || from + len >= size) return Value::Str("");
   }
   len = std::min(len, size - from);
-  return Value::Str(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(len)));
+  return Piece(vm, s, from, len);
 }
 
 Value Substring(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
-  const std::string s = Self(vm, self);
+  const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
   double from = std::clamp(Int(vm, Arg(args, 0)), 0.0, size);
   double to =
       args.size() > 1 && !args[1].IsUndefined() ? std::clamp(Int(vm, args[1]), 0.0, size) : size;
   if (from > to) std::swap(from, to);
-  return Value::Str(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+  return Piece(vm, s, from, to - from);
 }
 
 Value Slice(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
-  const std::string s = Self(vm, self);
+  const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
   const auto rel = [&](const Value& v, double fallback) {
     if (v.IsUndefined()) return fallback;
@@ -111,7 +150,7 @@ Value Slice(Vm& vm, Object* self, Args args) {
   };
   const double from = rel(Arg(args, 0), 0), to = rel(Arg(args, 1), size);
   if (from >= to) return Value::Str("");
-  return Value::Str(s.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
+  return Piece(vm, s, from, to - from);
 }
 
 Value Split(Vm& vm, Object* self, Args args) {
@@ -126,13 +165,21 @@ Value Split(Vm& vm, Object* self, Args args) {
     return Value::Obj(vm.NewArray(std::move(parts)));
   }
   const std::string sep = noSep ? std::string(",") : vm.ToString(args[0]);
-  if (sep.empty() && vm.version < 6) {
-    if (limit >= 1) parts.push_back(Value::Str(s));
-  } else if (sep.empty()) {
-    for (char c : s) {
+  if (vm.version < 6) {
+    // SWF 5 splits only at single characters: an empty or longer separator
+    // gives the whole string, and a limit below one gives nothing for those.
+    if (sep.empty()) return Value::Obj(vm.NewArray({Value::Str(s)}));
+    if (limit < 1) return Value::Obj(vm.NewArray({}));
+    if (sep.size() > 1) return Value::Obj(vm.NewArray({Value::Str(s)}));
+  }
+  if (sep.empty()) {
+    const std::u16string u = Units(vm, s);
+    for (std::size_t i = 0; i < u.size(); ++i) {
       if (static_cast<double>(parts.size()) >= limit) break;
-      parts.push_back(Value::Str(std::string(1, c)));
+      parts.push_back(Piece(vm, u, static_cast<double>(i), 1));
     }
+  } else if (s.empty()) {
+    parts.push_back(Value::Str(""));  // whatever the limit
   } else {
     std::size_t start = 0;
     while (static_cast<double>(parts.size()) < limit) {

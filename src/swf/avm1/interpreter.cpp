@@ -8,9 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/utf8.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/loader.h"
 #include "swf/avm1/text_field_object.h"
+#include "swf/avm1/text_units.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -320,6 +322,38 @@ std::vector<Value> PopArgs(Activation& a) {
   return args;
 }
 
+// instanceof as the player runs it: a primitive is no instance; a primitive
+// class, or a primitive prototype, is wrapped (its global class runs) and
+// matches nothing. The prototype is the class's own stored value, neither
+// inherited nor read through a getter. A removed clip matches nothing.
+bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
+  const auto gone = [](Object* o) {
+    return o->IsClip() && !static_cast<ClipObject*>(o)->Instance();
+  };
+  if (!obj.IsObject() || gone(obj.object)) return false;
+  Object* c = cls.IsObject() ? cls.object : vm.ToObject(cls);
+  if (!c || gone(c)) return false;
+  Value proto;
+  if (const Property* p = c->FindProperty(vm, "prototype")) {
+    if (!p->getter) proto = p->value;
+  } else {
+    c->GetOwn(vm, "prototype", proto);
+  }
+  if (!proto.IsObject()) {
+    if (!proto.IsNullish()) vm.ToObject(proto);
+    return false;
+  }
+  if (proto.object->IsClip()) return false;
+  return vm.InstanceOf(obj.object, c);
+}
+
+// A value called or constructed itself: a primitive is wrapped first.
+Value ObjectOf(Vm& vm, const Value& v) {
+  if (v.IsObject() || v.IsNullish()) return v;
+  Object* o = vm.ToObject(v);
+  return o ? Value::Obj(o) : Value{};
+}
+
 // Calls a value's method, or the value itself when the name is empty.
 Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args args) {
   Vm& vm = a.vm;
@@ -330,7 +364,7 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
       vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
       return vm.Call(ctor, sup->self, args);
     }
-    return vm.Call(obj, Value{}, args);
+    return vm.Call(ObjectOf(vm, obj), Value{}, args);
   }
   const std::string name = vm.ToString(nameV);
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr) {
@@ -449,7 +483,10 @@ void Enumerate(Activation& a, const Value& v) {
   if (!v.IsObject()) return;
   std::vector<Object*> chain;
   int guard = 0;
-  for (Object* o = v.object; o && guard < 256; o = o->proto, ++guard) chain.push_back(o);
+  for (Object* o = v.object; o && guard < 256; o = o->proto, ++guard) {
+    chain.push_back(o);
+    if (ProtoHidden(o, vm.version)) break;
+  }
   std::vector<std::string> keys;
   for (Object* o : chain) {
     std::vector<std::string> own;
@@ -655,6 +692,24 @@ Operands PopNumbers(Activation& a) {
   return {x, Num(a, rhs)};
 }
 
+namespace {
+// What Add2 adds for a value: a clip stays itself (its valueOf is not
+// asked); from version 6 a Date gives what its toString returns (an object
+// back means the Date itself); anything else gives its valueOf.
+Value AddOperand(Activation& a, const Value& v) {
+  Vm& vm = a.vm;
+  if (!v.IsObject()) return v;
+  if (v.object->IsClip()) return v;
+  if (auto* box = dynamic_cast<BoxObject*>(v.object); box && box->isDate && a.version >= 6) {
+    const Value fn = vm.Get(v.object, "toString");
+    if (!fn.IsObject() || !fn.object->IsFunction()) return {};
+    const Value r = vm.Call(fn, v, {});
+    return r.IsObject() ? v : r;
+  }
+  return vm.ToPrimitive(v);
+}
+}  // namespace
+
 Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
   Vm& vm = a.vm;
   switch (op) {
@@ -722,23 +777,37 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       a.Push(Value::Bool(x || b));
       break;
     }
-    case 0x12:  // Not
-      a.Push(Value::Bool(!vm.ToBoolean(a.Pop())));
+    case 0x12: {  // Not
+      // SWF 4 code tests the number: an object (a clip) gives NaN, so false.
+      const Value v = a.Pop();
+      a.Push(Value::Bool(a.version < 5 && v.IsObject() ? true : !vm.ToBoolean(v)));
       break;
+    }
     case 0x13: {  // StringEquals
       const std::string b = vm.ToString(a.Pop());
       a.Push(Value::Bool(vm.ToString(a.Pop()) == b));
       break;
     }
     case 0x14:  // StringLength
-    case 0x31:
-      a.Push(Value::Num(static_cast<double>(vm.ToString(a.Pop()).size())));
+    case 0x31: {
+      const std::string s = vm.ToString(a.Pop());
+      const bool units = a.version >= 6;
+      a.Push(Value::Num(static_cast<double>(units ? UnitCount(s) : s.size())));
       break;
+    }
     case 0x15:    // StringExtract
     case 0x35: {  // MBStringExtract
       const double count = Num(a, a.Pop());
       const double index = Num(a, a.Pop());
-      const std::string s = vm.ToString(a.Pop());
+      const std::string text = vm.ToString(a.Pop());
+      // From version 6 positions count characters.
+      const bool units = a.version >= 6;
+      std::u16string s;
+      if (units) {
+        s = ToUnits(text);
+      } else {
+        s.assign(text.begin(), text.end());
+      }
       const double from = std::isnan(index) ? 0 : std::max(index - 1, 0.0);
       if (from >= static_cast<double>(s.size()) || count == 0) {
         a.Push(Value::Str(""));
@@ -746,9 +815,10 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       }
       const std::size_t f = static_cast<std::size_t>(from);
       const std::size_t n = count < 0 || std::isnan(count)
-                                ? std::string::npos
+                                ? std::u16string::npos
                                 : static_cast<std::size_t>(std::min(count, 1e9));
-      a.Push(Value::Str(s.substr(f, n)));
+      a.Push(
+          Value::Str(units ? FromUnits(std::u16string_view(s).substr(f, n)) : text.substr(f, n)));
       break;
     }
     case 0x17:  // Pop
@@ -854,7 +924,12 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x2B: {  // CastOp
       const Value obj = a.Pop();
       const Value ctor = a.Pop();
-      a.Push(obj.IsObject() && vm.InstanceOf(obj.object, ctor.object) ? obj : Value::Null());
+      if (!obj.IsObject()) {
+        if (!obj.IsNullish()) vm.ToObject(obj);  // wrapped, and still no instance
+        a.Push(Value::Null());
+      } else {
+        a.Push(IsInstance(vm, obj, ctor) ? obj : Value::Null());
+      }
       break;
     }
     case 0x2C: {  // ImplementsOp
@@ -878,13 +953,23 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x32:  // CharToAscii
     case 0x36: {
       const std::string s = vm.ToString(a.Pop());
-      a.Push(s.empty() ? Value::Num(0) : Value::Num(static_cast<uint8_t>(s[0])));
+      if (a.version >= 6) {
+        const std::u16string u = ToUnits(s);
+        a.Push(Value::Num(u.empty() ? 0 : u[0]));
+      } else {
+        a.Push(s.empty() ? Value::Num(0) : Value::Num(static_cast<uint8_t>(s[0])));
+      }
       break;
     }
     case 0x33:  // AsciiToChar
     case 0x37: {
-      const int c = ToInt32(Num(a, a.Pop())) & 0xFF;
-      a.Push(Value::Str(c ? std::string(1, static_cast<char>(c)) : std::string()));
+      // From version 6 the code is a character.
+      const bool units = a.version >= 6;
+      const int c = ToInt32(Num(a, a.Pop())) & (units ? 0xFFFF : 0xFF);
+      std::string out;
+      if (c != 0 && units) AppendUtf8(out, static_cast<uint32_t>(c));
+      if (c != 0 && !units) out = std::string(1, static_cast<char>(c));
+      a.Push(Value::Str(std::move(out)));
       break;
     }
     case 0x34:  // GetTime
@@ -991,7 +1076,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       std::vector<Value> args = PopArgs(a);
       const bool noName =
           nameV.IsUndefined() || (nameV.type == Type::String && nameV.string.empty());
-      const Value ctor = noName ? obj : vm.GetMember(obj, vm.ToString(nameV));
+      const Value ctor = noName ? ObjectOf(vm, obj) : vm.GetMember(obj, vm.ToString(nameV));
       vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
       Value r = vm.Construct(ctor.object, args);
       a.TakeLeftovers();
@@ -1052,8 +1137,8 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       // an object is turned to text or a number from the object itself.
       const Value rhs = a.Pop();
       const Value lhs = a.Pop();
-      const Value pb = vm.ToPrimitive(rhs);
-      const Value pa = vm.ToPrimitive(lhs);
+      const Value pb = AddOperand(a, rhs);
+      const Value pa = AddOperand(a, lhs);
       if (pa.type == Type::String || pb.type == Type::String) {
         std::string s = TextOf(a, pa.IsObject() ? lhs : pa);
         s += TextOf(a, pb.IsObject() ? rhs : pb);
@@ -1142,7 +1227,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
     case 0x54: {  // InstanceOf
       const Value ctor = a.Pop();
       const Value obj = a.Pop();
-      a.Push(Value::Bool(obj.IsObject() && vm.InstanceOf(obj.object, ctor.object)));
+      a.Push(Value::Bool(IsInstance(vm, obj, ctor)));
       break;
     }
     case 0x60:

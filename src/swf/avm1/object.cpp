@@ -19,6 +19,11 @@ bool HiddenForVersion(uint16_t flags, int version) {
          ((flags & kSince9) && version < 9) || ((flags & kSince10) && version < 10);
 }
 
+bool ProtoHidden(const Object* obj, int version) {
+  return version < 6 && obj->IsFunction() &&
+         HiddenForVersion(static_cast<const FunctionObject*>(obj)->protoFlags, version);
+}
+
 Property* Object::FindProperty(Vm& vm, std::string_view name) {
   auto it = index_.find(vm.Key(name));
   return it == index_.end() ? nullptr : &props_[it->second];

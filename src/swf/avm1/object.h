@@ -37,6 +37,8 @@ enum PropFlags : uint16_t {
 
 // Whether a property with these flags is out of sight for a movie version.
 bool HiddenForVersion(uint16_t flags, int version);
+// Whether obj's prototype link is out of sight for a movie version.
+bool ProtoHidden(const Object* obj, int version);
 // The same for assignments, which a version 6 movie makes as version 7 would.
 inline bool HiddenForWrite(uint16_t flags, int version) {
   return HiddenForVersion(flags, version == 6 ? 7 : version);
@@ -127,6 +129,9 @@ class FunctionObject : public Object {
   void Trace(std::vector<Object*>& out) override;
 
   NativeFn native = nullptr;
+  // The flags of the link to Function.prototype: SWF 5 movies do not see it
+  // (functions inherit nothing there) unless ASSetPropFlags clears the bit.
+  uint16_t protoFlags = kDontEnum | kDontDelete | kSince6;
   // Makes a fresh instance for `new` (built-in classes whose instances are
   // special, like Array); null for a plain object.
   Object* (*construct)(Vm& vm) = nullptr;

@@ -10,21 +10,51 @@
 
 namespace orrivel::swf::avm1 {
 
+namespace {
+
+// n / 10^e as the player scales a number for printing: by the powers
+// 10^(2^i) of e's bits, lowest first, each one squared from the last. The
+// steps round, which can show in the 15th digit (Number.MAX_VALUE prints as
+// 1.79769313486231e+308).
+double ScaleDown(double n, int e) {
+  const bool down = e > 0;
+  double b = 10;
+  for (unsigned k = static_cast<unsigned>(down ? e : -e); k != 0; k >>= 1, b *= b) {
+    if (k & 1) n = down ? n / b : n * b;
+  }
+  return n;
+}
+
+// The 15 significant digits of n > 0 and the decimal exponent of the first:
+// n is scaled into [1, 10) and that double is rounded to 15 digits.
+std::string Digits15(double n, int& exponent) {
+  int e = static_cast<int>(std::floor(std::log10(n)));
+  double v = ScaleDown(n, e);
+  for (int tries = 0; tries < 4 && (v >= 10 || v < 1); ++tries) {
+    e += v >= 10 ? 1 : -1;
+    v = ScaleDown(n, e);
+  }
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.14e", v);  // d.dddddddddddddde+xx
+  const std::string s = buf;
+  const std::size_t mark = s.find('e');
+  exponent = e + std::atoi(s.c_str() + mark + 1);  // +1 when v rounds up to 10
+  std::string digits;
+  for (std::size_t i = 0; i < mark; ++i) {
+    if (s[i] != '.') digits += s[i];
+  }
+  return digits;
+}
+
+}  // namespace
+
 std::string NumberToString(double n) {
   if (std::isnan(n)) return "NaN";
   if (std::isinf(n)) return n > 0 ? "Infinity" : "-Infinity";
   if (n == 0) return "0";
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.14e", n);
-  // buf: [-]d.dddddddddddddde[+-]xx
-  std::string s = buf;
-  const std::size_t e = s.find('e');
-  const int exponent = std::atoi(s.c_str() + e + 1);
-  std::string digits;
-  const bool negative = s[0] == '-';
-  for (std::size_t i = negative ? 1 : 0; i < e; ++i) {
-    if (s[i] != '.') digits += s[i];
-  }
+  const bool negative = n < 0;
+  int exponent = 0;
+  std::string digits = Digits15(std::fabs(n), exponent);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
   std::string out = negative ? "-" : "";
   if (exponent < -5 || exponent >= 15) {
@@ -98,10 +128,9 @@ std::size_t DecimalPrefix(std::string_view t) {
   if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
     std::size_t j = i + 1;
     if (j < t.size() && (t[j] == '+' || t[j] == '-')) ++j;
-    if (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
-      while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) ++j;
-      i = j;
-    }
+    // An exponent mark with no digits after it counts as an exponent of 0.
+    while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) ++j;
+    i = j;
   }
   return i;
 }

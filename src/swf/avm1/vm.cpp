@@ -10,6 +10,7 @@
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/text_field_object.h"
+#include "swf/avm1/text_units.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
@@ -75,6 +76,11 @@ FunctionObject* Vm::NewNative(NativeFn fn, Object* prototype) {
   if (prototype) {
     f->Define(*this, "prototype", Value::Obj(prototype), kDontEnum | kDontDelete);
     prototype->Define(*this, "constructor", Value::Obj(f), kDontEnum | kDontDelete);
+    // A class made by the player is itself an object Function built.
+    Value function;
+    if (functionProto->GetOwn(*this, "constructor", function) && function.IsObject()) {
+      f->Define(*this, "constructor", function, kDontEnum);
+    }
   }
   return f;
 }
@@ -350,6 +356,7 @@ int Vm::LevelOf(const TimelineInstance* top) const {
 Value Vm::Get(Object* obj, std::string_view name) {
   if (!obj) return {};
   if (name == "__proto__") {
+    if (ProtoHidden(obj, version)) return {};
     if (obj->proto) return Value::Obj(obj->proto);
     // A prototype cut off by a script reads back as what it was given.
     const Property* p = obj->FindProperty(*this, name);
@@ -368,6 +375,7 @@ Value Vm::Get(Object* obj, std::string_view name) {
       return p->value;
     }
     if (o->GetOwn(*this, name, out)) return out;
+    if (ProtoHidden(o, version)) break;
   }
   return ResolveMissing(obj, name);
 }
@@ -432,19 +440,59 @@ void Vm::CallSetter(Object* owner, Object* self, std::string_view name, const Va
   }
 }
 
+namespace {
+
+enum class Wrapper { Own, Script, None };
+
+// Which class wraps a primitive: the global of its type's name, found without
+// __resolve (a getter there runs). The player's own class boxes it; a script
+// function takes its place with `new`; anything else gives no object.
+Wrapper WrapperClass(Vm& vm, const Value& v, Value& ctor) {
+  const char* name = v.type == Type::String   ? "String"
+                     : v.type == Type::Number ? "Number"
+                                              : "Boolean";
+  Object* proto = v.type == Type::String   ? vm.stringProto
+                  : v.type == Type::Number ? vm.numberProto
+                                           : vm.booleanProto;
+  ++vm.plainLookups;
+  ctor = vm.Get(vm.global, name);
+  --vm.plainLookups;
+  if (!ctor.IsObject() || !ctor.object->IsFunction()) return Wrapper::None;
+  if (static_cast<FunctionObject*>(ctor.object)->code) return Wrapper::Script;
+  Value own;  // the class the player made its prototype for
+  const bool isOwn = proto->GetOwn(vm, "constructor", own) && own.object == ctor.object;
+  return isOwn ? Wrapper::Own : Wrapper::None;
+}
+
+}  // namespace
+
 Value Vm::GetMember(const Value& v, std::string_view name) {
+  if (v.type == Type::Object) return Get(v.object, name);
+  if (v.type != Type::String && v.type != Type::Number && v.type != Type::Boolean) return {};
+  // A primitive is read through the object its global class would make; the
+  // player's own classes answer from their prototype without making one.
+  Value ctor;
+  switch (WrapperClass(*this, v, ctor)) {
+    case Wrapper::Script: {
+      const Value made = Construct(ctor.object, {&v, 1});
+      return made.IsObject() ? Get(made.object, name) : Value{};
+    }
+    case Wrapper::None:
+      return {};
+    case Wrapper::Own:
+      break;
+  }
   switch (v.type) {
-    case Type::Object:
-      return Get(v.object, name);
     case Type::String:
-      if (name == "length") return Value::Num(static_cast<double>(v.string.size()));
+      if (name == "length") {
+        const std::size_t n = version >= 6 ? UnitCount(v.string) : v.string.size();
+        return Value::Num(static_cast<double>(n));
+      }
       return Get(stringProto, name);
     case Type::Number:
       return Get(numberProto, name);
-    case Type::Boolean:
-      return Get(booleanProto, name);
     default:
-      return {};
+      return Get(booleanProto, name);
   }
 }
 
@@ -571,6 +619,10 @@ std::string Vm::ToString(const Value& v) {
         if (!scripted) return static_cast<ClipObject*>(o)->Path(*this);
       }
       if (o->IsTextField()) return static_cast<TextFieldObject*>(o)->Path(*this);
+      // A String object converts to its own text without asking toString.
+      if (auto* box = dynamic_cast<BoxObject*>(o); box && box->primitive.type == Type::String) {
+        return box->primitive.string;
+      }
       // Only toString counts, and only when it gives text.
       Value r;
       if (CallConversion(*this, o, "toString", r) && r.type == Type::String) return r.string;
@@ -606,6 +658,17 @@ Object* Vm::ToObject(const Value& v) {
     case Type::String:
     case Type::Number:
     case Type::Boolean: {
+      Value ctor;
+      switch (WrapperClass(*this, v, ctor)) {
+        case Wrapper::Script: {
+          const Value made = Construct(ctor.object, {&v, 1});
+          return made.IsObject() ? made.object : nullptr;
+        }
+        case Wrapper::None:
+          return nullptr;
+        case Wrapper::Own:
+          break;
+      }
       BoxObject* b = New<BoxObject>();
       b->proto = v.type == Type::String   ? stringProto
                  : v.type == Type::Number ? numberProto
@@ -702,12 +765,26 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
 }
 
 bool Vm::LooseEquals(const Value& a, const Value& b) {
+  // Before version 6 two objects also compare by what their valueOf gives.
+  if (version < 6 && a.IsObject() && b.IsObject() && a.object != b.object && !a.object->IsClip() &&
+      !b.object->IsClip()) {
+    const Value pa = ValueOf(a.object), pb = ValueOf(b.object);
+    if (!pa.IsObject() && !pb.IsObject()) return LooseEquals(pa, pb);
+  }
+  // A clip is a type of its own: an object compared with one gives its valueOf.
+  if (a.IsObject() && b.IsObject() && a.object->IsClip() != b.object->IsClip()) {
+    const Value& clip = a.object->IsClip() ? a : b;
+    const Value p = ValueOf((a.object->IsClip() ? b : a).object);
+    return p.IsObject() ? StrictEquals(p, clip) : LooseEquals(p, clip);
+  }
   if (a.type == b.type) return StrictEquals(a, b);
   if (a.IsNullish() && b.IsNullish()) return true;
   if (a.IsNullish() || b.IsNullish()) {
     // An object with neither valueOf nor toString has no value: it equals
     // undefined and null.
     const Value& o = a.IsObject() ? a : b;
+    // Before version 6 an object whose valueOf gives nothing equals them too.
+    if (version < 6 && o.IsObject() && !o.object->IsClip()) return ValueOf(o.object).IsNullish();
     return o.IsObject() && !o.object->IsClip() && !Get(o.object, "valueOf").IsObject() &&
            !Get(o.object, "toString").IsObject();
   }
@@ -739,7 +816,9 @@ Value Vm::Less(const Value& a, const Value& b) {
   if (pa.IsObject()) return Value::Bool(false);  // the right side is not even asked
   const Value pb = prim(b);
   if (pb.IsObject()) return Value::Bool(false);
-  if (pa.type == Type::String && pb.type == Type::String) return Value::Bool(pa.string < pb.string);
+  if (pa.type == Type::String && pb.type == Type::String) {
+    return Value::Bool(CompareCodePoints(pa.string, pb.string) < 0);
+  }
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return {};
   return Value::Bool(x < y);
@@ -805,6 +884,7 @@ Value Vm::Construct(Object* ctor, Args args) {
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
   newPending = true;
   constructRefused = false;
+  callHome = protoV.IsObject() ? protoV.object : nullptr;  // where super starts
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
   newPending = false;
   if (std::exchange(constructRefused, false)) return {};

@@ -212,6 +212,9 @@ class Vm {
   std::vector<Value> leftovers;
   // The constant pool the last top-level block ended with; the next starts with it.
   std::shared_ptr<const std::vector<std::string>> lastPool;
+  // Set once version 8 code has asked for a clip's bounds: from then on the
+  // player maps empty bounds through single precision for every movie.
+  bool singlePrecisionBounds = false;
   ClipObject* currentTarget = nullptr;  // the running code's target clip  // where the next called
                                         // method was found (for super)
 

@@ -1,0 +1,26 @@
+// Script strings are held as UTF-8. From version 6 the player counts, indexes
+// and compares them as UTF-16 text; these convert between the two.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace orrivel::swf::avm1 {
+
+// The UTF-16 code units of s. Surrogates written out one by one (as three
+// byte sequences) stay single units; a byte that starts no valid sequence
+// counts as one unit of its own value.
+std::u16string ToUnits(std::string_view s);
+
+// ToUnits(s).size() without building the units.
+std::size_t UnitCount(std::string_view s);
+
+// UTF-8 for units: pairs join into one code point, a lone surrogate keeps its
+// own three byte form so that splitting a pair and joining it again is exact.
+std::string FromUnits(std::u16string_view units);
+
+// Orders two strings by code point, surrogate pairs joined: <0, 0 or >0.
+int CompareCodePoints(std::string_view a, std::string_view b);
+
+}  // namespace orrivel::swf::avm1
