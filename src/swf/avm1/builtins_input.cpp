@@ -87,7 +87,8 @@ Value ResolveFocusPath(Vm& vm, std::string_view path) {
 }
 
 Value SelectionSetFocus(Vm& vm, Object*, Args args) {
-  if (args.empty()) return Value::Bool(false);
+  // It takes exactly the new focus; any other call is refused.
+  if (args.size() != 1) return Value::Bool(false);
   Value target = args[0];
   if (target.type == Type::String) {
     target = ResolveFocusPath(vm, target.string);
@@ -119,33 +120,40 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
 // The focused field's selection: begin, end or caret; -1 without one.
 EditText* FocusedField(Vm& vm) { return vm.input.focusField.lock().get(); }
 
+// The selection's anchor (`end` false) or caret, kept inside text that has
+// shrunk since it was set.
+double SelectionPoint(const EditText& f, bool caret) {
+  return static_cast<double>(std::min(caret ? f.selectionEnd : f.selectionBegin, f.Length()));
+}
+
 Value SelectionBegin(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
-  return Value::Num(f ? static_cast<double>(std::min(f->selectionBegin, f->selectionEnd)) : -1);
+  if (!f) return Value::Num(-1);
+  return Value::Num(std::min(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
 Value SelectionEnd(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
-  return Value::Num(f ? static_cast<double>(std::max(f->selectionBegin, f->selectionEnd)) : -1);
+  if (!f) return Value::Num(-1);
+  return Value::Num(std::max(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
 Value SelectionCaret(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
-  return Value::Num(f ? static_cast<double>(f->selectionEnd) : -1);
+  return Value::Num(f ? SelectionPoint(*f, true) : -1);
 }
 
 Value SelectionSetSelection(Vm& vm, Object*, Args args) {
+  // Exactly an anchor and a caret; any other call changes nothing.
   EditText* f = FocusedField(vm);
-  if (!f || args.empty()) return {};
+  if (!f || args.size() != 2) return {};
   const auto index = [&](const Value& v) {
     const double n = vm.ToNumber(v);
     const double length = static_cast<double>(f->Length());
     return static_cast<size_t>(std::isfinite(n) ? std::clamp(n, 0.0, length) : 0.0);
   };
-  size_t begin = index(args[0]), end = args.size() > 1 ? index(args[1]) : begin;
-  if (end < begin) std::swap(begin, end);
-  f->selectionBegin = begin;
-  f->selectionEnd = end;
+  f->selectionBegin = index(args[0]);
+  f->selectionEnd = index(args[1]);
   return {};
 }
 

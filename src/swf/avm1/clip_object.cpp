@@ -239,10 +239,13 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
         // 16 bits of 8.8 fixed point; larger values wrap.
         p->colorTransform.aMult = static_cast<int16_t>(static_cast<uint32_t>(ToInt32(n * 2.56)));
       break;
-    case 7:
+    case 7: {
+      // Hiding a shown clip takes focus away; a hidden one can still take it.
+      const bool was = p->visible;
       p->visible = vm.ToBoolean(v);
-      if (!p->visible) DropFocusWithin(vm, *Instance());
+      if (was && !p->visible) DropFocusWithin(vm, *Instance());
       break;
+    }
     case 10:
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
       break;
