@@ -417,7 +417,8 @@ void InstallInputBuiltins(Vm& vm) {
     vm.buttonProto = vm.NewObject();
     FunctionObject* button = vm.NewNative(nullptr, vm.buttonProto);
     vm.global->Define(vm, "Button", Value::Obj(button), kDontEnum);
-    vm.buttonProto->Define(vm, "enabled", Value::Bool(true), kDontEnum);
+    // Unlike the rest, `enabled` shows up when a script lists a button's properties.
+    vm.buttonProto->Define(vm, "enabled", Value::Bool(true), 0);
     vm.buttonProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
     if (vm.clipProto)
       vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
