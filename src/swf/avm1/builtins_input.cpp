@@ -94,17 +94,19 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
     target = ResolveFocusPath(vm, target.string);
     if (!target.IsObject()) return Value::Bool(false);
   }
+  // The highlight is queued before listeners hear of the move, so that focus
+  // they move on lights up after this one.
   if (target.IsNullish()) {
-    SetFocus(vm, nullptr);
     if (vm.focusHighlight) vm.focusHighlight(nullptr);
+    SetFocus(vm, nullptr);
     return Value::Bool(true);
   }
   if (!target.IsObject()) return Value::Bool(false);
   if (target.object->IsTextField()) {
     const auto field = static_cast<TextFieldObject*>(target.object)->Field();
     if (!field) return Value::Bool(false);
-    SetFocusField(vm, field);
     if (vm.focusHighlight) vm.focusHighlight(nullptr);
+    SetFocusField(vm, field);
     return Value::Bool(true);
   }
   ClipObject* c = AsClip(target);
@@ -112,8 +114,8 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
   if (!to || to->IsRoot()) return Value::Bool(false);
   // A clip takes focus only when it can: focusEnabled or button handlers.
   if (!to->Button() && !CanTakeFocus(vm, c)) return Value::Bool(false);
-  SetFocus(vm, to);
   if (vm.focusHighlight) vm.focusHighlight(to);
+  SetFocus(vm, to);
   return Value::Bool(true);
 }
 

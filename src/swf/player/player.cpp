@@ -346,6 +346,8 @@ bool Player::KeyDown(int keyCode, int character) {
         avm1::SetFocus(vm, next.clip);
       }
       impl_->runner->FlushActions();
+      // Focus the listeners moved on lights up before the key comes up.
+      impl_->RunHighlights();
     }
   } else if ((keyCode == kSpace || keyCode == kEnter) && vm.input.focusTakesKeys) {
     // Only an object that shows its focus rectangle is clicked.
