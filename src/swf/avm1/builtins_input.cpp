@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_object.h"
@@ -120,7 +121,9 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
 }
 
 // The focused field's selection: begin, end or caret; -1 without one.
-EditText* FocusedField(Vm& vm) { return vm.input.focusField.lock().get(); }
+EditText* FocusedField(Vm& vm) {
+  return vm.input.focusMoving ? nullptr : vm.input.focusField.lock().get();
+}
 
 // The selection's anchor (`end` false) or caret, kept inside text that has
 // shrunk since it was set.
@@ -285,10 +288,12 @@ bool MoveFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& clip,
   in.focusField = field;
   const Value oldV = ObjectOf(vm, fromClip, fromField);
   const Value newV = ObjectOf(vm, clip, field);
+  const bool wasMoving = std::exchange(in.focusMoving, true);
   if (oldV.IsObject()) vm.CallMethod(oldV.object, "onKillFocus", Args(&newV, 1));
   if (newV.IsObject()) vm.CallMethod(newV.object, "onSetFocus", Args(&oldV, 1));
   const Value both[2] = {oldV, newV};
   if (vm.selectionObject) Broadcast(vm, vm.selectionObject, "onSetFocus", both);
+  in.focusMoving = wasMoving;
   return true;
 }
 

@@ -37,6 +37,9 @@ struct InputState {
   std::weak_ptr<TimelineInstance> focus;
   // Or the text field with focus (then `focus` is empty): it takes typing.
   std::weak_ptr<EditText> focusField;
+  // Set while the objects and listeners hear of a focus move: the new
+  // field's selection is not there for scripts until they are done.
+  bool focusMoving = false;
   // The focused object hears keys (and Enter or Space click it) until the pointer moves.
   bool focusTakesKeys = false;
   // The movie-wide _focusrect: whether focus shows a yellow rectangle.
