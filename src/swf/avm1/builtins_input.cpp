@@ -346,6 +346,8 @@ void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* boun
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   if (!t || !p) return;
   InputState& in = vm.input;
+  // A dragged clip is the script's: the timeline moves it no more.
+  p->scripted = true;
   in.dragged = t;
   in.dropSource = t;
   in.dropTarget.clear();
