@@ -338,6 +338,11 @@ std::shared_ptr<TimelineInstance> ButtonInput::DropTarget(const Matrix& view,
   if (!inside_) return nullptr;
   int visits = 0;
   hits_.Begin(x_, y_);
+  // Higher levels lie on top of the lower ones and of the root.
+  const auto levels = runner_.LevelsNow();
+  for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+    if (auto found = FindClip(*it->second, view, dragged, visits)) return found;
+  }
   return FindClip(runner_.Root(), view, dragged, visits);
 }
 

@@ -107,6 +107,17 @@ struct Player::Impl {
     return scripts->Move(toStage.ApplyX(x, y), toStage.ApplyY(x, y));
   }
 
+  // _droptarget: where the dragged clip is over, as its slash path ("" for nothing).
+  void UpdateDropTarget() {
+    if (!runner || !input) return;
+    avm1::Vm& vm = runner->Vm();
+    const auto dragged = vm.input.dragged.lock();
+    Matrix view;
+    if (!dragged || !View(view)) return;
+    const auto over = input->DropTarget(view, *dragged);
+    vm.input.dropTarget = over ? avm1::SlashPath(vm, over) : "";
+  }
+
   bool RunHighlights() {
     bool changed = false;
     for (std::size_t i = 0; input && i < highlights.size(); ++i) {
@@ -295,9 +306,10 @@ void Player::StepFrame() {
 bool Player::MouseMove(double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
   const bool heard = impl_->ScriptPointer(x, y);
-  return impl_->Pointer([x, y](ButtonInput& in, const Matrix& view) {
-    return in.Move(view, x, y);
-  }) || heard;
+  const bool moved =
+      impl_->Pointer([x, y](ButtonInput& in, const Matrix& view) { return in.Move(view, x, y); });
+  impl_->UpdateDropTarget();
+  return moved || heard;
 }
 
 // Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons
@@ -310,6 +322,7 @@ bool Player::MouseDown() {
 }
 
 bool Player::MouseUp() {
+  impl_->UpdateDropTarget();
   const bool heard = impl_->scripts && impl_->scripts->Release();
   const bool released =
       impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); });
