@@ -29,16 +29,8 @@ Value KeyIsDown(Vm& vm, Object*, Args args) {
 }
 
 Value KeyIsToggled(Vm& vm, Object*, Args args) {
-  switch (KeyCodeArg(vm, args)) {
-    case 20:
-      return Value::Bool(vm.input.capsLock);
-    case 144:
-      return Value::Bool(vm.input.numLock);
-    case 145:
-      return Value::Bool(vm.input.scrollLock);
-    default:
-      return Value::Bool(false);
-  }
+  const int code = KeyCodeArg(vm, args);
+  return Value::Bool(code >= 0 && vm.input.toggled[code]);
 }
 
 Value KeyGetCode(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastCode); }

@@ -17,7 +17,8 @@ namespace orrivel::swf::avm1 {
 
 struct InputState {
   std::bitset<256> keysDown;  // by key code
-  bool capsLock = false, numLock = false, scrollLock = false;
+  // Key.isToggled: every key (and mouse button) flips its bit as it goes down.
+  std::bitset<256> toggled;
   int lastCode = 0;   // Key.getCode: the last key that went down or up
   int lastAscii = 0;  // Key.getAscii: its character
   // The pointer on the stage, in twips.
