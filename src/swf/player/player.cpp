@@ -14,6 +14,7 @@
 #include "swf/player/asset_import.h"
 #include "swf/player/button_input.h"
 #include "swf/player/focus.h"
+#include "swf/player/focus_ring.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_loader.h"
 #include "swf/player/movie_runner.h"
@@ -371,6 +372,16 @@ bool Player::KeyDown(int keyCode, int character) {
   return true;
 }
 
+bool Player::FocusLost() {
+  if (!impl_->runner || !impl_->input) return false;
+  avm1::Vm& vm = impl_->runner->Vm();
+  bool changed = impl_->input->Highlight(nullptr);
+  vm.NewFrame();
+  changed |= avm1::SetFocus(vm, nullptr);
+  impl_->runner->FlushActions();
+  return changed;
+}
+
 bool Player::KeyUp(int keyCode, int character) {
   if (!impl_->scripts) return false;
   impl_->FlushKeyPress();
@@ -420,7 +431,10 @@ DisplayNode Player::BuildDisplayTree(int width, int height) const {
   const Rect& stage = impl_->movie->header.frameSize;
   const StageFit fit = FitShowAll(stage, width, height);
   if (fit.Empty()) return {};
-  return impl_->runner->BuildTree(fit.ToDevice(stage));
+  DisplayNode tree = impl_->runner->BuildTree(fit.ToDevice(stage));
+  if (auto ring = FocusRingNode(impl_->runner->Vm(), fit.ToDevice(stage)))
+    tree.children.push_back(std::move(*ring));
+  return tree;
 }
 
 void Player::Render(raster::Canvas& canvas) {
