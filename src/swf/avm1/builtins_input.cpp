@@ -274,6 +274,9 @@ bool MoveFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& clip,
   const auto fromClip = in.focus.lock();
   const auto fromField = in.focusField.lock();
   in.focusTakesKeys = true;
+  const ClipObject* shown = clip ? vm.ClipFor(clip) : nullptr;
+  in.focusRectShown =
+      shown && (vm.version >= 6 ? shown->focusRect.value_or(in.focusRect) : in.focusRect);
   if (field) field->selectionBegin = 0, field->selectionEnd = field->Length();
   if (fromClip == clip && fromField == field) return false;
   in.focus = clip;

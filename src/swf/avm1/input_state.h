@@ -43,6 +43,9 @@ struct InputState {
   bool focusMoving = false;
   // The focused object hears keys (and Enter or Space click it) until the pointer moves.
   bool focusTakesKeys = false;
+  // Whether the focused clip showed its rectangle when it took focus: a
+  // later _focusrect applies from the next focus move.
+  bool focusRectShown = false;
   // The movie-wide _focusrect: whether focus shows a yellow rectangle.
   bool focusRect = true;
 };

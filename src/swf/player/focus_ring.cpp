@@ -3,7 +3,6 @@
 #include <cmath>
 #include <memory>
 
-#include "swf/avm1/clip_object.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/render/shape_convert.h"
 
@@ -27,9 +26,8 @@ void AddRect(raster::Path& path, float x0, float y0, float x1, float y1) {
 std::optional<DisplayNode> FocusRingNode(avm1::Vm& vm, const Matrix& stageToDevice) {
   const avm1::InputState& in = vm.input;
   const auto focus = in.focus.lock();
-  if (!focus || !in.focusTakesKeys || in.focusField.lock()) return std::nullopt;
-  const avm1::ClipObject* clip = vm.ClipFor(focus);
-  if (!clip || !clip->focusRect.value_or(in.focusRect)) return std::nullopt;
+  if (!focus || !in.focusTakesKeys || !in.focusRectShown || in.focusField.lock())
+    return std::nullopt;
   Matrix toStage;
   if (!ConcatenatedMatrix(*focus, toStage)) return std::nullopt;
   const TwipsBox box = TransformBox(LocalBounds(*focus), stageToDevice * toStage);
