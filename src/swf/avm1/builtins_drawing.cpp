@@ -313,7 +313,9 @@ Value HitTest(Vm& vm, Object* self, Args args) {
     const double x = vm.ToNumber(args[0]) * kTwipsPerPixel;
     const double y = vm.ToNumber(args[1]) * kTwipsPerPixel;
     if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
-    if (args.size() >= 3 && vm.ToBoolean(args[2])) return Value::Bool(HitsShape(*t, x, y));
+    // A clip masking another by setMask covers nothing of its own.
+    if (args.size() >= 3 && vm.ToBoolean(args[2]))
+      return Value::Bool(!t->isMask && HitsShape(*t, x, y));
     const TwipsBox b = StageBox(*t);
     return Value::Bool(!b.empty && x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax);
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_object.h"
@@ -28,16 +29,8 @@ Value KeyIsDown(Vm& vm, Object*, Args args) {
 }
 
 Value KeyIsToggled(Vm& vm, Object*, Args args) {
-  switch (KeyCodeArg(vm, args)) {
-    case 20:
-      return Value::Bool(vm.input.capsLock);
-    case 144:
-      return Value::Bool(vm.input.numLock);
-    case 145:
-      return Value::Bool(vm.input.scrollLock);
-    default:
-      return Value::Bool(false);
-  }
+  const int code = KeyCodeArg(vm, args);
+  return Value::Bool(code >= 0 && vm.input.toggled[code]);
 }
 
 Value KeyGetCode(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastCode); }
@@ -87,23 +80,26 @@ Value ResolveFocusPath(Vm& vm, std::string_view path) {
 }
 
 Value SelectionSetFocus(Vm& vm, Object*, Args args) {
-  if (args.empty()) return Value::Bool(false);
+  // It takes exactly the new focus; any other call is refused.
+  if (args.size() != 1) return Value::Bool(false);
   Value target = args[0];
   if (target.type == Type::String) {
     target = ResolveFocusPath(vm, target.string);
     if (!target.IsObject()) return Value::Bool(false);
   }
+  // The highlight is queued before listeners hear of the move, so that focus
+  // they move on lights up after this one.
   if (target.IsNullish()) {
-    SetFocus(vm, nullptr);
     if (vm.focusHighlight) vm.focusHighlight(nullptr);
+    SetFocus(vm, nullptr);
     return Value::Bool(true);
   }
   if (!target.IsObject()) return Value::Bool(false);
   if (target.object->IsTextField()) {
     const auto field = static_cast<TextFieldObject*>(target.object)->Field();
     if (!field) return Value::Bool(false);
-    SetFocusField(vm, field);
     if (vm.focusHighlight) vm.focusHighlight(nullptr);
+    SetFocusField(vm, field);
     return Value::Bool(true);
   }
   ClipObject* c = AsClip(target);
@@ -111,41 +107,50 @@ Value SelectionSetFocus(Vm& vm, Object*, Args args) {
   if (!to || to->IsRoot()) return Value::Bool(false);
   // A clip takes focus only when it can: focusEnabled or button handlers.
   if (!to->Button() && !CanTakeFocus(vm, c)) return Value::Bool(false);
-  SetFocus(vm, to);
   if (vm.focusHighlight) vm.focusHighlight(to);
+  SetFocus(vm, to);
   return Value::Bool(true);
 }
 
 // The focused field's selection: begin, end or caret; -1 without one.
-EditText* FocusedField(Vm& vm) { return vm.input.focusField.lock().get(); }
+EditText* FocusedField(Vm& vm) {
+  return vm.input.focusMoving ? nullptr : vm.input.focusField.lock().get();
+}
+
+// The selection's anchor (`end` false) or caret, kept inside text that has
+// shrunk since it was set.
+double SelectionPoint(const EditText& f, bool caret) {
+  return static_cast<double>(std::min(caret ? f.selectionEnd : f.selectionBegin, f.Length()));
+}
 
 Value SelectionBegin(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
-  return Value::Num(f ? static_cast<double>(std::min(f->selectionBegin, f->selectionEnd)) : -1);
+  if (!f) return Value::Num(-1);
+  return Value::Num(std::min(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
 Value SelectionEnd(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
-  return Value::Num(f ? static_cast<double>(std::max(f->selectionBegin, f->selectionEnd)) : -1);
+  if (!f) return Value::Num(-1);
+  return Value::Num(std::max(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
 Value SelectionCaret(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
-  return Value::Num(f ? static_cast<double>(f->selectionEnd) : -1);
+  return Value::Num(f ? SelectionPoint(*f, true) : -1);
 }
 
 Value SelectionSetSelection(Vm& vm, Object*, Args args) {
+  // Exactly an anchor and a caret; any other call changes nothing.
   EditText* f = FocusedField(vm);
-  if (!f || args.empty()) return {};
+  if (!f || args.size() != 2) return {};
   const auto index = [&](const Value& v) {
     const double n = vm.ToNumber(v);
     const double length = static_cast<double>(f->Length());
     return static_cast<size_t>(std::isfinite(n) ? std::clamp(n, 0.0, length) : 0.0);
   };
-  size_t begin = index(args[0]), end = args.size() > 1 ? index(args[1]) : begin;
-  if (end < begin) std::swap(begin, end);
-  f->selectionBegin = begin;
-  f->selectionEnd = end;
+  f->selectionBegin = index(args[0]);
+  f->selectionEnd = index(args[1]);
   return {};
 }
 
@@ -269,16 +274,21 @@ bool MoveFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& clip,
   const auto fromClip = in.focus.lock();
   const auto fromField = in.focusField.lock();
   in.focusTakesKeys = true;
+  const ClipObject* shown = clip ? vm.ClipFor(clip) : nullptr;
+  in.focusRectShown =
+      shown && (vm.version >= 6 ? shown->focusRect.value_or(in.focusRect) : in.focusRect);
   if (field) field->selectionBegin = 0, field->selectionEnd = field->Length();
   if (fromClip == clip && fromField == field) return false;
   in.focus = clip;
   in.focusField = field;
   const Value oldV = ObjectOf(vm, fromClip, fromField);
   const Value newV = ObjectOf(vm, clip, field);
+  const bool wasMoving = std::exchange(in.focusMoving, true);
   if (oldV.IsObject()) vm.CallMethod(oldV.object, "onKillFocus", Args(&newV, 1));
   if (newV.IsObject()) vm.CallMethod(newV.object, "onSetFocus", Args(&oldV, 1));
   const Value both[2] = {oldV, newV};
   if (vm.selectionObject) Broadcast(vm, vm.selectionObject, "onSetFocus", both);
+  in.focusMoving = wasMoving;
   return true;
 }
 
@@ -331,6 +341,8 @@ void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* boun
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   if (!t || !p) return;
   InputState& in = vm.input;
+  // A dragged clip is the script's: the timeline moves it no more.
+  p->scripted = true;
   in.dragged = t;
   in.dropSource = t;
   in.dropTarget.clear();
@@ -409,7 +421,8 @@ void InstallInputBuiltins(Vm& vm) {
     vm.buttonProto = vm.NewObject();
     FunctionObject* button = vm.NewNative(nullptr, vm.buttonProto);
     vm.global->Define(vm, "Button", Value::Obj(button), kDontEnum);
-    vm.buttonProto->Define(vm, "enabled", Value::Bool(true), kDontEnum);
+    // Unlike the rest, `enabled` shows up when a script lists a button's properties.
+    vm.buttonProto->Define(vm, "enabled", Value::Bool(true), 0);
     vm.buttonProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
     if (vm.clipProto)
       vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);

@@ -253,7 +253,9 @@ void InstallObjectBuiltins(Vm& vm) {
   vm.Method(op, "toString", ObjectToString);
   vm.Method(op, "toLocaleString", ObjectToString);
   vm.Method(op, "valueOf", ObjectValueOf);
-  vm.Method(op, "hasOwnProperty", HasOwnProperty);
+  // Version 5 movies do not see hasOwnProperty.
+  op->Define(vm, "hasOwnProperty", Value::Obj(vm.NewNative(HasOwnProperty)),
+             kDontEnum | kDontDelete | kSince6);
   vm.Method(op, "isPropertyEnumerable", IsPropertyEnumerable);
   vm.Method(op, "isPrototypeOf", IsPrototypeOf);
   vm.Method(op, "addProperty", AddProperty);

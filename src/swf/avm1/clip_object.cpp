@@ -96,15 +96,22 @@ DisplayObject* ClipObject::Placement() const {
 
 ClipObject* ClipObject::Parent(Vm& vm) const {
   auto self = Instance();
-  return self ? vm.ClipFor(self->Parent()) : nullptr;
+  auto parent = self ? self->Parent() : nullptr;
+  // Before version 6 a button is no object: a clip in one belongs to the clip around it.
+  if (parent && vm.version < 6 && parent->Button() && parent->Parent()) parent = parent->Parent();
+  return self ? vm.ClipFor(parent) : nullptr;
 }
 
 ClipObject* ClipObject::Child(Vm& vm, std::string_view name) const {
   auto self = Instance();
   if (!self) return nullptr;
+  auto* here = const_cast<ClipObject*>(this);
   for (const auto& [depth, obj] : self->List()) {
-    if (obj.instance && !obj.name.empty() && vm.NamesEqual(obj.name, name))
-      return vm.ClipFor(obj.instance);
+    if (obj.text || obj.name.empty() || !vm.NamesEqual(obj.name, name)) continue;
+    // What has no script side of its own (a shape, or a button before
+    // version 6) stands for the clip it sits in.
+    if (!obj.instance || (vm.version < 6 && obj.instance->Button())) return here;
+    return vm.ClipFor(obj.instance);
   }
   return nullptr;
 }
@@ -239,10 +246,13 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
         // 16 bits of 8.8 fixed point; larger values wrap.
         p->colorTransform.aMult = static_cast<int16_t>(static_cast<uint32_t>(ToInt32(n * 2.56)));
       break;
-    case 7:
+    case 7: {
+      // Hiding a shown clip takes focus away; a hidden one can still take it.
+      const bool was = p->visible;
       p->visible = vm.ToBoolean(v);
-      if (!p->visible) DropFocusWithin(vm, *Instance());
+      if (was && !p->visible) DropFocusWithin(vm, *Instance());
       break;
+    }
     case 10:
       if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
       break;

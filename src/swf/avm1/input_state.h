@@ -17,7 +17,8 @@ namespace orrivel::swf::avm1 {
 
 struct InputState {
   std::bitset<256> keysDown;  // by key code
-  bool capsLock = false, numLock = false, scrollLock = false;
+  // Key.isToggled: every key (and mouse button) flips its bit as it goes down.
+  std::bitset<256> toggled;
   int lastCode = 0;   // Key.getCode: the last key that went down or up
   int lastAscii = 0;  // Key.getAscii: its character
   // The pointer on the stage, in twips.
@@ -37,8 +38,14 @@ struct InputState {
   std::weak_ptr<TimelineInstance> focus;
   // Or the text field with focus (then `focus` is empty): it takes typing.
   std::weak_ptr<EditText> focusField;
+  // Set while the objects and listeners hear of a focus move: the new
+  // field's selection is not there for scripts until they are done.
+  bool focusMoving = false;
   // The focused object hears keys (and Enter or Space click it) until the pointer moves.
   bool focusTakesKeys = false;
+  // Whether the focused clip showed its rectangle when it took focus: a
+  // later _focusrect applies from the next focus move.
+  bool focusRectShown = false;
   // The movie-wide _focusrect: whether focus shows a yellow rectangle.
   bool focusRect = true;
 };

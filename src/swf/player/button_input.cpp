@@ -316,20 +316,33 @@ bool ButtonInput::Click(const std::shared_ptr<TimelineInstance>& target) {
   return changed;
 }
 
+// The clip whose own drawing lies topmost under the point: a shape over a
+// child clip makes its parent the target.
 std::shared_ptr<TimelineInstance> ButtonInput::FindClip(const TimelineInstance& timeline,
                                                         const Matrix& m,
                                                         const TimelineInstance& dragged,
                                                         int& visits) {
+  const auto self = [&]() -> std::shared_ptr<TimelineInstance> {
+    // Over the root itself is over no clip.
+    if (timeline.IsRoot()) return nullptr;
+    return std::const_pointer_cast<TimelineInstance>(timeline.shared_from_this());
+  };
   const DisplayList& list = timeline.List();
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
     const DisplayObject& obj = it->second;
-    if (obj.clipDepth != 0 || !obj.visible || !obj.instance || obj.instance.get() == &dragged ||
-        obj.instance->Button())
+    if (obj.clipDepth != 0 || !obj.visible || obj.instance.get() == &dragged ||
+        (obj.instance && obj.instance->Button()))
       continue;
     if (++visits > kMaxVisits) return nullptr;
-    if (auto inner = FindClip(*obj.instance, m * obj.matrix, dragged, visits)) return inner;
-    if (hits_.OnObject(obj, m)) return obj.instance;
+    if (obj.instance) {
+      if (!hits_.OnObject(obj, m)) continue;
+      if (auto inner = FindClip(*obj.instance, m * obj.matrix, dragged, visits)) return inner;
+      // Only what the dragged clip covers of it was hit: look further down.
+      continue;
+    }
+    if (hits_.OnObject(obj, m)) return self();
   }
+  if (hits_.OnDrawing(timeline, m)) return self();
   return nullptr;
 }
 
@@ -338,6 +351,11 @@ std::shared_ptr<TimelineInstance> ButtonInput::DropTarget(const Matrix& view,
   if (!inside_) return nullptr;
   int visits = 0;
   hits_.Begin(x_, y_);
+  // Higher levels lie on top of the lower ones and of the root.
+  const auto levels = runner_.LevelsNow();
+  for (auto it = levels.rbegin(); it != levels.rend(); ++it) {
+    if (auto found = FindClip(*it->second, view, dragged, visits)) return found;
+  }
   return FindClip(runner_.Root(), view, dragged, visits);
 }
 

@@ -61,10 +61,16 @@ void ListBounds(const Movie& movie, const DisplayList& list, const Matrix& m, Bo
   }
 }
 
+// A handler counts once the clip (or its prototype chain) has the property,
+// even one holding undefined.
 bool HasButtonHandler(avm1::Vm& vm, avm1::Object* script) {
+  constexpr int kMaxChain = 64;
   for (const char* h : {"onPress", "onRelease", "onReleaseOutside", "onRollOver", "onRollOut",
                         "onDragOver", "onDragOut"}) {
-    if (!vm.Get(script, h).IsUndefined()) return true;
+    int links = 0;
+    for (avm1::Object* o = script; o && links < kMaxChain; o = o->proto, ++links) {
+      if (o->HasOwn(vm, h)) return true;
+    }
   }
   return false;
 }

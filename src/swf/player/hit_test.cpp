@@ -100,6 +100,11 @@ bool HitTester::OnTimeline(const TimelineInstance& t, const Matrix& m) {
   return OnInstance(t, m, 0);
 }
 
+bool HitTester::OnDrawing(const TimelineInstance& t, const Matrix& m) {
+  const auto shape = t.drawing ? t.drawing->Snapshot() : nullptr;
+  return shape && OnShape(*shape, m);
+}
+
 bool HitTester::OnInstance(const TimelineInstance& t, const Matrix& m, int depth) {
   if (t.drawing) {
     if (auto shape = t.drawing->Snapshot(); shape && OnShape(*shape, m)) return true;

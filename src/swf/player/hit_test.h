@@ -38,6 +38,8 @@ class HitTester {
   // Whether the point lies on what a timeline shows (its drawing and its
   // children); m maps the timeline's space to device pixels.
   bool OnTimeline(const TimelineInstance& t, const Matrix& m);
+  // Whether it lies on what scripts drew in t (below its children).
+  bool OnDrawing(const TimelineInstance& t, const Matrix& m);
 
  private:
   bool OnPlaced(const DisplayObject& obj, const Matrix& parent, int depth);

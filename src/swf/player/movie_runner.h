@@ -49,11 +49,12 @@ class MovieRunner {
   Rgba Background() const { return ctx_.background; }
   std::size_t LiveObjects() const { return ctx_.liveObjects; }
   DisplayNode BuildTree(const Matrix& stageToDevice) const;
+  // The movies loaded into levels above the root, by level.
+  std::map<int, std::shared_ptr<TimelineInstance>> LevelsNow() const;
 
  private:
   // Answers the files the frame's scripts asked for.
   void FinishFrameLoads();
-  std::map<int, std::shared_ptr<TimelineInstance>> LevelsNow() const;
 
   const Movie& movie_;
   TimelineContext ctx_;

@@ -14,6 +14,7 @@
 #include "swf/player/asset_import.h"
 #include "swf/player/button_input.h"
 #include "swf/player/focus.h"
+#include "swf/player/focus_ring.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_loader.h"
 #include "swf/player/movie_runner.h"
@@ -105,6 +106,17 @@ struct Player::Impl {
     Matrix view, toStage;
     if (!scripts || !View(view) || !view.Invert(toStage)) return false;
     return scripts->Move(toStage.ApplyX(x, y), toStage.ApplyY(x, y));
+  }
+
+  // _droptarget: where the dragged clip is over, as its slash path ("" for nothing).
+  void UpdateDropTarget() {
+    if (!runner || !input) return;
+    avm1::Vm& vm = runner->Vm();
+    const auto dragged = vm.input.dragged.lock();
+    Matrix view;
+    if (!dragged || !View(view)) return;
+    const auto over = input->DropTarget(view, *dragged);
+    vm.input.dropTarget = over ? avm1::SlashPath(vm, over) : "";
   }
 
   bool RunHighlights() {
@@ -295,9 +307,10 @@ void Player::StepFrame() {
 bool Player::MouseMove(double x, double y) {
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
   const bool heard = impl_->ScriptPointer(x, y);
-  return impl_->Pointer([x, y](ButtonInput& in, const Matrix& view) {
-    return in.Move(view, x, y);
-  }) || heard;
+  const bool moved =
+      impl_->Pointer([x, y](ButtonInput& in, const Matrix& view) { return in.Move(view, x, y); });
+  impl_->UpdateDropTarget();
+  return moved || heard;
 }
 
 // Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons
@@ -310,6 +323,7 @@ bool Player::MouseDown() {
 }
 
 bool Player::MouseUp() {
+  impl_->UpdateDropTarget();
   const bool heard = impl_->scripts && impl_->scripts->Release();
   const bool released =
       impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Release(view); });
@@ -346,6 +360,8 @@ bool Player::KeyDown(int keyCode, int character) {
         avm1::SetFocus(vm, next.clip);
       }
       impl_->runner->FlushActions();
+      // Focus the listeners moved on lights up before the key comes up.
+      impl_->RunHighlights();
     }
   } else if ((keyCode == kSpace || keyCode == kEnter) && vm.input.focusTakesKeys) {
     // Only an object that shows its focus rectangle is clicked.
@@ -354,6 +370,16 @@ bool Player::KeyDown(int keyCode, int character) {
     if (clip && clip->focusRect.value_or(vm.input.focusRect)) impl_->input->Click(focus);
   }
   return true;
+}
+
+bool Player::FocusLost() {
+  if (!impl_->runner || !impl_->input) return false;
+  avm1::Vm& vm = impl_->runner->Vm();
+  bool changed = impl_->input->Highlight(nullptr);
+  vm.NewFrame();
+  changed |= avm1::SetFocus(vm, nullptr);
+  impl_->runner->FlushActions();
+  return changed;
 }
 
 bool Player::KeyUp(int keyCode, int character) {
@@ -405,7 +431,10 @@ DisplayNode Player::BuildDisplayTree(int width, int height) const {
   const Rect& stage = impl_->movie->header.frameSize;
   const StageFit fit = FitShowAll(stage, width, height);
   if (fit.Empty()) return {};
-  return impl_->runner->BuildTree(fit.ToDevice(stage));
+  DisplayNode tree = impl_->runner->BuildTree(fit.ToDevice(stage));
+  if (auto ring = FocusRingNode(impl_->runner->Vm(), fit.ToDevice(stage)))
+    tree.children.push_back(std::move(*ring));
+  return tree;
 }
 
 void Player::Render(raster::Canvas& canvas) {

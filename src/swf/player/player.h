@@ -111,6 +111,9 @@ class Player {
   // key going down also reaches the buttons' key-press actions.
   bool KeyDown(int keyCode, int character);
   bool KeyUp(int keyCode, int character);
+  // The window lost the keyboard: the highlighted button rolls out and the
+  // focused object loses focus.
+  bool FocusLost();
   // One character typed into the focused text field (after its KeyDown).
   bool TextInput(uint32_t codepoint);
   // An editing command on the focused text field (the host maps Backspace,

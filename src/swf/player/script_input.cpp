@@ -113,6 +113,8 @@ bool ScriptInput::Move(double x, double y) {
 
 bool ScriptInput::Press() {
   avm1::Vm& vm = runner_.Vm();
+  constexpr int kLeftButton = 1;  // the key code of the left mouse button
+  if (!vm.input.mouseDown) vm.input.toggled.flip(kLeftButton);
   vm.input.mouseDown = true;
   return Send(kClipEventMouseDown, "onMouseDown", vm.mouseObject, "onMouseDown", {});
 }
@@ -136,11 +138,9 @@ bool ScriptInput::Key(bool down, int keyCode, int character) {
   avm1::Vm& vm = runner_.Vm();
   avm1::InputState& in = vm.input;
   if (keyCode > 0 && keyCode < 256) {
+    if (down && !in.keysDown[keyCode]) in.toggled.flip(keyCode);
     in.keysDown[keyCode] = down;
     in.lastCode = keyCode;
-    if (down && keyCode == 20) in.capsLock = !in.capsLock;
-    if (down && keyCode == 144) in.numLock = !in.numLock;
-    if (down && keyCode == 145) in.scrollLock = !in.scrollLock;
   }
   in.lastAscii = character;
   const char* message = down ? "onKeyDown" : "onKeyUp";

@@ -202,6 +202,8 @@ inline void FeedInput(Player& player, const std::vector<InputEvent>& events, std
       player.KeyDown(key.code, key.character);
     } else if (type == "KeyUp") {
       player.KeyUp(key.code, key.character);
+    } else if (type == "FocusLost") {
+      player.FocusLost();
     } else if (type == "TextInput") {
       const std::u32string cp = DecodeText(get(e, "codepoint"), true);
       if (!cp.empty()) player.TextInput(cp[0]);

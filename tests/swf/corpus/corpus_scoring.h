@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../../../tools/png_io.h"
+#include "../avm1/input_script.h"
 #include "swf/player/player.h"
 #include "swf/render/native_image_decoder.h"
 #include "toml_lite.h"
@@ -138,9 +139,20 @@ inline CaseResult RunCase(const CorpusCase& c, ImageDecoder& decoder) {
   if (!player.LoadFile(std::string(path.begin(), path.end())))
     return {Verdict::LoadError, player.LastError()};
   player.SetQuality(c.quality);
+  // Input events up to each "Wait" come after a frame has run, as in the trace tests.
+  std::ifstream inputFile(c.dir / "input.json", std::ios::binary);
+  std::stringstream inputText;
+  inputText << inputFile.rdbuf();
+  const std::vector<InputEvent> input = JsonEvents::Parse(inputText.str());
+  std::size_t nextInput = 0;
+  PointerAt pointer;
+  FeedInput(player, input, nextInput, pointer);
   CaseResult result{Verdict::Pass, {}};
   for (int frame = 1; frame <= lastFrame; ++frame) {
-    if (frame > 1) player.StepFrame();
+    if (frame > 1) {
+      player.StepFrame();
+      FeedInput(player, input, nextInput, pointer);
+    }
     for (const auto& cmp : c.comparisons) {
       if ((cmp.trigger ? cmp.trigger : c.frames) != frame) continue;
       tools::RgbaImage expected;
