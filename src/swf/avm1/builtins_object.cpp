@@ -115,16 +115,21 @@ Value UnwatchMethod(Vm& vm, Object* self, Args args) {
   return Value::Bool(n > 0);
 }
 
+// Registration is by linkage name, whether or not the movie exports it (yet);
+// the class must be a function, or null or undefined to drop the name's class.
 Value RegisterClass(Vm& vm, Object*, Args args) {
-  const Movie& movie = vm.CodeMovie();
-  const auto it = movie.exports.find(vm.ToString(Arg(args, 0)));
-  if (it == movie.exports.end()) return Value::Bool(false);
-  const Value cls = Arg(args, 1);
-  const std::pair<const void*, uint16_t> key{&movie, it->second};
-  if (cls.IsObject() && cls.object->IsFunction()) {
-    vm.classByCharacter[key] = cls.object;
+  if (args.size() < 2) return Value::Bool(false);
+  const Value cls = args[1];
+  const bool isClass = cls.IsObject() && cls.object->IsFunction();
+  if (!isClass && !cls.IsNullish()) return Value::Bool(false);
+  std::pair<const void*, std::string> key{&vm.CodeMovie(), vm.ToString(args[0])};
+  if (isClass) {
+    constexpr std::size_t kMaxRegistered = 1u << 14;
+    if (vm.classByName.size() >= kMaxRegistered && !vm.classByName.contains(key))
+      return Value::Bool(true);
+    vm.classByName[std::move(key)] = cls.object;
   } else {
-    vm.classByCharacter.erase(key);
+    vm.classByName.erase(key);
   }
   return Value::Bool(true);
 }

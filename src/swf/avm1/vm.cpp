@@ -211,7 +211,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
   for (const Value& v : leftovers) {
     if (v.object) work.push_back(v.object);
   }
-  for (const auto& [id, cls] : classByCharacter) work.push_back(cls);
+  for (const auto& [name, cls] : classByName) work.push_back(cls);
   for (const Timer& t : timers) {
     if (t.target.object) work.push_back(t.target.object);
     for (const Value& a : t.args) {
@@ -277,7 +277,7 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     if (Object* cls = placed ? RegisteredClass(t, placed->characterId) : nullptr) {
       const Value proto = Get(cls, "prototype");
       if (proto.IsObject()) c->proto = proto.object;
-      c->Define(*this, "__constructor__", Value::Obj(cls), kDontEnum);
+      LinkInstance(c, cls);
       // A placed clip runs its constructor after its construct event.
       if (!t->constructPending) {
         callHome = c->proto;  // so the constructor's super reaches the base class
@@ -296,8 +296,13 @@ Object* Vm::RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t
   // The character is one of the movie that placed the clip: its parent's.
   const auto parent = t ? t->Parent() : nullptr;
   const Movie* movie = parent ? &parent->GetMovie() : t ? &t->GetMovie() : nullptr;
-  const auto it = classByCharacter.find({movie, characterId});
-  return it == classByCharacter.end() ? nullptr : it->second;
+  if (!movie || classByName.empty()) return nullptr;
+  for (const auto& [name, id] : movie->exports) {
+    if (id != characterId) continue;
+    const auto it = classByName.find({movie, name});
+    if (it != classByName.end()) return it->second;
+  }
+  return nullptr;
 }
 
 const Movie& Vm::CodeMovie() {
@@ -746,6 +751,12 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
   return true;
 }
 
+void Vm::LinkInstance(Object* obj, Object* ctor) {
+  // SWF 5 instances have no __constructor__ link.
+  if (version >= 6) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
+  if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+}
+
 Value Vm::Construct(Object* ctor, Args args) {
   if (!ctor || !ctor->IsFunction()) return {};
   auto* f = static_cast<FunctionObject*>(ctor);
@@ -765,9 +776,7 @@ Value Vm::Construct(Object* ctor, Args args) {
   // A non-object prototype still reads back through __proto__, as after a script assigns it.
   if (!protoV.IsObject() && !protoV.IsUndefined())
     obj->Define(*this, "__proto__", protoV, kDontEnum);
-  // SWF 5 instances have no __constructor__ link.
-  if (version >= 6) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
-  if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+  LinkInstance(obj, ctor);
   newPending = true;
   constructRefused = false;
   const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);

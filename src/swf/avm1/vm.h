@@ -51,6 +51,8 @@ class Vm {
   // Calls obj[name](args) when it is a function; false when there is none.
   bool CallMethod(Object* obj, std::string_view name, Args args, Value* result = nullptr);
   Value Construct(Object* ctor, Args args);
+  // The links `new ctor` leaves on its instance (__constructor__, constructor).
+  void LinkInstance(Object* obj, Object* ctor);
   // Set by a native constructor that refuses its arguments: `new` then
   // gives undefined instead of the object (new BitmapData(0, 0)).
   bool constructRefused = false;
@@ -185,9 +187,9 @@ class Vm {
   // The level whose root is `top` (0 for the main timeline).
   int LevelOf(const TimelineInstance* top) const;
   std::shared_ptr<TimelineInstance> root;
-  // Object.registerClass: the class of each exported sprite, by its movie
-  // and character id (movies loaded later have their own ids).
-  std::map<std::pair<const void*, uint16_t>, Object*> classByCharacter;
+  // Object.registerClass: the class of each linkage name, by the movie that
+  // registered it (movies loaded later have their own names).
+  std::map<std::pair<const void*, std::string>, Object*> classByName;
   // The class registered for the character a clip was placed as; null when none.
   Object* RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t characterId);
   // The movie whose exports the running code names (attachMovie, registerClass).
