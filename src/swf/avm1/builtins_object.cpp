@@ -115,14 +115,15 @@ Value UnwatchMethod(Vm& vm, Object* self, Args args) {
   return Value::Bool(n > 0);
 }
 
-// Registration is by linkage name, whether or not the movie exports it (yet);
-// the class must be a function, or null or undefined to drop the name's class.
+// Registration is by linkage name, whether or not the movie exports it (yet),
+// and reaches every movie of the registering movie's version; the class must
+// be a function, or null or undefined to drop the name's class.
 Value RegisterClass(Vm& vm, Object*, Args args) {
   if (args.size() < 2) return Value::Bool(false);
   const Value cls = args[1];
   const bool isClass = cls.IsObject() && cls.object->IsFunction();
   if (!isClass && !cls.IsNullish()) return Value::Bool(false);
-  std::pair<const void*, std::string> key{&vm.CodeMovie(), vm.ToString(args[0])};
+  auto key = vm.ClassKey(vm.CodeMovie(), vm.ToString(args[0]));
   if (isClass) {
     constexpr std::size_t kMaxRegistered = 1u << 14;
     if (vm.classByName.size() >= kMaxRegistered && !vm.classByName.contains(key))

@@ -299,10 +299,19 @@ Object* Vm::RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t
   if (!movie || classByName.empty()) return nullptr;
   for (const auto& [name, id] : movie->exports) {
     if (id != characterId) continue;
-    const auto it = classByName.find({movie, name});
+    const auto it = classByName.find(ClassKey(*movie, name));
     if (it != classByName.end()) return it->second;
   }
   return nullptr;
+}
+
+std::pair<int, std::string> Vm::ClassKey(const Movie& movie, std::string_view name) {
+  const int v = movie.header.version;
+  std::string key(name);
+  if (v < 7) {
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return {v, std::move(key)};
 }
 
 const Movie& Vm::CodeMovie() {

@@ -187,9 +187,10 @@ class Vm {
   // The level whose root is `top` (0 for the main timeline).
   int LevelOf(const TimelineInstance* top) const;
   std::shared_ptr<TimelineInstance> root;
-  // Object.registerClass: the class of each linkage name, by the movie that
-  // registered it (movies loaded later have their own names).
-  std::map<std::pair<const void*, std::string>, Object*> classByName;
+  // Object.registerClass: the class of each linkage name, by the version of
+  // the movie that registered it (names ignore case before version 7).
+  std::map<std::pair<int, std::string>, Object*> classByName;
+  static std::pair<int, std::string> ClassKey(const swf::Movie& movie, std::string_view name);
   // The class registered for the character a clip was placed as; null when none.
   Object* RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t characterId);
   // The movie whose exports the running code names (attachMovie, registerClass).
