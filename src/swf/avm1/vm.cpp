@@ -272,19 +272,19 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     c->instance = t;
     t->script = c;
     if (t == root) InitRootClip(*this, c);
-    // A sprite registered to a class is an instance of it from the start.
+    // A sprite registered to a class is an instance of it from the start;
+    // a placed clip takes its class when it is constructed.
     const DisplayObject* placed = c->Placement();
-    if (Object* cls = placed ? RegisteredClass(t, placed->characterId) : nullptr) {
+    Object* cls =
+        placed && !t->constructPending ? RegisteredClass(t, placed->characterId) : nullptr;
+    if (cls) {
       const Value proto = Get(cls, "prototype");
       if (proto.IsObject()) c->proto = proto.object;
       LinkInstance(c, cls);
-      // A placed clip runs its constructor after its construct event.
-      if (!t->constructPending) {
-        callHome = c->proto;  // so the constructor's super reaches the base class
-        newPending = true;
-        Call(Value::Obj(cls), Value::Obj(c), {});
-        newPending = false;
-      }
+      callHome = c->proto;  // so the constructor's super reaches the base class
+      newPending = true;
+      Call(Value::Obj(cls), Value::Obj(c), {});
+      newPending = false;
     }
   }
   return static_cast<ClipObject*>(t->script);
