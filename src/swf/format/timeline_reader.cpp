@@ -141,7 +141,7 @@ class TimelineWalker {
           const uint16_t id = r.U16();
           std::string name = r.String();
           if (r.Failed() || !ctx_.budget.Take(name.size() + 16)) return false;
-          movie_.exports.emplace(std::move(name), id);
+          movie_.exports.insert_or_assign(std::move(name), id);
         }
         return true;
       }
