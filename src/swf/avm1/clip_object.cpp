@@ -349,9 +349,9 @@ bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   return Object::SetOwn(vm, name, v);
 }
 
-ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject) {
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
-  ClipObject* cur = base;
+  Object* cur = base;
   if (!path.empty() && path.front() == '/') {
     cur = vm.RootOf(base);
     path.remove_prefix(1);
@@ -362,27 +362,34 @@ ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
     const std::string_view seg = path.substr(0, cut);
     path = cut == std::string_view::npos ? std::string_view{} : path.substr(cut + 1);
     if (seg.empty() || seg == "this") continue;
-    if (seg == "..") {
-      cur = cur->Parent(vm);
+    if (!cur->IsClip()) {
+      // Past a plain object, steps are its members.
+      const Value v = seg == ".." ? Value{} : vm.Get(cur, seg);
+      cur = v.IsObject() ? v.object : nullptr;
+      continue;
+    }
+    auto* clip = static_cast<ClipObject*>(cur);
+    if (seg == ".." || vm.NamesEqual(seg, "_parent")) {
+      cur = clip->Parent(vm);
     } else if (vm.NamesEqual(seg, "_root")) {
-      cur = vm.RootOf(cur);
+      cur = vm.RootOf(clip);
     } else if (ClipObject* level = vm.LevelClip(seg)) {
       cur = level;
-    } else if (vm.NamesEqual(seg, "_parent")) {
-      cur = cur->Parent(vm);
-    } else {
-      ClipObject* child = cur->Child(vm, seg);
-      if (!child) {
-        // A variable holding a clip also works as a path step.
-        Value v;
-        if (cur->Object::GetOwn(vm, seg, v) && v.IsObject() && v.object->IsClip()) {
-          child = static_cast<ClipObject*>(v.object);
-        }
-      }
+    } else if (ClipObject* child = clip->Child(vm, seg)) {
       cur = child;
+    } else {
+      // A variable holding a clip (or, for variable paths, any object)
+      // also works as a path step.
+      Value v;
+      const bool found = clip->Object::GetOwn(vm, seg, v) && v.IsObject();
+      cur = found && (anyObject || v.object->IsClip()) ? v.object : nullptr;
     }
   }
   return cur;
+}
+
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false));
 }
 
 void ClipSetPlaying(ClipObject* clip, bool playing) {
