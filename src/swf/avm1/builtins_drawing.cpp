@@ -253,7 +253,7 @@ Value BoundsIn(Vm& vm, Object* self, Args args, bool withStrokes) {
   if (target != t) box = Between(*t, *target, m) ? TransformBox(box, m) : TwipsBox{};
   // From version 8 an empty box mapped into another clip's space goes through
   // single precision, which rounds 0x7FFFFFF twips up to 2^27.
-  const double none = target != t && vm.version >= 8
+  const double none = target != t && vm.rootVersion >= 8
                           ? static_cast<double>(static_cast<float>(0x7FFFFFF)) / 20.0
                           : kNoBounds;
   Object* o = vm.NewObject();

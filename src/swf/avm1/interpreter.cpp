@@ -1306,7 +1306,11 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   ++vm.depth;
   ClipObject* const outerTarget = vm.currentTarget;
   vm.currentTarget = clip;
+  // The rules are those of the code's own movie, even in a movie loaded into
+  // one of another version.
+  const int outerVersion = std::exchange(vm.version, a.version);
   const Flow f = Run(a, 0, code.size());
+  vm.version = outerVersion;
   vm.currentTarget = outerTarget;
   --vm.depth;
   vm.lastPool = a.constants;
@@ -1386,7 +1390,9 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   }
   ClipObject* const outerTarget = vm.currentTarget;
   vm.currentTarget = a.target;
+  const int outerVersion = std::exchange(vm.version, a.version);
   const Flow f = Run(a, 0, a.code.size());
+  vm.version = outerVersion;
   vm.currentTarget = outerTarget;
   if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Return) return a.result;

@@ -16,7 +16,7 @@
 
 namespace orrivel::swf::avm1 {
 
-Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
+Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), rootVersion(v), ctx(c), limits(l) {
   objectProto = New<Object>();
   functionProto = New<Object>();  // an object, not itself callable
   functionProto->proto = objectProto;
@@ -157,7 +157,7 @@ void AppendCodePoint(std::string& out, uint32_t c) {
 
 std::string Vm::Key(std::string_view name) const {
   std::string k(name);
-  if (version >= 7) return k;
+  if (rootVersion >= 7) return k;
   bool wide = false;
   for (char& c : k) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -195,7 +195,7 @@ std::string Vm::Key(std::string_view name) const {
 }
 
 bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
-  if (version >= 7) return a == b;
+  if (rootVersion >= 7) return a == b;
   return a.size() == b.size() && Key(a) == Key(b);
 }
 

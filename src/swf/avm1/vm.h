@@ -119,7 +119,11 @@ class Vm {
   Value Less(const Value& a, const Value& b);
 
   // ---- Host ---------------------------------------------------------------
+  // The version of the running code's movie (the first movie's between scripts).
   int version;
+  // The first movie's version. Names compare by its rule in every movie (an
+  // object keeps one key for each name).
+  int rootVersion;
   TimelineContext& ctx;
   VmLimits limits;
   std::function<void(const std::string&)> traceSink;
