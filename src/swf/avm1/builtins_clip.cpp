@@ -101,10 +101,11 @@ Value AttachMovie(Vm& vm, Object* self, Args args) {
   return Value::Obj(Constructed(vm, built));
 }
 
-Value GetDepth(Vm&, Object* self, Args) {
+Value GetDepth(Vm& vm, Object* self, Args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
-  if (t && t->IsRoot()) return Value::Num(-16384);
+  // A level's root sits at its level number on the bottom of the depths.
+  if (t && t->IsRoot()) return Value::Num(vm.LevelOf(t.get()) - 16384.0);
   const DisplayObject* p = clip ? clip->Placement() : nullptr;
   return p ? Value::Num(p->depth - 16384.0) : Value{};
 }

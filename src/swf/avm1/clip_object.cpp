@@ -153,8 +153,11 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 10:
       return Value::Num(RotationDegrees(m));
     case 11: {
+      // Slash syntax: "/a/b" in level 0, "_level5/a/b" in the others.
       std::string path = Path(vm);
-      path = path.substr(7);
+      const std::size_t dot = std::min(path.find('.'), path.size());
+      const bool level0 = path.compare(0, dot, "_level0") == 0;
+      if (level0) path.erase(0, dot);
       for (char& c : path) {
         if (c == '.') c = '/';
       }

@@ -336,8 +336,9 @@ ClipObject* Vm::RootOf(ClipObject* clip) {
 }
 
 ClipObject* Vm::LevelClip(std::string_view name) {
-  // "_level" and digits only, compared without case before version 7.
-  if (name.size() < 7 || name.size() > 12 || !NamesEqual(name.substr(0, 6), "_level"))
+  // "_level" and digits only (none reads as 0), compared without case before
+  // version 7.
+  if (name.size() < 6 || name.size() > 12 || !NamesEqual(name.substr(0, 6), "_level"))
     return nullptr;
   int n = 0;
   for (char c : name.substr(6)) {
