@@ -79,10 +79,16 @@ Value AttachMovie(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   // The name is looked up among the exports of the clip's own movie.
-  const auto& exports = t ? t->GetMovie().exports : vm.ctx.movie->exports;
-  const auto it = exports.find(vm.ToString(Arg(args, 0)));
+  const Movie& movie = t ? t->GetMovie() : *vm.ctx.movie;
+  const std::string name = vm.ToString(Arg(args, 0));
+  const auto it = movie.exports.find(name);
   int32_t depth = 0;
-  if (!t || it == exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};
+  if (!t || it == movie.exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};
+  // The main movie's names exported in a frame not yet reached are unknown.
+  const auto frame = movie.exportFrames.find(name);
+  if (&movie == vm.ctx.movie && frame != movie.exportFrames.end() &&
+      static_cast<int>(frame->second) > vm.ctx.framesReached)
+    return {};
   auto made = t->PlaceClip(it->second, depth, vm.ToString(Arg(args, 1)), nullptr);
   if (!made) return {};
   // Initial properties are set before the class constructor runs.
@@ -101,10 +107,11 @@ Value AttachMovie(Vm& vm, Object* self, Args args) {
   return Value::Obj(Constructed(vm, built));
 }
 
-Value GetDepth(Vm&, Object* self, Args) {
+Value GetDepth(Vm& vm, Object* self, Args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
-  if (t && t->IsRoot()) return Value::Num(-16384);
+  // A level's root sits at its level number on the bottom of the depths.
+  if (t && t->IsRoot()) return Value::Num(vm.LevelOf(t.get()) - 16384.0);
   const DisplayObject* p = clip ? clip->Placement() : nullptr;
   return p ? Value::Num(p->depth - 16384.0) : Value{};
 }

@@ -257,7 +257,7 @@ Value BoundsIn(Vm& vm, Object* self, Args args, bool withStrokes) {
   // code has asked for bounds, for all movies after it.
   const auto caller = InstanceOf(vm.currentTarget);
   const int callerVersion = caller ? caller->GetMovie().header.version : vm.version;
-  const bool single = vm.version >= 8 || callerVersion >= 8 || vm.singlePrecisionBounds;
+  const bool single = vm.rootVersion >= 8 || callerVersion >= 8 || vm.singlePrecisionBounds;
   if (callerVersion >= 8) vm.singlePrecisionBounds = true;
   const double none =
       target != t && single ? static_cast<double>(static_cast<float>(0x7FFFFFF)) / 20.0 : kNoBounds;

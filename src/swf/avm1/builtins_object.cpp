@@ -114,21 +114,22 @@ Value UnwatchMethod(Vm& vm, Object* self, Args args) {
   return Value::Bool(n > 0);
 }
 
-// Answers whether the arguments were a name and a class (or null to
-// unregister), whether or not the name is a symbol of the movie.
+// Registration is by linkage name, whether or not the movie exports it (yet),
+// and reaches every movie of the registering movie's version; the class must
+// be a function, or null or undefined to drop the name's class.
 Value RegisterClass(Vm& vm, Object*, Args args) {
   if (args.size() < 2) return Value::Bool(false);
   const Value cls = args[1];
   const bool isClass = cls.IsObject() && cls.object->IsFunction();
   if (!isClass && !cls.IsNullish()) return Value::Bool(false);
-  const Movie& movie = vm.CodeMovie();
-  const auto it = movie.exports.find(vm.ToString(args[0]));
-  if (it == movie.exports.end()) return Value::Bool(true);
-  const std::pair<const void*, uint16_t> key{&movie, it->second};
+  auto key = vm.ClassKey(vm.CodeMovie(), vm.ToString(args[0]));
   if (isClass) {
-    vm.classByCharacter[key] = cls.object;
+    constexpr std::size_t kMaxRegistered = 1u << 14;
+    if (vm.classByName.size() >= kMaxRegistered && !vm.classByName.contains(key))
+      return Value::Bool(true);
+    vm.classByName[std::move(key)] = cls.object;
   } else {
-    vm.classByCharacter.erase(key);
+    vm.classByName.erase(key);
   }
   return Value::Bool(true);
 }

@@ -160,8 +160,11 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 10:
       return Value::Num(RotationDegrees(m));
     case 11: {
+      // Slash syntax: "/a/b" in level 0, "_level5/a/b" in the others.
       std::string path = Path(vm);
-      path = path.substr(7);
+      const std::size_t dot = std::min(path.find('.'), path.size());
+      const bool level0 = path.compare(0, dot, "_level0") == 0;
+      if (level0) path.erase(0, dot);
       for (char& c : path) {
         if (c == '.') c = '/';
       }
@@ -359,55 +362,46 @@ bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   return Object::SetOwn(vm, name, v);
 }
 
-ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject) {
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
-  ClipObject* cur = base;
+  Object* cur = base;
   if (!path.empty() && path.front() == '/') {
     cur = vm.RootOf(base);
     path.remove_prefix(1);
   }
-  // A plain object met on the way ("o" of "o.t"): its members lead on.
-  Object* held = nullptr;
-  while ((cur || held) && !path.empty()) {
+  while (cur && !path.empty()) {
     std::size_t cut = path.find_first_of("/.:");
     if (path.starts_with("..")) cut = path.size() > 2 ? 2 : std::string_view::npos;
     const std::string_view seg = path.substr(0, cut);
     path = cut == std::string_view::npos ? std::string_view{} : path.substr(cut + 1);
     if (seg.empty() || seg == "this") continue;
-    if (held) {
-      const Value v = vm.Get(std::exchange(held, nullptr), seg);
-      if (v.IsObject() && v.object->IsClip()) {
-        cur = static_cast<ClipObject*>(v.object);
-      } else if (v.IsObject()) {
-        held = v.object;
-      }
+    if (!cur->IsClip()) {
+      // Past a plain object, steps are its members.
+      const Value v = seg == ".." ? Value{} : vm.Get(cur, seg);
+      cur = v.IsObject() ? v.object : nullptr;
       continue;
     }
-    if (seg == "..") {
-      cur = cur->Parent(vm);
+    auto* clip = static_cast<ClipObject*>(cur);
+    if (seg == ".." || vm.NamesEqual(seg, "_parent")) {
+      cur = clip->Parent(vm);
     } else if (vm.NamesEqual(seg, "_root")) {
-      cur = vm.RootOf(cur);
+      cur = vm.RootOf(clip);
     } else if (ClipObject* level = vm.LevelClip(seg)) {
       cur = level;
-    } else if (vm.NamesEqual(seg, "_parent")) {
-      cur = cur->Parent(vm);
-    } else {
-      ClipObject* child = cur->Child(vm, seg);
-      if (!child) {
-        // A variable holding a clip also works as a path step.
-        Value v;
-        if (cur->Object::GetOwn(vm, seg, v) && v.IsObject()) {
-          if (v.object->IsClip()) {
-            child = static_cast<ClipObject*>(v.object);
-          } else {
-            held = v.object;
-          }
-        }
-      }
+    } else if (ClipObject* child = clip->Child(vm, seg)) {
       cur = child;
+    } else {
+      // A variable holding a clip or a plain object also works as a path
+      // step ("o" of "o.t"); a target path must still end at a clip.
+      Value v;
+      cur = clip->Object::GetOwn(vm, seg, v) && v.IsObject() ? v.object : nullptr;
     }
   }
-  return held ? nullptr : cur;
+  return anyObject || !cur || cur->IsClip() ? cur : nullptr;
+}
+
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false));
 }
 
 void ClipSetPlaying(ClipObject* clip, bool playing) {

@@ -226,8 +226,11 @@ Value GetVariable(Activation& a, const std::string& name) {
   if (HasPathChars(name) && !name.empty()) {
     const std::size_t colon = name.rfind(':');
     if (colon != std::string::npos) {
-      ClipObject* clip = ResolveTarget(vm, a.target, std::string_view(name).substr(0, colon));
-      return clip ? vm.Get(clip, std::string_view(name).substr(colon + 1)) : Value{};
+      // "path:a.b": the variable's owner is everything before the last step.
+      const std::size_t dot = name.rfind('.');
+      const std::size_t cut = dot != std::string::npos && dot > colon ? dot : colon;
+      Object* owner = ResolvePath(vm, a.target, std::string_view(name).substr(0, cut), true);
+      return owner ? vm.Get(owner, std::string_view(name).substr(cut + 1)) : Value{};
     }
     if (name.find('/') != std::string::npos) {
       // A clip's path read as a variable never steps up with "..".
@@ -258,11 +261,14 @@ void SetVariable(Activation& a, const std::string& name, const Value& v) {
   if (HasPathChars(name)) {
     const std::size_t colon = name.rfind(':');
     const std::size_t dot = name.rfind('.');
-    const std::size_t cut = colon != std::string::npos ? colon : dot;
+    const std::size_t cut =
+        colon == std::string::npos || (dot != std::string::npos && dot > colon) ? dot : colon;
     if (cut != std::string::npos) {
       const std::string path = name.substr(0, cut);
       Value owner;
-      if (colon != std::string::npos || path.find('/') != std::string::npos) {
+      if (colon != std::string::npos) {
+        owner = Value::Obj(ResolvePath(vm, a.target, path, true));
+      } else if (path.find('/') != std::string::npos) {
         owner = Value::Obj(ResolveTarget(vm, a.target, path));
       } else {
         owner = GetVariable(a, path);
@@ -1428,7 +1434,11 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   ++vm.depth;
   ClipObject* const outerTarget = vm.currentTarget;
   vm.currentTarget = clip;
+  // The rules are those of the code's own movie, even in a movie loaded into
+  // one of another version.
+  const int outerVersion = std::exchange(vm.version, a.version);
   const Flow f = Run(a, 0, code.size());
+  vm.version = outerVersion;
   vm.currentTarget = outerTarget;
   --vm.depth;
   vm.lastPool = a.constants;
@@ -1510,7 +1520,9 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
   }
   ClipObject* const outerTarget = vm.currentTarget;
   vm.currentTarget = a.target;
+  const int outerVersion = std::exchange(vm.version, a.version);
   const Flow f = Run(a, 0, a.code.size());
+  vm.version = outerVersion;
   vm.currentTarget = outerTarget;
   if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Return) return a.result;

@@ -17,7 +17,7 @@
 
 namespace orrivel::swf::avm1 {
 
-Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), ctx(c), limits(l) {
+Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), rootVersion(v), ctx(c), limits(l) {
   objectProto = New<Object>();
   functionProto = New<Object>();  // an object, not itself callable
   functionProto->proto = objectProto;
@@ -166,7 +166,7 @@ void AppendCodePoint(std::string& out, uint32_t c) {
 
 std::string Vm::Key(std::string_view name) const {
   std::string k(name);
-  if (version >= 7) return k;
+  if (rootVersion >= 7) return k;
   bool wide = false;
   for (char& c : k) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -204,7 +204,7 @@ std::string Vm::Key(std::string_view name) const {
 }
 
 bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
-  if (version >= 7) return a == b;
+  if (rootVersion >= 7) return a == b;
   return a.size() == b.size() && Key(a) == Key(b);
 }
 
@@ -220,7 +220,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
   for (const Value& v : leftovers) {
     if (v.object) work.push_back(v.object);
   }
-  for (const auto& [id, cls] : classByCharacter) work.push_back(cls);
+  for (const auto& [name, cls] : classByName) work.push_back(cls);
   for (const Timer& t : timers) {
     if (t.target.object) work.push_back(t.target.object);
     for (const Value& a : t.args) {
@@ -281,19 +281,19 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     c->instance = t;
     t->script = c;
     if (t == root) InitRootClip(*this, c);
-    // A sprite registered to a class is an instance of it from the start.
+    // A sprite registered to a class is an instance of it from the start;
+    // a placed clip takes its class when it is constructed.
     const DisplayObject* placed = c->Placement();
-    if (Object* cls = placed ? RegisteredClass(t, placed->characterId) : nullptr) {
+    Object* cls =
+        placed && !t->constructPending ? RegisteredClass(t, placed->characterId) : nullptr;
+    if (cls) {
       const Value proto = Get(cls, "prototype");
       if (proto.IsObject()) c->proto = proto.object;
-      c->Define(*this, "__constructor__", Value::Obj(cls), kDontEnum);
-      // A placed clip runs its constructor after its construct event.
-      if (!t->constructPending) {
-        callHome = c->proto;  // so the constructor's super reaches the base class
-        newPending = true;
-        Call(Value::Obj(cls), Value::Obj(c), {});
-        newPending = false;
-      }
+      LinkInstance(c, cls);
+      callHome = c->proto;  // so the constructor's super reaches the base class
+      newPending = true;
+      Call(Value::Obj(cls), Value::Obj(c), {});
+      newPending = false;
     }
   }
   return static_cast<ClipObject*>(t->script);
@@ -305,8 +305,22 @@ Object* Vm::RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t
   // The character is one of the movie that placed the clip: its parent's.
   const auto parent = t ? t->Parent() : nullptr;
   const Movie* movie = parent ? &parent->GetMovie() : t ? &t->GetMovie() : nullptr;
-  const auto it = classByCharacter.find({movie, characterId});
-  return it == classByCharacter.end() ? nullptr : it->second;
+  if (!movie || classByName.empty()) return nullptr;
+  for (const auto& [name, id] : movie->exports) {
+    if (id != characterId) continue;
+    const auto it = classByName.find(ClassKey(*movie, name));
+    if (it != classByName.end()) return it->second;
+  }
+  return nullptr;
+}
+
+std::pair<int, std::string> Vm::ClassKey(const Movie& movie, std::string_view name) {
+  const int v = movie.header.version;
+  std::string key(name);
+  if (v < 7) {
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return {v, std::move(key)};
 }
 
 const Movie& Vm::CodeMovie() {
@@ -331,8 +345,9 @@ ClipObject* Vm::RootOf(ClipObject* clip) {
 }
 
 ClipObject* Vm::LevelClip(std::string_view name) {
-  // "_level" and digits only, compared without case before version 7.
-  if (name.size() < 7 || name.size() > 12 || !NamesEqual(name.substr(0, 6), "_level"))
+  // "_level" and digits only (none reads as 0), compared without case before
+  // version 7.
+  if (name.size() < 6 || name.size() > 12 || !NamesEqual(name.substr(0, 6), "_level"))
     return nullptr;
   int n = 0;
   for (char c : name.substr(6)) {
@@ -860,6 +875,13 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
   return true;
 }
 
+void Vm::LinkInstance(Object* obj, Object* ctor) {
+  // SWF 5 links only constructors written in script.
+  const bool scripted = ctor->IsFunction() && static_cast<FunctionObject*>(ctor)->code;
+  if (version >= 6 || scripted) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
+  if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+}
+
 Value Vm::Construct(Object* ctor, Args args) {
   if (!ctor || !ctor->IsFunction()) return {};
   auto* f = static_cast<FunctionObject*>(ctor);
@@ -879,9 +901,7 @@ Value Vm::Construct(Object* ctor, Args args) {
   // A non-object prototype still reads back through __proto__, as after a script assigns it.
   if (!protoV.IsObject() && !protoV.IsUndefined())
     obj->Define(*this, "__proto__", protoV, kDontEnum);
-  // SWF 5 links only constructors written in script.
-  if (version >= 6 || f->code) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
-  if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
+  LinkInstance(obj, ctor);
   newPending = true;
   constructRefused = false;
   callHome = protoV.IsObject() ? protoV.object : nullptr;  // where super starts

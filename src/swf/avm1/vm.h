@@ -51,6 +51,8 @@ class Vm {
   // Calls obj[name](args) when it is a function; false when there is none.
   bool CallMethod(Object* obj, std::string_view name, Args args, Value* result = nullptr);
   Value Construct(Object* ctor, Args args);
+  // The links `new ctor` leaves on its instance (__constructor__, constructor).
+  void LinkInstance(Object* obj, Object* ctor);
   // Set by a native constructor that refuses its arguments: `new` then
   // gives undefined instead of the object (new BitmapData(0, 0)).
   bool constructRefused = false;
@@ -117,7 +119,11 @@ class Vm {
   Value Less(const Value& a, const Value& b);
 
   // ---- Host ---------------------------------------------------------------
+  // The version of the running code's movie (the first movie's between scripts).
   int version;
+  // The first movie's version. Names compare by its rule in every movie (an
+  // object keeps one key for each name).
+  int rootVersion;
   TimelineContext& ctx;
   VmLimits limits;
   std::function<void(const std::string&)> traceSink;
@@ -185,9 +191,10 @@ class Vm {
   // The level whose root is `top` (0 for the main timeline).
   int LevelOf(const TimelineInstance* top) const;
   std::shared_ptr<TimelineInstance> root;
-  // Object.registerClass: the class of each exported sprite, by its movie
-  // and character id (movies loaded later have their own ids).
-  std::map<std::pair<const void*, uint16_t>, Object*> classByCharacter;
+  // Object.registerClass: the class of each linkage name, by the version of
+  // the movie that registered it (names ignore case before version 7).
+  std::map<std::pair<int, std::string>, Object*> classByName;
+  static std::pair<int, std::string> ClassKey(const swf::Movie& movie, std::string_view name);
   // The class registered for the character a clip was placed as; null when none.
   Object* RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t characterId);
   // The movie whose exports the running code names (attachMovie, registerClass).

@@ -422,6 +422,9 @@ struct Movie {
   std::map<uint16_t, std::shared_ptr<const SoundDefinition>> sounds;
   std::map<uint16_t, ButtonSounds> buttonSounds;
   std::map<std::string, uint16_t> exports;  // ExportAssets: linkage name to character
+  // The main timeline's frame (0-based) whose ExportAssets gave each name:
+  // scripts know the name once that frame has been reached.
+  std::map<std::string, uint32_t> exportFrames;
   // ImportAssets / ImportAssets2: characters taken from another movie file,
   // each given a local id. The player resolves them when it loads a file.
   struct Import {

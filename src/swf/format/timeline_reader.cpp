@@ -141,7 +141,9 @@ class TimelineWalker {
           const uint16_t id = r.U16();
           std::string name = r.String();
           if (r.Failed() || !ctx_.budget.Take(name.size() + 16)) return false;
-          movie_.exports.emplace(std::move(name), id);
+          const auto frame = static_cast<uint32_t>(depth_ > 0 ? 0 : timeline_.frames.size());
+          movie_.exportFrames.insert_or_assign(name, frame);
+          movie_.exports.insert_or_assign(std::move(name), id);
         }
         return true;
       }

@@ -97,7 +97,7 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
     const avm1::Value proto = vm.Get(klass, "prototype");
     if (proto.IsObject() && obj->proto != proto.object) {
       obj->proto = proto.object;
-      obj->Define(vm, "__constructor__", avm1::Value::Obj(klass), avm1::kDontEnum);
+      vm.LinkInstance(obj, klass);
     }
   }
   DispatchClipEvent(ctx, clip, kClipEventConstruct);

@@ -54,9 +54,23 @@ std::filesystem::path FileInFolder(const std::filesystem::path& folder, const st
   return full;
 }
 
-void ResolveImports(Movie& movie, const std::filesystem::path& folder,
-                    const std::function<void(const std::string&)>& refusal) {
+namespace {
+
+// A movie may take characters that its source itself imported, through a
+// short chain of files; a loop of imports ends there, and the files read for
+// one movie are counted so that fanning chains stay small.
+constexpr int kMaxImportDepth = 4;
+constexpr int kMaxImportFiles = 64;
+
+void ResolveImportsAt(Movie& movie, const std::filesystem::path& folder,
+                      const std::function<void(const std::string&)>& refusal, int depth,
+                      int& filesLeft) {
   for (const Movie::Import& import : movie.imports) {
+    if (filesLeft <= 0) {
+      if (refusal) refusal("importing from \"" + import.url + "\" (too many imports)");
+      continue;
+    }
+    --filesLeft;
     const auto file = FileInFolder(folder, import.url);
     std::error_code ec;
     const auto size = file.empty() ? 0 : std::filesystem::file_size(file, ec);
@@ -71,6 +85,7 @@ void ResolveImports(Movie& movie, const std::filesystem::path& folder,
     LoadResult loaded = LoadMovie(bytes);
     if (!loaded.movie) continue;
     Movie& other = *loaded.movie;
+    if (depth + 1 < kMaxImportDepth) ResolveImportsAt(other, folder, refusal, depth + 1, filesLeft);
     const uint16_t localMax = movie.characters.empty() ? 0 : movie.characters.rbegin()->first;
     const uint16_t otherMax = other.characters.empty() ? 0 : other.characters.rbegin()->first;
     if (static_cast<int>(localMax) + otherMax + 1 > 65535) continue;
@@ -89,6 +104,14 @@ void ResolveImports(Movie& movie, const std::filesystem::path& folder,
       movie.exports.emplace(name, localId);
     }
   }
+}
+
+}  // namespace
+
+void ResolveImports(Movie& movie, const std::filesystem::path& folder,
+                    const std::function<void(const std::string&)>& refusal) {
+  int filesLeft = kMaxImportFiles;
+  ResolveImportsAt(movie, folder, refusal, 0, filesLeft);
 }
 
 }  // namespace orrivel::swf

@@ -186,7 +186,7 @@ TEST(VmTest, NamesBeforeSwf7FoldLettersBeyondAscii) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
   Vm& vm = runner.Vm();
-  vm.version = 6;
+  vm.version = vm.rootVersion = 6;  // names follow the first movie's rule
   const struct {
     const char* a;
     const char* b;
@@ -199,6 +199,25 @@ TEST(VmTest, NamesBeforeSwf7FoldLettersBeyondAscii) {
                {"\xE2\x28\xA1x", "\xE2\x28\xA1X", true},  // broken UTF-8 stays bytes
                {"\xED\xA0\x80", "\xED\xA0\x80", true}};
   for (const auto& c : cases) EXPECT_EQ(vm.NamesEqual(c.a, c.b), c.same) << c.a << " " << c.b;
+}
+
+// Registering classes under ever new names stops growing the registry at
+// its cap; the calls still answer as the player does.
+TEST(VmTest, RegisteredClassesStayBounded) {
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  const Value object = vm.Get(vm.global, "Object");
+  ASSERT_TRUE(object.IsObject());
+  const Value cls = Value::Obj(vm.NewFunction());
+  for (int i = 0; i < 20000; ++i) {
+    vm.NewFrame();
+    const Value args[2] = {Value::Str("name" + std::to_string(i)), cls};
+    Value result;
+    ASSERT_TRUE(vm.CallMethod(object.object, "registerClass", args, &result));
+    ASSERT_TRUE(result.type == Type::Boolean && result.boolean) << i;
+  }
+  EXPECT_LE(vm.classByName.size(), 1u << 14);
 }
 
 TEST(VmTest, SortsOfHostileSizesFinish) {

@@ -1,0 +1,58 @@
+#include "swf/player/asset_import.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "swf/format/reader.h"
+
+namespace orrivel::swf {
+namespace {
+
+void Put(std::vector<uint8_t>& out, std::initializer_list<int> bytes) {
+  for (int b : bytes) out.push_back(static_cast<uint8_t>(b));
+}
+
+// A version 6 movie whose only tags import "a" from `url`, `count` times.
+std::vector<uint8_t> ImportingMovie(const std::string& url, int count) {
+  std::vector<uint8_t> body;
+  for (int i = 0; i < count; ++i) {
+    std::vector<uint8_t> tag(url.begin(), url.end());
+    tag.push_back(0);
+    Put(tag, {1, 0, i + 1, 0, 'a', 0});
+    const uint16_t head = static_cast<uint16_t>(57 << 6 | 63);
+    Put(body, {head & 0xFF, head >> 8, static_cast<int>(tag.size()), 0, 0, 0});
+    body.insert(body.end(), tag.begin(), tag.end());
+  }
+  Put(body, {0x40, 0x00, 0, 0});  // ShowFrame, End
+  std::vector<uint8_t> file = {'F', 'W', 'S', 6, 0, 0, 0, 0, 0x00, 0, 12, 1, 0};
+  file.insert(file.end(), body.begin(), body.end());
+  const auto size = static_cast<uint32_t>(file.size());
+  for (int i = 0; i < 4; ++i) file[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+  return file;
+}
+
+// Movies importing themselves, once or many times over, end after a bounded
+// number of reads and say why they stopped.
+TEST(AssetImportTest, ImportLoopsStayBounded) {
+  const auto folder = std::filesystem::path(testing::TempDir()) / "orrivel_import_loop";
+  std::filesystem::create_directories(folder);
+  for (int fan : {1, 8}) {
+    const std::vector<uint8_t> bytes = ImportingMovie("self.swf", fan);
+    std::ofstream(folder / "self.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    LoadResult loaded = LoadMovie(bytes);
+    ASSERT_TRUE(loaded.movie) << fan;
+    ASSERT_EQ(loaded.movie->imports.size(), static_cast<std::size_t>(fan));
+    int refusals = 0;
+    ResolveImports(*loaded.movie, folder, [&](const std::string&) { ++refusals; });
+    EXPECT_EQ(refusals > 0, fan > 1) << fan;
+  }
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace orrivel::swf
