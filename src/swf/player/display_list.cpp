@@ -22,6 +22,26 @@ void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
 
 }  // namespace
 
+void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place) {
+  const std::string name = obj.name;
+  if (obj.scripted) {
+    // A script took over position and colour; the rest still follows the timeline.
+    const Matrix m = obj.matrix;
+    const ColorTransform ct = obj.colorTransform;
+    ApplyProperties(obj, place);
+    obj.matrix = m;
+    obj.colorTransform = ct;
+  } else {
+    ApplyProperties(obj, place);
+  }
+  if (!place.move) obj.name = name;
+}
+
+bool SamePlacement(const DisplayObject& obj, const PlaceObject& place) {
+  return !obj.byScript && place.characterId && *place.characterId == obj.characterId &&
+         place.ratio.value_or(0) == obj.ratio;
+}
+
 void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize) {
   auto it = list.find(place.depth);
   if (place.move) {
@@ -42,16 +62,7 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
       obj.instance.reset();
       obj.text.reset();
     }
-    if (obj.scripted) {
-      // A script took over position and colour; the rest still follows the timeline.
-      const Matrix m = obj.matrix;
-      const ColorTransform ct = obj.colorTransform;
-      ApplyProperties(obj, place);
-      obj.matrix = m;
-      obj.colorTransform = ct;
-    } else {
-      ApplyProperties(obj, place);
-    }
+    ApplyPlaceToExisting(obj, place);
     return;
   }
   if (!place.characterId) return;  // a new placement needs a character

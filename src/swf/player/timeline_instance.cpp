@@ -41,6 +41,8 @@ const Timeline& EmptyTimeline() {
   return empty;
 }
 
+bool TakeBack(DisplayList& list, DisplayList& pool, const PlaceObject& place);
+
 }  // namespace
 
 std::shared_ptr<TimelineInstance> TimelineInstance::Create(TimelineContext& ctx,
@@ -126,13 +128,14 @@ void TimelineInstance::ShowButtonState(ButtonState state) {
 }
 
 void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions,
-                                      bool materialize) {
+                                      bool materialize, DisplayList* pool) {
   if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return;
   const std::size_t budget = ListBudget();
   std::size_t pending = 0;  // objects added here, counted until the list commits
   for (const ControlTag& tag : timeline_->frames[frame].tags) {
     ++ctx_.tagsThisTick;
     if (const auto* place = std::get_if<PlaceObject>(&tag)) {
+      if (pool && !place->move && TakeBack(list, *pool, *place)) continue;
       // Sprites started by earlier tags of this frame took from the budget.
       const std::size_t before = list.size();
       ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget);
@@ -178,6 +181,26 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
   if (isRoot_ && movie_ == ctx_.movie) ctx_.framesReached = std::max(ctx_.framesReached, frame);
   if (queueActions && ctx_.sound) ctx_.sound->OnFrame(*movie_, *timeline_, frame, this);
 }
+
+namespace {
+
+// A placement met while playing the timeline again keeps the object that
+// already shows the same character at that depth.
+bool TakeBack(DisplayList& list, DisplayList& pool, const PlaceObject& place) {
+  if (auto it = list.find(place.depth); it != list.end()) {
+    if (!SamePlacement(it->second, place)) return false;
+    ApplyPlaceToExisting(it->second, place);
+    return true;
+  }
+  auto old = pool.find(place.depth);
+  if (old == pool.end() || !SamePlacement(old->second, place)) return false;
+  auto node = pool.extract(old);
+  ApplyPlaceToExisting(node.mapped(), place);
+  list.insert(std::move(node));
+  return true;
+}
+
+}  // namespace
 
 bool TimelineInstance::InitActionReady(const DoAction& action) {
   // The sprite must be known: defined earlier in the file, or in a frame
@@ -338,12 +361,13 @@ void TimelineInstance::Advance(bool recurse) {
   // Instances placed during this frame already show their first frame.
   if (bornTick_ == ctx_.tick) return;
   if (timeline_ && playing_ && FrameCount() > 1) {
-    const int next = current_ + 1 >= FrameCount() ? 0 : current_ + 1;
-    const bool backward = next < current_;
-    DisplayList list = backward ? DisplayList{} : list_;
-    ApplyFrameTags(next, list, true, !backward);
-    current_ = next;
-    Commit(std::move(list), backward);
+    if (current_ + 1 >= FrameCount()) {
+      Rewind(0);
+    } else {
+      DisplayList list = list_;
+      ApplyFrameTags(++current_, list, true, true);
+      Commit(std::move(list), false);
+    }
   }
   if (!recurse) return;
   std::vector<std::shared_ptr<TimelineInstance>> children;
@@ -357,14 +381,41 @@ bool TimelineInstance::GotoFrame(int frame) {
   if (!timeline_) return false;
   frame = std::clamp(frame, 0, FrameCount() - 1);
   if (frame == current_ || ctx_.tagsThisTick >= ctx_.limits.maxTagsPerTick) return false;
-  const bool backward = frame < current_;
-  DisplayList list = backward ? DisplayList{} : list_;
-  for (int f = backward ? 0 : current_ + 1; f <= frame; ++f) {
-    ApplyFrameTags(f, list, f == frame, !backward);
+  if (frame < current_) {
+    Rewind(frame);
+    return true;
   }
+  DisplayList list = list_;
+  for (int f = current_ + 1; f <= frame; ++f) ApplyFrameTags(f, list, f == frame, true);
   current_ = frame;
-  Commit(std::move(list), backward);
+  Commit(std::move(list), false);
   return true;
+}
+
+void TimelineInstance::Rewind(int frame) {
+  // The depths the timeline fills by the frame gone back to.
+  std::set<int32_t> filled;
+  for (int f = 0; f <= frame && timeline_ && f < static_cast<int>(timeline_->frames.size()); ++f) {
+    for (const ControlTag& tag : timeline_->frames[f].tags) {
+      if (const auto* place = std::get_if<PlaceObject>(&tag)) {
+        if (place->characterId) filled.insert(place->depth);
+      } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
+        filled.erase(remove->depth);
+      }
+    }
+  }
+  // What scripts own stays: everything above the timeline's depths, and
+  // swapped timeline clips where that frame has an object. The rest may be
+  // taken back by the frames played again; what is not taken back leaves.
+  DisplayList keep, pool;
+  for (const auto& [depth, obj] : list_) {
+    const bool kept =
+        depth >= kScriptDepthBase || (obj.swapped && !obj.byScript && filled.contains(depth));
+    (kept ? keep : pool).emplace(depth, obj);
+  }
+  for (int f = 0; f <= frame; ++f) ApplyFrameTags(f, keep, f == frame, true, &pool);
+  current_ = frame;
+  Commit(std::move(keep), false);
 }
 
 std::vector<const std::vector<uint8_t>*> TimelineInstance::FrameActions(int frame) const {
@@ -390,6 +441,8 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.name = name;
   obj.scripted = true;
   obj.scriptDepth = true;
+  obj.byScript = true;
+  obj.swapped = false;
   const Character* c = FindCharacter(*movie_, characterId);
   const auto* sprite = std::get_if<SpriteDefinition>(c);
   obj.instance = Create(ctx_, sprite ? &sprite->timeline : &EmptyTimeline(), weak_from_this(),
