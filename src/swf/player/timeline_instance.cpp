@@ -135,7 +135,12 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
   for (const ControlTag& tag : timeline_->frames[frame].tags) {
     ++ctx_.tagsThisTick;
     if (const auto* place = std::get_if<PlaceObject>(&tag)) {
-      if (pool && !place->move && TakeBack(list, *pool, *place)) continue;
+      if (pool && !place->move && TakeBack(list, *pool, *place)) {
+        // The name an unnamed placement would make is used up all the same.
+        const DisplayObject& kept = list.at(place->depth);
+        if (!place->name && (kept.instance || kept.text)) ++ctx_.instanceCount;
+        continue;
+      }
       // Sprites started by earlier tags of this frame took from the budget.
       const std::size_t before = list.size();
       ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget);
@@ -156,8 +161,11 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
         QueueUnload(gone);
         // A clip with unload handlers stays reachable, below every depth
         // (script depth -32769 less its old one), until they have run.
-        const int32_t below = -static_cast<int32_t>(remove->depth) - 1;
-        if (gone && gone->Removed() && HasUnloadHandler(*gone) && !list.contains(below)) {
+        // A goto may remove several clips from one depth: each takes the
+        // next free depth further down.
+        int32_t below = -static_cast<int32_t>(remove->depth) - 1;
+        while (list.contains(below)) --below;
+        if (gone && gone->Removed() && HasUnloadHandler(*gone)) {
           DisplayObject moved = std::move(it->second);
           moved.depth = below;
           gone->depthHint = moved.depth;
