@@ -37,8 +37,9 @@ void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place) {
   if (!place.move) obj.name = name;
 }
 
-bool SamePlacement(const DisplayObject& obj, const PlaceObject& place) {
-  return !obj.byScript && place.characterId && *place.characterId == obj.characterId &&
+bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool bothSprites) {
+  return !obj.byScript && place.characterId &&
+         (bothSprites || *place.characterId == obj.characterId) &&
          place.ratio.value_or(0) == obj.ratio;
 }
 

@@ -69,9 +69,10 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
 // placement that finds the same character already there). Its name stays.
 void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place);
 
-// Whether a new placement during a rewind finds its own object in obj: the
-// same character at the same ratio, put there by the timeline.
-bool SamePlacement(const DisplayObject& obj, const PlaceObject& place);
+// Whether a new placement during a rewind finds its own object in obj: one
+// the timeline put there at the same ratio, showing the same character (or,
+// for sprites, any sprite: a sprite is not placed again over another).
+bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool bothSprites);
 
 void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove);
 

@@ -41,7 +41,7 @@ const Timeline& EmptyTimeline() {
   return empty;
 }
 
-bool TakeBack(DisplayList& list, DisplayList& pool, const PlaceObject& place);
+bool TakeBack(const Movie& movie, DisplayList& list, DisplayList& pool, const PlaceObject& place);
 
 }  // namespace
 
@@ -135,7 +135,7 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
   for (const ControlTag& tag : timeline_->frames[frame].tags) {
     ++ctx_.tagsThisTick;
     if (const auto* place = std::get_if<PlaceObject>(&tag)) {
-      if (pool && !place->move && TakeBack(list, *pool, *place)) {
+      if (pool && !place->move && TakeBack(*movie_, list, *pool, *place)) {
         // The name an unnamed placement would make is used up all the same.
         const DisplayObject& kept = list.at(place->depth);
         if (!place->name && (kept.instance || kept.text)) ++ctx_.instanceCount;
@@ -194,14 +194,24 @@ namespace {
 
 // A placement met while playing the timeline again keeps the object that
 // already shows the same character at that depth.
-bool TakeBack(DisplayList& list, DisplayList& pool, const PlaceObject& place) {
+bool TakeBack(const Movie& movie, DisplayList& list, DisplayList& pool, const PlaceObject& place) {
+  if (!place.characterId) return false;
+  const auto same = [&](const DisplayObject& obj) {
+    const auto isSprite = [&](uint16_t id) {
+      return std::holds_alternative<SpriteDefinition>(*FindCharacter(movie, id));
+    };
+    const bool sprites = FindCharacter(movie, obj.characterId) &&
+                         FindCharacter(movie, *place.characterId) && isSprite(obj.characterId) &&
+                         isSprite(*place.characterId);
+    return SamePlacement(obj, place, sprites);
+  };
   if (auto it = list.find(place.depth); it != list.end()) {
-    if (!SamePlacement(it->second, place)) return false;
+    if (!same(it->second)) return false;
     ApplyPlaceToExisting(it->second, place);
     return true;
   }
   auto old = pool.find(place.depth);
-  if (old == pool.end() || !SamePlacement(old->second, place)) return false;
+  if (old == pool.end() || !same(old->second)) return false;
   auto node = pool.extract(old);
   ApplyPlaceToExisting(node.mapped(), place);
   list.insert(std::move(node));
@@ -422,6 +432,19 @@ void TimelineInstance::Rewind(int frame) {
     (kept ? keep : pool).emplace(depth, obj);
   }
   for (int f = 0; f <= frame; ++f) ApplyFrameTags(f, keep, f == frame, true, &pool);
+  // Clips left behind with unload handlers stay reachable below every depth
+  // until those have run, as after a RemoveObject.
+  for (auto& [depth, obj] : pool) {
+    const auto gone = obj.instance;
+    if (!ctx_.scripts || !gone || depth < 0 || gone->Removed() || !HasUnloadHandler(*gone))
+      continue;
+    QueueUnload(gone);
+    int32_t below = -depth - 1;
+    while (keep.contains(below)) --below;
+    obj.depth = below;
+    gone->depthHint = below;
+    keep.emplace(below, std::move(obj));
+  }
   current_ = frame;
   Commit(std::move(keep), false);
 }
