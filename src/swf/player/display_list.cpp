@@ -43,7 +43,8 @@ bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool both
          place.ratio.value_or(0) == obj.ratio;
 }
 
-void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize) {
+void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize,
+                      bool keepSprite) {
   auto it = list.find(place.depth);
   if (place.move) {
     if (it == list.end()) {
@@ -58,6 +59,14 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
       return;
     }
     DisplayObject& obj = it->second;
+    if (keepSprite) {
+      const std::string name = obj.name;
+      const auto* actions = obj.clipActions;
+      ApplyPlaceToExisting(obj, place);
+      obj.name = name;
+      obj.clipActions = actions;
+      return;
+    }
     if (place.characterId && *place.characterId != obj.characterId) {
       obj.characterId = *place.characterId;
       obj.instance.reset();

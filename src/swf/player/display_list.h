@@ -63,7 +63,10 @@ using DisplayList = std::map<int32_t, DisplayObject>;
 // Applies one PlaceObject to a list. A new depth is only added while the list
 // holds fewer than maxSize objects. Replacing the character of an object
 // drops its nested timeline unless the character stays the same.
-void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize);
+// keepSprite: a replacing move that puts a sprite over a sprite keeps the
+// instance there, its character and its name; only the properties change.
+void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize,
+                      bool keepSprite = false);
 
 // Applies a PlaceObject to an object the timeline keeps (a move, or a new
 // placement that finds the same character already there). Its name stays.

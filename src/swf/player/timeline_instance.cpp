@@ -35,6 +35,11 @@ bool HasOwnTimeline(const Movie& movie, uint16_t id) {
                std::holds_alternative<ButtonDefinition>(*c));
 }
 
+bool IsSprite(const Movie& movie, uint16_t id) {
+  const Character* c = FindCharacter(movie, id);
+  return c && std::holds_alternative<SpriteDefinition>(*c);
+}
+
 // The timeline of a clip a script made: one empty frame.
 const Timeline& EmptyTimeline() {
   static const Timeline empty{1, {}, {}};
@@ -143,7 +148,14 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       }
       // Sprites started by earlier tags of this frame took from the budget.
       const std::size_t before = list.size();
-      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget);
+      bool keepSprite = false;
+      if (place->move && place->characterId) {
+        const auto it = list.find(place->depth);
+        keepSprite = it != list.end() && it->second.instance &&
+                     IsSprite(*movie_, *place->characterId) &&
+                     IsSprite(*movie_, it->second.characterId);
+      }
+      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget, keepSprite);
       pending += list.size() - before;
       ctx_.pendingObjects += list.size() - before;
       // A sprite placed going forward starts at once, so its first frame's
@@ -197,12 +209,7 @@ namespace {
 bool TakeBack(const Movie& movie, DisplayList& list, DisplayList& pool, const PlaceObject& place) {
   if (!place.characterId) return false;
   const auto same = [&](const DisplayObject& obj) {
-    const auto isSprite = [&](uint16_t id) {
-      return std::holds_alternative<SpriteDefinition>(*FindCharacter(movie, id));
-    };
-    const bool sprites = FindCharacter(movie, obj.characterId) &&
-                         FindCharacter(movie, *place.characterId) && isSprite(obj.characterId) &&
-                         isSprite(*place.characterId);
+    const bool sprites = IsSprite(movie, obj.characterId) && IsSprite(movie, *place.characterId);
     return SamePlacement(obj, place, sprites);
   };
   if (auto it = list.find(place.depth); it != list.end()) {
