@@ -63,6 +63,7 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
       const std::string name = obj.name;
       const auto* actions = obj.clipActions;
       ApplyPlaceToExisting(obj, place);
+      obj.characterId = *place.characterId;
       obj.name = name;
       obj.clipActions = actions;
       return;

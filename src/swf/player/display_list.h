@@ -63,8 +63,9 @@ using DisplayList = std::map<int32_t, DisplayObject>;
 // Applies one PlaceObject to a list. A new depth is only added while the list
 // holds fewer than maxSize objects. Replacing the character of an object
 // drops its nested timeline unless the character stays the same.
-// keepSprite: a replacing move that puts a sprite over a sprite keeps the
-// instance there, its character and its name; only the properties change.
+// keepSprite: a replacing move that puts a sprite over a sprite (or a button
+// over a button) keeps the instance there and its name; it only takes the
+// new character's id and properties.
 void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize,
                       bool keepSprite = false);
 

@@ -40,6 +40,15 @@ bool IsSprite(const Movie& movie, uint16_t id) {
   return c && std::holds_alternative<SpriteDefinition>(*c);
 }
 
+// Both sprites or both buttons.
+bool SameKind(const Movie& movie, uint16_t a, uint16_t b) {
+  const Character* x = FindCharacter(movie, a);
+  const Character* y = FindCharacter(movie, b);
+  return x && y && x->index() == y->index() &&
+         (std::holds_alternative<SpriteDefinition>(*x) ||
+          std::holds_alternative<ButtonDefinition>(*x));
+}
+
 // The timeline of a clip a script made: one empty frame.
 const Timeline& EmptyTimeline() {
   static const Timeline empty{1, {}, {}};
@@ -152,8 +161,7 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       if (place->move && place->characterId) {
         const auto it = list.find(place->depth);
         keepSprite = it != list.end() && it->second.instance &&
-                     IsSprite(*movie_, *place->characterId) &&
-                     IsSprite(*movie_, it->second.characterId);
+                     SameKind(*movie_, *place->characterId, it->second.characterId);
       }
       ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget, keepSprite);
       pending += list.size() - before;
