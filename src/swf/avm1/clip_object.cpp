@@ -405,10 +405,16 @@ void ClipStep(ClipObject* clip, int delta) {
 }
 
 namespace {
-// The clip and 0-based frame a goto value names; frame -1 when none. The
-// value is read as text: a whole number is a frame number (from 1), anything
-// else a label, so 4.8 finds the label "4.8" and 6.1 nothing.
+// The clip and 0-based frame a goto value names; frame -1 when none. A
+// number, string or object is read as text: a whole number is a frame number
+// (from 1), anything else a label, so 4.8 finds the label "4.8" and 6.1
+// nothing. Other values count as numbers.
 int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
+  if (v.type != Type::String && v.type != Type::Number && v.type != Type::Object) {
+    const double n = vm.ToNumber(v);
+    if (!std::isfinite(n)) return -1;
+    return static_cast<int>(std::clamp(std::trunc(n) + bias - 1, 0.0, 65535.0));
+  }
   std::string what = v.type == Type::String ? v.string : vm.ToString(v);
   const std::size_t colon = v.type == Type::String ? what.rfind(':') : std::string::npos;
   if (colon != std::string::npos) {
