@@ -160,12 +160,14 @@ Value SwapDepths(Vm& vm, Object* self, Args args) {
   mine.mapped().depth = to;
   mine.mapped().scripted = true;
   mine.mapped().scriptDepth = true;
+  mine.mapped().swapped = true;
   t->depthHint = to;
   list.insert(std::move(mine));
   if (!other.empty()) {
     other.key() = from;
     other.mapped().depth = from;
     other.mapped().scriptDepth = true;
+    other.mapped().swapped = true;
     if (other.mapped().instance) other.mapped().instance->depthHint = from;
     list.insert(std::move(other));
   }

@@ -424,15 +424,18 @@ void ClipStep(ClipObject* clip, int delta) {
 }
 
 namespace {
-// The clip and 0-based frame a goto value names; frame -1 when none.
+// The clip and 0-based frame a goto value names; frame -1 when none. A
+// number, string or object is read as text: a whole number is a frame number
+// (from 1), anything else a label, so 4.8 finds the label "4.8" and 6.1
+// nothing. Other values count as numbers.
 int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
-  if (v.type != Type::String) {
+  if (v.type != Type::String && v.type != Type::Number && v.type != Type::Object) {
     const double n = vm.ToNumber(v);
     if (!std::isfinite(n)) return -1;
     return static_cast<int>(std::clamp(std::trunc(n) + bias - 1, 0.0, 65535.0));
   }
-  std::string what = v.string;
-  const std::size_t colon = what.rfind(':');
+  std::string what = v.type == Type::String ? v.string : vm.ToString(v);
+  const std::size_t colon = v.type == Type::String ? what.rfind(':') : std::string::npos;
   if (colon != std::string::npos) {
     clip = ResolveTarget(vm, clip, std::string_view(what).substr(0, colon));
     what.erase(0, colon + 1);
@@ -440,7 +443,10 @@ int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
   auto t = clip ? clip->Instance() : nullptr;
   if (!t) return -1;
   const double n = StringToNumber(what, 7);
-  if (!std::isnan(n)) return static_cast<int>(std::clamp(std::trunc(n) + bias - 1, 0.0, 65535.0));
+  if (std::isfinite(n) && n == std::trunc(n)) {
+    const double frame = n + bias - 1;
+    return frame < 0 ? -1 : static_cast<int>(std::min(frame, 65535.0));
+  }
   return t->FindLabel(what);
 }
 }  // namespace
@@ -448,6 +454,13 @@ int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
 void ClipGotoValue(Vm& vm, ClipObject* clip, const Value& frame, bool play, int bias) {
   const int f = FrameOf(vm, clip, frame, bias);
   if (f >= 0) ClipGotoFrame(clip, f, play);
+}
+
+void ClipGotoLabel(ClipObject* clip, const std::string& label) {
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return;
+  const int f = t->FindLabel(label);
+  if (f >= 0) ClipGotoFrame(clip, f, false);
 }
 
 void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame) {

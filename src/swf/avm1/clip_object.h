@@ -75,6 +75,8 @@ void ClipSetPlaying(ClipObject* clip, bool playing);
 void ClipGotoFrame(ClipObject* clip, int frame, bool play);  // 0-based
 // A frame by value: 1-based number, label, or "path:frame"; bias shifts numbers.
 void ClipGotoValue(Vm& vm, ClipObject* clip, const Value& frame, bool play, int bias = 0);
+// The GotoLabel action: labels only; a missing label changes nothing.
+void ClipGotoLabel(ClipObject* clip, const std::string& label);
 void ClipStep(ClipObject* clip, int delta);  // nextFrame / prevFrame
 // Runs the actions of a frame of the clip now (the Call action).
 void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame);

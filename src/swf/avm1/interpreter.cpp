@@ -1329,7 +1329,7 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       break;
     }
     case 0x8C: {  // GotoLabel
-      ClipGotoValue(vm, TimelineTarget(a), Value::Str(p.String()), false);
+      ClipGotoLabel(TimelineTarget(a), p.String());
       break;
     }
     case 0x9F: {  // GotoFrame2

@@ -370,6 +370,7 @@ TextFieldObject* CreateTextField(Vm& vm, ClipObject* clip, const std::string& na
   obj.depth = at;
   obj.name = name;
   obj.scripted = true;
+  obj.byScript = true;
   obj.matrix.tx = twips(x);
   obj.matrix.ty = twips(y);
   obj.text = std::make_shared<EditText>(ctx, def);
@@ -403,6 +404,7 @@ TextFieldObject* DuplicateTextField(Vm& vm, EditText& source, const std::string&
   obj.depth = key;
   obj.name = name;
   obj.scripted = true;
+  obj.byScript = true;
   obj.text = std::make_shared<EditText>(ctx, def);
   obj.text->parent = t;
   obj.text->depthHint = static_cast<uint16_t>(std::clamp(key, 0, 0xFFFF));

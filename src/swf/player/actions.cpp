@@ -84,6 +84,14 @@ std::deque<QueuedActions>* NextList(TimelineContext& ctx) {
   return nullptr;
 }
 
+// A removed clip its parent still holds until its unload handlers run.
+bool AwaitsUnload(const std::shared_ptr<TimelineInstance>& clip) {
+  const auto parent = clip ? clip->Parent() : nullptr;
+  if (!parent || !clip->Removed()) return false;
+  const auto it = parent->List().find(clip->depthHint);
+  return it != parent->List().end() && it->second.instance == clip;
+}
+
 // A placed clip is built: its construct event, then the constructor of the
 // class its sprite is registered to.
 void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip) {
@@ -120,8 +128,13 @@ void RunActionQueue(TimelineContext& ctx) {
     QueuedActions next = std::move(from->front());
     from->pop_front();
     auto owner = next.target.lock();
-    // A clip that left the stage runs nothing more but its unload handlers.
-    if (!owner || (owner->Removed() && next.clipEvent != kClipEventUnload)) continue;
+    // A clip that left the stage runs nothing more but its unload handlers;
+    // one placed and removed again by the same goto, kept for its unload
+    // handlers, is still built first.
+    const bool building =
+        (next.clipEvent == kClipEventInitialize || next.clipEvent == kClipEventConstruct) &&
+        AwaitsUnload(owner);
+    if (!owner || (owner->Removed() && next.clipEvent != kClipEventUnload && !building)) continue;
     if (next.bytes) {
       RunActions(ctx, owner, *next.bytes);
     } else if (next.clipEvent == kClipEventConstruct) {

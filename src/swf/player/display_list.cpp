@@ -22,7 +22,29 @@ void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
 
 }  // namespace
 
-void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize) {
+void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place) {
+  const std::string name = obj.name;
+  if (obj.scripted) {
+    // A script took over position and colour; the rest still follows the timeline.
+    const Matrix m = obj.matrix;
+    const ColorTransform ct = obj.colorTransform;
+    ApplyProperties(obj, place);
+    obj.matrix = m;
+    obj.colorTransform = ct;
+  } else {
+    ApplyProperties(obj, place);
+  }
+  if (!place.move) obj.name = name;
+}
+
+bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool bothSprites) {
+  return !obj.byScript && place.characterId &&
+         (bothSprites || *place.characterId == obj.characterId) &&
+         place.ratio.value_or(0) == obj.ratio;
+}
+
+void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize,
+                      bool keepSprite) {
   auto it = list.find(place.depth);
   if (place.move) {
     if (it == list.end()) {
@@ -37,21 +59,21 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
       return;
     }
     DisplayObject& obj = it->second;
+    if (keepSprite) {
+      const std::string name = obj.name;
+      const auto* actions = obj.clipActions;
+      ApplyPlaceToExisting(obj, place);
+      obj.characterId = *place.characterId;
+      obj.name = name;
+      obj.clipActions = actions;
+      return;
+    }
     if (place.characterId && *place.characterId != obj.characterId) {
       obj.characterId = *place.characterId;
       obj.instance.reset();
       obj.text.reset();
     }
-    if (obj.scripted) {
-      // A script took over position and colour; the rest still follows the timeline.
-      const Matrix m = obj.matrix;
-      const ColorTransform ct = obj.colorTransform;
-      ApplyProperties(obj, place);
-      obj.matrix = m;
-      obj.colorTransform = ct;
-    } else {
-      ApplyProperties(obj, place);
-    }
+    ApplyPlaceToExisting(obj, place);
     return;
   }
   if (!place.characterId) return;  // a new placement needs a character

@@ -17,6 +17,10 @@ namespace orrivel::swf {
 class TimelineInstance;
 class EditText;
 
+// Tag depths from here up are the ones scripts see from 0 up; the timeline
+// places below it.
+inline constexpr int32_t kScriptDepthBase = 16384;
+
 struct DisplayObject {
   uint16_t characterId = 0;
   // The tag's depth; scripts see it less 16384 and place clips anywhere
@@ -37,6 +41,14 @@ struct DisplayObject {
   // Made by a script or moved to another depth by one: a new placement at
   // its depth does not replace it, and going back in the timeline keeps it.
   bool scriptDepth = false;
+  // Made by a script (attachMovie, duplicateMovieClip, createEmptyMovieClip,
+  // createTextField): the timeline never takes it back as its own, and
+  // going back in the timeline removes it from the timeline's depths.
+  bool byScript = false;
+  // Moved by swapDepths (either side of the trade): going back in the
+  // timeline keeps it when the frame gone back to has some object at its
+  // depth, whatever the character.
+  bool swapped = false;
   // Clip event handlers from the placing tag; owned by the movie.
   const std::vector<ClipAction>* clipActions = nullptr;
   // Sprites and buttons own a nested timeline; shapes and bitmaps have none.
@@ -51,7 +63,20 @@ using DisplayList = std::map<int32_t, DisplayObject>;
 // Applies one PlaceObject to a list. A new depth is only added while the list
 // holds fewer than maxSize objects. Replacing the character of an object
 // drops its nested timeline unless the character stays the same.
-void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize);
+// keepSprite: a replacing move that puts a sprite over a sprite (or a button
+// over a button) keeps the instance there and its name; it only takes the
+// new character's id and properties.
+void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize,
+                      bool keepSprite = false);
+
+// Applies a PlaceObject to an object the timeline keeps (a move, or a new
+// placement that finds the same character already there). Its name stays.
+void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place);
+
+// Whether a new placement during a rewind finds its own object in obj: one
+// the timeline put there at the same ratio, showing the same character (or,
+// for sprites, any sprite: a sprite is not placed again over another).
+bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool bothSprites);
 
 void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove);
 

@@ -35,11 +35,27 @@ bool HasOwnTimeline(const Movie& movie, uint16_t id) {
                std::holds_alternative<ButtonDefinition>(*c));
 }
 
+bool IsSprite(const Movie& movie, uint16_t id) {
+  const Character* c = FindCharacter(movie, id);
+  return c && std::holds_alternative<SpriteDefinition>(*c);
+}
+
+// Both sprites or both buttons.
+bool SameKind(const Movie& movie, uint16_t a, uint16_t b) {
+  const Character* x = FindCharacter(movie, a);
+  const Character* y = FindCharacter(movie, b);
+  return x && y && x->index() == y->index() &&
+         (std::holds_alternative<SpriteDefinition>(*x) ||
+          std::holds_alternative<ButtonDefinition>(*x));
+}
+
 // The timeline of a clip a script made: one empty frame.
 const Timeline& EmptyTimeline() {
   static const Timeline empty{1, {}, {}};
   return empty;
 }
+
+bool TakeBack(const Movie& movie, DisplayList& list, DisplayList& pool, const PlaceObject& place);
 
 }  // namespace
 
@@ -126,16 +142,28 @@ void TimelineInstance::ShowButtonState(ButtonState state) {
 }
 
 void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueActions,
-                                      bool materialize) {
+                                      bool materialize, DisplayList* pool) {
   if (!timeline_ || frame < 0 || frame >= static_cast<int>(timeline_->frames.size())) return;
   const std::size_t budget = ListBudget();
   std::size_t pending = 0;  // objects added here, counted until the list commits
   for (const ControlTag& tag : timeline_->frames[frame].tags) {
     ++ctx_.tagsThisTick;
     if (const auto* place = std::get_if<PlaceObject>(&tag)) {
+      if (pool && !place->move && TakeBack(*movie_, list, *pool, *place)) {
+        // The name an unnamed placement would make is used up all the same.
+        const DisplayObject& kept = list.at(place->depth);
+        if (!place->name && (kept.instance || kept.text)) ++ctx_.instanceCount;
+        continue;
+      }
       // Sprites started by earlier tags of this frame took from the budget.
       const std::size_t before = list.size();
-      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget);
+      bool keepSprite = false;
+      if (place->move && place->characterId) {
+        const auto it = list.find(place->depth);
+        keepSprite = it != list.end() && it->second.instance &&
+                     SameKind(*movie_, *place->characterId, it->second.characterId);
+      }
+      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget, keepSprite);
       pending += list.size() - before;
       ctx_.pendingObjects += list.size() - before;
       // A sprite placed going forward starts at once, so its first frame's
@@ -153,8 +181,11 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
         QueueUnload(gone);
         // A clip with unload handlers stays reachable, below every depth
         // (script depth -32769 less its old one), until they have run.
-        const int32_t below = -static_cast<int32_t>(remove->depth) - 1;
-        if (gone && gone->Removed() && HasUnloadHandler(*gone) && !list.contains(below)) {
+        // A goto may remove several clips from one depth: each takes the
+        // next free depth further down.
+        int32_t below = -static_cast<int32_t>(remove->depth) - 1;
+        while (list.contains(below)) --below;
+        if (gone && gone->Removed() && HasUnloadHandler(*gone)) {
           DisplayObject moved = std::move(it->second);
           moved.depth = below;
           gone->depthHint = moved.depth;
@@ -178,6 +209,31 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
   if (isRoot_ && movie_ == ctx_.movie) ctx_.framesReached = std::max(ctx_.framesReached, frame);
   if (queueActions && ctx_.sound) ctx_.sound->OnFrame(*movie_, *timeline_, frame, this);
 }
+
+namespace {
+
+// A placement met while playing the timeline again keeps the object that
+// already shows the same character at that depth.
+bool TakeBack(const Movie& movie, DisplayList& list, DisplayList& pool, const PlaceObject& place) {
+  if (!place.characterId) return false;
+  const auto same = [&](const DisplayObject& obj) {
+    const bool sprites = IsSprite(movie, obj.characterId) && IsSprite(movie, *place.characterId);
+    return SamePlacement(obj, place, sprites);
+  };
+  if (auto it = list.find(place.depth); it != list.end()) {
+    if (!same(it->second)) return false;
+    ApplyPlaceToExisting(it->second, place);
+    return true;
+  }
+  auto old = pool.find(place.depth);
+  if (old == pool.end() || !same(old->second)) return false;
+  auto node = pool.extract(old);
+  ApplyPlaceToExisting(node.mapped(), place);
+  list.insert(std::move(node));
+  return true;
+}
+
+}  // namespace
 
 bool TimelineInstance::InitActionReady(const DoAction& action) {
   // The sprite must be known: defined earlier in the file, or in a frame
@@ -340,12 +396,13 @@ void TimelineInstance::Advance(bool recurse) {
   // Instances placed during this frame already show their first frame.
   if (bornTick_ == ctx_.tick) return;
   if (timeline_ && playing_ && FrameCount() > 1) {
-    const int next = current_ + 1 >= FrameCount() ? 0 : current_ + 1;
-    const bool backward = next < current_;
-    DisplayList list = backward ? DisplayList{} : list_;
-    ApplyFrameTags(next, list, true, !backward);
-    current_ = next;
-    Commit(std::move(list), backward);
+    if (current_ + 1 >= FrameCount()) {
+      Rewind(0);
+    } else {
+      DisplayList list = list_;
+      ApplyFrameTags(++current_, list, true, true);
+      Commit(std::move(list), false);
+    }
   }
   if (!recurse) return;
   std::vector<std::shared_ptr<TimelineInstance>> children;
@@ -359,14 +416,54 @@ bool TimelineInstance::GotoFrame(int frame) {
   if (!timeline_) return false;
   frame = std::clamp(frame, 0, FrameCount() - 1);
   if (frame == current_ || ctx_.tagsThisTick >= ctx_.limits.maxTagsPerTick) return false;
-  const bool backward = frame < current_;
-  DisplayList list = backward ? DisplayList{} : list_;
-  for (int f = backward ? 0 : current_ + 1; f <= frame; ++f) {
-    ApplyFrameTags(f, list, f == frame, !backward);
+  if (frame < current_) {
+    Rewind(frame);
+    return true;
+  }
+  DisplayList list = list_;
+  for (int f = current_ + 1; f <= frame; ++f) ApplyFrameTags(f, list, f == frame, true);
+  current_ = frame;
+  Commit(std::move(list), false);
+  return true;
+}
+
+void TimelineInstance::Rewind(int frame) {
+  // The depths the timeline fills by the frame gone back to.
+  std::set<int32_t> filled;
+  for (int f = 0; f <= frame && timeline_ && f < static_cast<int>(timeline_->frames.size()); ++f) {
+    for (const ControlTag& tag : timeline_->frames[f].tags) {
+      if (const auto* place = std::get_if<PlaceObject>(&tag)) {
+        if (place->characterId) filled.insert(place->depth);
+      } else if (const auto* remove = std::get_if<RemoveObject>(&tag)) {
+        filled.erase(remove->depth);
+      }
+    }
+  }
+  // What scripts own stays: everything above the timeline's depths, and
+  // swapped timeline clips where that frame has an object. The rest may be
+  // taken back by the frames played again; what is not taken back leaves.
+  DisplayList keep, pool;
+  for (const auto& [depth, obj] : list_) {
+    const bool kept =
+        depth >= kScriptDepthBase || (obj.swapped && !obj.byScript && filled.contains(depth));
+    (kept ? keep : pool).emplace(depth, obj);
+  }
+  for (int f = 0; f <= frame; ++f) ApplyFrameTags(f, keep, f == frame, true, &pool);
+  // Clips left behind with unload handlers stay reachable below every depth
+  // until those have run, as after a RemoveObject.
+  for (auto& [depth, obj] : pool) {
+    const auto gone = obj.instance;
+    if (!ctx_.scripts || !gone || depth < 0 || gone->Removed() || !HasUnloadHandler(*gone))
+      continue;
+    QueueUnload(gone);
+    int32_t below = -depth - 1;
+    while (keep.contains(below)) --below;
+    obj.depth = below;
+    gone->depthHint = below;
+    keep.emplace(below, std::move(obj));
   }
   current_ = frame;
-  Commit(std::move(list), backward);
-  return true;
+  Commit(std::move(keep), false);
 }
 
 std::vector<const std::vector<uint8_t>*> TimelineInstance::FrameActions(int frame) const {
@@ -392,6 +489,8 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.name = name;
   obj.scripted = true;
   obj.scriptDepth = true;
+  obj.byScript = true;
+  obj.swapped = false;
   const Character* c = FindCharacter(*movie_, characterId);
   const auto* sprite = std::get_if<SpriteDefinition>(c);
   obj.instance = Create(ctx_, sprite ? &sprite->timeline : &EmptyTimeline(), weak_from_this(),

@@ -207,7 +207,12 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,
                    std::weak_ptr<TimelineInstance> parent, int nesting, bool isRoot);
   std::size_t ListBudget() const;
-  void ApplyFrameTags(int frame, DisplayList& list, bool queueActions, bool materialize);
+  // pool: during a rewind, the objects the timeline may take back when a
+  // placement finds its own character at the same depth.
+  void ApplyFrameTags(int frame, DisplayList& list, bool queueActions, bool materialize,
+                      DisplayList* pool = nullptr);
+  // Goes back to an earlier frame by playing the timeline again from frame 1.
+  void Rewind(int frame);
   void Commit(DisplayList next, bool rebuilt);
   // Whether a DoInitAction met now runs (and is marked as run).
   bool InitActionReady(const DoAction& action);

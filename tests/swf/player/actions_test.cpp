@@ -65,6 +65,8 @@ TEST(ActionsTest, FirstFrameActions) {
       {"GotoLabel", GotoLabel("two"), false, 2, false},
       {"GotoLabelIgnoresCase", GotoLabel("FOUR"), false, 4, false},
       {"GotoMissingLabel", GotoLabel("nope"), false, 0, true},
+      // GotoLabel never reads its text as a frame number.
+      {"GotoLabelNumberIsNoFrame", GotoLabel("3"), false, 0, true},
       {"GotoUnterminatedLabel", Long(0x8C, {'t', 'w', 'o'}), false, 2, false},
       {"NextFrame", kNextFrame, false, 1, false},
       {"PrevFrameAtStart", kPrevFrame, false, 0, false},
@@ -75,6 +77,9 @@ TEST(ActionsTest, FirstFrameActions) {
       {"Frame2SceneBias", Cat({PushInt(2), GotoFrame2(false, 2)}), false, 3, false},
       {"Frame2Double", Cat({PushDouble(5.0), GotoFrame2(false)}), false, 4, false},
       {"Frame2Float", Cat({Long(0x96, {1, 0, 0, 0x80, 0x40}), GotoFrame2(false)}), false, 3, false},
+      // A number that is not whole names a label; here there is none.
+      {"Frame2FractionIsNoFrame", Cat({PushDouble(2.5), GotoFrame2(false)}), false, 0, true},
+      {"Frame2ZeroIsNoFrame", Cat({PushInt(0), GotoFrame2(false)}), false, 0, true},
       {"Frame2Boolean", Cat({Long(0x96, {5, 1}), GotoFrame2(false)}), false, 0, false},
       {"Frame2Constant", Cat({ConstantPool({"x", "two"}), Long(0x96, {8, 1}), GotoFrame2(false)}),
        false, 2, false},
