@@ -363,6 +363,7 @@ std::shared_ptr<const EditTextView> EditText::View() {
     EditTextView view = *baseView_;
     view.scroll = std::min(scroll, MaxScroll());
     view.hscroll = std::min(hscroll, MaxHScroll());
+    view.unclipped = isMask_;
     view_ = std::make_shared<const EditTextView>(std::move(view));
   }
   return view_;

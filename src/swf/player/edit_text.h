@@ -111,6 +111,13 @@ class EditText {
   // The variable the field shows (DefineEditText's VariableName, or set by script).
   std::string variable;
   std::u32string shownVariable;  // the value last taken from it
+  // Masks a clip (setMask): not drawn itself, and its glyphs are not cut
+  // at its bounds.
+  bool IsMask() const { return isMask_; }
+  void SetIsMask(bool mask) {
+    if (mask != isMask_) view_.reset();
+    isMask_ = mask;
+  }
 
   // Most characters a field holds; longer text is cut.
   static constexpr size_t kMaxLength = 1u << 20;
@@ -128,6 +135,7 @@ class EditText {
   std::optional<EditTextView> baseView_;  // as laid out, before scrolling
   std::shared_ptr<const EditTextView> view_;
   Rect baseBounds_;  // before auto-sizing
+  bool isMask_ = false;
 };
 
 // The format of a new field's text: the definition's font, size, colour and layout.

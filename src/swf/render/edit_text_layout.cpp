@@ -295,6 +295,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   const int firstLine = std::max(0, view.scroll - 1);
   const double shiftX = std::max(0, view.hscroll) * static_cast<double>(kTwipsPerPixel);
   double shiftY = 0;
+  // A field sized to its text, or a mask, shows every glyph.
+  const bool showAll = def.autoSize || view.unclipped;
   size_t pos = 0;
   for (;;) {
     size_t end = pos;
@@ -334,7 +336,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         // Glyphs wholly outside the field are clipped away.
         const bool inside =
             !hidden &&
-            (def.autoSize || (x < b.xMax && x + pick.advance > b.xMin && top - shiftY < b.yMax));
+            (showAll || (x < b.xMax && x + pick.advance > b.xMin && top - shiftY < b.yMax));
         const Rgba color = text[i].color.value_or(fieldColor);
         if (shape != nullptr && inside) {
           AddGlyph(layout, shape, Matrix{pick.scale, 0, 0, pick.scale, x, drawBaseline}, color);
@@ -353,7 +355,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       top = baseline + descent + def.leading;
       layout.textHeight = top - textTop;
       // Lines below the field would be clipped away entirely.
-      below = !def.autoSize && top - shiftY >= b.yMax;
+      below = !showAll && top - shiftY >= b.yMax;
       if (below) break;
     }
     if (end >= text.size() || below) break;
@@ -363,7 +365,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   }
   // A field that sizes itself to its text shows all of it.
   const FloatRect& g = layout.bounds;
-  if (!def.autoSize && !g.Empty() &&
+  if (!showAll && !g.Empty() &&
       (g.xMin < field.xMin || g.yMin < field.yMin || g.xMax > field.xMax || g.yMax > field.yMax)) {
     layout.clip = field;
   }

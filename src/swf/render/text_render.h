@@ -50,8 +50,9 @@ struct TextLayout {
 struct EditTextView {
   EditTextDefinition def;
   std::optional<Rgba> fill, line;
-  int scroll = 1;   // the line shown at the top (1-based)
-  int hscroll = 0;  // pixels the text is moved left
+  int scroll = 1;          // the line shown at the top (1-based)
+  int hscroll = 0;         // pixels the text is moved left
+  bool unclipped = false;  // a mask: glyphs past the field still count
 };
 
 class TextCache {
