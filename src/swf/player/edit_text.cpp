@@ -358,12 +358,20 @@ const TextLayout& EditText::Layout() {
 }
 
 std::shared_ptr<const EditTextView> EditText::View() {
+  size_t low = 0, high = 0;
+  if (focused) {
+    low = std::min({selectionBegin, selectionEnd, Length()});
+    high = std::min(std::max(selectionBegin, selectionEnd), Length());
+  }
+  if (view_ && (view_->selectionBegin != low || view_->selectionEnd != high)) view_.reset();
   if (!view_) {
     Layout();
     EditTextView view = *baseView_;
     view.scroll = std::min(scroll, MaxScroll());
     view.hscroll = std::min(hscroll, MaxHScroll());
     view.unclipped = isMask_;
+    view.selectionBegin = low;
+    view.selectionEnd = high;
     view_ = std::make_shared<const EditTextView>(std::move(view));
   }
   return view_;

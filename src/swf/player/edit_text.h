@@ -87,6 +87,8 @@ class EditText {
   // The selection (character indices; begin == end is the caret). Focus and
   // typing set it; replaceSel and typed text replace it.
   size_t selectionBegin = 0, selectionEnd = 0;
+  // Has keyboard focus: its selection is drawn.
+  bool focused = false;
   void SetAutoSize(AutoSize a);
   void SetScroll(int lines, int pixels);
   // The first scroll that shows the last line whole; how many pixels the

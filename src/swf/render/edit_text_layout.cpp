@@ -329,6 +329,23 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       } else if (align == TextAlign::Center) {
         x = start + (right - start - width) / 2 - shiftX;
       }
+      if (!hidden) {
+        // The selected stretch of the line is a black box the line's height.
+        double selX = x, selLeft = 0, selRight = 0;
+        for (size_t i = from; i < to; ++i) {
+          const double a = metrics.Glyph(text[i]).advance;
+          if (i >= view.selectionBegin && i < view.selectionEnd) {
+            if (selRight <= selLeft) selLeft = selX;
+            selRight = selX + a;
+          }
+          selX += a;
+        }
+        if (selRight > selLeft) {
+          AddGlyph(layout, cache.UnitBox(),
+                   Matrix{selRight - selLeft, 0, 0, ascent + descent, selLeft, top - shiftY},
+                   Rgba{0, 0, 0, 255});
+        }
+      }
       for (size_t i = from; i < to; ++i) {
         const Metrics::Pick pick = metrics.Glyph(text[i]);
         const ConvertedShape* shape =
@@ -337,7 +354,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         const bool inside =
             !hidden &&
             (showAll || (x < b.xMax && x + pick.advance > b.xMin && top - shiftY < b.yMax));
-        const Rgba color = text[i].color.value_or(fieldColor);
+        const bool selected = i >= view.selectionBegin && i < view.selectionEnd;
+        const Rgba color = selected ? Rgba{255, 255, 255, 255} : text[i].color.value_or(fieldColor);
         if (shape != nullptr && inside) {
           AddGlyph(layout, shape, Matrix{pick.scale, 0, 0, pick.scale, x, drawBaseline}, color);
         }

@@ -53,6 +53,8 @@ struct EditTextView {
   int scroll = 1;          // the line shown at the top (1-based)
   int hscroll = 0;         // pixels the text is moved left
   bool unclipped = false;  // a mask: glyphs past the field still count
+  // The focused field's selected characters, drawn white on black; empty: none.
+  size_t selectionBegin = 0, selectionEnd = 0;
 };
 
 class TextCache {
