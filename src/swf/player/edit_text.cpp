@@ -85,8 +85,9 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def) {
     if (it != movie.characters.end()) {
       if (const auto* font = std::get_if<FontDefinition>(&it->second)) {
         if (!font->name.empty()) s.font = font->name;
-        s.bold = font->bold;
-        s.italic = font->italic;
+        // HTML text takes its style from its tags alone.
+        s.bold = font->bold && !def.html;
+        s.italic = font->italic && !def.html;
       }
     }
   } else if (def.fontClass) {

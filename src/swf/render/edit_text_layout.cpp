@@ -249,6 +249,7 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
 TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCache& cache) {
   const EditTextDefinition& def = view.def;
   TextLayout layout;
+  layout.editText = true;
   const Rect& b = def.bounds;
   FloatRect field;
   field.Include(static_cast<float>(b.xMin), static_cast<float>(b.yMin));

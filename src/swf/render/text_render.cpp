@@ -281,6 +281,13 @@ raster::DrawOptions GlyphOptions(const TextLayout& layout, const Matrix& m, int 
   return clipped;
 }
 
+// An upright field's text starts on a whole device pixel, as Flash sets it.
+Matrix GlyphMatrix(const TextLayout& layout, const Matrix& m) {
+  Matrix out = m;
+  if (layout.editText && m.b == 0 && m.c == 0 && std::isfinite(m.tx)) out.tx = std::floor(m.tx);
+  return out;
+}
+
 }  // namespace
 
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
@@ -290,8 +297,9 @@ void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransf
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, canvas.width, canvas.height, options, fieldMask);
   raster::Path device;
+  const Matrix gm = GlyphMatrix(layout, m);
   for (const PlacedGlyph& g : layout.glyphs) {
-    GlyphPath(g, m, device);
+    GlyphPath(g, gm, device);
     raster::FillPath(canvas, device, g.shape->fillRule, SolidPaint(g.color, cx), glyphOptions);
   }
 }
@@ -304,8 +312,9 @@ void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& ma
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, mask.width, mask.height, options, fieldMask);
   raster::Path device;
+  const Matrix gm = GlyphMatrix(layout, m);
   for (const PlacedGlyph& g : layout.glyphs) {
-    GlyphPath(g, m, device);
+    GlyphPath(g, gm, device);
     raster::FillMask(mask, device, g.shape->fillRule, glyphOptions);
   }
 }

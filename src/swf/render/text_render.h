@@ -40,6 +40,7 @@ struct TextLayout {
   // gutters) and its lines, as scripts read them.
   double textWidth = 0, textHeight = 0;
   int lineCount = 0;
+  bool editText = false;  // laid out from a field: drawn on whole pixels
   // Each line's top and bottom (its descent, without leading), from the top
   // of the text in twips: what scrolling shows whole.
   std::vector<std::pair<double, double>> lines;
