@@ -145,16 +145,26 @@ size_t EditText::Length() const {
 }
 
 void EditText::SetText(std::u32string_view text) {
+  styledSource_.reset();
   runs_.clear();
   Replace(0, 0, text, newFormat);
 }
 
 std::u32string EditText::HtmlText() const {
-  if (!def_.html || runs_.empty()) return Text();
+  if (styledSource_) return *styledSource_;
+  if ((!def_.html && !styleSheetOn_) || runs_.empty()) return Text();
   return WriteHtml(runs_);
 }
 
+void EditText::SetStyledText(std::u32string_view html, const HtmlStyles& styles) {
+  runs_ = ParseHtml(html, newFormat, condenseWhite, def_.multiline, kMaxLength, &styles);
+  styledSource_ = std::u32string(html.substr(0, kMaxLength));
+  Merge();
+  Changed();
+}
+
 void EditText::SetHtmlText(std::u32string_view html) {
+  styledSource_.reset();
   if (!def_.html) {
     SetText(html);
     return;

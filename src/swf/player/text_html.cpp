@@ -250,7 +250,7 @@ void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std
 }  // namespace
 
 std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               bool multiline, size_t maxLength) {
+                               bool multiline, size_t maxLength, const HtmlStyles* styles) {
   std::vector<TextRun> runs;
   std::vector<std::pair<std::u32string, TextStyle>> stack;  // open tags and the style inside
   TextStyle style = base;
@@ -299,6 +299,7 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
         continue;
       }
       TextStyle inner = style;
+      if (styles) (*styles)(tag.name, tag.Find(U"class"), inner);
       if (tag.name == U"b") inner.bold = true;
       if (tag.name == U"i") inner.italic = true;
       if (tag.name == U"u") inner.underline = true;
