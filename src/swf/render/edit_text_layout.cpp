@@ -371,8 +371,9 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       }
       const double textTop = b.yMin + kGutter;
       layout.lines.emplace_back(top - textTop, baseline + descent - textTop);
+      // Leading separates lines: the last line's is not part of the text.
+      layout.textHeight = baseline + descent - textTop;
       top = baseline + descent + def.leading;
-      layout.textHeight = top - textTop;
       // Lines below the field would be clipped away entirely.
       below = !showAll && top - shiftY >= b.yMax;
       if (below) break;
