@@ -371,8 +371,9 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       }
       const double textTop = b.yMin + kGutter;
       layout.lines.emplace_back(top - textTop, baseline + descent - textTop);
-      // Leading separates lines: the last line's is not part of the text.
-      layout.textHeight = baseline + descent - textTop;
+      // Leading separates lines: the last line's is not part of the text,
+      // unless it is the only one.
+      layout.textHeight = baseline + descent - textTop + (layout.lineCount == 1 ? def.leading : 0);
       top = baseline + descent + def.leading;
       // Lines below the field would be clipped away entirely.
       below = !showAll && top - shiftY >= b.yMax;
