@@ -420,7 +420,10 @@ std::string LayoutHtml(const std::vector<TextRun>& runs, bool utf8) {
     const TextStyle& s = r.style;
     std::string before = "<font face=\"" + s.font.value_or("") + "\" size=\"" +
                          Num(std::round(std::clamp(s.size.value_or(12), 0.0, 1000.0))) +
-                         "\" color=\"" + Hex(s.color.value_or(0)) + "\">";
+                         "\" color=\"" + Hex(s.color.value_or(0)) + "\"";
+    if (const double spacing = s.letterSpacing.value_or(0); spacing != 0 && std::isfinite(spacing))
+      before += " letterspacing=\"" + Num(std::clamp(spacing, -1000.0, 1000.0)) + "\"";
+    before += ">";
     std::string after = "</font>";
     if (s.bold.value_or(false)) before += "<b>", after = "</b>" + after;
     if (s.italic.value_or(false)) before += "<i>", after = "</i>" + after;

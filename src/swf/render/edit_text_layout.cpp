@@ -3,6 +3,8 @@
 // plain text (HTML reduced to its text and styles), lines split at line
 // breaks and, when the field wraps, at spaces; aligned between the margins.
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@ struct StyledChar {
   std::optional<TextAlign> align;   // <p align>; else the field's
   std::optional<std::string> face;  // <font face>; else the field's font
   std::optional<double> size;       // <font size>, twips; else the field's height
+  double letterSpacing = 0;         // twips added after the character
 };
 
 // What one open <font> tag sets.
@@ -31,6 +34,7 @@ struct FontTag {
   std::optional<Rgba> color;
   std::optional<std::string> face;
   std::optional<double> size;
+  std::optional<double> letterSpacing;  // twips
 };
 using StyledText = std::vector<StyledChar>;
 
@@ -119,7 +123,13 @@ StyledText StripHtml(const std::u32string& html, double fieldSize) {
       if (name == U"u") ++underline;
       if (name == U"/u" && underline > 0) --underline;
       if (name == U"font") {
-        FontTag font{ParseColor(tag), std::nullopt, ParseSize(tag, fieldSize)};
+        FontTag font{ParseColor(tag), std::nullopt, ParseSize(tag, fieldSize), std::nullopt};
+        if (const auto spacing = Attribute(tag, U"letterspacing")) {
+          std::string digits;
+          for (char32_t c : *spacing) digits.push_back(c < 0x80 ? static_cast<char>(c) : ' ');
+          const double px = std::strtod(digits.c_str(), nullptr);
+          if (std::isfinite(px)) font.letterSpacing = std::clamp(px, -1000.0, 1000.0) * 20;
+        }
         if (const auto face = Attribute(tag, U"face")) {
           font.face.emplace();
           for (char32_t c : *face) font.face->push_back(c < 0x80 ? static_cast<char>(c) : '?');
@@ -134,7 +144,9 @@ StyledText StripHtml(const std::u32string& html, double fieldSize) {
       style.color.reset();
       style.face.reset();
       style.size.reset();
+      style.letterSpacing = 0;
       for (const FontTag& f : fonts) {
+        if (f.letterSpacing) style.letterSpacing = *f.letterSpacing;
         if (f.color) style.color = f.color;
         if (f.face) style.face = f.face;
         if (f.size) style.size = f.size;
@@ -191,6 +203,7 @@ struct Metrics {
     } else if (const ConvertedShape* shape = cache.Glyph(*p.font, p.index)) {
       p.advance = shape->bounds.xMax * p.scale;
     }
+    p.advance += ch.letterSpacing;
     return p;
   }
   // Twips above and below the baseline that a character needs.
