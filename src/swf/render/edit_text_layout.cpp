@@ -203,6 +203,8 @@ struct Metrics {
     } else if (const ConvertedShape* shape = cache.Glyph(*p.font, p.index)) {
       p.advance = shape->bounds.xMax * p.scale;
     }
+    // Characters advance by whole twips.
+    p.advance = std::floor(p.advance);
     p.advance += ch.letterSpacing;
     return p;
   }

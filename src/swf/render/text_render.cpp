@@ -281,10 +281,10 @@ raster::DrawOptions GlyphOptions(const TextLayout& layout, const Matrix& m, int 
   return clipped;
 }
 
-// An upright field's text starts on a whole device pixel, as Flash sets it.
+// An upright field's text starts on the nearest whole device pixel.
 Matrix GlyphMatrix(const TextLayout& layout, const Matrix& m) {
   Matrix out = m;
-  if (layout.editText && m.b == 0 && m.c == 0 && std::isfinite(m.tx)) out.tx = std::floor(m.tx);
+  if (layout.editText && m.b == 0 && m.c == 0 && std::isfinite(m.tx)) out.tx = std::round(m.tx);
   return out;
 }
 
