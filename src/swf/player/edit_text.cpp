@@ -346,7 +346,7 @@ const TextLayout& EditText::Layout() {
     const double width = b.xMax - b.xMin;
     const double wanted = def_.wordWrap ? width : std::ceil(layout.textWidth) + 2 * kGutterTwips;
     // An empty field shrinks to its gutters.
-    const double text = Length() == 0 ? 0 : std::ceil(layout.textHeight);
+    const double text = Length() == 0 ? 0 : std::floor(layout.textHeight);
     const double height = text + 2 * kGutterTwips;
     double shift = 0;
     if (autoSize == AutoSize::Center) shift = (width - wanted) / 2;
