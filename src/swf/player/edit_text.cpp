@@ -319,7 +319,9 @@ const TextLayout& EditText::Layout() {
   };
   view.def.leading = static_cast<int16_t>(twips(first.leading, -32768, 32767));
   view.def.indent = static_cast<int16_t>(twips(first.indent, -32768, 32767));
-  view.def.leftMargin = static_cast<uint16_t>(twips(first.leftMargin, 0, 65535));
+  // The block indent moves every line right, as the left margin does.
+  view.def.leftMargin = static_cast<uint16_t>(std::clamp(
+      twips(first.leftMargin, 0, 65535) + twips(first.blockIndent, 0, 65535), 0.0, 65535.0));
   view.def.rightMargin = static_cast<uint16_t>(twips(first.rightMargin, 0, 65535));
   view.def.align = first.align.value_or(def_.align);
   view.def.fontHeight = static_cast<uint16_t>(twips(first.size, 0, 65535));
