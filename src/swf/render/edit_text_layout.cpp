@@ -336,13 +336,14 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       const double drawBaseline = baseline - shiftY;
       const double start = left + (l == 0 ? indent : 0);
       const double width = metrics.Width(text, from, to);
-      // A line wrapped at a space counts that space in the text's width.
-      const bool wrappedAtSpace = l + 1 < lines.size() && to < end && text[to].c == U' ';
+      const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
+      // A left-aligned line wrapped at a space counts the space in the text's width.
+      const bool wrappedAtSpace =
+          align == TextAlign::Left && l + 1 < lines.size() && to < end && text[to].c == U' ';
       const double measured = wrappedAtSpace ? metrics.Width(text, from, to + 1) : width;
       layout.textWidth = std::max(layout.textWidth, measured + (l == 0 ? indent : 0));
       ++layout.lineCount;
       double x = start - shiftX;
-      const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
       if (align == TextAlign::Right) {
         x = right - width - shiftX;
       } else if (align == TextAlign::Center) {
