@@ -213,7 +213,8 @@ struct Metrics {
     const Pick p = Glyph(ch);
     const double h = ch.size.value_or(height);
     if (!p.font->hasLayout) return {h * 0.9, h * 0.1};
-    return {p.font->ascent * p.scale, p.font->descent * p.scale};
+    // Whole twips, as line heights are kept.
+    return {std::floor(p.font->ascent * p.scale), std::floor(p.font->descent * p.scale)};
   }
   double Width(const StyledText& t, size_t from, size_t to) {
     double w = 0;
