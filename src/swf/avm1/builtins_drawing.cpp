@@ -6,9 +6,11 @@
 #include <numbers>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -332,20 +334,27 @@ Value SetMask(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t || args.empty()) return {};
   std::shared_ptr<TimelineInstance> mask;
+  std::shared_ptr<EditText> maskField;
   if (args[0].IsObject()) {
     mask = InstanceOf(args[0].object);
+    if (auto* tf = dynamic_cast<TextFieldObject*>(args[0].object)) maskField = tf->Field();
   } else if (!args[0].IsNullish()) {
     // A path (or a number used as one) is looked up from the calling script's timeline.
     ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
     ClipObject* c = base ? ResolveTarget(vm, base, vm.ToString(args[0])) : nullptr;
     mask = c ? c->Instance() : nullptr;
   }
-  if (!args[0].IsNullish() && !mask) return Value::Bool(false);
+  if (!args[0].IsNullish() && !mask && !maskField) return Value::Bool(false);
   if (auto old = t->mask.lock()) old->isMask = false;
+  if (auto old = t->maskField.lock()) old->SetIsMask(false);
   t->mask.reset();
+  t->maskField.reset();
   if (mask && mask != t) {
     t->mask = mask;
     mask->isMask = true;
+  } else if (maskField) {
+    t->maskField = maskField;
+    maskField->SetIsMask(true);
   }
   return Value::Bool(true);
 }

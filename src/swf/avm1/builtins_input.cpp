@@ -279,6 +279,8 @@ bool MoveFocus(Vm& vm, const std::shared_ptr<TimelineInstance>& clip,
       shown && (vm.version >= 6 ? shown->focusRect.value_or(in.focusRect) : in.focusRect);
   if (field) field->selectionBegin = 0, field->selectionEnd = field->Length();
   if (fromClip == clip && fromField == field) return false;
+  if (fromField) fromField->focused = false;
+  if (field) field->focused = true;
   in.focus = clip;
   in.focusField = field;
   const Value oldV = ObjectOf(vm, fromClip, fromField);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/style_sheet.h"
 #include "swf/avm1/text_field_object.h"
 #include "swf/avm1/text_format_object.h"
 #include "swf/avm1/vm.h"
@@ -359,13 +360,38 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
 template <int P>
 Value Getter(Vm& vm, Object* self, Args) {
   FieldView f(vm, self);
-  return f ? Read(vm, *f, P) : Value{};
+  if (!f) return {};
+  if constexpr (P == kStyleSheet) {
+    Object* sheet = static_cast<TextFieldObject*>(self)->styleSheet;
+    return sheet ? Value::Obj(sheet) : Value{};
+  }
+  return Read(vm, *f, P);
+}
+
+// Text set into a field with a style sheet is HTML in the sheet's formats.
+bool WriteStyled(Vm& vm, EditText& f, Object* sheet, const Value& v) {
+  const auto* styles = dynamic_cast<StyleSheetObject*>(sheet);
+  if (!styles) return false;
+  const std::string s = vm.ToString(v);
+  if (!vm.Charge(s.size())) return true;
+  f.SetStyledText(DecodeText(s, Utf8(vm)), SnapshotStyles(*styles));
+  StoreTextVariable(vm, f);
+  return true;
 }
 
 template <int P>
 Value Setter(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
   if (!f) return {};
+  auto* object = static_cast<TextFieldObject*>(self);
+  if constexpr (P == kStyleSheet) {
+    const Value v = Arg(args, 0);
+    object->styleSheet = v.IsObject() && !v.object->IsClip() ? v.object : nullptr;
+    f->SetStyleSheetOn(dynamic_cast<StyleSheetObject*>(object->styleSheet) != nullptr);
+    return {};
+  }
+  if ((P == kText || P == kHtmlText) && WriteStyled(vm, *f, object->styleSheet, Arg(args, 0)))
+    return {};
   Write(vm, *f, P, Arg(args, 0));
   // A field that sizes itself does so at once: _x and _width read it next.
   if (f->autoSize != AutoSize::None) f->Layout();
@@ -512,6 +538,7 @@ void InstallTextFieldBuiltins(Vm& vm) {
     if (vm.version >= 7) vm.Method(proto, "replaceText", ReplaceText);
   }
   vm.Method(ctor, "getFontList", FontList);
+  InstallStyleSheet(vm, ctor);
   vm.global->Define(vm, "TextField", Value::Obj(ctor), kDontEnum);
   // SWF 5 sees no prototype on TextField (its fields still have theirs).
   if (Property* p = ctor->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;

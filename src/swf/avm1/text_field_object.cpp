@@ -28,13 +28,13 @@ void SetScaleRotation(Matrix& m, double sx, double sy, double degrees) {
   m.d = sy * std::cos(r + skew);
 }
 
-// The field's box in its parent's space, twips.
+// The field's box in its parent's space, its corners on whole twips.
 FloatRect ParentBounds(const Rect& b, const Matrix& m) {
   FloatRect r;
   for (const auto& [x, y] : {std::pair{b.xMin, b.yMin}, std::pair{b.xMax, b.yMin},
                              std::pair{b.xMin, b.yMax}, std::pair{b.xMax, b.yMax}}) {
-    r.Include(static_cast<float>(m.a * x + m.c * y + m.tx),
-              static_cast<float>(m.b * x + m.d * y + m.ty));
+    r.Include(static_cast<float>(std::round(m.a * x + m.c * y + m.tx)),
+              static_cast<float>(std::round(m.b * x + m.d * y + m.ty)));
   }
   return r;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "swf/avm1/object.h"
 
@@ -33,6 +34,11 @@ class TextFieldObject : public Object {
 
   std::weak_ptr<EditText> field;
   std::optional<bool> focusRect;  // _focusrect; unset reads null
+  Object* styleSheet = nullptr;   // a TextField.StyleSheet; null for none
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    if (styleSheet) out.push_back(styleSheet);
+  }
 };
 
 // The object of a field (made on first use).

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "swf/player/drawing.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/hit_test.h"
 
 namespace orrivel::swf {
@@ -49,6 +50,8 @@ std::pair<int, int> JpegSize(const std::vector<uint8_t>& data) {
 }
 
 TwipsBox CharacterBounds(const Movie& movie, const DisplayObject& obj) {
+  // A field's box as scripts left it (a field made by a script has no character).
+  if (obj.text) return FromRect(obj.text->Def().bounds);
   const auto it = movie.characters.find(obj.characterId);
   if (it == movie.characters.end()) return {};
   const Character& c = it->second;

@@ -76,10 +76,25 @@ void AppendChildren(const TimelineInstance& timeline, const Movie& movie, Displa
   for (const auto& [depth, obj] : timeline.List()) {
     // A clip that masks another shows only through what it masks.
     if (obj.instance && obj.instance->isMask && obj.clipDepth == 0) continue;
+    if (obj.text && obj.text->IsMask() && obj.clipDepth == 0) continue;
     if (obj.instance && obj.instance->Removed()) continue;  // waits for its unload handlers
     DisplayNode node;
     if (MakeNode(obj, movie, node)) parent.children.push_back(std::move(node));
   }
+}
+
+// A text field masking a clip shows it through its glyphs.
+void AddFieldMask(EditText& field, const Movie& movie, DisplayNode& node) {
+  const DisplayObject* placed = field.Placement();
+  const auto parent = field.parent.lock();
+  Matrix full;
+  if (!placed || !parent || !ConcatenatedMatrix(*parent, full)) return;
+  auto maskNode = std::make_shared<DisplayNode>();
+  DisplayObject plain = *placed;
+  plain.clipDepth = 0;
+  if (!MakeNode(plain, movie, *maskNode)) return;
+  maskNode->matrix = full * placed->matrix;
+  node.mask = std::move(maskNode);
 }
 
 // The drawing, below the children, and the clip masking this one.
@@ -94,6 +109,10 @@ void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& 
   }
   // Clips that mask each other stop after one step.
   static thread_local int maskNesting = 0;
+  if (const auto field = t.maskField.lock()) {
+    AddFieldMask(*field, movie, node);
+    return;
+  }
   const auto mask = t.mask.lock();
   if (!mask || mask.get() == &t || maskNesting > 0) return;
   const DisplayObject* placed = PlacementOf(*mask);

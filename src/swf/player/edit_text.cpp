@@ -85,8 +85,9 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def) {
     if (it != movie.characters.end()) {
       if (const auto* font = std::get_if<FontDefinition>(&it->second)) {
         if (!font->name.empty()) s.font = font->name;
-        s.bold = font->bold;
-        s.italic = font->italic;
+        // HTML text takes its style from its tags alone.
+        s.bold = font->bold && !def.html;
+        s.italic = font->italic && !def.html;
       }
     }
   } else if (def.fontClass) {
@@ -144,16 +145,26 @@ size_t EditText::Length() const {
 }
 
 void EditText::SetText(std::u32string_view text) {
+  styledSource_.reset();
   runs_.clear();
   Replace(0, 0, text, newFormat);
 }
 
 std::u32string EditText::HtmlText() const {
-  if (!def_.html || runs_.empty()) return Text();
+  if (styledSource_) return *styledSource_;
+  if ((!def_.html && !styleSheetOn_) || runs_.empty()) return Text();
   return WriteHtml(runs_);
 }
 
+void EditText::SetStyledText(std::u32string_view html, const HtmlStyles& styles) {
+  runs_ = ParseHtml(html, newFormat, condenseWhite, def_.multiline, kMaxLength, &styles);
+  styledSource_ = std::u32string(html.substr(0, kMaxLength));
+  Merge();
+  Changed();
+}
+
 void EditText::SetHtmlText(std::u32string_view html) {
+  styledSource_.reset();
   if (!def_.html) {
     SetText(html);
     return;
@@ -308,7 +319,9 @@ const TextLayout& EditText::Layout() {
   };
   view.def.leading = static_cast<int16_t>(twips(first.leading, -32768, 32767));
   view.def.indent = static_cast<int16_t>(twips(first.indent, -32768, 32767));
-  view.def.leftMargin = static_cast<uint16_t>(twips(first.leftMargin, 0, 65535));
+  // The block indent moves every line right, as the left margin does.
+  view.def.leftMargin = static_cast<uint16_t>(std::clamp(
+      twips(first.leftMargin, 0, 65535) + twips(first.blockIndent, 0, 65535), 0.0, 65535.0));
   view.def.rightMargin = static_cast<uint16_t>(twips(first.rightMargin, 0, 65535));
   view.def.align = first.align.value_or(def_.align);
   view.def.fontHeight = static_cast<uint16_t>(twips(first.size, 0, 65535));
@@ -335,7 +348,7 @@ const TextLayout& EditText::Layout() {
     const double width = b.xMax - b.xMin;
     const double wanted = def_.wordWrap ? width : std::ceil(layout.textWidth) + 2 * kGutterTwips;
     // An empty field shrinks to its gutters.
-    const double text = Length() == 0 ? 0 : std::ceil(layout.textHeight);
+    const double text = Length() == 0 ? 0 : std::floor(layout.textHeight);
     const double height = text + 2 * kGutterTwips;
     double shift = 0;
     if (autoSize == AutoSize::Center) shift = (width - wanted) / 2;
@@ -358,11 +371,20 @@ const TextLayout& EditText::Layout() {
 }
 
 std::shared_ptr<const EditTextView> EditText::View() {
+  size_t low = 0, high = 0;
+  if (focused) {
+    low = std::min({selectionBegin, selectionEnd, Length()});
+    high = std::min(std::max(selectionBegin, selectionEnd), Length());
+  }
+  if (view_ && (view_->selectionBegin != low || view_->selectionEnd != high)) view_.reset();
   if (!view_) {
     Layout();
     EditTextView view = *baseView_;
     view.scroll = std::min(scroll, MaxScroll());
     view.hscroll = std::min(hscroll, MaxHScroll());
+    view.unclipped = isMask_;
+    view.selectionBegin = low;
+    view.selectionEnd = high;
     view_ = std::make_shared<const EditTextView>(std::move(view));
   }
   return view_;

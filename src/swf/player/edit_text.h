@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,11 @@ struct TextRun {
 
 enum class AutoSize : uint8_t { None, Left, Center, Right };
 
+// A style sheet's formats for an HTML tag: applies those of the tag's name
+// and class (null: none) to `inner`.
+using HtmlStyles =
+    std::function<void(std::u32string_view tag, const std::u32string* cls, TextStyle& inner)>;
+
 class EditText {
  public:
   // def is copied: scripts change the copy.
@@ -61,6 +67,15 @@ class EditText {
   void SetText(std::u32string_view text);
   std::u32string HtmlText() const;
   void SetHtmlText(std::u32string_view html);
+  // Text set while a style sheet is on: shown as HTML in the sheet's
+  // formats, whatever the html flag; htmlText reads it back as given.
+  void SetStyledText(std::u32string_view html, const HtmlStyles& styles);
+  // A style sheet given or taken away: htmlText writes the text as HTML
+  // while one is on; without one it forgets the HTML it was given.
+  void SetStyleSheetOn(bool on) {
+    styleSheetOn_ = on;
+    if (!on) styledSource_.reset();
+  }
   // Replaces [begin, end) (clamped) with text in `style`.
   void Replace(size_t begin, size_t end, std::u32string_view text, const TextStyle& style);
   // The format shared by [begin, end): fields that differ are unset.
@@ -87,6 +102,8 @@ class EditText {
   // The selection (character indices; begin == end is the caret). Focus and
   // typing set it; replaceSel and typed text replace it.
   size_t selectionBegin = 0, selectionEnd = 0;
+  // Has keyboard focus: its selection is drawn.
+  bool focused = false;
   void SetAutoSize(AutoSize a);
   void SetScroll(int lines, int pixels);
   // The first scroll that shows the last line whole; how many pixels the
@@ -111,6 +128,13 @@ class EditText {
   // The variable the field shows (DefineEditText's VariableName, or set by script).
   std::string variable;
   std::u32string shownVariable;  // the value last taken from it
+  // Masks a clip (setMask): not drawn itself, and its glyphs are not cut
+  // at its bounds.
+  bool IsMask() const { return isMask_; }
+  void SetIsMask(bool mask) {
+    if (mask != isMask_) view_.reset();
+    isMask_ = mask;
+  }
 
   // Most characters a field holds; longer text is cut.
   static constexpr size_t kMaxLength = 1u << 20;
@@ -127,7 +151,10 @@ class EditText {
   std::optional<TextLayout> layout_;
   std::optional<EditTextView> baseView_;  // as laid out, before scrolling
   std::shared_ptr<const EditTextView> view_;
-  Rect baseBounds_;  // before auto-sizing
+  Rect baseBounds_;                             // before auto-sizing
+  std::optional<std::u32string> styledSource_;  // as SetStyledText took it
+  bool styleSheetOn_ = false;
+  bool isMask_ = false;
 };
 
 // The format of a new field's text: the definition's font, size, colour and layout.
@@ -135,7 +162,8 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def);
 
 // HTML as Flash reads it into runs (text_html.cpp), and writes it back.
 std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               bool multiline, size_t maxLength);
+                               bool multiline, size_t maxLength,
+                               const HtmlStyles* styles = nullptr);
 std::u32string WriteHtml(const std::vector<TextRun>& runs);
 // The lower-case HTML the layout reads: fonts, sizes, colours, styles, alignment.
 std::string LayoutHtml(const std::vector<TextRun>& runs, bool utf8);

@@ -250,7 +250,7 @@ void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std
 }  // namespace
 
 std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               bool multiline, size_t maxLength) {
+                               bool multiline, size_t maxLength, const HtmlStyles* styles) {
   std::vector<TextRun> runs;
   std::vector<std::pair<std::u32string, TextStyle>> stack;  // open tags and the style inside
   TextStyle style = base;
@@ -299,6 +299,7 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
         continue;
       }
       TextStyle inner = style;
+      if (styles) (*styles)(tag.name, tag.Find(U"class"), inner);
       if (tag.name == U"b") inner.bold = true;
       if (tag.name == U"i") inner.italic = true;
       if (tag.name == U"u") inner.underline = true;
@@ -419,7 +420,10 @@ std::string LayoutHtml(const std::vector<TextRun>& runs, bool utf8) {
     const TextStyle& s = r.style;
     std::string before = "<font face=\"" + s.font.value_or("") + "\" size=\"" +
                          Num(std::round(std::clamp(s.size.value_or(12), 0.0, 1000.0))) +
-                         "\" color=\"" + Hex(s.color.value_or(0)) + "\">";
+                         "\" color=\"" + Hex(s.color.value_or(0)) + "\"";
+    if (const double spacing = s.letterSpacing.value_or(0); spacing != 0 && std::isfinite(spacing))
+      before += " letterspacing=\"" + Num(std::clamp(spacing, -1000.0, 1000.0)) + "\"";
+    before += ">";
     std::string after = "</font>";
     if (s.bold.value_or(false)) before += "<b>", after = "</b>" + after;
     if (s.italic.value_or(false)) before += "<i>", after = "</i>" + after;

@@ -22,6 +22,7 @@
 namespace orrivel::swf {
 
 class Drawing;
+class EditText;
 class HitTester;
 
 namespace avm1 {
@@ -200,6 +201,8 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   std::shared_ptr<Drawing> drawing;
   // The clip that masks this one (setMask); expired when none.
   std::weak_ptr<TimelineInstance> mask;
+  // A text field masking this one instead (its glyphs); expired when none.
+  std::weak_ptr<EditText> maskField;
   // Masks some clip: not drawn itself.
   bool isMask = false;
 

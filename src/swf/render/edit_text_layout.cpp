@@ -3,6 +3,8 @@
 // plain text (HTML reduced to its text and styles), lines split at line
 // breaks and, when the field wraps, at spaces; aligned between the margins.
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@ struct StyledChar {
   std::optional<TextAlign> align;   // <p align>; else the field's
   std::optional<std::string> face;  // <font face>; else the field's font
   std::optional<double> size;       // <font size>, twips; else the field's height
+  double letterSpacing = 0;         // twips added after the character
 };
 
 // What one open <font> tag sets.
@@ -31,6 +34,7 @@ struct FontTag {
   std::optional<Rgba> color;
   std::optional<std::string> face;
   std::optional<double> size;
+  std::optional<double> letterSpacing;  // twips
 };
 using StyledText = std::vector<StyledChar>;
 
@@ -119,7 +123,13 @@ StyledText StripHtml(const std::u32string& html, double fieldSize) {
       if (name == U"u") ++underline;
       if (name == U"/u" && underline > 0) --underline;
       if (name == U"font") {
-        FontTag font{ParseColor(tag), std::nullopt, ParseSize(tag, fieldSize)};
+        FontTag font{ParseColor(tag), std::nullopt, ParseSize(tag, fieldSize), std::nullopt};
+        if (const auto spacing = Attribute(tag, U"letterspacing")) {
+          std::string digits;
+          for (char32_t c : *spacing) digits.push_back(c < 0x80 ? static_cast<char>(c) : ' ');
+          const double px = std::strtod(digits.c_str(), nullptr);
+          if (std::isfinite(px)) font.letterSpacing = std::clamp(px, -1000.0, 1000.0) * 20;
+        }
         if (const auto face = Attribute(tag, U"face")) {
           font.face.emplace();
           for (char32_t c : *face) font.face->push_back(c < 0x80 ? static_cast<char>(c) : '?');
@@ -134,7 +144,9 @@ StyledText StripHtml(const std::u32string& html, double fieldSize) {
       style.color.reset();
       style.face.reset();
       style.size.reset();
+      style.letterSpacing = 0;
       for (const FontTag& f : fonts) {
+        if (f.letterSpacing) style.letterSpacing = *f.letterSpacing;
         if (f.color) style.color = f.color;
         if (f.face) style.face = f.face;
         if (f.size) style.size = f.size;
@@ -191,6 +203,9 @@ struct Metrics {
     } else if (const ConvertedShape* shape = cache.Glyph(*p.font, p.index)) {
       p.advance = shape->bounds.xMax * p.scale;
     }
+    // Characters advance by whole twips.
+    p.advance = std::floor(p.advance);
+    p.advance += ch.letterSpacing;
     return p;
   }
   // Twips above and below the baseline that a character needs.
@@ -198,7 +213,8 @@ struct Metrics {
     const Pick p = Glyph(ch);
     const double h = ch.size.value_or(height);
     if (!p.font->hasLayout) return {h * 0.9, h * 0.1};
-    return {p.font->ascent * p.scale, p.font->descent * p.scale};
+    // Whole twips, as line heights are kept.
+    return {std::floor(p.font->ascent * p.scale), std::floor(p.font->descent * p.scale)};
   }
   double Width(const StyledText& t, size_t from, size_t to) {
     double w = 0;
@@ -249,6 +265,7 @@ TextLayout LayoutEditText(const EditTextDefinition& def, uint8_t swfVersion, Tex
 TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCache& cache) {
   const EditTextDefinition& def = view.def;
   TextLayout layout;
+  layout.editText = true;
   const Rect& b = def.bounds;
   FloatRect field;
   field.Include(static_cast<float>(b.xMin), static_cast<float>(b.yMin));
@@ -295,6 +312,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   const int firstLine = std::max(0, view.scroll - 1);
   const double shiftX = std::max(0, view.hscroll) * static_cast<double>(kTwipsPerPixel);
   double shiftY = 0;
+  // A field sized to its text, or a mask, shows every glyph.
+  const bool showAll = def.autoSize || view.unclipped;
   size_t pos = 0;
   for (;;) {
     size_t end = pos;
@@ -318,14 +337,35 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       const double drawBaseline = baseline - shiftY;
       const double start = left + (l == 0 ? indent : 0);
       const double width = metrics.Width(text, from, to);
-      layout.textWidth = std::max(layout.textWidth, width + (l == 0 ? indent : 0));
+      const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
+      // A left-aligned line wrapped at a space counts the space in the text's width.
+      const bool wrappedAtSpace =
+          align == TextAlign::Left && l + 1 < lines.size() && to < end && text[to].c == U' ';
+      const double measured = wrappedAtSpace ? metrics.Width(text, from, to + 1) : width;
+      layout.textWidth = std::max(layout.textWidth, measured + (l == 0 ? indent : 0));
       ++layout.lineCount;
       double x = start - shiftX;
-      const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
       if (align == TextAlign::Right) {
         x = right - width - shiftX;
       } else if (align == TextAlign::Center) {
         x = start + (right - start - width) / 2 - shiftX;
+      }
+      if (!hidden) {
+        // The selected stretch of the line is a black box the line's height.
+        double selX = x, selLeft = 0, selRight = 0;
+        for (size_t i = from; i < to; ++i) {
+          const double a = metrics.Glyph(text[i]).advance;
+          if (i >= view.selectionBegin && i < view.selectionEnd) {
+            if (selRight <= selLeft) selLeft = selX;
+            selRight = selX + a;
+          }
+          selX += a;
+        }
+        if (selRight > selLeft) {
+          AddGlyph(layout, cache.UnitBox(),
+                   Matrix{selRight - selLeft, 0, 0, ascent + descent, selLeft, top - shiftY},
+                   Rgba{0, 0, 0, 255});
+        }
       }
       for (size_t i = from; i < to; ++i) {
         const Metrics::Pick pick = metrics.Glyph(text[i]);
@@ -334,8 +374,9 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         // Glyphs wholly outside the field are clipped away.
         const bool inside =
             !hidden &&
-            (def.autoSize || (x < b.xMax && x + pick.advance > b.xMin && top - shiftY < b.yMax));
-        const Rgba color = text[i].color.value_or(fieldColor);
+            (showAll || (x < b.xMax && x + pick.advance > b.xMin && top - shiftY < b.yMax));
+        const bool selected = i >= view.selectionBegin && i < view.selectionEnd;
+        const Rgba color = selected ? Rgba{255, 255, 255, 255} : text[i].color.value_or(fieldColor);
         if (shape != nullptr && inside) {
           AddGlyph(layout, shape, Matrix{pick.scale, 0, 0, pick.scale, x, drawBaseline}, color);
         }
@@ -350,10 +391,12 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       }
       const double textTop = b.yMin + kGutter;
       layout.lines.emplace_back(top - textTop, baseline + descent - textTop);
+      // Leading separates lines: the last line's is not part of the text,
+      // unless it is the only one.
+      layout.textHeight = baseline + descent - textTop + (layout.lineCount == 1 ? def.leading : 0);
       top = baseline + descent + def.leading;
-      layout.textHeight = top - textTop;
       // Lines below the field would be clipped away entirely.
-      below = !def.autoSize && top - shiftY >= b.yMax;
+      below = !showAll && top - shiftY >= b.yMax;
       if (below) break;
     }
     if (end >= text.size() || below) break;
@@ -363,7 +406,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   }
   // A field that sizes itself to its text shows all of it.
   const FloatRect& g = layout.bounds;
-  if (!def.autoSize && !g.Empty() &&
+  if (!showAll && !g.Empty() &&
       (g.xMin < field.xMin || g.yMin < field.yMin || g.xMax > field.xMax || g.yMax > field.yMax)) {
     layout.clip = field;
   }

@@ -56,15 +56,24 @@ void DrawBox(const TextLayout& layout, const Matrix& m, const ColorTransform& cx
   const raster::Paint white = SolidPaint(layout.boxFill.value_or(Rgba{}), cx);
   const raster::Paint black = SolidPaint(layout.boxLine.value_or(Rgba{}), cx);
   const bool fill = layout.boxFill.has_value(), line = layout.boxLine.has_value();
-  if (m.b != 0 || m.c != 0) {
+  // The corners on whole pixels; a box that still lines up with the pixel
+  // grid there (no turn or shear, or too little to move a corner a pixel)
+  // is drawn crisp.
+  const auto corner = [&](double x, double y) {
+    return std::pair{std::round(m.ApplyX(x, y)), std::round(m.ApplyY(x, y))};
+  };
+  const auto [ax, ay] = corner(box.xMin, box.yMin);
+  const auto [bx, by] = corner(box.xMax, box.yMin);
+  const auto [cx2, cy2] = corner(box.xMax, box.yMax);
+  const auto [dx, dy] = corner(box.xMin, box.yMax);
+  if (ay != by || cy2 != dy || ax != dx || bx != cx2) {
     const raster::Path rect = RectPath(box, m);
     if (fill) raster::FillPath(canvas, rect, raster::FillRule::NonZero, white, options);
     if (line) raster::StrokePath(canvas, rect, raster::Stroke{}, black, options);
     return;
   }
-  const FloatRect d = Transformed(box, m);
-  const float x0 = std::round(d.xMin), y0 = std::round(d.yMin);
-  const float x1 = std::round(d.xMax), y1 = std::round(d.yMax);
+  const float x0 = static_cast<float>(std::min(ax, bx)), y0 = static_cast<float>(std::min(ay, dy));
+  const float x1 = static_cast<float>(std::max(ax, bx)), y1 = static_cast<float>(std::max(ay, dy));
   raster::DrawOptions crisp = options;
   crisp.antiAlias = false;
   if (fill) FillBox(canvas, x0, y0, x1, y1, white, crisp);
@@ -272,6 +281,13 @@ raster::DrawOptions GlyphOptions(const TextLayout& layout, const Matrix& m, int 
   return clipped;
 }
 
+// An upright field's text starts on the nearest whole device pixel.
+Matrix GlyphMatrix(const TextLayout& layout, const Matrix& m) {
+  Matrix out = m;
+  if (layout.editText && m.b == 0 && m.c == 0 && std::isfinite(m.tx)) out.tx = std::round(m.tx);
+  return out;
+}
+
 }  // namespace
 
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
@@ -281,8 +297,9 @@ void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransf
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, canvas.width, canvas.height, options, fieldMask);
   raster::Path device;
+  const Matrix gm = GlyphMatrix(layout, m);
   for (const PlacedGlyph& g : layout.glyphs) {
-    GlyphPath(g, m, device);
+    GlyphPath(g, gm, device);
     raster::FillPath(canvas, device, g.shape->fillRule, SolidPaint(g.color, cx), glyphOptions);
   }
 }
@@ -295,8 +312,9 @@ void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& ma
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, mask.width, mask.height, options, fieldMask);
   raster::Path device;
+  const Matrix gm = GlyphMatrix(layout, m);
   for (const PlacedGlyph& g : layout.glyphs) {
-    GlyphPath(g, m, device);
+    GlyphPath(g, gm, device);
     raster::FillMask(mask, device, g.shape->fillRule, glyphOptions);
   }
 }

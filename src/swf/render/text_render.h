@@ -40,6 +40,7 @@ struct TextLayout {
   // gutters) and its lines, as scripts read them.
   double textWidth = 0, textHeight = 0;
   int lineCount = 0;
+  bool editText = false;  // laid out from a field: drawn on whole pixels
   // Each line's top and bottom (its descent, without leading), from the top
   // of the text in twips: what scrolling shows whole.
   std::vector<std::pair<double, double>> lines;
@@ -50,8 +51,11 @@ struct TextLayout {
 struct EditTextView {
   EditTextDefinition def;
   std::optional<Rgba> fill, line;
-  int scroll = 1;   // the line shown at the top (1-based)
-  int hscroll = 0;  // pixels the text is moved left
+  int scroll = 1;          // the line shown at the top (1-based)
+  int hscroll = 0;         // pixels the text is moved left
+  bool unclipped = false;  // a mask: glyphs past the field still count
+  // The focused field's selected characters, drawn white on black; empty: none.
+  size_t selectionBegin = 0, selectionEnd = 0;
 };
 
 class TextCache {

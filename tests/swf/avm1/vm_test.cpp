@@ -285,5 +285,38 @@ TEST(VmTest, BitmapDataStaysInsideItsLimits) {
   EXPECT_TRUE(call("getPixel", {Value::Num(0), Value::Num(0)}).IsUndefined());
 }
 
+// Style sheets parse what scripts hand them: broken text is refused and a
+// sheet holds a bounded number of selectors whatever it is given.
+TEST(VmTest, StyleSheetsRefuseBrokenTextAndStayBounded) {
+  Movie m = BaseMovie();
+  m.header.version = 8;
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  Object* cls = vm.Get(vm.Get(vm.global, "TextField").object, "StyleSheet").object;
+  ASSERT_NE(cls, nullptr);
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += ".c" + std::to_string(i) + "{color:#FF0000}";
+  const struct {
+    std::string css;
+    bool parsed;
+    double names;
+  } cases[] = {{"p { font-size: 12px; color: #00FF00 } .a, .b { text-align: right }", true, 3},
+               {"p { color: red", false, 0},
+               {"stray text", false, 0},
+               {"", true, 0},
+               {many, true, 1024}};
+  for (const auto& c : cases) {
+    Object* sheet = vm.Construct(cls, {}).object;
+    ASSERT_NE(sheet, nullptr);
+    Value parsed, names;
+    const Value arg[1] = {Value::Str(c.css)};
+    vm.NewFrame();
+    ASSERT_TRUE(vm.CallMethod(sheet, "parseCSS", arg, &parsed));
+    ASSERT_TRUE(vm.CallMethod(sheet, "getStyleNames", {}, &names));
+    EXPECT_EQ(vm.ToBoolean(parsed), c.parsed) << c.css.substr(0, 40);
+    EXPECT_EQ(vm.ToNumber(vm.Get(names.object, "length")), c.names) << c.css.substr(0, 40);
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
