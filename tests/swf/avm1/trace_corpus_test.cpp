@@ -23,8 +23,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBaselinePasses = 628;
-constexpr int kBaselinePassesUpToV8 = 481;
+constexpr int kBaselinePasses = 731;
+constexpr int kBaselinePassesUpToV8 = 567;
 constexpr int kMaxFrames = 600;  // longer tests run only this far
 
 const fs::path kTraceCorpus = fs::path(ORRIVEL_CORPUS_DIR) / "ruffle-avm1";
