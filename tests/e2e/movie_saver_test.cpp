@@ -94,10 +94,12 @@ const Bytes kShowFrame = Tag(1, {});
 // Thirty copies of a white square, made by duplicateMovieClip and thrown to
 // random places by the script every other frame: the only motion is scripted.
 std::string ParticleMovie() {
+  // The authoring tool writes duplicateMovieClip's depth 100 as 16384 + 100.
+  constexpr int kScriptDepth = 16384 + 100;
   Bytes clone, scatter;
   for (int i = 0; i < 30; ++i) {
     const std::string name = "p" + std::to_string(i);
-    clone = Cat({clone, Push("c"), Push(name), Push(100 + i), Action(0x24)});
+    clone = Cat({clone, Push("c"), Push(name), Push(kScriptDepth + i), Action(0x24)});
     for (int property : {0, 1})  // _x, _y
       scatter = Cat({scatter, Push(name), Push(property), Push(property == 0 ? 380 : 280),
                      Action(0x30), Action(0x23)});
