@@ -55,18 +55,28 @@ Value ArrayCtor(Vm& vm, Object* self, Args args) {
   return Value::Obj(a);
 }
 
+// A real array grows and shrinks in place: a queue or a particle list built
+// with push and pop must not copy itself on every call.
 Value Push(Vm& vm, Object* self, Args args) {
-  std::vector<Value> e = Elements(vm, self);
+  auto* a = dynamic_cast<ArrayObject*>(self);
+  std::vector<Value> copy = a ? std::vector<Value>{} : Elements(vm, self);
+  std::vector<Value>& e = a ? a->elements : copy;
   if (!vm.Charge(args.size() * sizeof(Value))) return {};
   for (const Value& v : args) {
     if (e.size() < vm.limits.maxElements) e.push_back(v);
   }
   const double n = static_cast<double>(e.size());
-  Store(vm, self, std::move(e));
+  if (!a) Store(vm, self, std::move(copy));
   return Value::Num(n);
 }
 
 Value Pop(Vm& vm, Object* self, Args) {
+  if (auto* a = dynamic_cast<ArrayObject*>(self)) {
+    if (a->elements.empty()) return {};
+    Value v = std::move(a->elements.back());
+    a->elements.pop_back();
+    return v;
+  }
   std::vector<Value> e = Elements(vm, self);
   if (e.empty()) return {};
   Value v = e.back();

@@ -130,7 +130,9 @@ struct Activation {
   void Push(Value v) {
     // Copies of long text count against the frame's budget too.
     if (v.type == Type::String) vm.Charge(v.string.size());
-    if (stack.size() >= kMaxStack) stack.erase(stack.begin());
+    // A full stack drops its oldest values an eighth at a time, so a script
+    // that only pushes costs a few moves per push, not the whole stack.
+    if (stack.size() >= kMaxStack) stack.erase(stack.begin(), stack.begin() + kMaxStack / 8);
     stack.push_back(std::move(v));
   }
 };
