@@ -95,8 +95,9 @@ void ResolveImportsAt(Movie& movie, const std::filesystem::path& folder,
       movie.characters.emplace(static_cast<uint16_t>(id + offset), c);
     }
     for (const auto& [localId, name] : import.assets) {
+      // A name the source exports but holds no character for is skipped.
       const auto it = other.exports.find(name);
-      if (it == other.exports.end()) continue;
+      if (it == other.exports.end() || !other.characters.contains(it->second)) continue;
       Character c = movie.characters.at(static_cast<uint16_t>(it->second + offset));
       const uint16_t id = localId;  // a structured binding cannot be captured everywhere
       std::visit([id](auto& d) { d.id = id; }, c);

@@ -34,6 +34,39 @@ std::vector<uint8_t> ImportingMovie(const std::string& url, int count) {
   return file;
 }
 
+// A movie whose only tag exports character `id` as `name` without defining it.
+std::vector<uint8_t> ExportingMovie(int id, const std::string& name) {
+  std::vector<uint8_t> tag;
+  Put(tag, {1, 0, id & 0xFF, id >> 8});
+  tag.insert(tag.end(), name.begin(), name.end());
+  tag.push_back(0);
+  std::vector<uint8_t> file = {'F', 'W', 'S', 6, 0, 0, 0, 0, 0x00, 0, 12, 1, 0};
+  const uint16_t head = static_cast<uint16_t>(56 << 6 | static_cast<int>(tag.size()));
+  Put(file, {head & 0xFF, head >> 8});
+  file.insert(file.end(), tag.begin(), tag.end());
+  Put(file, {0x40, 0x00, 0, 0});
+  const auto size = static_cast<uint32_t>(file.size());
+  for (int i = 0; i < 4; ++i) file[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+  return file;
+}
+
+// An exported name without its character is skipped, whatever its id
+// (near the top of the range, the renumbered id would wrap).
+TEST(AssetImportTest, ExportWithoutCharacterIsSkipped) {
+  const auto folder = std::filesystem::path(testing::TempDir()) / "orrivel_import_ghost";
+  std::filesystem::create_directories(folder);
+  for (int id : {7, 65535}) {
+    const std::vector<uint8_t> lib = ExportingMovie(id, "a");
+    std::ofstream(folder / "lib.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(lib.data()), static_cast<std::streamsize>(lib.size()));
+    LoadResult loaded = LoadMovie(ImportingMovie("lib.swf", 1));
+    ASSERT_TRUE(loaded.movie);
+    ResolveImports(*loaded.movie, folder, nullptr);
+    EXPECT_FALSE(loaded.movie->characters.contains(1)) << id;
+  }
+  std::filesystem::remove_all(folder);
+}
+
 // Movies importing themselves, once or many times over, end after a bounded
 // number of reads and say why they stopped.
 TEST(AssetImportTest, ImportLoopsStayBounded) {
