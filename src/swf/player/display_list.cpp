@@ -44,7 +44,7 @@ bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool both
 }
 
 void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize,
-                      bool keepSprite) {
+                      PlaceRules rules) {
   auto it = list.find(place.depth);
   if (place.move) {
     if (it == list.end()) {
@@ -59,11 +59,11 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
       return;
     }
     DisplayObject& obj = it->second;
-    if (keepSprite) {
+    if (place.characterId && !rules.swapCharacter) {
+      // The object stays itself: its name and handlers too.
       const std::string name = obj.name;
       const auto* actions = obj.clipActions;
       ApplyPlaceToExisting(obj, place);
-      obj.characterId = *place.characterId;
       obj.name = name;
       obj.clipActions = actions;
       return;
@@ -77,9 +77,7 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
     return;
   }
   if (!place.characterId) return;  // a new placement needs a character
-  // A clip a script put there keeps its depth.
-  if (it != list.end() && it->second.scriptDepth) return;
-  // A fresh placement at an occupied depth replaces the old object outright.
+  if (it != list.end() && (it->second.scriptDepth || rules.keepOccupied)) return;
   if (it == list.end() && list.size() >= maxSize) return;
   DisplayObject obj;
   obj.characterId = *place.characterId;

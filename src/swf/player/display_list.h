@@ -60,14 +60,21 @@ struct DisplayObject {
 
 using DisplayList = std::map<int32_t, DisplayObject>;
 
+// How a PlaceObject meets an object already at its depth.
+struct PlaceRules {
+  // A move that names a character swaps it in only when the old and the new
+  // character are both shapes or both morphs; otherwise the id is ignored
+  // and the other fields apply to the object that is there.
+  bool swapCharacter = true;
+  // A new placement (no move flag) at an occupied depth leaves the object
+  // there alone (SWF 6 and later); otherwise it replaces it.
+  bool keepOccupied = false;
+};
+
 // Applies one PlaceObject to a list. A new depth is only added while the list
-// holds fewer than maxSize objects. Replacing the character of an object
-// drops its nested timeline unless the character stays the same.
-// keepSprite: a replacing move that puts a sprite over a sprite (or a button
-// over a button) keeps the instance there and its name; it only takes the
-// new character's id and properties.
+// holds fewer than maxSize objects.
 void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t maxSize,
-                      bool keepSprite = false);
+                      PlaceRules rules = {});
 
 // Applies a PlaceObject to an object the timeline keeps (a move, or a new
 // placement that finds the same character already there). Its name stays.

@@ -40,13 +40,23 @@ bool IsSprite(const Movie& movie, uint16_t id) {
   return c && std::holds_alternative<SpriteDefinition>(*c);
 }
 
-// Both sprites or both buttons.
-bool SameKind(const Movie& movie, uint16_t a, uint16_t b) {
-  const Character* x = FindCharacter(movie, a);
-  const Character* y = FindCharacter(movie, b);
-  return x && y && x->index() == y->index() &&
-         (std::holds_alternative<SpriteDefinition>(*x) ||
-          std::holds_alternative<ButtonDefinition>(*x));
+// Whether a move may swap the character at a depth: only a shape for a
+// shape or a morph for a morph; sprites and text keep theirs.
+bool SwapsCharacter(const Movie& movie, uint16_t from, uint16_t to) {
+  const Character* x = FindCharacter(movie, from);
+  const Character* y = FindCharacter(movie, to);
+  if (!x || !y) return !x;  // an unknown old character gives way to a known one
+  return x->index() == y->index() && (std::holds_alternative<ShapeDefinition>(*x) ||
+                                      std::holds_alternative<MorphShapeDefinition>(*x));
+}
+
+// A button moved over by another button keeps its instance and name but
+// shows the new button.
+bool ButtonOverButton(const Movie& movie, uint16_t from, uint16_t to) {
+  const Character* x = FindCharacter(movie, from);
+  const Character* y = FindCharacter(movie, to);
+  return x && y && std::holds_alternative<ButtonDefinition>(*x) &&
+         std::holds_alternative<ButtonDefinition>(*y);
 }
 
 // The timeline of a clip a script made: one empty frame.
@@ -157,13 +167,20 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       }
       // Sprites started by earlier tags of this frame took from the budget.
       const std::size_t before = list.size();
-      bool keepSprite = false;
+      PlaceRules rules;
+      rules.keepOccupied = movie_->header.version >= 6;
       if (place->move && place->characterId) {
         const auto it = list.find(place->depth);
-        keepSprite = it != list.end() && it->second.instance &&
-                     SameKind(*movie_, *place->characterId, it->second.characterId);
+        rules.swapCharacter = it == list.end() ||
+                              SwapsCharacter(*movie_, it->second.characterId, *place->characterId);
+        if (it != list.end() && it->second.instance &&
+            ButtonOverButton(*movie_, it->second.characterId, *place->characterId)) {
+          ApplyPlaceObject(list, *place, ListBudget(), rules);
+          it->second.characterId = *place->characterId;
+          continue;
+        }
       }
-      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget, keepSprite);
+      ApplyPlaceObject(list, *place, materialize ? ListBudget() : budget, rules);
       pending += list.size() - before;
       ctx_.pendingObjects += list.size() - before;
       // A sprite placed going forward starts at once, so its first frame's

@@ -52,10 +52,37 @@ TEST(TimelineTest, PlacementEdgeCases) {
   noCharacter.depth = 3;
   m.timeline = MakeTimeline({
       MakeFrame({Place(1, kShapeA), Move(9, 50), noCharacter, Remove(42)}),
-      MakeFrame({Place(1, kShapeB, 5)}),  // fresh placement at an occupied depth
+      MakeFrame({Place(1, kShapeB, 5)}),  // fresh placement at an occupied depth: ignored
       MakeFrame({Replace(7, kShapeC)}),   // replace on an empty depth places
   });
-  ExpectSequence(m, {{0, "1:10"}, {1, "1:11@5"}, {2, "1:11@5 7:12"}});
+  ExpectSequence(m, {{0, "1:10"}, {1, "1:10"}, {2, "1:10 7:12"}});
+}
+
+// A move that names a character swaps it only shape for shape; a sprite
+// keeps its own and a shape is not turned into a sprite. A new placement at
+// an occupied depth is ignored from SWF 6 on.
+TEST(TimelineTest, MoveSwapsOnlyShapesAndOccupiedDepthsHoldBySwfVersion) {
+  struct Case {
+    int version;
+    uint16_t first;
+    PlaceObject second;
+    std::string after;
+  };
+  const std::vector<Case> cases = {
+      {8, kShapeA, Replace(1, kShapeB), "1:11"}, {8, 20, Replace(1, kShapeB), "1:20"},
+      {8, kShapeA, Replace(1, 20), "1:10"},      {6, kShapeA, Place(1, kShapeB), "1:10"},
+      {5, kShapeA, Place(1, kShapeB), "1:11"},
+  };
+  for (const Case& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(c.version);
+    AddSprite(m, 20, {MakeFrame({})});
+    m.timeline =
+        MakeTimeline({MakeFrame({Place(1, c.first)}), MakeFrame({c.second, Act({kStop})})});
+    MovieRunner runner(m);
+    runner.Tick();
+    EXPECT_EQ(Describe(runner.Root().List()), c.after) << c.version << " " << c.first;
+  }
 }
 
 TEST(TimelineTest, SingleOrNoFrameMoviesStayOnTheirFrame) {
@@ -98,7 +125,7 @@ TEST(TimelineTest, BackwardGotoKeepsPersistentInstancesOnly) {
   AddSprite(m, 21, {MakeFrame({}), MakeFrame({})});
   m.timeline = MakeTimeline({
       MakeFrame({Place(1, 20), Place(2, 20)}),
-      MakeFrame({Replace(2, kShapeA)}),
+      MakeFrame({Remove(2), Place(2, kShapeA)}),
       MakeFrame({}),
   });
   MovieRunner runner(m);
