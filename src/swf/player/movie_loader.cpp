@@ -157,6 +157,11 @@ void AnswerLevel(TimelineContext& ctx, int level, const std::string& url) {
   std::string query;
   const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
   if (!movie) return;
+  if (!ctx.backgroundSet && movie->backgroundColor) {
+    const Rgba c = *movie->backgroundColor;
+    ctx.background = Rgba{c.r, c.g, c.b, 255};
+    ctx.backgroundSet = true;
+  }
   if (it != ctx.levels.end()) {
     Replace(ctx, vm.ClipFor(it->second), movie);
   } else {

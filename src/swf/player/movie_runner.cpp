@@ -47,6 +47,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   if (movie.backgroundColor) {
     const Rgba c = *movie.backgroundColor;
     ctx_.background = Rgba{c.r, c.g, c.b, 255};
+    ctx_.backgroundSet = true;
   }
   avm1::VmLimits vmLimits;
   vmLimits.stepsPerFrame = limits.maxActionStepsPerTick;

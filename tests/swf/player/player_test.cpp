@@ -31,6 +31,57 @@ std::vector<uint8_t> TinySwf(uint8_t fps, int frames) {
   return swf;
 }
 
+// TinySwf's one frame with `tags` before its ShowFrame.
+std::vector<uint8_t> SwfWithTags(const std::vector<uint8_t>& tags) {
+  std::vector<uint8_t> swf = TinySwf(12, 1);
+  swf.insert(swf.end() - 4, tags.begin(), tags.end());
+  swf[4] = uint8_t(swf.size());
+  return swf;
+}
+
+std::vector<uint8_t> BackgroundTag(uint8_t r, uint8_t g, uint8_t b) {
+  return {0x43, 0x02, r, g, b};  // SetBackgroundColor, 3 bytes
+}
+
+// A DoAction that loads `url` into `target` (loadMovieNum compiles to this).
+std::vector<uint8_t> LoadIntoTag(const std::string& url, const std::string& target) {
+  Bytes code = Cat({PushString(url), PushString(target), Long(0x9A, {0}), kEnd});
+  std::vector<uint8_t> tag = {0x3F, 0x03};  // DoAction, long form
+  for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
+  tag.insert(tag.end(), code.begin(), code.end());
+  return tag;
+}
+
+// The first SetBackgroundColor of any level colours the stage; a later
+// level's is ignored.
+TEST(PlayerTest, FirstBackgroundOfAnyLevelHolds) {
+  const auto dir = std::filesystem::temp_directory_path() / "orrivel_player_levels";
+  std::filesystem::create_directories(dir);
+  const auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(dir / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  };
+  write("red.swf", SwfWithTags(BackgroundTag(255, 0, 0)));
+  const struct {
+    std::vector<uint8_t> main;
+    Rgba expected;
+  } cases[] = {
+      {SwfWithTags(LoadIntoTag("red.swf", "_level1")), Rgba{255, 0, 0, 255}},
+      {SwfWithTags(Cat({BackgroundTag(0, 0, 255), LoadIntoTag("red.swf", "_level1")})),
+       Rgba{0, 0, 255, 255}},
+  };
+  NativeImageDecoder decoder;
+  for (const auto& c : cases) {
+    write("main.swf", c.main);
+    Player player(decoder);
+    ASSERT_TRUE(player.LoadFile((dir / "main.swf").string()));
+    for (int i = 0; i < 3; ++i) player.StepFrame();
+    EXPECT_EQ(player.BackgroundColor(), c.expected);
+  }
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PlayerTest, FailedLoadsExplainInOneLine) {
   NativeImageDecoder decoder;
   Player player(decoder);
