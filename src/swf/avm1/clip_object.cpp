@@ -7,6 +7,7 @@
 #include "swf/avm1/input.h"
 #include "swf/avm1/text_field_object.h"
 #include "swf/avm1/vm.h"
+#include "swf/player/drawing.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -486,7 +487,13 @@ ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, dou
   auto parent = t->Parent();
   const DisplayObject like = *p;
   auto made = parent->PlaceClip(like.characterId, key, name, &like);
-  return made ? vm.ClipFor(made) : nullptr;
+  if (!made) return nullptr;
+  // The copy continues the original's drawing: its graphics, pen and open fill.
+  if (t->drawing && made != t) {
+    auto copy = std::make_shared<Drawing>(&t->Context().drawingCommands);
+    if (copy->CopyFrom(*t->drawing)) made->drawing = std::move(copy);
+  }
+  return vm.ClipFor(made);
 }
 
 void ClipRemove(Vm& vm, ClipObject* clip) {

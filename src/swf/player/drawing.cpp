@@ -41,6 +41,25 @@ void Drawing::Clear() {
   strokeBounds_ = FloatRect{};
 }
 
+bool Drawing::CopyFrom(const Drawing& other) {
+  Clear();
+  if (shared_ && *shared_ + other.commands_ > kMaxSharedCommands) return false;
+  shape_ = other.shape_;
+  commands_ = other.commands_;
+  if (shared_) *shared_ += commands_;
+  penX_ = other.penX_;
+  penY_ = other.penY_;
+  fillStartX_ = other.fillStartX_;
+  fillStartY_ = other.fillStartY_;
+  line_ = other.line_;
+  fillLayer_ = other.fillLayer_;
+  lineLayer_ = other.lineLayer_;
+  lineAtPen_ = other.lineAtPen_;
+  fillAtPen_ = other.fillAtPen_;
+  strokeBounds_ = other.strokeBounds_;
+  return true;
+}
+
 bool Drawing::Charge() {
   if (commands_ >= kMaxCommands || (shared_ && *shared_ >= kMaxSharedCommands)) return false;
   ++commands_;

@@ -30,6 +30,10 @@ class Drawing {
   Drawing& operator=(const Drawing&) = delete;
 
   void Clear();
+  // Takes another drawing's graphics and its open state (pen, open fill,
+  // line style), as duplicateMovieClip copies them; false when the copy
+  // would pass the shared command cap (this one is then left empty).
+  bool CopyFrom(const Drawing& other);
   // Starts a fill at the pen (ending an open one); none stops filling.
   void BeginFill(std::optional<FillStyle> fill);
   void EndFill();

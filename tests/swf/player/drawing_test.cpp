@@ -41,6 +41,31 @@ TEST(DrawingTest, CommandsStopAtTheCapUntilCleared) {
   EXPECT_FALSE(d.Empty());
 }
 
+// A copy continues the open path: finishing the copy gives the same shape
+// as finishing the original, and the shared counter counts both.
+TEST(DrawingTest, CopyContinuesTheOpenFillAndPen) {
+  std::size_t shared = 0;
+  Drawing original(&shared);
+  original.SetLineStyle(LineStyle{});
+  original.BeginFill(Solid());
+  original.MoveTo(0, 0);
+  original.LineTo(200, 0);
+  Drawing copy(&shared);
+  ASSERT_TRUE(copy.CopyFrom(original));
+  EXPECT_EQ(shared, 8u) << "each drawing's commands count";
+  for (Drawing* d : {&original, &copy}) {
+    d->LineTo(200, 200);
+    d->EndFill();
+  }
+  const auto a = original.Snapshot(), b = copy.Snapshot();
+  ASSERT_TRUE(a && b);
+  ASSERT_EQ(a->layers.size(), b->layers.size());
+  for (std::size_t i = 0; i < a->layers.size(); ++i)
+    EXPECT_EQ(a->layers[i].path.Points().size(), b->layers[i].path.Points().size()) << i;
+  EXPECT_EQ(original.Bounds(true).xMax, copy.Bounds(true).xMax);
+  EXPECT_EQ(original.Bounds(true).yMax, copy.Bounds(true).yMax);
+}
+
 // Many clips that each stay under their own cap still meet the movie's.
 TEST(DrawingTest, DrawingsSharingACounterStopTogether) {
   std::size_t shared = 0;
