@@ -332,8 +332,12 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         descent = std::max(descent, d);
       }
       if (layout.lineCount == firstLine) shiftY = top - (b.yMin + kGutter);
-      const bool hidden = layout.lineCount < firstLine;
       const double baseline = top + ascent;
+      // Device text shows whole lines only: one reaching below the inner
+      // bottom is not drawn, unless it is the first shown.
+      const bool cut = device && !showAll && layout.lineCount > firstLine &&
+                       baseline + descent - shiftY > b.yMax - kGutter;
+      const bool hidden = layout.lineCount < firstLine || cut;
       const double drawBaseline = baseline - shiftY;
       const double start = left + (l == 0 ? indent : 0);
       const double width = metrics.Width(text, from, to);

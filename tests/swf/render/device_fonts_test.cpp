@@ -77,6 +77,30 @@ TEST(DeviceFontsTest, FieldsWithoutOutlinesUseTheSystemsFonts) {
   }
 }
 
+// Device text shows whole lines: a line reaching below the field's inner
+// bottom (less the 2-pixel gutter) is left out, but never the first.
+TEST(DeviceFontsTest, OnlyWholeLinesAreDrawn) {
+  const struct {
+    int32_t yMax;
+    std::size_t glyphs;
+  } cases[] = {{200, 3}, {170, 2}, {130, 1}, {50, 1}};  // lines 40 twips tall, from 40
+  for (const auto& c : cases) {
+    Movie movie;
+    FontDefinition font;
+    font.id = 1;
+    font.name = "Verdana";
+    movie.characters.emplace(1, font);
+    EditTextDefinition field;
+    field.bounds = {0, 4000, 0, c.yMax};
+    field.fontId = 1;
+    field.fontHeight = 40;
+    field.initialText = "A\nA\nA";
+    SquareFonts system;
+    TextCache cache(movie, &system);
+    EXPECT_EQ(LayoutEditText(field, 8, cache).glyphs.size(), c.glyphs) << c.yMax;
+  }
+}
+
 TEST(DeviceFontsTest, GenericNamesGetArialsMetrics) {
   DeviceFonts& fonts = SystemDeviceFonts();
   // Arial's 'A' advances 1366/2048 em; its metric-compatible substitutes too.
