@@ -85,7 +85,8 @@ std::optional<FillStyle> GradientFill(Vm& vm, Args args) {
       !ratios.IsObject())
     return std::nullopt;
   const double n = Num(vm, colors.object, "length");
-  if (!(n >= 1) || Num(vm, alphas.object, "length") != n || Num(vm, ratios.object, "length") != n)
+  // Empty arrays make a gradient without stops, which fills solid black.
+  if (!(n >= 0) || Num(vm, alphas.object, "length") != n || Num(vm, ratios.object, "length") != n)
     return std::nullopt;
   FillStyle fill;
   fill.type = type == "linear" ? FillType::LinearGradient : FillType::RadialGradient;

@@ -26,7 +26,8 @@ raster::Spread ToSpread(SpreadMode s) {
 
 std::optional<raster::Paint> GradientPaint(const FillStyle& style, const PaintContext& ctx) {
   const Gradient& g = style.gradient;
-  if (g.records.empty()) return std::nullopt;
+  // A gradient without stops fills solid opaque black.
+  if (g.records.empty()) return SolidPaint(Rgba{0, 0, 0, 255}, ctx.colorTransform);
   raster::Paint p;
   p.kind = style.type == FillType::LinearGradient ? raster::Paint::Kind::LinearGradient
                                                   : raster::Paint::Kind::RadialGradient;

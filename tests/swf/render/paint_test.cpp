@@ -54,8 +54,16 @@ TEST(PaintTest, FocalAndDegenerateGradients) {
   EXPECT_EQ(paint->kind, raster::Paint::Kind::Solid);
   EXPECT_EQ(paint->color, (Rgba{9, 9, 9, 255}));
 
+  // No stops at all: solid opaque black, under the colour transform.
   style.gradient.records.clear();
-  EXPECT_FALSE(MakePaint(style, ctx));
+  for (const FillType type : {FillType::LinearGradient, FillType::FocalRadialGradient}) {
+    style.type = type;
+    ctx.colorTransform.rAdd = 40;
+    paint = MakePaint(style, ctx);
+    ASSERT_TRUE(paint);
+    EXPECT_EQ(paint->kind, raster::Paint::Kind::Solid);
+    EXPECT_EQ(paint->color, (Rgba{40, 0, 0, 255}));
+  }
 }
 
 TEST(PaintTest, BitmapFills) {
