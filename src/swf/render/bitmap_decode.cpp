@@ -15,13 +15,9 @@ uint32_t Pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
   return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
-uint32_t Premultiply(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
-  auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
-  return Pack(a, mul(r), mul(g), mul(b));
-}
-
-// DefineBitsLossless2 pixels are stored premultiplied already; damaged data
-// may still hold a colour brighter than its alpha.
+// DefineBitsLossless2 pixels and JPEG colours with an alpha plane are stored
+// premultiplied already; damaged data may still hold a colour brighter than
+// its alpha.
 uint32_t ClampPremultiplied(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
   return Pack(a, std::min(r, a), std::min(g, a), std::min(b, a));
 }
@@ -113,11 +109,12 @@ std::optional<raster::Image> DecodeEmbedded(const BitmapDefinition& bm,
   if (hasAlphaPlane) {
     const size_t n = image->pixels.size();
     const std::vector<uint8_t> alpha = InflateBounded(bm.alphaData, n);
-    // A short plane leaves the remaining pixels opaque.
+    // The colours were stored premultiplied by this alpha: each is only
+    // kept at or below it. A short plane leaves the remaining pixels opaque.
     for (size_t i = 0; i < alpha.size(); ++i) {
       const uint32_t p = image->pixels[i];
       const uint32_t a = alpha[i];
-      image->pixels[i] = Premultiply(a, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+      image->pixels[i] = ClampPremultiplied(a, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
   }
   return image;

@@ -112,7 +112,9 @@ TEST(BitmapDecodeTest, DamagedLosslessDataStaysBounded) {
 
 const std::vector<uint8_t> kJpeg = {0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02, 0x11, 0xFF, 0xD9};
 
-TEST(BitmapDecodeTest, Jpeg3AlphaPlaneIsPremultiplied) {
+// The JPEG's colours are premultiplied already: they are clamped to the
+// alpha, not multiplied again.
+TEST(BitmapDecodeTest, Jpeg3ColoursAreClampedToTheAlphaPlane) {
   FakeDecoder decoder;
   BitmapDefinition b;
   b.kind = BitmapKind::Jpeg3;
@@ -120,7 +122,7 @@ TEST(BitmapDecodeTest, Jpeg3AlphaPlaneIsPremultiplied) {
   b.alphaData = Zlib({128, 0});
   const auto image = DecodeBitmap(b, {}, decoder);
   ASSERT_TRUE(image);
-  EXPECT_EQ(image->pixels[0], 0x80402010u);
+  EXPECT_EQ(image->pixels[0], 0x80804020u);
   EXPECT_EQ(image->pixels[1], 0x00000000u);
 
   // A plane cut short leaves the rest opaque.
