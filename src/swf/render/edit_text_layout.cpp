@@ -284,6 +284,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
     font = cache.DeviceFont(font != nullptr ? std::string_view(font->name) : std::string_view(),
                             font != nullptr && font->bold, font != nullptr && font->italic);
   }
+  layout.deviceText = device;
   if (font == nullptr || !def.initialText) return layout;
   const std::u32string decoded = DecodeMovieText(*def.initialText, swfVersion >= 6);
   StyledText text;

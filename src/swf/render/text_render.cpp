@@ -288,10 +288,23 @@ Matrix GlyphMatrix(const TextLayout& layout, const Matrix& m) {
   return out;
 }
 
+// A field mirrored on either axis.
+bool Mirrored(const Matrix& m) {
+  if (m.b == 0 && m.c == 0) return m.a < 0 || m.d < 0;
+  return m.a * m.d - m.b * m.c < 0;
+}
+
 }  // namespace
 
-void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
+void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& transform,
                     raster::Canvas& canvas, const raster::DrawOptions& options) {
+  ColorTransform cx = transform;
+  if (layout.deviceText) {
+    // The system draws such a field opaque and upright or not at all.
+    if (Mirrored(m)) return;
+    cx.aMult = 256;
+    cx.aAdd = 0;
+  }
   if (layout.box) DrawBox(layout, m, cx, canvas, options);
   raster::Mask fieldMask;
   const raster::DrawOptions glyphOptions =
@@ -306,6 +319,7 @@ void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransf
 
 void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
                      const raster::DrawOptions& options) {
+  if (layout.deviceText) return;
   if (layout.box)
     raster::FillMask(mask, RectPath(*layout.box, m), raster::FillRule::NonZero, options);
   raster::Mask fieldMask;

@@ -41,6 +41,9 @@ struct TextLayout {
   double textWidth = 0, textHeight = 0;
   int lineCount = 0;
   bool editText = false;  // laid out from a field: drawn on whole pixels
+  // Set in the system's fonts: never mirrored, never translucent, and no
+  // area in a mask.
+  bool deviceText = false;
   // Each line's top and bottom (its descent, without leading), from the top
   // of the text in twips: what scrolling shows whole.
   std::vector<std::pair<double, double>> lines;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "swf/render/text_render.h"
@@ -99,6 +100,48 @@ TEST(DeviceFontsTest, OnlyWholeLinesAreDrawn) {
     TextCache cache(movie, &system);
     EXPECT_EQ(LayoutEditText(field, 8, cache).glyphs.size(), c.glyphs) << c.yMax;
   }
+}
+
+// Device text is drawn opaque whatever the alpha of its colour transform,
+// not at all when mirrored, and adds no area to a mask.
+TEST(DeviceFontsTest, MirroredTranslucentAndMaskingFields) {
+  Movie movie;
+  FontDefinition font;
+  font.id = 1;
+  font.name = "Verdana";
+  movie.characters.emplace(1, font);
+  EditTextDefinition field;
+  field.bounds = {0, 400, 0, 400};
+  field.fontId = 1;
+  field.fontHeight = 200;
+  field.initialText = "A";
+  SquareFonts system;
+  TextCache cache(movie, &system);
+  const TextLayout layout = LayoutEditText(field, 8, cache);
+  ASSERT_TRUE(layout.deviceText);
+  const Matrix toPixels{0.05, 0, 0, 0.05, 0, 0};
+  ColorTransform faded;
+  faded.aMult = 0;
+  const struct {
+    const char* name;
+    Matrix m;
+    ColorTransform cx;
+    uint32_t pixel;  // at (5, 5), inside the glyph
+  } cases[] = {
+      {"plain", toPixels, {}, 0xFF000000u},
+      {"faded", toPixels, faded, 0xFF000000u},
+      {"mirrored", Matrix{-0.05, 0, 0, 0.05, 20, 0}, {}, 0},
+      {"upside down", Matrix{0.05, 0, 0, -0.05, 0, 20}, {}, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> pixels(20 * 20, 0);
+    raster::Canvas canvas{pixels.data(), 20, 20, 20};
+    DrawTextLayout(layout, c.m, c.cx, canvas, {});
+    EXPECT_EQ(pixels[5 * 20 + 5], c.pixel) << c.name;
+  }
+  raster::Mask mask{20, 20, std::vector<uint8_t>(400, 0)};
+  AddTextCoverage(layout, toPixels, mask, {});
+  EXPECT_EQ(std::count(mask.coverage.begin(), mask.coverage.end(), 0), 400);
 }
 
 TEST(DeviceFontsTest, GenericNamesGetArialsMetrics) {
