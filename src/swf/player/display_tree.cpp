@@ -34,6 +34,7 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
     return true;
   }
   node.characterId = obj.characterId;
+  node.movie = &movie;
   // Script depths above the tags' range are never under a timeline mask.
   node.depth = static_cast<uint16_t>(std::clamp<int32_t>(obj.depth, 0, 0xFFFF));
   node.clipDepth = obj.clipDepth;
@@ -62,10 +63,8 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   } else {
     // Sprites and buttons; one past the nesting cap has no instance and stays empty.
     node.kind = DisplayNode::Kind::Group;
-    // A movie loaded into the clip is not drawn yet: the renderer knows
-    // the main movie's characters only.
-    if (obj.instance && &obj.instance->GetMovie() == &movie)
-      AppendChildren(*obj.instance, movie, node);
+    // A movie loaded into the clip draws its own characters.
+    if (obj.instance) AppendChildren(*obj.instance, obj.instance->GetMovie(), node);
   }
   return true;
 }
@@ -134,11 +133,19 @@ void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& 
 }  // namespace
 
 DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
-                             const Matrix& stageToDevice) {
+                             const Matrix& stageToDevice, const Levels& levels) {
   DisplayNode stage;
   stage.kind = DisplayNode::Kind::Group;
   stage.matrix = stageToDevice;
   AppendChildren(root, movie, stage);
+  // Each level draws over the ones below it.
+  for (const auto& [number, level] : levels) {
+    if (!level) continue;
+    DisplayNode& node = stage.children.emplace_back();
+    node.kind = DisplayNode::Kind::Group;
+    node.depth = 0xFFFF;
+    AppendChildren(*level, level->GetMovie(), node);
+  }
   return stage;
 }
 

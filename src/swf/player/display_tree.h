@@ -1,6 +1,9 @@
 // Turns the running timelines into the display tree the renderer draws.
 #pragma once
 
+#include <map>
+#include <memory>
+
 #include "swf/format/movie.h"
 #include "swf/player/timeline_instance.h"
 #include "swf/render/display.h"
@@ -10,7 +13,10 @@ namespace orrivel::swf {
 // The root node is the stage: its matrix is stageToDevice, its children the
 // main timeline's objects in depth order. Sprites and buttons become groups;
 // objects whose character is unknown (or not drawable) are left out.
+using Levels = std::map<int, std::shared_ptr<TimelineInstance>>;
+
+// Movies loaded into levels above the root follow its objects, lowest first.
 DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
-                             const Matrix& stageToDevice);
+                             const Matrix& stageToDevice, const Levels& levels = {});
 
 }  // namespace orrivel::swf

@@ -135,7 +135,7 @@ void MovieRunner::FlushActions() {
 }
 
 DisplayNode MovieRunner::BuildTree(const Matrix& stageToDevice) const {
-  return BuildDisplayTree(*root_, movie_, stageToDevice);
+  return BuildDisplayTree(*root_, movie_, stageToDevice, ctx_.levels);
 }
 
 }  // namespace orrivel::swf

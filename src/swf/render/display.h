@@ -15,11 +15,15 @@ namespace orrivel::swf {
 
 struct EditTextView;
 struct ConvertedShape;
+struct Movie;
 
 struct DisplayNode {
   enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text };
   Kind kind = Kind::Group;
   uint16_t characterId = 0;  // Shape, MorphShape, Bitmap, Text
+  // The movie whose characters the id names (a level's or a loaded one);
+  // null: the renderer's own.
+  const Movie* movie = nullptr;
   uint16_t depth = 0;
   uint16_t clipDepth = 0;         // non-zero: this node masks siblings up to clipDepth
   Matrix matrix;                  // to the parent's space (twips)

@@ -9,21 +9,29 @@
 namespace orrivel::swf {
 
 RenderCache::RenderCache(const Movie& movie, ImageDecoder& decoder)
-    : movie_(movie), decoder_(decoder), texts_(movie) {}
+    : decoder_(decoder), main_(movie) {}
 
-const Character* RenderCache::Find(uint16_t id) const {
-  auto it = movie_.characters.find(id);
-  return it == movie_.characters.end() ? nullptr : &it->second;
+const Character* RenderCache::Store::Find(uint16_t id) const {
+  auto it = movie.characters.find(id);
+  return it == movie.characters.end() ? nullptr : &it->second;
 }
 
-const raster::Image* RenderCache::Bitmap(uint16_t id) {
-  auto it = bitmaps_.find(id);
-  if (it == bitmaps_.end()) {
+RenderCache::Store& RenderCache::StoreOf(const Movie* movie) {
+  if (movie == nullptr || movie == &main_.movie) return main_;
+  auto& store = others_[movie];
+  if (!store) store = std::make_unique<Store>(*movie);
+  return *store;
+}
+
+const raster::Image* RenderCache::Bitmap(uint16_t id, const Movie* movie) {
+  Store& store = StoreOf(movie);
+  auto it = store.bitmaps.find(id);
+  if (it == store.bitmaps.end()) {
     std::optional<raster::Image> image;
-    if (const auto* def = std::get_if<BitmapDefinition>(Find(id))) {
-      image = DecodeBitmap(*def, movie_.jpegTables, decoder_);
+    if (const auto* def = std::get_if<BitmapDefinition>(store.Find(id))) {
+      image = DecodeBitmap(*def, store.movie.jpegTables, decoder_);
     }
-    it = bitmaps_.emplace(id, std::move(image)).first;
+    it = store.bitmaps.emplace(id, std::move(image)).first;
   }
   return it->second ? &*it->second : nullptr;
 }
@@ -31,18 +39,21 @@ const raster::Image* RenderCache::Bitmap(uint16_t id) {
 const ConvertedShape* RenderCache::ShapeOf(const DisplayNode& node) {
   if (node.drawing) return node.drawing.get();
   if (node.kind == DisplayNode::Kind::Shape) {
-    auto it = shapes_.find(node.characterId);
-    if (it != shapes_.end()) return &it->second;
-    const auto* def = std::get_if<ShapeDefinition>(Find(node.characterId));
+    Store& store = StoreOf(node.movie);
+    auto it = store.shapes.find(node.characterId);
+    if (it != store.shapes.end()) return &it->second;
+    const auto* def = std::get_if<ShapeDefinition>(store.Find(node.characterId));
     if (def == nullptr) return nullptr;
-    return &shapes_.emplace(node.characterId, ConvertShape(def->shape, def->usesFillWindingRule))
+    return &store.shapes
+                .emplace(node.characterId, ConvertShape(def->shape, def->usesFillWindingRule))
                 .first->second;
   }
   if (node.kind == DisplayNode::Kind::MorphShape) {
-    const auto* def = std::get_if<MorphShapeDefinition>(Find(node.characterId));
+    Store& store = StoreOf(node.movie);
+    const auto* def = std::get_if<MorphShapeDefinition>(store.Find(node.characterId));
     if (def == nullptr) return nullptr;
     const float ratio = std::isfinite(node.ratio) ? std::clamp(node.ratio, 0.0f, 1.0f) : 0.0f;
-    MorphEntry& entry = morphs_[node.characterId];
+    MorphEntry& entry = store.morphs[node.characterId];
     if (entry.ratio != ratio) {
       entry.shape = ConvertShape(InterpolateMorph(*def, ratio), false);
       entry.ratio = ratio;
@@ -53,17 +64,18 @@ const ConvertedShape* RenderCache::ShapeOf(const DisplayNode& node) {
 }
 
 const raster::Image* RenderCache::BitmapOf(const DisplayNode& node) {
-  return node.kind == DisplayNode::Kind::Bitmap ? Bitmap(node.characterId) : nullptr;
+  return node.kind == DisplayNode::Kind::Bitmap ? Bitmap(node.characterId, node.movie) : nullptr;
 }
 
 const TextLayout* RenderCache::TextOf(const DisplayNode& node) {
   if (node.kind != DisplayNode::Kind::Text) return nullptr;
-  if (!node.editText) return texts_.Layout(node.characterId);
+  Store& store = StoreOf(node.movie);
+  if (!node.editText) return store.texts.Layout(node.characterId);
   constexpr size_t kMaxViews = 512;
   auto it = views_.find(node.editText.get());
   if (it == views_.end()) {
     if (views_.size() >= kMaxViews) views_.clear();
-    TextLayout layout = LayoutEditText(*node.editText, movie_.header.version, texts_);
+    TextLayout layout = LayoutEditText(*node.editText, store.movie.header.version, store.texts);
     it =
         views_.emplace(node.editText.get(), std::make_pair(node.editText, std::move(layout))).first;
   }

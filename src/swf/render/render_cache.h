@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 
@@ -29,8 +30,9 @@ class RenderCache {
   const raster::Image* BitmapOf(const DisplayNode& node);
   const TextLayout* TextOf(const DisplayNode& node);
 
-  // A decoded bitmap by character id, for bitmap fills.
-  const raster::Image* Bitmap(uint16_t id);
+  // A decoded bitmap by character id of `movie` (null: the cache's own),
+  // for bitmap fills.
+  const raster::Image* Bitmap(uint16_t id, const Movie* movie = nullptr);
 
  private:
   struct MorphEntry {
@@ -38,15 +40,23 @@ class RenderCache {
     ConvertedShape shape;
   };
 
-  const Character* Find(uint16_t id) const;
+  // What is kept for one movie's characters.
+  struct Store {
+    explicit Store(const Movie& m) : movie(m), texts(m) {}
+    const Character* Find(uint16_t id) const;
+    const Movie& movie;
+    std::unordered_map<uint16_t, ConvertedShape> shapes;
+    std::unordered_map<uint16_t, MorphEntry> morphs;
+    // nullopt remembers a bitmap that failed to decode, so it is tried once.
+    std::unordered_map<uint16_t, std::optional<raster::Image>> bitmaps;
+    TextCache texts;
+  };
+  // The store of a node's movie; other movies' stores are made on first use.
+  Store& StoreOf(const Movie* movie);
 
-  const Movie& movie_;
   ImageDecoder& decoder_;
-  std::unordered_map<uint16_t, ConvertedShape> shapes_;
-  std::unordered_map<uint16_t, MorphEntry> morphs_;
-  // nullopt remembers a bitmap that failed to decode, so it is tried once.
-  std::unordered_map<uint16_t, std::optional<raster::Image>> bitmaps_;
-  TextCache texts_;
+  Store main_;
+  std::unordered_map<const Movie*, std::unique_ptr<Store>> others_;
   // Layouts of script-changed fields by view; dropped wholesale when many.
   std::unordered_map<const EditTextView*,
                      std::pair<std::shared_ptr<const EditTextView>, TextLayout>>

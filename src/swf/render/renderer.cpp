@@ -159,9 +159,10 @@ struct Renderer::Impl {
   bool Culled(const FloatRect& r) const { return ClipToCanvas(r, width, height).Empty(); }
 
   void DrawShape(const ConvertedShape& shape, const Matrix& m, const ColorTransform& cx,
-                 raster::Canvas& canvas, const raster::Mask* clip) {
+                 raster::Canvas& canvas, const raster::Mask* clip, const Movie* movie) {
     if (Culled(ShapeBounds(shape, m))) return;
-    PaintContext ctx{m, cx, antiAlias, [this](uint16_t id) { return cache.Bitmap(id); }};
+    PaintContext ctx{m, cx, antiAlias,
+                     [this, movie](uint16_t id) { return cache.Bitmap(id, movie); }};
     const raster::DrawOptions options{antiAlias, clip};
     raster::Path device;
     for (const ShapeLayer& layer : shape.layers) {
@@ -263,7 +264,7 @@ struct Renderer::Impl {
     const ColorTransform cx = parentCx * node.colorTransform;
     if (node.opaqueBackground) DrawBackground(node, parent, *node.opaqueBackground, canvas, clip);
     if (const ConvertedShape* shape = cache.ShapeOf(node)) {
-      DrawShape(*shape, m, cx, canvas, clip);
+      DrawShape(*shape, m, cx, canvas, clip, node.movie);
     } else if (const raster::Image* image = cache.BitmapOf(node)) {
       if (!Culled(NodeBounds(node, parent))) DrawBitmap(*image, m, cx, canvas, clip);
     } else if (const TextLayout* text = cache.TextOf(node)) {

@@ -52,6 +52,66 @@ std::vector<uint8_t> LoadIntoTag(const std::string& url, const std::string& targ
   return tag;
 }
 
+// Tags that fill the whole 550x400 stage with one colour: DefineShape 1
+// and its placement at depth 1.
+std::vector<uint8_t> StageFillTags(uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> body = {1, 0};  // shape id
+  int bit = 0;
+  const auto bits = [&](int n, int64_t v) {
+    for (int i = n - 1; i >= 0; --i) {
+      if (bit == 0) body.push_back(0);
+      if ((static_cast<uint64_t>(v) >> i) & 1) body.back() |= static_cast<uint8_t>(0x80 >> bit);
+      bit = (bit + 1) % 8;
+    }
+  };
+  bits(5, 15);
+  for (int v : {0, 11000, 0, 8000}) bits(15, v);
+  bit = 0;
+  body.insert(body.end(), {1, 0x00, r, g, b, 0, 0x10});  // one solid fill, no lines
+  bits(6, 0b000101);                                     // move to (0, 0) with fill style 1
+  bits(5, 15), bits(15, 0), bits(15, 0), bits(1, 1);
+  for (const auto& [vertical, delta] : {std::pair{0, 11000}, {1, 8000}, {0, -11000}, {1, -8000}})
+    bits(2, 0b11), bits(4, 13), bits(1, 0), bits(1, vertical), bits(15, delta);
+  bits(6, 0);                                // end of shape
+  std::vector<uint8_t> tags = {0xBF, 0x00};  // DefineShape, long form
+  for (int i = 0; i < 4; ++i) tags.push_back(static_cast<uint8_t>(body.size() >> (8 * i)));
+  tags.insert(tags.end(), body.begin(), body.end());
+  tags.insert(tags.end(), {0x85, 0x06, 0x02, 1, 0, 1, 0});  // PlaceObject2 of shape 1 at depth 1
+  return tags;
+}
+
+// A movie loaded into a level draws over level 0.
+TEST(PlayerTest, LevelsDrawOverLevelZero) {
+  const auto dir = std::filesystem::temp_directory_path() / "orrivel_player_level_draw";
+  std::filesystem::create_directories(dir);
+  const auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(dir / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  };
+  write("blue.swf", SwfWithTags(StageFillTags(0, 0, 255)));
+  const struct {
+    std::vector<uint8_t> main;
+    uint32_t pixel;
+  } cases[] = {
+      {SwfWithTags(StageFillTags(255, 0, 0)), 0xFFFF0000u},
+      {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("blue.swf", "_level1")})),
+       0xFF0000FFu},
+  };
+  NativeImageDecoder decoder;
+  for (const auto& c : cases) {
+    write("main.swf", c.main);
+    Player player(decoder);
+    ASSERT_TRUE(player.LoadFile((dir / "main.swf").string()));
+    for (int i = 0; i < 2; ++i) player.StepFrame();
+    std::vector<uint32_t> pixels(55 * 40);
+    raster::Canvas canvas{pixels.data(), 55, 40, 55};
+    player.Render(canvas);
+    EXPECT_EQ(pixels[20 * 55 + 27], c.pixel);
+  }
+  std::filesystem::remove_all(dir);
+}
+
 // The first SetBackgroundColor of any level colours the stage; a later
 // level's is ignored.
 TEST(PlayerTest, FirstBackgroundOfAnyLevelHolds) {

@@ -82,6 +82,22 @@ TEST_F(RendererTest, NodesDrawInOrderAndInvisibleOnesAreSkipped) {
   EXPECT_EQ(Draw(root).At(6, 6), 0xFFFF0000u);
 }
 
+// A node names a character of its own movie (a level's or a loaded one):
+// the same id draws what that movie defines.
+TEST_F(RendererTest, NodesDrawTheCharactersOfTheirOwnMovie) {
+  Add(SquareShape(1, 0, 0, 8, Solid(255, 0, 0)));
+  Movie other;
+  other.characters.emplace(1, SquareShape(1, 8, 8, 8, Solid(0, 0, 255)));
+  DisplayNode root = Stage();
+  root.children.push_back(Node(Kind::Shape, 1, 1));
+  DisplayNode loaded = Node(Kind::Shape, 1, 2);
+  loaded.movie = &other;
+  root.children.push_back(loaded);
+  const OwnedCanvas c = Draw(root);
+  EXPECT_EQ(c.At(4, 4), 0xFFFF0000u);
+  EXPECT_EQ(c.At(12, 12), 0xFF0000FFu);
+}
+
 TEST_F(RendererTest, MasksHideSiblingsUpToTheirClipDepthAndIntersect) {
   Add(SquareShape(1, 0, 0, 8, Solid(1, 2, 3)));      // the mask: left half
   Add(SquareShape(2, 0, 0, 16, Solid(255, 0, 0)));   // masked
