@@ -70,7 +70,9 @@ TwipsBox CharacterBounds(const Movie& movie, const DisplayObject& obj) {
   }
   if (const auto* bitmap = std::get_if<BitmapDefinition>(&c)) {
     auto [w, h] = std::pair<int, int>{bitmap->width, bitmap->height};
-    if (bitmap->kind != BitmapKind::Lossless && bitmap->kind != BitmapKind::Lossless2)
+    // A JPEG's size is in its data; a loaded picture's is known up front.
+    if (bitmap->kind != BitmapKind::Lossless && bitmap->kind != BitmapKind::Lossless2 &&
+        (w == 0 || h == 0))
       std::tie(w, h) = JpegSize(bitmap->imageData);
     TwipsBox b;
     if (w > 0 && h > 0) {

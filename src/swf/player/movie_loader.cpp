@@ -1,6 +1,7 @@
 #include "swf/player/movie_loader.h"
 
 #include <fstream>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -75,6 +76,46 @@ void DropActions(Movie& movie) {
   }
 }
 
+// A JPEG, PNG or GIF file loaded as a movie: one frame that shows the
+// picture at the clip's origin. PNG and GIF state their size up front; a
+// JPEG's is read from its frame header when needed.
+std::unique_ptr<Movie> PictureMovie(const std::string& bytes, int version) {
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+  const std::size_t n = bytes.size();
+  const bool jpeg = n > 3 && p[0] == 0xFF && p[1] == 0xD8;
+  const bool png = n > 24 && p[0] == 0x89 && bytes.compare(1, 3, "PNG") == 0;
+  const bool gif = n > 10 && bytes.compare(0, 4, "GIF8") == 0;
+  if (!jpeg && !png && !gif) return nullptr;
+  BitmapDefinition bitmap;
+  bitmap.id = 1;
+  bitmap.kind = BitmapKind::Jpeg2;
+  bitmap.imageData.assign(p, p + n);
+  uint32_t w = 0, h = 0;
+  if (png) {
+    w = (uint32_t{p[16]} << 24) | (p[17] << 16) | (p[18] << 8) | p[19];
+    h = (uint32_t{p[20]} << 24) | (p[21] << 16) | (p[22] << 8) | p[23];
+  } else if (gif) {
+    w = p[6] | (p[7] << 8);
+    h = p[8] | (p[9] << 8);
+  }
+  if (w > 0xFFFF || h > 0xFFFF) return nullptr;
+  bitmap.width = static_cast<uint16_t>(w);
+  bitmap.height = static_cast<uint16_t>(h);
+  auto movie = std::make_unique<Movie>();
+  movie->header.version = static_cast<uint8_t>(version);
+  movie->header.frameCount = 1;
+  movie->header.bytesLoaded = movie->header.fileLength = static_cast<uint32_t>(n);
+  movie->header.frameSize = Rect{0, static_cast<int32_t>(w) * 20, 0, static_cast<int32_t>(h) * 20};
+  movie->characters.emplace(1, std::move(bitmap));
+  PlaceObject place;
+  place.version = 2;
+  place.depth = 1;
+  place.characterId = 1;
+  movie->timeline.declaredFrameCount = 1;
+  movie->timeline.frames.emplace_back().tags.push_back(place);
+  return movie;
+}
+
 // Parses a loaded SWF file and keeps it for the runner's life; null when the
 // file is missing, refused or not a movie.
 const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t& size) {
@@ -87,6 +128,7 @@ const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t
   }
   size = bytes.size();
   LoadResult result = LoadMovie(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), size));
+  if (!result.movie) result.movie = PictureMovie(bytes, vm.version);
   if (!result.movie) {
     // A file that is no movie still loads, as nothing: the clip is emptied
     // and its loader hears of a load that worked.

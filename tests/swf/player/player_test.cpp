@@ -90,13 +90,22 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
                static_cast<std::streamsize>(bytes.size()));
   };
   write("blue.swf", SwfWithTags(StageFillTags(0, 0, 255)));
+  // A 1 x 1 green GIF.
+  write("dot.gif", {'G', 'I',  'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0,    255, 0, 0,   0,
+                    0,   0x2C, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1,   0, 0x3B});
   const struct {
     std::vector<uint8_t> main;
+    int x, y;  // the stage pixel looked at
     uint32_t pixel;
   } cases[] = {
-      {SwfWithTags(StageFillTags(255, 0, 0)), 0xFFFF0000u},
-      {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("blue.swf", "_level1")})),
+      {SwfWithTags(StageFillTags(255, 0, 0)), 270, 200, 0xFFFF0000u},
+      {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("blue.swf", "_level1")})), 270, 200,
        0xFF0000FFu},
+      // A picture loads as a movie showing it at the origin.
+      {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("dot.gif", "_level1")})), 0, 0,
+       0xFF00FF00u},
+      {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("dot.gif", "_level1")})), 1, 0,
+       0xFFFF0000u},
   };
   NativeImageDecoder decoder;
   for (const auto& c : cases) {
@@ -104,10 +113,10 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
     Player player(decoder);
     ASSERT_TRUE(player.LoadFile((dir / "main.swf").string()));
     for (int i = 0; i < 2; ++i) player.StepFrame();
-    std::vector<uint32_t> pixels(55 * 40);
-    raster::Canvas canvas{pixels.data(), 55, 40, 55};
+    std::vector<uint32_t> pixels(550 * 400);
+    raster::Canvas canvas{pixels.data(), 550, 400, 550};
     player.Render(canvas);
-    EXPECT_EQ(pixels[20 * 55 + 27], c.pixel);
+    EXPECT_EQ(pixels[c.y * 550 + c.x], c.pixel) << c.x << "," << c.y;
   }
   std::filesystem::remove_all(dir);
 }
