@@ -24,17 +24,31 @@ constexpr int kPropertyCount = 22;
 
 double Round(double v, double unit) { return std::round(v / unit) * unit; }
 
-double ScaleX(const Matrix& m) { return std::sqrt(m.a * m.a + m.b * m.b); }
-double ScaleY(const Matrix& m) { return std::sqrt(m.c * m.c + m.d * m.d); }
-double RotationDegrees(const Matrix& m) { return std::atan2(m.b, m.a) * 180 / std::numbers::pi; }
+// Sets one of _xscale (0), _yscale (1) and _rotation (2) as Flash does:
+// through the kept scale and rotation, the angle brought into -180..180.
+void SetScaleOrRotation(DisplayObject& obj, int which, double n) {
+  if (!std::isfinite(n)) return;
+  ScaleRotation s = ScaleRotationOf(obj);
+  if (which == 0) {
+    s.scaleX = n / 100;
+  } else if (which == 1) {
+    s.scaleY = n / 100;
+  } else {
+    double degrees = std::fmod(n, 360);
+    if (degrees > 180) degrees -= 360;
+    if (degrees < -180) degrees += 360;
+    s.rotation = degrees * std::numbers::pi / 180;
+  }
+  SetScaleRotation(obj, s);
+}
 
-void SetScaleRotation(Matrix& m, double sx, double sy, double degrees) {
-  const double r = degrees * std::numbers::pi / 180;
-  const double skew = std::atan2(-m.c, m.d) - std::atan2(m.b, m.a);
-  m.a = sx * std::cos(r);
-  m.b = sx * std::sin(r);
-  m.c = -sy * std::sin(r + skew);
-  m.d = sy * std::cos(r + skew);
+double ScalePercent(const DisplayObject* obj, bool y) {
+  const ScaleRotation s = obj ? ScaleRotationOf(*obj) : ScaleRotation{};
+  return (y ? s.scaleY : s.scaleX) * 100;
+}
+
+double RotationDegrees(const DisplayObject* obj) {
+  return obj ? ScaleRotationOf(*obj).rotation * 180 / std::numbers::pi : 0;
 }
 
 }  // namespace
@@ -143,9 +157,8 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 1:
       return Value::Num(Round(m.ty / 20.0, 0.05));
     case 2:
-      return Value::Num(ScaleX(m) * 100);
     case 3:
-      return Value::Num(ScaleY(m) * 100);
+      return Value::Num(ScalePercent(p, index == 3));
     case 4:
       return Value::Num(self->DeclaredFrames() == 0 ? 0 : self->CurrentFrame() + 1);
     case 5:
@@ -159,7 +172,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 9:
       return Value::Num(ClipSize(this, index == 9));
     case 10:
-      return Value::Num(RotationDegrees(m));
+      return Value::Num(RotationDegrees(p));
     case 11: {
       // Slash syntax: "/a/b" in level 0, "_level5/a/b" in the others.
       std::string path = Path(vm);
@@ -236,10 +249,8 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       if (std::isfinite(n)) m.ty = std::round(n * 20);
       break;
     case 2:
-      if (std::isfinite(n)) SetScaleRotation(m, n / 100, ScaleY(m), RotationDegrees(m));
-      break;
     case 3:
-      if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), n / 100, RotationDegrees(m));
+      SetScaleOrRotation(*p, index - 2, n);
       break;
     case 8:
     case 9:
@@ -258,7 +269,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     }
     case 10:
-      if (std::isfinite(n)) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
+      SetScaleOrRotation(*p, 2, n);
       break;
     case 13:
       p->name = converted.string;

@@ -15,17 +15,31 @@ namespace orrivel::swf::avm1 {
 namespace {
 
 double Round(double v, double unit) { return std::round(v / unit) * unit; }
-double ScaleX(const Matrix& m) { return std::sqrt(m.a * m.a + m.b * m.b); }
-double ScaleY(const Matrix& m) { return std::sqrt(m.c * m.c + m.d * m.d); }
-double RotationDegrees(const Matrix& m) { return std::atan2(m.b, m.a) * 180 / std::numbers::pi; }
+// Sets one of _xscale (0), _yscale (1) and _rotation (2) as Flash does:
+// through the kept scale and rotation, the angle brought into -180..180.
+void SetScaleOrRotation(DisplayObject& obj, int which, double n) {
+  if (!std::isfinite(n)) return;
+  ScaleRotation s = ScaleRotationOf(obj);
+  if (which == 0) {
+    s.scaleX = n / 100;
+  } else if (which == 1) {
+    s.scaleY = n / 100;
+  } else {
+    double degrees = std::fmod(n, 360);
+    if (degrees > 180) degrees -= 360;
+    if (degrees < -180) degrees += 360;
+    s.rotation = degrees * std::numbers::pi / 180;
+  }
+  SetScaleRotation(obj, s);
+}
 
-void SetScaleRotation(Matrix& m, double sx, double sy, double degrees) {
-  const double r = degrees * std::numbers::pi / 180;
-  const double skew = std::atan2(-m.c, m.d) - std::atan2(m.b, m.a);
-  m.a = sx * std::cos(r);
-  m.b = sx * std::sin(r);
-  m.c = -sy * std::sin(r + skew);
-  m.d = sy * std::cos(r + skew);
+double ScalePercent(const DisplayObject* obj, bool y) {
+  const ScaleRotation s = obj ? ScaleRotationOf(*obj) : ScaleRotation{};
+  return (y ? s.scaleY : s.scaleX) * 100;
+}
+
+double RotationDegrees(const DisplayObject* obj) {
+  return obj ? ScaleRotationOf(*obj).rotation * 180 / std::numbers::pi : 0;
 }
 
 // The field's box in its parent's space, its corners on whole twips.
@@ -121,10 +135,8 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
           out = Value::Num(Round((m.ty + m.b * b.xMin + m.d * b.yMin) / 20.0, 0.05));
           break;
         case 2:
-          out = Value::Num(ScaleX(m) * 100);
-          break;
         case 3:
-          out = Value::Num(ScaleY(m) * 100);
+          out = Value::Num(ScalePercent(p, index == 3));
           break;
         case 6:
           out = Value::Num(p->colorTransform.aMult * 100.0 / 256);
@@ -141,7 +153,7 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
           break;
         }
         case 10:
-          out = Value::Num(RotationDegrees(m));
+          out = Value::Num(RotationDegrees(p));
           break;
         case 11: {
           std::string path = Path(vm).substr(7);
@@ -212,10 +224,8 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       if (finite) m.ty = std::round(n * 20) - std::round(m.b * b.xMin + m.d * b.yMin);
       break;
     case 2:
-      if (finite) SetScaleRotation(m, n / 100, ScaleY(m), RotationDegrees(m));
-      break;
     case 3:
-      if (finite) SetScaleRotation(m, ScaleX(m), n / 100, RotationDegrees(m));
+      SetScaleOrRotation(*p, index - 2, n);
       break;
     case 6:
       if (finite)
@@ -239,7 +249,7 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       break;
     }
     case 10:
-      if (finite) SetScaleRotation(m, ScaleX(m), ScaleY(m), std::fmod(n, 360));
+      SetScaleOrRotation(*p, 2, n);
       break;
     case 13:
       p->name = vm.ToString(v);

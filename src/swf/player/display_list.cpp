@@ -1,5 +1,6 @@
 #include "swf/player/display_list.h"
 
+#include <cmath>
 #include <utility>
 
 namespace orrivel::swf {
@@ -84,6 +85,29 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
   obj.depth = place.depth;
   ApplyProperties(obj, place);
   list.insert_or_assign(place.depth, std::move(obj));
+}
+
+ScaleRotation ScaleRotationOf(const DisplayObject& obj) {
+  const Matrix& m = obj.matrix;
+  if (const auto& made = obj.scaleRotationMatrix;
+      made && made->a == m.a && made->b == m.b && made->c == m.c && made->d == m.d)
+    return obj.scaleRotation;
+  ScaleRotation s;
+  s.scaleX = std::sqrt(m.a * m.a + m.b * m.b);
+  s.scaleY = std::sqrt(m.c * m.c + m.d * m.d);
+  s.rotation = std::atan2(m.b, m.a);
+  s.skew = std::atan2(-m.c, m.d) - s.rotation;
+  return s;
+}
+
+void SetScaleRotation(DisplayObject& obj, const ScaleRotation& s) {
+  Matrix& m = obj.matrix;
+  m.a = s.scaleX * std::cos(s.rotation);
+  m.b = s.scaleX * std::sin(s.rotation);
+  m.c = -s.scaleY * std::sin(s.rotation + s.skew);
+  m.d = s.scaleY * std::cos(s.rotation + s.skew);
+  obj.scaleRotation = s;
+  obj.scaleRotationMatrix = m;
 }
 
 void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove) { list.erase(remove.depth); }

@@ -21,6 +21,15 @@ class EditText;
 // places below it.
 inline constexpr int32_t kScriptDepthBase = 16384;
 
+// A placement's scale and rotation as scripts read and set them. Flash keeps
+// them beside the matrix and rebuilds the matrix from them, so a scale taken
+// to 0 or below reads back as it was set and can grow again; they are taken
+// from the matrix anew whenever something else changed it.
+struct ScaleRotation {
+  double scaleX = 1, scaleY = 1;  // 1 is 100 %
+  double rotation = 0, skew = 0;  // radians
+};
+
 struct DisplayObject {
   uint16_t characterId = 0;
   // The tag's depth; scripts see it less 16384 and place clips anywhere
@@ -56,7 +65,16 @@ struct DisplayObject {
   std::shared_ptr<TimelineInstance> instance;
   // Edit text fields hold their text and settings (edit_text.h).
   std::shared_ptr<EditText> text;
+  // What scripts last set of scale and rotation, and the matrix it made.
+  ScaleRotation scaleRotation;
+  std::optional<Matrix> scaleRotationMatrix;
 };
+
+// The object's scale and rotation: those last set while its matrix is still
+// the one they made, otherwise read off the matrix.
+ScaleRotation ScaleRotationOf(const DisplayObject& obj);
+// Sets them and rebuilds the matrix's scale, rotation and skew from them.
+void SetScaleRotation(DisplayObject& obj, const ScaleRotation& s);
 
 using DisplayList = std::map<int32_t, DisplayObject>;
 

@@ -1,0 +1,51 @@
+#include "swf/player/display_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace orrivel::swf {
+namespace {
+
+// Scale and rotation as scripts set them survive through zero and below it;
+// once the matrix is changed by anything else they are read off it again.
+TEST(ScaleRotationTest, KeptBesideTheMatrix) {
+  DisplayObject obj;
+  for (int i = 0; i < 200; ++i) {
+    ScaleRotation s = ScaleRotationOf(obj);
+    s.scaleX -= 0.01;
+    SetScaleRotation(obj, s);
+  }
+  EXPECT_NEAR(ScaleRotationOf(obj).scaleX, -1, 1e-9);
+  EXPECT_NEAR(obj.matrix.a, -1, 1e-9);  // mirrored
+
+  const struct {
+    double scaleX, rotation;  // set, in order
+    double a, b;              // the matrix made
+  } steps[] = {
+      {0, 0, 0, 0},
+      {0.5, 0, 0.5, 0},  // grows again from zero
+      {0, std::numbers::pi / 2, 0, 0},
+      {2, std::numbers::pi / 2, 0, 2},  // the rotation was kept at zero scale
+  };
+  DisplayObject clip;
+  for (const auto& step : steps) {
+    ScaleRotation s = ScaleRotationOf(clip);
+    s.scaleX = step.scaleX;
+    s.rotation = step.rotation;
+    SetScaleRotation(clip, s);
+    EXPECT_NEAR(clip.matrix.a, step.a, 1e-9) << step.scaleX;
+    EXPECT_NEAR(clip.matrix.b, step.b, 1e-9) << step.scaleX;
+    EXPECT_EQ(ScaleRotationOf(clip).scaleX, step.scaleX);
+  }
+
+  // A timeline move replaces the matrix: a mirrored one reads as a turn.
+  clip.matrix = Matrix{-1, 0, 0, 1, 0, 0};
+  const ScaleRotation read = ScaleRotationOf(clip);
+  EXPECT_EQ(read.scaleX, 1);
+  EXPECT_NEAR(std::abs(read.rotation), std::numbers::pi, 1e-9);
+}
+
+}  // namespace
+}  // namespace orrivel::swf
