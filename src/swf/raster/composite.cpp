@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "swf/raster/parallel.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/raster.h"
 #include "swf/raster/simd.h"
@@ -219,13 +220,25 @@ void BlendRow(uint32_t* d, const uint32_t* s, int n, const uint8_t* maskRow) {
   }
 }
 
+void CompositeRows(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* clip, bool maskOk,
+                   int w, int from, int to);
+
 }  // namespace
 
 void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* clip) {
   if (!dst.pixels || !layer.pixels || dst.stride < dst.width || layer.stride < layer.width) return;
   const int w = std::min(dst.width, layer.width), h = std::min(dst.height, layer.height);
   const bool maskOk = clip && clip->coverage.size() >= size_t(clip->width) * clip->height;
-  for (int y = 0; y < h; ++y) {
+  ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
+    CompositeRows(dst, layer, mode, clip, maskOk, w, from, to);
+  });
+}
+
+namespace {
+
+void CompositeRows(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* clip, bool maskOk,
+                   int w, int from, int to) {
+  for (int y = from; y < to; ++y) {
     uint32_t* d = dst.pixels + size_t(y) * dst.stride;
     const uint32_t* s = layer.pixels + size_t(y) * layer.stride;
     if (!clip && (mode == BlendMode::Normal || mode == BlendMode::Layer)) {
@@ -262,5 +275,7 @@ void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* cli
     }
   }
 }
+
+}  // namespace
 
 }  // namespace orrivel::swf::raster
