@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "swf/raster/color_table.h"
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
@@ -30,8 +32,8 @@ class BitmapShader final : public Shader {
         m_(p.deviceToBitmap),
         repeat_(p.repeat),
         smooth_(p.smooth),
-        ct_(p.colorTransform),
-        hasCt_(!p.colorTransform.IsIdentity()) {}
+        table_(p.colorTransform.IsIdentity() ? std::nullopt
+                                             : std::optional<ColorTable>(p.colorTransform)) {}
 
   void Shade(int x, int y, int count, uint32_t* out) override {
     const double px = x + 0.5, py = y + 0.5;
@@ -48,9 +50,7 @@ class BitmapShader final : public Shader {
         out[i] = smooth_ ? Bilinear(u, v) : Nearest(u + half, v + half);
       }
     }
-    if (hasCt_) {
-      for (int i = 0; i < count; ++i) out[i] = Premultiply(ct_.Apply(Unpremultiply(out[i])));
-    }
+    if (table_) table_->ApplyRow(out, count);
   }
 
  private:
@@ -234,8 +234,7 @@ class BitmapShader final : public Shader {
   mutable std::vector<uint8_t> weight_;
   Matrix m_;
   bool repeat_, smooth_;
-  ColorTransform ct_;
-  bool hasCt_;
+  std::optional<ColorTable> table_;
 };
 
 }  // namespace
