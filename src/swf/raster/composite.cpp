@@ -247,7 +247,7 @@ void CompositeRows(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask*
     }
     const uint8_t* maskRow = nullptr;
     if (clip) {
-      if (!maskOk || y >= clip->height) continue;  // clipped away entirely
+      if (!maskOk || y >= clip->height || clip->RowClear(y)) continue;  // clipped away entirely
       maskRow = clip->coverage.data() + size_t(y) * clip->width;
     }
     const int visible = clip ? std::min(w, clip->width) : w;

@@ -22,6 +22,10 @@ bool ValidCanvas(const Canvas& c) {
 // clipped away entirely.
 void ApplyMask(const Mask* mask, int y, int x, int count, uint8_t* cov) {
   if (!mask) return;
+  if (mask->RowClear(y)) {
+    std::fill_n(cov, count, uint8_t{0});
+    return;
+  }
   const bool rowInside =
       y >= 0 && y < mask->height && mask->coverage.size() >= size_t(mask->width) * mask->height;
   for (int i = 0; i < count; ++i) {
@@ -199,6 +203,13 @@ void FillMask(Mask& mask, const Path& path, FillRule rule, const DrawOptions& op
   }
   const EdgeList& edges = Prepare(path, mask.width, mask.height);
   if (edges.Empty()) return;
+  if (mask.top >= mask.bottom) {
+    mask.top = edges.top;
+    mask.bottom = edges.bottom;
+  } else {
+    mask.top = std::min(mask.top, edges.top);
+    mask.bottom = std::max(mask.bottom, edges.bottom);
+  }
   const int64_t area = int64_t{edges.right - edges.left} * (edges.bottom - edges.top);
   if (!WouldSplit(edges.bottom - edges.top, area)) {
     MaskBlitter blitter(mask, options.clip);
