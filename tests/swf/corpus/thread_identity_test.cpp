@@ -1,5 +1,6 @@
-// Every corpus movie's frame drawn by one thread and by several (the rows
-// split into bands differently for each count) must match to the bit.
+// Every corpus movie's frame drawn by one thread with the scalar row loops
+// and by several threads (the rows split into bands differently for each
+// count) with each vector width must match to the bit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "swf/player/player.h"
+#include "swf/raster/pixel_row.h"
 #include "swf/render/native_image_decoder.h"
 
 namespace orrivel::swf {
@@ -19,7 +21,8 @@ namespace fs = std::filesystem;
 // Large enough that whole-stage fills, composites and filters split.
 constexpr int kWidth = 800, kHeight = 600;
 
-std::vector<uint32_t> RenderWith(Player& player, int threads) {
+std::vector<uint32_t> RenderWith(Player& player, int threads, raster::SimdLevel simd) {
+  raster::UseSimd(simd);
   std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight, 0xFF808080u);
   raster::Canvas canvas{pixels.data(), kWidth, kHeight, kWidth};
   player.SetRenderThreads(threads);
@@ -27,7 +30,7 @@ std::vector<uint32_t> RenderWith(Player& player, int threads) {
   return pixels;
 }
 
-TEST(ThreadIdentityTest, EveryCorpusMovieDrawsTheSameWithAnyThreadCount) {
+TEST(ThreadIdentityTest, EveryCorpusMovieDrawsTheSameWithAnyThreadCountAndVectorWidth) {
   const fs::path corpus = ORRIVEL_CORPUS_DIR;
   ASSERT_TRUE(fs::exists(corpus / "ruffle")) << "no corpus at " << corpus;
   std::vector<fs::path> movies;
@@ -43,15 +46,19 @@ TEST(ThreadIdentityTest, EveryCorpusMovieDrawsTheSameWithAnyThreadCount) {
     player.SetClockStart(0);
     if (!player.LoadFile(movie.string())) continue;
     for (int i = 0; i < 5; ++i) player.StepFrame();
-    const std::vector<uint32_t> one = RenderWith(player, 1);
-    for (int threads : {2, 3}) {
-      const std::vector<uint32_t> many = RenderWith(player, threads);
+    const std::vector<uint32_t> one = RenderWith(player, 1, raster::SimdLevel::Scalar);
+    const std::pair<int, raster::SimdLevel> runs[] = {{2, raster::SimdLevel::Sse2},
+                                                      {3, raster::BestSimd()}};
+    for (const auto& [threads, simd] : runs) {
+      const std::vector<uint32_t> many = RenderWith(player, threads, simd);
       size_t differ = 0;
       for (size_t i = 0; i < one.size(); ++i) differ += one[i] != many[i];
-      EXPECT_EQ(differ, 0u) << movie.string() << " with " << threads << " threads";
+      EXPECT_EQ(differ, 0u) << movie.string() << " with " << threads << " threads, "
+                            << raster::SimdName(raster::ActiveSimd());
     }
     ++compared;
   }
+  raster::UseSimd(raster::BestSimd());
   EXPECT_GT(compared, 1000);
 }
 

@@ -19,6 +19,8 @@ uint32_t RandomPremultiplied(std::mt19937& rng) {
   return PackArgb(a, c(), c(), c());
 }
 
+void RowLoopsMatchScalarFormulas();
+
 TEST(PixelTest, Div255RoundsToNearest) {
   for (uint32_t x = 0; x <= 255 * 255; ++x) ASSERT_EQ(Div255(x), (x * 2 + 255) / 510) << x;
 }
@@ -31,11 +33,22 @@ TEST(PixelTest, SourceOverKeepsOpaqueAndTransparentExact) {
   EXPECT_EQ(SrcOver(0xFFFFFFFF, 0xFFFFFFFF), 0xFFFFFFFFu);  // no carry between channels
 }
 
-// The vector loops must agree with the scalar formulas bit for bit, for
-// every length (tails included).
+// Every vector width the processor has must agree with the scalar formulas
+// bit for bit, for every length (tails included).
 TEST(PixelRowTest, RowLoopsMatchScalarFormulas) {
+  const SimdLevel best = BestSimd();
+  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    if (level > best) continue;
+    UseSimd(level);
+    SCOPED_TRACE(SimdName(level));
+    RowLoopsMatchScalarFormulas();
+  }
+  UseSimd(best);
+}
+
+void RowLoopsMatchScalarFormulas() {
   std::mt19937 rng(7);
-  for (int n = 0; n < 19; ++n) {
+  for (int n = 0; n < 40; ++n) {
     std::vector<uint32_t> dst(n), src(n);
     std::vector<uint8_t> cov(n);
     for (int i = 0; i < n; ++i) {
