@@ -54,9 +54,16 @@ Table GradientTable(const std::vector<GradientFilterStop>& stops) {
   return t;
 }
 
+// Called for every pixel of every shadow, glow and bevel: kept inline.
+#if defined(__GNUC__)
+#define ORRIVEL_PIXEL_INLINE inline __attribute__((always_inline))
+#else
+#define ORRIVEL_PIXEL_INLINE inline
+#endif
+
 // a * fa + b * fb per channel, premultiplied; the weights are 0..1 and
 // keep the sum opaque at most, so each 16-bit lane holds its channel.
-uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
+ORRIVEL_PIXEL_INLINE uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
   auto spread = [](uint32_t p) {
     return (uint64_t{p} & 0x00FF00FFu) | ((uint64_t{p} & 0xFF00FF00u) << 24);
   };
@@ -67,9 +74,9 @@ uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
   return static_cast<uint32_t>(lanes | (lanes >> 24));
 }
 
-uint32_t Scale(uint32_t c, float k) { return Mix(c, k, 0, 0); }
+ORRIVEL_PIXEL_INLINE uint32_t Scale(uint32_t c, float k) { return Mix(c, k, 0, 0); }
 
-float AlphaOf(uint32_t p) { return static_cast<float>(p >> 24) / 255.0f; }
+ORRIVEL_PIXEL_INLINE float AlphaOf(uint32_t p) { return static_cast<float>(p >> 24) / 255.0f; }
 
 // The area's alpha, blurred by the filter's box, as the alpha of `out`.
 void BlurredAlpha(const raster::Canvas& area, const Filter& f, double scale, FilterScratch& s) {
