@@ -68,20 +68,34 @@ void Convolve(Canvas& area, const Convolution& c, std::vector<float>& scratch) {
   const int cx = c.columns / 2, cy = c.rows / 2;
   ForEachBand(0, h, work * c.rows * c.columns, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
+      // Where every tap lies inside the area, no tap needs clamping or the
+      // outside colour; the taps are summed in the same order either way.
+      const bool rowInside = y - cy >= 0 && y - cy + c.rows <= h;
+      const int insideFrom = cx, insideTo = w - c.columns + cx + 1;
       for (int x = 0; x < w; ++x) {
         float sum[4] = {0, 0, 0, 0};
-        for (int j = 0; j < c.rows; ++j) {
-          int sy = y + j - cy;
-          const bool outY = sy < 0 || sy >= h;
-          if (c.clamp) sy = std::clamp(sy, 0, h - 1);
-          for (int i = 0; i < c.columns; ++i) {
-            int sx = x + i - cx;
-            const bool out = outY || sx < 0 || sx >= w;
-            if (c.clamp) sx = std::clamp(sx, 0, w - 1);
-            const float* s =
-                out && !c.clamp ? outside : &scratch[(static_cast<size_t>(sy) * w + sx) * 4];
-            const float k = c.matrix[j * c.columns + i];
-            for (int n = 0; n < 4; ++n) sum[n] += s[n] * k;
+        if (rowInside && x >= insideFrom && x < insideTo) {
+          const float* k = c.matrix;
+          for (int j = 0; j < c.rows; ++j) {
+            const float* s = &scratch[(static_cast<size_t>(y + j - cy) * w + (x - cx)) * 4];
+            for (int i = 0; i < c.columns; ++i, s += 4, ++k) {
+              for (int n = 0; n < 4; ++n) sum[n] += s[n] * *k;
+            }
+          }
+        } else {
+          for (int j = 0; j < c.rows; ++j) {
+            int sy = y + j - cy;
+            const bool outY = sy < 0 || sy >= h;
+            if (c.clamp) sy = std::clamp(sy, 0, h - 1);
+            for (int i = 0; i < c.columns; ++i) {
+              int sx = x + i - cx;
+              const bool out = outY || sx < 0 || sx >= w;
+              if (c.clamp) sx = std::clamp(sx, 0, w - 1);
+              const float* s =
+                  out && !c.clamp ? outside : &scratch[(static_cast<size_t>(sy) * w + sx) * 4];
+              const float k = c.matrix[j * c.columns + i];
+              for (int n = 0; n < 4; ++n) sum[n] += s[n] * k;
+            }
           }
         }
         const float* self = &scratch[(static_cast<size_t>(y) * w + x) * 4];
