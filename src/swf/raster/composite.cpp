@@ -9,6 +9,7 @@
 
 #include "swf/raster/parallel.h"
 #include "swf/raster/pixel.h"
+#include "swf/raster/pixel_row.h"
 #include "swf/raster/raster.h"
 #include "swf/raster/simd.h"
 
@@ -187,14 +188,9 @@ uint32_t BlendPixel(uint32_t s, uint32_t d) {
   }
 }
 
-// Plain source-over of premultiplied rows, the common case.
-void NormalRow(uint32_t* dst, const uint32_t* src, int n) {
-  for (int i = 0; i < n; ++i) {
-    const uint32_t s = src[i];
-    if (s == 0) continue;
-    dst[i] = AlphaOf(s) == 255 ? s : SrcOver(dst[i], s);
-  }
-}
+// Plain source-over of premultiplied rows, the common case: the span loop
+// at full coverage, which skips transparent and copies opaque pixels.
+void NormalRow(uint32_t* dst, const uint32_t* src, int n) { BlendSpan(dst, n, src, 255); }
 
 // Per channel round(from * (255 - t) / 255) + round(to * t / 255), which
 // never exceeds 255, so the lanes cannot carry into each other.
