@@ -1,5 +1,7 @@
-// Cost of one played and rendered frame at 1920x1080 for the most demanding
-// corpus movies, beside the cost of copying one 1920x1080 BGRA frame.
+// Cost of rendering one whole frame of the most demanding corpus movies, at
+// 1920x1080 and 3840x2160, with 1, 2 and all of the machine's threads,
+// beside a few typical movies and the cost of copying one frame. Compare
+// each row with its one-thread row of the same run.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -7,59 +9,101 @@
 #include <vector>
 
 #include "swf/player/player.h"
+#include "swf/raster/parallel.h"
 #include "swf/render/native_image_decoder.h"
 
 namespace {
 
 using namespace orrivel::swf;
 
-constexpr int kWidth = 1920, kHeight = 1080;
+struct Size {
+  int width, height;
+};
+constexpr Size kSizes[] = {{1920, 1080}, {3840, 2160}};
 
-// Chosen by timing every corpus movie at this size (slowest first).
-const char* const kMovies[] = {
-    "ruffle-noscript/from_shumway/acid/acid-large/test.swf",
-    "ruffle-noscript/from_shumway/acid/acid-bitmap-fill-2/test.swf",
-    "misc/shumway/examples/rendering/images0.swf",
+// The ten slowest corpus movies at 1920x1080 (every corpus movie timed,
+// one thread, the sixth frame drawn in full), slowest first.
+const char* const kHeavy[] = {
+    "ruffle-avm1/avm1/bitmap_filters/assets.swf",
+    "ruffle-avm1/avm1/bitmap_filters/test.swf",
     "ruffle-noscript/visual/simple_shapes/heavy_tesselation/test.swf",
-    "ruffle-noscript/from_shumway/acid/acid-blend/test.swf",
+    "ruffle/visual/filters/bevel_inner/test.swf",
+    "ruffle/visual/cache_as_bitmap/edittext_hscroll/test.swf",
+    "ruffle/visual/filters/bevel_outer/test.swf",
+    "ruffle/visual/filters/bevel_full/test.swf",
+    "ruffle/visual/filters/drop_shadow_angles/test.swf",
+    "misc/shumway/examples/rendering/images0.swf",
+    "ruffle/visual/filters/drop_shadow/test.swf",
 };
 
-void BM_PlayAndRenderFrame(benchmark::State& state) {
-  const std::string path = std::string(ORRIVEL_CORPUS_DIR) + "/" + kMovies[state.range(0)];
+// Movies near the corpus median and upper quartile, and the built-in movie.
+const char* const kTypical[] = {
+    "ruffle-avm1/from_gnash/actionscript.all/targetPath-v7/test.swf",
+    "ruffle-noscript/from_shumway/acid/acid-blend/test.swf",
+    "ruffle/visual/simple_shapes/masks/test.swf",
+    "ruffle-avm1/from_gnash/misc-ming.all/DragDropTest/test.swf",
+};
+
+std::string MoviePath(bool heavy, int index) {
+  if (!heavy && index == static_cast<int>(std::size(kTypical))) {
+    return std::string(ORRIVEL_SOURCE_DIR) + "/resources/default_movie.swf";
+  }
+  return std::string(ORRIVEL_CORPUS_DIR) + "/" + (heavy ? kHeavy : kTypical)[index];
+}
+
+// Arguments: movie, size (0: 1080p, 1: 4K), threads (0: the machine's).
+void RenderFrame(benchmark::State& state, bool heavy) {
+  const std::string path = MoviePath(heavy, static_cast<int>(state.range(0)));
+  const Size size = kSizes[state.range(1)];
   NativeImageDecoder decoder;
   Player player(decoder);
   if (!player.LoadFile(path)) {
     state.SkipWithError(player.LastError().c_str());
     return;
   }
-  player.SetQuality(state.range(1) ? Quality::High : Quality::Low);
-  std::vector<uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
-  raster::Canvas canvas{pixels.data(), kWidth, kHeight, kWidth};
+  player.SetRenderThreads(static_cast<int>(state.range(2)));
+  std::vector<uint32_t> pixels(static_cast<std::size_t>(size.width) * size.height);
+  raster::Canvas canvas{pixels.data(), size.width, size.height, size.width};
+  for (int i = 0; i < 5; ++i) player.StepFrame();
   player.Render(canvas);  // decodes and caches bitmaps and shapes once
   for (auto _ : state) {
-    player.StepFrame();
     player.Render(canvas);
     benchmark::DoNotOptimize(pixels.data());
     benchmark::ClobberMemory();
   }
-  state.SetLabel(kMovies[state.range(0)]);
+  state.SetLabel(path.substr(path.find_last_of('/', path.size() - 10) + 1));
 }
-BENCHMARK(BM_PlayAndRenderFrame)
-    ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0}})
-    ->ArgNames({"movie", "high"})
-    ->Unit(benchmark::kMillisecond);
+
+void BM_HeavyFrame(benchmark::State& state) { RenderFrame(state, true); }
+void BM_TypicalFrame(benchmark::State& state) { RenderFrame(state, false); }
+
+std::vector<int64_t> Range(size_t n) {
+  std::vector<int64_t> r(n);
+  for (size_t i = 0; i < n; ++i) r[i] = static_cast<int64_t>(i);
+  return r;
+}
+
+BENCHMARK(BM_HeavyFrame)
+    ->ArgsProduct({Range(std::size(kHeavy)), {0, 1}, {1, 2, 0}})
+    ->ArgNames({"movie", "4k", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_TypicalFrame)
+    ->ArgsProduct({Range(std::size(kTypical) + 1), {0}, {1, 0}})
+    ->ArgNames({"movie", "4k", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_CopyFrame(benchmark::State& state) {
-  std::vector<uint32_t> src(static_cast<std::size_t>(kWidth) * kHeight, 0xFF336699u);
+  const Size size = kSizes[state.range(0)];
+  std::vector<uint32_t> src(static_cast<std::size_t>(size.width) * size.height, 0xFF336699u);
   std::vector<uint32_t> dst(src.size());
   for (auto _ : state) {
     std::memcpy(dst.data(), src.data(), src.size() * sizeof(uint32_t));
     benchmark::DoNotOptimize(dst.data());
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(src.size() * sizeof(uint32_t)));
 }
-BENCHMARK(BM_CopyFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyFrame)->Arg(0)->Arg(1)->ArgName("4k")->Unit(benchmark::kMillisecond);
 
 }  // namespace

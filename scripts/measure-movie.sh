@@ -373,6 +373,10 @@ echo
 echo "Orrivel movie saver at 1920x1080 under Wine ($(wine --version 2>/dev/null))"
 echo "load average $load_start at the start, $(cut -d' ' -f1 /proc/loadavg) at the end" \
      "($(nproc) cores)"
+# The renderer draws large frames on every core and picks its widest row
+# loops at run time; the figures depend on both.
+echo "processor: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), widest" \
+     "row loops $(grep -qw avx2 /proc/cpuinfo && echo AVX2 || echo SSE2)"
 echo
 echo "1. CPU, % of one core over 20 s (after 3 s), plain run"
 printf '  %-42s %7s %8s %11s %7s %10s\n' movie saver "vs (a)" wineserver Xvfb "VmHWM MiB"

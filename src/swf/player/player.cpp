@@ -59,6 +59,7 @@ struct Player::Impl {
   };
   std::vector<Highlight> highlights;  // a typing key's SWF code until its character comes
   Quality quality = Quality::High;
+  int renderThreads = 0;
   FrameClock clock;
   std::string lastError;
   std::function<void(const std::string&)> traceSink, refusalSink;
@@ -241,6 +242,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   }
   impl_->movie = std::move(movie);
   impl_->renderer = std::make_unique<Renderer>(*impl_->movie, impl_->decoder);
+  impl_->renderer->SetThreads(impl_->renderThreads);
   impl_->clock.SetRate(impl_->movie->header.frameRate);
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
@@ -270,6 +272,11 @@ const Movie* Player::GetMovie() const { return impl_->movie.get(); }
 const std::string& Player::LastError() const { return impl_->lastError; }
 void Player::SetQuality(Quality q) { impl_->quality = q; }
 Quality Player::GetQuality() const { return impl_->quality; }
+
+void Player::SetRenderThreads(int threads) {
+  impl_->renderThreads = threads;
+  if (impl_->renderer) impl_->renderer->SetThreads(threads);
+}
 
 bool Player::IsPlaying() const { return impl_->runner && impl_->runner->Root().Playing(); }
 

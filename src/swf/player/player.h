@@ -56,6 +56,9 @@ class Player {
 
   void SetQuality(Quality q);
   Quality GetQuality() const;
+  // Threads that draw each frame (0: the machine's, the default; 1: one).
+  // Kept across loads; the picture is the same for every count.
+  void SetRenderThreads(int threads);
 
   // Moves the timeline on by the frames due in the elapsed time, running
   // frame actions. Returns true when the picture may have changed.

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "swf/raster/color_table.h"
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
@@ -30,8 +32,8 @@ class BitmapShader final : public Shader {
         m_(p.deviceToBitmap),
         repeat_(p.repeat),
         smooth_(p.smooth),
-        ct_(p.colorTransform),
-        hasCt_(!p.colorTransform.IsIdentity()) {}
+        table_(p.colorTransform.IsIdentity() ? std::nullopt
+                                             : std::optional<ColorTable>(p.colorTransform)) {}
 
   void Shade(int x, int y, int count, uint32_t* out) override {
     const double px = x + 0.5, py = y + 0.5;
@@ -48,9 +50,7 @@ class BitmapShader final : public Shader {
         out[i] = smooth_ ? Bilinear(u, v) : Nearest(u + half, v + half);
       }
     }
-    if (hasCt_) {
-      for (int i = 0; i < count; ++i) out[i] = Premultiply(ct_.Apply(Unpremultiply(out[i])));
-    }
+    if (table_) table_->ApplyRow(out, count);
   }
 
  private:
@@ -171,6 +171,7 @@ class BitmapShader final : public Shader {
       right_.resize(count);
       weight_.resize(count);
     }
+    if (!ax.period) return ShadeMagnifiedClamped(ax, row0, row1, wy, count, out);
     int lastX = 0;
     uint32_t left = 0, right = 0;
     for (int i = 0; i < count; ++i, ax.Next()) {
@@ -185,6 +186,31 @@ class BitmapShader final : public Shader {
       right_[i] = right;
       weight_[i] = static_cast<uint8_t>(ax.Frac8());
     }
+    LerpRow(out, out, right_.data(), weight_.data(), count);
+  }
+
+  // A magnified, clamped row: the texels the span reaches are blended
+  // down the column once each, then every pixel picks its pair without a
+  // branch. The same blends as the general loop, so the same pixels.
+  void ShadeMagnifiedClamped(Axis& ax, const uint32_t* row0, const uint32_t* row1, uint32_t wy,
+                             int count, uint32_t* out) const {
+    const int first = ax.Index();
+    const int last = static_cast<int>((ax.pos + ax.step * (count - 1)) >> 32);
+    const int lo = ax.Clamp(std::min(first, last));
+    const int hi = ax.Clamp(std::max(first, last) + 1);
+    if (mixed_.size() < size_t(hi - lo + 1)) mixed_.resize(hi - lo + 1);
+    for (int c = lo; c <= hi; ++c) mixed_[c - lo] = Lerp256(row0[c], row1[c], wy);
+    const uint32_t* mixed = mixed_.data() - lo;
+    int64_t pos = ax.pos;
+    const int64_t step = ax.step;
+    const int w1 = img_.width - 1;
+    for (int i = 0; i < count; ++i, pos += step) {
+      const int x0 = static_cast<int>(pos >> 32);
+      out[i] = mixed[std::clamp(x0, 0, w1)];
+      right_[i] = mixed[std::clamp(x0 + 1, 0, w1)];
+      weight_[i] = static_cast<uint8_t>(pos >> 24);
+    }
+    ax.pos = pos;
     LerpRow(out, out, right_.data(), weight_.data(), count);
   }
 
@@ -232,10 +258,10 @@ class BitmapShader final : public Shader {
   const Image& img_;
   mutable std::vector<uint32_t> right_;
   mutable std::vector<uint8_t> weight_;
+  mutable std::vector<uint32_t> mixed_;
   Matrix m_;
   bool repeat_, smooth_;
-  ColorTransform ct_;
-  bool hasCt_;
+  std::optional<ColorTable> table_;
 };
 
 }  // namespace

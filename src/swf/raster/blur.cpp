@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "swf/raster/filter_kernels.h"
+#include "swf/raster/parallel.h"
 #include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
@@ -96,7 +97,7 @@ void BlurRow(const uint32_t* padded, uint32_t* dst, int n, const Window& w) {
 // ring of half + 1 rows.
 void BlurColumns(Canvas& area, std::vector<uint32_t>& ring, std::vector<Quad>& sums,
                  const Window& wv) {
-  const int w = area.width, h = area.height;
+  const int h = area.height, w = area.width;
   const size_t stride = static_cast<size_t>(area.stride);
   const int slots = wv.half + 1;
   ring.resize(static_cast<size_t>(slots) * w);
@@ -133,21 +134,39 @@ void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint3
   const Window wx = MakeWindow(blurX ? boxX : 1, w);
   const Window wy = MakeWindow(blurY ? boxY : 1, h);
   const size_t pad = static_cast<size_t>(wx.half) + 1;
-  scratch.resize(w + 2 * pad);
   const size_t stride = static_cast<size_t>(area.stride);
   std::vector<Quad> sums;
   std::vector<uint32_t> ring;
+  const int64_t work = int64_t{w} * h;
   for (int pass = 0; pass < passes; ++pass) {
     if (blurX) {
-      for (int y = 0; y < h; ++y) {
-        uint32_t* row = area.pixels + y * stride;
-        std::fill_n(scratch.data(), pad, 0u);
-        std::memcpy(scratch.data() + pad, row, static_cast<size_t>(w) * sizeof(uint32_t));
-        std::fill_n(scratch.data() + pad + w, pad, 0u);
-        BlurRow(scratch.data(), row, w, wx);
-      }
+      ForEachBand(0, h, work, [&](int from, int to) {
+        // Split into bands, each thread pads rows in a buffer of its own.
+        thread_local std::vector<uint32_t> own;
+        std::vector<uint32_t>& padded = from == 0 && to == h ? scratch : own;
+        padded.resize(w + 2 * pad);
+        for (int y = from; y < to; ++y) {
+          uint32_t* row = area.pixels + y * stride;
+          std::fill_n(padded.data(), pad, 0u);
+          std::memcpy(padded.data() + pad, row, static_cast<size_t>(w) * sizeof(uint32_t));
+          std::fill_n(padded.data() + pad + w, pad, 0u);
+          BlurRow(padded.data(), row, w, wx);
+        }
+      });
     }
-    if (blurY) BlurColumns(area, ring, sums, wy);
+    if (blurY) {
+      // Columns are independent: bands of columns, each with its own sums.
+      ForEachBand(0, w, work, [&](int from, int to) {
+        if (from == 0 && to == w) {
+          BlurColumns(area, ring, sums, wy);
+          return;
+        }
+        thread_local std::vector<uint32_t> ownRing;
+        thread_local std::vector<Quad> ownSums;
+        Canvas columns{area.pixels + from, to - from, h, area.stride};
+        BlurColumns(columns, ownRing, ownSums, wy);
+      });
+    }
   }
 }
 

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "swf/raster/parallel.h"
 #include "swf/raster/pixel.h"
+#include "swf/raster/pixel_row.h"
 #include "swf/raster/raster.h"
 #include "swf/raster/simd.h"
 
@@ -186,14 +188,9 @@ uint32_t BlendPixel(uint32_t s, uint32_t d) {
   }
 }
 
-// Plain source-over of premultiplied rows, the common case.
-void NormalRow(uint32_t* dst, const uint32_t* src, int n) {
-  for (int i = 0; i < n; ++i) {
-    const uint32_t s = src[i];
-    if (s == 0) continue;
-    dst[i] = AlphaOf(s) == 255 ? s : SrcOver(dst[i], s);
-  }
-}
+// Plain source-over of premultiplied rows, the common case: the span loop
+// at full coverage, which skips transparent and copies opaque pixels.
+void NormalRow(uint32_t* dst, const uint32_t* src, int n) { BlendSpan(dst, n, src, 255); }
 
 // Per channel round(from * (255 - t) / 255) + round(to * t / 255), which
 // never exceeds 255, so the lanes cannot carry into each other.
@@ -219,13 +216,25 @@ void BlendRow(uint32_t* d, const uint32_t* s, int n, const uint8_t* maskRow) {
   }
 }
 
+void CompositeRows(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* clip, bool maskOk,
+                   int w, int from, int to);
+
 }  // namespace
 
 void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* clip) {
   if (!dst.pixels || !layer.pixels || dst.stride < dst.width || layer.stride < layer.width) return;
   const int w = std::min(dst.width, layer.width), h = std::min(dst.height, layer.height);
   const bool maskOk = clip && clip->coverage.size() >= size_t(clip->width) * clip->height;
-  for (int y = 0; y < h; ++y) {
+  ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
+    CompositeRows(dst, layer, mode, clip, maskOk, w, from, to);
+  });
+}
+
+namespace {
+
+void CompositeRows(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* clip, bool maskOk,
+                   int w, int from, int to) {
+  for (int y = from; y < to; ++y) {
     uint32_t* d = dst.pixels + size_t(y) * dst.stride;
     const uint32_t* s = layer.pixels + size_t(y) * layer.stride;
     if (!clip && (mode == BlendMode::Normal || mode == BlendMode::Layer)) {
@@ -234,7 +243,7 @@ void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* cli
     }
     const uint8_t* maskRow = nullptr;
     if (clip) {
-      if (!maskOk || y >= clip->height) continue;  // clipped away entirely
+      if (!maskOk || y >= clip->height || clip->RowClear(y)) continue;  // clipped away entirely
       maskRow = clip->coverage.data() + size_t(y) * clip->width;
     }
     const int visible = clip ? std::min(w, clip->width) : w;
@@ -262,5 +271,7 @@ void Composite(Canvas& dst, const Canvas& layer, BlendMode mode, const Mask* cli
     }
   }
 }
+
+}  // namespace
 
 }  // namespace orrivel::swf::raster

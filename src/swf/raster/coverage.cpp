@@ -179,25 +179,38 @@ void AliasedRow(Scratch& s, const EdgeList& el, int y, FillRule rule, CoverageSi
 
 }  // namespace
 
-void Rasterize(const EdgeList& el, FillRule rule, bool antiAlias, CoverageSink& sink) {
+void SortEdges(const EdgeList& el, std::vector<const Edge*>& sorted) {
+  sorted.clear();
+  for (const Edge& e : el.edges) sorted.push_back(&e);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Edge* a, const Edge* b) { return a->y0 < b->y0; });
+}
+
+void RasterizeRows(const EdgeList& el, const std::vector<const Edge*>& sorted, FillRule rule,
+                   bool antiAlias, CoverageSink& sink, int from, int to) {
   if (el.Empty()) return;
   Scratch& s = ThreadScratch();
   const size_t width = static_cast<size_t>(el.right - el.left);
   if (s.acc.size() < width + 3) s.acc.assign(width + 3, 0.0f);
   if (s.cov.size() < width + 1) s.cov.assign(width + 1, 0);
-  s.sorted.clear();
-  for (const Edge& e : el.edges) s.sorted.push_back(&e);
-  std::sort(s.sorted.begin(), s.sorted.end(),
-            [](const Edge* a, const Edge* b) { return a->y0 < b->y0; });
+  const int first = std::max(from, el.top), last = std::min(to, el.bottom);
+  // The edges a run from the top would hold on reaching `first`, in the
+  // same order: those that start above its bottom and have not ended.
   s.active.clear();
   size_t next = 0;
-  for (int y = el.top; y < el.bottom; ++y) {
+  const float firstBottom = static_cast<float>(first + 1);
+  for (; next < sorted.size() && sorted[next]->y0 < firstBottom; ++next) {
+    if (first == el.top || sorted[next]->y1 > static_cast<float>(first)) {
+      s.active.push_back(sorted[next]);
+    }
+  }
+  for (int y = first; y < last; ++y) {
     const float rowBottom = static_cast<float>(y + 1);
-    while (next < s.sorted.size() && s.sorted[next]->y0 < rowBottom) {
-      s.active.push_back(s.sorted[next++]);
+    while (next < sorted.size() && sorted[next]->y0 < rowBottom) {
+      s.active.push_back(sorted[next++]);
     }
     if (s.active.empty()) {
-      if (next >= s.sorted.size()) break;
+      if (next >= sorted.size()) break;
       continue;
     }
     if (antiAlias) {
@@ -211,6 +224,13 @@ void Rasterize(const EdgeList& el, FillRule rule, bool antiAlias, CoverageSink& 
     }
     std::erase_if(s.active, [rowBottom](const Edge* e) { return e->y1 <= rowBottom; });
   }
+}
+
+void Rasterize(const EdgeList& el, FillRule rule, bool antiAlias, CoverageSink& sink) {
+  if (el.Empty()) return;
+  std::vector<const Edge*>& sorted = ThreadScratch().sorted;
+  SortEdges(el, sorted);
+  RasterizeRows(el, sorted, rule, antiAlias, sink, el.top, el.bottom);
 }
 
 }  // namespace orrivel::swf::raster

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "swf/raster/edges.h"
 
@@ -21,5 +22,12 @@ class CoverageSink {
 };
 
 void Rasterize(const EdgeList& edges, FillRule rule, bool antiAlias, CoverageSink& sink);
+
+// The same in pieces, for row bands drawn by several threads: the edges
+// sorted once, then rows [from, to) at a time. Each row's coverage is what
+// Rasterize gives it.
+void SortEdges(const EdgeList& edges, std::vector<const Edge*>& sorted);
+void RasterizeRows(const EdgeList& edges, const std::vector<const Edge*>& sorted, FillRule rule,
+                   bool antiAlias, CoverageSink& sink, int from, int to);
 
 }  // namespace orrivel::swf::raster

@@ -5,6 +5,7 @@
 
 #include "swf/raster/coverage.h"
 #include "swf/raster/paint.h"
+#include "swf/raster/parallel.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
 #include "swf/raster/simd.h"
@@ -21,6 +22,10 @@ bool ValidCanvas(const Canvas& c) {
 // clipped away entirely.
 void ApplyMask(const Mask* mask, int y, int x, int count, uint8_t* cov) {
   if (!mask) return;
+  if (mask->RowClear(y)) {
+    std::fill_n(cov, count, uint8_t{0});
+    return;
+  }
   const bool rowInside =
       y >= 0 && y < mask->height && mask->coverage.size() >= size_t(mask->width) * mask->height;
   for (int i = 0; i < count; ++i) {
@@ -157,13 +162,31 @@ void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& pain
   }
   const EdgeList& edges = Prepare(path, canvas.width, canvas.height);
   if (edges.Empty()) return;
-  if (shader) {
-    ShaderBlitter blitter(canvas, *shader, options);
-    Rasterize(edges, rule, options.antiAlias, blitter);
-  } else {
-    SolidBlitter blitter(canvas, Premultiply(paint.color), options);
-    Rasterize(edges, rule, options.antiAlias, blitter);
+  const int64_t area = int64_t{edges.right - edges.left} * (edges.bottom - edges.top);
+  if (!WouldSplit(edges.bottom - edges.top, area)) {
+    if (shader) {
+      ShaderBlitter blitter(canvas, *shader, options);
+      Rasterize(edges, rule, options.antiAlias, blitter);
+    } else {
+      SolidBlitter blitter(canvas, Premultiply(paint.color), options);
+      Rasterize(edges, rule, options.antiAlias, blitter);
+    }
+    return;
   }
+  // Each band has its own shader and blitter: they keep scratch rows.
+  std::vector<const Edge*> sorted;
+  SortEdges(edges, sorted);
+  ForEachBand(edges.top, edges.bottom, area, [&](int from, int to) {
+    if (shader) {
+      std::unique_ptr<Shader> own =
+          paint.kind == Paint::Kind::Bitmap ? MakeBitmapShader(paint) : MakeGradientShader(paint);
+      ShaderBlitter blitter(canvas, *own, options);
+      RasterizeRows(edges, sorted, rule, options.antiAlias, blitter, from, to);
+    } else {
+      SolidBlitter blitter(canvas, Premultiply(paint.color), options);
+      RasterizeRows(edges, sorted, rule, options.antiAlias, blitter, from, to);
+    }
+  });
 }
 
 void StrokePath(Canvas& canvas, const Path& path, const Stroke& stroke, const Paint& paint,
@@ -180,8 +203,25 @@ void FillMask(Mask& mask, const Path& path, FillRule rule, const DrawOptions& op
   }
   const EdgeList& edges = Prepare(path, mask.width, mask.height);
   if (edges.Empty()) return;
-  MaskBlitter blitter(mask, options.clip);
-  Rasterize(edges, rule, options.antiAlias, blitter);
+  if (mask.top >= mask.bottom) {
+    mask.top = edges.top;
+    mask.bottom = edges.bottom;
+  } else {
+    mask.top = std::min(mask.top, edges.top);
+    mask.bottom = std::max(mask.bottom, edges.bottom);
+  }
+  const int64_t area = int64_t{edges.right - edges.left} * (edges.bottom - edges.top);
+  if (!WouldSplit(edges.bottom - edges.top, area)) {
+    MaskBlitter blitter(mask, options.clip);
+    Rasterize(edges, rule, options.antiAlias, blitter);
+    return;
+  }
+  std::vector<const Edge*> sorted;
+  SortEdges(edges, sorted);
+  ForEachBand(edges.top, edges.bottom, area, [&](int from, int to) {
+    MaskBlitter blitter(mask, options.clip);
+    RasterizeRows(edges, sorted, rule, options.antiAlias, blitter, from, to);
+  });
 }
 
 void Clear(Canvas& canvas, Rgba color) {

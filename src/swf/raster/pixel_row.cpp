@@ -1,9 +1,11 @@
 #include "swf/raster/pixel_row.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "swf/raster/pixel.h"
+#include "swf/raster/pixel_row_kernels.h"
 #include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
@@ -55,6 +57,8 @@ inline __m128i Load(const uint32_t* p) {
 inline void Store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 }  // namespace
+
+namespace sse2 {
 
 void FillSolid(uint32_t* dst, int n, uint32_t src) {
   const __m128i s = _mm_set1_epi32(static_cast<int>(src));
@@ -132,7 +136,11 @@ void LerpRow(uint32_t* out, const uint32_t* left, const uint32_t* right, const u
   for (; i < n; ++i) out[i] = Lerp256(left[i], right[i], w[i]);
 }
 
-#else
+}  // namespace sse2
+
+#endif
+
+namespace scalar {
 
 void LerpRow(uint32_t* out, const uint32_t* left, const uint32_t* right, const uint8_t* w, int n) {
   for (int i = 0; i < n; ++i) out[i] = Lerp256(left[i], right[i], w[i]);
@@ -154,7 +162,94 @@ void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t*
   for (int i = 0; i < n; ++i) dst[i] = SrcOver(dst[i], ScalePixel(src[i], cov[i]));
 }
 
+}  // namespace scalar
+
+namespace {
+
+#ifdef ORRIVEL_SSE2
+constexpr SimdLevel kCompiledLevel = SimdLevel::Sse2;
+#else
+constexpr SimdLevel kCompiledLevel = SimdLevel::Scalar;
 #endif
+
+SimdLevel Detect() {
+#if defined(ORRIVEL_SSE2) && ORRIVEL_AVX2_DISPATCH
+  if (avx2::Supported()) return SimdLevel::Avx2;
+#endif
+  return kCompiledLevel;
+}
+
+std::atomic<SimdLevel>& Level() {
+  static std::atomic<SimdLevel> level{Detect()};
+  return level;
+}
+
+}  // namespace
+
+SimdLevel BestSimd() {
+  static const SimdLevel best = Detect();
+  return best;
+}
+
+SimdLevel ActiveSimd() { return Level().load(std::memory_order_relaxed); }
+
+void UseSimd(SimdLevel level) {
+  Level().store(std::min(level, BestSimd()), std::memory_order_relaxed);
+}
+
+const char* SimdName(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::Avx2:
+      return "AVX2";
+    case SimdLevel::Sse2:
+      return "SSE2";
+    default:
+      return "scalar";
+  }
+}
+
+// Each row loop in the widest form the processor runs and the caller allows.
+#if defined(ORRIVEL_SSE2) && ORRIVEL_AVX2_DISPATCH
+#define ORRIVEL_ROW_DISPATCH(call) \
+  switch (ActiveSimd()) {          \
+    case SimdLevel::Avx2:          \
+      return avx2::call;           \
+    case SimdLevel::Sse2:          \
+      return sse2::call;           \
+    default:                       \
+      return scalar::call;         \
+  }
+#elif defined(ORRIVEL_SSE2)
+#define ORRIVEL_ROW_DISPATCH(call)                            \
+  if (ActiveSimd() == SimdLevel::Scalar) return scalar::call; \
+  return sse2::call;
+#else
+#define ORRIVEL_ROW_DISPATCH(call) return scalar::call;
+#endif
+
+void FillSolid(uint32_t* dst, int n, uint32_t src) {
+#ifdef ORRIVEL_SSE2
+  sse2::FillSolid(dst, n, src);
+#else
+  scalar::FillSolid(dst, n, src);
+#endif
+}
+void BlendSolid(uint32_t* dst, int n, uint32_t src) {
+  ORRIVEL_ROW_DISPATCH(BlendSolid(dst, n, src))
+}
+void BlendSolidCoverage(uint32_t* dst, int n, uint32_t src, const uint8_t* cov) {
+  ORRIVEL_ROW_DISPATCH(BlendSolidCoverage(dst, n, src, cov))
+}
+void BlendSpan(uint32_t* dst, int n, const uint32_t* src, uint8_t cov) {
+  ORRIVEL_ROW_DISPATCH(BlendSpan(dst, n, src, cov))
+}
+void BlendSpanCoverage(uint32_t* dst, int n, const uint32_t* src, const uint8_t* cov) {
+  ORRIVEL_ROW_DISPATCH(BlendSpanCoverage(dst, n, src, cov))
+}
+void LerpRow(uint32_t* out, const uint32_t* left, const uint32_t* right, const uint8_t* w, int n) {
+  ORRIVEL_ROW_DISPATCH(LerpRow(out, left, right, w, n))
+}
+#undef ORRIVEL_ROW_DISPATCH
 
 namespace {
 uint32_t AddSaturate(uint32_t a, uint32_t b) {

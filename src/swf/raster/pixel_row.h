@@ -7,6 +7,15 @@
 
 namespace orrivel::swf::raster {
 
+// The vector width of the row loops: the widest the processor has unless a
+// caller (a test, a comparison run) asks for less. Every level gives the
+// same pixels.
+enum class SimdLevel : uint8_t { Scalar, Sse2, Avx2 };
+SimdLevel BestSimd();
+SimdLevel ActiveSimd();
+void UseSimd(SimdLevel level);  // clamped to BestSimd()
+const char* SimdName(SimdLevel level);
+
 // dst[i] = src (an opaque colour needs no blending).
 void FillSolid(uint32_t* dst, int n, uint32_t src);
 // dst[i] = SrcOver(dst[i], src).

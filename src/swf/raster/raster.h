@@ -4,7 +4,9 @@
 // flattening, stroking, coverage accumulation, paints, compositing.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -60,6 +62,12 @@ struct Canvas {
 struct Mask {
   int width = 0, height = 0;
   std::vector<uint8_t> coverage;
+  // Rows outside [top, bottom) are all zero, so that the work on a mask
+  // covering a small part of the canvas is small too. FillMask widens the
+  // range; a default one spans every row.
+  int top = 0, bottom = std::numeric_limits<int>::max();
+  int Bottom() const { return std::min(bottom, height); }
+  bool RowClear(int y) const { return y < top || y >= bottom; }
 };
 
 struct GradientStop {

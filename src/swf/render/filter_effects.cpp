@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "swf/raster/filter_kernels.h"
+#include "swf/raster/parallel.h"
 
 namespace orrivel::swf {
 namespace {
@@ -53,9 +54,16 @@ Table GradientTable(const std::vector<GradientFilterStop>& stops) {
   return t;
 }
 
+// Called for every pixel of every shadow, glow and bevel: kept inline.
+#if defined(__GNUC__)
+#define ORRIVEL_PIXEL_INLINE inline __attribute__((always_inline))
+#else
+#define ORRIVEL_PIXEL_INLINE inline
+#endif
+
 // a * fa + b * fb per channel, premultiplied; the weights are 0..1 and
 // keep the sum opaque at most, so each 16-bit lane holds its channel.
-uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
+ORRIVEL_PIXEL_INLINE uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
   auto spread = [](uint32_t p) {
     return (uint64_t{p} & 0x00FF00FFu) | ((uint64_t{p} & 0xFF00FF00u) << 24);
   };
@@ -66,18 +74,20 @@ uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
   return static_cast<uint32_t>(lanes | (lanes >> 24));
 }
 
-uint32_t Scale(uint32_t c, float k) { return Mix(c, k, 0, 0); }
+ORRIVEL_PIXEL_INLINE uint32_t Scale(uint32_t c, float k) { return Mix(c, k, 0, 0); }
 
-float AlphaOf(uint32_t p) { return static_cast<float>(p >> 24) / 255.0f; }
+ORRIVEL_PIXEL_INLINE float AlphaOf(uint32_t p) { return static_cast<float>(p >> 24) / 255.0f; }
 
 // The area's alpha, blurred by the filter's box, as the alpha of `out`.
 void BlurredAlpha(const raster::Canvas& area, const Filter& f, double scale, FilterScratch& s) {
   const int w = area.width, h = area.height;
   s.blur.resize(static_cast<size_t>(w) * h);
-  for (int y = 0; y < h; ++y) {
-    const uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
-    for (int x = 0; x < w; ++x) s.blur[static_cast<size_t>(y) * w + x] = row[x] & 0xFF000000u;
-  }
+  raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      const uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
+      for (int x = 0; x < w; ++x) s.blur[static_cast<size_t>(y) * w + x] = row[x] & 0xFF000000u;
+    }
+  });
   raster::Canvas view{s.blur.data(), w, h, w};
   raster::BoxBlur(view, BoxOf(f.blurX, scale), BoxOf(f.blurY, scale), f.passes, s.copy);
 }
@@ -92,29 +102,32 @@ void Shadow(raster::Canvas& area, const Filter& f, double scale, FilterScratch& 
   const bool gradient = f.kind == Filter::Kind::GradientGlow;
   const Table table = gradient ? GradientTable(f.gradient) : Table{};
   const uint32_t color = PremultipliedColor(f.color, 1);
-  for (int y = 0; y < h; ++y) {
-    uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
-    const int sy = y - dy;
-    for (int x = 0; x < w; ++x) {
-      const int sx = x - dx;
-      float b = sx >= 0 && sx < w && sy >= 0 && sy < h
-                    ? AlphaOf(s.blur[static_cast<size_t>(sy) * w + sx])
-                    : 0.0f;
-      if (f.inner) b = 1 - b;
-      const float v = std::min(1.0f, b * f.strength);
-      const uint32_t shadow = gradient ? table[static_cast<int>(v * 255 + 0.5f)] : Scale(color, v);
-      const uint32_t src = row[x];
-      const float sa = AlphaOf(src);
-      if (f.inner) {
-        const uint32_t in = Scale(shadow, sa);
-        row[x] = f.knockout || f.hideObject ? in : Mix(in, 1, src, 1 - AlphaOf(in));
-      } else if (f.knockout) {
-        row[x] = Scale(shadow, 1 - sa);
-      } else {
-        row[x] = f.hideObject ? shadow : Mix(src, 1, shadow, 1 - sa);
+  raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
+      const int sy = y - dy;
+      for (int x = 0; x < w; ++x) {
+        const int sx = x - dx;
+        float b = sx >= 0 && sx < w && sy >= 0 && sy < h
+                      ? AlphaOf(s.blur[static_cast<size_t>(sy) * w + sx])
+                      : 0.0f;
+        if (f.inner) b = 1 - b;
+        const float v = std::min(1.0f, b * f.strength);
+        const uint32_t shadow =
+            gradient ? table[static_cast<int>(v * 255 + 0.5f)] : Scale(color, v);
+        const uint32_t src = row[x];
+        const float sa = AlphaOf(src);
+        if (f.inner) {
+          const uint32_t in = Scale(shadow, sa);
+          row[x] = f.knockout || f.hideObject ? in : Mix(in, 1, src, 1 - AlphaOf(in));
+        } else if (f.knockout) {
+          row[x] = Scale(shadow, 1 - sa);
+        } else {
+          row[x] = f.hideObject ? shadow : Mix(src, 1, shadow, 1 - sa);
+        }
       }
     }
-  }
+  });
 }
 
 // Bevel and gradient bevel: the blurred alpha seen from both sides of the
@@ -132,27 +145,29 @@ void Bevel(raster::Canvas& area, const Filter& f, double scale, FilterScratch& s
     return x >= 0 && x < w && y >= 0 && y < h ? AlphaOf(s.blur[static_cast<size_t>(y) * w + x])
                                               : 0.0f;
   };
-  for (int y = 0; y < h; ++y) {
-    uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
-    for (int x = 0; x < w; ++x) {
-      const float t =
-          std::clamp((at(x + dx, y + dy) - at(x - dx, y - dy)) * f.strength, -1.0f, 1.0f);
-      uint32_t bevel;
-      if (gradient) {
-        bevel = table[static_cast<int>(std::lround(127.5f - t * 127.5f))];
-      } else {
-        bevel = t > 0 ? Scale(highlight, t) : Scale(shadow, -t);
+  raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
+    for (int y = from; y < to; ++y) {
+      uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
+      for (int x = 0; x < w; ++x) {
+        const float t =
+            std::clamp((at(x + dx, y + dy) - at(x - dx, y - dy)) * f.strength, -1.0f, 1.0f);
+        uint32_t bevel;
+        if (gradient) {
+          bevel = table[static_cast<int>(std::lround(127.5f - t * 127.5f))];
+        } else {
+          bevel = t > 0 ? Scale(highlight, t) : Scale(shadow, -t);
+        }
+        const uint32_t src = row[x];
+        const float sa = AlphaOf(src);
+        if (f.inner) {
+          bevel = Scale(bevel, sa);
+        } else if (!f.onTop) {
+          bevel = Scale(bevel, 1 - sa);
+        }
+        row[x] = f.knockout || f.hideObject ? bevel : Mix(bevel, 1, src, 1 - AlphaOf(bevel));
       }
-      const uint32_t src = row[x];
-      const float sa = AlphaOf(src);
-      if (f.inner) {
-        bevel = Scale(bevel, sa);
-      } else if (!f.onTop) {
-        bevel = Scale(bevel, 1 - sa);
-      }
-      row[x] = f.knockout || f.hideObject ? bevel : Mix(bevel, 1, src, 1 - AlphaOf(bevel));
     }
-  }
+  });
 }
 
 }  // namespace

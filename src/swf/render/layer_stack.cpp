@@ -3,15 +3,58 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/raster/pixel.h"
+#include "swf/raster/simd.h"
+
 namespace orrivel::swf {
 
 namespace {
 
-void IntersectMask(raster::Mask& mask, const raster::Mask& other) {
-  const size_t n = std::min(mask.coverage.size(), other.coverage.size());
-  for (size_t i = 0; i < n; ++i) {
-    mask.coverage[i] = static_cast<uint8_t>((mask.coverage[i] * other.coverage[i] + 127) / 255);
+// a[i] * b[i] / 255, rounded.
+void MultiplyRow(uint8_t* a, const uint8_t* b, size_t n) {
+  size_t i = 0;
+#if defined(ORRIVEL_SSE2)
+  const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128);
+  const auto div255 = [&](__m128i x) {
+    x = _mm_add_epi16(x, half);
+    return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+  };
+  for (; i + 16 <= n; i += 16) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const __m128i lo =
+        div255(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero)));
+    const __m128i hi =
+        div255(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + i), _mm_packus_epi16(lo, hi));
   }
+#endif
+  for (; i < n; ++i) a[i] = static_cast<uint8_t>(raster::Div255(uint32_t{a[i]} * b[i]));
+}
+
+// Rows that either mask leaves clear stay clear; only the rows both may
+// cover are multiplied.
+void IntersectMask(raster::Mask& mask, const raster::Mask& other) {
+  if (mask.width != other.width || mask.height != other.height ||
+      mask.coverage.size() != other.coverage.size() ||
+      mask.coverage.size() != static_cast<size_t>(mask.width) * mask.height) {
+    const size_t n = std::min(mask.coverage.size(), other.coverage.size());
+    MultiplyRow(mask.coverage.data(), other.coverage.data(), n);
+    return;
+  }
+  const int top = std::max(mask.top, other.top);
+  const int bottom = std::min(mask.Bottom(), other.Bottom());
+  const size_t w = static_cast<size_t>(mask.width);
+  for (int y = std::max(mask.top, 0); y < mask.Bottom(); ++y) {
+    uint8_t* row = mask.coverage.data() + y * w;
+    if (y >= top && y < bottom) {
+      MultiplyRow(row, other.coverage.data() + y * w, w);
+    } else {
+      std::fill_n(row, w, uint8_t{0});
+    }
+  }
+  mask.top = top < bottom ? top : 0;
+  mask.bottom = top < bottom ? bottom : 0;
 }
 
 raster::Canvas SubCanvas(const raster::Canvas& c, const PixelBox& b) {
@@ -44,6 +87,7 @@ raster::Mask EmptyMask(int width, int height) {
   mask.width = width;
   mask.height = height;
   mask.coverage.assign(static_cast<size_t>(width) * height, 0);
+  mask.top = mask.bottom = 0;
   return mask;
 }
 
@@ -105,7 +149,13 @@ raster::Canvas OffscreenPool::Open(int width, int height) {
 
 raster::Mask CropMask(const raster::Mask& mask, const PixelBox& box) {
   raster::Mask out = EmptyMask(box.x1 - box.x0, box.y1 - box.y0);
-  for (int y = box.y0; y < box.y1 && y < mask.height; ++y) {
+  const int from = std::max(box.y0, std::max(mask.top, 0));
+  const int to = std::min({box.y1, mask.height, mask.bottom});
+  if (from < to) {
+    out.top = from - box.y0;
+    out.bottom = to - box.y0;
+  }
+  for (int y = from; y < to; ++y) {
     const int x1 = std::min(box.x1, mask.width);
     if (x1 <= box.x0) break;
     std::copy_n(mask.coverage.data() + static_cast<size_t>(y) * mask.width + box.x0, x1 - box.x0,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/raster/parallel.h"
 #include "swf/render/filter_effects.h"
 #include "swf/render/layer_stack.h"
 #include "swf/render/paint.h"
@@ -68,6 +69,8 @@ struct Renderer::Impl {
   LayerPool layers;
   FilterScratch filterScratch;
   OffscreenPool offscreens;
+  int threads = 0;                              // 0: the machine's
+  std::unique_ptr<raster::WorkerPool> workers;  // made on first use
 
   // Per Render call.
   bool antiAlias = true;
@@ -401,12 +404,20 @@ FloatRect Renderer::Bounds(const DisplayNode& node, const Matrix& parent, double
   return impl_->NodeBounds(node, parent);
 }
 
+void Renderer::SetThreads(int threads) {
+  impl_->threads = std::clamp(threads, 0, raster::WorkerPool::kMaxThreads);
+  impl_->workers.reset();
+}
+
 void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality) {
   if (canvas.pixels == nullptr || canvas.width <= 0 || canvas.height <= 0 ||
       canvas.stride < canvas.width || !root.visible) {
     return;
   }
   Impl& im = *impl_;
+  const int threads = im.threads > 0 ? im.threads : raster::WorkerPool::MachineThreads();
+  if (threads > 1 && !im.workers) im.workers = std::make_unique<raster::WorkerPool>(threads);
+  const raster::ScopedWorkers scope(threads > 1 ? im.workers.get() : nullptr);
   im.antiAlias = quality == Quality::High;
   im.stageScale = AverageScale(root.matrix);
   im.stageMatrix = root.matrix;

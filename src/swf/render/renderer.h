@@ -28,6 +28,11 @@ class Renderer {
   // device pixels). The canvas is not cleared first.
   void Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality);
 
+  // Threads that draw a frame's large fills, composites and filters in row
+  // bands (0: as many as the machine has, the default; 1: the calling
+  // thread only). The picture is the same for every count.
+  void SetThreads(int threads);
+
   // Device-pixel bounds of what `node` draws under the parent matrix
   // `parent`, anti-aliasing and strokes included; empty when it draws
   // nothing. stageScale is the root's scale (for strokes that do not scale).

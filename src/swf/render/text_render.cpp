@@ -275,6 +275,7 @@ raster::DrawOptions GlyphOptions(const TextLayout& layout, const Matrix& m, int 
   fieldMask.width = width;
   fieldMask.height = height;
   fieldMask.coverage.assign(static_cast<size_t>(width) * height, 0);
+  fieldMask.top = fieldMask.bottom = 0;
   raster::FillMask(fieldMask, RectPath(*layout.clip, m), raster::FillRule::NonZero, options);
   raster::DrawOptions clipped = options;
   clipped.clip = &fieldMask;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "raster_test_util.h"
+#include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
 
@@ -19,6 +20,8 @@ uint32_t RandomPremultiplied(std::mt19937& rng) {
   return PackArgb(a, c(), c(), c());
 }
 
+void RowLoopsMatchScalarFormulas();
+
 TEST(PixelTest, Div255RoundsToNearest) {
   for (uint32_t x = 0; x <= 255 * 255; ++x) ASSERT_EQ(Div255(x), (x * 2 + 255) / 510) << x;
 }
@@ -31,11 +34,22 @@ TEST(PixelTest, SourceOverKeepsOpaqueAndTransparentExact) {
   EXPECT_EQ(SrcOver(0xFFFFFFFF, 0xFFFFFFFF), 0xFFFFFFFFu);  // no carry between channels
 }
 
-// The vector loops must agree with the scalar formulas bit for bit, for
-// every length (tails included).
+// Every vector width the processor has must agree with the scalar formulas
+// bit for bit, for every length (tails included).
 TEST(PixelRowTest, RowLoopsMatchScalarFormulas) {
+  const SimdLevel best = BestSimd();
+  for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    if (level > best) continue;
+    UseSimd(level);
+    SCOPED_TRACE(SimdName(level));
+    RowLoopsMatchScalarFormulas();
+  }
+  UseSimd(best);
+}
+
+void RowLoopsMatchScalarFormulas() {
   std::mt19937 rng(7);
-  for (int n = 0; n < 19; ++n) {
+  for (int n = 0; n < 40; ++n) {
     std::vector<uint32_t> dst(n), src(n);
     std::vector<uint8_t> cov(n);
     for (int i = 0; i < n; ++i) {
@@ -118,6 +132,42 @@ TEST(PixelRowTest, ShadedEdgesAreWeightedByCoverage) {
   EXPECT_EQ(c.At(0, 0), ScalePixel(0xFF804020, 128));
   EXPECT_EQ(c.At(1, 0), 0xFF804020u);
   EXPECT_EQ(c.At(2, 0), ScalePixel(0xFF804020, 128));
+}
+
+}  // namespace
+}  // namespace orrivel::swf::raster
+
+namespace orrivel::swf::raster {
+namespace {
+
+// Magnified, unrotated bitmaps take a path of their own when clamped; away
+// from the edges clamping and repeating pick the same texels, so both must
+// give the same pixels, forwards and mirrored, at any span offset.
+TEST(PixelRowTest, MagnifiedClampedRowsMatchRepeatingOnesInside) {
+  Image img{8, 3, {}};
+  std::mt19937 rng(11);
+  for (int i = 0; i < 24; ++i) img.pixels.push_back(RandomPremultiplied(rng));
+  struct Case {
+    double a, tx;  // device x to bitmap x
+    int x, count;
+  };
+  const Case cases[] = {{0.3, 1.2, 0, 19},  {0.5, 1.0, 3, 9},    {0.999, 1.01, 0, 5},
+                        {-0.3, 6.4, 0, 17}, {-0.45, 6.9, 2, 11}, {0.07, 2.5, 0, 60}};
+  for (const Case& c : cases) {
+    for (double ty : {0.6, 1.7}) {
+      Paint p;
+      p.kind = Paint::Kind::Bitmap;
+      p.bitmap = &img;
+      p.smooth = true;
+      p.deviceToBitmap = Matrix{c.a, 0, 0, 0.25, c.tx, ty};
+      p.repeat = false;
+      std::vector<uint32_t> clamped(c.count), repeated(c.count);
+      MakeBitmapShader(p)->Shade(c.x, 0, c.count, clamped.data());
+      p.repeat = true;
+      MakeBitmapShader(p)->Shade(c.x, 0, c.count, repeated.data());
+      EXPECT_EQ(clamped, repeated) << "scale " << c.a << " from " << c.tx << ", row " << ty;
+    }
+  }
 }
 
 }  // namespace
