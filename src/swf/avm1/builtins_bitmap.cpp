@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {

@@ -4,6 +4,7 @@
 // FileReference (every dialog is cancelled). They have the members the
 // player has, so movies that probe them run on.
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 
 namespace orrivel::swf::avm1 {
 

@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
 #include "swf/format/filters.h"
 #include "swf/player/display_list.h"
@@ -639,6 +641,23 @@ DisplayObject* PlacementOf(Object* self) {
   return self && self->IsClip() ? static_cast<ClipObject*>(self)->Placement() : nullptr;
 }
 
+}  // namespace
+
+void InstallFilterBuiltins(Vm& vm) {
+  Object* flash = HostObject(vm, vm.global, "flash");
+  Object* filters = HostObject(vm, flash, "filters");
+  FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
+  Object* baseProto = PrototypeOf(vm, base);
+  for (const FilterLayout& layout : Classes()) {
+    FunctionObject* cls = HostClass(vm, filters, layout.name, FilterCtor);
+    cls->construct = MakeFilter;
+    Object* proto = PrototypeOf(vm, cls);
+    proto->proto = baseProto;
+    proto->Define(vm, "__filterClass", Value::Str(layout.name), kHidden);
+    AddMethods(vm, proto, {{"clone", Clone}}, 0);
+  }
+}
+
 Value GetFilters(Vm& vm, Object* self, Args) {
   DisplayObject* placed = PlacementOf(self);
   ArrayObject* out = vm.NewArray();
@@ -665,25 +684,6 @@ Value SetFilters(Vm& vm, Object* self, Args args) {
   }
   placed->filters = std::move(list);
   return {};
-}
-
-}  // namespace
-
-void InstallFilterBuiltins(Vm& vm) {
-  Object* flash = HostObject(vm, vm.global, "flash");
-  Object* filters = HostObject(vm, flash, "filters");
-  FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
-  Object* baseProto = PrototypeOf(vm, base);
-  for (const FilterLayout& layout : Classes()) {
-    FunctionObject* cls = HostClass(vm, filters, layout.name, FilterCtor);
-    cls->construct = MakeFilter;
-    Object* proto = PrototypeOf(vm, cls);
-    proto->proto = baseProto;
-    proto->Define(vm, "__filterClass", Value::Str(layout.name), kHidden);
-    AddMethods(vm, proto, {{"clone", Clone}}, 0);
-  }
-  if (vm.clipProto && vm.version >= 8)
-    AddAccessor(vm, vm.clipProto, "filters", GetFilters, SetFilters, kHidden);
 }
 
 }  // namespace orrivel::swf::avm1

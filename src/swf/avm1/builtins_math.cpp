@@ -3,6 +3,7 @@
 #include <numbers>
 
 #include "swf/avm1/vm.h"
+#include "swf/avm1/registry.h"
 
 namespace orrivel::swf::avm1 {
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
 #include "swf/player/timeline_instance.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {

@@ -233,9 +233,11 @@ TEST(Mixer, StopAllSoundsSilencesUntilTheStreamGoesOn) {
   SoundStreamHead head;
   head.stream = Format(SoundFormat::PcmLittle, 3, true, false);
   movie->timeline.streamHead = head;
+  SoundInfo looped;
+  looped.loopCount = 100;
   for (int f = 0; f < 4; ++f) {
     Frame frame;
-    if (f == 0) frame.sounds.push_back(StartSound{1, {}, SoundInfo{.loopCount = 100}});
+    if (f == 0) frame.sounds.push_back(StartSound{1, {}, looped});
     if (f == 1) frame.tags.push_back(DoAction{{0x09, 0x00}});
     if (f != 1) frame.streamBlock = std::vector<uint8_t>(20, 1);  // 10 samples of 257
     movie->timeline.frames.push_back(frame);
