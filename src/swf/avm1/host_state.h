@@ -37,6 +37,38 @@ class HostState : public Object {
   std::map<std::string, Object*> sharedObjects;
 };
 
+// The state of kind T that obj holds: obj itself when it is a T, else one
+// in its chain of states; null when it has none.
+template <typename T>
+T* StateOf(Object* obj) {
+  if (auto* t = dynamic_cast<T*>(obj)) return t;
+  for (Object* s = obj ? obj->state : nullptr; s; s = s->state) {
+    if (auto* t = dynamic_cast<T*>(s)) return t;
+  }
+  return nullptr;
+}
+
+// The same, looked for along obj's prototype chain as a property would be.
+template <typename T>
+T* InheritedStateOf(Object* obj) {
+  int guard = 0;
+  for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
+    if (T* t = StateOf<T>(o)) return t;
+  }
+  return nullptr;
+}
+
+// obj's state of kind T, made (and chained to obj) when it has none.
+template <typename T>
+T* AttachState(Vm& vm, Object* obj) {
+  if (T* t = StateOf<T>(obj)) return t;
+  T* t = vm.New<T>();
+  t->proto = nullptr;
+  t->state = obj->state;
+  obj->state = t;
+  return t;
+}
+
 // The machine's state object (made on first use).
 HostState& HostStateOf(Vm& vm);
 
