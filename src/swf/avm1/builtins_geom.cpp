@@ -11,6 +11,7 @@
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/timeline_instance.h"
@@ -516,15 +517,27 @@ Value MakeColor(Vm& vm, const ColorTransform& c) {
 
 // ---- Transform -------------------------------------------------------------
 
-std::shared_ptr<TimelineInstance> ClipOf(Vm& vm, Object* self) {
-  const Value v = G(vm, self, "__clip");
-  return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object)->Instance()
-                                            : nullptr;
+// The clip a Transform was made for.
+class TransformState : public Object {
+ public:
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    if (clip) out.push_back(clip);
+  }
+  ClipObject* clip = nullptr;
+};
+
+ClipObject* TransformClip(Object* self) {
+  const TransformState* s = InheritedStateOf<TransformState>(self);
+  return s ? s->clip : nullptr;
 }
-DisplayObject* PlacedOf(Vm& vm, Object* self) {
-  const Value v = G(vm, self, "__clip");
-  return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object)->Placement()
-                                            : nullptr;
+std::shared_ptr<TimelineInstance> ClipOf(Vm&, Object* self) {
+  ClipObject* clip = TransformClip(self);
+  return clip ? clip->Instance() : nullptr;
+}
+DisplayObject* PlacedOf(Vm&, Object* self) {
+  ClipObject* clip = TransformClip(self);
+  return clip ? clip->Placement() : nullptr;
 }
 Matrix ToPixels(Matrix m) {
   m.tx /= kTwipsPerPixel;
@@ -534,7 +547,7 @@ Matrix ToPixels(Matrix m) {
 
 Value TransformNew(Vm& vm, Object* self, Args args) {
   if (self && Arg(args, 0).IsObject() && args[0].object->IsClip())
-    self->Define(vm, "__clip", args[0], kDontEnum);
+    AttachState<TransformState>(vm, self)->clip = static_cast<ClipObject*>(args[0].object);
   return {};
 }
 Value TransformMatrix(Vm& vm, Object* self, Args) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_state.h"
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/loader.h"
@@ -279,20 +280,15 @@ Value GetLocal(Vm& vm, Object* self, Args args) {
   if (!self) return Value::Null();
   const std::string name = vm.ToString(Arg(args, 0));
   if (name.empty() || name.size() > 256) return Value::Null();
-  Value store = vm.Get(self, "_stores");
-  if (!store.IsObject()) {
-    store = Value::Obj(vm.NewObject());
-    self->Define(vm, "_stores", store, kDontEnum);
-  }
-  const std::string key = "so:" + name;
-  Value found = vm.Get(store.object, key);
-  if (found.IsObject()) return found;
-  if (store.object->PropertyCount() >= 1024) return Value::Null();
+  auto& stores = HostStateOf(vm).sharedObjects;
+  const std::string key = vm.Key(name);
+  if (const auto found = stores.find(key); found != stores.end()) return Value::Obj(found->second);
+  if (stores.size() >= 1024) return Value::Null();
   Object* so = vm.NewObject();
   const Value proto = vm.Get(self, "prototype");
   if (proto.IsObject()) so->proto = proto.object;
   so->Define(vm, "data", Value::Obj(vm.NewObject()), kDontDelete);
-  store.object->Define(vm, key, Value::Obj(so), kDontEnum);
+  stores.emplace(key, so);
   return Value::Obj(so);
 }
 

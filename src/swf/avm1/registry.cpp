@@ -30,7 +30,7 @@ constexpr Registration kRegistry[] = {
     {"LoadVars, MovieClipLoader, XMLSocket, SharedObject", InstallLoaderBuiltins, nullptr,
      "after XML, whose load methods it adds", "LoadVars MovieClipLoader XMLSocket SharedObject"},
     {"LocalConnection", nullptr, &kLocalConnectionClass, "", "LocalConnection"},
-    {"Color", InstallColorBuiltins, nullptr, "", "Color"},
+    {"Color", nullptr, &kColorClass, "", "Color"},
     {"flash.geom", InstallGeomBuiltins, nullptr, "",
      "flash.geom.Point flash.geom.Rectangle flash.geom.Matrix flash.geom.ColorTransform "
      "flash.geom.Transform"},

@@ -37,7 +37,6 @@ void InstallTextFormatBuiltins(Vm& vm);
 void InstallTextSnapshotBuiltins(Vm& vm);
 void InstallXmlBuiltins(Vm& vm);
 void InstallLoaderBuiltins(Vm& vm);
-void InstallColorBuiltins(Vm& vm);
 void InstallGeomBuiltins(Vm& vm);
 void InstallBitmapBuiltins(Vm& vm);
 void InstallSystemBuiltins(Vm& vm);
@@ -48,6 +47,7 @@ void InstallNativeBuiltins(Vm& vm);
 void InstallLateGlobals(Vm& vm);
 
 extern const ClassDecl kLocalConnectionClass;
+extern const ClassDecl kColorClass;
 extern const ClassDecl kContextMenuClass;
 extern const ClassDecl kContextMenuItemClass;
 
