@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
@@ -266,15 +267,6 @@ Value SocketOnData(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Object* InstallClass(Vm& vm, const char* name,
-                     std::initializer_list<std::pair<const char*, NativeFn>> methods) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(Nothing, proto);
-  for (const auto& [m, fn] : methods) vm.Method(proto, m, fn);
-  vm.global->Define(vm, name, Value::Obj(ctor), kDontEnum);
-  return proto;
-}
-
 // SharedObject.getLocal: one object per name for the movie's run, never written.
 Value GetLocal(Vm& vm, Object* self, Args args) {
   if (!self) return Value::Null();
@@ -294,16 +286,11 @@ Value GetLocal(Vm& vm, Object* self, Args args) {
 
 Value GetSize(Vm&, Object*, Args) { return Value::Num(0); }
 
-void InstallSharedObject(Vm& vm) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(Nothing, proto);
-  vm.Method(ctor, "getLocal", GetLocal);
-  vm.Method(proto, "flush", Nothing);
-  vm.Method(proto, "clear", Nothing);
-  vm.Method(proto, "close", Nothing);
-  vm.Method(proto, "getSize", GetSize);
-  vm.global->Define(vm, "SharedObject", Value::Obj(ctor), kDontEnum);
-}
+constexpr Member kSocketProto[] = {Method("connect", RefuseConnect), Method("send", Nothing),
+                                   Method("close", Nothing), Method("onData", SocketOnData)};
+constexpr Member kSharedObjectProto[] = {Method("flush", Nothing), Method("clear", Nothing),
+                                         Method("close", Nothing), Method("getSize", GetSize)};
+constexpr Member kSharedObjectStatics[] = {Method("getLocal", GetLocal)};
 
 }  // namespace
 
@@ -365,13 +352,11 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
 void InstallLoaderBuiltins(Vm& vm) {
   InstallLoadVars(vm);
   InstallMovieClipLoader(vm);
-  InstallClass(vm, "XMLSocket",
-               {{"connect", RefuseConnect},
-                {"send", Nothing},
-                {"close", Nothing},
-                {"onData", SocketOnData}});
-  InstallSharedObject(vm);
 }
+
+extern const ClassDecl kXmlSocketClass{"XMLSocket", Nothing, kSocketProto};
+extern const ClassDecl kSharedObjectClass{"SharedObject", Nothing, kSharedObjectProto,
+                                          kSharedObjectStatics};
 
 // MovieClip.loadMovie(url[, method]), unloadMovie(), loadVariables(url[, method]).
 Value ClipLoadMovie(Vm& vm, Object* self, Args args) {

@@ -48,6 +48,8 @@ void InstallLateGlobals(Vm& vm);
 
 extern const ClassDecl kLocalConnectionClass;
 extern const ClassDecl kColorClass;
+extern const ClassDecl kXmlSocketClass;
+extern const ClassDecl kSharedObjectClass;
 extern const ClassDecl kContextMenuClass;
 extern const ClassDecl kContextMenuItemClass;
 
