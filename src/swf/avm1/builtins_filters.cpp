@@ -12,6 +12,7 @@
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
 #include "swf/format/filters.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
@@ -398,18 +399,18 @@ void InitFields(Vm& vm, FilterObject* f, const FilterLayout& layout) {
   (void)vm;
 }
 
-const FilterLayout* LayoutOfCtor(Vm& vm, Object* self) {
-  Value ctor = self ? vm.Get(self, "__constructor__") : Value{};
-  for (Object* p = self ? self->proto : nullptr; p; p = p->proto) {
-    Property* name = p->FindProperty(vm, "__filterClass");
-    if (name) {
-      const std::string n = vm.ToString(name->value);
-      for (const FilterLayout& c : Classes()) {
-        if (n == c.name) return &c;
-      }
-    }
+// Marks the prototype of each filter class with the class's layout.
+class FilterClassState : public Object {
+ public:
+  const FilterLayout* layout = nullptr;
+};
+
+// The layout of the filter class whose constructor chain made self.
+const FilterLayout* LayoutOfCtor(Vm&, Object* self) {
+  int guard = 0;
+  for (Object* p = self ? self->proto : nullptr; p && guard < 256; p = p->proto, ++guard) {
+    if (const auto* s = StateOf<FilterClassState>(p)) return s->layout;
   }
-  (void)ctor;
   return nullptr;
 }
 
@@ -653,7 +654,7 @@ void InstallFilterBuiltins(Vm& vm) {
     cls->construct = MakeFilter;
     Object* proto = PrototypeOf(vm, cls);
     proto->proto = baseProto;
-    proto->Define(vm, "__filterClass", Value::Str(layout.name), kHidden);
+    AttachState<FilterClassState>(vm, proto)->layout = &layout;
     AddMethods(vm, proto, {{"clone", Clone}}, 0);
   }
 }
