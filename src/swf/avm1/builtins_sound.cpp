@@ -355,29 +355,28 @@ Value LoadSound(Vm& vm, Object* self, Args) {
   return {};
 }
 
+// The methods of version 6 are not there for older movies.
+constexpr Member kSoundProto[] = {
+    Method("getPan", GetPan),
+    Method("getTransform", GetTransform),
+    Method("getVolume", GetVolume),
+    Method("setPan", SetPan),
+    Method("setTransform", SetTransform),
+    Method("setVolume", SetVolume),
+    Method("stop", Stop),
+    Method("attachSound", AttachSound),
+    Method("start", Start),
+    AbsentBefore(Method("getDuration", GetDuration, kHidden, 6)),
+    AbsentBefore(Method("setDuration", ReturnUndefined, kHidden, 6)),
+    AbsentBefore(Method("getPosition", GetPosition, kHidden, 6)),
+    AbsentBefore(Method("setPosition", ReturnUndefined, kHidden, 6)),
+    AbsentBefore(Method("loadSound", LoadSound, kHidden, 6)),
+    AbsentBefore(Method("getBytesLoaded", GetBytes, kHidden, 6)),
+    AbsentBefore(Method("getBytesTotal", GetBytes, kHidden, 6)),
+};
+
 }  // namespace
 
-void InstallSoundBuiltins(Vm& vm) {
-  FunctionObject* sound = HostClass(vm, vm.global, "Sound", SoundCtor,
-                                    {{"getPan", GetPan},
-                                     {"getTransform", GetTransform},
-                                     {"getVolume", GetVolume},
-                                     {"setPan", SetPan},
-                                     {"setTransform", SetTransform},
-                                     {"setVolume", SetVolume},
-                                     {"stop", Stop},
-                                     {"attachSound", AttachSound},
-                                     {"start", Start}});
-  sound->construct = MakeSound;
-  if (vm.version < 6) return;
-  AddMethods(vm, PrototypeOf(vm, sound),
-             {{"getDuration", GetDuration},
-              {"setDuration", ReturnUndefined},
-              {"getPosition", GetPosition},
-              {"setPosition", ReturnUndefined},
-              {"loadSound", LoadSound},
-              {"getBytesLoaded", GetBytes},
-              {"getBytesTotal", GetBytes}});
-}
+extern const ClassDecl kSoundClass{"Sound", SoundCtor, kSoundProto, {}, 5, MakeSound};
 
 }  // namespace orrivel::swf::avm1

@@ -41,7 +41,7 @@ constexpr Registration kRegistry[] = {
     {"System, Stage, ExternalInterface", InstallSystemBuiltins, nullptr,
      "after global functions, which make the Stage object it fills",
      "System System.capabilities Stage.align flash.external.ExternalInterface"},
-    {"Sound", InstallSoundBuiltins, nullptr, "", "Sound"},
+    {"Sound", nullptr, &kSoundClass, "", "Sound"},
     {"Camera, Microphone, NetConnection, NetStream, PrintJob, FileReference", InstallDeviceBuiltins,
      nullptr, "", "Camera Microphone NetConnection NetStream PrintJob flash.net.FileReference"},
     {"flash.filters", InstallFilterBuiltins, nullptr, "after flash.geom (filters use Point)",

@@ -40,7 +40,6 @@ void InstallLoaderBuiltins(Vm& vm);
 void InstallGeomBuiltins(Vm& vm);
 void InstallBitmapBuiltins(Vm& vm);
 void InstallSystemBuiltins(Vm& vm);
-void InstallSoundBuiltins(Vm& vm);
 void InstallDeviceBuiltins(Vm& vm);
 void InstallFilterBuiltins(Vm& vm);
 void InstallNativeBuiltins(Vm& vm);
@@ -48,6 +47,7 @@ void InstallLateGlobals(Vm& vm);
 
 extern const ClassDecl kLocalConnectionClass;
 extern const ClassDecl kColorClass;
+extern const ClassDecl kSoundClass;
 extern const ClassDecl kXmlSocketClass;
 extern const ClassDecl kSharedObjectClass;
 extern const ClassDecl kContextMenuClass;
