@@ -54,8 +54,14 @@ void Declare(Vm& vm, Object* obj, Members members) {
   }
 }
 
-FunctionObject* DeclareClass(Vm& vm, Object* owner, const ClassDecl& decl) {
+Object* DeclareClass(Vm& vm, Object* owner, const ClassDecl& decl) {
   if (vm.version < decl.since) return nullptr;
+  if (!decl.ctor) {
+    Object* obj = vm.NewObject();
+    Declare(vm, obj, decl.statics);
+    owner->Define(vm, decl.name, Value::Obj(obj), kDontEnum);
+    return obj;
+  }
   Object* proto = vm.NewObject();
   FunctionObject* cls = vm.NewNative(decl.ctor, proto);
   cls->construct = decl.construct;

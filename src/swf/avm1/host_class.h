@@ -56,8 +56,9 @@ constexpr Member AbsentBefore(Member m) {
 }
 using Members = std::span<const Member>;
 
-// A built-in class: its constructor (null for a plain object such as Key),
-// the members of its prototype and of the constructor itself.
+// A built-in class: its constructor and the members of its prototype and
+// of the constructor itself; or, with no constructor, a plain object (Math)
+// holding the `statics`.
 struct ClassDecl {
   const char* name;  // on _global
   NativeFn ctor;
@@ -69,9 +70,9 @@ struct ClassDecl {
 
 // Adds the members to obj, each a new function object.
 void Declare(Vm& vm, Object* obj, Members members);
-// Makes the class and defines it on `owner` (not enumerable); null when
-// the movie's version is older than the class.
-FunctionObject* DeclareClass(Vm& vm, Object* owner, const ClassDecl& decl);
+// Makes the class (or object) and defines it on `owner`, not enumerable;
+// null when the movie's version is older than the class.
+Object* DeclareClass(Vm& vm, Object* owner, const ClassDecl& decl);
 
 using MethodList = std::initializer_list<std::pair<const char*, NativeFn>>;
 

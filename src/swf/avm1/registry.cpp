@@ -10,7 +10,7 @@ constexpr Registration kRegistry[] = {
      "Object Function ASSetPropFlags"},
     {"Array", InstallArrayBuiltins, nullptr, "", "Array"},
     {"String", InstallStringBuiltins, nullptr, "", "String Number Boolean"},
-    {"Math", InstallMathBuiltins, nullptr, "", "Math Math.sin"},
+    {"Math", nullptr, &kMathObject, "", "Math Math.sin Math.PI"},
     {"Date", InstallDateBuiltins, nullptr, "", "Date Date.UTC"},
     {"global functions", InstallGlobalFunctions, nullptr, "",
      "escape unescape parseInt parseFloat isNaN isFinite setInterval clearInterval"},

@@ -26,7 +26,6 @@ void InstallBuiltins(Vm& vm);
 void InstallObjectBuiltins(Vm& vm);
 void InstallArrayBuiltins(Vm& vm);
 void InstallStringBuiltins(Vm& vm);
-void InstallMathBuiltins(Vm& vm);
 void InstallDateBuiltins(Vm& vm);
 void InstallGlobalFunctions(Vm& vm);
 void InstallClipBuiltins(Vm& vm);
@@ -46,6 +45,7 @@ void InstallNativeBuiltins(Vm& vm);
 void InstallLateGlobals(Vm& vm);
 
 extern const ClassDecl kLocalConnectionClass;
+extern const ClassDecl kMathObject;
 extern const ClassDecl kColorClass;
 extern const ClassDecl kSoundClass;
 extern const ClassDecl kXmlSocketClass;
