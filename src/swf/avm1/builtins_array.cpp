@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "swf/avm1/vm.h"
+#include "swf/avm1/registry.h"
 
 namespace orrivel::swf::avm1 {
 

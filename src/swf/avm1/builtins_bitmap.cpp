@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {
@@ -51,11 +53,7 @@ class BitmapObject : public Object {
   std::vector<uint32_t> pixels;  // ARGB, not premultiplied
 };
 
-BitmapObject* AsBitmap(Vm& vm, Object* self) {
-  if (auto* b = dynamic_cast<BitmapObject*>(self)) return b;
-  Property* p = self ? self->FindProperty(vm, "__bitmapData") : nullptr;
-  return p && p->value.IsObject() ? dynamic_cast<BitmapObject*>(p->value.object) : nullptr;
-}
+BitmapObject* AsBitmap(Vm&, Object* self) { return StateOf<BitmapObject>(self); }
 
 BitmapObject* Live(Vm& vm, Object* self) {
   BitmapObject* b = AsBitmap(vm, self);
@@ -74,9 +72,8 @@ Value BitmapCtor(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   BitmapObject* b = AsBitmap(vm, self);
   if (!b) {
-    // A subclass instance made by script: its pixels live in a hidden object.
-    b = vm.New<BitmapObject>();
-    self->Define(vm, "__bitmapData", Value::Obj(b), kHidden);
+    // A subclass instance made by script: it holds its pixels as state.
+    b = AttachState<BitmapObject>(vm, self);
   }
   if (b->Valid()) return {};
   const int w = Int(vm, Arg(args, 0)), h = Int(vm, Arg(args, 1));

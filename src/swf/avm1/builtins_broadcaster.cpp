@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "swf/avm1/broadcaster.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/clip_object.h"
 
 namespace orrivel::swf::avm1 {

@@ -1,7 +1,10 @@
 // MovieClip methods: timeline control, depth and instance management.
 #include <cmath>
 
+#include "swf/avm1/clip_methods.h"
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 
@@ -208,33 +211,72 @@ Value SwfVersion(Vm&, Object* self, Args) {
   return movie ? Value::Num(movie->header.version) : Value{};
 }
 
+// MovieClip.prototype, in the order the player lists it. Methods newer
+// than the first players are out of older movies' sight (hasOwnProperty
+// still finds them).
+constexpr Member kClipProto[] = {
+    Method("play", Play),
+    Method("stop", Stop),
+    Method("gotoAndPlay", GotoAndPlay),
+    Method("gotoAndStop", GotoAndStop),
+    Method("nextFrame", NextFrame),
+    Method("prevFrame", PrevFrame),
+    Method("duplicateMovieClip", Duplicate),
+    Method("removeMovieClip", Remove),
+    Method("createEmptyMovieClip", CreateEmpty, kHidden | kSince6, 6),
+    Method("attachMovie", AttachMovie),
+    Method("getDepth", GetDepth, kHidden | kSince6, 6),
+    Method("getInstanceAtDepth", InstanceAtDepth, kHidden | kSince7, 7),
+    Method("getNextHighestDepth", NextHighestDepth, kHidden | kSince7, 7),
+    Method("swapDepths", SwapDepths),
+    Method("getBytesLoaded", BytesLoaded),
+    Method("getBytesTotal", BytesTotal),
+    Method("getSWFVersion", SwfVersion),
+    Method("startDrag", StartDrag),
+    Method("stopDrag", StopDrag),
+    // A clip with button handlers reacts to the pointer unless a script turns it off.
+    ConstBool("enabled", true, kDontEnum),
+    ConstBool("useHandCursor", true, kDontEnum),
+    AbsentBefore(Accessor("tabIndex", ButtonTabIndex, SetButtonTabIndex, kDontEnum, 6)),
+    Method("createTextField", CreateField),
+    Method("getTextSnapshot", GetTextSnapshot, kHidden | kSince6, 6),
+    Method("loadMovie", ClipLoadMovie),
+    Method("unloadMovie", ClipUnloadMovie),
+    Method("loadVariables", ClipLoadVariables),
+    Method("beginFill", BeginFill, kHidden | kSince6, 6),
+    Method("beginGradientFill", BeginGradientFill, kHidden | kSince6, 6),
+    Method("lineStyle", SetLineStyle, kHidden | kSince6, 6),
+    Method("lineGradientStyle", LineGradientStyle, kHidden | kSince8, 8),
+    Method("moveTo", MoveTo, kHidden | kSince6, 6),
+    Method("lineTo", LineTo, kHidden | kSince6, 6),
+    Method("curveTo", CurveTo, kHidden | kSince6, 6),
+    Method("endFill", EndFill, kHidden | kSince6, 6),
+    Method("clear", Clear, kHidden | kSince6, 6),
+    Method("getBounds", GetBounds),
+    Method("getRect", GetRect, kHidden | kSince8, 8),
+    Method("localToGlobal", LocalToGlobal),
+    Method("globalToLocal", GlobalToLocal),
+    Method("hitTest", HitTest),
+    Method("setMask", SetMask, kHidden | kSince6, 6),
+    Accessor("transform", ClipTransform, ClipSetTransform, kDontEnum | kSince8, 8),
+    AbsentBefore(Accessor("filters", GetFilters, SetFilters, kHidden, 8)),
+};
+
 }  // namespace
 
 void InstallClipBuiltins(Vm& vm) {
   Object* proto = vm.NewObject();
   vm.clipProto = proto;
   FunctionObject* clip = vm.NewNative(nullptr, proto);
-  const std::pair<const char*, NativeFn> fns[] = {
-      {"play", Play},
-      {"stop", Stop},
-      {"gotoAndPlay", GotoAndPlay},
-      {"gotoAndStop", GotoAndStop},
-      {"nextFrame", NextFrame},
-      {"prevFrame", PrevFrame},
-      {"duplicateMovieClip", Duplicate},
-      {"removeMovieClip", Remove},
-      {"createEmptyMovieClip", CreateEmpty},
-      {"attachMovie", AttachMovie},
-      {"getDepth", GetDepth},
-      {"getInstanceAtDepth", InstanceAtDepth},
-      {"getNextHighestDepth", NextHighestDepth},
-      {"swapDepths", SwapDepths},
-      {"getBytesLoaded", BytesLoaded},
-      {"getBytesTotal", BytesTotal},
-      {"getSWFVersion", SwfVersion},
-  };
-  for (const auto& [name, fn] : fns) vm.Method(proto, name, fn);
+  Declare(vm, proto, kClipProto);
+  // Before version 6 the clip's transform is there all the same, but no accessor.
+  if (Property* p = proto->FindProperty(vm, "transform"); p && vm.version < 6) {
+    p->getter = nullptr;
+    p->setter = nullptr;
+  }
   vm.global->Define(vm, "MovieClip", Value::Obj(clip), kDontEnum);
 }
+
+std::span<const Member> ClipPrototypeMembers() { return kClipProto; }
 
 }  // namespace orrivel::swf::avm1

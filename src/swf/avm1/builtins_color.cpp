@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 
@@ -91,16 +93,12 @@ Value SetTransform(Vm& vm, Object* self, Args args) {
   return {};
 }
 
+constexpr Member kColorProto[] = {Method("getRGB", GetRgb), Method("setRGB", SetRgb),
+                                  Method("getTransform", GetTransform),
+                                  Method("setTransform", SetTransform)};
+
 }  // namespace
 
-void InstallColorBuiltins(Vm& vm) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(Construct, proto);
-  vm.Method(proto, "getRGB", GetRgb);
-  vm.Method(proto, "setRGB", SetRgb);
-  vm.Method(proto, "getTransform", GetTransform);
-  vm.Method(proto, "setTransform", SetTransform);
-  vm.global->Define(vm, "Color", Value::Obj(ctor), kDontEnum);
-}
+extern const ClassDecl kColorClass{"Color", Construct, kColorProto};
 
 }  // namespace orrivel::swf::avm1

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "swf/avm1/date_time.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {

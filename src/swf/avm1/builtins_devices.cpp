@@ -4,27 +4,50 @@
 // FileReference (every dialog is cancelled). They have the members the
 // player has, so movies that probe them run on.
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
+#include "swf/avm1/registry.h"
 
 namespace orrivel::swf::avm1 {
 
 namespace {
 
-// Device settings are kept on hidden properties of the device object.
-Value Hidden(Vm& vm, Object* self, std::string_view key) {
-  return self ? vm.Get(self, key) : Value{};
+// The settings of a device or connection, which its accessors read.
+class DeviceState : public Object {
+ public:
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    if (device) out.push_back(device);
+  }
+  Value bandwidth, quality, motionLevel, motionTimeout;  // Camera
+  Value gain, rate, silenceLevel, silenceTimeout, echo;  // Microphone
+  Value connected, bufferTime;                           // NetConnection, NetStream
+  Object* device = nullptr;  // the one object Camera.get or Microphone.get gives
+};
+
+// A setting, looked for along the prototype chain as a property would be.
+Value Hidden(Vm&, Object* self, Value DeviceState::*field) {
+  for (int guard = 0; self && guard < 256; self = self->proto, ++guard) {
+    if (const DeviceState* s = StateOf<DeviceState>(self); s && !(s->*field).IsUndefined())
+      return s->*field;
+  }
+  return {};
 }
-void SetHidden(Vm& vm, Object* self, std::string_view key, const Value& v) {
-  if (self) self->Define(vm, key, v, kDontEnum);
+void SetHidden(Vm& vm, Object* self, Value DeviceState::*field, const Value& v) {
+  if (self) AttachState<DeviceState>(vm, self)->*field = v;
 }
 
 // ---- Camera ------------------------------------------------------------------
 
 Value MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
 Value Muted(Vm&, Object*, Args) { return Value::Bool(true); }
-Value CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__bandwidth"); }
-Value CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__quality"); }
-Value CamMotionLevel(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__motionLevel"); }
-Value CamMotionTimeout(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__motionTimeout"); }
+Value CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::bandwidth); }
+Value CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::quality); }
+Value CamMotionLevel(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, &DeviceState::motionLevel);
+}
+Value CamMotionTimeout(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, &DeviceState::motionTimeout);
+}
 Value CamIndex(Vm&, Object*, Args) { return Value::Str("0"); }
 Value DeviceName(Vm&, Object*, Args) { return Value::Str("None"); }
 
@@ -32,17 +55,18 @@ Value CamSetMotionLevel(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
     if (!(level >= 0)) level = 0;
-    SetHidden(vm, self, "__motionLevel", Value::Num(std::min(level, 100.0)));
+    SetHidden(vm, self, &DeviceState::motionLevel, Value::Num(std::min(level, 100.0)));
   }
-  if (args.size() > 1) SetHidden(vm, self, "__motionTimeout", Value::Num(vm.ToNumber(args[1])));
+  if (args.size() > 1)
+    SetHidden(vm, self, &DeviceState::motionTimeout, Value::Num(vm.ToNumber(args[1])));
   return {};
 }
 
 Value CamSetQuality(Vm& vm, Object* self, Args args) {
-  if (!args.empty()) SetHidden(vm, self, "__bandwidth", Value::Num(vm.ToNumber(args[0])));
+  if (!args.empty()) SetHidden(vm, self, &DeviceState::bandwidth, Value::Num(vm.ToNumber(args[0])));
   if (args.size() > 1) {
     const double q = vm.ToNumber(args[1]);
-    SetHidden(vm, self, "__quality", Value::Num(q >= 0 ? std::min(q, 100.0) : 0));
+    SetHidden(vm, self, &DeviceState::quality, Value::Num(q >= 0 ? std::min(q, 100.0) : 0));
   }
   return {};
 }
@@ -52,8 +76,8 @@ Value CamSetQuality(Vm& vm, Object* self, Args args) {
 Value CameraGet(Vm& vm, Object* self, Args) {
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
-  Value made = vm.Get(self, "__device");
-  if (made.IsObject()) return made;
+  if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
+    return Value::Obj(s->device);
   struct Prop {
     const char* name;
     NativeFn get;
@@ -73,11 +97,11 @@ Value CameraGet(Vm& vm, Object* self, Args) {
   for (const Prop& p : props) AddAccessor(vm, proto, p.name, p.get, nullptr, kDontEnum);
   Object* cam = vm.NewObject();
   cam->proto = proto;
-  SetHidden(vm, cam, "__bandwidth", Value::Num(16384));
-  SetHidden(vm, cam, "__quality", Value::Num(0));
-  SetHidden(vm, cam, "__motionLevel", Value::Num(50));
-  SetHidden(vm, cam, "__motionTimeout", Value::Num(2000));
-  self->Define(vm, "__device", Value::Obj(cam), kDontEnum);
+  SetHidden(vm, cam, &DeviceState::bandwidth, Value::Num(16384));
+  SetHidden(vm, cam, &DeviceState::quality, Value::Num(0));
+  SetHidden(vm, cam, &DeviceState::motionLevel, Value::Num(50));
+  SetHidden(vm, cam, &DeviceState::motionTimeout, Value::Num(2000));
+  AttachState<DeviceState>(vm, self)->device = cam;
   return Value::Obj(cam);
 }
 
@@ -95,17 +119,21 @@ void InstallCamera(Vm& vm) {
 
 // ---- Microphone ------------------------------------------------------------------
 
-Value MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__gain"); }
-Value MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__rate"); }
-Value MicSilenceLevel(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__silenceLevel"); }
-Value MicSilenceTimeout(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__silenceTimeout"); }
-Value MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__echo"); }
+Value MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::gain); }
+Value MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::rate); }
+Value MicSilenceLevel(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, &DeviceState::silenceLevel);
+}
+Value MicSilenceTimeout(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, &DeviceState::silenceTimeout);
+}
+Value MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::echo); }
 Value MicIndex(Vm&, Object*, Args) { return Value::Num(0); }
 
 Value MicSetGain(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double g = vm.ToNumber(args[0]);
-    SetHidden(vm, self, "__gain", Value::Num(g >= 0 ? std::min(g, 100.0) : 0));
+    SetHidden(vm, self, &DeviceState::gain, Value::Num(g >= 0 ? std::min(g, 100.0) : 0));
   }
   return {};
 }
@@ -118,29 +146,31 @@ Value MicSetRate(Vm& vm, Object* self, Args args) {
   for (double r : {5.0, 8.0, 11.0, 22.0, 44.0}) {
     if (want >= r) best = r;
   }
-  SetHidden(vm, self, "__rate", Value::Num(best));
+  SetHidden(vm, self, &DeviceState::rate, Value::Num(best));
   return {};
 }
 
 Value MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
-    SetHidden(vm, self, "__silenceLevel", Value::Num(level >= 0 ? std::min(level, 100.0) : 0));
+    SetHidden(vm, self, &DeviceState::silenceLevel,
+              Value::Num(level >= 0 ? std::min(level, 100.0) : 0));
   }
-  if (args.size() > 1) SetHidden(vm, self, "__silenceTimeout", Value::Num(vm.ToNumber(args[1])));
+  if (args.size() > 1)
+    SetHidden(vm, self, &DeviceState::silenceTimeout, Value::Num(vm.ToNumber(args[1])));
   return {};
 }
 
 Value MicSetEcho(Vm& vm, Object* self, Args args) {
-  if (!args.empty()) SetHidden(vm, self, "__echo", Value::Bool(vm.ToBoolean(args[0])));
+  if (!args.empty()) SetHidden(vm, self, &DeviceState::echo, Value::Bool(vm.ToBoolean(args[0])));
   return {};
 }
 
 Value MicrophoneGet(Vm& vm, Object* self, Args) {
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
-  Value made = vm.Get(self, "__device");
-  if (made.IsObject()) return made;
+  if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
+    return Value::Obj(s->device);
   struct Prop {
     const char* name;
     NativeFn get;
@@ -157,12 +187,12 @@ Value MicrophoneGet(Vm& vm, Object* self, Args) {
   for (const Prop& p : props) AddAccessor(vm, proto, p.name, p.get, nullptr, kDontEnum);
   Object* mic = vm.NewObject();
   mic->proto = proto;
-  SetHidden(vm, mic, "__gain", Value::Num(50));
-  SetHidden(vm, mic, "__rate", Value::Num(8));
-  SetHidden(vm, mic, "__silenceLevel", Value::Num(10));
-  SetHidden(vm, mic, "__silenceTimeout", Value::Num(2000));
-  SetHidden(vm, mic, "__echo", Value::Num(0));
-  self->Define(vm, "__device", Value::Obj(mic), kDontEnum);
+  SetHidden(vm, mic, &DeviceState::gain, Value::Num(50));
+  SetHidden(vm, mic, &DeviceState::rate, Value::Num(8));
+  SetHidden(vm, mic, &DeviceState::silenceLevel, Value::Num(10));
+  SetHidden(vm, mic, &DeviceState::silenceTimeout, Value::Num(2000));
+  SetHidden(vm, mic, &DeviceState::echo, Value::Num(0));
+  AttachState<DeviceState>(vm, self)->device = mic;
   return Value::Obj(mic);
 }
 
@@ -187,12 +217,12 @@ Value NetConnect(Vm& vm, Object* self, Args args) {
     Refuse(vm, "NetConnection.connect");
     return Value::Bool(false);
   }
-  SetHidden(vm, self, "__connected", Value::Bool(true));
+  SetHidden(vm, self, &DeviceState::connected, Value::Bool(true));
   return Value::Bool(true);
 }
 
 Value NetStreamBufferTime(Vm& vm, Object* self, Args) {
-  const Value t = Hidden(vm, self, "__bufferTime");
+  const Value t = Hidden(vm, self, &DeviceState::bufferTime);
   return t.IsUndefined() ? Value::Num(0) : t;
 }
 
@@ -200,7 +230,8 @@ Value NetStreamBufferTime(Vm& vm, Object* self, Args) {
 // properties, as the player does.
 Value NetStreamCtor(Vm& vm, Object* self, Args args) {
   const Value nc = Arg(args, 0);
-  if (!self || !self->proto || !nc.IsObject() || !vm.ToBoolean(vm.Get(nc.object, "__connected")))
+  if (!self || !self->proto || !nc.IsObject() ||
+      !vm.ToBoolean(Hidden(vm, nc.object, &DeviceState::connected)))
     return {};
   for (const char* name :
        {"bytesTotal", "bytesLoaded", "time", "liveDelay", "bufferLength", "currentFps"})
@@ -217,7 +248,7 @@ Value NetStreamPlay(Vm& vm, Object*, Args) {
 Value NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
   if (self && !args.empty()) {
     const double t = vm.ToNumber(args[0]);
-    SetHidden(vm, self, "__bufferTime", Value::Num(t > 0 ? t : 0));
+    SetHidden(vm, self, &DeviceState::bufferTime, Value::Num(t > 0 ? t : 0));
   }
   return {};
 }

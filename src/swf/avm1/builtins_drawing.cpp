@@ -6,6 +6,8 @@
 #include <numbers>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
@@ -116,110 +118,14 @@ std::optional<FillStyle> GradientFill(Vm& vm, Args args) {
   return fill;
 }
 
-Value BeginFill(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (!t) return {};
-  std::optional<FillStyle> fill;
-  if (!Arg(args, 0).IsUndefined()) {
-    fill.emplace();
-    fill->color = ColorOf(vm, args[0], Arg(args, 1));
-  }
-  DrawingOf(*t).BeginFill(std::move(fill));
-  return {};
-}
-
-Value BeginGradientFill(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (!t) return {};
-  // No type at all ends the fill; other bad arguments leave it as it is.
-  if (Arg(args, 0).IsUndefined()) {
-    DrawingOf(*t).BeginFill(std::nullopt);
-  } else if (auto fill = GradientFill(vm, args)) {
-    DrawingOf(*t).BeginFill(std::move(fill));
-  }
-  return {};
-}
-
-Value LineGradientStyle(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (!t) return {};
-  if (auto fill = GradientFill(vm, args)) DrawingOf(*t).SetLineFill(*fill);
-  return {};
-}
-
 CapStyle CapOf(const std::string& s) {
   return s == "none" ? CapStyle::None : s == "square" ? CapStyle::Square : CapStyle::Round;
-}
-
-Value SetLineStyle(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (!t) return {};
-  const double thickness = vm.ToNumber(Arg(args, 0));
-  if (Arg(args, 0).IsUndefined() || std::isnan(thickness)) {
-    DrawingOf(*t).SetLineStyle(std::nullopt);
-    return {};
-  }
-  LineStyle line;
-  line.width = static_cast<uint16_t>(std::lround(std::clamp(thickness, 0.0, 255.0) * 20));
-  line.color = ColorOf(vm, Arg(args, 1), Arg(args, 2));
-  line.pixelHinting = vm.ToBoolean(Arg(args, 3));
-  if (args.size() > 4) {
-    const std::string scale = vm.ToString(args[4]);
-    line.noHScale = scale == "none" || scale == "horizontal";
-    line.noVScale = scale == "none" || scale == "vertical";
-  }
-  if (args.size() > 5 && !args[5].IsNullish()) {
-    line.startCap = line.endCap = CapOf(vm.ToString(args[5]));
-  }
-  if (args.size() > 6 && !args[6].IsNullish()) {
-    const std::string join = vm.ToString(args[6]);
-    line.join = join == "miter"   ? JoinStyle::Miter
-                : join == "bevel" ? JoinStyle::Bevel
-                                  : JoinStyle::Round;
-  }
-  if (args.size() > 7) {
-    const double limit = vm.ToNumber(args[7]);
-    line.miterLimit = static_cast<float>(std::isnan(limit) ? 3 : std::clamp(limit, 1.0, 255.0));
-  }
-  DrawingOf(*t).SetLineStyle(line);
-  return {};
 }
 
 // Pixels to twips; what is not a number draws at 0.
 double Twips(Vm& vm, const Value& v) {
   const double n = vm.ToNumber(v);
   return std::isnan(n) ? 0 : n * kTwipsPerPixel;
-}
-
-Value MoveTo(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (t && args.size() >= 2) DrawingOf(*t).MoveTo(Twips(vm, args[0]), Twips(vm, args[1]));
-  return {};
-}
-
-Value LineTo(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (t && args.size() >= 2) DrawingOf(*t).LineTo(Twips(vm, args[0]), Twips(vm, args[1]));
-  return {};
-}
-
-Value CurveTo(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (t && args.size() >= 4) {
-    DrawingOf(*t).CurveTo(Twips(vm, args[0]), Twips(vm, args[1]), Twips(vm, args[2]),
-                          Twips(vm, args[3]));
-  }
-  return {};
-}
-
-Value EndFill(Vm&, Object* self, Args) {
-  if (auto t = InstanceOf(self); t && t->drawing) t->drawing->EndFill();
-  return {};
-}
-
-Value Clear(Vm&, Object* self, Args) {
-  if (auto t = InstanceOf(self); t && t->drawing) t->drawing->Clear();
-  return {};
 }
 
 // ---- Geometry -------------------------------------------------------------
@@ -275,9 +181,6 @@ Value BoundsIn(Vm& vm, Object* self, Args args, bool withStrokes) {
   return Value::Obj(o);
 }
 
-Value GetBounds(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, true); }
-Value GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, false); }
-
 // Moves the point object {x, y} between the clip's and the stage's pixels.
 Value MapPoint(Vm& vm, Object* self, Args args, bool toGlobal) {
   auto t = InstanceOf(self);
@@ -299,15 +202,144 @@ Value MapPoint(Vm& vm, Object* self, Args args, bool toGlobal) {
   return {};
 }
 
-Value LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
-Value GlobalToLocal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, false); }
-
 // The clip's box on the stage; empty when it is off the list or shows nothing.
 TwipsBox StageBox(const TimelineInstance& t) {
   Matrix m;
   if (!ConcatenatedMatrix(t, m)) return {};
   return TransformBox(LocalBounds(t), m);
 }
+
+}  // namespace
+
+double ClipSize(ClipObject* clip, bool height) {
+  auto t = clip ? clip->Instance() : nullptr;
+  if (!t) return 0;
+  TwipsBox box = LocalBounds(*t);
+  if (const DisplayObject* p = PlacementOf(*t)) box = TransformBox(box, p->matrix);
+  if (box.empty) return 0;
+  return (height ? box.yMax - box.yMin : box.xMax - box.xMin) / kTwipsPerPixel;
+}
+
+void SetClipSize(ClipObject* clip, bool height, double pixels) {
+  DisplayObject* p = clip ? clip->Placement() : nullptr;
+  const double now = ClipSize(clip, height);
+  if (!p || !std::isfinite(pixels) || pixels < 0 || now <= 0) return;
+  // Scale along the clip's own axis, keeping its rotation.
+  const double k = pixels / now;
+  Matrix& m = p->matrix;
+  if (height) {
+    m.c *= k;
+    m.d *= k;
+  } else {
+    m.a *= k;
+    m.b *= k;
+  }
+  p->scripted = true;
+}
+
+Value BeginFill(Vm& vm, Object* self, Args args) {
+  auto t = InstanceOf(self);
+  if (!t) return {};
+  std::optional<FillStyle> fill;
+  if (!Arg(args, 0).IsUndefined()) {
+    fill.emplace();
+    fill->color = ColorOf(vm, args[0], Arg(args, 1));
+  }
+  DrawingOf(*t).BeginFill(std::move(fill));
+  return {};
+}
+
+Value BeginGradientFill(Vm& vm, Object* self, Args args) {
+  auto t = InstanceOf(self);
+  if (!t) return {};
+  // No type at all ends the fill; other bad arguments leave it as it is.
+  if (Arg(args, 0).IsUndefined()) {
+    DrawingOf(*t).BeginFill(std::nullopt);
+  } else if (auto fill = GradientFill(vm, args)) {
+    DrawingOf(*t).BeginFill(std::move(fill));
+  }
+  return {};
+}
+
+Value SetLineStyle(Vm& vm, Object* self, Args args) {
+  auto t = InstanceOf(self);
+  if (!t) return {};
+  const double thickness = vm.ToNumber(Arg(args, 0));
+  if (Arg(args, 0).IsUndefined() || std::isnan(thickness)) {
+    DrawingOf(*t).SetLineStyle(std::nullopt);
+    return {};
+  }
+  LineStyle line;
+  line.width = static_cast<uint16_t>(std::lround(std::clamp(thickness, 0.0, 255.0) * 20));
+  line.color = ColorOf(vm, Arg(args, 1), Arg(args, 2));
+  line.pixelHinting = vm.ToBoolean(Arg(args, 3));
+  if (args.size() > 4) {
+    const std::string scale = vm.ToString(args[4]);
+    line.noHScale = scale == "none" || scale == "horizontal";
+    line.noVScale = scale == "none" || scale == "vertical";
+  }
+  if (args.size() > 5 && !args[5].IsNullish()) {
+    line.startCap = line.endCap = CapOf(vm.ToString(args[5]));
+  }
+  if (args.size() > 6 && !args[6].IsNullish()) {
+    const std::string join = vm.ToString(args[6]);
+    line.join = join == "miter"   ? JoinStyle::Miter
+                : join == "bevel" ? JoinStyle::Bevel
+                                  : JoinStyle::Round;
+  }
+  if (args.size() > 7) {
+    const double limit = vm.ToNumber(args[7]);
+    line.miterLimit = static_cast<float>(std::isnan(limit) ? 3 : std::clamp(limit, 1.0, 255.0));
+  }
+  DrawingOf(*t).SetLineStyle(line);
+  return {};
+}
+
+Value LineGradientStyle(Vm& vm, Object* self, Args args) {
+  auto t = InstanceOf(self);
+  if (!t) return {};
+  if (auto fill = GradientFill(vm, args)) DrawingOf(*t).SetLineFill(*fill);
+  return {};
+}
+
+Value MoveTo(Vm& vm, Object* self, Args args) {
+  auto t = InstanceOf(self);
+  if (t && args.size() >= 2) DrawingOf(*t).MoveTo(Twips(vm, args[0]), Twips(vm, args[1]));
+  return {};
+}
+
+Value LineTo(Vm& vm, Object* self, Args args) {
+  auto t = InstanceOf(self);
+  if (t && args.size() >= 2) DrawingOf(*t).LineTo(Twips(vm, args[0]), Twips(vm, args[1]));
+  return {};
+}
+
+Value CurveTo(Vm& vm, Object* self, Args args) {
+  auto t = InstanceOf(self);
+  if (t && args.size() >= 4) {
+    DrawingOf(*t).CurveTo(Twips(vm, args[0]), Twips(vm, args[1]), Twips(vm, args[2]),
+                          Twips(vm, args[3]));
+  }
+  return {};
+}
+
+Value EndFill(Vm&, Object* self, Args) {
+  if (auto t = InstanceOf(self); t && t->drawing) t->drawing->EndFill();
+  return {};
+}
+
+Value Clear(Vm&, Object* self, Args) {
+  if (auto t = InstanceOf(self); t && t->drawing) t->drawing->Clear();
+  return {};
+}
+
+Value GetBounds(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, true); }
+
+Value GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, false); }
+
+Value LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
+
+Value GlobalToLocal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, false); }
 
 Value HitTest(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
@@ -358,55 +390,6 @@ Value SetMask(Vm& vm, Object* self, Args args) {
     maskField->SetIsMask(true);
   }
   return Value::Bool(true);
-}
-
-}  // namespace
-
-double ClipSize(ClipObject* clip, bool height) {
-  auto t = clip ? clip->Instance() : nullptr;
-  if (!t) return 0;
-  TwipsBox box = LocalBounds(*t);
-  if (const DisplayObject* p = PlacementOf(*t)) box = TransformBox(box, p->matrix);
-  if (box.empty) return 0;
-  return (height ? box.yMax - box.yMin : box.xMax - box.xMin) / kTwipsPerPixel;
-}
-
-void SetClipSize(ClipObject* clip, bool height, double pixels) {
-  DisplayObject* p = clip ? clip->Placement() : nullptr;
-  const double now = ClipSize(clip, height);
-  if (!p || !std::isfinite(pixels) || pixels < 0 || now <= 0) return;
-  // Scale along the clip's own axis, keeping its rotation.
-  const double k = pixels / now;
-  Matrix& m = p->matrix;
-  if (height) {
-    m.c *= k;
-    m.d *= k;
-  } else {
-    m.a *= k;
-    m.b *= k;
-  }
-  p->scripted = true;
-}
-
-void InstallDrawingBuiltins(Vm& vm) {
-  const std::pair<const char*, NativeFn> fns[] = {
-      {"beginFill", BeginFill},
-      {"beginGradientFill", BeginGradientFill},
-      {"lineStyle", SetLineStyle},
-      {"lineGradientStyle", LineGradientStyle},
-      {"moveTo", MoveTo},
-      {"lineTo", LineTo},
-      {"curveTo", CurveTo},
-      {"endFill", EndFill},
-      {"clear", Clear},
-      {"getBounds", GetBounds},
-      {"getRect", GetRect},
-      {"localToGlobal", LocalToGlobal},
-      {"globalToLocal", GlobalToLocal},
-      {"hitTest", HitTest},
-      {"setMask", SetMask},
-  };
-  for (const auto& [name, fn] : fns) vm.Method(vm.clipProto, name, fn);
 }
 
 }  // namespace orrivel::swf::avm1

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/xml_parser.h"
 
 namespace orrivel::swf::avm1 {

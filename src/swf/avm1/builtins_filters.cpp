@@ -9,7 +9,10 @@
 #include <optional>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
 #include "swf/format/filters.h"
 #include "swf/player/display_list.h"
 #include "swf/player/timeline_instance.h"
@@ -396,18 +399,18 @@ void InitFields(Vm& vm, FilterObject* f, const FilterLayout& layout) {
   (void)vm;
 }
 
-const FilterLayout* LayoutOfCtor(Vm& vm, Object* self) {
-  Value ctor = self ? vm.Get(self, "__constructor__") : Value{};
-  for (Object* p = self ? self->proto : nullptr; p; p = p->proto) {
-    Property* name = p->FindProperty(vm, "__filterClass");
-    if (name) {
-      const std::string n = vm.ToString(name->value);
-      for (const FilterLayout& c : Classes()) {
-        if (n == c.name) return &c;
-      }
-    }
+// Marks the prototype of each filter class with the class's layout.
+class FilterClassState : public Object {
+ public:
+  const FilterLayout* layout = nullptr;
+};
+
+// The layout of the filter class whose constructor chain made self.
+const FilterLayout* LayoutOfCtor(Vm&, Object* self) {
+  int guard = 0;
+  for (Object* p = self ? self->proto : nullptr; p && guard < 256; p = p->proto, ++guard) {
+    if (const auto* s = StateOf<FilterClassState>(p)) return s->layout;
   }
-  (void)ctor;
   return nullptr;
 }
 
@@ -639,6 +642,23 @@ DisplayObject* PlacementOf(Object* self) {
   return self && self->IsClip() ? static_cast<ClipObject*>(self)->Placement() : nullptr;
 }
 
+}  // namespace
+
+void InstallFilterBuiltins(Vm& vm) {
+  Object* flash = HostObject(vm, vm.global, "flash");
+  Object* filters = HostObject(vm, flash, "filters");
+  FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
+  Object* baseProto = PrototypeOf(vm, base);
+  for (const FilterLayout& layout : Classes()) {
+    FunctionObject* cls = HostClass(vm, filters, layout.name, FilterCtor);
+    cls->construct = MakeFilter;
+    Object* proto = PrototypeOf(vm, cls);
+    proto->proto = baseProto;
+    AttachState<FilterClassState>(vm, proto)->layout = &layout;
+    AddMethods(vm, proto, {{"clone", Clone}}, 0);
+  }
+}
+
 Value GetFilters(Vm& vm, Object* self, Args) {
   DisplayObject* placed = PlacementOf(self);
   ArrayObject* out = vm.NewArray();
@@ -665,25 +685,6 @@ Value SetFilters(Vm& vm, Object* self, Args args) {
   }
   placed->filters = std::move(list);
   return {};
-}
-
-}  // namespace
-
-void InstallFilterBuiltins(Vm& vm) {
-  Object* flash = HostObject(vm, vm.global, "flash");
-  Object* filters = HostObject(vm, flash, "filters");
-  FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
-  Object* baseProto = PrototypeOf(vm, base);
-  for (const FilterLayout& layout : Classes()) {
-    FunctionObject* cls = HostClass(vm, filters, layout.name, FilterCtor);
-    cls->construct = MakeFilter;
-    Object* proto = PrototypeOf(vm, cls);
-    proto->proto = baseProto;
-    proto->Define(vm, "__filterClass", Value::Str(layout.name), kHidden);
-    AddMethods(vm, proto, {{"clone", Clone}}, 0);
-  }
-  if (vm.clipProto && vm.version >= 8)
-    AddAccessor(vm, vm.clipProto, "filters", GetFilters, SetFilters, kHidden);
 }
 
 }  // namespace orrivel::swf::avm1

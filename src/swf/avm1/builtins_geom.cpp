@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/timeline_instance.h"
@@ -514,15 +517,27 @@ Value MakeColor(Vm& vm, const ColorTransform& c) {
 
 // ---- Transform -------------------------------------------------------------
 
-std::shared_ptr<TimelineInstance> ClipOf(Vm& vm, Object* self) {
-  const Value v = G(vm, self, "__clip");
-  return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object)->Instance()
-                                            : nullptr;
+// The clip a Transform was made for.
+class TransformState : public Object {
+ public:
+  void Trace(std::vector<Object*>& out) override {
+    Object::Trace(out);
+    if (clip) out.push_back(clip);
+  }
+  ClipObject* clip = nullptr;
+};
+
+ClipObject* TransformClip(Object* self) {
+  const TransformState* s = InheritedStateOf<TransformState>(self);
+  return s ? s->clip : nullptr;
 }
-DisplayObject* PlacedOf(Vm& vm, Object* self) {
-  const Value v = G(vm, self, "__clip");
-  return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object)->Placement()
-                                            : nullptr;
+std::shared_ptr<TimelineInstance> ClipOf(Vm&, Object* self) {
+  ClipObject* clip = TransformClip(self);
+  return clip ? clip->Instance() : nullptr;
+}
+DisplayObject* PlacedOf(Vm&, Object* self) {
+  ClipObject* clip = TransformClip(self);
+  return clip ? clip->Placement() : nullptr;
 }
 Matrix ToPixels(Matrix m) {
   m.tx /= kTwipsPerPixel;
@@ -532,7 +547,7 @@ Matrix ToPixels(Matrix m) {
 
 Value TransformNew(Vm& vm, Object* self, Args args) {
   if (self && Arg(args, 0).IsObject() && args[0].object->IsClip())
-    self->Define(vm, "__clip", args[0], kDontEnum);
+    AttachState<TransformState>(vm, self)->clip = static_cast<ClipObject*>(args[0].object);
   return {};
 }
 Value TransformMatrix(Vm& vm, Object* self, Args) {
@@ -593,21 +608,6 @@ Value TransformPixelBounds(Vm& vm, Object* self, Args) {
   return MakeRect(vm, b.xMin / 20, b.yMin / 20, (b.xMax - b.xMin) / 20, (b.yMax - b.yMin) / 20);
 }
 
-// MovieClip.transform: a new Transform of the clip on each read.
-Value ClipTransform(Vm& vm, Object* self, Args) {
-  return Make(vm, "Transform", {Value::Obj(self)});
-}
-Value ClipSetTransform(Vm& vm, Object* self, Args args) {
-  Object* t = O(Arg(args, 0));
-  if (!t || !self || !self->IsClip()) return {};
-  const Value mine = Make(vm, "Transform", {Value::Obj(self)});
-  const Value m = vm.Get(t, "matrix");
-  const Value c = vm.Get(t, "colorTransform");
-  if (m.IsObject()) TransformSetMatrix(vm, mine.object, std::vector<Value>{m});
-  if (c.IsObject()) TransformSetColor(vm, mine.object, std::vector<Value>{c});
-  return {};
-}
-
 Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
               std::initializer_list<std::pair<const char*, NativeFn>> methods) {
   Object* proto = vm.NewObject();
@@ -622,11 +622,7 @@ Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
 void InstallGeomBuiltins(Vm& vm) {
   // The flash packages arrived with version 8: versions 6 and 7 see no
   // `flash` unless they unhide it with ASSetPropFlags; version 5 has none.
-  if (vm.version < 6) {
-    // The clip's transform is there all the same, out of the movie's sight.
-    if (vm.clipProto) vm.clipProto->Define(vm, "transform", Value{}, kDontEnum | kSince8);
-    return;
-  }
+  if (vm.version < 6) return;
   Object* flash = HostObject(vm, vm.global, "flash");
   Object* geom = HostObject(vm, flash, "geom");
 
@@ -703,9 +699,22 @@ void InstallGeomBuiltins(Vm& vm) {
   Getter(vm, transform, "colorTransform", TransformColor, TransformSetColor);
   Getter(vm, transform, "concatenatedColorTransform", TransformConcatColor);
   Getter(vm, transform, "pixelBounds", TransformPixelBounds);
+}
 
-  Getter(vm, vm.clipProto, "transform", ClipTransform, ClipSetTransform, kDontEnum);
-  if (Property* p = vm.clipProto->FindProperty(vm, "transform")) p->flags |= kSince8;
+// MovieClip.transform: a new Transform of the clip on each read.
+Value ClipTransform(Vm& vm, Object* self, Args) {
+  return Make(vm, "Transform", {Value::Obj(self)});
+}
+
+Value ClipSetTransform(Vm& vm, Object* self, Args args) {
+  Object* t = O(Arg(args, 0));
+  if (!t || !self || !self->IsClip()) return {};
+  const Value mine = Make(vm, "Transform", {Value::Obj(self)});
+  const Value m = vm.Get(t, "matrix");
+  const Value c = vm.Get(t, "colorTransform");
+  if (m.IsObject()) TransformSetMatrix(vm, mine.object, std::vector<Value>{m});
+  if (c.IsObject()) TransformSetColor(vm, mine.object, std::vector<Value>{c});
+  return {};
 }
 
 }  // namespace orrivel::swf::avm1

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "swf/avm1/vm.h"
+#include "swf/avm1/registry.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "swf/avm1/broadcaster.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/input.h"
 #include "swf/avm1/text_field_object.h"
@@ -154,52 +156,12 @@ Value SelectionSetSelection(Vm& vm, Object*, Args args) {
   return {};
 }
 
-// A clip's or button's tabIndex: a 32-bit number, what is not one the lowest.
-Value ButtonTabIndex(Vm&, Object* self, Args) {
-  const ClipObject* clip = AsClip(Value::Obj(self));
-  return clip && clip->tabIndex ? Value::Num(*clip->tabIndex) : Value{};
-}
-
-Value SetButtonTabIndex(Vm& vm, Object* self, Args args) {
-  ClipObject* clip = AsClip(Value::Obj(self));
-  if (!clip) return {};
-  const Value v = Arg(args, 0);
-  // The root keeps what it is given, as a plain property.
-  if (const auto t = clip->Instance(); t && t->IsRoot()) {
-    clip->Define(vm, "tabIndex", v, kDontEnum);
-    return {};
-  }
-  if (v.IsUndefined()) {
-    clip->tabIndex.reset();
-  } else {
-    const double n = vm.ToNumber(v);
-    clip->tabIndex = std::isfinite(n) ? ToInt32(n) : std::numeric_limits<int32_t>::min();
-  }
-  return {};
-}
-
 void DefineTabIndex(Vm& vm, Object* proto, uint8_t flags) {
   proto->Define(vm, "tabIndex", Value{}, flags);
   if (Property* p = proto->FindProperty(vm, "tabIndex")) {
     p->getter = vm.NewNative(ButtonTabIndex);
     p->setter = vm.NewNative(SetButtonTabIndex);
   }
-}
-
-// startDrag([lockCenter, left, top, right, bottom]) on a clip.
-Value StartDrag(Vm& vm, Object* self, Args args) {
-  ClipObject* clip = AsClip(Value::Obj(self));
-  if (!clip) return {};
-  double bounds[4];
-  const bool bounded = args.size() >= 5;
-  for (int i = 0; bounded && i < 4; ++i) bounds[i] = vm.ToNumber(args[1 + i]);
-  ClipStartDrag(vm, clip, vm.ToBoolean(Arg(args, 0)), bounded ? bounds : nullptr);
-  return {};
-}
-
-Value StopDrag(Vm& vm, Object*, Args) {
-  ClipStopDrag(vm);
-  return {};
 }
 
 // Where the parent of t maps its space to the stage.
@@ -430,14 +392,46 @@ void InstallInputBuiltins(Vm& vm) {
       vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
     DefineTabIndex(vm, vm.buttonProto, 0);
   }
-  if (vm.clipProto) {
-    vm.Method(vm.clipProto, "startDrag", StartDrag);
-    vm.Method(vm.clipProto, "stopDrag", StopDrag);
-    // A clip with button handlers reacts to the pointer unless a script turns it off.
-    vm.clipProto->Define(vm, "enabled", Value::Bool(true), kDontEnum);
-    vm.clipProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
-    if (vm.version >= 6) DefineTabIndex(vm, vm.clipProto, kDontEnum);
+}
+
+// startDrag([lockCenter, left, top, right, bottom]) on a clip.
+Value StartDrag(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = AsClip(Value::Obj(self));
+  if (!clip) return {};
+  double bounds[4];
+  const bool bounded = args.size() >= 5;
+  for (int i = 0; bounded && i < 4; ++i) bounds[i] = vm.ToNumber(args[1 + i]);
+  ClipStartDrag(vm, clip, vm.ToBoolean(Arg(args, 0)), bounded ? bounds : nullptr);
+  return {};
+}
+
+Value StopDrag(Vm& vm, Object*, Args) {
+  ClipStopDrag(vm);
+  return {};
+}
+
+// A clip's or button's tabIndex: a 32-bit number, what is not one the lowest.
+Value ButtonTabIndex(Vm&, Object* self, Args) {
+  const ClipObject* clip = AsClip(Value::Obj(self));
+  return clip && clip->tabIndex ? Value::Num(*clip->tabIndex) : Value{};
+}
+
+Value SetButtonTabIndex(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = AsClip(Value::Obj(self));
+  if (!clip) return {};
+  const Value v = Arg(args, 0);
+  // The root keeps what it is given, as a plain property.
+  if (const auto t = clip->Instance(); t && t->IsRoot()) {
+    clip->Define(vm, "tabIndex", v, kDontEnum);
+    return {};
   }
+  if (v.IsUndefined()) {
+    clip->tabIndex.reset();
+  } else {
+    const double n = vm.ToNumber(v);
+    clip->tabIndex = std::isfinite(n) ? ToInt32(n) : std::numeric_limits<int32_t>::min();
+  }
+  return {};
 }
 
 }  // namespace orrivel::swf::avm1

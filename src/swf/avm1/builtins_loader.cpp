@@ -1,6 +1,6 @@
 // LoadVars, MovieClipLoader, the load methods XML shares, loadVariables and
-// the network classes of an offline player (XMLSocket, NetConnection,
-// LocalConnection never connect; SharedObject lives in memory only).
+// the network classes of an offline player (XMLSocket never connects;
+// SharedObject lives in memory only).
 // Requests are queued here and answered by the movie's loader after the
 // frame's scripts (movie_loader.cpp).
 #include <algorithm>
@@ -8,6 +8,10 @@
 #include <cstdio>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/loader.h"
 #include "swf/avm1/url_vars.h"
 
@@ -263,98 +267,30 @@ Value SocketOnData(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-// LocalConnection talks to other movies on the machine: none are reachable,
-// but names are claimed and checked as the player does within one movie.
-bool ValidName(Vm& vm, const Value& v) {
-  if (v.type != Type::String || v.string.empty()) return false;
-  (void)vm;
-  return v.string.find(':') == std::string::npos;
-}
-
-Value LcConnect(Vm& vm, Object* self, Args args) {
-  if (!self || !ValidName(vm, Arg(args, 0))) return Value::Bool(false);
-  if (!vm.Get(self, "_connectedName").IsUndefined()) return Value::Bool(false);
-  Value names = vm.Get(vm.global, "_localConnections");
-  if (!names.IsObject()) {
-    names = Value::Obj(vm.NewObject());
-    vm.global->Define(vm, "_localConnections", names, kDontEnum);
-  }
-  const std::string key = "lc:" + args[0].string;
-  if (vm.Get(names.object, key).IsObject() || names.object->PropertyCount() >= 1024)
-    return Value::Bool(false);
-  names.object->Define(vm, key, Value::Obj(self), kDontEnum);
-  self->Define(vm, "_connectedName", Value::Str(key), kDontEnum);
-  return Value::Bool(true);
-}
-
-Value LcClose(Vm& vm, Object* self, Args) {
-  if (!self) return {};
-  const Value key = vm.Get(self, "_connectedName");
-  const Value names = vm.Get(vm.global, "_localConnections");
-  if (key.type == Type::String && names.IsObject()) names.object->DeleteOwn(vm, key.string);
-  self->DeleteOwn(vm, "_connectedName");
-  return {};
-}
-
-Value LcSend(Vm& vm, Object*, Args args) {
-  if (args.size() < 2 || !ValidName(vm, args[0])) return Value::Bool(false);
-  if (args[1].type != Type::String || args[1].string.empty()) return Value::Bool(false);
-  for (const char* reserved :
-       {"send", "connect", "close", "allowDomain", "allowInsecureDomain", "domain", "onStatus"}) {
-    std::string lower = args[1].string;  // reserved in any case
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::string want = reserved;
-    for (char& c : want) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == want) return Value::Bool(false);
-  }
-  return Value::Bool(true);
-}
-
-Value LcDomain(Vm&, Object*, Args) { return Value::Str("localhost"); }
-
-Object* InstallClass(Vm& vm, const char* name,
-                     std::initializer_list<std::pair<const char*, NativeFn>> methods) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(Nothing, proto);
-  for (const auto& [m, fn] : methods) vm.Method(proto, m, fn);
-  vm.global->Define(vm, name, Value::Obj(ctor), kDontEnum);
-  return proto;
-}
-
 // SharedObject.getLocal: one object per name for the movie's run, never written.
 Value GetLocal(Vm& vm, Object* self, Args args) {
   if (!self) return Value::Null();
   const std::string name = vm.ToString(Arg(args, 0));
   if (name.empty() || name.size() > 256) return Value::Null();
-  Value store = vm.Get(self, "_stores");
-  if (!store.IsObject()) {
-    store = Value::Obj(vm.NewObject());
-    self->Define(vm, "_stores", store, kDontEnum);
-  }
-  const std::string key = "so:" + name;
-  Value found = vm.Get(store.object, key);
-  if (found.IsObject()) return found;
-  if (store.object->PropertyCount() >= 1024) return Value::Null();
+  auto& stores = HostStateOf(vm).sharedObjects;
+  const std::string key = vm.Key(name);
+  if (const auto found = stores.find(key); found != stores.end()) return Value::Obj(found->second);
+  if (stores.size() >= 1024) return Value::Null();
   Object* so = vm.NewObject();
   const Value proto = vm.Get(self, "prototype");
   if (proto.IsObject()) so->proto = proto.object;
   so->Define(vm, "data", Value::Obj(vm.NewObject()), kDontDelete);
-  store.object->Define(vm, key, Value::Obj(so), kDontEnum);
+  stores.emplace(key, so);
   return Value::Obj(so);
 }
 
 Value GetSize(Vm&, Object*, Args) { return Value::Num(0); }
 
-void InstallSharedObject(Vm& vm) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(Nothing, proto);
-  vm.Method(ctor, "getLocal", GetLocal);
-  vm.Method(proto, "flush", Nothing);
-  vm.Method(proto, "clear", Nothing);
-  vm.Method(proto, "close", Nothing);
-  vm.Method(proto, "getSize", GetSize);
-  vm.global->Define(vm, "SharedObject", Value::Obj(ctor), kDontEnum);
-}
+constexpr Member kSocketProto[] = {Method("connect", RefuseConnect), Method("send", Nothing),
+                                   Method("close", Nothing), Method("onData", SocketOnData)};
+constexpr Member kSharedObjectProto[] = {Method("flush", Nothing), Method("clear", Nothing),
+                                         Method("close", Nothing), Method("getSize", GetSize)};
+constexpr Member kSharedObjectStatics[] = {Method("getLocal", GetLocal)};
 
 }  // namespace
 
@@ -413,41 +349,31 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
   QueueLoad(vm, kLoadLevel, Value::Obj(vm.RootClip()), url, Value::Num(level));
 }
 
+void InstallLoaderBuiltins(Vm& vm) {
+  InstallLoadVars(vm);
+  InstallMovieClipLoader(vm);
+}
+
+extern const ClassDecl kXmlSocketClass{"XMLSocket", Nothing, kSocketProto};
+extern const ClassDecl kSharedObjectClass{"SharedObject", Nothing, kSharedObjectProto,
+                                          kSharedObjectStatics};
+
 // MovieClip.loadMovie(url[, method]), unloadMovie(), loadVariables(url[, method]).
 Value ClipLoadMovie(Vm& vm, Object* self, Args args) {
   if (!self || !self->IsClip() || args.empty()) return {};
   QueueLoad(vm, kLoadMovie, Value::Obj(self), vm.ToString(args[0]));
   return {};
 }
+
 Value ClipUnloadMovie(Vm& vm, Object* self, Args) {
   if (self && self->IsClip()) QueueLoad(vm, kLoadMovie, Value::Obj(self), "");
   return {};
 }
+
 Value ClipLoadVariables(Vm& vm, Object* self, Args args) {
   if (!self || !self->IsClip() || args.empty()) return {};
   QueueLoad(vm, kLoadVariables, Value::Obj(self), vm.ToString(args[0]));
   return {};
-}
-
-void InstallLoaderBuiltins(Vm& vm) {
-  if (vm.clipProto) {
-    vm.Method(vm.clipProto, "loadMovie", ClipLoadMovie);
-    vm.Method(vm.clipProto, "unloadMovie", ClipUnloadMovie);
-    vm.Method(vm.clipProto, "loadVariables", ClipLoadVariables);
-  }
-  InstallLoadVars(vm);
-  InstallMovieClipLoader(vm);
-  InstallClass(vm, "XMLSocket",
-               {{"connect", RefuseConnect},
-                {"send", Nothing},
-                {"close", Nothing},
-                {"onData", SocketOnData}});
-  InstallSharedObject(vm);
-  // LocalConnection came with version 6; NetConnection is with the devices.
-  if (vm.version < 6) return;
-  InstallClass(
-      vm, "LocalConnection",
-      {{"connect", LcConnect}, {"send", LcSend}, {"close", LcClose}, {"domain", LcDomain}});
 }
 
 }  // namespace orrivel::swf::avm1

@@ -3,6 +3,8 @@
 #include <numbers>
 
 #include "swf/avm1/vm.h"
+#include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -82,26 +84,37 @@ Value Random(Vm& vm, Object*, Args args) {
   return Value::Num(vm.Random());
 }
 
+constexpr Member kMath[] = {
+    Method("abs", Abs),
+    Method("acos", Acos),
+    Method("asin", Asin),
+    Method("atan", Atan),
+    Method("atan2", Atan2),
+    Method("ceil", Ceil),
+    Method("cos", Cos),
+    Method("exp", Exp),
+    Method("floor", Floor),
+    Method("log", Log),
+    Method("max", Max),
+    Method("min", Min),
+    Method("pow", Pow),
+    Method("random", Random),
+    Method("round", Round),
+    Method("sin", Sin),
+    Method("sqrt", Sqrt),
+    Method("tan", Tan),
+    ConstNumber("E", std::numbers::e, kConstant),
+    ConstNumber("LN10", std::numbers::ln10, kConstant),
+    ConstNumber("LN2", std::numbers::ln2, kConstant),
+    ConstNumber("LOG10E", std::numbers::log10e, kConstant),
+    ConstNumber("LOG2E", std::numbers::log2e, kConstant),
+    ConstNumber("PI", std::numbers::pi, kConstant),
+    ConstNumber("SQRT1_2", std::numbers::sqrt2 / 2, kConstant),  // halving is exact
+    ConstNumber("SQRT2", std::numbers::sqrt2, kConstant),
+};
+
 }  // namespace
 
-void InstallMathBuiltins(Vm& vm) {
-  Object* math = vm.NewObject();
-  const std::pair<const char*, NativeFn> fns[] = {
-      {"abs", Abs},   {"acos", Acos}, {"asin", Asin}, {"atan", Atan},     {"atan2", Atan2},
-      {"ceil", Ceil}, {"cos", Cos},   {"exp", Exp},   {"floor", Floor},   {"log", Log},
-      {"max", Max},   {"min", Min},   {"pow", Pow},   {"random", Random}, {"round", Round},
-      {"sin", Sin},   {"sqrt", Sqrt}, {"tan", Tan}};
-  for (const auto& [name, fn] : fns) vm.Method(math, name, fn);
-  const uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
-  math->Define(vm, "E", Value::Num(std::numbers::e), constant);
-  math->Define(vm, "LN10", Value::Num(std::numbers::ln10), constant);
-  math->Define(vm, "LN2", Value::Num(std::numbers::ln2), constant);
-  math->Define(vm, "LOG10E", Value::Num(std::numbers::log10e), constant);
-  math->Define(vm, "LOG2E", Value::Num(std::numbers::log2e), constant);
-  math->Define(vm, "PI", Value::Num(std::numbers::pi), constant);
-  math->Define(vm, "SQRT1_2", Value::Num(std::sqrt(0.5)), constant);
-  math->Define(vm, "SQRT2", Value::Num(std::numbers::sqrt2), constant);
-  vm.global->Define(vm, "Math", Value::Obj(math), kDontEnum);
-}
+extern const ClassDecl kMathObject{"Math", nullptr, {}, kMath};
 
 }  // namespace orrivel::swf::avm1

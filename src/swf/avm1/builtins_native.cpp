@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
+#include "swf/avm1/registry.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -20,7 +22,6 @@ constexpr NativeSlot kTable[] = {
     {100, 1, "unescape"},
     {100, 2, "parseInt"},
     {100, 3, "parseFloat"},
-    {100, 4, "trace"},
     {100, 5, "updateAfterEvent"},
     {101, 0, "Object.prototype.watch"},
     {101, 1, "Object.prototype.unwatch"},
@@ -126,26 +127,13 @@ Object* Resolve(Vm& vm, std::string_view path) {
   return at && at->IsFunction() ? at : nullptr;
 }
 
-std::string SlotKey(int category, int index) {
-  return std::to_string(category) + "," + std::to_string(index);
-}
-
-// The table lives on ASnative itself, out of sight.
-Object* Table(Vm& vm) {
-  Value fn = vm.Get(vm.global, "ASnative");
-  if (!fn.IsObject()) return nullptr;
-  Property* p = fn.object->FindProperty(vm, "__table");
-  return p && p->value.IsObject() ? p->value.object : nullptr;
-}
-
 Object* Lookup(Vm& vm, double category, double index) {
   if (!std::isfinite(category) || !std::isfinite(index)) return nullptr;
-  Object* table = Table(vm);
-  if (!table) return nullptr;
-  Property* p = table->FindProperty(vm, SlotKey(ToInt32(category), ToInt32(index)));
+  const auto& natives = HostStateOf(vm).natives;
+  auto it = natives.find({ToInt32(category), ToInt32(index)});
   // Some categories answer every other number with one shared function.
-  if (!p) p = table->FindProperty(vm, std::to_string(ToInt32(category)) + ",*");
-  return p && p->value.IsObject() ? p->value.object : nullptr;
+  if (it == natives.end()) it = natives.find({ToInt32(category), -1});
+  return it == natives.end() ? nullptr : it->second;
 }
 
 Value AsNative(Vm& vm, Object*, Args args) {
@@ -275,18 +263,19 @@ void InstallNativeBuiltins(Vm& vm) {
   vm.global->Define(vm, "ASconstructor", Value::Obj(vm.NewNative(AsConstructor)), kDontEnum);
 }
 
-// Fills the table once every class is installed.
-void BindNativeTable(Vm& vm) {
-  Value fn = vm.Get(vm.global, "ASnative");
-  if (!fn.IsObject()) return;
-  Object* table = vm.NewObject();
+std::vector<std::string> BindNativeTable(Vm& vm) {
+  std::vector<std::string> missing;
+  auto& natives = HostStateOf(vm).natives;
   for (const NativeSlot& slot : kTable) {
-    if (Object* f = Resolve(vm, slot.path))
-      table->Define(vm, SlotKey(slot.category, slot.index), Value::Obj(f));
+    if (Object* f = Resolve(vm, slot.path)) {
+      natives[{slot.category, slot.index}] = f;
+    } else {
+      missing.emplace_back(slot.path);
+    }
   }
-  table->Define(vm, "2,0", Value::Obj(vm.NewNative(AsNew)));
-  table->Define(vm, "200,*", Value::Obj(vm.NewNative(MathUnknown)));
-  fn.object->Define(vm, "__table", Value::Obj(table), kHidden);
+  natives[{2, 0}] = vm.NewNative(AsNew);
+  natives[{200, -1}] = vm.NewNative(MathUnknown);
+  return missing;
 }
 
 }  // namespace orrivel::swf::avm1

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 

@@ -10,7 +10,9 @@
 #include <cstdlib>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -93,12 +95,8 @@ class SoundObject : public Object {
 };
 
 // A Sound's state: the object itself, or, for an object of another kind
-// whose constructor chain ran Sound's (a clip subclass), a hidden one.
-SoundObject* AsSound(Vm& vm, Object* self) {
-  if (auto* s = dynamic_cast<SoundObject*>(self)) return s;
-  Property* p = self ? self->FindProperty(vm, "__soundData") : nullptr;
-  return p && p->value.IsObject() ? dynamic_cast<SoundObject*>(p->value.object) : nullptr;
-}
+// whose constructor chain ran Sound's (a clip subclass), one it holds.
+SoundObject* AsSound(Vm&, Object* self) { return StateOf<SoundObject>(self); }
 
 // The target's control, or null when the Sound's target is gone or was never a clip.
 SoundControl* ControlOf(Vm& vm, SoundObject* s) {
@@ -113,13 +111,7 @@ SoundControl* ControlOf(Vm& vm, SoundObject* s) {
     holder = ctor.IsObject() ? ctor.object : nullptr;
   }
   if (!holder) return nullptr;
-  Property* p = holder->FindProperty(vm, "__soundControl");
-  if (p && p->value.IsObject()) {
-    if (auto* c = dynamic_cast<SoundControl*>(p->value.object)) return c;
-  }
-  auto* c = vm.New<SoundControl>();
-  holder->Define(vm, "__soundControl", Value::Obj(c), kDontEnum);
-  return c;
+  return AttachState<SoundControl>(vm, holder);
 }
 
 const void* OwnerOf(Vm& vm, SoundObject* s) {
@@ -190,9 +182,8 @@ Value SoundCtor(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   auto* s = AsSound(vm, self);
   if (!s) {
-    s = vm.New<SoundObject>();
+    s = AttachState<SoundObject>(vm, self);
     s->holder = self;
-    self->Define(vm, "__soundData", Value::Obj(s), kDontEnum);
   }
   self->Define(vm, "checkPolicyFile", Value::Bool(false), kDontEnum);
   const Value t = Arg(args, 0);
@@ -364,29 +355,28 @@ Value LoadSound(Vm& vm, Object* self, Args) {
   return {};
 }
 
+// The methods of version 6 are not there for older movies.
+constexpr Member kSoundProto[] = {
+    Method("getPan", GetPan),
+    Method("getTransform", GetTransform),
+    Method("getVolume", GetVolume),
+    Method("setPan", SetPan),
+    Method("setTransform", SetTransform),
+    Method("setVolume", SetVolume),
+    Method("stop", Stop),
+    Method("attachSound", AttachSound),
+    Method("start", Start),
+    AbsentBefore(Method("getDuration", GetDuration, kHidden, 6)),
+    AbsentBefore(Method("setDuration", ReturnUndefined, kHidden, 6)),
+    AbsentBefore(Method("getPosition", GetPosition, kHidden, 6)),
+    AbsentBefore(Method("setPosition", ReturnUndefined, kHidden, 6)),
+    AbsentBefore(Method("loadSound", LoadSound, kHidden, 6)),
+    AbsentBefore(Method("getBytesLoaded", GetBytes, kHidden, 6)),
+    AbsentBefore(Method("getBytesTotal", GetBytes, kHidden, 6)),
+};
+
 }  // namespace
 
-void InstallSoundBuiltins(Vm& vm) {
-  FunctionObject* sound = HostClass(vm, vm.global, "Sound", SoundCtor,
-                                    {{"getPan", GetPan},
-                                     {"getTransform", GetTransform},
-                                     {"getVolume", GetVolume},
-                                     {"setPan", SetPan},
-                                     {"setTransform", SetTransform},
-                                     {"setVolume", SetVolume},
-                                     {"stop", Stop},
-                                     {"attachSound", AttachSound},
-                                     {"start", Start}});
-  sound->construct = MakeSound;
-  if (vm.version < 6) return;
-  AddMethods(vm, PrototypeOf(vm, sound),
-             {{"getDuration", GetDuration},
-              {"setDuration", ReturnUndefined},
-              {"getPosition", GetPosition},
-              {"setPosition", ReturnUndefined},
-              {"loadSound", LoadSound},
-              {"getBytesLoaded", GetBytes},
-              {"getBytesTotal", GetBytes}});
-}
+extern const ClassDecl kSoundClass{"Sound", SoundCtor, kSoundProto, {}, 5, MakeSound};
 
 }  // namespace orrivel::swf::avm1

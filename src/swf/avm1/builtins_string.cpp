@@ -5,6 +5,7 @@
 
 #include "base/utf8.h"
 #include "swf/avm1/text_units.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
+#include "swf/avm1/registry.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -117,12 +119,19 @@ Value StageHeight(Vm& vm, Object*, Args) {
   return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Height() / 20.0 : 0);
 }
 
-// The stage's settings live on hidden properties, the accessors filter them.
-Value StageGetter(Vm& vm, Object* self, std::string_view key) {
-  return self ? vm.Get(self, key) : Value{};
-}
+// The stage's settings, which its accessors filter.
+class StageState : public Object {
+ public:
+  std::string scaleMode = "showAll", align, displayState = "normal";
+  bool showMenu = true;
+};
 
-Value GetScaleMode(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__scaleMode"); }
+StageState* StageOf(Object* self) { return InheritedStateOf<StageState>(self); }
+
+Value GetScaleMode(Vm&, Object* self, Args) {
+  const StageState* s = StageOf(self);
+  return s ? Value::Str(s->scaleMode) : Value{};
+}
 Value SetScaleMode(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   const std::string mode = vm.ToString(args[0]);
@@ -134,15 +143,18 @@ Value SetScaleMode(Vm& vm, Object* self, Args args) {
       same = same && std::tolower(static_cast<unsigned char>(mode[i])) ==
                          std::tolower(static_cast<unsigned char>(lower[i]));
     if (same) {
-      self->Define(vm, "__scaleMode", Value::Str(known), kDontEnum);
+      AttachState<StageState>(vm, self)->scaleMode = known;
       return {};
     }
   }
-  self->Define(vm, "__scaleMode", Value::Str("showAll"), kDontEnum);
+  AttachState<StageState>(vm, self)->scaleMode = "showAll";
   return {};
 }
 
-Value GetAlign(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__align"); }
+Value GetAlign(Vm&, Object* self, Args) {
+  const StageState* s = StageOf(self);
+  return s ? Value::Str(s->align) : Value{};
+}
 Value SetAlign(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   const std::string in = vm.ToString(args[0]);
@@ -155,37 +167,37 @@ Value SetAlign(Vm& vm, Object* self, Args args) {
       }
     }
   }
-  self->Define(vm, "__align", Value::Str(out), kDontEnum);
+  AttachState<StageState>(vm, self)->align = out;
   return {};
 }
 
-Value GetShowMenu(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__showMenu"); }
+Value GetShowMenu(Vm&, Object* self, Args) {
+  const StageState* s = StageOf(self);
+  return s ? Value::Bool(s->showMenu) : Value{};
+}
 Value SetShowMenu(Vm& vm, Object* self, Args args) {
-  if (self && !args.empty())
-    self->Define(vm, "__showMenu", Value::Bool(vm.ToBoolean(args[0])), kDontEnum);
+  if (self && !args.empty()) AttachState<StageState>(vm, self)->showMenu = vm.ToBoolean(args[0]);
   return {};
 }
 
-Value GetDisplayState(Vm& vm, Object* self, Args) {
-  return StageGetter(vm, self, "__displayState");
+Value GetDisplayState(Vm&, Object* self, Args) {
+  const StageState* s = StageOf(self);
+  return s ? Value::Str(s->displayState) : Value{};
 }
 Value SetDisplayState(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   std::string s = vm.ToString(args[0]);
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   // A screen saver always fills the screen; the state is only remembered.
-  if (s == "fullscreen") self->Define(vm, "__displayState", Value::Str("fullScreen"), kDontEnum);
-  if (s == "normal") self->Define(vm, "__displayState", Value::Str("normal"), kDontEnum);
+  if (s == "fullscreen") AttachState<StageState>(vm, self)->displayState = "fullScreen";
+  if (s == "normal") AttachState<StageState>(vm, self)->displayState = "normal";
   return {};
 }
 
 void InstallStage(Vm& vm) {
   Object* stage = vm.stageObject;
   if (!stage) return;
-  stage->Define(vm, "__scaleMode", Value::Str("showAll"), kDontEnum);
-  stage->Define(vm, "__align", Value::Str(""), kDontEnum);
-  stage->Define(vm, "__showMenu", Value::Bool(true), kDontEnum);
-  stage->Define(vm, "__displayState", Value::Str("normal"), kDontEnum);
+  AttachState<StageState>(vm, stage);
   AddAccessor(vm, stage, "align", GetAlign, SetAlign, 0);
   AddAccessor(vm, stage, "scaleMode", GetScaleMode, SetScaleMode, 0);
   AddAccessor(vm, stage, "height", StageHeight, nullptr, 0);

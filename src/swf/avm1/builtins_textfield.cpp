@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/style_sheet.h"
 #include "swf/avm1/text_field_object.h"
 #include "swf/avm1/text_format_object.h"
@@ -483,18 +485,6 @@ Value RemoveField(Vm& vm, Object* self, Args) {
   return {};
 }
 
-Value CreateField(Vm& vm, Object* self, Args args) {
-  ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
-  if (!clip || args.size() < 6) return {};
-  const double depth = vm.ToNumber(args[1]);
-  if (!std::isfinite(depth)) return {};
-  TextFieldObject* made =
-      CreateTextField(vm, clip, vm.ToString(args[0]), ClampToInt(depth), vm.ToNumber(args[2]),
-                      vm.ToNumber(args[3]), vm.ToNumber(args[4]), vm.ToNumber(args[5]));
-  // The field is returned from version 8 on.
-  return vm.version >= 8 ? Value::Obj(made) : Value{};
-}
-
 Value FontList(Vm& vm, Object*, Args) {
   std::vector<Value> names;
   for (const char* n :
@@ -542,7 +532,18 @@ void InstallTextFieldBuiltins(Vm& vm) {
   vm.global->Define(vm, "TextField", Value::Obj(ctor), kDontEnum);
   // SWF 5 sees no prototype on TextField (its fields still have theirs).
   if (Property* p = ctor->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;
-  vm.Method(vm.clipProto, "createTextField", CreateField);
+}
+
+Value CreateField(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
+  if (!clip || args.size() < 6) return {};
+  const double depth = vm.ToNumber(args[1]);
+  if (!std::isfinite(depth)) return {};
+  TextFieldObject* made =
+      CreateTextField(vm, clip, vm.ToString(args[0]), ClampToInt(depth), vm.ToNumber(args[2]),
+                      vm.ToNumber(args[3]), vm.ToNumber(args[4]), vm.ToNumber(args[5]));
+  // The field is returned from version 8 on.
+  return vm.version >= 8 ? Value::Obj(made) : Value{};
 }
 
 }  // namespace orrivel::swf::avm1

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "swf/avm1/text_format_object.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/render/text_render.h"
 #include "swf/player/timeline_instance.h"

@@ -6,6 +6,8 @@
 #include <cwctype>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"
@@ -184,15 +186,6 @@ Value Construct(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetTextSnapshot(Vm& vm, Object* self, Args) {
-  if (!self || !self->IsClip()) return {};
-  // Made by whatever _global.TextSnapshot is now, given the clip.
-  const Value ctor = vm.Get(vm.global, "TextSnapshot");
-  if (!ctor.IsObject()) return {};
-  const Value arg[1] = {Value::Obj(self)};
-  return vm.Construct(ctor.object, arg);
-}
-
 }  // namespace
 
 void InstallTextSnapshotBuiltins(Vm& vm) {
@@ -213,7 +206,15 @@ void InstallTextSnapshotBuiltins(Vm& vm) {
   for (const auto& [name, fn] : methods)
     proto->Define(vm, name, vm.version >= 6 ? Value::Obj(vm.NewNative(fn)) : Value{}, 0);
   vm.global->Define(vm, "TextSnapshot", Value::Obj(ctor), kDontEnum);
-  vm.Method(vm.clipProto, "getTextSnapshot", GetTextSnapshot);
+}
+
+Value GetTextSnapshot(Vm& vm, Object* self, Args) {
+  if (!self || !self->IsClip()) return {};
+  // Made by whatever _global.TextSnapshot is now, given the clip.
+  const Value ctor = vm.Get(vm.global, "TextSnapshot");
+  if (!ctor.IsObject()) return {};
+  const Value arg[1] = {Value::Obj(self)};
+  return vm.Construct(ctor.object, arg);
 }
 
 }  // namespace orrivel::swf::avm1

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/loader.h"
 #include "swf/avm1/vm.h"
 #include "swf/avm1/xml_parser.h"

@@ -2,7 +2,7 @@
 
 namespace orrivel::swf::avm1 {
 
-void AddMethods(Vm& vm, Object* obj, MethodList methods, uint8_t flags) {
+void AddMethods(Vm& vm, Object* obj, MethodList methods, uint16_t flags) {
   for (const auto& [name, fn] : methods) obj->Define(vm, name, Value::Obj(vm.NewNative(fn)), flags);
 }
 
@@ -27,11 +27,48 @@ Object* HostObject(Vm& vm, Object* owner, std::string_view name, MethodList meth
 }
 
 void AddAccessor(Vm& vm, Object* obj, std::string_view name, NativeFn get, NativeFn set,
-                 uint8_t flags) {
+                 uint16_t flags) {
   obj->Define(vm, name, Value{}, flags);
   Property* p = obj->FindProperty(vm, name);
   p->getter = vm.NewNative(get);
   p->setter = set ? vm.NewNative(set) : nullptr;
+}
+
+void Declare(Vm& vm, Object* obj, Members members) {
+  for (const Member& m : members) {
+    if (m.absentBefore && vm.version < m.since) continue;
+    switch (m.kind) {
+      case Member::kMethod:
+        obj->Define(vm, m.name, Value::Obj(vm.NewNative(m.fn)), m.flags);
+        break;
+      case Member::kAccessor:
+        AddAccessor(vm, obj, m.name, m.fn, m.set, m.flags);
+        break;
+      case Member::kNumber:
+        obj->Define(vm, m.name, Value::Num(m.number), m.flags);
+        break;
+      case Member::kBool:
+        obj->Define(vm, m.name, Value::Bool(m.number != 0), m.flags);
+        break;
+    }
+  }
+}
+
+Object* DeclareClass(Vm& vm, Object* owner, const ClassDecl& decl) {
+  if (vm.version < decl.since) return nullptr;
+  if (!decl.ctor) {
+    Object* obj = vm.NewObject();
+    Declare(vm, obj, decl.statics);
+    owner->Define(vm, decl.name, Value::Obj(obj), kDontEnum);
+    return obj;
+  }
+  Object* proto = vm.NewObject();
+  FunctionObject* cls = vm.NewNative(decl.ctor, proto);
+  cls->construct = decl.construct;
+  Declare(vm, proto, decl.proto);
+  Declare(vm, cls, decl.statics);
+  owner->Define(vm, decl.name, Value::Obj(cls), kDontEnum);
+  return cls;
 }
 
 Object* PrototypeOf(Vm& vm, Object* ctor) {

@@ -734,7 +734,9 @@ Flow Step(Activation& a, uint8_t op, Payload& p, std::size_t next) {
       ClipSetPlaying(TimelineTarget(a), false);
       break;
     case 0x08:  // ToggleQuality
+      break;
     case 0x09:  // StopSounds
+      if (a.vm.ctx.sound) a.vm.ctx.sound->StopAll();
       break;
     case 0x0A: {  // Add
       const auto [x, b] = PopNumbers(a);

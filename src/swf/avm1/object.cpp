@@ -92,6 +92,7 @@ void Object::OwnKeys(Vm&, std::vector<std::string>& out) {
 
 void Object::Trace(std::vector<Object*>& out) {
   if (proto) out.push_back(proto);
+  if (state) out.push_back(state);
   for (const Watch& w : watches) {
     out.push_back(w.callback);
     TraceValue(w.userData, out);

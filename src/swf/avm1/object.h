@@ -98,6 +98,9 @@ class Object {
 
   bool marked = false;
   std::vector<Watch> watches;
+  // State a built-in class keeps for this object, never a property a script
+  // could read or overwrite (host_state.h); each state may chain another.
+  Object* state = nullptr;
 
  private:
   void Reindex(Vm& vm);

@@ -7,8 +7,10 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
+#include "swf/avm1/host_state.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
+#include "swf/avm1/registry.h"
 #include "swf/avm1/text_field_object.h"
 #include "swf/avm1/text_units.h"
 #include "swf/player/edit_text.h"
@@ -23,31 +25,8 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), rootVersion(v), ctx(
   functionProto->proto = objectProto;
   global = NewObject();
   global->proto = nullptr;  // _global inherits nothing, not even Object's methods
-  InstallObjectBuiltins(*this);
-  InstallArrayBuiltins(*this);
-  InstallStringBuiltins(*this);
-  InstallMathBuiltins(*this);
-  InstallDateBuiltins(*this);
   dateBaseMs = WallClockMs();
-  InstallGlobalFunctions(*this);
-  InstallClipBuiltins(*this);
-  InstallBroadcasterBuiltins(*this);
-  InstallInputBuiltins(*this);
-  InstallTextFormatBuiltins(*this);
-  InstallTextFieldBuiltins(*this);
-  InstallTextSnapshotBuiltins(*this);
-  InstallXmlBuiltins(*this);
-  InstallLoaderBuiltins(*this);
-  InstallDrawingBuiltins(*this);
-  InstallColorBuiltins(*this);
-  InstallGeomBuiltins(*this);
-  InstallBitmapBuiltins(*this);
-  InstallSystemBuiltins(*this);
-  InstallSoundBuiltins(*this);
-  InstallDeviceBuiltins(*this);
-  InstallFilterBuiltins(*this);
-  InstallNativeBuiltins(*this);
-  InstallStubBuiltins(*this);
+  InstallBuiltins(*this);
 }
 
 Vm::~Vm() = default;
@@ -211,9 +190,10 @@ bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
 // ---- Collector ---------------------------------------------------------------
 
 void Vm::MarkRoots(std::vector<Object*>& work) {
-  for (Object* o : {global, objectProto, functionProto, arrayProto, stringProto, numberProto,
-                    booleanProto, dateProto, clipProto, errorProto, keyObject, mouseObject,
-                    stageObject, selectionObject, buttonProto, textFieldProto, textFormatProto}) {
+  for (Object* o :
+       {global, objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
+        dateProto, clipProto, errorProto, keyObject, mouseObject, stageObject, selectionObject,
+        buttonProto, textFieldProto, textFormatProto, static_cast<Object*>(hostState)}) {
     if (o) work.push_back(o);
   }
   if (thrown.object) work.push_back(thrown.object);

@@ -25,6 +25,7 @@ class TimelineInstance;
 namespace orrivel::swf::avm1 {
 
 class ClipObject;
+class HostState;
 
 struct VmLimits {
   uint64_t stepsPerFrame = 2'000'000;  // actions run per frame before scripts stop
@@ -152,6 +153,8 @@ class Vm {
   Object* selectionObject = nullptr;
   Object* textFieldProto = nullptr;
   Object* textFormatProto = nullptr;
+  // The built-in classes' own state (host_state.h); made on first use.
+  HostState* hostState = nullptr;
 
   // setInterval / setTimeout timers, fired between frames.
   struct Timer {
@@ -230,33 +233,6 @@ class Vm {
   void MarkRoots(std::vector<Object*>& work);
   std::vector<std::unique_ptr<Object>> heap_;
 };
-
-// Installs the built-in classes and global functions (builtins_*.cpp).
-void InstallObjectBuiltins(Vm& vm);
-void InstallArrayBuiltins(Vm& vm);
-void InstallStringBuiltins(Vm& vm);
-void InstallMathBuiltins(Vm& vm);
-void InstallDateBuiltins(Vm& vm);
-void InstallGlobalFunctions(Vm& vm);
-void InstallClipBuiltins(Vm& vm);
-void InstallBroadcasterBuiltins(Vm& vm);
-void InstallInputBuiltins(Vm& vm);  // Key, Mouse, Selection; after the clip builtins
-void InstallTextFieldBuiltins(Vm& vm);
-void InstallTextFormatBuiltins(Vm& vm);
-void InstallTextSnapshotBuiltins(Vm& vm);
-void InstallXmlBuiltins(Vm& vm);
-void InstallLoaderBuiltins(Vm& vm);   // LoadVars, MovieClipLoader, the offline network classes
-void InstallDrawingBuiltins(Vm& vm);  // after InstallClipBuiltins
-void InstallColorBuiltins(Vm& vm);
-void InstallGeomBuiltins(Vm& vm);    // after InstallClipBuiltins
-void InstallBitmapBuiltins(Vm& vm);  // after InstallGeomBuiltins
-// Host classes; installed last, they leave classes defined before alone.
-void InstallSystemBuiltins(Vm& vm);
-void InstallSoundBuiltins(Vm& vm);
-void InstallDeviceBuiltins(Vm& vm);
-void InstallFilterBuiltins(Vm& vm);
-void InstallNativeBuiltins(Vm& vm);
-void InstallStubBuiltins(Vm& vm);
 
 // Argument helpers for natives.
 inline Value Arg(Args args, std::size_t i) { return i < args.size() ? args[i] : Value{}; }

@@ -1,5 +1,6 @@
 #include "swf/player/movie_runner.h"
 
+#include "swf/avm1/host_state.h"
 #include "swf/avm1/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
@@ -109,6 +110,7 @@ void MovieRunner::Tick() {
   for (const auto& [n, level] : LevelsNow()) RunFrame(ctx_, level);
   RunActionQueue(ctx_);
   vm_->RunTimers();
+  avm1::DeliverLocalConnectionMessages(*vm_);
   RunActionQueue(ctx_);
   FinishFrameLoads();
   if (++framesSinceCollect_ >= kCollectEveryFrames) {

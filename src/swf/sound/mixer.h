@@ -45,8 +45,9 @@ class Mixer final : public SoundSink {
                        const void* owner, int gainLeft, int gainRight) override;
   void StopOwnedSounds(const void* owner, uint16_t soundId) override;
   void SetOwnedGain(const void* owner, int gainLeft, int gainRight) override;
-  // Silence at once: every voice and stream ends (the movie was unloaded).
-  void StopAll();
+  // Silence at once: every voice and stream ends (stopAllSounds, or the
+  // movie was unloaded).
+  void StopAll() override;
 
   // Writes `frames` interleaved stereo frames at 44.1 kHz.
   void Mix(int16_t* out, size_t frames);

@@ -32,6 +32,9 @@ class SoundSink {
   virtual void StopOwnedSounds(const void* owner, uint16_t soundId) {}
   // A script changed the owner's volume or pan: its playing sounds follow.
   virtual void SetOwnedGain(const void* owner, int gainLeft, int gainRight) {}
+  // stopAllSounds: every sound ends at once. A stream sound starts again
+  // with the next frame that carries a block of it.
+  virtual void StopAll() {}
 };
 
 // The sound of a button's state change, states numbered up 0, over 1, down 2;

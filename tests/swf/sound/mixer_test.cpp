@@ -223,6 +223,42 @@ TEST(Mixer, PlayerFollowsItsStream) {
   EXPECT_EQ(player.FrameNum(), 5);
 }
 
+// stopAllSounds ends the event sounds at once and the stream sound until
+// the next frame that carries a block of it.
+TEST(Mixer, StopAllSoundsSilencesUntilTheStreamGoesOn) {
+  auto movie = std::make_unique<Movie>();
+  movie->header.version = 6;
+  movie->header.frameRate = 12;
+  movie->sounds[1] = Pcm16(1, std::vector<int16_t>(1000, 1000));
+  SoundStreamHead head;
+  head.stream = Format(SoundFormat::PcmLittle, 3, true, false);
+  movie->timeline.streamHead = head;
+  SoundInfo looped;
+  looped.loopCount = 100;
+  for (int f = 0; f < 4; ++f) {
+    Frame frame;
+    if (f == 0) frame.sounds.push_back(StartSound{1, {}, looped});
+    if (f == 1) frame.tags.push_back(DoAction{{0x09, 0x00}});
+    if (f != 1) frame.streamBlock = std::vector<uint8_t>(20, 1);  // 10 samples of 257
+    movie->timeline.frames.push_back(frame);
+  }
+  NativeImageDecoder images;
+  Mixer mixer(nullptr);
+  Player player(images);
+  player.SetSoundSink(&mixer);
+  ASSERT_TRUE(player.LoadParsed(std::move(movie)));
+  EXPECT_EQ(mixer.ActiveVoices(), 1u);
+  player.StepFrame();
+  EXPECT_EQ(player.FrameNum(), 1);
+  EXPECT_EQ(mixer.ActiveVoices(), 0u);
+  EXPECT_EQ(Left(mixer, 16), std::vector<int16_t>(16, 0));
+  player.StepFrame();
+  player.StepFrame();  // the stream plays once two blocks are queued
+  const auto left = Left(mixer, 20);
+  EXPECT_GE(std::count(left.begin(), left.end(), 257), 16);  // the stream, and nothing else
+  EXPECT_TRUE(std::all_of(left.begin(), left.end(), [](int16_t s) { return s == 0 || s == 257; }));
+}
+
 // The corpus's two audio tests play their G.711 sounds through the player.
 TEST(Mixer, CorpusG711MoviesPlay) {
   const std::filesystem::path root =
