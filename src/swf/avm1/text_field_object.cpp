@@ -368,8 +368,9 @@ TextFieldObject* CreateTextField(Vm& vm, ClipObject* clip, const std::string& na
   DisplayList& list = t->MutableList();
   TimelineContext& ctx = t->Context();
   if (!list.contains(at) && ctx.liveObjects >= ctx.limits.maxDisplayObjects) return nullptr;
+  // Position and size are cut to whole pixels.
   const auto twips = [](double v) {
-    return std::isfinite(v) ? static_cast<int32_t>(std::clamp(std::round(v * 20), -1e8, 1e8)) : 0;
+    return std::isfinite(v) ? static_cast<int32_t>(std::clamp(std::trunc(v) * 20, -1e8, 1e8)) : 0;
   };
   EditTextDefinition def;
   def.bounds = Rect{0, twips(width), 0, twips(height)};

@@ -49,7 +49,7 @@ void FillBox(raster::Canvas& canvas, float x0, float y0, float x1, float y1,
 
 // The field's white background and black border. Unrotated fields snap to
 // whole pixels as Flash does: the border runs along the pixel rows and
-// columns at the box's edges, the right and bottom lines one pixel short.
+// columns at the box's edges, the bottom-right pixel included.
 void DrawBox(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
              raster::Canvas& canvas, const raster::DrawOptions& options) {
   const FloatRect& box = *layout.box;
@@ -80,7 +80,7 @@ void DrawBox(const TextLayout& layout, const Matrix& m, const ColorTransform& cx
   if (!line) return;
   FillBox(canvas, x0, y0, x1 + 1, y0 + 1, black, crisp);
   FillBox(canvas, x0, y0, x0 + 1, y1 + 1, black, crisp);
-  FillBox(canvas, x0, y1, x1, y1 + 1, black, crisp);
+  FillBox(canvas, x0, y1, x1 + 1, y1 + 1, black, crisp);
   FillBox(canvas, x1, y0, x1 + 1, y1, black, crisp);
 }
 

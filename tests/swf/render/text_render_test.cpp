@@ -200,11 +200,12 @@ TEST_F(TextRenderTest, BorderDrawsWhiteBoxWithBlackEdge) {
   EXPECT_EQ(c.At(0, 5), 0u);
   EXPECT_EQ(c.At(11, 5), 0u);
   // Border on whole pixels: left and top lines at 2, right and bottom at 10,
-  // and those one pixel short.
-  for (const auto& [x, y] : {std::pair{2, 5}, {5, 2}, {10, 5}, {5, 10}, {2, 10}, {10, 2}}) {
+  // the bottom-right corner included.
+  for (const auto& [x, y] :
+       {std::pair{2, 5}, {5, 2}, {10, 5}, {5, 10}, {2, 10}, {10, 2}, {10, 10}}) {
     EXPECT_EQ(c.At(x, y), 0xFF000000u) << x << "," << y;
   }
-  EXPECT_EQ(c.At(10, 10), 0u);
+  EXPECT_EQ(c.At(11, 11), 0u);
 }
 
 }  // namespace
