@@ -378,6 +378,13 @@ Value SetMask(Vm& vm, Object* self, Args args) {
     mask = c ? c->Instance() : nullptr;
   }
   if (!args[0].IsNullish() && !mask && !maskField) return Value::Bool(false);
+  // A timeline mask layer that takes part in setMask, either side, is one
+  // no longer: released, it is drawn as a plain object.
+  for (const auto& clip : {t, mask}) {
+    if (!clip) continue;
+    if (ClipObject* object = vm.ClipFor(clip); DisplayObject* p = object->Placement())
+      p->clipDepth = 0;
+  }
   if (auto old = t->mask.lock()) old->isMask = false;
   if (auto old = t->maskField.lock()) old->SetIsMask(false);
   t->mask.reset();
