@@ -294,7 +294,21 @@ constexpr Member kSharedObjectStatics[] = {Method("getLocal", GetLocal)};
 
 }  // namespace
 
+bool FsCommand(Vm& vm, std::string_view url) {
+  constexpr std::string_view kScheme = "fscommand:";
+  const auto lower = [](std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+  };
+  if (url.size() < kScheme.size() || lower(url.substr(0, kScheme.size())) != kScheme) return false;
+  // Quit is the one command that acts; none reaches the system.
+  if (lower(url.substr(kScheme.size())) == "quit" && vm.quitMovie) vm.quitMovie();
+  return true;
+}
+
 void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra) {
+  if (FsCommand(vm, url)) return;
   if (vm.loads.size() >= kMaxPendingLoads) {
     Refuse(vm, "too many loads at once: \"" + url + "\"");
     kind = kind == kLoadData ? kLoadFailed : kind;
@@ -323,6 +337,7 @@ void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args
 
 void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string& target,
             uint8_t flags) {
+  if (FsCommand(vm, url)) return;
   const bool loadVariables = flags & 0x80;
   const bool targetIsClip = flags & 0x40;
   if (targetIsClip) {

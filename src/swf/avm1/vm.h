@@ -129,6 +129,7 @@ class Vm {
   VmLimits limits;
   std::function<void(const std::string&)> traceSink;
   std::function<void(const std::string&)> refusalSink;  // refused network and program calls
+  std::function<void()> quitMovie;                      // fscommand:quit
   double timeMs = 0;                                    // getTimer
   // Date's clock: this plus timeMs is "now" (the wall clock at the start,
   // unless the host fixes it for repeatable runs).

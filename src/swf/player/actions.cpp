@@ -123,6 +123,12 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
 
 void RunActionQueue(TimelineContext& ctx) {
   for (int blocks = 0; blocks < ctx.limits.maxActionBlocksPerTick; ++blocks) {
+    if (ctx.quit) {
+      ctx.actions.clear();
+      ctx.initActions.clear();
+      ctx.constructs.clear();
+      return;
+    }
     std::deque<QueuedActions>* from = NextList(ctx);
     if (!from) break;
     QueuedActions next = std::move(from->front());

@@ -60,6 +60,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   ctx_.scripts = hasScripts_;
   vm_->traceSink = std::move(trace);
   vm_->refusalSink = std::move(refusal);
+  vm_->quitMovie = [this] { ctx_.quit = true; };
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
   vm_->readFile = limits.readFile;
   vm_->focusHighlight = limits.focusHighlight;
@@ -98,6 +99,7 @@ MovieRunner::~MovieRunner() {
 void MovieRunner::AdvanceScriptTime(double ms) { vm_->timeMs += ms; }
 
 void MovieRunner::Tick() {
+  if (ctx_.quit) return;
   ++ctx_.tick;
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
@@ -121,6 +123,7 @@ void MovieRunner::Tick() {
 
 void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner,
                                   std::span<const uint8_t> bytes) {
+  if (ctx_.quit) return;
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
   vm_->NewFrame();

@@ -47,6 +47,8 @@ class MovieRunner {
   TimelineInstance& Root() { return *root_; }
   const TimelineInstance& Root() const { return *root_; }
   Rgba Background() const { return ctx_.background; }
+  // fscommand:quit ended the movie.
+  bool Ended() const { return ctx_.quit; }
   std::size_t LiveObjects() const { return ctx_.liveObjects; }
   DisplayNode BuildTree(const Matrix& stageToDevice) const;
   // The movies loaded into levels above the root, by level.

@@ -41,6 +41,8 @@ std::string OneLine(std::string s) {
 }  // namespace
 
 struct Player::Impl {
+  // The movie ended itself (fscommand:quit): input reaches nothing more.
+  bool Ended() const { return runner && runner->Ended(); }
   explicit Impl(ImageDecoder& d) : decoder(d) {}
   ImageDecoder& decoder;
   // Destroyed in reverse order: renderer and runner before the movie they read.
@@ -312,6 +314,7 @@ void Player::StepFrame() {
 }
 
 bool Player::MouseMove(double x, double y) {
+  if (impl_->Ended()) return false;
   if (!std::isfinite(x) || !std::isfinite(y)) return false;
   const bool heard = impl_->ScriptPointer(x, y);
   const bool moved =
@@ -323,6 +326,7 @@ bool Player::MouseMove(double x, double y) {
 // Scripts hear the mouse button (mouseDown, Mouse listeners) before buttons
 // do; in between, focus goes to the selectable field clicked, or away.
 bool Player::MouseDown() {
+  if (impl_->Ended()) return false;
   const bool heard = impl_->scripts && impl_->scripts->Press();
   const bool focused = impl_->ClickFocus() || impl_->RunHighlights();
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Press(view); }) ||
@@ -330,6 +334,7 @@ bool Player::MouseDown() {
 }
 
 bool Player::MouseUp() {
+  if (impl_->Ended()) return false;
   impl_->UpdateDropTarget();
   const bool heard = impl_->scripts && impl_->scripts->Release();
   const bool released =
@@ -337,11 +342,14 @@ bool Player::MouseUp() {
   return impl_->RunHighlights() || released || heard;
 }
 
-bool Player::MouseWheel(int delta) { return impl_->scripts && impl_->scripts->Wheel(delta); }
+bool Player::MouseWheel(int delta) {
+  return !impl_->Ended() && impl_->scripts && impl_->scripts->Wheel(delta);
+}
 
 // Scripts hear the key, then a button with a key-press action for it takes
 // it; otherwise Tab moves the focus and Space or Enter click the focused button.
 bool Player::KeyDown(int keyCode, int character) {
+  if (impl_->Ended()) return false;
   if (!impl_->scripts) return false;
   impl_->FlushKeyPress();
   impl_->scripts->Key(true, keyCode, character);
@@ -380,6 +388,7 @@ bool Player::KeyDown(int keyCode, int character) {
 }
 
 bool Player::FocusLost() {
+  if (impl_->Ended()) return false;
   if (!impl_->runner || !impl_->input) return false;
   avm1::Vm& vm = impl_->runner->Vm();
   bool changed = impl_->input->Highlight(nullptr);
@@ -390,6 +399,7 @@ bool Player::FocusLost() {
 }
 
 bool Player::KeyUp(int keyCode, int character) {
+  if (impl_->Ended()) return false;
   if (!impl_->scripts) return false;
   impl_->FlushKeyPress();
   const bool heard = impl_->scripts->Key(false, keyCode, character);
@@ -398,6 +408,7 @@ bool Player::KeyUp(int keyCode, int character) {
 
 // Typing goes to the focused input text field; nothing else takes it.
 bool Player::TextInput(uint32_t codepoint) {
+  if (impl_->Ended()) return false;
   if (!impl_->runner || codepoint > 0x10FFFF) return false;
   const char32_t c = codepoint;
   impl_->pendingKeyPress = 0;
@@ -406,6 +417,7 @@ bool Player::TextInput(uint32_t codepoint) {
 }
 
 bool Player::TextEdit(TextCommand command) {
+  if (impl_->Ended()) return false;
   return impl_->Typing([&](TextTyping& t, avm1::Vm& vm) { return t.Command(vm, command); });
 }
 
@@ -414,10 +426,13 @@ void Player::SetClipboardText(const std::string& utf8) {
 }
 
 bool Player::MouseLeave() {
+  if (impl_->Ended()) return false;
   return impl_->Pointer([](ButtonInput& in, const Matrix& view) { return in.Leave(view); });
 }
 
-bool Player::KeyPress(uint16_t swfKeyCode) { return impl_->input && impl_->input->Key(swfKeyCode); }
+bool Player::KeyPress(uint16_t swfKeyCode) {
+  return !impl_->Ended() && impl_->input && impl_->input->Key(swfKeyCode);
+}
 
 bool Player::WantsCursorHidden() const { return impl_->runner && impl_->runner->Vm().cursorHidden; }
 

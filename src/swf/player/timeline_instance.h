@@ -96,6 +96,9 @@ struct TimelineContext {
   Rgba background{255, 255, 255, 255};
   // The first SetBackgroundColor of any level sets the stage colour; later ones are ignored.
   bool backgroundSet = false;
+  // fscommand:quit ran: once the running script ends, the movie plays,
+  // hears and says nothing more.
+  bool quit = false;
   SoundSink* sound = nullptr;  // told of each frame shown and each button change; may be null
   avm1::Vm* vm = nullptr;      // the movie's script machine, owned by the runner
   TextCache* texts = nullptr;  // lays out edit text for the metrics scripts read; may be null
