@@ -17,7 +17,7 @@ struct EditTextView;
 struct ConvertedShape;
 
 struct DisplayNode {
-  enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text };
+  enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text, Video };
   Kind kind = Kind::Group;
   uint16_t characterId = 0;  // Shape, MorphShape, Bitmap, Text
   uint16_t depth = 0;
@@ -25,7 +25,7 @@ struct DisplayNode {
   Matrix matrix;                  // to the parent's space (twips)
   ColorTransform colorTransform;  // this node's own; the renderer concatenates
   BlendMode blendMode = BlendMode::Normal;
-  float ratio = 0;  // MorphShape: 0..1
+  float ratio = 0;  // MorphShape: 0..1; Video: the frame number
   bool visible = true;
   FilterList filters;  // applied in order to the node drawn on its own
   bool cacheAsBitmap = false;

@@ -53,7 +53,24 @@ const ConvertedShape* RenderCache::ShapeOf(const DisplayNode& node) {
 }
 
 const raster::Image* RenderCache::BitmapOf(const DisplayNode& node) {
+  if (node.kind == DisplayNode::Kind::Video) {
+    const auto* def = std::get_if<VideoDefinition>(Find(node.characterId));
+    if (def == nullptr || !std::isfinite(node.ratio) || node.ratio < 0) return nullptr;
+    return videos_.Frame(*def, static_cast<uint32_t>(std::min(node.ratio, 65535.0f)));
+  }
   return node.kind == DisplayNode::Kind::Bitmap ? Bitmap(node.characterId) : nullptr;
+}
+
+Matrix RenderCache::ImageScale(const DisplayNode& node, const raster::Image& image) const {
+  if (node.kind != DisplayNode::Kind::Video) return {};
+  const auto* def = std::get_if<VideoDefinition>(Find(node.characterId));
+  return def != nullptr ? VideoPictureScale(*def, image) : Matrix{};
+}
+
+bool RenderCache::SmoothImage(const DisplayNode& node) const {
+  if (node.kind != DisplayNode::Kind::Video) return true;
+  const auto* def = std::get_if<VideoDefinition>(Find(node.characterId));
+  return def != nullptr && def->smoothing;
 }
 
 const TextLayout* RenderCache::TextOf(const DisplayNode& node) {

@@ -13,6 +13,7 @@
 #include "swf/render/image_decoder.h"
 #include "swf/render/shape_convert.h"
 #include "swf/render/text_render.h"
+#include "swf/render/video_paint.h"
 
 namespace orrivel::swf {
 
@@ -32,6 +33,12 @@ class RenderCache {
   // A decoded bitmap by character id, for bitmap fills.
   const raster::Image* Bitmap(uint16_t id);
 
+  // What BitmapOf's picture is drawn through before the node's matrix (a
+  // video frame is stretched over its stream's box), and whether it is
+  // smoothed when the quality allows.
+  Matrix ImageScale(const DisplayNode& node, const raster::Image& image) const;
+  bool SmoothImage(const DisplayNode& node) const;
+
  private:
   struct MorphEntry {
     float ratio = -1;  // never a valid ratio, so the first use converts
@@ -47,6 +54,7 @@ class RenderCache {
   // nullopt remembers a bitmap that failed to decode, so it is tried once.
   std::unordered_map<uint16_t, std::optional<raster::Image>> bitmaps_;
   TextCache texts_;
+  VideoFrames videos_;
   // Layouts of script-changed fields by view; dropped wholesale when many.
   std::unordered_map<const EditTextView*,
                      std::pair<std::shared_ptr<const EditTextView>, TextLayout>>
