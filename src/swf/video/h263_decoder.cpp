@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kLumaBorder = 32;  // vectors reach 16 pixels out, plus the half pixel
 constexpr uint32_t kPictureStartCode = 1;
+constexpr size_t kMinIntraBits = 51;
 
 // The picture sizes that need no custom width and height.
 constexpr int kPresetSizes[8][2] = {{0, 0},    {0, 0},     {352, 288}, {176, 144},
@@ -110,12 +111,13 @@ std::optional<SparkHeader> ReadSparkHeader(std::span<const uint8_t> data) {
 class SparkDecoder::Frame {
  public:
   Frame(BitStream& bits, const SparkHeader& header, const YuvPicture* ref, YuvPicture& out,
-        std::vector<Vector>& vectors)
+        std::vector<Vector>& vectors, std::vector<uint8_t>& changed)
       : bits_(bits),
         header_(header),
         ref_(ref),
         out_(out),
         vectors_(vectors),
+        changed_(changed),
         mbWidth_(out.y.width / 16),
         mbHeight_(out.y.height / 16),
         quant_(header.quantizer) {}
@@ -124,6 +126,7 @@ class SparkDecoder::Frame {
     const bool inter = header_.type != SparkPictureType::Intra;
     for (int my = 0; my < mbHeight_; ++my) {
       for (int mx = 0; mx < mbWidth_; ++mx) {
+        changed_[static_cast<size_t>(my) * mbWidth_ + mx] = 1;
         if (!Macroblock(mx, my, inter) || bits_.Overrun()) return false;
       }
     }
@@ -245,6 +248,7 @@ class SparkDecoder::Frame {
 
   void Skipped(int mx, int my) {
     SetAll(mx, my, {});
+    changed_[static_cast<size_t>(my) * mbWidth_ + mx] = 0;
     for (int b = 0; b < 6; ++b) {
       const bool chroma = b >= 4;
       const Plane& src = b == 4 ? ref_->u : b == 5 ? ref_->v : ref_->y;
@@ -296,6 +300,7 @@ class SparkDecoder::Frame {
   const YuvPicture* ref_;
   YuvPicture& out_;
   std::vector<Vector>& vectors_;
+  std::vector<uint8_t>& changed_;
   int mbWidth_, mbHeight_;
   int quant_;
 };
@@ -313,12 +318,18 @@ bool SparkDecoder::Decode(std::span<const uint8_t> data) {
     return false;
   const int codedW = (header->width + 15) / 16 * 16;
   const int codedH = (header->height + 15) / 16 * 16;
+  // Every macroblock takes at least a bit (an intra one 51: its type, its
+  // pattern and six DC bytes), so a short frame cannot claim a large picture.
+  const size_t macroblocks = static_cast<size_t>(codedW / 16) * (codedH / 16);
+  if ((data.size() * 8 - header->headerBits) < macroblocks * (intra ? kMinIntraBits : 1))
+    return false;
   if (work_.y.width != codedW || work_.y.height != codedH)
     work_.Resize(codedW, codedH, kLumaBorder);
   vectors_.assign(static_cast<size_t>(codedW / 8) * (codedH / 8), Vector{});
+  changed_.assign(static_cast<size_t>(codedW / 16) * (codedH / 16), 1);
   BitStream bits(data);
   bits.Skip(static_cast<unsigned>(header->headerBits));
-  Frame frame(bits, *header, intra ? nullptr : &ref_, work_, vectors_);
+  Frame frame(bits, *header, intra ? nullptr : &ref_, work_, vectors_, changed_);
   if (!frame.Run()) return false;
   const YuvPicture* shown = &work_;
   if (header->type != SparkPictureType::Disposable) {
@@ -337,7 +348,19 @@ bool SparkDecoder::Decode(std::span<const uint8_t> data) {
     Deblock(shown_, header->quantizer);
     shown = &shown_;
   }
-  YuvToBgra(*shown, header->width, header->height, image_);
+  const bool incremental = !intra && !deblock && shownIsRef_ && image_.width == header->width &&
+                           image_.height == header->height;
+  if (incremental) {
+    const int mbWidth = codedW / 16;
+    for (size_t i = 0; i < changed_.size(); ++i) {
+      if (!changed_[i]) continue;
+      const int x = static_cast<int>(i % mbWidth) * 16, y = static_cast<int>(i / mbWidth) * 16;
+      YuvToBgraRect(*shown, x, y, x + 16, y + 16, image_);
+    }
+  } else {
+    YuvToBgra(*shown, header->width, header->height, image_);
+  }
+  shownIsRef_ = shown == &ref_;
   shownYuv_ = shown;
   return true;
 }

@@ -44,7 +44,11 @@ class SparkDecoder final : public VideoDecoder {
   YuvPicture ref_, work_, shown_;
   bool haveRef_ = false;
   int refWidth_ = 0, refHeight_ = 0;
-  std::vector<Vector> vectors_;  // per 8x8 luma block of the picture being decoded
+  std::vector<Vector> vectors_;   // per 8x8 luma block of the picture being decoded
+  std::vector<uint8_t> changed_;  // per macroblock: not a copy of the reference
+  // The picture shown is the reference as it stands, so an inter frame
+  // need convert only the macroblocks it changes.
+  bool shownIsRef_ = false;
   raster::Image image_;
   const YuvPicture* shownYuv_ = nullptr;
 };

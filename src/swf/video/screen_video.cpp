@@ -44,6 +44,8 @@ bool ScreenVideoDecoder::Decode(std::span<const uint8_t> data) {
   Layout l;
   if (!ReadLayout(r, l)) return false;
   const bool sameSize = image_.width == l.width && image_.height == l.height;
+  // A new size needs every block, checked before the picture is allocated.
+  if (!sameSize && !IsKeyFrame(data)) return false;
   if (sameSize) {
     work_ = image_;
   } else {
@@ -51,16 +53,12 @@ bool ScreenVideoDecoder::Decode(std::span<const uint8_t> data) {
     work_.height = l.height;
     work_.pixels.assign(static_cast<size_t>(l.width) * l.height, 0xFF000000u);
   }
-  bool complete = true;
   for (int row = 0; row < l.Rows(); ++row) {
     for (int col = 0; col < l.Columns(); ++col) {
       const uint16_t size = r.U16Be();
       const auto packed = r.Bytes(size);
       if (r.Failed()) return false;
-      if (size == 0) {
-        complete = false;
-        continue;
-      }
+      if (size == 0) continue;
       // Rows count up from the picture's bottom edge.
       const int x0 = col * l.blockWidth;
       const int yBottom = l.height - 1 - row * l.blockHeight;
@@ -79,8 +77,6 @@ bool ScreenVideoDecoder::Decode(std::span<const uint8_t> data) {
       }
     }
   }
-  // A frame that leaves blocks as they were needs a picture of its size.
-  if (!complete && !sameSize) return false;
   std::swap(image_, work_);
   return true;
 }

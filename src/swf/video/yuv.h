@@ -32,5 +32,8 @@ struct YuvPicture {
 // BT.601 video range to full-range RGB, chroma taken from the sample that
 // covers each pixel. The picture's visible width and height are given.
 void YuvToBgra(const YuvPicture& pic, int width, int height, raster::Image& out);
+// Converts only the pixels from (x0, y0) up to (x1, y1) of an `out` already
+// sized by YuvToBgra.
+void YuvToBgraRect(const YuvPicture& pic, int x0, int y0, int x1, int y1, raster::Image& out);
 
 }  // namespace orrivel::swf::video
