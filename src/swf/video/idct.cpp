@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace orrivel::swf::video {
 namespace {
@@ -14,11 +15,12 @@ struct Factors {
   float odd[4][4];  // odd[n][j] = cos((2n+1)(2j+1) pi / 16) / 2
   Factors() {
     c4 = static_cast<float>(std::sqrt(0.5) / 2);
-    c2 = static_cast<float>(std::cos(M_PI / 8) / 2);
-    c6 = static_cast<float>(std::cos(3 * M_PI / 8) / 2);
+    c2 = static_cast<float>(std::cos(std::numbers::pi / 8) / 2);
+    c6 = static_cast<float>(std::cos(3 * std::numbers::pi / 8) / 2);
     for (int n = 0; n < 4; ++n) {
       for (int j = 0; j < 4; ++j) {
-        odd[n][j] = static_cast<float>(std::cos((2 * n + 1) * (2 * j + 1) * M_PI / 16) / 2);
+        odd[n][j] =
+            static_cast<float>(std::cos((2 * n + 1) * (2 * j + 1) * std::numbers::pi / 16) / 2);
       }
     }
   }
