@@ -23,6 +23,8 @@ TEST(SparkDecoder, MatchesFfmpegDecodeOfItsOwnStreams) {
       {"coarse quantizer", 320, 240, "-q:v 20 -g 30", 20},
       {"custom size, one intra", 200, 120, "-q:v 5 -g 300", 15},
       {"varying quantizer", 352, 288, "-b:v 300k -g 25", 25},
+      {"four vectors per macroblock", 320, 240, "-q:v 4 -flags +mv4 -g 50", 20},
+      {"vectors past the edges", 160, 120, "-q:v 3 -g 100 -me_range 16", 30},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
