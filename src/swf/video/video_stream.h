@@ -25,8 +25,11 @@ class VideoStream {
   uint64_t DecodedCount() const { return decoded_; }
 
  private:
-  // Frames decoded per call at most, so that one jump costs a bounded time.
-  static constexpr int kMaxDecodesPerCall = 600;
+  // Pixels decoded per call at most, so that one jump costs a bounded time
+  // (about 200 frames of 640x480; a long run from a key frame starts later
+  // and shows a picture built on a frame it did not see).
+  static constexpr uint64_t kMaxPixelsPerCall = 64ull << 20;
+  int MaxDecodesPerCall() const;
 
   const VideoDefinition& def_;
   std::unique_ptr<VideoDecoder> decoder_;

@@ -145,5 +145,26 @@ TEST(VideoStream, NothingToShowBeforeAGoodFrame) {
   EXPECT_EQ(VideoStream(def).FrameAt(4), nullptr);
 }
 
+TEST(VideoStream, OneJumpDecodesABoundedNumberOfPixels) {
+  struct Case {
+    uint16_t declared;  // a side of the stream's box
+    uint64_t decodes;
+    bool shown;
+  };
+  // 64 Mi pixels a jump: all 21 small frames, or 4 of the largest.
+  const Case cases[] = {{16, 21, true}, {4095, 4, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.declared);
+    VideoDefinition def;
+    def.codec = 2;
+    def.width = def.height = c.declared;
+    def.frames[0] = FlatFrame(Kind::Intra, 16, 16, 126);
+    for (uint16_t i = 1; i <= 20; ++i) def.frames[i] = SkipFrame(Kind::Inter, 16, 16);
+    VideoStream stream(def);
+    EXPECT_EQ(stream.FrameAt(20) != nullptr, c.shown);
+    EXPECT_EQ(stream.DecodedCount(), c.decodes);
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::video
