@@ -1,7 +1,11 @@
-// Video frames from a hostile file: the first byte picks the codec and the
-// deblocking setting, the rest is cut into frames by two-byte lengths and
-// decoded in order, then shown through a stream in a jumping order so the
-// seeking is reached too. Frame sizes are capped, so every run is bounded.
+// Video frames from a hostile file, for one codec per fuzz target: the first
+// byte picks the deblocking setting, the rest is cut into frames by two-byte
+// lengths and decoded in order, then shown through a stream in a jumping
+// order so the seeking is reached too. Frame sizes are capped, so every run
+// is bounded.
+#pragma once
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -9,10 +13,9 @@
 #include "swf/video/video_decoder.h"
 #include "swf/video/video_stream.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+inline int FuzzVideo(uint8_t codec, const uint8_t* data, size_t size) {
   using namespace orrivel::swf;
   if (size < 1) return 0;
-  const uint8_t codec = static_cast<uint8_t>(2 + (data[0] & 3));
   const uint8_t deblocking = static_cast<uint8_t>((data[0] >> 2) & 7);
   VideoDefinition def;
   def.codec = codec;
