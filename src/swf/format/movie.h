@@ -383,9 +383,31 @@ struct EditTextDefinition {
   std::optional<std::string> initialText;
 };
 
-using Character =
-    std::variant<ShapeDefinition, MorphShapeDefinition, BitmapDefinition, ButtonDefinition,
-                 SpriteDefinition, FontDefinition, TextDefinition, EditTextDefinition>;
+// ---- Video -------------------------------------------------------------------
+
+enum class VideoCodec : uint8_t {
+  SorensonH263 = 2,
+  ScreenVideo = 3,
+  Vp6 = 4,
+  Vp6Alpha = 5,
+  ScreenVideo2 = 6,
+};
+
+// DefineVideoStream with the VideoFrame tags that name it, wherever they stand.
+struct VideoDefinition {
+  uint16_t id = 0;
+  uint16_t frameCount = 0;         // as declared
+  uint16_t width = 0, height = 0;  // pixels: the box the frames are drawn into
+  uint8_t deblocking = 0;          // 0: as each frame asks, 1: off, 2..5: on
+  bool smoothing = false;
+  uint8_t codec = 0;  // VideoCodec
+  // VideoData of each frame by its number; the first tag for a number wins.
+  std::map<uint16_t, std::vector<uint8_t>> frames;
+};
+
+using Character = std::variant<ShapeDefinition, MorphShapeDefinition, BitmapDefinition,
+                               ButtonDefinition, SpriteDefinition, FontDefinition, TextDefinition,
+                               EditTextDefinition, VideoDefinition>;
 
 // ---- The movie -------------------------------------------------------------
 

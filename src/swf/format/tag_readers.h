@@ -62,4 +62,9 @@ std::optional<RemoveObject> ReadRemoveObject(ByteReader& r, int version);
 std::optional<BitmapDefinition> ReadDefineBits(ByteReader& r, BitmapKind kind, ParseContext& ctx);
 std::optional<ButtonDefinition> ReadDefineButton(ByteReader& r, int version, ParseContext& ctx);
 
+// Video (video_reader.cpp). A VideoFrame's body is kept in its stream's
+// definition; false when the tag is damaged.
+std::optional<VideoDefinition> ReadDefineVideoStream(ByteReader& r);
+bool ReadVideoFrame(ByteReader& r, Movie& movie, ParseContext& ctx);
+
 }  // namespace orrivel::swf

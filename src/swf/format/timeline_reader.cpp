@@ -228,6 +228,10 @@ class TimelineWalker {
         return AddCharacter(ReadDefineText(r, 2, ctx_));
       case kDefineEditText:
         return AddCharacter(ReadDefineEditText(r, ctx_));
+      case kDefineVideoStream:
+        return AddCharacter(ReadDefineVideoStream(r));
+      case kVideoFrame:
+        return ReadVideoFrame(r, movie_, ctx_);
       case kDefineSound:
       case kStartSound:
       case kStartSound2:

@@ -58,6 +58,12 @@ TwipsBox CharacterBounds(const Movie& movie, const DisplayObject& obj) {
   if (const auto* shape = std::get_if<ShapeDefinition>(&c)) return FromRect(shape->bounds);
   if (const auto* text = std::get_if<TextDefinition>(&c)) return FromRect(text->bounds);
   if (const auto* edit = std::get_if<EditTextDefinition>(&c)) return FromRect(edit->bounds);
+  if (const auto* video = std::get_if<VideoDefinition>(&c)) {
+    TwipsBox b;
+    b.Include(0, 0);
+    b.Include(video->width * double{kTwipsPerPixel}, video->height * double{kTwipsPerPixel});
+    return b;
+  }
   if (const auto* morph = std::get_if<MorphShapeDefinition>(&c)) {
     const double r = obj.ratio / 65535.0;
     auto mix = [r](int a, int b) { return std::round(a + (b - a) * r); };

@@ -57,6 +57,9 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
     node.ratio = static_cast<float>(obj.ratio) / 65535.0f;
   } else if (std::holds_alternative<BitmapDefinition>(c)) {
     node.kind = DisplayNode::Kind::Bitmap;
+  } else if (std::holds_alternative<VideoDefinition>(c)) {
+    node.kind = DisplayNode::Kind::Video;
+    node.ratio = obj.ratio;
   } else if (std::holds_alternative<TextDefinition>(c) ||
              std::holds_alternative<EditTextDefinition>(c)) {
     node.kind = DisplayNode::Kind::Text;

@@ -18,7 +18,7 @@ struct ConvertedShape;
 struct Movie;
 
 struct DisplayNode {
-  enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text };
+  enum class Kind : uint8_t { Shape, MorphShape, Bitmap, Group, Text, Video };
   Kind kind = Kind::Group;
   uint16_t characterId = 0;  // Shape, MorphShape, Bitmap, Text
   // The movie whose characters the id names (a level's or a loaded one);
@@ -29,7 +29,7 @@ struct DisplayNode {
   Matrix matrix;                  // to the parent's space (twips)
   ColorTransform colorTransform;  // this node's own; the renderer concatenates
   BlendMode blendMode = BlendMode::Normal;
-  float ratio = 0;  // MorphShape: 0..1
+  float ratio = 0;  // MorphShape: 0..1; Video: the frame number
   bool visible = true;
   FilterList filters;  // applied in order to the node drawn on its own
   bool cacheAsBitmap = false;

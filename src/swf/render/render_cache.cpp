@@ -64,7 +64,31 @@ const ConvertedShape* RenderCache::ShapeOf(const DisplayNode& node) {
 }
 
 const raster::Image* RenderCache::BitmapOf(const DisplayNode& node) {
+  if (node.kind == DisplayNode::Kind::Video) {
+    Store& store = StoreOf(node.movie);
+    const auto* def = std::get_if<VideoDefinition>(store.Find(node.characterId));
+    if (def == nullptr || !std::isfinite(node.ratio) || node.ratio < 0) return nullptr;
+    return store.videos.Frame(*def, static_cast<uint32_t>(std::min(node.ratio, 65535.0f)));
+  }
   return node.kind == DisplayNode::Kind::Bitmap ? Bitmap(node.characterId, node.movie) : nullptr;
+}
+
+const Character* RenderCache::CharacterOf(const DisplayNode& node) const {
+  if (node.movie == nullptr || node.movie == &main_.movie) return main_.Find(node.characterId);
+  const auto it = others_.find(node.movie);
+  return it == others_.end() ? nullptr : it->second->Find(node.characterId);
+}
+
+Matrix RenderCache::ImageScale(const DisplayNode& node, const raster::Image& image) const {
+  if (node.kind != DisplayNode::Kind::Video) return {};
+  const auto* def = std::get_if<VideoDefinition>(CharacterOf(node));
+  return def != nullptr ? VideoPictureScale(*def, image) : Matrix{};
+}
+
+bool RenderCache::SmoothImage(const DisplayNode& node) const {
+  if (node.kind != DisplayNode::Kind::Video) return true;
+  const auto* def = std::get_if<VideoDefinition>(CharacterOf(node));
+  return def != nullptr && def->smoothing;
 }
 
 const TextLayout* RenderCache::TextOf(const DisplayNode& node) {

@@ -14,6 +14,7 @@
 #include "swf/render/image_decoder.h"
 #include "swf/render/shape_convert.h"
 #include "swf/render/text_render.h"
+#include "swf/render/video_paint.h"
 
 namespace orrivel::swf {
 
@@ -34,6 +35,12 @@ class RenderCache {
   // for bitmap fills.
   const raster::Image* Bitmap(uint16_t id, const Movie* movie = nullptr);
 
+  // What BitmapOf's picture is drawn through before the node's matrix (a
+  // video frame is stretched over its stream's box), and whether it is
+  // smoothed when the quality allows.
+  Matrix ImageScale(const DisplayNode& node, const raster::Image& image) const;
+  bool SmoothImage(const DisplayNode& node) const;
+
  private:
   struct MorphEntry {
     float ratio = -1;  // never a valid ratio, so the first use converts
@@ -50,9 +57,12 @@ class RenderCache {
     // nullopt remembers a bitmap that failed to decode, so it is tried once.
     std::unordered_map<uint16_t, std::optional<raster::Image>> bitmaps;
     TextCache texts;
+    VideoFrames videos;
   };
   // The store of a node's movie; other movies' stores are made on first use.
   Store& StoreOf(const Movie* movie);
+  // The character of a node, from its movie; null when there is none.
+  const Character* CharacterOf(const DisplayNode& node) const;
 
   ImageDecoder& decoder_;
   Store main_;

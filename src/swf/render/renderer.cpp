@@ -143,7 +143,7 @@ struct Renderer::Impl {
       FloatRect r;
       r.Include(0, 0);
       r.Include(image->width * float{kTwipsPerPixel}, image->height * float{kTwipsPerPixel});
-      return TransformRect(r, m);
+      return TransformRect(r, m * cache.ImageScale(node, *image));
     }
     if (const TextLayout* text = cache.TextOf(node)) return TransformRect(text->bounds, m);
     FloatRect r;
@@ -196,14 +196,14 @@ struct Renderer::Impl {
   }
 
   void DrawBitmap(const raster::Image& image, const Matrix& m, const ColorTransform& cx,
-                  raster::Canvas& canvas, const raster::Mask* clip) {
+                  raster::Canvas& canvas, const raster::Mask* clip, bool smooth = true) {
     const raster::Path rect = BitmapRect(image, m);
     raster::Paint paint;
     paint.kind = raster::Paint::Kind::Bitmap;
     paint.bitmap = &image;
     const Matrix pixelsToTwips{kTwipsPerPixel, 0, 0, kTwipsPerPixel, 0, 0};
     if (!(m * pixelsToTwips).Invert(paint.deviceToBitmap)) return;
-    paint.smooth = antiAlias;
+    paint.smooth = antiAlias && smooth;
     paint.colorTransform = cx;
     raster::FillPath(canvas, rect, raster::FillRule::NonZero, paint, {antiAlias, clip});
   }
@@ -226,7 +226,8 @@ struct Renderer::Impl {
         }
       }
     } else if (const raster::Image* image = cache.BitmapOf(node)) {
-      raster::FillMask(mask, BitmapRect(*image, m), raster::FillRule::NonZero, options);
+      raster::FillMask(mask, BitmapRect(*image, m * cache.ImageScale(node, *image)),
+                       raster::FillRule::NonZero, options);
     } else if (const TextLayout* text = cache.TextOf(node)) {
       if (!Culled(TransformRect(text->bounds, m))) AddTextCoverage(*text, m, mask, options);
     } else if (node.kind == DisplayNode::Kind::Group) {
@@ -269,7 +270,10 @@ struct Renderer::Impl {
     if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       DrawShape(*shape, m, cx, canvas, clip, node.movie);
     } else if (const raster::Image* image = cache.BitmapOf(node)) {
-      if (!Culled(NodeBounds(node, parent))) DrawBitmap(*image, m, cx, canvas, clip);
+      if (!Culled(NodeBounds(node, parent))) {
+        DrawBitmap(*image, m * cache.ImageScale(node, *image), cx, canvas, clip,
+                   cache.SmoothImage(node));
+      }
     } else if (const TextLayout* text = cache.TextOf(node)) {
       if (!Culled(TransformRect(text->bounds, m))) {
         DrawTextLayout(*text, m, cx, canvas, {antiAlias, clip});

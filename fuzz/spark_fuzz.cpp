@@ -1,0 +1,6 @@
+// Sorenson Spark frames from a hostile file (video_fuzz_body.h).
+#include "video_fuzz_body.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzVideo(2, data, size);
+}

@@ -1,0 +1,99 @@
+#include "swf/video/idct.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace orrivel::swf::video {
+namespace {
+
+// One dimension splits into an even half (frequencies 0, 2, 4, 6: two
+// rotations) and an odd half (1, 3, 5, 7: a 4x4 product); output n and 7-n
+// are their sum and difference.
+struct Factors {
+  float c4, c2, c6;
+  float odd[4][4];  // odd[n][j] = cos((2n+1)(2j+1) pi / 16) / 2
+  Factors() {
+    c4 = static_cast<float>(std::sqrt(0.5) / 2);
+    c2 = static_cast<float>(std::cos(std::numbers::pi / 8) / 2);
+    c6 = static_cast<float>(std::cos(3 * std::numbers::pi / 8) / 2);
+    for (int n = 0; n < 4; ++n) {
+      for (int j = 0; j < 4; ++j) {
+        odd[n][j] =
+            static_cast<float>(std::cos((2 * n + 1) * (2 * j + 1) * std::numbers::pi / 16) / 2);
+      }
+    }
+  }
+};
+
+const Factors kF;
+
+// in[k * step] for k = 0..7 into out[n * step].
+template <typename In>
+inline void Transform8(const In* in, int inStep, float* out, int outStep) {
+  const float f0 = static_cast<float>(in[0]), f1 = static_cast<float>(in[inStep]);
+  const float f2 = static_cast<float>(in[2 * inStep]), f3 = static_cast<float>(in[3 * inStep]);
+  const float f4 = static_cast<float>(in[4 * inStep]), f5 = static_cast<float>(in[5 * inStep]);
+  const float f6 = static_cast<float>(in[6 * inStep]), f7 = static_cast<float>(in[7 * inStep]);
+  const float a = kF.c4 * (f0 + f4), b = kF.c4 * (f0 - f4);
+  const float t2 = kF.c2 * f2 + kF.c6 * f6, t3 = kF.c6 * f2 - kF.c2 * f6;
+  const float e[4] = {a + t2, b + t3, b - t3, a - t2};
+  for (int n = 0; n < 4; ++n) {
+    const float* o = kF.odd[n];
+    const float odd = o[0] * f1 + o[1] * f3 + o[2] * f5 + o[3] * f7;
+    out[n * outStep] = e[n] + odd;
+    out[(7 - n) * outStep] = e[n] - odd;
+  }
+}
+
+// Halves away from zero, as lround, without the library call.
+inline int Round(float v) { return static_cast<int>(v >= 0 ? v + 0.5f : v - 0.5f); }
+
+}  // namespace
+
+void InverseDct(int16_t block[64]) {
+  // Rows first, skipping the empty ones (most are), then columns.
+  float tmp[64];
+  bool any = false, onlyDc = block[0] != 0;
+  bool rowSet[8];
+  for (int v = 0; v < 8; ++v) {
+    const int16_t* in = block + v * 8;
+    bool set = false;
+    for (int u = 0; u < 8; ++u) set |= in[u] != 0;
+    rowSet[v] = set;
+    any |= set;
+    if (set && (v > 0 || in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7])) onlyDc = false;
+  }
+  if (!any) return;
+  if (onlyDc) {  // flat: DC / 8
+    const auto dc = static_cast<int16_t>(Round(block[0] / 8.0f));
+    std::fill(block, block + 64, dc);
+    return;
+  }
+  for (int v = 0; v < 8; ++v) {
+    if (rowSet[v]) {
+      Transform8(block + v * 8, 1, tmp + v * 8, 1);
+    } else {
+      std::fill(tmp + v * 8, tmp + v * 8 + 8, 0.0f);
+    }
+  }
+  float col[8];
+  for (int x = 0; x < 8; ++x) {
+    Transform8(tmp + x, 8, col, 1);
+    for (int y = 0; y < 8; ++y) {
+      block[y * 8 + x] = static_cast<int16_t>(std::clamp(Round(col[y]), -2048, 2047));
+    }
+  }
+}
+
+void AddBlock(const int16_t residual[64], const uint8_t* src, int srcStride, uint8_t* dst,
+              int dstStride) {
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const int base = src != nullptr ? src[y * srcStride + x] : 0;
+      dst[y * dstStride + x] = static_cast<uint8_t>(std::clamp(base + residual[y * 8 + x], 0, 255));
+    }
+  }
+}
+
+}  // namespace orrivel::swf::video

@@ -1,0 +1,84 @@
+#include "swf/video/screen_video.h"
+
+#include <algorithm>
+
+#include "base/byte_reader.h"
+#include "swf/format/inflate.h"
+
+namespace orrivel::swf::video {
+namespace {
+
+struct Layout {
+  int blockWidth = 0, blockHeight = 0, width = 0, height = 0;
+  int Columns() const { return (width + blockWidth - 1) / blockWidth; }
+  int Rows() const { return (height + blockHeight - 1) / blockHeight; }
+};
+
+// Block sizes are multiples of 16 up to 256; the picture is capped as every video is.
+bool ReadLayout(ByteReader& r, Layout& out) {
+  const uint16_t a = r.U16Be(), b = r.U16Be();
+  out.blockWidth = ((a >> 12) + 1) * 16;
+  out.width = a & 0x0FFF;
+  out.blockHeight = ((b >> 12) + 1) * 16;
+  out.height = b & 0x0FFF;
+  return !r.Failed() && out.width > 0 && out.height > 0 && out.width <= kMaxFrameSide &&
+         out.height <= kMaxFrameSide;
+}
+
+}  // namespace
+
+bool ScreenVideoDecoder::IsKeyFrame(std::span<const uint8_t> data) const {
+  ByteReader r(data);
+  Layout l;
+  if (!ReadLayout(r, l)) return false;
+  for (int i = 0, n = l.Columns() * l.Rows(); i < n; ++i) {
+    const uint16_t size = r.U16Be();
+    if (r.Failed() || size == 0) return false;
+    r.Skip(size);
+  }
+  return !r.Failed();
+}
+
+bool ScreenVideoDecoder::Decode(std::span<const uint8_t> data) {
+  ByteReader r(data);
+  Layout l;
+  if (!ReadLayout(r, l)) return false;
+  const bool sameSize = image_.width == l.width && image_.height == l.height;
+  // A new size needs every block, checked before the picture is allocated.
+  if (!sameSize && !IsKeyFrame(data)) return false;
+  if (sameSize) {
+    work_ = image_;
+  } else {
+    work_.width = l.width;
+    work_.height = l.height;
+    work_.pixels.assign(static_cast<size_t>(l.width) * l.height, 0xFF000000u);
+  }
+  for (int row = 0; row < l.Rows(); ++row) {
+    for (int col = 0; col < l.Columns(); ++col) {
+      const uint16_t size = r.U16Be();
+      const auto packed = r.Bytes(size);
+      if (r.Failed()) return false;
+      if (size == 0) continue;
+      // Rows count up from the picture's bottom edge.
+      const int x0 = col * l.blockWidth;
+      const int yBottom = l.height - 1 - row * l.blockHeight;
+      const int w = std::min(l.blockWidth, l.width - x0);
+      const int h = std::min(l.blockHeight, yBottom + 1);
+      const size_t need = static_cast<size_t>(w) * h * 3;
+      scratch_.clear();
+      if (InflateCapped(packed, need, scratch_) == InflateStatus::Corrupt || scratch_.size() < need)
+        return false;
+      const uint8_t* p = scratch_.data();
+      for (int y = 0; y < h; ++y) {
+        uint32_t* dst = work_.pixels.data() + static_cast<size_t>(yBottom - y) * l.width + x0;
+        for (int x = 0; x < w; ++x, p += 3) {
+          dst[x] = 0xFF000000u | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+        }
+      }
+    }
+  }
+  std::swap(image_, work_);
+  return true;
+}
+
+}  // namespace orrivel::swf::video

@@ -1,0 +1,19 @@
+#include "swf/video/video_decoder.h"
+
+#include "swf/video/h263_decoder.h"
+#include "swf/video/screen_video.h"
+
+namespace orrivel::swf::video {
+
+std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec, uint8_t deblocking) {
+  switch (codec) {
+    case 2:
+      return std::make_unique<SparkDecoder>(deblocking);
+    case 3:
+      return std::make_unique<ScreenVideoDecoder>();
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace orrivel::swf::video
