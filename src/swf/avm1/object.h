@@ -110,8 +110,10 @@ using Args = std::span<const Value>;
 using NativeFn = Value (*)(Vm& vm, Object* self, Args args);
 
 // Code of a script function; shared by every closure of one definition.
+class DecodedBlock;
+
 struct FunctionCode {
-  std::span<const uint8_t> body;  // owned by the movie (or by a held copy)
+  std::shared_ptr<DecodedBlock> body;  // decoded, holding its bytes
   std::vector<std::string> params;
   std::vector<uint8_t> paramRegisters;  // DefineFunction2: 0 = by name
   uint8_t registerCount = 4;

@@ -7,6 +7,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
+#include "swf/avm1/decoded_block.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/text_field_object.h"
@@ -934,6 +935,11 @@ void Vm::RunTimers() {
       CallMethod(t.target.object, t.method, t.args);
     }
   }
+}
+
+std::shared_ptr<DecodedBlock> Vm::DecodedBlockOf(std::span<const uint8_t> code) {
+  if (!blocks_) blocks_ = std::make_unique<BlockCache>();
+  return blocks_->Get(code);
 }
 
 void Vm::RunBlock(std::span<const uint8_t> code, ClipObject* clip) {

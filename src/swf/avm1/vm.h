@@ -25,6 +25,8 @@ class TimelineInstance;
 namespace orrivel::swf::avm1 {
 
 class ClipObject;
+class BlockCache;
+class DecodedBlock;
 
 struct VmLimits {
   uint64_t stepsPerFrame = 2'000'000;  // actions run per frame before scripts stop
@@ -47,6 +49,8 @@ class Vm {
   // ---- Running code -------------------------------------------------------
   // Runs a frame script (or a clip event's or button's block) on a clip.
   void RunBlock(std::span<const uint8_t> code, ClipObject* clip);
+  // The decoded actions of a block, kept for the next run of the same bytes.
+  std::shared_ptr<DecodedBlock> DecodedBlockOf(std::span<const uint8_t> code);
   Value Call(const Value& fn, const Value& self, Args args);
   // Calls obj[name](args) when it is a function; false when there is none.
   bool CallMethod(Object* obj, std::string_view name, Args args, Value* result = nullptr);
@@ -229,6 +233,7 @@ class Vm {
   void Adopt(std::unique_ptr<Object> obj);
   void MarkRoots(std::vector<Object*>& work);
   std::vector<std::unique_ptr<Object>> heap_;
+  std::unique_ptr<BlockCache> blocks_;
 };
 
 // Installs the built-in classes and global functions (builtins_*.cpp).
