@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <string_view>
 
 namespace orrivel::swf::avm1 {
 
@@ -24,9 +26,9 @@ DecodedBlock::DecodedBlock(std::shared_ptr<const std::vector<uint8_t>> bytes, st
                            std::size_t size, std::shared_ptr<DecodeBudget> budget)
     : bytes_(std::move(bytes)), begin_(begin), size_(size), budget_(std::move(budget)) {
   if (!budget_) budget_ = std::make_shared<DecodeBudget>();
-  const std::size_t indexBytes = size_ * sizeof(uint32_t);
+  const std::size_t indexBytes = size_ * sizeof(const Action*);
   if (size_ == 0 || budget_->used + indexBytes > budget_->limit) return;
-  index_.assign(size_, 0);
+  index_.assign(size_, nullptr);
   charged_ = indexBytes;
   budget_->used += indexBytes;
   // Most code runs straight through: decode that path now.
@@ -51,7 +53,7 @@ const Action* DecodedBlock::Decode(std::size_t offset) {
   const std::size_t cost = Cost(actions_.back());
   charged_ += cost;
   budget_->used += cost;
-  index_[offset] = static_cast<uint32_t>(actions_.size());
+  index_[offset] = &actions_.back();
   return &actions_.back();
 }
 
@@ -65,13 +67,13 @@ std::shared_ptr<DecodedBlock> DecodedBlock::Body(const Action& define) {
 }
 
 std::shared_ptr<DecodedBlock> BlockCache::Get(std::span<const uint8_t> code) {
-  const auto key = std::make_pair(code.data(), code.size());
-  auto it = blocks_.find(key);
-  if (it != blocks_.end()) {
+  const std::size_t hash = std::hash<std::string_view>{}(
+      std::string_view(reinterpret_cast<const char*>(code.data()), code.size()));
+  const auto [first, last] = blocks_.equal_range(hash);
+  for (auto it = first; it != last; ++it) {
     const auto held = it->second->Code();
-    if (std::memcmp(held.data(), code.data(), code.size()) == 0) return it->second;
-    bytes_ -= code.size();
-    blocks_.erase(it);
+    if (held.size() == code.size() && std::equal(held.begin(), held.end(), code.begin()))
+      return it->second;
   }
   if (bytes_ + code.size() > kMaxBytes || blocks_.size() >= kMaxBlocks ||
       budget_->used >= budget_->limit) {
@@ -79,7 +81,7 @@ std::shared_ptr<DecodedBlock> BlockCache::Get(std::span<const uint8_t> code) {
     bytes_ = 0;
   }
   auto block = DecodedBlock::Of(code, budget_);
-  blocks_.emplace(key, block);
+  blocks_.emplace(hash, block);
   bytes_ += code.size();
   return block;
 }

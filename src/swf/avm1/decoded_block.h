@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -45,8 +46,8 @@ class DecodedBlock {
   // stays valid as long as the block.
   const Action* Find(std::size_t offset) {
     if (index_.empty()) return nullptr;
-    const uint32_t i = index_[offset];
-    return i ? &actions_[i - 1] : Decode(offset);
+    const Action* a = index_[offset];
+    return a ? a : Decode(offset);
   }
   // The body of the DefineFunction `define`: [define.next, define.target).
   std::shared_ptr<DecodedBlock> Body(const Action& define);
@@ -57,14 +58,14 @@ class DecodedBlock {
   std::size_t begin_, size_;
   std::shared_ptr<DecodeBudget> budget_;
   std::size_t charged_ = 0;
-  std::deque<Action> actions_;   // stable addresses
-  std::vector<uint32_t> index_;  // by offset: 1 + the action's index, 0 when not decoded
+  std::deque<Action> actions_;        // stable addresses
+  std::vector<const Action*> index_;  // by offset; null when not decoded
   std::map<uint32_t, std::shared_ptr<DecodedBlock>> bodies_;
 };
 
-// The blocks a movie's scripts ran, by where their bytes are. A hit is
-// checked against the bytes themselves, so memory reused by another movie
-// never runs stale code. Bounded: over the cap it starts again.
+// The blocks a movie's scripts ran, by their bytes: handlers copied to many
+// clips share one decoded block, and memory reused by another movie never
+// runs stale code. Bounded: over the cap it starts again.
 class BlockCache {
  public:
   std::shared_ptr<DecodedBlock> Get(std::span<const uint8_t> code);
@@ -73,7 +74,7 @@ class BlockCache {
 
  private:
   static constexpr std::size_t kMaxBytes = 32u << 20, kMaxBlocks = 1u << 14;
-  std::map<std::pair<const uint8_t*, std::size_t>, std::shared_ptr<DecodedBlock>> blocks_;
+  std::unordered_multimap<std::size_t, std::shared_ptr<DecodedBlock>> blocks_;  // by hash
   std::size_t bytes_ = 0;
   std::shared_ptr<DecodeBudget> budget_ = std::make_shared<DecodeBudget>();
 };
