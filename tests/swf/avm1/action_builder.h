@@ -35,9 +35,10 @@ inline PushArg Reg(uint8_t r) {
   v.index = r;
   return PushArg(v);
 }
-inline PushArg Constant(uint16_t i) {
+// A constant pool entry, written with a 16-bit index when wide or past 255.
+inline PushArg Constant(uint16_t i, bool wide = false) {
   PushValue v;
-  v.kind = i < 256 ? PushValue::Kind::Constant8 : PushValue::Kind::Constant16;
+  v.kind = i < 256 && !wide ? PushValue::Kind::Constant8 : PushValue::Kind::Constant16;
   v.index = i;
   return PushArg(v);
 }

@@ -61,6 +61,19 @@ TEST(VmTest, VersionRulesForUndefinedAndNames) {
   EXPECT_EQ(Play(7, {f}), (std::vector<std::string>{"undefined", "undefined"}));
 }
 
+// Unknown actions are skipped by their length: a long one's payload never
+// runs as actions, and a short one takes no payload.
+TEST(VmTest, UnknownActionsAreSkippedByTheirLength) {
+  const Bytes trace = Do(Op::Trace);
+  const Bytes code = Asm()
+                         .Push({"a", "b"})
+                         .Raw(Cat({{0xC0, 2, 0}, trace, trace}))
+                         .Raw({0x16})
+                         .Do(Op::Trace)
+                         .Bytes();
+  EXPECT_EQ(Play(7, {MakeFrame({Act({code, kStop})})}), (std::vector<std::string>{"b"}));
+}
+
 TEST(VmTest, RunawayScriptsStopAndTheMovieGoesOn) {
   PlayerLimits limits;
   limits.maxActionStepsPerTick = 5000;
