@@ -86,7 +86,7 @@ Value BitmapCtor(Vm& vm, Object* self, Args args) {
   const int side = vm.version >= 10 ? kMaxSideV10 : kMaxSide;
   if (w <= 0 || h <= 0 || w > side || h > side || static_cast<int64_t>(w) * h > kMaxPixels ||
       !vm.Charge(static_cast<std::size_t>(w) * h * 4) || !b->Allocate(w, h, alpha, fill))
-    vm.constructRefused = true;
+    vm.RefuseConstruct();
   return {};
 }
 

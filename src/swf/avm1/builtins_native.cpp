@@ -255,7 +255,7 @@ Value AsConstructor(Vm& vm, Object*, Args args) {
 }
 
 // ASnative(2, 0): whether the running script function was called by `new`.
-Value AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.inNew); }
+Value AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.InNew()); }
 
 // Math's numbers past its functions: the arguments are converted like any
 // Math function's, and the answer is NaN.

@@ -142,14 +142,13 @@ Value ThisFor(Vm& vm, const Value& v) {
 }
 
 // A function run by call or apply takes super from its `this`'s prototype.
-void HomeFromThis(Vm& vm, const Value& thisV) {
-  vm.callHome = thisV.IsObject() ? thisV.object->proto : nullptr;
+CallContext CallOn(const Value& thisV) {
+  return CallContext{thisV, thisV.IsObject() ? thisV.object->proto : nullptr};
 }
 
 Value FunctionCall(Vm& vm, Object* self, Args args) {
   const Value thisV = ThisFor(vm, Arg(args, 0));
-  HomeFromThis(vm, thisV);
-  return vm.Call(Value::Obj(self), thisV, args.size() > 1 ? args.subspan(1) : Args{});
+  return vm.Call(Value::Obj(self), CallOn(thisV), args.size() > 1 ? args.subspan(1) : Args{});
 }
 
 Value FunctionApply(Vm& vm, Object* self, Args args) {
@@ -161,8 +160,7 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
   const Value boxedThis = ThisFor(vm, thisV);
-  HomeFromThis(vm, boxedThis);
-  return vm.Call(Value::Obj(self), boxedThis, list);
+  return vm.Call(Value::Obj(self), CallOn(boxedThis), list);
 }
 
 Value Box(Vm& vm, Object* self, const Value& primitive) {

@@ -89,26 +89,20 @@ Flow Throw(Activation& a, const Action&) {
 
 Flow Nothing(Activation&, const Action&) { return Flow::Normal; }
 
-// Nested blocks count as calls: the native stack is finite.
-bool EnterNested(Vm& vm) {
-  if (vm.depth >= vm.limits.callDepth) return false;
-  ++vm.depth;
-  return true;
-}
-
 Flow With(Activation& a, const Action& act) {
   Vm& vm = a.vm;
   const Value obj = a.Pop();
   const std::size_t next = act.next, end = act.target;
   Object* o = obj.IsObject() ? obj.object : vm.ToObject(obj);
-  if (!o || a.scope.size() >= 15 || !EnterNested(vm)) {
+  // Nested blocks count as calls: the native stack is finite.
+  const DepthScope depth(vm);
+  if (!o || a.scope.size() >= 15 || !depth.Entered()) {
     a.pc = end;
     return Flow::Normal;
   }
   a.scope.push_back(o);
   ++a.withs;
   const Flow f = Run(a, next, end);
-  --vm.depth;
   --a.withs;
   a.scope.pop_back();
   if (f != Flow::Normal) return f;
@@ -138,7 +132,8 @@ Flow Try(Activation& a, const Action& act) {
   Vm& vm = a.vm;
   const TryHeader& t = act.data->tryBlock;
   const std::size_t next = act.next;
-  if (!EnterNested(vm)) {
+  const DepthScope depth(vm);
+  if (!depth.Entered()) {
     vm.aborted_ = true;
     return Flow::Abort;
   }
@@ -161,13 +156,9 @@ Flow Try(Activation& a, const Action& act) {
   }
   if ((t.flags & kTryHasFinally) && flow != Flow::Abort) {
     const Flow f = RunFinally(a, t, after);
-    if (f != Flow::Normal) {
-      --vm.depth;
-      return f;
-    }
+    if (f != Flow::Normal) return f;
   }
   a.pc = after;
-  --vm.depth;
   return flow;
 }
 
@@ -251,7 +242,8 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   a.self = Value::Obj(clip);
   a.locals = nullptr;
   a.registers.resize(4);
-  if (vm.depth >= vm.limits.callDepth) {
+  const DepthScope depth(vm);
+  if (!depth.Entered()) {
     vm.aborted_ = true;
     return;
   }
@@ -265,16 +257,13 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
     a.liveClip = t;
     a.watchClip = true;
   }
-  ++vm.depth;
-  ClipObject* const outerTarget = vm.currentTarget;
-  vm.currentTarget = clip;
   // The rules are those of the code's own movie, even in a movie loaded into
   // one of another version.
-  const int outerVersion = std::exchange(vm.version, a.version);
-  const Flow f = Run(a, 0, a.code.size());
-  vm.version = outerVersion;
-  vm.currentTarget = outerTarget;
-  --vm.depth;
+  Flow f;
+  {
+    const CodeScope scope(vm, a.version, clip);
+    f = Run(a, 0, a.code.size());
+  }
   vm.lastPool = a.constants;
   if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Throw) {
@@ -320,10 +309,10 @@ void Preload(Activation& a, const FunctionCode& code, Args args, Object* locals)
 
 }  // namespace
 
-Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
+Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args) {
   const FunctionCode& code = *fn->code;
-  Object* home = vm.callHome;
-  vm.callHome = nullptr;
+  const Value& self = call.self;
+  Object* const home = call.home;
   Activation a(vm);
   a.block = code.body;
   a.code = a.block->Code();
@@ -364,12 +353,11 @@ Value CallScript(Vm& vm, FunctionObject* fn, const Value& self, Args args) {
       locals->Define(vm, code.params[i], v);
     }
   }
-  ClipObject* const outerTarget = vm.currentTarget;
-  vm.currentTarget = a.target;
-  const int outerVersion = std::exchange(vm.version, a.version);
-  const Flow f = Run(a, 0, a.code.size());
-  vm.version = outerVersion;
-  vm.currentTarget = outerTarget;
+  Flow f;
+  {
+    const CodeScope scope(vm, a.version, a.target);
+    f = Run(a, 0, a.code.size());
+  }
   if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Return) return a.result;
   return {};

@@ -79,16 +79,15 @@ bool NoName(const Value& nameV) {
 Value CallSuper(Vm& vm, SuperObject* sup, const Value& nameV, Args args) {
   if (NoName(nameV)) {
     const Value ctor = vm.Get(sup->home, "__constructor__");
-    vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
-    return vm.Call(ctor, sup->self, args);
+    Object* home = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
+    return vm.Call(ctor, CallContext{sup->self, home}, args);
   }
   const std::string name = vm.ToString(nameV);
   Object* found = sup->home->proto;
   int guard = 0;
   while (vm.version >= 7 && found && !found->HasOwn(vm, name) && guard++ < 256)
     found = found->proto;
-  vm.callHome = found;
-  return vm.Call(vm.Get(sup->home->proto, name), sup->self, args);
+  return vm.Call(vm.Get(sup->home->proto, name), CallContext{sup->self, found}, args);
 }
 
 // Calls a value's method, or the value itself when the name is empty.
@@ -106,8 +105,8 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   while (found && !found->HasOwn(vm, name) && guard++ < 256) found = found->proto;
   // Before SWF 7 a method inherited from deeper up still takes super from
   // the object's own prototype.
-  vm.callHome = vm.version < 7 && found && found != self ? self->proto : found;
-  return vm.Call(fn, Value::Obj(self), args);
+  Object* home = vm.version < 7 && found && found != self ? self->proto : found;
+  return vm.Call(fn, CallContext{Value::Obj(self), home}, args);
 }
 
 Flow CallFunction(Activation& a, const Action&) {
@@ -115,7 +114,6 @@ Flow CallFunction(Activation& a, const Action&) {
   const std::string name = vm.ToString(a.Pop());
   std::vector<Value> args = PopArgs(a);
   const Value fn = GetVariable(a, name);
-  vm.callHome = nullptr;
   // super() runs the base class's constructor on this.
   auto* sup = fn.IsObject() ? dynamic_cast<SuperObject*>(fn.object) : nullptr;
   Value r = sup ? CallSuper(vm, sup, Value{}, args)
@@ -137,7 +135,6 @@ Flow CallMethod(Activation& a, const Action&) {
 
 void Construct(Activation& a, const Value& ctor, Args args) {
   Vm& vm = a.vm;
-  vm.callHome = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
   Value r = vm.Construct(ctor.object, args);
   a.TakeLeftovers();
   a.Push(std::move(r));

@@ -291,10 +291,8 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
       const Value proto = Get(cls, "prototype");
       if (proto.IsObject()) c->proto = proto.object;
       LinkInstance(c, cls);
-      callHome = c->proto;  // so the constructor's super reaches the base class
-      newPending = true;
-      Call(Value::Obj(cls), Value::Obj(c), {});
-      newPending = false;
+      // The constructor runs as under `new`, its super reaching the base class.
+      Call(Value::Obj(cls), CallContext{Value::Obj(c), c->proto, true}, {});
     }
   }
   return static_cast<ClipObject*>(t->script);
@@ -399,7 +397,7 @@ Value Vm::Get(Object* obj, std::string_view name) {
 Value Vm::ResolveMissing(Object* obj, std::string_view name) {
   // A missing property asks the nearest __resolve that holds an object
   // (numbers and clips there are passed over); only a function answers.
-  if (plainLookups > 0 || NamesEqual(name, "__resolve")) return {};
+  if (plainLookups_ > 0 || NamesEqual(name, "__resolve")) return {};
   int guard = 0;
   for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
     const Property* p = o->FindProperty(*this, "__resolve");
@@ -470,9 +468,7 @@ Wrapper WrapperClass(Vm& vm, const Value& v, Value& ctor) {
   Object* proto = v.type == Type::String   ? vm.stringProto
                   : v.type == Type::Number ? vm.numberProto
                                            : vm.booleanProto;
-  ++vm.plainLookups;
-  ctor = vm.Get(vm.global, name);
-  --vm.plainLookups;
+  ctor = vm.GetPlain(vm.global, name);
   if (!ctor.IsObject() || !ctor.object->IsFunction()) return Wrapper::None;
   if (static_cast<FunctionObject*>(ctor.object)->code) return Wrapper::Script;
   Value own;  // the class the player made its prototype for
@@ -571,14 +567,11 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 namespace {
 // valueOf and toString as conversions call them: never found by __resolve.
 bool CallConversion(Vm& vm, Object* o, std::string_view name, Value& out) {
-  ++vm.plainLookups;
-  const Value fn = vm.Get(o, name);
-  --vm.plainLookups;
+  const Value fn = vm.GetPlain(o, name);
   if (!fn.IsObject() || !fn.object->IsFunction()) return false;
   Object* home = o;
   for (int guard = 0; home && !home->HasOwn(vm, name) && guard < 256; ++guard) home = home->proto;
-  vm.callHome = home;
-  out = vm.Call(fn, Value::Obj(o), {});
+  out = vm.Call(fn, CallContext{Value::Obj(o), home}, {});
   return true;
 }
 }  // namespace
@@ -842,24 +835,29 @@ Value Vm::Less(const Value& a, const Value& b) {
 
 // ---- Calls -----------------------------------------------------------------------
 
-Value Vm::Call(const Value& fn, const Value& self, Args args) {
+Value Vm::GetPlain(Object* obj, std::string_view name) {
+  ++plainLookups_;
+  Value v = Get(obj, name);
+  --plainLookups_;
+  return v;
+}
+
+Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
   if (!fn.IsObject() || !fn.object->IsFunction() || aborted_) return {};
   auto* f = static_cast<FunctionObject*>(fn.object);
-  if (depth >= limits.callDepth) {
+  const DepthScope scope(*this);
+  if (!scope.Entered()) {
     aborted_ = true;
     return {};
   }
-  ++depth;
   Value result;
-  const bool asNew = std::exchange(newPending, false);
   if (f->native) {
-    result = f->native(*this, self.object ? self.object : nullptr, args);
+    result = f->native(*this, call.self.object ? call.self.object : nullptr, args);
   } else if (f->code) {
-    const bool outerNew = std::exchange(inNew, asNew);
-    result = CallScript(*this, f, self, args);
-    inNew = outerNew;
+    const bool outerNew = std::exchange(inNew_, call.isNew);
+    result = CallScript(*this, f, call, args);
+    inNew_ = outerNew;
   }
-  --depth;
   return result;
 }
 
@@ -870,8 +868,7 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
   Object* home = obj;
   for (int guard = 0; home && !home->HasOwn(*this, name) && guard < 256; ++guard)
     home = home->proto;
-  callHome = home;
-  Value r = Call(fn, Value::Obj(obj), args);
+  Value r = Call(fn, CallContext{Value::Obj(obj), home}, args);
   if (result) *result = std::move(r);
   return true;
 }
@@ -903,12 +900,11 @@ Value Vm::Construct(Object* ctor, Args args) {
   if (!protoV.IsObject() && !protoV.IsUndefined())
     obj->Define(*this, "__proto__", protoV, kDontEnum);
   LinkInstance(obj, ctor);
-  newPending = true;
-  constructRefused = false;
-  callHome = protoV.IsObject() ? protoV.object : nullptr;  // where super starts
-  const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
-  newPending = false;
-  if (std::exchange(constructRefused, false)) return {};
+  constructRefused_ = false;
+  // super starts above the prototype.
+  const CallContext call{Value::Obj(obj), protoV.IsObject() ? protoV.object : nullptr, true};
+  const Value r = Call(Value::Obj(ctor), call, args);
+  if (std::exchange(constructRefused_, false)) return {};
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);
 }
