@@ -19,16 +19,18 @@ void SetHidden(Vm& vm, Object* self, std::string_view key, const Value& v) {
 
 // ---- Camera ------------------------------------------------------------------
 
-Value MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
-Value Muted(Vm&, Object*, Args) { return Value::Bool(true); }
-Value CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__bandwidth"); }
-Value CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__quality"); }
-Value CamMotionLevel(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__motionLevel"); }
-Value CamMotionTimeout(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__motionTimeout"); }
-Value CamIndex(Vm&, Object*, Args) { return Value::Str("0"); }
-Value DeviceName(Vm&, Object*, Args) { return Value::Str("None"); }
+Completion MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
+Completion Muted(Vm&, Object*, Args) { return Value::Bool(true); }
+Completion CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__bandwidth"); }
+Completion CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__quality"); }
+Completion CamMotionLevel(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__motionLevel"); }
+Completion CamMotionTimeout(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, "__motionTimeout");
+}
+Completion CamIndex(Vm&, Object*, Args) { return Value::Str("0"); }
+Completion DeviceName(Vm&, Object*, Args) { return Value::Str("None"); }
 
-Value CamSetMotionLevel(Vm& vm, Object* self, Args args) {
+Completion CamSetMotionLevel(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
     if (!(level >= 0)) level = 0;
@@ -38,7 +40,7 @@ Value CamSetMotionLevel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value CamSetQuality(Vm& vm, Object* self, Args args) {
+Completion CamSetQuality(Vm& vm, Object* self, Args args) {
   if (!args.empty()) SetHidden(vm, self, "__bandwidth", Value::Num(vm.ToNumber(args[0])));
   if (args.size() > 1) {
     const double q = vm.ToNumber(args[1]);
@@ -49,7 +51,7 @@ Value CamSetQuality(Vm& vm, Object* self, Args args) {
 
 // The first get() gives the prototype its readable properties, as the
 // player does; one device object is shared by every get().
-Value CameraGet(Vm& vm, Object* self, Args) {
+Completion CameraGet(Vm& vm, Object* self, Args) {
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
   Value made = vm.Get(self, "__device");
@@ -95,14 +97,18 @@ void InstallCamera(Vm& vm) {
 
 // ---- Microphone ------------------------------------------------------------------
 
-Value MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__gain"); }
-Value MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__rate"); }
-Value MicSilenceLevel(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__silenceLevel"); }
-Value MicSilenceTimeout(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__silenceTimeout"); }
-Value MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__echo"); }
-Value MicIndex(Vm&, Object*, Args) { return Value::Num(0); }
+Completion MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__gain"); }
+Completion MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__rate"); }
+Completion MicSilenceLevel(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, "__silenceLevel");
+}
+Completion MicSilenceTimeout(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, "__silenceTimeout");
+}
+Completion MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, "__echo"); }
+Completion MicIndex(Vm&, Object*, Args) { return Value::Num(0); }
 
-Value MicSetGain(Vm& vm, Object* self, Args args) {
+Completion MicSetGain(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double g = vm.ToNumber(args[0]);
     SetHidden(vm, self, "__gain", Value::Num(g >= 0 ? std::min(g, 100.0) : 0));
@@ -110,7 +116,7 @@ Value MicSetGain(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value MicSetRate(Vm& vm, Object* self, Args args) {
+Completion MicSetRate(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   // The nearest rate the device offers.
   const double want = vm.ToNumber(args[0]);
@@ -122,7 +128,7 @@ Value MicSetRate(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
+Completion MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
     SetHidden(vm, self, "__silenceLevel", Value::Num(level >= 0 ? std::min(level, 100.0) : 0));
@@ -131,12 +137,12 @@ Value MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value MicSetEcho(Vm& vm, Object* self, Args args) {
+Completion MicSetEcho(Vm& vm, Object* self, Args args) {
   if (!args.empty()) SetHidden(vm, self, "__echo", Value::Bool(vm.ToBoolean(args[0])));
   return {};
 }
 
-Value MicrophoneGet(Vm& vm, Object* self, Args) {
+Completion MicrophoneGet(Vm& vm, Object* self, Args) {
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
   Value made = vm.Get(self, "__device");
@@ -178,9 +184,9 @@ void InstallMicrophone(Vm& vm) {
 
 // ---- NetConnection / NetStream -------------------------------------------------
 
-Value Zero(Vm&, Object*, Args) { return Value::Num(0); }
+Completion Zero(Vm&, Object*, Args) { return Value::Num(0); }
 
-Value NetConnect(Vm& vm, Object* self, Args args) {
+Completion NetConnect(Vm& vm, Object* self, Args args) {
   // Only a null connection (progressive files) is allowed, and even that
   // finds nothing to play: no stream ever opens.
   if (args.empty() || !args[0].IsNullish()) {
@@ -191,14 +197,14 @@ Value NetConnect(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value NetStreamBufferTime(Vm& vm, Object* self, Args) {
+Completion NetStreamBufferTime(Vm& vm, Object* self, Args) {
   const Value t = Hidden(vm, self, "__bufferTime");
   return t.IsUndefined() ? Value::Num(0) : t;
 }
 
 // A stream made on a connected NetConnection gives the class its readable
 // properties, as the player does.
-Value NetStreamCtor(Vm& vm, Object* self, Args args) {
+Completion NetStreamCtor(Vm& vm, Object* self, Args args) {
   const Value nc = Arg(args, 0);
   if (!self || !self->proto || !nc.IsObject() || !vm.ToBoolean(vm.Get(nc.object, "__connected")))
     return {};
@@ -209,12 +215,12 @@ Value NetStreamCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value NetStreamPlay(Vm& vm, Object*, Args) {
+Completion NetStreamPlay(Vm& vm, Object*, Args) {
   Refuse(vm, "NetStream.play");
   return {};
 }
 
-Value NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
+Completion NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
   if (self && !args.empty()) {
     const double t = vm.ToNumber(args[0]);
     SetHidden(vm, self, "__bufferTime", Value::Num(t > 0 ? t : 0));
@@ -268,7 +274,7 @@ void InstallPrintJob(Vm& vm) {
 // ---- FileReference ----------------------------------------------------------------
 
 // The dialog is cancelled at once: listeners hear onCancel.
-Value FileBrowse(Vm& vm, Object* self, Args) {
+Completion FileBrowse(Vm& vm, Object* self, Args) {
   if (!self) return Value::Bool(false);
   Value listeners = vm.Get(self, "_listeners");
   std::vector<Value> targets;
@@ -282,18 +288,18 @@ Value FileBrowse(Vm& vm, Object* self, Args) {
   return Value::Bool(true);
 }
 
-Value FileRefused(Vm& vm, Object*, Args) {
+Completion FileRefused(Vm& vm, Object*, Args) {
   Refuse(vm, "FileReference transfer");
   return Value::Bool(false);
 }
 
-Value FileRefCtor(Vm& vm, Object* self, Args) {
+Completion FileRefCtor(Vm& vm, Object* self, Args) {
   if (!self) return {};
   self->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum);
   return {};
 }
 
-Value FileAddListener(Vm& vm, Object* self, Args args) {
+Completion FileAddListener(Vm& vm, Object* self, Args args) {
   if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   Value list = vm.Get(self, "_listeners");
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
@@ -305,7 +311,7 @@ Value FileAddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value FileRemoveListener(Vm& vm, Object* self, Args args) {
+Completion FileRemoveListener(Vm& vm, Object* self, Args args) {
   Value list = self ? vm.Get(self, "_listeners") : Value{};
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
   if (!arr || args.empty()) return Value::Bool(false);

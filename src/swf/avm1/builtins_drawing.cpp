@@ -115,7 +115,7 @@ std::optional<FillStyle> GradientFill(Vm& vm, Args args) {
   return fill;
 }
 
-Value BeginFill(Vm& vm, Object* self, Args args) {
+Completion BeginFill(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   std::optional<FillStyle> fill;
@@ -127,7 +127,7 @@ Value BeginFill(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value BeginGradientFill(Vm& vm, Object* self, Args args) {
+Completion BeginGradientFill(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   // No type at all ends the fill; other bad arguments leave it as it is.
@@ -139,7 +139,7 @@ Value BeginGradientFill(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value LineGradientStyle(Vm& vm, Object* self, Args args) {
+Completion LineGradientStyle(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   if (auto fill = GradientFill(vm, args)) DrawingOf(*t).SetLineFill(*fill);
@@ -150,7 +150,7 @@ CapStyle CapOf(const std::string& s) {
   return s == "none" ? CapStyle::None : s == "square" ? CapStyle::Square : CapStyle::Round;
 }
 
-Value SetLineStyle(Vm& vm, Object* self, Args args) {
+Completion SetLineStyle(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   const double thickness = vm.ToNumber(Arg(args, 0));
@@ -190,19 +190,19 @@ double Twips(Vm& vm, const Value& v) {
   return std::isnan(n) ? 0 : n * kTwipsPerPixel;
 }
 
-Value MoveTo(Vm& vm, Object* self, Args args) {
+Completion MoveTo(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (t && args.size() >= 2) DrawingOf(*t).MoveTo(Twips(vm, args[0]), Twips(vm, args[1]));
   return {};
 }
 
-Value LineTo(Vm& vm, Object* self, Args args) {
+Completion LineTo(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (t && args.size() >= 2) DrawingOf(*t).LineTo(Twips(vm, args[0]), Twips(vm, args[1]));
   return {};
 }
 
-Value CurveTo(Vm& vm, Object* self, Args args) {
+Completion CurveTo(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (t && args.size() >= 4) {
     DrawingOf(*t).CurveTo(Twips(vm, args[0]), Twips(vm, args[1]), Twips(vm, args[2]),
@@ -211,12 +211,12 @@ Value CurveTo(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value EndFill(Vm&, Object* self, Args) {
+Completion EndFill(Vm&, Object* self, Args) {
   if (auto t = InstanceOf(self); t && t->drawing) t->drawing->EndFill();
   return {};
 }
 
-Value Clear(Vm&, Object* self, Args) {
+Completion Clear(Vm&, Object* self, Args) {
   if (auto t = InstanceOf(self); t && t->drawing) t->drawing->Clear();
   return {};
 }
@@ -274,8 +274,8 @@ Value BoundsIn(Vm& vm, Object* self, Args args, bool withStrokes) {
   return Value::Obj(o);
 }
 
-Value GetBounds(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, true); }
-Value GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, false); }
+Completion GetBounds(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, true); }
+Completion GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, false); }
 
 // Moves the point object {x, y} between the clip's and the stage's pixels.
 Value MapPoint(Vm& vm, Object* self, Args args, bool toGlobal) {
@@ -298,8 +298,10 @@ Value MapPoint(Vm& vm, Object* self, Args args, bool toGlobal) {
   return {};
 }
 
-Value LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
-Value GlobalToLocal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, false); }
+Completion LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
+Completion GlobalToLocal(Vm& vm, Object* self, Args args) {
+  return MapPoint(vm, self, args, false);
+}
 
 // The clip's box on the stage; empty when it is off the list or shows nothing.
 TwipsBox StageBox(const TimelineInstance& t) {
@@ -308,7 +310,7 @@ TwipsBox StageBox(const TimelineInstance& t) {
   return TransformBox(LocalBounds(t), m);
 }
 
-Value HitTest(Vm& vm, Object* self, Args args) {
+Completion HitTest(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t || args.empty()) return Value::Bool(false);
   if (args.size() >= 2) {
@@ -330,7 +332,7 @@ Value HitTest(Vm& vm, Object* self, Args args) {
 
 // True when the mask is set or removed (null, undefined), false when the
 // argument names no clip; no argument at all does nothing.
-Value SetMask(Vm& vm, Object* self, Args args) {
+Completion SetMask(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t || args.empty()) return {};
   std::shared_ptr<TimelineInstance> mask;

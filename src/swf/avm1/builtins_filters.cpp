@@ -411,7 +411,7 @@ const FilterLayout* LayoutOfCtor(Vm& vm, Object* self) {
   return nullptr;
 }
 
-Value FilterCtor(Vm& vm, Object* self, Args args) {
+Completion FilterCtor(Vm& vm, Object* self, Args args) {
   FilterObject* f = AsFilter(self);
   if (!f) return {};
   const FilterLayout* layout = LayoutOfCtor(vm, self);
@@ -438,7 +438,7 @@ Value FilterCtor(Vm& vm, Object* self, Args args) {
 
 Object* MakeFilter(Vm& vm) { return vm.New<FilterObject>(); }
 
-Value Clone(Vm& vm, Object* self, Args) {
+Completion Clone(Vm& vm, Object* self, Args) {
   FilterObject* f = AsFilter(self);
   if (!f || !f->layout) return {};
   auto* copy = vm.New<FilterObject>();
@@ -639,7 +639,7 @@ DisplayObject* PlacementOf(Object* self) {
   return self && self->IsClip() ? static_cast<ClipObject*>(self)->Placement() : nullptr;
 }
 
-Value GetFilters(Vm& vm, Object* self, Args) {
+Completion GetFilters(Vm& vm, Object* self, Args) {
   DisplayObject* placed = PlacementOf(self);
   ArrayObject* out = vm.NewArray();
   if (!placed) return Value::Obj(out);
@@ -650,7 +650,7 @@ Value GetFilters(Vm& vm, Object* self, Args) {
   return Value::Obj(out);
 }
 
-Value SetFilters(Vm& vm, Object* self, Args args) {
+Completion SetFilters(Vm& vm, Object* self, Args args) {
   DisplayObject* placed = PlacementOf(self);
   if (!placed || args.empty()) return {};
   FilterList list;

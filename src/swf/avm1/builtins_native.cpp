@@ -148,7 +148,7 @@ Object* Lookup(Vm& vm, double category, double index) {
   return p && p->value.IsObject() ? p->value.object : nullptr;
 }
 
-Value AsNative(Vm& vm, Object*, Args args) {
+Completion AsNative(Vm& vm, Object*, Args args) {
   if (args.size() != 2) return {};
   const double category = vm.ToNumber(args[0]);
   const double index = vm.ToNumber(args[1]);
@@ -205,7 +205,7 @@ void EachName(Vm& vm, Object* target, const std::string& list, double start, int
   }
 }
 
-Value SetNative(Vm& vm, Object*, Args args) {
+Completion SetNative(Vm& vm, Object*, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* target = args[0].object;
   const double category = vm.ToNumber(args[1]);
@@ -224,7 +224,7 @@ Value SetNative(Vm& vm, Object*, Args args) {
   return {};
 }
 
-Value SetNativeAccessor(Vm& vm, Object*, Args args) {
+Completion SetNativeAccessor(Vm& vm, Object*, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* target = args[0].object;
   const double category = vm.ToNumber(args[1]);
@@ -244,7 +244,7 @@ Value SetNativeAccessor(Vm& vm, Object*, Args args) {
 
 // ASconstructor(category, index): the native made usable with `new`, with
 // a fresh prototype.
-Value AsConstructor(Vm& vm, Object*, Args args) {
+Completion AsConstructor(Vm& vm, Object*, Args args) {
   if (args.size() != 2) return {};
   Object* fn = Lookup(vm, vm.ToNumber(args[0]), vm.ToNumber(args[1]));
   auto* native = dynamic_cast<FunctionObject*>(fn);
@@ -255,11 +255,11 @@ Value AsConstructor(Vm& vm, Object*, Args args) {
 }
 
 // ASnative(2, 0): whether the running script function was called by `new`.
-Value AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.InNew()); }
+Completion AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.InNew()); }
 
 // Math's numbers past its functions: the arguments are converted like any
 // Math function's, and the answer is NaN.
-Value MathUnknown(Vm& vm, Object*, Args args) {
+Completion MathUnknown(Vm& vm, Object*, Args args) {
   for (std::size_t i = 0; i < args.size() && i < 2; ++i) vm.ToNumber(args[i]);
   return Value::Num(NAN);
 }

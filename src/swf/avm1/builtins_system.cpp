@@ -13,24 +13,24 @@ namespace {
 
 constexpr const char* kPlayerVersion = "WIN 9,0,115,0";
 
-Value AllowDomain(Vm&, Object*, Args args) { return Value::Bool(!args.empty()); }
+Completion AllowDomain(Vm&, Object*, Args args) { return Value::Bool(!args.empty()); }
 
-Value LoadPolicyFile(Vm& vm, Object*, Args) {
+Completion LoadPolicyFile(Vm& vm, Object*, Args) {
   Refuse(vm, "System.security.loadPolicyFile");
   return {};
 }
 
-Value SetClipboard(Vm& vm, Object*, Args) {
+Completion SetClipboard(Vm& vm, Object*, Args) {
   Refuse(vm, "System.setClipboard");
   return Value::Bool(false);
 }
 
-Value ProductAction(Vm& vm, Object*, Args) {
+Completion ProductAction(Vm& vm, Object*, Args) {
   Refuse(vm, "System.Product");
   return Value::Bool(false);
 }
 
-Value ImeGetConversionMode(Vm&, Object*, Args) { return Value::Str("UNKNOWN"); }
+Completion ImeGetConversionMode(Vm&, Object*, Args) { return Value::Str("UNKNOWN"); }
 
 void InstallCapabilities(Vm& vm, Object* system) {
   Object* caps = vm.NewObject();
@@ -110,10 +110,10 @@ void InstallIme(Vm& vm, Object* system) {
 
 // ---- Stage -----------------------------------------------------------------
 
-Value StageWidth(Vm& vm, Object*, Args) {
+Completion StageWidth(Vm& vm, Object*, Args) {
   return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Width() / 20.0 : 0);
 }
-Value StageHeight(Vm& vm, Object*, Args) {
+Completion StageHeight(Vm& vm, Object*, Args) {
   return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Height() / 20.0 : 0);
 }
 
@@ -122,8 +122,8 @@ Value StageGetter(Vm& vm, Object* self, std::string_view key) {
   return self ? vm.Get(self, key) : Value{};
 }
 
-Value GetScaleMode(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__scaleMode"); }
-Value SetScaleMode(Vm& vm, Object* self, Args args) {
+Completion GetScaleMode(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__scaleMode"); }
+Completion SetScaleMode(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   const std::string mode = vm.ToString(args[0]);
   for (const char* known : {"showAll", "noBorder", "exactFit", "noScale"}) {
@@ -142,8 +142,8 @@ Value SetScaleMode(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetAlign(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__align"); }
-Value SetAlign(Vm& vm, Object* self, Args args) {
+Completion GetAlign(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__align"); }
+Completion SetAlign(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   const std::string in = vm.ToString(args[0]);
   std::string out;
@@ -159,17 +159,17 @@ Value SetAlign(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetShowMenu(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__showMenu"); }
-Value SetShowMenu(Vm& vm, Object* self, Args args) {
+Completion GetShowMenu(Vm& vm, Object* self, Args) { return StageGetter(vm, self, "__showMenu"); }
+Completion SetShowMenu(Vm& vm, Object* self, Args args) {
   if (self && !args.empty())
     self->Define(vm, "__showMenu", Value::Bool(vm.ToBoolean(args[0])), kDontEnum);
   return {};
 }
 
-Value GetDisplayState(Vm& vm, Object* self, Args) {
+Completion GetDisplayState(Vm& vm, Object* self, Args) {
   return StageGetter(vm, self, "__displayState");
 }
-Value SetDisplayState(Vm& vm, Object* self, Args args) {
+Completion SetDisplayState(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   std::string s = vm.ToString(args[0]);
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

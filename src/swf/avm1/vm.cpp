@@ -843,8 +843,13 @@ Value Vm::GetPlain(Object* obj, std::string_view name) {
 }
 
 Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
-  if (!fn.IsObject() || !fn.object->IsFunction() || aborted_) return {};
+  // While a thrown value unwinds, a native that called back stops: no more
+  // script runs until a catch (or the host) takes the value.
+  if (!fn.IsObject() || !fn.object->IsFunction() || aborted_ || throwing) return {};
   auto* f = static_cast<FunctionObject*>(fn.object);
+  // A call from the host (an event, a timer) ends its exception: nothing
+  // outside would catch it, and the next script must not see it.
+  const bool fromHost = depth == 0;
   const DepthScope scope(*this);
   if (!scope.Entered()) {
     aborted_ = true;
@@ -852,11 +857,23 @@ Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
   }
   Value result;
   if (f->native) {
-    result = f->native(*this, call.self.object ? call.self.object : nullptr, args);
+    Completion c = f->native(*this, call.self.object ? call.self.object : nullptr, args);
+    if (c.kind == Completion::Kind::Throw) {
+      thrown = std::move(c.value);
+      throwing = true;
+    } else if (c.kind == Completion::Kind::Abort) {
+      aborted_ = true;
+    } else {
+      result = std::move(c.value);
+    }
   } else if (f->code) {
     const bool outerNew = std::exchange(inNew_, call.isNew);
     result = CallScript(*this, f, call, args);
     inNew_ = outerNew;
+  }
+  if (fromHost && throwing) {
+    throwing = false;
+    thrown = {};
   }
   return result;
 }

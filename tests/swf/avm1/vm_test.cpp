@@ -74,6 +74,71 @@ TEST(VmTest, UnknownActionsAreSkippedByTheirLength) {
   EXPECT_EQ(Play(7, {MakeFrame({Act({code, kStop})})}), (std::vector<std::string>{"b"}));
 }
 
+// A value thrown by a native, or by a script a native called back, unwinds
+// to the script's catch; the native stops calling back. A throw nothing
+// catches ends only its own handler: the next frame's script runs whole.
+TEST(VmTest, ThrownValuesUnwindThroughNatives) {
+  const Asm caught = Asm().Push({"e"}).Do(Op::GetVariable).Do(Op::Trace);
+  const Asm callBoom = Asm().CallFunction("boom", 0).Do(Op::Pop);
+  // function f(a, b) { n = n + 1; throw "x"; }
+  const Asm compare = Asm()
+                          .Push({"n", "n"})
+                          .Do(Op::GetVariable)
+                          .Push({1})
+                          .Do(Op::Add2)
+                          .Do(Op::SetVariable)
+                          .Trace("x")
+                          .Push({"x"})
+                          .Do(Op::Throw);
+  const Asm sort = Asm()
+                       .Push({"f"})
+                       .Do(Op::GetVariable)
+                       .Push({1, "arr"})
+                       .Do(Op::GetVariable)
+                       .Push({"sort"})
+                       .Do(Op::CallMethod)
+                       .Do(Op::Pop);
+  const Bytes frame2 = Asm()
+                           .Try(callBoom, &caught, "e", nullptr)
+                           .Function("f", {"a", "b"}, compare)
+                           .Push({"n", 0})
+                           .Do(Op::SetVariable)
+                           .Push({"arr", 1, 2, 3, 3})
+                           .Do(Op::InitArray)
+                           .Do(Op::SetVariable)
+                           .Try(sort, &caught, "e", nullptr)
+                           .Push({"n"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Trace)
+                           .Push({"f", "boom"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::SetVariable)
+                           .Try(sort, &caught, "e", nullptr)
+                           // onEnterFrame = function () { throw "y"; }
+                           .Push({"onEnterFrame"})
+                           .Function("", {}, Asm().Push({"y"}).Do(Op::Throw))
+                           .Do(Op::SetVariable)
+                           .Bytes();
+  const Bytes frame3 = Asm().Trace("a").Trace("b").Do(Op::Stop).Bytes();
+  Movie m = BaseMovie();
+  m.header.version = 7;
+  m.timeline =
+      MakeTimeline({MakeFrame({}), MakeFrame({Act({frame2})}), MakeFrame({Act({frame3})})});
+  std::vector<std::string> lines;
+  MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+  Vm& vm = runner.Vm();
+  static int boomCalls = 0;
+  const NativeFn boom = [](Vm&, Object*, Args) {
+    ++boomCalls;
+    return Completion::Thrown(Value::Str("boom"));
+  };
+  vm.Set(vm.global, "boom", Value::Obj(vm.NewNative(boom)));
+  runner.Tick();
+  runner.Tick();
+  EXPECT_EQ(lines, (std::vector<std::string>{"boom", "x", "x", "1", "boom", "a", "b"}));
+  EXPECT_EQ(boomCalls, 2);  // sort stopped at its first comparison
+}
+
 TEST(VmTest, RunawayScriptsStopAndTheMovieGoesOn) {
   PlayerLimits limits;
   limits.maxActionStepsPerTick = 5000;
