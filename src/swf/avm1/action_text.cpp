@@ -105,7 +105,7 @@ std::string Operands(const Action& a) {
       return " r" + std::to_string(a.reg);
     case Op::ConstantPool: {
       std::vector<std::string> names;
-      for (std::size_t i = 0; i < d.pool->size(); ++i)
+      for (std::size_t i = 0; d.pool && i < d.pool->size(); ++i)
         names.push_back("c" + std::to_string(i) + "=" + Quote((*d.pool)[i]));
       return " " + Join(names);
     }
