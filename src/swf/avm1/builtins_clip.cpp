@@ -43,10 +43,8 @@ Completion PrevFrame(Vm&, Object* self, Args) {
 ClipObject* Constructed(Vm& vm, ClipObject* made) {
   if (!made) return nullptr;
   vm.CallMethod(made, "onConstruct", {});
-  if (vm.throwing) {
-    const Value thrown = vm.thrown;
-    vm.thrown = {};
-    vm.throwing = false;
+  if (vm.Throwing()) {
+    const Value thrown = vm.Catch();
     if (vm.traceSink) vm.traceSink("Warning: Uncaught exception, " + vm.ToString(thrown));
   }
   return made;

@@ -94,10 +94,10 @@ Completion LoadVarsToString(Vm& vm, Object* self, Args) {
   };
   for (const std::string& name : EnumerableNames(vm, self)) {
     const Value v = vm.Get(self, name);
-    if (vm.throwing || vm.Aborted()) return {};
+    if (vm.Throwing() || vm.Aborted()) return {};
     const std::string key = encode(Value::Str(name));
     const std::string text = encode(v);
-    if (vm.throwing || vm.Aborted()) return {};
+    if (vm.Throwing() || vm.Aborted()) return {};
     if (!out.empty()) out += '&';
     out += key + "=" + text;
     if (out.size() > vm.limits.maxElements) break;

@@ -152,7 +152,7 @@ Completion AsNative(Vm& vm, Object*, Args args) {
   if (args.size() != 2) return {};
   const double category = vm.ToNumber(args[0]);
   const double index = vm.ToNumber(args[1]);
-  if (vm.throwing) return {};
+  if (vm.Throwing()) return {};
   // Each call makes a new function object for the native: it has no
   // prototype, and `new` on it makes a plain object, which the natives that
   // want an instance of their own class ignore.
@@ -211,7 +211,7 @@ Completion SetNative(Vm& vm, Object*, Args args) {
   const double category = vm.ToNumber(args[1]);
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  if (vm.throwing) return {};
+  if (vm.Throwing()) return {};
   EachName(vm, target, names, start, 1, [&](const std::string& name, double index, uint16_t bits) {
     Object* fn = Lookup(vm, category, index);
     const Value v = fn ? Value::Obj(fn) : Value{};
@@ -230,7 +230,7 @@ Completion SetNativeAccessor(Vm& vm, Object*, Args args) {
   const double category = vm.ToNumber(args[1]);
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  if (vm.throwing) return {};
+  if (vm.Throwing()) return {};
   EachName(vm, target, names, start, 2, [&](const std::string& name, double index, uint16_t bits) {
     // A number with no native still makes the property, reading undefined.
     Object* get = Lookup(vm, category, index);

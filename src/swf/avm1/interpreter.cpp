@@ -82,8 +82,7 @@ Flow Return(Activation& a, const Action&) {
 }
 
 Flow Throw(Activation& a, const Action&) {
-  a.vm.thrown = a.Pop();
-  a.vm.throwing = true;
+  a.vm.Throw(a.Pop());
   return Flow::Throw;
 }
 
@@ -114,15 +113,13 @@ Flow With(Activation& a, const Action& act) {
 // flow is the block's own when it leaves by return, throw or abort.
 Flow RunFinally(Activation& a, const TryHeader& t, std::size_t& after) {
   Vm& vm = a.vm;
-  const Value pendingThrow = vm.thrown;
-  const bool wasThrowing = vm.throwing;
+  const bool wasThrowing = vm.Throwing();
+  const Value pendingThrow = vm.Catch();
   const Value pendingResult = a.result;
-  vm.throwing = false;
   a.pc = t.catchEnd;
   const Flow f = Run(a, t.catchEnd, t.finallyEnd);
   if (f != Flow::Normal) return f;
-  vm.thrown = pendingThrow;
-  vm.throwing = wasThrowing;
+  if (wasThrowing) vm.Throw(pendingThrow);
   a.result = pendingResult;
   if (a.pc < t.catchEnd || a.pc > t.finallyEnd) after = a.pc;
   return Flow::Normal;
@@ -143,8 +140,7 @@ Flow Try(Activation& a, const Action& act) {
   const auto inside = [&](std::size_t from) { return a.pc >= from && a.pc <= t.catchEnd; };
   std::size_t after = inside(next) ? t.finallyEnd : a.pc;
   if (flow == Flow::Throw && (t.flags & kTryHasCatch)) {
-    const Value error = std::exchange(vm.thrown, Value{});
-    vm.throwing = false;
+    const Value error = vm.Catch();
     if (t.flags & kTryCatchInRegister) {
       if (t.catchRegister < a.registers.size()) a.registers[t.catchRegister] = error;
     } else {
@@ -226,7 +222,7 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
       a.pc = a.code.size();
       return Flow::Normal;
     }
-    if (vm.throwing) return Flow::Throw;  // from a function called by this action
+    if (vm.Throwing()) return Flow::Throw;  // from a function called by this action
   }
   return Flow::Normal;
 }
@@ -266,10 +262,7 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   }
   vm.lastPool = a.constants;
   if (f != Flow::Abort) a.LeaveStack();
-  if (f == Flow::Throw) {
-    vm.thrown = {};
-    vm.throwing = false;
-  }
+  if (f == Flow::Throw) vm.Catch();
 }
 
 namespace {

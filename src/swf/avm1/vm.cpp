@@ -217,7 +217,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
                     stageObject, selectionObject, buttonProto, textFieldProto, textFormatProto}) {
     if (o) work.push_back(o);
   }
-  if (thrown.object) work.push_back(thrown.object);
+  if (thrown_.object) work.push_back(thrown_.object);
   for (const Value& v : leftovers) {
     if (v.object) work.push_back(v.object);
   }
@@ -845,7 +845,7 @@ Value Vm::GetPlain(Object* obj, std::string_view name) {
 Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
   // While a thrown value unwinds, a native that called back stops: no more
   // script runs until a catch (or the host) takes the value.
-  if (!fn.IsObject() || !fn.object->IsFunction() || aborted_ || throwing) return {};
+  if (!fn.IsObject() || !fn.object->IsFunction() || aborted_ || throwing_) return {};
   auto* f = static_cast<FunctionObject*>(fn.object);
   // A call from the host (an event, a timer) ends its exception: nothing
   // outside would catch it, and the next script must not see it.
@@ -859,8 +859,7 @@ Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
   if (f->native) {
     Completion c = f->native(*this, call.self.object ? call.self.object : nullptr, args);
     if (c.kind == Completion::Kind::Throw) {
-      thrown = std::move(c.value);
-      throwing = true;
+      Throw(std::move(c.value));
     } else if (c.kind == Completion::Kind::Abort) {
       aborted_ = true;
     } else {
@@ -871,10 +870,7 @@ Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
     result = CallScript(*this, f, call, args);
     inNew_ = outerNew;
   }
-  if (fromHost && throwing) {
-    throwing = false;
-    thrown = {};
-  }
+  if (fromHost) Catch();
   return result;
 }
 

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "swf/avm1/input_state.h"
@@ -73,6 +74,18 @@ class Vm {
   void RefuseConstruct() { constructRefused_ = true; }
   // Whether the running script function was called by `new` (ASnative 2,0).
   bool InNew() const { return inNew_; }
+  // A value thrown and not caught yet: it unwinds through the running
+  // scripts and the natives that called them.
+  void Throw(Value v) {
+    thrown_ = std::move(v);
+    throwing_ = true;
+  }
+  bool Throwing() const { return throwing_; }
+  // Ends the unwinding and gives the value (undefined when none was thrown).
+  Value Catch() {
+    throwing_ = false;
+    return std::exchange(thrown_, Value{});
+  }
   // Starts a new frame's budget of steps; clears an abort.
   void NewFrame();
   // The script that ran out of steps was stopped; later code still runs.
@@ -227,8 +240,6 @@ class Vm {
   bool aborted_ = false;
   bool disabled = false;  // held memory over the cap: scripts no longer run
   std::size_t bytesThisFrame = 0;
-  Value thrown;
-  bool throwing = false;  // an exception is unwinding
   // All code shares one stack: what a block or a function leaves on it
   // reaches the code that runs next (the caller, or the next block).
   std::vector<Value> leftovers;
@@ -248,6 +259,8 @@ class Vm {
   int plainLookups_ = 0;
   bool constructRefused_ = false;
   bool inNew_ = false;
+  Value thrown_;
+  bool throwing_ = false;
 };
 
 // One more level of calls or nested blocks while it lives. At the limit
