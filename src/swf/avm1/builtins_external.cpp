@@ -16,12 +16,7 @@ constexpr int kMaxDepth = 64;  // nested objects written before giving up
 
 // Each value visited costs a step of the frame's budget, so objects that
 // refer to themselves many times over cannot make the walk run away.
-bool Step(Vm& vm) {
-  if (vm.Aborted()) return false;
-  if (++vm.steps <= vm.limits.stepsPerFrame) return true;
-  vm.aborted_ = true;
-  return false;
-}
+bool Step(Vm& vm) { return vm.CountStep(); }
 
 std::string UnescapeXml(std::string_view s) {
   static constexpr std::pair<std::string_view, char> kEntities[] = {

@@ -131,7 +131,7 @@ Flow Try(Activation& a, const Action& act) {
   const std::size_t next = act.next;
   const DepthScope depth(vm);
   if (!depth.Entered()) {
-    vm.aborted_ = true;
+    vm.Abort();
     return Flow::Abort;
   }
   Flow flow = Run(a, next, t.tryEnd);
@@ -205,10 +205,7 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
   Vm& vm = a.vm;
   Action scratch;
   while (a.pc >= begin && a.pc < end) {
-    if (++vm.steps > vm.limits.stepsPerFrame || vm.aborted_) {
-      vm.aborted_ = true;
-      return Flow::Abort;
-    }
+    if (!vm.CountStep()) return Flow::Abort;
     const Action& act = ActionAt(a, scratch);
     if (act.op == Op::Truncated) return Flow::Normal;
     if (act.op == Op::End) {
@@ -240,7 +237,7 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   a.registers.resize(4);
   const DepthScope depth(vm);
   if (!depth.Entered()) {
-    vm.aborted_ = true;
+    vm.Abort();
     return;
   }
   a.stack = std::exchange(vm.leftovers, {});

@@ -103,7 +103,7 @@ void Vm::Method(Object* obj, std::string_view name, NativeFn fn) {
 }
 
 void Vm::NewFrame() {
-  steps = 0;
+  steps_ = 0;
   bytesThisFrame = 0;
   aborted_ = OverBudget() || disabled;
 }
@@ -249,7 +249,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
 }
 
 void Vm::Collect() {
-  if (depth > 0) return;  // never while code runs: its stack is not a root
+  if (depth_ > 0) return;  // never while code runs: its stack is not a root
   std::vector<Object*> work;
   MarkRoots(work);
   std::size_t held = 0;
@@ -849,7 +849,7 @@ Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
   auto* f = static_cast<FunctionObject*>(fn.object);
   // A call from the host (an event, a timer) ends its exception: nothing
   // outside would catch it, and the next script must not see it.
-  const bool fromHost = depth == 0;
+  const bool fromHost = depth_ == 0;
   const DepthScope scope(*this);
   if (!scope.Entered()) {
     aborted_ = true;

@@ -90,6 +90,15 @@ class Vm {
   void NewFrame();
   // The script that ran out of steps was stopped; later code still runs.
   bool Aborted() const { return aborted_; }
+  // Stops the running scripts (a limit was hit).
+  void Abort() { aborted_ = true; }
+  // Counts one step of the frame's budget: false, and scripts stop, once
+  // it is spent.
+  bool CountStep() {
+    if (aborted_ || ++steps_ > limits.stepsPerFrame) aborted_ = true;
+    return !aborted_;
+  }
+  uint64_t StepsThisFrame() const { return steps_; }
 
   // ---- Objects ------------------------------------------------------------
   template <typename T>
@@ -235,9 +244,6 @@ class Vm {
   InputState input;  // keys, pointer, drag and focus, as the player reports them
 
   // Current run state, for the interpreter.
-  uint64_t steps = 0;
-  int depth = 0;
-  bool aborted_ = false;
   bool disabled = false;  // held memory over the cap: scripts no longer run
   std::size_t bytesThisFrame = 0;
   // All code shares one stack: what a block or a function leaves on it
@@ -256,6 +262,10 @@ class Vm {
   void MarkRoots(std::vector<Object*>& work);
   std::vector<std::unique_ptr<Object>> heap_;
   std::unique_ptr<BlockCache> blocks_;
+  friend class DepthScope;
+  uint64_t steps_ = 0;
+  int depth_ = 0;
+  bool aborted_ = false;
   int plainLookups_ = 0;
   bool constructRefused_ = false;
   bool inNew_ = false;
@@ -267,11 +277,11 @@ class Vm {
 // nothing is entered (Entered() is false) and the caller stops.
 class DepthScope {
  public:
-  explicit DepthScope(Vm& vm) : vm_(vm), entered_(vm.depth < vm.limits.callDepth) {
-    if (entered_) ++vm.depth;
+  explicit DepthScope(Vm& vm) : vm_(vm), entered_(vm.depth_ < vm.limits.callDepth) {
+    if (entered_) ++vm.depth_;
   }
   ~DepthScope() {
-    if (entered_) --vm_.depth;
+    if (entered_) --vm_.depth_;
   }
   DepthScope(const DepthScope&) = delete;
   DepthScope& operator=(const DepthScope&) = delete;
