@@ -75,7 +75,7 @@ void BM_SimpleActions(benchmark::State& state) {
   uint64_t steps = 0;
   for (auto _ : state) {
     runner.Tick();
-    steps += runner.Vm().steps;
+    steps += runner.Vm().StepsThisFrame();
   }
   state.SetItemsProcessed(static_cast<int64_t>(steps));  // items: actions run
 }

@@ -1,10 +1,11 @@
 // swf-render: plays a SWF movie for some frames and writes the last one as a
-// PNG, or describes the movie (--info).
+// PNG, describes the movie (--info) or prints its actions (--disassemble).
 //
 //   swf-render MOVIE.swf --frames N --out OUT.png [--size WxH] [--quality high|low]
 //   swf-render MOVIE.swf --frames N --audio-out OUT.wav   (the sound of those frames)
 //   swf-render MOVIE.swf --frames N --trace [--out OUT.png]
 //   swf-render MOVIE.swf --info
+//   swf-render MOVIE.swf --disassemble
 //
 // With --trace every trace() line goes to standard output; requests the
 // player refuses (network, programs) are reported on standard error.
@@ -19,6 +20,8 @@
 
 #include "png_io.h"
 #include "wav_writer.h"
+#include "swf/avm1/action_reader.h"
+#include "swf/avm1/movie_actions.h"
 #include "swf/format/tag_names.h"
 #include "swf/player/player.h"
 #include "swf/render/native_image_decoder.h"
@@ -40,6 +43,7 @@ struct Options {
   int width = 0, height = 0;  // 0: the stage size
   swf::Quality quality = swf::Quality::High;
   bool info = false;
+  bool disassemble = false;
   bool trace = false;
 };
 
@@ -67,6 +71,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     std::string v;
     if (arg == "--info") {
       o.info = true;
+    } else if (arg == "--disassemble") {
+      o.disassemble = true;
     } else if (arg == "--trace") {
       o.trace = true;
     } else if (arg == "--frames") {
@@ -94,8 +100,8 @@ std::string ParseArgs(int argc, char** argv, Options& o) {
     }
   }
   if (o.movie.empty()) return "no movie given";
-  if (!o.info && !o.trace && o.out.empty() && o.audioOut.empty())
-    return "--out, --audio-out or --trace is required (or --info)";
+  if (!o.info && !o.disassemble && !o.trace && o.out.empty() && o.audioOut.empty())
+    return "--out, --audio-out or --trace is required (or --info, --disassemble)";
   return {};
 }
 
@@ -121,11 +127,32 @@ void PrintInfo(const swf::Movie& m) {
     const auto key = std::make_pair(t.code, t.spriteDepth > 0 ? 1 : 0);
     if (counts[key]++ == 0) order.push_back(key);
   }
+  // Unknown actions are skipped by their length when they run.
+  std::size_t blocks = 0, actions = 0, unknown = 0;
+  for (const swf::avm1::ActionBlock& block : swf::avm1::ActionBlocksOf(m)) {
+    const swf::avm1::BlockSummary s = swf::avm1::Summarize(block.code);
+    ++blocks;
+    actions += s.actions;
+    unknown += s.unknown;
+  }
+  std::printf("action blocks: %zu (actions: %zu, unknown actions: %zu)\n", blocks, actions,
+              unknown);
   std::printf("tags: %zu\n", m.tags.size());
   for (const auto& key : order) {
     std::printf("  %-28s %5d%s\n", swf::TagName(key.first), counts[key],
                 key.second ? "  (in sprites)" : "");
   }
+}
+
+void PrintActions(const swf::Movie& m) {
+  std::size_t unknown = 0;
+  for (const swf::avm1::ActionBlock& block : swf::avm1::ActionBlocksOf(m)) {
+    std::printf("; %s (%zu bytes)\n", block.where.c_str(), block.code.size());
+    const std::string text = swf::avm1::Disassemble(block.code);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    unknown += swf::avm1::Summarize(block.code).unknown;
+  }
+  std::printf("; unknown actions in the movie: %zu\n", unknown);
 }
 
 }  // namespace
@@ -136,7 +163,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "swf-render: %s\nusage: swf-render MOVIE.swf --frames N --out OUT.png "
                  "[--size WxH] [--quality high|low] [--audio-out OUT.wav] [--trace]\n"
-                 "       swf-render MOVIE.swf --info\n",
+                 "       swf-render MOVIE.swf --info\n"
+                 "       swf-render MOVIE.swf --disassemble\n",
                  error.c_str());
     return 2;
   }
@@ -158,8 +186,9 @@ int main(int argc, char** argv) {
   });
   if (!player.LoadFile(o.movie)) return Fail(player.LastError());
   const swf::Movie& movie = *player.GetMovie();
-  if (o.info) {
-    PrintInfo(movie);
+  if (o.info || o.disassemble) {
+    if (o.info) PrintInfo(movie);
+    if (o.disassemble) PrintActions(movie);
     return 0;
   }
   if (!o.audioOut.empty()) {

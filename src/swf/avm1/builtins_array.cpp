@@ -45,7 +45,7 @@ void Store(Vm& vm, Object* self, std::vector<Value> elems) {
 
 Object* MakeArray(Vm& vm) { return vm.NewArray(); }
 
-Value ArrayCtor(Vm& vm, Object* self, Args args) {
+Completion ArrayCtor(Vm& vm, Object* self, Args args) {
   auto* a = dynamic_cast<ArrayObject*>(self);
   if (!a) a = vm.NewArray();
   if (args.size() == 1 && args[0].type == Type::Number) {
@@ -58,7 +58,7 @@ Value ArrayCtor(Vm& vm, Object* self, Args args) {
 
 // A real array grows and shrinks in place: a queue or a particle list built
 // with push and pop must not copy itself on every call.
-Value Push(Vm& vm, Object* self, Args args) {
+Completion Push(Vm& vm, Object* self, Args args) {
   auto* a = dynamic_cast<ArrayObject*>(self);
   std::vector<Value> copy = a ? std::vector<Value>{} : Elements(vm, self);
   std::vector<Value>& e = a ? a->elements : copy;
@@ -71,7 +71,7 @@ Value Push(Vm& vm, Object* self, Args args) {
   return Value::Num(n);
 }
 
-Value Pop(Vm& vm, Object* self, Args) {
+Completion Pop(Vm& vm, Object* self, Args) {
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
     if (a->elements.empty()) return {};
     Value v = std::move(a->elements.back());
@@ -86,7 +86,7 @@ Value Pop(Vm& vm, Object* self, Args) {
   return v;
 }
 
-Value Shift(Vm& vm, Object* self, Args) {
+Completion Shift(Vm& vm, Object* self, Args) {
   std::vector<Value> e = Elements(vm, self);
   if (e.empty()) return {};
   Value v = e.front();
@@ -95,7 +95,7 @@ Value Shift(Vm& vm, Object* self, Args) {
   return v;
 }
 
-Value Unshift(Vm& vm, Object* self, Args args) {
+Completion Unshift(Vm& vm, Object* self, Args args) {
   std::vector<Value> e = Elements(vm, self);
   e.insert(e.begin(), args.begin(), args.end());
   const double n = static_cast<double>(e.size());
@@ -103,7 +103,7 @@ Value Unshift(Vm& vm, Object* self, Args args) {
   return Value::Num(n);
 }
 
-Value Join(Vm& vm, Object* self, Args args) {
+Completion Join(Vm& vm, Object* self, Args args) {
   const std::string sep = args.empty() || args[0].IsUndefined() ? "," : vm.ToString(args[0]);
   std::string out;
   const std::vector<Value> e = Elements(vm, self);
@@ -116,16 +116,16 @@ Value Join(Vm& vm, Object* self, Args args) {
   return Value::Str(out);
 }
 
-Value ToStringMethod(Vm& vm, Object* self, Args) { return Join(vm, self, {}); }
+Completion ToStringMethod(Vm& vm, Object* self, Args) { return Join(vm, self, {}); }
 
-Value Reverse(Vm& vm, Object* self, Args) {
+Completion Reverse(Vm& vm, Object* self, Args) {
   std::vector<Value> e = Elements(vm, self);
   std::reverse(e.begin(), e.end());
   Store(vm, self, std::move(e));
   return Value::Obj(self);
 }
 
-Value Concat(Vm& vm, Object* self, Args args) {
+Completion Concat(Vm& vm, Object* self, Args args) {
   std::vector<Value> e = Elements(vm, self);
   for (const Value& v : args) {
     if (auto* a = v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr) {
@@ -147,7 +147,7 @@ std::size_t RelIndex(Vm& vm, const Value& v, std::size_t size, std::size_t fallb
   return static_cast<std::size_t>(std::min(n, static_cast<double>(size)));
 }
 
-Value Slice(Vm& vm, Object* self, Args args) {
+Completion Slice(Vm& vm, Object* self, Args args) {
   const std::vector<Value> e = Elements(vm, self);
   const std::size_t from = RelIndex(vm, Arg(args, 0), e.size(), 0);
   const std::size_t to = RelIndex(vm, Arg(args, 1), e.size(), e.size());
@@ -156,7 +156,7 @@ Value Slice(Vm& vm, Object* self, Args args) {
   return Value::Obj(vm.NewArray(std::move(out)));
 }
 
-Value Splice(Vm& vm, Object* self, Args args) {
+Completion Splice(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   std::vector<Value> e = Elements(vm, self);
   const std::size_t from = RelIndex(vm, args[0], e.size(), 0);
@@ -258,7 +258,7 @@ Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const
   return Value::Obj(self);
 }
 
-Value Sort(Vm& vm, Object* self, Args args) {
+Completion Sort(Vm& vm, Object* self, Args args) {
   Value fn;
   int flags = 0;
   std::size_t i = 0;
@@ -278,7 +278,7 @@ Value Sort(Vm& vm, Object* self, Args args) {
       vm, self, [&](const Value& a, const Value& b) { return Compare(vm, a, b, flags); }, flags);
 }
 
-Value SortOn(Vm& vm, Object* self, Args args) {
+Completion SortOn(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   std::vector<std::string> fields;
   std::vector<int> fieldFlags;

@@ -68,7 +68,7 @@ uint32_t Color(Vm& vm, const Value& v) { return static_cast<uint32_t>(ToInt32(vm
 
 Object* MakeBitmap(Vm& vm) { return vm.New<BitmapObject>(); }
 
-Value BitmapCtor(Vm& vm, Object* self, Args args) {
+Completion BitmapCtor(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   BitmapObject* b = AsBitmap(vm, self);
   if (!b) {
@@ -83,23 +83,23 @@ Value BitmapCtor(Vm& vm, Object* self, Args args) {
   const int side = vm.version >= 10 ? kMaxSideV10 : kMaxSide;
   if (w <= 0 || h <= 0 || w > side || h > side || static_cast<int64_t>(w) * h > kMaxPixels ||
       !vm.Charge(static_cast<std::size_t>(w) * h * 4) || !b->Allocate(w, h, alpha, fill))
-    vm.constructRefused = true;
+    vm.RefuseConstruct();
   return {};
 }
 
-Value Width(Vm& vm, Object* self, Args) {
+Completion Width(Vm& vm, Object* self, Args) {
   BitmapObject* b = AsBitmap(vm, self);
   return b ? Value::Num(b->width) : Value{};
 }
-Value Height(Vm& vm, Object* self, Args) {
+Completion Height(Vm& vm, Object* self, Args) {
   BitmapObject* b = AsBitmap(vm, self);
   return b ? Value::Num(b->height) : Value{};
 }
-Value Transparent(Vm& vm, Object* self, Args) {
+Completion Transparent(Vm& vm, Object* self, Args) {
   BitmapObject* b = Live(vm, self);
   return b ? Value::Bool(b->transparent) : Value{};
 }
-Value Rectangle(Vm& vm, Object* self, Args) {
+Completion Rectangle(Vm& vm, Object* self, Args) {
   BitmapObject* b = Live(vm, self);
   if (!b) return {};
   Value geom = vm.Get(vm.global, "flash");
@@ -110,19 +110,19 @@ Value Rectangle(Vm& vm, Object* self, Args) {
   return vm.Construct(ctor.object, rect);
 }
 
-Value GetPixel(Vm& vm, Object* self, Args args) {
+Completion GetPixel(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b) return {};
   const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
   return Value::Num(b->Inside(x, y) ? b->At(x, y) & 0xFFFFFF : 0);
 }
-Value GetPixel32(Vm& vm, Object* self, Args args) {
+Completion GetPixel32(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b) return {};
   const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
   return Value::Num(b->Inside(x, y) ? static_cast<int32_t>(b->At(x, y)) : 0);
 }
-Value SetPixel(Vm& vm, Object* self, Args args) {
+Completion SetPixel(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3) return {};
   const int x = Int(vm, args[0]), y = Int(vm, args[1]);
@@ -131,7 +131,7 @@ Value SetPixel(Vm& vm, Object* self, Args args) {
   p = (p & 0xFF000000u) | (Color(vm, args[2]) & 0xFFFFFF);
   return {};
 }
-Value SetPixel32(Vm& vm, Object* self, Args args) {
+Completion SetPixel32(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3) return {};
   const int x = Int(vm, args[0]), y = Int(vm, args[1]);
@@ -141,7 +141,7 @@ Value SetPixel32(Vm& vm, Object* self, Args args) {
 
 // hitTest(firstPoint, alphaThreshold, point): whether the pixel under the
 // point (placed by firstPoint) is opaque enough. Only a point is tested yet.
-Value HitTest(Vm& vm, Object* self, Args args) {
+Completion HitTest(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3 || !args[0].IsObject() || !args[2].IsObject()) return {};
   Object* other = args[2].object;
@@ -154,7 +154,7 @@ Value HitTest(Vm& vm, Object* self, Args args) {
   return Value::Bool((b->At(x, y) >> 24) >= threshold);
 }
 
-Value FillRect(Vm& vm, Object* self, Args args) {
+Completion FillRect(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 2 || !args[0].IsObject()) return {};
   Object* r = args[0].object;
@@ -168,12 +168,12 @@ Value FillRect(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value Dispose(Vm& vm, Object* self, Args) {
+Completion Dispose(Vm& vm, Object* self, Args) {
   if (BitmapObject* b = AsBitmap(vm, self)) b->Free();
   return {};
 }
 
-Value Clone(Vm& vm, Object* self, Args) {
+Completion Clone(Vm& vm, Object* self, Args) {
   BitmapObject* b = Live(vm, self);
   if (!b || !vm.Charge(b->pixels.size() * 4)) return {};
   auto* copy = vm.New<BitmapObject>();

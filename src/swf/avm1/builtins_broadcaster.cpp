@@ -24,7 +24,7 @@ std::vector<Value> Listeners(Vm& vm, Object* obj) {
 }
 
 // The methods work through the list's own push and splice, as Flash's do.
-Value AddListener(Vm& vm, Object* self, Args args) {
+Completion AddListener(Vm& vm, Object* self, Args args) {
   if (!self) return Value::Bool(true);
   const Value listener = Arg(args, 0);
   vm.CallMethod(self, "removeListener", Args(&listener, 1));
@@ -33,7 +33,7 @@ Value AddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value RemoveListener(Vm& vm, Object* self, Args args) {
+Completion RemoveListener(Vm& vm, Object* self, Args args) {
   const Value listener = Arg(args, 0);
   const Value list = self ? vm.Get(self, "_listeners") : Value{};
   if (!list.IsObject()) return Value::Bool(false);
@@ -47,13 +47,13 @@ Value RemoveListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(false);
 }
 
-Value BroadcastMessage(Vm& vm, Object* self, Args args) {
+Completion BroadcastMessage(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   const std::string message = vm.ToString(args[0]);
   return Broadcast(vm, self, message, args.subspan(1)) ? Value::Bool(true) : Value{};
 }
 
-Value Initialize(Vm& vm, Object* self, Args args) {
+Completion Initialize(Vm& vm, Object* self, Args args) {
   const Value target = Arg(args, 0);
   if (!target.IsObject()) return {};
   // A removed clip takes no properties.
@@ -67,7 +67,7 @@ Value Initialize(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value Construct(Vm&, Object*, Args) { return {}; }
+Completion Construct(Vm&, Object*, Args) { return {}; }
 
 }  // namespace
 

@@ -16,27 +16,27 @@ ClipObject* Clip(Object* self) {
   return self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
 }
 
-Value Play(Vm&, Object* self, Args) {
+Completion Play(Vm&, Object* self, Args) {
   ClipSetPlaying(Clip(self), true);
   return {};
 }
-Value Stop(Vm&, Object* self, Args) {
+Completion Stop(Vm&, Object* self, Args) {
   ClipSetPlaying(Clip(self), false);
   return {};
 }
-Value GotoAndPlay(Vm& vm, Object* self, Args args) {
+Completion GotoAndPlay(Vm& vm, Object* self, Args args) {
   if (!args.empty()) ClipGotoValue(vm, Clip(self), args[0], true);
   return {};
 }
-Value GotoAndStop(Vm& vm, Object* self, Args args) {
+Completion GotoAndStop(Vm& vm, Object* self, Args args) {
   if (!args.empty()) ClipGotoValue(vm, Clip(self), args[0], false);
   return {};
 }
-Value NextFrame(Vm&, Object* self, Args) {
+Completion NextFrame(Vm&, Object* self, Args) {
   ClipStep(Clip(self), 1);
   return {};
 }
-Value PrevFrame(Vm&, Object* self, Args) {
+Completion PrevFrame(Vm&, Object* self, Args) {
   ClipStep(Clip(self), -1);
   return {};
 }
@@ -46,16 +46,14 @@ Value PrevFrame(Vm&, Object* self, Args) {
 ClipObject* Constructed(Vm& vm, ClipObject* made) {
   if (!made) return nullptr;
   vm.CallMethod(made, "onConstruct", {});
-  if (vm.throwing) {
-    const Value thrown = vm.thrown;
-    vm.thrown = {};
-    vm.throwing = false;
+  if (vm.Throwing()) {
+    const Value thrown = vm.Catch();
     if (vm.traceSink) vm.traceSink("Warning: Uncaught exception, " + vm.ToString(thrown));
   }
   return made;
 }
 
-Value Duplicate(Vm& vm, Object* self, Args args) {
+Completion Duplicate(Vm& vm, Object* self, Args args) {
   ClipObject* made =
       ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
   if (made && args.size() > 2 && args[2].IsObject()) {
@@ -64,12 +62,12 @@ Value Duplicate(Vm& vm, Object* self, Args args) {
   return Value::Obj(Constructed(vm, made));
 }
 
-Value Remove(Vm& vm, Object* self, Args) {
+Completion Remove(Vm& vm, Object* self, Args) {
   ClipRemove(vm, Clip(self));
   return {};
 }
 
-Value CreateEmpty(Vm& vm, Object* self, Args args) {
+Completion CreateEmpty(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   int32_t depth = 0;
@@ -78,7 +76,7 @@ Value CreateEmpty(Vm& vm, Object* self, Args args) {
   return Value::Obj(made ? Constructed(vm, vm.ClipFor(made)) : nullptr);
 }
 
-Value AttachMovie(Vm& vm, Object* self, Args args) {
+Completion AttachMovie(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   // The name is looked up among the exports of the clip's own movie.
@@ -110,7 +108,7 @@ Value AttachMovie(Vm& vm, Object* self, Args args) {
   return Value::Obj(Constructed(vm, built));
 }
 
-Value GetDepth(Vm& vm, Object* self, Args) {
+Completion GetDepth(Vm& vm, Object* self, Args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   // A level's root sits at its level number on the bottom of the depths.
@@ -120,7 +118,7 @@ Value GetDepth(Vm& vm, Object* self, Args) {
 }
 
 // The clip at a depth; a shape or text there answers with this clip.
-Value InstanceAtDepth(Vm& vm, Object* self, Args args) {
+Completion InstanceAtDepth(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   int32_t depth = 0;
@@ -130,7 +128,7 @@ Value InstanceAtDepth(Vm& vm, Object* self, Args args) {
   return Value::Obj(it->second.instance ? vm.ClipFor(it->second.instance) : clip);
 }
 
-Value NextHighestDepth(Vm&, Object* self, Args) {
+Completion NextHighestDepth(Vm&, Object* self, Args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   if (!t) return {};
@@ -138,7 +136,7 @@ Value NextHighestDepth(Vm&, Object* self, Args) {
   return Value::Num(list.empty() ? 0 : std::max(0.0, list.rbegin()->first - 16384.0 + 1));
 }
 
-Value SwapDepths(Vm& vm, Object* self, Args args) {
+Completion SwapDepths(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
@@ -190,21 +188,21 @@ const Movie* LoadedMovie(Object* self, bool& empty) {
   return &instance->GetMovie();
 }
 
-Value BytesLoaded(Vm&, Object* self, Args) {
+Completion BytesLoaded(Vm&, Object* self, Args) {
   bool empty = false;
   const Movie* movie = LoadedMovie(self, empty);
   if (!movie) return {};
   return Value::Num(empty ? 0 : movie->header.bytesLoaded);
 }
 
-Value BytesTotal(Vm&, Object* self, Args) {
+Completion BytesTotal(Vm&, Object* self, Args) {
   bool empty = false;
   const Movie* movie = LoadedMovie(self, empty);
   if (!movie) return {};
   return Value::Num(empty ? 0 : movie->header.fileLength);
 }
 
-Value SwfVersion(Vm&, Object* self, Args) {
+Completion SwfVersion(Vm&, Object* self, Args) {
   bool empty = false;
   const Movie* movie = LoadedMovie(self, empty);
   if (!Clip(self)) return Value::Num(-1);

@@ -32,19 +32,19 @@ int16_t ToAdd(double v) { return static_cast<int16_t>(ToInt32(v)); }
 // Percent of the script's transform to the 8.8 fixed point multiplier.
 int16_t ToMult(double percent) { return ToAdd(percent * 2.56); }
 
-Value Construct(Vm& vm, Object* self, Args args) {
+Completion Construct(Vm& vm, Object* self, Args args) {
   if (self) vm.Set(self, "target", Arg(args, 0));
   return {};
 }
 
-Value GetRgb(Vm& vm, Object* self, Args) {
+Completion GetRgb(Vm& vm, Object* self, Args) {
   const DisplayObject* p = TargetPlacement(vm, self);
   if (!p) return {};
   const ColorTransform& c = p->colorTransform;
   return Value::Num(((c.rAdd & 0xFF) << 16) | ((c.gAdd & 0xFF) << 8) | (c.bAdd & 0xFF));
 }
 
-Value SetRgb(Vm& vm, Object* self, Args args) {
+Completion SetRgb(Vm& vm, Object* self, Args args) {
   DisplayObject* p = TargetPlacement(vm, self);
   if (!p || args.empty()) return {};
   const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(args[0])));
@@ -57,7 +57,7 @@ Value SetRgb(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetTransform(Vm& vm, Object* self, Args) {
+Completion GetTransform(Vm& vm, Object* self, Args) {
   const DisplayObject* p = TargetPlacement(vm, self);
   if (!p) return {};
   const ColorTransform& c = p->colorTransform;
@@ -69,7 +69,7 @@ Value GetTransform(Vm& vm, Object* self, Args) {
   return Value::Obj(o);
 }
 
-Value SetTransform(Vm& vm, Object* self, Args args) {
+Completion SetTransform(Vm& vm, Object* self, Args args) {
   DisplayObject* p = TargetPlacement(vm, self);
   if (!p || args.empty() || !args[0].IsObject()) return {};
   Object* t = args[0].object;

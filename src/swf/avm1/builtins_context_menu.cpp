@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kBuiltInItems[] = {"save", "zoom",   "quality",      "play",
                                          "loop", "rewind", "forward_back", "print"};
 
-Value ContextMenuCtor(Vm& vm, Object* self, Args args) {
+Completion ContextMenuCtor(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   Object* items = vm.NewObject();
   // Enumerated newest first: defined from the end.
@@ -25,7 +25,7 @@ Value ContextMenuCtor(Vm& vm, Object* self, Args args) {
 }
 
 // Replaces the built-in items with a fresh set, all hidden.
-Value HideBuiltInItems(Vm& vm, Object* self, Args) {
+Completion HideBuiltInItems(Vm& vm, Object* self, Args) {
   if (!self) return {};
   Object* items = vm.NewObject();
   for (auto it = std::rbegin(kBuiltInItems); it != std::rend(kBuiltInItems); ++it)
@@ -36,7 +36,7 @@ Value HideBuiltInItems(Vm& vm, Object* self, Args) {
 
 // A new menu with the same handler and built-in items; each custom item is
 // replaced by its own copy().
-Value ContextMenuCopy(Vm& vm, Object* self, Args) {
+Completion ContextMenuCopy(Vm& vm, Object* self, Args) {
   if (!self) return {};
   Value ctor = vm.Get(vm.global, "ContextMenu");
   if (!ctor.IsObject()) return {};
@@ -60,7 +60,7 @@ Value ContextMenuCopy(Vm& vm, Object* self, Args) {
   return made;
 }
 
-Value ContextMenuItemCtor(Vm& vm, Object* self, Args args) {
+Completion ContextMenuItemCtor(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   auto flag = [&](std::size_t i, bool otherwise) {
     return Value::Bool(i < args.size() ? vm.ToBoolean(args[i]) : otherwise);
@@ -73,7 +73,7 @@ Value ContextMenuItemCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value ContextMenuItemCopy(Vm& vm, Object* self, Args) {
+Completion ContextMenuItemCopy(Vm& vm, Object* self, Args) {
   Value ctor = vm.Get(vm.global, "ContextMenuItem");
   if (!self || !ctor.IsObject()) return {};
   const Value args[] = {vm.Get(self, "caption"), vm.Get(self, "onSelect"),

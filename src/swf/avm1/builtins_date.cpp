@@ -47,7 +47,7 @@ DateFields FieldsFromArgs(Vm& vm, Args args) {
 }
 
 // new Date(), new Date(ms), new Date(year, month[, date, hours, minutes, seconds, ms]).
-Value DateCtor(Vm& vm, Object* self, Args args) {
+Completion DateCtor(Vm& vm, Object* self, Args args) {
   auto* fresh = dynamic_cast<BoxObject*>(self);
   if (fresh && fresh->primitive.IsUndefined()) fresh->isDate = true;
   BoxObject* box = DateOf(self);
@@ -62,7 +62,9 @@ Value DateCtor(Vm& vm, Object* self, Args args) {
   return Value::Obj(box);
 }
 
-Value DateUtc(Vm& vm, Object*, Args args) { return Value::Num(TimeOf(FieldsFromArgs(vm, args))); }
+Completion DateUtc(Vm& vm, Object*, Args args) {
+  return Value::Num(TimeOf(FieldsFromArgs(vm, args)));
+}
 
 enum class Field { Year, Month, Date, Hours, Minutes, Seconds, Ms, Day };
 
@@ -91,7 +93,7 @@ double Get(const DateFields& f, Field field) {
 }
 
 template <Field F, bool Utc>
-Value Getter(Vm&, Object* self, Args) {
+Completion Getter(Vm&, Object* self, Args) {
   if (!DateOf(self)) return {};
   return Value::Num(Get(FieldsIn(TimeValue(self), Utc), F));
 }
@@ -99,7 +101,7 @@ Value Getter(Vm&, Object* self, Args) {
 // A setter replaces its field and, given more arguments, the fields after
 // it (setHours(h, m, s, ms)); the time value follows.
 template <Field F, bool Utc>
-Value Setter(Vm& vm, Object* self, Args args) {
+Completion Setter(Vm& vm, Object* self, Args args) {
   BoxObject* box = DateOf(self);
   if (box == nullptr) return {};
   double t = TimeValue(self);
@@ -116,7 +118,7 @@ Value Setter(Vm& vm, Object* self, Args args) {
   return Value::Num(t);
 }
 
-Value SetTime(Vm& vm, Object* self, Args args) {
+Completion SetTime(Vm& vm, Object* self, Args args) {
   BoxObject* box = DateOf(self);
   if (box == nullptr) return {};
   box->primitive = Value::Num(TimeClip(args.empty() ? NAN : vm.ToNumber(args[0])));
@@ -124,17 +126,17 @@ Value SetTime(Vm& vm, Object* self, Args args) {
 }
 
 // The methods of a Date do nothing for an object of another kind.
-Value GetTime(Vm&, Object* self, Args) {
+Completion GetTime(Vm&, Object* self, Args) {
   return DateOf(self) ? Value::Num(TimeValue(self)) : Value{};
 }
 
-Value GetYear(Vm&, Object* self, Args) {
+Completion GetYear(Vm&, Object* self, Args) {
   if (!DateOf(self)) return {};
   return Value::Num(FieldsIn(TimeValue(self), false).year - 1900);
 }
 
 // setYear takes two-digit years as the 1900s.
-Value SetYear(Vm& vm, Object* self, Args args) {
+Completion SetYear(Vm& vm, Object* self, Args args) {
   if (args.empty()) return Setter<Field::Year, false>(vm, self, args);
   std::vector<Value> copy(args.begin(), args.end());
   const double y = vm.ToNumber(copy[0]);
@@ -142,18 +144,18 @@ Value SetYear(Vm& vm, Object* self, Args args) {
   return Setter<Field::Year, false>(vm, self, copy);
 }
 
-Value GetUtcYear(Vm&, Object* self, Args) {
+Completion GetUtcYear(Vm&, Object* self, Args) {
   if (!DateOf(self)) return {};
   return Value::Num(FieldsIn(TimeValue(self), true).year - 1900);
 }
 
-Value GetTimezoneOffset(Vm&, Object* self, Args) {
+Completion GetTimezoneOffset(Vm&, Object* self, Args) {
   if (!DateOf(self)) return {};
   const double t = TimeValue(self);
   return Value::Num(std::isnan(t) ? NAN : -LocalOffsetMs(t) / 60000);
 }
 
-Value ToStringMethod(Vm&, Object* self, Args) {
+Completion ToStringMethod(Vm&, Object* self, Args) {
   const double t = TimeValue(self);
   return Value::Str(FormatDate(t, LocalOffsetMs(t)));
 }

@@ -38,20 +38,20 @@ void SetHidden(Vm& vm, Object* self, Value DeviceState::*field, const Value& v) 
 
 // ---- Camera ------------------------------------------------------------------
 
-Value MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
-Value Muted(Vm&, Object*, Args) { return Value::Bool(true); }
-Value CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::bandwidth); }
-Value CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::quality); }
-Value CamMotionLevel(Vm& vm, Object* self, Args) {
+Completion MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
+Completion Muted(Vm&, Object*, Args) { return Value::Bool(true); }
+Completion CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::bandwidth); }
+Completion CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::quality); }
+Completion CamMotionLevel(Vm& vm, Object* self, Args) {
   return Hidden(vm, self, &DeviceState::motionLevel);
 }
-Value CamMotionTimeout(Vm& vm, Object* self, Args) {
+Completion CamMotionTimeout(Vm& vm, Object* self, Args) {
   return Hidden(vm, self, &DeviceState::motionTimeout);
 }
-Value CamIndex(Vm&, Object*, Args) { return Value::Str("0"); }
-Value DeviceName(Vm&, Object*, Args) { return Value::Str("None"); }
+Completion CamIndex(Vm&, Object*, Args) { return Value::Str("0"); }
+Completion DeviceName(Vm&, Object*, Args) { return Value::Str("None"); }
 
-Value CamSetMotionLevel(Vm& vm, Object* self, Args args) {
+Completion CamSetMotionLevel(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
     if (!(level >= 0)) level = 0;
@@ -62,7 +62,7 @@ Value CamSetMotionLevel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value CamSetQuality(Vm& vm, Object* self, Args args) {
+Completion CamSetQuality(Vm& vm, Object* self, Args args) {
   if (!args.empty()) SetHidden(vm, self, &DeviceState::bandwidth, Value::Num(vm.ToNumber(args[0])));
   if (args.size() > 1) {
     const double q = vm.ToNumber(args[1]);
@@ -73,7 +73,7 @@ Value CamSetQuality(Vm& vm, Object* self, Args args) {
 
 // The first get() gives the prototype its readable properties, as the
 // player does; one device object is shared by every get().
-Value CameraGet(Vm& vm, Object* self, Args) {
+Completion CameraGet(Vm& vm, Object* self, Args) {
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
   if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
@@ -119,18 +119,18 @@ void InstallCamera(Vm& vm) {
 
 // ---- Microphone ------------------------------------------------------------------
 
-Value MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::gain); }
-Value MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::rate); }
-Value MicSilenceLevel(Vm& vm, Object* self, Args) {
+Completion MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::gain); }
+Completion MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::rate); }
+Completion MicSilenceLevel(Vm& vm, Object* self, Args) {
   return Hidden(vm, self, &DeviceState::silenceLevel);
 }
-Value MicSilenceTimeout(Vm& vm, Object* self, Args) {
+Completion MicSilenceTimeout(Vm& vm, Object* self, Args) {
   return Hidden(vm, self, &DeviceState::silenceTimeout);
 }
-Value MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::echo); }
-Value MicIndex(Vm&, Object*, Args) { return Value::Num(0); }
+Completion MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::echo); }
+Completion MicIndex(Vm&, Object*, Args) { return Value::Num(0); }
 
-Value MicSetGain(Vm& vm, Object* self, Args args) {
+Completion MicSetGain(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double g = vm.ToNumber(args[0]);
     SetHidden(vm, self, &DeviceState::gain, Value::Num(g >= 0 ? std::min(g, 100.0) : 0));
@@ -138,7 +138,7 @@ Value MicSetGain(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value MicSetRate(Vm& vm, Object* self, Args args) {
+Completion MicSetRate(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   // The nearest rate the device offers.
   const double want = vm.ToNumber(args[0]);
@@ -150,7 +150,7 @@ Value MicSetRate(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
+Completion MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
     SetHidden(vm, self, &DeviceState::silenceLevel,
@@ -161,12 +161,12 @@ Value MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value MicSetEcho(Vm& vm, Object* self, Args args) {
+Completion MicSetEcho(Vm& vm, Object* self, Args args) {
   if (!args.empty()) SetHidden(vm, self, &DeviceState::echo, Value::Bool(vm.ToBoolean(args[0])));
   return {};
 }
 
-Value MicrophoneGet(Vm& vm, Object* self, Args) {
+Completion MicrophoneGet(Vm& vm, Object* self, Args) {
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
   if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
@@ -208,9 +208,9 @@ void InstallMicrophone(Vm& vm) {
 
 // ---- NetConnection / NetStream -------------------------------------------------
 
-Value Zero(Vm&, Object*, Args) { return Value::Num(0); }
+Completion Zero(Vm&, Object*, Args) { return Value::Num(0); }
 
-Value NetConnect(Vm& vm, Object* self, Args args) {
+Completion NetConnect(Vm& vm, Object* self, Args args) {
   // Only a null connection (progressive files) is allowed, and even that
   // finds nothing to play: no stream ever opens.
   if (args.empty() || !args[0].IsNullish()) {
@@ -221,14 +221,14 @@ Value NetConnect(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value NetStreamBufferTime(Vm& vm, Object* self, Args) {
+Completion NetStreamBufferTime(Vm& vm, Object* self, Args) {
   const Value t = Hidden(vm, self, &DeviceState::bufferTime);
   return t.IsUndefined() ? Value::Num(0) : t;
 }
 
 // A stream made on a connected NetConnection gives the class its readable
 // properties, as the player does.
-Value NetStreamCtor(Vm& vm, Object* self, Args args) {
+Completion NetStreamCtor(Vm& vm, Object* self, Args args) {
   const Value nc = Arg(args, 0);
   if (!self || !self->proto || !nc.IsObject() ||
       !vm.ToBoolean(Hidden(vm, nc.object, &DeviceState::connected)))
@@ -240,12 +240,12 @@ Value NetStreamCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value NetStreamPlay(Vm& vm, Object*, Args) {
+Completion NetStreamPlay(Vm& vm, Object*, Args) {
   Refuse(vm, "NetStream.play");
   return {};
 }
 
-Value NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
+Completion NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
   if (self && !args.empty()) {
     const double t = vm.ToNumber(args[0]);
     SetHidden(vm, self, &DeviceState::bufferTime, Value::Num(t > 0 ? t : 0));
@@ -299,7 +299,7 @@ void InstallPrintJob(Vm& vm) {
 // ---- FileReference ----------------------------------------------------------------
 
 // The dialog is cancelled at once: listeners hear onCancel.
-Value FileBrowse(Vm& vm, Object* self, Args) {
+Completion FileBrowse(Vm& vm, Object* self, Args) {
   if (!self) return Value::Bool(false);
   Value listeners = vm.Get(self, "_listeners");
   std::vector<Value> targets;
@@ -313,18 +313,18 @@ Value FileBrowse(Vm& vm, Object* self, Args) {
   return Value::Bool(true);
 }
 
-Value FileRefused(Vm& vm, Object*, Args) {
+Completion FileRefused(Vm& vm, Object*, Args) {
   Refuse(vm, "FileReference transfer");
   return Value::Bool(false);
 }
 
-Value FileRefCtor(Vm& vm, Object* self, Args) {
+Completion FileRefCtor(Vm& vm, Object* self, Args) {
   if (!self) return {};
   self->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum);
   return {};
 }
 
-Value FileAddListener(Vm& vm, Object* self, Args args) {
+Completion FileAddListener(Vm& vm, Object* self, Args args) {
   if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   Value list = vm.Get(self, "_listeners");
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
@@ -336,7 +336,7 @@ Value FileAddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value FileRemoveListener(Vm& vm, Object* self, Args args) {
+Completion FileRemoveListener(Vm& vm, Object* self, Args args) {
   Value list = self ? vm.Get(self, "_listeners") : Value{};
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
   if (!arr || args.empty()) return Value::Bool(false);

@@ -237,7 +237,7 @@ void SetClipSize(ClipObject* clip, bool height, double pixels) {
   p->scripted = true;
 }
 
-Value BeginFill(Vm& vm, Object* self, Args args) {
+Completion BeginFill(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   std::optional<FillStyle> fill;
@@ -249,7 +249,7 @@ Value BeginFill(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value BeginGradientFill(Vm& vm, Object* self, Args args) {
+Completion BeginGradientFill(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   // No type at all ends the fill; other bad arguments leave it as it is.
@@ -261,7 +261,7 @@ Value BeginGradientFill(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value SetLineStyle(Vm& vm, Object* self, Args args) {
+Completion SetLineStyle(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   const double thickness = vm.ToNumber(Arg(args, 0));
@@ -295,26 +295,26 @@ Value SetLineStyle(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value LineGradientStyle(Vm& vm, Object* self, Args args) {
+Completion LineGradientStyle(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t) return {};
   if (auto fill = GradientFill(vm, args)) DrawingOf(*t).SetLineFill(*fill);
   return {};
 }
 
-Value MoveTo(Vm& vm, Object* self, Args args) {
+Completion MoveTo(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (t && args.size() >= 2) DrawingOf(*t).MoveTo(Twips(vm, args[0]), Twips(vm, args[1]));
   return {};
 }
 
-Value LineTo(Vm& vm, Object* self, Args args) {
+Completion LineTo(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (t && args.size() >= 2) DrawingOf(*t).LineTo(Twips(vm, args[0]), Twips(vm, args[1]));
   return {};
 }
 
-Value CurveTo(Vm& vm, Object* self, Args args) {
+Completion CurveTo(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (t && args.size() >= 4) {
     DrawingOf(*t).CurveTo(Twips(vm, args[0]), Twips(vm, args[1]), Twips(vm, args[2]),
@@ -323,25 +323,25 @@ Value CurveTo(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value EndFill(Vm&, Object* self, Args) {
+Completion EndFill(Vm&, Object* self, Args) {
   if (auto t = InstanceOf(self); t && t->drawing) t->drawing->EndFill();
   return {};
 }
 
-Value Clear(Vm&, Object* self, Args) {
+Completion Clear(Vm&, Object* self, Args) {
   if (auto t = InstanceOf(self); t && t->drawing) t->drawing->Clear();
   return {};
 }
 
-Value GetBounds(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, true); }
+Completion GetBounds(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, true); }
 
-Value GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, false); }
+Completion GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, false); }
 
-Value LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
+Completion LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
 
-Value GlobalToLocal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, false); }
+Completion GlobalToLocal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, false); }
 
-Value HitTest(Vm& vm, Object* self, Args args) {
+Completion HitTest(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t || args.empty()) return Value::Bool(false);
   if (args.size() >= 2) {
@@ -363,7 +363,7 @@ Value HitTest(Vm& vm, Object* self, Args args) {
 
 // True when the mask is set or removed (null, undefined), false when the
 // argument names no clip; no argument at all does nothing.
-Value SetMask(Vm& vm, Object* self, Args args) {
+Completion SetMask(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
   if (!t || args.empty()) return {};
   std::shared_ptr<TimelineInstance> mask;

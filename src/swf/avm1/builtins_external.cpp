@@ -17,12 +17,7 @@ constexpr int kMaxDepth = 64;  // nested objects written before giving up
 
 // Each value visited costs a step of the frame's budget, so objects that
 // refer to themselves many times over cannot make the walk run away.
-bool Step(Vm& vm) {
-  if (vm.Aborted()) return false;
-  if (++vm.steps <= vm.limits.stepsPerFrame) return true;
-  vm.aborted_ = true;
-  return false;
-}
+bool Step(Vm& vm) { return vm.CountStep(); }
 
 std::string UnescapeXml(std::string_view s) {
   static constexpr std::pair<std::string_view, char> kEntities[] = {
@@ -154,7 +149,7 @@ std::string ToJs(Vm& vm, const Value& v, int depth) {
   return out + "})";
 }
 
-Value JsQuoteString(Vm& vm, Object*, Args args) {
+Completion JsQuoteString(Vm& vm, Object*, Args args) {
   if (args.empty()) return Value::Null();
   const std::string s = vm.ToString(args[0]);
   if (s.empty()) return Value::Null();
@@ -166,28 +161,28 @@ Value JsQuoteString(Vm& vm, Object*, Args args) {
   return Value::Str(out);
 }
 
-Value EscapeXmlFn(Vm& vm, Object*, Args args) {
+Completion EscapeXmlFn(Vm& vm, Object*, Args args) {
   if (args.empty()) return Value::Null();
   const std::string s = vm.ToString(args[0]);
   return s.empty() ? Value::Null() : Value::Str(XmlEscape(s));
 }
 
-Value UnescapeXmlFn(Vm& vm, Object*, Args args) {
+Completion UnescapeXmlFn(Vm& vm, Object*, Args args) {
   if (args.empty()) return Value::Null();
   const std::string s = vm.ToString(args[0]);
   return s.empty() ? Value::Null() : Value::Str(UnescapeXml(s));
 }
 
-Value ToXmlFn(Vm& vm, Object*, Args args) { return Value::Str(ToXml(vm, Arg(args, 0), 0)); }
-Value ObjectToXmlFn(Vm& vm, Object*, Args args) {
+Completion ToXmlFn(Vm& vm, Object*, Args args) { return Value::Str(ToXml(vm, Arg(args, 0), 0)); }
+Completion ObjectToXmlFn(Vm& vm, Object*, Args args) {
   return Value::Str(ObjectToXml(vm, Arg(args, 0), 0));
 }
-Value ArrayToXmlFn(Vm& vm, Object*, Args args) {
+Completion ArrayToXmlFn(Vm& vm, Object*, Args args) {
   return Value::Str(ArrayToXml(vm, Arg(args, 0), 0));
 }
 
 // The call's arguments from index `first` on.
-Value ArgumentsToXmlFn(Vm& vm, Object*, Args args) {
+Completion ArgumentsToXmlFn(Vm& vm, Object*, Args args) {
   std::string out = "<arguments>";
   double first = args.size() > 1 ? vm.ToNumber(args[1]) : 1;
   if (!(first >= 0)) first = 1;
@@ -198,7 +193,7 @@ Value ArgumentsToXmlFn(Vm& vm, Object*, Args args) {
   return Value::Str(out + "</arguments>");
 }
 
-Value ToJsFn(Vm& vm, Object*, Args args) { return Value::Str(ToJs(vm, Arg(args, 0), 0)); }
+Completion ToJsFn(Vm& vm, Object*, Args args) { return Value::Str(ToJs(vm, Arg(args, 0), 0)); }
 
 // ---- From the bridge's XML, as parsed XML nodes ----------------------------------------
 
@@ -269,21 +264,21 @@ Value NodeToAs(Vm& vm, const Value& node, int depth) {
   return {};
 }
 
-Value ToAsFn(Vm& vm, Object*, Args args) { return NodeToAs(vm, Arg(args, 0), 0); }
-Value ObjectToAsFn(Vm& vm, Object*, Args args) { return ObjectToAs(vm, Arg(args, 0), 0); }
-Value ArrayToAsFn(Vm& vm, Object*, Args args) { return ArrayToAs(vm, Arg(args, 0), 0); }
-Value ArgumentsToAsFn(Vm& vm, Object*, Args args) {
+Completion ToAsFn(Vm& vm, Object*, Args args) { return NodeToAs(vm, Arg(args, 0), 0); }
+Completion ObjectToAsFn(Vm& vm, Object*, Args args) { return ObjectToAs(vm, Arg(args, 0), 0); }
+Completion ArrayToAsFn(Vm& vm, Object*, Args args) { return ArrayToAs(vm, Arg(args, 0), 0); }
+Completion ArgumentsToAsFn(Vm& vm, Object*, Args args) {
   ArrayObject* out = vm.NewArray();
   for (const Value& c : Children(vm, Arg(args, 0))) out->elements.push_back(NodeToAs(vm, c, 1));
   return Value::Obj(out);
 }
 
-Value Call(Vm& vm, Object*, Args) {
+Completion Call(Vm& vm, Object*, Args) {
   Refuse(vm, "ExternalInterface.call");
   return Value::Null();
 }
 
-Value EvalJs(Vm& vm, Object*, Args) {
+Completion EvalJs(Vm& vm, Object*, Args) {
   Refuse(vm, "ExternalInterface script");
   return Value::Null();
 }

@@ -414,7 +414,7 @@ const FilterLayout* LayoutOfCtor(Vm&, Object* self) {
   return nullptr;
 }
 
-Value FilterCtor(Vm& vm, Object* self, Args args) {
+Completion FilterCtor(Vm& vm, Object* self, Args args) {
   FilterObject* f = AsFilter(self);
   if (!f) return {};
   const FilterLayout* layout = LayoutOfCtor(vm, self);
@@ -441,7 +441,7 @@ Value FilterCtor(Vm& vm, Object* self, Args args) {
 
 Object* MakeFilter(Vm& vm) { return vm.New<FilterObject>(); }
 
-Value Clone(Vm& vm, Object* self, Args) {
+Completion Clone(Vm& vm, Object* self, Args) {
   FilterObject* f = AsFilter(self);
   if (!f || !f->layout) return {};
   auto* copy = vm.New<FilterObject>();
@@ -659,7 +659,7 @@ void InstallFilterBuiltins(Vm& vm) {
   }
 }
 
-Value GetFilters(Vm& vm, Object* self, Args) {
+Completion GetFilters(Vm& vm, Object* self, Args) {
   DisplayObject* placed = PlacementOf(self);
   ArrayObject* out = vm.NewArray();
   if (!placed) return Value::Obj(out);
@@ -670,7 +670,7 @@ Value GetFilters(Vm& vm, Object* self, Args) {
   return Value::Obj(out);
 }
 
-Value SetFilters(Vm& vm, Object* self, Args args) {
+Completion SetFilters(Vm& vm, Object* self, Args args) {
   DisplayObject* placed = PlacementOf(self);
   if (!placed || args.empty()) return {};
   FilterList list;

@@ -83,36 +83,36 @@ void Getter(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set 
 
 // ---- Point ----------------------------------------------------------------
 
-Value PointNew(Vm& vm, Object* self, Args args) {
+Completion PointNew(Vm& vm, Object* self, Args args) {
   if (self) SetFields(vm, self, {"x", "y"}, args, {0, 0});
   return {};
 }
-Value PointLength(Vm& vm, Object* self, Args) {
+Completion PointLength(Vm& vm, Object* self, Args) {
   return Value::Num(std::hypot(N(vm, self, "x"), N(vm, self, "y")));
 }
-Value PointAdd(Vm& vm, Object* self, Args args) {
+Completion PointAdd(Vm& vm, Object* self, Args args) {
   // A primitive argument is read through its wrapper's prototype.
   Object* p = vm.ToObject(Arg(args, 0));
   return Make(
       vm, "Point",
       {Plus(vm, G(vm, self, "x"), G(vm, p, "x")), Plus(vm, G(vm, self, "y"), G(vm, p, "y"))});
 }
-Value PointSubtract(Vm& vm, Object* self, Args args) {
+Completion PointSubtract(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   return Make(
       vm, "Point",
       {Value::Num(N(vm, self, "x") - N(vm, p, "x")), Value::Num(N(vm, self, "y") - N(vm, p, "y"))});
 }
-Value PointClone(Vm& vm, Object* self, Args) {
+Completion PointClone(Vm& vm, Object* self, Args) {
   return Make(vm, "Point", {G(vm, self, "x"), G(vm, self, "y")});
 }
-Value PointEquals(Vm& vm, Object* self, Args args) {
+Completion PointEquals(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   if (!p || !vm.InstanceOf(p, Ctor(vm, "Point"))) return Value::Bool(false);
   return Value::Bool(vm.StrictEquals(G(vm, self, "x"), G(vm, p, "x")) &&
                      vm.StrictEquals(G(vm, self, "y"), G(vm, p, "y")));
 }
-Value PointNormalize(Vm& vm, Object* self, Args args) {
+Completion PointNormalize(Vm& vm, Object* self, Args args) {
   const double x = N(vm, self, "x"), y = N(vm, self, "y"), len = std::hypot(x, y);
   const double to = vm.ToNumber(Arg(args, 0));
   if (len > 0) {
@@ -121,16 +121,16 @@ Value PointNormalize(Vm& vm, Object* self, Args args) {
   }
   return {};
 }
-Value PointOffset(Vm& vm, Object* self, Args args) {
+Completion PointOffset(Vm& vm, Object* self, Args args) {
   vm.Set(self, "x", Plus(vm, G(vm, self, "x"), Arg(args, 0)));
   vm.Set(self, "y", Plus(vm, G(vm, self, "y"), Arg(args, 1)));
   return {};
 }
-Value PointToString(Vm& vm, Object* self, Args) {
+Completion PointToString(Vm& vm, Object* self, Args) {
   return Value::Str(Describe(vm, self, {"x", "y"}, {"x", "y"}));
 }
 // The length of a.subtract(b): undefined when `a` has no subtract method.
-Value PointDistance(Vm& vm, Object*, Args args) {
+Completion PointDistance(Vm& vm, Object*, Args args) {
   Object* a = O(Arg(args, 0));
   if (!a) return {};
   const Value sub = vm.Get(a, "subtract");
@@ -139,7 +139,7 @@ Value PointDistance(Vm& vm, Object*, Args args) {
   const Value diff = vm.Call(sub, Value::Obj(a), other);
   return diff.IsObject() ? vm.Get(diff.object, "length") : Value{};
 }
-Value PointInterpolate(Vm& vm, Object*, Args args) {
+Completion PointInterpolate(Vm& vm, Object*, Args args) {
   Object* a = O(Arg(args, 0));
   Object* b = O(Arg(args, 1));
   const double f = vm.ToNumber(Arg(args, 2));
@@ -147,14 +147,14 @@ Value PointInterpolate(Vm& vm, Object*, Args args) {
               {Plus(vm, G(vm, b, "x"), Value::Num(f * (N(vm, a, "x") - N(vm, b, "x")))),
                Plus(vm, G(vm, b, "y"), Value::Num(f * (N(vm, a, "y") - N(vm, b, "y"))))});
 }
-Value PointPolar(Vm& vm, Object*, Args args) {
+Completion PointPolar(Vm& vm, Object*, Args args) {
   const double len = vm.ToNumber(Arg(args, 0)), angle = vm.ToNumber(Arg(args, 1));
   return Make(vm, "Point", {Value::Num(len * std::cos(angle)), Value::Num(len * std::sin(angle))});
 }
 
 // ---- Rectangle ------------------------------------------------------------
 
-Value RectNew(Vm& vm, Object* self, Args args) {
+Completion RectNew(Vm& vm, Object* self, Args args) {
   if (self) SetFields(vm, self, {"x", "y", "width", "height"}, args, {0, 0, 0, 0});
   return {};
 }
@@ -169,12 +169,12 @@ R Read(Vm& vm, Object* o) {
 }
 bool IsEmpty(const R& r) { return !(r.w > 0 && r.h > 0); }
 
-Value RectClone(Vm& vm, Object* self, Args) {
+Completion RectClone(Vm& vm, Object* self, Args) {
   return Make(vm, "Rectangle",
               {G(vm, self, "x"), G(vm, self, "y"), G(vm, self, "width"), G(vm, self, "height")});
 }
-Value RectIsEmpty(Vm& vm, Object* self, Args) { return Value::Bool(IsEmpty(Read(vm, self))); }
-Value RectSetEmpty(Vm& vm, Object* self, Args) {
+Completion RectIsEmpty(Vm& vm, Object* self, Args) { return Value::Bool(IsEmpty(Read(vm, self))); }
+Completion RectSetEmpty(Vm& vm, Object* self, Args) {
   for (const char* k : {"x", "y", "width", "height"}) vm.Set(self, k, Value::Num(0));
   return {};
 }
@@ -192,18 +192,18 @@ Value Contains(Vm& vm, Object* self, const Value& x, const Value& y) {
   }
   return r;
 }
-Value RectContains(Vm& vm, Object* self, Args args) {
+Completion RectContains(Vm& vm, Object* self, Args args) {
   return Contains(vm, self, Arg(args, 0), Arg(args, 1));
 }
-Value RectContainsPoint(Vm& vm, Object* self, Args args) {
+Completion RectContainsPoint(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   return Contains(vm, self, G(vm, p, "x"), G(vm, p, "y"));
 }
-Value RectContainsRect(Vm& vm, Object* self, Args args) {
+Completion RectContainsRect(Vm& vm, Object* self, Args args) {
   const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
   return Value::Bool(o.x >= r.x && o.y >= r.y && o.x + o.w <= r.x + r.w && o.y + o.h <= r.y + r.h);
 }
-Value RectEquals(Vm& vm, Object* self, Args args) {
+Completion RectEquals(Vm& vm, Object* self, Args args) {
   Object* o = O(Arg(args, 0));
   if (!o || !vm.InstanceOf(o, Ctor(vm, "Rectangle"))) return Value::Bool(false);
   const R a = Read(vm, self), b = Read(vm, o);
@@ -216,40 +216,40 @@ void Inflate(Vm& vm, Object* self, double dx, double dy) {
   vm.Set(self, "width", Value::Num(r.w + 2 * dx));
   vm.Set(self, "height", Value::Num(r.h + 2 * dy));
 }
-Value RectInflate(Vm& vm, Object* self, Args args) {
+Completion RectInflate(Vm& vm, Object* self, Args args) {
   Inflate(vm, self, vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
   return {};
 }
-Value RectInflatePoint(Vm& vm, Object* self, Args args) {
+Completion RectInflatePoint(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   Inflate(vm, self, N(vm, p, "x"), N(vm, p, "y"));
   return {};
 }
-Value RectOffset(Vm& vm, Object* self, Args args) {
+Completion RectOffset(Vm& vm, Object* self, Args args) {
   vm.Set(self, "x", Value::Num(N(vm, self, "x") + vm.ToNumber(Arg(args, 0))));
   vm.Set(self, "y", Value::Num(N(vm, self, "y") + vm.ToNumber(Arg(args, 1))));
   return {};
 }
-Value RectOffsetPoint(Vm& vm, Object* self, Args args) {
+Completion RectOffsetPoint(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   vm.Set(self, "x", Value::Num(N(vm, self, "x") + N(vm, p, "x")));
   vm.Set(self, "y", Value::Num(N(vm, self, "y") + N(vm, p, "y")));
   return {};
 }
-Value RectIntersection(Vm& vm, Object* self, Args args) {
+Completion RectIntersection(Vm& vm, Object* self, Args args) {
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
   const double x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
   const double x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
   if (IsEmpty(a) || IsEmpty(b) || !(x1 > x0 && y1 > y0)) return MakeRect(vm, 0, 0, 0, 0);
   return MakeRect(vm, x0, y0, x1 - x0, y1 - y0);
 }
-Value RectIntersects(Vm& vm, Object* self, Args args) {
+Completion RectIntersects(Vm& vm, Object* self, Args args) {
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
   return Value::Bool(!IsEmpty(a) && !IsEmpty(b) &&
                      std::max(a.x, b.x) < std::min(a.x + a.w, b.x + b.w) &&
                      std::max(a.y, b.y) < std::min(a.y + a.h, b.y + b.h));
 }
-Value RectUnion(Vm& vm, Object* self, Args args) {
+Completion RectUnion(Vm& vm, Object* self, Args args) {
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
   if (IsEmpty(a)) return MakeRect(vm, b.x, b.y, b.w, b.h);
   if (IsEmpty(b)) return MakeRect(vm, a.x, a.y, a.w, a.h);
@@ -257,59 +257,59 @@ Value RectUnion(Vm& vm, Object* self, Args args) {
   return MakeRect(vm, x0, y0, std::max(a.x + a.w, b.x + b.w) - x0,
                   std::max(a.y + a.h, b.y + b.h) - y0);
 }
-Value RectToString(Vm& vm, Object* self, Args) {
+Completion RectToString(Vm& vm, Object* self, Args) {
   return Value::Str(Describe(vm, self, {"x", "y", "width", "height"}, {"x", "y", "w", "h"}));
 }
-Value RectLeft(Vm& vm, Object* self, Args) { return G(vm, self, "x"); }
-Value RectTop(Vm& vm, Object* self, Args) { return G(vm, self, "y"); }
-Value RectRight(Vm& vm, Object* self, Args) {
+Completion RectLeft(Vm& vm, Object* self, Args) { return G(vm, self, "x"); }
+Completion RectTop(Vm& vm, Object* self, Args) { return G(vm, self, "y"); }
+Completion RectRight(Vm& vm, Object* self, Args) {
   return Plus(vm, G(vm, self, "x"), G(vm, self, "width"));
 }
-Value RectBottom(Vm& vm, Object* self, Args) {
+Completion RectBottom(Vm& vm, Object* self, Args) {
   return Plus(vm, G(vm, self, "y"), G(vm, self, "height"));
 }
-Value RectSetLeft(Vm& vm, Object* self, Args args) {
+Completion RectSetLeft(Vm& vm, Object* self, Args args) {
   const double x = vm.ToNumber(Arg(args, 0));
   vm.Set(self, "width", Plus(vm, G(vm, self, "width"), Value::Num(N(vm, self, "x") - x)));
   vm.Set(self, "x", Arg(args, 0));
   return {};
 }
-Value RectSetTop(Vm& vm, Object* self, Args args) {
+Completion RectSetTop(Vm& vm, Object* self, Args args) {
   const double y = vm.ToNumber(Arg(args, 0));
   vm.Set(self, "height", Plus(vm, G(vm, self, "height"), Value::Num(N(vm, self, "y") - y)));
   vm.Set(self, "y", Arg(args, 0));
   return {};
 }
-Value RectSetRight(Vm& vm, Object* self, Args args) {
+Completion RectSetRight(Vm& vm, Object* self, Args args) {
   vm.Set(self, "width", Value::Num(vm.ToNumber(Arg(args, 0)) - N(vm, self, "x")));
   return {};
 }
-Value RectSetBottom(Vm& vm, Object* self, Args args) {
+Completion RectSetBottom(Vm& vm, Object* self, Args args) {
   vm.Set(self, "height", Value::Num(vm.ToNumber(Arg(args, 0)) - N(vm, self, "y")));
   return {};
 }
-Value RectSize(Vm& vm, Object* self, Args) {
+Completion RectSize(Vm& vm, Object* self, Args) {
   return Make(vm, "Point", {G(vm, self, "width"), G(vm, self, "height")});
 }
-Value RectSetSize(Vm& vm, Object* self, Args args) {
+Completion RectSetSize(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   vm.Set(self, "width", G(vm, p, "x"));
   vm.Set(self, "height", G(vm, p, "y"));
   return {};
 }
-Value RectTopLeft(Vm& vm, Object* self, Args) {
+Completion RectTopLeft(Vm& vm, Object* self, Args) {
   return Make(vm, "Point", {G(vm, self, "x"), G(vm, self, "y")});
 }
-Value RectSetTopLeft(Vm& vm, Object* self, Args args) {
+Completion RectSetTopLeft(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   RectSetLeft(vm, self, std::vector<Value>{G(vm, p, "x")});
   RectSetTop(vm, self, std::vector<Value>{G(vm, p, "y")});
   return {};
 }
-Value RectBottomRight(Vm& vm, Object* self, Args) {
-  return Make(vm, "Point", {RectRight(vm, self, {}), RectBottom(vm, self, {})});
+Completion RectBottomRight(Vm& vm, Object* self, Args) {
+  return Make(vm, "Point", {RectRight(vm, self, {}).value, RectBottom(vm, self, {}).value});
 }
-Value RectSetBottomRight(Vm& vm, Object* self, Args args) {
+Completion RectSetBottomRight(Vm& vm, Object* self, Args args) {
   Object* p = O(Arg(args, 0));
   RectSetRight(vm, self, std::vector<Value>{G(vm, p, "x")});
   RectSetBottom(vm, self, std::vector<Value>{G(vm, p, "y")});
@@ -336,24 +336,24 @@ Value MakeMatrix(Vm& vm, const Matrix& m) {
                Value::Num(m.ty)});
 }
 
-Value MatrixNew(Vm& vm, Object* self, Args args) {
+Completion MatrixNew(Vm& vm, Object* self, Args args) {
   if (self) SetFields(vm, self, {"a", "b", "c", "d", "tx", "ty"}, args, {1, 0, 0, 1, 0, 0});
   return {};
 }
-Value MatrixClone(Vm& vm, Object* self, Args) {
+Completion MatrixClone(Vm& vm, Object* self, Args) {
   return Make(vm, "Matrix",
               {G(vm, self, "a"), G(vm, self, "b"), G(vm, self, "c"), G(vm, self, "d"),
                G(vm, self, "tx"), G(vm, self, "ty")});
 }
-Value MatrixIdentity(Vm& vm, Object* self, Args) {
+Completion MatrixIdentity(Vm& vm, Object* self, Args) {
   WriteMatrix(vm, self, Matrix{});
   return {};
 }
-Value MatrixConcat(Vm& vm, Object* self, Args args) {
+Completion MatrixConcat(Vm& vm, Object* self, Args args) {
   WriteMatrix(vm, self, ReadMatrix(vm, O(Arg(args, 0))) * ReadMatrix(vm, self));
   return {};
 }
-Value MatrixInvert(Vm& vm, Object* self, Args) {
+Completion MatrixInvert(Vm& vm, Object* self, Args) {
   const Matrix m = ReadMatrix(vm, self);
   Matrix inv;
   if (!m.Invert(inv)) inv = Matrix{};
@@ -368,7 +368,7 @@ Matrix Box(double sx, double sy, double r, double tx, double ty) {
 Matrix ScaledBox(double sx, double sy, double r, double tx, double ty) {
   return {sx * std::cos(r), sy * std::sin(r), -sx * std::sin(r), sy * std::cos(r), tx, ty};
 }
-Value MatrixCreateBox(Vm& vm, Object* self, Args args) {
+Completion MatrixCreateBox(Vm& vm, Object* self, Args args) {
   // No default rotation here, unlike createGradientBox: a missing one is NaN.
   const double r = vm.ToNumber(Arg(args, 2));
   const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
@@ -376,7 +376,7 @@ Value MatrixCreateBox(Vm& vm, Object* self, Args args) {
   WriteMatrix(vm, self, ScaledBox(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
   return {};
 }
-Value MatrixGradientBox(Vm& vm, Object* self, Args args) {
+Completion MatrixGradientBox(Vm& vm, Object* self, Args args) {
   const double w = vm.ToNumber(Arg(args, 0)), h = vm.ToNumber(Arg(args, 1));
   const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
   const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
@@ -384,16 +384,16 @@ Value MatrixGradientBox(Vm& vm, Object* self, Args args) {
   WriteMatrix(vm, self, ScaledBox(w / 1638.4, h / 1638.4, r, tx + w / 2, ty + h / 2));
   return {};
 }
-Value MatrixRotate(Vm& vm, Object* self, Args args) {
+Completion MatrixRotate(Vm& vm, Object* self, Args args) {
   WriteMatrix(vm, self, Box(1, 1, vm.ToNumber(Arg(args, 0)), 0, 0) * ReadMatrix(vm, self));
   return {};
 }
-Value MatrixScale(Vm& vm, Object* self, Args args) {
+Completion MatrixScale(Vm& vm, Object* self, Args args) {
   const Matrix s{vm.ToNumber(Arg(args, 0)), 0, 0, vm.ToNumber(Arg(args, 1)), 0, 0};
   WriteMatrix(vm, self, s * ReadMatrix(vm, self));
   return {};
 }
-Value MatrixTranslate(Vm& vm, Object* self, Args args) {
+Completion MatrixTranslate(Vm& vm, Object* self, Args args) {
   Matrix m = ReadMatrix(vm, self);
   m.tx += vm.ToNumber(Arg(args, 0));
   m.ty += vm.ToNumber(Arg(args, 1));
@@ -407,13 +407,13 @@ Value MapWith(Vm& vm, Object* self, Args args, bool delta) {
   const double x = N(vm, p, "x"), y = N(vm, p, "y");
   return Make(vm, "Point", {Value::Num(m.ApplyX(x, y)), Value::Num(m.ApplyY(x, y))});
 }
-Value MatrixTransformPoint(Vm& vm, Object* self, Args args) {
+Completion MatrixTransformPoint(Vm& vm, Object* self, Args args) {
   return MapWith(vm, self, args, false);
 }
-Value MatrixDeltaTransformPoint(Vm& vm, Object* self, Args args) {
+Completion MatrixDeltaTransformPoint(Vm& vm, Object* self, Args args) {
   return MapWith(vm, self, args, true);
 }
-Value MatrixToString(Vm& vm, Object* self, Args) {
+Completion MatrixToString(Vm& vm, Object* self, Args) {
   return Value::Str(
       Describe(vm, self, {"a", "b", "c", "d", "tx", "ty"}, {"a", "b", "c", "d", "tx", "ty"}));
 }
@@ -437,23 +437,23 @@ double* Fields(Object* self) {
 }
 
 template <int kIndex>
-Value ColorField(Vm&, Object* self, Args) {
+Completion ColorField(Vm&, Object* self, Args) {
   const double* f = Fields(self);
   return f ? Value::Num(f[kIndex]) : Value{};
 }
 template <int kIndex>
-Value SetColorField(Vm& vm, Object* self, Args args) {
+Completion SetColorField(Vm& vm, Object* self, Args args) {
   if (double* f = Fields(self)) f[kIndex] = vm.ToNumber(Arg(args, 0));
   return {};
 }
 
-Value ColorNew(Vm& vm, Object* self, Args args) {
+Completion ColorNew(Vm& vm, Object* self, Args args) {
   double* f = Fields(self);
   if (!f || args.size() < 8) return {};
   for (int i = 0; i < 8; ++i) f[i] = vm.ToNumber(args[i]);
   return {};
 }
-Value ColorToString(Vm& vm, Object* self, Args) {
+Completion ColorToString(Vm& vm, Object* self, Args) {
   std::string out = "(";
   for (const char* k : kColorFields) {
     if (out.size() > 1) out += ", ";
@@ -461,13 +461,13 @@ Value ColorToString(Vm& vm, Object* self, Args) {
   }
   return Value::Str(out + ")");
 }
-Value ColorRgb(Vm& vm, Object* self, Args) {
+Completion ColorRgb(Vm& vm, Object* self, Args) {
   const double* f = Fields(self);
   if (!f) return {};
   const auto c = [&](int i) { return static_cast<uint32_t>(ToInt32(f[i])); };
   return Value::Num((c(4) << 16) | (c(5) << 8) | c(6));
 }
-Value ColorSetRgb(Vm& vm, Object* self, Args args) {
+Completion ColorSetRgb(Vm& vm, Object* self, Args args) {
   double* f = Fields(self);
   if (!f) return {};
   const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(Arg(args, 0))));
@@ -477,7 +477,7 @@ Value ColorSetRgb(Vm& vm, Object* self, Args args) {
   f[6] = rgb & 0xFF;
   return {};
 }
-Value ColorConcat(Vm& vm, Object* self, Args args) {
+Completion ColorConcat(Vm& vm, Object* self, Args args) {
   double* f = Fields(self);
   const double* o = Fields(O(Arg(args, 0)));
   if (!f || !o) return {};
@@ -545,17 +545,17 @@ Matrix ToPixels(Matrix m) {
   return m;
 }
 
-Value TransformNew(Vm& vm, Object* self, Args args) {
+Completion TransformNew(Vm& vm, Object* self, Args args) {
   if (self && Arg(args, 0).IsObject() && args[0].object->IsClip())
     AttachState<TransformState>(vm, self)->clip = static_cast<ClipObject*>(args[0].object);
   return {};
 }
-Value TransformMatrix(Vm& vm, Object* self, Args) {
+Completion TransformMatrix(Vm& vm, Object* self, Args) {
   const DisplayObject* p = PlacedOf(vm, self);
   if (!p) return ClipOf(vm, self) ? MakeMatrix(vm, Matrix{}) : Value{};
   return MakeMatrix(vm, ToPixels(p->matrix));
 }
-Value TransformSetMatrix(Vm& vm, Object* self, Args args) {
+Completion TransformSetMatrix(Vm& vm, Object* self, Args args) {
   DisplayObject* p = PlacedOf(vm, self);
   Object* o = O(Arg(args, 0));
   if (!p || !o) return {};
@@ -569,18 +569,18 @@ Value TransformSetMatrix(Vm& vm, Object* self, Args args) {
   p->scripted = true;
   return {};
 }
-Value TransformConcatMatrix(Vm& vm, Object* self, Args) {
+Completion TransformConcatMatrix(Vm& vm, Object* self, Args) {
   auto t = ClipOf(vm, self);
   Matrix m;
   if (!t || !ConcatenatedMatrix(*t, m)) return {};
   return MakeMatrix(vm, ToPixels(m));
 }
-Value TransformColor(Vm& vm, Object* self, Args) {
+Completion TransformColor(Vm& vm, Object* self, Args) {
   const DisplayObject* p = PlacedOf(vm, self);
   if (!p) return ClipOf(vm, self) ? MakeColor(vm, ColorTransform{}) : Value{};
   return MakeColor(vm, p->colorTransform);
 }
-Value TransformSetColor(Vm& vm, Object* self, Args args) {
+Completion TransformSetColor(Vm& vm, Object* self, Args args) {
   DisplayObject* p = PlacedOf(vm, self);
   Object* o = O(Arg(args, 0));
   if (!p || !o) return {};
@@ -588,7 +588,7 @@ Value TransformSetColor(Vm& vm, Object* self, Args args) {
   p->scripted = true;
   return {};
 }
-Value TransformConcatColor(Vm& vm, Object* self, Args) {
+Completion TransformConcatColor(Vm& vm, Object* self, Args) {
   auto t = ClipOf(vm, self);
   if (!t) return {};
   ColorTransform c;
@@ -599,7 +599,7 @@ Value TransformConcatColor(Vm& vm, Object* self, Args) {
   }
   return MakeColor(vm, c);
 }
-Value TransformPixelBounds(Vm& vm, Object* self, Args) {
+Completion TransformPixelBounds(Vm& vm, Object* self, Args) {
   auto t = ClipOf(vm, self);
   Matrix m;
   if (!t || !ConcatenatedMatrix(*t, m)) return {};
@@ -702,11 +702,11 @@ void InstallGeomBuiltins(Vm& vm) {
 }
 
 // MovieClip.transform: a new Transform of the clip on each read.
-Value ClipTransform(Vm& vm, Object* self, Args) {
+Completion ClipTransform(Vm& vm, Object* self, Args) {
   return Make(vm, "Transform", {Value::Obj(self)});
 }
 
-Value ClipSetTransform(Vm& vm, Object* self, Args args) {
+Completion ClipSetTransform(Vm& vm, Object* self, Args args) {
   Object* t = O(Arg(args, 0));
   if (!t || !self || !self->IsClip()) return {};
   const Value mine = Make(vm, "Transform", {Value::Obj(self)});

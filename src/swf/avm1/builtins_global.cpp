@@ -24,7 +24,7 @@ bool IsOctalLiteral(std::string_view s) {
   return s.find_first_not_of("01234567") == std::string_view::npos;
 }
 
-Value ParseInt(Vm& vm, Object*, Args args) {
+Completion ParseInt(Vm& vm, Object*, Args args) {
   if (args.empty()) return {};
   const std::string s = vm.ToString(args[0]);
   int radix = 0;
@@ -64,7 +64,7 @@ Value ParseInt(Vm& vm, Object*, Args args) {
   return Value::Num(negative ? -v : v);
 }
 
-Value ParseFloat(Vm& vm, Object*, Args args) {
+Completion ParseFloat(Vm& vm, Object*, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
   std::size_t i = 0;
   while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
@@ -92,14 +92,14 @@ Value ParseFloat(Vm& vm, Object*, Args args) {
   return Value::Num(std::strtod(s.substr(i, j - i).c_str(), nullptr));
 }
 
-Value IsNaN(Vm& vm, Object*, Args args) {
+Completion IsNaN(Vm& vm, Object*, Args args) {
   return Value::Bool(args.empty() || std::isnan(vm.ToNumber(args[0])));
 }
-Value IsFinite(Vm& vm, Object*, Args args) {
+Completion IsFinite(Vm& vm, Object*, Args args) {
   return Value::Bool(!args.empty() && std::isfinite(vm.ToNumber(args[0])));
 }
 
-Value Escape(Vm& vm, Object*, Args args) {
+Completion Escape(Vm& vm, Object*, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
   std::string out;
   for (unsigned char c : s) {
@@ -114,7 +114,7 @@ Value Escape(Vm& vm, Object*, Args args) {
   return Value::Str(out);
 }
 
-Value Unescape(Vm& vm, Object*, Args args) {
+Completion Unescape(Vm& vm, Object*, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
@@ -156,25 +156,25 @@ Value AddTimer(Vm& vm, Args args, bool once) {
   return Value::Num(vm.timers.back().id);
 }
 
-Value SetInterval(Vm& vm, Object*, Args args) { return AddTimer(vm, args, false); }
-Value SetTimeout(Vm& vm, Object*, Args args) { return AddTimer(vm, args, true); }
+Completion SetInterval(Vm& vm, Object*, Args args) { return AddTimer(vm, args, false); }
+Completion SetTimeout(Vm& vm, Object*, Args args) { return AddTimer(vm, args, true); }
 
-Value ClearInterval(Vm& vm, Object*, Args args) {
+Completion ClearInterval(Vm& vm, Object*, Args args) {
   const double id = vm.ToNumber(Arg(args, 0));
   std::erase_if(vm.timers, [id](const Vm::Timer& t) { return t.id == id; });
   return {};
 }
 
-Value ErrorCtor(Vm& vm, Object* self, Args args) {
+Completion ErrorCtor(Vm& vm, Object* self, Args args) {
   if (self && !args.empty() && !args[0].IsUndefined()) vm.Set(self, "message", args[0]);
   return {};
 }
 
 // The message as it is, even when it is not a string.
-Value ErrorToString(Vm& vm, Object* self, Args) { return vm.Get(self, "message"); }
+Completion ErrorToString(Vm& vm, Object* self, Args) { return vm.Get(self, "message"); }
 
 // Broadcasts to listeners: addListener / removeListener on Key, Mouse, Stage.
-Value AddListener(Vm& vm, Object* self, Args args) {
+Completion AddListener(Vm& vm, Object* self, Args args) {
   if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   Value list = vm.Get(self, "_listeners");
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
@@ -189,7 +189,7 @@ Value AddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value RemoveListener(Vm& vm, Object* self, Args args) {
+Completion RemoveListener(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   Value list = vm.Get(self, "_listeners");
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;

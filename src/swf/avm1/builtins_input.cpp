@@ -25,26 +25,26 @@ int KeyCodeArg(Vm& vm, Args args) {
   return std::isfinite(n) && n >= 0 && n < 256 ? static_cast<int>(n) : -1;
 }
 
-Value KeyIsDown(Vm& vm, Object*, Args args) {
+Completion KeyIsDown(Vm& vm, Object*, Args args) {
   const int code = KeyCodeArg(vm, args);
   return Value::Bool(code >= 0 && vm.input.keysDown[code]);
 }
 
-Value KeyIsToggled(Vm& vm, Object*, Args args) {
+Completion KeyIsToggled(Vm& vm, Object*, Args args) {
   const int code = KeyCodeArg(vm, args);
   return Value::Bool(code >= 0 && vm.input.toggled[code]);
 }
 
-Value KeyGetCode(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastCode); }
-Value KeyGetAscii(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastAscii); }
+Completion KeyGetCode(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastCode); }
+Completion KeyGetAscii(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastAscii); }
 
-Value MouseHide(Vm& vm, Object*, Args) {
+Completion MouseHide(Vm& vm, Object*, Args) {
   const bool wasShown = !vm.cursorHidden;
   vm.cursorHidden = true;
   return Value::Num(wasShown ? 1 : 0);
 }
 
-Value MouseShow(Vm& vm, Object*, Args) {
+Completion MouseShow(Vm& vm, Object*, Args) {
   const bool wasShown = !vm.cursorHidden;
   vm.cursorHidden = false;
   return Value::Num(wasShown ? 1 : 0);
@@ -54,7 +54,7 @@ ClipObject* AsClip(const Value& v) {
   return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object) : nullptr;
 }
 
-Value SelectionGetFocus(Vm& vm, Object*, Args) {
+Completion SelectionGetFocus(Vm& vm, Object*, Args) {
   const Value focus = FocusValue(vm);
   return focus.IsObject() ? Value::Str(vm.ToString(focus)) : Value::Null();
 }
@@ -81,7 +81,7 @@ Value ResolveFocusPath(Vm& vm, std::string_view path) {
   return field ? Value::Obj(field) : Value{};
 }
 
-Value SelectionSetFocus(Vm& vm, Object*, Args args) {
+Completion SelectionSetFocus(Vm& vm, Object*, Args args) {
   // It takes exactly the new focus; any other call is refused.
   if (args.size() != 1) return Value::Bool(false);
   Value target = args[0];
@@ -125,24 +125,24 @@ double SelectionPoint(const EditText& f, bool caret) {
   return static_cast<double>(std::min(caret ? f.selectionEnd : f.selectionBegin, f.Length()));
 }
 
-Value SelectionBegin(Vm& vm, Object*, Args) {
+Completion SelectionBegin(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
   if (!f) return Value::Num(-1);
   return Value::Num(std::min(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
-Value SelectionEnd(Vm& vm, Object*, Args) {
+Completion SelectionEnd(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
   if (!f) return Value::Num(-1);
   return Value::Num(std::max(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
-Value SelectionCaret(Vm& vm, Object*, Args) {
+Completion SelectionCaret(Vm& vm, Object*, Args) {
   const EditText* f = FocusedField(vm);
   return Value::Num(f ? SelectionPoint(*f, true) : -1);
 }
 
-Value SelectionSetSelection(Vm& vm, Object*, Args args) {
+Completion SelectionSetSelection(Vm& vm, Object*, Args args) {
   // Exactly an anchor and a caret; any other call changes nothing.
   EditText* f = FocusedField(vm);
   if (!f || args.size() != 2) return {};
@@ -395,7 +395,7 @@ void InstallInputBuiltins(Vm& vm) {
 }
 
 // startDrag([lockCenter, left, top, right, bottom]) on a clip.
-Value StartDrag(Vm& vm, Object* self, Args args) {
+Completion StartDrag(Vm& vm, Object* self, Args args) {
   ClipObject* clip = AsClip(Value::Obj(self));
   if (!clip) return {};
   double bounds[4];
@@ -405,18 +405,18 @@ Value StartDrag(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value StopDrag(Vm& vm, Object*, Args) {
+Completion StopDrag(Vm& vm, Object*, Args) {
   ClipStopDrag(vm);
   return {};
 }
 
 // A clip's or button's tabIndex: a 32-bit number, what is not one the lowest.
-Value ButtonTabIndex(Vm&, Object* self, Args) {
+Completion ButtonTabIndex(Vm&, Object* self, Args) {
   const ClipObject* clip = AsClip(Value::Obj(self));
   return clip && clip->tabIndex ? Value::Num(*clip->tabIndex) : Value{};
 }
 
-Value SetButtonTabIndex(Vm& vm, Object* self, Args args) {
+Completion SetButtonTabIndex(Vm& vm, Object* self, Args args) {
   ClipObject* clip = AsClip(Value::Obj(self));
   if (!clip) return {};
   const Value v = Arg(args, 0);

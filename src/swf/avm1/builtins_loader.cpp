@@ -38,7 +38,7 @@ void SetLoadedFlag(Vm& vm, Object* self, bool loaded) {
   self->Define(vm, "loaded", Value::Bool(loaded), kDontEnum);
 }
 
-Value Load(Vm& vm, Object* self, Args args) {
+Completion Load(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   SetLoadedFlag(vm, self, false);
   self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum | kDontDelete);
@@ -49,7 +49,7 @@ Value Load(Vm& vm, Object* self, Args args) {
 
 // Nothing is sent anywhere: the player has no network. The target hears of
 // a failed load, as it would when the server cannot be reached.
-Value SendAndLoad(Vm& vm, Object* self, Args args) {
+Completion SendAndLoad(Vm& vm, Object* self, Args args) {
   if (!self || args.size() < 2) return Value::Bool(false);
   if (!args[1].IsObject()) return Value::Bool(false);
   Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
@@ -58,15 +58,15 @@ Value SendAndLoad(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value Send(Vm& vm, Object* self, Args args) {
+Completion Send(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
   return Value::Bool(false);
 }
 
-Value GetBytesLoaded(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesLoaded"); }
-Value GetBytesTotal(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesTotal"); }
-Value Nothing(Vm&, Object*, Args) { return {}; }
+Completion GetBytesLoaded(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesLoaded"); }
+Completion GetBytesTotal(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesTotal"); }
+Completion Nothing(Vm&, Object*, Args) { return {}; }
 
 // ---- LoadVars ------------------------------------------------------------------
 
@@ -86,7 +86,7 @@ std::vector<std::string> EnumerableNames(Vm& vm, Object* obj) {
   return names;
 }
 
-Value LoadVarsToString(Vm& vm, Object* self, Args) {
+Completion LoadVarsToString(Vm& vm, Object* self, Args) {
   if (!self) return Value::Str("");
   std::string out;
   // Names and values go through the global escape, which a movie may replace.
@@ -98,10 +98,10 @@ Value LoadVarsToString(Vm& vm, Object* self, Args) {
   };
   for (const std::string& name : EnumerableNames(vm, self)) {
     const Value v = vm.Get(self, name);
-    if (vm.throwing || vm.Aborted()) return {};
+    if (vm.Throwing() || vm.Aborted()) return {};
     const std::string key = encode(Value::Str(name));
     const std::string text = encode(v);
-    if (vm.throwing || vm.Aborted()) return {};
+    if (vm.Throwing() || vm.Aborted()) return {};
     if (!out.empty()) out += '&';
     out += key + "=" + text;
     if (out.size() > vm.limits.maxElements) break;
@@ -110,7 +110,7 @@ Value LoadVarsToString(Vm& vm, Object* self, Args) {
   return Value::Str(std::move(out));
 }
 
-Value Decode(Vm& vm, Object* self, Args args) {
+Completion Decode(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   const std::string text = vm.ToString(args[0]);
   for (auto& [name, value] : DecodeUrlVars(text)) {
@@ -121,7 +121,7 @@ Value Decode(Vm& vm, Object* self, Args args) {
 }
 
 // The default onData: decode what came, then report success or failure.
-Value LoadVarsOnData(Vm& vm, Object* self, Args args) {
+Completion LoadVarsOnData(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   const Value src = Arg(args, 0);
   const bool ok = !src.IsUndefined();
@@ -156,7 +156,7 @@ ArrayObject* Listeners(Vm& vm, Object* self) {
   return v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr;
 }
 
-Value LoaderCtor(Vm& vm, Object* self, Args) {
+Completion LoaderCtor(Vm& vm, Object* self, Args) {
   if (!self) return {};
   ArrayObject* list = vm.NewArray({Value::Obj(self)});
   self->Define(vm, "_listeners", Value::Obj(list), kDontEnum);
@@ -165,7 +165,7 @@ Value LoaderCtor(Vm& vm, Object* self, Args) {
 
 constexpr std::size_t kMaxListeners = 4096;
 
-Value AddListener(Vm& vm, Object* self, Args args) {
+Completion AddListener(Vm& vm, Object* self, Args args) {
   ArrayObject* list = self ? Listeners(vm, self) : nullptr;
   if (!list || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   std::erase_if(list->elements, [&](const Value& v) { return v.object == args[0].object; });
@@ -174,7 +174,7 @@ Value AddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value RemoveListener(Vm& vm, Object* self, Args args) {
+Completion RemoveListener(Vm& vm, Object* self, Args args) {
   ArrayObject* list = self ? Listeners(vm, self) : nullptr;
   if (!list || args.empty()) return Value::Bool(false);
   const std::size_t before = list->elements.size();
@@ -184,7 +184,7 @@ Value RemoveListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(list->elements.size() != before);
 }
 
-Value BroadcastMessage(Vm& vm, Object* self, Args args) {
+Completion BroadcastMessage(Vm& vm, Object* self, Args args) {
   ArrayObject* list = self ? Listeners(vm, self) : nullptr;
   if (!list || args.empty()) return {};
   const std::string event = vm.ToString(args[0]);
@@ -204,7 +204,7 @@ ClipObject* ClipTarget(Vm& vm, const Value& target) {
   return ResolveTarget(vm, vm.currentTarget ? vm.currentTarget : vm.RootClip(), target.string);
 }
 
-Value LoadClip(Vm& vm, Object* self, Args args) {
+Completion LoadClip(Vm& vm, Object* self, Args args) {
   // Only a string names a file: numbers, objects and the rest are refused.
   if (!self || args.size() < 2 || args[0].type != Type::String) return Value::Bool(false);
   const std::string url = args[0].string;
@@ -214,7 +214,7 @@ Value LoadClip(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value UnloadClip(Vm& vm, Object*, Args args) {
+Completion UnloadClip(Vm& vm, Object*, Args args) {
   if (args.empty()) return {};
   ClipObject* clip = ClipTarget(vm, Arg(args, 0));
   if (!clip) return Value::Bool(false);
@@ -223,7 +223,7 @@ Value UnloadClip(Vm& vm, Object*, Args args) {
 }
 
 // A bare object (no prototype) with the clip's byte counts.
-Value GetProgress(Vm& vm, Object*, Args args) {
+Completion GetProgress(Vm& vm, Object*, Args args) {
   if (args.empty()) return {};
   Object* out = vm.NewObject();
   out->proto = nullptr;
@@ -252,13 +252,13 @@ void InstallMovieClipLoader(Vm& vm) {
 
 // ---- Offline network classes -----------------------------------------------------
 
-Value RefuseConnect(Vm& vm, Object*, Args args) {
+Completion RefuseConnect(Vm& vm, Object*, Args args) {
   Refuse(vm, "connecting to \"" + vm.ToString(Arg(args, 0)) + "\"");
   return Value::Bool(false);
 }
 
 // XMLSocket's default onData: the text as an XML document, to onXML.
-Value SocketOnData(Vm& vm, Object* self, Args args) {
+Completion SocketOnData(Vm& vm, Object* self, Args args) {
   const Value xml = vm.Get(vm.global, "XML");
   if (!self || !xml.IsObject()) return {};
   const Value src[1] = {Arg(args, 0)};
@@ -268,7 +268,7 @@ Value SocketOnData(Vm& vm, Object* self, Args args) {
 }
 
 // SharedObject.getLocal: one object per name for the movie's run, never written.
-Value GetLocal(Vm& vm, Object* self, Args args) {
+Completion GetLocal(Vm& vm, Object* self, Args args) {
   if (!self) return Value::Null();
   const std::string name = vm.ToString(Arg(args, 0));
   if (name.empty() || name.size() > 256) return Value::Null();
@@ -284,7 +284,7 @@ Value GetLocal(Vm& vm, Object* self, Args args) {
   return Value::Obj(so);
 }
 
-Value GetSize(Vm&, Object*, Args) { return Value::Num(0); }
+Completion GetSize(Vm&, Object*, Args) { return Value::Num(0); }
 
 constexpr Member kSocketProto[] = {Method("connect", RefuseConnect), Method("send", Nothing),
                                    Method("close", Nothing), Method("onData", SocketOnData)};
@@ -374,18 +374,18 @@ extern const ClassDecl kSharedObjectClass{"SharedObject", Nothing, kSharedObject
                                           kSharedObjectStatics};
 
 // MovieClip.loadMovie(url[, method]), unloadMovie(), loadVariables(url[, method]).
-Value ClipLoadMovie(Vm& vm, Object* self, Args args) {
+Completion ClipLoadMovie(Vm& vm, Object* self, Args args) {
   if (!self || !self->IsClip() || args.empty()) return {};
   QueueLoad(vm, kLoadMovie, Value::Obj(self), vm.ToString(args[0]));
   return {};
 }
 
-Value ClipUnloadMovie(Vm& vm, Object* self, Args) {
+Completion ClipUnloadMovie(Vm& vm, Object* self, Args) {
   if (self && self->IsClip()) QueueLoad(vm, kLoadMovie, Value::Obj(self), "");
   return {};
 }
 
-Value ClipLoadVariables(Vm& vm, Object* self, Args args) {
+Completion ClipLoadVariables(Vm& vm, Object* self, Args args) {
   if (!self || !self->IsClip() || args.empty()) return {};
   QueueLoad(vm, kLoadVariables, Value::Obj(self), vm.ToString(args[0]));
   return {};

@@ -41,7 +41,7 @@ std::string ConnectedName(HostState& state, const Object* obj) {
   return {};
 }
 
-Value Connect(Vm& vm, Object* self, Args args) {
+Completion Connect(Vm& vm, Object* self, Args args) {
   const Value name = Arg(args, 0);
   if (!self || !NonEmptyString(name) || name.string.find(':') != std::string::npos)
     return Value::Bool(false);
@@ -51,14 +51,14 @@ Value Connect(Vm& vm, Object* self, Args args) {
   return Value::Bool(state.connections.emplace(FullName(name.string), self).second);
 }
 
-Value Close(Vm& vm, Object* self, Args) {
+Completion Close(Vm& vm, Object* self, Args) {
   HostState& state = HostStateOf(vm);
   const std::string name = ConnectedName(state, self);
   if (!name.empty()) state.connections.erase(name);
   return {};
 }
 
-Value Send(Vm& vm, Object* self, Args args) {
+Completion Send(Vm& vm, Object* self, Args args) {
   if (!self || args.size() < 2 || !NonEmptyString(args[0]) || !NonEmptyString(args[1]))
     return Value::Bool(false);
   const std::string method = Lower(args[1].string);
@@ -78,7 +78,7 @@ Value Send(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value Domain(Vm&, Object*, Args) { return Value::Str(std::string(kDomain)); }
+Completion Domain(Vm&, Object*, Args) { return Value::Str(std::string(kDomain)); }
 
 constexpr Member kProto[] = {Method("connect", Connect, kHidden, 6),
                              Method("send", Send, kHidden, 6), Method("close", Close, kHidden, 6),
@@ -99,11 +99,11 @@ void DeliverLocalConnectionMessages(Vm& vm) {
     Object* info = vm.NewObject();
     info->Define(vm, "level", Value::Str(receiver ? "status" : "error"));
     const Value status[1] = {Value::Obj(info)};
-    vm.CallMethod(m.sender, "onStatus", status);
-    if (receiver) vm.CallMethod(receiver, m.method, m.args);
     // What a handler throws ends with it.
-    vm.throwing = false;
-    vm.thrown = {};
+    vm.CallMethod(m.sender, "onStatus", status);
+    if (vm.Throwing()) vm.Catch();
+    if (receiver) vm.CallMethod(receiver, m.method, m.args);
+    if (vm.Throwing()) vm.Catch();
   }
 }
 

@@ -136,11 +136,11 @@ Object* Lookup(Vm& vm, double category, double index) {
   return it == natives.end() ? nullptr : it->second;
 }
 
-Value AsNative(Vm& vm, Object*, Args args) {
+Completion AsNative(Vm& vm, Object*, Args args) {
   if (args.size() != 2) return {};
   const double category = vm.ToNumber(args[0]);
   const double index = vm.ToNumber(args[1]);
-  if (vm.throwing) return {};
+  if (vm.Throwing()) return {};
   // Each call makes a new function object for the native: it has no
   // prototype, and `new` on it makes a plain object, which the natives that
   // want an instance of their own class ignore.
@@ -193,13 +193,13 @@ void EachName(Vm& vm, Object* target, const std::string& list, double start, int
   }
 }
 
-Value SetNative(Vm& vm, Object*, Args args) {
+Completion SetNative(Vm& vm, Object*, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* target = args[0].object;
   const double category = vm.ToNumber(args[1]);
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  if (vm.throwing) return {};
+  if (vm.Throwing()) return {};
   EachName(vm, target, names, start, 1, [&](const std::string& name, double index, uint16_t bits) {
     Object* fn = Lookup(vm, category, index);
     const Value v = fn ? Value::Obj(fn) : Value{};
@@ -212,13 +212,13 @@ Value SetNative(Vm& vm, Object*, Args args) {
   return {};
 }
 
-Value SetNativeAccessor(Vm& vm, Object*, Args args) {
+Completion SetNativeAccessor(Vm& vm, Object*, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* target = args[0].object;
   const double category = vm.ToNumber(args[1]);
   const std::string names = vm.ToString(args[2]);
   const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  if (vm.throwing) return {};
+  if (vm.Throwing()) return {};
   EachName(vm, target, names, start, 2, [&](const std::string& name, double index, uint16_t bits) {
     // A number with no native still makes the property, reading undefined.
     Object* get = Lookup(vm, category, index);
@@ -232,7 +232,7 @@ Value SetNativeAccessor(Vm& vm, Object*, Args args) {
 
 // ASconstructor(category, index): the native made usable with `new`, with
 // a fresh prototype.
-Value AsConstructor(Vm& vm, Object*, Args args) {
+Completion AsConstructor(Vm& vm, Object*, Args args) {
   if (args.size() != 2) return {};
   Object* fn = Lookup(vm, vm.ToNumber(args[0]), vm.ToNumber(args[1]));
   auto* native = dynamic_cast<FunctionObject*>(fn);
@@ -243,11 +243,11 @@ Value AsConstructor(Vm& vm, Object*, Args args) {
 }
 
 // ASnative(2, 0): whether the running script function was called by `new`.
-Value AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.inNew); }
+Completion AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.InNew()); }
 
 // Math's numbers past its functions: the arguments are converted like any
 // Math function's, and the answer is NaN.
-Value MathUnknown(Vm& vm, Object*, Args args) {
+Completion MathUnknown(Vm& vm, Object*, Args args) {
   for (std::size_t i = 0; i < args.size() && i < 2; ++i) vm.ToNumber(args[i]);
   return Value::Num(NAN);
 }

@@ -11,7 +11,7 @@ namespace orrivel::swf::avm1 {
 
 namespace {
 
-Value ObjectCtor(Vm& vm, Object* self, Args args) {
+Completion ObjectCtor(Vm& vm, Object* self, Args args) {
   if (!args.empty() && args[0].IsObject()) return args[0];
   if (!args.empty() && !args[0].IsNullish()) {
     // The wrapper takes its class's current prototype, even one a script replaced.
@@ -30,17 +30,17 @@ Value ObjectCtor(Vm& vm, Object* self, Args args) {
   return Value::Obj(self ? self : vm.NewObject());
 }
 
-Value ObjectToString(Vm&, Object* self, Args) {
+Completion ObjectToString(Vm&, Object* self, Args) {
   if (!self) return Value::Str("[object Object]");
   return Value::Str(self->TypeName());
 }
 
-Value ObjectValueOf(Vm&, Object* self, Args) {
+Completion ObjectValueOf(Vm&, Object* self, Args) {
   if (auto* box = dynamic_cast<BoxObject*>(self)) return box->primitive;
   return Value::Obj(self);
 }
 
-Value HasOwnProperty(Vm& vm, Object* self, Args args) {
+Completion HasOwnProperty(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   if (name == "__proto__") return Value::Bool(self->proto != nullptr);
@@ -53,13 +53,13 @@ Value HasOwnProperty(Vm& vm, Object* self, Args args) {
   return Value::Bool(self->HasOwn(vm, name) || self->FindProperty(vm, name));
 }
 
-Value IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
+Completion IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   Property* p = self->FindProperty(vm, vm.ToString(args[0]));
   return Value::Bool(p && !(p->flags & kDontEnum));
 }
 
-Value IsPrototypeOf(Vm&, Object* self, Args args) {
+Completion IsPrototypeOf(Vm&, Object* self, Args args) {
   if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   int guard = 0;
   for (Object* p = args[0].object->proto; p && guard < 256; p = p->proto, ++guard) {
@@ -68,7 +68,7 @@ Value IsPrototypeOf(Vm&, Object* self, Args args) {
   return Value::Bool(false);
 }
 
-Value AddProperty(Vm& vm, Object* self, Args args) {
+Completion AddProperty(Vm& vm, Object* self, Args args) {
   if (!self || args.size() < 2) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   const Value getter = args[1];
@@ -90,7 +90,7 @@ Value AddProperty(Vm& vm, Object* self, Args args) {
 // A cap on watchers per object, so a script cannot grow the list forever.
 constexpr std::size_t kMaxWatches = 1024;
 
-Value WatchMethod(Vm& vm, Object* self, Args args) {
+Completion WatchMethod(Vm& vm, Object* self, Args args) {
   if (!self || args.size() < 2) return Value::Bool(false);
   const Value cb = args[1];
   if (!cb.IsObject() || !cb.object->IsFunction()) return Value::Bool(false);
@@ -107,7 +107,7 @@ Value WatchMethod(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Value UnwatchMethod(Vm& vm, Object* self, Args args) {
+Completion UnwatchMethod(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   const auto n =
@@ -118,7 +118,7 @@ Value UnwatchMethod(Vm& vm, Object* self, Args args) {
 // Registration is by linkage name, whether or not the movie exports it (yet),
 // and reaches every movie of the registering movie's version; the class must
 // be a function, or null or undefined to drop the name's class.
-Value RegisterClass(Vm& vm, Object*, Args args) {
+Completion RegisterClass(Vm& vm, Object*, Args args) {
   if (args.size() < 2) return Value::Bool(false);
   const Value cls = args[1];
   const bool isClass = cls.IsObject() && cls.object->IsFunction();
@@ -143,17 +143,16 @@ Value ThisFor(Vm& vm, const Value& v) {
 }
 
 // A function run by call or apply takes super from its `this`'s prototype.
-void HomeFromThis(Vm& vm, const Value& thisV) {
-  vm.callHome = thisV.IsObject() ? thisV.object->proto : nullptr;
+CallContext CallOn(const Value& thisV) {
+  return CallContext{thisV, thisV.IsObject() ? thisV.object->proto : nullptr};
 }
 
-Value FunctionCall(Vm& vm, Object* self, Args args) {
+Completion FunctionCall(Vm& vm, Object* self, Args args) {
   const Value thisV = ThisFor(vm, Arg(args, 0));
-  HomeFromThis(vm, thisV);
-  return vm.Call(Value::Obj(self), thisV, args.size() > 1 ? args.subspan(1) : Args{});
+  return vm.Call(Value::Obj(self), CallOn(thisV), args.size() > 1 ? args.subspan(1) : Args{});
 }
 
-Value FunctionApply(Vm& vm, Object* self, Args args) {
+Completion FunctionApply(Vm& vm, Object* self, Args args) {
   const Value thisV = Arg(args, 0);
   std::vector<Value> list;
   if (args.size() > 1 && args[1].IsObject()) {
@@ -162,8 +161,7 @@ Value FunctionApply(Vm& vm, Object* self, Args args) {
       list.push_back(vm.Get(args[1].object, std::to_string(i)));
   }
   const Value boxedThis = ThisFor(vm, thisV);
-  HomeFromThis(vm, boxedThis);
-  return vm.Call(Value::Obj(self), boxedThis, list);
+  return vm.Call(Value::Obj(self), CallOn(boxedThis), list);
 }
 
 Value Box(Vm& vm, Object* self, const Value& primitive) {
@@ -178,7 +176,7 @@ Value Box(Vm& vm, Object* self, const Value& primitive) {
 
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
 
-Value BooleanCtor(Vm& vm, Object* self, Args args) {
+Completion BooleanCtor(Vm& vm, Object* self, Args args) {
   // Called as a function with nothing to convert, it gives undefined.
   auto* box = dynamic_cast<BoxObject*>(self);
   if (args.empty() && !(box && !box->isDate && box->primitive.IsUndefined())) return {};
@@ -186,7 +184,7 @@ Value BooleanCtor(Vm& vm, Object* self, Args args) {
   return Box(vm, self, v);
 }
 
-Value NumberCtor(Vm& vm, Object* self, Args args) {
+Completion NumberCtor(Vm& vm, Object* self, Args args) {
   const Value v = Value::Num(args.empty() ? 0 : vm.ToNumber(args[0]));
   return Box(vm, self, v);
 }
@@ -196,20 +194,20 @@ Value Primitive(Object* self) {
   return {};
 }
 
-Value NumberToStringMethod(Vm& vm, Object* self, Args args) {
+Completion NumberToStringMethod(Vm& vm, Object* self, Args args) {
   const Value p = Primitive(self);
   if (p.type != Type::Number) return Value::Str(vm.ToString(p));
   const int radix = args.empty() || args[0].IsUndefined() ? 10 : ClampToInt(vm.ToNumber(args[0]));
   return Value::Str(NumberToRadix(p.number, radix));
 }
 
-Value PrimitiveValueOf(Vm&, Object* self, Args) { return Primitive(self); }
+Completion PrimitiveValueOf(Vm&, Object* self, Args) { return Primitive(self); }
 
-Value BooleanToString(Vm& vm, Object* self, Args) {
+Completion BooleanToString(Vm& vm, Object* self, Args) {
   return Value::Str(vm.ToString(Primitive(self)));
 }
 
-Value SetPropFlags(Vm& vm, Object*, Args args) {
+Completion SetPropFlags(Vm& vm, Object*, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* obj = args[0].object;
   const int set = ToInt32(vm.ToNumber(args[2]));

@@ -143,7 +143,7 @@ bool SoundObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
 
 // ---- Completion ------------------------------------------------------------------
 
-Value CompletionFired(Vm& vm, Object*, Args args) {
+Completion CompletionFired(Vm& vm, Object*, Args args) {
   auto* s = args.empty() || !args[0].IsObject() ? nullptr : AsSound(vm, args[0].object);
   if (!s || vm.ToNumber(Arg(args, 1)) != s->generation) return {};
   s->startedMs = -1;
@@ -152,7 +152,7 @@ Value CompletionFired(Vm& vm, Object*, Args args) {
   return {};
 }
 
-Value LoadFailed(Vm& vm, Object*, Args args) {
+Completion LoadFailed(Vm& vm, Object*, Args args) {
   auto* s = args.empty() || !args[0].IsObject() ? nullptr : AsSound(vm, args[0].object);
   if (!s) return {};
   const Value ok = Value::Bool(false);
@@ -178,7 +178,7 @@ void After(Vm& vm, SoundObject* s, NativeFn fn, double ms) {
 
 // ---- Methods ---------------------------------------------------------------------
 
-Value SoundCtor(Vm& vm, Object* self, Args args) {
+Completion SoundCtor(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   auto* s = AsSound(vm, self);
   if (!s) {
@@ -205,7 +205,7 @@ Value SoundCtor(Vm& vm, Object* self, Args args) {
 
 Object* MakeSound(Vm& vm) { return vm.New<SoundObject>(); }
 
-Value AttachSound(Vm& vm, Object* self, Args args) {
+Completion AttachSound(Vm& vm, Object* self, Args args) {
   auto* s = AsSound(vm, self);
   if (!s || args.empty() || !vm.ctx.movie) return {};
   const auto& movie = *vm.ctx.movie;
@@ -221,7 +221,7 @@ Value AttachSound(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value Start(Vm& vm, Object* self, Args args) {
+Completion Start(Vm& vm, Object* self, Args args) {
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0) return {};
   if (s->hasTarget && (s->badTarget || !s->Target(vm))) return {};
@@ -247,7 +247,7 @@ Value Start(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value Stop(Vm& vm, Object* self, Args args) {
+Completion Stop(Vm& vm, Object* self, Args args) {
   auto* s = AsSound(vm, self);
   if (!s) return {};
   uint16_t id = 0;
@@ -271,12 +271,12 @@ void ApplyGain(Vm& vm, SoundObject* s, SoundControl* c) {
   vm.ctx.sound->SetOwnedGain(OwnerOf(vm, s), gl, gr);
 }
 
-Value GetVolume(Vm& vm, Object* self, Args) {
+Completion GetVolume(Vm& vm, Object* self, Args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   return c ? Value::Num(c->volume) : Value{};
 }
 
-Value SetVolume(Vm& vm, Object* self, Args args) {
+Completion SetVolume(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty()) return {};
   c->volume = SoundInt(vm.ToNumber(args[0]));
@@ -284,12 +284,12 @@ Value SetVolume(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetPan(Vm& vm, Object* self, Args) {
+Completion GetPan(Vm& vm, Object* self, Args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   return c ? Value::Num(c->Pan()) : Value{};
 }
 
-Value SetPan(Vm& vm, Object* self, Args args) {
+Completion SetPan(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty()) return {};
   c->SetPan(SoundInt(vm.ToNumber(args[0])));
@@ -297,7 +297,7 @@ Value SetPan(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetTransform(Vm& vm, Object* self, Args) {
+Completion GetTransform(Vm& vm, Object* self, Args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c) return {};
   Object* o = vm.NewObject();
@@ -308,7 +308,7 @@ Value GetTransform(Vm& vm, Object* self, Args) {
   return Value::Obj(o);
 }
 
-Value SetTransform(Vm& vm, Object* self, Args args) {
+Completion SetTransform(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty() || !args[0].IsObject()) return {};
   Object* o = args[0].object;
@@ -327,19 +327,19 @@ Value SetTransform(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetDuration(Vm& vm, Object* self, Args) {
+Completion GetDuration(Vm& vm, Object* self, Args) {
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0) return {};
   return Value::Num(s->durationMs);
 }
 
-Value GetPosition(Vm& vm, Object* self, Args) {
+Completion GetPosition(Vm& vm, Object* self, Args) {
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0) return {};
   return Value::Num(std::round(PositionMs(vm, s)));
 }
 
-Value GetBytes(Vm& vm, Object* self, Args) {
+Completion GetBytes(Vm& vm, Object* self, Args) {
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0 || !vm.ctx.movie) return {};
   const auto it = vm.ctx.movie->sounds.find(s->soundId);
@@ -347,7 +347,7 @@ Value GetBytes(Vm& vm, Object* self, Args) {
 }
 
 // Sounds from files are not read: the load fails the way a missing file does.
-Value LoadSound(Vm& vm, Object* self, Args) {
+Completion LoadSound(Vm& vm, Object* self, Args) {
   auto* s = AsSound(vm, self);
   if (!s) return {};
   Refuse(vm, "Sound.loadSound");

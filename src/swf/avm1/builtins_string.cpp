@@ -43,7 +43,7 @@ Value Piece(Vm& vm, const std::u16string& s, double from, double count) {
 
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
 
-Value StringCtor(Vm& vm, Object* self, Args args) {
+Completion StringCtor(Vm& vm, Object* self, Args args) {
   const Value v = Value::Str(args.empty() ? std::string() : vm.ToString(args[0]));
   if (auto* box = dynamic_cast<BoxObject*>(self); box && box->primitive.IsUndefined()) {
     box->primitive = v;
@@ -58,7 +58,7 @@ Value StringCtor(Vm& vm, Object* self, Args args) {
 
 // On an object that is no String it gives the object's text; when that text
 // comes back here (its toString is this one) it names the object instead.
-Value ValueOf(Vm& vm, Object* self, Args) {
+Completion ValueOf(Vm& vm, Object* self, Args) {
   thread_local int nested = 0;
   if (self && !dynamic_cast<BoxObject*>(self) && nested > 0) {
     return Value::Str(self->TypeName());
@@ -72,14 +72,14 @@ Value ValueOf(Vm& vm, Object* self, Args) {
 // Positions and lengths wrap to 32 bits as the player reads them.
 double Int(Vm& vm, const Value& v) { return ToInt32(vm.ToNumber(v)); }
 
-Value CharAt(Vm& vm, Object* self, Args args) {
+Completion CharAt(Vm& vm, Object* self, Args args) {
   const std::u16string s = SelfUnits(vm, self);
   const double i = Int(vm, Arg(args, 0));
   if (i < 0 || i >= static_cast<double>(s.size())) return Value::Str("");
   return Piece(vm, s, i, 1);
 }
 
-Value CharCodeAt(Vm& vm, Object* self, Args args) {
+Completion CharCodeAt(Vm& vm, Object* self, Args args) {
   const std::u16string s = SelfUnits(vm, self);
   const double i = Int(vm, Arg(args, 0));
   if (i < 0) return Value::Num(NAN);
@@ -87,7 +87,7 @@ Value CharCodeAt(Vm& vm, Object* self, Args args) {
   return Value::Num(s[static_cast<std::size_t>(i)]);
 }
 
-Value IndexOf(Vm& vm, Object* self, Args args) {
+Completion IndexOf(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const std::u16string what = Units(vm, vm.ToString(Arg(args, 0)));
@@ -97,7 +97,7 @@ Value IndexOf(Vm& vm, Object* self, Args args) {
   return Value::Num(at == std::u16string::npos ? -1 : static_cast<double>(at));
 }
 
-Value LastIndexOf(Vm& vm, Object* self, Args args) {
+Completion LastIndexOf(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const std::u16string what = Units(vm, vm.ToString(Arg(args, 0)));
@@ -111,7 +111,7 @@ Value LastIndexOf(Vm& vm, Object* self, Args args) {
   return Value::Num(at == std::u16string::npos ? -1 : static_cast<double>(at));
 }
 
-Value Substr(Vm& vm, Object* self, Args args) {
+Completion Substr(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
@@ -129,7 +129,7 @@ Value Substr(Vm& vm, Object* self, Args args) {
   return Piece(vm, s, from, len);
 }
 
-Value Substring(Vm& vm, Object* self, Args args) {
+Completion Substring(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
@@ -140,7 +140,7 @@ Value Substring(Vm& vm, Object* self, Args args) {
   return Piece(vm, s, from, to - from);
 }
 
-Value Slice(Vm& vm, Object* self, Args args) {
+Completion Slice(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
@@ -154,7 +154,7 @@ Value Slice(Vm& vm, Object* self, Args args) {
   return Piece(vm, s, from, to - from);
 }
 
-Value Split(Vm& vm, Object* self, Args args) {
+Completion Split(Vm& vm, Object* self, Args args) {
   const std::string s = Self(vm, self);
   std::vector<Value> parts;
   const bool noSep = args.empty() || args[0].IsUndefined();
@@ -193,19 +193,19 @@ Value Split(Vm& vm, Object* self, Args args) {
   return Value::Obj(vm.NewArray(std::move(parts)));
 }
 
-Value ToUpper(Vm& vm, Object* self, Args) {
+Completion ToUpper(Vm& vm, Object* self, Args) {
   std::string s = Self(vm, self);
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return Value::Str(s);
 }
 
-Value ToLower(Vm& vm, Object* self, Args) {
+Completion ToLower(Vm& vm, Object* self, Args) {
   std::string s = Self(vm, self);
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return Value::Str(s);
 }
 
-Value Concat(Vm& vm, Object* self, Args args) {
+Completion Concat(Vm& vm, Object* self, Args args) {
   std::string s = Self(vm, self);
   for (const Value& v : args) {
     s += vm.ToString(v);
@@ -215,7 +215,7 @@ Value Concat(Vm& vm, Object* self, Args args) {
   return Value::Str(s);
 }
 
-Value FromCharCode(Vm& vm, Object*, Args args) {
+Completion FromCharCode(Vm& vm, Object*, Args args) {
   std::string s;
   for (const Value& v : args) {
     const uint32_t c = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & 0xFFFF;

@@ -87,9 +87,9 @@ StyleSheetObject* Sheet(Object* self) { return dynamic_cast<StyleSheetObject*>(s
 
 Object* Make(Vm& vm) { return vm.New<StyleSheetObject>(); }
 
-Value Construct(Vm&, Object*, Args) { return {}; }
+Completion Construct(Vm&, Object*, Args) { return {}; }
 
-Value SetStyle(Vm& vm, Object* self, Args args) {
+Completion SetStyle(Vm& vm, Object* self, Args args) {
   StyleSheetObject* sheet = Sheet(self);
   if (!sheet || args.empty()) return {};
   const std::string name = vm.ToString(args[0]);
@@ -118,14 +118,14 @@ Object* StyleObject(Vm& vm, const std::map<std::string, std::string>& props) {
   return o;
 }
 
-Value GetStyle(Vm& vm, Object* self, Args args) {
+Completion GetStyle(Vm& vm, Object* self, Args args) {
   StyleSheetObject* sheet = Sheet(self);
   if (!sheet || args.empty()) return {};
   const auto it = sheet->styles.find(vm.ToString(args[0]));
   return it == sheet->styles.end() ? Value::Null() : Value::Obj(StyleObject(vm, it->second));
 }
 
-Value GetStyleNames(Vm& vm, Object* self, Args) {
+Completion GetStyleNames(Vm& vm, Object* self, Args) {
   StyleSheetObject* sheet = Sheet(self);
   std::vector<Value> names;
   if (sheet) {
@@ -134,12 +134,12 @@ Value GetStyleNames(Vm& vm, Object* self, Args) {
   return Value::Obj(vm.NewArray(std::move(names)));
 }
 
-Value Clear(Vm&, Object* self, Args) {
+Completion Clear(Vm&, Object* self, Args) {
   if (StyleSheetObject* sheet = Sheet(self)) sheet->styles.clear();
   return {};
 }
 
-Value Transform(Vm& vm, Object*, Args args) {
+Completion Transform(Vm& vm, Object*, Args args) {
   const Value style = Arg(args, 0);
   if (!style.IsObject()) return Value::Null();
   std::vector<std::string> keys;
@@ -150,7 +150,7 @@ Value Transform(Vm& vm, Object*, Args args) {
 }
 
 // "sel, sel { name: value; ... }": false when the text is not a sheet.
-Value ParseCss(Vm& vm, Object* self, Args args) {
+Completion ParseCss(Vm& vm, Object* self, Args args) {
   StyleSheetObject* sheet = Sheet(self);
   if (!sheet || args.empty()) return Value::Bool(false);
   const std::string css = vm.ToString(args[0]);

@@ -15,24 +15,24 @@ namespace {
 
 constexpr const char* kPlayerVersion = "WIN 9,0,115,0";
 
-Value AllowDomain(Vm&, Object*, Args args) { return Value::Bool(!args.empty()); }
+Completion AllowDomain(Vm&, Object*, Args args) { return Value::Bool(!args.empty()); }
 
-Value LoadPolicyFile(Vm& vm, Object*, Args) {
+Completion LoadPolicyFile(Vm& vm, Object*, Args) {
   Refuse(vm, "System.security.loadPolicyFile");
   return {};
 }
 
-Value SetClipboard(Vm& vm, Object*, Args) {
+Completion SetClipboard(Vm& vm, Object*, Args) {
   Refuse(vm, "System.setClipboard");
   return Value::Bool(false);
 }
 
-Value ProductAction(Vm& vm, Object*, Args) {
+Completion ProductAction(Vm& vm, Object*, Args) {
   Refuse(vm, "System.Product");
   return Value::Bool(false);
 }
 
-Value ImeGetConversionMode(Vm&, Object*, Args) { return Value::Str("UNKNOWN"); }
+Completion ImeGetConversionMode(Vm&, Object*, Args) { return Value::Str("UNKNOWN"); }
 
 void InstallCapabilities(Vm& vm, Object* system) {
   Object* caps = vm.NewObject();
@@ -112,10 +112,10 @@ void InstallIme(Vm& vm, Object* system) {
 
 // ---- Stage -----------------------------------------------------------------
 
-Value StageWidth(Vm& vm, Object*, Args) {
+Completion StageWidth(Vm& vm, Object*, Args) {
   return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Width() / 20.0 : 0);
 }
-Value StageHeight(Vm& vm, Object*, Args) {
+Completion StageHeight(Vm& vm, Object*, Args) {
   return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Height() / 20.0 : 0);
 }
 
@@ -128,11 +128,11 @@ class StageState : public Object {
 
 StageState* StageOf(Object* self) { return InheritedStateOf<StageState>(self); }
 
-Value GetScaleMode(Vm&, Object* self, Args) {
+Completion GetScaleMode(Vm&, Object* self, Args) {
   const StageState* s = StageOf(self);
   return s ? Value::Str(s->scaleMode) : Value{};
 }
-Value SetScaleMode(Vm& vm, Object* self, Args args) {
+Completion SetScaleMode(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   const std::string mode = vm.ToString(args[0]);
   for (const char* known : {"showAll", "noBorder", "exactFit", "noScale"}) {
@@ -151,11 +151,11 @@ Value SetScaleMode(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetAlign(Vm&, Object* self, Args) {
+Completion GetAlign(Vm&, Object* self, Args) {
   const StageState* s = StageOf(self);
   return s ? Value::Str(s->align) : Value{};
 }
-Value SetAlign(Vm& vm, Object* self, Args args) {
+Completion SetAlign(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   const std::string in = vm.ToString(args[0]);
   std::string out;
@@ -171,20 +171,20 @@ Value SetAlign(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetShowMenu(Vm&, Object* self, Args) {
+Completion GetShowMenu(Vm&, Object* self, Args) {
   const StageState* s = StageOf(self);
   return s ? Value::Bool(s->showMenu) : Value{};
 }
-Value SetShowMenu(Vm& vm, Object* self, Args args) {
+Completion SetShowMenu(Vm& vm, Object* self, Args args) {
   if (self && !args.empty()) AttachState<StageState>(vm, self)->showMenu = vm.ToBoolean(args[0]);
   return {};
 }
 
-Value GetDisplayState(Vm&, Object* self, Args) {
+Completion GetDisplayState(Vm&, Object* self, Args) {
   const StageState* s = StageOf(self);
   return s ? Value::Str(s->displayState) : Value{};
 }
-Value SetDisplayState(Vm& vm, Object* self, Args args) {
+Completion SetDisplayState(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   std::string s = vm.ToString(args[0]);
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

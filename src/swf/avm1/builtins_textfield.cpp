@@ -360,7 +360,7 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
 }
 
 template <int P>
-Value Getter(Vm& vm, Object* self, Args) {
+Completion Getter(Vm& vm, Object* self, Args) {
   FieldView f(vm, self);
   if (!f) return {};
   if constexpr (P == kStyleSheet) {
@@ -382,7 +382,7 @@ bool WriteStyled(Vm& vm, EditText& f, Object* sheet, const Value& v) {
 }
 
 template <int P>
-Value Setter(Vm& vm, Object* self, Args args) {
+Completion Setter(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
   if (!f) return {};
   auto* object = static_cast<TextFieldObject*>(self);
@@ -406,7 +406,7 @@ size_t Index(Vm& vm, const Value& v, size_t fallback) {
   return n <= 0 ? 0 : static_cast<size_t>(std::min(n, 1e9));
 }
 
-Value GetTextFormat(Vm& vm, Object* self, Args args) {
+Completion GetTextFormat(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
   if (!f) return {};
   const size_t length = f->Length();
@@ -418,7 +418,7 @@ Value GetTextFormat(Vm& vm, Object* self, Args args) {
   return Value::Obj(NewTextFormat(vm, f->FormatOf(begin, std::max(begin, end))));
 }
 
-Value SetTextFormat(Vm& vm, Object* self, Args args) {
+Completion SetTextFormat(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
   if (!f || args.empty()) return {};
   const TextStyle style = StyleOf(args.back());
@@ -435,18 +435,18 @@ Value SetTextFormat(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetNewTextFormat(Vm& vm, Object* self, Args) {
+Completion GetNewTextFormat(Vm& vm, Object* self, Args) {
   FieldView f(vm, self);
   return f ? Value::Obj(NewTextFormat(vm, f->newFormat)) : Value{};
 }
 
-Value SetNewTextFormat(Vm& vm, Object* self, Args args) {
+Completion SetNewTextFormat(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
   if (f) f->newFormat.Apply(StyleOf(Arg(args, 0)));
   return {};
 }
 
-Value ReplaceSel(Vm& vm, Object* self, Args args) {
+Completion ReplaceSel(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
   if (!f || args.empty()) return {};
   const std::string s = vm.ToString(args[0]);
@@ -460,7 +460,7 @@ Value ReplaceSel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value ReplaceText(Vm& vm, Object* self, Args args) {
+Completion ReplaceText(Vm& vm, Object* self, Args args) {
   FieldView f(vm, self);
   if (!f || args.size() < 3) return {};
   const size_t begin = Index(vm, args[0], 0), end = Index(vm, args[1], 0);
@@ -473,19 +473,19 @@ Value ReplaceText(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetDepth(Vm& vm, Object* self, Args) {
+Completion GetDepth(Vm& vm, Object* self, Args) {
   FieldView f(vm, self);
   const DisplayObject* p = f ? f->Placement() : nullptr;
   return p ? Value::Num(p->depth - 16384.0) : Value{};
 }
 
-Value RemoveField(Vm& vm, Object* self, Args) {
+Completion RemoveField(Vm& vm, Object* self, Args) {
   FieldView f(vm, self);
   if (f) RemoveTextField(vm, *f);
   return {};
 }
 
-Value FontList(Vm& vm, Object*, Args) {
+Completion FontList(Vm& vm, Object*, Args) {
   std::vector<Value> names;
   for (const char* n :
        {"_sans", "_serif", "_typewriter", "Arial", "Courier New", "Times New Roman", "Verdana"})
@@ -493,7 +493,7 @@ Value FontList(Vm& vm, Object*, Args) {
   return Value::Obj(vm.NewArray(std::move(names)));
 }
 
-Value Noop(Vm&, Object*, Args) { return {}; }
+Completion Noop(Vm&, Object*, Args) { return {}; }
 
 template <size_t... I>
 void DefineProperties(Vm& vm, Object* proto, std::index_sequence<I...>) {
@@ -534,7 +534,7 @@ void InstallTextFieldBuiltins(Vm& vm) {
   if (Property* p = ctor->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;
 }
 
-Value CreateField(Vm& vm, Object* self, Args args) {
+Completion CreateField(Vm& vm, Object* self, Args args) {
   ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
   if (!clip || args.size() < 6) return {};
   const double depth = vm.ToNumber(args[1]);

@@ -211,18 +211,18 @@ void Write(Vm& vm, TextStyle& s, int field, const Value& v, bool construct = fal
 TextFormatObject* Self(Object* self) { return dynamic_cast<TextFormatObject*>(self); }
 
 template <int F>
-Value Getter(Vm& vm, Object* self, Args) {
+Completion Getter(Vm& vm, Object* self, Args) {
   TextFormatObject* f = Self(self);
   return f ? Read(vm, f->style, F) : Value{};
 }
 
 template <int F>
-Value Setter(Vm& vm, Object* self, Args args) {
+Completion Setter(Vm& vm, Object* self, Args args) {
   if (TextFormatObject* f = Self(self)) Write(vm, f->style, F, Arg(args, 0));
   return {};
 }
 
-Value GetTextExtent(Vm& vm, Object* self, Args args) {
+Completion GetTextExtent(Vm& vm, Object* self, Args args) {
   TextFormatObject* f = Self(self);
   if (!f || !vm.ctx.texts) return {};
   TextStyle style = DefaultStyle(*vm.ctx.movie, EditTextDefinition{});
@@ -263,7 +263,7 @@ Value GetTextExtent(Vm& vm, Object* self, Args args) {
   return Value::Obj(out);
 }
 
-Value Construct(Vm& vm, Object* self, Args args) {
+Completion Construct(Vm& vm, Object* self, Args args) {
   TextFormatObject* f = Self(self);
   if (!f) return {};
   // The order the constructor takes its arguments.
@@ -296,11 +296,11 @@ void DefineProperties(Vm& vm, Object* proto, std::index_sequence<I...>) {
 }
 
 // "inline", "block" or "none"; anything else (case and all) reads as "block".
-Value Display(Vm&, Object* self, Args) {
+Completion Display(Vm&, Object* self, Args) {
   TextFormatObject* f = Self(self);
   return Value::Str(f && !f->display.empty() ? f->display : "block");
 }
-Value SetDisplay(Vm& vm, Object* self, Args args) {
+Completion SetDisplay(Vm& vm, Object* self, Args args) {
   TextFormatObject* f = Self(self);
   if (!f) return {};
   const Value v = Arg(args, 0);

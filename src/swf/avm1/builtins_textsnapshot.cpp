@@ -74,7 +74,7 @@ double Num(Vm& vm, const Value& v) {
 
 std::string Encode(const Vm& vm, std::u32string_view s) { return EncodeText(s, vm.version >= 6); }
 
-Value GetCount(Vm& vm, Object* self, Args args) {
+Completion GetCount(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || !args.empty()) return {};
   return Value::Num(static_cast<double>(s->snap.chars.size()));
@@ -99,7 +99,7 @@ std::u32string Text(const Snapshot& snap, size_t begin, size_t end, bool lineEnd
   return out;
 }
 
-Value GetText(Vm& vm, Object* self, Args args) {
+Completion GetText(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() < 2 || args.size() > 3) return {};
   const Snapshot& snap = s->snap;
@@ -110,7 +110,7 @@ Value GetText(Vm& vm, Object* self, Args args) {
 
 char32_t Lower(char32_t c) { return c < 0x10000 ? std::towlower(static_cast<wint_t>(c)) : c; }
 
-Value FindText(Vm& vm, Object* self, Args args) {
+Completion FindText(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() != 3) return {};
   const Snapshot& snap = s->snap;
@@ -130,7 +130,7 @@ Value FindText(Vm& vm, Object* self, Args args) {
   return Value::Num(-1);
 }
 
-Value SetSelected(Vm& vm, Object* self, Args args) {
+Completion SetSelected(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() < 3) return {};
   const size_t count = s->snap.chars.size();
@@ -141,7 +141,7 @@ Value SetSelected(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetSelected(Vm& vm, Object* self, Args args) {
+Completion GetSelected(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() != 2) return {};
   const size_t count = s->snap.chars.size();
@@ -152,7 +152,7 @@ Value GetSelected(Vm& vm, Object* self, Args args) {
   return Value::Bool(false);
 }
 
-Value GetSelectedText(Vm& vm, Object* self, Args args) {
+Completion GetSelectedText(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() > 1) return {};
   const Snapshot& snap = s->snap;
@@ -160,22 +160,22 @@ Value GetSelectedText(Vm& vm, Object* self, Args args) {
   return Value::Str(Encode(vm, Text(snap, 0, snap.chars.size(), endings, &s->selected)));
 }
 
-Value HitTestNear(Vm&, Object* self, Args args) {
+Completion HitTestNear(Vm&, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   const bool fits = args.size() == 2 || args.size() == 3;
   return s && s->bound && fits ? Value::Num(-1) : Value{};
 }
 
-Value Ignore(Vm&, Object*, Args) { return {}; }
+Completion Ignore(Vm&, Object*, Args) { return {}; }
 
-Value GetRunInfo(Vm& vm, Object* self, Args) {
+Completion GetRunInfo(Vm& vm, Object* self, Args) {
   SnapshotObject* s = Self(self);
   return s && s->bound ? Value::Obj(vm.NewArray()) : Value{};
 }
 
 Object* Make(Vm& vm) { return vm.New<SnapshotObject>(); }
 
-Value Construct(Vm& vm, Object* self, Args args) {
+Completion Construct(Vm& vm, Object* self, Args args) {
   SnapshotObject* s = Self(self);
   // Exactly one argument, a clip; anything more leaves the snapshot unbound.
   if (s && args.size() == 1 && args[0].IsObject() && args[0].object->IsClip()) {
@@ -208,7 +208,7 @@ void InstallTextSnapshotBuiltins(Vm& vm) {
   vm.global->Define(vm, "TextSnapshot", Value::Obj(ctor), kDontEnum);
 }
 
-Value GetTextSnapshot(Vm& vm, Object* self, Args) {
+Completion GetTextSnapshot(Vm& vm, Object* self, Args) {
   if (!self || !self->IsClip()) return {};
   // Made by whatever _global.TextSnapshot is now, given the clip.
   const Value ctor = vm.Get(vm.global, "TextSnapshot");

@@ -310,7 +310,7 @@ void Parse(Vm& vm, XmlNode* doc, const std::string& text) {
 
 // ---- Methods ---------------------------------------------------------------------
 
-Value NodeCtor(Vm& vm, Object* self, Args args) {
+Completion NodeCtor(Vm& vm, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   if (!n) return {};
   n->type = ClampToInt(vm.ToNumber(Arg(args, 0)));
@@ -325,17 +325,17 @@ Value NodeCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value GetLoaded(Vm&, Object* self, Args) {
+Completion GetLoaded(Vm&, Object* self, Args) {
   XmlNode* n = NodeOf(self);
   return n ? n->loaded : Value{};
 }
 
-Value SetLoaded(Vm&, Object* self, Args args) {
+Completion SetLoaded(Vm&, Object* self, Args args) {
   if (XmlNode* n = NodeOf(self)) n->loaded = Arg(args, 0);
   return {};
 }
 
-Value XmlCtor(Vm& vm, Object* self, Args args) {
+Completion XmlCtor(Vm& vm, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   if (!n) return {};
   // The first document made gives the class its `loaded` accessor, which
@@ -349,7 +349,7 @@ Value XmlCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value AppendChild(Vm&, Object* self, Args args) {
+Completion AppendChild(Vm&, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   XmlNode* child = NodeOf(Arg(args, 0));
   // A node already among the children stays where it is.
@@ -358,7 +358,7 @@ Value AppendChild(Vm&, Object* self, Args args) {
   return {};
 }
 
-Value InsertBefore(Vm&, Object* self, Args args) {
+Completion InsertBefore(Vm&, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   XmlNode* child = NodeOf(Arg(args, 0));
   XmlNode* before = NodeOf(Arg(args, 1));
@@ -370,12 +370,12 @@ Value InsertBefore(Vm&, Object* self, Args args) {
   return {};
 }
 
-Value RemoveNode(Vm&, Object* self, Args) {
+Completion RemoveNode(Vm&, Object* self, Args) {
   if (XmlNode* n = NodeOf(self)) n->Detach();
   return {};
 }
 
-Value HasChildNodes(Vm&, Object* self, Args) {
+Completion HasChildNodes(Vm&, Object* self, Args) {
   XmlNode* n = NodeOf(self);
   return Value::Bool(n && !n->children.empty());
 }
@@ -394,7 +394,7 @@ XmlNode* CopyNode(Vm& vm, XmlNode* src) {
   return copy;
 }
 
-Value CloneNode(Vm& vm, Object* self, Args args) {
+Completion CloneNode(Vm& vm, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   if (!n) return {};
   XmlNode* root = CopyNode(vm, n);
@@ -413,19 +413,19 @@ Value CloneNode(Vm& vm, Object* self, Args args) {
   return Value::Obj(root);
 }
 
-Value NodeToStringFn(Vm& vm, Object* self, Args) {
+Completion NodeToStringFn(Vm& vm, Object* self, Args) {
   XmlNode* n = NodeOf(self);
   if (!n) return Value::Str("");
   return Value::Str(NodeToString(vm, n));
 }
 
-Value GetNamespaceForPrefix(Vm& vm, Object* self, Args args) {
+Completion GetNamespaceForPrefix(Vm& vm, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   if (!n) return Value::Null();
   return NamespaceFor(vm, n, vm.ToString(Arg(args, 0)));
 }
 
-Value GetPrefixForNamespace(Vm& vm, Object* self, Args args) {
+Completion GetPrefixForNamespace(Vm& vm, Object* self, Args args) {
   const std::string uri = vm.ToString(Arg(args, 0));
   for (XmlNode* n = NodeOf(self); n; n = n->parent) {
     if (!n->attributes) continue;
@@ -438,21 +438,21 @@ Value GetPrefixForNamespace(Vm& vm, Object* self, Args args) {
   return Value::Null();
 }
 
-Value CreateElement(Vm& vm, Object*, Args args) {
+Completion CreateElement(Vm& vm, Object*, Args args) {
   return Value::Obj(NewNode(vm, kElement, vm.ToString(Arg(args, 0))));
 }
 
-Value CreateTextNode(Vm& vm, Object*, Args args) {
+Completion CreateTextNode(Vm& vm, Object*, Args args) {
   return Value::Obj(NewNode(vm, kText, vm.ToString(Arg(args, 0))));
 }
 
-Value ParseXmlFn(Vm& vm, Object* self, Args args) {
+Completion ParseXmlFn(Vm& vm, Object* self, Args args) {
   if (XmlNode* n = NodeOf(self)) Parse(vm, n, vm.ToString(Arg(args, 0)));
   return {};
 }
 
 // The default onData: parse what came, then report success or failure.
-Value XmlOnData(Vm& vm, Object* self, Args args) {
+Completion XmlOnData(Vm& vm, Object* self, Args args) {
   if (!self) return {};
   const Value src = Arg(args, 0);
   if (src.IsUndefined()) {
@@ -467,7 +467,7 @@ Value XmlOnData(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Value Nothing(Vm&, Object*, Args) { return {}; }
+Completion Nothing(Vm&, Object*, Args) { return {}; }
 
 }  // namespace
 

@@ -13,37 +13,37 @@ namespace orrivel::swf::avm1 {
 std::span<const Member> ClipPrototypeMembers();
 
 // builtins_drawing.cpp
-Value BeginFill(Vm& vm, Object* self, Args args);
-Value BeginGradientFill(Vm& vm, Object* self, Args args);
-Value SetLineStyle(Vm& vm, Object* self, Args args);
-Value LineGradientStyle(Vm& vm, Object* self, Args args);
-Value MoveTo(Vm& vm, Object* self, Args args);
-Value LineTo(Vm& vm, Object* self, Args args);
-Value CurveTo(Vm& vm, Object* self, Args args);
-Value EndFill(Vm& vm, Object* self, Args args);
-Value Clear(Vm& vm, Object* self, Args args);
-Value GetBounds(Vm& vm, Object* self, Args args);
-Value GetRect(Vm& vm, Object* self, Args args);
-Value LocalToGlobal(Vm& vm, Object* self, Args args);
-Value GlobalToLocal(Vm& vm, Object* self, Args args);
-Value HitTest(Vm& vm, Object* self, Args args);
-Value SetMask(Vm& vm, Object* self, Args args);
+Completion BeginFill(Vm& vm, Object* self, Args args);
+Completion BeginGradientFill(Vm& vm, Object* self, Args args);
+Completion SetLineStyle(Vm& vm, Object* self, Args args);
+Completion LineGradientStyle(Vm& vm, Object* self, Args args);
+Completion MoveTo(Vm& vm, Object* self, Args args);
+Completion LineTo(Vm& vm, Object* self, Args args);
+Completion CurveTo(Vm& vm, Object* self, Args args);
+Completion EndFill(Vm& vm, Object* self, Args args);
+Completion Clear(Vm& vm, Object* self, Args args);
+Completion GetBounds(Vm& vm, Object* self, Args args);
+Completion GetRect(Vm& vm, Object* self, Args args);
+Completion LocalToGlobal(Vm& vm, Object* self, Args args);
+Completion GlobalToLocal(Vm& vm, Object* self, Args args);
+Completion HitTest(Vm& vm, Object* self, Args args);
+Completion SetMask(Vm& vm, Object* self, Args args);
 // builtins_input.cpp
-Value StartDrag(Vm& vm, Object* self, Args args);
-Value StopDrag(Vm& vm, Object* self, Args args);
-Value ButtonTabIndex(Vm& vm, Object* self, Args args);
-Value SetButtonTabIndex(Vm& vm, Object* self, Args args);
+Completion StartDrag(Vm& vm, Object* self, Args args);
+Completion StopDrag(Vm& vm, Object* self, Args args);
+Completion ButtonTabIndex(Vm& vm, Object* self, Args args);
+Completion SetButtonTabIndex(Vm& vm, Object* self, Args args);
 // builtins_textfield.cpp, builtins_textsnapshot.cpp
-Value CreateField(Vm& vm, Object* self, Args args);
-Value GetTextSnapshot(Vm& vm, Object* self, Args args);
+Completion CreateField(Vm& vm, Object* self, Args args);
+Completion GetTextSnapshot(Vm& vm, Object* self, Args args);
 // builtins_loader.cpp
-Value ClipLoadMovie(Vm& vm, Object* self, Args args);
-Value ClipUnloadMovie(Vm& vm, Object* self, Args args);
-Value ClipLoadVariables(Vm& vm, Object* self, Args args);
+Completion ClipLoadMovie(Vm& vm, Object* self, Args args);
+Completion ClipUnloadMovie(Vm& vm, Object* self, Args args);
+Completion ClipLoadVariables(Vm& vm, Object* self, Args args);
 // builtins_geom.cpp, builtins_filters.cpp
-Value ClipTransform(Vm& vm, Object* self, Args args);
-Value ClipSetTransform(Vm& vm, Object* self, Args args);
-Value GetFilters(Vm& vm, Object* self, Args args);
-Value SetFilters(Vm& vm, Object* self, Args args);
+Completion ClipTransform(Vm& vm, Object* self, Args args);
+Completion ClipSetTransform(Vm& vm, Object* self, Args args);
+Completion GetFilters(Vm& vm, Object* self, Args args);
+Completion SetFilters(Vm& vm, Object* self, Args args);
 
 }  // namespace orrivel::swf::avm1

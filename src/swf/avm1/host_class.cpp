@@ -76,11 +76,11 @@ Object* PrototypeOf(Vm& vm, Object* ctor) {
   return p && p->value.IsObject() ? p->value.object : nullptr;
 }
 
-Value ReturnUndefined(Vm&, Object*, Args) { return {}; }
-Value ReturnNull(Vm&, Object*, Args) { return Value::Null(); }
-Value ReturnFalse(Vm&, Object*, Args) { return Value::Bool(false); }
-Value ReturnTrue(Vm&, Object*, Args) { return Value::Bool(true); }
-Value PlainCtor(Vm&, Object*, Args) { return {}; }
+Completion ReturnUndefined(Vm&, Object*, Args) { return {}; }
+Completion ReturnNull(Vm&, Object*, Args) { return Value::Null(); }
+Completion ReturnFalse(Vm&, Object*, Args) { return Value::Bool(false); }
+Completion ReturnTrue(Vm&, Object*, Args) { return Value::Bool(true); }
+Completion PlainCtor(Vm&, Object*, Args) { return {}; }
 
 void Refuse(Vm& vm, std::string_view what) {
   if (vm.refusalSink) vm.refusalSink(std::string(what) + " refused");

@@ -91,12 +91,12 @@ void AddAccessor(Vm& vm, Object* obj, std::string_view name, NativeFn get, Nativ
 Object* PrototypeOf(Vm& vm, Object* ctor);
 
 // A native that does nothing; what the stubs of absent devices answer.
-Value ReturnUndefined(Vm& vm, Object* self, Args args);
-Value ReturnNull(Vm& vm, Object* self, Args args);
-Value ReturnFalse(Vm& vm, Object* self, Args args);
-Value ReturnTrue(Vm& vm, Object* self, Args args);
+Completion ReturnUndefined(Vm& vm, Object* self, Args args);
+Completion ReturnNull(Vm& vm, Object* self, Args args);
+Completion ReturnFalse(Vm& vm, Object* self, Args args);
+Completion ReturnTrue(Vm& vm, Object* self, Args args);
 // A constructor that leaves the new object as it is.
-Value PlainCtor(Vm& vm, Object* self, Args args);
+Completion PlainCtor(Vm& vm, Object* self, Args args);
 // Reports a refused network, URL or program call to the host.
 void Refuse(Vm& vm, std::string_view what);
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "swf/avm1/value.h"
@@ -108,13 +109,37 @@ class Object {
   std::unordered_map<std::string, uint32_t> index_;
 };
 
+// What a native function gives back: a value, a value thrown (it unwinds
+// through the script that called), or an abort (a limit was hit, scripts
+// stop). A returned Value is a normal completion.
+struct Completion {
+  enum class Kind : uint8_t { Normal, Throw, Abort };
+  Value value;
+  Kind kind = Kind::Normal;
+  Completion() = default;
+  Completion(Value v) : value(std::move(v)) {}  // NOLINT: natives return values
+  static Completion Thrown(Value v) {
+    Completion c(std::move(v));
+    c.kind = Kind::Throw;
+    return c;
+  }
+  static Completion Aborted() {
+    Completion c;
+    c.kind = Kind::Abort;
+    return c;
+  }
+  bool Normal() const { return kind == Kind::Normal; }
+};
+
 // A value call's arguments, and a native function's signature.
 using Args = std::span<const Value>;
-using NativeFn = Value (*)(Vm& vm, Object* self, Args args);
+using NativeFn = Completion (*)(Vm& vm, Object* self, Args args);
 
 // Code of a script function; shared by every closure of one definition.
+class DecodedBlock;
+
 struct FunctionCode {
-  std::span<const uint8_t> body;  // owned by the movie (or by a held copy)
+  std::shared_ptr<DecodedBlock> body;  // decoded, holding its bytes
   std::vector<std::string> params;
   std::vector<uint8_t> paramRegisters;  // DefineFunction2: 0 = by name
   uint8_t registerCount = 4;

@@ -8,6 +8,7 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
 #include "swf/avm1/host_state.h"
+#include "swf/avm1/decoded_block.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/registry.h"
@@ -81,7 +82,7 @@ void Vm::Method(Object* obj, std::string_view name, NativeFn fn) {
 }
 
 void Vm::NewFrame() {
-  steps = 0;
+  steps_ = 0;
   bytesThisFrame = 0;
   aborted_ = OverBudget() || disabled;
 }
@@ -196,7 +197,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
         buttonProto, textFieldProto, textFormatProto, static_cast<Object*>(hostState)}) {
     if (o) work.push_back(o);
   }
-  if (thrown.object) work.push_back(thrown.object);
+  if (thrown_.object) work.push_back(thrown_.object);
   for (const Value& v : leftovers) {
     if (v.object) work.push_back(v.object);
   }
@@ -228,7 +229,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
 }
 
 void Vm::Collect() {
-  if (depth > 0) return;  // never while code runs: its stack is not a root
+  if (depth_ > 0) return;  // never while code runs: its stack is not a root
   std::vector<Object*> work;
   MarkRoots(work);
   std::size_t held = 0;
@@ -270,10 +271,8 @@ ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
       const Value proto = Get(cls, "prototype");
       if (proto.IsObject()) c->proto = proto.object;
       LinkInstance(c, cls);
-      callHome = c->proto;  // so the constructor's super reaches the base class
-      newPending = true;
-      Call(Value::Obj(cls), Value::Obj(c), {});
-      newPending = false;
+      // The constructor runs as under `new`, its super reaching the base class.
+      Call(Value::Obj(cls), CallContext{Value::Obj(c), c->proto, true}, {});
     }
   }
   return static_cast<ClipObject*>(t->script);
@@ -378,7 +377,7 @@ Value Vm::Get(Object* obj, std::string_view name) {
 Value Vm::ResolveMissing(Object* obj, std::string_view name) {
   // A missing property asks the nearest __resolve that holds an object
   // (numbers and clips there are passed over); only a function answers.
-  if (plainLookups > 0 || NamesEqual(name, "__resolve")) return {};
+  if (plainLookups_ > 0 || NamesEqual(name, "__resolve")) return {};
   int guard = 0;
   for (Object* o = obj; o && guard < 256; o = o->proto, ++guard) {
     const Property* p = o->FindProperty(*this, "__resolve");
@@ -449,9 +448,7 @@ Wrapper WrapperClass(Vm& vm, const Value& v, Value& ctor) {
   Object* proto = v.type == Type::String   ? vm.stringProto
                   : v.type == Type::Number ? vm.numberProto
                                            : vm.booleanProto;
-  ++vm.plainLookups;
-  ctor = vm.Get(vm.global, name);
-  --vm.plainLookups;
+  ctor = vm.GetPlain(vm.global, name);
   if (!ctor.IsObject() || !ctor.object->IsFunction()) return Wrapper::None;
   if (static_cast<FunctionObject*>(ctor.object)->code) return Wrapper::Script;
   Value own;  // the class the player made its prototype for
@@ -550,14 +547,11 @@ void Vm::SetMember(const Value& obj, std::string_view name, const Value& v) {
 namespace {
 // valueOf and toString as conversions call them: never found by __resolve.
 bool CallConversion(Vm& vm, Object* o, std::string_view name, Value& out) {
-  ++vm.plainLookups;
-  const Value fn = vm.Get(o, name);
-  --vm.plainLookups;
+  const Value fn = vm.GetPlain(o, name);
   if (!fn.IsObject() || !fn.object->IsFunction()) return false;
   Object* home = o;
   for (int guard = 0; home && !home->HasOwn(vm, name) && guard < 256; ++guard) home = home->proto;
-  vm.callHome = home;
-  out = vm.Call(fn, Value::Obj(o), {});
+  out = vm.Call(fn, CallContext{Value::Obj(o), home}, {});
   return true;
 }
 }  // namespace
@@ -821,24 +815,42 @@ Value Vm::Less(const Value& a, const Value& b) {
 
 // ---- Calls -----------------------------------------------------------------------
 
-Value Vm::Call(const Value& fn, const Value& self, Args args) {
-  if (!fn.IsObject() || !fn.object->IsFunction() || aborted_) return {};
+Value Vm::GetPlain(Object* obj, std::string_view name) {
+  ++plainLookups_;
+  Value v = Get(obj, name);
+  --plainLookups_;
+  return v;
+}
+
+Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
+  // While a thrown value unwinds, a native that called back stops: no more
+  // script runs until a catch (or the host) takes the value.
+  if (!fn.IsObject() || !fn.object->IsFunction() || aborted_ || throwing_) return {};
   auto* f = static_cast<FunctionObject*>(fn.object);
-  if (depth >= limits.callDepth) {
+  // A call from the host (an event, a timer) ends its exception: nothing
+  // outside would catch it, and the next script must not see it.
+  const bool fromHost = depth_ == 0;
+  const DepthScope scope(*this);
+  if (!scope.Entered()) {
     aborted_ = true;
     return {};
   }
-  ++depth;
   Value result;
-  const bool asNew = std::exchange(newPending, false);
   if (f->native) {
-    result = f->native(*this, self.object ? self.object : nullptr, args);
+    Completion c = f->native(*this, call.self.object ? call.self.object : nullptr, args);
+    if (c.kind == Completion::Kind::Throw) {
+      Throw(std::move(c.value));
+    } else if (c.kind == Completion::Kind::Abort) {
+      aborted_ = true;
+    } else {
+      result = std::move(c.value);
+    }
   } else if (f->code) {
-    const bool outerNew = std::exchange(inNew, asNew);
-    result = CallScript(*this, f, self, args);
-    inNew = outerNew;
+    const bool outerNew = std::exchange(inNew_, call.isNew);
+    result = CallScript(*this, f, call, args);
+    inNew_ = outerNew;
   }
-  --depth;
+  if (fromHost) Catch();
   return result;
 }
 
@@ -849,8 +861,7 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
   Object* home = obj;
   for (int guard = 0; home && !home->HasOwn(*this, name) && guard < 256; ++guard)
     home = home->proto;
-  callHome = home;
-  Value r = Call(fn, Value::Obj(obj), args);
+  Value r = Call(fn, CallContext{Value::Obj(obj), home}, args);
   if (result) *result = std::move(r);
   return true;
 }
@@ -882,12 +893,11 @@ Value Vm::Construct(Object* ctor, Args args) {
   if (!protoV.IsObject() && !protoV.IsUndefined())
     obj->Define(*this, "__proto__", protoV, kDontEnum);
   LinkInstance(obj, ctor);
-  newPending = true;
-  constructRefused = false;
-  callHome = protoV.IsObject() ? protoV.object : nullptr;  // where super starts
-  const Value r = Call(Value::Obj(ctor), Value::Obj(obj), args);
-  newPending = false;
-  if (std::exchange(constructRefused, false)) return {};
+  constructRefused_ = false;
+  // super starts above the prototype.
+  const CallContext call{Value::Obj(obj), protoV.IsObject() ? protoV.object : nullptr, true};
+  const Value r = Call(Value::Obj(ctor), call, args);
+  if (std::exchange(constructRefused_, false)) return {};
   if (f->native && r.IsObject()) return r;
   return Value::Obj(obj);
 }
@@ -914,6 +924,11 @@ void Vm::RunTimers() {
       CallMethod(t.target.object, t.method, t.args);
     }
   }
+}
+
+std::shared_ptr<DecodedBlock> Vm::DecodedBlockOf(std::span<const uint8_t> code) {
+  if (!blocks_) blocks_ = std::make_unique<BlockCache>();
+  return blocks_->Get(code);
 }
 
 void Vm::RunBlock(std::span<const uint8_t> code, ClipObject* clip) {

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "swf/avm1/input_state.h"
@@ -26,6 +27,16 @@ namespace orrivel::swf::avm1 {
 
 class ClipObject;
 class HostState;
+class BlockCache;
+class DecodedBlock;
+
+// How a function is called: its `this`, the object `super` starts above
+// (where the method was found), and whether `new` runs it.
+struct CallContext {
+  Value self;
+  Object* home = nullptr;
+  bool isNew = false;
+};
 
 struct VmLimits {
   uint64_t stepsPerFrame = 2'000'000;  // actions run per frame before scripts stop
@@ -48,19 +59,47 @@ class Vm {
   // ---- Running code -------------------------------------------------------
   // Runs a frame script (or a clip event's or button's block) on a clip.
   void RunBlock(std::span<const uint8_t> code, ClipObject* clip);
-  Value Call(const Value& fn, const Value& self, Args args);
+  // The decoded actions of a block, kept for the next run of the same bytes.
+  std::shared_ptr<DecodedBlock> DecodedBlockOf(std::span<const uint8_t> code);
+  Value Call(const Value& fn, const CallContext& call, Args args);
+  Value Call(const Value& fn, const Value& self, Args args) {
+    return Call(fn, CallContext{self}, args);
+  }
   // Calls obj[name](args) when it is a function; false when there is none.
   bool CallMethod(Object* obj, std::string_view name, Args args, Value* result = nullptr);
   Value Construct(Object* ctor, Args args);
   // The links `new ctor` leaves on its instance (__constructor__, constructor).
   void LinkInstance(Object* obj, Object* ctor);
-  // Set by a native constructor that refuses its arguments: `new` then
+  // Called by a native constructor that refuses its arguments: `new` then
   // gives undefined instead of the object (new BitmapData(0, 0)).
-  bool constructRefused = false;
+  void RefuseConstruct() { constructRefused_ = true; }
+  // Whether the running script function was called by `new` (ASnative 2,0).
+  bool InNew() const { return inNew_; }
+  // A value thrown and not caught yet: it unwinds through the running
+  // scripts and the natives that called them.
+  void Throw(Value v) {
+    thrown_ = std::move(v);
+    throwing_ = true;
+  }
+  bool Throwing() const { return throwing_; }
+  // Ends the unwinding and gives the value (undefined when none was thrown).
+  Value Catch() {
+    throwing_ = false;
+    return std::exchange(thrown_, Value{});
+  }
   // Starts a new frame's budget of steps; clears an abort.
   void NewFrame();
   // The script that ran out of steps was stopped; later code still runs.
   bool Aborted() const { return aborted_; }
+  // Stops the running scripts (a limit was hit).
+  void Abort() { aborted_ = true; }
+  // Counts one step of the frame's budget: false, and scripts stop, once
+  // it is spent.
+  bool CountStep() {
+    if (aborted_ || ++steps_ > limits.stepsPerFrame) aborted_ = true;
+    return !aborted_;
+  }
+  uint64_t StepsThisFrame() const { return steps_; }
 
   // ---- Objects ------------------------------------------------------------
   template <typename T>
@@ -91,9 +130,11 @@ class Vm {
   bool NamesEqual(std::string_view a, std::string_view b) const;
   Value Get(Object* obj, std::string_view name);
   // What a read of a property no object in the chain has gives: __resolve's
-  // answer, except while conversions look for valueOf and toString.
+  // answer, except during a plain read.
   Value ResolveMissing(Object* obj, std::string_view name);
-  int plainLookups = 0;
+  // A read that never asks __resolve (conversions looking for valueOf and
+  // toString, the wrapper classes of primitives).
+  Value GetPlain(Object* obj, std::string_view name);
   Value GetMember(const Value& obj, std::string_view name);
   void Set(Object* obj, std::string_view name, const Value& v);
   void SetMember(const Value& obj, std::string_view name, const Value& v);
@@ -207,17 +248,8 @@ class Vm {
   InputState input;  // keys, pointer, drag and focus, as the player reports them
 
   // Current run state, for the interpreter.
-  uint64_t steps = 0;
-  int depth = 0;
-  bool aborted_ = false;
   bool disabled = false;  // held memory over the cap: scripts no longer run
   std::size_t bytesThisFrame = 0;
-  Value thrown;
-  bool throwing = false;  // an exception is unwinding
-  Object* callHome = nullptr;
-  // `new` is calling the next function; the running script function was
-  // called by `new` (ASnative 2,0 answers this).
-  bool newPending = false, inNew = false;
   // All code shares one stack: what a block or a function leaves on it
   // reaches the code that runs next (the caller, or the next block).
   std::vector<Value> leftovers;
@@ -233,6 +265,57 @@ class Vm {
   void Adopt(std::unique_ptr<Object> obj);
   void MarkRoots(std::vector<Object*>& work);
   std::vector<std::unique_ptr<Object>> heap_;
+  std::unique_ptr<BlockCache> blocks_;
+  friend class DepthScope;
+  uint64_t steps_ = 0;
+  int depth_ = 0;
+  bool aborted_ = false;
+  int plainLookups_ = 0;
+  bool constructRefused_ = false;
+  bool inNew_ = false;
+  Value thrown_;
+  bool throwing_ = false;
+};
+
+// One more level of calls or nested blocks while it lives. At the limit
+// nothing is entered (Entered() is false) and the caller stops.
+class DepthScope {
+ public:
+  explicit DepthScope(Vm& vm) : vm_(vm), entered_(vm.depth_ < vm.limits.callDepth) {
+    if (entered_) ++vm.depth_;
+  }
+  ~DepthScope() {
+    if (entered_) --vm_.depth_;
+  }
+  DepthScope(const DepthScope&) = delete;
+  DepthScope& operator=(const DepthScope&) = delete;
+  bool Entered() const { return entered_; }
+
+ private:
+  Vm& vm_;
+  bool entered_;
+};
+
+// Runs code of one movie's version on a target clip; both are put back
+// when it ends.
+class CodeScope {
+ public:
+  CodeScope(Vm& vm, int version, ClipObject* target)
+      : vm_(vm), version_(vm.version), target_(vm.currentTarget) {
+    vm.version = version;
+    vm.currentTarget = target;
+  }
+  ~CodeScope() {
+    vm_.version = version_;
+    vm_.currentTarget = target_;
+  }
+  CodeScope(const CodeScope&) = delete;
+  CodeScope& operator=(const CodeScope&) = delete;
+
+ private:
+  Vm& vm_;
+  int version_;
+  ClipObject* target_;
 };
 
 // Argument helpers for natives.

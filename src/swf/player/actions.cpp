@@ -112,10 +112,8 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
   clip->constructPending = false;
   if (klass) {
     // The constructor runs as under `new`, its super reaching the base class.
-    vm.callHome = obj->proto;
-    vm.newPending = true;
-    vm.Call(avm1::Value::Obj(klass), avm1::Value::Obj(obj), {});
-    vm.newPending = false;
+    vm.Call(avm1::Value::Obj(klass), avm1::CallContext{avm1::Value::Obj(obj), obj->proto, true},
+            {});
   }
 }
 

@@ -12,12 +12,12 @@ namespace {
 // stops being a mask layer; released with setMask(null) it draws as itself.
 TEST(SetMaskTest, TimelineMaskLayersTakingPartBecomePlainObjects) {
   for (const bool layerIsMask : {true, false}) {
-    Movie movie = test::BaseMovie();
-    test::AddSprite(movie, 20, {test::MakeFrame({})});
-    PlaceObject layer = test::Named(test::Place(1, 20), "layer");
+    Movie movie = swf::test::BaseMovie();
+    swf::test::AddSprite(movie, 20, {swf::test::MakeFrame({})});
+    PlaceObject layer = swf::test::Named(swf::test::Place(1, 20), "layer");
     layer.clipDepth = 5;
-    movie.timeline =
-        test::MakeTimeline({test::MakeFrame({layer, test::Named(test::Place(2, 20), "other")})});
+    movie.timeline = swf::test::MakeTimeline(
+        {swf::test::MakeFrame({layer, swf::test::Named(swf::test::Place(2, 20), "other")})});
     MovieRunner runner(movie);
     Vm& vm = runner.Vm();
     ClipObject* a = vm.ClipFor(runner.Root().ChildByName("layer"));

@@ -18,7 +18,7 @@
 namespace orrivel::swf::avm1 {
 namespace {
 
-using namespace test;
+using namespace swf::test;
 
 // Follows a dotted path from _global, version bits and getters aside.
 Property* FindPath(Vm& vm, const std::string& path) {

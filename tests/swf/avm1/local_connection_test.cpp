@@ -13,15 +13,15 @@
 namespace orrivel::swf::avm1 {
 namespace {
 
-using namespace test;
+using namespace swf::test;
 
 std::vector<std::string> heard;
 
-Value OnStatus(Vm& vm, Object*, Args args) {
+Completion OnStatus(Vm& vm, Object*, Args args) {
   heard.push_back("status " + vm.ToString(vm.Get(Arg(args, 0).object, "level")));
   return {};
 }
-Value Receive(Vm& vm, Object* self, Args args) {
+Completion Receive(Vm& vm, Object* self, Args args) {
   std::string line = vm.ToString(vm.Get(self, "who")) + " got";
   for (const Value& v : args) line += " " + vm.ToString(v);
   heard.push_back(line);

@@ -19,7 +19,7 @@ TEST(TextFieldObjectTest, CreateTextFieldCutsToWholePixels) {
       {-3.8, 0.2, 0.9, 7, -3, 0, 0, 7},
   };
   for (const auto& c : cases) {
-    const Movie movie = test::BaseMovie();
+    const Movie movie = swf::test::BaseMovie();
     MovieRunner runner(movie);
     Vm& vm = runner.Vm();
     TextFieldObject* field =

@@ -11,7 +11,9 @@
 namespace orrivel::swf::avm1 {
 namespace {
 
-using namespace test;
+using namespace swf::test;
+using test::PushArg;
+using test::Undefined;
 
 TEST(NumberToStringTest, FormatsAsThePlayerPrints) {
   const struct {
@@ -32,18 +34,6 @@ TEST(NumberToStringTest, FormatsAsThePlayerPrints) {
   for (const auto& c : cases) EXPECT_EQ(NumberToString(c.n), c.text) << c.n;
 }
 
-Bytes Trace() { return {0x26}; }
-Bytes Call(const std::string& fn, int args) { return Cat({PushInt(args), PushString(fn), {0x3D}}); }
-Bytes Jump(int16_t offset) {
-  const auto u = static_cast<uint16_t>(offset);
-  return Long(0x99, {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)});
-}
-// function f() { f(); } with the body given.
-Bytes DefineF(const Bytes& body) {
-  const auto n = static_cast<uint16_t>(body.size());
-  return Cat({Long(0x9B, Cat({Str("f"), {0, 0}, {uint8_t(n), uint8_t(n >> 8)}})), body});
-}
-
 std::vector<std::string> Play(int version, std::vector<Frame> frames, int ticks = 0,
                               PlayerLimits limits = {}) {
   Movie m = BaseMovie();
@@ -57,53 +47,128 @@ std::vector<std::string> Play(int version, std::vector<Frame> frames, int ticks 
 
 TEST(VmTest, VersionRulesForUndefinedAndNames) {
   // trace("" + undefined); x = 1; trace(X);
-  const Frame f = MakeFrame({Act({PushString(""),
-                                  {0x96, 1, 0, 3},
-                                  {0x47},
-                                  Trace(),
-                                  PushString("x"),
-                                  PushInt(1),
-                                  {0x1D},
-                                  PushString("X"),
-                                  {0x1C},
-                                  Trace()})});
+  const Frame f = MakeFrame({Act({Asm()
+                                      .Push({"", Undefined()})
+                                      .Do(Op::Add2)
+                                      .Do(Op::Trace)
+                                      .Push({"x", 1})
+                                      .Do(Op::SetVariable)
+                                      .Push({"X"})
+                                      .Do(Op::GetVariable)
+                                      .Do(Op::Trace)
+                                      .Bytes()})});
   EXPECT_EQ(Play(6, {f}), (std::vector<std::string>{"", "1"}));
   EXPECT_EQ(Play(7, {f}), (std::vector<std::string>{"undefined", "undefined"}));
+}
+
+// Unknown actions are skipped by their length: a long one's payload never
+// runs as actions, and a short one takes no payload.
+TEST(VmTest, UnknownActionsAreSkippedByTheirLength) {
+  const Bytes trace = Do(Op::Trace);
+  const Bytes code = Asm()
+                         .Push({"a", "b"})
+                         .Raw(Cat({{0xC0, 2, 0}, trace, trace}))
+                         .Raw({0x16})
+                         .Do(Op::Trace)
+                         .Bytes();
+  EXPECT_EQ(Play(7, {MakeFrame({Act({code, kStop})})}), (std::vector<std::string>{"b"}));
+}
+
+// A value thrown by a native, or by a script a native called back, unwinds
+// to the script's catch; the native stops calling back. A throw nothing
+// catches ends only its own handler: the next frame's script runs whole.
+TEST(VmTest, ThrownValuesUnwindThroughNatives) {
+  const Asm caught = Asm().Push({"e"}).Do(Op::GetVariable).Do(Op::Trace);
+  const Asm callBoom = Asm().CallFunction("boom", 0).Do(Op::Pop);
+  // function f(a, b) { n = n + 1; throw "x"; }
+  const Asm compare = Asm()
+                          .Push({"n", "n"})
+                          .Do(Op::GetVariable)
+                          .Push({1})
+                          .Do(Op::Add2)
+                          .Do(Op::SetVariable)
+                          .Trace("x")
+                          .Push({"x"})
+                          .Do(Op::Throw);
+  const Asm sort = Asm()
+                       .Push({"f"})
+                       .Do(Op::GetVariable)
+                       .Push({1, "arr"})
+                       .Do(Op::GetVariable)
+                       .Push({"sort"})
+                       .Do(Op::CallMethod)
+                       .Do(Op::Pop);
+  const Bytes frame2 = Asm()
+                           .Try(callBoom, &caught, "e", nullptr)
+                           .Function("f", {"a", "b"}, compare)
+                           .Push({"n", 0})
+                           .Do(Op::SetVariable)
+                           .Push({"arr", 1, 2, 3, 3})
+                           .Do(Op::InitArray)
+                           .Do(Op::SetVariable)
+                           .Try(sort, &caught, "e", nullptr)
+                           .Push({"n"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Trace)
+                           .Push({"f", "boom"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::SetVariable)
+                           .Try(sort, &caught, "e", nullptr)
+                           // onEnterFrame = function () { throw "y"; }
+                           .Push({"onEnterFrame"})
+                           .Function("", {}, Asm().Push({"y"}).Do(Op::Throw))
+                           .Do(Op::SetVariable)
+                           .Bytes();
+  const Bytes frame3 = Asm().Trace("a").Trace("b").Do(Op::Stop).Bytes();
+  Movie m = BaseMovie();
+  m.header.version = 7;
+  m.timeline =
+      MakeTimeline({MakeFrame({}), MakeFrame({Act({frame2})}), MakeFrame({Act({frame3})})});
+  std::vector<std::string> lines;
+  MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+  Vm& vm = runner.Vm();
+  static int boomCalls = 0;
+  const NativeFn boom = [](Vm&, Object*, Args) {
+    ++boomCalls;
+    return Completion::Thrown(Value::Str("boom"));
+  };
+  vm.Set(vm.global, "boom", Value::Obj(vm.NewNative(boom)));
+  runner.Tick();
+  runner.Tick();
+  EXPECT_EQ(lines, (std::vector<std::string>{"boom", "x", "x", "1", "boom", "a", "b"}));
+  EXPECT_EQ(boomCalls, 2);  // sort stopped at its first comparison
 }
 
 TEST(VmTest, RunawayScriptsStopAndTheMovieGoesOn) {
   PlayerLimits limits;
   limits.maxActionStepsPerTick = 5000;
   // Frame 1 loops for ever; frame 2 recurses without end; frame 3 still traces.
-  const auto lines =
-      Play(8,
-           {MakeFrame({Act({Jump(-5)})}), MakeFrame({Act({DefineF(Call("f", 0)), Call("f", 0)})}),
-            MakeFrame({Act({PushString("alive"), Trace(), kStop})})},
-           2, limits);
+  const Asm recurse = Asm().Function("f", {}, Asm().CallFunction("f", 0)).CallFunction("f", 0);
+  const auto lines = Play(8,
+                          {MakeFrame({Act({Asm().Label("loop").Jump("loop").Bytes()})}),
+                           MakeFrame({Act({recurse.Bytes()})}),
+                           MakeFrame({Act({Asm().Trace("alive").Do(Op::Stop).Bytes()})})},
+                          2, limits);
   EXPECT_EQ(lines, (std::vector<std::string>{"alive"}));
 }
 
 TEST(VmTest, WaitForFrameSkipsAndTheSharedStackStayBounded) {
-  Bytes many;  // two pushes of 13000 numbers: more than a stack holds
-  for (int half = 0; half < 2; ++half) {
-    Bytes values;
-    for (int i = 0; i < 13000; ++i)
-      values.insert(values.end(), {7, uint8_t(i), uint8_t(i >> 8), 0, 0});
-    many = Cat({many, Long(0x96, values)});
-  }
+  std::vector<PushArg> values;  // two pushes of 13000 numbers: more than a stack holds
+  for (int i = 0; i < 13000; ++i) values.emplace_back(i);
+  const Bytes many = Asm().PushAll(values).PushAll(values).Bytes();
   const struct {
     Bytes first;  // a block, then another that traces the top of the stack
     const char* traced;
   } cases[] = {
       // A frame past the most a timeline holds is not loaded; a skip past the end stops.
-      {Cat({Long(0x8A, {0x81, 0x3E, 200}), PushString("skipped")}), "undefined"},
-      {Cat({PushString("16002"), Long(0x8D, {1}), PushString("skipped")}), "undefined"},
-      {Cat({PushString("16001"), Long(0x8D, {1}), PushString("loaded")}), "loaded"},
+      {Asm().WaitForFrame(16001, 200).Push({"skipped"}).Bytes(), "undefined"},
+      {Asm().Push({"16002"}).WaitForFrame2(1).Push({"skipped"}).Bytes(), "undefined"},
+      {Asm().Push({"16001"}).WaitForFrame2(1).Push({"loaded"}).Bytes(), "loaded"},
       // What a block leaves reaches the next one, within the stack's bound.
       {many, "12999"},
   };
   for (const auto& c : cases) {
-    const auto lines = Play(7, {MakeFrame({Act({c.first}), Act({Trace(), kStop})})});
+    const auto lines = Play(7, {MakeFrame({Act({c.first}), Act({Do(Op::Trace), kStop})})});
     EXPECT_EQ(lines, (std::vector<std::string>{c.traced}));
   }
 }

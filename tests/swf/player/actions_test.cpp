@@ -13,39 +13,19 @@ namespace {
 
 using namespace test;
 
-Bytes ConstantPool(const std::vector<std::string>& strings) {
-  Bytes payload{static_cast<uint8_t>(strings.size()), 0};
-  for (const auto& s : strings) payload = Cat({payload, Str(s)});
-  return Long(0x88, payload);
-}
-
-Bytes PushDouble(double d) {
-  const auto bits = std::bit_cast<uint64_t>(d);
-  Bytes p{6};
-  const uint32_t hi = bits >> 32, lo = static_cast<uint32_t>(bits);
-  for (uint32_t w : {hi, lo})
-    for (int i = 0; i < 4; ++i) p.push_back(static_cast<uint8_t>(w >> (8 * i)));
-  return Long(0x96, p);
-}
-
-Bytes Jump(int16_t offset) {
-  const auto u = static_cast<uint16_t>(offset);
-  return Long(0x99, {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)});
-}
-
+Bytes ConstantPool(const std::vector<std::string>& strings) { return Asm().Pool(strings).Bytes(); }
+Bytes PushDouble(double d) { return Asm().Push({d}).Bytes(); }
+Bytes Jump(int16_t offset) { return Asm().JumpBy(offset).Bytes(); }
 // DefineFunction "f" with no parameters, followed by its body.
-Bytes DefineFunction(const Bytes& body) {
-  const auto n = static_cast<uint16_t>(body.size());
-  const Bytes payload = Cat({Str("f"), {0, 0}, {uint8_t(n), uint8_t(n >> 8)}});
-  return Cat({Long(0x9B, payload), body});
-}
+Bytes DefineFunction(const Bytes& body) { return Asm().Function("f", {}, Asm().Raw(body)).Bytes(); }
 
 // mc.<method>(args...), as compiled: args, count, object, method name.
 Bytes CallMethod(const Bytes& args, int count, const Bytes& object, const std::string& method) {
-  return Cat({args, PushInt(count), object, PushString(method), {0x52}});
+  return Cat({args, PushInt(count), object, PushString(method), Do(Op::CallMethod)});
 }
 
-const Bytes kGetVariable{0x1C}, kGetMember{0x4E}, kPop{0x17}, kAdd{0x0A};
+const Bytes kGetVariable = Do(Op::GetVariable), kGetMember = Do(Op::GetMember), kPop = Do(Op::Pop),
+            kAdd = Do(Op::Add);
 
 // The first frame's actions run on a six-frame main timeline ("two" and
 // "Four" label frames 2 and 4) that holds "mc", a three-frame sprite whose
@@ -76,27 +56,30 @@ TEST(ActionsTest, FirstFrameActions) {
       {"Frame2NumericString", Cat({PushString("6"), GotoFrame2(true)}), false, 5, true},
       {"Frame2SceneBias", Cat({PushInt(2), GotoFrame2(false, 2)}), false, 3, false},
       {"Frame2Double", Cat({PushDouble(5.0), GotoFrame2(false)}), false, 4, false},
-      {"Frame2Float", Cat({Long(0x96, {1, 0, 0, 0x80, 0x40}), GotoFrame2(false)}), false, 3, false},
+      {"Frame2Float", Asm().Push({avm1::test::Float(4)}).GotoFrame2(false).Bytes(), false, 3,
+       false},
       // A number that is not whole names a label; here there is none.
       {"Frame2FractionIsNoFrame", Cat({PushDouble(2.5), GotoFrame2(false)}), false, 0, true},
       {"Frame2ZeroIsNoFrame", Cat({PushInt(0), GotoFrame2(false)}), false, 0, true},
-      {"Frame2Boolean", Cat({Long(0x96, {5, 1}), GotoFrame2(false)}), false, 0, false},
-      {"Frame2Constant", Cat({ConstantPool({"x", "two"}), Long(0x96, {8, 1}), GotoFrame2(false)}),
-       false, 2, false},
-      {"Frame2WideConstant",
-       Cat({ConstantPool({"x", "Four"}), Long(0x96, {9, 1, 0}), GotoFrame2(false)}), false, 4,
+      {"Frame2Boolean", Asm().Push({true}).GotoFrame2(false).Bytes(), false, 0, false},
+      {"Frame2Constant",
+       Asm().Pool({"x", "two"}).Push({avm1::test::Constant(1)}).GotoFrame2(false).Bytes(), false, 2,
        false},
+      {"Frame2WideConstant",
+       Asm().Pool({"x", "Four"}).Push({avm1::test::Constant(1, true)}).GotoFrame2(false).Bytes(),
+       false, 4, false},
       // Several values in one push; the last one, a null, is what the goto sees.
-      {"Frame2SeveralValues", Cat({Long(0x96, {7, 3, 0, 0, 0, 4, 0, 2}), GotoFrame2(false)}), false,
-       0, true},
+      {"Frame2SeveralValues",
+       Asm().Push({3, avm1::test::Reg(0), avm1::test::Null()}).GotoFrame2(false).Bytes(), false, 0,
+       true},
       {"Frame2PushCutShort", Cat({Long(0x96, {7, 3, 0}), GotoFrame2(false)}), false, 0, true},
       {"Frame2EmptyStack", GotoFrame2(false), false, 0, true},
       {"Frame2AfterUnmodelledOp", Cat({PushInt(3), kAdd, GotoFrame2(false)}), false, 0, true},
       {"Frame2SelfPath", Cat({PushString("/:two"), GotoFrame2(false)}), false, 2, false},
       {"ForwardJumpSkips", Cat({Jump(1), kStop}), false, 0, true},
       {"JumpPastEndEndsBlock", Cat({Jump(5), kStop}), false, 0, true},
-      {"IfTaken", Cat({PushInt(1), Long(0x9D, {1, 0}), kStop}), false, 0, true},
-      {"IfNotTaken", Cat({PushInt(0), Long(0x9D, {1, 0}), kStop}), false, 0, false},
+      {"IfTaken", Asm().Push({1}).If("end").Do(Op::Stop).Label("end").Bytes(), false, 0, true},
+      {"IfNotTaken", Asm().Push({0}).If("end").Do(Op::Stop).Label("end").Bytes(), false, 0, false},
       {"FunctionBodySkipped", Cat({DefineFunction(Cat({kStop})), kEnd}), false, 0, true},
       {"TruncatedAction", Bytes{0x81, 5, 0, 1}, false, 0, true},
       // A target that names nothing leaves timeline actions to the root.

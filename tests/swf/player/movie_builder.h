@@ -1,5 +1,5 @@
-// Hand-built movies for the timeline tests: frames of control tags and raw
-// action bytes written as the file would hold them.
+// Hand-built movies for the timeline tests: frames of control tags and
+// action blocks built from typed actions.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../avm1/action_builder.h"
 #include "swf/format/movie.h"
 #include "swf/player/timeline_instance.h"
 
@@ -75,27 +76,20 @@ inline Bytes Str(const std::string& s) {
   return out;
 }
 
-inline const Bytes kStop{0x07};
-inline const Bytes kPlay{0x06};
-inline const Bytes kNextFrame{0x04};
-inline const Bytes kPrevFrame{0x05};
-inline const Bytes kEnd{0x00};
-inline Bytes GotoFrame(uint16_t frame0) {
-  return Long(0x81, {static_cast<uint8_t>(frame0), static_cast<uint8_t>(frame0 >> 8)});
-}
-inline Bytes GotoLabel(const std::string& label) { return Long(0x8C, Str(label)); }
-inline Bytes SetTarget(const std::string& path) { return Long(0x8B, Str(path)); }
-inline Bytes PushString(const std::string& s) { return Long(0x96, Cat({{0}, Str(s)})); }
-inline Bytes PushInt(int32_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  return Long(0x96, {7, static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
-                     static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)});
-}
-inline Bytes GotoFrame2(bool play, int bias = -1) {
-  if (bias < 0) return Long(0x9F, {static_cast<uint8_t>(play ? 1 : 0)});
-  return Long(0x9F, {static_cast<uint8_t>(play ? 3 : 2), static_cast<uint8_t>(bias),
-                     static_cast<uint8_t>(bias >> 8)});
-}
+using avm1::Op;
+using avm1::test::Asm;
+inline Bytes Do(Op op) { return Asm().Do(op).Bytes(); }
+inline const Bytes kStop = Do(Op::Stop);
+inline const Bytes kPlay = Do(Op::Play);
+inline const Bytes kNextFrame = Do(Op::NextFrame);
+inline const Bytes kPrevFrame = Do(Op::PrevFrame);
+inline const Bytes kEnd = Do(Op::End);
+inline Bytes GotoFrame(uint16_t frame0) { return Asm().GotoFrame(frame0).Bytes(); }
+inline Bytes GotoLabel(const std::string& label) { return Asm().GotoLabel(label).Bytes(); }
+inline Bytes SetTarget(const std::string& path) { return Asm().SetTarget(path).Bytes(); }
+inline Bytes PushString(const std::string& s) { return Asm().Push({s}).Bytes(); }
+inline Bytes PushInt(int32_t v) { return Asm().Push({v}).Bytes(); }
+inline Bytes GotoFrame2(bool play, int bias = -1) { return Asm().GotoFrame2(play, bias).Bytes(); }
 
 inline DoAction Act(std::initializer_list<Bytes> parts) {
   DoAction a;

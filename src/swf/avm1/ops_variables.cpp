@@ -1,0 +1,360 @@
+// Variables, members and the scope chain.
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/interpreter_internal.h"
+
+namespace orrivel::swf::avm1 {
+
+bool HasProperty(Vm& vm, Object* o, std::string_view name) {
+  int guard = 0;
+  for (; o && guard < 256; o = o->proto, ++guard) {
+    if (o->HasOwn(vm, name)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+// The names every scope chain answers before its objects; false when `name`
+// is none of them.
+bool LookupSpecialName(Activation& a, std::string_view name, Value& out) {
+  Vm& vm = a.vm;
+  if (vm.NamesEqual(name, "this")) {
+    // A suppressed `this` falls through to the timeline (nothing before SWF 6).
+    if (!a.suppressThis) {
+      out = a.self;
+    } else {
+      out = vm.version >= 6 ? Value::Obj(a.base) : Value{};
+    }
+    return true;
+  }
+  if (vm.version >= 6 && vm.NamesEqual(name, "_global")) {
+    out = Value::Obj(vm.global);
+    return true;
+  }
+  if (vm.NamesEqual(name, "_root")) {
+    // The innermost clip in scope (a `with` clip, else the code's own) decides.
+    ClipObject* from = a.base;
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      if (a.scope[i] && a.scope[i]->IsClip()) {
+        from = static_cast<ClipObject*>(a.scope[i]);
+        break;
+      }
+    }
+    out = Value::Obj(vm.RootOf(from));
+    return true;
+  }
+  if (ClipObject* level = vm.LevelClip(name)) {
+    out = Value::Obj(level);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// A plain name through the scope chain, innermost first.
+bool LookupName(Activation& a, std::string_view name, Value& out) {
+  Vm& vm = a.vm;
+  // SWF 4 knows no globals and no special names: `this`, `_root` and the
+  // like are plain variables of the timeline.
+  if (a.version < 5) {
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      Object* o = a.scope[i];
+      if (o && o != vm.global && HasProperty(vm, o, name)) {
+        out = vm.Get(o, name);
+        return true;
+      }
+    }
+    return false;
+  }
+  if (LookupSpecialName(a, name, out)) return true;
+  // Every object with a prototype has __proto__, though it is no property.
+  const bool proto = name == "__proto__";
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    Object* o = a.scope[i];
+    if (o && ((proto && o->proto) || HasProperty(vm, o, name))) {
+      out = vm.Get(o, name);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Splits "a.b.c" (dot syntax inside a variable name) for path lookups.
+bool HasPathChars(std::string_view name) {
+  return name.find_first_of(":/.") != std::string_view::npos && name != "..";
+}
+
+// `this` of a function called by name: the object a `with` block put in
+// scope when the name was found on it (with (mc) lineTo(...) draws on mc),
+// else the clip the code belongs to.
+Object* CallFunctionThis(Activation& a, const std::string& name) {
+  if (HasPathChars(name)) return a.base;
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    Object* o = a.scope[i];
+    if (!o || !HasProperty(a.vm, o, name)) continue;
+    if (i + a.withs >= a.scope.size()) return o;
+    return o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot ? o : a.base;
+  }
+  return a.base;
+}
+
+namespace {
+
+Value GetPathVariable(Activation& a, const std::string& name) {
+  Vm& vm = a.vm;
+  const std::size_t colon = name.rfind(':');
+  if (colon != std::string::npos) {
+    // "path:a.b": the variable's owner is everything before the last step.
+    const std::size_t dot = name.rfind('.');
+    const std::size_t cut = dot != std::string::npos && dot > colon ? dot : colon;
+    Object* owner = ResolvePath(vm, a.target, std::string_view(name).substr(0, cut), true);
+    return owner ? vm.Get(owner, std::string_view(name).substr(cut + 1)) : Value{};
+  }
+  if (name.find('/') != std::string::npos) {
+    // A clip's path read as a variable never steps up with "..".
+    for (std::size_t at = name.find(".."); at != std::string::npos; at = name.find("..", at + 1)) {
+      const bool starts = at == 0 || name[at - 1] == '/';
+      const bool ends = at + 2 == name.size() || name[at + 2] == '/';
+      if (starts && ends) return {};
+    }
+    return Value::Obj(ResolveTarget(vm, a.target, name));
+  }
+  // Dot path: the first part through the scope chain, the rest as members.
+  Value out;
+  std::size_t start = 0, dot = name.find('.');
+  if (!LookupName(a, std::string_view(name).substr(0, dot), out)) return {};
+  while (dot != std::string::npos) {
+    start = dot + 1;
+    dot = name.find('.', start);
+    out = vm.GetMember(out, std::string_view(name).substr(start, dot - start));
+  }
+  return out;
+}
+
+// "path.name" or "path:name": sets the member of the object the path names;
+// false when the name has no path.
+bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
+  Vm& vm = a.vm;
+  const std::size_t colon = name.rfind(':');
+  const std::size_t dot = name.rfind('.');
+  const std::size_t cut =
+      colon == std::string::npos || (dot != std::string::npos && dot > colon) ? dot : colon;
+  if (cut == std::string::npos) return false;
+  const std::string path = name.substr(0, cut);
+  Value owner;
+  if (colon != std::string::npos) {
+    owner = Value::Obj(ResolvePath(vm, a.target, path, true));
+  } else if (path.find('/') != std::string::npos) {
+    owner = Value::Obj(ResolveTarget(vm, a.target, path));
+  } else {
+    owner = GetVariable(a, path);
+  }
+  vm.SetMember(owner, std::string_view(name).substr(cut + 1), v);
+  return true;
+}
+
+}  // namespace
+
+Value GetVariable(Activation& a, const std::string& name) {
+  if (HasPathChars(name) && !name.empty()) return GetPathVariable(a, name);
+  Value out;
+  if (LookupName(a, name, out)) return out;
+  return {};
+}
+
+void SetVariable(Activation& a, const std::string& name, const Value& v) {
+  Vm& vm = a.vm;
+  if (HasPathChars(name) && SetPathVariable(a, name, v)) return;
+  const std::size_t firstWith = a.scope.size() - a.withs;
+  for (std::size_t i = a.scope.size(); i-- > 1;) {
+    Object* o = a.scope[i];
+    // A clip put in scope by `with` takes its variables and properties, not
+    // names of its children.
+    const bool has = i >= firstWith && o && o->IsClip()
+                         ? o->Object::HasOwn(vm, name) || ClipPropertyIndex(name) >= 0
+                         : o && o->HasOwn(vm, name);
+    if (has) {
+      vm.Set(o, name, v);
+      return;
+    }
+  }
+  // A new variable (not declared with var) belongs to the timeline, even
+  // inside a function: the innermost clip of the scope chain below any
+  // `with` blocks.
+  for (std::size_t i = std::min(firstWith, a.scope.size()); i-- > 1;) {
+    if (a.scope[i] && a.scope[i]->IsClip()) {
+      vm.Set(a.scope[i], name, v);
+      return;
+    }
+  }
+  vm.Set(a.target ? a.target : a.locals, name, v);
+}
+
+ClipObject* TimelineTarget(Activation& a) { return a.target ? a.target : a.vm.RootClip(); }
+
+namespace {
+
+Flow GetVariableOp(Activation& a, const Action&) {
+  const std::string name = a.vm.ToString(a.Pop());
+  a.Push(GetVariable(a, name));
+  return Flow::Normal;
+}
+
+Flow SetVariableOp(Activation& a, const Action&) {
+  Value v = a.Pop();
+  SetVariable(a, a.vm.ToString(a.Pop()), v);
+  return Flow::Normal;
+}
+
+Flow DefineLocal(Activation& a, const Action&) {
+  Value v = a.Pop();
+  const std::string name = a.vm.ToString(a.Pop());
+  // Outside functions a variable path names where the variable goes;
+  // inside, the name is kept as it is.
+  if (!a.locals && HasPathChars(name)) {
+    SetVariable(a, name, v);
+    return Flow::Normal;
+  }
+  a.vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, v);
+  return Flow::Normal;
+}
+
+Flow DefineLocal2(Activation& a, const Action&) {
+  Vm& vm = a.vm;
+  const std::string name = vm.ToString(a.Pop());
+  if (!a.locals && HasPathChars(name)) {
+    if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
+    return Flow::Normal;
+  }
+  Object* l = a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a));
+  if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
+  return Flow::Normal;
+}
+
+// Delete2: a name through the scope chain, or a dot (or colon) path's last
+// member of the object the rest names.
+bool DeleteName(Activation& a, const std::string& name) {
+  Vm& vm = a.vm;
+  if (const std::size_t dot = name.find_last_of(".:"); dot != std::string::npos && dot > 0 &&
+                                                       HasPathChars(name) &&
+                                                       name.find('/') == std::string::npos) {
+    std::string ownerPath = name.substr(0, dot);
+    std::replace(ownerPath.begin(), ownerPath.end(), ':', '.');
+    const Value owner = GetVariable(a, ownerPath);
+    // The player logs a primitive owner, which it no longer boxes.
+    const Type t = owner.type;
+    if ((t == Type::String || t == Type::Number || t == Type::Boolean) && vm.traceSink)
+      vm.traceSink(
+          "Parameters of primitive types are no longer coerced into the required type - "
+          "Object.");
+    return owner.IsObject() && owner.object->DeleteOwn(vm, name.substr(dot + 1));
+  }
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    if (a.scope[i] && a.scope[i]->HasOwn(vm, name)) {
+      // A function's local variables stay; a protected variable hides the
+      // ones further out.
+      return a.scope[i] != a.locals && a.scope[i]->DeleteOwn(vm, name);
+    }
+  }
+  return false;
+}
+
+Flow Delete(Activation& a, const Action&) {
+  const std::string name = a.vm.ToString(a.Pop());
+  // With no object under the name, SWF 7 deletes nothing; older versions
+  // delete the name as a variable.
+  if (!a.stack.empty() || a.version >= 7) {
+    const Value obj = a.Pop();
+    a.Push(Value::Bool(obj.IsObject() && obj.object->DeleteOwn(a.vm, name)));
+    return Flow::Normal;
+  }
+  a.Push(Value::Bool(DeleteName(a, name)));
+  return Flow::Normal;
+}
+
+Flow Delete2(Activation& a, const Action&) {
+  const std::string name = a.vm.ToString(a.Pop());
+  a.Push(Value::Bool(DeleteName(a, name)));
+  return Flow::Normal;
+}
+
+Flow GetMember(Activation& a, const Action&) {
+  Vm& vm = a.vm;
+  const Value name = a.Pop();
+  const Value obj = a.Pop();
+  const std::string key = vm.ToString(name);
+  // super reads from whatever its home's prototype is now, and has no
+  // prototype of its own: its __proto__ is read from there too.
+  auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr;
+  if (sup) sup->proto = sup->home->proto;
+  if (sup && sup->proto && key == "__proto__") {
+    a.Push(vm.Get(sup->proto, key));
+    return Flow::Normal;
+  }
+  a.Push(vm.GetMember(obj, key));
+  return Flow::Normal;
+}
+
+Flow SetMember(Activation& a, const Action&) {
+  const Value v = a.Pop();
+  const std::string name = a.vm.ToString(a.Pop());
+  a.vm.SetMember(a.Pop(), name, v);
+  return Flow::Normal;
+}
+
+void PushKeys(Activation& a, const Value& v) {
+  Vm& vm = a.vm;
+  a.Push({});  // the end marker
+  if (!v.IsObject()) return;
+  std::vector<Object*> chain;
+  int guard = 0;
+  for (Object* o = v.object; o && guard < 256; o = o->proto, ++guard) {
+    chain.push_back(o);
+    if (ProtoHidden(o, vm.version)) break;
+  }
+  std::vector<std::string> keys;
+  for (Object* o : chain) {
+    std::vector<std::string> own;
+    o->OwnKeys(vm, own);
+    for (std::string& k : own) {
+      if (std::none_of(keys.begin(), keys.end(),
+                       [&](const std::string& e) { return vm.NamesEqual(e, k); }))
+        keys.push_back(std::move(k));
+    }
+  }
+  for (const std::string& k : keys) a.Push(Value::Str(k));
+}
+
+Flow Enumerate(Activation& a, const Action&) {
+  const std::string name = a.vm.ToString(a.Pop());
+  PushKeys(a, GetVariable(a, name));
+  return Flow::Normal;
+}
+
+Flow Enumerate2(Activation& a, const Action&) {
+  PushKeys(a, a.Pop());
+  return Flow::Normal;
+}
+
+}  // namespace
+
+void AddVariableOps(OpTable& t) {
+  t.Set(Op::GetVariable, GetVariableOp);
+  t.Set(Op::SetVariable, SetVariableOp);
+  t.Set(Op::DefineLocal, DefineLocal);
+  t.Set(Op::DefineLocal2, DefineLocal2);
+  t.Set(Op::Delete, Delete);
+  t.Set(Op::Delete2, Delete2);
+  t.Set(Op::GetMember, GetMember);
+  t.Set(Op::SetMember, SetMember);
+  t.Set(Op::Enumerate, Enumerate);
+  t.Set(Op::Enumerate2, Enumerate2);
+}
+
+}  // namespace orrivel::swf::avm1
