@@ -40,8 +40,12 @@ void SetHidden(Vm& vm, Object* self, Value DeviceState::*field, const Value& v) 
 
 Completion MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
 Completion Muted(Vm&, Object*, Args) { return Value::Bool(true); }
-Completion CamBandwidth(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::bandwidth); }
-Completion CamQuality(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::quality); }
+Completion CamBandwidth(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, &DeviceState::bandwidth);
+}
+Completion CamQuality(Vm& vm, Object* self, Args) {
+  return Hidden(vm, self, &DeviceState::quality);
+}
 Completion CamMotionLevel(Vm& vm, Object* self, Args) {
   return Hidden(vm, self, &DeviceState::motionLevel);
 }

@@ -339,7 +339,9 @@ Completion GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, 
 
 Completion LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
 
-Completion GlobalToLocal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, false); }
+Completion GlobalToLocal(Vm& vm, Object* self, Args args) {
+  return MapPoint(vm, self, args, false);
+}
 
 Completion HitTest(Vm& vm, Object* self, Args args) {
   auto t = InstanceOf(self);
