@@ -215,12 +215,18 @@ Value Concat(Vm& vm, Object* self, Args args) {
   return Value::Str(s);
 }
 
+// Before version 6 each code is one byte (n & 0xFF), from 6 a UTF-16 unit.
 Value FromCharCode(Vm& vm, Object*, Args args) {
   std::string s;
+  const bool units = vm.version >= 6;
   for (const Value& v : args) {
-    const uint32_t c = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & 0xFFFF;
+    const uint32_t c = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & (units ? 0xFFFF : 0xFF);
     if (c == 0) break;
-    AppendUtf8(s, c);
+    if (units) {
+      AppendUtf8(s, c);
+    } else {
+      s += static_cast<char>(c);
+    }
   }
   return Value::Str(s);
 }
