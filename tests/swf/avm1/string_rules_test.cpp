@@ -201,5 +201,61 @@ TEST(StringRulesTest, SortOnFlagArraysAndDates) {
   EXPECT_EQ(millis.number, 5);
 }
 
+// Sound.setTransform reads 32-bit integers and keeps them unclamped; the
+// pan is derived from the ears' gains.
+TEST(StringRulesTest, SoundTransformsAreIntegers) {
+  const double kBig = 3000000000.0;
+  const struct {
+    std::vector<std::pair<const char*, Value>> members;
+    const char* transform;  // ll lr rl rr afterwards
+    double pan;
+  } cases[] = {
+      {{{"ll", N(100)}, {"lr", N(0)}, {"rl", N(0)}, {"rr", N(100)}}, "100 0 0 100", 0},
+      {{{"ll", N(100)}, {"lr", N(999)}, {"rl", N(999)}, {"rr", N(999)}}, "100 999 999 999", 899},
+      {{{"ll", N(101)}, {"rr", N(100)}}, "101 0 0 100", -1},
+      {{{"ll", N(NAN)}, {"lr", N(INFINITY)}, {"rl", Value{}}, {"rr", N(-INFINITY)}},
+       "0 0 0 0",
+       100},
+      {{{"ll", N(kBig)}, {"lr", N(kBig)}, {"rl", N(kBig)}, {"rr", N(kBig)}},
+       "-1294967296 -1294967296 -1294967296 -1294967296",
+       -1294967196},
+      {{{"ll", N(-150)}, {"rr", N(50)}}, "-150 0 0 50", -50},
+      {{{"ll", N(-100)}, {"rr", N(-150)}}, "-100 0 0 -150", 0},
+      {{{"ll", N(33.3)}, {"rr", S("80")}}, "100 0 0 80", -20},  // a fraction is ignored
+      {{}, "100 0 0 100", 0},                                   // so is a missing member
+  };
+  for (int version : {6, 8}) {
+    for (const auto& c : cases) {
+      Calls calls(version);
+      Vm& vm = calls.vm();
+      Object* sound = vm.Construct(vm.Get(vm.global, "Sound").object, {}).object;
+      ASSERT_NE(sound, nullptr);
+      Object* t = vm.NewObject();
+      Object* inherited = vm.NewObject();  // members of a prototype are not read
+      vm.Set(inherited, "ll", N(7));
+      vm.Set(inherited, "rr", N(7));
+      t->proto = inherited;
+      for (const auto& [name, v] : c.members) vm.Set(t, name, v);
+      const Value arg[1] = {Value::Obj(t)};
+      vm.CallMethod(sound, "setTransform", arg);
+      Value got, pan;
+      vm.CallMethod(sound, "getTransform", {}, &got);
+      vm.CallMethod(sound, "getPan", {}, &pan);
+      std::string text;
+      for (const char* name : {"ll", "lr", "rl", "rr"})
+        text += (text.empty() ? "" : " ") + vm.ToString(vm.Get(got.object, name));
+      EXPECT_EQ(text, c.transform) << "v" << version;
+      EXPECT_EQ(pan.number, c.pan) << "v" << version << " " << c.transform;
+    }
+    Calls calls(version);
+    Vm& vm = calls.vm();
+    Object* sound = vm.Construct(vm.Get(vm.global, "Sound").object, {}).object;
+    Value volume;
+    vm.CallMethod(sound, "setVolume", {});
+    vm.CallMethod(sound, "getVolume", {}, &volume);
+    EXPECT_EQ(volume.number, 0) << "v" << version;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
