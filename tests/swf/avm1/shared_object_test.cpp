@@ -2,6 +2,7 @@
 // names, bounded, and never outside it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -198,6 +199,28 @@ TEST_F(SharedObjectTest, DamagedFilesGiveEmptyData) {
   std::vector<std::string> keys;
   Data(vm, GetLocal(vm, {Value::Str("huge")}))->OwnKeys(vm, keys);
   EXPECT_TRUE(keys.empty());
+}
+
+// A desktop host without its own folder uses the XDG data folder.
+TEST(SharedObjectRootTest, FollowsTheXdgDataFolder) {
+  const char* savedData = std::getenv("XDG_DATA_HOME");
+  const char* savedHome = std::getenv("HOME");
+  const std::string data = savedData ? savedData : "", home = savedHome ? savedHome : "";
+  const struct {
+    const char* data;
+    const char* home;
+    const char* root;
+  } cases[] = {{"/x/data", "/home/u", "/x/data/Orrivel/SharedObjects"},
+               {"relative", "/home/u", "/home/u/.local/share/Orrivel/SharedObjects"},
+               {nullptr, "/home/u", "/home/u/.local/share/Orrivel/SharedObjects"},
+               {nullptr, nullptr, ""}};
+  for (const auto& c : cases) {
+    c.data ? setenv("XDG_DATA_HOME", c.data, 1) : unsetenv("XDG_DATA_HOME");
+    c.home ? setenv("HOME", c.home, 1) : unsetenv("HOME");
+    EXPECT_EQ(swf::DefaultSharedObjectRoot().string(), c.root);
+  }
+  savedData ? setenv("XDG_DATA_HOME", data.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+  savedHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
 }
 
 }  // namespace
