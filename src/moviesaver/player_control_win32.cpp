@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <string>
 
 #include "moviesaver/frame_ticker_win32.h"
+#include "startup/settings_platform_win32.h"
 #include "swf/render/wic_image_decoder_win32.h"
 #include "win32/dpi_win32.h"
 
@@ -31,7 +34,15 @@ double SecondsBetween(int64_t from, int64_t to) {
 
 PlayerControl::PlayerControl()
     : decoder_(std::make_unique<swf::WicImageDecoder>()),
-      player_(std::make_unique<swf::Player>(*decoder_)) {}
+      player_(std::make_unique<swf::Player>(*decoder_)) {
+  // Games keep their SharedObject stores (scores, settings) in the user's
+  // roaming profile, a folder per movie file.
+  const std::string profile = win32::ProfileSettingsFolder();
+  if (!profile.empty()) {
+    const std::string root = profile + "\\SharedObjects";
+    player_->SetSharedObjectRoot(std::filesystem::path(std::u8string(root.begin(), root.end())));
+  }
+}
 
 PlayerControl::~PlayerControl() {
   if (ticker_) ticker_->Stop();

@@ -6,6 +6,7 @@
 
 #include "swf/avm1/vm.h"
 #include "swf/avm1/registry.h"
+#include "swf/avm1/text_units.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -173,17 +174,28 @@ Completion Splice(Vm& vm, Object* self, Args args) {
   return Value::Obj(vm.NewArray(std::move(removed)));
 }
 
+std::string CaseFolded(Vm& vm, std::string s) {
+  if (vm.version < 6) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  }
+  std::u16string u = ToUnits(s);
+  for (char16_t& c : u) c = LowerUnit(c);
+  return FromUnits(u);
+}
+
+// NUMERIC compares two numbers by value; any other pair, even with the
+// flag, compares as text.
 int Compare(Vm& vm, const Value& a, const Value& b, int flags) {
-  if (flags & kNumeric) {
-    const double x = vm.ToNumber(a), y = vm.ToNumber(b);
-    if (x < y) return -1;
-    if (x > y) return 1;
+  if ((flags & kNumeric) && a.type == Type::Number && b.type == Type::Number) {
+    if (a.number < b.number) return -1;
+    if (a.number > b.number) return 1;
     return 0;
   }
   std::string x = vm.ToString(a), y = vm.ToString(b);
   if (flags & kCaseInsensitive) {
-    for (char& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (char& c : y) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    x = CaseFolded(vm, std::move(x));
+    y = CaseFolded(vm, std::move(y));
   }
   return x < y ? -1 : x > y ? 1 : 0;
 }
@@ -258,12 +270,20 @@ Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const
   return Value::Obj(self);
 }
 
+// sort(), sort(compare[, flags]), sort(flags) and sort(ignored, flags):
+// a first argument that is neither an object nor a number sorts nothing.
 Completion Sort(Vm& vm, Object* self, Args args) {
   Value fn;
   int flags = 0;
-  std::size_t i = 0;
-  if (i < args.size() && args[i].IsObject() && args[i].object->IsFunction()) fn = args[i++];
-  if (i < args.size()) flags = ToInt32(vm.ToNumber(args[i]));
+  const Value first = Arg(args, 0), second = Arg(args, 1);
+  if (first.IsObject()) {
+    fn = first;
+    if (second.type == Type::Number) flags = ToInt32(second.number);
+  } else if (first.type == Type::Number) {
+    flags = ToInt32(second.type == Type::Number ? second.number : first.number);
+  } else if (!args.empty()) {
+    return {};
+  }
   if (fn.IsObject()) {
     return SortWith(
         vm, self,
@@ -278,11 +298,15 @@ Completion Sort(Vm& vm, Object* self, Args args) {
       vm, self, [&](const Value& a, const Value& b) { return Compare(vm, a, b, flags); }, flags);
 }
 
+// sortOn(field or fields[, flags or per-field flags]). A flags array that
+// does not give one entry per field counts as none; the first entry's
+// UNIQUESORT and RETURNINDEXEDARRAY apply to the whole sort. An element that
+// is no object is compared itself.
 Completion SortOn(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   std::vector<std::string> fields;
   std::vector<int> fieldFlags;
-  const int flags = args.size() > 1 && !args[1].IsObject() ? ToInt32(vm.ToNumber(args[1])) : 0;
+  int flags = args.size() > 1 && !args[1].IsObject() ? ToInt32(vm.ToNumber(args[1])) : 0;
   if (auto* a = args[0].IsObject() ? dynamic_cast<ArrayObject*>(args[0].object) : nullptr) {
     for (const Value& v : a->elements) fields.push_back(vm.ToString(v));
   } else {
@@ -290,18 +314,20 @@ Completion SortOn(Vm& vm, Object* self, Args args) {
   }
   auto* flagArray =
       args.size() > 1 && args[1].IsObject() ? dynamic_cast<ArrayObject*>(args[1].object) : nullptr;
+  if (flagArray && flagArray->elements.size() != fields.size()) flagArray = nullptr;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    fieldFlags.push_back(flagArray && i < flagArray->elements.size()
-                             ? ToInt32(vm.ToNumber(flagArray->elements[i]))
-                             : flags);
+    fieldFlags.push_back(flagArray ? ToInt32(vm.ToNumber(flagArray->elements[i])) : flags);
   }
+  if (flagArray && !fields.empty()) flags = fieldFlags[0] & (kUniqueSort | kReturnIndexedArray);
+  const auto field = [&](const Value& v, const std::string& name) {
+    return v.IsObject() ? vm.GetMember(v, name) : v;
+  };
   return SortWith(
       vm, self,
       [&](const Value& a, const Value& b) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
-          int c =
-              Compare(vm, vm.GetMember(a, fields[i]), vm.GetMember(b, fields[i]), fieldFlags[i]);
-          if (i > 0 && (fieldFlags[i] & kDescending)) c = -c;
+          int c = Compare(vm, field(a, fields[i]), field(b, fields[i]), fieldFlags[i]);
+          if ((flagArray || i > 0) && (fieldFlags[i] & kDescending)) c = -c;
           if (c != 0) return c;
         }
         return 0;

@@ -21,7 +21,7 @@ double TimeValue(Object* self) {
   return box != nullptr && box->primitive.type == Type::Number ? box->primitive.number : NAN;
 }
 
-double Now(const Vm& vm) { return TimeClip(vm.dateBaseMs + vm.timeMs); }
+double Now(const Vm& vm) { return TimeClip(std::floor(vm.dateBaseMs + vm.timeMs)); }
 
 // An instance is a Date once the Date constructor has run on it: a class
 // whose constructor never reaches it makes objects that are no dates.

@@ -1,6 +1,6 @@
 // LoadVars, MovieClipLoader, the load methods XML shares, loadVariables and
 // the network classes of an offline player (XMLSocket never connects;
-// SharedObject lives in memory only).
+// SharedObject keeps its data through the host's storage).
 // Requests are queued here and answered by the movie's loader after the
 // frame's scripts (movie_loader.cpp).
 #include <algorithm>
@@ -267,28 +267,84 @@ Completion SocketOnData(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-// SharedObject.getLocal: one object per name for the movie's run, never written.
+// ---- SharedObject ----------------------------------------------------------------
+
+// The file self's store is kept in; empty when self is no store.
+std::string StoreFile(Vm& vm, Object* self) {
+  for (const auto& [file, so] : HostStateOf(vm).sharedObjects)
+    if (so == self) return file;
+  return {};
+}
+
+Object* StoreData(Vm& vm, Object* so) {
+  Value data;
+  if (!so->GetOwn(vm, "data", data) || !data.IsObject()) return nullptr;
+  return data.object;
+}
+
+// Written when the data fits the movie's share; an empty data object
+// removes the file.
+bool WriteStore(Vm& vm, const std::string& file, Object* so) {
+  const LocalStorage& storage = HostStateOf(vm).storage;
+  Object* data = StoreData(vm, so);
+  if (!storage.write) return data != nullptr;
+  std::vector<std::string> keys;
+  if (data) data->OwnKeys(vm, keys);
+  const std::string bytes = keys.empty() ? std::string() : EncodeSharedData(vm, data);
+  if (bytes.size() > kSharedObjectMovieBytes) return false;
+  return storage.write(file, bytes);
+}
+
+// SharedObject.getLocal(name[, localPath]): one object per store for the
+// run, its data read back from what an earlier run kept.
 Completion GetLocal(Vm& vm, Object* self, Args args) {
   if (!self) return Value::Null();
   const std::string name = vm.ToString(Arg(args, 0));
-  if (name.empty() || name.size() > 256) return Value::Null();
-  auto& stores = HostStateOf(vm).sharedObjects;
-  const std::string key = vm.Key(name);
-  if (const auto found = stores.find(key); found != stores.end()) return Value::Obj(found->second);
+  const Value path = Arg(args, 1);
+  const std::string file =
+      SharedObjectFileName(name, path.IsNullish() ? std::string() : vm.ToString(path));
+  if (file.empty()) return Value::Null();
+  HostState& host = HostStateOf(vm);
+  auto& stores = host.sharedObjects;
+  if (const auto found = stores.find(file); found != stores.end()) return Value::Obj(found->second);
   if (stores.size() >= 1024) return Value::Null();
   Object* so = vm.NewObject();
   const Value proto = vm.Get(self, "prototype");
   if (proto.IsObject()) so->proto = proto.object;
-  so->Define(vm, "data", Value::Obj(vm.NewObject()), kDontDelete);
-  stores.emplace(key, so);
+  std::string bytes;
+  Object* data = host.storage.read && host.storage.read(file, bytes) ? DecodeSharedData(vm, bytes)
+                                                                     : vm.NewObject();
+  so->Define(vm, "data", Value::Obj(data), kDontDelete);
+  stores.emplace(file, so);
   return Value::Obj(so);
 }
 
-Completion GetSize(Vm&, Object*, Args) { return Value::Num(0); }
+Completion Flush(Vm& vm, Object* self, Args) {
+  const std::string file = self ? StoreFile(vm, self) : std::string();
+  if (file.empty()) return {};
+  return Value::Bool(WriteStore(vm, file, self));
+}
+
+// Empties the data and forgets what was kept.
+Completion Clear(Vm& vm, Object* self, Args) {
+  const std::string file = self ? StoreFile(vm, self) : std::string();
+  if (file.empty()) return {};
+  self->Define(vm, "data", Value::Obj(vm.NewObject()), kDontDelete);
+  if (const LocalStorage& storage = HostStateOf(vm).storage; storage.write)
+    storage.write(file, std::string());
+  return {};
+}
+
+Completion GetSize(Vm& vm, Object* self, Args) {
+  Object* data = self && !StoreFile(vm, self).empty() ? StoreData(vm, self) : nullptr;
+  std::vector<std::string> keys;
+  if (data) data->OwnKeys(vm, keys);
+  return Value::Num(keys.empty() ? 0 : static_cast<double>(EncodeSharedData(vm, data).size()));
+}
 
 constexpr Member kSocketProto[] = {Method("connect", RefuseConnect), Method("send", Nothing),
                                    Method("close", Nothing), Method("onData", SocketOnData)};
-constexpr Member kSharedObjectProto[] = {Method("flush", Nothing), Method("clear", Nothing),
+constexpr Member kSharedObjectProto[] = {Method("flush", Flush), Method("clear", Clear),
                                          Method("close", Nothing), Method("getSize", GetSize)};
 constexpr Member kSharedObjectStatics[] = {Method("getLocal", GetLocal)};
 
@@ -362,6 +418,11 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
     return;
   }
   QueueLoad(vm, kLoadLevel, Value::Obj(vm.RootClip()), url, Value::Num(level));
+}
+
+void WriteSharedObjects(Vm& vm) {
+  if (!vm.hostState) return;
+  for (const auto& [file, so] : HostStateOf(vm).sharedObjects) WriteStore(vm, file, so);
 }
 
 void InstallLoaderBuiltins(Vm& vm) {

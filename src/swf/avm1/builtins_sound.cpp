@@ -33,8 +33,12 @@ class SoundControl : public Object {
   int32_t volume = 100;
   int32_t ll = 100, lr = 0, rl = 0, rr = 100;
 
+  // The inverse of SetPan on the ears' own gains: a left ear at 100 gives
+  // the right ear's distance from 100, any other left ear its own distance
+  // below 100 (by size: -150 gives -50).
   int32_t Pan() const {
-    const int64_t p = std::abs(static_cast<int64_t>(rr)) - std::abs(static_cast<int64_t>(ll));
+    const int64_t p = ll == 100 ? std::abs(static_cast<int64_t>(rr)) - 100
+                                : 100 - std::abs(static_cast<int64_t>(ll));
     return static_cast<int32_t>(static_cast<uint32_t>(p));
   }
   void SetPan(int32_t p) {
@@ -278,8 +282,9 @@ Completion GetVolume(Vm& vm, Object* self, Args) {
 
 Completion SetVolume(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
-  if (!c || args.empty()) return {};
-  c->volume = SoundInt(vm.ToNumber(args[0]));
+  if (!c) return {};
+  // Without an argument the volume is 0.
+  c->volume = args.empty() ? 0 : SoundInt(vm.ToNumber(args[0]));
   ApplyGain(vm, AsSound(vm, self), c);
   return {};
 }
@@ -312,12 +317,18 @@ Completion SetTransform(Vm& vm, Object* self, Args args) {
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty() || !args[0].IsObject()) return {};
   Object* o = args[0].object;
-  // Only whole numbers are taken; other values leave the setting as it was.
+  // An own member of the object is read as a 32-bit integer, kept
+  // unclamped: undefined, NaN and the infinities give 0, whole numbers wrap;
+  // a fraction leaves the setting as it was, and so does a member that is
+  // missing or only inherited.
   auto read = [&](const char* name, int32_t& field) {
-    const Value v = vm.Get(o, name);
-    if (v.IsUndefined()) return;
-    const double d = vm.ToNumber(v);
-    if (d == std::trunc(d)) field = SoundInt(d);
+    if (!o->HasOwn(vm, name)) return;
+    const double d = vm.ToNumber(vm.Get(o, name));
+    if (!std::isfinite(d)) {
+      field = 0;
+    } else if (d == std::trunc(d)) {
+      field = ToInt32(d);
+    }
   };
   read("ll", c->ll);
   read("lr", c->lr);

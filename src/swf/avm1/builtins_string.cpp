@@ -133,6 +133,8 @@ Completion Substring(Vm& vm, Object* self, Args args) {
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
+  // A start at or past the end gives nothing, whatever the end.
+  if (Int(vm, Arg(args, 0)) >= size) return Value::Str("");
   double from = std::clamp(Int(vm, Arg(args, 0)), 0.0, size);
   double to =
       args.size() > 1 && !args[1].IsUndefined() ? std::clamp(Int(vm, args[1]), 0.0, size) : size;
@@ -158,7 +160,9 @@ Completion Split(Vm& vm, Object* self, Args args) {
   const std::string s = Self(vm, self);
   std::vector<Value> parts;
   const bool noSep = args.empty() || args[0].IsUndefined();
-  const double limit = args.size() > 1 && !args[1].IsUndefined() ? vm.ToNumber(args[1]) : 1e9;
+  // The limit is read as a 32-bit integer; below zero it is zero.
+  const double limit =
+      args.size() > 1 && !args[1].IsUndefined() ? std::max(0.0, Int(vm, args[1])) : 1e9;
   // SWF 5 splits at commas when no separator is given, and never between
   // characters.
   if (noSep && vm.version >= 6) {
@@ -193,17 +197,25 @@ Completion Split(Vm& vm, Object* self, Args args) {
   return Value::Obj(vm.NewArray(std::move(parts)));
 }
 
-Completion ToUpper(Vm& vm, Object* self, Args) {
+// Before version 6 only ASCII letters change case; from 6 every letter the
+// case tables know.
+std::string ChangeCase(Vm& vm, Object* self, bool upper) {
   std::string s = Self(vm, self);
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return Value::Str(s);
+  if (vm.version < 6) {
+    for (char& c : s) {
+      const auto u = static_cast<unsigned char>(c);
+      c = static_cast<char>(upper ? std::toupper(u) : std::tolower(u));
+    }
+    return s;
+  }
+  std::u16string u = ToUnits(s);
+  for (char16_t& c : u) c = upper ? UpperUnit(c) : LowerUnit(c);
+  return FromUnits(u);
 }
 
-Completion ToLower(Vm& vm, Object* self, Args) {
-  std::string s = Self(vm, self);
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return Value::Str(s);
-}
+Completion ToUpper(Vm& vm, Object* self, Args) { return Value::Str(ChangeCase(vm, self, true)); }
+
+Completion ToLower(Vm& vm, Object* self, Args) { return Value::Str(ChangeCase(vm, self, false)); }
 
 Completion Concat(Vm& vm, Object* self, Args args) {
   std::string s = Self(vm, self);
@@ -215,12 +227,18 @@ Completion Concat(Vm& vm, Object* self, Args args) {
   return Value::Str(s);
 }
 
+// Before version 6 each code is one byte (n & 0xFF), from 6 a UTF-16 unit.
 Completion FromCharCode(Vm& vm, Object*, Args args) {
   std::string s;
+  const bool units = vm.version >= 6;
   for (const Value& v : args) {
-    const uint32_t c = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & 0xFFFF;
+    const uint32_t c = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & (units ? 0xFFFF : 0xFF);
     if (c == 0) break;
-    AppendUtf8(s, c);
+    if (units) {
+      AppendUtf8(s, c);
+    } else {
+      s += static_cast<char>(c);
+    }
   }
   return Value::Str(s);
 }

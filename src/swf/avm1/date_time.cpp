@@ -34,7 +34,7 @@ void CivilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
 
 double TimeClip(double t) {
   if (!std::isfinite(t) || std::fabs(t) > 8.64e15) return NAN;
-  return std::trunc(t) + 0.0;
+  return t + 0.0;  // fractions of a millisecond are kept
 }
 
 DateFields FieldsOf(double t, double offsetMs) {
@@ -57,7 +57,7 @@ DateFields FieldsOf(double t, double offsetMs) {
   f.minutes = std::floor(inDay / 60000);
   inDay -= f.minutes * 60000;
   f.seconds = std::floor(inDay / 1000);
-  f.ms = inDay - f.seconds * 1000;
+  f.ms = std::floor(inDay - f.seconds * 1000);
   return f;
 }
 

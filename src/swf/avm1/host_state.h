@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "swf/avm1/shared_object_store.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {
@@ -33,8 +34,10 @@ class HostState : public Object {
   };
   std::vector<Message> messages;
 
-  // SharedObject.getLocal: one object per name for the movie's run.
+  // SharedObject.getLocal: one object per store for the movie's run, by
+  // the file the store is kept in.
   std::map<std::string, Object*> sharedObjects;
+  LocalStorage storage;
 };
 
 // The state of kind T that obj holds: obj itself when it is a T, else one
@@ -75,5 +78,9 @@ HostState& HostStateOf(Vm& vm);
 // Hands the LocalConnection messages sent since the last call to their
 // receivers, telling each sender how it went; between frames.
 void DeliverLocalConnectionMessages(Vm& vm);
+
+// Writes every SharedObject store of the run to the host's storage, as the
+// movie ends.
+void WriteSharedObjects(Vm& vm);
 
 }  // namespace orrivel::swf::avm1

@@ -20,6 +20,12 @@ std::size_t UnitCount(std::string_view s);
 // own three byte form so that splitting a pair and joining it again is exact.
 std::string FromUnits(std::u16string_view units);
 
+// The upper and lower case of a UTF-16 unit as String.toUpperCase and
+// toLowerCase give them from version 6: Latin, Greek, Cyrillic, Armenian
+// and full-width letters; any other unit is its own case.
+char16_t UpperUnit(char16_t c);
+char16_t LowerUnit(char16_t c);
+
 // Orders two strings by code point, surrogate pairs joined: <0, 0 or >0.
 int CompareCodePoints(std::string_view a, std::string_view b);
 

@@ -64,6 +64,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
   vm_->readFile = limits.readFile;
   vm_->focusHighlight = limits.focusHighlight;
+  avm1::HostStateOf(*vm_).storage = limits.localStorage;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
   vm_->root = root_;
   vm_->NewFrame();
@@ -88,7 +89,9 @@ void MovieRunner::FinishFrameLoads() {
 
 MovieRunner::~MovieRunner() {
   // Timelines go before the machine whose objects they point at. The sound
-  // sink may already be gone: the host silences it.
+  // sink may already be gone: the host silences it. The movie's stores are
+  // kept first, as Flash kept them when a movie closed.
+  avm1::WriteSharedObjects(*vm_);
   ctx_.sound = nullptr;
   root_.reset();
   ctx_.levels.clear();

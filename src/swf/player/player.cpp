@@ -17,6 +17,7 @@
 #include "swf/player/focus_ring.h"
 #include "swf/player/frame_clock.h"
 #include "swf/player/movie_loader.h"
+#include "swf/player/shared_object_folder.h"
 #include "swf/player/movie_runner.h"
 #include "swf/player/script_input.h"
 #include "swf/player/edit_text.h"
@@ -67,8 +68,10 @@ struct Player::Impl {
   std::function<void(const std::string&)> traceSink, refusalSink;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
   SoundSink* sound = nullptr;
-  double clockStartMs = -1;      // wall clock
-  std::filesystem::path folder;  // while LoadFile runs: the folder its scripts may read
+  double clockStartMs = -1;           // wall clock
+  std::filesystem::path folder;       // while LoadFile runs: the folder its scripts may read
+  std::filesystem::path storageRoot;  // SharedObject stores; empty: none kept
+  std::filesystem::path storage;      // while LoadFile runs: the movie's stores
 
   // One frame period in milliseconds, for script time.
   double FrameMs() const {
@@ -220,8 +223,10 @@ bool Player::LoadFile(const std::string& utf8Path) {
   // Imported characters come from files beside the movie (or below it).
   ResolveImports(*result.movie, path.parent_path(), impl_->refusalSink);
   impl_->folder = path.parent_path();
+  if (!impl_->storageRoot.empty()) impl_->storage = MovieStorageFolder(impl_->storageRoot, path);
   const bool loaded = LoadParsed(std::move(result.movie));
   impl_->folder.clear();
+  impl_->storage.clear();
   return loaded;
 }
 
@@ -249,6 +254,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
   if (!impl_->folder.empty()) options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
+  if (!impl_->storage.empty()) options.localStorage = FolderStorage(impl_->storage);
   options.focusHighlight = [impl = impl_.get()](const std::shared_ptr<TimelineInstance>& target) {
     if (impl->highlights.size() < Impl::kMaxHighlights)
       impl->highlights.push_back({target, target == nullptr});
@@ -440,6 +446,10 @@ void Player::SetClockStart(double msSinceEpoch) { impl_->clockStartMs = msSinceE
 
 void Player::SetTraceSink(std::function<void(const std::string&)> sink) {
   impl_->traceSink = std::move(sink);
+}
+
+void Player::SetSharedObjectRoot(std::filesystem::path root) {
+  impl_->storageRoot = std::move(root);
 }
 
 void Player::SetRefusalSink(std::function<void(const std::string&)> sink) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <span>
@@ -141,6 +142,11 @@ class Player {
   // Date's clock starts at this time (ms since 1970) at each load instead
   // of the wall clock, so runs repeat (the render tool). Set before loading.
   void SetClockStart(double msSinceEpoch);
+  // Where movies loaded from files keep their SharedObject stores: a folder
+  // per movie file inside `root` (DefaultSharedObjectRoot on a desktop,
+  // %APPDATA%\Orrivel\SharedObjects on Windows). Empty, the default, keeps
+  // nothing between runs. Set before loading, kept across loads.
+  void SetSharedObjectRoot(std::filesystem::path root);
 
  private:
   struct Impl;

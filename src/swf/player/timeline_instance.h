@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "swf/avm1/shared_object_store.h"
 #include "swf/format/movie.h"
 #include "swf/player/display_list.h"
 #include "swf/sound/sound_sink.h"
@@ -44,6 +45,8 @@ struct PlayerLimits {
   double clockStartMs = -1;
   // Nor is this: reads the files scripts load (Vm::readFile); unset, none is read.
   std::function<bool(const std::string& url, std::string& out)> readFile;
+  // Nor this: where SharedObject keeps its stores; unset, they last the run.
+  avm1::LocalStorage localStorage;
   // Nor this: lights up what Selection.setFocus focused (Vm::focusHighlight).
   std::function<void(const std::shared_ptr<TimelineInstance>&)> focusHighlight;
 };

@@ -46,7 +46,7 @@ TEST(DateTimeTest, OutOfRangeFieldsRollOverAndBadOnesGiveNaN) {
     EXPECT_TRUE(std::isnan(TimeOf(bad)));
   }
   EXPECT_TRUE(std::isnan(TimeClip(8.64e15 + 1)));
-  EXPECT_EQ(TimeClip(-5.5), -5);
+  EXPECT_EQ(TimeClip(-5.5), -5.5);  // fractions of a millisecond are kept
 }
 
 TEST(DateTimeTest, PrintsAsThePlayer) {

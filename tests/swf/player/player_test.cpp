@@ -151,6 +151,67 @@ TEST(PlayerTest, FirstBackgroundOfAnyLevelHolds) {
   std::filesystem::remove_all(dir);
 }
 
+// A movie loaded from a file keeps its SharedObject stores in a folder of
+// its own inside the root the host names, and finds them on the next load;
+// without a root nothing is written.
+TEST(PlayerTest, SharedObjectsLastBetweenLoadsOfTheSameFile) {
+  const auto dir = std::filesystem::temp_directory_path() / "orrivel_player_so";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "movies");
+  const auto doAction = [](const Bytes& code) {
+    std::vector<uint8_t> tag = {0x3F, 0x03};  // DoAction, long form
+    for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
+    tag.insert(tag.end(), code.begin(), code.end());
+    return tag;
+  };
+  // SharedObject.getLocal("best") on the stack, then .data
+  const Bytes data = Cat({PushString("best"),
+                          PushInt(1),
+                          PushString("SharedObject"),
+                          {0x1C},
+                          PushString("getLocal"),
+                          {0x52},
+                          PushString("data"),
+                          {0x4E}});
+  // data.score = data.score + 1; trace(data.score)
+  const Bytes code = Cat({data,
+                          PushString("score"),
+                          data,
+                          PushString("score"),
+                          {0x4E},
+                          PushInt(1),
+                          {0x47, 0x4F},
+                          data,
+                          PushString("score"),
+                          {0x4E},
+                          {0x26},
+                          kEnd});
+  const auto movie = dir / "movies" / "game.swf";
+  const std::vector<uint8_t> bytes = SwfWithTags(doAction(code));
+  std::ofstream(movie, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  NativeImageDecoder decoder;
+  std::vector<std::string> traces;
+  const auto run = [&](const std::filesystem::path& root) {
+    Player player(decoder);
+    player.SetTraceSink([&](const std::string& line) { traces.push_back(line); });
+    player.SetSharedObjectRoot(root);
+    ASSERT_TRUE(player.LoadFile(movie.string()));
+  };
+  run(dir / "store");
+  run(dir / "store");
+  run({});
+  run(dir / "store");
+  EXPECT_EQ(traces, (std::vector<std::string>{"1", "2", "1", "3"}));
+  std::size_t files = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "store"))
+    files += e.is_regular_file();
+  EXPECT_EQ(files, 1u);
+  EXPECT_TRUE(std::filesystem::exists(dir / "store" / "game.swf" / "best.sol"));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PlayerTest, FailedLoadsExplainInOneLine) {
   NativeImageDecoder decoder;
   Player player(decoder);

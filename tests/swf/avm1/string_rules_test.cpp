@@ -1,0 +1,261 @@
+// String, Array and Date rules that differ between movie versions: SWF 5
+// strings are bytes, later ones UTF-16 text.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "../player/movie_builder.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/movie_runner.h"
+
+namespace orrivel::swf::avm1 {
+namespace {
+
+using namespace swf::test;
+
+// Runs receiver.method(args) in a movie of the version; receiver "String"
+// names the class, anything else is a string value.
+class Calls {
+ public:
+  explicit Calls(int version) {
+    movie_.header.version = static_cast<uint8_t>(version);
+    runner_ = std::make_unique<MovieRunner>(movie_);
+  }
+  Vm& vm() { return runner_->Vm(); }
+  Value Call(const std::string& receiver, const char* method, std::vector<Value> args) {
+    Object* self = receiver == "String" ? vm().Get(vm().global, "String").object
+                                        : vm().ToObject(Value::Str(receiver));
+    Value r;
+    vm().CallMethod(self, method, args, &r);
+    return r;
+  }
+  std::string Text(const std::string& receiver, const char* method, std::vector<Value> args) {
+    return vm().ToString(Call(receiver, method, std::move(args)));
+  }
+
+ private:
+  Movie movie_ = BaseMovie();
+  std::unique_ptr<MovieRunner> runner_;
+};
+
+Value N(double n) { return Value::Num(n); }
+Value S(const char* s) { return Value::Str(s); }
+
+TEST(StringRulesTest, Swf5StringsAreBytes) {
+  const struct {
+    int version;
+    const char* receiver;
+    const char* method;
+    std::vector<Value> args;
+    const char* result;
+  } cases[] = {
+      // "é" written as UTF-8 is two characters before version 6.
+      {5, "\xC3\xA9x", "charAt", {N(1)}, "\xA9"},
+      {6, "\xC3\xA9x", "charAt", {N(1)}, "x"},
+      {5, "\xC3\xA9x", "charCodeAt", {N(0)}, "195"},
+      {6, "\xC3\xA9x", "charCodeAt", {N(0)}, "233"},
+      {5, "\xC3\xA9x", "indexOf", {S("x")}, "2"},
+      {6, "\xC3\xA9x", "indexOf", {S("x")}, "1"},
+      {5, "\xC3\xA9x", "substr", {N(1), N(1)}, "\xA9"},
+      // fromCharCode keeps the low byte before version 6.
+      {5, "String", "fromCharCode", {N(0x141), N(233)}, "A\xE9"},
+      {6, "String", "fromCharCode", {N(0x141), N(233)}, "\xC5\x81\xC3\xA9"},
+      {5, "String", "fromCharCode", {N(65), N(256), N(66)}, "A"},
+      {6, "String", "fromCharCode", {N(65), N(0x10000), N(66)}, "A"},
+  };
+  for (const auto& c : cases) {
+    Calls calls(c.version);
+    EXPECT_EQ(calls.Text(c.receiver, c.method, c.args), c.result)
+        << "v" << c.version << " " << c.method;
+  }
+  for (int version : {5, 6}) {
+    Calls calls(version);
+    Vm& vm = calls.vm();
+    const Value s = calls.Call("String", "fromCharCode", {N(233), N(66)});
+    EXPECT_EQ(vm.ToNumber(vm.GetMember(s, "length")), 2) << version;
+    const Value codes = calls.Call(s.string, "charCodeAt", {N(0)});
+    EXPECT_EQ(vm.ToNumber(codes), 233) << version;
+  }
+}
+
+TEST(StringRulesTest, PiecesLimitsAndCase) {
+  const struct {
+    int version;
+    const char* receiver;
+    const char* method;
+    std::vector<Value> args;
+    const char* result;
+  } cases[] = {
+      {6, "abc", "substring", {N(2), N(0)}, "ab"},
+      {6, "abc", "substring", {N(3), N(0)}, ""},  // start at the end
+      {6, "abc", "substring", {N(7), N(1)}, ""},
+      {5, "abc", "substring", {N(4294967297.0), N(0)}, "a"},  // 32-bit wrap
+      {6, "a,b,c", "split", {S(","), N(2.7)}, "a,b"},
+      {6, "a,b,c", "split", {S(","), N(-1)}, ""},
+      {6, "a,b,c", "split", {S(","), N(4294967297.0)}, "a"},
+      {6, "a,b,c", "split", {S(","), N(NAN)}, ""},
+      {6, "a,b,c", "split", {S(","), S("2")}, "a,b"},
+      {6,
+       "\xC3\xAB\xC3\x9F\xCE\xB1\xD0\xB6\xC5\x93z",
+       "toUpperCase",
+       {},
+       "\xC3\x8B\xC3\x9F\xCE\x91\xD0\x96\xC5\x92Z"},
+      {6,
+       "\xC3\x80\xCE\xA9\xD0\x81\xC5\xB8Z",
+       "toLowerCase",
+       {},
+       "\xC3\xA0\xCF\x89\xD1\x91\xC3\xBFz"},
+      {5, "\xC3\xABz", "toUpperCase", {}, "\xC3\xABZ"},  // bytes: ASCII only
+  };
+  for (const auto& c : cases) {
+    Calls calls(c.version);
+    EXPECT_EQ(calls.Text(c.receiver, c.method, c.args), c.result)
+        << "v" << c.version << " " << c.receiver << "." << c.method;
+  }
+}
+
+TEST(StringRulesTest, ArraySortArgumentsAndFlags) {
+  // Array constants: CASEINSENSITIVE 1, DESCENDING 2, UNIQUESORT 4,
+  // RETURNINDEXEDARRAY 8, NUMERIC 16.
+  const struct {
+    std::vector<Value> elements;
+    const char* method;
+    std::vector<Value> args;
+    const char* result;  // what the call returns, as text
+    const char* after;   // the array afterwards
+  } cases[] = {
+      {{N(2), N(1)}, "sort", {Value{}}, "undefined", "2,1"},
+      {{N(2), N(1)}, "sort", {Value::Bool(true), N(0)}, "undefined", "2,1"},
+      {{N(2), N(1)}, "sort", {Value::Null(), N(0)}, "undefined", "2,1"},
+      {{N(2), N(1)}, "sort", {N(NAN)}, "1,2", "1,2"},
+      {{N(2), N(3), N(1)}, "sort", {N(2), N(16)}, "1,2,3", "1,2,3"},  // the second is the flags
+      {{N(2), N(3), N(1)}, "sort", {N(2), Value{}}, "3,2,1", "3,2,1"},
+      // NUMERIC compares numbers only; mixed pairs compare as text.
+      {{S("test"), N(4), N(1), S("22"), Value{}, N(3), N(23), N(2), Value::Bool(true)},
+       "sort",
+       {N(16 | 1 | 2 | 4 | 8)},
+       "4,8,0,6,1,5,3,7,2",
+       "test,4,1,22,undefined,3,23,2,true"},
+      {{S("h\xC3\xABllo"), S("H\xC3\x8BLLO"), S("a")},
+       "sort",
+       {N(1 | 4)},
+       "0",
+       "h\xC3\xABllo,H\xC3\x8BLLO,a"},  // equal once letters beyond ASCII fold
+      {{S("test"), S("a"), S("bar")}, "sortOn", {S("length"), N(16)}, "a,bar,test", "a,bar,test"},
+  };
+  for (const auto& c : cases) {
+    Calls calls(7);
+    Vm& vm = calls.vm();
+    ArrayObject* array = vm.NewArray(c.elements);
+    Value r;
+    vm.CallMethod(array, c.method, c.args, &r);
+    EXPECT_EQ(vm.ToString(r), c.result) << c.method << " " << c.after;
+    EXPECT_EQ(vm.ToString(Value::Obj(array)), c.after) << c.method;
+  }
+}
+
+TEST(StringRulesTest, SortOnFlagArraysAndDates) {
+  Calls calls(7);
+  Vm& vm = calls.vm();
+  const auto objects = [&vm] {
+    std::vector<Value> out;
+    for (auto [n, b] : {std::pair{3, 1}, {2, 3}, {2, 2}, {1, 2}, {3, 1}}) {
+      Object* o = vm.NewObject();
+      vm.Set(o, "n", N(n));
+      vm.Set(o, "b", N(b));
+      out.push_back(Value::Obj(o));
+    }
+    return out;
+  };
+  const struct {
+    std::vector<Value> flags;
+    const char* result;
+  } cases[] = {
+      {{N(8), N(0)}, "3,2,1,0,4"},  // RETURNINDEXEDARRAY from the first entry
+      {{N(4), N(0)}, "0"},          // UNIQUESORT from the first entry
+      {{N(0), N(8 | 4)},
+       "[object Object],[object Object],[object Object],[object Object],"
+       "[object Object]"},              // later entries: no such options
+      {{N(2 | 8), N(0)}, "0,4,2,1,3"},  // descending on the first field only
+      {{N(2 | 8)},
+       "[object Object],[object Object],[object Object],[object Object],"
+       "[object Object]"},  // a wrong count of entries counts as none
+  };
+  for (const auto& c : cases) {
+    ArrayObject* array = vm.NewArray(objects());
+    const Value args[2] = {Value::Obj(vm.NewArray({S("n"), S("b")})),
+                           Value::Obj(vm.NewArray(c.flags))};
+    Value r;
+    vm.CallMethod(array, "sortOn", args, &r);
+    EXPECT_EQ(vm.ToString(r), c.result);
+  }
+  // A Date keeps fractions of a millisecond; its fields do not show them.
+  const Value ms[1] = {N(5.5)};
+  Object* date = vm.Construct(vm.Get(vm.global, "Date").object, ms).object;
+  Value time, millis;
+  vm.CallMethod(date, "getTime", {}, &time);
+  vm.CallMethod(date, "getUTCMilliseconds", {}, &millis);
+  EXPECT_EQ(time.number, 5.5);
+  EXPECT_EQ(millis.number, 5);
+}
+
+// Sound.setTransform reads 32-bit integers and keeps them unclamped; the
+// pan is derived from the ears' gains.
+TEST(StringRulesTest, SoundTransformsAreIntegers) {
+  const double kBig = 3000000000.0;
+  const struct {
+    std::vector<std::pair<const char*, Value>> members;
+    const char* transform;  // ll lr rl rr afterwards
+    double pan;
+  } cases[] = {
+      {{{"ll", N(100)}, {"lr", N(0)}, {"rl", N(0)}, {"rr", N(100)}}, "100 0 0 100", 0},
+      {{{"ll", N(100)}, {"lr", N(999)}, {"rl", N(999)}, {"rr", N(999)}}, "100 999 999 999", 899},
+      {{{"ll", N(101)}, {"rr", N(100)}}, "101 0 0 100", -1},
+      {{{"ll", N(NAN)}, {"lr", N(INFINITY)}, {"rl", Value{}}, {"rr", N(-INFINITY)}},
+       "0 0 0 0",
+       100},
+      {{{"ll", N(kBig)}, {"lr", N(kBig)}, {"rl", N(kBig)}, {"rr", N(kBig)}},
+       "-1294967296 -1294967296 -1294967296 -1294967296",
+       -1294967196},
+      {{{"ll", N(-150)}, {"rr", N(50)}}, "-150 0 0 50", -50},
+      {{{"ll", N(-100)}, {"rr", N(-150)}}, "-100 0 0 -150", 0},
+      {{{"ll", N(33.3)}, {"rr", S("80")}}, "100 0 0 80", -20},  // a fraction is ignored
+      {{}, "100 0 0 100", 0},                                   // so is a missing member
+  };
+  for (int version : {6, 8}) {
+    for (const auto& c : cases) {
+      Calls calls(version);
+      Vm& vm = calls.vm();
+      Object* sound = vm.Construct(vm.Get(vm.global, "Sound").object, {}).object;
+      ASSERT_NE(sound, nullptr);
+      Object* t = vm.NewObject();
+      Object* inherited = vm.NewObject();  // members of a prototype are not read
+      vm.Set(inherited, "ll", N(7));
+      vm.Set(inherited, "rr", N(7));
+      t->proto = inherited;
+      for (const auto& [name, v] : c.members) vm.Set(t, name, v);
+      const Value arg[1] = {Value::Obj(t)};
+      vm.CallMethod(sound, "setTransform", arg);
+      Value got, pan;
+      vm.CallMethod(sound, "getTransform", {}, &got);
+      vm.CallMethod(sound, "getPan", {}, &pan);
+      std::string text;
+      for (const char* name : {"ll", "lr", "rl", "rr"})
+        text += (text.empty() ? "" : " ") + vm.ToString(vm.Get(got.object, name));
+      EXPECT_EQ(text, c.transform) << "v" << version;
+      EXPECT_EQ(pan.number, c.pan) << "v" << version << " " << c.transform;
+    }
+    Calls calls(version);
+    Vm& vm = calls.vm();
+    Object* sound = vm.Construct(vm.Get(vm.global, "Sound").object, {}).object;
+    Value volume;
+    vm.CallMethod(sound, "setVolume", {});
+    vm.CallMethod(sound, "getVolume", {}, &volume);
+    EXPECT_EQ(volume.number, 0) << "v" << version;
+  }
+}
+
+}  // namespace
+}  // namespace orrivel::swf::avm1
