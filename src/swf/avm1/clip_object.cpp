@@ -24,33 +24,6 @@ constexpr int kPropertyCount = 22;
 
 double Round(double v, double unit) { return std::round(v / unit) * unit; }
 
-// Sets one of _xscale (0), _yscale (1) and _rotation (2) as Flash does:
-// through the kept scale and rotation, the angle brought into -180..180.
-void SetScaleOrRotation(DisplayObject& obj, int which, double n) {
-  if (!std::isfinite(n)) return;
-  ScaleRotation s = ScaleRotationOf(obj);
-  if (which == 0) {
-    s.scaleX = n / 100;
-  } else if (which == 1) {
-    s.scaleY = n / 100;
-  } else {
-    double degrees = std::fmod(n, 360);
-    if (degrees > 180) degrees -= 360;
-    if (degrees < -180) degrees += 360;
-    s.rotation = degrees * std::numbers::pi / 180;
-  }
-  SetScaleRotation(obj, s);
-}
-
-double ScalePercent(const DisplayObject* obj, bool y) {
-  const ScaleRotation s = obj ? ScaleRotationOf(*obj) : ScaleRotation{};
-  return (y ? s.scaleY : s.scaleX) * 100;
-}
-
-double RotationDegrees(const DisplayObject* obj) {
-  return obj ? ScaleRotationOf(*obj).rotation * 180 / std::numbers::pi : 0;
-}
-
 }  // namespace
 
 int ClipPropertyIndex(std::string_view name) {
@@ -158,7 +131,8 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
       return Value::Num(Round(m.ty / 20.0, 0.05));
     case 2:
     case 3:
-      return Value::Num(ScalePercent(p, index == 3));
+      return Value::Num(
+          GetScaleProperty(p, index == 3 ? ScaleProperty::YScale : ScaleProperty::XScale));
     case 4:
       return Value::Num(self->DeclaredFrames() == 0 ? 0 : self->CurrentFrame() + 1);
     case 5:
@@ -172,7 +146,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
     case 9:
       return Value::Num(ClipSize(this, index == 9));
     case 10:
-      return Value::Num(RotationDegrees(p));
+      return Value::Num(GetScaleProperty(p, ScaleProperty::Rotation));
     case 11: {
       // Slash syntax: "/a/b" in level 0, "_level5/a/b" in the others.
       std::string path = Path(vm);
@@ -250,7 +224,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     case 2:
     case 3:
-      SetScaleOrRotation(*p, index - 2, n);
+      SetScaleProperty(*p, index == 3 ? ScaleProperty::YScale : ScaleProperty::XScale, n);
       break;
     case 8:
     case 9:
@@ -269,7 +243,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
       break;
     }
     case 10:
-      SetScaleOrRotation(*p, 2, n);
+      SetScaleProperty(*p, ScaleProperty::Rotation, n);
       break;
     case 13:
       p->name = converted.string;

@@ -15,32 +15,6 @@ namespace orrivel::swf::avm1 {
 namespace {
 
 double Round(double v, double unit) { return std::round(v / unit) * unit; }
-// Sets one of _xscale (0), _yscale (1) and _rotation (2) as Flash does:
-// through the kept scale and rotation, the angle brought into -180..180.
-void SetScaleOrRotation(DisplayObject& obj, int which, double n) {
-  if (!std::isfinite(n)) return;
-  ScaleRotation s = ScaleRotationOf(obj);
-  if (which == 0) {
-    s.scaleX = n / 100;
-  } else if (which == 1) {
-    s.scaleY = n / 100;
-  } else {
-    double degrees = std::fmod(n, 360);
-    if (degrees > 180) degrees -= 360;
-    if (degrees < -180) degrees += 360;
-    s.rotation = degrees * std::numbers::pi / 180;
-  }
-  SetScaleRotation(obj, s);
-}
-
-double ScalePercent(const DisplayObject* obj, bool y) {
-  const ScaleRotation s = obj ? ScaleRotationOf(*obj) : ScaleRotation{};
-  return (y ? s.scaleY : s.scaleX) * 100;
-}
-
-double RotationDegrees(const DisplayObject* obj) {
-  return obj ? ScaleRotationOf(*obj).rotation * 180 / std::numbers::pi : 0;
-}
 
 // The field's box in its parent's space, its corners on whole twips.
 FloatRect ParentBounds(const Rect& b, const Matrix& m) {
@@ -136,7 +110,8 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
           break;
         case 2:
         case 3:
-          out = Value::Num(ScalePercent(p, index == 3));
+          out = Value::Num(
+              GetScaleProperty(p, index == 3 ? ScaleProperty::YScale : ScaleProperty::XScale));
           break;
         case 6:
           out = Value::Num(p->colorTransform.aMult * 100.0 / 256);
@@ -153,7 +128,7 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
           break;
         }
         case 10:
-          out = Value::Num(RotationDegrees(p));
+          out = Value::Num(GetScaleProperty(p, ScaleProperty::Rotation));
           break;
         case 11: {
           std::string path = Path(vm).substr(7);
@@ -225,7 +200,7 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       break;
     case 2:
     case 3:
-      SetScaleOrRotation(*p, index - 2, n);
+      SetScaleProperty(*p, index == 3 ? ScaleProperty::YScale : ScaleProperty::XScale, n);
       break;
     case 6:
       if (finite)
@@ -249,7 +224,7 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       break;
     }
     case 10:
-      SetScaleOrRotation(*p, 2, n);
+      SetScaleProperty(*p, ScaleProperty::Rotation, n);
       break;
     case 13:
       p->name = vm.ToString(v);

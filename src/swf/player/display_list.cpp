@@ -1,6 +1,7 @@
 #include "swf/player/display_list.h"
 
 #include <cmath>
+#include <numbers>
 #include <utility>
 
 namespace orrivel::swf {
@@ -108,6 +109,34 @@ void SetScaleRotation(DisplayObject& obj, const ScaleRotation& s) {
   m.d = s.scaleY * std::cos(s.rotation + s.skew);
   obj.scaleRotation = s;
   obj.scaleRotationMatrix = m;
+}
+
+double GetScaleProperty(const DisplayObject* obj, ScaleProperty which) {
+  const ScaleRotation s = obj ? ScaleRotationOf(*obj) : ScaleRotation{};
+  switch (which) {
+    case ScaleProperty::XScale:
+      return s.scaleX * 100;
+    case ScaleProperty::YScale:
+      return s.scaleY * 100;
+    default:
+      return s.rotation * 180 / std::numbers::pi;
+  }
+}
+
+void SetScaleProperty(DisplayObject& obj, ScaleProperty which, double value) {
+  if (!std::isfinite(value)) return;
+  ScaleRotation s = ScaleRotationOf(obj);
+  if (which == ScaleProperty::XScale) {
+    s.scaleX = value / 100;
+  } else if (which == ScaleProperty::YScale) {
+    s.scaleY = value / 100;
+  } else {
+    double degrees = std::fmod(value, 360);
+    if (degrees > 180) degrees -= 360;
+    if (degrees < -180) degrees += 360;
+    s.rotation = degrees * std::numbers::pi / 180;
+  }
+  SetScaleRotation(obj, s);
 }
 
 void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove) { list.erase(remove.depth); }

@@ -76,6 +76,13 @@ ScaleRotation ScaleRotationOf(const DisplayObject& obj);
 // Sets them and rebuilds the matrix's scale, rotation and skew from them.
 void SetScaleRotation(DisplayObject& obj, const ScaleRotation& s);
 
+// The script properties over them: _xscale and _yscale in percent and
+// _rotation in degrees (-180..180); a null object reads as untransformed.
+enum class ScaleProperty { XScale, YScale, Rotation };
+double GetScaleProperty(const DisplayObject* obj, ScaleProperty which);
+// Sets one as Flash does, through the kept values; other numbers are ignored.
+void SetScaleProperty(DisplayObject& obj, ScaleProperty which, double value);
+
 using DisplayList = std::map<int32_t, DisplayObject>;
 
 // How a PlaceObject meets an object already at its depth.

@@ -47,5 +47,25 @@ TEST(ScaleRotationTest, KeptBesideTheMatrix) {
   EXPECT_NEAR(std::abs(read.rotation), std::numbers::pi, 1e-9);
 }
 
+// The script properties: percent and degrees, the angle brought into
+// -180..180, numbers that are not finite ignored.
+TEST(ScaleRotationTest, ScriptPropertiesInPercentAndDegrees) {
+  const struct {
+    ScaleProperty which;
+    double set, read;
+  } cases[] = {
+      {ScaleProperty::Rotation, 270, -90},    {ScaleProperty::Rotation, -190, 170},
+      {ScaleProperty::Rotation, 720, 0},      {ScaleProperty::XScale, -50, -50},
+      {ScaleProperty::YScale, 0, 0},          {ScaleProperty::XScale, std::nan(""), 100},
+      {ScaleProperty::YScale, INFINITY, 100},
+  };
+  for (const auto& c : cases) {
+    DisplayObject obj;
+    SetScaleProperty(obj, c.which, c.set);
+    EXPECT_NEAR(GetScaleProperty(&obj, c.which), c.read, 1e-9) << c.set;
+  }
+  EXPECT_EQ(GetScaleProperty(nullptr, ScaleProperty::XScale), 100);
+}
+
 }  // namespace
 }  // namespace orrivel::swf

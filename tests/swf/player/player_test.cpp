@@ -31,6 +31,12 @@ std::vector<uint8_t> TinySwf(uint8_t fps, int frames) {
   return swf;
 }
 
+void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
 // TinySwf's one frame with `tags` before its ShowFrame.
 std::vector<uint8_t> SwfWithTags(const std::vector<uint8_t>& tags) {
   std::vector<uint8_t> swf = TinySwf(12, 1);
@@ -85,9 +91,7 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
   const auto dir = std::filesystem::temp_directory_path() / "orrivel_player_level_draw";
   std::filesystem::create_directories(dir);
   const auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    WriteFile(dir / name, bytes);
   };
   write("blue.swf", SwfWithTags(StageFillTags(0, 0, 255)));
   // A 1 x 1 green GIF.
@@ -127,9 +131,7 @@ TEST(PlayerTest, FirstBackgroundOfAnyLevelHolds) {
   const auto dir = std::filesystem::temp_directory_path() / "orrivel_player_levels";
   std::filesystem::create_directories(dir);
   const auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    WriteFile(dir / name, bytes);
   };
   write("red.swf", SwfWithTags(BackgroundTag(255, 0, 0)));
   const struct {

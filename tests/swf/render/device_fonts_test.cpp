@@ -78,6 +78,26 @@ TEST(DeviceFontsTest, FieldsWithoutOutlinesUseTheSystemsFonts) {
   }
 }
 
+// A movie whose font 1 is the system's "Verdana" (no glyphs), and a field
+// of text in it.
+Movie DeviceMovie() {
+  Movie movie;
+  FontDefinition font;
+  font.id = 1;
+  font.name = "Verdana";
+  movie.characters.emplace(1, font);
+  return movie;
+}
+
+EditTextDefinition DeviceField(const char* text, int32_t height, uint16_t fontHeight) {
+  EditTextDefinition field;
+  field.bounds = {0, 4000, 0, height};
+  field.fontId = 1;
+  field.fontHeight = fontHeight;
+  field.initialText = text;
+  return field;
+}
+
 // Device text shows whole lines: a line reaching below the field's inner
 // bottom (less the 2-pixel gutter) is left out, but never the first.
 TEST(DeviceFontsTest, OnlyWholeLinesAreDrawn) {
@@ -85,39 +105,22 @@ TEST(DeviceFontsTest, OnlyWholeLinesAreDrawn) {
     int32_t yMax;
     std::size_t glyphs;
   } cases[] = {{200, 3}, {170, 2}, {130, 1}, {50, 1}};  // lines 40 twips tall, from 40
+  const Movie movie = DeviceMovie();
+  SquareFonts system;
+  TextCache cache(movie, &system);
   for (const auto& c : cases) {
-    Movie movie;
-    FontDefinition font;
-    font.id = 1;
-    font.name = "Verdana";
-    movie.characters.emplace(1, font);
-    EditTextDefinition field;
-    field.bounds = {0, 4000, 0, c.yMax};
-    field.fontId = 1;
-    field.fontHeight = 40;
-    field.initialText = "A\nA\nA";
-    SquareFonts system;
-    TextCache cache(movie, &system);
-    EXPECT_EQ(LayoutEditText(field, 8, cache).glyphs.size(), c.glyphs) << c.yMax;
+    const TextLayout layout = LayoutEditText(DeviceField("A\nA\nA", c.yMax, 40), 8, cache);
+    EXPECT_EQ(layout.glyphs.size(), c.glyphs) << c.yMax;
   }
 }
 
 // Device text is drawn opaque whatever the alpha of its colour transform,
 // not at all when mirrored, and adds no area to a mask.
 TEST(DeviceFontsTest, MirroredTranslucentAndMaskingFields) {
-  Movie movie;
-  FontDefinition font;
-  font.id = 1;
-  font.name = "Verdana";
-  movie.characters.emplace(1, font);
-  EditTextDefinition field;
-  field.bounds = {0, 400, 0, 400};
-  field.fontId = 1;
-  field.fontHeight = 200;
-  field.initialText = "A";
+  const Movie movie = DeviceMovie();
   SquareFonts system;
-  TextCache cache(movie, &system);
-  const TextLayout layout = LayoutEditText(field, 8, cache);
+  TextCache cache(movie, &system);  // holds the glyphs the layout points at
+  const TextLayout layout = LayoutEditText(DeviceField("A", 400, 200), 8, cache);
   ASSERT_TRUE(layout.deviceText);
   const Matrix toPixels{0.05, 0, 0, 0.05, 0, 0};
   ColorTransform faded;
