@@ -28,6 +28,8 @@ Value LocalToGlobal(Vm& vm, Object* self, Args args);
 Value GlobalToLocal(Vm& vm, Object* self, Args args);
 Value HitTest(Vm& vm, Object* self, Args args);
 Value SetMask(Vm& vm, Object* self, Args args);
+// builtins_bitmap.cpp
+Value AttachBitmap(Vm& vm, Object* self, Args args);
 // builtins_input.cpp
 Value StartDrag(Vm& vm, Object* self, Args args);
 Value StopDrag(Vm& vm, Object* self, Args args);

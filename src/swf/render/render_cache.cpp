@@ -64,7 +64,9 @@ const ConvertedShape* RenderCache::ShapeOf(const DisplayNode& node) {
 }
 
 const raster::Image* RenderCache::BitmapOf(const DisplayNode& node) {
-  return node.kind == DisplayNode::Kind::Bitmap ? Bitmap(node.characterId, node.movie) : nullptr;
+  if (node.kind != DisplayNode::Kind::Bitmap) return nullptr;
+  if (node.picture) return node.picture.get();
+  return Bitmap(node.characterId, node.movie);
 }
 
 const TextLayout* RenderCache::TextOf(const DisplayNode& node) {

@@ -13,30 +13,6 @@ namespace {
 
 using namespace test;
 
-Bytes PushUndefined() { return Long(0x96, {3}); }
-
-// Pushes the values of an array (in reverse, as InitArray takes them) and
-// makes it.
-Bytes Array(std::initializer_list<Bytes> items) {
-  std::vector<Bytes> v(items);
-  Bytes out;
-  for (auto it = v.rbegin(); it != v.rend(); ++it) out = Cat({out, *it});
-  return Cat({out, PushInt(static_cast<int32_t>(v.size())), {0x42}});
-}
-
-// _root.<method>(args...), its result dropped.
-Bytes CallRoot(const std::string& method, std::initializer_list<Bytes> args) {
-  std::vector<Bytes> v(args);
-  Bytes out;
-  for (auto it = v.rbegin(); it != v.rend(); ++it) out = Cat({out, *it});
-  return Cat({out,
-              PushInt(static_cast<int32_t>(v.size())),
-              PushString("_root"),
-              {0x1C},
-              PushString(method),
-              {0x52, 0x17}});
-}
-
 // A 100 x 100 pixel box matrix.
 Bytes BoxMatrix() {
   return Cat({PushString("matrixType"),
