@@ -7,10 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
+#include "swf/player/timeline_instance.h"
+#include "swf/render/script_bitmap.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -30,27 +34,31 @@ class BitmapObject : public Object {
     const int64_t n = static_cast<int64_t>(w) * h;
     if (livePixels + n > kLivePixels) return false;
     livePixels += n;
-    width = w;
-    height = h;
-    transparent = alpha;
-    pixels.assign(static_cast<std::size_t>(n), Opaque(fill));
+    bits->width = w;
+    bits->height = h;
+    bits->transparent = alpha;
+    bits->argb.assign(static_cast<std::size_t>(n), Opaque(fill));
+    bits->Changed();
     return true;
   }
+  // Clips showing the bitmap show nothing from now on.
   void Free() {
-    livePixels -= static_cast<int64_t>(pixels.size());
-    pixels.clear();
-    pixels.shrink_to_fit();
-    width = height = -1;
+    livePixels -= static_cast<int64_t>(bits->argb.size());
+    bits->argb.clear();
+    bits->argb.shrink_to_fit();
+    bits->width = bits->height = -1;
+    bits->Changed();
   }
-  bool Valid() const { return width > 0; }
-  bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
-  uint32_t& At(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
+  bool Valid() const { return bits->Valid(); }
+  bool Inside(int x, int y) const {
+    return x >= 0 && y >= 0 && x < bits->width && y < bits->height;
+  }
+  uint32_t& At(int x, int y) { return bits->argb[static_cast<std::size_t>(y) * bits->width + x]; }
   // An opaque bitmap keeps every pixel's alpha at full.
-  uint32_t Opaque(uint32_t argb) const { return transparent ? argb : argb | 0xFF000000u; }
+  uint32_t Opaque(uint32_t argb) const { return bits->transparent ? argb : argb | 0xFF000000u; }
 
-  int width = -1, height = -1;
-  bool transparent = true;
-  std::vector<uint32_t> pixels;  // ARGB, not premultiplied
+  // Shared with the clips that show the bitmap (attachBitmap).
+  std::shared_ptr<ScriptBitmap> bits = std::make_shared<ScriptBitmap>();
 };
 
 BitmapObject* AsBitmap(Vm&, Object* self) { return StateOf<BitmapObject>(self); }
@@ -89,15 +97,15 @@ Completion BitmapCtor(Vm& vm, Object* self, Args args) {
 
 Completion Width(Vm& vm, Object* self, Args) {
   BitmapObject* b = AsBitmap(vm, self);
-  return b ? Value::Num(b->width) : Value{};
+  return b ? Value::Num(b->bits->width) : Value{};
 }
 Completion Height(Vm& vm, Object* self, Args) {
   BitmapObject* b = AsBitmap(vm, self);
-  return b ? Value::Num(b->height) : Value{};
+  return b ? Value::Num(b->bits->height) : Value{};
 }
 Completion Transparent(Vm& vm, Object* self, Args) {
   BitmapObject* b = Live(vm, self);
-  return b ? Value::Bool(b->transparent) : Value{};
+  return b ? Value::Bool(b->bits->transparent) : Value{};
 }
 Completion Rectangle(Vm& vm, Object* self, Args) {
   BitmapObject* b = Live(vm, self);
@@ -106,7 +114,8 @@ Completion Rectangle(Vm& vm, Object* self, Args) {
   if (geom.IsObject()) geom = vm.Get(geom.object, "geom");
   const Value ctor = geom.IsObject() ? vm.Get(geom.object, "Rectangle") : Value{};
   if (!ctor.IsObject()) return {};
-  const Value rect[] = {Value::Num(0), Value::Num(0), Value::Num(b->width), Value::Num(b->height)};
+  const Value rect[] = {Value::Num(0), Value::Num(0), Value::Num(b->bits->width),
+                        Value::Num(b->bits->height)};
   return vm.Construct(ctor.object, rect);
 }
 
@@ -129,19 +138,23 @@ Completion SetPixel(Vm& vm, Object* self, Args args) {
   if (!b->Inside(x, y)) return {};
   uint32_t& p = b->At(x, y);
   p = (p & 0xFF000000u) | (Color(vm, args[2]) & 0xFFFFFF);
+  b->bits->Changed();
   return {};
 }
 Completion SetPixel32(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3) return {};
   const int x = Int(vm, args[0]), y = Int(vm, args[1]);
-  if (b->Inside(x, y)) b->At(x, y) = b->Opaque(Color(vm, args[2]));
+  if (b->Inside(x, y)) {
+    b->At(x, y) = b->Opaque(Color(vm, args[2]));
+    b->bits->Changed();
+  }
   return {};
 }
 
 // hitTest(firstPoint, alphaThreshold, point): whether the pixel under the
 // point (placed by firstPoint) is opaque enough. Only a point is tested yet.
-Completion HitTest(Vm& vm, Object* self, Args args) {
+Completion PixelHitTest(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3 || !args[0].IsObject() || !args[2].IsObject()) return {};
   Object* other = args[2].object;
@@ -159,12 +172,13 @@ Completion FillRect(Vm& vm, Object* self, Args args) {
   if (!b || args.size() < 2 || !args[0].IsObject()) return {};
   Object* r = args[0].object;
   const int x0 = std::max(0, Int(vm, vm.Get(r, "x"))), y0 = std::max(0, Int(vm, vm.Get(r, "y")));
-  const int x1 = std::min(b->width, Int(vm, vm.Get(r, "x")) + Int(vm, vm.Get(r, "width")));
-  const int y1 = std::min(b->height, Int(vm, vm.Get(r, "y")) + Int(vm, vm.Get(r, "height")));
+  const int x1 = std::min(b->bits->width, Int(vm, vm.Get(r, "x")) + Int(vm, vm.Get(r, "width")));
+  const int y1 = std::min(b->bits->height, Int(vm, vm.Get(r, "y")) + Int(vm, vm.Get(r, "height")));
   const uint32_t c = b->Opaque(Color(vm, args[1]));
   for (int y = y0; y < y1; ++y) {
     for (int x = x0; x < x1; ++x) b->At(x, y) = c;
   }
+  b->bits->Changed();
   return {};
 }
 
@@ -175,15 +189,27 @@ Completion Dispose(Vm& vm, Object* self, Args) {
 
 Completion Clone(Vm& vm, Object* self, Args) {
   BitmapObject* b = Live(vm, self);
-  if (!b || !vm.Charge(b->pixels.size() * 4)) return {};
+  if (!b || !vm.Charge(b->bits->argb.size() * 4)) return {};
   auto* copy = vm.New<BitmapObject>();
   copy->proto = self->proto;
-  if (!copy->Allocate(b->width, b->height, b->transparent, 0)) return {};
-  copy->pixels = b->pixels;
+  if (!copy->Allocate(b->bits->width, b->bits->height, b->bits->transparent, 0)) return {};
+  copy->bits->argb = b->bits->argb;
   return Value::Obj(copy);
 }
 
 }  // namespace
+
+// attachBitmap(bitmap, depth): shows the bitmap's pixels in the clip at
+// that depth, as they are at every frame.
+Completion AttachBitmap(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
+  auto t = clip ? clip->Instance() : nullptr;
+  BitmapObject* b = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
+  int32_t depth = 0;
+  if (!t || !b || !ClipDepthKey(vm.ToNumber(Arg(args, 1)), depth)) return {};
+  t->PlaceBitmap(depth, b->bits);
+  return {};
+}
 
 void InstallBitmapBuiltins(Vm& vm) {
   if (vm.version < 8) return;
@@ -195,7 +221,7 @@ void InstallBitmapBuiltins(Vm& vm) {
                                    {"setPixel", SetPixel},
                                    {"setPixel32", SetPixel32},
                                    {"fillRect", FillRect},
-                                   {"hitTest", HitTest},
+                                   {"hitTest", PixelHitTest},
                                    {"dispose", Dispose},
                                    {"clone", Clone}});
   cls->construct = MakeBitmap;

@@ -77,8 +77,18 @@ Matrix GradientMatrix(Vm& vm, const Value& v) {
   return m;
 }
 
+// One gradient colour. Before version 8 a colour that is not a number is
+// black and an undefined alpha is 0; later versions convert the colour and
+// take an undefined alpha as opaque.
+Rgba GradientColor(Vm& vm, const Value& rgb, const Value& alpha) {
+  if (vm.version >= 8) return ColorOf(vm, rgb, alpha);
+  return ColorOf(vm, rgb.type == Type::Number ? rgb : Value::Num(0),
+                 alpha.IsUndefined() ? Value::Num(0) : alpha);
+}
+
 // beginGradientFill's and lineGradientStyle's arguments; none when they
-// are not a gradient (a call the player ignores).
+// are not a gradient (a call the player ignores). Before version 8 the
+// matrix must be an object.
 std::optional<FillStyle> GradientFill(Vm& vm, Args args) {
   if (args.size() < 5 || args.size() > 8) return std::nullopt;
   const std::string type = vm.ToString(Arg(args, 0));
@@ -86,6 +96,7 @@ std::optional<FillStyle> GradientFill(Vm& vm, Args args) {
   if ((type != "linear" && type != "radial") || !colors.IsObject() || !alphas.IsObject() ||
       !ratios.IsObject())
     return std::nullopt;
+  if (vm.version < 8 && !Arg(args, 4).IsObject()) return std::nullopt;
   const double n = Num(vm, colors.object, "length");
   // Empty arrays make a gradient without stops, which fills solid black.
   if (!(n >= 0) || Num(vm, alphas.object, "length") != n || Num(vm, ratios.object, "length") != n)
@@ -97,7 +108,7 @@ std::optional<FillStyle> GradientFill(Vm& vm, Args args) {
   for (std::size_t i = 0; i < count; ++i) {
     const std::string key = std::to_string(i);
     GradientRecord rec;
-    rec.color = ColorOf(vm, vm.Get(colors.object, key), vm.Get(alphas.object, key));
+    rec.color = GradientColor(vm, vm.Get(colors.object, key), vm.Get(alphas.object, key));
     const double ratio = vm.ToNumber(vm.Get(ratios.object, key));
     const double whole = std::isnan(ratio) ? 0 : std::trunc(ratio);
     if (whole < 0 || whole > 255) return std::nullopt;

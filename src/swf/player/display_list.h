@@ -16,6 +16,7 @@ namespace orrivel::swf {
 
 class TimelineInstance;
 class EditText;
+struct ScriptBitmap;
 
 // Tag depths from here up are the ones scripts see from 0 up; the timeline
 // places below it.
@@ -63,6 +64,8 @@ struct DisplayObject {
   // Sprites and buttons own a nested timeline; shapes and bitmaps have none.
   // Shared so that a goto can carry a persisting instance into the rebuilt list.
   std::shared_ptr<TimelineInstance> instance;
+  // A script's bitmap (attachBitmap), shared with its BitmapData.
+  std::shared_ptr<ScriptBitmap> bitmap;
   // Edit text fields hold their text and settings (edit_text.h).
   std::shared_ptr<EditText> text;
   // What scripts last set of scale and rotation, and the matrix it made.

@@ -6,6 +6,7 @@
 #include "swf/player/edit_text.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"
+#include "swf/render/script_bitmap.h"
 
 namespace orrivel::swf {
 
@@ -19,6 +20,18 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   // A field is laid out first: sizing itself to its text may move it.
   if (obj.text) node.editText = obj.text->View();
   auto it = movie.characters.find(obj.characterId);
+  if (obj.bitmap) {
+    // A script's bitmap: its pixels as they are now, one pixel per 20 twips.
+    node.picture = obj.bitmap->Picture();
+    if (!node.picture) return false;
+    node.kind = DisplayNode::Kind::Bitmap;
+    node.depth = static_cast<uint16_t>(std::clamp<int32_t>(obj.depth, 0, 0xFFFF));
+    node.matrix = obj.matrix;
+    node.colorTransform = obj.colorTransform;
+    node.blendMode = obj.blendMode;
+    node.visible = obj.visible;
+    return true;
+  }
   if (it == movie.characters.end() && !obj.text) {
     // A clip a script made (createEmptyMovieClip) has no character.
     if (!obj.instance) return false;

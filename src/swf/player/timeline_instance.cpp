@@ -526,6 +526,21 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   return instance;
 }
 
+bool TimelineInstance::PlaceBitmap(int32_t depth, std::shared_ptr<ScriptBitmap> bitmap) {
+  if (!list_.contains(depth) && ctx_.liveObjects >= ctx_.limits.maxDisplayObjects) return false;
+  DisplayObject obj;
+  obj.depth = depth;
+  obj.scripted = obj.scriptDepth = obj.byScript = true;
+  obj.bitmap = std::move(bitmap);
+  if (auto old = list_.find(depth); old != list_.end()) {
+    QueueUnload(old->second.instance);
+  } else {
+    ++ctx_.liveObjects;
+  }
+  list_.insert_or_assign(depth, std::move(obj));
+  return true;
+}
+
 void TimelineInstance::ReplaceContent(const Movie* movie) {
   Commit(DisplayList{}, false);
   if (movie) movie_ = movie;

@@ -181,6 +181,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // no timeline) at a depth, replacing what was there. Null when over budget.
   std::shared_ptr<TimelineInstance> PlaceClip(uint16_t characterId, int32_t depth,
                                               const std::string& name, const DisplayObject* like);
+  // Shows a script's bitmap at a depth, replacing what was there; false
+  // when over budget.
+  bool PlaceBitmap(int32_t depth, std::shared_ptr<ScriptBitmap> bitmap);
   // Takes the object at a depth out; true when a clip stays, below every
   // depth, for its unload handlers.
   bool RemoveDepth(int32_t depth);

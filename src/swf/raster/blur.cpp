@@ -61,19 +61,28 @@ inline Quad operator*(Quad a, float s) {
 inline Quad Zero() { return {{0, 0, 0, 0}}; }
 #endif
 
-// A box of whole pixels, `half` either side of the centre: the odd width
-// at most `box` (a 20 pixel blur averages 19 pixels, as the reference
-// images show).
+// A centred box `box` pixels wide, sub-pixel precise: `half` whole pixels
+// either side of the centre and, where the width is not an odd whole
+// number, the pixel past each end weighted by the part of it the box
+// covers. A box of 2 is [1 2 1] / 4, a box of 4 is [1 2 2 2 1] / 8.
 struct Window {
   int half = 0;
+  float edge = 0;   // weight of the pixel past each end, 0..1
   float scale = 1;  // 1 / width
 };
 
 Window MakeWindow(float box, int length) {
   Window w;
-  // Wider than the area, the ends would add only zeros.
-  w.half = static_cast<int>(std::min(std::floor((box - 1) / 2), static_cast<float>(length)));
-  w.scale = 1.0f / (2.0f * static_cast<float>(w.half) + 1.0f);
+  const float whole = std::floor((box - 1) / 2);
+  if (whole >= static_cast<float>(length)) {
+    // Wider than the area, the ends would add only zeros.
+    w.half = length;
+    w.scale = 1.0f / (2.0f * static_cast<float>(length) + 1.0f);
+    return w;
+  }
+  w.half = static_cast<int>(whole);
+  w.edge = (box - 1 - 2 * whole) / 2;
+  w.scale = 1.0f / box;
   return w;
 }
 
@@ -85,6 +94,14 @@ void BlurRow(const uint32_t* padded, uint32_t* dst, int n, const Window& w) {
   const uint32_t* src = padded + w.half + 1;
   Quad sum = Zero();
   for (int i = -w.half; i <= w.half; ++i) sum = sum + Load(src[i]);
+  if (w.edge > 0) {
+    for (int x = 0; x < n; ++x) {
+      const Quad entering = Load(src[x + w.half + 1]);
+      dst[x] = Store((sum + (Load(src[x - w.half - 1]) + entering) * w.edge) * w.scale);
+      sum = sum + entering - Load(src[x - w.half]);
+    }
+    return;
+  }
   for (int x = 0; x < n; ++x) {
     dst[x] = Store(sum * w.scale);
     sum = sum + Load(src[x + w.half + 1]) - Load(src[x - w.half]);
@@ -93,13 +110,13 @@ void BlurRow(const uint32_t* padded, uint32_t* dst, int n, const Window& w) {
 
 // One vertical pass, a row at a time so that memory is read in order: a
 // running sum per column. Rows below are read before they are written; the
-// originals of the rows above that the sums still have to drop wait in a
-// ring of half + 1 rows.
+// originals of the rows above that the sums (and the end weights) still
+// need wait in a ring of half + 2 rows.
 void BlurColumns(Canvas& area, std::vector<uint32_t>& ring, std::vector<Quad>& sums,
                  const Window& wv) {
   const int h = area.height, w = area.width;
   const size_t stride = static_cast<size_t>(area.stride);
-  const int slots = wv.half + 1;
+  const int slots = wv.half + 2;
   ring.resize(static_cast<size_t>(slots) * w);
   auto slot = [&](int y) { return ring.data() + static_cast<size_t>(y % slots) * w; };
   sums.assign(static_cast<size_t>(w), Zero());
@@ -112,8 +129,16 @@ void BlurColumns(Canvas& area, std::vector<uint32_t>& ring, std::vector<Quad>& s
     std::memcpy(slot(y), out, static_cast<size_t>(w) * sizeof(uint32_t));
     const uint32_t* below = y + wv.half + 1 < h ? out + (wv.half + 1) * stride : nullptr;
     const uint32_t* leaving = y - wv.half >= 0 ? slot(y - wv.half) : nullptr;
+    const uint32_t* above = wv.edge > 0 && y - wv.half - 1 >= 0 ? slot(y - wv.half - 1) : nullptr;
     for (int x = 0; x < w; ++x) {
-      out[x] = Store(sums[x] * wv.scale);
+      if (wv.edge > 0) {
+        Quad ends = Zero();
+        if (above) ends = ends + Load(above[x]);
+        if (below) ends = ends + Load(below[x]);
+        out[x] = Store((sums[x] + ends * wv.edge) * wv.scale);
+      } else {
+        out[x] = Store(sums[x] * wv.scale);
+      }
       if (below) sums[x] = sums[x] + Load(below[x]);
       if (leaving) sums[x] = sums[x] - Load(leaving[x]);
     }
@@ -124,7 +149,7 @@ void BlurColumns(Canvas& area, std::vector<uint32_t>& ring, std::vector<Quad>& s
 
 int BlurReach(float box, int passes) {
   if (!Blurs(box) || passes <= 0) return 0;
-  return static_cast<int>(std::floor(std::min((box - 1) / 2, 1e6f))) * passes;
+  return static_cast<int>(std::ceil(std::min((box - 1) / 2, 1e6f))) * passes;
 }
 
 void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint32_t>& scratch) {
@@ -133,7 +158,7 @@ void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint3
   const bool blurX = Blurs(boxX), blurY = Blurs(boxY);
   const Window wx = MakeWindow(blurX ? boxX : 1, w);
   const Window wy = MakeWindow(blurY ? boxY : 1, h);
-  const size_t pad = static_cast<size_t>(wx.half) + 1;
+  const size_t pad = static_cast<size_t>(wx.half) + 1;  // room for the end weights too
   const size_t stride = static_cast<size_t>(area.stride);
   std::vector<Quad> sums;
   std::vector<uint32_t> ring;

@@ -3,7 +3,9 @@
 // per channel hold the whole transform; opaque pixels, which photographs
 // are made of, need no division and take premultiplied results straight
 // from three more tables. The results equal
-// Premultiply(transform.Apply(Unpremultiply(p))) for every pixel.
+// Premultiply(transform.Apply(Unpremultiply(p))) for every pixel but the
+// fully transparent ones, which stay transparent whatever the alpha offset
+// (a bitmap's clear background never shows through a tint).
 #pragma once
 
 #include <array>
@@ -31,7 +33,6 @@ class ColorTable {
       opaqueG_[i] = static_cast<uint8_t>(Div255(uint32_t{g_[i]} * opaqueAlpha_));
       opaqueB_[i] = static_cast<uint8_t>(Div255(uint32_t{b_[i]} * opaqueAlpha_));
     }
-    clear_ = Premultiply({r_[0], g_[0], b_[0], a_[0]});
   }
 
   uint32_t Apply(uint32_t p) const {
@@ -39,7 +40,7 @@ class ColorTable {
     if (a == 255) {
       return PackArgb(opaqueAlpha_, opaqueR_[RedOf(p)], opaqueG_[GreenOf(p)], opaqueB_[BlueOf(p)]);
     }
-    if (a == 0) return clear_;
+    if (a == 0) return 0;
     const Rgba s = Unpremultiply(p);
     const uint32_t na = a_[a];
     return PackArgb(na, Div255(r_[s.r] * na), Div255(g_[s.g] * na), Div255(b_[s.b] * na));
@@ -53,7 +54,6 @@ class ColorTable {
   std::array<uint8_t, 256> r_{}, g_{}, b_{}, a_{};
   std::array<uint8_t, 256> opaqueR_{}, opaqueG_{}, opaqueB_{};
   uint32_t opaqueAlpha_ = 255;
-  uint32_t clear_ = 0;
 };
 
 }  // namespace orrivel::swf::raster

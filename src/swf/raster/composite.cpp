@@ -2,8 +2,8 @@
 // separable modes use the usual premultiplied form
 //   result = s * (1 - da) + d * (1 - sa) + B(s, d)
 // where B already carries the sa * da weighting; alpha is source-over.
-// Add and Subtract clamp each colour channel; Invert, Alpha and Erase only
-// use the layer's alpha.
+// Add sums every channel, alpha included, and Subtract clamps each colour
+// channel; Invert, Alpha and Erase only use the layer's alpha.
 #include <algorithm>
 #include <cstdlib>
 
@@ -164,20 +164,23 @@ uint32_t BlendPixel(uint32_t s, uint32_t d) {
     case BlendMode::HardLight:
       return Separable(s, d, HardLightTerm);
     case BlendMode::Add: {
+      // Every channel, alpha included, is the clamped sum.
       const Px a = Split(s), b = Split(d);
-      const int alpha = OverAlpha(a, b);
-      return Pack(alpha, std::min(a.r + b.r, alpha), std::min(a.g + b.g, alpha),
-                  std::min(a.b + b.b, alpha));
+      return Pack(std::min(a.a + b.a, 255), a.r + b.r, a.g + b.g, a.b + b.b);
     }
     case BlendMode::Subtract: {
       const Px a = Split(s), b = Split(d);
       return Pack(OverAlpha(a, b), b.r - a.r, b.g - a.g, b.b - a.b);
     }
     case BlendMode::Invert: {
-      // The background turns into its negative where the layer is opaque.
+      // Each colour channel turns towards 255 - d by the layer's alpha and
+      // the backdrop keeps its alpha: a transparent backdrop gets colour
+      // without alpha, which adds white where the layer lands.
       const Px a = Split(s), b = Split(d);
-      const auto ch = [&](int dc) { return Div(a.a * (b.a - dc) + (255 - a.a) * dc); };
-      return Pack(b.a, ch(b.r), ch(b.g), ch(b.b));
+      const auto ch = [&](int dc) {
+        return static_cast<uint32_t>(std::clamp(Div(dc * (255 - a.a) + (255 - dc) * a.a), 0, 255));
+      };
+      return PackArgb(uint32_t(b.a), ch(b.r), ch(b.g), ch(b.b));
     }
     case BlendMode::Alpha:
       return ScalePixel(d, AlphaOf(s));

@@ -16,8 +16,9 @@ namespace orrivel::swf::raster {
 // width `box`.
 int BlurReach(float box, int passes);
 
-// `passes` box blurs of boxX x boxY device pixels (each the odd whole width
-// at most that size). Each pass costs the same whatever the width.
+// `passes` box blurs of boxX x boxY device pixels, each a centred box
+// precise to the sub-pixel (a box of 2 is [1 2 1] / 4), the horizontal one
+// run first. Each pass costs the same whatever the width.
 void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint32_t>& scratch);
 
 // out = m * (r, g, b, a, 1) on unpremultiplied colours, offsets in 0..255.

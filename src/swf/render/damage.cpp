@@ -27,8 +27,8 @@ bool HasEffect(const DisplayNode& n) {
 
 bool SameTree(const DisplayNode& x, const DisplayNode& y) {
   return x.kind == y.kind && x.characterId == y.characterId && x.movie == y.movie &&
-         x.drawing == y.drawing && x.matrix == y.matrix && x.ratio == y.ratio &&
-         x.clipDepth == y.clipDepth && x.depth == y.depth &&
+         x.drawing == y.drawing && x.picture == y.picture && x.matrix == y.matrix &&
+         x.ratio == y.ratio && x.clipDepth == y.clipDepth && x.depth == y.depth &&
          std::equal(x.children.begin(), x.children.end(), y.children.begin(), y.children.end(),
                     SameTree);
 }
@@ -105,8 +105,8 @@ bool SameLeaf(const Leaf& a, const Leaf& b) {
   const DisplayNode& x = *a.node;
   const DisplayNode& y = *b.node;
   return x.kind == y.kind && x.characterId == y.characterId && x.movie == y.movie &&
-         x.editText == y.editText && x.drawing == y.drawing && x.clipDepth == y.clipDepth &&
-         x.ratio == y.ratio && x.blendMode == y.blendMode &&
+         x.editText == y.editText && x.drawing == y.drawing && x.picture == y.picture &&
+         x.clipDepth == y.clipDepth && x.ratio == y.ratio && x.blendMode == y.blendMode &&
          a.parent * x.matrix == b.parent * y.matrix && a.colorTransform == b.colorTransform &&
          a.blends == b.blends && a.masks == b.masks && a.drawn == b.drawn && SameEffect(x, y) &&
          std::equal(a.effects.begin(), a.effects.end(), b.effects.begin(), b.effects.end(),

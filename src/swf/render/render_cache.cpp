@@ -70,7 +70,9 @@ const raster::Image* RenderCache::BitmapOf(const DisplayNode& node) {
     if (def == nullptr || !std::isfinite(node.ratio) || node.ratio < 0) return nullptr;
     return store.videos.Frame(*def, static_cast<uint32_t>(std::min(node.ratio, 65535.0f)));
   }
-  return node.kind == DisplayNode::Kind::Bitmap ? Bitmap(node.characterId, node.movie) : nullptr;
+  if (node.kind != DisplayNode::Kind::Bitmap) return nullptr;
+  if (node.picture) return node.picture.get();
+  return Bitmap(node.characterId, node.movie);
 }
 
 const Character* RenderCache::CharacterOf(const DisplayNode& node) const {

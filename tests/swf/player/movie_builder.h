@@ -91,6 +91,34 @@ inline Bytes PushString(const std::string& s) { return Asm().Push({s}).Bytes(); 
 inline Bytes PushInt(int32_t v) { return Asm().Push({v}).Bytes(); }
 inline Bytes GotoFrame2(bool play, int bias = -1) { return Asm().GotoFrame2(play, bias).Bytes(); }
 
+inline Bytes PushUndefined() { return Long(0x96, {3}); }
+inline Bytes PushBool(bool b) { return Long(0x96, {5, static_cast<uint8_t>(b ? 1 : 0)}); }
+inline Bytes GetVar(const std::string& name) { return Cat({PushString(name), {0x1C}}); }
+inline Bytes SetVar(const std::string& name, const Bytes& value) {
+  return Cat({PushString(name), value, {0x1D}});
+}
+
+// The values pushed in reverse and their count, as calls and InitArray
+// take them.
+inline Bytes Reversed(std::initializer_list<Bytes> items) {
+  std::vector<Bytes> v(items);
+  Bytes out;
+  for (auto it = v.rbegin(); it != v.rend(); ++it) out.insert(out.end(), it->begin(), it->end());
+  const Bytes count = PushInt(static_cast<int32_t>(v.size()));
+  out.insert(out.end(), count.begin(), count.end());
+  return out;
+}
+inline Bytes Array(std::initializer_list<Bytes> items) { return Cat({Reversed(items), {0x42}}); }
+// object.method(args...), its result kept on the stack.
+inline Bytes CallMethod(const Bytes& object, const std::string& method,
+                        std::initializer_list<Bytes> args) {
+  return Cat({Reversed(args), object, PushString(method), {0x52}});
+}
+// The same with the result dropped, on _root.
+inline Bytes CallRoot(const std::string& method, std::initializer_list<Bytes> args) {
+  return Cat({CallMethod(GetVar("_root"), method, args), {0x17}});
+}
+
 inline DoAction Act(std::initializer_list<Bytes> parts) {
   DoAction a;
   a.actions = Cat(parts);

