@@ -5,6 +5,7 @@
 // (decoders differ in the delay they drop), as a signal-to-noise ratio.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -37,11 +38,26 @@ std::vector<int16_t> ReadRaw(const fs::path& p) {
   return s;
 }
 
-fs::path TempDir(const std::string& name) {
-  const fs::path d = fs::temp_directory_path() / ("orrivel_sound_" + name);
-  fs::create_directories(d);
-  return d;
-}
+// A folder of its own for one test, removed after it: two runs at once (two
+// checkouts) must not share files.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& name) {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = fs::temp_directory_path() / ("orrivel_sound_" + name + "_" + std::to_string(stamp));
+    fs::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  fs::path operator/(const char* name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
 
 // Runs a command line; false (with the reason in the test log) on failure.
 bool Shell(const std::string& command) {
@@ -105,7 +121,7 @@ TEST(SoundReference, CorpusMp3EventSoundsMatchMpg123) {
   const auto bytes = ReadBytes(movie);
   const LoadResult loaded = LoadMovie(bytes);
   ASSERT_TRUE(loaded.movie);
-  const fs::path dir = TempDir("mp3event");
+  const TempDir dir("mp3event");
   for (const uint16_t id : {1, 2}) {
     SCOPED_TRACE(id);
     const auto& def = loaded.movie->sounds.at(id);
@@ -160,7 +176,7 @@ TEST(SoundReference, AdpcmStreamsMatchFfmpeg) {
     double minSnrDb;  // of the mix; linear interpolation against a filtering resampler
   };
   const Case cases[] = {{22050, 1, 33}, {11025, 2, 24}, {44100, 2, 90}};
-  const fs::path dir = TempDir("adpcm");
+  const TempDir dir("adpcm");
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + std::to_string(c.channels) + " channels");
     const std::string ch = std::to_string(c.channels);
@@ -204,7 +220,7 @@ TEST(SoundReference, AdpcmStreamsMatchFfmpeg) {
 // does, against mpg123's decoding of its blocks' MP3 frames (ffmpeg
 // resampling it).
 TEST(SoundReference, Mp3StreamMovieMatchesMpg123) {
-  const fs::path dir = TempDir("mp3stream");
+  const TempDir dir("mp3stream");
   const fs::path swf = dir / "s.swf", mp3 = dir / "s.mp3", native = dir / "native.raw",
                  raw = dir / "ref.raw";
   ASSERT_TRUE(
