@@ -165,7 +165,8 @@ TwipsBox LocalBounds(const TimelineInstance& t, bool withStrokes) {
     box.Include(std::round(r.xMin), std::round(r.yMin));
     box.Include(std::round(r.xMax), std::round(r.yMax));
   }
-  const Movie& movie = *const_cast<TimelineInstance&>(t).Context().movie;
+  // A movie loaded into the clip measures its own characters.
+  const Movie& movie = t.GetMovie();
   for (const auto& [depth, obj] : t.List()) {
     const TwipsBox inner =
         obj.instance ? LocalBounds(*obj.instance, withStrokes) : CharacterBounds(movie, obj);
