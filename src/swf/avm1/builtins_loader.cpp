@@ -401,9 +401,12 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
     if (clip) QueueLoad(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), url);
     return;
   }
-  // "_levelN" names a level: loadMovieNum, unloadMovieNum and loadVariablesNum.
+  // "_levelN", in any case, names a level: loadMovieNum, unloadMovieNum and
+  // loadVariablesNum.
   int level = -1;
-  if (target.size() > 6 && target.size() <= 10 && target.compare(0, 6, "_level") == 0) {
+  std::string prefix = target.substr(0, 6);
+  for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (target.size() > 6 && target.size() <= 10 && prefix == "_level") {
     level = 0;
     for (char c : target.substr(6))
       level = c >= '0' && c <= '9' ? level * 10 + (c - '0') : -1 << 20;

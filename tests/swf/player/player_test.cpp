@@ -105,6 +105,9 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
       {SwfWithTags(StageFillTags(255, 0, 0)), 270, 200, 0xFFFF0000u},
       {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("blue.swf", "_level1")})), 270, 200,
        0xFF0000FFu},
+      // Level names ignore case.
+      {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("blue.swf", "_LEVEL1")})), 270, 200,
+       0xFF0000FFu},
       // A picture loads as a movie showing it at the origin.
       {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("dot.gif", "_level1")})), 0, 0,
        0xFF00FF00u},
