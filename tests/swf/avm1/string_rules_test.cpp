@@ -43,14 +43,27 @@ class Calls {
 Value N(double n) { return Value::Num(n); }
 Value S(const char* s) { return Value::Str(s); }
 
+// A method called on a receiver (a string, or a global's name) in a movie of
+// one version, and the text of its result.
+struct TextCase {
+  int version;
+  const char* receiver;
+  const char* method;
+  std::vector<Value> args;
+  const char* result;
+};
+
+template <std::size_t N>
+void ExpectTexts(const TextCase (&cases)[N]) {
+  for (const auto& c : cases) {
+    Calls calls(c.version);
+    EXPECT_EQ(calls.Text(c.receiver, c.method, c.args), c.result)
+        << "v" << c.version << " " << c.receiver << "." << c.method;
+  }
+}
+
 TEST(StringRulesTest, Swf5StringsAreBytes) {
-  const struct {
-    int version;
-    const char* receiver;
-    const char* method;
-    std::vector<Value> args;
-    const char* result;
-  } cases[] = {
+  const TextCase cases[] = {
       // "é" written as UTF-8 is two characters before version 6.
       {5, "\xC3\xA9x", "charAt", {N(1)}, "\xA9"},
       {6, "\xC3\xA9x", "charAt", {N(1)}, "x"},
@@ -65,11 +78,7 @@ TEST(StringRulesTest, Swf5StringsAreBytes) {
       {5, "String", "fromCharCode", {N(65), N(256), N(66)}, "A"},
       {6, "String", "fromCharCode", {N(65), N(0x10000), N(66)}, "A"},
   };
-  for (const auto& c : cases) {
-    Calls calls(c.version);
-    EXPECT_EQ(calls.Text(c.receiver, c.method, c.args), c.result)
-        << "v" << c.version << " " << c.method;
-  }
+  ExpectTexts(cases);
   for (int version : {5, 6}) {
     Calls calls(version);
     Vm& vm = calls.vm();
@@ -81,13 +90,7 @@ TEST(StringRulesTest, Swf5StringsAreBytes) {
 }
 
 TEST(StringRulesTest, PiecesLimitsAndCase) {
-  const struct {
-    int version;
-    const char* receiver;
-    const char* method;
-    std::vector<Value> args;
-    const char* result;
-  } cases[] = {
+  const TextCase cases[] = {
       {6, "abc", "substring", {N(2), N(0)}, "ab"},
       {6, "abc", "substring", {N(3), N(0)}, ""},  // start at the end
       {6, "abc", "substring", {N(7), N(1)}, ""},
@@ -109,11 +112,7 @@ TEST(StringRulesTest, PiecesLimitsAndCase) {
        "\xC3\xA0\xCF\x89\xD1\x91\xC3\xBFz"},
       {5, "\xC3\xABz", "toUpperCase", {}, "\xC3\xABZ"},  // bytes: ASCII only
   };
-  for (const auto& c : cases) {
-    Calls calls(c.version);
-    EXPECT_EQ(calls.Text(c.receiver, c.method, c.args), c.result)
-        << "v" << c.version << " " << c.receiver << "." << c.method;
-  }
+  ExpectTexts(cases);
 }
 
 TEST(StringRulesTest, ArraySortArgumentsAndFlags) {
