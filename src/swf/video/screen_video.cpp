@@ -2,35 +2,15 @@
 
 #include <algorithm>
 
-#include "base/byte_reader.h"
 #include "swf/format/inflate.h"
+#include "swf/video/screen_layout.h"
 
 namespace orrivel::swf::video {
-namespace {
-
-struct Layout {
-  int blockWidth = 0, blockHeight = 0, width = 0, height = 0;
-  int Columns() const { return (width + blockWidth - 1) / blockWidth; }
-  int Rows() const { return (height + blockHeight - 1) / blockHeight; }
-};
-
-// Block sizes are multiples of 16 up to 256; the picture is capped as every video is.
-bool ReadLayout(ByteReader& r, Layout& out) {
-  const uint16_t a = r.U16Be(), b = r.U16Be();
-  out.blockWidth = ((a >> 12) + 1) * 16;
-  out.width = a & 0x0FFF;
-  out.blockHeight = ((b >> 12) + 1) * 16;
-  out.height = b & 0x0FFF;
-  return !r.Failed() && out.width > 0 && out.height > 0 && out.width <= kMaxFrameSide &&
-         out.height <= kMaxFrameSide;
-}
-
-}  // namespace
 
 bool ScreenVideoDecoder::IsKeyFrame(std::span<const uint8_t> data) const {
   ByteReader r(data);
-  Layout l;
-  if (!ReadLayout(r, l)) return false;
+  ScreenLayout l;
+  if (!ReadScreenLayout(r, l)) return false;
   for (int i = 0, n = l.Columns() * l.Rows(); i < n; ++i) {
     const uint16_t size = r.U16Be();
     if (r.Failed() || size == 0) return false;
@@ -41,8 +21,8 @@ bool ScreenVideoDecoder::IsKeyFrame(std::span<const uint8_t> data) const {
 
 bool ScreenVideoDecoder::Decode(std::span<const uint8_t> data) {
   ByteReader r(data);
-  Layout l;
-  if (!ReadLayout(r, l)) return false;
+  ScreenLayout l;
+  if (!ReadScreenLayout(r, l)) return false;
   const bool sameSize = image_.width == l.width && image_.height == l.height;
   // A new size needs every block, checked before the picture is allocated.
   if (!sameSize && !IsKeyFrame(data)) return false;

@@ -2,6 +2,7 @@
 
 #include "swf/video/h263_decoder.h"
 #include "swf/video/screen_video.h"
+#include "swf/video/screen_video2.h"
 
 namespace orrivel::swf::video {
 
@@ -11,6 +12,8 @@ std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec, uint8_t deblocking
       return std::make_unique<SparkDecoder>(deblocking);
     case 3:
       return std::make_unique<ScreenVideoDecoder>();
+    case 6:
+      return std::make_unique<ScreenVideo2Decoder>();
     default:
       return nullptr;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ffmpeg_oracle.h"
+#include "zlib_blocks.h"
 #include "swf/video/screen_video.h"
 
 namespace orrivel::swf::video {
@@ -60,25 +61,7 @@ TEST(ScreenVideo, MatchesFfmpegExactly) {
 TEST(ScreenVideo, DamagedAndPartialFrames) {
   // 16x16 blocks over a 20x10 picture: two blocks, each sent or not.
   auto block = [](uint8_t b, uint8_t g, uint8_t r, int pixels) {
-    std::vector<uint8_t> raw;
-    for (int i = 0; i < pixels; ++i) raw.insert(raw.end(), {b, g, r});
-    // A stored (uncompressed) deflate block inside a zlib wrapper.
-    std::vector<uint8_t> z = {0x78,
-                              0x01,
-                              0x01,
-                              static_cast<uint8_t>(raw.size()),
-                              static_cast<uint8_t>(raw.size() >> 8),
-                              static_cast<uint8_t>(~raw.size()),
-                              static_cast<uint8_t>(~raw.size() >> 8)};
-    for (uint8_t v : raw) z.push_back(v);
-    uint32_t a = 1, s = 0;
-    for (uint8_t v : raw) {
-      a = (a + v) % 65521;
-      s = (s + a) % 65521;
-    }
-    const uint32_t adler = s << 16 | a;
-    for (int k = 3; k >= 0; --k) z.push_back(static_cast<uint8_t>(adler >> (8 * k)));
-    return z;
+    return StoredZlib(Solid(b, g, r, pixels));
   };
   auto frame = [](std::vector<std::vector<uint8_t>> blocks) {
     std::vector<uint8_t> f = {0x00, 20, 0x00, 10};
