@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "swf/raster/blur_window.h"
 #include "swf/raster/filter_kernels.h"
 #include "swf/raster/parallel.h"
 #include "swf/raster/simd.h"
@@ -61,50 +62,36 @@ inline Quad operator*(Quad a, float s) {
 inline Quad Zero() { return {{0, 0, 0, 0}}; }
 #endif
 
-// A centred box `box` pixels wide, sub-pixel precise: `half` whole pixels
-// either side of the centre and, where the width is not an odd whole
-// number, the pixel past each end weighted by the part of it the box
-// covers. A box of 2 is [1 2 1] / 4, a box of 4 is [1 2 2 2 1] / 8.
-struct Window {
-  int half = 0;
-  float edge = 0;   // weight of the pixel past each end, 0..1
-  float scale = 1;  // 1 / width
-};
-
-Window MakeWindow(float box, int length) {
-  Window w;
-  const float whole = std::floor((box - 1) / 2);
-  if (whole >= static_cast<float>(length)) {
-    // Wider than the area, the ends would add only zeros.
-    w.half = length;
-    w.scale = 1.0f / (2.0f * static_cast<float>(length) + 1.0f);
-    return w;
+// One pass along R rows of n pixels each into dst[r]; padded[r] holds row
+// r with half + 1 transparent pixels either side, so the window never
+// leaves it. Several rows at once keep their running sums from waiting on
+// each other; each row's arithmetic is that of a row on its own.
+template <int R>
+void BlurRows(const uint32_t* const* padded, uint32_t* const* dst, int n, const Window& w) {
+  const uint32_t* src[R];
+  Quad sum[R];
+  for (int r = 0; r < R; ++r) {
+    src[r] = padded[r] + w.half + 1;
+    sum[r] = Zero();
   }
-  w.half = static_cast<int>(whole);
-  w.edge = (box - 1 - 2 * whole) / 2;
-  w.scale = 1.0f / box;
-  return w;
-}
-
-bool Blurs(float box) { return std::isfinite(box) && box > 1.0f; }
-
-// One pass along a row of n pixels into dst; padded holds the row with
-// half + 1 transparent pixels either side, so the window never leaves it.
-void BlurRow(const uint32_t* padded, uint32_t* dst, int n, const Window& w) {
-  const uint32_t* src = padded + w.half + 1;
-  Quad sum = Zero();
-  for (int i = -w.half; i <= w.half; ++i) sum = sum + Load(src[i]);
+  for (int i = -w.half; i <= w.half; ++i) {
+    for (int r = 0; r < R; ++r) sum[r] = sum[r] + Load(src[r][i]);
+  }
   if (w.edge > 0) {
     for (int x = 0; x < n; ++x) {
-      const Quad entering = Load(src[x + w.half + 1]);
-      dst[x] = Store((sum + (Load(src[x - w.half - 1]) + entering) * w.edge) * w.scale);
-      sum = sum + entering - Load(src[x - w.half]);
+      for (int r = 0; r < R; ++r) {
+        const Quad entering = Load(src[r][x + w.half + 1]);
+        dst[r][x] = Store((sum[r] + (Load(src[r][x - w.half - 1]) + entering) * w.edge) * w.scale);
+        sum[r] = sum[r] + entering - Load(src[r][x - w.half]);
+      }
     }
     return;
   }
   for (int x = 0; x < n; ++x) {
-    dst[x] = Store(sum * w.scale);
-    sum = sum + Load(src[x + w.half + 1]) - Load(src[x - w.half]);
+    for (int r = 0; r < R; ++r) {
+      dst[r][x] = Store(sum[r] * w.scale);
+      sum[r] = sum[r] + Load(src[r][x + w.half + 1]) - Load(src[r][x - w.half]);
+    }
   }
 }
 
@@ -167,15 +154,26 @@ void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint3
     if (blurX) {
       ForEachBand(0, h, work, [&](int from, int to) {
         // Split into bands, each thread pads rows in a buffer of its own.
+        constexpr int kRows = 4;
         thread_local std::vector<uint32_t> own;
         std::vector<uint32_t>& padded = from == 0 && to == h ? scratch : own;
-        padded.resize(w + 2 * pad);
-        for (int y = from; y < to; ++y) {
-          uint32_t* row = area.pixels + y * stride;
-          std::fill_n(padded.data(), pad, 0u);
-          std::memcpy(padded.data() + pad, row, static_cast<size_t>(w) * sizeof(uint32_t));
-          std::fill_n(padded.data() + pad + w, pad, 0u);
-          BlurRow(padded.data(), row, w, wx);
+        const size_t len = w + 2 * pad;
+        padded.assign(len * kRows, 0u);
+        const uint32_t* src[kRows];
+        uint32_t* dst[kRows];
+        for (int y = from; y < to; y += kRows) {
+          const int rows = std::min(kRows, to - y);
+          for (int r = 0; r < rows; ++r) {
+            dst[r] = area.pixels + (y + r) * stride;
+            std::memcpy(padded.data() + r * len + pad, dst[r],
+                        static_cast<size_t>(w) * sizeof(uint32_t));
+            src[r] = padded.data() + r * len;
+          }
+          if (rows == kRows) {
+            BlurRows<kRows>(src, dst, w, wx);
+          } else {
+            for (int r = 0; r < rows; ++r) BlurRows<1>(src + r, dst + r, w, wx);
+          }
         }
       });
     }

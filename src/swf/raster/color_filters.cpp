@@ -5,6 +5,7 @@
 
 #include "swf/raster/filter_kernels.h"
 #include "swf/raster/parallel.h"
+#include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -31,12 +32,54 @@ uint32_t Premultiply(const Rgbaf& c) {
          channel(c.b);
 }
 
+#if defined(ORRIVEL_SSE2)
+// The same two conversions on the four channels at once, lanes r, g, b, a,
+// operation for operation (so the pixels are the same).
+inline __m128 UnpremultiplyLanes(uint32_t p) {
+  const float a = static_cast<float>(p >> 24);
+  if (a == 0) return _mm_setzero_ps();
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bgra =
+      _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(p)), zero), zero);
+  const __m128 v = _mm_cvtepi32_ps(_mm_shuffle_epi32(bgra, _MM_SHUFFLE(3, 0, 1, 2)));
+  const float k = 255.0f / a;
+  return _mm_mul_ps(v, _mm_setr_ps(k, k, k, 1));
+}
+
+inline uint32_t PremultiplyLanes(__m128 c) {
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 clamped = _mm_and_ps(_mm_cmpgt_ps(c, zero), _mm_min_ps(c, _mm_set1_ps(255.0f)));
+  const float a = _mm_cvtss_f32(_mm_shuffle_ps(clamped, clamped, _MM_SHUFFLE(3, 3, 3, 3)));
+  const float k = a / 255.0f;
+  const __m128 scaled = _mm_add_ps(_mm_mul_ps(clamped, _mm_setr_ps(k, k, k, 1)), _mm_set1_ps(0.5f));
+  const __m128i rgba = _mm_cvttps_epi32(scaled);
+  __m128i bgra = _mm_shuffle_epi32(rgba, _MM_SHUFFLE(3, 0, 1, 2));
+  bgra = _mm_packs_epi32(bgra, bgra);
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(bgra, bgra)));
+}
+#endif
+
 }  // namespace
 
 void ApplyColorMatrix(Canvas& area, const std::array<float, 20>& m) {
   ForEachBand(0, area.height, int64_t{area.width} * area.height, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
       uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
+#if defined(ORRIVEL_SSE2)
+      // Column j of the matrix weighs input channel j into each output lane.
+      const __m128 col[5] = {
+          _mm_setr_ps(m[0], m[5], m[10], m[15]), _mm_setr_ps(m[1], m[6], m[11], m[16]),
+          _mm_setr_ps(m[2], m[7], m[12], m[17]), _mm_setr_ps(m[3], m[8], m[13], m[18]),
+          _mm_setr_ps(m[4], m[9], m[14], m[19])};
+      for (int x = 0; x < area.width; ++x) {
+        const __m128 c = UnpremultiplyLanes(row[x]);
+        __m128 t = _mm_mul_ps(col[0], _mm_shuffle_ps(c, c, _MM_SHUFFLE(0, 0, 0, 0)));
+        t = _mm_add_ps(t, _mm_mul_ps(col[1], _mm_shuffle_ps(c, c, _MM_SHUFFLE(1, 1, 1, 1))));
+        t = _mm_add_ps(t, _mm_mul_ps(col[2], _mm_shuffle_ps(c, c, _MM_SHUFFLE(2, 2, 2, 2))));
+        t = _mm_add_ps(t, _mm_mul_ps(col[3], _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 3, 3, 3))));
+        row[x] = PremultiplyLanes(_mm_add_ps(t, col[4]));
+      }
+#else
       for (int x = 0; x < area.width; ++x) {
         const Rgbaf c = Unpremultiply(row[x]);
         auto line = [&](int i) {
@@ -44,6 +87,7 @@ void ApplyColorMatrix(Canvas& area, const std::array<float, 20>& m) {
         };
         row[x] = Premultiply({line(0), line(5), line(10), line(15)});
       }
+#endif
     }
   });
 }
@@ -72,7 +116,35 @@ void Convolve(Canvas& area, const Convolution& c, std::vector<float>& scratch) {
       // outside colour; the taps are summed in the same order either way.
       const bool rowInside = y - cy >= 0 && y - cy + c.rows <= h;
       const int insideFrom = cx, insideTo = w - c.columns + cx + 1;
-      for (int x = 0; x < w; ++x) {
+      int x = 0;
+#if defined(ORRIVEL_SSE2)
+      // Inside, the four channels of a tap travel together.
+      const __m128 div = _mm_set1_ps(divisor), bias = _mm_set1_ps(c.bias);
+      for (x = std::max(insideFrom, 0); rowInside && x < insideTo; ++x) {
+        __m128 sum = _mm_setzero_ps();
+        const float* k = c.matrix;
+        for (int j = 0; j < c.rows; ++j) {
+          const float* s = &scratch[(static_cast<size_t>(y + j - cy) * w + (x - cx)) * 4];
+          for (int i = 0; i < c.columns; ++i, s += 4, ++k) {
+            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(s), _mm_set1_ps(*k)));
+          }
+        }
+        __m128 v = _mm_add_ps(_mm_div_ps(sum, div), bias);
+        if (c.preserveAlpha) {
+          const float* self = &scratch[(static_cast<size_t>(y) * w + x) * 4];
+          alignas(16) float lanes[4];
+          _mm_store_ps(lanes, v);
+          lanes[3] = self[3];
+          v = _mm_load_ps(lanes);
+        }
+        area.pixels[static_cast<size_t>(y) * area.stride + x] = PremultiplyLanes(v);
+      }
+      const int vectorFrom = std::max(insideFrom, 0), vectorTo = x;
+#else
+      const int vectorFrom = 0, vectorTo = 0;
+#endif
+      for (x = 0; x < w; ++x) {
+        if (x >= vectorFrom && x < vectorTo) continue;
         float sum[4] = {0, 0, 0, 0};
         if (rowInside && x >= insideFrom && x < insideTo) {
           const float* k = c.matrix;

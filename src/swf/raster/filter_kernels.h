@@ -21,6 +21,11 @@ int BlurReach(float box, int passes);
 // run first. Each pass costs the same whatever the width.
 void BoxBlur(Canvas& area, float boxX, float boxY, int passes, std::vector<uint32_t>& scratch);
 
+// The same blur of one 8-bit plane (an alpha channel on its own): each
+// value equals the alpha BoxBlur gives pixels of those alphas.
+void BoxBlurPlane(uint8_t* plane, int width, int height, int stride, float boxX, float boxY,
+                  int passes);
+
 // out = m * (r, g, b, a, 1) on unpremultiplied colours, offsets in 0..255.
 void ApplyColorMatrix(Canvas& area, const std::array<float, 20>& m);
 

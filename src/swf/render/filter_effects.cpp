@@ -61,35 +61,65 @@ Table GradientTable(const std::vector<GradientFilterStop>& stops) {
 #define ORRIVEL_PIXEL_INLINE inline
 #endif
 
-// a * fa + b * fb per channel, premultiplied; the weights are 0..1 and
-// keep the sum opaque at most, so each 16-bit lane holds its channel.
-ORRIVEL_PIXEL_INLINE uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
+// a * wa / 256 + b * wb / 256 per channel, premultiplied; the weights
+// (0..256) keep the sum opaque at most, so each 16-bit lane holds its
+// channel.
+ORRIVEL_PIXEL_INLINE uint32_t MixWeights(uint32_t a, uint64_t wa, uint32_t b, uint64_t wb) {
   auto spread = [](uint32_t p) {
     return (uint64_t{p} & 0x00FF00FFu) | ((uint64_t{p} & 0xFF00FF00u) << 24);
   };
-  const uint64_t wa = static_cast<uint64_t>(std::clamp(fa, 0.0f, 1.0f) * 256 + 0.5f);
-  const uint64_t wb = static_cast<uint64_t>(std::clamp(fb, 0.0f, 1.0f) * 256 + 0.5f);
   const uint64_t sum = (spread(a) * wa + spread(b) * wb + 0x0080008000800080u) >> 8;
   const uint64_t lanes = sum & 0x00FF00FF00FF00FFu;
   return static_cast<uint32_t>(lanes | (lanes >> 24));
+}
+
+// The weight of a fraction 0..1 (clamped).
+ORRIVEL_PIXEL_INLINE uint64_t Weight(float f) {
+  return static_cast<uint64_t>(std::clamp(f, 0.0f, 1.0f) * 256 + 0.5f);
+}
+
+// a * fa + b * fb per channel.
+ORRIVEL_PIXEL_INLINE uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
+  return MixWeights(a, Weight(fa), b, Weight(fb));
 }
 
 ORRIVEL_PIXEL_INLINE uint32_t Scale(uint32_t c, float k) { return Mix(c, k, 0, 0); }
 
 ORRIVEL_PIXEL_INLINE float AlphaOf(uint32_t p) { return static_cast<float>(p >> 24) / 255.0f; }
 
-// The area's alpha, blurred by the filter's box, as the alpha of `out`.
+// Per alpha byte a: a / 255 as a float and the weights of a / 255 and of
+// 1 - a / 255, so that the per-pixel loops look them up instead of
+// converting (the same values the float formulas give).
+struct AlphaTables {
+  std::array<float, 256> fraction;
+  std::array<uint16_t, 256> direct, inverse;
+  AlphaTables() {
+    for (uint32_t a = 0; a < 256; ++a) {
+      fraction[a] = AlphaOf(a << 24);
+      direct[a] = static_cast<uint16_t>(Weight(fraction[a]));
+      inverse[a] = static_cast<uint16_t>(Weight(1 - fraction[a]));
+    }
+  }
+};
+
+const AlphaTables& Alphas() {
+  static const AlphaTables tables;
+  return tables;
+}
+
+// The area's alpha, blurred by the filter's box, into s.alpha (w x h).
 void BlurredAlpha(const raster::Canvas& area, const Filter& f, double scale, FilterScratch& s) {
   const int w = area.width, h = area.height;
-  s.blur.resize(static_cast<size_t>(w) * h);
+  s.alpha.resize(static_cast<size_t>(w) * h);
   raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
       const uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
-      for (int x = 0; x < w; ++x) s.blur[static_cast<size_t>(y) * w + x] = row[x] & 0xFF000000u;
+      uint8_t* out = s.alpha.data() + static_cast<size_t>(y) * w;
+      for (int x = 0; x < w; ++x) out[x] = static_cast<uint8_t>(row[x] >> 24);
     }
   });
-  raster::Canvas view{s.blur.data(), w, h, w};
-  raster::BoxBlur(view, BoxOf(f.blurX, scale), BoxOf(f.blurY, scale), f.passes, s.copy);
+  raster::BoxBlurPlane(s.alpha.data(), w, h, w, BoxOf(f.blurX, scale), BoxOf(f.blurY, scale),
+                       f.passes);
 }
 
 // Drop shadow, glow and gradient glow: the blurred (and offset) alpha,
@@ -102,28 +132,36 @@ void Shadow(raster::Canvas& area, const Filter& f, double scale, FilterScratch& 
   const bool gradient = f.kind == Filter::Kind::GradientGlow;
   const Table table = gradient ? GradientTable(f.gradient) : Table{};
   const uint32_t color = PremultipliedColor(f.color, 1);
+  // The shadow's colour depends on the blurred alpha alone.
+  Table shadows;
+  for (uint32_t a = 0; a < 256; ++a) {
+    float b = AlphaOf(a << 24);
+    if (f.inner) b = 1 - b;
+    const float v = std::min(1.0f, b * f.strength);
+    shadows[a] = gradient ? table[static_cast<int>(v * 255 + 0.5f)] : Scale(color, v);
+  }
+  const AlphaTables& alphas = Alphas();
   raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
       uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
       const int sy = y - dy;
+      // Columns whose source lies inside the area; beyond, the alpha is 0.
+      const int x0 = std::clamp(dx, 0, w), x1 = std::clamp(w + dx, x0, w);
+      const uint8_t* blurRow =
+          sy >= 0 && sy < h ? s.alpha.data() + static_cast<size_t>(sy) * w : nullptr;
       for (int x = 0; x < w; ++x) {
-        const int sx = x - dx;
-        float b = sx >= 0 && sx < w && sy >= 0 && sy < h
-                      ? AlphaOf(s.blur[static_cast<size_t>(sy) * w + sx])
-                      : 0.0f;
-        if (f.inner) b = 1 - b;
-        const float v = std::min(1.0f, b * f.strength);
-        const uint32_t shadow =
-            gradient ? table[static_cast<int>(v * 255 + 0.5f)] : Scale(color, v);
+        const uint32_t b = blurRow != nullptr && x >= x0 && x < x1 ? blurRow[x - dx] : 0;
+        const uint32_t shadow = shadows[b];
         const uint32_t src = row[x];
-        const float sa = AlphaOf(src);
+        const uint32_t sa = src >> 24;
         if (f.inner) {
-          const uint32_t in = Scale(shadow, sa);
-          row[x] = f.knockout || f.hideObject ? in : Mix(in, 1, src, 1 - AlphaOf(in));
+          const uint32_t in = MixWeights(shadow, alphas.direct[sa], 0, 0);
+          row[x] =
+              f.knockout || f.hideObject ? in : MixWeights(in, 256, src, alphas.inverse[in >> 24]);
         } else if (f.knockout) {
-          row[x] = Scale(shadow, 1 - sa);
+          row[x] = MixWeights(shadow, alphas.inverse[sa], 0, 0);
         } else {
-          row[x] = f.hideObject ? shadow : Mix(src, 1, shadow, 1 - sa);
+          row[x] = f.hideObject ? shadow : MixWeights(src, 256, shadow, alphas.inverse[sa]);
         }
       }
     }
@@ -141,9 +179,11 @@ void Bevel(raster::Canvas& area, const Filter& f, double scale, FilterScratch& s
   const Table table = gradient ? GradientTable(f.gradient) : Table{};
   const uint32_t highlight = PremultipliedColor(f.highlight, 1);
   const uint32_t shadow = PremultipliedColor(f.color, 1);
+  const AlphaTables& alphas = Alphas();
   auto at = [&](int x, int y) {
-    return x >= 0 && x < w && y >= 0 && y < h ? AlphaOf(s.blur[static_cast<size_t>(y) * w + x])
-                                              : 0.0f;
+    return x >= 0 && x < w && y >= 0 && y < h
+               ? alphas.fraction[s.alpha[static_cast<size_t>(y) * w + x]]
+               : 0.0f;
   };
   raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
@@ -158,13 +198,15 @@ void Bevel(raster::Canvas& area, const Filter& f, double scale, FilterScratch& s
           bevel = t > 0 ? Scale(highlight, t) : Scale(shadow, -t);
         }
         const uint32_t src = row[x];
-        const float sa = AlphaOf(src);
+        const uint32_t sa = src >> 24;
         if (f.inner) {
-          bevel = Scale(bevel, sa);
+          bevel = MixWeights(bevel, alphas.direct[sa], 0, 0);
         } else if (!f.onTop) {
-          bevel = Scale(bevel, 1 - sa);
+          bevel = MixWeights(bevel, alphas.inverse[sa], 0, 0);
         }
-        row[x] = f.knockout || f.hideObject ? bevel : Mix(bevel, 1, src, 1 - AlphaOf(bevel));
+        row[x] = f.knockout || f.hideObject
+                     ? bevel
+                     : MixWeights(bevel, 256, src, alphas.inverse[bevel >> 24]);
       }
     }
   });

@@ -14,7 +14,8 @@ namespace orrivel::swf {
 
 // Buffers reused from one filtered node to the next.
 struct FilterScratch {
-  std::vector<uint32_t> blur, copy, source;
+  std::vector<uint32_t> copy, source;
+  std::vector<uint8_t> alpha;  // a blurred alpha plane
   std::vector<float> floats;
 };
 
