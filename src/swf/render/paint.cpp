@@ -32,12 +32,15 @@ std::optional<raster::Paint> GradientPaint(const FillStyle& style, const PaintCo
   p.kind = style.type == FillType::LinearGradient ? raster::Paint::Kind::LinearGradient
                                                   : raster::Paint::Kind::RadialGradient;
   p.stops.reserve(g.records.size());
-  // Flash keeps the records in file order: a ratio below its predecessor's
-  // is raised to it (a hard step), never sorted into place.
+  // Flash keeps the records in file order and never sorts them: the first
+  // record whose ratio goes down ends the ramp, its colour a hard step at
+  // its predecessor's ratio that fills the rest, whatever the spread.
   float position = 0;
   for (const GradientRecord& r : g.records) {
+    const bool down = r.ratio / 255.0f < position;
     position = std::max(position, r.ratio / 255.0f);
     p.stops.push_back({position, ctx.colorTransform.Apply(r.color)});
+    if (down) break;
   }
   p.spread = ToSpread(g.spread);
   p.linearRgb = g.interpolation == InterpolationMode::LinearRgb;
@@ -46,7 +49,9 @@ std::optional<raster::Paint> GradientPaint(const FillStyle& style, const PaintCo
   }
   if (!(ctx.shapeToDevice * g.matrix).Invert(p.deviceToGradient)) {
     // A gradient squashed to nothing: every point lies past its end.
-    return SolidPaint(g.records.back().color, ctx.colorTransform);
+    p.kind = raster::Paint::Kind::Solid;
+    p.color = p.stops.back().color;
+    return p;
   }
   return p;
 }

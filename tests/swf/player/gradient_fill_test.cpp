@@ -97,5 +97,64 @@ TEST(GradientFillTest, ArgumentsConvertByVersion) {
   }
 }
 
+// Stops in file order over the box 0..100: the first whose ratio goes down
+// fills everything past its predecessor, whatever the spread; no stops at
+// all fill solid black.
+TEST(GradientFillTest, StopsOutOfOrderAndNone) {
+  const struct {
+    const char* name;
+    std::vector<int> ratios;
+    const char* spread;
+    uint32_t at90;  // the pixel at x = 90 (ratio 229)
+  } cases[] = {
+      {"in order", {0, 100, 200, 255}, "pad", 0xFFFFFF},
+      {"third goes down", {0, 200, 100, 255}, "pad", 0x0000FF},
+      {"third goes down, repeat", {0, 200, 100, 255}, "repeat", 0x0000FF},
+      {"third goes down, reflect", {0, 200, 100, 255}, "reflect", 0x0000FF},
+      {"last goes down", {0, 100, 200, 150}, "pad", 0xFFFFFF},
+      {"no stops", {}, "pad", 0x000000},
+  };
+  const int32_t colors[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Movie m = BaseMovie();
+    Bytes colorItems, alphaItems, ratioItems;
+    for (std::size_t i = c.ratios.size(); i-- > 0;) {
+      colorItems = Cat({colorItems, PushInt(colors[i])});
+      alphaItems = Cat({alphaItems, PushInt(100)});
+      ratioItems = Cat({ratioItems, PushInt(c.ratios[i])});
+    }
+    const Bytes count = PushInt(static_cast<int32_t>(c.ratios.size()));
+    const auto array = [&](const Bytes& items) { return Cat({items, count, {0x42}}); };
+    const DoAction script = Act({
+        CallRoot("beginGradientFill", {PushString("linear"), array(colorItems), array(alphaItems),
+                                       array(ratioItems), BoxMatrix(), PushString(c.spread)}),
+        CallRoot("moveTo", {PushInt(0), PushInt(0)}),
+        CallRoot("lineTo", {PushInt(100), PushInt(0)}),
+        CallRoot("lineTo", {PushInt(100), PushInt(100)}),
+        CallRoot("lineTo", {PushInt(0), PushInt(100)}),
+        CallRoot("lineTo", {PushInt(0), PushInt(0)}),
+        CallRoot("endFill", {}),
+        kStop,
+    });
+    m.timeline = MakeTimeline({MakeFrame({script})});
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    ASSERT_TRUE(player.LoadParsed(std::make_unique<Movie>(std::move(m))));
+    player.Advance(0);
+    std::vector<uint32_t> pixels(550 * 400);
+    raster::Canvas canvas{pixels.data(), 550, 400, 550};
+    player.Render(canvas);
+    const uint32_t at90 = pixels[50 * 550 + 90] & 0xFFFFFFu;
+    if (c.at90 == 0xFFFFFF) {
+      // Blending toward white: every channel high.
+      EXPECT_GT(at90 & 0xFF, 0x80u);
+      EXPECT_GT((at90 >> 16) & 0xFF, 0x80u);
+    } else {
+      EXPECT_EQ(at90, c.at90);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf
