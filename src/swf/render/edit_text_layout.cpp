@@ -303,6 +303,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   Metrics metrics{cache, *font, static_cast<double>(def.fontHeight), device};
   const auto [fieldAscent, fieldDescent] = metrics.Extent(StyledChar{});
   const double left = b.xMin + kGutter + def.leftMargin;
+  layout.field = field;
+  layout.textOrigin = left;
   const double right = b.xMax - kGutter - def.rightMargin;
   // A negative indent does not move the first line past the margin.
   const double indent = std::max(0, static_cast<int>(def.indent));
