@@ -203,10 +203,9 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
         int32_t below = -static_cast<int32_t>(remove->depth) - 1;
         while (list.contains(below)) --below;
         if (gone && gone->Removed() && HasUnloadHandler(*gone)) {
-          DisplayObject moved = std::move(it->second);
+          DisplayObject moved = TakeFromList(list, it);
           moved.depth = below;
           gone->depthHint = moved.depth;
-          list.erase(it);
           list.emplace(moved.depth, std::move(moved));
           continue;
         }

@@ -69,9 +69,9 @@ TEST(TimelineTest, MoveSwapsOnlyShapesAndOccupiedDepthsHoldBySwfVersion) {
     std::string after;
   };
   const std::vector<Case> cases = {
-      {8, kShapeA, Replace(1, kShapeB), "1:11"}, {8, 20, Replace(1, kShapeB), "1:20"},
-      {8, kShapeA, Replace(1, 20), "1:10"},      {6, kShapeA, Place(1, kShapeB), "1:10"},
-      {5, kShapeA, Place(1, kShapeB), "1:11"},
+      {8, kShapeA, Replace(1, kShapeB), "1:11"},  {8, 20, Replace(1, kShapeB), "1:20"},
+      {8, kShapeA, Replace(1, 20), "1:10"},       {6, kShapeA, Place(1, kShapeB), "1:10"},
+      {5, kShapeA, Place(1, kShapeB), "1:11+10"},
   };
   for (const Case& c : cases) {
     Movie m = BaseMovie();
@@ -82,6 +82,39 @@ TEST(TimelineTest, MoveSwapsOnlyShapesAndOccupiedDepthsHoldBySwfVersion) {
     MovieRunner runner(m);
     runner.Tick();
     EXPECT_EQ(Describe(runner.Root().List()), c.after) << c.version << " " << c.first;
+  }
+}
+
+// Before SWF 6 a new placement at an occupied depth goes behind the object
+// there and both stay; tags at the depth then address the newest, and
+// removing it brings back the one over it. From 6 on it is ignored.
+TEST(TimelineTest, SharedDepthsBeforeSwf6) {
+  struct Case {
+    const char* name;
+    int version;
+    std::vector<ControlTag> tags;  // of frame 2, after Place(1, kShapeA) in frame 1
+    std::string after;
+  };
+  const Case cases[] = {
+      {"stacks behind", 5, {Place(1, kShapeB)}, "1:11+10"},
+      {"stacks in SWF 4", 4, {Place(1, kShapeB)}, "1:11+10"},
+      {"three deep", 5, {Place(1, kShapeB), Place(1, kShapeC)}, "1:12+11+10"},
+      {"move takes the newest", 5, {Place(1, kShapeB), Move(1, 60)}, "1:11@60+10"},
+      {"remove uncovers the old", 5, {Place(1, kShapeB), Remove(1)}, "1:10"},
+      {"remove twice empties", 5, {Place(1, kShapeB), Remove(1), Remove(1)}, ""},
+      {"other depths untouched", 5, {Place(2, kShapeB), Place(1, kShapeC)}, "1:12+10 2:11"},
+      {"ignored in SWF 6", 6, {Place(1, kShapeB)}, "1:10"},
+      {"ignored in SWF 8", 8, {Place(1, kShapeB), Remove(1)}, ""},
+  };
+  for (const Case& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(c.version);
+    std::vector<ControlTag> second = c.tags;
+    second.push_back(Act({kStop}));
+    m.timeline = MakeTimeline({MakeFrame({Place(1, kShapeA)}), MakeFrame(std::move(second))});
+    MovieRunner runner(m);
+    runner.Tick();
+    EXPECT_EQ(Describe(runner.Root().List()), c.after) << c.name;
   }
 }
 
