@@ -40,14 +40,18 @@ bool IsSprite(const Movie& movie, uint16_t id) {
   return c && std::holds_alternative<SpriteDefinition>(*c);
 }
 
-// Whether a move may swap the character at a depth: only a shape for a
-// shape or a morph for a morph; sprites and text keep theirs.
+// Whether a move may swap the character at a depth: only when the old and
+// the new are both plain shapes or morphs (a shape tween hands over to its
+// end shape so); sprites, bitmaps and text keep theirs.
 bool SwapsCharacter(const Movie& movie, uint16_t from, uint16_t to) {
   const Character* x = FindCharacter(movie, from);
   const Character* y = FindCharacter(movie, to);
   if (!x || !y) return !x;  // an unknown old character gives way to a known one
-  return x->index() == y->index() && (std::holds_alternative<ShapeDefinition>(*x) ||
-                                      std::holds_alternative<MorphShapeDefinition>(*x));
+  const auto shapeLike = [](const Character& c) {
+    return std::holds_alternative<ShapeDefinition>(c) ||
+           std::holds_alternative<MorphShapeDefinition>(c);
+  };
+  return shapeLike(*x) && shapeLike(*y);
 }
 
 // A button moved over by another button keeps its instance and name but

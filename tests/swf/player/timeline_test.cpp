@@ -58,8 +58,8 @@ TEST(TimelineTest, PlacementEdgeCases) {
   ExpectSequence(m, {{0, "1:10"}, {1, "1:10"}, {2, "1:10 7:12"}});
 }
 
-// A move that names a character swaps it only shape for shape; a sprite
-// keeps its own and a shape is not turned into a sprite. A new placement at
+// A move that names a character swaps it only between shapes and morphs; a
+// sprite or a bitmap keeps its own and a shape is not turned into a sprite. A new placement at
 // an occupied depth is ignored from SWF 6 on.
 TEST(TimelineTest, MoveSwapsOnlyShapesAndOccupiedDepthsHoldBySwfVersion) {
   struct Case {
@@ -71,12 +71,19 @@ TEST(TimelineTest, MoveSwapsOnlyShapesAndOccupiedDepthsHoldBySwfVersion) {
   const std::vector<Case> cases = {
       {8, kShapeA, Replace(1, kShapeB), "1:11"},  {8, 20, Replace(1, kShapeB), "1:20"},
       {8, kShapeA, Replace(1, 20), "1:10"},       {6, kShapeA, Place(1, kShapeB), "1:10"},
-      {5, kShapeA, Place(1, kShapeB), "1:11+10"},
+      {5, kShapeA, Place(1, kShapeB), "1:11+10"}, {8, 21, Replace(1, kShapeB), "1:11"},
+      {8, kShapeA, Replace(1, 21), "1:21"},       {8, 22, Replace(1, kShapeB), "1:22"},
   };
   for (const Case& c : cases) {
     Movie m = BaseMovie();
     m.header.version = static_cast<uint8_t>(c.version);
     AddSprite(m, 20, {MakeFrame({})});
+    MorphShapeDefinition morph;
+    morph.id = 21;
+    m.characters.emplace(21, morph);
+    BitmapDefinition bitmap;
+    bitmap.id = 22;
+    m.characters.emplace(22, bitmap);
     m.timeline =
         MakeTimeline({MakeFrame({Place(1, c.first)}), MakeFrame({c.second, Act({kStop})})});
     MovieRunner runner(m);
