@@ -297,8 +297,12 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
       auto now = list_.find(depth);
       if (now != list_.end() && now->second.instance == obj.instance) continue;
       const auto& gone = obj.instance;
-      const bool moved = std::any_of(list_.begin(), list_.end(),
-                                     [&](const auto& e) { return e.second.instance == gone; });
+      // Still placed elsewhere, or sharing its depth with a newer object.
+      const bool moved = std::any_of(list_.begin(), list_.end(), [&](const auto& e) {
+        return e.second.instance == gone ||
+               std::any_of(e.second.above.begin(), e.second.above.end(),
+                           [&](const DisplayObject& o) { return o.instance == gone; });
+      });
       if (!moved) QueueUnload(gone);
     }
   }
@@ -322,6 +326,9 @@ void TimelineInstance::MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>
   ++ctx_.removals;
   for (auto& [depth, obj] : list_) {
     if (obj.instance && !obj.instance->removed_) obj.instance->MarkRemoved(order);
+    for (DisplayObject& sharing : obj.above) {
+      if (sharing.instance && !sharing.instance->removed_) sharing.instance->MarkRemoved(order);
+    }
   }
   order.push_back(shared_from_this());
 }
@@ -405,6 +412,9 @@ void TimelineInstance::CollectExecutionOrder(std::vector<std::shared_ptr<Timelin
     if (t->timeline_) out.push_back(t->shared_from_this());
     for (auto& [depth, obj] : t->list_) {
       if (obj.instance) work.push_back(obj.instance.get());
+      for (const DisplayObject& sharing : obj.above) {
+        if (sharing.instance) work.push_back(sharing.instance.get());
+      }
     }
   }
   std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
@@ -427,6 +437,10 @@ void TimelineInstance::Advance(bool recurse) {
   if (!recurse) return;
   std::vector<std::shared_ptr<TimelineInstance>> children;
   for (auto it = list_.rbegin(); it != list_.rend(); ++it) {
+    const auto& above = it->second.above;
+    for (auto o = above.rbegin(); o != above.rend(); ++o) {
+      if (o->instance) children.push_back(o->instance);
+    }
     if (it->second.instance) children.push_back(it->second.instance);
   }
   for (const auto& child : children) child->Tick();

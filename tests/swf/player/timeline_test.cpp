@@ -125,6 +125,25 @@ TEST(TimelineTest, SharedDepthsBeforeSwf6) {
   }
 }
 
+// A sprite a newer placement went behind stays on the stage and plays on.
+TEST(TimelineTest, SpriteSharingItsDepthPlaysOn) {
+  Movie m = BaseMovie();
+  m.header.version = 5;
+  AddSprite(m, 20,
+            {MakeFrame({Place(1, kShapeA)}), MakeFrame({Move(1, 10)}), MakeFrame({Move(1, 20)})});
+  m.timeline =
+      MakeTimeline({MakeFrame({Place(1, 20)}), MakeFrame({Place(1, kShapeB), Act({kStop})})});
+  MovieRunner runner(m);
+  const auto sprite = runner.Root().List().at(1).instance;
+  ASSERT_TRUE(sprite);
+  for (int frame : {1, 2}) {
+    runner.Tick();
+    EXPECT_EQ(Describe(runner.Root().List()), "1:11+20");
+    EXPECT_EQ(sprite->CurrentFrame(), frame);
+    EXPECT_FALSE(sprite->Removed());
+  }
+}
+
 TEST(TimelineTest, SingleOrNoFrameMoviesStayOnTheirFrame) {
   Movie m = BaseMovie();
   MovieRunner empty(m);
