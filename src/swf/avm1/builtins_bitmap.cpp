@@ -13,6 +13,9 @@
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
+#include "swf/player/bitmap_drawing.h"
+#include "swf/player/clip_geometry.h"
+#include "swf/player/drawing.h"
 #include "swf/player/timeline_instance.h"
 #include "swf/render/script_bitmap.h"
 
@@ -197,7 +200,128 @@ Completion Clone(Vm& vm, Object* self, Args) {
   return Value::Obj(copy);
 }
 
+double Field(Vm& vm, Object* o, const char* name) { return vm.ToNumber(vm.Get(o, name)); }
+
+int IntField(Vm& vm, Object* o, const char* name) { return Int(vm, vm.Get(o, name)); }
+
+// A flash.geom.Matrix in pixels; identity when the argument is no object.
+Matrix MatrixArg(Vm& vm, const Value& v) {
+  if (!v.IsObject()) return {};
+  const auto get = [&](const char* name, double fallback) {
+    const double d = Field(vm, v.object, name);
+    return std::isfinite(d) ? d : fallback;
+  };
+  return Matrix{get("a", 1), get("b", 0), get("c", 0), get("d", 1), get("tx", 0), get("ty", 0)};
+}
+
+// A flash.geom.ColorTransform; none when the argument is no object.
+ColorTransform ColorArg(Vm& vm, const Value& v) {
+  ColorTransform c;
+  if (!v.IsObject()) return c;
+  const auto clamp = [](double d) {
+    return static_cast<int16_t>(std::isfinite(d) ? std::clamp(d, -32768.0, 32767.0) : 0);
+  };
+  Object* o = v.object;
+  c.rMult = clamp(Field(vm, o, "redMultiplier") * 256);
+  c.gMult = clamp(Field(vm, o, "greenMultiplier") * 256);
+  c.bMult = clamp(Field(vm, o, "blueMultiplier") * 256);
+  c.aMult = clamp(Field(vm, o, "alphaMultiplier") * 256);
+  c.rAdd = clamp(Field(vm, o, "redOffset"));
+  c.gAdd = clamp(Field(vm, o, "greenOffset"));
+  c.bAdd = clamp(Field(vm, o, "blueOffset"));
+  c.aAdd = clamp(Field(vm, o, "alphaOffset"));
+  return c;
+}
+
+class NoImages : public ImageDecoder {
+ public:
+  std::optional<raster::Image> Decode(std::span<const uint8_t>, uint64_t) override {
+    return std::nullopt;
+  }
+};
+
+ImageDecoder& Images(Vm& vm) {
+  static NoImages none;
+  return vm.ctx.limits.images ? *vm.ctx.limits.images : none;
+}
+
+// copyPixels(source, sourceRect, destPoint, alphaBitmap, alphaPoint, mergeAlpha)
+Completion CopyPixelsFrom(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  BitmapObject* src = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
+  if (!b || !src || !Arg(args, 1).IsObject() || !Arg(args, 2).IsObject()) return {};
+  Object* r = args[1].object;
+  const PixelRect rect{IntField(vm, r, "x"), IntField(vm, r, "y"), IntField(vm, r, "width"),
+                       IntField(vm, r, "height")};
+  BitmapObject* alpha = Arg(args, 3).IsObject() ? Live(vm, args[3].object) : nullptr;
+  int ax = 0, ay = 0;
+  if (alpha && Arg(args, 4).IsObject()) {
+    ax = IntField(vm, args[4].object, "x");
+    ay = IntField(vm, args[4].object, "y");
+  }
+  CopyPixels(*b->bits, *src->bits, rect, IntField(vm, args[2].object, "x"),
+             IntField(vm, args[2].object, "y"), alpha ? alpha->bits.get() : nullptr, ax, ay,
+             vm.ToBoolean(Arg(args, 5)));
+  return {};
+}
+
+// draw(source, matrix, colorTransform): a clip or a bitmap drawn over the pixels.
+Completion DrawSource(Vm& vm, Object* self, Args args) {
+  BitmapObject* b = Live(vm, self);
+  if (!b || args.empty() || !args[0].IsObject()) return {};
+  const Matrix m = MatrixArg(vm, Arg(args, 1));
+  const ColorTransform cx = ColorArg(vm, Arg(args, 2));
+  Object* source = args[0].object;
+  if (BitmapObject* src = Live(vm, source)) {
+    DrawBitmap(*b->bits, *src->bits, m, cx, Images(vm));
+  } else if (source->IsClip()) {
+    if (auto clip = static_cast<ClipObject*>(source)->Instance())
+      DrawClip(*b->bits, *clip, m, cx, Images(vm));
+  }
+  return {};
+}
+
+// BitmapData.loadBitmap(linkage): the library bitmap exported by that name
+// in the calling script's movie, as a new transparent bitmap.
+Completion LoadBitmap(Vm& vm, Object* self, Args args) {
+  if (!self || args.empty()) return {};
+  std::shared_ptr<TimelineInstance> caller =
+      vm.currentTarget ? vm.currentTarget->Instance() : nullptr;
+  const Movie* movie = caller ? &caller->GetMovie() : vm.ctx.movie;
+  ScriptBitmap loaded;
+  if (!movie || !LoadLibraryBitmap(loaded, *movie, vm.ToString(args[0]), Images(vm)) ||
+      static_cast<int64_t>(loaded.width) * loaded.height > kMaxPixels ||
+      !vm.Charge(loaded.argb.size() * 4))
+    return {};
+  auto* out = vm.New<BitmapObject>();
+  out->proto = PrototypeOf(vm, self);
+  if (!out->Allocate(loaded.width, loaded.height, true, 0)) return {};
+  out->bits->argb = std::move(loaded.argb);
+  out->bits->Changed();
+  return Value::Obj(out);
+}
+
 }  // namespace
+
+// beginBitmapFill(bitmap, matrix, repeat, smoothing): fills what follows
+// with the bitmap's pixels as they are at each frame.
+Completion BeginBitmapFill(Vm& vm, Object* self, Args args) {
+  ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
+  auto t = clip ? clip->Instance() : nullptr;
+  BitmapObject* b = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
+  if (!t || !b) return {};
+  const Matrix m = MatrixArg(vm, Arg(args, 1));
+  const bool repeat = args.size() < 3 || vm.ToBoolean(args[2]);
+  const bool smooth = args.size() >= 4 && vm.ToBoolean(args[3]);
+  FillStyle fill;
+  fill.type = repeat ? (smooth ? FillType::RepeatingBitmap : FillType::NonSmoothedRepeatingBitmap)
+                     : (smooth ? FillType::ClippedBitmap : FillType::NonSmoothedClippedBitmap);
+  // Bitmap pixels to the clip's twips.
+  const double tw = kTwipsPerPixel;
+  fill.bitmapMatrix = Matrix{m.a * tw, m.b * tw, m.c * tw, m.d * tw, m.tx * tw, m.ty * tw};
+  DrawingOf(*t).BeginFill(fill, b->bits);
+  return {};
+}
 
 // attachBitmap(bitmap, depth): shows the bitmap's pixels in the clip at
 // that depth, as they are at every frame.
@@ -223,20 +347,21 @@ void InstallBitmapBuiltins(Vm& vm) {
                                    {"fillRect", FillRect},
                                    {"hitTest", PixelHitTest},
                                    {"dispose", Dispose},
-                                   {"clone", Clone}});
+                                   {"clone", Clone},
+                                   {"copyPixels", CopyPixelsFrom},
+                                   {"draw", DrawSource}});
   cls->construct = MakeBitmap;
   Object* proto = PrototypeOf(vm, cls);
   // Methods the player does not carry out yet: present, doing nothing.
-  for (const char* name :
-       {"applyFilter", "colorTransform", "compare", "copyChannel", "copyPixels", "draw",
-        "floodFill", "generateFilterRect", "getColorBoundsRect", "merge", "noise", "paletteMap",
-        "perlinNoise", "pixelDissolve", "scroll", "threshold"})
+  for (const char* name : {"applyFilter", "colorTransform", "compare", "copyChannel", "floodFill",
+                           "generateFilterRect", "getColorBoundsRect", "merge", "noise",
+                           "paletteMap", "perlinNoise", "pixelDissolve", "scroll", "threshold"})
     vm.Method(proto, name, ReturnUndefined);
   AddAccessor(vm, proto, "width", Width, nullptr);
   AddAccessor(vm, proto, "height", Height, nullptr);
   AddAccessor(vm, proto, "transparent", Transparent, nullptr);
   AddAccessor(vm, proto, "rectangle", Rectangle, nullptr);
-  vm.Method(cls, "loadBitmap", ReturnUndefined);
+  vm.Method(cls, "loadBitmap", LoadBitmap);
   const std::pair<const char*, int> channels[] = {
       {"RED_CHANNEL", 1}, {"GREEN_CHANNEL", 2}, {"BLUE_CHANNEL", 4}, {"ALPHA_CHANNEL", 8}};
   for (const auto& [name, bit] : channels) cls->Define(vm, name, Value::Num(bit), kConstant);

@@ -224,6 +224,7 @@ constexpr Member kClipProto[] = {
     Method("createEmptyMovieClip", CreateEmpty, kHidden | kSince6, 6),
     Method("attachMovie", AttachMovie),
     Method("attachBitmap", AttachBitmap, kHidden | kSince8, 8),
+    Method("beginBitmapFill", BeginBitmapFill, kHidden | kSince8, 8),
     Method("getDepth", GetDepth, kHidden | kSince6, 6),
     Method("getInstanceAtDepth", InstanceAtDepth, kHidden | kSince7, 7),
     Method("getNextHighestDepth", NextHighestDepth, kHidden | kSince7, 7),

@@ -13,6 +13,7 @@
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"
 #include "swf/player/edit_text.h"
+#include "swf/player/masking.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -375,40 +376,24 @@ Completion HitTest(Vm& vm, Object* self, Args args) {
 }
 
 // True when the mask is set or removed (null, undefined), false when the
-// argument names no clip; no argument at all does nothing.
+// argument names no clip; no argument at all does nothing. A text field
+// borrowing the method is masked as a clip is.
 Completion SetMask(Vm& vm, Object* self, Args args) {
-  auto t = InstanceOf(self);
-  if (!t || args.empty()) return {};
-  std::shared_ptr<TimelineInstance> mask;
-  std::shared_ptr<EditText> maskField;
+  MaskSide masked{InstanceOf(self), nullptr};
+  if (auto* tf = dynamic_cast<TextFieldObject*>(self)) masked.field = tf->Field();
+  if (masked.Empty() || args.empty()) return {};
+  MaskSide mask;
   if (args[0].IsObject()) {
-    mask = InstanceOf(args[0].object);
-    if (auto* tf = dynamic_cast<TextFieldObject*>(args[0].object)) maskField = tf->Field();
+    mask.clip = InstanceOf(args[0].object);
+    if (auto* tf = dynamic_cast<TextFieldObject*>(args[0].object)) mask.field = tf->Field();
   } else if (!args[0].IsNullish()) {
     // A path (or a number used as one) is looked up from the calling script's timeline.
     ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
     ClipObject* c = base ? ResolveTarget(vm, base, vm.ToString(args[0])) : nullptr;
-    mask = c ? c->Instance() : nullptr;
+    mask.clip = c ? c->Instance() : nullptr;
   }
-  if (!args[0].IsNullish() && !mask && !maskField) return Value::Bool(false);
-  // A timeline mask layer that takes part in setMask, either side, is one
-  // no longer: released, it is drawn as a plain object.
-  for (const auto& clip : {t, mask}) {
-    if (!clip) continue;
-    if (ClipObject* object = vm.ClipFor(clip); DisplayObject* p = object->Placement())
-      p->clipDepth = 0;
-  }
-  if (auto old = t->mask.lock()) old->isMask = false;
-  if (auto old = t->maskField.lock()) old->SetIsMask(false);
-  t->mask.reset();
-  t->maskField.reset();
-  if (mask && mask != t) {
-    t->mask = mask;
-    mask->isMask = true;
-  } else if (maskField) {
-    t->maskField = maskField;
-    maskField->SetIsMask(true);
-  }
+  if (!args[0].IsNullish() && mask.Empty()) return Value::Bool(false);
+  swf::SetMask(masked, mask);
   return Value::Bool(true);
 }
 

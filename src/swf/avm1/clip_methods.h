@@ -30,6 +30,7 @@ Completion HitTest(Vm& vm, Object* self, Args args);
 Completion SetMask(Vm& vm, Object* self, Args args);
 // builtins_bitmap.cpp
 Completion AttachBitmap(Vm& vm, Object* self, Args args);
+Completion BeginBitmapFill(Vm& vm, Object* self, Args args);
 // builtins_input.cpp
 Completion StartDrag(Vm& vm, Object* self, Args args);
 Completion StopDrag(Vm& vm, Object* self, Args args);

@@ -224,6 +224,11 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
     for (const auto& [depth, obj] : t->List()) {
       if (obj.instance) clips.push_back(obj.instance);
       if (obj.text && obj.text->script) work.push_back(obj.text->script);
+      // Objects sharing the depth (before SWF 6) live on as well.
+      for (const DisplayObject& sharing : obj.above) {
+        if (sharing.instance) clips.push_back(sharing.instance);
+        if (sharing.text && sharing.text->script) work.push_back(sharing.text->script);
+      }
     }
   }
 }

@@ -125,11 +125,11 @@ std::shared_ptr<TimelineInstance> ButtonInput::FindButton(const TimelineInstance
     std::shared_ptr<TimelineInstance> found;
     // A clip acting as a button takes the pointer for everything inside it.
     if (IsClipButton(obj)) {
-      if (hits_.OnObject(obj, m)) found = obj.instance;
+      if (hits_.OnObject(obj, m, &timeline.GetMovie())) found = obj.instance;
     } else {
       found = FindButton(*obj.instance, child, visits);
       if (!found && obj.instance->Button() && Enabled(runner_.Vm(), *obj.instance) &&
-          hits_.InButtonArea(*obj.instance->Button(), child)) {
+          hits_.InButtonArea(*obj.instance->Button(), child, &obj.instance->GetMovie())) {
         found = obj.instance;
       }
     }
@@ -139,7 +139,8 @@ std::shared_ptr<TimelineInstance> ButtonInput::FindButton(const TimelineInstance
     for (auto mask = list.begin(); mask != list.end() && mask->first < obj.depth; ++mask) {
       if (++visits > kMaxVisits) return nullptr;
       const uint16_t clip = mask->second.clipDepth;
-      if (clip != 0 && clip >= obj.depth && !hits_.OnObject(mask->second, m)) {
+      if (clip != 0 && clip >= obj.depth &&
+          !hits_.OnObject(mask->second, m, &timeline.GetMovie())) {
         masked = true;
         break;
       }
@@ -335,12 +336,12 @@ std::shared_ptr<TimelineInstance> ButtonInput::FindClip(const TimelineInstance& 
       continue;
     if (++visits > kMaxVisits) return nullptr;
     if (obj.instance) {
-      if (!hits_.OnObject(obj, m)) continue;
+      if (!hits_.OnObject(obj, m, &timeline.GetMovie())) continue;
       if (auto inner = FindClip(*obj.instance, m * obj.matrix, dragged, visits)) return inner;
       // Only what the dragged clip covers of it was hit: look further down.
       continue;
     }
-    if (hits_.OnObject(obj, m)) return self();
+    if (hits_.OnObject(obj, m, &timeline.GetMovie())) return self();
   }
   if (hits_.OnDrawing(timeline, m)) return self();
   return nullptr;

@@ -1,12 +1,16 @@
 #include "swf/player/display_list.h"
 
 #include <cmath>
+#include <iterator>
 #include <numbers>
 #include <utility>
 
 namespace orrivel::swf {
 
 namespace {
+
+// Objects that may share one depth (before SWF 6).
+constexpr std::size_t kMaxSharing = 64;
 
 void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
   if (place.matrix) obj.matrix = *place.matrix;
@@ -85,7 +89,34 @@ void ApplyPlaceObject(DisplayList& list, const PlaceObject& place, std::size_t m
   obj.characterId = *place.characterId;
   obj.depth = place.depth;
   ApplyProperties(obj, place);
-  list.insert_or_assign(place.depth, std::move(obj));
+  if (it != list.end()) {
+    // A movie placing at one depth without end must not grow without end.
+    if (it->second.above.size() >= kMaxSharing) return;
+    // Goes behind the object there, which keeps what shares its depth.
+    DisplayObject& old = it->second;
+    obj.above.reserve(old.above.size() + 1);
+    std::vector<DisplayObject> rest = std::move(old.above);
+    old.above.clear();
+    obj.above.push_back(std::move(old));
+    for (DisplayObject& o : rest) obj.above.push_back(std::move(o));
+    it->second = std::move(obj);
+    return;
+  }
+  list.emplace(place.depth, std::move(obj));
+}
+
+DisplayObject TakeFromList(DisplayList& list, DisplayList::iterator it) {
+  DisplayObject taken = std::move(it->second);
+  std::vector<DisplayObject> rest = std::move(taken.above);
+  taken.above.clear();
+  if (rest.empty()) {
+    list.erase(it);
+    return taken;
+  }
+  DisplayObject next = std::move(rest.front());
+  next.above.assign(std::make_move_iterator(rest.begin() + 1), std::make_move_iterator(rest.end()));
+  it->second = std::move(next);
+  return taken;
 }
 
 ScaleRotation ScaleRotationOf(const DisplayObject& obj) {
@@ -139,6 +170,8 @@ void SetScaleProperty(DisplayObject& obj, ScaleProperty which, double value) {
   SetScaleRotation(obj, s);
 }
 
-void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove) { list.erase(remove.depth); }
+void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove) {
+  if (auto it = list.find(remove.depth); it != list.end()) TakeFromList(list, it);
+}
 
 }  // namespace orrivel::swf

@@ -71,6 +71,11 @@ struct DisplayObject {
   // What scripts last set of scale and rotation, and the matrix it made.
   ScaleRotation scaleRotation;
   std::optional<Matrix> scaleRotationMatrix;
+  // Before version 6 a new placement at an occupied depth goes behind the
+  // object there, which stays: the objects sharing the depth, drawn over
+  // this one in order. Tags at the depth address this one; removed, the
+  // first of them takes its place.
+  std::vector<DisplayObject> above;
 };
 
 // The object's scale and rotation: those last set while its matrix is still
@@ -95,7 +100,7 @@ struct PlaceRules {
   // and the other fields apply to the object that is there.
   bool swapCharacter = true;
   // A new placement (no move flag) at an occupied depth leaves the object
-  // there alone (SWF 6 and later); otherwise it replaces it.
+  // there alone (SWF 6 and later); otherwise it goes behind it, both staying.
   bool keepOccupied = false;
 };
 
@@ -114,5 +119,9 @@ void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place);
 bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool bothSprites);
 
 void ApplyRemoveObject(DisplayList& list, const RemoveObject& remove);
+
+// Takes the object at it off the list, the first object sharing its depth
+// (DisplayObject::above) taking its place; returns it without them.
+DisplayObject TakeFromList(DisplayList& list, DisplayList::iterator it);
 
 }  // namespace orrivel::swf

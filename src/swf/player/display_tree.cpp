@@ -16,6 +16,9 @@ void AppendChildren(const TimelineInstance& timeline, const Movie& movie, Displa
 
 void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& node);
 
+std::shared_ptr<const DisplayNode> MaskNode(const std::shared_ptr<TimelineInstance>& clip,
+                                            const std::shared_ptr<EditText>& field);
+
 bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   // A field is laid out first: sizing itself to its text may move it.
   if (obj.text) node.editText = obj.text->View();
@@ -60,6 +63,7 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   node.opaqueBackground = obj.opaqueBackground;
   if (obj.text) {
     node.kind = DisplayNode::Kind::Text;
+    node.mask = MaskNode(obj.text->mask.lock(), obj.text->maskField.lock());
     return true;
   }
   const Character& c = it->second;
@@ -95,21 +99,42 @@ void AppendChildren(const TimelineInstance& timeline, const Movie& movie, Displa
     if (obj.instance && obj.instance->Removed()) continue;  // waits for its unload handlers
     DisplayNode node;
     if (MakeNode(obj, movie, node)) parent.children.push_back(std::move(node));
+    for (const DisplayObject& sharing : obj.above) {
+      DisplayNode over;
+      if (MakeNode(sharing, movie, over)) parent.children.push_back(std::move(over));
+    }
   }
 }
 
-// A text field masking a clip shows it through its glyphs.
-void AddFieldMask(EditText& field, const Movie& movie, DisplayNode& node) {
-  const DisplayObject* placed = field.Placement();
-  const auto parent = field.parent.lock();
+// The coverage a setMask mask gives: a clip's, or a text field's glyphs,
+// with the full matrix from the stage; null when the mask is off the list.
+std::shared_ptr<const DisplayNode> MaskNode(const std::shared_ptr<TimelineInstance>& clip,
+                                            const std::shared_ptr<EditText>& field) {
+  const DisplayObject* placed = nullptr;
+  std::shared_ptr<TimelineInstance> parent;
+  if (field) {
+    placed = field->Placement();
+    parent = field->parent.lock();
+  } else if (clip) {
+    placed = PlacementOf(*clip);
+    parent = clip->Parent();
+  }
   Matrix full;
-  if (!placed || !parent || !ConcatenatedMatrix(*parent, full)) return;
+  if (!placed || !parent || !ConcatenatedMatrix(*parent, full)) return nullptr;
+  // Clips that mask each other stop after one step.
+  static thread_local int maskNesting = 0;
+  if (maskNesting > 0) return nullptr;
   auto maskNode = std::make_shared<DisplayNode>();
+  // The mask is drawn as coverage only, so its own masks and flags do not matter.
   DisplayObject plain = *placed;
   plain.clipDepth = 0;
-  if (!MakeNode(plain, movie, *maskNode)) return;
+  ++maskNesting;
+  const bool made = MakeNode(plain, parent->GetMovie(), *maskNode);
+  --maskNesting;
+  if (!made) return nullptr;
   maskNode->matrix = full * placed->matrix;
-  node.mask = std::move(maskNode);
+  maskNode->mask.reset();
+  return maskNode;
 }
 
 // The drawing, below the children, and the clip masking this one.
@@ -122,28 +147,9 @@ void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& 
       node.children.push_back(std::move(drawn));
     }
   }
-  // Clips that mask each other stop after one step.
-  static thread_local int maskNesting = 0;
-  if (const auto field = t.maskField.lock()) {
-    AddFieldMask(*field, movie, node);
-    return;
-  }
   const auto mask = t.mask.lock();
-  if (!mask || mask.get() == &t || maskNesting > 0) return;
-  const DisplayObject* placed = PlacementOf(*mask);
-  Matrix full;
-  if (!placed || !ConcatenatedMatrix(*mask, full)) return;
-  auto maskNode = std::make_shared<DisplayNode>();
-  // The mask is drawn as coverage only, so its own masks and flags do not matter.
-  DisplayObject plain = *placed;
-  plain.clipDepth = 0;
-  ++maskNesting;
-  const bool made = MakeNode(plain, movie, *maskNode);
-  --maskNesting;
-  if (!made) return;
-  maskNode->matrix = full;
-  maskNode->mask.reset();
-  node.mask = std::move(maskNode);
+  if (mask.get() == &t) return;
+  node.mask = MaskNode(mask, t.maskField.lock());
 }
 
 }  // namespace
@@ -163,6 +169,14 @@ DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
     AppendChildren(*level, level->GetMovie(), node);
   }
   return stage;
+}
+
+DisplayNode BuildClipTree(const TimelineInstance& clip) {
+  DisplayNode node;
+  node.kind = DisplayNode::Kind::Group;
+  AppendChildren(clip, clip.GetMovie(), node);
+  node.mask.reset();
+  return node;
 }
 
 }  // namespace orrivel::swf

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "swf/render/script_bitmap.h"
+
 namespace orrivel::swf {
 
 namespace {
@@ -33,6 +35,7 @@ void Drawing::Clear() {
   if (shared_) *shared_ -= commands_;
   commands_ = 0;
   shape_ = ConvertedShape{};
+  bitmapFills_ = false;
   snapshot_.reset();
   penX_ = penY_ = fillStartX_ = fillStartY_ = 0;
   line_.reset();
@@ -45,6 +48,7 @@ bool Drawing::CopyFrom(const Drawing& other) {
   Clear();
   if (shared_ && *shared_ + other.commands_ > kMaxSharedCommands) return false;
   shape_ = other.shape_;
+  bitmapFills_ = other.bitmapFills_;
   commands_ = other.commands_;
   if (shared_) *shared_ += commands_;
   penX_ = other.penX_;
@@ -67,11 +71,13 @@ bool Drawing::Charge() {
   return true;
 }
 
-void Drawing::BeginFill(std::optional<FillStyle> fill) {
+void Drawing::BeginFill(std::optional<FillStyle> fill, std::shared_ptr<ScriptBitmap> bitmap) {
   EndFill();
   if (!fill || !Charge()) return;
   ShapeLayer layer;
   layer.fill = std::move(*fill);
+  if (bitmap) bitmapFills_ = true;
+  layer.scriptBitmap = std::move(bitmap);
   shape_.layers.push_back(std::move(layer));
   fillLayer_ = static_cast<int>(shape_.layers.size()) - 1;
   fillStartX_ = penX_;
@@ -181,7 +187,24 @@ void Drawing::CurveTo(double cxIn, double cyIn, double xIn, double yIn) {
 
 std::shared_ptr<const ConvertedShape> Drawing::Snapshot() const {
   if (Empty()) return nullptr;
-  if (!snapshot_) snapshot_ = std::make_shared<const ConvertedShape>(shape_);
+  // A bitmap fill shows what its bitmap holds now: a change of the pixels
+  // makes a new shape.
+  if (snapshot_ && bitmapFills_) {
+    for (std::size_t i = 0; i < shape_.layers.size(); ++i) {
+      const ShapeLayer& layer = shape_.layers[i];
+      if (layer.scriptBitmap && layer.scriptBitmap->Picture() != snapshot_->layers[i].picture) {
+        snapshot_.reset();
+        break;
+      }
+    }
+  }
+  if (!snapshot_) {
+    auto shape = std::make_shared<ConvertedShape>(shape_);
+    for (ShapeLayer& layer : shape->layers) {
+      if (layer.scriptBitmap) layer.picture = layer.scriptBitmap->Picture();
+    }
+    snapshot_ = std::move(shape);
+  }
   return snapshot_;
 }
 

@@ -35,7 +35,9 @@ class Drawing {
   // would pass the shared command cap (this one is then left empty).
   bool CopyFrom(const Drawing& other);
   // Starts a fill at the pen (ending an open one); none stops filling.
-  void BeginFill(std::optional<FillStyle> fill);
+  // bitmap: a script's bitmap the fill shows (a bitmap fill style), as it
+  // is at each frame.
+  void BeginFill(std::optional<FillStyle> fill, std::shared_ptr<ScriptBitmap> bitmap = nullptr);
   void EndFill();
   // none: later segments are not stroked.
   void SetLineStyle(std::optional<LineStyle> line);
@@ -62,6 +64,7 @@ class Drawing {
   ConvertedShape shape_;
   mutable std::shared_ptr<const ConvertedShape> snapshot_;
   std::size_t* shared_ = nullptr;
+  bool bitmapFills_ = false;  // some layer shows a script's bitmap
   std::size_t commands_ = 0;
   float penX_ = 0, penY_ = 0;
   float fillStartX_ = 0, fillStartY_ = 0;

@@ -128,6 +128,9 @@ class EditText {
   // The variable the field shows (DefineEditText's VariableName, or set by script).
   std::string variable;
   std::u32string shownVariable;  // the value last taken from it
+  // What masks this field (setMask): a clip or another field; expired when none.
+  std::weak_ptr<TimelineInstance> mask;
+  std::weak_ptr<EditText> maskField;
   // Masks a clip (setMask): not drawn itself, and its glyphs are not cut
   // at its bounds.
   bool IsMask() const { return isMask_; }

@@ -71,7 +71,7 @@ DisplayList FirstFrame(const SpriteDefinition& sprite) {
 }  // namespace
 
 HitTester::HitTester(const Movie& movie, ImageDecoder& decoder)
-    : movie_(movie), decoder_(decoder) {}
+    : movie_(&movie), decoder_(decoder) {}
 
 void HitTester::Begin(double x, double y) {
   x_ = x;
@@ -79,15 +79,24 @@ void HitTester::Begin(double x, double y) {
   budget_ = kMaxVisits;
 }
 
-bool HitTester::InButtonArea(const ButtonDefinition& button, const Matrix& m) {
+bool HitTester::InButtonArea(const ButtonDefinition& button, const Matrix& m, const Movie* movie) {
+  const Movie* outer = movie_;
+  if (movie) movie_ = movie;
+  bool hit = false;
   for (const ButtonRecord& rec : button.records) {
-    if (rec.stateHitTest && OnCharacter(rec.characterId, m * rec.matrix, 0, 1)) return true;
+    hit = rec.stateHitTest && OnCharacter(rec.characterId, m * rec.matrix, 0, 1);
+    if (hit) break;
   }
-  return false;
+  movie_ = outer;
+  return hit;
 }
 
-bool HitTester::OnObject(const DisplayObject& obj, const Matrix& parent) {
-  return OnPlaced(obj, parent, 0);
+bool HitTester::OnObject(const DisplayObject& obj, const Matrix& parent, const Movie* movie) {
+  const Movie* outer = movie_;
+  if (movie) movie_ = movie;
+  const bool hit = OnPlaced(obj, parent, 0);
+  movie_ = outer;
+  return hit;
 }
 
 bool HitTester::OnPlaced(const DisplayObject& obj, const Matrix& parent, int depth) {
@@ -109,26 +118,35 @@ bool HitTester::OnInstance(const TimelineInstance& t, const Matrix& m, int depth
   if (t.drawing) {
     if (auto shape = t.drawing->Snapshot(); shape && OnShape(*shape, m)) return true;
   }
-  return OnList(t.List(), m, depth);
+  const Movie* outer = movie_;
+  movie_ = &t.GetMovie();
+  const bool hit = OnList(t.List(), m, depth);
+  movie_ = outer;
+  return hit;
 }
 
 bool HitTester::OnList(const DisplayList& list, const Matrix& m, int depth) {
   for (const auto& [d, obj] : list) {
     // Mask layers shape their neighbours; they cover nothing themselves.
     if (obj.clipDepth == 0 && OnPlaced(obj, m, depth)) return true;
+    for (const DisplayObject& sharing : obj.above) {
+      if (sharing.clipDepth == 0 && OnPlaced(sharing, m, depth)) return true;
+    }
   }
   return false;
 }
 
 bool HitTester::OnCharacter(uint16_t id, const Matrix& m, uint16_t ratio, int depth) {
   if (depth > kMaxDepth || --budget_ < 0) return false;
-  const auto it = movie_.characters.find(id);
-  if (it == movie_.characters.end()) return false;
+  const auto it = movie_->characters.find(id);
+  if (it == movie_->characters.end()) return false;
   const Character& c = it->second;
   if (const auto* shape = std::get_if<ShapeDefinition>(&c)) {
-    auto s = shapes_.find(id);
-    if (s == shapes_.end())
-      s = shapes_.emplace(id, ConvertShape(shape->shape, shape->usesFillWindingRule)).first;
+    auto s = shapes_.find({movie_, id});
+    if (s == shapes_.end()) {
+      s = shapes_.emplace(Key{movie_, id}, ConvertShape(shape->shape, shape->usesFillWindingRule))
+              .first;
+    }
     return OnShape(s->second, m);
   }
   if (const auto* morph = std::get_if<MorphShapeDefinition>(&c)) {
@@ -197,7 +215,7 @@ bool HitTester::InBox(double w, double h, double x0, double y0, const Matrix& m)
 }
 
 const ConvertedShape* HitTester::Morph(const MorphShapeDefinition& def, uint16_t ratio) {
-  auto [it, added] = morphs_.try_emplace(def.id);
+  auto [it, added] = morphs_.try_emplace({movie_, def.id});
   if (added || it->second.ratio != ratio) {
     it->second.ratio = ratio;
     it->second.shape = ConvertShape(InterpolateMorph(def, ratio / 65535.0f), false);
@@ -206,15 +224,15 @@ const ConvertedShape* HitTester::Morph(const MorphShapeDefinition& def, uint16_t
 }
 
 bool HitTester::BitmapSize(const BitmapDefinition& def, int& w, int& h) {
-  auto it = bitmapSizes_.find(def.id);
+  auto it = bitmapSizes_.find({movie_, def.id});
   if (it == bitmapSizes_.end()) {
     std::pair<int, int> size{def.width, def.height};
     if (def.kind != BitmapKind::Lossless && def.kind != BitmapKind::Lossless2) {
       // JPEG and friends carry their size inside the image data.
-      const auto image = DecodeBitmap(def, movie_.jpegTables, decoder_);
+      const auto image = DecodeBitmap(def, movie_->jpegTables, decoder_);
       size = image ? std::pair{image->width, image->height} : std::pair{0, 0};
     }
-    it = bitmapSizes_.emplace(def.id, size).first;
+    it = bitmapSizes_.emplace(Key{movie_, def.id}, size).first;
   }
   w = it->second.first;
   h = it->second.second;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
+#include <map>
 #include <utility>
 
 #include "swf/format/movie.h"
@@ -30,11 +30,13 @@ class HitTester {
   // outline is outside. Strokes count for both tests.
   void SetScriptRules(bool on) { scriptRules_ = on; }
   // Whether the point lies in the union of the button's hitTest-state
-  // records; m maps the button's space to device pixels.
-  bool InButtonArea(const ButtonDefinition& button, const Matrix& m);
+  // records; m maps the button's space to device pixels. movie names the
+  // records' characters (null: the tester's own).
+  bool InButtonArea(const ButtonDefinition& button, const Matrix& m, const Movie* movie = nullptr);
   // Whether the point lies on what a placed object shows now (a mask layer);
-  // parent maps the object's parent space to device pixels.
-  bool OnObject(const DisplayObject& obj, const Matrix& parent);
+  // parent maps the object's parent space to device pixels. movie is the
+  // one of the list holding it (null: the tester's own).
+  bool OnObject(const DisplayObject& obj, const Matrix& parent, const Movie* movie = nullptr);
   // Whether the point lies on what a timeline shows (its drawing and its
   // children); m maps the timeline's space to device pixels.
   bool OnTimeline(const TimelineInstance& t, const Matrix& m);
@@ -51,15 +53,18 @@ class HitTester {
   const ConvertedShape* Morph(const MorphShapeDefinition& def, uint16_t ratio);
   bool BitmapSize(const BitmapDefinition& def, int& w, int& h);
 
-  const Movie& movie_;
+  // The movie whose characters the ids name: a loaded movie's timelines
+  // name their own.
+  const Movie* movie_;
   ImageDecoder& decoder_;
-  std::unordered_map<uint16_t, ConvertedShape> shapes_;
+  using Key = std::pair<const Movie*, uint16_t>;
+  std::map<Key, ConvertedShape> shapes_;
   struct MorphEntry {
     uint16_t ratio = 0;
     ConvertedShape shape;
   };
-  std::unordered_map<uint16_t, MorphEntry> morphs_;
-  std::unordered_map<uint16_t, std::pair<int, int>> bitmapSizes_;
+  std::map<Key, MorphEntry> morphs_;
+  std::map<Key, std::pair<int, int>> bitmapSizes_;
   double x_ = 0, y_ = 0;
   int budget_ = 0;  // characters left to visit until the next Begin
   bool scriptRules_ = false;

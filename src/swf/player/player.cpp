@@ -253,6 +253,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   impl_->clock.SetRate(impl_->movie->header.frameRate);
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
+  options.images = &impl_->decoder;
   if (!impl_->folder.empty()) options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
   if (!impl_->storage.empty()) options.localStorage = FolderStorage(impl_->storage);
   options.focusHighlight = [impl = impl_.get()](const std::shared_ptr<TimelineInstance>& target) {

@@ -40,14 +40,18 @@ bool IsSprite(const Movie& movie, uint16_t id) {
   return c && std::holds_alternative<SpriteDefinition>(*c);
 }
 
-// Whether a move may swap the character at a depth: only a shape for a
-// shape or a morph for a morph; sprites and text keep theirs.
+// Whether a move may swap the character at a depth: only when the old and
+// the new are both plain shapes or morphs (a shape tween hands over to its
+// end shape so); sprites, bitmaps and text keep theirs.
 bool SwapsCharacter(const Movie& movie, uint16_t from, uint16_t to) {
   const Character* x = FindCharacter(movie, from);
   const Character* y = FindCharacter(movie, to);
   if (!x || !y) return !x;  // an unknown old character gives way to a known one
-  return x->index() == y->index() && (std::holds_alternative<ShapeDefinition>(*x) ||
-                                      std::holds_alternative<MorphShapeDefinition>(*x));
+  const auto shapeLike = [](const Character& c) {
+    return std::holds_alternative<ShapeDefinition>(c) ||
+           std::holds_alternative<MorphShapeDefinition>(c);
+  };
+  return shapeLike(*x) && shapeLike(*y);
 }
 
 // A button moved over by another button keeps its instance and name but
@@ -203,10 +207,9 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
         int32_t below = -static_cast<int32_t>(remove->depth) - 1;
         while (list.contains(below)) --below;
         if (gone && gone->Removed() && HasUnloadHandler(*gone)) {
-          DisplayObject moved = std::move(it->second);
+          DisplayObject moved = TakeFromList(list, it);
           moved.depth = below;
           gone->depthHint = moved.depth;
-          list.erase(it);
           list.emplace(moved.depth, std::move(moved));
           continue;
         }
@@ -294,8 +297,12 @@ void TimelineInstance::Commit(DisplayList next, bool rebuilt) {
       auto now = list_.find(depth);
       if (now != list_.end() && now->second.instance == obj.instance) continue;
       const auto& gone = obj.instance;
-      const bool moved = std::any_of(list_.begin(), list_.end(),
-                                     [&](const auto& e) { return e.second.instance == gone; });
+      // Still placed elsewhere, or sharing its depth with a newer object.
+      const bool moved = std::any_of(list_.begin(), list_.end(), [&](const auto& e) {
+        return e.second.instance == gone ||
+               std::any_of(e.second.above.begin(), e.second.above.end(),
+                           [&](const DisplayObject& o) { return o.instance == gone; });
+      });
       if (!moved) QueueUnload(gone);
     }
   }
@@ -319,6 +326,9 @@ void TimelineInstance::MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>
   ++ctx_.removals;
   for (auto& [depth, obj] : list_) {
     if (obj.instance && !obj.instance->removed_) obj.instance->MarkRemoved(order);
+    for (DisplayObject& sharing : obj.above) {
+      if (sharing.instance && !sharing.instance->removed_) sharing.instance->MarkRemoved(order);
+    }
   }
   order.push_back(shared_from_this());
 }
@@ -402,6 +412,9 @@ void TimelineInstance::CollectExecutionOrder(std::vector<std::shared_ptr<Timelin
     if (t->timeline_) out.push_back(t->shared_from_this());
     for (auto& [depth, obj] : t->list_) {
       if (obj.instance) work.push_back(obj.instance.get());
+      for (const DisplayObject& sharing : obj.above) {
+        if (sharing.instance) work.push_back(sharing.instance.get());
+      }
     }
   }
   std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
@@ -424,6 +437,10 @@ void TimelineInstance::Advance(bool recurse) {
   if (!recurse) return;
   std::vector<std::shared_ptr<TimelineInstance>> children;
   for (auto it = list_.rbegin(); it != list_.rend(); ++it) {
+    const auto& above = it->second.above;
+    for (auto o = above.rbegin(); o != above.rend(); ++o) {
+      if (o->instance) children.push_back(o->instance);
+    }
     if (it->second.instance) children.push_back(it->second.instance);
   }
   for (const auto& child : children) child->Tick();

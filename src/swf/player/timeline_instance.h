@@ -25,6 +25,7 @@ namespace orrivel::swf {
 class Drawing;
 class EditText;
 class HitTester;
+class ImageDecoder;
 
 namespace avm1 {
 class Object;
@@ -49,6 +50,9 @@ struct PlayerLimits {
   avm1::LocalStorage localStorage;
   // Nor this: lights up what Selection.setFocus focused (Vm::focusHighlight).
   std::function<void(const std::shared_ptr<TimelineInstance>&)> focusHighlight;
+  // Nor this: decodes the library bitmaps scripts load or draw into a
+  // BitmapData; unset, those that need decoding stay empty.
+  ImageDecoder* images = nullptr;
 };
 
 // The three looks of a button; its hit area is a fourth set of records that

@@ -57,17 +57,25 @@ constexpr uint32_t kDrawingStep = 0x10000;
 void Flatten(const DisplayNode& group, const Matrix& m, const ColorTransform& cx, bool inMask,
              Path& path, std::vector<BlendMode>& blends, std::vector<Path>& masks,
              std::vector<Effect>& effects, std::map<Path, Leaf>& out) {
+  // A mask layer inside another's range is cut by it over its whole range,
+  // so it carries the paths of the masks in force when it started.
   struct ActiveMask {
     uint16_t clipDepth;
-    Path path;
+    std::vector<Path> paths;
   };
   std::vector<ActiveMask> active;
   const size_t outerMasks = masks.size();
+  uint32_t lastStep = 0, sharing = 0;  // objects sharing a depth count up above it
   for (const DisplayNode& child : group.children) {
     std::erase_if(active, [&](const ActiveMask& a) { return a.clipDepth < child.depth; });
     masks.resize(outerMasks);
-    for (const ActiveMask& a : active) masks.push_back(a.path);
-    path.push_back(child.drawing ? kDrawingStep : child.depth);
+    if (!active.empty()) {
+      masks.insert(masks.end(), active.back().paths.begin(), active.back().paths.end());
+    }
+    const uint32_t step = child.drawing ? kDrawingStep : child.depth;
+    sharing = &child != &group.children.front() && step == lastStep ? sharing + 1 : 0;
+    lastStep = step;
+    path.push_back(step | sharing << 17);
     const bool isMask = child.clipDepth != 0;
     if (isMask || child.visible) {
       const ColorTransform childCx = cx * child.colorTransform;
@@ -83,7 +91,11 @@ void Flatten(const DisplayNode& group, const Matrix& m, const ColorTransform& cx
         out[path] = Leaf{&child, m, childCx, blends, masks, !isMask && !inMask, effects};
       }
     }
-    if (isMask) active.push_back({child.clipDepth, path});
+    if (isMask) {
+      std::vector<Path> paths = active.empty() ? std::vector<Path>{} : active.back().paths;
+      paths.push_back(path);
+      active.push_back({child.clipDepth, std::move(paths)});
+    }
     path.pop_back();
   }
   masks.resize(outerMasks);

@@ -285,6 +285,9 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
                             font != nullptr && font->bold, font != nullptr && font->italic);
   }
   layout.deviceText = device;
+  // Device glyphs follow the vertical scale across, so they may reach
+  // anywhere in the field (drawn clipped to it): redraws cover all of it.
+  if (device) layout.bounds.Include(field);
   if (font == nullptr || !def.initialText) return layout;
   const std::u32string decoded = DecodeMovieText(*def.initialText, swfVersion >= 6);
   StyledText text;
@@ -303,6 +306,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   Metrics metrics{cache, *font, static_cast<double>(def.fontHeight), device};
   const auto [fieldAscent, fieldDescent] = metrics.Extent(StyledChar{});
   const double left = b.xMin + kGutter + def.leftMargin;
+  layout.field = field;
+  layout.textOrigin = left;
   const double right = b.xMax - kGutter - def.rightMargin;
   // A negative indent does not move the first line past the margin.
   const double indent = std::max(0, static_cast<int>(def.indent));

@@ -99,24 +99,17 @@ void ClipStack::Expire(uint16_t depth) {
   if (active_.size() != before) Recompute();
 }
 
+// A mask layer placed within another's range is cut by it over its whole
+// own range, even where that reaches past the other's.
 void ClipStack::Push(uint16_t clipDepth, raster::Mask mask) {
-  if (parent_ != nullptr) IntersectMask(mask, *parent_);
+  if (current_ != nullptr) IntersectMask(mask, *current_);
   active_.push_back({clipDepth, std::move(mask)});
   Recompute();
 }
 
-// Runs after every change of active_, whose storage may have moved.
-void ClipStack::Recompute() {
-  if (active_.empty()) {
-    current_ = parent_;
-  } else if (active_.size() == 1) {
-    current_ = &active_.front().mask;
-  } else {
-    combined_ = active_.front().mask;
-    for (size_t i = 1; i < active_.size(); ++i) IntersectMask(combined_, active_[i].mask);
-    current_ = &combined_;
-  }
-}
+// Runs after every change of active_, whose storage may have moved. The
+// newest active mask already holds every one pushed before it.
+void ClipStack::Recompute() { current_ = active_.empty() ? parent_ : &active_.back().mask; }
 
 raster::Canvas LayerPool::Open(int width, int height, const PixelBox& box) {
   if (inUse_ == pool_.size()) pool_.push_back(std::make_unique<Layer>());

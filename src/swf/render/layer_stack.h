@@ -51,11 +51,10 @@ class ClipStack {
 
   struct Active {
     uint16_t clipDepth;
-    raster::Mask mask;  // already intersected with the parent clip
+    raster::Mask mask;  // already intersected with the clip in force when pushed
   };
   const raster::Mask* parent_;
   std::vector<Active> active_;
-  raster::Mask combined_;  // of several active masks
   const raster::Mask* current_;
 };
 

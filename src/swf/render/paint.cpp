@@ -1,6 +1,8 @@
 #include "swf/render/paint.h"
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace orrivel::swf {
 
@@ -24,6 +26,68 @@ raster::Spread ToSpread(SpreadMode s) {
   }
 }
 
+float ToLinear(uint8_t c) {
+  const float v = c / 255.0f;
+  return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+}
+
+uint8_t FromLinear(float v) {
+  v = std::clamp(v, 0.0f, 1.0f);
+  const float s = v <= 0.0031308f ? v * 12.92f : 1.055f * std::pow(v, 1 / 2.4f) - 0.055f;
+  return static_cast<uint8_t>(std::lround(std::clamp(s, 0.0f, 1.0f) * 255.0f));
+}
+
+// The colour a fraction t of the way from a to b, in the gradient's space.
+Rgba Between(Rgba a, Rgba b, float t, bool linearRgb) {
+  const auto mix = [t](uint8_t x, uint8_t y) {
+    return static_cast<uint8_t>(std::lround(x + (float(y) - float(x)) * t));
+  };
+  const auto lerp = [&](uint8_t x, uint8_t y) {
+    return linearRgb ? FromLinear(ToLinear(x) + (ToLinear(y) - ToLinear(x)) * t) : mix(x, y);
+  };
+  return {lerp(a.r, b.r), lerp(a.g, b.g), lerp(a.b, b.b), mix(a.a, b.a)};
+}
+
+// Flash keeps the records in file order and never sorts them: each ratio
+// takes its colour between the first record reaching it and the record
+// just before that one in the file. So a record whose ratio goes down (or
+// repeats the highest so far) only starts the ramp to the next record that
+// goes past the ratios so far, from where that ramp stands there (a hard
+// step). Past the highest ratio, the first record after it whose ratio
+// went down fills the rest, whatever the spread; without one, the last
+// record at that ratio does.
+std::vector<raster::GradientStop> RampStops(const std::vector<GradientRecord>& records,
+                                            const ColorTransform& cx, bool linearRgb) {
+  std::vector<raster::GradientStop> stops;
+  std::optional<Rgba> below, same;  // records since the highest ratio
+  float covered = records.front().ratio / 255.0f;
+  stops.push_back({covered, records.front().color});
+  for (std::size_t k = 1; k < records.size(); ++k) {
+    const float at = records[k].ratio / 255.0f, before = records[k - 1].ratio / 255.0f;
+    if (at < covered) {
+      if (!below) below = records[k].color;
+      continue;
+    }
+    if (at == covered) {
+      same = records[k].color;
+      continue;
+    }
+    if (below || same) {
+      // The ramp from the record before, as it stands where the ratios so
+      // far end.
+      const float t = (covered - before) / (at - before);
+      stops.push_back({covered, Between(records[k - 1].color, records[k].color, t, linearRgb)});
+    }
+    stops.push_back({at, records[k].color});
+    covered = at;
+    below.reset();
+    same.reset();
+  }
+  if (below || same) stops.push_back({covered, below ? *below : *same});
+  for (raster::GradientStop& stop : stops) stop.color = cx.Apply(stop.color);
+  return stops;
+}
+
 std::optional<raster::Paint> GradientPaint(const FillStyle& style, const PaintContext& ctx) {
   const Gradient& g = style.gradient;
   // A gradient without stops fills solid opaque black.
@@ -31,22 +95,17 @@ std::optional<raster::Paint> GradientPaint(const FillStyle& style, const PaintCo
   raster::Paint p;
   p.kind = style.type == FillType::LinearGradient ? raster::Paint::Kind::LinearGradient
                                                   : raster::Paint::Kind::RadialGradient;
-  p.stops.reserve(g.records.size());
-  // Flash keeps the records in file order: a ratio below its predecessor's
-  // is raised to it (a hard step), never sorted into place.
-  float position = 0;
-  for (const GradientRecord& r : g.records) {
-    position = std::max(position, r.ratio / 255.0f);
-    p.stops.push_back({position, ctx.colorTransform.Apply(r.color)});
-  }
-  p.spread = ToSpread(g.spread);
   p.linearRgb = g.interpolation == InterpolationMode::LinearRgb;
+  p.stops = RampStops(g.records, ctx.colorTransform, p.linearRgb);
+  p.spread = ToSpread(g.spread);
   if (style.type == FillType::FocalRadialGradient) {
     p.focalPoint = std::clamp(g.focalPoint, -1.0f, 1.0f);
   }
   if (!(ctx.shapeToDevice * g.matrix).Invert(p.deviceToGradient)) {
     // A gradient squashed to nothing: every point lies past its end.
-    return SolidPaint(g.records.back().color, ctx.colorTransform);
+    p.kind = raster::Paint::Kind::Solid;
+    p.color = p.stops.back().color;
+    return p;
   }
   return p;
 }

@@ -171,6 +171,15 @@ struct Renderer::Impl {
     for (const ShapeLayer& layer : shape.layers) {
       device.Clear();
       device.Append(layer.path, m);
+      if (layer.picture) {
+        // A script's bitmap fill shows its pixels as they were taken.
+        PaintContext own = ctx;
+        own.bitmaps = [&layer](uint16_t) { return layer.picture.get(); };
+        if (auto paint = MakePaint(layer.fill, own)) {
+          raster::FillPath(canvas, device, shape.fillRule, *paint, options);
+        }
+        continue;
+      }
       if (!layer.isLine) {
         if (auto paint = MakePaint(layer.fill, ctx)) {
           raster::FillPath(canvas, device, shape.fillRule, *paint, options);
@@ -266,6 +275,16 @@ struct Renderer::Impl {
     }
     const Matrix m = parent * node.matrix;
     const ColorTransform cx = parentCx * node.colorTransform;
+    // A node masked by setMask (a clip or a text field) shows through the
+    // mask's coverage.
+    std::optional<ClipStack> masked;
+    if (node.mask) {
+      raster::Mask mask = EmptyMask(width, height);
+      AddCoverage(*node.mask, stageMatrix, mask);
+      masked.emplace(clip);
+      masked->Push(0xFFFF, std::move(mask));
+      clip = masked->Current();
+    }
     if (node.opaqueBackground) DrawBackground(node, parent, *node.opaqueBackground, canvas, clip);
     if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       DrawShape(*shape, m, cx, canvas, clip, node.movie);
@@ -279,22 +298,8 @@ struct Renderer::Impl {
         DrawTextLayout(*text, m, cx, canvas, {antiAlias, clip});
       }
     } else if (node.kind == DisplayNode::Kind::Group) {
-      if (node.mask) {
-        DrawMasked(node, m, cx, canvas, clip);
-      } else {
-        DrawChildren(node.children, m, cx, canvas, clip);
-      }
+      DrawChildren(node.children, m, cx, canvas, clip);
     }
-  }
-
-  // A group masked by a clip (setMask) shows through that clip's coverage.
-  void DrawMasked(const DisplayNode& node, const Matrix& m, const ColorTransform& cx,
-                  raster::Canvas& canvas, const raster::Mask* clip) {
-    raster::Mask mask = EmptyMask(width, height);
-    AddCoverage(*node.mask, stageMatrix, mask);
-    ClipStack clips(clip);
-    clips.Push(0xFFFF, std::move(mask));
-    DrawChildren(node.children, m, cx, canvas, clips.Current());
   }
 
   // A node drawn as a bitmap (cached, filtered or with an opaque

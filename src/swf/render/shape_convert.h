@@ -3,6 +3,7 @@
 // line style, in the order Flash draws them. Coordinates stay in twips.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "swf/format/movie.h"
@@ -10,11 +11,17 @@
 
 namespace orrivel::swf {
 
+struct ScriptBitmap;
+
 struct ShapeLayer {
   bool isLine = false;
   raster::Path path;  // twips
   FillStyle fill;     // fill layers
   LineStyle line;     // line layers
+  // A script's bitmap fill (beginBitmapFill): the bitmap, and its pixels
+  // when the shape was taken, which the fill shows instead of fill.bitmapId.
+  std::shared_ptr<ScriptBitmap> scriptBitmap;
+  std::shared_ptr<const raster::Image> picture;
 };
 
 // Bounds of all points in twips (control points included, so conservative).

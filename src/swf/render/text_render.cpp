@@ -267,25 +267,39 @@ const TextLayout* TextCache::Layout(uint16_t id) {
 
 namespace {
 
+// Device text drawn at a size the field's horizontal scale does not follow.
+bool Restretched(const TextLayout& layout, const Matrix& m) {
+  return layout.deviceText && layout.editText && m.b == 0 && m.c == 0 && m.a > 0 && m.d > 0 &&
+         m.a != m.d;
+}
+
 // Options that clip glyphs to the field as well, when the layout needs it;
 // fieldMask holds the mask.
 raster::DrawOptions GlyphOptions(const TextLayout& layout, const Matrix& m, int width, int height,
                                  const raster::DrawOptions& options, raster::Mask& fieldMask) {
-  if (!layout.clip) return options;
+  // Restretched glyphs may reach past the box whatever the layout found.
+  const std::optional<FloatRect> clip =
+      Restretched(layout, m) && !layout.field.Empty() ? std::optional(layout.field) : layout.clip;
+  if (!clip) return options;
   fieldMask.width = width;
   fieldMask.height = height;
   fieldMask.coverage.assign(static_cast<size_t>(width) * height, 0);
   fieldMask.top = fieldMask.bottom = 0;
-  raster::FillMask(fieldMask, RectPath(*layout.clip, m), raster::FillRule::NonZero, options);
+  raster::FillMask(fieldMask, RectPath(*clip, m), raster::FillRule::NonZero, options);
   raster::DrawOptions clipped = options;
   clipped.clip = &fieldMask;
   return clipped;
 }
 
-// An upright field's text starts on the nearest whole device pixel.
+// An upright field's text starts on the nearest whole device pixel. Device
+// text keeps the vertical scale across too, from the text's origin on.
 Matrix GlyphMatrix(const TextLayout& layout, const Matrix& m) {
   Matrix out = m;
   if (layout.editText && m.b == 0 && m.c == 0 && std::isfinite(m.tx)) out.tx = std::round(m.tx);
+  if (Restretched(layout, m)) {
+    const double k = m.d / m.a;
+    out = out * Matrix{k, 0, 0, 1, layout.textOrigin * (1 - k), 0};
+  }
   return out;
 }
 
@@ -320,9 +334,9 @@ void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransf
 
 void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
                      const raster::DrawOptions& options) {
+  // A field masks by its glyphs alone, its box left out; device text has
+  // no outlines to mask by.
   if (layout.deviceText) return;
-  if (layout.box)
-    raster::FillMask(mask, RectPath(*layout.box, m), raster::FillRule::NonZero, options);
   raster::Mask fieldMask;
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, mask.width, mask.height, options, fieldMask);

@@ -44,6 +44,11 @@ struct TextLayout {
   // Set in the system's fonts: never mirrored, never translucent, and no
   // area in a mask.
   bool deviceText = false;
+  // Edit text: the field's box and where its text starts (twips). The
+  // system sets device text at the field's vertical scale in both
+  // directions; the horizontal scale only moves the box and this origin.
+  FloatRect field;
+  double textOrigin = 0;
   // Each line's top and bottom (its descent, without leading), from the top
   // of the text in twips: what scrolling shows whole.
   std::vector<std::pair<double, double>> lines;

@@ -97,5 +97,67 @@ TEST(GradientFillTest, ArgumentsConvertByVersion) {
   }
 }
 
+// Stops in file order over the box 0..100 (red, green, blue, white): one
+// whose ratio goes down steps at its predecessor's; of those raised to the
+// last ratio the first fills everything past it, whatever the spread; no
+// stops at all fill solid black.
+TEST(GradientFillTest, StopsOutOfOrderAndNone) {
+  constexpr uint32_t kBlend = 0xFFFFFF;  // blue blending toward white
+  const struct {
+    const char* name;
+    std::vector<int> ratios;
+    const char* spread;
+    uint32_t at90;  // the pixel at x = 90 (ratio 229)
+  } cases[] = {
+      {"in order", {0, 100, 200, 255}, "pad", kBlend},
+      {"a middle stop goes down: the ramp goes on", {0, 200, 100, 255}, "pad", kBlend},
+      {"the last goes down", {0, 100, 200, 150}, "pad", 0xFFFFFF},
+      {"the last two go down: the first pads", {0, 200, 100, 150}, "pad", 0x0000FF},
+      {"the same with repeat", {0, 200, 100, 150}, "repeat", 0x0000FF},
+      {"the same with reflect", {0, 200, 100, 150}, "reflect", 0x0000FF},
+      {"no stops", {}, "pad", 0x000000},
+  };
+  const int32_t colors[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Movie m = BaseMovie();
+    Bytes colorItems, alphaItems, ratioItems;
+    for (std::size_t i = c.ratios.size(); i-- > 0;) {
+      colorItems = Cat({colorItems, PushInt(colors[i])});
+      alphaItems = Cat({alphaItems, PushInt(100)});
+      ratioItems = Cat({ratioItems, PushInt(c.ratios[i])});
+    }
+    const Bytes count = PushInt(static_cast<int32_t>(c.ratios.size()));
+    const auto array = [&](const Bytes& items) { return Cat({items, count, {0x42}}); };
+    const DoAction script = Act({
+        CallRoot("beginGradientFill", {PushString("linear"), array(colorItems), array(alphaItems),
+                                       array(ratioItems), BoxMatrix(), PushString(c.spread)}),
+        CallRoot("moveTo", {PushInt(0), PushInt(0)}),
+        CallRoot("lineTo", {PushInt(100), PushInt(0)}),
+        CallRoot("lineTo", {PushInt(100), PushInt(100)}),
+        CallRoot("lineTo", {PushInt(0), PushInt(100)}),
+        CallRoot("lineTo", {PushInt(0), PushInt(0)}),
+        CallRoot("endFill", {}),
+        kStop,
+    });
+    m.timeline = MakeTimeline({MakeFrame({script})});
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    ASSERT_TRUE(player.LoadParsed(std::make_unique<Movie>(std::move(m))));
+    player.Advance(0);
+    std::vector<uint32_t> pixels(550 * 400);
+    raster::Canvas canvas{pixels.data(), 550, 400, 550};
+    player.Render(canvas);
+    const uint32_t at90 = pixels[50 * 550 + 90] & 0xFFFFFFu;
+    if (c.at90 == kBlend) {
+      // Blending toward white: blue and red high.
+      EXPECT_GT(at90 & 0xFF, 0x80u);
+      EXPECT_GT((at90 >> 16) & 0xFF, 0x80u);
+    } else {
+      EXPECT_EQ(at90, c.at90);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf

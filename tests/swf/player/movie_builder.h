@@ -180,13 +180,15 @@ inline ShapeDefinition RectShape(uint16_t id, int x0, int y0, int x1, int y1) {
   return s;
 }
 
-// "1:10 2:11@100": depth, character and (when not 0) x translation in twips.
+// "1:10 2:11@100 3:12+10": depth, character, (when not 0) x translation in
+// twips, and the characters sharing the depth over it.
 inline std::string Describe(const DisplayList& list) {
   std::string out;
   for (const auto& [depth, obj] : list) {
     if (!out.empty()) out += ' ';
     out += std::to_string(depth) + ":" + std::to_string(obj.characterId);
     if (obj.matrix.tx != 0) out += "@" + std::to_string(static_cast<int>(obj.matrix.tx));
+    for (const DisplayObject& sharing : obj.above) out += "+" + std::to_string(sharing.characterId);
   }
   return out;
 }

@@ -58,8 +58,8 @@ TEST(TimelineTest, PlacementEdgeCases) {
   ExpectSequence(m, {{0, "1:10"}, {1, "1:10"}, {2, "1:10 7:12"}});
 }
 
-// A move that names a character swaps it only shape for shape; a sprite
-// keeps its own and a shape is not turned into a sprite. A new placement at
+// A move that names a character swaps it only between shapes and morphs; a
+// sprite or a bitmap keeps its own and a shape is not turned into a sprite. A new placement at
 // an occupied depth is ignored from SWF 6 on.
 TEST(TimelineTest, MoveSwapsOnlyShapesAndOccupiedDepthsHoldBySwfVersion) {
   struct Case {
@@ -69,19 +69,78 @@ TEST(TimelineTest, MoveSwapsOnlyShapesAndOccupiedDepthsHoldBySwfVersion) {
     std::string after;
   };
   const std::vector<Case> cases = {
-      {8, kShapeA, Replace(1, kShapeB), "1:11"}, {8, 20, Replace(1, kShapeB), "1:20"},
-      {8, kShapeA, Replace(1, 20), "1:10"},      {6, kShapeA, Place(1, kShapeB), "1:10"},
-      {5, kShapeA, Place(1, kShapeB), "1:11"},
+      {8, kShapeA, Replace(1, kShapeB), "1:11"},  {8, 20, Replace(1, kShapeB), "1:20"},
+      {8, kShapeA, Replace(1, 20), "1:10"},       {6, kShapeA, Place(1, kShapeB), "1:10"},
+      {5, kShapeA, Place(1, kShapeB), "1:11+10"}, {8, 21, Replace(1, kShapeB), "1:11"},
+      {8, kShapeA, Replace(1, 21), "1:21"},       {8, 22, Replace(1, kShapeB), "1:22"},
   };
   for (const Case& c : cases) {
     Movie m = BaseMovie();
     m.header.version = static_cast<uint8_t>(c.version);
     AddSprite(m, 20, {MakeFrame({})});
+    MorphShapeDefinition morph;
+    morph.id = 21;
+    m.characters.emplace(21, morph);
+    BitmapDefinition bitmap;
+    bitmap.id = 22;
+    m.characters.emplace(22, bitmap);
     m.timeline =
         MakeTimeline({MakeFrame({Place(1, c.first)}), MakeFrame({c.second, Act({kStop})})});
     MovieRunner runner(m);
     runner.Tick();
     EXPECT_EQ(Describe(runner.Root().List()), c.after) << c.version << " " << c.first;
+  }
+}
+
+// Before SWF 6 a new placement at an occupied depth goes behind the object
+// there and both stay; tags at the depth then address the newest, and
+// removing it brings back the one over it. From 6 on it is ignored.
+TEST(TimelineTest, SharedDepthsBeforeSwf6) {
+  struct Case {
+    const char* name;
+    int version;
+    std::vector<ControlTag> tags;  // of frame 2, after Place(1, kShapeA) in frame 1
+    std::string after;
+  };
+  const Case cases[] = {
+      {"stacks behind", 5, {Place(1, kShapeB)}, "1:11+10"},
+      {"stacks in SWF 4", 4, {Place(1, kShapeB)}, "1:11+10"},
+      {"three deep", 5, {Place(1, kShapeB), Place(1, kShapeC)}, "1:12+11+10"},
+      {"move takes the newest", 5, {Place(1, kShapeB), Move(1, 60)}, "1:11@60+10"},
+      {"remove uncovers the old", 5, {Place(1, kShapeB), Remove(1)}, "1:10"},
+      {"remove twice empties", 5, {Place(1, kShapeB), Remove(1), Remove(1)}, ""},
+      {"other depths untouched", 5, {Place(2, kShapeB), Place(1, kShapeC)}, "1:12+10 2:11"},
+      {"ignored in SWF 6", 6, {Place(1, kShapeB)}, "1:10"},
+      {"ignored in SWF 8", 8, {Place(1, kShapeB), Remove(1)}, ""},
+  };
+  for (const Case& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(c.version);
+    std::vector<ControlTag> second = c.tags;
+    second.push_back(Act({kStop}));
+    m.timeline = MakeTimeline({MakeFrame({Place(1, kShapeA)}), MakeFrame(std::move(second))});
+    MovieRunner runner(m);
+    runner.Tick();
+    EXPECT_EQ(Describe(runner.Root().List()), c.after) << c.name;
+  }
+}
+
+// A sprite a newer placement went behind stays on the stage and plays on.
+TEST(TimelineTest, SpriteSharingItsDepthPlaysOn) {
+  Movie m = BaseMovie();
+  m.header.version = 5;
+  AddSprite(m, 20,
+            {MakeFrame({Place(1, kShapeA)}), MakeFrame({Move(1, 10)}), MakeFrame({Move(1, 20)})});
+  m.timeline =
+      MakeTimeline({MakeFrame({Place(1, 20)}), MakeFrame({Place(1, kShapeB), Act({kStop})})});
+  MovieRunner runner(m);
+  const auto sprite = runner.Root().List().at(1).instance;
+  ASSERT_TRUE(sprite);
+  for (int frame : {1, 2}) {
+    runner.Tick();
+    EXPECT_EQ(Describe(runner.Root().List()), "1:11+20");
+    EXPECT_EQ(sprite->CurrentFrame(), frame);
+    EXPECT_FALSE(sprite->Removed());
   }
 }
 

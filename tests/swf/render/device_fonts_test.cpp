@@ -147,6 +147,39 @@ TEST(DeviceFontsTest, MirroredTranslucentAndMaskingFields) {
   EXPECT_EQ(std::count(mask.coverage.begin(), mask.coverage.end(), 0), 400);
 }
 
+// Device text is set at the field's vertical scale in both directions: the
+// horizontal scale moves only the box and where the text starts.
+TEST(DeviceFontsTest, HorizontalScaleMovesTheTextButDoesNotStretchIt) {
+  const Movie movie = DeviceMovie();
+  SquareFonts system;
+  TextCache cache(movie, &system);
+  // "A": a square em of 200 twips from x = 40 (the gutter); 10 px at a
+  // vertical scale of 1/20.
+  const TextLayout layout = LayoutEditText(DeviceField("A", 400, 200), 8, cache);
+  const struct {
+    const char* name;
+    double xScale;    // pixels per twip across; 0.05 down
+    int left, right;  // the glyph's first and last pixel columns in row 5
+  } cases[] = {
+      {"upright", 0.05, 2, 11},
+      {"twice as wide", 0.1, 4, 13},
+      {"half as wide", 0.025, 1, 10},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint32_t> pixels(60 * 20, 0);
+    raster::Canvas canvas{pixels.data(), 60, 20, 60};
+    DrawTextLayout(layout, Matrix{c.xScale, 0, 0, 0.05, 0, 0}, {}, canvas, {false, nullptr});
+    int left = -1, right = -1;
+    for (int x = 0; x < 60; ++x) {
+      if (pixels[5 * 60 + x] == 0) continue;
+      if (left < 0) left = x;
+      right = x;
+    }
+    EXPECT_EQ(left, c.left) << c.name;
+    EXPECT_EQ(right, c.right) << c.name;
+  }
+}
+
 TEST(DeviceFontsTest, GenericNamesGetArialsMetrics) {
   DeviceFonts& fonts = SystemDeviceFonts();
   // Arial's 'A' advances 1366/2048 em; its metric-compatible substitutes too.

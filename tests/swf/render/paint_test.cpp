@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace orrivel::swf {
 namespace {
 
@@ -63,6 +66,48 @@ TEST(PaintTest, FocalAndDegenerateGradients) {
     ASSERT_TRUE(paint);
     EXPECT_EQ(paint->kind, raster::Paint::Kind::Solid);
     EXPECT_EQ(paint->color, (Rgba{40, 0, 0, 255}));
+  }
+}
+
+// Records out of order: each ratio ramps from the record before the first
+// one reaching it, and past the highest ratio the first record below it
+// (else the last at it) fills the rest.
+TEST(PaintTest, GradientRecordsOutOfOrder) {
+  const Rgba a{255, 0, 0, 255}, b{0, 255, 0, 255}, c{0, 0, 0, 255}, d{90, 90, 90, 255},
+      e{9, 9, 9, 255};
+  const struct {
+    const char* name;
+    std::vector<GradientRecord> records;
+    std::vector<std::pair<int, Rgba>> stops;  // ratio, colour
+  } cases[] = {
+      {"in order", {{0, a}, {200, b}, {250, d}}, {{0, a}, {200, b}, {250, d}}},
+      {"a record going down starts the next ramp where it stands",
+       {{0, a}, {200, b}, {100, c}, {250, d}},
+       {{0, a}, {200, b}, {200, {60, 60, 60, 255}}, {250, d}}},
+      {"the first below the highest pads",
+       {{0, a}, {200, b}, {100, c}, {150, d}},
+       {{0, a}, {200, b}, {200, c}}},
+      {"a repeated ratio steps",
+       {{0, a}, {100, b}, {100, c}, {200, d}},
+       {{0, a}, {100, b}, {100, c}, {200, d}}},
+      {"the last at the highest pads",
+       {{0, a}, {100, b}, {100, c}, {100, d}},
+       {{0, a}, {100, b}, {100, d}}},
+      {"one below beats one equal",
+       {{0, a}, {100, b}, {100, e}, {50, c}, {100, d}},
+       {{0, a}, {100, b}, {100, c}}},
+  };
+  for (const auto& tc : cases) {
+    FillStyle style;
+    style.type = FillType::LinearGradient;
+    style.gradient.records = tc.records;
+    const auto paint = MakePaint(style, PaintContext{kTwipsToPixels, {}, true, nullptr});
+    ASSERT_TRUE(paint) << tc.name;
+    ASSERT_EQ(paint->stops.size(), tc.stops.size()) << tc.name;
+    for (size_t i = 0; i < tc.stops.size(); ++i) {
+      EXPECT_EQ(paint->stops[i].position, tc.stops[i].first / 255.0f) << tc.name << " " << i;
+      EXPECT_EQ(paint->stops[i].color, tc.stops[i].second) << tc.name << " " << i;
+    }
   }
 }
 
