@@ -398,13 +398,12 @@ extern const ClassDecl kMicrophoneClass{.name = "Microphone",
                                         .proto = kMicrophoneProto,
                                         .statics = kMicrophoneStatics,
                                         .finish = DefineNoNames};
-// NetConnection and Video are names from version 6 on (NetStream is older).
+// Version 5 movies see every one of them, as the player shows them.
 extern const ClassDecl kNetConnectionClass{
-    .name = "NetConnection", .ctor = PlainCtor, .proto = kNetConnectionProto, .since = 6};
+    .name = "NetConnection", .ctor = PlainCtor, .proto = kNetConnectionProto};
 extern const ClassDecl kNetStreamClass{
     .name = "NetStream", .ctor = NetStreamCtor, .proto = kNetStreamProto};
-extern const ClassDecl kVideoClass{
-    .name = "Video", .ctor = PlainCtor, .proto = kVideoProto, .since = 6};
+extern const ClassDecl kVideoClass{.name = "Video", .ctor = PlainCtor, .proto = kVideoProto};
 extern const ClassDecl kPrintJobClass{
     .name = "PrintJob", .ctor = PrintJobCtor, .proto = kPrintJobProto, .finish = FinishPrintJob};
 extern const ClassDecl kFileReferenceClass{.name = "FileReference",

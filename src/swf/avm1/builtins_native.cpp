@@ -12,8 +12,8 @@ namespace orrivel::swf::avm1 {
 
 namespace {
 
+// Numbers convert as 32-bit integers: NaN is 0, 2^32 + 4 is 4.
 Object* Lookup(Vm& vm, double category, double index) {
-  if (!std::isfinite(category) || !std::isfinite(index)) return nullptr;
   const auto& natives = HostStateOf(vm).natives;
   auto it = natives.find({ToInt32(category), ToInt32(index)});
   // Some categories answer every other number with one shared function.

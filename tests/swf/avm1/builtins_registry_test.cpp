@@ -306,10 +306,10 @@ TEST(BuiltinsRegistryTest, EveryVersionHasItsGlobalClasses) {
        "TextField TextField.StyleSheet TextSnapshot XMLNode XML LoadVars MovieClipLoader "
        "XMLSocket SharedObject Color System System.capabilities Accessibility Sound Camera "
        "Microphone NetStream PrintJob ASnative ASSetNative ASSetNativeAccessor ASconstructor "
-       "ContextMenu ContextMenuItem updateAfterEvent flash.geom.Point flash.geom.Rectangle "
+       "ContextMenu ContextMenuItem updateAfterEvent LocalConnection NetConnection Video "
+       "flash.geom.Point flash.geom.Rectangle "
        "flash.geom.Matrix flash.geom.ColorTransform flash.geom.Transform "
        "flash.display.BitmapData flash.text.TextRenderer"},
-      {6, "LocalConnection NetConnection Video"},
       {8,
        "flash.filters.BitmapFilter flash.filters.BlurFilter flash.filters.DropShadowFilter "
        "flash.filters.GlowFilter flash.filters.ColorMatrixFilter flash.external.ExternalInterface "
