@@ -237,7 +237,7 @@ constexpr Member kClipProto[] = {
     ConstBool("enabled", true, kDontEnum),
     ConstBool("useHandCursor", true, kDontEnum),
     AbsentBefore(Accessor("tabIndex", ButtonTabIndex, SetButtonTabIndex, kDontEnum, 6)),
-    Method("createTextField", CreateField),
+    Method("createTextField", CreateField, kHidden | kSince6, 6),
     Method("getTextSnapshot", GetTextSnapshot, kHidden | kSince6, 6),
     Method("loadMovie", ClipLoadMovie),
     Method("unloadMovie", ClipUnloadMovie),
