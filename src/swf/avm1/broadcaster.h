@@ -9,8 +9,9 @@
 
 namespace orrivel::swf::avm1 {
 
-// Gives obj the three methods and an empty _listeners array.
-void MakeBroadcaster(Vm& vm, Object* obj);
+// Gives obj the three methods and an empty _listeners array, each with
+// the extra flags (the player makes some objects read-only).
+void MakeBroadcaster(Vm& vm, Object* obj, uint16_t extraFlags = 0);
 
 // Calls listener[message](args) for each of obj's listeners, in the order
 // they were added, as the list stood when the broadcast began. False when

@@ -335,32 +335,29 @@ Completion SortOn(Vm& vm, Object* self, Args args) {
       flags);
 }
 
+constexpr Member kArrayProto[] = {
+    Method("push", Push),       Method("pop", Pop),       Method("shift", Shift),
+    Method("unshift", Unshift), Method("join", Join),     Method("toString", ToStringMethod),
+    Method("reverse", Reverse), Method("concat", Concat), Method("slice", Slice),
+    Method("splice", Splice),   Method("sort", Sort),     Method("sortOn", SortOn),
+};
+constexpr Member kArrayStatics[] = {
+    ConstNumber("CASEINSENSITIVE", kCaseInsensitive, kConstant),
+    ConstNumber("DESCENDING", kDescending, kConstant),
+    ConstNumber("UNIQUESORT", kUniqueSort, kConstant),
+    ConstNumber("RETURNINDEXEDARRAY", kReturnIndexedArray, kConstant),
+    ConstNumber("NUMERIC", kNumeric, kConstant),
+};
+
 }  // namespace
 
-void InstallArrayBuiltins(Vm& vm) {
-  ArrayObject* proto = vm.New<ArrayObject>();
-  vm.arrayProto = proto;
-  FunctionObject* array = vm.NewNative(ArrayCtor, proto);
-  array->construct = MakeArray;
-  vm.Method(proto, "push", Push);
-  vm.Method(proto, "pop", Pop);
-  vm.Method(proto, "shift", Shift);
-  vm.Method(proto, "unshift", Unshift);
-  vm.Method(proto, "join", Join);
-  vm.Method(proto, "toString", ToStringMethod);
-  vm.Method(proto, "reverse", Reverse);
-  vm.Method(proto, "concat", Concat);
-  vm.Method(proto, "slice", Slice);
-  vm.Method(proto, "splice", Splice);
-  vm.Method(proto, "sort", Sort);
-  vm.Method(proto, "sortOn", SortOn);
-  const uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
-  array->Define(vm, "CASEINSENSITIVE", Value::Num(kCaseInsensitive), constant);
-  array->Define(vm, "DESCENDING", Value::Num(kDescending), constant);
-  array->Define(vm, "UNIQUESORT", Value::Num(kUniqueSort), constant);
-  array->Define(vm, "RETURNINDEXEDARRAY", Value::Num(kReturnIndexedArray), constant);
-  array->Define(vm, "NUMERIC", Value::Num(kNumeric), constant);
-  vm.global->Define(vm, "Array", Value::Obj(array), kDontEnum);
-}
+// Array.prototype is itself an array.
+extern const ClassDecl kArrayClass{.name = "Array",
+                                   .ctor = ArrayCtor,
+                                   .proto = kArrayProto,
+                                   .statics = kArrayStatics,
+                                   .construct = MakeArray,
+                                   .keep = &Vm::arrayProto,
+                                   .instancePrototype = true};
 
 }  // namespace orrivel::swf::avm1

@@ -335,36 +335,55 @@ Completion AttachBitmap(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-void InstallBitmapBuiltins(Vm& vm) {
-  if (vm.version < 8) return;
-  Object* flash = HostObject(vm, vm.global, "flash");
-  Object* display = HostObject(vm, flash, "display");
-  FunctionObject* cls = HostClass(vm, display, "BitmapData", BitmapCtor,
-                                  {{"getPixel", GetPixel},
-                                   {"getPixel32", GetPixel32},
-                                   {"setPixel", SetPixel},
-                                   {"setPixel32", SetPixel32},
-                                   {"fillRect", FillRect},
-                                   {"hitTest", PixelHitTest},
-                                   {"dispose", Dispose},
-                                   {"clone", Clone},
-                                   {"copyPixels", CopyPixelsFrom},
-                                   {"draw", DrawSource}});
-  cls->construct = MakeBitmap;
-  Object* proto = PrototypeOf(vm, cls);
-  // Methods the player does not carry out yet: present, doing nothing.
-  for (const char* name : {"applyFilter", "colorTransform", "compare", "copyChannel", "floodFill",
-                           "generateFilterRect", "getColorBoundsRect", "merge", "noise",
-                           "paletteMap", "perlinNoise", "pixelDissolve", "scroll", "threshold"})
-    vm.Method(proto, name, ReturnUndefined);
-  AddAccessor(vm, proto, "width", Width, nullptr);
-  AddAccessor(vm, proto, "height", Height, nullptr);
-  AddAccessor(vm, proto, "transparent", Transparent, nullptr);
-  AddAccessor(vm, proto, "rectangle", Rectangle, nullptr);
-  vm.Method(cls, "loadBitmap", LoadBitmap);
-  const std::pair<const char*, int> channels[] = {
-      {"RED_CHANNEL", 1}, {"GREEN_CHANNEL", 2}, {"BLUE_CHANNEL", 4}, {"ALPHA_CHANNEL", 8}};
-  for (const auto& [name, bit] : channels) cls->Define(vm, name, Value::Num(bit), kConstant);
-}
+namespace {
+
+// In the order the player defines them (it lists them newest first). The
+// methods doing nothing are those the player does not carry out yet.
+constexpr Member kBitmapDataProto[] = {
+    Accessor("width", Width, nullptr),
+    Accessor("height", Height, nullptr),
+    Accessor("rectangle", Rectangle, nullptr),
+    Accessor("transparent", Transparent, nullptr),
+    Method("getPixel", GetPixel),
+    Method("setPixel", SetPixel),
+    Method("fillRect", FillRect),
+    Method("copyPixels", CopyPixelsFrom),
+    Method("applyFilter", ReturnUndefined),
+    Method("scroll", ReturnUndefined),
+    Method("threshold", ReturnUndefined),
+    Method("draw", DrawSource),
+    Method("pixelDissolve", ReturnUndefined),
+    Method("getPixel32", GetPixel32),
+    Method("setPixel32", SetPixel32),
+    Method("floodFill", ReturnUndefined),
+    Method("getColorBoundsRect", ReturnUndefined),
+    Method("perlinNoise", ReturnUndefined),
+    Method("colorTransform", ReturnUndefined),
+    Method("hitTest", PixelHitTest),
+    Method("paletteMap", ReturnUndefined),
+    Method("merge", ReturnUndefined),
+    Method("noise", ReturnUndefined),
+    Method("copyChannel", ReturnUndefined),
+    Method("clone", Clone),
+    Method("dispose", Dispose),
+    Method("generateFilterRect", ReturnUndefined),
+    Method("compare", ReturnUndefined),
+};
+constexpr Member kBitmapDataStatics[] = {
+    ConstNumber("RED_CHANNEL", 1, kConstant),  ConstNumber("GREEN_CHANNEL", 2, kConstant),
+    ConstNumber("BLUE_CHANNEL", 4, kConstant), ConstNumber("ALPHA_CHANNEL", 8, kConstant),
+    Method("loadBitmap", LoadBitmap),
+};
+
+}  // namespace
+
+// Movies before version 8 find an empty stand-in.
+extern const ClassDecl kBitmapDataClass{.name = "BitmapData",
+                                        .ctor = BitmapCtor,
+                                        .proto = kBitmapDataProto,
+                                        .statics = kBitmapDataStatics,
+                                        .since = 8,
+                                        .construct = MakeBitmap,
+                                        .package = "flash.display"};
 
 }  // namespace orrivel::swf::avm1

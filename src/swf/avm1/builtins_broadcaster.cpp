@@ -69,13 +69,38 @@ Completion Initialize(Vm& vm, Object* self, Args args) {
 
 Completion Construct(Vm&, Object*, Args) { return {}; }
 
+// What AsBroadcaster.initialize gives an object, the player's own included.
+// The player writes the two list methods in ActionScript, so each has a
+// prototype of its own.
+constexpr Member kBroadcasterMethods[] = {
+    Method("broadcastMessage", BroadcastMessage),
+    WithPrototype(Method("addListener", AddListener)),
+    WithPrototype(Method("removeListener", RemoveListener)),
+};
+
+// Before version 6 the name exists but the class is empty.
+constexpr Member kAsBroadcasterStatics[] = {
+    AbsentBefore(Method("broadcastMessage", BroadcastMessage, kHidden, 6)),
+    AbsentBefore(WithPrototype(Method("addListener", AddListener, kHidden, 6))),
+    AbsentBefore(WithPrototype(Method("removeListener", RemoveListener, kHidden, 6))),
+    AbsentBefore(Method("initialize", Initialize, kHidden, 6)),
+};
+
+void FinishAsBroadcaster(Vm& vm, Object* cls) {
+  if (vm.version >= 6) return;
+  if (Property* p = cls->FindProperty(vm, "prototype")) p->flags = 0;
+  cls->DeleteOwn(vm, "prototype");
+}
+
 }  // namespace
 
-void MakeBroadcaster(Vm& vm, Object* obj) {
-  vm.Method(obj, "addListener", AddListener);
-  vm.Method(obj, "removeListener", RemoveListener);
-  vm.Method(obj, "broadcastMessage", BroadcastMessage);
-  obj->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum);
+void MakeBroadcaster(Vm& vm, Object* obj, uint16_t extraFlags) {
+  for (const Member& m : kBroadcasterMethods) {
+    Member own = m;
+    own.flags |= extraFlags;
+    Declare(vm, obj, Members(&own, 1));
+  }
+  obj->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum | extraFlags);
 }
 
 bool Broadcast(Vm& vm, Object* obj, std::string_view message, Args args) {
@@ -95,18 +120,10 @@ bool Broadcast(Vm& vm, Object* obj, std::string_view message, Args args) {
   return i > 0;
 }
 
-void InstallBroadcasterBuiltins(Vm& vm) {
-  // Before version 6 the name exists but the class is empty.
-  if (vm.version < 6) {
-    vm.global->Define(vm, "AsBroadcaster", Value::Obj(vm.NewNative(Construct)), kDontEnum);
-    return;
-  }
-  FunctionObject* ctor = vm.NewNative(Construct, vm.NewObject());
-  vm.Method(ctor, "initialize", Initialize);
-  vm.Method(ctor, "addListener", AddListener);
-  vm.Method(ctor, "removeListener", RemoveListener);
-  vm.Method(ctor, "broadcastMessage", BroadcastMessage);
-  vm.global->Define(vm, "AsBroadcaster", Value::Obj(ctor), kDontEnum);
-}
+extern const ClassDecl kAsBroadcasterClass{.name = "AsBroadcaster",
+                                           .ctor = Construct,
+                                           .proto = {},
+                                           .statics = kAsBroadcasterStatics,
+                                           .finish = FinishAsBroadcaster};
 
 }  // namespace orrivel::swf::avm1

@@ -221,7 +221,7 @@ constexpr Member kClipProto[] = {
     Method("prevFrame", PrevFrame),
     Method("duplicateMovieClip", Duplicate),
     Method("removeMovieClip", Remove),
-    Method("createEmptyMovieClip", CreateEmpty, kHidden | kSince6, 6),
+    Native(901, 0, Method("createEmptyMovieClip", CreateEmpty, kHidden | kSince6, 6)),
     Method("attachMovie", AttachMovie),
     Method("attachBitmap", AttachBitmap, kHidden | kSince8, 8),
     Method("beginBitmapFill", BeginBitmapFill, kHidden | kSince8, 8),
@@ -238,7 +238,7 @@ constexpr Member kClipProto[] = {
     ConstBool("enabled", true, kDontEnum),
     ConstBool("useHandCursor", true, kDontEnum),
     AbsentBefore(Accessor("tabIndex", ButtonTabIndex, SetButtonTabIndex, kDontEnum, 6)),
-    Method("createTextField", CreateField),
+    Method("createTextField", CreateField, kHidden | kSince6, 6),
     Method("getTextSnapshot", GetTextSnapshot, kHidden | kSince6, 6),
     Method("loadMovie", ClipLoadMovie),
     Method("unloadMovie", ClipUnloadMovie),
@@ -262,21 +262,21 @@ constexpr Member kClipProto[] = {
     AbsentBefore(Accessor("filters", GetFilters, SetFilters, kHidden, 8)),
 };
 
-}  // namespace
-
-void InstallClipBuiltins(Vm& vm) {
-  Object* proto = vm.NewObject();
-  vm.clipProto = proto;
-  FunctionObject* clip = vm.NewNative(nullptr, proto);
-  Declare(vm, proto, kClipProto);
-  // Before version 6 the clip's transform is there all the same, but no accessor.
+// Before version 6 the clip's transform is there all the same, but no accessor.
+void FinishClip(Vm& vm, Object* clip) {
+  Object* proto = PrototypeOf(vm, clip);
   if (Property* p = proto->FindProperty(vm, "transform"); p && vm.version < 6) {
     p->getter = nullptr;
     p->setter = nullptr;
   }
-  vm.global->Define(vm, "MovieClip", Value::Obj(clip), kDontEnum);
 }
 
-std::span<const Member> ClipPrototypeMembers() { return kClipProto; }
+}  // namespace
+
+extern const ClassDecl kMovieClipClass{.name = "MovieClip",
+                                       .ctor = PlainCtor,
+                                       .proto = kClipProto,
+                                       .keep = &Vm::clipProto,
+                                       .finish = FinishClip};
 
 }  // namespace orrivel::swf::avm1

@@ -93,9 +93,13 @@ Completion SetTransform(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-constexpr Member kColorProto[] = {Method("getRGB", GetRgb), Method("setRGB", SetRgb),
-                                  Method("getTransform", GetTransform),
-                                  Method("setTransform", SetTransform)};
+// Read-only, as the player makes Color.prototype.
+constexpr Member kColorProto[] = {
+    Method("setRGB", SetRgb, kConstant),
+    Method("setTransform", SetTransform, kConstant),
+    Method("getRGB", GetRgb, kConstant),
+    Method("getTransform", GetTransform, kConstant),
+};
 
 }  // namespace
 

@@ -160,55 +160,58 @@ Completion ToStringMethod(Vm&, Object* self, Args) {
   return Value::Str(FormatDate(t, LocalOffsetMs(t)));
 }
 
+constexpr Member kDateProto[] = {
+    Native(103, 16, Method("getTime", GetTime)),
+    Method("valueOf", GetTime),
+    Native(103, 17, Method("setTime", SetTime)),
+    Native(103, 19, Method("toString", ToStringMethod)),
+    Native(103, 1, Method("getYear", GetYear)),
+    Native(103, 129, Method("getUTCYear", GetUtcYear)),
+    Native(103, 18, Method("getTimezoneOffset", GetTimezoneOffset)),
+    Native(103, 0, Method("getFullYear", Getter<Field::Year, false>)),
+    Native(103, 2, Method("getMonth", Getter<Field::Month, false>)),
+    Native(103, 3, Method("getDate", Getter<Field::Date, false>)),
+    Native(103, 4, Method("getDay", Getter<Field::Day, false>)),
+    Native(103, 5, Method("getHours", Getter<Field::Hours, false>)),
+    Native(103, 6, Method("getMinutes", Getter<Field::Minutes, false>)),
+    Native(103, 7, Method("getSeconds", Getter<Field::Seconds, false>)),
+    Native(103, 8, Method("getMilliseconds", Getter<Field::Ms, false>)),
+    Native(103, 128, Method("getUTCFullYear", Getter<Field::Year, true>)),
+    Native(103, 130, Method("getUTCMonth", Getter<Field::Month, true>)),
+    Native(103, 131, Method("getUTCDate", Getter<Field::Date, true>)),
+    Native(103, 132, Method("getUTCDay", Getter<Field::Day, true>)),
+    Native(103, 133, Method("getUTCHours", Getter<Field::Hours, true>)),
+    Native(103, 134, Method("getUTCMinutes", Getter<Field::Minutes, true>)),
+    Native(103, 135, Method("getUTCSeconds", Getter<Field::Seconds, true>)),
+    Native(103, 136, Method("getUTCMilliseconds", Getter<Field::Ms, true>)),
+    Native(103, 9, Method("setFullYear", Setter<Field::Year, false>)),
+    Native(103, 20, Method("setYear", SetYear)),
+    Native(103, 10, Method("setMonth", Setter<Field::Month, false>)),
+    Native(103, 11, Method("setDate", Setter<Field::Date, false>)),
+    Native(103, 12, Method("setHours", Setter<Field::Hours, false>)),
+    Native(103, 13, Method("setMinutes", Setter<Field::Minutes, false>)),
+    Native(103, 14, Method("setSeconds", Setter<Field::Seconds, false>)),
+    Native(103, 15, Method("setMilliseconds", Setter<Field::Ms, false>)),
+    Native(103, 137, Method("setUTCFullYear", Setter<Field::Year, true>)),
+    Native(103, 138, Method("setUTCMonth", Setter<Field::Month, true>)),
+    Native(103, 139, Method("setUTCDate", Setter<Field::Date, true>)),
+    Native(103, 140, Method("setUTCHours", Setter<Field::Hours, true>)),
+    Native(103, 141, Method("setUTCMinutes", Setter<Field::Minutes, true>)),
+    Native(103, 142, Method("setUTCSeconds", Setter<Field::Seconds, true>)),
+    Native(103, 143, Method("setUTCMilliseconds", Setter<Field::Ms, true>)),
+};
+// Date.UTC cannot be replaced.
+constexpr Member kDateStatics[] = {Native(103, 257, Method("UTC", DateUtc, kConstant))};
+
 }  // namespace
 
-void InstallDateBuiltins(Vm& vm) {
-  Object* proto = vm.NewObject();
-  FunctionObject* date = vm.NewNative(DateCtor, proto);
-  date->construct = MakeDate;
-  const std::pair<const char*, NativeFn> methods[] = {
-      {"getTime", GetTime},
-      {"valueOf", GetTime},
-      {"setTime", SetTime},
-      {"toString", ToStringMethod},
-      {"getYear", GetYear},
-      {"getUTCYear", GetUtcYear},
-      {"getTimezoneOffset", GetTimezoneOffset},
-      {"getFullYear", Getter<Field::Year, false>},
-      {"getMonth", Getter<Field::Month, false>},
-      {"getDate", Getter<Field::Date, false>},
-      {"getDay", Getter<Field::Day, false>},
-      {"getHours", Getter<Field::Hours, false>},
-      {"getMinutes", Getter<Field::Minutes, false>},
-      {"getSeconds", Getter<Field::Seconds, false>},
-      {"getMilliseconds", Getter<Field::Ms, false>},
-      {"getUTCFullYear", Getter<Field::Year, true>},
-      {"getUTCMonth", Getter<Field::Month, true>},
-      {"getUTCDate", Getter<Field::Date, true>},
-      {"getUTCDay", Getter<Field::Day, true>},
-      {"getUTCHours", Getter<Field::Hours, true>},
-      {"getUTCMinutes", Getter<Field::Minutes, true>},
-      {"getUTCSeconds", Getter<Field::Seconds, true>},
-      {"getUTCMilliseconds", Getter<Field::Ms, true>},
-      {"setFullYear", Setter<Field::Year, false>},
-      {"setYear", SetYear},
-      {"setMonth", Setter<Field::Month, false>},
-      {"setDate", Setter<Field::Date, false>},
-      {"setHours", Setter<Field::Hours, false>},
-      {"setMinutes", Setter<Field::Minutes, false>},
-      {"setSeconds", Setter<Field::Seconds, false>},
-      {"setMilliseconds", Setter<Field::Ms, false>},
-      {"setUTCFullYear", Setter<Field::Year, true>},
-      {"setUTCMonth", Setter<Field::Month, true>},
-      {"setUTCDate", Setter<Field::Date, true>},
-      {"setUTCHours", Setter<Field::Hours, true>},
-      {"setUTCMinutes", Setter<Field::Minutes, true>},
-      {"setUTCSeconds", Setter<Field::Seconds, true>},
-      {"setUTCMilliseconds", Setter<Field::Ms, true>},
-  };
-  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
-  vm.Method(date, "UTC", DateUtc);
-  vm.global->Define(vm, "Date", Value::Obj(date), kDontEnum);
-}
+extern const ClassDecl kDateClass{.name = "Date",
+                                  .ctor = DateCtor,
+                                  .proto = kDateProto,
+                                  .statics = kDateStatics,
+                                  .construct = MakeDate,
+                                  .keep = &Vm::dateProto,
+                                  .category = 103,
+                                  .index = 256};
 
 }  // namespace orrivel::swf::avm1

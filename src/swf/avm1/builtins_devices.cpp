@@ -75,6 +75,21 @@ Completion CamSetQuality(Vm& vm, Object* self, Args args) {
   return {};
 }
 
+constexpr Member kCameraFirstInstance[] = {
+    Accessor("activityLevel", MinusOne, nullptr, kDontEnum),
+    Accessor("bandwidth", CamBandwidth, nullptr, kDontEnum),
+    Accessor("currentFps", MinusOne, nullptr, kDontEnum),
+    Accessor("fps", MinusOne, nullptr, kDontEnum),
+    Accessor("height", MinusOne, nullptr, kDontEnum),
+    Accessor("index", CamIndex, nullptr, kDontEnum),
+    Accessor("width", MinusOne, nullptr, kDontEnum),
+    Accessor("motionLevel", CamMotionLevel, nullptr, kDontEnum),
+    Accessor("motionTimeout", CamMotionTimeout, nullptr, kDontEnum),
+    Accessor("muted", Muted, nullptr, kDontEnum),
+    Accessor("name", DeviceName, nullptr, kDontEnum),
+    Accessor("quality", CamQuality, nullptr, kDontEnum),
+};
+
 // The first get() gives the prototype its readable properties, as the
 // player does; one device object is shared by every get().
 Completion CameraGet(Vm& vm, Object* self, Args) {
@@ -82,23 +97,7 @@ Completion CameraGet(Vm& vm, Object* self, Args) {
   if (!proto) return Value::Null();
   if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
     return Value::Obj(s->device);
-  struct Prop {
-    const char* name;
-    NativeFn get;
-  };
-  const Prop props[] = {{"activityLevel", MinusOne},
-                        {"bandwidth", CamBandwidth},
-                        {"currentFps", MinusOne},
-                        {"fps", MinusOne},
-                        {"height", MinusOne},
-                        {"index", CamIndex},
-                        {"width", MinusOne},
-                        {"motionLevel", CamMotionLevel},
-                        {"motionTimeout", CamMotionTimeout},
-                        {"muted", Muted},
-                        {"name", DeviceName},
-                        {"quality", CamQuality}};
-  for (const Prop& p : props) AddAccessor(vm, proto, p.name, p.get, nullptr, kDontEnum);
+  DeclareOnFirstInstance(vm, proto, kCameraFirstInstance);
   Object* cam = vm.NewObject();
   cam->proto = proto;
   SetHidden(vm, cam, &DeviceState::bandwidth, Value::Num(16384));
@@ -109,15 +108,19 @@ Completion CameraGet(Vm& vm, Object* self, Args) {
   return Value::Obj(cam);
 }
 
-void InstallCamera(Vm& vm) {
-  FunctionObject* cls = HostClass(vm, vm.global, "Camera", PlainCtor,
-                                  {{"setMode", ReturnUndefined},
-                                   {"setMotionLevel", CamSetMotionLevel},
-                                   {"setQuality", CamSetQuality},
-                                   {"setCursor", ReturnUndefined},
-                                   {"setKeyFrameInterval", ReturnUndefined},
-                                   {"setLoopback", ReturnUndefined}});
-  AddMethods(vm, cls, {{"get", CameraGet}});
+// In the order the player defines them (it lists them newest first).
+constexpr Member kCameraProto[] = {
+    Method("setMode", ReturnUndefined),
+    Method("setQuality", CamSetQuality),
+    Method("setKeyFrameInterval", ReturnUndefined),
+    Method("setMotionLevel", CamSetMotionLevel),
+    Method("setLoopback", ReturnUndefined),
+    Method("setCursor", ReturnUndefined),
+};
+constexpr Member kCameraStatics[] = {Method("get", CameraGet)};
+
+// No device is there to name.
+void DefineNoNames(Vm& vm, Object* cls) {
   cls->Define(vm, "names", Value::Obj(vm.NewArray()), kHidden);
 }
 
@@ -170,25 +173,24 @@ Completion MicSetEcho(Vm& vm, Object* self, Args args) {
   return {};
 }
 
+constexpr Member kMicrophoneFirstInstance[] = {
+    Accessor("activityLevel", MinusOne, nullptr, kDontEnum),
+    Accessor("gain", MicGain, nullptr, kDontEnum),
+    Accessor("index", MicIndex, nullptr, kDontEnum),
+    Accessor("muted", Muted, nullptr, kDontEnum),
+    Accessor("name", DeviceName, nullptr, kDontEnum),
+    Accessor("rate", MicRate, nullptr, kDontEnum),
+    Accessor("silenceLevel", MicSilenceLevel, nullptr, kDontEnum),
+    Accessor("silenceTimeout", MicSilenceTimeout, nullptr, kDontEnum),
+    Accessor("useEchoSuppression", MicEcho, nullptr, kDontEnum),
+};
+
 Completion MicrophoneGet(Vm& vm, Object* self, Args) {
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
   if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
     return Value::Obj(s->device);
-  struct Prop {
-    const char* name;
-    NativeFn get;
-  };
-  const Prop props[] = {{"activityLevel", MinusOne},
-                        {"gain", MicGain},
-                        {"index", MicIndex},
-                        {"muted", Muted},
-                        {"name", DeviceName},
-                        {"rate", MicRate},
-                        {"silenceLevel", MicSilenceLevel},
-                        {"silenceTimeout", MicSilenceTimeout},
-                        {"useEchoSuppression", MicEcho}};
-  for (const Prop& p : props) AddAccessor(vm, proto, p.name, p.get, nullptr, kDontEnum);
+  DeclareOnFirstInstance(vm, proto, kMicrophoneFirstInstance);
   Object* mic = vm.NewObject();
   mic->proto = proto;
   SetHidden(vm, mic, &DeviceState::gain, Value::Num(50));
@@ -200,15 +202,13 @@ Completion MicrophoneGet(Vm& vm, Object* self, Args) {
   return Value::Obj(mic);
 }
 
-void InstallMicrophone(Vm& vm) {
-  FunctionObject* cls = HostClass(vm, vm.global, "Microphone", PlainCtor,
-                                  {{"setGain", MicSetGain},
-                                   {"setRate", MicSetRate},
-                                   {"setSilenceLevel", MicSetSilenceLevel},
-                                   {"setUseEchoSuppression", MicSetEcho}});
-  AddMethods(vm, cls, {{"get", MicrophoneGet}});
-  cls->Define(vm, "names", Value::Obj(vm.NewArray()), kHidden);
-}
+constexpr Member kMicrophoneProto[] = {
+    Method("setSilenceLevel", MicSetSilenceLevel),
+    Method("setRate", MicSetRate),
+    Method("setGain", MicSetGain),
+    Method("setUseEchoSuppression", MicSetEcho),
+};
+constexpr Member kMicrophoneStatics[] = {Method("get", MicrophoneGet)};
 
 // ---- NetConnection / NetStream -------------------------------------------------
 
@@ -230,6 +230,16 @@ Completion NetStreamBufferTime(Vm& vm, Object* self, Args) {
   return t.IsUndefined() ? Value::Num(0) : t;
 }
 
+constexpr Member kNetStreamFirstInstance[] = {
+    Accessor("bytesTotal", Zero, nullptr, kDontEnum),
+    Accessor("bytesLoaded", Zero, nullptr, kDontEnum),
+    Accessor("time", Zero, nullptr, kDontEnum),
+    Accessor("liveDelay", Zero, nullptr, kDontEnum),
+    Accessor("bufferLength", Zero, nullptr, kDontEnum),
+    Accessor("currentFps", Zero, nullptr, kDontEnum),
+    Accessor("bufferTime", NetStreamBufferTime, nullptr, kDontEnum),
+};
+
 // A stream made on a connected NetConnection gives the class its readable
 // properties, as the player does.
 Completion NetStreamCtor(Vm& vm, Object* self, Args args) {
@@ -237,10 +247,7 @@ Completion NetStreamCtor(Vm& vm, Object* self, Args args) {
   if (!self || !self->proto || !nc.IsObject() ||
       !vm.ToBoolean(Hidden(vm, nc.object, &DeviceState::connected)))
     return {};
-  for (const char* name :
-       {"bytesTotal", "bytesLoaded", "time", "liveDelay", "bufferLength", "currentFps"})
-    AddAccessor(vm, self->proto, name, Zero, nullptr, kDontEnum);
-  AddAccessor(vm, self->proto, "bufferTime", NetStreamBufferTime, nullptr, kDontEnum);
+  DeclareOnFirstInstance(vm, self->proto, kNetStreamFirstInstance);
   return {};
 }
 
@@ -257,47 +264,57 @@ Completion NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-void InstallNet(Vm& vm) {
-  // NetConnection and Video are names from version 6 on (NetStream is older).
-  if (vm.version >= 6)
-    HostClass(vm, vm.global, "NetConnection", PlainCtor,
-              {{"connect", NetConnect},
-               {"close", ReturnUndefined},
-               {"call", ReturnUndefined},
-               {"addHeader", ReturnUndefined}});
-  HostClass(vm, vm.global, "NetStream", NetStreamCtor,
-            {{"close", ReturnUndefined},
-             {"pause", ReturnUndefined},
-             {"play", NetStreamPlay},
-             {"seek", ReturnUndefined},
-             {"setBufferTime", NetStreamSetBufferTime},
-             {"receiveAudio", ReturnUndefined},
-             {"receiveVideo", ReturnUndefined},
-             {"attachAudio", ReturnUndefined},
-             {"attachVideo", ReturnUndefined},
-             {"publish", ReturnUndefined},
-             {"send", ReturnUndefined}});
-  if (vm.version >= 6)
-    HostClass(vm, vm.global, "Video", PlainCtor,
-              {{"attachVideo", ReturnUndefined}, {"clear", ReturnUndefined}});
-}
+constexpr Member kNetConnectionProto[] = {
+    Method("connect", NetConnect),
+    Method("close", ReturnUndefined),
+    Method("call", ReturnUndefined),
+    Method("addHeader", ReturnUndefined),
+};
+
+constexpr Member kNetStreamProto[] = {
+    Method("publish", ReturnUndefined),
+    Method("play", NetStreamPlay),
+    Method("receiveAudio", ReturnUndefined),
+    Method("receiveVideo", ReturnUndefined),
+    Method("pause", ReturnUndefined),
+    Method("seek", ReturnUndefined),
+    Method("close", ReturnUndefined),
+    Method("attachAudio", ReturnUndefined),
+    Method("attachVideo", ReturnUndefined),
+    Method("send", ReturnUndefined),
+    Method("setBufferTime", NetStreamSetBufferTime),
+};
+
+constexpr Member kVideoProto[] = {
+    Method("attachVideo", ReturnUndefined),
+    Method("clear", ReturnUndefined),
+};
 
 // ---- PrintJob ------------------------------------------------------------------
 
-void InstallPrintJob(Vm& vm) {
-  FunctionObject* cls = HostClass(vm, vm.global, "PrintJob", PlainCtor);
-  Object* proto = PrototypeOf(vm, cls);
-  if (vm.version >= 7) {
-    // Nothing is ever printed: start() reports that the user declined.
-    AddMethods(vm, proto,
-               {{"start", ReturnFalse}, {"addPage", ReturnFalse}, {"send", ReturnUndefined}},
-               kDontEnum);
-  } else {
-    proto->proto = nullptr;  // before version 7 the class is bare
-  }
-  // Newest first when enumerated: defined in reverse.
-  for (const char* name : {"paperHeight", "paperWidth", "pageHeight", "pageWidth", "orientation"})
-    AddAccessor(vm, proto, name, Zero, nullptr, 0);
+// Nothing is ever printed: start() reports that the user declined.
+constexpr Member kPrintJobProto[] = {
+    AbsentBefore(Method("start", ReturnFalse, kDontEnum, 7)),
+    AbsentBefore(Method("addPage", ReturnFalse, kDontEnum, 7)),
+    AbsentBefore(Method("send", ReturnUndefined, kDontEnum, 7)),
+};
+
+// Newest first when enumerated: defined in reverse.
+constexpr Member kPrintJobFirstInstance[] = {
+    Accessor("paperHeight", Zero, nullptr, 0), Accessor("paperWidth", Zero, nullptr, 0),
+    Accessor("pageHeight", Zero, nullptr, 0),  Accessor("pageWidth", Zero, nullptr, 0),
+    Accessor("orientation", Zero, nullptr, 0),
+};
+
+// The first job made gives the class its readable properties.
+Completion PrintJobCtor(Vm& vm, Object* self, Args) {
+  if (self) DeclareOnFirstInstance(vm, self->proto, kPrintJobFirstInstance);
+  return {};
+}
+
+// Before version 7 the class is bare.
+void FinishPrintJob(Vm& vm, Object* cls) {
+  if (vm.version < 7) PrototypeOf(vm, cls)->proto = nullptr;
 }
 
 // ---- FileReference ----------------------------------------------------------------
@@ -349,31 +366,53 @@ Completion FileRemoveListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(arr->elements.size() != before);
 }
 
-void InstallFileReference(Vm& vm) {
-  Object* flash = HostObject(vm, vm.global, "flash");
-  Object* net = HostObject(vm, flash, "net");
-  const MethodList methods = {
-      {"browse", FileBrowse},           {"upload", FileRefused},
-      {"download", FileRefused},        {"cancel", ReturnUndefined},
-      {"addListener", FileAddListener}, {"removeListener", FileRemoveListener}};
-  FunctionObject* ref = HostClass(vm, net, "FileReference", FileRefCtor, methods);
-  Object* proto = PrototypeOf(vm, ref);
-  for (const char* name : {"creationDate", "modificationDate", "name", "size", "type"})
-    AddAccessor(vm, proto, name, ReturnUndefined, nullptr, 0);
-  HostClass(vm, net, "FileReferenceList", FileRefCtor,
-            {{"browse", FileBrowse},
-             {"addListener", FileAddListener},
-             {"removeListener", FileRemoveListener}});
-}
+constexpr Member kFileReferenceProto[] = {
+    Method("addListener", FileAddListener),
+    Method("removeListener", FileRemoveListener),
+    Method("browse", FileBrowse),
+    Method("upload", FileRefused),
+    Method("download", FileRefused),
+    Method("cancel", ReturnUndefined),
+    Accessor("creationDate", ReturnUndefined, nullptr, 0),
+    Accessor("modificationDate", ReturnUndefined, nullptr, 0),
+    Accessor("name", ReturnUndefined, nullptr, 0),
+    Accessor("size", ReturnUndefined, nullptr, 0),
+    Accessor("type", ReturnUndefined, nullptr, 0),
+};
+
+constexpr Member kFileReferenceListProto[] = {
+    Method("browse", FileBrowse),
+    Method("addListener", FileAddListener),
+    Method("removeListener", FileRemoveListener),
+};
 
 }  // namespace
 
-void InstallDeviceBuiltins(Vm& vm) {
-  InstallCamera(vm);
-  InstallMicrophone(vm);
-  InstallNet(vm);
-  InstallPrintJob(vm);
-  InstallFileReference(vm);
-}
+extern const ClassDecl kCameraClass{.name = "Camera",
+                                    .ctor = PlainCtor,
+                                    .proto = kCameraProto,
+                                    .statics = kCameraStatics,
+                                    .finish = DefineNoNames};
+extern const ClassDecl kMicrophoneClass{.name = "Microphone",
+                                        .ctor = PlainCtor,
+                                        .proto = kMicrophoneProto,
+                                        .statics = kMicrophoneStatics,
+                                        .finish = DefineNoNames};
+// Version 5 movies see every one of them, as the player shows them.
+extern const ClassDecl kNetConnectionClass{
+    .name = "NetConnection", .ctor = PlainCtor, .proto = kNetConnectionProto};
+extern const ClassDecl kNetStreamClass{
+    .name = "NetStream", .ctor = NetStreamCtor, .proto = kNetStreamProto};
+extern const ClassDecl kVideoClass{.name = "Video", .ctor = PlainCtor, .proto = kVideoProto};
+extern const ClassDecl kPrintJobClass{
+    .name = "PrintJob", .ctor = PrintJobCtor, .proto = kPrintJobProto, .finish = FinishPrintJob};
+extern const ClassDecl kFileReferenceClass{.name = "FileReference",
+                                           .ctor = FileRefCtor,
+                                           .proto = kFileReferenceProto,
+                                           .package = "flash.net"};
+extern const ClassDecl kFileReferenceListClass{.name = "FileReferenceList",
+                                               .ctor = FileRefCtor,
+                                               .proto = kFileReferenceListProto,
+                                               .package = "flash.net"};
 
 }  // namespace orrivel::swf::avm1

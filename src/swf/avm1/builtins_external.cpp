@@ -283,40 +283,38 @@ Completion EvalJs(Vm& vm, Object*, Args) {
   return Value::Null();
 }
 
+// Older movies that reach the package see only call.
+constexpr Member kExternalInterface[] = {
+    ConstBool("available", false, kConstant | kSince8, 8),
+    Method("addCallback", ReturnFalse, kHidden | kSince8, 8),
+    Method("call", Call),
+    Method("_callIn", ReturnUndefined, kHidden | kSince8, 8),
+    Method("_callOut", Call, kHidden | kSince8, 8),
+    Method("_evalJS", EvalJs, kHidden | kSince8, 8),
+    Method("_initJS", ReturnUndefined, kHidden | kSince8, 8),
+    Method("_objectID", ReturnNull, kHidden | kSince8, 8),
+    Method("_jsQuoteString", JsQuoteString, kHidden | kSince8, 8),
+    Method("_escapeXML", EscapeXmlFn, kHidden | kSince8, 8),
+    Method("_unescapeXML", UnescapeXmlFn, kHidden | kSince8, 8),
+    Method("_toXML", ToXmlFn, kHidden | kSince8, 8),
+    Method("_objectToXML", ObjectToXmlFn, kHidden | kSince8, 8),
+    Method("_arrayToXML", ArrayToXmlFn, kHidden | kSince8, 8),
+    Method("_argumentsToXML", ArgumentsToXmlFn, kHidden | kSince8, 8),
+    Method("_toJS", ToJsFn, kHidden | kSince8, 8),
+    Method("_objectToJS", ToJsFn, kHidden | kSince8, 8),
+    Method("_arrayToJS", ToJsFn, kHidden | kSince8, 8),
+    Method("_toAS", ToAsFn, kHidden | kSince8, 8),
+    Method("_objectToAS", ObjectToAsFn, kHidden | kSince8, 8),
+    Method("_arrayToAS", ArrayToAsFn, kHidden | kSince8, 8),
+    Method("_argumentsToAS", ArgumentsToAsFn, kHidden | kSince8, 8),
+};
+
 }  // namespace
 
-void InstallExternalBuiltins(Vm& vm) {
-  Object* flash = HostObject(vm, vm.global, "flash");
-  Object* external = HostObject(vm, flash, "external");
-  FunctionObject* ei = HostClass(vm, external, "ExternalInterface", PlainCtor);
-  ei->Define(vm, "available", Value::Bool(false), kConstant);
-  AddMethods(vm, ei,
-             {{"addCallback", ReturnFalse},
-              {"call", Call},
-              {"_callIn", ReturnUndefined},
-              {"_callOut", Call},
-              {"_evalJS", EvalJs},
-              {"_initJS", ReturnUndefined},
-              {"_objectID", ReturnNull},
-              {"_jsQuoteString", JsQuoteString},
-              {"_escapeXML", EscapeXmlFn},
-              {"_unescapeXML", UnescapeXmlFn},
-              {"_toXML", ToXmlFn},
-              {"_objectToXML", ObjectToXmlFn},
-              {"_arrayToXML", ArrayToXmlFn},
-              {"_argumentsToXML", ArgumentsToXmlFn},
-              {"_toJS", ToJsFn},
-              {"_objectToJS", ToJsFn},
-              {"_arrayToJS", ToJsFn},
-              {"_toAS", ToAsFn},
-              {"_objectToAS", ObjectToAsFn},
-              {"_arrayToAS", ArrayToAsFn},
-              {"_argumentsToAS", ArgumentsToAsFn}},
-             kHidden);
-  // Older movies that reach the package see only call.
-  for (Property& p : ei->Properties()) {
-    if (p.name != "call" && p.name != "prototype") p.flags |= kSince8;
-  }
-}
+extern const ClassDecl kExternalInterfaceClass{.name = "ExternalInterface",
+                                               .ctor = PlainCtor,
+                                               .proto = {},
+                                               .statics = kExternalInterface,
+                                               .package = "flash.external"};
 
 }  // namespace orrivel::swf::avm1

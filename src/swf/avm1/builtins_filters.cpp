@@ -644,20 +644,86 @@ DisplayObject* PlacementOf(Object* self) {
 
 }  // namespace
 
-void InstallFilterBuiltins(Vm& vm) {
-  Object* flash = HostObject(vm, vm.global, "flash");
-  Object* filters = HostObject(vm, flash, "filters");
-  FunctionObject* base = HostClass(vm, filters, "BitmapFilter", PlainCtor, {{"clone", Clone}});
-  Object* baseProto = PrototypeOf(vm, base);
-  for (const FilterLayout& layout : Classes()) {
-    FunctionObject* cls = HostClass(vm, filters, layout.name, FilterCtor);
-    cls->construct = MakeFilter;
-    Object* proto = PrototypeOf(vm, cls);
-    proto->proto = baseProto;
-    AttachState<FilterClassState>(vm, proto)->layout = &layout;
-    AddMethods(vm, proto, {{"clone", Clone}}, 0);
+namespace {
+
+constexpr Member kBitmapFilterProto[] = {Method("clone", Clone, 0)};
+constexpr Member kFilterProto[] = {Method("clone", Clone, 0)};
+
+// Each filter class inherits from BitmapFilter and knows its layout (by its
+// place in Classes()).
+template <std::size_t kIndex>
+void FinishFilter(Vm& vm, Object* cls) {
+  Object* proto = PrototypeOf(vm, cls);
+  Object* at = vm.global;
+  for (const char* name : {"flash", "filters", "BitmapFilter"}) {
+    const Property* p = at ? at->FindProperty(vm, name) : nullptr;
+    at = p && p->value.IsObject() ? p->value.object : nullptr;
   }
+  if (at) proto->proto = PrototypeOf(vm, at);
+  AttachState<FilterClassState>(vm, proto)->layout = &Classes()[kIndex];
 }
+
+}  // namespace
+
+// Older movies reach them only by unhiding the flash package.
+extern const ClassDecl kBitmapFilterClass{.name = "BitmapFilter",
+                                          .ctor = PlainCtor,
+                                          .proto = kBitmapFilterProto,
+                                          .package = "flash.filters"};
+extern const ClassDecl kBevelFilterClass{.name = "BevelFilter",
+                                         .ctor = FilterCtor,
+                                         .proto = kFilterProto,
+                                         .construct = MakeFilter,
+                                         .package = "flash.filters",
+                                         .finish = FinishFilter<0>};
+extern const ClassDecl kBlurFilterClass{.name = "BlurFilter",
+                                        .ctor = FilterCtor,
+                                        .proto = kFilterProto,
+                                        .construct = MakeFilter,
+                                        .package = "flash.filters",
+                                        .finish = FinishFilter<1>};
+extern const ClassDecl kColorMatrixFilterClass{.name = "ColorMatrixFilter",
+                                               .ctor = FilterCtor,
+                                               .proto = kFilterProto,
+                                               .construct = MakeFilter,
+                                               .package = "flash.filters",
+                                               .finish = FinishFilter<2>};
+extern const ClassDecl kConvolutionFilterClass{.name = "ConvolutionFilter",
+                                               .ctor = FilterCtor,
+                                               .proto = kFilterProto,
+                                               .construct = MakeFilter,
+                                               .package = "flash.filters",
+                                               .finish = FinishFilter<3>};
+extern const ClassDecl kDisplacementMapFilterClass{.name = "DisplacementMapFilter",
+                                                   .ctor = FilterCtor,
+                                                   .proto = kFilterProto,
+                                                   .construct = MakeFilter,
+                                                   .package = "flash.filters",
+                                                   .finish = FinishFilter<4>};
+extern const ClassDecl kDropShadowFilterClass{.name = "DropShadowFilter",
+                                              .ctor = FilterCtor,
+                                              .proto = kFilterProto,
+                                              .construct = MakeFilter,
+                                              .package = "flash.filters",
+                                              .finish = FinishFilter<5>};
+extern const ClassDecl kGlowFilterClass{.name = "GlowFilter",
+                                        .ctor = FilterCtor,
+                                        .proto = kFilterProto,
+                                        .construct = MakeFilter,
+                                        .package = "flash.filters",
+                                        .finish = FinishFilter<6>};
+extern const ClassDecl kGradientBevelFilterClass{.name = "GradientBevelFilter",
+                                                 .ctor = FilterCtor,
+                                                 .proto = kFilterProto,
+                                                 .construct = MakeFilter,
+                                                 .package = "flash.filters",
+                                                 .finish = FinishFilter<7>};
+extern const ClassDecl kGradientGlowFilterClass{.name = "GradientGlowFilter",
+                                                .ctor = FilterCtor,
+                                                .proto = kFilterProto,
+                                                .construct = MakeFilter,
+                                                .package = "flash.filters",
+                                                .finish = FinishFilter<8>};
 
 Completion GetFilters(Vm& vm, Object* self, Args) {
   DisplayObject* placed = PlacementOf(self);

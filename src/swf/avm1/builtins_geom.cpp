@@ -72,15 +72,6 @@ std::string Describe(Vm& vm, Object* self, std::initializer_list<const char*> na
   return out + ")";
 }
 
-// The geom classes are script classes in Flash, so their members enumerate.
-void Getter(Vm& vm, Object* proto, const char* name, NativeFn get, NativeFn set = nullptr,
-            uint16_t flags = 0) {
-  proto->Define(vm, name, Value{}, flags);
-  Property* p = proto->FindProperty(vm, name);
-  p->getter = vm.NewNative(get);
-  p->setter = set ? vm.NewNative(set) : nullptr;
-}
-
 // ---- Point ----------------------------------------------------------------
 
 Completion PointNew(Vm& vm, Object* self, Args args) {
@@ -608,98 +599,122 @@ Completion TransformPixelBounds(Vm& vm, Object* self, Args) {
   return MakeRect(vm, b.xMin / 20, b.yMin / 20, (b.xMax - b.xMin) / 20, (b.yMax - b.yMin) / 20);
 }
 
-Object* Class(Vm& vm, Object* package, const char* name, NativeFn ctor,
-              std::initializer_list<std::pair<const char*, NativeFn>> methods) {
-  Object* proto = vm.NewObject();
-  FunctionObject* f = vm.NewNative(ctor, proto);
-  for (const auto& [n, fn] : methods) proto->Define(vm, n, Value::Obj(vm.NewNative(fn)), 0);
-  package->Define(vm, name, Value::Obj(f), kDontEnum);
-  return proto;
-}
+// The geom classes are script classes in Flash, so their members enumerate.
+// In the order the player defines them (it lists them newest first).
+constexpr Member kPointProto[] = {
+    Accessor("length", PointLength, nullptr, 0),
+    Method("clone", PointClone, 0),
+    Method("offset", PointOffset, 0),
+    Method("equals", PointEquals, 0),
+    Method("subtract", PointSubtract, 0),
+    Method("add", PointAdd, 0),
+    Method("normalize", PointNormalize, 0),
+    Method("toString", PointToString, 0),
+};
+constexpr Member kPointStatics[] = {
+    Method("distance", PointDistance),
+    Method("polar", PointPolar),
+    Method("interpolate", PointInterpolate),
+};
+
+constexpr Member kRectangleProto[] = {
+    Method("clone", RectClone, 0),
+    Method("setEmpty", RectSetEmpty, 0),
+    Method("isEmpty", RectIsEmpty, 0),
+    Accessor("left", RectLeft, RectSetLeft, 0),
+    Accessor("right", RectRight, RectSetRight, 0),
+    Accessor("top", RectTop, RectSetTop, 0),
+    Accessor("bottom", RectBottom, RectSetBottom, 0),
+    Accessor("topLeft", RectTopLeft, RectSetTopLeft, 0),
+    Accessor("bottomRight", RectBottomRight, RectSetBottomRight, 0),
+    Accessor("size", RectSize, RectSetSize, 0),
+    Method("inflate", RectInflate, 0),
+    Method("inflatePoint", RectInflatePoint, 0),
+    Method("offset", RectOffset, 0),
+    Method("offsetPoint", RectOffsetPoint, 0),
+    Method("contains", RectContains, 0),
+    Method("containsPoint", RectContainsPoint, 0),
+    Method("containsRectangle", RectContainsRect, 0),
+    Method("intersection", RectIntersection, 0),
+    Method("intersects", RectIntersects, 0),
+    Method("union", RectUnion, 0),
+    Method("equals", RectEquals, 0),
+    Method("toString", RectToString, 0),
+};
+
+constexpr Member kMatrixProto[] = {
+    Method("concat", MatrixConcat, 0),
+    Method("invert", MatrixInvert, 0),
+    Method("createBox", MatrixCreateBox, 0),
+    Method("createGradientBox", MatrixGradientBox, 0),
+    Method("clone", MatrixClone, 0),
+    Method("identity", MatrixIdentity, 0),
+    Method("rotate", MatrixRotate, 0),
+    Method("translate", MatrixTranslate, 0),
+    Method("scale", MatrixScale, 0),
+    Method("deltaTransformPoint", MatrixDeltaTransformPoint, 0),
+    Method("transformPoint", MatrixTransformPoint, 0),
+    Method("toString", MatrixToString, 0),
+};
+
+// The colour's numbers are accessors of the prototype over the typed
+// instance, as the player has them.
+constexpr Member kColorTransformProto[] = {
+    Accessor("alphaMultiplier", ColorField<3>, SetColorField<3>, 0),
+    Accessor("redMultiplier", ColorField<0>, SetColorField<0>, 0),
+    Accessor("greenMultiplier", ColorField<1>, SetColorField<1>, 0),
+    Accessor("blueMultiplier", ColorField<2>, SetColorField<2>, 0),
+    Accessor("alphaOffset", ColorField<7>, SetColorField<7>, 0),
+    Accessor("redOffset", ColorField<4>, SetColorField<4>, 0),
+    Accessor("greenOffset", ColorField<5>, SetColorField<5>, 0),
+    Accessor("blueOffset", ColorField<6>, SetColorField<6>, 0),
+    Accessor("rgb", ColorRgb, ColorSetRgb, 0),
+    Method("concat", ColorConcat, 0),
+    Method("toString", ColorToString, 0),
+};
+
+constexpr Member kTransformProto[] = {
+    Accessor("matrix", TransformMatrix, TransformSetMatrix, 0),
+    Accessor("concatenatedMatrix", TransformConcatMatrix, nullptr, 0),
+    Accessor("colorTransform", TransformColor, TransformSetColor, 0),
+    Accessor("concatenatedColorTransform", TransformConcatColor, nullptr, 0),
+    Accessor("pixelBounds", TransformPixelBounds, nullptr, 0),
+};
+
+Object* MakeColorTransform(Vm& vm) { return vm.New<ColorTransformObject>(); }
 
 }  // namespace
 
-void InstallGeomBuiltins(Vm& vm) {
-  // The flash packages arrived with version 8: versions 6 and 7 see no
-  // `flash` unless they unhide it with ASSetPropFlags; version 5 has none.
-  if (vm.version < 6) return;
-  Object* flash = HostObject(vm, vm.global, "flash");
-  Object* geom = HostObject(vm, flash, "geom");
-
-  Object* point = Class(vm, geom, "Point", PointNew,
-                        {{"add", PointAdd},
-                         {"subtract", PointSubtract},
-                         {"clone", PointClone},
-                         {"equals", PointEquals},
-                         {"normalize", PointNormalize},
-                         {"offset", PointOffset},
-                         {"toString", PointToString}});
-  Getter(vm, point, "length", PointLength);
-  Object* pointCtor = Ctor(vm, "Point");
-  vm.Method(pointCtor, "distance", PointDistance);
-  vm.Method(pointCtor, "interpolate", PointInterpolate);
-  vm.Method(pointCtor, "polar", PointPolar);
-
-  Object* rect = Class(vm, geom, "Rectangle", RectNew,
-                       {{"clone", RectClone},
-                        {"isEmpty", RectIsEmpty},
-                        {"setEmpty", RectSetEmpty},
-                        {"contains", RectContains},
-                        {"containsPoint", RectContainsPoint},
-                        {"containsRectangle", RectContainsRect},
-                        {"equals", RectEquals},
-                        {"inflate", RectInflate},
-                        {"inflatePoint", RectInflatePoint},
-                        {"offset", RectOffset},
-                        {"offsetPoint", RectOffsetPoint},
-                        {"intersection", RectIntersection},
-                        {"intersects", RectIntersects},
-                        {"union", RectUnion},
-                        {"toString", RectToString}});
-  Getter(vm, rect, "left", RectLeft, RectSetLeft);
-  Getter(vm, rect, "top", RectTop, RectSetTop);
-  Getter(vm, rect, "right", RectRight, RectSetRight);
-  Getter(vm, rect, "bottom", RectBottom, RectSetBottom);
-  Getter(vm, rect, "size", RectSize, RectSetSize);
-  Getter(vm, rect, "topLeft", RectTopLeft, RectSetTopLeft);
-  Getter(vm, rect, "bottomRight", RectBottomRight, RectSetBottomRight);
-
-  Class(vm, geom, "Matrix", MatrixNew,
-        {{"clone", MatrixClone},
-         {"concat", MatrixConcat},
-         {"createBox", MatrixCreateBox},
-         {"createGradientBox", MatrixGradientBox},
-         {"deltaTransformPoint", MatrixDeltaTransformPoint},
-         {"identity", MatrixIdentity},
-         {"invert", MatrixInvert},
-         {"rotate", MatrixRotate},
-         {"scale", MatrixScale},
-         {"toString", MatrixToString},
-         {"transformPoint", MatrixTransformPoint},
-         {"translate", MatrixTranslate}});
-
-  Object* color = Class(vm, geom, "ColorTransform", ColorNew,
-                        {{"concat", ColorConcat}, {"toString", ColorToString}});
-  static_cast<FunctionObject*>(Ctor(vm, "ColorTransform"))->construct = [](Vm& v) -> Object* {
-    return v.New<ColorTransformObject>();
-  };
-  Getter(vm, color, "rgb", ColorRgb, ColorSetRgb);
-  Getter(vm, color, "redMultiplier", ColorField<0>, SetColorField<0>);
-  Getter(vm, color, "greenMultiplier", ColorField<1>, SetColorField<1>);
-  Getter(vm, color, "blueMultiplier", ColorField<2>, SetColorField<2>);
-  Getter(vm, color, "alphaMultiplier", ColorField<3>, SetColorField<3>);
-  Getter(vm, color, "redOffset", ColorField<4>, SetColorField<4>);
-  Getter(vm, color, "greenOffset", ColorField<5>, SetColorField<5>);
-  Getter(vm, color, "blueOffset", ColorField<6>, SetColorField<6>);
-  Getter(vm, color, "alphaOffset", ColorField<7>, SetColorField<7>);
-
-  Object* transform = Class(vm, geom, "Transform", TransformNew, {});
-  Getter(vm, transform, "matrix", TransformMatrix, TransformSetMatrix);
-  Getter(vm, transform, "concatenatedMatrix", TransformConcatMatrix);
-  Getter(vm, transform, "colorTransform", TransformColor, TransformSetColor);
-  Getter(vm, transform, "concatenatedColorTransform", TransformConcatColor);
-  Getter(vm, transform, "pixelBounds", TransformPixelBounds);
-}
+// The flash packages arrived with version 8: versions 6 and 7 see no
+// `flash` unless they unhide it with ASSetPropFlags; version 5 has none
+// (but empty stand-ins for typeof tests).
+extern const ClassDecl kPointClass{.name = "Point",
+                                   .ctor = PointNew,
+                                   .proto = kPointProto,
+                                   .statics = kPointStatics,
+                                   .since = 6,
+                                   .package = "flash.geom"};
+extern const ClassDecl kRectangleClass{.name = "Rectangle",
+                                       .ctor = RectNew,
+                                       .proto = kRectangleProto,
+                                       .since = 6,
+                                       .package = "flash.geom"};
+extern const ClassDecl kMatrixClass{.name = "Matrix",
+                                    .ctor = MatrixNew,
+                                    .proto = kMatrixProto,
+                                    .since = 6,
+                                    .package = "flash.geom"};
+extern const ClassDecl kColorTransformClass{.name = "ColorTransform",
+                                            .ctor = ColorNew,
+                                            .proto = kColorTransformProto,
+                                            .since = 6,
+                                            .construct = MakeColorTransform,
+                                            .package = "flash.geom"};
+extern const ClassDecl kTransformClass{.name = "Transform",
+                                       .ctor = TransformNew,
+                                       .proto = kTransformProto,
+                                       .since = 6,
+                                       .package = "flash.geom"};
 
 // MovieClip.transform: a new Transform of the clip on each read.
 Completion ClipTransform(Vm& vm, Object* self, Args) {

@@ -173,63 +173,30 @@ Completion ErrorCtor(Vm& vm, Object* self, Args args) {
 // The message as it is, even when it is not a string.
 Completion ErrorToString(Vm& vm, Object* self, Args) { return vm.Get(self, "message"); }
 
-// Broadcasts to listeners: addListener / removeListener on Key, Mouse, Stage.
-Completion AddListener(Vm& vm, Object* self, Args args) {
-  if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
-  Value list = vm.Get(self, "_listeners");
-  auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
-  if (!arr) {
-    arr = vm.NewArray();
-    self->Define(vm, "_listeners", Value::Obj(arr), kDontEnum);
-  }
-  for (const Value& v : arr->elements) {
-    if (v.object == args[0].object) return Value::Bool(true);
-  }
-  arr->elements.push_back(args[0]);
-  return Value::Bool(true);
-}
+constexpr Member kGlobalFunctions[] = {
+    Native(100, 2, Method("parseInt", ParseInt, kDontEnum | kDontDelete)),
+    Native(100, 3, Method("parseFloat", ParseFloat, kDontEnum | kDontDelete)),
+    Native(200, 18, Method("isNaN", IsNaN, kDontEnum | kDontDelete)),
+    Native(200, 19, Method("isFinite", IsFinite, kDontEnum | kDontDelete)),
+    Native(100, 0, Method("escape", Escape, kDontEnum | kDontDelete)),
+    Native(100, 1, Method("unescape", Unescape, kDontEnum | kDontDelete)),
+    Method("setInterval", SetInterval, kDontEnum | kDontDelete),
+    Method("clearInterval", ClearInterval, kDontEnum | kDontDelete),
+    Method("setTimeout", SetTimeout, kDontEnum | kDontDelete),
+    Method("clearTimeout", ClearInterval, kDontEnum | kDontDelete),
+};
 
-Completion RemoveListener(Vm& vm, Object* self, Args args) {
-  if (!self || args.empty()) return Value::Bool(false);
-  Value list = vm.Get(self, "_listeners");
-  auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
-  if (!arr) return Value::Bool(false);
-  const std::size_t before = arr->elements.size();
-  std::erase_if(arr->elements, [&](const Value& v) { return v.object == args[0].object; });
-  return Value::Bool(arr->elements.size() != before);
-}
-
-Object* InputObject(Vm& vm, const char* name) {
-  Object* o = vm.NewObject();
-  vm.Method(o, "addListener", AddListener);
-  vm.Method(o, "removeListener", RemoveListener);
-  vm.global->Define(vm, name, Value::Obj(o), kDontEnum);
-  return o;
-}
+constexpr Member kErrorProto[] = {
+    ConstString("message", "Error", kDontEnum),
+    ConstString("name", "Error", kDontEnum),
+    Method("toString", ErrorToString),
+};
 
 }  // namespace
 
-void InstallGlobalFunctions(Vm& vm) {
-  const std::pair<const char*, NativeFn> fns[] = {{"parseInt", ParseInt},
-                                                  {"parseFloat", ParseFloat},
-                                                  {"isNaN", IsNaN},
-                                                  {"isFinite", IsFinite},
-                                                  {"escape", Escape},
-                                                  {"unescape", Unescape},
-                                                  {"setInterval", SetInterval},
-                                                  {"clearInterval", ClearInterval},
-                                                  {"setTimeout", SetTimeout},
-                                                  {"clearTimeout", ClearInterval}};
-  for (const auto& [name, fn] : fns) vm.Method(vm.global, name, fn);
-
-  vm.errorProto = vm.NewObject();
-  FunctionObject* error = vm.NewNative(ErrorCtor, vm.errorProto);
-  vm.errorProto->Define(vm, "message", Value::Str("Error"), kDontEnum);
-  vm.errorProto->Define(vm, "name", Value::Str("Error"), kDontEnum);
-  vm.Method(vm.errorProto, "toString", ErrorToString);
-  vm.global->Define(vm, "Error", Value::Obj(error), kDontEnum);
-
-  vm.stageObject = InputObject(vm, "Stage");
-}
+extern const ClassDecl kGlobalFunctionsDecl{
+    .name = nullptr, .ctor = nullptr, .proto = {}, .statics = kGlobalFunctions};
+extern const ClassDecl kErrorClass{
+    .name = "Error", .ctor = ErrorCtor, .proto = kErrorProto, .keep = &Vm::errorProto};
 
 }  // namespace orrivel::swf::avm1

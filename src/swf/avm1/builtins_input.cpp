@@ -345,54 +345,96 @@ std::string SlashPath(Vm& vm, const std::shared_ptr<TimelineInstance>& t) {
   return path.empty() ? "/" : path;
 }
 
-void InstallInputBuiltins(Vm& vm) {
-  const bool listeners = vm.version >= 6;
-  vm.keyObject = vm.NewObject();
-  vm.global->Define(vm, "Key", Value::Obj(vm.keyObject), kDontEnum);
-  if (listeners) MakeBroadcaster(vm, vm.keyObject);
-  vm.Method(vm.keyObject, "isDown", KeyIsDown);
-  vm.Method(vm.keyObject, "isToggled", KeyIsToggled);
-  vm.Method(vm.keyObject, "getCode", KeyGetCode);
-  vm.Method(vm.keyObject, "getAscii", KeyGetAscii);
-  const std::pair<const char*, int> keys[] = {
-      {"ALT", 18},    {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46},
-      {"DOWN", 40},   {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},
-      {"INSERT", 45}, {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},
-      {"SHIFT", 16},  {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
-  for (const auto& [name, code] : keys)
-    vm.keyObject->Define(vm, name, Value::Num(code), kDontEnum | kDontDelete | kReadOnly);
+namespace {
 
-  vm.mouseObject = vm.NewObject();
-  vm.global->Define(vm, "Mouse", Value::Obj(vm.mouseObject), kDontEnum);
-  if (listeners) MakeBroadcaster(vm, vm.mouseObject);
-  vm.Method(vm.mouseObject, "hide", MouseHide);
-  vm.Method(vm.mouseObject, "show", MouseShow);
-
-  if (vm.stageObject && listeners) MakeBroadcaster(vm, vm.stageObject);
-
-  vm.selectionObject = vm.NewObject();
-  vm.global->Define(vm, "Selection", Value::Obj(vm.selectionObject), kDontEnum);
-  if (listeners) MakeBroadcaster(vm, vm.selectionObject);
-  vm.Method(vm.selectionObject, "getFocus", SelectionGetFocus);
-  vm.Method(vm.selectionObject, "setFocus", SelectionSetFocus);
-  vm.Method(vm.selectionObject, "getBeginIndex", SelectionBegin);
-  vm.Method(vm.selectionObject, "getEndIndex", SelectionEnd);
-  vm.Method(vm.selectionObject, "getCaretIndex", SelectionCaret);
-  vm.Method(vm.selectionObject, "setSelection", SelectionSetSelection);
-
-  if (vm.version >= 6) {
-    // Buttons as scripts see them: switched on and showing a hand by default.
-    vm.buttonProto = vm.NewObject();
-    FunctionObject* button = vm.NewNative(nullptr, vm.buttonProto);
-    vm.global->Define(vm, "Button", Value::Obj(button), kDontEnum);
-    // Unlike the rest, `enabled` shows up when a script lists a button's properties.
-    vm.buttonProto->Define(vm, "enabled", Value::Bool(true), 0);
-    vm.buttonProto->Define(vm, "useHandCursor", Value::Bool(true), kDontEnum);
-    if (vm.clipProto)
-      vm.buttonProto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
-    DefineTabIndex(vm, vm.buttonProto, 0);
-  }
+// Key, Mouse and Selection are read-only through and through; from version
+// 6 on they broadcast to listeners.
+void MakeInputBroadcaster(Vm& vm, Object* obj) {
+  if (vm.version >= 6) MakeBroadcaster(vm, obj, kReadOnly);
 }
+
+// In the order the player defines them (it lists them newest first).
+constexpr Member kKey[] = {
+    ConstNumber("CAPSLOCK", 20, kConstant),
+    ConstNumber("BACKSPACE", 8, kConstant),
+    ConstNumber("DELETEKEY", 46, kConstant),
+    ConstNumber("INSERT", 45, kConstant),
+    ConstNumber("ESCAPE", 27, kConstant),
+    ConstNumber("SHIFT", 16, kConstant),
+    ConstNumber("CONTROL", 17, kConstant),
+    ConstNumber("TAB", 9, kConstant),
+    ConstNumber("END", 35, kConstant),
+    ConstNumber("HOME", 36, kConstant),
+    ConstNumber("PGDN", 34, kConstant),
+    ConstNumber("PGUP", 33, kConstant),
+    ConstNumber("RIGHT", 39, kConstant),
+    ConstNumber("LEFT", 37, kConstant),
+    ConstNumber("DOWN", 40, kConstant),
+    ConstNumber("UP", 38, kConstant),
+    ConstNumber("SPACE", 32, kConstant),
+    ConstNumber("ENTER", 13, kConstant),
+    ConstNumber("ALT", 18, kConstant),
+    Method("getAscii", KeyGetAscii, kConstant),
+    Method("getCode", KeyGetCode, kConstant),
+    Method("isDown", KeyIsDown, kConstant),
+    Method("isToggled", KeyIsToggled, kConstant),
+};
+
+constexpr Member kMouse[] = {
+    Method("show", MouseShow, kConstant),
+    Method("hide", MouseHide, kConstant),
+};
+
+constexpr Member kSelection[] = {
+    Method("getBeginIndex", SelectionBegin, kConstant),
+    Method("getEndIndex", SelectionEnd, kConstant),
+    Method("getCaretIndex", SelectionCaret, kConstant),
+    Method("getFocus", SelectionGetFocus, kConstant),
+    Method("setFocus", SelectionSetFocus, kConstant),
+    Method("setSelection", SelectionSetSelection, kConstant),
+};
+
+// Buttons as scripts see them: switched on and showing a hand by default.
+// Unlike the rest, `enabled` shows up when a script lists a button's
+// properties; getDepth is the clips' own.
+constexpr Member kButtonProto[] = {
+    ConstBool("enabled", true, 0),
+    ConstBool("useHandCursor", true, kDontEnum),
+};
+
+void FinishButton(Vm& vm, Object* button) {
+  Object* proto = PrototypeOf(vm, button);
+  if (vm.clipProto) proto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
+  DefineTabIndex(vm, proto, 0);
+}
+
+}  // namespace
+
+extern const ClassDecl kKeyObject{.name = "Key",
+                                  .ctor = nullptr,
+                                  .proto = {},
+                                  .statics = kKey,
+                                  .keep = &Vm::keyObject,
+                                  .finish = MakeInputBroadcaster};
+extern const ClassDecl kMouseObject{.name = "Mouse",
+                                    .ctor = nullptr,
+                                    .proto = {},
+                                    .statics = kMouse,
+                                    .keep = &Vm::mouseObject,
+                                    .finish = MakeInputBroadcaster};
+extern const ClassDecl kSelectionObject{.name = "Selection",
+                                        .ctor = nullptr,
+                                        .proto = {},
+                                        .statics = kSelection,
+                                        .keep = &Vm::selectionObject,
+                                        .finish = MakeInputBroadcaster};
+// Before version 6 buttons are plain clips (an empty class stands in).
+extern const ClassDecl kButtonClass{.name = "Button",
+                                    .ctor = PlainCtor,
+                                    .proto = kButtonProto,
+                                    .since = 6,
+                                    .keep = &Vm::buttonProto,
+                                    .finish = FinishButton};
 
 // startDrag([lockCenter, left, top, right, bottom]) on a clip.
 Completion StartDrag(Vm& vm, Object* self, Args args) {

@@ -135,18 +135,20 @@ Completion LoadVarsOnData(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-void InstallLoadVars(Vm& vm) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(Nothing, proto);
-  const std::pair<const char*, NativeFn> methods[] = {{"toString", LoadVarsToString},
-                                                      {"decode", Decode},
-                                                      {"onData", LoadVarsOnData},
-                                                      {"onLoad", Nothing}};
-  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
-  InstallLoadMethods(vm, proto);
-  proto->Define(vm, "contentType", Value::Str("application/x-www-form-urlencoded"), kDontEnum);
-  vm.global->Define(vm, "LoadVars", Value::Obj(ctor), kDontEnum);
-}
+// In the order the player defines them (it lists them newest first).
+constexpr Member kLoadVarsProto[] = {
+    Method("load", LoadFromUrl),
+    Method("send", SendToUrl),
+    Method("sendAndLoad", SendAndLoadUrl),
+    Method("decode", Decode),
+    Method("getBytesLoaded", LoadedBytes),
+    Method("getBytesTotal", TotalBytes),
+    Method("toString", LoadVarsToString),
+    ConstString("contentType", "application/x-www-form-urlencoded", kDontEnum),
+    Method("onLoad", Nothing),
+    Method("onData", LoadVarsOnData),
+    Method("addRequestHeader", Nothing),
+};
 
 // ---- MovieClipLoader -----------------------------------------------------------
 
@@ -237,18 +239,11 @@ Completion GetProgress(Vm& vm, Object*, Args args) {
   return Value::Obj(out);
 }
 
-void InstallMovieClipLoader(Vm& vm) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(LoaderCtor, proto);
-  const std::pair<const char*, NativeFn> methods[] = {{"loadClip", LoadClip},
-                                                      {"unloadClip", UnloadClip},
-                                                      {"getProgress", GetProgress},
-                                                      {"addListener", AddListener},
-                                                      {"removeListener", RemoveListener},
-                                                      {"broadcastMessage", BroadcastMessage}};
-  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
-  vm.global->Define(vm, "MovieClipLoader", Value::Obj(ctor), kDontEnum);
-}
+constexpr Member kMovieClipLoaderProto[] = {
+    Method("loadClip", LoadClip),       Method("getProgress", GetProgress),
+    Method("unloadClip", UnloadClip),   Method("broadcastMessage", BroadcastMessage),
+    Method("addListener", AddListener), Method("removeListener", RemoveListener),
+};
 
 // ---- Offline network classes -----------------------------------------------------
 
@@ -374,15 +369,11 @@ void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Val
   vm.loads.push_back(Vm::PendingLoad{kind, target, extra, std::move(url)});
 }
 
-void InstallLoadMethods(Vm& vm, Object* proto) {
-  const std::pair<const char*, NativeFn> methods[] = {{"load", Load},
-                                                      {"send", Send},
-                                                      {"sendAndLoad", SendAndLoad},
-                                                      {"getBytesLoaded", GetBytesLoaded},
-                                                      {"getBytesTotal", GetBytesTotal},
-                                                      {"addRequestHeader", Nothing}};
-  for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
-}
+Completion LoadFromUrl(Vm& vm, Object* self, Args args) { return Load(vm, self, args); }
+Completion SendToUrl(Vm& vm, Object* self, Args args) { return Send(vm, self, args); }
+Completion SendAndLoadUrl(Vm& vm, Object* self, Args args) { return SendAndLoad(vm, self, args); }
+Completion LoadedBytes(Vm& vm, Object* self, Args args) { return GetBytesLoaded(vm, self, args); }
+Completion TotalBytes(Vm& vm, Object* self, Args args) { return GetBytesTotal(vm, self, args); }
 
 void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args) {
   // Through the loader's broadcastMessage, which a movie may replace.
@@ -428,10 +419,11 @@ void WriteSharedObjects(Vm& vm) {
   for (const auto& [file, so] : HostStateOf(vm).sharedObjects) WriteStore(vm, file, so);
 }
 
-void InstallLoaderBuiltins(Vm& vm) {
-  InstallLoadVars(vm);
-  InstallMovieClipLoader(vm);
-}
+// Both are there for movies of every version, as the player shows them
+// (typeof gives "function" even to a version 5 movie).
+extern const ClassDecl kLoadVarsClass{.name = "LoadVars", .ctor = Nothing, .proto = kLoadVarsProto};
+extern const ClassDecl kMovieClipLoaderClass{
+    .name = "MovieClipLoader", .ctor = LoaderCtor, .proto = kMovieClipLoaderProto};
 
 extern const ClassDecl kXmlSocketClass{"XMLSocket", Nothing, kSocketProto};
 extern const ClassDecl kSharedObjectClass{"SharedObject", Nothing, kSharedObjectProto,

@@ -86,7 +86,8 @@ constexpr Member kProto[] = {Method("connect", Connect, kHidden, 6),
 
 }  // namespace
 
-extern const ClassDecl kLocalConnectionClass{"LocalConnection", PlainCtor, kProto, {}, 6};
+// Version 5 movies have the class too, as the player shows them.
+extern const ClassDecl kLocalConnectionClass{"LocalConnection", PlainCtor, kProto};
 
 void DeliverLocalConnectionMessages(Vm& vm) {
   HostState& state = HostStateOf(vm);

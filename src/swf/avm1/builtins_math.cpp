@@ -84,33 +84,35 @@ Completion Random(Vm& vm, Object*, Args args) {
   return Value::Num(vm.Random());
 }
 
+// Read-only through and through; in the order the player defines them (it
+// lists them newest first).
 constexpr Member kMath[] = {
-    Method("abs", Abs),
-    Method("acos", Acos),
-    Method("asin", Asin),
-    Method("atan", Atan),
-    Method("atan2", Atan2),
-    Method("ceil", Ceil),
-    Method("cos", Cos),
-    Method("exp", Exp),
-    Method("floor", Floor),
-    Method("log", Log),
-    Method("max", Max),
-    Method("min", Min),
-    Method("pow", Pow),
-    Method("random", Random),
-    Method("round", Round),
-    Method("sin", Sin),
-    Method("sqrt", Sqrt),
-    Method("tan", Tan),
-    ConstNumber("E", std::numbers::e, kConstant),
-    ConstNumber("LN10", std::numbers::ln10, kConstant),
-    ConstNumber("LN2", std::numbers::ln2, kConstant),
-    ConstNumber("LOG10E", std::numbers::log10e, kConstant),
-    ConstNumber("LOG2E", std::numbers::log2e, kConstant),
-    ConstNumber("PI", std::numbers::pi, kConstant),
-    ConstNumber("SQRT1_2", std::numbers::sqrt2 / 2, kConstant),  // halving is exact
     ConstNumber("SQRT2", std::numbers::sqrt2, kConstant),
+    ConstNumber("SQRT1_2", std::numbers::sqrt2 / 2, kConstant),  // halving is exact
+    ConstNumber("PI", std::numbers::pi, kConstant),
+    ConstNumber("LOG2E", std::numbers::log2e, kConstant),
+    ConstNumber("LOG10E", std::numbers::log10e, kConstant),
+    ConstNumber("LN2", std::numbers::ln2, kConstant),
+    ConstNumber("LN10", std::numbers::ln10, kConstant),
+    ConstNumber("E", std::numbers::e, kConstant),
+    Native(200, 0, Method("abs", Abs, kConstant)),
+    Native(200, 1, Method("min", Min, kConstant)),
+    Native(200, 2, Method("max", Max, kConstant)),
+    Native(200, 3, Method("sin", Sin, kConstant)),
+    Native(200, 4, Method("cos", Cos, kConstant)),
+    Native(200, 5, Method("atan2", Atan2, kConstant)),
+    Native(200, 6, Method("tan", Tan, kConstant)),
+    Native(200, 7, Method("exp", Exp, kConstant)),
+    Native(200, 8, Method("log", Log, kConstant)),
+    Native(200, 9, Method("sqrt", Sqrt, kConstant)),
+    Native(200, 10, Method("round", Round, kConstant)),
+    Native(200, 11, Method("random", Random, kConstant)),
+    Native(200, 12, Method("floor", Floor, kConstant)),
+    Native(200, 13, Method("ceil", Ceil, kConstant)),
+    Native(200, 14, Method("atan", Atan, kConstant)),
+    Native(200, 15, Method("asin", Asin, kConstant)),
+    Native(200, 16, Method("acos", Acos, kConstant)),
+    Native(200, 17, Method("pow", Pow, kConstant)),
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // ASnative, ASSetNative, ASSetNativeAccessor and ASconstructor: the
-// player's numbered table of built-in functions. The table names the
-// built-ins already installed (by where they live), so a number gives the
-// very function a movie would find by name.
+// player's numbered table of built-in functions. Each class's table names
+// the numbers of its members, so a number gives the very function a movie
+// would find by name.
 #include <cmath>
 
 #include "swf/avm1/host_class.h"
@@ -12,123 +12,8 @@ namespace orrivel::swf::avm1 {
 
 namespace {
 
-struct NativeSlot {
-  int category, index;
-  const char* path;  // from _global; "Obj.prop#get" / "#set" for accessor halves
-};
-
-constexpr NativeSlot kTable[] = {
-    {100, 0, "escape"},
-    {100, 1, "unescape"},
-    {100, 2, "parseInt"},
-    {100, 3, "parseFloat"},
-    {100, 5, "updateAfterEvent"},
-    {101, 0, "Object.prototype.watch"},
-    {101, 1, "Object.prototype.unwatch"},
-    {101, 2, "Object.prototype.addProperty"},
-    {101, 3, "Object.prototype.valueOf"},
-    {101, 4, "Object.prototype.toString"},
-    {101, 5, "Object.prototype.hasOwnProperty"},
-    {101, 6, "Object.prototype.isPrototypeOf"},
-    {101, 7, "Object.prototype.isPropertyEnumerable"},
-    {101, 8, "Object.registerClass"},
-    {103, 0, "Date.prototype.getFullYear"},
-    {103, 1, "Date.prototype.getYear"},
-    {103, 2, "Date.prototype.getMonth"},
-    {103, 3, "Date.prototype.getDate"},
-    {103, 4, "Date.prototype.getDay"},
-    {103, 5, "Date.prototype.getHours"},
-    {103, 6, "Date.prototype.getMinutes"},
-    {103, 7, "Date.prototype.getSeconds"},
-    {103, 8, "Date.prototype.getMilliseconds"},
-    {103, 9, "Date.prototype.setFullYear"},
-    {103, 10, "Date.prototype.setMonth"},
-    {103, 11, "Date.prototype.setDate"},
-    {103, 12, "Date.prototype.setHours"},
-    {103, 13, "Date.prototype.setMinutes"},
-    {103, 14, "Date.prototype.setSeconds"},
-    {103, 15, "Date.prototype.setMilliseconds"},
-    {103, 16, "Date.prototype.getTime"},
-    {103, 17, "Date.prototype.setTime"},
-    {103, 18, "Date.prototype.getTimezoneOffset"},
-    {103, 19, "Date.prototype.toString"},
-    {103, 20, "Date.prototype.setYear"},
-    {103, 128, "Date.prototype.getUTCFullYear"},
-    {103, 129, "Date.prototype.getUTCYear"},
-    {103, 130, "Date.prototype.getUTCMonth"},
-    {103, 131, "Date.prototype.getUTCDate"},
-    {103, 132, "Date.prototype.getUTCDay"},
-    {103, 133, "Date.prototype.getUTCHours"},
-    {103, 134, "Date.prototype.getUTCMinutes"},
-    {103, 135, "Date.prototype.getUTCSeconds"},
-    {103, 136, "Date.prototype.getUTCMilliseconds"},
-    {103, 137, "Date.prototype.setUTCFullYear"},
-    {103, 138, "Date.prototype.setUTCMonth"},
-    {103, 139, "Date.prototype.setUTCDate"},
-    {103, 140, "Date.prototype.setUTCHours"},
-    {103, 141, "Date.prototype.setUTCMinutes"},
-    {103, 142, "Date.prototype.setUTCSeconds"},
-    {103, 143, "Date.prototype.setUTCMilliseconds"},
-    {103, 256, "Date"},
-    {103, 257, "Date.UTC"},
-    {200, 0, "Math.abs"},
-    {200, 1, "Math.min"},
-    {200, 2, "Math.max"},
-    {200, 3, "Math.sin"},
-    {200, 4, "Math.cos"},
-    {200, 5, "Math.atan2"},
-    {200, 6, "Math.tan"},
-    {200, 7, "Math.exp"},
-    {200, 8, "Math.log"},
-    {200, 9, "Math.sqrt"},
-    {200, 10, "Math.round"},
-    {200, 11, "Math.random"},
-    {200, 12, "Math.floor"},
-    {200, 13, "Math.ceil"},
-    {200, 14, "Math.atan"},
-    {200, 15, "Math.asin"},
-    {200, 16, "Math.acos"},
-    {200, 17, "Math.pow"},
-    {200, 18, "isNaN"},
-    {200, 19, "isFinite"},
-    {251, 3, "String.prototype.toUpperCase"},
-    {251, 4, "String.prototype.toLowerCase"},
-    {666, 1, "Stage.scaleMode#get"},
-    {666, 2, "Stage.scaleMode#set"},
-    {666, 3, "Stage.align#get"},
-    {666, 4, "Stage.align#set"},
-    {666, 5, "Stage.width#get"},
-    {666, 7, "Stage.height#get"},
-    {666, 9, "Stage.showMenu#get"},
-    {666, 10, "Stage.showMenu#set"},
-    {901, 0, "MovieClip.prototype.createEmptyMovieClip"},
-};
-
-// Follows a dotted path from _global without running getters.
-Object* Resolve(Vm& vm, std::string_view path) {
-  std::string_view half;
-  if (const auto hash = path.find('#'); hash != std::string_view::npos) {
-    half = path.substr(hash + 1);
-    path = path.substr(0, hash);
-  }
-  Object* at = vm.global;
-  Property* last = nullptr;
-  while (at && !path.empty()) {
-    const auto dot = path.find('.');
-    const std::string_view part = path.substr(0, dot);
-    last = nullptr;
-    for (Object* o = at; o && !last; o = o->proto) last = o->FindProperty(vm, part);
-    if (!last) return nullptr;
-    at = last->value.IsObject() ? last->value.object : nullptr;
-    path = dot == std::string_view::npos ? std::string_view{} : path.substr(dot + 1);
-  }
-  if (half == "get") return last ? last->getter : nullptr;
-  if (half == "set") return last ? last->setter : nullptr;
-  return at && at->IsFunction() ? at : nullptr;
-}
-
+// Numbers convert as 32-bit integers: NaN is 0, 2^32 + 4 is 4.
 Object* Lookup(Vm& vm, double category, double index) {
-  if (!std::isfinite(category) || !std::isfinite(index)) return nullptr;
   const auto& natives = HostStateOf(vm).natives;
   auto it = natives.find({ToInt32(category), ToInt32(index)});
   // Some categories answer every other number with one shared function.
@@ -252,30 +137,36 @@ Completion MathUnknown(Vm& vm, Object*, Args args) {
   return Value::Num(NAN);
 }
 
+// ASnative(100, 4): trace, which movies otherwise reach only as an action.
+Completion Trace(Vm& vm, Object*, Args args) {
+  const Value v = Arg(args, 0);
+  if (vm.traceSink) vm.traceSink(v.IsUndefined() ? "undefined" : vm.ToString(v));
+  return {};
+}
+
+// The natives no class has under a name.
+void BindUnnamedNatives(Vm& vm, Object*) {
+  auto& natives = HostStateOf(vm).natives;
+  natives[{2, 0}] = vm.NewNative(AsNew);
+  natives[{100, 4}] = vm.NewNative(Trace);
+  natives[{200, -1}] = vm.NewNative(MathUnknown);
+}
+
+constexpr Member kNativeGlobals[] = {
+    Method("ASnative", AsNative, kDontEnum),
+    Method("ASSetNative", SetNative, kDontEnum),
+    Method("ASSetNativeAccessor", SetNativeAccessor, kDontEnum),
+    Method("ASconstructor", AsConstructor, kDontEnum),
+};
+
 }  // namespace
 
-void InstallNativeBuiltins(Vm& vm) {
-  FunctionObject* asNative = vm.NewNative(AsNative);
-  vm.global->Define(vm, "ASnative", Value::Obj(asNative), kDontEnum);
-  vm.global->Define(vm, "ASSetNative", Value::Obj(vm.NewNative(SetNative)), kDontEnum);
-  vm.global->Define(vm, "ASSetNativeAccessor", Value::Obj(vm.NewNative(SetNativeAccessor)),
-                    kDontEnum);
-  vm.global->Define(vm, "ASconstructor", Value::Obj(vm.NewNative(AsConstructor)), kDontEnum);
-}
-
-std::vector<std::string> BindNativeTable(Vm& vm) {
-  std::vector<std::string> missing;
-  auto& natives = HostStateOf(vm).natives;
-  for (const NativeSlot& slot : kTable) {
-    if (Object* f = Resolve(vm, slot.path)) {
-      natives[{slot.category, slot.index}] = f;
-    } else {
-      missing.emplace_back(slot.path);
-    }
-  }
-  natives[{2, 0}] = vm.NewNative(AsNew);
-  natives[{200, -1}] = vm.NewNative(MathUnknown);
-  return missing;
-}
+// The table itself is filled as each class is declared: every member with
+// native numbers puts its own function in.
+extern const ClassDecl kNativeTableDecl{.name = nullptr,
+                                        .ctor = nullptr,
+                                        .proto = {},
+                                        .statics = kNativeGlobals,
+                                        .finish = BindUnnamedNatives};
 
 }  // namespace orrivel::swf::avm1

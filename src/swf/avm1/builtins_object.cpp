@@ -243,60 +243,79 @@ Completion SetPropFlags(Vm& vm, Object*, Args args) {
   return {};
 }
 
+// Object.prototype cannot be replaced, unlike other classes' prototypes.
+void FinishObject(Vm& vm, Object* object) {
+  if (Property* p = object->FindProperty(vm, "prototype")) p->flags |= kReadOnly;
+}
+
+constexpr Member kObjectProto[] = {
+    Native(101, 4, Method("toString", ObjectToString)),
+    // Written in ActionScript by the player, so it has a prototype.
+    WithPrototype(Method("toLocaleString", ObjectToString)),
+    Native(101, 3, Method("valueOf", ObjectValueOf)),
+    Native(101, 5, Method("hasOwnProperty", HasOwnProperty, kHidden | kSince6, 6)),
+    Native(101, 7, Method("isPropertyEnumerable", IsPropertyEnumerable)),
+    Native(101, 6, Method("isPrototypeOf", IsPrototypeOf)),
+    Native(101, 2, Method("addProperty", AddProperty)),
+    Native(101, 0, Method("watch", WatchMethod)),
+    Native(101, 1, Method("unwatch", UnwatchMethod)),
+};
+constexpr Member kObjectStatics[] = {Native(101, 8, Method("registerClass", RegisterClass))};
+
+constexpr Member kFunctionProto[] = {
+    Method("call", FunctionCall, kHidden | kSince6, 6),
+    Method("apply", FunctionApply, kHidden | kSince6, 6),
+};
+
+constexpr Member kBooleanProto[] = {
+    Method("toString", BooleanToString),
+    Method("valueOf", PrimitiveValueOf),
+};
+
+constexpr Member kNumberProto[] = {
+    Method("toString", NumberToStringMethod),
+    Method("valueOf", PrimitiveValueOf),
+};
+constexpr Member kNumberStatics[] = {
+    ConstNumber("MAX_VALUE", std::numeric_limits<double>::max(), kConstant),
+    ConstNumber("MIN_VALUE", std::numeric_limits<double>::denorm_min(), kConstant),
+    ConstNumber("NaN", NAN, kConstant),
+    ConstNumber("POSITIVE_INFINITY", INFINITY, kConstant),
+    ConstNumber("NEGATIVE_INFINITY", -INFINITY, kConstant),
+};
+
+constexpr Member kObjectGlobals[] = {
+    Method("ASSetPropFlags", SetPropFlags, kDontEnum),
+    ConstNumber("NaN", NAN, kDontEnum),
+    ConstNumber("Infinity", INFINITY, kDontEnum),
+};
+
 }  // namespace
 
-void InstallObjectBuiltins(Vm& vm) {
-  Object* op = vm.objectProto;
-  FunctionObject* object = vm.NewNative(ObjectCtor, op);
-  // Object.prototype, unlike other classes' prototypes, cannot be replaced.
-  object->Define(vm, "prototype", Value::Obj(op), kDontEnum | kDontDelete | kReadOnly);
-  vm.Method(op, "toString", ObjectToString);
-  vm.Method(op, "toLocaleString", ObjectToString);
-  vm.Method(op, "valueOf", ObjectValueOf);
-  // Version 5 movies do not see hasOwnProperty.
-  op->Define(vm, "hasOwnProperty", Value::Obj(vm.NewNative(HasOwnProperty)),
-             kDontEnum | kDontDelete | kSince6);
-  vm.Method(op, "isPropertyEnumerable", IsPropertyEnumerable);
-  vm.Method(op, "isPrototypeOf", IsPrototypeOf);
-  vm.Method(op, "addProperty", AddProperty);
-  vm.Method(op, "watch", WatchMethod);
-  vm.Method(op, "unwatch", UnwatchMethod);
-  vm.Method(object, "registerClass", RegisterClass);
-  vm.global->Define(vm, "Object", Value::Obj(object), kDontEnum);
-
-  Object* fp = vm.functionProto;
-  FunctionObject* function = vm.NewNative(ObjectCtor, fp);
-  vm.Method(fp, "call", FunctionCall);
-  vm.Method(fp, "apply", FunctionApply);
-  // Movies before SWF 6 see neither.
-  for (const char* name : {"call", "apply"}) {
-    if (Property* p = fp->FindProperty(vm, name)) p->flags |= kSince6;
-  }
-  vm.global->Define(vm, "Function", Value::Obj(function), kDontEnum);
-
-  vm.booleanProto = vm.NewObject();
-  FunctionObject* boolean = vm.NewNative(BooleanCtor, vm.booleanProto);
-  boolean->construct = MakeBox;
-  vm.Method(vm.booleanProto, "toString", BooleanToString);
-  vm.Method(vm.booleanProto, "valueOf", PrimitiveValueOf);
-  vm.global->Define(vm, "Boolean", Value::Obj(boolean), kDontEnum);
-
-  vm.numberProto = vm.NewObject();
-  FunctionObject* number = vm.NewNative(NumberCtor, vm.numberProto);
-  number->construct = MakeBox;
-  vm.Method(vm.numberProto, "toString", NumberToStringMethod);
-  vm.Method(vm.numberProto, "valueOf", PrimitiveValueOf);
-  const uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
-  number->Define(vm, "MAX_VALUE", Value::Num(std::numeric_limits<double>::max()), constant);
-  number->Define(vm, "MIN_VALUE", Value::Num(std::numeric_limits<double>::denorm_min()), constant);
-  number->Define(vm, "NaN", Value::Num(NAN), constant);
-  number->Define(vm, "POSITIVE_INFINITY", Value::Num(INFINITY), constant);
-  number->Define(vm, "NEGATIVE_INFINITY", Value::Num(-INFINITY), constant);
-  vm.global->Define(vm, "Number", Value::Obj(number), kDontEnum);
-
-  vm.global->Define(vm, "ASSetPropFlags", Value::Obj(vm.NewNative(SetPropFlags)), kDontEnum);
-  vm.global->Define(vm, "NaN", Value::Num(NAN), kDontEnum);
-  vm.global->Define(vm, "Infinity", Value::Num(INFINITY), kDontEnum);
-}
+extern const ClassDecl kObjectClass{.name = "Object",
+                                    .ctor = ObjectCtor,
+                                    .proto = kObjectProto,
+                                    .statics = kObjectStatics,
+                                    .keep = &Vm::objectProto,
+                                    .finish = FinishObject};
+// Movies before version 6 do not see the name.
+extern const ClassDecl kFunctionClass{.name = "Function",
+                                      .ctor = ObjectCtor,
+                                      .proto = kFunctionProto,
+                                      .flags = kDontEnum | kSince6,
+                                      .keep = &Vm::functionProto};
+extern const ClassDecl kBooleanClass{.name = "Boolean",
+                                     .ctor = BooleanCtor,
+                                     .proto = kBooleanProto,
+                                     .construct = MakeBox,
+                                     .keep = &Vm::booleanProto};
+extern const ClassDecl kNumberClass{.name = "Number",
+                                    .ctor = NumberCtor,
+                                    .proto = kNumberProto,
+                                    .statics = kNumberStatics,
+                                    .construct = MakeBox,
+                                    .keep = &Vm::numberProto};
+extern const ClassDecl kObjectGlobalsDecl{
+    .name = nullptr, .ctor = nullptr, .proto = {}, .statics = kObjectGlobals};
 
 }  // namespace orrivel::swf::avm1

@@ -243,28 +243,30 @@ Completion FromCharCode(Vm& vm, Object*, Args args) {
   return Value::Str(s);
 }
 
+constexpr Member kStringProto[] = {
+    Method("toString", ValueOf),
+    Method("valueOf", ValueOf),
+    Method("charAt", CharAt),
+    Method("charCodeAt", CharCodeAt),
+    Method("indexOf", IndexOf),
+    Method("lastIndexOf", LastIndexOf),
+    Method("substr", Substr),
+    Method("substring", Substring),
+    Method("slice", Slice),
+    Method("split", Split),
+    Native(251, 3, Method("toUpperCase", ToUpper)),
+    Native(251, 4, Method("toLowerCase", ToLower)),
+    Method("concat", Concat),
+};
+constexpr Member kStringStatics[] = {Method("fromCharCode", FromCharCode)};
+
 }  // namespace
 
-void InstallStringBuiltins(Vm& vm) {
-  Object* proto = vm.NewObject();
-  vm.stringProto = proto;
-  FunctionObject* string = vm.NewNative(StringCtor, proto);
-  string->construct = MakeBox;
-  vm.Method(proto, "toString", ValueOf);
-  vm.Method(proto, "valueOf", ValueOf);
-  vm.Method(proto, "charAt", CharAt);
-  vm.Method(proto, "charCodeAt", CharCodeAt);
-  vm.Method(proto, "indexOf", IndexOf);
-  vm.Method(proto, "lastIndexOf", LastIndexOf);
-  vm.Method(proto, "substr", Substr);
-  vm.Method(proto, "substring", Substring);
-  vm.Method(proto, "slice", Slice);
-  vm.Method(proto, "split", Split);
-  vm.Method(proto, "toUpperCase", ToUpper);
-  vm.Method(proto, "toLowerCase", ToLower);
-  vm.Method(proto, "concat", Concat);
-  vm.Method(string, "fromCharCode", FromCharCode);
-  vm.global->Define(vm, "String", Value::Obj(string), kDontEnum);
-}
+extern const ClassDecl kStringClass{.name = "String",
+                                    .ctor = StringCtor,
+                                    .proto = kStringProto,
+                                    .statics = kStringStatics,
+                                    .construct = MakeBox,
+                                    .keep = &Vm::stringProto};
 
 }  // namespace orrivel::swf::avm1

@@ -213,16 +213,22 @@ HtmlStyles SnapshotStyles(const StyleSheetObject& sheet) {
   };
 }
 
-void InstallStyleSheet(Vm& vm, Object* textFieldCtor) {
-  FunctionObject* ctor = HostClass(vm, textFieldCtor, "StyleSheet", Construct,
-                                   {{"setStyle", SetStyle},
-                                    {"getStyle", GetStyle},
-                                    {"getStyleNames", GetStyleNames},
-                                    {"clear", Clear},
-                                    {"transform", Transform},
-                                    {"parseCSS", ParseCss}});
-  ctor->construct = Make;
-  if (Property* p = textFieldCtor->FindProperty(vm, "StyleSheet")) p->flags |= kSince7;
-}
+namespace {
+
+constexpr Member kStyleSheetProto[] = {
+    Method("setStyle", SetStyle),           Method("getStyle", GetStyle),
+    Method("getStyleNames", GetStyleNames), Method("clear", Clear),
+    Method("transform", Transform),         Method("parseCSS", ParseCss),
+};
+
+}  // namespace
+
+// Movies before version 7 do not see it.
+extern const ClassDecl kStyleSheetClass{.name = "StyleSheet",
+                                        .ctor = Construct,
+                                        .proto = kStyleSheetProto,
+                                        .construct = Make,
+                                        .package = "TextField",
+                                        .flags = kDontEnum | kSince7};
 
 }  // namespace orrivel::swf::avm1

@@ -4,6 +4,7 @@
 // or another program.
 #include <string>
 
+#include "swf/avm1/broadcaster.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/registry.h"
@@ -34,81 +35,97 @@ Completion ProductAction(Vm& vm, Object*, Args) {
 
 Completion ImeGetConversionMode(Vm&, Object*, Args) { return Value::Str("UNKNOWN"); }
 
-void InstallCapabilities(Vm& vm, Object* system) {
-  Object* caps = vm.NewObject();
-  const int w = 1920, h = 1080;
-  struct Flag {
-    const char* name;
-    bool value;
-  };
-  const Flag flags[] = {{"hasAccessibility", true},
-                        {"hasTLS", true},
-                        {"hasVideoEncoder", false},
-                        {"hasAudioEncoder", false},
-                        {"hasMP3", true},
-                        {"hasAudio", true},
-                        {"hasStreamingAudio", false},
-                        {"hasStreamingVideo", false},
-                        {"hasEmbeddedVideo", false},
-                        {"hasPrinting", false},
-                        {"hasScreenPlayback", false},
-                        {"hasScreenBroadcast", false},
-                        {"isDebugger", false},
-                        {"avHardwareDisable", true},
-                        {"localFileReadDisable", false},
-                        {"windowlessDisable", false},
-                        {"hasIME", false}};
-  caps->Define(vm, "pixelAspectRatio", Value::Num(1));
-  caps->Define(vm, "screenColor", Value::Str("color"));
-  caps->Define(vm, "screenDPI", Value::Num(72));
-  caps->Define(vm, "screenResolutionY", Value::Num(h));
-  caps->Define(vm, "screenResolutionX", Value::Num(w));
-  std::string server = "A=t&SA=t&SV=f&EV=f&MP3=t&AE=f&VE=f&ACC=t&PR=f&SP=f&SB=f&DEB=f&V=";
-  for (const char c : std::string(kPlayerVersion))
-    server += c == ' ' ? "%20" : c == ',' ? "%2C" : std::string(1, c);
-  server += "&M=Adobe%20Windows&R=" + std::to_string(w) + "x" + std::to_string(h) +
-            "&DP=72&COL=color&AR=1.0&OS=Windows%2010&L=en&PT=StandAlone&AVD=t&LFD=f&WD=f&TLS=t";
-  caps->Define(vm, "serverString", Value::Str(server));
-  caps->Define(vm, "version", Value::Str(kPlayerVersion));
-  caps->Define(vm, "playerType", Value::Str("StandAlone"));
-  caps->Define(vm, "manufacturer", Value::Str("Adobe Windows"));
-  caps->Define(vm, "os", Value::Str("Windows 10"));
-  caps->Define(vm, "language", Value::Str("en"));
-  for (const Flag& f : flags) caps->Define(vm, f.name, Value::Bool(f.value));
-  system->Define(vm, "capabilities", Value::Obj(caps));
-}
+// In the order the player defines them (it lists them newest first). The
+// answers describe a 1920 x 1080 Windows desktop.
+constexpr Member kCapabilities[] = {
+    ConstBool("hasAccessibility", true, 0),
+    ConstNumber("pixelAspectRatio", 1, 0),
+    ConstString("screenColor", "color", 0),
+    ConstNumber("screenDPI", 72, 0),
+    ConstNumber("screenResolutionY", 1080, 0),
+    ConstNumber("screenResolutionX", 1920, 0),
+    ConstBool("hasTLS", true, 0),
+    ConstBool("hasVideoEncoder", false, 0),
+    ConstBool("hasAudioEncoder", false, 0),
+    ConstBool("hasMP3", true, 0),
+    ConstBool("hasAudio", true, 0),
+    // The others summed up, as the player sends them to servers.
+    ConstString("serverString",
+                "A=t&SA=t&SV=f&EV=f&MP3=t&AE=f&VE=f&ACC=t&PR=f&SP=f&SB=f&DEB=f&V=WIN%209%2C0%2C115%"
+                "2C0&M=Adobe%20Windows&R=1920x1080&DP=72&COL=color&AR=1.0&OS=Windows%2010&L=en&PT="
+                "StandAlone&AVD=t&LFD=f&WD=f&TLS=t",
+                0),
+    ConstString("version", kPlayerVersion, 0),
+    ConstBool("hasStreamingAudio", false, 0),
+    ConstBool("hasStreamingVideo", false, 0),
+    ConstBool("hasEmbeddedVideo", false, 0),
+    ConstBool("hasPrinting", false, 0),
+    ConstBool("hasScreenPlayback", false, 0),
+    ConstBool("hasScreenBroadcast", false, 0),
+    ConstBool("isDebugger", false, 0),
+    ConstString("playerType", "StandAlone", 0),
+    ConstBool("avHardwareDisable", true, 0),
+    ConstBool("localFileReadDisable", false, 0),
+    ConstBool("windowlessDisable", false, 0),
+    ConstString("manufacturer", "Adobe Windows", 0),
+    ConstString("os", "Windows 10", 0),
+    ConstString("language", "en", 0),
+    ConstBool("hasIME", false, 0),
+};
 
-void InstallSecurity(Vm& vm, Object* system) {
-  Object* security = vm.NewObject();
+// Whether the movie may reach the network decides its sandbox.
+void FinishSecurity(Vm& vm, Object* security) {
   const bool network = vm.ctx.movie && vm.ctx.movie->fileAttributesUseNetwork;
   security->Define(vm, "sandboxType", Value::Str(network ? "localWithNetwork" : "localWithFile"),
                    kReadOnly);
-  AddMethods(vm, security,
-             {{"allowDomain", AllowDomain},
-              {"loadPolicyFile", LoadPolicyFile},
-              {"escapeDomain", ReturnUndefined},
-              {"chooseLocalSwfPath", ReturnUndefined}},
-             0);
-  if (vm.version >= 7) AddMethods(vm, security, {{"allowInsecureDomain", AllowDomain}}, 0);
-  system->Define(vm, "security", Value::Obj(security));
 }
 
-void InstallIme(Vm& vm, Object* system) {
-  Object* ime = vm.NewObject();
-  const char* modes[] = {
-      "UNKNOWN",           "KOREAN",  "JAPANESE_KATAKANA_HALF", "JAPANESE_KATAKANA_FULL",
-      "JAPANESE_HIRAGANA", "CHINESE", "ALPHANUMERIC_HALF",      "ALPHANUMERIC_FULL"};
-  for (const char* m : modes) ime->Define(vm, m, Value::Str(m), kConstant);
-  AddMethods(vm, ime,
-             {{"getEnabled", ReturnFalse},
-              {"setEnabled", ReturnFalse},
-              {"getConversionMode", ImeGetConversionMode},
-              {"setConversionMode", ReturnFalse},
-              {"setCompositionString", ReturnFalse},
-              {"doConversion", ReturnFalse}},
-             kConstant);
-  system->Define(vm, "IME", Value::Obj(ime));
+constexpr Member kSecurity[] = {
+    Method("allowDomain", AllowDomain, 0),
+    AbsentBefore(Method("allowInsecureDomain", AllowDomain, 0, 7)),
+    Method("loadPolicyFile", LoadPolicyFile, 0),
+    Method("chooseLocalSwfPath", ReturnUndefined, 0),
+    Method("escapeDomain", ReturnUndefined, 0),
+};
+
+constexpr Member kIme[] = {
+    ConstString("UNKNOWN", "UNKNOWN", kConstant),
+    ConstString("KOREAN", "KOREAN", kConstant),
+    ConstString("JAPANESE_KATAKANA_HALF", "JAPANESE_KATAKANA_HALF", kConstant),
+    ConstString("JAPANESE_KATAKANA_FULL", "JAPANESE_KATAKANA_FULL", kConstant),
+    ConstString("JAPANESE_HIRAGANA", "JAPANESE_HIRAGANA", kConstant),
+    ConstString("CHINESE", "CHINESE", kConstant),
+    ConstString("ALPHANUMERIC_HALF", "ALPHANUMERIC_HALF", kConstant),
+    ConstString("ALPHANUMERIC_FULL", "ALPHANUMERIC_FULL", kConstant),
+    Method("getEnabled", ReturnFalse, kConstant),
+    Method("setEnabled", ReturnFalse, kConstant),
+    Method("getConversionMode", ImeGetConversionMode, kConstant),
+    Method("setConversionMode", ReturnFalse, kConstant),
+    Method("setCompositionString", ReturnFalse, kConstant),
+    Method("doConversion", ReturnFalse, kConstant),
+};
+
+constexpr Member kSystem[] = {
+    Method("setClipboard", SetClipboard, 0),
+    Method("showSettings", ReturnUndefined, 0),
+    ConstBool("useCodepage", false, 0),
+};
+
+// exactSettings arrived with version 6, true from version 7 on.
+void FinishSystem(Vm& vm, Object* system) {
+  if (vm.version >= 6) system->Define(vm, "exactSettings", Value::Bool(vm.version >= 7), 0);
 }
+
+constexpr Member kProductProto[] = {
+    Method("launch", ProductAction, 0),
+    Method("download", ProductAction, 0),
+};
+
+constexpr Member kAccessibility[] = {
+    AbsentBefore(Method("isActive", ReturnFalse, 0, 6)),
+    AbsentBefore(Method("sendEvent", ReturnUndefined, 0, 6)),
+    AbsentBefore(Method("updateProperties", ReturnUndefined, 0, 6)),
+};
 
 // ---- Stage -----------------------------------------------------------------
 
@@ -194,52 +211,52 @@ Completion SetDisplayState(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-void InstallStage(Vm& vm) {
-  Object* stage = vm.stageObject;
-  if (!stage) return;
+// Stage broadcasts onResize from version 6 on; before, it has no listeners.
+void FinishStage(Vm& vm, Object* stage) {
   AttachState<StageState>(vm, stage);
-  AddAccessor(vm, stage, "align", GetAlign, SetAlign, 0);
-  AddAccessor(vm, stage, "scaleMode", GetScaleMode, SetScaleMode, 0);
-  AddAccessor(vm, stage, "height", StageHeight, nullptr, 0);
-  AddAccessor(vm, stage, "width", StageWidth, nullptr, 0);
-  AddAccessor(vm, stage, "showMenu", GetShowMenu, SetShowMenu, 0);
-  AddAccessor(vm, stage, "displayState", GetDisplayState, SetDisplayState, 0);
-  // Stage broadcasts onResize from version 6 on; before, it has no listeners.
-  if (vm.version < 6) {
-    for (const char* name : {"addListener", "removeListener"}) {
-      if (Property* p = stage->FindProperty(vm, name)) p->flags = 0;
-      stage->DeleteOwn(vm, name);
-    }
-  }
+  if (vm.version >= 6) MakeBroadcaster(vm, stage);
 }
+
+constexpr Member kStage[] = {
+    Native(666, 3, Accessor("align", GetAlign, SetAlign, 0)),
+    Native(666, 1, Accessor("scaleMode", GetScaleMode, SetScaleMode, 0)),
+    Native(666, 7, Accessor("height", StageHeight, nullptr, 0)),
+    Native(666, 5, Accessor("width", StageWidth, nullptr, 0)),
+    Native(666, 9, Accessor("showMenu", GetShowMenu, SetShowMenu, 0)),
+    Accessor("displayState", GetDisplayState, SetDisplayState, 0),
+};
 
 }  // namespace
 
-void InstallSystemBuiltins(Vm& vm) {
-  Object* system = HostObject(vm, vm.global, "System");
-  InstallCapabilities(vm, system);
-  InstallSecurity(vm, system);
-  InstallIme(vm, system);
-  AddMethods(vm, system, {{"setClipboard", SetClipboard}, {"showSettings", ReturnUndefined}}, 0);
-  system->Define(vm, "useCodepage", Value::Bool(false));
-  if (vm.version >= 6) system->Define(vm, "exactSettings", Value::Bool(vm.version >= 7));
-  FunctionObject* product = vm.NewNative(PlainCtor, vm.NewObject());
-  AddMethods(vm, PrototypeOf(vm, product), {{"launch", ProductAction}, {"download", ProductAction}},
-             0);
-  system->Define(vm, "Product", Value::Obj(product));
-
-  Object* accessibility = HostObject(vm, vm.global, "Accessibility");
-  if (vm.version >= 6) {
-    AddMethods(vm, accessibility,
-               {{"isActive", ReturnFalse},
-                {"sendEvent", ReturnUndefined},
-                {"updateProperties", ReturnUndefined}},
-               0);
-  }
-  InstallStage(vm);
-
-  InstallExternalBuiltins(vm);
-}
+// The objects System holds are filled in after it is made.
+extern const ClassDecl kSystemObject{
+    .name = "System", .ctor = nullptr, .proto = {}, .statics = kSystem, .finish = FinishSystem};
+extern const ClassDecl kCapabilitiesObject{.name = "capabilities",
+                                           .ctor = nullptr,
+                                           .proto = {},
+                                           .statics = kCapabilities,
+                                           .package = "System",
+                                           .flags = 0};
+extern const ClassDecl kSecurityObject{.name = "security",
+                                       .ctor = nullptr,
+                                       .proto = {},
+                                       .statics = kSecurity,
+                                       .package = "System",
+                                       .flags = 0,
+                                       .finish = FinishSecurity};
+extern const ClassDecl kImeObject{
+    .name = "IME", .ctor = nullptr, .proto = {}, .statics = kIme, .package = "System", .flags = 0};
+extern const ClassDecl kProductClass{
+    .name = "Product", .ctor = PlainCtor, .proto = kProductProto, .package = "System", .flags = 0};
+// Version 5 movies see the object, empty.
+extern const ClassDecl kAccessibilityObject{
+    .name = "Accessibility", .ctor = nullptr, .proto = {}, .statics = kAccessibility};
+extern const ClassDecl kStageObject{.name = "Stage",
+                                    .ctor = nullptr,
+                                    .proto = {},
+                                    .statics = kStage,
+                                    .keep = &Vm::stageObject,
+                                    .finish = FinishStage};
 
 void InitRootClip(Vm& vm, Object* root) {
   root->Define(vm, "$version", Value::Str(kPlayerVersion));

@@ -1,5 +1,6 @@
 // TextField: the field properties as getter/setter pairs on the prototype,
 // the format and replace methods, and MovieClip.createTextField.
+#include <array>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -493,46 +494,59 @@ Completion FontList(Vm& vm, Object*, Args) {
   return Value::Obj(vm.NewArray(std::move(names)));
 }
 
-Completion Noop(Vm&, Object*, Args) { return {}; }
+// `new TextField()` makes a plain object, but builds the getters as a
+// field does.
+Completion TextFieldCtor(Vm& vm, Object*, Args) {
+  DeclareTextFieldGetters(vm);
+  return {};
+}
 
-template <size_t... I>
-void DefineProperties(Vm& vm, Object* proto, std::index_sequence<I...>) {
-  constexpr NativeFn getters[] = {Getter<static_cast<int>(I)>...};
-  constexpr NativeFn setters[] = {Setter<static_cast<int>(I)>...};
-  for (int i = kPropCount - 1; i >= 0; --i) {
-    proto->Define(vm, kPropNames[i], Value{}, 0);
-    // Before version 8 the newer names are plain (empty) properties.
-    if (i >= kFirstFlash8Prop && vm.version < 8) continue;
-    Property* p = proto->FindProperty(vm, kPropNames[i]);
-    p->getter = vm.NewNative(getters[i]);
-    p->setter = vm.NewNative(setters[i]);
-  }
+// Newest first when enumerated, so defined from the last to the first. The
+// Flash 8 names are on the prototype from the start (before version 8 as
+// plain, empty properties); the others appear with the first field.
+template <int kFirst, size_t... I>
+constexpr std::array<Member, sizeof...(I)> PropMembers(std::index_sequence<I...>) {
+  constexpr int kLast = kFirst + static_cast<int>(sizeof...(I)) - 1;
+  constexpr uint8_t kSince = kFirst >= kFirstFlash8Prop ? 8 : 5;
+  return {EmptyBefore(Accessor(kPropNames[kLast - static_cast<int>(I)],
+                               Getter<kLast - static_cast<int>(I)>,
+                               Setter<kLast - static_cast<int>(I)>, 0, kSince))...};
+}
+constexpr auto kTextFieldFlash8Props =
+    PropMembers<kFirstFlash8Prop>(std::make_index_sequence<kPropCount - kFirstFlash8Prop>{});
+constexpr auto kTextFieldFirstInstance =
+    PropMembers<0>(std::make_index_sequence<kFirstFlash8Prop>{});
+
+constexpr Member kTextFieldProto[] = {
+    AbsentBefore(Method("replaceSel", ReplaceSel, kHidden, 6)),
+    AbsentBefore(Method("getTextFormat", GetTextFormat, kHidden, 6)),
+    AbsentBefore(Method("setTextFormat", SetTextFormat, kHidden, 6)),
+    AbsentBefore(Method("removeTextField", RemoveField, kHidden, 6)),
+    AbsentBefore(Method("getNewTextFormat", GetNewTextFormat, kHidden, 6)),
+    AbsentBefore(Method("setNewTextFormat", SetNewTextFormat, kHidden, 6)),
+    AbsentBefore(Method("getDepth", GetDepth, kHidden, 6)),
+    AbsentBefore(Method("replaceText", ReplaceText, kHidden, 7)),
+};
+constexpr Member kTextFieldStatics[] = {Method("getFontList", FontList)};
+
+void FinishTextField(Vm& vm, Object* cls) {
+  Declare(vm, PrototypeOf(vm, cls), kTextFieldFlash8Props);
+  // SWF 5 sees no prototype on TextField (its fields still have theirs).
+  if (Property* p = cls->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;
 }
 
 }  // namespace
 
-void InstallTextFieldBuiltins(Vm& vm) {
-  Object* proto = vm.NewObject();
-  vm.textFieldProto = proto;
-  FunctionObject* ctor = vm.NewNative(Noop, proto);
-  DefineProperties(vm, proto, std::make_index_sequence<kPropCount>{});
-  if (vm.version >= 6) {
-    const std::pair<const char*, NativeFn> methods[] = {{"replaceSel", ReplaceSel},
-                                                        {"getTextFormat", GetTextFormat},
-                                                        {"setTextFormat", SetTextFormat},
-                                                        {"removeTextField", RemoveField},
-                                                        {"getNewTextFormat", GetNewTextFormat},
-                                                        {"setNewTextFormat", SetNewTextFormat},
-                                                        {"getDepth", GetDepth}};
-    for (const auto& [name, fn] : methods) vm.Method(proto, name, fn);
-    if (vm.version >= 7) vm.Method(proto, "replaceText", ReplaceText);
-  }
-  vm.Method(ctor, "getFontList", FontList);
-  InstallStyleSheet(vm, ctor);
-  vm.global->Define(vm, "TextField", Value::Obj(ctor), kDontEnum);
-  // SWF 5 sees no prototype on TextField (its fields still have theirs).
-  if (Property* p = ctor->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;
+void DeclareTextFieldGetters(Vm& vm) {
+  DeclareOnFirstInstance(vm, vm.textFieldProto, kTextFieldFirstInstance);
 }
+
+extern const ClassDecl kTextFieldClass{.name = "TextField",
+                                       .ctor = TextFieldCtor,
+                                       .proto = kTextFieldProto,
+                                       .statics = kTextFieldStatics,
+                                       .keep = &Vm::textFieldProto,
+                                       .finish = FinishTextField};
 
 Completion CreateField(Vm& vm, Object* self, Args args) {
   ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;

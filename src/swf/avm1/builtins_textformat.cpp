@@ -1,6 +1,7 @@
 // TextFormat: the constructor with its thirteen arguments, the eighteen
 // style properties (each null until set, each coerced as the player does)
 // and getTextExtent.
+#include <array>
 #include <climits>
 #include <cmath>
 #include <utility>
@@ -276,24 +277,7 @@ Completion Construct(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Object* Make(Vm& vm) {
-  TextFormatObject* f = vm.New<TextFormatObject>();
-  f->proto = vm.textFormatProto;
-  return f;
-}
-
-template <size_t... I>
-void DefineProperties(Vm& vm, Object* proto, std::index_sequence<I...>) {
-  // Newest first when enumerated: defined from the last to the first.
-  constexpr NativeFn getters[] = {Getter<static_cast<int>(I)>...};
-  constexpr NativeFn setters[] = {Setter<static_cast<int>(I)>...};
-  for (int i = kFieldCount - 1; i >= 0; --i) {
-    proto->Define(vm, kNames[i], Value{}, 0);
-    Property* p = proto->FindProperty(vm, kNames[i]);
-    p->getter = vm.NewNative(getters[i]);
-    p->setter = vm.NewNative(setters[i]);
-  }
-}
+Object* Make(Vm& vm);
 
 // "inline", "block" or "none"; anything else (case and all) reads as "block".
 Completion Display(Vm&, Object* self, Args) {
@@ -307,6 +291,24 @@ Completion SetDisplay(Vm& vm, Object* self, Args args) {
   const std::string d = v.type == Type::String ? vm.ToString(v) : std::string();
   f->display = d == "inline" || d == "none" ? d : std::string();
   return {};
+}
+
+// The native getters appear on the prototype when the first format is
+// built; newest first when enumerated, so defined from the last to the first.
+template <size_t... I>
+constexpr std::array<Member, kFieldCount + 1> FirstInstanceMembers(std::index_sequence<I...>) {
+  return {Accessor(kNames[kFieldCount - 1 - I], Getter<static_cast<int>(kFieldCount - 1 - I)>,
+                   Setter<static_cast<int>(kFieldCount - 1 - I)>, 0)...,
+          Accessor("display", Display, SetDisplay, 0)};
+}
+constexpr auto kTextFormatFirstInstance =
+    FirstInstanceMembers(std::make_index_sequence<kFieldCount>{});
+
+Object* Make(Vm& vm) {
+  TextFormatObject* f = vm.New<TextFormatObject>();
+  f->proto = vm.textFormatProto;
+  DeclareOnFirstInstance(vm, vm.textFormatProto, kTextFormatFirstInstance);
+  return f;
 }
 
 }  // namespace
@@ -324,17 +326,10 @@ TextStyle StyleOf(const Value& v) {
   return {};
 }
 
-void InstallTextFormatBuiltins(Vm& vm) {
-  Object* proto = vm.NewObject();
-  vm.textFormatProto = proto;
-  FunctionObject* ctor = vm.NewNative(Construct, proto);
-  ctor->construct = Make;
-  DefineProperties(vm, proto, std::make_index_sequence<kFieldCount>{});
-  proto->Define(vm, "display", Value{}, 0);
-  Property* display = proto->FindProperty(vm, "display");
-  display->getter = vm.NewNative(Display);
-  display->setter = vm.NewNative(SetDisplay);
-  vm.global->Define(vm, "TextFormat", Value::Obj(ctor), kDontEnum);
-}
+extern const ClassDecl kTextFormatClass{.name = "TextFormat",
+                                        .ctor = Construct,
+                                        .proto = {},
+                                        .construct = Make,
+                                        .keep = &Vm::textFormatProto};
 
 }  // namespace orrivel::swf::avm1

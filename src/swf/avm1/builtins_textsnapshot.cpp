@@ -186,27 +186,24 @@ Completion Construct(Vm& vm, Object* self, Args args) {
   return {};
 }
 
+// Enumerable, newest first: getTextRunInfo ... getCount. Version 5 movies
+// list the names but read nothing from them.
+constexpr Member kTextSnapshotProto[] = {
+    EmptyBefore(Method("getCount", GetCount, 0, 6)),
+    EmptyBefore(Method("setSelected", SetSelected, 0, 6)),
+    EmptyBefore(Method("getSelected", GetSelected, 0, 6)),
+    EmptyBefore(Method("getText", GetText, 0, 6)),
+    EmptyBefore(Method("getSelectedText", GetSelectedText, 0, 6)),
+    EmptyBefore(Method("hitTestTextNearPos", HitTestNear, 0, 6)),
+    EmptyBefore(Method("findText", FindText, 0, 6)),
+    EmptyBefore(Method("setSelectColor", Ignore, 0, 6)),
+    EmptyBefore(Method("getTextRunInfo", GetRunInfo, 0, 6)),
+};
+
 }  // namespace
 
-void InstallTextSnapshotBuiltins(Vm& vm) {
-  Object* proto = vm.NewObject();
-  FunctionObject* ctor = vm.NewNative(Construct, proto);
-  ctor->construct = Make;
-  // Enumerable, newest first: getTextRunInfo ... getCount.
-  const std::pair<const char*, NativeFn> methods[] = {{"getCount", GetCount},
-                                                      {"setSelected", SetSelected},
-                                                      {"getSelected", GetSelected},
-                                                      {"getText", GetText},
-                                                      {"getSelectedText", GetSelectedText},
-                                                      {"hitTestTextNearPos", HitTestNear},
-                                                      {"findText", FindText},
-                                                      {"setSelectColor", Ignore},
-                                                      {"getTextRunInfo", GetRunInfo}};
-  // Version 5 movies list the names but read nothing from them.
-  for (const auto& [name, fn] : methods)
-    proto->Define(vm, name, vm.version >= 6 ? Value::Obj(vm.NewNative(fn)) : Value{}, 0);
-  vm.global->Define(vm, "TextSnapshot", Value::Obj(ctor), kDontEnum);
-}
+extern const ClassDecl kTextSnapshotClass{
+    .name = "TextSnapshot", .ctor = Construct, .proto = kTextSnapshotProto, .construct = Make};
 
 Completion GetTextSnapshot(Vm& vm, Object* self, Args) {
   if (!self || !self->IsClip()) return {};

@@ -335,13 +335,14 @@ Completion SetLoaded(Vm&, Object* self, Args args) {
   return {};
 }
 
+constexpr Member kXmlFirstInstance[] = {Accessor("loaded", GetLoaded, SetLoaded)};
+
 Completion XmlCtor(Vm& vm, Object* self, Args args) {
   XmlNode* n = NodeOf(self);
   if (!n) return {};
   // The first document made gives the class its `loaded` accessor, which
   // keeps the state on each document rather than as its own property.
-  if (n->proto && !n->proto->FindProperty(vm, "loaded"))
-    AddAccessor(vm, n->proto, "loaded", GetLoaded, SetLoaded);
+  DeclareOnFirstInstance(vm, n->proto, kXmlFirstInstance);
   n->document = true;
   n->type = kElement;
   if (vm.version >= 8) n->Define(vm, "idMap", Value::Obj(vm.NewObject()), kDontEnum);
@@ -469,38 +470,49 @@ Completion XmlOnData(Vm& vm, Object* self, Args args) {
 
 Completion Nothing(Vm&, Object*, Args) { return {}; }
 
+constexpr Member kXmlNodeProto[] = {
+    Method("cloneNode", CloneNode),
+    Method("removeNode", RemoveNode),
+    Method("insertBefore", InsertBefore),
+    Method("appendChild", AppendChild),
+    Method("hasChildNodes", HasChildNodes),
+    Method("toString", NodeToStringFn),
+    Method("getNamespaceForPrefix", GetNamespaceForPrefix),
+    Method("getPrefixForNamespace", GetPrefixForNamespace),
+};
+
+// In the order the player defines them (it lists them newest first).
+constexpr Member kXmlProto[] = {
+    Method("createElement", CreateElement),
+    Method("createTextNode", CreateTextNode),
+    Method("parseXML", ParseXmlFn),
+    Method("load", LoadFromUrl),
+    Method("send", SendToUrl),
+    Method("sendAndLoad", SendAndLoadUrl),
+    Method("onLoad", Nothing),
+    Method("onData", XmlOnData),
+    Method("getBytesLoaded", LoadedBytes),
+    Method("getBytesTotal", TotalBytes),
+    Method("addRequestHeader", Nothing),
+    ConstString("contentType", "application/x-www-form-urlencoded", kDontEnum),
+    ConstBool("ignoreWhite", false, kDontEnum),
+};
+
+// XML.prototype inherits from XMLNode.prototype.
+void FinishXml(Vm& vm, Object* xml) {
+  Value node;
+  if (vm.global->GetOwn(vm, "XMLNode", node) && node.IsObject())
+    PrototypeOf(vm, xml)->proto = PrototypeOf(vm, node.object);
+}
+
 }  // namespace
 
-void InstallXmlBuiltins(Vm& vm) {
-  Object* nodeProto = vm.NewObject();
-  FunctionObject* node = vm.NewNative(NodeCtor, nodeProto);
-  node->construct = MakeNode;
-  const std::pair<const char*, NativeFn> nodeMethods[] = {
-      {"appendChild", AppendChild},
-      {"insertBefore", InsertBefore},
-      {"removeNode", RemoveNode},
-      {"hasChildNodes", HasChildNodes},
-      {"cloneNode", CloneNode},
-      {"toString", NodeToStringFn},
-      {"getNamespaceForPrefix", GetNamespaceForPrefix},
-      {"getPrefixForNamespace", GetPrefixForNamespace}};
-  for (const auto& [name, fn] : nodeMethods) vm.Method(nodeProto, name, fn);
-  vm.global->Define(vm, "XMLNode", Value::Obj(node), kDontEnum);
-
-  Object* xmlProto = vm.NewObject();
-  xmlProto->proto = nodeProto;
-  FunctionObject* xml = vm.NewNative(XmlCtor, xmlProto);
-  xml->construct = MakeDocument;
-  const std::pair<const char*, NativeFn> xmlMethods[] = {{"createElement", CreateElement},
-                                                         {"createTextNode", CreateTextNode},
-                                                         {"parseXML", ParseXmlFn},
-                                                         {"onData", XmlOnData},
-                                                         {"onLoad", Nothing}};
-  for (const auto& [name, fn] : xmlMethods) vm.Method(xmlProto, name, fn);
-  InstallLoadMethods(vm, xmlProto);
-  xmlProto->Define(vm, "contentType", Value::Str("application/x-www-form-urlencoded"), kDontEnum);
-  xmlProto->Define(vm, "ignoreWhite", Value::Bool(false), kDontEnum);
-  vm.global->Define(vm, "XML", Value::Obj(xml), kDontEnum);
-}
+extern const ClassDecl kXmlNodeClass{
+    .name = "XMLNode", .ctor = NodeCtor, .proto = kXmlNodeProto, .construct = MakeNode};
+extern const ClassDecl kXmlClass{.name = "XML",
+                                 .ctor = XmlCtor,
+                                 .proto = kXmlProto,
+                                 .construct = MakeDocument,
+                                 .finish = FinishXml};
 
 }  // namespace orrivel::swf::avm1

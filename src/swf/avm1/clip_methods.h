@@ -9,9 +9,6 @@
 
 namespace orrivel::swf::avm1 {
 
-// The table MovieClip.prototype is made from.
-std::span<const Member> ClipPrototypeMembers();
-
 // builtins_drawing.cpp
 Completion BeginFill(Vm& vm, Object* self, Args args);
 Completion BeginGradientFill(Vm& vm, Object* self, Args args);

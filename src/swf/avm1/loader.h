@@ -27,8 +27,13 @@ inline constexpr std::size_t kMaxPendingLoads = 256;
 
 void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra = {});
 
-// load, send, sendAndLoad, getBytesLoaded, getBytesTotal, addRequestHeader.
-void InstallLoadMethods(Vm& vm, Object* proto);
+// The load methods XML and LoadVars share (in their tables): load, send,
+// sendAndLoad, getBytesLoaded, getBytesTotal.
+Completion LoadFromUrl(Vm& vm, Object* self, Args args);
+Completion SendToUrl(Vm& vm, Object* self, Args args);
+Completion SendAndLoadUrl(Vm& vm, Object* self, Args args);
+Completion LoadedBytes(Vm& vm, Object* self, Args args);
+Completion TotalBytes(Vm& vm, Object* self, Args args);
 
 // The MovieClipLoader's listeners hear `event` with these arguments.
 void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args);

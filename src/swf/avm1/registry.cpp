@@ -5,94 +5,147 @@ namespace orrivel::swf::avm1 {
 namespace {
 
 constexpr Registration kRegistry[] = {
-    {"Object", InstallObjectBuiltins, nullptr,
+    {"Object", &kObjectClass,
      "Object.prototype and Function.prototype: every later object links to them",
-     "Object Function ASSetPropFlags"},
-    {"Array", InstallArrayBuiltins, nullptr, "", "Array"},
-    {"String", InstallStringBuiltins, nullptr, "", "String Number Boolean"},
-    {"Math", nullptr, &kMathObject, "", "Math Math.sin Math.PI"},
-    {"Date", InstallDateBuiltins, nullptr, "", "Date Date.UTC"},
-    {"global functions", InstallGlobalFunctions, nullptr, "",
+     "Object Object.prototype.watch"},
+    {"Function", &kFunctionClass, "", "Function Function.prototype.call"},
+    {"Boolean", &kBooleanClass, "", "Boolean"},
+    {"Number", &kNumberClass, "", "Number Number.MAX_VALUE"},
+    {"ASSetPropFlags, NaN, Infinity", &kObjectGlobalsDecl, "", "ASSetPropFlags NaN"},
+    {"Array", &kArrayClass, "", "Array Array.prototype.push"},
+    {"String", &kStringClass, "", "String String.fromCharCode"},
+    {"Math", &kMathObject, "", "Math Math.sin Math.PI"},
+    {"Date", &kDateClass, "", "Date Date.UTC"},
+    {"global functions", &kGlobalFunctionsDecl, "",
      "escape unescape parseInt parseFloat isNaN isFinite setInterval clearInterval"},
-    {"MovieClip", InstallClipBuiltins, nullptr,
+    {"Error", &kErrorClass, "", "Error Error.prototype.message"},
+    {"Stage", &kStageObject, "", "Stage Stage.align Stage.addListener"},
+    {"MovieClip", &kMovieClipClass,
      "makes MovieClip.prototype, which later steps read (Button shares getDepth)",
      "MovieClip MovieClip.prototype.attachMovie MovieClip.prototype.beginFill"},
-    {"AsBroadcaster", InstallBroadcasterBuiltins, nullptr, "",
-     "AsBroadcaster AsBroadcaster.initialize"},
-    {"Key, Mouse, Selection, Button", InstallInputBuiltins, nullptr,
-     "after MovieClip (Button shares getDepth) and AsBroadcaster (they broadcast)",
-     "Key Key.isDown Mouse Selection Button"},
-    {"TextFormat", InstallTextFormatBuiltins, nullptr, "", "TextFormat"},
-    {"TextField", InstallTextFieldBuiltins, nullptr, "after TextFormat",
-     "TextField TextField.StyleSheet"},
-    {"TextSnapshot", InstallTextSnapshotBuiltins, nullptr, "", "TextSnapshot"},
-    {"XMLNode, XML", InstallXmlBuiltins, nullptr, "", "XMLNode XML"},
-    {"LoadVars, MovieClipLoader", InstallLoaderBuiltins, nullptr,
-     "after XML, whose load methods LoadVars shares", "LoadVars MovieClipLoader"},
-    {"XMLSocket", nullptr, &kXmlSocketClass, "", "XMLSocket"},
-    {"SharedObject", nullptr, &kSharedObjectClass, "", "SharedObject SharedObject.getLocal"},
-    {"LocalConnection", nullptr, &kLocalConnectionClass, "", "LocalConnection"},
-    {"Color", nullptr, &kColorClass, "", "Color"},
-    {"flash.geom", InstallGeomBuiltins, nullptr, "",
-     "flash.geom.Point flash.geom.Rectangle flash.geom.Matrix flash.geom.ColorTransform "
-     "flash.geom.Transform"},
-    {"flash.display.BitmapData", InstallBitmapBuiltins, nullptr,
+    {"AsBroadcaster", &kAsBroadcasterClass, "", "AsBroadcaster AsBroadcaster.initialize"},
+    {"Key", &kKeyObject, "", "Key Key.isDown Key.addListener"},
+    {"Mouse", &kMouseObject, "", "Mouse Mouse.hide"},
+    {"Selection", &kSelectionObject, "", "Selection Selection.getFocus"},
+    {"Button", &kButtonClass, "after MovieClip (Button shares getDepth)",
+     "Button Button.prototype.getDepth"},
+    {"TextFormat", &kTextFormatClass, "", "TextFormat"},
+    {"TextField", &kTextFieldClass, "after TextFormat",
+     "TextField TextField.getFontList TextField.prototype.filters"},
+    {"TextField.StyleSheet", &kStyleSheetClass, "in TextField",
+     "TextField.StyleSheet TextField.StyleSheet.prototype.parseCSS"},
+    {"TextSnapshot", &kTextSnapshotClass, "", "TextSnapshot"},
+    {"XMLNode", &kXmlNodeClass, "", "XMLNode XMLNode.prototype.appendChild"},
+    {"XML", &kXmlClass, "after XMLNode, whose prototype XML's inherits from",
+     "XML XML.prototype.load"},
+    {"LoadVars", &kLoadVarsClass, "", "LoadVars LoadVars.prototype.decode"},
+    {"MovieClipLoader", &kMovieClipLoaderClass, "",
+     "MovieClipLoader MovieClipLoader.prototype.loadClip"},
+    {"XMLSocket", &kXmlSocketClass, "", "XMLSocket"},
+    {"SharedObject", &kSharedObjectClass, "", "SharedObject SharedObject.getLocal"},
+    {"LocalConnection", &kLocalConnectionClass, "", "LocalConnection"},
+    {"Color", &kColorClass, "", "Color"},
+    {"flash.geom.Point", &kPointClass, "", "flash.geom.Point flash.geom.Point.polar"},
+    {"flash.geom.Rectangle", &kRectangleClass, "", "flash.geom.Rectangle"},
+    {"flash.geom.Matrix", &kMatrixClass, "", "flash.geom.Matrix"},
+    {"flash.geom.ColorTransform", &kColorTransformClass, "",
+     "flash.geom.ColorTransform flash.geom.ColorTransform.prototype.rgb"},
+    {"flash.geom.Transform", &kTransformClass, "", "flash.geom.Transform"},
+    {"flash.display.BitmapData", &kBitmapDataClass,
      "after flash.geom, whose Rectangle and Point it makes", "flash.display.BitmapData"},
-    {"System, Stage, ExternalInterface", InstallSystemBuiltins, nullptr,
-     "after global functions, which make the Stage object it fills",
-     "System System.capabilities Stage.align flash.external.ExternalInterface"},
-    {"Sound", nullptr, &kSoundClass, "", "Sound"},
-    {"Camera, Microphone, NetConnection, NetStream, PrintJob, FileReference", InstallDeviceBuiltins,
-     nullptr, "", "Camera Microphone NetConnection NetStream PrintJob flash.net.FileReference"},
-    {"flash.filters", InstallFilterBuiltins, nullptr, "after flash.geom (filters use Point)",
-     "flash.filters.BlurFilter flash.filters.DropShadowFilter"},
-    {"ASnative", InstallNativeBuiltins, nullptr, "", "ASnative ASSetNative ASconstructor"},
-    {"ContextMenu", nullptr, &kContextMenuClass, "", "ContextMenu"},
-    {"ContextMenuItem", nullptr, &kContextMenuItemClass, "", "ContextMenuItem"},
-    {"late globals", InstallLateGlobals, nullptr,
-     "last: numbers every installed built-in for ASnative, and hides names from older movies",
+    {"System", &kSystemObject, "", "System System.setClipboard"},
+    {"System.capabilities", &kCapabilitiesObject, "in System", "System.capabilities.version"},
+    {"System.security", &kSecurityObject, "in System", "System.security.allowDomain"},
+    {"System.IME", &kImeObject, "in System", "System.IME.doConversion"},
+    {"System.Product", &kProductClass, "in System", "System.Product"},
+    {"Accessibility", &kAccessibilityObject, "", "Accessibility.isActive"},
+    {"flash.external.ExternalInterface", &kExternalInterfaceClass, "",
+     "flash.external.ExternalInterface.call"},
+    {"Sound", &kSoundClass, "", "Sound"},
+    {"Camera", &kCameraClass, "", "Camera Camera.get"},
+    {"Microphone", &kMicrophoneClass, "", "Microphone Microphone.get"},
+    {"NetConnection", &kNetConnectionClass, "", "NetConnection"},
+    {"NetStream", &kNetStreamClass, "", "NetStream"},
+    {"Video", &kVideoClass, "", "Video"},
+    {"PrintJob", &kPrintJobClass, "", "PrintJob PrintJob.prototype.start"},
+    {"flash.net.FileReference", &kFileReferenceClass, "", "flash.net.FileReference"},
+    {"flash.net.FileReferenceList", &kFileReferenceListClass, "", "flash.net.FileReferenceList"},
+    {"flash.filters.BitmapFilter", &kBitmapFilterClass, "after flash.geom (filters use Point)",
+     "flash.filters.BitmapFilter.prototype.clone"},
+    {"flash.filters.BevelFilter", &kBevelFilterClass, "after BitmapFilter, which it extends",
+     "flash.filters.BevelFilter"},
+    {"flash.filters.BlurFilter", &kBlurFilterClass, "after BitmapFilter, which it extends",
+     "flash.filters.BlurFilter"},
+    {"flash.filters.ColorMatrixFilter", &kColorMatrixFilterClass,
+     "after BitmapFilter, which it extends", "flash.filters.ColorMatrixFilter"},
+    {"flash.filters.ConvolutionFilter", &kConvolutionFilterClass,
+     "after BitmapFilter, which it extends", "flash.filters.ConvolutionFilter"},
+    {"flash.filters.DisplacementMapFilter", &kDisplacementMapFilterClass,
+     "after BitmapFilter, which it extends", "flash.filters.DisplacementMapFilter"},
+    {"flash.filters.DropShadowFilter", &kDropShadowFilterClass,
+     "after BitmapFilter, which it extends", "flash.filters.DropShadowFilter"},
+    {"flash.filters.GlowFilter", &kGlowFilterClass, "after BitmapFilter, which it extends",
+     "flash.filters.GlowFilter"},
+    {"flash.filters.GradientBevelFilter", &kGradientBevelFilterClass,
+     "after BitmapFilter, which it extends", "flash.filters.GradientBevelFilter"},
+    {"flash.filters.GradientGlowFilter", &kGradientGlowFilterClass,
+     "after BitmapFilter, which it extends", "flash.filters.GradientGlowFilter"},
+    {"ASnative", &kNativeTableDecl, "", "ASnative ASSetNative ASconstructor"},
+    {"ContextMenu", &kContextMenuClass, "", "ContextMenu"},
+    {"ContextMenuItem", &kContextMenuItemClass, "", "ContextMenuItem"},
+    {"late globals", &kLateGlobalsDecl,
+     "last: hides names from older movies, and stands in empty classes for them",
      "updateAfterEvent flash.text.TextRenderer"},
 };
 
 // Classes an older movie sees by name only: empty, for `typeof` and
 // `instanceof` tests, where newer players have the real class.
 struct EmptyClass {
-  const char* package;  // under _global.flash; null for _global itself
+  const char* package;  // dotted, from _global; null for _global itself
   const char* name;
   int until;  // the last version that has the empty class
 };
 constexpr EmptyClass kEmptyClasses[] = {
-    {nullptr, "Button", 5},   {"display", "BitmapData", 7}, {"geom", "ColorTransform", 5},
-    {"geom", "Matrix", 5},    {"geom", "Point", 5},         {"geom", "Rectangle", 5},
-    {"geom", "Transform", 5}, {"text", "TextRenderer", 99},
+    {nullptr, "Button", 5},
+    {"flash.display", "BitmapData", 7},
+    {"flash.geom", "ColorTransform", 5},
+    {"flash.geom", "Matrix", 5},
+    {"flash.geom", "Point", 5},
+    {"flash.geom", "Rectangle", 5},
+    {"flash.geom", "Transform", 5},
+    {"flash.text", "TextRenderer", 99},
+};
+
+void FinishGlobals(Vm& vm, Object* global) {
+  for (const EmptyClass& c : kEmptyClasses) {
+    if (vm.version > c.until) continue;
+    Object* owner = c.package ? Package(vm, c.package) : global;
+    Object* proto = vm.NewObject();
+    owner->Define(vm, c.name, Value::Obj(vm.NewNative(PlainCtor, proto)), kDontEnum);
+  }
+  // The package older movies do not see (until ASSetPropFlags clears the bit).
+  if (Property* p = global->FindProperty(vm, "flash")) p->flags |= kSince8;
+  // _global is no Object: it has no prototype, so no toString or hasOwnProperty.
+  global->proto = nullptr;
+}
+
+constexpr Member kLateGlobals[] = {
+    Native(100, 5, Method("updateAfterEvent", ReturnUndefined, kDontEnum | kDontDelete)),
 };
 
 }  // namespace
 
-void InstallLateGlobals(Vm& vm) {
-  for (const EmptyClass& c : kEmptyClasses) {
-    if (vm.version > c.until) continue;
-    Object* owner = vm.global;
-    if (c.package) owner = HostObject(vm, HostObject(vm, vm.global, "flash"), c.package);
-    Object* proto = vm.NewObject();
-    owner->Define(vm, c.name, Value::Obj(vm.NewNative(PlainCtor, proto)), kDontEnum);
-  }
-  // Names older movies do not see (until ASSetPropFlags clears the bits).
-  for (const auto& [name, bits] : {std::pair{"Function", kSince6}, std::pair{"flash", kSince8}}) {
-    if (Property* p = vm.global->FindProperty(vm, name)) p->flags |= bits;
-  }
-  vm.Method(vm.global, "updateAfterEvent", ReturnUndefined);
-  BindNativeTable(vm);
-  // _global is no Object: it has no prototype, so no toString or hasOwnProperty.
-  vm.global->proto = nullptr;
-}
+extern const ClassDecl kLateGlobalsDecl{.name = nullptr,
+                                        .ctor = nullptr,
+                                        .proto = {},
+                                        .statics = kLateGlobals,
+                                        .finish = FinishGlobals};
 
 std::span<const Registration> Registry() { return kRegistry; }
 
 void InstallBuiltins(Vm& vm) {
   for (const Registration& r : kRegistry) {
-    if (r.install) r.install(vm);
-    if (r.decl) DeclareClass(vm, vm.global, *r.decl);
+    DeclareClass(vm, *r.decl);
   }
 }
 

@@ -10,9 +10,8 @@ namespace orrivel::swf::avm1 {
 
 struct Registration {
   const char* name;
-  void (*install)(Vm& vm);          // code that installs it; null when `decl` is all there is
-  const ClassDecl* decl = nullptr;  // the class's table, made after `install` runs
-  const char* why = "";             // what it needs from the steps before it
+  const ClassDecl* decl;  // the class's table
+  const char* why = "";   // what it needs from the steps before it
   // Dotted paths from _global the step defines for a version 8 movie,
   // separated by spaces (a test checks that each is there).
   const char* defines = "";
@@ -22,35 +21,71 @@ std::span<const Registration> Registry();
 // Runs every step of the registry on a new machine.
 void InstallBuiltins(Vm& vm);
 
-// The install step of each builtins_*.cpp file.
-void InstallObjectBuiltins(Vm& vm);
-void InstallArrayBuiltins(Vm& vm);
-void InstallStringBuiltins(Vm& vm);
-void InstallDateBuiltins(Vm& vm);
-void InstallGlobalFunctions(Vm& vm);
-void InstallClipBuiltins(Vm& vm);
-void InstallBroadcasterBuiltins(Vm& vm);
-void InstallInputBuiltins(Vm& vm);
-void InstallTextFieldBuiltins(Vm& vm);
-void InstallTextFormatBuiltins(Vm& vm);
-void InstallTextSnapshotBuiltins(Vm& vm);
-void InstallXmlBuiltins(Vm& vm);
-void InstallLoaderBuiltins(Vm& vm);
-void InstallGeomBuiltins(Vm& vm);
-void InstallBitmapBuiltins(Vm& vm);
-void InstallSystemBuiltins(Vm& vm);
-void InstallDeviceBuiltins(Vm& vm);
-void InstallFilterBuiltins(Vm& vm);
-void InstallNativeBuiltins(Vm& vm);
-void InstallLateGlobals(Vm& vm);
-
-extern const ClassDecl kLocalConnectionClass;
+extern const ClassDecl kObjectClass;
+extern const ClassDecl kFunctionClass;
+extern const ClassDecl kBooleanClass;
+extern const ClassDecl kNumberClass;
+extern const ClassDecl kObjectGlobalsDecl;
+extern const ClassDecl kArrayClass;
+extern const ClassDecl kStringClass;
 extern const ClassDecl kMathObject;
+extern const ClassDecl kDateClass;
+extern const ClassDecl kGlobalFunctionsDecl;
+extern const ClassDecl kErrorClass;
+extern const ClassDecl kStageObject;
+extern const ClassDecl kMovieClipClass;
+extern const ClassDecl kAsBroadcasterClass;
+extern const ClassDecl kKeyObject;
+extern const ClassDecl kMouseObject;
+extern const ClassDecl kSelectionObject;
+extern const ClassDecl kButtonClass;
+extern const ClassDecl kTextFormatClass;
+extern const ClassDecl kTextFieldClass;
+extern const ClassDecl kStyleSheetClass;
+extern const ClassDecl kTextSnapshotClass;
+extern const ClassDecl kXmlNodeClass;
+extern const ClassDecl kXmlClass;
+extern const ClassDecl kLoadVarsClass;
+extern const ClassDecl kMovieClipLoaderClass;
+extern const ClassDecl kPointClass;
+extern const ClassDecl kRectangleClass;
+extern const ClassDecl kMatrixClass;
+extern const ClassDecl kColorTransformClass;
+extern const ClassDecl kTransformClass;
+extern const ClassDecl kSystemObject;
+extern const ClassDecl kCapabilitiesObject;
+extern const ClassDecl kSecurityObject;
+extern const ClassDecl kImeObject;
+extern const ClassDecl kProductClass;
+extern const ClassDecl kAccessibilityObject;
+extern const ClassDecl kExternalInterfaceClass;
+extern const ClassDecl kBitmapDataClass;
+extern const ClassDecl kCameraClass;
+extern const ClassDecl kMicrophoneClass;
+extern const ClassDecl kNetConnectionClass;
+extern const ClassDecl kNetStreamClass;
+extern const ClassDecl kVideoClass;
+extern const ClassDecl kPrintJobClass;
+extern const ClassDecl kFileReferenceClass;
+extern const ClassDecl kFileReferenceListClass;
+extern const ClassDecl kBitmapFilterClass;
+extern const ClassDecl kBevelFilterClass;
+extern const ClassDecl kBlurFilterClass;
+extern const ClassDecl kColorMatrixFilterClass;
+extern const ClassDecl kConvolutionFilterClass;
+extern const ClassDecl kDisplacementMapFilterClass;
+extern const ClassDecl kDropShadowFilterClass;
+extern const ClassDecl kGlowFilterClass;
+extern const ClassDecl kGradientBevelFilterClass;
+extern const ClassDecl kGradientGlowFilterClass;
+extern const ClassDecl kLocalConnectionClass;
 extern const ClassDecl kColorClass;
 extern const ClassDecl kSoundClass;
 extern const ClassDecl kXmlSocketClass;
 extern const ClassDecl kSharedObjectClass;
 extern const ClassDecl kContextMenuClass;
 extern const ClassDecl kContextMenuItemClass;
+extern const ClassDecl kNativeTableDecl;
+extern const ClassDecl kLateGlobalsDecl;
 
 }  // namespace orrivel::swf::avm1

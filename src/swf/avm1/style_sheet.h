@@ -22,7 +22,4 @@ class StyleSheetObject : public Object {
 // reach text already set.
 HtmlStyles SnapshotStyles(const StyleSheetObject& sheet);
 
-// Defines StyleSheet on the TextField constructor.
-void InstallStyleSheet(Vm& vm, Object* textFieldCtor);
-
 }  // namespace orrivel::swf::avm1

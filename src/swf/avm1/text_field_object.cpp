@@ -241,6 +241,7 @@ TextFieldObject* TextFieldFor(Vm& vm, const std::shared_ptr<EditText>& field) {
   if (!field->script) {
     auto* obj = vm.New<TextFieldObject>();
     obj->proto = vm.textFieldProto;
+    DeclareTextFieldGetters(vm);
     obj->field = field;
     field->script = obj;
   }

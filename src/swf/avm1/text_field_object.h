@@ -43,6 +43,9 @@ class TextFieldObject : public Object {
 
 // The object of a field (made on first use).
 TextFieldObject* TextFieldFor(Vm& vm, const std::shared_ptr<EditText>& field);
+// Gives TextField.prototype its native getters, as the first field made
+// does (builtins_textfield.cpp).
+void DeclareTextFieldGetters(Vm& vm);
 // A field on a clip by instance name; null when there is none.
 TextFieldObject* TextFieldChild(Vm& vm, const ClipObject& parent, std::string_view name);
 // The field itself, when obj is a live text field's object.
