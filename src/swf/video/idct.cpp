@@ -49,6 +49,42 @@ inline void Transform8(const In* in, int inStep, float* out, int outStep) {
 // Halves away from zero, as lround, without the library call.
 inline int Round(float v) { return static_cast<int>(v >= 0 ? v + 0.5f : v - 0.5f); }
 
+// Transform8 down every column at once: the same operations in the same
+// order for each column, written across the columns so that the vectoriser
+// handles eight of them together.
+void ColumnPass(const float* tmp, int16_t* block) {
+  const float* f0 = tmp;
+  const float* f1 = tmp + 8;
+  const float* f2 = tmp + 16;
+  const float* f3 = tmp + 24;
+  const float* f4 = tmp + 32;
+  const float* f5 = tmp + 40;
+  const float* f6 = tmp + 48;
+  const float* f7 = tmp + 56;
+  float e[4][8], odd[4][8];
+  for (int x = 0; x < 8; ++x) {
+    const float a = kF.c4 * (f0[x] + f4[x]), b = kF.c4 * (f0[x] - f4[x]);
+    const float t2 = kF.c2 * f2[x] + kF.c6 * f6[x], t3 = kF.c6 * f2[x] - kF.c2 * f6[x];
+    e[0][x] = a + t2;
+    e[1][x] = b + t3;
+    e[2][x] = b - t3;
+    e[3][x] = a - t2;
+  }
+  for (int n = 0; n < 4; ++n) {
+    const float* o = kF.odd[n];
+    for (int x = 0; x < 8; ++x)
+      odd[n][x] = o[0] * f1[x] + o[1] * f3[x] + o[2] * f5[x] + o[3] * f7[x];
+  }
+  for (int n = 0; n < 4; ++n) {
+    int16_t* top = block + n * 8;
+    int16_t* bottom = block + (7 - n) * 8;
+    for (int x = 0; x < 8; ++x) {
+      top[x] = static_cast<int16_t>(std::clamp(Round(e[n][x] + odd[n][x]), -2048, 2047));
+      bottom[x] = static_cast<int16_t>(std::clamp(Round(e[n][x] - odd[n][x]), -2048, 2047));
+    }
+  }
+}
+
 }  // namespace
 
 void InverseDct(int16_t block[64]) {
@@ -77,13 +113,7 @@ void InverseDct(int16_t block[64]) {
       std::fill(tmp + v * 8, tmp + v * 8 + 8, 0.0f);
     }
   }
-  float col[8];
-  for (int x = 0; x < 8; ++x) {
-    Transform8(tmp + x, 8, col, 1);
-    for (int y = 0; y < 8; ++y) {
-      block[y * 8 + x] = static_cast<int16_t>(std::clamp(Round(col[y]), -2048, 2047));
-    }
-  }
+  ColumnPass(tmp, block);
 }
 
 void AddBlock(const int16_t residual[64], const uint8_t* src, int srcStride, uint8_t* dst,
