@@ -8,6 +8,7 @@
 #include "swf/video/h263_tables.h"
 #include "swf/video/idct.h"
 #include "swf/video/deblock.h"
+#include "swf/raster/simd.h"
 
 namespace orrivel::swf::video {
 namespace {
@@ -29,10 +30,35 @@ void Predict8(const Plane& ref, int x, int y, int mvx, int mvy, uint8_t* dst) {
   const int stride = ref.stride;
   const uint8_t* s = ref.Row(iy) + ix;
   const bool hx = (mvx & 1) != 0, hy = (mvy & 1) != 0;
+  if (!hx && !hy) {
+    for (int r = 0; r < 8; ++r, s += stride, dst += 8) std::memcpy(dst, s, 8);
+    return;
+  }
+#ifdef ORRIVEL_SSE2
+  const auto load = [](const uint8_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  };
+  if (!hy || !hx) {  // one half step: the rounded-up average of two samples
+    const int step = hx ? 1 : stride;
+    for (int r = 0; r < 8; ++r, s += stride, dst += 8) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_avg_epu8(load(s), load(s + step)));
+    }
+    return;
+  }
+  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+  const auto pairSum = [&](const uint8_t* p) {
+    return _mm_add_epi16(_mm_unpacklo_epi8(load(p), zero), _mm_unpacklo_epi8(load(p + 1), zero));
+  };
+  __m128i above = pairSum(s);
   for (int r = 0; r < 8; ++r, s += stride, dst += 8) {
-    if (!hx && !hy) {
-      std::memcpy(dst, s, 8);
-    } else if (hx && !hy) {
+    const __m128i below = pairSum(s + stride);
+    const __m128i v = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(above, below), two), 2);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(v, v));
+    above = below;
+  }
+#else
+  for (int r = 0; r < 8; ++r, s += stride, dst += 8) {
+    if (hx && !hy) {
       for (int c = 0; c < 8; ++c) dst[c] = static_cast<uint8_t>((s[c] + s[c + 1] + 1) >> 1);
     } else if (!hx) {
       for (int c = 0; c < 8; ++c) dst[c] = static_cast<uint8_t>((s[c] + s[c + stride] + 1) >> 1);
@@ -43,6 +69,7 @@ void Predict8(const Plane& ref, int x, int y, int mvx, int mvy, uint8_t* dst) {
       }
     }
   }
+#endif
 }
 
 void Copy8(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
@@ -260,7 +287,14 @@ class SparkDecoder::Frame {
   }
 
   bool ReadBlock(int16_t block[64], bool intra, bool coded) {
+    if (!intra && !coded) return true;  // the prediction alone; the block is unused
+#ifdef ORRIVEL_SSE2
+    // Eight stores: the library's memset starts slowly for 128 bytes.
+    for (int i = 0; i < 64; i += 8)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), _mm_setzero_si128());
+#else
     std::memset(block, 0, 64 * sizeof(int16_t));
+#endif
     int i = 0;
     if (intra) {
       const int dc = static_cast<int>(bits_.Read(8));

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "swf/raster/simd.h"
+
 namespace orrivel::swf::video {
 namespace {
 
@@ -75,6 +77,24 @@ void ColumnPass(const float* tmp, int16_t* block) {
     for (int x = 0; x < 8; ++x)
       odd[n][x] = o[0] * f1[x] + o[1] * f3[x] + o[2] * f5[x] + o[3] * f7[x];
   }
+#ifdef ORRIVEL_SSE2
+  // Round as Round does (half away from zero), clamp before truncating (the
+  // same result for every value), four columns at a time.
+  const __m128 sign = _mm_set1_ps(-0.0f), halfF = _mm_set1_ps(0.5f);
+  const __m128 lo = _mm_set1_ps(-2048.0f), hi = _mm_set1_ps(2047.0f);
+  const auto toInt = [&](__m128 v) {
+    const __m128 w = _mm_add_ps(v, _mm_or_ps(halfF, _mm_and_ps(v, sign)));
+    return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(w, lo), hi));
+  };
+  for (int n = 0; n < 4; ++n) {
+    const __m128 e0 = _mm_loadu_ps(e[n]), e1 = _mm_loadu_ps(e[n] + 4);
+    const __m128 o0 = _mm_loadu_ps(odd[n]), o1 = _mm_loadu_ps(odd[n] + 4);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + n * 8),
+                     _mm_packs_epi32(toInt(_mm_add_ps(e0, o0)), toInt(_mm_add_ps(e1, o1))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(block + (7 - n) * 8),
+                     _mm_packs_epi32(toInt(_mm_sub_ps(e0, o0)), toInt(_mm_sub_ps(e1, o1))));
+  }
+#else
   for (int n = 0; n < 4; ++n) {
     int16_t* top = block + n * 8;
     int16_t* bottom = block + (7 - n) * 8;
@@ -83,6 +103,7 @@ void ColumnPass(const float* tmp, int16_t* block) {
       bottom[x] = static_cast<int16_t>(std::clamp(Round(e[n][x] - odd[n][x]), -2048, 2047));
     }
   }
+#endif
 }
 
 }  // namespace
@@ -118,12 +139,26 @@ void InverseDct(int16_t block[64]) {
 
 void AddBlock(const int16_t residual[64], const uint8_t* src, int srcStride, uint8_t* dst,
               int dstStride) {
+#ifdef ORRIVEL_SSE2
+  // Sums fit 16 bits (residuals are held to +-2048); the saturating pack is
+  // the clamp to 0..255.
+  const __m128i zero = _mm_setzero_si128();
+  for (int y = 0; y < 8; ++y) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residual + y * 8));
+    if (src != nullptr) {
+      const __m128i base = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + y * srcStride));
+      v = _mm_add_epi16(v, _mm_unpacklo_epi8(base, zero));
+    }
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + y * dstStride), _mm_packus_epi16(v, v));
+  }
+#else
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) {
       const int base = src != nullptr ? src[y * srcStride + x] : 0;
       dst[y * dstStride + x] = static_cast<uint8_t>(std::clamp(base + residual[y * 8 + x], 0, 255));
     }
   }
+#endif
 }
 
 }  // namespace orrivel::swf::video
