@@ -93,10 +93,13 @@ int WrapVector(int v) {
   return v;
 }
 
+// q (2 |level| + 1), less one for even q, held to -2048..2047; without
+// branches, as the sign's mask picks the bound and negates.
 int Dequantize(int level, int q) {
-  const int a = std::abs(level);
-  const int v = q * (2 * a + 1) - ((q & 1) == 0 ? 1 : 0);
-  return level < 0 ? -std::min(v, 2048) : std::min(v, 2047);
+  const int sign = level >> 31;  // 0 or -1
+  const int a = (level ^ sign) - sign;
+  const int v = std::min(q * (2 * a + 1) - ((q & 1) ^ 1), 2047 - sign);
+  return (v ^ sign) - sign;
 }
 
 }  // namespace
@@ -138,13 +141,15 @@ std::optional<SparkHeader> ReadSparkHeader(std::span<const uint8_t> data) {
 class SparkDecoder::Frame {
  public:
   Frame(BitStream& bits, const SparkHeader& header, const YuvPicture* ref, YuvPicture& out,
-        std::vector<Vector>& vectors, std::vector<uint8_t>& changed)
+        std::vector<Vector>& vectors, std::vector<uint8_t>& changed,
+        const std::vector<uint8_t>& workMatchesRef)
       : bits_(bits),
         header_(header),
         ref_(ref),
         out_(out),
         vectors_(vectors),
         changed_(changed),
+        workMatchesRef_(workMatchesRef),
         mbWidth_(out.y.width / 16),
         mbHeight_(out.y.height / 16),
         quant_(header.quantizer) {}
@@ -275,7 +280,9 @@ class SparkDecoder::Frame {
 
   void Skipped(int mx, int my) {
     SetAll(mx, my, {});
-    changed_[static_cast<size_t>(my) * mbWidth_ + mx] = 0;
+    const size_t index = static_cast<size_t>(my) * mbWidth_ + mx;
+    changed_[index] = 0;
+    if (workMatchesRef_[index]) return;
     for (int b = 0; b < 6; ++b) {
       const bool chroma = b >= 4;
       const Plane& src = b == 4 ? ref_->u : b == 5 ? ref_->v : ref_->y;
@@ -335,6 +342,7 @@ class SparkDecoder::Frame {
   YuvPicture& out_;
   std::vector<Vector>& vectors_;
   std::vector<uint8_t>& changed_;
+  const std::vector<uint8_t>& workMatchesRef_;
   int mbWidth_, mbHeight_;
   int quant_;
 };
@@ -357,14 +365,23 @@ bool SparkDecoder::Decode(std::span<const uint8_t> data) {
   const size_t macroblocks = static_cast<size_t>(codedW / 16) * (codedH / 16);
   if ((data.size() * 8 - header->headerBits) < macroblocks * (intra ? kMinIntraBits : 1))
     return false;
-  if (work_.y.width != codedW || work_.y.height != codedH)
+  if (work_.y.width != codedW || work_.y.height != codedH) {
     work_.Resize(codedW, codedH, kLumaBorder);
+    workMatchesRef_.clear();
+  }
+  if (workMatchesRef_.size() != macroblocks) workMatchesRef_.assign(macroblocks, 0);
   vectors_.assign(static_cast<size_t>(codedW / 8) * (codedH / 8), Vector{});
   changed_.assign(static_cast<size_t>(codedW / 16) * (codedH / 16), 1);
   BitStream bits(data);
   bits.Skip(static_cast<unsigned>(header->headerBits));
-  Frame frame(bits, *header, intra ? nullptr : &ref_, work_, vectors_, changed_);
-  if (!frame.Run()) return false;
+  Frame frame(bits, *header, intra ? nullptr : &ref_, work_, vectors_, changed_, workMatchesRef_);
+  if (!frame.Run()) {
+    workMatchesRef_.assign(macroblocks, 0);  // partly written
+    return false;
+  }
+  // Skipped macroblocks now match in both pictures, whichever is the
+  // reference next.
+  for (size_t i = 0; i < macroblocks; ++i) workMatchesRef_[i] = changed_[i] == 0;
   const YuvPicture* shown = &work_;
   if (header->type != SparkPictureType::Disposable) {
     std::swap(ref_, work_);
