@@ -109,17 +109,18 @@ void ColumnPass(const float* tmp, int16_t* block) {
 }  // namespace
 
 void InverseDct(int16_t block[64]) {
-  // Rows first, skipping the empty ones (most are), then columns.
+  // Rows first, skipping the empty ones (most are) and shortening those with
+  // only their first coefficient, then columns.
+  enum RowKind : uint8_t { kEmpty, kFirstOnly, kFull };
   float tmp[64];
+  RowKind kinds[8];
   bool any = false, onlyDc = block[0] != 0;
-  bool rowSet[8];
   for (int v = 0; v < 8; ++v) {
     const int16_t* in = block + v * 8;
-    bool set = false;
-    for (int u = 0; u < 8; ++u) set |= in[u] != 0;
-    rowSet[v] = set;
-    any |= set;
-    if (set && (v > 0 || in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7])) onlyDc = false;
+    const bool rest = (in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7]) != 0;
+    kinds[v] = rest ? kFull : in[0] != 0 ? kFirstOnly : kEmpty;
+    any |= kinds[v] != kEmpty;
+    if (v > 0 ? kinds[v] != kEmpty : rest) onlyDc = false;
   }
   if (!any) return;
   if (onlyDc) {  // flat: DC / 8
@@ -128,10 +129,12 @@ void InverseDct(int16_t block[64]) {
     return;
   }
   for (int v = 0; v < 8; ++v) {
-    if (rowSet[v]) {
-      Transform8(block + v * 8, 1, tmp + v * 8, 1);
+    float* out = tmp + v * 8;
+    if (kinds[v] == kFull) {
+      Transform8(block + v * 8, 1, out, 1);
     } else {
-      std::fill(tmp + v * 8, tmp + v * 8 + 8, 0.0f);
+      // Transform8 of (f0, 0, ..., 0): every other term adds zero exactly.
+      std::fill(out, out + 8, kinds[v] == kEmpty ? 0.0f : kF.c4 * static_cast<float>(block[v * 8]));
     }
   }
   ColumnPass(tmp, block);
