@@ -16,8 +16,13 @@ class BitStream {
   uint32_t Peek(unsigned n) const {
     const size_t byte = pos_ >> 3;
     uint32_t word = 0;
-    for (size_t i = 0; i < 4; ++i) {
-      word = (word << 8) | (byte + i < data_.size() ? data_[byte + i] : 0);
+    if (byte + 4 <= data_.size()) {  // the usual case: no byte past the end
+      const uint8_t* p = data_.data() + byte;
+      word = uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+    } else {
+      for (size_t i = 0; i < 4; ++i) {
+        word = (word << 8) | (byte + i < data_.size() ? data_[byte + i] : 0);
+      }
     }
     return (word << (pos_ & 7)) >> (32 - n);
   }

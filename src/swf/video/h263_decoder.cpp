@@ -8,6 +8,7 @@
 #include "swf/video/h263_tables.h"
 #include "swf/video/idct.h"
 #include "swf/video/deblock.h"
+#include "swf/raster/simd.h"
 
 namespace orrivel::swf::video {
 namespace {
@@ -29,10 +30,35 @@ void Predict8(const Plane& ref, int x, int y, int mvx, int mvy, uint8_t* dst) {
   const int stride = ref.stride;
   const uint8_t* s = ref.Row(iy) + ix;
   const bool hx = (mvx & 1) != 0, hy = (mvy & 1) != 0;
+  if (!hx && !hy) {
+    for (int r = 0; r < 8; ++r, s += stride, dst += 8) std::memcpy(dst, s, 8);
+    return;
+  }
+#ifdef ORRIVEL_SSE2
+  const auto load = [](const uint8_t* p) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  };
+  if (!hy || !hx) {  // one half step: the rounded-up average of two samples
+    const int step = hx ? 1 : stride;
+    for (int r = 0; r < 8; ++r, s += stride, dst += 8) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_avg_epu8(load(s), load(s + step)));
+    }
+    return;
+  }
+  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+  const auto pairSum = [&](const uint8_t* p) {
+    return _mm_add_epi16(_mm_unpacklo_epi8(load(p), zero), _mm_unpacklo_epi8(load(p + 1), zero));
+  };
+  __m128i above = pairSum(s);
   for (int r = 0; r < 8; ++r, s += stride, dst += 8) {
-    if (!hx && !hy) {
-      std::memcpy(dst, s, 8);
-    } else if (hx && !hy) {
+    const __m128i below = pairSum(s + stride);
+    const __m128i v = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(above, below), two), 2);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(v, v));
+    above = below;
+  }
+#else
+  for (int r = 0; r < 8; ++r, s += stride, dst += 8) {
+    if (hx && !hy) {
       for (int c = 0; c < 8; ++c) dst[c] = static_cast<uint8_t>((s[c] + s[c + 1] + 1) >> 1);
     } else if (!hx) {
       for (int c = 0; c < 8; ++c) dst[c] = static_cast<uint8_t>((s[c] + s[c + stride] + 1) >> 1);
@@ -43,6 +69,7 @@ void Predict8(const Plane& ref, int x, int y, int mvx, int mvy, uint8_t* dst) {
       }
     }
   }
+#endif
 }
 
 void Copy8(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride) {
@@ -66,10 +93,13 @@ int WrapVector(int v) {
   return v;
 }
 
+// q (2 |level| + 1), less one for even q, held to -2048..2047; without
+// branches, as the sign's mask picks the bound and negates.
 int Dequantize(int level, int q) {
-  const int a = std::abs(level);
-  const int v = q * (2 * a + 1) - ((q & 1) == 0 ? 1 : 0);
-  return level < 0 ? -std::min(v, 2048) : std::min(v, 2047);
+  const int sign = level >> 31;  // 0 or -1
+  const int a = (level ^ sign) - sign;
+  const int v = std::min(q * (2 * a + 1) - ((q & 1) ^ 1), 2047 - sign);
+  return (v ^ sign) - sign;
 }
 
 }  // namespace
@@ -111,13 +141,15 @@ std::optional<SparkHeader> ReadSparkHeader(std::span<const uint8_t> data) {
 class SparkDecoder::Frame {
  public:
   Frame(BitStream& bits, const SparkHeader& header, const YuvPicture* ref, YuvPicture& out,
-        std::vector<Vector>& vectors, std::vector<uint8_t>& changed)
+        std::vector<Vector>& vectors, std::vector<uint8_t>& changed,
+        const std::vector<uint8_t>& workMatchesRef)
       : bits_(bits),
         header_(header),
         ref_(ref),
         out_(out),
         vectors_(vectors),
         changed_(changed),
+        workMatchesRef_(workMatchesRef),
         mbWidth_(out.y.width / 16),
         mbHeight_(out.y.height / 16),
         quant_(header.quantizer) {}
@@ -248,7 +280,9 @@ class SparkDecoder::Frame {
 
   void Skipped(int mx, int my) {
     SetAll(mx, my, {});
-    changed_[static_cast<size_t>(my) * mbWidth_ + mx] = 0;
+    const size_t index = static_cast<size_t>(my) * mbWidth_ + mx;
+    changed_[index] = 0;
+    if (workMatchesRef_[index]) return;
     for (int b = 0; b < 6; ++b) {
       const bool chroma = b >= 4;
       const Plane& src = b == 4 ? ref_->u : b == 5 ? ref_->v : ref_->y;
@@ -260,7 +294,14 @@ class SparkDecoder::Frame {
   }
 
   bool ReadBlock(int16_t block[64], bool intra, bool coded) {
+    if (!intra && !coded) return true;  // the prediction alone; the block is unused
+#ifdef ORRIVEL_SSE2
+    // Eight stores: the library's memset starts slowly for 128 bytes.
+    for (int i = 0; i < 64; i += 8)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), _mm_setzero_si128());
+#else
     std::memset(block, 0, 64 * sizeof(int16_t));
+#endif
     int i = 0;
     if (intra) {
       const int dc = static_cast<int>(bits_.Read(8));
@@ -301,6 +342,7 @@ class SparkDecoder::Frame {
   YuvPicture& out_;
   std::vector<Vector>& vectors_;
   std::vector<uint8_t>& changed_;
+  const std::vector<uint8_t>& workMatchesRef_;
   int mbWidth_, mbHeight_;
   int quant_;
 };
@@ -323,14 +365,23 @@ bool SparkDecoder::Decode(std::span<const uint8_t> data) {
   const size_t macroblocks = static_cast<size_t>(codedW / 16) * (codedH / 16);
   if ((data.size() * 8 - header->headerBits) < macroblocks * (intra ? kMinIntraBits : 1))
     return false;
-  if (work_.y.width != codedW || work_.y.height != codedH)
+  if (work_.y.width != codedW || work_.y.height != codedH) {
     work_.Resize(codedW, codedH, kLumaBorder);
+    workMatchesRef_.clear();
+  }
+  if (workMatchesRef_.size() != macroblocks) workMatchesRef_.assign(macroblocks, 0);
   vectors_.assign(static_cast<size_t>(codedW / 8) * (codedH / 8), Vector{});
   changed_.assign(static_cast<size_t>(codedW / 16) * (codedH / 16), 1);
   BitStream bits(data);
   bits.Skip(static_cast<unsigned>(header->headerBits));
-  Frame frame(bits, *header, intra ? nullptr : &ref_, work_, vectors_, changed_);
-  if (!frame.Run()) return false;
+  Frame frame(bits, *header, intra ? nullptr : &ref_, work_, vectors_, changed_, workMatchesRef_);
+  if (!frame.Run()) {
+    workMatchesRef_.assign(macroblocks, 0);  // partly written
+    return false;
+  }
+  // Skipped macroblocks now match in both pictures, whichever is the
+  // reference next.
+  for (size_t i = 0; i < macroblocks; ++i) workMatchesRef_[i] = changed_[i] == 0;
   const YuvPicture* shown = &work_;
   if (header->type != SparkPictureType::Disposable) {
     std::swap(ref_, work_);

@@ -46,6 +46,9 @@ class SparkDecoder final : public VideoDecoder {
   int refWidth_ = 0, refHeight_ = 0;
   std::vector<Vector> vectors_;   // per 8x8 luma block of the picture being decoded
   std::vector<uint8_t> changed_;  // per macroblock: not a copy of the reference
+  // Per macroblock: work_ holds the reference's pixels already (the last
+  // frame skipped it), so skipping it again needs no copy.
+  std::vector<uint8_t> workMatchesRef_;
   // The picture shown is the reference as it stands, so an inter frame
   // need convert only the macroblocks it changes.
   bool shownIsRef_ = false;

@@ -32,6 +32,7 @@ class Vlc {
       }
     }
   }
+  const VlcEntry& At(uint32_t next) const { return table_[next]; }
   VlcEntry Read(BitStream& bits) const {
     const VlcEntry e = table_[bits.Peek(Bits)];
     bits.Skip(e.length);
@@ -215,7 +216,24 @@ const Vlc<12> kTcoef{
     {"0000 011", kEscape},
 };
 
+// kTcoef unpacked, so that a read needs no arithmetic on the entry.
+const std::vector<TcoefCode> kTcoefTable = [] {
+  std::vector<TcoefCode> t(4096);
+  for (uint32_t i = 0; i < t.size(); ++i) {
+    const VlcEntry& e = kTcoef.At(i);
+    if (e.length == 0) continue;
+    t[i].length = e.length;
+    if (e.value == kEscape) continue;
+    t[i].last = (e.value >> 12) != 0;
+    t[i].run = static_cast<uint8_t>((e.value >> 6) & 63);
+    t[i].level = static_cast<uint8_t>(e.value & 63);
+  }
+  return t;
+}();
+
 }  // namespace
+
+const TcoefCode* const kTcoefCodes = kTcoefTable.data();
 
 const uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
                              12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
@@ -230,21 +248,6 @@ VlcEntry ReadMvd(BitStream& bits) {
   VlcEntry e = kMvdMagnitude.Read(bits);
   if (e.length != 0 && e.value != 0 && bits.Flag()) e.value = static_cast<int16_t>(-e.value);
   return e;
-}
-
-Coefficient ReadCoefficient(BitStream& bits) {
-  const VlcEntry e = kTcoef.Read(bits);
-  Coefficient c;
-  if (e.length == 0) return c;
-  c.valid = true;
-  if (e.value == kEscape) {
-    c.escape = true;
-    return c;
-  }
-  c.last = (e.value >> 12) != 0;
-  c.run = static_cast<uint8_t>((e.value >> 6) & 63);
-  c.level = static_cast<int16_t>(bits.Flag() ? -(e.value & 63) : (e.value & 63));
-  return c;
 }
 
 }  // namespace orrivel::swf::video::h263

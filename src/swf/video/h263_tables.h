@@ -30,8 +30,36 @@ struct Coefficient {
   int16_t level = 0;  // signed
   bool valid = false;
 };
-// One TCOEF event, its sign bit included; not the escape's fields.
-Coefficient ReadCoefficient(BitStream& bits);
+// A TCOEF code by the next 12 bits of the stream: length 0 when no code
+// starts with them, level 0 for the escape.
+struct TcoefCode {
+  uint8_t level = 0;  // magnitude; its sign bit follows the code
+  uint8_t run = 0;
+  bool last = false;
+  uint8_t length = 0;
+};
+extern const TcoefCode* const kTcoefCodes;  // 4096 entries
+
+// One TCOEF event, its sign bit included; not the escape's fields. Inline,
+// with one peek for the code and its sign: blocks read many of them.
+inline Coefficient ReadCoefficient(BitStream& bits) {
+  const uint32_t next = bits.Peek(13);
+  const TcoefCode e = kTcoefCodes[next >> 1];
+  Coefficient c;
+  if (e.length == 0) return c;
+  c.valid = true;
+  if (e.level == 0) {
+    c.escape = true;
+    bits.Skip(e.length);
+    return c;
+  }
+  c.last = e.last;
+  c.run = e.run;
+  const bool negative = ((next >> (12 - e.length)) & 1) != 0;
+  c.level = static_cast<int16_t>(negative ? -e.level : e.level);
+  bits.Skip(e.length + 1u);
+  return c;
+}
 
 extern const uint8_t kZigzag[64];
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ffmpeg_oracle.h"
+#include "spark_frames.h"
 #include "swf/video/h263_decoder.h"
 
 namespace orrivel::swf::video {
@@ -64,6 +65,59 @@ TEST(SparkDecoder, MatchesFfmpegDecodeOfItsOwnStreams) {
       EXPECT_GE(psnr, 45) << "frame " << i;
     }
     std::printf("%s: worst PSNR %.1f dB\n", c.name, worst);
+  }
+}
+
+// Skipped macroblocks come from the reference, whatever the buffer being
+// written last held: a disposable frame, a new key frame or a frame that
+// broke off part-way.
+TEST(SparkDecoder, SkippedMacroblocksShowTheReference) {
+  constexpr int kW = 48, kH = 32;
+  const auto skip = [] { return SkipFrame(Kind::Inter, kW, kH); };
+  const auto flat = [](Kind k, uint8_t luma) { return FlatFrame(k, kW, kH, luma); };
+  std::vector<uint8_t> broken = flat(Kind::Inter, 200);
+  broken.resize(broken.size() / 2);
+  struct Step {
+    std::vector<uint8_t> frame;
+    bool decodes;
+    int luma;  // of every pixel shown after the step
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"skips in a row",
+       {{flat(Kind::Intra, 50), true, 50}, {skip(), true, 50}, {skip(), true, 50}}},
+      {"after a disposable frame",
+       {{flat(Kind::Intra, 50), true, 50},
+        {skip(), true, 50},
+        {flat(Kind::Disposable, 200), true, 200},
+        {skip(), true, 50},
+        {skip(), true, 50}}},
+      {"after a new key frame",
+       {{flat(Kind::Intra, 50), true, 50},
+        {skip(), true, 50},
+        {flat(Kind::Intra, 120), true, 120},
+        {skip(), true, 120}}},
+      {"after a frame that broke off",
+       {{flat(Kind::Intra, 50), true, 50},
+        {skip(), true, 50},
+        {broken, false, 50},
+        {skip(), true, 50},
+        {skip(), true, 50}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SparkDecoder decoder(1);
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& s = c.steps[i];
+      ASSERT_EQ(decoder.Decode(s.frame), s.decodes) << "step " << i;
+      const Plane& y = decoder.Yuv()->y;
+      for (int row = 0; row < kH; row += 8) {
+        for (int x = 0; x < kW; x += 8) ASSERT_EQ(y.Row(row)[x], s.luma) << "step " << i;
+      }
+    }
   }
 }
 
