@@ -5,7 +5,7 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/interpreter_internal.h"
 #include "swf/avm1/loader.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {

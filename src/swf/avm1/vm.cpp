@@ -12,7 +12,7 @@
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/registry.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/text_units.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/display_list.h"

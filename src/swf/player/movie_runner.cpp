@@ -1,7 +1,7 @@
 #include "swf/player/movie_runner.h"
 
 #include "swf/avm1/host_state.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"

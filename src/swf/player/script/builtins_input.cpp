@@ -9,8 +9,8 @@
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/clip_object.h"
-#include "swf/avm1/input.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/input.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "swf/avm1/input.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/input.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/drawing.h"
 #include "swf/player/timeline_instance.h"

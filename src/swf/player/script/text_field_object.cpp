@@ -1,11 +1,11 @@
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "swf/avm1/clip_object.h"
-#include "swf/avm1/input.h"
+#include "swf/player/script/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"

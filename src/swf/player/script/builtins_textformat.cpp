@@ -5,7 +5,7 @@
 #include <cmath>
 #include <utility>
 
-#include "swf/avm1/text_format_object.h"
+#include "swf/player/script/text_format_object.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/render/text_render.h"

@@ -8,7 +8,7 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"
