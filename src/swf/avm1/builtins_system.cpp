@@ -7,7 +7,7 @@
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/registry.h"
-#include "swf/player/timeline_instance.h"
+#include "swf/format/movie.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -80,7 +80,7 @@ void InstallCapabilities(Vm& vm, Object* system) {
 
 void InstallSecurity(Vm& vm, Object* system) {
   Object* security = vm.NewObject();
-  const bool network = vm.ctx.movie && vm.ctx.movie->fileAttributesUseNetwork;
+  const bool network = vm.movie && vm.movie->fileAttributesUseNetwork;
   security->Define(vm, "sandboxType", Value::Str(network ? "localWithNetwork" : "localWithFile"),
                    kReadOnly);
   AddMethods(vm, security,
@@ -113,10 +113,10 @@ void InstallIme(Vm& vm, Object* system) {
 // ---- Stage -----------------------------------------------------------------
 
 Completion StageWidth(Vm& vm, Object*, Args) {
-  return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Width() / 20.0 : 0);
+  return Value::Num(vm.movie ? vm.movie->header.frameSize.Width() / 20.0 : 0);
 }
 Completion StageHeight(Vm& vm, Object*, Args) {
-  return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Height() / 20.0 : 0);
+  return Value::Num(vm.movie ? vm.movie->header.frameSize.Height() / 20.0 : 0);
 }
 
 // The stage's settings, which its accessors filter.

@@ -1,5 +1,7 @@
 #include "swf/avm1/registry.h"
 
+#include "swf/avm1/display_host.h"
+
 namespace orrivel::swf::avm1 {
 
 namespace {
@@ -14,37 +16,36 @@ constexpr Registration kRegistry[] = {
     {"Date", InstallDateBuiltins, nullptr, "", "Date Date.UTC"},
     {"global functions", InstallGlobalFunctions, nullptr, "",
      "escape unescape parseInt parseFloat isNaN isFinite setInterval clearInterval"},
-    {"MovieClip", InstallClipBuiltins, nullptr,
+    {"MovieClip", nullptr, nullptr,
      "makes MovieClip.prototype, which later steps read (Button shares getDepth)",
      "MovieClip MovieClip.prototype.attachMovie MovieClip.prototype.beginFill"},
     {"AsBroadcaster", InstallBroadcasterBuiltins, nullptr, "",
      "AsBroadcaster AsBroadcaster.initialize"},
-    {"Key, Mouse, Selection, Button", InstallInputBuiltins, nullptr,
+    {"Key, Mouse, Selection, Button", nullptr, nullptr,
      "after MovieClip (Button shares getDepth) and AsBroadcaster (they broadcast)",
      "Key Key.isDown Mouse Selection Button"},
-    {"TextFormat", InstallTextFormatBuiltins, nullptr, "", "TextFormat"},
-    {"TextField", InstallTextFieldBuiltins, nullptr, "after TextFormat",
-     "TextField TextField.StyleSheet"},
-    {"TextSnapshot", InstallTextSnapshotBuiltins, nullptr, "", "TextSnapshot"},
+    {"TextFormat", nullptr, nullptr, "", "TextFormat"},
+    {"TextField", nullptr, nullptr, "after TextFormat", "TextField TextField.StyleSheet"},
+    {"TextSnapshot", nullptr, nullptr, "", "TextSnapshot"},
     {"XMLNode, XML", InstallXmlBuiltins, nullptr, "", "XMLNode XML"},
     {"LoadVars, MovieClipLoader", InstallLoaderBuiltins, nullptr,
      "after XML, whose load methods LoadVars shares", "LoadVars MovieClipLoader"},
     {"XMLSocket", nullptr, &kXmlSocketClass, "", "XMLSocket"},
     {"SharedObject", nullptr, &kSharedObjectClass, "", "SharedObject SharedObject.getLocal"},
     {"LocalConnection", nullptr, &kLocalConnectionClass, "", "LocalConnection"},
-    {"Color", nullptr, &kColorClass, "", "Color"},
-    {"flash.geom", InstallGeomBuiltins, nullptr, "",
+    {"Color", nullptr, nullptr, "", "Color"},
+    {"flash.geom", nullptr, nullptr, "",
      "flash.geom.Point flash.geom.Rectangle flash.geom.Matrix flash.geom.ColorTransform "
      "flash.geom.Transform"},
-    {"flash.display.BitmapData", InstallBitmapBuiltins, nullptr,
+    {"flash.display.BitmapData", nullptr, nullptr,
      "after flash.geom, whose Rectangle and Point it makes", "flash.display.BitmapData"},
     {"System, Stage, ExternalInterface", InstallSystemBuiltins, nullptr,
      "after global functions, which make the Stage object it fills",
      "System System.capabilities Stage.align flash.external.ExternalInterface"},
-    {"Sound", nullptr, &kSoundClass, "", "Sound"},
+    {"Sound", nullptr, nullptr, "", "Sound"},
     {"Camera, Microphone, NetConnection, NetStream, PrintJob, FileReference", InstallDeviceBuiltins,
      nullptr, "", "Camera Microphone NetConnection NetStream PrintJob flash.net.FileReference"},
-    {"flash.filters", InstallFilterBuiltins, nullptr, "after flash.geom (filters use Point)",
+    {"flash.filters", nullptr, nullptr, "after flash.geom (filters use Point)",
      "flash.filters.BlurFilter flash.filters.DropShadowFilter"},
     {"ASnative", InstallNativeBuiltins, nullptr, "", "ASnative ASSetNative ASconstructor"},
     {"ContextMenu", nullptr, &kContextMenuClass, "", "ContextMenu"},
@@ -93,6 +94,7 @@ void InstallBuiltins(Vm& vm) {
   for (const Registration& r : kRegistry) {
     if (r.install) r.install(vm);
     if (r.decl) DeclareClass(vm, vm.global, *r.decl);
+    if (!r.install && !r.decl && vm.display) vm.display->InstallClasses(vm, r.name);
   }
 }
 

@@ -8,6 +8,9 @@
 
 namespace orrivel::swf::avm1 {
 
+// A step with neither `install` nor `decl` works on the display (MovieClip,
+// TextField, Key ...): the display host installs it by its name, so the
+// machine builds and runs without a display.
 struct Registration {
   const char* name;
   void (*install)(Vm& vm);          // code that installs it; null when `decl` is all there is
@@ -22,7 +25,8 @@ std::span<const Registration> Registry();
 // Runs every step of the registry on a new machine.
 void InstallBuiltins(Vm& vm);
 
-// The install step of each builtins_*.cpp file.
+// The install step of each builtins_*.cpp file (the display's steps are
+// defined in the player's library).
 void InstallObjectBuiltins(Vm& vm);
 void InstallArrayBuiltins(Vm& vm);
 void InstallStringBuiltins(Vm& vm);

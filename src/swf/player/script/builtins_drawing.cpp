@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "swf/avm1/clip_object.h"
+#include "swf/player/script/timeline_clip.h"
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
 #include "swf/player/script/text_field_object.h"
