@@ -201,6 +201,8 @@ void AddControlOps(OpTable& t) {
 
 Flow Run(Activation& a, std::size_t begin, std::size_t end) {
   Vm& vm = a.vm;
+  // Read after every action: kept at hand rather than found through vm.
+  const DisplayHost* display = vm.display;
   Action scratch;
   while (a.pc >= begin && a.pc < end) {
     if (!vm.CountStep()) return Flow::Abort;
@@ -213,7 +215,7 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
     a.pc = act.next;
     const Flow f = kTable.handlers[static_cast<uint16_t>(act.op)](a, act);
     if (f != Flow::Normal) return f;
-    if (vm.display && vm.display->Removals() != a.removalsSeen && ClipLeftStage(a)) {
+    if (display && display->Removals() != a.removalsSeen && ClipLeftStage(a)) {
       a.pc = a.code.size();
       return Flow::Normal;
     }
