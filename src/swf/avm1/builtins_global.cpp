@@ -6,7 +6,6 @@
 
 #include "swf/avm1/vm.h"
 #include "swf/avm1/registry.h"
-#include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
 

@@ -5,7 +5,6 @@
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
-#include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
 

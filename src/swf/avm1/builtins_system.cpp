@@ -8,7 +8,7 @@
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/registry.h"
-#include "swf/player/timeline_instance.h"
+#include "swf/format/movie.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -75,7 +75,7 @@ constexpr Member kCapabilities[] = {
 
 // Whether the movie may reach the network decides its sandbox.
 void FinishSecurity(Vm& vm, Object* security) {
-  const bool network = vm.ctx.movie && vm.ctx.movie->fileAttributesUseNetwork;
+  const bool network = vm.movie && vm.movie->fileAttributesUseNetwork;
   security->Define(vm, "sandboxType", Value::Str(network ? "localWithNetwork" : "localWithFile"),
                    kReadOnly);
 }
@@ -130,10 +130,10 @@ constexpr Member kAccessibility[] = {
 // ---- Stage -----------------------------------------------------------------
 
 Completion StageWidth(Vm& vm, Object*, Args) {
-  return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Width() / 20.0 : 0);
+  return Value::Num(vm.movie ? vm.movie->header.frameSize.Width() / 20.0 : 0);
 }
 Completion StageHeight(Vm& vm, Object*, Args) {
-  return Value::Num(vm.ctx.movie ? vm.ctx.movie->header.frameSize.Height() / 20.0 : 0);
+  return Value::Num(vm.movie ? vm.movie->header.frameSize.Height() / 20.0 : 0);
 }
 
 // The stage's settings, which its accessors filter.

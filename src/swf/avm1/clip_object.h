@@ -1,5 +1,7 @@
 // The script side of a movie clip (or the main timeline): its variables,
 // its properties (_x, _alpha, _currentframe ...) and its named children.
+// What the clip shows belongs to the display, which implements this class
+// (TimelineClip in the player); the machine only calls it.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "swf/avm1/object.h"
 
@@ -19,42 +22,44 @@ namespace orrivel::swf::avm1 {
 
 class ClipObject : public Object {
  public:
-  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
-  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
-  bool HasOwn(Vm& vm, std::string_view name) override;
-  // Variables, then the named clips on the timeline (for-in lists both).
-  void OwnKeys(Vm& vm, std::vector<std::string>& out) override;
   bool IsClip() const override { return true; }
   const char* TypeName() const override { return "[object Object]"; }
 
-  // The clip shown; for a reference to an unloaded clip, whichever clip
-  // now has its path (null when none does).
-  std::shared_ptr<TimelineInstance> Instance() const;
+  // The clip shown (an opaque handle here); for a reference to an unloaded
+  // clip, whichever clip now has its path (null when none does).
+  virtual std::shared_ptr<TimelineInstance> Instance() const = 0;
   // The clip was unloaded: its variables go, and from now on this object
   // stands for whatever clip later takes its path.
-  void Detach(Vm& vm);
+  virtual void Detach(Vm& vm) = 0;
   // The live object this one stands for: itself, another clip's object, or null.
-  ClipObject* Resolve() const;
+  virtual ClipObject* Resolve() const = 0;
   // The display-list entry that shows this clip in its parent; null for the
   // root or a removed clip.
-  DisplayObject* Placement() const;
+  virtual DisplayObject* Placement() const = 0;
   // "_level0.a.b", as targetPath and trace print a clip.
-  std::string Path(Vm& vm) const;
-  ClipObject* Parent(Vm& vm) const;
-  ClipObject* Child(Vm& vm, std::string_view name) const;
+  virtual std::string Path(Vm& vm) const = 0;
+  virtual ClipObject* Parent(Vm& vm) const = 0;
+  virtual ClipObject* Child(Vm& vm, std::string_view name) const = 0;
+  // A button instance (from version 6 its own kind of object).
+  virtual bool IsButton() const = 0;
+  // The version of the movie the clip shows; 0 when it is off the stage.
+  virtual int MovieVersion() const = 0;
 
   // Properties by the index GetProperty / SetProperty use (0 = _x ... 21).
-  Value GetIndexed(Vm& vm, int index);
-  void SetIndexed(Vm& vm, int index, const Value& v);
+  virtual Value GetIndexed(Vm& vm, int index) = 0;
+  virtual void SetIndexed(Vm& vm, int index, const Value& v) = 0;
 
-  std::weak_ptr<TimelineInstance> instance;
+  // The timeline; each does nothing when the clip is off the stage.
+  virtual void SetPlaying(bool playing) = 0;
+  virtual void GotoFrame(int frame, bool play) = 0;  // 0-based
+  virtual void Step(int delta) = 0;                  // nextFrame / prevFrame
+  // -1 when no frame carries the label (or the clip is off the stage).
+  virtual int FindLabel(std::string_view label) const = 0;
+  // The action blocks of a frame (0-based), for the Call action.
+  virtual std::vector<const std::vector<uint8_t>*> FrameActions(int frame) const = 0;
+
   std::optional<bool> focusRect;    // _focusrect; unset reads null
   std::optional<int32_t> tabIndex;  // a button's tabIndex; unset reads undefined
-
- private:
-  Vm* detachedVm_ = nullptr;  // set once detached
-  // Where the reference looks: the clip's path under its first name.
-  std::string detachedPath_;
 };
 
 // Index of a property name (_x = 0 ... _ymouse = 21), or -1.
@@ -85,9 +90,6 @@ void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame);
 bool ClipDepthKey(double depth, int32_t& key);
 ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, double depth);
 void ClipRemove(Vm& vm, ClipObject* clip);
-// _width and _height in pixels: the box of what the clip shows, in its parent.
-double ClipSize(ClipObject* clip, bool height);
-void SetClipSize(ClipObject* clip, bool height, double pixels);
 void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds);
 void ClipStopDrag(Vm& vm);
 

@@ -7,7 +7,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/interpreter_internal.h"
-#include "swf/player/timeline_instance.h"
+#include "swf/avm1/display_host.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -174,17 +174,15 @@ const OpTable kTable = MakeTable();
 // Whether the clip of a frame or event block has left the stage since the
 // block began.
 bool ClipLeftStage(Activation& a) {
-  a.removalsSeen = a.vm.ctx.removals;
+  a.removalsSeen = a.vm.display->Removals();
   if (!a.watchClip) return false;
-  auto clip = a.liveClip.lock();
-  return !clip || clip->Removed();
+  return a.vm.display->LeftStage(a.liveClip);
 }
 
 // The version of the movie a clip's code comes from: a movie loaded into a
 // clip keeps its own.
 int CodeVersion(Vm& vm, ClipObject* clip) {
-  const auto t = clip ? clip->Instance() : nullptr;
-  const int v = t ? t->GetMovie().header.version : 0;
+  const int v = clip ? clip->MovieVersion() : 0;
   return v > 0 ? v : vm.version;
 }
 
@@ -203,6 +201,8 @@ void AddControlOps(OpTable& t) {
 
 Flow Run(Activation& a, std::size_t begin, std::size_t end) {
   Vm& vm = a.vm;
+  // Read after every action: kept at hand rather than found through vm.
+  const DisplayHost* display = vm.display;
   Action scratch;
   while (a.pc >= begin && a.pc < end) {
     if (!vm.CountStep()) return Flow::Abort;
@@ -215,7 +215,7 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
     a.pc = act.next;
     const Flow f = kTable.handlers[static_cast<uint16_t>(act.op)](a, act);
     if (f != Flow::Normal) return f;
-    if (vm.ctx.removals != a.removalsSeen && ClipLeftStage(a)) {
+    if (display && display->Removals() != a.removalsSeen && ClipLeftStage(a)) {
       a.pc = a.code.size();
       return Flow::Normal;
     }
@@ -242,13 +242,10 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   }
   a.stack = std::exchange(vm.leftovers, {});
   a.constants = vm.lastPool;
-  a.removalsSeen = vm.ctx.removals;
-  // A button's state sprites go with the button and do not stop.
-  auto t = clip ? clip->Instance() : nullptr;
-  auto parent = t ? t->Parent() : nullptr;
-  if (t && !t->Removed() && !(parent && parent->Button())) {
-    a.liveClip = t;
-    a.watchClip = true;
+  if (vm.display) {
+    a.removalsSeen = vm.display->Removals();
+    a.liveClip = vm.display->Watch(clip);
+    a.watchClip = !a.liveClip.expired();
   }
   // The rules are those of the code's own movie, even in a movie loaded into
   // one of another version.

@@ -3,10 +3,9 @@
 #include <string>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/display_host.h"
 #include "swf/avm1/interpreter_internal.h"
 #include "swf/avm1/loader.h"
-#include "swf/avm1/text_field_object.h"
-#include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -141,9 +140,10 @@ Flow CloneSprite(Activation& a, const Action&) {
   const double depth = Num(a, a.Pop());
   const std::string name = a.vm.ToString(a.Pop());
   const Value target = a.Pop();
-  if (EditText* field = target.IsObject() ? AsField(target.object) : nullptr) {
-    DuplicateTextField(a.vm, *field, name, depth - 16384);
-  } else if (ClipObject* src = TargetOf(a, target)) {
+  // A text field is copied as a field; anything else names a clip.
+  const bool field = target.IsObject() && a.vm.display &&
+                     a.vm.display->DuplicateField(target.object, name, depth - 16384);
+  if (ClipObject* src = field ? nullptr : TargetOf(a, target)) {
     ClipDuplicate(a.vm, src, name, depth - 16384);
   }
   return Flow::Normal;
@@ -190,7 +190,7 @@ Flow TargetPath(Activation& a, const Action&) {
 
 // Every sound ends at once; a stream goes on with its next block.
 Flow StopSounds(Activation& a, const Action&) {
-  if (a.vm.ctx.sound) a.vm.ctx.sound->StopAll();
+  if (a.vm.display) a.vm.display->StopSounds();
   return Flow::Normal;
 }
 

@@ -1,5 +1,7 @@
 #include "swf/avm1/registry.h"
 
+#include "swf/avm1/display_host.h"
+
 namespace orrivel::swf::avm1 {
 
 namespace {
@@ -20,21 +22,21 @@ constexpr Registration kRegistry[] = {
      "escape unescape parseInt parseFloat isNaN isFinite setInterval clearInterval"},
     {"Error", &kErrorClass, "", "Error Error.prototype.message"},
     {"Stage", &kStageObject, "", "Stage Stage.align Stage.addListener"},
-    {"MovieClip", &kMovieClipClass,
+    {"MovieClip", nullptr,
      "makes MovieClip.prototype, which later steps read (Button shares getDepth)",
      "MovieClip MovieClip.prototype.attachMovie MovieClip.prototype.beginFill"},
     {"AsBroadcaster", &kAsBroadcasterClass, "", "AsBroadcaster AsBroadcaster.initialize"},
-    {"Key", &kKeyObject, "", "Key Key.isDown Key.addListener"},
-    {"Mouse", &kMouseObject, "", "Mouse Mouse.hide"},
-    {"Selection", &kSelectionObject, "", "Selection Selection.getFocus"},
-    {"Button", &kButtonClass, "after MovieClip (Button shares getDepth)",
+    {"Key", nullptr, "", "Key Key.isDown Key.addListener"},
+    {"Mouse", nullptr, "", "Mouse Mouse.hide"},
+    {"Selection", nullptr, "", "Selection Selection.getFocus"},
+    {"Button", nullptr, "after MovieClip (Button shares getDepth)",
      "Button Button.prototype.getDepth"},
-    {"TextFormat", &kTextFormatClass, "", "TextFormat"},
-    {"TextField", &kTextFieldClass, "after TextFormat",
+    {"TextFormat", nullptr, "", "TextFormat"},
+    {"TextField", nullptr, "after TextFormat",
      "TextField TextField.getFontList TextField.prototype.filters"},
-    {"TextField.StyleSheet", &kStyleSheetClass, "in TextField",
+    {"TextField.StyleSheet", nullptr, "in TextField",
      "TextField.StyleSheet TextField.StyleSheet.prototype.parseCSS"},
-    {"TextSnapshot", &kTextSnapshotClass, "", "TextSnapshot"},
+    {"TextSnapshot", nullptr, "", "TextSnapshot"},
     {"XMLNode", &kXmlNodeClass, "", "XMLNode XMLNode.prototype.appendChild"},
     {"XML", &kXmlClass, "after XMLNode, whose prototype XML's inherits from",
      "XML XML.prototype.load"},
@@ -44,15 +46,15 @@ constexpr Registration kRegistry[] = {
     {"XMLSocket", &kXmlSocketClass, "", "XMLSocket"},
     {"SharedObject", &kSharedObjectClass, "", "SharedObject SharedObject.getLocal"},
     {"LocalConnection", &kLocalConnectionClass, "", "LocalConnection"},
-    {"Color", &kColorClass, "", "Color"},
-    {"flash.geom.Point", &kPointClass, "", "flash.geom.Point flash.geom.Point.polar"},
-    {"flash.geom.Rectangle", &kRectangleClass, "", "flash.geom.Rectangle"},
-    {"flash.geom.Matrix", &kMatrixClass, "", "flash.geom.Matrix"},
-    {"flash.geom.ColorTransform", &kColorTransformClass, "",
+    {"Color", nullptr, "", "Color"},
+    {"flash.geom.Point", nullptr, "", "flash.geom.Point flash.geom.Point.polar"},
+    {"flash.geom.Rectangle", nullptr, "", "flash.geom.Rectangle"},
+    {"flash.geom.Matrix", nullptr, "", "flash.geom.Matrix"},
+    {"flash.geom.ColorTransform", nullptr, "",
      "flash.geom.ColorTransform flash.geom.ColorTransform.prototype.rgb"},
-    {"flash.geom.Transform", &kTransformClass, "", "flash.geom.Transform"},
-    {"flash.display.BitmapData", &kBitmapDataClass,
-     "after flash.geom, whose Rectangle and Point it makes", "flash.display.BitmapData"},
+    {"flash.geom.Transform", nullptr, "", "flash.geom.Transform"},
+    {"flash.display.BitmapData", nullptr, "after flash.geom, whose Rectangle and Point it makes",
+     "flash.display.BitmapData"},
     {"System", &kSystemObject, "", "System System.setClipboard"},
     {"System.capabilities", &kCapabilitiesObject, "in System", "System.capabilities.version"},
     {"System.security", &kSecurityObject, "in System", "System.security.allowDomain"},
@@ -61,7 +63,7 @@ constexpr Registration kRegistry[] = {
     {"Accessibility", &kAccessibilityObject, "", "Accessibility.isActive"},
     {"flash.external.ExternalInterface", &kExternalInterfaceClass, "",
      "flash.external.ExternalInterface.call"},
-    {"Sound", &kSoundClass, "", "Sound"},
+    {"Sound", nullptr, "", "Sound"},
     {"Camera", &kCameraClass, "", "Camera Camera.get"},
     {"Microphone", &kMicrophoneClass, "", "Microphone Microphone.get"},
     {"NetConnection", &kNetConnectionClass, "", "NetConnection"},
@@ -70,26 +72,26 @@ constexpr Registration kRegistry[] = {
     {"PrintJob", &kPrintJobClass, "", "PrintJob PrintJob.prototype.start"},
     {"flash.net.FileReference", &kFileReferenceClass, "", "flash.net.FileReference"},
     {"flash.net.FileReferenceList", &kFileReferenceListClass, "", "flash.net.FileReferenceList"},
-    {"flash.filters.BitmapFilter", &kBitmapFilterClass, "after flash.geom (filters use Point)",
+    {"flash.filters.BitmapFilter", nullptr, "after flash.geom (filters use Point)",
      "flash.filters.BitmapFilter.prototype.clone"},
-    {"flash.filters.BevelFilter", &kBevelFilterClass, "after BitmapFilter, which it extends",
+    {"flash.filters.BevelFilter", nullptr, "after BitmapFilter, which it extends",
      "flash.filters.BevelFilter"},
-    {"flash.filters.BlurFilter", &kBlurFilterClass, "after BitmapFilter, which it extends",
+    {"flash.filters.BlurFilter", nullptr, "after BitmapFilter, which it extends",
      "flash.filters.BlurFilter"},
-    {"flash.filters.ColorMatrixFilter", &kColorMatrixFilterClass,
-     "after BitmapFilter, which it extends", "flash.filters.ColorMatrixFilter"},
-    {"flash.filters.ConvolutionFilter", &kConvolutionFilterClass,
-     "after BitmapFilter, which it extends", "flash.filters.ConvolutionFilter"},
-    {"flash.filters.DisplacementMapFilter", &kDisplacementMapFilterClass,
-     "after BitmapFilter, which it extends", "flash.filters.DisplacementMapFilter"},
-    {"flash.filters.DropShadowFilter", &kDropShadowFilterClass,
-     "after BitmapFilter, which it extends", "flash.filters.DropShadowFilter"},
-    {"flash.filters.GlowFilter", &kGlowFilterClass, "after BitmapFilter, which it extends",
+    {"flash.filters.ColorMatrixFilter", nullptr, "after BitmapFilter, which it extends",
+     "flash.filters.ColorMatrixFilter"},
+    {"flash.filters.ConvolutionFilter", nullptr, "after BitmapFilter, which it extends",
+     "flash.filters.ConvolutionFilter"},
+    {"flash.filters.DisplacementMapFilter", nullptr, "after BitmapFilter, which it extends",
+     "flash.filters.DisplacementMapFilter"},
+    {"flash.filters.DropShadowFilter", nullptr, "after BitmapFilter, which it extends",
+     "flash.filters.DropShadowFilter"},
+    {"flash.filters.GlowFilter", nullptr, "after BitmapFilter, which it extends",
      "flash.filters.GlowFilter"},
-    {"flash.filters.GradientBevelFilter", &kGradientBevelFilterClass,
-     "after BitmapFilter, which it extends", "flash.filters.GradientBevelFilter"},
-    {"flash.filters.GradientGlowFilter", &kGradientGlowFilterClass,
-     "after BitmapFilter, which it extends", "flash.filters.GradientGlowFilter"},
+    {"flash.filters.GradientBevelFilter", nullptr, "after BitmapFilter, which it extends",
+     "flash.filters.GradientBevelFilter"},
+    {"flash.filters.GradientGlowFilter", nullptr, "after BitmapFilter, which it extends",
+     "flash.filters.GradientGlowFilter"},
     {"ASnative", &kNativeTableDecl, "", "ASnative ASSetNative ASconstructor"},
     {"ContextMenu", &kContextMenuClass, "", "ContextMenu"},
     {"ContextMenuItem", &kContextMenuItemClass, "", "ContextMenuItem"},
@@ -145,7 +147,11 @@ std::span<const Registration> Registry() { return kRegistry; }
 
 void InstallBuiltins(Vm& vm) {
   for (const Registration& r : kRegistry) {
-    DeclareClass(vm, *r.decl);
+    if (r.decl) {
+      DeclareClass(vm, *r.decl);
+    } else if (vm.display) {
+      vm.display->InstallClasses(vm, r.name);
+    }
   }
 }
 

@@ -7,20 +7,19 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/date_time.h"
+#include "swf/avm1/display_host.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/decoded_block.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
 #include "swf/avm1/registry.h"
-#include "swf/avm1/text_field_object.h"
 #include "swf/avm1/text_units.h"
-#include "swf/player/edit_text.h"
-#include "swf/player/display_list.h"
-#include "swf/player/timeline_instance.h"
+#include "swf/format/movie.h"
 
 namespace orrivel::swf::avm1 {
 
-Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), rootVersion(v), ctx(c), limits(l) {
+Vm::Vm(DisplayHost* d, const Movie* m, int v, VmLimits l)
+    : version(v), rootVersion(v), display(d), movie(m), limits(l) {
   objectProto = New<Object>();
   functionProto = New<Object>();  // an object, not itself callable
   functionProto->proto = objectProto;
@@ -28,6 +27,7 @@ Vm::Vm(TimelineContext& c, int v, VmLimits l) : version(v), rootVersion(v), ctx(
   global->proto = nullptr;  // _global inherits nothing, not even Object's methods
   dateBaseMs = WallClockMs();
   InstallBuiltins(*this);
+  builtins_ = heap_.size();
 }
 
 Vm::~Vm() = default;
@@ -191,12 +191,11 @@ bool Vm::NamesEqual(std::string_view a, std::string_view b) const {
 // ---- Collector ---------------------------------------------------------------
 
 void Vm::MarkRoots(std::vector<Object*>& work) {
-  for (Object* o :
-       {global, objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto,
-        dateProto, clipProto, errorProto, keyObject, mouseObject, stageObject, selectionObject,
-        buttonProto, textFieldProto, textFormatProto, static_cast<Object*>(hostState)}) {
-    if (o) work.push_back(o);
-  }
+  // The built-ins (global object, prototypes, classes and their methods)
+  // stay whatever scripts do to the names that reach them.
+  for (std::size_t i = 0; i < builtins_; ++i) work.push_back(heap_[i].get());
+  if (global) work.push_back(global);
+  if (hostState) work.push_back(hostState);
   if (thrown_.object) work.push_back(thrown_.object);
   for (const Value& v : leftovers) {
     if (v.object) work.push_back(v.object);
@@ -213,24 +212,9 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
       if (v->object) work.push_back(v->object);
     }
   }
-  // Every live timeline keeps its clip object (and so its variables).
-  std::vector<std::shared_ptr<TimelineInstance>> clips;
-  if (root) clips.push_back(root);
-  for (const auto& [n, level] : ctx.levels) clips.push_back(level);
-  while (!clips.empty()) {
-    auto t = std::move(clips.back());
-    clips.pop_back();
-    if (t->script) work.push_back(t->script);
-    for (const auto& [depth, obj] : t->List()) {
-      if (obj.instance) clips.push_back(obj.instance);
-      if (obj.text && obj.text->script) work.push_back(obj.text->script);
-      // Objects sharing the depth (before SWF 6) live on as well.
-      for (const DisplayObject& sharing : obj.above) {
-        if (sharing.instance) clips.push_back(sharing.instance);
-        if (sharing.text && sharing.text->script) work.push_back(sharing.text->script);
-      }
-    }
-  }
+  // What the display holds: every live clip's object (and so its
+  // variables), text fields, listeners.
+  if (display) display->TraceRoots(work);
 }
 
 void Vm::Collect() {
@@ -260,43 +244,10 @@ void Vm::Collect() {
 // ---- Clips -------------------------------------------------------------------
 
 ClipObject* Vm::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
-  if (!t) return nullptr;
-  if (!t->script) {
-    ClipObject* c = New<ClipObject>();
-    c->proto = t->Button() && buttonProto ? buttonProto : clipProto;
-    c->instance = t;
-    t->script = c;
-    if (t == root) InitRootClip(*this, c);
-    // A sprite registered to a class is an instance of it from the start;
-    // a placed clip takes its class when it is constructed.
-    const DisplayObject* placed = c->Placement();
-    Object* cls =
-        placed && !t->constructPending ? RegisteredClass(t, placed->characterId) : nullptr;
-    if (cls) {
-      const Value proto = Get(cls, "prototype");
-      if (proto.IsObject()) c->proto = proto.object;
-      LinkInstance(c, cls);
-      // The constructor runs as under `new`, its super reaching the base class.
-      Call(Value::Obj(cls), CallContext{Value::Obj(c), c->proto, true}, {});
-    }
-  }
-  return static_cast<ClipObject*>(t->script);
+  return display ? display->ClipFor(t) : nullptr;
 }
 
-ClipObject* Vm::RootClip() { return ClipFor(root); }
-
-Object* Vm::RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t characterId) {
-  // The character is one of the movie that placed the clip: its parent's.
-  const auto parent = t ? t->Parent() : nullptr;
-  const Movie* movie = parent ? &parent->GetMovie() : t ? &t->GetMovie() : nullptr;
-  if (!movie || classByName.empty()) return nullptr;
-  for (const auto& [name, id] : movie->exports) {
-    if (id != characterId) continue;
-    const auto it = classByName.find(ClassKey(*movie, name));
-    if (it != classByName.end()) return it->second;
-  }
-  return nullptr;
-}
+ClipObject* Vm::RootClip() { return display ? display->RootClip() : nullptr; }
 
 std::pair<int, std::string> Vm::ClassKey(const Movie& movie, std::string_view name) {
   const int v = movie.header.version;
@@ -308,47 +259,17 @@ std::pair<int, std::string> Vm::ClassKey(const Movie& movie, std::string_view na
 }
 
 const Movie& Vm::CodeMovie() {
-  const auto t = currentTarget ? currentTarget->Instance() : nullptr;
-  return t ? t->GetMovie() : *ctx.movie;
+  static const Movie kNone;
+  return display ? display->CodeMovie() : movie ? *movie : kNone;
 }
 
-ClipObject* Vm::RootOf(ClipObject* clip) {
-  auto t = clip ? clip->Instance() : nullptr;
-  if (!t) return RootClip();
-  // A clip with _lockroot set is the root of everything inside it.
-  const auto locked = [this](const TimelineInstance& i) {
-    Property* p = i.script ? i.script->FindProperty(*this, "_lockroot") : nullptr;
-    return p && !p->getter && ToBoolean(p->value);
-  };
-  while (!locked(*t)) {
-    auto parent = t->Parent();
-    if (!parent) break;
-    t = std::move(parent);
-  }
-  return ClipFor(t);
-}
+ClipObject* Vm::RootOf(ClipObject* clip) { return display ? display->RootOf(clip) : nullptr; }
 
 ClipObject* Vm::LevelClip(std::string_view name) {
-  // "_level" and digits only (none reads as 0), compared without case before
-  // version 7.
-  if (name.size() < 6 || name.size() > 12 || !NamesEqual(name.substr(0, 6), "_level"))
-    return nullptr;
-  int n = 0;
-  for (char c : name.substr(6)) {
-    if (c < '0' || c > '9') return nullptr;
-    n = n * 10 + (c - '0');
-  }
-  if (n == 0) return RootClip();
-  const auto it = ctx.levels.find(n);
-  return it == ctx.levels.end() ? nullptr : ClipFor(it->second);
+  return display ? display->LevelClip(name) : nullptr;
 }
 
-int Vm::LevelOf(const TimelineInstance* top) const {
-  for (const auto& [n, level] : ctx.levels) {
-    if (level.get() == top) return n;
-  }
-  return 0;
-}
+int Vm::LevelOf(const TimelineInstance* top) const { return display ? display->LevelOf(top) : 0; }
 
 // ---- Properties ----------------------------------------------------------------
 
@@ -612,7 +533,7 @@ std::string Vm::ToString(const Value& v) {
                               static_cast<FunctionObject*>(fn.object)->code != nullptr;
         if (!scripted) return static_cast<ClipObject*>(o)->Path(*this);
       }
-      if (o->IsTextField()) return static_cast<TextFieldObject*>(o)->Path(*this);
+      if (o->IsTextField()) return display ? display->FieldPath(o) : std::string();
       // A String object converts to its own text without asking toString.
       if (auto* box = dynamic_cast<BoxObject*>(o); box && box->primitive.type == Type::String) {
         return box->primitive.string;
@@ -689,8 +610,8 @@ std::string Vm::TypeOf(const Value& v) {
       return "string";
     case Type::Object:
       if (v.object->IsClip()) {
-        const auto t = static_cast<ClipObject*>(v.object)->Instance();
-        return t && t->Button() && version >= 6 ? "object" : "movieclip";  // a button is no clip
+        const auto* clip = static_cast<ClipObject*>(v.object);
+        return clip->IsButton() && version >= 6 ? "object" : "movieclip";  // a button is no clip
       }
       // SWF 5 takes a text field for a clip.
       if (v.object->IsTextField() && version < 6) return "movieclip";

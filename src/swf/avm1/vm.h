@@ -19,13 +19,13 @@
 
 namespace orrivel::swf {
 struct Movie;
-struct TimelineContext;
-class TimelineInstance;
+class TimelineInstance;  // opaque: only the display host looks inside
 }  // namespace orrivel::swf
 
 namespace orrivel::swf::avm1 {
 
 class ClipObject;
+class DisplayHost;
 class HostState;
 class BlockCache;
 class DecodedBlock;
@@ -51,7 +51,9 @@ struct VmLimits {
 
 class Vm {
  public:
-  Vm(TimelineContext& ctx, int version, VmLimits limits = {});
+  // display: what the movie shows (null for a machine with no display);
+  // movie: the first movie, whose version and stage the built-ins read.
+  Vm(DisplayHost* display, const Movie* movie, int version, VmLimits limits = {});
   ~Vm();
   Vm(const Vm&) = delete;
   Vm& operator=(const Vm&) = delete;
@@ -166,7 +168,8 @@ class Vm {
   // The first movie's version. Names compare by its rule in every movie (an
   // object keeps one key for each name).
   int rootVersion;
-  TimelineContext& ctx;
+  DisplayHost* display;
+  const Movie* movie;
   VmLimits limits;
   std::function<void(const std::string&)> traceSink;
   std::function<void(const std::string&)> refusalSink;  // refused network and program calls
@@ -226,7 +229,7 @@ class Vm {
   // The player lights up what Selection.setFocus focused (null: nothing).
   std::function<void(const std::shared_ptr<TimelineInstance>&)> focusHighlight;
 
-  // The clip object of a timeline (made on first use).
+  // The display's clips, through the display host (null without one).
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t);
   ClipObject* RootClip();
   // What _root means to code in `clip`: the root of the level it is in.
@@ -235,13 +238,10 @@ class Vm {
   ClipObject* LevelClip(std::string_view name);
   // The level whose root is `top` (0 for the main timeline).
   int LevelOf(const TimelineInstance* top) const;
-  std::shared_ptr<TimelineInstance> root;
   // Object.registerClass: the class of each linkage name, by the version of
   // the movie that registered it (names ignore case before version 7).
   std::map<std::pair<int, std::string>, Object*> classByName;
   static std::pair<int, std::string> ClassKey(const swf::Movie& movie, std::string_view name);
-  // The class registered for the character a clip was placed as; null when none.
-  Object* RegisteredClass(const std::shared_ptr<TimelineInstance>& t, uint16_t characterId);
   // The movie whose exports the running code names (attachMovie, registerClass).
   const swf::Movie& CodeMovie();
   bool cursorHidden = false;
@@ -265,6 +265,9 @@ class Vm {
   void Adopt(std::unique_ptr<Object> obj);
   void MarkRoots(std::vector<Object*>& work);
   std::vector<std::unique_ptr<Object>> heap_;
+  // The objects the built-in classes were installed as: the first ones of
+  // the heap, which the collector keeps (it frees in place, keeping order).
+  std::size_t builtins_ = 0;
   std::unique_ptr<BlockCache> blocks_;
   friend class DepthScope;
   uint64_t steps_ = 0;

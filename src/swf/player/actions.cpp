@@ -5,6 +5,7 @@
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
+#include "swf/player/script/script_display.h"
 
 namespace orrivel::swf {
 
@@ -98,7 +99,8 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
   avm1::Vm& vm = *ctx.vm;
   avm1::ClipObject* obj = vm.ClipFor(clip);
   const DisplayObject* placed = obj->Placement();
-  avm1::Object* const klass = placed ? vm.RegisteredClass(clip, placed->characterId) : nullptr;
+  avm1::Object* const klass =
+      placed ? avm1::RegisteredClass(vm, clip, placed->characterId) : nullptr;
   if (klass) {
     // A class registered after the clip's object was made (by an init block
     // later in the same frame) still takes the clip.

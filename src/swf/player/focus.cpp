@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "swf/avm1/clip_object.h"
-#include "swf/avm1/input.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/input.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 

@@ -1,11 +1,12 @@
 #include "swf/player/movie_runner.h"
 
 #include "swf/avm1/host_state.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"
 #include "swf/player/movie_loader.h"
+#include "swf/player/script/script_display.h"
 
 namespace orrivel::swf {
 
@@ -52,7 +53,8 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   }
   avm1::VmLimits vmLimits;
   vmLimits.stepsPerFrame = limits.maxActionStepsPerTick;
-  vm_ = std::make_unique<avm1::Vm>(ctx_, movie.header.version, vmLimits);
+  display_ = std::make_unique<avm1::ScriptDisplay>(ctx_);
+  vm_ = std::make_unique<avm1::Vm>(display_.get(), &movie, movie.header.version, vmLimits);
   ctx_.vm = vm_.get();
   texts_ = std::make_unique<TextCache>(movie);
   ctx_.texts = texts_.get();
@@ -66,7 +68,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->focusHighlight = limits.focusHighlight;
   avm1::HostStateOf(*vm_).storage = limits.localStorage;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
-  vm_->root = root_;
+  display_->root = root_;
   vm_->NewFrame();
   root_->Start();
   // The root's load event follows its first frame's actions.
@@ -94,6 +96,7 @@ MovieRunner::~MovieRunner() {
   avm1::WriteSharedObjects(*vm_);
   ctx_.sound = nullptr;
   root_.reset();
+  display_->root.reset();
   ctx_.levels.clear();
   ctx_.actions.clear();
   ctx_.constructs.clear();

@@ -16,6 +16,10 @@
 
 namespace orrivel::swf {
 
+namespace avm1 {
+class ScriptDisplay;
+}
+
 class MovieRunner {
  public:
   // Shows frame 1 at once (control tags, then actions). movie must outlive the runner.
@@ -60,6 +64,7 @@ class MovieRunner {
 
   const Movie& movie_;
   TimelineContext ctx_;
+  std::unique_ptr<avm1::ScriptDisplay> display_;  // what the machine asks of the display
   std::unique_ptr<avm1::Vm> vm_;
   std::unique_ptr<TextCache> texts_;        // edit text metrics for scripts
   std::shared_ptr<TimelineInstance> root_;  // declared after ctx_ and vm_: dies first

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
-#include "swf/avm1/input.h"
+#include "swf/player/script/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/asset_import.h"
 #include "swf/player/button_input.h"

@@ -2,7 +2,7 @@
 
 #include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_object.h"
-#include "swf/avm1/input.h"
+#include "swf/player/script/input.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf {

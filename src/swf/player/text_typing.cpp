@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "swf/avm1/broadcaster.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 

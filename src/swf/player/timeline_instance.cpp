@@ -1,6 +1,6 @@
 #include "swf/player/timeline_instance.h"
 
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 

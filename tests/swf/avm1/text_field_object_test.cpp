@@ -1,4 +1,4 @@
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 
 #include <gtest/gtest.h>
 

@@ -14,6 +14,7 @@
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 #include "swf/player/timeline_instance.h"
+#include "swf/player/script/script_display.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -211,8 +212,8 @@ Object* MakeSound(Vm& vm) { return vm.New<SoundObject>(); }
 
 Completion AttachSound(Vm& vm, Object* self, Args args) {
   auto* s = AsSound(vm, self);
-  if (!s || args.empty() || !vm.ctx.movie) return {};
-  const auto& movie = *vm.ctx.movie;
+  if (!s || args.empty() || !vm.movie) return {};
+  const auto& movie = *vm.movie;
   const auto it = movie.exports.find(vm.ToString(args[0]));
   if (it == movie.exports.end()) return {};
   const auto def = movie.sounds.find(it->second);
@@ -237,10 +238,10 @@ Completion Start(Vm& vm, Object* self, Args args) {
   SoundInfo info;
   if (offset > 0) info.inPoint = static_cast<uint32_t>(std::min(offset * 44100, 4e9));
   info.loopCount = static_cast<uint16_t>(loops);
-  if (vm.ctx.sound && vm.ctx.movie) {
+  if (DisplayOf(vm).ctx.sound && vm.movie) {
     SoundControl* c = ControlOf(vm, s);
     const auto [gl, gr] = c ? c->Gains() : std::pair{32768, 32768};
-    vm.ctx.sound->StartOwnedSound(*vm.ctx.movie, s->soundId, info, OwnerOf(vm, s), gl, gr);
+    DisplayOf(vm).ctx.sound->StartOwnedSound(*vm.movie, s->soundId, info, OwnerOf(vm, s), gl, gr);
   }
   ++s->generation;
   s->startedMs = vm.timeMs;
@@ -255,12 +256,12 @@ Completion Stop(Vm& vm, Object* self, Args args) {
   auto* s = AsSound(vm, self);
   if (!s) return {};
   uint16_t id = 0;
-  if (!args.empty() && vm.ctx.movie) {
-    const auto it = vm.ctx.movie->exports.find(vm.ToString(args[0]));
-    if (it == vm.ctx.movie->exports.end()) return {};
+  if (!args.empty() && vm.movie) {
+    const auto it = vm.movie->exports.find(vm.ToString(args[0]));
+    if (it == vm.movie->exports.end()) return {};
     id = it->second;
   }
-  if (vm.ctx.sound) vm.ctx.sound->StopOwnedSounds(OwnerOf(vm, s), id);
+  if (DisplayOf(vm).ctx.sound) DisplayOf(vm).ctx.sound->StopOwnedSounds(OwnerOf(vm, s), id);
   if (id == 0 || id == s->soundId) {
     s->positionMs = PositionMs(vm, s);
     s->startedMs = -1;
@@ -270,9 +271,9 @@ Completion Stop(Vm& vm, Object* self, Args args) {
 }
 
 void ApplyGain(Vm& vm, SoundObject* s, SoundControl* c) {
-  if (!vm.ctx.sound) return;
+  if (!DisplayOf(vm).ctx.sound) return;
   const auto [gl, gr] = c->Gains();
-  vm.ctx.sound->SetOwnedGain(OwnerOf(vm, s), gl, gr);
+  DisplayOf(vm).ctx.sound->SetOwnedGain(OwnerOf(vm, s), gl, gr);
 }
 
 Completion GetVolume(Vm& vm, Object* self, Args) {
@@ -352,9 +353,9 @@ Completion GetPosition(Vm& vm, Object* self, Args) {
 
 Completion GetBytes(Vm& vm, Object* self, Args) {
   auto* s = AsSound(vm, self);
-  if (!s || s->soundId == 0 || !vm.ctx.movie) return {};
-  const auto it = vm.ctx.movie->sounds.find(s->soundId);
-  return Value::Num(it == vm.ctx.movie->sounds.end() ? 0 : it->second->data.size());
+  if (!s || s->soundId == 0 || !vm.movie) return {};
+  const auto it = vm.movie->sounds.find(s->soundId);
+  return Value::Num(it == vm.movie->sounds.end() ? 0 : it->second->data.size());
 }
 
 // Sounds from files are not read: the load fails the way a missing file does.

@@ -6,11 +6,12 @@
 #include <cmath>
 #include <utility>
 
-#include "swf/avm1/text_format_object.h"
+#include "swf/player/script/text_format_object.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/render/text_render.h"
 #include "swf/player/timeline_instance.h"
+#include "swf/player/script/script_display.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -225,8 +226,8 @@ Completion Setter(Vm& vm, Object* self, Args args) {
 
 Completion GetTextExtent(Vm& vm, Object* self, Args args) {
   TextFormatObject* f = Self(self);
-  if (!f || !vm.ctx.texts) return {};
-  TextStyle style = DefaultStyle(*vm.ctx.movie, EditTextDefinition{});
+  if (!f || !DisplayOf(vm).ctx.texts) return {};
+  TextStyle style = DefaultStyle(*vm.movie, EditTextDefinition{});
   style.size = 12;
   style.Apply(f->style);
   const Value widthArg = Arg(args, 1);
@@ -245,9 +246,10 @@ Completion GetTextExtent(Vm& vm, Object* self, Args args) {
   const bool utf8 = vm.version >= 6;
   const std::u32string text = DecodeText(vm.ToString(Arg(args, 0)), utf8);
   view.def.initialText = LayoutHtml({TextRun{text, style}}, utf8);
-  const TextLayout layout = LayoutEditText(view, vm.ctx.movie->header.version, *vm.ctx.texts);
+  const TextLayout layout =
+      LayoutEditText(view, vm.movie->header.version, *DisplayOf(vm).ctx.texts);
   double ascent = style.size.value_or(12) * 0.9, descent = style.size.value_or(12) * 0.1;
-  if (const FontDefinition* font = vm.ctx.texts->DeviceFont(
+  if (const FontDefinition* font = DisplayOf(vm).ctx.texts->DeviceFont(
           style.font.value_or(""), style.bold.value_or(false), style.italic.value_or(false));
       font && font->hasLayout && font->EmSquare() > 0) {
     ascent = font->ascent * style.size.value_or(12) / font->EmSquare();

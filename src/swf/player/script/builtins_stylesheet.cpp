@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "swf/avm1/host_class.h"
-#include "swf/avm1/style_sheet.h"
-#include "swf/avm1/text_format_object.h"
+#include "swf/player/script/style_sheet.h"
+#include "swf/player/script/text_format_object.h"
 #include "swf/avm1/vm.h"
 
 namespace orrivel::swf::avm1 {

@@ -1,11 +1,11 @@
-#include "swf/avm1/clip_object.h"
+#include "swf/player/script/timeline_clip.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "swf/avm1/input.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/input.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/drawing.h"
 #include "swf/player/timeline_instance.h"
@@ -14,44 +14,24 @@ namespace orrivel::swf::avm1 {
 
 namespace {
 
-constexpr const char* kPropertyNames[] = {
-    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
-    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
-    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
-    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
-    "_xmouse",      "_ymouse"};
-constexpr int kPropertyCount = 22;
-
 double Round(double v, double unit) { return std::round(v / unit) * unit; }
 
 }  // namespace
 
-int ClipPropertyIndex(std::string_view name) {
-  for (int i = 0; i < kPropertyCount; ++i) {
-    if (name.size() == std::char_traits<char>::length(kPropertyNames[i])) {
-      bool same = true;
-      for (std::size_t k = 0; k < name.size() && same; ++k)
-        same = std::tolower(static_cast<unsigned char>(name[k])) == kPropertyNames[i][k];
-      if (same) return i;
-    }
-  }
-  return -1;
-}
-
-std::shared_ptr<TimelineInstance> ClipObject::Instance() const {
+std::shared_ptr<TimelineInstance> TimelineClip::Instance() const {
   if (!detachedVm_) return instance.lock();
   ClipObject* live = Resolve();
-  return live ? live->instance.lock() : nullptr;
+  return live ? static_cast<TimelineClip*>(live)->instance.lock() : nullptr;
 }
 
-ClipObject* ClipObject::Resolve() const {
-  if (!detachedVm_) return const_cast<ClipObject*>(this);
+ClipObject* TimelineClip::Resolve() const {
+  if (!detachedVm_) return const_cast<TimelineClip*>(this);
   if (detachedPath_.empty()) return nullptr;
   ClipObject* live = ResolveTarget(*detachedVm_, detachedVm_->RootClip(), detachedPath_);
-  return live == this || (live && live->detachedVm_) ? nullptr : live;
+  return live == this || (live && static_cast<TimelineClip*>(live)->Detached()) ? nullptr : live;
 }
 
-void ClipObject::Detach(Vm& vm) {
+void TimelineClip::Detach(Vm& vm) {
   if (detachedVm_) return;
   auto self = instance.lock();
   if (!self || self->IsRoot()) return;
@@ -65,7 +45,7 @@ void ClipObject::Detach(Vm& vm) {
   Properties().clear();
 }
 
-DisplayObject* ClipObject::Placement() const {
+DisplayObject* TimelineClip::Placement() const {
   auto self = Instance();
   if (!self) return nullptr;
   auto parent = self->Parent();
@@ -82,7 +62,7 @@ DisplayObject* ClipObject::Placement() const {
   return nullptr;
 }
 
-ClipObject* ClipObject::Parent(Vm& vm) const {
+ClipObject* TimelineClip::Parent(Vm& vm) const {
   auto self = Instance();
   auto parent = self ? self->Parent() : nullptr;
   // Before version 6 a button is no object: a clip in one belongs to the clip around it.
@@ -90,10 +70,10 @@ ClipObject* ClipObject::Parent(Vm& vm) const {
   return self ? vm.ClipFor(parent) : nullptr;
 }
 
-ClipObject* ClipObject::Child(Vm& vm, std::string_view name) const {
+ClipObject* TimelineClip::Child(Vm& vm, std::string_view name) const {
   auto self = Instance();
   if (!self) return nullptr;
-  auto* here = const_cast<ClipObject*>(this);
+  auto* here = const_cast<TimelineClip*>(this);
   for (const auto& [depth, obj] : self->List()) {
     if (obj.text || obj.name.empty() || !vm.NamesEqual(obj.name, name)) continue;
     // What has no script side of its own (a shape, or a button before
@@ -104,7 +84,7 @@ ClipObject* ClipObject::Child(Vm& vm, std::string_view name) const {
   return nullptr;
 }
 
-std::string ClipObject::Path(Vm& vm) const {
+std::string TimelineClip::Path(Vm& vm) const {
   std::vector<std::string> names;
   auto t = Instance();
   if (!t) return "";
@@ -119,7 +99,7 @@ std::string ClipObject::Path(Vm& vm) const {
   return out;
 }
 
-Value ClipObject::GetIndexed(Vm& vm, int index) {
+Value TimelineClip::GetIndexed(Vm& vm, int index) {
   auto self = Instance();
   if (!self) return {};
   DisplayObject* p = Placement();
@@ -184,24 +164,7 @@ Value ClipObject::GetIndexed(Vm& vm, int index) {
   }
 }
 
-Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
-  // The value is converted as the property takes it even when there is no
-  // clip to set: _name and _quality take text, the read-only names nothing.
-  switch (index) {
-    case 13:
-    case 19:
-      return Value::Str(vm.ToString(v));
-    case 11:
-    case 12:
-    case 14:
-    case 15:
-      return {};
-    default:
-      return Value::Num(vm.ToNumber(v));
-  }
-}
-
-void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
+void TimelineClip::SetIndexed(Vm& vm, int index, const Value& v) {
   if (index == 17) {
     if (const auto t = Instance()) SetFocusRect(vm, t->IsRoot() ? nullptr : &focusRect, v);
     return;
@@ -255,7 +218,7 @@ void ClipObject::SetIndexed(Vm& vm, int index, const Value& v) {
   p->scripted = true;
 }
 
-bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
+bool TimelineClip::GetOwn(Vm& vm, std::string_view name, Value& out) {
   if (detachedVm_) {
     // Everything, inherited members too, comes from the clip now at the
     // path; with none there, nothing is found.
@@ -302,7 +265,7 @@ bool ClipObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   return false;
 }
 
-bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
+bool TimelineClip::HasOwn(Vm& vm, std::string_view name) {
   if (detachedVm_) {
     ClipObject* live = Resolve();
     return live && live->HasOwn(vm, name);
@@ -316,7 +279,7 @@ bool ClipObject::HasOwn(Vm& vm, std::string_view name) {
          TextFieldChild(vm, *this, name) != nullptr;
 }
 
-void ClipObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
+void TimelineClip::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   if (detachedVm_) {
     if (ClipObject* live = Resolve()) live->OwnKeys(vm, out);
     return;
@@ -333,7 +296,7 @@ void ClipObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   }
 }
 
-bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+bool TimelineClip::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   if (detachedVm_) {
     ClipObject* live = Resolve();
     return live ? live->SetOwn(vm, name, v) : true;
@@ -348,123 +311,46 @@ bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   return Object::SetOwn(vm, name, v);
 }
 
-Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject) {
-  if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
-  Object* cur = base;
-  if (!path.empty() && path.front() == '/') {
-    cur = vm.RootOf(base);
-    path.remove_prefix(1);
-  }
-  while (cur && !path.empty()) {
-    std::size_t cut = path.find_first_of("/.:");
-    if (path.starts_with("..")) cut = path.size() > 2 ? 2 : std::string_view::npos;
-    const std::string_view seg = path.substr(0, cut);
-    path = cut == std::string_view::npos ? std::string_view{} : path.substr(cut + 1);
-    if (seg.empty() || seg == "this") continue;
-    if (!cur->IsClip()) {
-      // Past a plain object, steps are its members.
-      const Value v = seg == ".." ? Value{} : vm.Get(cur, seg);
-      cur = v.IsObject() ? v.object : nullptr;
-      continue;
-    }
-    auto* clip = static_cast<ClipObject*>(cur);
-    if (seg == ".." || vm.NamesEqual(seg, "_parent")) {
-      cur = clip->Parent(vm);
-    } else if (vm.NamesEqual(seg, "_root")) {
-      cur = vm.RootOf(clip);
-    } else if (ClipObject* level = vm.LevelClip(seg)) {
-      cur = level;
-    } else if (ClipObject* child = clip->Child(vm, seg)) {
-      cur = child;
-    } else {
-      // A variable holding a clip or a plain object also works as a path
-      // step ("o" of "o.t"); a target path must still end at a clip.
-      Value v;
-      cur = clip->Object::GetOwn(vm, seg, v) && v.IsObject() ? v.object : nullptr;
-    }
-  }
-  return anyObject || !cur || cur->IsClip() ? cur : nullptr;
+void TimelineClip::SetPlaying(bool playing) {
+  if (auto t = Instance()) t->SetPlaying(playing);
 }
 
-ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
-  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false));
-}
-
-void ClipSetPlaying(ClipObject* clip, bool playing) {
-  if (auto t = clip ? clip->Instance() : nullptr) t->SetPlaying(playing);
-}
-
-void ClipGotoFrame(ClipObject* clip, int frame, bool play) {
-  auto t = clip ? clip->Instance() : nullptr;
+void TimelineClip::GotoFrame(int frame, bool play) {
+  auto t = Instance();
   if (!t) return;
   t->GotoFrame(frame);
   t->SetPlaying(play);
 }
 
-void ClipStep(ClipObject* clip, int delta) {
-  auto t = clip ? clip->Instance() : nullptr;
+void TimelineClip::Step(int delta) {
+  auto t = Instance();
   if (!t) return;
   const int to = t->CurrentFrame() + delta;
   if (to >= 0 && to < t->FrameCount()) t->GotoFrame(to);
   t->SetPlaying(false);
 }
 
-namespace {
-// The clip and 0-based frame a goto value names; frame -1 when none. A
-// number, string or object is read as text: a whole number is a frame number
-// (from 1), anything else a label, so 4.8 finds the label "4.8" and 6.1
-// nothing. Other values count as numbers.
-int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
-  if (v.type != Type::String && v.type != Type::Number && v.type != Type::Object) {
-    const double n = vm.ToNumber(v);
-    if (!std::isfinite(n)) return -1;
-    return static_cast<int>(std::clamp(std::trunc(n) + bias - 1, 0.0, 65535.0));
-  }
-  std::string what = v.type == Type::String ? v.string : vm.ToString(v);
-  const std::size_t colon = v.type == Type::String ? what.rfind(':') : std::string::npos;
-  if (colon != std::string::npos) {
-    clip = ResolveTarget(vm, clip, std::string_view(what).substr(0, colon));
-    what.erase(0, colon + 1);
-  }
-  auto t = clip ? clip->Instance() : nullptr;
-  if (!t) return -1;
-  const double n = StringToNumber(what, 7);
-  if (std::isfinite(n) && n == std::trunc(n)) {
-    const double frame = n + bias - 1;
-    return frame < 0 ? -1 : static_cast<int>(std::min(frame, 65535.0));
-  }
-  return t->FindLabel(what);
-}
-}  // namespace
-
-void ClipGotoValue(Vm& vm, ClipObject* clip, const Value& frame, bool play, int bias) {
-  const int f = FrameOf(vm, clip, frame, bias);
-  if (f >= 0) ClipGotoFrame(clip, f, play);
+int TimelineClip::FindLabel(std::string_view label) const {
+  auto t = Instance();
+  return t ? t->FindLabel(label) : -1;
 }
 
-void ClipGotoLabel(ClipObject* clip, const std::string& label) {
-  auto t = clip ? clip->Instance() : nullptr;
-  if (!t) return;
-  const int f = t->FindLabel(label);
-  if (f >= 0) ClipGotoFrame(clip, f, false);
+std::vector<const std::vector<uint8_t>*> TimelineClip::FrameActions(int frame) const {
+  auto t = Instance();
+  return t ? t->FrameActions(frame) : std::vector<const std::vector<uint8_t>*>{};
 }
 
-void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame) {
-  const int f = FrameOf(vm, clip, frame, 0);
-  auto t = clip ? clip->Instance() : nullptr;
-  if (f < 0 || !t) return;
-  for (const auto* bytes : t->FrameActions(f)) vm.RunBlock(*bytes, clip);
+bool TimelineClip::IsButton() const {
+  const auto t = Instance();
+  return t && t->Button();
 }
 
-bool ClipDepthKey(double depth, int32_t& key) {
-  constexpr double kLowest = -16384, kHighest = 2130690044;
-  if (!(depth >= kLowest && depth <= kHighest)) return false;
-  // Script depths count from the bottom of the timeline's.
-  key = static_cast<int32_t>(std::trunc(depth)) + 16384;
-  return true;
+int TimelineClip::MovieVersion() const {
+  const auto t = Instance();
+  return t ? t->GetMovie().header.version : 0;
 }
 
-ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, double depth) {
+ClipObject* DuplicateClip(Vm& vm, ClipObject* clip, const std::string& name, double depth) {
   auto t = clip ? clip->Instance() : nullptr;
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   int32_t key = 0;
@@ -481,7 +367,7 @@ ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, dou
   return vm.ClipFor(made);
 }
 
-void ClipRemove(Vm& vm, ClipObject* clip) {
+void RemoveClip(Vm& vm, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   // Clips at the timeline's depths (below 0 for scripts) stay until a

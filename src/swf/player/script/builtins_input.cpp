@@ -8,9 +8,9 @@
 #include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
-#include "swf/avm1/clip_object.h"
-#include "swf/avm1/input.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/timeline_clip.h"
+#include "swf/player/script/input.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"
 
@@ -300,7 +300,7 @@ void DropFocusWithin(Vm& vm, const TimelineInstance& t) {
   }
 }
 
-void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds) {
+void StartDragging(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds) {
   const auto t = clip ? clip->Instance() : nullptr;
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   if (!t || !p) return;
@@ -329,7 +329,7 @@ void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* boun
   FollowPointer(vm);
 }
 
-void ClipStopDrag(Vm& vm) { vm.input.dragged.reset(); }
+void StopDragging(Vm& vm) { vm.input.dragged.reset(); }
 
 Value ClipDropTarget(Vm& vm, const ClipObject& clip) {
   const auto t = clip.Instance();

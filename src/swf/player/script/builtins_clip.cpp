@@ -2,11 +2,12 @@
 #include <cmath>
 
 #include "swf/avm1/clip_methods.h"
-#include "swf/avm1/clip_object.h"
+#include "swf/player/script/timeline_clip.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
+#include "swf/player/script/script_display.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -80,20 +81,20 @@ Completion AttachMovie(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   // The name is looked up among the exports of the clip's own movie.
-  const Movie& movie = t ? t->GetMovie() : *vm.ctx.movie;
+  const Movie& movie = t ? t->GetMovie() : *vm.movie;
   const std::string name = vm.ToString(Arg(args, 0));
   const auto it = movie.exports.find(name);
   int32_t depth = 0;
   if (!t || it == movie.exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};
   // The main movie's names exported in a frame not yet reached are unknown.
   const auto frame = movie.exportFrames.find(name);
-  if (&movie == vm.ctx.movie && frame != movie.exportFrames.end() &&
-      static_cast<int>(frame->second) > vm.ctx.framesReached)
+  if (&movie == vm.movie && frame != movie.exportFrames.end() &&
+      static_cast<int>(frame->second) > DisplayOf(vm).ctx.framesReached)
     return {};
   auto made = t->PlaceClip(it->second, depth, vm.ToString(Arg(args, 1)), nullptr);
   if (!made) return {};
   // Initial properties are set before the class constructor runs.
-  ClipObject* obj = vm.New<ClipObject>();
+  TimelineClip* obj = vm.New<TimelineClip>();
   obj->proto = vm.clipProto;
   obj->instance = made;
   made->script = obj;

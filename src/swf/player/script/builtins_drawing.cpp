@@ -5,10 +5,10 @@
 #include <cmath>
 #include <numbers>
 
-#include "swf/avm1/clip_object.h"
+#include "swf/player/script/timeline_clip.h"
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"

@@ -1,14 +1,15 @@
-#include "swf/avm1/text_field_object.h"
+#include "swf/player/script/text_field_object.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "swf/avm1/clip_object.h"
-#include "swf/avm1/input.h"
+#include "swf/player/script/input.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/timeline_instance.h"
+#include "swf/player/script/script_display.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -304,7 +305,7 @@ void StoreTextVariable(Vm& vm, EditText& field) {
 
 void SyncTextFields(Vm& vm) {
   std::vector<std::shared_ptr<TimelineInstance>> clips;
-  if (vm.root) clips.push_back(vm.root);
+  if (DisplayOf(vm).root) clips.push_back(DisplayOf(vm).root);
   std::vector<std::shared_ptr<EditText>> bound;
   while (!clips.empty()) {
     auto t = std::move(clips.back());

@@ -16,6 +16,7 @@
 #include "swf/player/bitmap_drawing.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"
+#include "swf/player/script/script_display.h"
 #include "swf/player/timeline_instance.h"
 #include "swf/render/script_bitmap.h"
 
@@ -242,7 +243,7 @@ class NoImages : public ImageDecoder {
 
 ImageDecoder& Images(Vm& vm) {
   static NoImages none;
-  return vm.ctx.limits.images ? *vm.ctx.limits.images : none;
+  return DisplayOf(vm).ctx.limits.images ? *DisplayOf(vm).ctx.limits.images : none;
 }
 
 // copyPixels(source, sourceRect, destPoint, alphaBitmap, alphaPoint, mergeAlpha)
@@ -287,7 +288,7 @@ Completion LoadBitmap(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return {};
   std::shared_ptr<TimelineInstance> caller =
       vm.currentTarget ? vm.currentTarget->Instance() : nullptr;
-  const Movie* movie = caller ? &caller->GetMovie() : vm.ctx.movie;
+  const Movie* movie = caller ? &caller->GetMovie() : DisplayOf(vm).ctx.movie;
   ScriptBitmap loaded;
   if (!movie || !LoadLibraryBitmap(loaded, *movie, vm.ToString(args[0]), Images(vm)) ||
       static_cast<int64_t>(loaded.width) * loaded.height > kMaxPixels ||

@@ -32,7 +32,7 @@ class SnapshotObject : public Object {
 Snapshot Collect(const Vm& vm, const std::shared_ptr<TimelineInstance>& t) {
   Snapshot out;
   if (!t) return out;
-  const Movie& movie = *vm.ctx.movie;
+  const Movie& movie = *vm.movie;
   for (const auto& [depth, obj] : t->List()) {
     auto it = movie.characters.find(obj.characterId);
     const auto* text =

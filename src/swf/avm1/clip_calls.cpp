@@ -1,0 +1,178 @@
+// The clip rules that need no display: property names and conversions,
+// target paths and frame values. What they change on the stage goes through
+// the clip's own methods or the display host.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <string>
+
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/display_host.h"
+#include "swf/avm1/vm.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+constexpr const char* kPropertyNames[] = {
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse"};
+constexpr int kPropertyCount = 22;
+
+}  // namespace
+
+int ClipPropertyIndex(std::string_view name) {
+  for (int i = 0; i < kPropertyCount; ++i) {
+    if (name.size() == std::char_traits<char>::length(kPropertyNames[i])) {
+      bool same = true;
+      for (std::size_t k = 0; k < name.size() && same; ++k)
+        same = std::tolower(static_cast<unsigned char>(name[k])) == kPropertyNames[i][k];
+      if (same) return i;
+    }
+  }
+  return -1;
+}
+
+Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
+  // The value is converted as the property takes it even when there is no
+  // clip to set: _name and _quality take text, the read-only names nothing.
+  switch (index) {
+    case 13:
+    case 19:
+      return Value::Str(vm.ToString(v));
+    case 11:
+    case 12:
+    case 14:
+    case 15:
+      return {};
+    default:
+      return Value::Num(vm.ToNumber(v));
+  }
+}
+
+Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject) {
+  if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
+  Object* cur = base;
+  if (!path.empty() && path.front() == '/') {
+    cur = vm.RootOf(base);
+    path.remove_prefix(1);
+  }
+  while (cur && !path.empty()) {
+    std::size_t cut = path.find_first_of("/.:");
+    if (path.starts_with("..")) cut = path.size() > 2 ? 2 : std::string_view::npos;
+    const std::string_view seg = path.substr(0, cut);
+    path = cut == std::string_view::npos ? std::string_view{} : path.substr(cut + 1);
+    if (seg.empty() || seg == "this") continue;
+    if (!cur->IsClip()) {
+      // Past a plain object, steps are its members.
+      const Value v = seg == ".." ? Value{} : vm.Get(cur, seg);
+      cur = v.IsObject() ? v.object : nullptr;
+      continue;
+    }
+    auto* clip = static_cast<ClipObject*>(cur);
+    if (seg == ".." || vm.NamesEqual(seg, "_parent")) {
+      cur = clip->Parent(vm);
+    } else if (vm.NamesEqual(seg, "_root")) {
+      cur = vm.RootOf(clip);
+    } else if (ClipObject* level = vm.LevelClip(seg)) {
+      cur = level;
+    } else if (ClipObject* child = clip->Child(vm, seg)) {
+      cur = child;
+    } else {
+      // A variable holding a clip or a plain object also works as a path
+      // step ("o" of "o.t"); a target path must still end at a clip.
+      Value v;
+      cur = clip->Object::GetOwn(vm, seg, v) && v.IsObject() ? v.object : nullptr;
+    }
+  }
+  return anyObject || !cur || cur->IsClip() ? cur : nullptr;
+}
+
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
+  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false));
+}
+
+void ClipSetPlaying(ClipObject* clip, bool playing) {
+  if (clip) clip->SetPlaying(playing);
+}
+
+void ClipGotoFrame(ClipObject* clip, int frame, bool play) {
+  if (clip) clip->GotoFrame(frame, play);
+}
+
+void ClipStep(ClipObject* clip, int delta) {
+  if (clip) clip->Step(delta);
+}
+
+namespace {
+// The clip and 0-based frame a goto value names; frame -1 when none. A
+// number, string or object is read as text: a whole number is a frame number
+// (from 1), anything else a label, so 4.8 finds the label "4.8" and 6.1
+// nothing. Other values count as numbers.
+int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
+  if (v.type != Type::String && v.type != Type::Number && v.type != Type::Object) {
+    const double n = vm.ToNumber(v);
+    if (!std::isfinite(n)) return -1;
+    return static_cast<int>(std::clamp(std::trunc(n) + bias - 1, 0.0, 65535.0));
+  }
+  std::string what = v.type == Type::String ? v.string : vm.ToString(v);
+  const std::size_t colon = v.type == Type::String ? what.rfind(':') : std::string::npos;
+  if (colon != std::string::npos) {
+    clip = ResolveTarget(vm, clip, std::string_view(what).substr(0, colon));
+    what.erase(0, colon + 1);
+  }
+  if (!clip || !clip->Instance()) return -1;
+  const double n = StringToNumber(what, 7);
+  if (std::isfinite(n) && n == std::trunc(n)) {
+    const double frame = n + bias - 1;
+    return frame < 0 ? -1 : static_cast<int>(std::min(frame, 65535.0));
+  }
+  return clip->FindLabel(what);
+}
+}  // namespace
+
+void ClipGotoValue(Vm& vm, ClipObject* clip, const Value& frame, bool play, int bias) {
+  const int f = FrameOf(vm, clip, frame, bias);
+  if (f >= 0) ClipGotoFrame(clip, f, play);
+}
+
+void ClipGotoLabel(ClipObject* clip, const std::string& label) {
+  if (!clip || !clip->Instance()) return;
+  const int f = clip->FindLabel(label);
+  if (f >= 0) ClipGotoFrame(clip, f, false);
+}
+
+void ClipCallFrame(Vm& vm, ClipObject* clip, const Value& frame) {
+  const int f = FrameOf(vm, clip, frame, 0);
+  if (f < 0 || !clip || !clip->Instance()) return;
+  for (const auto* bytes : clip->FrameActions(f)) vm.RunBlock(*bytes, clip);
+}
+
+bool ClipDepthKey(double depth, int32_t& key) {
+  constexpr double kLowest = -16384, kHighest = 2130690044;
+  if (!(depth >= kLowest && depth <= kHighest)) return false;
+  // Script depths count from the bottom of the timeline's.
+  key = static_cast<int32_t>(std::trunc(depth)) + 16384;
+  return true;
+}
+
+ClipObject* ClipDuplicate(Vm& vm, ClipObject* clip, const std::string& name, double depth) {
+  return vm.display ? vm.display->Duplicate(clip, name, depth) : nullptr;
+}
+
+void ClipRemove(Vm& vm, ClipObject* clip) {
+  if (vm.display) vm.display->Remove(clip);
+}
+
+void ClipStartDrag(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds) {
+  if (vm.display) vm.display->StartDrag(clip, lockCenter, bounds);
+}
+
+void ClipStopDrag(Vm& vm) {
+  if (vm.display) vm.display->StopDrag();
+}
+
+}  // namespace orrivel::swf::avm1
