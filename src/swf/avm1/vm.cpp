@@ -799,7 +799,8 @@ Value Vm::Less(const Value& a, const Value& b) {
   const auto prim = [&](const Value& v) {
     if (!v.IsObject()) return v;
     if (v.object->IsClip()) return Value::Num(NAN);
-    return ValueOf(v.object);
+    const Value p = ValueOf(v.object);
+    return p.IsObject() && p.object->IsClip() ? Value::Num(NAN) : p;  // a clip has no number
   };
   const Value pa = prim(a);
   if (pa.IsObject()) return Value::Bool(false);  // the right side is not even asked
