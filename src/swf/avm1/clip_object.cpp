@@ -350,6 +350,7 @@ bool ClipObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 
 Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject) {
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
+  if (path.starts_with('.') && !path.starts_with("..")) return nullptr;  // nor a leading dot
   Object* cur = base;
   if (!path.empty() && path.front() == '/') {
     cur = vm.RootOf(base);
