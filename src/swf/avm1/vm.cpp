@@ -669,7 +669,12 @@ Object* Vm::ToObject(const Value& v) {
                  : v.type == Type::Number ? numberProto
                                           : booleanProto;
       b->primitive = v;
-      LinkInstance(b, ctor.object);  // made as `new` of its class makes it
+      // Made as `new` of its class makes it: a String has its own length.
+      LinkInstance(b, ctor.object);
+      if (v.type == Type::String) {
+        const std::size_t n = version >= 6 ? UnitCount(v.string) : v.string.size();
+        b->Define(*this, "length", Value::Num(static_cast<double>(n)), kDontEnum | kDontDelete);
+      }
       return b;
     }
     default:

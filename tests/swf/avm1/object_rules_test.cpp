@@ -205,6 +205,15 @@ TEST(ObjectRulesTest, FunctionsAndArgumentsCarryTheirLinks) {
        {"caller", "callee", "constructor", "__proto__", "length"}},
       {"function links", 6, own, {"true", "true", "true", "true"}},
       {"primitive box", 6, boxed, {"true", "true"}},
+      // with ("caf\xC3\xA9") { trace(length); }: a String has its own length.
+      {"string box SWF 6",
+       6,
+       Asm().Push({"caf\xC3\xA9"}).With(Asm().Push({"length"}).Do(Op::GetVariable).Do(Op::Trace)),
+       {"4"}},
+      {"string box SWF 5",
+       5,
+       Asm().Push({"caf\xC3\xA9"}).With(Asm().Push({"length"}).Do(Op::GetVariable).Do(Op::Trace)),
+       {"5"}},
   });
 }
 
