@@ -39,7 +39,8 @@ bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
 
 bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   if (Property* p = FindProperty(vm, name); p && !HiddenForWrite(p->flags, vm.version)) {
-    if (p->setter) {
+    // Read-only wins over a setter: the setter is not called.
+    if (p->setter && !(p->flags & kReadOnly)) {
       vm.CallSetter(this, this, name, v);
       return true;
     }

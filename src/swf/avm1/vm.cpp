@@ -533,7 +533,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
     for (Object* o = obj->proto; o && guard < 256; o = o->proto, ++guard) {
       Property* p = o->FindProperty(*this, name);
       if (!p || HiddenForWrite(p->flags, version)) continue;
-      if (p->setter) {
+      if (p->setter && !(p->flags & kReadOnly)) {
         CallSetter(o, obj, name, v);
         return;
       }

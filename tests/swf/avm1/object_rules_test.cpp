@@ -327,5 +327,41 @@ TEST(ObjectRulesTest, ValueOfGivingAClipIsAPrimitive) {
   });
 }
 
+TEST(ObjectRulesTest, ReadOnlyAccessorsKeepTheirSetterUncalled) {
+  // o.addProperty("p", get, set) where set traces; o.p = 5 on o and on
+  // an object inheriting from o.
+  const Asm accessor = Asm()
+                           .Then(NewObject("o"))
+                           .Function("get", {}, Asm().Push({1}).Do(Op::Return))
+                           .Function("set", {"v"}, Asm().Trace(PushArg("set")))
+                           .Push({"set"})
+                           .Do(Op::GetVariable)
+                           .Push({"get"})
+                           .Do(Op::GetVariable)
+                           .Push({"p", 3, "o"})
+                           .Do(Op::GetVariable)
+                           .Push({"addProperty"})
+                           .Do(Op::CallMethod)
+                           .Do(Op::Pop);
+  const Asm writes = Asm()
+                         .Then(SetMember("o", "p", 5))
+                         .Then(NewObject("c"))
+                         .Push({"c"})
+                         .Do(Op::GetVariable)
+                         .Push({"__proto__", "o"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::SetMember)
+                         .Then(SetMember("c", "p", 5))
+                         .Then(Traced(GetMember("c", "p")));
+  ExpectCases({
+      {"writable", 6, Asm().Then(accessor).Then(writes), {"set", "set", "1"}},
+      {"read-only", 6, Asm().Then(accessor).Then(SetFlags("o", "p", 4, 0)).Then(writes), {"1"}},
+      {"read-only SWF 7",
+       7,
+       Asm().Then(accessor).Then(SetFlags("o", "p", 4, 0)).Then(writes),
+       {"1"}},
+  });
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
