@@ -54,15 +54,20 @@ Completion HasOwnProperty(Vm& vm, Object* self, Args args) {
 
 Completion IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
   if (!self || args.empty()) return Value::Bool(false);
-  Property* p = self->FindProperty(vm, vm.ToString(args[0]));
+  const std::string name = vm.ToString(args[0]);
+  Property* p = self->FindProperty(vm, name);
+  if (!p && self->proto && vm.NamesEqual(name, "__proto__"))
+    return Value::Bool(!(self->protoFlags & kDontEnum));
   return Value::Bool(p && !(p->flags & kDontEnum));
 }
 
-Completion IsPrototypeOf(Vm&, Object* self, Args args) {
+Completion IsPrototypeOf(Vm& vm, Object* self, Args args) {
   if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
+  // A link hidden from the movie's version ends the chain.
   int guard = 0;
-  for (Object* p = args[0].object->proto; p && guard < 256; p = p->proto, ++guard) {
-    if (p == self) return Value::Bool(true);
+  for (Object* o = args[0].object; o->proto && guard < 256; o = o->proto, ++guard) {
+    if (ProtoHidden(o, vm.version)) break;
+    if (o->proto == self) return Value::Bool(true);
   }
   return Value::Bool(false);
 }
@@ -214,7 +219,8 @@ Completion SetPropFlags(Vm& vm, Object*, Args args) {
   std::vector<std::string> names;
   if (args[1].type == Type::Null) {  // every property; undefined names one
     for (Property& p : obj->Properties()) names.push_back(p.name);
-    if (obj->IsFunction()) names.push_back("__proto__");  // the link is one of them
+    if (obj->proto) names.push_back("__proto__");  // the link is one of them
+    if (dynamic_cast<ArrayObject*>(obj)) names.push_back("length");
   } else if (args[1].IsObject() && dynamic_cast<ArrayObject*>(args[1].object)) {
     // Only a true array is a list of names; other objects give their text.
     const double n = vm.ToNumber(vm.Get(args[1].object, "length"));
@@ -234,10 +240,10 @@ Completion SetPropFlags(Vm& vm, Object*, Args args) {
     if (Property* p = obj->FindProperty(vm, name)) {
       p->flags = static_cast<uint16_t>((p->flags & ~clear) | set);
     }
-    if (vm.NamesEqual(name, "__proto__") && obj->IsFunction()) {
-      auto* f = static_cast<FunctionObject*>(obj);
-      f->protoFlags = static_cast<uint16_t>((f->protoFlags & ~clear) | set);
-    }
+    if (vm.NamesEqual(name, "__proto__") && !obj->FindProperty(vm, name))
+      obj->protoFlags = static_cast<uint16_t>((obj->protoFlags & ~clear) | set);
+    if (auto* array = dynamic_cast<ArrayObject*>(obj); array && vm.NamesEqual(name, "length"))
+      array->lengthFlags = static_cast<uint16_t>((array->lengthFlags & ~clear) | set);
   }
   return {};
 }

@@ -55,6 +55,7 @@ Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
 
 Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject) {
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
+  if (path.starts_with('.') && !path.starts_with("..")) return nullptr;  // nor a leading dot
   Object* cur = base;
   if (!path.empty() && path.front() == '/') {
     cur = vm.RootOf(base);

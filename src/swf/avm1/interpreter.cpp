@@ -252,7 +252,9 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   Flow f;
   {
     const CodeScope scope(vm, a.version, clip);
+    FunctionObject* const outer = std::exchange(vm.runningFunction, nullptr);
     f = Run(a, 0, a.code.size());
+    vm.runningFunction = outer;
   }
   vm.lastPool = a.constants;
   if (f != Flow::Abort) a.LeaveStack();
@@ -277,7 +279,8 @@ void Preload(Activation& a, const FunctionCode& code, Args args, Object* locals)
   // Suppressing this or super still takes their register, left empty;
   // arguments is loaded even when also suppressed.
   if (code.flags & kPreloadThis) preload((code.flags & kSuppressThis) ? Value{} : a.self);
-  if (code.flags & kPreloadArguments) preload(Value::Obj(MakeArguments(vm, args, a.callee)));
+  if (code.flags & kPreloadArguments)
+    preload(Value::Obj(MakeArguments(vm, args, a.callee, a.caller)));
   if (code.flags & kPreloadSuper) {
     preload((code.flags & kSuppressSuper) ? Value{} : Value::Obj(MakeSuper(vm, a.self, a.home)));
   }
@@ -289,7 +292,7 @@ void Preload(Activation& a, const FunctionCode& code, Args args, Object* locals)
   }
   if (code.flags & kPreloadGlobal) preload(Value::Obj(vm.global));
   if (!(code.flags & (kSuppressArguments | kPreloadArguments)))
-    locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, a.callee)));
+    locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, a.callee, a.caller)));
   if (!(code.flags & (kSuppressSuper | kPreloadSuper)) && a.home)
     locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, a.home)));
 }
@@ -304,7 +307,7 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   a.block = code.body;
   a.code = a.block->Code();
   a.scope = fn->scope;
-  Object* locals = vm.NewObject();
+  Object* locals = vm.New<ActivationObject>();
   locals->proto = nullptr;
   a.scope.push_back(locals);
   a.locals = locals;
@@ -321,12 +324,13 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   a.constants = code.constants;
   a.version = code.version;
   a.callee = fn;
+  a.caller = vm.runningFunction;
   a.home = home;
   if (code.v2) {
     Preload(a, code, args, locals);
   } else {
     a.registers.resize(4);
-    locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn)));
+    locals->Define(vm, "arguments", Value::Obj(MakeArguments(vm, args, fn, a.caller)));
     // SWF 5 knows no super.
     if (home && code.version >= 6)
       locals->Define(vm, "super", Value::Obj(MakeSuper(vm, a.self, home)));
@@ -343,7 +347,9 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   Flow f;
   {
     const CodeScope scope(vm, a.version, a.target);
+    FunctionObject* const outer = std::exchange(vm.runningFunction, fn);
     f = Run(a, 0, a.code.size());
+    vm.runningFunction = outer;
   }
   if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Return) return a.result;

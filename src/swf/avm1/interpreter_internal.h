@@ -39,6 +39,13 @@ class SuperObject : public Object {
   Object* home = nullptr;
 };
 
+// The object of a call's local variables. A function found there and
+// called by its plain name gets it as `this`.
+class ActivationObject : public Object {
+ public:
+  bool IsActivation() const override { return true; }
+};
+
 struct Activation {
   Vm& vm;
   std::shared_ptr<DecodedBlock> block;
@@ -55,6 +62,7 @@ struct Activation {
   std::shared_ptr<const std::vector<std::string>> constants;
   std::vector<Value> stack;
   FunctionObject* callee = nullptr;
+  FunctionObject* caller = nullptr;  // the script function that called, if any
   // A frame or event block ends when a goto or removal takes its clip off
   // the stage; unset for functions and blocks of clips already removed.
   std::weak_ptr<TimelineInstance> liveClip;
@@ -126,7 +134,7 @@ inline double Num(Activation& a, const Value& v) { return a.vm.ToNumber(v); }
 // SWF 4 code prints booleans as 1 and 0.
 std::string TextOf(Activation& a, const Value& v);
 std::vector<Value> PopArgs(Activation& a);
-Object* MakeArguments(Vm& vm, Args args, FunctionObject* callee);
+Object* MakeArguments(Vm& vm, Args args, FunctionObject* callee, FunctionObject* caller);
 Object* MakeSuper(Vm& vm, const Value& self, Object* home);
 bool IsInstance(Vm& vm, const Value& obj, const Value& cls);
 

@@ -20,8 +20,7 @@ bool HiddenForVersion(uint16_t flags, int version) {
 }
 
 bool ProtoHidden(const Object* obj, int version) {
-  return version < 6 && obj->IsFunction() &&
-         HiddenForVersion(static_cast<const FunctionObject*>(obj)->protoFlags, version);
+  return HiddenForVersion(obj->protoFlags, version);
 }
 
 Property* Object::FindProperty(Vm& vm, std::string_view name) {
@@ -40,7 +39,8 @@ bool Object::GetOwn(Vm& vm, std::string_view name, Value& out) {
 
 bool Object::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   if (Property* p = FindProperty(vm, name); p && !HiddenForWrite(p->flags, vm.version)) {
-    if (p->setter) {
+    // Read-only wins over a setter: the setter is not called.
+    if (p->setter && !(p->flags & kReadOnly)) {
       vm.CallSetter(this, this, name, v);
       return true;
     }
@@ -70,7 +70,12 @@ void Object::Define(Vm& vm, std::string_view name, const Value& v, uint16_t flag
 
 bool Object::DeleteOwn(Vm& vm, std::string_view name) {
   auto it = index_.find(vm.Key(name));
-  if (it == index_.end()) return false;
+  if (it == index_.end()) {
+    // The link itself, once ASSetPropFlags has made it deletable.
+    if (!proto || (protoFlags & kDontDelete) || !vm.NamesEqual(name, "__proto__")) return false;
+    proto = nullptr;
+    return true;
+  }
   if (props_[it->second].flags & kDontDelete) return false;
   props_.erase(props_.begin() + it->second);
   Reindex(vm);
@@ -85,6 +90,8 @@ void Object::Reindex(Vm& vm) {
 }
 
 void Object::OwnKeys(Vm&, std::vector<std::string>& out) {
+  // The oldest slot of all: every object is made with it.
+  if (proto && !(protoFlags & kDontEnum) && !index_.count("__proto__")) out.push_back("__proto__");
   for (const Property& p : props_) {
     if (!(p.flags & kDontEnum)) out.push_back(p.name);
   }
@@ -190,6 +197,7 @@ void ArrayObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   for (std::size_t i = 0; i < elements.size(); ++i) {
     if (!IsHole(elements[i])) out.push_back(std::to_string(i));
   }
+  if (!(lengthFlags & kDontEnum)) out.push_back("length");
   Object::OwnKeys(vm, out);
 }
 

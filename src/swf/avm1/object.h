@@ -68,7 +68,11 @@ class Object {
  public:
   virtual ~Object() = default;
 
-  Object* proto = nullptr;          // __proto__
+  Object* proto = nullptr;  // __proto__
+  // The flags of the __proto__ slot every object has: ASSetPropFlags can
+  // make it enumerable, deletable, or hide it (and inheritance through it)
+  // from some versions.
+  uint16_t protoFlags = kDontEnum | kDontDelete;
   std::vector<Object*> interfaces;  // ImplementsOp
 
   // Own properties only. GetOwn returns false when the object has none by
@@ -85,6 +89,8 @@ class Object {
   virtual bool IsFunction() const { return false; }
   virtual bool IsClip() const { return false; }
   virtual bool IsTextField() const { return false; }
+  // A function call's object of local variables.
+  virtual bool IsActivation() const { return false; }
   // The text of Object.prototype.toString for this kind.
   virtual const char* TypeName() const { return "[object Object]"; }
 
@@ -152,14 +158,14 @@ struct FunctionCode {
 
 class FunctionObject : public Object {
  public:
+  // SWF 5 movies do not see a function's link to Function.prototype
+  // (functions inherit nothing there) unless ASSetPropFlags clears the bit.
+  FunctionObject() { protoFlags = kDontEnum | kDontDelete | kSince6; }
   bool IsFunction() const override { return true; }
   const char* TypeName() const override { return "[type Function]"; }
   void Trace(std::vector<Object*>& out) override;
 
   NativeFn native = nullptr;
-  // The flags of the link to Function.prototype: SWF 5 movies do not see it
-  // (functions inherit nothing there) unless ASSetPropFlags clears the bit.
-  uint16_t protoFlags = kDontEnum | kDontDelete | kSince6;
   // Makes a fresh instance for `new` (built-in classes whose instances are
   // special, like Array); null for a plain object.
   Object* (*construct)(Vm& vm) = nullptr;
@@ -184,6 +190,7 @@ class ArrayObject : public Object {
   static bool IsHole(const Value& v) { return v.IsUndefined() && v.boolean; }
 
   std::vector<Value> elements;
+  uint16_t lengthFlags = kDontEnum | kDontDelete;  // of its own `length`
 };
 
 // Boolean, Number and String instances, and Date (whose value is its time).

@@ -158,21 +158,27 @@ bool PushJoined(Activation& a, std::string s) {
   return true;
 }
 
+// What an operand of Add2 stands for once valueOf has run: a clip counts as
+// a primitive (its path as text, NaN as a number); any other object given
+// back leaves the operand itself to convert.
+const Value& Settled(const Value& given, const Value& operand) {
+  return given.IsObject() && !given.object->IsClip() ? operand : given;
+}
+
 Flow Add2(Activation& a, const Action&) {
-  // valueOf runs on the right side first. An object whose valueOf gives
-  // an object is turned to text or a number from the object itself.
+  // valueOf runs on the right side first.
   Vm& vm = a.vm;
   const Value rhs = a.Pop();
   const Value lhs = a.Pop();
   const Value pb = AddOperand(a, rhs);
   const Value pa = AddOperand(a, lhs);
   if (pa.type == Type::String || pb.type == Type::String) {
-    std::string s = TextOf(a, pa.IsObject() ? lhs : pa);
-    s += TextOf(a, pb.IsObject() ? rhs : pb);
+    std::string s = TextOf(a, Settled(pa, lhs));
+    s += TextOf(a, Settled(pb, rhs));
     return PushJoined(a, std::move(s)) ? Flow::Normal : Flow::Abort;
   }
-  const double x = vm.ToNumber(pa.IsObject() ? lhs : pa);
-  a.Push(Value::Num(x + vm.ToNumber(pb.IsObject() ? rhs : pb)));
+  const double x = vm.ToNumber(Settled(pa, lhs));
+  a.Push(Value::Num(x + vm.ToNumber(Settled(pb, rhs))));
   return Flow::Normal;
 }
 

@@ -9,9 +9,13 @@
 
 namespace orrivel::swf::avm1 {
 
-Object* MakeArguments(Vm& vm, Args args, FunctionObject* callee) {
+Object* MakeArguments(Vm& vm, Args args, FunctionObject* callee, FunctionObject* caller) {
   ArrayObject* arr = vm.NewArray(std::vector<Value>(args.begin(), args.end()));
+  // Made as by `new Array`: it names its class, and the function that called.
+  if (const Property* c = vm.arrayProto ? vm.arrayProto->FindProperty(vm, "constructor") : nullptr)
+    arr->Define(vm, "constructor", c->value, kDontEnum);
   arr->Define(vm, "callee", Value::Obj(callee), kDontEnum);
+  arr->Define(vm, "caller", caller ? Value::Obj(caller) : Value::Null(), kDontEnum);
   return arr;
 }
 

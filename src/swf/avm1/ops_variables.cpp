@@ -24,6 +24,18 @@ namespace {
 bool LookupSpecialName(Activation& a, std::string_view name, Value& out) {
   Vm& vm = a.vm;
   if (vm.NamesEqual(name, "this")) {
+    // `this` is a variable like others: one a script assigned (on the
+    // timeline, a `with` object, or a call's locals) is found first, and a
+    // call's own `this` sits in its locals.
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      Object* o = a.scope[i];
+      if (!o || o == vm.global) continue;
+      if (o->HasOwn(vm, name)) {
+        out = vm.Get(o, name);
+        return true;
+      }
+      if (o == a.locals) break;
+    }
     // A suppressed `this` falls through to the timeline (nothing before SWF 6).
     if (!a.suppressThis) {
       out = a.self;
@@ -98,7 +110,9 @@ Object* CallFunctionThis(Activation& a, const std::string& name) {
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
     if (!o || !HasProperty(a.vm, o, name)) continue;
-    if (i + a.withs >= a.scope.size()) return o;
+    // A local function (or one of an enclosing call) runs on that call's
+    // object of locals.
+    if (i + a.withs >= a.scope.size() || o->IsActivation()) return o;
     return o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot ? o : a.base;
   }
   return a.base;
@@ -172,13 +186,15 @@ void SetVariable(Activation& a, const std::string& name, const Value& v) {
   Vm& vm = a.vm;
   if (HasPathChars(name) && SetPathVariable(a, name, v)) return;
   const std::size_t firstWith = a.scope.size() - a.withs;
+  // A call's own `this` is one of its locals.
+  const bool callThis = a.locals && !a.suppressThis && vm.NamesEqual(name, "this");
   for (std::size_t i = a.scope.size(); i-- > 1;) {
     Object* o = a.scope[i];
     // A clip put in scope by `with` takes its variables and properties, not
     // names of its children.
     const bool has = i >= firstWith && o && o->IsClip()
                          ? o->Object::HasOwn(vm, name) || ClipPropertyIndex(name) >= 0
-                         : o && o->HasOwn(vm, name);
+                         : o && (o->HasOwn(vm, name) || (callThis && o == a.locals));
     if (has) {
       vm.Set(o, name, v);
       return;
@@ -212,6 +228,14 @@ Flow SetVariableOp(Activation& a, const Action&) {
   return Flow::Normal;
 }
 
+// Where `var` puts a variable: a call's locals; outside calls the timeline,
+// or inside `with` the innermost with-object.
+Object* VarHolder(Activation& a) {
+  if (a.locals) return a.locals;
+  if (a.withs > 0 && a.scope.back()) return a.scope.back();
+  return TimelineTarget(a);
+}
+
 Flow DefineLocal(Activation& a, const Action&) {
   Value v = a.Pop();
   const std::string name = a.vm.ToString(a.Pop());
@@ -221,7 +245,7 @@ Flow DefineLocal(Activation& a, const Action&) {
     SetVariable(a, name, v);
     return Flow::Normal;
   }
-  a.vm.Set(a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a)), name, v);
+  a.vm.Set(VarHolder(a), name, v);
   return Flow::Normal;
 }
 
@@ -232,7 +256,7 @@ Flow DefineLocal2(Activation& a, const Action&) {
     if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
     return Flow::Normal;
   }
-  Object* l = a.locals ? a.locals : static_cast<Object*>(TimelineTarget(a));
+  Object* l = VarHolder(a);
   if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
   return Flow::Normal;
 }

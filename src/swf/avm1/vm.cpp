@@ -27,7 +27,17 @@ Vm::Vm(DisplayHost* d, const Movie* m, int v, VmLimits l)
   global->proto = nullptr;  // _global inherits nothing, not even Object's methods
   dateBaseMs = WallClockMs();
   InstallBuiltins(*this);
+  // Functions made before Function itself name it as their constructor too.
+  for (const auto& o : heap_) {
+    if (o->IsFunction() && !o->FindProperty(*this, "constructor")) MarkMadeByFunction(o.get());
+  }
   builtins_ = heap_.size();
+}
+
+void Vm::MarkMadeByFunction(Object* f) {
+  // Every function, native or scripted, says on itself that Function made it.
+  if (const Property* c = functionProto->FindProperty(*this, "constructor"))
+    f->Define(*this, "constructor", c->value, kDontEnum | kDontDelete);
 }
 
 Vm::~Vm() = default;
@@ -56,12 +66,8 @@ FunctionObject* Vm::NewNative(NativeFn fn, Object* prototype) {
   if (prototype) {
     f->Define(*this, "prototype", Value::Obj(prototype), kDontEnum | kDontDelete);
     prototype->Define(*this, "constructor", Value::Obj(f), kDontEnum | kDontDelete);
-    // A class made by the player is itself an object Function built.
-    Value function;
-    if (functionProto->GetOwn(*this, "constructor", function) && function.IsObject()) {
-      f->Define(*this, "constructor", function, kDontEnum);
-    }
   }
+  MarkMadeByFunction(f);
   return f;
 }
 
@@ -71,9 +77,7 @@ FunctionObject* Vm::NewFunction() {
   Object* p = NewObject();
   p->Define(*this, "constructor", Value::Obj(f), kDontEnum | kDontDelete);
   f->Define(*this, "prototype", Value::Obj(p), kDontEnum | kDontDelete);
-  // A function is made by Function, and says so on itself.
-  if (Property* c = functionProto ? functionProto->FindProperty(*this, "constructor") : nullptr)
-    f->Define(*this, "constructor", c->value, kDontEnum);
+  MarkMadeByFunction(f);
   return f;
 }
 
@@ -398,6 +402,8 @@ Value Vm::GetMember(const Value& v, std::string_view name) {
     case Wrapper::None:
       return {};
     case Wrapper::Own:
+      // The object the read stands for was made by `new` of the class.
+      if (version >= 6 && NamesEqual(name, "__constructor__")) return ctor;
       break;
   }
   switch (v.type) {
@@ -453,7 +459,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
     for (Object* o = obj->proto; o && guard < 256; o = o->proto, ++guard) {
       Property* p = o->FindProperty(*this, name);
       if (!p || HiddenForWrite(p->flags, version)) continue;
-      if (p->setter) {
+      if (p->setter && !(p->flags & kReadOnly)) {
         CallSetter(o, obj, name, v);
         return;
       }
@@ -589,6 +595,12 @@ Object* Vm::ToObject(const Value& v) {
                  : v.type == Type::Number ? numberProto
                                           : booleanProto;
       b->primitive = v;
+      // Made as `new` of its class makes it: a String has its own length.
+      LinkInstance(b, ctor.object);
+      if (v.type == Type::String) {
+        const std::size_t n = version >= 6 ? UnitCount(v.string) : v.string.size();
+        b->Define(*this, "length", Value::Num(static_cast<double>(n)), kDontEnum | kDontDelete);
+      }
       return b;
     }
     default:
@@ -638,12 +650,14 @@ bool Vm::InstanceOf(Object* obj, Object* ctor) {
   Object* target = protoV.object;
   // Walks a prototype chain and, through each link's interfaces, the chains
   // of the interfaces they extend; the work is capped against cycles.
+  // A link hidden from the movie's version ends a chain.
   int budget = 1024;
+  if (ProtoHidden(obj, version)) return false;
   std::vector<Object*> chains = {obj->proto};
   while (!chains.empty() && budget > 0) {
     Object* p = chains.back();
     chains.pop_back();
-    for (; p && budget > 0; p = p->proto, --budget) {
+    for (; p && budget > 0; p = ProtoHidden(p, version) ? nullptr : p->proto, --budget) {
       if (target && p == target) return true;
       for (Object* i : p->interfaces) {
         if (i == ctor) return true;
@@ -725,7 +739,8 @@ Value Vm::Less(const Value& a, const Value& b) {
   const auto prim = [&](const Value& v) {
     if (!v.IsObject()) return v;
     if (v.object->IsClip()) return Value::Num(NAN);
-    return ValueOf(v.object);
+    const Value p = ValueOf(v.object);
+    return p.IsObject() && p.object->IsClip() ? Value::Num(NAN) : p;  // a clip has no number
   };
   const Value pa = prim(a);
   if (pa.IsObject()) return Value::Bool(false);  // the right side is not even asked
@@ -793,9 +808,9 @@ bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result
 }
 
 void Vm::LinkInstance(Object* obj, Object* ctor) {
-  // SWF 5 links only constructors written in script.
-  const bool scripted = ctor->IsFunction() && static_cast<FunctionObject*>(ctor)->code;
-  if (version >= 6 || scripted) obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum);
+  // SWF 5 code links it too, out of its own sight: SWF 6 code sees it.
+  const uint16_t since = version < 6 ? kSince6 : 0;
+  obj->Define(*this, "__constructor__", Value::Obj(ctor), kDontEnum | since);
   if (version < 7) obj->Define(*this, "constructor", Value::Obj(ctor), kDontEnum);
 }
 

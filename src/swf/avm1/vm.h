@@ -115,6 +115,8 @@ class Vm {
   ArrayObject* NewArray(std::vector<Value> elements = {});
   FunctionObject* NewNative(NativeFn fn, Object* prototype = nullptr);
   FunctionObject* NewFunction();  // a script function's object, with its prototype
+  // Gives a function its own `constructor`, Function (once Function exists).
+  void MarkMadeByFunction(Object* f);
   // Adds a native method to obj (not enumerable).
   void Method(Object* obj, std::string_view name, NativeFn fn);
   // Frees every object not reachable from the roots; between frames only.
@@ -248,6 +250,9 @@ class Vm {
   InputState input;  // keys, pointer, drag and focus, as the player reports them
 
   // Current run state, for the interpreter.
+  // The script function running now, for arguments.caller (null in frame code).
+  FunctionObject* runningFunction = nullptr;
+
   bool disabled = false;  // held memory over the cap: scripts no longer run
   std::size_t bytesThisFrame = 0;
   // All code shares one stack: what a block or a function leaves on it

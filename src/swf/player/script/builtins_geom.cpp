@@ -42,9 +42,20 @@ double N(Vm& vm, Object* o, std::string_view k) { return o ? vm.ToNumber(vm.Get(
 Value G(Vm& vm, Object* o, std::string_view k) { return o ? vm.Get(o, k) : Value{}; }
 Object* O(const Value& v) { return v.IsObject() ? v.object : nullptr; }
 
-// The + operator: strings join, anything else adds as numbers.
+// What the + operator makes of an operand: what valueOf gives, a clip
+// included (its path, or NaN); the operand itself when valueOf gives
+// another object.
+Value Operand(Vm& vm, const Value& v) {
+  if (!v.IsObject() || v.object->IsClip()) return v;
+  const Value p = vm.ToPrimitive(v);
+  return p.IsObject() && !p.object->IsClip() ? v : p;
+}
+
+// The + operator: strings join, anything else adds as numbers; the right
+// side is converted first.
 Value Plus(Vm& vm, const Value& a, const Value& b) {
-  const Value pa = vm.ToPrimitive(a), pb = vm.ToPrimitive(b);
+  const Value pb = Operand(vm, b);
+  const Value pa = Operand(vm, a);
   if (pa.type == Type::String || pb.type == Type::String)
     return Value::Str(vm.ToString(pa) + vm.ToString(pb));
   return Value::Num(vm.ToNumber(pa) + vm.ToNumber(pb));
@@ -67,7 +78,8 @@ std::string Describe(Vm& vm, Object* self, std::initializer_list<const char*> na
   auto l = labels.begin();
   for (const char* n : names) {
     if (out.size() > 1) out += ", ";
-    out += std::string(*l++) + "=" + vm.ToString(vm.Get(self, n));
+    // The text is joined with +, so valueOf runs before toString.
+    out += std::string(*l++) + "=" + vm.ToString(Operand(vm, vm.Get(self, n)));
   }
   return out + ")";
 }

@@ -1,0 +1,367 @@
+// Rules of objects, scopes and conversions as scripts see them: the
+// __proto__ slot and a function's own links, arguments.caller, `this` and
+// `var` in scopes, and valueOf giving a clip.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../player/movie_builder.h"
+#include "swf/player/movie_runner.h"
+
+namespace orrivel::swf::avm1 {
+namespace {
+
+using namespace swf::test;
+using test::Asm;
+using test::Null;
+using test::PushArg;
+using test::Reg;
+
+// Every case: a movie of one version runs one frame of code, and traces.
+struct Case {
+  const char* name;
+  int version;
+  Asm code;
+  std::vector<std::string> traces;
+};
+
+std::vector<std::string> Run(int version, const Asm& code) {
+  Movie m = BaseMovie();
+  m.header.version = static_cast<uint8_t>(version);
+  m.timeline = MakeTimeline({MakeFrame({Act({code.Bytes()})})});
+  std::vector<std::string> lines;
+  MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+  runner.Tick();
+  return lines;
+}
+
+void ExpectCases(const std::vector<Case>& cases) {
+  for (const Case& c : cases) EXPECT_EQ(Run(c.version, c.code), c.traces) << c.name;
+}
+
+// name = new Object();
+Asm NewObject(const char* name) {
+  return Asm().Push({name, 0, "Object"}).Do(Op::NewObject).Do(Op::SetVariable);
+}
+// obj.member = value
+Asm SetMember(const char* obj, const char* member, PushArg value) {
+  return Asm().Push({obj}).Do(Op::GetVariable).Push({member, std::move(value)}).Do(Op::SetMember);
+}
+// obj.member, left on the stack
+Asm GetMember(const char* obj, const char* member) {
+  return Asm().Push({obj}).Do(Op::GetVariable).Push({member}).Do(Op::GetMember);
+}
+// ASSetPropFlags(obj, names, set, clear)
+Asm SetFlags(const char* obj, PushArg names, int set, int clear) {
+  return Asm()
+      .Push({clear, set, std::move(names), obj})
+      .Do(Op::GetVariable)
+      .Push({4, "ASSetPropFlags"})
+      .Do(Op::CallFunction)
+      .Do(Op::Pop);
+}
+// obj.method(arg), left on the stack
+Asm CallMethod(const char* obj, const char* method, PushArg arg) {
+  return Asm().Push({std::move(arg), 1, obj}).Do(Op::GetVariable).Push({method}).Do(Op::CallMethod);
+}
+// for (k in obj) trace(k);
+Asm TraceKeys(const char* obj) {
+  return Asm()
+      .Push({obj})
+      .Do(Op::GetVariable)
+      .Do(Op::Enumerate2)
+      .Label("next")
+      .StoreRegister(0)
+      .Push({Null()})
+      .Do(Op::Equals2)
+      .If("done")
+      .Push({Reg(0)})
+      .Do(Op::Trace)
+      .Jump("next")
+      .Label("done");
+}
+Asm Traced(const Asm& value) { return Asm().Then(value).Do(Op::Trace); }
+// `value` compared with what `name` holds, traced.
+Asm TraceEquals(const Asm& value, const char* name) {
+  return Asm().Then(value).Push({name}).Do(Op::GetVariable).Do(Op::StrictEquals).Do(Op::Trace);
+}
+
+TEST(ObjectRulesTest, ProtoIsAnOwnSlotWithFlags) {
+  // p.x = 1; o.__proto__ = p: the link as ASSetPropFlags leaves it.
+  const Asm chain = Asm()
+                        .Then(NewObject("p"))
+                        .Then(SetMember("p", "x", 1))
+                        .Then(NewObject("o"))
+                        .Push({"o"})
+                        .Do(Op::GetVariable)
+                        .Push({"__proto__", "p"})
+                        .Do(Op::GetVariable)
+                        .Do(Op::SetMember);
+  // o.x; p.isPrototypeOf(o); o instanceof Object
+  const Asm reads = Asm()
+                        .Then(Traced(GetMember("o", "x")))
+                        .Push({"o"})
+                        .Do(Op::GetVariable)
+                        .Push({1, "p"})
+                        .Do(Op::GetVariable)
+                        .Push({"isPrototypeOf"})
+                        .Do(Op::CallMethod)
+                        .Do(Op::Trace)
+                        .Push({"o"})
+                        .Do(Op::GetVariable)
+                        .Push({"Object"})
+                        .Do(Op::GetVariable)
+                        .Do(Op::InstanceOf)
+                        .Do(Op::Trace);
+  // A slot hidden from SWF 6 (the SWF 7 bit) cuts inheritance there only.
+  const Asm hidden = Asm().Then(chain).Then(SetFlags("o", "__proto__", 0x400, 0)).Then(reads);
+  const Asm deleted = Asm()
+                          .Then(chain)
+                          .Push({"o"})
+                          .Do(Op::GetVariable)
+                          .Push({"__proto__"})
+                          .Do(Op::Delete)
+                          .Do(Op::Trace)
+                          .Then(SetFlags("o", "__proto__", 0, 2))
+                          .Push({"o"})
+                          .Do(Op::GetVariable)
+                          .Push({"__proto__"})
+                          .Do(Op::Delete)
+                          .Do(Op::Trace)
+                          .Then(Traced(GetMember("o", "x")));
+  ExpectCases({
+      {"listed once shown",
+       6,
+       Asm()
+           .Then(chain)
+           .Then(SetMember("o", "a", 2))
+           .Then(SetFlags("o", Null(), 0, 1))
+           .Then(TraceKeys("o")),
+       {"x", "a", "constructor", "__constructor__", "__proto__"}},
+      {"hidden by default", 6, Asm().Then(chain).Then(TraceKeys("o")), {"x"}},
+      {"enumerable once shown",
+       6,
+       Asm()
+           .Then(chain)
+           .Then(SetFlags("o", Null(), 0, 1))
+           .Then(Traced(CallMethod("o", "isPropertyEnumerable", "__proto__"))),
+       {"true"}},
+      {"hidden from SWF 6", 6, hidden, {"undefined", "false", "false"}},
+      {"seen by SWF 7", 7, hidden, {"1", "true", "true"}},
+      {"deleted once deletable", 6, deleted, {"false", "true", "undefined"}},
+  });
+}
+
+TEST(ObjectRulesTest, FunctionsAndArgumentsCarryTheirLinks) {
+  const Asm empty;
+  const Asm childBody = Asm()
+                            .Then(TraceEquals(GetMember("arguments", "caller"), "parent"))
+                            .Then(Traced(GetMember("arguments", "caller").Do(Op::TypeOf)));
+  const Asm callers = Asm()
+                          .Function("child", {}, childBody)
+                          .Function("parent", {}, Asm().CallFunction("child", 0).Do(Op::Pop))
+                          .CallFunction("parent", 0)
+                          .Do(Op::Pop)
+                          .CallFunction("child", 0)
+                          .Do(Op::Pop);
+  // arguments lists its own links once ASSetPropFlags shows them.
+  const Asm argumentKeys =
+      Asm()
+          .Function("f", {},
+                    Asm().Then(SetFlags("arguments", Null(), 0, 1)).Then(TraceKeys("arguments")))
+          .CallFunction("f", 0)
+          .Do(Op::Pop);
+  const Asm own = Asm()
+                      .Function("f", {}, empty)
+                      .Then(Traced(CallMethod("f", "hasOwnProperty", "constructor")))
+                      .Then(Traced(CallMethod("f", "hasOwnProperty", "__proto__")))
+                      .Then(TraceEquals(GetMember("f", "constructor"), "Function"))
+                      .Push({"Math"})
+                      .Do(Op::GetVariable)
+                      .Push({"abs"})
+                      .Do(Op::GetMember)
+                      .Push({"m"})
+                      .Do(Op::StackSwap)
+                      .Do(Op::SetVariable)
+                      .Then(Traced(CallMethod("m", "hasOwnProperty", "constructor")));
+  // A number read as an object was made by `new Number`.
+  const Asm boxed = Asm()
+                        .Push({"n", 4})
+                        .Do(Op::SetVariable)
+                        .Then(TraceEquals(GetMember("n", "__constructor__"), "Number"))
+                        .Then(Traced(CallMethod("n", "hasOwnProperty", "__constructor__")));
+  // SWF 5 links `new`'s instance to its class out of its own sight.
+  const Asm linked =
+      Asm().Then(NewObject("o")).Then(Traced(GetMember("o", "__constructor__").Do(Op::TypeOf)));
+  ExpectCases({
+      {"new links in SWF 5", 5, linked, {"undefined"}},
+      {"new links in SWF 6", 6, linked, {"function"}},
+      {"caller in SWF 6", 6, callers, {"true", "function", "false", "null"}},
+      {"caller in SWF 5", 5, callers, {"true", "function", "false", "null"}},
+      {"arguments keys",
+       6,
+       argumentKeys,
+       {"caller", "callee", "constructor", "__proto__", "length"}},
+      {"function links", 6, own, {"true", "true", "true", "true"}},
+      {"primitive box", 6, boxed, {"true", "true"}},
+      // with ("caf\xC3\xA9") { trace(length); }: a String has its own length.
+      {"string box SWF 6",
+       6,
+       Asm().Push({"caf\xC3\xA9"}).With(Asm().Push({"length"}).Do(Op::GetVariable).Do(Op::Trace)),
+       {"4"}},
+      {"string box SWF 5",
+       5,
+       Asm().Push({"caf\xC3\xA9"}).With(Asm().Push({"length"}).Do(Op::GetVariable).Do(Op::Trace)),
+       {"5"}},
+  });
+}
+
+TEST(ObjectRulesTest, ThisAndVarFollowTheScopeChain) {
+  // function outer() { var inner = function () { return this; }; r = inner(); }
+  const Asm innerBody = Asm().Push({"this"}).Do(Op::GetVariable).Do(Op::Return);
+  const Asm outerBody = Asm()
+                            .Push({"inner"})
+                            .Function("", {}, innerBody)
+                            .Do(Op::DefineLocal)
+                            .Push({"r"})
+                            .CallFunction("inner", 0)
+                            .Do(Op::SetVariable)
+                            .Push({"r"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::TypeOf)
+                            .Do(Op::Trace)
+                            .Push({"r"})
+                            .Do(Op::GetVariable)
+                            .Push({"this"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::StrictEquals)
+                            .Do(Op::Trace);
+  const Asm local = Asm().Function("outer", {}, outerBody).CallFunction("outer", 0).Do(Op::Pop);
+  // this = "t" on the timeline; in f, this = 5 changes f's own this only.
+  const Asm assigned = Asm()
+                           .Push({"this", "t"})
+                           .Do(Op::SetVariable)
+                           .Trace(PushArg("this"))
+                           .Push({"this"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Trace)
+                           .Function("f", {},
+                                     Asm()
+                                         .Push({"this", 5})
+                                         .Do(Op::SetVariable)
+                                         .Push({"this"})
+                                         .Do(Op::GetVariable)
+                                         .Do(Op::Trace))
+                           .CallFunction("f", 0)
+                           .Do(Op::Pop)
+                           .Push({"this"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Trace);
+  // with (o) { var v = 3; } at the top level.
+  const Asm withVar = Asm()
+                          .Then(NewObject("o"))
+                          .Push({"o"})
+                          .Do(Op::GetVariable)
+                          .With(Asm().Push({"v", 3}).Do(Op::DefineLocal))
+                          .Then(Traced(GetMember("o", "v")))
+                          .Push({"v"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::TypeOf)
+                          .Do(Op::Trace);
+  ExpectCases({
+      {"local function's this", 6, local, {"object", "false"}},
+      {"this assigned", 6, assigned, {"this", "t", "5", "t"}},
+      {"var inside with", 6, withVar, {"3", "undefined"}},
+  });
+}
+
+TEST(ObjectRulesTest, ValueOfGivingAClipIsAPrimitive) {
+  // o.valueOf = function () { return _root; }
+  const Asm clipValue =
+      Asm()
+          .Then(NewObject("o"))
+          .Push({"o"})
+          .Do(Op::GetVariable)
+          .Push({"valueOf"})
+          .Function("", {}, Asm().Push({"_root"}).Do(Op::GetVariable).Do(Op::Return))
+          .Do(Op::SetMember)
+          .Then(SetMember("o", "toString", "text"));
+  const Asm uses = Asm()
+                       .Then(clipValue)
+                       .Push({"<"})
+                       .Push({"o"})
+                       .Do(Op::GetVariable)
+                       .Do(Op::Add2)
+                       .Do(Op::Trace)
+                       .Push({"o"})
+                       .Do(Op::GetVariable)
+                       .Push({1})
+                       .Do(Op::Add2)
+                       .Do(Op::Trace)
+                       .Push({"o"})
+                       .Do(Op::GetVariable)
+                       .Push({1})
+                       .Do(Op::Less2)
+                       .Do(Op::Trace);
+  // new flash.geom.Point(o, 2).toString(): its text is joined with +.
+  const Asm point = Asm()
+                        .Then(clipValue)
+                        .Push({2, "o"})
+                        .Do(Op::GetVariable)
+                        .Push({2, "flash"})
+                        .Do(Op::GetVariable)
+                        .Push({"geom"})
+                        .Do(Op::GetMember)
+                        .Push({"Point"})
+                        .Do(Op::NewMethod)
+                        .Push({0})
+                        .Do(Op::StackSwap)
+                        .Push({"toString"})
+                        .Do(Op::CallMethod)
+                        .Do(Op::Trace);
+  ExpectCases({
+      {"SWF 6 operators", 6, uses, {"<_level0", "NaN", "undefined"}},
+      {"SWF 5 operators", 5, uses, {"<_level0", "NaN", "undefined"}},
+      {"SWF 8 point text", 8, point, {"(x=_level0, y=2)"}},
+  });
+}
+
+TEST(ObjectRulesTest, ReadOnlyAccessorsKeepTheirSetterUncalled) {
+  // o.addProperty("p", get, set) where set traces; o.p = 5 on o and on
+  // an object inheriting from o.
+  const Asm accessor = Asm()
+                           .Then(NewObject("o"))
+                           .Function("get", {}, Asm().Push({1}).Do(Op::Return))
+                           .Function("set", {"v"}, Asm().Trace(PushArg("set")))
+                           .Push({"set"})
+                           .Do(Op::GetVariable)
+                           .Push({"get"})
+                           .Do(Op::GetVariable)
+                           .Push({"p", 3, "o"})
+                           .Do(Op::GetVariable)
+                           .Push({"addProperty"})
+                           .Do(Op::CallMethod)
+                           .Do(Op::Pop);
+  const Asm writes = Asm()
+                         .Then(SetMember("o", "p", 5))
+                         .Then(NewObject("c"))
+                         .Push({"c"})
+                         .Do(Op::GetVariable)
+                         .Push({"__proto__", "o"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::SetMember)
+                         .Then(SetMember("c", "p", 5))
+                         .Then(Traced(GetMember("c", "p")));
+  ExpectCases({
+      {"writable", 6, Asm().Then(accessor).Then(writes), {"set", "set", "1"}},
+      {"read-only", 6, Asm().Then(accessor).Then(SetFlags("o", "p", 4, 0)).Then(writes), {"1"}},
+      {"read-only SWF 7",
+       7,
+       Asm().Then(accessor).Then(SetFlags("o", "p", 4, 0)).Then(writes),
+       {"1"}},
+  });
+}
+
+}  // namespace
+}  // namespace orrivel::swf::avm1
