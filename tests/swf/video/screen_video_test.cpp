@@ -2,7 +2,7 @@
 // rules for partial frames.
 #include <gtest/gtest.h>
 
-#include "ffmpeg_oracle.h"
+#include "screen_oracle.h"
 #include "zlib_blocks.h"
 #include "swf/video/screen_video.h"
 
@@ -13,49 +13,13 @@ using namespace test;
 
 TEST(ScreenVideo, MatchesFfmpegExactly) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "no ffmpeg";
-  struct Case {
-    const char* name;
-    int width, height;
-    const char* encode;
-    int frames;
-  };
-  const Case cases[] = {
+  const ScreenCase cases[] = {
       {"whole blocks", 128, 96, "-g 5", 8},
       {"partial edge blocks, small blocks", 100, 70, "-g 50", 6},
       {"large blocks", 330, 250, "-g 3", 5},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScratchDir dir("screen");
-    const fs::path flv = dir.Path() / "in.flv", rgb = dir.Path() / "out.rgb";
-    const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
-    ASSERT_TRUE(RunQuiet("ffmpeg -y -f lavfi -i testsrc2=size=" + size + ":rate=10 -frames:v " +
-                         std::to_string(c.frames) + " -c:v flashsv " + c.encode + " " +
-                         flv.string()));
-    ASSERT_TRUE(
-        RunQuiet("ffmpeg -y -i " + flv.string() + " -f rawvideo -pix_fmt bgr24 " + rgb.string()));
-    const FlvVideo video = ReadFlvVideo(ReadFile(flv));
-    const std::vector<uint8_t> ref = ReadFile(rgb);
-    ASSERT_EQ(static_cast<int>(video.packets.size()), c.frames);
-    const size_t frameSize = size_t(c.width) * c.height * 3;
-    ASSERT_EQ(ref.size(), frameSize * c.frames);
-    ScreenVideoDecoder decoder;
-    for (int i = 0; i < c.frames; ++i) {
-      EXPECT_EQ(decoder.IsKeyFrame(video.packets[i]), video.keyFrames[i]) << i;
-      ASSERT_TRUE(decoder.Decode(video.packets[i])) << i;
-      const raster::Image& p = decoder.Picture();
-      ASSERT_EQ(p.width, c.width);
-      ASSERT_EQ(p.height, c.height);
-      const uint8_t* want = ref.data() + frameSize * i;
-      int wrong = 0;
-      for (size_t k = 0; k < p.pixels.size(); ++k) {
-        const uint32_t px = p.pixels[k];
-        wrong += (px & 0xFF) != want[3 * k] || ((px >> 8) & 0xFF) != want[3 * k + 1] ||
-                 ((px >> 16) & 0xFF) != want[3 * k + 2];
-      }
-      EXPECT_EQ(wrong, 0) << "frame " << i;
-    }
-  }
+  for (const ScreenCase& c : cases)
+    ExpectMatchesFfmpeg<ScreenVideoDecoder>("flashsv", "testsrc2", c);
 }
 
 TEST(ScreenVideo, DamagedAndPartialFrames) {
