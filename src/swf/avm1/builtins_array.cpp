@@ -46,7 +46,8 @@ void Store(Vm& vm, Object* self, std::vector<Value> elems) {
 
 Object* MakeArray(Vm& vm) { return vm.NewArray(); }
 
-Completion ArrayCtor(Vm& vm, Object* self, Args args) {
+Completion ArrayCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto* a = dynamic_cast<ArrayObject*>(self);
   if (!a) a = vm.NewArray();
   if (args.size() == 1 && args[0].type == Type::Number) {
@@ -59,7 +60,8 @@ Completion ArrayCtor(Vm& vm, Object* self, Args args) {
 
 // A real array grows and shrinks in place: a queue or a particle list built
 // with push and pop must not copy itself on every call.
-Completion Push(Vm& vm, Object* self, Args args) {
+Completion Push(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto* a = dynamic_cast<ArrayObject*>(self);
   std::vector<Value> copy = a ? std::vector<Value>{} : Elements(vm, self);
   std::vector<Value>& e = a ? a->elements : copy;
@@ -72,7 +74,8 @@ Completion Push(Vm& vm, Object* self, Args args) {
   return Value::Num(n);
 }
 
-Completion Pop(Vm& vm, Object* self, Args) {
+Completion Pop(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
     if (a->elements.empty()) return {};
     Value v = std::move(a->elements.back());
@@ -87,7 +90,8 @@ Completion Pop(Vm& vm, Object* self, Args) {
   return v;
 }
 
-Completion Shift(Vm& vm, Object* self, Args) {
+Completion Shift(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   std::vector<Value> e = Elements(vm, self);
   if (e.empty()) return {};
   Value v = e.front();
@@ -96,7 +100,8 @@ Completion Shift(Vm& vm, Object* self, Args) {
   return v;
 }
 
-Completion Unshift(Vm& vm, Object* self, Args args) {
+Completion Unshift(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   std::vector<Value> e = Elements(vm, self);
   e.insert(e.begin(), args.begin(), args.end());
   const double n = static_cast<double>(e.size());
@@ -104,7 +109,8 @@ Completion Unshift(Vm& vm, Object* self, Args args) {
   return Value::Num(n);
 }
 
-Completion Join(Vm& vm, Object* self, Args args) {
+Completion Join(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const std::string sep = args.empty() || args[0].IsUndefined() ? "," : vm.ToString(args[0]);
   std::string out;
   const std::vector<Value> e = Elements(vm, self);
@@ -117,16 +123,18 @@ Completion Join(Vm& vm, Object* self, Args args) {
   return Value::Str(out);
 }
 
-Completion ToStringMethod(Vm& vm, Object* self, Args) { return Join(vm, self, {}); }
+Completion ToStringMethod(Vm& vm, const CallContext& call, Args) { return Join(vm, call, {}); }
 
-Completion Reverse(Vm& vm, Object* self, Args) {
+Completion Reverse(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   std::vector<Value> e = Elements(vm, self);
   std::reverse(e.begin(), e.end());
   Store(vm, self, std::move(e));
   return Value::Obj(self);
 }
 
-Completion Concat(Vm& vm, Object* self, Args args) {
+Completion Concat(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   std::vector<Value> e = Elements(vm, self);
   for (const Value& v : args) {
     if (auto* a = v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr) {
@@ -148,7 +156,8 @@ std::size_t RelIndex(Vm& vm, const Value& v, std::size_t size, std::size_t fallb
   return static_cast<std::size_t>(std::min(n, static_cast<double>(size)));
 }
 
-Completion Slice(Vm& vm, Object* self, Args args) {
+Completion Slice(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const std::vector<Value> e = Elements(vm, self);
   const std::size_t from = RelIndex(vm, Arg(args, 0), e.size(), 0);
   const std::size_t to = RelIndex(vm, Arg(args, 1), e.size(), e.size());
@@ -157,7 +166,8 @@ Completion Slice(Vm& vm, Object* self, Args args) {
   return Value::Obj(vm.NewArray(std::move(out)));
 }
 
-Completion Splice(Vm& vm, Object* self, Args args) {
+Completion Splice(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   std::vector<Value> e = Elements(vm, self);
   const std::size_t from = RelIndex(vm, args[0], e.size(), 0);
@@ -272,7 +282,8 @@ Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const
 
 // sort(), sort(compare[, flags]), sort(flags) and sort(ignored, flags):
 // a first argument that is neither an object nor a number sorts nothing.
-Completion Sort(Vm& vm, Object* self, Args args) {
+Completion Sort(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Value fn;
   int flags = 0;
   const Value first = Arg(args, 0), second = Arg(args, 1);
@@ -302,7 +313,8 @@ Completion Sort(Vm& vm, Object* self, Args args) {
 // does not give one entry per field counts as none; the first entry's
 // UNIQUESORT and RETURNINDEXEDARRAY apply to the whole sort. An element that
 // is no object is compared itself.
-Completion SortOn(Vm& vm, Object* self, Args args) {
+Completion SortOn(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   std::vector<std::string> fields;
   std::vector<int> fieldFlags;

@@ -21,7 +21,7 @@ Object* Lookup(Vm& vm, double category, double index) {
   return it == natives.end() ? nullptr : it->second;
 }
 
-Completion AsNative(Vm& vm, Object*, Args args) {
+Completion AsNative(Vm& vm, const CallContext&, Args args) {
   if (args.size() != 2) return {};
   const double category = vm.ToNumber(args[0]);
   const double index = vm.ToNumber(args[1]);
@@ -78,7 +78,7 @@ void EachName(Vm& vm, Object* target, const std::string& list, double start, int
   }
 }
 
-Completion SetNative(Vm& vm, Object*, Args args) {
+Completion SetNative(Vm& vm, const CallContext&, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* target = args[0].object;
   const double category = vm.ToNumber(args[1]);
@@ -97,7 +97,7 @@ Completion SetNative(Vm& vm, Object*, Args args) {
   return {};
 }
 
-Completion SetNativeAccessor(Vm& vm, Object*, Args args) {
+Completion SetNativeAccessor(Vm& vm, const CallContext&, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* target = args[0].object;
   const double category = vm.ToNumber(args[1]);
@@ -117,7 +117,7 @@ Completion SetNativeAccessor(Vm& vm, Object*, Args args) {
 
 // ASconstructor(category, index): the native made usable with `new`, with
 // a fresh prototype.
-Completion AsConstructor(Vm& vm, Object*, Args args) {
+Completion AsConstructor(Vm& vm, const CallContext&, Args args) {
   if (args.size() != 2) return {};
   Object* fn = Lookup(vm, vm.ToNumber(args[0]), vm.ToNumber(args[1]));
   auto* native = dynamic_cast<FunctionObject*>(fn);
@@ -128,17 +128,17 @@ Completion AsConstructor(Vm& vm, Object*, Args args) {
 }
 
 // ASnative(2, 0): whether the running script function was called by `new`.
-Completion AsNew(Vm& vm, Object*, Args) { return Value::Bool(vm.InNew()); }
+Completion AsNew(Vm& vm, const CallContext&, Args) { return Value::Bool(vm.InNew()); }
 
 // Math's numbers past its functions: the arguments are converted like any
 // Math function's, and the answer is NaN.
-Completion MathUnknown(Vm& vm, Object*, Args args) {
+Completion MathUnknown(Vm& vm, const CallContext&, Args args) {
   for (std::size_t i = 0; i < args.size() && i < 2; ++i) vm.ToNumber(args[i]);
   return Value::Num(NAN);
 }
 
 // ASnative(100, 4): trace, which movies otherwise reach only as an action.
-Completion Trace(Vm& vm, Object*, Args args) {
+Completion Trace(Vm& vm, const CallContext&, Args args) {
   const Value v = Arg(args, 0);
   if (vm.traceSink) vm.traceSink(v.IsUndefined() ? "undefined" : vm.ToString(v));
   return {};

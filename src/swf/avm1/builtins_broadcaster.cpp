@@ -24,7 +24,8 @@ std::vector<Value> Listeners(Vm& vm, Object* obj) {
 }
 
 // The methods work through the list's own push and splice, as Flash's do.
-Completion AddListener(Vm& vm, Object* self, Args args) {
+Completion AddListener(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return Value::Bool(true);
   const Value listener = Arg(args, 0);
   vm.CallMethod(self, "removeListener", Args(&listener, 1));
@@ -33,7 +34,8 @@ Completion AddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion RemoveListener(Vm& vm, Object* self, Args args) {
+Completion RemoveListener(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value listener = Arg(args, 0);
   const Value list = self ? vm.Get(self, "_listeners") : Value{};
   if (!list.IsObject()) return Value::Bool(false);
@@ -47,13 +49,15 @@ Completion RemoveListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(false);
 }
 
-Completion BroadcastMessage(Vm& vm, Object* self, Args args) {
+Completion BroadcastMessage(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   const std::string message = vm.ToString(args[0]);
   return Broadcast(vm, self, message, args.subspan(1)) ? Value::Bool(true) : Value{};
 }
 
-Completion Initialize(Vm& vm, Object* self, Args args) {
+Completion Initialize(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value target = Arg(args, 0);
   if (!target.IsObject()) return {};
   // A removed clip takes no properties.
@@ -67,7 +71,7 @@ Completion Initialize(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion Construct(Vm&, Object*, Args) { return {}; }
+Completion Construct(Vm&, const CallContext&, Args) { return {}; }
 
 // What AsBroadcaster.initialize gives an object, the player's own included.
 // The player writes the two list methods in ActionScript, so each has a

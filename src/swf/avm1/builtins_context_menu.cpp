@@ -12,7 +12,8 @@ namespace {
 constexpr const char* kBuiltInItems[] = {"save", "zoom",   "quality",      "play",
                                          "loop", "rewind", "forward_back", "print"};
 
-Completion ContextMenuCtor(Vm& vm, Object* self, Args args) {
+Completion ContextMenuCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return {};
   Object* items = vm.NewObject();
   // Enumerated newest first: defined from the end.
@@ -25,7 +26,8 @@ Completion ContextMenuCtor(Vm& vm, Object* self, Args args) {
 }
 
 // Replaces the built-in items with a fresh set, all hidden.
-Completion HideBuiltInItems(Vm& vm, Object* self, Args) {
+Completion HideBuiltInItems(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self) return {};
   Object* items = vm.NewObject();
   for (auto it = std::rbegin(kBuiltInItems); it != std::rend(kBuiltInItems); ++it)
@@ -36,7 +38,8 @@ Completion HideBuiltInItems(Vm& vm, Object* self, Args) {
 
 // A new menu with the same handler and built-in items; each custom item is
 // replaced by its own copy().
-Completion ContextMenuCopy(Vm& vm, Object* self, Args) {
+Completion ContextMenuCopy(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self) return {};
   Value ctor = vm.Get(vm.global, "ContextMenu");
   if (!ctor.IsObject()) return {};
@@ -60,7 +63,8 @@ Completion ContextMenuCopy(Vm& vm, Object* self, Args) {
   return made;
 }
 
-Completion ContextMenuItemCtor(Vm& vm, Object* self, Args args) {
+Completion ContextMenuItemCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return {};
   auto flag = [&](std::size_t i, bool otherwise) {
     return Value::Bool(i < args.size() ? vm.ToBoolean(args[i]) : otherwise);
@@ -73,7 +77,8 @@ Completion ContextMenuItemCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion ContextMenuItemCopy(Vm& vm, Object* self, Args) {
+Completion ContextMenuItemCopy(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   Value ctor = vm.Get(vm.global, "ContextMenuItem");
   if (!self || !ctor.IsObject()) return {};
   const Value args[] = {vm.Get(self, "caption"), vm.Get(self, "onSelect"),

@@ -47,7 +47,8 @@ DateFields FieldsFromArgs(Vm& vm, Args args) {
 }
 
 // new Date(), new Date(ms), new Date(year, month[, date, hours, minutes, seconds, ms]).
-Completion DateCtor(Vm& vm, Object* self, Args args) {
+Completion DateCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto* fresh = dynamic_cast<BoxObject*>(self);
   if (fresh && fresh->primitive.IsUndefined()) fresh->isDate = true;
   BoxObject* box = DateOf(self);
@@ -62,7 +63,7 @@ Completion DateCtor(Vm& vm, Object* self, Args args) {
   return Value::Obj(box);
 }
 
-Completion DateUtc(Vm& vm, Object*, Args args) {
+Completion DateUtc(Vm& vm, const CallContext&, Args args) {
   return Value::Num(TimeOf(FieldsFromArgs(vm, args)));
 }
 
@@ -93,7 +94,8 @@ double Get(const DateFields& f, Field field) {
 }
 
 template <Field F, bool Utc>
-Completion Getter(Vm&, Object* self, Args) {
+Completion Getter(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!DateOf(self)) return {};
   return Value::Num(Get(FieldsIn(TimeValue(self), Utc), F));
 }
@@ -101,7 +103,8 @@ Completion Getter(Vm&, Object* self, Args) {
 // A setter replaces its field and, given more arguments, the fields after
 // it (setHours(h, m, s, ms)); the time value follows.
 template <Field F, bool Utc>
-Completion Setter(Vm& vm, Object* self, Args args) {
+Completion Setter(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BoxObject* box = DateOf(self);
   if (box == nullptr) return {};
   double t = TimeValue(self);
@@ -118,7 +121,8 @@ Completion Setter(Vm& vm, Object* self, Args args) {
   return Value::Num(t);
 }
 
-Completion SetTime(Vm& vm, Object* self, Args args) {
+Completion SetTime(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BoxObject* box = DateOf(self);
   if (box == nullptr) return {};
   box->primitive = Value::Num(TimeClip(args.empty() ? NAN : vm.ToNumber(args[0])));
@@ -126,36 +130,41 @@ Completion SetTime(Vm& vm, Object* self, Args args) {
 }
 
 // The methods of a Date do nothing for an object of another kind.
-Completion GetTime(Vm&, Object* self, Args) {
+Completion GetTime(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   return DateOf(self) ? Value::Num(TimeValue(self)) : Value{};
 }
 
-Completion GetYear(Vm&, Object* self, Args) {
+Completion GetYear(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!DateOf(self)) return {};
   return Value::Num(FieldsIn(TimeValue(self), false).year - 1900);
 }
 
 // setYear takes two-digit years as the 1900s.
-Completion SetYear(Vm& vm, Object* self, Args args) {
-  if (args.empty()) return Setter<Field::Year, false>(vm, self, args);
+Completion SetYear(Vm& vm, const CallContext& call, Args args) {
+  if (args.empty()) return Setter<Field::Year, false>(vm, call, args);
   std::vector<Value> copy(args.begin(), args.end());
   const double y = vm.ToNumber(copy[0]);
   if (y >= 0 && y <= 99) copy[0] = Value::Num(y + 1900);
-  return Setter<Field::Year, false>(vm, self, copy);
+  return Setter<Field::Year, false>(vm, call, copy);
 }
 
-Completion GetUtcYear(Vm&, Object* self, Args) {
+Completion GetUtcYear(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!DateOf(self)) return {};
   return Value::Num(FieldsIn(TimeValue(self), true).year - 1900);
 }
 
-Completion GetTimezoneOffset(Vm&, Object* self, Args) {
+Completion GetTimezoneOffset(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!DateOf(self)) return {};
   const double t = TimeValue(self);
   return Value::Num(std::isnan(t) ? NAN : -LocalOffsetMs(t) / 60000);
 }
 
-Completion ToStringMethod(Vm&, Object* self, Args) {
+Completion ToStringMethod(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   const double t = TimeValue(self);
   return Value::Str(FormatDate(t, LocalOffsetMs(t)));
 }

@@ -38,24 +38,29 @@ void SetHidden(Vm& vm, Object* self, Value DeviceState::*field, const Value& v) 
 
 // ---- Camera ------------------------------------------------------------------
 
-Completion MinusOne(Vm&, Object*, Args) { return Value::Num(-1); }
-Completion Muted(Vm&, Object*, Args) { return Value::Bool(true); }
-Completion CamBandwidth(Vm& vm, Object* self, Args) {
+Completion MinusOne(Vm&, const CallContext&, Args) { return Value::Num(-1); }
+Completion Muted(Vm&, const CallContext&, Args) { return Value::Bool(true); }
+Completion CamBandwidth(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Hidden(vm, self, &DeviceState::bandwidth);
 }
-Completion CamQuality(Vm& vm, Object* self, Args) {
+Completion CamQuality(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Hidden(vm, self, &DeviceState::quality);
 }
-Completion CamMotionLevel(Vm& vm, Object* self, Args) {
+Completion CamMotionLevel(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Hidden(vm, self, &DeviceState::motionLevel);
 }
-Completion CamMotionTimeout(Vm& vm, Object* self, Args) {
+Completion CamMotionTimeout(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Hidden(vm, self, &DeviceState::motionTimeout);
 }
-Completion CamIndex(Vm&, Object*, Args) { return Value::Str("0"); }
-Completion DeviceName(Vm&, Object*, Args) { return Value::Str("None"); }
+Completion CamIndex(Vm&, const CallContext&, Args) { return Value::Str("0"); }
+Completion DeviceName(Vm&, const CallContext&, Args) { return Value::Str("None"); }
 
-Completion CamSetMotionLevel(Vm& vm, Object* self, Args args) {
+Completion CamSetMotionLevel(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
     if (!(level >= 0)) level = 0;
@@ -66,7 +71,8 @@ Completion CamSetMotionLevel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion CamSetQuality(Vm& vm, Object* self, Args args) {
+Completion CamSetQuality(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty()) SetHidden(vm, self, &DeviceState::bandwidth, Value::Num(vm.ToNumber(args[0])));
   if (args.size() > 1) {
     const double q = vm.ToNumber(args[1]);
@@ -92,7 +98,8 @@ constexpr Member kCameraFirstInstance[] = {
 
 // The first get() gives the prototype its readable properties, as the
 // player does; one device object is shared by every get().
-Completion CameraGet(Vm& vm, Object* self, Args) {
+Completion CameraGet(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
   if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
@@ -126,18 +133,30 @@ void DefineNoNames(Vm& vm, Object* cls) {
 
 // ---- Microphone ------------------------------------------------------------------
 
-Completion MicGain(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::gain); }
-Completion MicRate(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::rate); }
-Completion MicSilenceLevel(Vm& vm, Object* self, Args) {
+Completion MicGain(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return Hidden(vm, self, &DeviceState::gain);
+}
+Completion MicRate(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return Hidden(vm, self, &DeviceState::rate);
+}
+Completion MicSilenceLevel(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Hidden(vm, self, &DeviceState::silenceLevel);
 }
-Completion MicSilenceTimeout(Vm& vm, Object* self, Args) {
+Completion MicSilenceTimeout(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Hidden(vm, self, &DeviceState::silenceTimeout);
 }
-Completion MicEcho(Vm& vm, Object* self, Args) { return Hidden(vm, self, &DeviceState::echo); }
-Completion MicIndex(Vm&, Object*, Args) { return Value::Num(0); }
+Completion MicEcho(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return Hidden(vm, self, &DeviceState::echo);
+}
+Completion MicIndex(Vm&, const CallContext&, Args) { return Value::Num(0); }
 
-Completion MicSetGain(Vm& vm, Object* self, Args args) {
+Completion MicSetGain(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty()) {
     double g = vm.ToNumber(args[0]);
     SetHidden(vm, self, &DeviceState::gain, Value::Num(g >= 0 ? std::min(g, 100.0) : 0));
@@ -145,7 +164,8 @@ Completion MicSetGain(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion MicSetRate(Vm& vm, Object* self, Args args) {
+Completion MicSetRate(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   // The nearest rate the device offers.
   const double want = vm.ToNumber(args[0]);
@@ -157,7 +177,8 @@ Completion MicSetRate(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
+Completion MicSetSilenceLevel(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty()) {
     double level = vm.ToNumber(args[0]);
     SetHidden(vm, self, &DeviceState::silenceLevel,
@@ -168,7 +189,8 @@ Completion MicSetSilenceLevel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion MicSetEcho(Vm& vm, Object* self, Args args) {
+Completion MicSetEcho(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty()) SetHidden(vm, self, &DeviceState::echo, Value::Bool(vm.ToBoolean(args[0])));
   return {};
 }
@@ -185,7 +207,8 @@ constexpr Member kMicrophoneFirstInstance[] = {
     Accessor("useEchoSuppression", MicEcho, nullptr, kDontEnum),
 };
 
-Completion MicrophoneGet(Vm& vm, Object* self, Args) {
+Completion MicrophoneGet(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   Object* proto = PrototypeOf(vm, self);
   if (!proto) return Value::Null();
   if (const DeviceState* s = InheritedStateOf<DeviceState>(self); s && s->device)
@@ -212,9 +235,10 @@ constexpr Member kMicrophoneStatics[] = {Method("get", MicrophoneGet)};
 
 // ---- NetConnection / NetStream -------------------------------------------------
 
-Completion Zero(Vm&, Object*, Args) { return Value::Num(0); }
+Completion Zero(Vm&, const CallContext&, Args) { return Value::Num(0); }
 
-Completion NetConnect(Vm& vm, Object* self, Args args) {
+Completion NetConnect(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   // Only a null connection (progressive files) is allowed, and even that
   // finds nothing to play: no stream ever opens.
   if (args.empty() || !args[0].IsNullish()) {
@@ -225,7 +249,8 @@ Completion NetConnect(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion NetStreamBufferTime(Vm& vm, Object* self, Args) {
+Completion NetStreamBufferTime(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const Value t = Hidden(vm, self, &DeviceState::bufferTime);
   return t.IsUndefined() ? Value::Num(0) : t;
 }
@@ -242,7 +267,8 @@ constexpr Member kNetStreamFirstInstance[] = {
 
 // A stream made on a connected NetConnection gives the class its readable
 // properties, as the player does.
-Completion NetStreamCtor(Vm& vm, Object* self, Args args) {
+Completion NetStreamCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value nc = Arg(args, 0);
   if (!self || !self->proto || !nc.IsObject() ||
       !vm.ToBoolean(Hidden(vm, nc.object, &DeviceState::connected)))
@@ -251,12 +277,13 @@ Completion NetStreamCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion NetStreamPlay(Vm& vm, Object*, Args) {
+Completion NetStreamPlay(Vm& vm, const CallContext&, Args) {
   Refuse(vm, "NetStream.play");
   return {};
 }
 
-Completion NetStreamSetBufferTime(Vm& vm, Object* self, Args args) {
+Completion NetStreamSetBufferTime(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self && !args.empty()) {
     const double t = vm.ToNumber(args[0]);
     SetHidden(vm, self, &DeviceState::bufferTime, Value::Num(t > 0 ? t : 0));
@@ -307,7 +334,8 @@ constexpr Member kPrintJobFirstInstance[] = {
 };
 
 // The first job made gives the class its readable properties.
-Completion PrintJobCtor(Vm& vm, Object* self, Args) {
+Completion PrintJobCtor(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (self) DeclareOnFirstInstance(vm, self->proto, kPrintJobFirstInstance);
   return {};
 }
@@ -320,7 +348,8 @@ void FinishPrintJob(Vm& vm, Object* cls) {
 // ---- FileReference ----------------------------------------------------------------
 
 // The dialog is cancelled at once: listeners hear onCancel.
-Completion FileBrowse(Vm& vm, Object* self, Args) {
+Completion FileBrowse(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self) return Value::Bool(false);
   Value listeners = vm.Get(self, "_listeners");
   std::vector<Value> targets;
@@ -334,18 +363,20 @@ Completion FileBrowse(Vm& vm, Object* self, Args) {
   return Value::Bool(true);
 }
 
-Completion FileRefused(Vm& vm, Object*, Args) {
+Completion FileRefused(Vm& vm, const CallContext&, Args) {
   Refuse(vm, "FileReference transfer");
   return Value::Bool(false);
 }
 
-Completion FileRefCtor(Vm& vm, Object* self, Args) {
+Completion FileRefCtor(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self) return {};
   self->Define(vm, "_listeners", Value::Obj(vm.NewArray()), kDontEnum);
   return {};
 }
 
-Completion FileAddListener(Vm& vm, Object* self, Args args) {
+Completion FileAddListener(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   Value list = vm.Get(self, "_listeners");
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
@@ -357,7 +388,8 @@ Completion FileAddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion FileRemoveListener(Vm& vm, Object* self, Args args) {
+Completion FileRemoveListener(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Value list = self ? vm.Get(self, "_listeners") : Value{};
   auto* arr = list.IsObject() ? dynamic_cast<ArrayObject*>(list.object) : nullptr;
   if (!arr || args.empty()) return Value::Bool(false);

@@ -149,7 +149,7 @@ std::string ToJs(Vm& vm, const Value& v, int depth) {
   return out + "})";
 }
 
-Completion JsQuoteString(Vm& vm, Object*, Args args) {
+Completion JsQuoteString(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return Value::Null();
   const std::string s = vm.ToString(args[0]);
   if (s.empty()) return Value::Null();
@@ -161,28 +161,30 @@ Completion JsQuoteString(Vm& vm, Object*, Args args) {
   return Value::Str(out);
 }
 
-Completion EscapeXmlFn(Vm& vm, Object*, Args args) {
+Completion EscapeXmlFn(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return Value::Null();
   const std::string s = vm.ToString(args[0]);
   return s.empty() ? Value::Null() : Value::Str(XmlEscape(s));
 }
 
-Completion UnescapeXmlFn(Vm& vm, Object*, Args args) {
+Completion UnescapeXmlFn(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return Value::Null();
   const std::string s = vm.ToString(args[0]);
   return s.empty() ? Value::Null() : Value::Str(UnescapeXml(s));
 }
 
-Completion ToXmlFn(Vm& vm, Object*, Args args) { return Value::Str(ToXml(vm, Arg(args, 0), 0)); }
-Completion ObjectToXmlFn(Vm& vm, Object*, Args args) {
+Completion ToXmlFn(Vm& vm, const CallContext&, Args args) {
+  return Value::Str(ToXml(vm, Arg(args, 0), 0));
+}
+Completion ObjectToXmlFn(Vm& vm, const CallContext&, Args args) {
   return Value::Str(ObjectToXml(vm, Arg(args, 0), 0));
 }
-Completion ArrayToXmlFn(Vm& vm, Object*, Args args) {
+Completion ArrayToXmlFn(Vm& vm, const CallContext&, Args args) {
   return Value::Str(ArrayToXml(vm, Arg(args, 0), 0));
 }
 
 // The call's arguments from index `first` on.
-Completion ArgumentsToXmlFn(Vm& vm, Object*, Args args) {
+Completion ArgumentsToXmlFn(Vm& vm, const CallContext&, Args args) {
   std::string out = "<arguments>";
   double first = args.size() > 1 ? vm.ToNumber(args[1]) : 1;
   if (!(first >= 0)) first = 1;
@@ -193,7 +195,9 @@ Completion ArgumentsToXmlFn(Vm& vm, Object*, Args args) {
   return Value::Str(out + "</arguments>");
 }
 
-Completion ToJsFn(Vm& vm, Object*, Args args) { return Value::Str(ToJs(vm, Arg(args, 0), 0)); }
+Completion ToJsFn(Vm& vm, const CallContext&, Args args) {
+  return Value::Str(ToJs(vm, Arg(args, 0), 0));
+}
 
 // ---- From the bridge's XML, as parsed XML nodes ----------------------------------------
 
@@ -264,21 +268,25 @@ Value NodeToAs(Vm& vm, const Value& node, int depth) {
   return {};
 }
 
-Completion ToAsFn(Vm& vm, Object*, Args args) { return NodeToAs(vm, Arg(args, 0), 0); }
-Completion ObjectToAsFn(Vm& vm, Object*, Args args) { return ObjectToAs(vm, Arg(args, 0), 0); }
-Completion ArrayToAsFn(Vm& vm, Object*, Args args) { return ArrayToAs(vm, Arg(args, 0), 0); }
-Completion ArgumentsToAsFn(Vm& vm, Object*, Args args) {
+Completion ToAsFn(Vm& vm, const CallContext&, Args args) { return NodeToAs(vm, Arg(args, 0), 0); }
+Completion ObjectToAsFn(Vm& vm, const CallContext&, Args args) {
+  return ObjectToAs(vm, Arg(args, 0), 0);
+}
+Completion ArrayToAsFn(Vm& vm, const CallContext&, Args args) {
+  return ArrayToAs(vm, Arg(args, 0), 0);
+}
+Completion ArgumentsToAsFn(Vm& vm, const CallContext&, Args args) {
   ArrayObject* out = vm.NewArray();
   for (const Value& c : Children(vm, Arg(args, 0))) out->elements.push_back(NodeToAs(vm, c, 1));
   return Value::Obj(out);
 }
 
-Completion Call(Vm& vm, Object*, Args) {
+Completion Call(Vm& vm, const CallContext&, Args) {
   Refuse(vm, "ExternalInterface.call");
   return Value::Null();
 }
 
-Completion EvalJs(Vm& vm, Object*, Args) {
+Completion EvalJs(Vm& vm, const CallContext&, Args) {
   Refuse(vm, "ExternalInterface script");
   return Value::Null();
 }

@@ -23,7 +23,7 @@ bool IsOctalLiteral(std::string_view s) {
   return s.find_first_not_of("01234567") == std::string_view::npos;
 }
 
-Completion ParseInt(Vm& vm, Object*, Args args) {
+Completion ParseInt(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return {};
   const std::string s = vm.ToString(args[0]);
   int radix = 0;
@@ -63,7 +63,7 @@ Completion ParseInt(Vm& vm, Object*, Args args) {
   return Value::Num(negative ? -v : v);
 }
 
-Completion ParseFloat(Vm& vm, Object*, Args args) {
+Completion ParseFloat(Vm& vm, const CallContext&, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
   std::size_t i = 0;
   while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
@@ -91,14 +91,14 @@ Completion ParseFloat(Vm& vm, Object*, Args args) {
   return Value::Num(std::strtod(s.substr(i, j - i).c_str(), nullptr));
 }
 
-Completion IsNaN(Vm& vm, Object*, Args args) {
+Completion IsNaN(Vm& vm, const CallContext&, Args args) {
   return Value::Bool(args.empty() || std::isnan(vm.ToNumber(args[0])));
 }
-Completion IsFinite(Vm& vm, Object*, Args args) {
+Completion IsFinite(Vm& vm, const CallContext&, Args args) {
   return Value::Bool(!args.empty() && std::isfinite(vm.ToNumber(args[0])));
 }
 
-Completion Escape(Vm& vm, Object*, Args args) {
+Completion Escape(Vm& vm, const CallContext&, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
   std::string out;
   for (unsigned char c : s) {
@@ -113,7 +113,7 @@ Completion Escape(Vm& vm, Object*, Args args) {
   return Value::Str(out);
 }
 
-Completion Unescape(Vm& vm, Object*, Args args) {
+Completion Unescape(Vm& vm, const CallContext&, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
@@ -155,22 +155,26 @@ Value AddTimer(Vm& vm, Args args, bool once) {
   return Value::Num(vm.timers.back().id);
 }
 
-Completion SetInterval(Vm& vm, Object*, Args args) { return AddTimer(vm, args, false); }
-Completion SetTimeout(Vm& vm, Object*, Args args) { return AddTimer(vm, args, true); }
+Completion SetInterval(Vm& vm, const CallContext&, Args args) { return AddTimer(vm, args, false); }
+Completion SetTimeout(Vm& vm, const CallContext&, Args args) { return AddTimer(vm, args, true); }
 
-Completion ClearInterval(Vm& vm, Object*, Args args) {
+Completion ClearInterval(Vm& vm, const CallContext&, Args args) {
   const double id = vm.ToNumber(Arg(args, 0));
   std::erase_if(vm.timers, [id](const Vm::Timer& t) { return t.id == id; });
   return {};
 }
 
-Completion ErrorCtor(Vm& vm, Object* self, Args args) {
+Completion ErrorCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self && !args.empty() && !args[0].IsUndefined()) vm.Set(self, "message", args[0]);
   return {};
 }
 
 // The message as it is, even when it is not a string.
-Completion ErrorToString(Vm& vm, Object* self, Args) { return vm.Get(self, "message"); }
+Completion ErrorToString(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return vm.Get(self, "message");
+}
 
 constexpr Member kGlobalFunctions[] = {
     Native(100, 2, Method("parseInt", ParseInt, kDontEnum | kDontDelete)),

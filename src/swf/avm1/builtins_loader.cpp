@@ -38,7 +38,8 @@ void SetLoadedFlag(Vm& vm, Object* self, bool loaded) {
   self->Define(vm, "loaded", Value::Bool(loaded), kDontEnum);
 }
 
-Completion Load(Vm& vm, Object* self, Args args) {
+Completion Load(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   SetLoadedFlag(vm, self, false);
   self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum | kDontDelete);
@@ -49,7 +50,8 @@ Completion Load(Vm& vm, Object* self, Args args) {
 
 // Nothing is sent anywhere: the player has no network. The target hears of
 // a failed load, as it would when the server cannot be reached.
-Completion SendAndLoad(Vm& vm, Object* self, Args args) {
+Completion SendAndLoad(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.size() < 2) return Value::Bool(false);
   if (!args[1].IsObject()) return Value::Bool(false);
   Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
@@ -58,15 +60,22 @@ Completion SendAndLoad(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion Send(Vm& vm, Object* self, Args args) {
+Completion Send(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
   return Value::Bool(false);
 }
 
-Completion GetBytesLoaded(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesLoaded"); }
-Completion GetBytesTotal(Vm& vm, Object* self, Args) { return vm.Get(self, "_bytesTotal"); }
-Completion Nothing(Vm&, Object*, Args) { return {}; }
+Completion GetBytesLoaded(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return vm.Get(self, "_bytesLoaded");
+}
+Completion GetBytesTotal(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return vm.Get(self, "_bytesTotal");
+}
+Completion Nothing(Vm&, const CallContext&, Args) { return {}; }
 
 // ---- LoadVars ------------------------------------------------------------------
 
@@ -86,7 +95,8 @@ std::vector<std::string> EnumerableNames(Vm& vm, Object* obj) {
   return names;
 }
 
-Completion LoadVarsToString(Vm& vm, Object* self, Args) {
+Completion LoadVarsToString(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self) return Value::Str("");
   std::string out;
   // Names and values go through the global escape, which a movie may replace.
@@ -110,7 +120,8 @@ Completion LoadVarsToString(Vm& vm, Object* self, Args) {
   return Value::Str(std::move(out));
 }
 
-Completion Decode(Vm& vm, Object* self, Args args) {
+Completion Decode(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string text = vm.ToString(args[0]);
   for (auto& [name, value] : DecodeUrlVars(text)) {
@@ -121,7 +132,8 @@ Completion Decode(Vm& vm, Object* self, Args args) {
 }
 
 // The default onData: decode what came, then report success or failure.
-Completion LoadVarsOnData(Vm& vm, Object* self, Args args) {
+Completion LoadVarsOnData(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return {};
   const Value src = Arg(args, 0);
   const bool ok = !src.IsUndefined();
@@ -158,7 +170,8 @@ ArrayObject* Listeners(Vm& vm, Object* self) {
   return v.IsObject() ? dynamic_cast<ArrayObject*>(v.object) : nullptr;
 }
 
-Completion LoaderCtor(Vm& vm, Object* self, Args) {
+Completion LoaderCtor(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self) return {};
   ArrayObject* list = vm.NewArray({Value::Obj(self)});
   self->Define(vm, "_listeners", Value::Obj(list), kDontEnum);
@@ -167,7 +180,8 @@ Completion LoaderCtor(Vm& vm, Object* self, Args) {
 
 constexpr std::size_t kMaxListeners = 4096;
 
-Completion AddListener(Vm& vm, Object* self, Args args) {
+Completion AddListener(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ArrayObject* list = self ? Listeners(vm, self) : nullptr;
   if (!list || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   std::erase_if(list->elements, [&](const Value& v) { return v.object == args[0].object; });
@@ -176,7 +190,8 @@ Completion AddListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion RemoveListener(Vm& vm, Object* self, Args args) {
+Completion RemoveListener(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ArrayObject* list = self ? Listeners(vm, self) : nullptr;
   if (!list || args.empty()) return Value::Bool(false);
   const std::size_t before = list->elements.size();
@@ -186,7 +201,8 @@ Completion RemoveListener(Vm& vm, Object* self, Args args) {
   return Value::Bool(list->elements.size() != before);
 }
 
-Completion BroadcastMessage(Vm& vm, Object* self, Args args) {
+Completion BroadcastMessage(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ArrayObject* list = self ? Listeners(vm, self) : nullptr;
   if (!list || args.empty()) return {};
   const std::string event = vm.ToString(args[0]);
@@ -203,10 +219,11 @@ ClipObject* ClipTarget(Vm& vm, const Value& target) {
     return ClampToInt(target.number) == 0 ? vm.RootClip() : nullptr;
   }
   if (target.type != Type::String) return nullptr;
-  return ResolveTarget(vm, vm.currentTarget ? vm.currentTarget : vm.RootClip(), target.string);
+  return ResolveTarget(vm, vm.CurrentTarget() ? vm.CurrentTarget() : vm.RootClip(), target.string);
 }
 
-Completion LoadClip(Vm& vm, Object* self, Args args) {
+Completion LoadClip(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   // Only a string names a file: numbers, objects and the rest are refused.
   if (!self || args.size() < 2 || args[0].type != Type::String) return Value::Bool(false);
   const std::string url = args[0].string;
@@ -216,7 +233,7 @@ Completion LoadClip(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion UnloadClip(Vm& vm, Object*, Args args) {
+Completion UnloadClip(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return {};
   ClipObject* clip = ClipTarget(vm, Arg(args, 0));
   if (!clip) return Value::Bool(false);
@@ -225,7 +242,7 @@ Completion UnloadClip(Vm& vm, Object*, Args args) {
 }
 
 // A bare object (no prototype) with the clip's byte counts.
-Completion GetProgress(Vm& vm, Object*, Args args) {
+Completion GetProgress(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return {};
   Object* out = vm.NewObject();
   out->proto = nullptr;
@@ -247,13 +264,14 @@ constexpr Member kMovieClipLoaderProto[] = {
 
 // ---- Offline network classes -----------------------------------------------------
 
-Completion RefuseConnect(Vm& vm, Object*, Args args) {
+Completion RefuseConnect(Vm& vm, const CallContext&, Args args) {
   Refuse(vm, "connecting to \"" + vm.ToString(Arg(args, 0)) + "\"");
   return Value::Bool(false);
 }
 
 // XMLSocket's default onData: the text as an XML document, to onXML.
-Completion SocketOnData(Vm& vm, Object* self, Args args) {
+Completion SocketOnData(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value xml = vm.Get(vm.global, "XML");
   if (!self || !xml.IsObject()) return {};
   const Value src[1] = {Arg(args, 0)};
@@ -292,7 +310,8 @@ bool WriteStore(Vm& vm, const std::string& file, Object* so) {
 
 // SharedObject.getLocal(name[, localPath]): one object per store for the
 // run, its data read back from what an earlier run kept.
-Completion GetLocal(Vm& vm, Object* self, Args args) {
+Completion GetLocal(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return Value::Null();
   const std::string name = vm.ToString(Arg(args, 0));
   const Value path = Arg(args, 1);
@@ -314,14 +333,16 @@ Completion GetLocal(Vm& vm, Object* self, Args args) {
   return Value::Obj(so);
 }
 
-Completion Flush(Vm& vm, Object* self, Args) {
+Completion Flush(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const std::string file = self ? StoreFile(vm, self) : std::string();
   if (file.empty()) return {};
   return Value::Bool(WriteStore(vm, file, self));
 }
 
 // Empties the data and forgets what was kept.
-Completion Clear(Vm& vm, Object* self, Args) {
+Completion Clear(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const std::string file = self ? StoreFile(vm, self) : std::string();
   if (file.empty()) return {};
   self->Define(vm, "data", Value::Obj(vm.NewObject()), kDontDelete);
@@ -330,7 +351,8 @@ Completion Clear(Vm& vm, Object* self, Args) {
   return {};
 }
 
-Completion GetSize(Vm& vm, Object* self, Args) {
+Completion GetSize(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   Object* data = self && !StoreFile(vm, self).empty() ? StoreData(vm, self) : nullptr;
   std::vector<std::string> keys;
   if (data) data->OwnKeys(vm, keys);
@@ -369,11 +391,17 @@ void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Val
   vm.loads.push_back(Vm::PendingLoad{kind, target, extra, std::move(url)});
 }
 
-Completion LoadFromUrl(Vm& vm, Object* self, Args args) { return Load(vm, self, args); }
-Completion SendToUrl(Vm& vm, Object* self, Args args) { return Send(vm, self, args); }
-Completion SendAndLoadUrl(Vm& vm, Object* self, Args args) { return SendAndLoad(vm, self, args); }
-Completion LoadedBytes(Vm& vm, Object* self, Args args) { return GetBytesLoaded(vm, self, args); }
-Completion TotalBytes(Vm& vm, Object* self, Args args) { return GetBytesTotal(vm, self, args); }
+Completion LoadFromUrl(Vm& vm, const CallContext& call, Args args) { return Load(vm, call, args); }
+Completion SendToUrl(Vm& vm, const CallContext& call, Args args) { return Send(vm, call, args); }
+Completion SendAndLoadUrl(Vm& vm, const CallContext& call, Args args) {
+  return SendAndLoad(vm, call, args);
+}
+Completion LoadedBytes(Vm& vm, const CallContext& call, Args args) {
+  return GetBytesLoaded(vm, call, args);
+}
+Completion TotalBytes(Vm& vm, const CallContext& call, Args args) {
+  return GetBytesTotal(vm, call, args);
+}
 
 void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args) {
   // Through the loader's broadcastMessage, which a movie may replace.
@@ -430,18 +458,21 @@ extern const ClassDecl kSharedObjectClass{"SharedObject", Nothing, kSharedObject
                                           kSharedObjectStatics};
 
 // MovieClip.loadMovie(url[, method]), unloadMovie(), loadVariables(url[, method]).
-Completion ClipLoadMovie(Vm& vm, Object* self, Args args) {
+Completion ClipLoadMovie(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || !self->IsClip() || args.empty()) return {};
   QueueLoad(vm, kLoadMovie, Value::Obj(self), vm.ToString(args[0]));
   return {};
 }
 
-Completion ClipUnloadMovie(Vm& vm, Object* self, Args) {
+Completion ClipUnloadMovie(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (self && self->IsClip()) QueueLoad(vm, kLoadMovie, Value::Obj(self), "");
   return {};
 }
 
-Completion ClipLoadVariables(Vm& vm, Object* self, Args args) {
+Completion ClipLoadVariables(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || !self->IsClip() || args.empty()) return {};
   QueueLoad(vm, kLoadVariables, Value::Obj(self), vm.ToString(args[0]));
   return {};

@@ -41,7 +41,8 @@ std::string ConnectedName(HostState& state, const Object* obj) {
   return {};
 }
 
-Completion Connect(Vm& vm, Object* self, Args args) {
+Completion Connect(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value name = Arg(args, 0);
   if (!self || !NonEmptyString(name) || name.string.find(':') != std::string::npos)
     return Value::Bool(false);
@@ -51,14 +52,16 @@ Completion Connect(Vm& vm, Object* self, Args args) {
   return Value::Bool(state.connections.emplace(FullName(name.string), self).second);
 }
 
-Completion Close(Vm& vm, Object* self, Args) {
+Completion Close(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   HostState& state = HostStateOf(vm);
   const std::string name = ConnectedName(state, self);
   if (!name.empty()) state.connections.erase(name);
   return {};
 }
 
-Completion Send(Vm& vm, Object* self, Args args) {
+Completion Send(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.size() < 2 || !NonEmptyString(args[0]) || !NonEmptyString(args[1]))
     return Value::Bool(false);
   const std::string method = Lower(args[1].string);
@@ -78,7 +81,7 @@ Completion Send(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion Domain(Vm&, Object*, Args) { return Value::Str(std::string(kDomain)); }
+Completion Domain(Vm&, const CallContext&, Args) { return Value::Str(std::string(kDomain)); }
 
 constexpr Member kProto[] = {Method("connect", Connect, kHidden, 6),
                              Method("send", Send, kHidden, 6), Method("close", Close, kHidden, 6),

@@ -18,11 +18,11 @@ void ConvertSecond(Vm& vm, Args args) {
   if (args.size() > 1) vm.ToNumber(args[1]);
 }
 
-#define ORRIVEL_MATH1(name, expr)               \
-  Completion name(Vm& vm, Object*, Args args) { \
-    const double x = N(vm, args, 0);            \
-    ConvertSecond(vm, args);                    \
-    return Value::Num(expr);                    \
+#define ORRIVEL_MATH1(name, expr)                          \
+  Completion name(Vm& vm, const CallContext&, Args args) { \
+    const double x = N(vm, args, 0);                       \
+    ConvertSecond(vm, args);                               \
+    return Value::Num(expr);                               \
   }
 ORRIVEL_MATH1(Abs, std::fabs(x))
 ORRIVEL_MATH1(Acos, std::acos(x))
@@ -39,7 +39,7 @@ ORRIVEL_MATH1(Sqrt, std::sqrt(x))
 ORRIVEL_MATH1(Tan, std::tan(x))
 #undef ORRIVEL_MATH1
 
-Completion Atan2(Vm& vm, Object*, Args args) {
+Completion Atan2(Vm& vm, const CallContext&, Args args) {
   const double y = N(vm, args, 0), x = N(vm, args, 1);
   return Value::Num(std::atan2(y, x));
 }
@@ -54,7 +54,7 @@ double FractionalPow(double x, double y) {
   return std::ldexp(1.0 + frac, static_cast<int>(whole));
 }
 
-Completion Pow(Vm& vm, Object*, Args args) {
+Completion Pow(Vm& vm, const CallContext&, Args args) {
   const double x = N(vm, args, 0), y = N(vm, args, 1);
   // A NaN operand gives NaN, even for 1 to the power of NaN. (Newer players
   // give 1 there; the older answer is kept.)
@@ -64,21 +64,21 @@ Completion Pow(Vm& vm, Object*, Args args) {
   return Value::Num(std::pow(x, y));
 }
 
-Completion Max(Vm& vm, Object*, Args args) {
+Completion Max(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return Value::Num(-INFINITY);
   const double a = N(vm, args, 0), b = args.size() > 1 ? N(vm, args, 1) : NAN;
   if (std::isnan(a) || std::isnan(b)) return Value::Num(NAN);
   return Value::Num(a > b ? a : b);
 }
 
-Completion Min(Vm& vm, Object*, Args args) {
+Completion Min(Vm& vm, const CallContext&, Args args) {
   if (args.empty()) return Value::Num(INFINITY);
   const double a = N(vm, args, 0), b = args.size() > 1 ? N(vm, args, 1) : NAN;
   if (std::isnan(a) || std::isnan(b)) return Value::Num(NAN);
   return Value::Num(a < b ? a : b);
 }
 
-Completion Random(Vm& vm, Object*, Args args) {
+Completion Random(Vm& vm, const CallContext&, Args args) {
   N(vm, args, 0);
   ConvertSecond(vm, args);
   return Value::Num(vm.Random());

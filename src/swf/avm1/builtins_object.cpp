@@ -10,7 +10,8 @@ namespace orrivel::swf::avm1 {
 
 namespace {
 
-Completion ObjectCtor(Vm& vm, Object* self, Args args) {
+Completion ObjectCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty() && args[0].IsObject()) return args[0];
   if (!args.empty() && !args[0].IsNullish()) {
     // The wrapper takes its class's current prototype, even one a script replaced.
@@ -29,17 +30,20 @@ Completion ObjectCtor(Vm& vm, Object* self, Args args) {
   return Value::Obj(self ? self : vm.NewObject());
 }
 
-Completion ObjectToString(Vm&, Object* self, Args) {
+Completion ObjectToString(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self) return Value::Str("[object Object]");
   return Value::Str(self->TypeName());
 }
 
-Completion ObjectValueOf(Vm&, Object* self, Args) {
+Completion ObjectValueOf(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (auto* box = dynamic_cast<BoxObject*>(self)) return box->primitive;
   return Value::Obj(self);
 }
 
-Completion HasOwnProperty(Vm& vm, Object* self, Args args) {
+Completion HasOwnProperty(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   if (name == "__proto__") return Value::Bool(self->proto != nullptr);
@@ -52,7 +56,8 @@ Completion HasOwnProperty(Vm& vm, Object* self, Args args) {
   return Value::Bool(self->HasOwn(vm, name) || self->FindProperty(vm, name));
 }
 
-Completion IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
+Completion IsPropertyEnumerable(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   Property* p = self->FindProperty(vm, name);
@@ -61,7 +66,8 @@ Completion IsPropertyEnumerable(Vm& vm, Object* self, Args args) {
   return Value::Bool(p && !(p->flags & kDontEnum));
 }
 
-Completion IsPrototypeOf(Vm& vm, Object* self, Args args) {
+Completion IsPrototypeOf(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty() || !args[0].IsObject()) return Value::Bool(false);
   // A link hidden from the movie's version ends the chain.
   int guard = 0;
@@ -72,7 +78,8 @@ Completion IsPrototypeOf(Vm& vm, Object* self, Args args) {
   return Value::Bool(false);
 }
 
-Completion AddProperty(Vm& vm, Object* self, Args args) {
+Completion AddProperty(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.size() < 2) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   const Value getter = args[1];
@@ -94,7 +101,8 @@ Completion AddProperty(Vm& vm, Object* self, Args args) {
 // A cap on watchers per object, so a script cannot grow the list forever.
 constexpr std::size_t kMaxWatches = 1024;
 
-Completion WatchMethod(Vm& vm, Object* self, Args args) {
+Completion WatchMethod(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.size() < 2) return Value::Bool(false);
   const Value cb = args[1];
   if (!cb.IsObject() || !cb.object->IsFunction()) return Value::Bool(false);
@@ -111,7 +119,8 @@ Completion WatchMethod(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
-Completion UnwatchMethod(Vm& vm, Object* self, Args args) {
+Completion UnwatchMethod(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
   const auto n =
@@ -122,7 +131,7 @@ Completion UnwatchMethod(Vm& vm, Object* self, Args args) {
 // Registration is by linkage name, whether or not the movie exports it (yet),
 // and reaches every movie of the registering movie's version; the class must
 // be a function, or null or undefined to drop the name's class.
-Completion RegisterClass(Vm& vm, Object*, Args args) {
+Completion RegisterClass(Vm& vm, const CallContext&, Args args) {
   if (args.size() < 2) return Value::Bool(false);
   const Value cls = args[1];
   const bool isClass = cls.IsObject() && cls.object->IsFunction();
@@ -151,12 +160,14 @@ CallContext CallOn(const Value& thisV) {
   return CallContext{thisV, thisV.IsObject() ? thisV.object->proto : nullptr};
 }
 
-Completion FunctionCall(Vm& vm, Object* self, Args args) {
+Completion FunctionCall(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value thisV = ThisFor(vm, Arg(args, 0));
   return vm.Call(Value::Obj(self), CallOn(thisV), args.size() > 1 ? args.subspan(1) : Args{});
 }
 
-Completion FunctionApply(Vm& vm, Object* self, Args args) {
+Completion FunctionApply(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value thisV = Arg(args, 0);
   std::vector<Value> list;
   if (args.size() > 1 && args[1].IsObject()) {
@@ -180,7 +191,8 @@ Value Box(Vm& vm, Object* self, const Value& primitive) {
 
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
 
-Completion BooleanCtor(Vm& vm, Object* self, Args args) {
+Completion BooleanCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   // Called as a function with nothing to convert, it gives undefined.
   auto* box = dynamic_cast<BoxObject*>(self);
   if (args.empty() && !(box && !box->isDate && box->primitive.IsUndefined())) return {};
@@ -188,7 +200,8 @@ Completion BooleanCtor(Vm& vm, Object* self, Args args) {
   return Box(vm, self, v);
 }
 
-Completion NumberCtor(Vm& vm, Object* self, Args args) {
+Completion NumberCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value v = Value::Num(args.empty() ? 0 : vm.ToNumber(args[0]));
   return Box(vm, self, v);
 }
@@ -198,20 +211,25 @@ Value Primitive(Object* self) {
   return {};
 }
 
-Completion NumberToStringMethod(Vm& vm, Object* self, Args args) {
+Completion NumberToStringMethod(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value p = Primitive(self);
   if (p.type != Type::Number) return Value::Str(vm.ToString(p));
   const int radix = args.empty() || args[0].IsUndefined() ? 10 : ClampToInt(vm.ToNumber(args[0]));
   return Value::Str(NumberToRadix(p.number, radix));
 }
 
-Completion PrimitiveValueOf(Vm&, Object* self, Args) { return Primitive(self); }
+Completion PrimitiveValueOf(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return Primitive(self);
+}
 
-Completion BooleanToString(Vm& vm, Object* self, Args) {
+Completion BooleanToString(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Value::Str(vm.ToString(Primitive(self)));
 }
 
-Completion SetPropFlags(Vm& vm, Object*, Args args) {
+Completion SetPropFlags(Vm& vm, const CallContext&, Args args) {
   if (args.size() < 3 || !args[0].IsObject()) return {};
   Object* obj = args[0].object;
   const int set = ToInt32(vm.ToNumber(args[2]));

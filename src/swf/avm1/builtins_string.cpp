@@ -43,7 +43,8 @@ Value Piece(Vm& vm, const std::u16string& s, double from, double count) {
 
 Object* MakeBox(Vm& vm) { return vm.New<BoxObject>(); }
 
-Completion StringCtor(Vm& vm, Object* self, Args args) {
+Completion StringCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Value v = Value::Str(args.empty() ? std::string() : vm.ToString(args[0]));
   if (auto* box = dynamic_cast<BoxObject*>(self); box && box->primitive.IsUndefined()) {
     box->primitive = v;
@@ -58,7 +59,8 @@ Completion StringCtor(Vm& vm, Object* self, Args args) {
 
 // On an object that is no String it gives the object's text; when that text
 // comes back here (its toString is this one) it names the object instead.
-Completion ValueOf(Vm& vm, Object* self, Args) {
+Completion ValueOf(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   thread_local int nested = 0;
   if (self && !dynamic_cast<BoxObject*>(self) && nested > 0) {
     return Value::Str(self->TypeName());
@@ -72,14 +74,16 @@ Completion ValueOf(Vm& vm, Object* self, Args) {
 // Positions and lengths wrap to 32 bits as the player reads them.
 double Int(Vm& vm, const Value& v) { return ToInt32(vm.ToNumber(v)); }
 
-Completion CharAt(Vm& vm, Object* self, Args args) {
+Completion CharAt(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const std::u16string s = SelfUnits(vm, self);
   const double i = Int(vm, Arg(args, 0));
   if (i < 0 || i >= static_cast<double>(s.size())) return Value::Str("");
   return Piece(vm, s, i, 1);
 }
 
-Completion CharCodeAt(Vm& vm, Object* self, Args args) {
+Completion CharCodeAt(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const std::u16string s = SelfUnits(vm, self);
   const double i = Int(vm, Arg(args, 0));
   if (i < 0) return Value::Num(NAN);
@@ -87,7 +91,8 @@ Completion CharCodeAt(Vm& vm, Object* self, Args args) {
   return Value::Num(s[static_cast<std::size_t>(i)]);
 }
 
-Completion IndexOf(Vm& vm, Object* self, Args args) {
+Completion IndexOf(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const std::u16string what = Units(vm, vm.ToString(Arg(args, 0)));
@@ -97,7 +102,8 @@ Completion IndexOf(Vm& vm, Object* self, Args args) {
   return Value::Num(at == std::u16string::npos ? -1 : static_cast<double>(at));
 }
 
-Completion LastIndexOf(Vm& vm, Object* self, Args args) {
+Completion LastIndexOf(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const std::u16string what = Units(vm, vm.ToString(Arg(args, 0)));
@@ -111,7 +117,8 @@ Completion LastIndexOf(Vm& vm, Object* self, Args args) {
   return Value::Num(at == std::u16string::npos ? -1 : static_cast<double>(at));
 }
 
-Completion Substr(Vm& vm, Object* self, Args args) {
+Completion Substr(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
@@ -129,7 +136,8 @@ Completion Substr(Vm& vm, Object* self, Args args) {
   return Piece(vm, s, from, len);
 }
 
-Completion Substring(Vm& vm, Object* self, Args args) {
+Completion Substring(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
@@ -142,7 +150,8 @@ Completion Substring(Vm& vm, Object* self, Args args) {
   return Piece(vm, s, from, to - from);
 }
 
-Completion Slice(Vm& vm, Object* self, Args args) {
+Completion Slice(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (args.empty()) return {};
   const std::u16string s = SelfUnits(vm, self);
   const double size = static_cast<double>(s.size());
@@ -156,7 +165,8 @@ Completion Slice(Vm& vm, Object* self, Args args) {
   return Piece(vm, s, from, to - from);
 }
 
-Completion Split(Vm& vm, Object* self, Args args) {
+Completion Split(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const std::string s = Self(vm, self);
   std::vector<Value> parts;
   const bool noSep = args.empty() || args[0].IsUndefined();
@@ -213,11 +223,18 @@ std::string ChangeCase(Vm& vm, Object* self, bool upper) {
   return FromUnits(u);
 }
 
-Completion ToUpper(Vm& vm, Object* self, Args) { return Value::Str(ChangeCase(vm, self, true)); }
+Completion ToUpper(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return Value::Str(ChangeCase(vm, self, true));
+}
 
-Completion ToLower(Vm& vm, Object* self, Args) { return Value::Str(ChangeCase(vm, self, false)); }
+Completion ToLower(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return Value::Str(ChangeCase(vm, self, false));
+}
 
-Completion Concat(Vm& vm, Object* self, Args args) {
+Completion Concat(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   std::string s = Self(vm, self);
   for (const Value& v : args) {
     s += vm.ToString(v);
@@ -228,7 +245,7 @@ Completion Concat(Vm& vm, Object* self, Args args) {
 }
 
 // Before version 6 each code is one byte (n & 0xFF), from 6 a UTF-16 unit.
-Completion FromCharCode(Vm& vm, Object*, Args args) {
+Completion FromCharCode(Vm& vm, const CallContext&, Args args) {
   std::string s;
   const bool units = vm.version >= 6;
   for (const Value& v : args) {

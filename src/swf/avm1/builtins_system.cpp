@@ -16,24 +16,24 @@ namespace {
 
 constexpr const char* kPlayerVersion = "WIN 9,0,115,0";
 
-Completion AllowDomain(Vm&, Object*, Args args) { return Value::Bool(!args.empty()); }
+Completion AllowDomain(Vm&, const CallContext&, Args args) { return Value::Bool(!args.empty()); }
 
-Completion LoadPolicyFile(Vm& vm, Object*, Args) {
+Completion LoadPolicyFile(Vm& vm, const CallContext&, Args) {
   Refuse(vm, "System.security.loadPolicyFile");
   return {};
 }
 
-Completion SetClipboard(Vm& vm, Object*, Args) {
+Completion SetClipboard(Vm& vm, const CallContext&, Args) {
   Refuse(vm, "System.setClipboard");
   return Value::Bool(false);
 }
 
-Completion ProductAction(Vm& vm, Object*, Args) {
+Completion ProductAction(Vm& vm, const CallContext&, Args) {
   Refuse(vm, "System.Product");
   return Value::Bool(false);
 }
 
-Completion ImeGetConversionMode(Vm&, Object*, Args) { return Value::Str("UNKNOWN"); }
+Completion ImeGetConversionMode(Vm&, const CallContext&, Args) { return Value::Str("UNKNOWN"); }
 
 // In the order the player defines them (it lists them newest first). The
 // answers describe a 1920 x 1080 Windows desktop.
@@ -129,10 +129,10 @@ constexpr Member kAccessibility[] = {
 
 // ---- Stage -----------------------------------------------------------------
 
-Completion StageWidth(Vm& vm, Object*, Args) {
+Completion StageWidth(Vm& vm, const CallContext&, Args) {
   return Value::Num(vm.movie ? vm.movie->header.frameSize.Width() / 20.0 : 0);
 }
-Completion StageHeight(Vm& vm, Object*, Args) {
+Completion StageHeight(Vm& vm, const CallContext&, Args) {
   return Value::Num(vm.movie ? vm.movie->header.frameSize.Height() / 20.0 : 0);
 }
 
@@ -145,11 +145,13 @@ class StageState : public Object {
 
 StageState* StageOf(Object* self) { return InheritedStateOf<StageState>(self); }
 
-Completion GetScaleMode(Vm&, Object* self, Args) {
+Completion GetScaleMode(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   const StageState* s = StageOf(self);
   return s ? Value::Str(s->scaleMode) : Value{};
 }
-Completion SetScaleMode(Vm& vm, Object* self, Args args) {
+Completion SetScaleMode(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return {};
   const std::string mode = vm.ToString(args[0]);
   for (const char* known : {"showAll", "noBorder", "exactFit", "noScale"}) {
@@ -168,11 +170,13 @@ Completion SetScaleMode(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetAlign(Vm&, Object* self, Args) {
+Completion GetAlign(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   const StageState* s = StageOf(self);
   return s ? Value::Str(s->align) : Value{};
 }
-Completion SetAlign(Vm& vm, Object* self, Args args) {
+Completion SetAlign(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return {};
   const std::string in = vm.ToString(args[0]);
   std::string out;
@@ -188,20 +192,24 @@ Completion SetAlign(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetShowMenu(Vm&, Object* self, Args) {
+Completion GetShowMenu(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   const StageState* s = StageOf(self);
   return s ? Value::Bool(s->showMenu) : Value{};
 }
-Completion SetShowMenu(Vm& vm, Object* self, Args args) {
+Completion SetShowMenu(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self && !args.empty()) AttachState<StageState>(vm, self)->showMenu = vm.ToBoolean(args[0]);
   return {};
 }
 
-Completion GetDisplayState(Vm&, Object* self, Args) {
+Completion GetDisplayState(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   const StageState* s = StageOf(self);
   return s ? Value::Str(s->displayState) : Value{};
 }
-Completion SetDisplayState(Vm& vm, Object* self, Args args) {
+Completion SetDisplayState(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return {};
   std::string s = vm.ToString(args[0]);
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

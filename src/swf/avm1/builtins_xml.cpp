@@ -310,7 +310,8 @@ void Parse(Vm& vm, XmlNode* doc, const std::string& text) {
 
 // ---- Methods ---------------------------------------------------------------------
 
-Completion NodeCtor(Vm& vm, Object* self, Args args) {
+Completion NodeCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   if (!n) return {};
   n->type = ClampToInt(vm.ToNumber(Arg(args, 0)));
@@ -325,19 +326,22 @@ Completion NodeCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetLoaded(Vm&, Object* self, Args) {
+Completion GetLoaded(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   return n ? n->loaded : Value{};
 }
 
-Completion SetLoaded(Vm&, Object* self, Args args) {
+Completion SetLoaded(Vm&, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (XmlNode* n = NodeOf(self)) n->loaded = Arg(args, 0);
   return {};
 }
 
 constexpr Member kXmlFirstInstance[] = {Accessor("loaded", GetLoaded, SetLoaded)};
 
-Completion XmlCtor(Vm& vm, Object* self, Args args) {
+Completion XmlCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   if (!n) return {};
   // The first document made gives the class its `loaded` accessor, which
@@ -350,7 +354,8 @@ Completion XmlCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion AppendChild(Vm&, Object* self, Args args) {
+Completion AppendChild(Vm&, const CallContext& call, Args args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   XmlNode* child = NodeOf(Arg(args, 0));
   // A node already among the children stays where it is.
@@ -359,7 +364,8 @@ Completion AppendChild(Vm&, Object* self, Args args) {
   return {};
 }
 
-Completion InsertBefore(Vm&, Object* self, Args args) {
+Completion InsertBefore(Vm&, const CallContext& call, Args args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   XmlNode* child = NodeOf(Arg(args, 0));
   XmlNode* before = NodeOf(Arg(args, 1));
@@ -371,12 +377,14 @@ Completion InsertBefore(Vm&, Object* self, Args args) {
   return {};
 }
 
-Completion RemoveNode(Vm&, Object* self, Args) {
+Completion RemoveNode(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (XmlNode* n = NodeOf(self)) n->Detach();
   return {};
 }
 
-Completion HasChildNodes(Vm&, Object* self, Args) {
+Completion HasChildNodes(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   return Value::Bool(n && !n->children.empty());
 }
@@ -395,7 +403,8 @@ XmlNode* CopyNode(Vm& vm, XmlNode* src) {
   return copy;
 }
 
-Completion CloneNode(Vm& vm, Object* self, Args args) {
+Completion CloneNode(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   if (!n) return {};
   XmlNode* root = CopyNode(vm, n);
@@ -414,19 +423,22 @@ Completion CloneNode(Vm& vm, Object* self, Args args) {
   return Value::Obj(root);
 }
 
-Completion NodeToStringFn(Vm& vm, Object* self, Args) {
+Completion NodeToStringFn(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   if (!n) return Value::Str("");
   return Value::Str(NodeToString(vm, n));
 }
 
-Completion GetNamespaceForPrefix(Vm& vm, Object* self, Args args) {
+Completion GetNamespaceForPrefix(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   if (!n) return Value::Null();
   return NamespaceFor(vm, n, vm.ToString(Arg(args, 0)));
 }
 
-Completion GetPrefixForNamespace(Vm& vm, Object* self, Args args) {
+Completion GetPrefixForNamespace(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const std::string uri = vm.ToString(Arg(args, 0));
   for (XmlNode* n = NodeOf(self); n; n = n->parent) {
     if (!n->attributes) continue;
@@ -439,21 +451,23 @@ Completion GetPrefixForNamespace(Vm& vm, Object* self, Args args) {
   return Value::Null();
 }
 
-Completion CreateElement(Vm& vm, Object*, Args args) {
+Completion CreateElement(Vm& vm, const CallContext&, Args args) {
   return Value::Obj(NewNode(vm, kElement, vm.ToString(Arg(args, 0))));
 }
 
-Completion CreateTextNode(Vm& vm, Object*, Args args) {
+Completion CreateTextNode(Vm& vm, const CallContext&, Args args) {
   return Value::Obj(NewNode(vm, kText, vm.ToString(Arg(args, 0))));
 }
 
-Completion ParseXmlFn(Vm& vm, Object* self, Args args) {
+Completion ParseXmlFn(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (XmlNode* n = NodeOf(self)) Parse(vm, n, vm.ToString(Arg(args, 0)));
   return {};
 }
 
 // The default onData: parse what came, then report success or failure.
-Completion XmlOnData(Vm& vm, Object* self, Args args) {
+Completion XmlOnData(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return {};
   const Value src = Arg(args, 0);
   if (src.IsUndefined()) {
@@ -468,7 +482,7 @@ Completion XmlOnData(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion Nothing(Vm&, Object*, Args) { return {}; }
+Completion Nothing(Vm&, const CallContext&, Args) { return {}; }
 
 constexpr Member kXmlNodeProto[] = {
     Method("cloneNode", CloneNode),

@@ -10,40 +10,40 @@
 namespace orrivel::swf::avm1 {
 
 // builtins_drawing.cpp
-Completion BeginFill(Vm& vm, Object* self, Args args);
-Completion BeginGradientFill(Vm& vm, Object* self, Args args);
-Completion SetLineStyle(Vm& vm, Object* self, Args args);
-Completion LineGradientStyle(Vm& vm, Object* self, Args args);
-Completion MoveTo(Vm& vm, Object* self, Args args);
-Completion LineTo(Vm& vm, Object* self, Args args);
-Completion CurveTo(Vm& vm, Object* self, Args args);
-Completion EndFill(Vm& vm, Object* self, Args args);
-Completion Clear(Vm& vm, Object* self, Args args);
-Completion GetBounds(Vm& vm, Object* self, Args args);
-Completion GetRect(Vm& vm, Object* self, Args args);
-Completion LocalToGlobal(Vm& vm, Object* self, Args args);
-Completion GlobalToLocal(Vm& vm, Object* self, Args args);
-Completion HitTest(Vm& vm, Object* self, Args args);
-Completion SetMask(Vm& vm, Object* self, Args args);
+Completion BeginFill(Vm& vm, const CallContext& call, Args args);
+Completion BeginGradientFill(Vm& vm, const CallContext& call, Args args);
+Completion SetLineStyle(Vm& vm, const CallContext& call, Args args);
+Completion LineGradientStyle(Vm& vm, const CallContext& call, Args args);
+Completion MoveTo(Vm& vm, const CallContext& call, Args args);
+Completion LineTo(Vm& vm, const CallContext& call, Args args);
+Completion CurveTo(Vm& vm, const CallContext& call, Args args);
+Completion EndFill(Vm& vm, const CallContext& call, Args args);
+Completion Clear(Vm& vm, const CallContext& call, Args args);
+Completion GetBounds(Vm& vm, const CallContext& call, Args args);
+Completion GetRect(Vm& vm, const CallContext& call, Args args);
+Completion LocalToGlobal(Vm& vm, const CallContext& call, Args args);
+Completion GlobalToLocal(Vm& vm, const CallContext& call, Args args);
+Completion HitTest(Vm& vm, const CallContext& call, Args args);
+Completion SetMask(Vm& vm, const CallContext& call, Args args);
 // builtins_bitmap.cpp
-Completion AttachBitmap(Vm& vm, Object* self, Args args);
-Completion BeginBitmapFill(Vm& vm, Object* self, Args args);
+Completion AttachBitmap(Vm& vm, const CallContext& call, Args args);
+Completion BeginBitmapFill(Vm& vm, const CallContext& call, Args args);
 // builtins_input.cpp
-Completion StartDrag(Vm& vm, Object* self, Args args);
-Completion StopDrag(Vm& vm, Object* self, Args args);
-Completion ButtonTabIndex(Vm& vm, Object* self, Args args);
-Completion SetButtonTabIndex(Vm& vm, Object* self, Args args);
+Completion StartDrag(Vm& vm, const CallContext& call, Args args);
+Completion StopDrag(Vm& vm, const CallContext& call, Args args);
+Completion ButtonTabIndex(Vm& vm, const CallContext& call, Args args);
+Completion SetButtonTabIndex(Vm& vm, const CallContext& call, Args args);
 // builtins_textfield.cpp, builtins_textsnapshot.cpp
-Completion CreateField(Vm& vm, Object* self, Args args);
-Completion GetTextSnapshot(Vm& vm, Object* self, Args args);
+Completion CreateField(Vm& vm, const CallContext& call, Args args);
+Completion GetTextSnapshot(Vm& vm, const CallContext& call, Args args);
 // builtins_loader.cpp
-Completion ClipLoadMovie(Vm& vm, Object* self, Args args);
-Completion ClipUnloadMovie(Vm& vm, Object* self, Args args);
-Completion ClipLoadVariables(Vm& vm, Object* self, Args args);
+Completion ClipLoadMovie(Vm& vm, const CallContext& call, Args args);
+Completion ClipUnloadMovie(Vm& vm, const CallContext& call, Args args);
+Completion ClipLoadVariables(Vm& vm, const CallContext& call, Args args);
 // builtins_geom.cpp, builtins_filters.cpp
-Completion ClipTransform(Vm& vm, Object* self, Args args);
-Completion ClipSetTransform(Vm& vm, Object* self, Args args);
-Completion GetFilters(Vm& vm, Object* self, Args args);
-Completion SetFilters(Vm& vm, Object* self, Args args);
+Completion ClipTransform(Vm& vm, const CallContext& call, Args args);
+Completion ClipSetTransform(Vm& vm, const CallContext& call, Args args);
+Completion GetFilters(Vm& vm, const CallContext& call, Args args);
+Completion SetFilters(Vm& vm, const CallContext& call, Args args);
 
 }  // namespace orrivel::swf::avm1

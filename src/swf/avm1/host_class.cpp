@@ -128,11 +128,11 @@ Object* PrototypeOf(Vm& vm, Object* ctor) {
   return p && p->value.IsObject() ? p->value.object : nullptr;
 }
 
-Completion ReturnUndefined(Vm&, Object*, Args) { return {}; }
-Completion ReturnNull(Vm&, Object*, Args) { return Value::Null(); }
-Completion ReturnFalse(Vm&, Object*, Args) { return Value::Bool(false); }
-Completion ReturnTrue(Vm&, Object*, Args) { return Value::Bool(true); }
-Completion PlainCtor(Vm&, Object*, Args) { return {}; }
+Completion ReturnUndefined(Vm&, const CallContext&, Args) { return {}; }
+Completion ReturnNull(Vm&, const CallContext&, Args) { return Value::Null(); }
+Completion ReturnFalse(Vm&, const CallContext&, Args) { return Value::Bool(false); }
+Completion ReturnTrue(Vm&, const CallContext&, Args) { return Value::Bool(true); }
+Completion PlainCtor(Vm&, const CallContext&, Args) { return {}; }
 
 void Refuse(Vm& vm, std::string_view what) {
   if (vm.refusalSink) vm.refusalSink(std::string(what) + " refused");

@@ -122,12 +122,12 @@ Object* Package(Vm& vm, std::string_view path);
 Object* PrototypeOf(Vm& vm, Object* ctor);
 
 // A native that does nothing; what the stubs of absent devices answer.
-Completion ReturnUndefined(Vm& vm, Object* self, Args args);
-Completion ReturnNull(Vm& vm, Object* self, Args args);
-Completion ReturnFalse(Vm& vm, Object* self, Args args);
-Completion ReturnTrue(Vm& vm, Object* self, Args args);
+Completion ReturnUndefined(Vm& vm, const CallContext& call, Args args);
+Completion ReturnNull(Vm& vm, const CallContext& call, Args args);
+Completion ReturnFalse(Vm& vm, const CallContext& call, Args args);
+Completion ReturnTrue(Vm& vm, const CallContext& call, Args args);
 // A constructor that leaves the new object as it is.
-Completion PlainCtor(Vm& vm, Object* self, Args args);
+Completion PlainCtor(Vm& vm, const CallContext& call, Args args);
 // Reports a refused network, URL or program call to the host.
 void Refuse(Vm& vm, std::string_view what);
 

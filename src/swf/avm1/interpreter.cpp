@@ -240,8 +240,8 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
     vm.Abort();
     return;
   }
-  a.stack = std::exchange(vm.leftovers, {});
-  a.constants = vm.lastPool;
+  a.stack = std::exchange(vm.Run().leftovers, {});
+  a.constants = vm.Run().lastPool;
   if (vm.display) {
     a.removalsSeen = vm.display->Removals();
     a.liveClip = vm.display->Watch(clip);
@@ -252,11 +252,11 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   Flow f;
   {
     const CodeScope scope(vm, a.version, clip);
-    FunctionObject* const outer = std::exchange(vm.runningFunction, nullptr);
+    FunctionObject* const outer = std::exchange(vm.Run().runningFunction, nullptr);
     f = Run(a, 0, a.code.size());
-    vm.runningFunction = outer;
+    vm.Run().runningFunction = outer;
   }
-  vm.lastPool = a.constants;
+  vm.Run().lastPool = a.constants;
   if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Throw) vm.Catch();
 }
@@ -312,11 +312,11 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   a.scope.push_back(locals);
   a.locals = locals;
   a.base = static_cast<ClipObject*>(fn->clip);
-  if (code.version < 6 && vm.currentTarget) {
+  if (code.version < 6 && vm.Run().target) {
     // Functions of SWF 5 and older keep no closure: they see the timeline
     // that calls them, or the clip they are called on.
     const bool onClip = self.IsObject() && self.object->IsClip();
-    a.base = onClip ? static_cast<ClipObject*>(self.object) : vm.currentTarget;
+    a.base = onClip ? static_cast<ClipObject*>(self.object) : vm.Run().target;
     a.scope = {vm.global, a.base, locals};
   }
   a.target = a.base;
@@ -324,7 +324,7 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   a.constants = code.constants;
   a.version = code.version;
   a.callee = fn;
-  a.caller = vm.runningFunction;
+  a.caller = vm.Run().runningFunction;
   a.home = home;
   if (code.v2) {
     Preload(a, code, args, locals);
@@ -347,9 +347,9 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   Flow f;
   {
     const CodeScope scope(vm, a.version, a.target);
-    FunctionObject* const outer = std::exchange(vm.runningFunction, fn);
+    FunctionObject* const outer = std::exchange(vm.Run().runningFunction, fn);
     f = Run(a, 0, a.code.size());
-    vm.runningFunction = outer;
+    vm.Run().runningFunction = outer;
   }
   if (f != Flow::Abort) a.LeaveStack();
   if (f == Flow::Return) return a.result;

@@ -24,6 +24,40 @@ class ClipObject;
 
 enum class Flow { Normal, Return, Throw, Abort };
 
+// What the interpreter carries from one block or call to the next.
+struct RunState {
+  // The script function running now, for arguments.caller (null in frame code).
+  FunctionObject* runningFunction = nullptr;
+  // All code shares one stack: what a block or a function leaves on it
+  // reaches the code that runs next (the caller, or the next block).
+  std::vector<Value> leftovers;
+  // The constant pool the last top-level block ended with; the next starts with it.
+  std::shared_ptr<const std::vector<std::string>> lastPool;
+  ClipObject* target = nullptr;  // the running code's target clip (setTarget changes it)
+};
+
+// Runs code of one movie's version on a target clip; both are put back
+// when it ends.
+class CodeScope {
+ public:
+  CodeScope(Vm& vm, int version, ClipObject* target)
+      : vm_(vm), version_(vm.version), target_(vm.Run().target) {
+    vm.version = version;
+    vm.Run().target = target;
+  }
+  ~CodeScope() {
+    vm_.version = version_;
+    vm_.Run().target = target_;
+  }
+  CodeScope(const CodeScope&) = delete;
+  CodeScope& operator=(const CodeScope&) = delete;
+
+ private:
+  Vm& vm_;
+  int version_;
+  ClipObject* target_;
+};
+
 constexpr std::size_t kMaxStack = 1u << 14;
 
 // `super` inside a method: members come from above the method's home, and
@@ -83,15 +117,15 @@ struct Activation {
   }
   // What a finished call left on the shared stack goes below its result.
   void TakeLeftovers() {
-    for (Value& v : vm.leftovers) Push(std::move(v));
-    vm.leftovers.clear();
+    for (Value& v : vm.Run().leftovers) Push(std::move(v));
+    vm.Run().leftovers.clear();
   }
   // The rest of this stack is left for whoever runs next.
   void LeaveStack() {
-    for (Value& v : stack) vm.leftovers.push_back(std::move(v));
+    for (Value& v : stack) vm.Run().leftovers.push_back(std::move(v));
     stack.clear();
-    if (vm.leftovers.size() > kMaxStack)
-      vm.leftovers.erase(vm.leftovers.begin(), vm.leftovers.end() - kMaxStack);
+    if (vm.Run().leftovers.size() > kMaxStack)
+      vm.Run().leftovers.erase(vm.Run().leftovers.begin(), vm.Run().leftovers.end() - kMaxStack);
   }
   void Push(Value v) {
     // Copies of long text count against the frame's budget too.

@@ -29,11 +29,11 @@ void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Val
 
 // The load methods XML and LoadVars share (in their tables): load, send,
 // sendAndLoad, getBytesLoaded, getBytesTotal.
-Completion LoadFromUrl(Vm& vm, Object* self, Args args);
-Completion SendToUrl(Vm& vm, Object* self, Args args);
-Completion SendAndLoadUrl(Vm& vm, Object* self, Args args);
-Completion LoadedBytes(Vm& vm, Object* self, Args args);
-Completion TotalBytes(Vm& vm, Object* self, Args args);
+Completion LoadFromUrl(Vm& vm, const CallContext& call, Args args);
+Completion SendToUrl(Vm& vm, const CallContext& call, Args args);
+Completion SendAndLoadUrl(Vm& vm, const CallContext& call, Args args);
+Completion LoadedBytes(Vm& vm, const CallContext& call, Args args);
+Completion TotalBytes(Vm& vm, const CallContext& call, Args args);
 
 // The MovieClipLoader's listeners hear `event` with these arguments.
 void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args);

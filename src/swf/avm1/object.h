@@ -137,9 +137,21 @@ struct Completion {
   bool Normal() const { return kind == Kind::Normal; }
 };
 
+// How a function is called: its `this`, the object `super` starts above
+// (where the method was found), whether `new` runs it, and the version of
+// the movie whose code calls it (a native answers by that movie's rules).
+struct CallContext {
+  Value self;
+  Object* home = nullptr;
+  bool isNew = false;
+  int version = 0;  // 0 until the machine fills in the running code's version
+  // `this` as an object (null for a primitive or a missing one).
+  Object* This() const { return self.type == Type::Object ? self.object : nullptr; }
+};
+
 // A value call's arguments, and a native function's signature.
 using Args = std::span<const Value>;
-using NativeFn = Completion (*)(Vm& vm, Object* self, Args args);
+using NativeFn = Completion (*)(Vm& vm, const CallContext& call, Args args);
 
 // Code of a script function; shared by every closure of one definition.
 class DecodedBlock;

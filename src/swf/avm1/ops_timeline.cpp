@@ -39,7 +39,7 @@ ClipObject* TellTargetOf(Activation& a, const Value& v) {
 void SetTargetClip(Activation& a, ClipObject* clip) {
   a.target = clip;
   ClipObject* scope = clip ? clip : a.vm.RootClip();
-  a.vm.currentTarget = scope;
+  a.vm.Run().target = scope;
   if (a.clipSlot >= 0) a.scope[static_cast<std::size_t>(a.clipSlot)] = scope;
 }
 

@@ -12,6 +12,7 @@
 #include "swf/avm1/decoded_block.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/interpreter.h"
+#include "swf/avm1/interpreter_internal.h"
 #include "swf/avm1/registry.h"
 #include "swf/avm1/text_units.h"
 #include "swf/format/movie.h"
@@ -19,7 +20,12 @@
 namespace orrivel::swf::avm1 {
 
 Vm::Vm(DisplayHost* d, const Movie* m, int v, VmLimits l)
-    : version(v), rootVersion(v), display(d), movie(m), limits(l) {
+    : version(v),
+      rootVersion(v),
+      display(d),
+      movie(m),
+      limits(l),
+      run_(std::make_unique<RunState>()) {
   objectProto = New<Object>();
   functionProto = New<Object>();  // an object, not itself callable
   functionProto->proto = objectProto;
@@ -41,6 +47,8 @@ void Vm::MarkMadeByFunction(Object* f) {
 }
 
 Vm::~Vm() = default;
+
+ClipObject* Vm::CurrentTarget() const { return run_->target; }
 
 void Vm::Adopt(std::unique_ptr<Object> obj) {
   if (!obj->proto && obj.get() != objectProto) obj->proto = objectProto;
@@ -87,13 +95,13 @@ void Vm::Method(Object* obj, std::string_view name, NativeFn fn) {
 
 void Vm::NewFrame() {
   steps_ = 0;
-  bytesThisFrame = 0;
-  aborted_ = OverBudget() || disabled;
+  bytesThisFrame_ = 0;
+  aborted_ = OverBudget() || disabled_;
 }
 
 bool Vm::Charge(std::size_t bytes) {
-  bytesThisFrame += bytes;
-  if (bytesThisFrame <= limits.bytesPerFrame) return true;
+  bytesThisFrame_ += bytes;
+  if (bytesThisFrame_ <= limits.bytesPerFrame) return true;
   aborted_ = true;
   return false;
 }
@@ -201,7 +209,7 @@ void Vm::MarkRoots(std::vector<Object*>& work) {
   if (global) work.push_back(global);
   if (hostState) work.push_back(hostState);
   if (thrown_.object) work.push_back(thrown_.object);
-  for (const Value& v : leftovers) {
+  for (const Value& v : run_->leftovers) {
     if (v.object) work.push_back(v.object);
   }
   for (const auto& [name, cls] : classByName) work.push_back(cls);
@@ -240,7 +248,7 @@ void Vm::Collect() {
     }
   }
   // A movie that holds more than its share stops running code, for good.
-  if (held > limits.liveBytes) disabled = true;
+  if (held > limits.liveBytes) disabled_ = true;
   std::erase_if(heap_, [](const std::unique_ptr<Object>& o) { return !o->marked; });
   for (auto& o : heap_) o->marked = false;
 }
@@ -778,7 +786,9 @@ Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
   }
   Value result;
   if (f->native) {
-    Completion c = f->native(*this, call.self.object ? call.self.object : nullptr, args);
+    CallContext context = call;
+    if (context.version == 0) context.version = version;
+    Completion c = f->native(*this, context, args);
     if (c.kind == Completion::Kind::Throw) {
       Throw(std::move(c.value));
     } else if (c.kind == Completion::Kind::Abort) {

@@ -28,15 +28,8 @@ class ClipObject;
 class DisplayHost;
 class HostState;
 class BlockCache;
+struct RunState;
 class DecodedBlock;
-
-// How a function is called: its `this`, the object `super` starts above
-// (where the method was found), and whether `new` runs it.
-struct CallContext {
-  Value self;
-  Object* home = nullptr;
-  bool isNew = false;
-};
 
 struct VmLimits {
   uint64_t stepsPerFrame = 2'000'000;  // actions run per frame before scripts stop
@@ -249,22 +242,18 @@ class Vm {
   bool cursorHidden = false;
   InputState input;  // keys, pointer, drag and focus, as the player reports them
 
-  // Current run state, for the interpreter.
-  // The script function running now, for arguments.caller (null in frame code).
-  FunctionObject* runningFunction = nullptr;
-
-  bool disabled = false;  // held memory over the cap: scripts no longer run
-  std::size_t bytesThisFrame = 0;
-  // All code shares one stack: what a block or a function leaves on it
-  // reaches the code that runs next (the caller, or the next block).
-  std::vector<Value> leftovers;
-  // The constant pool the last top-level block ended with; the next starts with it.
-  std::shared_ptr<const std::vector<std::string>> lastPool;
   // Set once version 8 code has asked for a clip's bounds: from then on the
   // player maps empty bounds through single precision for every movie.
   bool singlePrecisionBounds = false;
-  ClipObject* currentTarget = nullptr;  // the running code's target clip  // where the next called
-                                        // method was found (for super)
+
+  // ---- Run state ------------------------------------------------------------
+  // The running code's target clip (null between scripts).
+  ClipObject* CurrentTarget() const;
+  // Scripts stopped for good: the live objects outgrew the memory cap.
+  bool Disabled() const { return disabled_; }
+  // What the interpreter carries between blocks and calls; only the
+  // interpreter's files see inside (interpreter_internal.h).
+  RunState& Run() { return *run_; }
 
  private:
   void Adopt(std::unique_ptr<Object> obj);
@@ -274,6 +263,9 @@ class Vm {
   // the heap, which the collector keeps (it frees in place, keeping order).
   std::size_t builtins_ = 0;
   std::unique_ptr<BlockCache> blocks_;
+  std::unique_ptr<RunState> run_;
+  bool disabled_ = false;  // held memory over the cap: scripts no longer run
+  std::size_t bytesThisFrame_ = 0;
   friend class DepthScope;
   uint64_t steps_ = 0;
   int depth_ = 0;
@@ -302,28 +294,6 @@ class DepthScope {
  private:
   Vm& vm_;
   bool entered_;
-};
-
-// Runs code of one movie's version on a target clip; both are put back
-// when it ends.
-class CodeScope {
- public:
-  CodeScope(Vm& vm, int version, ClipObject* target)
-      : vm_(vm), version_(vm.version), target_(vm.currentTarget) {
-    vm.version = version;
-    vm.currentTarget = target;
-  }
-  ~CodeScope() {
-    vm_.version = version_;
-    vm_.currentTarget = target_;
-  }
-  CodeScope(const CodeScope&) = delete;
-  CodeScope& operator=(const CodeScope&) = delete;
-
- private:
-  Vm& vm_;
-  int version_;
-  ClipObject* target_;
 };
 
 // Argument helpers for natives.

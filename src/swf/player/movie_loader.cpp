@@ -249,7 +249,7 @@ void RunPendingLoads(TimelineContext& ctx) {
   std::vector<avm1::Vm::PendingLoad> due;
   due.swap(vm.loads);
   for (const auto& load : due) {
-    if (vm.disabled) break;
+    if (vm.Disabled()) break;
     avm1::Object* target = load.target.object;
     if (!target) continue;
     switch (load.kind) {

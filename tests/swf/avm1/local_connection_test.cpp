@@ -17,11 +17,12 @@ using namespace swf::test;
 
 std::vector<std::string> heard;
 
-Completion OnStatus(Vm& vm, Object*, Args args) {
+Completion OnStatus(Vm& vm, const CallContext&, Args args) {
   heard.push_back("status " + vm.ToString(vm.Get(Arg(args, 0).object, "level")));
   return {};
 }
-Completion Receive(Vm& vm, Object* self, Args args) {
+Completion Receive(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   std::string line = vm.ToString(vm.Get(self, "who")) + " got";
   for (const Value& v : args) line += " " + vm.ToString(v);
   heard.push_back(line);

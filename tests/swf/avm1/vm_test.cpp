@@ -128,7 +128,7 @@ TEST(VmTest, ThrownValuesUnwindThroughNatives) {
   MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
   Vm& vm = runner.Vm();
   static int boomCalls = 0;
-  const NativeFn boom = [](Vm&, Object*, Args) {
+  const NativeFn boom = [](Vm&, const CallContext&, Args) {
     ++boomCalls;
     return Completion::Thrown(Value::Str("boom"));
   };
@@ -137,6 +137,53 @@ TEST(VmTest, ThrownValuesUnwindThroughNatives) {
   runner.Tick();
   EXPECT_EQ(lines, (std::vector<std::string>{"boom", "x", "x", "1", "boom", "a", "b"}));
   EXPECT_EQ(boomCalls, 2);  // sort stopped at its first comparison
+}
+
+TEST(VmTest, NativesGetTheirCallsContext) {
+  // A native sees how it was called: `new` or not, its `this`, and the
+  // version of the movie whose code called it.
+  static std::vector<std::string> seen;
+  const NativeFn probe = [](Vm& vm, const CallContext& call, Args) -> Completion {
+    seen.push_back(std::string(call.isNew ? "new " : "call ") + std::to_string(call.version) + " " +
+                   vm.TypeOf(call.self));
+    return {};
+  };
+  // probe(); o = {}; o.p = probe; o.p(); new probe();
+  const Bytes code = Asm()
+                         .CallFunction("probe", 0)
+                         .Do(Op::Pop)
+                         .Push({"o", 0})
+                         .Do(Op::InitObject)
+                         .Do(Op::SetVariable)
+                         .Push({"o"})
+                         .Do(Op::GetVariable)
+                         .Push({"p", "probe"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::SetMember)
+                         .Push({0, "o"})
+                         .Do(Op::GetVariable)
+                         .Push({"p"})
+                         .Do(Op::CallMethod)
+                         .Do(Op::Pop)
+                         .Push({0, "probe"})
+                         .Do(Op::NewObject)
+                         .Do(Op::Pop)
+                         .Bytes();
+  for (const int version : {6, 8}) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(version);
+    m.timeline = MakeTimeline({MakeFrame({}), MakeFrame({Act({code})})});
+    MovieRunner runner(m, {}, nullptr, [](const std::string&) {});
+    Vm& vm = runner.Vm();
+    vm.Set(vm.global, "probe", Value::Obj(vm.NewNative(probe)));
+    seen.clear();
+    runner.Tick();
+    ASSERT_EQ(seen.size(), 3u) << version;
+    const std::string v = std::to_string(version);
+    EXPECT_EQ(seen[0].substr(0, 6 + v.size()), "call " + v + " ") << seen[0];
+    EXPECT_EQ(seen[1], "call " + v + " object");
+    EXPECT_EQ(seen[2], "new " + v + " object");
+  }
 }
 
 TEST(VmTest, RunawayScriptsStopAndTheMovieGoesOn) {

@@ -80,7 +80,8 @@ uint32_t Color(Vm& vm, const Value& v) { return static_cast<uint32_t>(ToInt32(vm
 
 Object* MakeBitmap(Vm& vm) { return vm.New<BitmapObject>(); }
 
-Completion BitmapCtor(Vm& vm, Object* self, Args args) {
+Completion BitmapCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return {};
   BitmapObject* b = AsBitmap(vm, self);
   if (!b) {
@@ -99,19 +100,23 @@ Completion BitmapCtor(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion Width(Vm& vm, Object* self, Args) {
+Completion Width(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   BitmapObject* b = AsBitmap(vm, self);
   return b ? Value::Num(b->bits->width) : Value{};
 }
-Completion Height(Vm& vm, Object* self, Args) {
+Completion Height(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   BitmapObject* b = AsBitmap(vm, self);
   return b ? Value::Num(b->bits->height) : Value{};
 }
-Completion Transparent(Vm& vm, Object* self, Args) {
+Completion Transparent(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   return b ? Value::Bool(b->bits->transparent) : Value{};
 }
-Completion Rectangle(Vm& vm, Object* self, Args) {
+Completion Rectangle(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b) return {};
   Value geom = vm.Get(vm.global, "flash");
@@ -123,19 +128,22 @@ Completion Rectangle(Vm& vm, Object* self, Args) {
   return vm.Construct(ctor.object, rect);
 }
 
-Completion GetPixel(Vm& vm, Object* self, Args args) {
+Completion GetPixel(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b) return {};
   const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
   return Value::Num(b->Inside(x, y) ? b->At(x, y) & 0xFFFFFF : 0);
 }
-Completion GetPixel32(Vm& vm, Object* self, Args args) {
+Completion GetPixel32(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b) return {};
   const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
   return Value::Num(b->Inside(x, y) ? static_cast<int32_t>(b->At(x, y)) : 0);
 }
-Completion SetPixel(Vm& vm, Object* self, Args args) {
+Completion SetPixel(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3) return {};
   const int x = Int(vm, args[0]), y = Int(vm, args[1]);
@@ -145,7 +153,8 @@ Completion SetPixel(Vm& vm, Object* self, Args args) {
   b->bits->Changed();
   return {};
 }
-Completion SetPixel32(Vm& vm, Object* self, Args args) {
+Completion SetPixel32(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3) return {};
   const int x = Int(vm, args[0]), y = Int(vm, args[1]);
@@ -158,7 +167,8 @@ Completion SetPixel32(Vm& vm, Object* self, Args args) {
 
 // hitTest(firstPoint, alphaThreshold, point): whether the pixel under the
 // point (placed by firstPoint) is opaque enough. Only a point is tested yet.
-Completion PixelHitTest(Vm& vm, Object* self, Args args) {
+Completion PixelHitTest(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 3 || !args[0].IsObject() || !args[2].IsObject()) return {};
   Object* other = args[2].object;
@@ -171,7 +181,8 @@ Completion PixelHitTest(Vm& vm, Object* self, Args args) {
   return Value::Bool((b->At(x, y) >> 24) >= threshold);
 }
 
-Completion FillRect(Vm& vm, Object* self, Args args) {
+Completion FillRect(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b || args.size() < 2 || !args[0].IsObject()) return {};
   Object* r = args[0].object;
@@ -186,12 +197,14 @@ Completion FillRect(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion Dispose(Vm& vm, Object* self, Args) {
+Completion Dispose(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (BitmapObject* b = AsBitmap(vm, self)) b->Free();
   return {};
 }
 
-Completion Clone(Vm& vm, Object* self, Args) {
+Completion Clone(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b || !vm.Charge(b->bits->argb.size() * 4)) return {};
   auto* copy = vm.New<BitmapObject>();
@@ -247,7 +260,8 @@ ImageDecoder& Images(Vm& vm) {
 }
 
 // copyPixels(source, sourceRect, destPoint, alphaBitmap, alphaPoint, mergeAlpha)
-Completion CopyPixelsFrom(Vm& vm, Object* self, Args args) {
+Completion CopyPixelsFrom(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   BitmapObject* src = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
   if (!b || !src || !Arg(args, 1).IsObject() || !Arg(args, 2).IsObject()) return {};
@@ -267,7 +281,8 @@ Completion CopyPixelsFrom(Vm& vm, Object* self, Args args) {
 }
 
 // draw(source, matrix, colorTransform): a clip or a bitmap drawn over the pixels.
-Completion DrawSource(Vm& vm, Object* self, Args args) {
+Completion DrawSource(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b || args.empty() || !args[0].IsObject()) return {};
   const Matrix m = MatrixArg(vm, Arg(args, 1));
@@ -284,10 +299,11 @@ Completion DrawSource(Vm& vm, Object* self, Args args) {
 
 // BitmapData.loadBitmap(linkage): the library bitmap exported by that name
 // in the calling script's movie, as a new transparent bitmap.
-Completion LoadBitmap(Vm& vm, Object* self, Args args) {
+Completion LoadBitmap(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self || args.empty()) return {};
   std::shared_ptr<TimelineInstance> caller =
-      vm.currentTarget ? vm.currentTarget->Instance() : nullptr;
+      vm.CurrentTarget() ? vm.CurrentTarget()->Instance() : nullptr;
   const Movie* movie = caller ? &caller->GetMovie() : DisplayOf(vm).ctx.movie;
   ScriptBitmap loaded;
   if (!movie || !LoadLibraryBitmap(loaded, *movie, vm.ToString(args[0]), Images(vm)) ||
@@ -306,7 +322,8 @@ Completion LoadBitmap(Vm& vm, Object* self, Args args) {
 
 // beginBitmapFill(bitmap, matrix, repeat, smoothing): fills what follows
 // with the bitmap's pixels as they are at each frame.
-Completion BeginBitmapFill(Vm& vm, Object* self, Args args) {
+Completion BeginBitmapFill(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   BitmapObject* b = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
@@ -326,7 +343,8 @@ Completion BeginBitmapFill(Vm& vm, Object* self, Args args) {
 
 // attachBitmap(bitmap, depth): shows the bitmap's pixels in the clip at
 // that depth, as they are at every frame.
-Completion AttachBitmap(Vm& vm, Object* self, Args args) {
+Completion AttachBitmap(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   BitmapObject* b = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);

@@ -17,27 +17,33 @@ ClipObject* Clip(Object* self) {
   return self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
 }
 
-Completion Play(Vm&, Object* self, Args) {
+Completion Play(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   ClipSetPlaying(Clip(self), true);
   return {};
 }
-Completion Stop(Vm&, Object* self, Args) {
+Completion Stop(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   ClipSetPlaying(Clip(self), false);
   return {};
 }
-Completion GotoAndPlay(Vm& vm, Object* self, Args args) {
+Completion GotoAndPlay(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty()) ClipGotoValue(vm, Clip(self), args[0], true);
   return {};
 }
-Completion GotoAndStop(Vm& vm, Object* self, Args args) {
+Completion GotoAndStop(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!args.empty()) ClipGotoValue(vm, Clip(self), args[0], false);
   return {};
 }
-Completion NextFrame(Vm&, Object* self, Args) {
+Completion NextFrame(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   ClipStep(Clip(self), 1);
   return {};
 }
-Completion PrevFrame(Vm&, Object* self, Args) {
+Completion PrevFrame(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   ClipStep(Clip(self), -1);
   return {};
 }
@@ -54,7 +60,8 @@ ClipObject* Constructed(Vm& vm, ClipObject* made) {
   return made;
 }
 
-Completion Duplicate(Vm& vm, Object* self, Args args) {
+Completion Duplicate(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* made =
       ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
   if (made && args.size() > 2 && args[2].IsObject()) {
@@ -63,12 +70,14 @@ Completion Duplicate(Vm& vm, Object* self, Args args) {
   return Value::Obj(Constructed(vm, made));
 }
 
-Completion Remove(Vm& vm, Object* self, Args) {
+Completion Remove(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   ClipRemove(vm, Clip(self));
   return {};
 }
 
-Completion CreateEmpty(Vm& vm, Object* self, Args args) {
+Completion CreateEmpty(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   int32_t depth = 0;
@@ -77,7 +86,8 @@ Completion CreateEmpty(Vm& vm, Object* self, Args args) {
   return Value::Obj(made ? Constructed(vm, vm.ClipFor(made)) : nullptr);
 }
 
-Completion AttachMovie(Vm& vm, Object* self, Args args) {
+Completion AttachMovie(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   // The name is looked up among the exports of the clip's own movie.
@@ -109,7 +119,8 @@ Completion AttachMovie(Vm& vm, Object* self, Args args) {
   return Value::Obj(Constructed(vm, built));
 }
 
-Completion GetDepth(Vm& vm, Object* self, Args) {
+Completion GetDepth(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   // A level's root sits at its level number on the bottom of the depths.
@@ -119,7 +130,8 @@ Completion GetDepth(Vm& vm, Object* self, Args) {
 }
 
 // The clip at a depth; a shape or text there answers with this clip.
-Completion InstanceAtDepth(Vm& vm, Object* self, Args args) {
+Completion InstanceAtDepth(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   int32_t depth = 0;
@@ -129,7 +141,8 @@ Completion InstanceAtDepth(Vm& vm, Object* self, Args args) {
   return Value::Obj(it->second.instance ? vm.ClipFor(it->second.instance) : clip);
 }
 
-Completion NextHighestDepth(Vm&, Object* self, Args) {
+Completion NextHighestDepth(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   if (!t) return {};
@@ -137,7 +150,8 @@ Completion NextHighestDepth(Vm&, Object* self, Args) {
   return Value::Num(list.empty() ? 0 : std::max(0.0, list.rbegin()->first - 16384.0 + 1));
 }
 
-Completion SwapDepths(Vm& vm, Object* self, Args args) {
+Completion SwapDepths(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = Clip(self);
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
@@ -189,21 +203,24 @@ const Movie* LoadedMovie(Object* self, bool& empty) {
   return &instance->GetMovie();
 }
 
-Completion BytesLoaded(Vm&, Object* self, Args) {
+Completion BytesLoaded(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   bool empty = false;
   const Movie* movie = LoadedMovie(self, empty);
   if (!movie) return {};
   return Value::Num(empty ? 0 : movie->header.bytesLoaded);
 }
 
-Completion BytesTotal(Vm&, Object* self, Args) {
+Completion BytesTotal(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   bool empty = false;
   const Movie* movie = LoadedMovie(self, empty);
   if (!movie) return {};
   return Value::Num(empty ? 0 : movie->header.fileLength);
 }
 
-Completion SwfVersion(Vm&, Object* self, Args) {
+Completion SwfVersion(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   bool empty = false;
   const Movie* movie = LoadedMovie(self, empty);
   if (!Clip(self)) return Value::Num(-1);

@@ -20,7 +20,7 @@ DisplayObject* TargetPlacement(Vm& vm, Object* self) {
   if (target.IsObject() && target.object->IsClip()) {
     clip = static_cast<ClipObject*>(target.object);
   } else if (!target.IsNullish()) {
-    ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
+    ClipObject* base = vm.CurrentTarget() ? vm.CurrentTarget() : vm.RootClip();
     clip = ResolveTarget(vm, base, vm.ToString(target));
   }
   return clip ? clip->Placement() : nullptr;
@@ -32,19 +32,22 @@ int16_t ToAdd(double v) { return static_cast<int16_t>(ToInt32(v)); }
 // Percent of the script's transform to the 8.8 fixed point multiplier.
 int16_t ToMult(double percent) { return ToAdd(percent * 2.56); }
 
-Completion Construct(Vm& vm, Object* self, Args args) {
+Completion Construct(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self) vm.Set(self, "target", Arg(args, 0));
   return {};
 }
 
-Completion GetRgb(Vm& vm, Object* self, Args) {
+Completion GetRgb(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const DisplayObject* p = TargetPlacement(vm, self);
   if (!p) return {};
   const ColorTransform& c = p->colorTransform;
   return Value::Num(((c.rAdd & 0xFF) << 16) | ((c.gAdd & 0xFF) << 8) | (c.bAdd & 0xFF));
 }
 
-Completion SetRgb(Vm& vm, Object* self, Args args) {
+Completion SetRgb(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   DisplayObject* p = TargetPlacement(vm, self);
   if (!p || args.empty()) return {};
   const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(args[0])));
@@ -57,7 +60,8 @@ Completion SetRgb(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetTransform(Vm& vm, Object* self, Args) {
+Completion GetTransform(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const DisplayObject* p = TargetPlacement(vm, self);
   if (!p) return {};
   const ColorTransform& c = p->colorTransform;
@@ -69,7 +73,8 @@ Completion GetTransform(Vm& vm, Object* self, Args) {
   return Value::Obj(o);
 }
 
-Completion SetTransform(Vm& vm, Object* self, Args args) {
+Completion SetTransform(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   DisplayObject* p = TargetPlacement(vm, self);
   if (!p || args.empty() || !args[0].IsObject()) return {};
   Object* t = args[0].object;

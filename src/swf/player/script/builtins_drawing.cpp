@@ -176,7 +176,7 @@ Value BoundsIn(Vm& vm, Object* self, Args args, bool withStrokes) {
   // precision, which rounds 0x7FFFFFF twips up to 2^27, when the first movie
   // or the calling code is version 8 or later. The mode stays once version 8
   // code has asked for bounds, for all movies after it.
-  const auto caller = InstanceOf(vm.currentTarget);
+  const auto caller = InstanceOf(vm.CurrentTarget());
   const int callerVersion = caller ? caller->GetMovie().header.version : vm.version;
   const bool single = vm.rootVersion >= 8 || callerVersion >= 8 || vm.singlePrecisionBounds;
   if (callerVersion >= 8) vm.singlePrecisionBounds = true;
@@ -249,7 +249,8 @@ void SetClipSize(ClipObject* clip, bool height, double pixels) {
   p->scripted = true;
 }
 
-Completion BeginFill(Vm& vm, Object* self, Args args) {
+Completion BeginFill(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (!t) return {};
   std::optional<FillStyle> fill;
@@ -261,7 +262,8 @@ Completion BeginFill(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion BeginGradientFill(Vm& vm, Object* self, Args args) {
+Completion BeginGradientFill(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (!t) return {};
   // No type at all ends the fill; other bad arguments leave it as it is.
@@ -273,7 +275,8 @@ Completion BeginGradientFill(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion SetLineStyle(Vm& vm, Object* self, Args args) {
+Completion SetLineStyle(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (!t) return {};
   const double thickness = vm.ToNumber(Arg(args, 0));
@@ -307,26 +310,30 @@ Completion SetLineStyle(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion LineGradientStyle(Vm& vm, Object* self, Args args) {
+Completion LineGradientStyle(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (!t) return {};
   if (auto fill = GradientFill(vm, args)) DrawingOf(*t).SetLineFill(*fill);
   return {};
 }
 
-Completion MoveTo(Vm& vm, Object* self, Args args) {
+Completion MoveTo(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (t && args.size() >= 2) DrawingOf(*t).MoveTo(Twips(vm, args[0]), Twips(vm, args[1]));
   return {};
 }
 
-Completion LineTo(Vm& vm, Object* self, Args args) {
+Completion LineTo(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (t && args.size() >= 2) DrawingOf(*t).LineTo(Twips(vm, args[0]), Twips(vm, args[1]));
   return {};
 }
 
-Completion CurveTo(Vm& vm, Object* self, Args args) {
+Completion CurveTo(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (t && args.size() >= 4) {
     DrawingOf(*t).CurveTo(Twips(vm, args[0]), Twips(vm, args[1]), Twips(vm, args[2]),
@@ -335,27 +342,40 @@ Completion CurveTo(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion EndFill(Vm&, Object* self, Args) {
+Completion EndFill(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (auto t = InstanceOf(self); t && t->drawing) t->drawing->EndFill();
   return {};
 }
 
-Completion Clear(Vm&, Object* self, Args) {
+Completion Clear(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (auto t = InstanceOf(self); t && t->drawing) t->drawing->Clear();
   return {};
 }
 
-Completion GetBounds(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, true); }
+Completion GetBounds(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  return BoundsIn(vm, self, args, true);
+}
 
-Completion GetRect(Vm& vm, Object* self, Args args) { return BoundsIn(vm, self, args, false); }
+Completion GetRect(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  return BoundsIn(vm, self, args, false);
+}
 
-Completion LocalToGlobal(Vm& vm, Object* self, Args args) { return MapPoint(vm, self, args, true); }
+Completion LocalToGlobal(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  return MapPoint(vm, self, args, true);
+}
 
-Completion GlobalToLocal(Vm& vm, Object* self, Args args) {
+Completion GlobalToLocal(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   return MapPoint(vm, self, args, false);
 }
 
-Completion HitTest(Vm& vm, Object* self, Args args) {
+Completion HitTest(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto t = InstanceOf(self);
   if (!t || args.empty()) return Value::Bool(false);
   if (args.size() >= 2) {
@@ -378,7 +398,8 @@ Completion HitTest(Vm& vm, Object* self, Args args) {
 // True when the mask is set or removed (null, undefined), false when the
 // argument names no clip; no argument at all does nothing. A text field
 // borrowing the method is masked as a clip is.
-Completion SetMask(Vm& vm, Object* self, Args args) {
+Completion SetMask(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   MaskSide masked{InstanceOf(self), nullptr};
   if (auto* tf = dynamic_cast<TextFieldObject*>(self)) masked.field = tf->Field();
   if (masked.Empty() || args.empty()) return {};
@@ -388,7 +409,7 @@ Completion SetMask(Vm& vm, Object* self, Args args) {
     if (auto* tf = dynamic_cast<TextFieldObject*>(args[0].object)) mask.field = tf->Field();
   } else if (!args[0].IsNullish()) {
     // A path (or a number used as one) is looked up from the calling script's timeline.
-    ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
+    ClipObject* base = vm.CurrentTarget() ? vm.CurrentTarget() : vm.RootClip();
     ClipObject* c = base ? ResolveTarget(vm, base, vm.ToString(args[0])) : nullptr;
     mask.clip = c ? c->Instance() : nullptr;
   }

@@ -414,7 +414,8 @@ const FilterLayout* LayoutOfCtor(Vm&, Object* self) {
   return nullptr;
 }
 
-Completion FilterCtor(Vm& vm, Object* self, Args args) {
+Completion FilterCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   FilterObject* f = AsFilter(self);
   if (!f) return {};
   const FilterLayout* layout = LayoutOfCtor(vm, self);
@@ -441,7 +442,8 @@ Completion FilterCtor(Vm& vm, Object* self, Args args) {
 
 Object* MakeFilter(Vm& vm) { return vm.New<FilterObject>(); }
 
-Completion Clone(Vm& vm, Object* self, Args) {
+Completion Clone(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   FilterObject* f = AsFilter(self);
   if (!f || !f->layout) return {};
   auto* copy = vm.New<FilterObject>();
@@ -725,7 +727,8 @@ extern const ClassDecl kGradientGlowFilterClass{.name = "GradientGlowFilter",
                                                 .package = "flash.filters",
                                                 .finish = FinishFilter<8>};
 
-Completion GetFilters(Vm& vm, Object* self, Args) {
+Completion GetFilters(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   DisplayObject* placed = PlacementOf(self);
   ArrayObject* out = vm.NewArray();
   if (!placed) return Value::Obj(out);
@@ -736,7 +739,8 @@ Completion GetFilters(Vm& vm, Object* self, Args) {
   return Value::Obj(out);
 }
 
-Completion SetFilters(Vm& vm, Object* self, Args args) {
+Completion SetFilters(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   DisplayObject* placed = PlacementOf(self);
   if (!placed || args.empty()) return {};
   FilterList list;

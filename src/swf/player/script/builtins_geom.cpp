@@ -86,36 +86,43 @@ std::string Describe(Vm& vm, Object* self, std::initializer_list<const char*> na
 
 // ---- Point ----------------------------------------------------------------
 
-Completion PointNew(Vm& vm, Object* self, Args args) {
+Completion PointNew(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self) SetFields(vm, self, {"x", "y"}, args, {0, 0});
   return {};
 }
-Completion PointLength(Vm& vm, Object* self, Args) {
+Completion PointLength(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Value::Num(std::hypot(N(vm, self, "x"), N(vm, self, "y")));
 }
-Completion PointAdd(Vm& vm, Object* self, Args args) {
+Completion PointAdd(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   // A primitive argument is read through its wrapper's prototype.
   Object* p = vm.ToObject(Arg(args, 0));
   return Make(
       vm, "Point",
       {Plus(vm, G(vm, self, "x"), G(vm, p, "x")), Plus(vm, G(vm, self, "y"), G(vm, p, "y"))});
 }
-Completion PointSubtract(Vm& vm, Object* self, Args args) {
+Completion PointSubtract(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* p = O(Arg(args, 0));
   return Make(
       vm, "Point",
       {Value::Num(N(vm, self, "x") - N(vm, p, "x")), Value::Num(N(vm, self, "y") - N(vm, p, "y"))});
 }
-Completion PointClone(Vm& vm, Object* self, Args) {
+Completion PointClone(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Make(vm, "Point", {G(vm, self, "x"), G(vm, self, "y")});
 }
-Completion PointEquals(Vm& vm, Object* self, Args args) {
+Completion PointEquals(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* p = O(Arg(args, 0));
   if (!p || !vm.InstanceOf(p, Ctor(vm, "Point"))) return Value::Bool(false);
   return Value::Bool(vm.StrictEquals(G(vm, self, "x"), G(vm, p, "x")) &&
                      vm.StrictEquals(G(vm, self, "y"), G(vm, p, "y")));
 }
-Completion PointNormalize(Vm& vm, Object* self, Args args) {
+Completion PointNormalize(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const double x = N(vm, self, "x"), y = N(vm, self, "y"), len = std::hypot(x, y);
   const double to = vm.ToNumber(Arg(args, 0));
   if (len > 0) {
@@ -124,16 +131,18 @@ Completion PointNormalize(Vm& vm, Object* self, Args args) {
   }
   return {};
 }
-Completion PointOffset(Vm& vm, Object* self, Args args) {
+Completion PointOffset(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   vm.Set(self, "x", Plus(vm, G(vm, self, "x"), Arg(args, 0)));
   vm.Set(self, "y", Plus(vm, G(vm, self, "y"), Arg(args, 1)));
   return {};
 }
-Completion PointToString(Vm& vm, Object* self, Args) {
+Completion PointToString(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Value::Str(Describe(vm, self, {"x", "y"}, {"x", "y"}));
 }
 // The length of a.subtract(b): undefined when `a` has no subtract method.
-Completion PointDistance(Vm& vm, Object*, Args args) {
+Completion PointDistance(Vm& vm, const CallContext&, Args args) {
   Object* a = O(Arg(args, 0));
   if (!a) return {};
   const Value sub = vm.Get(a, "subtract");
@@ -142,7 +151,7 @@ Completion PointDistance(Vm& vm, Object*, Args args) {
   const Value diff = vm.Call(sub, Value::Obj(a), other);
   return diff.IsObject() ? vm.Get(diff.object, "length") : Value{};
 }
-Completion PointInterpolate(Vm& vm, Object*, Args args) {
+Completion PointInterpolate(Vm& vm, const CallContext&, Args args) {
   Object* a = O(Arg(args, 0));
   Object* b = O(Arg(args, 1));
   const double f = vm.ToNumber(Arg(args, 2));
@@ -150,14 +159,15 @@ Completion PointInterpolate(Vm& vm, Object*, Args args) {
               {Plus(vm, G(vm, b, "x"), Value::Num(f * (N(vm, a, "x") - N(vm, b, "x")))),
                Plus(vm, G(vm, b, "y"), Value::Num(f * (N(vm, a, "y") - N(vm, b, "y"))))});
 }
-Completion PointPolar(Vm& vm, Object*, Args args) {
+Completion PointPolar(Vm& vm, const CallContext&, Args args) {
   const double len = vm.ToNumber(Arg(args, 0)), angle = vm.ToNumber(Arg(args, 1));
   return Make(vm, "Point", {Value::Num(len * std::cos(angle)), Value::Num(len * std::sin(angle))});
 }
 
 // ---- Rectangle ------------------------------------------------------------
 
-Completion RectNew(Vm& vm, Object* self, Args args) {
+Completion RectNew(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self) SetFields(vm, self, {"x", "y", "width", "height"}, args, {0, 0, 0, 0});
   return {};
 }
@@ -172,12 +182,17 @@ R Read(Vm& vm, Object* o) {
 }
 bool IsEmpty(const R& r) { return !(r.w > 0 && r.h > 0); }
 
-Completion RectClone(Vm& vm, Object* self, Args) {
+Completion RectClone(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Make(vm, "Rectangle",
               {G(vm, self, "x"), G(vm, self, "y"), G(vm, self, "width"), G(vm, self, "height")});
 }
-Completion RectIsEmpty(Vm& vm, Object* self, Args) { return Value::Bool(IsEmpty(Read(vm, self))); }
-Completion RectSetEmpty(Vm& vm, Object* self, Args) {
+Completion RectIsEmpty(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return Value::Bool(IsEmpty(Read(vm, self)));
+}
+Completion RectSetEmpty(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   for (const char* k : {"x", "y", "width", "height"}) vm.Set(self, k, Value::Num(0));
   return {};
 }
@@ -195,18 +210,22 @@ Value Contains(Vm& vm, Object* self, const Value& x, const Value& y) {
   }
   return r;
 }
-Completion RectContains(Vm& vm, Object* self, Args args) {
+Completion RectContains(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   return Contains(vm, self, Arg(args, 0), Arg(args, 1));
 }
-Completion RectContainsPoint(Vm& vm, Object* self, Args args) {
+Completion RectContainsPoint(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* p = O(Arg(args, 0));
   return Contains(vm, self, G(vm, p, "x"), G(vm, p, "y"));
 }
-Completion RectContainsRect(Vm& vm, Object* self, Args args) {
+Completion RectContainsRect(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
   return Value::Bool(o.x >= r.x && o.y >= r.y && o.x + o.w <= r.x + r.w && o.y + o.h <= r.y + r.h);
 }
-Completion RectEquals(Vm& vm, Object* self, Args args) {
+Completion RectEquals(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* o = O(Arg(args, 0));
   if (!o || !vm.InstanceOf(o, Ctor(vm, "Rectangle"))) return Value::Bool(false);
   const R a = Read(vm, self), b = Read(vm, o);
@@ -219,40 +238,47 @@ void Inflate(Vm& vm, Object* self, double dx, double dy) {
   vm.Set(self, "width", Value::Num(r.w + 2 * dx));
   vm.Set(self, "height", Value::Num(r.h + 2 * dy));
 }
-Completion RectInflate(Vm& vm, Object* self, Args args) {
+Completion RectInflate(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Inflate(vm, self, vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
   return {};
 }
-Completion RectInflatePoint(Vm& vm, Object* self, Args args) {
+Completion RectInflatePoint(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* p = O(Arg(args, 0));
   Inflate(vm, self, N(vm, p, "x"), N(vm, p, "y"));
   return {};
 }
-Completion RectOffset(Vm& vm, Object* self, Args args) {
+Completion RectOffset(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   vm.Set(self, "x", Value::Num(N(vm, self, "x") + vm.ToNumber(Arg(args, 0))));
   vm.Set(self, "y", Value::Num(N(vm, self, "y") + vm.ToNumber(Arg(args, 1))));
   return {};
 }
-Completion RectOffsetPoint(Vm& vm, Object* self, Args args) {
+Completion RectOffsetPoint(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* p = O(Arg(args, 0));
   vm.Set(self, "x", Value::Num(N(vm, self, "x") + N(vm, p, "x")));
   vm.Set(self, "y", Value::Num(N(vm, self, "y") + N(vm, p, "y")));
   return {};
 }
-Completion RectIntersection(Vm& vm, Object* self, Args args) {
+Completion RectIntersection(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
   const double x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
   const double x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
   if (IsEmpty(a) || IsEmpty(b) || !(x1 > x0 && y1 > y0)) return MakeRect(vm, 0, 0, 0, 0);
   return MakeRect(vm, x0, y0, x1 - x0, y1 - y0);
 }
-Completion RectIntersects(Vm& vm, Object* self, Args args) {
+Completion RectIntersects(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
   return Value::Bool(!IsEmpty(a) && !IsEmpty(b) &&
                      std::max(a.x, b.x) < std::min(a.x + a.w, b.x + b.w) &&
                      std::max(a.y, b.y) < std::min(a.y + a.h, b.y + b.h));
 }
-Completion RectUnion(Vm& vm, Object* self, Args args) {
+Completion RectUnion(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
   if (IsEmpty(a)) return MakeRect(vm, b.x, b.y, b.w, b.h);
   if (IsEmpty(b)) return MakeRect(vm, a.x, a.y, a.w, a.h);
@@ -260,62 +286,78 @@ Completion RectUnion(Vm& vm, Object* self, Args args) {
   return MakeRect(vm, x0, y0, std::max(a.x + a.w, b.x + b.w) - x0,
                   std::max(a.y + a.h, b.y + b.h) - y0);
 }
-Completion RectToString(Vm& vm, Object* self, Args) {
+Completion RectToString(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Value::Str(Describe(vm, self, {"x", "y", "width", "height"}, {"x", "y", "w", "h"}));
 }
-Completion RectLeft(Vm& vm, Object* self, Args) { return G(vm, self, "x"); }
-Completion RectTop(Vm& vm, Object* self, Args) { return G(vm, self, "y"); }
-Completion RectRight(Vm& vm, Object* self, Args) {
+Completion RectLeft(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return G(vm, self, "x");
+}
+Completion RectTop(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  return G(vm, self, "y");
+}
+Completion RectRight(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Plus(vm, G(vm, self, "x"), G(vm, self, "width"));
 }
-Completion RectBottom(Vm& vm, Object* self, Args) {
+Completion RectBottom(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Plus(vm, G(vm, self, "y"), G(vm, self, "height"));
 }
-Completion RectSetLeft(Vm& vm, Object* self, Args args) {
+Completion RectSetLeft(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const double x = vm.ToNumber(Arg(args, 0));
   vm.Set(self, "width", Plus(vm, G(vm, self, "width"), Value::Num(N(vm, self, "x") - x)));
   vm.Set(self, "x", Arg(args, 0));
   return {};
 }
-Completion RectSetTop(Vm& vm, Object* self, Args args) {
+Completion RectSetTop(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const double y = vm.ToNumber(Arg(args, 0));
   vm.Set(self, "height", Plus(vm, G(vm, self, "height"), Value::Num(N(vm, self, "y") - y)));
   vm.Set(self, "y", Arg(args, 0));
   return {};
 }
-Completion RectSetRight(Vm& vm, Object* self, Args args) {
+Completion RectSetRight(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   vm.Set(self, "width", Value::Num(vm.ToNumber(Arg(args, 0)) - N(vm, self, "x")));
   return {};
 }
-Completion RectSetBottom(Vm& vm, Object* self, Args args) {
+Completion RectSetBottom(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   vm.Set(self, "height", Value::Num(vm.ToNumber(Arg(args, 0)) - N(vm, self, "y")));
   return {};
 }
-Completion RectSize(Vm& vm, Object* self, Args) {
+Completion RectSize(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Make(vm, "Point", {G(vm, self, "width"), G(vm, self, "height")});
 }
-Completion RectSetSize(Vm& vm, Object* self, Args args) {
+Completion RectSetSize(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* p = O(Arg(args, 0));
   vm.Set(self, "width", G(vm, p, "x"));
   vm.Set(self, "height", G(vm, p, "y"));
   return {};
 }
-Completion RectTopLeft(Vm& vm, Object* self, Args) {
+Completion RectTopLeft(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Make(vm, "Point", {G(vm, self, "x"), G(vm, self, "y")});
 }
-Completion RectSetTopLeft(Vm& vm, Object* self, Args args) {
+Completion RectSetTopLeft(Vm& vm, const CallContext& call, Args args) {
   Object* p = O(Arg(args, 0));
-  RectSetLeft(vm, self, std::vector<Value>{G(vm, p, "x")});
-  RectSetTop(vm, self, std::vector<Value>{G(vm, p, "y")});
+  RectSetLeft(vm, call, std::vector<Value>{G(vm, p, "x")});
+  RectSetTop(vm, call, std::vector<Value>{G(vm, p, "y")});
   return {};
 }
-Completion RectBottomRight(Vm& vm, Object* self, Args) {
-  return Make(vm, "Point", {RectRight(vm, self, {}).value, RectBottom(vm, self, {}).value});
+Completion RectBottomRight(Vm& vm, const CallContext& call, Args) {
+  return Make(vm, "Point", {RectRight(vm, call, {}).value, RectBottom(vm, call, {}).value});
 }
-Completion RectSetBottomRight(Vm& vm, Object* self, Args args) {
+Completion RectSetBottomRight(Vm& vm, const CallContext& call, Args args) {
   Object* p = O(Arg(args, 0));
-  RectSetRight(vm, self, std::vector<Value>{G(vm, p, "x")});
-  RectSetBottom(vm, self, std::vector<Value>{G(vm, p, "y")});
+  RectSetRight(vm, call, std::vector<Value>{G(vm, p, "x")});
+  RectSetBottom(vm, call, std::vector<Value>{G(vm, p, "y")});
   return {};
 }
 
@@ -339,24 +381,29 @@ Value MakeMatrix(Vm& vm, const Matrix& m) {
                Value::Num(m.ty)});
 }
 
-Completion MatrixNew(Vm& vm, Object* self, Args args) {
+Completion MatrixNew(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self) SetFields(vm, self, {"a", "b", "c", "d", "tx", "ty"}, args, {1, 0, 0, 1, 0, 0});
   return {};
 }
-Completion MatrixClone(Vm& vm, Object* self, Args) {
+Completion MatrixClone(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Make(vm, "Matrix",
               {G(vm, self, "a"), G(vm, self, "b"), G(vm, self, "c"), G(vm, self, "d"),
                G(vm, self, "tx"), G(vm, self, "ty")});
 }
-Completion MatrixIdentity(Vm& vm, Object* self, Args) {
+Completion MatrixIdentity(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   WriteMatrix(vm, self, Matrix{});
   return {};
 }
-Completion MatrixConcat(Vm& vm, Object* self, Args args) {
+Completion MatrixConcat(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   WriteMatrix(vm, self, ReadMatrix(vm, O(Arg(args, 0))) * ReadMatrix(vm, self));
   return {};
 }
-Completion MatrixInvert(Vm& vm, Object* self, Args) {
+Completion MatrixInvert(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const Matrix m = ReadMatrix(vm, self);
   Matrix inv;
   if (!m.Invert(inv)) inv = Matrix{};
@@ -371,7 +418,8 @@ Matrix Box(double sx, double sy, double r, double tx, double ty) {
 Matrix ScaledBox(double sx, double sy, double r, double tx, double ty) {
   return {sx * std::cos(r), sy * std::sin(r), -sx * std::sin(r), sy * std::cos(r), tx, ty};
 }
-Completion MatrixCreateBox(Vm& vm, Object* self, Args args) {
+Completion MatrixCreateBox(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   // No default rotation here, unlike createGradientBox: a missing one is NaN.
   const double r = vm.ToNumber(Arg(args, 2));
   const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
@@ -379,7 +427,8 @@ Completion MatrixCreateBox(Vm& vm, Object* self, Args args) {
   WriteMatrix(vm, self, ScaledBox(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
   return {};
 }
-Completion MatrixGradientBox(Vm& vm, Object* self, Args args) {
+Completion MatrixGradientBox(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const double w = vm.ToNumber(Arg(args, 0)), h = vm.ToNumber(Arg(args, 1));
   const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
   const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
@@ -387,16 +436,19 @@ Completion MatrixGradientBox(Vm& vm, Object* self, Args args) {
   WriteMatrix(vm, self, ScaledBox(w / 1638.4, h / 1638.4, r, tx + w / 2, ty + h / 2));
   return {};
 }
-Completion MatrixRotate(Vm& vm, Object* self, Args args) {
+Completion MatrixRotate(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   WriteMatrix(vm, self, Box(1, 1, vm.ToNumber(Arg(args, 0)), 0, 0) * ReadMatrix(vm, self));
   return {};
 }
-Completion MatrixScale(Vm& vm, Object* self, Args args) {
+Completion MatrixScale(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   const Matrix s{vm.ToNumber(Arg(args, 0)), 0, 0, vm.ToNumber(Arg(args, 1)), 0, 0};
   WriteMatrix(vm, self, s * ReadMatrix(vm, self));
   return {};
 }
-Completion MatrixTranslate(Vm& vm, Object* self, Args args) {
+Completion MatrixTranslate(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Matrix m = ReadMatrix(vm, self);
   m.tx += vm.ToNumber(Arg(args, 0));
   m.ty += vm.ToNumber(Arg(args, 1));
@@ -410,13 +462,16 @@ Value MapWith(Vm& vm, Object* self, Args args, bool delta) {
   const double x = N(vm, p, "x"), y = N(vm, p, "y");
   return Make(vm, "Point", {Value::Num(m.ApplyX(x, y)), Value::Num(m.ApplyY(x, y))});
 }
-Completion MatrixTransformPoint(Vm& vm, Object* self, Args args) {
+Completion MatrixTransformPoint(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   return MapWith(vm, self, args, false);
 }
-Completion MatrixDeltaTransformPoint(Vm& vm, Object* self, Args args) {
+Completion MatrixDeltaTransformPoint(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   return MapWith(vm, self, args, true);
 }
-Completion MatrixToString(Vm& vm, Object* self, Args) {
+Completion MatrixToString(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Value::Str(
       Describe(vm, self, {"a", "b", "c", "d", "tx", "ty"}, {"a", "b", "c", "d", "tx", "ty"}));
 }
@@ -440,23 +495,27 @@ double* Fields(Object* self) {
 }
 
 template <int kIndex>
-Completion ColorField(Vm&, Object* self, Args) {
+Completion ColorField(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   const double* f = Fields(self);
   return f ? Value::Num(f[kIndex]) : Value{};
 }
 template <int kIndex>
-Completion SetColorField(Vm& vm, Object* self, Args args) {
+Completion SetColorField(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (double* f = Fields(self)) f[kIndex] = vm.ToNumber(Arg(args, 0));
   return {};
 }
 
-Completion ColorNew(Vm& vm, Object* self, Args args) {
+Completion ColorNew(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   double* f = Fields(self);
   if (!f || args.size() < 8) return {};
   for (int i = 0; i < 8; ++i) f[i] = vm.ToNumber(args[i]);
   return {};
 }
-Completion ColorToString(Vm& vm, Object* self, Args) {
+Completion ColorToString(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   std::string out = "(";
   for (const char* k : kColorFields) {
     if (out.size() > 1) out += ", ";
@@ -464,13 +523,15 @@ Completion ColorToString(Vm& vm, Object* self, Args) {
   }
   return Value::Str(out + ")");
 }
-Completion ColorRgb(Vm& vm, Object* self, Args) {
+Completion ColorRgb(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const double* f = Fields(self);
   if (!f) return {};
   const auto c = [&](int i) { return static_cast<uint32_t>(ToInt32(f[i])); };
   return Value::Num((c(4) << 16) | (c(5) << 8) | c(6));
 }
-Completion ColorSetRgb(Vm& vm, Object* self, Args args) {
+Completion ColorSetRgb(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   double* f = Fields(self);
   if (!f) return {};
   const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(Arg(args, 0))));
@@ -480,7 +541,8 @@ Completion ColorSetRgb(Vm& vm, Object* self, Args args) {
   f[6] = rgb & 0xFF;
   return {};
 }
-Completion ColorConcat(Vm& vm, Object* self, Args args) {
+Completion ColorConcat(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   double* f = Fields(self);
   const double* o = Fields(O(Arg(args, 0)));
   if (!f || !o) return {};
@@ -548,17 +610,20 @@ Matrix ToPixels(Matrix m) {
   return m;
 }
 
-Completion TransformNew(Vm& vm, Object* self, Args args) {
+Completion TransformNew(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (self && Arg(args, 0).IsObject() && args[0].object->IsClip())
     AttachState<TransformState>(vm, self)->clip = static_cast<ClipObject*>(args[0].object);
   return {};
 }
-Completion TransformMatrix(Vm& vm, Object* self, Args) {
+Completion TransformMatrix(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const DisplayObject* p = PlacedOf(vm, self);
   if (!p) return ClipOf(vm, self) ? MakeMatrix(vm, Matrix{}) : Value{};
   return MakeMatrix(vm, ToPixels(p->matrix));
 }
-Completion TransformSetMatrix(Vm& vm, Object* self, Args args) {
+Completion TransformSetMatrix(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   DisplayObject* p = PlacedOf(vm, self);
   Object* o = O(Arg(args, 0));
   if (!p || !o) return {};
@@ -572,18 +637,21 @@ Completion TransformSetMatrix(Vm& vm, Object* self, Args args) {
   p->scripted = true;
   return {};
 }
-Completion TransformConcatMatrix(Vm& vm, Object* self, Args) {
+Completion TransformConcatMatrix(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   auto t = ClipOf(vm, self);
   Matrix m;
   if (!t || !ConcatenatedMatrix(*t, m)) return {};
   return MakeMatrix(vm, ToPixels(m));
 }
-Completion TransformColor(Vm& vm, Object* self, Args) {
+Completion TransformColor(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   const DisplayObject* p = PlacedOf(vm, self);
   if (!p) return ClipOf(vm, self) ? MakeColor(vm, ColorTransform{}) : Value{};
   return MakeColor(vm, p->colorTransform);
 }
-Completion TransformSetColor(Vm& vm, Object* self, Args args) {
+Completion TransformSetColor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   DisplayObject* p = PlacedOf(vm, self);
   Object* o = O(Arg(args, 0));
   if (!p || !o) return {};
@@ -591,7 +659,8 @@ Completion TransformSetColor(Vm& vm, Object* self, Args args) {
   p->scripted = true;
   return {};
 }
-Completion TransformConcatColor(Vm& vm, Object* self, Args) {
+Completion TransformConcatColor(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   auto t = ClipOf(vm, self);
   if (!t) return {};
   ColorTransform c;
@@ -602,7 +671,8 @@ Completion TransformConcatColor(Vm& vm, Object* self, Args) {
   }
   return MakeColor(vm, c);
 }
-Completion TransformPixelBounds(Vm& vm, Object* self, Args) {
+Completion TransformPixelBounds(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   auto t = ClipOf(vm, self);
   Matrix m;
   if (!t || !ConcatenatedMatrix(*t, m)) return {};
@@ -729,18 +799,20 @@ extern const ClassDecl kTransformClass{.name = "Transform",
                                        .package = "flash.geom"};
 
 // MovieClip.transform: a new Transform of the clip on each read.
-Completion ClipTransform(Vm& vm, Object* self, Args) {
+Completion ClipTransform(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   return Make(vm, "Transform", {Value::Obj(self)});
 }
 
-Completion ClipSetTransform(Vm& vm, Object* self, Args args) {
+Completion ClipSetTransform(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   Object* t = O(Arg(args, 0));
   if (!t || !self || !self->IsClip()) return {};
   const Value mine = Make(vm, "Transform", {Value::Obj(self)});
   const Value m = vm.Get(t, "matrix");
   const Value c = vm.Get(t, "colorTransform");
-  if (m.IsObject()) TransformSetMatrix(vm, mine.object, std::vector<Value>{m});
-  if (c.IsObject()) TransformSetColor(vm, mine.object, std::vector<Value>{c});
+  if (m.IsObject()) TransformSetMatrix(vm, CallContext{mine}, std::vector<Value>{m});
+  if (c.IsObject()) TransformSetColor(vm, CallContext{mine}, std::vector<Value>{c});
   return {};
 }
 

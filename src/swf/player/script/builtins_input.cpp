@@ -25,26 +25,26 @@ int KeyCodeArg(Vm& vm, Args args) {
   return std::isfinite(n) && n >= 0 && n < 256 ? static_cast<int>(n) : -1;
 }
 
-Completion KeyIsDown(Vm& vm, Object*, Args args) {
+Completion KeyIsDown(Vm& vm, const CallContext&, Args args) {
   const int code = KeyCodeArg(vm, args);
   return Value::Bool(code >= 0 && vm.input.keysDown[code]);
 }
 
-Completion KeyIsToggled(Vm& vm, Object*, Args args) {
+Completion KeyIsToggled(Vm& vm, const CallContext&, Args args) {
   const int code = KeyCodeArg(vm, args);
   return Value::Bool(code >= 0 && vm.input.toggled[code]);
 }
 
-Completion KeyGetCode(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastCode); }
-Completion KeyGetAscii(Vm& vm, Object*, Args) { return Value::Num(vm.input.lastAscii); }
+Completion KeyGetCode(Vm& vm, const CallContext&, Args) { return Value::Num(vm.input.lastCode); }
+Completion KeyGetAscii(Vm& vm, const CallContext&, Args) { return Value::Num(vm.input.lastAscii); }
 
-Completion MouseHide(Vm& vm, Object*, Args) {
+Completion MouseHide(Vm& vm, const CallContext&, Args) {
   const bool wasShown = !vm.cursorHidden;
   vm.cursorHidden = true;
   return Value::Num(wasShown ? 1 : 0);
 }
 
-Completion MouseShow(Vm& vm, Object*, Args) {
+Completion MouseShow(Vm& vm, const CallContext&, Args) {
   const bool wasShown = !vm.cursorHidden;
   vm.cursorHidden = false;
   return Value::Num(wasShown ? 1 : 0);
@@ -54,7 +54,7 @@ ClipObject* AsClip(const Value& v) {
   return v.IsObject() && v.object->IsClip() ? static_cast<ClipObject*>(v.object) : nullptr;
 }
 
-Completion SelectionGetFocus(Vm& vm, Object*, Args) {
+Completion SelectionGetFocus(Vm& vm, const CallContext&, Args) {
   const Value focus = FocusValue(vm);
   return focus.IsObject() ? Value::Str(vm.ToString(focus)) : Value::Null();
 }
@@ -70,7 +70,7 @@ bool CanTakeFocus(Vm& vm, ClipObject* c) {
 
 // A clip, button or field named by a target path.
 Value ResolveFocusPath(Vm& vm, std::string_view path) {
-  ClipObject* base = vm.currentTarget ? vm.currentTarget : vm.RootClip();
+  ClipObject* base = vm.CurrentTarget() ? vm.CurrentTarget() : vm.RootClip();
   if (!base) return {};
   if (ClipObject* c = ResolveTarget(vm, base, path)) return Value::Obj(c);
   const size_t cut = path.find_last_of("./:");
@@ -81,7 +81,7 @@ Value ResolveFocusPath(Vm& vm, std::string_view path) {
   return field ? Value::Obj(field) : Value{};
 }
 
-Completion SelectionSetFocus(Vm& vm, Object*, Args args) {
+Completion SelectionSetFocus(Vm& vm, const CallContext&, Args args) {
   // It takes exactly the new focus; any other call is refused.
   if (args.size() != 1) return Value::Bool(false);
   Value target = args[0];
@@ -125,24 +125,24 @@ double SelectionPoint(const EditText& f, bool caret) {
   return static_cast<double>(std::min(caret ? f.selectionEnd : f.selectionBegin, f.Length()));
 }
 
-Completion SelectionBegin(Vm& vm, Object*, Args) {
+Completion SelectionBegin(Vm& vm, const CallContext&, Args) {
   const EditText* f = FocusedField(vm);
   if (!f) return Value::Num(-1);
   return Value::Num(std::min(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
-Completion SelectionEnd(Vm& vm, Object*, Args) {
+Completion SelectionEnd(Vm& vm, const CallContext&, Args) {
   const EditText* f = FocusedField(vm);
   if (!f) return Value::Num(-1);
   return Value::Num(std::max(SelectionPoint(*f, false), SelectionPoint(*f, true)));
 }
 
-Completion SelectionCaret(Vm& vm, Object*, Args) {
+Completion SelectionCaret(Vm& vm, const CallContext&, Args) {
   const EditText* f = FocusedField(vm);
   return Value::Num(f ? SelectionPoint(*f, true) : -1);
 }
 
-Completion SelectionSetSelection(Vm& vm, Object*, Args args) {
+Completion SelectionSetSelection(Vm& vm, const CallContext&, Args args) {
   // Exactly an anchor and a caret; any other call changes nothing.
   EditText* f = FocusedField(vm);
   if (!f || args.size() != 2) return {};
@@ -437,7 +437,8 @@ extern const ClassDecl kButtonClass{.name = "Button",
                                     .finish = FinishButton};
 
 // startDrag([lockCenter, left, top, right, bottom]) on a clip.
-Completion StartDrag(Vm& vm, Object* self, Args args) {
+Completion StartDrag(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = AsClip(Value::Obj(self));
   if (!clip) return {};
   double bounds[4];
@@ -447,18 +448,20 @@ Completion StartDrag(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion StopDrag(Vm& vm, Object*, Args) {
+Completion StopDrag(Vm& vm, const CallContext&, Args) {
   ClipStopDrag(vm);
   return {};
 }
 
 // A clip's or button's tabIndex: a 32-bit number, what is not one the lowest.
-Completion ButtonTabIndex(Vm&, Object* self, Args) {
+Completion ButtonTabIndex(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   const ClipObject* clip = AsClip(Value::Obj(self));
   return clip && clip->tabIndex ? Value::Num(*clip->tabIndex) : Value{};
 }
 
-Completion SetButtonTabIndex(Vm& vm, Object* self, Args args) {
+Completion SetButtonTabIndex(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = AsClip(Value::Obj(self));
   if (!clip) return {};
   const Value v = Arg(args, 0);

@@ -148,7 +148,7 @@ bool SoundObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
 
 // ---- Completion ------------------------------------------------------------------
 
-Completion CompletionFired(Vm& vm, Object*, Args args) {
+Completion CompletionFired(Vm& vm, const CallContext&, Args args) {
   auto* s = args.empty() || !args[0].IsObject() ? nullptr : AsSound(vm, args[0].object);
   if (!s || vm.ToNumber(Arg(args, 1)) != s->generation) return {};
   s->startedMs = -1;
@@ -157,7 +157,7 @@ Completion CompletionFired(Vm& vm, Object*, Args args) {
   return {};
 }
 
-Completion LoadFailed(Vm& vm, Object*, Args args) {
+Completion LoadFailed(Vm& vm, const CallContext&, Args args) {
   auto* s = args.empty() || !args[0].IsObject() ? nullptr : AsSound(vm, args[0].object);
   if (!s) return {};
   const Value ok = Value::Bool(false);
@@ -183,7 +183,8 @@ void After(Vm& vm, SoundObject* s, NativeFn fn, double ms) {
 
 // ---- Methods ---------------------------------------------------------------------
 
-Completion SoundCtor(Vm& vm, Object* self, Args args) {
+Completion SoundCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (!self) return {};
   auto* s = AsSound(vm, self);
   if (!s) {
@@ -197,8 +198,8 @@ Completion SoundCtor(Vm& vm, Object* self, Args args) {
   ClipObject* clip = nullptr;
   if (t.IsObject() && t.object->IsClip()) {
     clip = static_cast<ClipObject*>(t.object);
-  } else if (t.type == Type::String && vm.currentTarget) {
-    clip = ResolveTarget(vm, vm.currentTarget, t.string);
+  } else if (t.type == Type::String && vm.CurrentTarget()) {
+    clip = ResolveTarget(vm, vm.CurrentTarget(), t.string);
   }
   if (clip && clip->Instance()) {
     s->clip = clip;
@@ -210,7 +211,8 @@ Completion SoundCtor(Vm& vm, Object* self, Args args) {
 
 Object* MakeSound(Vm& vm) { return vm.New<SoundObject>(); }
 
-Completion AttachSound(Vm& vm, Object* self, Args args) {
+Completion AttachSound(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s || args.empty() || !vm.movie) return {};
   const auto& movie = *vm.movie;
@@ -226,7 +228,8 @@ Completion AttachSound(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion Start(Vm& vm, Object* self, Args args) {
+Completion Start(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0) return {};
   if (s->hasTarget && (s->badTarget || !s->Target(vm))) return {};
@@ -252,7 +255,8 @@ Completion Start(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion Stop(Vm& vm, Object* self, Args args) {
+Completion Stop(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s) return {};
   uint16_t id = 0;
@@ -276,12 +280,14 @@ void ApplyGain(Vm& vm, SoundObject* s, SoundControl* c) {
   DisplayOf(vm).ctx.sound->SetOwnedGain(OwnerOf(vm, s), gl, gr);
 }
 
-Completion GetVolume(Vm& vm, Object* self, Args) {
+Completion GetVolume(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   return c ? Value::Num(c->volume) : Value{};
 }
 
-Completion SetVolume(Vm& vm, Object* self, Args args) {
+Completion SetVolume(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c) return {};
   // Without an argument the volume is 0.
@@ -290,12 +296,14 @@ Completion SetVolume(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetPan(Vm& vm, Object* self, Args) {
+Completion GetPan(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   return c ? Value::Num(c->Pan()) : Value{};
 }
 
-Completion SetPan(Vm& vm, Object* self, Args args) {
+Completion SetPan(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty()) return {};
   c->SetPan(SoundInt(vm.ToNumber(args[0])));
@@ -303,7 +311,8 @@ Completion SetPan(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetTransform(Vm& vm, Object* self, Args) {
+Completion GetTransform(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c) return {};
   Object* o = vm.NewObject();
@@ -314,7 +323,8 @@ Completion GetTransform(Vm& vm, Object* self, Args) {
   return Value::Obj(o);
 }
 
-Completion SetTransform(Vm& vm, Object* self, Args args) {
+Completion SetTransform(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SoundControl* c = ControlOf(vm, AsSound(vm, self));
   if (!c || args.empty() || !args[0].IsObject()) return {};
   Object* o = args[0].object;
@@ -339,19 +349,22 @@ Completion SetTransform(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetDuration(Vm& vm, Object* self, Args) {
+Completion GetDuration(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0) return {};
   return Value::Num(s->durationMs);
 }
 
-Completion GetPosition(Vm& vm, Object* self, Args) {
+Completion GetPosition(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0) return {};
   return Value::Num(std::round(PositionMs(vm, s)));
 }
 
-Completion GetBytes(Vm& vm, Object* self, Args) {
+Completion GetBytes(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s || s->soundId == 0 || !vm.movie) return {};
   const auto it = vm.movie->sounds.find(s->soundId);
@@ -359,7 +372,8 @@ Completion GetBytes(Vm& vm, Object* self, Args) {
 }
 
 // Sounds from files are not read: the load fails the way a missing file does.
-Completion LoadSound(Vm& vm, Object* self, Args) {
+Completion LoadSound(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s) return {};
   Refuse(vm, "Sound.loadSound");

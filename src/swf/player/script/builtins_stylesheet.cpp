@@ -87,9 +87,10 @@ StyleSheetObject* Sheet(Object* self) { return dynamic_cast<StyleSheetObject*>(s
 
 Object* Make(Vm& vm) { return vm.New<StyleSheetObject>(); }
 
-Completion Construct(Vm&, Object*, Args) { return {}; }
+Completion Construct(Vm&, const CallContext&, Args) { return {}; }
 
-Completion SetStyle(Vm& vm, Object* self, Args args) {
+Completion SetStyle(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   StyleSheetObject* sheet = Sheet(self);
   if (!sheet || args.empty()) return {};
   const std::string name = vm.ToString(args[0]);
@@ -118,14 +119,16 @@ Object* StyleObject(Vm& vm, const std::map<std::string, std::string>& props) {
   return o;
 }
 
-Completion GetStyle(Vm& vm, Object* self, Args args) {
+Completion GetStyle(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   StyleSheetObject* sheet = Sheet(self);
   if (!sheet || args.empty()) return {};
   const auto it = sheet->styles.find(vm.ToString(args[0]));
   return it == sheet->styles.end() ? Value::Null() : Value::Obj(StyleObject(vm, it->second));
 }
 
-Completion GetStyleNames(Vm& vm, Object* self, Args) {
+Completion GetStyleNames(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   StyleSheetObject* sheet = Sheet(self);
   std::vector<Value> names;
   if (sheet) {
@@ -134,12 +137,13 @@ Completion GetStyleNames(Vm& vm, Object* self, Args) {
   return Value::Obj(vm.NewArray(std::move(names)));
 }
 
-Completion Clear(Vm&, Object* self, Args) {
+Completion Clear(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (StyleSheetObject* sheet = Sheet(self)) sheet->styles.clear();
   return {};
 }
 
-Completion Transform(Vm& vm, Object*, Args args) {
+Completion Transform(Vm& vm, const CallContext&, Args args) {
   const Value style = Arg(args, 0);
   if (!style.IsObject()) return Value::Null();
   std::vector<std::string> keys;
@@ -150,7 +154,8 @@ Completion Transform(Vm& vm, Object*, Args args) {
 }
 
 // "sel, sel { name: value; ... }": false when the text is not a sheet.
-Completion ParseCss(Vm& vm, Object* self, Args args) {
+Completion ParseCss(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   StyleSheetObject* sheet = Sheet(self);
   if (!sheet || args.empty()) return Value::Bool(false);
   const std::string css = vm.ToString(args[0]);

@@ -361,7 +361,8 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
 }
 
 template <int P>
-Completion Getter(Vm& vm, Object* self, Args) {
+Completion Getter(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (!f) return {};
   if constexpr (P == kStyleSheet) {
@@ -383,7 +384,8 @@ bool WriteStyled(Vm& vm, EditText& f, Object* sheet, const Value& v) {
 }
 
 template <int P>
-Completion Setter(Vm& vm, Object* self, Args args) {
+Completion Setter(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (!f) return {};
   auto* object = static_cast<TextFieldObject*>(self);
@@ -407,7 +409,8 @@ size_t Index(Vm& vm, const Value& v, size_t fallback) {
   return n <= 0 ? 0 : static_cast<size_t>(std::min(n, 1e9));
 }
 
-Completion GetTextFormat(Vm& vm, Object* self, Args args) {
+Completion GetTextFormat(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (!f) return {};
   const size_t length = f->Length();
@@ -419,7 +422,8 @@ Completion GetTextFormat(Vm& vm, Object* self, Args args) {
   return Value::Obj(NewTextFormat(vm, f->FormatOf(begin, std::max(begin, end))));
 }
 
-Completion SetTextFormat(Vm& vm, Object* self, Args args) {
+Completion SetTextFormat(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (!f || args.empty()) return {};
   const TextStyle style = StyleOf(args.back());
@@ -436,18 +440,21 @@ Completion SetTextFormat(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetNewTextFormat(Vm& vm, Object* self, Args) {
+Completion GetNewTextFormat(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   return f ? Value::Obj(NewTextFormat(vm, f->newFormat)) : Value{};
 }
 
-Completion SetNewTextFormat(Vm& vm, Object* self, Args args) {
+Completion SetNewTextFormat(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (f) f->newFormat.Apply(StyleOf(Arg(args, 0)));
   return {};
 }
 
-Completion ReplaceSel(Vm& vm, Object* self, Args args) {
+Completion ReplaceSel(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (!f || args.empty()) return {};
   const std::string s = vm.ToString(args[0]);
@@ -461,7 +468,8 @@ Completion ReplaceSel(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion ReplaceText(Vm& vm, Object* self, Args args) {
+Completion ReplaceText(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (!f || args.size() < 3) return {};
   const size_t begin = Index(vm, args[0], 0), end = Index(vm, args[1], 0);
@@ -474,19 +482,21 @@ Completion ReplaceText(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetDepth(Vm& vm, Object* self, Args) {
+Completion GetDepth(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   const DisplayObject* p = f ? f->Placement() : nullptr;
   return p ? Value::Num(p->depth - 16384.0) : Value{};
 }
 
-Completion RemoveField(Vm& vm, Object* self, Args) {
+Completion RemoveField(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   FieldView f(vm, self);
   if (f) RemoveTextField(vm, *f);
   return {};
 }
 
-Completion FontList(Vm& vm, Object*, Args) {
+Completion FontList(Vm& vm, const CallContext&, Args) {
   std::vector<Value> names;
   for (const char* n :
        {"_sans", "_serif", "_typewriter", "Arial", "Courier New", "Times New Roman", "Verdana"})
@@ -496,7 +506,7 @@ Completion FontList(Vm& vm, Object*, Args) {
 
 // `new TextField()` makes a plain object, but builds the getters as a
 // field does.
-Completion TextFieldCtor(Vm& vm, Object*, Args) {
+Completion TextFieldCtor(Vm& vm, const CallContext&, Args) {
   DeclareTextFieldGetters(vm);
   return {};
 }
@@ -548,7 +558,8 @@ extern const ClassDecl kTextFieldClass{.name = "TextField",
                                        .keep = &Vm::textFieldProto,
                                        .finish = FinishTextField};
 
-Completion CreateField(Vm& vm, Object* self, Args args) {
+Completion CreateField(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   ClipObject* clip = self && self->IsClip() ? static_cast<ClipObject*>(self) : nullptr;
   if (!clip || args.size() < 6) return {};
   const double depth = vm.ToNumber(args[1]);

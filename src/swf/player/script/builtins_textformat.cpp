@@ -213,18 +213,21 @@ void Write(Vm& vm, TextStyle& s, int field, const Value& v, bool construct = fal
 TextFormatObject* Self(Object* self) { return dynamic_cast<TextFormatObject*>(self); }
 
 template <int F>
-Completion Getter(Vm& vm, Object* self, Args) {
+Completion Getter(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   TextFormatObject* f = Self(self);
   return f ? Read(vm, f->style, F) : Value{};
 }
 
 template <int F>
-Completion Setter(Vm& vm, Object* self, Args args) {
+Completion Setter(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   if (TextFormatObject* f = Self(self)) Write(vm, f->style, F, Arg(args, 0));
   return {};
 }
 
-Completion GetTextExtent(Vm& vm, Object* self, Args args) {
+Completion GetTextExtent(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   TextFormatObject* f = Self(self);
   if (!f || !DisplayOf(vm).ctx.texts) return {};
   TextStyle style = DefaultStyle(*vm.movie, EditTextDefinition{});
@@ -266,7 +269,8 @@ Completion GetTextExtent(Vm& vm, Object* self, Args args) {
   return Value::Obj(out);
 }
 
-Completion Construct(Vm& vm, Object* self, Args args) {
+Completion Construct(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   TextFormatObject* f = Self(self);
   if (!f) return {};
   // The order the constructor takes its arguments.
@@ -282,11 +286,13 @@ Completion Construct(Vm& vm, Object* self, Args args) {
 Object* Make(Vm& vm);
 
 // "inline", "block" or "none"; anything else (case and all) reads as "block".
-Completion Display(Vm&, Object* self, Args) {
+Completion Display(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
   TextFormatObject* f = Self(self);
   return Value::Str(f && !f->display.empty() ? f->display : "block");
 }
-Completion SetDisplay(Vm& vm, Object* self, Args args) {
+Completion SetDisplay(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   TextFormatObject* f = Self(self);
   if (!f) return {};
   const Value v = Arg(args, 0);

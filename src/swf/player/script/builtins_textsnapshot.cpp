@@ -74,7 +74,8 @@ double Num(Vm& vm, const Value& v) {
 
 std::string Encode(const Vm& vm, std::u32string_view s) { return EncodeText(s, vm.version >= 6); }
 
-Completion GetCount(Vm& vm, Object* self, Args args) {
+Completion GetCount(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || !args.empty()) return {};
   return Value::Num(static_cast<double>(s->snap.chars.size()));
@@ -99,7 +100,8 @@ std::u32string Text(const Snapshot& snap, size_t begin, size_t end, bool lineEnd
   return out;
 }
 
-Completion GetText(Vm& vm, Object* self, Args args) {
+Completion GetText(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() < 2 || args.size() > 3) return {};
   const Snapshot& snap = s->snap;
@@ -110,7 +112,8 @@ Completion GetText(Vm& vm, Object* self, Args args) {
 
 char32_t Lower(char32_t c) { return c < 0x10000 ? std::towlower(static_cast<wint_t>(c)) : c; }
 
-Completion FindText(Vm& vm, Object* self, Args args) {
+Completion FindText(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() != 3) return {};
   const Snapshot& snap = s->snap;
@@ -130,7 +133,8 @@ Completion FindText(Vm& vm, Object* self, Args args) {
   return Value::Num(-1);
 }
 
-Completion SetSelected(Vm& vm, Object* self, Args args) {
+Completion SetSelected(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() < 3) return {};
   const size_t count = s->snap.chars.size();
@@ -141,7 +145,8 @@ Completion SetSelected(Vm& vm, Object* self, Args args) {
   return {};
 }
 
-Completion GetSelected(Vm& vm, Object* self, Args args) {
+Completion GetSelected(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() != 2) return {};
   const size_t count = s->snap.chars.size();
@@ -152,7 +157,8 @@ Completion GetSelected(Vm& vm, Object* self, Args args) {
   return Value::Bool(false);
 }
 
-Completion GetSelectedText(Vm& vm, Object* self, Args args) {
+Completion GetSelectedText(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   if (!s || !s->bound || args.size() > 1) return {};
   const Snapshot& snap = s->snap;
@@ -160,22 +166,25 @@ Completion GetSelectedText(Vm& vm, Object* self, Args args) {
   return Value::Str(Encode(vm, Text(snap, 0, snap.chars.size(), endings, &s->selected)));
 }
 
-Completion HitTestNear(Vm&, Object* self, Args args) {
+Completion HitTestNear(Vm&, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   const bool fits = args.size() == 2 || args.size() == 3;
   return s && s->bound && fits ? Value::Num(-1) : Value{};
 }
 
-Completion Ignore(Vm&, Object*, Args) { return {}; }
+Completion Ignore(Vm&, const CallContext&, Args) { return {}; }
 
-Completion GetRunInfo(Vm& vm, Object* self, Args) {
+Completion GetRunInfo(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   return s && s->bound ? Value::Obj(vm.NewArray()) : Value{};
 }
 
 Object* Make(Vm& vm) { return vm.New<SnapshotObject>(); }
 
-Completion Construct(Vm& vm, Object* self, Args args) {
+Completion Construct(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
   SnapshotObject* s = Self(self);
   // Exactly one argument, a clip; anything more leaves the snapshot unbound.
   if (s && args.size() == 1 && args[0].IsObject() && args[0].object->IsClip()) {
@@ -205,7 +214,8 @@ constexpr Member kTextSnapshotProto[] = {
 extern const ClassDecl kTextSnapshotClass{
     .name = "TextSnapshot", .ctor = Construct, .proto = kTextSnapshotProto, .construct = Make};
 
-Completion GetTextSnapshot(Vm& vm, Object* self, Args) {
+Completion GetTextSnapshot(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
   if (!self || !self->IsClip()) return {};
   // Made by whatever _global.TextSnapshot is now, given the clip.
   const Value ctor = vm.Get(vm.global, "TextSnapshot");

@@ -87,7 +87,7 @@ Object* RegisteredClass(Vm& vm, const std::shared_ptr<TimelineInstance>& t, uint
 }
 
 const Movie& ScriptDisplay::CodeMovie() {
-  ClipObject* target = Machine().currentTarget;
+  ClipObject* target = Machine().CurrentTarget();
   const auto t = target ? target->Instance() : nullptr;
   return t ? t->GetMovie() : *ctx.movie;
 }
