@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "../player/movie_builder.h"
+#include "../movie_builder.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../player/movie_builder.h"
+#include "../movie_builder.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"
 
