@@ -78,40 +78,51 @@ void EachName(Vm& vm, Object* target, const std::string& list, double start, int
   }
 }
 
+// The arguments both setters take: (target, category, "names", first index).
+struct NamedNatives {
+  Object* target = nullptr;
+  double category = 0;
+  std::string names;
+  double start = 0;
+};
+
+bool ReadNamedNatives(Vm& vm, Args args, NamedNatives& out) {
+  if (args.size() < 3 || !args[0].IsObject()) return false;
+  out.target = args[0].object;
+  out.category = vm.ToNumber(args[1]);
+  out.names = vm.ToString(args[2]);
+  out.start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
+  return !vm.Throwing();
+}
+
 Completion SetNative(Vm& vm, const CallContext&, Args args) {
-  if (args.size() < 3 || !args[0].IsObject()) return {};
-  Object* target = args[0].object;
-  const double category = vm.ToNumber(args[1]);
-  const std::string names = vm.ToString(args[2]);
-  const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  if (vm.Throwing()) return {};
-  EachName(vm, target, names, start, 1, [&](const std::string& name, double index, uint16_t bits) {
-    Object* fn = Lookup(vm, category, index);
-    const Value v = fn ? Value::Obj(fn) : Value{};
-    if (Property* p = target->FindProperty(vm, name)) {
-      p->value = v;  // keeps its flags
-    } else {
-      target->Define(vm, name, v, bits);
-    }
-  });
+  NamedNatives n;
+  if (!ReadNamedNatives(vm, args, n)) return {};
+  EachName(vm, n.target, n.names, n.start, 1,
+           [&](const std::string& name, double index, uint16_t bits) {
+             Object* fn = Lookup(vm, n.category, index);
+             const Value v = fn ? Value::Obj(fn) : Value{};
+             if (Property* p = n.target->FindProperty(vm, name)) {
+               p->value = v;  // keeps its flags
+             } else {
+               n.target->Define(vm, name, v, bits);
+             }
+           });
   return {};
 }
 
 Completion SetNativeAccessor(Vm& vm, const CallContext&, Args args) {
-  if (args.size() < 3 || !args[0].IsObject()) return {};
-  Object* target = args[0].object;
-  const double category = vm.ToNumber(args[1]);
-  const std::string names = vm.ToString(args[2]);
-  const double start = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  if (vm.Throwing()) return {};
-  EachName(vm, target, names, start, 2, [&](const std::string& name, double index, uint16_t bits) {
-    // A number with no native still makes the property, reading undefined.
-    Object* get = Lookup(vm, category, index);
-    target->Define(vm, name, Value{}, bits);
-    Property* p = target->FindProperty(vm, name);
-    p->getter = get;
-    p->setter = Lookup(vm, category, index + 1);
-  });
+  NamedNatives n;
+  if (!ReadNamedNatives(vm, args, n)) return {};
+  EachName(vm, n.target, n.names, n.start, 2,
+           [&](const std::string& name, double index, uint16_t bits) {
+             // A number with no native still makes the property, reading undefined.
+             Object* get = Lookup(vm, n.category, index);
+             n.target->Define(vm, name, Value{}, bits);
+             Property* p = n.target->FindProperty(vm, name);
+             p->getter = get;
+             p->setter = Lookup(vm, n.category, index + 1);
+           });
   return {};
 }
 

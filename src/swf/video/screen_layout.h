@@ -23,4 +23,22 @@ inline bool ReadScreenLayout(ByteReader& r, ScreenLayout& out) {
          out.height <= kMaxFrameSide;
 }
 
+// Starts a frame's picture: a copy of the last one, or opaque black at a new
+// size, which only a key frame may bring (checked before anything is
+// allocated). False when the frame cannot start; `resized` says which.
+template <typename IsKeyFrame>
+bool StartScreenFrame(const ScreenLayout& l, IsKeyFrame isKeyFrame, const raster::Image& last,
+                      raster::Image& work, bool& resized) {
+  resized = last.width != l.width || last.height != l.height;
+  if (resized && !isKeyFrame()) return false;
+  if (!resized) {
+    work = last;
+    return true;
+  }
+  work.width = l.width;
+  work.height = l.height;
+  work.pixels.assign(static_cast<size_t>(l.width) * l.height, 0xFF000000u);
+  return true;
+}
+
 }  // namespace orrivel::swf::video

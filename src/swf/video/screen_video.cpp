@@ -23,16 +23,10 @@ bool ScreenVideoDecoder::Decode(std::span<const uint8_t> data) {
   ByteReader r(data);
   ScreenLayout l;
   if (!ReadScreenLayout(r, l)) return false;
-  const bool sameSize = image_.width == l.width && image_.height == l.height;
-  // A new size needs every block, checked before the picture is allocated.
-  if (!sameSize && !IsKeyFrame(data)) return false;
-  if (sameSize) {
-    work_ = image_;
-  } else {
-    work_.width = l.width;
-    work_.height = l.height;
-    work_.pixels.assign(static_cast<size_t>(l.width) * l.height, 0xFF000000u);
-  }
+  bool resized = false;
+  if (!StartScreenFrame(
+          l, [this, data] { return IsKeyFrame(data); }, image_, work_, resized))
+    return false;
   for (int row = 0; row < l.Rows(); ++row) {
     for (int col = 0; col < l.Columns(); ++col) {
       const uint16_t size = r.U16Be();

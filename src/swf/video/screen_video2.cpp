@@ -76,17 +76,11 @@ bool ScreenVideo2Decoder::Decode(std::span<const uint8_t> data) {
   ByteReader r(data);
   ScreenLayout l;
   if (!ReadHeader(r, l)) return false;
-  const bool sameSize = image_.width == l.width && image_.height == l.height;
-  // A new size needs every block, checked before the picture is allocated.
-  if (!sameSize && !IsKeyFrame(data)) return false;
-  if (sameSize) {
-    work_ = image_;
-  } else {
-    work_.width = l.width;
-    work_.height = l.height;
-    work_.pixels.assign(static_cast<size_t>(l.width) * l.height, 0xFF000000u);
-    keyBlocks_.assign(static_cast<size_t>(l.Columns()) * l.Rows(), {});
-  }
+  bool resized = false;
+  if (!StartScreenFrame(
+          l, [this, data] { return IsKeyFrame(data); }, image_, work_, resized))
+    return false;
+  if (resized) keyBlocks_.assign(static_cast<size_t>(l.Columns()) * l.Rows(), {});
   // Key blocks are kept only once the whole frame decoded.
   nextKeyBlocks_.assign(keyBlocks_.size(), {});
   std::vector<bool> replaced(keyBlocks_.size(), false);
