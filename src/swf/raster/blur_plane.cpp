@@ -12,7 +12,12 @@
 #include "swf/raster/blur_window.h"
 #include "swf/raster/filter_kernels.h"
 #include "swf/raster/parallel.h"
+#include "swf/raster/pixel_row.h"
 #include "swf/raster/simd.h"
+
+#if ORRIVEL_AVX2_DISPATCH
+#include <immintrin.h>
+#endif
 
 namespace orrivel::swf::raster {
 namespace {
@@ -83,6 +88,41 @@ inline void Store4(uint8_t* p, __m128 f) {
 }
 #endif
 
+#if ORRIVEL_AVX2_DISPATCH
+#define ORRIVEL_TARGET_AVX2 __attribute__((target("avx2")))
+
+ORRIVEL_TARGET_AVX2 inline __m256 Load8(const uint8_t* p) {
+  long long v;
+  std::memcpy(&v, p, 8);
+  return _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_cvtsi64_si128(v)));
+}
+
+// One row of BlurPlaneColumns eight columns at a time, the SSE2 loop's
+// operations in the same order; returns the columns done.
+ORRIVEL_TARGET_AVX2 int ColumnStepAvx2(float* sum, const uint8_t* below, const uint8_t* above,
+                                       const uint8_t* leaving, uint8_t* out, int w,
+                                       const Window& wv) {
+  const __m256 edge = _mm256_set1_ps(wv.edge), scale = _mm256_set1_ps(wv.scale);
+  int x = 0;
+  for (; x + 8 <= w; x += 8) {
+    __m256 s = _mm256_loadu_ps(sum + x);
+    const __m256 b = Load8(below + x);
+    const __m256 v =
+        wv.edge > 0
+            ? _mm256_mul_ps(
+                  _mm256_add_ps(s, _mm256_mul_ps(_mm256_add_ps(Load8(above + x), b), edge)), scale)
+            : _mm256_mul_ps(s, scale);
+    const __m256i i = _mm256_cvtps_epi32(v);
+    const __m128i words =
+        _mm_packs_epi32(_mm256_castsi256_si128(i), _mm256_extracti128_si256(i, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words, words));
+    s = _mm256_sub_ps(_mm256_add_ps(s, b), Load8(leaving + x));
+    _mm256_storeu_ps(sum + x, s);
+  }
+  return x;
+}
+#endif
+
 // Columns [0, w) of the plane, a row at a time so that memory is read in
 // order, as BoxBlur's vertical pass; a missing row above or below adds a
 // row of zeros.
@@ -99,6 +139,9 @@ void BlurPlaneColumns(uint8_t* plane, int w, int h, size_t stride, const Window&
     for (int x = 0; x < w; ++x) sums[x] = sums[x] + static_cast<float>(r[x]);
   }
   float* sum = sums.data();
+#if ORRIVEL_AVX2_DISPATCH
+  const bool avx2 = ActiveSimd() == SimdLevel::Avx2;
+#endif
   for (int y = 0; y < h; ++y) {
     uint8_t* out = plane + y * stride;
     std::memcpy(slot(y), out, static_cast<size_t>(w));
@@ -106,6 +149,9 @@ void BlurPlaneColumns(uint8_t* plane, int w, int h, size_t stride, const Window&
     const uint8_t* leaving = y - wv.half >= 0 ? slot(y - wv.half) : zeros.data();
     const uint8_t* above = y - wv.half - 1 >= 0 ? slot(y - wv.half - 1) : zeros.data();
     int x = 0;
+#if ORRIVEL_AVX2_DISPATCH
+    if (avx2) x = ColumnStepAvx2(sum, below, above, leaving, out, w, wv);
+#endif
 #if defined(ORRIVEL_SSE2)
     const __m128 edge = _mm_set1_ps(wv.edge), scale = _mm_set1_ps(wv.scale);
     for (; x + 4 <= w; x += 4) {
