@@ -69,7 +69,8 @@ TEST(BoxBlurTest, VerticalMatchesHorizontalAndStaysPremultiplied) {
 
 // The blur of an alpha plane is BoxBlur's alpha, to the bit, for boxes
 // with and without end weights, wider than the area, in several passes,
-// with tails of every length and split over threads or not.
+// with tails of every length and split over threads or not; and the
+// whole-pixel blur itself the same in every vector width.
 TEST(BoxBlurTest, PlaneEqualsTheAlphaOfTheWholePixelBlur) {
   struct Case {
     int width, height;
@@ -89,14 +90,19 @@ TEST(BoxBlurTest, PlaneEqualsTheAlphaOfTheWholePixelBlur) {
     for (size_t i = 0; i < plane.size(); ++i) {
       // Blobs of opaque and clear with soft edges, like a drawn object.
       plane[i] = static_cast<uint8_t>(rng() % 3 == 0 ? rng() % 256 : (rng() % 2) * 255);
-      whole.pixels[i] = uint32_t{plane[i]} << 24;
+      whole.pixels[i] = uint32_t{plane[i]} << 24 | uint32_t{plane[i]} / 2 << 8 | plane[i] / 3u;
     }
     WorkerPool pool(c.threads);
     const ScopedWorkers scope(&pool);
     std::vector<uint32_t> scratch;
-    BoxBlur(whole.canvas, c.boxX, c.boxY, c.passes, scratch);
+    const TestCanvas start = whole;
     for (SimdLevel level : {SimdLevel::Scalar, BestSimd()}) {
       UseSimd(level);
+      TestCanvas colour = start;
+      colour.canvas.pixels = colour.pixels.data();
+      BoxBlur(colour.canvas, c.boxX, c.boxY, c.passes, scratch);
+      if (level == SimdLevel::Scalar) whole.pixels = colour.pixels;
+      EXPECT_EQ(colour.pixels, whole.pixels) << SimdName(level);
       std::vector<uint8_t> blurred = plane;
       BoxBlurPlane(blurred.data(), c.width, c.height, c.width, c.boxX, c.boxY, c.passes);
       size_t differ = 0;
