@@ -30,6 +30,21 @@ const AlphaTables& Alphas() {
 
 }  // namespace
 
+void AlphaRow(const uint32_t* row, uint8_t* out, int n) {
+  int x = 0;
+#if defined(ORRIVEL_SSE2)
+  for (; x + 16 <= n; x += 16) {
+    __m128i q[4];
+    for (int i = 0; i < 4; ++i) {
+      q[i] = _mm_srli_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x + 4 * i)), 24);
+    }
+    const __m128i words = _mm_packs_epi32(q[0], q[1]), more = _mm_packs_epi32(q[2], q[3]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words, more));
+  }
+#endif
+  for (; x < n; ++x) out[x] = static_cast<uint8_t>(row[x] >> 24);
+}
+
 namespace scalar {
 
 void ShadowRow(uint32_t* row, const uint8_t* blur, int n, const ShadowStyle& s) {

@@ -33,6 +33,9 @@ inline uint32_t ScaleColor(uint32_t c, float k) { return MixWeights(c, Weight(k)
 // An alpha byte as a fraction.
 inline float AlphaFraction(uint32_t a) { return static_cast<float>(a) / 255.0f; }
 
+// out[x] = the alpha of row[x].
+void AlphaRow(const uint32_t* row, uint8_t* out, int n);
+
 struct ShadowStyle {
   const uint32_t* colors = nullptr;  // the shadow's colour for each blurred alpha, 256
   bool inner = false, knockout = false, hideObject = false;

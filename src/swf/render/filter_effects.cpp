@@ -61,9 +61,8 @@ void BlurredAlpha(const raster::Canvas& area, const Filter& f, double scale, Fil
   s.alpha.resize(static_cast<size_t>(w) * h);
   raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
-      const uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
-      uint8_t* out = s.alpha.data() + static_cast<size_t>(y) * w;
-      for (int x = 0; x < w; ++x) out[x] = static_cast<uint8_t>(row[x] >> 24);
+      raster::AlphaRow(area.pixels + static_cast<size_t>(y) * area.stride,
+                       s.alpha.data() + static_cast<size_t>(y) * w, w);
     }
   });
   raster::BoxBlurPlane(s.alpha.data(), w, h, w, BoxOf(f.blurX, scale), BoxOf(f.blurY, scale),
