@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "swf/raster/filter_kernels.h"
+#include "swf/raster/filter_rows.h"
 #include "swf/raster/parallel.h"
 
 namespace orrivel::swf {
@@ -54,68 +55,14 @@ Table GradientTable(const std::vector<GradientFilterStop>& stops) {
   return t;
 }
 
-// Called for every pixel of every shadow, glow and bevel: kept inline.
-#if defined(__GNUC__)
-#define ORRIVEL_PIXEL_INLINE inline __attribute__((always_inline))
-#else
-#define ORRIVEL_PIXEL_INLINE inline
-#endif
-
-// a * wa / 256 + b * wb / 256 per channel, premultiplied; the weights
-// (0..256) keep the sum opaque at most, so each 16-bit lane holds its
-// channel.
-ORRIVEL_PIXEL_INLINE uint32_t MixWeights(uint32_t a, uint64_t wa, uint32_t b, uint64_t wb) {
-  auto spread = [](uint32_t p) {
-    return (uint64_t{p} & 0x00FF00FFu) | ((uint64_t{p} & 0xFF00FF00u) << 24);
-  };
-  const uint64_t sum = (spread(a) * wa + spread(b) * wb + 0x0080008000800080u) >> 8;
-  const uint64_t lanes = sum & 0x00FF00FF00FF00FFu;
-  return static_cast<uint32_t>(lanes | (lanes >> 24));
-}
-
-// The weight of a fraction 0..1 (clamped).
-ORRIVEL_PIXEL_INLINE uint64_t Weight(float f) {
-  return static_cast<uint64_t>(std::clamp(f, 0.0f, 1.0f) * 256 + 0.5f);
-}
-
-// a * fa + b * fb per channel.
-ORRIVEL_PIXEL_INLINE uint32_t Mix(uint32_t a, float fa, uint32_t b, float fb) {
-  return MixWeights(a, Weight(fa), b, Weight(fb));
-}
-
-ORRIVEL_PIXEL_INLINE uint32_t Scale(uint32_t c, float k) { return Mix(c, k, 0, 0); }
-
-ORRIVEL_PIXEL_INLINE float AlphaOf(uint32_t p) { return static_cast<float>(p >> 24) / 255.0f; }
-
-// Per alpha byte a: a / 255 as a float and the weights of a / 255 and of
-// 1 - a / 255, so that the per-pixel loops look them up instead of
-// converting (the same values the float formulas give).
-struct AlphaTables {
-  std::array<float, 256> fraction;
-  std::array<uint16_t, 256> direct, inverse;
-  AlphaTables() {
-    for (uint32_t a = 0; a < 256; ++a) {
-      fraction[a] = AlphaOf(a << 24);
-      direct[a] = static_cast<uint16_t>(Weight(fraction[a]));
-      inverse[a] = static_cast<uint16_t>(Weight(1 - fraction[a]));
-    }
-  }
-};
-
-const AlphaTables& Alphas() {
-  static const AlphaTables tables;
-  return tables;
-}
-
 // The area's alpha, blurred by the filter's box, into s.alpha (w x h).
 void BlurredAlpha(const raster::Canvas& area, const Filter& f, double scale, FilterScratch& s) {
   const int w = area.width, h = area.height;
   s.alpha.resize(static_cast<size_t>(w) * h);
   raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
-      const uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
-      uint8_t* out = s.alpha.data() + static_cast<size_t>(y) * w;
-      for (int x = 0; x < w; ++x) out[x] = static_cast<uint8_t>(row[x] >> 24);
+      raster::AlphaRow(area.pixels + static_cast<size_t>(y) * area.stride,
+                       s.alpha.data() + static_cast<size_t>(y) * w, w);
     }
   });
   raster::BoxBlurPlane(s.alpha.data(), w, h, w, BoxOf(f.blurX, scale), BoxOf(f.blurY, scale),
@@ -135,35 +82,27 @@ void Shadow(raster::Canvas& area, const Filter& f, double scale, FilterScratch& 
   // The shadow's colour depends on the blurred alpha alone.
   Table shadows;
   for (uint32_t a = 0; a < 256; ++a) {
-    float b = AlphaOf(a << 24);
+    float b = raster::AlphaFraction(a);
     if (f.inner) b = 1 - b;
     const float v = std::min(1.0f, b * f.strength);
-    shadows[a] = gradient ? table[static_cast<int>(v * 255 + 0.5f)] : Scale(color, v);
+    shadows[a] = gradient ? table[static_cast<int>(v * 255 + 0.5f)] : raster::ScaleColor(color, v);
   }
-  const AlphaTables& alphas = Alphas();
+  const raster::ShadowStyle style{shadows.data(), f.inner, f.knockout, f.hideObject};
+  const std::vector<uint8_t> none(static_cast<size_t>(w), 0);
+  // Columns whose source lies inside the area; beyond, the alpha is 0.
+  const int x0 = std::clamp(dx, 0, w), x1 = std::clamp(w + dx, x0, w);
   raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
     for (int y = from; y < to; ++y) {
       uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
       const int sy = y - dy;
-      // Columns whose source lies inside the area; beyond, the alpha is 0.
-      const int x0 = std::clamp(dx, 0, w), x1 = std::clamp(w + dx, x0, w);
-      const uint8_t* blurRow =
-          sy >= 0 && sy < h ? s.alpha.data() + static_cast<size_t>(sy) * w : nullptr;
-      for (int x = 0; x < w; ++x) {
-        const uint32_t b = blurRow != nullptr && x >= x0 && x < x1 ? blurRow[x - dx] : 0;
-        const uint32_t shadow = shadows[b];
-        const uint32_t src = row[x];
-        const uint32_t sa = src >> 24;
-        if (f.inner) {
-          const uint32_t in = MixWeights(shadow, alphas.direct[sa], 0, 0);
-          row[x] =
-              f.knockout || f.hideObject ? in : MixWeights(in, 256, src, alphas.inverse[in >> 24]);
-        } else if (f.knockout) {
-          row[x] = MixWeights(shadow, alphas.inverse[sa], 0, 0);
-        } else {
-          row[x] = f.hideObject ? shadow : MixWeights(src, 256, shadow, alphas.inverse[sa]);
-        }
+      if (sy < 0 || sy >= h) {
+        raster::ShadowRow(row, none.data(), w, style);
+        continue;
       }
+      raster::ShadowRow(row, none.data(), x0, style);
+      raster::ShadowRow(row + x0, s.alpha.data() + static_cast<size_t>(sy) * w + (x0 - dx), x1 - x0,
+                        style);
+      raster::ShadowRow(row + x1, none.data(), w - x1, style);
     }
   });
 }
@@ -177,37 +116,34 @@ void Bevel(raster::Canvas& area, const Filter& f, double scale, FilterScratch& s
   Offset(f, scale, dx, dy);
   const bool gradient = f.kind == Filter::Kind::GradientBevel;
   const Table table = gradient ? GradientTable(f.gradient) : Table{};
-  const uint32_t highlight = PremultipliedColor(f.highlight, 1);
-  const uint32_t shadow = PremultipliedColor(f.color, 1);
-  const AlphaTables& alphas = Alphas();
-  auto at = [&](int x, int y) {
-    return x >= 0 && x < w && y >= 0 && y < h
-               ? alphas.fraction[s.alpha[static_cast<size_t>(y) * w + x]]
-               : 0.0f;
+  raster::BevelStyle style;
+  style.highlight = PremultipliedColor(f.highlight, 1);
+  style.shadow = PremultipliedColor(f.color, 1);
+  style.strength = f.strength;
+  style.gradient = gradient ? table.data() : nullptr;
+  style.inner = f.inner;
+  style.onTop = f.onTop;
+  style.knockout = f.knockout;
+  style.hideObject = f.hideObject;
+  // The blurred alpha at (x + ox, y + oy) for each x of row y, 0 outside.
+  auto shifted = [&](int y, int ox, int oy, uint8_t* out) {
+    const int sy = y + oy;
+    const int x0 = std::clamp(-ox, 0, w), x1 = std::clamp(w - ox, x0, w);
+    if (sy < 0 || sy >= h || x0 == x1) {
+      std::fill(out, out + w, uint8_t{0});
+      return;
+    }
+    std::fill(out, out + x0, uint8_t{0});
+    std::copy_n(s.alpha.data() + static_cast<size_t>(sy) * w + x0 + ox, x1 - x0, out + x0);
+    std::fill(out + x1, out + w, uint8_t{0});
   };
   raster::ForEachBand(0, h, int64_t{w} * h, [&](int from, int to) {
+    std::vector<uint8_t> lit(static_cast<size_t>(w)), shaded(static_cast<size_t>(w));
     for (int y = from; y < to; ++y) {
-      uint32_t* row = area.pixels + static_cast<size_t>(y) * area.stride;
-      for (int x = 0; x < w; ++x) {
-        const float t =
-            std::clamp((at(x + dx, y + dy) - at(x - dx, y - dy)) * f.strength, -1.0f, 1.0f);
-        uint32_t bevel;
-        if (gradient) {
-          bevel = table[static_cast<int>(std::lround(127.5f - t * 127.5f))];
-        } else {
-          bevel = t > 0 ? Scale(highlight, t) : Scale(shadow, -t);
-        }
-        const uint32_t src = row[x];
-        const uint32_t sa = src >> 24;
-        if (f.inner) {
-          bevel = MixWeights(bevel, alphas.direct[sa], 0, 0);
-        } else if (!f.onTop) {
-          bevel = MixWeights(bevel, alphas.inverse[sa], 0, 0);
-        }
-        row[x] = f.knockout || f.hideObject
-                     ? bevel
-                     : MixWeights(bevel, 256, src, alphas.inverse[bevel >> 24]);
-      }
+      shifted(y, dx, dy, lit.data());
+      shifted(y, -dx, -dy, shaded.data());
+      raster::BevelRow(area.pixels + static_cast<size_t>(y) * area.stride, lit.data(),
+                       shaded.data(), w, style);
     }
   });
 }

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "swf/raster/parallel.h"
+#include "swf/raster/pixel_row.h"
 
 #include "raster_test_util.h"
 
@@ -68,7 +69,8 @@ TEST(BoxBlurTest, VerticalMatchesHorizontalAndStaysPremultiplied) {
 
 // The blur of an alpha plane is BoxBlur's alpha, to the bit, for boxes
 // with and without end weights, wider than the area, in several passes,
-// with tails of every length and split over threads or not.
+// with tails of every length and split over threads or not; and the
+// whole-pixel blur itself the same in every vector width.
 TEST(BoxBlurTest, PlaneEqualsTheAlphaOfTheWholePixelBlur) {
   struct Case {
     int width, height;
@@ -88,16 +90,26 @@ TEST(BoxBlurTest, PlaneEqualsTheAlphaOfTheWholePixelBlur) {
     for (size_t i = 0; i < plane.size(); ++i) {
       // Blobs of opaque and clear with soft edges, like a drawn object.
       plane[i] = static_cast<uint8_t>(rng() % 3 == 0 ? rng() % 256 : (rng() % 2) * 255);
-      whole.pixels[i] = uint32_t{plane[i]} << 24;
+      whole.pixels[i] = uint32_t{plane[i]} << 24 | uint32_t{plane[i]} / 2 << 8 | plane[i] / 3u;
     }
     WorkerPool pool(c.threads);
     const ScopedWorkers scope(&pool);
     std::vector<uint32_t> scratch;
-    BoxBlur(whole.canvas, c.boxX, c.boxY, c.passes, scratch);
-    BoxBlurPlane(plane.data(), c.width, c.height, c.width, c.boxX, c.boxY, c.passes);
-    size_t differ = 0;
-    for (size_t i = 0; i < plane.size(); ++i) differ += plane[i] != whole.pixels[i] >> 24;
-    EXPECT_EQ(differ, 0u);
+    const TestCanvas start = whole;
+    for (SimdLevel level : {SimdLevel::Scalar, BestSimd()}) {
+      UseSimd(level);
+      TestCanvas colour = start;
+      colour.canvas.pixels = colour.pixels.data();
+      BoxBlur(colour.canvas, c.boxX, c.boxY, c.passes, scratch);
+      if (level == SimdLevel::Scalar) whole.pixels = colour.pixels;
+      EXPECT_EQ(colour.pixels, whole.pixels) << SimdName(level);
+      std::vector<uint8_t> blurred = plane;
+      BoxBlurPlane(blurred.data(), c.width, c.height, c.width, c.boxX, c.boxY, c.passes);
+      size_t differ = 0;
+      for (size_t i = 0; i < plane.size(); ++i) differ += blurred[i] != whole.pixels[i] >> 24;
+      EXPECT_EQ(differ, 0u) << SimdName(level);
+    }
+    UseSimd(BestSimd());
   }
 }
 
@@ -148,6 +160,39 @@ TEST(ConvolveTest, EdgesClampOrTakeTheOutsideColour) {
     Convolve(t.canvas, c, scratch);
     EXPECT_EQ(t.At(1, 0), 0xFF0000FFu);
     EXPECT_EQ(t.At(0, 0), clamp ? 0xFF0000FFu : 0xFF5500AAu);
+  }
+}
+
+// Every vector width sums the taps alike, at the edges and inside.
+TEST(ConvolveTest, EveryVectorWidthGivesThePixelsOfTheNarrowest) {
+  std::mt19937 rng(5);
+  std::vector<float> matrix(15);
+  for (float& k : matrix) k = static_cast<float>(static_cast<int>(rng() % 200) - 60) / 37.0f;
+  for (bool preserveAlpha : {false, true}) {
+    SCOPED_TRACE(preserveAlpha);
+    TestCanvas start(37, 9);
+    for (uint32_t& p : start.pixels) {
+      const uint32_t a = rng() % 256;
+      p = a << 24 | (rng() % (a + 1)) << 16 | (rng() % (a + 1)) << 8 | rng() % (a + 1);
+    }
+    Convolution c;
+    c.columns = 5;
+    c.rows = 3;
+    c.matrix = matrix.data();
+    c.divisor = 2.5f;
+    c.bias = 7;
+    c.preserveAlpha = preserveAlpha;
+    std::vector<uint32_t> first;
+    for (SimdLevel level : {SimdLevel::Scalar, BestSimd()}) {
+      UseSimd(level);
+      TestCanvas t = start;
+      t.canvas.pixels = t.pixels.data();
+      std::vector<float> scratch;
+      Convolve(t.canvas, c, scratch);
+      if (first.empty()) first = t.pixels;
+      EXPECT_EQ(t.pixels, first) << SimdName(level);
+    }
+    UseSimd(BestSimd());
   }
 }
 
