@@ -319,8 +319,14 @@ Completion SortOn(Vm& vm, Object* self, Args args) {
     fieldFlags.push_back(flagArray ? ToInt32(vm.ToNumber(flagArray->elements[i])) : flags);
   }
   if (flagArray && !fields.empty()) flags = fieldFlags[0] & (kUniqueSort | kReturnIndexedArray);
+  // A field is the element's own stored value: neither its prototypes nor
+  // its getters are asked (a getter's property reads as undefined).
   const auto field = [&](const Value& v, const std::string& name) {
-    return v.IsObject() ? vm.GetMember(v, name) : v;
+    if (!v.IsObject()) return v;
+    if (const Property* p = v.object->FindProperty(vm, name)) return p->getter ? Value{} : p->value;
+    Value out;  // computed members: array elements, a clip's _x
+    if (!v.object->GetOwn(vm, name, out)) out = Value{};
+    return out;
   };
   return SortWith(
       vm, self,

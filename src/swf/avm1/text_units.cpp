@@ -94,7 +94,9 @@ std::string FromUnits(std::u16string_view units) {
       AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
       ++i;
     } else {
-      AppendUtf8(out, c);
+      // Text is held as UTF-8, which cannot hold half a pair: the player
+      // keeps the replacement character in its place.
+      AppendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
     }
   }
   return out;
