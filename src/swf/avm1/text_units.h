@@ -21,8 +21,8 @@ std::size_t UnitCount(std::string_view s);
 std::string FromUnits(std::u16string_view units);
 
 // The upper and lower case of a UTF-16 unit as String.toUpperCase and
-// toLowerCase give them from version 6: Latin, Greek, Cyrillic, Armenian
-// and full-width letters; any other unit is its own case.
+// toLowerCase give them from version 6 (letter_case.cpp); any unit outside
+// the player's tables is its own case.
 char16_t UpperUnit(char16_t c);
 char16_t LowerUnit(char16_t c);
 
