@@ -357,13 +357,14 @@ constexpr Member kArrayStatics[] = {
 
 }  // namespace
 
-// Array.prototype is itself an array.
-extern const ClassDecl kArrayClass{.name = "Array",
-                                   .ctor = ArrayCtor,
-                                   .proto = kArrayProto,
-                                   .statics = kArrayStatics,
-                                   .construct = MakeArray,
-                                   .keep = &Vm::arrayProto,
-                                   .instancePrototype = true};
+// Array.prototype is a plain object: it has no length of its own.
+extern const ClassDecl kArrayClass{
+    .name = "Array",
+    .ctor = ArrayCtor,
+    .proto = kArrayProto,
+    .statics = kArrayStatics,
+    .construct = MakeArray,
+    .keep = &Vm::arrayProto,
+};
 
 }  // namespace orrivel::swf::avm1
