@@ -37,6 +37,7 @@ std::vector<Value> Elements(Vm& vm, Object* self) {
 void Store(Vm& vm, Object* self, std::vector<Value> elems) {
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
     a->elements = std::move(elems);
+    a->lengthApart = false;
     return;
   }
   if (!self) return;
@@ -50,7 +51,7 @@ Completion ArrayCtor(Vm& vm, Object* self, Args args) {
   auto* a = dynamic_cast<ArrayObject*>(self);
   if (!a) a = vm.NewArray();
   if (args.size() == 1 && args[0].type == Type::Number) {
-    a->Resize(vm, args[0].number);
+    a->SetLength(vm, ToInt32(args[0].number));
   } else {
     a->elements.assign(args.begin(), args.end());
   }
@@ -67,6 +68,7 @@ Completion Push(Vm& vm, Object* self, Args args) {
   for (const Value& v : args) {
     if (e.size() < vm.limits.maxElements) e.push_back(v);
   }
+  if (a) a->lengthApart = false;
   const double n = static_cast<double>(e.size());
   if (!a) Store(vm, self, std::move(copy));
   return Value::Num(n);
@@ -74,6 +76,7 @@ Completion Push(Vm& vm, Object* self, Args args) {
 
 Completion Pop(Vm& vm, Object* self, Args) {
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
+    a->lengthApart = false;
     if (a->elements.empty()) return {};
     Value v = std::move(a->elements.back());
     a->elements.pop_back();

@@ -157,6 +157,8 @@ Value GetPathVariable(Activation& a, const std::string& name) {
     Value out;
     return LookupName(a, name, out) ? out : Value{};
   }
+  // A name starting with a single dot names nothing.
+  if (name.starts_with('.') && !name.starts_with("..")) return {};
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut));
   return owner ? vm.Get(owner, std::string_view(name).substr(cut + 1)) : Value{};
 }
