@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../player/movie_builder.h"
+#include "action_builder.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"
 
@@ -171,6 +172,37 @@ TEST(StringRulesTest, ArraySortArgumentsAndFlags) {
     vm.CallMethod(array, c.method, c.args, &r);
     EXPECT_EQ(vm.ToString(r), c.result) << c.method << " " << c.after;
     EXPECT_EQ(vm.ToString(Value::Obj(array)), c.after) << c.method;
+  }
+}
+
+// The version 4 string actions: substring's operands wrap to 32 bits, and
+// a character that is half of a surrogate pair reads and writes as U+FFFD.
+TEST(StringRulesTest, StringActionsWrapAndReplaceHalves) {
+  using test::Asm;
+  using test::PushArg;
+  const struct {
+    std::vector<PushArg> operands;
+    Op op;
+    const char* trace;
+  } cases[] = {
+      {{"abcdef", 4294967298.0, -4294967293.0}, Op::StringExtract, "bcd"},
+      {{"abcdef", NAN, 2}, Op::StringExtract, "ab"},
+      {{"abcdef", 2, NAN}, Op::StringExtract, ""},
+      {{"abcdef", -5, -100}, Op::StringExtract, "abcdef"},
+      {{"\xF0\x9F\x98\x8Bx"}, Op::CharToAscii, "65533"},
+      {{"\xE6\x84\x9B"}, Op::CharToAscii, "24859"},
+      {{0xD801}, Op::AsciiToChar, "\xEF\xBF\xBD"},
+      {{65616}, Op::AsciiToChar, "P"},
+  };
+  for (const auto& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = 6;
+    const Asm code = Asm().PushAll(c.operands).Do(c.op).Do(Op::Trace);
+    m.timeline = MakeTimeline({MakeFrame({Act({code.Bytes()})})});
+    std::vector<std::string> lines;
+    MovieRunner runner(m, {}, nullptr, [&lines](const std::string& t) { lines.push_back(t); });
+    runner.Tick();
+    EXPECT_EQ(lines, std::vector<std::string>{c.trace}) << c.trace;
   }
 }
 
