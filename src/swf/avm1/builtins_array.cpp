@@ -37,6 +37,7 @@ std::vector<Value> Elements(Vm& vm, Object* self) {
 void Store(Vm& vm, Object* self, std::vector<Value> elems) {
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
     a->elements = std::move(elems);
+    a->lengthApart = false;
     return;
   }
   if (!self) return;
@@ -51,7 +52,7 @@ Completion ArrayCtor(Vm& vm, const CallContext& call, Args args) {
   auto* a = dynamic_cast<ArrayObject*>(self);
   if (!a) a = vm.NewArray();
   if (args.size() == 1 && args[0].type == Type::Number) {
-    a->Resize(vm, args[0].number);
+    a->SetLength(vm, ToInt32(args[0].number));
   } else {
     a->elements.assign(args.begin(), args.end());
   }
@@ -69,6 +70,7 @@ Completion Push(Vm& vm, const CallContext& call, Args args) {
   for (const Value& v : args) {
     if (e.size() < vm.limits.maxElements) e.push_back(v);
   }
+  if (a) a->lengthApart = false;
   const double n = static_cast<double>(e.size());
   if (!a) Store(vm, self, std::move(copy));
   return Value::Num(n);
@@ -77,6 +79,7 @@ Completion Push(Vm& vm, const CallContext& call, Args args) {
 Completion Pop(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
+    a->lengthApart = false;
     if (a->elements.empty()) return {};
     Value v = std::move(a->elements.back());
     a->elements.pop_back();
@@ -331,8 +334,14 @@ Completion SortOn(Vm& vm, const CallContext& call, Args args) {
     fieldFlags.push_back(flagArray ? ToInt32(vm.ToNumber(flagArray->elements[i])) : flags);
   }
   if (flagArray && !fields.empty()) flags = fieldFlags[0] & (kUniqueSort | kReturnIndexedArray);
+  // A field is the element's own stored value: neither its prototypes nor
+  // its getters are asked (a getter's property reads as undefined).
   const auto field = [&](const Value& v, const std::string& name) {
-    return v.IsObject() ? vm.GetMember(v, name) : v;
+    if (!v.IsObject()) return v;
+    if (const Property* p = v.object->FindProperty(vm, name)) return p->getter ? Value{} : p->value;
+    Value out;  // computed members: array elements, a clip's _x
+    if (!v.object->GetOwn(vm, name, out)) out = Value{};
+    return out;
   };
   return SortWith(
       vm, self,
@@ -363,13 +372,14 @@ constexpr Member kArrayStatics[] = {
 
 }  // namespace
 
-// Array.prototype is itself an array.
-extern const ClassDecl kArrayClass{.name = "Array",
-                                   .ctor = ArrayCtor,
-                                   .proto = kArrayProto,
-                                   .statics = kArrayStatics,
-                                   .construct = MakeArray,
-                                   .keep = &Vm::arrayProto,
-                                   .instancePrototype = true};
+// Array.prototype is a plain object: it has no length of its own.
+extern const ClassDecl kArrayClass{
+    .name = "Array",
+    .ctor = ArrayCtor,
+    .proto = kArrayProto,
+    .statics = kArrayStatics,
+    .construct = MakeArray,
+    .keep = &Vm::arrayProto,
+};
 
 }  // namespace orrivel::swf::avm1

@@ -247,17 +247,18 @@ Completion Concat(Vm& vm, const CallContext& call, Args args) {
 // Before version 6 each code is one byte (n & 0xFF), from 6 a UTF-16 unit.
 Completion FromCharCode(Vm& vm, const CallContext&, Args args) {
   std::string s;
+  std::u16string u;
   const bool units = vm.version >= 6;
   for (const Value& v : args) {
     const uint32_t c = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & (units ? 0xFFFF : 0xFF);
     if (c == 0) break;
     if (units) {
-      AppendUtf8(s, c);
+      u += static_cast<char16_t>(c);
     } else {
       s += static_cast<char>(c);
     }
   }
-  return Value::Str(s);
+  return Value::Str(units ? FromUnits(u) : s);
 }
 
 constexpr Member kStringProto[] = {

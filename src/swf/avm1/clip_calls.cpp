@@ -53,28 +53,45 @@ Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
   }
 }
 
-Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject) {
+Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject) {
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
   if (path.starts_with('.') && !path.starts_with("..")) return nullptr;  // nor a leading dot
   Object* cur = base;
+  // Dots separate steps up to the first slash; past it only slashes and
+  // colons do ("a.b/c.d" is a, b, then a clip named "c.d").
+  bool slashes = false;
   if (!path.empty() && path.front() == '/') {
-    cur = vm.RootOf(base);
+    cur = base && base->IsClip() ? vm.RootOf(static_cast<ClipObject*>(base)) : nullptr;
     path.remove_prefix(1);
+    slashes = true;
   }
+  const auto separator = [&slashes](char c) {
+    return c == '/' || c == ':' || (!slashes && c == '.');
+  };
   while (cur && !path.empty()) {
-    std::size_t cut = path.find_first_of("/.:");
-    if (path.starts_with("..")) cut = path.size() > 2 ? 2 : std::string_view::npos;
+    std::size_t cut = 0;
+    const bool up =
+        path.starts_with("..") && (path.size() == 2 || path[2] == '/' || path[2] == ':');
+    if (up) {
+      cut = 2;
+    } else if (!slashes && path.front() == '.') {
+      return nullptr;  // "a..b": an empty step between two dots
+    } else {
+      while (cut < path.size() && !separator(path[cut])) ++cut;
+    }
     const std::string_view seg = path.substr(0, cut);
-    path = cut == std::string_view::npos ? std::string_view{} : path.substr(cut + 1);
-    if (seg.empty() || seg == "this") continue;
+    if (cut < path.size() && path[cut] == '/') slashes = true;
+    path = cut < path.size() ? path.substr(cut + 1) : std::string_view{};
+    // `this` stays put in a variable's path; a target path has no such step.
+    if (seg.empty() || (anyObject && seg == "this")) continue;
     if (!cur->IsClip()) {
       // Past a plain object, steps are its members.
-      const Value v = seg == ".." ? Value{} : vm.Get(cur, seg);
+      const Value v = up ? Value{} : vm.Get(cur, seg);
       cur = v.IsObject() ? v.object : nullptr;
       continue;
     }
     auto* clip = static_cast<ClipObject*>(cur);
-    if (seg == ".." || vm.NamesEqual(seg, "_parent")) {
+    if (up || vm.NamesEqual(seg, "_parent")) {
       cur = clip->Parent(vm);
     } else if (vm.NamesEqual(seg, "_root")) {
       cur = vm.RootOf(clip);

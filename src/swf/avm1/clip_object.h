@@ -69,8 +69,8 @@ int ClipPropertyIndex(std::string_view name);
 // variable) from a clip; null when it names no clip.
 ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path);
 // The same walk for the owner of a variable ("/obj:name", "a/b:c.d"): steps may
-// also pass through variables holding plain objects.
-Object* ResolvePath(Vm& vm, ClipObject* base, std::string_view path, bool anyObject);
+// also pass through variables holding plain objects, and may start at one.
+Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject);
 // What SetProperty makes of a value for property `index` (a number or text,
 // or nothing for read-only ones); calls valueOf or toString as that needs.
 Value ConvertPropertyValue(Vm& vm, int index, const Value& v);

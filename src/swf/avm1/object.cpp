@@ -1,5 +1,6 @@
 #include "swf/avm1/object.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "swf/avm1/vm.h"
@@ -144,10 +145,44 @@ bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
     return true;
   }
   if (name == "length") {
-    out = Value::Num(static_cast<double>(elements.size()));
+    out = Value::Num(Length());
     return true;
   }
   return Object::GetOwn(vm, name, out);
+}
+
+namespace {
+
+// A name of digits (with an optional minus) counts as an index for the
+// length, read with 32-bit wrapping: "4294967296" is 0 there and "-5" is
+// -5, though both stay names of their own.
+bool WrappedIndex(std::string_view name, int32_t& out) {
+  const std::string_view digits = name.starts_with('-') ? name.substr(1) : name;
+  if (digits.empty()) return false;
+  uint32_t v = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10u + static_cast<uint32_t>(c - '0');
+  }
+  out = static_cast<int32_t>(name.starts_with('-') ? 0u - v : v);
+  return true;
+}
+
+}  // namespace
+
+void ArrayObject::SetLength(Vm& vm, int32_t length) {
+  // Shrinking drops the elements from the new length on; a negative length
+  // drops them all.
+  const auto kept = static_cast<std::size_t>(std::max<int32_t>(length, 0));
+  if (kept < elements.size()) elements.resize(kept);
+  if (length >= 0 && kept <= vm.limits.maxElements &&
+      (kept <= elements.size() || vm.Charge((kept - elements.size()) * sizeof(Value)))) {
+    elements.resize(kept, Hole());
+    lengthApart = false;
+    return;
+  }
+  lengthApart = true;
+  lengthValue = length;
 }
 
 void ArrayObject::Resize(Vm& vm, double length) {
@@ -159,6 +194,10 @@ void ArrayObject::Resize(Vm& vm, double length) {
 }
 
 bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+  // An index at or past the length moves the length to one past it, with
+  // 32-bit wrapping (index 2147483647 makes it -2147483648).
+  if (int32_t wrapped = 0; WrappedIndex(name, wrapped) && wrapped >= Length())
+    SetLength(vm, ToInt32(static_cast<double>(wrapped) + 1));
   const int64_t i = ArrayIndex(name);
   if (i >= 0 && static_cast<uint64_t>(i) < vm.limits.maxElements) {
     if (static_cast<uint64_t>(i) >= elements.size()) {
@@ -170,7 +209,7 @@ bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     return true;
   }
   if (name == "length") {
-    Resize(vm, vm.ToNumber(v));
+    SetLength(vm, ToInt32(vm.ToNumber(v)));
     return true;
   }
   return Object::SetOwn(vm, name, v);

@@ -196,6 +196,10 @@ class ArrayObject : public Object {
   void Trace(std::vector<Object*>& out) override;
   // Grows or shrinks within the heap's element cap.
   void Resize(Vm& vm, double length);
+  // The length scripts see: a 32-bit integer that may be negative or past
+  // the element cap, when the elements then hold only what fits.
+  double Length() const { return lengthApart ? lengthValue : static_cast<double>(elements.size()); }
+  void SetLength(Vm& vm, int32_t length);
   // An index never set (grown over by length, or deleted) reads as
   // undefined but is no property: it is marked by the boolean field.
   static Value Hole();
@@ -203,6 +207,8 @@ class ArrayObject : public Object {
 
   std::vector<Value> elements;
   uint16_t lengthFlags = kDontEnum | kDontDelete;  // of its own `length`
+  bool lengthApart = false;                        // the length is lengthValue, not elements.size()
+  int32_t lengthValue = 0;
 };
 
 // Boolean, Number and String instances, and Date (whose value is its time).

@@ -227,8 +227,9 @@ Flow StringLength(Activation& a, const Action&) {
 }
 
 Flow StringExtract(Activation& a, const Action&) {
-  const double count = Num(a, a.Pop());
-  const double index = Num(a, a.Pop());
+  // Both operands wrap as 32-bit integers (NaN is 0).
+  const double count = ToInt32(Num(a, a.Pop()));
+  const double index = ToInt32(Num(a, a.Pop()));
   const std::string text = a.vm.ToString(a.Pop());
   // From version 6 positions count characters.
   const bool units = a.version >= 6;
@@ -238,15 +239,13 @@ Flow StringExtract(Activation& a, const Action&) {
   } else {
     s.assign(text.begin(), text.end());
   }
-  const double from = std::isnan(index) ? 0 : std::max(index - 1, 0.0);
+  const double from = std::max(index - 1, 0.0);
   if (from >= static_cast<double>(s.size()) || count == 0) {
     a.Push(Value::Str(""));
     return Flow::Normal;
   }
   const std::size_t f = static_cast<std::size_t>(from);
-  const std::size_t n = count < 0 || std::isnan(count)
-                            ? std::u16string::npos
-                            : static_cast<std::size_t>(std::min(count, 1e9));
+  const std::size_t n = count < 0 ? std::u16string::npos : static_cast<std::size_t>(count);
   a.Push(Value::Str(units ? FromUnits(std::u16string_view(s).substr(f, n)) : text.substr(f, n)));
   return Flow::Normal;
 }
@@ -254,8 +253,9 @@ Flow StringExtract(Activation& a, const Action&) {
 Flow CharToAscii(Activation& a, const Action&) {
   const std::string s = a.vm.ToString(a.Pop());
   if (a.version >= 6) {
+    // A character beyond the 16-bit range (a surrogate pair) reads as U+FFFD.
     const std::u16string u = ToUnits(s);
-    a.Push(Value::Num(u.empty() ? 0 : u[0]));
+    a.Push(Value::Num(u.empty() ? 0 : u[0] >= 0xD800 && u[0] < 0xE000 ? 0xFFFD : u[0]));
   } else {
     a.Push(s.empty() ? Value::Num(0) : Value::Num(static_cast<uint8_t>(s[0])));
   }
@@ -267,7 +267,7 @@ Flow AsciiToChar(Activation& a, const Action&) {
   const bool units = a.version >= 6;
   const int c = ToInt32(Num(a, a.Pop())) & (units ? 0xFFFF : 0xFF);
   std::string out;
-  if (c != 0 && units) AppendUtf8(out, static_cast<uint32_t>(c));
+  if (c != 0 && units) out = FromUnits(std::u16string(1, static_cast<char16_t>(c)));
   if (c != 0 && !units) out = std::string(1, static_cast<char>(c));
   a.Push(Value::Str(std::move(out)));
   return Flow::Normal;

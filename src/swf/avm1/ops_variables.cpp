@@ -120,56 +120,56 @@ Object* CallFunctionThis(Activation& a, const std::string& name) {
 
 namespace {
 
+// Where a variable path splits into its owner's path and the variable's
+// name: the last colon or dot ("a/..:b" and "a/...b" both name b of a's
+// parent).
+std::size_t VariableCut(std::string_view name) { return name.find_last_of(".:"); }
+
+// The object a variable path's owner part names. Its first step may be a
+// local or a with-object's member (innermost first); otherwise the path
+// starts at the target clip, where children come before variables.
+Object* VariableOwner(Activation& a, std::string_view path) {
+  Vm& vm = a.vm;
+  const std::string_view first = path.substr(0, path.find_first_of("/.:"));
+  bool clipTried = false;
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    Object* o = a.scope[i];
+    if (!o) continue;
+    if (o->IsClip()) {
+      if (clipTried) continue;
+      clipTried = true;
+      if (Object* r = ResolvePath(vm, a.target, path, true)) return r;
+      continue;
+    }
+    if (first.empty() || !HasProperty(vm, o, first)) continue;
+    if (Object* r = ResolvePath(vm, o, path, true)) return r;
+  }
+  return clipTried ? nullptr : ResolvePath(vm, a.target, path, true);
+}
+
 Value GetPathVariable(Activation& a, const std::string& name) {
   Vm& vm = a.vm;
-  const std::size_t colon = name.rfind(':');
-  if (colon != std::string::npos) {
-    // "path:a.b": the variable's owner is everything before the last step.
-    const std::size_t dot = name.rfind('.');
-    const std::size_t cut = dot != std::string::npos && dot > colon ? dot : colon;
-    Object* owner = ResolvePath(vm, a.target, std::string_view(name).substr(0, cut), true);
-    return owner ? vm.Get(owner, std::string_view(name).substr(cut + 1)) : Value{};
+  const std::size_t cut = VariableCut(name);
+  if (cut == std::string::npos) {
+    // A slash path that names no clip may still be a variable's name (a
+    // slash path without a colon sets one).
+    if (ClipObject* clip = ResolveTarget(vm, a.target, name)) return Value::Obj(clip);
+    Value out;
+    return LookupName(a, name, out) ? out : Value{};
   }
-  if (name.find('/') != std::string::npos) {
-    // A clip's path read as a variable never steps up with "..".
-    for (std::size_t at = name.find(".."); at != std::string::npos; at = name.find("..", at + 1)) {
-      const bool starts = at == 0 || name[at - 1] == '/';
-      const bool ends = at + 2 == name.size() || name[at + 2] == '/';
-      if (starts && ends) return {};
-    }
-    return Value::Obj(ResolveTarget(vm, a.target, name));
-  }
-  // Dot path: the first part through the scope chain, the rest as members.
-  Value out;
-  std::size_t start = 0, dot = name.find('.');
-  if (!LookupName(a, std::string_view(name).substr(0, dot), out)) return {};
-  while (dot != std::string::npos) {
-    start = dot + 1;
-    dot = name.find('.', start);
-    out = vm.GetMember(out, std::string_view(name).substr(start, dot - start));
-  }
-  return out;
+  // A name starting with a single dot names nothing.
+  if (name.starts_with('.') && !name.starts_with("..")) return {};
+  Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut));
+  return owner ? vm.Get(owner, std::string_view(name).substr(cut + 1)) : Value{};
 }
 
 // "path.name" or "path:name": sets the member of the object the path names;
 // false when the name has no path.
 bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
-  Vm& vm = a.vm;
-  const std::size_t colon = name.rfind(':');
-  const std::size_t dot = name.rfind('.');
-  const std::size_t cut =
-      colon == std::string::npos || (dot != std::string::npos && dot > colon) ? dot : colon;
+  const std::size_t cut = VariableCut(name);
   if (cut == std::string::npos) return false;
-  const std::string path = name.substr(0, cut);
-  Value owner;
-  if (colon != std::string::npos) {
-    owner = Value::Obj(ResolvePath(vm, a.target, path, true));
-  } else if (path.find('/') != std::string::npos) {
-    owner = Value::Obj(ResolveTarget(vm, a.target, path));
-  } else {
-    owner = GetVariable(a, path);
-  }
-  vm.SetMember(owner, std::string_view(name).substr(cut + 1), v);
+  Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut));
+  if (owner) a.vm.Set(owner, std::string_view(name).substr(cut + 1), v);
   return true;
 }
 

@@ -94,7 +94,9 @@ std::string FromUnits(std::u16string_view units) {
       AppendUtf8(out, 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00u));
       ++i;
     } else {
-      AppendUtf8(out, c);
+      // Text is held as UTF-8, which cannot hold half a pair: the player
+      // keeps the replacement character in its place.
+      AppendUtf8(out, c >= 0xD800 && c < 0xE000 ? 0xFFFD : c);
     }
   }
   return out;
@@ -113,74 +115,6 @@ int CompareCodePoints(std::string_view a, std::string_view b) {
     if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
   }
   return x.size() == y.size() ? 0 : x.size() < y.size() ? -1 : 1;
-}
-
-namespace {
-
-// Ranges where upper and lower case alternate: the even offset from `from`
-// is the capital.
-struct PairRange {
-  char16_t from, to;
-};
-constexpr PairRange kPairs[] = {{0x100, 0x12F},   {0x132, 0x137},  {0x139, 0x148}, {0x14A, 0x177},
-                                {0x179, 0x17E},   {0x1CD, 0x1DC},  {0x1DE, 0x1EF}, {0x1F8, 0x21F},
-                                {0x460, 0x481},   {0x48A, 0x4BF},  {0x4C1, 0x4CE}, {0x4D0, 0x4FF},
-                                {0x1E00, 0x1E95}, {0x1EA0, 0x1EF9}};
-
-// Blocks whose lower case is the capital plus a fixed offset.
-struct ShiftRange {
-  char16_t from, to;
-  int offset;
-};
-constexpr ShiftRange kShifts[] = {{u'A', u'Z', 32},    {0xC0, 0xD6, 32},   {0xD8, 0xDE, 32},
-                                  {0x391, 0x3A1, 32},  {0x3A3, 0x3AB, 32}, {0x388, 0x38A, 37},
-                                  {0x410, 0x42F, 32},  {0x400, 0x40F, 80}, {0x531, 0x556, 48},
-                                  {0xFF21, 0xFF3A, 32}};
-
-}  // namespace
-
-char16_t LowerUnit(char16_t c) {
-  for (const ShiftRange& r : kShifts)
-    if (c >= r.from && c <= r.to) return static_cast<char16_t>(c + r.offset);
-  for (const PairRange& r : kPairs)
-    if (c >= r.from && c <= r.to && (c - r.from) % 2 == 0) return static_cast<char16_t>(c + 1);
-  switch (c) {
-    case 0x178:
-      return 0xFF;
-    case 0x386:
-      return 0x3AC;
-    case 0x38C:
-      return 0x3CC;
-    case 0x38E:
-      return 0x3CD;
-    case 0x38F:
-      return 0x3CE;
-    default:
-      return c;
-  }
-}
-
-char16_t UpperUnit(char16_t c) {
-  for (const ShiftRange& r : kShifts)
-    if (c >= r.from + r.offset && c <= r.to + r.offset) return static_cast<char16_t>(c - r.offset);
-  for (const PairRange& r : kPairs)
-    if (c > r.from && c <= r.to && (c - r.from) % 2 == 1) return static_cast<char16_t>(c - 1);
-  switch (c) {
-    case 0xFF:
-      return 0x178;
-    case 0x3C2:
-      return 0x3A3;  // final sigma
-    case 0x3AC:
-      return 0x386;
-    case 0x3CC:
-      return 0x38C;
-    case 0x3CD:
-      return 0x38E;
-    case 0x3CE:
-      return 0x38F;
-    default:
-      return c;
-  }
 }
 
 }  // namespace orrivel::swf::avm1

@@ -16,13 +16,13 @@ std::u16string ToUnits(std::string_view s);
 // ToUnits(s).size() without building the units.
 std::size_t UnitCount(std::string_view s);
 
-// UTF-8 for units: pairs join into one code point, a lone surrogate keeps its
-// own three byte form so that splitting a pair and joining it again is exact.
+// UTF-8 for units: pairs join into one code point, a lone surrogate becomes
+// U+FFFD (a pair split by substring or charAt does not join again).
 std::string FromUnits(std::u16string_view units);
 
 // The upper and lower case of a UTF-16 unit as String.toUpperCase and
-// toLowerCase give them from version 6: Latin, Greek, Cyrillic, Armenian
-// and full-width letters; any other unit is its own case.
+// toLowerCase give them from version 6 (letter_case.cpp); any unit outside
+// the player's tables is its own case.
 char16_t UpperUnit(char16_t c);
 char16_t LowerUnit(char16_t c);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../player/movie_builder.h"
+#include "action_builder.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"
 
@@ -111,6 +112,25 @@ TEST(StringRulesTest, PiecesLimitsAndCase) {
        {},
        "\xC3\xA0\xCF\x89\xD1\x91\xC3\xBFz"},
       {5, "\xC3\xABz", "toUpperCase", {}, "\xC3\xABZ"},  // bytes: ASCII only
+      // The tables are not inverses: dotted I lowers to i, dotless i and
+      // long s raise to I and S; Georgian capitals lower to the modern
+      // letters; circled letters, Roman numerals and the Ohm sign change.
+      {6,
+       "\xC4\xB0\xE1\x82\xA0\xE2\x92\xB6\xE2\x85\xA0\xE2\x84\xA6",
+       "toLowerCase",
+       {},
+       "i\xE1\x83\x90\xE2\x93\x90\xE2\x85\xB0\xCF\x89"},
+      {6, "\xC4\xB1\xC5\xBF\xC9\x93\xE2\x93\x90", "toUpperCase", {}, "IS\xC6\x81\xE2\x92\xB6"},
+      // Half of a surrogate pair cannot be held: it reads as U+FFFD.
+      {6,
+       "String",
+       "fromCharCode",
+       {N(0xD801), N(66)},
+       "\xEF\xBF\xBD"
+       "B"},
+      {6, "String", "fromCharCode", {N(0xD83D), N(0xDE00)}, "\xF0\x9F\x98\x80"},
+      {6, "a\xF0\x9F\x98\x80", "charAt", {N(1)}, "\xEF\xBF\xBD"},
+      {6, "a\xF0\x9F\x98\x80", "substr", {N(2)}, "\xEF\xBF\xBD"},
   };
   ExpectTexts(cases);
 }
@@ -153,6 +173,109 @@ TEST(StringRulesTest, ArraySortArgumentsAndFlags) {
     EXPECT_EQ(vm.ToString(r), c.result) << c.method << " " << c.after;
     EXPECT_EQ(vm.ToString(Value::Obj(array)), c.after) << c.method;
   }
+}
+
+// The version 4 string actions: substring's operands wrap to 32 bits, and
+// a character that is half of a surrogate pair reads and writes as U+FFFD.
+TEST(StringRulesTest, StringActionsWrapAndReplaceHalves) {
+  using test::Asm;
+  using test::PushArg;
+  const struct {
+    std::vector<PushArg> operands;
+    Op op;
+    const char* trace;
+  } cases[] = {
+      {{"abcdef", 4294967298.0, -4294967293.0}, Op::StringExtract, "bcd"},
+      {{"abcdef", NAN, 2}, Op::StringExtract, "ab"},
+      {{"abcdef", 2, NAN}, Op::StringExtract, ""},
+      {{"abcdef", -5, -100}, Op::StringExtract, "abcdef"},
+      {{"\xF0\x9F\x98\x8Bx"}, Op::CharToAscii, "65533"},
+      {{"\xE6\x84\x9B"}, Op::CharToAscii, "24859"},
+      {{0xD801}, Op::AsciiToChar, "\xEF\xBF\xBD"},
+      {{65616}, Op::AsciiToChar, "P"},
+  };
+  for (const auto& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = 6;
+    const Asm code = Asm().PushAll(c.operands).Do(c.op).Do(Op::Trace);
+    m.timeline = MakeTimeline({MakeFrame({Act({code.Bytes()})})});
+    std::vector<std::string> lines;
+    MovieRunner runner(m, {}, nullptr, [&lines](const std::string& t) { lines.push_back(t); });
+    runner.Tick();
+    EXPECT_EQ(lines, std::vector<std::string>{c.trace}) << c.trace;
+  }
+}
+
+// sortOn compares each element's own stored field: a prototype's field and
+// a getter count as missing (the getter is not called).
+TEST(StringRulesTest, SortOnReadsOwnStoredFields) {
+  Calls calls(7);
+  Vm& vm = calls.vm();
+  std::vector<Value> items;
+  for (int n : {2, 1, 3}) {
+    Object* o = vm.NewObject();
+    vm.Set(o, "id", N(n));
+    Object* proto = vm.NewObject();
+    vm.Set(proto, "k", N(-n));
+    o->proto = proto;
+    items.push_back(Value::Obj(o));
+  }
+  // A getter on the middle one would sort it first if it were called.
+  Object* withGetter = items[1].object;
+  withGetter->Define(vm, "g", Value{});
+  withGetter->FindProperty(vm, "g")->getter =
+      vm.NewNative([](Vm&, Object*, Args) -> Completion { return Value::Num(-100); });
+  for (Object* o : {items[0].object, items[2].object}) vm.Set(o, "g", N(0));
+  const struct {
+    const char* field;
+    const char* ids;
+  } cases[] = {
+      {"id", "1,2,3"},
+      {"g", "2,3,1"},  // undefined sorts after 0 and 0; equal ones swap
+      {"k", "2,1,3"},  // every one missing: the sort's order for equal items
+  };
+  for (const auto& c : cases) {
+    ArrayObject* array = vm.NewArray(items);
+    const Value args[2] = {S(c.field), N(16)};
+    vm.CallMethod(array, "sortOn", args);
+    std::string ids;
+    for (const Value& v : array->elements)
+      ids += (ids.empty() ? "" : ",") + vm.ToString(vm.Get(v.object, "id"));
+    EXPECT_EQ(ids, c.ids) << c.field;
+  }
+}
+
+// An index at or past the length moves it to the index plus one, wrapped to
+// 32 bits; a length below the elements drops them; none of it allocates
+// past the element cap.
+TEST(StringRulesTest, ArrayLengthWrapsAt32Bits) {
+  const struct {
+    std::vector<std::pair<const char*, Value>> sets;
+    double length;
+    std::size_t elements;  // element slots held afterwards
+  } cases[] = {
+      {{{"0", S("x")}, {"3", S("y")}}, 4, 4},
+      {{{"0", S("x")}, {"-5", S("y")}}, 1, 1},  // a negative index leaves it
+      {{{"0", S("x")}, {"2147483648", S("y")}}, 1, 1},
+      {{{"0", S("x")}, {"2147483647", S("y")}}, -2147483648.0, 0},
+      {{{"4294967296", S("y")}}, 1, 1},  // index 0 once wrapped
+      {{{"0", S("x")}, {"length", N(-1)}}, -1, 0},
+      {{{"length", N(4294967297.0)}}, 1, 1},
+      {{{"length", N(3e9)}}, -1294967296.0, 0},
+      {{{"length", N(2147483647)}}, 2147483647, 0},
+      {{{"length", N(2147483647)}, {"1", S("z")}}, 2147483647, 2},
+  };
+  for (const auto& c : cases) {
+    Calls calls(7);
+    Vm& vm = calls.vm();
+    ArrayObject* array = vm.NewArray();
+    for (const auto& [name, v] : c.sets) vm.Set(array, name, v);
+    EXPECT_EQ(vm.ToNumber(vm.Get(array, "length")), c.length) << c.elements;
+    EXPECT_EQ(array->elements.size(), c.elements) << c.length;
+  }
+  Calls calls(5);
+  Vm& vm = calls.vm();
+  EXPECT_TRUE(vm.Get(vm.arrayProto, "length").IsUndefined());  // a plain object
 }
 
 TEST(StringRulesTest, SortOnFlagArraysAndDates) {

@@ -1,0 +1,105 @@
+// Variable paths and target paths as GetVariable and SetTarget read them:
+// which of "/", ":" and "." separate steps, where a variable's name starts,
+// and where the owner's path is looked up.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../player/movie_builder.h"
+#include "swf/player/movie_runner.h"
+
+namespace orrivel::swf::avm1 {
+namespace {
+
+using namespace swf::test;
+using test::Asm;
+
+std::vector<std::string> Traces(const Asm& code) {
+  Movie m = BaseMovie();
+  m.header.version = 8;
+  m.timeline = MakeTimeline({MakeFrame({Act({code.Bytes()})})});
+  std::vector<std::string> lines;
+  MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+  runner.Tick();
+  return lines;
+}
+
+// _root holds clips a > b > c, and variables a = "a var" (on the root) and
+// b = "b var" (on a), each named like a clip beside it.
+// owner.createEmptyMovieClip(name, 1), where owner is a dot path from _root.
+Asm MakeClip(const std::vector<const char*>& owner, const char* name) {
+  Asm a;
+  a.Push({1, name, 2, "_root"}).Do(Op::GetVariable);
+  for (const char* step : owner) a.Push({step}).Do(Op::GetMember);
+  return a.Push({"createEmptyMovieClip"}).Do(Op::CallMethod).Do(Op::Pop);
+}
+
+Asm Stage() {
+  return Asm()
+      .Then(MakeClip({}, "a"))
+      .Then(MakeClip({"a"}, "b"))
+      .Then(MakeClip({"a", "b"}, "c"))
+      .Push({"_root"})
+      .Do(Op::GetVariable)
+      .Push({"a"})
+      .Do(Op::GetMember)
+      .Push({"b", "b var"})
+      .Do(Op::SetMember)
+      .Push({"a", "a var"})
+      .Do(Op::SetVariable);
+}
+
+TEST(PathRulesTest, VariablePathsSplitAtTheirLastDotOrColon) {
+  const struct {
+    const char* path;
+    const char* value;
+  } cases[] = {
+      {"a", "a var"},              // a plain name: the variable
+      {"a.b", "b var"},            // the owner's steps find clips first
+      {"a.b.c", "_level0.a.b.c"},  // the last step finds a variable, else a clip
+      {"a:b.c", "_level0.a.b.c"},
+      {"a/b:c", "_level0.a.b.c"},
+      {"a/b.c", "_level0.a.b.c"},   // the dot ends the owner's path
+      {"/a.b.c", "undefined"},      // after a slash a dot separates nothing
+      {"a/b/c/..", "undefined"},    // "/.." cuts at a dot
+      {"_root:a:b/...b", "b var"},  // "a:b/.." then the variable b
+      {".a", "undefined"},          // a leading single dot names nothing
+  };
+  for (const auto& c : cases) {
+    const Asm code = Asm().Then(Stage()).Push({c.path}).Do(Op::GetVariable).Do(Op::Trace);
+    EXPECT_EQ(Traces(code), std::vector<std::string>{c.value}) << c.path;
+  }
+}
+
+TEST(PathRulesTest, TargetPathsStopSplittingAtDotsAfterASlash) {
+  const struct {
+    const char* path;
+    const char* name;  // _name inside the target; undefined when none
+  } cases[] = {
+      {"a.b", "b"},
+      {"a:b:c", "c"},
+      {"a.b:c", "c"},
+      {"/a/b:c", "c"},
+      {"a/b/c/..", "b"},
+      {"_root/a/b:..", "a"},
+      {"a/b.c", "undefined"},
+      {"a:b/.c", "undefined"},
+      {"/a.b", "undefined"},
+      {"this/a", "undefined"},  // no `this` step in a target path
+      {"_root/a:b:...", "undefined"},
+  };
+  for (const auto& c : cases) {
+    const Asm code = Asm()
+                         .Then(Stage())
+                         .SetTarget(c.path)
+                         .Push({"", 13})  // _name
+                         .Do(Op::GetProperty)
+                         .Do(Op::Trace)
+                         .SetTarget("");
+    EXPECT_EQ(Traces(code), std::vector<std::string>{c.name}) << c.path;
+  }
+}
+
+}  // namespace
+}  // namespace orrivel::swf::avm1
