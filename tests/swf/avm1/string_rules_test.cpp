@@ -224,7 +224,7 @@ TEST(StringRulesTest, SortOnReadsOwnStoredFields) {
   Object* withGetter = items[1].object;
   withGetter->Define(vm, "g", Value{});
   withGetter->FindProperty(vm, "g")->getter =
-      vm.NewNative([](Vm&, Object*, Args) -> Completion { return Value::Num(-100); });
+      vm.NewNative([](Vm&, const CallContext&, Args) -> Completion { return Value::Num(-100); });
   for (Object* o : {items[0].object, items[2].object}) vm.Set(o, "g", N(0));
   const struct {
     const char* field;
