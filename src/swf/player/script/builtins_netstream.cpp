@@ -92,6 +92,21 @@ Completion NetConnect(Vm& vm, Object* self, Args args) {
   return Value::Bool(true);
 }
 
+Completion IsConnected(Vm&, Object* self, Args) {
+  const auto* state = self ? InheritedStateOf<NetConnectionState>(self) : nullptr;
+  return Value::Bool(state && state->connected);
+}
+
+constexpr Member kNetConnectionFirstInstance[] = {
+    Accessor("isConnected", IsConnected, nullptr, kDontEnum),
+};
+
+// The first connection made gives the class its readable property.
+Completion NetConnectionCtor(Vm& vm, Object* self, Args) {
+  if (self && self->proto) DeclareOnFirstInstance(vm, self->proto, kNetConnectionFirstInstance);
+  return {};
+}
+
 constexpr Member kNetConnectionProto[] = {
     Method("connect", NetConnect),
     Method("close", ReturnUndefined),
@@ -276,7 +291,7 @@ void AdvanceNetStreams(Vm& vm) {
 }
 
 extern const ClassDecl kNetConnectionClass{
-    .name = "NetConnection", .ctor = PlainCtor, .proto = kNetConnectionProto};
+    .name = "NetConnection", .ctor = NetConnectionCtor, .proto = kNetConnectionProto};
 extern const ClassDecl kNetStreamClass{
     .name = "NetStream", .ctor = NetStreamCtor, .proto = kNetStreamProto};
 
