@@ -12,8 +12,7 @@ constexpr uint64_t kMaxPixelsPerCall = 64ull << 20;
 
 }  // namespace
 
-FlvPlayback::FlvPlayback(std::shared_ptr<const std::string> file)
-    : file_(std::move(file)) {
+FlvPlayback::FlvPlayback(std::shared_ptr<const std::string> file) : file_(std::move(file)) {
   if (file_) flv_ = ReadFlv(Whole());
   for (FlvTag& tag : flv_.tags) {
     tag.timeMs = std::max<int64_t>(tag.timeMs, 0);
