@@ -1,7 +1,6 @@
 // Classes for devices and services a screen saver does not use: Camera and
-// Microphone (present but muted, so nothing is ever captured), Video,
-// NetConnection / NetStream (never connect), PrintJob (never prints) and
-// FileReference (every dialog is cancelled). They have the members the
+// Microphone (present but muted, so nothing is ever captured), PrintJob
+// (never prints) and FileReference (every dialog is cancelled). They have the members the
 // player has, so movies that probe them run on.
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
@@ -20,7 +19,6 @@ class DeviceState : public Object {
   }
   Value bandwidth, quality, motionLevel, motionTimeout;  // Camera
   Value gain, rate, silenceLevel, silenceTimeout, echo;  // Microphone
-  Value connected, bufferTime;                           // NetConnection, NetStream
   Object* device = nullptr;  // the one object Camera.get or Microphone.get gives
 };
 
@@ -233,91 +231,9 @@ constexpr Member kMicrophoneProto[] = {
 };
 constexpr Member kMicrophoneStatics[] = {Method("get", MicrophoneGet)};
 
-// ---- NetConnection / NetStream -------------------------------------------------
+// ---- PrintJob ------------------------------------------------------------------
 
 Completion Zero(Vm&, const CallContext&, Args) { return Value::Num(0); }
-
-Completion NetConnect(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  // Only a null connection (progressive files) is allowed, and even that
-  // finds nothing to play: no stream ever opens.
-  if (args.empty() || !args[0].IsNullish()) {
-    Refuse(vm, "NetConnection.connect");
-    return Value::Bool(false);
-  }
-  SetHidden(vm, self, &DeviceState::connected, Value::Bool(true));
-  return Value::Bool(true);
-}
-
-Completion NetStreamBufferTime(Vm& vm, const CallContext& call, Args) {
-  Object* const self = call.This();
-  const Value t = Hidden(vm, self, &DeviceState::bufferTime);
-  return t.IsUndefined() ? Value::Num(0) : t;
-}
-
-constexpr Member kNetStreamFirstInstance[] = {
-    Accessor("bytesTotal", Zero, nullptr, kDontEnum),
-    Accessor("bytesLoaded", Zero, nullptr, kDontEnum),
-    Accessor("time", Zero, nullptr, kDontEnum),
-    Accessor("liveDelay", Zero, nullptr, kDontEnum),
-    Accessor("bufferLength", Zero, nullptr, kDontEnum),
-    Accessor("currentFps", Zero, nullptr, kDontEnum),
-    Accessor("bufferTime", NetStreamBufferTime, nullptr, kDontEnum),
-};
-
-// A stream made on a connected NetConnection gives the class its readable
-// properties, as the player does.
-Completion NetStreamCtor(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  const Value nc = Arg(args, 0);
-  if (!self || !self->proto || !nc.IsObject() ||
-      !vm.ToBoolean(Hidden(vm, nc.object, &DeviceState::connected)))
-    return {};
-  DeclareOnFirstInstance(vm, self->proto, kNetStreamFirstInstance);
-  return {};
-}
-
-Completion NetStreamPlay(Vm& vm, const CallContext&, Args) {
-  Refuse(vm, "NetStream.play");
-  return {};
-}
-
-Completion NetStreamSetBufferTime(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  if (self && !args.empty()) {
-    const double t = vm.ToNumber(args[0]);
-    SetHidden(vm, self, &DeviceState::bufferTime, Value::Num(t > 0 ? t : 0));
-  }
-  return {};
-}
-
-constexpr Member kNetConnectionProto[] = {
-    Method("connect", NetConnect),
-    Method("close", ReturnUndefined),
-    Method("call", ReturnUndefined),
-    Method("addHeader", ReturnUndefined),
-};
-
-constexpr Member kNetStreamProto[] = {
-    Method("publish", ReturnUndefined),
-    Method("play", NetStreamPlay),
-    Method("receiveAudio", ReturnUndefined),
-    Method("receiveVideo", ReturnUndefined),
-    Method("pause", ReturnUndefined),
-    Method("seek", ReturnUndefined),
-    Method("close", ReturnUndefined),
-    Method("attachAudio", ReturnUndefined),
-    Method("attachVideo", ReturnUndefined),
-    Method("send", ReturnUndefined),
-    Method("setBufferTime", NetStreamSetBufferTime),
-};
-
-constexpr Member kVideoProto[] = {
-    Method("attachVideo", ReturnUndefined),
-    Method("clear", ReturnUndefined),
-};
-
-// ---- PrintJob ------------------------------------------------------------------
 
 // Nothing is ever printed: start() reports that the user declined.
 constexpr Member kPrintJobProto[] = {
@@ -430,12 +346,6 @@ extern const ClassDecl kMicrophoneClass{.name = "Microphone",
                                         .proto = kMicrophoneProto,
                                         .statics = kMicrophoneStatics,
                                         .finish = DefineNoNames};
-// Version 5 movies see every one of them, as the player shows them.
-extern const ClassDecl kNetConnectionClass{
-    .name = "NetConnection", .ctor = PlainCtor, .proto = kNetConnectionProto};
-extern const ClassDecl kNetStreamClass{
-    .name = "NetStream", .ctor = NetStreamCtor, .proto = kNetStreamProto};
-extern const ClassDecl kVideoClass{.name = "Video", .ctor = PlainCtor, .proto = kVideoProto};
 extern const ClassDecl kPrintJobClass{
     .name = "PrintJob", .ctor = PrintJobCtor, .proto = kPrintJobProto, .finish = FinishPrintJob};
 extern const ClassDecl kFileReferenceClass{.name = "FileReference",

@@ -17,6 +17,7 @@ namespace orrivel::swf {
 class TimelineInstance;
 class EditText;
 struct ScriptBitmap;
+struct VideoDisplay;
 
 // Tag depths from here up are the ones scripts see from 0 up; the timeline
 // places below it.
@@ -68,6 +69,9 @@ struct DisplayObject {
   std::shared_ptr<ScriptBitmap> bitmap;
   // Edit text fields hold their text and settings (edit_text.h).
   std::shared_ptr<EditText> text;
+  // A video character's script side and the stream it shows (made when a
+  // script first names it).
+  std::shared_ptr<VideoDisplay> video;
   // What scripts last set of scale and rotation, and the matrix it made.
   ScaleRotation scaleRotation;
   std::optional<Matrix> scaleRotationMatrix;

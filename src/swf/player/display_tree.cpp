@@ -6,6 +6,7 @@
 #include "swf/player/edit_text.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"
+#include "swf/player/video_display.h"
 #include "swf/render/script_bitmap.h"
 
 namespace orrivel::swf {
@@ -77,6 +78,8 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   } else if (std::holds_alternative<VideoDefinition>(c)) {
     node.kind = DisplayNode::Kind::Video;
     node.ratio = obj.ratio;
+    // A stream attached by a script shows instead of the character's frames.
+    if (obj.video) node.picture = obj.video->Current();
   } else if (std::holds_alternative<TextDefinition>(c) ||
              std::holds_alternative<EditTextDefinition>(c)) {
     node.kind = DisplayNode::Kind::Text;

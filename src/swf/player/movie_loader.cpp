@@ -279,9 +279,10 @@ void RunPendingLoads(TimelineContext& ctx) {
 }
 
 std::function<bool(const std::string&, std::string&)> FolderReader(
-    std::filesystem::path folder, std::function<void(const std::string&)> refusal) {
-  return [folder = std::move(folder), refusal = std::move(refusal)](const std::string& url,
-                                                                    std::string& out) {
+    std::filesystem::path folder, std::function<void(const std::string&)> refusal,
+    std::size_t maxBytes) {
+  return [folder = std::move(folder), refusal = std::move(refusal), maxBytes](
+             const std::string& url, std::string& out) {
     const std::filesystem::path file = FileInFolder(folder, url);
     if (file.empty()) {
       if (refusal) refusal("loading \"" + url + "\" (outside the movie's folder)");
@@ -290,7 +291,7 @@ std::function<bool(const std::string&, std::string&)> FolderReader(
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
     if (ec || !std::filesystem::is_regular_file(file, ec)) return false;
-    if (size > avm1::kMaxLoadBytes) {
+    if (size > maxBytes) {
       if (refusal) refusal("loading \"" + url + "\" (the file is too large)");
       return false;
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "swf/avm1/loader.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf {
@@ -15,9 +16,13 @@ namespace orrivel::swf {
 // answers make wait for the next frame.
 void RunPendingLoads(TimelineContext& ctx);
 
+// Largest video file a movie may play; videos are read whole.
+inline constexpr std::size_t kMaxStreamBytes = 128u << 20;
+
 // A reader for Vm::readFile: files in `folder` and below, at most `maxBytes`;
 // refused URLs (other folders, schemes, absolute paths) go to `refusal`.
 std::function<bool(const std::string&, std::string&)> FolderReader(
-    std::filesystem::path folder, std::function<void(const std::string&)> refusal);
+    std::filesystem::path folder, std::function<void(const std::string&)> refusal,
+    std::size_t maxBytes = avm1::kMaxLoadBytes);
 
 }  // namespace orrivel::swf

@@ -6,6 +6,7 @@
 #include "swf/player/actions.h"
 #include "swf/player/display_tree.h"
 #include "swf/player/movie_loader.h"
+#include "swf/player/script/net_stream_object.h"
 #include "swf/player/script/script_display.h"
 
 namespace orrivel::swf {
@@ -118,6 +119,7 @@ void MovieRunner::Tick() {
   for (const auto& [n, level] : LevelsNow()) RunFrame(ctx_, level);
   RunActionQueue(ctx_);
   vm_->RunTimers();
+  avm1::AdvanceNetStreams(*vm_);
   avm1::DeliverLocalConnectionMessages(*vm_);
   RunActionQueue(ctx_);
   FinishFrameLoads();

@@ -254,7 +254,10 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
   options.images = &impl_->decoder;
-  if (!impl_->folder.empty()) options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
+  if (!impl_->folder.empty()) {
+    options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
+    options.readStream = FolderReader(impl_->folder, impl_->refusalSink, kMaxStreamBytes);
+  }
   if (!impl_->storage.empty()) options.localStorage = FolderStorage(impl_->storage);
   options.focusHighlight = [impl = impl_.get()](const std::shared_ptr<TimelineInstance>& target) {
     if (impl->highlights.size() < Impl::kMaxHighlights)

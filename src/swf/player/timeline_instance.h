@@ -46,6 +46,9 @@ struct PlayerLimits {
   double clockStartMs = -1;
   // Nor is this: reads the files scripts load (Vm::readFile); unset, none is read.
   std::function<bool(const std::string& url, std::string& out)> readFile;
+  // Nor this: reads the video files NetStream plays, under the same rules
+  // as readFile but allowed to be bigger; unset, readFile reads them.
+  std::function<bool(const std::string& url, std::string& out)> readStream;
   // Nor this: where SharedObject keeps its stores; unset, they last the run.
   avm1::LocalStorage localStorage;
   // Nor this: lights up what Selection.setFocus focused (Vm::focusHighlight).

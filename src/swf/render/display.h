@@ -44,8 +44,9 @@ struct DisplayNode {
   // Shape drawn by a script (a clip's drawing, first of its children);
   // characterId is then 0. Compared by identity: a change makes a new one.
   std::shared_ptr<const ConvertedShape> drawing;
-  // Bitmap drawn by a script (attachBitmap); characterId is then 0. A new
-  // picture for every change.
+  // Bitmap drawn by a script (attachBitmap); characterId is then 0. Video:
+  // the picture of the stream a script attached. A new picture for every
+  // change.
   std::shared_ptr<const raster::Image> picture;
   // A clip masking this group (setMask): drawn as coverage only, with the
   // full matrix from the stage's twips.

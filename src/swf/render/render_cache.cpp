@@ -65,6 +65,7 @@ const ConvertedShape* RenderCache::ShapeOf(const DisplayNode& node) {
 
 const raster::Image* RenderCache::BitmapOf(const DisplayNode& node) {
   if (node.kind == DisplayNode::Kind::Video) {
+    if (node.picture) return node.picture.get();  // a stream's picture
     Store& store = StoreOf(node.movie);
     const auto* def = std::get_if<VideoDefinition>(store.Find(node.characterId));
     if (def == nullptr || !std::isfinite(node.ratio) || node.ratio < 0) return nullptr;

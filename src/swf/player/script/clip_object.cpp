@@ -6,6 +6,7 @@
 
 #include "swf/player/script/input.h"
 #include "swf/player/script/text_field_object.h"
+#include "swf/player/script/video_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/drawing.h"
 #include "swf/player/timeline_instance.h"
@@ -76,6 +77,7 @@ ClipObject* TimelineClip::Child(Vm& vm, std::string_view name) const {
   auto* here = const_cast<TimelineClip*>(this);
   for (const auto& [depth, obj] : self->List()) {
     if (obj.text || obj.name.empty() || !vm.NamesEqual(obj.name, name)) continue;
+    if (IsVideoPlacement(*self, obj)) continue;  // a Video object of its own
     // What has no script side of its own (a shape, or a button before
     // version 6) stands for the clip it sits in.
     if (!obj.instance || (vm.version < 6 && obj.instance->Button())) return here;
@@ -262,6 +264,10 @@ bool TimelineClip::GetOwn(Vm& vm, std::string_view name, Value& out) {
     out = Value::Obj(field);
     return true;
   }
+  if (VideoObject* video = VideoChild(vm, *this, name)) {
+    out = Value::Obj(video);
+    return true;
+  }
   return false;
 }
 
@@ -276,7 +282,7 @@ bool TimelineClip::HasOwn(Vm& vm, std::string_view name) {
        vm.NamesEqual(name, "_lockroot")))
     return true;
   return Object::HasOwn(vm, name) || Child(vm, name) != nullptr ||
-         TextFieldChild(vm, *this, name) != nullptr;
+         TextFieldChild(vm, *this, name) != nullptr || VideoChild(vm, *this, name) != nullptr;
 }
 
 void TimelineClip::OwnKeys(Vm& vm, std::vector<std::string>& out) {

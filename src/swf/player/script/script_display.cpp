@@ -7,6 +7,7 @@
 #include "swf/player/script/display_classes.h"
 #include "swf/player/script/text_field_object.h"
 #include "swf/player/script/timeline_clip.h"
+#include "swf/player/video_display.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -30,6 +31,9 @@ constexpr Registration kDisplayClasses[] = {
     {"flash.geom.Transform", &kTransformClass},
     {"flash.display.BitmapData", &kBitmapDataClass},
     {"Sound", &kSoundClass},
+    {"NetConnection", &kNetConnectionClass},
+    {"NetStream", &kNetStreamClass},
+    {"Video", &kVideoClass},
     {"flash.filters.BitmapFilter", &kBitmapFilterClass},
     {"flash.filters.BevelFilter", &kBevelFilterClass},
     {"flash.filters.BlurFilter", &kBlurFilterClass},
@@ -196,6 +200,7 @@ void ScriptDisplay::TraceRoots(std::vector<Object*>& out) {
     if (auto t = held->lock()) clips.push_back(std::move(t));
   }
   if (auto field = input.focusField.lock(); field && field->script) out.push_back(field->script);
+  out.insert(out.end(), netStreams.begin(), netStreams.end());
   std::unordered_set<const TimelineInstance*> seen;
   while (!clips.empty()) {
     auto t = std::move(clips.back());
@@ -205,6 +210,7 @@ void ScriptDisplay::TraceRoots(std::vector<Object*>& out) {
     for (const auto& [depth, obj] : t->List()) {
       if (obj.instance) clips.push_back(obj.instance);
       if (obj.text && obj.text->script) out.push_back(obj.text->script);
+      if (obj.video && obj.video->script) out.push_back(obj.video->script);
       // Objects sharing the depth (before SWF 6) live on as well.
       for (const DisplayObject& sharing : obj.above) {
         if (sharing.instance) clips.push_back(sharing.instance);

@@ -40,6 +40,10 @@ class ScriptDisplay final : public DisplayHost {
 
   TimelineContext& ctx;
   std::shared_ptr<TimelineInstance> root;  // the main timeline (level 0)
+  // NetStreams with a file open or an event to tell, roots of the collector;
+  // and the script time they were last moved on at (-1: never).
+  std::vector<Object*> netStreams;
+  double streamClockMs = -1;
 
  private:
   Vm& Machine() { return *ctx.vm; }

@@ -1,0 +1,312 @@
+// NetConnection and NetStream: a null connection plays FLV files from the
+// movie's folder or below; every other connection and every URL is refused
+// as other loads are. Status events reach onStatus between frames, in the
+// order Flash Player gives them; script data tags call the stream's method
+// of their name (onMetaData, onCuePoint) with their values.
+#include <algorithm>
+
+#include "swf/avm1/host_class.h"
+#include "swf/avm1/host_state.h"
+#include "swf/avm1/vm.h"
+#include "swf/player/script/net_stream_object.h"
+#include "swf/player/script/script_display.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+// Streams open at once, and the bytes of their files together: a movie
+// playing file after file without closing any stays bounded.
+constexpr std::size_t kMaxOpenStreams = 16;
+constexpr std::size_t kMaxOpenBytes = 256u << 20;
+
+class NetConnectionState : public Object {
+ public:
+  bool connected = false;
+};
+
+Object* InfoObject(Vm& vm, const std::string& code, const std::string& level) {
+  Object* info = vm.NewObject();
+  vm.Set(info, "code", Value::Str(code));
+  vm.Set(info, "level", Value::Str(level));
+  return info;
+}
+
+// Errors nobody handles on the object go to System.onStatus, as in the player.
+void TellStatus(Vm& vm, Object* target, const std::string& code, const std::string& level) {
+  const Value arg[1] = {Value::Obj(InfoObject(vm, code, level))};
+  if (vm.CallMethod(target, "onStatus", arg) || level != "error") return;
+  const Value system = vm.Get(vm.global, "System");
+  if (system.IsObject()) vm.CallMethod(system.object, "onStatus", arg);
+}
+
+Value ScriptValue(Vm& vm, const video::AmfValue& v) {
+  using Type = video::AmfValue::Type;
+  switch (v.type) {
+    case Type::Number:
+      return Value::Num(v.number);
+    case Type::Boolean:
+      return Value::Bool(v.boolean);
+    case Type::String:
+      return Value::Str(v.string);
+    case Type::Null:
+      return Value::Null();
+    case Type::Undefined:
+      return {};
+    case Type::Date: {
+      const Value date = vm.Get(vm.global, "Date");
+      if (!date.IsObject()) return {};
+      const Value ms[1] = {Value::Num(v.number)};
+      return vm.Construct(date.object, ms);
+    }
+    case Type::StrictArray: {
+      std::vector<Value> elements;
+      for (const auto& e : v.elements) elements.push_back(ScriptValue(vm, e));
+      return Value::Obj(vm.NewArray(std::move(elements)));
+    }
+    case Type::Object:
+    case Type::EcmaArray: {
+      // An ECMA array arrives as an Array holding named properties.
+      Object* obj = v.type == Type::EcmaArray ? vm.NewArray() : vm.NewObject();
+      for (const auto& [name, value] : v.properties) vm.Set(obj, name, ScriptValue(vm, value));
+      return Value::Obj(obj);
+    }
+  }
+  return {};
+}
+
+// ---- NetConnection ------------------------------------------------------------
+
+Completion NetConnect(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  if (!self) return Value::Bool(false);
+  auto* state = AttachState<NetConnectionState>(vm, self);
+  // Only a null connection (files played from the movie's folder) is
+  // allowed: a server would be the network.
+  state->connected = !args.empty() && args[0].IsNullish();
+  if (!state->connected) {
+    Refuse(vm, "NetConnection.connect");
+    TellStatus(vm, self, "NetConnection.Connect.Failed", "error");
+    return Value::Bool(false);
+  }
+  TellStatus(vm, self, "NetConnection.Connect.Success", "status");
+  return Value::Bool(true);
+}
+
+Completion IsConnected(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  const auto* state = self ? InheritedStateOf<NetConnectionState>(self) : nullptr;
+  return Value::Bool(state && state->connected);
+}
+
+constexpr Member kNetConnectionFirstInstance[] = {
+    Accessor("isConnected", IsConnected, nullptr, kDontEnum),
+};
+
+// The first connection made gives the class its readable property.
+Completion NetConnectionCtor(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  if (self && self->proto) DeclareOnFirstInstance(vm, self->proto, kNetConnectionFirstInstance);
+  return {};
+}
+
+constexpr Member kNetConnectionProto[] = {
+    Method("connect", NetConnect),
+    Method("close", ReturnUndefined),
+    Method("call", ReturnUndefined),
+    Method("addHeader", ReturnUndefined),
+};
+
+// ---- NetStream -----------------------------------------------------------------
+
+video::FlvPlayback* PlaybackOf(Object* self) {
+  NetStreamState* s = NetStreamOf(self);
+  return s ? s->source->playback.get() : nullptr;
+}
+
+Completion StreamTime(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  const auto* p = PlaybackOf(self);
+  return Value::Num(p ? p->Time() : 0);
+}
+Completion StreamBufferLength(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  const auto* p = PlaybackOf(self);
+  return Value::Num(p ? p->BufferLength() : 0);
+}
+Completion StreamBytes(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  const auto* p = PlaybackOf(self);
+  return Value::Num(p ? static_cast<double>(p->Bytes()) : 0);
+}
+Completion StreamFps(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  const auto* p = PlaybackOf(self);
+  return Value::Num(p ? p->CurrentFps() : 0);
+}
+Completion Zero(Vm&, const CallContext&, Args) { return Value::Num(0); }
+Completion StreamBufferTime(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  const NetStreamState* s = NetStreamOf(self);
+  return s && !s->bufferTime.IsUndefined() ? s->bufferTime : Value::Num(0);
+}
+
+constexpr Member kNetStreamFirstInstance[] = {
+    Accessor("bytesTotal", StreamBytes, nullptr, kDontEnum),
+    Accessor("bytesLoaded", StreamBytes, nullptr, kDontEnum),
+    Accessor("time", StreamTime, nullptr, kDontEnum),
+    Accessor("liveDelay", Zero, nullptr, kDontEnum),
+    Accessor("bufferLength", StreamBufferLength, nullptr, kDontEnum),
+    Accessor("currentFps", StreamFps, nullptr, kDontEnum),
+    Accessor("bufferTime", StreamBufferTime, nullptr, kDontEnum),
+};
+
+// A stream made on a connected NetConnection gives the class its readable
+// properties, as the player does; one made otherwise never plays.
+Completion NetStreamCtor(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  const Value nc = Arg(args, 0);
+  if (!self) return {};
+  const auto* connection =
+      nc.IsObject() ? InheritedStateOf<NetConnectionState>(nc.object) : nullptr;
+  if (!self->proto || !connection || !connection->connected) return {};
+  DeclareOnFirstInstance(vm, self->proto, kNetStreamFirstInstance);
+  AttachState<NetStreamState>(vm, self)->connected = true;
+  return {};
+}
+
+// Reads the file through the player's reader, which only reaches the
+// movie's folder and reports what it refuses.
+bool ReadStreamFile(Vm& vm, const std::string& url, std::string& out) {
+  const auto& limits = DisplayOf(vm).ctx.limits;
+  const auto& reader = limits.readStream ? limits.readStream : vm.readFile;
+  return !url.empty() && reader && reader(url, out) && out.size() >= 9 &&
+         out.compare(0, 3, "FLV") == 0;
+}
+
+Completion NetStreamPlay(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  NetStreamState* s = self ? StateOf<NetStreamState>(self) : nullptr;
+  if (!s || !s->connected || args.empty()) return {};
+  auto& streams = DisplayOf(vm).netStreams;
+  std::erase(streams, self);
+  s->source->playback.reset();
+  std::size_t openBytes = 0;
+  for (Object* other : streams) {
+    if (const auto* p = PlaybackOf(other)) openBytes += p->Bytes();
+  }
+  std::string bytes;
+  const std::string url = vm.ToString(args[0]);
+  if (streams.size() < kMaxOpenStreams && ReadStreamFile(vm, url, bytes) &&
+      openBytes + bytes.size() <= kMaxOpenBytes) {
+    auto playback =
+        std::make_shared<video::FlvPlayback>(std::make_shared<const std::string>(std::move(bytes)));
+    if (!s->bufferTime.IsUndefined()) playback->SetBufferTime(vm.ToNumber(s->bufferTime));
+    s->source->playback = std::move(playback);
+  } else {
+    s->pending.emplace_back("NetStream.Play.StreamNotFound", "error");
+  }
+  if (streams.size() < kMaxOpenStreams) streams.push_back(self);
+  return {};
+}
+
+Completion NetStreamPause(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  // Without a flag, pause() toggles.
+  if (auto* p = PlaybackOf(self)) {
+    p->Pause(args.empty() || args[0].IsUndefined() ? std::nullopt
+                                                   : std::optional<bool>(vm.ToBoolean(args[0])));
+  }
+  return {};
+}
+
+Completion NetStreamSeek(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  if (auto* p = PlaybackOf(self)) p->Seek(vm.ToNumber(Arg(args, 0)));
+  return {};
+}
+
+Completion NetStreamClose(Vm& vm, const CallContext& call, Args) {
+  Object* const self = call.This();
+  NetStreamState* s = self ? StateOf<NetStreamState>(self) : nullptr;
+  if (!s) return {};
+  s->source->playback.reset();
+  s->pending.clear();
+  std::erase(DisplayOf(vm).netStreams, self);
+  return {};
+}
+
+Completion NetStreamSetBufferTime(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  NetStreamState* s = self ? AttachState<NetStreamState>(vm, self) : nullptr;
+  if (s && !args.empty()) {
+    const double t = vm.ToNumber(args[0]);
+    s->bufferTime = Value::Num(t > 0 ? t : 0);
+    if (s->source->playback) s->source->playback->SetBufferTime(t > 0 ? t : 0);
+  }
+  return {};
+}
+
+constexpr Member kNetStreamProto[] = {
+    Method("publish", ReturnUndefined),
+    Method("play", NetStreamPlay),
+    Method("receiveAudio", ReturnUndefined),
+    Method("receiveVideo", ReturnUndefined),
+    Method("pause", NetStreamPause),
+    Method("seek", NetStreamSeek),
+    Method("close", NetStreamClose),
+    Method("attachAudio", ReturnUndefined),
+    Method("attachVideo", ReturnUndefined),
+    Method("send", ReturnUndefined),
+    Method("setBufferTime", NetStreamSetBufferTime),
+};
+
+void Deliver(Vm& vm, Object* stream, const video::StreamEvent& e) {
+  if (!e.isScript) {
+    TellStatus(vm, stream, e.code, e.level);
+    return;
+  }
+  std::vector<Value> args;
+  for (const auto& v : e.script.args) args.push_back(ScriptValue(vm, v));
+  vm.CallMethod(stream, e.script.name, args);
+}
+
+}  // namespace
+
+NetStreamState* NetStreamOf(Object* obj) { return InheritedStateOf<NetStreamState>(obj); }
+
+void AdvanceNetStreams(Vm& vm) {
+  ScriptDisplay& display = DisplayOf(vm);
+  const double elapsed = display.streamClockMs < 0 ? 0 : vm.timeMs - display.streamClockMs;
+  display.streamClockMs = vm.timeMs;
+  if (display.netStreams.empty()) return;
+  // A copy: handlers may play, close or open streams.
+  const std::vector<Object*> streams = display.netStreams;
+  for (Object* stream : streams) {
+    NetStreamState* s = StateOf<NetStreamState>(stream);
+    if (!s) continue;
+    std::vector<video::StreamEvent> events;
+    for (auto& [code, level] : s->pending) events.push_back({code, level, false, {}});
+    s->pending.clear();
+    if (auto playback = s->source->playback) {
+      playback->Advance(elapsed);
+      for (auto& e : playback->TakeEvents()) events.push_back(std::move(e));
+    }
+    for (const auto& e : events) {
+      if (vm.disabled) return;
+      Deliver(vm, stream, e);
+    }
+  }
+  // A stream that failed to open is done once it has told so.
+  std::erase_if(display.netStreams, [](Object* o) {
+    const NetStreamState* s = StateOf<NetStreamState>(o);
+    return !s || (!s->source->playback && s->pending.empty());
+  });
+}
+
+extern const ClassDecl kNetConnectionClass{
+    .name = "NetConnection", .ctor = NetConnectionCtor, .proto = kNetConnectionProto};
+extern const ClassDecl kNetStreamClass{
+    .name = "NetStream", .ctor = NetStreamCtor, .proto = kNetStreamProto};
+
+}  // namespace orrivel::swf::avm1
