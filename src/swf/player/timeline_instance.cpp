@@ -542,12 +542,18 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   auto instance = obj.instance;
   instance->depthHint = depth;
   instance->lastName_ = instance->firstName_ = name;
+  instance->clipActions = obj.clipActions;
   if (auto old = list_.find(depth); old != list_.end()) {
     QueueUnload(old->second.instance);
   } else {
     ++ctx_.liveObjects;
   }
+  const bool handlers = obj.clipActions != nullptr;
   list_.insert_or_assign(depth, std::move(obj));
+  // A copy's initialize handlers run once the running script is done; every
+  // new clip's load event waits for the end of the frame's queue.
+  if (ctx_.scripts && handlers)
+    ctx_.initActions.push_back({instance, nullptr, kClipEventInitialize, nullptr});
   if (ctx_.scripts) ctx_.actions.push_back({instance, nullptr, kClipEventLoad, nullptr});
   instance->Start();
   return instance;

@@ -54,16 +54,35 @@ ClipObject* Constructed(Vm& vm, ClipObject* made) {
   return made;
 }
 
-Completion Duplicate(Vm& vm, Object* self, Args args) {
-  ClipObject* made =
-      ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
-  if (made && args.size() > 2 && args[2].IsObject()) {
-    for (Property& p : args[2].object->Properties()) vm.Set(made, p.name, p.value);
+// The script object of a clip a method just placed: the init object's
+// properties are set before its class constructor runs.
+ClipObject* BuiltWith(Vm& vm, const std::shared_ptr<TimelineInstance>& made, const Value& init) {
+  if (!made) return nullptr;
+  if (!init.IsObject()) return vm.ClipFor(made);
+  TimelineClip* obj = vm.New<TimelineClip>();
+  obj->proto = vm.clipProto;
+  obj->instance = made;
+  made->script = obj;
+  for (Property& p : init.object->Properties()) vm.Set(obj, p.name, p.value);
+  made->script = nullptr;
+  ClipObject* built = vm.ClipFor(made);
+  if (built != obj) {
+    for (Property& p : obj->Properties()) built->Define(vm, p.name, p.value, p.flags);
   }
-  return Value::Obj(Constructed(vm, made));
+  return built;
+}
+
+Completion Duplicate(Vm& vm, Object* self, Args args) {
+  // The name converts before the depth.
+  const std::string name = vm.ToString(Arg(args, 0));
+  const double depth = vm.ToNumber(Arg(args, 1));
+  auto made = DuplicateInstance(Clip(self), name, depth);
+  return Value::Obj(Constructed(vm, BuiltWith(vm, made, Arg(args, 2))));
 }
 
 Completion Remove(Vm& vm, Object* self, Args) {
+  // Borrowed by a text field, the method removes the field.
+  if (vm.display && vm.display->RemoveField(self)) return {};
   ClipRemove(vm, Clip(self));
   return {};
 }
@@ -93,20 +112,7 @@ Completion AttachMovie(Vm& vm, Object* self, Args args) {
     return {};
   auto made = t->PlaceClip(it->second, depth, vm.ToString(Arg(args, 1)), nullptr);
   if (!made) return {};
-  // Initial properties are set before the class constructor runs.
-  TimelineClip* obj = vm.New<TimelineClip>();
-  obj->proto = vm.clipProto;
-  obj->instance = made;
-  made->script = obj;
-  if (args.size() > 3 && args[3].IsObject()) {
-    for (Property& p : args[3].object->Properties()) vm.Set(obj, p.name, p.value);
-  }
-  made->script = nullptr;
-  ClipObject* built = vm.ClipFor(made);
-  if (built != obj) {
-    for (Property& p : obj->Properties()) built->Define(vm, p.name, p.value, p.flags);
-  }
-  return Value::Obj(Constructed(vm, built));
+  return Value::Obj(Constructed(vm, BuiltWith(vm, made, Arg(args, 3))));
 }
 
 Completion GetDepth(Vm& vm, Object* self, Args) {

@@ -351,6 +351,11 @@ int TimelineClip::MovieVersion() const {
 }
 
 ClipObject* DuplicateClip(Vm& vm, ClipObject* clip, const std::string& name, double depth) {
+  return vm.ClipFor(DuplicateInstance(clip, name, depth));
+}
+
+std::shared_ptr<TimelineInstance> DuplicateInstance(ClipObject* clip, const std::string& name,
+                                                    double depth) {
   auto t = clip ? clip->Instance() : nullptr;
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   int32_t key = 0;
@@ -364,15 +369,18 @@ ClipObject* DuplicateClip(Vm& vm, ClipObject* clip, const std::string& name, dou
     auto copy = std::make_shared<Drawing>(&t->Context().drawingCommands);
     if (copy->CopyFrom(*t->drawing)) made->drawing = std::move(copy);
   }
-  return vm.ClipFor(made);
+  return made;
 }
 
 void RemoveClip(Vm& vm, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   // Clips at the timeline's depths (below 0 for scripts) stay until a
-  // script moves them up with swapDepths.
-  if (!p || !t || p->depth < 16384) return;
+  // script moves them up with swapDepths; so do those at the very top of
+  // the depths scripts may use (2130690032 and up).
+  constexpr int32_t kRemovableBelow = 2130706416;
+  // A button goes from any depth.
+  if (!p || !t || (!t->Button() && (p->depth < 16384 || p->depth >= kRemovableBelow))) return;
   DropFocusWithin(vm, *t);
   // With no unload handler to wait for, the clip is gone at once: a
   // reference to it now stands for whatever clip takes its path.
