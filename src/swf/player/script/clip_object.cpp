@@ -58,6 +58,9 @@ DisplayObject* TimelineClip::Placement() const {
       self->depthHint = depth;
       return &obj;
     }
+    for (DisplayObject& sharing : obj.above) {
+      if (sharing.instance == self) return &sharing;
+    }
   }
   return nullptr;
 }
@@ -74,12 +77,22 @@ ClipObject* TimelineClip::Child(Vm& vm, std::string_view name) const {
   auto self = Instance();
   if (!self) return nullptr;
   auto* here = const_cast<TimelineClip*>(this);
-  for (const auto& [depth, obj] : self->List()) {
-    if (obj.text || obj.name.empty() || !vm.NamesEqual(obj.name, name)) continue;
-    // What has no script side of its own (a shape, or a button before
-    // version 6) stands for the clip it sits in.
+  const auto named = [&](const DisplayObject& obj) {
+    return !obj.text && !obj.name.empty() && vm.NamesEqual(obj.name, name);
+  };
+  // What has no script side of its own (a shape, or a button before
+  // version 6) stands for the clip it sits in.
+  const auto found = [&](const DisplayObject& obj) -> ClipObject* {
     if (!obj.instance || (vm.version < 6 && obj.instance->Button())) return here;
     return vm.ClipFor(obj.instance);
+  };
+  for (const auto& [depth, obj] : self->List()) {
+    if (named(obj)) return found(obj);
+    // Objects sharing the depth (SWF 5 placements) answer by name too, the
+    // newest, drawn behind, first.
+    for (const DisplayObject& sharing : obj.above) {
+      if (named(sharing)) return found(sharing);
+    }
   }
   return nullptr;
 }
@@ -287,12 +300,16 @@ void TimelineClip::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   Object::OwnKeys(vm, out);
   auto self = Instance();
   if (!self) return;
-  for (const auto& [depth, obj] : self->List()) {
-    if (!obj.instance || obj.name.empty()) continue;
+  const auto add = [&](const DisplayObject& obj) {
+    if (!obj.instance || obj.name.empty()) return;
     const std::string& name = obj.name;
     const bool seen = std::any_of(out.begin(), out.end(),
                                   [&](const std::string& k) { return vm.NamesEqual(k, name); });
     if (!seen) out.push_back(name);
+  };
+  for (const auto& [depth, obj] : self->List()) {
+    add(obj);
+    for (const DisplayObject& sharing : obj.above) add(sharing);
   }
 }
 

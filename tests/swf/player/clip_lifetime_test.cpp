@@ -1,0 +1,170 @@
+// How clips leave the stage and how new ones announce themselves, read off
+// the trace lines of small movies: removal with unload handlers, references
+// that find a clip again by its path, the events of a duplicated clip, and
+// SWF 5 objects that share a depth.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "movie_builder.h"
+#include "swf/player/player.h"
+#include "swf/player/timeline_instance.h"
+#include "swf/render/native_image_decoder.h"
+
+namespace orrivel::swf {
+namespace {
+
+using namespace test;
+
+constexpr uint16_t kClip = 20, kHolder = 21;
+
+Bytes Trace(const Bytes& value) { return Cat({value, {0x26}}); }
+Bytes Text(const std::string& s) { return Trace(PushString(s)); }
+Bytes Call(const Bytes& object, const std::string& method, std::initializer_list<Bytes> args) {
+  return Cat({CallMethod(object, method, args), {0x17}});
+}
+Bytes Depth(const std::string& clip) { return Trace(CallMethod(GetVar(clip), "getDepth", {})); }
+
+ClipAction Handler(uint32_t events, const std::string& text) {
+  return ClipAction{events, 0, Cat({Text(text), {0}})};
+}
+
+PlaceObject WithHandlers(PlaceObject p, std::vector<ClipAction> handlers) {
+  p.hasClipActions = true;
+  p.clipActionRecords = std::move(handlers);
+  return p;
+}
+
+std::vector<std::string> Run(Movie movie, int frames) {
+  NativeImageDecoder decoder;
+  Player player(decoder);
+  std::vector<std::string> lines;
+  player.SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+  EXPECT_TRUE(player.LoadParsed(std::make_unique<Movie>(std::move(movie))));
+  for (int i = 1; i < frames; ++i) player.StepFrame();
+  return lines;
+}
+
+struct Case {
+  const char* name;
+  int version;
+  std::vector<Frame> frames;
+  std::vector<std::string> traces;
+};
+
+void RunCases(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(c.version);
+    AddSprite(m, kClip, {MakeFrame({})});
+    // A clip whose only unload handler sits on a clip inside it.
+    AddSprite(m, kHolder,
+              {MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventUnload, "inner")})})});
+    const int frames = static_cast<int>(c.frames.size());
+    m.timeline = MakeTimeline(c.frames);
+    EXPECT_EQ(Run(std::move(m), frames), c.traces) << c.name;
+  }
+}
+
+const Bytes kStopHere = kStop;
+
+// A removed clip with an unload handler, its own or inside it, moves to
+// depth -32769 - depth and answers there for the rest of the frame; without
+// one it goes at once. Either way a reference then finds whatever clip
+// holds the path.
+TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
+  const Bytes made = CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(5)});
+  const Bytes onUnload = Asm()
+                             .Push({"c"})
+                             .Do(Op::GetVariable)
+                             .Push({"onUnload"})
+                             .Function("", {}, Asm().Trace("unload"))
+                             .Do(Op::SetMember)
+                             .Bytes();
+  RunCases({
+      {"a timeline removal with the clip's own handler",
+       6,
+       {MakeFrame({WithHandlers(Named(Place(1, kClip), "a"), {Handler(kClipEventUnload, "own")})}),
+        MakeFrame({Remove(1), Act({Depth("a"), Trace(GetVar("a"))})}),
+        MakeFrame({Act({Trace(GetVar("a")), kStopHere})})},
+       {"own", "-16386", "_level0.a", "undefined"}},
+      {"a handler on a clip inside keeps the outer clip too",
+       6,
+       {MakeFrame({Named(Place(1, kHolder), "a")}), MakeFrame({Remove(1), Act({Depth("a")})}),
+        MakeFrame({Act({Trace(GetVar("a")), kStopHere})})},
+       {"inner", "-16386", "undefined"}},
+      {"without handlers the clip goes at once",
+       6,
+       {MakeFrame({Named(Place(1, kClip), "a")}),
+        MakeFrame({Remove(1), Act({Depth("a"), kStopHere})})},
+       {"undefined"}},
+      {"removeMovieClip with an onUnload method",
+       6,
+       {MakeFrame({Act({made, onUnload, Call(GetVar("c"), "removeMovieClip", {}), Depth("c")})}),
+        MakeFrame({Act({Trace(GetVar("c")), kStopHere})})},
+       {"-32774", "unload", "undefined"}},
+      {"a reference to a removed clip finds the clip now at its path",
+       6,
+       {MakeFrame({Act({made, SetVar("r", GetVar("c")), Call(GetVar("r"), "removeMovieClip", {}),
+                        CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(7)}), Depth("r"),
+                        kStopHere})})},
+       {"7"}},
+      {"clips at the topmost script depths stay",
+       6,
+       {MakeFrame(
+           {Act({CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(2130690032)}),
+                 Call(GetVar("c"), "removeMovieClip", {}), Trace(GetVar("c")),
+                 CallRoot("createEmptyMovieClip", {PushString("d"), PushInt(2130690031)}),
+                 Call(GetVar("d"), "removeMovieClip", {}), Trace(GetVar("d")), kStopHere})})},
+       {"_level0.c", "undefined"}},
+      {"removeMovieClip takes a text field from a timeline depth",
+       6,
+       {MakeFrame({Act({CallRoot("createTextField", {PushString("t"), PushInt(-100), PushInt(0),
+                                                     PushInt(0), PushInt(10), PushInt(10)}),
+                        GetVar("t"),
+                        {0x25},
+                        Trace(GetVar("t")),
+                        kStopHere})})},
+       {"undefined"}},
+  });
+}
+
+// A copy's initialize handlers run right after the script that made it,
+// its load handlers at the end of the frame's queue.
+TEST(ClipLifetimeTest, DuplicatedClipEvents) {
+  const auto handlers = [] {
+    return std::vector<ClipAction>{Handler(kClipEventInitialize, "init"),
+                                   Handler(kClipEventLoad, "load")};
+  };
+  RunCases({
+      {"duplicateMovieClip",
+       6,
+       {MakeFrame({WithHandlers(Named(Place(1, kClip), "src"), handlers()),
+                   Act({Call(GetVar("src"), "duplicateMovieClip", {PushString("copy"), PushInt(1)}),
+                        Text("made"), Trace(GetVar("copy")), kStopHere}),
+                   Act({Text("next block")})})},
+       {"init", "load", "made", "_level0.copy", "init", "next block", "load"}},
+  });
+}
+
+// Before SWF 6 a second placement at an occupied depth keeps both objects,
+// and scripts reach each by its name.
+TEST(ClipLifetimeTest, ObjectsSharingADepthAnswerByName) {
+  RunCases({
+      {"SWF 5",
+       5,
+       {MakeFrame({Named(Place(1, kClip), "a"), Named(Place(1, kClip), "b"),
+                   Act({Trace(GetVar("a")), Trace(GetVar("b")), kStopHere})})},
+       {"_level0.a", "_level0.b"}},
+      {"SWF 6 ignores the second placement",
+       6,
+       {MakeFrame({Named(Place(1, kClip), "a"), Named(Place(1, kClip), "b"),
+                   Act({Trace(GetVar("a")), Trace(GetVar("b")), kStopHere})})},
+       {"_level0.a", "undefined"}},
+  });
+}
+
+}  // namespace
+}  // namespace orrivel::swf
