@@ -132,8 +132,9 @@ TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
 }
 
 // A copy's initialize handlers run right after the script that made it,
-// its load handlers at the end of the frame's queue.
-TEST(ClipLifetimeTest, DuplicatedClipEvents) {
+// its load handlers at the end of the frame's queue; a depth that wraps
+// replaces the clip at the depth it wraps to.
+TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
   const auto handlers = [] {
     return std::vector<ClipAction>{Handler(kClipEventInitialize, "init"),
                                    Handler(kClipEventLoad, "load")};
@@ -146,6 +147,13 @@ TEST(ClipLifetimeTest, DuplicatedClipEvents) {
                         Text("made"), Trace(GetVar("copy")), kStopHere}),
                    Act({Text("next block")})})},
        {"init", "load", "made", "_level0.copy", "init", "next block", "load"}},
+      {"createEmptyMovieClip takes its depth as a 32-bit integer",
+       6,
+       {MakeFrame({Act(
+           {CallRoot("createEmptyMovieClip", {PushString("a"), PushInt(0)}),
+            CallRoot("createEmptyMovieClip", {PushString("b"), Asm().Push({4294967296.0}).Bytes()}),
+            Trace(GetVar("a")), Trace(GetVar("b")), kStopHere})})},
+       {"undefined", "_level0.b"}},
   });
 }
 

@@ -91,7 +91,9 @@ Completion CreateEmpty(Vm& vm, Object* self, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   int32_t depth = 0;
-  if (!t || !ClipDepthKey(vm.ToNumber(Arg(args, 1)), depth)) return {};
+  // The depth is taken as a 32-bit integer: 2^32 wraps to 0, none reads as 0.
+  const double asked = ToInt32(vm.ToNumber(Arg(args, 1)));
+  if (!t || !ClipDepthKey(asked, depth)) return {};
   auto made = t->PlaceClip(0, depth, vm.ToString(Arg(args, 0)), nullptr);
   return Value::Obj(made ? Constructed(vm, vm.ClipFor(made)) : nullptr);
 }
