@@ -59,6 +59,7 @@ void RunCases(const std::vector<Case>& cases) {
     Movie m = BaseMovie();
     m.header.version = static_cast<uint8_t>(c.version);
     AddSprite(m, kClip, {MakeFrame({})});
+    m.exports["Clip"] = kClip;
     // A clip whose only unload handler sits on a clip inside it.
     AddSprite(m, kHolder,
               {MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventUnload, "inner")})})});
@@ -154,6 +155,11 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
             CallRoot("createEmptyMovieClip", {PushString("b"), Asm().Push({4294967296.0}).Bytes()}),
             Trace(GetVar("a")), Trace(GetVar("b")), kStopHere})})},
        {"undefined", "_level0.b"}},
+      {"attachMovie finds a linkage name in any case",
+       6,
+       {MakeFrame({Act({CallRoot("attachMovie", {PushString("cLiP"), PushString("x"), PushInt(1)}),
+                        Trace(GetVar("x")), kStopHere})})},
+       {"_level0.x"}},
   });
 }
 

@@ -1,4 +1,6 @@
 // MovieClip methods: timeline control, depth and instance management.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "swf/avm1/clip_methods.h"
@@ -54,6 +56,13 @@ ClipObject* Constructed(Vm& vm, ClipObject* made) {
   return made;
 }
 
+bool SameLetters(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
 // The script object of a clip a method just placed: the init object's
 // properties are set before its class constructor runs.
 ClipObject* BuiltWith(Vm& vm, const std::shared_ptr<TimelineInstance>& made, const Value& init) {
@@ -103,12 +112,16 @@ Completion AttachMovie(Vm& vm, Object* self, Args args) {
   auto t = clip ? clip->Instance() : nullptr;
   // The name is looked up among the exports of the clip's own movie.
   const Movie& movie = t ? t->GetMovie() : *vm.movie;
-  const std::string name = vm.ToString(Arg(args, 0));
-  const auto it = movie.exports.find(name);
+  // Linkage names are compared without case.
+  const std::string asked = vm.ToString(Arg(args, 0));
+  auto it = movie.exports.find(asked);
+  for (auto e = movie.exports.begin(); it == movie.exports.end() && e != movie.exports.end(); ++e) {
+    if (SameLetters(e->first, asked)) it = e;
+  }
   int32_t depth = 0;
   if (!t || it == movie.exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};
   // The main movie's names exported in a frame not yet reached are unknown.
-  const auto frame = movie.exportFrames.find(name);
+  const auto frame = movie.exportFrames.find(it->first);
   if (&movie == vm.movie && frame != movie.exportFrames.end() &&
       static_cast<int>(frame->second) > DisplayOf(vm).ctx.framesReached)
     return {};
