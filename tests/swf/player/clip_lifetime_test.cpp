@@ -160,6 +160,23 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
        {MakeFrame({Act({CallRoot("attachMovie", {PushString("cLiP"), PushString("x"), PushInt(1)}),
                         Trace(GetVar("x")), kStopHere})})},
        {"_level0.x"}},
+      {"attachMovie's init object is set before the class constructor runs",
+       6,
+       {MakeFrame({Act({Call(GetVar("Object"), "registerClass",
+                             {PushString("Clip"), Asm()
+                                                      .Function("", {},
+                                                                Asm()
+                                                                    .Push({"this"})
+                                                                    .Do(Op::GetVariable)
+                                                                    .Push({"p"})
+                                                                    .Do(Op::GetMember)
+                                                                    .Do(Op::Trace))
+                                                      .Bytes()}),
+                        CallRoot("attachMovie",
+                                 {PushString("Clip"), PushString("x"), PushInt(1),
+                                  Cat({PushString("p"), PushString("set"), PushInt(1), {0x43}})}),
+                        kStopHere})})},
+       {"set"}},
   });
 }
 

@@ -64,21 +64,25 @@ bool SameLetters(std::string_view a, std::string_view b) {
 }
 
 // The script object of a clip a method just placed: the init object's
-// properties are set before its class constructor runs.
+// properties are set before its class constructor runs, so the constructor
+// sees them.
 ClipObject* BuiltWith(Vm& vm, const std::shared_ptr<TimelineInstance>& made, const Value& init) {
   if (!made) return nullptr;
-  if (!init.IsObject()) return vm.ClipFor(made);
+  if (!init.IsObject() || made->script) return vm.ClipFor(made);
   TimelineClip* obj = vm.New<TimelineClip>();
   obj->proto = vm.clipProto;
   obj->instance = made;
   made->script = obj;
-  for (Property& p : init.object->Properties()) vm.Set(obj, p.name, p.value);
-  made->script = nullptr;
-  ClipObject* built = vm.ClipFor(made);
-  if (built != obj) {
-    for (Property& p : obj->Properties()) built->Define(vm, p.name, p.value, p.flags);
+  const DisplayObject* placed = obj->Placement();
+  Object* cls = placed ? RegisteredClass(vm, made, placed->characterId) : nullptr;
+  if (cls) {
+    const Value proto = vm.Get(cls, "prototype");
+    if (proto.IsObject()) obj->proto = proto.object;
+    vm.LinkInstance(obj, cls);
   }
-  return built;
+  for (Property& p : init.object->Properties()) vm.Set(obj, p.name, p.value);
+  if (cls) vm.Call(Value::Obj(cls), CallContext{Value::Obj(obj), obj->proto, true}, {});
+  return obj;
 }
 
 Completion Duplicate(Vm& vm, Object* self, Args args) {
