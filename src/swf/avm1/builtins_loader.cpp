@@ -48,16 +48,15 @@ Completion Load(Vm& vm, const CallContext& call, Args args) {
   return Value::Bool(true);
 }
 
-// Nothing is sent anywhere: the player has no network. The target hears of
-// a failed load, as it would when the server cannot be reached.
+// Nothing is sent anywhere: the player has no network. The target loads the
+// URL as load() would, so a file beside the movie answers with its contents
+// (as a local file answered a POST) and anything else fails as unreachable.
 Completion SendAndLoad(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || args.size() < 2) return Value::Bool(false);
   if (!args[1].IsObject()) return Value::Bool(false);
-  Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
-  vm.Set(args[1].object, "loaded", Value::Bool(false));
-  QueueLoad(vm, kLoadFailed, args[1], "");
-  return Value::Bool(true);
+  const Value url[] = {Value::Str(vm.ToString(args[0]))};
+  return Load(vm, args[1].object, url);
 }
 
 Completion Send(Vm& vm, const CallContext& call, Args args) {

@@ -45,6 +45,8 @@ class DisplayHost {
   // duplicateMovieClip on a text field; false when `target` is none.
   virtual bool DuplicateField(Object* target, const std::string& name, double depth) = 0;
   virtual void Remove(ClipObject* clip) = 0;
+  // removeMovieClip on a text field (at any depth); false when `target` is none.
+  virtual bool RemoveField(Object* target) = 0;
   virtual void StartDrag(ClipObject* clip, bool lockCenter, const double* bounds) = 0;
   virtual void StopDrag() = 0;
   virtual void StopSounds() = 0;

@@ -150,7 +150,11 @@ Flow CloneSprite(Activation& a, const Action&) {
 }
 
 Flow RemoveSprite(Activation& a, const Action&) {
-  if (ClipObject* clip = TargetOf(a, a.Pop())) ClipRemove(a.vm, clip);
+  const Value target = a.Pop();
+  // A text field a script placed goes as a clip would.
+  if (target.IsObject() && a.vm.display && a.vm.display->RemoveField(target.object))
+    return Flow::Normal;
+  if (ClipObject* clip = TargetOf(a, target)) ClipRemove(a.vm, clip);
   return Flow::Normal;
 }
 

@@ -93,6 +93,23 @@ bool AwaitsUnload(const std::shared_ptr<TimelineInstance>& clip) {
   return it != parent->List().end() && it->second.instance == clip;
 }
 
+// Still in its parent's list (kept below every depth, or inside such a clip).
+bool Held(const std::shared_ptr<TimelineInstance>& clip) {
+  if (!AwaitsUnload(clip)) return false;
+  const auto parent = clip->Parent();
+  return !parent->Removed() || Held(parent);
+}
+
+void DetachTree(avm1::Vm& vm, TimelineInstance& t) {
+  for (const auto& [depth, obj] : t.List()) {
+    if (obj.instance) DetachTree(vm, *obj.instance);
+    for (const DisplayObject& sharing : obj.above) {
+      if (sharing.instance) DetachTree(vm, *sharing.instance);
+    }
+  }
+  if (t.script) static_cast<avm1::ClipObject*>(t.script)->Detach(vm);
+}
+
 // A placed clip is built: its construct event, then the constructor of the
 // class its sprite is registered to.
 void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip) {
@@ -147,21 +164,28 @@ void RunActionQueue(TimelineContext& ctx) {
       Construct(ctx, owner);
     } else if (next.clipEvent) {
       DispatchClipEvent(ctx, owner, next.clipEvent);
-      if (next.clipEvent == kClipEventUnload) {
-        if (owner->script) static_cast<avm1::ClipObject*>(owner->script)->Detach(*ctx.vm);
-        if (auto parent = owner->Parent()) parent->DropRemovedChild(owner.get());
-      }
+      // A clip kept for its handlers (or inside one) is dropped with the
+      // frame's other leavers; one already off the list answers by path now.
+      if (next.clipEvent == kClipEventUnload && !Held(owner) && owner->script)
+        static_cast<avm1::ClipObject*>(owner->script)->Detach(*ctx.vm);
     }
-  }
-  // Clips whose unload handlers did not get to run leave now.
-  for (const QueuedActions& q : ctx.actions) {
-    auto owner = q.target.lock();
-    auto parent = owner && q.clipEvent == kClipEventUnload ? owner->Parent() : nullptr;
-    if (parent) parent->DropRemovedChild(owner.get());
   }
   ctx.actions.clear();
   ctx.initActions.clear();
   ctx.constructs.clear();
+}
+
+void DropLeavingClips(TimelineContext& ctx) {
+  std::vector<std::weak_ptr<TimelineInstance>> leaving;
+  leaving.swap(ctx.leaving);
+  for (const auto& weak : leaving) {
+    const auto clip = weak.lock();
+    const auto parent = clip ? clip->Parent() : nullptr;
+    if (!parent || !AwaitsUnload(clip)) continue;
+    // Children first, while the paths they are found again by still hold.
+    if (ctx.vm) DetachTree(*ctx.vm, *clip);
+    parent->DropRemovedChild(clip.get());
+  }
 }
 
 void RunFrame(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& root) {

@@ -23,6 +23,10 @@ void RunActionQueue(TimelineContext& ctx);
 void DispatchClipEvent(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip,
                        uint32_t event);
 
+// Removed clips kept for their unload handlers leave their parents' lists:
+// from now on references to them answer by path. Runs as a frame starts.
+void DropLeavingClips(TimelineContext& ctx);
+
 // One movie frame of every clip, the newest first (the root last): each
 // queues its enterFrame event and then moves on a frame, queueing that
 // frame's actions and starting the clips it places.

@@ -115,6 +115,7 @@ void MovieRunner::Tick() {
     root_->Tick();
     return;
   }
+  DropLeavingClips(ctx_);
   RunFrame(ctx_, root_);
   for (const auto& [n, level] : LevelsNow()) RunFrame(ctx_, level);
   RunActionQueue(ctx_);

@@ -210,6 +210,7 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
           DisplayObject moved = TakeFromList(list, it);
           moved.depth = below;
           gone->depthHint = moved.depth;
+          ctx_.leaving.push_back(gone);
           list.emplace(moved.depth, std::move(moved));
           continue;
         }
@@ -340,8 +341,16 @@ bool TimelineInstance::HasUnloadHandler(const TimelineInstance& clip) const {
     }
   }
   // An onUnload method is an event handler from SWF 6 on.
-  return clip.script && ctx_.vm && ctx_.vm->version >= 6 &&
-         !ctx_.vm->Get(clip.script, "onUnload").IsUndefined();
+  if (clip.script && ctx_.vm && ctx_.vm->version >= 6 &&
+      !ctx_.vm->Get(clip.script, "onUnload").IsUndefined())
+    return true;
+  for (const auto& [depth, obj] : clip.list_) {
+    if (obj.instance && obj.instance->timeline_ && HasUnloadHandler(*obj.instance)) return true;
+    for (const DisplayObject& sharing : obj.above) {
+      if (sharing.instance && HasUnloadHandler(*sharing.instance)) return true;
+    }
+  }
+  return false;
 }
 
 void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
@@ -494,6 +503,7 @@ void TimelineInstance::Rewind(int frame) {
     while (keep.contains(below)) --below;
     obj.depth = below;
     gone->depthHint = below;
+    ctx_.leaving.push_back(gone);
     keep.emplace(below, std::move(obj));
   }
   current_ = frame;
@@ -532,12 +542,18 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   auto instance = obj.instance;
   instance->depthHint = depth;
   instance->lastName_ = instance->firstName_ = name;
+  instance->clipActions = obj.clipActions;
   if (auto old = list_.find(depth); old != list_.end()) {
     QueueUnload(old->second.instance);
   } else {
     ++ctx_.liveObjects;
   }
+  const bool handlers = obj.clipActions != nullptr;
   list_.insert_or_assign(depth, std::move(obj));
+  // A copy's initialize handlers run once the running script is done; every
+  // new clip's load event waits for the end of the frame's queue.
+  if (ctx_.scripts && handlers)
+    ctx_.initActions.push_back({instance, nullptr, kClipEventInitialize, nullptr});
   if (ctx_.scripts) ctx_.actions.push_back({instance, nullptr, kClipEventLoad, nullptr});
   instance->Start();
   return instance;
@@ -576,11 +592,13 @@ bool TimelineInstance::RemoveDepth(int32_t depth) {
   if (ctx_.scripts) QueueUnload(gone);
   // As for a removing tag: a clip with unload handlers stays reachable
   // below every depth until they have run.
-  const int32_t below = -depth - 1;
-  if (gone && gone->Removed() && HasUnloadHandler(*gone) && !list_.contains(below)) {
+  int32_t below = -depth - 1;
+  while (list_.contains(below)) --below;
+  if (gone && gone->Removed() && HasUnloadHandler(*gone)) {
     DisplayObject moved = std::move(it->second);
     moved.depth = below;
     gone->depthHint = below;
+    ctx_.leaving.push_back(gone);
     list_.erase(it);
     list_.emplace(below, std::move(moved));
     return true;

@@ -98,6 +98,9 @@ struct TimelineContext {
   bool scripts = true;    // false when the movie has no code: no events to queue
   uint64_t serial = 0;    // creation order of clips: the newest runs its frame first
   uint64_t removals = 0;  // clips that left the stage so far
+  // Removed clips kept below every depth for their unload handlers: they
+  // stay addressable for the rest of the frame and go when the next starts.
+  std::vector<std::weak_ptr<TimelineInstance>> leaving;
   // Sprites whose DoInitAction already ran: once per sprite and movie.
   std::set<std::pair<const Movie*, uint16_t>> initDone;
   // The furthest frame of the main timeline whose tags have run: the
@@ -196,6 +199,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   bool RemoveDepth(int32_t depth);
   // Takes a removed clip, kept in the list for its unload handlers, out.
   void DropRemovedChild(const TimelineInstance* child);
+  // Whether the clip or a clip inside it has an unload handler: such a
+  // clip is kept, below every depth, until the handlers have run.
+  bool HasUnloadHandler(const TimelineInstance& clip) const;
   TimelineContext& Context() { return ctx_; }
   // The movie whose characters this timeline shows: the main movie's, or a
   // movie loaded into the clip (and its sprites).
@@ -242,7 +248,6 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // Queues the unload events of a clip leaving the list, its children first.
   void QueueUnload(const std::shared_ptr<TimelineInstance>& gone);
   void MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order);
-  bool HasUnloadHandler(const TimelineInstance& clip) const;
   void Advance(bool recurse);
   void AttachEditText(DisplayObject& obj);
 

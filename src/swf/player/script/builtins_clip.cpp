@@ -1,4 +1,6 @@
 // MovieClip methods: timeline control, depth and instance management.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "swf/avm1/clip_methods.h"
@@ -60,18 +62,48 @@ ClipObject* Constructed(Vm& vm, ClipObject* made) {
   return made;
 }
 
+bool SameLetters(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// The script object of a clip a method just placed: the init object's
+// properties are set before its class constructor runs, so the constructor
+// sees them.
+ClipObject* BuiltWith(Vm& vm, const std::shared_ptr<TimelineInstance>& made, const Value& init) {
+  if (!made) return nullptr;
+  if (!init.IsObject() || made->script) return vm.ClipFor(made);
+  TimelineClip* obj = vm.New<TimelineClip>();
+  obj->proto = vm.clipProto;
+  obj->instance = made;
+  made->script = obj;
+  const DisplayObject* placed = obj->Placement();
+  Object* cls = placed ? RegisteredClass(vm, made, placed->characterId) : nullptr;
+  if (cls) {
+    const Value proto = vm.Get(cls, "prototype");
+    if (proto.IsObject()) obj->proto = proto.object;
+    vm.LinkInstance(obj, cls);
+  }
+  for (Property& p : init.object->Properties()) vm.Set(obj, p.name, p.value);
+  if (cls) vm.Call(Value::Obj(cls), CallContext{Value::Obj(obj), obj->proto, true}, {});
+  return obj;
+}
+
 Completion Duplicate(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  ClipObject* made =
-      ClipDuplicate(vm, Clip(self), vm.ToString(Arg(args, 0)), vm.ToNumber(Arg(args, 1)));
-  if (made && args.size() > 2 && args[2].IsObject()) {
-    for (Property& p : args[2].object->Properties()) vm.Set(made, p.name, p.value);
-  }
-  return Value::Obj(Constructed(vm, made));
+  // The name converts before the depth.
+  const std::string name = vm.ToString(Arg(args, 0));
+  const double depth = vm.ToNumber(Arg(args, 1));
+  auto made = DuplicateInstance(Clip(self), name, depth);
+  return Value::Obj(Constructed(vm, BuiltWith(vm, made, Arg(args, 2))));
 }
 
 Completion Remove(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
+  // Borrowed by a text field, the method removes the field.
+  if (vm.display && vm.display->RemoveField(self)) return {};
   ClipRemove(vm, Clip(self));
   return {};
 }
@@ -81,7 +113,9 @@ Completion CreateEmpty(Vm& vm, const CallContext& call, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   int32_t depth = 0;
-  if (!t || !ClipDepthKey(vm.ToNumber(Arg(args, 1)), depth)) return {};
+  // The depth is taken as a 32-bit integer: 2^32 wraps to 0, none reads as 0.
+  const double asked = ToInt32(vm.ToNumber(Arg(args, 1)));
+  if (!t || !ClipDepthKey(asked, depth)) return {};
   auto made = t->PlaceClip(0, depth, vm.ToString(Arg(args, 0)), nullptr);
   return Value::Obj(made ? Constructed(vm, vm.ClipFor(made)) : nullptr);
 }
@@ -92,31 +126,22 @@ Completion AttachMovie(Vm& vm, const CallContext& call, Args args) {
   auto t = clip ? clip->Instance() : nullptr;
   // The name is looked up among the exports of the clip's own movie.
   const Movie& movie = t ? t->GetMovie() : *vm.movie;
-  const std::string name = vm.ToString(Arg(args, 0));
-  const auto it = movie.exports.find(name);
+  // Linkage names are compared without case.
+  const std::string asked = vm.ToString(Arg(args, 0));
+  auto it = movie.exports.find(asked);
+  for (auto e = movie.exports.begin(); it == movie.exports.end() && e != movie.exports.end(); ++e) {
+    if (SameLetters(e->first, asked)) it = e;
+  }
   int32_t depth = 0;
   if (!t || it == movie.exports.end() || !ClipDepthKey(vm.ToNumber(Arg(args, 2)), depth)) return {};
   // The main movie's names exported in a frame not yet reached are unknown.
-  const auto frame = movie.exportFrames.find(name);
+  const auto frame = movie.exportFrames.find(it->first);
   if (&movie == vm.movie && frame != movie.exportFrames.end() &&
       static_cast<int>(frame->second) > DisplayOf(vm).ctx.framesReached)
     return {};
   auto made = t->PlaceClip(it->second, depth, vm.ToString(Arg(args, 1)), nullptr);
   if (!made) return {};
-  // Initial properties are set before the class constructor runs.
-  TimelineClip* obj = vm.New<TimelineClip>();
-  obj->proto = vm.clipProto;
-  obj->instance = made;
-  made->script = obj;
-  if (args.size() > 3 && args[3].IsObject()) {
-    for (Property& p : args[3].object->Properties()) vm.Set(obj, p.name, p.value);
-  }
-  made->script = nullptr;
-  ClipObject* built = vm.ClipFor(made);
-  if (built != obj) {
-    for (Property& p : obj->Properties()) built->Define(vm, p.name, p.value, p.flags);
-  }
-  return Value::Obj(Constructed(vm, built));
+  return Value::Obj(Constructed(vm, BuiltWith(vm, made, Arg(args, 3))));
 }
 
 Completion GetDepth(Vm& vm, const CallContext& call, Args) {

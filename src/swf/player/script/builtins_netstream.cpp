@@ -293,7 +293,7 @@ void AdvanceNetStreams(Vm& vm) {
       for (auto& e : playback->TakeEvents()) events.push_back(std::move(e));
     }
     for (const auto& e : events) {
-      if (vm.disabled) return;
+      if (vm.Disabled()) return;
       Deliver(vm, stream, e);
     }
   }

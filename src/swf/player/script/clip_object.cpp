@@ -59,6 +59,9 @@ DisplayObject* TimelineClip::Placement() const {
       self->depthHint = depth;
       return &obj;
     }
+    for (DisplayObject& sharing : obj.above) {
+      if (sharing.instance == self) return &sharing;
+    }
   }
   return nullptr;
 }
@@ -75,13 +78,24 @@ ClipObject* TimelineClip::Child(Vm& vm, std::string_view name) const {
   auto self = Instance();
   if (!self) return nullptr;
   auto* here = const_cast<TimelineClip*>(this);
-  for (const auto& [depth, obj] : self->List()) {
-    if (obj.text || obj.name.empty() || !vm.NamesEqual(obj.name, name)) continue;
-    if (IsVideoPlacement(*self, obj)) continue;  // a Video object of its own
-    // What has no script side of its own (a shape, or a button before
-    // version 6) stands for the clip it sits in.
+  const auto named = [&](const DisplayObject& obj) {
+    // A video has a Video object of its own.
+    return !obj.text && !obj.name.empty() && vm.NamesEqual(obj.name, name) &&
+           !IsVideoPlacement(*self, obj);
+  };
+  // What has no script side of its own (a shape, or a button before
+  // version 6) stands for the clip it sits in.
+  const auto found = [&](const DisplayObject& obj) -> ClipObject* {
     if (!obj.instance || (vm.version < 6 && obj.instance->Button())) return here;
     return vm.ClipFor(obj.instance);
+  };
+  for (const auto& [depth, obj] : self->List()) {
+    if (named(obj)) return found(obj);
+    // Objects sharing the depth (SWF 5 placements) answer by name too, the
+    // newest, drawn behind, first.
+    for (const DisplayObject& sharing : obj.above) {
+      if (named(sharing)) return found(sharing);
+    }
   }
   return nullptr;
 }
@@ -293,12 +307,16 @@ void TimelineClip::OwnKeys(Vm& vm, std::vector<std::string>& out) {
   Object::OwnKeys(vm, out);
   auto self = Instance();
   if (!self) return;
-  for (const auto& [depth, obj] : self->List()) {
-    if (!obj.instance || obj.name.empty()) continue;
+  const auto add = [&](const DisplayObject& obj) {
+    if (!obj.instance || obj.name.empty()) return;
     const std::string& name = obj.name;
     const bool seen = std::any_of(out.begin(), out.end(),
                                   [&](const std::string& k) { return vm.NamesEqual(k, name); });
     if (!seen) out.push_back(name);
+  };
+  for (const auto& [depth, obj] : self->List()) {
+    add(obj);
+    for (const DisplayObject& sharing : obj.above) add(sharing);
   }
 }
 
@@ -357,6 +375,11 @@ int TimelineClip::MovieVersion() const {
 }
 
 ClipObject* DuplicateClip(Vm& vm, ClipObject* clip, const std::string& name, double depth) {
+  return vm.ClipFor(DuplicateInstance(clip, name, depth));
+}
+
+std::shared_ptr<TimelineInstance> DuplicateInstance(ClipObject* clip, const std::string& name,
+                                                    double depth) {
   auto t = clip ? clip->Instance() : nullptr;
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   int32_t key = 0;
@@ -370,15 +393,18 @@ ClipObject* DuplicateClip(Vm& vm, ClipObject* clip, const std::string& name, dou
     auto copy = std::make_shared<Drawing>(&t->Context().drawingCommands);
     if (copy->CopyFrom(*t->drawing)) made->drawing = std::move(copy);
   }
-  return vm.ClipFor(made);
+  return made;
 }
 
 void RemoveClip(Vm& vm, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   // Clips at the timeline's depths (below 0 for scripts) stay until a
-  // script moves them up with swapDepths.
-  if (!p || !t || p->depth < 16384) return;
+  // script moves them up with swapDepths; so do those at the very top of
+  // the depths scripts may use (2130690032 and up).
+  constexpr int32_t kRemovableBelow = 2130706416;
+  // A button goes from any depth.
+  if (!p || !t || (!t->Button() && (p->depth < 16384 || p->depth >= kRemovableBelow))) return;
   DropFocusWithin(vm, *t);
   // With no unload handler to wait for, the clip is gone at once: a
   // reference to it now stands for whatever clip takes its path.

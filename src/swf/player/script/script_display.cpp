@@ -148,6 +148,15 @@ bool ScriptDisplay::DuplicateField(Object* target, const std::string& name, doub
 
 void ScriptDisplay::Remove(ClipObject* clip) { RemoveClip(Machine(), clip); }
 
+bool ScriptDisplay::RemoveField(Object* target) {
+  EditText* field = AsField(target);
+  if (!field) return false;
+  // Unlike removeTextField, this takes a field from any depth.
+  DisplayObject* p = field->Placement();
+  if (auto parent = field->parent.lock(); p && parent) parent->RemoveDepth(p->depth);
+  return true;
+}
+
 void ScriptDisplay::StartDrag(ClipObject* clip, bool lockCenter, const double* bounds) {
   StartDragging(Machine(), clip, lockCenter, bounds);
 }

@@ -28,6 +28,7 @@ class ScriptDisplay final : public DisplayHost {
   const Movie& CodeMovie() override;
   ClipObject* Duplicate(ClipObject* clip, const std::string& name, double depth) override;
   bool DuplicateField(Object* target, const std::string& name, double depth) override;
+  bool RemoveField(Object* target) override;
   void Remove(ClipObject* clip) override;
   void StartDrag(ClipObject* clip, bool lockCenter, const double* bounds) override;
   void StopDrag() override;

@@ -54,6 +54,9 @@ void SetClipSize(ClipObject* clip, bool height, double pixels);
 // startDrag / stopDrag.
 ClipObject* DuplicateClip(Vm& vm, ClipObject* clip, const std::string& name, double depth);
 void RemoveClip(Vm& vm, ClipObject* clip);
+// The copy duplicateMovieClip places, before its script object is made.
+std::shared_ptr<TimelineInstance> DuplicateInstance(ClipObject* clip, const std::string& name,
+                                                    double depth);
 void StartDragging(Vm& vm, ClipObject* clip, bool lockCenter, const double* bounds);
 void StopDragging(Vm& vm);
 

@@ -1,0 +1,186 @@
+// How clips leave the stage and how new ones announce themselves, read off
+// the trace lines of small movies: removal with unload handlers, references
+// that find a clip again by its path, the events of a duplicated clip, and
+// SWF 5 objects that share a depth.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "movie_builder.h"
+#include "swf/player/player.h"
+#include "swf/player/timeline_instance.h"
+#include "swf/render/native_image_decoder.h"
+
+namespace orrivel::swf {
+namespace {
+
+using namespace test;
+
+constexpr uint16_t kClip = 20, kHolder = 21;
+
+Bytes Trace(const Bytes& value) { return Cat({value, {0x26}}); }
+Bytes Text(const std::string& s) { return Trace(PushString(s)); }
+Bytes Call(const Bytes& object, const std::string& method, std::initializer_list<Bytes> args) {
+  return Cat({CallMethod(object, method, args), {0x17}});
+}
+Bytes Depth(const std::string& clip) { return Trace(CallMethod(GetVar(clip), "getDepth", {})); }
+
+ClipAction Handler(uint32_t events, const std::string& text) {
+  return ClipAction{events, 0, Cat({Text(text), {0}})};
+}
+
+PlaceObject WithHandlers(PlaceObject p, std::vector<ClipAction> handlers) {
+  p.hasClipActions = true;
+  p.clipActionRecords = std::move(handlers);
+  return p;
+}
+
+std::vector<std::string> Run(Movie movie, int frames) {
+  NativeImageDecoder decoder;
+  Player player(decoder);
+  std::vector<std::string> lines;
+  player.SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+  EXPECT_TRUE(player.LoadParsed(std::make_unique<Movie>(std::move(movie))));
+  for (int i = 1; i < frames; ++i) player.StepFrame();
+  return lines;
+}
+
+struct Case {
+  const char* name;
+  int version;
+  std::vector<Frame> frames;
+  std::vector<std::string> traces;
+};
+
+void RunCases(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(c.version);
+    AddSprite(m, kClip, {MakeFrame({})});
+    m.exports["Clip"] = kClip;
+    // A clip whose only unload handler sits on a clip inside it.
+    AddSprite(m, kHolder,
+              {MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventUnload, "inner")})})});
+    const int frames = static_cast<int>(c.frames.size());
+    m.timeline = MakeTimeline(c.frames);
+    EXPECT_EQ(Run(std::move(m), frames), c.traces) << c.name;
+  }
+}
+
+// A removed clip with an unload handler, its own or inside it, moves to
+// depth -32769 - depth and answers there for the rest of the frame; without
+// one it goes at once. Either way a reference then finds whatever clip
+// holds the path.
+TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
+  const Bytes made = CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(5)});
+  const Bytes onUnload = Asm()
+                             .Push({"c"})
+                             .Do(Op::GetVariable)
+                             .Push({"onUnload"})
+                             .Function("", {}, Asm().Trace("unload"))
+                             .Do(Op::SetMember)
+                             .Bytes();
+  RunCases({
+      {"a timeline removal with the clip's own handler",
+       6,
+       {MakeFrame({WithHandlers(Named(Place(1, kClip), "a"), {Handler(kClipEventUnload, "own")})}),
+        MakeFrame({Remove(1), Act({Depth("a"), Trace(GetVar("a"))})}),
+        MakeFrame({Act({Trace(GetVar("a")), kStop})})},
+       {"own", "-16386", "_level0.a", "undefined"}},
+      {"a handler on a clip inside keeps the outer clip too",
+       6,
+       {MakeFrame({Named(Place(1, kHolder), "a")}), MakeFrame({Remove(1), Act({Depth("a")})}),
+        MakeFrame({Act({Trace(GetVar("a")), kStop})})},
+       {"inner", "-16386", "undefined"}},
+      {"removeMovieClip with an onUnload method",
+       6,
+       {MakeFrame({Act({made, onUnload, Call(GetVar("c"), "removeMovieClip", {}), Depth("c")})}),
+        MakeFrame({Act({Trace(GetVar("c")), kStop})})},
+       {"-32774", "unload", "undefined"}},
+      {"a reference to a removed clip finds the clip now at its path",
+       6,
+       {MakeFrame({Act({made, SetVar("r", GetVar("c")), Call(GetVar("r"), "removeMovieClip", {}),
+                        CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(7)}), Depth("r"),
+                        kStop})})},
+       {"7"}},
+      {"clips at the topmost script depths stay",
+       6,
+       {MakeFrame({Act({CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(2130690032)}),
+                        Call(GetVar("c"), "removeMovieClip", {}), Trace(GetVar("c")),
+                        CallRoot("createEmptyMovieClip", {PushString("d"), PushInt(2130690031)}),
+                        Call(GetVar("d"), "removeMovieClip", {}), Trace(GetVar("d")), kStop})})},
+       {"_level0.c", "undefined"}},
+      {"removeMovieClip takes a text field from a timeline depth",
+       6,
+       {MakeFrame({Act({CallRoot("createTextField", {PushString("t"), PushInt(-100), PushInt(0),
+                                                     PushInt(0), PushInt(10), PushInt(10)}),
+                        GetVar("t"),
+                        {0x25},
+                        Trace(GetVar("t")),
+                        kStop})})},
+       {"undefined"}},
+  });
+}
+
+// A copy's initialize handlers run right after the script that made it,
+// its load handlers at the end of the frame's queue; a depth that wraps
+// replaces the clip at the depth it wraps to.
+TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
+  // A constructor that traces this.p.
+  const Bytes traceP =
+      Asm()
+          .Function(
+              "", {},
+              Asm().Push({"this"}).Do(Op::GetVariable).Push({"p"}).Do(Op::GetMember).Do(Op::Trace))
+          .Bytes();
+  const auto handlers = [] {
+    return std::vector<ClipAction>{Handler(kClipEventInitialize, "init"),
+                                   Handler(kClipEventLoad, "load")};
+  };
+  RunCases({
+      {"duplicateMovieClip",
+       6,
+       {MakeFrame({WithHandlers(Named(Place(1, kClip), "src"), handlers()),
+                   Act({Call(GetVar("src"), "duplicateMovieClip", {PushString("copy"), PushInt(1)}),
+                        Text("made"), Trace(GetVar("copy")), kStop}),
+                   Act({Text("next block")})})},
+       {"init", "load", "made", "_level0.copy", "init", "next block", "load"}},
+      {"createEmptyMovieClip takes its depth as a 32-bit integer",
+       6,
+       {MakeFrame({Act(
+           {CallRoot("createEmptyMovieClip", {PushString("a"), PushInt(0)}),
+            CallRoot("createEmptyMovieClip", {PushString("b"), Asm().Push({4294967296.0}).Bytes()}),
+            Trace(GetVar("a")), Trace(GetVar("b")), kStop})})},
+       {"undefined", "_level0.b"}},
+      {"attachMovie finds a linkage name in any case",
+       6,
+       {MakeFrame({Act({CallRoot("attachMovie", {PushString("cLiP"), PushString("x"), PushInt(1)}),
+                        Trace(GetVar("x")), kStop})})},
+       {"_level0.x"}},
+      {"attachMovie's init object is set before the class constructor runs",
+       6,
+       {MakeFrame({Act({Call(GetVar("Object"), "registerClass", {PushString("Clip"), traceP}),
+                        CallRoot("attachMovie",
+                                 {PushString("Clip"), PushString("x"), PushInt(1),
+                                  Cat({PushString("p"), PushString("set"), PushInt(1), {0x43}})}),
+                        kStop})})},
+       {"set"}},
+  });
+}
+
+// Before SWF 6 a second placement at an occupied depth keeps both objects,
+// and scripts reach each by its name (later versions ignore the second).
+TEST(ClipLifetimeTest, ObjectsSharingADepthAnswerByName) {
+  RunCases({
+      {"SWF 5",
+       5,
+       {MakeFrame({Named(Place(1, kClip), "a"), Named(Place(1, kClip), "b"),
+                   Act({Trace(GetVar("a")), Trace(GetVar("b")), kStop})})},
+       {"_level0.a", "_level0.b"}},
+  });
+}
+
+}  // namespace
+}  // namespace orrivel::swf
