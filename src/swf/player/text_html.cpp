@@ -249,13 +249,20 @@ void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std
 
 }  // namespace
 
-std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               bool multiline, size_t maxLength, const HtmlStyles* styles) {
+std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
+                               const HtmlReading& how) {
+  // SWF 6 breaks paragraphs and lines in single-line fields too.
+  const bool multiline = how.multiline || how.version < 7;
+  const bool condenseWhite = how.condenseWhite;
+  const size_t maxLength = how.maxLength;
+  const HtmlStyles* styles = how.styles;
   std::vector<TextRun> runs;
   std::vector<std::pair<std::u32string, TextStyle>> stack;  // open tags and the style inside
   TextStyle style = base;
   size_t length = 0;
+  std::optional<TextStyle> lastOpened;  // since the last character
   const auto emit = [&](char32_t c) {
+    if (c != U'\r') lastOpened.reset();
     if (length >= maxLength) return;
     if (runs.empty() || !(runs.back().style == style)) runs.push_back({U"", style});
     runs.back().text.push_back(c);
@@ -275,27 +282,34 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
       if (tag.name.empty()) continue;
       if (tag.name[0] == U'/') {
         const std::u32string name = tag.name.substr(1);
+        TextStyle closed = style;
         for (size_t k = stack.size(); k-- > 0;) {
           if (stack[k].first == name) {
+            closed = stack[k].second;
             style = k == 0 ? base : stack[k - 1].second;
             stack.resize(k);
             break;
           }
         }
-        // Paragraphs break lines only in a multiline field.
-        // The break takes the format of the text it ends.
+        // Paragraphs break lines only in a multiline field. The break takes
+        // the format of the text it ends; ending an empty paragraph, that
+        // of the last tag opened in it, else of the element it closes.
         if (multiline && (name == U"p" || name == U"li")) {
           const TextStyle after = style;
           if (!runs.empty() && !runs.back().text.empty() && lastChar() != U'\r') {
             style = runs.back().style;
+          } else {
+            style = lastOpened ? *lastOpened : closed;
           }
           emit(U'\r');
+          lastOpened.reset();
           style = after;
         }
         continue;
       }
+      // Line breaks exist only in a multiline field.
       if (tag.name == U"br" || tag.name == U"sbr") {
-        emit(U'\r');
+        if (multiline) emit(U'\r');
         continue;
       }
       TextStyle inner = style;
@@ -303,9 +317,9 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
       if (tag.name == U"b") inner.bold = true;
       if (tag.name == U"i") inner.italic = true;
       if (tag.name == U"u") inner.underline = true;
-      if (tag.name == U"li" && multiline) {
+      if (tag.name == U"li") {
         inner.bullet = true;
-        if (length > 0 && lastChar() != U'\r') emit(U'\r');
+        if (multiline && length > 0 && lastChar() != U'\r') emit(U'\r');
       }
       if (tag.name == U"p") {
         if (const auto* a = tag.Find(U"align")) {
@@ -331,10 +345,11 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
         if (const auto* col = tag.Find(U"color")) {
           if (const auto v = Color(*col)) inner.color = v;
         }
-        if (const auto* l = tag.Find(U"letterspacing")) {
+        // Letter spacing and kerning are read from SWF 8.
+        if (const auto* l = tag.Find(U"letterspacing"); l && how.version >= 8) {
           if (const auto n = Number(*l)) inner.letterSpacing = *n;
         }
-        if (const auto* k = tag.Find(U"kerning")) {
+        if (const auto* k = tag.Find(U"kerning"); k && how.version >= 8) {
           if (const auto n = Number(*k)) inner.kerning = *n != 0;
         }
       }
@@ -352,6 +367,7 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
       }
       stack.emplace_back(tag.name, inner);
       style = inner;
+      lastOpened = inner;
       continue;
     }
     if (c == U'&') {
@@ -364,9 +380,20 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
         }
       }
     }
+    // Before SWF 8 text made only of blanks between two tags is dropped
+    // ("<b>a</b>\n" is "a").
+    if (how.version < 8 && IsSpace(c) && (i == 0 || html[i - 1] == U'>')) {
+      size_t end = i;
+      while (end < html.size() && IsSpace(html[end])) ++end;
+      if (end == html.size() || html[end] == U'<') {
+        i = end;
+        continue;
+      }
+    }
+    // Condensed blanks become one space; from SWF 8 none at the start.
     if (condenseWhite && IsSpace(c)) {
       while (i < html.size() && IsSpace(html[i])) ++i;
-      if (length > 0 && lastChar() != U' ' && lastChar() != U'\r') emit(U' ');
+      if ((length > 0 || how.version < 8) && lastChar() != U' ' && lastChar() != U'\r') emit(U' ');
       continue;
     }
     if (c == U'\r' || c == U'\n') {
@@ -395,6 +422,8 @@ std::u32string WriteHtml(const std::vector<TextRun>& runs) {
       const size_t cut = text.find(U'\r');
       if (cut != 0) pieces.push_back({text.substr(0, cut), &r.style});
       if (cut == std::u32string_view::npos) break;
+      // The break's own format shows as empty tags where it differs.
+      if (pieces.empty() || !(*pieces.back().style == r.style)) pieces.push_back({{}, &r.style});
       WriteParagraph(pieces, *base, out);
       pieces.clear();
       open = false;
