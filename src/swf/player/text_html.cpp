@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "swf/player/edit_text.h"
 
@@ -186,9 +187,25 @@ std::string FontAttributes(const TextStyle& s, const TextStyle* base) {
 
 // One paragraph's runs: pieces of runs between line breaks.
 struct Piece {
-  std::u32string_view text;
+  std::u32string text;
   const TextStyle* style;
 };
+
+// Pieces of one paragraph differ only in their characters' format: its
+// paragraph format (alignment, margins, bullet) is the first one's.
+bool SameCharacters(const TextStyle& a, const TextStyle& b) {
+  return a.font == b.font && a.size == b.size && a.color == b.color && a.url == b.url &&
+         a.target == b.target && a.bold == b.bold && a.italic == b.italic &&
+         a.underline == b.underline && a.kerning == b.kerning && a.letterSpacing == b.letterSpacing;
+}
+
+void AddPiece(std::vector<Piece>& pieces, std::u32string_view text, const TextStyle* style) {
+  if (!pieces.empty() && SameCharacters(*pieces.back().style, *style)) {
+    pieces.back().text += text;
+  } else {
+    pieces.push_back({std::u32string(text), style});
+  }
+}
 
 void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std::u32string& out) {
   std::string block;
@@ -261,6 +278,8 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
   TextStyle style = base;
   size_t length = 0;
   std::optional<TextStyle> lastOpened;  // since the last character
+  bool inParagraph = false;
+  bool lastOpenedIsP = false;
   const auto emit = [&](char32_t c) {
     if (c != U'\r') lastOpened.reset();
     if (length >= maxLength) return;
@@ -282,7 +301,10 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
       if (tag.name.empty()) continue;
       if (tag.name[0] == U'/') {
         const std::u32string name = tag.name.substr(1);
+        const bool paragraph = name == U"p" || name == U"li";
         TextStyle closed = style;
+        // A character tag closes only the innermost element ("<b>a<i>b</b>c"
+        // keeps c bold); paragraphs close through what is left open in them.
         for (size_t k = stack.size(); k-- > 0;) {
           if (stack[k].first == name) {
             closed = stack[k].second;
@@ -290,16 +312,32 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
             stack.resize(k);
             break;
           }
+          if (!paragraph) break;
         }
-        // Paragraphs break lines only in a multiline field. The break takes
-        // the format of the text it ends; ending an empty paragraph, that
-        // of the last tag opened in it, else of the element it closes.
-        if (multiline && (name == U"p" || name == U"li")) {
+        // Nested <p> make one paragraph: the first </p> ends it.
+        if (name == U"p" && !std::exchange(inParagraph, false)) continue;
+        // Paragraphs break lines only in a multiline field. The break ends
+        // a paragraph in the format of its text (an item's in its own);
+        // ending an empty one, in that of the last tag opened in it, else
+        // of the element it closes.
+        if (multiline && paragraph) {
           const TextStyle after = style;
-          if (!runs.empty() && !runs.back().text.empty() && lastChar() != U'\r') {
+          const bool empty = runs.empty() || runs.back().text.empty() || lastChar() == U'\r';
+          if (empty && lastOpened && !(name == U"p" && lastOpenedIsP)) {
+            style = *lastOpened;
+          } else if (!empty && name == U"p") {
             style = runs.back().style;
+          } else if (empty && name == U"p") {
+            // An empty paragraph with nothing opened in it keeps only its
+            // own paragraph format; its characters are the field's.
+            style = base;
+            style.align = closed.align;
+            style.leftMargin = closed.leftMargin, style.rightMargin = closed.rightMargin;
+            style.indent = closed.indent, style.blockIndent = closed.blockIndent;
+            style.leading = closed.leading, style.tabStops = closed.tabStops;
+            style.bullet = closed.bullet;
           } else {
-            style = lastOpened ? *lastOpened : closed;
+            style = closed;
           }
           emit(U'\r');
           lastOpened.reset();
@@ -322,6 +360,7 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         if (multiline && length > 0 && lastChar() != U'\r') emit(U'\r');
       }
       if (tag.name == U"p") {
+        inParagraph = true;
         if (const auto* a = tag.Find(U"align")) {
           const std::u32string v = Lower(*a);
           if (v == U"left") inner.align = TextAlign::Left;
@@ -339,7 +378,10 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         if (const auto* s = tag.Find(U"size")) {
           if (const auto n = Number(*s)) {
             const bool relative = !s->empty() && (s->front() == U'+' || s->front() == U'-');
-            inner.size = relative ? style.size.value_or(12) + *n : *n;
+            // Sizes are whole points.
+            const double size =
+                relative ? style.size.value_or(12) + std::trunc(*n) : std::trunc(*n);
+            inner.size = std::clamp(size, 1.0, 127.0);
           }
         }
         if (const auto* col = tag.Find(U"color")) {
@@ -364,10 +406,20 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         take(U"indent", inner.indent);
         take(U"blockindent", inner.blockIndent);
         take(U"leading", inner.leading);
+        if (const auto* v = tag.Find(U"tabstops")) {
+          std::vector<double> stops;
+          for (size_t at = 0; at <= v->size();) {
+            const size_t comma = std::min(v->find(U',', at), v->size());
+            if (const auto n = Number(v->substr(at, comma - at))) stops.push_back(std::trunc(*n));
+            at = comma + 1;
+          }
+          inner.tabStops = std::move(stops);
+        }
       }
       stack.emplace_back(tag.name, inner);
       style = inner;
       lastOpened = inner;
+      lastOpenedIsP = tag.name == U"p";
       continue;
     }
     if (c == U'&') {
@@ -420,10 +472,10 @@ std::u32string WriteHtml(const std::vector<TextRun>& runs) {
         open = true;
       }
       const size_t cut = text.find(U'\r');
-      if (cut != 0) pieces.push_back({text.substr(0, cut), &r.style});
+      if (cut != 0) AddPiece(pieces, text.substr(0, cut), &r.style);
       if (cut == std::u32string_view::npos) break;
       // The break's own format shows as empty tags where it differs.
-      if (pieces.empty() || !(*pieces.back().style == r.style)) pieces.push_back({{}, &r.style});
+      AddPiece(pieces, {}, &r.style);
       WriteParagraph(pieces, *base, out);
       pieces.clear();
       open = false;

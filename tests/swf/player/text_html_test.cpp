@@ -72,6 +72,16 @@ TEST(TextHtmlTest, BreaksAndBlanksFollowTheVersion) {
        U">a<FONT COLOR=\"#000000\"></FONT></FONT></P>"},
       {8, true, false, U"<li></li>", U"\r", U"<LI><FONT"},  // an empty item keeps its bullet
       {8, true, false, U"<p align='right'>a<li></li></p>", U"a\r\r\r", U"</LI><P ALIGN=\"RIGHT\">"},
+      {8, true, false, U"<p>a<p>b</p>c</p>d", U"ab\rcd", U""},  // nested paragraphs are one
+      {8, true, false, U"<b>a<i>b</b>c</i>", U"abc",
+       U"<B><I>bc</I></B>"},                                          // only the innermost closes
+      {8, false, false, U"<i>a<li>b</li></i>", U"ab", U"<I>ab</I>"},  // one paragraph, one run
+      {8, true, false, U"<b><p align='right'></p></b>", U"\r", U"KERNING=\"0\"></FONT></P>"},
+      {8, true, false, U"<font size='300'>a<font size='0.5'>b</font></font>", U"ab",
+       U"SIZE=\"127\""
+       U" COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">a<FONT SIZE=\"1\">"},
+      {8, true, false, U"<textformat tabstops='5, 10.7,x'>a</textformat>", U"a",
+       U"<TEXTFORMAT TABSTOPS=\"5,10\">"},
       {7, true, false, U"<font kerning='1' letterspacing='3'>a</font>", U"a",
        U"LETTERSPACING=\"0\" KERNING=\"0\""},
       {8, true, false, U"<font kerning='1' letterspacing='3'>a</font>", U"a",
