@@ -120,6 +120,10 @@ EditText::EditText(TimelineContext& ctx, const EditTextDefinition& def)
   autoSize = def.autoSize ? AutoSize::Left : AutoSize::None;
   variable = def.variableName;
   embedFonts = def.useOutlines;
+  advancedAntiAlias = def.advancedAntiAlias;
+  gridFit = def.gridFit;
+  thickness = def.thickness;
+  sharpness = def.sharpness;
   background = def.border;  // the tag's border flag draws both
   const bool utf8 = ctx.movie->header.version >= 6;
   if (def.initialText) {
