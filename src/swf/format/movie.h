@@ -381,6 +381,10 @@ struct EditTextDefinition {
   int16_t indent = 0, leading = 0;           // twips
   std::string variableName;
   std::optional<std::string> initialText;
+  // Glyph settings a CSMTextSettings tag gives the field; scripts read them.
+  bool advancedAntiAlias = false;
+  uint8_t gridFit = 1;  // none, pixel, subpixel
+  float thickness = 0, sharpness = 0;
 };
 
 // ---- Video -------------------------------------------------------------------

@@ -34,6 +34,7 @@ inline constexpr uint16_t kDefineButton2 = 34;
 inline constexpr uint16_t kDefineBitsJpeg3 = 35;
 inline constexpr uint16_t kDefineBitsLossless2 = 36;
 inline constexpr uint16_t kDefineEditText = 37;
+inline constexpr uint16_t kCsmTextSettings = 74;
 inline constexpr uint16_t kDefineSprite = 39;
 inline constexpr uint16_t kFrameLabel = 43;
 inline constexpr uint16_t kSoundStreamHead2 = 45;

@@ -1,5 +1,9 @@
 #include "swf/format/timeline_reader.h"
 
+#include <algorithm>
+#include <cmath>
+#include <variant>
+
 #include "swf/format/sound_readers.h"
 #include "swf/format/tag_codes.h"
 #include "swf/format/text_readers.h"
@@ -228,6 +232,23 @@ class TimelineWalker {
         return AddCharacter(ReadDefineText(r, 2, ctx_));
       case kDefineEditText:
         return AddCharacter(ReadDefineEditText(r, ctx_));
+      case kCsmTextSettings: {
+        // Kept for the edit text it names; static text draws without it.
+        const uint16_t id = r.U16();
+        const uint8_t flags = r.U8();
+        const float thickness = r.F32(), sharpness = r.F32();
+        if (r.Failed()) return true;
+        const auto it = movie_.characters.find(id);
+        auto* def =
+            it == movie_.characters.end() ? nullptr : std::get_if<EditTextDefinition>(&it->second);
+        if (def && depth_ == 0) {
+          def->advancedAntiAlias = (flags >> 6) == 1;
+          def->gridFit = static_cast<uint8_t>(std::min((flags >> 3) & 7, 2));
+          def->thickness = std::isfinite(thickness) ? thickness : 0;
+          def->sharpness = std::isfinite(sharpness) ? sharpness : 0;
+        }
+        return true;
+      }
       case kDefineVideoStream:
         return AddCharacter(ReadDefineVideoStream(r));
       case kVideoFrame:

@@ -120,6 +120,10 @@ EditText::EditText(TimelineContext& ctx, const EditTextDefinition& def)
   autoSize = def.autoSize ? AutoSize::Left : AutoSize::None;
   variable = def.variableName;
   embedFonts = def.useOutlines;
+  advancedAntiAlias = def.advancedAntiAlias;
+  gridFit = def.gridFit;
+  thickness = def.thickness;
+  sharpness = def.sharpness;
   background = def.border;  // the tag's border flag draws both
   const bool utf8 = ctx.movie->header.version >= 6;
   if (def.initialText) {
@@ -157,7 +161,7 @@ std::u32string EditText::HtmlText() const {
 }
 
 void EditText::SetStyledText(std::u32string_view html, const HtmlStyles& styles) {
-  runs_ = ParseHtml(html, newFormat, condenseWhite, def_.multiline, kMaxLength, &styles);
+  runs_ = ParseHtml(html, newFormat, Reading(&styles));
   styledSource_ = std::u32string(html.substr(0, kMaxLength));
   Merge();
   Changed();
@@ -172,9 +176,17 @@ void EditText::SetHtmlText(std::u32string_view html) {
   // Paragraphs without an ALIGN of their own take the tag's alignment from
   // SWF 8, and are left-aligned before; so is text set after them.
   newFormat.align = ctx_.movie->header.version >= 8 ? def_.align : TextAlign::Left;
-  runs_ = ParseHtml(html, newFormat, condenseWhite, def_.multiline, kMaxLength);
+  runs_ = ParseHtml(html, newFormat, Reading(nullptr));
   Merge();
   Changed();
+}
+
+HtmlReading EditText::Reading(const HtmlStyles* styles) const {
+  return {.condenseWhite = condenseWhite,
+          .multiline = def_.multiline,
+          .maxLength = kMaxLength,
+          .version = ctx_.movie->header.version,
+          .styles = styles};
 }
 
 size_t EditText::Split(size_t pos) {

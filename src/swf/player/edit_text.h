@@ -50,6 +50,8 @@ struct TextRun {
 
 enum class AutoSize : uint8_t { None, Left, Center, Right };
 
+struct HtmlReading;
+
 // A style sheet's formats for an HTML tag: applies those of the tag's name
 // and class (null: none) to `inner`.
 using HtmlStyles =
@@ -147,6 +149,7 @@ class EditText {
   size_t Split(size_t pos);  // makes a run start at pos; returns that run's index
   void Merge();
   void ApplyAutoSize();
+  HtmlReading Reading(const HtmlStyles* styles) const;
 
   TimelineContext& ctx_;
   EditTextDefinition def_;
@@ -163,10 +166,18 @@ class EditText {
 // The format of a new field's text: the definition's font, size, colour and layout.
 TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def);
 
+// How a field reads HTML: its flags and the movie's version.
+struct HtmlReading {
+  bool condenseWhite = false;
+  bool multiline = true;
+  size_t maxLength = EditText::kMaxLength;
+  int version = 8;
+  const HtmlStyles* styles = nullptr;
+};
+
 // HTML as Flash reads it into runs (text_html.cpp), and writes it back.
-std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               bool multiline, size_t maxLength,
-                               const HtmlStyles* styles = nullptr);
+std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
+                               const HtmlReading& how);
 std::u32string WriteHtml(const std::vector<TextRun>& runs);
 // The lower-case HTML the layout reads: fonts, sizes, colours, styles, alignment.
 std::string LayoutHtml(const std::vector<TextRun>& runs, bool utf8);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "swf/player/edit_text.h"
 
@@ -186,9 +187,25 @@ std::string FontAttributes(const TextStyle& s, const TextStyle* base) {
 
 // One paragraph's runs: pieces of runs between line breaks.
 struct Piece {
-  std::u32string_view text;
+  std::u32string text;
   const TextStyle* style;
 };
+
+// Pieces of one paragraph differ only in their characters' format: its
+// paragraph format (alignment, margins, bullet) is the first one's.
+bool SameCharacters(const TextStyle& a, const TextStyle& b) {
+  return a.font == b.font && a.size == b.size && a.color == b.color && a.url == b.url &&
+         a.target == b.target && a.bold == b.bold && a.italic == b.italic &&
+         a.underline == b.underline && a.kerning == b.kerning && a.letterSpacing == b.letterSpacing;
+}
+
+void AddPiece(std::vector<Piece>& pieces, std::u32string_view text, const TextStyle* style) {
+  if (!pieces.empty() && SameCharacters(*pieces.back().style, *style)) {
+    pieces.back().text += text;
+  } else {
+    pieces.push_back({std::u32string(text), style});
+  }
+}
 
 void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std::u32string& out) {
   std::string block;
@@ -249,13 +266,22 @@ void WriteParagraph(const std::vector<Piece>& pieces, const TextStyle& base, std
 
 }  // namespace
 
-std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, bool condenseWhite,
-                               bool multiline, size_t maxLength, const HtmlStyles* styles) {
+std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
+                               const HtmlReading& how) {
+  // SWF 6 breaks paragraphs and lines in single-line fields too.
+  const bool multiline = how.multiline || how.version < 7;
+  const bool condenseWhite = how.condenseWhite;
+  const size_t maxLength = how.maxLength;
+  const HtmlStyles* styles = how.styles;
   std::vector<TextRun> runs;
   std::vector<std::pair<std::u32string, TextStyle>> stack;  // open tags and the style inside
   TextStyle style = base;
   size_t length = 0;
+  std::optional<TextStyle> lastOpened;  // since the last character
+  bool inParagraph = false;
+  bool lastOpenedIsP = false;
   const auto emit = [&](char32_t c) {
+    if (c != U'\r') lastOpened.reset();
     if (length >= maxLength) return;
     if (runs.empty() || !(runs.back().style == style)) runs.push_back({U"", style});
     runs.back().text.push_back(c);
@@ -275,27 +301,53 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
       if (tag.name.empty()) continue;
       if (tag.name[0] == U'/') {
         const std::u32string name = tag.name.substr(1);
+        const bool paragraph = name == U"p" || name == U"li";
+        TextStyle closed = style;
+        // A character tag closes only the innermost element ("<b>a<i>b</b>c"
+        // keeps c bold); paragraphs close through what is left open in them.
         for (size_t k = stack.size(); k-- > 0;) {
           if (stack[k].first == name) {
+            closed = stack[k].second;
             style = k == 0 ? base : stack[k - 1].second;
             stack.resize(k);
             break;
           }
+          if (!paragraph) break;
         }
-        // Paragraphs break lines only in a multiline field.
-        // The break takes the format of the text it ends.
-        if (multiline && (name == U"p" || name == U"li")) {
+        // Nested <p> make one paragraph: the first </p> ends it.
+        if (name == U"p" && !std::exchange(inParagraph, false)) continue;
+        // Paragraphs break lines only in a multiline field. The break ends
+        // a paragraph in the format of its text (an item's in its own);
+        // ending an empty one, in that of the last tag opened in it, else
+        // of the element it closes.
+        if (multiline && paragraph) {
           const TextStyle after = style;
-          if (!runs.empty() && !runs.back().text.empty() && lastChar() != U'\r') {
+          const bool empty = runs.empty() || runs.back().text.empty() || lastChar() == U'\r';
+          if (empty && lastOpened && !(name == U"p" && lastOpenedIsP)) {
+            style = *lastOpened;
+          } else if (!empty && name == U"p") {
             style = runs.back().style;
+          } else if (empty && name == U"p") {
+            // An empty paragraph with nothing opened in it keeps only its
+            // own paragraph format; its characters are the field's.
+            style = base;
+            style.align = closed.align;
+            style.leftMargin = closed.leftMargin, style.rightMargin = closed.rightMargin;
+            style.indent = closed.indent, style.blockIndent = closed.blockIndent;
+            style.leading = closed.leading, style.tabStops = closed.tabStops;
+            style.bullet = closed.bullet;
+          } else {
+            style = closed;
           }
           emit(U'\r');
+          lastOpened.reset();
           style = after;
         }
         continue;
       }
+      // Line breaks exist only in a multiline field.
       if (tag.name == U"br" || tag.name == U"sbr") {
-        emit(U'\r');
+        if (multiline) emit(U'\r');
         continue;
       }
       TextStyle inner = style;
@@ -303,11 +355,12 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
       if (tag.name == U"b") inner.bold = true;
       if (tag.name == U"i") inner.italic = true;
       if (tag.name == U"u") inner.underline = true;
-      if (tag.name == U"li" && multiline) {
+      if (tag.name == U"li") {
         inner.bullet = true;
-        if (length > 0 && lastChar() != U'\r') emit(U'\r');
+        if (multiline && length > 0 && lastChar() != U'\r') emit(U'\r');
       }
       if (tag.name == U"p") {
+        inParagraph = true;
         if (const auto* a = tag.Find(U"align")) {
           const std::u32string v = Lower(*a);
           if (v == U"left") inner.align = TextAlign::Left;
@@ -325,16 +378,20 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
         if (const auto* s = tag.Find(U"size")) {
           if (const auto n = Number(*s)) {
             const bool relative = !s->empty() && (s->front() == U'+' || s->front() == U'-');
-            inner.size = relative ? style.size.value_or(12) + *n : *n;
+            // Sizes are whole points.
+            const double size =
+                relative ? style.size.value_or(12) + std::trunc(*n) : std::trunc(*n);
+            inner.size = std::clamp(size, 1.0, 127.0);
           }
         }
         if (const auto* col = tag.Find(U"color")) {
           if (const auto v = Color(*col)) inner.color = v;
         }
-        if (const auto* l = tag.Find(U"letterspacing")) {
+        // Letter spacing and kerning are read from SWF 8.
+        if (const auto* l = tag.Find(U"letterspacing"); l && how.version >= 8) {
           if (const auto n = Number(*l)) inner.letterSpacing = *n;
         }
-        if (const auto* k = tag.Find(U"kerning")) {
+        if (const auto* k = tag.Find(U"kerning"); k && how.version >= 8) {
           if (const auto n = Number(*k)) inner.kerning = *n != 0;
         }
       }
@@ -349,9 +406,20 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
         take(U"indent", inner.indent);
         take(U"blockindent", inner.blockIndent);
         take(U"leading", inner.leading);
+        if (const auto* v = tag.Find(U"tabstops")) {
+          std::vector<double> stops;
+          for (size_t at = 0; at <= v->size();) {
+            const size_t comma = std::min(v->find(U',', at), v->size());
+            if (const auto n = Number(v->substr(at, comma - at))) stops.push_back(std::trunc(*n));
+            at = comma + 1;
+          }
+          inner.tabStops = std::move(stops);
+        }
       }
       stack.emplace_back(tag.name, inner);
       style = inner;
+      lastOpened = inner;
+      lastOpenedIsP = tag.name == U"p";
       continue;
     }
     if (c == U'&') {
@@ -364,9 +432,20 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base, 
         }
       }
     }
+    // Before SWF 8 text made only of blanks between two tags is dropped
+    // ("<b>a</b>\n" is "a").
+    if (how.version < 8 && IsSpace(c) && (i == 0 || html[i - 1] == U'>')) {
+      size_t end = i;
+      while (end < html.size() && IsSpace(html[end])) ++end;
+      if (end == html.size() || html[end] == U'<') {
+        i = end;
+        continue;
+      }
+    }
+    // Condensed blanks become one space; from SWF 8 none at the start.
     if (condenseWhite && IsSpace(c)) {
       while (i < html.size() && IsSpace(html[i])) ++i;
-      if (length > 0 && lastChar() != U' ' && lastChar() != U'\r') emit(U' ');
+      if ((length > 0 || how.version < 8) && lastChar() != U' ' && lastChar() != U'\r') emit(U' ');
       continue;
     }
     if (c == U'\r' || c == U'\n') {
@@ -393,8 +472,10 @@ std::u32string WriteHtml(const std::vector<TextRun>& runs) {
         open = true;
       }
       const size_t cut = text.find(U'\r');
-      if (cut != 0) pieces.push_back({text.substr(0, cut), &r.style});
+      if (cut != 0) AddPiece(pieces, text.substr(0, cut), &r.style);
       if (cut == std::u32string_view::npos) break;
+      // The break's own format shows as empty tags where it differs.
+      AddPiece(pieces, {}, &r.style);
       WriteParagraph(pieces, *base, out);
       pieces.clear();
       open = false;

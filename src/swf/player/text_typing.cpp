@@ -134,9 +134,7 @@ void TextTyping::Changed(avm1::Vm& vm, EditText& field) {
   avm1::Object* script = avm1::TextFieldFor(vm, keep);
   if (!script) return;
   const avm1::Value self = avm1::Value::Obj(script);
-  vm.CallMethod(script, "onChanged", avm1::Args(&self, 1));
-  if (!vm.Get(script, "_listeners").IsUndefined())
-    avm1::Broadcast(vm, script, "onChanged", avm1::Args(&self, 1));
+  avm1::NotifyField(vm, script, "onChanged", avm1::Args(&self, 1));
 }
 
 bool TextTyping::Insert(avm1::Vm& vm, EditText& field, std::u32string_view text) {

@@ -2,6 +2,8 @@
 // hand-written tags (bytes grouped by field).
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
 #include <tuple>
 #include <utility>
 
@@ -189,6 +191,44 @@ TEST(FontText, EditTextFields) {
   auto cut = EditText("abc");
   cut.pop_back();  // initial text without its terminator
   EXPECT_EQ(Get<EditTextDefinition>(LoadTags(result, Tag(tag::kDefineEditText, cut)), 12), nullptr);
+}
+
+// CSMTextSettings gives the field it names its anti-aliasing, grid fit,
+// thickness and sharpness; a tag naming no edit text changes nothing.
+TEST(FontText, TextSettingsReachTheirField) {
+  const auto settings = [](uint16_t id, uint8_t flags, float thickness, float sharpness) {
+    SwfWriter w;
+    w.U16(id).U8(flags);
+    uint32_t t = 0, s = 0;
+    std::memcpy(&t, &thickness, 4);
+    std::memcpy(&s, &sharpness, 4);
+    w.U32(t).U32(s).U8(0);
+    return Tag(tag::kCsmTextSettings, w.Take());
+  };
+  const struct {
+    uint16_t id;
+    uint8_t flags;  // UseFlashType:2 GridFit:3 reserved:3
+    float thickness, sharpness;
+    bool advanced;
+    int gridFit;
+    float readThickness;
+  } cases[] = {
+      {12, 0b01'010'000, 1.5f, -100, true, 2, 1.5f},
+      {12, 0b00'000'000, std::numeric_limits<float>::infinity(), 0, false, 0, 0},
+      {12, 0b10'111'000, 0, 0, false, 2, 0},  // unknown values: normal, subpixel at most
+      {99, 0b01'010'000, 3, 3, false, 1, 0},  // names no field: the defaults stay
+  };
+  for (const auto& c : cases) {
+    LoadResult result;
+    auto tags = Tag(tag::kDefineEditText, EditText("a"));
+    const auto more = settings(c.id, c.flags, c.thickness, c.sharpness);
+    tags.insert(tags.end(), more.begin(), more.end());
+    const auto* e = Get<EditTextDefinition>(LoadTags(result, tags), 12);
+    ASSERT_NE(e, nullptr) << result.message;
+    EXPECT_EQ(tuple(e->advancedAntiAlias, int(e->gridFit), e->thickness),
+              tuple(c.advanced, c.gridFit, c.readThickness))
+        << int(c.flags);
+  }
 }
 
 }  // namespace

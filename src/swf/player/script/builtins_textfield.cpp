@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/clip_methods.h"
 #include "swf/avm1/registry.h"
@@ -397,7 +398,12 @@ Completion Setter(Vm& vm, const CallContext& call, Args args) {
   }
   if ((P == kText || P == kHtmlText) && WriteStyled(vm, *f, object->styleSheet, Arg(args, 0)))
     return {};
+  const std::pair<int, int> scrolled{f->scroll, f->hscroll};
   Write(vm, *f, P, Arg(args, 0));
+  if ((P == kScroll || P == kHScroll) && scrolled != std::pair{f->scroll, f->hscroll}) {
+    const Value field = Value::Obj(self);
+    NotifyField(vm, self, "onScroller", Args(&field, 1));
+  }
   // A field that sizes itself does so at once: _x and _width read it next.
   if (f->autoSize != AutoSize::None) f->Layout();
   return {};
@@ -540,7 +546,11 @@ constexpr Member kTextFieldProto[] = {
 constexpr Member kTextFieldStatics[] = {Method("getFontList", FontList)};
 
 void FinishTextField(Vm& vm, Object* cls) {
-  Declare(vm, PrototypeOf(vm, cls), kTextFieldFlash8Props);
+  Object* proto = PrototypeOf(vm, cls);
+  Declare(vm, proto, kTextFieldFlash8Props);
+  // The listener methods are shared, with an empty list of their own;
+  // each field has its own list.
+  if (proto && vm.version >= 6) MakeBroadcaster(vm, proto);
   // SWF 5 sees no prototype on TextField (its fields still have theirs).
   if (Property* p = cls->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;
 }

@@ -303,10 +303,24 @@ Completion SetDisplay(Vm& vm, const CallContext& call, Args args) {
 
 // The native getters appear on the prototype when the first format is
 // built; newest first when enumerated, so defined from the last to the first.
+// Kerning and letter spacing came with Flash 8: older movies read them
+// as undefined and cannot set them.
+constexpr Member FieldMember(int f) {
+  constexpr NativeFn kGetters[] = {Getter<0>,  Getter<1>,  Getter<2>,  Getter<3>,  Getter<4>,
+                                   Getter<5>,  Getter<6>,  Getter<7>,  Getter<8>,  Getter<9>,
+                                   Getter<10>, Getter<11>, Getter<12>, Getter<13>, Getter<14>,
+                                   Getter<15>, Getter<16>, Getter<17>};
+  constexpr NativeFn kSetters[] = {Setter<0>,  Setter<1>,  Setter<2>,  Setter<3>,  Setter<4>,
+                                   Setter<5>,  Setter<6>,  Setter<7>,  Setter<8>,  Setter<9>,
+                                   Setter<10>, Setter<11>, Setter<12>, Setter<13>, Setter<14>,
+                                   Setter<15>, Setter<16>, Setter<17>};
+  static_assert(std::size(kGetters) == kFieldCount);
+  const bool flash8 = f == kKerning || f == kLetterSpacing;
+  return EmptyBefore(Accessor(kNames[f], kGetters[f], kSetters[f], 0, flash8 ? 8 : 5));
+}
 template <size_t... I>
 constexpr std::array<Member, kFieldCount + 1> FirstInstanceMembers(std::index_sequence<I...>) {
-  return {Accessor(kNames[kFieldCount - 1 - I], Getter<static_cast<int>(kFieldCount - 1 - I)>,
-                   Setter<static_cast<int>(kFieldCount - 1 - I)>, 0)...,
+  return {FieldMember(static_cast<int>(kFieldCount - 1 - I))...,
           Accessor("display", Display, SetDisplay, 0)};
 }
 constexpr auto kTextFormatFirstInstance =

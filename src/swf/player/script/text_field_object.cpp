@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/player/script/input.h"
 #include "swf/avm1/vm.h"
@@ -245,8 +246,21 @@ TextFieldObject* TextFieldFor(Vm& vm, const std::shared_ptr<EditText>& field) {
     DeclareTextFieldGetters(vm);
     obj->field = field;
     field->script = obj;
+    // Every field starts as a broadcaster that lists itself.
+    if (vm.version >= 6) {
+      obj->Define(vm, "_listeners", Value::Obj(vm.NewArray({Value::Obj(obj)})), kDontEnum);
+    }
   }
   return static_cast<TextFieldObject*>(field->script);
+}
+
+void NotifyField(Vm& vm, Object* field, std::string_view message, Args args) {
+  if (!field) return;
+  if (field->IsTextField() && vm.Get(field, "_listeners").IsObject()) {
+    Broadcast(vm, field, message, args);
+  } else {
+    vm.CallMethod(field, message, args);
+  }
 }
 
 TextFieldObject* TextFieldChild(Vm& vm, const ClipObject& parent, std::string_view name) {

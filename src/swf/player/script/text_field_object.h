@@ -46,6 +46,11 @@ TextFieldObject* TextFieldFor(Vm& vm, const std::shared_ptr<EditText>& field);
 // Gives TextField.prototype its native getters, as the first field made
 // does (builtins_textfield.cpp).
 void DeclareTextFieldGetters(Vm& vm);
+// Tells a field's listeners of onChanged or onScroller (focus events go to
+// the field alone): a field hears itself through its own list, so a script
+// that takes it off the list silences its handlers. Without a list (a
+// script deleted it) the field's own handler is called.
+void NotifyField(Vm& vm, Object* field, std::string_view message, Args args);
 // A field on a clip by instance name; null when there is none.
 TextFieldObject* TextFieldChild(Vm& vm, const ClipObject& parent, std::string_view name);
 // The field itself, when obj is a live text field's object.

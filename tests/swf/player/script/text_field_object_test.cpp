@@ -32,5 +32,74 @@ TEST(TextFieldObjectTest, CreateTextFieldCutsToWholePixels) {
   }
 }
 
+// A movie of one version with a field "t" made by a script.
+struct FieldMovie {
+  explicit FieldMovie(int version) {
+    movie.header.version = static_cast<uint8_t>(version);
+    runner = std::make_unique<MovieRunner>(movie);
+    field = CreateTextField(vm(), vm().RootClip(), "t", 1, 0, 0, 100, 20);
+  }
+  Vm& vm() { return runner->Vm(); }
+  std::string Read(Object* o, const char* name) { return vm().ToString(vm().Get(o, name)); }
+  Movie movie = swf::test::BaseMovie();
+  std::unique_ptr<MovieRunner> runner;
+  TextFieldObject* field = nullptr;
+};
+
+int heard = 0;
+Completion Hear(Vm&, Object*, Args) {
+  ++heard;
+  return {};
+}
+
+// Fields are broadcasters from SWF 6: each lists itself, and onChanged
+// reaches the field and its listeners through that list.
+TEST(TextFieldObjectTest, FieldsBroadcastTheirChanges) {
+  const struct {
+    int version;
+    bool removeSelf;
+    const char* listeners;  // _listeners.length
+    int calls;              // of the field's and the listener's onChanged
+  } cases[] = {
+      {5, false, "none", 1},  // no list: the field's own handler only
+      {6, false, "2", 2},
+      {8, true, "1", 1},  // off its own list, the field no longer hears itself
+  };
+  for (const auto& c : cases) {
+    FieldMovie m(c.version);
+    ASSERT_NE(m.field, nullptr);
+    Vm& vm = m.vm();
+    const Value list = vm.Get(m.field, "_listeners");
+    Object* listener = vm.NewObject();
+    vm.Method(listener, "onChanged", Hear);
+    vm.Method(m.field, "onChanged", Hear);
+    const Value args[] = {Value::Obj(listener)};
+    vm.CallMethod(m.field, "addListener", args);
+    if (c.removeSelf) {
+      const Value self[] = {Value::Obj(m.field)};
+      vm.CallMethod(m.field, "removeListener", self);
+    }
+    EXPECT_EQ(list.IsObject() ? m.Read(list.object, "length") : "none", c.listeners) << c.version;
+    heard = 0;
+    const Value field = Value::Obj(m.field);
+    NotifyField(vm, m.field, "onChanged", Args(&field, 1));
+    EXPECT_EQ(heard, c.calls) << c.version;
+  }
+}
+
+// TextFormat's kerning and letterSpacing exist from SWF 8 (a script may
+// still set plain properties of those names).
+TEST(TextFieldObjectTest, KerningAndLetterSpacingNeedFlash8) {
+  for (const int version : {6, 7, 8}) {
+    FieldMovie m(version);
+    Value format;
+    m.vm().CallMethod(m.field, "getNewTextFormat", {}, &format);
+    ASSERT_TRUE(format.IsObject());
+    const bool flash8 = version >= 8;
+    EXPECT_EQ(m.vm().Get(format.object, "kerning").IsUndefined(), !flash8) << version;
+    EXPECT_EQ(m.vm().Get(format.object, "letterSpacing").IsUndefined(), !flash8) << version;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
