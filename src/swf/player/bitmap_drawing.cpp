@@ -7,6 +7,7 @@
 
 #include "base/twips.h"
 #include "swf/player/display_tree.h"
+#include "swf/player/bitmap_ops.h"
 #include "swf/raster/pixel.h"
 #include "swf/render/bitmap_decode.h"
 #include "swf/render/renderer.h"
@@ -27,7 +28,7 @@ Rgba Unpack(uint32_t argb) {
 
 // Straight pixels back from premultiplied ones; an opaque bitmap stays opaque.
 uint32_t Straight(uint32_t premultiplied, bool transparent) {
-  const uint32_t p = Pack(raster::Unpremultiply(premultiplied));
+  const uint32_t p = StraightPixel(premultiplied);
   return transparent ? p : p | 0xFF000000u;
 }
 
@@ -92,7 +93,7 @@ void CopyPixels(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int 
             raster::SrcOver(raster::Premultiply(Unpack(out)), raster::Premultiply(Unpack(p)));
         out = Straight(over, dst.transparent);
       } else {
-        out = dst.transparent ? p : p | 0xFF000000u;
+        out = KeptPixel(dst, p);
       }
     }
   }
