@@ -45,5 +45,9 @@ Completion ClipTransform(Vm& vm, Object* self, Args args);
 Completion ClipSetTransform(Vm& vm, Object* self, Args args);
 Completion GetFilters(Vm& vm, Object* self, Args args);
 Completion SetFilters(Vm& vm, Object* self, Args args);
+Completion GetBlendMode(Vm& vm, Object* self, Args args);
+Completion SetBlendMode(Vm& vm, Object* self, Args args);
+Completion GetCacheAsBitmap(Vm& vm, Object* self, Args args);
+Completion SetCacheAsBitmap(Vm& vm, Object* self, Args args);
 
 }  // namespace orrivel::swf::avm1

@@ -66,6 +66,7 @@ struct DisplayObject {
   std::shared_ptr<TimelineInstance> instance;
   // A script's bitmap (attachBitmap), shared with its BitmapData.
   std::shared_ptr<ScriptBitmap> bitmap;
+  bool smoothBitmap = false;  // attachBitmap's smoothing
   // Edit text fields hold their text and settings (edit_text.h).
   std::shared_ptr<EditText> text;
   // What scripts last set of scale and rotation, and the matrix it made.

@@ -47,6 +47,8 @@ struct DisplayNode {
   // Bitmap drawn by a script (attachBitmap); characterId is then 0. A new
   // picture for every change.
   std::shared_ptr<const raster::Image> picture;
+  // Such a bitmap drawn scaled or turned: smoothed, or its nearest pixels.
+  bool smooth = true;
   // A clip masking this group (setMask): drawn as coverage only, with the
   // full matrix from the stage's twips.
   std::shared_ptr<const DisplayNode> mask;

@@ -1,5 +1,7 @@
 #include "swf/player/bitmap_ops.h"
 
+#include "swf/render/native_image_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -153,6 +155,32 @@ TEST(BitmapOpsTest, DissolveChangesExactlyTheCount) {
   EXPECT_EQ(std::count(d.argb.begin(), d.argb.end(), 0xFFFFFFFFu), 37);
   DissolvePixels(d, d, {0, 0, 10, 10}, 0, 0, 7, 1 << 30, 0xFFFFFFFFu);
   EXPECT_EQ(std::count(d.argb.begin(), d.argb.end(), 0xFFFFFFFFu), 100);
+}
+
+// draw's clip rectangle limits what changes; its blend mode combines the
+// drawing with the pixels below.
+TEST(BitmapOpsTest, DrawHonoursClipAndBlend) {
+  const uint32_t grey = 0xFF404040u, dark = 0xFF101010u;
+  struct Case {
+    const char* name;
+    DrawOptions options;
+    uint32_t inside, outside;
+  } cases[] = {
+      {"plain", {}, dark, dark},
+      {"clipped", {BlendMode::Normal, PixelRect{1, 1, 2, 2}, false}, dark, grey},
+      {"clip outside the bitmap", {BlendMode::Normal, PixelRect{9, 9, 2, 2}, false}, grey, grey},
+      {"add", {BlendMode::Add, std::nullopt, false}, 0xFF505050u, 0xFF505050u},
+      {"clipped subtract", {BlendMode::Subtract, PixelRect{1, 1, 1, 1}, false}, 0xFF303030u, grey},
+  };
+  NativeImageDecoder decoder;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptBitmap dst = Make(4, 4, false, std::vector<uint32_t>(16, grey));
+    ScriptBitmap src = Make(4, 4, false, std::vector<uint32_t>(16, dark));
+    DrawBitmap(dst, src, Matrix{}, ColorTransform{}, decoder, c.options);
+    EXPECT_EQ(dst.argb[5], c.inside);
+    EXPECT_EQ(dst.argb[0], c.outside);
+  }
 }
 
 }  // namespace

@@ -50,6 +50,9 @@ void PointArg(Vm& vm, const Value& v, int& x, int& y);
 ColorTransform ColorTransformArg(Vm& vm, const Value& v);
 // The filter a flash.filters object describes; none for another object.
 std::optional<Filter> FilterOf(Object* o);
+// A blend mode given by name or number; none when v names none (null and
+// undefined are normal).
+std::optional<BlendMode> BlendModeArg(Vm& vm, const Value& v);
 // A new flash.geom.Rectangle, or undefined when the class is gone.
 Value NewRectangle(Vm& vm, const PixelRect& r);
 // A new BitmapData holding pixels, of self's class.

@@ -220,19 +220,24 @@ Completion CopyPixelsFrom(Vm& vm, Object* self, Args args) {
   return Value::Num(0);
 }
 
-// draw(source, matrix, colorTransform): a clip or a bitmap drawn over the pixels.
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a
+// clip or a bitmap drawn over the pixels.
 Completion DrawSource(Vm& vm, Object* self, Args args) {
   BitmapObject* b = Live(vm, self);
   if (!b || args.empty()) return kFailed;
   if (!args[0].IsObject()) return {};
   const Matrix m = MatrixArg(vm, Arg(args, 1));
   const ColorTransform cx = ColorTransformArg(vm, Arg(args, 2));
+  DrawOptions options;
+  options.blend = BlendModeArg(vm, Arg(args, 3)).value_or(BlendMode::Normal);
+  if (PixelRect clip; RectArg(vm, Arg(args, 4), clip)) options.clip = clip;
+  options.smooth = vm.ToBoolean(Arg(args, 5));
   Object* source = args[0].object;
   if (BitmapObject* src = Live(vm, source)) {
-    DrawBitmap(*b->bits, *src->bits, m, cx, Images(vm));
+    DrawBitmap(*b->bits, *src->bits, m, cx, Images(vm), options);
   } else if (source->IsClip()) {
     if (auto clip = static_cast<ClipObject*>(source)->Instance())
-      DrawClip(*b->bits, *clip, m, cx, Images(vm));
+      DrawClip(*b->bits, *clip, m, cx, Images(vm), options);
   }
   return {};
 }
@@ -309,7 +314,8 @@ Completion AttachBitmap(Vm& vm, Object* self, Args args) {
   BitmapObject* b = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
   int32_t depth = 0;
   if (!t || !b || !ClipDepthKey(vm.ToNumber(Arg(args, 1)), depth)) return {};
-  t->PlaceBitmap(depth, b->bits);
+  // attachBitmap(bitmap, depth, pixelSnapping, smoothing)
+  t->PlaceBitmap(depth, b->bits, vm.ToBoolean(Arg(args, 3)));
   return {};
 }
 
