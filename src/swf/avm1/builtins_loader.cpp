@@ -56,7 +56,7 @@ Completion SendAndLoad(Vm& vm, const CallContext& call, Args args) {
   if (!self || args.size() < 2) return Value::Bool(false);
   if (!args[1].IsObject()) return Value::Bool(false);
   const Value url[] = {Value::Str(vm.ToString(args[0]))};
-  return Load(vm, args[1].object, url);
+  return Load(vm, CallContext{args[1]}, url);
 }
 
 Completion Send(Vm& vm, const CallContext& call, Args args) {

@@ -45,5 +45,9 @@ Completion ClipTransform(Vm& vm, const CallContext& call, Args args);
 Completion ClipSetTransform(Vm& vm, const CallContext& call, Args args);
 Completion GetFilters(Vm& vm, const CallContext& call, Args args);
 Completion SetFilters(Vm& vm, const CallContext& call, Args args);
+Completion GetBlendMode(Vm& vm, const CallContext& call, Args args);
+Completion SetBlendMode(Vm& vm, const CallContext& call, Args args);
+Completion GetCacheAsBitmap(Vm& vm, const CallContext& call, Args args);
+Completion SetCacheAsBitmap(Vm& vm, const CallContext& call, Args args);
 
 }  // namespace orrivel::swf::avm1

@@ -7,6 +7,7 @@
 
 #include "base/twips.h"
 #include "swf/player/display_tree.h"
+#include "swf/player/bitmap_ops.h"
 #include "swf/raster/pixel.h"
 #include "swf/render/bitmap_decode.h"
 #include "swf/render/renderer.h"
@@ -15,11 +16,6 @@ namespace orrivel::swf {
 
 namespace {
 
-uint32_t Pack(Rgba c) {
-  return static_cast<uint32_t>(c.a) << 24 | static_cast<uint32_t>(c.r) << 16 |
-         static_cast<uint32_t>(c.g) << 8 | c.b;
-}
-
 Rgba Unpack(uint32_t argb) {
   return Rgba{static_cast<uint8_t>(argb >> 16), static_cast<uint8_t>(argb >> 8),
               static_cast<uint8_t>(argb), static_cast<uint8_t>(argb >> 24)};
@@ -27,23 +23,41 @@ Rgba Unpack(uint32_t argb) {
 
 // Straight pixels back from premultiplied ones; an opaque bitmap stays opaque.
 uint32_t Straight(uint32_t premultiplied, bool transparent) {
-  const uint32_t p = Pack(raster::Unpremultiply(premultiplied));
+  const uint32_t p = StraightPixel(premultiplied);
   return transparent ? p : p | 0xFF000000u;
 }
 
-// Renders root (its matrix from twips to dst's pixels) over dst's pixels.
-void RenderInto(ScriptBitmap& dst, const DisplayNode& root, const Movie& movie,
-                ImageDecoder& decoder) {
+// Renders root (its matrix from twips to dst's pixels) over dst's pixels,
+// blended as options say, and only inside their clip.
+void RenderInto(ScriptBitmap& dst, DisplayNode root, const Movie& movie, ImageDecoder& decoder,
+                const DrawOptions& options) {
   if (!dst.Valid()) return;
-  std::vector<uint32_t> pixels(dst.argb.size());
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    pixels[i] = raster::Premultiply(Unpack(dst.argb[i]));
-  raster::Canvas canvas{pixels.data(), dst.width, dst.height, dst.width};
+  PixelRect area{0, 0, dst.width, dst.height};
+  if (options.clip) area = ClipRect(dst, *options.clip);
+  if (area.width <= 0 || area.height <= 0) return;
+  // Only the clip's pixels are drawn: the canvas covers them alone.
+  std::vector<uint32_t> pixels(static_cast<std::size_t>(area.width) * area.height);
+  const auto at = [&](int x, int y) -> uint32_t& {
+    return dst.argb[static_cast<std::size_t>(area.y + y) * dst.width + area.x + x];
+  };
+  for (int y = 0; y < area.height; ++y) {
+    for (int x = 0; x < area.width; ++x)
+      pixels[static_cast<std::size_t>(y) * area.width + x] = raster::Premultiply(Unpack(at(x, y)));
+  }
+  raster::Canvas canvas{pixels.data(), area.width, area.height, area.width};
+  DisplayNode outer;
+  outer.kind = DisplayNode::Kind::Group;
+  // root's matrix already ends in dst's pixels.
+  outer.matrix = Matrix{1, 0, 0, 1, static_cast<double>(-area.x), static_cast<double>(-area.y)};
+  root.blendMode = options.blend;
+  outer.children.push_back(std::move(root));
   Renderer renderer(movie, decoder);
   renderer.SetThreads(1);
-  renderer.Render(root, canvas, Quality::High);
-  for (std::size_t i = 0; i < pixels.size(); ++i)
-    dst.argb[i] = Straight(pixels[i], dst.transparent);
+  renderer.Render(outer, canvas, Quality::High);
+  for (int y = 0; y < area.height; ++y) {
+    for (int x = 0; x < area.width; ++x)
+      at(x, y) = Straight(pixels[static_cast<std::size_t>(y) * area.width + x], dst.transparent);
+  }
   dst.Changed();
 }
 
@@ -92,7 +106,7 @@ void CopyPixels(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int 
             raster::SrcOver(raster::Premultiply(Unpack(out)), raster::Premultiply(Unpack(p)));
         out = Straight(over, dst.transparent);
       } else {
-        out = dst.transparent ? p : p | 0xFF000000u;
+        out = KeptPixel(dst, p);
       }
     }
   }
@@ -100,15 +114,15 @@ void CopyPixels(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int 
 }
 
 void DrawClip(ScriptBitmap& dst, const TimelineInstance& clip, const Matrix& m,
-              const ColorTransform& cx, ImageDecoder& decoder) {
+              const ColorTransform& cx, ImageDecoder& decoder, const DrawOptions& options) {
   DisplayNode root = BuildClipTree(clip);
   root.matrix = FromTwips(m);
   root.colorTransform = cx;
-  RenderInto(dst, root, clip.GetMovie(), decoder);
+  RenderInto(dst, std::move(root), clip.GetMovie(), decoder, options);
 }
 
 void DrawBitmap(ScriptBitmap& dst, ScriptBitmap& src, const Matrix& m, const ColorTransform& cx,
-                ImageDecoder& decoder) {
+                ImageDecoder& decoder, const DrawOptions& options) {
   DisplayNode root;
   root.kind = DisplayNode::Kind::Group;
   root.matrix = FromTwips(m);
@@ -118,8 +132,9 @@ void DrawBitmap(ScriptBitmap& dst, ScriptBitmap& src, const Matrix& m, const Col
   // A copy of the pixels: drawing a bitmap into itself reads them as they were.
   image.picture = src.Picture();
   if (!image.picture) return;
+  image.smooth = options.smooth;
   static const Movie kNoMovie{};
-  RenderInto(dst, root, kNoMovie, decoder);
+  RenderInto(dst, std::move(root), kNoMovie, decoder, options);
 }
 
 bool LoadLibraryBitmap(ScriptBitmap& dst, const Movie& movie, std::string_view linkage,

@@ -3,6 +3,7 @@
 // and a colour transform, and filling it from a library bitmap.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "base/color.h"
@@ -27,12 +28,21 @@ struct PixelRect {
 void CopyPixels(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int dx, int dy,
                 const ScriptBitmap* alpha, int ax, int ay, bool mergeAlpha);
 
+// draw's last arguments: how the drawing blends with the pixels, the
+// rectangle of them it may change, and whether a bitmap drawn scaled or
+// turned is smoothed.
+struct DrawOptions {
+  BlendMode blend = BlendMode::Normal;
+  std::optional<PixelRect> clip;
+  bool smooth = false;
+};
+
 // draw: what clip shows (its own space; m maps its pixels to dst's), or a
 // bitmap's pixels, drawn over dst's through the colour transform.
 void DrawClip(ScriptBitmap& dst, const TimelineInstance& clip, const Matrix& m,
-              const ColorTransform& cx, ImageDecoder& decoder);
+              const ColorTransform& cx, ImageDecoder& decoder, const DrawOptions& options = {});
 void DrawBitmap(ScriptBitmap& dst, ScriptBitmap& src, const Matrix& m, const ColorTransform& cx,
-                ImageDecoder& decoder);
+                ImageDecoder& decoder, const DrawOptions& options = {});
 
 // loadBitmap: a new bitmap of the size and pixels of the library bitmap
 // exported as linkage; false when no bitmap is exported by that name or

@@ -67,6 +67,7 @@ struct DisplayObject {
   std::shared_ptr<TimelineInstance> instance;
   // A script's bitmap (attachBitmap), shared with its BitmapData.
   std::shared_ptr<ScriptBitmap> bitmap;
+  bool smoothBitmap = false;  // attachBitmap's smoothing
   // Edit text fields hold their text and settings (edit_text.h).
   std::shared_ptr<EditText> text;
   // A video character's script side and the stream it shows (made when a

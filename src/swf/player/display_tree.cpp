@@ -28,6 +28,7 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
     // A script's bitmap: its pixels as they are now, one pixel per 20 twips.
     node.picture = obj.bitmap->Picture();
     if (!node.picture) return false;
+    node.smooth = obj.smoothBitmap;
     node.kind = DisplayNode::Kind::Bitmap;
     node.depth = static_cast<uint16_t>(std::clamp<int32_t>(obj.depth, 0, 0xFFFF));
     node.matrix = obj.matrix;

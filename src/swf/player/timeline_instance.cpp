@@ -559,12 +559,14 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   return instance;
 }
 
-bool TimelineInstance::PlaceBitmap(int32_t depth, std::shared_ptr<ScriptBitmap> bitmap) {
+bool TimelineInstance::PlaceBitmap(int32_t depth, std::shared_ptr<ScriptBitmap> bitmap,
+                                   bool smooth) {
   if (!list_.contains(depth) && ctx_.liveObjects >= ctx_.limits.maxDisplayObjects) return false;
   DisplayObject obj;
   obj.depth = depth;
   obj.scripted = obj.scriptDepth = obj.byScript = true;
   obj.bitmap = std::move(bitmap);
+  obj.smoothBitmap = smooth;
   if (auto old = list_.find(depth); old != list_.end()) {
     QueueUnload(old->second.instance);
   } else {

@@ -193,7 +193,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
                                               const std::string& name, const DisplayObject* like);
   // Shows a script's bitmap at a depth, replacing what was there; false
   // when over budget.
-  bool PlaceBitmap(int32_t depth, std::shared_ptr<ScriptBitmap> bitmap);
+  bool PlaceBitmap(int32_t depth, std::shared_ptr<ScriptBitmap> bitmap, bool smooth = false);
   // Takes the object at a depth out; true when a clip stays, below every
   // depth, for its unload handlers.
   bool RemoveDepth(int32_t depth);

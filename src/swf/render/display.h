@@ -48,6 +48,8 @@ struct DisplayNode {
   // the picture of the stream a script attached. A new picture for every
   // change.
   std::shared_ptr<const raster::Image> picture;
+  // Such a bitmap drawn scaled or turned: smoothed, or its nearest pixels.
+  bool smooth = true;
   // A clip masking this group (setMask): drawn as coverage only, with the
   // full matrix from the stage's twips.
   std::shared_ptr<const DisplayNode> mask;

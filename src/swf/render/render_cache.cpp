@@ -89,7 +89,7 @@ Matrix RenderCache::ImageScale(const DisplayNode& node, const raster::Image& ima
 }
 
 bool RenderCache::SmoothImage(const DisplayNode& node) const {
-  if (node.kind != DisplayNode::Kind::Video) return true;
+  if (node.kind != DisplayNode::Kind::Video) return !node.picture || node.smooth;
   const auto* def = std::get_if<VideoDefinition>(CharacterOf(node));
   return def != nullptr && def->smoothing;
 }

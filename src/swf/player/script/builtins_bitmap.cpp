@@ -14,6 +14,8 @@
 #include "swf/avm1/registry.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/bitmap_drawing.h"
+#include "swf/player/bitmap_ops.h"
+#include "swf/player/script/bitmap_object.h"
 #include "swf/player/clip_geometry.h"
 #include "swf/player/drawing.h"
 #include "swf/player/script/script_display.h"
@@ -31,52 +33,38 @@ constexpr int64_t kMaxPixels = 16'777'215;
 constexpr int64_t kLivePixels = 64ll << 20;
 int64_t livePixels = 0;
 
-class BitmapObject : public Object {
- public:
-  ~BitmapObject() override { Free(); }
-  bool Allocate(int w, int h, bool alpha, uint32_t fill) {
-    const int64_t n = static_cast<int64_t>(w) * h;
-    if (livePixels + n > kLivePixels) return false;
-    livePixels += n;
-    bits->width = w;
-    bits->height = h;
-    bits->transparent = alpha;
-    bits->argb.assign(static_cast<std::size_t>(n), Opaque(fill));
-    bits->Changed();
-    return true;
-  }
-  // Clips showing the bitmap show nothing from now on.
-  void Free() {
-    livePixels -= static_cast<int64_t>(bits->argb.size());
-    bits->argb.clear();
-    bits->argb.shrink_to_fit();
-    bits->width = bits->height = -1;
-    bits->Changed();
-  }
-  bool Valid() const { return bits->Valid(); }
-  bool Inside(int x, int y) const {
-    return x >= 0 && y >= 0 && x < bits->width && y < bits->height;
-  }
-  uint32_t& At(int x, int y) { return bits->argb[static_cast<std::size_t>(y) * bits->width + x]; }
-  // An opaque bitmap keeps every pixel's alpha at full.
-  uint32_t Opaque(uint32_t argb) const { return bits->transparent ? argb : argb | 0xFF000000u; }
+}  // namespace
 
-  // Shared with the clips that show the bitmap (attachBitmap).
-  std::shared_ptr<ScriptBitmap> bits = std::make_shared<ScriptBitmap>();
-};
-
-BitmapObject* AsBitmap(Vm&, Object* self) { return StateOf<BitmapObject>(self); }
-
-BitmapObject* Live(Vm& vm, Object* self) {
-  BitmapObject* b = AsBitmap(vm, self);
-  return b && b->Valid() ? b : nullptr;
+bool BitmapObject::Allocate(int w, int h, bool alpha, uint32_t fill) {
+  const int64_t n = static_cast<int64_t>(w) * h;
+  if (livePixels + n > kLivePixels) return false;
+  livePixels += n;
+  bits->width = w;
+  bits->height = h;
+  bits->transparent = alpha;
+  bits->argb.assign(static_cast<std::size_t>(n), KeptPixel(*bits, fill));
+  bits->Changed();
+  return true;
 }
 
-int Int(Vm& vm, const Value& v) {
-  const double d = vm.ToNumber(v);
-  return std::isfinite(d) ? static_cast<int>(std::clamp(std::trunc(d), -1e9, 1e9)) : 0;
+void BitmapObject::Free() {
+  livePixels -= static_cast<int64_t>(bits->argb.size());
+  bits->argb.clear();
+  bits->argb.shrink_to_fit();
+  bits->width = bits->height = -1;
+  bits->Changed();
 }
-uint32_t Color(Vm& vm, const Value& v) { return static_cast<uint32_t>(ToInt32(vm.ToNumber(v))); }
+
+namespace {
+
+BitmapObject* AsBitmap(Vm&, Object* self) { return avm1::AsBitmap(self); }
+BitmapObject* Live(Vm&, Object* self) { return LiveBitmap(self); }
+
+int Int(Vm& vm, const Value& v) { return PixelInt(vm, v); }
+uint32_t Color(Vm& vm, const Value& v) { return PixelColor(vm, v); }
+
+// What natives give when the bitmap is disposed or arguments are missing.
+const Value kFailed = Value::Num(-1);
 
 Object* MakeBitmap(Vm& vm) { return vm.New<BitmapObject>(); }
 
@@ -112,101 +100,86 @@ Completion Height(Vm& vm, const CallContext& call, Args) {
 }
 Completion Transparent(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
-  BitmapObject* b = Live(vm, self);
-  return b ? Value::Bool(b->bits->transparent) : Value{};
+  BitmapObject* b = AsBitmap(vm, self);
+  if (!b) return {};
+  return b->Valid() ? Value::Bool(b->bits->transparent) : kFailed;
 }
 Completion Rectangle(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
-  BitmapObject* b = Live(vm, self);
+  BitmapObject* b = AsBitmap(vm, self);
   if (!b) return {};
-  Value geom = vm.Get(vm.global, "flash");
-  if (geom.IsObject()) geom = vm.Get(geom.object, "geom");
-  const Value ctor = geom.IsObject() ? vm.Get(geom.object, "Rectangle") : Value{};
-  if (!ctor.IsObject()) return {};
-  const Value rect[] = {Value::Num(0), Value::Num(0), Value::Num(b->bits->width),
-                        Value::Num(b->bits->height)};
-  return vm.Construct(ctor.object, rect);
+  if (!b->Valid()) return kFailed;
+  return NewRectangle(vm, {0, 0, b->bits->width, b->bits->height});
 }
 
 Completion GetPixel(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  if (!b) return {};
-  const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
+  if (!b || args.size() < 2) return kFailed;
+  const int x = Int(vm, args[0]), y = Int(vm, args[1]);
   return Value::Num(b->Inside(x, y) ? b->At(x, y) & 0xFFFFFF : 0);
 }
 Completion GetPixel32(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  if (!b) return {};
-  const int x = Int(vm, Arg(args, 0)), y = Int(vm, Arg(args, 1));
-  return Value::Num(b->Inside(x, y) ? static_cast<int32_t>(b->At(x, y)) : 0);
+  if (!b || args.size() < 2) return kFailed;
+  const int x = Int(vm, args[0]), y = Int(vm, args[1]);
+  if (!b->Inside(x, y)) return Value::Num(0);
+  const uint32_t p = b->bits->transparent ? b->At(x, y) : b->At(x, y) | 0xFF000000u;
+  return Value::Num(static_cast<int32_t>(p));
 }
 Completion SetPixel(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  if (!b || args.size() < 3) return {};
+  if (!b || args.size() < 3) return kFailed;
   const int x = Int(vm, args[0]), y = Int(vm, args[1]);
-  if (!b->Inside(x, y)) return {};
+  if (!b->Inside(x, y)) return Value::Num(0);
   uint32_t& p = b->At(x, y);
-  p = (p & 0xFF000000u) | (Color(vm, args[2]) & 0xFFFFFF);
+  // The alpha stays; the colour is kept through it.
+  p = KeptPixel(*b->bits, (p & 0xFF000000u) | (Color(vm, args[2]) & 0xFFFFFF));
   b->bits->Changed();
-  return {};
+  return Value::Num(0);
 }
 Completion SetPixel32(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  if (!b || args.size() < 3) return {};
+  if (!b || args.size() < 3) return kFailed;
   const int x = Int(vm, args[0]), y = Int(vm, args[1]);
   if (b->Inside(x, y)) {
-    b->At(x, y) = b->Opaque(Color(vm, args[2]));
+    b->At(x, y) = KeptPixel(*b->bits, Color(vm, args[2]));
     b->bits->Changed();
   }
-  return {};
-}
-
-// hitTest(firstPoint, alphaThreshold, point): whether the pixel under the
-// point (placed by firstPoint) is opaque enough. Only a point is tested yet.
-Completion PixelHitTest(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  BitmapObject* b = Live(vm, self);
-  if (!b || args.size() < 3 || !args[0].IsObject() || !args[2].IsObject()) return {};
-  Object* other = args[2].object;
-  if (Live(vm, other) || !vm.Get(other, "width").IsUndefined()) return {};
-  const int x = Int(vm, vm.Get(other, "x")) - Int(vm, vm.Get(args[0].object, "x"));
-  const int y = Int(vm, vm.Get(other, "y")) - Int(vm, vm.Get(args[0].object, "y"));
-  if (!b->Inside(x, y)) return Value::Bool(false);
-  // A threshold of 0 still takes a fully clear pixel as a miss.
-  const uint32_t threshold = static_cast<uint32_t>(std::clamp(Int(vm, args[1]), 1, 255));
-  return Value::Bool((b->At(x, y) >> 24) >= threshold);
+  return Value::Num(0);
 }
 
 Completion FillRect(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  if (!b || args.size() < 2 || !args[0].IsObject()) return {};
-  Object* r = args[0].object;
-  const int x0 = std::max(0, Int(vm, vm.Get(r, "x"))), y0 = std::max(0, Int(vm, vm.Get(r, "y")));
-  const int x1 = std::min(b->bits->width, Int(vm, vm.Get(r, "x")) + Int(vm, vm.Get(r, "width")));
-  const int y1 = std::min(b->bits->height, Int(vm, vm.Get(r, "y")) + Int(vm, vm.Get(r, "height")));
-  const uint32_t c = b->Opaque(Color(vm, args[1]));
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) b->At(x, y) = c;
+  if (!b) return {};
+  PixelRect r;
+  if (args.size() < 2 || !RectArg(vm, args[0], r)) return kFailed;
+  r = ClipRect(*b->bits, r);
+  const uint32_t c = KeptPixel(*b->bits, Color(vm, args[1]));
+  for (int y = r.y; y < r.y + r.height; ++y) {
+    for (int x = r.x; x < r.x + r.width; ++x) b->At(x, y) = c;
   }
   b->bits->Changed();
-  return {};
+  return Value::Num(0);
 }
 
 Completion Dispose(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
-  if (BitmapObject* b = AsBitmap(vm, self)) b->Free();
+  BitmapObject* b = Live(vm, self);
+  if (!b) return kFailed;
+  b->Free();
   return {};
 }
 
 Completion Clone(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  if (!b || !vm.Charge(b->bits->argb.size() * 4)) return {};
+  if (!b) return kFailed;
+  if (!vm.Charge(b->bits->argb.size() * 4)) return {};
   auto* copy = vm.New<BitmapObject>();
   copy->proto = self->proto;
   if (!copy->Allocate(b->bits->width, b->bits->height, b->bits->transparent, 0)) return {};
@@ -216,8 +189,6 @@ Completion Clone(Vm& vm, const CallContext& call, Args) {
 
 double Field(Vm& vm, Object* o, const char* name) { return vm.ToNumber(vm.Get(o, name)); }
 
-int IntField(Vm& vm, Object* o, const char* name) { return Int(vm, vm.Get(o, name)); }
-
 // A flash.geom.Matrix in pixels; identity when the argument is no object.
 Matrix MatrixArg(Vm& vm, const Value& v) {
   if (!v.IsObject()) return {};
@@ -226,25 +197,6 @@ Matrix MatrixArg(Vm& vm, const Value& v) {
     return std::isfinite(d) ? d : fallback;
   };
   return Matrix{get("a", 1), get("b", 0), get("c", 0), get("d", 1), get("tx", 0), get("ty", 0)};
-}
-
-// A flash.geom.ColorTransform; none when the argument is no object.
-ColorTransform ColorArg(Vm& vm, const Value& v) {
-  ColorTransform c;
-  if (!v.IsObject()) return c;
-  const auto clamp = [](double d) {
-    return static_cast<int16_t>(std::isfinite(d) ? std::clamp(d, -32768.0, 32767.0) : 0);
-  };
-  Object* o = v.object;
-  c.rMult = clamp(Field(vm, o, "redMultiplier") * 256);
-  c.gMult = clamp(Field(vm, o, "greenMultiplier") * 256);
-  c.bMult = clamp(Field(vm, o, "blueMultiplier") * 256);
-  c.aMult = clamp(Field(vm, o, "alphaMultiplier") * 256);
-  c.rAdd = clamp(Field(vm, o, "redOffset"));
-  c.gAdd = clamp(Field(vm, o, "greenOffset"));
-  c.bAdd = clamp(Field(vm, o, "blueOffset"));
-  c.aAdd = clamp(Field(vm, o, "alphaOffset"));
-  return c;
 }
 
 class NoImages : public ImageDecoder {
@@ -263,36 +215,41 @@ ImageDecoder& Images(Vm& vm) {
 Completion CopyPixelsFrom(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  BitmapObject* src = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
-  if (!b || !src || !Arg(args, 1).IsObject() || !Arg(args, 2).IsObject()) return {};
-  Object* r = args[1].object;
-  const PixelRect rect{IntField(vm, r, "x"), IntField(vm, r, "y"), IntField(vm, r, "width"),
-                       IntField(vm, r, "height")};
-  BitmapObject* alpha = Arg(args, 3).IsObject() ? Live(vm, args[3].object) : nullptr;
-  int ax = 0, ay = 0;
-  if (alpha && Arg(args, 4).IsObject()) {
-    ax = IntField(vm, args[4].object, "x");
-    ay = IntField(vm, args[4].object, "y");
-  }
-  CopyPixels(*b->bits, *src->bits, rect, IntField(vm, args[2].object, "x"),
-             IntField(vm, args[2].object, "y"), alpha ? alpha->bits.get() : nullptr, ax, ay,
+  if (!b || args.size() < 3) return kFailed;
+  BitmapObject* src = args[0].IsObject() ? AsBitmap(vm, args[0].object) : nullptr;
+  PixelRect rect;
+  if (!src) return Value::Num(-2);
+  if (!src->Valid()) return Value::Num(-3);
+  if (!RectArg(vm, args[1], rect)) return Value::Num(-4);
+  int dx = 0, dy = 0, ax = 0, ay = 0;
+  PointArg(vm, args[2], dx, dy);
+  // The alpha bitmap takes part only together with its point.
+  BitmapObject* alpha = args.size() > 4 && args[3].IsObject() ? Live(vm, args[3].object) : nullptr;
+  if (alpha) PointArg(vm, args[4], ax, ay);
+  CopyPixels(*b->bits, *src->bits, rect, dx, dy, alpha ? alpha->bits.get() : nullptr, ax, ay,
              vm.ToBoolean(Arg(args, 5)));
-  return {};
+  return Value::Num(0);
 }
 
-// draw(source, matrix, colorTransform): a clip or a bitmap drawn over the pixels.
+// draw(source, matrix, colorTransform, blendMode, clipRect, smoothing): a
+// clip or a bitmap drawn over the pixels.
 Completion DrawSource(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
-  if (!b || args.empty() || !args[0].IsObject()) return {};
+  if (!b || args.empty()) return kFailed;
+  if (!args[0].IsObject()) return {};
   const Matrix m = MatrixArg(vm, Arg(args, 1));
-  const ColorTransform cx = ColorArg(vm, Arg(args, 2));
+  const ColorTransform cx = ColorTransformArg(vm, Arg(args, 2));
+  DrawOptions options;
+  options.blend = BlendModeArg(vm, Arg(args, 3)).value_or(BlendMode::Normal);
+  if (PixelRect clip; RectArg(vm, Arg(args, 4), clip)) options.clip = clip;
+  options.smooth = vm.ToBoolean(Arg(args, 5));
   Object* source = args[0].object;
   if (BitmapObject* src = Live(vm, source)) {
-    DrawBitmap(*b->bits, *src->bits, m, cx, Images(vm));
+    DrawBitmap(*b->bits, *src->bits, m, cx, Images(vm), options);
   } else if (source->IsClip()) {
     if (auto clip = static_cast<ClipObject*>(source)->Instance())
-      DrawClip(*b->bits, *clip, m, cx, Images(vm));
+      DrawClip(*b->bits, *clip, m, cx, Images(vm), options);
   }
   return {};
 }
@@ -319,6 +276,28 @@ Completion LoadBitmap(Vm& vm, const CallContext& call, Args args) {
 }
 
 }  // namespace
+
+namespace {
+double Num(Vm& vm, Object* o, const char* name) { return vm.ToNumber(vm.Get(o, name)); }
+}  // namespace
+
+ColorTransform ColorTransformArg(Vm& vm, const Value& v) {
+  ColorTransform c;
+  if (!v.IsObject()) return c;
+  const auto clamp = [](double d) {
+    return static_cast<int16_t>(std::isfinite(d) ? std::clamp(d, -32768.0, 32767.0) : 0);
+  };
+  Object* o = v.object;
+  c.rMult = clamp(Num(vm, o, "redMultiplier") * 256);
+  c.gMult = clamp(Num(vm, o, "greenMultiplier") * 256);
+  c.bMult = clamp(Num(vm, o, "blueMultiplier") * 256);
+  c.aMult = clamp(Num(vm, o, "alphaMultiplier") * 256);
+  c.rAdd = clamp(Num(vm, o, "redOffset"));
+  c.gAdd = clamp(Num(vm, o, "greenOffset"));
+  c.bAdd = clamp(Num(vm, o, "blueOffset"));
+  c.aAdd = clamp(Num(vm, o, "alphaOffset"));
+  return c;
+}
 
 // beginBitmapFill(bitmap, matrix, repeat, smoothing): fills what follows
 // with the bitmap's pixels as they are at each frame.
@@ -350,43 +329,43 @@ Completion AttachBitmap(Vm& vm, const CallContext& call, Args args) {
   BitmapObject* b = args.empty() || !args[0].IsObject() ? nullptr : Live(vm, args[0].object);
   int32_t depth = 0;
   if (!t || !b || !ClipDepthKey(vm.ToNumber(Arg(args, 1)), depth)) return {};
-  t->PlaceBitmap(depth, b->bits);
+  // attachBitmap(bitmap, depth, pixelSnapping, smoothing)
+  t->PlaceBitmap(depth, b->bits, vm.ToBoolean(Arg(args, 3)));
   return {};
 }
 
 namespace {
 
-// In the order the player defines them (it lists them newest first). The
-// methods doing nothing are those the player does not carry out yet.
+// In the order the player defines them (it lists them newest first).
 constexpr Member kBitmapDataProto[] = {
-    Accessor("width", Width, nullptr),
-    Accessor("height", Height, nullptr),
-    Accessor("rectangle", Rectangle, nullptr),
-    Accessor("transparent", Transparent, nullptr),
+    Accessor("width", Width, nullptr, kDontDelete),
+    Accessor("height", Height, nullptr, kDontDelete),
+    Accessor("rectangle", Rectangle, nullptr, kDontDelete),
+    Accessor("transparent", Transparent, nullptr, kDontDelete),
     Method("getPixel", GetPixel),
     Method("setPixel", SetPixel),
     Method("fillRect", FillRect),
     Method("copyPixels", CopyPixelsFrom),
-    Method("applyFilter", ReturnUndefined),
-    Method("scroll", ReturnUndefined),
-    Method("threshold", ReturnUndefined),
+    Method("applyFilter", BitmapApplyFilter),
+    Method("scroll", BitmapScroll),
+    Method("threshold", BitmapThreshold),
     Method("draw", DrawSource),
-    Method("pixelDissolve", ReturnUndefined),
+    Method("pixelDissolve", BitmapPixelDissolve),
     Method("getPixel32", GetPixel32),
     Method("setPixel32", SetPixel32),
-    Method("floodFill", ReturnUndefined),
-    Method("getColorBoundsRect", ReturnUndefined),
-    Method("perlinNoise", ReturnUndefined),
-    Method("colorTransform", ReturnUndefined),
-    Method("hitTest", PixelHitTest),
-    Method("paletteMap", ReturnUndefined),
-    Method("merge", ReturnUndefined),
-    Method("noise", ReturnUndefined),
-    Method("copyChannel", ReturnUndefined),
+    Method("floodFill", BitmapFloodFill),
+    Method("getColorBoundsRect", BitmapColorBounds),
+    Method("perlinNoise", BitmapPerlinNoise),
+    Method("colorTransform", BitmapColorTransform),
+    Method("hitTest", BitmapHitTest),
+    Method("paletteMap", BitmapPaletteMap),
+    Method("merge", BitmapMerge),
+    Method("noise", BitmapNoise),
+    Method("copyChannel", BitmapCopyChannel),
     Method("clone", Clone),
     Method("dispose", Dispose),
-    Method("generateFilterRect", ReturnUndefined),
-    Method("compare", ReturnUndefined),
+    Method("generateFilterRect", BitmapFilterRect),
+    Method("compare", BitmapCompare),
 };
 constexpr Member kBitmapDataStatics[] = {
     ConstNumber("RED_CHANNEL", 1, kConstant),  ConstNumber("GREEN_CHANNEL", 2, kConstant),

@@ -303,6 +303,8 @@ constexpr Member kClipProto[] = {
     Method("setMask", SetMask, kHidden | kSince6, 6),
     Accessor("transform", ClipTransform, ClipSetTransform, kDontEnum | kSince8, 8),
     AbsentBefore(Accessor("filters", GetFilters, SetFilters, kHidden, 8)),
+    AbsentBefore(Accessor("blendMode", GetBlendMode, SetBlendMode, kHidden, 8)),
+    AbsentBefore(Accessor("cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kHidden, 8)),
 };
 
 // Before version 6 the clip's transform is there all the same, but no accessor.

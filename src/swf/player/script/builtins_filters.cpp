@@ -15,6 +15,7 @@
 #include "swf/avm1/host_state.h"
 #include "swf/format/filters.h"
 #include "swf/player/display_list.h"
+#include "swf/player/script/bitmap_object.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -726,6 +727,11 @@ extern const ClassDecl kGradientGlowFilterClass{.name = "GradientGlowFilter",
                                                 .construct = MakeFilter,
                                                 .package = "flash.filters",
                                                 .finish = FinishFilter<8>};
+
+std::optional<Filter> FilterOf(Object* o) {
+  FilterObject* f = AsFilter(o);
+  return f ? ToFilter(f) : std::nullopt;
+}
 
 Completion GetFilters(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();

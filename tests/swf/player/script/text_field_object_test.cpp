@@ -47,7 +47,7 @@ struct FieldMovie {
 };
 
 int heard = 0;
-Completion Hear(Vm&, Object*, Args) {
+Completion Hear(Vm&, const CallContext&, Args) {
   ++heard;
   return {};
 }

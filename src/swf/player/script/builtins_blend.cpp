@@ -1,0 +1,73 @@
+// MovieClip.blendMode and cacheAsBitmap, and the blend mode names that
+// BitmapData.draw takes too.
+#include <array>
+#include <cmath>
+
+#include "swf/avm1/clip_methods.h"
+#include "swf/avm1/clip_object.h"
+#include "swf/avm1/host_class.h"
+#include "swf/player/display_list.h"
+#include "swf/player/script/bitmap_object.h"
+
+namespace orrivel::swf::avm1 {
+
+namespace {
+
+// By the file's values; 0 reads as normal too.
+constexpr std::array<const char*, 15> kBlendNames = {
+    "normal", "normal",   "layer",  "multiply", "screen", "lighten", "darken",   "difference",
+    "add",    "subtract", "invert", "alpha",    "erase",  "overlay", "hardlight"};
+
+DisplayObject* PlacementOf(Object* self) {
+  return self && self->IsClip() ? static_cast<ClipObject*>(self)->Placement() : nullptr;
+}
+
+}  // namespace
+
+std::optional<BlendMode> BlendModeArg(Vm& vm, const Value& v) {
+  if (v.IsNullish()) return BlendMode::Normal;
+  if (v.type == Type::String) {
+    // Names match exactly, case and all.
+    for (std::size_t i = 1; i < kBlendNames.size(); ++i) {
+      if (v.string == kBlendNames[i]) return static_cast<BlendMode>(i == 1 ? 0 : i);
+    }
+    return std::nullopt;
+  }
+  if (v.type != Type::Number) return std::nullopt;
+  // A number keeps its low byte: 259 is multiply.
+  const auto n = static_cast<uint32_t>(ToInt32(vm.ToNumber(v))) & 0xFF;
+  if (n < 1 || n >= kBlendNames.size()) return std::nullopt;
+  return static_cast<BlendMode>(n == 1 ? 0 : n);
+}
+
+Completion GetBlendMode(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  DisplayObject* placed = PlacementOf(self);
+  if (!placed) return {};
+  const auto i = static_cast<std::size_t>(placed->blendMode);
+  return Value::Str(i < kBlendNames.size() ? kBlendNames[i] : "normal");
+}
+
+// Anything that names no mode leaves the mode as it was.
+Completion SetBlendMode(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  DisplayObject* placed = PlacementOf(self);
+  if (!placed || args.empty()) return {};
+  if (const auto mode = BlendModeArg(vm, args[0])) placed->blendMode = *mode;
+  return {};
+}
+
+Completion GetCacheAsBitmap(Vm&, const CallContext& call, Args) {
+  Object* const self = call.This();
+  DisplayObject* placed = PlacementOf(self);
+  return placed ? Value::Bool(placed->cacheAsBitmap) : Value{};
+}
+
+Completion SetCacheAsBitmap(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  DisplayObject* placed = PlacementOf(self);
+  if (placed && !args.empty()) placed->cacheAsBitmap = vm.ToBoolean(args[0]);
+  return {};
+}
+
+}  // namespace orrivel::swf::avm1
