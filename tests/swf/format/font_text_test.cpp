@@ -99,10 +99,10 @@ const T* Get(const Movie* m, uint16_t id) {
 
 TEST(FontText, Font2WithCodeTableAndLayout) {
   // DefineFont3 too: its code width follows the flag like DefineFont2's.
-  for (const auto [code, wide] : {std::pair{tag::kDefineFont2, false},
-                                  {tag::kDefineFont2, true},
-                                  {tag::kDefineFont3, false},
-                                  {tag::kDefineFont3, true}}) {
+  for (const auto& [code, wide] : {std::pair{tag::kDefineFont2, false},
+                                   {tag::kDefineFont2, true},
+                                   {tag::kDefineFont3, false},
+                                   {tag::kDefineFont3, true}}) {
     LoadResult result;
     const Movie* m = LoadTags(result, Tag(code, Font2(wide)));
     const auto* font = Get<FontDefinition>(m, 7);

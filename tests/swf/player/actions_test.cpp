@@ -13,7 +13,6 @@ namespace {
 
 using namespace test;
 
-Bytes ConstantPool(const std::vector<std::string>& strings) { return Asm().Pool(strings).Bytes(); }
 Bytes PushDouble(double d) { return Asm().Push({d}).Bytes(); }
 Bytes Jump(int16_t offset) { return Asm().JumpBy(offset).Bytes(); }
 // DefineFunction "f" with no parameters, followed by its body.

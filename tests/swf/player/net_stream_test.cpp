@@ -127,7 +127,9 @@ TEST(NetStreamTest, PlaysAnFlvFromTheMoviesFolderIntoAVideo) {
       player.Render(canvas);
       // testsrc is colourful: any pixel far from the white stage is video.
       for (uint32_t p : pixels) sawPicture |= (p & 0xFFFFFF) != 0xFFFFFF && (p & 0xFF) < 0x80;
-      if (i == 4) EXPECT_TRUE(!c.pictures || trace.find("Stop") == std::string::npos);
+      if (i == 4) {
+        EXPECT_TRUE(!c.pictures || trace.find("Stop") == std::string::npos);
+      }
     }
     EXPECT_EQ(trace, c.trace);
     EXPECT_EQ(sawPicture, c.pictures);

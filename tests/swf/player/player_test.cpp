@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -88,7 +89,9 @@ std::vector<uint8_t> StageFillTags(uint8_t r, uint8_t g, uint8_t b) {
 
 // A movie loaded into a level draws over level 0.
 TEST(PlayerTest, LevelsDrawOverLevelZero) {
-  const auto dir = std::filesystem::temp_directory_path() / "orrivel_player_level_draw";
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("orrivel_player_level_draw_" +
+                    std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::filesystem::create_directories(dir);
   const auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
     WriteFile(dir / name, bytes);

@@ -52,7 +52,9 @@ TEST(LayerStackTest, MasksIntersectAndCropAsWholeCanvasMasksDo) {
         const uint32_t pa = raster::Div255(uint32_t{a.coverage[i]} * parent.coverage[i]);
         const uint32_t pb = raster::Div255(uint32_t{b.coverage[i]} * parent.coverage[i]);
         ASSERT_EQ(both.coverage[i], raster::Div255(pa * pb)) << c.name << " at " << x << "," << y;
-        if (both.RowClear(y)) ASSERT_EQ(both.coverage[i], 0) << c.name << " row " << y;
+        if (both.RowClear(y)) {
+          ASSERT_EQ(both.coverage[i], 0) << c.name << " row " << y;
+        }
       }
     }
     const PixelBox box{3, 7, 19, 33};
@@ -61,7 +63,9 @@ TEST(LayerStackTest, MasksIntersectAndCropAsWholeCanvasMasksDo) {
       for (int x = box.x0; x < box.x1; ++x) {
         const size_t i = static_cast<size_t>(y - box.y0) * crop.width + (x - box.x0);
         ASSERT_EQ(crop.coverage[i], both.coverage[static_cast<size_t>(y) * w + x]) << c.name;
-        if (crop.RowClear(y - box.y0)) ASSERT_EQ(crop.coverage[i], 0) << c.name;
+        if (crop.RowClear(y - box.y0)) {
+          ASSERT_EQ(crop.coverage[i], 0) << c.name;
+        }
       }
     }
   }
