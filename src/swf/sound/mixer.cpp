@@ -174,9 +174,9 @@ struct Mixer::Voice {
 };
 
 struct Mixer::Stream {
-  SoundStreamHead head;
+  SoundFormatInfo format;
   std::unique_ptr<Mp3Decoder> mp3;
-  int lastFrame = -2;
+  int lastFrame = -2;          // of the last block fed
   FifoSource* fifo = nullptr;  // owned by voice
   std::unique_ptr<Voice> voice;
 };
@@ -261,47 +261,58 @@ void Mixer::OnFrame(const Movie& movie, const Timeline& timeline, int frame, con
   if (!f.streamBlock || !timeline.streamHead) return;
   std::lock_guard lock(mutex_);
   const SoundStreamHead& head = *timeline.streamHead;
-  auto& slot = streams_[instance];
-  if (!slot || slot->lastFrame + 1 != frame) {
-    // A new stream, or a jump: what is queued belongs to other frames.
-    if (!slot && streams_.size() > limits_.maxStreams) {
-      streams_.erase(instance);
-      return;
-    }
-    slot = std::make_unique<Stream>();
-    slot->head = head;
-    if (head.stream.format == SoundFormat::Mp3 && mp3_) slot->mp3 = mp3_->Create();
-    auto fifo = std::make_unique<FifoSource>(head.stream.Rate());
-    slot->fifo = fifo.get();
-    slot->voice = std::make_unique<Voice>();
-    slot->voice->fifo = fifo.get();
-    slot->voice->isStream = true;
-    slot->voice->step = StepFor(head.stream.Rate());
-    slot->voice->source = std::move(fifo);
-  }
+  const auto& prior = streams_.find(instance);
+  // A new stream, or a jump: what is queued belongs to other frames.
+  const bool fresh = prior == streams_.end() || prior->second->lastFrame + 1 != frame;
+  Stream* st = StreamFor(instance, head.stream, fresh);
+  if (!st) return;
   if (&timeline == &movie.timeline) mainStream_ = instance;
-  Stream& st = *slot;
+  const std::span<const uint8_t> block = *f.streamBlock;
+  // An MP3 block starts with SampleCount and SeekSamples.
+  const bool mp3 = head.stream.format == SoundFormat::Mp3;
+  FeedStream(*st, frame, mp3 ? block.subspan(std::min<size_t>(block.size(), 4)) : block);
+}
+
+Mixer::Stream* Mixer::StreamFor(const void* key, const SoundFormatInfo& format, bool restart) {
+  auto& slot = streams_[key];
+  if (slot && !restart) return slot.get();
+  if (!slot && streams_.size() > limits_.maxStreams) {
+    streams_.erase(key);
+    return nullptr;
+  }
+  slot = std::make_unique<Stream>();
+  slot->format = format;
+  if (format.format == SoundFormat::Mp3 && mp3_) slot->mp3 = mp3_->Create();
+  auto fifo = std::make_unique<FifoSource>(format.Rate());
+  slot->fifo = fifo.get();
+  slot->voice = std::make_unique<Voice>();
+  slot->voice->fifo = fifo.get();
+  slot->voice->isStream = true;
+  slot->voice->step = StepFor(format.Rate());
+  slot->voice->source = std::move(fifo);
+  return slot.get();
+}
+
+void Mixer::FeedStream(Stream& st, int frame, std::span<const uint8_t> block) {
   st.lastFrame = frame;
   const size_t room =
       limits_.maxStreamFrames - std::min(limits_.maxStreamFrames, st.fifo->Buffered());
   if (room == 0) return;
-  const std::span<const uint8_t> block = *f.streamBlock;
   std::unique_ptr<SampleSource> decoder;
-  switch (head.stream.format) {
+  switch (st.format.format) {
     case SoundFormat::PcmNative:
     case SoundFormat::PcmLittle:
-      decoder = MakePcmSource(block, head.stream);
+      decoder = MakePcmSource(block, st.format);
       break;
     case SoundFormat::Adpcm:
-      decoder = MakeAdpcmSource(block, head.stream);
+      decoder = MakeAdpcmSource(block, st.format);
       break;
     case SoundFormat::G711ALaw:
     case SoundFormat::G711MuLaw:
-      decoder = MakeG711Source(block, head.stream);
+      decoder = MakeG711Source(block, st.format);
       break;
     case SoundFormat::Mp3:
-      if (st.mp3 && block.size() > 4)
-        st.mp3->Feed(block.subspan(4));  // after SampleCount, SeekSamples
+      if (st.mp3) st.mp3->Feed(block);
       break;
     default:
       break;
@@ -316,6 +327,25 @@ void Mixer::OnFrame(const Movie& movie, const Timeline& timeline, int frame, con
   }
   if (st.mp3 && st.mp3->Rate() > 0) st.fifo->SetRate(st.mp3->Rate());
   st.fifo->Push(frame, std::move(samples));
+}
+
+void Mixer::PushExternalSound(const void* owner, const SoundFormatInfo& format,
+                              std::span<const uint8_t> data) {
+  if (!owner) return;
+  std::lock_guard lock(mutex_);
+  const auto prior = streams_.find(owner);
+  // A stream whose format changes starts over with a decoder for the new one.
+  const bool fresh = prior == streams_.end() || prior->second->format.format != format.format ||
+                     prior->second->format.rateCode != format.rateCode ||
+                     prior->second->format.stereo != format.stereo ||
+                     prior->second->format.is16Bit != format.is16Bit;
+  Stream* st = StreamFor(owner, format, fresh);
+  if (st) FeedStream(*st, st->lastFrame + 1, data);
+}
+
+void Mixer::StopExternalSound(const void* owner) {
+  std::lock_guard lock(mutex_);
+  if (owner != mainStream_) streams_.erase(owner);
 }
 
 void Mixer::OnButtonSound(const Movie& movie, uint16_t buttonId, ButtonSoundEvent event) {

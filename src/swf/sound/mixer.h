@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "swf/sound/sample_source.h"
@@ -45,6 +46,9 @@ class Mixer final : public SoundSink {
                        const void* owner, int gainLeft, int gainRight) override;
   void StopOwnedSounds(const void* owner, uint16_t soundId) override;
   void SetOwnedGain(const void* owner, int gainLeft, int gainRight) override;
+  void PushExternalSound(const void* owner, const SoundFormatInfo& format,
+                         std::span<const uint8_t> data) override;
+  void StopExternalSound(const void* owner) override;
   // Silence at once: every voice and stream ends (stopAllSounds, or the
   // movie was unloaded).
   void StopAll() override;
@@ -63,6 +67,8 @@ class Mixer final : public SoundSink {
   struct Voice;
   struct Stream;
   Voice* StartLocked(std::shared_ptr<const SoundDefinition> sound, const SoundInfo& info);
+  Stream* StreamFor(const void* key, const SoundFormatInfo& format, bool restart);
+  void FeedStream(Stream& st, int frame, std::span<const uint8_t> block);
   Voice* AddVoice(std::unique_ptr<SampleSource> source, int nominalRate);
   void MixVoice(Voice& v, int32_t* acc, size_t frames);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 
 #include "swf/format/movie.h"
 
@@ -32,6 +33,13 @@ class SoundSink {
   virtual void StopOwnedSounds(const void* owner, uint16_t soundId) {}
   // A script changed the owner's volume or pan: its playing sounds follow.
   virtual void SetOwnedGain(const void* owner, int gainLeft, int gainRight) {}
+  // A stream played by a script (NetStream) gives its sound a block at a
+  // time, in order: MP3 frames, PCM or ADPCM as the format says. `owner`
+  // tells the streams apart; a block in another format starts the sound
+  // over. Stopping drops what is still queued (pause, seek, close).
+  virtual void PushExternalSound(const void* owner, const SoundFormatInfo& format,
+                                 std::span<const uint8_t> data) {}
+  virtual void StopExternalSound(const void* owner) {}
   // stopAllSounds: every sound ends at once. A stream sound starts again
   // with the next frame that carries a block of it.
   virtual void StopAll() {}

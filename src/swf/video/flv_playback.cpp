@@ -9,6 +9,9 @@ namespace {
 // Pixels decoded per call at most, so that a jump of the clock costs a
 // bounded time; the rest is decoded on later calls.
 constexpr uint64_t kMaxPixelsPerCall = 64ull << 20;
+// Audio tags held between calls at most: a long jump of the clock keeps the
+// first ones (the mixer holds a few seconds anyway).
+constexpr std::size_t kMaxAudioTagsPerCall = 1024;
 
 }  // namespace
 
@@ -33,6 +36,12 @@ std::vector<StreamEvent> FlvPlayback::TakeEvents() {
   std::vector<StreamEvent> out(std::make_move_iterator(events_.begin()),
                                std::make_move_iterator(events_.end()));
   events_.clear();
+  return out;
+}
+
+StreamAudio FlvPlayback::TakeAudio() {
+  StreamAudio out = std::move(audio_);
+  audio_ = {};
   return out;
 }
 
@@ -81,6 +90,8 @@ void FlvPlayback::Advance(double ms) {
 
 void FlvPlayback::Pause(std::optional<bool> paused) {
   paused_ = paused ? *paused : !paused_;
+  // What the mixer still holds would sound on after the pause.
+  if (paused_) audio_ = {true, {}};
   if (!paused_ && started_ && !full_) {
     Push("NetStream.Buffer.Full");
     full_ = true;
@@ -89,7 +100,16 @@ void FlvPlayback::Pause(std::optional<bool> paused) {
 
 void FlvPlayback::Seek(double seconds) {
   if (!(seconds >= 0)) seconds = 0;  // NaN too
-  const double target = std::min(seconds * 1000, endMs_);
+  if (seconds * 1000 > endMs_) {
+    // Past the end of the file: the stream stays where it is.
+    StreamEvent e;
+    e.code = "NetStream.Seek.InvalidTime";
+    e.level = "error";
+    e.details = endMs_ / 1000;
+    events_.push_back(std::move(e));
+    return;
+  }
+  const double target = seconds * 1000;
   // The last key frame at or before the target; audio-only streams go to
   // the first tag at or after it.
   std::size_t start = flv_.tags.size();
@@ -107,6 +127,7 @@ void FlvPlayback::Seek(double seconds) {
   }
   next_ = start;
   ended_ = flushed_ = false;
+  audio_ = {true, {}};
   Push("NetStream.Seek.Notify");
   // The picture at the new place shows at once, paused or not.
   if (started_) RunDueTags();
@@ -133,6 +154,10 @@ void FlvPlayback::RunDueTags() {
         e.isScript = true;
         events_.push_back(std::move(e));
       }
+    } else if (tag.type == FlvTagType::Audio) {
+      // Not while paused: the first tags show at once then, but stay silent.
+      if (!paused_ && tag.size > 1 && audio_.tags.size() < kMaxAudioTagsPerCall)
+        audio_.tags.push_back(Body(tag));
     } else if (tag.type == FlvTagType::Video && next_ >= videoFrom) {
       if (pixels >= kMaxPixelsPerCall) break;  // the rest waits for the next call
       decoded |= DecodeVideo(tag);

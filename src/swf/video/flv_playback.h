@@ -1,8 +1,9 @@
 // One FLV file played by a clock the caller moves: the video frames due by
 // the stream's time are decoded, script data tags are handed out when their
 // time comes, and the status events a stream reports are queued in the
-// order Flash Player gives them. Audio tags are passed over. A codec without
-// a decoder (VP6, AVC) shows nothing, but the timing and the events run.
+// order Flash Player gives them. Audio tags are handed out as they come due,
+// for the mixer to decode. A codec without a decoder (VP6, AVC) shows
+// nothing, but the timing and the events run.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,14 @@ struct StreamEvent {
   std::string code, level;
   bool isScript = false;
   AmfScript script;
+  std::optional<double> details;  // Seek.InvalidTime: the last time a seek may reach
+};
+
+// The audio tags that came due, in order, each with its header byte.
+struct StreamAudio {
+  // The sound queued so far must be dropped first (a seek or a pause).
+  bool restart = false;
+  std::vector<std::span<const uint8_t>> tags;
 };
 
 class FlvPlayback {
@@ -38,10 +47,13 @@ class FlvPlayback {
   void Advance(double ms);
   // nullopt toggles, as pause() without an argument does.
   void Pause(std::optional<bool> paused);
-  // To the key frame at or before `seconds` (clamped to the stream).
+  // To the key frame at or before `seconds`; a time past the stream's end
+  // is refused with Seek.InvalidTime.
   void Seek(double seconds);
 
   std::vector<StreamEvent> TakeEvents();
+  // Valid while this playback lives.
+  StreamAudio TakeAudio();
 
   double Time() const { return timeMs_ / 1000; }
   // Seconds of the stream held beyond its time: all of the rest of the file.
@@ -76,6 +88,7 @@ class FlvPlayback {
   double bufferMs_ = 100;  // Flash's default buffer time
   bool started_ = false, paused_ = false, ended_ = false, flushed_ = false, full_ = false;
   std::deque<StreamEvent> events_;
+  StreamAudio audio_;
   std::unique_ptr<VideoDecoder> decoder_;
   uint8_t codec_ = 0;
   std::shared_ptr<const raster::Image> picture_;

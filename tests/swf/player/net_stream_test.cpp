@@ -1,6 +1,7 @@
 // A movie built here plays an FLV file made by ffmpeg through NetStream into
 // a Video object: the events arrive in Flash Player's order, pictures show in
-// the video's box, and names outside the movie's folder are refused.
+// the video's box, the sound goes to the mixer, and names outside the
+// movie's folder are refused.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -78,6 +79,19 @@ Bytes PlayScript(const std::string& name) {
   return a.Bytes();
 }
 
+// Counts what a stream gives the sound side.
+class RecordingSink final : public SoundSink {
+ public:
+  void OnFrame(const Movie&, const Timeline&, int, const void*) override {}
+  void OnButtonSound(const Movie&, uint16_t, ButtonSoundEvent) override {}
+  void PushExternalSound(const void*, const SoundFormatInfo& format,
+                         std::span<const uint8_t> data) override {
+    mp3Tags += format.format == SoundFormat::Mp3 && !data.empty();
+  }
+  void StopExternalSound(const void*) override { ++stops; }
+  int mp3Tags = 0, stops = 0;
+};
+
 TEST(NetStreamTest, PlaysAnFlvFromTheMoviesFolderIntoAVideo) {
   using video::test::HaveFfmpeg;
   using video::test::RunQuiet;
@@ -85,25 +99,28 @@ TEST(NetStreamTest, PlaysAnFlvFromTheMoviesFolderIntoAVideo) {
   video::test::ScratchDir dir("netstream");
   const auto folder = dir.Path() / "movie";
   std::filesystem::create_directories(folder / "clips");
-  // One second of a bright test picture at 10 fps, 64x48.
+  // One second of a bright test picture at 10 fps, 64x48, with a tone in MP3.
   ASSERT_TRUE(
-      RunQuiet("ffmpeg -y -f lavfi -i testsrc=size=64x48:rate=10:duration=1 -c:v flv1 "
-               "-q:v 2 '" +
+      RunQuiet("ffmpeg -y -f lavfi -i testsrc=size=64x48:rate=10:duration=1 -f lavfi -i "
+               "sine=frequency=440:duration=1 -c:v flv1 -q:v 2 -c:a libmp3lame -ar 22050 '" +
                (folder / "clips" / "clip.flv").string() + "'"));
+  std::ofstream(folder / "clips" / "text.flv") << "not a video at all";
   std::filesystem::copy_file(folder / "clips" / "clip.flv", dir.Path() / "outside.flv");
   const struct {
     const char* name;
     std::string trace;
     bool pictures;
     bool refused;
+    bool sound;
   } cases[] = {
       {"clips/clip.flv",
        "NetStream.Play.Start\nNetStream.Buffer.Full\nmeta 64\nNetStream.Buffer.Flush\n"
        "NetStream.Play.Stop\nNetStream.Buffer.Empty\n",
-       true, false},
-      {"missing.flv", "NetStream.Play.StreamNotFound\n", false, false},
-      {"../outside.flv", "NetStream.Play.StreamNotFound\n", false, true},
-      {"http://example.com/clip.flv", "NetStream.Play.StreamNotFound\n", false, true},
+       true, false, true},
+      {"missing.flv", "NetStream.Play.StreamNotFound\n", false, false, false},
+      {"clips/text.flv", "NetStream.Play.FileStructureInvalid\n", false, false, false},
+      {"../outside.flv", "NetStream.Play.StreamNotFound\n", false, true, false},
+      {"http://example.com/clip.flv", "NetStream.Play.StreamNotFound\n", false, true, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -117,6 +134,8 @@ TEST(NetStreamTest, PlaysAnFlvFromTheMoviesFolderIntoAVideo) {
     int refusals = 0;
     player.SetTraceSink([&](const std::string& line) { trace += line + "\n"; });
     player.SetRefusalSink([&](const std::string&) { ++refusals; });
+    RecordingSink sound;
+    player.SetSoundSink(&sound);
     ASSERT_TRUE(player.LoadFile(swfPath.string()));
     std::vector<uint32_t> pixels(160 * 120, 0);
     raster::Canvas canvas{pixels.data(), 160, 120, 160};
@@ -134,6 +153,12 @@ TEST(NetStreamTest, PlaysAnFlvFromTheMoviesFolderIntoAVideo) {
     EXPECT_EQ(trace, c.trace);
     EXPECT_EQ(sawPicture, c.pictures);
     EXPECT_EQ(refusals > 0, c.refused);
+    // About 38 MP3 frames of 26 ms in the second of sound.
+    if (c.sound) {
+      EXPECT_GE(sound.mp3Tags, 30);
+    } else {
+      EXPECT_EQ(sound.mp3Tags, 0);
+    }
   }
 }
 

@@ -196,6 +196,31 @@ TEST(Mixer, StreamFollowsTheTimeline) {
   EXPECT_LE(heard, 6);
 }
 
+// A script's stream (NetStream) hands its sound over a block at a time: it
+// plays like a timeline's stream, a block in another format starts it over,
+// and stopping drops what is queued.
+TEST(Mixer, ExternalStreams) {
+  Mixer mixer(nullptr);
+  const auto pcm16 = Format(SoundFormat::PcmLittle, 3, true, false);
+  const auto pcm8 = Format(SoundFormat::PcmLittle, 3, false, false);
+  const int stream = 0, other = 0;
+  using Samples = std::vector<int16_t>;
+  mixer.PushExternalSound(&stream, pcm16, std::vector<uint8_t>{1, 0, 1, 0});
+  mixer.PushExternalSound(nullptr, pcm16, std::vector<uint8_t>{9, 0});  // no owner: ignored
+  EXPECT_EQ(Left(mixer, 2), (Samples{0, 0}));  // one block waits for the next
+  mixer.PushExternalSound(&stream, pcm16, std::vector<uint8_t>{2, 0, 2, 0});
+  const std::vector<uint8_t> tens = {10, 0, 10, 0, 10, 0, 10, 0, 10, 0, 10, 0};
+  mixer.PushExternalSound(&other, pcm16, tens);
+  mixer.PushExternalSound(&other, pcm16, tens);
+  EXPECT_EQ(Left(mixer, 2), (Samples{11, 11}));
+  // 8-bit blocks: the queued 16-bit ones are dropped.
+  mixer.PushExternalSound(&stream, pcm8, std::vector<uint8_t>{0x90, 0x90});
+  mixer.PushExternalSound(&stream, pcm8, std::vector<uint8_t>{0x90, 0x90});
+  EXPECT_EQ(Left(mixer, 2), (Samples{4096 + 10, 4096 + 10}));
+  mixer.StopExternalSound(&stream);
+  EXPECT_EQ(Left(mixer, 2), (Samples{10, 10}));
+}
+
 // A streaming movie's picture waits for its sound, and catches up with it.
 TEST(Mixer, PlayerFollowsItsStream) {
   auto movie = std::make_unique<Movie>();

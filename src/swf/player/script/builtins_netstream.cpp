@@ -4,12 +4,14 @@
 // order Flash Player gives them; script data tags call the stream's method
 // of their name (onMetaData, onCuePoint) with their values.
 #include <algorithm>
+#include <optional>
 
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/script/net_stream_object.h"
 #include "swf/player/script/script_display.h"
+#include "swf/sound/sound_sink.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -25,16 +27,19 @@ class NetConnectionState : public Object {
   bool connected = false;
 };
 
-Object* InfoObject(Vm& vm, const std::string& code, const std::string& level) {
+Object* InfoObject(Vm& vm, const std::string& code, const std::string& level,
+                   std::optional<double> details) {
   Object* info = vm.NewObject();
   vm.Set(info, "code", Value::Str(code));
   vm.Set(info, "level", Value::Str(level));
+  if (details) vm.Set(info, "details", Value::Num(*details));
   return info;
 }
 
 // Errors nobody handles on the object go to System.onStatus, as in the player.
-void TellStatus(Vm& vm, Object* target, const std::string& code, const std::string& level) {
-  const Value arg[1] = {Value::Obj(InfoObject(vm, code, level))};
+void TellStatus(Vm& vm, Object* target, const std::string& code, const std::string& level,
+                std::optional<double> details = std::nullopt) {
+  const Value arg[1] = {Value::Obj(InfoObject(vm, code, level, details))};
   if (vm.CallMethod(target, "onStatus", arg) || level != "error") return;
   const Value system = vm.Get(vm.global, "System");
   if (system.IsObject()) vm.CallMethod(system.object, "onStatus", arg);
@@ -180,8 +185,49 @@ Completion NetStreamCtor(Vm& vm, const CallContext& call, Args args) {
 bool ReadStreamFile(Vm& vm, const std::string& url, std::string& out) {
   const auto& limits = DisplayOf(vm).ctx.limits;
   const auto& reader = limits.readStream ? limits.readStream : vm.readFile;
-  return !url.empty() && reader && reader(url, out) && out.size() >= 9 &&
-         out.compare(0, 3, "FLV") == 0;
+  return !url.empty() && reader && reader(url, out);
+}
+
+bool IsFlv(const std::string& bytes) {
+  return bytes.size() >= 9 && bytes.compare(0, 3, "FLV") == 0;
+}
+
+// The sound format of an FLV audio tag's first byte; nothing for formats
+// without a decoder here (Nellymoser, AAC, Speex), which play silent.
+std::optional<SoundFormatInfo> FlvSoundFormat(uint8_t header) {
+  const uint8_t code = header >> 4;
+  const SoundFormatInfo info{static_cast<SoundFormat>(code),
+                             static_cast<uint8_t>((header >> 2) & 3), (header & 2) != 0,
+                             (header & 1) != 0};
+  switch (code) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 7:
+    case 8:
+      return info;
+    case 14:  // MP3 at 8 kHz: the decoder reads the rate from the frames
+      return SoundFormatInfo{SoundFormat::Mp3, 0, true, false};
+    default:
+      return std::nullopt;
+  }
+}
+
+// The stream's sound goes to the mixer as its tags come due.
+void PlayStreamSound(Vm& vm, Object* stream, video::FlvPlayback& playback) {
+  SoundSink* sink = DisplayOf(vm).ctx.sound;
+  const video::StreamAudio audio = playback.TakeAudio();
+  if (!sink) return;
+  if (audio.restart) sink->StopExternalSound(stream);
+  for (const auto& tag : audio.tags) {
+    if (const auto format = FlvSoundFormat(tag[0]))
+      sink->PushExternalSound(stream, *format, tag.subspan(1));
+  }
+}
+
+void StopStreamSound(Vm& vm, Object* stream) {
+  if (SoundSink* sink = DisplayOf(vm).ctx.sound) sink->StopExternalSound(stream);
 }
 
 Completion NetStreamPlay(Vm& vm, const CallContext& call, Args args) {
@@ -191,20 +237,24 @@ Completion NetStreamPlay(Vm& vm, const CallContext& call, Args args) {
   auto& streams = DisplayOf(vm).netStreams;
   std::erase(streams, self);
   s->source->playback.reset();
+  StopStreamSound(vm, self);
   std::size_t openBytes = 0;
   for (Object* other : streams) {
     if (const auto* p = PlaybackOf(other)) openBytes += p->Bytes();
   }
   std::string bytes;
   const std::string url = vm.ToString(args[0]);
-  if (streams.size() < kMaxOpenStreams && ReadStreamFile(vm, url, bytes) &&
-      openBytes + bytes.size() <= kMaxOpenBytes) {
+  const bool found = streams.size() < kMaxOpenStreams && ReadStreamFile(vm, url, bytes) &&
+                     openBytes + bytes.size() <= kMaxOpenBytes;
+  if (found && IsFlv(bytes)) {
     auto playback =
         std::make_shared<video::FlvPlayback>(std::make_shared<const std::string>(std::move(bytes)));
     if (!s->bufferTime.IsUndefined()) playback->SetBufferTime(vm.ToNumber(s->bufferTime));
     s->source->playback = std::move(playback);
   } else {
-    s->pending.emplace_back("NetStream.Play.StreamNotFound", "error");
+    // A file that is there but is no FLV is told apart from a missing one.
+    s->pending.emplace_back(
+        found ? "NetStream.Play.FileStructureInvalid" : "NetStream.Play.StreamNotFound", "error");
   }
   if (streams.size() < kMaxOpenStreams) streams.push_back(self);
   return {};
@@ -232,6 +282,7 @@ Completion NetStreamClose(Vm& vm, const CallContext& call, Args) {
   if (!s) return {};
   s->source->playback.reset();
   s->pending.clear();
+  StopStreamSound(vm, self);
   std::erase(DisplayOf(vm).netStreams, self);
   return {};
 }
@@ -263,7 +314,7 @@ constexpr Member kNetStreamProto[] = {
 
 void Deliver(Vm& vm, Object* stream, const video::StreamEvent& e) {
   if (!e.isScript) {
-    TellStatus(vm, stream, e.code, e.level);
+    TellStatus(vm, stream, e.code, e.level, e.details);
     return;
   }
   std::vector<Value> args;
@@ -286,10 +337,11 @@ void AdvanceNetStreams(Vm& vm) {
     NetStreamState* s = StateOf<NetStreamState>(stream);
     if (!s) continue;
     std::vector<video::StreamEvent> events;
-    for (auto& [code, level] : s->pending) events.push_back({code, level, false, {}});
+    for (auto& [code, level] : s->pending) events.push_back({code, level, false, {}, std::nullopt});
     s->pending.clear();
     if (auto playback = s->source->playback) {
       playback->Advance(elapsed);
+      PlayStreamSound(vm, stream, *playback);
       for (auto& e : playback->TakeEvents()) events.push_back(std::move(e));
     }
     for (const auto& e : events) {
