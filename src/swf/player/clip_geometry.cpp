@@ -154,6 +154,8 @@ bool MatrixUpTo(const TimelineInstance& t, const TimelineInstance* ancestor, Mat
     cur = hold.get();
   }
   if (ancestor && cur != ancestor) return false;
+  // Up to the stage, a root that scripts moved counts too.
+  if (!ancestor && cur->rootPlacement) m = cur->rootPlacement->matrix * m;
   out = m;
   return true;
 }

@@ -156,6 +156,16 @@ void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& 
   node.mask = MaskNode(mask, t.maskField.lock());
 }
 
+// A level's root as a group, moved, scaled, faded or hidden as scripts set it.
+void PlaceRoot(const TimelineInstance& root, DisplayNode& node) {
+  node.kind = DisplayNode::Kind::Group;
+  if (const DisplayObject* p = root.rootPlacement.get()) {
+    node.matrix = p->matrix;
+    node.colorTransform = p->colorTransform;
+    node.visible = p->visible;
+  }
+}
+
 }  // namespace
 
 DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
@@ -163,12 +173,18 @@ DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
   DisplayNode stage;
   stage.kind = DisplayNode::Kind::Group;
   stage.matrix = stageToDevice;
-  AppendChildren(root, movie, stage);
+  if (root.rootPlacement) {
+    DisplayNode& node = stage.children.emplace_back();
+    PlaceRoot(root, node);
+    AppendChildren(root, movie, node);
+  } else {
+    AppendChildren(root, movie, stage);
+  }
   // Each level draws over the ones below it.
   for (const auto& [number, level] : levels) {
     if (!level) continue;
     DisplayNode& node = stage.children.emplace_back();
-    node.kind = DisplayNode::Kind::Group;
+    PlaceRoot(*level, node);
     node.depth = 0xFFFF;
     AppendChildren(*level, level->GetMovie(), node);
   }

@@ -229,6 +229,10 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   std::weak_ptr<EditText> maskField;
   // Masks some clip: not drawn itself.
   bool isMask = false;
+  // A level's root has no entry in a list, but scripts may still move,
+  // scale, turn, fade or hide it (_root._x ...): its own placement, null
+  // until they do.
+  std::unique_ptr<DisplayObject> rootPlacement;
 
  private:
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 #include "movie_builder.h"
@@ -129,6 +130,56 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
     EXPECT_EQ(pixels[c.y * 550 + c.x], c.pixel) << c.x << "," << c.y;
   }
   std::filesystem::remove_all(dir);
+}
+
+// Scripts move, scale, fade and hide a level's root as they do any clip:
+// the whole movie follows, and the values read back as the player keeps them.
+TEST(PlayerTest, RootTakesItsOwnTransform) {
+  using avm1::test::Asm;
+  const struct {
+    const char* property;
+    avm1::test::PushArg value;
+    const char* trace;
+    uint32_t left, right;  // at (100, 200) and (450, 200)
+  } cases[] = {
+      {"_x", 275, "275\n", 0xFFFFFFFFu, 0xFF0000FFu},
+      {"_y", 300, "300\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
+      {"_xscale", -100, "-100\n", 0xFFFFFFFFu, 0xFFFFFFFFu},  // mirrored off the stage
+      {"_xscale", 50, "50\n", 0xFF0000FFu, 0xFFFFFFFFu},
+      {"_alpha", 50, "50\n", 0xFF8080FFu, 0xFF8080FFu},
+      {"_visible", false, "false\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
+      {"_rotation", 90, "90\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
+      // Values are numbers: what converts to NaN is ignored, what overflows
+      // a 32-bit integer of twips is its lowest value.
+      {"_visible", "abc", "true\n", 0xFF0000FFu, 0xFF0000FFu},
+      {"_x", avm1::test::Undefined(), "0\n", 0xFF0000FFu, 0xFF0000FFu},
+      {"_x", 1e10, "-107374182.4\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
+      {"_alpha", std::numeric_limits<double>::infinity(), "0\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.property);
+    Asm a;
+    a.Push({"_root"}).Do(avm1::Op::GetVariable).Push({c.property, c.value});
+    a.Do(avm1::Op::SetMember);
+    a.Push({"_root"}).Do(avm1::Op::GetVariable).Push({c.property}).Do(avm1::Op::GetMember);
+    a.Do(avm1::Op::Trace).Do(avm1::Op::End);
+    const Bytes code = a.Bytes();
+    std::vector<uint8_t> action = {0x3F, 0x03};  // DoAction, long form
+    for (int i = 0; i < 4; ++i) action.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
+    action.insert(action.end(), code.begin(), code.end());
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    std::string trace;
+    player.SetTraceSink([&](const std::string& line) { trace += line + "\n"; });
+    ASSERT_TRUE(player.LoadMemory(SwfWithTags(Cat({StageFillTags(0, 0, 255), action}))));
+    player.StepFrame();
+    std::vector<uint32_t> pixels(550 * 400);
+    raster::Canvas canvas{pixels.data(), 550, 400, 550};
+    player.Render(canvas);
+    EXPECT_EQ(trace, c.trace);
+    EXPECT_EQ(pixels[200 * 550 + 100], c.left);
+    EXPECT_EQ(pixels[200 * 550 + 450], c.right);
+  }
 }
 
 // The first SetBackgroundColor of any level colours the stage; a later

@@ -46,6 +46,35 @@ void TimelineClip::Detach(Vm& vm) {
   Properties().clear();
 }
 
+namespace {
+
+// A position in twips as the player's 32-bit integers hold it: what does not
+// fit, infinities too, becomes the lowest integer.
+double TwipsOf(double pixels) {
+  const double twips = std::round(pixels * 20);
+  return std::fabs(twips) < 2147483648.0 ? twips : -2147483648.0;
+}
+
+// The properties a level's root keeps in a placement of its own: position,
+// scales, rotation, alpha and visibility.
+bool IsRootTransform(const TimelineInstance& t, int index) {
+  if (!t.IsRoot()) return false;
+  switch (index) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 6:
+    case 7:
+    case 10:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 DisplayObject* TimelineClip::Placement() const {
   auto self = Instance();
   if (!self) return nullptr;
@@ -119,6 +148,7 @@ Value TimelineClip::GetIndexed(Vm& vm, int index) {
   auto self = Instance();
   if (!self) return {};
   DisplayObject* p = Placement();
+  if (!p && IsRootTransform(*self, index)) p = self->rootPlacement.get();
   const Matrix m = p ? p->matrix : Matrix{};
   switch (index) {
     case 0:
@@ -188,18 +218,26 @@ void TimelineClip::SetIndexed(Vm& vm, int index, const Value& v) {
   const Value converted = ConvertPropertyValue(vm, index, v);
   const double n = converted.number;
   DisplayObject* p = Placement();
+  auto self = Instance();
+  if (!p && self && IsRootTransform(*self, index)) {
+    if (!self->rootPlacement) self->rootPlacement = std::make_unique<DisplayObject>();
+    p = self->rootPlacement.get();
+  }
   if (!p) {
-    auto self = Instance();
-    if (index == 13 && self && self->IsRoot()) self->SetLastName(vm.ToString(v));
+    if (index == 13 && self && self->IsRoot()) self->SetLastName(converted.string);
     return;
   }
+  // Position, scale, rotation, alpha and visibility take numbers: undefined, null and
+  // what converts to NaN leave them as they are.
+  const bool numeric = index <= 10 && index != 4 && index != 5 && index != 8 && index != 9;
+  if (numeric && (v.IsNullish() || std::isnan(n))) return;
   Matrix& m = p->matrix;
   switch (index) {
     case 0:
-      if (std::isfinite(n)) m.tx = std::round(n * 20);
+      m.tx = TwipsOf(n);
       break;
     case 1:
-      if (std::isfinite(n)) m.ty = std::round(n * 20);
+      m.ty = TwipsOf(n);
       break;
     case 2:
     case 3:
@@ -210,14 +248,13 @@ void TimelineClip::SetIndexed(Vm& vm, int index, const Value& v) {
       SetClipSize(this, index == 9, n);
       break;
     case 6:
-      if (std::isfinite(n))
-        // 16 bits of 8.8 fixed point; larger values wrap.
-        p->colorTransform.aMult = static_cast<int16_t>(static_cast<uint32_t>(ToInt32(n * 2.56)));
+      // 16 bits of 8.8 fixed point; larger values wrap, and infinities are 0.
+      p->colorTransform.aMult = static_cast<int16_t>(static_cast<uint32_t>(ToInt32(n * 2.56)));
       break;
     case 7: {
       // Hiding a shown clip takes focus away; a hidden one can still take it.
       const bool was = p->visible;
-      p->visible = vm.ToBoolean(v);
+      p->visible = n != 0;
       if (was && !p->visible) DropFocusWithin(vm, *Instance());
       break;
     }
