@@ -14,6 +14,7 @@ namespace orrivel {
 namespace {
 
 constexpr UINT kFrameDueMessage = WM_APP + 20;
+constexpr UINT kPartsDrawnMessage = WM_APP + 21;
 
 int64_t NowTicks() {
   LARGE_INTEGER c;
@@ -46,6 +47,7 @@ PlayerControl::PlayerControl()
 
 PlayerControl::~PlayerControl() {
   if (ticker_) ticker_->Stop();
+  worker_.Wait();
   StopSound();
 }
 
@@ -81,6 +83,7 @@ void PlayerControl::SetBoundsTwips(float left, float top, float width, float hei
 
 void PlayerControl::SetMovie(const std::string& utf8Path) {
   if (ticker_) ticker_->Stop();
+  worker_.Wait();
   StopSound();
   // Sounds are reported only where a device plays them: without one the
   // movie runs by its clock, silent, and without an error.
@@ -91,44 +94,99 @@ void PlayerControl::SetMovie(const std::string& utf8Path) {
     player_->Unload();
     StopSound();
   }
+  lastError_ = player_->LastError();
   lastAdvance_ = NowTicks();
-  RenderChanges(true);
+  if (PrepareSurface()) RenderChanges(true);
+  PublishState();
   if (IsOpen()) InvalidateRect(hwnd(), nullptr, FALSE);
   if (hasMovie_ && ticker_) ticker_->Start(player_->SecondsPerFrame());
 }
 
 void PlayerControl::SetQuality2(std::string_view quality) {
+  worker_.Wait();
   player_->SetQuality(quality == "Low" ? swf::Quality::Low : swf::Quality::High);
-  Present(RenderChanges(true));
+  RedrawNow();
+}
+
+void PlayerControl::RedrawNow() {
+  worker_.Wait();
+  if (PrepareSurface()) Present(RenderChanges(true));
 }
 
 void PlayerControl::OnDestroy() {
   if (ticker_) ticker_->Stop();
+  worker_.Wait();
   StopSound();
 }
 
 LRESULT PlayerControl::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kFrameDueMessage) {
     OnFrameDue();
-    if (ticker_) ticker_->Acknowledge();
+    return 0;
+  }
+  if (msg == kPartsDrawnMessage) {
+    OnPartsDrawn();
     return 0;
   }
   if (msg == WM_GETDLGCODE) return DLGC_WANTALLKEYS | DLGC_WANTCHARS | DLGC_WANTARROWS;
   if (msg == WM_MOUSEWHEEL && inputEnabled_ && hasMovie_) {
     // Scripts hear lines: three to a notch, as the system scrolls by default.
-    AfterInput(player_->MouseWheel(GET_WHEEL_DELTA_WPARAM(wParam) * 3 / WHEEL_DELTA));
+    const int lines = GET_WHEEL_DELTA_WPARAM(wParam) * 3 / WHEEL_DELTA;
+    PostInput([lines](swf::Player& p) { return p.MouseWheel(lines); });
     return 0;
   }
   return Window::OnMessage(msg, wParam, lParam);
 }
 
 void PlayerControl::OnFrameDue() {
-  if (!hasMovie_) return;
+  if (!hasMovie_ || !PrepareSurface()) {
+    if (ticker_) ticker_->Acknowledge();
+    return;
+  }
   const int64_t now = NowTicks();
   const double elapsed = SecondsBetween(lastAdvance_, now);
   lastAdvance_ = now;
-  player_->Advance(elapsed);
-  Present(RenderChanges(false));
+  worker_.Post([this, elapsed] {
+    player_->Advance(elapsed);
+    Publish(RenderChanges(false), true);
+  });
+}
+
+void PlayerControl::PostInput(std::function<bool(swf::Player&)> input) {
+  worker_.Post([this, input = std::move(input)] {
+    const bool changed = input(*player_);
+    Publish(changed ? RenderChanges(false) : std::vector<swf::DamageBox>{}, false);
+  });
+}
+
+void PlayerControl::PublishState() {
+  frameNum_ = player_->FrameNum();
+  cursorHidden_ = player_->WantsCursorHidden();
+  handCursor_ = player_->WantsHandCursor();
+}
+
+void PlayerControl::Publish(std::vector<swf::DamageBox> parts, bool frame) {
+  PublishState();
+  std::lock_guard lock(drawnMutex_);
+  drawn_.insert(drawn_.end(), parts.begin(), parts.end());
+  frameDrawn_ |= frame;
+  if (drawnPosted_ || (drawn_.empty() && !frameDrawn_)) return;
+  drawnPosted_ = PostMessageW(hwnd(), kPartsDrawnMessage, 0, 0) != 0;
+}
+
+void PlayerControl::OnPartsDrawn() {
+  std::vector<swf::DamageBox> parts;
+  bool frame = false;
+  {
+    std::lock_guard lock(drawnMutex_);
+    parts.swap(drawn_);
+    std::swap(frame, frameDrawn_);
+    drawnPosted_ = false;
+  }
+  // Should the worker be drawing into these parts again already, they show
+  // half drawn for a moment: its next message brings them whole.
+  Present(parts);
+  if (frame && ticker_) ticker_->Acknowledge();
 }
 
 bool PlayerControl::EnsureSurface(int width, int height) {
@@ -158,13 +216,16 @@ bool PlayerControl::EnsureSurface(int width, int height) {
   return true;
 }
 
-std::vector<swf::DamageBox> PlayerControl::RenderChanges(bool whole) {
-  if (!IsOpen()) return {};
+bool PlayerControl::PrepareSurface() {
+  if (!IsOpen()) return false;
   RECT client{};
   GetClientRect(hwnd(), &client);
-  if (!EnsureSurface(client.right, client.bottom)) return {};
+  return EnsureSurface(client.right, client.bottom);
+}
+
+std::vector<swf::DamageBox> PlayerControl::RenderChanges(bool whole) {
+  if (!canvas_.pixels) return {};
   const swf::DamageBox all{0, 0, canvas_.width, canvas_.height};
-  GdiFlush();  // the surface may still be in use by an earlier blit
   if (!hasMovie_) {
     // Nothing loaded: the control shows plain black.
     if (!whole && !shown_.valid) return {};
@@ -191,24 +252,26 @@ void PlayerControl::Present(const std::vector<swf::DamageBox>& parts) {
     BitBlt(hdc, p.x0, p.y0, p.x1 - p.x0, p.y1 - p.y0, surfaceDc_.get(), p.x0, p.y0, SRCCOPY);
   }
   ReleaseDC(hwnd(), hdc);
+  GdiFlush();  // done with the surface before the worker draws into it again
 }
 
 void PlayerControl::OnPaint(HDC hdc, const RECT& dirty) {
-  if (!surface_) RenderChanges(true);
+  if (!surface_) {
+    worker_.Wait();
+    if (PrepareSurface()) RenderChanges(true);
+  }
   if (surface_) {
     BitBlt(hdc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top,
            surfaceDc_.get(), dirty.left, dirty.top, SRCCOPY);
+    GdiFlush();
   } else {
     FillRect(hdc, &dirty, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   }
 }
 
 void PlayerControl::OnSize(int width, int height) {
+  worker_.Wait();
   if (EnsureSurface(width, height)) RenderChanges(true);
-}
-
-void PlayerControl::AfterInput(bool changed) {
-  if (changed) Present(RenderChanges(false));
 }
 
 void PlayerControl::OnMouseMove(POINT at, WPARAM) {
@@ -217,7 +280,15 @@ void PlayerControl::OnMouseMove(POINT at, WPARAM) {
     TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd(), 0};
     trackingLeave_ = TrackMouseEvent(&track) != 0;
   }
-  AfterInput(player_->MouseMove(at.x, at.y));
+  // Moves come faster than a heavy movie draws: one waits at a time, and
+  // it takes the pointer where it is when its turn comes.
+  mouseAt_ = (static_cast<int64_t>(at.x) << 32) | static_cast<uint32_t>(at.y);
+  if (moveQueued_.exchange(true)) return;
+  PostInput([this](swf::Player& p) {
+    moveQueued_ = false;
+    const int64_t packed = mouseAt_;
+    return p.MouseMove(static_cast<int>(packed >> 32), static_cast<int32_t>(packed & 0xFFFFFFFF));
+  });
 }
 
 void PlayerControl::OnMouseButton(UINT msg, POINT at, WPARAM) {
@@ -225,18 +296,22 @@ void PlayerControl::OnMouseButton(UINT msg, POINT at, WPARAM) {
   if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
     SetFocus(hwnd());
     SetCapture(hwnd());
-    player_->MouseMove(at.x, at.y);
-    AfterInput(player_->MouseDown());
+    PostInput([at](swf::Player& p) {
+      p.MouseMove(at.x, at.y);
+      return p.MouseDown();
+    });
   } else if (msg == WM_LBUTTONUP) {
     if (GetCapture() == hwnd()) ReleaseCapture();
-    player_->MouseMove(at.x, at.y);
-    AfterInput(player_->MouseUp());
+    PostInput([at](swf::Player& p) {
+      p.MouseMove(at.x, at.y);
+      return p.MouseUp();
+    });
   }
 }
 
 void PlayerControl::OnMouseLeave() {
   trackingLeave_ = false;
-  if (inputEnabled_ && hasMovie_) AfterInput(player_->MouseLeave());
+  if (inputEnabled_ && hasMovie_) PostInput([](swf::Player& p) { return p.MouseLeave(); });
 }
 
 void PlayerControl::OnKey(UINT msg, UINT virtualKey, LPARAM) {
@@ -244,7 +319,7 @@ void PlayerControl::OnKey(UINT msg, UINT virtualKey, LPARAM) {
   FlushPendingKey();
   const int key = static_cast<int>(virtualKey & 0xFF);
   if (msg == WM_KEYUP || msg == WM_SYSKEYUP) {
-    AfterInput(player_->KeyUp(key, 0));
+    PostInput([key](swf::Player& p) { return p.KeyUp(key, 0); });
     return;
   }
   // A key that types waits for its WM_CHAR, which names the character.
@@ -252,26 +327,27 @@ void PlayerControl::OnKey(UINT msg, UINT virtualKey, LPARAM) {
     pendingKey_ = key;
     return;
   }
-  AfterInput(SendKeyDown(key, 0));
+  SendKeyDown(key, 0);
 }
 
 void PlayerControl::OnChar(wchar_t character) {
   if (!inputEnabled_ || !hasMovie_) return;
-  bool changed = false;
   if (pendingKey_ != 0) {
-    changed = SendKeyDown(pendingKey_, character);
+    SendKeyDown(pendingKey_, character);
     pendingKey_ = 0;
   }
-  if (character >= 32) changed = player_->TextInput(character) || changed;
-  AfterInput(changed);
+  if (character >= 32) PostInput([character](swf::Player& p) { return p.TextInput(character); });
 }
 
-bool PlayerControl::SendKeyDown(int key, int character) {
-  bool changed = player_->KeyDown(key, character);
+void PlayerControl::SendKeyDown(int key, int character) {
+  // The modifiers as they are now, not when the worker gets to the key.
   const bool shift = GetKeyState(VK_SHIFT) < 0, control = GetKeyState(VK_CONTROL) < 0;
-  if (const auto command = swf::TextCommandForKey(key, shift, control))
-    changed = player_->TextEdit(*command) || changed;
-  return changed;
+  PostInput([=](swf::Player& p) {
+    bool changed = p.KeyDown(key, character);
+    if (const auto command = swf::TextCommandForKey(key, shift, control))
+      changed = p.TextEdit(*command) || changed;
+    return changed;
+  });
 }
 
 // A key whose character never came (a shortcut, a dead key) goes down without one.
@@ -279,17 +355,17 @@ void PlayerControl::FlushPendingKey() {
   if (pendingKey_ == 0) return;
   const int key = pendingKey_;
   pendingKey_ = 0;
-  AfterInput(SendKeyDown(key, 0));
+  SendKeyDown(key, 0);
 }
 
 bool PlayerControl::OnSetCursor(UINT hitTest) {
   if (hitTest != HTCLIENT || !inputEnabled_ || !hasMovie_) return false;
   // A movie that called Mouse.hide() draws its own pointer, if any.
-  if (player_->WantsCursorHidden()) {
+  if (cursorHidden_) {
     SetCursor(nullptr);
     return true;
   }
-  if (!player_->WantsHandCursor()) return false;
+  if (!handCursor_) return false;
   SetCursor(LoadCursorW(nullptr, IDC_HAND));
   return true;
 }

@@ -171,11 +171,15 @@ TEST_F(MovieWindowTest, InteractiveRunDeliversTheMouseToTheMoviesButtons) {
                                static_cast<int>(fit.top + 200 * fit.scale));
   Pump(200);
   const uint64_t still = w.Player().FramesRendered();
+  // Input reaches the player on its worker thread, in order.
   SendMessageW(w.Player().hwnd(), WM_MOUSEMOVE, 0, at);
+  EXPECT_TRUE(PumpUntil([&] { return w.Player().FramesRendered() >= still + 1; }, 2000));
+  Pump(50);
   EXPECT_EQ(w.Player().FramesRendered(), still + 1) << "the button shows its over state";
   SendMessageW(w.Player().hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, at);
   SendMessageW(w.Player().hwnd(), WM_LBUTTONUP, 0, at);
-  EXPECT_GE(w.Player().FramesRendered(), still + 2) << "and its down state";
+  EXPECT_TRUE(PumpUntil([&] { return w.Player().FramesRendered() >= still + 2; }, 2000))
+      << "and its down state";
   EXPECT_TRUE(w.IsOpen()) << "the movie's input does not end the run";
 }
 
