@@ -134,10 +134,12 @@ ScaleRotation ScaleRotationOf(const DisplayObject& obj) {
 
 void SetScaleRotation(DisplayObject& obj, const ScaleRotation& s) {
   Matrix& m = obj.matrix;
-  m.a = s.scaleX * std::cos(s.rotation);
-  m.b = s.scaleX * std::sin(s.rotation);
-  m.c = -s.scaleY * std::sin(s.rotation + s.skew);
-  m.d = s.scaleY * std::cos(s.rotation + s.skew);
+  // An infinite scale or rotation reads back as set, but draws nothing.
+  const auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+  m.a = finite(s.scaleX * std::cos(s.rotation));
+  m.b = finite(s.scaleX * std::sin(s.rotation));
+  m.c = finite(-s.scaleY * std::sin(s.rotation + s.skew));
+  m.d = finite(s.scaleY * std::cos(s.rotation + s.skew));
   obj.scaleRotation = s;
   obj.scaleRotationMatrix = m;
 }
@@ -155,7 +157,7 @@ double GetScaleProperty(const DisplayObject* obj, ScaleProperty which) {
 }
 
 void SetScaleProperty(DisplayObject& obj, ScaleProperty which, double value) {
-  if (!std::isfinite(value)) return;
+  if (std::isnan(value)) return;
   ScaleRotation s = ScaleRotationOf(obj);
   if (which == ScaleProperty::XScale) {
     s.scaleX = value / 100;

@@ -119,6 +119,10 @@ struct TimelineContext {
   std::vector<std::unique_ptr<Movie>> loadedMovies;
   // The URL each loaded movie came from, as the script asked for it (_url).
   std::map<const Movie*, std::string> movieUrls;
+  // The player-wide settings scripts read and set: _quality (as scripts
+  // name it; drawing keeps the user's choice) and _soundbuftime.
+  std::string scriptQuality = "HIGH";
+  int32_t soundBufferSeconds = 5;
   // Movies loaded into _level1, _level2 ... (loadMovieNum); level 0 is the
   // main timeline. Declared last: they die before the movies they show.
   std::map<int, std::shared_ptr<TimelineInstance>> levels;

@@ -155,6 +155,12 @@ TEST(PlayerTest, RootTakesItsOwnTransform) {
       {"_x", avm1::test::Undefined(), "0\n", 0xFF0000FFu, 0xFF0000FFu},
       {"_x", 1e10, "-107374182.4\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
       {"_alpha", std::numeric_limits<double>::infinity(), "0\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
+      {"_xscale", std::numeric_limits<double>::infinity(), "Infinity\n", 0xFFFFFFFFu, 0xFFFFFFFFu},
+      // The player's settings: kept for scripts, without moving anything.
+      {"_quality", "best", "BEST\n", 0xFF0000FFu, 0xFF0000FFu},
+      {"_quality", "fast", "HIGH\n", 0xFF0000FFu, 0xFF0000FFu},
+      {"_highquality", 0, "0\n", 0xFF0000FFu, 0xFF0000FFu},
+      {"_soundbuftime", 2.5, "2\n", 0xFF0000FFu, 0xFF0000FFu},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.property);

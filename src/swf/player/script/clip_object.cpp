@@ -1,6 +1,8 @@
 #include "swf/player/script/timeline_clip.h"
 
 #include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cmath>
 #include <numbers>
 
@@ -53,6 +55,26 @@ namespace {
 double TwipsOf(double pixels) {
   const double twips = std::round(pixels * 20);
   return std::fabs(twips) < 2147483648.0 ? twips : -2147483648.0;
+}
+
+// _highquality and _soundbuftime take numbers (NaN, like undefined and
+// null, changes nothing),
+// _quality one of the four names in any case.
+void SetPlayerSetting(TimelineContext& ctx, int index, const Value& v) {
+  if (index == 19) {
+    std::string q = v.string;
+    for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (q == "LOW" || q == "MEDIUM" || q == "HIGH" || q == "BEST") ctx.scriptQuality = q;
+    return;
+  }
+  const double n = v.number;
+  if (std::isnan(n)) return;
+  if (index == 16) {
+    ctx.scriptQuality = n >= 2 ? "BEST" : n == 0 ? "LOW" : "HIGH";
+  } else {
+    // Whole seconds, as the player's 32-bit integers hold them.
+    ctx.soundBufferSeconds = std::fabs(n) < 2147483648.0 ? static_cast<int32_t>(n) : INT32_MIN;
+  }
 }
 
 // The properties a level's root keeps in a placement of its own: position,
@@ -194,14 +216,16 @@ Value TimelineClip::GetIndexed(Vm& vm, int index) {
       const auto it = urls.find(&self->GetMovie());
       return Value::Str("file:///" + (it != urls.end() ? it->second : std::string("test.swf")));
     }
-    case 16:
-      return Value::Num(1);
+    case 16: {
+      const std::string& q = self->Context().scriptQuality;
+      return Value::Num(q == "LOW" ? 0 : q == "BEST" ? 2 : 1);
+    }
     case 17:
       return GetFocusRect(vm, self->IsRoot() ? nullptr : &focusRect);
     case 18:
-      return Value::Num(5);
+      return Value::Num(self->Context().soundBufferSeconds);
     case 19:
-      return Value::Str("HIGH");
+      return Value::Str(self->Context().scriptQuality);
     case 20:
     case 21:
       return ClipMouse(vm, *this, index == 20);
@@ -217,6 +241,11 @@ void TimelineClip::SetIndexed(Vm& vm, int index, const Value& v) {
   }
   const Value converted = ConvertPropertyValue(vm, index, v);
   const double n = converted.number;
+  if (index == 16 || index == 18 || index == 19) {
+    const auto t = Instance();
+    if (t && !v.IsNullish()) SetPlayerSetting(t->Context(), index, converted);
+    return;
+  }
   DisplayObject* p = Placement();
   auto self = Instance();
   if (!p && self && IsRootTransform(*self, index)) {
