@@ -442,10 +442,13 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         continue;
       }
     }
-    // Condensed blanks become one space; from SWF 8 none at the start.
+    // Condensed blanks become one space; from SWF 8 none at the start, and
+    // none after a space ending the text before a tag (older players
+    // condense each stretch of text between tags on its own).
     if (condenseWhite && IsSpace(c)) {
       while (i < html.size() && IsSpace(html[i])) ++i;
-      if ((length > 0 || how.version < 8) && lastChar() != U' ' && lastChar() != U'\r') emit(U' ');
+      const bool afterSpace = how.version >= 8 && lastChar() == U' ';
+      if ((length > 0 || how.version < 8) && !afterSpace && lastChar() != U'\r') emit(U' ');
       continue;
     }
     if (c == U'\r' || c == U'\n') {

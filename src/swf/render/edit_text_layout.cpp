@@ -285,6 +285,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
                             font != nullptr && font->bold, font != nullptr && font->italic);
   }
   layout.deviceText = device;
+  layout.uprightOnly = !def.useOutlines;
   // Device glyphs follow the vertical scale across, so they may reach
   // anywhere in the field (drawn clipped to it): redraws cover all of it.
   if (device) layout.bounds.Include(field);

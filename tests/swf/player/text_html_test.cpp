@@ -67,6 +67,9 @@ TEST(TextHtmlTest, BreaksAndBlanksFollowTheVersion) {
       {7, false, false, U"a\n", U"a\r", U""},
       {8, false, true, U"  a  b ", U"a b ", U""},
       {7, false, true, U"  a  b ", U" a b ", U""},
+      // Before SWF 8 each stretch between tags condenses on its own.
+      {7, false, true, U"<b> a </b> <i> b </i>", U" a  b ", U""},
+      {8, false, true, U"<b> a </b> <i> b </i>", U"a b ", U""},
       {8, true, false, U"<b>\n</b>", U"\r", U"KERNING=\"0\"><B></B></FONT></P>"},
       {8, true, false, U"<font color='#111111'>a</font>\n", U"a\r",
        U">a<FONT COLOR=\"#000000\"></FONT></FONT></P>"},

@@ -1,7 +1,8 @@
 // TextField: the field properties as getter/setter pairs on the prototype,
 // the format and replace methods, and MovieClip.createTextField.
-#include <array>
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <utility>
 
@@ -284,7 +285,9 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       f.MutableDef().password = vm.ToBoolean(v);
       return;
     case kType: {
-      const std::string t = vm.ToString(v);
+      // Either name in any case; other values leave the type.
+      std::string t = vm.ToString(v);
+      for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
       if (t == "input") f.MutableDef().readOnly = false;
       if (t == "dynamic") f.MutableDef().readOnly = true;
       return;

@@ -101,5 +101,20 @@ TEST(TextFieldObjectTest, KerningAndLetterSpacingNeedFlash8) {
   }
 }
 
+// type takes either name in any case and ignores anything else.
+TEST(TextFieldObjectTest, TypeTakesEitherNameInAnyCase) {
+  const struct {
+    const char* set;
+    const char* read;
+  } steps[] = {{"input", "input"}, {"DYNAMIC", "dynamic"}, {"Input", "input"},
+               {"other", "input"}, {"", "input"},          {"dynamic", "dynamic"}};
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  for (const auto& s : steps) {
+    m.vm().Set(m.field, "type", Value::Str(s.set));
+    EXPECT_EQ(m.Read(m.field, "type"), s.read) << s.set;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
