@@ -211,8 +211,6 @@ Value Read(Vm& vm, EditText& f, int prop) {
       return Value::Num(f.sharpness);
     case kThickness:
       return Value::Num(f.thickness);
-    case kFilters:
-      return Value::Obj(vm.NewArray());
     default:
       return {};
   }
@@ -373,6 +371,7 @@ Completion Getter(Vm& vm, const CallContext& call, Args) {
     Object* sheet = static_cast<TextFieldObject*>(self)->styleSheet;
     return sheet ? Value::Obj(sheet) : Value{};
   }
+  if constexpr (P == kFilters) return GetFilters(vm, call, {});  // as a clip keeps them
   return Read(vm, *f, P);
 }
 
@@ -399,6 +398,7 @@ Completion Setter(Vm& vm, const CallContext& call, Args args) {
     f->SetStyleSheetOn(dynamic_cast<StyleSheetObject*>(object->styleSheet) != nullptr);
     return {};
   }
+  if constexpr (P == kFilters) return SetFilters(vm, call, args);
   if ((P == kText || P == kHtmlText) && WriteStyled(vm, *f, object->styleSheet, Arg(args, 0)))
     return {};
   const std::pair<int, int> scrolled{f->scroll, f->hscroll};

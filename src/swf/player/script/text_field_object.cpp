@@ -403,6 +403,7 @@ TextFieldObject* DuplicateTextField(Vm& vm, EditText& source, const std::string&
   if (!tagDef) def.initialText.reset();
   DisplayObject obj = *p;
   obj.instance.reset();
+  obj.filters.clear();  // a script's filters stay with the original
   obj.depth = key;
   obj.name = name;
   obj.scripted = true;

@@ -116,5 +116,28 @@ TEST(TextFieldObjectTest, TypeTakesEitherNameInAnyCase) {
   }
 }
 
+// A field keeps the filters a script gives it, as a clip does; a copy of
+// the field starts without them.
+TEST(TextFieldObjectTest, FiltersStayWithTheFieldNotItsCopy) {
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  Vm& vm = m.vm();
+  Object* filters = vm.Get(vm.Get(vm.global, "flash").object, "filters").object;
+  ASSERT_NE(filters, nullptr);
+  const Value shadow = vm.Construct(vm.Get(filters, "DropShadowFilter").object, {});
+  vm.Set(m.field, "filters", Value::Obj(vm.NewArray({shadow})));
+  TextFieldObject* copy = DuplicateTextField(vm, *m.field->Field(), "c", 2);
+  ASSERT_NE(copy, nullptr);
+  const struct {
+    Object* field;
+    const char* length;
+  } cases[] = {{m.field, "1"}, {copy, "0"}};
+  for (const auto& c : cases) {
+    const Value list = vm.Get(c.field, "filters");
+    ASSERT_TRUE(list.IsObject());
+    EXPECT_EQ(m.Read(list.object, "length"), c.length);
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
