@@ -341,6 +341,11 @@ const TextLayout& EditText::Layout() {
     if (const auto font = EmbeddedFont(*ctx_.movie, first)) {
       view.def.fontId = font;
       view.def.useOutlines = true;
+    } else {
+      // Embedded fonts asked for and none found: nothing to draw the text
+      // with, so it shows nothing and measures nothing.
+      view.def.initialText = std::string();
+      view.def.fontHeight = 0;
     }
   }
   const auto rgb = [](uint32_t c) {

@@ -139,5 +139,43 @@ TEST(TextFieldObjectTest, FiltersStayWithTheFieldNotItsCopy) {
   }
 }
 
+// A copy of a field a script made is a new field: no size, no text, the
+// defaults again and visible; only its type carries over.
+TEST(TextFieldObjectTest, CopyOfAScriptFieldStartsAfresh) {
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  Vm& vm = m.vm();
+  vm.Set(m.field, "border", Value::Bool(true));
+  vm.Set(m.field, "type", Value::Str("input"));
+  vm.Set(m.field, "_visible", Value::Bool(false));
+  vm.Set(m.field, "text", Value::Str("abc"));
+  TextFieldObject* copy = DuplicateTextField(vm, *m.field->Field(), "c", 2);
+  ASSERT_NE(copy, nullptr);
+  const struct {
+    const char* name;
+    const char* original;
+    const char* copy;
+  } cases[] = {{"_width", "100", "0"},     {"_height", "20", "0"},
+               {"text", "abc", ""},        {"border", "true", "false"},
+               {"type", "input", "input"}, {"_visible", "false", "true"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(m.Read(m.field, c.name), c.original) << c.name;
+    EXPECT_EQ(m.Read(copy, c.name), c.copy) << c.name;
+  }
+}
+
+// With embedFonts on and no embedded font to set it in, the text shows and
+// measures nothing.
+TEST(TextFieldObjectTest, EmbedFontsWithoutAFontMeasuresNothing) {
+  for (const bool embed : {false, true}) {
+    FieldMovie m(8);
+    ASSERT_NE(m.field, nullptr);
+    m.vm().Set(m.field, "text", Value::Str("Hello"));
+    m.vm().Set(m.field, "embedFonts", Value::Bool(embed));
+    EXPECT_EQ(m.Read(m.field, "textWidth") == "0", embed) << embed;
+    EXPECT_EQ(m.Read(m.field, "textHeight") == "0", embed) << embed;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
