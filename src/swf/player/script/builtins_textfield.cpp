@@ -412,11 +412,11 @@ Completion Setter(Vm& vm, const CallContext& call, Args args) {
   return {};
 }
 
-size_t Index(Vm& vm, const Value& v, size_t fallback) {
-  const double n = vm.ToNumber(v);
+size_t Index(double n, size_t fallback) {
   if (!std::isfinite(n)) return fallback;
   return n <= 0 ? 0 : static_cast<size_t>(std::min(n, 1e9));
 }
+size_t Index(Vm& vm, const Value& v, size_t fallback) { return Index(vm.ToNumber(v), fallback); }
 
 Completion GetTextFormat(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
@@ -481,7 +481,10 @@ Completion ReplaceText(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   FieldView f(vm, self);
   if (!f || args.size() < 3) return {};
-  const size_t begin = Index(vm, args[0], 0), end = Index(vm, args[1], 0);
+  // A negative index or a range running backwards replaces nothing.
+  const double from = vm.ToNumber(args[0]), to = vm.ToNumber(args[1]);
+  if (from < 0 || to < 0) return {};
+  const size_t begin = Index(from, 0), end = Index(to, 0);
   if (end < begin) return {};
   const std::string s = vm.ToString(args[2]);
   if (!vm.Charge(s.size())) return {};

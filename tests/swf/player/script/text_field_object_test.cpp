@@ -177,5 +177,24 @@ TEST(TextFieldObjectTest, EmbedFontsWithoutAFontMeasuresNothing) {
   }
 }
 
+// replaceText, one call after another on "ba": a negative index or a
+// backward range changes nothing; an end past the text stops at it.
+TEST(TextFieldObjectTest, ReplaceTextRanges) {
+  const struct {
+    double begin, end;
+    const char* with;
+    const char* text;  // after the call
+  } steps[] = {{-1, 0, "c", "ba"}, {0, 5, "d", "d"},    {-1, 5, "e", "d"},    {1, 5, "f", "df"},
+               {1, 1, "h", "dhf"}, {3, 3, "i", "dhfi"}, {3, -1, "y", "dhfi"}, {2, 1, "z", "dhfi"}};
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  m.vm().Set(m.field, "text", Value::Str("ba"));
+  for (const auto& s : steps) {
+    const Value args[] = {Value::Num(s.begin), Value::Num(s.end), Value::Str(s.with)};
+    m.vm().CallMethod(m.field, "replaceText", args);
+    EXPECT_EQ(m.Read(m.field, "text"), s.text) << s.begin << ".." << s.end << " " << s.with;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
