@@ -176,6 +176,7 @@ Value Read(Vm& vm, EditText& f, int prop) {
     case kType:
       return Value::Str(d.readOnly ? "dynamic" : "input");
     case kMaxChars:
+      if (f.negativeMaxChars < 0) return Value::Num(f.negativeMaxChars);
       return d.maxLength && *d.maxLength > 0 ? Value::Num(*d.maxLength) : Value::Null();
     case kVariable:
       return f.variable.empty() ? Value::Null() : Value::Str(f.variable);
@@ -291,11 +292,13 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       return;
     }
     case kMaxChars: {
-      const double n = vm.ToNumber(v);
-      if (v.IsNullish() || !(n > 0)) {
-        f.MutableDef().maxLength.reset();
+      // A whole number; 0 (and what is no number) means no limit.
+      const int32_t n = v.IsNullish() ? 0 : ToInt32(vm.ToNumber(v));
+      f.negativeMaxChars = std::min(n, 0);
+      if (n > 0) {
+        f.MutableDef().maxLength = static_cast<uint16_t>(std::min(n, 65535));
       } else {
-        f.MutableDef().maxLength = static_cast<uint16_t>(std::min(n, 65535.0));
+        f.MutableDef().maxLength.reset();
       }
       return;
     }
@@ -315,8 +318,10 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       if (v.IsNullish()) {
         f.restrict.reset();
       } else {
-        f.restrict = DecodeText(vm.ToString(v), Utf8(vm));
-        if (f.restrict->empty()) f.restrict.reset();  // "" restricts nothing
+        // "" leaves a field without a restriction as it is, and empties
+        // one that has characters (then none are admitted).
+        std::u32string chars = DecodeText(vm.ToString(v), Utf8(vm));
+        if (!chars.empty() || f.restrict) f.restrict = std::move(chars);
       }
       return;
     case kScroll: {

@@ -196,5 +196,27 @@ TEST(TextFieldObjectTest, ReplaceTextRanges) {
   }
 }
 
+// maxChars keeps a whole number, negative ones too, and reads null for 0
+// or what is no number; restrict "" empties a restriction but leaves a
+// field without one as it is.
+TEST(TextFieldObjectTest, MaxCharsAndRestrictReadBack) {
+  const struct {
+    const char* name;
+    Value set;
+    const char* read;
+  } steps[] = {
+      {"maxChars", Value::Num(5.7), "5"},   {"maxChars", Value::Str("x"), "null"},
+      {"maxChars", Value::Num(-6), "-6"},   {"maxChars", Value::Num(0), "null"},
+      {"restrict", Value::Str(""), "null"}, {"restrict", Value::Str("a-z"), "a-z"},
+      {"restrict", Value::Str(""), ""},     {"restrict", Value::Null(), "null"},
+  };
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  for (const auto& s : steps) {
+    m.vm().Set(m.field, s.name, s.set);
+    EXPECT_EQ(m.Read(m.field, s.name), s.read) << s.name << " = " << m.vm().ToString(s.set);
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
