@@ -218,5 +218,24 @@ TEST(TextFieldObjectTest, MaxCharsAndRestrictReadBack) {
   }
 }
 
+// typeof a field: "movieclip" in SWF 5, "object" later until the field is
+// removed, then "movieclip" in every version.
+TEST(TextFieldObjectTest, TypeofAFieldAndARemovedOne) {
+  const struct {
+    int version;
+    const char* placed;
+    const char* removed;
+  } cases[] = {
+      {5, "movieclip", "movieclip"}, {6, "object", "movieclip"}, {8, "object", "movieclip"}};
+  for (const auto& c : cases) {
+    FieldMovie m(c.version);
+    ASSERT_NE(m.field, nullptr);
+    const Value field = Value::Obj(m.field);
+    EXPECT_EQ(m.vm().TypeOf(field), c.placed) << c.version;
+    RemoveTextField(m.vm(), *m.field->Field());
+    EXPECT_EQ(m.vm().TypeOf(field), c.removed) << c.version;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
