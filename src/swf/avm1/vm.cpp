@@ -633,8 +633,10 @@ std::string Vm::TypeOf(const Value& v) {
         const auto* clip = static_cast<ClipObject*>(v.object);
         return clip->IsButton() && version >= 6 ? "object" : "movieclip";  // a button is no clip
       }
-      // SWF 5 takes a text field for a clip.
-      if (v.object->IsTextField() && version < 6) return "movieclip";
+      // SWF 5 takes a text field for a clip; so does every version once
+      // the field is gone.
+      if (v.object->IsTextField() && (version < 6 || v.object->IsRemovedField()))
+        return "movieclip";
       return v.object->IsFunction() ? "function" : "object";
   }
   return "undefined";

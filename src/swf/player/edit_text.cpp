@@ -40,6 +40,13 @@ std::optional<uint16_t> EmbeddedFont(const Movie& movie, const TextStyle& s) {
   return any;
 }
 
+bool HasOutlines(const Movie& movie, std::optional<uint16_t> fontId) {
+  const auto it = fontId ? movie.characters.find(*fontId) : movie.characters.end();
+  const auto* font =
+      it != movie.characters.end() ? std::get_if<FontDefinition>(&it->second) : nullptr;
+  return font && !font->glyphs.empty();
+}
+
 }  // namespace
 
 void TextStyle::Apply(const TextStyle& o) {
@@ -341,6 +348,11 @@ const TextLayout& EditText::Layout() {
     if (const auto font = EmbeddedFont(*ctx_.movie, first)) {
       view.def.fontId = font;
       view.def.useOutlines = true;
+    } else if (!HasOutlines(*ctx_.movie, def_.fontId)) {
+      // Embedded fonts asked for and none found: nothing to draw the text
+      // with, so it shows nothing and measures nothing.
+      view.def.initialText = std::string();
+      view.def.fontHeight = 0;
     }
   }
   const auto rgb = [](uint32_t c) {

@@ -94,6 +94,7 @@ class EditText {
   bool background = false, condenseWhite = false, embedFonts = false;
   uint32_t backgroundColor = 0xFFFFFF, borderColor = 0x000000;
   std::optional<std::u32string> restrict;
+  int32_t negativeMaxChars = 0;  // a maxChars below 0 reads back; it limits nothing
   int scroll = 1, hscroll = 0;
   // Glyph rendering settings scripts read back (drawing does not use them).
   bool advancedAntiAlias = false;

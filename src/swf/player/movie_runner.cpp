@@ -1,5 +1,7 @@
 #include "swf/player/movie_runner.h"
 
+#include <algorithm>
+
 #include "swf/avm1/host_state.h"
 #include "swf/player/script/text_field_object.h"
 #include "swf/avm1/vm.h"
@@ -61,7 +63,14 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   ctx_.texts = texts_.get();
   hasScripts_ = HasScripts(movie);
   ctx_.scripts = hasScripts_;
-  vm_->traceSink = std::move(trace);
+  // The player's log ends a line at every carriage return.
+  if (trace) {
+    vm_->traceSink = [sink = std::move(trace)](const std::string& line) {
+      std::string out = line;
+      std::replace(out.begin(), out.end(), '\r', '\n');
+      sink(out);
+    };
+  }
   vm_->refusalSink = std::move(refusal);
   vm_->quitMovie = [this] { ctx_.quit = true; };
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;

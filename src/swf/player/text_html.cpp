@@ -275,6 +275,10 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
   const HtmlStyles* styles = how.styles;
   std::vector<TextRun> runs;
   std::vector<std::pair<std::u32string, TextStyle>> stack;  // open tags and the style inside
+  std::vector<size_t> openedAt;  // the length of the text when each opened
+  // The last <font> closed with nothing in it: the format every later </p>
+  // ends its paragraph in.
+  std::optional<TextStyle> emptyFont;
   TextStyle style = base;
   size_t length = 0;
   std::optional<TextStyle> lastOpened;  // since the last character
@@ -303,17 +307,21 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         const std::u32string name = tag.name.substr(1);
         const bool paragraph = name == U"p" || name == U"li";
         TextStyle closed = style;
+        bool closedEmpty = false;
         // A character tag closes only the innermost element ("<b>a<i>b</b>c"
         // keeps c bold); paragraphs close through what is left open in them.
         for (size_t k = stack.size(); k-- > 0;) {
           if (stack[k].first == name) {
             closed = stack[k].second;
+            closedEmpty = openedAt[k] == length;
             style = k == 0 ? base : stack[k - 1].second;
             stack.resize(k);
+            openedAt.resize(k);
             break;
           }
           if (!paragraph) break;
         }
+        if (name == U"font" && closedEmpty) emptyFont = closed;
         // Nested <p> make one paragraph: the first </p> ends it.
         if (name == U"p" && !std::exchange(inParagraph, false)) continue;
         // Paragraphs break lines only in a multiline field. The break ends
@@ -323,7 +331,11 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         if (multiline && paragraph) {
           const TextStyle after = style;
           const bool empty = runs.empty() || runs.back().text.empty() || lastChar() == U'\r';
-          if (empty && lastOpened && !(name == U"p" && lastOpenedIsP)) {
+          if (name == U"p" && emptyFont) {
+            style = *emptyFont;
+          } else if (name == U"li") {
+            style = closed;  // an item ends in its own format
+          } else if (empty && lastOpened && !lastOpenedIsP) {
             style = *lastOpened;
           } else if (!empty && name == U"p") {
             style = runs.back().style;
@@ -417,6 +429,7 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         }
       }
       stack.emplace_back(tag.name, inner);
+      openedAt.push_back(length);
       style = inner;
       lastOpened = inner;
       lastOpenedIsP = tag.name == U"p";
@@ -442,10 +455,13 @@ std::vector<TextRun> ParseHtml(std::u32string_view html, const TextStyle& base,
         continue;
       }
     }
-    // Condensed blanks become one space; from SWF 8 none at the start.
+    // Condensed blanks become one space; from SWF 8 none at the start, and
+    // none after a space ending the text before a tag (older players
+    // condense each stretch of text between tags on its own).
     if (condenseWhite && IsSpace(c)) {
       while (i < html.size() && IsSpace(html[i])) ++i;
-      if ((length > 0 || how.version < 8) && lastChar() != U' ' && lastChar() != U'\r') emit(U' ');
+      const bool afterSpace = how.version >= 8 && lastChar() == U' ';
+      if ((length > 0 || how.version < 8) && !afterSpace && lastChar() != U'\r') emit(U' ');
       continue;
     }
     if (c == U'\r' || c == U'\n') {

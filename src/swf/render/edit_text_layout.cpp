@@ -285,6 +285,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
                             font != nullptr && font->bold, font != nullptr && font->italic);
   }
   layout.deviceText = device;
+  layout.uprightOnly = !def.useOutlines;
   // Device glyphs follow the vertical scale across, so they may reach
   // anywhere in the field (drawn clipped to it): redraws cover all of it.
   if (device) layout.bounds.Include(field);
@@ -346,8 +347,14 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       const bool hidden = layout.lineCount < firstLine || cut;
       const double drawBaseline = baseline - shiftY;
       const double start = left + (l == 0 ? indent : 0);
-      const double width = metrics.Width(text, from, to);
       const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
+      // From SWF 8 a line set right or centred hangs its trailing spaces:
+      // they neither count in its width nor move it.
+      size_t last = to;
+      if (swfVersion >= 8 && (align == TextAlign::Right || align == TextAlign::Center)) {
+        while (last > from && text[last - 1].c == U' ') --last;
+      }
+      const double width = metrics.Width(text, from, last);
       // A left-aligned line wrapped at a space counts the space in the text's width.
       const bool wrappedAtSpace =
           align == TextAlign::Left && l + 1 < lines.size() && to < end && text[to].c == U' ';

@@ -303,20 +303,17 @@ Matrix GlyphMatrix(const TextLayout& layout, const Matrix& m) {
   return out;
 }
 
-// A field mirrored on either axis.
-bool Mirrored(const Matrix& m) {
-  if (m.b == 0 && m.c == 0) return m.a < 0 || m.d < 0;
-  return m.a * m.d - m.b * m.c < 0;
-}
+// Neither turned, sheared nor mirrored.
+bool Upright(const Matrix& m) { return m.b == 0 && m.c == 0 && m.a > 0 && m.d > 0; }
 
 }  // namespace
 
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& transform,
                     raster::Canvas& canvas, const raster::DrawOptions& options) {
   ColorTransform cx = transform;
+  if (layout.uprightOnly && !Upright(m)) return;
   if (layout.deviceText) {
-    // The system draws such a field opaque and upright or not at all.
-    if (Mirrored(m)) return;
+    // The system draws such a field opaque.
     cx.aMult = 256;
     cx.aAdd = 0;
   }

@@ -41,9 +41,11 @@ struct TextLayout {
   double textWidth = 0, textHeight = 0;
   int lineCount = 0;
   bool editText = false;  // laid out from a field: drawn on whole pixels
-  // Set in the system's fonts: never mirrored, never translucent, and no
-  // area in a mask.
+  // Set in the system's fonts: never translucent, and no area in a mask.
   bool deviceText = false;
+  // A field without embedded fonts: the system draws it upright or not at
+  // all (box included), so a turned, sheared or mirrored one shows nothing.
+  bool uprightOnly = false;
   // Edit text: the field's box and where its text starts (twips). The
   // system sets device text at the field's vertical scale in both
   // directions; the horizontal scale only moves the box and this origin.

@@ -216,6 +216,30 @@ TEST(PlayerTest, FirstBackgroundOfAnyLevelHolds) {
   std::filesystem::remove_all(dir);
 }
 
+std::vector<uint8_t> DoActionTag(const Bytes& code) {
+  std::vector<uint8_t> tag = {0x3F, 0x03};  // DoAction, long form
+  for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
+  tag.insert(tag.end(), code.begin(), code.end());
+  return tag;
+}
+
+// The log ends a line at every carriage return of a traced text.
+TEST(PlayerTest, TraceEndsALineAtEachCarriageReturn) {
+  const struct {
+    const char* text;
+    const char* logged;
+  } cases[] = {{"a\rb", "a\nb"}, {"a\r\nb", "a\n\nb"}, {"a\nb", "a\nb"}, {"\r", "\n"}};
+  NativeImageDecoder decoder;
+  for (const auto& c : cases) {
+    std::vector<std::string> traces;
+    Player player(decoder);
+    player.SetTraceSink([&](const std::string& line) { traces.push_back(line); });
+    ASSERT_TRUE(
+        player.LoadMemory(SwfWithTags(DoActionTag(Cat({PushString(c.text), {0x26}, kEnd})))));
+    EXPECT_EQ(traces, std::vector<std::string>{c.logged}) << c.text;
+  }
+}
+
 // A movie loaded from a file keeps its SharedObject stores in a folder of
 // its own inside the root the host names, and finds them on the next load;
 // without a root nothing is written.
@@ -223,12 +247,6 @@ TEST(PlayerTest, SharedObjectsLastBetweenLoadsOfTheSameFile) {
   const auto dir = std::filesystem::temp_directory_path() / "orrivel_player_so";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir / "movies");
-  const auto doAction = [](const Bytes& code) {
-    std::vector<uint8_t> tag = {0x3F, 0x03};  // DoAction, long form
-    for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
-    tag.insert(tag.end(), code.begin(), code.end());
-    return tag;
-  };
   // SharedObject.getLocal("best") on the stack, then .data
   const Bytes data = Cat({PushString("best"),
                           PushInt(1),
@@ -252,7 +270,7 @@ TEST(PlayerTest, SharedObjectsLastBetweenLoadsOfTheSameFile) {
                           {0x26},
                           kEnd});
   const auto movie = dir / "movies" / "game.swf";
-  const std::vector<uint8_t> bytes = SwfWithTags(doAction(code));
+  const std::vector<uint8_t> bytes = SwfWithTags(DoActionTag(code));
   std::ofstream(movie, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));

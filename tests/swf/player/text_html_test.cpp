@@ -67,6 +67,9 @@ TEST(TextHtmlTest, BreaksAndBlanksFollowTheVersion) {
       {7, false, false, U"a\n", U"a\r", U""},
       {8, false, true, U"  a  b ", U"a b ", U""},
       {7, false, true, U"  a  b ", U" a b ", U""},
+      // Before SWF 8 each stretch between tags condenses on its own.
+      {7, false, true, U"<b> a </b> <i> b </i>", U" a  b ", U""},
+      {8, false, true, U"<b> a </b> <i> b </i>", U"a b ", U""},
       {8, true, false, U"<b>\n</b>", U"\r", U"KERNING=\"0\"><B></B></FONT></P>"},
       {8, true, false, U"<font color='#111111'>a</font>\n", U"a\r",
        U">a<FONT COLOR=\"#000000\"></FONT></FONT></P>"},
@@ -77,6 +80,15 @@ TEST(TextHtmlTest, BreaksAndBlanksFollowTheVersion) {
        U"<B><I>bc</I></B>"},                                          // only the innermost closes
       {8, false, false, U"<i>a<li>b</li></i>", U"ab", U"<I>ab</I>"},  // one paragraph, one run
       {8, true, false, U"<b><p align='right'></p></b>", U"\r", U"KERNING=\"0\"></FONT></P>"},
+      // An empty <font> gives its format to every later </p> break; an
+      // empty <b> does not, nor does an item's end, which keeps its own.
+      {8, true, false, U"<p>a<font color='#121212'></font><p>b</p></p>", U"ab\r",
+       U">ab<FONT COLOR=\"#121212\"></FONT></FONT></P>"},
+      {8, true, false, U"<p>a<b></b><p>b</p></p>", U"ab\r", U"KERNING=\"0\">ab</FONT></P>"},
+      {8, true, false, U"<p><font color='#111111'><b></b></font></p>", U"\r",
+       U"COLOR=\"#111111\" LETTERSPACING=\"0\" KERNING=\"0\"></FONT></P>"},
+      {8, true, false, U"a<li><br><textformat leftmargin='2'></textformat></li>", U"a\r\r\r",
+       U"</LI><LI><FONT"},
       {8, true, false, U"<font size='300'>a<font size='0.5'>b</font></font>", U"ab",
        U"SIZE=\"127\""
        U" COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">a<FONT SIZE=\"1\">"},

@@ -115,7 +115,8 @@ TEST(DeviceFontsTest, OnlyWholeLinesAreDrawn) {
 }
 
 // Device text is drawn opaque whatever the alpha of its colour transform,
-// not at all when mirrored, and adds no area to a mask.
+// only upright (not when mirrored, turned or sheared), and adds no area to
+// a mask.
 TEST(DeviceFontsTest, MirroredTranslucentAndMaskingFields) {
   const Movie movie = DeviceMovie();
   SquareFonts system;
@@ -135,6 +136,9 @@ TEST(DeviceFontsTest, MirroredTranslucentAndMaskingFields) {
       {"faded", toPixels, faded, 0xFF000000u},
       {"mirrored", Matrix{-0.05, 0, 0, 0.05, 20, 0}, {}, 0},
       {"upside down", Matrix{0.05, 0, 0, -0.05, 0, 20}, {}, 0},
+      // Turned or sheared by too little to move the glyph off (5, 5).
+      {"turned", Matrix{0.05, 0.001, -0.001, 0.05, 0, 0}, {}, 0},
+      {"sheared", Matrix{0.05, 0, 0.001, 0.05, 0, 0}, {}, 0},
   };
   for (const auto& c : cases) {
     std::vector<uint32_t> pixels(20 * 20, 0);

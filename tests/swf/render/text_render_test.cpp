@@ -189,6 +189,32 @@ TEST_F(TextRenderTest, EditTextLayout) {
   }
 }
 
+// From SWF 8 a line set right or centred hangs its trailing spaces; left
+// lines and older movies count them.
+TEST_F(TextRenderTest, TrailingSpacesHangInRightAndCentredLinesFromSwf8) {
+  Add(SquareFont());
+  const struct {
+    uint8_t version;
+    TextAlign align;
+    const char* text;
+    const char* row;
+  } cases[] = {
+      {8, TextAlign::Right, "A  ", "................##.."},
+      {7, TextAlign::Right, "A  ", "..............##...."},
+      {8, TextAlign::Center, "A  ", ".........##........."},
+      {7, TextAlign::Center, "A  ", "........##.........."},
+      {8, TextAlign::Left, "A  ", "..##................"},
+  };
+  for (const auto& c : cases) {
+    movie.header.version = c.version;
+    movie.characters.erase(3);
+    auto field = Field(c.text);
+    field.align = c.align;
+    Add(field);
+    EXPECT_EQ(Row(Draw(3, 20, 10), 3), c.row) << c.text << " in SWF " << int(c.version);
+  }
+}
+
 TEST_F(TextRenderTest, BorderDrawsWhiteBoxWithBlackEdge) {
   Add(SquareFont());
   auto field = Field("");

@@ -15,7 +15,9 @@
 #include "swf/avm1/host_state.h"
 #include "swf/format/filters.h"
 #include "swf/player/display_list.h"
+#include "swf/player/edit_text.h"
 #include "swf/player/script/bitmap_object.h"
+#include "swf/player/script/text_field_object.h"
 #include "swf/player/timeline_instance.h"
 
 namespace orrivel::swf::avm1 {
@@ -641,7 +643,12 @@ Value FromFilter(Vm& vm, const Filter& in) {
 
 // ---- MovieClip.filters ---------------------------------------------------------------
 
+// Clips and text fields carry filters.
 DisplayObject* PlacementOf(Object* self) {
+  if (self && self->IsTextField()) {
+    const auto& field = static_cast<TextFieldObject*>(self)->Field();
+    return field ? field->Placement() : nullptr;
+  }
   return self && self->IsClip() ? static_cast<ClipObject*>(self)->Placement() : nullptr;
 }
 

@@ -1,7 +1,8 @@
 // TextField: the field properties as getter/setter pairs on the prototype,
 // the format and replace methods, and MovieClip.createTextField.
-#include <array>
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <utility>
 
@@ -175,6 +176,7 @@ Value Read(Vm& vm, EditText& f, int prop) {
     case kType:
       return Value::Str(d.readOnly ? "dynamic" : "input");
     case kMaxChars:
+      if (f.negativeMaxChars < 0) return Value::Num(f.negativeMaxChars);
       return d.maxLength && *d.maxLength > 0 ? Value::Num(*d.maxLength) : Value::Null();
     case kVariable:
       return f.variable.empty() ? Value::Null() : Value::Str(f.variable);
@@ -210,8 +212,6 @@ Value Read(Vm& vm, EditText& f, int prop) {
       return Value::Num(f.sharpness);
     case kThickness:
       return Value::Num(f.thickness);
-    case kFilters:
-      return Value::Obj(vm.NewArray());
     default:
       return {};
   }
@@ -284,17 +284,21 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       f.MutableDef().password = vm.ToBoolean(v);
       return;
     case kType: {
-      const std::string t = vm.ToString(v);
+      // Either name in any case; other values leave the type.
+      std::string t = vm.ToString(v);
+      for (char& ch : t) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
       if (t == "input") f.MutableDef().readOnly = false;
       if (t == "dynamic") f.MutableDef().readOnly = true;
       return;
     }
     case kMaxChars: {
-      const double n = vm.ToNumber(v);
-      if (v.IsNullish() || !(n > 0)) {
-        f.MutableDef().maxLength.reset();
+      // A whole number; 0 (and what is no number) means no limit.
+      const int32_t n = v.IsNullish() ? 0 : ToInt32(vm.ToNumber(v));
+      f.negativeMaxChars = std::min(n, 0);
+      if (n > 0) {
+        f.MutableDef().maxLength = static_cast<uint16_t>(std::min(n, 65535));
       } else {
-        f.MutableDef().maxLength = static_cast<uint16_t>(std::min(n, 65535.0));
+        f.MutableDef().maxLength.reset();
       }
       return;
     }
@@ -314,8 +318,10 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       if (v.IsNullish()) {
         f.restrict.reset();
       } else {
-        f.restrict = DecodeText(vm.ToString(v), Utf8(vm));
-        if (f.restrict->empty()) f.restrict.reset();  // "" restricts nothing
+        // "" leaves a field without a restriction as it is, and empties
+        // one that has characters (then none are admitted).
+        std::u32string chars = DecodeText(vm.ToString(v), Utf8(vm));
+        if (!chars.empty() || f.restrict) f.restrict = std::move(chars);
       }
       return;
     case kScroll: {
@@ -370,6 +376,7 @@ Completion Getter(Vm& vm, const CallContext& call, Args) {
     Object* sheet = static_cast<TextFieldObject*>(self)->styleSheet;
     return sheet ? Value::Obj(sheet) : Value{};
   }
+  if constexpr (P == kFilters) return GetFilters(vm, call, {});  // as a clip keeps them
   return Read(vm, *f, P);
 }
 
@@ -396,6 +403,7 @@ Completion Setter(Vm& vm, const CallContext& call, Args args) {
     f->SetStyleSheetOn(dynamic_cast<StyleSheetObject*>(object->styleSheet) != nullptr);
     return {};
   }
+  if constexpr (P == kFilters) return SetFilters(vm, call, args);
   if ((P == kText || P == kHtmlText) && WriteStyled(vm, *f, object->styleSheet, Arg(args, 0)))
     return {};
   const std::pair<int, int> scrolled{f->scroll, f->hscroll};
@@ -409,11 +417,11 @@ Completion Setter(Vm& vm, const CallContext& call, Args args) {
   return {};
 }
 
-size_t Index(Vm& vm, const Value& v, size_t fallback) {
-  const double n = vm.ToNumber(v);
+size_t Index(double n, size_t fallback) {
   if (!std::isfinite(n)) return fallback;
   return n <= 0 ? 0 : static_cast<size_t>(std::min(n, 1e9));
 }
+size_t Index(Vm& vm, const Value& v, size_t fallback) { return Index(vm.ToNumber(v), fallback); }
 
 Completion GetTextFormat(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
@@ -478,7 +486,10 @@ Completion ReplaceText(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   FieldView f(vm, self);
   if (!f || args.size() < 3) return {};
-  const size_t begin = Index(vm, args[0], 0), end = Index(vm, args[1], 0);
+  // A negative index or a range running backwards replaces nothing.
+  const double from = vm.ToNumber(args[0]), to = vm.ToNumber(args[1]);
+  if (from < 0 || to < 0) return {};
+  const size_t begin = Index(from, 0), end = Index(to, 0);
   if (end < begin) return {};
   const std::string s = vm.ToString(args[2]);
   if (!vm.Charge(s.size())) return {};

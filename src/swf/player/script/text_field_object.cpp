@@ -350,6 +350,20 @@ void RefreshFromVariable(Vm& vm, EditText& field) {
   }
 }
 
+namespace {
+
+// A field made by a script: the tag's defaults at a size in twips.
+EditTextDefinition ScriptFieldDefinition(int32_t width, int32_t height) {
+  EditTextDefinition def;
+  def.bounds = Rect{0, width, 0, height};
+  def.fontHeight = 240;
+  def.readOnly = true;
+  def.color = Rgba{0, 0, 0, 255};
+  return def;
+}
+
+}  // namespace
+
 TextFieldObject* CreateTextField(Vm& vm, ClipObject* clip, const std::string& name, int depth,
                                  double x, double y, double width, double height) {
   auto t = clip ? clip->Instance() : nullptr;
@@ -363,11 +377,7 @@ TextFieldObject* CreateTextField(Vm& vm, ClipObject* clip, const std::string& na
   const auto twips = [](double v) {
     return std::isfinite(v) ? static_cast<int32_t>(std::clamp(std::trunc(v) * 20, -1e8, 1e8)) : 0;
   };
-  EditTextDefinition def;
-  def.bounds = Rect{0, twips(width), 0, twips(height)};
-  def.fontHeight = 240;
-  def.readOnly = true;
-  def.color = Rgba{0, 0, 0, 255};
+  const EditTextDefinition def = ScriptFieldDefinition(twips(width), twips(height));
   DisplayObject obj;
   obj.depth = at;
   obj.name = name;
@@ -394,15 +404,18 @@ TextFieldObject* DuplicateTextField(Vm& vm, EditText& source, const std::string&
   TimelineContext& ctx = t->Context();
   if (!list.contains(key) && ctx.liveObjects >= ctx.limits.maxDisplayObjects) return nullptr;
   // The copy starts from the field's character as the tag defined it, not
-  // from what scripts made of the field; a script's field starts empty.
+  // from what scripts made of the field; a copy of a script's field is a
+  // new one, without text and without size.
   const Movie& movie = t->GetMovie();
   const auto it = movie.characters.find(p->characterId);
   const auto* tagDef =
       it != movie.characters.end() ? std::get_if<EditTextDefinition>(&it->second) : nullptr;
-  EditTextDefinition def = tagDef ? *tagDef : source.Def();
-  if (!tagDef) def.initialText.reset();
+  EditTextDefinition def = tagDef ? *tagDef : ScriptFieldDefinition(0, 0);
+  if (!tagDef) def.readOnly = source.Def().readOnly;  // only its type carries over
   DisplayObject obj = *p;
   obj.instance.reset();
+  obj.filters.clear();  // a script's filters and visibility stay with the original
+  obj.visible = true;
   obj.depth = key;
   obj.name = name;
   obj.scripted = true;

@@ -26,6 +26,7 @@ class TextFieldObject : public Object {
   bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
   bool HasOwn(Vm& vm, std::string_view name) override;
   bool IsTextField() const override { return true; }
+  bool IsRemovedField() const override { return field.expired(); }
 
   std::shared_ptr<EditText> Field() const { return field.lock(); }
   ClipObject* Parent(Vm& vm) const;

@@ -101,5 +101,141 @@ TEST(TextFieldObjectTest, KerningAndLetterSpacingNeedFlash8) {
   }
 }
 
+// type takes either name in any case and ignores anything else.
+TEST(TextFieldObjectTest, TypeTakesEitherNameInAnyCase) {
+  const struct {
+    const char* set;
+    const char* read;
+  } steps[] = {{"input", "input"}, {"DYNAMIC", "dynamic"}, {"Input", "input"},
+               {"other", "input"}, {"", "input"},          {"dynamic", "dynamic"}};
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  for (const auto& s : steps) {
+    m.vm().Set(m.field, "type", Value::Str(s.set));
+    EXPECT_EQ(m.Read(m.field, "type"), s.read) << s.set;
+  }
+}
+
+// A field keeps the filters a script gives it, as a clip does; a copy of
+// the field starts without them.
+TEST(TextFieldObjectTest, FiltersStayWithTheFieldNotItsCopy) {
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  Vm& vm = m.vm();
+  Object* filters = vm.Get(vm.Get(vm.global, "flash").object, "filters").object;
+  ASSERT_NE(filters, nullptr);
+  const Value shadow = vm.Construct(vm.Get(filters, "DropShadowFilter").object, {});
+  vm.Set(m.field, "filters", Value::Obj(vm.NewArray({shadow})));
+  TextFieldObject* copy = DuplicateTextField(vm, *m.field->Field(), "c", 2);
+  ASSERT_NE(copy, nullptr);
+  const struct {
+    Object* field;
+    const char* length;
+  } cases[] = {{m.field, "1"}, {copy, "0"}};
+  for (const auto& c : cases) {
+    const Value list = vm.Get(c.field, "filters");
+    ASSERT_TRUE(list.IsObject());
+    EXPECT_EQ(m.Read(list.object, "length"), c.length);
+  }
+}
+
+// A copy of a field a script made is a new field: no size, no text, the
+// defaults again and visible; only its type carries over.
+TEST(TextFieldObjectTest, CopyOfAScriptFieldStartsAfresh) {
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  Vm& vm = m.vm();
+  vm.Set(m.field, "border", Value::Bool(true));
+  vm.Set(m.field, "type", Value::Str("input"));
+  vm.Set(m.field, "_visible", Value::Bool(false));
+  vm.Set(m.field, "text", Value::Str("abc"));
+  TextFieldObject* copy = DuplicateTextField(vm, *m.field->Field(), "c", 2);
+  ASSERT_NE(copy, nullptr);
+  const struct {
+    const char* name;
+    const char* original;
+    const char* copy;
+  } cases[] = {{"_width", "100", "0"},     {"_height", "20", "0"},
+               {"text", "abc", ""},        {"border", "true", "false"},
+               {"type", "input", "input"}, {"_visible", "false", "true"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(m.Read(m.field, c.name), c.original) << c.name;
+    EXPECT_EQ(m.Read(copy, c.name), c.copy) << c.name;
+  }
+}
+
+// With embedFonts on and no embedded font to set it in, the text shows and
+// measures nothing.
+TEST(TextFieldObjectTest, EmbedFontsWithoutAFontMeasuresNothing) {
+  for (const bool embed : {false, true}) {
+    FieldMovie m(8);
+    ASSERT_NE(m.field, nullptr);
+    m.vm().Set(m.field, "text", Value::Str("Hello"));
+    m.vm().Set(m.field, "embedFonts", Value::Bool(embed));
+    EXPECT_EQ(m.Read(m.field, "textWidth") == "0", embed) << embed;
+    EXPECT_EQ(m.Read(m.field, "textHeight") == "0", embed) << embed;
+  }
+}
+
+// replaceText, one call after another on "ba": a negative index or a
+// backward range changes nothing; an end past the text stops at it.
+TEST(TextFieldObjectTest, ReplaceTextRanges) {
+  const struct {
+    double begin, end;
+    const char* with;
+    const char* text;  // after the call
+  } steps[] = {{-1, 0, "c", "ba"}, {0, 5, "d", "d"},    {-1, 5, "e", "d"},    {1, 5, "f", "df"},
+               {1, 1, "h", "dhf"}, {3, 3, "i", "dhfi"}, {3, -1, "y", "dhfi"}, {2, 1, "z", "dhfi"}};
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  m.vm().Set(m.field, "text", Value::Str("ba"));
+  for (const auto& s : steps) {
+    const Value args[] = {Value::Num(s.begin), Value::Num(s.end), Value::Str(s.with)};
+    m.vm().CallMethod(m.field, "replaceText", args);
+    EXPECT_EQ(m.Read(m.field, "text"), s.text) << s.begin << ".." << s.end << " " << s.with;
+  }
+}
+
+// maxChars keeps a whole number, negative ones too, and reads null for 0
+// or what is no number; restrict "" empties a restriction but leaves a
+// field without one as it is.
+TEST(TextFieldObjectTest, MaxCharsAndRestrictReadBack) {
+  const struct {
+    const char* name;
+    Value set;
+    const char* read;
+  } steps[] = {
+      {"maxChars", Value::Num(5.7), "5"},   {"maxChars", Value::Str("x"), "null"},
+      {"maxChars", Value::Num(-6), "-6"},   {"maxChars", Value::Num(0), "null"},
+      {"restrict", Value::Str(""), "null"}, {"restrict", Value::Str("a-z"), "a-z"},
+      {"restrict", Value::Str(""), ""},     {"restrict", Value::Null(), "null"},
+  };
+  FieldMovie m(8);
+  ASSERT_NE(m.field, nullptr);
+  for (const auto& s : steps) {
+    m.vm().Set(m.field, s.name, s.set);
+    EXPECT_EQ(m.Read(m.field, s.name), s.read) << s.name << " = " << m.vm().ToString(s.set);
+  }
+}
+
+// typeof a field: "movieclip" in SWF 5, "object" later until the field is
+// removed, then "movieclip" in every version.
+TEST(TextFieldObjectTest, TypeofAFieldAndARemovedOne) {
+  const struct {
+    int version;
+    const char* placed;
+    const char* removed;
+  } cases[] = {
+      {5, "movieclip", "movieclip"}, {6, "object", "movieclip"}, {8, "object", "movieclip"}};
+  for (const auto& c : cases) {
+    FieldMovie m(c.version);
+    ASSERT_NE(m.field, nullptr);
+    const Value field = Value::Obj(m.field);
+    EXPECT_EQ(m.vm().TypeOf(field), c.placed) << c.version;
+    RemoveTextField(m.vm(), *m.field->Field());
+    EXPECT_EQ(m.vm().TypeOf(field), c.removed) << c.version;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
