@@ -87,15 +87,18 @@ TEST(PaintTest, GradientRecordsOutOfOrder) {
       {"the first below the highest pads",
        {{0, a}, {200, b}, {100, c}, {150, d}},
        {{0, a}, {200, b}, {200, c}}},
-      {"a repeated ratio steps",
+      {"a repeated ratio takes the next entry of the table",
        {{0, a}, {100, b}, {100, c}, {200, d}},
-       {{0, a}, {100, b}, {100, c}, {200, d}}},
-      {"the last at the highest pads",
+       {{0, a}, {100, b}, {101, c}, {200, d}}},
+      {"each repeat an entry of its own",
        {{0, a}, {100, b}, {100, c}, {100, d}},
-       {{0, a}, {100, b}, {100, d}}},
+       {{0, a}, {100, b}, {101, c}, {102, d}}},
+      {"at the last entry the last record pads",
+       {{0, a}, {255, b}, {255, c}},
+       {{0, a}, {255, b}, {255, c}}},
       {"one below beats one equal",
        {{0, a}, {100, b}, {100, e}, {50, c}, {100, d}},
-       {{0, a}, {100, b}, {100, c}}},
+       {{0, a}, {100, b}, {101, e}, {101, c}}},
   };
   for (const auto& tc : cases) {
     FillStyle style;
