@@ -153,6 +153,7 @@ void Replace(TimelineContext& ctx, avm1::ClipObject* clip, const Movie* movie) {
   clip->proto = ctx.vm->clipProto;
   if (instance->IsRoot()) instance->SetLastName("");
   instance->ReplaceContent(movie);
+  instance->failedLoadUrl.clear();
 }
 
 // "movie.swf?a=1&b=2": the file, and variables for the loaded movie's root.
@@ -222,6 +223,7 @@ void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* cl
   const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
   const Value target = Value::Obj(clip);
   if (!movie) {
+    if (auto instance = clip->Instance()) instance->failedLoadUrl = SplitQuery(url, query);
     const Value args[3] = {target, Value::Str("URLNotFound"), Value::Num(0)};
     avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
     return;

@@ -237,6 +237,9 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // scale, turn, fade or hide it (_root._x ...): its own placement, null
   // until they do.
   std::unique_ptr<DisplayObject> rootPlacement;
+  // The address a load into this clip asked for and could not find: _url
+  // reads it until a movie loads. Empty otherwise.
+  std::string failedLoadUrl;
 
  private:
   TimelineInstance(TimelineContext& ctx, const Timeline* timeline,

@@ -214,6 +214,7 @@ Value TimelineClip::GetIndexed(Vm& vm, int index) {
     case 15: {
       const auto& urls = self->Context().movieUrls;
       const auto it = urls.find(&self->GetMovie());
+      if (!self->failedLoadUrl.empty()) return Value::Str("file:///" + self->failedLoadUrl);
       return Value::Str("file:///" + (it != urls.end() ? it->second : std::string("test.swf")));
     }
     case 16: {
