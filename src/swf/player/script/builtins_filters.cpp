@@ -171,6 +171,9 @@ class FilterObject : public Object {
   const FilterLayout* layout = nullptr;
   std::vector<Value> values;  // one per field; arrays held as plain numbers lists below
   std::vector<std::vector<double>> lists;  // per field: matrices, colors, alphas, ratios
+  // A gradient filter's stops: how many of the colours, alphas and ratios
+  // show. The values past it are kept, and show again when it grows.
+  std::size_t stops = 0;
 
   const FieldLayout* Find(Vm& vm, std::string_view name, std::size_t* index) const {
     if (!layout) return nullptr;
@@ -212,13 +215,22 @@ double ToAlpha(Vm& vm, const Value& v) {
   return std::trunc(a * 255) / 255;
 }
 
-// A script array's elements as numbers, at most `cap` of them.
-std::vector<double> NumbersOf(Vm& vm, const Value& v, std::size_t cap) {
-  std::vector<double> out;
+// What a list member takes from a value: an array's elements, at most `cap`
+// of them; a string counts as as many undefined elements as it has
+// characters; anything else as no elements.
+std::vector<Value> ElementsOf(Vm& vm, const Value& v, std::size_t cap) {
+  std::vector<Value> out;
+  if (v.type == Type::String) out.resize(std::min(v.string.size(), cap));
   if (!v.IsObject()) return out;
   const double n = vm.ToNumber(vm.Get(v.object, "length"));
   for (int i = 0; i < n && static_cast<std::size_t>(i) < cap; ++i)
-    out.push_back(vm.ToNumber(vm.Get(v.object, std::to_string(i))));
+    out.push_back(vm.Get(v.object, std::to_string(i)));
+  return out;
+}
+
+std::vector<double> NumbersOf(Vm& vm, const Value& v, std::size_t cap) {
+  std::vector<double> out;
+  for (const Value& e : ElementsOf(vm, v, cap)) out.push_back(vm.ToNumber(e));
   return out;
 }
 
@@ -244,11 +256,16 @@ bool FilterObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   switch (field->kind) {
     case Field::Matrix20:
     case Field::ConvMatrix:
-    case Field::Colors:
-    case Field::Alphas:
-    case Field::Ratios:
       out = ListValue(vm, lists[i]);
       return true;
+    case Field::Colors:
+    case Field::Alphas:
+    case Field::Ratios: {
+      std::vector<double> shown(stops, 0);
+      std::copy_n(lists[i].begin(), std::min(stops, lists[i].size()), shown.begin());
+      out = ListValue(vm, shown);
+      return true;
+    }
     case Field::Point: {
       // A fresh point each time, as the player gives.
       Object* p = vm.NewObject();
@@ -343,13 +360,21 @@ bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     case Field::Colors:
     case Field::Alphas:
     case Field::Ratios: {
-      std::vector<double> m = NumbersOf(vm, v, kMaxGradientStops);
-      for (double& d : m) {
-        if (field->kind == Field::Colors) d = ToColor(vm, Value::Num(d));
-        if (field->kind == Field::Alphas) d = ToAlpha(vm, Value::Num(d));
-        if (field->kind == Field::Ratios) d = std::clamp(std::trunc(Finite(d)), 0.0, 255.0);
+      // colors sets how many stops show, ratios can only lower it, and
+      // alphas fills in as many as show (a missing one is opaque).
+      if (v.IsNullish()) break;
+      const std::vector<double> given = NumbersOf(vm, v, kMaxGradientStops);
+      auto& list = lists[i];
+      list.resize(kMaxGradientStops, 0);
+      if (field->kind == Field::Colors) stops = given.size();
+      if (field->kind == Field::Ratios) stops = std::min(stops, given.size());
+      for (std::size_t k = 0; k < stops; ++k) {
+        const double d = k < given.size() ? given[k] : NAN;
+        if (field->kind == Field::Colors) list[k] = ToColor(vm, Value::Num(d));
+        if (field->kind == Field::Ratios) list[k] = std::clamp(std::trunc(Finite(d)), 0.0, 255.0);
+        if (field->kind == Field::Alphas)
+          list[k] = std::isnan(d) ? 1 : std::round(std::clamp(d, 0.0, 1.0) * 255) / 255;
       }
-      lists[i] = std::move(m);
       break;
     }
     case Field::Point: {
@@ -523,10 +548,12 @@ std::optional<Filter> ToFilter(const FilterObject* f) {
       const auto* colors = List(f, "colors");
       const auto* alphas = List(f, "alphas");
       const auto* ratios = List(f, "ratios");
-      const std::size_t n = std::min({colors->size(), alphas->size(), ratios->size()});
-      for (std::size_t i = 0; i < n; ++i)
+      const auto at = [](const std::vector<double>* list, std::size_t i) {
+        return i < list->size() ? (*list)[i] : 0.0;
+      };
+      for (std::size_t i = 0; i < f->stops; ++i)
         out.gradient.push_back(
-            {ColorOf((*colors)[i], (*alphas)[i]), static_cast<uint8_t>((*ratios)[i])});
+            {ColorOf(at(colors, i), at(alphas, i)), static_cast<uint8_t>(at(ratios, i))});
       break;
     }
     case Filter::Kind::Convolution: {
