@@ -6,6 +6,7 @@
 #include "swf/avm1/display_host.h"
 #include "swf/avm1/interpreter_internal.h"
 #include "swf/avm1/loader.h"
+#include "swf/avm1/url_vars.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -200,7 +201,11 @@ Flow StopSounds(Activation& a, const Action&) {
 
 Flow Trace(Activation& a, const Action&) {
   const Value v = a.Pop();
-  if (a.vm.traceSink) a.vm.traceSink(v.IsUndefined() ? "undefined" : TextOf(a, v));
+  if (!a.vm.traceSink) return Flow::Normal;
+  const std::string text = v.IsUndefined() ? "undefined" : TextOf(a, v);
+  // Text in SWF 5 and older is bytes: what is not UTF-8 is in the
+  // system's code page.
+  a.vm.traceSink(a.vm.version <= 5 ? FromUtf8OrCp1252(text) : text);
   return Flow::Normal;
 }
 

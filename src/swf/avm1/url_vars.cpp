@@ -33,21 +33,6 @@ std::string Unescape(std::string_view text, bool plusIsSpace) {
   return out;
 }
 
-// Windows-1252 bytes 0x80 to 0x9F; the rest match Latin-1.
-constexpr uint16_t kCp1252High[32] = {
-    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-
-std::string FromCp1252(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (unsigned char b : bytes) {
-    AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
-  }
-  return out;
-}
-
 std::string FromUtf16(std::string_view bytes, bool bigEndian) {
   std::string out;
   const auto unit = [&](std::size_t i) -> uint32_t {
@@ -98,6 +83,46 @@ std::string FromLooseUtf8(std::string_view bytes) {
 }
 
 }  // namespace
+
+// Windows-1252 bytes 0x80 to 0x9F; the rest match Latin-1.
+namespace {
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+
+}  // namespace
+
+std::string FromCp1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (unsigned char b : bytes) {
+    AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
+  }
+  return out;
+}
+
+std::string FromUtf8OrCp1252(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto continuation = [&](std::size_t i) {
+    return i < bytes.size() && (static_cast<uint8_t>(bytes[i]) & 0xC0) == 0x80;
+  };
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    const std::size_t len = b < 0xC2 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 1;
+    bool whole = len > 1;
+    for (std::size_t k = 1; k < len && whole; ++k) whole = continuation(i + k);
+    if (whole) {
+      out.append(bytes.substr(i, len));
+      i += len;
+    } else {
+      AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
+      ++i;
+    }
+  }
+  return out;
+}
 
 std::string UrlEscape(std::string_view text) {
   static const char kHex[] = "0123456789ABCDEF";

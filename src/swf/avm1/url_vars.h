@@ -22,4 +22,9 @@ std::vector<std::pair<std::string, std::string>> DecodeUrlVars(std::string_view 
 // the system code page) read Windows-1252 and later ones UTF-8.
 std::string DecodeLoadedText(std::string_view bytes, bool codepage);
 
+// Bytes in the Windows Western code page (SWF 5 and older text) as UTF-8.
+std::string FromCp1252(std::string_view bytes);
+// The same for the bytes that are not part of a well-formed UTF-8 sequence.
+std::string FromUtf8OrCp1252(std::string_view bytes);
+
 }  // namespace orrivel::swf::avm1

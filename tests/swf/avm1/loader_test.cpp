@@ -109,6 +109,18 @@ TEST(UrlVarsTest, DecodesDamagedUtf8) {
   for (const auto& [in, want] : cases) EXPECT_EQ(DecodeLoadedText(in, false), want) << in;
 }
 
+// SWF 5 text is bytes: well-formed UTF-8 stays, every other byte is read
+// in the Windows Western code page.
+TEST(UrlVarsTest, Swf5BytesAsText) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"test\xC5test", "test\xC3\x85test"},  // a lead byte without its continuation
+      {"\xC3\xB6", "\xC3\xB6"},              // UTF-8 already
+      {"\x80\xE9", "\xE2\x82\xAC\xC3\xA9"},  // the euro sign, and a cut-off lead byte
+      {"\xF8x", "\xC3\xB8x"},                // never a lead byte
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(FromUtf8OrCp1252(in), want) << in;
+}
+
 TEST(FolderReaderTest, ReadsOnlyTheMovieFolder) {
   namespace fs = std::filesystem;
   const fs::path root = fs::temp_directory_path() / "orrivel_loader_test";
