@@ -311,6 +311,9 @@ struct Frame {
 struct Timeline {
   uint16_t declaredFrameCount = 0;
   std::vector<Frame> frames;  // frames actually present
+  // The main timeline's last frame has no ShowFrame: the file ended while
+  // it was still loading, so the movie plays into it and stays there.
+  bool lastFrameIncomplete = false;
   std::optional<SoundStreamHead> streamHead;
 };
 

@@ -54,7 +54,10 @@ class TimelineWalker {
       if (cutShort || ctx_.budget.Exhausted()) break;
     }
     if (ctx_.budget.Exhausted()) result_.budgetExhausted = true;
-    if (!frame_.tags.empty() || frame_.label || !frame_.sounds.empty()) EndFrame();
+    if (!frame_.tags.empty() || frame_.label || !frame_.sounds.empty()) {
+      EndFrame();
+      timeline_.lastFrameIncomplete = depth_ == 0 && !timeline_.frames.empty();
+    }
   }
 
  private:

@@ -436,7 +436,8 @@ void TimelineInstance::Advance(bool recurse) {
   if (bornTick_ == ctx_.tick) return;
   if (timeline_ && playing_ && FrameCount() > 1) {
     if (current_ + 1 >= FrameCount()) {
-      Rewind(0);
+      // A movie whose last frame never finished loading waits there.
+      if (!timeline_->lastFrameIncomplete) Rewind(0);
     } else {
       DisplayList list = list_;
       ApplyFrameTags(++current_, list, true, true);

@@ -132,6 +132,34 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
   std::filesystem::remove_all(dir);
 }
 
+// A movie whose last frame never got its ShowFrame (the file ended while it
+// was still loading) plays into that frame and stays there; a whole one loops.
+TEST(PlayerTest, AnUnfinishedLastFrameIsNotLooped) {
+  const auto traceTag = [](const char* text) {
+    const Bytes code = Cat({PushString(text), Do(avm1::Op::Trace), kEnd});
+    std::vector<uint8_t> tag = {0x3F, 0x03};  // DoAction, long form
+    for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
+    tag.insert(tag.end(), code.begin(), code.end());
+    return tag;
+  };
+  for (const bool finished : {true, false}) {
+    std::vector<uint8_t> swf = TinySwf(12, 0);
+    swf.resize(swf.size() - 2);  // the End tag goes last again below
+    swf[19] = 2;                 // two frames
+    const std::vector<uint8_t> tags =
+        Cat({traceTag("a"), {0x40, 0}, traceTag("b"), finished ? Bytes{0x40, 0} : Bytes{}, {0, 0}});
+    swf.insert(swf.end(), tags.begin(), tags.end());
+    swf[4] = static_cast<uint8_t>(swf.size());
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    std::string trace;
+    player.SetTraceSink([&](const std::string& line) { trace += line; });
+    ASSERT_TRUE(player.LoadMemory(swf));
+    for (int i = 0; i < 4; ++i) player.StepFrame();
+    EXPECT_EQ(trace, finished ? "ababa" : "ab") << finished;
+  }
+}
+
 // Scripts move, scale, fade and hide a level's root as they do any clip:
 // the whole movie follows, and the values read back as the player keeps them.
 TEST(PlayerTest, RootTakesItsOwnTransform) {
