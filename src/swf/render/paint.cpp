@@ -48,42 +48,49 @@ Rgba Between(Rgba a, Rgba b, float t, bool linearRgb) {
   return {lerp(a.r, b.r), lerp(a.g, b.g), lerp(a.b, b.b), mix(a.a, b.a)};
 }
 
-// Flash keeps the records in file order and never sorts them: each ratio
-// takes its colour between the first record reaching it and the record
-// just before that one in the file. So a record whose ratio goes down (or
-// repeats the highest so far) only starts the ramp to the next record that
-// goes past the ratios so far, from where that ramp stands there (a hard
-// step). Past the highest ratio, the first record after it whose ratio
-// went down fills the rest, whatever the spread; without one, the last
-// record at that ratio does.
+// Flash keeps the records in file order and never sorts them, and its
+// colour table has 256 entries, one per ratio: a record repeating the ratio
+// before it takes the next entry, so each shows as a thin band. A record
+// whose ratio goes down only starts the ramp to the next record that goes
+// past the ratios so far, from where that ramp stands there (a hard step).
+// Past the highest ratio, the first record after it whose ratio went down
+// fills the rest, whatever the spread; without one, the last record that
+// found no entry left does.
 std::vector<raster::GradientStop> RampStops(const std::vector<GradientRecord>& records,
                                             const ColorTransform& cx, bool linearRgb) {
   std::vector<raster::GradientStop> stops;
-  std::optional<Rgba> below, same;  // records since the highest ratio
-  float covered = records.front().ratio / 255.0f;
-  stops.push_back({covered, records.front().color});
+  std::optional<Rgba> below, same;      // records since the highest ratio
+  int covered = records.front().ratio;  // the table entry reached so far
+  int highest = covered;                // the highest ratio as written
+  stops.push_back({covered / 255.0f, records.front().color});
   for (std::size_t k = 1; k < records.size(); ++k) {
-    const float at = records[k].ratio / 255.0f, before = records[k - 1].ratio / 255.0f;
-    if (at < covered) {
+    int at = records[k].ratio;
+    if (at < highest) {
       if (!below) below = records[k].color;
       continue;
     }
-    if (at == covered) {
-      same = records[k].color;
-      continue;
+    highest = at;
+    if (at <= covered) {
+      if (covered == 255 || below) {
+        same = records[k].color;
+        continue;
+      }
+      at = covered + 1;
     }
     if (below || same) {
       // The ramp from the record before, as it stands where the ratios so
       // far end.
-      const float t = (covered - before) / (at - before);
-      stops.push_back({covered, Between(records[k - 1].color, records[k].color, t, linearRgb)});
+      const float before = records[k - 1].ratio;
+      const float t = (covered - before) / static_cast<float>(at - before);
+      stops.push_back(
+          {covered / 255.0f, Between(records[k - 1].color, records[k].color, t, linearRgb)});
     }
-    stops.push_back({at, records[k].color});
+    stops.push_back({at / 255.0f, records[k].color});
     covered = at;
     below.reset();
     same.reset();
   }
-  if (below || same) stops.push_back({covered, below ? *below : *same});
+  if (below || same) stops.push_back({covered / 255.0f, below ? *below : *same});
   for (raster::GradientStop& stop : stops) stop.color = cx.Apply(stop.color);
   return stops;
 }
