@@ -210,13 +210,14 @@ double ToAlpha(Vm& vm, const Value& v) {
   return std::trunc(a * 255) / 255;
 }
 
-// A script array's elements as numbers, at most `cap` of them.
+// The elements of anything with a length, as numbers, at most `cap` of
+// them: a string counts as a list of its length whose elements are NaN.
 std::vector<double> NumbersOf(Vm& vm, const Value& v, std::size_t cap) {
   std::vector<double> out;
-  if (!v.IsObject()) return out;
-  const double n = vm.ToNumber(vm.Get(v.object, "length"));
+  if (!v.IsObject() && v.type != Type::String) return out;
+  const double n = vm.ToNumber(vm.GetMember(v, "length"));
   for (int i = 0; i < n && static_cast<std::size_t>(i) < cap; ++i)
-    out.push_back(vm.ToNumber(vm.Get(v.object, std::to_string(i))));
+    out.push_back(vm.ToNumber(vm.GetMember(v, std::to_string(i))));
   return out;
 }
 
@@ -341,13 +342,26 @@ bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     case Field::Colors:
     case Field::Alphas:
     case Field::Ratios: {
+      if (v.IsNullish()) break;
       std::vector<double> m = NumbersOf(vm, v, kMaxGradientStops);
       for (double& d : m) {
         if (field->kind == Field::Colors) d = ToColor(vm, Value::Num(d));
         if (field->kind == Field::Alphas) d = ToAlpha(vm, Value::Num(d));
         if (field->kind == Field::Ratios) d = std::clamp(std::trunc(Finite(d)), 0.0, 255.0);
       }
+      // The three lists always have the colours' length: new colours
+      // resize the others, new ratios may shorten all three.
+      std::size_t colors = i, alphas = i, ratios = i;
+      for (std::size_t k = 0; k < layout->fields.size(); ++k) {
+        if (layout->fields[k].kind == Field::Colors) colors = k;
+        if (layout->fields[k].kind == Field::Alphas) alphas = k;
+        if (layout->fields[k].kind == Field::Ratios) ratios = k;
+      }
+      std::size_t n = lists[colors].size();
+      if (field->kind == Field::Colors) n = m.size();
+      if (field->kind == Field::Ratios) n = std::min(n, m.size());
       lists[i] = std::move(m);
+      for (std::size_t k : {colors, alphas, ratios}) lists[k].resize(n, 0);
       break;
     }
     case Field::Point: {
