@@ -30,7 +30,7 @@ struct Case {
 };
 
 TEST(FilterMembersTest, ListsFollowFlashsConversions) {
-  const Value none;
+  const Value none, half = Value::Num(0.25);
   const Case cases[] = {
       {"a string is a list of NaN",
        "ConvolutionFilter",
@@ -52,11 +52,20 @@ TEST(FilterMembersTest, ListsFollowFlashsConversions) {
        "GradientGlowFilter",
        {{"alphas", Value::Str("abc")}},
        {{"colors", ""}, {"alphas", ""}}},
+      {"gradient alphas round to bytes",
+       "GradientGlowFilter",
+       {{"colors", Value::Str("ab")}, {"alphas", half}},
+       {{"alphas", "0.501960784313725,1"}}},
+      {"single alphas truncate to bytes",
+       "DropShadowFilter",
+       {{"alpha", Value::Num(0.5)}},
+       {{"alpha", "0.498039215686275"}}},
       {"null ratios change nothing, shorter ratios shorten all",
        "GradientBevelFilter",
        {{"colors", Value::Str("abcd")}, {"ratios", none}, {"ratios", Value::Str("a")}},
        {{"colors", "0"}, {"alphas", "0"}, {"ratios", "0"}}},
   };
+  // `half` in a write stands for the array [0.5, 2].
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Movie m = BaseMovie();
@@ -71,7 +80,11 @@ TEST(FilterMembersTest, ListsFollowFlashsConversions) {
     ASSERT_TRUE(ctor.IsObject());
     const Value f = vm.Construct(ctor.object, {});
     ASSERT_TRUE(f.IsObject());
-    for (const Write& w : c.writes) vm.Set(f.object, w.member, w.value);
+    for (const Write& w : c.writes) {
+      const bool list = w.value.type == Type::Number && w.value.number == 0.25;
+      vm.Set(f.object, w.member,
+             list ? Value::Obj(vm.NewArray({Value::Num(0.5), Value::Num(2)})) : w.value);
+    }
     for (const auto& [member, expected] : c.reads)
       EXPECT_EQ(vm.ToString(vm.Get(f.object, member)), expected) << member;
   }

@@ -346,7 +346,9 @@ bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       std::vector<double> m = NumbersOf(vm, v, kMaxGradientStops);
       for (double& d : m) {
         if (field->kind == Field::Colors) d = ToColor(vm, Value::Num(d));
-        if (field->kind == Field::Alphas) d = ToAlpha(vm, Value::Num(d));
+        // A gradient filter's alphas round to bytes; single alphas truncate.
+        if (field->kind == Field::Alphas)
+          d = std::round(std::clamp(Finite(d), 0.0, 1.0) * 255) / 255;
         if (field->kind == Field::Ratios) d = std::clamp(std::trunc(Finite(d)), 0.0, 255.0);
       }
       // The three lists always have the colours' length: new colours
