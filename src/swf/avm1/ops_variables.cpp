@@ -218,7 +218,11 @@ namespace {
 
 Flow GetVariableOp(Activation& a, const Action&) {
   const std::string name = a.vm.ToString(a.Pop());
-  a.Push(GetVariable(a, name));
+  Value v = GetVariable(a, name);
+  // Version 4 has no object values: a name or path that reaches a clip
+  // reads as undefined there.
+  if (a.version < 5 && v.IsObject() && v.object->IsClip()) v = {};
+  a.Push(std::move(v));
   return Flow::Normal;
 }
 
