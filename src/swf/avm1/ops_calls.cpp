@@ -42,12 +42,13 @@ std::vector<Value> PopArgs(Activation& a) {
 // instanceof as the player runs it: a primitive is no instance; a primitive
 // class, or a primitive prototype, is wrapped (its global class runs) and
 // matches nothing. The prototype is the class's own stored value, neither
-// inherited nor read through a getter. A removed clip matches nothing.
+// inherited nor read through a getter. A removed clip matches nothing, once
+// the class and its prototype are converted.
 bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
   const auto gone = [](Object* o) {
     return o->IsClip() && !static_cast<ClipObject*>(o)->Instance();
   };
-  if (!obj.IsObject() || gone(obj.object)) return false;
+  if (!obj.IsObject()) return false;
   Object* c = cls.IsObject() ? cls.object : vm.ToObject(cls);
   if (!c || gone(c)) return false;
   Value proto;
@@ -60,7 +61,8 @@ bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
     if (!proto.IsNullish()) vm.ToObject(proto);
     return false;
   }
-  if (proto.object->IsClip()) return false;
+  // A removed clip still has the class and its prototype converted first.
+  if (proto.object->IsClip() || gone(obj.object)) return false;
   return vm.InstanceOf(obj.object, c);
 }
 
