@@ -81,10 +81,13 @@ bool NoName(const Value& nameV) {
 
 // A method of super: the method's own super is one step up from where it
 // was found; before SWF 7, from where this lookup began, wherever the
-// method was found. No name runs the base class's constructor on this.
+// method was found. No name runs the base class's constructor on this, read
+// from where the method's own super starts.
 Value CallSuper(Vm& vm, SuperObject* sup, const Value& nameV, Args args) {
+  // A clip as the starting point offers super nothing.
+  if (!sup->home || sup->home->IsClip()) return {};
   if (NoName(nameV)) {
-    const Value ctor = vm.Get(sup->home, "__constructor__");
+    const Value ctor = vm.GetPlain(sup->home, "__constructor__");  // never __resolve
     Object* home = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
     return vm.Call(ctor, CallContext{sup->self, home}, args);
   }
@@ -111,7 +114,8 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   while (found && !found->HasOwn(vm, name) && guard++ < 256) found = found->proto;
   // Before SWF 7 a method inherited from deeper up still takes super from
   // the object's own prototype.
-  Object* home = vm.version < 7 && found && found != self ? self->proto : found;
+  // A method of the object's own starts super from its prototype as well.
+  Object* home = vm.version < 7 || found == self ? self->proto : found;
   return vm.Call(fn, CallContext{Value::Obj(self), home}, args);
 }
 

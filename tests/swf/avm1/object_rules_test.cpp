@@ -363,5 +363,57 @@ TEST(ObjectRulesTest, ReadOnlyAccessorsKeepTheirSetterUncalled) {
   });
 }
 
+// super() inside a method the object holds itself starts at the object's
+// prototype: the object's own __constructor__ is not seen, __resolve is never
+// asked, and a clip there offers nothing.
+TEST(ObjectRulesTest, SuperOfAnOwnMethodStartsAtThePrototype) {
+  // holder.member = function () { return <text>; }
+  const auto setFunction = [](const char* holder, const char* member, const Asm& body) {
+    return Asm()
+        .Push({holder})
+        .Do(Op::GetVariable)
+        .Push({member})
+        .Function("", {}, body)
+        .Do(Op::SetMember);
+  };
+  const auto returns = [](const char* text) { return Asm().Push({text}).Do(Op::Return); };
+  // o.__proto__ = <proto>; o.m = function () { return super(); }; trace(o.m());
+  const auto run = [&](const char* proto, const Asm& setup) {
+    return Asm()
+        .Then(NewObject("o"))
+        .Then(NewObject("p"))
+        .Push({"o"})
+        .Do(Op::GetVariable)
+        .Push({"__proto__", proto})
+        .Do(Op::GetVariable)
+        .Do(Op::SetMember)
+        .Then(setup)
+        .Then(setFunction("o", "m", Asm().CallFunction("super", 0).Do(Op::Return)))
+        .Then(Traced(Asm().Push({0, "o"}).Do(Op::GetVariable).Push({"m"}).Do(Op::CallMethod)));
+  };
+  // delete p.__constructor__ (new Object gave it one)
+  const Asm bare =
+      Asm().Push({"p"}).Do(Op::GetVariable).Push({"__constructor__"}).Do(Op::Delete).Do(Op::Pop);
+  const Asm resolver = Asm().Function("", {}, returns("resolved")).Do(Op::Return);
+  ExpectCases({
+      {"own constructor",
+       7,
+       run("p", Asm().Then(bare).Then(setFunction("o", "__constructor__", returns("own")))),
+       {"undefined"}},
+      {"prototype's constructor",
+       7,
+       run("p", setFunction("p", "__constructor__", returns("base"))),
+       {"base"}},
+      {"never __resolve",
+       7,
+       run("p", Asm().Then(bare).Then(setFunction("p", "__resolve", resolver))),
+       {"undefined"}},
+      {"a clip as prototype",
+       7,
+       run("_root", setFunction("_root", "__constructor__", returns("clip"))),
+       {"undefined"}},
+  });
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
