@@ -415,5 +415,54 @@ TEST(ObjectRulesTest, SuperOfAnOwnMethodStartsAtThePrototype) {
   });
 }
 
+// A getter runs like a method found where it sits: its super starts one
+// step up, and a getter read through super still runs on this.
+TEST(ObjectRulesTest, GettersTakeSuperFromWhereTheySit) {
+  // holder.addProperty("v", function () { return <body>; }, null)
+  const auto addGetter = [](const char* holder, const Asm& body) {
+    return Asm()
+        .Push({Null()})
+        .Function("", {}, Asm().Then(body).Do(Op::Return))
+        .Push({"v", 3, holder})
+        .Do(Op::GetVariable)
+        .Push({"addProperty"})
+        .Do(Op::CallMethod)
+        .Do(Op::Pop);
+  };
+  const auto link = [](const char* from, const char* to) {
+    return Asm()
+        .Push({from})
+        .Do(Op::GetVariable)
+        .Push({"__proto__", to})
+        .Do(Op::GetVariable)
+        .Do(Op::SetMember);
+  };
+  // b.v gives "base" and this.n; c.v gives "c+" and super.v; o inherits c.
+  const Asm code = Asm()
+                       .Then(NewObject("b"))
+                       .Then(NewObject("c"))
+                       .Then(NewObject("o"))
+                       .Then(link("c", "b"))
+                       .Then(link("o", "c"))
+                       .Then(SetMember("o", "n", "o"))
+                       .Then(addGetter("b", Asm()
+                                                .Push({"base", "this"})
+                                                .Do(Op::GetVariable)
+                                                .Push({"n"})
+                                                .Do(Op::GetMember)
+                                                .Do(Op::Add2)))
+                       .Then(addGetter("c", Asm()
+                                                .Push({"c+", "super"})
+                                                .Do(Op::GetVariable)
+                                                .Push({"v"})
+                                                .Do(Op::GetMember)
+                                                .Do(Op::Add2)))
+                       .Then(Traced(GetMember("o", "v")));
+  ExpectCases({
+      {"version 6", 6, code, {"c+baseo"}},
+      {"version 7", 7, code, {"c+baseo"}},
+  });
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
