@@ -464,5 +464,23 @@ TEST(ObjectRulesTest, GettersTakeSuperFromWhereTheySit) {
   });
 }
 
+// shift writes every element one place down, so the holes it moves become
+// elements holding undefined, and enumerate.
+TEST(ObjectRulesTest, ShiftFillsTheHolesItMoves) {
+  const Asm code = Asm()
+                       .Push({"a", 0, "Array"})
+                       .Do(Op::NewObject)
+                       .Do(Op::SetVariable)
+                       .Then(SetMember("a", "3", 4))
+                       .Push({"r"})
+                       .Then(CallMethod("a", "shift", 0))
+                       .Do(Op::SetVariable)
+                       .Then(TraceKeys("a"))
+                       .Push({"r"})
+                       .Do(Op::GetVariable)
+                       .Do(Op::Trace);
+  ExpectCases({{"a hole at the front", 6, code, {"2", "1", "0", "undefined"}}});
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
