@@ -482,5 +482,34 @@ TEST(ObjectRulesTest, ShiftFillsTheHolesItMoves) {
   ExpectCases({{"a hole at the front", 6, code, {"2", "1", "0", "undefined"}}});
 }
 
+// Reading "a.b.c" tries the path in each scope: a scope whose a.b lacks c
+// passes the read on, here to _global.
+TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {
+  // {b: {c: value}}, or {b: {}} without a value
+  const auto nested = [](const char* value) {
+    Asm leaf = value ? Asm().Push({"c", value, 1}) : Asm().Push({0});
+    return Asm().Push({"b"}).Then(leaf.Do(Op::InitObject)).Push({1}).Do(Op::InitObject);
+  };
+  const auto run = [&](const char* timeline, const char* global) {
+    return Asm()
+        .Push({"_global"})
+        .Do(Op::GetVariable)
+        .Push({"a"})
+        .Then(nested(global))
+        .Do(Op::SetMember)
+        .Push({"a"})
+        .Then(nested(timeline))
+        .Do(Op::SetVariable)
+        .Push({"a.b.c"})
+        .Do(Op::GetVariable)
+        .Do(Op::Trace);
+  };
+  ExpectCases({
+      {"only _global has it", 6, run(nullptr, "global"), {"global"}},
+      {"the timeline's comes first", 6, run("timeline", "global"), {"timeline"}},
+      {"neither has it", 6, run(nullptr, nullptr), {"undefined"}},
+  });
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
