@@ -250,10 +250,13 @@ Flow SetVariableOp(Activation& a, const Action&) {
 }
 
 // Where `var` puts a variable: a call's locals; outside calls the timeline,
-// or inside `with` the innermost with-object.
-Object* VarHolder(Activation& a) {
+// or inside `with` a with-object that holds the name itself.
+Object* VarHolder(Activation& a, std::string_view name) {
   if (a.locals) return a.locals;
-  if (a.withs > 0 && a.scope.back()) return a.scope.back();
+  const std::size_t firstWith = a.scope.size() - std::min<std::size_t>(a.withs, a.scope.size());
+  for (std::size_t i = a.scope.size(); i-- > firstWith;) {
+    if (a.scope[i] && a.scope[i]->HasOwn(a.vm, name)) return a.scope[i];
+  }
   return TimelineTarget(a);
 }
 
@@ -266,7 +269,7 @@ Flow DefineLocal(Activation& a, const Action&) {
     SetVariable(a, name, v);
     return Flow::Normal;
   }
-  a.vm.Set(VarHolder(a), name, v);
+  a.vm.Set(VarHolder(a, name), name, v);
   return Flow::Normal;
 }
 
@@ -277,7 +280,7 @@ Flow DefineLocal2(Activation& a, const Action&) {
     if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
     return Flow::Normal;
   }
-  Object* l = VarHolder(a);
+  Object* l = VarHolder(a, name);
   if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
   return Flow::Normal;
 }

@@ -258,21 +258,26 @@ TEST(ObjectRulesTest, ThisAndVarFollowTheScopeChain) {
                            .Push({"this"})
                            .Do(Op::GetVariable)
                            .Do(Op::Trace);
-  // with (o) { var v = 3; } at the top level.
-  const Asm withVar = Asm()
-                          .Then(NewObject("o"))
-                          .Push({"o"})
-                          .Do(Op::GetVariable)
-                          .With(Asm().Push({"v", 3}).Do(Op::DefineLocal))
-                          .Then(Traced(GetMember("o", "v")))
-                          .Push({"v"})
-                          .Do(Op::GetVariable)
-                          .Do(Op::TypeOf)
-                          .Do(Op::Trace);
+  // with (o) { var v = 3; } at the top level: v stays o's only when o has
+  // it already; otherwise it is the timeline's.
+  const auto withVar = [](const Asm& setup) {
+    return Asm()
+        .Then(NewObject("o"))
+        .Then(setup)
+        .Push({"o"})
+        .Do(Op::GetVariable)
+        .With(Asm().Push({"v", 3}).Do(Op::DefineLocal))
+        .Then(Traced(GetMember("o", "v")))
+        .Push({"v"})
+        .Do(Op::GetVariable)
+        .Do(Op::TypeOf)
+        .Do(Op::Trace);
+  };
   ExpectCases({
       {"local function's this", 6, local, {"object", "false"}},
       {"this assigned", 6, assigned, {"this", "t", "5", "t"}},
-      {"var inside with", 6, withVar, {"3", "undefined"}},
+      {"var inside with, o lacking v", 6, withVar(Asm()), {"undefined", "number"}},
+      {"var inside with, o holding v", 6, withVar(SetMember("o", "v", 1)), {"3", "undefined"}},
   });
 }
 
