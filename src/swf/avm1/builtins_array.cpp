@@ -99,8 +99,13 @@ Completion Shift(Vm& vm, const CallContext& call, Args) {
   if (e.empty()) return {};
   Value v = e.front();
   e.erase(e.begin());
+  // Every element left is written one place down: a hole moved so is an
+  // element holding undefined from then on.
+  for (Value& x : e) {
+    if (ArrayObject::IsHole(x)) x = Value{};
+  }
   Store(vm, self, std::move(e));
-  return v;
+  return ArrayObject::IsHole(v) ? Value{} : v;
 }
 
 Completion Unshift(Vm& vm, const CallContext& call, Args args) {

@@ -42,12 +42,13 @@ std::vector<Value> PopArgs(Activation& a) {
 // instanceof as the player runs it: a primitive is no instance; a primitive
 // class, or a primitive prototype, is wrapped (its global class runs) and
 // matches nothing. The prototype is the class's own stored value, neither
-// inherited nor read through a getter. A removed clip matches nothing.
+// inherited nor read through a getter. A removed clip matches nothing, once
+// the class and its prototype are converted.
 bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
   const auto gone = [](Object* o) {
     return o->IsClip() && !static_cast<ClipObject*>(o)->Instance();
   };
-  if (!obj.IsObject() || gone(obj.object)) return false;
+  if (!obj.IsObject()) return false;
   Object* c = cls.IsObject() ? cls.object : vm.ToObject(cls);
   if (!c || gone(c)) return false;
   Value proto;
@@ -60,7 +61,8 @@ bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
     if (!proto.IsNullish()) vm.ToObject(proto);
     return false;
   }
-  if (proto.object->IsClip()) return false;
+  // A removed clip still has the class and its prototype converted first.
+  if (proto.object->IsClip() || gone(obj.object)) return false;
   return vm.InstanceOf(obj.object, c);
 }
 
@@ -79,10 +81,13 @@ bool NoName(const Value& nameV) {
 
 // A method of super: the method's own super is one step up from where it
 // was found; before SWF 7, from where this lookup began, wherever the
-// method was found. No name runs the base class's constructor on this.
+// method was found. No name runs the base class's constructor on this, read
+// from where the method's own super starts.
 Value CallSuper(Vm& vm, SuperObject* sup, const Value& nameV, Args args) {
+  // A clip as the starting point offers super nothing.
+  if (!sup->home || sup->home->IsClip()) return {};
   if (NoName(nameV)) {
-    const Value ctor = vm.Get(sup->home, "__constructor__");
+    const Value ctor = vm.GetPlain(sup->home, "__constructor__");  // never __resolve
     Object* home = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
     return vm.Call(ctor, CallContext{sup->self, home}, args);
   }
@@ -109,7 +114,8 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   while (found && !found->HasOwn(vm, name) && guard++ < 256) found = found->proto;
   // Before SWF 7 a method inherited from deeper up still takes super from
   // the object's own prototype.
-  Object* home = vm.version < 7 && found && found != self ? self->proto : found;
+  // A method of the object's own starts super from its prototype as well.
+  Object* home = vm.version < 7 || found == self ? self->proto : found;
   return vm.Call(fn, CallContext{Value::Obj(self), home}, args);
 }
 

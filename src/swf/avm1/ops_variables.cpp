@@ -128,9 +128,19 @@ std::size_t VariableCut(std::string_view name) { return name.find_last_of(".:");
 // The object a variable path's owner part names. Its first step may be a
 // local or a with-object's member (innermost first); otherwise the path
 // starts at the target clip, where children come before variables.
-Object* VariableOwner(Activation& a, std::string_view path) {
+// The object a variable path's owner part names, tried in each scope from
+// the innermost. A read goes on past an owner lacking the member it wants
+// (`accept` says no) and, when none has it, takes the first owner found.
+template <typename Accept>
+Object* VariableOwner(Activation& a, std::string_view path, Accept accept) {
   Vm& vm = a.vm;
   const std::string_view first = path.substr(0, path.find_first_of("/.:"));
+  Object* firstFound = nullptr;
+  const auto offer = [&](Object* r) {
+    if (!r) return false;
+    if (!firstFound) firstFound = r;
+    return accept(r);
+  };
   bool clipTried = false;
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
@@ -138,13 +148,18 @@ Object* VariableOwner(Activation& a, std::string_view path) {
     if (o->IsClip()) {
       if (clipTried) continue;
       clipTried = true;
-      if (Object* r = ResolvePath(vm, a.target, path, true)) return r;
+      if (Object* r = ResolvePath(vm, a.target, path, true); offer(r)) return r;
       continue;
     }
     if (first.empty() || !HasProperty(vm, o, first)) continue;
-    if (Object* r = ResolvePath(vm, o, path, true)) return r;
+    if (Object* r = ResolvePath(vm, o, path, true); offer(r)) return r;
   }
-  return clipTried ? nullptr : ResolvePath(vm, a.target, path, true);
+  if (!clipTried) offer(ResolvePath(vm, a.target, path, true));
+  return firstFound;
+}
+
+Object* VariableOwner(Activation& a, std::string_view path) {
+  return VariableOwner(a, path, [](Object*) { return true; });
 }
 
 Value GetPathVariable(Activation& a, const std::string& name) {
@@ -159,8 +174,10 @@ Value GetPathVariable(Activation& a, const std::string& name) {
   }
   // A name starting with a single dot names nothing.
   if (name.starts_with('.') && !name.starts_with("..")) return {};
-  Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut));
-  return owner ? vm.Get(owner, std::string_view(name).substr(cut + 1)) : Value{};
+  const std::string_view member = std::string_view(name).substr(cut + 1);
+  Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
+                                [&](Object* o) { return HasProperty(vm, o, member); });
+  return owner ? vm.Get(owner, member) : Value{};
 }
 
 // "path.name" or "path:name": sets the member of the object the path names;
@@ -218,7 +235,11 @@ namespace {
 
 Flow GetVariableOp(Activation& a, const Action&) {
   const std::string name = a.vm.ToString(a.Pop());
-  a.Push(GetVariable(a, name));
+  Value v = GetVariable(a, name);
+  // Version 4 has no object values: a name or path that reaches a clip
+  // reads as undefined there.
+  if (a.version < 5 && v.IsObject() && v.object->IsClip()) v = {};
+  a.Push(std::move(v));
   return Flow::Normal;
 }
 
@@ -229,10 +250,13 @@ Flow SetVariableOp(Activation& a, const Action&) {
 }
 
 // Where `var` puts a variable: a call's locals; outside calls the timeline,
-// or inside `with` the innermost with-object.
-Object* VarHolder(Activation& a) {
+// or inside `with` a with-object that holds the name itself.
+Object* VarHolder(Activation& a, std::string_view name) {
   if (a.locals) return a.locals;
-  if (a.withs > 0 && a.scope.back()) return a.scope.back();
+  const std::size_t firstWith = a.scope.size() - std::min<std::size_t>(a.withs, a.scope.size());
+  for (std::size_t i = a.scope.size(); i-- > firstWith;) {
+    if (a.scope[i] && a.scope[i]->HasOwn(a.vm, name)) return a.scope[i];
+  }
   return TimelineTarget(a);
 }
 
@@ -245,7 +269,7 @@ Flow DefineLocal(Activation& a, const Action&) {
     SetVariable(a, name, v);
     return Flow::Normal;
   }
-  a.vm.Set(VarHolder(a), name, v);
+  a.vm.Set(VarHolder(a, name), name, v);
   return Flow::Normal;
 }
 
@@ -256,7 +280,7 @@ Flow DefineLocal2(Activation& a, const Action&) {
     if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
     return Flow::Normal;
   }
-  Object* l = VarHolder(a);
+  Object* l = VarHolder(a, name);
   if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
   return Flow::Normal;
 }

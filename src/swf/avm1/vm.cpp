@@ -340,13 +340,24 @@ int WatchesRunning(Vm& vm, Object* self, std::string_view name) {
 }
 }  // namespace
 
+namespace {
+// An accessor runs on the object read or written (through super, on that
+// super's this) and starts its own super as a method found where the
+// accessor sits does.
+CallContext AccessorContext(Vm& vm, Object* owner, Object* self) {
+  if (auto* s = dynamic_cast<SuperObject*>(self))
+    return {s->self, vm.version < 7 ? s->proto : owner};
+  return {Value::Obj(self), vm.version < 7 || owner == self ? self->proto : owner};
+}
+}  // namespace
+
 Value Vm::CallGetter(Object* owner, Object* self, std::string_view name) {
   Property* p = owner->FindProperty(*this, name);
   if (!p) return {};
   if (!p->getter || p->getting + p->setting + WatchesRunning(*this, self, name) >= AccessorDepth())
     return p->value;
   ++p->getting;
-  const Value r = Call(Value::Obj(p->getter), Value::Obj(self), {});
+  const Value r = Call(Value::Obj(p->getter), AccessorContext(*this, owner, self), {});
   // The call may have added properties and moved this one.
   if (Property* q = owner->FindProperty(*this, name); q && q->getting > 0) --q->getting;
   return r;
@@ -363,7 +374,7 @@ void Vm::CallSetter(Object* owner, Object* self, std::string_view name, const Va
   }
   ++p->setting;
   const Value arg[1] = {v};
-  Call(Value::Obj(p->setter), Value::Obj(self), arg);
+  Call(Value::Obj(p->setter), AccessorContext(*this, owner, self), arg);
   if (Property* q = owner->FindProperty(*this, name); q && q->setting > 0) {
     --q->setting;
     // The value assigned is also kept, for reads made from inside the

@@ -258,21 +258,26 @@ TEST(ObjectRulesTest, ThisAndVarFollowTheScopeChain) {
                            .Push({"this"})
                            .Do(Op::GetVariable)
                            .Do(Op::Trace);
-  // with (o) { var v = 3; } at the top level.
-  const Asm withVar = Asm()
-                          .Then(NewObject("o"))
-                          .Push({"o"})
-                          .Do(Op::GetVariable)
-                          .With(Asm().Push({"v", 3}).Do(Op::DefineLocal))
-                          .Then(Traced(GetMember("o", "v")))
-                          .Push({"v"})
-                          .Do(Op::GetVariable)
-                          .Do(Op::TypeOf)
-                          .Do(Op::Trace);
+  // with (o) { var v = 3; } at the top level: v stays o's only when o has
+  // it already; otherwise it is the timeline's.
+  const auto withVar = [](const Asm& setup) {
+    return Asm()
+        .Then(NewObject("o"))
+        .Then(setup)
+        .Push({"o"})
+        .Do(Op::GetVariable)
+        .With(Asm().Push({"v", 3}).Do(Op::DefineLocal))
+        .Then(Traced(GetMember("o", "v")))
+        .Push({"v"})
+        .Do(Op::GetVariable)
+        .Do(Op::TypeOf)
+        .Do(Op::Trace);
+  };
   ExpectCases({
       {"local function's this", 6, local, {"object", "false"}},
       {"this assigned", 6, assigned, {"this", "t", "5", "t"}},
-      {"var inside with", 6, withVar, {"3", "undefined"}},
+      {"var inside with, o lacking v", 6, withVar(Asm()), {"undefined", "number"}},
+      {"var inside with, o holding v", 6, withVar(SetMember("o", "v", 1)), {"3", "undefined"}},
   });
 }
 
@@ -360,6 +365,154 @@ TEST(ObjectRulesTest, ReadOnlyAccessorsKeepTheirSetterUncalled) {
        7,
        Asm().Then(accessor).Then(SetFlags("o", "p", 4, 0)).Then(writes),
        {"1"}},
+  });
+}
+
+// super() inside a method the object holds itself starts at the object's
+// prototype: the object's own __constructor__ is not seen, __resolve is never
+// asked, and a clip there offers nothing.
+TEST(ObjectRulesTest, SuperOfAnOwnMethodStartsAtThePrototype) {
+  // holder.member = function () { return <text>; }
+  const auto setFunction = [](const char* holder, const char* member, const Asm& body) {
+    return Asm()
+        .Push({holder})
+        .Do(Op::GetVariable)
+        .Push({member})
+        .Function("", {}, body)
+        .Do(Op::SetMember);
+  };
+  const auto returns = [](const char* text) { return Asm().Push({text}).Do(Op::Return); };
+  // o.__proto__ = <proto>; o.m = function () { return super(); }; trace(o.m());
+  const auto run = [&](const char* proto, const Asm& setup) {
+    return Asm()
+        .Then(NewObject("o"))
+        .Then(NewObject("p"))
+        .Push({"o"})
+        .Do(Op::GetVariable)
+        .Push({"__proto__", proto})
+        .Do(Op::GetVariable)
+        .Do(Op::SetMember)
+        .Then(setup)
+        .Then(setFunction("o", "m", Asm().CallFunction("super", 0).Do(Op::Return)))
+        .Then(Traced(Asm().Push({0, "o"}).Do(Op::GetVariable).Push({"m"}).Do(Op::CallMethod)));
+  };
+  // delete p.__constructor__ (new Object gave it one)
+  const Asm bare =
+      Asm().Push({"p"}).Do(Op::GetVariable).Push({"__constructor__"}).Do(Op::Delete).Do(Op::Pop);
+  const Asm resolver = Asm().Function("", {}, returns("resolved")).Do(Op::Return);
+  ExpectCases({
+      {"own constructor",
+       7,
+       run("p", Asm().Then(bare).Then(setFunction("o", "__constructor__", returns("own")))),
+       {"undefined"}},
+      {"prototype's constructor",
+       7,
+       run("p", setFunction("p", "__constructor__", returns("base"))),
+       {"base"}},
+      {"never __resolve",
+       7,
+       run("p", Asm().Then(bare).Then(setFunction("p", "__resolve", resolver))),
+       {"undefined"}},
+      {"a clip as prototype",
+       7,
+       run("_root", setFunction("_root", "__constructor__", returns("clip"))),
+       {"undefined"}},
+  });
+}
+
+// A getter runs like a method found where it sits: its super starts one
+// step up, and a getter read through super still runs on this.
+TEST(ObjectRulesTest, GettersTakeSuperFromWhereTheySit) {
+  // holder.addProperty("v", function () { return <body>; }, null)
+  const auto addGetter = [](const char* holder, const Asm& body) {
+    return Asm()
+        .Push({Null()})
+        .Function("", {}, Asm().Then(body).Do(Op::Return))
+        .Push({"v", 3, holder})
+        .Do(Op::GetVariable)
+        .Push({"addProperty"})
+        .Do(Op::CallMethod)
+        .Do(Op::Pop);
+  };
+  const auto link = [](const char* from, const char* to) {
+    return Asm()
+        .Push({from})
+        .Do(Op::GetVariable)
+        .Push({"__proto__", to})
+        .Do(Op::GetVariable)
+        .Do(Op::SetMember);
+  };
+  // b.v gives "base" and this.n; c.v gives "c+" and super.v; o inherits c.
+  const Asm code = Asm()
+                       .Then(NewObject("b"))
+                       .Then(NewObject("c"))
+                       .Then(NewObject("o"))
+                       .Then(link("c", "b"))
+                       .Then(link("o", "c"))
+                       .Then(SetMember("o", "n", "o"))
+                       .Then(addGetter("b", Asm()
+                                                .Push({"base", "this"})
+                                                .Do(Op::GetVariable)
+                                                .Push({"n"})
+                                                .Do(Op::GetMember)
+                                                .Do(Op::Add2)))
+                       .Then(addGetter("c", Asm()
+                                                .Push({"c+", "super"})
+                                                .Do(Op::GetVariable)
+                                                .Push({"v"})
+                                                .Do(Op::GetMember)
+                                                .Do(Op::Add2)))
+                       .Then(Traced(GetMember("o", "v")));
+  ExpectCases({
+      {"version 6", 6, code, {"c+baseo"}},
+      {"version 7", 7, code, {"c+baseo"}},
+  });
+}
+
+// shift writes every element one place down, so the holes it moves become
+// elements holding undefined, and enumerate.
+TEST(ObjectRulesTest, ShiftFillsTheHolesItMoves) {
+  const Asm code = Asm()
+                       .Push({"a", 0, "Array"})
+                       .Do(Op::NewObject)
+                       .Do(Op::SetVariable)
+                       .Then(SetMember("a", "3", 4))
+                       .Push({"r"})
+                       .Then(CallMethod("a", "shift", 0))
+                       .Do(Op::SetVariable)
+                       .Then(TraceKeys("a"))
+                       .Push({"r"})
+                       .Do(Op::GetVariable)
+                       .Do(Op::Trace);
+  ExpectCases({{"a hole at the front", 6, code, {"2", "1", "0", "undefined"}}});
+}
+
+// Reading "a.b.c" tries the path in each scope: a scope whose a.b lacks c
+// passes the read on, here to _global.
+TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {
+  // {b: {c: value}}, or {b: {}} without a value
+  const auto nested = [](const char* value) {
+    Asm leaf = value ? Asm().Push({"c", value, 1}) : Asm().Push({0});
+    return Asm().Push({"b"}).Then(leaf.Do(Op::InitObject)).Push({1}).Do(Op::InitObject);
+  };
+  const auto run = [&](const char* timeline, const char* global) {
+    return Asm()
+        .Push({"_global"})
+        .Do(Op::GetVariable)
+        .Push({"a"})
+        .Then(nested(global))
+        .Do(Op::SetMember)
+        .Push({"a"})
+        .Then(nested(timeline))
+        .Do(Op::SetVariable)
+        .Push({"a.b.c"})
+        .Do(Op::GetVariable)
+        .Do(Op::Trace);
+  };
+  ExpectCases({
+      {"only _global has it", 6, run(nullptr, "global"), {"global"}},
+      {"the timeline's comes first", 6, run("timeline", "global"), {"timeline"}},
+      {"neither has it", 6, run(nullptr, nullptr), {"undefined"}},
   });
 }
 

@@ -82,6 +82,13 @@ TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
                              .Function("", {}, Asm().Trace("unload"))
                              .Do(Op::SetMember)
                              .Bytes();
+  const Bytes noisyString = Asm()
+                                .Push({"_global"})
+                                .Do(Op::GetVariable)
+                                .Push({"String"})
+                                .Function("", {}, Asm().Trace("wrapped"))
+                                .Do(Op::SetMember)
+                                .Bytes();
   RunCases({
       {"a timeline removal with the clip's own handler",
        6,
@@ -112,6 +119,12 @@ TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
                         CallRoot("createEmptyMovieClip", {PushString("d"), PushInt(2130690031)}),
                         Call(GetVar("d"), "removeMovieClip", {}), Trace(GetVar("d")), kStop})})},
        {"_level0.c", "undefined"}},
+      {"instanceof still wraps a primitive class for a removed clip",
+       6,
+       {MakeFrame({Act({made, noisyString, SetVar("r", GetVar("c")),
+                        Call(GetVar("c"), "removeMovieClip", {}),
+                        Trace(Cat({GetVar("r"), PushString("x"), {0x54}})), kStop})})},
+       {"wrapped", "false"}},
       {"removeMovieClip takes a text field from a timeline depth",
        6,
        {MakeFrame({Act({CallRoot("createTextField", {PushString("t"), PushInt(-100), PushInt(0),

@@ -216,6 +216,47 @@ TEST(PlayerTest, RootTakesItsOwnTransform) {
   }
 }
 
+// Version 4 reads text that is no number as 0, but the player's settings
+// still ignore it; and a clip is no value there, so a name reaching one reads
+// as undefined.
+TEST(PlayerTest, Version4SettingsAndClipValues) {
+  using avm1::Op;
+  using avm1::test::Asm;
+  const struct {
+    uint8_t version;
+    int property;  // set to `value`, then traced; -1 traces _root instead
+    avm1::test::PushArg value;
+    const char* trace;
+  } cases[] = {
+      {4, 16, "h", "1\n"}, {4, 17, "g", "1\n"}, {4, 18, "l", "5\n"},       {4, 18, "3", "3\n"},
+      {5, 18, "l", "5\n"}, {4, 16, 0, "0\n"},   {4, -1, 0, "undefined\n"}, {5, -1, 0, "_level0\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.version) << " " << c.property);
+    Asm a;
+    if (c.property < 0) {
+      a.Push({"_root"}).Do(Op::GetVariable);
+    } else {
+      a.Push({"", c.property, c.value}).Do(Op::SetProperty);
+      a.Push({"", c.property}).Do(Op::GetProperty);
+    }
+    a.Do(Op::Trace).Do(Op::End);
+    const Bytes code = a.Bytes();
+    std::vector<uint8_t> action = {0x3F, 0x03};  // DoAction, long form
+    for (int i = 0; i < 4; ++i) action.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
+    action.insert(action.end(), code.begin(), code.end());
+    std::vector<uint8_t> swf = SwfWithTags(action);
+    swf[3] = c.version;
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    std::string trace;
+    player.SetTraceSink([&](const std::string& line) { trace += line + "\n"; });
+    ASSERT_TRUE(player.LoadMemory(swf));
+    player.StepFrame();
+    EXPECT_EQ(trace, c.trace);
+  }
+}
+
 // The first SetBackgroundColor of any level colours the stage; a later
 // level's is ignored.
 TEST(PlayerTest, FirstBackgroundOfAnyLevelHolds) {

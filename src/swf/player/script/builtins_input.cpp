@@ -283,8 +283,13 @@ void SetFocusRect(Vm& vm, std::optional<bool>* own, const Value& v) {
     vm.input.focusRect = false;
     return;
   }
-  const double n = vm.ToNumber(v);
+  const double n = SettingNumber(vm, v);
   if (!std::isnan(n)) vm.input.focusRect = n != 0;
+}
+
+double SettingNumber(Vm& vm, const Value& v) {
+  return v.type == Type::String ? StringToNumber(v.string, std::max(vm.version, 5))
+                                : vm.ToNumber(v);
 }
 
 Value FocusValue(Vm& vm) { return ObjectOf(vm, vm.input.focus.lock(), vm.input.focusField.lock()); }

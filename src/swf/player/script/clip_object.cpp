@@ -244,7 +244,10 @@ void TimelineClip::SetIndexed(Vm& vm, int index, const Value& v) {
   const double n = converted.number;
   if (index == 16 || index == 18 || index == 19) {
     const auto t = Instance();
-    if (t && !v.IsNullish()) SetPlayerSetting(t->Context(), index, converted);
+    // Text reads as NaN here in every version (converted is version 4's 0).
+    const bool text = v.type == Type::String && index != 19;
+    if (t && !v.IsNullish())
+      SetPlayerSetting(t->Context(), index, text ? Value::Num(SettingNumber(vm, v)) : converted);
     return;
   }
   DisplayObject* p = Placement();

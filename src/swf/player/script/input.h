@@ -31,6 +31,10 @@ bool SetFocusField(Vm& vm, const std::shared_ptr<EditText>& to);
 // whose setting (and every object's before SWF 6) is the movie-wide one.
 Value GetFocusRect(Vm& vm, const std::optional<bool>* own);
 void SetFocusRect(Vm& vm, std::optional<bool>* own, const Value& v);
+// A value given to a player-wide setting (_focusrect, _highquality,
+// _soundbuftime) as a number: text that is no number is NaN, and so changes
+// nothing, even in version 4 movies, which otherwise read it as 0.
+double SettingNumber(Vm& vm, const Value& v);
 // The script object of what has focus; null for nothing.
 Value FocusValue(Vm& vm);
 // Takes focus away when it is on t or inside it (t hidden or removed).
