@@ -4,7 +4,12 @@
 
 namespace orrivel {
 
-FrameWorker::FrameWorker() : thread_([this] { Run(); }) {}
+FrameWorker::FrameWorker(std::function<void()> threadStart, std::function<void()> threadEnd)
+    : threadStart_(std::move(threadStart)), threadEnd_(std::move(threadEnd)), thread_([this] {
+        if (threadStart_) threadStart_();
+        Run();
+        if (threadEnd_) threadEnd_();
+      }) {}
 
 FrameWorker::~FrameWorker() {
   {

@@ -15,7 +15,10 @@ namespace orrivel {
 
 class FrameWorker {
  public:
-  FrameWorker();
+  // threadStart and threadEnd run on the worker's thread around its jobs
+  // (to set up what the platform wants of a thread that decodes pictures).
+  explicit FrameWorker(std::function<void()> threadStart = {},
+                       std::function<void()> threadEnd = {});
   // Runs what was handed over, then ends.
   ~FrameWorker();
   FrameWorker(const FrameWorker&) = delete;
@@ -31,6 +34,7 @@ class FrameWorker {
  private:
   void Run();
 
+  std::function<void()> threadStart_, threadEnd_;
   mutable std::mutex mutex_;
   std::condition_variable wake_, idle_;
   std::deque<std::function<void()>> jobs_;

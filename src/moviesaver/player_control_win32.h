@@ -12,6 +12,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <atomic>
 #include <functional>
@@ -140,7 +141,9 @@ class PlayerControl : public win32::Window {
   std::atomic<int64_t> mouseAt_ = 0;
   std::atomic<bool> moveQueued_ = false;
   // Last: it ends first, finishing its jobs while the player still lives.
-  FrameWorker worker_;
+  // Its thread decodes pictures through WIC, so it joins COM.
+  FrameWorker worker_{[] { CoInitializeEx(nullptr, COINIT_MULTITHREADED); },
+                      [] { CoUninitialize(); }};
 };
 
 }  // namespace orrivel

@@ -17,8 +17,10 @@ TEST(FrameWorkerTest, RunsJobsInOrderOffTheCallersThread) {
   std::atomic<bool> release = false;
   std::atomic<int> onCaller = 0;
   const auto caller = std::this_thread::get_id();
+  std::thread::id started, ended;
   {
-    FrameWorker worker;
+    FrameWorker worker([&] { started = std::this_thread::get_id(); },
+                       [&] { ended = std::this_thread::get_id(); });
     // The first job holds the worker: the caller goes on meanwhile.
     worker.Post([&] {
       while (!release) std::this_thread::yield();
@@ -48,6 +50,9 @@ TEST(FrameWorkerTest, RunsJobsInOrderOffTheCallersThread) {
     });
   }
   EXPECT_EQ(order.size(), 53u);
+  // The thread's own set-up and tear-down ran on it.
+  EXPECT_NE(started, caller);
+  EXPECT_EQ(started, ended);
   EXPECT_EQ(order.back(), 52);
   EXPECT_EQ(onCaller, 0);
 }
