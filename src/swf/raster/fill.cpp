@@ -145,6 +145,39 @@ class MaskBlitter final : public CoverageSink {
   const Mask* clip_;
 };
 
+std::unique_ptr<Shader> MakeShader(const Paint& paint) {
+  if (paint.kind == Paint::Kind::Bitmap) return MakeBitmapShader(paint);
+  return MakeGradientShader(paint);
+}
+
+// Rows [from, to) of prepared edges, painted. A shader keeps scratch rows,
+// so each call has its own.
+void DrawRows(Canvas& canvas, const EdgeList& edges, const std::vector<const Edge*>& sorted,
+              FillRule rule, const Paint& paint, const DrawOptions& options, int from, int to) {
+  if (paint.kind == Paint::Kind::Solid) {
+    SolidBlitter blitter(canvas, Premultiply(paint.color), options);
+    RasterizeRows(edges, sorted, rule, options.antiAlias, blitter, from, to);
+    return;
+  }
+  std::unique_ptr<Shader> shader = MakeShader(paint);
+  if (!shader) return;
+  ShaderBlitter blitter(canvas, *shader, options);
+  RasterizeRows(edges, sorted, rule, options.antiAlias, blitter, from, to);
+}
+
+// Batches shorter than this are drawn one fill at a time: waking the
+// threads would cost more than it saves.
+constexpr size_t kMinBatch = 8;
+// A batch holding more edges than this gives its memory back afterwards.
+constexpr size_t kKeptBatchEdges = size_t{1} << 20;
+
+struct PreparedFill {
+  Path device, stroked;
+  Polylines lines;
+  EdgeList edges;
+  std::vector<const Edge*> sorted;
+};
+
 }  // namespace
 
 void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& paint,
@@ -177,16 +210,83 @@ void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& pain
   std::vector<const Edge*> sorted;
   SortEdges(edges, sorted);
   ForEachBand(edges.top, edges.bottom, area, [&](int from, int to) {
-    if (shader) {
-      std::unique_ptr<Shader> own =
-          paint.kind == Paint::Kind::Bitmap ? MakeBitmapShader(paint) : MakeGradientShader(paint);
-      ShaderBlitter blitter(canvas, *own, options);
-      RasterizeRows(edges, sorted, rule, options.antiAlias, blitter, from, to);
-    } else {
-      SolidBlitter blitter(canvas, Premultiply(paint.color), options);
-      RasterizeRows(edges, sorted, rule, options.antiAlias, blitter, from, to);
+    DrawRows(canvas, edges, sorted, rule, paint, options, from, to);
+  });
+}
+
+void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOptions& options) {
+  if (!ValidCanvas(canvas)) return;
+  const int width = canvas.width, height = canvas.height;
+  if (items.size() < kMinBatch || !WouldSplit(height, int64_t{width} * height)) {
+    Path device;
+    for (const FillItem& item : items) {
+      if (!item.path || !item.paint) continue;
+      device.Clear();
+      device.Append(*item.path, item.matrix);
+      if (item.stroke) {
+        StrokePath(canvas, device, *item.stroke, *item.paint, options);
+      } else {
+        FillPath(canvas, device, item.rule, *item.paint, options);
+      }
+    }
+    return;
+  }
+  // Every fill's edges first, spread over the threads by item; the storage
+  // is the calling thread's, kept for its next batch.
+  thread_local std::vector<PreparedFill> kept;
+  std::vector<PreparedFill>* prepared = &kept;
+  if (prepared->size() < items.size()) prepared->resize(items.size());
+  const int count = static_cast<int>(items.size());
+  const CullRect visible{0, 0, float(width), float(height)};
+  ForEachBand(0, count, int64_t{count} * kMinBatch * 1024, [&, prepared](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      PreparedFill& p = (*prepared)[i];
+      const FillItem& item = items[i];
+      p.edges.edges.clear();
+      p.sorted.clear();
+      p.lines.Clear();
+      if (!item.path || !item.paint) continue;
+      const Paint& paint = *item.paint;
+      if (paint.kind == Paint::Kind::Solid && paint.color.a == 0) continue;
+      p.device.Clear();
+      p.device.Append(*item.path, item.matrix);
+      if (p.device.Empty()) continue;
+      const Path* fill = &p.device;
+      if (item.stroke) {
+        p.stroked = StrokeToPathVisible(p.device, *item.stroke, &visible);
+        fill = &p.stroked;
+        if (fill->Empty()) continue;
+      }
+      if (!Flatten(*fill, kFlattenTolerance, &visible, p.lines)) p.lines.Clear();
+      BuildEdges(p.lines, width, height, p.edges);
+      if (!p.edges.Empty()) SortEdges(p.edges, p.sorted);
     }
   });
+  int top = height, bottom = 0;
+  int64_t area = 0;
+  size_t edgeCount = 0;
+  for (int i = 0; i < count; ++i) {
+    const EdgeList& e = (*prepared)[i].edges;
+    edgeCount += e.edges.size();
+    if (e.Empty()) continue;
+    top = std::min(top, e.top);
+    bottom = std::max(bottom, e.bottom);
+    area += int64_t{e.right - e.left} * (e.bottom - e.top);
+  }
+  // Then row bands, each drawing its rows of every fill in order, so that
+  // fills still cover one another as they would one by one.
+  ForEachBand(top, bottom, area, [&, prepared](int from, int to) {
+    for (int i = 0; i < count; ++i) {
+      const PreparedFill& p = (*prepared)[i];
+      if (p.edges.Empty() || p.edges.bottom <= from || p.edges.top >= to) continue;
+      const FillRule rule = items[i].stroke ? FillRule::NonZero : items[i].rule;
+      DrawRows(canvas, p.edges, p.sorted, rule, *items[i].paint, options, from, to);
+    }
+  });
+  if (edgeCount > kKeptBatchEdges) {
+    kept.clear();
+    kept.shrink_to_fit();
+  }
 }
 
 void StrokePath(Canvas& canvas, const Path& path, const Stroke& stroke, const Paint& paint,

@@ -127,6 +127,22 @@ Path StrokeToPath(const Path& path, const Stroke& stroke);
 void StrokePath(Canvas& canvas, const Path& path, const Stroke& stroke, const Paint& paint,
                 const DrawOptions& options = {});
 
+// One fill of a batch: a path in its own space, the matrix that takes it to
+// device pixels, and its paint. With a stroke the path is stroked instead.
+struct FillItem {
+  const Path* path = nullptr;
+  Matrix matrix;
+  FillRule rule = FillRule::NonZero;
+  const Paint* paint = nullptr;
+  const Stroke* stroke = nullptr;
+};
+
+// Draws the items in order, as FillPath and StrokePath one after another
+// would, to the same pixels. A long batch (a shape of many small fills) is
+// prepared on every thread of the current pool and then drawn in row bands,
+// each band running through the whole batch.
+void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOptions& options = {});
+
 // Accumulates the path's coverage into a mask (max of existing and new).
 void FillMask(Mask& mask, const Path& path, FillRule rule, const DrawOptions& options = {});
 

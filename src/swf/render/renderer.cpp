@@ -167,31 +167,38 @@ struct Renderer::Impl {
     PaintContext ctx{m, cx, antiAlias,
                      [this, movie](uint16_t id) { return cache.Bitmap(id, movie); }};
     const raster::DrawOptions options{antiAlias, clip};
-    raster::Path device;
-    for (const ShapeLayer& layer : shape.layers) {
-      device.Clear();
-      device.Append(layer.path, m);
+    // The layers go to the rasterizer as one batch, which a shape of many
+    // fills spreads over the threads. Paints and strokes are filled in
+    // before the batch points at them.
+    const size_t n = shape.layers.size();
+    std::vector<raster::Paint> paints(n);
+    std::vector<raster::Stroke> strokes(n);
+    std::vector<raster::FillItem> items;
+    items.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+      const ShapeLayer& layer = shape.layers[i];
+      std::optional<raster::Paint> paint;
       if (layer.picture) {
         // A script's bitmap fill shows its pixels as they were taken.
         PaintContext own = ctx;
         own.bitmaps = [&layer](uint16_t) { return layer.picture.get(); };
-        if (auto paint = MakePaint(layer.fill, own)) {
-          raster::FillPath(canvas, device, shape.fillRule, *paint, options);
-        }
-        continue;
+        paint = MakePaint(layer.fill, own);
+      } else if (!layer.isLine) {
+        paint = MakePaint(layer.fill, ctx);
+      } else {
+        paint =
+            layer.line.fill ? MakePaint(*layer.line.fill, ctx) : SolidPaint(layer.line.color, cx);
       }
-      if (!layer.isLine) {
-        if (auto paint = MakePaint(layer.fill, ctx)) {
-          raster::FillPath(canvas, device, shape.fillRule, *paint, options);
-        }
-        continue;
-      }
-      const LineStyle& line = layer.line;
-      std::optional<raster::Paint> paint =
-          line.fill ? MakePaint(*line.fill, ctx) : SolidPaint(line.color, cx);
       if (!paint) continue;
-      raster::StrokePath(canvas, device, MakeStroke(line, m), *paint, options);
+      paints[i] = std::move(*paint);
+      raster::FillItem item{&layer.path, m, shape.fillRule, &paints[i], nullptr};
+      if (layer.isLine && !layer.picture) {
+        strokes[i] = MakeStroke(layer.line, m);
+        item.stroke = &strokes[i];
+      }
+      items.push_back(item);
     }
+    raster::FillPaths(canvas, items, options);
   }
 
   raster::Stroke MakeStroke(const LineStyle& line, const Matrix& m) const {

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "raster_test_util.h"
+#include "swf/raster/parallel.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -226,6 +227,60 @@ TEST(AdditiveFillTest, FillsSharingAnEdgeLeaveNoSeam) {
   EXPECT_GT(layer.At(1, 1) & 0xFF, 0u);
   EXPECT_EQ(layer.At(3, 0), 0xFFFF0000u);
   EXPECT_EQ(layer.At(0, 2), 0xFF0000FFu);
+}
+
+}  // namespace
+}  // namespace orrivel::swf::raster
+
+namespace orrivel::swf::raster {
+namespace {
+
+// A batch of many small overlapping fills, strokes, a gradient and a
+// translucent colour, under a clip mask and without one, draws the same
+// pixels as the fills drawn one by one, whatever the thread count.
+TEST(FillPathsTest, BatchesDrawWhatFillsOneByOneDraw) {
+  constexpr int kW = 320, kH = 240;
+  std::vector<Path> paths;
+  std::vector<Paint> paints;
+  for (int i = 0; i < 60; ++i) {
+    const float x = float(i * 37 % 280), y = float(i * 53 % 200);
+    paths.push_back(i % 3 == 0 ? Polygon({{x, y}, {x + 40.5f, y + 7}, {x + 12, y + 38.25f}})
+                               : Rect(x + 0.3f, y + 0.6f, x + 31.7f, y + 24.2f));
+    paints.push_back(Solid(uint8_t(i * 40), uint8_t(255 - i * 3), 90, i % 4 ? 255 : 128));
+  }
+  paints[7].kind = Paint::Kind::LinearGradient;
+  paints[7].stops = {{0, {255, 0, 0, 255}}, {1, {0, 0, 255, 160}}};
+  paints[7].deviceToGradient = Matrix{400, 0, 0, 400, -16384, 0};
+  const Matrix scale{1.5, 0.2, -0.1, 1.25, 4.5, -3};
+  Stroke stroke;
+  stroke.width = 3;
+  Mask clip{kW, kH, std::vector<uint8_t>(size_t(kW) * kH, 200)};
+  for (int y = 0; y < kH; y += 2) std::fill_n(clip.coverage.begin() + y * kW, kW / 2, 0);
+
+  for (const Mask* mask : {static_cast<const Mask*>(nullptr), static_cast<const Mask*>(&clip)}) {
+    const DrawOptions options{true, mask};
+    std::vector<FillItem> items;
+    TestCanvas one(kW, kH, 0xFF204060u);
+    for (size_t i = 0; i < paths.size(); ++i) {
+      const bool stroked = i % 5 == 0;
+      items.push_back({&paths[i], scale, i % 2 ? FillRule::EvenOdd : FillRule::NonZero, &paints[i],
+                       stroked ? &stroke : nullptr});
+      Path device;
+      device.Append(paths[i], scale);
+      if (stroked) {
+        StrokePath(one.canvas, device, stroke, paints[i], options);
+      } else {
+        FillPath(one.canvas, device, items.back().rule, paints[i], options);
+      }
+    }
+    for (int threads : {1, 2, 3}) {
+      WorkerPool pool(threads);
+      const ScopedWorkers scope(&pool);
+      TestCanvas batch(kW, kH, 0xFF204060u);
+      FillPaths(batch.canvas, items, options);
+      EXPECT_EQ(batch.pixels, one.pixels) << threads << " threads, clip " << (mask != nullptr);
+    }
+  }
 }
 
 }  // namespace
