@@ -321,12 +321,37 @@ void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransf
   raster::Mask fieldMask;
   const raster::DrawOptions glyphOptions =
       GlyphOptions(layout, m, canvas.width, canvas.height, options, fieldMask);
-  raster::Path device;
+  // The glyphs go to the rasterizer as one batch, which a page of text
+  // spreads over the threads. A glyph of one outline is drawn from the
+  // font's own path; one of several from their union.
   const Matrix gm = GlyphMatrix(layout, m);
+  const size_t n = layout.glyphs.size();
+  std::vector<raster::Paint> paints;
+  std::vector<raster::Path> merged;
+  std::vector<raster::FillItem> items;
+  paints.reserve(n);
+  merged.reserve(n);
+  items.reserve(n);
   for (const PlacedGlyph& g : layout.glyphs) {
-    GlyphPath(g, gm, device);
-    raster::FillPath(canvas, device, g.shape->fillRule, SolidPaint(g.color, cx), glyphOptions);
+    const raster::Path* outline = nullptr;
+    int outlines = 0;
+    for (const ShapeLayer& layer : g.shape->layers) {
+      if (!layer.isLine) {
+        outline = &layer.path;
+        ++outlines;
+      }
+    }
+    if (outlines == 0) continue;
+    Matrix full = gm * g.matrix;
+    if (outlines > 1) {
+      GlyphPath(g, gm, merged.emplace_back());
+      outline = &merged.back();
+      full = Matrix{};
+    }
+    paints.push_back(SolidPaint(g.color, cx));
+    items.push_back({outline, full, g.shape->fillRule, &paints.back(), nullptr});
   }
+  raster::FillPaths(canvas, items, glyphOptions);
 }
 
 void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
