@@ -5,6 +5,7 @@
 
 #include "swf/raster/parallel.h"
 #include "swf/render/filter_effects.h"
+#include "swf/render/filtered_cache.h"
 #include "swf/render/layer_stack.h"
 #include "swf/render/paint.h"
 #include "swf/render/render_cache.h"
@@ -69,6 +70,7 @@ struct Renderer::Impl {
   LayerPool layers;
   FilterScratch filterScratch;
   OffscreenPool offscreens;
+  FilteredCache filtered;
   int threads = 0;                              // 0: the machine's
   std::unique_ptr<raster::WorkerPool> workers;  // made on first use
 
@@ -364,23 +366,31 @@ struct Renderer::Impl {
                            std::min(region.x1, width), std::min(region.y1, height)};
     if (region.Empty() || visible.Empty()) return;
     const int w = region.x1 - region.x0, h = region.y1 - region.y0;
-    raster::Canvas buffer = offscreens.Open(w, h);
-    Matrix shifted = parent;
-    shifted.tx -= region.x0;
-    shifted.ty -= region.y0;
-    const int savedWidth = width, savedHeight = height;
-    const Matrix savedStage = stageMatrix;
-    width = w;
-    height = h;
-    stageMatrix.tx -= region.x0;
-    stageMatrix.ty -= region.y0;
-    DrawNode(node, shifted, cx, buffer, nullptr, false);
-    ApplyFilters(buffer, node.filters, FilterScale(), filterScratch);
-    width = savedWidth;
-    height = savedHeight;
-    stageMatrix = savedStage;
+    FilteredCache::Setting setting{parent, cx, stageMatrix, w, h, FilterScale(), antiAlias};
+    setting.parent.tx -= region.x0;
+    setting.parent.ty -= region.y0;
+    setting.stage.tx -= region.x0;
+    setting.stage.ty -= region.y0;
+    uint32_t* pixels = const_cast<uint32_t*>(filtered.Find(node, setting));
+    const bool kept = pixels != nullptr;
+    if (!kept) {
+      raster::Canvas buffer = offscreens.Open(w, h);
+      const int savedWidth = width, savedHeight = height;
+      const Matrix savedStage = stageMatrix;
+      width = w;
+      height = h;
+      stageMatrix = setting.stage;
+      DrawNode(node, setting.parent, cx, buffer, nullptr, false);
+      ApplyFilters(buffer, node.filters, FilterScale(), filterScratch);
+      width = savedWidth;
+      height = savedHeight;
+      stageMatrix = savedStage;
+      filtered.Store(node, setting, buffer.pixels);
+      pixels = buffer.pixels;
+    }
+    // Composite only reads the kept pixels.
     raster::Canvas src{
-        buffer.pixels + static_cast<size_t>(visible.y0 - region.y0) * w + (visible.x0 - region.x0),
+        pixels + static_cast<size_t>(visible.y0 - region.y0) * w + (visible.x0 - region.x0),
         visible.x1 - visible.x0, visible.y1 - visible.y0, w};
     raster::Canvas dst{canvas.pixels + static_cast<size_t>(visible.y0) * canvas.stride + visible.x0,
                        src.width, src.height, canvas.stride};
@@ -389,7 +399,7 @@ struct Renderer::Impl {
     raster::Composite(dst, src,
                       node.blendMode == BlendMode::Layer ? BlendMode::Normal : node.blendMode,
                       cropped ? &*cropped : nullptr);
-    offscreens.Close();
+    if (!kept) offscreens.Close();
   }
 
   // Blend modes other than normal: the node is drawn into a transparent
@@ -423,6 +433,8 @@ FloatRect Renderer::Bounds(const DisplayNode& node, const Matrix& parent, double
 void Renderer::SetThreads(int threads) {
   impl_->threads = std::clamp(threads, 0, raster::WorkerPool::kMaxThreads);
   impl_->workers.reset();
+  // What is kept was drawn by the old threads; draw it anew with the new.
+  impl_->filtered.Clear();
 }
 
 void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality) {
@@ -440,6 +452,7 @@ void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality q
   im.width = canvas.width;
   im.height = canvas.height;
   im.DrawChildren(root.children, root.matrix, root.colorTransform, canvas, nullptr);
+  im.filtered.EndRender();
 }
 
 }  // namespace orrivel::swf

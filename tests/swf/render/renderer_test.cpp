@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "render_test_util.h"
 
@@ -232,6 +233,54 @@ TEST_F(RendererTest, FilteredNodeIsTheSameThroughAnyPartOfTheTarget) {
       for (int x = 12; x < 22; ++x) EXPECT_EQ(part.At(x, y), whole.At(x, y)) << x << "," << y;
     }
     EXPECT_NE(whole.At(19, 10), 0xFFFFFFFFu) << "the filters reach past the square";
+  }
+}
+
+// A renderer that keeps filtered nodes from render to render draws what a
+// new renderer draws after any change inside, to the node, its filters or
+// its place, and when nothing changed.
+TEST_F(RendererTest, KeptFilteredNodesFollowEveryChange) {
+  Add(SquareShape(1, 0, 0, 10, Solid(255, 0, 0)));
+  Add(SquareShape(2, 3, 3, 4, Solid(0, 255, 0)));
+  Filter glow;
+  glow.kind = Filter::Kind::Glow;
+  glow.blurX = glow.blurY = 6;
+  glow.strength = 2;
+  glow.color = {0, 0, 255, 255};
+  DisplayNode group = Node(Kind::Group, 0, 1);
+  group.matrix.tx = group.matrix.ty = 8 * 20;
+  group.filters = {glow};
+  group.children = {Node(Kind::Shape, 1, 1), Node(Kind::Shape, 2, 2)};
+  const auto changed = [&](const std::function<void(DisplayNode&)>& change) {
+    DisplayNode g = group;
+    change(g);
+    return g;
+  };
+  struct Step {
+    const char* name;
+    DisplayNode node;
+    Quality quality = Quality::High;
+  };
+  const Step steps[] = {
+      {"first", group},
+      {"unchanged", group},
+      {"inner colour", changed([](DisplayNode& g) { g.children[1].colorTransform.gAdd = -200; })},
+      {"inner move", changed([](DisplayNode& g) { g.children[1].matrix.tx += 40; })},
+      {"inner hidden", changed([](DisplayNode& g) { g.children[0].visible = false; })},
+      {"filter", changed([](DisplayNode& g) { g.filters[0].blurX = 2; })},
+      {"whole pixels", changed([](DisplayNode& g) { g.matrix.tx += 60; })},
+      {"part of a pixel", changed([](DisplayNode& g) { g.matrix.ty += 7; })},
+      {"own colour", changed([](DisplayNode& g) { g.colorTransform.rMult = 100; })},
+      {"low quality", group, Quality::Low},
+      {"back", group},
+  };
+  Renderer kept(movie, decoder);
+  for (const Step& step : steps) {
+    DisplayNode root = Stage();
+    root.children = {step.node};
+    OwnedCanvas canvas(40, 40, 0xFFFFFFFFu);
+    kept.Render(root, canvas.canvas, step.quality);
+    EXPECT_EQ(canvas.pixels, Draw(root, 40, 40, step.quality, 0xFFFFFFFFu).pixels) << step.name;
   }
 }
 
