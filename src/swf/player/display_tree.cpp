@@ -48,7 +48,8 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
     node.filters = obj.filters;
     node.cacheAsBitmap = obj.cacheAsBitmap;
     node.opaqueBackground = obj.opaqueBackground;
-    AppendChildren(*obj.instance, movie, node);
+    // A movie or picture loaded into the clip draws its own characters.
+    AppendChildren(*obj.instance, obj.instance->GetMovie(), node);
     return true;
   }
   node.characterId = obj.characterId;

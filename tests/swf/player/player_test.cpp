@@ -29,7 +29,7 @@ std::vector<uint8_t> TinySwf(uint8_t fps, int frames) {
   swf.insert(swf.end(), {0, fps, uint8_t(frames), 0});
   for (int i = 0; i < frames; ++i) swf.insert(swf.end(), {0x40, 0});  // ShowFrame
   swf.insert(swf.end(), {0, 0});
-  swf[4] = uint8_t(swf.size());
+  for (int i = 0; i < 4; ++i) swf[4 + i] = uint8_t(swf.size() >> (8 * i));
   return swf;
 }
 
@@ -51,9 +51,12 @@ std::vector<uint8_t> BackgroundTag(uint8_t r, uint8_t g, uint8_t b) {
   return {0x43, 0x02, r, g, b};  // SetBackgroundColor, 3 bytes
 }
 
-// A DoAction that loads `url` into `target` (loadMovieNum compiles to this).
-std::vector<uint8_t> LoadIntoTag(const std::string& url, const std::string& target) {
-  Bytes code = Cat({PushString(url), PushString(target), Long(0x9A, {0}), kEnd});
+// A DoAction that loads `url` into `target` (loadMovieNum compiles to this;
+// loadMovie into a clip, with `before` run first, sets the clip flag).
+std::vector<uint8_t> LoadIntoTag(const std::string& url, const std::string& target,
+                                 const Bytes& before = {}) {
+  const uint8_t flags = before.empty() ? 0 : 0x40;
+  Bytes code = Cat({before, PushString(url), PushString(target), Long(0x9A, {flags}), kEnd});
   std::vector<uint8_t> tag = {0x3F, 0x03};  // DoAction, long form
   for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(code.size() >> (8 * i)));
   tag.insert(tag.end(), code.begin(), code.end());
@@ -117,6 +120,13 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
        0xFF00FF00u},
       {SwfWithTags(Cat({StageFillTags(255, 0, 0), LoadIntoTag("dot.gif", "_level1")})), 1, 0,
        0xFFFF0000u},
+      // Into a clip a script made, at the clip's origin.
+      {SwfWithTags(
+           Cat({StageFillTags(255, 0, 0),
+                LoadIntoTag("dot.gif", "c",
+                            Cat({CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(5)}),
+                                 SetVar("c._x", PushInt(3))}))})),
+       3, 0, 0xFF00FF00u},
   };
   NativeImageDecoder decoder;
   for (const auto& c : cases) {
