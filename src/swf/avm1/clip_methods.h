@@ -49,5 +49,7 @@ Completion GetBlendMode(Vm& vm, const CallContext& call, Args args);
 Completion SetBlendMode(Vm& vm, const CallContext& call, Args args);
 Completion GetCacheAsBitmap(Vm& vm, const CallContext& call, Args args);
 Completion SetCacheAsBitmap(Vm& vm, const CallContext& call, Args args);
+Completion GetOpaqueBackground(Vm& vm, const CallContext& call, Args args);
+Completion SetOpaqueBackground(Vm& vm, const CallContext& call, Args args);
 
 }  // namespace orrivel::swf::avm1

@@ -1,4 +1,4 @@
-// MovieClip.blendMode and cacheAsBitmap, and the blend mode names that
+// MovieClip.blendMode, cacheAsBitmap and opaqueBackground, and the blend mode names that
 // BitmapData.draw takes too.
 #include <array>
 #include <cmath>
@@ -67,6 +67,29 @@ Completion SetCacheAsBitmap(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   DisplayObject* placed = PlacementOf(self);
   if (placed && !args.empty()) placed->cacheAsBitmap = vm.ToBoolean(args[0]);
+  return {};
+}
+
+// The colour as a number, undefined when the clip has no background.
+Completion GetOpaqueBackground(Vm&, const CallContext& call, Args) {
+  DisplayObject* placed = PlacementOf(call.This());
+  if (!placed || !placed->opaqueBackground) return {};
+  const Rgba c = *placed->opaqueBackground;
+  return Value::Num((c.r << 16) | (c.g << 8) | c.b);
+}
+
+// null or undefined takes the background away; anything else is an RGB
+// number, its top byte dropped.
+Completion SetOpaqueBackground(Vm& vm, const CallContext& call, Args args) {
+  DisplayObject* placed = PlacementOf(call.This());
+  if (!placed || args.empty()) return {};
+  if (args[0].IsNullish()) {
+    placed->opaqueBackground.reset();
+    return {};
+  }
+  const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(args[0])));
+  placed->opaqueBackground = Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                                  static_cast<uint8_t>(rgb), 255};
   return {};
 }
 

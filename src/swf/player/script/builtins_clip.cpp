@@ -305,6 +305,8 @@ constexpr Member kClipProto[] = {
     AbsentBefore(Accessor("filters", GetFilters, SetFilters, kHidden, 8)),
     AbsentBefore(Accessor("blendMode", GetBlendMode, SetBlendMode, kHidden, 8)),
     AbsentBefore(Accessor("cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kHidden, 8)),
+    AbsentBefore(
+        Accessor("opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kHidden, 8)),
 };
 
 // Before version 6 the clip's transform is there all the same, but no accessor.

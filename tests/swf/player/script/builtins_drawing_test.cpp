@@ -32,5 +32,36 @@ TEST(SetMaskTest, TimelineMaskLayersTakingPartBecomePlainObjects) {
   }
 }
 
+// A script gives a clip an opaque background as an RGB number, reads it
+// back as one, and takes it away with null or undefined; before Flash 8
+// clips have no such property.
+TEST(OpaqueBackgroundTest, ScriptsSetReadAndClearIt) {
+  for (const uint8_t version : {uint8_t{7}, uint8_t{8}}) {
+    Movie movie = swf::test::BaseMovie();
+    movie.header.version = version;
+    swf::test::AddSprite(movie, 20, {swf::test::MakeFrame({})});
+    movie.timeline = swf::test::MakeTimeline(
+        {swf::test::MakeFrame({swf::test::Named(swf::test::Place(1, 20), "clip")})});
+    MovieRunner runner(movie);
+    Vm& vm = runner.Vm();
+    ClipObject* clip = vm.ClipFor(runner.Root().ChildByName("clip"));
+    const auto& placed = runner.Root().List().at(1);
+    EXPECT_EQ(vm.Get(clip, "opaqueBackground").type, Type::Undefined);
+    vm.Set(clip, "opaqueBackground", Value::Num(0x7F00FF20));
+    if (version < 8) {
+      EXPECT_FALSE(placed.opaqueBackground.has_value());
+      continue;
+    }
+    ASSERT_TRUE(placed.opaqueBackground.has_value());
+    EXPECT_EQ(*placed.opaqueBackground, (Rgba{0, 0xFF, 0x20, 255}));
+    EXPECT_EQ(vm.ToNumber(vm.Get(clip, "opaqueBackground")), 0x00FF20);
+    for (const Value none : {Value::Null(), Value{}}) {
+      vm.Set(clip, "opaqueBackground", Value::Num(1));
+      vm.Set(clip, "opaqueBackground", none);
+      EXPECT_FALSE(placed.opaqueBackground.has_value());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
