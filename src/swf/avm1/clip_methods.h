@@ -50,6 +50,8 @@ Completion SetBlendMode(Vm& vm, const CallContext& call, Args args);
 Completion GetCacheAsBitmap(Vm& vm, const CallContext& call, Args args);
 Completion SetCacheAsBitmap(Vm& vm, const CallContext& call, Args args);
 Completion GetOpaqueBackground(Vm& vm, const CallContext& call, Args args);
+Completion GetScrollRect(Vm& vm, const CallContext& call, Args args);
+Completion SetScrollRect(Vm& vm, const CallContext& call, Args args);
 Completion SetOpaqueBackground(Vm& vm, const CallContext& call, Args args);
 
 }  // namespace orrivel::swf::avm1

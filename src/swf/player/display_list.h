@@ -2,6 +2,7 @@
 // by depth, and the PlaceObject / RemoveObject rules that change it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -47,6 +48,9 @@ struct DisplayObject {
   FilterList filters;
   bool cacheAsBitmap = false;
   std::optional<Rgba> opaqueBackground;
+  // The window a script scrolls the clip's content through: x, y, width
+  // and height in the clip's own pixels.
+  std::optional<std::array<double, 4>> scrollRect;
   // Placed or moved by a script: the timeline no longer moves it.
   bool scripted = false;
   // Made by a script or moved to another depth by one: a new placement at

@@ -20,6 +20,15 @@ void AddScriptParts(const TimelineInstance& t, const Movie& movie, DisplayNode& 
 std::shared_ptr<const DisplayNode> MaskNode(const std::shared_ptr<TimelineInstance>& clip,
                                             const std::shared_ptr<EditText>& field);
 
+// A clip with a scroll window shows the window's top left at its origin,
+// and nothing outside the window.
+void ScrollThrough(const DisplayObject& obj, DisplayNode& node) {
+  if (!obj.scrollRect) return;
+  const auto& [x, y, w, h] = *obj.scrollRect;
+  node.matrix = node.matrix * Matrix{1, 0, 0, 1, -x * 20, -y * 20};
+  node.clipRect = std::array<double, 4>{x * 20, y * 20, (x + w) * 20, (y + h) * 20};
+}
+
 bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
   // A field is laid out first: sizing itself to its text may move it.
   if (obj.text) node.editText = obj.text->View();
@@ -50,6 +59,7 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
     node.opaqueBackground = obj.opaqueBackground;
     // A movie or picture loaded into the clip draws its own characters.
     AppendChildren(*obj.instance, obj.instance->GetMovie(), node);
+    ScrollThrough(obj, node);
     return true;
   }
   node.characterId = obj.characterId;
@@ -90,6 +100,7 @@ bool MakeNode(const DisplayObject& obj, const Movie& movie, DisplayNode& node) {
     node.kind = DisplayNode::Kind::Group;
     // A movie loaded into the clip draws its own characters.
     if (obj.instance) AppendChildren(*obj.instance, obj.instance->GetMovie(), node);
+    ScrollThrough(obj, node);
   }
   return true;
 }

@@ -22,7 +22,8 @@ struct Effect {
 // A group masked by a clip (setMask) counts as one too: the mask moving
 // changes what shows anywhere in the group.
 bool HasEffect(const DisplayNode& n) {
-  return !n.filters.empty() || n.cacheAsBitmap || n.opaqueBackground.has_value() || n.mask;
+  return !n.filters.empty() || n.cacheAsBitmap || n.opaqueBackground.has_value() || n.mask ||
+         n.clipRect.has_value();
 }
 
 bool SameTree(const DisplayNode& x, const DisplayNode& y) {
@@ -35,8 +36,8 @@ bool SameTree(const DisplayNode& x, const DisplayNode& y) {
 
 bool SameEffect(const DisplayNode& x, const DisplayNode& y) {
   return x.filters == y.filters && x.cacheAsBitmap == y.cacheAsBitmap &&
-         x.opaqueBackground == y.opaqueBackground && !x.mask == !y.mask &&
-         (!x.mask || SameTree(*x.mask, *y.mask));
+         x.opaqueBackground == y.opaqueBackground && x.clipRect == y.clipRect &&
+         !x.mask == !y.mask && (!x.mask || SameTree(*x.mask, *y.mask));
 }
 
 // One drawn leaf: where it sits in the tree and everything that decides its pixels.

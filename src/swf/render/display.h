@@ -2,6 +2,7 @@
 // placed, where, in which order. The renderer draws it; it keeps no timeline.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,6 +54,9 @@ struct DisplayNode {
   // A clip masking this group (setMask): drawn as coverage only, with the
   // full matrix from the stage's twips.
   std::shared_ptr<const DisplayNode> mask;
+  // Content shows only inside this rectangle of the node's own space, in
+  // twips: x0, y0, x1, y1 (a clip's scrollRect).
+  std::optional<std::array<double, 4>> clipRect;
 };
 
 }  // namespace orrivel::swf

@@ -18,7 +18,7 @@ bool SameDrawing(const DisplayNode& a, const DisplayNode& b) {
       a.visible != b.visible || !(a.filters == b.filters) || a.cacheAsBitmap != b.cacheAsBitmap ||
       a.opaqueBackground != b.opaqueBackground || a.editText != b.editText ||
       a.drawing != b.drawing || a.picture != b.picture || a.smooth != b.smooth ||
-      !a.mask != !b.mask || a.children.size() != b.children.size()) {
+      a.clipRect != b.clipRect || !a.mask != !b.mask || a.children.size() != b.children.size()) {
     return false;
   }
   if (a.mask && !SameDrawing(*a.mask, *b.mask)) return false;

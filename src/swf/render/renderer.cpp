@@ -122,6 +122,18 @@ struct Renderer::Impl {
     return out;
   }
 
+  static raster::Path WindowPath(const std::array<double, 4>& r, const Matrix& m) {
+    raster::Path rect;
+    rect.MoveTo(float(r[0]), float(r[1]));
+    rect.LineTo(float(r[2]), float(r[1]));
+    rect.LineTo(float(r[2]), float(r[3]));
+    rect.LineTo(float(r[0]), float(r[3]));
+    rect.Close();
+    raster::Path out;
+    out.Append(rect, m);
+    return out;
+  }
+
   // What the node draws, its filters' reach included.
   FloatRect NodeBounds(const DisplayNode& node, const Matrix& parent) {
     FloatRect r = ContentBounds(node, parent);
@@ -137,6 +149,22 @@ struct Renderer::Impl {
   // Without `padded`, the bounds as the file states them (strokes included),
   // without the margin that anti-aliasing needs.
   FloatRect ContentBounds(const DisplayNode& node, const Matrix& parent, bool padded = true) {
+    FloatRect r = UnclippedBounds(node, parent, padded);
+    if (!node.clipRect || r.Empty()) return r;
+    // Only what lies inside a scroll window shows.
+    FloatRect window;
+    const auto& c = *node.clipRect;
+    window.Include(float(c[0]), float(c[1]));
+    window.Include(float(c[2]), float(c[3]));
+    window = TransformRect(window, parent * node.matrix);
+    r.xMin = std::max(r.xMin, window.xMin - 1);
+    r.yMin = std::max(r.yMin, window.yMin - 1);
+    r.xMax = std::min(r.xMax, window.xMax + 1);
+    r.yMax = std::min(r.yMax, window.yMax + 1);
+    return r;
+  }
+
+  FloatRect UnclippedBounds(const DisplayNode& node, const Matrix& parent, bool padded) {
     const Matrix m = parent * node.matrix;
     if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       return padded ? ShapeBounds(*shape, m) : TransformRect(shape->bounds, m);
@@ -291,6 +319,15 @@ struct Renderer::Impl {
       raster::Mask mask = EmptyMask(width, height);
       AddCoverage(*node.mask, stageMatrix, mask);
       masked.emplace(clip);
+      masked->Push(0xFFFF, std::move(mask));
+      clip = masked->Current();
+    }
+    // A scroll window cuts what the node draws, its background included.
+    if (node.clipRect) {
+      raster::Mask mask = EmptyMask(width, height);
+      raster::FillMask(mask, WindowPath(*node.clipRect, m), raster::FillRule::NonZero,
+                       {antiAlias, nullptr});
+      if (!masked) masked.emplace(clip);
       masked->Push(0xFFFF, std::move(mask));
       clip = masked->Current();
     }

@@ -284,5 +284,23 @@ TEST_F(RendererTest, KeptFilteredNodesFollowEveryChange) {
   }
 }
 
+// A node with a scroll window draws only inside it, in its own space.
+TEST_F(RendererTest, ScrollWindowCutsWhatTheNodeDraws) {
+  Add(SquareShape(1, 0, 0, 12, Solid(255, 0, 0)));
+  DisplayNode root = Stage();
+  DisplayNode group = Node(Kind::Group, 0, 1);
+  group.matrix.tx = 2 * 20;
+  group.children = {Node(Kind::Shape, 1, 1)};
+  group.clipRect = std::array<double, 4>{4 * 20, 0, 8 * 20, 6 * 20};
+  root.children = {group};
+  const OwnedCanvas c = Draw(root);
+  const struct {
+    int x, y;
+    uint32_t pixel;
+  } cases[] = {{6, 0, 0xFFFF0000u}, {9, 5, 0xFFFF0000u}, {5, 3, 0u},
+               {10, 3, 0u},         {7, 6, 0u},          {3, 3, 0u}};
+  for (const auto& k : cases) EXPECT_EQ(c.At(k.x, k.y), k.pixel) << k.x << "," << k.y;
+}
+
 }  // namespace
 }  // namespace orrivel::swf

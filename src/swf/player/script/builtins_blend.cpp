@@ -1,5 +1,5 @@
-// MovieClip.blendMode, cacheAsBitmap and opaqueBackground, and the blend mode names that
-// BitmapData.draw takes too.
+// MovieClip.blendMode, cacheAsBitmap, opaqueBackground and scrollRect, and the blend mode names
+// that BitmapData.draw takes too.
 #include <array>
 #include <cmath>
 
@@ -90,6 +90,38 @@ Completion SetOpaqueBackground(Vm& vm, const CallContext& call, Args args) {
   const auto rgb = static_cast<uint32_t>(ToInt32(vm.ToNumber(args[0])));
   placed->opaqueBackground = Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
                                   static_cast<uint8_t>(rgb), 255};
+  return {};
+}
+
+// A new Rectangle of the window, undefined when the clip has none.
+Completion GetScrollRect(Vm& vm, const CallContext& call, Args) {
+  DisplayObject* placed = PlacementOf(call.This());
+  if (!placed || !placed->scrollRect) return {};
+  const Value flash = vm.Get(vm.global, "flash");
+  const Value geom = flash.IsObject() ? vm.Get(flash.object, "geom") : Value{};
+  const Value ctor = geom.IsObject() ? vm.Get(geom.object, "Rectangle") : Value{};
+  if (!ctor.IsObject()) return {};
+  const auto& r = *placed->scrollRect;
+  const Value args[] = {Value::Num(r[0]), Value::Num(r[1]), Value::Num(r[2]), Value::Num(r[3])};
+  return vm.Construct(ctor.object, args);
+}
+
+// Any object gives its x, y, width and height; anything else takes the
+// window away.
+Completion SetScrollRect(Vm& vm, const CallContext& call, Args args) {
+  DisplayObject* placed = PlacementOf(call.This());
+  if (!placed || args.empty()) return {};
+  if (!args[0].IsObject()) {
+    placed->scrollRect.reset();
+    return {};
+  }
+  std::array<double, 4> r{};
+  const char* const names[] = {"x", "y", "width", "height"};
+  for (int i = 0; i < 4; ++i) {
+    const double v = vm.ToNumber(vm.Get(args[0].object, names[i]));
+    r[i] = std::isfinite(v) ? v : 0;
+  }
+  placed->scrollRect = r;
   return {};
 }
 

@@ -307,6 +307,7 @@ constexpr Member kClipProto[] = {
     AbsentBefore(Accessor("cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kHidden, 8)),
     AbsentBefore(
         Accessor("opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kHidden, 8)),
+    AbsentBefore(Accessor("scrollRect", GetScrollRect, SetScrollRect, kHidden, 8)),
 };
 
 // Before version 6 the clip's transform is there all the same, but no accessor.

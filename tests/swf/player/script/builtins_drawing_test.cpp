@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 #include "../movie_builder.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
@@ -60,6 +63,42 @@ TEST(OpaqueBackgroundTest, ScriptsSetReadAndClearIt) {
       vm.Set(clip, "opaqueBackground", none);
       EXPECT_FALSE(placed.opaqueBackground.has_value());
     }
+  }
+}
+
+// A scroll window given as any object with x, y, width and height reads
+// back as a new Rectangle, shows its top left at the clip's origin and cuts
+// the rest; anything but an object takes it away.
+TEST(ScrollRectTest, ScriptsSetReadAndClearTheWindow) {
+  Movie movie = swf::test::BaseMovie();
+  swf::test::AddSprite(movie, 20, {swf::test::MakeFrame({})});
+  movie.timeline = swf::test::MakeTimeline(
+      {swf::test::MakeFrame({swf::test::Named(swf::test::Place(1, 20), "clip")})});
+  MovieRunner runner(movie);
+  Vm& vm = runner.Vm();
+  ClipObject* clip = vm.ClipFor(runner.Root().ChildByName("clip"));
+  const auto& placed = runner.Root().List().at(1);
+  Object* window = vm.NewObject();
+  vm.Set(window, "x", Value::Num(10));
+  vm.Set(window, "y", Value::Str("20"));
+  vm.Set(window, "width", Value::Num(30));
+  vm.Set(window, "height", Value::Num(NAN));
+  vm.Set(clip, "scrollRect", Value::Obj(window));
+  ASSERT_TRUE(placed.scrollRect.has_value());
+  EXPECT_EQ(*placed.scrollRect, (std::array<double, 4>{10, 20, 30, 0}));
+  const Value back = vm.Get(clip, "scrollRect");
+  ASSERT_TRUE(back.IsObject());
+  EXPECT_NE(back.object, window);
+  EXPECT_EQ(vm.ToString(back), "(x=10, y=20, w=30, h=0)");
+  const DisplayNode tree = runner.BuildTree(Matrix{});
+  ASSERT_EQ(tree.children.size(), 1u);
+  EXPECT_EQ(tree.children[0].matrix.tx, -200);
+  EXPECT_EQ(tree.children[0].clipRect, (std::array<double, 4>{200, 400, 800, 400}));
+  for (const Value none : {Value::Null(), Value{}, Value::Num(5)}) {
+    vm.Set(clip, "scrollRect", Value::Obj(window));
+    vm.Set(clip, "scrollRect", none);
+    EXPECT_FALSE(placed.scrollRect.has_value());
+    EXPECT_EQ(vm.Get(clip, "scrollRect").type, Type::Undefined);
   }
 }
 
