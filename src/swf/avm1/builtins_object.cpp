@@ -46,7 +46,7 @@ Completion HasOwnProperty(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
-  if (name == "__proto__") return Value::Bool(self->proto != nullptr);
+  if (vm.NamesEqual(name, "__proto__")) return Value::Bool(self->proto != nullptr);
   // A clip's children are found by name but are not its properties.
   if (self->IsClip()) {
     auto* clip = static_cast<ClipObject*>(self);

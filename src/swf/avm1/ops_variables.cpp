@@ -86,7 +86,7 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
   }
   if (LookupSpecialName(a, name, out)) return true;
   // Every object with a prototype has __proto__, though it is no property.
-  const bool proto = name == "__proto__";
+  const bool proto = vm.NamesEqual(name, "__proto__");
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
     if (o && ((proto && o->proto) || HasProperty(vm, o, name))) {
@@ -341,7 +341,7 @@ Flow GetMember(Activation& a, const Action&) {
   // prototype of its own: its __proto__ is read from there too.
   auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr;
   if (sup) sup->proto = sup->home->proto;
-  if (sup && sup->proto && key == "__proto__") {
+  if (sup && sup->proto && vm.NamesEqual(key, "__proto__")) {
     a.Push(vm.Get(sup->proto, key));
     return Flow::Normal;
   }

@@ -287,7 +287,7 @@ int Vm::LevelOf(const TimelineInstance* top) const { return display ? display->L
 
 Value Vm::Get(Object* obj, std::string_view name) {
   if (!obj) return {};
-  if (name == "__proto__") {
+  if (NamesEqual(name, "__proto__")) {
     if (ProtoHidden(obj, version)) return {};
     if (obj->proto) return Value::Obj(obj->proto);
     // A prototype cut off by a script reads back as what it was given.
@@ -466,7 +466,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
       break;
     }
   }
-  if (name == "__proto__") {
+  if (NamesEqual(name, "__proto__")) {
     obj->proto = v.object;
     if (!v.IsObject()) obj->Define(*this, name, v, kDontEnum);
     return;
