@@ -94,6 +94,8 @@ void Vm::Method(Object* obj, std::string_view name, NativeFn fn) {
 }
 
 void Vm::NewFrame() {
+  // What one frame's scripts left on the stack is gone by the next frame.
+  if (depth_ == 0) run_->leftovers.clear();
   steps_ = 0;
   bytesThisFrame_ = 0;
   aborted_ = OverBudget() || disabled_;

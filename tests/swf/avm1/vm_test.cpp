@@ -218,6 +218,12 @@ TEST(VmTest, WaitForFrameSkipsAndTheSharedStackStayBounded) {
     const auto lines = Play(7, {MakeFrame({Act({c.first}), Act({Do(Op::Trace), kStop})})});
     EXPECT_EQ(lines, (std::vector<std::string>{c.traced}));
   }
+  // The next frame starts on an empty stack.
+  const auto lines = Play(
+      7,
+      {MakeFrame({Act({Asm().Push({"left"}).Bytes()})}), MakeFrame({Act({Do(Op::Trace), kStop})})},
+      1);
+  EXPECT_EQ(lines, (std::vector<std::string>{"undefined"}));
 }
 
 TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
