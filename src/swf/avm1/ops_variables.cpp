@@ -102,22 +102,6 @@ bool HasPathChars(std::string_view name) {
   return name.find_first_of(":/.") != std::string_view::npos && name != "..";
 }
 
-// `this` of a function called by name: the object a `with` block put in
-// scope when the name was found on it (with (mc) lineTo(...) draws on mc),
-// else the clip the code belongs to.
-Object* CallFunctionThis(Activation& a, const std::string& name) {
-  if (HasPathChars(name)) return a.base;
-  for (std::size_t i = a.scope.size(); i-- > 0;) {
-    Object* o = a.scope[i];
-    if (!o || !HasProperty(a.vm, o, name)) continue;
-    // A local function (or one of an enclosing call) runs on that call's
-    // object of locals.
-    if (i + a.withs >= a.scope.size() || o->IsActivation()) return o;
-    return o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot ? o : a.base;
-  }
-  return a.base;
-}
-
 namespace {
 
 // Where a variable path splits into its owner's path and the variable's
@@ -191,6 +175,33 @@ bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
 }
 
 }  // namespace
+
+// `this` of a function called by name: the object a `with` block put in
+// scope when the name was found on it (with (mc) lineTo(...) draws on mc),
+// else the clip the code belongs to.
+Object* CallFunctionThis(Activation& a, const std::string& name) {
+  if (HasPathChars(name)) {
+    // A path's function runs on the object the path names.
+    const std::size_t cut = VariableCut(name);
+    if (cut == std::string::npos) return a.base;
+    const std::string_view member = std::string_view(name).substr(cut + 1);
+    Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
+                                  [&](Object* o) { return HasProperty(a.vm, o, member); });
+    return owner ? owner : a.base;
+  }
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    Object* o = a.scope[i];
+    if (!o || !HasProperty(a.vm, o, name)) continue;
+    // A local function (or one of an enclosing call) runs on that call's
+    // object of locals.
+    if (i + a.withs >= a.scope.size() || o->IsActivation()) return o;
+    if (o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot) return o;
+    // Under a tell-target, a function found on the target runs on it.
+    if (static_cast<int>(i) == a.clipSlot && a.target) return a.target;
+    return a.base;
+  }
+  return a.base;
+}
 
 Value GetVariable(Activation& a, const std::string& name) {
   if (HasPathChars(name) && !name.empty()) return GetPathVariable(a, name);
