@@ -104,7 +104,8 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   Vm& vm = a.vm;
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr)
     return CallSuper(vm, sup, nameV, args);
-  if (NoName(nameV)) return vm.Call(ObjectOf(vm, obj), Value{}, args);
+  if (NoName(nameV))
+    return vm.Call(ObjectOf(vm, obj), CallContext{{}, nullptr, false, a.version}, args);
   const std::string name = vm.ToString(nameV);
   Object* self = obj.IsObject() ? obj.object : vm.ToObject(obj);
   if (!self) return {};
@@ -116,7 +117,7 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   // the object's own prototype.
   // A method of the object's own starts super from its prototype as well.
   Object* home = vm.version < 7 || found == self ? self->proto : found;
-  return vm.Call(fn, CallContext{Value::Obj(self), home}, args);
+  return vm.Call(fn, CallContext{Value::Obj(self), home, false, a.version}, args);
 }
 
 Flow CallFunction(Activation& a, const Action&) {
@@ -126,8 +127,11 @@ Flow CallFunction(Activation& a, const Action&) {
   const Value fn = GetVariable(a, name);
   // super() runs the base class's constructor on this.
   auto* sup = fn.IsObject() ? dynamic_cast<SuperObject*>(fn.object) : nullptr;
-  Value r = sup ? CallSuper(vm, sup, Value{}, args)
-                : vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
+  Value r =
+      sup ? CallSuper(vm, sup, Value{}, args)
+          : vm.Call(fn,
+                    CallContext{Value::Obj(CallFunctionThis(a, name)), nullptr, false, a.version},
+                    args);
   a.TakeLeftovers();
   a.Push(std::move(r));
   return Flow::Normal;

@@ -226,6 +226,47 @@ TEST(VmTest, WaitForFrameSkipsAndTheSharedStackStayBounded) {
   EXPECT_EQ(lines, (std::vector<std::string>{"undefined"}));
 }
 
+// SWF 5 code calls a function on its own timeline (or the clip it names);
+// a call the player makes, like a conversion's, keeps the function's clip.
+TEST(VmTest, Swf5CallsRunOnTheCallersTimeline) {
+  Movie m = BaseMovie();
+  m.header.version = 5;
+  // In clip "a": function f() { trace(_target); }
+  const Asm traceTarget = Asm().Push({"", 11}).Do(Op::GetProperty).Do(Op::Trace);
+  AddSprite(m, 1, {MakeFrame({Act({Asm().Function("f", {}, traceTarget).Bytes(), kStop})})});
+  // g = a.f; g(); a.f(); o = {}; o.toString = g; String(o);
+  const Bytes calls = Asm()
+                          .Push({"g", "a.f"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::SetVariable)
+                          .CallFunction("g", 0)
+                          .Do(Op::Pop)
+                          .Push({0, "a"})
+                          .Do(Op::GetVariable)
+                          .Push({"f"})
+                          .Do(Op::CallMethod)
+                          .Do(Op::Pop)
+                          .Push({"o", 0})
+                          .Do(Op::InitObject)
+                          .Do(Op::SetVariable)
+                          .Push({"o"})
+                          .Do(Op::GetVariable)
+                          .Push({"toString", "g"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::SetMember)
+                          .Push({"o"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::ToString)
+                          .Do(Op::Pop)
+                          .Bytes();
+  m.timeline =
+      MakeTimeline({MakeFrame({Named(Place(1, 1), "a")}), MakeFrame({Act({calls, kStop})})});
+  std::vector<std::string> lines;
+  MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+  runner.Tick();
+  EXPECT_EQ(lines, (std::vector<std::string>{"/", "/a", "/a"}));
+}
+
 TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
