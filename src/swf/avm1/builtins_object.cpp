@@ -214,7 +214,7 @@ Value Primitive(Object* self) {
 Completion NumberToStringMethod(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   const Value p = Primitive(self);
-  if (p.type != Type::Number) return Value::Str(vm.ToString(p));
+  if (p.type != Type::Number) return {};  // only a Number has this text
   const int radix = args.empty() || args[0].IsUndefined() ? 10 : ClampToInt(vm.ToNumber(args[0]));
   return Value::Str(NumberToRadix(p.number, radix));
 }
@@ -226,7 +226,9 @@ Completion PrimitiveValueOf(Vm&, const CallContext& call, Args) {
 
 Completion BooleanToString(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
-  return Value::Str(vm.ToString(Primitive(self)));
+  const Value p = Primitive(self);
+  if (p.type != Type::Boolean) return {};  // only a Boolean has this text
+  return Value::Str(vm.ToString(p));
 }
 
 Completion SetPropFlags(Vm& vm, const CallContext&, Args args) {
@@ -291,13 +293,13 @@ constexpr Member kFunctionProto[] = {
 };
 
 constexpr Member kBooleanProto[] = {
-    Method("toString", BooleanToString),
-    Method("valueOf", PrimitiveValueOf),
+    Native(107, 1, Method("toString", BooleanToString)),
+    Native(107, 0, Method("valueOf", PrimitiveValueOf)),
 };
 
 constexpr Member kNumberProto[] = {
-    Method("toString", NumberToStringMethod),
-    Method("valueOf", PrimitiveValueOf),
+    Native(106, 1, Method("toString", NumberToStringMethod)),
+    Native(106, 0, Method("valueOf", PrimitiveValueOf)),
 };
 constexpr Member kNumberStatics[] = {
     ConstNumber("MAX_VALUE", std::numeric_limits<double>::max(), kConstant),
@@ -331,13 +333,17 @@ extern const ClassDecl kBooleanClass{.name = "Boolean",
                                      .ctor = BooleanCtor,
                                      .proto = kBooleanProto,
                                      .construct = MakeBox,
-                                     .keep = &Vm::booleanProto};
+                                     .keep = &Vm::booleanProto,
+                                     .category = 107,
+                                     .index = 2};
 extern const ClassDecl kNumberClass{.name = "Number",
                                     .ctor = NumberCtor,
                                     .proto = kNumberProto,
                                     .statics = kNumberStatics,
                                     .construct = MakeBox,
-                                    .keep = &Vm::numberProto};
+                                    .keep = &Vm::numberProto,
+                                    .category = 106,
+                                    .index = 2};
 extern const ClassDecl kObjectGlobalsDecl{
     .name = nullptr, .ctor = nullptr, .proto = {}, .statics = kObjectGlobals};
 
