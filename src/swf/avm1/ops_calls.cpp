@@ -59,6 +59,10 @@ bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
   }
   if (!proto.IsObject()) {
     if (!proto.IsNullish()) vm.ToObject(proto);
+    // The object's chain is still walked: one that loops stops the script.
+    int steps = 0;
+    for (Object* o = obj.object->proto; o && steps < 256; o = o->proto) ++steps;
+    if (steps >= 256) vm.Abort();
     return false;
   }
   // A removed clip still has the class and its prototype converted first.
@@ -96,7 +100,12 @@ Value CallSuper(Vm& vm, SuperObject* sup, const Value& nameV, Args args) {
   int guard = 0;
   while (vm.version >= 7 && found && !found->HasOwn(vm, name) && guard++ < 256)
     found = found->proto;
-  return vm.Call(vm.Get(sup->home->proto, name), CallContext{sup->self, found}, args);
+  // From SWF 7 the method's super moves one step up from where this lookup
+  // began (where the method was found, when it was found one step up).
+  Object* home = found;
+  if (vm.version >= 7 && found != sup->home->proto && sup->home->proto->proto)
+    home = sup->home->proto->proto;
+  return vm.Call(vm.Get(sup->home->proto, name), CallContext{sup->self, home}, args);
 }
 
 // Calls a value's method, or the value itself when the name is empty.

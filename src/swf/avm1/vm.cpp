@@ -688,6 +688,9 @@ bool Vm::InstanceOf(Object* obj, Object* ctor) {
       }
     }
   }
+  // A chain that never ends (a prototype loop) stops the script, as a read
+  // through one does.
+  if (budget <= 0) aborted_ = true;
   return false;
 }
 
