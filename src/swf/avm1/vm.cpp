@@ -824,7 +824,7 @@ Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
 }
 
 bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result) {
-  const Value fn = Get(obj, name);
+  const Value fn = GetPlain(obj, name);
   if (!fn.IsObject() || !fn.object->IsFunction()) return false;
   // Where the method was found: its `super` starts above that object.
   Object* home = obj;

@@ -267,6 +267,19 @@ TEST(VmTest, Swf5CallsRunOnTheCallersTimeline) {
   EXPECT_EQ(lines, (std::vector<std::string>{"/", "/a", "/a"}));
 }
 
+// The player's events look their handlers up without __resolve.
+TEST(VmTest, EventsNeverAskResolve) {
+  // this.__resolve = function (n) { trace(n); }
+  const Bytes code = Asm()
+                         .Push({"this"})
+                         .Do(Op::GetVariable)
+                         .Push({"__resolve"})
+                         .Function("", {"n"}, Asm().Push({"n"}).Do(Op::GetVariable).Do(Op::Trace))
+                         .Do(Op::SetMember)
+                         .Bytes();
+  EXPECT_EQ(Play(7, {MakeFrame({Act({code})}), MakeFrame({})}, 3), std::vector<std::string>{});
+}
+
 TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
