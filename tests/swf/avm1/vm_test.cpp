@@ -280,6 +280,29 @@ TEST(VmTest, EventsNeverAskResolve) {
   EXPECT_EQ(Play(7, {MakeFrame({Act({code})}), MakeFrame({})}, 3), std::vector<std::string>{});
 }
 
+// A frame named "path.frame" (or "path:frame") belongs to the clip the
+// path reaches; text whose path reaches none is one label.
+TEST(VmTest, FramePathsSplitAtTheirLastDotOrColon) {
+  const struct {
+    const char* frame;
+    std::vector<std::string> traced;
+  } cases[] = {{"a.3", {"three"}}, {"_root.a.3", {"three"}}, {"a:3", {"three"}}, {"b.3", {}}};
+  for (const auto& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = 7;
+    AddSprite(m, 1,
+              {MakeFrame({Act({kStop})}), MakeFrame({}),
+               MakeFrame({Act({Asm().Trace("three").Bytes()})})});
+    const Bytes call = Asm().Push({c.frame}).Do(Op::Call).Bytes();
+    m.timeline =
+        MakeTimeline({MakeFrame({Named(Place(1, 1), "a")}), MakeFrame({Act({call, kStop})})});
+    std::vector<std::string> lines;
+    MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+    runner.Tick();
+    EXPECT_EQ(lines, c.traced) << c.frame;
+  }
+}
+
 TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
