@@ -27,7 +27,8 @@ Completion ObjectCtor(Vm& vm, const CallContext& call, Args args) {
     }
     return Value::Obj(box);
   }
-  return Value::Obj(self ? self : vm.NewObject());
+  // Called as a function (not by new) it makes an object, whatever `this` is.
+  return Value::Obj(self && call.isNew ? self : vm.NewObject());
 }
 
 Completion ObjectToString(Vm&, const CallContext& call, Args) {

@@ -468,6 +468,12 @@ TEST(ObjectRulesTest, SuperMethodsClimbOneStepAtATime) {
   ExpectCases({{"found above the start", 7, code, {"F ctor", "undefinedFFC"}}});
 }
 
+// Object() called as a function makes an object, not the timeline it runs on.
+TEST(ObjectRulesTest, ObjectCalledAsAFunctionMakesAnObject) {
+  const Asm code = Asm().CallFunction("Object", 0).Do(Op::TypeOf).Do(Op::Trace);
+  ExpectCases({{"frame code", 7, code, {"object"}}});
+}
+
 // instanceof walks the object's chain whatever the class is: a loop there
 // stops the script.
 TEST(ObjectRulesTest, InstanceofThroughAPrototypeLoopStopsTheScript) {
