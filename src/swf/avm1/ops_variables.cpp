@@ -161,6 +161,8 @@ Value GetPathVariable(Activation& a, const std::string& name) {
   const std::string_view member = std::string_view(name).substr(cut + 1);
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
                                 [&](Object* o) { return HasProperty(vm, o, member); });
+  // SWF 4 paths name variables only: a clip's properties are read with GetProperty.
+  if (owner && a.version < 5 && owner->IsClip() && ClipPropertyIndex(member) >= 0) return {};
   return owner ? vm.Get(owner, member) : Value{};
 }
 

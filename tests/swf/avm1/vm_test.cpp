@@ -303,6 +303,21 @@ TEST(VmTest, FramePathsSplitAtTheirLastDotOrColon) {
   }
 }
 
+// SWF 4 variable paths name variables only; from SWF 5 they reach a
+// clip's properties too.
+TEST(VmTest, Swf4PathsDoNotReadClipProperties) {
+  for (const auto& [version, traced] : {std::pair{4, "undefined"}, std::pair{5, "100"}}) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(version);
+    AddSprite(m, 1, {MakeFrame({Act({kStop})})});
+    const Bytes read = Asm().Push({"/a:_xscale"}).Do(Op::GetVariable).Do(Op::Trace).Bytes();
+    m.timeline = MakeTimeline({MakeFrame({Named(Place(1, 1), "a"), Act({read, kStop})})});
+    std::vector<std::string> lines;
+    MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+    EXPECT_EQ(lines, std::vector<std::string>{traced}) << version;
+  }
+}
+
 TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
