@@ -96,6 +96,22 @@ Completion AddProperty(Vm& vm, const CallContext& call, Args args) {
   p->getter = getter.object;
   p->setter = setter.IsObject() ? setter.object : nullptr;
   if (!p->setter) p->flags |= kReadOnly;
+  // A watcher of the name sees the property made as an assignment of
+  // undefined; what it gives back becomes the stored value.
+  for (std::size_t i = 0; i < self->watches.size(); ++i) {
+    Watch& w = self->watches[i];
+    if (!vm.NamesEqual(w.name, name) || w.running > 0) continue;
+    Object* cb = w.callback;
+    const Value watchArgs[4] = {Value::Str(name), kept, Value{}, w.userData};
+    ++w.running;
+    const Value stored = vm.Call(Value::Obj(cb), Value::Obj(self), watchArgs);
+    for (Watch& x : self->watches) {
+      if (x.callback == cb && vm.NamesEqual(x.name, name) && x.running > 0) --x.running;
+    }
+    if (Property* q = self->FindProperty(vm, name); q && q->getter == getter.object)
+      q->value = stored;
+    break;
+  }
   return Value::Bool(true);
 }
 

@@ -468,6 +468,42 @@ TEST(ObjectRulesTest, SuperMethodsClimbOneStepAtATime) {
   ExpectCases({{"found above the start", 7, code, {"F ctor", "undefinedFFC"}}});
 }
 
+// addProperty on a watched name runs the watcher as an assignment of
+// undefined; what it gives back is the value the next watcher call sees.
+TEST(ObjectRulesTest, AddPropertyRunsTheWatcher) {
+  // function (p, old, v) { trace("w " + old + " " + v); return 7; }
+  const Asm watcher = Asm()
+                          .Push({"w ", "old"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::Add2)
+                          .Push({" "})
+                          .Do(Op::Add2)
+                          .Push({"v"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::Add2)
+                          .Do(Op::Trace)
+                          .Push({7})
+                          .Do(Op::Return);
+  const Asm nothing = Asm();
+  const Asm code = Asm()
+                       .Then(NewObject("o"))
+                       .Function("", {"p", "old", "v"}, watcher)
+                       .Push({"v", 2, "o"})
+                       .Do(Op::GetVariable)
+                       .Push({"watch"})
+                       .Do(Op::CallMethod)
+                       .Do(Op::Pop)
+                       .Function("", {}, nothing)
+                       .Function("", {}, nothing)
+                       .Push({"v", 3, "o"})
+                       .Do(Op::GetVariable)
+                       .Push({"addProperty"})
+                       .Do(Op::CallMethod)
+                       .Do(Op::Pop)
+                       .Then(SetMember("o", "v", 1));
+  ExpectCases({{"watched", 7, code, {"w undefined undefined", "w 7 1"}}});
+}
+
 // Object() called as a function makes an object, not the timeline it runs on.
 TEST(ObjectRulesTest, ObjectCalledAsAFunctionMakesAnObject) {
   const Asm code = Asm().CallFunction("Object", 0).Do(Op::TypeOf).Do(Op::Trace);
