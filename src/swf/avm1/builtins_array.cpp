@@ -385,6 +385,7 @@ extern const ClassDecl kArrayClass{
     .statics = kArrayStatics,
     .construct = MakeArray,
     .keep = &Vm::arrayProto,
+    .category = 252,
 };
 
 }  // namespace orrivel::swf::avm1

@@ -155,11 +155,30 @@ Completion Trace(Vm& vm, const CallContext&, Args args) {
   return {};
 }
 
+// ASnative(102, 0) and (102, 1): the case changes of SWF 5's strings, which
+// map only the ASCII letters of `this` as text.
+std::string AsciiCase(Vm& vm, const CallContext& call, bool upper) {
+  std::string s = call.self.IsUndefined() ? std::string() : vm.ToString(call.self);
+  for (char& c : s) {
+    if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+Completion AsciiUpper(Vm& vm, const CallContext& call, Args) {
+  return Value::Str(AsciiCase(vm, call, true));
+}
+Completion AsciiLower(Vm& vm, const CallContext& call, Args) {
+  return Value::Str(AsciiCase(vm, call, false));
+}
+
 // The natives no class has under a name.
 void BindUnnamedNatives(Vm& vm, Object*) {
   auto& natives = HostStateOf(vm).natives;
   natives[{2, 0}] = vm.NewNative(AsNew);
   natives[{100, 4}] = vm.NewNative(Trace);
+  natives[{102, 0}] = vm.NewNative(AsciiUpper);
+  natives[{102, 1}] = vm.NewNative(AsciiLower);
   natives[{200, -1}] = vm.NewNative(MathUnknown);
 }
 

@@ -26,7 +26,9 @@ void ConvertSecond(Vm& vm, Args args) {
   }
 ORRIVEL_MATH1(Abs, std::fabs(x))
 ORRIVEL_MATH1(Acos, std::acos(x))
-ORRIVEL_MATH1(Asin, std::asin(x))
+// The player's arc sine is the arc tangent of x over sqrt(1 - x*x), whose
+// last digit can differ from a correctly rounded one.
+ORRIVEL_MATH1(Asin, std::fabs(x) > 1 ? NAN : std::atan2(x, std::sqrt(1 - x * x)))
 ORRIVEL_MATH1(Atan, std::atan(x))
 ORRIVEL_MATH1(Ceil, std::ceil(x))
 ORRIVEL_MATH1(Cos, std::cos(x))

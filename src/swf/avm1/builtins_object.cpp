@@ -27,7 +27,8 @@ Completion ObjectCtor(Vm& vm, const CallContext& call, Args args) {
     }
     return Value::Obj(box);
   }
-  return Value::Obj(self ? self : vm.NewObject());
+  // Called as a function (not by new) it makes an object, whatever `this` is.
+  return Value::Obj(self && call.isNew ? self : vm.NewObject());
 }
 
 Completion ObjectToString(Vm&, const CallContext& call, Args) {
@@ -46,7 +47,7 @@ Completion HasOwnProperty(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
-  if (name == "__proto__") return Value::Bool(self->proto != nullptr);
+  if (vm.NamesEqual(name, "__proto__")) return Value::Bool(self->proto != nullptr);
   // A clip's children are found by name but are not its properties.
   if (self->IsClip()) {
     auto* clip = static_cast<ClipObject*>(self);
@@ -95,6 +96,22 @@ Completion AddProperty(Vm& vm, const CallContext& call, Args args) {
   p->getter = getter.object;
   p->setter = setter.IsObject() ? setter.object : nullptr;
   if (!p->setter) p->flags |= kReadOnly;
+  // A watcher of the name sees the property made as an assignment of
+  // undefined; what it gives back becomes the stored value.
+  for (std::size_t i = 0; i < self->watches.size(); ++i) {
+    Watch& w = self->watches[i];
+    if (!vm.NamesEqual(w.name, name) || w.running > 0) continue;
+    Object* cb = w.callback;
+    const Value watchArgs[4] = {Value::Str(name), kept, Value{}, w.userData};
+    ++w.running;
+    const Value stored = vm.Call(Value::Obj(cb), Value::Obj(self), watchArgs);
+    for (Watch& x : self->watches) {
+      if (x.callback == cb && vm.NamesEqual(x.name, name) && x.running > 0) --x.running;
+    }
+    if (Property* q = self->FindProperty(vm, name); q && q->getter == getter.object)
+      q->value = stored;
+    break;
+  }
   return Value::Bool(true);
 }
 
@@ -214,7 +231,7 @@ Value Primitive(Object* self) {
 Completion NumberToStringMethod(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   const Value p = Primitive(self);
-  if (p.type != Type::Number) return Value::Str(vm.ToString(p));
+  if (p.type != Type::Number) return {};  // only a Number has this text
   const int radix = args.empty() || args[0].IsUndefined() ? 10 : ClampToInt(vm.ToNumber(args[0]));
   return Value::Str(NumberToRadix(p.number, radix));
 }
@@ -226,7 +243,9 @@ Completion PrimitiveValueOf(Vm&, const CallContext& call, Args) {
 
 Completion BooleanToString(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
-  return Value::Str(vm.ToString(Primitive(self)));
+  const Value p = Primitive(self);
+  if (p.type != Type::Boolean) return {};  // only a Boolean has this text
+  return Value::Str(vm.ToString(p));
 }
 
 Completion SetPropFlags(Vm& vm, const CallContext&, Args args) {
@@ -291,13 +310,13 @@ constexpr Member kFunctionProto[] = {
 };
 
 constexpr Member kBooleanProto[] = {
-    Method("toString", BooleanToString),
-    Method("valueOf", PrimitiveValueOf),
+    Native(107, 1, Method("toString", BooleanToString)),
+    Native(107, 0, Method("valueOf", PrimitiveValueOf)),
 };
 
 constexpr Member kNumberProto[] = {
-    Method("toString", NumberToStringMethod),
-    Method("valueOf", PrimitiveValueOf),
+    Native(106, 1, Method("toString", NumberToStringMethod)),
+    Native(106, 0, Method("valueOf", PrimitiveValueOf)),
 };
 constexpr Member kNumberStatics[] = {
     ConstNumber("MAX_VALUE", std::numeric_limits<double>::max(), kConstant),
@@ -331,13 +350,17 @@ extern const ClassDecl kBooleanClass{.name = "Boolean",
                                      .ctor = BooleanCtor,
                                      .proto = kBooleanProto,
                                      .construct = MakeBox,
-                                     .keep = &Vm::booleanProto};
+                                     .keep = &Vm::booleanProto,
+                                     .category = 107,
+                                     .index = 2};
 extern const ClassDecl kNumberClass{.name = "Number",
                                     .ctor = NumberCtor,
                                     .proto = kNumberProto,
                                     .statics = kNumberStatics,
                                     .construct = MakeBox,
-                                    .keep = &Vm::numberProto};
+                                    .keep = &Vm::numberProto,
+                                    .category = 106,
+                                    .index = 2};
 extern const ClassDecl kObjectGlobalsDecl{
     .name = nullptr, .ctor = nullptr, .proto = {}, .statics = kObjectGlobals};
 

@@ -312,17 +312,21 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   a.scope.push_back(locals);
   a.locals = locals;
   a.base = static_cast<ClipObject*>(fn->clip);
-  if (code.version < 6 && vm.Run().target) {
-    // Functions of SWF 5 and older keep no closure: they see the timeline
-    // that calls them, or the clip they are called on.
+  int runVersion = code.version;
+  if (call.version > 0 && call.version < 6 && vm.Run().target) {
+    // Code of SWF 5 and older calls a function without its closure: it sees
+    // the timeline that calls it, or the clip it is called on. (A call that
+    // the player makes, such as a conversion's, keeps the closure.)
     const bool onClip = self.IsObject() && self.object->IsClip();
     a.base = onClip ? static_cast<ClipObject*>(self.object) : vm.Run().target;
     a.scope = {vm.global, a.base, locals};
+    // Run on the caller's timeline, it also reads by the caller's version.
+    if (!onClip) runVersion = std::min(runVersion, call.version);
   }
   a.target = a.base;
   a.self = self.type == Type::Null ? Value::Obj(a.base) : self;  // undefined stays
   a.constants = code.constants;
-  a.version = code.version;
+  a.version = runVersion;
   a.callee = fn;
   a.caller = vm.Run().runningFunction;
   a.home = home;

@@ -59,6 +59,10 @@ bool IsInstance(Vm& vm, const Value& obj, const Value& cls) {
   }
   if (!proto.IsObject()) {
     if (!proto.IsNullish()) vm.ToObject(proto);
+    // The object's chain is still walked: one that loops stops the script.
+    int steps = 0;
+    for (Object* o = obj.object->proto; o && steps < 256; o = o->proto) ++steps;
+    if (steps >= 256) vm.Abort();
     return false;
   }
   // A removed clip still has the class and its prototype converted first.
@@ -96,7 +100,12 @@ Value CallSuper(Vm& vm, SuperObject* sup, const Value& nameV, Args args) {
   int guard = 0;
   while (vm.version >= 7 && found && !found->HasOwn(vm, name) && guard++ < 256)
     found = found->proto;
-  return vm.Call(vm.Get(sup->home->proto, name), CallContext{sup->self, found}, args);
+  // From SWF 7 the method's super moves one step up from where this lookup
+  // began (where the method was found, when it was found one step up).
+  Object* home = found;
+  if (vm.version >= 7 && found != sup->home->proto && sup->home->proto->proto)
+    home = sup->home->proto->proto;
+  return vm.Call(vm.Get(sup->home->proto, name), CallContext{sup->self, home}, args);
 }
 
 // Calls a value's method, or the value itself when the name is empty.
@@ -104,7 +113,8 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   Vm& vm = a.vm;
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr)
     return CallSuper(vm, sup, nameV, args);
-  if (NoName(nameV)) return vm.Call(ObjectOf(vm, obj), Value{}, args);
+  if (NoName(nameV))
+    return vm.Call(ObjectOf(vm, obj), CallContext{{}, nullptr, false, a.version}, args);
   const std::string name = vm.ToString(nameV);
   Object* self = obj.IsObject() ? obj.object : vm.ToObject(obj);
   if (!self) return {};
@@ -116,7 +126,7 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   // the object's own prototype.
   // A method of the object's own starts super from its prototype as well.
   Object* home = vm.version < 7 || found == self ? self->proto : found;
-  return vm.Call(fn, CallContext{Value::Obj(self), home}, args);
+  return vm.Call(fn, CallContext{Value::Obj(self), home, false, a.version}, args);
 }
 
 Flow CallFunction(Activation& a, const Action&) {
@@ -126,8 +136,11 @@ Flow CallFunction(Activation& a, const Action&) {
   const Value fn = GetVariable(a, name);
   // super() runs the base class's constructor on this.
   auto* sup = fn.IsObject() ? dynamic_cast<SuperObject*>(fn.object) : nullptr;
-  Value r = sup ? CallSuper(vm, sup, Value{}, args)
-                : vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
+  Value r =
+      sup ? CallSuper(vm, sup, Value{}, args)
+          : vm.Call(fn,
+                    CallContext{Value::Obj(CallFunctionThis(a, name)), nullptr, false, a.version},
+                    args);
   a.TakeLeftovers();
   a.Push(std::move(r));
   return Flow::Normal;

@@ -86,7 +86,7 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
   }
   if (LookupSpecialName(a, name, out)) return true;
   // Every object with a prototype has __proto__, though it is no property.
-  const bool proto = name == "__proto__";
+  const bool proto = vm.NamesEqual(name, "__proto__");
   for (std::size_t i = a.scope.size(); i-- > 0;) {
     Object* o = a.scope[i];
     if (o && ((proto && o->proto) || HasProperty(vm, o, name))) {
@@ -100,22 +100,6 @@ bool LookupName(Activation& a, std::string_view name, Value& out) {
 // Splits "a.b.c" (dot syntax inside a variable name) for path lookups.
 bool HasPathChars(std::string_view name) {
   return name.find_first_of(":/.") != std::string_view::npos && name != "..";
-}
-
-// `this` of a function called by name: the object a `with` block put in
-// scope when the name was found on it (with (mc) lineTo(...) draws on mc),
-// else the clip the code belongs to.
-Object* CallFunctionThis(Activation& a, const std::string& name) {
-  if (HasPathChars(name)) return a.base;
-  for (std::size_t i = a.scope.size(); i-- > 0;) {
-    Object* o = a.scope[i];
-    if (!o || !HasProperty(a.vm, o, name)) continue;
-    // A local function (or one of an enclosing call) runs on that call's
-    // object of locals.
-    if (i + a.withs >= a.scope.size() || o->IsActivation()) return o;
-    return o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot ? o : a.base;
-  }
-  return a.base;
 }
 
 namespace {
@@ -177,6 +161,8 @@ Value GetPathVariable(Activation& a, const std::string& name) {
   const std::string_view member = std::string_view(name).substr(cut + 1);
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
                                 [&](Object* o) { return HasProperty(vm, o, member); });
+  // SWF 4 paths name variables only: a clip's properties are read with GetProperty.
+  if (owner && a.version < 5 && owner->IsClip() && ClipPropertyIndex(member) >= 0) return {};
   return owner ? vm.Get(owner, member) : Value{};
 }
 
@@ -191,6 +177,33 @@ bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
 }
 
 }  // namespace
+
+// `this` of a function called by name: the object a `with` block put in
+// scope when the name was found on it (with (mc) lineTo(...) draws on mc),
+// else the clip the code belongs to.
+Object* CallFunctionThis(Activation& a, const std::string& name) {
+  if (HasPathChars(name)) {
+    // A path's function runs on the object the path names.
+    const std::size_t cut = VariableCut(name);
+    if (cut == std::string::npos) return a.base;
+    const std::string_view member = std::string_view(name).substr(cut + 1);
+    Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
+                                  [&](Object* o) { return HasProperty(a.vm, o, member); });
+    return owner ? owner : a.base;
+  }
+  for (std::size_t i = a.scope.size(); i-- > 0;) {
+    Object* o = a.scope[i];
+    if (!o || !HasProperty(a.vm, o, name)) continue;
+    // A local function (or one of an enclosing call) runs on that call's
+    // object of locals.
+    if (i + a.withs >= a.scope.size() || o->IsActivation()) return o;
+    if (o->IsClip() && o != a.target && static_cast<int>(i) != a.clipSlot) return o;
+    // Under a tell-target, a function found on the target runs on it.
+    if (static_cast<int>(i) == a.clipSlot && a.target) return a.target;
+    return a.base;
+  }
+  return a.base;
+}
 
 Value GetVariable(Activation& a, const std::string& name) {
   if (HasPathChars(name) && !name.empty()) return GetPathVariable(a, name);
@@ -341,7 +354,7 @@ Flow GetMember(Activation& a, const Action&) {
   // prototype of its own: its __proto__ is read from there too.
   auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr;
   if (sup) sup->proto = sup->home->proto;
-  if (sup && sup->proto && key == "__proto__") {
+  if (sup && sup->proto && vm.NamesEqual(key, "__proto__")) {
     a.Push(vm.Get(sup->proto, key));
     return Flow::Normal;
   }

@@ -94,6 +94,8 @@ void Vm::Method(Object* obj, std::string_view name, NativeFn fn) {
 }
 
 void Vm::NewFrame() {
+  // What one frame's scripts left on the stack is gone by the next frame.
+  if (depth_ == 0) run_->leftovers.clear();
   steps_ = 0;
   bytesThisFrame_ = 0;
   aborted_ = OverBudget() || disabled_;
@@ -287,7 +289,7 @@ int Vm::LevelOf(const TimelineInstance* top) const { return display ? display->L
 
 Value Vm::Get(Object* obj, std::string_view name) {
   if (!obj) return {};
-  if (name == "__proto__") {
+  if (NamesEqual(name, "__proto__")) {
     if (ProtoHidden(obj, version)) return {};
     if (obj->proto) return Value::Obj(obj->proto);
     // A prototype cut off by a script reads back as what it was given.
@@ -466,7 +468,7 @@ void Vm::Set(Object* obj, std::string_view name, const Value& value) {
       break;
     }
   }
-  if (name == "__proto__") {
+  if (NamesEqual(name, "__proto__")) {
     obj->proto = v.object;
     if (!v.IsObject()) obj->Define(*this, name, v, kDontEnum);
     return;
@@ -686,6 +688,9 @@ bool Vm::InstanceOf(Object* obj, Object* ctor) {
       }
     }
   }
+  // A chain that never ends (a prototype loop) stops the script, as a read
+  // through one does.
+  if (budget <= 0) aborted_ = true;
   return false;
 }
 
@@ -819,7 +824,7 @@ Value Vm::Call(const Value& fn, const CallContext& call, Args args) {
 }
 
 bool Vm::CallMethod(Object* obj, std::string_view name, Args args, Value* result) {
-  const Value fn = Get(obj, name);
+  const Value fn = GetPlain(obj, name);
   if (!fn.IsObject() || !fn.object->IsFunction()) return false;
   // Where the method was found: its `super` starts above that object.
   Object* home = obj;

@@ -61,6 +61,7 @@ class Vm {
     return Call(fn, CallContext{self}, args);
   }
   // Calls obj[name](args) when it is a function; false when there is none.
+  // The player's own calls (events, callbacks) never ask __resolve.
   bool CallMethod(Object* obj, std::string_view name, Args args, Value* result = nullptr);
   Value Construct(Object* ctor, Args args);
   // The links `new ctor` leaves on its instance (__constructor__, constructor).

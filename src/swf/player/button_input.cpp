@@ -100,7 +100,7 @@ bool ButtonInput::IsClipButton(const DisplayObject& obj) {
   avm1::Vm& vm = runner_.Vm();
   if (!handlers && t.script) {
     for (const Handler& h : kHandlers) {
-      if (!vm.Get(t.script, h.method).IsUndefined()) {
+      if (!vm.GetPlain(t.script, h.method).IsUndefined()) {
         handlers = true;
         break;
       }

@@ -167,8 +167,8 @@ TEST(BuiltinsRegistryTest, EveryRegisteredClassMemberAndNativeResolves) {
       if (d.ctor) ExpectMembers(vm, PrototypeOf(vm, cls->value.object), d.proto, d.name);
       ExpectMembers(vm, cls->value.object, d.statics, d.name);
     }
-    // The table holds what the classes number, and three unnamed natives.
-    std::size_t numbered = 3;
+    // The table holds what the classes number, and five unnamed natives.
+    std::size_t numbered = 5;
     for (const Registration& step : Registry()) {
       const ClassDecl* d = step.decl ? step.decl : DisplayDecl(step.name);
       ASSERT_NE(d, nullptr) << step.name;
@@ -191,9 +191,18 @@ TEST(BuiltinsRegistryTest, NativeNumbersCallTheNamedFunctions) {
     const char* args;  // one argument, as script text
     const char* expected;
   } cases[] = {
-      {100, 0, "\"a b\"", "a%20b"}, {100, 1, "\"%41\"", "A"}, {100, 2, "\"12px\"", "12"},
-      {200, 0, "-3", "3"},          {200, 17, "2", "NaN"},    {200, 18, "\"x\"", "true"},
-      {251, 3, "\"abc\"", "ABC"},   {200, 12, "2.5", "2"},    {200, 99, "1", "NaN"},
+      {100, 0, "\"a b\"", "a%20b"},
+      {100, 1, "\"%41\"", "A"},
+      {100, 2, "\"12px\"", "12"},
+      {200, 0, "-3", "3"},
+      {200, 17, "2", "NaN"},
+      {200, 18, "\"x\"", "true"},
+      {251, 3, "\"abc\"", "ABC"},
+      {200, 12, "2.5", "2"},
+      {200, 99, "1", "NaN"},
+      {200, 15, "0.3", "0.304692654015397"},     // the player's arc sine, one unit low
+      {102, 0, "\"a\xC3\xA9b\"", "A\xC3\xA9B"},  // SWF 5's case change: ASCII only
+      {102, 1, "\"A\xC3\x89B\"", "a\xC3\x89b"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.category) + "," + std::to_string(c.index));
@@ -207,7 +216,8 @@ TEST(BuiltinsRegistryTest, NativeNumbersCallTheNamedFunctions) {
     const Value arg = std::string_view(c.args).starts_with("\"")
                           ? Value::Str(std::string(c.args + 1, std::strlen(c.args) - 2))
                           : Value::Num(std::stod(c.args));
-    const Value self = c.category == 251 ? Value::Obj(vm.ToObject(arg)) : Value{};
+    const Value self =
+        c.category == 251 || c.category == 102 ? Value::Obj(vm.ToObject(arg)) : Value{};
     const Value r = vm.Call(Value::Obj(fn), CallContext{self}, Args(&arg, 1));
     EXPECT_EQ(vm.ToString(r), c.expected);
   }

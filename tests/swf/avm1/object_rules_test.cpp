@@ -420,6 +420,115 @@ TEST(ObjectRulesTest, SuperOfAnOwnMethodStartsAtThePrototype) {
   });
 }
 
+// obj.__proto__ = proto (both variables)
+Asm Link(const char* obj, const char* proto) {
+  return Asm()
+      .Push({obj})
+      .Do(Op::GetVariable)
+      .Push({"__proto__", proto})
+      .Do(Op::GetVariable)
+      .Do(Op::SetMember);
+}
+
+// A method reached through super from SWF 7 takes its own super one step
+// above where that lookup began, unless it was found right there.
+TEST(ObjectRulesTest, SuperMethodsClimbOneStepAtATime) {
+  // o -> c -> b -> a -> f; a.__constructor__ traces; f.m and c.m call up through super.
+  const auto method = [](const char* holder, const char* name, const Asm& body) {
+    return Asm()
+        .Push({holder})
+        .Do(Op::GetVariable)
+        .Push({name})
+        .Function("", {}, body)
+        .Do(Op::SetMember);
+  };
+  const Asm superM = Asm().Push({0, "super"}).Do(Op::GetVariable).Push({"m"}).Do(Op::CallMethod);
+  const Asm code =
+      Asm()
+          .Then(NewObject("f"))
+          .Then(NewObject("a"))
+          .Then(NewObject("b"))
+          .Then(NewObject("c"))
+          .Then(NewObject("o"))
+          .Then(Link("o", "c"))
+          .Then(Link("a", "f"))
+          .Then(Link("b", "a"))
+          .Then(Link("c", "b"))
+          .Then(method("a", "__constructor__", Asm().Push({"F ctor"}).Do(Op::Trace)))
+          .Then(method("f", "m",
+                       Asm()
+                           .CallFunction("super", 0)
+                           .Do(Op::Pop)
+                           .Then(superM)
+                           .Push({"F"})
+                           .Do(Op::Add2)
+                           .Do(Op::Return)))
+          .Then(method("c", "m", Asm().Then(superM).Push({"C"}).Do(Op::Add2).Do(Op::Return)))
+          .Then(Traced(Asm().Push({0, "o"}).Do(Op::GetVariable).Push({"m"}).Do(Op::CallMethod)));
+  ExpectCases({{"found above the start", 7, code, {"F ctor", "undefinedFFC"}}});
+}
+
+// addProperty on a watched name runs the watcher as an assignment of
+// undefined; what it gives back is the value the next watcher call sees.
+TEST(ObjectRulesTest, AddPropertyRunsTheWatcher) {
+  // function (p, old, v) { trace("w " + old + " " + v); return 7; }
+  const Asm watcher = Asm()
+                          .Push({"w ", "old"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::Add2)
+                          .Push({" "})
+                          .Do(Op::Add2)
+                          .Push({"v"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::Add2)
+                          .Do(Op::Trace)
+                          .Push({7})
+                          .Do(Op::Return);
+  const Asm nothing = Asm();
+  const Asm code = Asm()
+                       .Then(NewObject("o"))
+                       .Function("", {"p", "old", "v"}, watcher)
+                       .Push({"v", 2, "o"})
+                       .Do(Op::GetVariable)
+                       .Push({"watch"})
+                       .Do(Op::CallMethod)
+                       .Do(Op::Pop)
+                       .Function("", {}, nothing)
+                       .Function("", {}, nothing)
+                       .Push({"v", 3, "o"})
+                       .Do(Op::GetVariable)
+                       .Push({"addProperty"})
+                       .Do(Op::CallMethod)
+                       .Do(Op::Pop)
+                       .Then(SetMember("o", "v", 1));
+  ExpectCases({{"watched", 7, code, {"w undefined undefined", "w 7 1"}}});
+}
+
+// Object() called as a function makes an object, not the timeline it runs on.
+TEST(ObjectRulesTest, ObjectCalledAsAFunctionMakesAnObject) {
+  const Asm code = Asm().CallFunction("Object", 0).Do(Op::TypeOf).Do(Op::Trace);
+  ExpectCases({{"frame code", 7, code, {"object"}}});
+}
+
+// instanceof walks the object's chain whatever the class is: a loop there
+// stops the script.
+TEST(ObjectRulesTest, InstanceofThroughAPrototypeLoopStopsTheScript) {
+  const Asm code = Asm()
+                       .Then(NewObject("a"))
+                       .Then(NewObject("b"))
+                       .Then(Link("a", "b"))
+                       .Then(Link("b", "a"))
+                       .Push({"before"})
+                       .Do(Op::Trace)
+                       .Push({"a"})
+                       .Do(Op::GetVariable)
+                       .Push({"b"})
+                       .Do(Op::GetVariable)
+                       .Do(Op::InstanceOf)
+                       .Do(Op::Trace);
+  ExpectCases({{"loop", 7, code, {"before"}}});
+}
+
 // A getter runs like a method found where it sits: its super starts one
 // step up, and a getter read through super still runs on this.
 TEST(ObjectRulesTest, GettersTakeSuperFromWhereTheySit) {

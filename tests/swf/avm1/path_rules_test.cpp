@@ -101,5 +101,27 @@ TEST(PathRulesTest, TargetPathsStopSplittingAtDotsAfterASlash) {
   }
 }
 
+TEST(PathRulesTest, FunctionsCalledByNameRunOnTheObjectTheyAreFoundOn) {
+  // a.b.f = function () { trace(this); }
+  const Asm define = Asm()
+                         .Then(Stage())
+                         .Push({"a.b.f"})
+                         .Function("", {}, Asm().Push({"this"}).Do(Op::GetVariable).Do(Op::Trace))
+                         .Do(Op::SetVariable);
+  const struct {
+    const char* target;  // a tell-target around the call, or none
+    const char* name;
+  } cases[] = {
+      {nullptr, "a.b.f"}, {nullptr, "a:b:f"}, {"a/b", "f"},  // found on the tell-target
+  };
+  for (const auto& c : cases) {
+    Asm code = Asm().Then(define);
+    if (c.target) code.SetTarget(c.target);
+    code.CallFunction(c.name, 0).Do(Op::Pop);
+    if (c.target) code.SetTarget("");
+    EXPECT_EQ(Traces(code), std::vector<std::string>{"_level0.a.b"}) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1

@@ -218,6 +218,104 @@ TEST(VmTest, WaitForFrameSkipsAndTheSharedStackStayBounded) {
     const auto lines = Play(7, {MakeFrame({Act({c.first}), Act({Do(Op::Trace), kStop})})});
     EXPECT_EQ(lines, (std::vector<std::string>{c.traced}));
   }
+  // The next frame starts on an empty stack.
+  const auto lines = Play(
+      7,
+      {MakeFrame({Act({Asm().Push({"left"}).Bytes()})}), MakeFrame({Act({Do(Op::Trace), kStop})})},
+      1);
+  EXPECT_EQ(lines, (std::vector<std::string>{"undefined"}));
+}
+
+// SWF 5 code calls a function on its own timeline (or the clip it names);
+// a call the player makes, like a conversion's, keeps the function's clip.
+TEST(VmTest, Swf5CallsRunOnTheCallersTimeline) {
+  Movie m = BaseMovie();
+  m.header.version = 5;
+  // In clip "a": function f() { trace(_target); }
+  const Asm traceTarget = Asm().Push({"", 11}).Do(Op::GetProperty).Do(Op::Trace);
+  AddSprite(m, 1, {MakeFrame({Act({Asm().Function("f", {}, traceTarget).Bytes(), kStop})})});
+  // g = a.f; g(); a.f(); o = {}; o.toString = g; String(o);
+  const Bytes calls = Asm()
+                          .Push({"g", "a.f"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::SetVariable)
+                          .CallFunction("g", 0)
+                          .Do(Op::Pop)
+                          .Push({0, "a"})
+                          .Do(Op::GetVariable)
+                          .Push({"f"})
+                          .Do(Op::CallMethod)
+                          .Do(Op::Pop)
+                          .Push({"o", 0})
+                          .Do(Op::InitObject)
+                          .Do(Op::SetVariable)
+                          .Push({"o"})
+                          .Do(Op::GetVariable)
+                          .Push({"toString", "g"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::SetMember)
+                          .Push({"o"})
+                          .Do(Op::GetVariable)
+                          .Do(Op::ToString)
+                          .Do(Op::Pop)
+                          .Bytes();
+  m.timeline =
+      MakeTimeline({MakeFrame({Named(Place(1, 1), "a")}), MakeFrame({Act({calls, kStop})})});
+  std::vector<std::string> lines;
+  MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+  runner.Tick();
+  EXPECT_EQ(lines, (std::vector<std::string>{"/", "/a", "/a"}));
+}
+
+// The player's events look their handlers up without __resolve.
+TEST(VmTest, EventsNeverAskResolve) {
+  // this.__resolve = function (n) { trace(n); }
+  const Bytes code = Asm()
+                         .Push({"this"})
+                         .Do(Op::GetVariable)
+                         .Push({"__resolve"})
+                         .Function("", {"n"}, Asm().Push({"n"}).Do(Op::GetVariable).Do(Op::Trace))
+                         .Do(Op::SetMember)
+                         .Bytes();
+  EXPECT_EQ(Play(7, {MakeFrame({Act({code})}), MakeFrame({})}, 3), std::vector<std::string>{});
+}
+
+// A frame named "path.frame" (or "path:frame") belongs to the clip the
+// path reaches; text whose path reaches none is one label.
+TEST(VmTest, FramePathsSplitAtTheirLastDotOrColon) {
+  const struct {
+    const char* frame;
+    std::vector<std::string> traced;
+  } cases[] = {{"a.3", {"three"}}, {"_root.a.3", {"three"}}, {"a:3", {"three"}}, {"b.3", {}}};
+  for (const auto& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = 7;
+    AddSprite(m, 1,
+              {MakeFrame({Act({kStop})}), MakeFrame({}),
+               MakeFrame({Act({Asm().Trace("three").Bytes()})})});
+    const Bytes call = Asm().Push({c.frame}).Do(Op::Call).Bytes();
+    m.timeline =
+        MakeTimeline({MakeFrame({Named(Place(1, 1), "a")}), MakeFrame({Act({call, kStop})})});
+    std::vector<std::string> lines;
+    MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+    runner.Tick();
+    EXPECT_EQ(lines, c.traced) << c.frame;
+  }
+}
+
+// SWF 4 variable paths name variables only; from SWF 5 they reach a
+// clip's properties too.
+TEST(VmTest, Swf4PathsDoNotReadClipProperties) {
+  for (const auto& [version, traced] : {std::pair{4, "undefined"}, std::pair{5, "100"}}) {
+    Movie m = BaseMovie();
+    m.header.version = static_cast<uint8_t>(version);
+    AddSprite(m, 1, {MakeFrame({Act({kStop})})});
+    const Bytes read = Asm().Push({"/a:_xscale"}).Do(Op::GetVariable).Do(Op::Trace).Bytes();
+    m.timeline = MakeTimeline({MakeFrame({Named(Place(1, 1), "a"), Act({read, kStop})})});
+    std::vector<std::string> lines;
+    MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+    EXPECT_EQ(lines, std::vector<std::string>{traced}) << version;
+  }
 }
 
 TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
