@@ -162,9 +162,15 @@ inline CaseResult RunCase(const CorpusCase& c, ImageDecoder& decoder) {
       std::vector<uint32_t> pixels(static_cast<std::size_t>(expected.width) * expected.height);
       raster::Canvas canvas{pixels.data(), expected.width, expected.height, expected.width};
       player.Render(canvas);
-      if (!ImagesMatch(expected, tools::FromCanvas(canvas), cmp.checks)) {
+      const tools::RgbaImage actual = tools::FromCanvas(canvas);
+      if (!ImagesMatch(expected, actual, cmp.checks)) {
         result.verdict = Verdict::Fail;
         result.detail += cmp.name + " differs; ";
+        // ORRIVEL_CORPUS_DUMP names a folder that receives what was drawn.
+        if (const char* dump = std::getenv("ORRIVEL_CORPUS_DUMP")) {
+          std::string file = c.dir.filename().string() + "." + cmp.name + ".png";
+          tools::WritePng((fs::path(dump) / file).string(), actual, error);
+        }
       }
     }
   }
