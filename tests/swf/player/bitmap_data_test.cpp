@@ -75,6 +75,34 @@ TEST(BitmapDataTest, AttachedBitmapShowsWhatScriptsDraw) {
   }
 }
 
+// A bitmap a clip shows, attached or as a drawing's fill, stays when the
+// script lets go of it and its object is collected.
+TEST(BitmapDataTest, ShownBitmapsOutliveTheirScriptObjects) {
+  const int32_t red = static_cast<int32_t>(0xFFFF0000u);
+  const Bytes attach = CallRoot("attachBitmap", {GetVar("b"), PushInt(1)});
+  const Bytes fill =
+      Cat({CallRoot("beginBitmapFill", {GetVar("b")}), CallRoot("lineTo", {PushInt(4), PushInt(0)}),
+           CallRoot("lineTo", {PushInt(4), PushInt(4)}),
+           CallRoot("lineTo", {PushInt(0), PushInt(4)}), CallRoot("endFill", {})});
+  for (const auto& [name, show] : {std::pair{"attached", attach}, std::pair{"fill", fill}}) {
+    Movie m = BaseMovie();
+    std::vector<Frame> frames = {MakeFrame(
+        {Act({SetVar("b", NewBitmap()), OnBitmap("fillRect", {Rect(0, 0, 4, 4), PushInt(red)}),
+              show, SetVar("b", PushUndefined())})})};
+    for (int i = 0; i < 40; ++i) frames.push_back(MakeFrame({}));
+    frames.push_back(MakeFrame({Act({kStop})}));
+    m.timeline = MakeTimeline(std::move(frames));
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    ASSERT_TRUE(player.LoadParsed(std::make_unique<Movie>(std::move(m))));
+    for (int i = 0; i < 41; ++i) player.Advance(1.0 / 24);
+    std::vector<uint32_t> pixels(550 * 400);
+    raster::Canvas canvas{pixels.data(), 550, 400, 550};
+    player.Render(canvas);
+    EXPECT_EQ(pixels[2 * 550 + 2], 0xFFFF0000u) << name;
+  }
+}
+
 Bytes Member(const Bytes& object, const std::string& name) {
   return Cat({object, PushString(name), {0x4E}});
 }

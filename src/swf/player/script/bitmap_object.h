@@ -18,7 +18,11 @@ namespace orrivel::swf::avm1 {
 
 class BitmapObject : public Object {
  public:
-  ~BitmapObject() override { Free(); }
+  // A bitmap that a clip shows (attachBitmap, a bitmap fill) outlives the
+  // script's last reference: its pixels stay, and still count as live.
+  ~BitmapObject() override {
+    if (bits.use_count() == 1) Free();
+  }
   // False when the pixels of all live bitmaps would pass their budget.
   bool Allocate(int w, int h, bool alpha, uint32_t fill);
   // Clips showing the bitmap show nothing from now on.
