@@ -141,8 +141,10 @@ Completion RegisterClass(Vm& vm, const CallContext&, Args args) {
     constexpr std::size_t kMaxRegistered = 1u << 14;
     if (vm.classByName.size() >= kMaxRegistered && !vm.classByName.contains(key))
       return Value::Bool(true);
+    vm.classSpelling[key] = vm.ToString(args[0]);
     vm.classByName[std::move(key)] = cls.object;
   } else {
+    vm.classSpelling.erase(key);
     vm.classByName.erase(key);
   }
   return Value::Bool(true);
