@@ -557,7 +557,10 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
   if (level < 0 || level > kMaxLevel) {
     OutgoingRequest page = request();
     page.kind = OutgoingRequest::Kind::kNavigate;
-    page.target = target;
+    // "blank", with or without its underscore and in any case, is a new window.
+    std::string lower = target;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    page.target = lower == "blank" || lower == "_blank" ? "_blank" : target;
     ReportRequest(vm, page);
     Refuse(vm, "getURL(\"" + url + "\", \"" + target + "\")");
     return;
@@ -592,6 +595,18 @@ Completion ClipLoadMovie(Vm& vm, const CallContext& call, Args args) {
   const std::string url = vm.ToString(args[0]);
   QueueRequest(vm, kLoadMovie, Value::Obj(self),
                VariablesRequest(vm, self, url, MethodName(vm, Arg(args, 1))));
+  return {};
+}
+
+// MovieClip.getURL(url[, window[, method]]): the GetURL2 action with the
+// clip's variables.
+Completion ClipGetUrl(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  if (!self || !self->IsClip() || args.empty()) return {};
+  const std::string method = MethodName(vm, Arg(args, 2));
+  const uint8_t flags = method == "GET" ? 1 : method == "POST" ? 2 : 0;
+  const std::string window = args.size() > 1 ? vm.ToString(args[1]) : std::string();
+  GetUrl(vm, static_cast<ClipObject*>(self), vm.ToString(args[0]), window, flags);
   return {};
 }
 
