@@ -32,19 +32,27 @@ bool IsIndex(std::string_view name) {
   return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The name a class was registered under (Object.registerClass) whose
-// prototype is the object's; empty when none was.
+// The name its constructor was last registered under (Object.registerClass);
+// empty when none was. The constructor is the object's own, `constructor`
+// before `__constructor__`, as a plain value: a getter is not run, and one
+// only inherited does not count.
 std::string RegisteredName(Vm& vm, Object* o) {
-  if (!o->proto) return {};
-  for (const auto& [key, cls] : vm.classByName) {
-    Value proto;
-    if (cls && cls->GetOwn(vm, "prototype", proto) && proto.IsObject() &&
-        proto.object == o->proto) {
-      const auto spelled = vm.classSpelling.find(key);
-      return spelled != vm.classSpelling.end() ? spelled->second : key.second;
+  Object* ctor = nullptr;
+  for (const char* name : {"constructor", "__constructor__"}) {
+    const Property* c = o->HasOwn(vm, name) ? o->FindProperty(vm, name) : nullptr;
+    if (c && !c->getter && c->value.IsObject()) {
+      ctor = c->value.object;
+      break;
     }
   }
-  return {};
+  if (!ctor) return {};
+  const std::pair<std::string, uint64_t>* last = nullptr;
+  for (const auto& [key, cls] : vm.classByName) {
+    const auto spelled = vm.classSpelling.find(key);
+    if (cls != ctor || spelled == vm.classSpelling.end()) continue;
+    if (!last || spelled->second.second > last->second) last = &spelled->second;
+  }
+  return last ? last->first : std::string();
 }
 
 bool IsXmlDocument(Vm& vm, Object* o) {

@@ -239,7 +239,8 @@ class Vm {
   // Object.registerClass: the class of each linkage name, by the version of
   // the movie that registered it (names ignore case before version 7).
   std::map<std::pair<int, std::string>, Object*> classByName;
-  std::map<std::pair<int, std::string>, std::string> classSpelling;  // each name as registered
+  // Each name as registered, with the order of its registration.
+  std::map<std::pair<int, std::string>, std::pair<std::string, uint64_t>> classSpelling;
   static std::pair<int, std::string> ClassKey(const swf::Movie& movie, std::string_view name);
   // The movie whose exports the running code names (attachMovie, registerClass).
   const swf::Movie& CodeMovie();

@@ -58,6 +58,31 @@ TEST(Amf0WriterTest, ValuesEncodeAsAmf0) {
   }
 }
 
+// A registered class's instance is a typed object under the name it was
+// last registered with; an object that only inherits the constructor is not.
+TEST(Amf0WriterTest, OwnConstructorNamesTheTypedObject) {
+  Movie movie = BaseMovie();
+  movie.header.version = 8;
+  MovieRunner runner(movie, PlayerLimits{});
+  Vm& vm = runner.Vm();
+  Object* cls = vm.NewFunction();
+  Object* object = vm.Get(vm.global, "Object").object;
+  for (const char* name : {"Z", "A"}) {
+    const Value args[] = {Value::Str(name), Value::Obj(cls)};
+    vm.CallMethod(object, "registerClass", args);
+  }
+  const Value instance = vm.Construct(cls, {});
+  ASSERT_TRUE(instance.IsObject());
+  Object* inherits = vm.NewObject();
+  inherits->proto = instance.object;
+  for (const auto& [v, hex] : {std::pair{instance, "10 00 01 41 00 00 09"},
+                               std::pair{Value::Obj(inherits), "03 00 00 09"}}) {
+    Amf0Writer w(vm);
+    w.Value(v);
+    EXPECT_EQ(Hex(w.Bytes()), hex);
+  }
+}
+
 TEST(Amf0WriterTest, RequestHoldsOneMessageWithItsArguments) {
   Movie movie = BaseMovie();
   MovieRunner runner(movie, PlayerLimits{});
