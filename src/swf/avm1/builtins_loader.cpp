@@ -23,6 +23,14 @@ void Refuse(Vm& vm, const std::string& what) {
   if (vm.refusalSink) vm.refusalSink(what);
 }
 
+// The method a load names ("GET" or "POST", in any case); empty for none.
+std::string MethodName(Vm& vm, const Value& v) {
+  if (v.IsUndefined()) return {};
+  std::string m = vm.ToString(v);
+  for (char& c : m) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return m == "GET" || m == "POST" ? m : std::string();
+}
+
 // ---- Shared load methods -------------------------------------------------------
 
 // `loaded` goes through an accessor where the class has one (XML), and is
@@ -38,14 +46,40 @@ void SetLoadedFlag(Vm& vm, Object* self, bool loaded) {
   self->Define(vm, "loaded", Value::Bool(loaded), kDontEnum);
 }
 
-Completion Load(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  if (!self || args.empty()) return Value::Bool(false);
+void StartLoad(Vm& vm, Object* self, const std::string& url, const OutgoingRequest* post) {
   SetLoadedFlag(vm, self, false);
   self->Define(vm, "_bytesLoaded", Value::Num(0), kDontEnum | kDontDelete);
   self->Define(vm, "_bytesTotal", Value{}, kDontEnum | kDontDelete);
-  QueueLoad(vm, kLoadData, Value::Obj(self), vm.ToString(args[0]));
+  if (post)
+    QueueRequest(vm, kLoadData, Value::Obj(self), *post);
+  else
+    QueueLoad(vm, kLoadData, Value::Obj(self), url);
+}
+
+Completion Load(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  if (!self || args.empty()) return Value::Bool(false);
+  StartLoad(vm, self, vm.ToString(args[0]), nullptr);
   return Value::Bool(true);
+}
+
+// What send and sendAndLoad post: the object's text (toString) as its
+// contentType says.
+OutgoingRequest PostOf(Vm& vm, Object* self, const std::string& url, const std::string& method) {
+  OutgoingRequest r;
+  r.url = url;
+  Value text;
+  vm.CallMethod(self, "toString", {}, &text);
+  const std::string body = vm.ToString(text);
+  if (method == "GET") {
+    r.method = "GET";
+    if (!body.empty()) r.url += (url.find('?') == std::string::npos ? "?" : "&") + body;
+  } else {
+    r.method = "POST";
+    r.mime = vm.ToString(vm.Get(self, "contentType"));
+    r.body = body;
+  }
+  return r;
 }
 
 // Nothing is sent anywhere: the player has no network. The target loads the
@@ -55,14 +89,22 @@ Completion SendAndLoad(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || args.size() < 2) return Value::Bool(false);
   if (!args[1].IsObject()) return Value::Bool(false);
-  const Value url[] = {Value::Str(vm.ToString(args[0]))};
-  return Load(vm, CallContext{args[1]}, url);
+  const std::string url = vm.ToString(args[0]);
+  const OutgoingRequest post = PostOf(vm, self, url, MethodName(vm, Arg(args, 2)));
+  StartLoad(vm, args[1].object, url, &post);
+  return Value::Bool(true);
 }
 
+// send(url[, window[, method]]) would open the answer in a browser window.
 Completion Send(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
-  Refuse(vm, "sending data to \"" + vm.ToString(args[0]) + "\"");
+  const std::string url = vm.ToString(args[0]);
+  OutgoingRequest r = PostOf(vm, self, url, MethodName(vm, Arg(args, 2)));
+  r.kind = OutgoingRequest::Kind::kNavigate;
+  r.target = args.size() > 1 ? vm.ToString(args[1]) : std::string("_self");
+  ReportRequest(vm, r);
+  Refuse(vm, "sending data to \"" + url + "\"");
   return Value::Bool(false);
 }
 
@@ -263,8 +305,14 @@ constexpr Member kMovieClipLoaderProto[] = {
 
 // ---- Offline network classes -----------------------------------------------------
 
+// connect(host, port): a missing host (undefined, null) is the movie's own.
 Completion RefuseConnect(Vm& vm, const CallContext&, Args args) {
-  Refuse(vm, "connecting to \"" + vm.ToString(Arg(args, 0)) + "\"");
+  OutgoingRequest r;
+  r.kind = OutgoingRequest::Kind::kSocket;
+  r.url = Arg(args, 0).IsNullish() ? "localhost" : vm.ToString(Arg(args, 0));
+  r.port = ClampToInt(vm.ToNumber(Arg(args, 1)));
+  ReportRequest(vm, r);
+  Refuse(vm, "connecting to \"" + r.url + "\"");
   return Value::Bool(false);
 }
 
@@ -379,8 +427,81 @@ bool FsCommand(Vm& vm, std::string_view url) {
   return true;
 }
 
+void ReportRequest(Vm& vm, const OutgoingRequest& request) {
+  if (vm.requestSink) vm.requestSink(request);
+}
+
+std::string FormEncode(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '*') {
+      out += static_cast<char>(c);
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string FormVariables(Vm& vm, Object* obj) {
+  std::string out;
+  std::vector<std::string> keys;
+  if (obj) obj->OwnKeys(vm, keys);
+  for (auto it = keys.rbegin(); it != keys.rend() && out.size() <= vm.limits.maxElements; ++it) {
+    const Value v = vm.Get(obj, *it);
+    if (vm.Throwing() || vm.Aborted()) break;
+    if (!out.empty()) out += '&';
+    out += FormEncode(*it) + "=" + FormEncode(vm.ToString(v));
+  }
+  return out;
+}
+
+OutgoingRequest VariablesRequest(Vm& vm, Object* vars, const std::string& url,
+                                 const std::string& method) {
+  OutgoingRequest r;
+  r.url = url;
+  r.method = method.empty() ? "GET" : method;
+  if (method.empty()) return r;
+  const std::string body = FormVariables(vm, vars);
+  if (method == "GET") {
+    if (!body.empty()) r.url += (url.find('?') == std::string::npos ? "?" : "&") + body;
+  } else {
+    r.mime = "application/x-www-form-urlencoded";
+    r.body = body;
+  }
+  return r;
+}
+
+void QueueRequest(Vm& vm, int kind, const Value& target, const OutgoingRequest& request,
+                  const Value& extra) {
+  if (FsCommand(vm, request.url)) return;
+  if (!request.url.empty()) ReportRequest(vm, request);
+  // A file beside the movie answers a request of any method; a movie sees
+  // the variables sent with GET as its root's.
+  std::string url = request.url;
+  const bool movie = kind == kLoadMovie || kind == kLoadLevel || kind == kLoadClip;
+  if (const std::size_t q = url.find('?'); !movie && request.method == "GET" && q != url.npos)
+    url.resize(q);
+  PushLoad(vm, kind, target, std::move(url), extra);
+}
+
 void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra) {
   if (FsCommand(vm, url)) return;
+  if (!url.empty()) {
+    OutgoingRequest r;
+    r.url = url;
+    r.method = "GET";
+    ReportRequest(vm, r);
+  }
+  PushLoad(vm, kind, target, std::move(url), extra);
+}
+
+void PushLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra) {
   if (vm.loads.size() >= kMaxPendingLoads) {
     Refuse(vm, "too many loads at once: \"" + url + "\"");
     kind = kind == kLoadData ? kLoadFailed : kind;
@@ -414,9 +535,13 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
   if (FsCommand(vm, url)) return;
   const bool loadVariables = flags & 0x80;
   const bool targetIsClip = flags & 0x40;
+  const std::string method = (flags & 3) == 1 ? "GET" : (flags & 3) == 2 ? "POST" : "";
+  // The variables sent are those of the clip the action runs in.
+  const auto request = [&] { return VariablesRequest(vm, base, url, method); };
   if (targetIsClip) {
     ClipObject* clip = ResolveTarget(vm, base ? base : vm.RootClip(), target);
-    if (clip) QueueLoad(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), url);
+    if (clip)
+      QueueRequest(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), request());
     return;
   }
   // "_levelN", in any case, names a level: loadMovieNum, unloadMovieNum and
@@ -430,15 +555,22 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
       level = c >= '0' && c <= '9' ? level * 10 + (c - '0') : -1 << 20;
   }
   if (level < 0 || level > kMaxLevel) {
+    OutgoingRequest page = request();
+    page.kind = OutgoingRequest::Kind::kNavigate;
+    // "blank", with or without its underscore and in any case, is a new window.
+    std::string lower = target;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    page.target = lower == "blank" || lower == "_blank" ? "_blank" : target;
+    ReportRequest(vm, page);
     Refuse(vm, "getURL(\"" + url + "\", \"" + target + "\")");
     return;
   }
   if (loadVariables) {
     if (ClipObject* clip = vm.LevelClip(target))
-      QueueLoad(vm, kLoadVariables, Value::Obj(clip), url);
+      QueueRequest(vm, kLoadVariables, Value::Obj(clip), request());
     return;
   }
-  QueueLoad(vm, kLoadLevel, Value::Obj(vm.RootClip()), url, Value::Num(level));
+  QueueRequest(vm, kLoadLevel, Value::Obj(vm.RootClip()), request(), Value::Num(level));
 }
 
 void WriteSharedObjects(Vm& vm) {
@@ -460,7 +592,21 @@ extern const ClassDecl kSharedObjectClass{"SharedObject", Nothing, kSharedObject
 Completion ClipLoadMovie(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || !self->IsClip() || args.empty()) return {};
-  QueueLoad(vm, kLoadMovie, Value::Obj(self), vm.ToString(args[0]));
+  const std::string url = vm.ToString(args[0]);
+  QueueRequest(vm, kLoadMovie, Value::Obj(self),
+               VariablesRequest(vm, self, url, MethodName(vm, Arg(args, 1))));
+  return {};
+}
+
+// MovieClip.getURL(url[, window[, method]]): the GetURL2 action with the
+// clip's variables.
+Completion ClipGetUrl(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  if (!self || !self->IsClip() || args.empty()) return {};
+  const std::string method = MethodName(vm, Arg(args, 2));
+  const uint8_t flags = method == "GET" ? 1 : method == "POST" ? 2 : 0;
+  const std::string window = args.size() > 1 ? vm.ToString(args[1]) : std::string();
+  GetUrl(vm, static_cast<ClipObject*>(self), vm.ToString(args[0]), window, flags);
   return {};
 }
 
@@ -473,7 +619,9 @@ Completion ClipUnloadMovie(Vm& vm, const CallContext& call, Args) {
 Completion ClipLoadVariables(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || !self->IsClip() || args.empty()) return {};
-  QueueLoad(vm, kLoadVariables, Value::Obj(self), vm.ToString(args[0]));
+  const std::string url = vm.ToString(args[0]);
+  QueueRequest(vm, kLoadVariables, Value::Obj(self),
+               VariablesRequest(vm, self, url, MethodName(vm, Arg(args, 1))));
   return {};
 }
 

@@ -158,8 +158,12 @@ Completion RegisterClass(Vm& vm, const CallContext&, Args args) {
     constexpr std::size_t kMaxRegistered = 1u << 14;
     if (vm.classByName.size() >= kMaxRegistered && !vm.classByName.contains(key))
       return Value::Bool(true);
+    uint64_t order = 1;  // after every earlier registration
+    for (const auto& [k, spelled] : vm.classSpelling) order = std::max(order, spelled.second + 1);
+    vm.classSpelling[key] = {vm.ToString(args[0]), order};
     vm.classByName[std::move(key)] = cls.object;
   } else {
+    vm.classSpelling.erase(key);
     vm.classByName.erase(key);
   }
   return Value::Bool(true);

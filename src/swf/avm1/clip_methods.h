@@ -38,6 +38,7 @@ Completion CreateField(Vm& vm, const CallContext& call, Args args);
 Completion GetTextSnapshot(Vm& vm, const CallContext& call, Args args);
 // builtins_loader.cpp
 Completion ClipLoadMovie(Vm& vm, const CallContext& call, Args args);
+Completion ClipGetUrl(Vm& vm, const CallContext& call, Args args);
 Completion ClipUnloadMovie(Vm& vm, const CallContext& call, Args args);
 Completion ClipLoadVariables(Vm& vm, const CallContext& call, Args args);
 // builtins_geom.cpp, builtins_filters.cpp

@@ -25,7 +25,22 @@ inline constexpr std::size_t kMaxLoadBytes = 8u << 20;
 // Requests waiting at once; more are answered as failures.
 inline constexpr std::size_t kMaxPendingLoads = 256;
 
+// Queues a load of `url` with GET, telling the host of the request.
 void QueueLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra = {});
+// The same for a request that carries a method and a body.
+void QueueRequest(Vm& vm, int kind, const Value& target, const OutgoingRequest& request,
+                  const Value& extra = {});
+// Queues a load without telling the host.
+void PushLoad(Vm& vm, int kind, const Value& target, std::string url, const Value& extra = {});
+// Tells the host of a request (none is sent).
+void ReportRequest(Vm& vm, const OutgoingRequest& request);
+// A request for `url` that sends `vars`'s own variables by `method` ("GET"
+// in the query, "POST" form-encoded in the body; empty sends none).
+OutgoingRequest VariablesRequest(Vm& vm, Object* vars, const std::string& url,
+                                 const std::string& method);
+// application/x-www-form-urlencoded text: letters, digits and -_.* as they
+// are, spaces as '+', every other byte as %XX.
+std::string FormEncode(std::string_view text);
 
 // The load methods XML and LoadVars share (in their tables): load, send,
 // sendAndLoad, getBytesLoaded, getBytesTotal.

@@ -15,6 +15,7 @@
 
 #include "swf/avm1/input_state.h"
 #include "swf/avm1/object.h"
+#include "swf/avm1/outgoing_request.h"
 #include "swf/avm1/value.h"
 
 namespace orrivel::swf {
@@ -171,6 +172,8 @@ class Vm {
   std::function<void(const std::string&)> refusalSink;  // refused network and program calls
   std::function<void()> quitMovie;                      // fscommand:quit
   double timeMs = 0;                                    // getTimer
+  // Hears of each request a movie makes of the outside world (none is sent).
+  std::function<void(const OutgoingRequest&)> requestSink;
   // Date's clock: this plus timeMs is "now" (the wall clock at the start,
   // unless the host fixes it for repeatable runs).
   double dateBaseMs = 0;
@@ -237,6 +240,8 @@ class Vm {
   // Object.registerClass: the class of each linkage name, by the version of
   // the movie that registered it (names ignore case before version 7).
   std::map<std::pair<int, std::string>, Object*> classByName;
+  // Each name as registered, with the order of its registration.
+  std::map<std::pair<int, std::string>, std::pair<std::string, uint64_t>> classSpelling;
   static std::pair<int, std::string> ClassKey(const swf::Movie& movie, std::string_view name);
   // The movie whose exports the running code names (attachMovie, registerClass).
   const swf::Movie& CodeMovie();

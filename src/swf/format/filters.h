@@ -39,7 +39,7 @@ struct Filter {
   Kind kind = Kind::Blur;
   float blurX = 0, blurY = 0;  // box width, stage pixels
   int passes = 1;              // box blur passes (quality); 0 blurs nothing
-  float angle = 0;             // radians, of the shadow's offset
+  double angle = 0;            // radians, of the shadow's offset
   float distance = 0;          // stage pixels
   float strength = 1;          // alpha multiplier
   bool inner = false;

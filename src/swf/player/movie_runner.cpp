@@ -75,6 +75,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->quitMovie = [this] { ctx_.quit = true; };
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
   vm_->readFile = limits.readFile;
+  vm_->requestSink = limits.requestSink;
   vm_->focusHighlight = limits.focusHighlight;
   avm1::HostStateOf(*vm_).storage = limits.localStorage;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);

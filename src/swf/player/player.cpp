@@ -66,6 +66,7 @@ struct Player::Impl {
   FrameClock clock;
   std::string lastError;
   std::function<void(const std::string&)> traceSink, refusalSink;
+  std::function<void(const avm1::OutgoingRequest&)> requestSink;
   int viewWidth = 0, viewHeight = 0;  // Render's last target, 0 before the first
   SoundSink* sound = nullptr;
   double clockStartMs = -1;           // wall clock
@@ -254,6 +255,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   PlayerLimits options;
   options.clockStartMs = impl_->clockStartMs;
   options.images = &impl_->decoder;
+  options.requestSink = impl_->requestSink;
   if (!impl_->folder.empty()) {
     options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
     options.readStream = FolderReader(impl_->folder, impl_->refusalSink, kMaxStreamBytes);
@@ -454,6 +456,10 @@ void Player::SetTraceSink(std::function<void(const std::string&)> sink) {
 
 void Player::SetSharedObjectRoot(std::filesystem::path root) {
   impl_->storageRoot = std::move(root);
+}
+
+void Player::SetRequestSink(std::function<void(const avm1::OutgoingRequest&)> sink) {
+  impl_->requestSink = std::move(sink);
 }
 
 void Player::SetRefusalSink(std::function<void(const std::string&)> sink) {

@@ -18,6 +18,7 @@
 #include "swf/render/display.h"
 #include "swf/render/renderer.h"
 #include "swf/sound/sound_sink.h"
+#include "swf/avm1/outgoing_request.h"
 #include "swf/player/text_typing.h"
 
 namespace orrivel::swf {
@@ -139,6 +140,9 @@ class Player {
   // Receives a description of each refused request (network, programs,
   // files outside the movie's folder).
   void SetRefusalSink(std::function<void(const std::string&)> sink);
+  // Hears of each request a movie makes of the outside world (none is
+  // sent): fetches, pages opened, socket connections. Set before loading.
+  void SetRequestSink(std::function<void(const avm1::OutgoingRequest&)> sink);
   // Date's clock starts at this time (ms since 1970) at each load instead
   // of the wall clock, so runs repeat (the render tool). Set before loading.
   void SetClockStart(double msSinceEpoch);

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "swf/avm1/outgoing_request.h"
 #include "swf/avm1/shared_object_store.h"
 #include "swf/format/movie.h"
 #include "swf/player/display_list.h"
@@ -56,6 +57,8 @@ struct PlayerLimits {
   // Nor this: decodes the library bitmaps scripts load or draw into a
   // BitmapData; unset, those that need decoding stay empty.
   ImageDecoder* images = nullptr;
+  // Nor this: hears of each request a movie makes (Vm::requestSink).
+  std::function<void(const avm1::OutgoingRequest&)> requestSink;
 };
 
 // The three looks of a button; its hit area is a fourth set of records that

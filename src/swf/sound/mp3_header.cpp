@@ -1,5 +1,8 @@
 #include "swf/sound/mp3_header.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace orrivel::swf {
 namespace {
 
@@ -30,6 +33,33 @@ std::optional<Mp3FrameInfo> FindMp3Frame(std::span<const uint8_t> bytes) {
     return info;
   }
   return std::nullopt;
+}
+
+double Mp3DurationMs(std::span<const uint8_t> b) {
+  std::size_t pos = 0;
+  if (b.size() >= 10 && b[0] == 'I' && b[1] == 'D' && b[2] == '3')
+    pos = 10 + ((b[6] & 0x7F) << 21 | (b[7] & 0x7F) << 14 | (b[8] & 0x7F) << 7 | (b[9] & 0x7F));
+  double samples = 0;
+  int rate = 0;
+  while (pos + 4 <= b.size()) {
+    const uint8_t h1 = b[pos + 1], h2 = b[pos + 2];
+    const int version = (h1 >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
+    if (b[pos] != 0xFF || (h1 & 0xE0) != 0xE0 || version == 1 || ((h1 >> 1) & 3) != 1) {
+      if (samples > 0) break;
+      ++pos;  // junk before the first frame
+      continue;
+    }
+    const bool mpeg1 = version == 3;
+    const int kbps = kBitrates[mpeg1 ? 0 : 1][h2 >> 4];
+    const int rateIndex = (h2 >> 2) & 3;
+    if (kbps == 0 || rateIndex == 3) break;
+    rate = kRates[version][rateIndex];
+    const int perFrame = mpeg1 ? 1152 : 576;
+    const std::size_t length = perFrame / 8 * kbps * 1000 / rate + ((h2 >> 1) & 1);
+    samples += perFrame;
+    pos += std::max<std::size_t>(length, 4);
+  }
+  return rate > 0 ? std::round(samples * 1000 / rate) : 0;
 }
 
 }  // namespace orrivel::swf

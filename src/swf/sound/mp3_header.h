@@ -18,4 +18,9 @@ struct Mp3FrameInfo {
 // The first Layer III frame header in bytes (MPEG 1, 2 or 2.5).
 std::optional<Mp3FrameInfo> FindMp3Frame(std::span<const uint8_t> bytes);
 
+// The length in ms of the Layer III frames in an MP3 file (after any ID3v2
+// tag); 0 when there are none. Frames are walked up to the first damaged
+// header.
+double Mp3DurationMs(std::span<const uint8_t> bytes);
+
 }  // namespace orrivel::swf

@@ -37,6 +37,31 @@ std::string ReadText(const fs::path& p) {
   return text;
 }
 
+// The request log of the recordings' player, for tests that ask for it.
+std::string RequestLog(const avm1::OutgoingRequest& r) {
+  using Kind = avm1::OutgoingRequest::Kind;
+  if (r.kind == Kind::kSocket)
+    return "Navigator::connect_socket\n    Host: " + r.url + "; Port: " + std::to_string(r.port);
+  if (r.kind == Kind::kNavigate) {
+    std::string out = "Navigator::navigate_to_url:\n  URL: " + r.url + "\n  Target: " + r.target;
+    if (!r.method.empty() && !r.body.empty()) out += "\n  Method: " + r.method;
+    return out;
+  }
+  std::string out = "Navigator::fetch:\n  URL: " + r.url + "\n  Method: " + r.method;
+  if (r.method != "POST") return out;
+  out += "\n  Mime-Type: " + r.mime + "\n  Body: ";
+  const bool text = std::all_of(r.body.begin(), r.body.end(),
+                                [](char c) { return static_cast<unsigned char>(c) >= 0x20; });
+  if (text) return out + r.body;
+  out += "[";
+  char hex[4];
+  for (std::size_t i = 0; i < r.body.size(); ++i) {
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(r.body[i]));
+    out += (i ? ", " : "") + std::string(hex);
+  }
+  return out + "]";
+}
+
 struct Tally {
   int total = 0, passed = 0;
 };
@@ -76,6 +101,11 @@ TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
     player.SetTraceSink([&trace](const std::string& line) {
       if (trace.size() < (1u << 22)) trace += line + "\n";
     });
+    if (toml.String("log_fetch").value_or("") == "true") {
+      player.SetRequestSink([&trace](const avm1::OutgoingRequest& r) {
+        if (trace.size() < (1u << 22)) trace += RequestLog(r) + "\n";
+      });
+    }
     const std::u8string swf = (dir / "test.swf").u8string();
     bool pass = false;
     int version = 0;

@@ -286,6 +286,7 @@ constexpr Member kClipProto[] = {
     Method("loadMovie", ClipLoadMovie),
     Method("unloadMovie", ClipUnloadMovie),
     Method("loadVariables", ClipLoadVariables),
+    Method("getURL", ClipGetUrl),
     Method("beginFill", BeginFill, kHidden | kSince6, 6),
     Method("beginGradientFill", BeginGradientFill, kHidden | kSince6, 6),
     Method("lineStyle", SetLineStyle, kHidden | kSince6, 6),

@@ -378,12 +378,15 @@ bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
       break;
     }
     case Field::Point: {
+      // A point needs both coordinates: one missing or not finite makes
+      // it the origin.
       double x = 0, y = 0;
       if (v.IsObject()) {
-        x = std::trunc(Finite(vm.ToNumber(vm.Get(v.object, "x"))));
-        y = std::trunc(Finite(vm.ToNumber(vm.Get(v.object, "y"))));
+        x = vm.ToNumber(vm.Get(v.object, "x"));
+        y = vm.ToNumber(vm.Get(v.object, "y"));
       }
-      lists[i] = {x, y};
+      if (!std::isfinite(x) || !std::isfinite(y)) x = y = 0;
+      lists[i] = {std::trunc(x), std::trunc(y)};
       break;
     }
     case Field::Bitmap:
@@ -519,11 +522,14 @@ std::optional<Filter> ToFilter(const FilterObject* f) {
     return std::nullopt;
   Filter out;
   out.kind = f->layout->kind;
-  const double rad = Num(f, "angle") * std::numbers::pi / 180;
+  // A clip's filters keep the angle in radians, made with the player's own
+  // value of pi; reading it back divides by the true one.
+  constexpr double kPlayerPi = 3.141592652;
+  const double rad = Num(f, "angle") * kPlayerPi / 180;
   out.blurX = static_cast<float>(Num(f, "blurX"));
   out.blurY = static_cast<float>(Num(f, "blurY"));
   out.passes = static_cast<int>(Num(f, "quality"));
-  out.angle = static_cast<float>(rad);
+  out.angle = rad;
   out.distance = static_cast<float>(std::clamp(Num(f, "distance"), -1000.0, 1000.0));
   out.strength = static_cast<float>(Num(f, "strength"));
   out.inner = Num(f, "inner") != 0;

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "swf/avm1/amf0_writer.h"
 #include "swf/avm1/host_class.h"
+#include "swf/avm1/loader.h"
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/script/net_stream_object.h"
@@ -25,7 +27,15 @@ constexpr std::size_t kMaxOpenBytes = 256u << 20;
 class NetConnectionState : public Object {
  public:
   bool connected = false;
+  std::string remoteUrl;  // a remoting gateway (http), which calls go to
+  int calls = 0;
 };
+
+bool IsHttpUrl(std::string_view url) {
+  std::string head(url.substr(0, 8));
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return head.starts_with("http://") || head.starts_with("https://");
+}
 
 Object* InfoObject(Vm& vm, const std::string& code, const std::string& level,
                    std::optional<double> details) {
@@ -89,6 +99,12 @@ Completion NetConnect(Vm& vm, const CallContext& call, Args args) {
   // Only a null connection (files played from the movie's folder) is
   // allowed: a server would be the network.
   state->connected = !args.empty() && args[0].IsNullish();
+  state->remoteUrl.clear();
+  // A remoting gateway connects nothing: each call is a request of its own.
+  if (!args.empty() && args[0].type == Type::String && IsHttpUrl(args[0].string)) {
+    state->remoteUrl = args[0].string;
+    return Value::Bool(true);
+  }
   if (!state->connected) {
     Refuse(vm, "NetConnection.connect");
     TellStatus(vm, self, "NetConnection.Connect.Failed", "error");
@@ -102,6 +118,23 @@ Completion IsConnected(Vm&, const CallContext& call, Args) {
   Object* const self = call.This();
   const auto* state = self ? InheritedStateOf<NetConnectionState>(self) : nullptr;
   return Value::Bool(state && state->connected);
+}
+
+// call(name, responder, args...) posts the call to the gateway as AMF0; no
+// answer comes, as from a server the player cannot reach.
+Completion NetCall(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  auto* state = self ? InheritedStateOf<NetConnectionState>(self) : nullptr;
+  if (!state || state->remoteUrl.empty() || args.empty()) return {};
+  avm1::OutgoingRequest r;
+  r.url = state->remoteUrl;
+  r.method = "POST";
+  r.mime = "application/x-amf";
+  r.body = avm1::Amf0Request(vm, vm.ToString(args[0]), ++state->calls,
+                             args.size() > 2 ? args.subspan(2) : Args{});
+  avm1::ReportRequest(vm, r);
+  Refuse(vm, "NetConnection.call");
+  return {};
 }
 
 constexpr Member kNetConnectionFirstInstance[] = {
@@ -118,7 +151,7 @@ Completion NetConnectionCtor(Vm& vm, const CallContext& call, Args) {
 constexpr Member kNetConnectionProto[] = {
     Method("connect", NetConnect),
     Method("close", ReturnUndefined),
-    Method("call", ReturnUndefined),
+    Method("call", NetCall),
     Method("addHeader", ReturnUndefined),
 };
 

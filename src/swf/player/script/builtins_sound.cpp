@@ -13,7 +13,9 @@
 #include "swf/avm1/registry.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
+#include "swf/avm1/loader.h"
 #include "swf/player/timeline_instance.h"
+#include "swf/sound/mp3_header.h"
 #include "swf/player/script/script_display.h"
 
 namespace orrivel::swf::avm1 {
@@ -64,9 +66,10 @@ class SoundObject : public Object {
   // The target clip's object: a reference that follows its path, so a clip
   // later placed under the same name becomes the target.
   ClipObject* clip = nullptr;
-  bool hasTarget = false;  // else the movie's sound
-  bool badTarget = false;  // made for something that is not a clip
-  uint16_t soundId = 0;    // attached sound; 0 for none
+  bool hasTarget = false;     // else the movie's sound
+  bool badTarget = false;     // made for something that is not a clip
+  uint16_t soundId = 0;       // attached sound; 0 for none
+  std::size_t fileBytes = 0;  // a sound loaded from a file (loadSound); 0 for none
   double durationMs = 0;
   double startedMs = -1;  // when start() last played it; -1: not playing
   double offsetMs = 0, positionMs = 0;
@@ -132,9 +135,11 @@ double PositionMs(Vm& vm, const SoundObject* s) {
   return std::fmod(played, s->durationMs);
 }
 
+bool HasSound(const SoundObject* s) { return s->soundId != 0 || s->fileBytes != 0; }
+
 bool SoundObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   if (Object::GetOwn(vm, name, out)) return true;
-  if (soundId == 0) return false;
+  if (!HasSound(this)) return false;
   if (vm.NamesEqual(name, "duration")) {
     out = Value::Num(durationMs);
     return true;
@@ -221,6 +226,7 @@ Completion AttachSound(Vm& vm, const CallContext& call, Args args) {
   const auto def = movie.sounds.find(it->second);
   if (def == movie.sounds.end()) return {};
   s->soundId = it->second;
+  s->fileBytes = 0;
   const int rate = def->second->format.Rate();
   s->durationMs = rate > 0 ? std::round(def->second->sampleCount * 1000.0 / rate) : 0;
   s->startedMs = -1;
@@ -231,7 +237,7 @@ Completion AttachSound(Vm& vm, const CallContext& call, Args args) {
 Completion Start(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   auto* s = AsSound(vm, self);
-  if (!s || s->soundId == 0) return {};
+  if (!s || !HasSound(s)) return {};
   if (s->hasTarget && (s->badTarget || !s->Target(vm))) return {};
   double offset = args.empty() ? 0 : vm.ToNumber(args[0]);
   if (!(offset > 0)) offset = 0;
@@ -241,7 +247,7 @@ Completion Start(Vm& vm, const CallContext& call, Args args) {
   SoundInfo info;
   if (offset > 0) info.inPoint = static_cast<uint32_t>(std::min(offset * 44100, 4e9));
   info.loopCount = static_cast<uint16_t>(loops);
-  if (DisplayOf(vm).ctx.sound && vm.movie) {
+  if (DisplayOf(vm).ctx.sound && vm.movie && s->soundId) {
     SoundControl* c = ControlOf(vm, s);
     const auto [gl, gr] = c ? c->Gains() : std::pair{32768, 32768};
     DisplayOf(vm).ctx.sound->StartOwnedSound(*vm.movie, s->soundId, info, OwnerOf(vm, s), gl, gr);
@@ -352,32 +358,61 @@ Completion SetTransform(Vm& vm, const CallContext& call, Args args) {
 Completion GetDuration(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   auto* s = AsSound(vm, self);
-  if (!s || s->soundId == 0) return {};
+  if (!s || !HasSound(s)) return {};
   return Value::Num(s->durationMs);
 }
 
 Completion GetPosition(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   auto* s = AsSound(vm, self);
-  if (!s || s->soundId == 0) return {};
+  if (!s || !HasSound(s)) return {};
   return Value::Num(std::round(PositionMs(vm, s)));
 }
 
 Completion GetBytes(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   auto* s = AsSound(vm, self);
-  if (!s || s->soundId == 0 || !vm.movie) return {};
+  if (!s || !HasSound(s) || !vm.movie) return {};
+  if (s->fileBytes) return Value::Num(static_cast<double>(s->fileBytes));
   const auto it = vm.movie->sounds.find(s->soundId);
   return Value::Num(it == vm.movie->sounds.end() ? 0 : it->second->data.size());
 }
 
-// Sounds from files are not read: the load fails the way a missing file does.
-Completion LoadSound(Vm& vm, const CallContext& call, Args) {
+// loadSound(url, streaming): a file beside the movie loads at once; its
+// sound is timed but not heard. Anything else fails as a missing file does.
+Completion LoadSound(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   auto* s = AsSound(vm, self);
   if (!s) return {};
-  Refuse(vm, "Sound.loadSound");
-  After(vm, s, LoadFailed, 0);
+  const std::string url = vm.ToString(Arg(args, 0));
+  OutgoingRequest request;
+  request.url = url;
+  request.method = "GET";
+  ReportRequest(vm, request);
+  std::string bytes;
+  const double ms =
+      vm.readFile && vm.readFile(url, bytes)
+          ? Mp3DurationMs({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()})
+          : 0;
+  if (ms <= 0) {
+    Refuse(vm, "Sound.loadSound");
+    After(vm, s, LoadFailed, 0);
+    return {};
+  }
+  ++s->generation;
+  s->soundId = 0;
+  s->fileBytes = bytes.size();
+  s->durationMs = ms;
+  s->startedMs = -1;
+  s->offsetMs = s->positionMs = 0;
+  s->loops = 1;
+  const Value ok = Value::Bool(true);
+  vm.CallMethod(s->Self(), "onLoad", {&ok, 1});
+  // A streaming sound plays as it arrives.
+  if (vm.ToBoolean(Arg(args, 1)) && s->fileBytes) {
+    s->startedMs = vm.timeMs;
+    After(vm, s, CompletionFired, ms);
+  }
   return {};
 }
 
