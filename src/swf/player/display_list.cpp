@@ -16,7 +16,10 @@ void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
   if (place.matrix) obj.matrix = *place.matrix;
   if (place.colorTransform) obj.colorTransform = *place.colorTransform;
   if (place.ratio) obj.ratio = *place.ratio;
-  if (place.name) obj.name = *place.name;
+  if (place.name) {
+    obj.name = *place.name;
+    obj.named = true;
+  }
   if (place.clipDepth) obj.clipDepth = *place.clipDepth;
   if (place.blendMode) obj.blendMode = *place.blendMode;
   if (place.visible) obj.visible = *place.visible;

@@ -470,11 +470,12 @@ void RemoveClip(Vm& vm, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   // Clips at the timeline's depths (below 0 for scripts) stay until a
-  // script moves them up with swapDepths; so do those at the very top of
-  // the depths scripts may use (2130690032 and up).
-  constexpr int32_t kRemovableBelow = 2130706416;
+  // script moves them up with swapDepths; so do those at the top: from
+  // 1048576 up in movies before version 7, from 2130690032 up later.
+  const int32_t removableBelow =
+      16384 + (t && t->GetMovie().header.version < 7 ? 1048576 : 2130690032);
   // A button goes from any depth.
-  if (!p || !t || (!t->Button() && (p->depth < 16384 || p->depth >= kRemovableBelow))) return;
+  if (!p || !t || (!t->Button() && (p->depth < 16384 || p->depth >= removableBelow))) return;
   DropFocusWithin(vm, *t);
   // With no unload handler to wait for, the clip is gone at once: a
   // reference to it now stands for whatever clip takes its path.
