@@ -540,8 +540,13 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.swapped = false;
   const Character* c = FindCharacter(*movie_, characterId);
   const auto* sprite = std::get_if<SpriteDefinition>(c);
-  obj.instance = Create(ctx_, sprite ? &sprite->timeline : &EmptyTimeline(), weak_from_this(),
-                        nesting_ + 1, false);
+  // A button's copy (or an attached button) is a button again.
+  const auto* button = std::get_if<ButtonDefinition>(c);
+  obj.instance = Create(ctx_,
+                        sprite   ? &sprite->timeline
+                        : button ? nullptr
+                                 : &EmptyTimeline(),
+                        weak_from_this(), nesting_ + 1, false);
   auto instance = obj.instance;
   instance->depthHint = depth;
   instance->lastName_ = instance->firstName_ = name;
@@ -555,6 +560,10 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   list_.insert_or_assign(depth, std::move(obj));
   // A copy's initialize handlers run once the running script is done; every
   // new clip's load event waits for the end of the frame's queue.
+  if (button) {
+    instance->StartButton(*button);
+    return instance;
+  }
   if (ctx_.scripts && handlers)
     ctx_.initActions.push_back({instance, nullptr, kClipEventInitialize, nullptr});
   if (ctx_.scripts) ctx_.actions.push_back({instance, nullptr, kClipEventLoad, nullptr});

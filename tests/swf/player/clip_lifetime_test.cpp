@@ -18,7 +18,7 @@ namespace {
 
 using namespace test;
 
-constexpr uint16_t kClip = 20, kHolder = 21;
+constexpr uint16_t kClip = 20, kHolder = 21, kButton = 22;
 
 Bytes Trace(const Bytes& value) { return Cat({value, {0x26}}); }
 Bytes Text(const std::string& s) { return Trace(PushString(s)); }
@@ -60,6 +60,10 @@ void RunCases(const std::vector<Case>& cases) {
     m.header.version = static_cast<uint8_t>(c.version);
     AddSprite(m, kClip, {MakeFrame({})});
     m.exports["Clip"] = kClip;
+    ButtonDefinition button;
+    button.id = kButton;
+    m.characters.emplace(kButton, button);
+    m.exports["Button"] = kButton;
     // A clip whose only unload handler sits on a clip inside it.
     AddSprite(m, kHolder,
               {MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventUnload, "inner")})})});
@@ -199,6 +203,15 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
                  Call(GetVar("a"), "swapDepths", {PushInt(1)}),
                  Call(GetVar("b"), "swapDepths", {PushInt(2)}), Depth("a"), Depth("b"), kStop})})},
        {"-30000", "2130690045"}},
+      {"an attached or copied button is a button, and takes nothing from an init object",
+       6,
+       {MakeFrame(
+           {Act({CallRoot("attachMovie",
+                          {PushString("Button"), PushString("b"), PushInt(1),
+                           Cat({PushString("p"), PushString("set"), PushInt(1), {0x43}})}),
+                 Trace(Cat({GetVar("b"), {0x44}})), Trace(CallMethod(GetVar("b"), "getDepth", {})),
+                 Trace(Cat({GetVar("b"), PushString("p"), {0x4E}})), kStop})})},
+       {"object", "1", "undefined"}},
       {"attachMovie finds a linkage name in any case",
        6,
        {MakeFrame({Act({CallRoot("attachMovie", {PushString("cLiP"), PushString("x"), PushInt(1)}),

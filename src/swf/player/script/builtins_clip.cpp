@@ -75,7 +75,8 @@ bool SameLetters(std::string_view a, std::string_view b) {
 // sees them.
 ClipObject* BuiltWith(Vm& vm, const std::shared_ptr<TimelineInstance>& made, const Value& init) {
   if (!made) return nullptr;
-  if (!init.IsObject() || made->script) return vm.ClipFor(made);
+  // A button takes nothing from an init object.
+  if (!init.IsObject() || made->script || made->Button()) return vm.ClipFor(made);
   TimelineClip* obj = vm.New<TimelineClip>();
   obj->proto = vm.clipProto;
   obj->instance = made;
