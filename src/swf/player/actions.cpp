@@ -111,9 +111,10 @@ void DetachTree(avm1::Vm& vm, TimelineInstance& t) {
 }
 
 // A placed clip is built: its construct event, then the constructor of the
-// class its sprite is registered to.
+// class its sprite is registered to (a script's copy had that already).
 void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip) {
   avm1::Vm& vm = *ctx.vm;
+  const bool pending = clip->constructPending;
   avm1::ClipObject* obj = vm.ClipFor(clip);
   const DisplayObject* placed = obj->Placement();
   avm1::Object* const klass =
@@ -129,7 +130,7 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
   }
   DispatchClipEvent(ctx, clip, kClipEventConstruct);
   clip->constructPending = false;
-  if (klass) {
+  if (klass && pending) {
     // The constructor runs as under `new`, its super reaching the base class.
     vm.Call(avm1::Value::Obj(klass), avm1::CallContext{avm1::Value::Obj(obj), obj->proto, true},
             {});

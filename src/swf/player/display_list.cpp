@@ -43,7 +43,7 @@ void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place) {
   } else {
     ApplyProperties(obj, place);
   }
-  if (!place.move) obj.name = name;
+  obj.name = name;
 }
 
 bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool bothSprites) {

@@ -558,14 +558,16 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   }
   const bool handlers = obj.clipActions != nullptr;
   list_.insert_or_assign(depth, std::move(obj));
-  // A copy's initialize handlers run once the running script is done; every
-  // new clip's load event waits for the end of the frame's queue.
+  // A copy's initialize and construct handlers run once the running script is
+  // done; every new clip's load event waits for the end of the frame's queue.
   if (button) {
     instance->StartButton(*button);
     return instance;
   }
-  if (ctx_.scripts && handlers)
+  if (ctx_.scripts && handlers) {
     ctx_.initActions.push_back({instance, nullptr, kClipEventInitialize, nullptr});
+    ctx_.initActions.push_back({instance, nullptr, kClipEventConstruct, nullptr});
+  }
   if (ctx_.scripts) ctx_.actions.push_back({instance, nullptr, kClipEventLoad, nullptr});
   instance->Start();
   return instance;

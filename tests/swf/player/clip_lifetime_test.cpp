@@ -165,7 +165,7 @@ TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
   });
 }
 
-// A copy's initialize handlers run right after the script that made it,
+// A copy's initialize and construct handlers run right after the script that made it,
 // its load handlers at the end of the frame's queue; a depth that wraps
 // replaces the clip at the depth it wraps to.
 TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
@@ -178,6 +178,7 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
           .Bytes();
   const auto handlers = [] {
     return std::vector<ClipAction>{Handler(kClipEventInitialize, "init"),
+                                   Handler(kClipEventConstruct, "construct"),
                                    Handler(kClipEventLoad, "load")};
   };
   RunCases({
@@ -187,7 +188,8 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
                    Act({Call(GetVar("src"), "duplicateMovieClip", {PushString("copy"), PushInt(1)}),
                         Text("made"), Trace(GetVar("copy")), kStop}),
                    Act({Text("next block")})})},
-       {"init", "load", "made", "_level0.copy", "init", "next block", "load"}},
+       {"init", "construct", "load", "made", "_level0.copy", "init", "construct", "next block",
+        "load"}},
       {"createEmptyMovieClip takes its depth as a 32-bit integer",
        6,
        {MakeFrame({Act(
@@ -237,6 +239,11 @@ TEST(ClipLifetimeTest, ObjectsSharingADepthAnswerByName) {
        {MakeFrame({Named(Place(1, kClip), "a"), Named(Place(1, kClip), "b"),
                    Act({Trace(GetVar("a")), Trace(GetVar("b")), kStop})})},
        {"_level0.a", "_level0.b"}},
+      {"a move keeps the name the object was placed with",
+       6,
+       {MakeFrame({Named(Place(1, kClip), "a")}),
+        MakeFrame({Named(Move(1, 5), "b"), Act({Trace(GetVar("a")), Trace(GetVar("b")), kStop})})},
+       {"_level0.a", "undefined"}},
       {"a placement named with an empty name uses up no made-up name",
        6,
        {MakeFrame({Named(Place(1, kClip), ""), Place(2, kClip),
