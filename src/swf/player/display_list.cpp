@@ -137,8 +137,12 @@ ScaleRotation ScaleRotationOf(const DisplayObject& obj) {
 
 void SetScaleRotation(DisplayObject& obj, const ScaleRotation& s) {
   Matrix& m = obj.matrix;
-  // An infinite scale or rotation reads back as set, but draws nothing.
-  const auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+  // An infinite scale or rotation reads back as set, but draws nothing. The
+  // matrix holds 16.16 fixed-point numbers, so a quarter turn leaves exact zeros.
+  const auto finite = [](double v) {
+    if (!std::isfinite(v)) return 0.0;
+    return std::abs(v) < 1e9 ? std::nearbyint(v * 65536.0) / 65536.0 : v;
+  };
   m.a = finite(s.scaleX * std::cos(s.rotation));
   m.b = finite(s.scaleX * std::sin(s.rotation));
   m.c = finite(-s.scaleY * std::sin(s.rotation + s.skew));
