@@ -141,6 +141,14 @@ int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
   if (colon != std::string::npos) {
     clip = ResolveTarget(vm, clip, std::string_view(what).substr(0, colon));
     what.erase(0, colon + 1);
+  } else if (const std::size_t dot = v.type == Type::String ? what.rfind('.') : std::string::npos;
+             dot != std::string::npos && dot > 0) {
+    // Dot syntax names the frame after the last dot ("_root.mc.4") when
+    // what comes before it is a clip; otherwise the whole is a label.
+    if (ClipObject* owner = ResolveTarget(vm, clip, std::string_view(what).substr(0, dot))) {
+      clip = owner;
+      what.erase(0, dot + 1);
+    }
   }
   if (!clip || !clip->Instance()) return -1;
   const double n = StringToNumber(what, 7);

@@ -1,7 +1,7 @@
 // How clips leave the stage and how new ones announce themselves, read off
 // the trace lines of small movies: removal with unload handlers, references
-// that find a clip again by its path, the events of a duplicated clip, and
-// SWF 5 objects that share a depth.
+// that find a clip again by its path, the events of a duplicated clip,
+// SWF 5 objects that share a depth, and the clip a goto's frame text names.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -250,6 +250,21 @@ TEST(ClipLifetimeTest, ObjectsSharingADepthAnswerByName) {
                    Act({Trace(GetVar("instance1")), kStop})})},
        {"_level0.instance1"}},
   });
+}
+
+// A goto's frame text names its clip before a colon, or in dot syntax
+// before the last dot when that much is a clip; a slash alone does not.
+TEST(ClipLifetimeTest, FrameTextNamesItsClip) {
+  Movie m = BaseMovie();
+  m.header.version = 6;
+  AddSprite(m, kClip, {MakeFrame({Act({kStop})}), MakeFrame({Act({Text("two"), kStop})})});
+  const auto go = [](const std::string& frame) {
+    return Cat({PushString(frame), GotoFrame2(false)});
+  };
+  m.timeline = MakeTimeline(
+      {MakeFrame({Named(Place(1, kClip), "mc"),
+                  Act({go("mc/2"), Text("slash"), go("_root.mc.2"), Text("dot"), kStop})})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(m), 1), (std::vector<std::string>{"slash", "dot", "two"}));
 }
 
 }  // namespace
