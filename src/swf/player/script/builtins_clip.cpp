@@ -182,11 +182,42 @@ Completion NextHighestDepth(Vm&, const CallContext& call, Args) {
   return Value::Num(list.empty() ? 0 : std::max(0.0, list.rbegin()->first - 16384.0 + 1));
 }
 
+// A loaded movie's root trades levels: depth d is level d + 16384. Once
+// moved up there (to depth 0 and above) it moves no more.
+void SwapLevel(Vm& vm, const std::shared_ptr<TimelineInstance>& root, const Value& to) {
+  auto& levels = DisplayOf(vm).ctx.levels;
+  const int from = vm.LevelOf(root.get());
+  if (from <= 0 || from >= 16384 || !levels.contains(from)) return;
+  int32_t level = 0;
+  if (to.IsObject() && to.object->IsClip()) {
+    auto other = static_cast<ClipObject*>(to.object)->Instance();
+    if (!other || !other->IsRoot()) return;
+    level = vm.LevelOf(other.get());
+  } else if (!ClipDepthKey(vm.ToNumber(to), level)) {
+    return;
+  }
+  if (level <= 0 || level == from) return;
+  auto mine = levels.extract(from);
+  auto other = levels.extract(level);
+  // Its _name keeps the level it came from.
+  root->SetLastName("_level" + std::to_string(from));
+  mine.key() = level;
+  levels.insert(std::move(mine));
+  if (!other.empty()) {
+    other.key() = from;
+    levels.insert(std::move(other));
+  }
+}
+
 Completion SwapDepths(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   ClipObject* clip = Clip(self);
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
+  if (t && t->IsRoot() && !args.empty() && vm.display) {
+    SwapLevel(vm, t, args[0]);
+    return {};
+  }
   // A clip waiting on its unload handlers keeps its place below the depths.
   if (!p || !t || args.empty() || t->Removed()) return {};
   // Nor does a clip outside the depths scripts may use move.
