@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/display_host.h"
 #include "swf/avm1/interpreter_internal.h"
 
 namespace orrivel::swf::avm1 {
@@ -129,6 +130,7 @@ Flow CallFunction(Activation& a, const Action&) {
   Value r = sup ? CallSuper(vm, sup, Value{}, args)
                 : vm.Call(fn, Value::Obj(CallFunctionThis(a, name)), args);
   a.TakeLeftovers();
+  if (vm.display) vm.display->CallReturned();
   a.Push(std::move(r));
   return Flow::Normal;
 }
@@ -139,6 +141,7 @@ Flow CallMethod(Activation& a, const Action&) {
   std::vector<Value> args = PopArgs(a);
   Value r = CallMethodValue(a, obj, name, args);
   a.TakeLeftovers();
+  if (a.vm.display) a.vm.display->CallReturned();
   a.Push(std::move(r));
   return Flow::Normal;
 }

@@ -139,6 +139,37 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
 
 }  // namespace
 
+void RunGotoConstructs(TimelineContext& ctx) {
+  if (!ctx.vm) return;
+  const auto take = [](std::deque<QueuedActions>& list, uint32_t event,
+                       const std::shared_ptr<TimelineInstance>& clip) {
+    for (auto it = list.begin(); it != list.end(); ++it) {
+      if (!it->bytes && it->clipEvent == event && it->target.lock() == clip) {
+        list.erase(it);
+        return true;
+      }
+    }
+    return false;
+  };
+  const int depth = ctx.vm->CallDepth();
+  // Each run may queue more; a bounded number of rounds keeps it finite.
+  for (int round = 0; round < ctx.limits.maxActionBlocksPerTick; ++round) {
+    std::shared_ptr<TimelineInstance> clip;
+    for (const QueuedActions& q : ctx.constructs) {
+      auto t = q.target.lock();
+      if (t && t->buildAfterCallAt >= depth && !t->Removed()) {
+        clip = std::move(t);
+        break;
+      }
+    }
+    if (!clip) return;
+    clip->buildAfterCallAt = -1;
+    if (take(ctx.initActions, kClipEventInitialize, clip))
+      DispatchClipEvent(ctx, clip, kClipEventInitialize);
+    if (take(ctx.constructs, kClipEventConstruct, clip)) Construct(ctx, clip);
+  }
+}
+
 void RunActionQueue(TimelineContext& ctx) {
   for (int blocks = 0; blocks < ctx.limits.maxActionBlocksPerTick; ++blocks) {
     if (ctx.quit) {
@@ -159,6 +190,8 @@ void RunActionQueue(TimelineContext& ctx) {
         (next.clipEvent == kClipEventInitialize || next.clipEvent == kClipEventConstruct) &&
         AwaitsUnload(owner);
     if (!owner || (owner->Removed() && next.clipEvent != kClipEventUnload && !building)) continue;
+    if (next.clipEvent == kClipEventInitialize || next.clipEvent == kClipEventConstruct)
+      owner->buildAfterCallAt = -1;
     if (next.bytes) {
       RunActions(ctx, owner, *next.bytes);
     } else if (next.clipEvent == kClipEventConstruct) {

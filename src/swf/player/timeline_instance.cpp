@@ -392,6 +392,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
       // Initialize and construct events run before any frame action; the
       // load event comes before the clip's own first frame actions.
       obj.instance->constructPending = true;
+      obj.instance->buildAfterCallAt = ctx_.scriptGotoDepth;
       ctx_.initActions.push_back({obj.instance, nullptr, kClipEventInitialize, nullptr});
       ctx_.constructs.push_back({obj.instance, nullptr, kClipEventConstruct, nullptr});
       ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad, nullptr});

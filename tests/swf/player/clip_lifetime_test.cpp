@@ -267,5 +267,21 @@ TEST(ClipLifetimeTest, FrameTextNamesItsClip) {
   EXPECT_EQ(orrivel::swf::Run(std::move(m), 1), (std::vector<std::string>{"slash", "dot", "two"}));
 }
 
+// A clip a script's goto places is built (its construct handlers run) once
+// the next call that script makes returns, not when the script ends.
+TEST(ClipLifetimeTest, GotoPlacedClipsAreBuiltAfterTheNextCall) {
+  Movie m = BaseMovie();
+  m.header.version = 7;
+  AddSprite(m, kClip, {MakeFrame({})});
+  const Bytes defineF =
+      Asm().Push({"f"}).Function("", {}, Asm().Trace("called")).Do(Op::SetVariable).Bytes();
+  const Bytes callF = Cat({PushInt(0), PushString("f"), {0x3D, 0x17}});
+  m.timeline = MakeTimeline(
+      {MakeFrame({Act({defineF, GotoFrame(1), Text("after"), callF, Text("end"), kStop})}),
+       MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventConstruct, "built")})})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(m), 1),
+            (std::vector<std::string>{"after", "called", "built", "end"}));
+}
+
 }  // namespace
 }  // namespace orrivel::swf

@@ -409,10 +409,22 @@ void TimelineClip::SetPlaying(bool playing) {
   if (auto t = Instance()) t->SetPlaying(playing);
 }
 
+namespace {
+// Goes to a frame for a script: the clips it places are built when the
+// script first reaches them.
+void ScriptGoto(TimelineInstance& t, int frame) {
+  TimelineContext& ctx = t.Context();
+  const int outer = ctx.scriptGotoDepth;
+  ctx.scriptGotoDepth = ctx.vm ? ctx.vm->CallDepth() : -1;
+  t.GotoFrame(frame);
+  ctx.scriptGotoDepth = outer;
+}
+}  // namespace
+
 void TimelineClip::GotoFrame(int frame, bool play) {
   auto t = Instance();
   if (!t) return;
-  t->GotoFrame(frame);
+  ScriptGoto(*t, frame);
   t->SetPlaying(play);
 }
 
@@ -420,7 +432,7 @@ void TimelineClip::Step(int delta) {
   auto t = Instance();
   if (!t) return;
   const int to = t->CurrentFrame() + delta;
-  if (to >= 0 && to < t->FrameCount()) t->GotoFrame(to);
+  if (to >= 0 && to < t->FrameCount()) ScriptGoto(*t, to);
   t->SetPlaying(false);
 }
 
