@@ -1,6 +1,7 @@
 #include "swf/player/timeline_instance.h"
 
 #include "swf/player/script/text_field_object.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 
@@ -371,9 +372,16 @@ void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
 
 void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone) {
   if (!gone || gone->removed_) return;
+  // A script's goto that takes away a clip with no unload handler leaves its
+  // references to find whatever now holds its path at once.
+  const bool quiet = ctx_.scriptGotoDepth >= 0 && ctx_.vm && !HasUnloadHandler(*gone);
   std::vector<std::shared_ptr<TimelineInstance>> order;
   gone->MarkRemoved(order);
   for (auto& t : order) {
+    if (quiet) {
+      if (t->script) static_cast<avm1::ClipObject*>(t->script)->Detach(*ctx_.vm);
+      continue;
+    }
     if (t->timeline_) ctx_.actions.push_back({t, nullptr, kClipEventUnload, t});
   }
 }

@@ -281,6 +281,18 @@ TEST(ClipLifetimeTest, GotoPlacedClipsAreBuiltAfterTheNextCall) {
        MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventConstruct, "built")})})});
   EXPECT_EQ(orrivel::swf::Run(std::move(m), 1),
             (std::vector<std::string>{"after", "called", "built", "end"}));
+
+  // A clip such a goto takes away without unload handlers: a reference to it
+  // finds the clip now at its path at once.
+  Movie n = BaseMovie();
+  n.header.version = 7;
+  AddSprite(n, kClip, {MakeFrame({})});
+  const Bytes x = Cat({GetVar("r"), PushString("_x"), {0x4E}});
+  n.timeline =
+      MakeTimeline({MakeFrame({Named(Place(1, kClip), "a"),
+                               Act({SetVar("r", GetVar("a")), GotoFrame(1), Trace(x), kStop})}),
+                    MakeFrame({Remove(1), Named(Place(1, kClip, 100), "a")})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(n), 1), (std::vector<std::string>{"5"}));
 }
 
 }  // namespace
