@@ -31,6 +31,8 @@ class DisplayHost {
   // The script object of a timeline (made on first use); null for none.
   virtual ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t) = 0;
   virtual ClipObject* RootClip() = 0;
+  // A script's call of a function or method has returned.
+  virtual void CallReturned() {}
   // What _root means to code in `clip`: the root of its level (or of the
   // nearest clip with _lockroot set).
   virtual ClipObject* RootOf(ClipObject* clip) = 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "swf/avm1/clip_object.h"
+#include "swf/avm1/display_host.h"
 #include "swf/avm1/interpreter_internal.h"
 
 namespace orrivel::swf::avm1 {
@@ -142,6 +143,7 @@ Flow CallFunction(Activation& a, const Action&) {
                     CallContext{Value::Obj(CallFunctionThis(a, name)), nullptr, false, a.version},
                     args);
   a.TakeLeftovers();
+  if (vm.display) vm.display->CallReturned();
   a.Push(std::move(r));
   return Flow::Normal;
 }
@@ -152,6 +154,7 @@ Flow CallMethod(Activation& a, const Action&) {
   std::vector<Value> args = PopArgs(a);
   Value r = CallMethodValue(a, obj, name, args);
   a.TakeLeftovers();
+  if (a.vm.display) a.vm.display->CallReturned();
   a.Push(std::move(r));
   return Flow::Normal;
 }

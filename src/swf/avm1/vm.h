@@ -273,6 +273,12 @@ class Vm {
   bool disabled_ = false;  // held memory over the cap: scripts no longer run
   std::size_t bytesThisFrame_ = 0;
   friend class DepthScope;
+
+ public:
+  // How many calls deep the running script is.
+  int CallDepth() const { return depth_; }
+
+ private:
   uint64_t steps_ = 0;
   int depth_ = 0;
   bool aborted_ = false;

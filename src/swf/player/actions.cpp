@@ -111,9 +111,10 @@ void DetachTree(avm1::Vm& vm, TimelineInstance& t) {
 }
 
 // A placed clip is built: its construct event, then the constructor of the
-// class its sprite is registered to.
+// class its sprite is registered to (a script's copy had that already).
 void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip) {
   avm1::Vm& vm = *ctx.vm;
+  const bool pending = clip->constructPending;
   avm1::ClipObject* obj = vm.ClipFor(clip);
   const DisplayObject* placed = obj->Placement();
   avm1::Object* const klass =
@@ -129,7 +130,7 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
   }
   DispatchClipEvent(ctx, clip, kClipEventConstruct);
   clip->constructPending = false;
-  if (klass) {
+  if (klass && pending) {
     // The constructor runs as under `new`, its super reaching the base class.
     vm.Call(avm1::Value::Obj(klass), avm1::CallContext{avm1::Value::Obj(obj), obj->proto, true},
             {});
@@ -137,6 +138,37 @@ void Construct(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& cl
 }
 
 }  // namespace
+
+void RunGotoConstructs(TimelineContext& ctx) {
+  if (!ctx.vm) return;
+  const auto take = [](std::deque<QueuedActions>& list, uint32_t event,
+                       const std::shared_ptr<TimelineInstance>& clip) {
+    for (auto it = list.begin(); it != list.end(); ++it) {
+      if (!it->bytes && it->clipEvent == event && it->target.lock() == clip) {
+        list.erase(it);
+        return true;
+      }
+    }
+    return false;
+  };
+  const int depth = ctx.vm->CallDepth();
+  // Each run may queue more; a bounded number of rounds keeps it finite.
+  for (int round = 0; round < ctx.limits.maxActionBlocksPerTick; ++round) {
+    std::shared_ptr<TimelineInstance> clip;
+    for (const QueuedActions& q : ctx.constructs) {
+      auto t = q.target.lock();
+      if (t && t->buildAfterCallAt >= depth && !t->Removed()) {
+        clip = std::move(t);
+        break;
+      }
+    }
+    if (!clip) return;
+    clip->buildAfterCallAt = -1;
+    if (take(ctx.initActions, kClipEventInitialize, clip))
+      DispatchClipEvent(ctx, clip, kClipEventInitialize);
+    if (take(ctx.constructs, kClipEventConstruct, clip)) Construct(ctx, clip);
+  }
+}
 
 void RunActionQueue(TimelineContext& ctx) {
   for (int blocks = 0; blocks < ctx.limits.maxActionBlocksPerTick; ++blocks) {
@@ -158,6 +190,8 @@ void RunActionQueue(TimelineContext& ctx) {
         (next.clipEvent == kClipEventInitialize || next.clipEvent == kClipEventConstruct) &&
         AwaitsUnload(owner);
     if (!owner || (owner->Removed() && next.clipEvent != kClipEventUnload && !building)) continue;
+    if (next.clipEvent == kClipEventInitialize || next.clipEvent == kClipEventConstruct)
+      owner->buildAfterCallAt = -1;
     if (next.bytes) {
       RunActions(ctx, owner, *next.bytes);
     } else if (next.clipEvent == kClipEventConstruct) {

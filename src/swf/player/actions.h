@@ -23,6 +23,11 @@ void RunActionQueue(TimelineContext& ctx);
 void DispatchClipEvent(TimelineContext& ctx, const std::shared_ptr<TimelineInstance>& clip,
                        uint32_t event);
 
+// Runs the initialize and construct events still queued for the clips a
+// script's goto placed: they wait for the next call the script makes to
+// return, not for the script to end.
+void RunGotoConstructs(TimelineContext& ctx);
+
 // Removed clips kept for their unload handlers leave their parents' lists:
 // from now on references to them answer by path. Runs as a frame starts.
 void DropLeavingClips(TimelineContext& ctx);

@@ -134,6 +134,9 @@ const DisplayObject* PlacementOf(const TimelineInstance& t) {
     return &it->second;
   for (const auto& [depth, obj] : list) {
     if (obj.instance.get() == &t) return &obj;
+    for (const DisplayObject& sharing : obj.above) {
+      if (sharing.instance.get() == &t) return &sharing;
+    }
   }
   return nullptr;
 }

@@ -16,7 +16,10 @@ void ApplyProperties(DisplayObject& obj, const PlaceObject& place) {
   if (place.matrix) obj.matrix = *place.matrix;
   if (place.colorTransform) obj.colorTransform = *place.colorTransform;
   if (place.ratio) obj.ratio = *place.ratio;
-  if (place.name) obj.name = *place.name;
+  if (place.name) {
+    obj.name = *place.name;
+    obj.named = true;
+  }
   if (place.clipDepth) obj.clipDepth = *place.clipDepth;
   if (place.blendMode) obj.blendMode = *place.blendMode;
   if (place.visible) obj.visible = *place.visible;
@@ -40,7 +43,7 @@ void ApplyPlaceToExisting(DisplayObject& obj, const PlaceObject& place) {
   } else {
     ApplyProperties(obj, place);
   }
-  if (!place.move) obj.name = name;
+  obj.name = name;
 }
 
 bool SamePlacement(const DisplayObject& obj, const PlaceObject& place, bool bothSprites) {
@@ -134,8 +137,12 @@ ScaleRotation ScaleRotationOf(const DisplayObject& obj) {
 
 void SetScaleRotation(DisplayObject& obj, const ScaleRotation& s) {
   Matrix& m = obj.matrix;
-  // An infinite scale or rotation reads back as set, but draws nothing.
-  const auto finite = [](double v) { return std::isfinite(v) ? v : 0.0; };
+  // An infinite scale or rotation reads back as set, but draws nothing. The
+  // matrix holds 16.16 fixed-point numbers, so a quarter turn leaves exact zeros.
+  const auto finite = [](double v) {
+    if (!std::isfinite(v)) return 0.0;
+    return std::abs(v) < 1e9 ? std::nearbyint(v * 65536.0) / 65536.0 : v;
+  };
   m.a = finite(s.scaleX * std::cos(s.rotation));
   m.b = finite(s.scaleX * std::sin(s.rotation));
   m.c = finite(-s.scaleY * std::sin(s.rotation + s.skew));

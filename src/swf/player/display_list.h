@@ -42,6 +42,8 @@ struct DisplayObject {
   ColorTransform colorTransform;
   uint16_t ratio = 0;
   std::string name;
+  // The placing tag gave a name, perhaps an empty one: none is made up.
+  bool named = false;
   uint16_t clipDepth = 0;
   BlendMode blendMode = BlendMode::Normal;
   bool visible = true;

@@ -1,6 +1,7 @@
 #include "swf/player/timeline_instance.h"
 
 #include "swf/player/script/text_field_object.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/edit_text.h"
 
@@ -70,6 +71,18 @@ const Timeline& EmptyTimeline() {
 }
 
 bool TakeBack(const Movie& movie, DisplayList& list, DisplayList& pool, const PlaceObject& place);
+
+// Keeps a removed clip reachable for its unload handlers below every depth:
+// at script depth -32769 less its old one. Clips removed from one depth
+// all report that depth; each still takes its own entry further down.
+void ParkLeaving(DisplayList& list, DisplayObject moved, int32_t fromDepth) {
+  int32_t key = -fromDepth - 1;
+  moved.depth = key;
+  moved.above.clear();
+  while (list.contains(key)) --key;
+  if (moved.instance) moved.instance->depthHint = key;
+  list.emplace(key, std::move(moved));
+}
 
 }  // namespace
 
@@ -200,18 +213,11 @@ void TimelineInstance::ApplyFrameTags(int frame, DisplayList& list, bool queueAc
       if (auto it = list.find(remove->depth); ctx_.scripts && it != list.end()) {
         auto gone = it->second.instance;
         QueueUnload(gone);
-        // A clip with unload handlers stays reachable, below every depth
-        // (script depth -32769 less its old one), until they have run.
-        // A goto may remove several clips from one depth: each takes the
-        // next free depth further down.
-        int32_t below = -static_cast<int32_t>(remove->depth) - 1;
-        while (list.contains(below)) --below;
+        // A clip with unload handlers stays reachable, below every depth,
+        // until they have run.
         if (gone && gone->Removed() && HasUnloadHandler(*gone)) {
-          DisplayObject moved = TakeFromList(list, it);
-          moved.depth = below;
-          gone->depthHint = moved.depth;
           ctx_.leaving.push_back(gone);
-          list.emplace(moved.depth, std::move(moved));
+          ParkLeaving(list, TakeFromList(list, it), remove->depth);
           continue;
         }
       }
@@ -354,8 +360,9 @@ bool TimelineInstance::HasUnloadHandler(const TimelineInstance& clip) const {
 }
 
 void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
+  if (!child->Removed()) return;
   for (auto it = list_.begin(); it != list_.end(); ++it) {
-    if (it->second.instance.get() == child && child->Removed()) {
+    if (it->second.instance.get() == child) {
       list_.erase(it);
       --ctx_.liveObjects;
       return;
@@ -365,9 +372,16 @@ void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
 
 void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone) {
   if (!gone || gone->removed_) return;
+  // A script's goto that takes away a clip with no unload handler leaves its
+  // references to find whatever now holds its path at once.
+  const bool quiet = ctx_.scriptGotoDepth >= 0 && ctx_.vm && !HasUnloadHandler(*gone);
   std::vector<std::shared_ptr<TimelineInstance>> order;
   gone->MarkRemoved(order);
   for (auto& t : order) {
+    if (quiet) {
+      if (t->script) static_cast<avm1::ClipObject*>(t->script)->Detach(*ctx_.vm);
+      continue;
+    }
     if (t->timeline_) ctx_.actions.push_back({t, nullptr, kClipEventUnload, t});
   }
 }
@@ -375,7 +389,7 @@ void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone
 void TimelineInstance::Materialize(DisplayObject& obj) {
   if (nesting_ + 1 > ctx_.limits.maxNesting) return;  // shown empty
   // Scripts reach unnamed instances by the names the player makes up.
-  if (obj.name.empty()) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
+  if (obj.name.empty() && !obj.named) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
   const Character* c = FindCharacter(*movie_, obj.characterId);
   if (const auto* sprite = std::get_if<SpriteDefinition>(c)) {
     obj.instance = Create(ctx_, &sprite->timeline, weak_from_this(), nesting_ + 1, false);
@@ -386,6 +400,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
       // Initialize and construct events run before any frame action; the
       // load event comes before the clip's own first frame actions.
       obj.instance->constructPending = true;
+      obj.instance->buildAfterCallAt = ctx_.scriptGotoDepth;
       ctx_.initActions.push_back({obj.instance, nullptr, kClipEventInitialize, nullptr});
       ctx_.constructs.push_back({obj.instance, nullptr, kClipEventConstruct, nullptr});
       ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad, nullptr});
@@ -400,7 +415,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
 void TimelineInstance::AttachEditText(DisplayObject& obj) {
   const auto* def = std::get_if<EditTextDefinition>(FindCharacter(*movie_, obj.characterId));
   if (!def) return;
-  if (obj.name.empty()) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
+  if (obj.name.empty() && !obj.named) obj.name = "instance" + std::to_string(++ctx_.instanceCount);
   obj.text = std::make_shared<EditText>(ctx_, *def);
   obj.text->parent = weak_from_this();
   obj.text->depthHint = obj.depth;
@@ -500,12 +515,8 @@ void TimelineInstance::Rewind(int frame) {
     if (!ctx_.scripts || !gone || depth < 0 || gone->Removed() || !HasUnloadHandler(*gone))
       continue;
     QueueUnload(gone);
-    int32_t below = -depth - 1;
-    while (keep.contains(below)) --below;
-    obj.depth = below;
-    gone->depthHint = below;
     ctx_.leaving.push_back(gone);
-    keep.emplace(below, std::move(obj));
+    ParkLeaving(keep, std::move(obj), depth);
   }
   current_ = frame;
   Commit(std::move(keep), false);
@@ -538,8 +549,13 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   obj.swapped = false;
   const Character* c = FindCharacter(*movie_, characterId);
   const auto* sprite = std::get_if<SpriteDefinition>(c);
-  obj.instance = Create(ctx_, sprite ? &sprite->timeline : &EmptyTimeline(), weak_from_this(),
-                        nesting_ + 1, false);
+  // A button's copy (or an attached button) is a button again.
+  const auto* button = std::get_if<ButtonDefinition>(c);
+  obj.instance = Create(ctx_,
+                        sprite   ? &sprite->timeline
+                        : button ? nullptr
+                                 : &EmptyTimeline(),
+                        weak_from_this(), nesting_ + 1, false);
   auto instance = obj.instance;
   instance->depthHint = depth;
   instance->lastName_ = instance->firstName_ = name;
@@ -551,10 +567,16 @@ std::shared_ptr<TimelineInstance> TimelineInstance::PlaceClip(uint16_t character
   }
   const bool handlers = obj.clipActions != nullptr;
   list_.insert_or_assign(depth, std::move(obj));
-  // A copy's initialize handlers run once the running script is done; every
-  // new clip's load event waits for the end of the frame's queue.
-  if (ctx_.scripts && handlers)
+  // A copy's initialize and construct handlers run once the running script is
+  // done; every new clip's load event waits for the end of the frame's queue.
+  if (button) {
+    instance->StartButton(*button);
+    return instance;
+  }
+  if (ctx_.scripts && handlers) {
     ctx_.initActions.push_back({instance, nullptr, kClipEventInitialize, nullptr});
+    ctx_.initActions.push_back({instance, nullptr, kClipEventConstruct, nullptr});
+  }
   if (ctx_.scripts) ctx_.actions.push_back({instance, nullptr, kClipEventLoad, nullptr});
   instance->Start();
   return instance;
@@ -595,19 +617,16 @@ bool TimelineInstance::RemoveDepth(int32_t depth) {
   if (ctx_.scripts) QueueUnload(gone);
   // As for a removing tag: a clip with unload handlers stays reachable
   // below every depth until they have run.
-  int32_t below = -depth - 1;
-  while (list_.contains(below)) --below;
   if (gone && gone->Removed() && HasUnloadHandler(*gone)) {
-    DisplayObject moved = std::move(it->second);
-    moved.depth = below;
-    gone->depthHint = below;
     ctx_.leaving.push_back(gone);
-    list_.erase(it);
-    list_.emplace(below, std::move(moved));
+    const std::size_t before = list_.size();
+    ParkLeaving(list_, TakeFromList(list_, it), depth);
+    ctx_.liveObjects = ctx_.liveObjects + list_.size() - before;
     return true;
   }
-  list_.erase(it);
-  --ctx_.liveObjects;
+  const std::size_t before = list_.size();
+  TakeFromList(list_, it);
+  ctx_.liveObjects -= before - list_.size();
   return false;
 }
 

@@ -98,7 +98,9 @@ struct TimelineContext {
   std::deque<QueuedActions> actions;
   std::deque<QueuedActions> initActions;
   std::deque<QueuedActions> constructs;
-  bool scripts = true;    // false when the movie has no code: no events to queue
+  bool scripts = true;  // false when the movie has no code: no events to queue
+  // While a script's goto plays frames: how many calls deep that script is.
+  int scriptGotoDepth = -1;
   uint64_t serial = 0;    // creation order of clips: the newest runs its frame first
   uint64_t removals = 0;  // clips that left the stage so far
   // Removed clips kept below every depth for their unload handlers: they
@@ -225,6 +227,10 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // Its initialize and construct events are still queued: a class
   // constructor waits for them.
   bool constructPending = false;
+  // Placed by a script's goto (-1 otherwise): its initialize and construct
+  // events run once a call made at this depth of that script returns, if the
+  // queue has not run them yet.
+  int buildAfterCallAt = -1;
   // The depth this instance was last placed at in its parent's list: where a
   // lookup of its entry starts.
   int32_t depthHint = 0;

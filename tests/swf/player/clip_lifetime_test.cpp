@@ -1,7 +1,7 @@
 // How clips leave the stage and how new ones announce themselves, read off
 // the trace lines of small movies: removal with unload handlers, references
-// that find a clip again by its path, the events of a duplicated clip, and
-// SWF 5 objects that share a depth.
+// that find a clip again by its path, the events of a duplicated clip,
+// SWF 5 objects that share a depth, and the clip a goto's frame text names.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,7 +18,7 @@ namespace {
 
 using namespace test;
 
-constexpr uint16_t kClip = 20, kHolder = 21;
+constexpr uint16_t kClip = 20, kHolder = 21, kButton = 22;
 
 Bytes Trace(const Bytes& value) { return Cat({value, {0x26}}); }
 Bytes Text(const std::string& s) { return Trace(PushString(s)); }
@@ -60,6 +60,10 @@ void RunCases(const std::vector<Case>& cases) {
     m.header.version = static_cast<uint8_t>(c.version);
     AddSprite(m, kClip, {MakeFrame({})});
     m.exports["Clip"] = kClip;
+    ButtonDefinition button;
+    button.id = kButton;
+    m.characters.emplace(kButton, button);
+    m.exports["Button"] = kButton;
     // A clip whose only unload handler sits on a clip inside it.
     AddSprite(m, kHolder,
               {MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventUnload, "inner")})})});
@@ -112,8 +116,32 @@ TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
                         CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(7)}), Depth("r"),
                         kStop})})},
        {"7"}},
-      {"clips at the topmost script depths stay",
+      {"before SWF 7 clips from script depth 1048576 up stay",
        6,
+       {MakeFrame({Act({CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(1048576)}),
+                        Call(GetVar("c"), "removeMovieClip", {}), Trace(GetVar("c")),
+                        CallRoot("createEmptyMovieClip", {PushString("d"), PushInt(1048575)}),
+                        Call(GetVar("d"), "removeMovieClip", {}), Trace(GetVar("d")), kStop})})},
+       {"_level0.c", "undefined"}},
+      {"clips removed from one depth in one frame all report its depth below the rest",
+       6,
+       {MakeFrame({WithHandlers(Named(Place(1, kClip), "a"), {Handler(kClipEventUnload, "ua")})}),
+        MakeFrame({Remove(1),
+                   WithHandlers(Named(Place(1, kClip), "b"), {Handler(kClipEventUnload, "ub")}),
+                   Remove(1), Act({Depth("a"), Depth("b")})}),
+        MakeFrame({Act({kStop})})},
+       {"ua", "ub", "-16386", "-16386"}},
+      {"a clip waiting on its unload handlers does not swap depths",
+       6,
+       {MakeFrame({WithHandlers(Named(Place(1, kClip), "a"), {Handler(kClipEventUnload, "ua")}),
+                   WithHandlers(Named(Place(2, kClip), "b"), {Handler(kClipEventUnload, "ub")})}),
+        MakeFrame({Remove(1), Remove(2),
+                   Act({Call(GetVar("a"), "swapDepths", {GetVar("b")}),
+                        Call(GetVar("a"), "swapDepths", {PushInt(5)}), Depth("a"), Depth("b")})}),
+        MakeFrame({Act({kStop})})},
+       {"ua", "ub", "-16386", "-16387"}},
+      {"clips at the topmost script depths stay",
+       7,
        {MakeFrame({Act({CallRoot("createEmptyMovieClip", {PushString("c"), PushInt(2130690032)}),
                         Call(GetVar("c"), "removeMovieClip", {}), Trace(GetVar("c")),
                         CallRoot("createEmptyMovieClip", {PushString("d"), PushInt(2130690031)}),
@@ -137,7 +165,7 @@ TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
   });
 }
 
-// A copy's initialize handlers run right after the script that made it,
+// A copy's initialize and construct handlers run right after the script that made it,
 // its load handlers at the end of the frame's queue; a depth that wraps
 // replaces the clip at the depth it wraps to.
 TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
@@ -150,6 +178,7 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
           .Bytes();
   const auto handlers = [] {
     return std::vector<ClipAction>{Handler(kClipEventInitialize, "init"),
+                                   Handler(kClipEventConstruct, "construct"),
                                    Handler(kClipEventLoad, "load")};
   };
   RunCases({
@@ -159,7 +188,8 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
                    Act({Call(GetVar("src"), "duplicateMovieClip", {PushString("copy"), PushInt(1)}),
                         Text("made"), Trace(GetVar("copy")), kStop}),
                    Act({Text("next block")})})},
-       {"init", "load", "made", "_level0.copy", "init", "next block", "load"}},
+       {"init", "construct", "load", "made", "_level0.copy", "init", "construct", "next block",
+        "load"}},
       {"createEmptyMovieClip takes its depth as a 32-bit integer",
        6,
        {MakeFrame({Act(
@@ -167,6 +197,23 @@ TEST(ClipLifetimeTest, ClipsPlacedByScripts) {
             CallRoot("createEmptyMovieClip", {PushString("b"), Asm().Push({4294967296.0}).Bytes()}),
             Trace(GetVar("a")), Trace(GetVar("b")), kStop})})},
        {"undefined", "_level0.b"}},
+      {"createEmptyMovieClip takes depths the other ways refuse, and they cannot swap",
+       6,
+       {MakeFrame(
+           {Act({CallRoot("createEmptyMovieClip", {PushString("a"), PushInt(-30000)}),
+                 CallRoot("createEmptyMovieClip", {PushString("b"), PushInt(2130690045)}),
+                 Call(GetVar("a"), "swapDepths", {PushInt(1)}),
+                 Call(GetVar("b"), "swapDepths", {PushInt(2)}), Depth("a"), Depth("b"), kStop})})},
+       {"-30000", "2130690045"}},
+      {"an attached or copied button is a button, and takes nothing from an init object",
+       6,
+       {MakeFrame(
+           {Act({CallRoot("attachMovie",
+                          {PushString("Button"), PushString("b"), PushInt(1),
+                           Cat({PushString("p"), PushString("set"), PushInt(1), {0x43}})}),
+                 Trace(Cat({GetVar("b"), {0x44}})), Trace(CallMethod(GetVar("b"), "getDepth", {})),
+                 Trace(Cat({GetVar("b"), PushString("p"), {0x4E}})), kStop})})},
+       {"object", "1", "undefined"}},
       {"attachMovie finds a linkage name in any case",
        6,
        {MakeFrame({Act({CallRoot("attachMovie", {PushString("cLiP"), PushString("x"), PushInt(1)}),
@@ -192,7 +239,60 @@ TEST(ClipLifetimeTest, ObjectsSharingADepthAnswerByName) {
        {MakeFrame({Named(Place(1, kClip), "a"), Named(Place(1, kClip), "b"),
                    Act({Trace(GetVar("a")), Trace(GetVar("b")), kStop})})},
        {"_level0.a", "_level0.b"}},
+      {"a move keeps the name the object was placed with",
+       6,
+       {MakeFrame({Named(Place(1, kClip), "a")}),
+        MakeFrame({Named(Move(1, 5), "b"), Act({Trace(GetVar("a")), Trace(GetVar("b")), kStop})})},
+       {"_level0.a", "undefined"}},
+      {"a placement named with an empty name uses up no made-up name",
+       6,
+       {MakeFrame({Named(Place(1, kClip), ""), Place(2, kClip),
+                   Act({Trace(GetVar("instance1")), kStop})})},
+       {"_level0.instance1"}},
   });
+}
+
+// A goto's frame text names its clip before a colon, or in dot syntax
+// before the last dot when that much is a clip; a slash alone does not.
+TEST(ClipLifetimeTest, FrameTextNamesItsClip) {
+  Movie m = BaseMovie();
+  m.header.version = 6;
+  AddSprite(m, kClip, {MakeFrame({Act({kStop})}), MakeFrame({Act({Text("two"), kStop})})});
+  const auto go = [](const std::string& frame) {
+    return Cat({PushString(frame), GotoFrame2(false)});
+  };
+  m.timeline = MakeTimeline(
+      {MakeFrame({Named(Place(1, kClip), "mc"),
+                  Act({go("mc/2"), Text("slash"), go("_root.mc.2"), Text("dot"), kStop})})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(m), 1), (std::vector<std::string>{"slash", "dot", "two"}));
+}
+
+// A clip a script's goto places is built (its construct handlers run) once
+// the next call that script makes returns, not when the script ends.
+TEST(ClipLifetimeTest, GotoPlacedClipsAreBuiltAfterTheNextCall) {
+  Movie m = BaseMovie();
+  m.header.version = 7;
+  AddSprite(m, kClip, {MakeFrame({})});
+  const Bytes defineF =
+      Asm().Push({"f"}).Function("", {}, Asm().Trace("called")).Do(Op::SetVariable).Bytes();
+  const Bytes callF = Cat({PushInt(0), PushString("f"), {0x3D, 0x17}});
+  m.timeline = MakeTimeline(
+      {MakeFrame({Act({defineF, GotoFrame(1), Text("after"), callF, Text("end"), kStop})}),
+       MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventConstruct, "built")})})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(m), 1),
+            (std::vector<std::string>{"after", "called", "built", "end"}));
+
+  // A clip such a goto takes away without unload handlers: a reference to it
+  // finds the clip now at its path at once.
+  Movie n = BaseMovie();
+  n.header.version = 7;
+  AddSprite(n, kClip, {MakeFrame({})});
+  const Bytes x = Cat({GetVar("r"), PushString("_x"), {0x4E}});
+  n.timeline =
+      MakeTimeline({MakeFrame({Named(Place(1, kClip), "a"),
+                               Act({SetVar("r", GetVar("a")), GotoFrame(1), Trace(x), kStop})}),
+                    MakeFrame({Remove(1), Named(Place(1, kClip, 100), "a")})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(n), 1), (std::vector<std::string>{"5"}));
 }
 
 }  // namespace

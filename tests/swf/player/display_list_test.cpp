@@ -76,5 +76,18 @@ TEST(ScaleRotationTest, ScriptPropertiesInPercentAndDegrees) {
   EXPECT_EQ(GetScaleProperty(nullptr, ScaleProperty::XScale), 100);
 }
 
+// The matrix a script's scale and rotation make is held in 16.16 fixed
+// point: a quarter turn has exact zeros, other values round to 1/65536.
+TEST(ScaleRotationTest, MatrixHeldInFixedPoint) {
+  DisplayObject obj;
+  SetScaleProperty(obj, ScaleProperty::Rotation, 90);
+  EXPECT_EQ(obj.matrix.a, 0);
+  EXPECT_EQ(obj.matrix.d, 0);
+  EXPECT_EQ(obj.matrix.b, 1);
+  SetScaleProperty(obj, ScaleProperty::Rotation, 45);
+  EXPECT_EQ(obj.matrix.a, 46341 / 65536.0);
+  EXPECT_NEAR(GetScaleProperty(&obj, ScaleProperty::Rotation), 45, 1e-12);
+}
+
 }  // namespace
 }  // namespace orrivel::swf

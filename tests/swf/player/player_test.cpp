@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "movie_builder.h"
@@ -144,6 +145,49 @@ TEST(PlayerTest, LevelsDrawOverLevelZero) {
 
 // A movie whose last frame never got its ShowFrame (the file ended while it
 // was still loading) plays into that frame and stays there; a whole one loops.
+// A DoAction tag holding `code`.
+std::vector<uint8_t> ActionTag(const Bytes& code) {
+  Bytes body = Cat({code, kEnd});
+  std::vector<uint8_t> tag = {0x3F, 0x03};
+  for (int i = 0; i < 4; ++i) tag.push_back(static_cast<uint8_t>(body.size() >> (8 * i)));
+  tag.insert(tag.end(), body.begin(), body.end());
+  return tag;
+}
+
+// A loaded movie's root trades its level with swapDepths, depth d being
+// level d + 16384, and keeps its old level as its name; once there it stays.
+TEST(PlayerTest, LevelRootsSwapDepthsOnce) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("orrivel_player_level_swap_" +
+                    std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::filesystem::create_directories(dir);
+  WriteFile(dir / "blue.swf", SwfWithTags(StageFillTags(0, 0, 255)));
+  const auto trace = [](const Bytes& v) { return Cat({v, {0x26}}); };
+  const auto call = [](const std::string& clip, const std::string& method, int32_t arg) {
+    return Cat({CallMethod(GetVar(clip), method, {PushInt(arg)}), {0x17}});
+  };
+  std::vector<uint8_t> swf = TinySwf(12, 3);
+  const std::vector<uint8_t> load = LoadIntoTag("blue.swf", "_level5");
+  swf.insert(swf.end() - 8, load.begin(), load.end());  // in the first frame
+  const std::vector<uint8_t> swap =
+      ActionTag(Cat({call("_level5", "swapDepths", 10), trace(GetVar("_level5")),
+                     trace(CallMethod(GetVar("_level16394"), "getDepth", {})),
+                     trace(Cat({GetVar("_level16394"), PushString("_name"), {0x4E}})),
+                     call("_level16394", "swapDepths", 20),
+                     trace(CallMethod(GetVar("_level16394"), "getDepth", {})), kStop}));
+  swf.insert(swf.end() - 4, swap.begin(), swap.end());  // in the third
+  for (int i = 0; i < 4; ++i) swf[4 + i] = static_cast<uint8_t>(swf.size() >> (8 * i));
+  WriteFile(dir / "main.swf", swf);
+  NativeImageDecoder decoder;
+  Player player(decoder);
+  std::vector<std::string> lines;
+  player.SetTraceSink([&](const std::string& line) { lines.push_back(line); });
+  ASSERT_TRUE(player.LoadFile((dir / "main.swf").string()));
+  for (int i = 0; i < 3; ++i) player.StepFrame();
+  EXPECT_EQ(lines, (std::vector<std::string>{"undefined", "10", "_level5", "10"}));
+  std::filesystem::remove_all(dir);
+}
+
 TEST(PlayerTest, AnUnfinishedLastFrameIsNotLooped) {
   const auto traceTag = [](const char* text) {
     const Bytes code = Cat({PushString(text), Do(avm1::Op::Trace), kEnd});

@@ -10,6 +10,7 @@
 #include "swf/avm1/vm.h"
 #include "swf/player/timeline_instance.h"
 #include "swf/player/script/script_display.h"
+#include "swf/player/script/text_field_object.h"
 
 namespace orrivel::swf::avm1 {
 
@@ -74,7 +75,8 @@ bool SameLetters(std::string_view a, std::string_view b) {
 // sees them.
 ClipObject* BuiltWith(Vm& vm, const std::shared_ptr<TimelineInstance>& made, const Value& init) {
   if (!made) return nullptr;
-  if (!init.IsObject() || made->script) return vm.ClipFor(made);
+  // A button takes nothing from an init object.
+  if (!init.IsObject() || made->script || made->Button()) return vm.ClipFor(made);
   TimelineClip* obj = vm.New<TimelineClip>();
   obj->proto = vm.clipProto;
   obj->instance = made;
@@ -113,9 +115,12 @@ Completion CreateEmpty(Vm& vm, const CallContext& call, Args args) {
   ClipObject* clip = Clip(self);
   auto t = clip ? clip->Instance() : nullptr;
   int32_t depth = 0;
-  // The depth is taken as a 32-bit integer: 2^32 wraps to 0, none reads as 0.
-  const double asked = ToInt32(vm.ToNumber(Arg(args, 1)));
-  if (!t || !ClipDepthKey(asked, depth)) return {};
+  // The depth is taken as a 32-bit integer: 2^32 wraps to 0, none reads as
+  // 0. Unlike the other ways of making clips, any such depth is taken, even
+  // among the timeline's own or above the highest others may use.
+  const int32_t asked = ToInt32(vm.ToNumber(Arg(args, 1)));
+  if (!t || asked > INT32_MAX - 16384) return {};
+  depth = asked + 16384;
   auto made = t->PlaceClip(0, depth, vm.ToString(Arg(args, 0)), nullptr);
   return Value::Obj(made ? Constructed(vm, vm.ClipFor(made)) : nullptr);
 }
@@ -163,6 +168,8 @@ Completion InstanceAtDepth(Vm& vm, const CallContext& call, Args args) {
   if (!t || args.empty() || !ClipDepthKey(vm.ToNumber(args[0]), depth)) return {};
   const auto it = t->List().find(depth);
   if (it == t->List().end()) return {};
+  // An edit text field answers with its own object.
+  if (it->second.text && !it->second.instance) return Value::Obj(TextFieldFor(vm, it->second.text));
   return Value::Obj(it->second.instance ? vm.ClipFor(it->second.instance) : clip);
 }
 
@@ -175,12 +182,46 @@ Completion NextHighestDepth(Vm&, const CallContext& call, Args) {
   return Value::Num(list.empty() ? 0 : std::max(0.0, list.rbegin()->first - 16384.0 + 1));
 }
 
+// A loaded movie's root trades levels: depth d is level d + 16384. Once
+// moved up there (to depth 0 and above) it moves no more.
+void SwapLevel(Vm& vm, const std::shared_ptr<TimelineInstance>& root, const Value& to) {
+  auto& levels = DisplayOf(vm).ctx.levels;
+  const int from = vm.LevelOf(root.get());
+  if (from <= 0 || from >= 16384 || !levels.contains(from)) return;
+  int32_t level = 0;
+  if (to.IsObject() && to.object->IsClip()) {
+    auto other = static_cast<ClipObject*>(to.object)->Instance();
+    if (!other || !other->IsRoot()) return;
+    level = vm.LevelOf(other.get());
+  } else if (!ClipDepthKey(vm.ToNumber(to), level)) {
+    return;
+  }
+  if (level <= 0 || level == from) return;
+  auto mine = levels.extract(from);
+  auto other = levels.extract(level);
+  // Its _name keeps the level it came from.
+  root->SetLastName("_level" + std::to_string(from));
+  mine.key() = level;
+  levels.insert(std::move(mine));
+  if (!other.empty()) {
+    other.key() = from;
+    levels.insert(std::move(other));
+  }
+}
+
 Completion SwapDepths(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   ClipObject* clip = Clip(self);
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
-  if (!p || !t || args.empty()) return {};
+  if (t && t->IsRoot() && !args.empty() && vm.display) {
+    SwapLevel(vm, t, args[0]);
+    return {};
+  }
+  // A clip waiting on its unload handlers keeps its place below the depths.
+  if (!p || !t || args.empty() || t->Removed()) return {};
+  // Nor does a clip outside the depths scripts may use move.
+  if (int32_t key = 0; !t->IsRoot() && !ClipDepthKey(p->depth - 16384.0, key)) return {};
   auto parent = t->Parent();
   DisplayList& list = parent->MutableList();
   int32_t to = -1;
@@ -188,7 +229,7 @@ Completion SwapDepths(Vm& vm, const CallContext& call, Args args) {
     // Only a sibling can trade places.
     auto other = static_cast<ClipObject*>(args[0].object)->Instance();
     DisplayObject* q = static_cast<ClipObject*>(args[0].object)->Placement();
-    if (!q || !other || other->Parent() != parent) return {};
+    if (!q || !other || other->Parent() != parent || other->Removed()) return {};
     to = q->depth;
   } else if (!ClipDepthKey(vm.ToNumber(args[0]), to)) {
     return {};

@@ -409,10 +409,22 @@ void TimelineClip::SetPlaying(bool playing) {
   if (auto t = Instance()) t->SetPlaying(playing);
 }
 
+namespace {
+// Goes to a frame for a script: the clips it places are built when the
+// script first reaches them.
+void ScriptGoto(TimelineInstance& t, int frame) {
+  TimelineContext& ctx = t.Context();
+  const int outer = ctx.scriptGotoDepth;
+  ctx.scriptGotoDepth = ctx.vm ? ctx.vm->CallDepth() : -1;
+  t.GotoFrame(frame);
+  ctx.scriptGotoDepth = outer;
+}
+}  // namespace
+
 void TimelineClip::GotoFrame(int frame, bool play) {
   auto t = Instance();
   if (!t) return;
-  t->GotoFrame(frame);
+  ScriptGoto(*t, frame);
   t->SetPlaying(play);
 }
 
@@ -420,7 +432,7 @@ void TimelineClip::Step(int delta) {
   auto t = Instance();
   if (!t) return;
   const int to = t->CurrentFrame() + delta;
-  if (to >= 0 && to < t->FrameCount()) t->GotoFrame(to);
+  if (to >= 0 && to < t->FrameCount()) ScriptGoto(*t, to);
   t->SetPlaying(false);
 }
 
@@ -470,11 +482,12 @@ void RemoveClip(Vm& vm, ClipObject* clip) {
   DisplayObject* p = clip ? clip->Placement() : nullptr;
   auto t = clip ? clip->Instance() : nullptr;
   // Clips at the timeline's depths (below 0 for scripts) stay until a
-  // script moves them up with swapDepths; so do those at the very top of
-  // the depths scripts may use (2130690032 and up).
-  constexpr int32_t kRemovableBelow = 2130706416;
+  // script moves them up with swapDepths; so do those at the top: from
+  // 1048576 up in movies before version 7, from 2130690032 up later.
+  const int32_t removableBelow =
+      16384 + (t && t->GetMovie().header.version < 7 ? 1048576 : 2130690032);
   // A button goes from any depth.
-  if (!p || !t || (!t->Button() && (p->depth < 16384 || p->depth >= kRemovableBelow))) return;
+  if (!p || !t || (!t->Button() && (p->depth < 16384 || p->depth >= removableBelow))) return;
   DropFocusWithin(vm, *t);
   // With no unload handler to wait for, the clip is gone at once: a
   // reference to it now stands for whatever clip takes its path.

@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "swf/avm1/vm.h"
+#include "swf/player/actions.h"
 #include "swf/player/edit_text.h"
 #include "swf/player/script/display_classes.h"
 #include "swf/player/script/text_field_object.h"
@@ -75,6 +76,10 @@ ClipObject* ScriptDisplay::ClipFor(const std::shared_ptr<TimelineInstance>& t) {
     }
   }
   return static_cast<ClipObject*>(t->script);
+}
+
+void ScriptDisplay::CallReturned() {
+  if (!ctx.constructs.empty()) RunGotoConstructs(ctx);
 }
 
 Object* RegisteredClass(Vm& vm, const std::shared_ptr<TimelineInstance>& t, uint16_t characterId) {

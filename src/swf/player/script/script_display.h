@@ -22,6 +22,7 @@ class ScriptDisplay final : public DisplayHost {
 
   ClipObject* ClipFor(const std::shared_ptr<TimelineInstance>& t) override;
   ClipObject* RootClip() override { return ClipFor(root); }
+  void CallReturned() override;
   ClipObject* RootOf(ClipObject* clip) override;
   ClipObject* LevelClip(std::string_view name) override;
   int LevelOf(const TimelineInstance* top) override;
