@@ -3,26 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "swf/format/amf0_markers.h"
+
 namespace orrivel::swf::avm1 {
 
 namespace {
 
-enum Marker : uint8_t {
-  kNumber = 0x00,
-  kBoolean = 0x01,
-  kString = 0x02,
-  kObject = 0x03,
-  kNull = 0x05,
-  kUndefined = 0x06,
-  kReference = 0x07,
-  kEcmaArray = 0x08,
-  kObjectEnd = 0x09,
-  kStrictArray = 0x0A,
-  kDate = 0x0B,
-  kLongString = 0x0C,
-  kXmlDocument = 0x0F,
-  kTypedObject = 0x10,
-};
+using namespace amf0;
 
 constexpr int kMaxDepth = 64;
 

@@ -3,28 +3,13 @@
 #include <bit>
 #include <cstring>
 
+#include "swf/format/amf0_markers.h"
+
 namespace orrivel::swf::video {
 
 namespace {
 
-enum Marker : uint8_t {
-  kNumber = 0,
-  kBoolean = 1,
-  kString = 2,
-  kObject = 3,
-  kMovieClip = 4,
-  kNull = 5,
-  kUndefined = 6,
-  kReference = 7,
-  kEcmaArray = 8,
-  kObjectEnd = 9,
-  kStrictArray = 10,
-  kDate = 11,
-  kLongString = 12,
-  kUnsupported = 13,
-  kXmlDocument = 15,
-  kTypedObject = 16,
-};
+using namespace amf0;
 
 // Big-endian reads over the tag's bytes; every read past the end fails the
 // whole tag with a message naming the offset.
