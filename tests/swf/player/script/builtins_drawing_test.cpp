@@ -35,16 +35,22 @@ TEST(SetMaskTest, TimelineMaskLayersTakingPartBecomePlainObjects) {
   }
 }
 
+// A movie of the given version with one empty clip named "clip" at depth 1.
+Movie OneClipMovie(uint8_t version) {
+  Movie movie = swf::test::BaseMovie();
+  movie.header.version = version;
+  swf::test::AddSprite(movie, 20, {swf::test::MakeFrame({})});
+  movie.timeline = swf::test::MakeTimeline(
+      {swf::test::MakeFrame({swf::test::Named(swf::test::Place(1, 20), "clip")})});
+  return movie;
+}
+
 // A script gives a clip an opaque background as an RGB number, reads it
 // back as one, and takes it away with null or undefined; before Flash 8
 // clips have no such property.
 TEST(OpaqueBackgroundTest, ScriptsSetReadAndClearIt) {
   for (const uint8_t version : {uint8_t{7}, uint8_t{8}}) {
-    Movie movie = swf::test::BaseMovie();
-    movie.header.version = version;
-    swf::test::AddSprite(movie, 20, {swf::test::MakeFrame({})});
-    movie.timeline = swf::test::MakeTimeline(
-        {swf::test::MakeFrame({swf::test::Named(swf::test::Place(1, 20), "clip")})});
+    const Movie movie = OneClipMovie(version);
     MovieRunner runner(movie);
     Vm& vm = runner.Vm();
     ClipObject* clip = vm.ClipFor(runner.Root().ChildByName("clip"));
@@ -70,10 +76,7 @@ TEST(OpaqueBackgroundTest, ScriptsSetReadAndClearIt) {
 // back as a new Rectangle, shows its top left at the clip's origin and cuts
 // the rest; anything but an object takes it away.
 TEST(ScrollRectTest, ScriptsSetReadAndClearTheWindow) {
-  Movie movie = swf::test::BaseMovie();
-  swf::test::AddSprite(movie, 20, {swf::test::MakeFrame({})});
-  movie.timeline = swf::test::MakeTimeline(
-      {swf::test::MakeFrame({swf::test::Named(swf::test::Place(1, 20), "clip")})});
+  const Movie movie = OneClipMovie(8);
   MovieRunner runner(movie);
   Vm& vm = runner.Vm();
   ClipObject* clip = vm.ClipFor(runner.Root().ChildByName("clip"));
