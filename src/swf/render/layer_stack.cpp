@@ -99,6 +99,11 @@ void ClipStack::Expire(uint16_t depth) {
   if (active_.size() != before) Recompute();
 }
 
+bool ClipStack::WouldExpire(uint16_t depth) const {
+  return std::any_of(active_.begin(), active_.end(),
+                     [&](const Active& a) { return a.clipDepth < depth; });
+}
+
 // A mask layer placed within another's range is cut by it over its whole
 // own range, even where that reaches past the other's.
 void ClipStack::Push(uint16_t clipDepth, raster::Mask mask) {

@@ -41,6 +41,8 @@ class ClipStack {
 
   // Ends the masks that stop below depth; call before drawing each child.
   void Expire(uint16_t depth);
+  // Whether Expire(depth) would end a mask.
+  bool WouldExpire(uint16_t depth) const;
   // Starts a mask for the siblings up to clipDepth.
   void Push(uint16_t clipDepth, raster::Mask mask);
   // What the next sibling is drawn through; nullptr when nothing clips.

@@ -1,6 +1,7 @@
 #include "swf/render/renderer.h"
 
 #include <algorithm>
+#include <deque>
 #include <cmath>
 
 #include "swf/raster/parallel.h"
@@ -191,22 +192,21 @@ struct Renderer::Impl {
 
   bool Culled(const FloatRect& r) const { return ClipToCanvas(r, width, height).Empty(); }
 
-  void DrawShape(const ConvertedShape& shape, const Matrix& m, const ColorTransform& cx,
-                 raster::Canvas& canvas, const raster::Mask* clip, const Movie* movie) {
+  // Fills waiting to go to the rasterizer as one batch: the layers of one
+  // shape, or of a run of plain shapes drawn one after another under the
+  // same clip. A batch of many fills is spread over the threads.
+  struct FillRun {
+    std::deque<raster::Paint> paints;  // the items point into these
+    std::deque<raster::Stroke> strokes;
+    std::vector<raster::FillItem> items;
+  };
+
+  void AppendShape(const ConvertedShape& shape, const Matrix& m, const ColorTransform& cx,
+                   const Movie* movie, FillRun& run) {
     if (Culled(ShapeBounds(shape, m))) return;
     PaintContext ctx{m, cx, antiAlias,
                      [this, movie](uint16_t id) { return cache.Bitmap(id, movie); }};
-    const raster::DrawOptions options{antiAlias, clip};
-    // The layers go to the rasterizer as one batch, which a shape of many
-    // fills spreads over the threads. Paints and strokes are filled in
-    // before the batch points at them.
-    const size_t n = shape.layers.size();
-    std::vector<raster::Paint> paints(n);
-    std::vector<raster::Stroke> strokes(n);
-    std::vector<raster::FillItem> items;
-    items.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-      const ShapeLayer& layer = shape.layers[i];
+    for (const ShapeLayer& layer : shape.layers) {
       std::optional<raster::Paint> paint;
       if (layer.picture) {
         // A script's bitmap fill shows its pixels as they were taken.
@@ -220,15 +220,55 @@ struct Renderer::Impl {
             layer.line.fill ? MakePaint(*layer.line.fill, ctx) : SolidPaint(layer.line.color, cx);
       }
       if (!paint) continue;
-      paints[i] = std::move(*paint);
-      raster::FillItem item{&layer.path, m, shape.fillRule, &paints[i], nullptr};
-      if (layer.isLine && !layer.picture) {
-        strokes[i] = MakeStroke(layer.line, m);
-        item.stroke = &strokes[i];
-      }
-      items.push_back(item);
+      raster::FillItem item{&layer.path, m, shape.fillRule,
+                            &run.paints.emplace_back(std::move(*paint)), nullptr};
+      if (layer.isLine && !layer.picture)
+        item.stroke = &run.strokes.emplace_back(MakeStroke(layer.line, m));
+      run.items.push_back(item);
     }
-    raster::FillPaths(canvas, items, options);
+  }
+
+  void Flush(FillRun& run, raster::Canvas& canvas, const raster::Mask* clip) {
+    if (run.items.empty()) return;
+    raster::FillPaths(canvas, run.items, {antiAlias, clip});
+    run.items.clear();
+    run.paints.clear();
+    run.strokes.clear();
+  }
+
+  void DrawShape(const ConvertedShape& shape, const Matrix& m, const ColorTransform& cx,
+                 raster::Canvas& canvas, const raster::Mask* clip, const Movie* movie) {
+    FillRun run;
+    AppendShape(shape, m, cx, movie, run);
+    Flush(run, canvas, clip);
+  }
+
+  // A node that draws only shapes, with nothing that needs a layer, a mask or
+  // a snap to whole pixels: such nodes in a row can share one batch. Morphs
+  // stay out, as the cache keeps one ratio of each.
+  bool Plain(const DisplayNode& n) const {
+    if (!n.filters.empty() || n.blendMode != BlendMode::Normal || n.cacheAsBitmap ||
+        n.opaqueBackground || n.mask || n.clipRect || n.clipDepth != 0) {
+      return false;
+    }
+    if (n.kind == DisplayNode::Kind::Shape) return true;
+    if (n.kind != DisplayNode::Kind::Group) return false;
+    return std::all_of(n.children.begin(), n.children.end(), [this](const DisplayNode& c) {
+      return (!c.visible && c.clipDepth == 0) || Plain(c);
+    });
+  }
+
+  void AppendPlain(const DisplayNode& node, const Matrix& parent, const ColorTransform& parentCx,
+                   FillRun& run) {
+    const Matrix m = parent * node.matrix;
+    const ColorTransform cx = parentCx * node.colorTransform;
+    if (node.kind == DisplayNode::Kind::Group) {
+      for (const DisplayNode& child : node.children) {
+        if (child.visible) AppendPlain(child, m, cx, run);
+      }
+    } else if (const ConvertedShape* shape = cache.ShapeOf(node)) {
+      AppendShape(*shape, m, cx, node.movie, run);
+    }
   }
 
   raster::Stroke MakeStroke(const LineStyle& line, const Matrix& m) const {
@@ -287,16 +327,27 @@ struct Renderer::Impl {
                     const ColorTransform& cx, raster::Canvas& canvas,
                     const raster::Mask* parentClip) {
     ClipStack clips(parentClip);
+    FillRun run;
     for (const DisplayNode& child : children) {
+      // What waits in the run goes out before its clip changes.
+      if (clips.WouldExpire(child.depth)) Flush(run, canvas, clips.Current());
       clips.Expire(child.depth);
       if (child.clipDepth != 0) {
+        Flush(run, canvas, clips.Current());
         raster::Mask mask = EmptyMask(width, height);
         AddCoverage(child, m, mask);
         clips.Push(child.clipDepth, std::move(mask));
         continue;
       }
-      if (child.visible) DrawNode(child, m, cx, canvas, clips.Current());
+      if (!child.visible) continue;
+      if (Plain(child)) {
+        AppendPlain(child, m, cx, run);
+        continue;
+      }
+      Flush(run, canvas, clips.Current());
+      DrawNode(child, m, cx, canvas, clips.Current());
     }
+    Flush(run, canvas, clips.Current());
   }
 
   void DrawNode(const DisplayNode& node, const Matrix& parentIn, const ColorTransform& parentCx,

@@ -302,5 +302,40 @@ TEST_F(RendererTest, ScrollWindowCutsWhatTheNodeDraws) {
   for (const auto& k : cases) EXPECT_EQ(c.At(k.x, k.y), k.pixel) << k.x << "," << k.y;
 }
 
+// Plain shapes in a row, in groups, under a mask layer and around a node
+// that needs a layer of its own, draw as they do one group at a time, with
+// one thread and with three, where runs of them go out as one batch.
+TEST_F(RendererTest, RunsOfPlainShapesDrawTheSameOnAnyThreadCount) {
+  Add(SquareShape(1, 0, 0, 40, Solid(255, 0, 0)));
+  Add(SquareShape(2, 10, 10, 30, Solid(0, 90, 255)));
+  DisplayNode root = Stage();
+  for (uint16_t i = 1; i <= 40; ++i) {
+    DisplayNode group = Node(Kind::Group, 0, i);
+    group.matrix.tx = (i * 37 % 280) * 20;
+    group.matrix.ty = (i * 53 % 200) * 20;
+    group.colorTransform.aMult = i % 3 ? 256 : 128;
+    group.children = {Node(Kind::Shape, 1, 1), Node(Kind::Shape, 2, 2)};
+    group.children[1].visible = i % 5 != 0;
+    if (i == 12) group.clipDepth = 20;  // masks the groups up to depth 20
+    if (i == 25) group.blendMode = BlendMode::Multiply;
+    root.children.push_back(group);
+  }
+  // Each seen through a window larger than the canvas, the groups draw one
+  // by one.
+  DisplayNode apart = root;
+  for (DisplayNode& group : apart.children)
+    group.clipRect = std::array<double, 4>{-1e5, -1e5, 1e5, 1e5};
+  Renderer renderer(movie, decoder);
+  OwnedCanvas reference(320, 240, 0xFFFFFFFFu);
+  renderer.SetThreads(1);
+  renderer.Render(apart, reference.canvas, Quality::High);
+  for (int threads : {1, 3}) {
+    OwnedCanvas canvas(320, 240, 0xFFFFFFFFu);
+    renderer.SetThreads(threads);
+    renderer.Render(root, canvas.canvas, Quality::High);
+    EXPECT_EQ(canvas.pixels, reference.pixels) << threads << " threads";
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf
