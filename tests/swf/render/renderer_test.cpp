@@ -337,5 +337,48 @@ TEST_F(RendererTest, RunsOfPlainShapesDrawTheSameOnAnyThreadCount) {
   }
 }
 
+// Under a node that paints the whole canvas opaque nothing shows, and what
+// is drawn is what it would be with everything under it drawn too; a cover
+// that is translucent, falls short of an edge, is clipped by a mask layer
+// below it or has a transparent picture hides nothing.
+TEST_F(RendererTest, WhatLiesUnderAnOpaqueCoverIsNotDrawn) {
+  Add(SquareShape(1, 2, 2, 10, Solid(255, 0, 0)));
+  Add(SquareShape(2, 0, 0, 16, Solid(0, 0, 255)));  // the whole 16 x 16 canvas
+  Add(SquareShape(3, 0, 0, 15, Solid(0, 0, 255)));  // one pixel short
+  Add(SquareShape(4, 4, 4, 4, Solid(0, 255, 0)));
+  struct Case {
+    const char* name;
+    uint16_t cover;
+    int16_t alphaMult;
+    bool maskBelow;
+  } cases[] = {
+      {"opaque", 2, 256, false},
+      {"translucent", 2, 128, false},
+      {"short of an edge", 3, 256, false},
+      {"masked", 2, 256, true},
+  };
+  for (const Case& c : cases) {
+    DisplayNode root = Stage();
+    DisplayNode below = Node(Kind::Shape, 1, 1);
+    DisplayNode mask = Node(Kind::Shape, 4, 2);
+    mask.clipDepth = 3;
+    DisplayNode cover = Node(Kind::Group, 0, 3);
+    cover.colorTransform.aMult = c.alphaMult;
+    cover.children = {Node(Kind::Shape, c.cover, 1)};
+    DisplayNode above = Node(Kind::Shape, 4, 4);
+    above.colorTransform.aMult = 128;
+    root.children = {below};
+    if (c.maskBelow) root.children.push_back(mask);
+    root.children.push_back(cover);
+    root.children.push_back(above);
+    // A window larger than the canvas keeps the cover from counting as one.
+    DisplayNode all = root;
+    all.children[c.maskBelow ? 2 : 1].clipRect = std::array<double, 4>{-1e5, -1e5, 1e5, 1e5};
+    EXPECT_EQ(Draw(root, 16, 16, Quality::High, 0xFFFFFFFFu).pixels,
+              Draw(all, 16, 16, Quality::High, 0xFFFFFFFFu).pixels)
+        << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf
