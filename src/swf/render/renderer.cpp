@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <deque>
-#include <unordered_map>
 #include <cmath>
 
 #include "swf/raster/parallel.h"
 #include "swf/render/filter_effects.h"
 #include "swf/render/filtered_cache.h"
+#include "swf/render/occlusion.h"
 #include "swf/render/layer_stack.h"
 #include "swf/render/paint.h"
 #include "swf/render/render_cache.h"
@@ -73,7 +73,7 @@ struct Renderer::Impl {
   FilterScratch filterScratch;
   OffscreenPool offscreens;
   FilteredCache filtered;
-  std::unordered_map<const raster::Image*, bool> opaqueImages;
+  OpaquePaints opaquePaints;                    // decoded bitmaps live as long as the cache
   int threads = 0;                              // 0: the machine's
   std::unique_ptr<raster::WorkerPool> workers;  // made on first use
 
@@ -262,62 +262,14 @@ struct Renderer::Impl {
     const ConvertedShape* shape = cache.ShapeOf(n);
     if (!shape) return false;
     for (const ShapeLayer& layer : shape->layers) {
-      if (layer.isLine || layer.picture || !FillsCanvas(layer.path, m)) continue;
+      if (layer.isLine || layer.picture || !FillsCanvas(layer.path, m, width, height)) continue;
       const PaintContext ctx{m, cx, antiAlias,
                              [this, &n](uint16_t id) { return cache.Bitmap(id, n.movie); }};
-      if (const auto paint = MakePaint(layer.fill, ctx); paint && Opaque(*paint)) return true;
+      if (const auto paint = MakePaint(layer.fill, ctx); paint && opaquePaints.Opaque(*paint)) {
+        return true;
+      }
     }
     return false;
-  }
-
-  // One closed contour of four edges along the device axes, reaching past
-  // every edge of the canvas.
-  bool FillsCanvas(const raster::Path& path, const Matrix& m) const {
-    using Verb = raster::Path::Verb;
-    const auto& verbs = path.Verbs();
-    const auto& points = path.Points();
-    if (verbs.size() < 5 || verbs.size() > 6 || verbs[0] != Verb::Move || points.size() < 5)
-      return false;
-    for (size_t i = 1; i < 5; ++i) {
-      if (verbs[i] != Verb::Line) return false;
-    }
-    if (verbs.size() == 6 && verbs[5] != Verb::Close) return false;
-    double xs[5], ys[5];
-    for (int i = 0; i < 5; ++i) {
-      xs[i] = m.ApplyX(points[i].x, points[i].y);
-      ys[i] = m.ApplyY(points[i].x, points[i].y);
-    }
-    if (xs[4] != xs[0] || ys[4] != ys[0]) return false;
-    for (int i = 0; i < 4; ++i) {
-      if (xs[i] != xs[i + 1] && ys[i] != ys[i + 1]) return false;
-    }
-    return *std::min_element(xs, xs + 4) <= 0 && *std::min_element(ys, ys + 4) <= 0 &&
-           *std::max_element(xs, xs + 4) >= width && *std::max_element(ys, ys + 4) >= height;
-  }
-
-  bool Opaque(const raster::Paint& paint) {
-    switch (paint.kind) {
-      case raster::Paint::Kind::Solid:
-        return paint.color.a == 255;
-      case raster::Paint::Kind::Bitmap:
-        return paint.bitmap && paint.colorTransform.aMult >= 256 &&
-               paint.colorTransform.aAdd >= 0 && OpaqueImage(*paint.bitmap);
-      default:
-        return !paint.stops.empty() &&
-               std::all_of(paint.stops.begin(), paint.stops.end(),
-                           [](const raster::GradientStop& s) { return s.color.a == 255; });
-    }
-  }
-
-  // Decoded bitmaps live as long as the cache, so each is looked at once.
-  bool OpaqueImage(const raster::Image& image) {
-    const auto [it, added] = opaqueImages.try_emplace(&image, false);
-    if (added) {
-      it->second = image.width > 0 && image.height > 0 &&
-                   std::all_of(image.pixels.begin(), image.pixels.end(),
-                               [](uint32_t p) { return (p >> 24) == 0xFF; });
-    }
-    return it->second;
   }
 
   // Where the children start to show: past the last one that covers the
