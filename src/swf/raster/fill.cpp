@@ -1,6 +1,7 @@
 // FillPath, StrokePath, FillMask and Clear: flatten, build edges, rasterize
 // coverage, then paint through a span blitter.
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "swf/raster/coverage.h"
@@ -180,6 +181,13 @@ struct PreparedFill {
 
 }  // namespace
 
+struct FillScratch::Store {
+  std::vector<PreparedFill> fills;
+};
+
+FillScratch::FillScratch() : store_(std::make_unique<Store>()) {}
+FillScratch::~FillScratch() = default;
+
 void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& paint,
               const DrawOptions& options) {
   if (!ValidCanvas(canvas) || path.Empty()) return;
@@ -214,7 +222,8 @@ void FillPath(Canvas& canvas, const Path& path, FillRule rule, const Paint& pain
   });
 }
 
-void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOptions& options) {
+void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOptions& options,
+               FillScratch* scratch) {
   if (!ValidCanvas(canvas)) return;
   const int width = canvas.width, height = canvas.height;
   if (items.size() < kMinBatch || !WouldSplit(height, int64_t{width} * height)) {
@@ -231,10 +240,10 @@ void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOpt
     }
     return;
   }
-  // Every fill's edges first, spread over the threads by item; the storage
-  // is the calling thread's, kept for its next batch.
-  thread_local std::vector<PreparedFill> kept;
-  std::vector<PreparedFill>* prepared = &kept;
+  // Every fill's edges first, spread over the threads by item.
+  std::optional<FillScratch> own;
+  if (!scratch) scratch = &own.emplace();
+  std::vector<PreparedFill>* prepared = &scratch->Get().fills;
   if (prepared->size() < items.size()) prepared->resize(items.size());
   const int count = static_cast<int>(items.size());
   const CullRect visible{0, 0, float(width), float(height)};
@@ -289,8 +298,8 @@ void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOpt
     }
   });
   if (edgeCount > kKeptBatchEdges) {
-    kept.clear();
-    kept.shrink_to_fit();
+    prepared->clear();
+    prepared->shrink_to_fit();
   }
 }
 

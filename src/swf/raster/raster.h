@@ -137,11 +137,28 @@ struct FillItem {
   const Stroke* stroke = nullptr;
 };
 
+// Where a batch of fills is prepared: kept by the caller from batch to
+// batch, so that a frame's batches reuse its memory. One batch at a time.
+class FillScratch {
+ public:
+  FillScratch();
+  ~FillScratch();
+  FillScratch(const FillScratch&) = delete;
+  FillScratch& operator=(const FillScratch&) = delete;
+  struct Store;
+  Store& Get() { return *store_; }
+
+ private:
+  std::unique_ptr<Store> store_;
+};
+
 // Draws the items in order, as FillPath and StrokePath one after another
 // would, to the same pixels. A long batch (a shape of many small fills) is
 // prepared on every thread of the current pool and then drawn in row bands,
-// each band running through the whole batch.
-void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOptions& options = {});
+// each band running through the whole batch. Without scratch, the batch
+// prepares in memory of its own.
+void FillPaths(Canvas& canvas, const std::vector<FillItem>& items, const DrawOptions& options = {},
+               FillScratch* scratch = nullptr);
 
 // Accumulates the path's coverage into a mask (max of existing and new).
 void FillMask(Mask& mask, const Path& path, FillRule rule, const DrawOptions& options = {});

@@ -73,6 +73,7 @@ struct Renderer::Impl {
   FilterScratch filterScratch;
   OffscreenPool offscreens;
   FilteredCache filtered;
+  raster::FillScratch fillScratch;              // one batch of fills at a time
   OpaquePaints opaquePaints;                    // decoded bitmaps live as long as the cache
   int threads = 0;                              // 0: the machine's
   std::unique_ptr<raster::WorkerPool> workers;  // made on first use
@@ -232,7 +233,7 @@ struct Renderer::Impl {
 
   void Flush(FillRun& run, raster::Canvas& canvas, const raster::Mask* clip) {
     if (run.items.empty()) return;
-    raster::FillPaths(canvas, run.items, {antiAlias, clip});
+    raster::FillPaths(canvas, run.items, {antiAlias, clip}, &fillScratch);
     run.items.clear();
     run.paints.clear();
     run.strokes.clear();
@@ -437,7 +438,7 @@ struct Renderer::Impl {
       }
     } else if (const TextLayout* text = cache.TextOf(node)) {
       if (!Culled(TransformRect(text->bounds, m))) {
-        DrawTextLayout(*text, m, cx, canvas, {antiAlias, clip});
+        DrawTextLayout(*text, m, cx, canvas, {antiAlias, clip}, &fillScratch);
       }
     } else if (node.kind == DisplayNode::Kind::Group) {
       DrawChildren(node.children, m, cx, canvas, clip);

@@ -309,7 +309,8 @@ bool Upright(const Matrix& m) { return m.b == 0 && m.c == 0 && m.a > 0 && m.d > 
 }  // namespace
 
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& transform,
-                    raster::Canvas& canvas, const raster::DrawOptions& options) {
+                    raster::Canvas& canvas, const raster::DrawOptions& options,
+                    raster::FillScratch* scratch) {
   ColorTransform cx = transform;
   if (layout.uprightOnly && !Upright(m)) return;
   if (layout.deviceText) {
@@ -351,7 +352,7 @@ void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransf
     paints.push_back(SolidPaint(g.color, cx));
     items.push_back({outline, full, g.shape->fillRule, &paints.back(), nullptr});
   }
-  raster::FillPaths(canvas, items, glyphOptions);
+  raster::FillPaths(canvas, items, glyphOptions, scratch);
 }
 
 void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,

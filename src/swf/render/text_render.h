@@ -123,9 +123,11 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
 // Appends a glyph to a layout, growing its bounds.
 void AddGlyph(TextLayout& layout, const ConvertedShape* shape, const Matrix& m, Rgba color);
 
-// Draws a layout whose character space maps to device pixels through m.
+// Draws a layout whose character space maps to device pixels through m;
+// its glyphs are one batch of fills, prepared in scratch when given.
 void DrawTextLayout(const TextLayout& layout, const Matrix& m, const ColorTransform& cx,
-                    raster::Canvas& canvas, const raster::DrawOptions& options);
+                    raster::Canvas& canvas, const raster::DrawOptions& options,
+                    raster::FillScratch* scratch = nullptr);
 // Adds the layout's coverage to a clip mask.
 void AddTextCoverage(const TextLayout& layout, const Matrix& m, raster::Mask& mask,
                      const raster::DrawOptions& options);
