@@ -515,7 +515,8 @@ std::vector<DamageBox> Player::RenderChanges(raster::Canvas& canvas, ShownFrame&
     // The same frame, seen through this box.
     tree.matrix.tx -= box.x0;
     tree.matrix.ty -= box.y0;
-    impl_->renderer->Render(tree, part, impl_->quality);
+    impl_->renderer->Render(tree, part, impl_->quality,
+                            {box.x0, box.y0, canvas.width, canvas.height});
     tree.matrix.tx += box.x0;
     tree.matrix.ty += box.y0;
   }

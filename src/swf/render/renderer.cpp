@@ -13,6 +13,7 @@
 #include "swf/render/render_cache.h"
 #include "swf/render/shape_convert.h"
 #include "swf/render/text_render.h"
+#include "swf/render/transformed_bitmaps.h"
 
 namespace orrivel::swf {
 
@@ -73,6 +74,7 @@ struct Renderer::Impl {
   FilterScratch filterScratch;
   OffscreenPool offscreens;
   FilteredCache filtered;
+  TransformedBitmaps transformed;
   raster::FillScratch fillScratch;              // one batch of fills at a time
   OpaquePaints opaquePaints;                    // decoded bitmaps live as long as the cache
   int threads = 0;                              // 0: the machine's
@@ -83,6 +85,7 @@ struct Renderer::Impl {
   double stageScale = 1;
   Matrix stageMatrix;  // stage twips to the pixels of the canvas being drawn
   int width = 0, height = 0;
+  Viewport view;  // where the canvas lies in the whole picture
 
   Impl(const Movie& m, ImageDecoder& d) : cache(m, d) {}
 
@@ -218,6 +221,7 @@ struct Renderer::Impl {
         paint = MakePaint(layer.fill, own);
       } else if (!layer.isLine) {
         paint = MakePaint(layer.fill, ctx);
+        if (paint) KeepSampled(*paint, ShapeBounds(shape, m));
       } else {
         paint =
             layer.line.fill ? MakePaint(*layer.line.fill, ctx) : SolidPaint(layer.line.color, cx);
@@ -229,6 +233,15 @@ struct Renderer::Impl {
         item.stroke = &run.strokes.emplace_back(MakeStroke(layer.line, m));
       run.items.push_back(item);
     }
+  }
+
+  // A picture from the movie drawn straight onto the frame is sampled once
+  // while it stays put (not inside a filtered buffer, which is kept whole).
+  void KeepSampled(raster::Paint& paint, const FloatRect& bounds) {
+    if (paint.kind != raster::Paint::Kind::Bitmap || offscreens.Depth() > 0) return;
+    const int wholeWidth = view.width > 0 ? view.width : width;
+    const int wholeHeight = view.width > 0 ? view.height : height;
+    transformed.Use(paint, ClipToCanvas(bounds, wholeWidth, wholeHeight, -view.x, -view.y), view);
   }
 
   void Flush(FillRun& run, raster::Canvas& canvas, const raster::Mask* clip) {
@@ -326,7 +339,8 @@ struct Renderer::Impl {
   }
 
   void DrawBitmap(const raster::Image& image, const Matrix& m, const ColorTransform& cx,
-                  raster::Canvas& canvas, const raster::Mask* clip, bool smooth = true) {
+                  raster::Canvas& canvas, const raster::Mask* clip, bool smooth = true,
+                  const FloatRect* still = nullptr) {
     const raster::Path rect = BitmapRect(image, m);
     raster::Paint paint;
     paint.kind = raster::Paint::Kind::Bitmap;
@@ -335,6 +349,7 @@ struct Renderer::Impl {
     if (!(m * pixelsToTwips).Invert(paint.deviceToBitmap)) return;
     paint.smooth = antiAlias && smooth;
     paint.colorTransform = cx;
+    if (still) KeepSampled(paint, *still);
     raster::FillPath(canvas, rect, raster::FillRule::NonZero, paint, {antiAlias, clip});
   }
 
@@ -432,9 +447,12 @@ struct Renderer::Impl {
     if (const ConvertedShape* shape = cache.ShapeOf(node)) {
       DrawShape(*shape, m, cx, canvas, clip, node.movie);
     } else if (const raster::Image* image = cache.BitmapOf(node)) {
-      if (!Culled(NodeBounds(node, parent))) {
+      const FloatRect bounds = NodeBounds(node, parent);
+      if (!Culled(bounds)) {
+        // A movie's own picture never changes; a script's or a video's may.
+        const bool still = node.kind == DisplayNode::Kind::Bitmap && !node.picture;
         DrawBitmap(*image, m * cache.ImageScale(node, *image), cx, canvas, clip,
-                   cache.SmoothImage(node));
+                   cache.SmoothImage(node), still ? &bounds : nullptr);
       }
     } else if (const TextLayout* text = cache.TextOf(node)) {
       if (!Culled(TransformRect(text->bounds, m))) {
@@ -569,9 +587,11 @@ void Renderer::SetThreads(int threads) {
   impl_->workers.reset();
   // What is kept was drawn by the old threads; draw it anew with the new.
   impl_->filtered.Clear();
+  impl_->transformed.Clear();
 }
 
-void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality) {
+void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality,
+                      const Viewport& view) {
   if (canvas.pixels == nullptr || canvas.width <= 0 || canvas.height <= 0 ||
       canvas.stride < canvas.width || !root.visible) {
     return;
@@ -585,8 +605,10 @@ void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality q
   im.stageMatrix = root.matrix;
   im.width = canvas.width;
   im.height = canvas.height;
+  im.view = view;
   im.DrawChildren(root.children, root.matrix, root.colorTransform, canvas, nullptr);
   im.filtered.EndRender();
+  im.transformed.EndRender();
 }
 
 }  // namespace orrivel::swf

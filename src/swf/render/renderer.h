@@ -11,6 +11,7 @@
 #include "swf/render/display.h"
 #include "swf/render/image_decoder.h"
 #include "swf/render/shape_convert.h"
+#include "swf/render/transformed_bitmaps.h"
 
 namespace orrivel::swf {
 
@@ -25,8 +26,10 @@ class Renderer {
   Renderer& operator=(const Renderer&) = delete;
 
   // Draws root's children (root itself is the stage: its matrix maps twips to
-  // device pixels). The canvas is not cleared first.
-  void Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality);
+  // device pixels). The canvas is not cleared first. view tells where the
+  // canvas lies in the whole picture when it is one box of a partial redraw.
+  void Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality,
+              const Viewport& view = {});
 
   // Threads that draw a frame's large fills, composites and filters in row
   // bands (0: as many as the machine has, the default; 1: the calling

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstdlib>
 #include <functional>
 
@@ -377,6 +379,97 @@ TEST_F(RendererTest, WhatLiesUnderAnOpaqueCoverIsNotDrawn) {
     EXPECT_EQ(Draw(root, 16, 16, Quality::High, 0xFFFFFFFFu).pixels,
               Draw(all, 16, 16, Quality::High, 0xFFFFFFFFu).pixels)
         << c.name;
+  }
+}
+
+// A picture from the movie, drawn again and again by a renderer that keeps
+// it sampled, draws what a new renderer draws: unchanged, moved, recoloured,
+// at low quality, and one box of a partial redraw at a time.
+TEST_F(RendererTest, KeptSampledPicturesDrawWhatANewRendererDraws) {
+  constexpr int kSide = 48;
+  std::vector<uint8_t> argb;  // translucent at the top left, opaque elsewhere
+  for (int y = 0; y < kSide; ++y) {
+    for (int x = 0; x < kSide; ++x) {
+      const uint8_t a = x + y < 20 ? 128 : 255;
+      argb.insert(argb.end(), {a, uint8_t(x * 5 * a / 255), uint8_t(y * 5 * a / 255),
+                               uint8_t((x ^ y) * 4 * a / 255)});
+    }
+  }
+  BitmapDefinition bitmap;
+  bitmap.id = 7;
+  bitmap.kind = BitmapKind::Lossless2;
+  bitmap.losslessFormat = 5;
+  bitmap.width = bitmap.height = kSide;
+  uLongf size = compressBound(static_cast<uLong>(argb.size()));
+  bitmap.zlibData.resize(size);
+  ASSERT_EQ(compress(bitmap.zlibData.data(), &size, argb.data(), uLong(argb.size())), Z_OK);
+  bitmap.zlibData.resize(size);
+  Add(bitmap);
+  // The same picture as a smoothed, clipped fill of a smaller shape.
+  Shape clipped;
+  FillStyle fill;
+  fill.type = FillType::ClippedBitmap;
+  fill.bitmapId = 7;
+  clipped.fillStyles = {fill};
+  AddRect(clipped.records, 100, 60, 900, 860, 1);
+  Add(ShapeDef(8, std::move(clipped)));
+
+  DisplayNode picture = Node(Kind::Bitmap, 7, 1);
+  picture.matrix = {1.3, 0.5, -0.5, 1.3, 40 * 20, -10 * 20};
+  DisplayNode filled = Node(Kind::Shape, 8, 2);
+  filled.matrix = {0.9, -0.4, 0.4, 0.9, 10 * 20 + 7, 60 * 20 + 3};
+  const auto frame = [&](const std::function<void(DisplayNode&, DisplayNode&)>& change) {
+    DisplayNode root = Stage();
+    root.children = {picture, filled};
+    change(root.children[0], root.children[1]);
+    return root;
+  };
+  const auto same = [](DisplayNode&, DisplayNode&) {};
+  const auto moved = [](DisplayNode& p, DisplayNode& f) {
+    p.matrix.tx += 20;
+    f.matrix.ty -= 40;
+  };
+  const auto recoloured = [&](DisplayNode& p, DisplayNode& f) {
+    moved(p, f);
+    p.colorTransform.gMult = 80;
+    f.colorTransform.aMult = 128;
+  };
+  struct Step {
+    const char* name;
+    std::function<void(DisplayNode&, DisplayNode&)> change;
+    Quality quality = Quality::High;
+    int x = 0, y = 0, w = 0, h = 0;  // w 0: the whole picture
+  };
+  const Step steps[] = {
+      {"first", same},
+      {"second, kept", same},
+      {"third, from what was kept", same},
+      {"moved", moved},
+      {"moved, kept", moved},
+      {"moved, a box", moved, Quality::High, 30, 20, 50, 40},
+      {"another box", moved, Quality::High, 5, 70, 90, 25},
+      {"recoloured", recoloured},
+      {"recoloured, kept", recoloured},
+      {"low quality", recoloured, Quality::Low},
+      {"low quality, kept", recoloured, Quality::Low},
+      {"back", same},
+  };
+  constexpr int kWidth = 120, kHeight = 100;
+  Renderer kept(movie, decoder);
+  for (const Step& step : steps) {
+    const DisplayNode root = frame(step.change);
+    const int w = step.w ? step.w : kWidth, h = step.w ? step.h : kHeight;
+    const auto draw = [&](Renderer& renderer) {
+      DisplayNode shifted = root;
+      shifted.matrix.tx -= step.x;
+      shifted.matrix.ty -= step.y;
+      OwnedCanvas canvas(w, h, 0xFF204060u);
+      renderer.Render(shifted, canvas.canvas, step.quality,
+                      {step.x, step.y, step.w ? kWidth : 0, kHeight});
+      return canvas.pixels;
+    };
+    Renderer fresh(movie, decoder);
+    EXPECT_EQ(draw(kept), draw(fresh)) << step.name;
   }
 }
 
