@@ -7,6 +7,7 @@
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
 #include "swf/raster/pixel_row.h"
+#include "swf/raster/sample_row.h"
 
 namespace orrivel::swf::raster {
 namespace {
@@ -76,6 +77,62 @@ void RowLoopsMatchScalarFormulas() {
       EXPECT_EQ(g[i], Lerp256(dst[i], src[i], cov[i]));
     }
   }
+}
+
+// Walks through a picture give the scalar walk's pixels at every width:
+// inside, off every edge, backwards, steep, and on one-texel pictures.
+TEST(PixelRowTest, SampledWalksMatchTheScalarWalk) {
+  constexpr int64_t kOne = int64_t(1) << 32;
+  struct Case {
+    const char* name;
+    int width, height;
+    double u, v, du, dv;  // in texels
+  } const cases[] = {
+      {"rotated inside", 37, 29, 3.3, 2.7, 0.71, 0.23},
+      {"magnified", 37, 29, 10.1, 5.9, 0.13, -0.05},
+      {"minified", 37, 29, 0.5, 0.5, 2.9, 1.1},
+      {"from off the left and top", 37, 29, -6.2, -3.9, 0.9, 0.45},
+      {"backwards off the right and bottom", 37, 29, 45.5, 31.2, -0.8, -0.3},
+      {"steep", 37, 29, 18.0, -40.0, 0.02, 3.7},
+      {"one texel", 1, 1, -2.5, 0.25, 0.4, 0.1},
+      {"one row", 9, 1, 1.5, -0.75, 0.6, 0.2},
+  };
+  std::mt19937 rng(11);
+  const SimdLevel best = BestSimd();
+  for (const Case& c : cases) {
+    std::vector<uint32_t> pixels(size_t(c.width) * c.height);
+    for (uint32_t& p : pixels) p = RandomPremultiplied(rng);
+    const TexelWalk walk{pixels.data(),
+                         c.width,
+                         c.height,
+                         int64_t(c.u * kOne),
+                         int64_t(c.v * kOne),
+                         int64_t(c.du * kOne),
+                         int64_t(c.dv * kOne)};
+    for (int n : {0, 1, 7, 8, 9, 23, 64}) {
+      std::vector<uint32_t> nearest(n), bilinear(n);
+      scalar::SampleNearest(walk, n, nearest.data());
+      scalar::SampleBilinear(walk, n, bilinear.data());
+      for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+        if (level > best) continue;
+        UseSimd(level);
+        std::vector<uint32_t> a(n), b(n);
+        SampleNearest(walk, n, a.data());
+        SampleBilinear(walk, n, b.data());
+        EXPECT_EQ(a, nearest) << c.name << " n=" << n << " " << SimdName(level);
+        EXPECT_EQ(b, bilinear) << c.name << " n=" << n << " " << SimdName(level);
+      }
+      UseSimd(best);
+    }
+  }
+  // The walk's own arithmetic, at one known pixel: texel (1, 0) and (1, 1)
+  // mixed by a quarter down, then (2, *) by half across.
+  const uint32_t picture[] = {0, 0xFF000000u, 0xFF0000FFu, 0, 0xFFFF0000u, 0xFF00FF00u};
+  const TexelWalk known{picture, 3, 2, kOne + kOne / 2, kOne / 4, 0, 0};
+  uint32_t one = 0;
+  scalar::SampleBilinear(known, 1, &one);
+  EXPECT_EQ(one, Lerp256(Lerp256(0xFF000000u, 0xFFFF0000u, 64),
+                         Lerp256(0xFF0000FFu, 0xFF00FF00u, 64), 128));
 }
 
 // A shader must give the same pixel whether it is shaded in a long span or
