@@ -44,43 +44,43 @@ class GradientShader final : public Shader {
   }
 
   void Shade(int x, int y, int count, uint32_t* out) override {
-    const double px = x + 0.5, py = y + 0.5;
-    const double gx = m_.a * px + m_.c * py + m_.tx;
-    const double gy = m_.b * px + m_.d * py + m_.ty;
+    // Positions step from the row's first pixel, so a pixel's colour does
+    // not depend on where its span starts.
+    const double py = y + 0.5;
+    const double gx = m_.a * 0.5 + m_.c * py + m_.tx;
+    const double gy = m_.b * 0.5 + m_.d * py + m_.ty;
     switch (spread_) {
       case Spread::Pad:
-        return Run<Spread::Pad>(gx, gy, count, out);
+        return Run<Spread::Pad>(gx, gy, x, count, out);
       case Spread::Reflect:
-        return Run<Spread::Reflect>(gx, gy, count, out);
+        return Run<Spread::Reflect>(gx, gy, x, count, out);
       case Spread::Repeat:
-        return Run<Spread::Repeat>(gx, gy, count, out);
+        return Run<Spread::Repeat>(gx, gy, x, count, out);
     }
   }
 
  private:
+  // (gx, gy): the row's first pixel in the gradient; pixels x to x + count.
   template <Spread S>
-  void Run(double gx, double gy, int count, uint32_t* out) const {
-    // Float suffices within a span; positions come from the span start plus
-    // i steps, so no error accumulates along it.
-    float x0 = Bounded(gx), y0 = Bounded(gy);
+  void Run(double gx, double gy, int x, int count, uint32_t* out) const {
+    // Float suffices along a row: positions come from its start plus x
+    // steps, so no error accumulates along it.
+    const float x0 = Bounded(gx), y0 = Bounded(gy);
     const float dx = static_cast<float>(m_.a), dy = static_cast<float>(m_.b);
+    int i = 0;
 #ifdef ORRIVEL_SSE2
-    const int done = RunSse2<S>(x0, y0, dx, dy, count, out);
-    out += done;
-    count -= done;
-    x0 += dx * float(done);
-    y0 += dy * float(done);
+    i = RunSse2<S>(x0, y0, dx, dy, x, count, out);
 #endif
     if (kind_ == Paint::Kind::LinearGradient) {
-      for (int i = 0; i < count; ++i) out[i] = table_[Index<S>(x0 + dx * float(i))];
+      for (; i < count; ++i) out[i] = table_[Index<S>(x0 + dx * float(x + i))];
     } else if (focal_ == 0) {
-      for (int i = 0; i < count; ++i) {
-        const float u = x0 + dx * float(i), v = y0 + dy * float(i);
+      for (; i < count; ++i) {
+        const float u = x0 + dx * float(x + i), v = y0 + dy * float(x + i);
         out[i] = table_[Index<S>(std::sqrt(u * u + v * v))];
       }
     } else {
-      for (int i = 0; i < count; ++i) {
-        out[i] = table_[Index<S>(Focal(x0 + dx * float(i), y0 + dy * float(i)))];
+      for (; i < count; ++i) {
+        out[i] = table_[Index<S>(Focal(x0 + dx * float(x + i), y0 + dy * float(x + i)))];
       }
     }
   }
@@ -89,7 +89,7 @@ class GradientShader final : public Shader {
   // Four pixels at a time, with the same float operations as the scalar
   // loop; returns how many pixels it did.
   template <Spread S>
-  int RunSse2(float x0, float y0, float dx, float dy, int count, uint32_t* out) const {
+  int RunSse2(float x0, float y0, float dx, float dy, int x, int count, uint32_t* out) const {
     const __m128 step = _mm_setr_ps(0, 1, 2, 3), zero = _mm_setzero_ps(), one = _mm_set1_ps(1);
     const __m128 lo = _mm_set1_ps(-1e6f), hi = _mm_set1_ps(1e6f);
     const __m128 f = _mm_set1_ps(focal_), fc = _mm_set1_ps(focal_ * focal_ - 1);
@@ -100,7 +100,7 @@ class GradientShader final : public Shader {
     alignas(16) int32_t idx[4];
     int i = 0;
     for (; i + 4 <= count; i += 4) {
-      const __m128 fi = _mm_add_ps(_mm_set1_ps(float(i)), step);
+      const __m128 fi = _mm_add_ps(_mm_set1_ps(float(x + i)), step);
       const __m128 u = _mm_add_ps(_mm_set1_ps(x0), _mm_mul_ps(_mm_set1_ps(dx), fi));
       const __m128 v = _mm_add_ps(_mm_set1_ps(y0), _mm_mul_ps(_mm_set1_ps(dy), fi));
       __m128 t;

@@ -13,7 +13,7 @@
 #include "swf/render/render_cache.h"
 #include "swf/render/shape_convert.h"
 #include "swf/render/text_render.h"
-#include "swf/render/transformed_bitmaps.h"
+#include "swf/render/sampled_paints.h"
 
 namespace orrivel::swf {
 
@@ -74,7 +74,7 @@ struct Renderer::Impl {
   FilterScratch filterScratch;
   OffscreenPool offscreens;
   FilteredCache filtered;
-  TransformedBitmaps transformed;
+  SampledPaints sampled;
   raster::FillScratch fillScratch;              // one batch of fills at a time
   OpaquePaints opaquePaints;                    // decoded bitmaps live as long as the cache
   int threads = 0;                              // 0: the machine's
@@ -235,13 +235,14 @@ struct Renderer::Impl {
     }
   }
 
-  // A picture from the movie drawn straight onto the frame is sampled once
-  // while it stays put (not inside a filtered buffer, which is kept whole).
+  // A gradient, or a picture of the movie's own, drawn straight onto the
+  // frame is sampled once while it stays put (not inside a filtered buffer,
+  // which is kept whole).
   void KeepSampled(raster::Paint& paint, const FloatRect& bounds) {
-    if (paint.kind != raster::Paint::Kind::Bitmap || offscreens.Depth() > 0) return;
+    if (paint.kind == raster::Paint::Kind::Solid || offscreens.Depth() > 0) return;
     const int wholeWidth = view.width > 0 ? view.width : width;
     const int wholeHeight = view.width > 0 ? view.height : height;
-    transformed.Use(paint, ClipToCanvas(bounds, wholeWidth, wholeHeight, -view.x, -view.y), view);
+    sampled.Use(paint, ClipToCanvas(bounds, wholeWidth, wholeHeight, -view.x, -view.y), view);
   }
 
   void Flush(FillRun& run, raster::Canvas& canvas, const raster::Mask* clip) {
@@ -587,7 +588,7 @@ void Renderer::SetThreads(int threads) {
   impl_->workers.reset();
   // What is kept was drawn by the old threads; draw it anew with the new.
   impl_->filtered.Clear();
-  impl_->transformed.Clear();
+  impl_->sampled.Clear();
 }
 
 void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality quality,
@@ -608,7 +609,7 @@ void Renderer::Render(const DisplayNode& root, raster::Canvas& canvas, Quality q
   im.view = view;
   im.DrawChildren(root.children, root.matrix, root.colorTransform, canvas, nullptr);
   im.filtered.EndRender();
-  im.transformed.EndRender();
+  im.sampled.EndRender();
 }
 
 }  // namespace orrivel::swf

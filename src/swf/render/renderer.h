@@ -11,7 +11,7 @@
 #include "swf/render/display.h"
 #include "swf/render/image_decoder.h"
 #include "swf/render/shape_convert.h"
-#include "swf/render/transformed_bitmaps.h"
+#include "swf/render/sampled_paints.h"
 
 namespace orrivel::swf {
 

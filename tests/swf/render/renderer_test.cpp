@@ -382,10 +382,10 @@ TEST_F(RendererTest, WhatLiesUnderAnOpaqueCoverIsNotDrawn) {
   }
 }
 
-// A picture from the movie, drawn again and again by a renderer that keeps
-// it sampled, draws what a new renderer draws: unchanged, moved, recoloured,
-// at low quality, and one box of a partial redraw at a time.
-TEST_F(RendererTest, KeptSampledPicturesDrawWhatANewRendererDraws) {
+// Pictures and gradients, drawn again and again by a renderer that keeps
+// them sampled, draw what a new renderer draws: unchanged, moved,
+// recoloured, at low quality, and one box of a partial redraw at a time.
+TEST_F(RendererTest, KeptSampledPaintsDrawWhatANewRendererDraws) {
   constexpr int kSide = 48;
   std::vector<uint8_t> argb;  // translucent at the top left, opaque elsewhere
   for (int y = 0; y < kSide; ++y) {
@@ -414,13 +414,28 @@ TEST_F(RendererTest, KeptSampledPicturesDrawWhatANewRendererDraws) {
   AddRect(clipped.records, 100, 60, 900, 860, 1);
   Add(ShapeDef(8, std::move(clipped)));
 
+  // A focal radial gradient that repeats, in a sheared square.
+  Shape shaded;
+  FillStyle radial;
+  radial.type = FillType::FocalRadialGradient;
+  radial.gradient.matrix = {0.04, 0.01, -0.02, 0.03, 600, 500};
+  radial.gradient.spread = SpreadMode::Repeat;
+  radial.gradient.focalPoint = 0.4f;
+  radial.gradient.records = {
+      {0, {255, 0, 0, 255}}, {128, {0, 0, 255, 160}}, {255, {0, 255, 0, 255}}};
+  shaded.fillStyles = {radial};
+  AddRect(shaded.records, 0, 0, 1400, 1200, 1);
+  Add(ShapeDef(9, std::move(shaded)));
+
   DisplayNode picture = Node(Kind::Bitmap, 7, 1);
   picture.matrix = {1.3, 0.5, -0.5, 1.3, 40 * 20, -10 * 20};
   DisplayNode filled = Node(Kind::Shape, 8, 2);
   filled.matrix = {0.9, -0.4, 0.4, 0.9, 10 * 20 + 7, 60 * 20 + 3};
+  DisplayNode gradient = Node(Kind::Shape, 9, 3);
+  gradient.matrix = {1, 0, 0.3, 1, 20 * 20 + 11, 5 * 20};
   const auto frame = [&](const std::function<void(DisplayNode&, DisplayNode&)>& change) {
     DisplayNode root = Stage();
-    root.children = {picture, filled};
+    root.children = {picture, filled, gradient};
     change(root.children[0], root.children[1]);
     return root;
   };

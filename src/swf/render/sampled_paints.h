@@ -1,10 +1,11 @@
-// Pictures as they were last sampled. A picture drawn again with the same
-// matrix, colour transform and smoothing over the same pixels is not
-// resampled: its sampled, colour-transformed pixels are kept from the
-// second time it is seen and copied from then on, while the shape's edges
-// are still drawn anew. A still, scaled or rotated photograph behind
-// moving things then costs a copy per frame. The pixels kept stay within a
-// bound; what has not been used for a while is let go.
+// Pictures and gradients as they were last sampled. A paint drawn again
+// the same (the same picture with the same matrix, colour transform and
+// smoothing, or the same gradient in the same place) over the same pixels
+// is not sampled anew: its pixels are kept from the second time it is seen
+// and copied from then on, while the shape's edges are still drawn anew. A
+// still photograph or gradient backdrop behind moving things then costs a
+// copy per frame. The pixels kept stay within a bound; what has not been
+// used for a while is let go.
 #pragma once
 
 #include <cstddef>
@@ -25,14 +26,15 @@ struct Viewport {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-class TransformedBitmaps {
+class SampledPaints {
  public:
   static constexpr size_t kMaxBytes = size_t{64} << 20;
 
-  // paint samples a picture that never changes; box holds every pixel of the
-  // canvas it may reach (in canvas pixels). When the same paint over the
-  // same pixels of the whole picture was seen before, paint becomes a plain
-  // copy of the kept pixels, which stay valid until EndRender.
+  // paint is a gradient, or samples a picture that never changes; box holds
+  // every pixel of the canvas it may reach (in canvas pixels). When the same
+  // paint over the same pixels of the whole picture was seen before, paint
+  // becomes a plain copy of the kept pixels, which stay valid until
+  // EndRender.
   void Use(raster::Paint& paint, const PixelBox& box, const Viewport& view);
   // Counts one render; lets go of what the last few did not use.
   void EndRender();
@@ -41,11 +43,8 @@ class TransformedBitmaps {
 
  private:
   struct Key {
-    const raster::Image* image = nullptr;
-    Matrix toBitmap;  // from the whole picture's pixels
-    ColorTransform colorTransform;
-    PixelBox box;  // in the whole picture's pixels
-    bool repeat = false, smooth = false;
+    raster::Paint paint;  // mapped from the whole picture's pixels
+    PixelBox box;         // in the whole picture's pixels
     bool Matches(const Key& o) const;
   };
   struct Entry {

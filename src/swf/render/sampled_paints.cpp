@@ -1,4 +1,4 @@
-#include "swf/render/transformed_bitmaps.h"
+#include "swf/render/sampled_paints.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,26 +26,44 @@ bool SameMap(const Matrix& x, const Matrix& y) {
 
 }  // namespace
 
-bool TransformedBitmaps::Key::Matches(const Key& o) const {
-  return image == o.image && repeat == o.repeat && smooth == o.smooth && box.x0 == o.box.x0 &&
-         box.y0 == o.box.y0 && box.x1 == o.box.x1 && box.y1 == o.box.y1 &&
-         colorTransform == o.colorTransform && SameMap(toBitmap, o.toBitmap);
+bool SampledPaints::Key::Matches(const Key& o) const {
+  const raster::Paint& p = paint;
+  const raster::Paint& q = o.paint;
+  if (p.kind != q.kind || box.x0 != o.box.x0 || box.y0 != o.box.y0 || box.x1 != o.box.x1 ||
+      box.y1 != o.box.y1) {
+    return false;
+  }
+  if (p.kind == raster::Paint::Kind::Bitmap) {
+    return p.bitmap == q.bitmap && p.repeat == q.repeat && p.smooth == q.smooth &&
+           p.colorTransform == q.colorTransform && SameMap(p.deviceToBitmap, q.deviceToBitmap);
+  }
+  return p.spread == q.spread && p.linearRgb == q.linearRgb && p.focalPoint == q.focalPoint &&
+         std::equal(p.stops.begin(), p.stops.end(), q.stops.begin(), q.stops.end(),
+                    [](const raster::GradientStop& a, const raster::GradientStop& b) {
+                      return a.position == b.position && a.color == b.color;
+                    }) &&
+         SameMap(p.deviceToGradient, q.deviceToGradient);
 }
 
-void TransformedBitmaps::Use(raster::Paint& paint, const PixelBox& box, const Viewport& view) {
-  if (paint.kind != raster::Paint::Kind::Bitmap || paint.bitmap == nullptr || box.Empty()) return;
+void SampledPaints::Use(raster::Paint& paint, const PixelBox& box, const Viewport& view) {
+  const bool bitmap = paint.kind == raster::Paint::Kind::Bitmap;
+  if ((bitmap && paint.bitmap == nullptr) || paint.kind == raster::Paint::Kind::Solid ||
+      (!bitmap && paint.stops.empty()) || box.Empty()) {
+    return;
+  }
   // The whole picture's pixels this paint may reach.
   const int wholeWidth = view.width > 0 ? view.width : box.x1;
   const int wholeHeight = view.width > 0 ? view.height : box.y1;
-  Key key{paint.bitmap, paint.deviceToBitmap, paint.colorTransform,
-          box,          paint.repeat,         paint.smooth};
-  key.box = {std::max(box.x0 + view.x, 0), std::max(box.y0 + view.y, 0),
-             std::min(box.x1 + view.x, wholeWidth), std::min(box.y1 + view.y, wholeHeight)};
+  Key key{paint,
+          {std::max(box.x0 + view.x, 0), std::max(box.y0 + view.y, 0),
+           std::min(box.x1 + view.x, wholeWidth), std::min(box.y1 + view.y, wholeHeight)}};
   if (key.box.Empty() ||
       int64_t(key.box.x1 - key.box.x0) * (key.box.y1 - key.box.y0) < kMinPixels) {
     return;
   }
-  key.toBitmap = paint.deviceToBitmap * Matrix{1, 0, 0, 1, double(-view.x), double(-view.y)};
+  const Matrix fromWhole{1, 0, 0, 1, double(-view.x), double(-view.y)};
+  Matrix& map = bitmap ? key.paint.deviceToBitmap : key.paint.deviceToGradient;
+  map = map * fromWhole;
 
   Entry* entry = nullptr;
   for (auto& e : entries_) {
@@ -85,14 +103,20 @@ void TransformedBitmaps::Use(raster::Paint& paint, const PixelBox& box, const Vi
 
 // Samples the paint at every pixel of box (whole-picture pixels), as the
 // blitter would along the rows of the canvas the paint was made for.
-void TransformedBitmaps::Sample(const raster::Paint& paint, const PixelBox& box,
-                                const Viewport& view, raster::Image& out) {
+void SampledPaints::Sample(const raster::Paint& paint, const PixelBox& box, const Viewport& view,
+                           raster::Image& out) {
   out.width = box.x1 - box.x0;
   out.height = box.y1 - box.y0;
   out.pixels.resize(size_t(out.width) * out.height);
   raster::ForEachBand(0, out.height, int64_t(out.width) * out.height, [&](int from, int to) {
-    const auto shader = raster::MakeBitmapShader(paint);
-    if (!shader) return;
+    const auto shader = paint.kind == raster::Paint::Kind::Bitmap
+                            ? raster::MakeBitmapShader(paint)
+                            : raster::MakeGradientShader(paint);
+    if (!shader) {
+      std::fill(out.pixels.begin() + ptrdiff_t(from) * out.width,
+                out.pixels.begin() + ptrdiff_t(to) * out.width, 0u);
+      return;
+    }
     for (int row = from; row < to; ++row) {
       shader->Shade(box.x0 - view.x, box.y0 + row - view.y, out.width,
                     out.pixels.data() + size_t(row) * out.width);
@@ -100,7 +124,7 @@ void TransformedBitmaps::Sample(const raster::Paint& paint, const PixelBox& box,
   });
 }
 
-bool TransformedBitmaps::MakeRoom(size_t bytes) {
+bool SampledPaints::MakeRoom(size_t bytes) {
   if (bytes > kMaxBytes) return false;
   // Only what earlier renders used can go: this render's paints point here.
   while (bytes_ + bytes > kMaxBytes) {
@@ -117,7 +141,7 @@ bool TransformedBitmaps::MakeRoom(size_t bytes) {
   return true;
 }
 
-void TransformedBitmaps::EndRender() {
+void SampledPaints::EndRender() {
   ++render_;
   std::erase_if(entries_, [this](const std::unique_ptr<Entry>& e) {
     if (e->lastUse + kKeptRenders >= render_) return false;
@@ -127,7 +151,7 @@ void TransformedBitmaps::EndRender() {
   std::erase_if(seen_, [this](const Sighting& s) { return s.render + kKeptRenders < render_; });
 }
 
-void TransformedBitmaps::Clear() {
+void SampledPaints::Clear() {
   entries_.clear();
   seen_.clear();
   bytes_ = 0;
