@@ -415,7 +415,10 @@ struct Renderer::Impl {
   void DrawNode(const DisplayNode& node, const Matrix& parentIn, const ColorTransform& parentCx,
                 raster::Canvas& canvas, const raster::Mask* clip, bool asLayer = true) {
     const Matrix parent = asLayer ? SnapForBitmap(node, parentIn) : parentIn;
-    if (asLayer && !node.filters.empty() && offscreens.Depth() < kMaxFilterNesting) {
+    // A node cached as a bitmap is drawn as a filtered one with no filters:
+    // kept whole while nothing in it changes.
+    if (asLayer && (!node.filters.empty() || node.cacheAsBitmap) &&
+        offscreens.Depth() < kMaxFilterNesting) {
       DrawFiltered(node, parent, parentCx, canvas, clip);
       return;
     }

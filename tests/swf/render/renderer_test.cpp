@@ -36,6 +36,7 @@ class RendererTest : public ::testing::Test {
     renderer.Render(root, canvas.canvas, q);
     return canvas;
   }
+  void KeptNodesFollowEveryChange(bool cacheAsBitmap);
 
   Movie movie;
   NoDecoder decoder;
@@ -238,10 +239,17 @@ TEST_F(RendererTest, FilteredNodeIsTheSameThroughAnyPartOfTheTarget) {
   }
 }
 
-// A renderer that keeps filtered nodes from render to render draws what a
-// new renderer draws after any change inside, to the node, its filters or
-// its place, and when nothing changed.
+// A renderer that keeps filtered nodes (and nodes cached as bitmaps) from
+// render to render draws what a new renderer draws after any change inside,
+// to the node, its filters or its place, and when nothing changed.
 TEST_F(RendererTest, KeptFilteredNodesFollowEveryChange) {
+  for (bool cached : {false, true}) {
+    SCOPED_TRACE(cached ? "cached as a bitmap" : "filtered");
+    KeptNodesFollowEveryChange(cached);
+  }
+}
+
+void RendererTest::KeptNodesFollowEveryChange(bool cacheAsBitmap) {
   Add(SquareShape(1, 0, 0, 10, Solid(255, 0, 0)));
   Add(SquareShape(2, 3, 3, 4, Solid(0, 255, 0)));
   Filter glow;
@@ -252,6 +260,10 @@ TEST_F(RendererTest, KeptFilteredNodesFollowEveryChange) {
   DisplayNode group = Node(Kind::Group, 0, 1);
   group.matrix.tx = group.matrix.ty = 8 * 20;
   group.filters = {glow};
+  if (cacheAsBitmap) {
+    group.filters.clear();
+    group.cacheAsBitmap = true;
+  }
   group.children = {Node(Kind::Shape, 1, 1), Node(Kind::Shape, 2, 2)};
   const auto changed = [&](const std::function<void(DisplayNode&)>& change) {
     DisplayNode g = group;
@@ -269,7 +281,9 @@ TEST_F(RendererTest, KeptFilteredNodesFollowEveryChange) {
       {"inner colour", changed([](DisplayNode& g) { g.children[1].colorTransform.gAdd = -200; })},
       {"inner move", changed([](DisplayNode& g) { g.children[1].matrix.tx += 40; })},
       {"inner hidden", changed([](DisplayNode& g) { g.children[0].visible = false; })},
-      {"filter", changed([](DisplayNode& g) { g.filters[0].blurX = 2; })},
+      {"filter", changed([](DisplayNode& g) {
+         if (!g.filters.empty()) g.filters[0].blurX = 2;
+       })},
       {"whole pixels", changed([](DisplayNode& g) { g.matrix.tx += 60; })},
       {"part of a pixel", changed([](DisplayNode& g) { g.matrix.ty += 7; })},
       {"own colour", changed([](DisplayNode& g) { g.colorTransform.rMult = 100; })},
