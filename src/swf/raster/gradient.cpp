@@ -4,8 +4,10 @@
 #include <array>
 #include <cmath>
 
+#include "swf/raster/gradient_rows.h"
 #include "swf/raster/paint.h"
 #include "swf/raster/pixel.h"
+#include "swf/raster/pixel_row.h"
 #include "swf/raster/simd.h"
 
 namespace orrivel::swf::raster {
@@ -68,8 +70,15 @@ class GradientShader final : public Shader {
     const float x0 = Bounded(gx), y0 = Bounded(gy);
     const float dx = static_cast<float>(m_.a), dy = static_cast<float>(m_.b);
     int i = 0;
+#if defined(ORRIVEL_SSE2) && ORRIVEL_AVX2_DISPATCH
+    if (ActiveSimd() == SimdLevel::Avx2) {
+      const GradientRow row{x0,     y0,           dx, dy, kind_ != Paint::Kind::LinearGradient,
+                            focal_, table_.data()};
+      i = avx2::GradientRows(row, S, x, count, out);
+    }
+#endif
 #ifdef ORRIVEL_SSE2
-    i = RunSse2<S>(x0, y0, dx, dy, x, count, out);
+    i = RunSse2<S>(x0, y0, dx, dy, x, i, count, out);
 #endif
     if (kind_ == Paint::Kind::LinearGradient) {
       for (; i < count; ++i) out[i] = table_[Index<S>(x0 + dx * float(x + i))];
@@ -86,10 +95,11 @@ class GradientShader final : public Shader {
   }
 
 #ifdef ORRIVEL_SSE2
-  // Four pixels at a time, with the same float operations as the scalar
-  // loop; returns how many pixels it did.
+  // Four pixels at a time from pixel `from` on, with the same float
+  // operations as the scalar loop; returns how far it got.
   template <Spread S>
-  int RunSse2(float x0, float y0, float dx, float dy, int x, int count, uint32_t* out) const {
+  int RunSse2(float x0, float y0, float dx, float dy, int x, int from, int count,
+              uint32_t* out) const {
     const __m128 step = _mm_setr_ps(0, 1, 2, 3), zero = _mm_setzero_ps(), one = _mm_set1_ps(1);
     const __m128 lo = _mm_set1_ps(-1e6f), hi = _mm_set1_ps(1e6f);
     const __m128 f = _mm_set1_ps(focal_), fc = _mm_set1_ps(focal_ * focal_ - 1);
@@ -98,7 +108,7 @@ class GradientShader final : public Shader {
       return _mm_sub_ps(r, _mm_and_ps(_mm_cmpgt_ps(r, t), one));
     };
     alignas(16) int32_t idx[4];
-    int i = 0;
+    int i = from;
     for (; i + 4 <= count; i += 4) {
       const __m128 fi = _mm_add_ps(_mm_set1_ps(float(x + i)), step);
       const __m128 u = _mm_add_ps(_mm_set1_ps(x0), _mm_mul_ps(_mm_set1_ps(dx), fi));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -140,14 +141,15 @@ TEST(PixelRowTest, SampledWalksMatchTheScalarWalk) {
 TEST(PixelRowTest, ShadersDoNotDependOnSpanLength) {
   Image img{3, 2, {0xFF102030, 0x80402010, 0xFFFFFFFF, 0x00000000, 0xFF00FF00, 0x40404040}};
   std::vector<Paint> paints;
-  for (auto kind : {Paint::Kind::LinearGradient, Paint::Kind::RadialGradient}) {
+  // Linear, radial and focal radial gradients.
+  for (float focal : {-1.0f, 0.0f, 0.6f}) {
     for (Spread spread : {Spread::Pad, Spread::Reflect, Spread::Repeat}) {
       Paint p;
-      p.kind = kind;
+      p.kind = focal < 0 ? Paint::Kind::LinearGradient : Paint::Kind::RadialGradient;
       p.spread = spread;
       p.stops = {{0, {255, 0, 0, 255}}, {0.4f, {0, 0, 255, 128}}, {1, {0, 255, 0, 255}}};
       p.deviceToGradient = {3000, 1200, -800, 2500, -20000, -9000};
-      p.focalPoint = kind == Paint::Kind::RadialGradient ? 0.6f : 0;
+      p.focalPoint = std::max(focal, 0.0f);
       paints.push_back(p);
     }
   }
