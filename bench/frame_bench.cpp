@@ -56,7 +56,10 @@ std::string MoviePath(bool heavy, int index) {
 }
 
 // Arguments: movie, size (0: 1080p, 1: 4K), threads (0: the machine's).
-void RenderFrame(benchmark::State& state, bool heavy) {
+// playing: each iteration steps one frame before drawing it in full, so
+// only what stays put between frames is reused; else the same frame is
+// drawn again and again.
+void RenderFrame(benchmark::State& state, bool heavy, bool playing = false) {
   const std::string path = MoviePath(heavy, static_cast<int>(state.range(0)));
   const Size size = kSizes[state.range(1)];
   NativeImageDecoder decoder;
@@ -68,9 +71,12 @@ void RenderFrame(benchmark::State& state, bool heavy) {
   player.SetRenderThreads(static_cast<int>(state.range(2)));
   std::vector<uint32_t> pixels(static_cast<std::size_t>(size.width) * size.height);
   raster::Canvas canvas{pixels.data(), size.width, size.height, size.width};
-  for (int i = 0; i < 5; ++i) player.StepFrame();
-  player.Render(canvas);  // decodes and caches bitmaps and shapes once
+  if (!playing) {
+    for (int i = 0; i < 5; ++i) player.StepFrame();
+    player.Render(canvas);  // decodes and caches bitmaps and shapes once
+  }
   for (auto _ : state) {
+    if (playing) player.StepFrame();
     player.Render(canvas);
     benchmark::DoNotOptimize(pixels.data());
     benchmark::ClobberMemory();
@@ -78,29 +84,7 @@ void RenderFrame(benchmark::State& state, bool heavy) {
   state.SetLabel(path.substr(path.find_last_of('/', path.size() - 10) + 1));
 }
 
-// The movie playing: each iteration steps one frame and draws it in full,
-// so only what stays put between frames is reused.
-void BM_PlayFrame(benchmark::State& state) {
-  const std::string path = MoviePath(true, static_cast<int>(state.range(0)));
-  const Size size = kSizes[state.range(1)];
-  NativeImageDecoder decoder;
-  Player player(decoder);
-  if (!player.LoadFile(path)) {
-    state.SkipWithError(player.LastError().c_str());
-    return;
-  }
-  player.SetRenderThreads(static_cast<int>(state.range(2)));
-  std::vector<uint32_t> pixels(static_cast<std::size_t>(size.width) * size.height);
-  raster::Canvas canvas{pixels.data(), size.width, size.height, size.width};
-  for (auto _ : state) {
-    player.StepFrame();
-    player.Render(canvas);
-    benchmark::DoNotOptimize(pixels.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetLabel(path.substr(path.find_last_of('/', path.size() - 10) + 1));
-}
-
+void BM_PlayFrame(benchmark::State& state) { RenderFrame(state, true, true); }
 void BM_HeavyFrame(benchmark::State& state) { RenderFrame(state, true); }
 void BM_TypicalFrame(benchmark::State& state) { RenderFrame(state, false); }
 

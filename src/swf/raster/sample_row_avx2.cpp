@@ -55,6 +55,14 @@ ORRIVEL_TARGET_AVX2 inline __m256i Lerp16(__m256i p, __m256i q, __m256i w) {
                            8);
 }
 
+// The walk from its pixel i on, for the tail.
+TexelWalk From(const TexelWalk& w, int i) {
+  TexelWalk rest = w;
+  rest.u += i * w.du;
+  rest.v += i * w.dv;
+  return rest;
+}
+
 }  // namespace
 
 ORRIVEL_TARGET_AVX2 void SampleNearest(const TexelWalk& w, int n, uint32_t* out) {
@@ -70,10 +78,7 @@ ORRIVEL_TARGET_AVX2 void SampleNearest(const TexelWalk& w, int n, uint32_t* out)
     Advance(u, du8);
     Advance(v, dv8);
   }
-  TexelWalk rest = w;
-  rest.u += i * w.du;
-  rest.v += i * w.dv;
-  scalar::SampleNearest(rest, n - i, out + i);
+  scalar::SampleNearest(From(w, i), n - i, out + i);
 }
 
 ORRIVEL_TARGET_AVX2 void SampleBilinear(const TexelWalk& w, int n, uint32_t* out) {
@@ -110,10 +115,7 @@ ORRIVEL_TARGET_AVX2 void SampleBilinear(const TexelWalk& w, int n, uint32_t* out
     Advance(u, du8);
     Advance(v, dv8);
   }
-  TexelWalk rest = w;
-  rest.u += i * w.du;
-  rest.v += i * w.dv;
-  sse2::SampleBilinear(rest, n - i, out + i);
+  sse2::SampleBilinear(From(w, i), n - i, out + i);
 }
 
 }  // namespace orrivel::swf::raster::avx2
