@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!player.LoadMemory(std::span<const uint8_t>(data, size))) return 0;
   // Before any Render the pointer maps through the stage's own size.
   player.MouseMove(static_cast<double>(size % 600), static_cast<double>(size % 450));
-  std::vector<uint32_t> pixels(64 * 48);
-  raster::Canvas canvas{pixels.data(), 64, 48, 64};
+  // Large enough that still pictures and gradients are kept between renders.
+  std::vector<uint32_t> pixels(80 * 60);
+  raster::Canvas canvas{pixels.data(), 80, 60, 80};
   Player::ShownFrame shown;
   player.RenderChanges(canvas, shown);
   player.SetQuality(Quality::Low);
@@ -32,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (b & 7) {
       case 0:
       case 1:
-      case 2:  // around and a little beyond the 64x48 target
-        player.MouseMove((b >> 3) * 2.0 - 4, (b * 37) % 56 - 4.0);
+      case 2:  // around and a little beyond the 80x60 target
+        player.MouseMove((b >> 3) * 2.5 - 4, (b * 37) % 68 - 4.0);
         break;
       case 3:
         player.MouseDown();
