@@ -38,7 +38,7 @@ Value Make(Vm& vm, const char* cls, std::vector<Value> args) {
   return vm.Construct(Ctor(vm, cls), args);
 }
 
-double N(Vm& vm, Object* o, std::string_view k) { return o ? vm.ToNumber(vm.Get(o, k)) : NAN; }
+double N(Vm& vm, Object* o, std::string_view k) { return vm.ToNumber(o ? vm.Get(o, k) : Value{}); }
 Value G(Vm& vm, Object* o, std::string_view k) { return o ? vm.Get(o, k) : Value{}; }
 Object* O(const Value& v) { return v.IsObject() ? v.object : nullptr; }
 
@@ -402,57 +402,80 @@ Completion MatrixConcat(Vm& vm, const CallContext& call, Args args) {
   WriteMatrix(vm, self, ReadMatrix(vm, O(Arg(args, 0))) * ReadMatrix(vm, self));
   return {};
 }
+// The player builds rotate, scale, createBox, createGradientBox and invert
+// from the object's own methods, so on an object that lacks them (a method
+// copied onto a plain object) those steps do nothing.
+void Invoke(Vm& vm, Object* self, std::string_view name, std::vector<Value> args,
+            Value* result = nullptr) {
+  if (self) vm.CallMethod(self, name, args, result);
+}
 Completion MatrixInvert(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
+  if (!self) return {};
   const Matrix m = ReadMatrix(vm, self);
   Matrix inv;
-  if (!m.Invert(inv)) inv = Matrix{};
-  WriteMatrix(vm, self, inv);
+  if (!m.Invert(inv)) {
+    Invoke(vm, self, "identity", {});
+    return {};
+  }
+  vm.Set(self, "a", Value::Num(inv.a));
+  vm.Set(self, "b", Value::Num(inv.b));
+  vm.Set(self, "c", Value::Num(inv.c));
+  vm.Set(self, "d", Value::Num(inv.d));
+  // The new offsets are the old ones mapped by the inverted linear part.
+  Value p;
+  Invoke(vm, self, "deltaTransformPoint",
+         {Make(vm, "Point", {G(vm, self, "tx"), G(vm, self, "ty")})}, &p);
+  vm.Set(self, "tx", Value::Num(-N(vm, O(p), "x")));
+  vm.Set(self, "ty", Value::Num(-N(vm, O(p), "y")));
   return {};
-}
-Matrix Box(double sx, double sy, double r, double tx, double ty) {
-  return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), tx, ty};
-}
-// createBox and createGradientBox scale the rotation's sine by the other
-// axis (b by scaleY, c by scaleX), as the player does.
-Matrix ScaledBox(double sx, double sy, double r, double tx, double ty) {
-  return {sx * std::cos(r), sy * std::sin(r), -sx * std::sin(r), sy * std::cos(r), tx, ty};
 }
 Completion MatrixCreateBox(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  // No default rotation here, unlike createGradientBox: a missing one is NaN.
-  const double r = vm.ToNumber(Arg(args, 2));
-  const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
-  WriteMatrix(vm, self, ScaledBox(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
+  if (!self) return {};
+  // No default rotation here, unlike createGradientBox: a missing one is NaN
+  // (0 before SWF 7). Without rotation the scales are set alone, so a NaN
+  // scale leaves b and c at 0.
+  if (vm.ToNumber(Arg(args, 2)) == 0) {
+    const Matrix s{vm.ToNumber(Arg(args, 0)), 0, 0, vm.ToNumber(Arg(args, 1)), 0, 0};
+    WriteMatrix(vm, self, s);
+  } else {
+    Invoke(vm, self, "identity", {});
+    Invoke(vm, self, "rotate", {Arg(args, 2)});
+    Invoke(vm, self, "scale", {Arg(args, 0), Arg(args, 1)});
+  }
+  const Value tx = Arg(args, 3), ty = Arg(args, 4);
+  vm.Set(self, "tx", tx.IsUndefined() ? Value::Num(0) : tx);
+  vm.Set(self, "ty", ty.IsUndefined() ? Value::Num(0) : ty);
   return {};
 }
 Completion MatrixGradientBox(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   const double w = vm.ToNumber(Arg(args, 0)), h = vm.ToNumber(Arg(args, 1));
-  const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
-  const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
-  WriteMatrix(vm, self, ScaledBox(w / 1638.4, h / 1638.4, r, tx + w / 2, ty + h / 2));
+  const Value r = args.size() > 2 ? args[2] : Value::Num(0);
+  const Value tx = args.size() > 3 ? args[3] : Value::Num(0);
+  const Value ty = args.size() > 4 ? args[4] : Value::Num(0);
+  Invoke(vm, self, "createBox",
+         {Value::Num(w / 1638.4), Value::Num(h / 1638.4), r, Plus(vm, tx, Value::Num(w / 2)),
+          Plus(vm, ty, Value::Num(h / 2))});
   return {};
 }
 Completion MatrixRotate(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  WriteMatrix(vm, self, Box(1, 1, vm.ToNumber(Arg(args, 0)), 0, 0) * ReadMatrix(vm, self));
+  const double r = vm.ToNumber(Arg(args, 0));
+  const double c = std::cos(r), s = std::sin(r);
+  Invoke(vm, call.This(), "concat", {MakeMatrix(vm, {c, s, -s, c, 0, 0})});
   return {};
 }
 Completion MatrixScale(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
   const Matrix s{vm.ToNumber(Arg(args, 0)), 0, 0, vm.ToNumber(Arg(args, 1)), 0, 0};
-  WriteMatrix(vm, self, s * ReadMatrix(vm, self));
+  Invoke(vm, call.This(), "concat", {MakeMatrix(vm, s)});
   return {};
 }
 Completion MatrixTranslate(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  Matrix m = ReadMatrix(vm, self);
-  m.tx += vm.ToNumber(Arg(args, 0));
-  m.ty += vm.ToNumber(Arg(args, 1));
-  WriteMatrix(vm, self, m);
+  if (!self) return {};
+  vm.Set(self, "tx", Plus(vm, G(vm, self, "tx"), Arg(args, 0)));
+  vm.Set(self, "ty", Plus(vm, G(vm, self, "ty"), Arg(args, 1)));
   return {};
 }
 Value MapWith(Vm& vm, Object* self, Args args, bool delta) {
