@@ -71,6 +71,10 @@ class SoundObject : public Object {
   // The target clip's object: a reference that follows its path, so a clip
   // later placed under the same name becomes the target.
   ClipObject* clip = nullptr;
+  // The target is found by the path it had when the Sound was made, each
+  // time: a clip renamed since is not the target, unless a variable of
+  // that name leads to it.
+  std::string path;
   bool hasTarget = false;     // else the movie's sound
   bool badTarget = false;     // made for something that is not a clip
   uint16_t soundId = 0;       // attached sound; 0 for none
@@ -96,6 +100,12 @@ class SoundObject : public Object {
   // handler keeps it until that has run; a clip that has since taken its
   // path is.
   std::shared_ptr<TimelineInstance> Target(Vm& vm) const {
+    if (!path.empty()) {
+      if (ClipObject* found = ResolveTarget(vm, vm.RootClip(), path)) return OnStage(vm, found);
+      // A removed clip stays the target while its onUnload handler runs.
+      const auto gone = clip ? clip->Instance() : nullptr;
+      return gone && gone->Removed() ? OnStage(vm, clip) : nullptr;
+    }
     auto t = OnStage(vm, clip);
     if (t || !clip || !clip->Instance()) return t;
     ClipObject* live = ResolveTarget(vm, vm.RootClip(), clip->Path(vm));
@@ -222,6 +232,7 @@ Completion SoundCtor(Vm& vm, const CallContext& call, Args args) {
   }
   if (clip && clip->Instance()) {
     s->clip = clip;
+    s->path = clip->Path(vm);
   } else {
     s->badTarget = true;
   }
