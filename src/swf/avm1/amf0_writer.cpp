@@ -94,13 +94,16 @@ void Amf0Writer::Obj(Object* o) {
     U8(kReference);
     return U16(static_cast<uint32_t>(it - seen_.begin()));
   }
+  // Dates and XML documents take places in the reference table too.
   if (auto* box = dynamic_cast<BoxObject*>(o); box && box->isDate) {
+    seen_.push_back(o);
     U8(kDate);
     Double(box->primitive.number);
     return U16(0);  // the time zone, which readers ignore
   }
   if (depth_ >= kMaxDepth || out_.size() > vm_.limits.maxElements * 16) return U8(kNull);
   if (IsXmlDocument(vm_, o)) {
+    seen_.push_back(o);
     const std::string text = vm_.ToString(avm1::Value::Obj(o));
     U8(kXmlDocument);
     U32(static_cast<uint32_t>(text.size()));
@@ -137,15 +140,33 @@ void Amf0Writer::Obj(Object* o) {
   --depth_;
 }
 
-// Each own enumerable property in the order it was made, then the end mark.
+// Each enumerable property, as for..in finds them: the object's own in the
+// order they were made, then those it inherits that it does not shadow;
+// then the end mark.
 void Amf0Writer::Members(Object* o) {
   std::vector<std::string> keys;
-  o->OwnKeys(vm_, keys);
-  for (const std::string& k : keys) {
-    // A getter is not run: its property holds no data.
-    const Property* p = o->FindProperty(vm_, k);
+  std::vector<Object*> owners;
+  int guard = 0;
+  for (Object* at = o; at && guard < 256; at = at->proto, ++guard) {
+    std::vector<std::string> own;
+    at->OwnKeys(vm_, own);
+    for (std::string& k : own) {
+      if (std::any_of(keys.begin(), keys.end(),
+                      [&](const std::string& e) { return vm_.NamesEqual(e, k); }))
+        continue;
+      keys.push_back(std::move(k));
+      owners.push_back(at);
+    }
+  }
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const std::string& k = keys[i];
+    Object* owner = owners[i];
+    // The link a super() call leaves is not data.
+    if (k == "__constructor__") continue;
+    // A getter is not run: a property made by addProperty holds no data.
+    const Property* p = owner->FindProperty(vm_, k);
     avm1::Value v;
-    if (!(p && p->getter) && !o->GetOwn(vm_, k, v)) continue;
+    if (!(p && (p->getter || p->setter)) && !owner->GetOwn(vm_, k, v)) continue;
     if (v.IsObject() && v.object->IsFunction()) continue;  // methods are not data
     Name(k);
     Value(v);

@@ -35,6 +35,19 @@ TEST(Amf0WriterTest, ValuesEncodeAsAmf0) {
   vm.Set(named, "k", Value{});
   ArrayObject* cyclic = vm.NewArray();
   vm.Set(cyclic, "0", Value::Obj(cyclic));
+  // Inherited properties are written after the own ones; an addProperty
+  // one is written undefined, a super() link not at all.
+  Object* proto = vm.NewObject();
+  vm.Set(proto, "p", Value::Num(2));
+  const std::vector<Value> accessor{Value::Str("g"), Value::Obj(vm.NewFunction()), Value::Null()};
+  vm.CallMethod(proto, "addProperty", accessor);
+  Object* child = vm.NewObject();
+  child->proto = proto;
+  vm.Set(child, "a", Value::Num(1));
+  vm.Set(child, "__constructor__", Value::Num(3));
+  // A Date takes a place in the reference table.
+  const Value date = vm.Construct(vm.Get(vm.global, "Date").object, std::vector{Value::Num(0)});
+  ArrayObject* after = vm.NewArray({date, Value::Obj(obj), Value::Obj(obj)});
   struct Case {
     const char* what;
     Value v;
@@ -50,6 +63,12 @@ TEST(Amf0WriterTest, ValuesEncodeAsAmf0) {
       {"dense array", Value::Obj(dense), "0A 00 00 00 02 02 00 01 78 01 01"},
       {"array with a name", Value::Obj(named), "08 00 00 00 01 00 01 30 05 00 01 6B 06 00 00 09"},
       {"an array in itself", Value::Obj(cyclic), "0A 00 00 00 01 07 00 00"},
+      {"inherited members", Value::Obj(child),
+       "03 00 01 61 00 3F F0 00 00 00 00 00 00 00 01 70 00 40 00 00 00 00 00 00 00 00 01 67 06 "
+       "00 00 09"},
+      {"references count dates", Value::Obj(after),
+       "0A 00 00 00 03 0B 00 00 00 00 00 00 00 00 00 00 03 00 01 61 00 3F F0 00 00 00 00 00 00 "
+       "00 00 09 07 00 02"},
   };
   for (const Case& c : cases) {
     Amf0Writer w(vm);
