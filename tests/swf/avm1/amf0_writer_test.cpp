@@ -7,6 +7,7 @@
 
 #include "../player/movie_builder.h"
 #include "swf/avm1/amf0_writer.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/loader.h"
 #include "swf/player/movie_runner.h"
 
@@ -115,6 +116,49 @@ TEST(Amf0WriterTest, FormEncodingKeepsOnlyTheSafeBytes) {
   EXPECT_EQ(FormEncode("a-Z_0.9*"), "a-Z_0.9*");
   EXPECT_EQ(FormEncode("[object Object]"), "%5Bobject+Object%5D");
   EXPECT_EQ(FormEncode("\xC3\xA9&="), "%C3%A9%26%3D");
+}
+
+}  // namespace
+}  // namespace orrivel::swf::avm1
+
+namespace orrivel::swf::avm1 {
+namespace {
+
+// What a LocalConnection receiver gets: values as AMF0 carries them.
+TEST(Amf0ReaderTest, ArgumentsArriveAsAmf0CarriesThem) {
+  Movie movie = swf::test::BaseMovie();
+  MovieRunner runner(movie, PlayerLimits{});
+  Vm& vm = runner.Vm();
+  Object* obj = vm.NewObject();
+  vm.Set(obj, "n", Value::Num(2));
+  vm.Set(obj, "self", Value::Obj(obj));
+  vm.Set(obj, "m", Value::Obj(vm.NewFunction()));
+  FunctionObject* fn = vm.NewFunction();
+  vm.Set(fn, "tag", Value::Str("t"));
+  ArrayObject* list = vm.NewArray({Value::Str("a"), Value{}, Value::Num(3)});
+  const std::vector<Value> args{Value::Num(1.5),  Value::Str("s"),          Value::Null(),
+                                Value{},          Value::Obj(obj),          Value::Obj(fn),
+                                Value::Obj(list), Value::Obj(vm.RootClip())};
+  const std::vector<Value> got = CopyThroughAmf0(vm, args);
+  ASSERT_EQ(got.size(), args.size());
+  const struct {
+    std::size_t index;
+    const char* text;  // String(value)
+  } cases[] = {
+      {0, "1.5"},           {1, "s"},        {2, "null"}, {3, "undefined"}, {5, "[object Object]"},
+      {6, "a,undefined,3"}, {7, "undefined"}};
+  for (const auto& c : cases) EXPECT_EQ(vm.ToString(got[c.index]), c.text) << c.index;
+  // A copy: its cycle kept, its method dropped; the function's data kept.
+  ASSERT_TRUE(got[4].IsObject());
+  EXPECT_NE(got[4].object, obj);
+  EXPECT_EQ(vm.Get(got[4].object, "self").object, got[4].object);
+  EXPECT_TRUE(vm.Get(got[4].object, "m").IsUndefined());
+  EXPECT_EQ(vm.ToString(vm.Get(got[4].object, "n")), "2");
+  EXPECT_FALSE(got[5].object->IsFunction());
+  EXPECT_EQ(vm.ToString(vm.Get(got[5].object, "tag")), "t");
+  // Damaged bytes give what came before the damage.
+  EXPECT_EQ(ReadAmf0Values(vm, std::string("\x01\x01\x02\x00\x09x", 6)).size(), 1u);
+  EXPECT_TRUE(ReadAmf0Values(vm, std::string("\x0A\xFF\xFF\xFF\xFF", 5)).empty());
 }
 
 }  // namespace
