@@ -233,6 +233,10 @@ Completion SoundCtor(Vm& vm, const CallContext& call, Args args) {
   if (clip && clip->Instance()) {
     s->clip = clip;
     s->path = clip->Path(vm);
+  } else if (t.type == Type::String && !t.string.empty() && vm.CurrentTarget() &&
+             t.string.find_first_of("/:.") == std::string::npos) {
+    // A clip named by text that is not there yet is looked for each time.
+    s->path = vm.CurrentTarget()->Path(vm) + "." + t.string;
   } else {
     s->badTarget = true;
   }
