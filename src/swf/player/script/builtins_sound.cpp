@@ -75,6 +75,9 @@ class SoundObject : public Object {
   // time: a clip renamed since is not the target, unless a variable of
   // that name leads to it.
   std::string path;
+  // A target given as text is that text, looked up from the clip whose
+  // script uses the Sound.
+  std::string name;
   bool hasTarget = false;     // else the movie's sound
   bool badTarget = false;     // made for something that is not a clip
   uint16_t soundId = 0;       // attached sound; 0 for none
@@ -100,6 +103,10 @@ class SoundObject : public Object {
   // handler keeps it until that has run; a clip that has since taken its
   // path is.
   std::shared_ptr<TimelineInstance> Target(Vm& vm) const {
+    if (!name.empty()) {
+      ClipObject* base = vm.CurrentTarget() ? vm.CurrentTarget() : vm.RootClip();
+      return base ? OnStage(vm, ResolveTarget(vm, base, name)) : nullptr;
+    }
     if (!path.empty()) {
       if (ClipObject* found = ResolveTarget(vm, vm.RootClip(), path)) return OnStage(vm, found);
       // A removed clip stays the target while its onUnload handler runs.
@@ -225,18 +232,22 @@ Completion SoundCtor(Vm& vm, const CallContext& call, Args args) {
   if (t.IsNullish()) return {};
   s->hasTarget = true;
   ClipObject* clip = nullptr;
+  std::string name;
   if (t.IsObject() && t.object->IsClip()) {
     clip = static_cast<ClipObject*>(t.object);
-  } else if (t.type == Type::String && vm.CurrentTarget()) {
-    clip = ResolveTarget(vm, vm.CurrentTarget(), t.string);
+  } else if (t.IsObject() || t.type == Type::String) {
+    // Anything else names its clip by its text (an object's toString runs,
+    // and what it throws goes on to the script).
+    name = vm.ToString(t);
+    if (vm.Throwing()) return {};
+    if (vm.CurrentTarget()) clip = ResolveTarget(vm, vm.CurrentTarget(), name);
   }
-  if (clip && clip->Instance()) {
+  if (!name.empty()) {
+    s->name = name;
+    s->clip = clip;
+  } else if (clip && clip->Instance()) {
     s->clip = clip;
     s->path = clip->Path(vm);
-  } else if (t.type == Type::String && !t.string.empty() && vm.CurrentTarget() &&
-             t.string.find_first_of("/:.") == std::string::npos) {
-    // A clip named by text that is not there yet is looked for each time.
-    s->path = vm.CurrentTarget()->Path(vm) + "." + t.string;
   } else {
     s->badTarget = true;
   }
