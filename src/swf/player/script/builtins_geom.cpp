@@ -219,10 +219,21 @@ Completion RectContainsPoint(Vm& vm, const CallContext& call, Args args) {
   Object* p = O(Arg(args, 0));
   return Contains(vm, self, G(vm, p, "x"), G(vm, p, "y"));
 }
+// The script: each corner of r within this one, x then y, `a >= b` being
+// !(a < b) and `a < b` or `a > b` undefined with NaN, which ends the chain.
 Completion RectContainsRect(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
-  return Value::Bool(o.x >= r.x && o.y >= r.y && o.x + o.w <= r.x + r.w && o.y + o.h <= r.y + r.h);
+  Object* r = O(Arg(args, 0));
+  for (const auto& [pos, size] : {std::pair{"x", "width"}, std::pair{"y", "height"}}) {
+    const Value lo = G(vm, self, pos), hi = Plus(vm, lo, G(vm, self, size));
+    const Value start = G(vm, r, pos), end = Plus(vm, start, G(vm, r, size));
+    const Value steps[] = {Value::Bool(!vm.ToBoolean(vm.Less(start, lo))), vm.Less(start, hi),
+                           vm.Less(lo, end), Value::Bool(!vm.ToBoolean(vm.Less(hi, end)))};
+    for (const Value& v : steps) {
+      if (!vm.ToBoolean(v)) return v;
+    }
+  }
+  return Value::Bool(true);
 }
 Completion RectEquals(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
@@ -280,11 +291,19 @@ Completion RectIntersects(Vm& vm, const CallContext& call, Args args) {
 Completion RectUnion(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
-  if (IsEmpty(a)) return MakeRect(vm, b.x, b.y, b.w, b.h);
-  if (IsEmpty(b)) return MakeRect(vm, a.x, a.y, a.w, a.h);
-  const double x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
-  return MakeRect(vm, x0, y0, std::max(a.x + a.w, b.x + b.w) - x0,
-                  std::max(a.y + a.h, b.y + b.h) - y0);
+  // A side is empty when its width or height is at most 0: NaN is not, and
+  // spreads through the sums (Math.min and Math.max give NaN with it).
+  const auto empty = [](const R& r) { return r.w <= 0 || r.h <= 0; };
+  if (empty(a)) return MakeRect(vm, b.x, b.y, b.w, b.h);
+  if (empty(b)) return MakeRect(vm, a.x, a.y, a.w, a.h);
+  const auto lo = [](double p, double q) {
+    return std::isnan(p) || std::isnan(q) ? NAN : std::min(p, q);
+  };
+  const auto hi = [](double p, double q) {
+    return std::isnan(p) || std::isnan(q) ? NAN : std::max(p, q);
+  };
+  const double x0 = lo(a.x, b.x), y0 = lo(a.y, b.y);
+  return MakeRect(vm, x0, y0, hi(a.x + a.w, b.x + b.w) - x0, hi(a.y + a.h, b.y + b.h) - y0);
 }
 Completion RectToString(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,47 @@ TEST(MatrixMethodsTest, StepsGoThroughTheObjectsOwnMethods) {
     for (int i = 0; i < 6; ++i) vm.Set(o, names[i], Value::Num(start[i]));
     vm.CallMethod(o, c.method, c.args);
     EXPECT_EQ(Fields(vm, o), c.fields);
+  }
+}
+
+}  // namespace
+}  // namespace orrivel::swf::avm1
+
+namespace orrivel::swf::avm1 {
+namespace {
+
+// containsRectangle runs as the player's script does, so a NaN or missing
+// field answers undefined where the comparison meets it; union lets NaN
+// spread instead of calling the side empty.
+TEST(RectangleMethodsTest, NaNAnswersAsTheScriptDoes) {
+  Movie movie = swf::test::BaseMovie();
+  MovieRunner runner(movie);
+  Vm& vm = runner.Vm();
+  Object* rect = GeomClass(vm, "Rectangle");
+  ASSERT_TRUE(rect);
+  const auto make = [&](std::vector<Value> v) { return vm.Construct(rect, v); };
+  const Value self = make({Value::Num(1), Value::Num(3), Value::Num(5), Value::Num(7)});
+  const auto num = [](double d) { return Value::Num(d); };
+  const struct {
+    const char* method;
+    std::vector<Value> args;
+    const char* result;
+  } cases[] = {
+      {"containsRectangle", {}, "undefined"},
+      {"containsRectangle", {make({num(1), num(3), num(5), num(7)})}, "true"},
+      {"containsRectangle", {make({num(0.9), num(2.9), num(5), num(7)})}, "false"},
+      {"containsRectangle", {make({num(1), num(3), num(5.1), num(7.1)})}, "false"},
+      {"containsRectangle", {make({num(2), Value{}, num(1), num(1)})}, "undefined"},
+      {"containsRectangle", {make({num(5), num(5), num(NAN), num(1)})}, "undefined"},
+      {"union", {}, "(x=NaN, y=NaN, w=NaN, h=NaN)"},
+      {"union", {make({num(3), num(5), num(7), num(9)})}, "(x=1, y=3, w=9, h=11)"},
+      {"union", {make({num(3), num(5), num(0), num(9)})}, "(x=1, y=3, w=5, h=7)"},
+      {"union", {make({num(1), num(3), num(5), num(NAN)})}, "(x=1, y=3, w=5, h=NaN)"},
+  };
+  for (const auto& c : cases) {
+    Value out;
+    vm.CallMethod(self.object, c.method, c.args, &out);
+    EXPECT_EQ(vm.ToString(out), c.result) << c.method << " case " << (&c - cases);
   }
 }
 
