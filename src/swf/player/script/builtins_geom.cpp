@@ -654,8 +654,11 @@ Matrix ToPixels(Matrix m) {
 
 Completion TransformNew(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  if (self && Arg(args, 0).IsObject() && args[0].object->IsClip())
+  if (self && Arg(args, 0).IsObject() && args[0].object->IsClip()) {
     AttachState<TransformState>(vm, self)->clip = static_cast<ClipObject*>(args[0].object);
+  } else {
+    vm.RefuseConstruct();  // a Transform belongs to a clip: without one, `new` gives undefined
+  }
   return {};
 }
 Completion TransformMatrix(Vm& vm, const CallContext& call, Args) {
@@ -686,9 +689,18 @@ Completion TransformConcatMatrix(Vm& vm, const CallContext& call, Args) {
   if (!t || !ConcatenatedMatrix(*t, m)) return {};
   return MakeMatrix(vm, ToPixels(m));
 }
+// A level's root keeps what scripts set on it in a placement of its own,
+// made when first needed.
+DisplayObject* RootPlacementOf(Vm& vm, Object* self, bool make) {
+  auto t = ClipOf(vm, self);
+  if (!t || !t->IsRoot()) return nullptr;
+  if (!t->rootPlacement && make) t->rootPlacement = std::make_unique<DisplayObject>();
+  return t->rootPlacement.get();
+}
 Completion TransformColor(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   const DisplayObject* p = PlacedOf(vm, self);
+  if (!p) p = RootPlacementOf(vm, self, false);
   if (!p) return ClipOf(vm, self) ? MakeColor(vm, ColorTransform{}) : Value{};
   return MakeColor(vm, p->colorTransform);
 }
@@ -696,7 +708,10 @@ Completion TransformSetColor(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   DisplayObject* p = PlacedOf(vm, self);
   Object* o = O(Arg(args, 0));
-  if (!p || !o) return {};
+  // Only a ColorTransform is taken; any other object leaves the clip's.
+  if (!o || !Fields(o)) return {};
+  if (!p) p = RootPlacementOf(vm, self, true);
+  if (!p) return {};
   p->colorTransform = ReadColor(vm, o);
   p->scripted = true;
   return {};
@@ -705,11 +720,25 @@ Completion TransformConcatColor(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   auto t = ClipOf(vm, self);
   if (!t) return {};
+  // The player combines them in its 8.8 fixed point, rounding down and
+  // wrapping past 16 bits.
+  const auto combine = [](const ColorTransform& o, const ColorTransform& in) {
+    const auto wrap = [](int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); };
+    const auto mul = [&](int16_t a, int16_t b) { return wrap((int32_t{a} * b) >> 8); };
+    ColorTransform r;
+    r.rMult = mul(o.rMult, in.rMult), r.gMult = mul(o.gMult, in.gMult);
+    r.bMult = mul(o.bMult, in.bMult), r.aMult = mul(o.aMult, in.aMult);
+    r.rAdd = wrap(mul(o.rMult, in.rAdd) + o.rAdd), r.gAdd = wrap(mul(o.gMult, in.gAdd) + o.gAdd);
+    r.bAdd = wrap(mul(o.bMult, in.bAdd) + o.bAdd), r.aAdd = wrap(mul(o.aMult, in.aAdd) + o.aAdd);
+    return r;
+  };
   ColorTransform c;
-  for (auto cur = t; cur && !cur->IsRoot(); cur = cur->Parent()) {
-    const DisplayObject* p = PlacementOf(*cur);
+  for (auto cur = t; cur; cur = cur->Parent()) {
+    // A level's root has a colour transform of its own once scripts set one.
+    const DisplayObject* p = cur->IsRoot() ? cur->rootPlacement.get() : PlacementOf(*cur);
     if (!p) break;
-    c = p->colorTransform * c;
+    c = combine(p->colorTransform, c);
+    if (cur->IsRoot()) break;
   }
   return MakeColor(vm, c);
 }

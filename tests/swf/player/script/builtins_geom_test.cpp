@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "../movie_builder.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"
 
@@ -133,6 +134,40 @@ TEST(RectangleMethodsTest, NaNAnswersAsTheScriptDoes) {
     vm.CallMethod(self.object, c.method, c.args, &out);
     EXPECT_EQ(vm.ToString(out), c.result) << c.method << " case " << (&c - cases);
   }
+}
+
+}  // namespace
+}  // namespace orrivel::swf::avm1
+
+namespace orrivel::swf::avm1 {
+namespace {
+
+// A Transform belongs to a clip (without one, `new` gives undefined); its
+// colorTransform takes only a ColorTransform, and the root keeps one too.
+TEST(TransformTest, BelongsToAClipAndTakesOnlyColorTransforms) {
+  Movie movie = swf::test::BaseMovie();
+  MovieRunner runner(movie);
+  Vm& vm = runner.Vm();
+  Object* transform = GeomClass(vm, "Transform");
+  Object* color = GeomClass(vm, "ColorTransform");
+  ASSERT_TRUE(transform && color && vm.RootClip());
+  EXPECT_TRUE(vm.Construct(transform, {}).IsUndefined());
+  const std::vector<Value> root{Value::Obj(vm.RootClip())};
+  const Value t = vm.Construct(transform, root);
+  ASSERT_TRUE(t.IsObject());
+  const auto blue = [&] {
+    const Value c = vm.Get(t.object, "colorTransform");
+    return c.IsObject() ? vm.ToString(vm.Get(c.object, "blueMultiplier")) : "none";
+  };
+  vm.Set(t.object, "colorTransform", Value::Obj(vm.NewObject()));
+  EXPECT_EQ(blue(), "1");
+  const std::vector<Value> factors{Value::Num(1), Value::Num(1), Value::Num(127.5), Value::Num(1),
+                                   Value::Num(0), Value::Num(0), Value::Num(0),     Value::Num(0)};
+  const Value made = vm.Construct(color, factors);
+  ASSERT_TRUE(made.IsObject());
+  EXPECT_EQ(vm.ToString(vm.Get(made.object, "blueMultiplier")), "127.5");
+  vm.Set(t.object, "colorTransform", made);
+  EXPECT_EQ(blue(), "127.5");
 }
 
 }  // namespace
