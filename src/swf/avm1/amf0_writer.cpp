@@ -87,6 +87,14 @@ void Amf0Writer::Value(const avm1::Value& v) {
   }
 }
 
+void Amf0Writer::Argument(const avm1::Value& v) {
+  Object* f = v.IsObject() && v.object->IsFunction() ? v.object : nullptr;
+  if (!f || std::find(seen_.begin(), seen_.end(), f) != seen_.end()) return Value(v);
+  seen_.push_back(f);
+  U8(kObject);
+  Members(f);
+}
+
 void Amf0Writer::Obj(Object* o) {
   // Functions and display objects carry no data.
   if (!o || o->IsFunction() || o->IsClip() || o->IsTextField()) return U8(kUndefined);
@@ -94,13 +102,16 @@ void Amf0Writer::Obj(Object* o) {
     U8(kReference);
     return U16(static_cast<uint32_t>(it - seen_.begin()));
   }
+  // Dates and XML documents take places in the reference table too.
   if (auto* box = dynamic_cast<BoxObject*>(o); box && box->isDate) {
+    seen_.push_back(o);
     U8(kDate);
     Double(box->primitive.number);
     return U16(0);  // the time zone, which readers ignore
   }
   if (depth_ >= kMaxDepth || out_.size() > vm_.limits.maxElements * 16) return U8(kNull);
   if (IsXmlDocument(vm_, o)) {
+    seen_.push_back(o);
     const std::string text = vm_.ToString(avm1::Value::Obj(o));
     U8(kXmlDocument);
     U32(static_cast<uint32_t>(text.size()));
@@ -137,21 +148,186 @@ void Amf0Writer::Obj(Object* o) {
   --depth_;
 }
 
-// Each own enumerable property in the order it was made, then the end mark.
+// Each enumerable property, as for..in finds them: the object's own in the
+// order they were made, then those it inherits that it does not shadow;
+// then the end mark.
 void Amf0Writer::Members(Object* o) {
   std::vector<std::string> keys;
-  o->OwnKeys(vm_, keys);
-  for (const std::string& k : keys) {
-    // A getter is not run: its property holds no data.
-    const Property* p = o->FindProperty(vm_, k);
+  std::vector<Object*> owners;
+  int guard = 0;
+  for (Object* at = o; at && guard < 256; at = at->proto, ++guard) {
+    std::vector<std::string> own;
+    at->OwnKeys(vm_, own);
+    for (std::string& k : own) {
+      if (std::any_of(keys.begin(), keys.end(),
+                      [&](const std::string& e) { return vm_.NamesEqual(e, k); }))
+        continue;
+      keys.push_back(std::move(k));
+      owners.push_back(at);
+    }
+  }
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const std::string& k = keys[i];
+    Object* owner = owners[i];
+    // The link a super() call leaves is not data.
+    if (k == "__constructor__") continue;
+    // A getter is not run: a property made by addProperty holds no data.
+    const Property* p = owner->FindProperty(vm_, k);
     avm1::Value v;
-    if (!(p && p->getter) && !o->GetOwn(vm_, k, v)) continue;
+    if (!(p && (p->getter || p->setter)) && !owner->GetOwn(vm_, k, v)) continue;
     if (v.IsObject() && v.object->IsFunction()) continue;  // methods are not data
     Name(k);
     Value(v);
   }
   U16(0);
   U8(kObjectEnd);
+}
+
+namespace {
+
+class Amf0Reader {
+ public:
+  Amf0Reader(Vm& vm, std::string_view in) : vm_(vm), in_(in) {}
+  bool ok = true;
+  bool AtEnd() const { return pos_ >= in_.size(); }
+
+  avm1::Value Read(int depth = 0) {
+    if (depth > 64) return Fail();
+    switch (U8()) {
+      case kNumber:
+        return avm1::Value::Num(Double());
+      case kBoolean:
+        return avm1::Value::Bool(U8() != 0);
+      case kString:
+        return avm1::Value::Str(Text(U16()));
+      case kLongString:
+        return avm1::Value::Str(Text(U32()));
+      case kNull:
+        return avm1::Value::Null();
+      case kUndefined:
+      case kUnsupported:
+        return {};
+      case kReference: {
+        const uint32_t i = U16();
+        if (!ok || i >= objects_.size()) return Fail();
+        return avm1::Value::Obj(objects_[i]);
+      }
+      case kObject:
+        return Members(vm_.NewObject(), depth);
+      case kTypedObject: {
+        const std::string alias = Text(U16());
+        Object* o = vm_.NewObject();
+        for (const auto& [key, cls] : vm_.classByName) {
+          const auto spelled = vm_.classSpelling.find(key);
+          if (spelled == vm_.classSpelling.end() || spelled->second.first != alias) continue;
+          const avm1::Value proto = vm_.Get(cls, "prototype");
+          if (proto.IsObject()) o->proto = proto.object;
+        }
+        return Members(o, depth);
+      }
+      case kEcmaArray: {
+        U32();  // the length, which the members set again
+        return Members(vm_.NewArray(), depth);
+      }
+      case kStrictArray: {
+        const uint32_t n = U32();
+        if (!ok || n > in_.size() - pos_) return Fail();
+        ArrayObject* a = vm_.NewArray();
+        objects_.push_back(a);
+        std::vector<avm1::Value> elements;
+        for (uint32_t i = 0; ok && i < n; ++i) elements.push_back(Read(depth + 1));
+        a->elements = std::move(elements);
+        return avm1::Value::Obj(a);
+      }
+      case kDate: {
+        const double ms = Double();
+        U16();  // the time zone
+        const avm1::Value ctor = vm_.Get(vm_.global, "Date");
+        const avm1::Value args[1] = {avm1::Value::Num(ms)};
+        const avm1::Value date = ctor.IsObject() ? vm_.Construct(ctor.object, args) : avm1::Value{};
+        if (date.IsObject()) objects_.push_back(date.object);
+        return date;
+      }
+      case kXmlDocument: {
+        const avm1::Value args[1] = {avm1::Value::Str(Text(U32()))};
+        const avm1::Value ctor = vm_.Get(vm_.global, "XML");
+        const avm1::Value xml = ctor.IsObject() ? vm_.Construct(ctor.object, args) : avm1::Value{};
+        if (xml.IsObject()) objects_.push_back(xml.object);
+        return xml;
+      }
+      default:
+        return Fail();
+    }
+  }
+
+ private:
+  avm1::Value Fail() {
+    ok = false;
+    return {};
+  }
+  uint8_t U8() {
+    if (pos_ >= in_.size()) return Fail(), 0;
+    return static_cast<uint8_t>(in_[pos_++]);
+  }
+  uint32_t U16() { return uint32_t{U8()} << 8 | U8(); }
+  uint32_t U32() { return U16() << 16 | U16(); }
+  double Double() {
+    uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) bits = bits << 8 | U8();
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+  }
+  std::string Text(uint32_t n) {
+    if (!ok || n > in_.size() - pos_) return Fail(), std::string();
+    std::string s(in_.substr(pos_, n));
+    pos_ += n;
+    return s;
+  }
+  avm1::Value Members(Object* o, int depth) {
+    objects_.push_back(o);
+    while (ok) {
+      const std::string key = Text(U16());
+      if (key.empty() && pos_ < in_.size() && static_cast<uint8_t>(in_[pos_]) == kObjectEnd) {
+        ++pos_;
+        break;
+      }
+      const avm1::Value v = Read(depth + 1);
+      if (ok) vm_.Set(o, key, v);
+    }
+    return avm1::Value::Obj(o);
+  }
+
+  Vm& vm_;
+  std::string_view in_;
+  std::size_t pos_ = 0;
+  std::vector<Object*> objects_;
+};
+
+}  // namespace
+
+std::vector<Value> ReadAmf0Values(Vm& vm, std::string_view bytes) {
+  Amf0Reader r(vm, bytes);
+  std::vector<Value> out;
+  while (!r.AtEnd()) {
+    Value v = r.Read();
+    if (!r.ok) break;
+    out.push_back(std::move(v));
+  }
+  return out;
+}
+
+std::vector<Value> CopyThroughAmf0(Vm& vm, Args values) {
+  // Each value is encoded alone: two arguments naming one object arrive as
+  // two objects.
+  std::vector<Value> out;
+  for (const Value& v : values) {
+    Amf0Writer w(vm);
+    w.Argument(v);
+    std::vector<Value> read = ReadAmf0Values(vm, w.Bytes());
+    out.push_back(read.empty() ? Value{} : read.front());
+  }
+  return out;
 }
 
 std::string Amf0Request(Vm& vm, const std::string& target, int responseId, Args args) {

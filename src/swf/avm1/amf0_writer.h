@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "swf/avm1/vm.h"
 
@@ -20,6 +21,9 @@ class Amf0Writer {
   // A name: 16-bit length and UTF-8 bytes (cut at 65535 bytes).
   void Name(std::string_view s);
   void Value(const avm1::Value& v);
+  // A value passed on its own (a LocalConnection argument): a function is
+  // written as the object it also is.
+  void Argument(const avm1::Value& v);
   std::string& Bytes() { return out_; }
 
  private:
@@ -31,6 +35,15 @@ class Amf0Writer {
   std::vector<Object*> seen_;  // complex values written, for references
   int depth_ = 0;
 };
+
+// The values AMF0 bytes hold, one after another, made afresh: objects of a
+// registered class alias get its prototype; XML documents are parsed again.
+// Reading stops at the first damaged value.
+std::vector<Value> ReadAmf0Values(Vm& vm, std::string_view bytes);
+
+// Values as another movie receives them through AMF0 (LocalConnection):
+// clips become undefined, methods are dropped, objects are copies.
+std::vector<Value> CopyThroughAmf0(Vm& vm, Args values);
 
 // A remoting request: no headers, one message per call (target, response
 // "/N" and the arguments as a strict array).

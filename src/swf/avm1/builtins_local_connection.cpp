@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "swf/avm1/amf0_writer.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/host_state.h"
 
@@ -75,7 +76,8 @@ Completion Send(Vm& vm, const CallContext& call, Args args) {
   m.sender = self;
   m.name = FullName(args[0].string);
   m.method = args[1].string;
-  m.args.assign(args.begin() + 2, args.end());
+  // The arguments travel as AMF0, as between two players.
+  m.args = CopyThroughAmf0(vm, args.subspan(2));
   m.heardAtSend = state.connections.contains(m.name);
   state.messages.push_back(std::move(m));
   return Value::Bool(true);

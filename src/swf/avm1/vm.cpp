@@ -98,12 +98,20 @@ void Vm::NewFrame() {
   if (depth_ == 0) run_->leftovers.clear();
   steps_ = 0;
   bytesThisFrame_ = 0;
+  pixelBytesThisFrame_ = 0;
   aborted_ = OverBudget() || disabled_;
 }
 
 bool Vm::Charge(std::size_t bytes) {
   bytesThisFrame_ += bytes;
   if (bytesThisFrame_ <= limits.bytesPerFrame) return true;
+  aborted_ = true;
+  return false;
+}
+
+bool Vm::ChargePixels(std::size_t bytes) {
+  pixelBytesThisFrame_ += bytes;
+  if (pixelBytesThisFrame_ <= limits.pixelBytesPerFrame) return true;
   aborted_ = true;
   return false;
 }

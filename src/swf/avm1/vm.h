@@ -41,6 +41,9 @@ struct VmLimits {
   // scripts stop (for the frame, or for good when the live cap is reached).
   std::size_t bytesPerFrame = 64u << 20;
   std::size_t liveBytes = 256u << 20;
+  // Bitmap pixels made per frame, kept apart: a movie may make several
+  // bitmaps of the largest size while it starts.
+  std::size_t pixelBytesPerFrame = 256u << 20;
 };
 
 class Vm {
@@ -120,6 +123,8 @@ class Vm {
   // Counts bytes of text or elements a script makes; stops scripts over the
   // frame's budget. Returns false when the caller should not make them.
   bool Charge(std::size_t bytes);
+  // The same for a bitmap's pixels, against their own budget.
+  bool ChargePixels(std::size_t bytes);
   // Memory cap reached: allocation still works but scripts are stopped.
   bool OverBudget() const;
 
@@ -272,6 +277,7 @@ class Vm {
   std::unique_ptr<RunState> run_;
   bool disabled_ = false;  // held memory over the cap: scripts no longer run
   std::size_t bytesThisFrame_ = 0;
+  std::size_t pixelBytesThisFrame_ = 0;
   friend class DepthScope;
 
  public:

@@ -1,6 +1,7 @@
 #include "swf/player/bitmap_drawing.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -117,6 +118,13 @@ void DrawClip(ScriptBitmap& dst, const TimelineInstance& clip, const Matrix& m,
               const ColorTransform& cx, ImageDecoder& decoder, const DrawOptions& options) {
   DisplayNode root = BuildClipTree(clip);
   root.matrix = FromTwips(m);
+  // A setMask mask covers the bitmap's pixels where it covers the stage's,
+  // whatever the clip's place and the drawing's matrix.
+  if (root.mask) {
+    auto mask = std::make_shared<DisplayNode>(*root.mask);
+    mask->matrix = FromTwips(Matrix{}) * mask->matrix;
+    root.mask = std::move(mask);
+  }
   root.colorTransform = cx;
   RenderInto(dst, std::move(root), clip.GetMovie(), decoder, options);
 }

@@ -21,9 +21,11 @@ std::size_t Index(const ScriptBitmap& b, int x, int y) {
 
 // Calls f(srcPixel, dstPixel&) for each pixel of src's rect moved to
 // (dx, dy) in dst, both clipped. The source rows are read before dst's are
-// written so that src may be dst.
+// written so that src may be dst, unless inPlace: then the pixels are read
+// as the walk, row by row from the top left, has already changed them.
 template <typename F>
-void ForEachPair(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int dx, int dy, F f) {
+void ForEachPair(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int dx, int dy, F f,
+                 bool inPlace = false) {
   if (!dst.Valid() || !src.Valid()) return;
   if (rect.x < 0) dx -= rect.x, rect.width += rect.x, rect.x = 0;
   if (rect.y < 0) dy -= rect.y, rect.height += rect.y, rect.y = 0;
@@ -32,8 +34,9 @@ void ForEachPair(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int
   rect.width = std::min({rect.width, src.width - rect.x, dst.width - dx});
   rect.height = std::min({rect.height, src.height - rect.y, dst.height - dy});
   if (rect.width <= 0 || rect.height <= 0) return;
-  const std::vector<uint32_t> copy = &src == &dst ? src.argb : std::vector<uint32_t>{};
-  const std::vector<uint32_t>& from = &src == &dst ? copy : src.argb;
+  const bool snapshot = &src == &dst && !inPlace;
+  const std::vector<uint32_t> copy = snapshot ? src.argb : std::vector<uint32_t>{};
+  const std::vector<uint32_t>& from = snapshot ? copy : src.argb;
   for (int j = 0; j < rect.height; ++j) {
     for (int i = 0; i < rect.width; ++i) {
       uint32_t s = from[Index(src, rect.x + i, rect.y + j)];
@@ -52,10 +55,11 @@ uint32_t KeptPixel(const ScriptBitmap& bitmap, uint32_t argb) {
   const uint32_t a = argb >> 24;
   if (a == 255) return argb;
   if (a == 0) return 0;
-  // Premultiplied with rounding, and back rounding halves down.
+  // Premultiplied with rounding; back with a bias of 3/8 of a step, not a
+  // half (0x43434343 reads back as 0x43444444, 0x10101010 unchanged).
   const auto keep = [a](uint32_t c) {
     const uint32_t pre = (c * a + 127) / 255;
-    return std::min<uint32_t>(255, (pre * 255 + (a - 1) / 2) / a);
+    return std::min<uint32_t>(255, (pre * 255 + a * 3 / 8) / a);
   };
   return Pack(a, keep(Chan(argb, 16)), keep(Chan(argb, 8)), keep(Chan(argb, 0)));
 }
@@ -64,7 +68,7 @@ uint32_t StraightPixel(uint32_t p) {
   const uint32_t a = p >> 24;
   if (a == 0) return 0;
   if (a == 255) return p;
-  const auto un = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + (a - 1) / 2) / a); };
+  const auto un = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + a * 3 / 8) / a); };
   return Pack(a, un(Chan(p, 16)), un(Chan(p, 8)), un(Chan(p, 0)));
 }
 
@@ -93,21 +97,24 @@ void ScrollPixels(ScriptBitmap& dst, int dx, int dy) {
 
 void CopyChannel(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int dx, int dy,
                  uint32_t srcChannel, uint32_t dstChannel) {
-  // One source channel: the lowest bit given; none gives zeros. Every
-  // destination bit given receives it.
+  // Each side names one channel (1, 2, 4 or 8): a source naming none or
+  // several gives zeros; a destination naming none or several is left alone.
   constexpr int kShift[] = {16, 8, 0, 24};
-  int from = -1;
-  for (int i = 0; i < 4 && from < 0; ++i) {
-    if (srcChannel & (1u << i)) from = kShift[i];
-  }
-  if ((dstChannel & 15) == 0) return;
-  ForEachPair(dst, src, rect, dx, dy, [&](uint32_t s, uint32_t d) {
-    const uint32_t v = from < 0 ? 0 : Chan(s, from);
+  const auto single = [&](uint32_t bits) {
     for (int i = 0; i < 4; ++i) {
-      if (dstChannel & (1u << i)) d = (d & ~(0xFFu << kShift[i])) | v << kShift[i];
+      if (bits == (1u << i)) return kShift[i];
     }
-    return d;
-  });
+    return -1;
+  };
+  const int from = single(srcChannel), to = single(dstChannel);
+  if (to < 0) return;
+  ForEachPair(
+      dst, src, rect, dx, dy,
+      [&](uint32_t s, uint32_t d) {
+        const uint32_t v = from < 0 ? 0 : Chan(s, from);
+        return (d & ~(0xFFu << to)) | v << to;
+      },
+      /*inPlace=*/true);
 }
 
 void MergePixels(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rect, int dx, int dy,
@@ -266,9 +273,9 @@ uint32_t NoiseRandom::Next() {
 void NoisePixels(ScriptBitmap& dst, int32_t seed, int low, int high, uint32_t channels,
                  bool grayScale) {
   if (!dst.Valid()) return;
-  if (high < low) std::swap(low, high);
+  // A high below the low gives the low everywhere.
   low = std::clamp(low, 0, 255), high = std::clamp(high, 0, 255);
-  const auto span = static_cast<uint32_t>(high - low + 1);
+  const auto span = static_cast<uint32_t>(std::max(high - low + 1, 1));
   NoiseRandom rng(seed);
   for (uint32_t& p : dst.argb) {
     uint32_t a = 255, r = 0, g = 0, b = 0;

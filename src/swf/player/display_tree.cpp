@@ -207,7 +207,6 @@ DisplayNode BuildClipTree(const TimelineInstance& clip) {
   DisplayNode node;
   node.kind = DisplayNode::Kind::Group;
   AppendChildren(clip, clip.GetMovie(), node);
-  node.mask.reset();
   return node;
 }
 

@@ -19,8 +19,9 @@ using Levels = std::map<int, std::shared_ptr<TimelineInstance>>;
 DisplayNode BuildDisplayTree(const TimelineInstance& root, const Movie& movie,
                              const Matrix& stageToDevice, const Levels& levels = {});
 
-// What one clip shows in its own space (twips), without its placement and
-// without the mask set on it: a group of its drawing and its children.
+// What one clip shows in its own space (twips), without its placement: a
+// group of its drawing and its children, with the setMask mask on it in
+// stage space.
 DisplayNode BuildClipTree(const TimelineInstance& clip);
 
 }  // namespace orrivel::swf

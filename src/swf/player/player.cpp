@@ -221,7 +221,20 @@ bool Player::LoadFile(const std::string& utf8Path) {
         (result.message.empty() ? "not a playable SWF movie" : OneLine(result.message));
     return false;
   }
-  // Imported characters come from files beside the movie (or below it).
+  // Imported characters come from files beside the movie (or below it);
+  // each file named is a request of the movie's, told to the host once.
+  if (impl_->requestSink) {
+    std::vector<std::string> asked;
+    for (const Movie::Import& import : result.movie->imports) {
+      if (import.url.empty() || std::find(asked.begin(), asked.end(), import.url) != asked.end())
+        continue;
+      asked.push_back(import.url);
+      avm1::OutgoingRequest request;
+      request.url = import.url;
+      request.method = "GET";
+      impl_->requestSink(request);
+    }
+  }
   ResolveImports(*result.movie, path.parent_path(), impl_->refusalSink);
   impl_->folder = path.parent_path();
   if (!impl_->storageRoot.empty()) impl_->storage = MovieStorageFolder(impl_->storageRoot, path);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "swf/format/reader.h"
+#include "swf/player/player.h"
+#include "swf/render/native_image_decoder.h"
 
 namespace orrivel::swf {
 namespace {
@@ -50,19 +52,35 @@ std::vector<uint8_t> ExportingMovie(int id, const std::string& name) {
   return file;
 }
 
-// An exported name without its character is skipped, whatever its id
-// (near the top of the range, the renumbered id would wrap).
-TEST(AssetImportTest, ExportWithoutCharacterIsSkipped) {
+// An import the exporting file cannot satisfy is skipped: a name exported
+// without its character (whatever its id: near the top of the range the
+// renumbered id would wrap), a name not exported at all, a file that is no
+// movie, a file that is not there.
+TEST(AssetImportTest, ImportsThatFindNothingAreSkipped) {
   const auto folder = std::filesystem::path(testing::TempDir()) / "orrivel_import_ghost";
   std::filesystem::create_directories(folder);
-  for (int id : {7, 65535}) {
-    const std::vector<uint8_t> lib = ExportingMovie(id, "a");
-    std::ofstream(folder / "lib.swf", std::ios::binary)
-        .write(reinterpret_cast<const char*>(lib.data()), static_cast<std::streamsize>(lib.size()));
+  const struct {
+    const char* what;
+    std::vector<uint8_t> lib;  // empty: no file
+  } cases[] = {
+      {"exported without its character", ExportingMovie(7, "a")},
+      {"exported without its character, top id", ExportingMovie(65535, "a")},
+      {"another name exported", ExportingMovie(7, "b")},
+      {"not a movie", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0}},
+      {"no file", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(folder / "lib.swf");
+    if (!c.lib.empty()) {
+      std::ofstream(folder / "lib.swf", std::ios::binary)
+          .write(reinterpret_cast<const char*>(c.lib.data()),
+                 static_cast<std::streamsize>(c.lib.size()));
+    }
     LoadResult loaded = LoadMovie(ImportingMovie("lib.swf", 1));
     ASSERT_TRUE(loaded.movie);
     ResolveImports(*loaded.movie, folder, nullptr);
-    EXPECT_FALSE(loaded.movie->characters.contains(1)) << id;
+    EXPECT_FALSE(loaded.movie->characters.contains(1));
   }
   std::filesystem::remove_all(folder);
 }
@@ -83,6 +101,28 @@ TEST(AssetImportTest, ImportLoopsStayBounded) {
     int refusals = 0;
     ResolveImports(*loaded.movie, folder, [&](const std::string&) { ++refusals; });
     EXPECT_EQ(refusals > 0, fan > 1) << fan;
+  }
+  std::filesystem::remove_all(folder);
+}
+
+// Each file a movie imports from is a request the host hears of once, as
+// the movie loads, whether or not the file is there.
+TEST(AssetImportTest, ImportedFilesAreRequestsOfTheMovie) {
+  const auto folder = std::filesystem::path(testing::TempDir()) / "orrivel_import_request";
+  std::filesystem::create_directories(folder);
+  for (const std::string url : {"lib.swf", ""}) {
+    const std::vector<uint8_t> bytes = ImportingMovie(url, 2);
+    std::ofstream(folder / "main.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    NativeImageDecoder decoder;
+    Player player(decoder);
+    std::vector<std::string> requests;
+    player.SetRequestSink(
+        [&](const avm1::OutgoingRequest& r) { requests.push_back(r.method + " " + r.url); });
+    ASSERT_TRUE(player.LoadFile((folder / "main.swf").string()));
+    EXPECT_EQ(requests,
+              url.empty() ? std::vector<std::string>{} : std::vector<std::string>{"GET " + url});
   }
   std::filesystem::remove_all(folder);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace orrivel::swf {
@@ -29,7 +30,9 @@ TEST(BitmapOpsTest, KeptPixelRoundsThroughAlpha) {
   } cases[] = {
       {0xAABBCCDDu, 0xAABBCCDCu, 0xFFBBCCDDu}, {0x98765432u, 0x98755432u, 0xFF765432u},
       {0x12345678u, 0x12395571u, 0xFF345678u}, {0x00FFFFFFu, 0x00000000u, 0xFFFFFFFFu},
-      {0xFF123456u, 0xFF123456u, 0xFF123456u},
+      {0xFF123456u, 0xFF123456u, 0xFF123456u}, {0x43434343u, 0x43444444u, 0xFF434343u},
+      {0x10101010u, 0x10101010u, 0xFF101010u}, {0x220000AAu, 0x220000ACu, 0xFF0000AAu},
+      {0xFEAABBCCu, 0xFEAABBCCu, 0xFFAABBCCu},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(KeptPixel(clear, c.in), c.transparentOut) << std::hex << c.in;
@@ -71,15 +74,19 @@ TEST(BitmapOpsTest, ChannelMergeThresholdAndPaletteRules) {
     op(d, s);
     return d.argb[0];
   };
-  // Blue into red and green; no source channel gives zeros.
+  // Blue into red; a source naming no single channel gives zeros, a
+  // destination naming several is left alone.
   EXPECT_EQ(run([](auto& d, auto& s) {
-              CopyChannel(d, s, {0, 0, 1, 1}, 0, 0, kBlue, 3);
+              CopyChannel(d, s, {0, 0, 1, 1}, 0, 0, kBlue, kRed);
             }),
-            0xFF303060u);
-  EXPECT_EQ(run([](auto& d, auto& s) {
-              CopyChannel(d, s, {0, 0, 1, 1}, 0, 0, 0, kRed);
-            }),
-            0xFF005060u);
+            0xFF305060u);
+  EXPECT_EQ(run([](auto& d, auto& s) { CopyChannel(d, s, {0, 0, 1, 1}, 0, 0, kBlue, 3); }), dst);
+  for (uint32_t bad : {0u, 3u, 5u, 16u}) {
+    EXPECT_EQ(run([bad](auto& d, auto& s) {
+                CopyChannel(d, s, {0, 0, 1, 1}, 0, 0, bad, kRed);
+              }),
+              0xFF005060u);
+  }
   // Merge: 256 takes the source, 0 keeps the destination, 128 halves.
   EXPECT_EQ(run([](auto& d, auto& s) {
               MergePixels(d, s, {0, 0, 1, 1}, 0, 0, {256, 256, 0, 128});
@@ -147,6 +154,13 @@ TEST(BitmapOpsTest, NoiseFollowsTheGenerator) {
   ScriptBitmap narrow = a;
   NoisePixels(narrow, 5, -20, 3, 7, true);  // limits clamp to 0..255
   for (uint32_t p : narrow.argb) EXPECT_LE(p & 0xFF, 3u);
+  // A high below the low gives the low everywhere, after both clamp.
+  for (const auto& [low, high, value] : {std::tuple{60, 50, 60u}, {10, 2, 10u}, {1, -1, 1u}}) {
+    ScriptBitmap flat = a;
+    NoisePixels(flat, 203, low, high, 7, true);
+    for (uint32_t p : flat.argb)
+      EXPECT_EQ(p, 0xFF000000u | value * 0x010101u) << low << "," << high;
+  }
 }
 
 TEST(BitmapOpsTest, DissolveChangesExactlyTheCount) {

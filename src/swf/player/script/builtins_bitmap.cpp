@@ -83,7 +83,7 @@ Completion BitmapCtor(Vm& vm, const CallContext& call, Args args) {
   // Bad sizes, and sizes past the shared budget, make no bitmap at all.
   const int side = vm.version >= 10 ? kMaxSideV10 : kMaxSide;
   if (w <= 0 || h <= 0 || w > side || h > side || static_cast<int64_t>(w) * h > kMaxPixels ||
-      !vm.Charge(static_cast<std::size_t>(w) * h * 4) || !b->Allocate(w, h, alpha, fill))
+      !vm.ChargePixels(static_cast<std::size_t>(w) * h * 4) || !b->Allocate(w, h, alpha, fill))
     vm.RefuseConstruct();
   return {};
 }
@@ -109,7 +109,9 @@ Completion Rectangle(Vm& vm, const CallContext& call, Args) {
   BitmapObject* b = AsBitmap(vm, self);
   if (!b) return {};
   if (!b->Valid()) return kFailed;
-  return NewRectangle(vm, {0, 0, b->bits->width, b->bits->height});
+  // -1 too when flash.geom.Rectangle is no longer a class.
+  const Value r = NewRectangle(vm, {0, 0, b->bits->width, b->bits->height});
+  return r.IsUndefined() ? kFailed : r;
 }
 
 Completion GetPixel(Vm& vm, const CallContext& call, Args args) {
@@ -179,7 +181,7 @@ Completion Clone(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   BitmapObject* b = Live(vm, self);
   if (!b) return kFailed;
-  if (!vm.Charge(b->bits->argb.size() * 4)) return {};
+  if (!vm.ChargePixels(b->bits->argb.size() * 4)) return {};
   auto* copy = vm.New<BitmapObject>();
   copy->proto = self->proto;
   if (!copy->Allocate(b->bits->width, b->bits->height, b->bits->transparent, 0)) return {};
@@ -265,7 +267,7 @@ Completion LoadBitmap(Vm& vm, const CallContext& call, Args args) {
   ScriptBitmap loaded;
   if (!movie || !LoadLibraryBitmap(loaded, *movie, vm.ToString(args[0]), Images(vm)) ||
       static_cast<int64_t>(loaded.width) * loaded.height > kMaxPixels ||
-      !vm.Charge(loaded.argb.size() * 4))
+      !vm.ChargePixels(loaded.argb.size() * 4))
     return {};
   auto* out = vm.New<BitmapObject>();
   out->proto = PrototypeOf(vm, self);

@@ -86,7 +86,7 @@ Value NewRectangle(Vm& vm, const PixelRect& r) {
 }
 
 Value NewBitmapLike(Vm& vm, Object* self, ScriptBitmap&& pixels) {
-  if (!vm.Charge(pixels.argb.size() * 4)) return {};
+  if (!vm.ChargePixels(pixels.argb.size() * 4)) return {};
   auto* out = vm.New<BitmapObject>();
   out->proto = self->proto;
   if (!out->Allocate(pixels.width, pixels.height, pixels.transparent, 0)) return {};

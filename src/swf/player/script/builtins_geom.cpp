@@ -38,7 +38,7 @@ Value Make(Vm& vm, const char* cls, std::vector<Value> args) {
   return vm.Construct(Ctor(vm, cls), args);
 }
 
-double N(Vm& vm, Object* o, std::string_view k) { return o ? vm.ToNumber(vm.Get(o, k)) : NAN; }
+double N(Vm& vm, Object* o, std::string_view k) { return vm.ToNumber(o ? vm.Get(o, k) : Value{}); }
 Value G(Vm& vm, Object* o, std::string_view k) { return o ? vm.Get(o, k) : Value{}; }
 Object* O(const Value& v) { return v.IsObject() ? v.object : nullptr; }
 
@@ -219,10 +219,21 @@ Completion RectContainsPoint(Vm& vm, const CallContext& call, Args args) {
   Object* p = O(Arg(args, 0));
   return Contains(vm, self, G(vm, p, "x"), G(vm, p, "y"));
 }
+// The script: each corner of r within this one, x then y, `a >= b` being
+// !(a < b) and `a < b` or `a > b` undefined with NaN, which ends the chain.
 Completion RectContainsRect(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  const R r = Read(vm, self), o = Read(vm, O(Arg(args, 0)));
-  return Value::Bool(o.x >= r.x && o.y >= r.y && o.x + o.w <= r.x + r.w && o.y + o.h <= r.y + r.h);
+  Object* r = O(Arg(args, 0));
+  for (const auto& [pos, size] : {std::pair{"x", "width"}, std::pair{"y", "height"}}) {
+    const Value lo = G(vm, self, pos), hi = Plus(vm, lo, G(vm, self, size));
+    const Value start = G(vm, r, pos), end = Plus(vm, start, G(vm, r, size));
+    const Value steps[] = {Value::Bool(!vm.ToBoolean(vm.Less(start, lo))), vm.Less(start, hi),
+                           vm.Less(lo, end), Value::Bool(!vm.ToBoolean(vm.Less(hi, end)))};
+    for (const Value& v : steps) {
+      if (!vm.ToBoolean(v)) return v;
+    }
+  }
+  return Value::Bool(true);
 }
 Completion RectEquals(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
@@ -280,11 +291,19 @@ Completion RectIntersects(Vm& vm, const CallContext& call, Args args) {
 Completion RectUnion(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   const R a = Read(vm, self), b = Read(vm, O(Arg(args, 0)));
-  if (IsEmpty(a)) return MakeRect(vm, b.x, b.y, b.w, b.h);
-  if (IsEmpty(b)) return MakeRect(vm, a.x, a.y, a.w, a.h);
-  const double x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
-  return MakeRect(vm, x0, y0, std::max(a.x + a.w, b.x + b.w) - x0,
-                  std::max(a.y + a.h, b.y + b.h) - y0);
+  // A side is empty when its width or height is at most 0: NaN is not, and
+  // spreads through the sums (Math.min and Math.max give NaN with it).
+  const auto empty = [](const R& r) { return r.w <= 0 || r.h <= 0; };
+  if (empty(a)) return MakeRect(vm, b.x, b.y, b.w, b.h);
+  if (empty(b)) return MakeRect(vm, a.x, a.y, a.w, a.h);
+  const auto lo = [](double p, double q) {
+    return std::isnan(p) || std::isnan(q) ? NAN : std::min(p, q);
+  };
+  const auto hi = [](double p, double q) {
+    return std::isnan(p) || std::isnan(q) ? NAN : std::max(p, q);
+  };
+  const double x0 = lo(a.x, b.x), y0 = lo(a.y, b.y);
+  return MakeRect(vm, x0, y0, hi(a.x + a.w, b.x + b.w) - x0, hi(a.y + a.h, b.y + b.h) - y0);
 }
 Completion RectToString(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
@@ -402,57 +421,80 @@ Completion MatrixConcat(Vm& vm, const CallContext& call, Args args) {
   WriteMatrix(vm, self, ReadMatrix(vm, O(Arg(args, 0))) * ReadMatrix(vm, self));
   return {};
 }
+// The player builds rotate, scale, createBox, createGradientBox and invert
+// from the object's own methods, so on an object that lacks them (a method
+// copied onto a plain object) those steps do nothing.
+void Invoke(Vm& vm, Object* self, std::string_view name, std::vector<Value> args,
+            Value* result = nullptr) {
+  if (self) vm.CallMethod(self, name, args, result);
+}
 Completion MatrixInvert(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
+  if (!self) return {};
   const Matrix m = ReadMatrix(vm, self);
   Matrix inv;
-  if (!m.Invert(inv)) inv = Matrix{};
-  WriteMatrix(vm, self, inv);
+  if (!m.Invert(inv)) {
+    Invoke(vm, self, "identity", {});
+    return {};
+  }
+  vm.Set(self, "a", Value::Num(inv.a));
+  vm.Set(self, "b", Value::Num(inv.b));
+  vm.Set(self, "c", Value::Num(inv.c));
+  vm.Set(self, "d", Value::Num(inv.d));
+  // The new offsets are the old ones mapped by the inverted linear part.
+  Value p;
+  Invoke(vm, self, "deltaTransformPoint",
+         {Make(vm, "Point", {G(vm, self, "tx"), G(vm, self, "ty")})}, &p);
+  vm.Set(self, "tx", Value::Num(-N(vm, O(p), "x")));
+  vm.Set(self, "ty", Value::Num(-N(vm, O(p), "y")));
   return {};
-}
-Matrix Box(double sx, double sy, double r, double tx, double ty) {
-  return {sx * std::cos(r), sx * std::sin(r), -sy * std::sin(r), sy * std::cos(r), tx, ty};
-}
-// createBox and createGradientBox scale the rotation's sine by the other
-// axis (b by scaleY, c by scaleX), as the player does.
-Matrix ScaledBox(double sx, double sy, double r, double tx, double ty) {
-  return {sx * std::cos(r), sy * std::sin(r), -sx * std::sin(r), sy * std::cos(r), tx, ty};
 }
 Completion MatrixCreateBox(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  // No default rotation here, unlike createGradientBox: a missing one is NaN.
-  const double r = vm.ToNumber(Arg(args, 2));
-  const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
-  WriteMatrix(vm, self, ScaledBox(vm.ToNumber(Arg(args, 0)), vm.ToNumber(Arg(args, 1)), r, tx, ty));
+  if (!self) return {};
+  // No default rotation here, unlike createGradientBox: a missing one is NaN
+  // (0 before SWF 7). Without rotation the scales are set alone, so a NaN
+  // scale leaves b and c at 0.
+  if (vm.ToNumber(Arg(args, 2)) == 0) {
+    const Matrix s{vm.ToNumber(Arg(args, 0)), 0, 0, vm.ToNumber(Arg(args, 1)), 0, 0};
+    WriteMatrix(vm, self, s);
+  } else {
+    Invoke(vm, self, "identity", {});
+    Invoke(vm, self, "rotate", {Arg(args, 2)});
+    Invoke(vm, self, "scale", {Arg(args, 0), Arg(args, 1)});
+  }
+  const Value tx = Arg(args, 3), ty = Arg(args, 4);
+  vm.Set(self, "tx", tx.IsUndefined() ? Value::Num(0) : tx);
+  vm.Set(self, "ty", ty.IsUndefined() ? Value::Num(0) : ty);
   return {};
 }
 Completion MatrixGradientBox(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   const double w = vm.ToNumber(Arg(args, 0)), h = vm.ToNumber(Arg(args, 1));
-  const double r = args.size() > 2 ? vm.ToNumber(args[2]) : 0;
-  const double tx = args.size() > 3 ? vm.ToNumber(args[3]) : 0;
-  const double ty = args.size() > 4 ? vm.ToNumber(args[4]) : 0;
-  WriteMatrix(vm, self, ScaledBox(w / 1638.4, h / 1638.4, r, tx + w / 2, ty + h / 2));
+  const Value r = args.size() > 2 ? args[2] : Value::Num(0);
+  const Value tx = args.size() > 3 ? args[3] : Value::Num(0);
+  const Value ty = args.size() > 4 ? args[4] : Value::Num(0);
+  Invoke(vm, self, "createBox",
+         {Value::Num(w / 1638.4), Value::Num(h / 1638.4), r, Plus(vm, tx, Value::Num(w / 2)),
+          Plus(vm, ty, Value::Num(h / 2))});
   return {};
 }
 Completion MatrixRotate(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  WriteMatrix(vm, self, Box(1, 1, vm.ToNumber(Arg(args, 0)), 0, 0) * ReadMatrix(vm, self));
+  const double r = vm.ToNumber(Arg(args, 0));
+  const double c = std::cos(r), s = std::sin(r);
+  Invoke(vm, call.This(), "concat", {MakeMatrix(vm, {c, s, -s, c, 0, 0})});
   return {};
 }
 Completion MatrixScale(Vm& vm, const CallContext& call, Args args) {
-  Object* const self = call.This();
   const Matrix s{vm.ToNumber(Arg(args, 0)), 0, 0, vm.ToNumber(Arg(args, 1)), 0, 0};
-  WriteMatrix(vm, self, s * ReadMatrix(vm, self));
+  Invoke(vm, call.This(), "concat", {MakeMatrix(vm, s)});
   return {};
 }
 Completion MatrixTranslate(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  Matrix m = ReadMatrix(vm, self);
-  m.tx += vm.ToNumber(Arg(args, 0));
-  m.ty += vm.ToNumber(Arg(args, 1));
-  WriteMatrix(vm, self, m);
+  if (!self) return {};
+  vm.Set(self, "tx", Plus(vm, G(vm, self, "tx"), Arg(args, 0)));
+  vm.Set(self, "ty", Plus(vm, G(vm, self, "ty"), Arg(args, 1)));
   return {};
 }
 Value MapWith(Vm& vm, Object* self, Args args, bool delta) {
@@ -612,8 +654,11 @@ Matrix ToPixels(Matrix m) {
 
 Completion TransformNew(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  if (self && Arg(args, 0).IsObject() && args[0].object->IsClip())
+  if (self && Arg(args, 0).IsObject() && args[0].object->IsClip()) {
     AttachState<TransformState>(vm, self)->clip = static_cast<ClipObject*>(args[0].object);
+  } else {
+    vm.RefuseConstruct();  // a Transform belongs to a clip: without one, `new` gives undefined
+  }
   return {};
 }
 Completion TransformMatrix(Vm& vm, const CallContext& call, Args) {
@@ -644,9 +689,18 @@ Completion TransformConcatMatrix(Vm& vm, const CallContext& call, Args) {
   if (!t || !ConcatenatedMatrix(*t, m)) return {};
   return MakeMatrix(vm, ToPixels(m));
 }
+// A level's root keeps what scripts set on it in a placement of its own,
+// made when first needed.
+DisplayObject* RootPlacementOf(Vm& vm, Object* self, bool make) {
+  auto t = ClipOf(vm, self);
+  if (!t || !t->IsRoot()) return nullptr;
+  if (!t->rootPlacement && make) t->rootPlacement = std::make_unique<DisplayObject>();
+  return t->rootPlacement.get();
+}
 Completion TransformColor(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   const DisplayObject* p = PlacedOf(vm, self);
+  if (!p) p = RootPlacementOf(vm, self, false);
   if (!p) return ClipOf(vm, self) ? MakeColor(vm, ColorTransform{}) : Value{};
   return MakeColor(vm, p->colorTransform);
 }
@@ -654,7 +708,10 @@ Completion TransformSetColor(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   DisplayObject* p = PlacedOf(vm, self);
   Object* o = O(Arg(args, 0));
-  if (!p || !o) return {};
+  // Only a ColorTransform is taken; any other object leaves the clip's.
+  if (!o || !Fields(o)) return {};
+  if (!p) p = RootPlacementOf(vm, self, true);
+  if (!p) return {};
   p->colorTransform = ReadColor(vm, o);
   p->scripted = true;
   return {};
@@ -663,11 +720,25 @@ Completion TransformConcatColor(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   auto t = ClipOf(vm, self);
   if (!t) return {};
+  // The player combines them in its 8.8 fixed point, rounding down and
+  // wrapping past 16 bits.
+  const auto combine = [](const ColorTransform& o, const ColorTransform& in) {
+    const auto wrap = [](int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v)); };
+    const auto mul = [&](int16_t a, int16_t b) { return wrap((int32_t{a} * b) >> 8); };
+    ColorTransform r;
+    r.rMult = mul(o.rMult, in.rMult), r.gMult = mul(o.gMult, in.gMult);
+    r.bMult = mul(o.bMult, in.bMult), r.aMult = mul(o.aMult, in.aMult);
+    r.rAdd = wrap(mul(o.rMult, in.rAdd) + o.rAdd), r.gAdd = wrap(mul(o.gMult, in.gAdd) + o.gAdd);
+    r.bAdd = wrap(mul(o.bMult, in.bAdd) + o.bAdd), r.aAdd = wrap(mul(o.aMult, in.aAdd) + o.aAdd);
+    return r;
+  };
   ColorTransform c;
-  for (auto cur = t; cur && !cur->IsRoot(); cur = cur->Parent()) {
-    const DisplayObject* p = PlacementOf(*cur);
+  for (auto cur = t; cur; cur = cur->Parent()) {
+    // A level's root has a colour transform of its own once scripts set one.
+    const DisplayObject* p = cur->IsRoot() ? cur->rootPlacement.get() : PlacementOf(*cur);
     if (!p) break;
-    c = p->colorTransform * c;
+    c = combine(p->colorTransform, c);
+    if (cur->IsRoot()) break;
   }
   return MakeColor(vm, c);
 }

@@ -8,6 +8,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/registry.h"
@@ -15,6 +19,7 @@
 #include "swf/avm1/host_state.h"
 #include "swf/avm1/loader.h"
 #include "swf/player/timeline_instance.h"
+#include "swf/sound/id3_tags.h"
 #include "swf/sound/mp3_header.h"
 #include "swf/player/script/script_display.h"
 
@@ -66,6 +71,13 @@ class SoundObject : public Object {
   // The target clip's object: a reference that follows its path, so a clip
   // later placed under the same name becomes the target.
   ClipObject* clip = nullptr;
+  // The target is found by the path it had when the Sound was made, each
+  // time: a clip renamed since is not the target, unless a variable of
+  // that name leads to it.
+  std::string path;
+  // A target given as text is that text, looked up from the clip whose
+  // script uses the Sound.
+  std::string name;
   bool hasTarget = false;     // else the movie's sound
   bool badTarget = false;     // made for something that is not a clip
   uint16_t soundId = 0;       // attached sound; 0 for none
@@ -80,6 +92,8 @@ class SoundObject : public Object {
 
   // duration and position read the attached sound until a script sets them.
   bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
+  // Once there is a sound, scripts cannot set them.
+  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
   void Trace(std::vector<Object*>& out) override {
     Object::Trace(out);
     if (holder) out.push_back(holder);
@@ -89,6 +103,16 @@ class SoundObject : public Object {
   // handler keeps it until that has run; a clip that has since taken its
   // path is.
   std::shared_ptr<TimelineInstance> Target(Vm& vm) const {
+    if (!name.empty()) {
+      ClipObject* base = vm.CurrentTarget() ? vm.CurrentTarget() : vm.RootClip();
+      return base ? OnStage(vm, ResolveTarget(vm, base, name)) : nullptr;
+    }
+    if (!path.empty()) {
+      if (ClipObject* found = ResolveTarget(vm, vm.RootClip(), path)) return OnStage(vm, found);
+      // A removed clip stays the target while its onUnload handler runs.
+      const auto gone = clip ? clip->Instance() : nullptr;
+      return gone && gone->Removed() ? OnStage(vm, clip) : nullptr;
+    }
     auto t = OnStage(vm, clip);
     if (t || !clip || !clip->Instance()) return t;
     ClipObject* live = ResolveTarget(vm, vm.RootClip(), clip->Path(vm));
@@ -151,6 +175,13 @@ bool SoundObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   return false;
 }
 
+bool SoundObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+  if (HasSound(this) && !Object::HasOwn(vm, name) &&
+      (vm.NamesEqual(name, "duration") || vm.NamesEqual(name, "position")))
+    return false;
+  return Object::SetOwn(vm, name, v);
+}
+
 // ---- Completion ------------------------------------------------------------------
 
 Completion CompletionFired(Vm& vm, const CallContext&, Args args) {
@@ -201,13 +232,22 @@ Completion SoundCtor(Vm& vm, const CallContext& call, Args args) {
   if (t.IsNullish()) return {};
   s->hasTarget = true;
   ClipObject* clip = nullptr;
+  std::string name;
   if (t.IsObject() && t.object->IsClip()) {
     clip = static_cast<ClipObject*>(t.object);
-  } else if (t.type == Type::String && vm.CurrentTarget()) {
-    clip = ResolveTarget(vm, vm.CurrentTarget(), t.string);
+  } else if (t.IsObject() || t.type == Type::String) {
+    // Anything else names its clip by its text (an object's toString runs,
+    // and what it throws goes on to the script).
+    name = vm.ToString(t);
+    if (vm.Throwing()) return {};
+    if (vm.CurrentTarget()) clip = ResolveTarget(vm, vm.CurrentTarget(), name);
   }
-  if (clip && clip->Instance()) {
+  if (!name.empty()) {
+    s->name = name;
     s->clip = clip;
+  } else if (clip && clip->Instance()) {
+    s->clip = clip;
+    s->path = clip->Path(vm);
   } else {
     s->badTarget = true;
   }
@@ -378,6 +418,38 @@ Completion GetBytes(Vm& vm, const CallContext& call, Args) {
   return Value::Num(it == vm.movie->sounds.end() ? 0 : it->second->data.size());
 }
 
+// Sound.id3: an object without a prototype holding each frame by its ID
+// (comments gather in an array) and the common ones by a second name too.
+// A script's own id3, set before, stays; the player's cannot be set over.
+bool ShowId3(Vm& vm, Object* self, std::span<const uint8_t> bytes) {
+  const std::vector<Id3Frame> frames = ReadId3Frames(bytes);
+  if (frames.empty()) return false;
+  static constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
+      {"COMM", "comment"}, {"TALB", "album"}, {"TCON", "genre"}, {"TIT2", "songname"},
+      {"TPE1", "artist"},  {"TRCK", "track"}, {"TYER", "year"}};
+  Object* id3 = vm.NewObject();
+  id3->proto = nullptr;
+  for (const Id3Frame& f : frames) {
+    if (!vm.Charge(f.id.size() + f.text.size())) break;
+    const Value text = Value::Str(f.text);
+    for (const auto& [id, alias] : kAliases) {
+      if (id == f.id) vm.Set(id3, alias, text);
+    }
+    if (f.id == "COMM") {
+      const Value list = vm.Get(id3, "COMM");
+      if (list.IsObject()) {
+        vm.CallMethod(list.object, "push", {&text, 1});
+        continue;
+      }
+      vm.Set(id3, "COMM", Value::Obj(vm.NewArray({text})));
+      continue;
+    }
+    vm.Set(id3, f.id, text);
+  }
+  if (!self->HasOwn(vm, "id3")) self->Define(vm, "id3", Value::Obj(id3), kReadOnly | kDontDelete);
+  return true;
+}
+
 // loadSound(url, streaming): a file beside the movie loads at once; its
 // sound is timed but not heard. Anything else fails as a missing file does.
 Completion LoadSound(Vm& vm, const CallContext& call, Args args) {
@@ -399,13 +471,26 @@ Completion LoadSound(Vm& vm, const CallContext& call, Args args) {
     After(vm, s, LoadFailed, 0);
     return {};
   }
+  // A loaded sound shows its own duration and position, unless a script
+  // had set both before.
+  Object* target = s->Self();
+  if (!target->HasOwn(vm, "duration") || !target->HasOwn(vm, "position")) {
+    target->DeleteOwn(vm, "duration");
+    target->DeleteOwn(vm, "position");
+  }
   ++s->generation;
   s->soundId = 0;
   s->fileBytes = bytes.size();
-  s->durationMs = ms;
+  s->durationMs = 0;
   s->startedMs = -1;
   s->offsetMs = s->positionMs = 0;
   s->loops = 1;
+  // The tags come first, while the sound's length still reads 0 (onID3 is
+  // told true, as onLoad is).
+  static const Value kTrue = Value::Bool(true);
+  if (ShowId3(vm, s->Self(), {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}))
+    vm.CallMethod(s->Self(), "onID3", {&kTrue, 1});
+  s->durationMs = ms;
   const Value ok = Value::Bool(true);
   vm.CallMethod(s->Self(), "onLoad", {&ok, 1});
   // A streaming sound plays as it arrives.

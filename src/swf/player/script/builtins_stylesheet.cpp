@@ -143,14 +143,21 @@ Completion Clear(Vm&, const CallContext& call, Args) {
   return {};
 }
 
+// transform(style): a TextFormat of the style object's properties (a number
+// or a string gives one of none); null for nothing, null or undefined. What
+// no property sets is null, but kerning, which is false.
 Completion Transform(Vm& vm, const CallContext&, Args args) {
   const Value style = Arg(args, 0);
-  if (!style.IsObject()) return Value::Null();
-  std::vector<std::string> keys;
-  style.object->OwnKeys(vm, keys);
+  if (style.IsNullish()) return Value::Null();
   std::map<std::string, std::string> props;
-  for (const std::string& k : keys) props[k] = vm.ToString(vm.Get(style.object, k));
-  return Value::Obj(NewTextFormat(vm, FormatOf(props)));
+  if (style.IsObject()) {
+    std::vector<std::string> keys;
+    style.object->OwnKeys(vm, keys);
+    for (const std::string& k : keys) props[k] = vm.ToString(vm.Get(style.object, k));
+  }
+  TextStyle format = FormatOf(props);
+  if (!format.kerning) format.kerning = false;
+  return Value::Obj(NewTextFormat(vm, format));
 }
 
 // "sel, sel { name: value; ... }": false when the text is not a sheet.
