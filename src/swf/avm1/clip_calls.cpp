@@ -53,9 +53,61 @@ Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
   }
 }
 
-Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject) {
+namespace {
+
+// The level a version 4 path's first step names: "_level" or "_flash" and
+// the digits that follow, up to whatever comes after them ("_level0:x" is
+// level 0).
+ClipObject* Swf4Level(Vm& vm, std::string_view seg) {
+  if (seg.size() < 6) return nullptr;
+  if (!vm.NamesEqual(seg.substr(0, 6), "_level") && !vm.NamesEqual(seg.substr(0, 6), "_flash"))
+    return nullptr;
+  std::size_t digits = 6;
+  while (digits < seg.size() && digits < 12 && seg[digits] >= '0' && seg[digits] <= '9') ++digits;
+  return vm.LevelClip("_level" + std::string(seg.substr(6, digits - 6)));
+}
+
+// Version 4 paths: slashes separate clip names and ".." steps up; dots and
+// colons are part of the names, and neither _root nor variables are steps.
+ClipObject* ResolveSwf4Path(Vm& vm, ClipObject* base, std::string_view path) {
+  if (path.find("//") != std::string_view::npos) return nullptr;
+  ClipObject* cur = base;
+  bool first = true;
+  if (path.starts_with('/')) {
+    cur = base ? vm.RootOf(base) : nullptr;
+    path.remove_prefix(1);
+    first = false;
+  }
+  while (cur && !path.empty()) {
+    const std::size_t cut = std::min(path.find('/'), path.size());
+    const std::string_view seg = path.substr(0, cut);
+    path = cut < path.size() ? path.substr(cut + 1) : std::string_view{};
+    if (seg.empty()) continue;
+    if (seg == "..") {
+      cur = cur->Parent(vm);
+    } else if (ClipObject* level = first ? Swf4Level(vm, seg) : nullptr) {
+      cur = level;
+    } else {
+      cur = cur->Child(vm, seg);
+    }
+    first = false;
+  }
+  return cur;
+}
+
+}  // namespace
+
+Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject,
+                    bool logPrimitive) {
+  if (vm.version < 5) {
+    return ResolveSwf4Path(vm, base && base->IsClip() ? static_cast<ClipObject*>(base) : nullptr,
+                           path);
+  }
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
-  if (path.starts_with('.') && !path.starts_with("..")) return nullptr;  // nor a leading dot
+  // Nor a leading dot other than a ".." step ("...:a" is none).
+  if (path.starts_with('.') &&
+      !(path.starts_with("..") && (path.size() == 2 || path[2] == '/' || path[2] == ':')))
+    return nullptr;
   Object* cur = base;
   // Dots separate steps up to the first slash; past it only slashes and
   // colons do ("a.b/c.d" is a, b, then a clip named "c.d").
@@ -68,19 +120,21 @@ Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject)
   const auto separator = [&slashes](char c) {
     return c == '/' || c == ':' || (!slashes && c == '.');
   };
+  bool afterDot = false;
   while (cur && !path.empty()) {
     std::size_t cut = 0;
-    const bool up =
-        path.starts_with("..") && (path.size() == 2 || path[2] == '/' || path[2] == ':');
+    // ".." steps up at the start or after a slash or colon; after a dot it
+    // is two empty steps ("_level0.." is _level0).
+    const bool up = !afterDot && path.starts_with("..") &&
+                    (path.size() == 2 || path[2] == '/' || path[2] == ':');
     if (up) {
       cut = 2;
-    } else if (!slashes && path.front() == '.') {
-      return nullptr;  // "a..b": an empty step between two dots
     } else {
       while (cut < path.size() && !separator(path[cut])) ++cut;
     }
     const std::string_view seg = path.substr(0, cut);
     if (cut < path.size() && path[cut] == '/') slashes = true;
+    afterDot = cut < path.size() && path[cut] == '.';
     path = cut < path.size() ? path.substr(cut + 1) : std::string_view{};
     // `this` stays put in a variable's path; a target path has no such step.
     if (seg.empty() || (anyObject && seg == "this")) continue;
@@ -104,13 +158,21 @@ Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject)
       // step ("o" of "o.t"); a target path must still end at a clip.
       Value v;
       cur = clip->Object::GetOwn(vm, seg, v) && v.IsObject() ? v.object : nullptr;
+      // The player logs a target step that reaches a primitive, which it
+      // no longer boxes.
+      const Type t = v.type;
+      if (logPrimitive && (t == Type::String || t == Type::Number || t == Type::Boolean) &&
+          vm.traceSink)
+        vm.traceSink(
+            "Parameters of primitive types are no longer coerced into the required type - "
+            "Object.");
     }
   }
   return anyObject || !cur || cur->IsClip() ? cur : nullptr;
 }
 
-ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
-  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false));
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path, bool logPrimitive) {
+  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false, logPrimitive));
 }
 
 void ClipSetPlaying(ClipObject* clip, bool playing) {

@@ -21,7 +21,7 @@ ClipObject* TargetOf(Activation& a, const Value& v) {
   if (v.IsObject() && v.object->IsClip()) return static_cast<ClipObject*>(v.object);
   const std::string path = a.vm.ToString(v);
   if (path.empty()) return a.target;
-  return ResolveTarget(a.vm, a.target, path);
+  return ResolveTarget(a.vm, a.target, path, true);
 }
 
 // tellTarget's target: a clip names itself by its path (the first clip of
@@ -32,7 +32,7 @@ ClipObject* TellTargetOf(Activation& a, const Value& v) {
                          ? static_cast<ClipObject*>(v.object)->Path(a.vm)
                          : a.vm.ToString(v);
   if (path.empty()) return a.base;
-  return ResolveTarget(a.vm, a.base, path);
+  return ResolveTarget(a.vm, a.base, path, true);
 }
 
 // A target that names nothing leaves no clip for properties, but variables

@@ -106,8 +106,10 @@ namespace {
 
 // Where a variable path splits into its owner's path and the variable's
 // name: the last colon or dot ("a/..:b" and "a/...b" both name b of a's
-// parent).
-std::size_t VariableCut(std::string_view name) { return name.find_last_of(".:"); }
+// parent). Version 4 knows no dot syntax: only a colon splits.
+std::size_t VariableCut(std::string_view name, int version) {
+  return version < 5 ? name.rfind(':') : name.find_last_of(".:");
+}
 
 // The object a variable path's owner part names. Its first step may be a
 // local or a with-object's member (innermost first); otherwise the path
@@ -148,7 +150,7 @@ Object* VariableOwner(Activation& a, std::string_view path) {
 
 Value GetPathVariable(Activation& a, const std::string& name) {
   Vm& vm = a.vm;
-  const std::size_t cut = VariableCut(name);
+  const std::size_t cut = VariableCut(name, a.version);
   if (cut == std::string::npos) {
     // A slash path that names no clip may still be a variable's name (a
     // slash path without a colon sets one).
@@ -156,8 +158,10 @@ Value GetPathVariable(Activation& a, const std::string& name) {
     Value out;
     return LookupName(a, name, out) ? out : Value{};
   }
-  // A name starting with a single dot names nothing.
+  // A name starting with a single dot names nothing, nor does an empty
+  // owner or one ending in an empty step (":x", "a::x").
   if (name.starts_with('.') && !name.starts_with("..")) return {};
+  if (cut == 0 || name[cut - 1] == ':') return {};
   const std::string_view member = std::string_view(name).substr(cut + 1);
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
                                 [&](Object* o) { return HasProperty(vm, o, member); });
@@ -169,7 +173,7 @@ Value GetPathVariable(Activation& a, const std::string& name) {
 // "path.name" or "path:name": sets the member of the object the path names;
 // false when the name has no path.
 bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
-  const std::size_t cut = VariableCut(name);
+  const std::size_t cut = VariableCut(name, a.version);
   if (cut == std::string::npos) return false;
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut));
   if (owner) a.vm.Set(owner, std::string_view(name).substr(cut + 1), v);
@@ -184,7 +188,7 @@ bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
 Object* CallFunctionThis(Activation& a, const std::string& name) {
   if (HasPathChars(name)) {
     // A path's function runs on the object the path names.
-    const std::size_t cut = VariableCut(name);
+    const std::size_t cut = VariableCut(name, a.version);
     if (cut == std::string::npos) return a.base;
     const std::string_view member = std::string_view(name).substr(cut + 1);
     Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
