@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "swf/avm1/clip_object.h"
@@ -42,6 +43,9 @@ Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
   switch (index) {
     case 13:
     case 19:
+      // From version 7 a NaN name is written as "0".
+      if (index == 13 && vm.version >= 7 && v.type == Type::Number && std::isnan(v.number))
+        return Value::Str("0");
       return Value::Str(vm.ToString(v));
     case 11:
     case 12:
@@ -49,8 +53,18 @@ Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
     case 15:
       return {};
     default:
-      return Value::Num(vm.ToNumber(v));
+      break;
   }
+  if (vm.version >= 5) return Value::Num(vm.ToNumber(v));
+  // Version 4 takes text only when it is wholly a number, and leaves the
+  // property as it is (NaN) for anything else and for infinities.
+  double n = std::numeric_limits<double>::quiet_NaN();
+  if (v.type == Type::String) {
+    if (!v.string.empty()) n = StringToNumber(v.string, 7);
+  } else if (!v.IsNullish()) {
+    n = vm.ToNumber(v);
+  }
+  return Value::Num(std::isfinite(n) ? n : std::numeric_limits<double>::quiet_NaN());
 }
 
 namespace {

@@ -169,7 +169,11 @@ void Construct(Activation& a, const Value& ctor, Args args) {
 Flow NewObject(Activation& a, const Action&) {
   const std::string name = a.vm.ToString(a.Pop());
   std::vector<Value> args = PopArgs(a);
-  Construct(a, GetVariable(a, name), args);
+  const Value ctor = GetVariable(a, name);
+  // Version 4 has no constructors to find; the player says so.
+  if (a.version < 5 && !(ctor.IsObject() && ctor.object->IsFunction()) && a.vm.traceSink)
+    a.vm.traceSink("Warning: " + name + " is not a function");
+  Construct(a, ctor, args);
   return Flow::Normal;
 }
 

@@ -14,6 +14,7 @@ namespace {
 
 using namespace swf::test;
 using test::Asm;
+using test::PushArg;
 
 std::vector<std::string> Traces(const Asm& code, int version = 8) {
   Movie m = BaseMovie();
@@ -154,6 +155,34 @@ TEST(PathRulesTest, VariablePathOwnersFollowTheMovieVersion) {
                          .Do(Op::Trace);
     EXPECT_EQ(Traces(code, c.version), std::vector<std::string>{c.value})
         << c.version << " " << c.path;
+  }
+}
+
+// setProperty(_x) after _x = 1: version 4 takes only text that is wholly a
+// number and finite values, leaving the property as it is otherwise.
+TEST(PathRulesTest, SetPropertyConvertsByTheMovieVersion) {
+  const struct {
+    int version;
+    PushArg value;
+    int index;  // 0 _x, 13 _name
+    const char* read;
+  } cases[] = {
+      {4, "10", 0, "10"},        {4, "10x", 0, "1"},     {4, "", 0, "1"},
+      {4, true, 0, "1"},         {4, 1.0 / 0.0, 0, "1"}, {4, test::Undefined(), 0, "1"},
+      {4, 2.5, 0, "2.5"},        {7, "", 0, "1"},        {7, 0.0 / 0.0, 13, "0"},
+      {6, 0.0 / 0.0, 13, "NaN"}, {7, "n", 13, "n"},
+  };
+  for (const auto& c : cases) {
+    const Asm code = Asm()
+                         .Push({"", 0, 1})
+                         .Do(Op::SetProperty)
+                         .Push({"", c.index, c.value})
+                         .Do(Op::SetProperty)
+                         .Push({"", c.index})
+                         .Do(Op::GetProperty)
+                         .Do(Op::Trace);
+    EXPECT_EQ(Traces(code, c.version), std::vector<std::string>{c.read})
+        << c.version << " " << c.index << " " << c.read;
   }
 }
 
