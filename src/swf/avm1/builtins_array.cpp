@@ -176,12 +176,16 @@ Completion Slice(Vm& vm, const CallContext& call, Args args) {
 
 Completion Splice(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  if (args.empty()) return {};
+  // An undefined start or count, or a negative count, changes nothing and
+  // gives undefined.
+  if (args.empty() || args[0].IsUndefined()) return {};
+  if (args.size() > 1 && args[1].IsUndefined()) return {};
   std::vector<Value> e = Elements(vm, self);
   const std::size_t from = RelIndex(vm, args[0], e.size(), 0);
   std::size_t count = e.size() - from;
   if (args.size() > 1) {
     const double c = vm.ToNumber(args[1]);
+    if (c < 0) return {};
     count = c > 0 ? std::min(count, static_cast<std::size_t>(std::min(c, 1e9))) : 0;
   }
   std::vector<Value> removed(e.begin() + static_cast<long>(from),

@@ -31,6 +31,16 @@ Completion ObjectCtor(Vm& vm, const CallContext& call, Args args) {
   return Value::Obj(self && call.isNew ? self : vm.NewObject());
 }
 
+// Function(x) gives x itself, whatever it is; with nothing to give, a call
+// makes an object without a prototype.
+Completion FunctionCtor(Vm& vm, const CallContext& call, Args args) {
+  if (!args.empty()) return args[0];
+  if (call.isNew && call.This()) return Value::Obj(call.This());
+  Object* bare = vm.NewObject();
+  bare->proto = nullptr;
+  return Value::Obj(bare);
+}
+
 Completion ObjectToString(Vm&, const CallContext& call, Args) {
   Object* const self = call.This();
   if (!self) return Value::Str("[object Object]");
@@ -86,7 +96,8 @@ Completion AddProperty(Vm& vm, const CallContext& call, Args args) {
   const Value getter = args[1];
   const Value setter = Arg(args, 2);
   if (name.empty() || !getter.IsObject() || !getter.object->IsFunction()) return Value::Bool(false);
-  if (!setter.IsNullish() && !(setter.IsObject() && setter.object->IsFunction()))
+  // The setter is a function or null (read-only); left out, nothing is added.
+  if (setter.type != Type::Null && !(setter.IsObject() && setter.object->IsFunction()))
     return Value::Bool(false);
   // A plain value already there stays as the property's stored value.
   Property* had = self->FindProperty(vm, name);
@@ -346,7 +357,7 @@ extern const ClassDecl kObjectClass{.name = "Object",
                                     .finish = FinishObject};
 // Movies before version 6 do not see the name.
 extern const ClassDecl kFunctionClass{.name = "Function",
-                                      .ctor = ObjectCtor,
+                                      .ctor = FunctionCtor,
                                       .proto = kFunctionProto,
                                       .flags = kDontEnum | kSince6,
                                       .keep = &Vm::functionProto};

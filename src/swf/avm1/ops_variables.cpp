@@ -44,6 +44,19 @@ bool LookupSpecialName(Activation& a, std::string_view name, Value& out) {
     }
     return true;
   }
+  // A variable a script stored under _root, _global or a level's name
+  // hides what the name otherwise means.
+  if (name.starts_with('_') &&
+      (vm.NamesEqual(name, "_global") || vm.NamesEqual(name, "_root") || vm.LevelClip(name))) {
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      Object* o = a.scope[i];
+      if (!o || o == vm.global) continue;
+      if (const Property* p = o->FindProperty(vm, name); p && !p->getter) {
+        out = p->value;
+        return true;
+      }
+    }
+  }
   if (vm.version >= 6 && vm.NamesEqual(name, "_global")) {
     out = Value::Obj(vm.global);
     return true;
@@ -297,8 +310,9 @@ Flow DefineLocal2(Activation& a, const Action&) {
     if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
     return Flow::Normal;
   }
+  // A name the holder already has, even through its prototypes, is left be.
   Object* l = VarHolder(a, name);
-  if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
+  if (l && !HasProperty(vm, l, name)) vm.Set(l, name, Value{});
   return Flow::Normal;
 }
 

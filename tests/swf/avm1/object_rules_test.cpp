@@ -625,5 +625,76 @@ TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {
   });
 }
 
+// Calls of built-ins at their edges: what splice, Function and addProperty
+// give back for arguments left out or out of range, and names a script's
+// own variable takes over.
+TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
+  // a = [1, 2, 3]; trace(a.splice(args...)); trace(a)
+  const auto splice = [](std::vector<PushArg> args) {
+    Asm code = Asm().Push({"a", 3, 2, 1, 3}).Do(Op::InitArray).Do(Op::SetVariable);
+    std::vector<PushArg> pushed(args.rbegin(), args.rend());
+    pushed.emplace_back(static_cast<int>(args.size()));
+    pushed.emplace_back("a");
+    code.PushAll(pushed).Do(Op::GetVariable).Push({"splice"}).Do(Op::CallMethod).Do(Op::Trace);
+    return code.Push({"a"}).Do(Op::GetVariable).Do(Op::Trace);
+  };
+  // trace(Function(args...))
+  const auto function = [](std::vector<PushArg> args) {
+    std::vector<PushArg> pushed(args.rbegin(), args.rend());
+    pushed.emplace_back(static_cast<int>(args.size()));
+    pushed.emplace_back("Function");
+    return Asm().PushAll(pushed).Do(Op::CallFunction).Do(Op::Trace);
+  };
+  const Asm getter = Asm().Push({7}).Do(Op::Return);
+  // trace(o.addProperty("p", getter[, setter])); trace(o.p)
+  const auto addProperty = [&](bool withSetter) {
+    Asm code = Asm().Then(NewObject("o"));
+    if (withSetter) code.Push({Null()});
+    code.Function("", {}, getter).Push({"p", withSetter ? 3 : 2, "o"}).Do(Op::GetVariable);
+    code.Push({"addProperty"}).Do(Op::CallMethod).Do(Op::Trace);
+    return code.Then(Traced(GetMember("o", "p")));
+  };
+  // _root = "mine"; trace(_root); _global = "ours"; trace(_global)
+  const Asm shadow = Asm()
+                         .Push({"_root", "mine"})
+                         .Do(Op::SetVariable)
+                         .Push({"_root"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::Trace)
+                         .Push({"_global", "ours"})
+                         .Do(Op::SetVariable)
+                         .Push({"_global"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::Trace);
+  // MovieClip.prototype.q = "inherited"; var q; trace(q)
+  const Asm inherited = Asm()
+                            .Push({"MovieClip"})
+                            .Do(Op::GetVariable)
+                            .Push({"prototype"})
+                            .Do(Op::GetMember)
+                            .Push({"q", "inherited"})
+                            .Do(Op::SetMember)
+                            .Push({"q"})
+                            .Do(Op::DefineLocal2)
+                            .Push({"q"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::Trace);
+  ExpectCases({
+      {"splice(1, 1)", 8, splice({1, 1}), {"2", "1,3"}},
+      {"splice(undefined)", 8, splice({test::Undefined()}), {"undefined", "1,2,3"}},
+      {"splice(null)", 8, splice({Null()}), {"1,2,3", ""}},
+      {"splice(1, undefined)", 8, splice({1, test::Undefined()}), {"undefined", "1,2,3"}},
+      {"splice(1, -1, 9)", 8, splice({1, -1, 9}), {"undefined", "1,2,3"}},
+      {"splice(1, 0, 9)", 8, splice({1, 0, 9}), {"", "1,9,2,3"}},
+      {"Function()", 8, function({}), {"[type Object]"}},
+      {"Function(true)", 8, function({true}), {"true"}},
+      {"Function(1, 2)", 8, function({1, 2}), {"1"}},
+      {"addProperty without a setter", 8, addProperty(false), {"false", "undefined"}},
+      {"addProperty read-only", 8, addProperty(true), {"true", "7"}},
+      {"variables named _root and _global", 8, shadow, {"mine", "ours"}},
+      {"var of an inherited name", 8, inherited, {"inherited"}},
+  });
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
