@@ -27,8 +27,12 @@ Completion ObjectCtor(Vm& vm, const CallContext& call, Args args) {
     }
     return Value::Obj(box);
   }
-  // Called as a function (not by new) it makes an object, whatever `this` is.
-  return Value::Obj(self && call.isNew ? self : vm.NewObject());
+  // Called as a function (not by new) it makes an object without a
+  // prototype, whatever `this` is.
+  if (self && call.isNew) return Value::Obj(self);
+  Object* bare = vm.NewObject();
+  bare->proto = nullptr;
+  return Value::Obj(bare);
 }
 
 // Function(x) gives x itself, whatever it is; with nothing to give, a call

@@ -638,11 +638,11 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
     code.PushAll(pushed).Do(Op::GetVariable).Push({"splice"}).Do(Op::CallMethod).Do(Op::Trace);
     return code.Push({"a"}).Do(Op::GetVariable).Do(Op::Trace);
   };
-  // trace(Function(args...))
-  const auto function = [](std::vector<PushArg> args) {
+  // trace(name(args...))
+  const auto function = [](std::vector<PushArg> args, const char* name = "Function") {
     std::vector<PushArg> pushed(args.rbegin(), args.rend());
     pushed.emplace_back(static_cast<int>(args.size()));
-    pushed.emplace_back("Function");
+    pushed.emplace_back(name);
     return Asm().PushAll(pushed).Do(Op::CallFunction).Do(Op::Trace);
   };
   const Asm getter = Asm().Push({7}).Do(Op::Return);
@@ -689,6 +689,7 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
       {"Function()", 8, function({}), {"[type Object]"}},
       {"Function(true)", 8, function({true}), {"true"}},
       {"Function(1, 2)", 8, function({1, 2}), {"1"}},
+      {"Object()", 8, function({}, "Object"), {"[type Object]"}},
       {"addProperty without a setter", 8, addProperty(false), {"false", "undefined"}},
       {"addProperty read-only", 8, addProperty(true), {"true", "7"}},
       {"variables named _root and _global", 8, shadow, {"mine", "ours"}},
