@@ -142,7 +142,7 @@ Flow Try(Activation& a, const Action& act) {
   if (flow == Flow::Throw && (t.flags & kTryHasCatch)) {
     const Value error = vm.Catch();
     if (t.flags & kTryCatchInRegister) {
-      if (t.catchRegister < a.registers.size()) a.registers[t.catchRegister] = error;
+      if (Value* r = a.Register(t.catchRegister)) *r = error;
     } else {
       SetVariable(a, t.catchName, error);
     }
@@ -253,8 +253,10 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   {
     const CodeScope scope(vm, a.version, clip);
     FunctionObject* const outer = std::exchange(vm.Run().runningFunction, nullptr);
+    std::vector<Value>* const outerRegisters = std::exchange(vm.Run().blockRegisters, &a.registers);
     f = Run(a, 0, a.code.size());
     vm.Run().runningFunction = outer;
+    vm.Run().blockRegisters = outerRegisters;
   }
   vm.Run().lastPool = a.constants;
   if (f != Flow::Abort) a.LeaveStack();
@@ -331,6 +333,8 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   a.caller = vm.Run().runningFunction;
   a.home = home;
   if (code.v2) {
+    // Registers past the function's own are those of the running block.
+    a.outerRegisters = vm.Run().blockRegisters;
     Preload(a, code, args, locals);
   } else {
     a.registers.resize(4);

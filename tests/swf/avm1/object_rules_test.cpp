@@ -697,5 +697,32 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
   });
 }
 
+// A DefineFunction2 function with fewer than four registers reaches the
+// rest in the frame code that runs it: it reads them and writes them.
+TEST(ObjectRulesTest, RegistersPastAFunctionsOwnAreTheBlocks) {
+  // r1 = r3 = "block"; f() traces r1 and r3, then sets r3 = "f"; trace(r3)
+  const Asm body = Asm()
+                       .Push({Reg(1)})
+                       .Do(Op::Trace)
+                       .Push({Reg(3)})
+                       .Do(Op::Trace)
+                       .Push({"f"})
+                       .StoreRegister(3)
+                       .Do(Op::Pop);
+  const Asm code = Asm()
+                       .Push({"block"})
+                       .StoreRegister(1)
+                       .StoreRegister(3)
+                       .Do(Op::Pop)
+                       .Function2("f", {}, 2, 0, body)
+                       .CallFunction("f", 0)
+                       .Do(Op::Pop)
+                       .Push({Reg(3)})
+                       .Do(Op::Trace)
+                       .Push({Reg(1)})
+                       .Do(Op::Trace);
+  ExpectCases({{"two registers of its own", 8, code, {"undefined", "block", "f", "block"}}});
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
