@@ -134,6 +134,7 @@ Flow Try(Activation& a, const Action& act) {
     vm.Abort();
     return Flow::Abort;
   }
+  const std::size_t depthAtTry = a.stack.size();
   Flow flow = Run(a, next, t.tryEnd);
   // Leaving a block by a jump to the start of finally (compilers do that
   // to skip the catch) is the normal way out, not a jump past the finally.
@@ -141,6 +142,8 @@ Flow Try(Activation& a, const Action& act) {
   std::size_t after = inside(next) ? t.finallyEnd : a.pc;
   if (flow == Flow::Throw && (t.flags & kTryHasCatch)) {
     const Value error = vm.Catch();
+    // What the try block pushed is dropped; what it popped stays popped.
+    if (a.stack.size() > depthAtTry) a.stack.resize(depthAtTry);
     if (t.flags & kTryCatchInRegister) {
       if (Value* r = a.Register(t.catchRegister)) *r = error;
     } else {
@@ -260,7 +263,11 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   }
   vm.Run().lastPool = a.constants;
   if (f != Flow::Abort) a.LeaveStack();
-  if (f == Flow::Throw) vm.Catch();
+  if (f == Flow::Throw) {
+    // The player reports what frame or event code threw and nobody caught.
+    const Value thrown = vm.Catch();
+    if (vm.traceSink) vm.traceSink("Warning: Uncaught exception, " + vm.ToString(thrown));
+  }
 }
 
 namespace {

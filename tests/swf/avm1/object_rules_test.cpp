@@ -724,5 +724,23 @@ TEST(ObjectRulesTest, RegistersPastAFunctionsOwnAreTheBlocks) {
   ExpectCases({{"two registers of its own", 8, code, {"undefined", "block", "f", "block"}}});
 }
 
+// A throw caught drops what its try block pushed but not what it popped;
+// one nobody catches is reported.
+TEST(ObjectRulesTest, ThrowsLeaveTheStackAsTheTryFoundIt) {
+  const Asm catchBody = Asm().Do(Op::PushDuplicate).Do(Op::Trace);
+  // push "below"; try { push "pushed"; throw "e" } catch { trace(top) }
+  const Asm pushed = Asm().Push({"below"}).Try(Asm().Push({"pushed", "e"}).Do(Op::Throw),
+                                               &catchBody, "e", nullptr);
+  // push 1, 2; try { pop; throw "e" } catch { trace(top) }
+  const Asm popped =
+      Asm().Push({1, 2}).Try(Asm().Do(Op::Pop).Push({"e"}).Do(Op::Throw), &catchBody, "e", nullptr);
+  const Asm uncaught = Asm().Push({"oops"}).Do(Op::Throw).Push({"after"}).Do(Op::Trace);
+  ExpectCases({
+      {"pushed in the try", 7, pushed, {"below"}},
+      {"popped in the try", 7, popped, {"1"}},
+      {"uncaught", 7, uncaught, {"Warning: Uncaught exception, oops"}},
+  });
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
