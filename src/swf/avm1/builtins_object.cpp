@@ -155,6 +155,8 @@ Completion UnwatchMethod(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
+  // A watch on a name that became a getter and setter stays.
+  if (const Property* p = self->FindProperty(vm, name); p && p->getter) return Value::Bool(false);
   const auto n =
       std::erase_if(self->watches, [&](const Watch& w) { return vm.NamesEqual(w.name, name); });
   return Value::Bool(n > 0);

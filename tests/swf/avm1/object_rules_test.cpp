@@ -501,7 +501,11 @@ TEST(ObjectRulesTest, AddPropertyRunsTheWatcher) {
                        .Do(Op::CallMethod)
                        .Do(Op::Pop)
                        .Then(SetMember("o", "v", 1));
-  ExpectCases({{"watched", 7, code, {"w undefined undefined", "w 7 1"}}});
+  // unwatch then leaves the watch on the accessor, and says so.
+  const Asm unwatch =
+      Asm().Then(code).Then(Traced(CallMethod("o", "unwatch", "v"))).Then(SetMember("o", "v", 2));
+  ExpectCases({{"watched", 7, code, {"w undefined undefined", "w 7 1"}},
+               {"unwatched", 7, unwatch, {"w undefined undefined", "w 7 1", "false", "w 7 2"}}});
 }
 
 // Object() called as a function makes an object, not the timeline it runs on.
