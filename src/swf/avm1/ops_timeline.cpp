@@ -187,6 +187,9 @@ Flow TargetPath(Activation& a, const Action&) {
   const Value v = a.Pop();
   if (v.IsObject() && v.object->IsClip()) {
     a.Push(Value::Str(static_cast<ClipObject*>(v.object)->Path(a.vm)));
+  } else if (v.IsObject() && v.object->IsTextField() && !v.object->IsRemovedField() &&
+             a.vm.display) {
+    a.Push(Value::Str(a.vm.display->FieldPath(v.object)));
   } else {
     a.Push({});
   }

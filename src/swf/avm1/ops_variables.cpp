@@ -172,9 +172,12 @@ Value GetPathVariable(Activation& a, const std::string& name) {
     return LookupName(a, name, out) ? out : Value{};
   }
   // A name starting with a single dot names nothing, nor does an empty
-  // owner or one ending in an empty step (":x", "a::x").
+  // owner or one ending in an empty step (":x", "a/::x", "a/:::x"; "a::x"
+  // is x of a).
   if (name.starts_with('.') && !name.starts_with("..")) return {};
-  if (cut == 0 || name[cut - 1] == ':') return {};
+  if (cut == 0 ||
+      (name[cut - 1] == ':' && (cut == 1 || name[cut - 2] == ':' || name[cut - 2] == '/')))
+    return {};
   const std::string_view member = std::string_view(name).substr(cut + 1);
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
                                 [&](Object* o) { return HasProperty(vm, o, member); });

@@ -141,9 +141,11 @@ TEST(PathRulesTest, VariablePathOwnersFollowTheMovieVersion) {
     const char* path;
     const char* value;
   } cases[] = {
-      {6, ":x", "undefined"},        {6, "/:x", "5"},        {6, "_root::x", "undefined"},
-      {6, "_flash0:x", "5"},         {6, "_level0.x", "5"},  {4, "_level0:x", "5"},
-      {4, "_level0.x", "undefined"}, {4, ":x", "undefined"},
+      {6, ":x", "undefined"},        {6, "/:x", "5"},
+      {6, "_root/::x", "undefined"}, {6, "_root::x", "5"},
+      {6, "_flash0:x", "5"},         {6, "_level0.x", "5"},
+      {4, "_level0:x", "5"},         {4, "_level0.x", "undefined"},
+      {4, ":x", "undefined"},
   };
   for (const auto& c : cases) {
     const Asm code = Asm()
@@ -183,6 +185,33 @@ TEST(PathRulesTest, SetPropertyConvertsByTheMovieVersion) {
                          .Do(Op::Trace);
     EXPECT_EQ(Traces(code, c.version), std::vector<std::string>{c.read})
         << c.version << " " << c.index << " " << c.read;
+  }
+}
+
+// targetPath names clips and text fields, nothing else.
+TEST(PathRulesTest, TargetPathNamesClipsAndFields) {
+  // _root.createTextField("t", 5, 0, 0, 10, 10)
+  const Asm field = Asm()
+                        .Push({10, 10, 0, 0, 5, "t", 6, "_root"})
+                        .Do(Op::GetVariable)
+                        .Push({"createTextField"})
+                        .Do(Op::CallMethod)
+                        .Do(Op::Pop);
+  const struct {
+    const char* name;  // a variable whose value targetPath is given
+    const char* path;
+  } cases[] = {{"t", "_level0.t"}, {"a/b/c", "_level0.a.b.c"}, {"x", "undefined"}};
+  for (const auto& c : cases) {
+    const Asm code = Asm()
+                         .Then(Stage())
+                         .Then(field)
+                         .Push({"x", "a"})
+                         .Do(Op::SetVariable)
+                         .Push({c.name})
+                         .Do(Op::GetVariable)
+                         .Do(Op::TargetPath)
+                         .Do(Op::Trace);
+    EXPECT_EQ(Traces(code), std::vector<std::string>{c.path}) << c.name;
   }
 }
 
