@@ -372,6 +372,14 @@ TEST(VmTest, GlobalsAndMathAtTheEdges) {
       {"Math.pow", {Value::Num(0.5), Value::Num(1e15 + 0.5)}, "0"},
       {"Math.pow", {Value::Num(-8), Value::Num(1.0 / 3)}, "NaN"},
       {"Math.pow", {Value::Num(1), Value::Num(NAN)}, "NaN"},
+      {"parseFloat", {}, "undefined"},
+      {"parseFloat", {Value::Str(" -1.5e2x")}, "-150"},
+      {"parseFloat", {Value::Str("1.2345.678")}, "1.2345678"},
+      {"parseFloat", {Value::Str("1.5.5e3")}, "1.55"},
+      {"parseFloat", {Value::Str("1e4294967297")}, "10"},
+      {"parseFloat", {Value::Str("1e-4294967295")}, "10"},
+      {"parseFloat", {Value::Str("10e")}, "10"},
+      {"parseFloat", {Value::Str(".")}, "NaN"},
   };
   for (const auto& c : cases) EXPECT_EQ(call(c.fn, c.args), c.result) << c.fn;
 }
