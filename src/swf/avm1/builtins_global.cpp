@@ -125,18 +125,27 @@ Completion Escape(Vm& vm, const CallContext&, Args args) {
   return Value::Str(out);
 }
 
+// "+" is a space; "%" and two hex digits a byte. An escape that is not one
+// is dropped: "%" with a character that is no hex digit, or with a digit
+// and one more; one cut off at the end drops the rest.
 Completion Unescape(Vm& vm, const CallContext&, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
+  const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else if (s[i] == '%' && i + 2 >= s.size()) {
-      break;  // a cut-off escape at the end is dropped
-    } else {
+    if (s[i] == '+') {
+      out += ' ';
+    } else if (s[i] != '%') {
       out += s[i];
+    } else if (i + 1 >= s.size()) {
+      break;
+    } else if (!hex(s[i + 1])) {
+      ++i;
+    } else if (i + 2 >= s.size()) {
+      break;
+    } else {
+      if (hex(s[i + 2])) out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+      i += 2;
     }
   }
   return Value::Str(out);
