@@ -48,8 +48,9 @@ void Store(Vm& vm, Object* self, std::vector<Value> elems) {
 Object* MakeArray(Vm& vm) { return vm.NewArray(); }
 
 Completion ArrayCtor(Vm& vm, const CallContext& call, Args args) {
+  // Called as a function, it makes a new array whatever `this` is.
   Object* const self = call.This();
-  auto* a = dynamic_cast<ArrayObject*>(self);
+  auto* a = call.isNew ? dynamic_cast<ArrayObject*>(self) : nullptr;
   if (!a) a = vm.NewArray();
   if (args.size() == 1 && args[0].type == Type::Number) {
     a->SetLength(vm, ToInt32(args[0].number));

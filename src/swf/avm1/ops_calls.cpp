@@ -114,9 +114,10 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   Vm& vm = a.vm;
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr)
     return CallSuper(vm, sup, nameV, args);
-  if (NoName(nameV))
+  // A name that reads as empty text, even an object's, calls the value.
+  const std::string name = nameV.IsUndefined() ? std::string() : vm.ToString(nameV);
+  if (name.empty())
     return vm.Call(ObjectOf(vm, obj), CallContext{{}, nullptr, false, a.version}, args);
-  const std::string name = vm.ToString(nameV);
   Object* self = obj.IsObject() ? obj.object : vm.ToObject(obj);
   if (!self) return {};
   const Value fn = vm.Get(self, name);

@@ -683,7 +683,41 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
                             .Push({"q"})
                             .Do(Op::GetVariable)
                             .Do(Op::Trace);
+  // a = ["a"]; trace(Array.call(a, "b")); trace(a)
+  const Asm arrayCall = Asm()
+                            .Push({"a", "a", 1})
+                            .Do(Op::InitArray)
+                            .Do(Op::SetVariable)
+                            .Push({"b", "a"})
+                            .Do(Op::GetVariable)
+                            .Push({2, "Array"})
+                            .Do(Op::GetVariable)
+                            .Push({"call"})
+                            .Do(Op::CallMethod)
+                            .Do(Op::Trace)
+                            .Push({"a"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::Trace);
+  // f = function () { trace("f"); }; n = { toString: function () { return ""; } }; f[n]()
+  const Asm emptyName = Asm()
+                            .Push({"f"})
+                            .Function("", {}, Asm().Push({"f"}).Do(Op::Trace))
+                            .Do(Op::SetVariable)
+                            .Then(NewObject("n"))
+                            .Push({"n"})
+                            .Do(Op::GetVariable)
+                            .Push({"toString"})
+                            .Function("", {}, Asm().Push({""}).Do(Op::Return))
+                            .Do(Op::SetMember)
+                            .Push({0, "f"})
+                            .Do(Op::GetVariable)
+                            .Push({"n"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::CallMethod)
+                            .Do(Op::Pop);
   ExpectCases({
+      {"Array.call", 8, arrayCall, {"b", "a"}},
+      {"a method named by empty text", 8, emptyName, {"f"}},
       {"splice(1, 1)", 8, splice({1, 1}), {"2", "1,3"}},
       {"splice(undefined)", 8, splice({test::Undefined()}), {"undefined", "1,2,3"}},
       {"splice(null)", 8, splice({Null()}), {"1,2,3", ""}},
