@@ -715,7 +715,22 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
                             .Do(Op::GetVariable)
                             .Do(Op::CallMethod)
                             .Do(Op::Pop);
+  // trace(new Date(args...).method())
+  const auto date = [](std::vector<PushArg> args, const char* method) {
+    std::vector<PushArg> pushed(args.rbegin(), args.rend());
+    pushed.emplace_back(static_cast<int>(args.size()));
+    pushed.emplace_back("Date");
+    return Asm()
+        .Push({0})
+        .PushAll(pushed)
+        .Do(Op::NewObject)
+        .Push({method})
+        .Do(Op::CallMethod)
+        .Do(Op::Trace);
+  };
   ExpectCases({
+      {"a time past the fields' range", 8, date({8.64e15 + 2}, "getTime"), {"8.64e+15"}},
+      {"a negative year", 8, date({-1, 0, 15}, "getFullYear"), {"1899"}},
       {"Array.call", 8, arrayCall, {"b", "a"}},
       {"a method named by empty text", 8, emptyName, {"f"}},
       {"splice(1, 1)", 8, splice({1, 1}), {"2", "1,3"}},
