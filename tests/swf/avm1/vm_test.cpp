@@ -34,6 +34,23 @@ TEST(NumberToStringTest, FormatsAsThePlayerPrints) {
   for (const auto& c : cases) EXPECT_EQ(NumberToString(c.n), c.text) << c.n;
 }
 
+TEST(NumberToStringTest, RadixTextOfIntegersAndOfNoNumber) {
+  const struct {
+    double n;
+    int radix;
+    const char* text;
+  } cases[] = {{255, 16, "ff"},
+               {-123.1, 2, "-1111011"},
+               {-2147483647.9, 16, "-7fffffff"},
+               {NAN, 10, "NaN"},
+               {NAN, 2, "-/0000000000000000000000000000000"},
+               {NAN, 16, "-(0000000"},
+               {INFINITY, 3, "-/.//./..././/0.0./0."},
+               {5, 37, "5"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(NumberToRadix(c.n, c.radix), c.text) << c.n << " " << c.radix;
+}
+
 std::vector<std::string> Play(int version, std::vector<Frame> frames, int ticks = 0,
                               PlayerLimits limits = {}) {
   Movie m = BaseMovie();
