@@ -229,7 +229,8 @@ int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
   if (!clip || !clip->Instance()) return -1;
   const double n = StringToNumber(what, 7);
   if (std::isfinite(n) && n == std::trunc(n)) {
-    const double frame = n + bias - 1;
+    // Frame numbers wrap at 32 bits (4294967299 is frame 3).
+    const double frame = static_cast<double>(ToInt32(n)) + bias - 1;
     return frame < 0 ? -1 : static_cast<int>(std::min(frame, 65535.0));
   }
   return clip->FindLabel(what);

@@ -303,7 +303,10 @@ TEST(VmTest, FramePathsSplitAtTheirLastDotOrColon) {
   const struct {
     const char* frame;
     std::vector<std::string> traced;
-  } cases[] = {{"a.3", {"three"}}, {"_root.a.3", {"three"}}, {"a:3", {"three"}}, {"b.3", {}}};
+  } cases[] = {{"a.3", {"three"}},          {"_root.a.3", {"three"}},
+               {"a:3", {"three"}},          {"b.3", {}},
+               {"a:4294967299", {"three"}},  // frame numbers wrap at 32 bits
+               {"a:-4294967293", {"three"}}};
   for (const auto& c : cases) {
     Movie m = BaseMovie();
     m.header.version = 7;
