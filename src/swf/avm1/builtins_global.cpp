@@ -165,7 +165,9 @@ Value AddTimer(Vm& vm, Args args, bool once) {
   } else {
     return {};
   }
-  t.intervalMs = i < args.size() ? vm.ToNumber(args[i]) : 0;
+  // An interval left out or undefined sets nothing; null or text is 0.
+  if (i >= args.size() || args[i].IsUndefined()) return {};
+  t.intervalMs = vm.ToNumber(args[i]);
   if (!(t.intervalMs >= 0)) t.intervalMs = 0;
   for (std::size_t k = i + 1; k < args.size(); ++k) t.args.push_back(args[k]);
   t.dueMs = vm.timeMs + std::max(t.intervalMs, 1.0);

@@ -363,6 +363,33 @@ TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
 
 // Built-ins fed cut-off or extreme input stay in range and give the player's
 // answers.
+// A timer needs its interval: left out or undefined, none is set; null and
+// text count as 0.
+TEST(VmTest, TimersNeedAnInterval) {
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  const Value fn = vm.Get(vm.global, "isNaN");
+  const Value obj = Value::Obj(vm.NewObject());
+  const struct {
+    const char* name;
+    std::vector<Value> args;
+    bool set;
+  } cases[] = {
+      {"setInterval", {fn}, false},
+      {"setInterval", {fn, Value{}}, false},
+      {"setTimeout", {obj, Value::Num(5)}, false},
+      {"setTimeout", {fn, Value::Null()}, true},
+      {"setInterval", {fn, Value::Str("x")}, true},
+      {"setInterval", {obj, Value::Str("m"), Value::Num(10)}, true},
+  };
+  for (const auto& c : cases) {
+    Value r;
+    vm.CallMethod(vm.global, c.name, c.args, &r);
+    EXPECT_EQ(r.type == Type::Number, c.set) << c.name << " " << c.args.size();
+  }
+}
+
 TEST(VmTest, GlobalsAndMathAtTheEdges) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
