@@ -41,7 +41,11 @@ void Store(Vm& vm, Object* self, std::vector<Value> elems) {
     return;
   }
   if (!self) return;
+  // Elements past the new end go, as a pop or shift takes them away.
+  const double before = vm.ToNumber(vm.Get(self, "length"));
   for (std::size_t i = 0; i < elems.size(); ++i) vm.Set(self, std::to_string(i), elems[i]);
+  for (double i = static_cast<double>(elems.size()); i < before && i < (1 << 20); ++i)
+    self->DeleteOwn(vm, std::to_string(static_cast<std::size_t>(i)));
   vm.Set(self, "length", Value::Num(static_cast<double>(elems.size())));
 }
 

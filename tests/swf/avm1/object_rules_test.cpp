@@ -728,7 +728,27 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
         .Do(Op::CallMethod)
         .Do(Op::Trace);
   };
+  // o = {0: "a", 1: "b", length: 2}; trace(Array.prototype.pop.call(o)); trace(o[1]);
+  // trace(o.length)
+  const Asm genericPop = Asm()
+                             .Push({"o", "0", "a", "1", "b", "length", 2, 3})
+                             .Do(Op::InitObject)
+                             .Do(Op::SetVariable)
+                             .Push({"o"})
+                             .Do(Op::GetVariable)
+                             .Push({1, "Array"})
+                             .Do(Op::GetVariable)
+                             .Push({"prototype"})
+                             .Do(Op::GetMember)
+                             .Push({"pop"})
+                             .Do(Op::GetMember)
+                             .Push({"call"})
+                             .Do(Op::CallMethod)
+                             .Do(Op::Trace)
+                             .Then(Traced(GetMember("o", "1")))
+                             .Then(Traced(GetMember("o", "length")));
   ExpectCases({
+      {"pop of an object with a length", 8, genericPop, {"b", "undefined", "1"}},
       {"a time past the fields' range", 8, date({8.64e15 + 2}, "getTime"), {"8.64e+15"}},
       {"a negative year", 8, date({-1, 0, 15}, "getFullYear"), {"1899"}},
       {"Array.call", 8, arrayCall, {"b", "a"}},
