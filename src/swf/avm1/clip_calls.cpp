@@ -152,6 +152,11 @@ Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject,
     path = cut < path.size() ? path.substr(cut + 1) : std::string_view{};
     // `this` stays put in a variable's path; a target path has no such step.
     if (seg.empty() || (anyObject && seg == "this")) continue;
+    // A variable's path may start at the global object ("_global.Foo.bar").
+    if (anyObject && vm.version >= 6 && vm.NamesEqual(seg, "_global")) {
+      cur = vm.global;
+      continue;
+    }
     if (!cur->IsClip()) {
       // Past a plain object, steps are its members.
       const Value v = up ? Value{} : vm.Get(cur, seg);

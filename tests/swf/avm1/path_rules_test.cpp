@@ -141,11 +141,17 @@ TEST(PathRulesTest, VariablePathOwnersFollowTheMovieVersion) {
     const char* path;
     const char* value;
   } cases[] = {
-      {6, ":x", "undefined"},        {6, "/:x", "5"},
-      {6, "_root/::x", "undefined"}, {6, "_root::x", "5"},
-      {6, "_flash0:x", "5"},         {6, "_level0.x", "5"},
-      {4, "_level0:x", "5"},         {4, "_level0.x", "undefined"},
+      {6, ":x", "undefined"},
+      {6, "/:x", "5"},
+      {6, "_root/::x", "undefined"},
+      {6, "_root::x", "5"},
+      {6, "_flash0:x", "5"},
+      {6, "_level0.x", "5"},
+      {4, "_level0:x", "5"},
+      {4, "_level0.x", "undefined"},
       {4, ":x", "undefined"},
+      {6, "_global.Math.PI", "3.14159265358979"},
+      {5, "_global.Math.PI", "undefined"},
   };
   for (const auto& c : cases) {
     const Asm code = Asm()
