@@ -94,7 +94,10 @@ Value CallSuper(Vm& vm, SuperObject* sup, const Value& nameV, Args args) {
   if (NoName(nameV)) {
     const Value ctor = vm.GetPlain(sup->home, "__constructor__");  // never __resolve
     Object* home = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
-    return vm.Call(ctor, CallContext{sup->self, home}, args);
+    // A built-in constructor reached so fills in this, as under new.
+    const bool native = ctor.IsObject() && ctor.object->IsFunction() &&
+                        static_cast<FunctionObject*>(ctor.object)->native;
+    return vm.Call(ctor, CallContext{sup->self, home, native}, args);
   }
   const std::string name = vm.ToString(nameV);
   Object* found = sup->home->proto;

@@ -747,7 +747,31 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
                              .Do(Op::Trace)
                              .Then(Traced(GetMember("o", "1")))
                              .Then(Traced(GetMember("o", "length")));
+  // function A() { super(1, 2); }; A extends Array; a = new A(); trace(a.length); trace(a)
+  const Asm superCall = Asm()
+                            .Push({2, 1, 2, "super"})
+                            .Do(Op::GetVariable)
+                            .Push({test::Undefined()})
+                            .Do(Op::CallMethod)
+                            .Do(Op::Pop);
+  const Asm subclass = Asm()
+                           .Push({"A"})
+                           .Function("", {}, superCall)
+                           .Do(Op::SetVariable)
+                           .Push({"A"})
+                           .Do(Op::GetVariable)
+                           .Push({"Array"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Extends)
+                           .Push({"a", 0, "A"})
+                           .Do(Op::NewObject)
+                           .Do(Op::SetVariable)
+                           .Then(Traced(GetMember("a", "length")))
+                           .Push({"a"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Trace);
   ExpectCases({
+      {"super() of an Array subclass", 7, subclass, {"2", "1,2"}},
       {"pop of an object with a length", 8, genericPop, {"b", "undefined", "1"}},
       {"a time past the fields' range", 8, date({8.64e15 + 2}, "getTime"), {"8.64e+15"}},
       {"a negative year", 8, date({-1, 0, 15}, "getFullYear"), {"1899"}},
