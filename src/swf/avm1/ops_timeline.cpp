@@ -162,11 +162,10 @@ Flow RemoveSprite(Activation& a, const Action&) {
 Flow StartDrag(Activation& a, const Action&) {
   Vm& vm = a.vm;
   ClipObject* clip = TargetOf(a, a.Pop());
-  // Objects count by their valueOf here.
+  // Objects count by their valueOf here, and only one that gives 1 is true.
   const auto flag = [&](const Value& v) {
     if (!v.IsObject()) return vm.ToBoolean(v);
-    const double n = Num(a, v);
-    return n != 0 && !std::isnan(n);
+    return Num(a, v) == 1;
   };
   const bool lock = flag(a.Pop());
   const bool constrain = flag(a.Pop());

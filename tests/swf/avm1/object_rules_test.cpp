@@ -770,7 +770,26 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
                            .Push({"a"})
                            .Do(Op::GetVariable)
                            .Do(Op::Trace);
+  // startDrag("", false, flag, 1, 2, 3, 4) where flag.valueOf() gives v; then
+  // trace what the drag left on the stack
+  const auto drag = [](int v) {
+    return Asm()
+        .Then(NewObject("flag"))
+        .Push({"flag"})
+        .Do(Op::GetVariable)
+        .Push({"valueOf"})
+        .Function("", {}, Asm().Push({v}).Do(Op::Return))
+        .Do(Op::SetMember)
+        .Push({"left", 1, 2, 3, 4, "flag"})
+        .Do(Op::GetVariable)
+        .Push({false, ""})
+        .Do(Op::StartDrag)
+        .Do(Op::EndDrag)
+        .Do(Op::Trace);
+  };
   ExpectCases({
+      {"a drag constrained by an object giving 1", 8, drag(1), {"left"}},
+      {"a drag constrained by an object giving 7", 8, drag(7), {"4"}},
       {"super() of an Array subclass", 7, subclass, {"2", "1,2"}},
       {"pop of an object with a length", 8, genericPop, {"b", "undefined", "1"}},
       {"a time past the fields' range", 8, date({8.64e15 + 2}, "getTime"), {"8.64e+15"}},
