@@ -41,15 +41,20 @@ void Store(Vm& vm, Object* self, std::vector<Value> elems) {
     return;
   }
   if (!self) return;
+  // Elements past the new end go, as a pop or shift takes them away.
+  const double before = vm.ToNumber(vm.Get(self, "length"));
   for (std::size_t i = 0; i < elems.size(); ++i) vm.Set(self, std::to_string(i), elems[i]);
+  for (double i = static_cast<double>(elems.size()); i < before && i < (1 << 20); ++i)
+    self->DeleteOwn(vm, std::to_string(static_cast<std::size_t>(i)));
   vm.Set(self, "length", Value::Num(static_cast<double>(elems.size())));
 }
 
 Object* MakeArray(Vm& vm) { return vm.NewArray(); }
 
 Completion ArrayCtor(Vm& vm, const CallContext& call, Args args) {
+  // Called as a function, it makes a new array whatever `this` is.
   Object* const self = call.This();
-  auto* a = dynamic_cast<ArrayObject*>(self);
+  auto* a = call.isNew ? dynamic_cast<ArrayObject*>(self) : nullptr;
   if (!a) a = vm.NewArray();
   if (args.size() == 1 && args[0].type == Type::Number) {
     a->SetLength(vm, ToInt32(args[0].number));
@@ -176,12 +181,16 @@ Completion Slice(Vm& vm, const CallContext& call, Args args) {
 
 Completion Splice(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
-  if (args.empty()) return {};
+  // An undefined start or count, or a negative count, changes nothing and
+  // gives undefined.
+  if (args.empty() || args[0].IsUndefined()) return {};
+  if (args.size() > 1 && args[1].IsUndefined()) return {};
   std::vector<Value> e = Elements(vm, self);
   const std::size_t from = RelIndex(vm, args[0], e.size(), 0);
   std::size_t count = e.size() - from;
   if (args.size() > 1) {
     const double c = vm.ToNumber(args[1]);
+    if (c < 0) return {};
     count = c > 0 ? std::min(count, static_cast<std::size_t>(std::min(c, 1e9))) : 0;
   }
   std::vector<Value> removed(e.begin() + static_cast<long>(from),

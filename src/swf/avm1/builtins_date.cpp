@@ -36,7 +36,7 @@ double Arg(Vm& vm, Args args, std::size_t i, double fallback) {
 DateFields FieldsFromArgs(Vm& vm, Args args) {
   DateFields f;
   f.year = Arg(vm, args, 0, NAN);
-  if (f.year >= 0 && f.year <= 99) f.year += 1900;  // two-digit years are the 1900s
+  if (f.year <= 99) f.year += 1900;  // years below 100, even negative ones, count from 1900
   f.month = Arg(vm, args, 1, 0);
   f.date = Arg(vm, args, 2, 1);
   f.hours = Arg(vm, args, 3, 0);
@@ -55,7 +55,9 @@ Completion DateCtor(Vm& vm, const CallContext& call, Args args) {
   if (box == nullptr) return Value::Str(FormatDate(Now(vm), LocalOffsetMs(Now(vm))));
   double t = Now(vm);
   if (args.size() == 1) {
-    t = TimeClip(vm.ToNumber(args[0]));
+    // A time is taken as it is, even past the range the fields make.
+    t = vm.ToNumber(args[0]);
+    if (!std::isfinite(t)) t = NAN;
   } else if (args.size() >= 2) {
     t = LocalTimeOf(FieldsFromArgs(vm, args));
   }

@@ -63,32 +63,44 @@ Completion ParseInt(Vm& vm, const CallContext&, Args args) {
   return Value::Num(negative ? -v : v);
 }
 
+// The player's number reader: digits with a point; a second point is passed
+// over (its digits go on the fraction) and then no exponent is read; the
+// exponent wraps at 32 bits.
 Completion ParseFloat(Vm& vm, const CallContext&, Args args) {
-  const std::string s = vm.ToString(Arg(args, 0));
-  std::size_t i = 0;
-  while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
-  std::size_t j = i;
-  if (j < s.size() && (s[j] == '-' || s[j] == '+')) ++j;
-  bool digits = false, dot = false;
-  while (j < s.size() &&
-         (std::isdigit(static_cast<unsigned char>(s[j])) || (s[j] == '.' && !dot))) {
+  if (args.empty()) return {};
+  const std::string s = vm.ToString(args[0]);
+  std::size_t j = 0;
+  while (j < s.size() && std::isspace(static_cast<unsigned char>(s[j]))) ++j;
+  std::string number;
+  if (j < s.size() && (s[j] == '-' || s[j] == '+')) number += s[j++];
+  bool digits = false;
+  int dots = 0;
+  while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) {
     if (s[j] == '.') {
-      dot = true;
+      if (++dots == 1) number += '.';
     } else {
+      number += s[j];
       digits = true;
     }
     ++j;
   }
   if (!digits) return Value::Num(NAN);
-  if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+  if (dots < 2 && j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
     std::size_t k = j + 1;
+    const bool negative = k < s.size() && s[k] == '-';
     if (k < s.size() && (s[k] == '-' || s[k] == '+')) ++k;
-    if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
-      while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
-      j = k;
+    uint32_t exponent = 0;
+    bool any = false;
+    for (; k < s.size() && std::isdigit(static_cast<unsigned char>(s[k])); ++k) {
+      exponent = exponent * 10 + static_cast<uint32_t>(s[k] - '0');
+      any = true;
+    }
+    if (any) {
+      const int64_t e = static_cast<int32_t>(exponent);
+      number += "e" + std::to_string(negative ? -e : e);
     }
   }
-  return Value::Num(std::strtod(s.substr(i, j - i).c_str(), nullptr));
+  return Value::Num(std::strtod(number.c_str(), nullptr));
 }
 
 Completion IsNaN(Vm& vm, const CallContext&, Args args) {
@@ -113,18 +125,27 @@ Completion Escape(Vm& vm, const CallContext&, Args args) {
   return Value::Str(out);
 }
 
+// "+" is a space; "%" and two hex digits a byte. An escape that is not one
+// is dropped: "%" with a character that is no hex digit, or with a digit
+// and one more; one cut off at the end drops the rest.
 Completion Unescape(Vm& vm, const CallContext&, Args args) {
   const std::string s = vm.ToString(Arg(args, 0));
+  const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-      out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else if (s[i] == '%' && i + 2 >= s.size()) {
-      break;  // a cut-off escape at the end is dropped
-    } else {
+    if (s[i] == '+') {
+      out += ' ';
+    } else if (s[i] != '%') {
       out += s[i];
+    } else if (i + 1 >= s.size()) {
+      break;
+    } else if (!hex(s[i + 1])) {
+      ++i;
+    } else if (i + 2 >= s.size()) {
+      break;
+    } else {
+      if (hex(s[i + 2])) out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+      i += 2;
     }
   }
   return Value::Str(out);
@@ -144,7 +165,9 @@ Value AddTimer(Vm& vm, Args args, bool once) {
   } else {
     return {};
   }
-  t.intervalMs = i < args.size() ? vm.ToNumber(args[i]) : 0;
+  // An interval left out or undefined sets nothing; null or text is 0.
+  if (i >= args.size() || args[i].IsUndefined()) return {};
+  t.intervalMs = vm.ToNumber(args[i]);
   if (!(t.intervalMs >= 0)) t.intervalMs = 0;
   for (std::size_t k = i + 1; k < args.size(); ++k) t.args.push_back(args[k]);
   t.dueMs = vm.timeMs + std::max(t.intervalMs, 1.0);

@@ -27,8 +27,22 @@ Completion ObjectCtor(Vm& vm, const CallContext& call, Args args) {
     }
     return Value::Obj(box);
   }
-  // Called as a function (not by new) it makes an object, whatever `this` is.
-  return Value::Obj(self && call.isNew ? self : vm.NewObject());
+  // Called as a function (not by new) it makes an object without a
+  // prototype, whatever `this` is.
+  if (self && call.isNew) return Value::Obj(self);
+  Object* bare = vm.NewObject();
+  bare->proto = nullptr;
+  return Value::Obj(bare);
+}
+
+// Function(x) gives x itself, whatever it is; with nothing to give, a call
+// makes an object without a prototype.
+Completion FunctionCtor(Vm& vm, const CallContext& call, Args args) {
+  if (!args.empty()) return args[0];
+  if (call.isNew && call.This()) return Value::Obj(call.This());
+  Object* bare = vm.NewObject();
+  bare->proto = nullptr;
+  return Value::Obj(bare);
 }
 
 Completion ObjectToString(Vm&, const CallContext& call, Args) {
@@ -86,7 +100,8 @@ Completion AddProperty(Vm& vm, const CallContext& call, Args args) {
   const Value getter = args[1];
   const Value setter = Arg(args, 2);
   if (name.empty() || !getter.IsObject() || !getter.object->IsFunction()) return Value::Bool(false);
-  if (!setter.IsNullish() && !(setter.IsObject() && setter.object->IsFunction()))
+  // The setter is a function or null (read-only); left out, nothing is added.
+  if (setter.type != Type::Null && !(setter.IsObject() && setter.object->IsFunction()))
     return Value::Bool(false);
   // A plain value already there stays as the property's stored value.
   Property* had = self->FindProperty(vm, name);
@@ -140,6 +155,8 @@ Completion UnwatchMethod(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   if (!self || args.empty()) return Value::Bool(false);
   const std::string name = vm.ToString(args[0]);
+  // A watch on a name that became a getter and setter stays.
+  if (const Property* p = self->FindProperty(vm, name); p && p->getter) return Value::Bool(false);
   const auto n =
       std::erase_if(self->watches, [&](const Watch& w) { return vm.NamesEqual(w.name, name); });
   return Value::Bool(n > 0);
@@ -346,7 +363,7 @@ extern const ClassDecl kObjectClass{.name = "Object",
                                     .finish = FinishObject};
 // Movies before version 6 do not see the name.
 extern const ClassDecl kFunctionClass{.name = "Function",
-                                      .ctor = ObjectCtor,
+                                      .ctor = FunctionCtor,
                                       .proto = kFunctionProto,
                                       .flags = kDontEnum | kSince6,
                                       .keep = &Vm::functionProto};

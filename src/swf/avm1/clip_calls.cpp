@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "swf/avm1/clip_object.h"
@@ -42,6 +43,9 @@ Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
   switch (index) {
     case 13:
     case 19:
+      // From version 7 a NaN name is written as "0".
+      if (index == 13 && vm.version >= 7 && v.type == Type::Number && std::isnan(v.number))
+        return Value::Str("0");
       return Value::Str(vm.ToString(v));
     case 11:
     case 12:
@@ -49,13 +53,75 @@ Value ConvertPropertyValue(Vm& vm, int index, const Value& v) {
     case 15:
       return {};
     default:
-      return Value::Num(vm.ToNumber(v));
+      break;
   }
+  if (vm.version >= 5) return Value::Num(vm.ToNumber(v));
+  // Version 4 takes text only when it is wholly a number, and leaves the
+  // property as it is (NaN) for anything else and for infinities.
+  double n = std::numeric_limits<double>::quiet_NaN();
+  if (v.type == Type::String) {
+    if (!v.string.empty()) n = StringToNumber(v.string, 7);
+  } else if (!v.IsNullish()) {
+    n = vm.ToNumber(v);
+  }
+  return Value::Num(std::isfinite(n) ? n : std::numeric_limits<double>::quiet_NaN());
 }
 
-Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject) {
+namespace {
+
+// The level a version 4 path's first step names: "_level" or "_flash" and
+// the digits that follow, up to whatever comes after them ("_level0:x" is
+// level 0).
+ClipObject* Swf4Level(Vm& vm, std::string_view seg) {
+  if (seg.size() < 6) return nullptr;
+  if (!vm.NamesEqual(seg.substr(0, 6), "_level") && !vm.NamesEqual(seg.substr(0, 6), "_flash"))
+    return nullptr;
+  std::size_t digits = 6;
+  while (digits < seg.size() && digits < 12 && seg[digits] >= '0' && seg[digits] <= '9') ++digits;
+  return vm.LevelClip("_level" + std::string(seg.substr(6, digits - 6)));
+}
+
+// Version 4 paths: slashes separate clip names and ".." steps up; dots and
+// colons are part of the names, and neither _root nor variables are steps.
+ClipObject* ResolveSwf4Path(Vm& vm, ClipObject* base, std::string_view path) {
+  if (path.find("//") != std::string_view::npos) return nullptr;
+  ClipObject* cur = base;
+  bool first = true;
+  if (path.starts_with('/')) {
+    cur = base ? vm.RootOf(base) : nullptr;
+    path.remove_prefix(1);
+    first = false;
+  }
+  while (cur && !path.empty()) {
+    const std::size_t cut = std::min(path.find('/'), path.size());
+    const std::string_view seg = path.substr(0, cut);
+    path = cut < path.size() ? path.substr(cut + 1) : std::string_view{};
+    if (seg.empty()) continue;
+    if (seg == "..") {
+      cur = cur->Parent(vm);
+    } else if (ClipObject* level = first ? Swf4Level(vm, seg) : nullptr) {
+      cur = level;
+    } else {
+      cur = cur->Child(vm, seg);
+    }
+    first = false;
+  }
+  return cur;
+}
+
+}  // namespace
+
+Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject,
+                    bool logPrimitive) {
+  if (vm.version < 5) {
+    return ResolveSwf4Path(vm, base && base->IsClip() ? static_cast<ClipObject*>(base) : nullptr,
+                           path);
+  }
   if (path.find("//") != std::string_view::npos) return nullptr;  // an empty step names nothing
-  if (path.starts_with('.') && !path.starts_with("..")) return nullptr;  // nor a leading dot
+  // Nor a leading dot other than a ".." step ("...:a" is none).
+  if (path.starts_with('.') &&
+      !(path.starts_with("..") && (path.size() == 2 || path[2] == '/' || path[2] == ':')))
+    return nullptr;
   Object* cur = base;
   // Dots separate steps up to the first slash; past it only slashes and
   // colons do ("a.b/c.d" is a, b, then a clip named "c.d").
@@ -68,22 +134,29 @@ Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject)
   const auto separator = [&slashes](char c) {
     return c == '/' || c == ':' || (!slashes && c == '.');
   };
+  bool afterDot = false;
   while (cur && !path.empty()) {
     std::size_t cut = 0;
-    const bool up =
-        path.starts_with("..") && (path.size() == 2 || path[2] == '/' || path[2] == ':');
+    // ".." steps up at the start or after a slash or colon; after a dot it
+    // is two empty steps ("_level0.." is _level0).
+    const bool up = !afterDot && path.starts_with("..") &&
+                    (path.size() == 2 || path[2] == '/' || path[2] == ':');
     if (up) {
       cut = 2;
-    } else if (!slashes && path.front() == '.') {
-      return nullptr;  // "a..b": an empty step between two dots
     } else {
       while (cut < path.size() && !separator(path[cut])) ++cut;
     }
     const std::string_view seg = path.substr(0, cut);
     if (cut < path.size() && path[cut] == '/') slashes = true;
+    afterDot = cut < path.size() && path[cut] == '.';
     path = cut < path.size() ? path.substr(cut + 1) : std::string_view{};
     // `this` stays put in a variable's path; a target path has no such step.
     if (seg.empty() || (anyObject && seg == "this")) continue;
+    // A variable's path may start at the global object ("_global.Foo.bar").
+    if (anyObject && vm.version >= 6 && vm.NamesEqual(seg, "_global")) {
+      cur = vm.global;
+      continue;
+    }
     if (!cur->IsClip()) {
       // Past a plain object, steps are its members.
       const Value v = up ? Value{} : vm.Get(cur, seg);
@@ -104,13 +177,21 @@ Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject)
       // step ("o" of "o.t"); a target path must still end at a clip.
       Value v;
       cur = clip->Object::GetOwn(vm, seg, v) && v.IsObject() ? v.object : nullptr;
+      // The player logs a target step that reaches a primitive, which it
+      // no longer boxes.
+      const Type t = v.type;
+      if (logPrimitive && (t == Type::String || t == Type::Number || t == Type::Boolean) &&
+          vm.traceSink)
+        vm.traceSink(
+            "Parameters of primitive types are no longer coerced into the required type - "
+            "Object.");
     }
   }
   return anyObject || !cur || cur->IsClip() ? cur : nullptr;
 }
 
-ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path) {
-  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false));
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path, bool logPrimitive) {
+  return static_cast<ClipObject*>(ResolvePath(vm, base, path, false, logPrimitive));
 }
 
 void ClipSetPlaying(ClipObject* clip, bool playing) {
@@ -153,7 +234,8 @@ int FrameOf(Vm& vm, ClipObject*& clip, const Value& v, int bias) {
   if (!clip || !clip->Instance()) return -1;
   const double n = StringToNumber(what, 7);
   if (std::isfinite(n) && n == std::trunc(n)) {
-    const double frame = n + bias - 1;
+    // Frame numbers wrap at 32 bits (4294967299 is frame 3).
+    const double frame = static_cast<double>(ToInt32(n)) + bias - 1;
     return frame < 0 ? -1 : static_cast<int>(std::min(frame, 65535.0));
   }
   return clip->FindLabel(what);

@@ -66,11 +66,14 @@ class ClipObject : public Object {
 int ClipPropertyIndex(std::string_view name);
 
 // Resolves a target path ("/a/b", "../c", "_root.a.b", "a:b" without the
-// variable) from a clip; null when it names no clip.
-ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path);
+// variable) from a clip; null when it names no clip. The target actions log
+// a step reaching a primitive variable, as the player does.
+ClipObject* ResolveTarget(Vm& vm, ClipObject* base, std::string_view path,
+                          bool logPrimitive = false);
 // The same walk for the owner of a variable ("/obj:name", "a/b:c.d"): steps may
 // also pass through variables holding plain objects, and may start at one.
-Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject);
+Object* ResolvePath(Vm& vm, Object* base, std::string_view path, bool anyObject,
+                    bool logPrimitive = false);
 // What SetProperty makes of a value for property `index` (a number or text,
 // or nothing for read-only ones); calls valueOf or toString as that needs.
 Value ConvertPropertyValue(Vm& vm, int index, const Value& v);

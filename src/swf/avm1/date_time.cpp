@@ -1,5 +1,6 @@
 #include "swf/avm1/date_time.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -44,6 +45,11 @@ DateFields FieldsOf(double t, double offsetMs) {
     return f;
   }
   const double local = t + offsetMs;
+  // A time taken unclipped may lie past any calendar the day count holds.
+  if (!(std::fabs(local) < 8.64e24)) {
+    f.year = f.month = f.date = f.hours = f.minutes = f.seconds = f.ms = NAN;
+    return f;
+  }
   const double days = std::floor(local / kMsPerDay);
   double inDay = local - days * kMsPerDay;
   int64_t y = 0, m = 0, d = 0;
@@ -79,9 +85,9 @@ double TimeOf(const DateFields& f) {
 
 double LocalOffsetMs(double t) {
   if (!std::isfinite(t)) return 0;
-  const double seconds = std::floor(t / 1000);
-  // The system's tables cover the years a time_t holds; outside, no offset.
-  if (seconds < -6.2e10 || seconds > 2.5e11) return 0;
+  // The system's tables cover the years a time_t holds; further out, the
+  // offset at the nearest end of them.
+  const double seconds = std::clamp(std::floor(t / 1000), -6.2e10, 2.5e11);
   const auto when = static_cast<std::time_t>(seconds);
   std::tm local{};
 #ifdef _WIN32

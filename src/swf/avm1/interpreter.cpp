@@ -134,6 +134,7 @@ Flow Try(Activation& a, const Action& act) {
     vm.Abort();
     return Flow::Abort;
   }
+  const std::size_t depthAtTry = a.stack.size();
   Flow flow = Run(a, next, t.tryEnd);
   // Leaving a block by a jump to the start of finally (compilers do that
   // to skip the catch) is the normal way out, not a jump past the finally.
@@ -141,8 +142,10 @@ Flow Try(Activation& a, const Action& act) {
   std::size_t after = inside(next) ? t.finallyEnd : a.pc;
   if (flow == Flow::Throw && (t.flags & kTryHasCatch)) {
     const Value error = vm.Catch();
+    // What the try block pushed is dropped; what it popped stays popped.
+    if (a.stack.size() > depthAtTry) a.stack.resize(depthAtTry);
     if (t.flags & kTryCatchInRegister) {
-      if (t.catchRegister < a.registers.size()) a.registers[t.catchRegister] = error;
+      if (Value* r = a.Register(t.catchRegister)) *r = error;
     } else {
       SetVariable(a, t.catchName, error);
     }
@@ -253,12 +256,18 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   {
     const CodeScope scope(vm, a.version, clip);
     FunctionObject* const outer = std::exchange(vm.Run().runningFunction, nullptr);
+    std::vector<Value>* const outerRegisters = std::exchange(vm.Run().blockRegisters, &a.registers);
     f = Run(a, 0, a.code.size());
     vm.Run().runningFunction = outer;
+    vm.Run().blockRegisters = outerRegisters;
   }
   vm.Run().lastPool = a.constants;
   if (f != Flow::Abort) a.LeaveStack();
-  if (f == Flow::Throw) vm.Catch();
+  if (f == Flow::Throw) {
+    // The player reports what frame or event code threw and nobody caught.
+    const Value thrown = vm.Catch();
+    if (vm.traceSink) vm.traceSink("Warning: Uncaught exception, " + vm.ToString(thrown));
+  }
 }
 
 namespace {
@@ -331,6 +340,8 @@ Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args)
   a.caller = vm.Run().runningFunction;
   a.home = home;
   if (code.v2) {
+    // Registers past the function's own are those of the running block.
+    a.outerRegisters = vm.Run().blockRegisters;
     Preload(a, code, args, locals);
   } else {
     a.registers.resize(4);

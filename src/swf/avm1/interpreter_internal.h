@@ -34,6 +34,9 @@ struct RunState {
   // The constant pool the last top-level block ended with; the next starts with it.
   std::shared_ptr<const std::vector<std::string>> lastPool;
   ClipObject* target = nullptr;  // the running code's target clip (setTarget changes it)
+  // The four registers of the frame or event code running now: a
+  // DefineFunction2 function reaches them past its own.
+  std::vector<Value>* blockRegisters = nullptr;
 };
 
 // Runs code of one movie's version on a target clip; both are put back
@@ -93,6 +96,7 @@ struct Activation {
   Value self;
   Object* locals = nullptr;  // where DefineLocal and new variables go
   std::vector<Value> registers;
+  std::vector<Value>* outerRegisters = nullptr;  // reached past the end of registers
   std::shared_ptr<const std::vector<std::string>> constants;
   std::vector<Value> stack;
   FunctionObject* callee = nullptr;
@@ -108,6 +112,13 @@ struct Activation {
   Value result;
 
   explicit Activation(Vm& v) : vm(v) {}
+
+  // Register i, or null when there is none by that number.
+  Value* Register(std::size_t i) {
+    if (i < registers.size()) return &registers[i];
+    if (outerRegisters && i < outerRegisters->size()) return &(*outerRegisters)[i];
+    return nullptr;
+  }
 
   Value Pop() {
     if (stack.empty()) return {};

@@ -323,7 +323,7 @@ Flow Push(Activation& a, const Action& act) {
         a.Push({});
         break;
       case Kind::Register:
-        a.Push(v.index < a.registers.size() ? a.registers[v.index] : Value{});
+        a.Push(a.Register(v.index) ? *a.Register(v.index) : Value{});
         break;
       case Kind::Boolean:
         a.Push(Value::Bool(v.number != 0));
@@ -358,8 +358,7 @@ Flow StackSwap(Activation& a, const Action&) {
 }
 
 Flow StoreRegister(Activation& a, const Action& act) {
-  if (act.reg < a.registers.size())
-    a.registers[act.reg] = a.stack.empty() ? Value{} : a.stack.back();
+  if (Value* r = a.Register(act.reg)) *r = a.stack.empty() ? Value{} : a.stack.back();
   return Flow::Normal;
 }
 

@@ -94,7 +94,10 @@ Value CallSuper(Vm& vm, SuperObject* sup, const Value& nameV, Args args) {
   if (NoName(nameV)) {
     const Value ctor = vm.GetPlain(sup->home, "__constructor__");  // never __resolve
     Object* home = ctor.IsObject() ? vm.Get(ctor.object, "prototype").object : nullptr;
-    return vm.Call(ctor, CallContext{sup->self, home}, args);
+    // A built-in constructor reached so fills in this, as under new.
+    const bool native = ctor.IsObject() && ctor.object->IsFunction() &&
+                        static_cast<FunctionObject*>(ctor.object)->native;
+    return vm.Call(ctor, CallContext{sup->self, home, native}, args);
   }
   const std::string name = vm.ToString(nameV);
   Object* found = sup->home->proto;
@@ -114,9 +117,10 @@ Value CallMethodValue(Activation& a, const Value& obj, const Value& nameV, Args 
   Vm& vm = a.vm;
   if (auto* sup = obj.IsObject() ? dynamic_cast<SuperObject*>(obj.object) : nullptr)
     return CallSuper(vm, sup, nameV, args);
-  if (NoName(nameV))
+  // A name that reads as empty text, even an object's, calls the value.
+  const std::string name = nameV.IsUndefined() ? std::string() : vm.ToString(nameV);
+  if (name.empty())
     return vm.Call(ObjectOf(vm, obj), CallContext{{}, nullptr, false, a.version}, args);
-  const std::string name = vm.ToString(nameV);
   Object* self = obj.IsObject() ? obj.object : vm.ToObject(obj);
   if (!self) return {};
   const Value fn = vm.Get(self, name);
@@ -169,7 +173,11 @@ void Construct(Activation& a, const Value& ctor, Args args) {
 Flow NewObject(Activation& a, const Action&) {
   const std::string name = a.vm.ToString(a.Pop());
   std::vector<Value> args = PopArgs(a);
-  Construct(a, GetVariable(a, name), args);
+  const Value ctor = GetVariable(a, name);
+  // Version 4 has no constructors to find; the player says so.
+  if (a.version < 5 && !(ctor.IsObject() && ctor.object->IsFunction()) && a.vm.traceSink)
+    a.vm.traceSink("Warning: " + name + " is not a function");
+  Construct(a, ctor, args);
   return Flow::Normal;
 }
 

@@ -21,7 +21,7 @@ ClipObject* TargetOf(Activation& a, const Value& v) {
   if (v.IsObject() && v.object->IsClip()) return static_cast<ClipObject*>(v.object);
   const std::string path = a.vm.ToString(v);
   if (path.empty()) return a.target;
-  return ResolveTarget(a.vm, a.target, path);
+  return ResolveTarget(a.vm, a.target, path, true);
 }
 
 // tellTarget's target: a clip names itself by its path (the first clip of
@@ -32,7 +32,7 @@ ClipObject* TellTargetOf(Activation& a, const Value& v) {
                          ? static_cast<ClipObject*>(v.object)->Path(a.vm)
                          : a.vm.ToString(v);
   if (path.empty()) return a.base;
-  return ResolveTarget(a.vm, a.base, path);
+  return ResolveTarget(a.vm, a.base, path, true);
 }
 
 // A target that names nothing leaves no clip for properties, but variables
@@ -162,11 +162,10 @@ Flow RemoveSprite(Activation& a, const Action&) {
 Flow StartDrag(Activation& a, const Action&) {
   Vm& vm = a.vm;
   ClipObject* clip = TargetOf(a, a.Pop());
-  // Objects count by their valueOf here.
+  // Objects count by their valueOf here, and only one that gives 1 is true.
   const auto flag = [&](const Value& v) {
     if (!v.IsObject()) return vm.ToBoolean(v);
-    const double n = Num(a, v);
-    return n != 0 && !std::isnan(n);
+    return Num(a, v) == 1;
   };
   const bool lock = flag(a.Pop());
   const bool constrain = flag(a.Pop());
@@ -187,6 +186,9 @@ Flow TargetPath(Activation& a, const Action&) {
   const Value v = a.Pop();
   if (v.IsObject() && v.object->IsClip()) {
     a.Push(Value::Str(static_cast<ClipObject*>(v.object)->Path(a.vm)));
+  } else if (v.IsObject() && v.object->IsTextField() && !v.object->IsRemovedField() &&
+             a.vm.display) {
+    a.Push(Value::Str(a.vm.display->FieldPath(v.object)));
   } else {
     a.Push({});
   }

@@ -44,6 +44,19 @@ bool LookupSpecialName(Activation& a, std::string_view name, Value& out) {
     }
     return true;
   }
+  // A variable a script stored under _root, _global or a level's name
+  // hides what the name otherwise means.
+  if (name.starts_with('_') &&
+      (vm.NamesEqual(name, "_global") || vm.NamesEqual(name, "_root") || vm.LevelClip(name))) {
+    for (std::size_t i = a.scope.size(); i-- > 0;) {
+      Object* o = a.scope[i];
+      if (!o || o == vm.global) continue;
+      if (const Property* p = o->FindProperty(vm, name); p && !p->getter) {
+        out = p->value;
+        return true;
+      }
+    }
+  }
   if (vm.version >= 6 && vm.NamesEqual(name, "_global")) {
     out = Value::Obj(vm.global);
     return true;
@@ -106,8 +119,10 @@ namespace {
 
 // Where a variable path splits into its owner's path and the variable's
 // name: the last colon or dot ("a/..:b" and "a/...b" both name b of a's
-// parent).
-std::size_t VariableCut(std::string_view name) { return name.find_last_of(".:"); }
+// parent). Version 4 knows no dot syntax: only a colon splits.
+std::size_t VariableCut(std::string_view name, int version) {
+  return version < 5 ? name.rfind(':') : name.find_last_of(".:");
+}
 
 // The object a variable path's owner part names. Its first step may be a
 // local or a with-object's member (innermost first); otherwise the path
@@ -148,7 +163,7 @@ Object* VariableOwner(Activation& a, std::string_view path) {
 
 Value GetPathVariable(Activation& a, const std::string& name) {
   Vm& vm = a.vm;
-  const std::size_t cut = VariableCut(name);
+  const std::size_t cut = VariableCut(name, a.version);
   if (cut == std::string::npos) {
     // A slash path that names no clip may still be a variable's name (a
     // slash path without a colon sets one).
@@ -156,8 +171,13 @@ Value GetPathVariable(Activation& a, const std::string& name) {
     Value out;
     return LookupName(a, name, out) ? out : Value{};
   }
-  // A name starting with a single dot names nothing.
+  // A name starting with a single dot names nothing, nor does an empty
+  // owner or one ending in an empty step (":x", "a/::x", "a/:::x"; "a::x"
+  // is x of a).
   if (name.starts_with('.') && !name.starts_with("..")) return {};
+  if (cut == 0 ||
+      (name[cut - 1] == ':' && (cut == 1 || name[cut - 2] == ':' || name[cut - 2] == '/')))
+    return {};
   const std::string_view member = std::string_view(name).substr(cut + 1);
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
                                 [&](Object* o) { return HasProperty(vm, o, member); });
@@ -169,7 +189,7 @@ Value GetPathVariable(Activation& a, const std::string& name) {
 // "path.name" or "path:name": sets the member of the object the path names;
 // false when the name has no path.
 bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
-  const std::size_t cut = VariableCut(name);
+  const std::size_t cut = VariableCut(name, a.version);
   if (cut == std::string::npos) return false;
   Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut));
   if (owner) a.vm.Set(owner, std::string_view(name).substr(cut + 1), v);
@@ -184,7 +204,7 @@ bool SetPathVariable(Activation& a, const std::string& name, const Value& v) {
 Object* CallFunctionThis(Activation& a, const std::string& name) {
   if (HasPathChars(name)) {
     // A path's function runs on the object the path names.
-    const std::size_t cut = VariableCut(name);
+    const std::size_t cut = VariableCut(name, a.version);
     if (cut == std::string::npos) return a.base;
     const std::string_view member = std::string_view(name).substr(cut + 1);
     Object* owner = VariableOwner(a, std::string_view(name).substr(0, cut),
@@ -293,8 +313,9 @@ Flow DefineLocal2(Activation& a, const Action&) {
     if (GetVariable(a, name).IsUndefined()) SetVariable(a, name, Value{});
     return Flow::Normal;
   }
+  // A name the holder already has, even through its prototypes, is left be.
   Object* l = VarHolder(a, name);
-  if (l && !l->HasOwn(vm, name)) vm.Set(l, name, Value{});
+  if (l && !HasProperty(vm, l, name)) vm.Set(l, name, Value{});
   return Flow::Normal;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,7 +77,19 @@ std::string NumberToString(double n) {
 }
 
 std::string NumberToRadix(double n, int radix) {
-  if (radix == 10 || radix < 2 || radix > 36 || !std::isfinite(n)) return NumberToString(n);
+  if (radix == 10 || radix < 2 || radix > 36) return NumberToString(n);
+  if (!std::isfinite(n)) {
+    // The player's integer of NaN or an infinity is the lowest one, whose
+    // negation is itself: its remainders are negative, and each digit is
+    // written as '0' plus the remainder.
+    int32_t v = std::numeric_limits<int32_t>::min();
+    std::string out;
+    do {
+      out.insert(out.begin(), static_cast<char>('0' + v % radix));
+      v /= radix;
+    } while (v != 0);
+    return "-" + out;
+  }
   const int32_t v = ToInt32(n);
   if (v == 0) return "0";
   const bool negative = v < 0;

@@ -288,7 +288,11 @@ const Movie& Vm::CodeMovie() {
 ClipObject* Vm::RootOf(ClipObject* clip) { return display ? display->RootOf(clip) : nullptr; }
 
 ClipObject* Vm::LevelClip(std::string_view name) {
-  return display ? display->LevelClip(name) : nullptr;
+  if (!display) return nullptr;
+  // "_flashN" is another name of "_levelN".
+  if (name.size() > 6 && NamesEqual(name.substr(0, 6), "_flash"))
+    return display->LevelClip("_level" + std::string(name.substr(6)));
+  return display->LevelClip(name);
 }
 
 int Vm::LevelOf(const TimelineInstance* top) const { return display ? display->LevelOf(top) : 0; }

@@ -501,7 +501,11 @@ TEST(ObjectRulesTest, AddPropertyRunsTheWatcher) {
                        .Do(Op::CallMethod)
                        .Do(Op::Pop)
                        .Then(SetMember("o", "v", 1));
-  ExpectCases({{"watched", 7, code, {"w undefined undefined", "w 7 1"}}});
+  // unwatch then leaves the watch on the accessor, and says so.
+  const Asm unwatch =
+      Asm().Then(code).Then(Traced(CallMethod("o", "unwatch", "v"))).Then(SetMember("o", "v", 2));
+  ExpectCases({{"watched", 7, code, {"w undefined undefined", "w 7 1"}},
+               {"unwatched", 7, unwatch, {"w undefined undefined", "w 7 1", "false", "w 7 2"}}});
 }
 
 // Object() called as a function makes an object, not the timeline it runs on.
@@ -622,6 +626,235 @@ TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {
       {"only _global has it", 6, run(nullptr, "global"), {"global"}},
       {"the timeline's comes first", 6, run("timeline", "global"), {"timeline"}},
       {"neither has it", 6, run(nullptr, nullptr), {"undefined"}},
+  });
+}
+
+// Calls of built-ins at their edges: what splice, Function and addProperty
+// give back for arguments left out or out of range, and names a script's
+// own variable takes over.
+TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
+  // a = [1, 2, 3]; trace(a.splice(args...)); trace(a)
+  const auto splice = [](std::vector<PushArg> args) {
+    Asm code = Asm().Push({"a", 3, 2, 1, 3}).Do(Op::InitArray).Do(Op::SetVariable);
+    std::vector<PushArg> pushed(args.rbegin(), args.rend());
+    pushed.emplace_back(static_cast<int>(args.size()));
+    pushed.emplace_back("a");
+    code.PushAll(pushed).Do(Op::GetVariable).Push({"splice"}).Do(Op::CallMethod).Do(Op::Trace);
+    return code.Push({"a"}).Do(Op::GetVariable).Do(Op::Trace);
+  };
+  // trace(name(args...))
+  const auto function = [](std::vector<PushArg> args, const char* name = "Function") {
+    std::vector<PushArg> pushed(args.rbegin(), args.rend());
+    pushed.emplace_back(static_cast<int>(args.size()));
+    pushed.emplace_back(name);
+    return Asm().PushAll(pushed).Do(Op::CallFunction).Do(Op::Trace);
+  };
+  const Asm getter = Asm().Push({7}).Do(Op::Return);
+  // trace(o.addProperty("p", getter[, setter])); trace(o.p)
+  const auto addProperty = [&](bool withSetter) {
+    Asm code = Asm().Then(NewObject("o"));
+    if (withSetter) code.Push({Null()});
+    code.Function("", {}, getter).Push({"p", withSetter ? 3 : 2, "o"}).Do(Op::GetVariable);
+    code.Push({"addProperty"}).Do(Op::CallMethod).Do(Op::Trace);
+    return code.Then(Traced(GetMember("o", "p")));
+  };
+  // _root = "mine"; trace(_root); _global = "ours"; trace(_global)
+  const Asm shadow = Asm()
+                         .Push({"_root", "mine"})
+                         .Do(Op::SetVariable)
+                         .Push({"_root"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::Trace)
+                         .Push({"_global", "ours"})
+                         .Do(Op::SetVariable)
+                         .Push({"_global"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::Trace);
+  // MovieClip.prototype.q = "inherited"; var q; trace(q)
+  const Asm inherited = Asm()
+                            .Push({"MovieClip"})
+                            .Do(Op::GetVariable)
+                            .Push({"prototype"})
+                            .Do(Op::GetMember)
+                            .Push({"q", "inherited"})
+                            .Do(Op::SetMember)
+                            .Push({"q"})
+                            .Do(Op::DefineLocal2)
+                            .Push({"q"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::Trace);
+  // a = ["a"]; trace(Array.call(a, "b")); trace(a)
+  const Asm arrayCall = Asm()
+                            .Push({"a", "a", 1})
+                            .Do(Op::InitArray)
+                            .Do(Op::SetVariable)
+                            .Push({"b", "a"})
+                            .Do(Op::GetVariable)
+                            .Push({2, "Array"})
+                            .Do(Op::GetVariable)
+                            .Push({"call"})
+                            .Do(Op::CallMethod)
+                            .Do(Op::Trace)
+                            .Push({"a"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::Trace);
+  // f = function () { trace("f"); }; n = { toString: function () { return ""; } }; f[n]()
+  const Asm emptyName = Asm()
+                            .Push({"f"})
+                            .Function("", {}, Asm().Push({"f"}).Do(Op::Trace))
+                            .Do(Op::SetVariable)
+                            .Then(NewObject("n"))
+                            .Push({"n"})
+                            .Do(Op::GetVariable)
+                            .Push({"toString"})
+                            .Function("", {}, Asm().Push({""}).Do(Op::Return))
+                            .Do(Op::SetMember)
+                            .Push({0, "f"})
+                            .Do(Op::GetVariable)
+                            .Push({"n"})
+                            .Do(Op::GetVariable)
+                            .Do(Op::CallMethod)
+                            .Do(Op::Pop);
+  // trace(new Date(args...).method())
+  const auto date = [](std::vector<PushArg> args, const char* method) {
+    std::vector<PushArg> pushed(args.rbegin(), args.rend());
+    pushed.emplace_back(static_cast<int>(args.size()));
+    pushed.emplace_back("Date");
+    return Asm()
+        .Push({0})
+        .PushAll(pushed)
+        .Do(Op::NewObject)
+        .Push({method})
+        .Do(Op::CallMethod)
+        .Do(Op::Trace);
+  };
+  // o = {0: "a", 1: "b", length: 2}; trace(Array.prototype.pop.call(o)); trace(o[1]);
+  // trace(o.length)
+  const Asm genericPop = Asm()
+                             .Push({"o", "0", "a", "1", "b", "length", 2, 3})
+                             .Do(Op::InitObject)
+                             .Do(Op::SetVariable)
+                             .Push({"o"})
+                             .Do(Op::GetVariable)
+                             .Push({1, "Array"})
+                             .Do(Op::GetVariable)
+                             .Push({"prototype"})
+                             .Do(Op::GetMember)
+                             .Push({"pop"})
+                             .Do(Op::GetMember)
+                             .Push({"call"})
+                             .Do(Op::CallMethod)
+                             .Do(Op::Trace)
+                             .Then(Traced(GetMember("o", "1")))
+                             .Then(Traced(GetMember("o", "length")));
+  // function A() { super(1, 2); }; A extends Array; a = new A(); trace(a.length); trace(a)
+  const Asm superCall = Asm()
+                            .Push({2, 1, 2, "super"})
+                            .Do(Op::GetVariable)
+                            .Push({test::Undefined()})
+                            .Do(Op::CallMethod)
+                            .Do(Op::Pop);
+  const Asm subclass = Asm()
+                           .Push({"A"})
+                           .Function("", {}, superCall)
+                           .Do(Op::SetVariable)
+                           .Push({"A"})
+                           .Do(Op::GetVariable)
+                           .Push({"Array"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Extends)
+                           .Push({"a", 0, "A"})
+                           .Do(Op::NewObject)
+                           .Do(Op::SetVariable)
+                           .Then(Traced(GetMember("a", "length")))
+                           .Push({"a"})
+                           .Do(Op::GetVariable)
+                           .Do(Op::Trace);
+  // startDrag("", false, flag, 1, 2, 3, 4) where flag.valueOf() gives v; then
+  // trace what the drag left on the stack
+  const auto drag = [](int v) {
+    return Asm()
+        .Then(NewObject("flag"))
+        .Push({"flag"})
+        .Do(Op::GetVariable)
+        .Push({"valueOf"})
+        .Function("", {}, Asm().Push({v}).Do(Op::Return))
+        .Do(Op::SetMember)
+        .Push({"left", 1, 2, 3, 4, "flag"})
+        .Do(Op::GetVariable)
+        .Push({false, ""})
+        .Do(Op::StartDrag)
+        .Do(Op::EndDrag)
+        .Do(Op::Trace);
+  };
+  ExpectCases({
+      {"a drag constrained by an object giving 1", 8, drag(1), {"left"}},
+      {"a drag constrained by an object giving 7", 8, drag(7), {"4"}},
+      {"super() of an Array subclass", 7, subclass, {"2", "1,2"}},
+      {"pop of an object with a length", 8, genericPop, {"b", "undefined", "1"}},
+      {"a time past the fields' range", 8, date({8.64e15 + 2}, "getTime"), {"8.64e+15"}},
+      {"a negative year", 8, date({-1, 0, 15}, "getFullYear"), {"1899"}},
+      {"Array.call", 8, arrayCall, {"b", "a"}},
+      {"a method named by empty text", 8, emptyName, {"f"}},
+      {"splice(1, 1)", 8, splice({1, 1}), {"2", "1,3"}},
+      {"splice(undefined)", 8, splice({test::Undefined()}), {"undefined", "1,2,3"}},
+      {"splice(null)", 8, splice({Null()}), {"1,2,3", ""}},
+      {"splice(1, undefined)", 8, splice({1, test::Undefined()}), {"undefined", "1,2,3"}},
+      {"splice(1, -1, 9)", 8, splice({1, -1, 9}), {"undefined", "1,2,3"}},
+      {"splice(1, 0, 9)", 8, splice({1, 0, 9}), {"", "1,9,2,3"}},
+      {"Function()", 8, function({}), {"[type Object]"}},
+      {"Function(true)", 8, function({true}), {"true"}},
+      {"Function(1, 2)", 8, function({1, 2}), {"1"}},
+      {"Object()", 8, function({}, "Object"), {"[type Object]"}},
+      {"addProperty without a setter", 8, addProperty(false), {"false", "undefined"}},
+      {"addProperty read-only", 8, addProperty(true), {"true", "7"}},
+      {"variables named _root and _global", 8, shadow, {"mine", "ours"}},
+      {"var of an inherited name", 8, inherited, {"inherited"}},
+  });
+}
+
+// A DefineFunction2 function with fewer than four registers reaches the
+// rest in the frame code that runs it: it reads them and writes them.
+TEST(ObjectRulesTest, RegistersPastAFunctionsOwnAreTheBlocks) {
+  // r1 = r3 = "block"; f() traces r1 and r3, then sets r3 = "f"; trace(r3)
+  const Asm body = Asm()
+                       .Push({Reg(1)})
+                       .Do(Op::Trace)
+                       .Push({Reg(3)})
+                       .Do(Op::Trace)
+                       .Push({"f"})
+                       .StoreRegister(3)
+                       .Do(Op::Pop);
+  const Asm code = Asm()
+                       .Push({"block"})
+                       .StoreRegister(1)
+                       .StoreRegister(3)
+                       .Do(Op::Pop)
+                       .Function2("f", {}, 2, 0, body)
+                       .CallFunction("f", 0)
+                       .Do(Op::Pop)
+                       .Push({Reg(3)})
+                       .Do(Op::Trace)
+                       .Push({Reg(1)})
+                       .Do(Op::Trace);
+  ExpectCases({{"two registers of its own", 8, code, {"undefined", "block", "f", "block"}}});
+}
+
+// A throw caught drops what its try block pushed but not what it popped;
+// one nobody catches is reported.
+TEST(ObjectRulesTest, ThrowsLeaveTheStackAsTheTryFoundIt) {
+  const Asm catchBody = Asm().Do(Op::PushDuplicate).Do(Op::Trace);
+  // push "below"; try { push "pushed"; throw "e" } catch { trace(top) }
+  const Asm pushed = Asm().Push({"below"}).Try(Asm().Push({"pushed", "e"}).Do(Op::Throw),
+                                               &catchBody, "e", nullptr);
+  // push 1, 2; try { pop; throw "e" } catch { trace(top) }
+  const Asm popped =
+      Asm().Push({1, 2}).Try(Asm().Do(Op::Pop).Push({"e"}).Do(Op::Throw), &catchBody, "e", nullptr);
+  const Asm uncaught = Asm().Push({"oops"}).Do(Op::Throw).Push({"after"}).Do(Op::Trace);
+  ExpectCases({
+      {"pushed in the try", 7, pushed, {"below"}},
+      {"popped in the try", 7, popped, {"1"}},
+      {"uncaught", 7, uncaught, {"Warning: Uncaught exception, oops"}},
   });
 }
 

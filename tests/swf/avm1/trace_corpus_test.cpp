@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -68,6 +69,10 @@ struct Tally {
 
 TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
   ASSERT_TRUE(fs::exists(kTraceCorpus / "INDEX.tsv")) << "no corpus at " << kTraceCorpus;
+  // The recordings were made in a zone 5:45 ahead of UTC, whose offset the
+  // player applied to every date.
+  setenv("TZ", "<+0545>-05:45", 1);
+  tzset();
   const bool verbose = std::getenv("ORRIVEL_CORPUS_VERBOSE") != nullptr;
   // ORRIVEL_CORPUS_ONLY=part runs only the tests whose path holds it and prints their traces.
   const char* only = std::getenv("ORRIVEL_CORPUS_ONLY");

@@ -34,6 +34,23 @@ TEST(NumberToStringTest, FormatsAsThePlayerPrints) {
   for (const auto& c : cases) EXPECT_EQ(NumberToString(c.n), c.text) << c.n;
 }
 
+TEST(NumberToStringTest, RadixTextOfIntegersAndOfNoNumber) {
+  const struct {
+    double n;
+    int radix;
+    const char* text;
+  } cases[] = {{255, 16, "ff"},
+               {-123.1, 2, "-1111011"},
+               {-2147483647.9, 16, "-7fffffff"},
+               {NAN, 10, "NaN"},
+               {NAN, 2, "-/0000000000000000000000000000000"},
+               {NAN, 16, "-(0000000"},
+               {INFINITY, 3, "-/.//./..././/0.0./0."},
+               {5, 37, "5"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(NumberToRadix(c.n, c.radix), c.text) << c.n << " " << c.radix;
+}
+
 std::vector<std::string> Play(int version, std::vector<Frame> frames, int ticks = 0,
                               PlayerLimits limits = {}) {
   Movie m = BaseMovie();
@@ -286,7 +303,10 @@ TEST(VmTest, FramePathsSplitAtTheirLastDotOrColon) {
   const struct {
     const char* frame;
     std::vector<std::string> traced;
-  } cases[] = {{"a.3", {"three"}}, {"_root.a.3", {"three"}}, {"a:3", {"three"}}, {"b.3", {}}};
+  } cases[] = {{"a.3", {"three"}},          {"_root.a.3", {"three"}},
+               {"a:3", {"three"}},          {"b.3", {}},
+               {"a:4294967299", {"three"}},  // frame numbers wrap at 32 bits
+               {"a:-4294967293", {"three"}}};
   for (const auto& c : cases) {
     Movie m = BaseMovie();
     m.header.version = 7;
@@ -343,6 +363,33 @@ TEST(VmTest, CollectorFreesCyclesAndKeepsWhatIsReachable) {
 
 // Built-ins fed cut-off or extreme input stay in range and give the player's
 // answers.
+// A timer needs its interval: left out or undefined, none is set; null and
+// text count as 0.
+TEST(VmTest, TimersNeedAnInterval) {
+  Movie m = BaseMovie();
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  const Value fn = vm.Get(vm.global, "isNaN");
+  const Value obj = Value::Obj(vm.NewObject());
+  const struct {
+    const char* name;
+    std::vector<Value> args;
+    bool set;
+  } cases[] = {
+      {"setInterval", {fn}, false},
+      {"setInterval", {fn, Value{}}, false},
+      {"setTimeout", {obj, Value::Num(5)}, false},
+      {"setTimeout", {fn, Value::Null()}, true},
+      {"setInterval", {fn, Value::Str("x")}, true},
+      {"setInterval", {obj, Value::Str("m"), Value::Num(10)}, true},
+  };
+  for (const auto& c : cases) {
+    Value r;
+    vm.CallMethod(vm.global, c.name, c.args, &r);
+    EXPECT_EQ(r.type == Type::Number, c.set) << c.name << " " << c.args.size();
+  }
+}
+
 TEST(VmTest, GlobalsAndMathAtTheEdges) {
   Movie m = BaseMovie();
   MovieRunner runner(m);
@@ -366,12 +413,23 @@ TEST(VmTest, GlobalsAndMathAtTheEdges) {
       {"unescape", {Value::Str("%")}, ""},
       {"unescape", {Value::Str("a%4")}, "a"},
       {"unescape", {Value::Str("%41%")}, "A"},
+      {"unescape", {Value::Str("a+b%2b")}, "a b+"},
+      {"unescape", {Value::Str("%zz%4zz%_a")}, "zza"},
+      {"unescape", {Value::Str("%u0041")}, "0041"},
       {"Math.pow", {Value::Num(2), Value::Num(0.5)}, "1.41421356237309"},
       {"Math.pow", {Value::Num(2), Value::Num(1023.5)}, "1.27116100615365e+308"},
       {"Math.pow", {Value::Num(2), Value::Num(1e300 + 0.5)}, "Infinity"},
       {"Math.pow", {Value::Num(0.5), Value::Num(1e15 + 0.5)}, "0"},
       {"Math.pow", {Value::Num(-8), Value::Num(1.0 / 3)}, "NaN"},
       {"Math.pow", {Value::Num(1), Value::Num(NAN)}, "NaN"},
+      {"parseFloat", {}, "undefined"},
+      {"parseFloat", {Value::Str(" -1.5e2x")}, "-150"},
+      {"parseFloat", {Value::Str("1.2345.678")}, "1.2345678"},
+      {"parseFloat", {Value::Str("1.5.5e3")}, "1.55"},
+      {"parseFloat", {Value::Str("1e4294967297")}, "10"},
+      {"parseFloat", {Value::Str("1e-4294967295")}, "10"},
+      {"parseFloat", {Value::Str("10e")}, "10"},
+      {"parseFloat", {Value::Str(".")}, "NaN"},
   };
   for (const auto& c : cases) EXPECT_EQ(call(c.fn, c.args), c.result) << c.fn;
 }
