@@ -40,7 +40,7 @@ struct PlayerLimits {
   int maxNesting = 32;                        // sprite instances inside instances
   int maxActionBlocksPerTick = 2000;          // DoAction blocks run per frame
   int maxActionStepsPerBlock = 20000;         // actions read per block
-  uint64_t maxActionStepsPerTick = 1u << 20;  // actions run per frame (scripts stop there)
+  uint64_t maxActionStepsPerTick = 1u << 24;  // actions run per frame (scripts stop there)
   uint64_t maxTagsPerTick = 1u << 20;         // control tags run per frame (gotos)
   // Not a limit but a run option: Date's "now" at the start, in ms since
   // 1970; negative takes the wall clock.
