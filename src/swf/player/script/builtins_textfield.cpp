@@ -305,6 +305,7 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
     case kVariable:
       f.variable = v.IsNullish() ? "" : vm.ToString(v);
       f.shownVariable.clear();
+      f.shownObject = nullptr;
       BindTextVariable(vm, f);
       return;
     case kEmbedFonts:
