@@ -279,5 +279,21 @@ TEST(TextFieldObjectTest, BoundFieldsFollowTheVariablesValues) {
   }
 }
 
+// createTextField is a clip method for SWF 5 movies as well; there the
+// field it makes reads as a movie clip to typeof.
+TEST(TextFieldObjectTest, CreateTextFieldInEveryVersion) {
+  for (const int version : {5, 6, 8}) {
+    Movie movie = swf::test::BaseMovie();
+    movie.header.version = static_cast<uint8_t>(version);
+    MovieRunner runner(movie);
+    Vm& vm = runner.Vm();
+    const Value args[] = {Value::Str("t"), Value::Num(1),  Value::Num(0),
+                          Value::Num(0),   Value::Num(10), Value::Num(10)};
+    ASSERT_TRUE(vm.CallMethod(vm.RootClip(), "createTextField", args)) << version;
+    EXPECT_EQ(vm.TypeOf(vm.Get(vm.RootClip(), "t")), version < 6 ? "movieclip" : "object")
+        << version;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
