@@ -242,7 +242,7 @@ TextFieldObject* TextFieldFor(Vm& vm, const std::shared_ptr<EditText>& field) {
   if (!field) return nullptr;
   if (!field->script) {
     auto* obj = vm.New<TextFieldObject>();
-    obj->proto = vm.textFieldProto;
+    obj->proto = vm.version < 6 && vm.clipProto ? vm.clipProto : vm.textFieldProto;
     DeclareTextFieldGetters(vm);
     obj->field = field;
     field->script = obj;

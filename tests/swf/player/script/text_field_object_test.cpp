@@ -280,7 +280,8 @@ TEST(TextFieldObjectTest, BoundFieldsFollowTheVariablesValues) {
 }
 
 // createTextField is a clip method for SWF 5 movies as well; there the
-// field it makes reads as a movie clip to typeof.
+// field it makes reads as a movie clip to typeof and inherits from
+// MovieClip, and TextField's prototype leads nowhere further.
 TEST(TextFieldObjectTest, CreateTextFieldInEveryVersion) {
   for (const int version : {5, 6, 8}) {
     Movie movie = swf::test::BaseMovie();
@@ -290,7 +291,13 @@ TEST(TextFieldObjectTest, CreateTextFieldInEveryVersion) {
     const Value args[] = {Value::Str("t"), Value::Num(1),  Value::Num(0),
                           Value::Num(0),   Value::Num(10), Value::Num(10)};
     ASSERT_TRUE(vm.CallMethod(vm.RootClip(), "createTextField", args)) << version;
-    EXPECT_EQ(vm.TypeOf(vm.Get(vm.RootClip(), "t")), version < 6 ? "movieclip" : "object")
+    const Value field = vm.Get(vm.RootClip(), "t");
+    EXPECT_EQ(vm.TypeOf(field), version < 6 ? "movieclip" : "object") << version;
+    ASSERT_TRUE(field.IsObject()) << version;
+    EXPECT_EQ(field.object->proto, version < 6 ? vm.clipProto : vm.textFieldProto) << version;
+    Object* made = vm.NewObject();
+    made->proto = vm.textFieldProto;
+    EXPECT_EQ(vm.ToString(Value::Obj(made)), version < 6 ? "[type Object]" : "[object Object]")
         << version;
   }
 }
