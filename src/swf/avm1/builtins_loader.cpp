@@ -5,6 +5,7 @@
 // frame's scripts (movie_loader.cpp).
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 
 #include "swf/avm1/clip_object.h"
@@ -265,9 +266,17 @@ ClipObject* ClipTarget(Vm& vm, const Value& target) {
 
 Completion LoadClip(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
+  if (args.size() < 2) return {};
   // Only a string names a file: numbers, objects and the rest are refused.
-  if (!self || args.size() < 2 || args[0].type != Type::String) return Value::Bool(false);
+  if (!self || args[0].type != Type::String) return Value::Bool(false);
   const std::string url = args[0].string;
+  // A number is a level, cut to a whole one.
+  if (args[1].type == Type::Number) {
+    const double level = std::trunc(args[1].number);
+    if (!(level >= 0 && level <= kMaxLevel)) return Value::Bool(false);
+    QueueLoad(vm, kLoadClip, Value::Num(level), url, Value::Obj(self));
+    return Value::Bool(true);
+  }
   ClipObject* clip = ClipTarget(vm, args[1]);
   if (!clip) return Value::Bool(false);
   QueueLoad(vm, kLoadClip, Value::Obj(clip), url, Value::Obj(self));

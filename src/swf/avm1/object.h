@@ -89,6 +89,8 @@ class Object {
   virtual bool IsFunction() const { return false; }
   virtual bool IsClip() const { return false; }
   virtual bool IsTextField() const { return false; }
+  // A video placed on a timeline: converts to its path as a field does.
+  virtual bool IsVideo() const { return false; }
   // A text field whose display object is gone: typeof reads "movieclip".
   virtual bool IsRemovedField() const { return false; }
   // A function call's object of local variables.

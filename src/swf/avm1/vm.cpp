@@ -572,7 +572,7 @@ std::string Vm::ToString(const Value& v) {
                               static_cast<FunctionObject*>(fn.object)->code != nullptr;
         if (!scripted) return static_cast<ClipObject*>(o)->Path(*this);
       }
-      if (o->IsTextField()) return display ? display->FieldPath(o) : std::string();
+      if (o->IsTextField() || o->IsVideo()) return display ? display->FieldPath(o) : std::string();
       // A String object converts to its own text without asking toString.
       if (auto* box = dynamic_cast<BoxObject*>(o); box && box->primitive.type == Type::String) {
         return box->primitive.string;

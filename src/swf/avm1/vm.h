@@ -176,6 +176,7 @@ class Vm {
   std::function<void(const std::string&)> traceSink;
   std::function<void(const std::string&)> refusalSink;  // refused network and program calls
   std::function<void()> quitMovie;                      // fscommand:quit
+  std::function<void()> quitMovieAfterFrame;            // fscommand("quit") as a call
   double timeMs = 0;                                    // getTimer
   // Hears of each request a movie makes of the outside world (none is sent).
   std::function<void(const OutgoingRequest&)> requestSink;

@@ -131,6 +131,9 @@ class EditText {
   // The variable the field shows (DefineEditText's VariableName, or set by script).
   std::string variable;
   std::u32string shownVariable;  // the value last taken from it
+  // The object the variable held when its text was last taken (compared,
+  // never followed): the same object again is not converted anew.
+  const void* shownObject = nullptr;
   // What masks this field (setMask): a clip or another field; expired when none.
   std::weak_ptr<TimelineInstance> mask;
   std::weak_ptr<EditText> maskField;

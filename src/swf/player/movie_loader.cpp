@@ -131,11 +131,10 @@ const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t
   if (!result.movie) result.movie = PictureMovie(bytes, vm.version);
   if (!result.movie) {
     // A file that is no movie still loads, as nothing: the clip is emptied
-    // and its loader hears of a load that worked.
+    // and its loader hears of a load that worked, of no bytes.
     result.movie = std::make_unique<Movie>();
     result.movie->header.version = static_cast<uint8_t>(vm.version);
-    result.movie->header.bytesLoaded = result.movie->header.fileLength =
-        static_cast<uint32_t>(size);
+    size = 0;
   }
   if (result.movie->fileAttributesAs3) DropActions(*result.movie);
   ctx.movieUrls[result.movie.get()] = url;
@@ -215,8 +214,15 @@ void AnswerLevel(TimelineContext& ctx, int level, const std::string& url) {
   SetQueryVariables(vm, vm.ClipFor(ctx.levels[level]), query);
 }
 
+// A MovieClipLoader's onLoadInit still to be heard: once the loaded movies
+// have run their first frames.
+struct LoadInit {
+  avm1::Object* loader;
+  avm1::ClipObject* clip;
+};
+
 void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* clip,
-                const std::string& url) {
+                const std::string& url, std::vector<LoadInit>& inits) {
   avm1::Vm& vm = *ctx.vm;
   std::size_t size = 0;
   std::string query;
@@ -229,7 +235,8 @@ void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* cl
     return;
   }
   // The clip is the loaded movie's from onLoadStart on; its first frame runs
-  // after onLoadComplete, then onLoadInit follows.
+  // after every load's onLoadComplete, then onLoadInit follows, newest load
+  // first.
   Replace(ctx, clip, movie);
   SetQueryVariables(vm, clip, query);
   const Value start[1] = {target};
@@ -239,8 +246,23 @@ void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* cl
   avm1::BroadcastToListeners(vm, loader, "onLoadProgress", progress);
   const Value complete[2] = {target, Value::Num(0)};
   avm1::BroadcastToListeners(vm, loader, "onLoadComplete", complete);
-  RunActionQueue(ctx);
-  avm1::BroadcastToListeners(vm, loader, "onLoadInit", start);
+  inits.push_back({loader, clip});
+}
+
+// A MovieClipLoader's load into a level: the level is made for it, and
+// taken away again when there is no movie to show.
+void AnswerClipLevel(TimelineContext& ctx, avm1::Object* loader, int level, const std::string& url,
+                     std::vector<LoadInit>& inits) {
+  avm1::Vm& vm = *ctx.vm;
+  if (level == 0) {
+    AnswerClip(ctx, loader, vm.RootClip(), url, inits);
+    return;
+  }
+  const bool made = !ctx.levels.contains(level);
+  if (made) ctx.levels[level] = TimelineInstance::Create(ctx, nullptr, {}, 0, true);
+  const auto root = ctx.levels[level];
+  AnswerClip(ctx, loader, vm.ClipFor(root), url, inits);
+  if (made && root->FrameCount() <= 1 && !root->failedLoadUrl.empty()) ctx.levels.erase(level);
 }
 
 }  // namespace
@@ -250,8 +272,15 @@ void RunPendingLoads(TimelineContext& ctx) {
   avm1::Vm& vm = *ctx.vm;
   std::vector<avm1::Vm::PendingLoad> due;
   due.swap(vm.loads);
+  std::vector<LoadInit> inits;
   for (const auto& load : due) {
     if (vm.Disabled()) break;
+    if (load.kind == avm1::kLoadClip && load.target.type == avm1::Type::Number &&
+        load.extra.object) {
+      AnswerClipLevel(ctx, load.extra.object, static_cast<int>(load.target.number), load.url,
+                      inits);
+      continue;
+    }
     avm1::Object* target = load.target.object;
     if (!target) continue;
     switch (load.kind) {
@@ -265,7 +294,8 @@ void RunPendingLoads(TimelineContext& ctx) {
         break;
       case avm1::kLoadClip:
         if (target->IsClip() && load.extra.object)
-          AnswerClip(ctx, load.extra.object, static_cast<avm1::ClipObject*>(target), load.url);
+          AnswerClip(ctx, load.extra.object, static_cast<avm1::ClipObject*>(target), load.url,
+                     inits);
         break;
       case avm1::kLoadLevel:
         if (load.extra.type == avm1::Type::Number)
@@ -277,6 +307,12 @@ void RunPendingLoads(TimelineContext& ctx) {
       default:
         break;
     }
+  }
+  if (inits.empty()) return;
+  RunActionQueue(ctx);
+  for (auto it = inits.rbegin(); it != inits.rend() && !vm.Disabled(); ++it) {
+    const Value target[1] = {Value::Obj(it->clip)};
+    avm1::BroadcastToListeners(vm, it->loader, "onLoadInit", target);
   }
 }
 

@@ -73,6 +73,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   }
   vm_->refusalSink = std::move(refusal);
   vm_->quitMovie = [this] { ctx_.quit = true; };
+  vm_->quitMovieAfterFrame = [this] { quitAfterFrame_ = true; };
   if (limits.clockStartMs >= 0) vm_->dateBaseMs = limits.clockStartMs;
   vm_->readFile = limits.readFile;
   vm_->requestSink = limits.requestSink;
@@ -97,6 +98,7 @@ void MovieRunner::FinishFrameLoads() {
     RunPendingLoads(ctx_);
     RunActionQueue(ctx_);
   }
+  if (quitAfterFrame_) ctx_.quit = true;
   avm1::SyncTextFields(*vm_);
 }
 
@@ -148,6 +150,7 @@ void MovieRunner::RunEventActions(const std::shared_ptr<TimelineInstance>& owner
   vm_->NewFrame();
   RunActions(ctx_, owner, bytes);
   RunActionQueue(ctx_);
+  if (quitAfterFrame_) ctx_.quit = true;
   avm1::SyncTextFields(*vm_);
 }
 
@@ -156,6 +159,7 @@ void MovieRunner::FlushActions() {
   ctx_.tagsThisTick = 0;
   ctx_.actionStepsThisTick = 0;
   RunActionQueue(ctx_);
+  if (quitAfterFrame_) ctx_.quit = true;
 }
 
 DisplayNode MovieRunner::BuildTree(const Matrix& stageToDevice) const {

@@ -70,6 +70,7 @@ class MovieRunner {
   std::shared_ptr<TimelineInstance> root_;  // declared after ctx_ and vm_: dies first
   uint64_t framesSinceCollect_ = 0;
   bool hasScripts_ = true;
+  bool quitAfterFrame_ = false;  // the movie ends once this frame's scripts have run
 };
 
 }  // namespace orrivel::swf

@@ -1,5 +1,7 @@
 #include "swf/player/script_input.h"
 
+#include <algorithm>
+
 #include "swf/avm1/broadcaster.h"
 #include "swf/avm1/clip_object.h"
 #include "swf/player/script/input.h"
@@ -45,6 +47,9 @@ bool RunClipActions(avm1::Vm& vm, const std::shared_ptr<TimelineInstance>& t, ui
 std::vector<std::shared_ptr<TimelineInstance>> ClipsInEventOrder(TimelineInstance& root) {
   std::vector<std::shared_ptr<TimelineInstance>> out;
   Collect(root.shared_from_this(), out, 0);
+  // As for frames, the newest clip hears an event first.
+  std::stable_sort(out.begin(), out.end(),
+                   [](const auto& a, const auto& b) { return a->Serial() > b->Serial(); });
   return out;
 }
 

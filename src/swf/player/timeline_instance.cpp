@@ -370,6 +370,21 @@ void TimelineInstance::DropRemovedChild(const TimelineInstance* child) {
   }
 }
 
+void TimelineInstance::DropQuietChildren() {
+  for (auto it = list_.begin(); it != list_.end();) {
+    const auto& child = it->second.instance;
+    if (child && !HasUnloadHandler(*child)) {
+      if (child->script && ctx_.vm) static_cast<avm1::ClipObject*>(child->script)->Detach(*ctx_.vm);
+      const std::size_t before = list_.size();
+      it = list_.erase(it);
+      ctx_.liveObjects -= before - list_.size();
+      continue;
+    }
+    if (child) child->DropQuietChildren();
+    ++it;
+  }
+}
+
 void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone) {
   if (!gone || gone->removed_) return;
   // A script's goto that takes away a clip with no unload handler leaves its
@@ -384,6 +399,8 @@ void TimelineInstance::QueueUnload(const std::shared_ptr<TimelineInstance>& gone
     }
     if (t->timeline_) ctx_.actions.push_back({t, nullptr, kClipEventUnload, t});
   }
+  // While the handlers run, the clips they do not wait for are gone already.
+  if (!quiet && ctx_.vm && HasUnloadHandler(*gone)) gone->DropQuietChildren();
 }
 
 void TimelineInstance::Materialize(DisplayObject& obj) {

@@ -268,6 +268,8 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // Queues the unload events of a clip leaving the list, its children first.
   void QueueUnload(const std::shared_ptr<TimelineInstance>& gone);
   void MarkRemoved(std::vector<std::shared_ptr<TimelineInstance>>& order);
+  // Takes out of a removed clip's tree the clips no unload handler waits for.
+  void DropQuietChildren();
   void Advance(bool recurse);
   void AttachEditText(DisplayObject& obj);
 

@@ -18,7 +18,7 @@ namespace {
 
 using namespace test;
 
-constexpr uint16_t kClip = 20, kHolder = 21, kButton = 22;
+constexpr uint16_t kClip = 20, kHolder = 21, kButton = 22, kQuietHolder = 23;
 
 Bytes Trace(const Bytes& value) { return Cat({value, {0x26}}); }
 Bytes Text(const std::string& s) { return Trace(PushString(s)); }
@@ -67,6 +67,8 @@ void RunCases(const std::vector<Case>& cases) {
     // A clip whose only unload handler sits on a clip inside it.
     AddSprite(m, kHolder,
               {MakeFrame({WithHandlers(Place(1, kClip), {Handler(kClipEventUnload, "inner")})})});
+    // A clip named "in" inside, with no handler of its own.
+    AddSprite(m, kQuietHolder, {MakeFrame({Named(Place(1, kClip), "in")})});
     const int frames = static_cast<int>(c.frames.size());
     m.timeline = MakeTimeline(c.frames);
     EXPECT_EQ(Run(std::move(m), frames), c.traces) << c.name;
@@ -110,6 +112,15 @@ TEST(ClipLifetimeTest, RemovalKeepsClipsWithUnloadHandlersForTheFrame) {
        {MakeFrame({Act({made, onUnload, Call(GetVar("c"), "removeMovieClip", {}), Depth("c")})}),
         MakeFrame({Act({Trace(GetVar("c")), kStop})})},
        {"-32774", "unload", "undefined"}},
+      {"the handler of a removed clip no longer finds the clips inside that have none",
+       6,
+       {MakeFrame({WithHandlers(
+            Named(Place(1, kQuietHolder), "a"),
+            {ClipAction{
+                kClipEventUnload, 0,
+                Cat({Trace(Cat({GetVar("this"), PushString("in"), {0x4E, 0x44}})), {0}})}})}),
+        MakeFrame({Remove(1)}), MakeFrame({Act({kStop})})},
+       {"undefined"}},
       {"a reference to a removed clip finds the clip now at its path",
        6,
        {MakeFrame({Act({made, SetVar("r", GetVar("c")), Call(GetVar("r"), "removeMovieClip", {}),

@@ -70,5 +70,27 @@ TEST(VideoOnTimeline, RatioPicksTheFrameAndGoingBackSeeks) {
   }
 }
 
+// A video on the timeline converts to its path, as a clip does, and
+// duplicateMovieClip copies it under the new name.
+TEST(VideoOnTimeline, ConvertsToItsPathAndDuplicates) {
+  auto movie = std::make_unique<Movie>(BaseMovie());
+  movie->header.version = 8;
+  VideoDefinition v;
+  v.id = kVideo;
+  v.width = 32;
+  v.height = 16;
+  movie->characters.emplace(kVideo, v);
+  const Bytes clone = Cat({GetVar("vid"), PushString("copy"), PushInt(5), {0x24}});
+  movie->timeline = MakeTimeline(
+      {MakeFrame({Named(Place(1, kVideo), "vid"), Act({Cat({GetVar("vid"), {0x26}}), clone,
+                                                       Cat({GetVar("copy"), {0x26}}), kStop})})});
+  NativeImageDecoder decoder;
+  Player player(decoder);
+  std::vector<std::string> lines;
+  player.SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+  ASSERT_TRUE(player.LoadParsed(std::move(movie)));
+  EXPECT_EQ(lines, (std::vector<std::string>{"_level0.vid", "_level0.copy"}));
+}
+
 }  // namespace
 }  // namespace orrivel::swf

@@ -322,7 +322,7 @@ constexpr Member kClipProto[] = {
     ConstBool("enabled", true, kDontEnum),
     ConstBool("useHandCursor", true, kDontEnum),
     AbsentBefore(Accessor("tabIndex", ButtonTabIndex, SetButtonTabIndex, kDontEnum, 6)),
-    Method("createTextField", CreateField, kHidden | kSince6, 6),
+    Method("createTextField", CreateField, kHidden, 6),
     Method("getTextSnapshot", GetTextSnapshot, kHidden | kSince6, 6),
     Method("loadMovie", ClipLoadMovie),
     Method("unloadMovie", ClipUnloadMovie),

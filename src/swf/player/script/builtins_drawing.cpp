@@ -374,17 +374,41 @@ Completion GlobalToLocal(Vm& vm, const CallContext& call, Args args) {
   return MapPoint(vm, self, args, false);
 }
 
+// A clip masked by setMask, or inside one, covers only what its mask
+// covers, itself seen through its own mask.
+bool InsideMasks(const TimelineInstance& t, double x, double y, int nesting = 0) {
+  const TimelineInstance* cur = &t;
+  for (int guard = 0; cur && guard < 256; ++guard) {
+    const auto mask = cur->mask.lock();
+    if (mask && (nesting > 16 || !HitsShape(*mask, x, y) || !InsideMasks(*mask, x, y, nesting + 1)))
+      return false;
+    cur = cur->Parent().get();
+  }
+  return true;
+}
+
 Completion HitTest(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   auto t = InstanceOf(self);
   if (!t || args.empty()) return Value::Bool(false);
   if (args.size() >= 2) {
-    const double x = vm.ToNumber(args[0]) * kTwipsPerPixel;
-    const double y = vm.ToNumber(args[1]) * kTwipsPerPixel;
+    double x = vm.ToNumber(args[0]) * kTwipsPerPixel;
+    double y = vm.ToNumber(args[1]) * kTwipsPerPixel;
     if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
+    // The point is in the space of the clip's level, which a script may have moved.
+    const TimelineInstance* level = t.get();
+    for (int guard = 0; level && !level->IsRoot() && guard < 256; ++guard) {
+      level = level->Parent().get();
+    }
+    if (level && level->rootPlacement) {
+      const Matrix& m = level->rootPlacement->matrix;
+      const double sx = m.ApplyX(x, y);
+      y = m.ApplyY(x, y);
+      x = sx;
+    }
     // A clip masking another by setMask covers nothing of its own.
     if (args.size() >= 3 && vm.ToBoolean(args[2]))
-      return Value::Bool(!t->isMask && HitsShape(*t, x, y));
+      return Value::Bool(!t->isMask && HitsShape(*t, x, y) && InsideMasks(*t, x, y));
     const TwipsBox b = StageBox(*t);
     return Value::Bool(!b.empty && x >= b.xMin && x <= b.xMax && y >= b.yMin && y <= b.yMax);
   }

@@ -305,6 +305,7 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
     case kVariable:
       f.variable = v.IsNullish() ? "" : vm.ToString(v);
       f.shownVariable.clear();
+      f.shownObject = nullptr;
       BindTextVariable(vm, f);
       return;
     case kEmbedFonts:
@@ -564,6 +565,7 @@ void FinishTextField(Vm& vm, Object* cls) {
   if (proto && vm.version >= 6) MakeBroadcaster(vm, proto);
   // SWF 5 sees no prototype on TextField (its fields still have theirs).
   if (Property* p = cls->FindProperty(vm, "prototype"); p && vm.version < 6) p->flags |= kSince6;
+  if (proto && vm.version < 6) proto->protoFlags |= kSince6;
 }
 
 }  // namespace

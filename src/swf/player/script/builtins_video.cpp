@@ -212,6 +212,35 @@ bool IsVideoPlacement(const TimelineInstance& t, const DisplayObject& obj) {
   return !obj.instance && !obj.text && VideoCharacter(t, obj) != nullptr;
 }
 
+std::string VideoObject::Path(Vm& vm) const {
+  auto t = parent.lock();
+  const DisplayObject* p = Placement();
+  ClipObject* clip = t ? vm.ClipFor(t) : nullptr;
+  return p && clip ? clip->Path(vm) + "." + p->name : std::string();
+}
+
+bool DuplicateVideo(const VideoObject& source, const std::string& name, double depth) {
+  const DisplayObject* p = source.Placement();
+  auto t = source.parent.lock();
+  int32_t key = 0;
+  if (!p || !t || !ClipDepthKey(depth, key)) return false;
+  DisplayList& list = t->MutableList();
+  TimelineContext& ctx = t->Context();
+  if (!list.contains(key) && ctx.liveObjects >= ctx.limits.maxDisplayObjects) return false;
+  DisplayObject obj = *p;
+  obj.instance.reset();
+  obj.video = std::make_shared<VideoDisplay>();
+  obj.filters.clear();
+  obj.visible = true;
+  obj.depth = key;
+  obj.name = name;
+  obj.scripted = true;
+  obj.byScript = true;
+  if (!list.contains(key)) ++ctx.liveObjects;
+  list.insert_or_assign(key, std::move(obj));
+  return true;
+}
+
 VideoObject* VideoChild(Vm& vm, const ClipObject& parent, std::string_view name) {
   auto t = parent.Instance();
   if (!t) return nullptr;

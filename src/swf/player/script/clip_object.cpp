@@ -374,20 +374,23 @@ void TimelineClip::OwnKeys(Vm& vm, std::vector<std::string>& out) {
     if (ClipObject* live = Resolve()) live->OwnKeys(vm, out);
     return;
   }
-  Object::OwnKeys(vm, out);
-  auto self = Instance();
-  if (!self) return;
-  const auto add = [&](const DisplayObject& obj) {
-    if (!obj.instance || obj.name.empty()) return;
-    const std::string& name = obj.name;
+  // The clips inside come before the clip's own variables.
+  const auto add = [&](const std::string& name) {
     const bool seen = std::any_of(out.begin(), out.end(),
                                   [&](const std::string& k) { return vm.NamesEqual(k, name); });
     if (!seen) out.push_back(name);
   };
-  for (const auto& [depth, obj] : self->List()) {
-    add(obj);
-    for (const DisplayObject& sharing : obj.above) add(sharing);
+  if (auto self = Instance()) {
+    for (const auto& [depth, obj] : self->List()) {
+      if (obj.instance && !obj.name.empty()) add(obj.name);
+      for (const DisplayObject& sharing : obj.above) {
+        if (sharing.instance && !sharing.name.empty()) add(sharing.name);
+      }
+    }
   }
+  std::vector<std::string> own;
+  Object::OwnKeys(vm, own);
+  for (const std::string& name : own) add(name);
 }
 
 bool TimelineClip::SetOwn(Vm& vm, std::string_view name, const Value& v) {

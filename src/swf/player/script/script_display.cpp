@@ -8,6 +8,7 @@
 #include "swf/player/script/display_classes.h"
 #include "swf/player/script/text_field_object.h"
 #include "swf/player/script/timeline_clip.h"
+#include "swf/player/script/video_object.h"
 #include "swf/player/video_display.h"
 
 namespace orrivel::swf::avm1 {
@@ -145,6 +146,10 @@ ClipObject* ScriptDisplay::Duplicate(ClipObject* clip, const std::string& name, 
 }
 
 bool ScriptDisplay::DuplicateField(Object* target, const std::string& name, double depth) {
+  if (auto* video = dynamic_cast<VideoObject*>(target)) {
+    DuplicateVideo(*video, name, depth);
+    return true;
+  }
   EditText* field = AsField(target);
   if (!field) return false;
   DuplicateTextField(Machine(), *field, name, depth);
@@ -173,6 +178,7 @@ void ScriptDisplay::StopSounds() {
 }
 
 std::string ScriptDisplay::FieldPath(Object* field) {
+  if (auto* video = dynamic_cast<VideoObject*>(field)) return video->Path(Machine());
   return field && field->IsTextField() ? static_cast<TextFieldObject*>(field)->Path(Machine())
                                        : std::string();
 }

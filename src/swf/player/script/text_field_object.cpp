@@ -242,7 +242,7 @@ TextFieldObject* TextFieldFor(Vm& vm, const std::shared_ptr<EditText>& field) {
   if (!field) return nullptr;
   if (!field->script) {
     auto* obj = vm.New<TextFieldObject>();
-    obj->proto = vm.textFieldProto;
+    obj->proto = vm.version < 6 && vm.clipProto ? vm.clipProto : vm.textFieldProto;
     DeclareTextFieldGetters(vm);
     obj->field = field;
     field->script = obj;
@@ -296,8 +296,10 @@ void BindTextVariable(Vm& vm, EditText& field) {
     const std::u32string text = field.Text();
     if (!text.empty()) vm.Set(owner, name, Value::Str(EncodeText(text, utf8)));
     field.shownVariable = text;
+    field.shownObject = nullptr;
     return;
   }
+  field.shownObject = v.IsObject() ? v.object : nullptr;
   const std::u32string text = DecodeText(vm.ToString(v), utf8);
   if (text != field.shownVariable || text != field.Text()) {
     field.shownVariable = text;
@@ -313,8 +315,13 @@ void StoreTextVariable(Vm& vm, EditText& field) {
   std::string_view name;
   Object* owner = VariableOwner(vm, field, name);
   if (!owner || name.empty()) return;
-  field.shownVariable = field.Text();
-  vm.Set(owner, name, Value::Str(EncodeText(field.shownVariable, vm.version >= 6)));
+  const bool utf8 = vm.version >= 6;
+  vm.Set(owner, name, Value::Str(EncodeText(field.Text(), utf8)));
+  // A variable that refused the text (read-only) leaves the field showing
+  // it until the variable itself changes.
+  const Value now = vm.Get(owner, name);
+  field.shownVariable = now.IsUndefined() ? field.Text() : DecodeText(vm.ToString(now), utf8);
+  field.shownObject = now.IsObject() ? now.object : nullptr;
 }
 
 void SyncTextFields(Vm& vm) {
@@ -340,6 +347,9 @@ void RefreshFromVariable(Vm& vm, EditText& field) {
   if (!owner || !owner->IsClip() || name.empty()) return;
   const Value v = vm.Get(owner, name);
   if (v.IsUndefined()) return;
+  // An object shows the text it had when the variable took it.
+  if (v.IsObject() && v.object == field.shownObject) return;
+  field.shownObject = v.IsObject() ? v.object : nullptr;
   const std::u32string text = DecodeText(vm.ToString(v), vm.version >= 6);
   if (text == field.shownVariable) return;
   field.shownVariable = text;

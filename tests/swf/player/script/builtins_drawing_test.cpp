@@ -105,5 +105,51 @@ TEST(ScrollRectTest, ScriptsSetReadAndClearTheWindow) {
   }
 }
 
+// hitTest(x, y) takes the point in the space of the clip's level, so a
+// script that moves the root moves the point with it; with the shape flag a
+// clip masked by setMask is hit only where its mask covers too.
+TEST(HitTestTest, PointsInTheLevelsSpaceAndThroughMasks) {
+  Movie movie = swf::test::BaseMovie();
+  movie.header.version = 7;
+  movie.characters.emplace(30, swf::test::RectShape(30, 20, 20, 60, 60));
+  movie.characters.emplace(31, swf::test::RectShape(31, 40, 0, 80, 80));
+  swf::test::AddSprite(movie, 20, {swf::test::MakeFrame({swf::test::Place(1, 30)})});
+  swf::test::AddSprite(movie, 21, {swf::test::MakeFrame({swf::test::Place(1, 31)})});
+  movie.timeline = swf::test::MakeTimeline(
+      {swf::test::MakeFrame({swf::test::Named(swf::test::Place(1, 20), "a"),
+                             swf::test::Named(swf::test::Place(2, 21), "m")})});
+  const struct {
+    const char* name;
+    double rootX;
+    bool masked;
+    double x;
+    bool shape;
+    bool hit;
+  } cases[] = {
+      {"inside", 0, false, 25, true, true},
+      {"outside", 0, false, 65, true, false},
+      {"moved root, point inside the root's space", 30, false, 25, true, true},
+      {"moved root, point inside on the stage only", 30, false, 85, false, false},
+      {"masked, outside the mask", 0, true, 25, true, false},
+      {"masked, inside the mask", 0, true, 50, true, true},
+      {"masked, the box ignores the mask", 0, true, 25, false, true},
+  };
+  for (const auto& c : cases) {
+    MovieRunner runner(movie);
+    Vm& vm = runner.Vm();
+    ClipObject* a = vm.ClipFor(runner.Root().ChildByName("a"));
+    ClipObject* m = vm.ClipFor(runner.Root().ChildByName("m"));
+    vm.Set(vm.ClipFor(runner.Root().shared_from_this()), "_x", Value::Num(c.rootX));
+    if (c.masked) {
+      const Value mask[] = {Value::Obj(m)};
+      vm.CallMethod(a, "setMask", mask);
+    }
+    const Value args[] = {Value::Num(c.x), Value::Num(25), Value::Bool(c.shape)};
+    Value r;
+    ASSERT_TRUE(vm.CallMethod(a, "hitTest", args, &r)) << c.name;
+    EXPECT_EQ(r.type == Type::Boolean && r.boolean, c.hit) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1

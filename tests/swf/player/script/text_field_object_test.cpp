@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../movie_builder.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"
 
@@ -234,6 +235,70 @@ TEST(TextFieldObjectTest, TypeofAFieldAndARemovedOne) {
     EXPECT_EQ(m.vm().TypeOf(field), c.placed) << c.version;
     RemoveTextField(m.vm(), *m.field->Field());
     EXPECT_EQ(m.vm().TypeOf(field), c.removed) << c.version;
+  }
+}
+
+Completion SaysX(Vm&, const CallContext&, Args) { return Value::Str("X"); }
+
+// A field bound to a variable shows what the variable last took: text the
+// variable refused (read-only) stays shown, and an object keeps the text it
+// converted to until the variable takes another value.
+TEST(TextFieldObjectTest, BoundFieldsFollowTheVariablesValues) {
+  const struct {
+    const char* name;
+    bool readOnly;
+    bool object;
+    std::string shown, variable;
+  } cases[] = {
+      {"a read-only variable", true, false, "new", "start"},
+      {"a writable variable", false, false, "new", "new"},
+      {"the same object, converting anew", false, true, "[object Object]", "[object Object]"},
+  };
+  for (const auto& c : cases) {
+    FieldMovie m(7);
+    Vm& vm = m.vm();
+    Object* root = vm.RootClip();
+    Object* obj = vm.NewObject();
+    root->Define(vm, "v", c.object ? Value::Obj(obj) : Value::Str("start"),
+                 c.readOnly ? kReadOnly : 0);
+    vm.Set(m.field, "variable", Value::Str("v"));
+    if (c.object) {
+      vm.Set(obj, "toString", Value::Obj(vm.NewNative(SaysX)));
+    } else {
+      vm.Set(m.field, "text", Value::Str("new"));
+    }
+    SyncTextFields(vm);
+    EXPECT_EQ(m.Read(m.field, "text"), c.shown) << c.name;
+    EXPECT_EQ(m.Read(root, "v"), c.object ? "X" : c.variable) << c.name;
+    if (!c.object) continue;
+    Object* other = vm.NewObject();
+    vm.Set(other, "toString", Value::Obj(vm.NewNative(SaysX)));
+    vm.Set(root, "v", Value::Obj(other));
+    SyncTextFields(vm);
+    EXPECT_EQ(m.Read(m.field, "text"), "X") << c.name;
+  }
+}
+
+// createTextField is a clip method for SWF 5 movies as well; there the
+// field it makes reads as a movie clip to typeof and inherits from
+// MovieClip, and TextField's prototype leads nowhere further.
+TEST(TextFieldObjectTest, CreateTextFieldInEveryVersion) {
+  for (const int version : {5, 6, 8}) {
+    Movie movie = swf::test::BaseMovie();
+    movie.header.version = static_cast<uint8_t>(version);
+    MovieRunner runner(movie);
+    Vm& vm = runner.Vm();
+    const Value args[] = {Value::Str("t"), Value::Num(1),  Value::Num(0),
+                          Value::Num(0),   Value::Num(10), Value::Num(10)};
+    ASSERT_TRUE(vm.CallMethod(vm.RootClip(), "createTextField", args)) << version;
+    const Value field = vm.Get(vm.RootClip(), "t");
+    EXPECT_EQ(vm.TypeOf(field), version < 6 ? "movieclip" : "object") << version;
+    ASSERT_TRUE(field.IsObject()) << version;
+    EXPECT_EQ(field.object->proto, version < 6 ? vm.clipProto : vm.textFieldProto) << version;
+    Object* made = vm.NewObject();
+    made->proto = vm.textFieldProto;
+    EXPECT_EQ(vm.ToString(Value::Obj(made)), version < 6 ? "[type Object]" : "[object Object]")
+        << version;
   }
 }
 
