@@ -490,20 +490,23 @@ void TimelineInstance::Advance(bool recurse) {
 
 bool TimelineInstance::GotoFrame(int frame) {
   if (!timeline_) return false;
+  // A goto past the last frame stops there without running its actions.
+  const bool runActions = frame < FrameCount();
   frame = std::clamp(frame, 0, FrameCount() - 1);
   if (frame == current_ || ctx_.tagsThisTick >= ctx_.limits.maxTagsPerTick) return false;
   if (frame < current_) {
-    Rewind(frame);
+    Rewind(frame, runActions);
     return true;
   }
   DisplayList list = list_;
-  for (int f = current_ + 1; f <= frame; ++f) ApplyFrameTags(f, list, f == frame, true);
+  for (int f = current_ + 1; f <= frame; ++f)
+    ApplyFrameTags(f, list, f == frame && runActions, true);
   current_ = frame;
   Commit(std::move(list), false);
   return true;
 }
 
-void TimelineInstance::Rewind(int frame) {
+void TimelineInstance::Rewind(int frame, bool runActions) {
   // The depths the timeline fills by the frame gone back to.
   std::set<int32_t> filled;
   for (int f = 0; f <= frame && timeline_ && f < static_cast<int>(timeline_->frames.size()); ++f) {
@@ -524,7 +527,7 @@ void TimelineInstance::Rewind(int frame) {
         depth >= kScriptDepthBase || (obj.swapped && !obj.byScript && filled.contains(depth));
     (kept ? keep : pool).emplace(depth, obj);
   }
-  for (int f = 0; f <= frame; ++f) ApplyFrameTags(f, keep, f == frame, true, &pool);
+  for (int f = 0; f <= frame; ++f) ApplyFrameTags(f, keep, f == frame && runActions, true, &pool);
   // Clips left behind with unload handlers stay reachable below every depth
   // until those have run, as after a RemoveObject.
   for (auto& [depth, obj] : pool) {

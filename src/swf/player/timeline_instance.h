@@ -173,7 +173,8 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   // The instance name it was placed with.
   const std::string& FirstName() const { return firstName_; }
 
-  // 0-based; out-of-range frames are clamped. Going forward runs the skipped
+  // 0-based; out-of-range frames are clamped (past the last frame, without
+  // queueing that frame's actions). Going forward runs the skipped
   // frames' control tags; going backward rebuilds from frame 1, keeping
   // instances that stay at the same depth with the same character. The
   // target frame's actions are queued. False when nothing moved.
@@ -259,7 +260,7 @@ class TimelineInstance : public std::enable_shared_from_this<TimelineInstance> {
   void ApplyFrameTags(int frame, DisplayList& list, bool queueActions, bool materialize,
                       DisplayList* pool = nullptr);
   // Goes back to an earlier frame by playing the timeline again from frame 1.
-  void Rewind(int frame);
+  void Rewind(int frame, bool runActions = true);
   void Commit(DisplayList next, bool rebuilt);
   // Whether a DoInitAction met now runs (and is marked as run).
   bool InitActionReady(const DoAction& action);

@@ -306,5 +306,28 @@ TEST(ClipLifetimeTest, GotoPlacedClipsAreBuiltAfterTheNextCall) {
   EXPECT_EQ(orrivel::swf::Run(std::move(n), 1), (std::vector<std::string>{"5"}));
 }
 
+// A goto queues its frame's actions, except one past the last frame: it
+// stops on the last frame without running them, going forward or back.
+TEST(ClipLifetimeTest, GotoPastTheLastFrameRunsNoActions) {
+  const struct {
+    const char* name;
+    Bytes second;  // the second frame's actions
+    std::vector<std::string> traces;
+  } cases[] = {
+      {"ToLastFrame", Cat({GotoFrame(3), Text("two")}), {"one", "two", "four"}},
+      {"PastTheEnd", Cat({GotoFrame(100), Text("two")}), {"one", "two"}},
+      {"BackThenPastTheEnd",
+       Cat({GotoFrame(0), GotoFrame(9999), Text("two")}),
+       {"one", "two", "one"}},
+  };
+  for (const auto& c : cases) {
+    Movie m = BaseMovie();
+    m.header.version = 6;
+    m.timeline = MakeTimeline({MakeFrame({Act({Text("one")})}), MakeFrame({Act({c.second})}),
+                               MakeFrame({}), MakeFrame({Act({Text("four"), kStop})})});
+    EXPECT_EQ(orrivel::swf::Run(std::move(m), 4), c.traces) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf
