@@ -128,10 +128,11 @@ void MovieRunner::Tick() {
     return;
   }
   DropLeavingClips(ctx_);
+  vm_->RunTimers();
+  RunActionQueue(ctx_);
   RunFrame(ctx_, root_);
   for (const auto& [n, level] : LevelsNow()) RunFrame(ctx_, level);
   RunActionQueue(ctx_);
-  vm_->RunTimers();
   avm1::AdvanceNetStreams(*vm_);
   avm1::DeliverLocalConnectionMessages(*vm_);
   RunActionQueue(ctx_);

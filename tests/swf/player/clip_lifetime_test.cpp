@@ -329,5 +329,38 @@ TEST(ClipLifetimeTest, GotoPastTheLastFrameRunsNoActions) {
   }
 }
 
+// Intervals due while a frame shows fire before the next frame's actions;
+// a goto they make runs its frame's init actions after every due callback.
+TEST(ClipLifetimeTest, IntervalsFireBeforeTheNextFrame) {
+  Movie m = BaseMovie();
+  m.header.version = 6;
+  AddSprite(m, kClip, {MakeFrame({})});
+  const Asm callback = Asm()
+                           .Trace("tick")
+                           .Push({"id"})
+                           .Do(Op::GetVariable)
+                           .CallFunction("clearInterval", 1)
+                           .Do(Op::Pop)
+                           .Push({3})
+                           .CallFunction("gotoAndStop", 1)
+                           .Do(Op::Pop)
+                           .Trace("after goto");
+  const Bytes start = Asm()
+                          .Push({"id", 10})
+                          .Function("", {}, callback)
+                          .CallFunction("setInterval", 2)
+                          .Do(Op::SetVariable)
+                          .Trace("one")
+                          .Bytes();
+  DoAction init = Act({Text("init")});
+  init.init = true;
+  init.spriteId = kClip;
+  init.spriteDefinedBefore = true;
+  m.timeline = MakeTimeline({MakeFrame({Act({start})}), MakeFrame({Act({Text("two")})}),
+                             MakeFrame({init, Act({Text("three")})})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(m), 3),
+            (std::vector<std::string>{"one", "tick", "after goto", "init", "three"}));
+}
+
 }  // namespace
 }  // namespace orrivel::swf
