@@ -106,6 +106,11 @@ class Object {
   void Define(Vm& vm, std::string_view name, const Value& v, uint16_t flags = 0);
   std::size_t PropertyCount() const { return props_.size(); }
   std::vector<Property>& Properties() { return props_; }
+  // Drops every own property, and the name index with them.
+  void ClearProperties() {
+    props_.clear();
+    index_.clear();
+  }
 
   bool marked = false;
   std::vector<Watch> watches;

@@ -294,16 +294,19 @@ TEST(ClipLifetimeTest, GotoPlacedClipsAreBuiltAfterTheNextCall) {
             (std::vector<std::string>{"after", "called", "built", "end"}));
 
   // A clip such a goto takes away without unload handlers: a reference to it
-  // finds the clip now at its path at once.
+  // finds the clip now at its path at once, and none of the old members.
   Movie n = BaseMovie();
   n.header.version = 7;
   AddSprite(n, kClip, {MakeFrame({})});
-  const Bytes x = Cat({GetVar("r"), PushString("_x"), {0x4E}});
-  n.timeline =
-      MakeTimeline({MakeFrame({Named(Place(1, kClip), "a"),
-                               Act({SetVar("r", GetVar("a")), GotoFrame(1), Trace(x), kStop})}),
-                    MakeFrame({Remove(1), Named(Place(1, kClip, 100), "a")})});
-  EXPECT_EQ(orrivel::swf::Run(std::move(n), 1), (std::vector<std::string>{"5"}));
+  const auto member = [](const std::string& name) {
+    return Cat({GetVar("r"), PushString(name), {0x4E}});
+  };
+  const Bytes setMember = Cat({GetVar("a"), PushString("m"), PushString("old"), {0x4F}});
+  n.timeline = MakeTimeline({MakeFrame({Named(Place(1, kClip), "a"),
+                                        Act({SetVar("r", GetVar("a")), setMember, GotoFrame(1),
+                                             Trace(member("_x")), Trace(member("m")), kStop})}),
+                             MakeFrame({Remove(1), Named(Place(1, kClip, 100), "a")})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(n), 1), (std::vector<std::string>{"5", "undefined"}));
 }
 
 // A goto queues its frame's actions, except one past the last frame: it

@@ -45,7 +45,7 @@ void TimelineClip::Detach(Vm& vm) {
   const std::string path = parentPath + "." + self->FirstName();
   detachedPath_ = parentPath.empty() || path.size() <= 8 ? std::string() : path.substr(8);
   detachedVm_ = &vm;
-  Properties().clear();
+  ClearProperties();
 }
 
 namespace {
