@@ -365,5 +365,32 @@ TEST(ClipLifetimeTest, IntervalsFireBeforeTheNextFrame) {
             (std::vector<std::string>{"one", "tick", "after goto", "init", "three"}));
 }
 
+// for..in over Button.prototype lists every member, the newest first, the
+// display properties of later players included.
+TEST(ClipLifetimeTest, ButtonPrototypeListsItsMembers) {
+  Movie m = BaseMovie();
+  m.header.version = 6;
+  const Bytes list = Asm()
+                         .Push({"Button"})
+                         .Do(Op::GetVariable)
+                         .Push({"prototype"})
+                         .Do(Op::GetMember)
+                         .Do(Op::Enumerate2)
+                         .Label("next")
+                         .StoreRegister(0)
+                         .Push({avm1::test::Null()})
+                         .Do(Op::Equals2)
+                         .If("done")
+                         .Push({avm1::test::Reg(0)})
+                         .Do(Op::Trace)
+                         .Jump("next")
+                         .Label("done")
+                         .Bytes();
+  m.timeline = MakeTimeline({MakeFrame({Act({list, kStop})})});
+  EXPECT_EQ(orrivel::swf::Run(std::move(m), 1),
+            (std::vector<std::string>{"tabIndex", "blendMode", "cacheAsBitmap", "filters",
+                                      "scale9Grid", "getDepth", "enabled", "useHandCursor"}));
+}
+
 }  // namespace
 }  // namespace orrivel::swf

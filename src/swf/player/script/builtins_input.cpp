@@ -400,16 +400,31 @@ constexpr Member kSelection[] = {
 };
 
 // Buttons as scripts see them: switched on and showing a hand by default.
-// Unlike the rest, `enabled` shows up when a script lists a button's
-// properties; getDepth is the clips' own.
+// Every member of Button.prototype shows up when a script lists a button's
+// properties, the newest first; getDepth is the clips' own, and the display
+// properties of later players are there for every movie that has buttons.
 constexpr Member kButtonProto[] = {
+    ConstBool("useHandCursor", true, 0),
     ConstBool("enabled", true, 0),
-    ConstBool("useHandCursor", true, kDontEnum),
 };
 
 void FinishButton(Vm& vm, Object* button) {
   Object* proto = PrototypeOf(vm, button);
-  if (vm.clipProto) proto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), kDontEnum);
+  if (vm.clipProto) proto->Define(vm, "getDepth", vm.Get(vm.clipProto, "getDepth"), 0);
+  proto->Define(vm, "scale9Grid", Value{}, 0);
+  const struct {
+    const char* name;
+    NativeFn get, set;
+  } accessors[] = {{"filters", GetFilters, SetFilters},
+                   {"cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap},
+                   {"blendMode", GetBlendMode, SetBlendMode}};
+  for (const auto& a : accessors) {
+    proto->Define(vm, a.name, Value{}, 0);
+    if (Property* p = proto->FindProperty(vm, a.name)) {
+      p->getter = vm.NewNative(a.get);
+      p->setter = vm.NewNative(a.set);
+    }
+  }
   DefineTabIndex(vm, proto, 0);
 }
 
