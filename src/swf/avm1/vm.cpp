@@ -64,6 +64,7 @@ ArrayObject* Vm::NewArray(std::vector<Value> elements) {
   ArrayObject* a = New<ArrayObject>();
   a->proto = arrayProto;
   a->elements = std::move(elements);
+  a->Sync();
   return a;
 }
 

@@ -600,6 +600,80 @@ TEST(ObjectRulesTest, ShiftFillsTheHolesItMoves) {
   ExpectCases({{"a hole at the front", 6, code, {"2", "1", "0", "undefined"}}});
 }
 
+// a = [1, 2, ..., n]
+Asm NumberArray(const char* name, int n) {
+  Asm a = Asm().Push({name});
+  for (int v = n; v >= 1; --v) a.Push({v});
+  return a.Push({n, "Array"}).Do(Op::NewObject).Do(Op::SetVariable);
+}
+
+// Array elements are properties like any other: for..in walks them with
+// the named ones newest first, and the array methods delete and write
+// them again in their own order (reverse pair by pair from the ends, shift
+// and unshift all at once), so protected elements stay where they were.
+TEST(ObjectRulesTest, ArrayElementsEnumerateAsTheyWereMade) {
+  struct ArrayCase {
+    const char* name;
+    int size;
+    Asm before;  // run on a before the method
+    const char* method;
+    std::vector<std::string> traces;  // keys newest first, then a's text
+  };
+  const std::vector<ArrayCase> cases = {
+      {"sets and names interleave",
+       0,
+       Asm()
+           .Then(SetMember("a", "1", 1))
+           .Then(SetMember("a", "foo", 2))
+           .Then(SetMember("a", "0", 3)),
+       nullptr,
+       {"0", "foo", "1", "3,1"}},
+      {"reverse, pair by pair", 5, Asm(), "reverse", {"3", "1", "4", "0", "2", "5,4,3,2,1"}},
+      {"reverse keeps a protected element",
+       5,
+       SetFlags("a", "0", 6, 0),
+       "reverse",
+       {"3", "1", "4", "2", "0", "1,4,3,2,1"}},
+      {"reverse leaves the middle",
+       5,
+       SetFlags("a", "2", 1, 0),
+       "reverse",
+       {"3", "1", "4", "0", "5,4,3,2,1"}},
+      {"shift rewrites from the first", 3, Asm(), "shift", {"1", "0", "2,3"}},
+      {"shift keeps an undeletable element",
+       3,
+       SetFlags("a", "1", 2, 0),
+       "shift",
+       {"0", "1", "2,3"}},
+      {"unshift moves up from the last",
+       3,
+       SetFlags("a", "0", 1, 0),
+       "unshift",
+       {"0", "1", "2", "3", "9,1,2,3"}},
+      {"hidden element", 3, SetFlags("a", "1", 1, 0), nullptr, {"2", "0", "1,2,3"}},
+      {"read-only and undeletable element",
+       3,
+       Asm()
+           .Then(SetFlags("a", "1", 6, 0))
+           .Then(SetMember("a", "1", 7))
+           .Push({"a"})
+           .Do(Op::GetVariable)
+           .Push({"1"})
+           .Do(Op::Delete)
+           .Do(Op::Trace),
+       nullptr,
+       {"false", "2", "1", "0", "1,2,3"}},
+  };
+  std::vector<Case> runs;
+  for (const ArrayCase& c : cases) {
+    Asm code = Asm().Then(NumberArray("a", c.size)).Then(c.before);
+    if (c.method) code.Then(CallMethod("a", c.method, 9)).Do(Op::Pop);
+    code.Then(TraceKeys("a")).Push({"a"}).Do(Op::GetVariable).Do(Op::Trace);
+    runs.push_back({c.name, 6, code, c.traces});
+  }
+  ExpectCases(runs);
+}
+
 // Reading "a.b.c" tries the path in each scope: a scope whose a.b lacks c
 // passes the read on, here to _global.
 TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {
