@@ -674,6 +674,50 @@ TEST(ObjectRulesTest, ArrayElementsEnumerateAsTheyWereMade) {
   ExpectCases(runs);
 }
 
+// Members of MovieClip.prototype newer than a movie are there all the
+// same, out of its sight: hasOwnProperty finds them, and clearing their
+// version bit with ASSetPropFlags shows them.
+TEST(ObjectRulesTest, NewerClipMembersAreHiddenNotAbsent) {
+  const Asm proto = Asm()
+                        .Push({"p", "MovieClip"})
+                        .Do(Op::GetVariable)
+                        .Push({"prototype"})
+                        .Do(Op::GetMember)
+                        .Do(Op::SetVariable);
+  const auto typeOf = [](const char* member) {
+    return Asm().Then(GetMember("p", member)).Do(Op::TypeOf).Do(Op::Trace);
+  };
+  ExpectCases({
+      {"a version 8 accessor in a version 6 movie",
+       6,
+       Asm()
+           .Then(proto)
+           .Then(typeOf("filters"))
+           .Then(Traced(CallMethod("p", "hasOwnProperty", "filters"))),
+       {"undefined", "true"}},
+      {"revealed by ASSetPropFlags",
+       6,
+       Asm()
+           .Then(proto)
+           .Then(typeOf("beginMeshFill"))
+           .Then(SetFlags("p", "beginMeshFill", 0, 0x1000))
+           .Then(typeOf("beginMeshFill")),
+       {"undefined", "function"}},
+      {"version 6 methods",
+       5,
+       Asm().Then(proto).Then(typeOf("attachAudio")).Then(typeOf("meth")),
+       {"undefined", "function"}},
+      {"meth numbers the method",
+       5,
+       Asm()
+           .Then(proto)
+           .Then(Traced(CallMethod("p", "meth", "POST")))
+           .Then(Traced(CallMethod("p", "meth", "get")))
+           .Then(Traced(CallMethod("p", "meth", "put"))),
+       {"2", "1", "0"}},
+  });
+}
+
 // Reading "a.b.c" tries the path in each scope: a scope whose a.b lacks c
 // passes the read on, here to _global.
 TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {
