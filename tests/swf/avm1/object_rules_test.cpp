@@ -718,6 +718,36 @@ TEST(ObjectRulesTest, NewerClipMembersAreHiddenNotAbsent) {
   });
 }
 
+// Every NaN computed is one of its own: it equals itself and its copies,
+// and no other NaN; the built-in NaN constants are one and the same.
+TEST(ObjectRulesTest, ANaNEqualsOnlyItself) {
+  const Asm zeroByZero = Asm().Push({0, 0}).Do(Op::Divide);
+  const Asm nan = Asm().Push({"NaN"}).Do(Op::GetVariable);
+  const Asm numberNaN = Asm().Push({"Number"}).Do(Op::GetVariable).Push({"NaN"}).Do(Op::GetMember);
+  const auto compare = [](const Asm& x, const Asm& y, Op op) {
+    return Asm().Then(x).Then(y).Do(op).Do(Op::Trace);
+  };
+  const Asm copies = Asm()
+                         .Push({"n"})
+                         .Then(zeroByZero)
+                         .Do(Op::SetVariable)
+                         .Push({"m", "n"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::SetVariable)
+                         .Push({"n"})
+                         .Do(Op::GetVariable)
+                         .Push({"m"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::StrictEquals)
+                         .Do(Op::Trace);
+  ExpectCases({
+      {"two computed", 8, compare(zeroByZero, zeroByZero, Op::Equals2), {"false"}},
+      {"the constants", 8, compare(nan, numberNaN, Op::Equals2), {"true"}},
+      {"a computed one and the constant", 8, compare(nan, zeroByZero, Op::StrictEquals), {"false"}},
+      {"copies of one", 8, copies, {"true"}},
+  });
+}
+
 // Reading "a.b.c" tries the path in each scope: a scope whose a.b lacks c
 // passes the read on, here to _global.
 TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {
