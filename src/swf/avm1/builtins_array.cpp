@@ -337,9 +337,11 @@ Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const
   const auto compare = [&](std::size_t x, std::size_t y) {
     int c = cmp(e[x], e[y]);
     if (c == 0) equalFound = true;
-    return (flags & kDescending) ? -c : c;
+    return c;
   };
+  // Descending is the ascending order turned around, equal elements too.
   QuickSort(vm, order, compare);
+  if (flags & kDescending) std::reverse(order.begin(), order.end());
   if ((flags & kUniqueSort) && equalFound) return Value::Num(0);
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;

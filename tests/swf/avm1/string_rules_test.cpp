@@ -163,6 +163,8 @@ TEST(StringRulesTest, ArraySortArgumentsAndFlags) {
        "0",
        "h\xC3\xABllo,H\xC3\x8BLLO,a"},  // equal once letters beyond ASCII fold
       {{S("test"), S("a"), S("bar")}, "sortOn", {S("length"), N(16)}, "a,bar,test", "a,bar,test"},
+      // Descending turns the ascending order around, equal elements too.
+      {{N(1), N(2), N(2), N(3)}, "sort", {N(2 | 8)}, "3,2,1,0", "1,2,2,3"},
   };
   for (const auto& c : cases) {
     Calls calls(7);
