@@ -370,6 +370,9 @@ Completion Sort(Vm& vm, const CallContext& call, Args args) {
     return {};
   }
   if (fn.IsObject()) {
+    // Before version 9 a comparison function's ties are no duplicates:
+    // UNIQUESORT is ignored.
+    if (vm.version < 9) flags &= ~kUniqueSort;
     return SortWith(
         vm, self,
         [&](const Value& a, const Value& b) {
