@@ -34,10 +34,32 @@ std::vector<Value> Elements(Vm& vm, Object* self) {
   return out;
 }
 
+// Deletes every element of a and sets its length to n, ready to be written
+// again.
+void Rewrite(Vm& vm, ArrayObject* a, std::size_t n) {
+  for (std::size_t i = 0; i < a->elements.size(); ++i) a->EraseAt(i);
+  if (n < a->elements.size()) {
+    a->elements.resize(n);
+    a->Sync();
+  } else {
+    a->Resize(vm, static_cast<double>(n));
+  }
+  a->lengthApart = false;
+}
+
+// A value moved from one index to another: a hole so moved is an element
+// holding undefined from then on.
+Value Moved(const Value& v) { return ArrayObject::IsHole(v) ? Value{} : v; }
+
 void Store(Vm& vm, Object* self, std::vector<Value> elems) {
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
-    a->elements = std::move(elems);
-    a->lengthApart = false;
+    // Every element is deleted and written again from the first: the
+    // elements are newest of all, in index order, and lose their flags,
+    // but for the protected ones.
+    Rewrite(vm, a, elems.size());
+    for (std::size_t i = 0; i < elems.size(); ++i) {
+      if (!ArrayObject::IsHole(elems[i])) a->PutAt(vm, i, elems[i]);
+    }
     return;
   }
   if (!self) return;
@@ -60,6 +82,7 @@ Completion ArrayCtor(Vm& vm, const CallContext& call, Args args) {
     a->SetLength(vm, ToInt32(args[0].number));
   } else {
     a->elements.assign(args.begin(), args.end());
+    a->Sync();
   }
   return Value::Obj(a);
 }
@@ -75,7 +98,10 @@ Completion Push(Vm& vm, const CallContext& call, Args args) {
   for (const Value& v : args) {
     if (e.size() < vm.limits.maxElements) e.push_back(v);
   }
-  if (a) a->lengthApart = false;
+  if (a) {
+    a->lengthApart = false;
+    a->Sync();
+  }
   const double n = static_cast<double>(e.size());
   if (!a) Store(vm, self, std::move(copy));
   return Value::Num(n);
@@ -88,6 +114,7 @@ Completion Pop(Vm& vm, const CallContext& call, Args) {
     if (a->elements.empty()) return {};
     Value v = std::move(a->elements.back());
     a->elements.pop_back();
+    a->Sync();
     return v;
   }
   std::vector<Value> e = Elements(vm, self);
@@ -102,6 +129,12 @@ Completion Shift(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   std::vector<Value> e = Elements(vm, self);
   if (e.empty()) return {};
+  if (auto* a = dynamic_cast<ArrayObject*>(self)) {
+    // All deleted, then written again one place down from the first.
+    Rewrite(vm, a, e.size() - 1);
+    for (std::size_t i = 1; i < e.size(); ++i) a->PutAt(vm, i - 1, Moved(e[i]));
+    return Moved(e[0]);
+  }
   Value v = e.front();
   e.erase(e.begin());
   // Every element left is written one place down: a hole moved so is an
@@ -116,6 +149,16 @@ Completion Shift(Vm& vm, const CallContext& call, Args) {
 Completion Unshift(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   std::vector<Value> e = Elements(vm, self);
+  if (auto* a = dynamic_cast<ArrayObject*>(self)) {
+    // All deleted, the old ones written again moved up from the last, then
+    // the new ones from the first.
+    const std::size_t n = e.size(), k = args.size();
+    if (!vm.Charge(k * sizeof(Value))) return {};
+    Rewrite(vm, a, n + k);
+    for (std::size_t i = n; i-- > 0;) a->PutAt(vm, i + k, Moved(e[i]));
+    for (std::size_t j = 0; j < k; ++j) a->PutAt(vm, j, args[j]);
+    return Value::Num(a->Length());
+  }
   e.insert(e.begin(), args.begin(), args.end());
   const double n = static_cast<double>(e.size());
   Store(vm, self, std::move(e));
@@ -141,6 +184,18 @@ Completion ToStringMethod(Vm& vm, const CallContext& call, Args) { return Join(v
 Completion Reverse(Vm& vm, const CallContext& call, Args) {
   Object* const self = call.This();
   std::vector<Value> e = Elements(vm, self);
+  if (auto* a = dynamic_cast<ArrayObject*>(self)) {
+    // Pair by pair from the ends: both deleted, then the lower written
+    // before the upper. The middle one stays as it was.
+    for (std::size_t i = 0, j = e.size(); i + 1 < j; ++i) {
+      --j;
+      a->EraseAt(i);
+      a->EraseAt(j);
+      a->PutAt(vm, i, Moved(e[j]));
+      a->PutAt(vm, j, Moved(e[i]));
+    }
+    return Value::Obj(self);
+  }
   std::reverse(e.begin(), e.end());
   Store(vm, self, std::move(e));
   return Value::Obj(self);
@@ -282,9 +337,11 @@ Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const
   const auto compare = [&](std::size_t x, std::size_t y) {
     int c = cmp(e[x], e[y]);
     if (c == 0) equalFound = true;
-    return (flags & kDescending) ? -c : c;
+    return c;
   };
+  // Descending is the ascending order turned around, equal elements too.
   QuickSort(vm, order, compare);
+  if (flags & kDescending) std::reverse(order.begin(), order.end());
   if ((flags & kUniqueSort) && equalFound) return Value::Num(0);
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;
@@ -313,6 +370,9 @@ Completion Sort(Vm& vm, const CallContext& call, Args args) {
     return {};
   }
   if (fn.IsObject()) {
+    // Before version 9 a comparison function's ties are no duplicates:
+    // UNIQUESORT is ignored.
+    if (vm.version < 9) flags &= ~kUniqueSort;
     return SortWith(
         vm, self,
         [&](const Value& a, const Value& b) {

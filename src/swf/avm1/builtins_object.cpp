@@ -78,6 +78,11 @@ Completion IsPropertyEnumerable(Vm& vm, const CallContext& call, Args args) {
   Property* p = self->FindProperty(vm, name);
   if (!p && self->proto && vm.NamesEqual(name, "__proto__"))
     return Value::Bool(!(self->protoFlags & kDontEnum));
+  if (auto* array = dynamic_cast<ArrayObject*>(self); array && ArrayIndex(name) >= 0 && !p) {
+    const auto i = static_cast<std::size_t>(ArrayIndex(name));
+    return Value::Bool(i < array->elements.size() && !ArrayObject::IsHole(array->elements[i]) &&
+                       !(array->ElementFlags(i) & kDontEnum));
+  }
   return Value::Bool(p && !(p->flags & kDontEnum));
 }
 
@@ -278,7 +283,12 @@ Completion SetPropFlags(Vm& vm, const CallContext&, Args args) {
   if (args[1].type == Type::Null) {  // every property; undefined names one
     for (Property& p : obj->Properties()) names.push_back(p.name);
     if (obj->proto) names.push_back("__proto__");  // the link is one of them
-    if (dynamic_cast<ArrayObject*>(obj)) names.push_back("length");
+    if (auto* array = dynamic_cast<ArrayObject*>(obj)) {
+      names.push_back("length");
+      for (std::size_t i = 0; i < array->elements.size() && i < 65536; ++i) {
+        if (!ArrayObject::IsHole(array->elements[i])) names.push_back(std::to_string(i));
+      }
+    }
   } else if (args[1].IsObject() && dynamic_cast<ArrayObject*>(args[1].object)) {
     // Only a true array is a list of names; other objects give their text.
     const double n = vm.ToNumber(vm.Get(args[1].object, "length"));
@@ -300,6 +310,10 @@ Completion SetPropFlags(Vm& vm, const CallContext&, Args args) {
     }
     if (vm.NamesEqual(name, "__proto__") && !obj->FindProperty(vm, name))
       obj->protoFlags = static_cast<uint16_t>((obj->protoFlags & ~clear) | set);
+    if (auto* array = dynamic_cast<ArrayObject*>(obj); array && ArrayIndex(name) >= 0) {
+      const auto i = static_cast<std::size_t>(ArrayIndex(name));
+      array->SetElementFlags(i, static_cast<uint16_t>((array->ElementFlags(i) & ~clear) | set));
+    }
     if (auto* array = dynamic_cast<ArrayObject*>(obj); array && vm.NamesEqual(name, "length"))
       array->lengthFlags = static_cast<uint16_t>((array->lengthFlags & ~clear) | set);
   }

@@ -66,7 +66,12 @@ void Declare(Vm& vm, Object* obj, Members members) {
         break;
       }
       case Member::kNumber:
-        if (!absent) obj->Define(vm, m.name, Value::Num(m.number), m.flags);
+        if (!absent) {
+          // The tables' NaN is one and the same: Number.NaN == NaN.
+          Value v = Value::Num(0);
+          v.number = m.number;
+          obj->Define(vm, m.name, v, m.flags);
+        }
         break;
       case Member::kBool:
         if (!absent) obj->Define(vm, m.name, Value::Bool(m.number != 0), m.flags);

@@ -66,7 +66,7 @@ void Object::Define(Vm& vm, std::string_view name, const Value& v, uint16_t flag
     return;
   }
   index_.emplace(std::move(key), static_cast<uint32_t>(props_.size()));
-  props_.push_back(Property{std::string(name), v, flags});
+  props_.push_back(Property{std::string(name), v, flags, TakeOrder()});
 }
 
 bool Object::DeleteOwn(Vm& vm, std::string_view name) {
@@ -140,6 +140,7 @@ bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   const int64_t i = ArrayIndex(name);
   if (i >= 0) {
     if (static_cast<uint64_t>(i) >= elements.size()) return Object::GetOwn(vm, name, out);
+    if (HiddenForVersion(ElementFlags(static_cast<std::size_t>(i)), vm.version)) return false;
     out = elements[static_cast<std::size_t>(i)];
     if (IsHole(out)) out = Value{};
     return true;
@@ -175,9 +176,11 @@ void ArrayObject::SetLength(Vm& vm, int32_t length) {
   // drops them all.
   const auto kept = static_cast<std::size_t>(std::max<int32_t>(length, 0));
   if (kept < elements.size()) elements.resize(kept);
+  Sync();
   if (length >= 0 && kept <= vm.limits.maxElements &&
       (kept <= elements.size() || vm.Charge((kept - elements.size()) * sizeof(Value)))) {
     elements.resize(kept, Hole());
+    Sync();
     lengthApart = false;
     return;
   }
@@ -191,6 +194,43 @@ void ArrayObject::Resize(Vm& vm, double length) {
   const auto size = static_cast<std::size_t>(capped);
   if (size > elements.size() && !vm.Charge((size - elements.size()) * sizeof(Value))) return;
   elements.resize(size, Hole());
+  Sync();
+}
+
+void ArrayObject::Sync() {
+  if (slots_.size() > elements.size()) slots_.resize(elements.size());
+  while (slots_.size() < elements.size()) slots_.push_back(Slot{TakeOrder(), 0});
+}
+
+bool ArrayObject::PutAt(Vm& vm, std::size_t i, const Value& v) {
+  if (i >= vm.limits.maxElements) return false;
+  Sync();
+  if (i >= elements.size()) {
+    if (!vm.Charge((i + 1 - elements.size()) * sizeof(Value))) return false;
+    elements.resize(i + 1, Hole());
+    Sync();
+  }
+  if (IsHole(elements[i])) {
+    slots_[i] = Slot{TakeOrder(), 0};
+  } else if (slots_[i].flags & kReadOnly) {
+    return false;
+  }
+  elements[i] = v;
+  return true;
+}
+
+bool ArrayObject::EraseAt(std::size_t i) {
+  Sync();
+  if (i >= elements.size() || IsHole(elements[i])) return true;
+  if (slots_[i].flags & kDontDelete) return false;
+  elements[i] = Hole();
+  slots_[i].flags = 0;
+  return true;
+}
+
+void ArrayObject::SetElementFlags(std::size_t i, uint16_t flags) {
+  Sync();
+  if (i < slots_.size() && !IsHole(elements[i])) slots_[i].flags = flags;
 }
 
 bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
@@ -200,14 +240,10 @@ bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
     SetLength(vm, ToInt32(static_cast<double>(wrapped) + 1));
   const int64_t i = ArrayIndex(name);
   if (i >= 0 && static_cast<uint64_t>(i) < vm.limits.maxElements) {
-    if (static_cast<uint64_t>(i) >= elements.size()) {
-      const std::size_t grow = static_cast<std::size_t>(i) + 1 - elements.size();
-      if (!vm.Charge(grow * sizeof(Value))) return true;
-      elements.resize(static_cast<std::size_t>(i) + 1, Hole());
-    }
-    elements[static_cast<std::size_t>(i)] = v;
-    return true;
+    const std::size_t at = static_cast<std::size_t>(i);
+    return PutAt(vm, at, v) || at >= elements.size() || !(ElementFlags(at) & kReadOnly);
   }
+  Sync();  // elements added directly are older than this property
   if (name == "length") {
     SetLength(vm, ToInt32(vm.ToNumber(v)));
     return true;
@@ -217,10 +253,8 @@ bool ArrayObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
 
 bool ArrayObject::DeleteOwn(Vm& vm, std::string_view name) {
   const int64_t i = ArrayIndex(name);
-  if (i >= 0 && static_cast<uint64_t>(i) < elements.size()) {
-    elements[static_cast<std::size_t>(i)] = Hole();
-    return true;
-  }
+  if (i >= 0 && static_cast<uint64_t>(i) < elements.size())
+    return EraseAt(static_cast<std::size_t>(i));
   return Object::DeleteOwn(vm, name);
 }
 
@@ -233,11 +267,22 @@ bool ArrayObject::HasOwn(Vm& vm, std::string_view name) {
 }
 
 void ArrayObject::OwnKeys(Vm& vm, std::vector<std::string>& out) {
+  // Elements and named properties together, oldest first; the length is
+  // made with the array, before the link and any of them.
+  Sync();
+  std::vector<std::pair<uint32_t, std::string>> keyed;
   for (std::size_t i = 0; i < elements.size(); ++i) {
-    if (!IsHole(elements[i])) out.push_back(std::to_string(i));
+    if (!IsHole(elements[i]) && !(slots_[i].flags & kDontEnum))
+      keyed.emplace_back(slots_[i].order, std::to_string(i));
   }
+  for (const Property& p : Properties()) {
+    if (!(p.flags & kDontEnum)) keyed.emplace_back(p.order, p.name);
+  }
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   if (!(lengthFlags & kDontEnum)) out.push_back("length");
-  Object::OwnKeys(vm, out);
+  if (proto && !(protoFlags & kDontEnum) && !ProtoShadowed()) out.push_back("__proto__");
+  for (auto& [order, name] : keyed) out.push_back(std::move(name));
 }
 
 void ArrayObject::Trace(std::vector<Object*>& out) {

@@ -49,6 +49,9 @@ struct Property {
   std::string name;
   Value value;
   uint16_t flags = 0;
+  // When it was made on its object: for..in walks an object's properties
+  // (an array's elements among them) newest first.
+  uint32_t order = 0;
   Object* getter = nullptr;  // addProperty
   Object* setter = nullptr;
   // Nested calls of the getter and setter now running: past the version's
@@ -111,6 +114,10 @@ class Object {
     props_.clear();
     index_.clear();
   }
+  // The next creation stamp of this object's properties.
+  uint32_t TakeOrder() { return nextOrder_++; }
+  // Whether a plain property named __proto__ shadows the link.
+  bool ProtoShadowed() const { return index_.count("__proto__") != 0; }
 
   bool marked = false;
   std::vector<Watch> watches;
@@ -122,6 +129,7 @@ class Object {
   void Reindex(Vm& vm);
   std::vector<Property> props_;
   std::unordered_map<std::string, uint32_t> index_;
+  uint32_t nextOrder_ = 1;
 };
 
 // What a native function gives back: a value, a value thrown (it unwinds
@@ -214,10 +222,29 @@ class ArrayObject : public Object {
   static Value Hole();
   static bool IsHole(const Value& v) { return v.IsUndefined() && v.boolean; }
 
+  // Element i as a property: PutAt assigns it (a hole becomes a new
+  // property, newest of all; a read-only one keeps its value), EraseAt
+  // deletes it unless it is protected. Both false when refused.
+  bool PutAt(Vm& vm, std::size_t i, const Value& v);
+  bool EraseAt(std::size_t i);
+  // The flags ASSetPropFlags gave element i (0 past the end).
+  uint16_t ElementFlags(std::size_t i) const { return i < slots_.size() ? slots_[i].flags : 0; }
+  void SetElementFlags(std::size_t i, uint16_t flags);
+  // Brings the per-element stamps in line with elements after it was
+  // changed directly: elements added so are newest, in index order.
+  void Sync();
+
   std::vector<Value> elements;
   uint16_t lengthFlags = kDontEnum | kDontDelete;  // of its own `length`
   bool lengthApart = false;                        // the length is lengthValue, not elements.size()
   int32_t lengthValue = 0;
+
+ private:
+  struct Slot {
+    uint32_t order = 0;
+    uint16_t flags = 0;
+  };
+  std::vector<Slot> slots_;  // one for each element
 };
 
 // Boolean, Number and String instances, and Date (whose value is its time).

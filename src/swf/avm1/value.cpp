@@ -1,6 +1,8 @@
 #include "swf/avm1/value.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <limits>
@@ -10,6 +12,20 @@
 #include <string_view>
 
 namespace orrivel::swf::avm1 {
+
+double Value::FreshNaN() {
+  // A quiet NaN whose payload counts up, wrapping past its 51 bits.
+  // Payload 0 is the NaN of the built-in constants.
+  static std::atomic<uint64_t> next{1};
+  uint64_t payload = 0;
+  while (payload == 0)
+    payload = next.fetch_add(1, std::memory_order_relaxed) & 0x0007FFFFFFFFFFFFull;
+  return std::bit_cast<double>(0x7FF8000000000000ull | payload);
+}
+
+bool Value::SameNaN(double a, double b) {
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
 
 namespace {
 

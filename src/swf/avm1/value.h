@@ -29,12 +29,18 @@ struct Value {
     v.boolean = b;
     return v;
   }
+  // A number made anew. Every NaN made is one of its own (as the player
+  // keeps each number it computes apart): copies of it compare equal to it
+  // and to nothing else, which its payload bits record.
   static Value Num(double n) {
     Value v;
     v.type = Type::Number;
-    v.number = n;
+    v.number = n != n ? FreshNaN() : n;
     return v;
   }
+  static double FreshNaN();
+  // Whether two numbers are the same NaN made once.
+  static bool SameNaN(double a, double b);
   static Value Str(std::string s) {
     Value v;
     v.type = Type::String;

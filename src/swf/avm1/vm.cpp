@@ -64,6 +64,7 @@ ArrayObject* Vm::NewArray(std::vector<Value> elements) {
   ArrayObject* a = New<ArrayObject>();
   a->proto = arrayProto;
   a->elements = std::move(elements);
+  a->Sync();
   return a;
 }
 
@@ -715,8 +716,8 @@ bool Vm::StrictEquals(const Value& a, const Value& b) {
     case Type::Boolean:
       return a.boolean == b.boolean;
     case Type::Number:
-      // The player's strict equality holds for NaN too.
-      return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
+      // A NaN equals itself (a copy of the same one), not another NaN.
+      return a.number == b.number || Value::SameNaN(a.number, b.number);
     case Type::String:
       return a.string == b.string;
     case Type::Object:

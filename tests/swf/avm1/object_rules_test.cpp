@@ -600,6 +600,154 @@ TEST(ObjectRulesTest, ShiftFillsTheHolesItMoves) {
   ExpectCases({{"a hole at the front", 6, code, {"2", "1", "0", "undefined"}}});
 }
 
+// a = [1, 2, ..., n]
+Asm NumberArray(const char* name, int n) {
+  Asm a = Asm().Push({name});
+  for (int v = n; v >= 1; --v) a.Push({v});
+  return a.Push({n, "Array"}).Do(Op::NewObject).Do(Op::SetVariable);
+}
+
+// Array elements are properties like any other: for..in walks them with
+// the named ones newest first, and the array methods delete and write
+// them again in their own order (reverse pair by pair from the ends, shift
+// and unshift all at once), so protected elements stay where they were.
+TEST(ObjectRulesTest, ArrayElementsEnumerateAsTheyWereMade) {
+  struct ArrayCase {
+    const char* name;
+    int size;
+    Asm before;  // run on a before the method
+    const char* method;
+    std::vector<std::string> traces;  // keys newest first, then a's text
+  };
+  const std::vector<ArrayCase> cases = {
+      {"sets and names interleave",
+       0,
+       Asm()
+           .Then(SetMember("a", "1", 1))
+           .Then(SetMember("a", "foo", 2))
+           .Then(SetMember("a", "0", 3)),
+       nullptr,
+       {"0", "foo", "1", "3,1"}},
+      {"reverse, pair by pair", 5, Asm(), "reverse", {"3", "1", "4", "0", "2", "5,4,3,2,1"}},
+      {"reverse keeps a protected element",
+       5,
+       SetFlags("a", "0", 6, 0),
+       "reverse",
+       {"3", "1", "4", "2", "0", "1,4,3,2,1"}},
+      {"reverse leaves the middle",
+       5,
+       SetFlags("a", "2", 1, 0),
+       "reverse",
+       {"3", "1", "4", "0", "5,4,3,2,1"}},
+      {"shift rewrites from the first", 3, Asm(), "shift", {"1", "0", "2,3"}},
+      {"shift keeps an undeletable element",
+       3,
+       SetFlags("a", "1", 2, 0),
+       "shift",
+       {"0", "1", "2,3"}},
+      {"unshift moves up from the last",
+       3,
+       SetFlags("a", "0", 1, 0),
+       "unshift",
+       {"0", "1", "2", "3", "9,1,2,3"}},
+      {"hidden element", 3, SetFlags("a", "1", 1, 0), nullptr, {"2", "0", "1,2,3"}},
+      {"read-only and undeletable element",
+       3,
+       Asm()
+           .Then(SetFlags("a", "1", 6, 0))
+           .Then(SetMember("a", "1", 7))
+           .Push({"a"})
+           .Do(Op::GetVariable)
+           .Push({"1"})
+           .Do(Op::Delete)
+           .Do(Op::Trace),
+       nullptr,
+       {"false", "2", "1", "0", "1,2,3"}},
+  };
+  std::vector<Case> runs;
+  for (const ArrayCase& c : cases) {
+    Asm code = Asm().Then(NumberArray("a", c.size)).Then(c.before);
+    if (c.method) code.Then(CallMethod("a", c.method, 9)).Do(Op::Pop);
+    code.Then(TraceKeys("a")).Push({"a"}).Do(Op::GetVariable).Do(Op::Trace);
+    runs.push_back({c.name, 6, code, c.traces});
+  }
+  ExpectCases(runs);
+}
+
+// Members of MovieClip.prototype newer than a movie are there all the
+// same, out of its sight: hasOwnProperty finds them, and clearing their
+// version bit with ASSetPropFlags shows them.
+TEST(ObjectRulesTest, NewerClipMembersAreHiddenNotAbsent) {
+  const Asm proto = Asm()
+                        .Push({"p", "MovieClip"})
+                        .Do(Op::GetVariable)
+                        .Push({"prototype"})
+                        .Do(Op::GetMember)
+                        .Do(Op::SetVariable);
+  const auto typeOf = [](const char* member) {
+    return Asm().Then(GetMember("p", member)).Do(Op::TypeOf).Do(Op::Trace);
+  };
+  ExpectCases({
+      {"a version 8 accessor in a version 6 movie",
+       6,
+       Asm()
+           .Then(proto)
+           .Then(typeOf("filters"))
+           .Then(Traced(CallMethod("p", "hasOwnProperty", "filters"))),
+       {"undefined", "true"}},
+      {"revealed by ASSetPropFlags",
+       6,
+       Asm()
+           .Then(proto)
+           .Then(typeOf("beginMeshFill"))
+           .Then(SetFlags("p", "beginMeshFill", 0, 0x1000))
+           .Then(typeOf("beginMeshFill")),
+       {"undefined", "function"}},
+      {"version 6 methods",
+       5,
+       Asm().Then(proto).Then(typeOf("attachAudio")).Then(typeOf("meth")),
+       {"undefined", "function"}},
+      {"meth numbers the method",
+       5,
+       Asm()
+           .Then(proto)
+           .Then(Traced(CallMethod("p", "meth", "POST")))
+           .Then(Traced(CallMethod("p", "meth", "get")))
+           .Then(Traced(CallMethod("p", "meth", "put"))),
+       {"2", "1", "0"}},
+  });
+}
+
+// Every NaN computed is one of its own: it equals itself and its copies,
+// and no other NaN; the built-in NaN constants are one and the same.
+TEST(ObjectRulesTest, ANaNEqualsOnlyItself) {
+  const Asm zeroByZero = Asm().Push({0, 0}).Do(Op::Divide);
+  const Asm nan = Asm().Push({"NaN"}).Do(Op::GetVariable);
+  const Asm numberNaN = Asm().Push({"Number"}).Do(Op::GetVariable).Push({"NaN"}).Do(Op::GetMember);
+  const auto compare = [](const Asm& x, const Asm& y, Op op) {
+    return Asm().Then(x).Then(y).Do(op).Do(Op::Trace);
+  };
+  const Asm copies = Asm()
+                         .Push({"n"})
+                         .Then(zeroByZero)
+                         .Do(Op::SetVariable)
+                         .Push({"m", "n"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::SetVariable)
+                         .Push({"n"})
+                         .Do(Op::GetVariable)
+                         .Push({"m"})
+                         .Do(Op::GetVariable)
+                         .Do(Op::StrictEquals)
+                         .Do(Op::Trace);
+  ExpectCases({
+      {"two computed", 8, compare(zeroByZero, zeroByZero, Op::Equals2), {"false"}},
+      {"the constants", 8, compare(nan, numberNaN, Op::Equals2), {"true"}},
+      {"a computed one and the constant", 8, compare(nan, zeroByZero, Op::StrictEquals), {"false"}},
+      {"copies of one", 8, copies, {"true"}},
+  });
+}
+
 // Reading "a.b.c" tries the path in each scope: a scope whose a.b lacks c
 // passes the read on, here to _global.
 TEST(ObjectRulesTest, PathReadsGoOnToScopesHoldingTheMember) {

@@ -163,6 +163,9 @@ TEST(StringRulesTest, ArraySortArgumentsAndFlags) {
        "0",
        "h\xC3\xABllo,H\xC3\x8BLLO,a"},  // equal once letters beyond ASCII fold
       {{S("test"), S("a"), S("bar")}, "sortOn", {S("length"), N(16)}, "a,bar,test", "a,bar,test"},
+      // Descending turns the ascending order around, equal elements too.
+      {{N(1), N(2), N(2), N(3)}, "sort", {N(2 | 8)}, "3,2,1,0", "1,2,2,3"},
+      {{N(2), N(1), N(2)}, "sort", {N(4)}, "0", "2,1,2"},
   };
   for (const auto& c : cases) {
     Calls calls(7);
@@ -173,6 +176,15 @@ TEST(StringRulesTest, ArraySortArgumentsAndFlags) {
     EXPECT_EQ(vm.ToString(r), c.result) << c.method << " " << c.after;
     EXPECT_EQ(vm.ToString(Value::Obj(array)), c.after) << c.method;
   }
+  // Before version 9 a comparison function's ties do not fail UNIQUESORT
+  // (isNaN finds every pair equal).
+  Calls calls(8);
+  Vm& vm = calls.vm();
+  ArrayObject* array = vm.NewArray({N(2), N(2)});
+  Value r;
+  const std::vector<Value> args = {vm.Get(vm.global, "isNaN"), N(4)};
+  vm.CallMethod(array, "sort", args, &r);
+  EXPECT_TRUE(r.IsObject() && r.object == array);
 }
 
 // The version 4 string actions: substring's operands wrap to 32 bits, and

@@ -293,6 +293,15 @@ Completion SwfVersion(Vm&, const CallContext& call, Args) {
   return movie ? Value::Num(movie->header.version) : Value{};
 }
 
+// meth(method): the number a getURL or loadVariables call passes for its
+// method, 1 for "GET", 2 for "POST" (in any case), 0 for anything else.
+Completion Meth(Vm& vm, const CallContext&, Args args) {
+  if (args.empty()) return Value::Num(0);
+  std::string m = vm.ToString(args[0]);
+  for (char& c : m) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return Value::Num(m == "get" ? 1 : m == "post" ? 2 : 0);
+}
+
 // MovieClip.prototype, in the order the player lists it. Methods newer
 // than the first players are out of older movies' sight (hasOwnProperty
 // still finds them).
@@ -321,13 +330,18 @@ constexpr Member kClipProto[] = {
     // A clip with button handlers reacts to the pointer unless a script turns it off.
     ConstBool("enabled", true, kDontEnum),
     ConstBool("useHandCursor", true, kDontEnum),
-    AbsentBefore(Accessor("tabIndex", ButtonTabIndex, SetButtonTabIndex, kDontEnum, 6)),
+    Accessor("tabIndex", ButtonTabIndex, SetButtonTabIndex, kDontEnum | kSince6, 6),
     Method("createTextField", CreateField, kHidden, 6),
     Method("getTextSnapshot", GetTextSnapshot, kHidden | kSince6, 6),
     Method("loadMovie", ClipLoadMovie),
     Method("unloadMovie", ClipUnloadMovie),
     Method("loadVariables", ClipLoadVariables),
     Method("getURL", ClipGetUrl),
+    Method("meth", Meth),
+    // Sound and video from a camera or stream: the player has neither.
+    Method("attachAudio", ReturnUndefined, kHidden | kSince6, 6),
+    Method("attachVideo", ReturnUndefined, kHidden | kSince6, 6),
+    Method("beginMeshFill", ReturnUndefined, kHidden | kSince8, 8),
     Method("beginFill", BeginFill, kHidden | kSince6, 6),
     Method("beginGradientFill", BeginGradientFill, kHidden | kSince6, 6),
     Method("lineStyle", SetLineStyle, kHidden | kSince6, 6),
@@ -344,12 +358,11 @@ constexpr Member kClipProto[] = {
     Method("hitTest", HitTest),
     Method("setMask", SetMask, kHidden | kSince6, 6),
     Accessor("transform", ClipTransform, ClipSetTransform, kDontEnum | kSince8, 8),
-    AbsentBefore(Accessor("filters", GetFilters, SetFilters, kHidden, 8)),
-    AbsentBefore(Accessor("blendMode", GetBlendMode, SetBlendMode, kHidden, 8)),
-    AbsentBefore(Accessor("cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kHidden, 8)),
-    AbsentBefore(
-        Accessor("opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kHidden, 8)),
-    AbsentBefore(Accessor("scrollRect", GetScrollRect, SetScrollRect, kHidden, 8)),
+    Accessor("filters", GetFilters, SetFilters, kHidden | kSince8, 8),
+    Accessor("blendMode", GetBlendMode, SetBlendMode, kHidden | kSince8, 8),
+    Accessor("cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kHidden | kSince8, 8),
+    Accessor("opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kHidden | kSince8, 8),
+    Accessor("scrollRect", GetScrollRect, SetScrollRect, kHidden | kSince8, 8),
 };
 
 // Before version 6 the clip's transform is there all the same, but no accessor.
