@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/color.h"
@@ -29,7 +30,9 @@ struct Filter {
     Convolution,
     ColorMatrix,
     GradientBevel,
+    DisplacementMap,  // made by scripts only; no file stores it
   };
+  enum class Displace : uint8_t { Wrap, Clamp, Ignore, Color };
   static constexpr float kMaxBlur = 255;       // stage pixels
   static constexpr float kMaxDistance = 1000;  // stage pixels
   static constexpr float kMaxStrength = 255;   // multiplies alpha
@@ -57,6 +60,17 @@ struct Filter {
   bool clamp = true, preserveAlpha = false;
   // ColorMatrix: 4 rows of r, g, b, a, offset (offsets in 0..255 units).
   std::array<float, 20> colorMatrix{};
+  // DisplacementMap: the map's straight ARGB pixels as they were when the
+  // filter was set, where its top left lies from the object's (stage
+  // pixels), the channel (1 red, 2 green, 4 blue, 8 alpha) and scale moving
+  // each axis, and what a pixel moved off the object takes (`color` for
+  // Color).
+  std::shared_ptr<const std::vector<uint32_t>> map;
+  int mapWidth = 0, mapHeight = 0;
+  float mapX = 0, mapY = 0;
+  uint8_t componentX = 0, componentY = 0;
+  float scaleX = 0, scaleY = 0;
+  Displace displace = Displace::Wrap;
 
   friend bool operator==(const Filter&, const Filter&) = default;
 };

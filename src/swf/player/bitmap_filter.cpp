@@ -45,7 +45,7 @@ void ApplyFilterPixels(ScriptBitmap& dst, const ScriptBitmap& src, PixelRect rec
   }
   raster::Canvas canvas{pixels.data(), w, h, w};
   FilterScratch scratch;
-  ApplyFilters(canvas, FilterList{filter}, 1.0, scratch);
+  ApplyFilters(canvas, FilterList{filter}, 1.0, scratch, reach.x, reach.y);
   for (int j = 0; j < area.height; ++j) {
     const int ty = dy + j;
     if (ty < 0 || ty >= dst.height) continue;

@@ -41,4 +41,21 @@ struct Convolution {
 // A convolution over unpremultiplied colours, centred on each pixel.
 void Convolve(Canvas& area, const Convolution& c, std::vector<float>& scratch);
 
+// Displacement by a map: each pixel (x, y) takes the pixel at
+// (x + (cx - 128) * scaleX / 256, y + (cy - 128) * scaleY / 256), where cx
+// and cy are channels of the map pixel over it. The map covers the area
+// from (originX, originY), each of its pixels `cell` device pixels wide;
+// pixels it does not cover keep their own.
+struct Displacement {
+  enum class Edge : uint8_t { Wrap, Clamp, Ignore, Color };  // a pixel pointed off the area
+  const uint32_t* map = nullptr;                             // straight ARGB
+  int mapWidth = 0, mapHeight = 0;
+  double originX = 0, originY = 0, cell = 1;
+  uint8_t componentX = 0, componentY = 0;  // 1 red, 2 green, 4 blue, 8 alpha
+  double scaleX = 0, scaleY = 0;           // device pixels at a full channel
+  Edge edge = Edge::Wrap;
+  uint32_t color = 0;  // premultiplied, for Edge::Color
+};
+void Displace(Canvas& area, const Displacement& d, std::vector<uint32_t>& scratch);
+
 }  // namespace orrivel::swf::raster

@@ -148,6 +148,27 @@ void Bevel(raster::Canvas& area, const Filter& f, double scale, FilterScratch& s
   });
 }
 
+// Displacement map: the map is laid over the object from its top left,
+// scaled with the stage, as are the distances it moves pixels by.
+void Displace(raster::Canvas& area, const Filter& f, double scale, double originX, double originY,
+              FilterScratch& s) {
+  if (!f.map || f.map->size() < static_cast<size_t>(f.mapWidth) * f.mapHeight) return;
+  raster::Displacement d;
+  d.map = f.map->data();
+  d.mapWidth = f.mapWidth;
+  d.mapHeight = f.mapHeight;
+  d.cell = scale;
+  d.originX = originX + f.mapX * scale;
+  d.originY = originY + f.mapY * scale;
+  d.componentX = f.componentX;
+  d.componentY = f.componentY;
+  d.scaleX = f.scaleX * scale;
+  d.scaleY = f.scaleY * scale;
+  d.edge = static_cast<raster::Displacement::Edge>(f.displace);
+  d.color = PremultipliedColor(f.color, 1);
+  raster::Displace(area, d, s.copy);
+}
+
 }  // namespace
 
 FilterReach ReachOf(const FilterList& filters, double scale) {
@@ -163,6 +184,7 @@ FilterReach ReachOf(const FilterList& filters, double scale) {
         y += f.rows / 2;
         continue;
       case Filter::Kind::ColorMatrix:
+      case Filter::Kind::DisplacementMap:
         continue;
       case Filter::Kind::Blur:
       case Filter::Kind::Glow:
@@ -180,7 +202,7 @@ FilterReach ReachOf(const FilterList& filters, double scale) {
 }
 
 void ApplyFilters(raster::Canvas& area, const FilterList& filters, double scale,
-                  FilterScratch& scratch) {
+                  FilterScratch& scratch, double originX, double originY) {
   if (area.width <= 0 || area.height <= 0 || !std::isfinite(scale) || scale <= 0) return;
   for (const Filter& f : filters) {
     switch (f.kind) {
@@ -212,6 +234,9 @@ void ApplyFilters(raster::Canvas& area, const FilterList& filters, double scale,
         raster::Convolve(area, c, scratch.floats);
         break;
       }
+      case Filter::Kind::DisplacementMap:
+        Displace(area, f, scale, originX, originY, scratch);
+        break;
     }
   }
 }

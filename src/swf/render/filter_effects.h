@@ -26,8 +26,10 @@ struct FilterReach {
 FilterReach ReachOf(const FilterList& filters, double scale);
 
 // Filters the premultiplied pixels of area in place; area must already hold
-// the reach of the filters as transparent margin.
+// the reach of the filters as transparent margin. `originX` and `originY`
+// are where the object's own top left lies in the area, device pixels (a
+// displacement map is placed from there).
 void ApplyFilters(raster::Canvas& area, const FilterList& filters, double scale,
-                  FilterScratch& scratch);
+                  FilterScratch& scratch, double originX = 0, double originY = 0);
 
 }  // namespace orrivel::swf

@@ -530,6 +530,10 @@ struct Renderer::Impl {
     uint32_t* pixels = const_cast<uint32_t*>(filtered.Find(node, setting));
     const bool kept = pixels != nullptr;
     if (!kept) {
+      // The object's own top left, whole pixels, where a displacement map starts.
+      FloatRect origin = ContentBounds(node, parent, false);
+      origin.xMin = std::floor(origin.xMin);
+      origin.yMin = std::floor(origin.yMin);
       raster::Canvas buffer = offscreens.Open(w, h);
       const int savedWidth = width, savedHeight = height;
       const Matrix savedStage = stageMatrix;
@@ -537,7 +541,8 @@ struct Renderer::Impl {
       height = h;
       stageMatrix = setting.stage;
       DrawNode(node, setting.parent, cx, buffer, nullptr, false);
-      ApplyFilters(buffer, node.filters, FilterScale(), filterScratch);
+      ApplyFilters(buffer, node.filters, FilterScale(), filterScratch, origin.xMin - region.x0,
+                   origin.yMin - region.y0);
       width = savedWidth;
       height = savedHeight;
       stageMatrix = savedStage;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../player/movie_builder.h"
+#include "swf/avm1/clip_object.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"
 
@@ -88,6 +89,74 @@ TEST(FilterMembersTest, ListsFollowFlashsConversions) {
     for (const auto& [member, expected] : c.reads)
       EXPECT_EQ(vm.ToString(vm.Get(f.object, member)), expected) << member;
   }
+}
+
+// A displacement map filter moves a bitmap's pixels by the map's channels,
+// and a clip's filters give it back with its map and members.
+TEST(FilterMembersTest, DisplacementMapMovesPixelsAndReadsBack) {
+  Movie m = BaseMovie();
+  m.header.version = 8;
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  auto cls = [&](const char* package, const char* name) {
+    Value v = vm.Get(vm.global, "flash");
+    for (const char* step : {package, name}) v = v.IsObject() ? vm.Get(v.object, step) : Value{};
+    return v.IsObject() ? v.object : nullptr;
+  };
+  Object* bitmapData = cls("display", "BitmapData");
+  Object* point = cls("geom", "Point");
+  Object* rect = cls("geom", "Rectangle");
+  Object* filterClass = cls("filters", "DisplacementMapFilter");
+  ASSERT_TRUE(bitmapData && point && rect && filterClass);
+  const auto num = [](double d) { return Value::Num(d); };
+  const auto make = [&](Object* c, const std::vector<Value>& a) { return vm.Construct(c, a); };
+  const auto call = [&](const Value& o, const char* name, const std::vector<Value>& a) {
+    Value r;
+    vm.CallMethod(o.object, name, a, &r);
+    return r;
+  };
+  // The map: one pixel moving right (red 0xC0 at scale 4 is one pixel), one
+  // pointing past the right edge (red 0xFF).
+  const Value map = make(bitmapData, {num(2), num(1), Value::Bool(false), num(0xC08080)});
+  ASSERT_TRUE(map.IsObject());
+  call(map, "setPixel", {num(1), num(0), num(0xFF8080)});
+  const Value origin = make(point, {num(1), num(0)});
+  for (const char* mode : {"wrap", "clamp", "ignore", "color"}) {
+    SCOPED_TRACE(mode);
+    const Value filter = make(filterClass, {map, origin, num(1), num(2), num(4), num(4),
+                                            Value::Str(mode), num(0x0000FF), num(1)});
+    ASSERT_TRUE(filter.IsObject());
+    const Value bitmap = make(bitmapData, {num(3), num(1), Value::Bool(false), num(0)});
+    for (int x = 0; x < 3; ++x) call(bitmap, "setPixel", {num(x), num(0), num(x + 1)});
+    const Value area = make(rect, {num(0), num(0), num(3), num(1)});
+    call(bitmap, "applyFilter", {bitmap, area, make(point, {num(0), num(0)}), filter});
+    std::string got;
+    for (int x = 0; x < 3; ++x) {
+      got += vm.ToString(call(bitmap, "getPixel", {num(x), num(0)})) + " ";
+    }
+    const std::string edge = std::string(mode) == "wrap"    ? "1"
+                             : std::string(mode) == "color" ? "255"
+                                                            : "3";
+    EXPECT_EQ(got, "1 3 " + edge + " ");
+  }
+  // Through a clip's filters and back.
+  const Value filter =
+      make(filterClass, {map, origin, num(1), num(2), num(4), num(4), Value::Str("clamp")});
+  const Value root = Value::Obj(vm.RootClip());
+  const Value clip = call(root, "createEmptyMovieClip", {Value::Str("c"), num(1)});
+  ASSERT_TRUE(clip.IsObject() && filter.IsObject());
+  vm.Set(clip.object, "filters", Value::Obj(vm.NewArray(std::vector<Value>{filter})));
+  const Value list = vm.Get(clip.object, "filters");
+  ASSERT_TRUE(list.IsObject());
+  const Value back = vm.Get(list.object, "0");
+  ASSERT_TRUE(back.IsObject());
+  const Value backMap = vm.Get(back.object, "mapBitmap");
+  ASSERT_TRUE(backMap.IsObject());
+  EXPECT_EQ(vm.ToString(call(backMap, "getPixel", {num(1), num(0)})), "16744576");  // 0xFF8080
+  EXPECT_EQ(vm.ToString(vm.Get(vm.Get(back.object, "mapPoint").object, "x")), "1");
+  for (const auto& [member, expected] :
+       {std::pair{"mode", "clamp"}, {"componentX", "1"}, {"componentY", "2"}, {"scaleX", "4"}})
+    EXPECT_EQ(vm.ToString(vm.Get(back.object, member)), expected) << member;
 }
 
 }  // namespace

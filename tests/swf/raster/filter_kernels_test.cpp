@@ -196,5 +196,59 @@ TEST(ConvolveTest, EveryVectorWidthGivesThePixelsOfTheNarrowest) {
   }
 }
 
+// A 4 x 2 area of distinct pixels, displaced by a 2 x 1 map over its top
+// row (cells of 2 device pixels, from (1, -1)).
+TEST(DisplaceTest, MapChannelsMoveEachPixelAndEdgesFollowTheMode) {
+  using Edge = Displacement::Edge;
+  auto pixel = [](int x, int y) { return 0xFF000000u | static_cast<uint32_t>(y << 4 | x); };
+  // Red 0xC0 moves 64 * 4 / 256 = 1 right, red 0xFF 1.98, cut to 1; blue
+  // 0x00 moves -128 * 4 / 256 = 2 up; green 0x80 does not move.
+  const uint32_t map[2] = {0xFFC08000u, 0xFFFF8000u};
+  struct Case {
+    const char* name;
+    Edge edge;
+    uint8_t componentY;
+    std::vector<uint32_t> top;  // the top row after; the bottom row never changes
+  };
+  const uint32_t red = 0xFFFF0000u;
+  const std::vector<Case> cases = {
+      // x = 1, 2 take x + 1; x = 3 points past the right edge (to x = 4).
+      {"wrap", Edge::Wrap, 2, {pixel(0, 0), pixel(2, 0), pixel(3, 0), pixel(0, 0)}},
+      {"clamp", Edge::Clamp, 2, {pixel(0, 0), pixel(2, 0), pixel(3, 0), pixel(3, 0)}},
+      {"ignore", Edge::Ignore, 2, {pixel(0, 0), pixel(2, 0), pixel(3, 0), pixel(3, 0)}},
+      {"color", Edge::Color, 2, {pixel(0, 0), pixel(2, 0), pixel(3, 0), red}},
+      // Blue moves everything 2 up, off the top: wrapped back by the height.
+      {"blue up, wrap", Edge::Wrap, 4, {pixel(0, 0), pixel(2, 0), pixel(3, 0), pixel(0, 0)}},
+      {"blue up, ignore", Edge::Ignore, 4, {pixel(0, 0), pixel(1, 0), pixel(2, 0), pixel(3, 0)}},
+      // A component naming no channel moves nothing.
+      {"no channel", Edge::Color, 3, {pixel(0, 0), pixel(2, 0), pixel(3, 0), red}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestCanvas t(4, 2);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 4; ++x) t.pixels[static_cast<size_t>(y) * 4 + x] = pixel(x, y);
+    Displacement d;
+    d.map = map;
+    d.mapWidth = 2;
+    d.mapHeight = 1;
+    d.originX = 1;
+    d.originY = -1;
+    d.cell = 2;
+    d.componentX = 1;
+    d.componentY = c.componentY;
+    d.scaleX = 4;
+    d.scaleY = 4;
+    d.edge = c.edge;
+    d.color = red;
+    std::vector<uint32_t> scratch;
+    Displace(t.canvas, d, scratch);
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(t.At(x, 0), c.top[static_cast<size_t>(x)]) << x;
+      EXPECT_EQ(t.At(x, 1), pixel(x, 1)) << x;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orrivel::swf::raster

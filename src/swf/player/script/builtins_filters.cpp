@@ -99,7 +99,7 @@ const std::vector<FilterLayout>& Classes() {
        {"matrixX", "matrixY", "matrix", "divisor", "bias", "preserveAlpha", "clamp", "color",
         "alpha"}},
       {"DisplacementMapFilter",
-       Filter::Kind::Blur,  // not drawn: the player has no displacement maps yet
+       Filter::Kind::DisplacementMap,
        {{"mapBitmap", F::Bitmap, 0},
         {"mapPoint", F::Point, 0},
         {"componentX", F::Component, 0},
@@ -518,8 +518,7 @@ Rgba ColorOf(double rgb, double alpha) {
 }
 
 std::optional<Filter> ToFilter(const FilterObject* f) {
-  if (!f->layout || std::string_view(f->layout->name) == "DisplacementMapFilter")
-    return std::nullopt;
+  if (!f->layout) return std::nullopt;
   Filter out;
   out.kind = f->layout->kind;
   // A clip's filters keep the angle in radians, made with the player's own
@@ -577,6 +576,38 @@ std::optional<Filter> ToFilter(const FilterObject* f) {
       }
       break;
     }
+    case Filter::Kind::DisplacementMap: {
+      // The map's pixels as they are now; without a live map nothing moves.
+      std::size_t i;
+      BitmapObject* map = nullptr;
+      for (i = 0; i < f->layout->fields.size(); ++i) {
+        if (f->layout->fields[i].kind == Field::Bitmap && f->values[i].IsObject())
+          map = LiveBitmap(f->values[i].object);
+      }
+      if (!map) return std::nullopt;
+      auto pixels = std::make_shared<std::vector<uint32_t>>(map->bits->argb);
+      if (!map->bits->transparent) {
+        for (uint32_t& p : *pixels) p |= 0xFF000000u;
+      }
+      out.map = std::move(pixels);
+      out.mapWidth = map->bits->width;
+      out.mapHeight = map->bits->height;
+      if (const auto* at = List(f, "mapPoint"); at && at->size() == 2) {
+        out.mapX = static_cast<float>((*at)[0]);
+        out.mapY = static_cast<float>((*at)[1]);
+      }
+      out.componentX = static_cast<uint8_t>(static_cast<int>(Num(f, "componentX")) & 0xFF);
+      out.componentY = static_cast<uint8_t>(static_cast<int>(Num(f, "componentY")) & 0xFF);
+      out.scaleX = static_cast<float>(Num(f, "scaleX"));
+      out.scaleY = static_cast<float>(Num(f, "scaleY"));
+      const std::string mode = Str(f, "mode");
+      out.displace = mode == "clamp"    ? Filter::Displace::Clamp
+                     : mode == "ignore" ? Filter::Displace::Ignore
+                     : mode == "color"  ? Filter::Displace::Color
+                                        : Filter::Displace::Wrap;
+      out.color = ColorOf(Num(f, "color"), Num(f, "alpha"));
+      break;
+    }
     case Filter::Kind::ColorMatrix: {
       const auto* m = List(f, "matrix");
       for (std::size_t i = 0; i < 20; ++i) {
@@ -593,7 +624,7 @@ std::optional<Filter> ToFilter(const FilterObject* f) {
 
 const FilterLayout* LayoutOfKind(Filter::Kind kind) {
   for (const FilterLayout& c : Classes()) {
-    if (c.kind == kind && std::string_view(c.name) != "DisplacementMapFilter") return &c;
+    if (c.kind == kind) return &c;
   }
   return nullptr;
 }
@@ -657,6 +688,36 @@ Value FromFilter(Vm& vm, const Filter& in) {
       set("bias", Value::Num(in.bias));
       set("clamp", Value::Bool(in.clamp));
       set("preserveAlpha", Value::Bool(in.preserveAlpha));
+      set("color", rgb(in.color));
+      set("alpha", alpha(in.color));
+      break;
+    }
+    case Filter::Kind::DisplacementMap: {
+      // The map comes back as a copy of the pixels the filter holds.
+      Value bitmapClass = vm.Get(vm.global, "flash");
+      if (bitmapClass.IsObject()) bitmapClass = vm.Get(bitmapClass.object, "display");
+      if (bitmapClass.IsObject()) bitmapClass = vm.Get(bitmapClass.object, "BitmapData");
+      const Value bitmapProto =
+          bitmapClass.IsObject() ? vm.Get(bitmapClass.object, "prototype") : Value{};
+      if (in.map && bitmapProto.IsObject()) {
+        Object like;
+        like.proto = bitmapProto.object;
+        ScriptBitmap pixels;
+        pixels.width = in.mapWidth;
+        pixels.height = in.mapHeight;
+        pixels.argb = *in.map;
+        set("mapBitmap", NewBitmapLike(vm, &like, std::move(pixels)));
+      }
+      Object* point = vm.NewObject();
+      point->Define(vm, "x", Value::Num(in.mapX));
+      point->Define(vm, "y", Value::Num(in.mapY));
+      set("mapPoint", Value::Obj(point));
+      set("componentX", Value::Num(in.componentX));
+      set("componentY", Value::Num(in.componentY));
+      set("scaleX", Value::Num(in.scaleX));
+      set("scaleY", Value::Num(in.scaleY));
+      static constexpr const char* kModes[] = {"wrap", "clamp", "ignore", "color"};
+      set("mode", Value::Str(kModes[static_cast<int>(in.displace)]));
       set("color", rgb(in.color));
       set("alpha", alpha(in.color));
       break;
