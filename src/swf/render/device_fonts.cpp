@@ -1,4 +1,8 @@
 #include "swf/render/device_fonts.h"
+#include "base/twips.h"
+
+#include <cmath>
+#include <string>
 
 #include <algorithm>
 #include <cctype>
@@ -16,10 +20,16 @@ std::string SystemFamilyFor(std::string_view swfName) {
   return std::string(swfName);
 }
 
-std::string DeviceFaceKey(std::string_view swfName, bool bold, bool italic) {
+int HintedPixels(double twips) {
+  const double pixels = std::round(twips / kTwipsPerPixel);
+  return pixels >= 1 && pixels <= kMaxHintedPixels ? static_cast<int>(pixels) : 0;
+}
+
+std::string DeviceFaceKey(std::string_view swfName, bool bold, bool italic, int pixels) {
   std::string key(swfName);
   key += bold ? "|b" : "|";
   key += italic ? "i" : "";
+  if (pixels > 0) key += "|" + std::to_string(pixels);
   return key;
 }
 

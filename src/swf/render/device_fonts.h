@@ -30,8 +30,12 @@ class DeviceFonts {
  public:
   virtual ~DeviceFonts() = default;
   // A face for a font name as movies give it; -1 when the system has no
-  // font at all to offer. Repeated calls give the same id.
-  virtual int OpenFace(std::string_view swfName, bool bold, bool italic) = 0;
+  // font at all to offer. Repeated calls give the same id. With `pixels`,
+  // the face is hinted for that many pixels to the em, as the system's
+  // rasterizer draws it: outlines fitted to the pixel grid, advances and
+  // metrics whole pixels (still given in em units). Without, its outlines
+  // are the font's own.
+  virtual int OpenFace(std::string_view swfName, bool bold, bool italic, int pixels = 0) = 0;
   virtual DeviceFaceMetrics Metrics(int face) = 0;
   // Nothing for a character the face cannot draw.
   virtual std::optional<DeviceGlyph> Glyph(int face, char32_t c) = 0;
@@ -42,8 +46,16 @@ class DeviceFonts {
 // without them resolves to metric-compatible faces); others pass unchanged.
 std::string SystemFamilyFor(std::string_view swfName);
 
-// One text per font name and style, for the caches of faces.
-std::string DeviceFaceKey(std::string_view swfName, bool bold, bool italic);
+// One text per font name, style and hinted size, for the caches of faces.
+std::string DeviceFaceKey(std::string_view swfName, bool bold, bool italic, int pixels = 0);
+
+// Hinted faces are made up to this many pixels to the em; larger text
+// gains nothing from hinting.
+inline constexpr int kMaxHintedPixels = 255;
+
+// The pixels to the em that system glyphs of a size in twips are hinted
+// for; 0 (not hinted) past the sizes hinting serves.
+int HintedPixels(double twips);
 
 // The platform's fonts (device_fonts_native.cpp, device_fonts_win32.cpp);
 // one instance for the process, used from one thread.

@@ -1,6 +1,8 @@
 // Device fonts of the native build: fontconfig picks the face for a name
 // (metric-compatible substitutes for Arial, Times New Roman and Courier
-// New), FreeType gives its unhinted outlines.
+// New), FreeType gives its outlines: the font's own, or hinted at a pixel
+// size (whole-pixel advances and metrics, stems on the pixel grid), as the
+// Windows rasterizer gives them.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -85,34 +87,66 @@ class FreeTypeFonts final : public DeviceFonts {
     if (library_ != nullptr) FT_Done_FreeType(library_);
   }
 
-  int OpenFace(std::string_view swfName, bool bold, bool italic) override {
-    const std::string key = DeviceFaceKey(swfName, bold, italic);
+  int OpenFace(std::string_view swfName, bool bold, bool italic, int pixels) override {
+    if (pixels < 0 || pixels > kMaxHintedPixels) pixels = 0;
+    const std::string key = DeviceFaceKey(swfName, bold, italic, pixels);
     if (const auto it = byKey_.find(key); it != byKey_.end()) return it->second;
     // Faces stay open for the whole run: their number is bounded.
     if (byKey_.size() >= kMaxFaces) return -1;
-    const int id = Open(SystemFamilyFor(swfName), bold, italic);
+    int id = -1;
+    const std::string fileKey = DeviceFaceKey(swfName, bold, italic);
+    if (const auto it = byFile_.find(fileKey); it != byFile_.end()) {
+      id = it->second;
+    } else {
+      id = Open(SystemFamilyFor(swfName), bold, italic);
+      byFile_[fileKey] = id;
+    }
+    if (id >= 0) {
+      sizes_.push_back({id, pixels});
+      id = static_cast<int>(sizes_.size()) - 1;
+    }
     byKey_[key] = id;
     return id;
   }
 
   DeviceFaceMetrics Metrics(int face) override {
-    if (face < 0 || face >= static_cast<int>(faces_.size())) return {};
-    const FT_Face f = faces_[face];
+    const Sized* s = SizedFace(face);
+    if (s == nullptr) return {};
+    const FT_Face f = faces_[s->file];
+    if (s->pixels > 0 && FT_IS_SCALABLE(f) &&
+        FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(s->pixels)) == 0) {
+      // Whole pixels, as the rasterizer rounds them at this size.
+      const double toEm = static_cast<double>(kDeviceEm) / s->pixels;
+      const double ascent = std::ceil(f->size->metrics.ascender / 64.0);
+      const double descent = std::ceil(-f->size->metrics.descender / 64.0);
+      const double height = std::round(f->size->metrics.height / 64.0);
+      return {ascent * toEm, descent * toEm, std::max(0.0, height - ascent - descent) * toEm};
+    }
     const double scale = static_cast<double>(kDeviceEm) / f->units_per_EM;
     const double ascent = f->ascender * scale, descent = -f->descender * scale;
     return {ascent, descent, std::max(0.0, f->height * scale - ascent - descent)};
   }
 
   std::optional<DeviceGlyph> Glyph(int face, char32_t c) override {
-    if (face < 0 || face >= static_cast<int>(faces_.size())) return std::nullopt;
-    const FT_Face f = faces_[face];
+    const Sized* s = SizedFace(face);
+    if (s == nullptr) return std::nullopt;
+    const FT_Face f = faces_[s->file];
     const FT_UInt index = FT_Get_Char_Index(f, c);
     if (index == 0) return std::nullopt;
-    if (FT_Load_Glyph(f, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0 ||
-        f->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+    const bool hinted =
+        s->pixels > 0 && FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(s->pixels)) == 0;
+    // The substitute fonts' own instructions hint only down; FreeType's
+    // hinter in its strong mode fits stems across too, as Windows fits the
+    // fonts these stand for.
+    const FT_Int32 load =
+        hinted ? FT_LOAD_NO_BITMAP | FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_MONO
+               : FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
+    if (FT_Load_Glyph(f, index, load) != 0 || f->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
       return std::nullopt;
     }
-    const double scale = static_cast<double>(kDeviceEm) / f->units_per_EM;
+    // Hinted outlines come in 64ths of a pixel, the font's own in its units.
+    const double scale = hinted ? static_cast<double>(kDeviceEm) / (64.0 * s->pixels)
+                                : static_cast<double>(kDeviceEm) / f->units_per_EM;
     OutlineWriter writer(scale);
     FT_Outline_Funcs funcs{};
     funcs.move_to = &OutlineWriter::MoveTo;
@@ -120,7 +154,9 @@ class FreeTypeFonts final : public DeviceFonts {
     funcs.conic_to = &OutlineWriter::ConicTo;
     funcs.cubic_to = &OutlineWriter::CubicTo;
     if (FT_Outline_Decompose(&f->glyph->outline, &funcs, &writer) != 0) return std::nullopt;
-    return DeviceGlyph{writer.Take(), f->glyph->metrics.horiAdvance * scale};
+    const double advance =
+        hinted ? std::round(f->glyph->advance.x / 64.0) * 64.0 : f->glyph->metrics.horiAdvance;
+    return DeviceGlyph{writer.Take(), advance * scale};
   }
 
  private:
@@ -154,9 +190,21 @@ class FreeTypeFonts final : public DeviceFonts {
     return static_cast<int>(faces_.size()) - 1;
   }
 
+  // A face of a font file at a hinted size (0: the font's own outlines).
+  struct Sized {
+    int file = -1;
+    int pixels = 0;
+  };
+  const Sized* SizedFace(int face) const {
+    if (face < 0 || face >= static_cast<int>(sizes_.size())) return nullptr;
+    return &sizes_[static_cast<size_t>(face)];
+  }
+
   FT_Library library_ = nullptr;
-  std::vector<FT_Face> faces_;
-  std::map<std::string, int> byKey_;
+  std::vector<FT_Face> faces_;  // one per font file and style
+  std::vector<Sized> sizes_;
+  std::map<std::string, int> byFile_;  // into faces_
+  std::map<std::string, int> byKey_;   // into sizes_
 };
 
 }  // namespace

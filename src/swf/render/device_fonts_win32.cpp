@@ -1,5 +1,6 @@
-// Device fonts on Windows: the system's fonts through GDI, their unhinted
-// outlines (GetGlyphOutlineW) handed to our rasterizer.
+// Device fonts on Windows: the system's fonts through GDI, their outlines
+// (GetGlyphOutlineW) handed to our rasterizer: unhinted at a large size, or
+// hinted at the text's own pixel size, as GDI fits them to the grid.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,14 +16,14 @@ namespace {
 
 constexpr size_t kMaxFaces = 256;
 
-// Outlines are asked for at this many pixels to the em, for precision.
+// Unhinted outlines are asked for at this many pixels to the em, for precision.
 constexpr int kOutlineEm = 2048;
-constexpr double kToEm = static_cast<double>(kDeviceEm) / kOutlineEm;
 
 double FixedValue(FIXED f) { return f.value + f.fract / 65536.0; }
 
 class OutlineBuilder {
  public:
+  explicit OutlineBuilder(double toEm) : toEm_(toEm) {}
   void Start(POINTFX p) {
     StyleChangeRecord start;
     at_ = Point(p);
@@ -40,22 +41,23 @@ class OutlineBuilder {
                                         to.first - control.first, to.second - control.second});
     at_ = to;
   }
-  static std::pair<int32_t, int32_t> Point(POINTFX p) {
-    return {static_cast<int32_t>(std::lround(FixedValue(p.x) * kToEm)),
-            static_cast<int32_t>(std::lround(-FixedValue(p.y) * kToEm))};
+  std::pair<int32_t, int32_t> Point(POINTFX p) const {
+    return {static_cast<int32_t>(std::lround(FixedValue(p.x) * toEm_)),
+            static_cast<int32_t>(std::lround(-FixedValue(p.y) * toEm_))};
   }
   std::pair<int32_t, int32_t> At() const { return at_; }
   std::vector<ShapeRecord> Take() { return std::move(records_); }
 
  private:
+  double toEm_;
   std::pair<int32_t, int32_t> at_{0, 0};
   std::vector<ShapeRecord> records_;
 };
 
 // Reads GDI's native outline: polygons of lines and quadratic B-splines
 // (between two control points lies an implied on-curve point).
-std::vector<ShapeRecord> ParseOutline(const std::vector<char>& data) {
-  OutlineBuilder out;
+std::vector<ShapeRecord> ParseOutline(const std::vector<char>& data, double toEm) {
+  OutlineBuilder out(toEm);
   size_t at = 0;
   while (at + sizeof(TTPOLYGONHEADER) <= data.size()) {
     TTPOLYGONHEADER header;
@@ -77,8 +79,8 @@ std::vector<ShapeRecord> ParseOutline(const std::vector<char>& data) {
         for (const POINTFX& pt : pts) out.Line(pt);
       } else if (type == TT_PRIM_QSPLINE) {
         for (size_t i = 0; i + 1 < pts.size(); ++i) {
-          const auto control = OutlineBuilder::Point(pts[i]);
-          auto to = OutlineBuilder::Point(pts[i + 1]);
+          const auto control = out.Point(pts[i]);
+          auto to = out.Point(pts[i + 1]);
           if (i + 2 < pts.size())
             to = {(control.first + to.first) / 2, (control.second + to.second) / 2};
           out.Quad(control, to);
@@ -101,14 +103,15 @@ class GdiFonts final : public DeviceFonts {
     if (dc_ != nullptr) DeleteDC(dc_);
   }
 
-  int OpenFace(std::string_view swfName, bool bold, bool italic) override {
-    const std::string key = DeviceFaceKey(swfName, bold, italic);
+  int OpenFace(std::string_view swfName, bool bold, bool italic, int pixels) override {
+    if (pixels < 0 || pixels > kMaxHintedPixels) pixels = 0;
+    const std::string key = DeviceFaceKey(swfName, bold, italic, pixels);
     if (const auto it = byKey_.find(key); it != byKey_.end()) return it->second;
     // Faces stay open for the whole run: their number is bounded.
     if (byKey_.size() >= kMaxFaces) return -1;
     const std::string family = SystemFamilyFor(swfName);
     LOGFONTW lf{};
-    lf.lfHeight = -kOutlineEm;
+    lf.lfHeight = pixels > 0 ? -pixels : -kOutlineEm;
     lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = italic ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
@@ -118,7 +121,11 @@ class GdiFonts final : public DeviceFonts {
     lf.lfFaceName[std::max(0, std::min(length, 31))] = L'\0';
     HFONT font = dc_ != nullptr ? CreateFontIndirectW(&lf) : nullptr;
     const int id = font != nullptr ? static_cast<int>(fonts_.size()) : -1;
-    if (font != nullptr) fonts_.push_back(font);
+    if (font != nullptr) {
+      fonts_.push_back(font);
+      hinted_.push_back(pixels > 0);
+      toEm_.push_back(static_cast<double>(kDeviceEm) / (pixels > 0 ? pixels : kOutlineEm));
+    }
     byKey_[key] = id;
     return id;
   }
@@ -127,7 +134,8 @@ class GdiFonts final : public DeviceFonts {
     if (!Select(face)) return {};
     TEXTMETRICW tm{};
     GetTextMetricsW(dc_, &tm);
-    return {tm.tmAscent * kToEm, tm.tmDescent * kToEm, tm.tmExternalLeading * kToEm};
+    const double toEm = toEm_[static_cast<size_t>(face)];
+    return {tm.tmAscent * toEm, tm.tmDescent * toEm, tm.tmExternalLeading * toEm};
   }
 
   std::optional<DeviceGlyph> Glyph(int face, char32_t c) override {
@@ -140,7 +148,8 @@ class GdiFonts final : public DeviceFonts {
     }
     const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
     GLYPHMETRICS metrics{};
-    const UINT format = GGO_NATIVE | GGO_UNHINTED;
+    const bool hinted = hinted_[static_cast<size_t>(face)];
+    const UINT format = hinted ? GGO_NATIVE : GGO_NATIVE | GGO_UNHINTED;
     const DWORD size = GetGlyphOutlineW(dc_, ch, format, &metrics, 0, nullptr, &identity);
     if (size == GDI_ERROR) return std::nullopt;
     std::vector<char> data(size);
@@ -148,7 +157,8 @@ class GdiFonts final : public DeviceFonts {
         GetGlyphOutlineW(dc_, ch, format, &metrics, size, data.data(), &identity) == GDI_ERROR) {
       return std::nullopt;
     }
-    return DeviceGlyph{ParseOutline(data), metrics.gmCellIncX * kToEm};
+    const double toEm = toEm_[static_cast<size_t>(face)];
+    return DeviceGlyph{ParseOutline(data, toEm), metrics.gmCellIncX * toEm};
   }
 
  private:
@@ -160,6 +170,8 @@ class GdiFonts final : public DeviceFonts {
 
   HDC dc_;
   std::vector<HFONT> fonts_;
+  std::vector<bool> hinted_;  // per font: outlines fitted to its pixel size
+  std::vector<double> toEm_;  // per font: em units per pixel
   std::map<std::string, int> byKey_;
 };
 

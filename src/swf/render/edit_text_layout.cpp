@@ -173,6 +173,8 @@ StyledText StripHtml(const std::u32string& html, double fieldSize) {
   return out;
 }
 
+double WholePixels(double twips) { return std::round(twips / kTwipsPerPixel) * kTwipsPerPixel; }
+
 struct Metrics {
   TextCache& cache;
   const FontDefinition& font;
@@ -190,8 +192,15 @@ struct Metrics {
   Pick Glyph(const StyledChar& ch) {
     Pick p;
     p.font = &font;
-    if (device && ch.face) {
-      if (const FontDefinition* f = cache.DeviceFont(*ch.face, ch.bold, ch.italic)) p.font = f;
+    if (device) {
+      // The system's font hinted at the character's own size.
+      const bool restyled = ch.face || ch.bold != font.bold || ch.italic != font.italic;
+      const int pixels = HintedPixels(ch.size.value_or(height));
+      const FontDefinition* f =
+          restyled ? cache.DeviceFont(ch.face ? std::string_view(*ch.face) : font.name, ch.bold,
+                                      ch.italic, pixels)
+                   : cache.DeviceFont(font.name, font.bold, font.italic, pixels);
+      if (f != nullptr) p.font = f;
     } else if (ch.bold != font.bold || ch.italic != font.italic) {
       if (const FontDefinition* v = cache.Variant(font, ch.bold, ch.italic)) p.font = v;
     }
@@ -203,8 +212,9 @@ struct Metrics {
     } else if (const ConvertedShape* shape = cache.Glyph(*p.font, p.index)) {
       p.advance = shape->bounds.xMax * p.scale;
     }
-    // Characters advance by whole twips.
-    p.advance = std::floor(p.advance);
+    // Characters advance by whole twips; hinted system glyphs by whole pixels.
+    const bool hinted = device && cache.DevicePixels(*p.font) > 0;
+    p.advance = hinted ? WholePixels(p.advance) : std::floor(p.advance);
     p.advance += ch.letterSpacing;
     return p;
   }
@@ -213,6 +223,8 @@ struct Metrics {
     const Pick p = Glyph(ch);
     const double h = ch.size.value_or(height);
     if (!p.font->hasLayout) return {h * 0.9, h * 0.1};
+    if (device && cache.DevicePixels(*p.font) > 0)
+      return {WholePixels(p.font->ascent * p.scale), WholePixels(p.font->descent * p.scale)};
     // Whole twips, as line heights are kept.
     return {std::floor(p.font->ascent * p.scale), std::floor(p.font->descent * p.scale)};
   }

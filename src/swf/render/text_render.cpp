@@ -122,7 +122,8 @@ int TextCache::GlyphIndex(const FontDefinition& font, uint32_t code) {
 }
 
 const FontDefinition* TextCache::Variant(const FontDefinition& base, bool bold, bool italic) {
-  if (DeviceOf(base) != nullptr) return DeviceFont(base.name, bold, italic);
+  if (const DeviceEntry* device = DeviceOf(base))
+    return DeviceFont(base.name, bold, italic, device->pixels);
   const uint32_t key =
       (static_cast<uint32_t>(base.id) << 2) | (bold ? 2u : 0u) | (italic ? 1u : 0u);
   if (const auto it = variants_.find(key); it != variants_.end()) return it->second;
@@ -145,16 +146,28 @@ TextCache::DeviceEntry* TextCache::DeviceOf(const FontDefinition& font) {
   return it == deviceByDef_.end() ? nullptr : it->second;
 }
 
-const FontDefinition* TextCache::DeviceFont(std::string_view name, bool bold, bool italic) {
-  const std::string key = DeviceFaceKey(name, bold, italic);
-  // A movie naming very many fonts gets no more system faces past this many.
+int TextCache::DevicePixels(const FontDefinition& font) {
+  const DeviceEntry* device = DeviceOf(font);
+  return device != nullptr ? device->pixels : 0;
+}
+
+const FontDefinition* TextCache::DeviceFont(std::string_view name, bool bold, bool italic,
+                                            int pixels) {
+  if (pixels < 0 || pixels > kMaxHintedPixels) pixels = 0;
+  const std::string key = DeviceFaceKey(name, bold, italic, pixels);
+  // A movie naming very many fonts and sizes gets no more system faces past
+  // this many; further sizes share the font's own outlines.
   constexpr size_t kMaxDeviceFonts = 64;
-  if (deviceFonts_.size() >= kMaxDeviceFonts && !deviceFonts_.count(key)) return nullptr;
+  if (deviceFonts_.size() >= kMaxDeviceFonts && !deviceFonts_.count(key)) {
+    if (pixels == 0) return nullptr;
+    return DeviceFont(name, bold, italic, 0);
+  }
   auto& entry = deviceFonts_[key];
   if (!entry) {
     entry = std::make_unique<DeviceEntry>();
     DeviceFonts& fonts = devices_ != nullptr ? *devices_ : SystemDeviceFonts();
-    entry->face = fonts.OpenFace(name, bold, italic);
+    entry->pixels = pixels;
+    entry->face = fonts.OpenFace(name, bold, italic, pixels);
     FontDefinition& def = entry->def;
     def.name = std::string(name);
     def.bold = bold;
@@ -226,7 +239,7 @@ TextLayout TextCache::LayoutStatic(const TextDefinition& def) {
     if (rec.fontId) {
       font = Font(rec.fontId);
       device = font != nullptr && font->glyphs.empty() && !font->codes.empty()
-                   ? DeviceFont(font->name, font->bold, font->italic)
+                   ? DeviceFont(font->name, font->bold, font->italic, HintedPixels(rec.height))
                    : nullptr;
       const FontDefinition* drawn = device != nullptr ? device : font;
       scale = drawn ? static_cast<double>(rec.height) / drawn->EmSquare() : 0;

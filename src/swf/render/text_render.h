@@ -89,13 +89,17 @@ class TextCache {
   const FontDefinition* Variant(const FontDefinition& base, bool bold, bool italic);
   // A system font standing in for a font name, as a font whose glyphs are
   // made as characters ask for them; nullptr when the system has none.
-  const FontDefinition* DeviceFont(std::string_view name, bool bold, bool italic);
+  // With `pixels`, hinted for text of that many pixels to the em.
+  const FontDefinition* DeviceFont(std::string_view name, bool bold, bool italic, int pixels = 0);
+  // The hinted size of a device font, 0 for none.
+  int DevicePixels(const FontDefinition& font);
   // A filled 1 x 1 square at the origin (underlines, in twips).
   const ConvertedShape* UnitBox();
 
  private:
   struct DeviceEntry {
     int face = -1;
+    int pixels = 0;
     FontDefinition def;
     std::unordered_map<uint32_t, int> index;  // code to glyph; -1: none
     std::deque<ConvertedShape> shapes;
@@ -110,7 +114,7 @@ class TextCache {
   std::unordered_map<uint16_t, TextLayout> layouts_;
   std::unordered_map<uint32_t, const FontDefinition*> variants_;  // id << 2 | bold << 1 | italic
   DeviceFonts* devices_;
-  std::map<std::string, std::unique_ptr<DeviceEntry>> deviceFonts_;  // by name and style
+  std::map<std::string, std::unique_ptr<DeviceEntry>> deviceFonts_;  // by name, style, size
   std::unordered_map<const FontDefinition*, DeviceEntry*> deviceByDef_;
   std::optional<ConvertedShape> unitBox_;
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include "swf/render/text_render.h"
@@ -17,7 +18,7 @@ namespace {
 class SquareFonts : public DeviceFonts {
  public:
   std::set<std::string> opened;
-  int OpenFace(std::string_view name, bool bold, bool italic) override {
+  int OpenFace(std::string_view name, bool bold, bool italic, int = 0) override {
     opened.insert(std::string(name) + (bold ? "+b" : "") + (italic ? "+i" : ""));
     return 0;
   }
@@ -199,6 +200,60 @@ TEST(DeviceFontsTest, GenericNamesGetArialsMetrics) {
   const int mono = fonts.OpenFace("_typewriter", false, false);
   ASSERT_GE(mono, 0);
   EXPECT_NEAR(fonts.Glyph(mono, U'i')->advance, fonts.Glyph(mono, U'W')->advance, 1);
+}
+
+// Hinted at a pixel size, a face gives whole-pixel advances and metrics,
+// and stems land on the pixel grid: the vertical stems of 'H' at 12 pixels
+// have edges at whole pixels, while the font's own outline does not.
+TEST(DeviceFontsTest, HintedFacesKeepToWholePixels) {
+  DeviceFonts& fonts = SystemDeviceFonts();
+  for (int pixels : {9, 12, 17}) {
+    SCOPED_TRACE(pixels);
+    const int face = fonts.OpenFace("_sans", false, false, pixels);
+    ASSERT_GE(face, 0);
+    EXPECT_EQ(face, fonts.OpenFace("_sans", false, false, pixels));
+    EXPECT_NE(face, fonts.OpenFace("_sans", false, false));
+    const double toPixels = static_cast<double>(pixels) / kDeviceEm;
+    for (char32_t c : {U'A', U'H', U'i', U'W', U'.'}) {
+      const auto g = fonts.Glyph(face, c);
+      ASSERT_TRUE(g);
+      EXPECT_NEAR(g->advance * toPixels, std::round(g->advance * toPixels), 1e-9);
+    }
+    const DeviceFaceMetrics m = fonts.Metrics(face);
+    EXPECT_NEAR(m.ascent * toPixels, std::round(m.ascent * toPixels), 1e-9);
+    EXPECT_NEAR(m.descent * toPixels, std::round(m.descent * toPixels), 1e-9);
+  }
+  // Every x an outline of 'H' reaches, in pixels at 12 to the em.
+  auto xs = [&](int face) {
+    std::set<double> out;
+    double x = 0;
+    const auto glyph = fonts.Glyph(face, U'H');
+    for (const ShapeRecord& r : glyph->outline) {
+      if (const auto* s = std::get_if<StyleChangeRecord>(&r); s && s->moveTo) x = s->moveTo->first;
+      if (const auto* e = std::get_if<StraightEdgeRecord>(&r)) x += e->dx;
+      if (const auto* e = std::get_if<CurvedEdgeRecord>(&r)) x += e->controlDx + e->anchorDx;
+      out.insert(x * 12 / kDeviceEm);
+    }
+    return out;
+  };
+  auto offGrid = [](const std::set<double>& v) {
+    return std::count_if(v.begin(), v.end(),
+                         [](double x) { return std::abs(x - std::round(x)) > 0.02; });
+  };
+  EXPECT_EQ(offGrid(xs(fonts.OpenFace("_sans", false, false, 12))), 0);
+  EXPECT_GT(offGrid(xs(fonts.OpenFace("_sans", false, false))), 0);
+  // Laid out, system text advances by whole pixels at each character's size.
+  Movie movie = DeviceMovie();
+  std::get<FontDefinition>(movie.characters.at(1)).name = "_sans";
+  for (const char* text : {"Will it fit, Wim?", "<font size=\"17\">Will</font> it <b>fit</b>"}) {
+    SCOPED_TRACE(text);
+    EditTextDefinition field = DeviceField(text, 400, 240);
+    field.html = text[0] == '<';
+    TextCache cache(movie);
+    const TextLayout layout = LayoutEditText(field, 8, cache);
+    ASSERT_GE(layout.glyphs.size(), 9u);
+    for (const auto& g : layout.glyphs) EXPECT_EQ(std::fmod(g.matrix.tx, 20.0), 0) << g.matrix.tx;
+  }
 }
 
 }  // namespace
