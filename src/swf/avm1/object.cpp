@@ -141,8 +141,9 @@ bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   if (i >= 0) {
     if (static_cast<uint64_t>(i) >= elements.size()) return Object::GetOwn(vm, name, out);
     if (HiddenForVersion(ElementFlags(static_cast<std::size_t>(i)), vm.version)) return false;
+    // A hole is no member: the prototypes and __resolve are asked.
+    if (IsHole(elements[static_cast<std::size_t>(i)])) return false;
     out = elements[static_cast<std::size_t>(i)];
-    if (IsHole(out)) out = Value{};
     return true;
   }
   if (name == "length") {
