@@ -219,6 +219,9 @@ Completion Concat(Vm& vm, const CallContext& call, Args args) {
     }
     if (e.size() > vm.limits.maxElements) break;
   }
+  // Every index of the new array holds an element: holes are copied as
+  // undefined.
+  for (Value& v : e) v = Moved(v);
   if (!vm.Charge(e.size() * sizeof(Value))) return {};
   return Value::Obj(vm.NewArray(std::move(e)));
 }
@@ -259,6 +262,10 @@ Completion Splice(Vm& vm, const CallContext& call, Args args) {
                              e.begin() + static_cast<long>(from + count));
   e.erase(e.begin() + static_cast<long>(from), e.begin() + static_cast<long>(from + count));
   if (args.size() > 2) e.insert(e.begin() + static_cast<long>(from), args.begin() + 2, args.end());
+  // Every index is written again, a hole as undefined, and so are the
+  // elements taken out.
+  for (Value& v : e) v = Moved(v);
+  for (Value& v : removed) v = Moved(v);
   Store(vm, self, std::move(e));
   return Value::Obj(vm.NewArray(std::move(removed)));
 }
