@@ -40,8 +40,7 @@ std::vector<Value> Elements(Vm& vm, Object* self) {
 void Rewrite(Vm& vm, ArrayObject* a, std::size_t n) {
   for (std::size_t i = 0; i < a->elements.size(); ++i) a->EraseAt(i);
   if (n < a->elements.size()) {
-    a->elements.resize(n);
-    a->Sync();
+    a->SetLength(vm, static_cast<int32_t>(n));  // protected elements stay past the end
   } else {
     a->Resize(vm, static_cast<double>(n));
   }

@@ -176,6 +176,14 @@ void ArrayObject::SetLength(Vm& vm, int32_t length) {
   // Shrinking drops the elements from the new length on; a negative length
   // drops them all.
   const auto kept = static_cast<std::size_t>(std::max<int32_t>(length, 0));
+  // A protected element outlives the cut: it stays a member past the end.
+  Sync();
+  for (std::size_t i = kept; i < elements.size(); ++i) {
+    if (IsHole(elements[i]) || !(slots_[i].flags & kDontDelete)) continue;
+    const std::string name = std::to_string(i);
+    Define(vm, name, elements[i], slots_[i].flags);
+    if (Property* p = FindAnyProperty(vm, name)) p->order = slots_[i].order;
+  }
   if (kept < elements.size()) elements.resize(kept);
   Sync();
   if (length >= 0 && kept <= vm.limits.maxElements &&
