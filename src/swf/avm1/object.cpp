@@ -157,9 +157,15 @@ namespace {
 
 // A name of digits (with an optional minus) counts as an index for the
 // length, read with 32-bit wrapping: "4294967296" is 0 there and "-5" is
-// -5, though both stay names of their own.
+// -5, though both stay names of their own. A decimal fraction counts by
+// its whole part: "2.2" makes the length 3.
 bool WrappedIndex(std::string_view name, int32_t& out) {
-  const std::string_view digits = name.starts_with('-') ? name.substr(1) : name;
+  std::string_view digits = name.starts_with('-') ? name.substr(1) : name;
+  if (const std::size_t dot = digits.find('.');
+      dot != std::string_view::npos && dot > 0 && dot + 1 < digits.size() &&
+      digits.find_first_not_of("0123456789", dot + 1) == std::string_view::npos) {
+    digits = digits.substr(0, dot);
+  }
   if (digits.empty()) return false;
   uint32_t v = 0;
   for (char c : digits) {

@@ -797,6 +797,15 @@ TEST(ObjectRulesTest, ArrayHolesAndCutsFollowThePlayer) {
            .Do(Op::Pop)
            .Then(TraceKeys("a")),
        {"foo", "2", "1", "0"}},
+      {"a decimal name counts for the length by its whole part",
+       6,
+       Asm()
+           .Then(NumberArray("a", 1))
+           .Then(SetMember("a", "2.5", "x"))
+           .Then(SetMember("a", "7.", "y"))
+           .Then(Traced(GetMember("a", "length")))
+           .Then(Traced(GetMember("a", "2.5"))),
+       {"3", "x"}},
       {"a protected element outlives the length",
        6,
        Asm()
