@@ -456,7 +456,7 @@ Completion SortOn(Vm& vm, const CallContext& call, Args args) {
       [&](const Value& a, const Value& b) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
           int c = Compare(vm, field(a, fields[i]), field(b, fields[i]), fieldFlags[i]);
-          if ((flagArray || i > 0) && (fieldFlags[i] & kDescending)) c = -c;
+          if (flagArray && (fieldFlags[i] & kDescending)) c = -c;
           if (c != 0) return c;
         }
         return 0;
