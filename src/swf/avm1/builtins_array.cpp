@@ -432,9 +432,12 @@ Completion SortOn(Vm& vm, const CallContext& call, Args args) {
   int flags = args.size() > 1 && !args[1].IsObject() ? ToInt32(vm.ToNumber(args[1])) : 0;
   if (auto* a = args[0].IsObject() ? dynamic_cast<ArrayObject*>(args[0].object) : nullptr) {
     for (const Value& v : a->elements) fields.push_back(vm.ToString(v));
-  } else {
+  } else if (!args[0].IsObject()) {
     fields.push_back(vm.ToString(args[0]));
   }
+  // An object other than an array names no field, and with no field there
+  // is no order to turn around.
+  if (fields.empty()) flags &= ~kDescending;
   auto* flagArray =
       args.size() > 1 && args[1].IsObject() ? dynamic_cast<ArrayObject*>(args[1].object) : nullptr;
   if (flagArray && flagArray->elements.size() != fields.size()) flagArray = nullptr;

@@ -258,7 +258,8 @@ TEST(StringRulesTest, SortOnReadsOwnStoredFields) {
 }
 
 // Several fields under one DESCENDING flag all descend (the ascending order
-// turned around); a flags array turns each field on its own.
+// turned around); a flags array turns each field on its own; an object that
+// is no array names no field and leaves the order be.
 TEST(StringRulesTest, SortOnFieldsDescendTogetherUnderOneFlag) {
   Calls calls(7);
   Vm& vm = calls.vm();
@@ -277,10 +278,12 @@ TEST(StringRulesTest, SortOnFieldsDescendTogetherUnderOneFlag) {
   } cases[] = {
       {"one flag", N(2 | 16), "21 12 11"},
       {"per field", Value::Obj(vm.NewArray({N(2 | 16), N(16)})), "21 11 12"},
+      {"an object for the fields names none", N(2), "11 21 12"},
   };
   for (const auto& c : cases) {
     ArrayObject* array = vm.NewArray(items);
-    const Value args[2] = {fields, c.flags};
+    const bool none = std::string(c.name).starts_with("an object");
+    const Value args[2] = {none ? Value::Obj(vm.NewObject()) : fields, c.flags};
     vm.CallMethod(array, "sortOn", args);
     std::string order;
     for (const Value& v : array->elements)
