@@ -819,6 +819,23 @@ TEST(ObjectRulesTest, ArrayHolesAndCutsFollowThePlayer) {
   });
 }
 
+// delete of a plain name walks the scope chain to _global and deletes the
+// first holder's member, telling whether one went.
+TEST(ObjectRulesTest, DeleteOfANameTakesTheFirstHolders) {
+  const Asm global = Asm().Push({"_global"}).Do(Op::GetVariable).Push({"x", "g"}).Do(Op::SetMember);
+  const Asm timeline = Asm().Push({"x", "t"}).Do(Op::SetVariable);
+  const Asm del = Asm().Push({"x"}).Do(Op::Delete2).Do(Op::Trace);
+  const Asm read = Asm().Push({"x"}).Do(Op::GetVariable).Do(Op::Trace);
+  ExpectCases({
+      {"a global", 6, Asm().Then(global).Then(del).Then(read), {"true", "undefined"}},
+      {"the timeline's before the global's",
+       6,
+       Asm().Then(global).Then(timeline).Then(del).Then(read),
+       {"true", "g"}},
+      {"no holder", 6, Asm().Then(del), {"false"}},
+  });
+}
+
 // Members of MovieClip.prototype newer than a movie are there all the
 // same, out of its sight: hasOwnProperty finds them, and clearing their
 // version bit with ASSetPropFlags shows them.
