@@ -25,8 +25,9 @@ std::vector<Value> Elements(Vm& vm, Object* self) {
   std::vector<Value> out;
   if (!self) return out;
   // Another object's elements are its own stored values: neither its
-  // prototypes nor its getters are asked.
-  const double n = vm.ToNumber(vm.Get(self, "length"));
+  // prototypes nor its getters are asked. Its length is its own too (a
+  // getter runs), never inherited nor asked of __resolve.
+  const double n = self->FindProperty(vm, "length") ? vm.ToNumber(vm.Get(self, "length")) : 0;
   for (int i = 0; i < n && i < 1 << 20; ++i) {
     const Property* p = self->FindProperty(vm, std::to_string(i));
     out.push_back(p ? p->value : Value{});
@@ -39,8 +40,7 @@ std::vector<Value> Elements(Vm& vm, Object* self) {
 void Rewrite(Vm& vm, ArrayObject* a, std::size_t n) {
   for (std::size_t i = 0; i < a->elements.size(); ++i) a->EraseAt(i);
   if (n < a->elements.size()) {
-    a->elements.resize(n);
-    a->Sync();
+    a->SetLength(vm, static_cast<int32_t>(n));  // protected elements stay past the end
   } else {
     a->Resize(vm, static_cast<double>(n));
   }
@@ -50,6 +50,14 @@ void Rewrite(Vm& vm, ArrayObject* a, std::size_t n) {
 // A value moved from one index to another: a hole so moved is an element
 // holding undefined from then on.
 Value Moved(const Value& v) { return ArrayObject::IsHole(v) ? Value{} : v; }
+
+// Another object's element moved to index i: deleted and written again, so
+// it is the newest of its members.
+void Replace(Vm& vm, Object* self, std::size_t i, const Value& v) {
+  const std::string name = std::to_string(i);
+  self->DeleteOwn(vm, name);
+  vm.Set(self, name, v);
+}
 
 void Store(Vm& vm, Object* self, std::vector<Value> elems) {
   if (auto* a = dynamic_cast<ArrayObject*>(self)) {
@@ -63,11 +71,9 @@ void Store(Vm& vm, Object* self, std::vector<Value> elems) {
     return;
   }
   if (!self) return;
-  // Elements past the new end go, as a pop or shift takes them away.
-  const double before = vm.ToNumber(vm.Get(self, "length"));
+  // Another object has every element written in place and its length set;
+  // members past the new end stay.
   for (std::size_t i = 0; i < elems.size(); ++i) vm.Set(self, std::to_string(i), elems[i]);
-  for (double i = static_cast<double>(elems.size()); i < before && i < (1 << 20); ++i)
-    self->DeleteOwn(vm, std::to_string(static_cast<std::size_t>(i)));
   vm.Set(self, "length", Value::Num(static_cast<double>(elems.size())));
 }
 
@@ -117,12 +123,11 @@ Completion Pop(Vm& vm, const CallContext& call, Args) {
     a->Sync();
     return v;
   }
+  // Another object loses its last element; its length is left as it was.
   std::vector<Value> e = Elements(vm, self);
   if (e.empty()) return {};
-  Value v = e.back();
-  e.pop_back();
-  Store(vm, self, std::move(e));
-  return v;
+  self->DeleteOwn(vm, std::to_string(e.size() - 1));
+  return e.back();
 }
 
 Completion Shift(Vm& vm, const CallContext& call, Args) {
@@ -135,15 +140,10 @@ Completion Shift(Vm& vm, const CallContext& call, Args) {
     for (std::size_t i = 1; i < e.size(); ++i) a->PutAt(vm, i - 1, Moved(e[i]));
     return Moved(e[0]);
   }
-  Value v = e.front();
-  e.erase(e.begin());
-  // Every element left is written one place down: a hole moved so is an
-  // element holding undefined from then on.
-  for (Value& x : e) {
-    if (ArrayObject::IsHole(x)) x = Value{};
-  }
-  Store(vm, self, std::move(e));
-  return ArrayObject::IsHole(v) ? Value{} : v;
+  // Another object has each element moved one place down from the first;
+  // the last one and the length are left as they were.
+  for (std::size_t i = 1; i < e.size(); ++i) Replace(vm, self, i - 1, e[i]);
+  return e.front();
 }
 
 Completion Unshift(Vm& vm, const CallContext& call, Args args) {
@@ -159,10 +159,12 @@ Completion Unshift(Vm& vm, const CallContext& call, Args args) {
     for (std::size_t j = 0; j < k; ++j) a->PutAt(vm, j, args[j]);
     return Value::Num(a->Length());
   }
-  e.insert(e.begin(), args.begin(), args.end());
-  const double n = static_cast<double>(e.size());
-  Store(vm, self, std::move(e));
-  return Value::Num(n);
+  // Another object has its elements moved up from the last, then the new
+  // ones written from the first; its length is left as it was.
+  if (!self) return {};
+  for (std::size_t i = e.size(); i-- > 0;) Replace(vm, self, i + args.size(), e[i]);
+  for (std::size_t j = 0; j < args.size(); ++j) Replace(vm, self, j, args[j]);
+  return Value::Num(static_cast<double>(e.size() + args.size()));
 }
 
 Completion Join(Vm& vm, const CallContext& call, Args args) {
@@ -196,8 +198,12 @@ Completion Reverse(Vm& vm, const CallContext& call, Args) {
     }
     return Value::Obj(self);
   }
-  std::reverse(e.begin(), e.end());
-  Store(vm, self, std::move(e));
+  if (!self) return {};
+  for (std::size_t i = 0, j = e.size(); i + 1 < j; ++i) {
+    --j;
+    Replace(vm, self, i, e[j]);
+    Replace(vm, self, j, e[i]);
+  }
   return Value::Obj(self);
 }
 
@@ -212,6 +218,9 @@ Completion Concat(Vm& vm, const CallContext& call, Args args) {
     }
     if (e.size() > vm.limits.maxElements) break;
   }
+  // Every index of the new array holds an element: holes are copied as
+  // undefined.
+  for (Value& v : e) v = Moved(v);
   if (!vm.Charge(e.size() * sizeof(Value))) return {};
   return Value::Obj(vm.NewArray(std::move(e)));
 }
@@ -252,6 +261,10 @@ Completion Splice(Vm& vm, const CallContext& call, Args args) {
                              e.begin() + static_cast<long>(from + count));
   e.erase(e.begin() + static_cast<long>(from), e.begin() + static_cast<long>(from + count));
   if (args.size() > 2) e.insert(e.begin() + static_cast<long>(from), args.begin() + 2, args.end());
+  // Every index is written again, a hole as undefined, and so are the
+  // elements taken out.
+  for (Value& v : e) v = Moved(v);
+  for (Value& v : removed) v = Moved(v);
   Store(vm, self, std::move(e));
   return Value::Obj(vm.NewArray(std::move(removed)));
 }
@@ -348,9 +361,30 @@ Value SortWith(Vm& vm, Object* self, const std::function<int(const Value&, const
     for (std::size_t i : order) idx.push_back(Value::Num(static_cast<double>(i)));
     return Value::Obj(vm.NewArray(std::move(idx)));
   }
-  std::vector<Value> sorted;
-  for (std::size_t i : order) sorted.push_back(e[i]);
-  Store(vm, self, std::move(sorted));
+  // An order left as it was writes nothing: what a comparison function did
+  // to the array stays.
+  bool unchanged = true;
+  for (std::size_t i = 0; i < order.size() && unchanged; ++i) unchanged = order[i] == i;
+  if (unchanged) return Value::Obj(self);
+  // Each index is written again, but one that held no element and gets
+  // none (undefined of another object) is left without one.
+  auto* a = dynamic_cast<ArrayObject*>(self);
+  const auto absent = [&](std::size_t i) {
+    return a ? ArrayObject::IsHole(e[i]) : !self->HasOwn(vm, std::to_string(i));
+  };
+  std::vector<bool> had(e.size());
+  for (std::size_t i = 0; i < e.size(); ++i) had[i] = !absent(i);
+  if (a) Rewrite(vm, a, e.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const bool none =
+        a ? ArrayObject::IsHole(e[order[i]]) : !had[order[i]] || e[order[i]].IsUndefined();
+    if (none && !had[i]) continue;
+    if (a) {
+      a->PutAt(vm, i, Moved(e[order[i]]));
+    } else {
+      Replace(vm, self, i, e[order[i]]);
+    }
+  }
   return Value::Obj(self);
 }
 
@@ -398,9 +432,12 @@ Completion SortOn(Vm& vm, const CallContext& call, Args args) {
   int flags = args.size() > 1 && !args[1].IsObject() ? ToInt32(vm.ToNumber(args[1])) : 0;
   if (auto* a = args[0].IsObject() ? dynamic_cast<ArrayObject*>(args[0].object) : nullptr) {
     for (const Value& v : a->elements) fields.push_back(vm.ToString(v));
-  } else {
+  } else if (!args[0].IsObject()) {
     fields.push_back(vm.ToString(args[0]));
   }
+  // An object other than an array names no field, and with no field there
+  // is no order to turn around.
+  if (fields.empty()) flags &= ~kDescending;
   auto* flagArray =
       args.size() > 1 && args[1].IsObject() ? dynamic_cast<ArrayObject*>(args[1].object) : nullptr;
   if (flagArray && flagArray->elements.size() != fields.size()) flagArray = nullptr;
@@ -422,7 +459,7 @@ Completion SortOn(Vm& vm, const CallContext& call, Args args) {
       [&](const Value& a, const Value& b) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
           int c = Compare(vm, field(a, fields[i]), field(b, fields[i]), fieldFlags[i]);
-          if ((flagArray || i > 0) && (fieldFlags[i] & kDescending)) c = -c;
+          if (flagArray && (fieldFlags[i] & kDescending)) c = -c;
           if (c != 0) return c;
         }
         return 0;

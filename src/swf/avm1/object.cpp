@@ -141,8 +141,9 @@ bool ArrayObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   if (i >= 0) {
     if (static_cast<uint64_t>(i) >= elements.size()) return Object::GetOwn(vm, name, out);
     if (HiddenForVersion(ElementFlags(static_cast<std::size_t>(i)), vm.version)) return false;
+    // A hole is no member: the prototypes and __resolve are asked.
+    if (IsHole(elements[static_cast<std::size_t>(i)])) return false;
     out = elements[static_cast<std::size_t>(i)];
-    if (IsHole(out)) out = Value{};
     return true;
   }
   if (name == "length") {
@@ -156,9 +157,15 @@ namespace {
 
 // A name of digits (with an optional minus) counts as an index for the
 // length, read with 32-bit wrapping: "4294967296" is 0 there and "-5" is
-// -5, though both stay names of their own.
+// -5, though both stay names of their own. A decimal fraction counts by
+// its whole part: "2.2" makes the length 3.
 bool WrappedIndex(std::string_view name, int32_t& out) {
-  const std::string_view digits = name.starts_with('-') ? name.substr(1) : name;
+  std::string_view digits = name.starts_with('-') ? name.substr(1) : name;
+  if (const std::size_t dot = digits.find('.');
+      dot != std::string_view::npos && dot > 0 && dot + 1 < digits.size() &&
+      digits.find_first_not_of("0123456789", dot + 1) == std::string_view::npos) {
+    digits = digits.substr(0, dot);
+  }
   if (digits.empty()) return false;
   uint32_t v = 0;
   for (char c : digits) {
@@ -175,6 +182,14 @@ void ArrayObject::SetLength(Vm& vm, int32_t length) {
   // Shrinking drops the elements from the new length on; a negative length
   // drops them all.
   const auto kept = static_cast<std::size_t>(std::max<int32_t>(length, 0));
+  // A protected element outlives the cut: it stays a member past the end.
+  Sync();
+  for (std::size_t i = kept; i < elements.size(); ++i) {
+    if (IsHole(elements[i]) || !(slots_[i].flags & kDontDelete)) continue;
+    const std::string name = std::to_string(i);
+    Define(vm, name, elements[i], slots_[i].flags);
+    if (Property* p = FindAnyProperty(vm, name)) p->order = slots_[i].order;
+  }
   if (kept < elements.size()) elements.resize(kept);
   Sync();
   if (length >= 0 && kept <= vm.limits.maxElements &&

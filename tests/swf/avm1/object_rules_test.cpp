@@ -674,6 +674,168 @@ TEST(ObjectRulesTest, ArrayElementsEnumerateAsTheyWereMade) {
   ExpectCases(runs);
 }
 
+// The array methods work on any object through its own length: elements
+// they move are deleted and written anew (newest of all), pop, shift and
+// unshift leave the length be, and a splice writes every index in place.
+TEST(ObjectRulesTest, ArrayMethodsWorkOnOtherObjects) {
+  struct GenericCase {
+    const char* name;
+    const char* method;
+    bool ownLength;  // o.length = 3, else only its prototype has one (and for..in shows it)
+    std::vector<std::string> traces;  // the result, keys newest first, o.length
+  };
+  const std::vector<GenericCase> cases = {
+      {"pop takes the last, length stays", "pop", true, {"2", "m", "length", "3", "1", "3"}},
+      {"shift moves down, the last stays",
+       "shift",
+       true,
+       {"undefined", "1", "0", "m", "length", "3", "2", "3"}},
+      {"unshift moves up from the last",
+       "unshift",
+       true,
+       {"4", "0", "1", "2", "3", "m", "length", "3"}},
+      {"reverse writes pairs anew",
+       "reverse",
+       true,
+       {"[object Object]", "2", "0", "m", "length", "3", "1", "3"}},
+      {"splice writes in place and sets the length",
+       "splice",
+       true,
+       {"1,2", "0", "m", "length", "3", "2", "1", "1"}},
+      {"an inherited length is no length",
+       "pop",
+       false,
+       {"undefined", "length", "m", "3", "2", "1", "3"}},
+  };
+  std::vector<Case> runs;
+  for (const GenericCase& c : cases) {
+    Asm code = Asm().Then(NewObject("o"));
+    if (!c.ownLength)
+      code.Then(NewObject("p"))
+          .Then(SetMember("p", "length", 3))
+          .Push({"o"})
+          .Do(Op::GetVariable)
+          .Push({"__proto__", "p"})
+          .Do(Op::GetVariable)
+          .Do(Op::SetMember);
+    code.Then(SetMember("o", "1", 1)).Then(SetMember("o", "2", 2)).Then(SetMember("o", "3", 3));
+    if (c.ownLength) code.Then(SetMember("o", "length", 3));
+    code.Push({"o"})
+        .Do(Op::GetVariable)
+        .Push({"m", "Array"})
+        .Do(Op::GetVariable)
+        .Push({"prototype"})
+        .Do(Op::GetMember)
+        .Push({c.method})
+        .Do(Op::GetMember)
+        .Do(Op::SetMember)
+        .Then(Traced(CallMethod("o", "m", 1)))
+        .Then(TraceKeys("o"))
+        .Then(Traced(GetMember("o", "length")));
+    runs.push_back({c.name, 6, code, c.traces});
+  }
+  ExpectCases(runs);
+}
+
+// Holes of an array: reading one asks the prototypes and __resolve; concat
+// and splice turn them into elements holding undefined; a sort that leaves
+// the order as it was writes nothing; a protected element outlives a shorter
+// length.
+TEST(ObjectRulesTest, ArrayHolesAndCutsFollowThePlayer) {
+  // a = []; a[2] = "x";
+  const Asm holed =
+      Asm().Push({"a", 0}).Do(Op::InitArray).Do(Op::SetVariable).Then(SetMember("a", "2", "x"));
+  const Asm resolver =
+      Asm()
+          .Push({"a"})
+          .Do(Op::GetVariable)
+          .Push({"__resolve"})
+          .Function("", {"n"},
+                    Asm().Push({"r"}).Push({"n"}).Do(Op::GetVariable).Do(Op::Add2).Do(Op::Return))
+          .Do(Op::SetMember);
+  const Asm inherited = Asm()
+                            .Push({"Array"})
+                            .Do(Op::GetVariable)
+                            .Push({"prototype"})
+                            .Do(Op::GetMember)
+                            .Push({"1", "p"})
+                            .Do(Op::SetMember);
+  ExpectCases({
+      {"a hole asks __resolve",
+       6,
+       Asm().Then(holed).Then(resolver).Then(Traced(GetMember("a", "0"))),
+       {"r0"}},
+      {"a hole asks the prototype",
+       5,
+       Asm().Then(holed).Then(inherited).Then(Traced(GetMember("a", "1"))),
+       {"p"}},
+      {"concat fills holes",
+       6,
+       Asm()
+           .Then(holed)
+           .Push({"b"})
+           .Push({0, "a"})
+           .Do(Op::GetVariable)
+           .Push({"concat"})
+           .Do(Op::CallMethod)
+           .Do(Op::SetVariable)
+           .Then(TraceKeys("b")),
+       {"2", "1", "0"}},
+      {"splice fills holes",
+       6,
+       Asm().Then(holed).Then(CallMethod("a", "splice", 3)).Do(Op::Pop).Then(TraceKeys("a")),
+       {"2", "1", "0"}},
+      {"a sorted order writes nothing",
+       6,
+       Asm()
+           .Then(NumberArray("a", 3))
+           .Then(SetMember("a", "foo", 1))
+           .Push({0, "a"})
+           .Do(Op::GetVariable)
+           .Push({"sort"})
+           .Do(Op::CallMethod)
+           .Do(Op::Pop)
+           .Then(TraceKeys("a")),
+       {"foo", "2", "1", "0"}},
+      {"a decimal name counts for the length by its whole part",
+       6,
+       Asm()
+           .Then(NumberArray("a", 1))
+           .Then(SetMember("a", "2.5", "x"))
+           .Then(SetMember("a", "7.", "y"))
+           .Then(Traced(GetMember("a", "length")))
+           .Then(Traced(GetMember("a", "2.5"))),
+       {"3", "x"}},
+      {"a protected element outlives the length",
+       6,
+       Asm()
+           .Then(NumberArray("a", 3))
+           .Then(SetFlags("a", "2", 2, 0))
+           .Then(SetMember("a", "length", 1))
+           .Then(Traced(GetMember("a", "2")))
+           .Then(Traced(GetMember("a", "1")))
+           .Then(Traced(GetMember("a", "length"))),
+       {"3", "undefined", "1"}},
+  });
+}
+
+// delete of a plain name walks the scope chain to _global and deletes the
+// first holder's member, telling whether one went.
+TEST(ObjectRulesTest, DeleteOfANameTakesTheFirstHolders) {
+  const Asm global = Asm().Push({"_global"}).Do(Op::GetVariable).Push({"x", "g"}).Do(Op::SetMember);
+  const Asm timeline = Asm().Push({"x", "t"}).Do(Op::SetVariable);
+  const Asm del = Asm().Push({"x"}).Do(Op::Delete2).Do(Op::Trace);
+  const Asm read = Asm().Push({"x"}).Do(Op::GetVariable).Do(Op::Trace);
+  ExpectCases({
+      {"a global", 6, Asm().Then(global).Then(del).Then(read), {"true", "undefined"}},
+      {"the timeline's before the global's",
+       6,
+       Asm().Then(global).Then(timeline).Then(del).Then(read),
+       {"true", "g"}},
+      {"no holder", 6, Asm().Then(del), {"false"}},
+  });
+}
+
 // Members of MovieClip.prototype newer than a movie are there all the
 // same, out of its sight: hasOwnProperty finds them, and clearing their
 // version bit with ASSetPropFlags shows them.
@@ -877,7 +1039,7 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
         .Do(Op::Trace);
   };
   // o = {0: "a", 1: "b", length: 2}; trace(Array.prototype.pop.call(o)); trace(o[1]);
-  // trace(o.length)
+  // trace(o.length): the length is left as it was
   const Asm genericPop = Asm()
                              .Push({"o", "0", "a", "1", "b", "length", 2, 3})
                              .Do(Op::InitObject)
@@ -939,7 +1101,7 @@ TEST(ObjectRulesTest, BuiltinsAtTheirEdges) {
       {"a drag constrained by an object giving 1", 8, drag(1), {"left"}},
       {"a drag constrained by an object giving 7", 8, drag(7), {"4"}},
       {"super() of an Array subclass", 7, subclass, {"2", "1,2"}},
-      {"pop of an object with a length", 8, genericPop, {"b", "undefined", "1"}},
+      {"pop of an object with a length", 8, genericPop, {"b", "undefined", "2"}},
       {"a time past the fields' range", 8, date({8.64e15 + 2}, "getTime"), {"8.64e+15"}},
       {"a negative year", 8, date({-1, 0, 15}, "getFullYear"), {"1899"}},
       {"Array.call", 8, arrayCall, {"b", "a"}},

@@ -257,6 +257,42 @@ TEST(StringRulesTest, SortOnReadsOwnStoredFields) {
   }
 }
 
+// Several fields under one DESCENDING flag all descend (the ascending order
+// turned around); a flags array turns each field on its own; an object that
+// is no array names no field and leaves the order be.
+TEST(StringRulesTest, SortOnFieldsDescendTogetherUnderOneFlag) {
+  Calls calls(7);
+  Vm& vm = calls.vm();
+  std::vector<Value> items;
+  for (auto [a, b] : {std::pair{1, 1}, std::pair{2, 1}, std::pair{1, 2}}) {
+    Object* o = vm.NewObject();
+    vm.Set(o, "a", N(a));
+    vm.Set(o, "b", N(b));
+    items.push_back(Value::Obj(o));
+  }
+  const Value fields = Value::Obj(vm.NewArray({S("a"), S("b")}));
+  const struct {
+    const char* name;
+    Value flags;
+    const char* order;  // a and b of each, in the sorted order
+  } cases[] = {
+      {"one flag", N(2 | 16), "21 12 11"},
+      {"per field", Value::Obj(vm.NewArray({N(2 | 16), N(16)})), "21 11 12"},
+      {"an object for the fields names none", N(2), "11 21 12"},
+  };
+  for (const auto& c : cases) {
+    ArrayObject* array = vm.NewArray(items);
+    const bool none = std::string(c.name).starts_with("an object");
+    const Value args[2] = {none ? Value::Obj(vm.NewObject()) : fields, c.flags};
+    vm.CallMethod(array, "sortOn", args);
+    std::string order;
+    for (const Value& v : array->elements)
+      order += (order.empty() ? "" : " ") + vm.ToString(vm.Get(v.object, "a")) +
+               vm.ToString(vm.Get(v.object, "b"));
+    EXPECT_EQ(order, c.order) << c.name;
+  }
+}
+
 // An index at or past the length moves it to the index plus one, wrapped to
 // 32 bits; a length below the elements drops them; none of it allocates
 // past the element cap.
