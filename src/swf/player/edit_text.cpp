@@ -378,12 +378,11 @@ const TextLayout& EditText::Layout() {
     if (autoSize == AutoSize::Center) shift = (width - wanted) / 2;
     if (autoSize == AutoSize::Right) shift = width - wanted;
     if (wanted != width || height != b.yMax - b.yMin) {
+      // The box moves inside the field, not the field: its placement (and
+      // so a copy's) stays where it was.
+      b.xMin += static_cast<int32_t>(std::round(shift));
       b.xMax = b.xMin + static_cast<int32_t>(wanted);
       b.yMax = b.yMin + static_cast<int32_t>(height);
-      if (DisplayObject* p = Placement(); p && shift != 0) {
-        p->matrix.tx += std::round(shift);
-        p->scripted = true;
-      }
       view.def.bounds = measure.def.bounds = b;
       layout = LayoutEditText(measure, ctx_.movie->header.version, *ctx_.texts);
     }

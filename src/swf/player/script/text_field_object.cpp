@@ -99,6 +99,8 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
         out = {};
         return true;
       }
+      // An auto-sized field takes its size (and so its corner) first.
+      if (index == 0 || index == 1) f->Layout();
       const Matrix& m = p->matrix;
       const Rect& b = f->Def().bounds;
       switch (index) {
@@ -190,6 +192,7 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   DisplayObject* p = f ? f->Placement() : nullptr;
   if (!p) return true;
   const double n = vm.ToNumber(v);
+  if (index == 0 || index == 1) f->Layout();  // the box's corner as sized
   Matrix& m = p->matrix;
   const bool finite = std::isfinite(n);
   const Rect& b = f->Def().bounds;

@@ -165,6 +165,28 @@ TEST(TextFieldObjectTest, CopyOfAScriptFieldStartsAfresh) {
   }
 }
 
+// Auto-sizing moves the field's box, not its placement: _x follows the box
+// at once (after _width too), and a copy starts at the placement.
+TEST(TextFieldObjectTest, AutoSizeMovesTheBoxNotThePlacement) {
+  const struct {
+    const char* autoSize;
+    double width;  // set after auto-sizing; 0: none
+    const char* x;
+  } cases[] = {{"left", 0, "-4"}, {"right", 0, "92"}, {"center", 0, "44"}, {"right", 19, "107"}};
+  for (const auto& c : cases) {
+    FieldMovie m(8);
+    ASSERT_NE(m.field, nullptr);
+    Vm& vm = m.vm();
+    vm.Set(m.field, "_x", Value::Num(-4));
+    vm.Set(m.field, "autoSize", Value::Str(c.autoSize));
+    if (c.width) vm.Set(m.field, "_width", Value::Num(c.width));
+    EXPECT_EQ(m.Read(m.field, "_x"), c.x) << c.autoSize << " " << c.width;
+    TextFieldObject* copy = DuplicateTextField(vm, *m.field->Field(), "c", 2);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(m.Read(copy, "_x"), "-4") << c.autoSize << " " << c.width;
+  }
+}
+
 // With embedFonts on and no embedded font to set it in, the text shows and
 // measures nothing.
 TEST(TextFieldObjectTest, EmbedFontsWithoutAFontMeasuresNothing) {
