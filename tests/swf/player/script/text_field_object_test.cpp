@@ -187,6 +187,25 @@ TEST(TextFieldObjectTest, AutoSizeMovesTheBoxNotThePlacement) {
   }
 }
 
+// A field's display properties are read through it, yet hasOwnProperty
+// names none of them; what a script sets on it is its own.
+TEST(TextFieldObjectTest, DisplayPropertiesAreNotOwn) {
+  const struct {
+    const char* name;
+    bool own;
+  } cases[] = {{"_alpha", false},  {"_x", false},    {"_parent", false},
+               {"_xmouse", false}, {"_name", false}, {"_mine", true}};
+  FieldMovie m(7);
+  ASSERT_NE(m.field, nullptr);
+  m.vm().Set(m.field, "_mine", Value::Num(1));
+  for (const auto& c : cases) {
+    const Value args[] = {Value::Str(c.name)};
+    Value own;
+    m.vm().CallMethod(m.field, "hasOwnProperty", args, &own);
+    EXPECT_EQ(m.vm().ToBoolean(own), c.own) << c.name;
+  }
+}
+
 // With embedFonts on and no embedded font to set it in, the text shows and
 // measures nothing.
 TEST(TextFieldObjectTest, EmbedFontsWithoutAFontMeasuresNothing) {
