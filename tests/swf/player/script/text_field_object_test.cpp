@@ -88,17 +88,35 @@ TEST(TextFieldObjectTest, FieldsBroadcastTheirChanges) {
   }
 }
 
-// TextFormat's kerning and letterSpacing exist from SWF 8 (a script may
-// still set plain properties of those names).
+// TextFormat's kerning and letterSpacing exist from SWF 8, on every format
+// (new, a field's, the new-text one); before, a script may still set plain
+// properties of those names, and a field ignores them.
 TEST(TextFieldObjectTest, KerningAndLetterSpacingNeedFlash8) {
   for (const int version : {6, 7, 8}) {
     FieldMovie m(version);
-    Value format;
-    m.vm().CallMethod(m.field, "getNewTextFormat", {}, &format);
-    ASSERT_TRUE(format.IsObject());
+    Vm& vm = m.vm();
+    vm.Set(m.field, "text", Value::Str("ab"));
+    Value made, field, fresh;
+    const Value none[] = {Value{}};
+    made = vm.Construct(vm.Get(vm.global, "TextFormat").object, {});
+    vm.CallMethod(m.field, "getTextFormat", none, &field);
+    vm.CallMethod(m.field, "getNewTextFormat", {}, &fresh);
     const bool flash8 = version >= 8;
-    EXPECT_EQ(m.vm().Get(format.object, "kerning").IsUndefined(), !flash8) << version;
-    EXPECT_EQ(m.vm().Get(format.object, "letterSpacing").IsUndefined(), !flash8) << version;
+    for (const Value& format : {made, field, fresh}) {
+      ASSERT_TRUE(format.IsObject()) << version;
+      EXPECT_EQ(vm.Get(format.object, "kerning").IsUndefined(), !flash8) << version;
+      EXPECT_EQ(vm.Get(format.object, "letterSpacing").IsUndefined(), !flash8) << version;
+    }
+    // Spacing set through a format reaches the field only from SWF 8.
+    vm.Set(made.object, "letterSpacing", Value::Num(3));
+    const Value apply[] = {made};
+    vm.CallMethod(m.field, "setTextFormat", apply);
+    vm.CallMethod(m.field, "getTextFormat", none, &field);
+    const Value spacing = vm.Get(field.object, "letterSpacing");
+    EXPECT_EQ(spacing.IsUndefined() ? "none" : m.Read(field.object, "letterSpacing"),
+              flash8 ? "3" : "none")
+        << version;
+    EXPECT_EQ(m.Read(made.object, "letterSpacing"), "3") << version;
   }
 }
 
@@ -178,12 +196,32 @@ TEST(TextFieldObjectTest, AutoSizeMovesTheBoxNotThePlacement) {
     ASSERT_NE(m.field, nullptr);
     Vm& vm = m.vm();
     vm.Set(m.field, "_x", Value::Num(-4));
+    vm.Set(m.field, "text", Value::Str(""));
     vm.Set(m.field, "autoSize", Value::Str(c.autoSize));
     if (c.width) vm.Set(m.field, "_width", Value::Num(c.width));
     EXPECT_EQ(m.Read(m.field, "_x"), c.x) << c.autoSize << " " << c.width;
     TextFieldObject* copy = DuplicateTextField(vm, *m.field->Field(), "c", 2);
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(m.Read(copy, "_x"), "-4") << c.autoSize << " " << c.width;
+  }
+}
+
+// Auto-sizing fits the text once the field has been given some, even an
+// empty one; a field no text was given keeps the size it was made with.
+TEST(TextFieldObjectTest, AutoSizeWaitsForText) {
+  const struct {
+    const char* text;  // nullptr: none given
+    const char* width;
+    const char* height;
+  } cases[] = {{nullptr, "100", "20"}, {"", "4", "4"}};
+  for (const auto& c : cases) {
+    FieldMovie m(8);
+    ASSERT_NE(m.field, nullptr);
+    m.vm().Set(m.field, "autoSize", Value::Str("left"));
+    if (c.text) m.vm().Set(m.field, "text", Value::Str(c.text));
+    m.vm().Set(m.field, "autoSize", Value::Str("none"));
+    EXPECT_EQ(m.Read(m.field, "_width"), c.width) << (c.text ? "given" : "none");
+    EXPECT_EQ(m.Read(m.field, "_height"), c.height) << (c.text ? "given" : "none");
   }
 }
 
