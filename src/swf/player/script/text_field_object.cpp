@@ -276,12 +276,15 @@ TextFieldObject* TextFieldChild(Vm& vm, const ClipObject& parent, std::string_vi
   return nullptr;
 }
 
-void BindTextVariable(Vm& vm, EditText& field) {
+void BindTextVariable(Vm& vm, EditText& field, bool byScript) {
   std::string_view name;
   Object* owner = VariableOwner(vm, field, name);
   if (!owner || name.empty()) return;
   const bool utf8 = vm.version >= 6;
   const Value v = vm.Get(owner, name);
+  // A script's binding of a field that was defined without text to an
+  // unset variable leaves both as they are.
+  if (v.IsUndefined() && byScript && !field.Def().initialText) return;
   if (v.IsUndefined()) {
     // The field's text from its definition becomes the variable's value; an
     // empty one leaves the variable unset.

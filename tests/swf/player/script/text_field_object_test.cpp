@@ -358,6 +358,25 @@ TEST(TextFieldObjectTest, BoundFieldsFollowTheVariablesValues) {
   }
 }
 
+// A script binding its own field to a variable: an unset variable leaves
+// the field's text and stays unset; a set one gives the field its value.
+TEST(TextFieldObjectTest, BindingAScriptFieldToAVariable) {
+  const struct {
+    const char* value;  // the variable's; nullptr: unset
+    const char* text;
+  } cases[] = {{nullptr, "hello world"}, {"dynamic", "dynamic"}};
+  for (const auto& c : cases) {
+    FieldMovie m(8);
+    Vm& vm = m.vm();
+    Object* root = vm.RootClip();
+    if (c.value) vm.Set(root, "v", Value::Str(c.value));
+    vm.Set(m.field, "text", Value::Str("hello world"));
+    vm.Set(m.field, "variable", Value::Str("_level0.v"));
+    EXPECT_EQ(m.Read(m.field, "text"), c.text) << c.text;
+    EXPECT_EQ(root->HasOwn(vm, "v"), c.value != nullptr) << c.text;
+  }
+}
+
 // createTextField is a clip method for SWF 5 movies as well; there the
 // field it makes reads as a movie clip to typeof and inherits from
 // MovieClip, and TextField's prototype leads nowhere further.
