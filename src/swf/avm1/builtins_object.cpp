@@ -67,6 +67,10 @@ Completion HasOwnProperty(Vm& vm, const CallContext& call, Args args) {
     auto* clip = static_cast<ClipObject*>(self);
     if (!clip->Object::HasOwn(vm, name) && clip->Child(vm, name)) return Value::Bool(false);
   }
+  // A text field's display properties (_x, _alpha, _parent ...) are read
+  // through it but are none of its own.
+  if (self->IsTextField() && !self->Object::HasOwn(vm, name) && self->HasOwn(vm, name))
+    return Value::Bool(false);
   // A name hidden from the movie's version is still the object's own.
   return Value::Bool(self->HasOwn(vm, name) || self->FindProperty(vm, name));
 }

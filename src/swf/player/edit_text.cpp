@@ -122,7 +122,7 @@ TextStyle DefaultStyle(const Movie& movie, const EditTextDefinition& def) {
 }
 
 EditText::EditText(TimelineContext& ctx, const EditTextDefinition& def)
-    : ctx_(ctx), def_(def), baseBounds_(def.bounds) {
+    : ctx_(ctx), def_(def), baseBounds_(def.bounds), textGiven_(def.initialText.has_value()) {
   newFormat = DefaultStyle(*ctx.movie, def);
   autoSize = def.autoSize ? AutoSize::Left : AutoSize::None;
   variable = def.variableName;
@@ -169,6 +169,7 @@ std::u32string EditText::HtmlText() const {
 
 void EditText::SetStyledText(std::u32string_view html, const HtmlStyles& styles) {
   runs_ = ParseHtml(html, newFormat, Reading(&styles));
+  textGiven_ = true;
   styledSource_ = std::u32string(html.substr(0, kMaxLength));
   Merge();
   Changed();
@@ -184,6 +185,7 @@ void EditText::SetHtmlText(std::u32string_view html) {
   // SWF 8, and are left-aligned before; so is text set after them.
   newFormat.align = ctx_.movie->header.version >= 8 ? def_.align : TextAlign::Left;
   runs_ = ParseHtml(html, newFormat, Reading(nullptr));
+  textGiven_ = true;
   Merge();
   Changed();
 }
@@ -231,6 +233,7 @@ void EditText::Replace(size_t begin, size_t end, std::u32string_view text, const
   begin = std::min(begin, end);
   const size_t room = kMaxLength - std::min(kMaxLength, length - (end - begin));
   if (text.size() > room) text = text.substr(0, room);
+  textGiven_ = true;
   const size_t first = Split(begin);
   const size_t last = Split(end);
   runs_.erase(runs_.begin() + static_cast<std::ptrdiff_t>(first),
@@ -367,7 +370,8 @@ const TextLayout& EditText::Layout() {
   measure.def.autoSize = true;
   TextLayout layout =
       ctx_.texts ? LayoutEditText(measure, ctx_.movie->header.version, *ctx_.texts) : TextLayout{};
-  if (autoSize != AutoSize::None && ctx_.texts) {
+  // A field no text was ever given keeps its size: it fits nothing yet.
+  if (autoSize != AutoSize::None && ctx_.texts && (textGiven_ || Length() > 0)) {
     Rect& b = def_.bounds;
     const double width = b.xMax - b.xMin;
     const double wanted = def_.wordWrap ? width : std::ceil(layout.textWidth) + 2 * kGutterTwips;
@@ -378,12 +382,11 @@ const TextLayout& EditText::Layout() {
     if (autoSize == AutoSize::Center) shift = (width - wanted) / 2;
     if (autoSize == AutoSize::Right) shift = width - wanted;
     if (wanted != width || height != b.yMax - b.yMin) {
+      // The box moves inside the field, not the field: its placement (and
+      // so a copy's) stays where it was.
+      b.xMin += static_cast<int32_t>(std::round(shift));
       b.xMax = b.xMin + static_cast<int32_t>(wanted);
       b.yMax = b.yMin + static_cast<int32_t>(height);
-      if (DisplayObject* p = Placement(); p && shift != 0) {
-        p->matrix.tx += std::round(shift);
-        p->scripted = true;
-      }
       view.def.bounds = measure.def.bounds = b;
       layout = LayoutEditText(measure, ctx_.movie->header.version, *ctx_.texts);
     }

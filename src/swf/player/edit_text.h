@@ -165,6 +165,7 @@ class EditText {
   std::optional<std::u32string> styledSource_;  // as SetStyledText took it
   bool styleSheetOn_ = false;
   bool isMask_ = false;
+  bool textGiven_ = false;  // text was set (or defined): auto-sizing fits it
 };
 
 // The format of a new field's text: the definition's font, size, colour and layout.

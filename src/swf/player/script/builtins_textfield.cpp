@@ -306,7 +306,7 @@ void Write(Vm& vm, EditText& f, int prop, const Value& v) {
       f.variable = v.IsNullish() ? "" : vm.ToString(v);
       f.shownVariable.clear();
       f.shownObject = nullptr;
-      BindTextVariable(vm, f);
+      BindTextVariable(vm, f, true);
       return;
     case kEmbedFonts:
       f.embedFonts = vm.ToBoolean(v);

@@ -99,6 +99,8 @@ bool TextFieldObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
         out = {};
         return true;
       }
+      // An auto-sized field takes its size (and so its corner) first.
+      if (index == 0 || index == 1) f->Layout();
       const Matrix& m = p->matrix;
       const Rect& b = f->Def().bounds;
       switch (index) {
@@ -190,6 +192,7 @@ bool TextFieldObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
   DisplayObject* p = f ? f->Placement() : nullptr;
   if (!p) return true;
   const double n = vm.ToNumber(v);
+  if (index == 0 || index == 1) f->Layout();  // the box's corner as sized
   Matrix& m = p->matrix;
   const bool finite = std::isfinite(n);
   const Rect& b = f->Def().bounds;
@@ -273,12 +276,15 @@ TextFieldObject* TextFieldChild(Vm& vm, const ClipObject& parent, std::string_vi
   return nullptr;
 }
 
-void BindTextVariable(Vm& vm, EditText& field) {
+void BindTextVariable(Vm& vm, EditText& field, bool byScript) {
   std::string_view name;
   Object* owner = VariableOwner(vm, field, name);
   if (!owner || name.empty()) return;
   const bool utf8 = vm.version >= 6;
   const Value v = vm.Get(owner, name);
+  // A script's binding of a field that was defined without text to an
+  // unset variable leaves both as they are.
+  if (v.IsUndefined() && byScript && !field.Def().initialText) return;
   if (v.IsUndefined()) {
     // The field's text from its definition becomes the variable's value; an
     // empty one leaves the variable unset.

@@ -59,7 +59,9 @@ EditText* AsField(Object* obj);
 
 // Variable-bound fields: the field takes its variable's value, or gives the
 // variable its own text when the variable is unset and the text is not empty.
-void BindTextVariable(Vm& vm, EditText& field);
+// A script binding a field defined without text to an unset variable
+// leaves both as they are.
+void BindTextVariable(Vm& vm, EditText& field, bool byScript = false);
 // Brings every bound field up to date (once per frame, before drawing).
 void SyncTextFields(Vm& vm);
 // Takes the variable's value when it changed since the field last showed it.

@@ -88,17 +88,35 @@ TEST(TextFieldObjectTest, FieldsBroadcastTheirChanges) {
   }
 }
 
-// TextFormat's kerning and letterSpacing exist from SWF 8 (a script may
-// still set plain properties of those names).
+// TextFormat's kerning and letterSpacing exist from SWF 8, on every format
+// (new, a field's, the new-text one); before, a script may still set plain
+// properties of those names, and a field ignores them.
 TEST(TextFieldObjectTest, KerningAndLetterSpacingNeedFlash8) {
   for (const int version : {6, 7, 8}) {
     FieldMovie m(version);
-    Value format;
-    m.vm().CallMethod(m.field, "getNewTextFormat", {}, &format);
-    ASSERT_TRUE(format.IsObject());
+    Vm& vm = m.vm();
+    vm.Set(m.field, "text", Value::Str("ab"));
+    Value made, field, fresh;
+    const Value none[] = {Value{}};
+    made = vm.Construct(vm.Get(vm.global, "TextFormat").object, {});
+    vm.CallMethod(m.field, "getTextFormat", none, &field);
+    vm.CallMethod(m.field, "getNewTextFormat", {}, &fresh);
     const bool flash8 = version >= 8;
-    EXPECT_EQ(m.vm().Get(format.object, "kerning").IsUndefined(), !flash8) << version;
-    EXPECT_EQ(m.vm().Get(format.object, "letterSpacing").IsUndefined(), !flash8) << version;
+    for (const Value& format : {made, field, fresh}) {
+      ASSERT_TRUE(format.IsObject()) << version;
+      EXPECT_EQ(vm.Get(format.object, "kerning").IsUndefined(), !flash8) << version;
+      EXPECT_EQ(vm.Get(format.object, "letterSpacing").IsUndefined(), !flash8) << version;
+    }
+    // Spacing set through a format reaches the field only from SWF 8.
+    vm.Set(made.object, "letterSpacing", Value::Num(3));
+    const Value apply[] = {made};
+    vm.CallMethod(m.field, "setTextFormat", apply);
+    vm.CallMethod(m.field, "getTextFormat", none, &field);
+    const Value spacing = vm.Get(field.object, "letterSpacing");
+    EXPECT_EQ(spacing.IsUndefined() ? "none" : m.Read(field.object, "letterSpacing"),
+              flash8 ? "3" : "none")
+        << version;
+    EXPECT_EQ(m.Read(made.object, "letterSpacing"), "3") << version;
   }
 }
 
@@ -162,6 +180,67 @@ TEST(TextFieldObjectTest, CopyOfAScriptFieldStartsAfresh) {
   for (const auto& c : cases) {
     EXPECT_EQ(m.Read(m.field, c.name), c.original) << c.name;
     EXPECT_EQ(m.Read(copy, c.name), c.copy) << c.name;
+  }
+}
+
+// Auto-sizing moves the field's box, not its placement: _x follows the box
+// at once (after _width too), and a copy starts at the placement.
+TEST(TextFieldObjectTest, AutoSizeMovesTheBoxNotThePlacement) {
+  const struct {
+    const char* autoSize;
+    double width;  // set after auto-sizing; 0: none
+    const char* x;
+  } cases[] = {{"left", 0, "-4"}, {"right", 0, "92"}, {"center", 0, "44"}, {"right", 19, "107"}};
+  for (const auto& c : cases) {
+    FieldMovie m(8);
+    ASSERT_NE(m.field, nullptr);
+    Vm& vm = m.vm();
+    vm.Set(m.field, "_x", Value::Num(-4));
+    vm.Set(m.field, "text", Value::Str(""));
+    vm.Set(m.field, "autoSize", Value::Str(c.autoSize));
+    if (c.width) vm.Set(m.field, "_width", Value::Num(c.width));
+    EXPECT_EQ(m.Read(m.field, "_x"), c.x) << c.autoSize << " " << c.width;
+    TextFieldObject* copy = DuplicateTextField(vm, *m.field->Field(), "c", 2);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(m.Read(copy, "_x"), "-4") << c.autoSize << " " << c.width;
+  }
+}
+
+// Auto-sizing fits the text once the field has been given some, even an
+// empty one; a field no text was given keeps the size it was made with.
+TEST(TextFieldObjectTest, AutoSizeWaitsForText) {
+  const struct {
+    const char* text;  // nullptr: none given
+    const char* width;
+    const char* height;
+  } cases[] = {{nullptr, "100", "20"}, {"", "4", "4"}};
+  for (const auto& c : cases) {
+    FieldMovie m(8);
+    ASSERT_NE(m.field, nullptr);
+    m.vm().Set(m.field, "autoSize", Value::Str("left"));
+    if (c.text) m.vm().Set(m.field, "text", Value::Str(c.text));
+    m.vm().Set(m.field, "autoSize", Value::Str("none"));
+    EXPECT_EQ(m.Read(m.field, "_width"), c.width) << (c.text ? "given" : "none");
+    EXPECT_EQ(m.Read(m.field, "_height"), c.height) << (c.text ? "given" : "none");
+  }
+}
+
+// A field's display properties are read through it, yet hasOwnProperty
+// names none of them; what a script sets on it is its own.
+TEST(TextFieldObjectTest, DisplayPropertiesAreNotOwn) {
+  const struct {
+    const char* name;
+    bool own;
+  } cases[] = {{"_alpha", false},  {"_x", false},    {"_parent", false},
+               {"_xmouse", false}, {"_name", false}, {"_mine", true}};
+  FieldMovie m(7);
+  ASSERT_NE(m.field, nullptr);
+  m.vm().Set(m.field, "_mine", Value::Num(1));
+  for (const auto& c : cases) {
+    const Value args[] = {Value::Str(c.name)};
+    Value own;
+    m.vm().CallMethod(m.field, "hasOwnProperty", args, &own);
+    EXPECT_EQ(m.vm().ToBoolean(own), c.own) << c.name;
   }
 }
 
@@ -276,6 +355,25 @@ TEST(TextFieldObjectTest, BoundFieldsFollowTheVariablesValues) {
     vm.Set(root, "v", Value::Obj(other));
     SyncTextFields(vm);
     EXPECT_EQ(m.Read(m.field, "text"), "X") << c.name;
+  }
+}
+
+// A script binding its own field to a variable: an unset variable leaves
+// the field's text and stays unset; a set one gives the field its value.
+TEST(TextFieldObjectTest, BindingAScriptFieldToAVariable) {
+  const struct {
+    const char* value;  // the variable's; nullptr: unset
+    const char* text;
+  } cases[] = {{nullptr, "hello world"}, {"dynamic", "dynamic"}};
+  for (const auto& c : cases) {
+    FieldMovie m(8);
+    Vm& vm = m.vm();
+    Object* root = vm.RootClip();
+    if (c.value) vm.Set(root, "v", Value::Str(c.value));
+    vm.Set(m.field, "text", Value::Str("hello world"));
+    vm.Set(m.field, "variable", Value::Str("_level0.v"));
+    EXPECT_EQ(m.Read(m.field, "text"), c.text) << c.text;
+    EXPECT_EQ(root->HasOwn(vm, "v"), c.value != nullptr) << c.text;
   }
 }
 
