@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "../player/movie_builder.h"
+#include "action_builder.h"
 #include "swf/avm1/host_class.h"
 #include "swf/avm1/vm.h"
 #include "swf/player/movie_runner.h"
@@ -172,6 +173,36 @@ TEST(XmlDocumentTest, RequestHeadersCollectInAnArray) {
     EXPECT_TRUE(HasOwn(vm, doc, "_customHeaders"));
     EXPECT_EQ(vm.ToString(vm.Get(doc, "_customHeaders")), c.headers);
   }
+}
+
+// Inside with, an assignment to a name the object inherits (a node's
+// nodeValue through its prototype's setter) goes to the object.
+TEST(XmlDocumentTest, WithAssignsToAnInheritedMember) {
+  using test::Asm;
+  const Asm doc = Asm().Push({"d", "<a>t</a>", 1, "XML"}).Do(Op::NewObject).Do(Op::SetVariable);
+  const Asm text = Asm()
+                       .Push({"d"})
+                       .Do(Op::GetVariable)
+                       .Push({"firstChild"})
+                       .Do(Op::GetMember)
+                       .Push({"firstChild"})
+                       .Do(Op::GetMember);
+  const Asm code = Asm(doc)
+                       .Then(text)
+                       .With(Asm().Push({"nodeValue", "u"}).Do(Op::SetVariable))
+                       .Then(text)
+                       .Push({"nodeValue"})
+                       .Do(Op::GetMember)
+                       .Do(Op::Trace)
+                       .Push({"nodeValue"})
+                       .Do(Op::GetVariable)
+                       .Do(Op::Trace);
+  Movie m = BaseMovie();
+  m.timeline = MakeTimeline({MakeFrame({Act({code.Bytes()})})});
+  std::vector<std::string> lines;
+  MovieRunner runner(m, {}, nullptr, [&lines](const std::string& s) { lines.push_back(s); });
+  runner.Tick();
+  EXPECT_EQ(lines, (std::vector<std::string>{"u", "undefined"}));
 }
 
 }  // namespace
