@@ -201,7 +201,7 @@ constexpr Member kLoadVarsProto[] = {
     ConstString("contentType", "application/x-www-form-urlencoded", kDontEnum),
     Method("onLoad", Nothing),
     Method("onData", LoadVarsOnData),
-    Method("addRequestHeader", Nothing),
+    Method("addRequestHeader", AddRequestHeader),
 };
 
 // ---- MovieClipLoader -----------------------------------------------------------
@@ -530,6 +530,36 @@ Completion LoadedBytes(Vm& vm, const CallContext& call, Args args) {
 }
 Completion TotalBytes(Vm& vm, const CallContext& call, Args args) {
   return GetBytesTotal(vm, call, args);
+}
+
+// Headers wait in the object's _customHeaders array, name then value; the
+// array is made on the first call whatever its arguments. A pair counts when
+// both are strings; an array argument gives its pairs in turn. What a script
+// put there instead keeps its value.
+Completion AddRequestHeader(Vm& vm, const CallContext& call, Args args) {
+  Object* const self = call.This();
+  if (!self) return {};
+  Value headers = vm.Get(self, "_customHeaders");
+  if (headers.IsUndefined()) {
+    headers = Value::Obj(vm.NewArray());
+    self->Define(vm, "_customHeaders", headers, kDontEnum);
+  }
+  if (!headers.IsObject()) return {};
+  const auto add = [&](const Value& name, const Value& value) {
+    if (name.type != Type::String || value.type != Type::String) return;
+    const Value pair[2] = {name, value};
+    vm.CallMethod(headers.object, "push", pair);
+  };
+  if (args.size() >= 2) {
+    add(args[0], args[1]);
+  } else if (ArrayObject* list = args.empty() || !args[0].IsObject()
+                                     ? nullptr
+                                     : dynamic_cast<ArrayObject*>(args[0].object)) {
+    const std::vector<Value> items = list->elements;
+    for (std::size_t i = 0; i + 1 < items.size() && !vm.Aborted(); i += 2)
+      add(items[i], items[i + 1]);
+  }
+  return {};
 }
 
 void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args) {

@@ -20,8 +20,6 @@ constexpr int kText = 3;
 
 class XmlNode : public Object {
  public:
-  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
-  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
   void Trace(std::vector<Object*>& out) override {
     Object::Trace(out);
     if (parent) out.push_back(parent);
@@ -31,8 +29,12 @@ class XmlNode : public Object {
     if (loaded.object) out.push_back(loaded.object);
   }
 
+  // A bare object: it inherits nothing, not even toString.
   Object* Attributes(Vm& vm) {
-    if (!attributes) attributes = vm.NewObject();
+    if (!attributes) {
+      attributes = vm.NewObject();
+      attributes->proto = nullptr;
+    }
     return attributes;
   }
   // The childNodes array shows the children after each change.
@@ -73,12 +75,18 @@ class XmlNode : public Object {
 
   int type = kElement;
   std::optional<std::string> name, value;
+  std::optional<std::string> namespaceUri;  // of an element, as it was parsed
   XmlNode* parent = nullptr;
   std::vector<XmlNode*> children;
   Object* attributes = nullptr;
   ArrayObject* childNodes = nullptr;
   bool document = false;  // made by new XML: prints its declarations
-  Value loaded;           // what the prototype's `loaded` accessor shows for it
+  // A document's state behind XML.prototype's accessors.
+  Value loaded;  // undefined until loaded or written, then a boolean
+  int32_t status = 0;
+  std::optional<std::string> xmlDecl, docTypeDecl;
+  std::string contentType = "application/x-www-form-urlencoded";
+  bool ignoreWhite = false;
 };
 
 XmlNode* NodeOf(Object* o) { return dynamic_cast<XmlNode*>(o); }
@@ -89,84 +97,196 @@ Value OptionalString(const std::optional<std::string>& s) {
   return s ? Value::Str(*s) : Value::Null();
 }
 
-std::string_view LocalPart(std::string_view name) {
+// A name splits at its first colon unless the colon ends it: "tag:" has
+// no prefix.
+std::size_t PrefixColon(std::string_view name) {
   const auto colon = name.find(':');
+  return colon == std::string_view::npos || colon + 1 == name.size() ? std::string_view::npos
+                                                                     : colon;
+}
+std::string_view LocalPart(std::string_view name) {
+  const auto colon = PrefixColon(name);
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 std::string_view PrefixPart(std::string_view name) {
-  const auto colon = name.find(':');
+  const auto colon = PrefixColon(name);
   return colon == std::string_view::npos ? std::string_view{} : name.substr(0, colon);
 }
 
-// The namespace bound to a prefix ("" for the default) at a node, looking up
-// through its ancestors' xmlns attributes.
+// The namespace bound to a prefix ("" for the default, which "xmlns:" also
+// declares) at a node, looking up through its ancestors' xmlns attributes.
 Value NamespaceFor(Vm& vm, XmlNode* node, std::string_view prefix) {
   const std::string attr = prefix.empty() ? "xmlns" : "xmlns:" + std::string(prefix);
   for (int guard = 0; node && guard < 1 << 20; node = node->parent, ++guard) {
     if (!node->attributes) continue;
     if (Property* p = node->attributes->FindProperty(vm, attr))
       return Value::Str(vm.ToString(p->value));
+    if (!prefix.empty()) continue;
+    if (Property* p = node->attributes->FindProperty(vm, "xmlns:"))
+      return Value::Str(vm.ToString(p->value));
   }
   return Value::Null();
 }
 
-bool XmlNode::GetOwn(Vm& vm, std::string_view n, Value& out) {
-  const auto is = [&](const char* k) { return vm.NamesEqual(n, k); };
-  if (is("nodeType")) {
-    out = Value::Num(type);
-  } else if (is("nodeName")) {
-    out = OptionalString(name);
-  } else if (is("nodeValue")) {
-    out = OptionalString(value);
-  } else if (is("attributes")) {
-    out = Value::Obj(Attributes(vm));
-  } else if (is("childNodes")) {
-    if (!childNodes) {
-      childNodes = vm.NewArray();
-      SyncChildNodes();
-    }
-    out = Value::Obj(childNodes);
-  } else if (is("firstChild")) {
-    out = NodeValue(children.empty() ? nullptr : children.front());
-  } else if (is("lastChild")) {
-    out = NodeValue(children.empty() ? nullptr : children.back());
-  } else if (is("nextSibling")) {
-    out = NodeValue(Sibling(1));
-  } else if (is("previousSibling")) {
-    out = NodeValue(Sibling(-1));
-  } else if (is("parentNode")) {
-    out = NodeValue(parent);
-  } else if (vm.version >= 8 && is("localName")) {
-    out = name ? Value::Str(std::string(LocalPart(*name))) : Value::Null();
-  } else if (vm.version >= 8 && is("prefix")) {
-    out = name ? Value::Str(std::string(PrefixPart(*name))) : Value::Null();
-  } else if (vm.version >= 8 && is("namespaceURI")) {
-    out = name ? NamespaceFor(vm, this, PrefixPart(*name)) : Value::Null();
-  } else {
-    return Object::GetOwn(vm, n, out);
-  }
-  return true;
+// ---- Accessors ---------------------------------------------------------------
+// The player keeps a node's fields natively and shows them through getters
+// on the prototypes; read from anything else they are undefined.
+
+template <typename F>
+Completion OnNode(const CallContext& call, F f) {
+  XmlNode* n = NodeOf(call.This());
+  return n ? Completion(f(n)) : Completion();
 }
 
-bool XmlNode::SetOwn(Vm& vm, std::string_view n, const Value& v) {
-  const auto is = [&](const char* k) { return vm.NamesEqual(n, k); };
-  if (is("nodeName") || is("nodeValue")) {
-    if (v.IsUndefined()) return true;
-    std::optional<std::string> s;
-    if (!v.IsNullish()) s = vm.ToString(v);
-    (is("nodeName") ? name : value) = std::move(s);
-    return true;
-  }
-  if (is("attributes")) {
-    if (v.IsObject()) attributes = v.object;
-    return true;
-  }
-  for (const char* k : {"nodeType", "childNodes", "firstChild", "lastChild", "nextSibling",
-                        "previousSibling", "parentNode"}) {
-    if (is(k)) return false;
-  }
-  return Object::SetOwn(vm, n, v);
+Completion GetNodeType(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return Value::Num(n->type); });
 }
+Completion GetNodeName(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return OptionalString(n->name); });
+}
+Completion GetNodeValue(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return OptionalString(n->value); });
+}
+// Undefined leaves the field as it is; null clears it.
+void SetOptional(Vm& vm, std::optional<std::string>& field, const Value& v) {
+  if (v.IsUndefined()) return;
+  field.reset();
+  if (!(v.type == Type::Null)) field = vm.ToString(v);
+}
+Completion SetNodeName(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) SetOptional(vm, n->name, Arg(args, 0));
+  return {};
+}
+Completion SetNodeValue(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) SetOptional(vm, n->value, Arg(args, 0));
+  return {};
+}
+Completion GetAttributes(Vm& vm, const CallContext& call, Args) {
+  return OnNode(call, [&](XmlNode* n) { return Value::Obj(n->Attributes(vm)); });
+}
+Completion SetAttributes(Vm&, const CallContext& call, Args args) {
+  XmlNode* n = NodeOf(call.This());
+  if (n && Arg(args, 0).IsObject()) n->attributes = Arg(args, 0).object;
+  return {};
+}
+Completion GetChildNodes(Vm& vm, const CallContext& call, Args) {
+  return OnNode(call, [&](XmlNode* n) {
+    if (!n->childNodes) {
+      n->childNodes = vm.NewArray();
+      n->SyncChildNodes();
+    }
+    return Value::Obj(n->childNodes);
+  });
+}
+Completion GetFirstChild(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) {
+    return NodeValue(n->children.empty() ? nullptr : n->children.front());
+  });
+}
+Completion GetLastChild(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) {
+    return NodeValue(n->children.empty() ? nullptr : n->children.back());
+  });
+}
+Completion GetNextSibling(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return NodeValue(n->Sibling(1)); });
+}
+Completion GetPreviousSibling(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return NodeValue(n->Sibling(-1)); });
+}
+Completion GetParentNode(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return NodeValue(n->parent); });
+}
+Completion GetLocalName(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) {
+    return n->name ? Value::Str(std::string(LocalPart(*n->name))) : Value::Null();
+  });
+}
+Completion GetPrefix(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) {
+    return n->name ? Value::Str(std::string(PrefixPart(*n->name))) : Value::Null();
+  });
+}
+// A parsed element keeps the namespace it was read in; a made one looks it up.
+Completion GetNamespaceUri(Vm& vm, const CallContext& call, Args) {
+  return OnNode(call, [&](XmlNode* n) {
+    if (!n->name) return Value::Null();
+    if (n->namespaceUri) return Value::Str(*n->namespaceUri);
+    const Value found = NamespaceFor(vm, n, PrefixPart(*n->name));
+    return found.IsNullish() ? Value::Str("") : found;
+  });
+}
+
+// In the order the player lists them.
+constexpr Member kXmlNodeFirstInstance[] = {
+    Accessor("firstChild", GetFirstChild, nullptr),
+    Accessor("lastChild", GetLastChild, nullptr),
+    Accessor("namespaceURI", GetNamespaceUri, nullptr),
+    Accessor("localName", GetLocalName, nullptr),
+    Accessor("attributes", GetAttributes, SetAttributes),
+    Accessor("childNodes", GetChildNodes, nullptr),
+    Accessor("nextSibling", GetNextSibling, nullptr),
+    Accessor("nodeName", GetNodeName, SetNodeName),
+    Accessor("nodeType", GetNodeType, nullptr),
+    Accessor("nodeValue", GetNodeValue, SetNodeValue),
+    Accessor("parentNode", GetParentNode, nullptr),
+    Accessor("prefix", GetPrefix, nullptr),
+    Accessor("previousSibling", GetPreviousSibling, nullptr),
+};
+
+// A document's own fields; writes convert to the field's type.
+Completion GetLoaded(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return n->loaded; });
+}
+Completion SetLoaded(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) n->loaded = Value::Bool(vm.ToBoolean(Arg(args, 0)));
+  return {};
+}
+Completion GetStatus(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return Value::Num(n->status); });
+}
+Completion SetStatus(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) n->status = ToInt32(vm.ToNumber(Arg(args, 0)));
+  return {};
+}
+Completion GetXmlDecl(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return n->xmlDecl ? Value::Str(*n->xmlDecl) : Value(); });
+}
+Completion SetXmlDecl(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) n->xmlDecl = vm.ToString(Arg(args, 0));
+  return {};
+}
+Completion GetDocTypeDecl(Vm&, const CallContext& call, Args) {
+  return OnNode(call,
+                [](XmlNode* n) { return n->docTypeDecl ? Value::Str(*n->docTypeDecl) : Value(); });
+}
+Completion SetDocTypeDecl(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) n->docTypeDecl = vm.ToString(Arg(args, 0));
+  return {};
+}
+Completion GetContentType(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return Value::Str(n->contentType); });
+}
+Completion SetContentType(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) n->contentType = vm.ToString(Arg(args, 0));
+  return {};
+}
+Completion GetIgnoreWhite(Vm&, const CallContext& call, Args) {
+  return OnNode(call, [](XmlNode* n) { return Value::Bool(n->ignoreWhite); });
+}
+Completion SetIgnoreWhite(Vm& vm, const CallContext& call, Args args) {
+  if (XmlNode* n = NodeOf(call.This())) n->ignoreWhite = vm.ToBoolean(Arg(args, 0));
+  return {};
+}
+
+constexpr Member kXmlFirstInstance[] = {
+    Accessor("docTypeDecl", GetDocTypeDecl, SetDocTypeDecl),
+    Accessor("ignoreWhite", GetIgnoreWhite, SetIgnoreWhite),
+    Accessor("contentType", GetContentType, SetContentType),
+    Accessor("xmlDecl", GetXmlDecl, SetXmlDecl),
+    Accessor("status", GetStatus, SetStatus),
+    Accessor("loaded", GetLoaded, SetLoaded),
+};
 
 Object* NodeProto(Vm& vm) {
   const Value ctor = vm.Get(vm.global, "XMLNode");
@@ -176,7 +296,10 @@ Object* NodeProto(Vm& vm) {
 
 XmlNode* NewNode(Vm& vm, int type, std::optional<std::string> text) {
   XmlNode* n = vm.New<XmlNode>();
-  if (Object* proto = NodeProto(vm)) n->proto = proto;
+  if (Object* proto = NodeProto(vm)) {
+    n->proto = proto;
+    DeclareOnFirstInstance(vm, proto, kXmlNodeFirstInstance);
+  }
   n->type = type;
   if (type == kElement) {
     n->name = std::move(text);
@@ -217,10 +340,8 @@ void AppendOpenTag(Vm& vm, XmlNode* n, std::string& out) {
 std::string NodeToString(Vm& vm, XmlNode* root) {
   std::string out;
   if (root->document) {
-    const Value decl = vm.Get(root, "xmlDecl");
-    if (!decl.IsNullish()) out += vm.ToString(decl);
-    const Value doctype = vm.Get(root, "docTypeDecl");
-    if (!doctype.IsNullish()) out += vm.ToString(doctype);
+    if (root->xmlDecl) out += *root->xmlDecl;
+    if (root->docTypeDecl) out += *root->docTypeDecl;
   }
   // (node, next child to print); an element's tag opens on its first visit.
   std::vector<std::pair<XmlNode*, std::size_t>> stack{{root, 0}};
@@ -262,6 +383,8 @@ class TreeBuilder : public XmlSink {
       n->Attributes(vm_)->SetOwn(vm_, k, Value::Str(std::move(v)));
     }
     Add(n);
+    const Value ns = NamespaceFor(vm_, n, PrefixPart(*n->name));
+    n->namespaceUri = ns.IsNullish() ? std::string() : vm_.ToString(ns);
     open_.push_back(n);
   }
   void CloseElement() override {
@@ -299,13 +422,14 @@ void Parse(Vm& vm, XmlNode* doc, const std::string& text) {
   TreeBuilder builder(vm, doc, idMap.IsObject() ? idMap.object : nullptr);
   XmlParseLimits limits;
   limits.maxNodes = std::min(limits.maxNodes, vm.limits.maxObjects / 4);
-  const int status = ParseXml(text, vm.ToBoolean(vm.Get(doc, "ignoreWhite")), builder, limits);
+  // Read as a property: a value a script set on the prototype counts.
+  const bool ignoreWhite = vm.ToBoolean(vm.Get(doc, "ignoreWhite"));
+  doc->status = ParseXml(text, ignoreWhite, builder, limits);
   doc->SyncChildNodes();
   // Every parsed element's childNodes is made on demand, so only the root's
   // array needs refreshing.
-  vm.Set(doc, "status", Value::Num(status));
-  if (!builder.xmlDecl.empty()) vm.Set(doc, "xmlDecl", Value::Str(builder.xmlDecl));
-  if (builder.docType) vm.Set(doc, "docTypeDecl", Value::Str(*builder.docType));
+  if (!builder.xmlDecl.empty()) doc->xmlDecl = builder.xmlDecl;
+  if (builder.docType) doc->docTypeDecl = *builder.docType;
 }
 
 // ---- Methods ---------------------------------------------------------------------
@@ -314,6 +438,7 @@ Completion NodeCtor(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   if (!n) return {};
+  DeclareOnFirstInstance(vm, NodeProto(vm), kXmlNodeFirstInstance);
   n->type = ClampToInt(vm.ToNumber(Arg(args, 0)));
   const Value text = Arg(args, 1);
   std::optional<std::string> s;
@@ -326,27 +451,19 @@ Completion NodeCtor(Vm& vm, const CallContext& call, Args args) {
   return {};
 }
 
-Completion GetLoaded(Vm&, const CallContext& call, Args) {
-  Object* const self = call.This();
-  XmlNode* n = NodeOf(self);
-  return n ? n->loaded : Value{};
-}
-
-Completion SetLoaded(Vm&, const CallContext& call, Args args) {
-  Object* const self = call.This();
-  if (XmlNode* n = NodeOf(self)) n->loaded = Arg(args, 0);
-  return {};
-}
-
-constexpr Member kXmlFirstInstance[] = {Accessor("loaded", GetLoaded, SetLoaded)};
-
 Completion XmlCtor(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   XmlNode* n = NodeOf(self);
   if (!n) return {};
-  // The first document made gives the class its `loaded` accessor, which
-  // keeps the state on each document rather than as its own property.
-  DeclareOnFirstInstance(vm, n->proto, kXmlFirstInstance);
+  // The first document made gives the class its accessors, which keep the
+  // state on each document rather than as its own properties; a value a
+  // script already put on the prototype under one of their names stays.
+  const Value xml = vm.Get(vm.global, "XML");
+  if (Object* proto = xml.IsObject() ? PrototypeOf(vm, xml.object) : nullptr) {
+    for (const Member& m : kXmlFirstInstance) {
+      if (!proto->FindProperty(vm, m.name)) Declare(vm, proto, Members(&m, 1));
+    }
+  }
   n->document = true;
   n->type = kElement;
   if (vm.version >= 8) n->Define(vm, "idMap", Value::Obj(vm.NewObject()), kDontEnum);
@@ -396,6 +513,7 @@ XmlNode* CopyNode(Vm& vm, XmlNode* src) {
   copy->name = src->name;
   copy->value = src->value;
   copy->document = src->document;
+  copy->namespaceUri = src->namespaceUri;
   if (src->attributes) {
     for (const Property& p : src->attributes->Properties())
       copy->Attributes(vm)->Define(vm, p.name, p.value, p.flags);
@@ -433,8 +551,8 @@ Completion NodeToStringFn(Vm& vm, const CallContext& call, Args) {
 Completion GetNamespaceForPrefix(Vm& vm, const CallContext& call, Args args) {
   Object* const self = call.This();
   XmlNode* n = NodeOf(self);
-  if (!n) return Value::Null();
-  return NamespaceFor(vm, n, vm.ToString(Arg(args, 0)));
+  if (!n || args.empty()) return {};
+  return NamespaceFor(vm, n, vm.ToString(args[0]));
 }
 
 Completion GetPrefixForNamespace(Vm& vm, const CallContext& call, Args args) {
@@ -507,16 +625,17 @@ constexpr Member kXmlProto[] = {
     Method("onData", XmlOnData),
     Method("getBytesLoaded", LoadedBytes),
     Method("getBytesTotal", TotalBytes),
-    Method("addRequestHeader", Nothing),
-    ConstString("contentType", "application/x-www-form-urlencoded", kDontEnum),
-    ConstBool("ignoreWhite", false, kDontEnum),
+    Method("addRequestHeader", AddRequestHeader),
 };
 
 // XML.prototype inherits from XMLNode.prototype.
 void FinishXml(Vm& vm, Object* xml) {
   Value node;
-  if (vm.global->GetOwn(vm, "XMLNode", node) && node.IsObject())
-    PrototypeOf(vm, xml)->proto = PrototypeOf(vm, node.object);
+  if (!vm.global->GetOwn(vm, "XMLNode", node) || !node.IsObject()) return;
+  Object* nodeProto = PrototypeOf(vm, node.object);
+  PrototypeOf(vm, xml)->proto = nodeProto;
+  // The player makes XML's prototype as a node, the class's first.
+  DeclareOnFirstInstance(vm, nodeProto, kXmlNodeFirstInstance);
 }
 
 }  // namespace

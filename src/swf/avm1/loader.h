@@ -49,6 +49,8 @@ Completion SendToUrl(Vm& vm, const CallContext& call, Args args);
 Completion SendAndLoadUrl(Vm& vm, const CallContext& call, Args args);
 Completion LoadedBytes(Vm& vm, const CallContext& call, Args args);
 Completion TotalBytes(Vm& vm, const CallContext& call, Args args);
+// Keeps a request header (never sent: requests are only reported).
+Completion AddRequestHeader(Vm& vm, const CallContext& call, Args args);
 
 // The MovieClipLoader's listeners hear `event` with these arguments.
 void BroadcastToListeners(Vm& vm, Object* loader, const std::string& event, Args args);

@@ -242,9 +242,12 @@ void SetVariable(Activation& a, const std::string& name, const Value& v) {
     Object* o = a.scope[i];
     // A clip put in scope by `with` takes its variables and properties, not
     // names of its children.
-    const bool has = i >= firstWith && o && o->IsClip()
+    // Another `with` object takes a name it inherits too (a node's nodeValue).
+    const bool with = i >= firstWith && o;
+    const bool has = with && o->IsClip()
                          ? o->Object::HasOwn(vm, name) || ClipPropertyIndex(name) >= 0
-                         : o && (o->HasOwn(vm, name) || (callThis && o == a.locals));
+                     : with ? HasProperty(vm, o, name)
+                            : o && (o->HasOwn(vm, name) || (callThis && o == a.locals));
     if (has) {
       vm.Set(o, name, v);
       return;

@@ -162,7 +162,8 @@ std::vector<std::pair<std::string, std::string>> DecodeUrlVars(std::string_view 
   return out;
 }
 
-std::string DecodeLoadedText(std::string_view bytes, bool codepage) {
+std::string DecodeLoadedText(std::string_view bytes, bool codepage, bool marks) {
+  if (!marks) return FromCp1252(bytes);
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
     return std::string(bytes.substr(3));
   if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE")

@@ -19,8 +19,9 @@ std::vector<std::pair<std::string, std::string>> DecodeUrlVars(std::string_view 
                                                                std::size_t maxPairs = 1u << 16);
 // A loaded file's bytes as a script string (UTF-8): a byte-order mark picks
 // UTF-8 or UTF-16; otherwise movies before version 6 (or those asking for
-// the system code page) read Windows-1252 and later ones UTF-8.
-std::string DecodeLoadedText(std::string_view bytes, bool codepage);
+// the system code page) read Windows-1252 and later ones UTF-8. Without
+// `marks` (version 5 players knew none) every byte is Windows-1252, a mark too.
+std::string DecodeLoadedText(std::string_view bytes, bool codepage, bool marks = true);
 
 // Bytes in the Windows Western code page (SWF 5 and older text) as UTF-8.
 std::string FromCp1252(std::string_view bytes);

@@ -18,22 +18,26 @@ bool AllSpace(std::string_view s) {
   return true;
 }
 
-// The code point of "#65" or "#x41"; 0 when it is not one.
+// The code point of "#65" or "#x41"; 0 when it is not one. The number is
+// read as far as its digits go and the rest up to ';' is ignored ("#76e9"
+// is 'L'), but it must start with a digit.
 uint32_t NumericReference(std::string_view ref) {
   if (ref.size() < 2 || ref[0] != '#') return 0;
   const bool hex = ref[1] == 'x' || ref[1] == 'X';
   const std::string_view digits = ref.substr(hex ? 2 : 1);
-  if (digits.empty() || digits.size() > 8) return 0;
   uint32_t cp = 0;
+  std::size_t used = 0;
   for (char c : digits) {
     int d = -1;
     if (c >= '0' && c <= '9') d = c - '0';
     if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
     if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    if (d < 0) return 0;
+    if (d < 0) break;
     cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(d);
+    if (cp > 0x10FFFF) return 0;
+    ++used;
   }
-  return cp <= 0x10FFFF ? cp : 0;
+  return used ? cp : 0;
 }
 
 class Parser {

@@ -159,7 +159,8 @@ double GetScaleProperty(const DisplayObject* obj, ScaleProperty which) {
     case ScaleProperty::YScale:
       return s.scaleY * 100;
     default:
-      return s.rotation * 180 / std::numbers::pi;
+      // Kept in degrees as set, so steps of whole degrees add up exactly.
+      return s.inDegrees ? s.degrees : s.rotation * 180 / std::numbers::pi;
   }
 }
 
@@ -175,6 +176,8 @@ void SetScaleProperty(DisplayObject& obj, ScaleProperty which, double value) {
     if (degrees > 180) degrees -= 360;
     if (degrees < -180) degrees += 360;
     s.rotation = degrees * std::numbers::pi / 180;
+    s.degrees = degrees;
+    s.inDegrees = true;
   }
   SetScaleRotation(obj, s);
 }

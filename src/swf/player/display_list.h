@@ -31,6 +31,8 @@ inline constexpr int32_t kScriptDepthBase = 16384;
 struct ScaleRotation {
   double scaleX = 1, scaleY = 1;  // 1 is 100 %
   double rotation = 0, skew = 0;  // radians
+  double degrees = 0;             // the rotation as _rotation last set it
+  bool inDegrees = false;         // `degrees` is what reads back
 };
 
 struct DisplayObject {

@@ -31,7 +31,7 @@ bool Read(avm1::Vm& vm, const std::string& url, std::string& text, std::size_t* 
   // An empty file reads as a failed load, as in the player.
   if (url.empty() || !vm.readFile || !vm.readFile(url, bytes) || bytes.empty()) return false;
   if (size) *size = bytes.size();
-  text = avm1::DecodeLoadedText(bytes, CodepageText(vm));
+  text = avm1::DecodeLoadedText(bytes, CodepageText(vm), vm.version >= 6);
   return vm.Charge(text.size());
 }
 

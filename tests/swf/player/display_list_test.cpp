@@ -57,6 +57,8 @@ TEST(ScaleRotationTest, ScriptPropertiesInPercentAndDegrees) {
       {ScaleProperty::Rotation, 270, -90},
       {ScaleProperty::Rotation, -190, 170},
       {ScaleProperty::Rotation, 720, 0},
+      {ScaleProperty::Rotation, -98, -98},  // read back as set, not through radians
+      {ScaleProperty::Rotation, 0.1, 0.1},
       {ScaleProperty::XScale, -50, -50},
       {ScaleProperty::YScale, 0, 0},
       {ScaleProperty::XScale, std::nan(""), 100},
@@ -70,7 +72,7 @@ TEST(ScaleRotationTest, ScriptPropertiesInPercentAndDegrees) {
       EXPECT_EQ(read, c.read);
       EXPECT_EQ(obj.matrix.d, 0);
     } else {
-      EXPECT_NEAR(read, c.read, 1e-9) << c.set;
+      EXPECT_EQ(read, c.read) << c.set;
     }
   }
   EXPECT_EQ(GetScaleProperty(nullptr, ScaleProperty::XScale), 100);
@@ -86,7 +88,7 @@ TEST(ScaleRotationTest, MatrixHeldInFixedPoint) {
   EXPECT_EQ(obj.matrix.b, 1);
   SetScaleProperty(obj, ScaleProperty::Rotation, 45);
   EXPECT_EQ(obj.matrix.a, 46341 / 65536.0);
-  EXPECT_NEAR(GetScaleProperty(&obj, ScaleProperty::Rotation), 45, 1e-12);
+  EXPECT_EQ(GetScaleProperty(&obj, ScaleProperty::Rotation), 45);
 }
 
 }  // namespace

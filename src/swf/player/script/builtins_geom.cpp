@@ -595,15 +595,12 @@ Completion ColorConcat(Vm& vm, const CallContext& call, Args args) {
   return {};
 }
 
+// A clip keeps its colour transform in 16-bit fields (multipliers in 8.8
+// fixed point): a value is cut to an integer and wraps, as the player's do.
 ColorTransform ReadColor(Vm& vm, Object* o) {
-  const auto mult = [&](const char* k) {
-    const double v = N(vm, o, k);
-    return static_cast<int16_t>(std::isnan(v) ? 0 : std::clamp(v * 256, -32768.0, 32767.0));
-  };
-  const auto add = [&](const char* k) {
-    const double v = N(vm, o, k);
-    return static_cast<int16_t>(std::isnan(v) ? 0 : std::clamp(v, -32768.0, 32767.0));
-  };
+  const auto wrap = [](double v) { return static_cast<int16_t>(ToInt32(v)); };
+  const auto mult = [&](const char* k) { return wrap(N(vm, o, k) * 256); };
+  const auto add = [&](const char* k) { return wrap(N(vm, o, k)); };
   ColorTransform c;
   c.rMult = mult("redMultiplier");
   c.gMult = mult("greenMultiplier");
@@ -676,8 +673,14 @@ Completion TransformSetMatrix(Vm& vm, const CallContext& call, Args args) {
   for (double* f : {&m.a, &m.b, &m.c, &m.d, &m.tx, &m.ty}) {
     if (!std::isfinite(*f)) return {};
   }
+  // A clip holds its matrix in single precision, its offset in whole twips.
+  for (double* f : {&m.a, &m.b, &m.c, &m.d}) *f = static_cast<float>(*f);
   m.tx = std::round(m.tx * kTwipsPerPixel);
   m.ty = std::round(m.ty * kTwipsPerPixel);
+  // The scale and rotation scripts read stay as they were: the player does
+  // not take them from a matrix set this way.
+  p->scaleRotation = ScaleRotationOf(*p);
+  p->scaleRotationMatrix = m;
   p->matrix = m;
   p->scripted = true;
   return {};

@@ -170,5 +170,58 @@ TEST(TransformTest, BelongsToAClipAndTakesOnlyColorTransforms) {
   EXPECT_EQ(blue(), "127.5");
 }
 
+// A clip keeps what transform sets in its own fields: colour factors cut to
+// 16-bit integers (multipliers in 8.8) that wrap, the matrix in single
+// precision, and the scale and rotation scripts read as they were.
+TEST(TransformTest, ClipsKeepWhatTransformSetsInTheirOwnFields) {
+  const struct {
+    std::vector<double> factors;  // the ColorTransform's eight arguments
+    const char* color;
+  } colors[] = {
+      {{1, 127.5, -0.5, 1, 40000, -40000, 65536 + 7, 255},
+       "(redMultiplier=1, greenMultiplier=127.5, blueMultiplier=-0.5, alphaMultiplier=1, "
+       "redOffset=-25536, greenOffset=25536, blueOffset=7, alphaOffset=255)"},
+      {{2342341, 11234112, 5e-67, 128, 1222222, 2342343434, 0.9, -1.9},
+       "(redMultiplier=-59, greenMultiplier=64, blueMultiplier=0, alphaMultiplier=-128, "
+       "redOffset=-22962, greenOffset=21258, blueOffset=0, alphaOffset=-1)"},
+  };
+  for (const auto& c : colors) {
+    Movie movie = swf::test::BaseMovie();
+    movie.header.version = 8;
+    MovieRunner runner(movie);
+    Vm& vm = runner.Vm();
+    Object* colorClass = GeomClass(vm, "ColorTransform");
+    ASSERT_TRUE(colorClass && vm.RootClip());
+    const Value args[2] = {Value::Str("c"), Value::Num(1)};
+    Value clip;
+    vm.CallMethod(vm.RootClip(), "createEmptyMovieClip", args, &clip);
+    ASSERT_TRUE(clip.IsObject());
+    const Value t = vm.Get(clip.object, "transform");
+    ASSERT_TRUE(t.IsObject());
+    std::vector<Value> factors;
+    for (double f : c.factors) factors.push_back(Value::Num(f));
+    vm.Set(t.object, "colorTransform", vm.Construct(colorClass, factors));
+    EXPECT_EQ(vm.ToString(vm.Get(t.object, "colorTransform")), c.color);
+  }
+  Movie movie = swf::test::BaseMovie();
+  movie.header.version = 8;
+  MovieRunner runner(movie);
+  Vm& vm = runner.Vm();
+  const Value args[2] = {Value::Str("c"), Value::Num(1)};
+  Value clip;
+  vm.CallMethod(vm.RootClip(), "createEmptyMovieClip", args, &clip);
+  ASSERT_TRUE(clip.IsObject());
+  vm.Set(clip.object, "_rotation", Value::Num(1.5));
+  const Value t = vm.Get(clip.object, "transform");
+  ASSERT_TRUE(t.IsObject());
+  const std::vector<Value> m{Value::Num(2), Value::Num(0.3), Value::Num(0.3),
+                             Value::Num(2), Value::Num(10),  Value::Num(11)};
+  vm.Set(t.object, "matrix", vm.Construct(GeomClass(vm, "Matrix"), m));
+  EXPECT_EQ(vm.ToString(vm.Get(t.object, "matrix")),
+            "(a=2, b=0.300000011920929, c=0.300000011920929, d=2, tx=10, ty=11)");
+  EXPECT_EQ(vm.ToString(vm.Get(clip.object, "_xscale")), "100");
+  EXPECT_EQ(vm.ToString(vm.Get(clip.object, "_rotation")), "1.5");
+}
+
 }  // namespace
 }  // namespace orrivel::swf::avm1
