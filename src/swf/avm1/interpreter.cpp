@@ -227,7 +227,7 @@ Flow Run(Activation& a, std::size_t begin, std::size_t end) {
   return Flow::Normal;
 }
 
-void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
+void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip, bool stopsWithClip) {
   Activation a(vm);
   a.block = vm.DecodedBlockOf(code);
   a.code = a.block->Code();
@@ -245,7 +245,7 @@ void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip) {
   }
   a.stack = std::exchange(vm.Run().leftovers, {});
   a.constants = vm.Run().lastPool;
-  if (vm.display) {
+  if (vm.display && stopsWithClip) {
     a.removalsSeen = vm.display->Removals();
     a.liveClip = vm.display->Watch(clip);
     a.watchClip = !a.liveClip.expired();

@@ -9,7 +9,8 @@
 namespace orrivel::swf::avm1 {
 
 // A block with no function around it: the clip is its target and its `this`.
-void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip);
+void RunTopLevel(Vm& vm, std::span<const uint8_t> code, ClipObject* clip,
+                 bool stopsWithClip = true);
 // Calls a script function (one with code) with its closure.
 Value CallScript(Vm& vm, FunctionObject* fn, const CallContext& call, Args args);
 

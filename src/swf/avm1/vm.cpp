@@ -913,9 +913,9 @@ std::shared_ptr<DecodedBlock> Vm::DecodedBlockOf(std::span<const uint8_t> code) 
   return blocks_->Get(code);
 }
 
-void Vm::RunBlock(std::span<const uint8_t> code, ClipObject* clip) {
+void Vm::RunBlock(std::span<const uint8_t> code, ClipObject* clip, bool stopsWithClip) {
   if (aborted_ || code.empty()) return;
-  RunTopLevel(*this, code, clip);
+  RunTopLevel(*this, code, clip, stopsWithClip);
 }
 
 }  // namespace orrivel::swf::avm1

@@ -56,8 +56,10 @@ class Vm {
   Vm& operator=(const Vm&) = delete;
 
   // ---- Running code -------------------------------------------------------
-  // Runs a frame script (or a clip event's or button's block) on a clip.
-  void RunBlock(std::span<const uint8_t> code, ClipObject* clip);
+  // Runs a frame script (or a clip event's or button's block) on a clip. A
+  // block stops where its clip leaves the stage, unless stopsWithClip is
+  // false.
+  void RunBlock(std::span<const uint8_t> code, ClipObject* clip, bool stopsWithClip = true);
   // The decoded actions of a block, kept for the next run of the same bytes.
   std::shared_ptr<DecodedBlock> DecodedBlockOf(std::span<const uint8_t> code);
   Value Call(const Value& fn, const CallContext& call, Args args);

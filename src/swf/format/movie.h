@@ -311,8 +311,8 @@ struct Frame {
 struct Timeline {
   uint16_t declaredFrameCount = 0;
   std::vector<Frame> frames;  // frames actually present
-  // The main timeline's last frame has no ShowFrame: the file ended while
-  // it was still loading, so the movie plays into it and stays there.
+  // The last frame has no ShowFrame or the End tag is missing: the timeline
+  // was still loading, so it plays into its last frame and stays there.
   bool lastFrameIncomplete = false;
   std::optional<SoundStreamHead> streamHead;
 };

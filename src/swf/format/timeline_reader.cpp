@@ -54,10 +54,12 @@ class TimelineWalker {
       if (cutShort || ctx_.budget.Exhausted()) break;
     }
     if (ctx_.budget.Exhausted()) result_.budgetExhausted = true;
-    if (!frame_.tags.empty() || frame_.label || !frame_.sounds.empty()) {
-      EndFrame();
-      timeline_.lastFrameIncomplete = depth_ == 0 && !timeline_.frames.empty();
-    }
+    // Tags after the last ShowFrame form a frame that never finished, and a
+    // timeline without its End tag never finished loading: either way the
+    // playhead plays into the last frame and waits there instead of looping.
+    const bool trailing = !frame_.tags.empty() || frame_.label || !frame_.sounds.empty();
+    if (trailing) EndFrame();
+    timeline_.lastFrameIncomplete = (trailing || !endSeen_) && !timeline_.frames.empty();
   }
 
  private:
@@ -91,6 +93,7 @@ class TimelineWalker {
     using namespace tag;
     switch (code) {
       case kEnd:
+        endSeen_ = true;
         stop_ = true;
         return true;
       case kShowFrame:
@@ -344,6 +347,7 @@ class TimelineWalker {
   TagWalkResult& result_;
   Frame frame_;
   bool stop_ = false;
+  bool endSeen_ = false;
 };
 
 }  // namespace

@@ -51,9 +51,12 @@ void DispatchClipEvent(TimelineContext& ctx, const std::shared_ptr<TimelineInsta
   avm1::ClipObject* obj = vm.ClipFor(clip);
   const DisplayObject* placed = obj->Placement();
   const std::vector<ClipAction>* handlers = placed ? placed->clipActions : clip->clipActions;
+  // A clip still being built is not yet on the stage to leave: its
+  // initialize and construct handlers run to their end whatever they remove.
+  const bool building = event == kClipEventInitialize || event == kClipEventConstruct;
   if (handlers) {
     for (const ClipAction& action : *handlers) {
-      if (action.events & event) vm.RunBlock(action.actions, obj);
+      if (action.events & event) vm.RunBlock(action.actions, obj, !building);
     }
   }
   if (const char* method = MethodOf(event)) vm.CallMethod(obj, method, {});
@@ -189,7 +192,11 @@ void RunActionQueue(TimelineContext& ctx) {
     const bool building =
         (next.clipEvent == kClipEventInitialize || next.clipEvent == kClipEventConstruct) &&
         AwaitsUnload(owner);
-    if (!owner || (owner->Removed() && next.clipEvent != kClipEventUnload && !building)) continue;
+    // A clip the timeline placed still has its load event, even when
+    // something took it away again before that event's turn came.
+    const bool finishing = next.clipEvent == kClipEventUnload ||
+                           (next.clipEvent == kClipEventLoad && next.placedByTimeline);
+    if (!owner || (owner->Removed() && !finishing && !building)) continue;
     if (next.clipEvent == kClipEventInitialize || next.clipEvent == kClipEventConstruct)
       owner->buildAfterCallAt = -1;
     if (next.bytes) {

@@ -420,7 +420,7 @@ void TimelineInstance::Materialize(DisplayObject& obj) {
       obj.instance->buildAfterCallAt = ctx_.scriptGotoDepth;
       ctx_.initActions.push_back({obj.instance, nullptr, kClipEventInitialize, nullptr});
       ctx_.constructs.push_back({obj.instance, nullptr, kClipEventConstruct, nullptr});
-      ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad, nullptr});
+      ctx_.actions.push_back({obj.instance, nullptr, kClipEventLoad, nullptr, true});
     }
     obj.instance->Start();
   } else if (const auto* button = std::get_if<ButtonDefinition>(c)) {

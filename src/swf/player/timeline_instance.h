@@ -79,6 +79,8 @@ struct QueuedActions {
   uint32_t clipEvent = 0;  // instead of bytes: a clip event (load = 1) to dispatch
   // An unload keeps its removed clip alive until the handlers have run.
   std::shared_ptr<TimelineInstance> keep;
+  // A clip the timeline placed has its load event even if taken away first.
+  bool placedByTimeline = false;
 };
 
 // State shared by every timeline of one loaded movie.

@@ -309,6 +309,31 @@ TEST(ClipLifetimeTest, GotoPlacedClipsAreBuiltAfterTheNextCall) {
   EXPECT_EQ(orrivel::swf::Run(std::move(n), 1), (std::vector<std::string>{"5", "undefined"}));
 }
 
+// A goto that takes away the clip whose handler made it: a clip still being
+// built runs its construct handler to the end and, placed by the timeline,
+// still has its load event; any other handler stops there.
+TEST(ClipLifetimeTest, HandlersOfAClipAGotoTakesAway) {
+  const auto gotoThen = [](int frame, const char* before, const char* after) {
+    return Cat(
+        {Text(before), Call(GetVar("_root"), "gotoAndStop", {PushInt(frame)}), Text(after), {0}});
+  };
+  RunCases({
+      {"construct",
+       7,
+       {MakeFrame({WithHandlers(Place(1, kClip), {{kClipEventConstruct, 0, gotoThen(2, "c1", "c2")},
+                                                  Handler(kClipEventLoad, "load"),
+                                                  Handler(kClipEventUnload, "unload")})}),
+        MakeFrame({Remove(1), Act({kStop})})},
+       {"c1", "c2", "load", "unload"}},
+      {"enterFrame",
+       7,
+       {MakeFrame(
+            {WithHandlers(Place(1, kClip), {{kClipEventEnterFrame, 0, gotoThen(3, "e1", "e2")}})}),
+        MakeFrame({}), MakeFrame({Remove(1), Act({kStop})})},
+       {"e1"}},
+  });
+}
+
 // A goto queues its frame's actions, except one past the last frame: it
 // stops on the last frame without running them, going forward or back.
 TEST(ClipLifetimeTest, GotoPastTheLastFrameRunsNoActions) {

@@ -196,21 +196,42 @@ TEST(PlayerTest, AnUnfinishedLastFrameIsNotLooped) {
     tag.insert(tag.end(), code.begin(), code.end());
     return tag;
   };
-  for (const bool finished : {true, false}) {
+  // Whether the last frame has its ShowFrame, whether the End tag follows,
+  // and whether the two frames are a sprite's rather than the main movie's.
+  const struct {
+    bool showFrame, endTag, sprite;
+    const char* trace;
+  } cases[] = {
+      {true, true, false, "ababa"}, {false, true, false, "ab"}, {true, false, false, "ab"},
+      {true, true, true, "ababa"},  {false, true, true, "ab"},  {true, false, true, "ab"},
+  };
+  for (const auto& c : cases) {
+    const Bytes frames = Cat({traceTag("a"),
+                              {0x40, 0},
+                              traceTag("b"),
+                              c.showFrame ? Bytes{0x40, 0} : Bytes{},
+                              c.endTag ? Bytes{0, 0} : Bytes{}});
     std::vector<uint8_t> swf = TinySwf(12, 0);
     swf.resize(swf.size() - 2);  // the End tag goes last again below
-    swf[19] = 2;                 // two frames
-    const std::vector<uint8_t> tags =
-        Cat({traceTag("a"), {0x40, 0}, traceTag("b"), finished ? Bytes{0x40, 0} : Bytes{}, {0, 0}});
+    Bytes tags = frames;
+    if (c.sprite) {
+      // DefineSprite 1 of two frames, placed at depth 1 of a one-frame movie.
+      Bytes body = Cat({{1, 0, 2, 0}, frames});
+      tags = {0xFF, 0x09};
+      for (int i = 0; i < 4; ++i) tags.push_back(static_cast<uint8_t>(body.size() >> (8 * i)));
+      tags = Cat({tags, body, {0x85, 0x06, 0x02, 1, 0, 1, 0}, {0x40, 0}, {0, 0}});
+    } else {
+      swf[19] = 2;  // two frames
+    }
     swf.insert(swf.end(), tags.begin(), tags.end());
-    swf[4] = static_cast<uint8_t>(swf.size());
+    for (int i = 0; i < 4; ++i) swf[4 + i] = static_cast<uint8_t>(swf.size() >> (8 * i));
     NativeImageDecoder decoder;
     Player player(decoder);
     std::string trace;
     player.SetTraceSink([&](const std::string& line) { trace += line; });
     ASSERT_TRUE(player.LoadMemory(swf));
     for (int i = 0; i < 4; ++i) player.StepFrame();
-    EXPECT_EQ(trace, finished ? "ababa" : "ab") << finished;
+    EXPECT_EQ(trace, c.trace) << c.showFrame << c.endTag << c.sprite;
   }
 }
 
