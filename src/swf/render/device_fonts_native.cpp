@@ -138,9 +138,8 @@ class FreeTypeFonts final : public DeviceFonts {
     // The substitute fonts' own instructions hint only down; FreeType's
     // hinter in its strong mode fits stems across too, as Windows fits the
     // fonts these stand for.
-    const FT_Int32 load =
-        hinted ? FT_LOAD_NO_BITMAP | FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_MONO
-               : FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
+    const FT_Int32 load = hinted ? FT_LOAD_NO_BITMAP | FT_LOAD_FORCE_AUTOHINT | FT_LOAD_TARGET_MONO
+                                 : FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
     if (FT_Load_Glyph(f, index, load) != 0 || f->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
       return std::nullopt;
     }
