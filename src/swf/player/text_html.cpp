@@ -510,7 +510,14 @@ std::string LayoutHtml(const std::vector<TextRun>& runs, bool utf8) {
   const auto openParagraph = [&](const TextStyle& s) {
     std::string align = AlignName(s.align.value_or(TextAlign::Left));
     for (char& ch : align) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    out += Widen("<p align=\"" + align + "\">");
+    std::string tabs;
+    if (s.tabStops && !s.tabStops->empty()) {
+      tabs = " tabstops=\"";
+      for (size_t i = 0; i < s.tabStops->size(); ++i)
+        tabs += (i ? "," : "") + Num((*s.tabStops)[i]);
+      tabs += "\"";
+    }
+    out += Widen("<p align=\"" + align + "\"" + tabs + ">");
     open = true;
   };
   for (const TextRun& r : runs) {

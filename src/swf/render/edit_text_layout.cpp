@@ -1,10 +1,12 @@
 // Lays out an edit text field's initial text with the field's embedded font,
 // or with the system's font of that name when the field uses device fonts:
 // plain text (HTML reduced to its text and styles), lines split at line
-// breaks and, when the field wraps, at spaces; aligned between the margins.
+// breaks and, when the field wraps, at spaces; tabs moved to tab stops;
+// aligned between the margins.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +19,9 @@ namespace orrivel::swf {
 namespace {
 
 constexpr double kGutter = 40;  // twips (2 px) between the field's edge and its text
+// Without tab stops of its own a paragraph has one every four average
+// characters (about 8 px each).
+constexpr double kDefaultTabInterval = 32 * kTwipsPerPixel;
 
 // One character of the field's text with the style HTML gave it.
 struct StyledChar {
@@ -27,6 +32,8 @@ struct StyledChar {
   std::optional<std::string> face;  // <font face>; else the field's font
   std::optional<double> size;       // <font size>, twips; else the field's height
   double letterSpacing = 0;         // twips added after the character
+  // <p tabstops>: the paragraph's tab stops, pixels; none for the default ones.
+  std::shared_ptr<const std::vector<double>> tabStops;
 };
 
 // What one open <font> tag sets.
@@ -77,6 +84,27 @@ std::optional<std::u32string> Attribute(const std::u32string& tag, const std::u3
   return tag.substr(i + 1, end - i - 1);
 }
 
+// <p tabstops="10,20">: pixels from the paragraph's left edge.
+std::shared_ptr<const std::vector<double>> ParseTabStops(const std::u32string& tag) {
+  const auto value = Attribute(tag, U"tabstops");
+  if (!value) return nullptr;
+  std::string digits;
+  for (char32_t c : *value) digits.push_back(c < 0x80 ? static_cast<char>(c) : ' ');
+  auto stops = std::make_shared<std::vector<double>>();
+  for (const char* at = digits.c_str(); *at != 0;) {
+    char* next = nullptr;
+    const double px = std::strtod(at, &next);
+    if (next == at) {
+      ++at;
+      continue;
+    }
+    if (std::isfinite(px)) stops->push_back(px);
+    at = next;
+  }
+  if (stops->empty()) return nullptr;
+  return stops;
+}
+
 // <font size>: points, or a change of the field's size with a sign.
 std::optional<double> ParseSize(const std::u32string& tag, double fieldSize) {
   const auto value = Attribute(tag, U"size");
@@ -102,6 +130,7 @@ StyledText StripHtml(const std::u32string& html, double fieldSize) {
   int bold = 0, italic = 0, underline = 0;
   std::vector<FontTag> fonts;  // one per open <font>
   StyledChar style;
+  std::shared_ptr<const std::vector<double>> blockTabStops;
   for (size_t i = 0; i < html.size();) {
     if (html[i] == U'<') {
       const size_t end = html.find(U'>', i);
@@ -136,7 +165,14 @@ StyledText StripHtml(const std::u32string& html, double fieldSize) {
         }
         fonts.push_back(std::move(font));
       }
-      if (name == U"p") style.align = ParseAlign(tag);
+      // Tab stops are a paragraph's: its own, or those of the <textformat> around it.
+      if (name == U"textformat") blockTabStops = ParseTabStops(tag);
+      if (name == U"/textformat") blockTabStops.reset();
+      if (name == U"p") {
+        style.align = ParseAlign(tag);
+        style.tabStops = ParseTabStops(tag);
+        if (!style.tabStops) style.tabStops = blockTabStops;
+      }
       if (name == U"/font" && !fonts.empty()) fonts.pop_back();
       style.bold = bold > 0;
       style.italic = italic > 0;
@@ -228,25 +264,39 @@ struct Metrics {
     // Whole twips, as line heights are kept.
     return {std::floor(p.font->ascent * p.scale), std::floor(p.font->descent * p.scale)};
   }
-  double Width(const StyledText& t, size_t from, size_t to) {
+  // How far a character moves the pen at `pen` (twips from the
+  // paragraph's left edge): a tab goes to the first stop right of the pen,
+  // and no further once the paragraph's stops are behind it.
+  double Advance(const StyledChar& ch, double pen) {
+    if (ch.c != U'\t') return Glyph(ch).advance;
+    if (!ch.tabStops)
+      return (std::floor(pen / kDefaultTabInterval) + 1) * kDefaultTabInterval - pen;
+    for (double stop : *ch.tabStops) {
+      if (stop * kTwipsPerPixel > pen) return stop * kTwipsPerPixel - pen;
+    }
+    return 0;
+  }
+  double Width(const StyledText& t, size_t from, size_t to, double pen) {
     double w = 0;
-    for (size_t i = from; i < to; ++i) w += Glyph(t[i]).advance;
+    for (size_t i = from; i < to; ++i) w += Advance(t[i], pen + w);
     return w;
   }
 };
 
 // Splits t[from, to) into lines no wider than width, at spaces; a word
-// wider than the line is broken between characters.
+// wider than the line is broken between characters. The first line starts
+// `indent` into the paragraph, where its tabs count from.
 std::vector<std::pair<size_t, size_t>> Wrap(const StyledText& t, size_t from, size_t to,
-                                            double firstWidth, double width, Metrics& metrics) {
+                                            double indent, double width, Metrics& metrics) {
   std::vector<std::pair<size_t, size_t>> lines;
   size_t start = from;
   while (start < to) {
-    const double limit = lines.empty() ? firstWidth : width;
+    const double limit = lines.empty() ? width - indent : width;
+    const double pen = lines.empty() ? indent : 0;
     double w = 0;
     size_t end = start, lastBreak = to;
     for (; end < to; ++end) {
-      const double a = metrics.Glyph(t[end]).advance;
+      const double a = metrics.Advance(t[end], pen + w);
       // A line with no room at all (an indent past the field) keeps its first word.
       if (limit <= 0 ? t[end].c == U' ' && end > start
                      : t[end].c != U' ' && w + a > limit && end > start)
@@ -337,9 +387,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
   for (;;) {
     size_t end = pos;
     while (end < text.size() && text[end].c != U'\r' && text[end].c != U'\n') ++end;
-    const auto lines = def.wordWrap
-                           ? Wrap(text, pos, end, right - left - indent, right - left, metrics)
-                           : std::vector<std::pair<size_t, size_t>>{{pos, end}};
+    const auto lines = def.wordWrap ? Wrap(text, pos, end, indent, right - left, metrics)
+                                    : std::vector<std::pair<size_t, size_t>>{{pos, end}};
     bool below = false;
     for (size_t l = 0; l < lines.size(); ++l) {
       const auto [from, to] = lines[l];
@@ -358,7 +407,8 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
                        baseline + descent - shiftY > b.yMax - kGutter;
       const bool hidden = layout.lineCount < firstLine || cut;
       const double drawBaseline = baseline - shiftY;
-      const double start = left + (l == 0 ? indent : 0);
+      const double lineIndent = l == 0 ? indent : 0;
+      const double start = left + lineIndent;
       const TextAlign align = from < to ? text[from].align.value_or(def.align) : def.align;
       // From SWF 8 a line set right or centred hangs its trailing spaces:
       // they neither count in its width nor move it.
@@ -366,12 +416,13 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
       if (swfVersion >= 8 && (align == TextAlign::Right || align == TextAlign::Center)) {
         while (last > from && text[last - 1].c == U' ') --last;
       }
-      const double width = metrics.Width(text, from, last);
+      const double width = metrics.Width(text, from, last, lineIndent);
       // A left-aligned line wrapped at a space counts the space in the text's width.
       const bool wrappedAtSpace =
           align == TextAlign::Left && l + 1 < lines.size() && to < end && text[to].c == U' ';
-      const double measured = wrappedAtSpace ? metrics.Width(text, from, to + 1) : width;
-      layout.textWidth = std::max(layout.textWidth, measured + (l == 0 ? indent : 0));
+      const double measured =
+          wrappedAtSpace ? metrics.Width(text, from, to + 1, lineIndent) : width;
+      layout.textWidth = std::max(layout.textWidth, measured + lineIndent);
       ++layout.lineCount;
       double x = start - shiftX;
       if (align == TextAlign::Right) {
@@ -383,7 +434,7 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
         // The selected stretch of the line is a black box the line's height.
         double selX = x, selLeft = 0, selRight = 0;
         for (size_t i = from; i < to; ++i) {
-          const double a = metrics.Glyph(text[i]).advance;
+          const double a = metrics.Advance(text[i], lineIndent + selX - x);
           if (i >= view.selectionBegin && i < view.selectionEnd) {
             if (selRight <= selLeft) selLeft = selX;
             selRight = selX + a;
@@ -396,8 +447,14 @@ TextLayout LayoutEditText(const EditTextView& view, uint8_t swfVersion, TextCach
                    Rgba{0, 0, 0, 255});
         }
       }
+      const double lineX = x;
       for (size_t i = from; i < to; ++i) {
-        const Metrics::Pick pick = metrics.Glyph(text[i]);
+        Metrics::Pick pick = metrics.Glyph(text[i]);
+        // A tab shows nothing; it only moves the pen.
+        if (text[i].c == U'\t') {
+          pick.index = -1;
+          pick.advance = metrics.Advance(text[i], lineIndent + x - lineX);
+        }
         const ConvertedShape* shape =
             pick.index >= 0 ? cache.Glyph(*pick.font, pick.index) : nullptr;
         // Glyphs wholly outside the field are clipped away.

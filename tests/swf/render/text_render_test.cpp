@@ -215,6 +215,63 @@ TEST_F(TextRenderTest, TrailingSpacesHangInRightAndCentredLinesFromSwf8) {
   }
 }
 
+// A tab moves the pen to the paragraph's first tab stop right of it (pixels
+// from its left edge, the first line's indent included), to nothing once
+// none is left, and to every 32 px where the paragraph sets none.
+TEST_F(TextRenderTest, TabsMoveThePenToTheNextTabStop) {
+  Add(SquareFont());  // 'A' 2 px wide
+  const auto html = [](const char* text) {
+    auto f = Field(text);
+    f.html = true;
+    return f;
+  };
+  auto plain = Field("A\tA");
+  plain.bounds.xMax = 1000;  // room for the default stop at 32 px
+  auto indented = html("<p tabstops=\"5,6\">A\tA</p>");
+  indented.indent = 60;
+  auto wrapped = html("<p tabstops=\"8\">A\tA A\tA</p>");
+  wrapped.wordWrap = true;
+  wrapped.bounds.xMax = 280;  // 10 px inside
+  auto centred = html("<p tabstops=\"5\">A\tA</p>");
+  centred.align = TextAlign::Center;
+  const struct {
+    const char* name;
+    EditTextDefinition field;
+    std::vector<double> xs;  // twips from the text's left edge, one per 'A'
+    int lines;
+    double textWidth;
+  } cases[] = {
+      {"default stops", plain, {0, 640}, 1, 680},
+      {"own stops", html("<p tabstops=\"5,10\">A\tA\tA</p>"), {0, 100, 200}, 1, 240},
+      {"stops behind the pen are skipped",
+       html("<p tabstops=\"1,10\">AA\tA</p>"),
+       {0, 40, 200},
+       1,
+       240},
+      {"no stop left", html("<p tabstops=\"1\">AA\tA</p>"), {0, 40, 80}, 1, 120},
+      {"textformat stops",
+       html("<textformat tabstops=\"5\"><p>A\tA</p></textformat>"),
+       {0, 100},
+       1,
+       140},
+      {"indent counts", indented, {60, 120}, 1, 160},
+      // A tab is no place to break; each line starts at the paragraph's edge.
+      {"wrapped", wrapped, {0, 160, 0, 160}, 2, 220},
+      {"centred", centred, {90, 190}, 1, 140},
+  };
+  for (const auto& c : cases) {
+    TextCache cache(movie);
+    const TextLayout layout = LayoutEditText(c.field, 8, cache);
+    std::vector<double> xs;
+    for (const PlacedGlyph& g : layout.glyphs) {
+      if (g.shape != nullptr && !g.shape->bounds.Empty()) xs.push_back(g.matrix.tx - 40);
+    }
+    EXPECT_EQ(xs, c.xs) << c.name;
+    EXPECT_EQ(layout.lineCount, c.lines) << c.name;
+    EXPECT_EQ(layout.textWidth, c.textWidth) << c.name;
+  }
+}
+
 TEST_F(TextRenderTest, BorderDrawsWhiteBoxWithBlackEdge) {
   Add(SquareFont());
   auto field = Field("");
