@@ -91,6 +91,56 @@ TEST(FilterMembersTest, ListsFollowFlashsConversions) {
   }
 }
 
+// Each filter member is an accessor on its class's prototype: the filter
+// has none of its own, a write goes through the setter's conversion, and
+// deleting the name from the filter changes nothing.
+TEST(FilterMembersTest, MembersAreAccessorsOnThePrototype) {
+  struct Member {
+    const char* filter;
+    const char* member;
+    Value written;
+    const char* read;  // after the write and a delete
+  };
+  const Member cases[] = {
+      {"BlurFilter", "blurX", Value::Num(300), "255"},
+      {"BlurFilter", "quality", Value::Num(2.5), "2"},
+      {"DropShadowFilter", "angle", Value::Num(361), "1"},
+      {"DropShadowFilter", "hideObject", Value::Str("x"), "true"},
+      {"GlowFilter", "color", Value::Num(0x1FF0000), "16711680"},
+      {"BevelFilter", "type", Value::Str("INNER"), "full"},
+      {"GradientGlowFilter", "strength", Value::Num(-1), "0"},
+      {"GradientBevelFilter", "colors", Value::Str("ab"), "0,0"},
+      {"ColorMatrixFilter", "matrix", Value::Str("ab"),
+       "NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,"
+       "NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN,NaN"},
+      {"ConvolutionFilter", "matrixX", Value::Num(20), "15"},
+      {"DisplacementMapFilter", "mode", Value::Str("Clamp"), "wrap"},
+  };
+  Movie m = BaseMovie();
+  m.header.version = 8;
+  MovieRunner runner(m);
+  Vm& vm = runner.Vm();
+  const auto owns = [&](Object* o, const char* name) {
+    Value r;
+    vm.CallMethod(o, "hasOwnProperty", std::vector<Value>{Value::Str(name)}, &r);
+    return vm.ToBoolean(r);
+  };
+  for (const Member& c : cases) {
+    SCOPED_TRACE(std::string(c.filter) + "." + c.member);
+    Value ctor = vm.Get(vm.global, "flash");
+    for (const char* step : {"filters", c.filter}) ctor = vm.Get(ctor.object, step);
+    ASSERT_TRUE(ctor.IsObject());
+    const Value f = vm.Construct(ctor.object, {});
+    ASSERT_TRUE(f.IsObject() && f.object->proto);
+    EXPECT_FALSE(owns(f.object, c.member));
+    EXPECT_TRUE(owns(f.object->proto, c.member));
+    vm.Set(f.object, c.member, c.written);
+    EXPECT_FALSE(owns(f.object, c.member));
+    EXPECT_FALSE(f.object->DeleteOwn(vm, c.member));
+    EXPECT_EQ(vm.ToString(vm.Get(f.object, c.member)), c.read);
+  }
+}
+
 // A displacement map filter moves a bitmap's pixels by the map's channels,
 // and a clip's filters give it back with its map and members.
 TEST(FilterMembersTest, DisplacementMapMovesPixelsAndReadsBack) {

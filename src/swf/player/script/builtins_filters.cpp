@@ -1,12 +1,15 @@
 // flash.filters: the bitmap filters as script objects, and MovieClip.filters
-// which copies them to and from the clip's filter list. A filter's
-// properties are computed: each write is brought into the range the player
-// keeps (alphas as bytes, blur 0..255, quality 0..15, convolution sides up
-// to 15), so a script cannot ask the renderer for more than a file can.
+// which copies them to and from the clip's filter list. A filter's members
+// are accessors on its class's prototype, not values of its own: each write
+// is brought into the range the player keeps (alphas as bytes, blur 0..255,
+// quality 0..15, convolution sides up to 15), so a script cannot ask the
+// renderer for more than a file can.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <utility>
 
 #include "swf/avm1/clip_object.h"
 #include "swf/avm1/clip_methods.h"
@@ -185,19 +188,10 @@ class FilterObject : public Object {
     }
     return nullptr;
   }
-  bool GetOwn(Vm& vm, std::string_view name, Value& out) override;
-  bool SetOwn(Vm& vm, std::string_view name, const Value& v) override;
-  bool HasOwn(Vm& vm, std::string_view name) override {
-    std::size_t i;
-    return Find(vm, name, &i) || Object::HasOwn(vm, name);
-  }
-  void OwnKeys(Vm& vm, std::vector<std::string>& out) override {
-    // Oldest first, as the player lists them.
-    if (layout) {
-      for (const FieldLayout& field : layout->fields) out.push_back(field.name);
-    }
-    Object::OwnKeys(vm, out);
-  }
+  // The members' values, as their accessors on the class's prototype read
+  // and write them; false for a name the filter does not have.
+  bool Read(Vm& vm, std::string_view name, Value& out);
+  bool Write(Vm& vm, std::string_view name, const Value& v);
   void Trace(std::vector<Object*>& out) override {
     Object::Trace(out);
     for (const Value& v : values) {
@@ -249,10 +243,10 @@ void ResizeConvolution(FilterObject* f, std::size_t matrixIndex) {
   if (m.size() < side) m.resize(side, 0);
 }
 
-bool FilterObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
+bool FilterObject::Read(Vm& vm, std::string_view name, Value& out) {
   std::size_t i;
   const FieldLayout* field = Find(vm, name, &i);
-  if (!field) return Object::GetOwn(vm, name, out);
+  if (!field) return false;
   switch (field->kind) {
     case Field::Matrix20:
     case Field::ConvMatrix:
@@ -287,10 +281,10 @@ bool FilterObject::GetOwn(Vm& vm, std::string_view name, Value& out) {
   }
 }
 
-bool FilterObject::SetOwn(Vm& vm, std::string_view name, const Value& v) {
+bool FilterObject::Write(Vm& vm, std::string_view name, const Value& v) {
   std::size_t i;
   const FieldLayout* field = Find(vm, name, &i);
-  if (!field) return Object::SetOwn(vm, name, v);
+  if (!field) return false;
   switch (field->kind) {
     case Field::Number:
       values[i] = Value::Num(vm.ToNumber(v));
@@ -461,13 +455,13 @@ Completion FilterCtor(Vm& vm, const CallContext& call, Args args) {
   }
   InitFields(vm, f, *layout);
   for (std::size_t i = 0; i < args.size() && i < layout->ctorOrder.size(); ++i) {
-    if (!args[i].IsUndefined()) f->SetOwn(vm, layout->ctorOrder[i], args[i]);
+    if (!args[i].IsUndefined()) f->Write(vm, layout->ctorOrder[i], args[i]);
   }
   // A convolution's colour given without its alpha is opaque (alpha is 0
   // when neither is given).
   constexpr std::size_t kConvColor = 7;
   if (layout->kind == Filter::Kind::Convolution && args.size() == kConvColor + 1)
-    f->SetOwn(vm, "alpha", Value::Num(1));
+    f->Write(vm, "alpha", Value::Num(1));
   return {};
 }
 
@@ -642,10 +636,7 @@ Value FromFilter(Vm& vm, const Filter& in) {
   if (proto.IsObject()) f->proto = proto.object;
   InitFields(vm, f, *layout);
   // Only the fields this kind of filter has: the others stay unset.
-  auto set = [&](const char* name, const Value& v) {
-    std::size_t i;
-    if (f->Find(vm, name, &i)) f->SetOwn(vm, name, v);
-  };
+  auto set = [&](const char* name, const Value& v) { f->Write(vm, name, v); };
   set("blurX", Value::Num(in.blurX));
   set("blurY", Value::Num(in.blurY));
   set("quality", Value::Num(in.passes));
@@ -751,7 +742,62 @@ DisplayObject* PlacementOf(Object* self) {
 namespace {
 
 constexpr Member kBitmapFilterProto[] = {Method("clone", Clone, 0)};
-constexpr Member kFilterProto[] = {Method("clone", Clone, 0)};
+
+// Every member name of the filter classes; each has its own getter and
+// setter, which act on the filter they are called on.
+constexpr const char* kMemberNames[] = {
+    "distance",   "angle",    "highlightColor", "highlightAlpha", "shadowColor", "shadowAlpha",
+    "quality",    "strength", "knockout",       "blurX",          "blurY",       "type",
+    "matrix",     "matrixX",  "matrixY",        "divisor",        "bias",        "preserveAlpha",
+    "clamp",      "color",    "alpha",          "mapBitmap",      "mapPoint",    "componentX",
+    "componentY", "scaleX",   "scaleY",         "mode",           "inner",       "hideObject",
+    "colors",     "alphas",   "ratios"};
+constexpr std::size_t kMemberCount = std::size(kMemberNames);
+
+template <std::size_t kName>
+Completion GetFilterMember(Vm& vm, const CallContext& call, Args) {
+  FilterObject* f = AsFilter(call.This());
+  Value out;
+  if (f && f->layout) f->Read(vm, kMemberNames[kName], out);
+  return out;
+}
+
+template <std::size_t kName>
+Completion SetFilterMember(Vm& vm, const CallContext& call, Args args) {
+  FilterObject* f = AsFilter(call.This());
+  if (f && f->layout) f->Write(vm, kMemberNames[kName], args.empty() ? Value{} : args[0]);
+  return {};
+}
+
+template <std::size_t... kNames>
+constexpr auto MakeAccessors(std::index_sequence<kNames...>) {
+  return std::array<std::pair<NativeFn, NativeFn>, kMemberCount>{
+      std::pair<NativeFn, NativeFn>{GetFilterMember<kNames>, SetFilterMember<kNames>}...};
+}
+constexpr auto kAccessors = MakeAccessors(std::make_index_sequence<kMemberCount>{});
+
+// A filter class's prototype: its members, enumerable, in the order the
+// player made them, then clone.
+std::vector<Member> ProtoMembers(std::size_t classIndex) {
+  std::vector<Member> out;
+  for (const FieldLayout& field : Classes()[classIndex].fields) {
+    for (std::size_t k = 0; k < kMemberCount; ++k) {
+      if (std::string_view(kMemberNames[k]) == field.name)
+        out.push_back(Accessor(field.name, kAccessors[k].first, kAccessors[k].second, kDontDelete));
+    }
+  }
+  out.push_back(Method("clone", Clone, 0));
+  return out;
+}
+const std::vector<Member> kBevelProto = ProtoMembers(0);
+const std::vector<Member> kBlurProto = ProtoMembers(1);
+const std::vector<Member> kColorMatrixProto = ProtoMembers(2);
+const std::vector<Member> kConvolutionProto = ProtoMembers(3);
+const std::vector<Member> kDisplacementMapProto = ProtoMembers(4);
+const std::vector<Member> kDropShadowProto = ProtoMembers(5);
+const std::vector<Member> kGlowProto = ProtoMembers(6);
+const std::vector<Member> kGradientBevelProto = ProtoMembers(7);
+const std::vector<Member> kGradientGlowProto = ProtoMembers(8);
 
 // Each filter class inherits from BitmapFilter and knows its layout (by its
 // place in Classes()).
@@ -776,55 +822,55 @@ extern const ClassDecl kBitmapFilterClass{.name = "BitmapFilter",
                                           .package = "flash.filters"};
 extern const ClassDecl kBevelFilterClass{.name = "BevelFilter",
                                          .ctor = FilterCtor,
-                                         .proto = kFilterProto,
+                                         .proto = kBevelProto,
                                          .construct = MakeFilter,
                                          .package = "flash.filters",
                                          .finish = FinishFilter<0>};
 extern const ClassDecl kBlurFilterClass{.name = "BlurFilter",
                                         .ctor = FilterCtor,
-                                        .proto = kFilterProto,
+                                        .proto = kBlurProto,
                                         .construct = MakeFilter,
                                         .package = "flash.filters",
                                         .finish = FinishFilter<1>};
 extern const ClassDecl kColorMatrixFilterClass{.name = "ColorMatrixFilter",
                                                .ctor = FilterCtor,
-                                               .proto = kFilterProto,
+                                               .proto = kColorMatrixProto,
                                                .construct = MakeFilter,
                                                .package = "flash.filters",
                                                .finish = FinishFilter<2>};
 extern const ClassDecl kConvolutionFilterClass{.name = "ConvolutionFilter",
                                                .ctor = FilterCtor,
-                                               .proto = kFilterProto,
+                                               .proto = kConvolutionProto,
                                                .construct = MakeFilter,
                                                .package = "flash.filters",
                                                .finish = FinishFilter<3>};
 extern const ClassDecl kDisplacementMapFilterClass{.name = "DisplacementMapFilter",
                                                    .ctor = FilterCtor,
-                                                   .proto = kFilterProto,
+                                                   .proto = kDisplacementMapProto,
                                                    .construct = MakeFilter,
                                                    .package = "flash.filters",
                                                    .finish = FinishFilter<4>};
 extern const ClassDecl kDropShadowFilterClass{.name = "DropShadowFilter",
                                               .ctor = FilterCtor,
-                                              .proto = kFilterProto,
+                                              .proto = kDropShadowProto,
                                               .construct = MakeFilter,
                                               .package = "flash.filters",
                                               .finish = FinishFilter<5>};
 extern const ClassDecl kGlowFilterClass{.name = "GlowFilter",
                                         .ctor = FilterCtor,
-                                        .proto = kFilterProto,
+                                        .proto = kGlowProto,
                                         .construct = MakeFilter,
                                         .package = "flash.filters",
                                         .finish = FinishFilter<6>};
 extern const ClassDecl kGradientBevelFilterClass{.name = "GradientBevelFilter",
                                                  .ctor = FilterCtor,
-                                                 .proto = kFilterProto,
+                                                 .proto = kGradientBevelProto,
                                                  .construct = MakeFilter,
                                                  .package = "flash.filters",
                                                  .finish = FinishFilter<7>};
 extern const ClassDecl kGradientGlowFilterClass{.name = "GradientGlowFilter",
                                                 .ctor = FilterCtor,
-                                                .proto = kFilterProto,
+                                                .proto = kGradientGlowProto,
                                                 .construct = MakeFilter,
                                                 .package = "flash.filters",
                                                 .finish = FinishFilter<8>};
