@@ -577,14 +577,9 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
   const std::string method = (flags & 3) == 1 ? "GET" : (flags & 3) == 2 ? "POST" : "";
   // The variables sent are those of the clip the action runs in.
   const auto request = [&] { return VariablesRequest(vm, base, url, method); };
-  if (targetIsClip) {
-    ClipObject* clip = ResolveTarget(vm, base ? base : vm.RootClip(), target);
-    if (clip)
-      QueueRequest(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), request());
-    return;
-  }
-  // "_levelN", in any case, names a level: loadMovieNum, unloadMovieNum and
-  // loadVariablesNum.
+  // "_levelN", in any case, names a level, made if it is not there yet:
+  // loadMovieNum, unloadMovieNum and loadVariablesNum, and loadMovie,
+  // unloadMovie and loadVariables given a level.
   int level = -1;
   std::string prefix = target.substr(0, 6);
   for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -592,6 +587,12 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
     level = 0;
     for (char c : target.substr(6))
       level = c >= '0' && c <= '9' ? level * 10 + (c - '0') : -1 << 20;
+  }
+  if ((level < 0 || level > kMaxLevel) && targetIsClip) {
+    ClipObject* clip = ResolveTarget(vm, base ? base : vm.RootClip(), target);
+    if (clip)
+      QueueRequest(vm, loadVariables ? kLoadVariables : kLoadMovie, Value::Obj(clip), request());
+    return;
   }
   if (level < 0 || level > kMaxLevel) {
     OutgoingRequest page = request();
@@ -605,7 +606,8 @@ void GetUrl(Vm& vm, ClipObject* base, const std::string& url, const std::string&
     return;
   }
   if (loadVariables) {
-    if (ClipObject* clip = vm.LevelClip(target))
+    // The level by its own name: version 7 names are case-sensitive.
+    if (ClipObject* clip = vm.LevelClip("_level" + std::to_string(level)))
       QueueRequest(vm, kLoadVariables, Value::Obj(clip), request());
     return;
   }

@@ -96,9 +96,15 @@ Flow GetUrlOp(Activation& a, const Action& act) {
 Flow GetUrl2(Activation& a, const Action& act) {
   const Value targetV = a.Pop();
   const bool clip = targetV.IsObject() && targetV.object->IsClip();
-  // The target is turned to text before the URL.
-  const std::string target =
-      clip ? static_cast<ClipObject*>(targetV.object)->Path(a.vm) : a.vm.ToString(targetV);
+  // The target is turned to text before the URL: a clip gives its path, and
+  // a number given as a clip (loadMovie(url, 2), unloadMovie(2)) names the
+  // level of its whole part; a negative one names no level.
+  const bool asClip = act.flags & 0x40;
+  const double level = asClip && targetV.type == Type::Number ? std::trunc(targetV.number) : -1;
+  const std::string target = clip ? static_cast<ClipObject*>(targetV.object)->Path(a.vm)
+                             : level >= 0 && level <= kMaxLevel
+                                 ? "_level" + std::to_string(static_cast<int>(level))
+                                 : a.vm.ToString(targetV);
   const std::string url = a.vm.ToString(a.Pop());
   GetUrl(a.vm, a.target, url, target, act.flags);
   return Flow::Normal;

@@ -1,5 +1,7 @@
 #include "swf/player/movie_loader.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <memory>
 #include <span>
@@ -116,6 +118,12 @@ std::unique_ptr<Movie> PictureMovie(const std::string& bytes, int version) {
   return movie;
 }
 
+// The main movie's URL, which loads are resolved against.
+std::string MainUrl(const TimelineContext& ctx) {
+  const auto it = ctx.vm ? ctx.movieUrls.find(ctx.vm->movie) : ctx.movieUrls.end();
+  return it == ctx.movieUrls.end() ? std::string() : it->second;
+}
+
 // Parses a loaded SWF file and keeps it for the runner's life; null when the
 // file is missing, refused or not a movie.
 const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t& size) {
@@ -137,7 +145,7 @@ const Movie* ReadMovie(TimelineContext& ctx, const std::string& url, std::size_t
     size = 0;
   }
   if (result.movie->fileAttributesAs3) DropActions(*result.movie);
-  ctx.movieUrls[result.movie.get()] = url;
+  ctx.movieUrls[result.movie.get()] = ResolveUrl(MainUrl(ctx), url);
   ctx.loadedMovies.push_back(std::move(result.movie));
   return ctx.loadedMovies.back().get();
 }
@@ -229,7 +237,8 @@ void AnswerClip(TimelineContext& ctx, avm1::Object* loader, avm1::ClipObject* cl
   const Movie* movie = ReadMovie(ctx, SplitQuery(url, query), size);
   const Value target = Value::Obj(clip);
   if (!movie) {
-    if (auto instance = clip->Instance()) instance->failedLoadUrl = SplitQuery(url, query);
+    if (auto instance = clip->Instance())
+      instance->failedLoadUrl = ResolveUrl(MainUrl(ctx), SplitQuery(url, query));
     const Value args[3] = {target, Value::Str("URLNotFound"), Value::Num(0)};
     avm1::BroadcastToListeners(vm, loader, "onLoadError", args);
     return;
@@ -314,6 +323,45 @@ void RunPendingLoads(TimelineContext& ctx) {
     const Value target[1] = {Value::Obj(it->clip)};
     avm1::BroadcastToListeners(vm, it->loader, "onLoadInit", target);
   }
+}
+
+std::string FileUrl(std::string_view path) {
+  std::string out = "file://";
+  const bool drive =
+      path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+  if (path.empty() || (path[0] != '/' && path[0] != '\\')) out += '/';
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const char c = path[i];
+    if (drive && i == 1) {
+      out += '|';  // Flash's form of the drive's colon
+    } else if (c == '\\') {
+      out += '/';
+    } else if (c == ' ' || c == '%' || c == '#' || c == '?') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      out += '%';
+      out += kHex[static_cast<unsigned char>(c) >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string ResolveUrl(std::string_view base, std::string_view url) {
+  // A scheme is letters, digits, '+', '-' or '.' before the first ':'; a
+  // single letter is a drive, not a scheme.
+  const std::size_t colon = url.find(':');
+  const bool scheme =
+      colon != std::string_view::npos && colon > 1 &&
+      std::all_of(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+      });
+  if (scheme) return std::string(url);
+  const std::size_t end = base.substr(0, base.find_first_of("?#")).rfind('/');
+  const std::string folder = end == std::string_view::npos ? std::string("file:///")
+                                                           : std::string(base.substr(0, end + 1));
+  return folder + std::string(url);
 }
 
 std::function<bool(const std::string&, std::string&)> FolderReader(

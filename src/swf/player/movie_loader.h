@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "swf/avm1/loader.h"
 #include "swf/player/timeline_instance.h"
@@ -18,6 +19,15 @@ void RunPendingLoads(TimelineContext& ctx);
 
 // Largest video file a movie may play; videos are read whole.
 inline constexpr std::size_t kMaxStreamBytes = 128u << 20;
+
+// The URL Flash gives a local file: "file:///C|/dir/movie.swf" for a path
+// with a drive letter, "file:///dir/movie.swf" for another, with '/' between
+// folders and spaces, '%', '#' and '?' escaped.
+std::string FileUrl(std::string_view path);
+
+// The address a movie at `base` reaches by `url`: one with a scheme is
+// itself, another is found in base's folder ("file:///" with no base).
+std::string ResolveUrl(std::string_view base, std::string_view url);
 
 // A reader for Vm::readFile: files in `folder` and below, at most `maxBytes`;
 // refused URLs (other folders, schemes, absolute paths) go to `refusal`.

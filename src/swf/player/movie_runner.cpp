@@ -79,6 +79,7 @@ MovieRunner::MovieRunner(const Movie& movie, const PlayerLimits& limits, SoundSi
   vm_->requestSink = limits.requestSink;
   vm_->focusHighlight = limits.focusHighlight;
   avm1::HostStateOf(*vm_).storage = limits.localStorage;
+  if (!limits.movieUrl.empty()) ctx_.movieUrls[&movie] = limits.movieUrl;
   root_ = TimelineInstance::Create(ctx_, &movie.timeline, {}, 0, true);
   display_->root = root_;
   vm_->NewFrame();

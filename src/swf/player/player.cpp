@@ -71,6 +71,8 @@ struct Player::Impl {
   SoundSink* sound = nullptr;
   double clockStartMs = -1;           // wall clock
   std::filesystem::path folder;       // while LoadFile runs: the folder its scripts may read
+  std::string movieUrl;               // while LoadFile runs: the movie's URL
+  std::string movieUrlOverride;       // SetMovieUrl's
   std::filesystem::path storageRoot;  // SharedObject stores; empty: none kept
   std::filesystem::path storage;      // while LoadFile runs: the movie's stores
 
@@ -237,9 +239,17 @@ bool Player::LoadFile(const std::string& utf8Path) {
   }
   ResolveImports(*result.movie, path.parent_path(), impl_->refusalSink);
   impl_->folder = path.parent_path();
+  if (impl_->movieUrlOverride.empty()) {
+    const std::u8string full = std::filesystem::absolute(path, ec).u8string();
+    impl_->movieUrl =
+        FileUrl(std::string_view(reinterpret_cast<const char*>(full.data()), full.size()));
+  } else {
+    impl_->movieUrl = impl_->movieUrlOverride;
+  }
   if (!impl_->storageRoot.empty()) impl_->storage = MovieStorageFolder(impl_->storageRoot, path);
   const bool loaded = LoadParsed(std::move(result.movie));
   impl_->folder.clear();
+  impl_->movieUrl.clear();
   impl_->storage.clear();
   return loaded;
 }
@@ -269,6 +279,7 @@ bool Player::LoadParsed(std::unique_ptr<Movie> movie) {
   options.clockStartMs = impl_->clockStartMs;
   options.images = &impl_->decoder;
   options.requestSink = impl_->requestSink;
+  options.movieUrl = impl_->movieUrl;
   if (!impl_->folder.empty()) {
     options.readFile = FolderReader(impl_->folder, impl_->refusalSink);
     options.readStream = FolderReader(impl_->folder, impl_->refusalSink, kMaxStreamBytes);
@@ -462,6 +473,7 @@ bool Player::KeyPress(uint16_t swfKeyCode) {
 bool Player::WantsCursorHidden() const { return impl_->runner && impl_->runner->Vm().cursorHidden; }
 
 void Player::SetClockStart(double msSinceEpoch) { impl_->clockStartMs = msSinceEpoch; }
+void Player::SetMovieUrl(std::string url) { impl_->movieUrlOverride = std::move(url); }
 
 void Player::SetTraceSink(std::function<void(const std::string&)> sink) {
   impl_->traceSink = std::move(sink);

@@ -146,6 +146,10 @@ class Player {
   // Date's clock starts at this time (ms since 1970) at each load instead
   // of the wall clock, so runs repeat (the render tool). Set before loading.
   void SetClockStart(double msSinceEpoch);
+  // The URL a movie loaded from a file reads as its _url, and finds the
+  // files it loads beside, instead of the file's own (FileUrl). Empty, the
+  // default, keeps the file's. Set before loading, kept across loads.
+  void SetMovieUrl(std::string url);
   // Where movies loaded from files keep their SharedObject stores: a folder
   // per movie file inside `root` (DefaultSharedObjectRoot on a desktop,
   // %APPDATA%\Orrivel\SharedObjects on Windows). Empty, the default, keeps

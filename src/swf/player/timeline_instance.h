@@ -59,6 +59,9 @@ struct PlayerLimits {
   ImageDecoder* images = nullptr;
   // Nor this: hears of each request a movie makes (Vm::requestSink).
   std::function<void(const avm1::OutgoingRequest&)> requestSink;
+  // Nor this: the movie's own URL (_url), which the files it loads are
+  // found beside; empty for a movie that came from no file.
+  std::string movieUrl;
 };
 
 // The three looks of a button; its hit area is a fourth set of records that
@@ -124,7 +127,7 @@ struct TimelineContext {
   TextCache* texts = nullptr;  // lays out edit text for the metrics scripts read; may be null
   // Movies loaded into clips (loadMovie), kept while the runner lives.
   std::vector<std::unique_ptr<Movie>> loadedMovies;
-  // The URL each loaded movie came from, as the script asked for it (_url).
+  // The URL each movie came from, the main one's included (_url).
   std::map<const Movie*, std::string> movieUrls;
   // The player-wide settings scripts read and set: _quality (as scripts
   // name it; drawing keeps the user's choice) and _soundbuftime.

@@ -102,7 +102,8 @@ TEST(TraceCorpusTest, TraceOutputMatchesFlashPlayer) {
     PointerAt pointer;
     std::string trace;
     Player player(decoder);
-    player.SetClockStart(981152406000);  // the instant the recordings were made at
+    player.SetClockStart(981152406000);      // the instant the recordings were made at
+    player.SetMovieUrl("file:///test.swf");  // where the recordings ran the movie from
     player.SetTraceSink([&trace](const std::string& line) {
       if (trace.size() < (1u << 22)) trace += line + "\n";
     });

@@ -214,8 +214,8 @@ Value TimelineClip::GetIndexed(Vm& vm, int index) {
     case 15: {
       const auto& urls = self->Context().movieUrls;
       const auto it = urls.find(&self->GetMovie());
-      if (!self->failedLoadUrl.empty()) return Value::Str("file:///" + self->failedLoadUrl);
-      return Value::Str("file:///" + (it != urls.end() ? it->second : std::string("test.swf")));
+      if (!self->failedLoadUrl.empty()) return Value::Str(self->failedLoadUrl);
+      return Value::Str(it != urls.end() ? it->second : std::string("file:///test.swf"));
     }
     case 16: {
       const std::string& q = self->Context().scriptQuality;
