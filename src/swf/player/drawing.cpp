@@ -89,9 +89,15 @@ void Drawing::BeginFill(std::optional<FillStyle> fill, std::shared_ptr<ScriptBit
 
 void Drawing::EndFill() {
   if (fillLayer_ < 0) return;
-  // An open outline is closed with a line back to where the fill started.
+  // An open outline is closed with a line back to where the fill started,
+  // stroked like the others; the pen stays where it was, so a following
+  // beginFill starts there.
   if (fillAtPen_ && (penX_ != fillStartX_ || penY_ != fillStartY_)) {
+    const float x = penX_, y = penY_;
     LineTo(fillStartX_, fillStartY_);
+    penX_ = x;
+    penY_ = y;
+    lineAtPen_ = false;
   }
   fillLayer_ = -1;
   fillAtPen_ = false;

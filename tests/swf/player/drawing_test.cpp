@@ -136,6 +136,53 @@ TEST(DrawingTest, BoundsFollowStrokesAndCurves) {
   }
 }
 
+// Closing an open fill (endFill, or a new beginFill) adds a stroked line
+// back to the fill's start, but the pen stays: a following fill starts
+// where the last line ended, and the next line's stroke starts there too.
+TEST(DrawingTest, ClosingAFillKeepsThePen) {
+  enum class Close { EndFill, BeginFill, EndFillThenLine };
+  struct Case {
+    const char* name;
+    Close close;
+    std::size_t layers;  // fill, its stroke, then what the next lineTo makes
+  };
+  const Case cases[] = {
+      {"endFill, beginFill", Close::EndFill, 4},
+      {"beginFill", Close::BeginFill, 4},
+      {"endFill, lineTo", Close::EndFillThenLine, 2},
+  };
+  for (const Case& c : cases) {
+    Drawing d;
+    d.SetLineStyle(LineStyle{});
+    d.BeginFill(Solid());
+    d.LineTo(0, 200);
+    d.LineTo(200, 200);
+    if (c.close != Close::BeginFill) d.EndFill();
+    if (c.close != Close::EndFillThenLine) d.BeginFill(Solid());
+    d.LineTo(200, 0);
+    const auto shape = d.Snapshot();
+    ASSERT_TRUE(shape) << c.name;
+    ASSERT_EQ(shape->layers.size(), c.layers) << c.name;
+    const auto& fill = shape->layers[0].path.Points();
+    EXPECT_EQ(fill.back().x, 0) << c.name << ": the fill closes at its start";
+    EXPECT_EQ(fill.back().y, 0) << c.name;
+    const auto& stroke = shape->layers[1].path.Points();
+    ASSERT_GE(stroke.size(), 4u) << c.name;
+    EXPECT_EQ(stroke[3].x, 0) << c.name << ": the closing line is stroked";
+    EXPECT_EQ(stroke[3].y, 0) << c.name;
+    // The last line starts at the pen, where the outline ended.
+    const auto& last = shape->layers.back().path.Points();
+    ASSERT_GE(last.size(), 2u) << c.name;
+    EXPECT_EQ(last[last.size() - 2].x, 200) << c.name;
+    EXPECT_EQ(last[last.size() - 2].y, 200) << c.name;
+    if (c.close != Close::EndFillThenLine) {
+      const auto& next = shape->layers[2].path.Points();
+      EXPECT_EQ(next.front().x, 200) << c.name << ": the next fill starts at the pen";
+      EXPECT_EQ(next.front().y, 200) << c.name;
+    }
+  }
+}
+
 // A drawing that changes redraws where it was and where it is now; one
 // that stays the same redraws nothing.
 TEST(DrawingTest, ChangesDamageOldAndNewBounds) {
