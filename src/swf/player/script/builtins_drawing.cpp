@@ -406,6 +406,9 @@ Completion HitTest(Vm& vm, const CallContext& call, Args args) {
       y = m.ApplyY(x, y);
       x = sx;
     }
+    // The stage point is in whole twips, as Flash keeps it.
+    x = std::floor(x + 0.5);
+    y = std::floor(y + 0.5);
     // A clip masking another by setMask covers nothing of its own.
     if (args.size() >= 3 && vm.ToBoolean(args[2]))
       return Value::Bool(!t->isMask && HitsShape(*t, x, y) && InsideMasks(*t, x, y));

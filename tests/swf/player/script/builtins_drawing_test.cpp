@@ -106,8 +106,9 @@ TEST(ScrollRectTest, ScriptsSetReadAndClearTheWindow) {
 }
 
 // hitTest(x, y) takes the point in the space of the clip's level, so a
-// script that moves the root moves the point with it; with the shape flag a
-// clip masked by setMask is hit only where its mask covers too.
+// script that moves the root moves the point with it, and the point lands on
+// whole stage twips; with the shape flag a clip masked by setMask is hit
+// only where its mask covers too.
 TEST(HitTestTest, PointsInTheLevelsSpaceAndThroughMasks) {
   Movie movie = swf::test::BaseMovie();
   movie.header.version = 7;
@@ -121,25 +122,30 @@ TEST(HitTestTest, PointsInTheLevelsSpaceAndThroughMasks) {
   const struct {
     const char* name;
     double rootX;
+    double rootXScale;
     bool masked;
     double x;
     bool shape;
     bool hit;
   } cases[] = {
-      {"inside", 0, false, 25, true, true},
-      {"outside", 0, false, 65, true, false},
-      {"moved root, point inside the root's space", 30, false, 25, true, true},
-      {"moved root, point inside on the stage only", 30, false, 85, false, false},
-      {"masked, outside the mask", 0, true, 25, true, false},
-      {"masked, inside the mask", 0, true, 50, true, true},
-      {"masked, the box ignores the mask", 0, true, 25, false, true},
+      {"inside", 0, 100, false, 25, true, true},
+      {"outside", 0, 100, false, 65, true, false},
+      {"moved root, point inside the root's space", 30, 100, false, 25, true, true},
+      {"moved root, point inside on the stage only", 30, 100, false, 85, false, false},
+      {"shrunk root, point a fraction of a twip past the box", 0, 0.5, false, 61, false, true},
+      {"shrunk root, point a whole twip past the box", 0, 0.5, false, 70, false, false},
+      {"masked, outside the mask", 0, 100, true, 25, true, false},
+      {"masked, inside the mask", 0, 100, true, 50, true, true},
+      {"masked, the box ignores the mask", 0, 100, true, 25, false, true},
   };
   for (const auto& c : cases) {
     MovieRunner runner(movie);
     Vm& vm = runner.Vm();
     ClipObject* a = vm.ClipFor(runner.Root().ChildByName("a"));
     ClipObject* m = vm.ClipFor(runner.Root().ChildByName("m"));
-    vm.Set(vm.ClipFor(runner.Root().shared_from_this()), "_x", Value::Num(c.rootX));
+    ClipObject* root = vm.ClipFor(runner.Root().shared_from_this());
+    vm.Set(root, "_x", Value::Num(c.rootX));
+    vm.Set(root, "_xscale", Value::Num(c.rootXScale));
     if (c.masked) {
       const Value mask[] = {Value::Obj(m)};
       vm.CallMethod(a, "setMask", mask);
